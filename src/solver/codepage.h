@@ -1,0 +1,62 @@
+// Single-byte Cyrillic code pages and the text files of the program.
+// Text in memory is UTF-8; files the program writes are cp1251 with CR LF.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rv {
+
+// cp1251 bytes -> UTF-8. Every byte maps (the one unassigned byte 0x98 becomes U+FFFD).
+std::string Cp1251ToUtf8(std::string_view bytes);
+// UTF-8 -> cp1251 bytes. Characters cp1251 lacks, and malformed UTF-8, become '?'.
+std::string Utf8ToCp1251(std::string_view utf8);
+// cp866 (DOS Cyrillic) bytes -> UTF-8.
+std::string Cp866ToUtf8(std::string_view bytes);
+
+// DOS Cyrillic (cp866) to Windows Cyrillic (cp1251), byte for byte, on single-byte text.
+// A text holding any byte 192..255 is taken as cp1251 already and returned unchanged.
+// Otherwise bytes < 128 stay, 128..175 become byte + 64, every other byte >= 128 is dropped.
+std::string DosToWin(std::string_view bytes);
+
+// Case folding used for INI section and key names: ASCII and Cyrillic letters
+// (including Ё/ё) to lower case; works on UTF-8 text.
+std::string FoldCase(std::string_view utf8);
+
+// Reads a text file as lines of UTF-8. A UTF-8 byte-order mark means the file is UTF-8
+// (the mark is dropped); otherwise the bytes are cp1251. Lines end in CR LF or LF (a lone
+// CR at the end of a line is dropped). A final line without an ending is kept; an empty
+// file gives no lines. Returns false and sets err (a message for the user) when the file
+// cannot be read.
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& err);
+// As ReadTextLines, but hands back the raw single-byte lines without decoding (for readers
+// that must run DosToWin on the bytes first). A UTF-8 file is converted to cp1251 bytes.
+bool ReadRawLines(const std::string& path, std::vector<std::string>& lines, std::string& err);
+
+// Writes UTF-8 lines as cp1251 with CR LF after every line. Writes to a temporary name
+// beside the target and renames it, so a failed write leaves the old file intact.
+bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err);
+
+// A cp1251 CR LF text file written line by line (output curve files, reports).
+// Append mode adds to an existing file. Every failure is reported through ok()/error().
+class TextFileWriter {
+public:
+  TextFileWriter() = default;
+  ~TextFileWriter();
+  TextFileWriter(const TextFileWriter&) = delete;
+  TextFileWriter& operator=(const TextFileWriter&) = delete;
+  bool open(const std::string& path, bool append = false);
+  void writeLine(std::string_view utf8);  // adds CR LF
+  void write(std::string_view utf8);      // no line ending
+  bool close();                            // flushes; false when any write failed
+  bool isOpen() const { return f_ != nullptr; }
+  bool ok() const { return ok_; }
+  const std::string& error() const { return err_; }
+private:
+  std::FILE* f_ = nullptr;
+  bool ok_ = true;
+  std::string err_, path_;
+};
+
+}  // namespace rv
