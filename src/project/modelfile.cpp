@@ -1,0 +1,123 @@
+#include "project/modelfile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace rv {
+
+namespace {
+
+void PutLE(std::vector<unsigned char>& buf, int32_t v) {
+  const uint32_t u = uint32_t(v);
+  buf.push_back(u & 0xFF); buf.push_back((u >> 8) & 0xFF);
+  buf.push_back((u >> 16) & 0xFF); buf.push_back((u >> 24) & 0xFF);
+}
+
+int32_t GetLE(const unsigned char* p) {
+  return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
+}  // namespace
+
+bool ModelFileFullLayout(const std::string& fileFormat) { return fileFormat.compare("5") >= 0; }
+
+bool WriteModelFile(const std::string& path, const tSpace& space, int nx, int ny, int nz,
+                    std::string& err) {
+  if (nx < 1 || ny < 1 || nz < 1) {
+    err = "Неверный размер сетки для записи файла модели " + path;
+    return false;
+  }
+  const std::string tmp = path + ".tmp";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (!f) {
+    err = "Не удалось создать файл " + path;
+    return false;
+  }
+  std::vector<unsigned char> buf;
+  buf.reserve(1 << 16);
+  bool ok = true;
+  auto flush = [&] {
+    if (!buf.empty() && std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) ok = false;
+    buf.clear();
+  };
+  int cur = space.at(1, 1, 1);
+  int64_t count = 0;
+  for (int k = 1; k <= nz; ++k)
+    for (int j = 1; j <= ny; ++j)
+      for (int i = 1; i <= nx; ++i) {
+        const int v = space.at(i, j, k);
+        // A run never exceeds the 32-bit count field.
+        if (v == cur && count < INT32_MAX) {
+          ++count;
+        } else {
+          PutLE(buf, cur); PutLE(buf, int32_t(count));
+          cur = v; count = 1;
+          if (buf.size() >= (1 << 16)) flush();
+        }
+      }
+  PutLE(buf, cur); PutLE(buf, int32_t(count));
+  flush();
+  if (std::fclose(f) != 0) ok = false;
+  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+    std::remove(tmp.c_str());
+    err = "Ошибка записи файла " + path;
+    return false;
+  }
+  return true;
+}
+
+bool ReadModelFile(const std::string& path, const std::string& fileFormat, int nx, int ny,
+                   int nz, int zLimit, tSpace& space, std::string& err,
+                   const std::function<void(int)>& progress) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    err = "Не удалось открыть файл " + path;
+    return false;
+  }
+  const bool full = ModelFileFullLayout(fileFormat);
+  const int lastX = full ? nx : nx - 1, lastY = full ? ny : ny - 1, lastZ = full ? nz : nz - 1;
+  // Writes stay inside the model's own extents whatever the file or the grid says.
+  const int maxX = space.len1() - 1, maxY = space.len2() - 1, maxZ = space.len3() - 1;
+  int i = 1, j = 1, k = 1;
+  bool ok = true;
+  unsigned char rec[8];
+  auto done = [&] { return lastX < 1 || lastY < 1 || k > lastZ || (full ? k > zLimit : k >= zLimit); };
+  while (!done()) {
+    const size_t got = std::fread(rec, 1, 8, f);
+    if (got == 0) break;  // the file ended: the rest of the model stays empty
+    if (got < 8) {
+      err = "Файл модели " + path + " обрывается на середине записи";
+      ok = false;
+      break;
+    }
+    const int32_t v = GetLE(rec), count0 = GetLE(rec + 4);
+    if (count0 < 1) {
+      err = "Файл модели " + path + " повреждён: неверная длина серии " + std::to_string(count0);
+      ok = false;
+      break;
+    }
+    const uint8_t m = (v >= 0 && v <= 254) ? uint8_t(v) : 0;
+    int64_t count = count0;
+    while (count > 0 && k <= lastZ) {
+      if (i <= maxX && j <= maxY && k <= maxZ) space(i, j, k) = m;
+      --count;
+      if (++i > lastX) {
+        i = 1;
+        if (++j > lastY) {
+          j = 1;
+          ++k;
+          if (progress) progress(int(int64_t(k) * 100 / (int64_t(nz) + 1)));
+        }
+      }
+    }
+  }
+  if (std::ferror(f) && ok) {
+    err = "Ошибка чтения файла " + path;
+    ok = false;
+  }
+  std::fclose(f);
+  return ok;
+}
+
+}  // namespace rv
