@@ -1,0 +1,179 @@
+#include "solver/codepage.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace rv;
+
+namespace {
+
+// A fresh folder per test, removed afterwards.
+struct TempDir {
+  fs::path dir = fs::temp_directory_path() /
+                 ("rv_cp_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                  std::to_string(::getpid()));
+  TempDir() { fs::create_directories(dir); }
+  ~TempDir() { std::error_code ec; fs::remove_all(dir, ec); }
+  std::string operator/(const std::string& name) const { return (dir / name).string(); }
+};
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, std::string_view b) {
+  std::ofstream(path, std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
+}
+
+// Every high byte against the system's converter; a byte it rejects must be U+FFFD here.
+void CheckTableAgainstIconv(const char* name, std::string (*toUtf8)(std::string_view)) {
+  iconv_t cd = iconv_open("UTF-8", name);
+  if (cd == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "iconv has no " << name;
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    char in[1] = {static_cast<char>(b)}, out[8];
+    char *inp = in, *outp = out;
+    std::size_t inLeft = 1, outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const bool known = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<std::size_t>(-1);
+    EXPECT_EQ(toUtf8(std::string(1, in[0])), known ? std::string(out, outp) : "\xEF\xBF\xBD")
+        << name << " byte " << b;
+  }
+  iconv_close(cd);
+}
+
+}  // namespace
+
+TEST(Codepage, Cp1251TableMatchesIconv) { CheckTableAgainstIconv("CP1251", Cp1251ToUtf8); }
+TEST(Codepage, Cp866TableMatchesIconv) { CheckTableAgainstIconv("CP866", Cp866ToUtf8); }
+
+TEST(Codepage, Utf8ToCp1251) {
+  for (int b = 0; b <= 0xFF; ++b) {  // every byte that stands for a character comes back
+    const std::string byte(1, static_cast<char>(b));
+    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(byte)), b == 0x98 ? "?" : byte) << b;
+  }
+  EXPECT_EQ(Utf8ToCp1251("a€№b"), "a\x88\xB9" "b");
+  EXPECT_EQ(Utf8ToCp1251("中😀\xEF\xBF\xBD"), "???");
+  EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");
+  // Overlong form, surrogate, stray continuation, cut-off sequence, past U+10FFFF.
+  for (std::string_view bad : {"x\xC0\xAFy", "x\xED\xA0\x80y", "x\x80y", "x\xE2\x82y", "x\xF5\x80\x80\x80y"}) {
+    const std::string out = Utf8ToCp1251(bad);
+    EXPECT_TRUE(out.size() >= 3 && out.front() == 'x' && out.back() == 'y' &&
+                out.find_first_not_of('?', 1) == out.size() - 1) << out;
+  }
+}
+
+TEST(Codepage, CyrillicRoundTripThroughFile) {
+  TempDir dir;
+  const std::string path = dir / "cyr.txt", all =
+      "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюяЁё";
+  std::string err, expected;
+  ASSERT_TRUE(WriteTextLines(path, {all, "", "Поле E=1"}, err)) << err;
+  for (int b = 0xC0; b <= 0xFF; ++b) expected.push_back(static_cast<char>(b));
+  expected += "\xA8\xB8\r\n\r\n\xCF\xEE\xEB\xE5 E=1\r\n";
+  EXPECT_EQ(ReadBytes(path), expected);
+
+  std::vector<std::string> lines;
+  ASSERT_TRUE(ReadTextLines(path, lines, err)) << err;
+  EXPECT_EQ(lines, (std::vector<std::string>{all, "", "Поле E=1"}));
+  ASSERT_TRUE(ReadRawLines(path, lines, err)) << err;
+  EXPECT_EQ(lines.at(0), expected.substr(0, 66));
+}
+
+TEST(Codepage, ReadLineEndingsAndBom) {
+  TempDir dir;
+  const std::string path = dir / "in.txt";
+  std::vector<std::string> lines{"stale"};
+  std::string err;
+  WriteBytes(path, "");
+  ASSERT_TRUE(ReadTextLines(path, lines, err));
+  EXPECT_TRUE(lines.empty());
+
+  WriteBytes(path, "a\nb\r\n\r\n\xCF\xEE\xEB\xE5");  // LF, CR LF, empty line, no final ending
+  ASSERT_TRUE(ReadTextLines(path, lines, err));
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "", "Поле"}));
+
+  WriteBytes(path, "\xEF\xBB\xBFПоле\r\nx\r");  // UTF-8 with its mark
+  ASSERT_TRUE(ReadTextLines(path, lines, err));
+  EXPECT_EQ(lines, (std::vector<std::string>{"Поле", "x"}));
+  ASSERT_TRUE(ReadRawLines(path, lines, err));
+  EXPECT_EQ(lines, (std::vector<std::string>{"\xCF\xEE\xEB\xE5", "x"}));
+
+  EXPECT_FALSE(ReadTextLines(dir / "missing.txt", lines, err));
+  EXPECT_NE(err.find("missing.txt"), std::string::npos);
+  err.clear();
+  EXPECT_FALSE(ReadRawLines(dir.dir.string(), lines, err));  // a folder is no file
+  EXPECT_FALSE(err.empty());
+}
+
+TEST(Codepage, WriteTextLinesReplacesSafely) {
+  TempDir dir;
+  const std::string path = dir / "out.txt", sub = dir / "sub";
+  std::string err;
+  WriteBytes(path, "old");
+  ASSERT_TRUE(WriteTextLines(path, {"new"}, err)) << err;
+  EXPECT_EQ(ReadBytes(path), "new\r\n");
+
+  EXPECT_FALSE(WriteTextLines(dir / "no/such/dir.txt", {"x"}, err));
+  EXPECT_NE(err.find("no/such/dir.txt"), std::string::npos);
+  // The target is a folder: the rename fails and no temporary file is left behind.
+  fs::create_directory(sub);
+  EXPECT_FALSE(WriteTextLines(sub, {"x"}, err));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.dir), fs::directory_iterator()), 2);
+}
+
+TEST(Codepage, TextFileWriter) {
+  TempDir dir;
+  const std::string path = dir / "curve.txt";
+  {
+    TextFileWriter w;
+    ASSERT_TRUE(w.open(path));
+    w.writeLine("Время");
+    w.write("1 ");
+    w.writeLine("2");
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(w.open(path, true));
+    w.writeLine("3");
+  }  // the destructor closes
+  EXPECT_EQ(ReadBytes(path), "\xC2\xF0\xE5\xEC\xFF\r\n1 2\r\n3\r\n");
+
+  TextFileWriter bad;
+  EXPECT_FALSE(bad.open(dir / "no/such/file.txt"));
+  EXPECT_NE(bad.error().find("no/such/file.txt"), std::string::npos);
+  bad.writeLine("ignored");
+  EXPECT_FALSE(bad.close());
+
+  if (fs::exists("/dev/full")) {  // a full disk shows at the latest when the buffer is flushed
+    TextFileWriter full;
+    ASSERT_TRUE(full.open("/dev/full"));
+    for (int i = 0; i < 10000; ++i) full.writeLine("0123456789");
+    EXPECT_FALSE(full.close());
+    EXPECT_NE(full.error().find("/dev/full"), std::string::npos);
+  }
+}
+
+TEST(Codepage, DosToWin) {
+  // "Поле" in cp866 has only letters of 0x80..0xAF: each moves up by 64.
+  EXPECT_EQ(DosToWin("\x8F\xAE\xAB\xA5 1"), "\xCF\xEE\xEB\xE5 1");
+  EXPECT_EQ(Cp1251ToUtf8(DosToWin("\x80\x9F\xA0\xAF")), "АЯап");
+  // "Привет" in cp866 holds р and т (0xE0, 0xE2): such a text counts as cp1251 already.
+  EXPECT_EQ(DosToWin("\x8F\xE0\xA8\xA2\xA5\xE2"), "\x8F\xE0\xA8\xA2\xA5\xE2");
+  EXPECT_EQ(DosToWin("a\xB0\xBF" "b\x80"), "ab\xC0");  // pseudo-graphics 176..191 dropped
+}
+
+TEST(Codepage, FoldCase) {
+  EXPECT_EQ(FoldCase("ABCxyz09_[]"), "abcxyz09_[]");
+  EXPECT_EQ(FoldCase("ЁЂЃЄЅІЇЈЉЊЋЌЎЏҐ ёђґ"), "ёђѓєѕіїјљњћќўџґ ёђґ");
+  EXPECT_EQ(FoldCase("ÀÉ€"), "ÀÉ€");                      // other scripts are not folded
+  EXPECT_EQ(FoldCase("A\xD0" "B\xFF"), "a\xD0" "b\xFF");  // bad bytes kept as they are
+  for (int b = 0xC0; b <= 0xDF; ++b)  // А..Я against the cp1251 pairs
+    EXPECT_EQ(FoldCase(Cp1251ToUtf8(std::string(1, static_cast<char>(b)))),
+              Cp1251ToUtf8(std::string(1, static_cast<char>(b + 0x20))));
+}

@@ -1,0 +1,182 @@
+#include "solver/inifile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace rv;
+
+namespace {
+
+class IniFileTest : public testing::Test {
+protected:
+  fs::path dir_ = fs::temp_directory_path() /
+                  ("rv_ini_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                   std::to_string(::getpid()));
+  void SetUp() override { fs::create_directories(dir_); }
+  void TearDown() override { std::error_code ec; fs::remove_all(dir_, ec); }
+  std::string file(const std::string& name) const { return (dir_ / name).string(); }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static void Write(const std::string& path, std::string_view b) {
+    std::ofstream(path, std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
+  }
+};
+
+}  // namespace
+
+TEST_F(IniFileTest, SaveKeepsForeignKeysOrderAndComments) {
+  const std::string path = file("project.ini");
+  // cp1251 with CR LF, as the program writes it; a comment, a foreign section and key.
+  Write(path,
+        "; settings\r\n"
+        "[Main]\r\n"
+        "Width = 10\r\n"
+        "Foreign=keep me\r\n"
+        "Height=20\r\n"
+        "\r\n"
+        "[\xCF\xEE\xEB\xE5]\r\n"  // [Поле]
+        "\xD8\xE0\xE3=0.5\r\n"    // Шаг=0.5
+        "\r\n"
+        "[Other]\r\n"
+        "x=1\r\n");
+  IniFile ini;
+  std::string err;
+  ASSERT_TRUE(ini.load(path, &err)) << err;
+  EXPECT_EQ(ini.sections(), (std::vector<std::string>{"Main", "Поле", "Other"}));
+  EXPECT_EQ(ini.readSection("main"), (std::vector<std::string>{"Width", "Foreign", "Height"}));
+
+  ini.writeInteger("MAIN", "height", 25);    // in place, spelling of the file kept
+  ini.writeString("main", "Depth", "30");     // new key after the last one of its section
+  ini.writeFloat("поле", "ШАГ", 0.25);
+  ini.writeBool("New", "Flag", true);         // new section at the end
+  ini.writeString("New", "Имя", "Значение");
+  ASSERT_TRUE(ini.save(&err)) << err;
+
+  EXPECT_EQ(Read(path),
+            "; settings\r\n"
+            "[Main]\r\n"
+            "Width=10\r\n"
+            "Foreign=keep me\r\n"
+            "Height=25\r\n"
+            "Depth=30\r\n"
+            "\r\n"
+            "[\xCF\xEE\xEB\xE5]\r\n"
+            "\xD8\xE0\xE3=0.25\r\n"
+            "\r\n"
+            "[Other]\r\n"
+            "x=1\r\n"
+            "\r\n"
+            "[New]\r\n"
+            "Flag=1\r\n"
+            "\xC8\xEC\xFF=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n");
+
+  IniFile back;
+  ASSERT_TRUE(back.load(path, &err)) << err;
+  EXPECT_EQ(back.text(), ini.text());
+  EXPECT_EQ(back.readString("MAIN", "FOREIGN", ""), "keep me");
+  EXPECT_EQ(back.readString("new", "имя", ""), "Значение");
+  EXPECT_EQ(back.readFloat("ПОЛЕ", "шаг", 0), 0.25);
+}
+
+TEST_F(IniFileTest, CaseInsensitiveNamesAndTypedReads) {
+  IniFile ini;
+  ini.parse("[Настройки Ёлки]\nЧисло= 42 \nDrob=-1.5e-3\nBad=12a\nOn=1\nOff=0\nFloatInt=2.0\n");
+  const char* sec = " НАСТРОЙКИ ёлки ";
+  EXPECT_TRUE(ini.sectionExists(sec));
+  EXPECT_FALSE(ini.sectionExists("настройки елки"));  // Ё and Е are different letters
+  EXPECT_TRUE(ini.valueExists(sec, "число"));
+  EXPECT_FALSE(ini.valueExists(sec, "Missing") || ini.valueExists("Missing", "Число"));
+
+  EXPECT_EQ(ini.readString(sec, "ЧИСЛО", "d"), "42");  // trimmed
+  EXPECT_EQ(ini.readInteger(sec, "Число", 0), 42);
+  EXPECT_EQ(ini.readFloat(sec, "drob", 0), -1.5e-3);
+  EXPECT_EQ(ini.readInteger(sec, "Bad", 7), 7);
+  EXPECT_EQ(ini.readInteger(sec, "FloatInt", 7), 7);
+  EXPECT_EQ(ini.readFloat(sec, "Bad", 1.5), 1.5);
+  EXPECT_TRUE(ini.readBool(sec, "on", false));
+  EXPECT_FALSE(ini.readBool(sec, "OFF", true));
+  EXPECT_TRUE(ini.readBool(sec, "Bad", true));
+  EXPECT_EQ(ini.readString("Nope", "Nope", "def"), "def");
+
+  ini.writeFloat("S", "v", 1e-7);
+  EXPECT_EQ(ini.readString("s", "V", ""), "1E-7");
+  ini.writeInteger("S", "big", -9000000000LL);
+  EXPECT_EQ(ini.readString("S", "big", ""), "-9000000000");
+  EXPECT_EQ(ini.readInteger("S", "big", 3), 3);  // beyond 32 bits
+}
+
+TEST_F(IniFileTest, LfOnlyBomAndOddLines) {
+  const std::string path = file("lf.ini");
+  // UTF-8 with a byte-order mark and LF line ends; a line without "=", a repeated section.
+  Write(path, "\xEF\xBB\xBF[Раздел]\nКлюч=Значение=с равенством\njust text\n  ; comment = not a key\n"
+              "=orphan\n[Second]\nb=2\n[раздел]\nКлюч=ignored\nmore=3");
+  IniFile ini;
+  std::string err;
+  ASSERT_TRUE(ini.load(path, &err)) << err;
+  EXPECT_EQ(ini.sections(), (std::vector<std::string>{"Раздел", "Second"}));
+  EXPECT_EQ(ini.readString("раздел", "ключ", ""), "Значение=с равенством");
+  EXPECT_EQ(ini.readString("раздел", "more", ""), "3");  // from the repeated section
+  EXPECT_EQ(ini.readSection("Раздел"), (std::vector<std::string>{"Ключ", "more"}));
+  EXPECT_FALSE(ini.valueExists("Раздел", "; comment"));
+  EXPECT_EQ(ini.text(),
+            "[Раздел]\r\nКлюч=Значение=с равенством\r\njust text\r\n  ; comment = not a key\r\n"
+            "=orphan\r\nКлюч=ignored\r\nmore=3\r\n[Second]\r\nb=2\r\n");
+
+  // Saved as cp1251 with CR LF, without the mark.
+  ASSERT_TRUE(ini.save(&err)) << err;
+  const std::string bytes = Read(path);
+  EXPECT_EQ(bytes.substr(0, 11), "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xCA");
+  EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
+}
+
+TEST_F(IniFileTest, BuiltFromNothingEraseAndDelete) {
+  IniFile ini;
+  ini.writeString("A", "k1", "v1");
+  ini.writeString("B", "k", "line\r\nbreak");  // a break would split the line in the file
+  ini.writeString("A", "k2", " padded ");
+  ini.writeString("A", "", "no key");
+  EXPECT_EQ(ini.text(), "[A]\r\nk1=v1\r\nk2=padded\r\n[B]\r\nk=line  break\r\n");
+
+  ini.deleteKey("a", "K1");
+  ini.deleteKey("Missing", "k");
+  ini.eraseSection("b");
+  EXPECT_EQ(ini.text(), "[A]\r\nk2=padded\r\n");
+  EXPECT_FALSE(ini.sectionExists("B"));
+}
+
+TEST_F(IniFileTest, LoadAndSaveFailures) {
+  IniFile ini;
+  std::string err;
+  EXPECT_TRUE(ini.load(file("missing.ini"), &err));
+  EXPECT_TRUE(ini.sections().empty());
+  EXPECT_EQ(ini.text(), "");
+
+  EXPECT_FALSE(ini.load(dir_.string(), &err));  // a folder cannot be read as a file
+  EXPECT_FALSE(err.empty());
+
+  IniFile unnamed;
+  unnamed.writeString("S", "k", "v");
+  EXPECT_FALSE(unnamed.save(&err));
+
+  // A failed save leaves the old file as it was.
+  const std::string path = file("keep.ini");
+  Write(path, "[S]\r\nk=old\r\n");
+  IniFile good;
+  ASSERT_TRUE(good.load(path));
+  good.writeString("S", "k", "new");
+  err.clear();
+  EXPECT_FALSE(good.saveAs(file("no/such/dir/x.ini"), &err));
+  EXPECT_FALSE(err.empty());
+  EXPECT_EQ(good.path(), path);
+  EXPECT_EQ(Read(path), "[S]\r\nk=old\r\n");
+  ASSERT_TRUE(good.save(&err)) << err;
+  EXPECT_EQ(Read(path), "[S]\r\nk=new\r\n");
+}
