@@ -1,0 +1,87 @@
+#include "platform/prompter.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QString>
+
+#include <utility>
+
+namespace rv {
+
+namespace {
+
+struct ButtonInfo {
+  PromptButton id;
+  const char* caption;
+  QMessageBox::ButtonRole role;
+};
+
+// Captions as the program shows them, whatever the Qt translation in use.
+constexpr ButtonInfo kButtons[] = {
+    {PromptButton::Yes, "Да", QMessageBox::YesRole},
+    {PromptButton::No, "Нет", QMessageBox::NoRole},
+    {PromptButton::Cancel, "Отмена", QMessageBox::RejectRole},
+    {PromptButton::Ok, "ОК", QMessageBox::AcceptRole},
+};
+
+QString BoxTitle() {
+  const QString name = QCoreApplication::applicationName();
+  return name.isEmpty() ? QStringLiteral("Ravelin") : name;
+}
+
+}  // namespace
+
+PromptButton EscapeAnswer(PromptButtons buttons) {
+  if (buttons.has(PromptButton::Cancel)) return PromptButton::Cancel;
+  if (buttons.has(PromptButton::No)) return PromptButton::No;
+  return PromptButton::Ok;
+}
+
+void ShowMessages(Prompter& p, const std::vector<std::string>& messages) {
+  for (const std::string& m : messages) p.message(m);
+}
+
+void QtPrompter::message(const std::string& text) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(BoxTitle());
+  box.setText(QString::fromStdString(text));
+  QPushButton* ok = box.addButton(QString::fromUtf8("ОК"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+}
+
+PromptButton QtPrompter::question(const std::string& text, PromptButtons buttons) {
+  if (buttons.bits == 0) buttons = PromptButton::Ok;
+  QMessageBox box(parent_);
+  box.setWindowTitle(BoxTitle());
+  box.setIcon(QMessageBox::Question);
+  box.setText(QString::fromStdString(text));
+  std::vector<std::pair<QAbstractButton*, PromptButton>> made;
+  const PromptButton escape = EscapeAnswer(buttons);
+  for (const ButtonInfo& b : kButtons) {
+    if (!buttons.has(b.id)) continue;
+    QPushButton* w = box.addButton(QString::fromUtf8(b.caption), b.role);
+    if (made.empty()) box.setDefaultButton(w);
+    if (b.id == escape) box.setEscapeButton(w);
+    made.emplace_back(w, b.id);
+  }
+  box.exec();
+  for (const auto& [w, id] : made)
+    if (box.clickedButton() == w) return id;
+  return escape;
+}
+
+PromptButton ScriptedPrompter::question(const std::string& text, PromptButtons buttons) {
+  questions.push_back(text);
+  PromptButton a = PromptButton::None;
+  if (!answers.empty()) {
+    a = answers.front();
+    answers.pop_front();
+  }
+  return buttons.has(a) ? a : EscapeAnswer(buttons);
+}
+
+}  // namespace rv

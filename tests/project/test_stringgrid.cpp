@@ -1,0 +1,329 @@
+// Tables of outputs and lumped elements: row operations, cycling cells, project sections.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "project/stringgrid.h"
+#include "project/tables.h"
+#include "solver/inifile.h"
+
+namespace {
+
+using rv::StringGrid;
+
+void Fill(StringGrid& g, int rows, rv::ModifiedFlag& m) {
+  for (int r = 1; r <= rows; ++r) {
+    rv::AddGridRow(g, m);
+    for (int c = 0; c < g.ColCount(); ++c) g.SetCell(c, r, std::to_string(r * 10 + c));
+  }
+}
+
+std::string TempPath(const char* name) {
+  return (std::filesystem::temp_directory_path() / name).string();
+}
+
+TEST(StringGrid, AddAndDeleteRowsAtTheEdges) {
+  rv::ModifiedFlag m{0};
+  StringGrid g("sgResistors", 5);
+  g.SetCell(0, 0, "X");
+  EXPECT_EQ(g.RowCount(), 1);
+  EXPECT_EQ(g.FixedRows(), 0);
+
+  // Only the title row: deleting and clearing change nothing and mark nothing.
+  rv::DeleteGridRow(g, m);
+  rv::ClearGrid(g, m);
+  EXPECT_EQ(g.RowCount(), 1);
+  EXPECT_EQ(m, 0);
+
+  rv::AddGridRow(g, m);
+  EXPECT_EQ(g.RowCount(), 2);
+  EXPECT_EQ(g.FixedRows(), 1);
+  EXPECT_TRUE(g.Enabled());
+  EXPECT_EQ(g.Row(), 1);
+  EXPECT_EQ(g.Col(), 0);
+  EXPECT_EQ(m, 1);
+  EXPECT_EQ(g.Cells(0, 0), "X");  // the title row stays
+
+  // Deleting the only data row leaves the title row and a disabled table.
+  rv::DeleteGridRow(g, m);
+  EXPECT_EQ(g.RowCount(), 1);
+  EXPECT_FALSE(g.Enabled());
+  EXPECT_EQ(g.FixedRows(), 0);
+  EXPECT_EQ(g.Cells(0, 0), "X");
+
+  // Row 0 current: nothing happens, not even the modified mark.
+  Fill(g, 4, m);
+  g.SetCurrent(0, 0);
+  m = 0;
+  rv::DeleteGridRow(g, m);
+  EXPECT_EQ(g.RowCount(), 5);
+  EXPECT_EQ(m, 0);
+
+  // Row 2 of 4: rows 3 and 4 move up with every column.
+  g.SetCurrent(3, 2);
+  rv::DeleteGridRow(g, m);
+  ASSERT_EQ(g.RowCount(), 4);
+  EXPECT_EQ(m, 1);
+  for (int c = 0; c < 5; ++c) {
+    EXPECT_EQ(g.Cells(c, 1), std::to_string(10 + c));
+    EXPECT_EQ(g.Cells(c, 2), std::to_string(30 + c));
+    EXPECT_EQ(g.Cells(c, 3), std::to_string(40 + c));
+  }
+
+  // The last row current: it goes and the current row follows the new last row.
+  g.SetCurrent(0, 3);
+  rv::DeleteGridRow(g, m);
+  ASSERT_EQ(g.RowCount(), 3);
+  EXPECT_EQ(g.Row(), 2);
+  EXPECT_EQ(g.Cells(0, 2), "30");
+  EXPECT_TRUE(g.Enabled());
+
+  // A row added after a delete starts empty, not with the texts of the old last row.
+  rv::AddGridRow(g, m);
+  for (int c = 0; c < 5; ++c) EXPECT_EQ(g.Cells(c, 3), "");
+
+  m = 0;
+  rv::ClearGrid(g, m);
+  EXPECT_EQ(g.RowCount(), 1);
+  EXPECT_FALSE(g.Enabled());
+  EXPECT_EQ(m, 1);
+  EXPECT_EQ(g.Cells(0, 0), "X");
+
+  // Cells outside the table read empty and cannot be written.
+  EXPECT_EQ(g.Cells(7, 0), "");
+  EXPECT_EQ(g.Cells(0, -1), "");
+  EXPECT_FALSE(g.SetCell(5, 0, "x"));
+  EXPECT_FALSE(g.SetCell(0, 1, "x"));
+}
+
+TEST(StringGrid, ShiftLeavesUnreadableCellsAndShiftsTheRest) {
+  rv::ModifiedFlag m{0};
+  StringGrid g("sgCapacitors", 5);
+  for (int i = 0; i < 4; ++i) rv::AddGridRow(g, m);
+  const char* rows[4][3] = {{"1", "2", "3"}, {"", "5", "6"}, {"abc", " 7 ", "1.5"}, {"2147483647", "-4", "9"}};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 3; ++c) g.SetCell(c, r + 1, rows[r][c]);
+  g.SetCell(3, 1, "100");
+  m = 0;
+  const int left = rv::ShiftGridCoords(g, 1, -2, 10);
+  EXPECT_EQ(m, 0);  // the caller marks the project
+  EXPECT_EQ(left, 4);  // "", "abc", "1.5" and the sum beyond 32 bits
+  const char* want[4][3] = {{"2", "0", "13"}, {"", "3", "16"}, {"abc", "5", "1.5"}, {"2147483647", "-6", "19"}};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(g.Cells(c, r + 1), want[r][c]) << "row " << r + 1 << " col " << c;
+  EXPECT_EQ(g.Cells(3, 1), "100");  // values are not coordinates
+
+  // The output tables keep their coordinates further right.
+  StringGrid out("sgOutPoint", 6);
+  rv::AddGridRow(out, m);
+  const char* probe[6] = {"E", "x", "3", "4", "5", "Ex(3,4,5).grf"};
+  for (int c = 0; c < 6; ++c) out.SetCell(c, 1, probe[c]);
+  EXPECT_EQ(rv::ShiftGridColumns(out, 2, 1, 1, 1), 0);
+  EXPECT_EQ(out.Cells(1, 1), "x");
+  EXPECT_EQ(out.Cells(2, 1), "4");
+  EXPECT_EQ(out.Cells(4, 1), "6");
+  EXPECT_EQ(out.Cells(5, 1), "Ex(3,4,5).grf");
+  // Columns past the table are ignored rather than written; the file name is no number.
+  EXPECT_EQ(rv::ShiftGridColumns(out, 4, 1, 1, 1), 1);
+  EXPECT_EQ(out.Cells(4, 1), "7");
+}
+
+TEST(StringGrid, DirectionAndPolarityCycleOnSelect) {
+  rv::ModifiedFlag m{0};
+  rv::LampedTables t;
+  rv::AddGridRow(t.sgResistors, m);
+  m = 0;
+  std::string seen;
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_FALSE(rv::LampedSelectCell(t.sgResistors, 4, 1, m));
+    seen += t.sgResistors.Cells(4, 1);
+  }
+  EXPECT_EQ(seen, "XYZXY");
+  EXPECT_EQ(m, 1);
+  t.sgResistors.SetCell(4, 1, "y");
+  rv::LampedSelectCell(t.sgResistors, 4, 1, m);
+  EXPECT_EQ(t.sgResistors.Cells(4, 1), "Z");
+  t.sgResistors.SetCell(4, 1, "xy");
+  rv::LampedSelectCell(t.sgResistors, 4, 1, m);
+  EXPECT_EQ(t.sgResistors.Cells(4, 1), "Y");
+
+  // Column 5 toggles the polarity of sources only; other columns select normally.
+  rv::AddGridRow(t.sgSourses, m);
+  std::string pol;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(rv::LampedSelectCell(t.sgSourses, 5, 1, m));
+    pol += t.sgSourses.Cells(5, 1);
+  }
+  EXPECT_EQ(pol, "+-+");
+  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 5, 1, m));
+  m = 0;
+  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 0, 1, m));
+  EXPECT_EQ(m, 1);  // any data cell marks the project
+  // The title row and rows past the table do nothing.
+  m = 0;
+  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 4, 0, m));
+  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 4, 9, m));
+  EXPECT_EQ(t.sgResistors.Cells(4, 0), "Направл.");
+  EXPECT_EQ(t.sgCapacitors.Cells(3, 0), "С, Ф");  // a Cyrillic С
+  EXPECT_EQ(m, 0);
+
+  // Probe directions: X, Y, Z, empty; "x" gives Y; anything else gives X.
+  rv::OutPointTables o;
+  rv::AddGridRow(o.sgOutPoint, m);
+  m = 0;
+  std::string dirs;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_FALSE(rv::OutPointSelectCell(o.sgOutPoint, 1, 1, m));
+    dirs += "[" + o.sgOutPoint.Cells(1, 1) + "]";
+  }
+  EXPECT_EQ(dirs, "[X][Y][Z][]");
+  EXPECT_EQ(m, 1);
+  o.sgOutPoint.SetCell(1, 1, "x");
+  rv::OutPointSelectCell(o.sgOutPoint, 1, 1, m);
+  EXPECT_EQ(o.sgOutPoint.Cells(1, 1), "Y");
+  o.sgOutPoint.SetCell(1, 1, "Q");
+  rv::OutPointSelectCell(o.sgOutPoint, 1, 1, m);
+  EXPECT_EQ(o.sgOutPoint.Cells(1, 1), "X");
+  EXPECT_TRUE(rv::OutPointSelectCell(o.sgOutPoint, 2, 1, m));
+}
+
+TEST(TableSections, RoundTripThroughTheProjectFile) {
+  const std::string path = TempPath("rv_tables_roundtrip.fdt");
+  std::remove(path.c_str());
+  rv::ModifiedFlag m{0};
+
+  rv::LampedTables t;
+  Fill(t.sgSourses, 12, m);
+  t.sgSourses.SetCell(3, 12, "Сопротивление 50 Ом");
+  t.sgSourses.SetCell(0, 2, "");
+  rv::AddGridRow(t.sgInductor, m);
+  t.sgInductor.SetCell(4, 1, "ёЁ");
+  rv::OutPointTables o;
+  o.seOutputRate = 25;
+  o.cbShowGr = false;
+  o.cbNoWriteFile = true;
+  Fill(o.sgCurrent, 2, m);
+  o.sgCurrent.SetCell(6, 1, "Ток в проводе.grf");
+
+  rv::Messages msgs;
+  ASSERT_TRUE(rv::SaveOutPointSettings(o, path, msgs));
+  ASSERT_TRUE(rv::SaveLampedSettings(t, path, msgs));
+  EXPECT_TRUE(msgs.empty());
+
+  // Keys as other programs of the family read them; the file is Windows Cyrillic.
+  rv::IniFile ini;
+  ASSERT_TRUE(ini.load(path));
+  EXPECT_EQ(ini.readString("sgSourses", "Count", ""), "13");
+  EXPECT_EQ(ini.readString("sgSourses", "Cell3x12", ""), "Сопротивление 50 Ом");
+  EXPECT_EQ(ini.readSection("sgResistors"), std::vector<std::string>{"Count"});
+  EXPECT_EQ(ini.readString("sgResistors", "Count", ""), "1");
+  EXPECT_EQ(ini.readString("OutPoints", "seOutputRate", ""), "25");
+  EXPECT_EQ(ini.readString("OutPoints", "cbShowGr", ""), "0");
+  EXPECT_EQ(ini.readSection("OutPoints"),
+            (std::vector<std::string>{"seOutputRate", "cbNoWriteFile", "cbShowInput", "cbShowGr"}));
+  EXPECT_EQ(ini.sections(), (std::vector<std::string>{"OutPoints", "sgOutPoint", "sgCurrent", "sgVoltage",
+                                                       "sgFarPoints", "sgResistors", "sgCapacitors",
+                                                       "sgSourses", "sgRazraydnic", "sgInductor"}));
+  {
+    std::ifstream f(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_NE(bytes.find("Cell3x12=\xD1\xEE\xEF\xF0"), std::string::npos);  // "Сопр" in cp1251
+    EXPECT_NE(bytes.find("\r\n"), std::string::npos);
+  }
+
+  rv::LampedTables t2;
+  rv::OutPointTables o2;
+  rv::AddGridRow(t2.sgResistors, m);  // loading replaces what was there
+  m = 0;
+  ASSERT_TRUE(rv::LoadOutPointSettings(o2, path, m, msgs));
+  ASSERT_TRUE(rv::LoadLampedSettings(t2, path, m, msgs));
+  EXPECT_TRUE(msgs.empty());
+  EXPECT_EQ(m, 1);  // the project reader clears it afterwards
+  EXPECT_EQ(t2.sgResistors.RowCount(), 1);
+  ASSERT_EQ(t2.sgSourses.RowCount(), 13);
+  for (int r = 1; r < 13; ++r)
+    for (int c = 0; c < 6; ++c) EXPECT_EQ(t2.sgSourses.Cells(c, r), t.sgSourses.Cells(c, r));
+  EXPECT_EQ(t2.sgInductor.Cells(4, 1), "ёЁ");
+  EXPECT_EQ(t2.sgSourses.Cells(5, 0), "Полярн.");
+  EXPECT_EQ(o2.seOutputRate, 25);
+  EXPECT_FALSE(o2.cbShowGr);
+  EXPECT_TRUE(o2.cbNoWriteFile);
+  EXPECT_EQ(o2.sgCurrent.Cells(6, 1), "Ток в проводе.grf");
+  EXPECT_TRUE(o2.sgCurrent.Enabled());
+
+  // A smaller table saved over the file leaves the old keys; the reader goes by Count.
+  rv::ClearGrid(t.sgSourses, m);
+  Fill(t.sgSourses, 1, m);
+  ASSERT_TRUE(rv::SaveLampedSettings(t, path, msgs));
+  ASSERT_TRUE(ini.load(path));
+  EXPECT_EQ(ini.readString("sgSourses", "Cell3x12", ""), "Сопротивление 50 Ом");
+  ASSERT_TRUE(rv::LoadLampedSettings(t2, path, m, msgs));
+  EXPECT_EQ(t2.sgSourses.RowCount(), 2);
+  std::remove(path.c_str());
+}
+
+TEST(TableSections, MissingAndDamagedSections) {
+  rv::ModifiedFlag m{0};
+  rv::Messages msgs;
+
+  // No "OutPoints": rate 1, every box cleared, empty tables; a rate of 0 is raised to 1.
+  rv::IniFile ini;
+  ini.parse("[sgCurrent]\nCount=3\nCell0x1=5\nCell6x2=Имя\n[OutPoints]\nseOutputRate=0\n");
+  rv::OutPointTables o;
+  o.cbShowGr = true;
+  ASSERT_TRUE(rv::LoadOutPointSettings(o, ini, m, msgs));
+  EXPECT_EQ(o.seOutputRate, 1);
+  EXPECT_FALSE(o.cbShowGr);
+  EXPECT_EQ(o.sgOutPoint.RowCount(), 1);
+  // Count beyond the keys present gives rows of empty cells.
+  ASSERT_EQ(o.sgCurrent.RowCount(), 3);
+  EXPECT_EQ(o.sgCurrent.Cells(0, 1), "5");
+  EXPECT_EQ(o.sgCurrent.Cells(1, 1), "");
+  EXPECT_EQ(o.sgCurrent.Cells(6, 2), "Имя");
+
+  ini.parse("[OutPoints]\nseOutputRate=99999999999\n[sgOutPoint]\nCount=abc\n");
+  ASSERT_TRUE(rv::LoadOutPointSettings(o, ini, m, msgs));
+  EXPECT_EQ(o.seOutputRate, 1);  // not a 32-bit number: the default, raised to the minimum
+  EXPECT_EQ(o.sgOutPoint.RowCount(), 1);
+  ini.parse("[OutPoints]\nseOutputRate=20000000\n");
+  ASSERT_TRUE(rv::LoadOutPointSettings(o, ini, m, msgs));
+  EXPECT_EQ(o.seOutputRate, rv::MaxOutputRate);
+  EXPECT_TRUE(msgs.empty());
+
+  // A count no table can hold is refused before anything changes.
+  rv::LampedTables t;
+  Fill(t.sgResistors, 2, m);
+  ini.parse("[sgResistors]\nCount=1\n[sgInductor]\nCount=2000000000\n");
+  EXPECT_FALSE(rv::LoadLampedSettings(t, ini, m, msgs));
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_NE(msgs[0].find("sgInductor"), std::string::npos);
+  EXPECT_EQ(t.sgResistors.RowCount(), 3);
+  EXPECT_EQ(t.sgInductor.RowCount(), 1);
+
+  // A file that exists but cannot be read changes nothing and says why.
+  msgs.clear();
+  const std::string dir = TempPath("rv_tables_dir.fdt");
+  std::filesystem::create_directory(dir);
+  EXPECT_FALSE(rv::LoadLampedSettings(t, dir, m, msgs));
+  EXPECT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(t.sgResistors.RowCount(), 3);
+  std::filesystem::remove(dir);
+
+  // A project file that does not exist gives empty tables (the new-project command).
+  msgs.clear();
+  EXPECT_TRUE(rv::LoadLampedSettings(t, TempPath("rv_no_such_project.fdt"), m, msgs));
+  EXPECT_EQ(t.sgResistors.RowCount(), 1);
+  EXPECT_TRUE(msgs.empty());
+}
+
+TEST(StringGrid, UpperCaseOfLatinAndCyrillic) {
+  EXPECT_EQ(rv::UpperCaseText("ex(3,4,5).grf"), "EX(3,4,5).GRF");
+  EXPECT_EQ(rv::UpperCaseText("ток ёжик яЯ"), "ТОК ЁЖИК ЯЯ");
+  EXPECT_EQ(rv::UpperCaseText("€x"), "€X");  // three-byte characters pass through
+}
+
+}  // namespace
