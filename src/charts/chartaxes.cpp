@@ -1,0 +1,38 @@
+#include "charts/chartaxes.h"
+
+#include <cmath>
+
+#include "charts/curvefile.h"
+#include "solver/numtext.h"
+
+namespace rv {
+
+std::string AxisLabelText(double v) {
+  if (v > -1e-15 && v < 1e-15) return "0";
+  return ChartNumber(v, 10, 0);
+}
+
+double LeftAxisStep(double axisMin, double axisMax, int plotHeightPx, int labelFontHeightPx) {
+  const double r = std::fabs(axisMax - axisMin);
+  if (!std::isfinite(r)) return 0;
+  // The decimal exponent as exponent notation shows it (9.99...96 rounds up to 1E+01).
+  const std::string e = FormatExponent(r, 15, 1);
+  const std::size_t p = e.find('E');
+  int ex = 0;
+  if (p == std::string::npos || !TryStrToInt(e.substr(p + 1), ex)) return 0;
+  double step = 0.25 * std::pow(10.0, ex);
+  long long fh = 0;
+  if (!TryRound(std::fabs(double(labelFontHeightPx)), fh) || fh < 1) fh = 1;
+  long long n = plotHeightPx / fh;
+  if (n < 1) n = 1;
+  if (n > 10) n = 10;
+  while (r / step > double(n)) step *= 2;
+  return step;
+}
+
+std::string ChartCaption(int w, int h) {
+  return "График " + IntToStr(w) + "x" + IntToStr(h) + " (" + FormatFixed(w / 37.8, 3, 1) + "x" +
+         FormatFixed(h / 37.8, 3, 1) + ") см";
+}
+
+}  // namespace rv

@@ -1,0 +1,132 @@
+// The curves of the chart window and every rule that adds, closes and picks them.
+// The window only draws this model; every command is a function here, so it is testable
+// without a window. Everything runs on the GUI thread; points from a running calculation
+// arrive through LiveFeed.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rv {
+
+// Colours as 0x00BBGGRR: 0x0000FF is red, 0xFF0000 is blue.
+using TColor = std::uint32_t;
+inline constexpr int PaletteSize = 14;
+// Palette entry (index taken modulo 14).
+TColor PaletteColor(int index);
+
+enum class PenStyle { Solid, Dash, Dot, DashDot, DashDotDot };
+
+// Identity of a curve. It travels with the points (closing a graph moves later curves
+// into earlier slots), never repeats, and is what a run's live feed writes to.
+using CurveId = std::uint64_t;
+
+// Tag of a series: 0 a user graph, any other value an auxiliary series; 1 also marks a
+// series that Close is about to remove.
+inline constexpr int UserGraphTag = 0;
+inline constexpr int RemoveMarkTag = 1;
+
+struct ChartSeries {
+  CurveId id = 0;
+  std::string Title;
+  int Tag = UserGraphTag;
+  TColor Color = 0;
+  int PenWidth = 1;
+  PenStyle Style = PenStyle::Solid;
+  bool ShowInLegend = true;
+  // Points in the order they were added; X need not increase.
+  std::vector<double> X, Y;
+
+  std::size_t Count() const { return X.size(); }
+  void AddXY(double x, double y) { X.push_back(x); Y.push_back(y); }
+  void Clear() { X.clear(); Y.clear(); }
+  // Extremes over the points that are not NaN; false when there are none.
+  bool XRange(double& lo, double& hi) const;
+  bool YRange(double& lo, double& hi) const;
+  // True when X never decreases (NaN X ignored): such a curve can be drawn as a function.
+  bool XNonDecreasing() const;
+};
+
+// Texts of the chart that curve files carry (title, axis titles, footer).
+struct ChartTexts {
+  std::vector<std::string> Title;
+  std::vector<std::string> Foot;
+  std::string BottomAxisTitle = "Ось X";
+  // The Y-axis title (line 3 of a curve file), drawn horizontally above the plot.
+  std::string YAxisCaption;
+};
+
+class ChartModel {
+public:
+  // Series and their file names are kept side by side, index for index.
+  std::vector<ChartSeries> Series;
+  std::vector<std::string> FileNames;
+  int ActiveGraph = -1;
+  int UnnamedGraphCounter = 1;
+  CurveId LastSeries = 0;  // curve made last by AddNamedSeries and the graph builders
+  ChartTexts Texts;
+
+  int SeriesCount() const { return int(Series.size()); }
+  bool HasSeries() const { return !Series.empty(); }
+  // Index of the series that holds the curve, -1 when it was closed.
+  int IndexOf(CurveId id) const;
+  // The series made last, or nullptr when it is gone.
+  ChartSeries* LastSeriesPtr();
+
+  // Palette entry for the current number of series (before a new one is added).
+  TColor SeriesDefaultColor() const;
+
+  // A new series at the end: solid pen of width 1, the given colour, Tag 0, a fresh curve
+  // identity, the file name entry beside it; becomes LastSeries. Returns its index.
+  int AddSeries(const std::string& title, TColor color, const std::string& fileName);
+  // A named graph: default colour, becomes the active graph, the bottom-axis title "t, нс",
+  // the file name entry without "/", "\" and ":", the unnamed-graph counter increased.
+  // Returns the new index.
+  int AddNamedSeries(const std::string& name);
+  // A series of a calculation's output: default colour, the title as file name entry,
+  // becomes the active graph. Returns the new index.
+  int AddRunSeries(const std::string& title);
+  // "Без имени-" and the counter, and the counter increased.
+  std::string NextUnnamedName();
+
+  // "Закрыть все": every series and file name gone, no active graph.
+  void DeleteAll();
+  // Closes the chosen series (indices into Series; only user graphs are taken): marks
+  // them, moves the later user graphs' points, titles, names and identities into the
+  // freed slots (each slot keeps its colour and pen), removes what is left marked and
+  // keeps the active graph on the curve it was on, else on the last series.
+  void CloseGraphs(const std::vector<int>& chosen);
+
+  // Indices of the user graphs (Tag 0), in chart order: list entry k is series [k].
+  std::vector<int> UserGraphIndices() const;
+  int UserGraphCount() const;
+
+  // Makes a series the active one (clamped into range; -1 with no series).
+  void SetActiveGraph(int index);
+  // Legend click: the series becomes active; unless lines are fixed every pen gets width 1
+  // and the active one width 2.
+  void PickFromLegend(int index, bool fixLines);
+
+  // Status text of the active graph: "Активен график № k (n точек)", empty without one.
+  std::string ActiveGraphText() const;
+  // Legend entry: position plus one, ". " and the title.
+  std::string LegendText(int index) const;
+
+  // Series and file names out of step: the message for the user and the list padded with
+  // "Error" entries (or cut) until they agree. Empty when they agree.
+  std::string RepairFileNames();
+
+private:
+  CurveId nextId_ = 1;
+};
+
+// Appends to `target` n points with evenly spaced X from xStart to xEnd and Y linearly
+// interpolated from `source`; 0 outside the source's X range. The search only moves
+// forward, so the source should have non-decreasing X. A source of fewer than 2 points
+// gives nothing.
+void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart, double xEnd);
+
+// File name entry of a named graph: every "/", "\" and ":" removed.
+std::string StripPathChars(const std::string& name);
+
+}  // namespace rv

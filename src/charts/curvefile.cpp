@@ -1,0 +1,412 @@
+#include "charts/curvefile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "solver/codepage.h"
+#include "solver/numtext.h"
+#include "solver/textutils.h"
+
+namespace rv {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool IsBlankLine(std::string_view s) { return Trim(s).empty(); }
+
+std::string AsciiLower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return s;
+}
+
+// Texts of curve files may be in cp866 (old DOS tools); the rest of the program is UTF-8.
+std::string LabelText(std::string_view raw) { return Cp1251ToUtf8(DosToWin(raw)); }
+
+std::string NotANumber(const std::string& path, std::size_t line, std::string_view item) {
+  return "Ошибка в строке " + IntToStr((long long)line) + " файла " + path + ": \"" +
+         Cp1251ToUtf8(item) + "\" не является числом";
+}
+
+std::string OpenError(const std::string& path) { return "Невозможно открыть файл:" + path; }
+
+// One curve-file line: X, Y and the text after Y (without the one blank that separates
+// it, so a label survives any number of save and load round trips unchanged).
+struct CurveLine {
+  std::string_view x, y, text;
+  bool hasY = false;
+};
+
+CurveLine SplitCurveLine(std::string_view s) {
+  CurveLine out;
+  std::size_t p = 0;
+  auto skip = [&] { while (p < s.size() && IsBlank(s[p])) ++p; };
+  auto token = [&] {
+    const std::size_t b = p;
+    while (p < s.size() && !IsBlank(s[p])) ++p;
+    return s.substr(b, p - b);
+  };
+  skip();
+  out.x = token();
+  skip();
+  if (p >= s.size()) return out;
+  out.y = token();
+  out.hasY = true;
+  if (p < s.size()) {
+    out.text = s.substr(p + 1);
+  }
+  return out;
+}
+
+CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::string& name,
+                          const std::vector<std::string>& lines) {
+  CurveLoadResult r;
+  const int si = m.AddNamedSeries(name);
+  r.seriesAdded = 1;
+  ChartSeries& s = m.Series[std::size_t(si)];
+  s.X.reserve(lines.size());
+  s.Y.reserve(lines.size());
+  std::size_t counter = 0;
+  for (std::size_t li = 0; li < lines.size(); ++li) {
+    const std::string& line = lines[li];
+    if (IsBlankLine(line)) continue;
+    const CurveLine cl = SplitCurveLine(line);
+    double x = 0, y = 0;
+    if (!ParseCurveNumber(cl.x, x)) {
+      r.ok = false;
+      r.message = NotANumber(path, li + 1, cl.x);
+      break;
+    }
+    if (!cl.hasY) {
+      r.ok = false;
+      r.message = "Ошибка в строке " + IntToStr((long long)(li + 1)) + " файла " + path +
+                  ": нет второго числа";
+      break;
+    }
+    if (!ParseCurveNumber(cl.y, y)) {
+      r.ok = false;
+      r.message = NotANumber(path, li + 1, cl.y);
+      break;
+    }
+    s.AddXY(x, y);
+    ++counter;
+    switch (counter) {
+      case 1: s.Title = LabelText(cl.text); break;
+      case 2: m.Texts.BottomAxisTitle = LabelText(cl.text); break;
+      case 3: m.Texts.YAxisCaption = LabelText(cl.text); break;
+      case 4:
+      case 5:
+        if (!NormalizeBlanks(cl.text).empty()) m.Texts.Foot.push_back(LabelText(cl.text));
+        break;
+      default: break;
+    }
+  }
+  return r;
+}
+
+std::vector<std::string_view> SplitCommas(std::string_view s) {
+  std::vector<std::string_view> f;
+  std::size_t b = 0;
+  for (;;) {
+    const std::size_t c = s.find(',', b);
+    if (c == std::string_view::npos) { f.push_back(s.substr(b)); break; }
+    f.push_back(s.substr(b, c - b));
+    b = c + 1;
+  }
+  return f;
+}
+
+CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const std::string& name,
+                                 const std::vector<std::string>& lines) {
+  CurveLoadResult r;
+  const int commas = int(std::count(lines[0].begin(), lines[0].end(), ','));
+  const int channels = (commas + 1) / 6;
+  if (channels < 1) {
+    r.ok = false;
+    r.message = "В файле " + path + " нет ни одного канала (6 полей через запятую на канал)";
+    return r;
+  }
+  std::vector<int> idx;
+  for (int c = 0; c < channels; ++c) idx.push_back(m.AddNamedSeries(name));
+  r.seriesAdded = channels;
+  double t0 = 0;
+  bool first = true;
+  for (std::size_t li = 0; li < lines.size() && r.ok; ++li) {
+    if (IsBlankLine(lines[li])) continue;
+    const auto f = SplitCommas(lines[li]);
+    double x = 0;
+    for (int k = 1; k <= commas; ++k) {
+      const int c = k / 6 + 1;
+      if (c > channels) break;
+      const int base = 6 * (c - 1);
+      if (k != base + 1 && k != base + 4 && k != base + 5) continue;
+      if (std::size_t(k) > f.size()) {
+        r.ok = false;
+        r.message = "Ошибка в строке " + IntToStr((long long)(li + 1)) + " файла " + path +
+                    ": не хватает полей";
+        break;
+      }
+      const std::string_view field = f[std::size_t(k - 1)];
+      if (k == base + 4) {
+        double t = 0;
+        if (!ParseCurveNumber(field, t)) { r.ok = false; r.message = NotANumber(path, li + 1, field); break; }
+        x = t * 1e9;
+        if (first) t0 = x;  // the last channel's time of line 1 is the reference
+        x -= t0;
+      } else if (k == base + 5) {
+        double y = 0;
+        if (!ParseCurveNumber(field, y)) { r.ok = false; r.message = NotANumber(path, li + 1, field); break; }
+        m.Series[std::size_t(idx[std::size_t(c - 1)])].AddXY(x, y);
+      } else if (Trim(field) == "Source") {
+        const std::string_view next = std::size_t(k) < f.size() ? Trim(f[std::size_t(k)]) : std::string_view{};
+        m.Series[std::size_t(idx[std::size_t(c - 1)])].Title = Cp1251ToUtf8(next);
+      }
+    }
+    first = false;
+  }
+  return r;
+}
+
+CurveLoadResult LoadPlainCsv(ChartModel& m, const std::string& path, const std::string& name,
+                             const std::vector<std::string>& lines) {
+  CurveLoadResult r;
+  const int si = m.AddNamedSeries(name);
+  r.seriesAdded = 1;
+  ChartSeries& s = m.Series[std::size_t(si)];
+  double t0 = 0;
+  bool first = true;
+  for (std::size_t li = 0; li < lines.size(); ++li) {
+    const std::string_view line = lines[li];
+    if (IsBlankLine(line)) continue;
+    const std::size_t c = line.find(',');
+    if (c == std::string_view::npos) {
+      r.ok = false;
+      r.message = "Ошибка в строке " + IntToStr((long long)(li + 1)) + " файла " + path +
+                  ": нет запятой между X и Y";
+      break;
+    }
+    double t = 0, y = 0;
+    const std::string_view xs = line.substr(0, c), ys = line.substr(c + 1);
+    if (!ParseCurveNumber(xs, t)) { r.ok = false; r.message = NotANumber(path, li + 1, xs); break; }
+    if (!ParseCurveNumber(ys, y)) { r.ok = false; r.message = NotANumber(path, li + 1, ys); break; }
+    double x = t * 1e9;
+    if (first) t0 = x;
+    first = false;
+    s.AddXY(x - t0, y);
+  }
+  return r;
+}
+
+}  // namespace
+
+namespace {
+CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path);
+CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const std::string& displayName);
+}  // namespace
+
+std::string ChartNumber(double v, int p, int d) {
+  return FormatGeneral(v, p, d >= 5 ? 0 : std::max(d, 0), 1e-4);
+}
+
+std::string CurveNumber(double v) { return ChartNumber(v, 15, 0); }
+
+bool ParseCurveNumber(std::string_view s, double& v) {
+  if (TryStrToFloat(s, v)) return true;
+  const std::string_view t = Trim(s);
+  const std::string u = AsciiLower(std::string(t));
+  if (u == "nan") { v = std::numeric_limits<double>::quiet_NaN(); return true; }
+  if (u == "inf" || u == "+inf") { v = std::numeric_limits<double>::infinity(); return true; }
+  if (u == "-inf") { v = -std::numeric_limits<double>::infinity(); return true; }
+  return false;
+}
+
+std::string ExtractFileName(const std::string& path) {
+  const std::size_t p = path.find_last_of("/\\");
+  return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string ExtractFileDir(const std::string& path) {
+  const std::size_t p = path.find_last_of("/\\");
+  return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+  const std::string name = ExtractFileName(path);
+  const std::size_t p = name.rfind('.');
+  return p == std::string::npos ? std::string() : name.substr(p);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  const std::string e = ExtractFileExt(path);
+  return path.substr(0, path.size() - e.size()) + ext;
+}
+
+CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path) {
+  try {
+    return LoadGraphFileImpl(m, path);
+  } catch (const std::bad_alloc&) {
+    if (m.HasSeries()) m.ActiveGraph = m.SeriesCount() - 1;
+    CurveLoadResult r;
+    r.ok = false;
+    r.message = "Недостаточно памяти для чтения файла " + path;
+    return r;
+  }
+}
+
+CurveLoadResult LoadTempGraph(ChartModel& m, const std::string& path, const std::string& displayName) {
+  try {
+    return LoadTempGraphImpl(m, path, displayName);
+  } catch (const std::bad_alloc&) {
+    CurveLoadResult r;
+    r.ok = false;
+    r.message = "Недостаточно памяти для чтения файла " + path;
+    return r;
+  }
+}
+
+namespace {
+
+CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path) {
+  CurveLoadResult r;
+  std::vector<std::string> lines;
+  std::string err;
+  if (!ReadRawLines(path, lines, err)) {
+    r.ok = false;
+    r.fileOpened = false;
+    r.message = OpenError(path);
+    return r;
+  }
+  std::string name = ExtractFileName(path);
+  const std::string ext = ExtractFileExt(name);
+  if (ext == ".gpj") return r;
+  const bool csv = AsciiLower(ext) == ".csv";
+  if (!csv) {
+    r = LoadCurve(m, path, name, lines);
+  } else {
+    name = ChangeFileExt(name, ".grf");
+    const bool multi = !lines.empty() && lines[0].find("Record Length") != std::string::npos;
+    r = multi ? LoadMultiChannel(m, path, name, lines) : LoadPlainCsv(m, path, name, lines);
+    if (r.ok) {
+      m.Texts.YAxisCaption = "U, В";
+      m.Texts.BottomAxisTitle = "t, нс";
+    }
+  }
+  if (m.HasSeries()) m.ActiveGraph = m.SeriesCount() - 1;
+  return r;
+}
+
+CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const std::string& displayName) {
+  CurveLoadResult r;
+  std::vector<std::string> lines;
+  std::string err;
+  const std::string fileName = ExtractFileName(path);
+  if (!ReadTextLines(path, lines, err)) {
+    r.ok = false;
+    r.fileOpened = false;
+    r.message = OpenError(path);
+    return r;
+  }
+  // The whole file is read before the chart changes, so a bad word leaves it as it was.
+  ChartSeries pts;
+  std::string title = displayName.empty() ? fileName : displayName;
+  std::string bottom = m.Texts.BottomAxisTitle, yCaption = m.Texts.YAxisCaption;
+  std::vector<std::string> foot;
+  long long counter = 1;
+  for (const std::string& raw : lines) {
+    const std::string line = NormalizeBlanks(raw);
+    const int words = WordCount(line);
+    if (words < 2) continue;
+    const std::string w1 = GetWord(line, 1), w2 = GetWord(line, 2);
+    double x = 0, y = 0;
+    const bool okX = ParseCurveNumber(w1, x);
+    if (!okX || !ParseCurveNumber(w2, y)) {
+      r.ok = false;
+      r.message = "Ошибка " + (okX ? w2 : w1) + " в строке " + IntToStr(counter) + " в файле " +
+                  (displayName.empty() ? fileName : displayName);
+      return r;
+    }
+    pts.AddXY(x, y);
+    if (counter <= 5 && words >= 3) {
+      // Blanks are single after NormalizeBlanks: the third word starts after the second blank.
+      const std::size_t b1 = line.find(' ');
+      const std::size_t b2 = line.find(' ', b1 + 1);
+      const std::string text = line.substr(b2 + 1);
+      switch (counter) {
+        case 1: title = text; break;
+        case 2: bottom = text; break;
+        case 3: yCaption = text; break;
+        default: foot.push_back(text); break;
+      }
+    }
+    ++counter;
+  }
+  const int si = m.AddSeries(title, m.SeriesDefaultColor(), std::string());
+  ChartSeries& s = m.Series[std::size_t(si)];
+  s.X = std::move(pts.X);
+  s.Y = std::move(pts.Y);
+  m.FileNames[std::size_t(si)] = m.NextUnnamedName();
+  m.Texts.Foot = std::move(foot);
+  m.Texts.BottomAxisTitle = bottom;
+  m.Texts.YAxisCaption = yCaption;
+  m.ActiveGraph = si;
+  r.seriesAdded = 1;
+  return r;
+}
+
+}  // namespace
+
+bool SaveGraphFile(const ChartModel& m, int seriesIndex, const std::string& path, std::string& err) {
+  if (seriesIndex < 0 || seriesIndex >= m.SeriesCount()) {
+    err = "Нет графика с номером " + IntToStr(seriesIndex + 1);
+    return false;
+  }
+  const ChartSeries& s = m.Series[std::size_t(seriesIndex)];
+  std::vector<std::string> out;
+  out.reserve(s.Count());
+  for (std::size_t i = 0; i < s.Count(); ++i) {
+    std::string line = CurveNumber(s.X[i]);
+    line += ' ';
+    line += CurveNumber(s.Y[i]);
+    line += ' ';
+    switch (i) {
+      case 0: line += s.Title; break;
+      case 1: line += m.Texts.BottomAxisTitle; break;
+      case 2: line += m.Texts.YAxisCaption; break;
+      case 3: if (!m.Texts.Foot.empty()) line += m.Texts.Foot[0]; break;
+      case 4: if (m.Texts.Foot.size() >= 2) line += m.Texts.Foot[1]; break;
+      default: break;
+    }
+    out.push_back(std::move(line));
+  }
+  return WriteTextLines(path, out, err);
+}
+
+bool WriteTempCurve(const std::string& path, const std::vector<double>& x, const std::vector<double>& y,
+                    const std::string& title, const std::string& xTitle, const std::string& yTitle,
+                    std::string& err) {
+  const std::size_t n = std::min(x.size(), y.size());
+  std::vector<std::string> out;
+  out.reserve(n);
+  const std::string texts[4] = {title, xTitle, yTitle, std::string()};
+  for (std::size_t i = 0; i < n; ++i) {
+    std::string line = FormatTextReal(x[i]) + " " + FormatTextReal(y[i]);
+    if (i < 4) line += " " + texts[i];
+    out.push_back(NormalizeBlanks(line));
+  }
+  return WriteTextLines(path, out, err);
+}
+
+bool IsCommandLineGraph(const std::string& arg, bool fileExists) {
+  return fileExists && !arg.empty() && ExtractFileExt(arg) != ".fdt";
+}
+
+}  // namespace rv

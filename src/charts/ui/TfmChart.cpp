@@ -1,0 +1,876 @@
+#include "charts/ui/TfmChart.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <cmath>
+#include <limits>
+
+#include <qcustomplot.h>
+
+#include "charts/chartaxes.h"
+#include "charts/ui/TfmSelectGr.h"
+#include "charts/ui/TfmSelectGrParam.h"
+#include "charts/ui/TfmSelectTwoGr.h"
+#include "charts/ui/TfmValue.h"
+#include "charts/ui/chartmessages.h"
+#include "platform/platform.h"
+
+namespace rv {
+
+// Axis ticks: labels in the chart's number format, a step the window may fix, 4 minor ticks.
+class ChartAxisTicker : public QCPAxisTicker {
+public:
+  double fixedStep = 0;  // 0: the ticker's own choice
+
+protected:
+  double getTickStep(const QCPRange& range) override {
+    return fixedStep > 0 ? fixedStep : QCPAxisTicker::getTickStep(range);
+  }
+  int getSubTickCount(double) override { return AxisMinorTicks; }
+  QString getTickLabel(double tick, const QLocale&, QChar, int) override {
+    return QString::fromStdString(AxisLabelText(tick));
+  }
+};
+
+namespace {
+
+QColor ToQColor(TColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+Qt::PenStyle ToQt(PenStyle s) {
+  switch (s) {
+    case PenStyle::Dash: return Qt::DashLine;
+    case PenStyle::Dot: return Qt::DotLine;
+    case PenStyle::DashDot: return Qt::DashDotLine;
+    case PenStyle::DashDotDot: return Qt::DashDotDotLine;
+    case PenStyle::Solid: break;
+  }
+  return Qt::SolidLine;
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QString Joined(const std::vector<std::string>& lines) {
+  QStringList l;
+  for (const auto& s : lines) l << Q(s);
+  return l.join('\n');
+}
+
+bool AllBlank(const std::vector<std::string>& lines) {
+  for (const auto& s : lines)
+    if (s.find_first_not_of(" \t") != std::string::npos) return false;
+  return true;
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Not finite values are drawn as gaps: QCustomPlot breaks a line at NaN.
+inline double Drawn(double v) { return std::isfinite(v) ? v : kNaN; }
+
+QFont FontOf(const ChartFont& f) {
+  QFont q(Q(f.Name));
+  q.setPointSize(f.Size > 0 ? f.Size : 10);
+  return q;
+}
+
+ChartFont FromQFont(const QFont& q) {
+  ChartFont f;
+  f.Name = q.family().toStdString();
+  f.Size = q.pointSize() > 0 ? q.pointSize() : 10;
+  return f;
+}
+
+}  // namespace
+
+TfmChart::Options TfmChart::DefaultOptions(const QStringList& arguments) {
+  Options o;
+  const std::string dir = platform::UserConfigDir();
+  QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  if (exe.isEmpty()) exe = "ravelin";
+  o.settingsPath = dir + exe.toStdString() + ".INI";
+  o.valueHistoryPath = dir + "TmpVal.txt";
+  o.defaultDir = platform::HomeDir();
+  o.arguments = arguments;
+  return o;
+}
+
+TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent), opt_(options) {
+  setObjectName("fmChart");
+  setWindowTitle("График");
+  if (opt_.messages) {
+    messages_ = opt_.messages;
+  } else {
+    ownMessages_ = std::make_unique<ChartMessages>();
+    messages_ = ownMessages_.get();
+  }
+  model_.UnnamedGraphCounter = 1;
+  model_.ActiveGraph = -1;
+  RCTimeConstant = 1.5e-8;
+
+  ReadChartSettings(opt_.settingsPath, opt_.defaultDir, settings_);
+
+  BuildChart();
+  BuildMenus();
+  BuildToolBar();
+  BuildStatusBar();
+
+  OpenD = new QFileDialog(this, "Открыть");
+  OpenD->setObjectName("OpenD");
+  OpenD->setOption(QFileDialog::DontUseNativeDialog);
+  OpenD->setFileMode(QFileDialog::ExistingFiles);
+  OpenD->setAcceptMode(QFileDialog::AcceptOpen);
+  OpenD->setNameFilters({"*.grf;*.sig;*.srg;*.csv;*.gpj (*.grf *.sig *.srg *.csv *.gpj)", "Все файлы (*)",
+                         "Файлы графиков(*.grf;*.sig;*.srg) (*.grf *.sig *.srg)", "Тектроникс(*.csv) (*.csv)",
+                         "Проект(*.gpj) (*.gpj)"});
+  SaveD = new QFileDialog(this, "Сохранение графика");
+  SaveD->setObjectName("SaveD");
+  SaveD->setOption(QFileDialog::DontUseNativeDialog);
+  // The overwrite question is the window's own ("Файл ... уже есть. Переписать?").
+  SaveD->setOption(QFileDialog::DontConfirmOverwrite);
+  SaveD->setAcceptMode(QFileDialog::AcceptSave);
+  SaveD->setFileMode(QFileDialog::AnyFile);
+  SaveD->setDefaultSuffix("srg");
+  SaveD->setNameFilters({"*.srg;*.grf (*.srg *.grf)", "*.* (*)"});
+  OpenD->setDirectory(Q(settings_.IniDir));
+  SaveD->setDirectory(Q(settings_.IniDir));
+
+  fmSelectGr = new TfmSelectGr(*messages_, this);
+  fmValue = new TfmValue(opt_.valueHistoryPath, this);
+  fmSelectTwoGr = new TfmSelectTwoGr(this);
+  fmSelectGrParam = new TfmSelectGrParam(this);
+
+  feedTimer_ = new QTimer(this);
+  feedTimer_->setInterval(50);
+  connect(feedTimer_, &QTimer::timeout, this, &TfmChart::DrainLiveFeed);
+  feedTimer_->start();
+
+  UpdateMenus();
+  Label1->clear();
+  OpenCommandLineGraph(opt_.arguments);
+
+  ApplyFonts();
+  move(settings_.Left, settings_.Top);
+  resize(settings_.Width, settings_.Height);
+  RefreshChart();
+}
+
+TfmChart::~TfmChart() {
+  // The plottables hold no pointers into the model; stop the timer before members go.
+  if (feedTimer_) feedTimer_->stop();
+}
+
+// ---------------------------------------------------------------- construction
+
+void TfmChart::BuildChart() {
+  Chart = new QCustomPlot(this);
+  Chart->setObjectName("Chart");
+  Chart->setBackground(Qt::white);
+  Chart->setNoAntialiasingOnDrag(true);
+  Chart->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  Chart->setToolTip("|Shift+mouse - можно сдвинуть график, Ctrl+mouse - выбор акт. гр.: если не нажата "
+                    "кнопка \"Ред. акт. гр.\",  Alt+mouse - измерение");
+  setCentralWidget(Chart);
+
+  xTicker_ = new ChartAxisTicker;
+  yTicker_ = new ChartAxisTicker;
+  Chart->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(xTicker_));
+  Chart->yAxis->setTicker(QSharedPointer<QCPAxisTicker>(yTicker_));
+  for (QCPAxis* a : {Chart->xAxis, Chart->yAxis}) {
+    a->grid()->setPen(QPen(QColor(0, 0, 0, 90), 0, Qt::DotLine));
+    a->setTickLength(4, 8);
+    a->setSubTickLength(2, 4);
+    a->setBasePen(QPen(Qt::black));
+  }
+  Chart->xAxis->setLabel("Ось X");
+  Chart->xAxis2->setVisible(false);
+  Chart->yAxis2->setVisible(false);
+  connect(Chart->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+          [this] { if (!settingRange_) zoomed_ = true; });
+  connect(Chart->yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+          [this] { if (!settingRange_) zoomed_ = true; });
+
+  QCPLegend* legend = Chart->legend;
+  legend->setVisible(true);
+  legend->setBorderPen(Qt::NoPen);
+  legend->setBrush(Qt::NoBrush);
+  legend->setFillOrder(QCPLayoutGrid::foRowsFirst);
+  legend->setWrap(0);
+  legend->setIconSize(20, 10);
+  legend->setRowSpacing(0);
+  Chart->axisRect()->insetLayout()->take(legend);
+
+  rightHolder_ = new QCPLayoutGrid;
+  rightHolder_->addElement(1, 0, new QCPLayoutElement(Chart));
+  rightHolder_->setRowStretchFactors({0.001, 1});
+  bottomHolder_ = new QCPLayoutGrid;
+  bottomHolder_->addElement(0, 1, new QCPLayoutElement(Chart));
+  bottomHolder_->setColumnStretchFactors({0.001, 1});
+
+  title_ = new QCPTextElement(Chart, "", QFont("Arial", 10));
+  title_->setTextColor(Qt::blue);
+  foot_ = new QCPTextElement(Chart, "", QFont("Arial", 10));
+  foot_->setTextColor(Qt::black);
+
+  yCaption_ = new QCPItemText(Chart);
+  yCaption_->setClipToAxisRect(false);
+  yCaption_->position->setType(QCPItemPosition::ptAbsolute);
+  yCaption_->setPositionAlignment(Qt::AlignRight | Qt::AlignBottom);
+  yCaption_->setSelectable(false);
+
+  connect(Chart, &QCustomPlot::beforeReplot, this, &TfmChart::BeforeReplot);
+  connect(Chart, &QCustomPlot::afterLayout, this, [this] {
+    // The Y-axis title stands horizontally just above the plot area, ending at its left edge
+    // (pushed right when it would not fit).
+    const QRect r = Chart->axisRect()->rect();
+    const int w = QFontMetrics(yCaption_->font()).horizontalAdvance(yCaption_->text());
+    yCaption_->position->setCoords(std::max(r.left() - 3, w + 10), r.top() - 2);
+  });
+  connect(Chart, &QCustomPlot::legendClick, this,
+          [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
+            auto* pi = qobject_cast<QCPPlottableLegendItem*>(item);
+            if (!pi || LongCommandRunning()) return;
+            const auto it = std::find(plots_.begin(), plots_.end(), pi->plottable());
+            if (it == plots_.end()) return;
+            model_.PickFromLegend(int(it - plots_.begin()), cbFixLine->isChecked());
+            for (std::size_t i = 0; i < plots_.size(); ++i) StyleOf(int(i), plots_[i]);
+            ShowActiveGraph();
+            ArrangeLegend();
+            Chart->replot(QCustomPlot::rpQueuedReplot);
+          });
+  connect(Chart, &QCustomPlot::plottableClick, this,
+          [this](QCPAbstractPlottable* p, int, QMouseEvent* ev) {
+            if (!(ev->modifiers() & Qt::ControlModifier) || LongCommandRunning()) return;
+            const auto it = std::find(plots_.begin(), plots_.end(), p);
+            if (it == plots_.end()) return;
+            model_.SetActiveGraph(int(it - plots_.begin()));
+            ShowActiveGraph();
+            QApplication::beep();
+          });
+}
+
+void TfmChart::BuildMenus() {
+  File1 = menuBar()->addMenu("Файл");
+  File1->setObjectName("File1");
+  actOpen = File1->addAction("Открыть..", this, &TfmChart::btnOpenClick);
+  actOpen->setObjectName("Open1");
+  actOpen->setToolTip("Открыть файл...");
+  Save1 = File1->addAction("Сохранить график..", this, &TfmChart::Save1Click);
+  Save1->setObjectName("Save1");
+  Save1->setToolTip("Сохранить файл...");
+  File1->addSeparator();
+  Close1 = File1->addAction("Закрыть..", this, &TfmChart::Close1Click);
+  Close1->setObjectName("Close1");
+  Close1->setToolTip("Закрыть график...");
+  DeleteAll1 = File1->addAction("Закрыть все", this, &TfmChart::DeleteAll1Click);
+  DeleteAll1->setObjectName("DeleteAll1");
+  File1->addSeparator();
+  Exit1 = File1->addAction("Закрыть", this, &TfmChart::Exit1Click);
+  Exit1->setObjectName("Exit1");
+
+  Edit1 = menuBar()->addMenu("Редактировать");
+  Edit1->setObjectName("Edit1");
+  mnSelectActive = Edit1->addAction("Выбрать активный график", this, &TfmChart::mnSelectActiveClick);
+  mnSelectActive->setObjectName("mnSelectActive");
+
+  mnVid = menuBar()->addMenu("Вид");
+  mnVid->setObjectName("mnVid");
+  Legend1 = mnVid->addAction("Показать подписи графиков", this, &TfmChart::Legend1Click);
+  Legend1->setObjectName("Legend1");
+  Legend1->setCheckable(true);
+  Legend1->setChecked(true);
+  N26 = mnVid->addAction("Перерисовать график", this, &TfmChart::N26Click);
+  N26->setObjectName("N26");
+
+  mnFDTD = menuBar()->addAction("FDTD", this, &TfmChart::mnFDTDClick);
+  mnFDTD->setObjectName("mnFDTD");
+}
+
+void TfmChart::BuildToolBar() {
+  ToolBar1 = addToolBar("Панель");
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setMovable(false);
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  auto* open = ToolBar1->addAction("Открыть", this, &TfmChart::btnOpenClick);
+  open->setObjectName("btnOpen");
+  open->setToolTip("Открыть файл...");
+  auto* save = ToolBar1->addAction("Сохранить", this, &TfmChart::Save1Click);
+  save->setObjectName("btnSave");
+  save->setToolTip("Сохранить файл...");
+  auto* close = ToolBar1->addAction("Закрыть график", this, &TfmChart::Close1Click);
+  close->setObjectName("btnClose");
+  close->setToolTip("Закрыть график...");
+  auto* exit = ToolBar1->addAction("Закрыть", this, &TfmChart::Exit1Click);
+  exit->setObjectName("btnExit");
+  exit->setToolTip("Закрыть");
+  ToolBar1->addSeparator();
+  cbFixLine = new QCheckBox("Фикс. линий", this);
+  cbFixLine->setObjectName("cbFixLine");
+  ToolBar1->addWidget(cbFixLine);
+  ToolBar1->addSeparator();
+  ToolBar1->addWidget(new QLabel(" ПХ, нс ", this));
+  Edit2 = new QLineEdit("0.0", this);
+  Edit2->setObjectName("Edit2");
+  Edit2->setMaximumWidth(70);
+  connect(Edit2, &QLineEdit::textChanged, this, &TfmChart::Edit2Change);
+  ToolBar1->addWidget(Edit2);
+  SpeedButton4 = new QToolButton(this);
+  SpeedButton4->setObjectName("SpeedButton4");
+  SpeedButton4->setText("Измерить");
+  SpeedButton4->setCheckable(true);
+  ToolBar1->addWidget(SpeedButton4);
+}
+
+void TfmChart::BuildStatusBar() {
+  StatusBar1 = statusBar();
+  StatusBar1->setObjectName("StatusBar1");
+  paColor = new QFrame(this);
+  paColor->setObjectName("paColor");
+  paColor->setFixedSize(18, 14);
+  paColor->setFrameShape(QFrame::Box);
+  paColor->setAutoFillBackground(true);
+  paColor->setToolTip("Цвет активного графика");
+  Label1 = new QLabel(this);
+  Label1->setObjectName("Label1");
+  Label1->setToolTip("Выбрать активный график");
+  Label1->installEventFilter(this);
+  lbCoopd = new QLabel(this);
+  lbCoopd->setObjectName("lbCoopd");
+  lbProgress = new QLabel(this);
+  lbProgress->setObjectName("lbProgress");
+  StatusBar1->addWidget(paColor);
+  StatusBar1->addWidget(Label1);
+  StatusBar1->addWidget(lbCoopd, 1);
+  StatusBar1->addPermanentWidget(lbProgress);
+  // The stop button stands beside the progress, where a narrow window cannot hide it.
+  btnStop = new QToolButton(this);
+  btnStop->setObjectName("btnStop");
+  btnStop->setText("СТОП");
+  btnStop->setToolTip("Остановить вычисление");
+  btnStop->setStyleSheet("QToolButton { color: red; font-weight: bold; }");
+  connect(btnStop, &QToolButton::clicked, this, &TfmChart::btnStopClick);
+  StatusBar1->addPermanentWidget(btnStop);
+  btnStop->hide();
+}
+
+// ---------------------------------------------------------------- drawing
+
+QCPAbstractPlottable* TfmChart::MakePlottable(int index) {
+  const ChartSeries& s = model_.Series[std::size_t(index)];
+  const std::size_t n = s.Count();
+  QCPAbstractPlottable* p = nullptr;
+  if (s.XNonDecreasing()) {
+    // A function of X: the graph keeps X sorted, which it already is.
+    auto* g = new QCPGraph(Chart->xAxis, Chart->yAxis);
+    QVector<QCPGraphData> d(static_cast<qsizetype>(n));
+    double key = 0;
+    for (double x : s.X)
+      if (std::isfinite(x)) { key = x; break; }
+    for (std::size_t i = 0; i < n; ++i) {
+      const double x = s.X[i];
+      const bool okX = std::isfinite(x);
+      if (okX) key = x;
+      d[qsizetype(i)] = QCPGraphData(key, okX ? Drawn(s.Y[i]) : kNaN);
+    }
+    g->data()->set(d, true);
+    p = g;
+  } else {
+    // X goes back somewhere: a parametric curve keeps the order of the points.
+    auto* c = new QCPCurve(Chart->xAxis, Chart->yAxis);
+    QVector<QCPCurveData> d(static_cast<qsizetype>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+      const bool ok = std::isfinite(s.X[i]) && std::isfinite(s.Y[i]);
+      d[qsizetype(i)] = QCPCurveData(double(i), ok ? s.X[i] : kNaN, ok ? s.Y[i] : kNaN);
+    }
+    c->data()->set(d, true);
+    p = c;
+  }
+  StyleOf(index, p);
+  return p;
+}
+
+void TfmChart::StyleOf(int index, QCPAbstractPlottable* p) {
+  const ChartSeries& s = model_.Series[std::size_t(index)];
+  QPen pen(ToQColor(s.Color));
+  pen.setWidth(s.PenWidth < 1 ? 1 : s.PenWidth);
+  pen.setStyle(ToQt(s.Style));
+  p->setPen(pen);
+  p->setName(Q(model_.LegendText(index)));
+  const bool inLegend = s.ShowInLegend && Legend1->isChecked();
+  if (inLegend && !Chart->legend->hasItemWithPlottable(p)) p->addToLegend();
+  if (!inLegend) p->removeFromLegend();
+}
+
+void TfmChart::SyncTexts() {
+  Chart->xAxis->setLabel(Q(model_.Texts.BottomAxisTitle));
+  title_->setText(Joined(model_.Texts.Title));
+  foot_->setText(Joined(model_.Texts.Foot));
+  yCaption_->setText(Q(model_.Texts.YAxisCaption));
+  const int h = QFontMetrics(yCaption_->font()).height();
+  // Room above the plot for the Y-axis title, and on the right for the last X label.
+  Chart->axisRect()->setMinimumMargins(QMargins(0, model_.Texts.YAxisCaption.empty() ? 0 : h + 6, 12, 0));
+}
+
+void TfmChart::RefreshChart() {
+  Chart->clearPlottables();
+  plots_.clear();
+  plots_.reserve(model_.Series.size());
+  for (int i = 0; i < model_.SeriesCount(); ++i) plots_.push_back(MakePlottable(i));
+  SyncTexts();
+  AutoRange();
+  ShowActiveGraph();
+  UpdateMenus();
+  ArrangeLegend();
+  Chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TfmChart::AutoRange() {
+  if (zoomed_) return;
+  settingRange_ = true;
+  if (plots_.empty()) {
+    Chart->xAxis->setRange(0, 1);
+    Chart->yAxis->setRange(0, 1);
+  } else {
+    Chart->rescaleAxes(false);
+  }
+  settingRange_ = false;
+}
+
+void TfmChart::BitBtn3Click() {
+  zoomed_ = false;
+  AutoRange();
+  Chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TfmChart::BeforeReplot() {
+  // The left axis' label step follows the range and the room for labels on every drawing.
+  const QCPRange r = Chart->yAxis->range();
+  const int fontPx = QFontInfo(Chart->yAxis->tickLabelFont()).pixelSize();
+  yTicker_->fixedStep = LeftAxisStep(r.lower, r.upper, Chart->axisRect()->height(), fontPx);
+}
+
+void TfmChart::ShowActiveGraph() {
+  const int a = model_.ActiveGraph;
+  if (a < 0 || a >= model_.SeriesCount()) {
+    Label1->clear();
+    return;
+  }
+  const QColor c = ToQColor(model_.Series[std::size_t(a)].Color);
+  Label1->setText(Q(model_.ActiveGraphText()));
+  QPalette lp = Label1->palette();
+  lp.setColor(QPalette::WindowText, c);
+  Label1->setPalette(lp);
+  QPalette pp = paColor->palette();
+  pp.setColor(QPalette::Window, c);
+  paColor->setPalette(pp);
+}
+
+void TfmChart::UpdateMenus() {
+  const bool has = model_.HasSeries();
+  Edit1->setEnabled(has);
+  mnVid->setEnabled(has);
+  Save1->setEnabled(has);
+  Close1->setEnabled(has);
+  DeleteAll1->setEnabled(has);
+  // Measuring belongs to a later command set; the button stays until then inactive.
+  SpeedButton4->setEnabled(false);
+}
+
+void TfmChart::ArrangeLegend() {
+  QCPLayoutGrid* L = Chart->plotLayout();
+  QCPAxisRect* ar = Chart->axisRect();
+  QCPLegend* legend = Chart->legend;
+  for (QCPLayoutElement* e : std::initializer_list<QCPLayoutElement*>{title_, ar, rightHolder_, bottomHolder_, foot_})
+    if (e->layout()) e->layout()->take(e);
+  if (legend->layout()) legend->layout()->take(legend);
+  L->simplify();
+
+  const bool legendOn = Legend1->isChecked();
+  legend->setVisible(legendOn);
+  int row = 0;
+  const bool hasTitle = !AllBlank(model_.Texts.Title);
+  title_->setVisible(hasTitle);
+  if (hasTitle) L->addElement(row++, 0, title_);
+  L->addElement(row, 0, ar);
+  L->setRowStretchFactor(row, 1);
+  if (legendRight_) {
+    rightHolder_->addElement(0, 0, legend);
+    L->addElement(row, 1, rightHolder_);
+    L->setColumnStretchFactors({1, 0.001});
+  }
+  ++row;
+  if (!legendRight_) {
+    bottomHolder_->addElement(0, 0, legend);
+    L->addElement(row, 0, bottomHolder_);
+    L->setRowStretchFactor(row, 0.001);
+    ++row;
+  }
+  // The footer shows only together with the legend.
+  const bool footOn = legendOn && !AllBlank(model_.Texts.Foot);
+  foot_->setVisible(footOn);
+  if (footOn) {
+    L->addElement(row, 0, foot_);
+    L->setRowStretchFactor(row, 0.001);
+  }
+  if (hasTitle) L->setRowStretchFactor(0, 0.001);
+  Chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TfmChart::UpdateCaption() {
+  setWindowTitle(Q(ChartCaption(Chart->width(), Chart->height())));
+}
+
+void TfmChart::ApplyFonts() {
+  title_->setFont(FontOf(settings_.TitleFont));
+  foot_->setFont(FontOf(settings_.FootFont));
+  yCaption_->setFont(FontOf(settings_.LeftAxisFont));
+  Chart->yAxis->setTickLabelFont(FontOf(settings_.LeftAxisLabelsFont));
+  Chart->xAxis->setLabelFont(FontOf(settings_.BottomAxisFont));
+  Chart->xAxis->setTickLabelFont(FontOf(settings_.BottomAxisLabelsFont));
+  const QFont lf = FontOf(settings_.BottomLegendFont);
+  Chart->legend->setFont(lf);
+  for (int i = 0; i < Chart->legend->itemCount(); ++i) Chart->legend->item(i)->setFont(lf);
+}
+
+void TfmChart::ReadFontsBack() {
+  settings_.TitleFont = FromQFont(title_->font());
+  settings_.FootFont = FromQFont(foot_->font());
+  settings_.LeftAxisFont = FromQFont(yCaption_->font());
+  settings_.LeftAxisLabelsFont = FromQFont(Chart->yAxis->tickLabelFont());
+  settings_.BottomAxisFont = FromQFont(Chart->xAxis->labelFont());
+  settings_.BottomAxisLabelsFont = FromQFont(Chart->xAxis->tickLabelFont());
+  settings_.BottomLegendFont = FromQFont(Chart->legend->font());
+}
+
+// ---------------------------------------------------------------- live feed of a run
+
+LiveFeed::Handle TfmChart::AddRunSeries(const std::string& title) {
+  const int i = model_.AddRunSeries(title);
+  // The recorder's time axis; set here because its thread may not touch the chart.
+  model_.Texts.BottomAxisTitle = "t, нс";
+  const LiveFeed::Handle h = feed_.Open(model_.Series[std::size_t(i)].id);
+  RefreshChart();
+  return h;
+}
+
+void TfmChart::DrainLiveFeed() {
+  // A long command reads the series in place: points wait in the buffers until it ends.
+  if (LongCommandRunning() || feed_.Pending() == 0) return;
+  const auto delivered = feed_.Drain(model_);
+  if (delivered.empty()) return;
+  if (plots_.size() != model_.Series.size()) {
+    RefreshChart();
+    return;
+  }
+  for (const auto& d : delivered) {
+    const ChartSeries& s = model_.Series[std::size_t(d.series)];
+    QCPAbstractPlottable* p = plots_[std::size_t(d.series)];
+    if (auto* g = qobject_cast<QCPGraph*>(p)) {
+      double last = g->data()->isEmpty() ? -std::numeric_limits<double>::infinity()
+                                         : (g->data()->constEnd() - 1)->key;
+      QVector<double> keys, values;
+      keys.reserve(qsizetype(s.Count() - d.first));
+      values.reserve(keys.capacity());
+      bool sorted = true;
+      for (std::size_t i = d.first; i < s.Count(); ++i) {
+        const double x = s.X[i];
+        if (std::isfinite(x)) {
+          if (x < last) { sorted = false; break; }
+          last = x;
+          keys << x;
+          values << Drawn(s.Y[i]);
+        } else if (std::isfinite(last)) {
+          keys << last;
+          values << kNaN;
+        }
+      }
+      if (!sorted) {
+        // The curve turned back in X: it is drawn as a parametric curve from now on.
+        RefreshChart();
+        return;
+      }
+      g->addData(keys, values, true);
+    } else if (auto* c = qobject_cast<QCPCurve*>(p)) {
+      for (std::size_t i = d.first; i < s.Count(); ++i) {
+        const bool ok = std::isfinite(s.X[i]) && std::isfinite(s.Y[i]);
+        c->addData(double(i), ok ? s.X[i] : kNaN, ok ? s.Y[i] : kNaN);
+      }
+    }
+  }
+  AutoRange();
+  ShowActiveGraph();
+  Chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+// ---------------------------------------------------------------- files
+
+CurveLoadResult TfmChart::LoadGraphFile(const QString& fileName) {
+  const CurveLoadResult r = rv::LoadGraphFile(model_, fileName.toStdString());
+  RefreshChart();
+  if (!r.ok) messages_->Error(this, Q(r.message));
+  return r;
+}
+
+void TfmChart::OpenCommandLineGraph(const QStringList& args) {
+  if (args.isEmpty()) return;
+  const QString f = args.first();
+  const QFileInfo fi(f);
+  if (IsCommandLineGraph(f.toStdString(), fi.exists() && fi.isFile())) LoadGraphFile(fi.absoluteFilePath());
+}
+
+void TfmChart::WriteIniDirOf(const QString& file) {
+  std::string dir = QFileInfo(file).absolutePath().toStdString();
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  settings_.IniDir = dir;
+  WriteIniDir(opt_.settingsPath, dir);
+}
+
+void TfmChart::OpenFiles(const QStringList& files) {
+  if (files.isEmpty()) return;
+  const QFileInfo first(files.first());
+  OpenD->setDirectory(first.absolutePath());
+  SaveD->setDirectory(first.absolutePath());
+  SaveD->selectFile(first.fileName());
+  WriteIniDirOf(first.absoluteFilePath());
+  QString failure;
+  for (const QString& f : files) {
+    const CurveLoadResult r = rv::LoadGraphFile(model_, f.toStdString());
+    if (r.ok) continue;
+    failure = Q(r.message);
+    // A file that could not be opened is skipped; a malformed one ends the command.
+    if (r.fileOpened) break;
+    messages_->Error(this, failure);
+    failure.clear();
+  }
+  if (model_.HasSeries()) model_.ActiveGraph = model_.SeriesCount() - 1;
+  for (auto& s : model_.Series) s.ShowInLegend = Legend1->isChecked();
+  RefreshChart();
+  if (!failure.isEmpty()) messages_->Error(this, failure);
+}
+
+bool TfmChart::SaveGraphFile(const QString& fileName, int seriesIndex) {
+  std::string err;
+  if (rv::SaveGraphFile(model_, seriesIndex, fileName.toStdString(), err)) return true;
+  messages_->Error(this, Q(err));
+  return false;
+}
+
+bool TfmChart::LoadTempGraph(const QString& fileName, const QString& displayName) {
+  const CurveLoadResult r = rv::LoadTempGraph(model_, fileName.toStdString(), displayName.toStdString());
+  RefreshChart();
+  if (!r.ok) messages_->Error(this, Q(r.message));
+  return r.ok;
+}
+
+bool TfmChart::LoadGeneratedCurve(const std::vector<double>& x, const std::vector<double>& y,
+                                  const std::string& title, const std::string& xTitle,
+                                  const std::string& yTitle) {
+  QTemporaryFile tmp(QDir::tempPath() + "/Streem-XXXXXX.txt");
+  if (!tmp.open()) {
+    messages_->Error(this, "Не удалось создать временный файл Streem.txt");
+    return false;
+  }
+  tmp.close();  // the name stays reserved until tmp is destroyed
+  std::string err;
+  if (!WriteTempCurve(tmp.fileName().toStdString(), x, y, title, xTitle, yTitle, err)) {
+    messages_->Error(this, Q(err));
+    return false;
+  }
+  return LoadTempGraph(tmp.fileName(), "Streem.txt");
+}
+
+// ---------------------------------------------------------------- commands
+
+void TfmChart::btnOpenClick() {
+  if (LongCommandRunning()) return;
+  if (OpenD->exec() != QDialog::Accepted) return;
+  OpenFiles(OpenD->selectedFiles());
+}
+
+void TfmChart::Save1Click() {
+  if (LongCommandRunning() || model_.UserGraphCount() == 0) return;
+  fmSelectGr->setWindowTitle("Сохранить график");
+  if (!fmSelectGr->Execute(model_)) return;
+  for (int idx : fmSelectGr->SelectedSeries()) {
+    if (idx < 0 || idx >= model_.SeriesCount()) continue;
+    SaveD->selectFile(Q(model_.FileNames[std::size_t(idx)]));
+    QString name;
+    for (;;) {
+      if (SaveD->exec() != QDialog::Accepted) { name.clear(); break; }
+      name = SaveD->selectedFiles().value(0);
+      if (name.isEmpty()) break;
+      if (QFileInfo::exists(name) &&
+          !messages_->YesNo(this, "Файл " + name + " уже есть. Переписать?")) {
+        SaveD->selectFile(name);
+        continue;
+      }
+      break;
+    }
+    if (name.isEmpty()) continue;
+    SaveD->setDirectory(QFileInfo(name).absolutePath());
+    if (!SaveGraphFile(name, idx)) return;
+    model_.FileNames[std::size_t(idx)] = QFileInfo(name).absoluteFilePath().toStdString();
+    WriteIniDirOf(name);
+  }
+}
+
+void TfmChart::Close1Click() {
+  if (LongCommandRunning() || model_.UserGraphCount() == 0) return;
+  fmSelectGr->setWindowTitle("Закрыть график");
+  if (!fmSelectGr->Execute(model_)) return;
+  model_.CloseGraphs(fmSelectGr->SelectedSeries());
+  RefreshChart();
+}
+
+void TfmChart::DeleteAll1Click() {
+  if (LongCommandRunning()) return;
+  model_.DeleteAll();
+  RefreshChart();
+  Label1->clear();
+  BitBtn3Click();
+}
+
+void TfmChart::Exit1Click() { close(); }
+
+void TfmChart::mnSelectActiveClick() {
+  if (LongCommandRunning() || model_.UserGraphCount() == 0) return;
+  fmSelectGr->setWindowTitle("Сделать активным график");
+  if (!fmSelectGr->Execute(model_)) return;
+  const std::vector<int> sel = fmSelectGr->SelectedSeries();
+  if (!sel.empty()) model_.SetActiveGraph(sel.back());
+  ShowActiveGraph();
+  ArrangeLegend();
+}
+
+void TfmChart::btnStopClick() {
+  btnStop->hide();
+  StopRequested = true;
+}
+
+void TfmChart::Edit2Change() {
+  if (!SpeedButton4->isChecked()) return;
+  SpeedButton4->setChecked(false);
+  Chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TfmChart::N26Click() { ArrangeLegend(); }
+
+void TfmChart::mnFDTDClick() {
+  if (showMainWindow_) showMainWindow_();
+}
+
+void TfmChart::Legend1Click() {
+  for (auto& s : model_.Series) s.ShowInLegend = Legend1->isChecked();
+  for (std::size_t i = 0; i < plots_.size(); ++i) StyleOf(int(i), plots_[i]);
+  ArrangeLegend();
+}
+
+// ---------------------------------------------------------------- long commands
+
+void TfmChart::BeginLongCommand() {
+  if (longDepth_++ > 0) return;
+  StopRequested = false;
+  lastPercent_ = -1;
+  menuBar()->setEnabled(false);
+  for (QAction* a : ToolBar1->actions())
+    a->setEnabled(false);
+  cbFixLine->setEnabled(false);
+  Edit2->setEnabled(false);
+  Chart->setEnabled(false);
+  btnStop->show();
+}
+
+void TfmChart::EndLongCommand() {
+  if (longDepth_ == 0 || --longDepth_ > 0) return;
+  btnStop->hide();
+  menuBar()->setEnabled(true);
+  for (QAction* a : ToolBar1->actions()) a->setEnabled(true);
+  cbFixLine->setEnabled(true);
+  Edit2->setEnabled(true);
+  Chart->setEnabled(true);
+  lbProgress->clear();
+  UpdateMenus();
+  DrainLiveFeed();
+}
+
+void TfmChart::ShowProgress(int percent) {
+  if (percent == lastPercent_) return;
+  lastPercent_ = percent;
+  lbProgress->setText(QString::number(percent) + " %");
+  lbProgress->repaint();
+  QCoreApplication::processEvents();
+}
+
+// ---------------------------------------------------------------- window events
+
+void TfmChart::closeEvent(QCloseEvent* e) {
+  if (LongCommandRunning()) {
+    e->ignore();
+    return;
+  }
+  ReadFontsBack();
+  settings_.Left = x();
+  settings_.Top = y();
+  settings_.Width = width();
+  settings_.Height = height();
+  WriteChartSettings(opt_.settingsPath, settings_);
+  e->accept();  // the window is only hidden; its curves stay
+}
+
+void TfmChart::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  ArrangeLegend();
+  UpdateCaption();
+}
+
+void TfmChart::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  UpdateMenus();
+  ArrangeLegend();
+  UpdateCaption();
+}
+
+void TfmChart::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() != QEvent::WindowStateChange) return;
+  // Minimising the chart minimises the whole program, and restoring it brings the rest back.
+  if (isMinimized()) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w == this || !w->isVisible() || w->isMinimized()) continue;
+      if (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog) continue;
+      minimizedWithUs_.push_back(w);
+      w->showMinimized();
+    }
+  } else if (!minimizedWithUs_.empty()) {
+    const auto list = std::move(minimizedWithUs_);
+    minimizedWithUs_.clear();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (std::find(list.begin(), list.end(), w) != list.end()) w->showNormal();
+  }
+}
+
+bool TfmChart::eventFilter(QObject* o, QEvent* e) {
+  if (o == Label1 && e->type() == QEvent::MouseButtonPress) {
+    mnSelectActiveClick();
+    return true;
+  }
+  return QMainWindow::eventFilter(o, e);
+}
+
+}  // namespace rv

@@ -1,0 +1,219 @@
+// The chart window ("График"): draws the chart model with QCustomPlot and turns menu
+// commands into calls on the model and the curve files. It holds no algorithm of its own.
+#pragma once
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "charts/chartmodel.h"
+#include "charts/chartsettings.h"
+#include "charts/curvefile.h"
+#include "charts/livefeed.h"
+#include "charts/progress.h"
+
+class QAction;
+class QCheckBox;
+class QCPAbstractPlottable;
+class QCPItemText;
+class QCPLayoutGrid;
+class QCPTextElement;
+class QCustomPlot;
+class QFileDialog;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace rv {
+
+class ChartMessages;
+class ChartAxisTicker;
+class TfmSelectGr;
+class TfmSelectGrParam;
+class TfmSelectTwoGr;
+class TfmValue;
+
+class TfmChart : public QMainWindow {
+  Q_OBJECT
+public:
+  struct Options {
+    std::string settingsPath;      // the chart settings file (INI)
+    std::string valueHistoryPath;  // "TmpVal.txt"
+    std::string defaultDir;        // the folder dialogs start in when none is stored
+    QStringList arguments;         // command-line arguments after the program's name
+    ChartMessages* messages = nullptr;  // message boxes; nullptr: real ones
+  };
+  // Where the settings live on this machine: the user's configuration folder.
+  static Options DefaultOptions(const QStringList& arguments = {});
+
+  explicit TfmChart(const Options& options, QWidget* parent = nullptr);
+  ~TfmChart() override;
+
+  ChartModel& model() { return model_; }
+  const ChartModel& model() const { return model_; }
+  ChartSettings& settings() { return settings_; }
+  const std::string& IniDir() const { return settings_.IniDir; }
+
+  // The series of a running calculation: made on the GUI thread at run start (default
+  // colour, the title as its file name, the active graph); the returned handle is what the
+  // calculation thread appends to through liveFeed(). Closed curves are skipped.
+  LiveFeed::Handle AddRunSeries(const std::string& title);
+  LiveFeed& liveFeed() { return feed_; }
+  // Moves waiting points of the run into the chart (the timer does this every 50 ms).
+  void DrainLiveFeed();
+
+  // Loads one file into new series, reporting any failure in a message box. Returns the
+  // result so that a command opening several files stops after a malformed one.
+  CurveLoadResult LoadGraphFile(const QString& fileName);
+  // The open command after its dialog: remembers the folder and loads the files in order.
+  void OpenFiles(const QStringList& files);
+  // Saves one series as a curve file; false with a message on failure.
+  bool SaveGraphFile(const QString& fileName, int seriesIndex);
+  // Reads a temporary generated curve into a new graph ("Без имени-" and the counter).
+  bool LoadTempGraph(const QString& fileName, const QString& displayName = {});
+  // A generated curve goes through the temporary curve file ("Streem.txt"), made here as a
+  // private temporary file of this machine and removed afterwards; false with a message.
+  bool LoadGeneratedCurve(const std::vector<double>& x, const std::vector<double>& y,
+                          const std::string& title, const std::string& xTitle, const std::string& yTitle);
+
+  // Redraws every series from the model and refreshes the status and menus.
+  void RefreshChart();
+  void ShowActiveGraph();
+  void UpdateMenus();
+  void ArrangeLegend();
+  // Fits both axes to the data again ("Показать все").
+  void BitBtn3Click();
+
+  // Long commands: the stop button shows, StopRequested clears, every other command is
+  // disabled (and the live feed waits) until EndLongCommand.
+  void BeginLongCommand();
+  void EndLongCommand();
+  bool LongCommandRunning() const { return longDepth_ > 0; }
+  // Writes the whole percentage into the status bar and lets pending events through.
+  void ShowProgress(int percent);
+  bool StopRequested = false;
+
+  // What the menu "FDTD" does (show the main window); set by the program.
+  void setShowMainWindow(std::function<void()> f) { showMainWindow_ = std::move(f); }
+
+  // Components other windows and the tests reach.
+  QCustomPlot* Chart = nullptr;
+  QMenu* File1 = nullptr;
+  QMenu* Edit1 = nullptr;
+  QMenu* mnVid = nullptr;
+  QAction* mnFDTD = nullptr;
+  QAction* actOpen = nullptr;
+  QAction* Save1 = nullptr;
+  QAction* Close1 = nullptr;
+  QAction* DeleteAll1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* mnSelectActive = nullptr;
+  QAction* N26 = nullptr;
+  QAction* Legend1 = nullptr;
+  QToolBar* ToolBar1 = nullptr;
+  QToolButton* btnStop = nullptr;
+  QCheckBox* cbFixLine = nullptr;
+  QLineEdit* Edit2 = nullptr;
+  QToolButton* SpeedButton4 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QFrame* paColor = nullptr;
+  QLabel* lbCoopd = nullptr;
+  QLabel* lbProgress = nullptr;
+  QFileDialog* OpenD = nullptr;
+  QFileDialog* SaveD = nullptr;
+
+  TfmSelectGr* fmSelectGr = nullptr;
+  TfmValue* fmValue = nullptr;
+  TfmSelectTwoGr* fmSelectTwoGr = nullptr;
+  TfmSelectGrParam* fmSelectGrParam = nullptr;
+
+  // Seconds per X unit and the time constant of the RC transforms.
+  double RCTimeUnit = 1e-9;
+  double RCTimeConstant = 1.5e-8;
+
+public slots:
+  void btnOpenClick();
+  void Save1Click();
+  void Close1Click();
+  void DeleteAll1Click();
+  void Exit1Click();
+  void mnSelectActiveClick();
+  void btnStopClick();
+  void Edit2Change();
+  void N26Click();
+  void mnFDTDClick();
+  void Legend1Click();
+
+protected:
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildStatusBar();
+  void BuildChart();
+  void ApplyFonts();
+  void ReadFontsBack();
+  void WriteIniDirOf(const QString& file);
+  void SyncTexts();
+  QCPAbstractPlottable* MakePlottable(int index);
+  void StyleOf(int index, QCPAbstractPlottable* p);
+  void UpdateCaption();
+  void BeforeReplot();
+  void AutoRange();
+  void OpenCommandLineGraph(const QStringList& args);
+
+  ChartModel model_;
+  LiveFeed feed_;
+  ChartSettings settings_;
+  Options opt_;
+  std::unique_ptr<ChartMessages> ownMessages_;
+  ChartMessages* messages_ = nullptr;
+  std::function<void()> showMainWindow_;
+
+  std::vector<QCPAbstractPlottable*> plots_;  // one per series, same order
+  ChartAxisTicker* xTicker_ = nullptr;
+  ChartAxisTicker* yTicker_ = nullptr;
+  QCPTextElement* title_ = nullptr;
+  QCPTextElement* foot_ = nullptr;
+  QCPItemText* yCaption_ = nullptr;
+  QCPLayoutGrid* rightHolder_ = nullptr;
+  QCPLayoutGrid* bottomHolder_ = nullptr;
+  bool legendRight_ = false;
+  bool zoomed_ = false;  // the user zoomed or scrolled: new data leave the axes alone
+  bool settingRange_ = false;
+
+  QTimer* feedTimer_ = nullptr;
+  int longDepth_ = 0;
+  int lastPercent_ = -1;
+  std::vector<QWidget*> minimizedWithUs_;
+};
+
+// Runs a long command of the chart window: shows "СТОП" and disables the other commands
+// for its lifetime; reports percentages to the status bar.
+class ChartLongCommand : public ILongTask {
+public:
+  explicit ChartLongCommand(TfmChart& w) : w_(w) { w_.BeginLongCommand(); }
+  ~ChartLongCommand() override { w_.EndLongCommand(); }
+  ChartLongCommand(const ChartLongCommand&) = delete;
+  ChartLongCommand& operator=(const ChartLongCommand&) = delete;
+  void Progress(int percent) override { w_.ShowProgress(percent); }
+  bool StopRequested() const override { return w_.StopRequested; }
+
+private:
+  TfmChart& w_;
+};
+
+}  // namespace rv

@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "charts/curvefile.h"
+#include "charts_testutil.h"
+#include "solver/codepage.h"
+
+using namespace rv;
+using rv::test::ReadBytes;
+using rv::test::TempDir;
+using rv::test::WriteBytes;
+
+namespace {
+std::string Cp(const std::string& utf8) { return Utf8ToCp1251(utf8); }
+}  // namespace
+
+TEST(CurveFile, ReadsCurveWithLabels) {
+  TempDir dir;
+  const std::string p = dir.file("Ez.srg");
+  // cp1251, CR LF; the recorder's 23-character reals; labels on lines 1..5, more later (ignored).
+  WriteBytes(p, Cp(" 0.00000000000000E+0000  1.50000000000000E+0000  Ez(5,6,7)\r\n"
+                   "1e-3 -2 t, нс\r\n"
+                   "2 3.25E-8  U, В\r\n"
+                   "3 4 первая строка\r\n"
+                   "4 5    \r\n"
+                   "5 6 не метка\r\n"
+                   "\r\n"));
+  ChartModel m;
+  const CurveLoadResult r = LoadGraphFile(m, p);
+  ASSERT_TRUE(r.ok) << r.message;
+  ASSERT_EQ(m.SeriesCount(), 1);
+  const ChartSeries& s = m.Series[0];
+  ASSERT_EQ(s.Count(), 6u);
+  EXPECT_EQ(s.X[0], 0);
+  EXPECT_EQ(s.Y[0], 1.5);
+  EXPECT_EQ(s.X[1], 1e-3);
+  EXPECT_EQ(s.Y[2], 3.25e-8);
+  // One separating blank is dropped: a label written by the recorder (" Ez(") stays as is.
+  EXPECT_EQ(s.Title, " Ez(5,6,7)");
+  EXPECT_EQ(m.Texts.BottomAxisTitle, "t, нс");
+  EXPECT_EQ(m.Texts.YAxisCaption, " U, В");
+  ASSERT_EQ(m.Texts.Foot.size(), 1u);  // line 5 holds blanks only
+  EXPECT_EQ(m.Texts.Foot[0], "первая строка");
+  EXPECT_EQ(m.FileNames[0], "Ez.srg");
+  EXPECT_EQ(m.ActiveGraph, 0);
+
+  // LF-only lines, a DOS (cp866) label and a first line without text.
+  const std::string q = dir.file("dos.grf");
+  const std::string dosLabel = "\x92\xAE\xAA";  // "Ток" in cp866
+  WriteBytes(q, "1 2\n3 4 " + dosLabel + "\n");
+  ChartModel m2;
+  ASSERT_TRUE(LoadGraphFile(m2, q).ok);
+  EXPECT_EQ(m2.Series[0].Title, "");
+  EXPECT_EQ(m2.FileNames[0], "dos.grf");
+  EXPECT_EQ(m2.Texts.BottomAxisTitle, "Ток");
+
+  // Loading a file twice gives two series of the same title and name; the footer collects.
+  ASSERT_TRUE(LoadGraphFile(m, p).ok);
+  EXPECT_EQ(m.SeriesCount(), 2);
+  EXPECT_EQ(m.Series[1].Title, m.Series[0].Title);
+  EXPECT_EQ(m.FileNames[1], m.FileNames[0]);
+  EXPECT_EQ(m.Texts.Foot.size(), 2u);
+  EXPECT_EQ(m.ActiveGraph, 1);
+}
+
+TEST(CurveFile, ReadsBothCsvLayouts) {
+  TempDir dir;
+  // Two channels of an oscilloscope export: six fields each, the channel's name after "Source".
+  const std::string p = dir.file("scope.CSV");
+  WriteBytes(p,
+             "Record Length,4,,1.0e-6,0.5,,Record Length,4,,2.0e-6,7,\r\n"
+             "Sample Interval,1e-9,,1.001e-6,0.6,,Sample Interval,1e-9,,2.001e-6,8,\r\n"
+             "Source,CH1,,1.002e-6,0.7,,Source,CH2,,2.002e-6,9,\r\n");
+  ChartModel m;
+  CurveLoadResult r = LoadGraphFile(m, p);
+  ASSERT_TRUE(r.ok) << r.message;
+  ASSERT_EQ(m.SeriesCount(), 2);
+  EXPECT_EQ(m.FileNames[0], "scope.grf");
+  EXPECT_EQ(m.FileNames[1], "scope.grf");
+  EXPECT_EQ(m.Series[0].Title, "CH1");
+  EXPECT_EQ(m.Series[1].Title, "CH2");
+  ASSERT_EQ(m.Series[0].Count(), 3u);
+  ASSERT_EQ(m.Series[1].Count(), 3u);
+  // Nanoseconds; the reference is the time read last on line 1 (the last channel's).
+  EXPECT_NEAR(m.Series[0].X[0], 0, 1e-9);
+  EXPECT_NEAR(m.Series[1].X[0], 0, 1e-9);
+  EXPECT_NEAR(m.Series[0].X[1], 1001 - 2000, 1e-6);
+  EXPECT_NEAR(m.Series[1].X[2], 2, 1e-6);
+  EXPECT_EQ(m.Series[0].Y[2], 0.7);
+  EXPECT_EQ(m.Series[1].Y[1], 8);
+  EXPECT_EQ(m.Texts.YAxisCaption, "U, В");
+  EXPECT_EQ(m.Texts.BottomAxisTitle, "t, нс");
+  EXPECT_EQ(m.ActiveGraph, 1);
+
+  // Plain x,y: seconds in, nanoseconds from 0 out.
+  const std::string q = dir.file("plain.csv");
+  WriteBytes(q, "1e-6,0.25\n1.5e-6, -0.5\n2e-6,1\n");
+  ChartModel m2;
+  r = LoadGraphFile(m2, q);
+  ASSERT_TRUE(r.ok) << r.message;
+  ASSERT_EQ(m2.Series[0].Count(), 3u);
+  EXPECT_NEAR(m2.Series[0].X[0], 0, 1e-9);
+  EXPECT_NEAR(m2.Series[0].X[1], 500, 1e-6);
+  EXPECT_NEAR(m2.Series[0].X[2], 1000, 1e-6);
+  EXPECT_EQ(m2.Series[0].Y[1], -0.5);
+  EXPECT_EQ(m2.FileNames[0], "plain.grf");
+}
+
+TEST(CurveFile, MalformedLinesKeepPointsSoFar) {
+  TempDir dir;
+  struct Case {
+    std::string name, text;
+    std::size_t kept;
+    std::string inMessage;
+  };
+  const Case cases[] = {
+      {"word.grf", "1 2 a\r\n2 3\r\n3 abc\r\n4 5\r\n", 2, "\"abc\""},
+      {"single.grf", "1 2\r\n7\r\n3 4\r\n", 1, "строке 2"},
+      {"comma.srg", "1,5 2\r\n", 0, "\"1,5\""},
+      {"noComma.csv", "1e-9,1\n2e-9 2\n", 1, "строке 2"},
+      {"twoCommas.csv", "1e-9,1\n2e-9,2,3\n", 1, "\"2,3\""},
+      {"short.csv", "Record Length,4,,0,1,\r\nSource,CH1\r\n", 1, "не хватает"},
+      {"badY.csv", "Record Length,4,,0,1,\r\n,,,1e-9,x1\r\n", 1, "\"x1\""},
+      {"nochan.csv", "Record Length,4\r\n", 0, "нет ни одного канала"},
+  };
+  for (const Case& c : cases) {
+    const std::string p = dir.file(c.name);
+    WriteBytes(p, c.text);
+    ChartModel m;
+    const CurveLoadResult r = LoadGraphFile(m, p);
+    EXPECT_FALSE(r.ok) << c.name;
+    EXPECT_NE(r.message.find(c.inMessage), std::string::npos) << c.name << ": " << r.message;
+    if (c.kept > 0 || r.seriesAdded > 0) {
+      ASSERT_EQ(m.SeriesCount(), r.seriesAdded) << c.name;
+      EXPECT_EQ(m.Series[0].Count(), c.kept) << c.name;
+      EXPECT_EQ(m.FileNames.size(), m.Series.size());
+    }
+  }
+  // A file that cannot be opened adds nothing.
+  ChartModel m;
+  const CurveLoadResult r = LoadGraphFile(m, dir.file("missing.grf"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "Невозможно открыть файл:" + dir.file("missing.grf"));
+  EXPECT_EQ(m.SeriesCount(), 0);
+  // ".gpj" is ignored, ".GPJ" read as a curve file.
+  WriteBytes(dir.file("a.gpj"), "1 2\r\n");
+  WriteBytes(dir.file("b.GPJ"), "1 2\r\n");
+  EXPECT_TRUE(LoadGraphFile(m, dir.file("a.gpj")).ok);
+  EXPECT_EQ(m.SeriesCount(), 0);
+  EXPECT_TRUE(LoadGraphFile(m, dir.file("b.GPJ")).ok);
+  EXPECT_EQ(m.SeriesCount(), 1);
+}
+
+TEST(CurveFile, WriteAndReadBackTo15Digits) {
+  TempDir dir;
+  ChartModel m;
+  const int i = m.AddNamedSeries("src");
+  ChartSeries& s = m.Series[std::size_t(i)];
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> mant(-10, 10);
+  std::uniform_int_distribution<int> ex(-40, 40);
+  for (int k = 0; k < 2000; ++k) s.AddXY(k * 0.1e-9, mant(rng) * std::pow(10.0, ex(rng)));
+  const double special[] = {0.0, 1e-4, 9.99999999999999e-5, 1e15, 999999999999999.0,
+                            -1.5e-8, 2e20, INFINITY, -INFINITY, NAN, 1.0 / 3.0};
+  for (double v : special) s.AddXY(v, v);
+  s.Title = "Заголовок";
+  m.Texts.BottomAxisTitle = "t, нс";
+  m.Texts.YAxisCaption = "E, В/м";
+  m.Texts.Foot = {"подпись 1", "подпись 2", "лишняя"};
+  const std::string p = dir.file("out.srg");
+  std::string err;
+  ASSERT_TRUE(SaveGraphFile(m, i, p, err)) << err;
+
+  const std::string bytes = ReadBytes(p);
+  EXPECT_EQ(bytes.rfind("0 ", 0), 0u);
+  EXPECT_NE(bytes.find(Cp(" Заголовок\r\n")), std::string::npos);  // cp1251 and CR LF
+  EXPECT_NE(bytes.find("\nINF INF \r\n"), std::string::npos);
+
+  ChartModel back;
+  const CurveLoadResult r = LoadGraphFile(back, p);
+  ASSERT_TRUE(r.ok) << r.message;
+  const ChartSeries& b = back.Series[0];
+  ASSERT_EQ(b.Count(), s.Count());
+  for (std::size_t k = 0; k < s.Count(); ++k) {
+    if (std::isnan(s.Y[k])) { EXPECT_TRUE(std::isnan(b.Y[k])); continue; }
+    EXPECT_EQ(CurveNumber(b.X[k]), CurveNumber(s.X[k])) << k;
+    EXPECT_EQ(CurveNumber(b.Y[k]), CurveNumber(s.Y[k])) << k;
+    if (std::isfinite(s.Y[k]) && s.Y[k] != 0) {
+      EXPECT_LE(std::fabs(b.Y[k] - s.Y[k]) / std::fabs(s.Y[k]), 5e-15) << k;
+    }
+  }
+  EXPECT_EQ(b.Title, "Заголовок");
+  EXPECT_EQ(back.Texts.BottomAxisTitle, "t, нс");
+  EXPECT_EQ(back.Texts.YAxisCaption, "E, В/м");
+  EXPECT_EQ(back.Texts.Foot, (std::vector<std::string>{"подпись 1", "подпись 2"}));
+
+  // Saved again, the file is the same: labels do not gather blanks.
+  const std::string p2 = dir.file("again.srg");
+  ASSERT_TRUE(SaveGraphFile(back, 0, p2, err)) << err;
+  EXPECT_EQ(ReadBytes(p2), bytes);
+
+  // Three points carry the title and both axis titles, no footer line.
+  ChartModel three;
+  three.AddNamedSeries("x");
+  for (int k = 0; k < 3; ++k) three.Series[0].AddXY(k, k);
+  three.Texts.Foot = {"f"};
+  ASSERT_TRUE(SaveGraphFile(three, 0, p2, err));
+  EXPECT_EQ(ReadBytes(p2), Cp("0 0 x\r\n1 1 t, нс\r\n2 2 \r\n"));
+  // A folder that does not exist: an error, no exception.
+  EXPECT_FALSE(SaveGraphFile(three, 0, dir.file("no/such/dir.srg"), err));
+  EXPECT_FALSE(err.empty());
+}
+
+TEST(CurveFile, TemporaryCurveRoundTrip) {
+  TempDir dir;
+  const std::string p = dir.file("Streem-1234.txt");
+  std::string err;
+  ASSERT_TRUE(WriteTempCurve(p, {0, 1e-9, 2e-9, 3e-9, 4e-9}, {1, -2, 3, 4, 5}, "Вода Re",
+                             "f, ГГц", "Re(eps)", err)) << err;
+  const std::string bytes = ReadBytes(p);
+  EXPECT_EQ(bytes.substr(0, 45), "0.00000000000000E+0000 1.00000000000000E+0000");
+  ChartModel m;
+  m.AddNamedSeries("existing");
+  m.Texts.Foot = {"old"};
+  const int counter = m.UnnamedGraphCounter;
+  CurveLoadResult r = LoadTempGraph(m, p, "Streem.txt");
+  ASSERT_TRUE(r.ok) << r.message;
+  ASSERT_EQ(m.SeriesCount(), 2);
+  EXPECT_EQ(m.Series[1].Title, "Вода Re");
+  EXPECT_EQ(m.Series[1].Count(), 5u);
+  EXPECT_EQ(m.Series[1].Y[1], -2);
+  EXPECT_EQ(m.Series[1].Color, PaletteColor(1));
+  EXPECT_EQ(m.FileNames[1], "Без имени-" + std::to_string(counter));
+  EXPECT_EQ(m.UnnamedGraphCounter, counter + 1);
+  EXPECT_EQ(m.Texts.BottomAxisTitle, "f, ГГц");
+  EXPECT_EQ(m.Texts.YAxisCaption, "Re(eps)");
+  EXPECT_TRUE(m.Texts.Foot.empty());
+  EXPECT_EQ(m.ActiveGraph, 1);
+  EXPECT_EQ(m.IndexOf(m.LastSeries), 1);
+
+  // A word that is not a number: the message, and the chart as it was.
+  const std::string q = dir.file("bad.txt");
+  WriteBytes(q, "1 2 title\r\nskip\r\n3 x4\r\n");
+  r = LoadTempGraph(m, q);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.message, "Ошибка x4 в строке 2 в файле bad.txt");
+  EXPECT_EQ(m.SeriesCount(), 2);
+  EXPECT_EQ(m.UnnamedGraphCounter, counter + 1);
+}
+
+TEST(CurveFile, CommandLineAndPaths) {
+  EXPECT_TRUE(IsCommandLineGraph("/d/a.grf", true));
+  EXPECT_TRUE(IsCommandLineGraph("/d/a.FDT", true));  // the test is case-sensitive
+  EXPECT_FALSE(IsCommandLineGraph("/d/a.fdt", true));
+  EXPECT_FALSE(IsCommandLineGraph("/d/a.grf", false));
+  EXPECT_EQ(ExtractFileName("/a/b.c/d.srg"), "d.srg");
+  EXPECT_EQ(ExtractFileDir("/a/b.c/d.srg"), "/a/b.c/");
+  EXPECT_EQ(ExtractFileExt("/a/b.c/d"), "");
+  EXPECT_EQ(ChangeFileExt("x.CSV", ".grf"), "x.grf");
+  EXPECT_EQ(ChartNumber(1234.5, 3, 2), "1.23E03");
+  EXPECT_EQ(ChartNumber(1.5e-8, 3, 7), "1.5E-8");
+}
