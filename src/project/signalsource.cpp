@@ -1,0 +1,354 @@
+#include "project/signalsource.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <exception>
+#include <filesystem>
+
+#include "solver/codepage.h"
+#include "solver/constants.h"
+#include "solver/numtext.h"
+
+namespace rv {
+
+const std::array<const char*, SignalKindCount> SignalKindNames = {
+    "Синусоида",
+    "Радиоимпульс",
+    "Гауссов импульс",
+    "Гауссов радиоимпульс",
+    "Двухэкспоненциальный",
+    "Двухэкспоненц. радиоимпульс",
+    "Произв. гауссова импульса",
+    "Нет сигнала",
+    "Из файла",
+    "Sin(X)/X",
+};
+
+const std::array<const char*, SignalParamCount> SignalParamEdits = {
+    "edSinFreq",       "edSinAmpl",        "edSlowSinFreq",    "edSlowSinAmpl",
+    "edSlowSinTime",   "edSlowSinLong",    "edGaussWidth",     "edGaussAmpl",
+    "edGaussRadioWidth", "edGaussRadioAmpl", "edGaussRadioFreq", "edExp_a",
+    "edExp_b",         "edExpAmpl",        "edExpRadio_a",     "edExpRadio_b",
+    "edExpRadioAmpl",  "edExpRadioFreq",   "edBlackmanT",      "edBlackmanAmpl",
+    "edSinXdivXFreq",  "edSinXdivXAmpl",   "edGaussSymm",
+};
+
+namespace {
+
+double* ParamField(SignalParams& p, int i) {
+  switch (i) {
+    case 0: return &p.SinFreq;
+    case 1: return &p.SinAmpl;
+    case 2: return &p.SlowSinFreq;
+    case 3: return &p.SlowSinAmpl;
+    case 4: return &p.SlowSinTime;
+    case 5: return &p.SlowSinLong;
+    case 6: return &p.GaussWidth;
+    case 7: return &p.GaussAmpl;
+    case 8: return &p.GaussRadioWidth;
+    case 9: return &p.GaussRadioAmpl;
+    case 10: return &p.GaussRadioFreq;
+    case 11: return &p.Exp_a;
+    case 12: return &p.Exp_b;
+    case 13: return &p.ExpAmpl;
+    case 14: return &p.ExpRadio_a;
+    case 15: return &p.ExpRadio_b;
+    case 16: return &p.ExpRadioAmpl;
+    case 17: return &p.ExpRadioFreq;
+    case 18: return &p.BlackmanT;
+    case 19: return &p.BlackmanAmpl;
+    case 20: return &p.SinXdivXF;
+    case 21: return &p.SinXdivXAmpl;
+    case 22: return &p.GaussSymm;
+    default: return nullptr;
+  }
+}
+
+using LD = long double;
+constexpr LD Pi = 3.141592653589793238462643383279502884L;
+constexpr LD TwoPi = 2 * Pi;
+// The derivative-of-Gaussian pulse is scaled so its peak magnitude is close to 2A.
+constexpr LD BlackmanNorm = 0.8577L;
+
+LD Sq(LD x) { return x * x; }
+
+LD FileValue(const SignalSettings& s, LD t) {
+  if (!s.FileLoaded || !s.File) return 0;
+  const std::vector<float>& T = s.File->Times;
+  const std::vector<float>& V = s.File->Values;
+  const size_t n = std::min(T.size(), V.size());
+  if (n == 0 || t > LD(T[n - 1]) || t < LD(T[0])) return 0;
+  size_t i = 0;
+  if (s.File->Sorted) {
+    // First sample strictly after t; every sample before it is at or before t.
+    i = size_t(std::upper_bound(T.begin(), T.begin() + n, t,
+                                [](LD a, float b) { return a < LD(b); }) -
+               T.begin());
+    if (i == 0 || i >= n) return 0;
+  } else {
+    for (i = 1; i < n; ++i)
+      if (LD(T[i - 1]) <= t && t < LD(T[i])) break;
+    if (i >= n) return 0;  // t equal to the last time
+  }
+  const LD t0 = T[i - 1], t1 = T[i];
+  return ((t - t0) * LD(V[i]) + (t1 - t) * LD(V[i - 1])) / (t1 - t0);
+}
+
+LD Evaluate(const SignalSettings& s, LD t) {
+  const SignalParams& p = s.Params;
+  switch (s.Kind) {
+    case SigSin:
+      return LD(p.SinAmpl) * std::sin(TwoPi * LD(p.SinFreq) * t);
+    case SigSlowSin: {
+      const LD T = p.SlowSinTime, D = p.SlowSinLong;
+      const LD v = LD(p.SlowSinAmpl) * std::sin(TwoPi * LD(p.SlowSinFreq) * t);
+      if (t < 2.5L * T) return v * std::exp(-Sq((t - 2.5L * T) / T));
+      if (t <= D) return v;
+      return v * std::exp(-Sq((t - D) / T));
+    }
+    case SigGauss: {
+      const LD W = p.GaussWidth, d = t - 3 * W;
+      const LD x = d < 0 ? d / W : d / W / LD(p.GaussSymm);
+      return LD(p.GaussAmpl) * std::exp(-x * x);
+    }
+    case SigGaussRadio: {
+      const LD W = p.GaussRadioWidth;
+      return LD(p.GaussRadioAmpl) * std::exp(-Sq((t - 3 * W) / W)) *
+             std::sin(TwoPi * LD(p.GaussRadioFreq) * t);
+    }
+    case SigExp:
+      return LD(p.ExpAmpl) * (std::exp(-LD(p.Exp_a) * t) - std::exp(-LD(p.Exp_b) * t));
+    case SigExpRadio:
+      return LD(p.ExpRadioAmpl) *
+             (std::exp(-LD(p.ExpRadio_a) * t) - std::exp(-LD(p.ExpRadio_b) * t)) *
+             std::sin(TwoPi * LD(p.ExpRadioFreq) * t);
+    case SigBlackmanHarris: {
+      const LD T = p.BlackmanT, x = (t - 3 * T) / T;
+      return std::exp(-x * x) * (-4 / T / BlackmanNorm) * (t - 3 * T) * LD(p.BlackmanAmpl);
+    }
+    case SigFromFile:
+      return FileValue(s, t);
+    case SigSinXdivX: {
+      const LD F = p.SinXdivXF, x = t - 50 / F;
+      if (x == 0) return p.SinXdivXAmpl;
+      const LD a = Pi * F * x;
+      return LD(p.SinXdivXAmpl) * std::sin(a) / a;
+    }
+    default:  // "Нет сигнала" and unknown kinds
+      return 0;
+  }
+}
+
+}  // namespace
+
+int ReadSignalParams(const std::array<std::string, SignalParamCount>& texts, SignalParams& p) {
+  for (int i = 0; i < SignalParamCount; ++i) {
+    double v;
+    if (!TryStrToFloat(texts[size_t(i)], v)) return i;
+    if (i == 20) v *= 2;  // the sin(x)/x pulse is built on twice its frequency
+    *ParamField(p, i) = v;
+  }
+  return -1;
+}
+
+double EvaluateSignal(const SignalSettings& s, double t) {
+  if (!(t >= 0)) return 0;  // negative or not a number
+  try {
+    const double v = double(Evaluate(s, t));
+    // A source that is not a finite number would poison every field it touches.
+    return std::isfinite(v) ? v : 0.0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::string ResolveSignalFileName(const std::string& name, const std::string& exeDir) {
+  if (name.find('/') != std::string::npos) return name;
+  return exeDir + name;
+}
+
+namespace {
+
+// Splits off the next word at blanks or tabs; false when none is left.
+bool NextWord(const std::string& s, size_t& pos, std::string& w) {
+  while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+  if (pos >= s.size()) return false;
+  const size_t b = pos;
+  while (pos < s.size() && s[pos] != ' ' && s[pos] != '\t') ++pos;
+  w.assign(s, b, pos - b);
+  return true;
+}
+
+double TimeScale(int unit, double t) {
+  switch (unit) {
+    case UnitNs: return t * 1e-9;
+    case UnitUs: return t * 1e-6;
+    case UnitMs: return t * 1e-3;
+    case UnitMetres: return t / double(LightSpeed);  // the file gives c*t
+    default: return t;                               // seconds, and any other unit
+  }
+}
+
+bool FitsFloat(double v) { return std::fabs(v) <= double(FLT_MAX); }
+
+}  // namespace
+
+SignalFileResult LoadSignalFile(const std::string& path, int timeUnit) {
+  SignalFileResult r;
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
+    r.Status = SignalFileStatus::Missing;
+    r.Message = "Нет файла входного сигнала " + path;
+    return r;
+  }
+  std::vector<std::string> lines;
+  std::string err;
+  if (!ReadTextLines(path, lines, err)) {
+    r.Status = SignalFileStatus::Missing;
+    r.Message = err;
+    return r;
+  }
+  auto table = std::make_shared<SignalTable>();
+  table->Times.reserve(lines.size() + 1);
+  table->Values.reserve(lines.size() + 1);
+  table->Times.push_back(0.0f);
+  table->Values.push_back(0.0f);
+  for (size_t li = 0; li < lines.size(); ++li) {
+    const std::string& line = lines[li];
+    size_t pos = 0;
+    std::string w1, w2;
+    if (!NextWord(line, pos, w1)) continue;  // a blank line holds no pair
+    double t, v;
+    bool ok = NextWord(line, pos, w2) && TryStrToFloat(w1, t) && TryStrToFloat(w2, v);
+    double ts = 0;
+    if (ok) {
+      ts = TimeScale(timeUnit, t);
+      ok = FitsFloat(ts) && FitsFloat(v);
+    }
+    if (!ok) {
+      r.Status = SignalFileStatus::BadLine;
+      r.BadLine = int(li + 1);
+      r.Message = "Файл входного сигнала не читается из-за ошибки в строке " +
+                  IntToStr(r.BadLine);
+      return r;
+    }
+    if (!(t > 0)) continue;
+    table->Times.push_back(float(ts));
+    table->Values.push_back(float(v));
+  }
+  for (size_t i = 1; i < table->Times.size(); ++i)
+    if (table->Times[i] < table->Times[i - 1]) { table->Sorted = false; break; }
+  r.LastTime = table->Times.back();
+  r.Table = std::move(table);
+  r.Status = SignalFileStatus::Ok;
+  return r;
+}
+
+SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamCount>& texts,
+                            const std::string& fileName, int timeUnit, SignalSettings& s) {
+  SignalRefresh r;
+  s.Kind = kind;
+  if (kind == SigNone) {
+    r.Proceed = false;
+    return r;
+  }
+  if (kind == SigFromFile) {
+    SignalFileResult f = LoadSignalFile(fileName, timeUnit);
+    s.FileLoaded = f.Status == SignalFileStatus::Ok;
+    if (s.FileLoaded) {
+      s.File = std::move(f.Table);
+      r.FileLastTime = f.LastTime;
+    } else if (f.Status == SignalFileStatus::BadLine) {
+      r.Messages.push_back(f.Message);
+      r.Proceed = false;
+      return r;
+    } else {
+      r.Messages.push_back("Ошибка: нет заданного файла сигнала или его формат неверен");
+    }
+  }
+  r.BadParam = ReadSignalParams(texts, s.Params);
+  if (r.BadParam >= 0) {
+    r.Messages.push_back("Обнаружены ошибки в значениях параметров сигналов");
+    r.Proceed = false;
+  }
+  return r;
+}
+
+SignalSource::SignalSource() : s_(std::make_shared<SignalSettings>()) {}
+SignalSource::SignalSource(SignalSettings s)
+    : s_(std::make_shared<SignalSettings>(std::move(s))) {}
+
+void SignalSource::Set(SignalSettings s) {
+  auto p = std::make_shared<const SignalSettings>(std::move(s));
+  std::lock_guard<std::mutex> lk(m_);
+  s_.swap(p);
+}
+
+SignalSettings SignalSource::Get() const {
+  std::lock_guard<std::mutex> lk(m_);
+  return *s_;
+}
+
+double SignalSource::GetSignal(double timeSec) const {
+  std::shared_ptr<const SignalSettings> s;
+  {
+    std::lock_guard<std::mutex> lk(m_);
+    s = s_;
+  }
+  return EvaluateSignal(*s, timeSec);
+}
+
+void ApplyExpPreset(SignalParams& p, int preset, double peak, bool radio) {
+  if (preset < 0 || preset >= int(ExpPresets.size())) return;
+  const ExpPreset& e = ExpPresets[size_t(preset)];
+  if (radio) {
+    p.ExpRadio_a = e.a; p.ExpRadio_b = e.b; p.ExpRadioAmpl = peak * e.Factor;
+  } else {
+    p.Exp_a = e.a; p.Exp_b = e.b; p.ExpAmpl = peak * e.Factor;
+  }
+}
+
+PulseMeasure MeasurePulse(const std::vector<double>& x, const std::vector<double>& y) {
+  PulseMeasure m;
+  const size_t n = std::min(x.size(), y.size());
+  if (n < 2) return m;
+  double lo = y[0], hi = y[0];
+  for (size_t i = 1; i < n; ++i) { lo = std::min(lo, y[i]); hi = std::max(hi, y[i]); }
+  if (lo == hi) return m;
+  m.Valid = true;
+  const bool positive = std::fabs(hi) >= std::fabs(lo);
+  m.Amplitude = positive ? hi : lo;
+  // A negative pulse is measured as the mirrored positive one.
+  const double s = positive ? 1.0 : -1.0, amp = s * m.Amplitude;
+  auto Y = [&](size_t i) { return s * y[i]; };
+  auto Cross = [&](size_t i, double level) {
+    const double y0 = Y(i - 1), y1 = Y(i);
+    return x[i - 1] + (level - y0) * (x[i] - x[i - 1]) / (y1 - y0);
+  };
+  const double levels[3] = {0.1 * amp, 0.5 * amp, 0.9 * amp};
+  double found[3] = {0, 0, 0};
+  int stage = 0;  // 0..2 rising levels, 3 the falling 50 %, 4 done
+  if (Y(0) >= levels[0]) {
+    // Already above a level at the first point: those crossings lie there.
+    while (stage < 3 && Y(0) >= levels[stage]) found[stage++] = x[0];
+  }
+  for (size_t i = 1; i < n && stage < 4; ++i) {
+    while (stage < 3 && Y(i - 1) < levels[stage] && Y(i) >= levels[stage]) {
+      found[stage] = Cross(i, levels[stage]);
+      ++stage;
+    }
+    if (stage == 3 && Y(i - 1) > levels[1] && Y(i) <= levels[1]) {
+      m.T50Fall = Cross(i, levels[1]);
+      stage = 4;
+    }
+  }
+  m.T10 = found[0];
+  m.T50 = found[1];
+  m.T90 = found[2];
+  if (stage >= 3) { m.HasRise = true; m.Rise = m.T90 - m.T10; }
+  if (stage == 4) { m.HasWidth = true; m.Width = m.T50Fall - m.T50; }
+  return m;
+}
+
+}  // namespace rv

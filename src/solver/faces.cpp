@@ -1,0 +1,106 @@
+#include "solver/faces.h"
+
+#include <cstring>
+
+namespace rv {
+
+namespace {
+
+enum class FaceOp { Zero, Copy, Negate };
+
+bool EMatch(const SolverData& d) {
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  if (nx < 2 || ny < 2 || nz < 2) return false;
+  auto shape = [](const t3DSpaceArray& a, int n1, int n2, int n3) {
+    return !a.empty() && a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
+  };
+  return shape(d.Ex, nx, ny + 1, nz + 1) && shape(d.Ey, nx + 1, ny, nz + 1) &&
+         shape(d.Ez, nx + 1, ny + 1, nz);
+}
+
+inline float Op(FaceOp op, float src) {
+  return op == FaceOp::Zero ? 0.0f : op == FaceOp::Copy ? src : -src;
+}
+
+// Sets plane b of the normal axis (0 = x, 1 = y, 2 = z) of array a from plane n, over the
+// two tangential index ranges [u0, u1] and [v0, v1] (in axis order).
+void PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, int v1, FaceOp op) {
+  const size_t sx = a.strideX(), sy = a.strideY();
+  float* base = a.data();
+  if (axis == 2) {  // one element of every row along z, a cache line each
+    for (int u = u0; u <= u1; ++u)
+      for (int v = v0; v <= v1; ++v) {
+        float* row = base + size_t(u) * sx + size_t(v) * sy;
+        const float x = Op(op, row[n]);
+        // A PEC face mostly finds its zeros still there: leave those lines clean.
+        if (std::memcmp(&row[b], &x, sizeof x) != 0) row[b] = x;
+      }
+    return;
+  }
+  for (int u = u0; u <= u1; ++u) {  // rows along z: contiguous
+    const size_t db = axis == 0 ? size_t(b) * sx + size_t(u) * sy : size_t(u) * sx + size_t(b) * sy;
+    const size_t dn = axis == 0 ? size_t(n) * sx + size_t(u) * sy : size_t(u) * sx + size_t(n) * sy;
+    float* dst = base + db;
+    const float* src = base + dn;
+    switch (op) {
+      case FaceOp::Zero: for (int v = v0; v <= v1; ++v) dst[v] = 0.0f; break;
+      case FaceOp::Copy: for (int v = v0; v <= v1; ++v) dst[v] = src[v]; break;
+      case FaceOp::Negate: for (int v = v0; v <= v1; ++v) dst[v] = -src[v]; break;
+    }
+  }
+}
+
+// One face (1..6) with one operation, on its two tangential components.
+void ApplyFace(SolverData& d, int face, FaceOp op) {
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  switch (face) {
+    case FaceY1:
+    case FaceYMax: {
+      const int b = face == FaceY1 ? 1 : ny, n = face == FaceY1 ? 2 : ny - 1;
+      PlaneOp(d.Ex, 1, b, n, 1, nx - 1, 1, nz, op);
+      PlaneOp(d.Ez, 1, b, n, 1, nx, 1, nz - 1, op);
+      break;
+    }
+    case FaceZMax:
+    case FaceZ1: {
+      const int b = face == FaceZ1 ? 1 : nz, n = face == FaceZ1 ? 2 : nz - 1;
+      PlaneOp(d.Ex, 2, b, n, 1, nx - 1, 1, ny, op);
+      PlaneOp(d.Ey, 2, b, n, 1, nx, 1, ny - 1, op);
+      break;
+    }
+    case FaceXMax:
+    case FaceX1: {
+      const int b = face == FaceX1 ? 1 : nx, n = face == FaceX1 ? 2 : nx - 1;
+      if (op == FaceOp::Zero) {  // the PEC X faces do Ez first
+        PlaneOp(d.Ez, 0, b, n, 1, ny, 1, nz - 1, op);
+        PlaneOp(d.Ey, 0, b, n, 1, ny - 1, 1, nz, op);
+      } else {
+        PlaneOp(d.Ey, 0, b, n, 1, ny - 1, 1, nz, op);
+        PlaneOp(d.Ez, 0, b, n, 1, ny, 1, nz - 1, op);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+bool ApplySymmetry(SolverData& d) {
+  if (!EMatch(d)) return false;
+  for (int f = 1; f <= 6; ++f)
+    if (d.SymEFace[f]) ApplyFace(d, f, FaceOp::Copy);
+  for (int f = 1; f <= 6; ++f)
+    if (d.SymHFace[f]) ApplyFace(d, f, FaceOp::Negate);
+  return true;
+}
+
+bool ApplyPEC(SolverData& d) {
+  if (!EMatch(d)) return false;
+  for (int f = 1; f <= 6; ++f)
+    if (d.PECFace[f]) ApplyFace(d, f, FaceOp::Zero);
+  return true;
+}
+
+}  // namespace rv

@@ -1,0 +1,19 @@
+// The outer faces that act directly on the tangential E of their plane: PEC (zero),
+// "Symmetry for E" (copied from the first inner plane) and "Symmetry for H" (copied
+// negated). Faces are done one after another in the face order Y=1, Y=max, Z=max, Z=1,
+// X=max, X=1, so where two faces meet the later one works on what the earlier one left.
+// Serial: the rim lines make the result depend on that order.
+#pragma once
+#include "solver/solverdata.h"
+
+namespace rv {
+
+// The six "Symmetry for E" faces in face order, then the six "Symmetry for H" faces, each
+// only when its flag (SymEFace / SymHFace) is set. False, with nothing changed, when the
+// E arrays do not have the grid's lengths.
+bool ApplySymmetry(SolverData& d);
+
+// Zeroes the tangential E on every face whose PECFace flag is set, rim lines included.
+bool ApplyPEC(SolverData& d);
+
+}  // namespace rv

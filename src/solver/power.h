@@ -1,0 +1,23 @@
+// Absorbed power: per step, every edge adds the power of the step (the current through the
+// face the edge pierces, from the circulation of H round it, times the edge voltage
+// averaged over the step) to PowerX/Y/Z; at the end of a run ComputeSAR shares each edge's
+// sum among the four cells round it and divides by the number of accumulated steps.
+#pragma once
+#include "solver/solverdata.h"
+
+namespace rv {
+
+// Adds this step's power of every edge of the cells 1..N-1 to PowerX, PowerY, PowerZ (the
+// sums are in W, not yet divided by the step count), then copies the accumulators of the
+// first inner layer onto every symmetry face. Runs on all cores; the result does not
+// depend on the thread count. Nothing happens when Enabled is false. Returns false, with
+// nothing changed, when the fields, previous-E or power arrays do not have the grid's
+// lengths.
+bool AccumulatePower(SolverData& d, bool Enabled);
+
+// (Re)allocates SARCell (Nx+1, Ny+1, Nz+1) and fills it with the mean absorbed power of
+// every cell, W, over CurStep - SARDelay accumulated steps. False, with SARCell left empty,
+// when no step was accumulated, the power arrays are missing or memory fails.
+bool ComputeSAR(SolverData& d);
+
+}  // namespace rv

@@ -1,0 +1,46 @@
+#include "solver/runsetup.h"
+
+#include <stdexcept>
+
+#include "solver/faces.h"
+#include "solver/power.h"
+#include "solver/yee.h"
+
+namespace rv {
+
+bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const ISignal* signal,
+                       RunKernels& k, std::string* err) {
+  k.Signal = signal;
+  k.Wave.Signal = signal;
+  if (!k.Cache.Build(d, err)) return false;
+  return k.Lumped.Prepare(d, elements, err);
+}
+
+namespace {
+
+void Check(bool ok, const char* what) {
+  if (!ok)
+    throw std::runtime_error(std::string("Массивы расчета не соответствуют сетке (") + what + ")");
+}
+
+}  // namespace
+
+StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
+  StepHooks h;
+  SolverData* D = &d;
+  RunKernels* K = &k;
+  h.UpdateH = [D] { Check(UpdateH(*D), "H"); };
+  h.UpdateE = [D, K] { Check(UpdateE(*D, K->Cache), "E"); };
+  h.UpdateEDebye = [D, K] { Check(UpdateEDebye(*D, K->Cache), "E, Debye"); };
+  h.UpdateLumpedElements = [D, K](int step) {
+    Check(K->Lumped.Update(*D, K->Signal, step), "сосредоточенные элементы");
+  };
+  h.ApplySymmetry = [D] { Check(ApplySymmetry(*D), "симметрия"); };
+  h.ApplyMur = [D, K] { Check(ApplyMur(*D, K->Wave), "Mur"); };
+  h.SaveMurPlanes = [D, K] { Check(SaveMurPlanes(*D, K->Wave), "Mur"); };
+  h.ApplyPEC = [D] { Check(ApplyPEC(*D), "PEC"); };
+  h.AccumulatePower = [D](bool enabled) { Check(AccumulatePower(*D, enabled), "SAR"); };
+  return h;
+}
+
+}  // namespace rv

@@ -1,0 +1,36 @@
+// The default set-up of a run's step items: the kernels, boundaries, lumped elements and
+// absorbed power of the solver plugged into the time loop's hooks. Items of other parts
+// (PML, 1/R, RT-ABC, TF-SF, external field, far field, output recording) stay empty here;
+// their owners fill the hooks when they exist.
+#pragma once
+#include <string>
+
+#include "solver/edgematerial.h"
+#include "solver/elements.h"
+#include "solver/lumped.h"
+#include "solver/mur.h"
+#include "solver/signal.h"
+#include "solver/solverdata.h"
+#include "solver/timeloop.h"
+
+namespace rv {
+
+// What the run's default items work on; built at run start and kept for the whole run.
+struct RunKernels {
+  EdgeCoefCache Cache;
+  LumpedRun Lumped;          // the run's own copy of the lumped elements
+  const ISignal* Signal = nullptr;
+  tIncidentWave Wave;        // the external plane wave as the boundaries see it
+};
+
+// Builds the coefficient cache and the run's lumped elements from d (grid, model, object
+// box, TimeStepSec, PolarDielectrics set) and a copy of the element arrays. False, with a
+// message, when the cache cannot be built or a lumped element has an unusable value.
+bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const ISignal* signal,
+                       RunKernels& k, std::string* err = nullptr);
+
+// Hooks calling the solver's own items on d and k. A kernel that finds the run's arrays
+// not matching the grid throws, so the run ends as failed instead of stepping nothing.
+StepHooks DefaultStepHooks(SolverData& d, RunKernels& k);
+
+}  // namespace rv

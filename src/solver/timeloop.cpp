@@ -1,0 +1,175 @@
+#include "solver/timeloop.h"
+
+#include <chrono>
+#include <exception>
+
+#include "solver/constants.h"
+
+namespace rv {
+
+double StepMilliseconds(const ProgressInfo& p) {
+  if (p.TickSteps <= 0) return 1.0;
+  return double(p.TickSum) / double(p.TickSteps);
+}
+
+void PauseControl::Pause() {
+  std::lock_guard<std::mutex> lk(m_);
+  paused_ = true;
+}
+
+void PauseControl::Resume() {
+  {
+    std::lock_guard<std::mutex> lk(m_);
+    paused_ = false;
+  }
+  cv_.notify_all();
+}
+
+bool PauseControl::Paused() const {
+  std::lock_guard<std::mutex> lk(m_);
+  return paused_;
+}
+
+void PauseControl::Wait(const SolverData& d) {
+  std::unique_lock<std::mutex> lk(m_);
+  cv_.wait(lk, [&] { return !paused_ || d.Stopped.load() != 0; });
+}
+
+void PauseControl::Wake() {
+  // Taking the lock orders the wake after a waiter's test of the flags, so it is not lost.
+  { std::lock_guard<std::mutex> lk(m_); }
+  cv_.notify_all();
+}
+
+void RequestStop(SolverData& d, PauseControl* pause) {
+  d.Stopped = 1;
+  if (pause) pause->Wake();
+}
+
+int64_t MonotonicMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+
+template <class F, class... A>
+void Call(const F& f, A... a) {
+  if (f) f(a...);
+}
+
+bool AnyFace(const FaceFlags& f) {
+  for (int i = 1; i <= 6; ++i)
+    if (f[size_t(i)]) return true;
+  return false;
+}
+
+// One step's items in their fixed order.
+void DoStep(SolverData& d, const StepHooks& h, int step) {
+  const bool externalPml = d.ExternalField && d.AnyPML;
+  if (externalPml) {
+    Call(h.AddPMLWaveH, +1, -d.TimeStep);
+    Call(h.AddPMLWaveE, +1, -d.TimeStep / 2);
+  }
+  Call(h.UpdateH);
+  if (d.TFSFSource) Call(h.CorrectTFSFH, -d.TimeStep / 2);
+  if (d.AnyDissipation) {
+    // The 1/R boundary sees the time of the previous step; restore the time exactly.
+    const double t = d.CurTime;
+    d.CurTime = t - d.TimeStep;
+    Call(h.ApplyDissipation);
+    d.CurTime = t;
+  }
+  if (d.AnyPML) Call(h.UpdatePMLH);
+  if (d.PolarDielectrics) Call(h.UpdateEDebye);
+  else Call(h.UpdateE);
+  if (externalPml) Call(h.AddPMLWaveH, -1, 0.0);
+  if (d.TFSFSource) Call(h.CorrectTFSFE, 0.0);
+  Call(h.UpdateLumpedElements, step);
+  if (d.AnySymE || d.AnySymH) Call(h.ApplySymmetry);
+  if (d.AnyMur) Call(h.ApplyMur);
+  if (AnyFace(d.ABC2Face)) Call(h.ApplyABC2);
+  if (d.AnyRTABC) Call(h.ApplyRTABC);
+  if (d.AnyMur) Call(h.SaveMurPlanes);
+  if (d.AnyRTABC) Call(h.ShiftRTABCLevels);
+  if (d.AnyPML) Call(h.UpdatePMLE);
+  if (d.AnyPEC) Call(h.ApplyPEC);
+  // A rate below 1 would divide by zero: every step is then recorded.
+  const int rate = d.OutputRate >= 1 ? d.OutputRate : 1;
+  if (step % rate == 0) Call(h.RecordOutputPoints, step / rate);
+  if (d.FarFieldOn) Call(h.AccumulateFarField, step);
+  if (step >= d.SARDelay) Call(h.AccumulatePower, d.SAROn != 0);
+}
+
+}  // namespace
+
+RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
+                       PauseControl* pause, TickSource tick) {
+  if (!tick) tick = MonotonicMilliseconds;
+  RunOutcome o;
+  try {
+    d.CurTime = 0;
+    d.CurTimeSec = 0;
+    int64_t tickStart = tick(), tickSum = 0;
+    int32_t tickSteps = 0;
+    int32_t step = 0;
+    bool stopped = false;
+    do {
+      d.CurStep = step + 1;
+      DoStep(d, hooks, step);
+      o.StepsDone = step + 1;
+
+      // The step's time, without the display's and a pause's time.
+      tickSum += tick() - tickStart;
+      ++tickSteps;
+      ProgressInfo p;
+      p.ProgressStep = step + 1;
+      p.StepCount = d.StepCount;
+      p.FullRefresh = tickSum > 500 || step % 500 == 0;
+      p.CurTime = d.CurTime;
+      p.TickSum = tickSum;
+      p.TickSteps = tickSteps;
+      cb.ShowProgress(p);
+      if (p.FullRefresh) { tickSum = 0; tickSteps = 0; }
+
+      if (pause) pause->Wait(d);
+      if (d.Stopped) { stopped = true; break; }
+      d.CurTime = d.CurTime + d.TimeStep;
+      d.CurTimeSec = d.CurTime / double(LightSpeed);
+      ++step;
+      tickStart = tick();
+    } while (step < d.StepCount);  // step <= StepCount - 1, without the overflow at INT_MIN
+
+    if (stopped) {
+      o.End = RunEnd::Stopped;
+    } else {
+      ProgressInfo p;
+      p.ProgressStep = step;
+      p.StepCount = d.StepCount;
+      p.FullRefresh = true;
+      p.CurTime = d.CurTime;
+      p.TickSum = tickSum;
+      p.TickSteps = tickSteps;
+      cb.ShowProgress(p);
+      d.StepCount = step;
+      d.Stopped = 1;
+      o.End = RunEnd::Completed;
+    }
+  } catch (const std::exception& e) {
+    o.End = RunEnd::Failed;
+    o.Error = e.what();
+  } catch (...) {
+    o.End = RunEnd::Failed;
+    o.Error = "неизвестная ошибка";
+  }
+  try {
+    cb.FinishCalculation(o);
+  } catch (const std::exception& e) {
+    o.FinishError = e.what();
+  } catch (...) {
+    o.FinishError = "неизвестная ошибка";
+  }
+  return o;
+}
+
+}  // namespace rv

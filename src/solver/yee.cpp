@@ -1,0 +1,394 @@
+#include "solver/yee.h"
+
+#include "solver/constants.h"
+
+// Row kernels: one row along z, pointers hoisted and restrict-qualified so the loops
+// vectorise. Each row kernel is built twice (AVX2 and baseline) and picked at load time;
+// no FMA contraction is allowed, so both give the same bits.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define RV_KERNEL __attribute__((target_clones("avx2", "default"))) __attribute__((noinline))
+#else
+#define RV_KERNEL __attribute__((noinline))
+#endif
+#define RV_INLINE inline __attribute__((always_inline))
+#define RV_RESTRICT __restrict__
+
+namespace rv {
+
+namespace {
+
+// Below this many cells a step takes microseconds and the fork and join of the threads
+// would cost more than they save; the result is the same either way.
+constexpr size_t kThreadedCells = 32768;
+
+inline bool Threaded(const SolverData& d) {
+  return size_t(d.Nx) * size_t(d.Ny) * size_t(d.Nz) >= kThreadedCells;
+}
+
+// ---- H rows: out[k] -= ((p1[k]-p0[k])*c1 - (q1[k]-q0[k])*c2) * Q
+
+RV_KERNEL void HRowUniform(float* RV_RESTRICT out, const float* RV_RESTRICT p1,
+                           const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
+                           const float* RV_RESTRICT q0, double c1, double c2, double q,
+                           int k0, int k1) {
+  for (int k = k0; k <= k1; ++k) {
+    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    out[k] = float(double(out[k]) - curl * q);
+  }
+}
+
+RV_KERNEL void HRowCell(float* RV_RESTRICT out, const float* RV_RESTRICT p1,
+                        const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
+                        const float* RV_RESTRICT q0, double c1, double c2,
+                        const float* RV_RESTRICT qc, int k0, int k1) {
+  for (int k = k0; k <= k1; ++k) {
+    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    out[k] = float(double(out[k]) - curl * double(qc[k]));
+  }
+}
+
+// ---- E rows: out[k] = out[k]*Ca + ((p1[k]-p0[k])*c1 - (q1[k]-q0[k])*c2) * Cb
+
+template <bool Prev>
+RV_INLINE void ERowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+                             const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                             const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
+                             double c2, double ca, double cb, int k0, int k1) {
+  for (int k = k0; k <= k1; ++k) {
+    const float e = out[k];
+    if constexpr (Prev) prev[k] = e;
+    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    out[k] = float(double(e) * ca + curl * cb);
+  }
+}
+
+RV_KERNEL void ERowConst(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+                         const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                         const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
+                         double c2, double ca, double cb, int k0, int k1) {
+  if (prev) ERowConstBody<true>(out, prev, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
+  else ERowConstBody<false>(out, prev, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
+}
+
+template <bool Prev, class Idx>
+RV_INLINE void ERowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+                           const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                           const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
+                           double c2, const Idx* RV_RESTRICT idx, const float* RV_RESTRICT ca,
+                           const float* RV_RESTRICT cb, int k0, int k1) {
+  for (int k = k0; k <= k1; ++k) {
+    const float e = out[k];
+    if constexpr (Prev) prev[k] = e;
+    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    const Idx c = idx[k];
+    out[k] = float(double(e) * double(ca[c]) + curl * double(cb[c]));
+  }
+}
+
+template <class Idx>
+RV_INLINE void ERowIdxDispatch(float* out, float* prev, const float* p1, const float* p0,
+                               const float* q1, const float* q0, double c1, double c2,
+                               const Idx* idx, const float* ca, const float* cb, int k0, int k1) {
+  if (prev) ERowIdxBody<true, Idx>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+  else ERowIdxBody<false, Idx>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+}
+
+RV_KERNEL void ERowIdx16(float* out, float* prev, const float* p1, const float* p0,
+                         const float* q1, const float* q0, double c1, double c2,
+                         const uint16_t* idx, const float* ca, const float* cb, int k0, int k1) {
+  ERowIdxDispatch<uint16_t>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+}
+
+RV_KERNEL void ERowIdx32(float* out, float* prev, const float* p1, const float* p0,
+                         const float* q1, const float* q0, double c1, double c2,
+                         const uint32_t* idx, const float* ca, const float* cb, int k0, int k1) {
+  ERowIdxDispatch<uint32_t>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+}
+
+// ---- Debye rows: out = out*Ca + (curl + InvEta0*D)*Cb, then D = out*DebyeCoef + D*DebyeDecay
+
+template <bool Prev>
+RV_INLINE void DRowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+                             float* RV_RESTRICT dd, const float* RV_RESTRICT p1,
+                             const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
+                             const float* RV_RESTRICT q0, double c1, double c2, double inv,
+                             double ca, double cb, double dcoef, double ddecay, int k0, int k1) {
+  for (int k = k0; k <= k1; ++k) {
+    const float e = out[k];
+    if constexpr (Prev) prev[k] = e;
+    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    const float en = float(double(e) * ca + (curl + inv * double(dd[k])) * cb);
+    out[k] = en;
+    dd[k] = float(double(en) * dcoef + double(dd[k]) * ddecay);
+  }
+}
+
+RV_KERNEL void DRowConst(float* out, float* prev, float* dd, const float* p1, const float* p0,
+                         const float* q1, const float* q0, double c1, double c2, double inv,
+                         double ca, double cb, double dcoef, double ddecay, int k0, int k1) {
+  if (prev) DRowConstBody<true>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
+  else DRowConstBody<false>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
+}
+
+struct CoefTables {
+  const float *ca, *cb, *dc, *dd;
+};
+
+template <bool Prev, class Idx>
+RV_INLINE void DRowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+                           float* RV_RESTRICT dd, const float* RV_RESTRICT p1,
+                           const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
+                           const float* RV_RESTRICT q0, double c1, double c2, double inv,
+                           const Idx* RV_RESTRICT idx, const float* RV_RESTRICT ca,
+                           const float* RV_RESTRICT cb, const float* RV_RESTRICT dcoef,
+                           const float* RV_RESTRICT ddecay, int k0, int k1) {
+  for (int k = k0; k <= k1; ++k) {
+    const float e = out[k];
+    if constexpr (Prev) prev[k] = e;
+    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    const Idx c = idx[k];
+    const float en = float(double(e) * double(ca[c]) + (curl + inv * double(dd[k])) * double(cb[c]));
+    out[k] = en;
+    dd[k] = float(double(en) * double(dcoef[c]) + double(dd[k]) * double(ddecay[c]));
+  }
+}
+
+template <class Idx>
+RV_INLINE void DRowIdxDispatch(float* out, float* prev, float* dd, const float* p1,
+                               const float* p0, const float* q1, const float* q0, double c1,
+                               double c2, double inv, const Idx* idx, CoefTables t, int k0, int k1) {
+  if (prev)
+    DRowIdxBody<true, Idx>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
+  else
+    DRowIdxBody<false, Idx>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
+}
+
+RV_KERNEL void DRowIdx16(float* out, float* prev, float* dd, const float* p1, const float* p0,
+                         const float* q1, const float* q0, double c1, double c2, double inv,
+                         const uint16_t* idx, CoefTables t, int k0, int k1) {
+  DRowIdxDispatch<uint16_t>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
+}
+
+RV_KERNEL void DRowIdx32(float* out, float* prev, float* dd, const float* p1, const float* p0,
+                         const float* q1, const float* q0, double c1, double c2, double inv,
+                         const uint32_t* idx, CoefTables t, int k0, int k1) {
+  DRowIdxDispatch<uint32_t>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
+}
+
+RV_KERNEL void CopyRow(float* RV_RESTRICT dst, const float* RV_RESTRICT src, int k0, int k1) {
+  for (int k = k0; k <= k1; ++k) dst[k] = src[k];
+}
+
+// ---- shape checks
+
+bool Shape(const t3DSpaceArray& a, int n1, int n2, int n3) {
+  return !a.empty() && a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
+}
+
+bool FieldsMatch(const SolverData& d) {
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  if (nx < 2 || ny < 2 || nz < 2) return false;
+  return Shape(d.Hx, nx + 1, ny, nz) && Shape(d.Hy, nx, ny + 1, nz) && Shape(d.Hz, nx, ny, nz + 1) &&
+         Shape(d.Ex, nx, ny + 1, nz + 1) && Shape(d.Ey, nx + 1, ny, nz + 1) &&
+         Shape(d.Ez, nx + 1, ny + 1, nz);
+}
+
+bool PrevMatch(const SolverData& d) {
+  return Shape(d.ExPrev, d.Ex.len1(), d.Ex.len2(), d.Ex.len3()) &&
+         Shape(d.EyPrev, d.Ey.len1(), d.Ey.len2(), d.Ey.len3()) &&
+         Shape(d.EzPrev, d.Ez.len1(), d.Ez.len2(), d.Ez.len3());
+}
+
+bool DebyeMatch(const SolverData& d) {
+  const int n1 = d.Nx + 1, n2 = d.Ny + 1, n3 = d.Nz + 1;
+  return Shape(d.DebyeX, n1, n2, n3) && Shape(d.DebyeY, n1, n2, n3) && Shape(d.DebyeZ, n1, n2, n3);
+}
+
+// Pointer to element (i, j, 0) of an array.
+inline float* RowPtr(t3DSpaceArray& a, int i, int j) {
+  return a.data() + size_t(i) * a.strideX() + size_t(j) * a.strideY();
+}
+inline const float* RowPtr(const t3DSpaceArray& a, int i, int j) {
+  return a.data() + size_t(i) * a.strideX() + size_t(j) * a.strideY();
+}
+
+// One E pass (plain or Debye) over all three components.
+template <bool Debye>
+bool EPass(SolverData& d, const EdgeCoefCache& cache) {
+  if (!FieldsMatch(d) || !cache.Matches(d)) return false;
+  const bool keepPrev = d.SAROn != 0;
+  if (keepPrev && !PrevMatch(d)) return false;
+  if (Debye && !DebyeMatch(d)) return false;
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  const double cx = d.CourantX, cy = d.CourantY, cz = d.CourantZ;
+  const double inv = InvEta0;
+  const CoefTables tab{cache.TabCa.data(), cache.TabCb.data(), cache.TabDebyeCoef.data(),
+                       cache.TabDebyeDecay.data()};
+  t3DSpaceArray* E[3] = {&d.Ex, &d.Ey, &d.Ez};
+  t3DSpaceArray* P[3] = {&d.ExPrev, &d.EyPrev, &d.EzPrev};
+  t3DSpaceArray* D[3] = {&d.DebyeX, &d.DebyeY, &d.DebyeZ};
+  const t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
+
+  // One row of component a at (i, j); the curl's four H rows and Courant numbers by axis.
+  auto row = [&](int a, int i, int j, int k0, int k1) {
+    const float *p1, *p0, *q1, *q0;
+    double c1, c2;
+    switch (a) {
+      case 0:  // Ex: (Hz[j] - Hz[j-1])*CY - (Hy[k] - Hy[k-1])*CZ
+        p1 = RowPtr(Hz, i, j); p0 = RowPtr(Hz, i, j - 1); c1 = cy;
+        q1 = RowPtr(Hy, i, j); q0 = q1 - 1; c2 = cz;
+        break;
+      case 1:  // Ey: (Hx[k] - Hx[k-1])*CZ - (Hz[i] - Hz[i-1])*CX
+        p1 = RowPtr(Hx, i, j); p0 = p1 - 1; c1 = cz;
+        q1 = RowPtr(Hz, i, j); q0 = RowPtr(Hz, i - 1, j); c2 = cx;
+        break;
+      default:  // Ez: (Hy[i] - Hy[i-1])*CX - (Hx[j] - Hx[j-1])*CY
+        p1 = RowPtr(Hy, i, j); p0 = RowPtr(Hy, i - 1, j); c1 = cx;
+        q1 = RowPtr(Hx, i, j); q0 = RowPtr(Hx, i, j - 1); c2 = cy;
+        break;
+    }
+    float* out = RowPtr(*E[a], i, j);
+    float* prev = keepPrev ? RowPtr(*P[a], i, j) : nullptr;
+    float* dd = Debye ? RowPtr(*D[a], i, j) : nullptr;
+    // Edges k0..k1 of one class.
+    auto runConst = [&](uint32_t cls, int from, int to) {
+      const EdgeCoefs& c = cache.Table[cls];
+      if (Debye && (c.DebyeCoef != 0 || c.DebyeDecay != 1))
+        DRowConst(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, c.Ca, c.Cb, c.DebyeCoef,
+                  c.DebyeDecay, from, to);
+      else  // not dispersive: D stays 0 here, the plain update
+        ERowConst(out, prev, p1, p0, q1, q0, c1, c2, c.Ca, c.Cb, from, to);
+    };
+    const EdgeCoefCache::Row& r = cache.RowOf(a, i, j);
+    if (r.Uniform >= 0) {
+      runConst(uint32_t(r.Uniform), k0, k1);
+    } else if (r.SegCount > 0) {
+      const EdgeCoefCache::Seg* sg = cache.Segs.data() + r.Offset;
+      for (int s = 0; s < r.SegCount; ++s)
+        runConst(sg[s].Class, sg[s].K0, s + 1 < r.SegCount ? sg[s + 1].K0 - 1 : k1);
+    } else if constexpr (Debye) {
+      if (cache.Wide)
+        DRowIdx32(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index32.data() + r.Offset, tab, k0, k1);
+      else
+        DRowIdx16(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index16.data() + r.Offset, tab, k0, k1);
+    } else {
+      if (cache.Wide)
+        ERowIdx32(out, prev, p1, p0, q1, q0, c1, c2, cache.Index32.data() + r.Offset, tab.ca, tab.cb, k0, k1);
+      else
+        ERowIdx16(out, prev, p1, p0, q1, q0, c1, c2, cache.Index16.data() + r.Offset, tab.ca, tab.cb, k0, k1);
+    }
+  };
+
+  const bool threaded = Threaded(d);
+#pragma omp parallel if (threaded)
+  {
+#pragma omp for schedule(static) nowait
+    for (int i = 1; i <= nx - 1; ++i)
+      for (int j = 2; j <= ny - 1; ++j) row(0, i, j, 2, nz - 1);
+#pragma omp for schedule(static) nowait
+    for (int i = 2; i <= nx - 1; ++i)
+      for (int j = 1; j <= ny - 1; ++j) row(1, i, j, 2, nz - 1);
+#pragma omp for schedule(static) nowait
+    for (int i = 2; i <= nx - 1; ++i)
+      for (int j = 2; j <= ny - 1; ++j) row(2, i, j, 1, nz - 1);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool UpdateH(SolverData& d) {
+  if (!FieldsMatch(d)) return false;
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  const bool perCell = d.MagneticMaterials != 0;
+  if (perCell && !Shape(d.HCoefCell, nx + 1, ny + 1, nz + 1)) return false;
+  const double cx = d.CourantX, cy = d.CourantY, cz = d.CourantZ;
+  const double q = d.HCoefUniform;
+  const t3DSpaceArray &Ex = d.Ex, &Ey = d.Ey, &Ez = d.Ez, &Qc = d.HCoefCell;
+  t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
+
+  auto run = [&](float* out, const float* p1, const float* p0, const float* q1, const float* q0,
+                 double c1, double c2, int i, int j, int k0, int k1) {
+    if (perCell) HRowCell(out, p1, p0, q1, q0, c1, c2, RowPtr(Qc, i, j), k0, k1);
+    else HRowUniform(out, p1, p0, q1, q0, c1, c2, q, k0, k1);
+  };
+
+  const bool threaded = Threaded(d);
+#pragma omp parallel if (threaded)
+  {
+    // Hx -= ((Ez[j+1] - Ez[j])*CY - (Ey[k+1] - Ey[k])*CZ)*Q
+#pragma omp for schedule(static) nowait
+    for (int i = 1; i <= nx; ++i)
+      for (int j = 1; j <= ny - 1; ++j) {
+        const float* ey = RowPtr(Ey, i, j);
+        run(RowPtr(Hx, i, j), RowPtr(Ez, i, j + 1), RowPtr(Ez, i, j), ey + 1, ey, cy, cz, i, j, 1, nz - 1);
+      }
+    // Hy -= ((Ex[k+1] - Ex[k])*CZ - (Ez[i+1] - Ez[i])*CX)*Q
+#pragma omp for schedule(static) nowait
+    for (int i = 1; i <= nx - 1; ++i)
+      for (int j = 1; j <= ny; ++j) {
+        const float* ex = RowPtr(Ex, i, j);
+        run(RowPtr(Hy, i, j), ex + 1, ex, RowPtr(Ez, i + 1, j), RowPtr(Ez, i, j), cz, cx, i, j, 1, nz - 1);
+      }
+    // Hz -= ((Ey[i+1] - Ey[i])*CX - (Ex[j+1] - Ex[j])*CY)*Q
+#pragma omp for schedule(static) nowait
+    for (int i = 1; i <= nx - 1; ++i)
+      for (int j = 1; j <= ny - 1; ++j)
+        run(RowPtr(Hz, i, j), RowPtr(Ey, i + 1, j), RowPtr(Ey, i, j), RowPtr(Ex, i, j + 1),
+            RowPtr(Ex, i, j), cx, cy, i, j, 1, nz);
+  }
+  return true;
+}
+
+bool UpdateE(SolverData& d, const EdgeCoefCache& cache) { return EPass<false>(d, cache); }
+
+bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache) { return EPass<true>(d, cache); }
+
+bool SavePreviousE(SolverData& d) {
+  if (!FieldsMatch(d) || !PrevMatch(d)) return false;
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  const bool threaded = Threaded(d);
+#pragma omp parallel if (threaded)
+  {
+#pragma omp for schedule(static) nowait
+    for (int i = 1; i <= nx - 1; ++i)
+      for (int j = 2; j <= ny - 1; ++j) CopyRow(RowPtr(d.ExPrev, i, j), RowPtr(d.Ex, i, j), 2, nz - 1);
+#pragma omp for schedule(static) nowait
+    for (int i = 2; i <= nx - 1; ++i)
+      for (int j = 1; j <= ny - 1; ++j) CopyRow(RowPtr(d.EyPrev, i, j), RowPtr(d.Ey, i, j), 2, nz - 1);
+#pragma omp for schedule(static) nowait
+    for (int i = 2; i <= nx - 1; ++i)
+      for (int j = 2; j <= ny - 1; ++j) CopyRow(RowPtr(d.EzPrev, i, j), RowPtr(d.Ez, i, j), 1, nz - 1);
+  }
+  return true;
+}
+
+bool AllocDebyeArrays(SolverData& d) {
+  const int n1 = d.SpaceNx + 1, n2 = d.SpaceNy + 1, n3 = d.SpaceNz + 1;
+  if (n1 < 2 || n2 < 2 || n3 < 2) return false;
+  // Allocation zeroes every element, indices 1..N included.
+  if (d.DebyeX.allocate(n1, n2, n3) && d.DebyeY.allocate(n1, n2, n3) &&
+      d.DebyeZ.allocate(n1, n2, n3))
+    return true;
+  d.DebyeX.free(); d.DebyeY.free(); d.DebyeZ.free();
+  return false;
+}
+
+double EdgeCurlH(const SolverData& d, char Axis, int i, int j, int k) {
+  const double cx = d.CourantX, cy = d.CourantY, cz = d.CourantZ;
+  switch (Axis) {
+    case 'X':
+      return (double(d.Hz.at(i, j, k)) - double(d.Hz.at(i, j - 1, k))) * cy -
+             (double(d.Hy.at(i, j, k)) - double(d.Hy.at(i, j, k - 1))) * cz;
+    case 'Y':
+      return (double(d.Hx.at(i, j, k)) - double(d.Hx.at(i, j, k - 1))) * cz -
+             (double(d.Hz.at(i, j, k)) - double(d.Hz.at(i - 1, j, k))) * cx;
+    case 'Z':
+      return (double(d.Hy.at(i, j, k)) - double(d.Hy.at(i - 1, j, k))) * cx -
+             (double(d.Hx.at(i, j, k)) - double(d.Hx.at(i, j - 1, k))) * cy;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace rv

@@ -1,0 +1,132 @@
+// A short two-wire line in a closed box for the run tests: two conductor bars along x with
+// a one-cell gap; the gap edges at the two ends carry a source and a load.
+#pragma once
+#include <omp.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "solver/constants.h"
+#include "solver/resultpaths.h"
+#include "solver/runsetup.h"
+#include "solver/solverdata.h"
+#include "solver/timeloop.h"
+
+namespace runtest {
+
+using namespace rv;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A sine with a raised-cosine start, so the closed box is not rung by a sudden step.
+struct SmoothSine : ISignal {
+  double Ampl = 1, Freq = 1e8, Rise = 5e-9;
+  double GetSignal(double t) const override {
+    if (t < 0) return 0;
+    const double env = t < Rise ? 0.5 * (1 - std::cos(kPi * t / Rise)) : 1.0;
+    return Ampl * env * std::sin(2 * kPi * Freq * t);
+  }
+};
+
+// The test grids are a few thousand cells: one thread is fastest, and the kernels give the
+// same bits on any number of threads.
+struct OneThread {
+  int saved = omp_get_max_threads();
+  OneThread() { omp_set_num_threads(1); }
+  ~OneThread() { omp_set_num_threads(saved); }
+};
+
+struct NullCallbacks : RunCallbacks {
+  void ShowProgress(const ProgressInfo&) override {}
+  void FinishCalculation(const RunOutcome&) override {}
+};
+
+// Grid of n nodes per axis, cubic cells dx, c*dt = dx/2, PEC box.
+inline void MakeBox(SolverData& d, int n, double dx, bool sar) {
+  SetGridSize(d, n, n, n);
+  ResizeSpace(d);
+  d.Dx = d.Dy = d.Dz = dx;
+  d.HalfDx = dx / 2;
+  d.CellVolume = dx * dx * dx;
+  d.TimeStep = dx / 2;
+  d.TimeStepSec = d.TimeStep / double(LightSpeed);
+  d.CourantX = d.CourantY = d.CourantZ = 0.5;
+  d.SAROn = sar ? 1 : 0;
+  for (int f = 1; f <= 6; ++f) d.PECFace[size_t(f)] = 1;
+  d.AnyPEC = 1;
+  d.AnyPECOrSym = 1;
+  d.Stopped = 0;
+}
+
+// The line: bars of material 1 (a good conductor) in the cell rows z = 5 and z = 7 at
+// y = 7, cells x = 5..8; the gap edges Ez(x, 7, 6) for nodes x = 5..9 join them.
+struct Line {
+  static constexpr int Y = 7, Z = 6, X0 = 5, X1 = 9;
+  SolverData d;
+  RunKernels k;
+  SmoothSine sig;
+  double Dz() const { return d.Dz; }
+};
+
+inline bool BuildLine(Line& L, int n = 14, double dx = 2e-3, bool sar = true) {
+  SolverData& d = L.d;
+  MakeBox(d, n, dx, sar);
+  tLayer& m = d.Layers[1];
+  m.On = 1;
+  m.Sigma = 1e7;
+  m.EpsStatic = m.EpsInf = 1;
+  m.Mu = 1;
+  m.Density = 8900;
+  for (int i = Line::X0; i < Line::X1; ++i) {
+    d.Space(i, Line::Y, Line::Z - 1) = 1;
+    d.Space(i, Line::Y, Line::Z + 1) = 1;
+  }
+  FindObjectBounds(d);
+  if (AllocFieldArrays(d) == 0) return false;
+  ClearFields(d);
+  return true;
+}
+
+inline tVoltageSource SourceAt(int x, double R, char pol = '+') {
+  tVoltageSource s;
+  s.X = x; s.Y = Line::Y; s.Z = Line::Z; s.Dir = 'Z'; s.R = R; s.Polarity = pol;
+  return s;
+}
+inline tLumpedElement ElementAt(int x, double v) {
+  tLumpedElement e;
+  e.X = x; e.Y = Line::Y; e.Z = Line::Z; e.Dir = 'Z'; e.Value = v;
+  return e;
+}
+
+// Runs `steps` steps through the time loop with the default items; `probe` is called
+// after every step's items (before the absorbed power of the step is added).
+inline RunOutcome RunLine(Line& L, const ElementArrays& el, int steps, int sarDelay,
+                          const std::function<void(int)>& probe = nullptr) {
+  SolverData& d = L.d;
+  d.StepCount = steps;
+  d.SARDelay = sarDelay;
+  if (!PrepareRunKernels(d, el, &L.sig, L.k)) return RunOutcome{RunEnd::Failed, 0, "prepare", ""};
+  StepHooks h = DefaultStepHooks(d, L.k);
+  if (probe) {
+    h.RecordOutputPoints = [&d, probe](int) { probe(d.CurStep - 1); };
+    d.OutputRate = 1;
+  }
+  NullCallbacks cb;
+  OneThread one;
+  return RunTimeLoop(d, h, cb);
+}
+
+// Amplitude of the component at frequency f of v sampled every dt from sample `from`.
+inline double Amplitude(const std::vector<double>& v, size_t from, double f, double dt) {
+  double c = 0, s = 0;
+  const size_t n = v.size() - from;
+  for (size_t m = from; m < v.size(); ++m) {
+    const double w = 2 * kPi * f * double(m) * dt;
+    c += v[m] * std::cos(w);
+    s += v[m] * std::sin(w);
+  }
+  return 2 * std::sqrt(c * c + s * s) / double(n);
+}
+
+}  // namespace runtest

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "kernel_fixture.h"
+#include "solver/faces.h"
+#include "solver/yee.h"
+
+using namespace rv;
+using namespace rvtest;
+
+namespace {
+
+void RandomFields(SolverData& d, unsigned seed) {
+  std::mt19937 rng(seed);
+  for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz}) FillRandom(*a, rng);
+}
+
+}  // namespace
+
+TEST(Faces, PecAndSymmetryActOnTheTangentialEOfTheirPlaneOnly) {
+  SolverData d;
+  MakeGrid(d, 7, 8, 9, 1e-3, 0.5);
+  ASSERT_TRUE(Allocate(d));
+  RandomFields(d, 2);
+  const t3DSpaceArray ex0 = d.Ex, ey0 = d.Ey, ez0 = d.Ez, hx0 = d.Hx;
+  ASSERT_TRUE(ApplySymmetry(d) && ApplyPEC(d));  // no flags: nothing changes
+  EXPECT_TRUE(SameBits(d.Ex, ex0) && SameBits(d.Ey, ey0) && SameBits(d.Ez, ez0));
+
+  SetFaces(d.SymEFace, {FaceY1});
+  SetFaces(d.SymHFace, {FaceXMax});
+  ASSERT_TRUE(ApplySymmetry(d));
+  for (int i = 1; i <= 6; ++i)
+    for (int k = 1; k <= 9; ++k) ASSERT_EQ(d.Ex(i, 1, k), d.Ex(i, 2, k));
+  for (int j = 1; j <= 7; ++j)
+    for (int k = 1; k <= 9; ++k) ASSERT_EQ(d.Ey(7, j, k), -ey0(6, j, k));
+  for (int j = 1; j <= 8; ++j)
+    for (int k = 1; k <= 8; ++k) ASSERT_EQ(d.Ez(7, j, k), -d.Ez(6, j, k));
+  // X=max comes after Y=1: the shared rim takes what Y=1 left on the inner plane.
+  EXPECT_EQ(d.Ez(7, 1, 4), -ez0(6, 2, 4));
+  EXPECT_TRUE(SameBits(d.Hx, hx0));
+
+  // PEC on Z=1 after "Symmetry for E" on Y=1: the shared rim line ends at 0; the normal E
+  // on the PEC plane is untouched.
+  SetFaces(d.PECFace, {FaceZ1});
+  d.SymHFace.fill(0);
+  const float ez = d.Ez(3, 3, 1);
+  ApplySymmetry(d);
+  ApplyPEC(d);
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(d.Ex(i, 1, 1), 0.0f);
+  for (int j = 1; j <= 7; ++j) EXPECT_EQ(d.Ey(4, j, 1), 0.0f);
+  EXPECT_EQ(d.Ez(3, 3, 1), ez);
+  SetGridSize(d, 9, 8, 9);  // arrays that do not fit the grid are refused
+  EXPECT_FALSE(ApplyPEC(d) || ApplySymmetry(d));
+}
+
+namespace {
+
+// A PEC box with a dielectric block, symmetric about the plane half a cell before node h
+// (node i mirrors node 2h - 1 - i); pulses of Ez at i0 and, signed, at its mirror image.
+void SymmetricBox(SolverData& d, int nxNodes, int h, float mirrorSign, bool half) {
+  MakeGrid(d, nxNodes, 14, 13, 1e-3, 0.5);
+  SetMaterial(d, 1, 0.05, 4);
+  const int full = 2 * h - 2;  // nodes of the whole model
+  for (int c = 1; c < full; ++c) {
+    const int m = full - c;  // mirror cell of cell c
+    for (int j = 4; j <= 9; ++j)
+      for (int k = 3; k <= 8; ++k)
+        if ((c >= 3 && c <= 6) || (m >= 3 && m <= 6))
+          if (c < nxNodes) d.Space(c, j, k) = 1;
+  }
+  ASSERT_TRUE(Allocate(d));
+  // The same object box in both models, so every edge of the half model meets the same rule.
+  d.ObjXMin = 1; d.ObjXMax = full; d.ObjYMin = 1; d.ObjYMax = 14; d.ObjZMin = 1; d.ObjZMax = 13;
+  auto pulse = [&](int i, float s) {
+    if (i >= nxNodes + 1) return;
+    for (int j = 2; j <= 13; ++j)
+      for (int k = 1; k <= 12; ++k)
+        d.Ez(i, j, k) += s * float(std::exp(-((j - 6) * (j - 6) + (k - 5) * (k - 5)) / 3.0));
+  };
+  pulse(5, 1);
+  if (!half) pulse(2 * h - 1 - 5, mirrorSign);
+  SetFaces(d.PECFace, {1, 2, 3, 4, 5, 6});
+  if (half) d.PECFace[FaceXMax] = 0;
+}
+
+}  // namespace
+
+// The half model with a symmetry face gives the fields of the whole symmetric model.
+TEST(Faces, HalfModelWithSymmetryFaceEqualsTheWholeModel) {
+  const int h = 12;
+  for (bool symE : {true, false}) {
+    SolverData whole, half;
+    SymmetricBox(whole, 2 * h - 2, h, symE ? 1.0f : -1.0f, false);
+    SymmetricBox(half, h, h, 0, true);
+    (symE ? half.SymEFace : half.SymHFace)[FaceXMax] = 1;
+    EdgeCoefCache cw, ch;
+    ASSERT_TRUE(cw.Build(whole));
+    ASSERT_TRUE(ch.Build(half));
+    for (int s = 0; s < 150; ++s) {
+      StepFields(whole, cw);
+      StepFields(half, ch);
+    }
+    double worst = 0, scale = 0;
+    auto cmp = [&](const t3DSpaceArray& w, const t3DSpaceArray& p, int imax) {
+      for (int i = 1; i <= imax; ++i)
+        for (int j = 0; j < p.len2(); ++j)
+          for (int k = 0; k < p.len3(); ++k) {
+            worst = std::max(worst, double(std::fabs(w(i, j, k) - p(i, j, k))));
+            scale = std::max(scale, double(std::fabs(w(i, j, k))));
+          }
+    };
+    cmp(whole.Ex, half.Ex, h - 1);
+    cmp(whole.Ey, half.Ey, h);
+    cmp(whole.Ez, half.Ez, h);
+    const double eWorst = worst / scale, escale = scale;
+    worst = scale = 0;
+    cmp(whole.Hx, half.Hx, h - 1);
+    cmp(whole.Hy, half.Hy, h - 1);
+    cmp(whole.Hz, half.Hz, h - 1);
+    EXPECT_LT(eWorst, 1e-5) << (symE ? "Symmetry for E" : "Symmetry for H");
+    EXPECT_LT(worst / scale, 1e-5) << (symE ? "Symmetry for E" : "Symmetry for H");
+    std::printf("%s: half vs whole, max |dE| %.2e, max |dH| %.2e of the largest value\n",
+                symE ? "Symmetry for E" : "Symmetry for H", eWorst, worst / scale);
+    // The pulse has reached the symmetry plane and come back.
+    EXPECT_GT(std::fabs(half.Ez(h - 1, 6, 5)) + std::fabs(half.Ez(h - 4, 6, 5)), 1e-3 * escale);
+  }
+}

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "run_fixture.h"
+#include "solver/edgematerial.h"
+#include "solver/lumped.h"
+#include "solver/yee.h"
+
+using namespace rv;
+using namespace runtest;
+
+namespace {
+
+// Steps of one period of the 100 MHz test signal with 2 mm cells (c*dt = 1 mm).
+double StepsPerPeriod(const Line& L) { return 1.0 / (L.sig.Freq * L.d.TimeStepSec); }
+
+}  // namespace
+
+TEST(LumpedPhysics, MatchedSourceDeliversItsAvailablePower) {
+  // A 1 V source with 50 Ohm inside drives a 50 Ohm resistor through a short line
+  // (8 mm at 100 MHz): the load takes V^2/(8R) on average, and the source edge gives it.
+  Line L;
+  ASSERT_TRUE(BuildLine(L));
+  const double R = 50;
+  ElementArrays el;
+  el.VoltageSources.push_back(SourceAt(Line::X0, R));
+  el.Resistors.push_back(ElementAt(Line::X1, R));
+  const int periods = 3;
+  const int delay = int(std::lround(3 * StepsPerPeriod(L)));
+  const int steps = delay + int(std::lround(periods * StepsPerPeriod(L)));
+  std::vector<double> v2;  // squared load voltage averaged over each step
+  auto probe = [&](int step) {
+    if (step < delay) return;
+    const double e = (double(L.d.EzPrev(Line::X1, Line::Y, Line::Z)) +
+                      double(L.d.Ez(Line::X1, Line::Y, Line::Z))) / 2 * L.d.Dz;
+    v2.push_back(e * e);
+  };
+  const RunOutcome o = RunLine(L, el, steps, delay, probe);
+  ASSERT_EQ(o.End, RunEnd::Completed) << o.Error;
+  const int n = L.d.CurStep - L.d.SARDelay;
+  ASSERT_EQ(size_t(n), v2.size());
+  double mean = 0;
+  for (double x : v2) mean += x;
+  mean /= double(n);
+
+  const double pLoad = L.d.PowerZ(Line::X1, Line::Y, Line::Z) / n;
+  const double pSource = -L.d.PowerZ(Line::X0, Line::Y, Line::Z) / n;
+  const double expected = 1.0 / (8 * R);
+  EXPECT_NEAR(pLoad, mean / R, 0.01 * mean / R);   // the resistor's own V^2/R
+  EXPECT_NEAR(pLoad, expected, 0.01 * expected);   // the available power of the source
+  EXPECT_NEAR(pSource, expected, 0.01 * expected);
+  EXPECT_NEAR(pLoad / pSource, 1.0, 0.01);          // nothing else absorbs in the box
+}
+
+namespace {
+
+// Load voltage amplitude at the signal frequency over the last of `periods` periods.
+double LoadAmplitude(Line& L, const ElementArrays& el, double periods = 4) {
+  const double T = StepsPerPeriod(L);
+  const int steps = int(std::lround(periods * T));
+  std::vector<double> v;
+  RunLine(L, el, steps, steps + 1, [&](int) {
+    v.push_back(double(L.d.Ez(Line::X1, Line::Y, Line::Z)) * L.d.Dz);
+  });
+  return Amplitude(v, v.size() - size_t(std::lround(T)), L.sig.Freq, L.d.TimeStepSec);
+}
+
+}  // namespace
+
+TEST(LumpedPhysics, LoadVoltageFollowsTheCircuitDivider) {
+  // |V_load / V_source| = |Z_L / (R_s + Z_L)| for a resistor, a capacitor and an inductor,
+  // at 50 MHz where the 8 mm line's own inductance and capacitance stay below 1 %.
+  const double f = 5e7, w = 2 * kPi * f;
+  const double R = 50, C = 40e-12, Ls = 200, Lh = 640e-9;
+  auto line = [f](Line& L) {
+    L.sig.Freq = f;
+    L.sig.Rise = 10e-9;
+    return BuildLine(L, 14, 2e-3, false);
+  };
+  {
+    Line L;
+    ASSERT_TRUE(line(L));
+    ElementArrays el;
+    el.VoltageSources.push_back(SourceAt(Line::X0, R));
+    el.Resistors.push_back(ElementAt(Line::X1, 2 * R));
+    const double got = LoadAmplitude(L, el, 3);
+    EXPECT_NEAR(got, 2.0 / 3.0, 0.01 * 2 / 3.0);
+  }
+  {
+    Line L;
+    ASSERT_TRUE(line(L));
+    ElementArrays el;
+    el.VoltageSources.push_back(SourceAt(Line::X0, R));
+    el.Capacitors.push_back(ElementAt(Line::X1, C));
+    const double zc = 1 / (w * C);
+    const double expect = zc / std::hypot(R, zc);
+    const double got = LoadAmplitude(L, el, 3);
+    EXPECT_NEAR(got, expect, 0.02 * expect);
+  }
+  {
+    Line L;
+    ASSERT_TRUE(line(L));
+    ElementArrays el;
+    el.VoltageSources.push_back(SourceAt(Line::X0, Ls));
+    tInductor ind;
+    ind.X = Line::X1; ind.Y = Line::Y; ind.Z = Line::Z; ind.Dir = 'Z'; ind.L = Lh;
+    el.Inductors.push_back(ind);
+    const double zl = w * Lh;
+    const double expect = zl / std::hypot(Ls, zl);
+    const double got = LoadAmplitude(L, el, 3);
+    EXPECT_NEAR(got, expect, 0.02 * expect);
+  }
+}
+
+TEST(LumpedPhysics, NegativePolarityMirrorsTheWholeField) {
+  std::vector<double> plus, minus;
+  for (char pol : {'+', '-'}) {
+    Line L;
+    ASSERT_TRUE(BuildLine(L, 12, 2e-3, false));
+    L.sig.Freq = 1e9;
+    L.sig.Rise = 1e-9;
+    ElementArrays el;
+    el.VoltageSources.push_back(SourceAt(Line::X0, 50, pol));
+    el.Resistors.push_back(ElementAt(Line::X1, 50));
+    std::vector<double> v;
+    RunLine(L, el, 400, 401, [&](int) { v.push_back(L.d.Ez(Line::X1, Line::Y, Line::Z)); });
+    (pol == '+' ? plus : minus) = v;
+  }
+  ASSERT_EQ(plus.size(), minus.size());
+  double peak = 0;
+  for (size_t n = 0; n < plus.size(); ++n) {
+    EXPECT_EQ(minus[n], -plus[n]) << n;  // linear scheme: exact to the bit
+    peak = std::max(peak, std::fabs(plus[n]));
+  }
+  EXPECT_GT(peak, 10.0);  // the load saw the wave (V/m over 2 mm)
+}
+
+TEST(LumpedPhysics, SparkGapBreaksDownAndShortsTheLine) {
+  // A gap across the middle of a matched line: below its threshold the load sees half the
+  // source voltage; once the gap fires the line is shorted there and the load goes quiet.
+  for (double threshold : {5.0, 0.2}) {
+    Line L;
+    ASSERT_TRUE(BuildLine(L, 14, 2e-3, false));
+    ElementArrays el;
+    el.VoltageSources.push_back(SourceAt(Line::X0, 50));
+    el.Resistors.push_back(ElementAt(Line::X1, 50));
+    tSparkGap g;
+    g.X = 7; g.Y = Line::Y; g.Z = Line::Z; g.Dir = 'Z'; g.Threshold = threshold;
+    el.SparkGaps.push_back(g);
+    const double amp = LoadAmplitude(L, el);
+    if (threshold > 1) {
+      EXPECT_EQ(L.k.Lumped.SparkGaps[0].Fired, 0);
+      EXPECT_NEAR(amp, 0.5, 0.01);
+    } else {
+      EXPECT_EQ(L.k.Lumped.SparkGaps[0].Fired, 1);
+      EXPECT_EQ(L.d.Ez(7, Line::Y, Line::Z), 0.0f);
+      EXPECT_LT(amp, 0.02);
+    }
+    EXPECT_EQ(el.SparkGaps[0].Fired, 0);  // the run's copy fired, not the table's records
+  }
+}
+
+TEST(LumpedRecords, IncompleteOutsideAndUnusableRecordsAreLeftOut) {
+  SolverData d;
+  MakeBox(d, 8, 1e-3, false);
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  ClearFields(d);
+  FindObjectBounds(d);
+  ElementArrays el;
+  auto res = [](int x, int y, int z, char dir, double v) {
+    tLumpedElement e; e.X = x; e.Y = y; e.Z = z; e.Dir = dir; e.Value = v; return e;
+  };
+  el.Resistors = {res(0, 0, 0, 'X', 50),        // empty table row
+                  res(8, 4, 4, 'X', 50),        // x beyond the last cell
+                  res(4, 4, -3, 'Z', 50),       // negative index
+                  res(4, 1000000, 4, 'Y', 50),  // far outside
+                  res(4, 4, 4, 'Z', 0),         // zero resistance: would divide by zero
+                  res(4, 4, 4, 'Q', 50),        // no such direction: does nothing
+                  res(3, 3, 3, 'Y', 50)};       // a good one
+  std::string err;
+  LumpedRun run;
+  EXPECT_FALSE(run.Prepare(d, el, &err));
+  EXPECT_EQ(err, "Неверное сопротивление резистора в строке 5 таблицы");
+  EXPECT_EQ(run.Skipped(), 5);
+  EXPECT_TRUE(run.ResistorEdges[5].Active);
+  EXPECT_EQ(run.ResistorEdges[5].Axis, -1);
+  EXPECT_TRUE(run.ResistorEdges[6].Active);
+
+  // The run holds its own copy: later edits of the table's records change nothing.
+  el.Resistors.clear();
+  el.Resistors.push_back(res(2, 2, 2, 'X', 1));
+  d.Ey(3, 3, 3) = 1.0f;
+  d.Hx(3, 3, 3) = 0.25f;
+  const t3DSpaceArray ex = d.Ex, ez = d.Ez;
+  ASSERT_TRUE(run.Update(d, nullptr, 0));
+  EXPECT_NE(d.Ey(3, 3, 3), 1.0f);   // the good resistor acted
+  EXPECT_TRUE(std::isfinite(d.Ey(3, 3, 3)));
+  EXPECT_EQ(std::memcmp(ex.data(), d.Ex.data(), ex.size() * 4), 0);
+  EXPECT_EQ(std::memcmp(ez.data(), d.Ez.data(), ez.size() * 4), 0);
+
+  // Arrays that do not belong to the prepared grid: nothing is touched.
+  SolverData other;
+  MakeBox(other, 6, 1e-3, false);
+  ASSERT_GT(AllocFieldArrays(other), 0);
+  EXPECT_FALSE(run.Update(other, nullptr, 0));
+}
+
+TEST(LumpedRecords, SparkGapAtItsThresholdAndInductorSum) {
+  SolverData d;
+  MakeBox(d, 8, 2e-3, false);
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  ClearFields(d);
+  FindObjectBounds(d);
+  ElementArrays el;
+  tSparkGap g;
+  g.X = 3; g.Y = 3; g.Z = 3; g.Dir = 'Z'; g.Threshold = 0.5 * d.Dz;  // |d*E| for E = 0.5
+  el.SparkGaps.push_back(g);
+  g.X = 5; g.Threshold = 0; g.Dir = 'W';  // fires at once, touches no field
+  el.SparkGaps.push_back(g);
+  tInductor ind;
+  ind.X = 4; ind.Y = 4; ind.Z = 4; ind.Dir = 'X'; ind.L = 1e-9;
+  el.Inductors.push_back(ind);
+  LumpedRun run;
+  ASSERT_TRUE(run.Prepare(d, el));
+  d.Ez(3, 3, 3) = 0.5f;
+  d.Ex(4, 4, 4) = 2.0f;
+  run.Inductors[0].Accum = 99;  // left from an earlier run: reset at step 0
+  const t3DSpaceArray ex0 = d.Ex;
+  ASSERT_TRUE(run.Update(d, nullptr, 0));
+  EXPECT_EQ(run.SparkGaps[0].Fired, 1);
+  EXPECT_EQ(d.Ez(3, 3, 3), float(0.5L * 0.5L / 500000 / std::sqrt(2.0L)));
+  EXPECT_EQ(run.SparkGaps[1].Fired, 1);
+  EXPECT_EQ(run.Inductors[0].Accum, d.Ex(4, 4, 4));  // the sum starts from this step's E
+  EXPECT_EQ(d.Ex(4, 4, 4), 2.0f);                    // no curl, empty sum: E unchanged
+  d.Ez(3, 3, 3) = 3.0f;
+  ASSERT_TRUE(run.Update(d, nullptr, 1));
+  EXPECT_EQ(d.Ez(3, 3, 3), 0.0f);  // a fired gap holds its edge at 0
+  // Second step: E := E_old - lambda * sum, lambda = d dt^2 / (eps0 A L).
+  const double dt = d.TimeStepSec;
+  const double lambda = d.Dx * dt * dt / (double(Eps0) * d.Dy * d.Dz * 1e-9);
+  EXPECT_NEAR(d.Ex(4, 4, 4), 2.0 - lambda * 2.0, 1e-5 * lambda * 2);
+  EXPECT_NEAR(run.Inductors[0].Accum, 2.0 + (2.0 - lambda * 2.0), 1e-4);
+}

@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "solver/constants.h"
+#include "solver/timeloop.h"
+
+using namespace rv;
+
+namespace {
+
+// Records what the loop hands over.
+struct Recorder : RunCallbacks {
+  std::vector<ProgressInfo> progress;
+  std::vector<RunOutcome> finishes;
+  std::function<void(const ProgressInfo&)> onProgress;
+  bool throwInFinish = false;
+  void ShowProgress(const ProgressInfo& p) override {
+    progress.push_back(p);
+    if (onProgress) onProgress(p);
+  }
+  void FinishCalculation(const RunOutcome& o) override {
+    finishes.push_back(o);
+    if (throwInFinish) throw std::runtime_error("диск полон");
+  }
+};
+
+void Prepare(SolverData& d, int steps) {
+  d.TimeStep = 0.001;
+  d.StepCount = steps;
+  d.Stopped = 0;
+  d.OutputRate = 1;
+  d.SARDelay = 0;
+}
+
+// A clock that advances a fixed amount each time it is read.
+TickSource FakeClock(int64_t msPerRead) {
+  auto t = std::make_shared<int64_t>(0);
+  return [t, msPerRead] { return *t += msPerRead; };
+}
+
+}  // namespace
+
+TEST(TimeLoop, OneStepGivesTwoProgressCallsAndKeepsStepCount) {
+  SolverData d;
+  Prepare(d, 1);
+  Recorder r;
+  int hStep = 0;
+  StepHooks h;
+  h.UpdateH = [&] { ++hStep; };
+  const RunOutcome o = RunTimeLoop(d, h, r, nullptr, FakeClock(0));
+  EXPECT_EQ(o.End, RunEnd::Completed);
+  EXPECT_EQ(hStep, 1);
+  ASSERT_EQ(r.progress.size(), 2u);
+  EXPECT_TRUE(r.progress[0].FullRefresh);  // step 0 is a multiple of 500
+  EXPECT_EQ(r.progress[0].ProgressStep, 1);
+  EXPECT_TRUE(r.progress[1].FullRefresh);  // the closing refresh
+  EXPECT_EQ(r.progress[1].TickSteps, 0);   // nothing timed since: 1 ms per step shown
+  EXPECT_EQ(StepMilliseconds(r.progress[1]), 1.0);
+  EXPECT_EQ(d.StepCount, 1);
+  EXPECT_EQ(d.CurStep, 1);
+  EXPECT_EQ(d.Stopped, 1);
+  ASSERT_EQ(r.finishes.size(), 1u);
+  EXPECT_EQ(r.finishes[0].End, RunEnd::Completed);
+  EXPECT_DOUBLE_EQ(d.CurTime, 0.001);
+  EXPECT_DOUBLE_EQ(d.CurTimeSec, 0.001 / double(LightSpeed));
+}
+
+TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
+  SolverData d;
+  Prepare(d, 4);
+  d.OutputRate = 2;
+  d.SARDelay = 2;
+  d.SAROn = 1;
+  d.ExternalField = 1; d.AnyPML = 1; d.TFSFSource = 1; d.AnyDissipation = 1;
+  d.AnySymE = 1; d.AnyMur = 1; d.ABC2Face[FaceX1] = 1; d.AnyRTABC = 1; d.AnyPEC = 1;
+  d.FarFieldOn = 1; d.PolarDielectrics = 1;
+  std::vector<std::string> log;
+  double dissipationTime = -1;
+  StepHooks h;
+  auto item = [&](const char* n) { return [&log, n] { log.push_back(n); }; };
+  h.AddPMLWaveH = [&](int s, double t) { log.push_back("PMLWaveH" + std::to_string(s) + (t < 0 ? "-" : "0")); };
+  h.AddPMLWaveE = [&](int s, double t) { log.push_back("PMLWaveE" + std::to_string(s) + (t == -0.0005 ? "h" : "?")); };
+  h.UpdateH = item("H");
+  h.CorrectTFSFH = [&](double t) { log.push_back(t == -0.0005 ? "TFSFH" : "TFSFH?"); };
+  h.ApplyDissipation = [&] { log.push_back("1/R"); dissipationTime = d.CurTime; };
+  h.UpdatePMLH = item("PMLH");
+  h.UpdateE = item("E");
+  h.UpdateEDebye = item("EDebye");
+  h.CorrectTFSFE = [&](double t) { log.push_back(t == 0 ? "TFSFE" : "TFSFE?"); };
+  h.UpdateLumpedElements = [&](int s) { log.push_back("Lumped" + std::to_string(s)); };
+  h.ApplySymmetry = item("Sym");
+  h.ApplyMur = item("Mur");
+  h.ApplyABC2 = item("ABC2");
+  h.ApplyRTABC = item("RTABC");
+  h.SaveMurPlanes = item("SaveMur");
+  h.ShiftRTABCLevels = item("ShiftRT");
+  h.UpdatePMLE = item("PMLE");
+  h.ApplyPEC = item("PEC");
+  h.RecordOutputPoints = [&](int n) { log.push_back("Out" + std::to_string(n)); };
+  h.AccumulateFarField = [&](int s) { log.push_back("Far" + std::to_string(s)); };
+  h.AccumulatePower = [&](bool on) { log.push_back(on ? "Power" : "Power0"); };
+  Recorder r;
+  r.onProgress = [&](const ProgressInfo& p) { log.push_back("Progress" + std::to_string(p.ProgressStep)); };
+  RunTimeLoop(d, h, r, nullptr, FakeClock(0));
+
+  const std::vector<std::string> step1 = {
+      "PMLWaveH1-", "PMLWaveE1h", "H", "TFSFH", "1/R", "PMLH", "EDebye", "PMLWaveH-10", "TFSFE",
+      "Lumped1", "Sym", "Mur", "ABC2", "RTABC", "SaveMur", "ShiftRT", "PMLE", "PEC", "Far1",
+      "Progress2"};
+  // Step 0 records output 0 and has no power (SAR delay 2); step 2 records output 1.
+  ASSERT_GT(log.size(), 2 * step1.size());
+  const std::vector<std::string> got1(log.begin() + 21, log.begin() + 21 + step1.size());
+  EXPECT_EQ(got1, step1);
+  EXPECT_EQ(log[18], "Out0");
+  EXPECT_EQ(log[19], "Far0");
+  EXPECT_EQ(log[20], "Progress1");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Out1"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Power"), 2);  // steps 2 and 3
+  // The 1/R boundary saw the previous step's time; the time itself came back exactly.
+  EXPECT_DOUBLE_EQ(dissipationTime, 2 * 0.001);
+  EXPECT_EQ(d.CurTime, ((0.001 + 0.001) + 0.001) + 0.001);
+
+  // Everything off: only the always-run items.
+  SolverData q;
+  Prepare(q, 2);
+  log.clear();
+  r.onProgress = nullptr;
+  RunTimeLoop(q, h, r, nullptr, FakeClock(0));
+  EXPECT_EQ(log, (std::vector<std::string>{"H", "E", "Lumped0", "Out0", "Power0", "H", "E",
+                                           "Lumped1", "Out1", "Power0"}));
+  // A rate below 1 records every step instead of dividing by zero.
+  SolverData z;
+  Prepare(z, 3);
+  z.OutputRate = 0;
+  log.clear();
+  RunTimeLoop(z, h, r, nullptr, FakeClock(0));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Out2"), 1);
+}
+
+TEST(TimeLoop, StopDuringAStepAndStepCountLoweredMidRun) {
+  // A stop asked for during step 3 leaves after that step's display.
+  SolverData d;
+  Prepare(d, 100);
+  Recorder r;
+  StepHooks h;
+  h.UpdateE = [&] { if (d.CurStep == 4) RequestStop(d, nullptr); };
+  RunOutcome o = RunTimeLoop(d, h, r, nullptr, FakeClock(0));
+  EXPECT_EQ(o.End, RunEnd::Stopped);
+  EXPECT_EQ(o.StepsDone, 4);
+  EXPECT_EQ(d.CurStep, 4);
+  EXPECT_EQ(d.StepCount, 100);                // unchanged
+  EXPECT_DOUBLE_EQ(d.CurTime, 3 * 0.001);      // not advanced for the stopped step
+  EXPECT_EQ(r.progress.size(), 4u);            // no closing refresh
+  ASSERT_EQ(r.finishes.size(), 1u);
+  EXPECT_EQ(r.finishes[0].End, RunEnd::Stopped);
+  EXPECT_EQ(d.Stopped, 1);
+
+  // StepCount lowered below the current step during step 5: the loop ends after it.
+  SolverData q;
+  Prepare(q, 100);
+  Recorder r2;
+  StepHooks h2;
+  h2.UpdateH = [&] { if (q.CurStep == 6) q.StepCount = 3; };
+  o = RunTimeLoop(q, h2, r2, nullptr, FakeClock(0));
+  EXPECT_EQ(o.End, RunEnd::Completed);
+  EXPECT_EQ(o.StepsDone, 6);
+  EXPECT_EQ(q.StepCount, 6);  // the number of steps done
+  EXPECT_EQ(r2.progress.back().ProgressStep, 6);
+  // Raised mid-run: the loop goes on to the new count.
+  SolverData u;
+  Prepare(u, 2);
+  StepHooks h3;
+  h3.UpdateH = [&] { if (u.CurStep == 1) u.StepCount = 5; };
+  EXPECT_EQ(RunTimeLoop(u, h3, r2, nullptr, FakeClock(0)).StepsDone, 5);
+}
+
+TEST(TimeLoop, FailuresStillRunTheEndOfRun) {
+  SolverData d;
+  Prepare(d, 10);
+  Recorder r;
+  r.throwInFinish = true;
+  StepHooks h;
+  h.ApplyPEC = [&] { if (d.CurStep == 3) throw std::runtime_error("индекс вне массива"); };
+  d.AnyPEC = 1;
+  const RunOutcome o = RunTimeLoop(d, h, r, nullptr, FakeClock(0));
+  EXPECT_EQ(o.End, RunEnd::Failed);
+  EXPECT_EQ(o.Error, "индекс вне массива");
+  EXPECT_EQ(o.StepsDone, 2);
+  EXPECT_EQ(d.Stopped, 0);  // left as it was: the report calls it an internal error
+  ASSERT_EQ(r.finishes.size(), 1u);
+  EXPECT_EQ(r.finishes[0].End, RunEnd::Failed);
+  EXPECT_EQ(o.FinishError, "диск полон");
+
+  // An exception from the progress display ends the run the same way.
+  SolverData q;
+  Prepare(q, 10);
+  Recorder r2;
+  r2.onProgress = [](const ProgressInfo&) { throw 42; };
+  EXPECT_EQ(RunTimeLoop(q, StepHooks{}, r2, nullptr, FakeClock(0)).End, RunEnd::Failed);
+  EXPECT_EQ(r2.finishes.size(), 1u);
+}
+
+TEST(TimeLoop, FullRefreshEvery500msOfStepsOrEvery500thStep) {
+  SolverData d;
+  Prepare(d, 1001);
+  Recorder r;
+  // Every read of the clock adds 100 ms: a step (read before and after) costs 100 ms.
+  RunTimeLoop(d, StepHooks{}, r, nullptr, FakeClock(100));
+  ASSERT_EQ(r.progress.size(), 1002u);
+  EXPECT_TRUE(r.progress[0].FullRefresh);
+  EXPECT_EQ(r.progress[0].TickSum, 100);
+  // After a refresh the sums start again: 100, 200, ..., 600 > 500 at the sixth step.
+  for (int s = 1; s <= 5; ++s) EXPECT_FALSE(r.progress[size_t(s)].FullRefresh) << s;
+  EXPECT_TRUE(r.progress[6].FullRefresh);
+  EXPECT_EQ(r.progress[6].TickSum, 600);
+  EXPECT_EQ(r.progress[6].TickSteps, 6);
+  EXPECT_EQ(StepMilliseconds(r.progress[6]), 100.0);
+
+  // Fast steps: only every 500th step refreshes.
+  SolverData q;
+  Prepare(q, 1001);
+  Recorder r2;
+  RunTimeLoop(q, StepHooks{}, r2, nullptr, FakeClock(0));
+  int refreshes = 0;
+  for (size_t n = 0; n + 1 < r2.progress.size(); ++n) refreshes += r2.progress[n].FullRefresh;
+  EXPECT_EQ(refreshes, 3);  // steps 0, 500, 1000
+  EXPECT_TRUE(r2.progress[500].FullRefresh);
+  EXPECT_TRUE(r2.progress.back().FullRefresh);
+}
+
+TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
+  // Counts the steps only: the run is endless until the test ends it.
+  struct Counter : RunCallbacks {
+    std::atomic<int> steps{0};
+    std::vector<RunOutcome> finishes;
+    void ShowProgress(const ProgressInfo&) override { ++steps; }
+    void FinishCalculation(const RunOutcome& o) override { finishes.push_back(o); }
+  };
+  for (bool stopWhilePaused : {false, true}) {
+    SolverData d;
+    Prepare(d, std::numeric_limits<int32_t>::max());
+    PauseControl pause;
+    Counter c;
+    std::thread t([&] { RunTimeLoop(d, StepHooks{}, c, &pause); });
+    while (c.steps < 10) std::this_thread::yield();
+    pause.Pause();
+    EXPECT_TRUE(pause.Paused());
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const int held = c.steps;
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(c.steps.load(), held);  // no step while paused
+    if (stopWhilePaused) {
+      RequestStop(d, &pause);  // wakes the paused loop, which leaves at once
+      t.join();
+      EXPECT_EQ(c.steps.load(), held);
+      ASSERT_EQ(c.finishes.size(), 1u);
+      EXPECT_EQ(c.finishes[0].End, RunEnd::Stopped);
+      EXPECT_EQ(d.StepCount, std::numeric_limits<int32_t>::max());
+    } else {
+      pause.Resume();
+      while (c.steps < held + 10) std::this_thread::yield();
+      d.StepCount = 1;  // ends after the current step
+      t.join();
+      ASSERT_EQ(c.finishes.size(), 1u);
+      EXPECT_EQ(c.finishes[0].End, RunEnd::Completed);
+    }
+  }
+}
