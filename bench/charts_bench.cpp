@@ -19,7 +19,7 @@
 #include <qcustomplot.h>
 
 #include "charts/ui/TfmChart.h"
-#include "charts/ui/chartmessages.h"
+#include "platform/prompter.h"
 #endif
 
 namespace {
@@ -93,12 +93,12 @@ int main(int argc, char** argv) {
 #ifdef RAVELIN_BENCH_DRAW
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  rv::ChartMessages msgs;
+  rv::ScriptedPrompter msgs;  // a failure is noted, never waits for a click
   rv::TfmChart::Options opt;
   opt.settingsPath = (dir / "chart.INI").string();
   opt.valueHistoryPath = (dir / "TmpVal.txt").string();
   opt.defaultDir = dir.string() + "/";
-  opt.messages = &msgs;
+  opt.prompter = &msgs;
   rv::TfmChart w(opt);
   t0 = Clock::now();
   w.LoadGraphFile(QString::fromStdString(file));  // reads the file and builds the plot

@@ -31,6 +31,18 @@ QString BoxTitle() {
   return name.isEmpty() ? QStringLiteral("Ravelin") : name;
 }
 
+// A box with the one button "ОК".
+void ShowOkBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const std::string& text) {
+  QMessageBox box(parent);
+  box.setIcon(icon);
+  box.setWindowTitle(title);
+  box.setText(QString::fromStdString(text));
+  QPushButton* ok = box.addButton(QString::fromUtf8("ОК"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+}
+
 }  // namespace
 
 PromptButton EscapeAnswer(PromptButtons buttons) {
@@ -44,13 +56,11 @@ void ShowMessages(Prompter& p, const std::vector<std::string>& messages) {
 }
 
 void QtPrompter::message(const std::string& text) {
-  QMessageBox box(parent_);
-  box.setWindowTitle(BoxTitle());
-  box.setText(QString::fromStdString(text));
-  QPushButton* ok = box.addButton(QString::fromUtf8("ОК"), QMessageBox::AcceptRole);
-  box.setDefaultButton(ok);
-  box.setEscapeButton(ok);
-  box.exec();
+  ShowOkBox(parent_, QMessageBox::NoIcon, BoxTitle(), text);
+}
+
+void QtPrompter::error(const std::string& text) {
+  ShowOkBox(parent_, QMessageBox::Critical, QString::fromUtf8("Ошибка"), text);
 }
 
 PromptButton QtPrompter::question(const std::string& text, PromptButtons buttons) {
@@ -74,8 +84,19 @@ PromptButton QtPrompter::question(const std::string& text, PromptButtons buttons
   return escape;
 }
 
+void ScriptedPrompter::message(const std::string& text) {
+  messages.push_back(text);
+  shown.push_back(text);
+}
+
+void ScriptedPrompter::error(const std::string& text) {
+  errors.push_back(text);
+  shown.push_back(text);
+}
+
 PromptButton ScriptedPrompter::question(const std::string& text, PromptButtons buttons) {
   questions.push_back(text);
+  shown.push_back(text);
   PromptButton a = PromptButton::None;
   if (!answers.empty()) {
     a = answers.front();

@@ -31,6 +31,9 @@ public:
   virtual ~Prompter() = default;
   // A plain message with "ОК".
   virtual void message(const std::string& text) = 0;
+  // A failure report with "ОК", styled as an error where the prompter can; a plain message
+  // otherwise.
+  virtual void error(const std::string& text) { message(text); }
   // A question; answers which button was chosen. Closing the box without a button gives
   // Cancel when offered, else No, else Ok.
   virtual PromptButton question(const std::string& text, PromptButtons buttons) = 0;
@@ -47,6 +50,7 @@ class QtPrompter : public Prompter {
 public:
   explicit QtPrompter(QWidget* parent = nullptr) : parent_(parent) {}
   void message(const std::string& text) override;
+  void error(const std::string& text) override;
   PromptButton question(const std::string& text, PromptButtons buttons) override;
 
 private:
@@ -57,12 +61,15 @@ private:
 // not offer, or an empty queue, gives the escape answer.
 class ScriptedPrompter : public Prompter {
 public:
-  void message(const std::string& text) override { messages.push_back(text); }
+  void message(const std::string& text) override;
+  void error(const std::string& text) override;
   PromptButton question(const std::string& text, PromptButtons buttons) override;
 
   std::deque<PromptButton> answers;
   std::vector<std::string> messages;   // texts of plain messages
+  std::vector<std::string> errors;     // texts of error messages
   std::vector<std::string> questions;  // texts of questions
+  std::vector<std::string> shown;      // every text above, in the order shown
 };
 
 }  // namespace rv

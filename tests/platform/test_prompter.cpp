@@ -22,18 +22,34 @@ TEST(Prompter, ScriptedAnswersAndEscape) {
             PromptButton::Cancel);
   EXPECT_EQ(p.question("q4", PromptButton::Ok), PromptButton::Ok);
   rv::ShowMessages(p, {"один", "два"});
+  p.error("сбой");
   EXPECT_EQ(p.questions, (std::vector<std::string>{"Удалить все", "q2", "q3", "q4"}));
   EXPECT_EQ(p.messages, (std::vector<std::string>{"один", "два"}));
+  EXPECT_EQ(p.errors, (std::vector<std::string>{"сбой"}));
+  EXPECT_EQ(p.shown, (std::vector<std::string>{"Удалить все", "q2", "q3", "q4", "один", "два", "сбой"}));
+
+  // A prompter without error boxes of its own shows errors as plain messages.
+  struct Plain : rv::Prompter {
+    std::vector<std::string> texts;
+    void message(const std::string& t) override { texts.push_back(t); }
+    PromptButton question(const std::string&, rv::PromptButtons b) override { return rv::EscapeAnswer(b); }
+  } plain;
+  static_cast<rv::Prompter&>(plain).error("сбой");
+  EXPECT_EQ(plain.texts, std::vector<std::string>{"сбой"});
 }
 
-// Presses the button captioned `caption` of the next message box, and notes all captions.
-void PressWhenShown(const QString& caption, QStringList* captions) {
+// Presses the button captioned `caption` of the next message box, and notes all captions
+// (and, when asked, the box's icon and title).
+void PressWhenShown(const QString& caption, QStringList* captions, QMessageBox::Icon* icon = nullptr,
+                    QString* title = nullptr) {
   auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, caption, captions] {
+  QObject::connect(timer, &QTimer::timeout, [timer, caption, captions, icon, title] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box) return;
     timer->stop();
     timer->deleteLater();
+    if (icon) *icon = box->icon();
+    if (title) *title = box->windowTitle();
     for (QAbstractButton* b : box->buttons()) {
       captions->append(b->text());
       if (b->text() == caption) b->click();
@@ -57,9 +73,19 @@ TEST(Prompter, QtBoxesShowRussianButtons) {
   EXPECT_EQ(captions.size(), 2);
 
   captions.clear();
-  PressWhenShown(QString::fromUtf8("ОК"), &captions);
+  QMessageBox::Icon icon = QMessageBox::Critical;
+  PressWhenShown(QString::fromUtf8("ОК"), &captions, &icon);
   p.message("Готово");
   EXPECT_EQ(captions, QStringList{QString::fromUtf8("ОК")});
+  EXPECT_EQ(icon, QMessageBox::NoIcon);
+
+  captions.clear();
+  QString title;
+  PressWhenShown(QString::fromUtf8("ОК"), &captions, &icon, &title);
+  p.error("Невозможно открыть файл:x.grf");
+  EXPECT_EQ(captions, QStringList{QString::fromUtf8("ОК")});
+  EXPECT_EQ(icon, QMessageBox::Critical);
+  EXPECT_EQ(title, QString::fromUtf8("Ошибка"));
 }
 
 }  // namespace

@@ -30,8 +30,8 @@
 #include "charts/ui/TfmSelectGrParam.h"
 #include "charts/ui/TfmSelectTwoGr.h"
 #include "charts/ui/TfmValue.h"
-#include "charts/ui/chartmessages.h"
 #include "platform/platform.h"
+#include "platform/prompter.h"
 
 namespace rv {
 
@@ -114,11 +114,11 @@ TfmChart::Options TfmChart::DefaultOptions(const QStringList& arguments) {
 TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent), opt_(options) {
   setObjectName("fmChart");
   setWindowTitle("График");
-  if (opt_.messages) {
-    messages_ = opt_.messages;
+  if (opt_.prompter) {
+    prompter_ = opt_.prompter;
   } else {
-    ownMessages_ = std::make_unique<ChartMessages>();
-    messages_ = ownMessages_.get();
+    ownPrompter_ = std::make_unique<QtPrompter>(this);
+    prompter_ = ownPrompter_.get();
   }
   model_.UnnamedGraphCounter = 1;
   model_.ActiveGraph = -1;
@@ -151,7 +151,7 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   OpenD->setDirectory(Q(settings_.IniDir));
   SaveD->setDirectory(Q(settings_.IniDir));
 
-  fmSelectGr = new TfmSelectGr(*messages_, this);
+  fmSelectGr = new TfmSelectGr(*prompter_, this);
   fmValue = new TfmValue(opt_.valueHistoryPath, this);
   fmSelectTwoGr = new TfmSelectTwoGr(this);
   fmSelectGrParam = new TfmSelectGrParam(this);
@@ -183,7 +183,8 @@ void TfmChart::BuildChart() {
   Chart->setObjectName("Chart");
   Chart->setBackground(Qt::white);
   Chart->setNoAntialiasingOnDrag(true);
-  Chart->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+  // QFlags' own operator: rv's operator| for prompt buttons hides QCustomPlot's global one here.
+  Chart->setInteractions(QCP::Interactions(QCP::iRangeDrag) | QCP::iRangeZoom);
   Chart->setToolTip("|Shift+mouse - можно сдвинуть график, Ctrl+mouse - выбор акт. гр.: если не нажата "
                     "кнопка \"Ред. акт. гр.\",  Alt+mouse - измерение");
   setCentralWidget(Chart);
@@ -623,7 +624,7 @@ void TfmChart::DrainLiveFeed() {
 CurveLoadResult TfmChart::LoadGraphFile(const QString& fileName) {
   const CurveLoadResult r = rv::LoadGraphFile(model_, fileName.toStdString());
   RefreshChart();
-  if (!r.ok) messages_->Error(this, Q(r.message));
+  if (!r.ok) prompter_->error(r.message);
   return r;
 }
 
@@ -648,33 +649,34 @@ void TfmChart::OpenFiles(const QStringList& files) {
   SaveD->setDirectory(first.absolutePath());
   SaveD->selectFile(first.fileName());
   WriteIniDirOf(first.absoluteFilePath());
-  QString failure;
+  std::string failure;
   for (const QString& f : files) {
     const CurveLoadResult r = rv::LoadGraphFile(model_, f.toStdString());
     if (r.ok) continue;
-    failure = Q(r.message);
     // A file that could not be opened is skipped; a malformed one ends the command.
-    if (r.fileOpened) break;
-    messages_->Error(this, failure);
-    failure.clear();
+    if (r.fileOpened) {
+      failure = r.message;
+      break;
+    }
+    prompter_->error(r.message);
   }
   if (model_.HasSeries()) model_.ActiveGraph = model_.SeriesCount() - 1;
   for (auto& s : model_.Series) s.ShowInLegend = Legend1->isChecked();
   RefreshChart();
-  if (!failure.isEmpty()) messages_->Error(this, failure);
+  if (!failure.empty()) prompter_->error(failure);
 }
 
 bool TfmChart::SaveGraphFile(const QString& fileName, int seriesIndex) {
   std::string err;
   if (rv::SaveGraphFile(model_, seriesIndex, fileName.toStdString(), err)) return true;
-  messages_->Error(this, Q(err));
+  prompter_->error(err);
   return false;
 }
 
 bool TfmChart::LoadTempGraph(const QString& fileName, const QString& displayName) {
   const CurveLoadResult r = rv::LoadTempGraph(model_, fileName.toStdString(), displayName.toStdString());
   RefreshChart();
-  if (!r.ok) messages_->Error(this, Q(r.message));
+  if (!r.ok) prompter_->error(r.message);
   return r.ok;
 }
 
@@ -683,13 +685,13 @@ bool TfmChart::LoadGeneratedCurve(const std::vector<double>& x, const std::vecto
                                   const std::string& yTitle) {
   QTemporaryFile tmp(QDir::tempPath() + "/Streem-XXXXXX.txt");
   if (!tmp.open()) {
-    messages_->Error(this, "Не удалось создать временный файл Streem.txt");
+    prompter_->error("Не удалось создать временный файл Streem.txt");
     return false;
   }
   tmp.close();  // the name stays reserved until tmp is destroyed
   std::string err;
   if (!WriteTempCurve(tmp.fileName().toStdString(), x, y, title, xTitle, yTitle, err)) {
-    messages_->Error(this, Q(err));
+    prompter_->error(err);
     return false;
   }
   return LoadTempGraph(tmp.fileName(), "Streem.txt");
@@ -716,7 +718,8 @@ void TfmChart::Save1Click() {
       name = SaveD->selectedFiles().value(0);
       if (name.isEmpty()) break;
       if (QFileInfo::exists(name) &&
-          !messages_->YesNo(this, "Файл " + name + " уже есть. Переписать?")) {
+          prompter_->question("Файл " + name.toStdString() + " уже есть. Переписать?",
+                              PromptButton::Yes | PromptButton::No) != PromptButton::Yes) {
         SaveD->selectFile(name);
         continue;
       }
@@ -787,26 +790,25 @@ void TfmChart::BeginLongCommand() {
   if (longDepth_++ > 0) return;
   StopRequested = false;
   lastPercent_ = -1;
-  menuBar()->setEnabled(false);
-  for (QAction* a : ToolBar1->actions())
-    a->setEnabled(false);
-  cbFixLine->setEnabled(false);
-  Edit2->setEnabled(false);
-  Chart->setEnabled(false);
+  EnableCommands(false);
   btnStop->show();
 }
 
 void TfmChart::EndLongCommand() {
   if (longDepth_ == 0 || --longDepth_ > 0) return;
   btnStop->hide();
-  menuBar()->setEnabled(true);
-  for (QAction* a : ToolBar1->actions()) a->setEnabled(true);
-  cbFixLine->setEnabled(true);
-  Edit2->setEnabled(true);
-  Chart->setEnabled(true);
+  EnableCommands(true);
   lbProgress->clear();
   UpdateMenus();
   DrainLiveFeed();
+}
+
+void TfmChart::EnableCommands(bool on) {
+  menuBar()->setEnabled(on);
+  for (QAction* a : ToolBar1->actions()) a->setEnabled(on);
+  cbFixLine->setEnabled(on);
+  Edit2->setEnabled(on);
+  Chart->setEnabled(on);
 }
 
 void TfmChart::ShowProgress(int percent) {

@@ -33,8 +33,8 @@ class QToolButton;
 
 namespace rv {
 
-class ChartMessages;
 class ChartAxisTicker;
+class Prompter;
 class TfmSelectGr;
 class TfmSelectGrParam;
 class TfmSelectTwoGr;
@@ -48,7 +48,7 @@ public:
     std::string valueHistoryPath;  // "TmpVal.txt"
     std::string defaultDir;        // the folder dialogs start in when none is stored
     QStringList arguments;         // command-line arguments after the program's name
-    ChartMessages* messages = nullptr;  // message boxes; nullptr: real ones
+    Prompter* prompter = nullptr;  // message boxes; nullptr: real ones over this window
   };
   // Where the settings live on this machine: the user's configuration folder.
   static Options DefaultOptions(const QStringList& arguments = {});
@@ -173,14 +173,16 @@ private:
   void UpdateCaption();
   void BeforeReplot();
   void AutoRange();
+  // Every command but the stop button, switched off for a long command.
+  void EnableCommands(bool on);
   void OpenCommandLineGraph(const QStringList& args);
 
   ChartModel model_;
   LiveFeed feed_;
   ChartSettings settings_;
   Options opt_;
-  std::unique_ptr<ChartMessages> ownMessages_;
-  ChartMessages* messages_ = nullptr;
+  std::unique_ptr<Prompter> ownPrompter_;
+  Prompter* prompter_ = nullptr;
   std::function<void()> showMainWindow_;
 
   std::vector<QCPAbstractPlottable*> plots_;  // one per series, same order

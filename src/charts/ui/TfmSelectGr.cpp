@@ -7,12 +7,12 @@
 #include <QVBoxLayout>
 
 #include "charts/chartmodel.h"
-#include "charts/ui/chartmessages.h"
+#include "platform/prompter.h"
 
 namespace rv {
 
-TfmSelectGr::TfmSelectGr(ChartMessages& messages, QWidget* parent)
-    : QDialog(parent), messages_(messages) {
+TfmSelectGr::TfmSelectGr(Prompter& prompter, QWidget* parent)
+    : QDialog(parent), prompter_(prompter) {
   setObjectName("fmSelectGr");
   setWindowTitle("Выбор графика");
   ListBox1 = new QListWidget(this);
@@ -59,7 +59,7 @@ bool TfmSelectGr::Execute(ChartModel& m) {
   GraphCount = m.SeriesCount();
   if (m.ActiveGraph >= GraphCount) m.ActiveGraph = GraphCount - 1;
   const std::string mismatch = m.RepairFileNames();
-  if (!mismatch.empty()) messages_.Error(parentWidget(), QString::fromStdString(mismatch));
+  if (!mismatch.empty()) prompter_.error(mismatch);
   for (int i = 0; i < m.SeriesCount(); ++i) {
     const ChartSeries& s = m.Series[std::size_t(i)];
     if (s.Tag != UserGraphTag) continue;
@@ -76,7 +76,7 @@ bool TfmSelectGr::Execute(ChartModel& m) {
   if (exec() != QDialog::Accepted) return false;
   SelectedCount = int(ListBox1->selectedItems().size());
   if (SelectedCount == 0) {
-    messages_.Info(parentWidget(), "Нет выбранных графиков");
+    prompter_.message("Нет выбранных графиков");
     setResult(0);
     return false;
   }

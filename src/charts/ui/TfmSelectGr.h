@@ -9,12 +9,12 @@ class QStatusBar;
 
 namespace rv {
 class ChartModel;
-class ChartMessages;
+class Prompter;
 
 class TfmSelectGr : public QDialog {
   Q_OBJECT
 public:
-  explicit TfmSelectGr(ChartMessages& messages, QWidget* parent = nullptr);
+  explicit TfmSelectGr(Prompter& prompter, QWidget* parent = nullptr);
 
   // Fills the list from the model (repairing a file-name list out of step, with a message),
   // selects the active graph's entry and shows the dialog. True only for OK with at least
@@ -38,7 +38,7 @@ public slots:
   void Button2Click();
 
 private:
-  ChartMessages& messages_;
+  Prompter& prompter_;
   std::vector<int> entrySeries_;  // series index of each list entry
 };
 

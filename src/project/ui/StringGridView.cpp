@@ -1,7 +1,11 @@
 #include "project/ui/StringGridView.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "platform/prompter.h"
 
@@ -129,6 +133,35 @@ void ClearGridAsk(StringGrid& g, ModifiedFlag& modified, Prompter& prompter) {
   if (g.RowCount() < 2) return;
   if (prompter.question("Удалить все", PromptButton::Yes | PromptButton::No) != PromptButton::Yes) return;
   ClearGrid(g, modified);
+}
+
+StringGridView* AddGridPage(QTabWidget* tabs, const QString& caption, StringGrid& g, ModifiedFlag& modified,
+                            std::initializer_list<int> widths, QHBoxLayout*& buttons) {
+  auto* page = new QWidget(tabs);
+  auto* lay = new QVBoxLayout(page);
+  auto* view = new StringGridView(g, modified, page);
+  view->setColumnWidths(widths);
+  lay->addWidget(view, 1);
+  buttons = new QHBoxLayout;
+  lay->addLayout(buttons);
+  tabs->addTab(page, caption);
+  return view;
+}
+
+void ConnectRowButtons(StringGridView* view, QPushButton* add, QPushButton* del, QPushButton* clear,
+                       Prompter& prompter) {
+  QObject::connect(add, &QPushButton::clicked, view, [view] {
+    AddGridRow(view->grid(), view->gridModel()->modified());
+    view->reload();
+  });
+  QObject::connect(del, &QPushButton::clicked, view, [view] {
+    DeleteGridRow(view->grid(), view->gridModel()->modified());
+    view->reload();
+  });
+  QObject::connect(clear, &QPushButton::clicked, view, [view, &prompter] {
+    ClearGridAsk(view->grid(), view->gridModel()->modified(), prompter);
+    view->reload();
+  });
 }
 
 }  // namespace rv

@@ -11,6 +11,10 @@
 
 #include "project/stringgrid.h"
 
+class QHBoxLayout;
+class QPushButton;
+class QTabWidget;
+
 namespace rv {
 
 class Prompter;
@@ -28,6 +32,7 @@ public:
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
   StringGrid& grid() { return grid_; }
+  ModifiedFlag& modified() { return modified_; }
   void reload();
   // The core changed one cell (grid coordinates).
   void cellChanged(int col, int row);
@@ -65,5 +70,15 @@ private:
 
 // Asks "Удалить все" and on Yes removes every data row; nothing is asked for an empty table.
 void ClearGridAsk(StringGrid& g, ModifiedFlag& modified, Prompter& prompter);
+
+// A page of a table window's tabs: the grid's view fills it above a row for the page's
+// buttons, which the caller fills. Returns the view; the row comes back in `buttons`.
+StringGridView* AddGridPage(QTabWidget* tabs, const QString& caption, StringGrid& g, ModifiedFlag& modified,
+                            std::initializer_list<int> widths, QHBoxLayout*& buttons);
+
+// The row buttons of a table page: `add` appends a row, `del` removes the current one, `clear`
+// asks and empties the table; the view shows the grid again after each.
+void ConnectRowButtons(StringGridView* view, QPushButton* add, QPushButton* del, QPushButton* clear,
+                       Prompter& prompter);
 
 }  // namespace rv

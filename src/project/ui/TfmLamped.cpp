@@ -6,19 +6,11 @@
 #include <QVBoxLayout>
 
 #include "platform/prompter.h"
+#include "platform/widgets.h"
 #include "project/ui/StringGridView.h"
 #include "solver/solverdata.h"
 
 namespace rv {
-
-namespace {
-QPushButton* MakeButton(QWidget* parent, const char* caption, const char* name) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
-  return b;
-}
-}  // namespace
 
 TfmLamped::TfmLamped(SolverData& data, LampedTables& tables, Prompter& prompter, QWidget* parent)
     : QDialog(parent), d_(data), t_(tables), prompter_(prompter) {
@@ -53,13 +45,10 @@ TfmLamped::TfmLamped(SolverData& data, LampedTables& tables, Prompter& prompter,
 StringGridView* TfmLamped::addPage(const QString& caption, StringGrid& g, std::initializer_list<int> widths,
                                    QPushButton*& addBtn, const char* addName, QPushButton*& delBtn,
                                    const char* delName, QPushButton*& clearBtn, const char* clearName) {
-  auto* page = new QWidget(PageControl1);
-  auto* lay = new QVBoxLayout(page);
-  auto* view = new StringGridView(g, d_.Modified, page);
-  view->setColumnWidths(widths);
+  QHBoxLayout* panel = nullptr;
+  StringGridView* view = AddGridPage(PageControl1, caption, g, d_.Modified, widths, panel);
   view->selectCell = [this, view](int col, int row) { return sgResistorsSelectCell(view, col, row); };
-  lay->addWidget(view, 1);
-  auto* panel = new QHBoxLayout;
+  QWidget* page = view->parentWidget();
   addBtn = MakeButton(page, "Новая строка", addName);
   delBtn = MakeButton(page, "Удалить текущую строку", delName);
   clearBtn = MakeButton(page, "Очистить всё", clearName);
@@ -67,38 +56,33 @@ StringGridView* TfmLamped::addPage(const QString& caption, StringGrid& g, std::i
   panel->addWidget(delBtn);
   panel->addWidget(clearBtn);
   panel->addStretch(1);
-  lay->addLayout(panel);
-  PageControl1->addTab(page, caption);
-  connect(addBtn, &QPushButton::clicked, this, [this, &g] { AddGridRow(g); });
-  connect(delBtn, &QPushButton::clicked, this, [this, &g] { DeleteGridRow(g); });
-  connect(clearBtn, &QPushButton::clicked, this, [this, &g] { ClearGridAsk(g); });
+  ConnectRowButtons(view, addBtn, delBtn, clearBtn, prompter_);
   return view;
 }
 
-StringGridView* TfmLamped::viewOf(const StringGrid& g) const {
+void TfmLamped::reloadViewOf(const StringGrid& g) {
   for (StringGridView* v : {sgResistors, sgCapacitors, sgSourses, sgRazraydnic, sgInductor})
-    if (v && &v->grid() == &g) return v;
-  return nullptr;
+    if (v && &v->grid() == &g) v->reload();
 }
 
 void TfmLamped::AddGridRow(StringGrid& g) {
   rv::AddGridRow(g, d_.Modified);
-  if (StringGridView* v = viewOf(g)) v->reload();
+  reloadViewOf(g);
 }
 
 void TfmLamped::DeleteGridRow(StringGrid& g) {
   rv::DeleteGridRow(g, d_.Modified);
-  if (StringGridView* v = viewOf(g)) v->reload();
+  reloadViewOf(g);
 }
 
 void TfmLamped::ClearGridAsk(StringGrid& g) {
   rv::ClearGridAsk(g, d_.Modified, prompter_);
-  if (StringGridView* v = viewOf(g)) v->reload();
+  reloadViewOf(g);
 }
 
 void TfmLamped::ClearGrid(StringGrid& g) {
   rv::ClearGrid(g, d_.Modified);
-  if (StringGridView* v = viewOf(g)) v->reload();
+  reloadViewOf(g);
 }
 
 void TfmLamped::RefreshFromTables() {

@@ -45,7 +45,8 @@ protected:
   void showEvent(QShowEvent* e) override;
 
 private:
-  StringGridView* viewOf(const StringGrid& g) const;
+  // Shows `g` again when it is one of this window's tables.
+  void reloadViewOf(const StringGrid& g);
   StringGridView* addPage(const QString& caption, StringGrid& g, std::initializer_list<int> widths,
                           QPushButton*& addBtn, const char* addName, QPushButton*& delBtn,
                           const char* delName, QPushButton*& clearBtn, const char* clearName);

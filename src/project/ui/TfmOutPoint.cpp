@@ -10,19 +10,11 @@
 #include <QVBoxLayout>
 
 #include "platform/prompter.h"
+#include "platform/widgets.h"
 #include "project/ui/StringGridView.h"
 #include "solver/solverdata.h"
 
 namespace rv {
-
-namespace {
-QPushButton* MakeButton(QWidget* parent, const char* caption, const char* name) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setAutoDefault(false);
-  return b;
-}
-}  // namespace
 
 TfmOutPoint::TfmOutPoint(SolverData& data, OutPointTables& tables, Prompter& prompter, QWidget* parent)
     : QDialog(parent), d_(data), t_(tables), prompter_(prompter) {
@@ -78,12 +70,9 @@ StringGridView* TfmOutPoint::addPage(const QString& caption, StringGrid& g, std:
                                      QPushButton*& closeBtn, const char* closeName, QPushButton*& addBtn,
                                      const char* addName, QPushButton*& delBtn, const char* delName,
                                      QPushButton*& clearBtn, const char* clearName) {
-  auto* page = new QWidget(PageControl1);
-  auto* lay = new QVBoxLayout(page);
-  auto* view = new StringGridView(g, d_.Modified, page);
-  view->setColumnWidths(widths);
-  lay->addWidget(view, 1);
-  auto* panel = new QHBoxLayout;
+  QHBoxLayout* panel = nullptr;
+  StringGridView* view = AddGridPage(PageControl1, caption, g, d_.Modified, widths, panel);
+  QWidget* page = view->parentWidget();
   closeBtn = MakeButton(page, "Закрыть", closeName);
   addBtn = MakeButton(page, "Новая строка", addName);
   delBtn = MakeButton(page, "Удалить", delName);
@@ -93,21 +82,8 @@ StringGridView* TfmOutPoint::addPage(const QString& caption, StringGrid& g, std:
   panel->addWidget(addBtn);
   panel->addWidget(delBtn);
   panel->addWidget(clearBtn);
-  lay->addLayout(panel);
-  PageControl1->addTab(page, caption);
   connect(closeBtn, &QPushButton::clicked, this, &QDialog::accept);
-  connect(addBtn, &QPushButton::clicked, this, [this, view] {
-    AddGridRow(view->grid(), d_.Modified);
-    view->reload();
-  });
-  connect(delBtn, &QPushButton::clicked, this, [this, view] {
-    DeleteGridRow(view->grid(), d_.Modified);
-    view->reload();
-  });
-  connect(clearBtn, &QPushButton::clicked, this, [this, view] {
-    ClearGridAsk(view->grid(), d_.Modified, prompter_);
-    view->reload();
-  });
+  ConnectRowButtons(view, addBtn, delBtn, clearBtn, prompter_);
   return view;
 }
 

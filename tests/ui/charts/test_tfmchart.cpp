@@ -31,7 +31,7 @@
 #include "charts/ui/TfmSelectGrParam.h"
 #include "charts/ui/TfmSelectTwoGr.h"
 #include "charts/ui/TfmValue.h"
-#include "charts/ui/chartmessages.h"
+#include "platform/prompter.h"
 #include "solver/codepage.h"
 #include "../../charts/charts_testutil.h"
 
@@ -41,16 +41,12 @@ using rv::test::WriteBytes;
 
 namespace {
 
-struct FakeMessages : ChartMessages {
-  QStringList shown;
-  bool answer = true;
-  void Error(QWidget*, const QString& t) override { shown << t; }
-  void Info(QWidget*, const QString& t) override { shown << t; }
-  bool YesNo(QWidget*, const QString& t) override {
-    shown << t;
-    return answer;
-  }
-};
+// Every text the prompter showed, for failure output.
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string s;
+  for (const auto& t : texts) s.append(s.empty() ? "" : "|").append(t);
+  return s;
+}
 
 // Runs `act` on the first modal widget for which it returns true.
 void WhenModal(std::function<bool(QWidget*)> act, int tries = 250) {
@@ -67,13 +63,13 @@ void WhenModal(std::function<bool(QWidget*)> act, int tries = 250) {
   });
 }
 
-TfmChart::Options TestOptions(const TempDir& dir, FakeMessages& msgs, QStringList args = {}) {
+TfmChart::Options TestOptions(const TempDir& dir, ScriptedPrompter& msgs, QStringList args = {}) {
   TfmChart::Options o;
   o.settingsPath = dir.file("chart.INI");
   o.valueHistoryPath = dir.file("TmpVal.txt");
   o.defaultDir = dir.file("");
   o.arguments = args;
-  o.messages = &msgs;
+  o.prompter = &msgs;
   return o;
 }
 
@@ -93,7 +89,7 @@ std::string CurveText(int n, double scale, const std::string& title) {
 // save it under a new name through the save dialog and read the file back.
 TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   TempDir dir;
-  FakeMessages msgs;
+  ScriptedPrompter msgs;
   WriteBytes(dir.file("a.grf"), CurveText(50, 1.0, "Первая"));
   WriteBytes(dir.file("b.grf"), CurveText(80, 3.0, "Вторая"));
   TfmChart w(TestOptions(dir, msgs));
@@ -117,7 +113,7 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   EXPECT_TRUE(w.Label1->text().startsWith("Активен график № 2 (80 точек)"));
   EXPECT_TRUE(w.Edit1->isEnabled());
   EXPECT_TRUE(w.mnVid->isEnabled());
-  EXPECT_TRUE(msgs.shown.isEmpty()) << msgs.shown.join("|").toStdString();
+  EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
   // The folder is remembered at once.
   ChartSettings st;
   ReadChartSettings(dir.file("chart.INI"), "none", st);
@@ -150,7 +146,7 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   });
   w.Save1Click();
   EXPECT_TRUE(selectionSeen);
-  EXPECT_EQ(w.model().FileNames[1], target) << msgs.shown.join("|").toStdString();
+  EXPECT_EQ(w.model().FileNames[1], target) << Joined(msgs.shown);
   EXPECT_EQ(w.model().FileNames[0], "a.grf");
 
   ChartModel back;
@@ -166,7 +162,7 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   EXPECT_EQ(back.Texts.BottomAxisTitle, "t, нс");
 
   // Saving onto an existing file asks first; "Нет" shows the dialog again (cancelled here).
-  msgs.answer = false;
+  msgs.answers = {PromptButton::No};
   int saveDialogs = 0;
   std::function<bool(QWidget*)> onSave;
   WhenModal([&](QWidget* m) {
@@ -190,13 +186,13 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   });
   w.Save1Click();
   EXPECT_EQ(saveDialogs, 2);
-  ASSERT_FALSE(msgs.shown.isEmpty());
-  EXPECT_EQ(msgs.shown.last(), QString::fromStdString("Файл " + target + " уже есть. Переписать?"));
+  ASSERT_FALSE(msgs.shown.empty());
+  EXPECT_EQ(msgs.shown.back(), "Файл " + target + " уже есть. Переписать?");
 }
 
 TEST(TfmChartWindow, CloseThroughDialogAndDeleteAll) {
   TempDir dir;
-  FakeMessages msgs;
+  ScriptedPrompter msgs;
   TfmChart w(TestOptions(dir, msgs));
   for (int k = 0; k < 3; ++k) {
     ChartModel& m = w.model();
@@ -235,8 +231,8 @@ TEST(TfmChartWindow, CloseThroughDialogAndDeleteAll) {
   });
   w.Close1Click();
   EXPECT_EQ(w.model().SeriesCount(), 2);
-  ASSERT_FALSE(msgs.shown.isEmpty());
-  EXPECT_EQ(msgs.shown.last(), "Нет выбранных графиков");
+  ASSERT_FALSE(msgs.shown.empty());
+  EXPECT_EQ(msgs.shown.back(), "Нет выбранных графиков");
 
   w.DeleteAll1Click();
   EXPECT_EQ(w.model().SeriesCount(), 0);
@@ -251,7 +247,7 @@ TEST(TfmChartWindow, CloseThroughDialogAndDeleteAll) {
 // infinities become gaps.
 TEST(TfmChartWindow, DrawsGraphsCurvesAndGaps) {
   TempDir dir;
-  FakeMessages msgs;
+  ScriptedPrompter msgs;
   TfmChart w(TestOptions(dir, msgs));
   ChartModel& m = w.model();
   const int a = m.AddNamedSeries("func");
@@ -283,7 +279,7 @@ TEST(TfmChartWindow, DrawsGraphsCurvesAndGaps) {
 // button sets StopRequested.
 TEST(TfmChartWindow, LongCommandAndLiveFeed) {
   TempDir dir;
-  FakeMessages msgs;
+  ScriptedPrompter msgs;
   TfmChart w(TestOptions(dir, msgs));
   w.show();
   const LiveFeed::Handle h0 = w.AddRunSeries(" Ex(5,6,7)");
@@ -337,7 +333,7 @@ TEST(TfmChartWindow, LongCommandAndLiveFeed) {
 // command line is loaded without showing the window; closing keeps the place.
 TEST(TfmChartWindow, SettingsAndCommandLine) {
   TempDir dir;
-  FakeMessages msgs;
+  ScriptedPrompter msgs;
   WriteBytes(dir.file("cmd.srg"), CurveText(5, 1.0, "Из командной строки"));
   WriteBytes(dir.file("proj.fdt"), "1 2\r\n");
   {
@@ -370,22 +366,23 @@ TEST(TfmChartWindow, SettingsAndCommandLine) {
   EXPECT_EQ(w2.width(), 700);
   TfmChart w3(TestOptions(dir, msgs, {QString::fromStdString(dir.file("missing.grf"))}));
   EXPECT_EQ(w3.model().SeriesCount(), 0);
-  EXPECT_TRUE(msgs.shown.isEmpty());
+  EXPECT_TRUE(msgs.shown.empty());
 }
 
 // A malformed file: the message, the points before it kept, later files of the command
 // not read; a file that cannot be opened is only reported.
 TEST(TfmChartWindow, MalformedFileStopsTheOpenCommand) {
   TempDir dir;
-  FakeMessages msgs;
+  ScriptedPrompter msgs;
   WriteBytes(dir.file("bad.grf"), "1 2\r\n2 3\r\nx 4\r\n");
   WriteBytes(dir.file("good.grf"), "1 2\r\n");
   TfmChart w(TestOptions(dir, msgs));
   w.OpenFiles({QString::fromStdString(dir.file("missing.grf")), QString::fromStdString(dir.file("bad.grf")),
                QString::fromStdString(dir.file("good.grf"))});
-  ASSERT_EQ(msgs.shown.size(), 2);
-  EXPECT_TRUE(msgs.shown[0].startsWith("Невозможно открыть файл:"));
-  EXPECT_TRUE(msgs.shown[1].contains("строке 3"));
+  ASSERT_EQ(msgs.shown.size(), 2u);
+  EXPECT_TRUE(msgs.shown[0].starts_with("Невозможно открыть файл:"));
+  EXPECT_NE(msgs.shown[1].find("строке 3"), std::string::npos);
+  EXPECT_EQ(msgs.errors, msgs.shown);  // both in error boxes
   ASSERT_EQ(w.model().SeriesCount(), 1);
   EXPECT_EQ(w.model().Series[0].Count(), 2u);
 }
@@ -447,7 +444,7 @@ TEST(ChartDialogs, ValueFieldAndHistory) {
 // legend entry makes that graph active and draws it wider.
 TEST(TfmChartWindow, GeneratedCurveAndLegendClick) {
   TempDir dir;
-  FakeMessages msgs;
+  ScriptedPrompter msgs;
   TfmChart w(TestOptions(dir, msgs));
   w.show();
   const int counter = w.model().UnnamedGraphCounter;
@@ -458,7 +455,7 @@ TEST(TfmChartWindow, GeneratedCurveAndLegendClick) {
   EXPECT_EQ(w.model().FileNames[0], "Без имени-" + std::to_string(counter));
   EXPECT_EQ(w.model().FileNames[1], "Без имени-" + std::to_string(counter + 1));
   EXPECT_EQ(w.model().Texts.YAxisCaption, "y");
-  EXPECT_TRUE(msgs.shown.isEmpty());
+  EXPECT_TRUE(msgs.shown.empty());
 
   w.Chart->replot();
   QCPAbstractLegendItem* item = w.Chart->legend->item(0);
