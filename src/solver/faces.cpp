@@ -27,7 +27,10 @@ inline float Op(FaceOp op, float src) {
 void PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, int v1, FaceOp op) {
   const size_t sx = a.strideX(), sy = a.strideY();
   float* base = a.data();
+  // Plane b is written only from plane n, so the rows run on all cores with the same bits.
+  const bool par = int64_t(u1 - u0 + 1) * (v1 - v0 + 1) >= kParallelFaceEdges;
   if (axis == 2) {  // one element of every row along z, a cache line each
+#pragma omp parallel for schedule(static) if (par)
     for (int u = u0; u <= u1; ++u)
       for (int v = v0; v <= v1; ++v) {
         float* row = base + size_t(u) * sx + size_t(v) * sy;
@@ -37,6 +40,7 @@ void PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, i
       }
     return;
   }
+#pragma omp parallel for schedule(static) if (par)
   for (int u = u0; u <= u1; ++u) {  // rows along z: contiguous
     const size_t db = axis == 0 ? size_t(b) * sx + size_t(u) * sy : size_t(u) * sx + size_t(b) * sy;
     const size_t dn = axis == 0 ? size_t(n) * sx + size_t(u) * sy : size_t(u) * sx + size_t(n) * sy;

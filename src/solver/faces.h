@@ -8,6 +8,13 @@
 
 namespace rv {
 
+// Face passes run on all cores only when a face holds enough edges to pay for the threads.
+inline constexpr int64_t kParallelFaceEdges = 16384;
+inline bool ParallelFaces(int nx, int ny, int nz) {
+  const int64_t a = int64_t(nx) * ny, b = int64_t(nx) * nz, c = int64_t(ny) * nz;
+  return (a > b ? (a > c ? a : c) : (b > c ? b : c)) >= kParallelFaceEdges;
+}
+
 // The six "Symmetry for E" faces in face order, then the six "Symmetry for H" faces, each
 // only when its flag (SymEFace / SymHFace) is set. False, with nothing changed, when the
 // E arrays do not have the grid's lengths.
