@@ -5,7 +5,13 @@
 #include <clocale>
 #include <memory>
 
+#include "charts/ui/TfmChart.h"
+#include "platform/prompter.h"
+#include "project/signalsource.h"
+#include "project/tables.h"
+#include "project/ui/TfmLamped.h"
 #include "project/ui/TfmNew3dMain.h"
+#include "project/ui/TfmOutPoint.h"
 #include "solver/solverdata.h"
 
 int main(int argc, char** argv) {
@@ -15,8 +21,43 @@ int main(int argc, char** argv) {
   QLocale::setDefault(QLocale::c());
   QApplication::setApplicationName("Ravelin");
 
+  // The shared state every window works on, created once.
   auto data = std::make_unique<rv::SolverData>();
+  auto outputs = std::make_unique<rv::OutPointTables>();
+  auto lamped = std::make_unique<rv::LampedTables>();
+  auto signal = std::make_unique<rv::SignalSource>();
+
+  // The chart window outlives the main window: a run winding down may still report to it.
+  std::unique_ptr<rv::TfmChart> chart;
+  // The main window first: it is the program's main window and closing it ends the program.
   rv::TfmNew3dMain mainWindow(*data);
+  rv::QtPrompter prompter(&mainWindow);
+  chart = std::make_unique<rv::TfmChart>(rv::TfmChart::DefaultOptions(app.arguments().mid(1)));
+  chart->setAttribute(Qt::WA_QuitOnClose, false);
+  chart->setShowMainWindow([&mainWindow] {
+    mainWindow.show();
+    mainWindow.raise();
+    mainWindow.activateWindow();
+  });
+  auto* fmLamped = new rv::TfmLamped(*data, *lamped, prompter, &mainWindow);
+  auto* fmOutPoint = new rv::TfmOutPoint(*data, *outputs, prompter, &mainWindow);
+
+  rv::MainWindowLinks links;
+  links.outputs = outputs.get();
+  links.lamped = lamped.get();
+  links.signal = signal.get();
+  links.fmLamped = fmLamped;
+  links.fmOutPoint = fmOutPoint;
+  links.fmChart = chart.get();
+  links.chartDeleteAll = [&chart] { chart->DeleteAll1Click(); };
+  links.chartHasSeries = [&chart] { return chart->model().HasSeries(); };
+  links.refreshTables = [fmLamped, fmOutPoint] {
+    fmLamped->RefreshFromTables();
+    fmOutPoint->RefreshFromTables();
+  };
+  mainWindow.SetLinks(links);
+  data->Modified = 0;
+
   mainWindow.show();
   return app.exec();
 }

@@ -1,0 +1,227 @@
+#include "project/gridsettings.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "project/borderdecode.h"
+#include "solver/constants.h"
+#include "solver/numtext.h"
+#include "solver/resultpaths.h"
+
+namespace rv {
+
+namespace {
+
+constexpr double MB = 1048576.0;
+
+// "%w.pg" of the old format routine: general format with p digits and three exponent
+// digits, right-aligned in w characters.
+std::string FormatG(double v, int width, int p) {
+  std::string s = FormatGeneral(v, p, 3);
+  if (int(s.size()) < width) s.insert(0, size_t(width) - s.size(), ' ');
+  return s;
+}
+
+// Whole number with a blank between groups of three digits.
+std::string WithThousands(int64_t v) {
+  std::string digits = IntToStr(v < 0 ? -v : v);
+  std::string out;
+  const int n = int(digits.size());
+  for (int i = 0; i < n; ++i) {
+    if (i > 0 && (n - i) % 3 == 0) out += ' ';
+    out += digits[size_t(i)];
+  }
+  return v < 0 ? "-" + out : out;
+}
+
+bool ParseSize(const std::string& text, double& v) { return TryStrToFloat(text, v); }
+
+}  // namespace
+
+MemoryEstimate EstimateMemory(const MainSettings& s, int farPointRows) {
+  MemoryEstimate m;
+  const int64_t A = int64_t(s.spX) + 1, B = int64_t(s.spY) + 1, C = int64_t(s.spZ) + 1;
+  const int64_t a = s.spX, b = s.spY, c = s.spZ;
+  const int64_t N = s.sePMLCount;
+  const auto& cb = s.ComboBox;
+
+  m.GridMemory = A * b * c + a * B * c + a * b * C + a * B * C + A * b * C + A * B * c;
+  if (s.cbBioMaterals) m.GridMemory += 3 * A * B * C;
+  if (s.cbMagneticMaterals) m.GridMemory += A * B * C;
+
+  if (s.cbEnergy) m.SARMemory = 3 * A * B * C + a * B * C + A * b * C + A * B * c;
+
+  const int64_t S = B * c + b * C + A * c + a * C + A * b + a * B;
+  if (AnyBorder(cb, BorderMur)) m.BorderMemory = 2 * S;
+  if (AnyBorder(cb, BorderRTABC)) m.BorderMemory += 12 * S + 4 * S;
+  if (AnyBorder(cb, BorderPML)) {
+    m.BorderMemory += 12 * N;
+    auto pml = [&](int face) { return cb[size_t(face - 1)] == BorderPML; };
+    int64_t cells = 0;
+    for (int f : {1, 2}) if (pml(f)) cells += A * N * C;
+    for (int f : {3, 4}) if (pml(f)) cells += A * B * N;
+    for (int f : {5, 6}) if (pml(f)) cells += N * B * C;
+    const int edgesX[4][2] = {{1, 3}, {1, 4}, {2, 3}, {2, 4}};
+    const int edgesY[4][2] = {{3, 6}, {3, 5}, {4, 5}, {4, 6}};
+    const int edgesZ[4][2] = {{1, 5}, {1, 6}, {2, 5}, {2, 6}};
+    for (auto& e : edgesX) if (pml(e[0]) && pml(e[1])) cells += A * N * N;
+    for (auto& e : edgesY) if (pml(e[0]) && pml(e[1])) cells += N * B * N;
+    for (auto& e : edgesZ) if (pml(e[0]) && pml(e[1])) cells += N * N * C;
+    const int corners[8][3] = {{2, 3, 5}, {2, 3, 6}, {1, 3, 5}, {2, 4, 5},
+                               {1, 3, 6}, {2, 4, 6}, {1, 4, 5}, {1, 4, 6}};
+    for (auto& k : corners)
+      if (pml(k[0]) && pml(k[1]) && pml(k[2])) cells += N * N * N;
+    m.BorderMemory += 12 * cells;
+  }
+
+  m.ModelMemory = 2 * (A + 1) * (B + 1) * (C + 1);
+
+  if (s.cbFarPoints || s.cbFarDiagram) {
+    // A box whose maximum lies below its minimum is refused at run start; it counts as empty.
+    const int64_t fx = std::max<int64_t>(0, int64_t(s.spFarXmax) - s.spFarXmin + 1);
+    const int64_t fy = std::max<int64_t>(0, int64_t(s.spFarYmax) - s.spFarYmin + 1);
+    const int64_t fz = std::max<int64_t>(0, int64_t(s.spFarZmax) - s.spFarZmin + 1);
+    m.FarPointMemory = 4 * fx * fy + 4 * fx * fz + 4 * fy * fz + 6 * int64_t(s.seStepCount);
+    if (s.cbFarPoints) m.FarMemory = int64_t(std::max(0, farPointRows)) * m.FarPointMemory;
+    if (s.cbFarDiagram)
+      for (bool on : {s.cbPX, s.cbPY, s.cbPZ})
+        if (on) m.FarMemory += int64_t(s.edFarStep) * m.FarPointMemory;
+  }
+
+  m.MemoryNeed =
+      double(m.GridMemory + m.BorderMemory + m.SARMemory + m.FarMemory) * FloatSize +
+      double(m.ModelMemory) + 1.5e7;
+  return m;
+}
+
+double StabilityLimit(double dx, double dy, double dz) {
+  if (dx == 0 || dy == 0 || dz == 0) return 0;
+  const long double r = 1.0L / std::sqrt(1.0L / ((long double)dx * dx) +
+                                         1.0L / ((long double)dy * dy) +
+                                         1.0L / ((long double)dz * dz));
+  return double(r / (long double)LightSpeed);
+}
+
+GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int farPointRows) {
+  GridSettingsView v;
+  double dx = 0, dy = 0, dz = 0;
+  const bool okX = ParseSize(s.edX, dx), okY = ParseSize(s.edY, dy), okZ = ParseSize(s.edZ, dz);
+  if (!okX || !okY || !okZ) {
+    std::string e = "Ошибка ";
+    if (!okX) e += "в размере по Х, ";
+    if (!okY) e += "в размере по Y, ";
+    if (!okZ) e += "в размере по Z, ";
+    v.lbSummary = e;
+    return v;
+  }
+  v.sizesOk = true;
+  v.Dx = dx;
+  v.Dy = dy;
+  v.Dz = dz;
+
+  double dt = StabilityLimit(dx, dy, dz);
+  v.lbKurant = "По условию устойчивости: <= " + FormatGeneral(dt * 1e9, 5);
+  v.rtabc = AnyBorder(s.ComboBox, BorderRTABC);
+  if (v.rtabc) {
+    dt = dx / 2 / double(LightSpeed);
+    v.lbKurant = "Для RT-ABC: = " + FormatGeneral(dt * 1e9, 5);
+  }
+  v.dtSec = dt;
+  v.eddT = FormatGeneral(dt * 1e9, 15);
+
+  v.lbSummary = "Объем: (" + FormatG((s.spX - 1) * dx, 5, 3) + " х " +
+                FormatG((s.spY - 1) * dy, 5, 3) + " х " + FormatG((s.spZ - 1) * dz, 5, 3) +
+                ") м";
+
+  v.mem = EstimateMemory(s, farPointRows);
+  v.lbMemory = "Счетный регион: " + FormatFixed(FloatSize / MB * double(v.mem.GridMemory), 15, 3) + " MБ";
+  v.lbBordersMem = "Границы: " + FormatFixed(FloatSize / MB * double(v.mem.BorderMemory), 15, 3) + " MБ";
+  v.lbMemory1 = "Объект:     " + FormatFixed(double(v.mem.ModelMemory) / MB, 15, 3) + " MБ";
+  v.lbFarMem = "Дальнее поле:     " + FormatFixed(FloatSize * double(v.mem.FarMemory) / MB, 15, 3) + " MБ";
+  v.lbTotal = "Количество ячеек: " +
+              WithThousands(int64_t(s.spX) * int64_t(s.spY) * int64_t(s.spZ)) + " шт.";
+  v.lbTop = "Приблизительно нужно: " + IntToStr((long long)std::floor(v.mem.MemoryNeed / MB) + 1) + " MБ";
+
+  const double maxD = std::max({dx, dy, dz});
+  const double eps = std::max(1.0, epsMax);
+  v.lbMaxFreq = FormatFixed(300.0 / (std::sqrt(eps) * maxD * 20.0), 15, 2);
+  return v;
+}
+
+double MaxStaticPermittivity(const SolverData& d, int layerCount) {
+  double eps = 1.0;
+  const int n = std::min(layerCount, MaxLayers - 1);
+  for (int m = 1; m <= n; ++m)
+    if (d.Layers[size_t(m)].On && d.Layers[size_t(m)].EpsStatic > eps) eps = d.Layers[size_t(m)].EpsStatic;
+  return eps;
+}
+
+void ApplyGridToSolver(const GridSettingsView& v, const MainSettings& s, SolverData& d) {
+  SetGridSize(d, std::max(1, s.spX), std::max(1, s.spY), std::max(1, s.spZ));
+  if (v.sizesOk) {
+    d.Dx = v.Dx;
+    d.Dy = v.Dy;
+    d.Dz = v.Dz;
+  }
+}
+
+std::string EndTimeText(int steps, const std::string& eddT) {
+  double dt = 0;
+  if (!TryStrToFloat(eddT, dt)) return "";
+  return "Конечное время: " + FormatGeneral(double(steps) * dt, 5) + " нс";
+}
+
+PMLLabels ComputePMLLabels(const MainSettings& s, const RunFeatures& f) {
+  PMLLabels out;
+  double r = 0;
+  if (!TryStrToFloat(s.edpmlR, r)) {
+    out.ok = false;
+    return out;
+  }
+  double dx = 0, dy = 0, dz = 0;
+  if (!f.PMLLowFrequency || !TryStrToFloat(s.edX, dx) || !TryStrToFloat(s.edY, dy) ||
+      !TryStrToFloat(s.edZ, dz))
+    return out;
+  RunSettings rs;
+  rs.PMLParabolic = s.rgPMLprofile == 0;
+  rs.PMLCount = s.sePMLCount;
+  rs.PMLReflection = float(r);
+  const float dmin = float(std::min({dx, dy, dz}));
+  const double fr = f.PMLLowFrequency(rs, dmin);
+  out.lbPMLFreq = "Минимальная частота, МГц: " + FormatGeneral(fr / 1e6, 5);
+  out.lbPMLTime = "Максимальное время, нс: " + FormatGeneral(1e9 / fr, 5);
+  return out;
+}
+
+MemoryLabels FormatMemoryLabels(uint64_t totalPhys, uint64_t availPhys, int memoryLoad) {
+  MemoryLabels l;
+  l.lbTotalMem = "Объем ОЗУ: " + IntToStr((long long)(totalPhys >> 20)) + " MБ";
+  l.lbMemoryLoad = "Занято: " + IntToStr(memoryLoad) + "%";
+  l.lbMemoryFree = "Свободно: " + IntToStr((long long)(availPhys >> 20)) + " MБ";
+  return l;
+}
+
+bool AutoFarBox(MainSettings& s, SolverData& d, std::string& message) {
+  SetGridSize(d, std::max(1, s.spX), std::max(1, s.spY), std::max(1, s.spZ));
+  if (!ResizeSpace(d)) {
+    message = "Ошибка резервирования памяти";
+    return false;
+  }
+  FindObjectBounds(d);
+  s.spFarXmin = d.ObjXMin - 3;
+  s.spFarXmax = d.ObjXMax + 3;
+  s.spFarYmin = d.ObjYMin - 3;
+  s.spFarYmax = d.ObjYMax + 3;
+  s.spFarZmin = d.ObjZMin - 3;
+  s.spFarZmax = d.ObjZMax + 3;
+  const auto open = OpenFaces(s.ComboBox);
+  if (!open[FaceY1]) s.spFarYmin = 1;
+  if (!open[FaceYMax]) s.spFarYmax = d.Ny;
+  if (!open[FaceZMax]) s.spFarZmax = d.Nz;
+  if (!open[FaceZ1]) s.spFarZmin = 1;
+  if (!open[FaceXMax]) s.spFarXmax = d.Nx;
+  if (!open[FaceX1]) s.spFarXmin = 1;
+  return true;
+}
+
+}  // namespace rv

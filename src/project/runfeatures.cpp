@@ -1,0 +1,10 @@
+#include "project/runfeatures.h"
+
+namespace rv {
+
+RunFeatures AvailableRunFeatures() {
+  RunFeatures f;
+  return f;
+}
+
+}  // namespace rv

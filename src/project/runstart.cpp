@@ -1,0 +1,267 @@
+#include "project/runstart.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "project/borderdecode.h"
+#include "project/gridsettings.h"
+#include "solver/constants.h"
+#include "solver/numtext.h"
+#include "solver/resultpaths.h"
+#include "solver/yee.h"
+
+namespace rv {
+
+namespace {
+
+constexpr long double Pi = 3.141592653589793238462643383279502884L;
+
+std::string NotAvailable(const std::string& what) {
+  return what + " в этой версии программы не поддерживается. Выберите другое.";
+}
+
+// Builds the result of one start; a refusal frees what the start reserved.
+class Start {
+public:
+  Start(SolverData& d, RunStartResult& r) : d_(d), r_(r) {}
+
+  void Warn(const std::string& text) { r_.messages.push_back({false, text}); }
+  RunStartResult& Refuse(const std::string& text, const std::string& status = "",
+                         bool restore = false) {
+    r_.messages.push_back({true, text});
+    r_.status = status;
+    r_.restore = restore;
+    r_.started = false;
+    if (reserved_) FreeFieldArrays(d_);
+    return r_;
+  }
+  void Reserved() { reserved_ = true; }
+
+private:
+  SolverData& d_;
+  RunStartResult& r_;
+  bool reserved_ = false;
+};
+
+}  // namespace
+
+RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
+                        const RunFeatures& f) {
+  RunStartResult r;
+  Start st(d, r);
+  const MainSettings& s = in.settings;
+  RunSettings& rs = r.run.settings;
+
+  // 1-2: faces and source mode
+  ReadBorders(s.ComboBox, d);
+  d.ExternalField = s.rgSources == SourceExternalField;
+  d.TFSFSource = s.rgSources == SourceTFSF;
+  d.InternalSourcesOnly = s.rgSources == SourceInternalOnly;
+  d.FarFieldOn = (s.cbFarDiagram || s.cbFarPoints) ? 1 : 0;
+  rs.EVertical = s.rgEOrient == 0;
+  rs.WaveTheta = float(s.TrackBar1);
+  rs.WavePhi = float(s.TrackBar2);
+  rs.CalcFarH = s.cbCalcFarH;
+  rs.FastDiagram = s.cbFastDigramm;
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+
+  // 3: the TF-SF box
+  if (d.TFSFSource) {
+    if (!f.SetupTFSF)
+      return st.Refuse(NotAvailable("Источник \"TF-SF (деление поля на полное-рассеянное)\""));
+    std::string msg;
+    if (!f.SetupTFSF(d, s, rs, msg)) return st.Refuse(msg);
+  }
+  // 4-5
+  d.NoExternalField = !d.ExternalField;
+  if (d.FarFieldOn && d.ExternalField) return st.Refuse(runmsg::FarFieldWithExternal);
+  if (d.AnyPECOrSym && d.FarFieldOn) return st.Refuse(runmsg::FarFieldWithPECOrSym);
+  if (!in.projectReady) return st.Refuse(runmsg::ProjectLoading);
+  // Features this build does not have yet are refused before anything is reserved.
+  if (d.ExternalField && !f.ExternalField)
+    return st.Refuse(NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси Х)\""));
+  if (d.FarFieldOn && !f.SetupFarField) return st.Refuse(NotAvailable("Расчет дальнего поля"));
+  if (d.AnyPML && (!f.SetupPML || !f.PMLLowFrequency))
+    return st.Refuse(NotAvailable("Граничное условие \"PML (Perfectly Matched Layer)\""));
+  if (d.AnyDissipation && !f.Dissipation)
+    return st.Refuse(NotAvailable("Граничное условие \"Dissipation 1/R\""));
+  if (d.AnyRTABC && !f.RTABC) return st.Refuse(NotAvailable("Граничное условие \"RT-ABC\""));
+  if (s.cbEnergy && !f.WriteSARReports)
+    return st.Refuse(NotAvailable("Расчет поглощенной мощности и SAR"));
+
+  // 6: the PML layer
+  rs.PMLParabolic = s.rgPMLprofile == 0;
+  host.ClearProgressLabels();
+  rs.PMLCount = std::clamp(s.sePMLCount, PMLCountMin, PMLCountMax);
+  double refl = 0;
+  if (TryStrToFloat(s.edpmlR, refl)) {
+    rs.PMLReflection = float(refl);
+  } else if (d.AnyPML) {
+    // The layer's edits are shown only with a PML face: a bad text elsewhere does not count.
+    return st.Refuse("Ошибка в задании коэффициента отражения PML: \"" + s.edpmlR +
+                     "\" не является числом");
+  }
+
+  // 7: memory
+  const int farRows = in.outputs ? in.outputs->sgFarPoints.RowCount() - 1 : 0;
+  const MemoryEstimate est = EstimateMemory(s, farRows);
+  if (in.totalPhysBytes) {
+    const uint64_t usable = in.totalPhysBytes - in.totalPhysBytes / 10;
+    if (double(usable) < est.MemoryNeed)
+      return st.Refuse(runmsg::NoMemory, runmsg::NoMemoryStatus);
+  }
+
+  // 8: the model covers the grid
+  if (!ResizeSpace(d)) return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed);
+
+  // 9: object box, signal, element records
+  d.SARDelay = std::max(0, s.seSarDelay);
+  d.HeatingOn = 0;
+  FindObjectBounds(d);
+  {
+    std::string msg;
+    if (!host.RefreshSignal(msg))
+      return st.Refuse(msg.empty() ? "Обнаружены ошибки в значениях параметров сигналов" : msg);
+  }
+  for (const std::string& m : host.LoadElementArrays(d, r.run.elements)) st.Warn(m);
+
+  // 10
+  if ((d.AnyRTABC || d.AnyMur || d.AnyDissipation) && d.AnyPML) st.Warn(runmsg::PMLConflict);
+
+  // 11: angle of incidence, tested whatever the source
+  double angle = 0;
+  if (!TryStrToFloat(s.edIncAngle, angle))
+    return st.Refuse("Ошибка в задании угла падения волны: \"" + s.edIncAngle +
+                         "\" не является числом",
+                     runmsg::BadAngleStatus);
+  rs.IncAngle = double((long double)angle * Pi / 180.0L);
+  if (!(angle >= -90 && angle <= 90)) return st.Refuse(runmsg::BadAngle, runmsg::BadAngleStatus);
+
+  // 12
+  d.MagneticMaterials = s.cbMagneticMaterals;
+  d.SAROn = s.cbEnergy;
+
+  // 13
+  if (s.spX < 2 || s.spY < 2 || s.spZ < 2)
+    return st.Refuse(runmsg::GridTooSmall, runmsg::GridTooSmall);
+  d.PolarDielectrics = s.cbBioMaterals;
+
+  // 14
+  if (AllocFieldArrays(d) == 0) return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed);
+  st.Reserved();
+
+  // 15
+  if (d.SAROn)
+    for (t3DSpaceArray* a : {&d.PowerX, &d.PowerY, &d.PowerZ}) a->fill(0.0f);
+
+  // 16
+  rs.OutputRate = in.outputs ? std::max(1, in.outputs->seOutputRate) : 1;
+  d.OutputRate = rs.OutputRate;
+  rs.ShowGraphs = in.outputs && in.outputs->cbShowGr;
+  rs.ShowInput = in.outputs && in.outputs->cbShowInput;
+  rs.WriteOutputFiles = !(in.outputs && in.outputs->cbNoWriteFile);
+  rs.RunStartTimeMs = in.nowMs;
+  if (rs.ShowGraphs) host.ClearCharts();
+  d.StepCount = std::max(1, s.seStepCount);
+  rs.FarSeriesLength = d.StepCount;
+  host.ShowPreparing();
+
+  // 18 (17, the running look, is the window's)
+  rs.CenterI = s.spCenterI;
+  rs.CenterJ = s.spCenterJ;
+  rs.CenterK = s.spCenterK;
+  ClearFields(d);
+
+  // 19: cell sizes. A size of zero, a negative one or one beyond the number range gives no
+  // grid the updates can step: refused as well.
+  double dx = 0, dy = 0, dz = 0;
+  const bool sizesOk = TryStrToFloat(s.edX, dx) && TryStrToFloat(s.edY, dy) &&
+                       TryStrToFloat(s.edZ, dz);
+  if (!sizesOk || !(dx > 0 && dy > 0 && dz > 0) || !std::isfinite(dx * dy * dz))
+    return st.Refuse(runmsg::BadCellSize, runmsg::BadCellSizeStatus, true);
+  d.Dx = dx;
+  d.Dy = dy;
+  d.Dz = dz;
+
+  // 20: time step in ns; a step that is not above zero runs nothing
+  double dtNs = 0;
+  if (!TryStrToFloat(s.eddT, dtNs) || !(dtNs > 0) || !std::isfinite(dtNs))
+    return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
+  d.TimeStepSec = dtNs / 1e9;
+
+  // 21: the scatter centre of the 1/R faces
+  if (d.AnyDissipation &&
+      !(rs.CenterI < d.Nx && rs.CenterJ < d.Ny && rs.CenterK < d.Nz))
+    return st.Refuse(runmsg::CentreOutside, runmsg::CentreOutside, true);
+
+  // 22: far field (the hook validates the box before it sizes anything)
+  if (d.FarFieldOn) {
+    std::string msg;
+    if (!f.SetupFarField(d, s, rs, msg))
+      return st.Refuse(msg.empty() ? std::string(runmsg::BadFarBox) : msg, "", true);
+  }
+
+  // 23: material census
+  d.MaterialCellCount.fill(0);
+  d.ObjectCellCount = 0;
+  d.CellVolume = d.Dx * d.Dy * d.Dz;
+  {
+    const int ni = std::min(d.Nx, d.Space.len1() - 1);
+    const int nj = std::min(d.Ny, d.Space.len2() - 1);
+    const int nk = std::min(d.Nz, d.Space.len3() - 1);
+    const bool mag = d.MagneticMaterials && !d.HCoefCell.empty();
+    for (int i = 1; i <= ni; ++i)
+      for (int j = 1; j <= nj; ++j)
+        for (int k = 1; k <= nk; ++k) {
+          const uint8_t m = d.Space(i, j, k);
+          if (m == 0 || m >= MaxLayers || !d.Layers[m].On) continue;
+          if (mag && d.HCoefCell.inside(i, j, k))
+            d.HCoefCell(i, j, k) = float(double(d.HCoefCell(i, j, k)) / d.Layers[m].Mu);
+          ++d.MaterialCellCount[size_t(m) - 1];
+          ++d.ObjectCellCount;
+        }
+  }
+
+  // 24: voltage sources against the source mode
+  const int sourceRows = in.lamped ? in.lamped->sgSourses.RowCount() - 1 : 0;
+  if ((d.ExternalField || d.TFSFSource) && sourceRows > 0) st.Warn(runmsg::SourcesWithField);
+  if (d.InternalSourcesOnly && sourceRows <= 0)
+    return st.Refuse(runmsg::NoSources, "", true);
+
+  // 25-27: c*dt, the RT-ABC rule and the Courant numbers
+  d.TimeStep = d.TimeStepSec * double(LightSpeed);
+  bool rt = false;
+  for (int n = 1; n <= 6; ++n) rt = rt || d.RTABCFace[size_t(n)];
+  if (rt) {
+    if (d.Dx != d.Dy || d.Dx != d.Dz) st.Warn(runmsg::RTABCUnequal);
+    d.Dy = d.Dx;
+    d.Dz = d.Dx;
+    d.TimeStep = d.Dx / 2;
+  }
+  d.CourantX = d.TimeStep / d.Dx;
+  d.CourantY = d.TimeStep / d.Dy;
+  d.CourantZ = d.TimeStep / d.Dz;
+  d.HalfDx = d.Dx / 2;
+
+  // 28: every spark gap starts unfired
+  for (tSparkGap& g : r.run.elements.SparkGaps) g.Fired = 0;
+
+  // 29
+  if (d.PolarDielectrics && !AllocDebyeArrays(d))
+    return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed, true);
+
+  // 30: output files, then the PML
+  {
+    std::string msg;
+    if (!host.PrepareOutputFiles(d, msg))
+      return st.Refuse(msg.empty() ? "Ошибка при подготовке файлов результатов" : msg, "", true);
+    if (d.AnyPML && !f.SetupPML(d, rs, msg))
+      return st.Refuse(msg.empty() ? std::string(runmsg::AllocFailed) : msg, runmsg::AllocFailed,
+                       true);
+  }
+
+  r.started = true;
+  return r;
+}
+
+}  // namespace rv

@@ -1,0 +1,125 @@
+// The run start ("Пуск"): the settings of the main window and its side windows turned into
+// the solver's values, checked, and the run's arrays reserved. Either the run is prepared,
+// ready for the calculation thread, or it is refused with one message; warnings that do not
+// stop the start come before, all in the order the checks are made.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "project/mainsettings.h"
+#include "project/runfeatures.h"
+#include "project/tables.h"
+#include "solver/elements.h"
+#include "solver/solverdata.h"
+
+namespace rv {
+
+// What the run start asks of the windows on its way. Every call has a harmless default.
+class RunStartHost {
+public:
+  virtual ~RunStartHost() = default;
+  // The four progress labels are cleared and pending window events handled.
+  virtual void ClearProgressLabels() {}
+  // The signal window's kind and parameters are copied for the run. False, with the
+  // message for the user, when a parameter is not a number: the run is refused.
+  virtual bool RefreshSignal(std::string& message) { (void)message; return true; }
+  // The element records of the run, built from the output and lumped-element tables; the
+  // texts returned are shown as warnings.
+  virtual std::vector<std::string> LoadElementArrays(const SolverData& d, ElementArrays& a) {
+    (void)d; (void)a;
+    return {};
+  }
+  // The chart window's curves are closed (the run plots its outputs afresh).
+  virtual void ClearCharts() {}
+  // "Подготовка к расчету. Распределение памяти." is shown while the arrays are reserved.
+  virtual void ShowPreparing() {}
+  // The output files are opened and their chart series made. False, with a message,
+  // refuses the run.
+  virtual bool PrepareOutputFiles(SolverData& d, std::string& message) {
+    (void)d; (void)message;
+    return true;
+  }
+};
+
+struct RunStartInputs {
+  MainSettings settings;
+  // the output window's tables and options, and the lumped-element tables
+  const OutPointTables* outputs = nullptr;
+  const LampedTables* lamped = nullptr;
+  bool projectReady = true;    // false while a project is being loaded
+  uint64_t totalPhysBytes = 0; // the machine's physical memory; 0 when it cannot be told
+  int64_t nowMs = 0;           // wall clock at the start, ms since the epoch
+};
+
+struct RunStartMessage {
+  bool refusal = false;
+  std::string text;
+};
+
+// What a prepared run carries besides SolverData: the settings copied from the windows and
+// the element records built from the tables. The calculation thread works on this copy.
+struct PreparedRun {
+  RunSettings settings;
+  ElementArrays elements;
+};
+
+struct RunStartResult {
+  bool started = false;
+  // Shown in order, each in its own message box; a refusal is always the last one.
+  std::vector<RunStartMessage> messages;
+  // Text for the step label after a refusal; empty leaves the label alone.
+  std::string status;
+  // The refusal came after the controls would have switched to the running state.
+  bool restore = false;
+  PreparedRun run;
+
+  const RunStartMessage* refusal() const {
+    return !messages.empty() && messages.back().refusal ? &messages.back() : nullptr;
+  }
+};
+
+// Runs the start's checks and preparations on `d`. On success every run value of `d` is
+// set, the field arrays are reserved and cleared, and `run` holds the copies; the caller
+// then sets Stopped := 0, CalcRunning := 1 and starts the calculation thread. On a refusal
+// the arrays reserved on the way are released again and the run flags are left as they
+// were (Stopped stays 1).
+RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
+                        const RunFeatures& features);
+
+// Texts of the refusals and warnings, as the user reads them.
+namespace runmsg {
+inline constexpr const char* FarFieldWithExternal =
+    "Заданный в проекте расчет дальнего поля не совместим с выбранным источником сигнала";
+inline constexpr const char* FarFieldWithPECOrSym =
+    "При вычислении дальнего поля НЕ ДОПУСТИМО применение граничных условий симметрии или PEC";
+inline constexpr const char* ProjectLoading =
+    "Пожалуйста, не спешите, дождитесь загрузки проекта и повторите Пуск.";
+inline constexpr const char* NoMemory = "Не хватает памяти для нормальной работы!!!";
+inline constexpr const char* NoMemoryStatus = "Не хватает памяти!!!";
+inline constexpr const char* PMLConflict =
+    "Условия \"PML\" конфликтуют с условиями \"Mur's\", \"Dissipation\" и \"RT-ABC\",\n"
+    "если граничат с ними.";
+inline constexpr const char* BadAngle =
+    "Недопустимый угол падения волны (д.б. от -90 до +90 градусов)";
+inline constexpr const char* BadAngleStatus = "Недопустимый угол падения волны";
+inline constexpr const char* GridTooSmall = "Размер счетного объема маловат";
+inline constexpr const char* AllocFailed = "Ошибка резервирования памяти";
+inline constexpr const char* BadCellSize =
+    "Ошибка в задании шагов по пространству. Работа невозможна!";
+inline constexpr const char* BadCellSizeStatus = "Ошибка в задании шагов по пространству.";
+inline constexpr const char* BadTimeStep = "Ошибка в задании шага по времени. Работа невозможна!";
+inline constexpr const char* BadTimeStepStatus = "Ошибка в задании шага по времени.";
+inline constexpr const char* CentreOutside =
+    "Ошибка: центр рассеяния за пределами счетного объема.";
+inline constexpr const char* BadFarBox =
+    "Ошибка в задании границ области интегрирования дальнего поля";
+inline constexpr const char* SourcesWithField =
+    "Предупреждение: Имеются внутренние источники напряжения, но задано и ВНЕШНЕЕ поле";
+inline constexpr const char* NoSources =
+    "Ошибка: Источники напряжения не заданы, но поле задано от источников!";
+inline constexpr const char* RTABCUnequal =
+    "Различие в шагах по X,Y,Z для RT-ABC недопустимо\nВсе шаги приравниваются к шагу по Х";
+}  // namespace runmsg
+
+}  // namespace rv

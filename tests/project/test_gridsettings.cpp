@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "project/gridsettings.h"
+#include "solver/constants.h"
+#include "solver/numtext.h"
+
+using namespace rv;
+
+namespace {
+int64_t ResidentBytes() {
+  std::ifstream f("/proc/self/statm");
+  long long size = 0, resident = 0;
+  f >> size >> resident;
+  return resident * sysconf(_SC_PAGE_SIZE);
+}
+}  // namespace
+
+TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
+  MainSettings s;
+  GridSettingsView v = ComputeGridSettings(s, 1.0, 0);
+  ASSERT_TRUE(v.sizesOk);
+  // Cubic cells: c*dt*sqrt(3)/dx = 1 at the limit; 0.01 m cells give 0.0192583 ns.
+  EXPECT_NEAR(double(LightSpeed) * v.dtSec * std::sqrt(3.0) / 0.01, 1.0, 1e-14);
+  EXPECT_EQ(FormatGeneral(v.dtSec * 1e9, 6), "0.0192583");
+  double shown = 0;
+  ASSERT_TRUE(TryStrToFloat(v.eddT, shown));
+  EXPECT_NEAR(shown, v.dtSec * 1e9, 1e-15);
+  EXPECT_EQ(v.eddT.size(), std::string("0.0192583").size() + 9);  // 15 significant digits
+  EXPECT_EQ(v.lbKurant, "По условию устойчивости: <= 0.019258");
+  EXPECT_FALSE(v.rtabc);
+  // Unequal cells: the limit follows the smallest ones, and never exceeds the 1-D limit.
+  s.edY = "0.02";
+  s.edZ = "0.04";
+  v = ComputeGridSettings(s, 1.0, 0);
+  const double ref = 1.0 / std::sqrt(1 / 1e-4 + 1 / 4e-4 + 1 / 16e-4) / double(LightSpeed);
+  EXPECT_NEAR(v.dtSec / ref, 1.0, 1e-15);
+  EXPECT_LT(v.dtSec, 0.01 / double(LightSpeed));
+
+  // RT-ABC: dt = dx/2/c, and the label says so.
+  s.edY = s.edZ = "0.02";
+  s.ComboBox[4] = BorderRTABC;
+  v = ComputeGridSettings(s, 1.0, 0);
+  EXPECT_TRUE(v.rtabc);
+  EXPECT_DOUBLE_EQ(v.dtSec, 0.005 / double(LightSpeed));
+  EXPECT_EQ(v.lbKurant.rfind("Для RT-ABC: = ", 0), 0u);
+
+  // A size of 0 gives dt = 0; only X unparsable names X and nothing else is computed.
+  s = MainSettings{};
+  s.edZ = "0";
+  v = ComputeGridSettings(s, 1.0, 0);
+  EXPECT_EQ(v.eddT, "0");
+  s.edZ = "0.01";
+  s.edX = "0,01";
+  v = ComputeGridSettings(s, 1.0, 0);
+  EXPECT_FALSE(v.sizesOk);
+  EXPECT_EQ(v.lbSummary, "Ошибка в размере по Х, ");
+  EXPECT_TRUE(v.eddT.empty());
+
+  EXPECT_EQ(EndTimeText(100, "0.01"), "Конечное время: 1 нс");
+  EXPECT_EQ(EndTimeText(100, "x"), "");
+}
+
+TEST(GridSettings, SummaryFrequencyAndMemoryLabels) {
+  MainSettings s;
+  GridSettingsView v = ComputeGridSettings(s, 1.0, 0);
+  EXPECT_EQ(v.lbSummary, "Объем: ( 0.49 х  0.49 х  0.49) м");
+  // The cell is a twentieth of the shortest wavelength: 300 / (0.01 * 20) MHz in vacuum,
+  // half of it in a material of permittivity 4.
+  EXPECT_EQ(v.lbMaxFreq, "1500.00");
+  EXPECT_EQ(ComputeGridSettings(s, 4.0, 0).lbMaxFreq, "750.00");
+  EXPECT_EQ(v.lbTotal, "Количество ячеек: 125 000 шт.");
+  EXPECT_EQ(v.lbTop.rfind("Приблизительно нужно: ", 0), 0u);
+  EXPECT_EQ(v.lbTop, "Приблизительно нужно: " +
+                         IntToStr((long long)std::floor(v.mem.MemoryNeed / 1048576.0) + 1) + " MБ");
+
+  SolverData d;
+  d.Layers[1].On = 1;
+  d.Layers[1].EpsStatic = 9;
+  d.Layers[2].On = 0;
+  d.Layers[2].EpsStatic = 80;
+  d.Layers[3].On = 1;
+  d.Layers[3].EpsStatic = 80;  // beyond the materials in use
+  EXPECT_EQ(MaxStaticPermittivity(d, 2), 9.0);
+  EXPECT_EQ(MaxStaticPermittivity(d, 0), 1.0);
+
+  const MemoryLabels m = FormatMemoryLabels(16ull << 30, 3ull << 30, 81);
+  EXPECT_EQ(m.lbTotalMem, "Объем ОЗУ: 16384 MБ");
+  EXPECT_EQ(m.lbMemoryLoad, "Занято: 81%");
+  EXPECT_EQ(m.lbMemoryFree, "Свободно: 3072 MБ");
+}
+
+TEST(MemoryEstimate, PartsPMLShareAnd64BitProducts) {
+  MainSettings s;
+  s.spX = s.spY = s.spZ = 10;
+  s.ComboBox.fill(BorderPML);
+  s.sePMLCount = 8;
+  MemoryEstimate m = EstimateMemory(s, 0);
+  const int64_t pml = 12 * (2 * 11 * 8 * 11 + 2 * 11 * 11 * 8 + 2 * 8 * 11 * 11 + 12 * (11 * 8 * 8) +
+                            8 * 8 * 8 * 8) + 12 * 8;
+  EXPECT_EQ(m.BorderMemory, pml);
+  EXPECT_EQ(m.GridMemory, 3 * 11 * 10 * 10 + 3 * 10 * 11 * 11);
+  EXPECT_EQ(m.ModelMemory, 2 * 12 * 12 * 12);
+  EXPECT_EQ(m.SARMemory, 0);
+
+  // Options add their arrays; far points count per table row and per diagram plane.
+  s.ComboBox.fill(BorderMur);
+  s.cbBioMaterals = s.cbMagneticMaterals = s.cbEnergy = true;
+  s.cbFarPoints = s.cbFarDiagram = s.cbPX = true;
+  s.spFarXmin = s.spFarYmin = s.spFarZmin = 2;
+  s.spFarXmax = s.spFarYmax = s.spFarZmax = 5;
+  s.seStepCount = 100;
+  s.edFarStep = 36;
+  m = EstimateMemory(s, 3);
+  EXPECT_EQ(m.GridMemory, 3 * 1100 + 3 * 1210 + 4 * 1331);
+  EXPECT_EQ(m.SARMemory, 3 * 1331 + 3 * 1210);
+  EXPECT_EQ(m.BorderMemory, 2 * 6 * 110);
+  EXPECT_EQ(m.FarPointMemory, 3 * 4 * 16 + 600);
+  EXPECT_EQ(m.FarMemory, (3 + 36) * m.FarPointMemory);
+  EXPECT_DOUBLE_EQ(m.MemoryNeed,
+                   double(m.GridMemory + m.BorderMemory + m.SARMemory + m.FarMemory) * 4 +
+                       double(m.ModelMemory) + 1.5e7);
+
+  // 2000 cells per axis: far beyond what 32-bit products hold.
+  MainSettings big;
+  big.spX = big.spY = big.spZ = 2000;
+  m = EstimateMemory(big, 0);
+  const int64_t A = 2001, a = 2000;
+  EXPECT_EQ(m.GridMemory, 3 * A * a * a + 3 * a * A * A);
+  EXPECT_GT(m.MemoryNeed, 4.0 * 6 * 8e9);
+}
+
+// The estimate against what the arrays really take: the resident memory that allocating
+// and clearing the run's arrays and the model adds, and gives back when freed.
+TEST(MemoryEstimate, MatchesMeasuredResidentMemory) {
+  // Fixed malloc thresholds: large blocks are mapped and unmapped, never kept in the heap.
+  mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 64 * 1024);
+  MainSettings s;
+  s.spX = 120;
+  s.spY = 100;
+  s.spZ = 90;  // Mur on every face: the planes count too
+  const MemoryEstimate m = EstimateMemory(s, 0);
+
+  SolverData d;
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+  d.AnyMur = 1;
+  const int64_t before = ResidentBytes();
+  ASSERT_TRUE(ResizeSpace(d));
+  d.Space.fill(1);
+  d.UndoSpace.fill(1);
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  ClearFields(d);
+  const int64_t grown = ResidentBytes() - before;
+  FreeFieldArrays(d);
+  d.Space.free();
+  d.UndoSpace.free();
+  const int64_t released = grown - (ResidentBytes() - before);
+
+  const double estimated = double(m.GridMemory + m.BorderMemory) * FloatSize + double(m.ModelMemory);
+  RecordProperty("grown_bytes", std::to_string(grown));
+  RecordProperty("estimated_bytes", std::to_string(int64_t(estimated)));
+  EXPECT_NEAR(double(grown) / estimated, 1.0, 0.03) << grown << " vs " << estimated;
+  EXPECT_NEAR(double(released) / estimated, 1.0, 0.03);
+  // The admission figure is never below what the run takes.
+  EXPECT_GT(m.MemoryNeed, double(grown));
+}
+
+TEST(GridSettings, AutoBoxAroundTheObject) {
+  MainSettings s;
+  s.spX = s.spY = s.spZ = 20;
+  SolverData d;
+  std::string msg;
+  // Empty model: the one-point box at the centre, plus and minus three cells.
+  ASSERT_TRUE(AutoFarBox(s, d, msg));
+  EXPECT_EQ(s.spFarXmin, 10 - 3);
+  EXPECT_EQ(s.spFarXmax, 10 + 3);
+
+  d.Layers[1].On = 1;
+  d.Space(8, 9, 10) = 1;
+  d.Space(12, 11, 10) = 1;
+  ASSERT_TRUE(AutoFarBox(s, d, msg));
+  EXPECT_EQ(s.spFarXmin, d.ObjXMin - 3);
+  EXPECT_EQ(s.spFarXmax, d.ObjXMax + 3);
+  EXPECT_EQ(s.spFarYmin, d.ObjYMin - 3);
+  EXPECT_EQ(s.spFarZmax, d.ObjZMax + 3);
+  // A PEC face Y=1 and a symmetry face X=max pull their bounds to the walls.
+  s.ComboBox[0] = BorderPEC;
+  s.ComboBox[4] = BorderSymH;
+  ASSERT_TRUE(AutoFarBox(s, d, msg));
+  EXPECT_EQ(s.spFarYmin, 1);
+  EXPECT_EQ(s.spFarXmax, 20);
+  EXPECT_EQ(s.spFarYmax, d.ObjYMax + 3);
+}

@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "project/borderdecode.h"
+#include "project/runstart.h"
+#include "solver/constants.h"
+
+using namespace rv;
+
+namespace {
+
+// A host that records what the start asked of the windows and lends the run one voltage
+// source per row of the sources table.
+struct FakeHost : RunStartHost {
+  std::vector<std::string> calls;
+  bool signalOk = true;
+  bool outputsOk = true;
+  void ClearProgressLabels() override { calls.push_back("labels"); }
+  bool RefreshSignal(std::string& m) override {
+    calls.push_back("signal");
+    if (!signalOk) m = "Обнаружены ошибки в значениях параметров сигналов";
+    return signalOk;
+  }
+  std::vector<std::string> LoadElementArrays(const SolverData&, ElementArrays& a) override {
+    calls.push_back("elements");
+    a.SparkGaps.resize(1);
+    a.SparkGaps[0].Fired = 1;
+    return {};
+  }
+  void ClearCharts() override { calls.push_back("charts"); }
+  void ShowPreparing() override { calls.push_back("preparing"); }
+  bool PrepareOutputFiles(SolverData&, std::string& m) override {
+    calls.push_back("outputs");
+    if (!outputsOk) m = "Ошибка в таблице выходов";
+    return outputsOk;
+  }
+};
+
+struct RunStartTest : ::testing::Test {
+  SolverData d;
+  OutPointTables outputs;
+  LampedTables lamped;
+  FakeHost host;
+  RunFeatures features;  // nothing of the later features
+  RunStartInputs in;
+
+  void SetUp() override {
+    in.outputs = &outputs;
+    in.lamped = &lamped;
+    in.totalPhysBytes = 64ull << 30;
+    in.nowMs = 1000;
+    MainSettings& s = in.settings;
+    s.spX = s.spY = s.spZ = 10;
+    s.ComboBox = {BorderMur, BorderMur, BorderPEC, BorderPEC, BorderMur, BorderMur};
+    s.rgSources = SourceInternalOnly;
+    s.eddT = "0.01";
+    s.seStepCount = 7;
+    AddSource();
+  }
+  void AddSource() {
+    std::atomic<uint8_t> mod{0};
+    AddGridRow(lamped.sgSourses, mod);
+    lamped.sgSourses.SetCell(0, lamped.sgSourses.RowCount() - 1, "5");
+  }
+  RunStartResult Run() { return StartRun(d, in, host, features); }
+  static std::string Refusal(const RunStartResult& r) {
+    return r.refusal() ? r.refusal()->text : std::string("<none>");
+  }
+};
+
+}  // namespace
+
+TEST(BorderDecode, AllSevenKindsOnAllSixFaces) {
+  for (int kind = 0; kind < BorderKindCount; ++kind) {
+    for (int face = 1; face <= 6; ++face) {
+      SolverData d;
+      std::array<int, 6> combo;
+      combo.fill((kind + 1) % BorderKindCount);
+      combo[size_t(face - 1)] = kind;
+      ReadBorders(combo, d);
+      const FaceFlags* flags[] = {&d.PECFace, &d.MurFace,  &d.DissipationFace, &d.RTABCFace,
+                                  &d.PMLFace, &d.SymEFace, &d.SymHFace};
+      const uint8_t any[] = {d.AnyPEC, d.AnyMur,  d.AnyDissipation, d.AnyRTABC,
+                             d.AnyPML, d.AnySymE, d.AnySymH};
+      for (int k = 0; k < BorderKindCount; ++k) {
+        for (int n = 1; n <= 6; ++n) {
+          const bool expect = (n == face) ? k == kind : k == (kind + 1) % BorderKindCount;
+          EXPECT_EQ((*flags[k])[size_t(n)], expect ? 1 : 0) << "kind " << k << " face " << n;
+        }
+        EXPECT_EQ(any[k], (k == kind || k == (kind + 1) % BorderKindCount) ? 1 : 0);
+      }
+      const bool pecOrSym = kind == BorderPEC || kind == BorderSymE || kind == BorderSymH ||
+                            (kind + 1) % 7 == BorderPEC || (kind + 1) % 7 == BorderSymE ||
+                            (kind + 1) % 7 == BorderSymH;
+      EXPECT_EQ(d.AnyPECOrSym, pecOrSym ? 1 : 0);
+    }
+  }
+  // A face with no selection sets no flag; a decode replaces the previous one entirely.
+  SolverData d;
+  ReadBorders({BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML}, d);
+  ReadBorders({-1, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC}, d);
+  EXPECT_EQ(d.AnyPML, 0);
+  EXPECT_EQ(d.PECFace[1], 0);
+  EXPECT_EQ(d.PECFace[2], 1);
+  for (const FaceFlags* f : {&d.MurFace, &d.DissipationFace, &d.RTABCFace, &d.PMLFace,
+                             &d.SymEFace, &d.SymHFace})
+    EXPECT_EQ((*f)[1], 0);
+}
+
+TEST_F(RunStartTest, PreparesARunWithEveryValueSet) {
+  in.settings.edZ = "0.02";
+  in.settings.cbMagneticMaterals = true;
+  SetGridSize(d, 10, 10, 10);
+  ASSERT_TRUE(ResizeSpace(d));
+  d.Space(2, 2, 2) = 1;
+  d.Space(3, 3, 3) = 2;
+  d.Space(4, 4, 4) = 2;
+  d.Space(5, 5, 5) = 3;  // switched off: vacuum
+  d.Layers[1] = {0, 1, "a", 0, 1, 1, 0, 4.0, 1000};
+  d.Layers[2] = {0, 1, "b", 0, 1, 1, 0, 1.0, 1000};
+  d.Layers[3] = {0, 0, "c", 0, 1, 1, 0, 2.0, 1000};
+  outputs.cbShowGr = true;
+  outputs.seOutputRate = 3;
+
+  const RunStartResult r = Run();
+  ASSERT_TRUE(r.started) << Refusal(r);
+  EXPECT_TRUE(r.messages.empty());
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"labels", "signal", "elements", "charts",
+                                                  "preparing", "outputs"}));
+  EXPECT_EQ(d.Nx, 10);
+  EXPECT_EQ(d.NxEdges, 9);
+  EXPECT_EQ(d.StepCount.load(), 7);
+  EXPECT_EQ(d.OutputRate, 3);
+  EXPECT_DOUBLE_EQ(d.TimeStepSec, 0.01e-9);
+  EXPECT_DOUBLE_EQ(d.TimeStep, 0.01e-9 * double(LightSpeed));
+  EXPECT_DOUBLE_EQ(d.CourantZ, d.TimeStep / 0.02);
+  EXPECT_DOUBLE_EQ(d.CellVolume, 0.01 * 0.01 * 0.02);
+  EXPECT_EQ(d.InternalSourcesOnly, 1);
+  EXPECT_EQ(d.NoExternalField, 1);
+  EXPECT_EQ(d.ObjectCellCount, 3);
+  EXPECT_EQ(d.MaterialCellCount[0], 1);
+  EXPECT_EQ(d.MaterialCellCount[1], 2);
+  EXPECT_EQ(d.MaterialCellCount[2], 0);
+  // H coefficient of a magnetic cell divided by its mu; a switched-off one keeps vacuum's.
+  EXPECT_FLOAT_EQ(d.HCoefCell(2, 2, 2), d.HCoefUniform / 4.0f);
+  EXPECT_FLOAT_EQ(d.HCoefCell(5, 5, 5), d.HCoefUniform);
+  EXPECT_EQ(d.Hx.len1(), 11);
+  EXPECT_EQ(r.run.settings.RunStartTimeMs, 1000);
+  EXPECT_EQ(r.run.settings.ShowGraphs, 1);
+  ASSERT_EQ(r.run.elements.SparkGaps.size(), 1u);
+  EXPECT_EQ(r.run.elements.SparkGaps[0].Fired, 0);
+  // The start leaves the run flags to the caller.
+  EXPECT_EQ(d.Stopped.load(), 1);
+  EXPECT_EQ(d.CalcRunning.load(), 0);
+}
+
+TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
+  // Far field with the external field comes before the far field with a PEC face, and both
+  // before the project-loading test and any feature this build lacks.
+  in.settings.cbFarPoints = true;
+  in.settings.rgSources = SourceExternalField;
+  in.projectReady = false;
+  RunStartResult r = Run();
+  EXPECT_EQ(Refusal(r), runmsg::FarFieldWithExternal);
+  EXPECT_FALSE(r.restore);
+  in.settings.rgSources = SourceInternalOnly;
+  EXPECT_EQ(Refusal(Run()), runmsg::FarFieldWithPECOrSym);
+  in.settings.ComboBox = {1, 1, 1, 1, 1, 1};
+  EXPECT_EQ(Refusal(Run()), runmsg::ProjectLoading);
+  in.projectReady = true;
+  EXPECT_NE(Refusal(Run()).find("дальнего поля в этой версии"), std::string::npos);
+  in.settings.cbFarPoints = false;
+  EXPECT_TRUE(host.calls.empty());  // nothing was touched on the way
+  EXPECT_TRUE(d.Hx.empty());
+
+  // Features of later work are refused by name.
+  in.settings.rgSources = SourceTFSF;
+  EXPECT_NE(Refusal(Run()).find("TF-SF"), std::string::npos);
+  in.settings.rgSources = SourceInternalOnly;
+  in.settings.ComboBox[2] = BorderPML;
+  EXPECT_NE(Refusal(Run()).find("PML"), std::string::npos);
+  in.settings.ComboBox[2] = BorderRTABC;
+  EXPECT_NE(Refusal(Run()).find("RT-ABC"), std::string::npos);
+  in.settings.ComboBox[2] = BorderDissipation;
+  EXPECT_NE(Refusal(Run()).find("1/R"), std::string::npos);
+  in.settings.ComboBox[2] = BorderMur;
+
+  // A TF-SF box check that fails refuses with the check's own message, no restore.
+  features.SetupTFSF = [](SolverData&, const MainSettings&, RunSettings&, std::string& m) {
+    m = "Ошибка в задании бокса TF-SF";
+    return false;
+  };
+  in.settings.rgSources = SourceTFSF;
+  r = Run();
+  EXPECT_EQ(Refusal(r), "Ошибка в задании бокса TF-SF");
+  EXPECT_FALSE(r.restore);
+  in.settings.rgSources = SourceInternalOnly;
+
+  // Memory: the estimate against 90 % of the physical memory.
+  in.totalPhysBytes = 8 << 20;
+  r = Run();
+  EXPECT_EQ(Refusal(r), runmsg::NoMemory);
+  EXPECT_EQ(r.status, runmsg::NoMemoryStatus);
+  in.totalPhysBytes = 64ull << 30;
+
+  // A signal parameter that is not a number refuses instead of running half-updated.
+  host.signalOk = false;
+  r = Run();
+  EXPECT_EQ(Refusal(r), "Обнаружены ошибки в значениях параметров сигналов");
+  EXPECT_TRUE(d.Hx.empty());
+  host.signalOk = true;
+
+  // The angle is tested whatever the source; +-90 pass, anything beyond does not.
+  for (const char* a : {"90", "-90"}) {
+    in.settings.edIncAngle = a;
+    EXPECT_TRUE(Run().started) << a;
+  }
+  for (const char* a : {"90.001", "-91"}) {
+    in.settings.edIncAngle = a;
+    r = Run();
+    EXPECT_EQ(Refusal(r), runmsg::BadAngle);
+    EXPECT_EQ(r.status, runmsg::BadAngleStatus);
+  }
+  in.settings.edIncAngle = "abc";
+  EXPECT_NE(Refusal(Run()).find("\"abc\""), std::string::npos);
+  in.settings.edIncAngle = "0";
+
+  in.settings.spY = 1;
+  r = Run();
+  EXPECT_EQ(Refusal(r), runmsg::GridTooSmall);
+  EXPECT_EQ(r.status, runmsg::GridTooSmall);
+  in.settings.spY = 10;
+
+  d.MemoryLimitBytes = 1000;
+  r = Run();
+  EXPECT_EQ(Refusal(r), runmsg::AllocFailed);
+  EXPECT_FALSE(r.restore);
+  d.MemoryLimitBytes = 0;
+}
+
+TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
+  auto expectRestore = [&](const std::string& text, const std::string& status) {
+    const RunStartResult r = Run();
+    EXPECT_EQ(Refusal(r), text);
+    EXPECT_EQ(r.status, status);
+    EXPECT_TRUE(r.restore) << text;
+    EXPECT_TRUE(d.Hx.empty()) << "arrays left after: " << text;
+    EXPECT_EQ(d.Stopped.load(), 1);
+  };
+  in.settings.edX = "0,01";  // a comma is no decimal separator
+  expectRestore(runmsg::BadCellSize, runmsg::BadCellSizeStatus);
+  in.settings.edX = "0";
+  expectRestore(runmsg::BadCellSize, runmsg::BadCellSizeStatus);
+  in.settings.edX = "0.01";
+  in.settings.eddT = "1e-2 нс";
+  expectRestore(runmsg::BadTimeStep, runmsg::BadTimeStepStatus);
+  in.settings.eddT = "0.01";
+
+  features.Dissipation = true;
+  in.settings.ComboBox[0] = BorderDissipation;
+  in.settings.spCenterI = in.settings.spCenterK = 5;
+  in.settings.spCenterJ = 10;  // must lie below Ny
+  expectRestore(runmsg::CentreOutside, runmsg::CentreOutside);
+  in.settings.spCenterJ = 5;
+  EXPECT_TRUE(Run().started);
+  in.settings.ComboBox[0] = BorderMur;
+
+  // Far field: the box check's refusal, and a far-point cell that is not a number.
+  in.settings.cbFarDiagram = true;
+  in.settings.ComboBox = {1, 1, 1, 1, 1, 1};
+  std::string farMessage;
+  features.SetupFarField = [&](SolverData&, const MainSettings&, RunSettings&, std::string& m) {
+    m = farMessage;
+    return false;
+  };
+  expectRestore(runmsg::BadFarBox, "");
+  farMessage = "\"x\" не является числом";
+  expectRestore(farMessage, "");
+  in.settings.cbFarDiagram = false;
+
+  // Internal sources only, with an empty sources table.
+  ClearGrid(lamped.sgSourses, d.Modified);
+  expectRestore(runmsg::NoSources, "");
+  AddSource();
+
+  host.outputsOk = false;
+  expectRestore("Ошибка в таблице выходов", "");
+  host.outputsOk = true;
+  EXPECT_TRUE(Run().started);
+}
+
+TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
+  // Every warning at once: PML next to Mur and RT-ABC, sources with an external field,
+  // unequal steps under RT-ABC. Each is shown in the order of the checks and the run starts.
+  features.ExternalField = true;
+  features.RTABC = true;
+  bool pmlSetUp = false;
+  features.PMLLowFrequency = [](const RunSettings&, float) { return 1e8; };
+  features.SetupPML = [&](SolverData& dd, const RunSettings& rs, std::string&) {
+    pmlSetUp = dd.AnyPML && rs.PMLCount == 8 && rs.PMLReflection == 0.01f;
+    return true;
+  };
+  in.settings.rgSources = SourceExternalField;
+  in.settings.ComboBox = {BorderPML, BorderRTABC, BorderMur, BorderMur, BorderRTABC, BorderMur};
+  in.settings.edX = "0.01";
+  in.settings.edY = "0.01";
+  in.settings.edZ = "0.02";
+  const RunStartResult r = Run();
+  ASSERT_TRUE(r.started) << Refusal(r);
+  EXPECT_TRUE(pmlSetUp);
+  ASSERT_EQ(r.messages.size(), 3u);
+  EXPECT_EQ(r.messages[0].text, runmsg::PMLConflict);
+  EXPECT_EQ(r.messages[1].text, runmsg::SourcesWithField);
+  EXPECT_EQ(r.messages[2].text, runmsg::RTABCUnequal);
+  for (const auto& m : r.messages) EXPECT_FALSE(m.refusal);
+  // RT-ABC: all steps equal to Dx, c*dt = Dx/2, Courant 1/2; the cell volume and the time
+  // step in seconds keep the entered values.
+  EXPECT_DOUBLE_EQ(d.Dy, 0.01);
+  EXPECT_DOUBLE_EQ(d.Dz, 0.01);
+  EXPECT_DOUBLE_EQ(d.TimeStep, 0.005);
+  EXPECT_DOUBLE_EQ(d.CourantX, 0.5);
+  EXPECT_DOUBLE_EQ(d.CourantY, 0.5);
+  EXPECT_DOUBLE_EQ(d.CourantZ, 0.5);
+  EXPECT_DOUBLE_EQ(d.CellVolume, 0.01 * 0.01 * 0.02);
+  EXPECT_DOUBLE_EQ(d.TimeStepSec, 0.01e-9);
+
+  // Equal steps under RT-ABC: no warning, and c*dt is Dx/2 whatever eddT holds.
+  in.settings.edZ = "0.01";
+  in.settings.eddT = "5";
+  in.settings.ComboBox = {BorderRTABC, 1, 1, 1, 1, 1};
+  in.settings.rgSources = SourceInternalOnly;
+  const RunStartResult r2 = Run();
+  ASSERT_TRUE(r2.started);
+  EXPECT_TRUE(r2.messages.empty());
+  EXPECT_DOUBLE_EQ(d.TimeStep, 0.005);
+}

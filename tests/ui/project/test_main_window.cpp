@@ -1,0 +1,236 @@
+// The main window driven like a user (offscreen): a new project, a 20^3 grid with one
+// voltage source, a run started, watched, paused, resumed and stopped.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <functional>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+#include "platform/prompter.h"
+#include "project/mainsettings.h"
+#include "project/ui/TfmNew3dMain.h"
+#include "solver/solverdata.h"
+
+namespace {
+
+using rv::PromptButton;
+
+std::string Text(QLabel* l) { return l->text().toStdString(); }
+
+// Serves the run's hand-offs as the program's event loop does, without the fixed sleeps of
+// QTest::qWaitFor (each step of a run waits for one of them).
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  QTimer tick;
+  tick.start(2);
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+// A new project of 20^3 cells with one 50-ohm voltage source in the middle, driven by the
+// voltage sources only.
+void SetUpProject(rv::TfmNew3dMain& w) {
+  w.mnNewProjectClick();
+  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(20);
+  w.seStepCount->setValue(1000000);
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  rv::StringGrid& g = w.Lamped().sgSourses;
+  std::atomic<uint8_t> m{0};
+  rv::AddGridRow(g, m);
+  for (auto [c, t] : {std::pair{0, "10"}, {1, "10"}, {2, "10"}, {3, "50"}, {4, "Z"}, {5, "+"}})
+    g.SetCell(c, 1, t);
+}
+
+}  // namespace
+
+TEST(MainWindow, NewProjectDefaultsAndDerivedLabels) {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w(d);
+  w.SetPrompter(&p);
+  w.mnNewProjectClick();
+  EXPECT_EQ(w.spX->value(), 50);
+  EXPECT_EQ(w.edX->text().toStdString(), "0.01");
+  EXPECT_EQ(w.seStepCount->value(), 100);
+  EXPECT_EQ(w.ComboBox3->currentIndex(), rv::BorderMur);
+  EXPECT_EQ(d.Modified.load(), 0);
+  EXPECT_EQ(d.Space.len1(), 51);
+  EXPECT_EQ(w.eddT->text().left(9).toStdString(), "0.0192583");
+  EXPECT_EQ(Text(w.lbKurant), "По условию устойчивости: <= 0.019258");
+  EXPECT_EQ(Text(w.Label33), "Конечное время: 1.9258 нс");
+  EXPECT_EQ(Text(w.lbTotal), "Количество ячеек: 125 000 шт.");
+  // A user edit marks the project modified and the labels follow.
+  w.spX->setValue(100);
+  EXPECT_EQ(d.Modified.load(), 1);
+  EXPECT_EQ(d.Nx, 100);
+  EXPECT_EQ(Text(w.lbTotal), "Количество ячеек: 250 000 шт.");
+  // An RT-ABC face fixes the time step to half the cell.
+  w.N4Click(rv::BorderRTABC + 1);
+  EXPECT_FALSE(w.eddT->isEnabled());
+  EXPECT_EQ(w.lbKurant->text().left(14).toStdString(), "Для RT-ABC: = ");
+  w.N4Click(rv::BorderMur + 1);
+  EXPECT_TRUE(w.eddT->isEnabled());
+  // Doubling beyond the spin range is refused and changes nothing.
+  w.spX->setValue(4000);
+  w.mnDoubleVolumClick();
+  ASSERT_FALSE(p.messages.empty());
+  EXPECT_NE(p.messages.back().find("5000"), std::string::npos);
+  EXPECT_EQ(w.spX->value(), 4000);
+  w.spX->setValue(20);
+  w.mnDoubleVolumClick();
+  EXPECT_EQ(w.spX->value(), 40);
+  EXPECT_EQ(w.edX->text().toStdString(), "0.005");
+  EXPECT_EQ(w.seStepCount->value(), 200);
+
+  // Closing asks to save while modified: Cancel keeps the window; saving is not there yet,
+  // so Yes keeps it too; No closes.
+  w.show();
+  p.answers = {PromptButton::Cancel};
+  EXPECT_FALSE(w.close());
+  p.answers = {PromptButton::Yes};
+  EXPECT_FALSE(w.close());
+  p.answers = {PromptButton::No};
+  EXPECT_TRUE(w.close());
+}
+
+TEST(MainWindow, RefusedStartLeavesTheWindowIdle) {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w(d);
+  w.SetPrompter(&p);
+  SetUpProject(w);
+  w.edY->setText("0,01");  // fails after the arrays were reserved
+  w.btnPuskClick();
+  ASSERT_EQ(p.messages.size(), 1u);
+  EXPECT_EQ(p.messages[0], "Ошибка в задании шагов по пространству. Работа невозможна!");
+  EXPECT_EQ(Text(w.lbStep), "Ошибка в задании шагов по пространству.");
+  EXPECT_TRUE(w.btnPusk->isEnabled());
+  EXPECT_FALSE(w.btnStop->isEnabled());
+  EXPECT_FALSE(w.btnPauza->isEnabled());
+  EXPECT_FALSE(w.StaticText1->isVisibleTo(&w));
+  EXPECT_TRUE(w.TabSheet1->isEnabled());
+  EXPECT_EQ(d.Stopped.load(), 1);
+  EXPECT_EQ(d.CalcRunning.load(), 0);
+  EXPECT_TRUE(d.Hx.empty());
+
+  // No voltage source while the run is driven by them only.
+  w.edY->setText("0.01");
+  rv::ClearGrid(w.Lamped().sgSourses, d.Modified);
+  p.messages.clear();
+  w.btnPuskClick();
+  ASSERT_EQ(p.messages.size(), 1u);
+  EXPECT_EQ(p.messages[0], "Ошибка: Источники напряжения не заданы, но поле задано от источников!");
+  EXPECT_TRUE(w.btnPusk->isEnabled());
+}
+
+TEST(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w(d);
+  w.SetPrompter(&p);
+  w.show();
+  SetUpProject(w);
+
+  w.btnPuskClick();
+  ASSERT_TRUE(p.messages.empty()) << p.messages.front();
+  EXPECT_FALSE(w.btnPusk->isEnabled());
+  EXPECT_TRUE(w.btnStop->isEnabled());
+  EXPECT_TRUE(w.btnPauza->isEnabled());
+  EXPECT_TRUE(w.StaticText1->isVisible());
+  EXPECT_FALSE(w.TabSheet1->isEnabled());
+  EXPECT_TRUE(w.TabSheetReport->isEnabled());
+  EXPECT_FALSE(w.mnNewProject->isEnabled());
+  EXPECT_EQ(d.CalcRunning.load(), 1);
+  EXPECT_EQ(d.Stopped.load(), 0);
+  EXPECT_EQ(d.Nx, 20);
+
+  // The labels follow the run: a full refresh at step 1 and every 500 steps.
+  ASSERT_TRUE(WaitFor([&] { return Text(w.lbStep).rfind("Шаг ", 0) == 0; }, 10000));
+  const std::string first = Text(w.lbStep);
+  ASSERT_TRUE(WaitFor([&] { return Text(w.lbStep) != first; }, 10000));
+  EXPECT_EQ(Text(w.lbStep).find("/1000000 ("), Text(w.lbStep).find('/'));
+  EXPECT_EQ(Text(w.lbLapTime).rfind("Затрачено времени: ", 0), 0u);
+  EXPECT_EQ(Text(w.lbOneTime).rfind("Время на один шаг ", 0), 0u);
+  EXPECT_EQ(Text(w.lbLeftTime).rfind("Осталось времени: ", 0), 0u);
+  EXPECT_GT(w.ProgressBar1->value(), 0);
+
+  // Closing is refused while the run is active.
+  EXPECT_FALSE(w.close());
+  EXPECT_TRUE(w.isVisible());
+
+  // Pause holds the steps; resume lets them go on.
+  QTest::mouseClick(w.btnPauza, Qt::LeftButton);
+  EXPECT_EQ(Text(w.lbLeftTime), "Пауза");
+  EXPECT_TRUE(w.btnPauza->isChecked());
+  QTest::qWait(100);
+  const int held = d.CurStep;
+  QTest::qWait(300);
+  EXPECT_EQ(d.CurStep.load(), held);
+  QTest::mouseClick(w.btnPauza, Qt::LeftButton);
+  EXPECT_EQ(Text(w.lbLeftTime), "Возобновление счета");
+  EXPECT_FALSE(w.btnPauza->isChecked());
+  ASSERT_TRUE(WaitFor([&] { return d.CurStep > held + 10; }, 10000));
+
+  // Stop asks first: No goes on, Yes stops (also from a pause).
+  p.answers = {PromptButton::No};
+  QTest::mouseClick(w.btnStop, Qt::LeftButton);
+  EXPECT_EQ(p.questions.back(), "Остановить?");
+  EXPECT_EQ(d.Stopped.load(), 0);
+  QTest::mouseClick(w.btnPauza, Qt::LeftButton);
+  p.answers = {PromptButton::Yes};
+  QTest::mouseClick(w.btnStop, Qt::LeftButton);
+  EXPECT_EQ(Text(w.lbLeftTime), "Ожидание остановки счета");
+  ASSERT_TRUE(WaitFor([&] { return d.CalcRunning == 0 && !w.Running(); }, 10000));
+  EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
+  EXPECT_EQ(Text(w.lbOneTime).rfind("Среднее время на один шаг ", 0), 0u);
+  EXPECT_EQ(d.Stopped.load(), 1);
+  EXPECT_TRUE(d.Hx.empty());
+  EXPECT_TRUE(w.btnPusk->isEnabled());
+  EXPECT_FALSE(w.btnStop->isEnabled());
+  EXPECT_FALSE(w.btnPauza->isEnabled());
+  EXPECT_TRUE(w.TabSheet1->isEnabled());
+  EXPECT_TRUE(w.mnNewProject->isEnabled());
+  EXPECT_EQ(d.StepCount.load(), 1000000);  // a stop leaves the step count
+  const std::string memo = w.Memo1->toPlainText().toStdString();
+  EXPECT_NE(memo.find("Счет запущен в "), std::string::npos);
+  EXPECT_NE(memo.find("Счет становлен в "), std::string::npos);
+  EXPECT_EQ(memo.find("внутренней ошибке"), std::string::npos);
+
+  // Idle now: closing goes through the save question.
+  p.answers = {PromptButton::No};
+  EXPECT_TRUE(w.close());
+}
+
+TEST(MainWindow, ACompletedRunReportsItsSteps) {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w(d);
+  w.SetPrompter(&p);
+  SetUpProject(w);
+  w.seStepCount->setValue(30);
+  w.btnPuskClick();
+  ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 10000));
+  EXPECT_TRUE(p.messages.empty());
+  EXPECT_EQ(d.StepCount.load(), 30);
+  EXPECT_EQ(d.CurStep.load(), 30);
+  EXPECT_EQ(Text(w.lbStep).substr(0, Text(w.lbStep).find('.')), "Шаг 30/30 (100%)");
+  EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
+  EXPECT_TRUE(d.Hx.empty());
+}
