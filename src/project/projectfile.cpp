@@ -1,0 +1,375 @@
+#include "project/projectfile.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <filesystem>
+
+#include "project/modelfile.h"
+#include "solver/inifile.h"
+#include "solver/numtext.h"
+#include "solver/solverdata.h"
+
+namespace rv {
+
+namespace {
+
+const std::array<const char*, 6> BorderKeys = {"1", "2", "3", "4", "5", "6"};
+
+// Free texts (note lines, material names) keep their blanks at both ends through the INI
+// class, which trims values: such a text is written in double quotes, and a value in
+// double quotes is read without them.
+std::string QuoteText(const std::string& s) {
+  const bool edgeBlank = !s.empty() && (s.front() == ' ' || s.front() == '\t' ||
+                                        s.back() == ' ' || s.back() == '\t');
+  const bool quoted = s.size() >= 2 && s.front() == '"' && s.back() == '"';
+  return edgeBlank || quoted ? '"' + s + '"' : s;
+}
+
+std::string UnquoteText(const std::string& s) {
+  if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);
+  return s;
+}
+
+// A spin value: kept within the spin box's range.
+int ReadSpin(const IniFile& ini, const char* sec, const char* key, int def, int lo, int hi) {
+  return std::clamp(ini.readInteger(sec, key, def), lo, hi);
+}
+
+// A list choice: one the list does not hold reads as the default.
+int ReadItem(const IniFile& ini, const char* sec, const char* key, int def, int count) {
+  const int v = ini.readInteger(sec, key, def);
+  return v < 0 || v >= count ? def : v;
+}
+
+// Reads the float values a load can't do without, remembering the first that is no number.
+class FloatReader {
+public:
+  explicit FloatReader(const IniFile& ini) : ini_(ini) {}
+  double Read(const std::string& sec, const char* key, const std::string& defText) {
+    const std::string text = ini_.readString(sec, key, defText);
+    double v = 0;
+    if (TryStrToFloat(text, v)) return v;
+    if (bad_.empty())
+      bad_ = "в разделе [" + sec + "] значение " + key + " = \"" + text + "\" не является числом";
+    return 0;
+  }
+  // A value for a single-precision field: beyond its range it is as bad as no number.
+  float ReadSingle(const std::string& sec, const char* key, const std::string& defText) {
+    const double v = Read(sec, key, defText);
+    if (std::fabs(v) > double(FLT_MAX) && bad_.empty())
+      bad_ = "в разделе [" + sec + "] значение " + key + " вне допустимых пределов";
+    return float(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
+  }
+  const std::string& Bad() const { return bad_; }
+
+private:
+  const IniFile& ini_;
+  std::string bad_;
+};
+
+std::string LayerSection(int i) { return "Layer" + IntToStr(i); }
+
+void WriteVizual(IniFile& ini, const VizualSettings& v) {
+  const char* s = "Vizual";
+  ini.writeInteger(s, "X", v.spX);
+  ini.writeInteger(s, "Y", v.spY);
+  ini.writeInteger(s, "Z", v.spZ);
+  ini.writeInteger(s, "OutputItem", v.imageRGroup);
+  ini.writeBool(s, "Log", v.cbLog);
+  ini.writeInteger(s, "OutputRate", v.seOutputRate);
+  ini.writeInteger(s, "SpinEdit1", v.SpinEdit1);
+  ini.writeInteger(s, "SpinEdit2", v.SpinEdit2);
+  ini.writeBool(s, "cbVisualOn", v.cbVisualOn);
+  ini.writeBool(s, "cbXPlane", v.cbXPlane);
+  ini.writeBool(s, "cbYPlane", v.cbYPlane);
+  ini.writeBool(s, "cbZPlane", v.cbZPlane);
+}
+
+void ReadVizual(const IniFile& ini, VizualSettings& v) {
+  const char* s = "Vizual";
+  v.spX = ReadSpin(ini, s, "X", 1, 0, GridCellsMax);
+  v.spY = ReadSpin(ini, s, "Y", 1, 0, GridCellsMax);
+  v.spZ = ReadSpin(ini, s, "Z", 1, 0, GridCellsMax);
+  v.imageRGroup = ReadItem(ini, s, "OutputItem", 1, VizualQuantityCount);
+  v.cbLog = ini.readBool(s, "Log", false);
+  v.seOutputRate = ReadSpin(ini, s, "OutputRate", 1, 1, VizualRateMax);
+  v.SpinEdit1 = ReadSpin(ini, s, "SpinEdit1", 1, -VizualScaleDigitsMax, VizualScaleDigitsMax);
+  v.SpinEdit2 = ReadSpin(ini, s, "SpinEdit2", 1, -VizualScaleDigitsMax, VizualScaleDigitsMax);
+  v.cbVisualOn = ini.readBool(s, "cbVisualOn", true);
+  v.cbXPlane = ini.readBool(s, "cbXPlane", true);
+  v.cbYPlane = ini.readBool(s, "cbYPlane", true);
+  v.cbZPlane = ini.readBool(s, "cbZPlane", true);
+}
+
+}  // namespace
+
+std::string ModelFileName(const std::string& projectFile) {
+  const size_t slash = projectFile.find_last_of('/');
+  const size_t dot = projectFile.find_last_of('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExt ? projectFile.substr(0, dot) : projectFile) + ".bin";
+}
+
+void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d) {
+  const MainSettings& m = p.Main;
+  ini.writeString("InputSourse", "edIncAngle", m.edIncAngle);
+  ini.writeInteger("InputSourse", "rgSources", m.rgSources);
+  ini.writeInteger("InputSourse", "TrackBar1", m.TrackBar1);
+  ini.writeInteger("InputSourse", "TrackBar2", m.TrackBar2);
+  ini.writeInteger("InputSourse", "rgEOrient", m.rgEOrient);
+
+  ini.writeString("Version", "FileFormat", ProjectFileFormat);
+
+  ini.writeInteger("Geometry", "NX", m.spX);
+  ini.writeInteger("Geometry", "NY", m.spY);
+  ini.writeInteger("Geometry", "NZ", m.spZ);
+  ini.writeString("Geometry", "dX", m.edX);
+  ini.writeString("Geometry", "dY", m.edY);
+  ini.writeString("Geometry", "dZ", m.edZ);
+  ini.writeString("Geometry", "dT", m.eddT);
+  ini.writeInteger("Geometry", "StepCount", m.seStepCount);
+
+  ini.writeInteger("MemLines", "Count", (long long)m.memoProjectNote.size());
+  for (size_t k = 0; k < m.memoProjectNote.size(); ++k)
+    ini.writeString("MemLines", "St" + IntToStr((long long)k), QuoteText(m.memoProjectNote[k]));
+
+  for (int f = 0; f < 6; ++f) ini.writeInteger("Borders", BorderKeys[size_t(f)], m.ComboBox[size_t(f)]);
+  ini.writeInteger("Borders", "X", m.spCenterI);
+  ini.writeInteger("Borders", "Y", m.spCenterJ);
+  ini.writeInteger("Borders", "Z", m.spCenterK);
+  ini.writeInteger("Borders", "sePmlCount", m.sePMLCount);
+  ini.writeString("Borders", "edpmlR", m.edpmlR);
+  ini.writeInteger("Borders", "rgPMLprofile", m.rgPMLprofile);
+
+  ini.writeBool("Materals", "cbBioMaterals", m.cbBioMaterals);
+  ini.writeBool("Materals", "cbMagneticMaterals", m.cbMagneticMaterals);
+
+  const int count = std::clamp(p.Editor.LayerCount, 0, MaxLayers - 1);
+  ini.writeInteger("Layer", "Count", count);
+  for (int i = 1; i <= count; ++i) {
+    const tLayer& L = d.Layers[size_t(i)];
+    const std::string s = LayerSection(i);
+    ini.writeFloat(s, "Eps", L.EpsStatic);
+    ini.writeFloat(s, "Sig", L.Sigma);
+    ini.writeFloat(s, "EpsInf", L.EpsInf);
+    ini.writeFloat(s, "t0", L.Tau);
+    ini.writeFloat(s, "Mu", L.Mu);
+    ini.writeBool(s, "Visible", L.On != 0);
+    ini.writeInteger(s, "Color", int32_t(L.Color));
+    ini.writeString(s, "Comment", QuoteText(L.Name));
+    ini.writeFloat(s, "density", L.Density);
+  }
+
+  WriteVizual(ini, p.Vizual);
+
+  const EditorState& e = p.Editor;
+  ini.writeInteger("OpenGL", "X", e.X);
+  ini.writeInteger("OpenGL", "Y", e.Y);
+  ini.writeInteger("OpenGL", "Z", e.Z);
+  ini.writeFloat("OpenGL", "Xo", e.EyeX);
+  ini.writeFloat("OpenGL", "Yo", e.EyeY);
+  ini.writeFloat("OpenGL", "Zo", e.EyeZ);
+  ini.writeFloat("OpenGL", "Xv", e.CenterX);
+  ini.writeFloat("OpenGL", "Yv", e.CenterY);
+  ini.writeFloat("OpenGL", "Zv", e.CenterZ);
+
+  ini.writeBool("FarField", "cbFarDiagram", m.cbFarDiagram);
+  ini.writeBool("FarField", "cbPX", m.cbPX);
+  ini.writeBool("FarField", "cbPY", m.cbPY);
+  ini.writeBool("FarField", "cbPZ", m.cbPZ);
+  ini.writeInteger("FarField", "edFarStep", m.edFarStep);
+  ini.writeString("FarField", "edFarDiagrR", m.edFarDiagrR);
+  ini.writeBool("FarField", "cbCalcFarH", m.cbCalcFarH);
+  ini.writeBool("FarField", "cbFarPoints", m.cbFarPoints);
+  ini.writeInteger("FarField", "spFarXmin", m.spFarXmin);
+  ini.writeInteger("FarField", "spFarYmin", m.spFarYmin);
+  ini.writeInteger("FarField", "spFarZmin", m.spFarZmin);
+  ini.writeInteger("FarField", "spFarXmax", m.spFarXmax);
+  ini.writeInteger("FarField", "spFarYmax", m.spFarYmax);
+  ini.writeInteger("FarField", "spFarZmax", m.spFarZmax);
+  ini.writeBool("FarField", "cbFastDigramm", m.cbFastDigramm);
+
+  ini.writeBool("Addition", "cbEnergy", m.cbEnergy);
+  ini.writeInteger("Addition", "seSarDelay", m.seSarDelay);
+}
+
+bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
+                 std::string& err) {
+  IniFile ini;
+  std::string e;
+  if (!ini.load(path, &e)) {
+    err = "Не удалось прочитать файл проекта " + path + ": " + e;
+    return false;
+  }
+  SaveSignalSection(ini, p.Signal);
+  SaveOutPointSettings(p.Outputs, ini);
+  SaveLampedSettings(p.Lamped, ini);
+  WriteMainSections(ini, p, d);
+  if (!ini.saveAs(path, &e)) {
+    err = "Не удалось записать файл проекта " + path + ": " + e;
+    return false;
+  }
+  return WriteModelFile(ModelFileName(path), d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, err);
+}
+
+ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
+                              const std::function<void(int)>& progress) {
+  ProjectLoadResult r;
+  std::error_code ec;
+  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return r;  // NotFound
+  auto refuse = [&](const std::string& why) {
+    r.Status = ProjectLoadStatus::Refused;
+    r.Msgs.push_back("Проект " + path + " не загружен: " + why);
+    return r;
+  };
+
+  IniFile ini;
+  std::string e;
+  if (!ini.load(path, &e)) return refuse(e);
+
+  // Everything goes into new objects; the caller's data change only at the end.
+  ProjectData n = p;
+  LoadSignalSection(ini, n.Signal);
+  ModifiedFlag scratch{0};
+  Messages tableMsgs;
+  if (!LoadOutPointSettings(n.Outputs, ini, scratch, tableMsgs) ||
+      !LoadLampedSettings(n.Lamped, ini, scratch, tableMsgs)) {
+    r.Status = ProjectLoadStatus::Refused;
+    r.Msgs.push_back("Проект " + path + " не загружен: таблицы в файле повреждены.");
+    r.Msgs.insert(r.Msgs.end(), tableMsgs.begin(), tableMsgs.end());
+    return r;
+  }
+
+  MainSettings& m = n.Main;
+  m.edIncAngle = ini.readString("InputSourse", "edIncAngle", "0");
+  m.rgSources = ReadItem(ini, "InputSourse", "rgSources", 0, 3);
+  m.TrackBar1 = ReadSpin(ini, "InputSourse", "TrackBar1", 90, TrackBar1Min, TrackBar1Max);
+  m.TrackBar2 = ReadSpin(ini, "InputSourse", "TrackBar2", 90, TrackBar2Min, TrackBar2Max);
+  m.rgEOrient = ReadItem(ini, "InputSourse", "rgEOrient", 0, 2);
+  n.FileFormat = ini.readString("Version", "FileFormat", "0");
+
+  // The grid: the model arrays are sized by it, so a size the window can't show or the
+  // machine can't hold is refused rather than clamped or attempted.
+  const int nx = ini.readInteger("Geometry", "NX", 100);
+  const int ny = ini.readInteger("Geometry", "NY", 100);
+  const int nz = ini.readInteger("Geometry", "NZ", 100);
+  auto inRange = [](int v) { return v >= GridCellsMin && v <= GridCellsMax; };
+  if (!inRange(nx) || !inRange(ny) || !inRange(nz))
+    return refuse("неверный размер сетки NX=" + IntToStr(nx) + ", NY=" + IntToStr(ny) +
+                  ", NZ=" + IntToStr(nz) + " (допустимо от " + IntToStr(GridCellsMin) + " до " +
+                  IntToStr(GridCellsMax) + " по каждой оси).");
+  const uint64_t cells = uint64_t(nx + 1) * uint64_t(ny + 1) * uint64_t(nz + 1);
+  const uint64_t phys = PhysicalMemoryBytes();
+  // The model and its undo copy, one byte per cell each.
+  if (phys != 0 && 2 * cells > phys)
+    return refuse("для модели " + IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz) +
+                  " не хватает памяти.");
+  m.spX = nx;
+  m.spY = ny;
+  m.spZ = nz;
+  m.cbBioMaterals = ini.readBool("Materals", "cbBioMaterals", false);
+  m.cbMagneticMaterals = ini.readBool("Materals", "cbMagneticMaterals", false);
+
+  m.edX = ini.readString("Geometry", "dX", "1");
+  m.edY = ini.readString("Geometry", "dY", "1");
+  m.edZ = ini.readString("Geometry", "dZ", "1");
+  m.eddT = ini.readString("Geometry", "dT", "0");
+  m.seStepCount = ReadSpin(ini, "Geometry", "StepCount", 100, StepCountMin, StepCountMax);
+
+  for (int f = 0; f < 6; ++f)
+    m.ComboBox[size_t(f)] = ReadItem(ini, "Borders", BorderKeys[size_t(f)], BorderRTABC, BorderKindCount);
+  m.spCenterI = ReadSpin(ini, "Borders", "X", 3, 1, CenterMax);
+  m.spCenterJ = ReadSpin(ini, "Borders", "Y", 3, 1, CenterMax);
+  m.spCenterK = ReadSpin(ini, "Borders", "Z", 3, 1, CenterMax);
+  m.sePMLCount = ReadSpin(ini, "Borders", "sePmlCount", 8, PMLCountMin, PMLCountMax);
+  m.edpmlR = ini.readString("Borders", "edpmlR", "0.01");
+  m.rgPMLprofile = ReadItem(ini, "Borders", "rgPMLprofile", 0, 2);
+
+  ReadVizual(ini, n.Vizual);
+
+  // The note: the count can't ask for more lines than the section holds keys.
+  const long long keys = (long long)ini.readSection("MemLines").size();
+  const long long lines = std::clamp<long long>(ini.readInteger("MemLines", "Count", 0), 0, keys);
+  m.memoProjectNote.clear();
+  const std::string older = ini.readString("Project", "Name", "");
+  if (!older.empty()) m.memoProjectNote.push_back(UnquoteText(older));
+  for (long long k = 0; k < lines; ++k)
+    m.memoProjectNote.push_back(UnquoteText(ini.readString("MemLines", "St" + IntToStr(k), "")));
+
+  FloatReader fr(ini);
+  EditorState& ed = n.Editor;
+  ed.X = ReadSpin(ini, "OpenGL", "X", 1, 1, nx);
+  ed.Y = ReadSpin(ini, "OpenGL", "Y", 1, 1, ny);
+  ed.Z = ReadSpin(ini, "OpenGL", "Z", 1, 1, nz);
+  ed.EyeX = fr.ReadSingle("OpenGL", "Xo", "50");
+  ed.EyeY = fr.ReadSingle("OpenGL", "Yo", "50");
+  ed.EyeZ = fr.ReadSingle("OpenGL", "Zo", "100");
+  ed.CenterX = fr.ReadSingle("OpenGL", "Xv", "50");
+  ed.CenterY = fr.ReadSingle("OpenGL", "Yv", "50");
+  ed.CenterZ = fr.ReadSingle("OpenGL", "Zv", "50");
+
+  m.cbFarDiagram = ini.readBool("FarField", "cbFarDiagram", false);
+  m.cbPX = ini.readBool("FarField", "cbPX", false);
+  m.cbPY = ini.readBool("FarField", "cbPY", false);
+  m.cbPZ = ini.readBool("FarField", "cbPZ", false);
+  m.edFarStep = ReadSpin(ini, "FarField", "edFarStep", 36, FarStepMin, FarStepMax);
+  m.edFarDiagrR = ini.readString("FarField", "edFarDiagrR", "1000");
+  m.cbCalcFarH = ini.readBool("FarField", "cbCalcFarH", false);
+  m.cbFarPoints = ini.readBool("FarField", "cbFarPoints", false);
+  m.spFarXmin = ReadSpin(ini, "FarField", "spFarXmin", 1, 1, CenterMax);
+  m.spFarYmin = ReadSpin(ini, "FarField", "spFarYmin", 1, 1, CenterMax);
+  m.spFarZmin = ReadSpin(ini, "FarField", "spFarZmin", 1, 1, CenterMax);
+  m.spFarXmax = ReadSpin(ini, "FarField", "spFarXmax", 1, 1, CenterMax);
+  m.spFarYmax = ReadSpin(ini, "FarField", "spFarYmax", 1, 1, CenterMax);
+  m.spFarZmax = ReadSpin(ini, "FarField", "spFarZmax", 1, 1, CenterMax);
+  m.cbFastDigramm = ini.readBool("FarField", "cbFastDigramm", false);
+  m.cbEnergy = ini.readBool("Addition", "cbEnergy", false);
+  m.seSarDelay = ReadSpin(ini, "Addition", "seSarDelay", 0, 0, SarDelayMax);
+
+  // Materials: at most the 254 entries the table has.
+  const int asked = ini.readInteger("Layer", "Count", 1);
+  const int count = std::clamp(asked, 0, MaxLayers - 1);
+  if (count != asked)
+    r.Msgs.push_back("Число материалов в файле проекта (" + IntToStr(asked) +
+                     ") вне пределов от 0 до " + IntToStr(MaxLayers - 1) + "; загружено " +
+                     IntToStr(count) + ".");
+  ed.LayerCount = count;
+  std::array<tLayer, MaxLayers> layers = d.Layers;
+  for (int i = 1; i <= count; ++i) {
+    tLayer& L = layers[size_t(i)];
+    const std::string s = LayerSection(i);
+    const std::string epsText = ini.readString(s, "Eps", "1");
+    L.EpsStatic = fr.Read(s, "Eps", "1");
+    L.Sigma = fr.Read(s, "Sig", "0");
+    L.EpsInf = fr.Read(s, "EpsInf", epsText);
+    L.Tau = fr.Read(s, "t0", "6.67e-9");
+    L.Mu = fr.Read(s, "Mu", "1");
+    L.On = ini.readBool(s, "Visible", true) ? 1 : 0;
+    L.Color = uint32_t(ini.readInteger(s, "Color", 0));
+    L.Name = UnquoteText(ini.readString(s, "Comment", ""));
+    L.Density = fr.Read(s, "density", "1000");
+  }
+  if (!fr.Bad().empty()) return refuse(fr.Bad() + ".");
+
+  // The model: read into a new array, so a refused load leaves the old model alone.
+  tSpace space, undo;
+  if (!space.allocate(nx + 1, ny + 1, nz + 1) || !undo.allocate(nx + 1, ny + 1, nz + 1))
+    return refuse("для модели " + IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz) +
+                  " не хватает памяти.");
+  std::string merr;
+  if (!ReadModelFile(ModelFileName(path), n.FileFormat, nx, ny, nz, nz, space, merr, progress)) {
+    r.ModelComplete = false;
+    r.Msgs.push_back(merr);
+  }
+
+  SetGridSize(d, nx, ny, nz);
+  d.Space = std::move(space);
+  d.UndoSpace = std::move(undo);
+  for (int i = 1; i <= count; ++i) d.Layers[size_t(i)] = layers[size_t(i)];
+  p = std::move(n);
+  r.Status = ProjectLoadStatus::Loaded;
+  return r;
+}
+
+}  // namespace rv

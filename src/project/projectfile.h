@@ -1,0 +1,108 @@
+// The project: an INI text file (".fdt", cp1251, CR LF) with every setting of the main
+// window, the signal, output, lumped-element and live-view windows, the materials and the
+// editor's view, plus the binary model file of the same name with ".bin".
+//
+// Saving updates an existing file key by key, so keys an earlier save wrote and this one
+// does not (materials above the present count, note lines, table cells) stay; readers go by
+// the "Count" keys. Loading reads everything into new objects first and changes the
+// caller's data only when the project file could be read as a whole, so a refused file
+// never leaves half a project behind.
+#pragma once
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "project/mainsettings.h"
+#include "project/signalsettings.h"
+#include "project/stringgrid.h"
+#include "project/tables.h"
+
+namespace rv {
+
+struct SolverData;
+class IniFile;
+
+// "FileFormat" of section "Version" in every file written.
+inline constexpr const char* ProjectFileFormat = "6";
+
+// The live field view's settings kept in the project (section "Vizual"), at the window's
+// own defaults.
+struct VizualSettings {
+  int spX = 25, spY = 25, spZ = 25;  // slice positions
+  int imageRGroup = 1;               // quantity 0..12 (Ex .. dT)
+  bool cbLog = false;
+  int seOutputRate = 1;              // draw every n-th step
+  int SpinEdit1 = 1, SpinEdit2 = 0;  // scale maximum: mantissa and exponent
+  bool cbVisualOn = true;
+  bool cbXPlane = true, cbYPlane = true, cbZPlane = true;
+};
+inline constexpr int VizualQuantityCount = 13;
+inline constexpr int VizualRateMax = 1000000;
+inline constexpr int VizualScaleDigitsMax = 99;  // |mantissa| and |exponent| of the scale
+
+// The editor's view kept in the project (section "OpenGL") and its material count.
+struct EditorState {
+  int X = 1, Y = 1, Z = 1;                         // section planes (SpinEdit1..3)
+  float EyeX = 50, EyeY = 50, EyeZ = 100;          // camera, in cells
+  float CenterX = 50, CenterY = 50, CenterZ = 50;  // the point looked at
+  int LayerCount = 1;                              // materials 1..LayerCount in use
+};
+
+// Everything of a project but the model and the materials, which live in SolverData.
+struct ProjectData {
+  MainSettings Main;
+  SignalPageSettings Signal;
+  OutPointTables Outputs;
+  LampedTables Lamped;
+  VizualSettings Vizual;
+  EditorState Editor;
+  std::string FileFormat = ProjectFileFormat;  // as read; decides the model file's layout
+};
+
+// The model file beside a project file: its extension replaced by ".bin" (added when the
+// name has none).
+std::string ModelFileName(const std::string& projectFile);
+
+// ---- the main window's own sections, on an open INI file (for tests and the fixtures)
+
+// Sections "InputSourse" .. "Addition" in the file's order, with materials 1..LayerCount
+// taken from d.Layers.
+void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d);
+
+// ---- whole projects
+
+// Writes the project file (sections "Signal", "OutPoints" and the output grids, the
+// lumped-element grids, then the main window's sections) in one update of the file, then
+// the model file from d.Space over the grid p.Main.spX × spY × spZ. Each file is written
+// under a temporary name and renamed. False with err when either cannot be written (the
+// project file may then already be written).
+bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
+                 std::string& err);
+
+enum class ProjectLoadStatus {
+  Loaded,    // p and d hold the project (messages may still tell of repairs)
+  NotFound,  // no such file: nothing changed, nothing to say
+  Refused,   // the project can't be loaded: nothing changed, messages say why
+};
+
+struct ProjectLoadResult {
+  ProjectLoadStatus Status = ProjectLoadStatus::NotFound;
+  Messages Msgs;              // for the user, in order
+  bool ModelComplete = true;  // false: the model file was missing or damaged; the cells
+                              // read before the damage are kept, the rest are empty
+};
+
+// Reads a project. p must hold the current settings on entry: the signal edits whose keys
+// are missing keep their texts. On Loaded, p holds the project read, d the grid size
+// (SetGridSize), the model (Space read from the model file, UndoSpace empty of the same
+// size) and materials 1..LayerCount; the materials above it are left alone. Refused when
+// the file can't be read, the grid size is below 3 or above GridCellsMax on an axis or
+// needs more memory than the machine has, a table section is damaged, or a material or
+// camera value is not a number. Counts the file gives are kept within what the program
+// holds ("Layer" "Count" 0..254); list choices outside their lists read as the defaults;
+// spin values are kept to their ranges. progress(percent) follows the model file's planes.
+ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
+                              const std::function<void(int)>& progress = {});
+
+}  // namespace rv

@@ -1,0 +1,20 @@
+// "Амплитуда": asks for the peak of a preset pulse of the signal window.
+#pragma once
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+namespace rv {
+
+class TfmGetExpAmplitude : public QDialog {
+  Q_OBJECT
+public:
+  explicit TfmGetExpAmplitude(QWidget* parent = nullptr);
+
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* BitBtn1 = nullptr;  // "ОК"
+  QPushButton* BitBtn2 = nullptr;  // "Отмена"
+};
+
+}  // namespace rv

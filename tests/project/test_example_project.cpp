@@ -1,0 +1,162 @@
+// The sample project in examples/dipole: built here, written by the project writer, and
+// compared with the files in the tree so that the sample always matches what the program
+// writes. RAVELIN_WRITE_EXAMPLES=1 writes the files into the tree instead.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "project/modelfile.h"
+#include "project/projectfile.h"
+#include "solver/constants.h"
+#include "solver/inifile.h"
+#include "solver/numtext.h"
+#include "solver/solverdata.h"
+
+using namespace rv;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int N = 30;             // nodes per axis; cells 1..29 of 1 mm
+constexpr int Feed = 15;          // the gap cell of the dipole and of the passive element
+constexpr int Passive = 20;       // x of the passive element
+
+void Row(StringGrid& g, std::initializer_list<const char*> cells) {
+  ModifiedFlag m{0};
+  AddGridRow(g, m);
+  int c = 0;
+  for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
+}
+
+// A short dipole of copper fed by a 1 V, 50 Ohm source, beside a passive element of the
+// same length loaded by 50 Ohm, in a 30 mm box with Mur faces, driven by a 50 ps Gaussian.
+void BuildDipole(ProjectData& p, SolverData& d) {
+  MainSettings& m = p.Main;
+  m.spX = m.spY = m.spZ = N;
+  m.edX = m.edY = m.edZ = "0.001";
+  m.eddT = "0.0018";  // below the 3-D stability limit of 1.93 ps
+  m.seStepCount = 1500;
+  m.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+  m.spCenterI = m.spCenterJ = m.spCenterK = Feed;
+  m.rgSources = SourceInternalOnly;
+  m.memoProjectNote = {"Пример: короткий диполь в коробке 30 x 30 x 30 мм, ячейка 1 мм.",
+                       "Источник 1 В с внутренним сопротивлением 50 Ом в зазоре диполя;",
+                       "рядом пассивный вибратор той же длины, нагруженный на 50 Ом."};
+
+  SignalPageSettings& s = p.Signal;
+  s.cbExpression = SigGauss;
+  s.Edit("edGaussWidth") = "0.05e-9";
+  s.Edit("edGaussAmpl") = "1";
+  s.Edit("edMaxTime") = "1";
+  s.Edit("edFMax") = "20e9";
+  s.CheckBox3 = false;  // show the spectrum
+
+  OutPointTables& o = p.Outputs;
+  o.seOutputRate = 1;
+  o.cbShowGr = true;
+  o.cbShowInput = true;
+  Row(o.sgOutPoint, {"E", "Z", "15", "15", "26", "Ez_top"});
+  Row(o.sgOutPoint, {"E", "Z", "26", "15", "15", "Ez_side"});
+  Row(o.sgCurrent, {"14", "14", "12", "16", "16", "12", "I_arm"});
+  Row(o.sgVoltage, {"15", "15", "15", "15", "15", "16", "U_gap"});
+  Row(p.Lamped.sgSourses, {"15", "15", "15", "50", "Z", "+"});
+  Row(p.Lamped.sgResistors, {"20", "15", "15", "50", "Z"});
+
+  p.Vizual.spX = p.Vizual.spY = p.Vizual.spZ = Feed;
+  p.Vizual.imageRGroup = 2;  // Ez
+  p.Vizual.SpinEdit1 = 1;
+  p.Vizual.SpinEdit2 = 2;    // scale 100 V/m
+  p.Editor = {Feed, Feed, Feed, 45, 35, 60, 15, 15, 15, 1};
+
+  tLayer& cu = d.Layers[1];
+  cu = tLayer{};
+  cu.Color = 0x003373B8;  // copper, 0x00BBGGRR
+  cu.On = 1;
+  cu.Name = "Медь";
+  cu.Sigma = 5.8e7;
+  cu.Density = 8900;
+
+  SetGridSize(d, N, N, N);
+  d.Space.allocate(N + 1, N + 1, N + 1);
+  d.UndoSpace.allocate(N + 1, N + 1, N + 1);
+  for (int k = 8; k <= 22; ++k)
+    if (k != Feed) {
+      d.Space(Feed, Feed, k) = 1;
+      d.Space(Passive, Feed, k) = 1;
+    }
+}
+
+std::string Source(const char* rel) {
+  return (fs::path(__FILE__).parent_path().parent_path().parent_path() / rel).string();
+}
+
+std::map<std::pair<std::string, std::string>, std::string> Keys(const std::string& path) {
+  IniFile ini;
+  EXPECT_TRUE(ini.load(path));
+  std::map<std::pair<std::string, std::string>, std::string> m;
+  for (const std::string& s : ini.sections())
+    for (const std::string& k : ini.readSection(s)) m[{s, k}] = ini.readString(s, k, "");
+  return m;
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+}  // namespace
+
+TEST(ExampleProject, DipoleSampleIsWhatTheWriterWritesAndIsSound) {
+  ProjectData p;
+  auto d = std::make_unique<SolverData>();
+  BuildDipole(p, *d);
+
+  const std::string sample = Source("examples/dipole/dipole.fdt");
+  std::string err;
+  if (const char* w = std::getenv("RAVELIN_WRITE_EXAMPLES"); w && std::string(w) == "1") {
+    fs::create_directories(fs::path(sample).parent_path());
+    fs::remove(sample);
+    ASSERT_TRUE(SaveProject(sample, p, *d, err)) << err;
+  }
+  const fs::path tmp = fs::temp_directory_path() / "rv_example_test";
+  fs::remove_all(tmp);
+  fs::create_directories(tmp);
+  const std::string fresh = (tmp / "dipole.fdt").string();
+  ASSERT_TRUE(SaveProject(fresh, p, *d, err)) << err;
+  ASSERT_TRUE(fs::exists(sample)) << "run with RAVELIN_WRITE_EXAMPLES=1 to write the sample";
+  EXPECT_EQ(Keys(sample), Keys(fresh));
+  EXPECT_EQ(Bytes(ModelFileName(sample)), Bytes(ModelFileName(fresh)));
+
+  // The sample as the program reads it.
+  ProjectData q;
+  auto e = std::make_unique<SolverData>();
+  const ProjectLoadResult r = LoadProject(sample, q, *e);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_TRUE(r.Msgs.empty());
+  EXPECT_TRUE(r.ModelComplete);
+  // Stable: c·dt below dx/sqrt(3).
+  const double dx = StrToFloat(q.Main.edX), dt = StrToFloat(q.Main.eddT) * 1e-9;
+  EXPECT_LT(double(LightSpeed) * dt, dx / std::sqrt(3.0));
+  // The source edge is the gap between the two copper arms; the passive element's load
+  // sits in its own gap.
+  EXPECT_EQ(e->Space(Feed, Feed, Feed), 0);
+  EXPECT_EQ(e->Space(Feed, Feed, Feed - 1), 1);
+  EXPECT_EQ(e->Space(Feed, Feed, Feed + 1), 1);
+  EXPECT_EQ(e->Space(Passive, Feed, Feed), 0);
+  EXPECT_EQ(e->Space(Passive, Feed, Feed + 1), 1);
+  EXPECT_EQ(e->Layers[1].Sigma, 5.8e7);
+  EXPECT_EQ(q.Lamped.sgSourses.Cells(3, 1), "50");
+  EXPECT_EQ(q.Lamped.sgResistors.Cells(0, 1), "20");
+  // Every probe lies inside the cells 1..N-1.
+  for (int row = 1; row < q.Outputs.sgOutPoint.RowCount(); ++row)
+    for (int c = 2; c <= 4; ++c) {
+      const int v = StrToInt(q.Outputs.sgOutPoint.Cells(c, row));
+      EXPECT_GE(v, 1);
+      EXPECT_LE(v, N - 1);
+    }
+  EXPECT_EQ(q.Signal.cbExpression, SigGauss);
+}

@@ -1,0 +1,502 @@
+// Project files: every value through a save and a load, a hand-made cp1251 file read and
+// written back, keys of earlier saves kept, both model layouts, and damaged or hostile files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "project/modelfile.h"
+#include "project/projectfile.h"
+#include "solver/codepage.h"
+#include "solver/inifile.h"
+#include "solver/solverdata.h"
+
+using namespace rv;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Dir(const std::string& name) {
+  const fs::path d = fs::temp_directory_path() / "rv_projectfile_test" / name;
+  fs::remove_all(d);
+  fs::create_directories(d);
+  return d.string() + "/";
+}
+
+std::string FixturePath(const char* name) {
+  return (fs::path(__FILE__).parent_path() / "data" / name).string();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary);
+  f.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+// A project file from UTF-8 lines, as cp1251 with CR LF.
+void WriteProjectText(const std::string& path, const std::vector<std::string>& lines) {
+  std::string err;
+  ASSERT_TRUE(WriteTextLines(path, lines, err)) << err;
+}
+
+void WriteInts(const std::string& path, const std::vector<int32_t>& v) {
+  std::string b;
+  for (int32_t x : v)
+    for (int s = 0; s < 32; s += 8) b.push_back(char((uint32_t(x) >> s) & 0xFF));
+  WriteBytes(path, b);
+}
+
+std::vector<int32_t> ReadInts(const std::string& path) {
+  const std::string b = ReadBytes(path);
+  std::vector<int32_t> v;
+  for (size_t i = 0; i + 4 <= b.size(); i += 4)
+    v.push_back(int32_t(uint8_t(b[i]) | uint8_t(b[i + 1]) << 8 | uint8_t(b[i + 2]) << 16 |
+                        uint32_t(uint8_t(b[i + 3])) << 24));
+  return v;
+}
+
+using KeyMap = std::map<std::pair<std::string, std::string>, std::string>;
+KeyMap Keys(const std::string& path) {
+  IniFile ini;
+  EXPECT_TRUE(ini.load(path));
+  KeyMap m;
+  for (const std::string& s : ini.sections())
+    for (const std::string& k : ini.readSection(s)) m[{s, k}] = ini.readString(s, k, "");
+  return m;
+}
+
+// A model data object with an allocated grid, as the program holds it.
+std::unique_ptr<SolverData> Model(int nx, int ny, int nz) {
+  auto d = std::make_unique<SolverData>();
+  SetGridSize(*d, nx, ny, nz);
+  d->Space.allocate(nx + 1, ny + 1, nz + 1);
+  d->UndoSpace.allocate(nx + 1, ny + 1, nz + 1);
+  return d;
+}
+
+// A project where every value differs from its default.
+ProjectData Unusual() {
+  ProjectData p;
+  MainSettings& m = p.Main;
+  m.spX = 12; m.spY = 9; m.spZ = 7;
+  m.edX = "0.002"; m.edY = "0.003"; m.edZ = "0.004"; m.eddT = "0.0012";
+  m.seStepCount = 1234;
+  m.cbBioMaterals = true; m.cbMagneticMaterals = true;
+  m.ComboBox = {0, 2, 3, 4, 5, 6};
+  m.spCenterI = 4; m.spCenterJ = 5; m.spCenterK = 6;
+  m.sePMLCount = 12; m.edpmlR = "0.0001"; m.rgPMLprofile = 1;
+  m.rgSources = 1; m.edIncAngle = "15.5"; m.TrackBar1 = 33; m.TrackBar2 = -120; m.rgEOrient = 1;
+  m.cbFarDiagram = true; m.cbPX = true; m.cbPY = true; m.cbPZ = true; m.edFarStep = 72;
+  m.edFarDiagrR = "250"; m.cbCalcFarH = true; m.cbFarPoints = true;
+  m.spFarXmin = 2; m.spFarYmin = 3; m.spFarZmin = 4; m.spFarXmax = 9; m.spFarYmax = 8;
+  m.spFarZmax = 6; m.cbFastDigramm = true;
+  m.cbEnergy = true; m.seSarDelay = 77;
+  m.memoProjectNote = {"Антенна", "  с отступом  ", "\"в кавычках\"", ""};
+
+  SignalPageSettings& s = p.Signal;
+  for (int i = 0; i < SignalEditCount; ++i) {
+    std::string t = "1.";
+    t += std::to_string(i);
+    s.Edits[size_t(i)] = t + "e-3";
+  }
+  s.Edit("edFileName") = "/data/сигналы/импульс 1.srg";
+  s.SpinEdit1 = 2; s.SpinEdit2 = 2; s.cbTime = 4; s.cbExpression = 9;
+  s.CheckBox1 = false; s.CheckBox2 = false; s.CheckBox3 = false;
+  s.RadioButton1 = true; s.RadioButton2 = false;
+
+  ModifiedFlag mod{0};
+  p.Outputs.seOutputRate = 3; p.Outputs.cbShowGr = false; p.Outputs.cbShowInput = true;
+  p.Outputs.cbNoWriteFile = true;
+  AddGridRow(p.Outputs.sgOutPoint, mod);
+  for (int c = 0; c < 6; ++c) p.Outputs.sgOutPoint.SetCell(c, 1, std::to_string(c) + "o");
+  AddGridRow(p.Outputs.sgFarPoints, mod);
+  p.Outputs.sgFarPoints.SetCell(2, 1, "7");
+  AddGridRow(p.Lamped.sgInductor, mod);
+  AddGridRow(p.Lamped.sgInductor, mod);
+  p.Lamped.sgInductor.SetCell(3, 2, "1e-9");
+  p.Lamped.sgInductor.SetCell(4, 2, "Y");
+
+  p.Vizual = {3, 4, 5, 11, true, 7, 2, -3, false, false, true, false};
+  p.Editor = {2, 3, 4, 1.25f, -2.5f, 300.1f, 6, 7, 8, 3};
+  return p;
+}
+
+void ExpectSameMain(const MainSettings& a, const MainSettings& b) {
+  EXPECT_EQ(a.spX, b.spX); EXPECT_EQ(a.spY, b.spY); EXPECT_EQ(a.spZ, b.spZ);
+  EXPECT_EQ(a.edX, b.edX); EXPECT_EQ(a.edY, b.edY); EXPECT_EQ(a.edZ, b.edZ);
+  EXPECT_EQ(a.eddT, b.eddT); EXPECT_EQ(a.seStepCount, b.seStepCount);
+  EXPECT_EQ(a.cbBioMaterals, b.cbBioMaterals); EXPECT_EQ(a.cbMagneticMaterals, b.cbMagneticMaterals);
+  EXPECT_EQ(a.ComboBox, b.ComboBox);
+  EXPECT_EQ(a.spCenterI, b.spCenterI); EXPECT_EQ(a.spCenterJ, b.spCenterJ);
+  EXPECT_EQ(a.spCenterK, b.spCenterK);
+  EXPECT_EQ(a.sePMLCount, b.sePMLCount); EXPECT_EQ(a.edpmlR, b.edpmlR);
+  EXPECT_EQ(a.rgPMLprofile, b.rgPMLprofile);
+  EXPECT_EQ(a.rgSources, b.rgSources); EXPECT_EQ(a.edIncAngle, b.edIncAngle);
+  EXPECT_EQ(a.TrackBar1, b.TrackBar1); EXPECT_EQ(a.TrackBar2, b.TrackBar2);
+  EXPECT_EQ(a.rgEOrient, b.rgEOrient);
+  EXPECT_EQ(a.cbFarDiagram, b.cbFarDiagram); EXPECT_EQ(a.cbPX, b.cbPX);
+  EXPECT_EQ(a.cbPY, b.cbPY); EXPECT_EQ(a.cbPZ, b.cbPZ); EXPECT_EQ(a.edFarStep, b.edFarStep);
+  EXPECT_EQ(a.edFarDiagrR, b.edFarDiagrR); EXPECT_EQ(a.cbCalcFarH, b.cbCalcFarH);
+  EXPECT_EQ(a.cbFarPoints, b.cbFarPoints);
+  EXPECT_EQ(a.spFarXmin, b.spFarXmin); EXPECT_EQ(a.spFarYmin, b.spFarYmin);
+  EXPECT_EQ(a.spFarZmin, b.spFarZmin); EXPECT_EQ(a.spFarXmax, b.spFarXmax);
+  EXPECT_EQ(a.spFarYmax, b.spFarYmax); EXPECT_EQ(a.spFarZmax, b.spFarZmax);
+  EXPECT_EQ(a.cbFastDigramm, b.cbFastDigramm);
+  EXPECT_EQ(a.cbEnergy, b.cbEnergy); EXPECT_EQ(a.seSarDelay, b.seSarDelay);
+  EXPECT_EQ(a.memoProjectNote, b.memoProjectNote);
+}
+
+void ExpectSameGrid(const StringGrid& a, const StringGrid& b) {
+  ASSERT_EQ(a.RowCount(), b.RowCount()) << a.Name();
+  for (int r = 0; r < a.RowCount(); ++r)
+    for (int c = 0; c < a.ColCount(); ++c) EXPECT_EQ(a.Cells(c, r), b.Cells(c, r)) << a.Name();
+}
+
+}  // namespace
+
+TEST(ProjectFile, EveryValueSurvivesSaveAndLoad) {
+  const std::string dir = Dir("every");
+  ProjectData p = Unusual();
+  auto d = Model(12, 9, 7);
+  d->Space(1, 1, 1) = 2;
+  d->Space(12, 9, 7) = 3;  // the outer layer is part of the model file
+  d->Space(5, 4, 3) = 254;
+  d->Layers[1] = {0x00FF0000u, 1, "Медь", 5.8e7, 1, 1, 0, 1, 8900};
+  d->Layers[2] = {0x12345678u, 0, "  Вода  ", 1.5, 80, 4.5, 9.4e-12, 1.0000001, 1000};
+  d->Layers[3] = {0xFFFFFFFFu, 1, "\"ФР-4\"", 0.02, 4.5, 4.3, 1e-11, 1, 1850.5};
+  ASSERT_TRUE(ResizeSpace(*d));
+  std::string err;
+  ASSERT_TRUE(SaveProject(dir + "p.fdt", p, *d, err)) << err;
+  EXPECT_TRUE(fs::exists(dir + "p.bin"));
+
+  ProjectData q;
+  auto e = Model(50, 50, 50);
+  const ProjectLoadResult r = LoadProject(dir + "p.fdt", q, *e);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_TRUE(r.Msgs.empty());
+  EXPECT_TRUE(r.ModelComplete);
+  ExpectSameMain(q.Main, p.Main);
+  EXPECT_EQ(q.Signal.Edits, p.Signal.Edits);
+  EXPECT_EQ(q.Signal.SpinEdit1, 2); EXPECT_EQ(q.Signal.SpinEdit2, 2);
+  EXPECT_EQ(q.Signal.cbTime, 4); EXPECT_EQ(q.Signal.cbExpression, 9);
+  EXPECT_FALSE(q.Signal.CheckBox1 || q.Signal.CheckBox2 || q.Signal.CheckBox3);
+  EXPECT_TRUE(q.Signal.RadioButton1); EXPECT_FALSE(q.Signal.RadioButton2);
+  EXPECT_EQ(q.Outputs.seOutputRate, 3);
+  EXPECT_FALSE(q.Outputs.cbShowGr); EXPECT_TRUE(q.Outputs.cbShowInput);
+  EXPECT_TRUE(q.Outputs.cbNoWriteFile);
+  ExpectSameGrid(q.Outputs.sgOutPoint, p.Outputs.sgOutPoint);
+  ExpectSameGrid(q.Outputs.sgFarPoints, p.Outputs.sgFarPoints);
+  ExpectSameGrid(q.Lamped.sgInductor, p.Lamped.sgInductor);
+  ExpectSameGrid(q.Lamped.sgSourses, p.Lamped.sgSourses);
+  const VizualSettings& v = q.Vizual;
+  EXPECT_EQ(v.spX, 3); EXPECT_EQ(v.spY, 4); EXPECT_EQ(v.spZ, 5); EXPECT_EQ(v.imageRGroup, 11);
+  EXPECT_TRUE(v.cbLog); EXPECT_EQ(v.seOutputRate, 7); EXPECT_EQ(v.SpinEdit1, 2);
+  EXPECT_EQ(v.SpinEdit2, -3); EXPECT_FALSE(v.cbVisualOn); EXPECT_FALSE(v.cbXPlane);
+  EXPECT_TRUE(v.cbYPlane); EXPECT_FALSE(v.cbZPlane);
+  const EditorState& ed = q.Editor;
+  EXPECT_EQ(ed.X, 2); EXPECT_EQ(ed.Y, 3); EXPECT_EQ(ed.Z, 4);
+  // Single-precision camera values come back bit for bit.
+  EXPECT_EQ(ed.EyeX, 1.25f); EXPECT_EQ(ed.EyeY, -2.5f); EXPECT_EQ(ed.EyeZ, 300.1f);
+  EXPECT_EQ(ed.CenterX, 6.0f); EXPECT_EQ(ed.CenterY, 7.0f); EXPECT_EQ(ed.CenterZ, 8.0f);
+  EXPECT_EQ(ed.LayerCount, 3);
+  EXPECT_EQ(q.FileFormat, "6");
+  for (int i = 1; i <= 3; ++i) {
+    const tLayer &a = e->Layers[size_t(i)], &b = d->Layers[size_t(i)];
+    EXPECT_EQ(a.Color, b.Color); EXPECT_EQ(a.On, b.On); EXPECT_EQ(a.Name, b.Name);
+    EXPECT_EQ(a.Sigma, b.Sigma); EXPECT_EQ(a.EpsStatic, b.EpsStatic); EXPECT_EQ(a.EpsInf, b.EpsInf);
+    EXPECT_EQ(a.Tau, b.Tau); EXPECT_EQ(a.Mu, b.Mu); EXPECT_EQ(a.Density, b.Density);
+  }
+  EXPECT_EQ(e->Nx, 12); EXPECT_EQ(e->SpaceNy, 9); EXPECT_EQ(e->SpaceNz, 7);
+  ASSERT_EQ(e->Space.len1(), 13); ASSERT_EQ(e->UndoSpace.len3(), 8);
+  for (int i = 1; i <= 12; ++i)
+    for (int j = 1; j <= 9; ++j)
+      for (int k = 1; k <= 7; ++k) ASSERT_EQ(e->Space(i, j, k), d->Space(i, j, k)) << i << j << k;
+}
+
+TEST(ProjectFile, FileLayoutKeepsSpellingsOrderAndEarlierKeys) {
+  const std::string dir = Dir("layout");
+  ProjectData p;
+  p.Editor.LayerCount = 5;
+  auto d = Model(50, 50, 50);
+  for (int i = 1; i <= 5; ++i) d->Layers[size_t(i)].Name = "M" + std::to_string(i);
+  std::string err;
+  ASSERT_TRUE(SaveProject(dir + "p.fdt", p, *d, err)) << err;
+
+  IniFile ini;
+  ASSERT_TRUE(ini.load(dir + "p.fdt"));
+  const std::vector<std::string> order = {
+      "Signal",   "OutPoints", "sgOutPoint", "sgCurrent", "sgVoltage", "sgFarPoints",
+      "sgResistors", "sgCapacitors", "sgSourses", "sgRazraydnic", "sgInductor", "InputSourse",
+      "Version", "Geometry", "MemLines", "Borders", "Materals", "Layer", "Layer1", "Layer2",
+      "Layer3", "Layer4", "Layer5", "Vizual", "OpenGL", "FarField", "Addition"};
+  EXPECT_EQ(ini.sections(), order);
+  EXPECT_TRUE(ini.valueExists("Borders", "sePmlCount"));
+  EXPECT_EQ(ini.readString("Version", "FileFormat", ""), "6");
+  // On disk: cp1251 with CR LF.
+  const std::string bytes = ReadBytes(dir + "p.fdt");
+  EXPECT_NE(bytes.find("[Signal]\r\n"), std::string::npos);
+  EXPECT_NE(bytes.find(Utf8ToCp1251("Comment=M1")), std::string::npos);
+
+  // Three materials saved over the five: sections 4 and 5 stay, a load reads three.
+  p.Editor.LayerCount = 3;
+  d->Layers[4].Name = "changed";
+  ASSERT_TRUE(SaveProject(dir + "p.fdt", p, *d, err)) << err;
+  ASSERT_TRUE(ini.load(dir + "p.fdt"));
+  EXPECT_EQ(ini.readInteger("Layer", "Count", 0), 3);
+  EXPECT_EQ(ini.readString("Layer4", "Comment", ""), "M4");
+  EXPECT_TRUE(ini.valueExists("Layer5", "density"));
+  ProjectData q;
+  auto e = Model(50, 50, 50);
+  e->Layers[4].Name = "untouched";
+  ASSERT_EQ(LoadProject(dir + "p.fdt", q, *e).Status, ProjectLoadStatus::Loaded);
+  EXPECT_EQ(q.Editor.LayerCount, 3);
+  EXPECT_EQ(e->Layers[3].Name, "M3");
+  EXPECT_EQ(e->Layers[4].Name, "untouched");
+
+  // An all-empty model is one run over the whole grid.
+  EXPECT_EQ(ReadInts(dir + "p.bin"), (std::vector<int32_t>{0, 50 * 50 * 50}));
+  EXPECT_EQ(ModelFileName("/a.b/c"), "/a.b/c.bin");
+  EXPECT_EQ(ModelFileName("/a/c.FDT"), "/a/c.bin");
+}
+
+TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
+  const std::string dir = Dir("handmade");
+  const std::string src = dir + "handmade.fdt";
+  fs::copy_file(FixturePath("handmade.fdt"), src);
+  // A dipole of material 1 in a 12 x 10 x 14 grid, present layout.
+  WriteInts(dir + "handmade.bin", {0, 100, 1, 20, 0, 1560});
+
+  ProjectData p;
+  auto d = Model(50, 50, 50);
+  const ProjectLoadResult r = LoadProject(src, p, *d);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_TRUE(r.Msgs.empty());
+  EXPECT_EQ(p.Main.memoProjectNote, (std::vector<std::string>{"Диполь в коробке", "Медь, 50 Ом"}));
+  EXPECT_EQ(d->Layers[2].Name, "Стеклотекстолит ФР-4");
+  EXPECT_EQ(d->Layers[2].Tau, 6.67e-9);
+  EXPECT_EQ(d->Layers[2].On, 0);
+  EXPECT_EQ(p.Signal.Edit("edFileName"), "/tmp/сигнал.srg");
+  EXPECT_EQ(p.Outputs.sgOutPoint.Cells(5, 1), "Ez_центр");
+  EXPECT_EQ(p.Main.ComboBox, (std::array<int, 6>{1, 1, 4, 4, 2, 0}));
+  EXPECT_EQ(p.Editor.EyeX, 12.5f);
+  EXPECT_EQ(d->Space(4, 9, 1), 0);  // cell 100 in x-fastest order
+  EXPECT_EQ(d->Space(5, 9, 1), 1);  // cells 101 .. 120
+  EXPECT_EQ(d->Space(12, 10, 1), 1);
+  EXPECT_EQ(d->Space(1, 1, 2), 0);
+
+  std::string err;
+  ASSERT_TRUE(SaveProject(dir + "copy.fdt", p, *d, err)) << err;
+  EXPECT_EQ(Keys(dir + "copy.fdt"), Keys(src));
+  EXPECT_EQ(ReadInts(dir + "copy.bin"), (std::vector<int32_t>{0, 100, 1, 20, 0, 1560}));
+  // Written over itself, the file keeps its comment line and every key.
+  ASSERT_TRUE(SaveProject(src, p, *d, err)) << err;
+  EXPECT_EQ(Keys(src), Keys(dir + "copy.fdt"));
+  EXPECT_EQ(ReadBytes(src).rfind(Utf8ToCp1251("; Проект, набранный вручную"), 0), 0u);
+}
+
+TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
+  const std::string dir = Dir("older");
+  // Format 4, no "Vizual", "FarField", "Addition" or "OpenGL", the note in "Project".
+  WriteProjectText(dir + "old.fdt",
+                   {"[Version]", "FileFormat=4", "[Geometry]", "NX=10", "NY=10", "NZ=10",
+                    "[MemLines]", "Count=0", "[Project]", "Name=Старый проект", "[Layer]",
+                    "Count=1", "[Layer1]", "Eps=3.5"});
+  // The older model layout covers 1..N-1: 9^3 cells, the first and the last set.
+  WriteInts(dir + "old.bin", {2, 1, 0, 727, 3, 1});
+  ProjectData p;
+  p.Signal.Edit("edSinFreq") = "kept";
+  auto d = Model(50, 50, 50);
+  const ProjectLoadResult r = LoadProject(dir + "old.fdt", p, *d);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_TRUE(r.ModelComplete);
+  EXPECT_EQ(p.FileFormat, "4");
+  EXPECT_EQ(d->Space(1, 1, 1), 2);
+  EXPECT_EQ(d->Space(9, 9, 9), 3);
+  EXPECT_EQ(d->Space(10, 1, 1), 0);
+  EXPECT_EQ(d->Space(1, 10, 1), 0);
+  EXPECT_EQ(d->Space(9, 9, 10), 0);
+  EXPECT_EQ(p.Main.memoProjectNote, std::vector<std::string>{"Старый проект"});
+  EXPECT_EQ(d->Layers[1].EpsInf, 3.5);  // "EpsInf" defaults to "Eps"
+  EXPECT_EQ(d->Layers[1].Tau, 6.67e-9);
+  EXPECT_EQ(d->Layers[1].Density, 1000);
+  EXPECT_EQ(d->Layers[1].On, 1);
+  const EditorState& e = p.Editor;
+  EXPECT_EQ(e.X, 1); EXPECT_EQ(e.EyeX, 50); EXPECT_EQ(e.EyeY, 50); EXPECT_EQ(e.EyeZ, 100);
+  EXPECT_EQ(e.CenterX, 50); EXPECT_EQ(e.CenterY, 50); EXPECT_EQ(e.CenterZ, 50);
+  EXPECT_FALSE(p.Main.cbFarDiagram);
+  EXPECT_EQ(p.Main.edFarStep, 36);
+  EXPECT_EQ(p.Main.edFarDiagrR, "1000");
+  EXPECT_EQ(p.Main.ComboBox, (std::array<int, 6>{3, 3, 3, 3, 3, 3}));
+  EXPECT_EQ(p.Main.TrackBar1, 90);
+  EXPECT_EQ(p.Main.edX, "1");
+  EXPECT_EQ(p.Vizual.SpinEdit2, 1);
+  EXPECT_TRUE(p.Vizual.cbVisualOn);
+  // Signal edits missing from the file keep their texts; the later keys get defaults.
+  EXPECT_EQ(p.Signal.Edit("edSinFreq"), "kept");
+  EXPECT_EQ(p.Signal.Edit("edGaussSymm"), "1");
+  EXPECT_TRUE(p.Signal.RadioButton1);
+  EXPECT_FALSE(p.Signal.CheckBox3);
+  // A "FileFormat" of "10" sorts before "5": the older layout.
+  EXPECT_FALSE(ModelFileFullLayout("10"));
+}
+
+TEST(ProjectFile, RefusedFilesLeaveTheProjectAlone) {
+  const std::string dir = Dir("refused");
+  auto d = Model(20, 20, 20);
+  d->Space(3, 3, 3) = 9;
+  d->Layers[1].Name = "old";
+  ProjectData p;
+  p.Main.spX = 20;
+  const std::vector<std::vector<std::string>> bad = {
+      {"[Geometry]", "NX=-5", "NY=10", "NZ=10"},                     // negative size
+      {"[Geometry]", "NX=10", "NY=2", "NZ=10"},                      // below 3
+      {"[Geometry]", "NX=10", "NY=10", "NZ=2000000000"},             // beyond the window
+      {"[Geometry]", "NX=5000", "NY=5000", "NZ=5000"},               // beyond memory
+      {"[sgSourses]", "Count=2000000000"},                           // a table too long
+      {"[Layer]", "Count=2", "[Layer2]", "Sig=1,5"},                 // not a number
+      {"[OpenGL]", "Xo=1e300"},                                      // beyond a Single
+  };
+  for (size_t i = 0; i < bad.size(); ++i) {
+    const std::string f = dir + "bad" + std::to_string(i) + ".fdt";
+    WriteProjectText(f, bad[i]);
+    const ProjectLoadResult r = LoadProject(f, p, *d);
+    EXPECT_EQ(r.Status, ProjectLoadStatus::Refused) << i;
+    ASSERT_FALSE(r.Msgs.empty()) << i;
+    EXPECT_NE(r.Msgs[0].find(f), std::string::npos) << r.Msgs[0];
+    EXPECT_EQ(p.Main.spX, 20);
+    EXPECT_EQ(d->Space.len1(), 21);
+    EXPECT_EQ(d->Space(3, 3, 3), 9);
+    EXPECT_EQ(d->Layers[1].Name, "old");
+  }
+  EXPECT_EQ(LoadProject(dir + "none.fdt", p, *d).Status, ProjectLoadStatus::NotFound);
+}
+
+TEST(ProjectFile, HostileAndTruncatedFilesLoadWithMessages) {
+  const std::string dir = Dir("hostile");
+  auto d = Model(20, 20, 20);
+  ProjectData p;
+
+  // Huge counts are kept to what the program holds; a combo index beyond its list reads as
+  // its default; spins are clamped.
+  WriteProjectText(dir + "counts.fdt",
+                   {"[Version]", "FileFormat=6", "[Geometry]", "NX=4", "NY=4", "NZ=4",
+                    "StepCount=-7", "[Layer]",
+                    "Count=100000", "[MemLines]", "Count=2000000000", "St0=a", "St1=b",
+                    "[Borders]", "1=99", "2=-1", "sePmlCount=100000", "[InputSourse]",
+                    "rgSources=7", "TrackBar2=999", "[OpenGL]", "X=99", "[Vizual]",
+                    "OutputItem=13"});
+  // Material 255 reads as empty; 2 lies within the table.
+  WriteInts(dir + "counts.bin", {255, 2, 2, 62});
+  ProjectLoadResult r = LoadProject(dir + "counts.fdt", p, *d);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  ASSERT_EQ(r.Msgs.size(), 1u);
+  EXPECT_NE(r.Msgs[0].find("100000"), std::string::npos);
+  EXPECT_EQ(p.Editor.LayerCount, MaxLayers - 1);
+  EXPECT_EQ(p.Main.memoProjectNote.size(), 3u);  // no more lines than the section holds keys
+  EXPECT_EQ(p.Main.ComboBox[0], BorderRTABC);
+  EXPECT_EQ(p.Main.ComboBox[1], BorderRTABC);
+  EXPECT_EQ(p.Main.sePMLCount, PMLCountMax);
+  EXPECT_EQ(p.Main.seStepCount, StepCountMin);
+  EXPECT_EQ(p.Main.rgSources, 0);
+  EXPECT_EQ(p.Main.TrackBar2, TrackBar2Max);
+  EXPECT_EQ(p.Editor.X, 4);
+  EXPECT_EQ(p.Vizual.imageRGroup, 1);
+  EXPECT_EQ(d->Space(1, 1, 1), 0);
+  EXPECT_EQ(d->Space(2, 1, 1), 0);
+  EXPECT_EQ(d->Space(3, 1, 1), 2);
+  EXPECT_EQ(d->Space(4, 4, 4), 2);
+
+  // A negative "Layer" "Count" is no material at all.
+  WriteProjectText(dir + "neg.fdt", {"[Geometry]", "NX=3", "NY=3", "NZ=3", "[Layer]", "Count=-4"});
+  WriteInts(dir + "neg.bin", {0, 27});
+  r = LoadProject(dir + "neg.fdt", p, *d);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_EQ(p.Editor.LayerCount, 0);
+  EXPECT_EQ(r.Msgs.size(), 1u);
+
+  // A model file cut in the middle of a record: the cells before stay, the load says so.
+  WriteProjectText(dir + "cut.fdt", {"[Version]", "FileFormat=6", "[Geometry]", "NX=4", "NY=4", "NZ=4"});
+  std::string bin;
+  for (int32_t x : {1, 10, 2, 5}) for (int s = 0; s < 32; s += 8) bin.push_back(char((uint32_t(x) >> s) & 0xFF));
+  bin += std::string("\x03\x00\x00\x00\x07", 5);
+  WriteBytes(dir + "cut.bin", bin);
+  r = LoadProject(dir + "cut.fdt", p, *d);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_FALSE(r.ModelComplete);
+  ASSERT_EQ(r.Msgs.size(), 1u);
+  EXPECT_EQ(d->Space(2, 3, 1), 1);   // cell 10
+  EXPECT_EQ(d->Space(3, 4, 1), 2);   // cell 15
+  EXPECT_EQ(d->Space(4, 4, 1), 0);   // cell 16: not reached
+  EXPECT_EQ(d->Space.len1(), 5);
+
+  // A model file shorter than the grid (whole records): the rest is empty, no complaint.
+  WriteInts(dir + "cut.bin", {1, 3});
+  r = LoadProject(dir + "cut.fdt", p, *d);
+  EXPECT_TRUE(r.ModelComplete);
+  EXPECT_TRUE(r.Msgs.empty());
+  EXPECT_EQ(d->Space(3, 1, 1), 1);
+  EXPECT_EQ(d->Space(4, 1, 1), 0);
+
+  // No model file at all: the project loads empty and says so.
+  fs::remove(dir + "cut.bin");
+  r = LoadProject(dir + "cut.fdt", p, *d);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_FALSE(r.ModelComplete);
+  EXPECT_EQ(r.Msgs.size(), 1u);
+  EXPECT_EQ(d->Space(3, 1, 1), 0);
+
+  // A project file cut in the middle of a line loads what it holds.
+  std::string text = ReadBytes(FixturePath("handmade.fdt"));
+  text.resize(text.find("seOutputRate=5") + 8);
+  WriteBytes(dir + "half.fdt", text);
+  r = LoadProject(dir + "half.fdt", p, *d);
+  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
+  EXPECT_EQ(p.Signal.cbExpression, 2);
+  EXPECT_EQ(p.Outputs.seOutputRate, 1);  // "seOutput" is no key of the section
+  EXPECT_EQ(p.Main.spX, 100);
+}
+
+TEST(SignalSection, MissingKeysRangesAndTheRadioGroup) {
+  IniFile ini;
+  ini.parse("[Signal]\r\ncbTime=5\r\ncbExpression=12\r\nSpinEdit1=9\r\nRadioButton1=1\r\n"
+            "RadioButton2=1\r\nedSinFreq= 3e9 \r\n");
+  SignalPageSettings s;
+  s.Edit("edExp_a") = "typed";
+  s.Edit("edGaussSymm") = "typed";
+  LoadSignalSection(ini, s);
+  EXPECT_EQ(s.cbTime, UnitNs);         // "литры" can't be kept
+  EXPECT_EQ(s.cbExpression, SigSin);   // beyond the list
+  EXPECT_EQ(s.SpinEdit1, SignalLineWidthMax);
+  EXPECT_EQ(s.SpinEdit2, 1);
+  EXPECT_TRUE(s.RadioButton2);
+  EXPECT_FALSE(s.RadioButton1);
+  EXPECT_EQ(s.Edit("edSinFreq"), "3e9");
+  EXPECT_EQ(s.Edit("edExp_a"), "typed");
+  EXPECT_EQ(s.Edit("edGaussSymm"), "1");
+  EXPECT_FALSE(s.CheckBox1);
+  EXPECT_TRUE(s.CheckBox2);
+  EXPECT_FALSE(s.CheckBox3);
+
+  // By file name: the section is written into an existing file, the rest stays.
+  const std::string f = Dir("signal") + "s.fdt";
+  WriteProjectText(f, {"[Other]", "a=1"});
+  Messages msgs;
+  s.Edit("edFileName") = "сигнал.srg";
+  ASSERT_TRUE(SaveSignalSettings(f, s, msgs));
+  SignalPageSettings t;
+  ASSERT_TRUE(LoadSignalSettings(f, t, msgs));
+  EXPECT_EQ(t.Edits, s.Edits);
+  EXPECT_TRUE(t.RadioButton2);
+  EXPECT_EQ(Keys(f).at({"Other", "a"}), "1");
+  EXPECT_TRUE(msgs.empty());
+  EXPECT_FALSE(SaveSignalSettings("/nonexistent-dir/x.fdt", s, msgs));
+  EXPECT_EQ(msgs.size(), 1u);
+}

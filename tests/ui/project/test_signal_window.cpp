@@ -1,0 +1,272 @@
+// The signal window (offscreen): presets measured by the window's own measurement against
+// the analytic pulse, the Gaussian's spectrum, the preview interval, the signal file and
+// the section "Signal".
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+#include <qcustomplot.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/prompter.h"
+#include "project/ui/TfmInputSource.h"
+
+using namespace rv;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double Pi = 3.141592653589793;
+
+std::string Dir(const std::string& name) {
+  const fs::path d = fs::temp_directory_path() / "rv_signal_window_test" / name;
+  fs::remove_all(d);
+  fs::create_directories(d);
+  return d.string() + "/";
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+struct Window {
+  SignalSource source;
+  ScriptedPrompter prompter;
+  std::atomic<uint8_t> modified{0};
+  TfmInputSource fm{source, prompter};
+  Window() { fm.SetModifiedFlag(&modified); }
+  void kind(int k) { fm.cbExpression->setCurrentIndex(k); }
+  QLineEdit* ed(const char* name) { return fm.edits.at(name); }
+};
+
+// The analytic rise (10-90 %) and width (50-50 %) of exp(-a t) - exp(-b t), in ns.
+void DoubleExp(double a, double b, double& rise, double& width) {
+  auto f = [&](double t) { return std::exp(-a * t) - std::exp(-b * t); };
+  const double tp = std::log(b / a) / (b - a), pk = f(tp);
+  auto cross = [&](double lo, double hi, double level) {
+    const bool up = f(lo) < level;
+    for (int i = 0; i < 200; ++i) {
+      const double m = 0.5 * (lo + hi);
+      if ((f(m) < level) == up) lo = m; else hi = m;
+    }
+    return 0.5 * (lo + hi);
+  };
+  rise = (cross(0, tp, 0.9 * pk) - cross(0, tp, 0.1 * pk)) * 1e9;
+  width = (cross(tp, 100 * tp, 0.5 * pk) - cross(0, tp, 0.5 * pk)) * 1e9;
+}
+
+}  // namespace
+
+TEST(TfmInputSourceWindow, CreatesWithTheFirstKindAndHidesChartsForNoSignal) {
+  Window w;
+  EXPECT_EQ(w.fm.windowTitle(), QString::fromUtf8("Выбор сигнала"));
+  ASSERT_EQ(w.fm.cbExpression->count(), 10);
+  EXPECT_EQ(w.fm.cbExpression->itemText(8), QString::fromUtf8("Из файла"));
+  EXPECT_EQ(w.fm.cbTime->count(), 6);
+  EXPECT_FALSE(w.fm.FileLoaded());
+  EXPECT_FALSE(w.fm.eddF->isEnabled());
+  // A sine of 1 GHz over 50 ns: 20 points per tenth of a period.
+  EXPECT_EQ(w.fm.PreviewX().size(), 10000u);
+  EXPECT_EQ(w.fm.Notebook1->currentWidget()->objectName(), "Sin");
+  EXPECT_EQ(w.fm.Chart1Title->text(), QString::fromUtf8("Синусоида\n"));
+  EXPECT_NEAR(w.source.GetSignal(0.25e-9), 1.0, 1e-12);  // what the window shows, the solver gets
+
+  w.fm.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.fm));
+  w.kind(SigNone);
+  EXPECT_FALSE(w.fm.Panel2->isVisible());
+  EXPECT_EQ(w.fm.PreviewX().size(), 10000u);  // left as it was
+  EXPECT_EQ(w.source.GetSignal(0.25e-9), 0.0);
+  w.kind(SigGauss);
+  EXPECT_TRUE(w.fm.Panel2->isVisible());
+  EXPECT_EQ(w.fm.Notebook1->currentWidget()->objectName(), "Gauss");
+  EXPECT_EQ(w.modified, 1);  // the user's choice
+  EXPECT_TRUE(w.prompter.messages.empty());
+}
+
+TEST(TfmInputSourceWindow, PresetsMeasureAsTheAnalyticDoubleExponential) {
+  Window w;
+  w.kind(SigExp);
+  std::optional<std::string> answer = "1";
+  w.fm.SetAmplitudeAsker([&] { return answer; });
+  w.fm.SpeedButton1->click();  // "0,5/3 нс"
+  EXPECT_EQ(w.fm.SpeedButton1->text(), QString::fromUtf8("0,5/3 нс"));
+  EXPECT_EQ(w.ed("edExp_a")->text(), "382204000");
+  EXPECT_EQ(w.ed("edExp_b")->text(), "2356220000");
+  EXPECT_EQ(w.ed("edExpAmpl")->text(), "1.69749");
+  EXPECT_EQ(w.fm.PreviewX().size(), 10000u);  // no natural step: T/500
+
+  double rise, width;
+  DoubleExp(382204000, 2356220000, rise, width);
+  const PulseMeasure& m = w.fm.Measure();
+  ASSERT_TRUE(m.Valid && m.HasRise && m.HasWidth);
+  EXPECT_NEAR(m.Amplitude, 1.0, 1e-3);
+  EXPECT_NEAR(m.Rise, rise, rise * 1e-3);
+  EXPECT_NEAR(m.Width, width, width * 1e-3);
+  EXPECT_NEAR(m.Rise, 0.5, 0.5e-3);
+  EXPECT_NEAR(m.Width, 3.0, 3e-3);
+  EXPECT_EQ(w.fm.MeasureText(), QString::fromUtf8("Aмплитуда = 1; Tф = 0.5; Tи = 3"));
+
+  // Zoomed in on the rise, the measurement follows what is visible: no falling edge.
+  w.fm.Chart1->xAxis->setRange(0, 1);
+  EXPECT_TRUE(w.fm.Measure().Valid);
+  EXPECT_FALSE(w.fm.Measure().HasWidth);
+  w.fm.ShowAll(1);
+  EXPECT_TRUE(w.fm.Measure().HasWidth);
+
+  // The radio-pulse page's presets set its own edits.
+  answer = "2";
+  w.fm.SpeedButton8->click();  // "5/25 нс", tag 4
+  EXPECT_EQ(w.ed("edExpRadio_a")->text(), "55935868");
+  EXPECT_EQ(w.ed("edExpRadioAmpl")->text(), "4.6318012");
+  // Not a number: a message and nothing changes; Cancel: nothing at all.
+  answer = "abc";
+  w.fm.SpeedButton2->click();
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(w.prompter.messages[0], "Неверное значение амплитуды");
+  EXPECT_EQ(w.ed("edExp_a")->text(), "382204000");
+  answer.reset();
+  w.fm.SpeedButton2->click();
+  EXPECT_EQ(w.ed("edExp_a")->text(), "382204000");
+  EXPECT_EQ(w.prompter.messages.size(), 1u);
+
+  // Without the measurement nothing is drawn on the preview.
+  w.fm.CheckBox1->click();
+  EXPECT_FALSE(w.fm.Measure().Valid);
+  EXPECT_TRUE(w.fm.MeasureText().isEmpty());
+}
+
+TEST(TfmInputSourceWindow, GaussianSpectrumAndItsSteps) {
+  Window w;
+  w.kind(SigGauss);
+  EXPECT_TRUE(w.fm.FastLineSeries1->data()->isEmpty());  // "Не показывать спектр"
+  w.fm.CheckBox3->click();
+  ASSERT_TRUE(w.fm.ShowSignalClick());
+  const SpectrumResult& s = w.fm.Spectrum();
+  ASSERT_TRUE(s.Computed);
+  EXPECT_NEAR(s.DF, 0.5 / (w.fm.PreviewX().back() * 1e-9) / 1.01, 1);
+  ASSERT_EQ(w.fm.FastLineSeries1->data()->size(), int(s.FMHz.size()));
+  const double W = 1e-9;
+  for (size_t i = 0; i < s.FMHz.size(); ++i)
+    ASSERT_NEAR(s.Mag[i], std::exp(-std::pow(Pi * s.FMHz[i] * 1e6 * W, 2)), 1e-4);
+  EXPECT_EQ(w.fm.Chart2Title->text(), QString::fromUtf8("Модуль спектра"));
+  EXPECT_EQ(w.fm.Chart2->xAxis->label(), QString::fromUtf8("f, МГц"));
+  EXPECT_TRUE(w.fm.Label29->text().isEmpty());
+
+  // A step of 0 with "Шаг авто" off takes the automatic step instead of looping.
+  w.fm.CheckBox2->click();
+  EXPECT_TRUE(w.fm.eddF->isEnabled());
+  w.ed("eddF")->setText("0");
+  ASSERT_TRUE(w.fm.ShowSignalClick());
+  EXPECT_NEAR(w.fm.Spectrum().DF, s.DF, 1);
+  w.ed("eddF")->setText("10e6");
+  w.fm.ShowSignalClick();
+  EXPECT_EQ(w.fm.Spectrum().DF, 10e6);
+  EXPECT_EQ(w.fm.FastLineSeries1->data()->size(), 200);
+  // fMax not above fMin: nothing drawn.
+  w.ed("edFMin")->setText("3e9");
+  w.fm.ShowSignalClick();
+  EXPECT_TRUE(w.fm.FastLineSeries1->data()->isEmpty());
+  EXPECT_TRUE(w.prompter.messages.empty());
+}
+
+TEST(TfmInputSourceWindow, PreviewIntervalAndStepsThatCouldNeverEnd) {
+  Window w;
+  w.fm.RadioButton1->setChecked(true);
+  ASSERT_FALSE(w.fm.ShowSignalClick());  // no main window to take the run's duration from
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(w.prompter.messages[0], "Ошибка в шаге по времени в главной форма");
+  // 1001 steps of 0.01 ns preview 10 ns.
+  w.fm.SetRunTime([](int& steps, std::string& dT) {
+    steps = 1001;
+    dT = "0.01";
+  });
+  ASSERT_TRUE(w.fm.ShowSignalClick());
+  EXPECT_LT(w.fm.PreviewX().back(), 10.0);
+  EXPECT_GT(w.fm.PreviewX().back(), 9.99);
+
+  w.fm.RadioButton2->setChecked(true);
+  w.ed("edMaxTime")->setText("abc");
+  EXPECT_FALSE(w.fm.ShowSignalClick());
+  EXPECT_EQ(w.prompter.messages.back(), "Ошибка в интервале времени показа");
+  w.ed("edMaxTime")->setText("50");
+
+  // A frequency of 0 or below has no natural step: the automatic one keeps the preview
+  // finite instead of looping.
+  for (const char* f : {"0", "-1e9"}) {
+    w.ed("edSinFreq")->setText(f);
+    ASSERT_TRUE(w.fm.ShowSignalClick()) << f;
+    EXPECT_EQ(w.fm.PreviewX().size(), 10000u) << f;
+  }
+  // A parameter that is no number is reported and stops the preview.
+  w.ed("edSinAmpl")->setText("x");
+  EXPECT_FALSE(w.fm.ShowSignalClick());
+  EXPECT_EQ(w.prompter.messages.back(), "Обнаружены ошибки в значениях параметров сигналов");
+  EXPECT_EQ(w.modified, 0);  // the program set these texts, not the user
+}
+
+TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {
+  const std::string dir = Dir("file");
+  Window w;
+  WriteFile(dir + "good.srg", "1 5 name\r\n2 0\r\n");
+  WriteFile(dir + "bad.srg", "1 5\r\nthis is no number\r\n");
+  w.fm.cbTime->setCurrentIndex(5);  // "литры" can't be kept
+  EXPECT_EQ(w.fm.cbTime->currentIndex(), 0);
+  ASSERT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(w.prompter.messages[0], "Пить надо меньше!!!");
+
+  std::optional<std::string> chosen = dir + "good.srg";
+  w.fm.SetFileChooser([&] { return chosen; });
+  w.kind(SigFromFile);  // no file yet: reported, the preview shows zeros
+  EXPECT_EQ(w.prompter.messages.back(), "Ошибка: нет заданного файла сигнала или его формат неверен");
+  w.fm.btnOpenFile->click();
+  ASSERT_TRUE(w.fm.FileLoaded());
+  EXPECT_EQ(w.fm.edFileName->text().toStdString(), dir + "good.srg");
+  EXPECT_EQ(w.fm.edMaxTime->text(), "2");  // the file's last time, ns
+  EXPECT_NEAR(w.source.GetSignal(0.5e-9), 2.5, 1e-6);
+  EXPECT_NEAR(w.fm.PreviewX().back(), 2.0, 0.01);
+
+  // Saved and read back through a project file; the rest of the file stays.
+  const std::string project = dir + "p.fdt";
+  WriteFile(project, "[Geometry]\r\nNX=10\r\n");
+  w.ed("edGaussWidth")->setText("2e-9");
+  w.fm.SpinEdit2->setValue(2);
+  ASSERT_TRUE(w.fm.SaveSignalSettings(project));
+  const SignalPageSettings saved = w.fm.GetSettings();
+  w.ed("edGaussWidth")->setText("5");
+  w.kind(SigSin);
+  const size_t before = w.prompter.messages.size();
+  ASSERT_TRUE(w.fm.LoadSignalSettings(project));
+  EXPECT_EQ(w.fm.GetSettings().Edits, saved.Edits);
+  EXPECT_EQ(w.fm.SpinEdit2->value(), 2);
+  EXPECT_EQ(w.fm.cbExpression->currentIndex(), SigFromFile);
+  EXPECT_TRUE(w.fm.FileLoaded());
+  EXPECT_EQ(w.prompter.messages.size(), before);
+  std::ifstream in(project, std::ios::binary);
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("NX=10"), std::string::npos);
+
+  // A bad line: the loader's message only, the signal unloaded, the settings still shown.
+  SignalPageSettings bad = saved;
+  bad.Edit("edFileName") = dir + "bad.srg";
+  EXPECT_FALSE(w.fm.ApplyProjectSettings(bad));
+  EXPECT_FALSE(w.fm.FileLoaded());
+  EXPECT_EQ(w.prompter.messages.back(), "Файл входного сигнала не читается из-за ошибки в строке 2");
+  EXPECT_EQ(w.prompter.messages.size(), before + 1);
+  EXPECT_EQ(w.source.GetSignal(0.5e-9), 0.0);
+  EXPECT_EQ(w.fm.edFileName->text().toStdString(), dir + "bad.srg");
+
+  // A name without a folder is looked for in the program's folder.
+  w.fm.SetProgramDir(dir);
+  bad.Edit("edFileName") = "good.srg";
+  EXPECT_TRUE(w.fm.ApplyProjectSettings(bad));
+  EXPECT_EQ(w.fm.edFileName->text().toStdString(), dir + "good.srg");
+}
