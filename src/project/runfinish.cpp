@@ -1,0 +1,73 @@
+#include "project/runfinish.h"
+
+#include <exception>
+
+#include "project/progresstext.h"
+
+namespace rv {
+
+namespace {
+
+// Runs one step of the end that may fail; a failure of any kind becomes a message.
+template <class F>
+bool Guarded(F&& f, std::string& err) {
+  try {
+    return f();
+  } catch (const std::exception& e) {
+    err = e.what();
+  } catch (...) {
+    err = "неизвестная ошибка";
+  }
+  return false;
+}
+
+}  // namespace
+
+EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput& in) {
+  EndOfRunReport r;
+  const std::string now = TimeOfDayText(in.NowMs);
+  auto writeFailed = [&](const std::string& err) {
+    r.WriteFailed = true;
+    const std::string text = err.empty() ? std::string("Ошибка записи файлов результатов") : err;
+    r.Messages.push_back(text);
+    r.MemoLines.push_back("Ошибка записи результатов в " + now + ": " + text);
+  };
+
+  if (d.Stopped == 0 || in.Outcome.End == RunEnd::Failed) {
+    r.InternalError = true;
+    d.Stopped = 1;
+    r.MemoLines.push_back("Счет прерван по внутренней ошибке в " + now);
+    if (!in.Outcome.Error.empty()) r.MemoLines.push_back(in.Outcome.Error);
+  }
+
+  if (d.FarFieldOn && in.SaveFarField) {
+    std::string err;
+    if (!Guarded([&] { return in.SaveFarField(err); }, err)) writeFailed(err);
+  }
+
+  for (const std::string& e : CloseOutputFiles(outputs)) writeFailed(e);
+
+  if (d.SAROn && d.CurStep - d.SARDelay > 0) {
+    std::string err;
+    if (Guarded([&] { return WriteSARReports(d, in.Sar, err, &r.Sar); }, err))
+      r.SarWritten = true;
+    else
+      writeFailed(err);
+  }
+
+  FreeFieldArrays(d);
+  if (in.FreeRunFeatures) {
+    std::string err;
+    if (!Guarded([&] { in.FreeRunFeatures(); return true; }, err)) r.MemoLines.push_back(err);
+  }
+  d.CalcRunning = 0;
+  d.Stopped = 1;
+
+  r.LeftTimeText = r.InternalError ? "Счет прерван по внутренней ошибке."
+                   : r.WriteFailed ? "Счет завершен с ошибкой записи результатов."
+                                   : "Счет завершен.";
+  r.StoppedLine = "Счет становлен в " + now;
+  return r;
+}
+
+}  // namespace rv

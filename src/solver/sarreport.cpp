@@ -1,0 +1,373 @@
+#include "solver/sarreport.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "solver/codepage.h"
+#include "solver/constants.h"
+#include "solver/lumped.h"
+#include "solver/numtext.h"
+#include "solver/power.h"
+#include "solver/resultpaths.h"
+
+namespace rv {
+
+namespace {
+
+std::string G(double v) { return FormatGeneral(v, 4, 2); }
+std::string E(double v) { return FormatExponent(v, 7, 2); }
+std::string I(long long v) { return IntToStr(v); }
+
+constexpr float OneGram = 0.001f;
+constexpr int MaxShell = 11;
+
+// The material a cell counts for, or 0.
+inline int CountedMaterial(const SolverData& d, int i, int j, int k) {
+  if (!d.Space.inside(i, j, k)) return 0;
+  const int m = d.Space(i, j, k);
+  return m != 0 && m < MaxLayers && d.Layers[size_t(m)].On ? m : 0;
+}
+
+bool GridArraysMatch(const SolverData& d) {
+  const int n1 = d.Nx + 1, n2 = d.Ny + 1, n3 = d.Nz + 1;
+  auto fits = [&](const t3DSpaceArray& a) {
+    return a.len1() >= n1 && a.len2() >= n2 && a.len3() >= n3;
+  };
+  return d.Nx >= 2 && d.Ny >= 2 && d.Nz >= 2 && fits(d.PowerX) && fits(d.PowerY) &&
+         fits(d.PowerZ) && d.Space.len1() >= d.Nx && d.Space.len2() >= d.Ny &&
+         d.Space.len3() >= d.Nz;
+}
+
+// The 1-g average of one counted cell of material m.
+float Average1g(const SolverData& d, int i, int j, int k, int m, float& massOut) {
+  const double V = d.CellVolume;
+  float mass = float(d.Layers[size_t(m)].Density * V);
+  float power = d.SARCell(i, j, k);
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  bool full = !(mass < OneGram);
+  // Adds one cell of a shell; true once the gram is reached.
+  auto visit = [&](int x, int y, int z) {
+    if (x < 1 || x > nx || y < 1 || y > ny || z < 1 || z > nz) return false;
+    const int mm = CountedMaterial(d, x, y, z);
+    if (!mm) return false;
+    const double rho = d.Layers[size_t(mm)].Density;
+    if (!(rho > 0)) return false;
+    mass = float(double(mass) + rho * V);
+    power = float(double(power) + double(d.SARCell.at(x, y, z)));
+    return !(mass < OneGram);
+  };
+  // Shell r is the surface of the cube of half-width r, visited x outer, z inner.
+  for (int r = 1; r <= MaxShell && !full; ++r) {
+    for (int x = i - r; x <= i + r && !full; ++x) {
+      const bool xs = x == i - r || x == i + r;
+      for (int y = j - r; y <= j + r && !full; ++y) {
+        if (xs || y == j - r || y == j + r) {
+          for (int z = k - r; z <= k + r && !full; ++z) full = visit(x, y, z);
+        } else {
+          full = visit(x, y, k - r) || visit(x, y, k + r);
+        }
+      }
+    }
+  }
+  massOut = mass;
+  const float v = float(double(power) / double(mass));
+  return std::isfinite(v) ? v : 0.0f;
+}
+
+class Report {
+public:
+  explicit Report(std::string& err) : err_(err) {}
+  bool Open(const std::string& dir, const std::string& name, bool append) {
+    if (!EnsureDir(dir, &err_)) return false;
+    if (!f_.open(dir + name, append)) {
+      err_ = f_.error();
+      return false;
+    }
+    return true;
+  }
+  void Line(const std::string& s) { f_.writeLine(s); }
+  bool Close() {
+    if (!f_.close()) {
+      err_ = f_.error();
+      return false;
+    }
+    return true;
+  }
+
+private:
+  TextFileWriter f_;
+  std::string& err_;
+};
+
+const char* SwitchedOff = "  ВНИМАНИЕ! СЛОЙ ВЫКЛЮЧЕН ИЗ РАСЧЕТОВ ";
+
+std::string CellText(const std::array<int32_t, 3>& c) {
+  return " в ячейке (" + I(c[0]) + ", " + I(c[1]) + ", " + I(c[2]) + ")";
+}
+
+// Accumulated power of the edge a lumped element sits on, or false when the record takes no
+// part in the report.
+bool ElementPower(const SolverData& d, int x, int y, int z, char dir, double& p) {
+  if (x == 0 || !LumpedCellInside(d, x, y, z)) return false;
+  const t3DSpaceArray* a = dir == 'X' ? &d.PowerX : dir == 'Y' ? &d.PowerY : dir == 'Z' ? &d.PowerZ : nullptr;
+  if (!a) return false;
+  p = double(a->at(x, y, z));
+  return true;
+}
+
+void CellTableHead(Report& f, const SolverData& d, const char* title) {
+  f.Line(title);
+  f.Line(I(d.Nx - 1) + " " + I(d.Ny - 1) + " " + I(d.Nz - 1));
+}
+
+std::string CellLine(int i, int j, int k, float v) {
+  return I(i) + " " + I(j) + " " + I(k) + "  " + E(std::isfinite(v) ? v : 0.0f);
+}
+
+}  // namespace
+
+std::string SarUpperName(const std::string& s) {
+  std::string r;
+  r.reserve(s.size());
+  for (size_t n = 0; n < s.size(); ++n) {
+    const unsigned char c = static_cast<unsigned char>(s[n]);
+    if (c >= 'a' && c <= 'z') {
+      r += char(c - 32);
+    } else if ((c == 0xD0 || c == 0xD1) && n + 1 < s.size()) {
+      // Cyrillic: а..п (D0 B0..BF) -> А..П (D0 90..9F), р..я (D1 80..8F) -> Р..Я (D0 A0..AF),
+      // ѐ..џ (D1 90..9F) -> Ѐ..Џ (D0 80..8F).
+      const unsigned char c2 = static_cast<unsigned char>(s[n + 1]);
+      unsigned char o1 = c, o2 = c2;
+      if (c == 0xD0 && c2 >= 0xB0 && c2 <= 0xBF) o2 = c2 - 0x20;
+      else if (c == 0xD1 && c2 >= 0x80 && c2 <= 0x8F) { o1 = 0xD0; o2 = c2 + 0x20; }
+      else if (c == 0xD1 && c2 >= 0x90 && c2 <= 0x9F) { o1 = 0xD0; o2 = c2 - 0x10; }
+      r += char(o1);
+      r += char(o2);
+      ++n;
+    } else {
+      r += char(c);
+    }
+  }
+  return r;
+}
+
+bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err) {
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  if (nx < 2 || ny < 2 || nz < 2 || d.SARCell.len1() < nx + 1 || d.SARCell.len2() < ny + 1 ||
+      d.SARCell.len3() < nz + 1) {
+    if (err) *err = "Массив SAR не соответствует сетке";
+    return false;
+  }
+  if (!out.Avg.allocate(nx + 1, ny + 1, nz + 1)) {
+    if (err) *err = "Не хватает памяти для усреднения SAR по 1 г";
+    return false;
+  }
+  Sar1gAverage& o = out;
+  t3DSpaceArray mass;
+  if (!mass.allocate(nx + 1, ny + 1, nz + 1)) {
+    o.Avg.free();
+    if (err) *err = "Не хватает памяти для усреднения SAR по 1 г";
+    return false;
+  }
+  // Each cell's average depends only on SARCell and the model: any split gives the same bits.
+#pragma omp parallel for schedule(dynamic, 1)
+  for (int i = 1; i <= nx - 1; ++i)
+    for (int j = 1; j <= ny - 1; ++j)
+      for (int k = 1; k <= nz - 1; ++k) {
+        const int m = CountedMaterial(d, i, j, k);
+        if (!m) continue;
+        float ms = 0;
+        o.Avg(i, j, k) = Average1g(d, i, j, k, m, ms);
+        mass(i, j, k) = ms;
+      }
+  // Maxima in the order of the file, first cell wins on a tie.
+  o.Max = {};
+  for (int k = 1; k <= nz - 1; ++k)
+    for (int j = 1; j <= ny - 1; ++j)
+      for (int i = 1; i <= nx - 1; ++i) {
+        const int m = CountedMaterial(d, i, j, k);
+        if (!m) continue;
+        SarLayerMax& L = o.Max[size_t(m)];
+        const float v = o.Avg(i, j, k);
+        if (v > L.Value) {
+          L.Value = v;
+          L.Cell = {i, j, k};
+          L.Mass = mass(i, j, k);
+        }
+      }
+  return true;
+}
+
+bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
+                     SarSummary* summary) {
+  const int n = d.CurStep - d.SARDelay;
+  if (n < 1) {
+    err = "Нет накопленных шагов для расчета SAR";
+    return false;
+  }
+  if (!GridArraysMatch(d)) {
+    err = "Массивы поглощенной мощности не соответствуют сетке";
+    return false;
+  }
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  const double V = d.CellVolume, dtSec = d.TimeStepSec, c = LightSpeed;
+  const int layerCount = std::clamp(in.LayerCount, 0, MaxLayers - 1);
+  auto cellsOf = [&](int m) { return d.MaterialCellCount[size_t(m) - 1]; };
+  SarSummary S;
+
+  // ---- SAR.txt, first part
+  {
+    Report f(err);
+    if (!f.Open(d.SARDir, "SAR.txt", true)) return false;
+    f.Line("");
+    f.Line("=========РЕЗУЛЬТАТЫ РАСЧЕТА===========");
+    f.Line("Количество шагов/время: " + I(d.CurStep) + "/ " + G(d.CurTime / c * 1e9) + " нс");
+    f.Line("Задержка SAR-вычислений, шагов/время: " + I(d.SARDelay) + "/ " +
+           G(d.SARDelay * d.TimeStep / c * 1e9) + " нс");
+    f.Line("Количество занятых ячеек: " + I(d.ObjectCellCount));
+    f.Line("Объем объекта, куб.м  : " + G(d.ObjectCellCount * V));
+    double totalMass = 0;
+    for (int m = 1; m <= 254; ++m) totalMass += cellsOf(m) * d.Layers[size_t(m)].Density * V;
+    f.Line("Полная масса объекта, кг: " + G(totalMass));
+
+    if (!ComputeSAR(d) || d.SARCell.len1() < nx + 1 || d.SARCell.len2() < ny + 1 ||
+        d.SARCell.len3() < nz + 1) {
+      f.Close();
+      err = "Не удалось вычислить SAR (нет памяти или массивов расчета)";
+      return false;
+    }
+    std::array<SarLayerMax, MaxLayers> cellMax{};
+    float totalEnergy = 0;
+    for (int i = 1; i <= nx; ++i)
+      for (int j = 1; j <= ny; ++j)
+        for (int k = 1; k <= nz; ++k) {
+          const double p = double(d.PowerX(i, j, k)) + double(d.PowerY(i, j, k)) +
+                           double(d.PowerZ(i, j, k));
+          totalEnergy = float(double(totalEnergy) + p * dtSec);
+          const int m = CountedMaterial(d, i, j, k);
+          if (!m) continue;
+          const double s = d.SARCell(i, j, k);
+          S.LayerPower[size_t(m)] += s;
+          if (s > cellMax[size_t(m)].Value) {
+            cellMax[size_t(m)].Value = s;
+            cellMax[size_t(m)].Cell = {i, j, k};
+          }
+        }
+    S.TotalEnergy = totalEnergy;
+
+    for (int m = 1; m <= layerCount; ++m) {
+      const tLayer& L = d.Layers[size_t(m)];
+      const double rho = L.Density, cm = cellsOf(m), P = S.LayerPower[size_t(m)];
+      f.Line("");
+      f.Line("Слой №" + I(m) + ", Имя: /" + SarUpperName(L.Name) + "/, ячеек " + I(cellsOf(m)) +
+             ", масса " + G(cm * V * rho) + " кг");
+      if (!L.On) {
+        f.Line(SwitchedOff);
+        continue;
+      }
+      const SarLayerMax& M = cellMax[size_t(m)];
+      f.Line("   Среднее значение SAR слоя, Вт/кг: " + G(P / (cm * rho * V)));
+      f.Line("   Максимальное значение SAR слоя, Вт/кг: " + G(M.Value / rho / V) + CellText(M.Cell));
+      f.Line("   Поглощенная мощность слоя, Вт: " + G(P));
+      f.Line("   Поглощенная максимальная мощность слоя, Вт: " + G(M.Value));
+      f.Line("   Поглощенная энергия слоя, Дж: " + G(n * P * dtSec));
+    }
+
+    f.Line("   ИСТОЧНИКИ НАПРЯЖЕНИЯ ");
+    float sourceSum = 0;
+    if (in.Sources)
+      for (const tVoltageSource& s : *in.Sources) {
+        double P = 0;
+        if (!ElementPower(d, s.X, s.Y, s.Z, s.Dir, P)) continue;
+        f.Line("");
+        f.Line(std::string("Источник по ") + s.Dir + ": R=" + G(s.R) + " Ом " + "(" + I(s.X) +
+               "," + I(s.Y) + "," + I(s.Z) + "):");
+        f.Line("Выработанная мощность, Вт " + G(-P / n));
+        sourceSum = float(double(sourceSum) + P / n);
+      }
+    if (in.Resistors)
+      for (const tLumpedElement& r : *in.Resistors) {
+        double P = 0;
+        if (!ElementPower(d, r.X, r.Y, r.Z, r.Dir, P)) continue;
+        f.Line("");
+        f.Line(std::string("Резистор по ") + r.Dir + ": R=" + G(r.Value) + " Ом " + "(" + I(r.X) +
+               "," + I(r.Y) + "," + I(r.Z) + "):");
+        f.Line("        мощность, Вт " + G(P / n));
+        f.Line("        энергия, Дж " + G(P * dtSec));
+      }
+
+    f.Line("");
+    f.Line("БАЛАНС МОЩНОСТИ");
+    float layerSum = 0;
+    for (int m = 1; m <= layerCount; ++m)
+      layerSum = float(double(layerSum) + S.LayerPower[size_t(m)]);
+    f.Line("Выработанная источниками мощность, Вт: " + G(-sourceSum));
+    f.Line("Поглощенная в объекте мощность, Вт: " + G(layerSum));
+    f.Line("Излученная за пределы объёма мощность, Вт: " + G(-(double(layerSum) + sourceSum)));
+    const double B = double(totalEnergy) / dtSec / n;
+    f.Line("Баланс по объему, Вт: " + G(B));
+    const float balanceError = float((B - (double(layerSum) + double(sourceSum))) / sourceSum * 100);
+    f.Line("Ошибка, %: " + FormatFixed(std::fabs(balanceError), 5, 1));
+    f.Line("   Если ошибка большая, это означает, что к моменту окончания счета");
+    f.Line("в счетном объеме осталось много свободных электромагнитных волн");
+    if (!f.Close()) return false;
+    S.SourcePowerSum = sourceSum;
+    S.LayerPowerSum = layerSum;
+    S.VolumeBalance = B;
+    S.BalanceError = balanceError;
+  }
+
+  // ---- SAR_by_Cell.dat
+  {
+    Report f(err);
+    if (!f.Open(d.SARDir, "SAR_by_Cell.dat", false)) return false;
+    CellTableHead(f, d, "=========SAR, Вт/кг===========");
+    for (int k = 1; k <= nz - 1; ++k)
+      for (int j = 1; j <= ny - 1; ++j)
+        for (int i = 1; i <= nx - 1; ++i) {
+          const int m = CountedMaterial(d, i, j, k);
+          const float v =
+              m ? float(double(d.SARCell(i, j, k)) / d.Layers[size_t(m)].Density / V) : 0.0f;
+          f.Line(CellLine(i, j, k, v));
+        }
+    if (!f.Close()) return false;
+  }
+
+  // ---- the 1-g averages and SAR_by_1g.dat
+  Sar1gAverage avg;
+  if (!ComputeSAR1g(d, avg, &err)) return false;
+  {
+    Report f(err);
+    if (!f.Open(d.SARDir, "SAR_by_1g.dat", false)) return false;
+    CellTableHead(f, d, "=========SAR 1 g avg, Вт/кг===========");
+    for (int k = 1; k <= nz - 1; ++k)
+      for (int j = 1; j <= ny - 1; ++j)
+        for (int i = 1; i <= nx - 1; ++i) f.Line(CellLine(i, j, k, avg.Avg(i, j, k)));
+    if (!f.Close()) return false;
+  }
+
+  // ---- SAR.txt, second part
+  {
+    Report f(err);
+    if (!f.Open(d.SARDir, "SAR.txt", true)) return false;
+    f.Line("");
+    f.Line("УСРЕДНЕННЫЕ ЗНАЧЕНИЯ");
+    for (int m = 1; m <= layerCount; ++m) {
+      const tLayer& L = d.Layers[size_t(m)];
+      f.Line("");
+      f.Line("Слой №" + I(m) + ", Имя: /" + SarUpperName(L.Name));
+      if (!L.On) {
+        f.Line(SwitchedOff);
+        continue;
+      }
+      const SarLayerMax& M = avg.Max[size_t(m)];
+      f.Line("   Максимальное значение SAR слоя, усредненное по 1 г, Вт/кг: " + G(M.Value) +
+             CellText(M.Cell) + " с массой " + FormatFixed(M.Mass * 1000, 2, 1) + " г");
+    }
+    if (!f.Close()) return false;
+  }
+  if (summary) *summary = S;
+  return true;
+}
+
+}  // namespace rv

@@ -1,0 +1,288 @@
+// A whole run without a window: a closed box with a source, a resistor, one probe of each
+// kind, a current region and a voltage line, stepped by the time loop on its own thread
+// while this thread drains the chart feed; then the end of the run as the main window's
+// end-of-run callback does it, and the ways a run can end badly.
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <atomic>
+#include <cmath>
+#include <stdexcept>
+#include <thread>
+
+#include "charts/chartmodel.h"
+#include "charts/livefeed.h"
+#include "output_fixture.h"
+#include "project/outputfiles.h"
+#include "project/progresstext.h"
+#include "project/recording.h"
+#include "project/runfinish.h"
+#include "solver/numtext.h"
+#include "solver/resultpaths.h"
+#include "solver/runsetup.h"
+
+using namespace rv;
+using namespace outtest;
+
+namespace {
+
+struct Pulse : ISignal {
+  double GetSignal(double t) const override {
+    const double x = (t - 0.1e-9) / 0.03e-9;
+    return t < 0 ? 0 : std::exp(-x * x);
+  }
+};
+
+// The end of the run as the window's callback runs it.
+struct EndCallbacks : RunCallbacks {
+  SolverData& d;
+  OutputRun& out;
+  EndOfRunInput in;
+  EndOfRunReport report;
+  int finishCalls = 0;
+  std::function<void(int)> onStep;
+  EndCallbacks(SolverData& d_, OutputRun& o) : d(d_), out(o) {}
+  void ShowProgress(const ProgressInfo& p) override {
+    if (onStep) onStep(p.ProgressStep);
+  }
+  void FinishCalculation(const RunOutcome& o) override {
+    ++finishCalls;
+    in.Outcome = o;
+    report = FinishRun(d, out, in);
+  }
+};
+
+struct Box {
+  Scratch tmp;
+  SolverData d;
+  OutPointTables t;
+  ElementArrays el;
+  RunKernels k;
+  Pulse sig;
+  ChartModel chart;
+  LiveFeed feed;
+  OutputRun out;
+  int steps = 50, rate = 3;
+
+  explicit Box(const std::string& tag) : tmp(tag) {
+    MakeGrid(d, 11, 2e-3, 2e-3, 2e-3, true);  // 10 x 10 x 10 cells
+    d.SARDelay = 5;
+    tLayer& m = d.Layers[1];
+    m.On = 1; m.Name = "Ткань"; m.Sigma = 0.7; m.EpsStatic = m.EpsInf = 40; m.Mu = 1; m.Density = 1050;
+    for (int i = 5; i <= 7; ++i)
+      for (int j = 3; j <= 8; ++j)
+        for (int l = 3; l <= 8; ++l) d.Space(i, j, l) = 1;
+    FindObjectBounds(d);
+    SetResultPaths(d, (tmp.root / "p.fdt").string());
+    for (const char* kind : {"E", "H", "I", "J", "U", "P", "D"})
+      AddRow(t.sgOutPoint, {kind, kind[0] == 'P' || kind[0] == 'D' ? "" : "z", "4", "5", "5",
+                            std::string("probe_") + kind});
+    AddRow(t.sgCurrent, {"3", "3", "3", "3", "7", "7", "loop"});
+    AddRow(t.sgVoltage, {"2", "5", "5", "8", "5", "5", "line"});
+    tVoltageSource s;
+    s.X = 2; s.Y = 5; s.Z = 5; s.Dir = 'Z'; s.R = 50;
+    el.VoltageSources.push_back(s);
+    tLumpedElement r;
+    r.X = 9; r.Y = 5; r.Z = 5; r.Dir = 'Z'; r.Value = 50;
+    el.Resistors.push_back(r);
+  }
+
+  // The run start's share: arrays, census, kernels, output files and series.
+  void Start() {
+    ASSERT_GT(AllocFieldArrays(d), 0);
+    ClearFields(d);
+    d.MaterialCellCount.fill(0);
+    d.ObjectCellCount = 0;
+    for (int i = 1; i < d.Nx; ++i)
+      for (int j = 1; j < d.Ny; ++j)
+        for (int l = 1; l < d.Nz; ++l)
+          if (d.Space(i, j, l)) { ++d.MaterialCellCount[0]; ++d.ObjectCellCount; }
+    d.StepCount = steps;
+    d.OutputRate = rate;
+    ASSERT_TRUE(PrepareRunKernels(d, el, &sig, k));
+    chart.DeleteAll();
+    ASSERT_TRUE(PrepareOutputFiles(d, t, OutputOptions{true, true, true}, &sig, &chart, &feed, out).empty());
+    d.Stopped = 0;
+    d.CalcRunning = 1;
+  }
+
+  // Steps the run on a thread of its own while this thread drains the feed, as the chart
+  // window's timer does.
+  RunOutcome Run(EndCallbacks& cb, std::function<void(StepHooks&)> patch = nullptr) {
+    StepHooks h = DefaultStepHooks(d, k);
+    AttachRecording(h, d, out);
+    if (patch) patch(h);
+    cb.in.Sar.LayerCount = 1;
+    cb.in.Sar.Sources = &k.Lumped.VoltageSources;
+    cb.in.Sar.Resistors = &k.Lumped.Resistors;
+    cb.in.NowMs = NowMs();
+    RunOutcome o;
+    std::atomic<bool> done{false};
+    std::thread calc([&] {
+      omp_set_num_threads(1);  // a few thousand cells: one thread is fastest on a busy machine
+      o = RunTimeLoop(d, h, cb);
+      done = true;
+    });
+    while (!done) {
+      feed.Drain(chart);
+      std::this_thread::yield();
+    }
+    calc.join();
+    feed.Drain(chart);
+    return o;
+  }
+  static int64_t NowMs() { return 12 * 3600 * 1000; }
+
+  bool ArraysFreed() const {
+    for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz, &d.PowerX, &d.PowerY,
+                                   &d.PowerZ, &d.ExPrev, &d.SARCell})
+      if (!a->empty()) return false;
+    return true;
+  }
+  bool FilesClosed() const {
+    for (const auto* v : {&out.OutPointFiles, &out.CurrentFiles, &out.VoltageFiles})
+      for (const tOutFile& f : *v)
+        if (f.F) return false;
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST(RunEnd, WholeRunWithoutAWindow) {
+  Box b("e2e");
+  b.Start();
+  EndCallbacks cb(b.d, b.out);
+  const RunOutcome o = b.Run(cb);
+  ASSERT_EQ(o.End, RunEnd::Completed) << o.Error;
+  EXPECT_TRUE(o.FinishError.empty()) << o.FinishError;
+  EXPECT_EQ(cb.finishCalls, 1);
+
+  // The run is over: flags, arrays, files.
+  const EndOfRunReport& r = cb.report;
+  EXPECT_EQ(b.d.Stopped.load(), 1);
+  EXPECT_EQ(b.d.CalcRunning.load(), 0);
+  EXPECT_TRUE(b.ArraysFreed());
+  EXPECT_TRUE(b.FilesClosed());
+  EXPECT_FALSE(r.InternalError);
+  EXPECT_FALSE(r.WriteFailed);
+  EXPECT_TRUE(r.SarWritten);
+  EXPECT_EQ(r.LeftTimeText, "Счет завершен.");
+  EXPECT_TRUE(r.MemoLines.empty());
+  EXPECT_TRUE(r.Messages.empty());
+  EXPECT_EQ(r.StoppedLine.rfind("Счет становлен в ", 0), 0u);
+
+  // One line per sample: ceil(50 / 3) = 17; the mean power only once the sums hold a step
+  // (at step s they hold the steps SARDelay .. s-1).
+  const size_t samples = size_t((b.steps + b.rate - 1) / b.rate);
+  size_t powerSamples = 0;
+  for (int s = 0; s < b.steps; s += b.rate) powerSamples += s - b.d.SARDelay >= 1 ? 1 : 0;
+  for (const char* kind : {"E", "H", "I", "J", "U", "P", "D"}) {
+    bool crlf = false;
+    const auto lines = ReadLines(b.d.ResultDir + "probe_" + kind + ".srg", &crlf);
+    EXPECT_TRUE(crlf) << kind;
+    EXPECT_EQ(lines.size(), kind[0] == 'P' ? powerSamples : samples) << kind;
+    for (const std::string& l : lines) {
+      double t = 0, v = 0;
+      EXPECT_TRUE(TryStrToFloat(l.substr(0, 23), t)) << l;
+      EXPECT_TRUE(TryStrToFloat(l.substr(24, 23), v)) << l;
+      EXPECT_TRUE(std::isfinite(v)) << l;
+    }
+  }
+  EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_E.srg")[0].substr(47), "  Ez(4,5,5)");
+  EXPECT_EQ(ReadLines(b.d.ResultDir + "loop.grf").size(), samples);
+  EXPECT_EQ(ReadLines(b.d.ResultDir + "line.grf").size(), samples);
+  EXPECT_EQ(ReadLines(b.d.ResultDir + "line.grf")[0].substr(47), " LINE");
+
+  // The pulse reached the probes: the line between the source and the resistor saw a voltage.
+  double vmax = 0;
+  for (const std::string& l : ReadLines(b.d.ResultDir + "line.grf")) {
+    double v = 0;
+    ASSERT_TRUE(TryStrToFloat(l.substr(24, 23), v));
+    vmax = std::max(vmax, std::fabs(v));
+  }
+  EXPECT_GT(vmax, 1e-3);
+
+  // The SAR reports.
+  const auto sar = ReadLines(b.d.SARDir + "SAR.txt");
+  ASSERT_GT(sar.size(), 20u);
+  EXPECT_EQ(sar[1], "=========РЕЗУЛЬТАТЫ РАСЧЕТА===========");
+  EXPECT_NE(std::find(sar.begin(), sar.end(), "Источник по Z: R=50 Ом (2,5,5):"), sar.end());
+  EXPECT_NE(std::find(sar.begin(), sar.end(), "Резистор по Z: R=50 Ом (9,5,5):"), sar.end());
+  EXPECT_NE(std::find(sar.begin(), sar.end(), "УСРЕДНЕННЫЕ ЗНАЧЕНИЯ"), sar.end());
+  EXPECT_EQ(ReadLines(b.d.SARDir + "SAR_by_Cell.dat").size(), 2u + 1000u);
+  EXPECT_EQ(ReadLines(b.d.SARDir + "SAR_by_1g.dat").size(), 2u + 1000u);
+  EXPECT_GT(r.Sar.LayerPower[1], 0);
+
+  // The chart: every row's series got its points, then the source signal.
+  ASSERT_EQ(b.chart.SeriesCount(), 7 + 1 + 1 + 1);
+  for (int s = 0; s < 10; ++s)
+    EXPECT_EQ(b.chart.Series[size_t(s)].Count(), s == 5 ? powerSamples : samples) << s;
+  EXPECT_EQ(b.chart.Series[9].Title, "Исходный сигнал");
+}
+
+// However a run ends badly, the end closes, frees and resets everything and says so: a
+// step that throws is an internal error; a SAR folder that cannot be made and far-field
+// files that throw are shown and journalled, never a normal end; a stop is a normal end,
+// with no SAR files when it came before the SAR delay.
+TEST(RunEnd, BadEndsStillEndTheRun) {
+  const std::string now = TimeOfDayText(Box::NowMs());
+  enum Case { StepFails, FilesFail, StopLate, StopEarly };
+  for (Case c : {StepFails, FilesFail, StopLate, StopEarly}) {
+    SCOPED_TRACE(int(c));
+    Box b("bad" + std::to_string(int(c)));
+    b.Start();
+    EndCallbacks cb(b.d, b.out);
+    bool freed = false;
+    cb.in.FreeRunFeatures = [&freed] { freed = true; };
+    if (c == FilesFail) {
+      b.d.FarFieldOn = 1;
+      std::ofstream(b.tmp.root / "blocker") << "x";
+      b.d.SARDir = (b.tmp.root / "blocker" / "SAR").string() + "/";
+      cb.in.SaveFarField = [](std::string&) -> bool { throw std::runtime_error("диск полон"); };
+    }
+    const int stopAt = c == StopLate ? 20 : c == StopEarly ? 4 : 0;
+    cb.onStep = [&b, stopAt](int step) {
+      if (step == stopAt) RequestStop(b.d, nullptr);
+    };
+    const RunOutcome o = b.Run(cb, [&b, c](StepHooks& h) {
+      if (c != StepFails) return;
+      auto update = h.UpdateH;
+      h.UpdateH = [&b, update] {
+        if (b.d.CurStep == 10) throw std::runtime_error("сбой шага");
+        update();
+      };
+    });
+    const EndOfRunReport& r = cb.report;
+    EXPECT_EQ(b.d.Stopped.load(), 1);
+    EXPECT_EQ(b.d.CalcRunning.load(), 0);
+    EXPECT_TRUE(b.ArraysFreed());
+    EXPECT_TRUE(b.FilesClosed());
+    EXPECT_TRUE(freed);
+    switch (c) {
+      case StepFails:
+        EXPECT_EQ(o.End, RunEnd::Failed);
+        EXPECT_EQ(r.LeftTimeText, "Счет прерван по внутренней ошибке.");
+        EXPECT_EQ(r.MemoLines, (std::vector<std::string>{"Счет прерван по внутренней ошибке в " + now, "сбой шага"}));
+        EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_H.srg").size(), 3u);  // steps 0, 3, 6
+        break;
+      case FilesFail:
+        EXPECT_EQ(o.End, RunEnd::Completed);
+        EXPECT_TRUE(r.WriteFailed);
+        EXPECT_EQ(r.LeftTimeText, "Счет завершен с ошибкой записи результатов.");
+        ASSERT_EQ(r.Messages.size(), 2u);  // the far field, then the SAR folder
+        EXPECT_EQ(r.Messages[0], "диск полон");
+        ASSERT_EQ(r.MemoLines.size(), 2u);
+        EXPECT_EQ(r.MemoLines[0], "Ошибка записи результатов в " + now + ": диск полон");
+        EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_U.srg").size(), 17u);
+        break;
+      default:
+        EXPECT_EQ(o.End, RunEnd::Stopped);
+        EXPECT_EQ(r.LeftTimeText, "Счет завершен.");
+        EXPECT_TRUE(r.MemoLines.empty());
+        EXPECT_EQ(r.SarWritten, c == StopLate);
+        EXPECT_EQ(fs::exists(b.d.SARDir + "SAR.txt"), c == StopLate);
+        EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_E.srg").size(), size_t((stopAt + 2) / 3));
+    }
+  }
+}

@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "run_fixture.h"
+#include "solver/codepage.h"
+#include "solver/edgematerial.h"
+#include "solver/numtext.h"
+#include "solver/sarreport.h"
+
+using namespace rv;
+using namespace runtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A scratch folder of the test, removed at its end.
+struct TempDir {
+  fs::path root;
+  explicit TempDir(const std::string& tag)
+      : root(fs::temp_directory_path() / ("rv_sar_" + tag + "_" + std::to_string(::getpid()))) {
+    fs::remove_all(root);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+  std::string str() const { return root.string() + "/"; }
+};
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+// Lines of a cp1251 CR LF file, as UTF-8.
+std::vector<std::string> ReadLines(const std::string& path) {
+  const std::string raw = ReadBytes(path);
+  std::vector<std::string> lines;
+  for (size_t p = 0, e; p < raw.size(); p = e + 2) {
+    e = raw.find("\r\n", p);
+    if (e == std::string::npos) break;
+    lines.push_back(Cp1251ToUtf8(raw.substr(p, e - p)));
+  }
+  return lines;
+}
+
+// The number after ": " on the first line that starts with `head`.
+double Figure(const std::vector<std::string>& lines, const std::string& head) {
+  double v = NAN;
+  for (const std::string& l : lines)
+    if (l.rfind(head, 0) == 0) TryStrToFloat(l.substr(head.size()), v);
+  return v;
+}
+
+std::string G(double v) { return FormatGeneral(v, 4, 2); }
+
+void SetLayer(tLayer& L, const char* name, double sigma, double eps, double rho, bool on = true) {
+  L.On = on ? 1 : 0;
+  L.Name = name;
+  L.Sigma = sigma;
+  L.EpsStatic = L.EpsInf = eps;
+  L.Density = rho;
+}
+
+// The run start's census of the materials.
+void Census(SolverData& d) {
+  d.MaterialCellCount.fill(0);
+  d.ObjectCellCount = 0;
+  for (int i = 1; i < d.Nx; ++i)
+    for (int j = 1; j < d.Ny; ++j)
+      for (int k = 1; k < d.Nz; ++k)
+        if (const int m = d.Space(i, j, k); m && d.Layers[size_t(m)].On) {
+          ++d.MaterialCellCount[size_t(m) - 1];
+          ++d.ObjectCellCount;
+        }
+}
+
+struct Pulse : ISignal {
+  double T0 = 0.4e-9, Tau = 0.1e-9;
+  double GetSignal(double t) const override {
+    const double x = (t - T0) / Tau;
+    return t < 0 ? 0 : std::exp(-x * x);
+  }
+};
+
+}  // namespace
+
+// 4x4x4 cells of 1 mm, two cells of a lossy material, one of a switched-off one, and
+// accumulators set by hand: every text of "SAR.txt", byte for byte in cp1251 with CR LF,
+// the per-cell tables, and a second report appended.
+TEST(SarReport, TextsOfASmallLossyBlock) {
+  SolverData d;
+  SetGridSize(d, 5, 5, 5);
+  ResizeSpace(d);
+  d.CellVolume = 1e-9;
+  d.SAROn = 1;
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  SetLayer(d.Layers[1], "Мышца ё", 0.8, 50, 1000);
+  SetLayer(d.Layers[2], "bone", 0.1, 10, 1900, false);
+  d.Space(2, 2, 2) = d.Space(2, 2, 3) = 1;
+  d.Space(3, 3, 3) = 2;
+  Census(d);
+  d.TimeStepSec = 0.5e-9;
+  d.TimeStep = d.TimeStepSec * double(LightSpeed);
+  d.CurTime = 5e-9 * double(LightSpeed);
+  d.CurStep = 11;
+  d.SARDelay = 11;
+  TempDir tmp("texts");
+  d.SARDir = tmp.str() + "deep/SAR/";
+  SarReportInput in;
+  std::string err;
+  EXPECT_FALSE(WriteSARReports(d, in, err));  // no step accumulated: refused, nothing made
+  EXPECT_FALSE(fs::exists(d.SARDir));
+  d.SARDelay = 1;  // ten accumulated steps
+  // Edges whose neighbours hold no power give a quarter to each of their four cells.
+  d.PowerZ(2, 2, 2) = 3;    // (2,2,2) gets 0.75
+  d.PowerX(2, 3, 3) = 2;    // (2,2,2) and (2,2,3) get 0.5
+  d.PowerZ(4, 4, 1) = -24;  // the source's edge, empty cells round it
+  d.PowerY(4, 2, 4) = 8;    // the resistor's edge
+  std::vector<tVoltageSource> src(4);
+  src[0].X = 4; src[0].Y = 4; src[0].Z = 1; src[0].Dir = 'Z'; src[0].R = 50;
+  src[1].Dir = 'Z';                                            // X = 0: incomplete row
+  src[2].X = 9; src[2].Y = 1; src[2].Z = 1; src[2].Dir = 'X';  // outside the grid
+  src[3] = src[0]; src[3].Dir = 'Q';                           // no axis
+  std::vector<tLumpedElement> res(1);
+  res[0].X = 4; res[0].Y = 2; res[0].Z = 4; res[0].Dir = 'Y'; res[0].Value = 100;
+  in = {2, &src, &res};
+  SarSummary S;
+  ASSERT_TRUE(WriteSARReports(d, in, err, &S)) << err;
+
+  const double s222 = double(float(1.25 / 10)), s223 = double(float(0.5 / 10)), lp = s222 + s223;
+  const double avg = double(float(float(s222 + s223) / 2e-6f));  // both cells, 2 mg
+  const std::vector<std::string> lines = {
+      "", "=========РЕЗУЛЬТАТЫ РАСЧЕТА===========",
+      "Количество шагов/время: 11/ 5 нс",
+      "Задержка SAR-вычислений, шагов/время: 1/ 0.5 нс",
+      "Количество занятых ячеек: 2",
+      "Объем объекта, куб.м  : " + G(2e-9),
+      "Полная масса объекта, кг: " + G(2e-6),
+      "", "Слой №1, Имя: /МЫШЦА Ё/, ячеек 2, масса " + G(2e-6) + " кг",
+      "   Среднее значение SAR слоя, Вт/кг: " + G(lp / 2e-6),
+      "   Максимальное значение SAR слоя, Вт/кг: " + G(s222 / 1000 / 1e-9) + " в ячейке (2, 2, 2)",
+      "   Поглощенная мощность слоя, Вт: 0.175",
+      "   Поглощенная максимальная мощность слоя, Вт: 0.125",
+      "   Поглощенная энергия слоя, Дж: " + G(10 * lp * 0.5e-9),
+      "", "Слой №2, Имя: /BONE/, ячеек 0, масса 0 кг",
+      "  ВНИМАНИЕ! СЛОЙ ВЫКЛЮЧЕН ИЗ РАСЧЕТОВ ",
+      "   ИСТОЧНИКИ НАПРЯЖЕНИЯ ",
+      "", "Источник по Z: R=50 Ом (4,4,1):", "Выработанная мощность, Вт 2.4",
+      "", "Резистор по Y: R=100 Ом (4,2,4):", "        мощность, Вт 0.8",
+      "        энергия, Дж " + G(4e-9),
+      "", "БАЛАНС МОЩНОСТИ",
+      "Выработанная источниками мощность, Вт: 2.4",
+      "Поглощенная в объекте мощность, Вт: 0.175",
+      "Излученная за пределы объёма мощность, Вт: 2.225",
+      "Баланс по объему, Вт: -1.1",
+      "Ошибка, %: 46.9",  // (-1.1 - (0.175 - 2.4)) / -2.4 = -46.875 %
+      "   Если ошибка большая, это означает, что к моменту окончания счета",
+      "в счетном объеме осталось много свободных электромагнитных волн",
+      "", "УСРЕДНЕННЫЕ ЗНАЧЕНИЯ",
+      "", "Слой №1, Имя: /МЫШЦА Ё",
+      "   Максимальное значение SAR слоя, усредненное по 1 г, Вт/кг: " + G(avg) +
+          " в ячейке (2, 2, 2) с массой 0.0 г",
+      "", "Слой №2, Имя: /BONE", "  ВНИМАНИЕ! СЛОЙ ВЫКЛЮЧЕН ИЗ РАСЧЕТОВ ",
+  };
+  std::string bytes;
+  for (const std::string& l : lines) bytes += Utf8ToCp1251(l) + "\r\n";
+  EXPECT_EQ(ReadLines(d.SARDir + "SAR.txt"), lines);
+  EXPECT_EQ(ReadBytes(d.SARDir + "SAR.txt"), bytes);
+  EXPECT_NE(bytes.find("\xD1\xEB\xEE\xE9 \xB9"), std::string::npos);  // "Слой №" in cp1251
+  EXPECT_FLOAT_EQ(S.BalanceError, -46.875f);
+
+  const auto cells = ReadLines(d.SARDir + "SAR_by_Cell.dat");
+  const auto g1 = ReadLines(d.SARDir + "SAR_by_1g.dat");
+  ASSERT_EQ(cells.size(), 66u);
+  ASSERT_EQ(g1.size(), 66u);
+  auto at = [](int i, int j, int k) { return size_t(2 + (k - 1) * 16 + (j - 1) * 4 + (i - 1)); };
+  const std::string zero = FormatExponent(0, 7, 2);
+  EXPECT_EQ(cells[0], "=========SAR, Вт/кг===========");
+  EXPECT_EQ(cells[1], "4 4 4");
+  EXPECT_EQ(cells[2], "1 1 1  " + zero);
+  EXPECT_EQ(cells[at(2, 2, 2)], "2 2 2  " + FormatExponent(float(s222 / 1000 / 1e-9), 7, 2));
+  EXPECT_EQ(cells[at(3, 3, 3)], "3 3 3  " + zero);  // switched off
+  EXPECT_EQ(g1[0], "=========SAR 1 g avg, Вт/кг===========");
+  EXPECT_EQ(g1[at(2, 2, 3)], "2 2 3  " + FormatExponent(avg, 7, 2));
+  EXPECT_EQ(g1[at(1, 2, 2)], "1 2 2  " + zero);
+
+  ASSERT_TRUE(WriteSARReports(d, in, err)) << err;
+  EXPECT_EQ(ReadBytes(d.SARDir + "SAR.txt"), bytes + bytes);
+  EXPECT_EQ(ReadLines(d.SARDir + "SAR_by_Cell.dat"), cells);
+
+  // A file where the folder should be: a clear failure, nothing thrown.
+  std::ofstream(tmp.str() + "blocker") << "x";
+  d.SARDir = tmp.str() + "blocker/SAR/";
+  EXPECT_FALSE(WriteSARReports(d, in, err));
+  EXPECT_FALSE(err.empty());
+}
+
+// 1-g averages by hand: 1 cm cells of density 600 (0.6 g) take the cell and the first cell
+// of the first shell (x outer, z inner) that counts and weighs; an isolated 1 mg cell
+// collects nothing in eleven shells and keeps its own SAR.
+TEST(Sar1g, ShellOrderStopRuleAndIsolatedCell) {
+  SolverData d;
+  SetGridSize(d, 6, 6, 6);
+  ResizeSpace(d);
+  d.CellVolume = 1e-6;
+  SetLayer(d.Layers[1], "a", 0, 1, 600);
+  SetLayer(d.Layers[2], "light", 0, 1, 0);
+  SetLayer(d.Layers[3], "off", 0, 1, 600, false);
+  ASSERT_TRUE(d.SARCell.allocate(7, 7, 7));
+  for (int i = 1; i <= 5; ++i)
+    for (int j = 1; j <= 5; ++j)
+      for (int k = 1; k <= 5; ++k) {
+        d.Space(i, j, k) = 1;
+        d.SARCell(i, j, k) = float(i + 10 * j + 100 * k) * 1e-4f;
+      }
+  d.Space(2, 2, 2) = 2;  // first in the shell of (3,3,3), but weightless
+  d.Space(2, 2, 3) = 3;  // next, switched off
+  Sar1gAverage a;
+  ASSERT_TRUE(ComputeSAR1g(d, a));
+  auto s = [&](int i, int j, int k) { return double(d.SARCell(i, j, k)); };
+  const double twoCells = double(float(double(float(600e-6)) + 600e-6));
+  EXPECT_FLOAT_EQ(a.Avg(3, 3, 3), float(double(float(s(3, 3, 3) + s(2, 2, 4))) / twoCells));
+  EXPECT_FLOAT_EQ(a.Avg(1, 1, 1), float(double(float(s(1, 1, 1) + s(1, 1, 2))) / twoCells));
+  EXPECT_FLOAT_EQ(a.Avg(2, 2, 2), float((s(2, 2, 2) + s(1, 1, 1) + s(1, 1, 2)) / twoCells));
+  EXPECT_EQ(a.Avg(2, 2, 3), 0.0f);
+  EXPECT_EQ(a.Max[1].Cell, (std::array<int32_t, 3>{5, 5, 5}));  // the largest average
+  EXPECT_NEAR(a.Max[1].Mass, 1.2e-3, 1e-9);
+
+  SolverData e;
+  SetGridSize(e, 30, 30, 30);
+  ResizeSpace(e);
+  e.CellVolume = 1e-9;
+  SetLayer(e.Layers[1], "a", 0, 1, 1000);
+  e.Space(15, 15, 15) = 1;
+  ASSERT_TRUE(e.SARCell.allocate(31, 31, 31));
+  e.SARCell(15, 15, 15) = 2e-6f;
+  e.SARCell(15, 15, 16) = 1;  // an empty cell's power is never taken
+  ASSERT_TRUE(ComputeSAR1g(e, a));
+  EXPECT_FLOAT_EQ(a.Avg(15, 15, 15), float(double(2e-6f) / double(float(1e-6))));
+}
+
+namespace {
+
+// A pulse source in a closed box of 5 mm cells with a lossy block; `sigmaE2` sums, every
+// step, sigma * E^2 over the block's edges (each edge's own averaged conductivity, E
+// averaged over the step as the absorbed power takes it).
+struct LossyBox {
+  SolverData d;
+  RunKernels k;
+  Pulse sig;
+  double sigmaE2 = 0;
+  bool Run() {
+    MakeBox(d, 14, 5e-3, true);
+    SetLayer(d.Layers[1], "muscle", 0.5, 20, 1000);
+    for (int i = 8; i <= 11; ++i)
+      for (int j = 5; j <= 9; ++j)
+        for (int l = 5; l <= 9; ++l) d.Space(i, j, l) = 1;
+    FindObjectBounds(d);
+    if (AllocFieldArrays(d) == 0) return false;
+    ClearFields(d);
+    Census(d);
+    ElementArrays el;
+    el.VoltageSources.resize(1);
+    tVoltageSource& s = el.VoltageSources[0];
+    s.X = 4; s.Y = 7; s.Z = 7; s.Dir = 'Z'; s.R = 50;
+    d.StepCount = 2000;
+    if (!PrepareRunKernels(d, el, &sig, k)) return false;
+    StepHooks h = DefaultStepHooks(d, k);
+    struct Edge { const t3DSpaceArray *E, *P; int i, j, k; double sigma; };
+    std::vector<Edge> edges;
+    for (int i = 7; i <= 12; ++i)
+      for (int j = 4; j <= 10; ++j)
+        for (int l = 4; l <= 10; ++l)
+          for (char ax : {'X', 'Y', 'Z'})
+            if (const double sg = GetEdgeMaterial(d, i, j, l, ax).Sigma; sg > 0)
+              edges.push_back({ax == 'X' ? &d.Ex : ax == 'Y' ? &d.Ey : &d.Ez,
+                               ax == 'X' ? &d.ExPrev : ax == 'Y' ? &d.EyPrev : &d.EzPrev, i, j, l, sg});
+    h.RecordOutputPoints = [this, edges](int) {
+      for (const Edge& e : edges) {
+        const double v = 0.5 * (double((*e.E)(e.i, e.j, e.k)) + (*e.P)(e.i, e.j, e.k));
+        sigmaE2 += e.sigma * v * v;
+      }
+    };
+    NullCallbacks cb;
+    OneThread one;
+    return RunTimeLoop(d, h, cb).End == RunEnd::Completed;
+  }
+};
+
+}  // namespace
+
+// The block's mean SAR in the report equals sigma <E^2> / rho from the same fields.
+TEST(SarReport, MeanSarIsSigmaMeanSquareFieldOverDensity) {
+  LossyBox b;
+  ASSERT_TRUE(b.Run());
+  SolverData& d = b.d;
+  TempDir tmp("mean");
+  d.SARDir = tmp.str();
+  SarReportInput in{1, &b.k.Lumped.VoltageSources, nullptr};
+  std::string err;
+  ASSERT_TRUE(WriteSARReports(d, in, err)) << err;
+  const double cells = d.MaterialCellCount[0], n = d.CurStep - d.SARDelay;
+  const double expected = b.sigmaE2 / n / cells / 1000;
+  ASSERT_GT(expected, 0);
+  const double written = Figure(ReadLines(d.SARDir + "SAR.txt"), "   Среднее значение SAR слоя, Вт/кг: ");
+  EXPECT_NEAR(written / expected, 1.0, 0.01);
+}
+
+// A source drives a two-wire line loaded by a resistor standing on a small lossless
+// substrate (so its power falls in counted cells). Once the fields have decayed the power
+// the source delivered is the power absorbed: the report's error stays under 5 %.
+TEST(SarReport, PowerBalanceOfAResistorLoadedSource) {
+  Line L;
+  ASSERT_TRUE(BuildLine(L, 14, 2e-3, true));
+  SolverData& d = L.d;
+  SetLayer(d.Layers[2], "substrate", 0, 1, 1000);
+  for (int i = Line::X1 - 1; i <= Line::X1; ++i)
+    for (int j = Line::Y - 1; j <= Line::Y; ++j) d.Space(i, j, Line::Z) = 2;
+  FindObjectBounds(d);
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  ClearFields(d);
+  Census(d);
+  ElementArrays el;
+  el.VoltageSources.push_back(SourceAt(Line::X0, 50));
+  el.Resistors.push_back(ElementAt(Line::X1, 50));
+  Pulse pulse;
+  pulse.T0 = 0.2e-9;
+  pulse.Tau = 0.05e-9;
+  double peak = 0, last = 0;
+  auto energy = [&d] {
+    double e = 0;
+    for (auto* a : {&d.Ex, &d.Ey, &d.Ez})
+      for (size_t n = 0; n < a->size(); ++n) e += Eps0 * double(a->data()[n]) * a->data()[n];
+    return e;
+  };
+  d.StepCount = 3000;
+  ASSERT_TRUE(PrepareRunKernels(d, el, &pulse, L.k));
+  StepHooks h = DefaultStepHooks(d, L.k);
+  h.RecordOutputPoints = [&](int) { last = energy(); peak = std::max(peak, last); };
+  NullCallbacks cb;
+  OneThread one;
+  ASSERT_EQ(RunTimeLoop(d, h, cb).End, RunEnd::Completed);
+  EXPECT_LT(last, 1e-3 * peak);  // decayed
+  TempDir tmp("balance");
+  d.SARDir = tmp.str();
+  SarReportInput in{2, &L.k.Lumped.VoltageSources, &L.k.Lumped.Resistors};
+  std::string err;
+  SarSummary S;
+  ASSERT_TRUE(WriteSARReports(d, in, err, &S)) << err;
+  EXPECT_LT(S.SourcePowerSum, 0);                                     // the source delivers
+  EXPECT_NEAR(S.LayerPower[2] / -S.SourcePowerSum, 1.0, 0.05);        // the resistor takes it
+  const double written = Figure(ReadLines(d.SARDir + "SAR.txt"), "Ошибка, %: ");
+  EXPECT_GE(written, 0);
+  EXPECT_LT(written, 5.0);
+}
