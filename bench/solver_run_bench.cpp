@@ -24,68 +24,14 @@
 #include "solver/solverdata.h"
 #include "solver/timeloop.h"
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define RV_KERNEL __attribute__((target_clones("avx2", "default"))) __attribute__((noinline))
-#else
-#define RV_KERNEL __attribute__((noinline))
-#endif
-#define RV_RESTRICT __restrict__
+#include "reference_yee.h"
 
 using namespace rv;
+using rv::bench::TimeReference;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// ---- the reference: bare float Yee update of a vacuum box
-RV_KERNEL void RefRow(float* RV_RESTRICT f, const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
-                      const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, float c, float q,
-                      int n) {
-  for (int k = 1; k <= n; ++k) f[k] += ((p1[k] - p0[k]) * c - (q1[k] - q0[k]) * c) * q;
-}
-
-struct RefBox {
-  int n = 0;
-  size_t sx = 0, sy = 0;
-  std::vector<float> ex, ey, ez, hx, hy, hz;
-  explicit RefBox(int cells) : n(cells) {
-    const size_t m = size_t(n + 2);
-    sx = m * m; sy = m;
-    for (auto* a : {&ex, &ey, &ez, &hx, &hy, &hz}) a->assign(m * m * m, 0.0f);
-    ez[(n / 2) * sx + (n / 2) * sy + n / 2] = 1;
-  }
-  void Step(float c, float q, float cb) {
-    const int N = n;
-    auto pass = [&](std::vector<float>& out, const std::vector<float>& p, size_t dp,
-                    const std::vector<float>& r, size_t dr, float coef, bool h) {
-#pragma omp for schedule(static)
-      for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-          const size_t o = size_t(i) * sx + size_t(j) * sy;
-          if (h) RefRow(&out[o], &p[o + dp], &p[o], &r[o + dr], &r[o], c, -coef, N);
-          else RefRow(&out[o], &p[o], &p[o - dp], &r[o], &r[o - dr], c, coef, N);
-        }
-    };
-#pragma omp parallel
-    {
-      pass(hx, ez, sy, ey, 1, q, true);
-      pass(hy, ex, 1, ez, sx, q, true);
-      pass(hz, ey, sx, ex, sy, q, true);
-      pass(ex, hz, sy, hy, 1, cb, false);
-      pass(ey, hx, 1, hz, sx, cb, false);
-      pass(ez, hy, sx, hx, sy, cb, false);
-    }
-  }
-};
-
-double TimeReference(int n, int steps) {
-  RefBox box(n);
-  const float c = 0.5f, q = 1 / Mu0C, cb = Eta0;
-  box.Step(c, q, cb);  // first touch
-  const auto t0 = Clock::now();
-  for (int s = 0; s < steps; ++s) box.Step(c, q, cb);
-  return std::chrono::duration<double>(Clock::now() - t0).count();
-}
 
 struct Sine : ISignal {
   double GetSignal(double t) const override { return t < 0 ? 0 : std::sin(2e9 * 3.14159265 * t); }

@@ -2,12 +2,7 @@
 
 #include <cmath>
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define RV_KERNEL __attribute__((target_clones("avx2", "default"))) __attribute__((noinline))
-#else
-#define RV_KERNEL __attribute__((noinline))
-#endif
-#define RV_RESTRICT __restrict__
+#include "solver/kernelattrs.h"
 
 namespace rv {
 

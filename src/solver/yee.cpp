@@ -5,13 +5,8 @@
 // Row kernels: one row along z, pointers hoisted and restrict-qualified so the loops
 // vectorise. Each row kernel is built twice (AVX2 and baseline) and picked at load time;
 // no FMA contraction is allowed, so both give the same bits.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define RV_KERNEL __attribute__((target_clones("avx2", "default"))) __attribute__((noinline))
-#else
-#define RV_KERNEL __attribute__((noinline))
-#endif
+#include "solver/kernelattrs.h"
 #define RV_INLINE inline __attribute__((always_inline))
-#define RV_RESTRICT __restrict__
 
 namespace rv {
 

@@ -1,0 +1,101 @@
+// The reference of the solver benchmarks: a bare float Yee update of a vacuum box
+// (constant coefficients, six arrays, nothing else), built like the solver's kernels and
+// timed in the same run, so every figure is a ratio measured side by side.
+#pragma once
+#include <omp.h>
+
+#include <chrono>
+
+#include "solver/arrays.h"
+#include "solver/constants.h"
+#include "solver/kernelattrs.h"
+
+namespace rv::bench {
+
+using Clock = std::chrono::steady_clock;
+
+// ---- the reference: bare float Yee update, built like the solver's kernels
+RV_KERNEL inline void RefHRow(float* RV_RESTRICT h, const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                       const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, float c1, float c2,
+                       float q, int n) {
+  for (int k = 1; k <= n; ++k) h[k] -= ((p1[k] - p0[k]) * c1 - (q1[k] - q0[k]) * c2) * q;
+}
+RV_KERNEL inline void RefERow(float* RV_RESTRICT e, const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                       const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, float c1, float c2,
+                       float cb, int n) {
+  for (int k = 1; k <= n; ++k) e[k] += ((p1[k] - p0[k]) * c1 - (q1[k] - q0[k]) * c2) * cb;
+}
+
+struct RefBox {
+  int n = 0;  // cells per axis; arrays (n+2)^3 so every neighbour exists
+  size_t sx = 0, sy = 0;
+  // Allocated like the solver's field arrays, so both sides get the same memory.
+  t3DSpaceArray aex, aey, aez, ahx, ahy, ahz;
+  float *ex = nullptr, *ey = nullptr, *ez = nullptr, *hx = nullptr, *hy = nullptr, *hz = nullptr;
+  bool ok = false;
+  explicit RefBox(int cells) : n(cells) {
+    const int m = n + 2;
+    sx = size_t(m) * m; sy = m;
+    ok = true;
+    for (auto* a : {&aex, &aey, &aez, &ahx, &ahy, &ahz}) ok = ok && a->allocate(m, m, m);
+    if (!ok) return;
+    for (auto* a : {&aex, &aey, &aez, &ahx, &ahy, &ahz}) a->fill(0.0f);
+    ex = aex.data(); ey = aey.data(); ez = aez.data();
+    hx = ahx.data(); hy = ahy.data(); hz = ahz.data();
+    ez[(n / 2) * sx + (n / 2) * sy + n / 2] = 1;
+  }
+  void Step(float c, float q, float cb) {
+    const int N = n;
+#pragma omp parallel
+    {
+#pragma omp for schedule(static) nowait
+      for (int i = 1; i <= N; ++i)
+        for (int j = 1; j <= N; ++j) {
+          const size_t o = i * sx + j * sy;
+          RefHRow(&hx[o], &ez[o + sy], &ez[o], &ey[o + 1], &ey[o], c, c, q, N);
+        }
+#pragma omp for schedule(static) nowait
+      for (int i = 1; i <= N; ++i)
+        for (int j = 1; j <= N; ++j) {
+          const size_t o = i * sx + j * sy;
+          RefHRow(&hy[o], &ex[o + 1], &ex[o], &ez[o + sx], &ez[o], c, c, q, N);
+        }
+#pragma omp for schedule(static)
+      for (int i = 1; i <= N; ++i)
+        for (int j = 1; j <= N; ++j) {
+          const size_t o = i * sx + j * sy;
+          RefHRow(&hz[o], &ey[o + sx], &ey[o], &ex[o + sy], &ex[o], c, c, q, N);
+        }
+#pragma omp for schedule(static) nowait
+      for (int i = 1; i <= N; ++i)
+        for (int j = 1; j <= N; ++j) {
+          const size_t o = i * sx + j * sy;
+          RefERow(&ex[o], &hz[o], &hz[o - sy], &hy[o], &hy[o - 1], c, c, cb, N);
+        }
+#pragma omp for schedule(static) nowait
+      for (int i = 1; i <= N; ++i)
+        for (int j = 1; j <= N; ++j) {
+          const size_t o = i * sx + j * sy;
+          RefERow(&ey[o], &hx[o], &hx[o - 1], &hz[o], &hz[o - sx], c, c, cb, N);
+        }
+#pragma omp for schedule(static) nowait
+      for (int i = 1; i <= N; ++i)
+        for (int j = 1; j <= N; ++j) {
+          const size_t o = i * sx + j * sy;
+          RefERow(&ez[o], &hy[o], &hy[o - sx], &hx[o], &hx[o - sy], c, c, cb, N);
+        }
+    }
+  }
+};
+
+inline double TimeReference(int n, int steps) {
+  RefBox box(n);
+  if (!box.ok) return -1;
+  const float c = 0.5f, q = 1 / Mu0C, cb = Eta0;
+  box.Step(c, q, cb);  // first touch
+  const auto t0 = Clock::now();
+  for (int s = 0; s < steps; ++s) box.Step(c, q, cb);
+  return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+}  // namespace rv::bench
