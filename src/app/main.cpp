@@ -9,6 +9,8 @@
 #include "platform/prompter.h"
 #include "project/signalsource.h"
 #include "project/tables.h"
+#include "project/ui/ProjectIO.h"
+#include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmLamped.h"
 #include "project/ui/TfmNew3dMain.h"
 #include "project/ui/TfmOutPoint.h"
@@ -28,6 +30,8 @@ int main(int argc, char** argv) {
   auto signal = std::make_unique<rv::SignalSource>();
 
   // The chart window outlives the main window: a run winding down may still report to it.
+  // It opens a curve file named on the command line itself (not a project: that is the
+  // main window's, at its first activation).
   std::unique_ptr<rv::TfmChart> chart;
   // The main window first: it is the program's main window and closing it ends the program.
   rv::TfmNew3dMain mainWindow(*data);
@@ -41,6 +45,7 @@ int main(int argc, char** argv) {
   });
   auto* fmLamped = new rv::TfmLamped(*data, *lamped, prompter, &mainWindow);
   auto* fmOutPoint = new rv::TfmOutPoint(*data, *outputs, prompter, &mainWindow);
+  auto* fmInputSource = new rv::TfmInputSource(*signal, prompter, &mainWindow);
 
   rv::MainWindowLinks links;
   links.outputs = outputs.get();
@@ -49,13 +54,19 @@ int main(int argc, char** argv) {
   links.fmLamped = fmLamped;
   links.fmOutPoint = fmOutPoint;
   links.fmChart = chart.get();
-  links.chartDeleteAll = [&chart] { chart->DeleteAll1Click(); };
-  links.chartHasSeries = [&chart] { return chart->model().HasSeries(); };
+  links.fmInputSource = fmInputSource;
   links.refreshTables = [fmLamped, fmOutPoint] {
     fmLamped->RefreshFromTables();
     fmOutPoint->RefreshFromTables();
   };
   mainWindow.SetLinks(links);
+
+  // "Сохранить проект", "Загрузить проект", the history and the command line.
+  rv::QtProjectFileDialogs projectDialogs(&mainWindow);
+  rv::ProjectIO projectIO(mainWindow, prompter, projectDialogs);
+  projectIO.ApplicationTitle = "Ravelin";
+  mainWindow.SetProjectFileHandlers(rv::TfmNew3dMain::HandlersOf(projectIO));
+  mainWindow.SetCommandLine(app.arguments().mid(1));
   data->Modified = 0;
 
   mainWindow.show();

@@ -52,11 +52,9 @@ struct RunFeatures {
   // The feature's items of one step, added to the solver's own (PML, plane waves, 1/R,
   // RT-ABC, far-field accumulation, output recording).
   std::function<void(SolverData&, const RunSettings&, StepHooks&)> AddStepHooks;
-  // End of run: far-field files, then the SAR reports (when SAR is on and steps were
-  // accumulated). False with a message when a file cannot be written.
+  // End of run: the far-field files. False with a message when a file cannot be written.
+  // (The SAR reports are the solver's own and need no hook.)
   std::function<bool(SolverData&, const RunSettings&, std::string& message)> FinishFarField;
-  std::function<bool(SolverData&, const RunSettings&, const ElementArrays&, std::string& message)>
-      WriteSARReports;
   // Releases what SetupPML and SetupFarField reserved.
   std::function<void(SolverData&)> FreeRunFeatures;
   // Features the time loop steps without a set-up of their own here.

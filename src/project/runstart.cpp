@@ -86,8 +86,6 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (d.AnyDissipation && !f.Dissipation)
     return st.Refuse(NotAvailable("Граничное условие \"Dissipation 1/R\""));
   if (d.AnyRTABC && !f.RTABC) return st.Refuse(NotAvailable("Граничное условие \"RT-ABC\""));
-  if (s.cbEnergy && !f.WriteSARReports)
-    return st.Refuse(NotAvailable("Расчет поглощенной мощности и SAR"));
 
   // 6: the PML layer
   rs.PMLParabolic = s.rgPMLprofile == 0;

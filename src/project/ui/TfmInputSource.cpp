@@ -405,19 +405,43 @@ bool TfmInputSource::previewInterval(double& T) {
   return true;
 }
 
+void TfmInputSource::resolveFileName() {
+  if (cbExpression->currentIndex() != SigFromFile || edFileName->text().isEmpty()) return;
+  // A name without a folder is the program's own folder's file.
+  const std::string name = S(edFileName->text());
+  const std::string full = ResolveSignalFileName(name, programDir_);
+  if (full != name) {
+    const bool was = setting_;
+    setting_ = true;
+    edFileName->setText(Q(full));
+    setting_ = was;
+  }
+}
+
+bool TfmInputSource::RefreshForRun(std::string& refusal, std::vector<std::string>& warnings) {
+  const int kind = cbExpression->currentIndex();
+  resolveFileName();
+  const SignalPageSettings st = GetSettings();
+  SignalSettings s = cur_;
+  SignalRefresh rf = RefreshSignal(kind, st.ParamTexts(), st.Edit("edFileName"), st.cbTime, s);
+  // "Нет сигнала" stops the refresh but is no failure: the run goes with a zero signal.
+  if (!rf.Proceed && kind != SigNone) {
+    // The last message says why; what came before it (a missing file) is a warning.
+    refusal = rf.Messages.empty() ? std::string("Обнаружены ошибки в значениях параметров сигналов")
+                                  : rf.Messages.back();
+    if (!rf.Messages.empty()) rf.Messages.pop_back();
+    warnings = rf.Messages;
+    return false;
+  }
+  warnings = rf.Messages;
+  cur_ = s;
+  source_.Set(cur_);
+  return true;
+}
+
 bool TfmInputSource::ShowSignalClick() {
   const int kind = cbExpression->currentIndex();
-  if (kind == SigFromFile && !edFileName->text().isEmpty()) {
-    // A name without a folder is the program's own folder's file.
-    const std::string name = S(edFileName->text());
-    const std::string full = ResolveSignalFileName(name, programDir_);
-    if (full != name) {
-      const bool was = setting_;
-      setting_ = true;
-      edFileName->setText(Q(full));
-      setting_ = was;
-    }
-  }
+  resolveFileName();
   const SignalPageSettings st = GetSettings();
   SignalRefresh rf = RefreshSignal(kind, st.ParamTexts(), st.Edit("edFileName"), st.cbTime, cur_);
   source_.Set(cur_);

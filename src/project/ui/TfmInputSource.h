@@ -72,6 +72,11 @@ public:
   // spectrum. False when a message stopped it (a bad parameter, a bad signal file, a bad
   // interval).
   bool ShowSignalClick();
+  // The run start's refresh: the kind and parameters as the controls hold them go to the
+  // signal source, nothing is drawn. A parameter that is not a number, or a signal file
+  // with a bad line, refuses the run: false with the reason in `refusal`. `warnings` are
+  // shown either way (a signal file that is missing: the run goes on with a zero signal).
+  bool RefreshForRun(std::string& refusal, std::vector<std::string>& warnings);
   void ShowSpectrum();
   void CheckBox2Click();
   void btnOpenFileClick();
@@ -124,6 +129,7 @@ private:
   QWidget* buildCharts();
   QLineEdit* edit(const char* name);
   QCustomPlot* chartOf(int tag) const;
+  void resolveFileName();
   void updateMeasurement();
   void clearMeasurement();
   void userChanged();

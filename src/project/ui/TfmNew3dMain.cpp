@@ -30,7 +30,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <qcustomplot.h>
 
+#include "charts/ui/TfmChart.h"
 #include "editor/elementarrays.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -38,7 +40,9 @@
 #include "project/doublevolume.h"
 #include "project/gridsettings.h"
 #include "project/progresstext.h"
+#include "project/recording.h"
 #include "project/signalsource.h"
+#include "project/ui/TfmInputSource.h"
 #include "solver/codepage.h"
 #include "solver/resultpaths.h"
 #include "solver/runsetup.h"
@@ -110,7 +114,10 @@ public:
                               Qt::BlockingQueuedConnection);
   }
   void FinishCalculation(const RunOutcome& o) override {
-    QMetaObject::invokeMethod(&w_, [this, &o] { w_.FinishCalculation(o); },
+    // The files, the reports (the 1-g averaging may take a while) and the freeing happen
+    // here, so the windows stay live meanwhile; then the window takes over.
+    const EndOfRunReport r = w_.FinishRunWork(o);
+    QMetaObject::invokeMethod(&w_, [this, &o, &r] { w_.FinishCalculation(o, r); },
                               Qt::BlockingQueuedConnection);
   }
 
@@ -146,8 +153,22 @@ namespace {
 
 class WindowRunHost : public RunStartHost {
 public:
-  WindowRunHost(TfmNew3dMain& w, OutPointTables& out, LampedTables& lamped)
-      : w_(w), out_(out), lamped_(lamped) {}
+  WindowRunHost(TfmNew3dMain& w, OutPointTables& out, LampedTables& lamped, Prompter& prompter,
+                SignalSource& programSignal, SignalSource& runSignal, OutputRun& outputs,
+                TfmChart* chart)
+      : w_(w), out_(out), lamped_(lamped), prompter_(prompter), programSignal_(programSignal),
+        runSignal_(runSignal), outputs_(outputs), chart_(chart) {}
+  bool RefreshSignal(std::string& message) override {
+    // What the signal window holds now is what the run uses.
+    if (TfmInputSource* sw = w_.SignalWindow()) {
+      std::vector<std::string> warnings;
+      const bool ok = sw->RefreshForRun(message, warnings);
+      ShowMessages(prompter_, warnings);
+      if (!ok) return false;
+    }
+    runSignal_.Set(programSignal_.Get());
+    return true;
+  }
   void ClearProgressLabels() override {
     for (QLabel* l : {w_.lbStep, w_.lbLapTime, w_.lbLeftTime, w_.lbOneTime}) l->clear();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -156,31 +177,34 @@ public:
     return rv::LoadElementArrays(d, out_, lamped_, a);
   }
   void ClearCharts() override {
-    if (chartDeleteAll) chartDeleteAll();
+    if (chart_) chart_->DeleteAll1Click();
   }
   void ShowPreparing() override {
     w_.lbStep->setText(Q("Подготовка к расчету. Распределение памяти."));
     for (QLabel* l : {w_.lbLapTime, w_.lbLeftTime, w_.lbOneTime}) l->clear();
     w_.repaint();
   }
-  bool PrepareOutputFiles(SolverData&, std::string& message) override {
-    // Recording the outputs comes with the output files; until then a run with outputs
-    // would end without the files the user asked for.
-    const int rows = out_.sgOutPoint.RowCount() + out_.sgCurrent.RowCount() +
-                     out_.sgVoltage.RowCount() - 3;
-    if (rows > 0) {
-      message = "Запись точек вывода в файлы в этой версии программы не поддерживается. "
-                "Очистите таблицы точек вывода, токов и напряжений.";
-      return false;
-    }
+  bool PrepareOutputFiles(SolverData& d, std::string&) override {
+    // A row that fails is reported and left out; the run goes on.
+    const Messages msgs = rv::PrepareOutputFiles(
+        d, out_, OutputOptions{!out_.cbNoWriteFile, out_.cbShowGr, out_.cbShowInput}, &runSignal_,
+        chart_ ? &chart_->model() : nullptr, chart_ ? &chart_->liveFeed() : nullptr, outputs_);
+    filesPrepared = true;
+    ShowMessages(prompter_, msgs);
+    if (chart_) chart_->RefreshChart();
     return true;
   }
-  std::function<void()> chartDeleteAll;
+  bool filesPrepared = false;
 
 private:
   TfmNew3dMain& w_;
   OutPointTables& out_;
   LampedTables& lamped_;
+  Prompter& prompter_;
+  SignalSource& programSignal_;
+  SignalSource& runSignal_;
+  OutputRun& outputs_;
+  TfmChart* chart_;
 };
 
 }  // namespace
@@ -213,9 +237,9 @@ TfmNew3dMain::TfmNew3dMain(SolverData& data, QWidget* parent) : QMainWindow(pare
   connectHandlers();
 
   // The results folders of an unnamed project beside the program.
-  openDlgFileName_ = platform::BesideExecutable("Без имени.fdt");
-  ProjectFileName = openDlgFileName_;
-  SetResultPaths(d_, ProjectFileName);
+  dlg_.OpenFileName = platform::BesideExecutable("Без имени.fdt");
+  projectFileName_ = dlg_.OpenFileName;
+  SetResultPaths(d_, projectFileName_);
   showMemoryLabels();
 
   // The settings file: last folders, last project, history ("C:\" is the home folder).
@@ -224,7 +248,9 @@ TfmNew3dMain::TfmNew3dMain(SolverData& data, QWidget* parent) : QMainWindow(pare
   std::string err;
   if (!ReadAppSettings(iniFileName_, platform::HomeDir(), app_, err))
     StatusBar1->showMessage(Q(err));
-  ProjectFileName = app_.LastProjectFileName;
+  dlg_.OpenDir = app_.IniDirProjectOpen;
+  dlg_.SaveDir = app_.IniDirProjectSave;
+  projectFileName_ = app_.LastProjectFileName;
   mnHistoryClick();
 
   d_.Stopped = 1;
@@ -255,7 +281,19 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
   N17->setEnabled(links.fmChart != nullptr);
   Button3->setEnabled(links.fmChart != nullptr);
   btnSetFarPoints->setEnabled(links.fmOutPoint != nullptr);
+  N20->setEnabled(links.fmInputSource != nullptr);
+  btnShowSignal->setEnabled(links.fmInputSource != nullptr);
+  if (TfmInputSource* sw = links.fmInputSource) {
+    // "Как время счета в проекте" previews the run's duration as set here.
+    sw->SetRunTime([this](int& steps, std::string& dT) {
+      steps = seStepCount->value();
+      dT = S(eddT->text());
+    });
+    sw->SetOnClose([this] { TabSheet2Show(); });
+    sw->SetModifiedFlag(&d_.Modified);
+  }
   spXChange(false);
+  TabSheet2Show();
 }
 
 void TfmNew3dMain::SetPrompter(Prompter* p) { prompter_ = p ? p : ownPrompter_.get(); }
@@ -265,12 +303,19 @@ void TfmNew3dMain::SetRunFeatures(const RunFeatures& f) {
   sePMLCountChange(false);
 }
 
-void TfmNew3dMain::SetProjectFileHandlers(std::function<bool()> save,
-                                          std::function<void()> loadByName) {
-  saveProject_ = std::move(save);
-  loadProjectByName_ = std::move(loadByName);
-  mnSavePrj->setEnabled(bool(saveProject_) && !Running());
+void TfmNew3dMain::SetProjectFileHandlers(ProjectFileHandlers h) {
+  files_ = std::move(h);
+  setRunningLook(Running());
   mnHistoryClick();
+}
+
+ProjectFileHandlers TfmNew3dMain::HandlersOf(ProjectIO& io) {
+  ProjectFileHandlers h;
+  h.Save = [&io] { return io.btnSaveResClick(); };
+  h.AskSaveFirst = [&io] { return io.AskSaveFirst(); };
+  h.Load = [&io] { io.Button2Click(true); };
+  h.LoadByName = [&io](const std::string& name) { io.LoadProjectByName(name); };
+  return h;
 }
 
 bool TfmNew3dMain::Running() const { return d_.CalcRunning != 0 || CalcThread != nullptr; }
@@ -438,8 +483,14 @@ void TfmNew3dMain::buildPages() {
     rgEOrient = RadioGroup(gbTFSF, "rgEOrient", "Поляризация E", {"вертик.", "гориз."}, rgEOrientGroup);
     ft->addWidget(rgEOrient, 2, 0, 1, 3);
     btnShowSignal = Button(TabSheet2, "btnShowSignal", "Выбор формы сигнала");
-    Chart1 = Named(new QWidget(TabSheet2), "Chart1");
+    Chart1 = Named(new QCustomPlot(TabSheet2), "Chart1");
     Chart1->setMinimumHeight(160);
+    Chart1->plotLayout()->insertRow(0);
+    Chart1Title = new QCPTextElement(Chart1, QString(), QFont("Arial", 10, QFont::Bold));
+    Chart1->plotLayout()->addElement(0, 0, Chart1Title);
+    Series1 = Chart1->addGraph();
+    Series1->setName("Series1");
+    Series1->setPen(QPen(Qt::red, 1));
     lay->addWidget(rgSources, 0, 0);
     lay->addWidget(gbAngle, 1, 0);
     lay->addWidget(gbTFSF, 0, 1, 2, 1);
@@ -620,7 +671,8 @@ void TfmNew3dMain::buildMenus() {
   mnAbout = help->addAction(Q("О программе"));
   mnAbout->setObjectName("mnAbout");
 
-  // Windows and files of other parts of the program that are not there yet.
+  // Windows of other parts of the program that are not there yet; the ones linked later
+  // (SetLinks, SetProjectFileHandlers) are enabled there.
   for (QAction* a : {mnLoadPrj, mnSavePrj, N16, N17, N18, N20, N14, N15, N19, N7, mnHelp, mnIndex,
                      mnAbout})
     a->setEnabled(false);
@@ -653,8 +705,13 @@ void TfmNew3dMain::connectHandlers() {
   connect(mnNewProject, &QAction::triggered, this, &TfmNew3dMain::mnNewProjectClick);
   connect(mnHistory, &QMenu::aboutToShow, this, &TfmNew3dMain::mnHistoryClick);
   connect(mnSavePrj, &QAction::triggered, this, [this] {
-    if (saveProject_) saveProject_();
+    if (files_.Save && !Running()) files_.Save();
   });
+  connect(mnLoadPrj, &QAction::triggered, this, [this] {
+    if (files_.Load && !Running()) files_.Load();
+  });
+  connect(btnShowSignal, &QPushButton::clicked, this, &TfmNew3dMain::btnShowSignalClick);
+  connect(N20, &QAction::triggered, this, &TfmNew3dMain::btnShowSignalClick);
   connect(Button1, &QPushButton::clicked, this, &TfmNew3dMain::Button1Click);
   connect(btnSetFarPoints, &QPushButton::clicked, this, [this] {
     if (!links_.fmOutPoint) return;
@@ -934,7 +991,34 @@ void TfmNew3dMain::TrackBar1Change() {
 }
 
 void TfmNew3dMain::TabSheet2Show() {
-  // The signal preview comes from the signal window; without it the page shows none.
+  // The page shows the signal window's preview as that window last drew it.
+  TfmInputSource* sw = links_.fmInputSource;
+  if (!sw) {
+    Series1->data()->clear();
+    Chart1->replot();
+    return;
+  }
+  const std::vector<double>& x = sw->PreviewX();
+  const std::vector<double>& y = sw->PreviewY();
+  Series1->setData(QVector<double>(x.begin(), x.end()), QVector<double>(y.begin(), y.end()), true);
+  Series1->setPen(sw->Series1->pen());
+  Chart1Title->setText(sw->Chart1Title->text());
+  Chart1->xAxis->setLabel(sw->Chart1->xAxis->label());
+  Chart1->yAxis->setLabel(sw->Chart1->yAxis->label());
+  Chart1->xAxis->setRange(sw->Chart1->xAxis->range());
+  Chart1->yAxis->setRange(sw->Chart1->yAxis->range());
+  Chart1->replot();
+}
+
+void TfmNew3dMain::btnShowSignalClick() {
+  TfmInputSource* sw = links_.fmInputSource;
+  if (!sw) return;
+  sw->ShowSignalClick();
+  // Modal: the settings it shows are the project's, not to be edited round it.
+  sw->setWindowModality(Qt::ApplicationModal);
+  sw->show();
+  sw->raise();
+  sw->activateWindow();
 }
 
 void TfmNew3dMain::Button1Click() {
@@ -965,7 +1049,7 @@ void TfmNew3dMain::btnCleareClick() {
 
 void TfmNew3dMain::btnSaveResultClick() {
   const QString name = QFileDialog::getSaveFileName(this, Q("Сохранить результат"),
-                                                    Q(FolderOf(ProjectFileName)),
+                                                    Q(FolderOf(projectFileName_)),
                                                     Q("Текст (*.txt);;Все файлы (*)"), nullptr,
                                                     QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
@@ -1015,33 +1099,43 @@ void TfmNew3dMain::mnDoubleVolumClick() {
   d_.Modified = 1;
 }
 
+bool TfmNew3dMain::askSaveFirst() {
+  if (files_.AskSaveFirst) return files_.AskSaveFirst();
+  if (!d_.Modified) return true;
+  const PromptButton a = prompter_->question(
+      "На всякий случай сохраним проект?",
+      PromptButton::Yes | PromptButton::No | PromptButton::Cancel);
+  if (a == PromptButton::No) return true;
+  if (a == PromptButton::Yes)
+    prompter_->message("Сохранение проекта в этой версии программы не поддерживается.");
+  return false;
+}
+
 void TfmNew3dMain::mnNewProjectClick() {
   if (Running()) return;
-  if (d_.Modified) {
-    const PromptButton a = prompter_->question(
-        "На всякий случай сохраним проект?",
-        PromptButton::Yes | PromptButton::No | PromptButton::Cancel);
-    if (a == PromptButton::Cancel) return;
-    if (a == PromptButton::Yes) {
-      if (!saveProject_) {
-        prompter_->message("Сохранение проекта в этой версии программы не поддерживается.");
-        return;
-      }
-      saveProject_();
-    }
-  }
+  // Yes saves first; a cancelled or failed save keeps the project as it is.
+  if (!askSaveFirst()) return;
   const std::string name = platform::BesideExecutable("Новый проект.fdt");
-  openDlgFileName_ = name;
-  ProjectFileName = name;
-  saveDlgFileName_ = name;
-  SetResultPaths(d_, ProjectFileName);
-  setWindowTitle(QCoreApplication::applicationName() + " - " + Q(ProjectFileName));
+  dlg_.OpenFileName = name;
+  projectFileName_ = name;
+  dlg_.SaveFileName = name;
+  SetResultPaths(d_, projectFileName_);
+  setWindowTitle(QCoreApplication::applicationName() + " - " + Q(projectFileName_));
+  d_.Modified = 0;
+
+  // The signal: a sine, the other parameters as they are.
+  if (TfmInputSource* sw = links_.fmInputSource) {
+    if (sw->cbExpression->currentIndex() != SigSin)
+      sw->cbExpression->setCurrentIndex(SigSin);  // redraws through its change handler
+    else
+      sw->ShowSignalClick();
+  }
 
   // Tables of a project file of that name beside the program, when there is one; then every
   // table but the far points is emptied.
   Messages msgs;
-  LoadOutPointSettings(*outputs_, ProjectFileName, d_.Modified, msgs);
-  LoadLampedSettings(*lamped_, ProjectFileName, d_.Modified, msgs);
+  LoadOutPointSettings(*outputs_, projectFileName_, d_.Modified, msgs);
+  LoadLampedSettings(*lamped_, projectFileName_, d_.Modified, msgs);
   for (StringGrid* g : {&outputs_->sgOutPoint, &outputs_->sgCurrent, &outputs_->sgVoltage,
                         &lamped_->sgResistors, &lamped_->sgCapacitors, &lamped_->sgSourses,
                         &lamped_->sgRazraydnic, &lamped_->sgInductor})
@@ -1068,6 +1162,14 @@ void TfmNew3dMain::mnNewProjectClick() {
   m.Density = 1000;
 
   WriteSettings(NewProjectSettings(ReadSettings()));
+  // The live view's and the editor's view of a new project.
+  vizual_.spX = vizual_.spY = vizual_.spZ = 25;
+  vizual_.imageRGroup = 2;
+  vizual_.cbLog = false;
+  vizual_.seOutputRate = 1;
+  vizual_.SpinEdit1 = 1;
+  vizual_.SpinEdit2 = 0;
+  editor_ = EditorState{};
   memoProjectNote->clear();
   TabSheet2Show();
   d_.Modified = 0;
@@ -1080,8 +1182,7 @@ void TfmNew3dMain::mnHistoryClick() {
     QAction* a = mnHistory->addAction(Q(captions[size_t(i)]));
     a->setToolTip(Q(app_.History[size_t(i)]));
     a->setVisible(!app_.History[size_t(i)].empty());
-    // Opening a project comes with the project file; until then the list only shows.
-    a->setEnabled(bool(loadProjectByName_));
+    a->setEnabled(bool(files_.LoadByName));
     connect(a, &QAction::triggered, this, [this, i] { HistoryItemClick(i); });
   }
 }
@@ -1093,8 +1194,7 @@ void TfmNew3dMain::HistoryItemClick(int index) {
     prompter_->message("Файл не найден: " + name);
     return;
   }
-  ProjectFileName = name;
-  if (loadProjectByName_) loadProjectByName_();
+  if (files_.LoadByName) files_.LoadByName(name);
 }
 
 // ---------------------------------------------------------------- run control
@@ -1112,8 +1212,8 @@ void TfmNew3dMain::setRunningLook(bool running) {
   mnNewProject->setEnabled(!running);
   mnHistory->setEnabled(!running);
   mnDoubleVolum->setEnabled(!running);
-  mnLoadPrj->setEnabled(false);
-  mnSavePrj->setEnabled(!running && bool(saveProject_));
+  mnLoadPrj->setEnabled(!running && bool(files_.Load));
+  mnSavePrj->setEnabled(!running && bool(files_.Save));
 }
 
 void TfmNew3dMain::showStatus(const std::string& text) {
@@ -1134,7 +1234,7 @@ void TfmNew3dMain::btnPuskClick() {
   in.settings = ReadSettings();
   in.outputs = outputs_;
   in.lamped = lamped_;
-  in.projectReady = ProjectReady != 0;
+  in.projectReady = projectReady_ != 0;
   in.nowMs = NowEpochMs();
   platform::MemoryStatus st;
   if (platform::GetMemoryStatus(st)) {
@@ -1145,8 +1245,8 @@ void TfmNew3dMain::btnPuskClick() {
     lbMemoryFree->setText(Q(m.lbMemoryFree));
   }
 
-  WindowRunHost host(*this, *outputs_, *lamped_);
-  if (in.outputs->cbShowGr) host.chartDeleteAll = links_.chartDeleteAll;
+  WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,
+                     links_.fmChart);
   RunStartResult r = StartRun(d_, in, host, features_);
 
   // The solver's own items for the run: coefficient cache and lumped elements.
@@ -1154,7 +1254,7 @@ void TfmNew3dMain::btnPuskClick() {
   if (r.started) {
     kernels = std::make_unique<RunKernels>();
     std::string err;
-    if (!PrepareRunKernels(d_, r.run.elements, signal_, *kernels, &err)) {
+    if (!PrepareRunKernels(d_, r.run.elements, &runSignal_, *kernels, &err)) {
       FreeFieldArrays(d_);
       r.started = false;
       r.restore = true;
@@ -1162,7 +1262,18 @@ void TfmNew3dMain::btnPuskClick() {
       r.status = "Ошибка резервирования памяти";
     }
   }
+  Messages closeErrors;
+  if (!r.started) {
+    // A refusal late in the start leaves nothing of the run behind: what the PML and the
+    // far field reserved, the output files opened, the series waiting for points.
+    if (features_.FreeRunFeatures) features_.FreeRunFeatures(d_);
+    if (host.filesPrepared) {
+      closeErrors = CloseOutputFiles(outputRun_);
+      if (links_.fmChart) links_.fmChart->liveFeed().CloseAll();
+    }
+  }
   for (const RunStartMessage& m : r.messages) prompter_->message(m.text);
+  ShowMessages(*prompter_, closeErrors);
   if (!r.started) {
     // Every refusal leaves the window idle, also one made after the arrays were reserved.
     d_.Stopped = 1;
@@ -1173,6 +1284,7 @@ void TfmNew3dMain::btnPuskClick() {
 
   run_ = std::move(r.run);
   kernels_ = std::move(kernels);
+  runLayerCount_ = std::clamp(editor_.LayerCount, 0, MaxLayers - 1);
   pause_.Resume();
   ProgressBar1->setValue(0);
   ProgressBar1->setMaximum(d_.StepCount);
@@ -1182,6 +1294,7 @@ void TfmNew3dMain::btnPuskClick() {
   setRunningLook(true);
   StepHooks hooks = DefaultStepHooks(d_, *kernels_);
   if (features_.AddStepHooks) features_.AddStepHooks(d_, run_.settings, hooks);
+  AttachRecording(hooks, d_, outputRun_);
   CalcThread = new Tcalculatethread(*this, d_, std::move(hooks), pause_);
   connect(CalcThread, &QThread::finished, this, [this] {
     CalcThread->deleteLater();
@@ -1191,7 +1304,7 @@ void TfmNew3dMain::btnPuskClick() {
   CalcThread->start();
   lbStep->setText(Q("Счет запущен."));
   memoAdd("------------------");
-  memoAdd("Запускается проект " + ProjectFileName);
+  memoAdd("Запускается проект " + projectFileName_);
   memoAdd("Счет запущен в " + DateTimeText(in.nowMs));
 }
 
@@ -1213,42 +1326,61 @@ void TfmNew3dMain::ShowProgress(const ProgressInfo& p) {
   ProgressBar1->setValue(std::min(p.ProgressStep, ProgressBar1->maximum()));
 }
 
-void TfmNew3dMain::FinishCalculation(const RunOutcome& o) {
-  const int64_t now = NowEpochMs();
-  if (run_.settings.ShowGraphs && links_.fmChart && links_.chartHasSeries && links_.chartHasSeries())
-    N6Click();
+EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
+  finishNowMs_ = NowEpochMs();
+  EndOfRunInput in;
+  in.Outcome = o;
+  in.Sar.LayerCount = runLayerCount_;
+  if (kernels_) {
+    in.Sar.Sources = &kernels_->Lumped.VoltageSources;
+    in.Sar.Resistors = &kernels_->Lumped.Resistors;
+  }
+  if (features_.FinishFarField)
+    in.SaveFarField = [this](std::string& message) {
+      return features_.FinishFarField(d_, run_.settings, message);
+    };
+  if (features_.FreeRunFeatures) in.FreeRunFeatures = [this] { features_.FreeRunFeatures(d_); };
+  in.NowMs = finishNowMs_;
+  try {
+    return FinishRun(d_, outputRun_, in);
+  } catch (const std::exception& e) {
+    // Whatever went wrong, the run is over and the window gets itself back.
+    EndOfRunReport r;
+    CloseOutputFiles(outputRun_);
+    FreeFieldArrays(d_);
+    d_.CalcRunning = 0;
+    d_.Stopped = 1;
+    r.LeftTimeText = "Счет прерван по внутренней ошибке.";
+    r.MemoLines.push_back(std::string("Ошибка при завершении счета: ") + e.what());
+    r.StoppedLine = "Счет становлен в " + TimeOfDayText(finishNowMs_);
+    r.Messages.push_back(std::string("Ошибка при завершении счета: ") + e.what());
+    return r;
+  }
+}
+
+void TfmNew3dMain::FinishCalculation(const RunOutcome&, const EndOfRunReport& r) {
+  if (TfmChart* c = links_.fmChart) {
+    // The last points of the run, then no more for its series.
+    c->DrainLiveFeed();
+    c->liveFeed().CloseAll();
+    if (run_.settings.ShowGraphs && c->model().HasSeries()) N6Click();
+  }
   btnPusk->setEnabled(true);
   btnStop->setEnabled(false);
   StaticText1->hide();
   ProgressBar1->setValue(0);
   ProgressBar1->hide();
-  lbLeftTime->setText(Q("Счет завершен."));
-  lbOneTime->setText(Q(MeanStepTimeText(now - run_.settings.RunStartTimeMs, d_.CurStep)));
-  if (d_.Stopped == 0 || o.End == RunEnd::Failed) {
-    d_.Stopped = 1;
-    lbLeftTime->setText(Q("Счет прерван по внутренней ошибке."));
-    memoAdd("Счет прерван по внутренней ошибке в " + TimeOfDayText(now));
-    if (!o.Error.empty()) memoAdd(o.Error);
-  }
-  std::vector<std::string> errors;
-  std::string err;
-  if (d_.FarFieldOn && features_.FinishFarField &&
-      !features_.FinishFarField(d_, run_.settings, err))
-    errors.push_back(err);
-  if (d_.SAROn && d_.CurStep - d_.SARDelay > 0 && features_.WriteSARReports &&
-      !features_.WriteSARReports(d_, run_.settings, run_.elements, err))
-    errors.push_back(err);
-  FreeFieldArrays(d_);
-  if (features_.FreeRunFeatures) features_.FreeRunFeatures(d_);
+  lbLeftTime->setText(Q(r.LeftTimeText));
+  lbOneTime->setText(Q(MeanStepTimeText(finishNowMs_ - run_.settings.RunStartTimeMs, d_.CurStep)));
+  for (const std::string& line : r.MemoLines) memoAdd(line);
   memoAdd(S(lbOneTime->text()));
   memoAdd(S(lbStep->text()));
   memoAdd(S(lbLapTime->text()));
-  memoAdd("Счет становлен в " + TimeOfDayText(now));
+  memoAdd(r.StoppedLine);
   showMemoryLabels();
-  d_.CalcRunning = 0;
   pause_.Resume();
   setRunningLook(false);
-  for (const std::string& e : errors) prompter_->message(e);
+  for (const std::string& e : r.Messages) prompter_->message(e);
 }
 
 void TfmNew3dMain::btnPauzaClick() {
@@ -1278,20 +1410,8 @@ void TfmNew3dMain::btnCloseClick() { close(); }
 bool TfmNew3dMain::closeQuery() {
   // No closing while a run is active, nor while a stopped one is still winding down.
   if (d_.Stopped == 0 || Running()) return false;
-  if (d_.Modified) {
-    const PromptButton a = prompter_->question(
-        "На всякий случай сохраним проект?",
-        PromptButton::Yes | PromptButton::No | PromptButton::Cancel);
-    if (a == PromptButton::Cancel) return false;
-    if (a == PromptButton::Yes) {
-      if (!saveProject_) {
-        prompter_->message("Сохранение проекта в этой версии программы не поддерживается.");
-        return false;
-      }
-      if (!saveProject_()) return false;
-    }
-  }
-  return true;
+  // Yes saves: a cancelled or failed save keeps the window open.
+  return askSaveFirst();
 }
 
 void TfmNew3dMain::closeEvent(QCloseEvent* e) {
@@ -1305,11 +1425,58 @@ void TfmNew3dMain::closeEvent(QCloseEvent* e) {
 
 void TfmNew3dMain::writeAppSettings() {
   AppSettings s = app_;
-  s.IniDirProjectOpen = FolderOf(openDlgFileName_);
-  s.IniDirProjectSave = FolderOf(saveDlgFileName_);
-  s.LastProjectFileName = ProjectFileName;
+  // The folders the two dialogs will open in next time (an empty one keeps its key).
+  s.IniDirProjectOpen = dlg_.OpenDir.empty() ? FolderOf(dlg_.OpenFileName) : dlg_.OpenDir;
+  s.IniDirProjectSave = dlg_.SaveDir.empty() ? FolderOf(dlg_.SaveFileName) : dlg_.SaveDir;
+  s.LastProjectFileName = projectFileName_;
   std::string err;
   if (!WriteAppSettings(iniFileName_, s, err)) StatusBar1->showMessage(Q(err));
+}
+
+// ---------------------------------------------------------------- project host
+
+void TfmNew3dMain::TablesLoaded() {
+  if (links_.refreshTables) links_.refreshTables();
+}
+
+void TfmNew3dMain::AddToHistory(const std::string& fileName) {
+  rv::AddToHistory(app_.History, fileName);
+}
+
+void TfmNew3dMain::SetCaption(const std::string& text) { setWindowTitle(Q(text)); }
+
+void TfmNew3dMain::ProjectLoaded() {
+  // The controls were set without their handlers' side effects: derived labels and the
+  // signal page now.
+  spXChange(false);
+  TabSheet2Show();
+}
+
+// ---------------------------------------------------------------- activation
+
+void TfmNew3dMain::FormActivate() {
+  if (!firstActivate_) return;
+  firstActivate_ = false;
+  if (commandLine_.isEmpty()) return;
+  StatusBar1->setToolTip(commandLine_.join(' '));
+  // A project named first, its extension exactly ".fdt" (".FDT" is not one); any other
+  // file is the chart window's.
+  const QFileInfo f(commandLine_.first());
+  if (!f.isFile() || !commandLine_.first().endsWith(QLatin1String(".fdt"), Qt::CaseSensitive))
+    return;
+  if (files_.LoadByName) files_.LoadByName(S(f.absoluteFilePath()));
+}
+
+void TfmNew3dMain::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TfmNew3dMain::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  // Not every desktop activates a new window: the first showing counts as well, once the
+  // window is up.
+  if (firstActivate_) QTimer::singleShot(0, this, [this] { FormActivate(); });
 }
 
 void TfmNew3dMain::waitForThread() {

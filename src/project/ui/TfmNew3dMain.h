@@ -1,7 +1,8 @@
-// The main window: the project's settings pages, the run start, pause and stop, the
-// progress display and the journal of runs.
+// The main window: the project's settings pages, the project commands, the run start,
+// pause and stop, the progress display and the journal of runs.
 #pragma once
 #include <QMainWindow>
+#include <QStringList>
 #include <QThread>
 
 #include <functional>
@@ -11,14 +12,21 @@
 #include "project/appsettings.h"
 #include "project/mainsettings.h"
 #include "project/runfeatures.h"
+#include "project/outputfiles.h"
+#include "project/runfinish.h"
 #include "project/runstart.h"
+#include "project/signalsource.h"
 #include "project/tables.h"
+#include "project/ui/ProjectIO.h"
 #include "solver/timeloop.h"
 
 class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QCPGraph;
+class QCPTextElement;
+class QCustomPlot;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -39,7 +47,8 @@ namespace rv {
 struct SolverData;
 struct RunKernels;
 class Prompter;
-class SignalSource;
+class TfmChart;
+class TfmInputSource;
 class TfmNew3dMain;
 
 // The calculation thread of one run: runs the time loop and hands progress and the end of
@@ -67,17 +76,24 @@ struct MainWindowLinks {
   OutPointTables* outputs = nullptr;
   LampedTables* lamped = nullptr;
   SignalSource* signal = nullptr;
-  QDialog* fmOutPoint = nullptr;  // "Точки вывода"
-  QDialog* fmLamped = nullptr;    // "Сосредоточенные элементы"
-  QWidget* fmChart = nullptr;     // the chart window
-  // Closes every curve of the chart window; tells whether the chart holds a curve.
-  std::function<void()> chartDeleteAll;
-  std::function<bool()> chartHasSeries;
+  QDialog* fmOutPoint = nullptr;           // "Точки вывода"
+  QDialog* fmLamped = nullptr;             // "Сосредоточенные элементы"
+  TfmChart* fmChart = nullptr;             // the chart window: the run's series go there
+  TfmInputSource* fmInputSource = nullptr; // "Выбор сигнала"; drives `signal`
   // The windows show their tables again after a change made here.
   std::function<void()> refreshTables;
 };
 
-class TfmNew3dMain : public QMainWindow {
+// The project file commands, once they exist (ProjectIO gives them all: HandlersOf). An
+// empty one leaves its command unavailable.
+struct ProjectFileHandlers {
+  std::function<bool()> Save;         // "Сохранить проект": true when the project was saved
+  std::function<bool()> AskSaveFirst; // the save question; false: the command stops
+  std::function<void()> Load;         // "Загрузить проект" through the open dialog
+  std::function<void(const std::string&)> LoadByName;  // history, command line
+};
+
+class TfmNew3dMain : public QMainWindow, public ProjectHost {
   Q_OBJECT
 public:
   explicit TfmNew3dMain(SolverData& data, QWidget* parent = nullptr);
@@ -89,22 +105,39 @@ public:
   void SetPrompter(Prompter* p);
   // Features of the run provided by other parts of the program.
   void SetRunFeatures(const RunFeatures& f);
-  // Saving and loading a project by name, once they exist: the close question and the
-  // history menu use them. save() answers whether the project was saved.
-  void SetProjectFileHandlers(std::function<bool()> save, std::function<void()> loadByName);
+  // The project file commands: the menu, the close question, the new-project command, the
+  // history and the command line use them.
+  void SetProjectFileHandlers(ProjectFileHandlers h);
+  static ProjectFileHandlers HandlersOf(ProjectIO& io);
+  // The program's command-line arguments (after its name): a project named first, with the
+  // extension exactly ".fdt", is loaded at the first activation.
+  void SetCommandLine(const QStringList& args) { commandLine_ = args; }
 
   // The settings as the controls hold them, and back into the controls (derived labels
   // follow; nothing here marks the project modified).
   MainSettings ReadSettings() const;
   void WriteSettings(const MainSettings& s);
 
-  std::string ProjectFileName;
-  uint8_t ProjectReady = 1;  // 0 while a project is being loaded
   const AppSettings& Settings() const { return app_; }
   std::string IniFileName() const { return iniFileName_; }
-  OutPointTables& Outputs() { return *outputs_; }
-  LampedTables& Lamped() { return *lamped_; }
   bool Running() const;
+
+  // ---- what the project commands reach (ProjectHost)
+  SolverData& Data() override { return d_; }
+  MainSettings GetMainSettings() override { return ReadSettings(); }
+  void SetMainSettings(const MainSettings& s) override { WriteSettings(s); }
+  OutPointTables& Outputs() override { return *outputs_; }
+  LampedTables& Lamped() override { return *lamped_; }
+  void TablesLoaded() override;
+  EditorState GetEditorState() override { return editor_; }
+  void SetEditorState(const EditorState& s) override { editor_ = s; }
+  TfmInputSource* SignalWindow() override { return links_.fmInputSource; }
+  std::string& ProjectFileName() override { return projectFileName_; }
+  uint8_t& ProjectReady() override { return projectReady_; }  // 0 while a project loads
+  ProjectDialogState& Dialogs() override { return dlg_; }
+  void AddToHistory(const std::string& fileName) override;
+  void SetCaption(const std::string& text) override;
+  void ProjectLoaded() override;
 
   // ---- handlers, named as the window's events
   void btnPuskClick();
@@ -131,10 +164,17 @@ public:
   void seStepCountChange(bool userEdit);
   void Timer1Timer();
   void TabSheet2Show();
+  void btnShowSignalClick();
+  void FormActivate();
 
-  // ---- run thread hand-offs (GUI thread)
+  // ---- run thread hand-offs
+  // GUI thread, after every step.
   void ShowProgress(const ProgressInfo& p);
-  void FinishCalculation(const RunOutcome& o);
+  // Calculation thread, once the loop has ended: files closed, reports written, the run's
+  // arrays freed (nothing on the GUI thread reads them meanwhile).
+  EndOfRunReport FinishRunWork(const RunOutcome& o);
+  // GUI thread, right after: the chart, the labels, the journal, the idle window.
+  void FinishCalculation(const RunOutcome& o, const EndOfRunReport& r);
 
   // ---- controls
   QTabWidget* PageControl1 = nullptr;
@@ -172,7 +212,9 @@ public:
   QGroupBox* rgEOrient = nullptr;
   QButtonGroup* rgEOrientGroup = nullptr;
   QPushButton* btnShowSignal = nullptr;
-  QWidget* Chart1 = nullptr;
+  QCustomPlot* Chart1 = nullptr;  // a copy of the signal window's preview
+  QCPGraph* Series1 = nullptr;
+  QCPTextElement* Chart1Title = nullptr;
   // page "Дальнее поле"
   QCheckBox *cbFarDiagram = nullptr, *cbFarPoints = nullptr, *cbCalcFarH = nullptr,
             *cbFastDigramm = nullptr;
@@ -210,6 +252,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
 private:
   void buildPages();
@@ -223,6 +267,8 @@ private:
   void memoAdd(const std::string& line);
   void writeAppSettings();
   bool closeQuery();
+  // "На всякий случай сохраним проект?" while modified; false: the command asking stops.
+  bool askSaveFirst();
   void waitForThread();
   std::array<QComboBox*, 6> combos() const;
 
@@ -237,12 +283,16 @@ private:
   std::unique_ptr<Prompter> ownPrompter_;
   Prompter* prompter_ = nullptr;
   RunFeatures features_;
-  std::function<bool()> saveProject_;
-  std::function<void()> loadProjectByName_;
+  ProjectFileHandlers files_;
 
   AppSettings app_;
   std::string iniFileName_;
-  std::string openDlgFileName_, saveDlgFileName_;
+  std::string projectFileName_;
+  uint8_t projectReady_ = 1;
+  ProjectDialogState dlg_;
+  EditorState editor_;  // the editor's view and material count, kept until that window exists
+  QStringList commandLine_;
+  bool firstActivate_ = true;
   bool settingControls_ = false;  // controls are being set by the program, not the user
   bool starting_ = false;
 
@@ -251,6 +301,12 @@ private:
   std::unique_ptr<RunKernels> kernels_;
   PreparedRun run_;
   PauseControl pause_;
+  // The run's own signal: what the signal window held at the start, so that editing it
+  // during a run does not change the run under way.
+  SignalSource runSignal_;
+  OutputRun outputRun_;   // output files and series of the run
+  int runLayerCount_ = 1; // materials the SAR report lists
+  int64_t finishNowMs_ = 0;
 };
 
 }  // namespace rv

@@ -1,0 +1,390 @@
+// The main window with its project commands, its signal window and the chart window
+// (offscreen): save, new project and load by name bring a project back; the close question
+// saves for real; a project named on the command line opens at the first activation; a run
+// takes its signal from the signal window and ends with its curve file, its series and the
+// SAR report.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <qcustomplot.h>
+
+#include <cmath>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+
+#include "charts/ui/TfmChart.h"
+#include "platform/prompter.h"
+#include "project/mainsettings.h"
+#include "project/signalsource.h"
+#include "project/ui/ProjectIO.h"
+#include "project/ui/TfmInputSource.h"
+#include "project/ui/TfmNew3dMain.h"
+#include "solver/codepage.h"
+#include "solver/solverdata.h"
+
+using namespace rv;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Dir(const std::string& name) {
+  const fs::path d = fs::temp_directory_path() / "rv_main_window_project" / name;
+  fs::remove_all(d);
+  fs::create_directories(d);
+  return d.string() + "/";
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string s;
+  for (const auto& t : texts) s.append(s.empty() ? "" : " | ").append(t);
+  return s;
+}
+
+// Serves the run's hand-offs as the program's event loop does.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  QTimer tick;
+  tick.start(2);
+  while (!done()) {
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+class ScriptedDialogs : public ProjectFileDialogs {
+public:
+  std::optional<std::string> SaveProjectName(const ProjectDialogState&) override {
+    return next(save);
+  }
+  std::optional<std::string> OpenProjectName(const ProjectDialogState&) override {
+    return next(open);
+  }
+  std::deque<std::optional<std::string>> save, open;
+
+private:
+  static std::optional<std::string> next(std::deque<std::optional<std::string>>& q) {
+    if (q.empty()) return std::nullopt;
+    auto v = q.front();
+    q.pop_front();
+    return v;
+  }
+};
+
+// The main window wired as the program wires it, with scripted boxes and dialogs.
+struct Program {
+  explicit Program(TfmChart* chart = nullptr) : sw(signal, prompter) {
+    w.SetPrompter(&prompter);
+    MainWindowLinks links;
+    links.signal = &signal;
+    links.fmInputSource = &sw;
+    links.fmChart = chart;
+    w.SetLinks(links);
+    w.SetProjectFileHandlers(TfmNew3dMain::HandlersOf(io));
+  }
+  ~Program() {
+    // No save question while the windows go.
+    d.Modified = 0;
+  }
+  SolverData d;
+  ScriptedPrompter prompter;
+  ScriptedDialogs dialogs;
+  SignalSource signal;
+  TfmInputSource sw;
+  TfmNew3dMain w{d};
+  ProjectIO io{w, prompter, dialogs};
+};
+
+std::string Caption(const QWidget& w) { return w.windowTitle().toStdString(); }
+
+}  // namespace
+
+TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
+  const std::string dir = Dir("roundtrip");
+  Program p;
+  TfmNew3dMain& w = p.w;
+  w.mnNewProjectClick();
+  ASSERT_TRUE(w.mnSavePrj->isEnabled());
+  ASSERT_TRUE(w.mnLoadPrj->isEnabled());
+  ASSERT_TRUE(w.btnShowSignal->isEnabled());
+
+  // A setting on each page and a signal of another kind.
+  w.spX->setValue(30);
+  w.ComboBox2->setCurrentIndex(BorderPEC);
+  w.cbEnergy->setChecked(true);
+  w.memoProjectNote->setPlainText(QString::fromUtf8("Проба"));
+  p.sw.cbExpression->setCurrentIndex(SigGauss);
+  p.sw.edits.at("edGaussWidth")->setText("2e-10");
+  p.sw.ShowSignalClick();
+  EXPECT_EQ(p.d.Modified.load(), 1);
+
+  p.dialogs.save.push_back(dir + "proj.fdt");
+  w.mnSavePrj->trigger();
+  ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
+  EXPECT_EQ(p.d.Modified.load(), 0);
+  EXPECT_EQ(Caption(w), "Ravelin - proj.fdt");
+  EXPECT_TRUE(fs::exists(dir + "proj.bin"));
+  EXPECT_EQ(w.Settings().History[0], dir + "proj.fdt");
+
+  // A new project puts everything back to the defaults, the signal to a sine.
+  w.mnNewProjectClick();
+  EXPECT_TRUE(p.prompter.questions.empty());  // nothing unsaved: no question
+  EXPECT_EQ(w.spX->value(), 50);
+  EXPECT_EQ(w.ComboBox2->currentIndex(), BorderMur);
+  EXPECT_FALSE(w.cbEnergy->isChecked());
+  EXPECT_EQ(p.sw.cbExpression->currentIndex(), SigSin);
+  EXPECT_EQ(p.signal.Get().Kind, SigSin);
+  EXPECT_NE(Caption(w), "Ravelin - proj.fdt");
+
+  // Loaded by name from the history list.
+  w.mnHistoryClick();
+  w.HistoryItemClick(0);
+  ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
+  EXPECT_EQ(w.spX->value(), 30);
+  EXPECT_EQ(w.ComboBox2->currentIndex(), BorderPEC);
+  EXPECT_TRUE(w.cbEnergy->isChecked());
+  EXPECT_EQ(w.memoProjectNote->toPlainText().toStdString(), "Проба");
+  EXPECT_EQ(p.sw.cbExpression->currentIndex(), SigGauss);
+  EXPECT_EQ(p.sw.edits.at("edGaussWidth")->text().toStdString(), "2e-10");
+  EXPECT_EQ(p.signal.Get().Kind, SigGauss);  // what a run would use
+  EXPECT_EQ(p.signal.Get().Params.GaussWidth, 2e-10);
+  // The "Источник" page shows the window's preview.
+  EXPECT_EQ(size_t(w.Series1->dataCount()), p.sw.PreviewX().size());
+  EXPECT_GT(w.Series1->dataCount(), 0);
+  EXPECT_EQ(p.d.Modified.load(), 0);
+  EXPECT_EQ(Caption(w), "Ravelin - proj.fdt");
+  EXPECT_EQ(w.ProjectFileName(), dir + "proj.fdt");
+  EXPECT_EQ(p.d.ResultDir, dir + "Results - proj/");
+
+  // A history entry whose file is gone is reported and loads nothing.
+  fs::remove(dir + "proj.fdt");
+  w.HistoryItemClick(0);
+  ASSERT_EQ(p.prompter.messages.size(), 1u);
+  EXPECT_EQ(p.prompter.messages[0], "Файл не найден: " + dir + "proj.fdt");
+}
+
+TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {
+  const std::string dir = Dir("close");
+  Program p;
+  TfmNew3dMain& w = p.w;
+  w.show();
+  w.mnNewProjectClick();
+  w.spY->setValue(33);
+  ASSERT_EQ(p.d.Modified.load(), 1);
+
+  // Yes, then the save dialog cancelled: the window stays open, nothing is lost.
+  p.prompter.answers = {PromptButton::Yes};
+  EXPECT_FALSE(w.close());
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(p.prompter.questions.back(), "На всякий случай сохраним проект?");
+  EXPECT_EQ(p.d.Modified.load(), 1);
+
+  // The new-project command stops the same way.
+  p.prompter.answers = {PromptButton::Yes};
+  w.mnNewProjectClick();
+  EXPECT_EQ(w.spY->value(), 33);
+
+  // Yes and a name: saved, then closed.
+  p.prompter.answers = {PromptButton::Yes};
+  p.dialogs.save.push_back(dir + "closing.fdt");
+  EXPECT_TRUE(w.close());
+  EXPECT_TRUE(fs::exists(dir + "closing.fdt"));
+  EXPECT_NE(ReadFile(dir + "closing.fdt").find("NY=33"), std::string::npos);
+}
+
+TEST(MainWindowProject, CommandLineProjectOpensAtTheFirstActivation) {
+  const std::string dir = Dir("cmdline");
+  {
+    Program p;
+    p.w.mnNewProjectClick();
+    p.w.spZ->setValue(12);
+    p.dialogs.save.push_back(dir + "cl.fdt");
+    p.w.mnSavePrj->trigger();
+  }
+  fs::copy_file(dir + "cl.fdt", dir + "upper.FDT");
+
+  // ".FDT" is not a project extension: nothing is loaded.
+  {
+    Program p;
+    p.w.SetCommandLine({QString::fromStdString(dir + "upper.FDT")});
+    p.w.FormActivate();
+    EXPECT_EQ(p.w.spZ->value(), 50);
+    EXPECT_EQ(p.w.StatusBar1->toolTip().toStdString(), dir + "upper.FDT");
+  }
+  // ".fdt" opens when the window first comes up, and only then.
+  {
+    Program p;
+    p.w.SetCommandLine({QString::fromStdString(dir + "cl.fdt")});
+    p.w.show();
+    ASSERT_TRUE(WaitFor([&] { return p.w.spZ->value() == 12; }, 5000));
+    EXPECT_EQ(Caption(p.w), "Ravelin - cl.fdt");
+    EXPECT_EQ(p.d.Modified.load(), 0);
+    p.w.spZ->setValue(20);
+    p.w.FormActivate();
+    EXPECT_EQ(p.w.spZ->value(), 20);
+  }
+}
+
+TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
+  const std::string dir = Dir("run");
+  ScriptedPrompter chartMessages;
+  TfmChart::Options o;
+  o.settingsPath = dir + "chart.INI";
+  o.valueHistoryPath = dir + "TmpVal.txt";
+  o.defaultDir = dir;
+  o.prompter = &chartMessages;
+  TfmChart chart(o);
+  Program p(&chart);
+  TfmNew3dMain& w = p.w;
+  SolverData& d = p.d;
+
+  // A lossy block round a 50-ohm source, driven by the sources only; one E probe above it.
+  w.mnNewProjectClick();
+  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(16);
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  d.Layers[1].Sigma = 0.5;
+  d.Layers[1].Density = 1000;
+  for (int i = 6; i <= 10; ++i)
+    for (int j = 6; j <= 10; ++j)
+      for (int k = 6; k <= 10; ++k) d.Space(i, j, k) = 1;
+  auto row = [&d](StringGrid& g, std::initializer_list<const char*> cells) {
+    AddGridRow(g, d.Modified);
+    int c = 0;
+    for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
+  };
+  row(w.Lamped().sgSourses, {"8", "8", "8", "50", "Z", "+"});
+  row(w.Outputs().sgOutPoint, {"E", "Z", "8", "8", "10", "ez"});
+  w.Outputs().seOutputRate = 3;
+  w.Outputs().cbShowGr = w.Outputs().cbShowInput = true;
+  w.cbEnergy->setChecked(true);
+  w.seStepCount->setValue(50);
+  // A 2 GHz sine: not the program's default signal.
+  p.sw.edits.at("edSinFreq")->setText("2e9");
+  p.sw.edits.at("edSinAmpl")->setText("3");
+  p.dialogs.save.push_back(dir + "run.fdt");
+  w.mnSavePrj->trigger();
+  ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
+
+  // A signal parameter that is not a number refuses the run.
+  p.sw.edits.at("edSinFreq")->setText("2 ГГц");
+  w.btnPuskClick();
+  ASSERT_EQ(p.prompter.messages.size(), 1u);
+  EXPECT_EQ(p.prompter.messages[0], "Обнаружены ошибки в значениях параметров сигналов");
+  EXPECT_FALSE(w.Running());
+  EXPECT_TRUE(w.btnPusk->isEnabled());
+  EXPECT_TRUE(d.Hx.empty());
+  p.sw.edits.at("edSinFreq")->setText("2e9");
+  p.prompter.messages.clear();
+  p.prompter.shown.clear();
+
+  w.btnPuskClick();
+  ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
+  ASSERT_TRUE(w.Running());
+  ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 20000));
+  EXPECT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
+
+  // The probe's curve file: one line per third step, the texts on the first three.
+  const std::string results = dir + "Results - run/";
+  const std::string curve = ReadFile(results + "ez.srg");
+  size_t lines = 0;
+  for (size_t at = curve.find("\r\n"); at != std::string::npos; at = curve.find("\r\n", at + 2))
+    ++lines;
+  EXPECT_EQ(lines, size_t((50 + 2) / 3));
+  EXPECT_NE(curve.find(" Ez(8,8,10)"), std::string::npos);
+
+  // The chart: the probe's series, then the source signal, which is the window's sine.
+  const ChartModel& m = chart.model();
+  ASSERT_EQ(m.SeriesCount(), 2);
+  EXPECT_EQ(m.Series[0].Title, "EZ(8,8,10)");
+  EXPECT_EQ(m.Series[1].Title, "Исходный сигнал");
+  EXPECT_EQ(m.Series[0].Count(), lines);
+  ASSERT_EQ(m.Series[1].Count(), lines);
+  double peak = 0;
+  for (size_t i = 0; i < lines; ++i) {
+    const double t = m.Series[1].X[i] * 1e-9;
+    EXPECT_NEAR(m.Series[1].Y[i], 3 * std::sin(2 * M_PI * 2e9 * t), 1e-5) << i;
+    peak = std::max(peak, std::fabs(m.Series[0].Y[i]));
+  }
+  EXPECT_GT(peak, 0);  // the field reached the probe
+  EXPECT_TRUE(chart.isVisible());  // plotting on and series there: shown at the end
+
+  // The SAR report, and the window idle again.
+  EXPECT_NE(Cp1251ToUtf8(ReadFile(results + "SAR/SAR.txt")).find("РЕЗУЛЬТАТЫ РАСЧЕТА"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(results + "SAR/SAR_by_1g.dat"));
+  EXPECT_EQ(d.CalcRunning.load(), 0);
+  EXPECT_EQ(d.Stopped.load(), 1);
+  EXPECT_TRUE(d.Hx.empty());
+  EXPECT_TRUE(w.btnPusk->isEnabled());
+  EXPECT_FALSE(w.btnStop->isEnabled());
+  EXPECT_TRUE(w.mnLoadPrj->isEnabled());
+  EXPECT_EQ(w.lbLeftTime->text().toStdString(), "Счет завершен.");
+  const std::string memo = w.Memo1->toPlainText().toStdString();
+  EXPECT_NE(memo.find("Счет становлен в "), std::string::npos);
+  EXPECT_EQ(memo.find("внутренней ошибке"), std::string::npos);
+  chart.close();
+}
+
+TEST(MainWindowProject, EditingTheSignalDuringARunLeavesTheRunsSignal) {
+  const std::string dir = Dir("signal_edit");
+  ScriptedPrompter chartMessages;
+  TfmChart::Options o;
+  o.settingsPath = dir + "chart.INI";
+  o.valueHistoryPath = dir + "TmpVal.txt";
+  o.defaultDir = dir;
+  o.prompter = &chartMessages;
+  TfmChart chart(o);
+  Program p(&chart);
+  TfmNew3dMain& w = p.w;
+  SolverData& d = p.d;
+  w.mnNewProjectClick();
+  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(12);
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  AddGridRow(w.Lamped().sgSourses, d.Modified);
+  int c = 0;
+  for (const char* t : {"6", "6", "6", "50", "Z", "+"}) w.Lamped().sgSourses.SetCell(c++, 1, t);
+  w.Outputs().cbShowInput = true;
+  w.Outputs().cbNoWriteFile = true;
+  w.seStepCount->setValue(1000000);
+  p.sw.edits.at("edSinFreq")->setText("2e9");
+
+  w.btnPuskClick();
+  ASSERT_TRUE(w.Running()) << Joined(p.prompter.shown);
+  ASSERT_TRUE(WaitFor([&] { return d.CurStep > 50; }, 10000));
+  p.sw.edits.at("edSinFreq")->setText("5e9");
+  p.sw.ShowSignalClick();
+  EXPECT_EQ(p.signal.Get().Params.SinFreq, 5e9);  // the window's own signal follows at once
+  ASSERT_TRUE(WaitFor([&] { return d.CurStep > 150; }, 10000));
+  p.prompter.answers = {PromptButton::Yes};
+  w.btnStopClick();
+  ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 10000));
+
+  const ChartModel& m = chart.model();
+  ASSERT_EQ(m.SeriesCount(), 1);
+  ASSERT_GT(m.Series[0].Count(), 150u);
+  for (size_t i = 0; i < m.Series[0].Count(); ++i) {
+    const double t = m.Series[0].X[i] * 1e-9;
+    ASSERT_NEAR(m.Series[0].Y[i], std::sin(2 * M_PI * 2e9 * t), 1e-5) << i;
+  }
+  chart.close();
+}
