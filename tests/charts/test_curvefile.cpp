@@ -260,5 +260,5 @@ TEST(CurveFile, CommandLineAndPaths) {
   EXPECT_EQ(ExtractFileExt("/a/b.c/d"), "");
   EXPECT_EQ(ChangeFileExt("x.CSV", ".grf"), "x.grf");
   EXPECT_EQ(ChartNumber(1234.5, 3, 2), "1.23E03");
-  EXPECT_EQ(ChartNumber(1.5e-8, 3, 7), "1.5E-8");
+  EXPECT_EQ(ChartNumber(1.5e-8, 3, 7), "1.5E-8");  // 5 or more exponent digits: no padding
 }

@@ -1,51 +1,19 @@
-// Helpers of the output-file and recording tests: table rows, a scratch results folder and
-// the lines of a cp1251 CR LF file.
+// Helpers of the output-file and recording tests: a scratch results folder, the lines of a
+// cp1251 CR LF file and a PEC box.
 #pragma once
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "project/tables.h"
+#include "project_fixture.h"
 #include "solver/codepage.h"
 #include "solver/constants.h"
 #include "solver/solverdata.h"
 
 namespace outtest {
 
-using namespace rv;
-namespace fs = std::filesystem;
+using namespace prjtest;
 
-// A folder of its own under the system's temporary folder, removed at the end.
-struct Scratch {
-  fs::path root;
-  explicit Scratch(const std::string& tag)
-      : root(fs::temp_directory_path() / ("rv_out_" + tag + "_" + std::to_string(::getpid()))) {
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  ~Scratch() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-  std::string Results() const { return (root / "Results - p").string() + "/"; }
+// A scratch folder of the test with the results folder of a project "p" in it.
+struct Scratch : TempDir {
+  std::string Results() const { return (dir / "Results - p").string() + "/"; }
 };
-
-inline void AddRow(StringGrid& g, const std::vector<std::string>& cells) {
-  ModifiedFlag m{0};
-  AddGridRow(g, m);
-  for (size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), g.RowCount() - 1, cells[c]);
-}
-
-inline std::string ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 // The lines of a cp1251 file as UTF-8. `crlf` tells whether every line ended in CR LF.
 inline std::vector<std::string> ReadLines(const std::string& path, bool* crlf = nullptr) {

@@ -1,17 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "project/doublevolume.h"
-#include "project/tables.h"
+#include "project_fixture.h"
 
-using namespace rv;
-
-namespace {
-void Row(StringGrid& g, std::vector<std::string> cells) {
-  std::atomic<uint8_t> m{0};
-  AddGridRow(g, m);
-  for (size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), g.RowCount() - 1, cells[c]);
-}
-}  // namespace
+using namespace prjtest;
 
 TEST(DoubleVolume, ModelSizesAndTablesFollow) {
   MainSettings s;
@@ -27,12 +19,12 @@ TEST(DoubleVolume, ModelSizesAndTablesFollow) {
 
   OutPointTables out;
   LampedTables lamped;
-  Row(out.sgOutPoint, {"E", "X", "3", "4", "5", "a.srg"});
-  Row(out.sgCurrent, {"4", "4", "4", "4", "6", "x", "i.grf"});
-  Row(out.sgVoltage, {"1", "2", "3", "4", "5", "6", "u.grf"});
-  Row(out.sgFarPoints, {"3", "", "5"});
-  Row(lamped.sgSourses, {"2", "3", "4", "50", "X", "+"});
-  Row(lamped.sgInductor, {"7", "1e2", "9", "1e-9", "Z"});
+  AddRow(out.sgOutPoint, {"E", "X", "3", "4", "5", "a.srg"});
+  AddRow(out.sgCurrent, {"4", "4", "4", "4", "6", "x", "i.grf"});
+  AddRow(out.sgVoltage, {"1", "2", "3", "4", "5", "6", "u.grf"});
+  AddRow(out.sgFarPoints, {"3", "", "5"});
+  AddRow(lamped.sgSourses, {"2", "3", "4", "50", "X", "+"});
+  AddRow(lamped.sgInductor, {"7", "1e2", "9", "1e-9", "Z"});
   DoubleVolumeTables t{&out.sgOutPoint, &out.sgCurrent,    &out.sgVoltage,
                        &out.sgFarPoints, &lamped.sgResistors, &lamped.sgRazraydnic,
                        &lamped.sgCapacitors, &lamped.sgSourses, &lamped.sgInductor};

@@ -5,32 +5,22 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
+#include <memory>
 
 #include "project/modelfile.h"
 #include "project/projectfile.h"
+#include "project_fixture.h"
 #include "solver/constants.h"
-#include "solver/inifile.h"
 #include "solver/numtext.h"
 #include "solver/solverdata.h"
 
-using namespace rv;
-namespace fs = std::filesystem;
+using namespace prjtest;
 
 namespace {
 
 constexpr int N = 30;             // nodes per axis; cells 1..29 of 1 mm
 constexpr int Feed = 15;          // the gap cell of the dipole and of the passive element
 constexpr int Passive = 20;       // x of the passive element
-
-void Row(StringGrid& g, std::initializer_list<const char*> cells) {
-  ModifiedFlag m{0};
-  AddGridRow(g, m);
-  int c = 0;
-  for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
-}
 
 // A short dipole of copper fed by a 1 V, 50 Ohm source, beside a passive element of the
 // same length loaded by 50 Ohm, in a 30 mm box with Mur faces, driven by a 50 ps Gaussian.
@@ -59,12 +49,12 @@ void BuildDipole(ProjectData& p, SolverData& d) {
   o.seOutputRate = 1;
   o.cbShowGr = true;
   o.cbShowInput = true;
-  Row(o.sgOutPoint, {"E", "Z", "15", "15", "26", "Ez_top"});
-  Row(o.sgOutPoint, {"E", "Z", "26", "15", "15", "Ez_side"});
-  Row(o.sgCurrent, {"14", "14", "12", "16", "16", "12", "I_arm"});
-  Row(o.sgVoltage, {"15", "15", "15", "15", "15", "16", "U_gap"});
-  Row(p.Lamped.sgSourses, {"15", "15", "15", "50", "Z", "+"});
-  Row(p.Lamped.sgResistors, {"20", "15", "15", "50", "Z"});
+  AddRow(o.sgOutPoint, {"E", "Z", "15", "15", "26", "Ez_top"});
+  AddRow(o.sgOutPoint, {"E", "Z", "26", "15", "15", "Ez_side"});
+  AddRow(o.sgCurrent, {"14", "14", "12", "16", "16", "12", "I_arm"});
+  AddRow(o.sgVoltage, {"15", "15", "15", "15", "15", "16", "U_gap"});
+  AddRow(p.Lamped.sgSourses, {"15", "15", "15", "50", "Z", "+"});
+  AddRow(p.Lamped.sgResistors, {"20", "15", "15", "50", "Z"});
 
   p.Vizual.spX = p.Vizual.spY = p.Vizual.spZ = Feed;
   p.Vizual.imageRGroup = 2;  // Ez
@@ -94,20 +84,6 @@ std::string Source(const char* rel) {
   return (fs::path(__FILE__).parent_path().parent_path().parent_path() / rel).string();
 }
 
-std::map<std::pair<std::string, std::string>, std::string> Keys(const std::string& path) {
-  IniFile ini;
-  EXPECT_TRUE(ini.load(path));
-  std::map<std::pair<std::string, std::string>, std::string> m;
-  for (const std::string& s : ini.sections())
-    for (const std::string& k : ini.readSection(s)) m[{s, k}] = ini.readString(s, k, "");
-  return m;
-}
-
-std::string Bytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
 }  // namespace
 
 TEST(ExampleProject, DipoleSampleIsWhatTheWriterWritesAndIsSound) {
@@ -122,14 +98,12 @@ TEST(ExampleProject, DipoleSampleIsWhatTheWriterWritesAndIsSound) {
     fs::remove(sample);
     ASSERT_TRUE(SaveProject(sample, p, *d, err)) << err;
   }
-  const fs::path tmp = fs::temp_directory_path() / "rv_example_test";
-  fs::remove_all(tmp);
-  fs::create_directories(tmp);
-  const std::string fresh = (tmp / "dipole.fdt").string();
+  TempDir tmp;
+  const std::string fresh = tmp / "dipole.fdt";
   ASSERT_TRUE(SaveProject(fresh, p, *d, err)) << err;
   ASSERT_TRUE(fs::exists(sample)) << "run with RAVELIN_WRITE_EXAMPLES=1 to write the sample";
   EXPECT_EQ(Keys(sample), Keys(fresh));
-  EXPECT_EQ(Bytes(ModelFileName(sample)), Bytes(ModelFileName(fresh)));
+  EXPECT_EQ(ReadBytes(ModelFileName(sample)), ReadBytes(ModelFileName(fresh)));
 
   // The sample as the program reads it.
   ProjectData q;

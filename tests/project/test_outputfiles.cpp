@@ -30,7 +30,7 @@ std::string RegionMessage(const std::string& what, const std::string& name) {
 // the voltage lines and the source signal. Without files nothing is written and repeated
 // names pass.
 TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
-  Scratch tmp("setup");
+  Scratch tmp;
   SolverData d;
   MakeGrid(d, 11, 1e-3, 1e-3, 1e-3, false);  // cells 1..10
   d.ResultDir = tmp.Results();
@@ -91,7 +91,7 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   for (const auto& e : fs::directory_iterator(d.ResultDir)) files.push_back(e.path().filename());
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"U1.txt", "cur.grf", "d12.srg", "ex1.srg", "ix8.dat"}));
-  EXPECT_FALSE(fs::exists(tmp.root / "escape"));
+  EXPECT_FALSE(fs::exists(tmp.dir / "escape"));
   std::vector<std::string> titles;
   for (const ChartSeries& s : chart.Series) titles.push_back(s.Title);
   EXPECT_EQ(titles, (std::vector<std::string>{"ex(10,10,3)", "ix(10,9,9)", "d(5,5,5)", "cur",
@@ -118,7 +118,7 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
 // a step after H; a mean-power probe writes nothing until a step was accumulated. Chart
 // points go to each row's own series, none to a curve already in the chart.
 TEST(Recording, LinesTextsTimesAndSeries) {
-  Scratch tmp("rec");
+  Scratch tmp;
   SolverData d;
   MakeGrid(d, 11, 1e-3, 2e-3, 1.5e-3, true);
   d.ResultDir = tmp.Results();
@@ -252,7 +252,7 @@ TEST(Recording, CurrentLoopsAmpereAndStokes) {
   EXPECT_EQ(RegionCurrent(d, region(4, 7, 7, 4, 5, 5, 'X')), 0.0);         // descending: nothing
 
   // The J probe through the recorder: the current density is the curl.
-  Scratch tmp("curl");
+  Scratch tmp;
   d.ResultDir = tmp.Results();
   OutPointTables t;
   AddRow(t.sgOutPoint, {"J", "Y", "4", "6", "3", "jy"});

@@ -64,7 +64,7 @@ struct Box {
   OutputRun out;
   int steps = 50, rate = 3;
 
-  explicit Box(const std::string& tag) : tmp(tag) {
+  Box() {
     MakeGrid(d, 11, 2e-3, 2e-3, 2e-3, true);  // 10 x 10 x 10 cells
     d.SARDelay = 5;
     tLayer& m = d.Layers[1];
@@ -73,7 +73,7 @@ struct Box {
       for (int j = 3; j <= 8; ++j)
         for (int l = 3; l <= 8; ++l) d.Space(i, j, l) = 1;
     FindObjectBounds(d);
-    SetResultPaths(d, (tmp.root / "p.fdt").string());
+    SetResultPaths(d, (tmp.dir / "p.fdt").string());
     for (const char* kind : {"E", "H", "I", "J", "U", "P", "D"})
       AddRow(t.sgOutPoint, {kind, kind[0] == 'P' || kind[0] == 'D' ? "" : "z", "4", "5", "5",
                             std::string("probe_") + kind});
@@ -150,7 +150,7 @@ struct Box {
 }  // namespace
 
 TEST(RunEnd, WholeRunWithoutAWindow) {
-  Box b("e2e");
+  Box b;
   b.Start();
   EndCallbacks cb(b.d, b.out);
   const RunOutcome o = b.Run(cb);
@@ -230,15 +230,15 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
   enum Case { StepFails, FilesFail, StopLate, StopEarly };
   for (Case c : {StepFails, FilesFail, StopLate, StopEarly}) {
     SCOPED_TRACE(int(c));
-    Box b("bad" + std::to_string(int(c)));
+    Box b;
     b.Start();
     EndCallbacks cb(b.d, b.out);
     bool freed = false;
     cb.in.FreeRunFeatures = [&freed] { freed = true; };
     if (c == FilesFail) {
       b.d.FarFieldOn = 1;
-      std::ofstream(b.tmp.root / "blocker") << "x";
-      b.d.SARDir = (b.tmp.root / "blocker" / "SAR").string() + "/";
+      std::ofstream(b.tmp.dir / "blocker") << "x";
+      b.d.SARDir = (b.tmp.dir / "blocker" / "SAR").string() + "/";
       cb.in.SaveFarField = [](std::string&) -> bool { throw std::runtime_error("диск полон"); };
     }
     const int stopAt = c == StopLate ? 20 : c == StopEarly ? 4 : 0;

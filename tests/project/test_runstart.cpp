@@ -178,12 +178,10 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
   in.settings.rgSources = SourceTFSF;
   EXPECT_NE(Refusal(Run()).find("TF-SF"), std::string::npos);
   in.settings.rgSources = SourceInternalOnly;
-  in.settings.ComboBox[2] = BorderPML;
-  EXPECT_NE(Refusal(Run()).find("PML"), std::string::npos);
-  in.settings.ComboBox[2] = BorderRTABC;
-  EXPECT_NE(Refusal(Run()).find("RT-ABC"), std::string::npos);
-  in.settings.ComboBox[2] = BorderDissipation;
-  EXPECT_NE(Refusal(Run()).find("1/R"), std::string::npos);
+  for (auto [border, name] : {std::pair{BorderPML, "PML"}, {BorderRTABC, "RT-ABC"}, {BorderDissipation, "1/R"}}) {
+    in.settings.ComboBox[2] = border;
+    EXPECT_NE(Refusal(Run()).find(name), std::string::npos) << name;
+  }
   in.settings.ComboBox[2] = BorderMur;
 
   // A TF-SF box check that fails refuses with the check's own message, no restore.

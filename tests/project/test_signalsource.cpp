@@ -129,29 +129,9 @@ TEST(SignalWaveforms, FailuresGiveZero) {
   EXPECT_EQ(EvaluateSignal(s, 1.0), 0.0);
 }
 
-TEST(SignalWaveforms, PresetPulsesHaveTheirPeakRiseAndWidth) {
-  const double rise[3] = {0.5e-9, 5e-9, 25e-9}, width[3] = {3e-9, 25e-9, 400e-9};
-  for (int k = 0; k < 3; ++k) {
-    for (bool radio : {false, true}) {
-      SignalParams p;
-      ApplyExpPreset(p, k, 2.0, radio);
-      EXPECT_EQ(radio ? p.ExpRadioAmpl : p.ExpAmpl, 2.0 * ExpPresets[size_t(k)].Factor);
-    }
-    SignalSettings s = Kind(SigExp);
-    ApplyExpPreset(s.Params, k, 2.0, false);
-    const double h = rise[k] / 2000;
-    std::vector<double> x, y;
-    for (double t = 0; t < 3 * width[k]; t += h) {
-      x.push_back(t);
-      y.push_back(EvaluateSignal(s, t));
-    }
-    const PulseMeasure m = MeasurePulse(x, y);
-    ASSERT_TRUE(m.Valid && m.HasRise && m.HasWidth) << k;
-    EXPECT_NEAR(m.Amplitude, 2.0, 2.0 * 1e-3) << k;
-    EXPECT_NEAR(m.Rise, rise[k], rise[k] * 2e-3) << k;
-    EXPECT_NEAR(m.Width, width[k], width[k] * 2e-3) << k;
-  }
-  // The measurement of a negative pulse mirrors the positive one.
+// The presets themselves are measured against the analytic pulse with the signal window's
+// measurement; here the edges of the measurement.
+TEST(PulseMeasure, NegativePulseMirrorsAndAFlatLineIsNoPulse) {
   std::vector<double> x, y;
   for (int i = 0; i <= 100; ++i) {
     x.push_back(i);

@@ -1,29 +1,18 @@
 // Tables of outputs and lumped elements: row operations, cycling cells, project sections.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-
 #include "project/stringgrid.h"
-#include "project/tables.h"
-#include "solver/inifile.h"
+#include "project_fixture.h"
 
 namespace {
 
-using rv::StringGrid;
+using namespace prjtest;
 
 void Fill(StringGrid& g, int rows, rv::ModifiedFlag& m) {
   for (int r = 1; r <= rows; ++r) {
     rv::AddGridRow(g, m);
     for (int c = 0; c < g.ColCount(); ++c) g.SetCell(c, r, std::to_string(r * 10 + c));
   }
-}
-
-std::string TempPath(const char* name) {
-  return (std::filesystem::temp_directory_path() / name).string();
 }
 
 TEST(StringGrid, AddAndDeleteRowsAtTheEdges) {
@@ -192,8 +181,8 @@ TEST(StringGrid, DirectionAndPolarityCycleOnSelect) {
 }
 
 TEST(TableSections, RoundTripThroughTheProjectFile) {
-  const std::string path = TempPath("rv_tables_roundtrip.fdt");
-  std::remove(path.c_str());
+  TempDir dir;
+  const std::string path = dir / "tables.fdt";
   rv::ModifiedFlag m{0};
 
   rv::LampedTables t;
@@ -228,12 +217,9 @@ TEST(TableSections, RoundTripThroughTheProjectFile) {
   EXPECT_EQ(ini.sections(), (std::vector<std::string>{"OutPoints", "sgOutPoint", "sgCurrent", "sgVoltage",
                                                        "sgFarPoints", "sgResistors", "sgCapacitors",
                                                        "sgSourses", "sgRazraydnic", "sgInductor"}));
-  {
-    std::ifstream f(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    EXPECT_NE(bytes.find("Cell3x12=\xD1\xEE\xEF\xF0"), std::string::npos);  // "Сопр" in cp1251
-    EXPECT_NE(bytes.find("\r\n"), std::string::npos);
-  }
+  const std::string bytes = ReadBytes(path);
+  EXPECT_NE(bytes.find("Cell3x12=\xD1\xEE\xEF\xF0"), std::string::npos);  // "Сопр" in cp1251
+  EXPECT_NE(bytes.find("\r\n"), std::string::npos);
 
   rv::LampedTables t2;
   rv::OutPointTables o2;
@@ -263,7 +249,6 @@ TEST(TableSections, RoundTripThroughTheProjectFile) {
   EXPECT_EQ(ini.readString("sgSourses", "Cell3x12", ""), "Сопротивление 50 Ом");
   ASSERT_TRUE(rv::LoadLampedSettings(t2, path, m, msgs));
   EXPECT_EQ(t2.sgSourses.RowCount(), 2);
-  std::remove(path.c_str());
 }
 
 TEST(TableSections, MissingAndDamagedSections) {
@@ -304,18 +289,16 @@ TEST(TableSections, MissingAndDamagedSections) {
   EXPECT_EQ(t.sgResistors.RowCount(), 3);
   EXPECT_EQ(t.sgInductor.RowCount(), 1);
 
-  // A file that exists but cannot be read changes nothing and says why.
+  // A file that exists but cannot be read (a folder) changes nothing and says why.
   msgs.clear();
-  const std::string dir = TempPath("rv_tables_dir.fdt");
-  std::filesystem::create_directory(dir);
-  EXPECT_FALSE(rv::LoadLampedSettings(t, dir, m, msgs));
+  TempDir dir;
+  EXPECT_FALSE(rv::LoadLampedSettings(t, dir.dir.string(), m, msgs));
   EXPECT_EQ(msgs.size(), 1u);
   EXPECT_EQ(t.sgResistors.RowCount(), 3);
-  std::filesystem::remove(dir);
 
   // A project file that does not exist gives empty tables (the new-project command).
   msgs.clear();
-  EXPECT_TRUE(rv::LoadLampedSettings(t, TempPath("rv_no_such_project.fdt"), m, msgs));
+  EXPECT_TRUE(rv::LoadLampedSettings(t, dir / "no_such_project.fdt", m, msgs));
   EXPECT_EQ(t.sgResistors.RowCount(), 1);
   EXPECT_TRUE(msgs.empty());
 }

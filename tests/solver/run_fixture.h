@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "kernel_fixture.h"
 #include "solver/constants.h"
 #include "solver/resultpaths.h"
 #include "solver/runsetup.h"
@@ -44,14 +45,7 @@ struct NullCallbacks : RunCallbacks {
 
 // Grid of n nodes per axis, cubic cells dx, c*dt = dx/2, PEC box.
 inline void MakeBox(SolverData& d, int n, double dx, bool sar) {
-  SetGridSize(d, n, n, n);
-  ResizeSpace(d);
-  d.Dx = d.Dy = d.Dz = dx;
-  d.HalfDx = dx / 2;
-  d.CellVolume = dx * dx * dx;
-  d.TimeStep = dx / 2;
-  d.TimeStepSec = d.TimeStep / double(LightSpeed);
-  d.CourantX = d.CourantY = d.CourantZ = 0.5;
+  rvtest::MakeGrid(d, n, n, n, dx, 0.5);
   d.SAROn = sar ? 1 : 0;
   for (int f = 1; f <= 6; ++f) d.PECFace[size_t(f)] = 1;
   d.AnyPEC = 1;
@@ -99,15 +93,13 @@ inline tLumpedElement ElementAt(int x, double v) {
   return e;
 }
 
-// Runs `steps` steps through the time loop with the default items; `probe` is called
-// after every step's items (before the absorbed power of the step is added).
-inline RunOutcome RunLine(Line& L, const ElementArrays& el, int steps, int sarDelay,
-                          const std::function<void(int)>& probe = nullptr) {
-  SolverData& d = L.d;
+// Runs `steps` steps through the time loop with the default items on one thread; `probe`
+// is called after every step's items (before the absorbed power of the step is added).
+inline RunOutcome RunSteps(SolverData& d, RunKernels& k, const ElementArrays& el, const ISignal* sig,
+                           int steps, const std::function<void(int)>& probe = nullptr) {
   d.StepCount = steps;
-  d.SARDelay = sarDelay;
-  if (!PrepareRunKernels(d, el, &L.sig, L.k)) return RunOutcome{RunEnd::Failed, 0, "prepare", ""};
-  StepHooks h = DefaultStepHooks(d, L.k);
+  if (!PrepareRunKernels(d, el, sig, k)) return RunOutcome{RunEnd::Failed, 0, "prepare", ""};
+  StepHooks h = DefaultStepHooks(d, k);
   if (probe) {
     h.RecordOutputPoints = [&d, probe](int) { probe(d.CurStep - 1); };
     d.OutputRate = 1;
@@ -115,6 +107,12 @@ inline RunOutcome RunLine(Line& L, const ElementArrays& el, int steps, int sarDe
   NullCallbacks cb;
   OneThread one;
   return RunTimeLoop(d, h, cb);
+}
+
+inline RunOutcome RunLine(Line& L, const ElementArrays& el, int steps, int sarDelay,
+                          const std::function<void(int)>& probe = nullptr) {
+  L.d.SARDelay = sarDelay;
+  return RunSteps(L.d, L.k, el, &L.sig, steps, probe);
 }
 
 // Amplitude of the component at frequency f of v sampled every dt from sample `from`.

@@ -3,35 +3,12 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include "file_fixture.h"
 
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 using namespace rv;
+using namespace rvtest;
 
 namespace {
-
-// A fresh folder per test, removed afterwards.
-struct TempDir {
-  fs::path dir = fs::temp_directory_path() /
-                 ("rv_cp_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                  std::to_string(::getpid()));
-  TempDir() { fs::create_directories(dir); }
-  ~TempDir() { std::error_code ec; fs::remove_all(dir, ec); }
-  std::string operator/(const std::string& name) const { return (dir / name).string(); }
-};
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, std::string_view b) {
-  std::ofstream(path, std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
-}
 
 // Every high byte against the system's converter; a byte it rejects must be U+FFFD here.
 void CheckTableAgainstIconv(const char* name, std::string (*toUtf8)(std::string_view)) {

@@ -4,42 +4,25 @@
 #include <cstring>
 #include <random>
 
-#include "solver/faces.h"
-#include "solver/mur.h"
-#include "solver/solverdata.h"
+#include "kernel_fixture.h"
 
 using namespace rv;
-
-namespace {
-
-// A grid whose Z faces are large enough for the face passes to use threads.
-void MakeGrid(SolverData& d, int nx, int ny, int nz) {
-  SetGridSize(d, nx, ny, nz);
-  d.AnyMur = 1;
-  d.Dx = d.Dy = d.Dz = 1e-3;
-  d.TimeStep = 0.5e-3;
-  d.CourantX = d.CourantY = d.CourantZ = 0.5;
-  ASSERT_GT(AllocFieldArrays(d), 0);
-  std::mt19937 rng(7);
-  std::uniform_real_distribution<float> u(-1, 1);
-  for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz})
-    for (size_t i = 0; i < a->size(); ++i) a->data()[i] = u(rng);
-  for (auto& p : d.MurPlanes)
-    for (size_t i = 0; i < p.size(); ++i) p.data()[i] = u(rng);
-}
-
-bool SameBits(const t3DSpaceArray& a, const t3DSpaceArray& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
-
-}  // namespace
+using namespace rvtest;
 
 TEST(FaceThreads, MurPecAndSymmetryGiveTheSameBitsOnAnyThreadCount) {
-  const int nx = 140, ny = 130, nz = 6;
+  const int nx = 140, ny = 130, nz = 6;  // Z faces large enough for the face passes to use threads
   ASSERT_TRUE(ParallelFaces(nx, ny, nz));
   SolverData a, b;
-  MakeGrid(a, nx, ny, nz);
-  MakeGrid(b, nx, ny, nz);
+  for (SolverData* d : {&a, &b}) {
+    MakeGrid(*d, nx, ny, nz, 1e-3, 0.5);
+    d->AnyMur = 1;
+    ASSERT_TRUE(Allocate(*d));
+    std::mt19937 rng(7);
+    for (t3DSpaceArray* f : {&d->Ex, &d->Ey, &d->Ez, &d->Hx, &d->Hy, &d->Hz}) FillRandom(*f, rng);
+    std::uniform_real_distribution<float> u(-1, 1);
+    for (auto& p : d->MurPlanes)
+      for (size_t i = 0; i < p.size(); ++i) p.data()[i] = u(rng);
+  }
   const tIncidentWave none{};
   auto run = [&](SolverData& d, int threads, int kind) {
     omp_set_num_threads(threads);
@@ -59,9 +42,7 @@ TEST(FaceThreads, MurPecAndSymmetryGiveTheSameBitsOnAnyThreadCount) {
   for (int kind = 0; kind < 2; ++kind) {
     run(a, 1, kind);
     run(b, 4, kind);
-    EXPECT_TRUE(SameBits(a.Ex, b.Ex)) << kind;
-    EXPECT_TRUE(SameBits(a.Ey, b.Ey)) << kind;
-    EXPECT_TRUE(SameBits(a.Ez, b.Ez)) << kind;
+    EXPECT_TRUE(SameBits(a.Ex, b.Ex) && SameBits(a.Ey, b.Ey) && SameBits(a.Ez, b.Ez)) << kind;
     for (int p = 0; p < MurPlaneCount; ++p)
       EXPECT_EQ(std::memcmp(a.MurPlanes[p].data(), b.MurPlanes[p].data(),
                             a.MurPlanes[p].size() * sizeof(float)), 0) << p;

@@ -2,40 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include "file_fixture.h"
 
-#include <unistd.h>
-
-namespace fs = std::filesystem;
 using namespace rv;
+using namespace rvtest;
 
-namespace {
-
-class IniFileTest : public testing::Test {
-protected:
-  fs::path dir_ = fs::temp_directory_path() /
-                  ("rv_ini_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                   std::to_string(::getpid()));
-  void SetUp() override { fs::create_directories(dir_); }
-  void TearDown() override { std::error_code ec; fs::remove_all(dir_, ec); }
-  std::string file(const std::string& name) const { return (dir_ / name).string(); }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  static void Write(const std::string& path, std::string_view b) {
-    std::ofstream(path, std::ios::binary).write(b.data(), static_cast<std::streamsize>(b.size()));
-  }
-};
-
-}  // namespace
-
-TEST_F(IniFileTest, SaveKeepsForeignKeysOrderAndComments) {
-  const std::string path = file("project.ini");
+TEST(IniFile, SaveKeepsForeignKeysOrderAndComments) {
+  TempDir dir;
+  const std::string path = dir / "project.ini";
   // cp1251 with CR LF, as the program writes it; a comment, a foreign section and key.
-  Write(path,
+  WriteBytes(path,
         "; settings\r\n"
         "[Main]\r\n"
         "Width = 10\r\n"
@@ -60,7 +36,7 @@ TEST_F(IniFileTest, SaveKeepsForeignKeysOrderAndComments) {
   ini.writeString("New", "Имя", "Значение");
   ASSERT_TRUE(ini.save(&err)) << err;
 
-  EXPECT_EQ(Read(path),
+  EXPECT_EQ(ReadBytes(path),
             "; settings\r\n"
             "[Main]\r\n"
             "Width=10\r\n"
@@ -86,7 +62,7 @@ TEST_F(IniFileTest, SaveKeepsForeignKeysOrderAndComments) {
   EXPECT_EQ(back.readFloat("ПОЛЕ", "шаг", 0), 0.25);
 }
 
-TEST_F(IniFileTest, CaseInsensitiveNamesAndTypedReads) {
+TEST(IniFile, CaseInsensitiveNamesAndTypedReads) {
   IniFile ini;
   ini.parse("[Настройки Ёлки]\nЧисло= 42 \nDrob=-1.5e-3\nBad=12a\nOn=1\nOff=0\nFloatInt=2.0\n");
   const char* sec = " НАСТРОЙКИ ёлки ";
@@ -113,10 +89,11 @@ TEST_F(IniFileTest, CaseInsensitiveNamesAndTypedReads) {
   EXPECT_EQ(ini.readInteger("S", "big", 3), 3);  // beyond 32 bits
 }
 
-TEST_F(IniFileTest, LfOnlyBomAndOddLines) {
-  const std::string path = file("lf.ini");
+TEST(IniFile, LfOnlyBomAndOddLines) {
+  TempDir dir;
+  const std::string path = dir / "lf.ini";
   // UTF-8 with a byte-order mark and LF line ends; a line without "=", a repeated section.
-  Write(path, "\xEF\xBB\xBF[Раздел]\nКлюч=Значение=с равенством\njust text\n  ; comment = not a key\n"
+  WriteBytes(path, "\xEF\xBB\xBF[Раздел]\nКлюч=Значение=с равенством\njust text\n  ; comment = not a key\n"
               "=orphan\n[Second]\nb=2\n[раздел]\nКлюч=ignored\nmore=3");
   IniFile ini;
   std::string err;
@@ -132,12 +109,12 @@ TEST_F(IniFileTest, LfOnlyBomAndOddLines) {
 
   // Saved as cp1251 with CR LF, without the mark.
   ASSERT_TRUE(ini.save(&err)) << err;
-  const std::string bytes = Read(path);
+  const std::string bytes = ReadBytes(path);
   EXPECT_EQ(bytes.substr(0, 11), "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xCA");
   EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
 }
 
-TEST_F(IniFileTest, BuiltFromNothingEraseAndDelete) {
+TEST(IniFile, BuiltFromNothingEraseAndDelete) {
   IniFile ini;
   ini.writeString("A", "k1", "v1");
   ini.writeString("B", "k", "line\r\nbreak");  // a break would split the line in the file
@@ -152,14 +129,15 @@ TEST_F(IniFileTest, BuiltFromNothingEraseAndDelete) {
   EXPECT_FALSE(ini.sectionExists("B"));
 }
 
-TEST_F(IniFileTest, LoadAndSaveFailures) {
+TEST(IniFile, LoadAndSaveFailures) {
+  TempDir dir;
   IniFile ini;
   std::string err;
-  EXPECT_TRUE(ini.load(file("missing.ini"), &err));
+  EXPECT_TRUE(ini.load(dir / "missing.ini", &err));
   EXPECT_TRUE(ini.sections().empty());
   EXPECT_EQ(ini.text(), "");
 
-  EXPECT_FALSE(ini.load(dir_.string(), &err));  // a folder cannot be read as a file
+  EXPECT_FALSE(ini.load(dir.dir.string(), &err));  // a folder cannot be read as a file
   EXPECT_FALSE(err.empty());
 
   IniFile unnamed;
@@ -167,16 +145,16 @@ TEST_F(IniFileTest, LoadAndSaveFailures) {
   EXPECT_FALSE(unnamed.save(&err));
 
   // A failed save leaves the old file as it was.
-  const std::string path = file("keep.ini");
-  Write(path, "[S]\r\nk=old\r\n");
+  const std::string path = dir / "keep.ini";
+  WriteBytes(path, "[S]\r\nk=old\r\n");
   IniFile good;
   ASSERT_TRUE(good.load(path));
   good.writeString("S", "k", "new");
   err.clear();
-  EXPECT_FALSE(good.saveAs(file("no/such/dir/x.ini"), &err));
+  EXPECT_FALSE(good.saveAs(dir / "no/such/dir/x.ini", &err));
   EXPECT_FALSE(err.empty());
   EXPECT_EQ(good.path(), path);
-  EXPECT_EQ(Read(path), "[S]\r\nk=old\r\n");
+  EXPECT_EQ(ReadBytes(path), "[S]\r\nk=old\r\n");
   ASSERT_TRUE(good.save(&err)) << err;
-  EXPECT_EQ(Read(path), "[S]\r\nk=new\r\n");
+  EXPECT_EQ(ReadBytes(path), "[S]\r\nk=new\r\n");
 }

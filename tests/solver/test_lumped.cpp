@@ -75,43 +75,27 @@ TEST(LumpedPhysics, LoadVoltageFollowsTheCircuitDivider) {
   // at 50 MHz where the 8 mm line's own inductance and capacitance stay below 1 %.
   const double f = 5e7, w = 2 * kPi * f;
   const double R = 50, C = 40e-12, Ls = 200, Lh = 640e-9;
-  auto line = [f](Line& L) {
+  const double zc = 1 / (w * C), zl = w * Lh;
+  const struct { double Rs; char kind; double value, expect, tol; } cases[] = {
+      {R, 'R', 2 * R, 2.0 / 3.0, 0.01},
+      {R, 'C', C, zc / std::hypot(R, zc), 0.02},
+      {Ls, 'L', Lh, zl / std::hypot(Ls, zl), 0.02},
+  };
+  for (const auto& c : cases) {
+    Line L;
     L.sig.Freq = f;
     L.sig.Rise = 10e-9;
-    return BuildLine(L, 14, 2e-3, false);
-  };
-  {
-    Line L;
-    ASSERT_TRUE(line(L));
+    ASSERT_TRUE(BuildLine(L, 14, 2e-3, false));
     ElementArrays el;
-    el.VoltageSources.push_back(SourceAt(Line::X0, R));
-    el.Resistors.push_back(ElementAt(Line::X1, 2 * R));
-    const double got = LoadAmplitude(L, el, 3);
-    EXPECT_NEAR(got, 2.0 / 3.0, 0.01 * 2 / 3.0);
-  }
-  {
-    Line L;
-    ASSERT_TRUE(line(L));
-    ElementArrays el;
-    el.VoltageSources.push_back(SourceAt(Line::X0, R));
-    el.Capacitors.push_back(ElementAt(Line::X1, C));
-    const double zc = 1 / (w * C);
-    const double expect = zc / std::hypot(R, zc);
-    const double got = LoadAmplitude(L, el, 3);
-    EXPECT_NEAR(got, expect, 0.02 * expect);
-  }
-  {
-    Line L;
-    ASSERT_TRUE(line(L));
-    ElementArrays el;
-    el.VoltageSources.push_back(SourceAt(Line::X0, Ls));
-    tInductor ind;
-    ind.X = Line::X1; ind.Y = Line::Y; ind.Z = Line::Z; ind.Dir = 'Z'; ind.L = Lh;
-    el.Inductors.push_back(ind);
-    const double zl = w * Lh;
-    const double expect = zl / std::hypot(Ls, zl);
-    const double got = LoadAmplitude(L, el, 3);
-    EXPECT_NEAR(got, expect, 0.02 * expect);
+    el.VoltageSources.push_back(SourceAt(Line::X0, c.Rs));
+    if (c.kind == 'R') el.Resistors.push_back(ElementAt(Line::X1, c.value));
+    if (c.kind == 'C') el.Capacitors.push_back(ElementAt(Line::X1, c.value));
+    if (c.kind == 'L') {
+      tInductor ind;
+      ind.X = Line::X1; ind.Y = Line::Y; ind.Z = Line::Z; ind.Dir = 'Z'; ind.L = c.value;
+      el.Inductors.push_back(ind);
+    }
+    EXPECT_NEAR(LoadAmplitude(L, el, 3), c.expect, c.tol * c.expect) << c.kind;
   }
 }
 

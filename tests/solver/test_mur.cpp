@@ -39,6 +39,7 @@ void FillPlanes(SolverData& d, std::mt19937& rng) {
 
 }  // namespace
 
+// At normal incidence the wave is plane: the same retarded value at every J.
 TEST(IncidentWave, PositionsRetardationAndNoSource) {
   SolverData d;
   MakeGrid(d, 20, 16, 8, 1e-3, 0.5);
@@ -57,13 +58,13 @@ TEST(IncidentWave, PositionsRetardationAndNoSource) {
   EXPECT_EQ(IncidentWaveCos(d, w, 5, 3, true, 0), 0.0);
   EXPECT_EQ(IncidentWaveSin(d, tIncidentWave{nullptr, 0.3}, 5, 3, false, 0), 0.0);
   EXPECT_EQ(sig.calls, 0);
-  // A negative angle counts y from the bottom wall.
+  // A negative angle is the positive one mirrored in y (y counted from the other wall).
   d.CurTime = 0.05;
-  w.IncAngle = -0.4;
-  const double P = std::cos(0.4) * 2.5 * d.Dx + std::sin(0.4) * 5 * d.Dy;
-  const float tau = float(d.CurTime - double(float(P)));
-  EXPECT_DOUBLE_EQ(IncidentWaveSin(d, w, 3, 6, false, 0),
-                   std::sin(-0.4) * sig.GetSignal(double(tau) / LightSpeed));
+  const tIncidentWave up{&sig, 0.4}, down{&sig, -0.4};
+  for (int j : {1, 6, 15}) {
+    EXPECT_DOUBLE_EQ(IncidentWaveSin(d, down, 3, d.Ny + 1 - j, false, 0), -IncidentWaveSin(d, up, 3, j, false, 0));
+    EXPECT_DOUBLE_EQ(IncidentWaveCos(d, down, 3, d.Ny - j, false, 0), IncidentWaveCos(d, up, 3, j, false, 0));
+  }
 }
 
 TEST(Mur, CourantOneTakesTheSavedValueAndOneFaceOwnsItsRims) {

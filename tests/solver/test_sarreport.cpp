@@ -1,56 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "file_fixture.h"
 #include "run_fixture.h"
-#include "solver/codepage.h"
 #include "solver/edgematerial.h"
 #include "solver/numtext.h"
 #include "solver/sarreport.h"
 
 using namespace rv;
 using namespace runtest;
-namespace fs = std::filesystem;
+using namespace rvtest;
 
 namespace {
-
-// A scratch folder of the test, removed at its end.
-struct TempDir {
-  fs::path root;
-  explicit TempDir(const std::string& tag)
-      : root(fs::temp_directory_path() / ("rv_sar_" + tag + "_" + std::to_string(::getpid()))) {
-    fs::remove_all(root);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-  std::string str() const { return root.string() + "/"; }
-};
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-// Lines of a cp1251 CR LF file, as UTF-8.
-std::vector<std::string> ReadLines(const std::string& path) {
-  const std::string raw = ReadBytes(path);
-  std::vector<std::string> lines;
-  for (size_t p = 0, e; p < raw.size(); p = e + 2) {
-    e = raw.find("\r\n", p);
-    if (e == std::string::npos) break;
-    lines.push_back(Cp1251ToUtf8(raw.substr(p, e - p)));
-  }
-  return lines;
-}
 
 // The number after ": " on the first line that starts with `head`.
 double Figure(const std::vector<std::string>& lines, const std::string& head) {
@@ -113,8 +75,8 @@ TEST(SarReport, TextsOfASmallLossyBlock) {
   d.CurTime = 5e-9 * double(LightSpeed);
   d.CurStep = 11;
   d.SARDelay = 11;
-  TempDir tmp("texts");
-  d.SARDir = tmp.str() + "deep/SAR/";
+  TempDir tmp;
+  d.SARDir = tmp / "deep/SAR/";
   SarReportInput in;
   std::string err;
   EXPECT_FALSE(WriteSARReports(d, in, err));  // no step accumulated: refused, nothing made
@@ -198,8 +160,8 @@ TEST(SarReport, TextsOfASmallLossyBlock) {
   EXPECT_EQ(ReadLines(d.SARDir + "SAR_by_Cell.dat"), cells);
 
   // A file where the folder should be: a clear failure, nothing thrown.
-  std::ofstream(tmp.str() + "blocker") << "x";
-  d.SARDir = tmp.str() + "blocker/SAR/";
+  WriteBytes(tmp / "blocker", "x");
+  d.SARDir = tmp / "blocker/SAR/";
   EXPECT_FALSE(WriteSARReports(d, in, err));
   EXPECT_FALSE(err.empty());
 }
@@ -272,9 +234,6 @@ struct LossyBox {
     el.VoltageSources.resize(1);
     tVoltageSource& s = el.VoltageSources[0];
     s.X = 4; s.Y = 7; s.Z = 7; s.Dir = 'Z'; s.R = 50;
-    d.StepCount = 2000;
-    if (!PrepareRunKernels(d, el, &sig, k)) return false;
-    StepHooks h = DefaultStepHooks(d, k);
     struct Edge { const t3DSpaceArray *E, *P; int i, j, k; double sigma; };
     std::vector<Edge> edges;
     for (int i = 7; i <= 12; ++i)
@@ -284,15 +243,12 @@ struct LossyBox {
             if (const double sg = GetEdgeMaterial(d, i, j, l, ax).Sigma; sg > 0)
               edges.push_back({ax == 'X' ? &d.Ex : ax == 'Y' ? &d.Ey : &d.Ez,
                                ax == 'X' ? &d.ExPrev : ax == 'Y' ? &d.EyPrev : &d.EzPrev, i, j, l, sg});
-    h.RecordOutputPoints = [this, edges](int) {
-      for (const Edge& e : edges) {
-        const double v = 0.5 * (double((*e.E)(e.i, e.j, e.k)) + (*e.P)(e.i, e.j, e.k));
-        sigmaE2 += e.sigma * v * v;
-      }
-    };
-    NullCallbacks cb;
-    OneThread one;
-    return RunTimeLoop(d, h, cb).End == RunEnd::Completed;
+    return RunSteps(d, k, el, &sig, 2000, [&](int) {
+             for (const Edge& e : edges) {
+               const double v = 0.5 * (double((*e.E)(e.i, e.j, e.k)) + (*e.P)(e.i, e.j, e.k));
+               sigmaE2 += e.sigma * v * v;
+             }
+           }).End == RunEnd::Completed;
   }
 };
 
@@ -303,8 +259,8 @@ TEST(SarReport, MeanSarIsSigmaMeanSquareFieldOverDensity) {
   LossyBox b;
   ASSERT_TRUE(b.Run());
   SolverData& d = b.d;
-  TempDir tmp("mean");
-  d.SARDir = tmp.str();
+  TempDir tmp;
+  d.SARDir = tmp / "";
   SarReportInput in{1, &b.k.Lumped.VoltageSources, nullptr};
   std::string err;
   ASSERT_TRUE(WriteSARReports(d, in, err)) << err;
@@ -342,16 +298,11 @@ TEST(SarReport, PowerBalanceOfAResistorLoadedSource) {
       for (size_t n = 0; n < a->size(); ++n) e += Eps0 * double(a->data()[n]) * a->data()[n];
     return e;
   };
-  d.StepCount = 3000;
-  ASSERT_TRUE(PrepareRunKernels(d, el, &pulse, L.k));
-  StepHooks h = DefaultStepHooks(d, L.k);
-  h.RecordOutputPoints = [&](int) { last = energy(); peak = std::max(peak, last); };
-  NullCallbacks cb;
-  OneThread one;
-  ASSERT_EQ(RunTimeLoop(d, h, cb).End, RunEnd::Completed);
+  ASSERT_EQ(RunSteps(d, L.k, el, &pulse, 3000, [&](int) { last = energy(); peak = std::max(peak, last); }).End,
+            RunEnd::Completed);
   EXPECT_LT(last, 1e-3 * peak);  // decayed
-  TempDir tmp("balance");
-  d.SARDir = tmp.str();
+  TempDir tmp;
+  d.SARDir = tmp / "";
   SarReportInput in{2, &L.k.Lumped.VoltageSources, &L.k.Lumped.Resistors};
   std::string err;
   SarSummary S;

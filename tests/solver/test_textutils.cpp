@@ -4,36 +4,19 @@
 
 using namespace rv;
 
-TEST(TextUtils, WordCount) {
-  EXPECT_EQ(WordCount(""), 0);
-  EXPECT_EQ(WordCount("   "), 0);
-  EXPECT_EQ(WordCount("abc"), 1);
-  EXPECT_EQ(WordCount("abc "), 1);
-  EXPECT_EQ(WordCount("  a  b  "), 2);
-  EXPECT_EQ(WordCount("1.5 2.5 3.5"), 3);
-  EXPECT_EQ(WordCount("a\tb"), 1);  // a tab separates nothing
-  EXPECT_EQ(WordCount("Время  Поле"), 2);
-}
+TEST(TextUtils, WordCountGetWordAndNormalize) {
+  const std::pair<const char*, int> counts[] = {
+      {"", 0}, {"   ", 0}, {"abc", 1}, {"  a  b  ", 2}, {"a\tb", 1} /* a tab separates nothing */,
+      {"Время  Поле", 2}};
+  for (const auto& [text, n] : counts) EXPECT_EQ(WordCount(text), n) << text;
 
-TEST(TextUtils, GetWord) {
-  EXPECT_EQ(GetWord("1.5 2.5", 1), "1.5");
-  EXPECT_EQ(GetWord("1.5 2.5", 2), "2.5");
-  EXPECT_EQ(GetWord("1.5 2.5", 3), "");
-  EXPECT_EQ(GetWord("1.5 2.5", 0), "1.5 2.5");
-  EXPECT_EQ(GetWord("1.5 2.5", -1), "1.5 2.5");
-  EXPECT_EQ(GetWord("", 2), "");
-  EXPECT_EQ(GetWord("a  b", 2), "");  // words are taken as separated by single blanks
-  EXPECT_EQ(GetWord("a  b", 3), "b");
-  EXPECT_EQ(GetWord("a b ", 3), "");
-  EXPECT_EQ(GetWord("a b ", 4), "");
-}
+  // Words are taken as separated by single blanks; an index below 1 gives the whole text.
+  const struct { const char* text; int n; const char* word; } words[] = {
+      {"1.5 2.5", 1, "1.5"}, {"1.5 2.5", 2, "2.5"}, {"1.5 2.5", 3, ""}, {"1.5 2.5", 0, "1.5 2.5"},
+      {"1.5 2.5", -1, "1.5 2.5"}, {"", 2, ""}, {"a  b", 2, ""}, {"a  b", 3, "b"}, {"a b ", 3, ""}};
+  for (const auto& w : words) EXPECT_EQ(GetWord(w.text, w.n), w.word) << w.text << " " << w.n;
 
-TEST(TextUtils, NormalizeAndCopy) {
-  EXPECT_EQ(NormalizeBlanks("\t1  2"), "1 2");
-  EXPECT_EQ(NormalizeBlanks("  a \t b\t"), "a b");
-  EXPECT_EQ(NormalizeBlanks(" \t "), "");
-  EXPECT_EQ(NormalizeBlanks(""), "");
-  EXPECT_EQ(NormalizeBlanks("Поле\t\tЕ"), "Поле Е");
-  EXPECT_EQ(NormalizeBlanks(NormalizeBlanks("\t1  2 ")), "1 2");
-  EXPECT_EQ(CopyText("x y"), "x y");
+  const std::pair<const char*, const char*> blanks[] = {
+      {"\t1  2", "1 2"}, {"  a \t b\t", "a b"}, {" \t ", ""}, {"", ""}, {"Поле\t\tЕ", "Поле Е"}};
+  for (const auto& [text, want] : blanks) EXPECT_EQ(NormalizeBlanks(text), want) << text;
 }

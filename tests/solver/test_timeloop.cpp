@@ -90,22 +90,15 @@ TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
   auto item = [&](const char* n) { return [&log, n] { log.push_back(n); }; };
   h.AddPMLWaveH = [&](int s, double t) { log.push_back("PMLWaveH" + std::to_string(s) + (t < 0 ? "-" : "0")); };
   h.AddPMLWaveE = [&](int s, double t) { log.push_back("PMLWaveE" + std::to_string(s) + (t == -0.0005 ? "h" : "?")); };
-  h.UpdateH = item("H");
   h.CorrectTFSFH = [&](double t) { log.push_back(t == -0.0005 ? "TFSFH" : "TFSFH?"); };
   h.ApplyDissipation = [&] { log.push_back("1/R"); dissipationTime = d.CurTime; };
-  h.UpdatePMLH = item("PMLH");
-  h.UpdateE = item("E");
-  h.UpdateEDebye = item("EDebye");
   h.CorrectTFSFE = [&](double t) { log.push_back(t == 0 ? "TFSFE" : "TFSFE?"); };
   h.UpdateLumpedElements = [&](int s) { log.push_back("Lumped" + std::to_string(s)); };
-  h.ApplySymmetry = item("Sym");
-  h.ApplyMur = item("Mur");
-  h.ApplyABC2 = item("ABC2");
-  h.ApplyRTABC = item("RTABC");
-  h.SaveMurPlanes = item("SaveMur");
-  h.ShiftRTABCLevels = item("ShiftRT");
-  h.UpdatePMLE = item("PMLE");
-  h.ApplyPEC = item("PEC");
+  for (auto [hook, name] : {std::pair{&h.UpdateH, "H"}, {&h.UpdatePMLH, "PMLH"}, {&h.UpdateE, "E"},
+                            {&h.UpdateEDebye, "EDebye"}, {&h.ApplySymmetry, "Sym"}, {&h.ApplyMur, "Mur"},
+                            {&h.ApplyABC2, "ABC2"}, {&h.ApplyRTABC, "RTABC"}, {&h.SaveMurPlanes, "SaveMur"},
+                            {&h.ShiftRTABCLevels, "ShiftRT"}, {&h.UpdatePMLE, "PMLE"}, {&h.ApplyPEC, "PEC"}})
+    *hook = item(name);
   h.RecordOutputPoints = [&](int n) { log.push_back("Out" + std::to_string(n)); };
   h.AccumulateFarField = [&](int s) { log.push_back("Far" + std::to_string(s)); };
   h.AccumulatePower = [&](bool on) { log.push_back(on ? "Power" : "Power0"); };

@@ -82,7 +82,8 @@ TEST(YeeKernels, SameBitsOnOneAndFourThreads) {
 }
 
 // The cached, vectorised E update equals the rule applied edge by edge, bit for bit; the
-// previous-E copy holds the old values at exactly the updated indices.
+// previous-E copy (preset to a marker in both) holds the old values at exactly the updated
+// indices.
 TEST(YeeKernels, EUpdateEqualsTheRuleEdgeByEdge) {
   for (bool debye : {false, true}) {
     SolverData d, ref;
@@ -90,7 +91,6 @@ TEST(YeeKernels, EUpdateEqualsTheRuleEdgeByEdge) {
     MixedModel(ref, debye, true, false);
     for (SolverData* p : {&d, &ref})
       for (t3DSpaceArray* a : {&p->ExPrev, &p->EyPrev, &p->EzPrev}) a->fill(12345.0f);
-    const t3DSpaceArray ex0 = d.Ex, ey0 = d.Ey, ez0 = d.Ez;
     EdgeCoefCache cache;
     ASSERT_TRUE(cache.Build(d));
     ASSERT_TRUE(debye ? UpdateEDebye(d, cache) : UpdateE(d, cache));
@@ -98,21 +98,6 @@ TEST(YeeKernels, EUpdateEqualsTheRuleEdgeByEdge) {
     const auto a = AllArrays(d), b = AllArrays(ref);
     for (size_t n = 0; n < a.size(); ++n) EXPECT_TRUE(SameBits(*a[n], *b[n])) << "array " << n;
 
-    // Previous E: old values on the updated ranges, untouched elsewhere.
-    const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-    int bad = 0;
-    auto check = [&](const t3DSpaceArray& prev, const t3DSpaceArray& old, int i0, int j0, int k0) {
-      for (int i = 0; i < prev.len1(); ++i)
-        for (int j = 0; j < prev.len2(); ++j)
-          for (int k = 0; k < prev.len3(); ++k) {
-            const bool in = i >= i0 && i <= nx - 1 && j >= j0 && j <= ny - 1 && k >= k0 && k <= nz - 1;
-            bad += prev(i, j, k) != (in ? old(i, j, k) : 12345.0f);
-          }
-    };
-    check(d.ExPrev, ex0, 1, 2, 2);
-    check(d.EyPrev, ey0, 2, 1, 2);
-    check(d.EzPrev, ez0, 2, 2, 1);
-    EXPECT_EQ(bad, 0);
   }
 }
 

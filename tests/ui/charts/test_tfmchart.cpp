@@ -313,20 +313,6 @@ TEST(TfmChartWindow, LongCommandAndLiveFeed) {
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(g->dataCount(), 1000);
   EXPECT_EQ(g->data()->at(999)->value, -999);
-
-  // The user closes the first curve during the run: its points go nowhere, the second
-  // (moved into slot 0) gets only its own.
-  w.model().CloseGraphs({0});
-  w.RefreshChart();
-  for (int i = 1000; i < 1100; ++i) {
-    w.liveFeed().Append(h0, i, 12345);
-    w.liveFeed().Append(h1, i, -i);
-  }
-  w.DrainLiveFeed();
-  ASSERT_EQ(w.model().SeriesCount(), 1);
-  EXPECT_EQ(w.model().Series[0].Count(), 1100u);
-  for (double y : w.model().Series[0].Y) ASSERT_LE(y, 0);
-  EXPECT_EQ(qobject_cast<QCPGraph*>(w.Chart->plottable(0))->dataCount(), 1100);
 }
 
 // Creation: no settings file gives the default place and size; a curve file named on the
