@@ -24,7 +24,7 @@
 #include "solver/solverdata.h"
 #include "solver/timeloop.h"
 
-#include "reference_yee.h"
+#include "bench_common.h"
 
 using namespace rv;
 using rv::bench::TimeReference;
@@ -115,30 +115,13 @@ double TimeCase(int n, int steps, bool full, std::string& err) {
   return sec;
 }
 
-std::vector<int> ParseList(const char* s) {
-  std::vector<int> v;
-  for (const char* p = s; *p;) {
-    char* end;
-    const long x = std::strtol(p, &end, 10);
-    if (end == p) break;
-    if (x > 0) v.push_back(int(x));
-    p = *end == ',' ? end + 1 : end;
-  }
-  return v;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int steps = 20, repeat = 3;
-  std::vector<int> sizes{100, 200};
-  std::vector<int> threads{1, omp_get_num_procs()};
-  for (int a = 1; a + 1 < argc; a += 2) {
-    if (!std::strcmp(argv[a], "--steps")) steps = std::max(1, std::atoi(argv[a + 1]));
-    else if (!std::strcmp(argv[a], "--sizes")) sizes = ParseList(argv[a + 1]);
-    else if (!std::strcmp(argv[a], "--threads")) threads = ParseList(argv[a + 1]);
-    else if (!std::strcmp(argv[a], "--repeat")) repeat = std::max(1, std::atoi(argv[a + 1]));
-  }
+  const rv::bench::Options opt = rv::bench::ParseOptions(argc, argv, {100, 200});
+  const int steps = opt.steps, repeat = opt.repeat;
+  const std::vector<int>& sizes = opt.sizes;
+  const std::vector<int>& threads = opt.threads;
   struct Case { const char* name; bool full; };
   const Case cases[] = {{"run_vacuum_pec", false}, {"run_sar_lumped", true}};
   for (int n : sizes)

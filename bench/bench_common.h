@@ -1,10 +1,14 @@
-// The reference of the solver benchmarks: a bare float Yee update of a vacuum box
+// What the solver benchmarks share: the reference, a bare float Yee update of a vacuum box
 // (constant coefficients, six arrays, nothing else), built like the solver's kernels and
 // timed in the same run, so every figure is a ratio measured side by side.
 #pragma once
 #include <omp.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "solver/arrays.h"
 #include "solver/constants.h"
@@ -96,6 +100,38 @@ inline double TimeReference(int n, int steps) {
   const auto t0 = Clock::now();
   for (int s = 0; s < steps; ++s) box.Step(c, q, cb);
   return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+// Command-line options shared by the solver benchmarks:
+//   [--steps S] [--sizes 100,200] [--threads 1,8] [--repeat R]
+struct Options {
+  int steps = 20, repeat = 3;
+  std::vector<int> sizes, threads;
+};
+
+inline std::vector<int> ParseList(const char* s) {
+  std::vector<int> v;
+  for (const char* p = s; *p;) {
+    char* end;
+    const long x = std::strtol(p, &end, 10);
+    if (end == p) break;
+    if (x > 0) v.push_back(int(x));
+    p = *end == ',' ? end + 1 : end;
+  }
+  return v;
+}
+
+inline Options ParseOptions(int argc, char** argv, std::vector<int> defaultSizes) {
+  Options o;
+  o.sizes = std::move(defaultSizes);
+  o.threads = {1, omp_get_num_procs()};
+  for (int a = 1; a + 1 < argc; a += 2) {
+    if (!std::strcmp(argv[a], "--steps")) o.steps = std::max(1, std::atoi(argv[a + 1]));
+    else if (!std::strcmp(argv[a], "--sizes")) o.sizes = ParseList(argv[a + 1]);
+    else if (!std::strcmp(argv[a], "--threads")) o.threads = ParseList(argv[a + 1]);
+    else if (!std::strcmp(argv[a], "--repeat")) o.repeat = std::max(1, std::atoi(argv[a + 1]));
+  }
+  return o;
 }
 
 }  // namespace rv::bench
