@@ -24,25 +24,15 @@
 #include "project/ui/TfmNew3dMain.h"
 #include "solver/solverdata.h"
 
+#include "ui_fixture.h"
+
+using rvtest::WaitFor;
+
 namespace {
 
 using rv::PromptButton;
 
 std::string Text(QLabel* l) { return l->text().toStdString(); }
-
-// Serves the run's hand-offs as the program's event loop does, without the fixed sleeps of
-// QTest::qWaitFor (each step of a run waits for one of them).
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  QTimer tick;
-  tick.start(2);
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 // A new project of 20^3 cells with one 50-ohm voltage source in the middle, driven by the
 // voltage sources only.

@@ -36,60 +36,23 @@
 #include "solver/codepage.h"
 #include "solver/solverdata.h"
 
+#include "ui_fixture.h"
+
 using namespace rv;
+using rvtest::ReadFile;
+using rvtest::ScriptedDialogs;
+using rvtest::WaitFor;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Dir(const std::string& name) {
-  const fs::path d = fs::temp_directory_path() / "rv_main_window_project" / name;
-  fs::remove_all(d);
-  fs::create_directories(d);
-  return d.string() + "/";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
+std::string Dir(const std::string& name) { return rvtest::FreshDir("rv_main_window_project", name); }
 
 std::string Joined(const std::vector<std::string>& texts) {
   std::string s;
   for (const auto& t : texts) s.append(s.empty() ? "" : " | ").append(t);
   return s;
 }
-
-// Serves the run's hand-offs as the program's event loop does.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  QTimer tick;
-  tick.start(2);
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-class ScriptedDialogs : public ProjectFileDialogs {
-public:
-  std::optional<std::string> SaveProjectName(const ProjectDialogState&) override {
-    return next(save);
-  }
-  std::optional<std::string> OpenProjectName(const ProjectDialogState&) override {
-    return next(open);
-  }
-  std::deque<std::optional<std::string>> save, open;
-
-private:
-  static std::optional<std::string> next(std::deque<std::optional<std::string>>& q) {
-    if (q.empty()) return std::nullopt;
-    auto v = q.front();
-    q.pop_front();
-    return v;
-  }
-};
 
 // The main window wired as the program wires it, with scripted boxes and dialogs.
 struct Program {

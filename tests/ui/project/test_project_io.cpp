@@ -17,44 +17,17 @@
 #include "solver/codepage.h"
 #include "solver/solverdata.h"
 
+#include "ui_fixture.h"
+
 using namespace rv;
+using rvtest::ReadFile;
+using rvtest::ScriptedDialogs;
+using rvtest::WaitFor;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Dir(const std::string& name) {
-  const fs::path d = fs::temp_directory_path() / "rv_project_io_test" / name;
-  fs::remove_all(d);
-  fs::create_directories(d);
-  return d.string() + "/";
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-class ScriptedDialogs : public ProjectFileDialogs {
-public:
-  std::optional<std::string> SaveProjectName(const ProjectDialogState&) override {
-    ++saveAsked;
-    return next(save);
-  }
-  std::optional<std::string> OpenProjectName(const ProjectDialogState&) override {
-    ++openAsked;
-    return next(open);
-  }
-  std::deque<std::optional<std::string>> save, open;
-  int saveAsked = 0, openAsked = 0;
-
-private:
-  static std::optional<std::string> next(std::deque<std::optional<std::string>>& q) {
-    if (q.empty()) return std::nullopt;
-    auto v = q.front();
-    q.pop_front();
-    return v;
-  }
-};
+std::string Dir(const std::string& name) { return rvtest::FreshDir("rv_project_io_test", name); }
 
 // The main window as the commands see it.
 class FakeHost : public ProjectHost {
