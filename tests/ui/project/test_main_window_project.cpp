@@ -54,6 +54,16 @@ std::string Joined(const std::vector<std::string>& texts) {
   return s;
 }
 
+// A chart window whose files stay in the test's folder and whose boxes are scripted.
+TfmChart::Options ChartOptions(const std::string& dir, Prompter& prompter) {
+  TfmChart::Options o;
+  o.settingsPath = dir + "chart.INI";
+  o.valueHistoryPath = dir + "TmpVal.txt";
+  o.defaultDir = dir;
+  o.prompter = &prompter;
+  return o;
+}
+
 // The main window wired as the program wires it, with scripted boxes and dialogs.
 struct Program {
   explicit Program(TfmChart* chart = nullptr) : sw(signal, prompter) {
@@ -211,12 +221,7 @@ TEST(MainWindowProject, CommandLineProjectOpensAtTheFirstActivation) {
 TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   const std::string dir = Dir("run");
   ScriptedPrompter chartMessages;
-  TfmChart::Options o;
-  o.settingsPath = dir + "chart.INI";
-  o.valueHistoryPath = dir + "TmpVal.txt";
-  o.defaultDir = dir;
-  o.prompter = &chartMessages;
-  TfmChart chart(o);
+  TfmChart chart(ChartOptions(dir, chartMessages));
   Program p(&chart);
   TfmNew3dMain& w = p.w;
   SolverData& d = p.d;
@@ -311,12 +316,7 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
 TEST(MainWindowProject, EditingTheSignalDuringARunLeavesTheRunsSignal) {
   const std::string dir = Dir("signal_edit");
   ScriptedPrompter chartMessages;
-  TfmChart::Options o;
-  o.settingsPath = dir + "chart.INI";
-  o.valueHistoryPath = dir + "TmpVal.txt";
-  o.defaultDir = dir;
-  o.prompter = &chartMessages;
-  TfmChart chart(o);
+  TfmChart chart(ChartOptions(dir, chartMessages));
   Program p(&chart);
   TfmNew3dMain& w = p.w;
   SolverData& d = p.d;
