@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
@@ -23,7 +24,7 @@ SignalSettings Kind(int k) {
 }
 
 std::string WriteFile(const std::string& name, const std::string& text) {
-  const auto dir = std::filesystem::temp_directory_path() / "rv_signal_tests";
+  const auto dir = std::filesystem::temp_directory_path() / ("rv_signal_tests_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / name).string();
   std::ofstream(path, std::ios::binary) << text;

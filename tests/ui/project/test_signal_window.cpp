@@ -2,6 +2,7 @@
 // the analytic pulse, the Gaussian's spectrum, the preview interval, the signal file and
 // the section "Signal".
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,7 +29,7 @@ namespace {
 constexpr double Pi = 3.141592653589793;
 
 std::string Dir(const std::string& name) {
-  const fs::path d = fs::temp_directory_path() / "rv_signal_window_test" / name;
+  const fs::path d = fs::temp_directory_path() / ("rv_signal_window_test_" + std::to_string(::getpid())) / name;
   fs::remove_all(d);
   fs::create_directories(d);
   return d.string() + "/";

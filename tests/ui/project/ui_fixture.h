@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <unistd.h>
 
 #include <deque>
 #include <filesystem>
@@ -16,10 +17,11 @@
 
 namespace rvtest {
 
-// A fresh scratch folder <tmp>/<group>/<name>/, ending in "/".
+// A fresh scratch folder <tmp>/<group>_<pid>/<name>/, ending in "/" (the pid keeps two
+// runs of the suite apart).
 inline std::string FreshDir(const std::string& group, const std::string& name) {
   namespace fs = std::filesystem;
-  const fs::path d = fs::temp_directory_path() / group / name;
+  const fs::path d = fs::temp_directory_path() / (group + "_" + std::to_string(::getpid())) / name;
   fs::remove_all(d);
   fs::create_directories(d);
   return d.string() + "/";
