@@ -50,7 +50,9 @@ LumpedRun::Edge MakeEdge(const SolverData& d, int X, int Y, int Z, char dir) {
 // R and L divide; 0 or a value that is no finite number cannot be used.
 bool UsableDivisor(double v) { return std::isfinite(v) && v != 0; }
 
-float& EdgeE(SolverData& d, int axis, int X, int Y, int Z) {
+// The edge's E, writable or not as d is.
+template <class Data>
+auto& EdgeE(Data& d, int axis, int X, int Y, int Z) {
   return axis == 0 ? d.Ex(X, Y, Z) : axis == 1 ? d.Ey(X, Y, Z) : d.Ez(X, Y, Z);
 }
 
@@ -115,15 +117,39 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
   return first.empty();
 }
 
-bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
+bool LumpedRun::Fits(const SolverData& d) const {
   auto shape = [](const t3DSpaceArray& a, int n1, int n2, int n3) {
     return a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
   };
   const int nx = nx_, ny = ny_, nz = nz_;
-  if (d.Nx != nx || d.Ny != ny || d.Nz != nz || !shape(d.Ex, nx, ny + 1, nz + 1) ||
-      !shape(d.Ey, nx + 1, ny, nz + 1) || !shape(d.Ez, nx + 1, ny + 1, nz) ||
-      !shape(d.Hx, nx + 1, ny, nz) || !shape(d.Hy, nx, ny + 1, nz) || !shape(d.Hz, nx, ny, nz + 1))
-    return false;
+  return d.Nx == nx && d.Ny == ny && d.Nz == nz && shape(d.Ex, nx, ny + 1, nz + 1) &&
+         shape(d.Ey, nx + 1, ny, nz + 1) && shape(d.Ez, nx + 1, ny + 1, nz) &&
+         shape(d.Hx, nx + 1, ny, nz) && shape(d.Hy, nx, ny + 1, nz) && shape(d.Hz, nx, ny, nz + 1);
+}
+
+namespace {
+
+template <class Rec>
+void KeepOld(const SolverData& d, const std::vector<Rec>& recs, std::vector<LumpedRun::Edge>& edges) {
+  for (size_t r = 0; r < recs.size(); ++r) {
+    LumpedRun::Edge& e = edges[r];
+    if (e.Active && e.Axis >= 0) e.OldE = EdgeE(d, e.Axis, recs[r].X, recs[r].Y, recs[r].Z);
+  }
+}
+
+}  // namespace
+
+bool LumpedRun::KeepEdges(const SolverData& d) {
+  if (!Fits(d)) return false;
+  KeepOld(d, VoltageSources, SourceEdges);
+  KeepOld(d, Resistors, ResistorEdges);
+  KeepOld(d, Capacitors, CapacitorEdges);
+  KeepOld(d, Inductors, InductorEdges);
+  return true;
+}
+
+bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
+  if (!Fits(d)) return false;
 
   const LD inv = InvEta0, ts = d.TimeStep, c = LightSpeed;
   const double courant[3] = {d.CourantX, d.CourantY, d.CourantZ};
@@ -148,9 +174,6 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     }
   }
 
-  // E before this step's update, recovered from the updated value and the same curl.
-  auto oldE = [&](const Edge& e, LD E, LD C) { return (E - LD(e.Cb) * C) / LD(e.Ca); };
-
   // Resistive voltage sources (the signal drives them in every source mode).
   if (!SourceEdges.empty()) {
     const LD V = SourceValue(signal, false, d.CurTime);
@@ -164,7 +187,7 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
       const LD R = s.R, A = e.Area, len = e.Len;
       const LD alpha = ts / R / inv / A;
       const LD beta = ts * len / 2 / R / inv / A;
-      const LD Eold = oldE(e, E, C);
+      const LD Eold = e.OldE;
       E = float(pol * V * alpha / (1 + beta) + (1 - beta) / (1 + beta) * Eold +
                 C / inv / (1 + beta));
     }
@@ -177,7 +200,7 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
     const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
     const LD beta = ts * LD(e.Len) / 2 / LD(s.Value) / inv / LD(e.Area);
-    const LD Eold = oldE(e, E, C);
+    const LD Eold = e.OldE;
     E = float((1 - beta) / (1 + beta) * Eold + C / inv / (1 + beta));
   }
 
@@ -188,7 +211,7 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
     const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
     const LD kappa = LD(s.Value) * LD(e.Len) / inv / LD(e.Area) * c;
-    const LD Eold = oldE(e, E, C);
+    const LD Eold = e.OldE;
     E = float(Eold + C / inv / (1 + kappa));
   }
 
@@ -201,7 +224,7 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
     const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
     const LD lambda = LD(e.Len) * ts * ts / inv / LD(e.Area) / LD(s.L) / c;
-    const LD Eold = oldE(e, E, C);
+    const LD Eold = e.OldE;
     E = float(Eold + C / inv - lambda * LD(s.Accum));
     s.Accum = float(LD(s.Accum) + LD(E));
   }

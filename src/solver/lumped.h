@@ -32,6 +32,10 @@ public:
   bool Prepare(const SolverData& d, const ElementArrays& src, std::string* err = nullptr);
   void Clear();
 
+  // Copies the E of every source, resistor, capacitor and inductor edge: called right
+  // before the step's E update. False, changing nothing, on arrays of another grid.
+  bool KeepEdges(const SolverData& d);
+
   // UpdateLumpedElements: spark gaps, then voltage sources, resistors, capacitors,
   // inductors, each in record order; Step is the 0-based step of the time loop. Returns
   // false, changing nothing, when the field arrays do not have the prepared grid's lengths.
@@ -51,6 +55,7 @@ public:
     double Len = 0;        // cell size along Dir
     double Area = 0;       // product of the two other cell sizes
     float Ca = 1, Cb = 0;  // E-update coefficients of the edge
+    float OldE = 0;        // the edge's E before this step's E update (KeepEdges)
   };
   std::vector<Edge> GapEdges, SourceEdges, ResistorEdges, CapacitorEdges, InductorEdges;
 
@@ -59,6 +64,8 @@ public:
   int Skipped() const { return skipped_; }
 
 private:
+  bool Fits(const SolverData& d) const;
+
   int nx_ = 0, ny_ = 0, nz_ = 0;
   int skipped_ = 0;
 };

@@ -32,6 +32,7 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   h.UpdateH = [D] { Check(UpdateH(*D), "H"); };
   h.UpdateE = [D, K] { Check(UpdateE(*D, K->Cache), "E"); };
   h.UpdateEDebye = [D, K] { Check(UpdateEDebye(*D, K->Cache), "E, Debye"); };
+  h.KeepLumpedEdges = [D, K] { Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы"); };
   h.UpdateLumpedElements = [D, K](int step) {
     Check(K->Lumped.Update(*D, K->Signal, step), "сосредоточенные элементы");
   };

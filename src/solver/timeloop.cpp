@@ -81,6 +81,7 @@ void DoStep(SolverData& d, const StepHooks& h, int step) {
     d.CurTime = t;
   }
   if (d.AnyPML) Call(h.UpdatePMLH);
+  Call(h.KeepLumpedEdges);
   if (d.PolarDielectrics) Call(h.UpdateEDebye);
   else Call(h.UpdateE);
   if (externalPml) Call(h.AddPMLWaveH, -1, 0.0);

@@ -2,7 +2,8 @@
 // stop flag, the pause between steps and the end-of-run call.
 //
 // One step, in order: external field added at the PML interface; H update; TF-SF
-// correction of H; the 1/R boundary at the time of the previous step; PML H; E update
+// correction of H; the 1/R boundary at the time of the previous step; PML H; the lumped
+// element edges' E kept; E update
 // (Debye when polar dielectrics are on); external field's H part removed; TF-SF correction
 // of E; lumped elements; symmetry planes; Mur; second-order ABC; RT-ABC; Mur planes saved;
 // RT-ABC time levels shifted; PML E; PEC; outputs recorded every OutputRate-th step;
@@ -34,6 +35,7 @@ struct StepHooks {
   std::function<void(double timeShift)> CorrectTFSFH;
   std::function<void()> ApplyDissipation;  // sees CurTime set back by one step
   std::function<void()> UpdatePMLH;
+  std::function<void()> KeepLumpedEdges;  // the element edges' E before the E update
   std::function<void()> UpdateE;
   std::function<void()> UpdateEDebye;
   std::function<void(double timeShift)> CorrectTFSFE;

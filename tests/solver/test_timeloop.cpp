@@ -94,7 +94,8 @@ TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
   h.ApplyDissipation = [&] { log.push_back("1/R"); dissipationTime = d.CurTime; };
   h.CorrectTFSFE = [&](double t) { log.push_back(t == 0 ? "TFSFE" : "TFSFE?"); };
   h.UpdateLumpedElements = [&](int s) { log.push_back("Lumped" + std::to_string(s)); };
-  for (auto [hook, name] : {std::pair{&h.UpdateH, "H"}, {&h.UpdatePMLH, "PMLH"}, {&h.UpdateE, "E"},
+  for (auto [hook, name] : {std::pair{&h.UpdateH, "H"}, {&h.UpdatePMLH, "PMLH"},
+                            {&h.KeepLumpedEdges, "Keep"}, {&h.UpdateE, "E"},
                             {&h.UpdateEDebye, "EDebye"}, {&h.ApplySymmetry, "Sym"}, {&h.ApplyMur, "Mur"},
                             {&h.ApplyABC2, "ABC2"}, {&h.ApplyRTABC, "RTABC"}, {&h.SaveMurPlanes, "SaveMur"},
                             {&h.ShiftRTABCLevels, "ShiftRT"}, {&h.UpdatePMLE, "PMLE"}, {&h.ApplyPEC, "PEC"}})
@@ -107,16 +108,16 @@ TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
   RunTimeLoop(d, h, r, nullptr, FakeClock(0));
 
   const std::vector<std::string> step1 = {
-      "PMLWaveH1-", "PMLWaveE1h", "H", "TFSFH", "1/R", "PMLH", "EDebye", "PMLWaveH-10", "TFSFE",
+      "PMLWaveH1-", "PMLWaveE1h", "H", "TFSFH", "1/R", "PMLH", "Keep", "EDebye", "PMLWaveH-10", "TFSFE",
       "Lumped1", "Sym", "Mur", "ABC2", "RTABC", "SaveMur", "ShiftRT", "PMLE", "PEC", "Far1",
       "Progress2"};
   // Step 0 records output 0 and has no power (SAR delay 2); step 2 records output 1.
   ASSERT_GT(log.size(), 2 * step1.size());
-  const std::vector<std::string> got1(log.begin() + 21, log.begin() + 21 + step1.size());
+  const std::vector<std::string> got1(log.begin() + 22, log.begin() + 22 + step1.size());
   EXPECT_EQ(got1, step1);
-  EXPECT_EQ(log[18], "Out0");
-  EXPECT_EQ(log[19], "Far0");
-  EXPECT_EQ(log[20], "Progress1");
+  EXPECT_EQ(log[19], "Out0");
+  EXPECT_EQ(log[20], "Far0");
+  EXPECT_EQ(log[21], "Progress1");
   EXPECT_EQ(std::count(log.begin(), log.end(), "Out1"), 1);
   EXPECT_EQ(std::count(log.begin(), log.end(), "Power"), 2);  // steps 2 and 3
   // The 1/R boundary saw the previous step's time; the time itself came back exactly.
@@ -129,8 +130,8 @@ TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
   log.clear();
   r.onProgress = nullptr;
   RunTimeLoop(q, h, r, nullptr, FakeClock(0));
-  EXPECT_EQ(log, (std::vector<std::string>{"H", "E", "Lumped0", "Out0", "Power0", "H", "E",
-                                           "Lumped1", "Out1", "Power0"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"H", "Keep", "E", "Lumped0", "Out0", "Power0", "H",
+                                           "Keep", "E", "Lumped1", "Out1", "Power0"}));
   // A rate below 1 records every step instead of dividing by zero.
   SolverData z;
   Prepare(z, 3);
