@@ -165,6 +165,15 @@ void ApplyGridToSolver(const GridSettingsView& v, const MainSettings& s, SolverD
   }
 }
 
+std::string ShownTimeStep(const GridSettingsView& v, const std::string& current, bool gridChanged) {
+  if (gridChanged || v.rtabc) return v.eddT;
+  double ns = 0;
+  // The limit as written carries 15 digits: a step typed as that text is at the limit.
+  const double limitNs = v.dtSec * 1e9 * (1 + 1e-14);
+  if (TryStrToFloat(current, ns) && ns > 0 && ns <= limitNs) return current;
+  return v.eddT;
+}
+
 std::string EndTimeText(int steps, const std::string& eddT) {
   double dt = 0;
   if (!TryStrToFloat(eddT, dt)) return "";

@@ -49,6 +49,12 @@ struct GridSettingsView {
 // epsMax: the largest static permittivity of the switched-on materials (at least 1).
 GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int farPointRows);
 
+// The time step the page shows once the grid values are recomputed. A change of the grid
+// (counts, sizes, faces) writes the limit v.eddT, and so does an RT-ABC face (the run's step
+// is fixed then); otherwise the step in `current`, typed or read from a project, stays when
+// it is a positive number not above the limit.
+std::string ShownTimeStep(const GridSettingsView& v, const std::string& current, bool gridChanged);
+
 // The largest EpsStatic of the switched-on materials 1..layerCount, at least 1.
 double MaxStaticPermittivity(const SolverData& d, int layerCount);
 

@@ -122,6 +122,10 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
       return st.Refuse(msg.empty() ? "Обнаружены ошибки в значениях параметров сигналов" : msg);
   }
   for (const std::string& m : host.LoadElementArrays(d, r.run.elements)) st.Warn(m);
+  if (in.lamped) {
+    const std::string leftOut = LumpedRowsLeftOut(*in.lamped, d);
+    if (!leftOut.empty()) st.Warn(leftOut);
+  }
 
   // 10
   if ((d.AnyRTABC || d.AnyMur || d.AnyDissipation) && d.AnyPML) st.Warn(runmsg::PMLConflict);
@@ -159,7 +163,6 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   rs.ShowInput = in.outputs && in.outputs->cbShowInput;
   rs.WriteOutputFiles = !(in.outputs && in.outputs->cbNoWriteFile);
   rs.RunStartTimeMs = in.nowMs;
-  if (rs.ShowGraphs) host.ClearCharts();
   d.StepCount = std::max(1, s.seStepCount);
   rs.FarSeriesLength = d.StepCount;
   host.ShowPreparing();
@@ -248,7 +251,9 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (d.PolarDielectrics && !AllocDebyeArrays(d))
     return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed, true);
 
-  // 30: output files, then the PML
+  // 30: output files, then the PML. The chart's curves go only now, once every check has
+  // passed: a refused start leaves the user's curves where they were.
+  if (rs.ShowGraphs) host.ClearCharts();
   {
     std::string msg;
     if (!host.PrepareOutputFiles(d, msg))

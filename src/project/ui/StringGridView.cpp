@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
@@ -117,10 +118,16 @@ void StringGridView::mouseDoubleClickEvent(QMouseEvent* e) {
   QTableView::mouseDoubleClickEvent(e);
 }
 
-QModelIndex StringGridView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
-  const QModelIndex next = QTableView::moveCursor(action, modifiers);
-  if (next.isValid() && next != currentIndex() && !askSelect(next)) return currentIndex();
-  return next;
+void StringGridView::keyPressEvent(QKeyEvent* e) {
+  // Space steps a letter column as a click does, instead of opening the editor on it.
+  const QModelIndex cur = currentIndex();
+  if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier && cur.isValid() &&
+      state() != EditingState && cycleColumns.contains(cur.column())) {
+    askSelect(cur);
+    e->accept();
+    return;
+  }
+  QTableView::keyPressEvent(e);
 }
 
 void StringGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -53,14 +53,17 @@ public:
   void reload();
   // Column widths in pixels, from column 0.
   void setColumnWidths(std::initializer_list<int> widths);
-  // Asked before a cell (grid coordinates) becomes current by mouse or keyboard; answering
-  // false keeps the current cell and opens no editor (the handler may change the cell).
+  // Asked when a cell (grid coordinates) is clicked, or Space is pressed on a column of
+  // cycleColumns; answering false keeps the current cell and opens no editor (the handler
+  // may change the cell). Arrow keys only move the cursor.
   std::function<bool(int col, int row)> selectCell;
+  // Columns whose letter steps through its values on a click or Space.
+  QList<int> cycleColumns;
 
 protected:
   void mousePressEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
-  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:

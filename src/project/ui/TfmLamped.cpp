@@ -48,6 +48,8 @@ StringGridView* TfmLamped::addPage(const QString& caption, StringGrid& g, std::i
   QHBoxLayout* panel = nullptr;
   StringGridView* view = AddGridPage(PageControl1, caption, g, d_.Modified, widths, panel);
   view->selectCell = [this, view](int col, int row) { return sgResistorsSelectCell(view, col, row); };
+  view->cycleColumns = {4};  // the direction; a source's polarity too
+  if (g.Tag() == 10) view->cycleColumns.append(5);
   QWidget* page = view->parentWidget();
   addBtn = MakeButton(page, "Новая строка", addName);
   delBtn = MakeButton(page, "Удалить текущую строку", delName);

@@ -726,7 +726,7 @@ void TfmNew3dMain::connectHandlers() {
     if (PageControl1->widget(i) == TabSheet1) spXChange(false);
   });
 
-  auto grid = [this] { spXChange(!settingControls_); };
+  auto grid = [this] { spXChange(!settingControls_, !settingControls_); };
   for (QSpinBox* s : {spX, spY, spZ}) connect(s, &QSpinBox::valueChanged, this, grid);
   for (QLineEdit* e : {edX, edY, edZ}) connect(e, &QLineEdit::textChanged, this, grid);
   for (QCheckBox* c : {cbBioMaterals, cbMagneticMaterals}) connect(c, &QCheckBox::toggled, this, grid);
@@ -887,7 +887,7 @@ void TfmNew3dMain::markModified() {
 
 // ---------------------------------------------------------------- grid page
 
-void TfmNew3dMain::spXChange(bool userEdit) {
+void TfmNew3dMain::spXChange(bool userEdit, bool gridEdit) {
   if (userEdit) markModified();
   const MainSettings s = ReadSettings();
   // The grid of a running calculation is not changed under it.
@@ -902,7 +902,7 @@ void TfmNew3dMain::spXChange(bool userEdit) {
   eddT->setEnabled(!v.rtabc);
   {
     const QSignalBlocker block(eddT);
-    eddT->setText(Q(v.eddT));
+    eddT->setText(Q(ShownTimeStep(v, s.eddT, gridEdit)));
   }
   seStepCountChange(false);
   lbSummary->setText(Q(v.lbSummary));
@@ -942,7 +942,7 @@ void TfmNew3dMain::ComboBox1Change() {
   rgPMLprofile->setVisible(AnyBorder(c, BorderPML));
   eddT->setEnabled(!AnyBorder(c, BorderRTABC));
   markModified();
-  spXChange(false);
+  spXChange(false, !settingControls_);
 }
 
 void TfmNew3dMain::N4Click(int tag) {
@@ -1095,6 +1095,7 @@ void TfmNew3dMain::mnDoubleVolumClick() {
     return;
   }
   WriteSettings(s);
+  spXChange(false, true);  // the time step follows the new sizes
   if (links_.refreshTables) links_.refreshTables();
   d_.Modified = 1;
 }
@@ -1162,6 +1163,7 @@ void TfmNew3dMain::mnNewProjectClick() {
   m.Density = 1000;
 
   WriteSettings(NewProjectSettings(ReadSettings()));
+  spXChange(false, true);  // a new grid: the time step at its limit
   // The live view's and the editor's view of a new project.
   vizual_.spX = vizual_.spY = vizual_.spZ = 25;
   vizual_.imageRGroup = 2;

@@ -159,7 +159,9 @@ public:
   void TrackBar1Change();
   void ComboBox1Change();
   void N4Click(int tag);
-  void spXChange(bool userEdit);
+  // gridEdit: the user changed the counts, sizes or faces, and the time step goes back to the
+  // limit; otherwise a step within the limit stays.
+  void spXChange(bool userEdit, bool gridEdit = false);
   void sePMLCountChange(bool userEdit);
   void seStepCountChange(bool userEdit);
   void Timer1Timer();

@@ -52,6 +52,7 @@ TfmOutPoint::TfmOutPoint(SolverData& data, OutPointTables& tables, Prompter& pro
   sgOutPoint = addPage("Одиночные точки", t_.sgOutPoint, {48, 51, 46, 44, 47, 200}, Button16, "Button16",
                        Button2, "Button2", Button1, "Button1", Button3, "Button3");
   sgOutPoint->selectCell = [this](int col, int row) { return sgOutPointSelectCell(col, row); };
+  sgOutPoint->cycleColumns = {1};
   sgCurrent = addPage("Токовые регионы", t_.sgCurrent, {48, 51, 46, 44, 47, 49, 164}, Button4, "Button4",
                       Button5, "Button5", Button6, "Button6", Button7, "Button7");
   sgVoltage = addPage("Разности потенциалов", t_.sgVoltage, {48, 51, 46, 44, 47, 49, 164}, Button8,

@@ -351,3 +351,82 @@ TEST(MainWindowProject, EditingTheSignalDuringARunLeavesTheRunsSignal) {
   }
   chart.close();
 }
+
+// A refused start leaves the user's curves in the chart window; lumped rows a run would leave
+// out are named, each with its table, in one warning before the refusal.
+TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
+  const std::string dir = Dir("refused");
+  ScriptedPrompter chartMessages;
+  TfmChart chart(ChartOptions(dir, chartMessages));
+  ASSERT_TRUE(chart.LoadGeneratedCurve({0, 1, 2}, {0, 1, 0}, "U1", "t", "U"));
+  Program p(&chart);
+  TfmNew3dMain& w = p.w;
+  w.mnNewProjectClick();
+  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(16);
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  w.Outputs().cbShowGr = true;
+  auto row = [&p](StringGrid& g, std::initializer_list<const char*> cells) {
+    AddGridRow(g, p.d.Modified);
+    int c = 0;
+    for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
+  };
+  LampedTables& t = w.Lamped();
+  row(t.sgSourses, {"8", "8", "8", "50", "Z", "+"});
+  row(t.sgResistors, {"8", "8", "9", "abc", "Z"});
+  row(t.sgResistors, {});  // blank: nothing to leave out
+  row(t.sgCapacitors, {"8", "8", "9", "1e-12", "abc"});
+  row(t.sgInductor, {"8", "8", "9", "1e-9", "X"});
+  row(t.sgInductor, {"30", "8", "9", "1e-9", "X"});
+  w.eddT->setText("x");
+
+  w.btnPuskClick();
+  ASSERT_EQ(p.prompter.messages.size(), 2u) << Joined(p.prompter.messages);
+  EXPECT_EQ(p.prompter.messages[0],
+            "Эти строки сосредоточенных элементов не войдут в расчет:\n"
+            "Резисторы, строка 1: \"abc\" в столбце \"R, Ом\" не является числом\n"
+            "Конденсаторы, строка 1: направление \"abc\" не X, Y или Z\n"
+            "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема");
+  EXPECT_EQ(p.prompter.messages[1], "Ошибка в задании шага по времени. Работа невозможна!");
+  EXPECT_FALSE(w.Running());
+  ASSERT_EQ(chart.model().SeriesCount(), 1);
+  EXPECT_EQ(chart.model().Series[0].Title, "U1");
+  EXPECT_EQ(chart.model().Series[0].Count(), 3u);
+}
+
+// A time step the user typed, or a project stored, stays through page switches and a save
+// and load while it is within the stability limit; a change of the grid writes the limit.
+TEST(MainWindowProject, TheTypedTimeStepSurvivesPagesSaveAndLoad) {
+  const std::string dir = Dir("timestep");
+  Program p;
+  TfmNew3dMain& w = p.w;
+  w.mnNewProjectClick();
+  const QString limit = w.eddT->text();
+  ASSERT_TRUE(limit.startsWith("0.0192583"));
+  w.eddT->setText("0.0018");
+  w.PageControl1->setCurrentWidget(w.TabSheet2);
+  w.PageControl1->setCurrentWidget(w.TabSheet1);
+  EXPECT_EQ(w.eddT->text(), "0.0018");
+
+  p.dialogs.save.push_back(dir + "dt.fdt");
+  w.mnSavePrj->trigger();
+  EXPECT_NE(ReadFile(dir + "dt.fdt").find("dT=0.0018\r\n"), std::string::npos);
+  w.mnNewProjectClick();
+  EXPECT_EQ(w.eddT->text(), limit);
+  w.mnHistoryClick();
+  w.HistoryItemClick(0);
+  ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
+  EXPECT_EQ(w.eddT->text(), "0.0018");
+  EXPECT_EQ(w.Label33->text().toStdString(), "Конечное время: 0.18 нс");
+
+  // Above the limit, or no number: the limit comes back on the next recomputation.
+  for (const char* bad : {"0.5", "-1", "abc"}) {
+    w.eddT->setText(bad);
+    w.PageControl1->setCurrentWidget(w.TabSheet2);
+    w.PageControl1->setCurrentWidget(w.TabSheet1);
+    EXPECT_EQ(w.eddT->text(), limit) << bad;
+  }
+  // A change of the cell size writes the new limit over a step within the old one.
+  w.eddT->setText("0.0018");
+  w.edX->setText("0.005");
+  EXPECT_TRUE(w.eddT->text().startsWith("0.0136")) << w.eddT->text().toStdString();
+}

@@ -188,4 +188,46 @@ TEST(TfmOutPointWindow, TablesDirectionsAndOptions) {
   EXPECT_FALSE(fm.isVisible());
 }
 
+// Arrow keys walk a row of both tables across their letter columns and back, changing
+// nothing; Space on a letter cell steps it once and marks the project.
+TEST(TableWindows, ArrowKeysOnlyMoveSpaceStepsALetter) {
+  Windows w;
+  rv::TfmLamped lamped(*w.d, w.lamped, w.prompter);
+  rv::TfmOutPoint out(*w.d, w.out, w.prompter);
+  struct Case {
+    QDialog* window;
+    rv::StringGridView* view;
+    int letterCol;
+    std::vector<const char*> cells;
+    const char* stepped;
+  };
+  lamped.PageControl1->setCurrentIndex(2);
+  for (const Case& c : {Case{&lamped, lamped.sgSourses, 4, {"3", "4", "5", "50", "Y", "+"}, "Z"},
+                        Case{&out, out.sgOutPoint, 1, {"E", "X", "3", "4", "5", "p.srg"}, "Y"}}) {
+    SCOPED_TRACE(c.view->objectName().toStdString());
+    rv::StringGrid& g = c.view->grid();
+    rv::AddGridRow(g, w.d->Modified);
+    for (size_t col = 0; col < c.cells.size(); ++col) g.SetCell(int(col), 1, c.cells[col]);
+    c.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window));
+    c.view->setFocus();
+    c.view->setCurrentIndex(c.view->model()->index(0, 0));
+    w.d->Modified = 0;
+    const int last = g.ColCount() - 1;
+    for (int i = 0; i < last; ++i) QTest::keyClick(c.view, Qt::Key_Right);
+    EXPECT_EQ(c.view->currentIndex().column(), last);
+    for (int i = 0; i < last; ++i) QTest::keyClick(c.view, Qt::Key_Left);
+    EXPECT_EQ(c.view->currentIndex().column(), 0);
+    for (size_t col = 0; col < c.cells.size(); ++col) EXPECT_EQ(g.Cells(int(col), 1), c.cells[col]);
+    EXPECT_EQ(w.d->Modified, 0);
+
+    c.view->setCurrentIndex(c.view->model()->index(0, c.letterCol));
+    QTest::keyClick(c.view, Qt::Key_Space);
+    EXPECT_EQ(g.Cells(c.letterCol, 1), c.stepped);
+    EXPECT_EQ(w.d->Modified, 1);
+    EXPECT_EQ(c.view->viewport()->findChild<QLineEdit*>(), nullptr);  // no editor opened
+    c.window->hide();
+  }
+}
+
 }  // namespace
