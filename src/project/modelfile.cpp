@@ -22,23 +22,15 @@ int32_t GetLE(const unsigned char* p) {
 
 bool ModelFileFullLayout(const std::string& fileFormat) { return fileFormat.compare("5") >= 0; }
 
-bool WriteModelFile(const std::string& path, const tSpace& space, int nx, int ny, int nz,
-                    std::string& err) {
+bool WriteModel(PendingFile& f, const tSpace& space, int nx, int ny, int nz, std::string& err) {
   if (nx < 1 || ny < 1 || nz < 1) {
-    err = "Неверный размер сетки для записи файла модели " + path;
-    return false;
-  }
-  const std::string tmp = path + ".tmp";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    err = "Не удалось создать файл " + path;
+    err = "Неверный размер сетки для записи файла модели " + f.Target();
     return false;
   }
   std::vector<unsigned char> buf;
   buf.reserve(1 << 16);
-  bool ok = true;
   auto flush = [&] {
-    if (!buf.empty() && std::fwrite(buf.data(), 1, buf.size(), f) != buf.size()) ok = false;
+    f.Write(std::string_view(reinterpret_cast<const char*>(buf.data()), buf.size()));
     buf.clear();
   };
   int cur = space.at(1, 1, 1);
@@ -58,13 +50,14 @@ bool WriteModelFile(const std::string& path, const tSpace& space, int nx, int ny
       }
   PutLE(buf, cur); PutLE(buf, int32_t(count));
   flush();
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    err = "Ошибка записи файла " + path;
-    return false;
-  }
   return true;
+}
+
+bool WriteModelFile(const std::string& path, const tSpace& space, int nx, int ny, int nz,
+                    std::string& err) {
+  PendingFile f;
+  return f.Open(path, err) && WriteModel(f, space, nx, ny, nz, err) && f.Finish(err) &&
+         CommitFiles({&f}, err);
 }
 
 bool ReadModelFile(const std::string& path, const std::string& fileFormat, int nx, int ny,

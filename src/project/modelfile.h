@@ -5,12 +5,17 @@
 #include <string>
 
 #include "solver/arrays.h"
+#include "solver/pendingfile.h"
 
 namespace rv {
 
 // Writes the cells 1..nx, 1..ny, 1..nz of `space` (cells outside its extents count as
-// empty). The file is written under a temporary name and renamed, so a failed write
-// leaves an older file intact. Returns false with err set on failure.
+// empty) into an open pending file; false with err only for a grid below 1 cell (write
+// failures come out of f.Finish).
+bool WriteModel(PendingFile& f, const tSpace& space, int nx, int ny, int nz, std::string& err);
+
+// The same as a file of its own, replaced as a whole (a failed write leaves an older file
+// intact, a read-only one is refused). Returns false with err set on failure.
 bool WriteModelFile(const std::string& path, const tSpace& space, int nx, int ny, int nz,
                     std::string& err);
 

@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "project/modelfile.h"
+#include "solver/codepage.h"
 #include "solver/inifile.h"
+#include "solver/pendingfile.h"
 #include "solver/numtext.h"
 #include "solver/solverdata.h"
 
@@ -206,11 +208,19 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   SaveOutPointSettings(p.Outputs, ini);
   SaveLampedSettings(p.Lamped, ini);
   WriteMainSections(ini, p, d);
-  if (!ini.saveAs(path, &e)) {
-    err = "Не удалось записать файл проекта " + path + ": " + e;
-    return false;
-  }
-  return WriteModelFile(ModelFileName(path), d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, err);
+  // The older note key was read as the note's first line, which the note's own keys now
+  // hold: kept, it would add that line again on every load.
+  ini.deleteKey("Project", "Name");
+
+  // Both files are written under temporary names and replace the old pair only when both
+  // are complete, the model first: a failure leaves the old pair as it was.
+  PendingFile fdt, bin;
+  const bool ok = fdt.Open(path, e) && bin.Open(ModelFileName(path), e) &&
+                  (fdt.Write(Utf8ToCp1251(ini.text())), true) &&
+                  WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e) &&
+                  fdt.Finish(e) && bin.Finish(e) && CommitFiles({&bin, &fdt}, e);
+  if (!ok) err = "Проект не сохранён: " + e;
+  return ok;
 }
 
 ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,

@@ -73,10 +73,10 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d);
 // ---- whole projects
 
 // Writes the project file (sections "Signal", "OutPoints" and the output grids, the
-// lumped-element grids, then the main window's sections) in one update of the file, then
-// the model file from d.Space over the grid p.Main.spX × spY × spZ. Each file is written
-// under a temporary name and renamed. False with err when either cannot be written (the
-// project file may then already be written).
+// lumped-element grids, then the main window's sections) in one update of the file, and
+// the model file from d.Space over the grid p.Main.spX × spY × spZ. Both replace the old
+// pair together or not at all. False with err when either cannot be written or is
+// read-only; both old files are then as they were.
 bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
                  std::string& err);
 

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <utility>
 
-#include <unistd.h>
+#include "solver/pendingfile.h"
 
 namespace rv {
 
@@ -173,15 +171,6 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& err)
   return true;
 }
 
-std::string EncodeLines(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const auto& line : lines) {
-    out += Utf8ToCp1251(line);
-    out += "\r\n";
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string Cp1251ToUtf8(std::string_view bytes) { return SingleByteToUtf8(bytes, kCp1251); }
@@ -270,37 +259,17 @@ bool ReadRawLines(const std::string& path, std::vector<std::string>& lines, std:
   return true;
 }
 
-bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err) {
-  const std::string bytes = EncodeLines(lines);
+std::string EncodeLines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& line : lines) {
+    out += Utf8ToCp1251(line);
+    out += "\r\n";
+  }
+  return out;
+}
 
-  // A name of our own beside the target, created exclusively so that two writers (or a
-  // stray file of the user) are never overwritten.
-  static std::atomic<unsigned> counter{0};
-  std::string tmp;
-  std::FILE* f = nullptr;
-  for (int attempt = 0; attempt < 100 && !f; ++attempt) {
-    tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    f = std::fopen(tmp.c_str(), "wbx");
-    if (!f && errno != EEXIST) break;
-  }
-  if (!f) {
-    err = "Не удалось создать файл " + path;
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
-    std::remove(tmp.c_str());
-    err = "Ошибка записи в файл " + path;
-    return false;
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    err = "Не удалось записать файл " + path;
-    return false;
-  }
-  return true;
+bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err) {
+  return WriteWholeFile(path, EncodeLines(lines), err);
 }
 
 TextFileWriter::~TextFileWriter() {

@@ -10,6 +10,8 @@ namespace rv {
 
 // cp1251 bytes -> UTF-8. Every byte maps (the one unassigned byte 0x98 becomes U+FFFD).
 std::string Cp1251ToUtf8(std::string_view bytes);
+// UTF-8 lines -> cp1251 bytes with CR LF after every line.
+std::string EncodeLines(const std::vector<std::string>& lines);
 // UTF-8 -> cp1251 bytes. Characters cp1251 lacks, and malformed UTF-8, become '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
 // cp866 (DOS Cyrillic) bytes -> UTF-8.
@@ -34,8 +36,8 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std
 // that must run DosToWin on the bytes first). A UTF-8 file is converted to cp1251 bytes.
 bool ReadRawLines(const std::string& path, std::vector<std::string>& lines, std::string& err);
 
-// Writes UTF-8 lines as cp1251 with CR LF after every line. Writes to a temporary name
-// beside the target and renames it, so a failed write leaves the old file intact.
+// Writes UTF-8 lines as cp1251 with CR LF after every line, as a whole (WriteWholeFile):
+// a failed write leaves the old file intact, and a read-only file is refused.
 bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err);
 
 // A cp1251 CR LF text file written line by line (output curve files, reports).

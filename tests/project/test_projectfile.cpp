@@ -2,6 +2,9 @@
 // written back, keys of earlier saves kept, both model layouts, and damaged or hostile files.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 
 #include "project/modelfile.h"
@@ -266,6 +269,16 @@ TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
   EXPECT_EQ(d->Space(1, 10, 1), 0);
   EXPECT_EQ(d->Space(9, 9, 10), 0);
   EXPECT_EQ(p.Main.memoProjectNote, std::vector<std::string>{"Старый проект"});
+  // The older note key is folded into the note: it comes back as saved, every time.
+  p.Main.memoProjectNote.push_back("вторая строка");
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    std::string err;
+    ASSERT_TRUE(SaveProject(dir + "old.fdt", p, *d, err)) << err;
+    ProjectData q;
+    auto e = Model(10, 10, 10);
+    ASSERT_EQ(LoadProject(dir + "old.fdt", q, *e).Status, ProjectLoadStatus::Loaded);
+    EXPECT_EQ(q.Main.memoProjectNote, (std::vector<std::string>{"Старый проект", "вторая строка"}));
+  }
   EXPECT_EQ(d->Layers[1].EpsInf, 3.5);  // "EpsInf" defaults to "Eps"
   EXPECT_EQ(d->Layers[1].Tau, 6.67e-9);
   EXPECT_EQ(d->Layers[1].Density, 1000);
@@ -286,6 +299,56 @@ TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
   EXPECT_EQ(p.Signal.Edit("edGaussSymm"), "1");
   EXPECT_TRUE(p.Signal.RadioButton1);
   EXPECT_FALSE(p.Signal.CheckBox3);
+}
+
+TEST(ProjectFile, AFailedSaveLeavesBothOldFiles) {
+  TempDir tmp;
+  const std::string dir = tmp / "", fdt = dir + "p.fdt", bin = dir + "p.bin";
+  ProjectData p;
+  p.Main.spX = p.Main.spY = p.Main.spZ = 40;
+  auto d = Model(40, 40, 40);
+  std::string err;
+  ASSERT_TRUE(SaveProject(fdt, p, *d, err)) << err;
+  const std::string oldFdt = ReadBytes(fdt), oldBin = ReadBytes(bin);
+  // The new model alternates cells: a model file of 512 KB against a project file of a
+  // few KB.
+  for (int k = 1; k <= 40; ++k)
+    for (int j = 1; j <= 40; ++j)
+      for (int i = 1; i <= 40; ++i) d->Space(i, j, k) = uint8_t((i + j + k) % 2 + 1);
+  p.Main.memoProjectNote = {"новая заметка"};
+  auto expectOld = [&](const char* what) {
+    EXPECT_EQ(ReadBytes(fdt), oldFdt) << what;
+    EXPECT_EQ(ReadBytes(bin), oldBin) << what;
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.dir), fs::directory_iterator()), 2) << what;
+  };
+
+  // The disk fills up after the project file: a file size limit stands in for it.
+  {
+    struct rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool ok = SaveProject(fdt, p, *d, err);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(err.find("нет места на диске"), std::string::npos) << err;
+    EXPECT_NE(err.find(bin), std::string::npos) << err;
+    expectOld("disk full");
+  }
+  // Either file read-only: refused, nothing changes, the mode stays.
+  for (const std::string& f : {fdt, bin}) {
+    fs::permissions(f, fs::perms(0444));
+    EXPECT_FALSE(SaveProject(fdt, p, *d, err));
+    EXPECT_NE(err.find("Ошибка записи в файл " + f + ": файл только для чтения"), std::string::npos) << err;
+    EXPECT_EQ(fs::status(f).permissions(), fs::perms(0444));
+    expectOld("read-only");
+    fs::permissions(f, fs::perms(0644));
+  }
+  ASSERT_TRUE(SaveProject(fdt, p, *d, err)) << err;
+  EXPECT_GT(ReadBytes(bin).size(), 400000u);
 }
 
 TEST(ProjectFile, RefusedFilesLeaveTheProjectAlone) {

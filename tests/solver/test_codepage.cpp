@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include "file_fixture.h"
+#include "solver/pendingfile.h"
 
 using namespace rv;
 using namespace rvtest;
@@ -90,20 +91,46 @@ TEST(Codepage, ReadLineEndingsAndBom) {
   EXPECT_FALSE(err.empty());
 }
 
-TEST(Codepage, WriteTextLinesReplacesSafely) {
+TEST(Codepage, WholeFilesReplaceSafelyAndTogether) {
   TempDir dir;
   const std::string path = dir / "out.txt", sub = dir / "sub";
+  auto entries = [&] {
+    return std::distance(fs::directory_iterator(dir.dir), fs::directory_iterator());
+  };
   std::string err;
   WriteBytes(path, "old");
+  fs::permissions(path, fs::perms(0640));
   ASSERT_TRUE(WriteTextLines(path, {"new"}, err)) << err;
   EXPECT_EQ(ReadBytes(path), "new\r\n");
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));  // the mode is the file's own
 
   EXPECT_FALSE(WriteTextLines(dir / "no/such/dir.txt", {"x"}, err));
   EXPECT_NE(err.find("no/such/dir.txt"), std::string::npos);
-  // The target is a folder: the rename fails and no temporary file is left behind.
   fs::create_directory(sub);
-  EXPECT_FALSE(WriteTextLines(sub, {"x"}, err));
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.dir), fs::directory_iterator()), 2);
+  EXPECT_FALSE(WriteTextLines(sub, {"x"}, err));  // a folder is no file
+  // A read-only file is refused as a write to it fails, root or not.
+  fs::permissions(path, fs::perms(0444));
+  EXPECT_FALSE(WriteTextLines(path, {"x"}, err));
+  EXPECT_NE(err.find("только для чтения"), std::string::npos) << err;
+  EXPECT_EQ(ReadBytes(path), "new\r\n");
+  fs::permissions(path, fs::perms(0644));
+  EXPECT_EQ(entries(), 2);  // no temporary left behind
+
+  // Two files together: the second cannot be put in place (its folder went away), so the
+  // first gets its old contents back.
+  fs::create_directory(dir / "away");
+  const std::string second = dir / "away/second.txt";
+  WriteBytes(second, "old 2");
+  PendingFile a, b;
+  ASSERT_TRUE(a.Open(path, err) && b.Open(second, err)) << err;
+  a.Write("new A");
+  b.Write("new B");
+  ASSERT_TRUE(a.Finish(err) && b.Finish(err)) << err;
+  fs::rename(dir / "away", dir / "gone");
+  EXPECT_FALSE(CommitFiles({&a, &b}, err));
+  EXPECT_NE(err.find("second.txt"), std::string::npos);
+  EXPECT_EQ(ReadBytes(path), "new\r\n");
+  EXPECT_EQ(entries(), 3);
 }
 
 TEST(Codepage, TextFileWriter) {

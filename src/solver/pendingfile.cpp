@@ -1,0 +1,151 @@
+#include "solver/pendingfile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <vector>
+
+namespace rv {
+
+namespace {
+
+// A name of our own beside `path`, unique in this process and across processes.
+std::string SideName(const std::string& path, const char* what) {
+  static std::atomic<unsigned> counter{0};
+  return path + what + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+std::string WriteError(const std::string& path, int err) {
+  std::string m = "Ошибка записи в файл " + path;
+  if (err == ENOSPC || err == EDQUOT || err == EFBIG) m += ": нет места на диске";
+  return m;
+}
+
+}  // namespace
+
+PendingFile::~PendingFile() { Discard(); }
+
+bool PendingFile::Open(const std::string& target, std::string& err) {
+  Discard();
+  target_ = target;
+  ok_ = finished_ = hadTarget_ = false;
+  why_ = 0;
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      err = "Не удалось записать файл " + target + ": это не файл";
+      return false;
+    }
+    // Root may write anything: the permission bits still say the user wants it kept.
+    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+      err = "Ошибка записи в файл " + target + ": файл только для чтения";
+      return false;
+    }
+    hadTarget_ = true;
+    mode_ = unsigned(st.st_mode & 07777);
+  }
+  // Created exclusively, so neither another writer's temporary nor a file of the user's is
+  // ever overwritten.
+  for (int attempt = 0; attempt < 100 && !f_; ++attempt) {
+    tmp_ = SideName(target, ".tmp");
+    f_ = std::fopen(tmp_.c_str(), "wbx");
+    if (!f_ && errno != EEXIST) break;
+  }
+  if (!f_) {
+    tmp_.clear();
+    err = "Не удалось создать файл " + target;
+    return false;
+  }
+  if (hadTarget_) ::fchmod(::fileno(f_), mode_t(mode_));
+  ok_ = true;
+  return true;
+}
+
+void PendingFile::Write(std::string_view bytes) {
+  if (!f_ || !ok_ || bytes.empty()) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size()) ok_ = false, why_ = errno;
+}
+
+bool PendingFile::Finish(std::string& err) {
+  if (!f_) {
+    if (!finished_) err = "Не удалось создать файл " + target_;
+    return finished_;
+  }
+  bool ok = ok_;
+  int why = why_;
+  // The data must be on the disk before a rename makes it the file.
+  if (ok && (std::fflush(f_) != 0 || ::fsync(::fileno(f_)) != 0)) ok = false, why = errno;
+  if (std::fclose(f_) != 0 && ok) ok = false, why = errno;
+  f_ = nullptr;
+  if (!ok) {
+    Discard();
+    err = WriteError(target_, why);
+    return false;
+  }
+  finished_ = true;
+  return true;
+}
+
+void PendingFile::Discard() {
+  if (f_) std::fclose(f_);
+  f_ = nullptr;
+  if (!tmp_.empty()) std::remove(tmp_.c_str());
+  tmp_.clear();
+  finished_ = ok_ = false;
+}
+
+bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err) {
+  auto discardAll = [&] {
+    for (PendingFile* f : files) f->Discard();
+  };
+  for (PendingFile* f : files)
+    if (!f->finished_) {
+      err = "Не удалось записать файл " + f->target_;
+      discardAll();
+      return false;
+    }
+  // Each replaced file is kept under a side name until all are in place: a hard link, so
+  // the target never goes missing; a rename where the disk has no links.
+  std::vector<std::string> old(files.size());
+  size_t done = 0;
+  bool ok = true;
+  for (PendingFile* f : files) {
+    std::string& keep = old[done];
+    if (f->hadTarget_) {
+      keep = SideName(f->target_, ".old");
+      if (::link(f->target_.c_str(), keep.c_str()) != 0 &&
+          std::rename(f->target_.c_str(), keep.c_str()) != 0)
+        keep.clear(), ok = false;
+    }
+    if (ok && std::rename(f->tmp_.c_str(), f->target_.c_str()) != 0) ok = false;
+    if (!ok) {
+      err = "Не удалось записать файл " + f->target_;
+      if (!keep.empty()) std::rename(keep.c_str(), f->target_.c_str());
+      break;
+    }
+    f->tmp_.clear();
+    ++done;
+  }
+  size_t n = 0;
+  for (PendingFile* f : files) {
+    if (n < done) {
+      if (!ok && !old[n].empty()) std::rename(old[n].c_str(), f->target_.c_str());
+      else if (!ok) std::remove(f->target_.c_str());
+      else if (!old[n].empty()) std::remove(old[n].c_str());
+    }
+    ++n;
+  }
+  discardAll();
+  return ok;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& err) {
+  PendingFile f;
+  if (!f.Open(path, err)) return false;
+  f.Write(bytes);
+  return f.Finish(err) && CommitFiles({&f}, err);
+}
+
+}  // namespace rv

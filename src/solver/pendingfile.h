@@ -1,0 +1,53 @@
+// Files replaced as a whole. Each is written under a temporary name beside its target and
+// renamed over it only once complete, so a failed write (a full disk, a lost connection)
+// never leaves half a file; files that belong together (a project and its model) are
+// replaced all together or not at all.
+#pragma once
+#include <cstddef>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace rv {
+
+class PendingFile {
+public:
+  PendingFile() = default;
+  ~PendingFile();  // a temporary that was not committed is removed
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  // Creates the temporary for `target`. Refused as a write to the target would be: when
+  // the target exists and is read-only (for any user, root included) or is no regular
+  // file, and when the folder takes no new file. False with err saying so.
+  bool Open(const std::string& target, std::string& err);
+  // Appends bytes; a failure is remembered and reported by Finish.
+  void Write(std::string_view bytes);
+  // Puts the data on the disk and closes the temporary; false with err when any of it
+  // was not written (the temporary is then removed).
+  bool Finish(std::string& err);
+  // Removes the temporary.
+  void Discard();
+  const std::string& Target() const { return target_; }
+
+private:
+  friend bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err);
+  std::FILE* f_ = nullptr;
+  std::string target_, tmp_;
+  bool ok_ = false, finished_ = false;
+  int why_ = 0;         // errno of the failed write
+  unsigned mode_ = 0;   // the replaced file's permissions, kept by the new one
+  bool hadTarget_ = false;
+};
+
+// Renames finished files over their targets in the order given. When one rename fails,
+// the targets already replaced get their old files back (or are removed when there was
+// none), every temporary is removed and err names the file: either every target holds its
+// new file or every target is as it was.
+bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err);
+
+// One file written whole: Open, Write(bytes), Finish and commit.
+bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& err);
+
+}  // namespace rv
