@@ -56,10 +56,12 @@ public:
       bad_ = "в разделе [" + sec + "] значение " + key + " = \"" + text + "\" не является числом";
     return 0;
   }
-  // A value for a single-precision field: beyond its range it is as bad as no number.
+  // A value for a single-precision field: beyond its range it is as bad as no number. The
+  // range ends where a value would round to infinity, so the largest Single, written with
+  // 15 digits (a little above it), reads back.
   float ReadSingle(const std::string& sec, const char* key, const std::string& defText) {
     const double v = Read(sec, key, defText);
-    if (std::fabs(v) > double(FLT_MAX) && bad_.empty())
+    if (std::fabs(v) >= 0x1.ffffffp+127 && bad_.empty())
       bad_ = "в разделе [" + sec + "] значение " + key + " вне допустимых пределов";
     return float(std::clamp(v, -double(FLT_MAX), double(FLT_MAX)));
   }

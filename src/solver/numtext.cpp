@@ -189,12 +189,20 @@ Parse ParseFloat(std::string_view text, double& v) {
     // Too small means zero, too large fails: the decimal exponent of the first non-zero
     // digit tells which.
     const std::size_t first = s.find_first_not_of("0.", mant);
+    x = 0;
     if (first < mantEnd) {
       const auto f = static_cast<long long>(first), e = static_cast<long long>(intEnd);
       const long long place = first < intEnd ? e - f - 1 : e - f;
-      if (place + exp10 >= 0) return Parse::Range;
+      if (place + exp10 >= 0) {
+        // The largest double written with fewer digits rounds up past itself (to
+        // 1.79769313486232E308 with 15, 2E308 with one): such a text reads as the largest
+        // double, so whatever the program writes it reads back.
+        long double wide = 0;
+        const auto w = std::from_chars(s.data() + mant, s.data() + n, wide, std::chars_format::general);
+        if (w.ec != std::errc() || !(wide <= 2e308L)) return Parse::Range;
+        x = std::numeric_limits<double>::max();
+      }
     }
-    x = 0;
   } else if (res.ec != std::errc() || res.ptr != s.data() + n) {
     return Parse::Syntax;
   }

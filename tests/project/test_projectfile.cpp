@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <cfloat>
 #include <csignal>
 #include <memory>
 
@@ -79,7 +80,7 @@ ProjectData Unusual() {
   p.Lamped.sgInductor.SetCell(4, 2, "Y");
 
   p.Vizual = {3, 4, 5, 11, true, 7, 2, -3, false, false, true, false};
-  p.Editor = {2, 3, 4, 1.25f, -2.5f, 300.1f, 6, 7, 8, 3};
+  p.Editor = {2, 3, 4, 1.25f, -2.5f, 300.1f, 6, -FLT_MAX, FLT_MAX, 3};  // range ends read back
   return p;
 }
 
@@ -113,7 +114,7 @@ TEST(ProjectFile, EveryValueSurvivesSaveAndLoad) {
   d->Space(5, 4, 3) = 254;
   d->Layers[1] = {0x00FF0000u, 1, "Медь", 5.8e7, 1, 1, 0, 1, 8900};
   d->Layers[2] = {0x12345678u, 0, "  Вода  ", 1.5, 80, 4.5, 9.4e-12, 1.0000001, 1000};
-  d->Layers[3] = {0xFFFFFFFFu, 1, "\"ФР-4\"", 0.02, 4.5, 4.3, 1e-11, 1, 1850.5};
+  d->Layers[3] = {0xFFFFFFFFu, 1, "\"ФР-4\"", DBL_MAX, 4.5, 4.3, 1e-11, 1, -DBL_MAX};
   ASSERT_TRUE(ResizeSpace(*d));
   std::string err;
   ASSERT_TRUE(SaveProject(dir + "p.fdt", p, *d, err)) << err;

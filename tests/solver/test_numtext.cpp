@@ -124,13 +124,22 @@ TEST(NumText, ParseFloatAcceptsAndRejects) {
       {" 1.5 ", 1.5}, {"+2", 2}, {"-3e-2", -0.03}, {".5", 0.5}, {"5.", 5}, {"1E5", 1e5}, {"1e+05", 1e5},
       {"\t7\t", 7}, {"00012", 12}, {"1.7976931348623157e308", std::numeric_limits<double>::max()},
       {"4.9e-324", std::numeric_limits<double>::denorm_min()}, {"1e-400", 0}, {"-1e-99999999999999999999", 0},
-      {tiny, 0}, {huge + "e-390", 1e10}};
+      {tiny, 0}, {huge + "e-390", 1e10}, {"1.79769313486232E308", std::numeric_limits<double>::max()},
+      {"-2E308", -std::numeric_limits<double>::max()}};
   for (const auto& [text, want] : good) {
     double v = 42;
     EXPECT_TRUE(TryStrToFloat(text, v) && v == want) << text << " -> " << v;
   }
+  // Whatever is written is read back, the ends of the range included.
+  const double big = std::numeric_limits<double>::max();
+  for (double x : {big, -big, std::numeric_limits<double>::min(), 3.4028234663852886e38})
+    for (int p = 1; p <= 17; ++p)
+      for (const std::string& t : {FormatGeneral(x, p), FormatExponent(x, p, 0), FormatTextReal(x)}) {
+        double v = 0;
+        EXPECT_TRUE(TryStrToFloat(t, v) && std::fabs(v / x - 1) < 1e-15 + std::pow(10.0, 1 - p)) << t;
+      }
   const std::string bad[] = {"", " ", "1,5", "0x10", "inf", "nan", "-NAN", "1e", "e5", "1.2.3", "--1", "+-1",
-                             "1 2", "1e400", "-1e400", "+", ".", "1e+", "1.5f", "1_000", "\xC2\xA0" "1",
+                             "1 2", "1e400", "-1e400", "2.0000001e308", "+", ".", "1e+", "1.5f", "1_000", "\xC2\xA0" "1",
                              "1e99999999999999999999", huge, std::string("1\0", 2)};
   for (const auto& b : bad) {
     double v = 42;
