@@ -1,5 +1,6 @@
 #include "project/progresstext.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -82,17 +83,51 @@ std::string OneStepTimeText(double ms) {
   return "Время на один шаг " + FormatFixed(ms / 1000, 5, 2) + " с";
 }
 
+double RunClockMs() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+void RunClock::Start(double nowMs) { *this = RunClock{}; start_ = nowMs; }
+
+void RunClock::Pause(double nowMs) {
+  if (paused_) return;
+  paused_ = true;
+  pauseStart_ = nowMs;
+}
+
+void RunClock::Resume(double nowMs) {
+  if (!paused_) return;
+  paused_ = false;
+  pausedTotal_ += std::max(0.0, nowMs - pauseStart_);
+}
+
+double RunClock::RunningMs(double nowMs) const {
+  const double end = paused_ ? std::min(nowMs, pauseStart_) : nowMs;
+  return std::max(0.0, end - start_ - pausedTotal_);
+}
+
+double RunClock::StepMs(int64_t stepsDone, double nowMs) {
+  const double run = RunningMs(nowMs);
+  const int64_t steps = stepsDone - markSteps_;
+  if (steps > 0 && (markSteps_ == 0 || run - markMs_ >= MinStretchMs)) {
+    stepMs_ = (run - markMs_) / double(steps);
+    markMs_ = run;
+    markSteps_ = stepsDone;
+  }
+  return stepMs_;
+}
+
 ProgressTexts FormatProgress(const ProgressInput& in) {
   ProgressTexts t;
-  // The per-step time is a single-precision value, as the labels always showed it.
-  float ms = in.TickSteps > 0 ? float(double(in.TickSum) / double(in.TickSteps)) : 1.0f;
-  if (std::isnan(ms)) ms = 1.0f;
+  const double ms = std::isfinite(in.MsPerStep) && in.MsPerStep > 0 ? in.MsPerStep : 0.0;
   t.MsPerStep = ms;
 
   const double percent =
       in.StepCount > 0 ? double(in.ProgressStep) * 100.0 / double(in.StepCount) : 100.0;
+  t.Percent = std::isfinite(percent) ? std::lround(std::clamp(percent, -1e9, 1e9)) : 0;
   t.lbStep = "Шаг " + IntToStr(in.ProgressStep) + "/" + IntToStr(in.StepCount) + " (" +
-             FormatFixed(percent, 15, 0) + "%)" + ". Время, нс: " +
+             IntToStr(t.Percent) + "%)" + ". Время, нс: " +
              FormatGeneral(in.CurTime / double(LightSpeed) * 1000000000.0, 5, 2);
   t.lbLapTime = LapTimeText(in.ElapsedMs);
   t.lbOneTime = OneStepTimeText(ms);
@@ -100,10 +135,11 @@ ProgressTexts FormatProgress(const ProgressInput& in) {
   return t;
 }
 
-std::string MeanStepTimeText(int64_t elapsedMs, int32_t curStep) {
-  const double sec = double(elapsedMs) / 1000.0;
-  const double per = curStep > 0 ? sec / curStep : 0.0;
-  return "Среднее время на один шаг " + FormatFixed(per, 4, 4) + " с";
+std::string MeanStepTimeText(double runningMs, int32_t curStep) {
+  const double per = curStep > 0 && runningMs > 0 ? runningMs / 1000.0 / curStep : 0.0;
+  // Three significant digits, however small the step.
+  const int decimals = per > 0 ? std::clamp(2 - int(std::floor(std::log10(per))), 0, 15) : 0;
+  return "Среднее время на один шаг " + FormatFixed(per, 15, decimals) + " с";
 }
 
 }  // namespace rv

@@ -264,7 +264,10 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
       r.Proceed = false;
       return r;
     } else {
-      r.Messages.push_back("Ошибка: нет заданного файла сигнала или его формат неверен");
+      // The name it looked for: a file the user believes is there may be elsewhere.
+      r.Messages.push_back("Ошибка: нет заданного файла сигнала или его формат неверен\n" +
+                           (fileName.empty() ? std::string("Имя файла не задано.")
+                                             : "Файл: " + fileName));
     }
   }
   r.BadParam = ReadSignalParams(texts, s.Params);

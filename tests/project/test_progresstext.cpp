@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "project/progresstext.h"
 #include "solver/constants.h"
 
@@ -10,8 +12,7 @@ TEST(ProgressText, LabelsOfAFullRefresh) {
   in.ProgressStep = 50;
   in.StepCount = 200;
   in.CurTime = double(LightSpeed) * 1.5e-9;  // c*t of 1.5 ns
-  in.TickSum = 1234;
-  in.TickSteps = 10;
+  in.MsPerStep = 123.4;
   in.ElapsedMs = (26 * 3600 + 5 * 60 + 7) * 1000LL;  // 1 day 2:05:07
   const ProgressTexts t = FormatProgress(in);
   EXPECT_EQ(t.lbStep, "Шаг 50/200 (25%). Время, нс: 1.5");
@@ -21,14 +22,30 @@ TEST(ProgressText, LabelsOfAFullRefresh) {
   EXPECT_EQ(t.RemainingMs, 18510);
   EXPECT_EQ(t.lbLeftTime, "Осталось времени: 0:00:18");
 
-  // The final call may have no timed step: 1 ms per step, nothing left.
-  in.ProgressStep = 200;
-  in.TickSum = 0;
-  in.TickSteps = 0;
-  const ProgressTexts e = FormatProgress(in);
-  EXPECT_EQ(e.lbOneTime, "Время на один шаг 1.0 мс");
-  EXPECT_EQ(e.lbLeftTime, "Осталось времени: 0:00:00");
-  EXPECT_EQ(e.lbStep.substr(0, e.lbStep.find('.')), "Шаг 200/200 (100%)");
+  // The label and the bar round the same way, to nearest.
+  for (auto [step, count, percent] : {std::tuple{2, 3, 67L}, {1, 3, 33L}, {1, 200, 1L}, {3, 3, 100L}}) {
+    in.ProgressStep = step;
+    in.StepCount = count;
+    const ProgressTexts e = FormatProgress(in);
+    EXPECT_EQ(e.Percent, percent) << step << "/" << count;
+    EXPECT_NE(e.lbStep.find("(" + std::to_string(percent) + "%)"), std::string::npos) << e.lbStep;
+  }
+}
+
+TEST(ProgressText, RunClockLeavesPausesOutAndTimesStretchesOfSteps) {
+  RunClock c;
+  c.Start(1000);
+  EXPECT_EQ(c.StepMs(0, 1050), 0.0);  // no step yet
+  EXPECT_EQ(c.StepMs(1, 1100), 100.0);
+  c.Pause(1200);
+  c.Resume(5200);  // four seconds paused count for nothing
+  EXPECT_EQ(c.RunningMs(5300), 300.0);
+  EXPECT_EQ(c.StepMs(5, 5300), 100.0);  // 200 ms since the last figure: too short a stretch
+  EXPECT_EQ(c.StepMs(11, 5800), 70.0);  // 700 ms over 10 steps
+  EXPECT_EQ(c.StepMs(11, 6500), 70.0);  // no step since: the last figure
+  c.Pause(6600);
+  EXPECT_EQ(c.RunningMs(9000), 1600.0);
+  EXPECT_EQ(MeanStepTimeText(c.RunningMs(9000), 11), "Среднее время на один шаг 0.145 с");
 }
 
 TEST(ProgressText, StepTimeSwitchesToSecondsAt500Ms) {
@@ -37,7 +54,11 @@ TEST(ProgressText, StepTimeSwitchesToSecondsAt500Ms) {
   EXPECT_EQ(OneStepTimeText(12345), "Время на один шаг 12.35 с");
   EXPECT_EQ(LapTimeText(2 * 3600 * 1000), "Затрачено времени: 2:00:00");
   EXPECT_EQ(LapTimeText((24 + 2) * 3600 * 1000LL), "Затрачено времени: 1 суток 2:00:00");
+  // Three significant digits, however small the step.
   EXPECT_EQ(MeanStepTimeText(2500, 100), "Среднее время на один шаг 0.0250 с");
+  EXPECT_EQ(MeanStepTimeText(21, 100), "Среднее время на один шаг 0.000210 с");
+  EXPECT_EQ(MeanStepTimeText(123456, 10), "Среднее время на один шаг 12.3 с");
+  EXPECT_EQ(MeanStepTimeText(0, 0), "Среднее время на один шаг 0 с");
 }
 
 TEST(ProgressText, RemainingTimeAtThe32BitLimit) {

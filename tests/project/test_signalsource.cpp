@@ -269,7 +269,8 @@ TEST(SignalRefreshStep, KindFileAndParametersAsTheWindowTakesThem) {
   r = RefreshSignal(SigFromFile, texts, "/nonexistent/x.srg", 0, s);
   EXPECT_TRUE(r.Proceed);
   ASSERT_EQ(r.Messages.size(), 1u);
-  EXPECT_EQ(r.Messages[0], "Ошибка: нет заданного файла сигнала или его формат неверен");
+  EXPECT_EQ(r.Messages[0],
+            "Ошибка: нет заданного файла сигнала или его формат неверен\nФайл: /nonexistent/x.srg");
   EXPECT_FALSE(s.FileLoaded);
   EXPECT_EQ(s.Params.SinAmpl, 2.0);
   // A bad line: the loader's message, and the handler ends there.

@@ -589,7 +589,7 @@ void TfmInputSource::btnOpenFileClick() {
     return;
   }
   if (!cur_.FileLoaded) {
-    prompter_.message("Ошибка: нет файла входного сигнала или его формат неверен");
+    prompter_.message("Ошибка: нет файла входного сигнала или его формат неверен\nФайл: " + *name);
     return;
   }
   ShowSignalClick();

@@ -622,6 +622,15 @@ void TfmNew3dMain::buildPanel() {
   lay->addWidget(lbMemoryLoad, 5, 1);
   lay->addWidget(lbMemoryFree, 5, 2);
   lay->addWidget(Label9, 5, 3);
+  // What a run shows here keeps its room while idle, so that nothing moves under the mouse
+  // when a run starts or ends.
+  for (QWidget* w : std::initializer_list<QWidget*>{ProgressBar1, StaticText1}) {
+    QSizePolicy sp = w->sizePolicy();
+    sp.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(sp);
+  }
+  for (QLabel* l : {Label33, lbStep, lbLapTime, lbLeftTime, lbOneTime})
+    l->setMinimumHeight(l->fontMetrics().height());
   static_cast<QVBoxLayout*>(centralWidget()->layout())->addWidget(panel);
 
   StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
@@ -1303,6 +1312,7 @@ void TfmNew3dMain::btnPuskClick() {
     CalcThread = nullptr;
     kernels_.reset();
   });
+  runClock_.Start(RunClockMs());
   CalcThread->start();
   lbStep->setText(Q("Счет запущен."));
   memoAdd("------------------");
@@ -1316,8 +1326,7 @@ void TfmNew3dMain::ShowProgress(const ProgressInfo& p) {
   in.ProgressStep = p.ProgressStep;
   in.StepCount = p.StepCount;
   in.CurTime = p.CurTime;
-  in.TickSum = p.TickSum;
-  in.TickSteps = p.TickSteps;
+  in.MsPerStep = runClock_.StepMs(p.ProgressStep, RunClockMs());
   in.ElapsedMs = NowEpochMs() - run_.settings.RunStartTimeMs;
   const ProgressTexts t = FormatProgress(in);
   lbStep->setText(Q(t.lbStep));
@@ -1326,10 +1335,12 @@ void TfmNew3dMain::ShowProgress(const ProgressInfo& p) {
   lbOneTime->setText(Q(t.lbOneTime));
   lbLeftTime->setText(Q(t.lbLeftTime));
   ProgressBar1->setValue(std::min(p.ProgressStep, ProgressBar1->maximum()));
+  ProgressBar1->setFormat(QString::number(t.Percent) + "%");  // as the step label rounds it
 }
 
 EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
   finishNowMs_ = NowEpochMs();
+  loopEndMs_ = RunClockMs();
   EndOfRunInput in;
   in.Outcome = o;
   in.Sar.LayerCount = runLayerCount_;
@@ -1373,7 +1384,7 @@ void TfmNew3dMain::FinishCalculation(const RunOutcome&, const EndOfRunReport& r)
   ProgressBar1->setValue(0);
   ProgressBar1->hide();
   lbLeftTime->setText(Q(r.LeftTimeText));
-  lbOneTime->setText(Q(MeanStepTimeText(finishNowMs_ - run_.settings.RunStartTimeMs, d_.CurStep)));
+  lbOneTime->setText(Q(MeanStepTimeText(runClock_.RunningMs(loopEndMs_), d_.CurStep)));
   for (const std::string& line : r.MemoLines) memoAdd(line);
   memoAdd(S(lbOneTime->text()));
   memoAdd(S(lbStep->text()));
@@ -1387,10 +1398,13 @@ void TfmNew3dMain::FinishCalculation(const RunOutcome&, const EndOfRunReport& r)
 
 void TfmNew3dMain::btnPauzaClick() {
   if (!CalcThread) return;
-  if (pause_.Paused())
+  if (pause_.Paused()) {
     pause_.Resume();
-  else
+    runClock_.Resume(RunClockMs());
+  } else {
     pause_.Pause();
+    runClock_.Pause(RunClockMs());
+  }
   const bool paused = pause_.Paused();
   lbLeftTime->setText(Q(paused ? "Пауза" : "Возобновление счета"));
   btnPauza->setChecked(paused);
@@ -1402,6 +1416,7 @@ void TfmNew3dMain::btnStopClick() {
     return;
   if (!d_.CalcRunning) return;  // the run ended while the question was open
   pause_.Resume();
+  runClock_.Resume(RunClockMs());
   btnPauza->setChecked(false);
   RequestStop(d_, &pause_);
   lbLeftTime->setText(Q("Ожидание остановки счета"));

@@ -13,6 +13,7 @@
 #include "project/mainsettings.h"
 #include "project/runfeatures.h"
 #include "project/outputfiles.h"
+#include "project/progresstext.h"
 #include "project/runfinish.h"
 #include "project/runstart.h"
 #include "project/signalsource.h"
@@ -309,6 +310,10 @@ private:
   OutputRun outputRun_;   // output files and series of the run
   int runLayerCount_ = 1; // materials the SAR report lists
   int64_t finishNowMs_ = 0;
+  // The run's wall time from its thread's start to the loop's end, pauses left out: the
+  // time per step, the time left and the mean step come from it.
+  RunClock runClock_;
+  double loopEndMs_ = 0;  // written by the calculation thread before its last hand-off
 };
 
 }  // namespace rv

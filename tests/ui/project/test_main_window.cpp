@@ -137,6 +137,16 @@ TEST(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   w.SetPrompter(&p);
   w.show();
   SetUpProject(w);
+  // Nothing under the mouse moves when a run starts or ends.
+  auto buttonsAt = [&w] {
+    QPoint at[3];
+    int i = 0;
+    for (QWidget* b : std::initializer_list<QWidget*>{w.btnPusk, w.btnStop, w.btnPauza})
+      at[i++] = b->mapTo(&w, QPoint(0, 0));
+    return std::vector<QPoint>(at, at + 3);
+  };
+  QApplication::processEvents();
+  const std::vector<QPoint> idle = buttonsAt();
 
   w.btnPuskClick();
   ASSERT_TRUE(p.messages.empty()) << p.messages.front();
@@ -160,6 +170,10 @@ TEST(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   EXPECT_EQ(Text(w.lbOneTime).rfind("Время на один шаг ", 0), 0u);
   EXPECT_EQ(Text(w.lbLeftTime).rfind("Осталось времени: ", 0), 0u);
   EXPECT_GT(w.ProgressBar1->value(), 0);
+  EXPECT_NE(Text(w.lbStep).find("(" + w.ProgressBar1->text().toStdString() + ")"), std::string::npos)
+      << w.ProgressBar1->text().toStdString();
+  QApplication::processEvents();
+  EXPECT_EQ(buttonsAt(), idle);
 
   // Closing is refused while the run is active.
   EXPECT_FALSE(w.close());
@@ -190,6 +204,8 @@ TEST(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   ASSERT_TRUE(WaitFor([&] { return d.CalcRunning == 0 && !w.Running(); }, 10000));
   EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
   EXPECT_EQ(Text(w.lbOneTime).rfind("Среднее время на один шаг ", 0), 0u);
+  QApplication::processEvents();
+  EXPECT_EQ(buttonsAt(), idle);
   EXPECT_EQ(d.Stopped.load(), 1);
   EXPECT_TRUE(d.Hx.empty());
   EXPECT_TRUE(w.btnPusk->isEnabled());

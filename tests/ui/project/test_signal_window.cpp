@@ -228,7 +228,8 @@ TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {
   std::optional<std::string> chosen = dir + "good.srg";
   w.fm.SetFileChooser([&] { return chosen; });
   w.kind(SigFromFile);  // no file yet: reported, the preview shows zeros
-  EXPECT_EQ(w.prompter.messages.back(), "Ошибка: нет заданного файла сигнала или его формат неверен");
+  EXPECT_EQ(w.prompter.messages.back(),
+            "Ошибка: нет заданного файла сигнала или его формат неверен\nИмя файла не задано.");
   w.fm.btnOpenFile->click();
   ASSERT_TRUE(w.fm.FileLoaded());
   EXPECT_EQ(w.fm.edFileName->text().toStdString(), dir + "good.srg");
