@@ -3,7 +3,8 @@
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 PKGS=(build-essential cmake qt6-base-dev libqt6opengl6-dev libqcustomplot-dev
-      libglu1-mesa-dev libgtest-dev xvfb xauth fonts-dejavu-core)
+      libglu1-mesa-dev libgtest-dev xvfb xauth fonts-dejavu-core libfftw3-dev
+      pkg-config)
 missing=()
 for p in "${PKGS[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

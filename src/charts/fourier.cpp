@@ -1,0 +1,331 @@
+#include "charts/fourier.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <numbers>
+
+namespace rv {
+
+namespace {
+
+using cplx = std::complex<double>;
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+// ---- FFTW plans: made once per size under the planner's lock and kept for reuse.
+
+std::mutex& PlannerLock() {
+  static std::mutex m;
+  return m;
+}
+
+struct Plans {
+  int n = 0;
+  fftw_plan fwd = nullptr, bwd = nullptr;
+  ~Plans() {
+    std::lock_guard<std::mutex> g(PlannerLock());
+    if (fwd) fftw_destroy_plan(fwd);
+    if (bwd) fftw_destroy_plan(bwd);
+  }
+};
+
+// A few sizes stay planned; older ones go (a plan still in use lives on with its user).
+std::shared_ptr<const Plans> PlansFor(int n) {
+  static std::once_flag once;
+  std::call_once(once, [] { fftw_make_planner_thread_safe(); });
+  static std::deque<std::shared_ptr<const Plans>> cache;
+  std::shared_ptr<const Plans> evicted;
+  std::lock_guard<std::mutex> g(PlannerLock());
+  for (const auto& p : cache)
+    if (p->n == n) return p;
+  auto p = std::make_shared<Plans>();
+  p->n = n;
+  fftw_complex* tmp = fftw_alloc_complex(std::size_t(n));
+  if (!tmp) throw std::bad_alloc();
+  // Estimated plans: measuring would cost more than the transforms of a chart command.
+  p->fwd = fftw_plan_dft_1d(n, tmp, tmp, FFTW_FORWARD, FFTW_ESTIMATE);
+  p->bwd = fftw_plan_dft_1d(n, tmp, tmp, FFTW_BACKWARD, FFTW_ESTIMATE);
+  fftw_free(tmp);
+  if (!p->fwd || !p->bwd) throw std::bad_alloc();
+  cache.push_back(p);
+  if (cache.size() > 6) {
+    // Released after the lock: the plan's destructor takes it.
+    evicted = std::move(cache.front());
+    cache.pop_front();
+  }
+  std::shared_ptr<const Plans> out = p;
+  return out;
+}
+
+// An FFTW-aligned complex buffer (new-array execution needs the alignment the plan saw).
+class Buf {
+public:
+  explicit Buf(std::size_t n) : p_(fftw_alloc_complex(n)), n_(n) {
+    if (!p_) throw std::bad_alloc();
+  }
+  ~Buf() { fftw_free(p_); }
+  Buf(const Buf&) = delete;
+  Buf& operator=(const Buf&) = delete;
+  cplx* data() { return reinterpret_cast<cplx*>(p_); }
+  cplx& operator[](std::size_t i) { return data()[i]; }
+  void zero() { std::fill(data(), data() + n_, cplx(0, 0)); }
+  fftw_complex* raw() { return p_; }
+
+private:
+  fftw_complex* p_;
+  std::size_t n_;
+};
+
+void Forward(const Plans& p, Buf& b) { fftw_execute_dft(p.fwd, b.raw(), b.raw()); }
+void Backward(const Plans& p, Buf& b) { fftw_execute_dft(p.bwd, b.raw(), b.raw()); }
+
+// Smallest 2^a·3^b·5^c·7^d not below n: sizes FFTW handles fast.
+long long GoodSize(long long n) {
+  long long best = 1;
+  while (best < n) best *= 2;
+  for (long long p7 = 1; p7 < 2 * n; p7 *= 7)
+    for (long long p5 = p7; p5 < 2 * n; p5 *= 5)
+      for (long long p3 = p5; p3 < 2 * n; p3 *= 3) {
+        long long v = p3;
+        while (v < n) v *= 2;
+        best = std::min(best, v);
+      }
+  return best;
+}
+
+// exp(−2πi·c) for a phase c in cycles: whole cycles dropped in long double first.
+inline cplx Turn(long double c) {
+  const double r = double(c - std::nearbyint(c));
+  return {std::cos(kTwoPi * r), -std::sin(kTwoPi * r)};
+}
+
+constexpr long long kCheckEvery = 1 << 16;  // samples between looks at the stop flag
+
+bool Stopped(ILongTask* task) { return task && task->StopRequested(); }
+
+struct NoTask : ILongTask {
+  void Progress(int) override {}
+  bool StopRequested() const override { return false; }
+};
+ILongTask& OrNone(ILongTask* task) {
+  static NoTask none;
+  return task ? *task : none;
+}
+
+}  // namespace
+
+void SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
+                 std::vector<float>& s, double& dt) {
+  s.assign(std::size_t(std::max(n, 0LL)), 0.0f);
+  double lo = 0, hi = 0;
+  bool any = false;
+  for (double x : X) {
+    if (std::isnan(x)) continue;
+    if (!any) { lo = hi = x; any = true; }
+    lo = std::min(lo, x);
+    hi = std::max(hi, x);
+  }
+  const double x0 = float(lo), x1 = float(hi);
+  const double dx = n > 1 ? (x1 - x0) / double(n - 1) : 0;
+  dt = dx * timeFactor;
+  const std::size_t count = std::min(X.size(), Y.size());
+  if (!any || count < 2) return;
+  std::size_t b0 = 0;
+  for (long long i = 0; i < n; ++i) {
+    const double x = double(i) * dx + x0;
+    if (x < lo || x > hi) continue;
+    for (std::size_t b = b0; b + 1 < count; ++b) {
+      if (X[b] > x || X[b + 1] < x) continue;
+      const double span = X[b + 1] - X[b];
+      // A vertical step (equal X) takes its left value instead of 0/0.
+      const double y = span != 0 ? Y[b] + (x - X[b]) * (Y[b + 1] - Y[b]) / span : Y[b];
+      s[std::size_t(i)] = float(y * dt);
+      b0 = b;
+      break;
+    }
+  }
+}
+
+bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long long count, std::vector<cplx>& out,
+            ILongTask* task) {
+  out.assign(std::size_t(std::max(count, 0LL)), cplx(0, 0));
+  const long long N = (long long)x.size();
+  if (N == 0 || count <= 0) return true;
+  // Blocks of inputs and outputs keep every FFT short (a stop is seen between them) and
+  // the memory bounded; one block each for the usual sizes.
+  constexpr long long kMaxBlock = 1LL << 21, kMinInBlock = 1LL << 18;
+  const long long Kb = std::min(count, kMaxBlock);
+  const long long B = std::min(N, std::min(kMaxBlock, std::max(Kb, kMinInBlock)));
+  const long long L = GoodSize(B + Kb - 1);
+  const auto plans = PlansFor(int(L));
+
+  // Chirps, their phases α·j²/2 in cycles from exact integer squares.
+  std::vector<cplx> inChirp(static_cast<std::size_t>(B)), outChirp(static_cast<std::size_t>(Kb));
+  for (long long j = 0; j < std::max(B, Kb); ++j) {
+    const cplx c = Turn(alpha * (long double)(j * j) / 2);
+    if (j < B) inChirp[std::size_t(j)] = c;
+    if (j < Kb) outChirp[std::size_t(j)] = c;
+    if (j % kCheckEvery == 0 && Stopped(task)) return out.clear(), false;
+  }
+  Buf V(static_cast<std::size_t>(L)), U(static_cast<std::size_t>(L));
+  V.zero();
+  const double invL = 1.0 / double(L);
+  for (long long j = 0; j < Kb; ++j) V[std::size_t(j)] = std::conj(outChirp[std::size_t(j)]) * invL;
+  for (long long j = 1; j < B; ++j) V[std::size_t(L - j)] = std::conj(inChirp[std::size_t(j)]) * invL;
+  Forward(*plans, V);
+
+  const long long outBlocks = (count + Kb - 1) / Kb, inBlocks = (N + B - 1) / B;
+  PercentCounter pc(OrNone(task), outBlocks * inBlocks);
+  long long done = 0;
+  for (long long k0 = 0; k0 < count; k0 += Kb) {
+    const long long kb = std::min(Kb, count - k0);
+    const long long kS = kMin + k0;
+    for (long long i0 = 0; i0 < N; i0 += B) {
+      if (!pc.Step(done)) return out.clear(), false;
+      const long long nb = std::min(B, N - i0);
+      U.zero();
+      for (long long i = 0; i < nb; ++i) {
+        cplx v = x[std::size_t(i0 + i)] * inChirp[std::size_t(i)];
+        if (kS != 0) v *= Turn(alpha * (long double)((__int128)kS * (i0 + i)));
+        U[std::size_t(i)] = v;
+        if (i % kCheckEvery == kCheckEvery - 1 && Stopped(task)) return out.clear(), false;
+      }
+      Forward(*plans, U);
+      if (Stopped(task)) return out.clear(), false;
+      for (long long j = 0; j < L; ++j) U[std::size_t(j)] *= V[std::size_t(j)];
+      Backward(*plans, U);
+      if (Stopped(task)) return out.clear(), false;
+      for (long long m = 0; m < kb; ++m) {
+        cplx v = U[std::size_t(m)] * outChirp[std::size_t(m)];
+        if (i0 != 0) v *= Turn(alpha * (long double)(m * i0));
+        out[std::size_t(k0 + m)] += v;
+      }
+      ++done;
+    }
+  }
+  pc.Step(done);
+  return true;
+}
+
+bool SpectrumSums(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,
+                  std::vector<cplx>& out, ILongTask* task) {
+  std::vector<cplx> x(s.begin(), s.end());
+  return ChirpZ(x, (long double)dF * (long double)dt, kMin, count, out, task);
+}
+
+void SpectrumSumsDirect(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,
+                        std::vector<cplx>& out) {
+  out.assign(std::size_t(std::max(count, 0LL)), cplx(0, 0));
+  for (long long k = kMin; k < kMin + count; ++k) {
+    const double w = double(k) * 2 * std::numbers::pi * dF;
+    double S = 0, C = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      const double a = w * double(i) * dt;
+      S += s[i] * std::sin(a);
+      C += s[i] * std::cos(a);
+    }
+    out[std::size_t(k - kMin)] = cplx(C, -S);
+  }
+}
+
+double SpectrumPhase(double C, double S) {
+  if (C == 0 && S == 0) return 0;
+  const double p = std::atan2(-S, C);
+  return p <= -std::numbers::pi ? std::numbers::pi : p;
+}
+
+void FFTAmpPhase(const std::vector<float>& a, std::vector<float>& amplitude, std::vector<float>& phase) {
+  const std::size_t n = a.size();
+  amplitude.assign(n, 0.0f);
+  phase.assign(n, 0.0f);
+  if (n == 0) return;
+  const auto plans = PlansFor(int(n));
+  Buf z(n);
+  for (std::size_t i = 0; i < n; ++i) z[i] = cplx(a[i], 0);
+  Forward(*plans, z);
+  for (std::size_t k = 0; k < n / 2; ++k) {
+    amplitude[k] = float(2 * std::abs(z[k]) / double(n));
+    phase[k] = float(SpectrumPhase(z[k].real(), -z[k].imag()));
+  }
+}
+
+void FFTInverse(const std::vector<float>& amplitude, const std::vector<float>& phase, std::vector<float>& out) {
+  const std::size_t n = amplitude.size();
+  out.assign(n, 0.0f);
+  if (n == 0) return;
+  const auto plans = PlansFor(int(n));
+  Buf z(n);
+  z.zero();
+  for (std::size_t k = 0; k < n / 2 && k < phase.size(); ++k) {
+    const double amp = k == 0 ? amplitude[0] / 2.0 : double(amplitude[k]);
+    z[k] = std::polar(amp, double(phase[k]));
+  }
+  Backward(*plans, z);
+  for (std::size_t m = 0; m < n; ++m) out[m] = float(z[m].real());
+}
+
+double SynthesizePoint(const std::vector<double>& M, const std::vector<double>& f, const std::vector<double>& phi,
+                       double t, double w0) {
+  const std::size_t J = std::min({M.size(), f.size(), phi.size()});
+  double sum = 0;
+  for (std::size_t j = 0; j < J; ++j) {
+    const double w = f[j] * 2 * std::numbers::pi;
+    const double m = w == 0 ? M[j] / 2 : M[j];
+    sum += std::cos(w * t + phi[j]) * m * w0;
+  }
+  return sum / std::numbers::pi;
+}
+
+bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f, const std::vector<double>& phi,
+                      double tMin, double dtOut, long long n, double w0, double outFactor, std::vector<double>& outX,
+                      std::vector<double>& outY, ILongTask* task) {
+  outX.clear();
+  outY.clear();
+  if (n < 0) return true;
+  const std::size_t J = std::min({M.size(), f.size(), phi.size()});
+  const long long points = n + 1;
+  // Evenly spaced frequencies f0 + j·δ: the sum over j is a chirp-z in i.
+  bool uniform = J >= 2;
+  long double f0 = 0, delta = 0;
+  if (uniform) {
+    f0 = f[0];
+    delta = ((long double)f[J - 1] - f0) / (long double)(J - 1);
+    uniform = delta > 0 && std::isfinite(double(delta));
+    for (std::size_t j = 0; uniform && j < J; ++j)
+      uniform = std::fabs(double(f[j] - (f0 + delta * (long double)j))) <= 1e-9 * double(delta);
+    for (std::size_t j = 0; uniform && j < J; ++j) uniform = std::isfinite(M[j]) && std::isfinite(phi[j]);
+  }
+  if (uniform && std::isfinite(tMin) && std::isfinite(dtOut)) {
+    std::vector<cplx> c(J);
+    for (std::size_t j = 0; j < J; ++j) {
+      const long double fj = f0 + delta * (long double)j;
+      const double m = f[j] == 0 ? M[j] / 2 : M[j];
+      // exp(i·(φ + 2π·f·tMin)): the tMin turn reduced to cycles in long double.
+      c[j] = m * w0 * std::polar(1.0, phi[j]) * std::conj(Turn(fj * (long double)tMin));
+    }
+    std::vector<cplx> y;
+    if (!ChirpZ(c, -delta * (long double)dtOut, 0, points, y, task)) return false;
+    outX.resize(std::size_t(points));
+    outY.resize(std::size_t(points));
+    for (long long i = 0; i < points; ++i) {
+      const cplx v = y[std::size_t(i)] * std::conj(Turn(f0 * (long double)dtOut * (long double)i));
+      outX[std::size_t(i)] = (double(i) * dtOut + tMin) * outFactor;
+      outY[std::size_t(i)] = v.real() / std::numbers::pi;
+    }
+    return true;
+  }
+  PercentCounter pc(OrNone(task), n);
+  for (long long i = 0; i < points; ++i) {
+    if (!pc.Step(i)) return false;
+    const double t = double(i) * dtOut + tMin;
+    outX.push_back(t * outFactor);
+    outY.push_back(SynthesizePoint(M, f, phi, t, w0));
+  }
+  return true;
+}
+
+}  // namespace rv

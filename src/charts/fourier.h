@@ -1,0 +1,64 @@
+// Fourier maths of the chart viewer on plain vectors: sampling a curve, the spectrum at
+// evenly spaced frequencies (chirp-z on FFTW, exact to rounding and O(n log n)), the
+// power-of-two FFT into amplitude and phase and back, and the signal rebuilt from a
+// modulus and a phase curve. Nothing here touches a window; long routines report to an
+// ILongTask and may be run on a worker thread.
+#pragma once
+#include <complex>
+#include <cstddef>
+#include <vector>
+
+#include "charts/progress.h"
+
+namespace rv {
+
+// Resamples the curve (X increasing) onto n evenly spaced points between its smallest and
+// largest X, each rounded to a float first; the samples are weighted by the time step
+// dt = dx·timeFactor and stored as floats. A grid point outside the curve's X range gives 0.
+// n >= 2 and a curve of at least two points are the caller's to ensure.
+void SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
+                 std::vector<float>& s, double& dt);
+
+// C − i·S at frequencies k·dF for k = kMin .. kMin+count−1, where C and S are the cosine and
+// sine sums Σ s[i]·cos(2π·k·dF·i·dt) and Σ s[i]·sin(...). The phase k·i·dF·dt is reduced to
+// whole cycles in long double, so large k·i lose nothing. Returns false (out cleared) when
+// the task asked to stop.
+bool SpectrumSums(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,
+                  std::vector<std::complex<double>>& out, ILongTask* task = nullptr);
+
+// The same transform for any complex input x[0..n−1] and any cycle step alpha:
+// out[m] = Σ_j x[j]·exp(−2πi·alpha·(kMin+m)·j), m = 0..count−1.
+bool ChirpZ(const std::vector<std::complex<double>>& x, long double alpha, long long kMin, long long count,
+            std::vector<std::complex<double>>& out, ILongTask* task = nullptr);
+
+// Argument of C − i·S in (−π, π]; 0 when both sums are 0.
+double SpectrumPhase(double C, double S);
+
+// Real FFT of a[0..n−1] (n >= 1; the program passes powers of two): for k = 0..n/2−1,
+// amplitude[k] = 2·|A_k|/n and phase[k] = arg A_k, A_k = Σ a[m]·exp(−2πi·k·m/n). The output
+// arrays are resized to n (entries from n/2 on are 0).
+void FFTAmpPhase(const std::vector<float>& a, std::vector<float>& amplitude, std::vector<float>& phase);
+
+// out[m] = Σ_{k<n/2} amplitude′[k]·cos(2π·k·m/n + phase[k]), amplitude′[0] = amplitude[0]/2,
+// n the length of amplitude; out is resized to n.
+void FFTInverse(const std::vector<float>& amplitude, const std::vector<float>& phase, std::vector<float>& out);
+
+// A signal rebuilt from a spectrum: for i = 0..n, t = tMin + i·dtOut (seconds),
+// Y = (1/π)·Σ_j M_j·w0·cos(2π·f_j·t + φ_j), the term at f_j = 0 at half weight; X = t·outFactor.
+// M from the modulus curve's Y, f (hertz) and φ from the phase curve's X and Y (equal
+// lengths). Evenly spaced frequencies (within 1e-9 of the step) go through the chirp-z;
+// others through the plain sum. A stop keeps the points made so far; returns false then.
+bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f, const std::vector<double>& phi,
+                      double tMin, double dtOut, long long n, double w0, double outFactor, std::vector<double>& outX,
+                      std::vector<double>& outY, ILongTask* task = nullptr);
+
+// The plain sums, one sine-cosine pair per term with the phase in double, as the spectrum
+// and the synthesis were first defined: what the fast paths are timed against, and the
+// synthesis of frequencies that are not evenly spaced.
+void SpectrumSumsDirect(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,
+                        std::vector<std::complex<double>>& out);
+// One rebuilt sample at t (seconds) by the plain sum, divided by π.
+double SynthesizePoint(const std::vector<double>& M, const std::vector<double>& f, const std::vector<double>& phi,
+                       double t, double w0);
+
+}  // namespace rv

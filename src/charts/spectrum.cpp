@@ -1,0 +1,211 @@
+#include "charts/spectrum.h"
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+#include "charts/curvefile.h"
+#include "charts/fourier.h"
+#include "solver/numtext.h"
+
+namespace rv {
+
+namespace {
+
+const char* const kTooManySamples =
+    "Требуется очень много шагов по времени.\nПохоже на ошибку в выборе графика или в единицах измерения времени";
+
+bool SpanOf(const ChartSeries& g, double& lo, double& hi) {
+  return g.Count() >= 2 && g.XRange(lo, hi) && std::isfinite(lo) && std::isfinite(hi) && hi > lo;
+}
+
+}  // namespace
+
+double TimeUnitFactor(int index) {
+  switch (index) {
+    case 0: return 1e-9;
+    case 1: return 1e-6;
+    case 2: return 1e-3;
+    default: return 1;
+  }
+}
+
+double FreqUnitFactor(int index) {
+  switch (index) {
+    case 1: return 1e-3;
+    case 2: return 1e-6;
+    case 3: return 1e-9;
+    default: return 1;
+  }
+}
+
+double OutputTimeFactor(int index) {
+  switch (index) {
+    case 0: return 1e9;
+    case 1: return 1e6;
+    case 2: return 1e3;
+    default: return 1;
+  }
+}
+
+SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
+  SpectrumPlan p;
+  double lo = 0, hi = 0;
+  if (!SpanOf(g, lo, hi)) {
+    p.error = "Спектр графика \"" + g.Title + "\" не вычислен: в нём меньше двух точек или все точки при одном X";
+    return p;
+  }
+  p.minX = lo;
+  p.maxX = hi;
+  p.ut = TimeUnitFactor(o.cbTime);
+  p.uf = FreqUnitFactor(o.cbFreq);
+  p.T = (hi - lo) * p.ut;
+  p.D = o.absolute && !o.inverse ? p.T / 2 : 1;
+  if (o.type == 1) {
+    long long n = 1;
+    while (n < (long long)g.Count() && n <= kMaxFftSamples) n *= 2;
+    if (n > kMaxFftSamples) {
+      p.error = kTooManySamples;
+      p.endCommand = true;
+      return p;
+    }
+    p.N = n;
+    const double dt = (double(float(hi)) - double(float(lo))) / double(n - 1) * p.ut;
+    p.dF = 1 / (double(n) * dt);
+    if (!(dt > 0) || !std::isfinite(p.dF)) p.error = "Спектр графика \"" + g.Title + "\" не вычислен: слишком малый интервал по X";
+    return p;
+  }
+  p.dF = o.autoStep ? 0.5 / (hi - lo) / p.ut / 1.01 : o.dF;
+  if (!(p.dF > 0) || !std::isfinite(p.dF)) {
+    p.error = "Шаг по частоте должен быть положительным числом";
+    p.endCommand = true;
+    return p;
+  }
+  long long r = 0;
+  if (!TryRound((hi - lo) * o.fMax * p.ut * 2, r) || r >= kMaxSpectrumSamples) {
+    p.error = kTooManySamples;
+    p.endCommand = true;
+    return p;
+  }
+  p.N = std::max(r + 1, 200LL);
+  long long kMax = 0, kMin = 0;
+  if (!TryRound(o.fMax / p.dF, kMax) || !TryRound(o.fMin / p.dF, kMin) ||
+      (kMax > kMin && kMax - kMin > kMaxSpectrumFreqs)) {
+    p.error = "Слишком много частот: больше " + IntToStr(kMaxSpectrumFreqs) + ". Увеличьте шаг по частоте или сузьте полосу";
+    p.endCommand = true;
+    return p;
+  }
+  p.kMin = kMin;
+  p.count = std::max(kMax - kMin, 0LL);
+  return p;
+}
+
+bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const SpectrumPlan& p,
+                     const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task) {
+  out = {};
+  std::vector<float> s;
+  double dt = 0;
+  SampleGraph(X, Y, p.N, p.ut, s, dt);
+  if (task && task->StopRequested()) return false;
+  if (o.type == 1) {
+    std::vector<float> amp, ph;
+    FFTAmpPhase(s, amp, ph);
+    if (task && task->StopRequested()) return false;
+    const double df = 1 / (double(p.N) * dt);
+    for (long long k = 0; k < p.N / 2; ++k) {
+      const double f = double(k) * df;
+      if (!(o.fMin <= f && f <= o.fMax)) continue;
+      out.X.push_back(f * p.uf);
+      out.modulus.push_back(double(p.N) * amp[std::size_t(k)] / 2 / p.D);
+      out.phase.push_back(ph[std::size_t(k)]);
+    }
+    return true;
+  }
+  std::vector<std::complex<double>> z;
+  if (!SpectrumSums(s, dt, p.dF, p.kMin, p.count, z, task)) return false;
+  out.X.resize(z.size());
+  out.modulus.resize(z.size());
+  out.phase.resize(z.size());
+  for (std::size_t m = 0; m < z.size(); ++m) {
+    const double w = double(p.kMin + (long long)m) * 2 * std::numbers::pi * p.dF;
+    const double C = z[m].real(), S = -z[m].imag();
+    out.X[m] = w / 2 / std::numbers::pi * p.uf;
+    out.modulus[m] = std::sqrt(S * S + C * C) / p.D;
+    out.phase[m] = SpectrumPhase(C, S);
+  }
+  return true;
+}
+
+void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const SpectrumOptions& o,
+                       const SpectrumCurves& c) {
+  int mod = 0, ph = 0;
+  if (o.type == 1) {
+    mod = m.AddNamedSeries("Модуль FFT: ");
+    m.Series[std::size_t(mod)].X = c.X;
+    m.Series[std::size_t(mod)].Y = c.modulus;
+    ph = m.AddNamedSeries("Фаза FFT: ");
+  } else {
+    const TColor color = m.SeriesDefaultColor();
+    mod = m.AddSeries("Модуль спектра: " + sourceTitle, color, m.NextUnnamedName());
+    m.Series[std::size_t(mod)].X = c.X;
+    m.Series[std::size_t(mod)].Y = c.modulus;
+    const TColor next = m.SeriesDefaultColor();
+    ph = m.AddSeries("Фаза спектра:" + sourceTitle, next, m.NextUnnamedName());
+  }
+  m.Series[std::size_t(ph)].X = c.X;
+  m.Series[std::size_t(ph)].Y = c.phase;
+  if (o.noPhase && !o.inverse) m.CloseGraphs({ph});
+}
+
+void InverseCheckTimes(const ChartSeries& g, int cbTime, std::string& edTMin, std::string& edTMax) {
+  double lo = 0, hi = 0;
+  g.XRange(lo, hi);
+  const double x0 = float(lo), ut = TimeUnitFactor(cbTime);
+  edTMax = ChartNumber((hi - x0) * ut, 15);
+  edTMin = ChartNumber((lo - x0) * ut, 15);
+}
+
+SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSeries& modulus,
+                            const ChartSeries& phase, double limit) {
+  SynthesisPlan p;
+  if (n < 1 || n > kMaxRebuiltPoints) {
+    p.error = "Количество точек графика должно быть от 1 до " + IntToStr(kMaxRebuiltPoints);
+    return p;
+  }
+  if (phase.Count() < 2) {
+    p.error = "В графике фазы меньше двух точек";
+    return p;
+  }
+  p.df = phase.X[1] - phase.X[0];
+  if (!(p.df > 0) || !std::isfinite(p.df)) {
+    p.error = "Шаг по частоте в графике фазы должен быть больше нуля";
+    return p;
+  }
+  if (modulus.Count() != phase.Count()) {
+    p.error = "Графики модуля и фазы должны иметь одинаковое количество точек";
+    return p;
+  }
+  p.n = n;
+  p.tMin = tMin;
+  p.tMax = tMax;
+  p.dtOut = (tMax - tMin) / double(n);
+  p.w0 = 2 * std::numbers::pi * p.df;
+  if (limit / tMax < p.df) {
+    p.tMax = limit / p.df;
+    p.dtOut = p.tMax / double(n);
+    p.message = "Шаг по частоте " + ChartNumber(p.df, 15) + " Гц велик, поэтому время сигнала уменьшается до " +
+                ChartNumber(p.tMax, 15) + " c";
+  }
+  return p;
+}
+
+std::string SynthesisSourceError(const ChartModel& m) {
+  return m.SeriesCount() < 2 ? "Для обратного преобразования нужны два графика: модуль и фаза спектра"
+                             : std::string();
+}
+
+void CloseSpectrumPair(ChartModel& m) {
+  for (int i = 0; i < 2 && m.SeriesCount() >= 2; ++i) m.CloseGraphs({m.SeriesCount() - 2});
+}
+
+}  // namespace rv

@@ -1,0 +1,82 @@
+// The spectrum commands' rules on the chart model: what one curve's transform will be
+// (sizes, band, divisor, refusals), its computation over copied points (worker side), the
+// graphs it leaves in the chart, and the signal rebuilt from a modulus and a phase graph.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "charts/chartmodel.h"
+#include "charts/progress.h"
+
+namespace rv {
+
+// The fields of the spectrum dialog, already read as numbers.
+struct SpectrumOptions {
+  int type = 0;  // 0: DFT at chosen frequencies, 1: FFT
+  double fMin = 0, fMax = 1e9, dF = 1e6;  // Hz
+  bool autoStep = false;  // step from the record length
+  bool inverse = false;   // rebuild the signal at once
+  bool absolute = true;   // divide the modulus by half the record length
+  bool noPhase = true;    // drop the phase graph
+  int cbTime = 0, cbFreq = 0;
+};
+
+// Unit factors by list index: graph time to seconds (ns, µs, ms, s), hertz to the output
+// frequency unit (Hz, kHz, MHz, GHz), seconds to the rebuilt graph's time unit (ns, µs,
+// ms, s). Any other index gives 1.
+double TimeUnitFactor(int index);
+double FreqUnitFactor(int index);
+double OutputTimeFactor(int index);
+
+inline constexpr long long kMaxSpectrumSamples = 10'000'000;
+inline constexpr long long kMaxSpectrumFreqs = 10'000'000;
+inline constexpr long long kMaxFftSamples = 1LL << 24;
+inline constexpr long long kMaxRebuiltPoints = 10'000'000;
+
+// One curve's transform, worked out before any work.
+struct SpectrumPlan {
+  std::string error;        // refused: the message; nothing is made for this curve
+  bool endCommand = false;  // the refusal ends the whole command
+  long long N = 0;          // samples
+  long long kMin = 0, count = 0;  // DFT: frequencies k·dF for k = kMin .. kMin+count−1
+  double dF = 0;            // DFT: the step used; FFT: 1/(N·dt)
+  double ut = 1, uf = 1, T = 0, D = 1, minX = 0, maxX = 0;
+};
+SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o);
+
+// The points of a curve's modulus and phase graphs (X in the output frequency unit).
+struct SpectrumCurves {
+  std::vector<double> X, modulus, phase;
+};
+// Samples the copied points and transforms them; false when the task asked to stop.
+bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const SpectrumPlan& p,
+                     const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task = nullptr);
+
+// Appends the modulus graph and the phase graph made for the source curve (DFT: titled
+// after it, "Без имени-" names, the active graph kept; FFT: "Модуль FFT: " and
+// "Фаза FFT: " made active in turn) and closes the phase graph when the options drop it.
+void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const SpectrumOptions& o,
+                       const SpectrumCurves& c);
+
+// The inverse check's time fields for a source curve: the record in seconds from its first
+// X rounded to a float ("От" is 0 or the rounding's residue).
+void InverseCheckTimes(const ChartSeries& g, int cbTime, std::string& edTMin, std::string& edTMax);
+
+// A rebuilding worked out from the fields and the two spectrum graphs.
+struct SynthesisPlan {
+  std::string error;    // refused: nothing is made
+  std::string message;  // the time span was shortened to fit the frequency step
+  double tMin = 0, tMax = 0, dtOut = 0, df = 0, w0 = 0;
+  long long n = 0;
+};
+// limit: 1 for the rebuild command and the FFT check, 0.5 for the DFT check (the span is
+// cut to limit/df when limit/tMax < df).
+SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSeries& modulus,
+                            const ChartSeries& phase, double limit);
+// The rebuild command's refusal when the chart lacks the two graphs (empty when it has them).
+std::string SynthesisSourceError(const ChartModel& m);
+
+// Closes the two spectrum graphs in front of the last graph (the phase, then the modulus).
+void CloseSpectrumPair(ChartModel& m);
+
+}  // namespace rv

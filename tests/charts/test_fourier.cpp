@@ -1,0 +1,262 @@
+// Fourier maths and the spectrum commands' rules, checked against analytic spectra and
+// long-double sums.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+
+#include "charts/fourier.h"
+#include "charts/spectrum.h"
+
+using namespace rv;
+using cplx = std::complex<double>;
+constexpr double kPi = std::numbers::pi;
+
+namespace {
+
+// Σ s[i]·exp(−2πi·k·i·α), the phase reduced to cycles in long double.
+cplx ReferenceSum(const std::vector<float>& s, long double alpha, long long k) {
+  long double re = 0, im = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    long double c = alpha * (long double)k * (long double)i;
+    c -= std::floor(c);
+    re += s[i] * std::cos(2 * kPi * double(c));
+    im -= s[i] * std::sin(2 * kPi * double(c));
+  }
+  return {double(re), double(im)};
+}
+
+ChartSeries Curve(double x0, double x1, double step, double (*f)(double)) {
+  ChartSeries g;
+  g.Title = "src";
+  const long long n = std::llround((x1 - x0) / step);
+  for (long long i = 0; i <= n; ++i) g.AddXY(x0 + double(i) * step, f(x0 + double(i) * step));
+  return g;
+}
+
+SpectrumCurves Spectrum(const ChartSeries& g, const SpectrumOptions& o) {
+  const SpectrumPlan p = PlanSpectrum(g, o);
+  EXPECT_EQ(p.error, "");
+  SpectrumCurves c;
+  EXPECT_TRUE(ComputeSpectrum(g.X, g.Y, p, o, c));
+  return c;
+}
+
+double At(const SpectrumCurves& c, double f) {
+  for (std::size_t i = 0; i < c.X.size(); ++i)
+    if (std::fabs(c.X[i] - f) <= 1e-6 * std::max(1.0, f)) return c.modulus[i];
+  ADD_FAILURE() << "no point at " << f;
+  return NAN;
+}
+
+}  // namespace
+
+// The fast sums equal the exact sums to rounding, also with a band that starts above 0.
+TEST(Fourier, SpectrumSumsMatchLongDoubleSums) {
+  std::mt19937 rng(7);
+  std::normal_distribution<double> noise(0, 0.05);
+  std::vector<float> s(4001);
+  for (std::size_t i = 0; i < s.size(); ++i)
+    s[i] = float(std::exp(-double(i) / 900) * std::sin(0.37 * double(i)) + noise(rng));
+  const double dt = 1e-10, dF = 0.5 / 4000e-10 / 1.01;
+  double worst = 0;
+  for (long long kMin : {0LL, 300LL}) {
+    std::vector<cplx> fast;
+    ASSERT_TRUE(SpectrumSums(s, dt, dF, kMin, 2000, fast));
+    ASSERT_EQ(fast.size(), 2000u);
+    std::vector<cplx> ref(2000);
+    double peak = 0;
+    for (long long m = 0; m < 2000; ++m) {
+      ref[m] = ReferenceSum(s, (long double)dF * (long double)dt, kMin + m);
+      peak = std::max(peak, std::abs(ref[m]));
+    }
+    for (long long m = 0; m < 2000; ++m) worst = std::max(worst, std::abs(fast[m] - ref[m]) / peak);
+  }
+  EXPECT_LT(worst, 1e-12);
+  std::cout << "largest error against the long-double sums, of the peak modulus: " << worst << "\n";
+}
+
+// Analytic spectra through the whole command: a Gaussian's transform, a sine's amplitude,
+// a constant's zero-frequency value.
+TEST(Fourier, AnalyticSpectra) {
+  SpectrumOptions o;
+  o.absolute = false;
+  const SpectrumCurves g = Spectrum(Curve(0, 100, 0.1, [](double x) { return std::exp(-(x - 50) * (x - 50) / 50); }), o);
+  const double sigma = 5e-9;
+  for (double f : {0.0, 50e6}) {
+    const double want = sigma * std::sqrt(2 * kPi) * std::exp(-std::pow(2 * kPi * f * sigma, 2) / 2);
+    EXPECT_NEAR(At(g, f), want, 1e-6 * want) << f;
+  }
+  o.absolute = true;
+  const SpectrumCurves sine = Spectrum(Curve(0, 1000, 0.01, [](double x) { return std::sin(2 * kPi * 0.1 * x); }), o);
+  EXPECT_NEAR(At(sine, 100e6), 1, 1e-6);
+  const SpectrumCurves one = Spectrum(Curve(0, 100, 1, [](double) { return 1.0; }), o);
+  EXPECT_NEAR(At(one, 0), 2.01, 1e-6);
+}
+
+// Sizes, band and refusals of the spectrum command.
+TEST(Fourier, SpectrumPlans) {
+  const ChartSeries g = Curve(0, 100, 0.1, [](double x) { return x; });
+  SpectrumOptions o;
+  SpectrumPlan p = PlanSpectrum(g, o);
+  EXPECT_EQ(p.N, 201);
+  EXPECT_EQ(p.kMin, 0);
+  EXPECT_EQ(p.count, 1000);
+  o.autoStep = true;
+  p = PlanSpectrum(g, o);
+  EXPECT_EQ(p.kMin + p.count, 202);
+  o.autoStep = false;
+  o.fMin = 2.5e6;
+  EXPECT_EQ(PlanSpectrum(g, o).kMin, 2);
+  o.fMax = 1e6;
+  EXPECT_EQ(PlanSpectrum(g, o).N, 200);
+  EXPECT_EQ(PlanSpectrum(g, o).count, 0);
+  o.fMax = 1e14;
+  p = PlanSpectrum(g, o);
+  EXPECT_NE(p.error.find("Требуется очень много шагов по времени.\nПохоже"), std::string::npos);
+  EXPECT_TRUE(p.endCommand);
+  o.fMax = 1e9;
+  o.dF = 10;  // 10^8 frequencies
+  EXPECT_TRUE(PlanSpectrum(g, o).endCommand);
+  for (double dF : {0.0, -1.0, double(NAN)}) {
+    o.dF = dF;
+    EXPECT_NE(PlanSpectrum(g, o).error, "") << dF;
+  }
+  o.dF = 1e6;
+  ChartSeries flat;
+  flat.AddXY(3, 1);
+  EXPECT_NE(PlanSpectrum(flat, o).error, "");
+  flat.AddXY(3, 2);
+  EXPECT_NE(PlanSpectrum(flat, o).error, "");
+
+  // FFT: 1000 points → 1024 samples; 100 ns, 0..1 GHz → k = 0..100.
+  o.type = 1;
+  o.fMin = 0;
+  const ChartSeries g1000 = Curve(0, 99.9, 0.1, [](double x) { return std::sin(x); });
+  EXPECT_EQ(PlanSpectrum(g1000, o).N, 1024);
+  ChartSeries g1025 = Curve(0, 102.4, 0.1, [](double x) { return x; });
+  EXPECT_EQ(PlanSpectrum(g1025, o).N, 2048);
+  ChartSeries span100 = Curve(0, 99.9, 0.1, [](double x) { return x; });
+  for (double& x : span100.X) x *= 100.0 / 99.9;
+  p = PlanSpectrum(span100, o);
+  EXPECT_NEAR(p.dF, 1 / (1024 * (1e-7 / 1023)), 1);
+  const SpectrumCurves c = Spectrum(span100, o);
+  ASSERT_EQ(c.X.size(), 101u);
+  EXPECT_NEAR(c.X.back(), 100 * p.dF, 1e-3);
+}
+
+TEST(Fourier, FftAmpPhaseAndInverse) {
+  std::vector<float> amp, ph, back;
+  FFTAmpPhase({1, 1, 0, 0, 0, 0, 0, 0}, amp, ph);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_NEAR(amp[k], std::cos(k * kPi / 8) / 2, 1e-6) << k;
+    EXPECT_NEAR(ph[k], -k * kPi / 8, 1e-6) << k;
+  }
+  FFTInverse(amp, ph, back);
+  const std::vector<float> want = {1, 1, 0, 0, 0, 0, 0, 0};
+  for (int m = 0; m < 8; ++m) EXPECT_NEAR(back[m], want[m], 1e-6) << m;
+
+  FFTAmpPhase(std::vector<float>(8, 1.0f), amp, ph);
+  EXPECT_FLOAT_EQ(amp[0], 2);
+  EXPECT_NEAR(amp[1] + amp[2] + amp[3], 0, 1e-7);
+  FFTAmpPhase(std::vector<float>(16, 0.0f), amp, ph);
+  for (float p : ph) EXPECT_EQ(p, 0);
+  // −π is given as π: a negative real bin.
+  FFTAmpPhase({-1, -1, -1, -1}, amp, ph);
+  EXPECT_FLOAT_EQ(ph[0], float(kPi));
+  EXPECT_EQ(SpectrumPhase(-1, 0.0), kPi);
+  EXPECT_EQ(SpectrumPhase(-1, -0.0), kPi);
+  EXPECT_EQ(SpectrumPhase(0, 0), 0);
+
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> u(-1, 1);
+  std::vector<float> a(1024);
+  for (float& v : a) v = u(rng);
+  FFTAmpPhase(a, amp, ph);
+  double peak = 0, worst = 0;
+  std::vector<double> ref(512);
+  for (int k = 0; k < 512; ++k) {
+    ref[k] = 2 * std::abs(ReferenceSum(a, 1.0L / 1024, k)) / 1024;
+    peak = std::max(peak, ref[k]);
+  }
+  for (int k = 0; k < 512; ++k) worst = std::max(worst, std::fabs(amp[k] - ref[k]));
+  EXPECT_LT(worst, 1e-6 * peak);
+}
+
+// The rebuilt signal: the constant of a two-point spectrum, and a DFT spectrum turned back
+// into its pulse by both the fast and the plain sums.
+TEST(Fourier, SynthesizeSignal) {
+  ChartSeries A, P;
+  A.AddXY(0, 2);
+  A.AddXY(1e6, 0);
+  P.AddXY(0, 0);
+  P.AddXY(1e6, 0);
+  const SynthesisPlan sp = PlanSynthesis(0, 1, 256, A, P, 1);
+  EXPECT_EQ(sp.message, "Шаг по частоте 1000000 Гц велик, поэтому время сигнала уменьшается до 1E-6 c");
+  std::vector<double> x, y;
+  ASSERT_TRUE(SynthesizeSignal(A.Y, P.X, P.Y, sp.tMin, sp.dtOut, sp.n, sp.w0, OutputTimeFactor(0), x, y));
+  ASSERT_EQ(x.size(), 257u);
+  EXPECT_NEAR(x.back(), 1000, 1e-9);
+  for (double v : y) EXPECT_NEAR(v, 2e6, 1e-3);
+
+  // Gaussian pulse → spectrum (no divisor) → signal: the pulse again.
+  SpectrumOptions o;
+  o.absolute = false;
+  o.fMax = 2e8;
+  const ChartSeries g = Curve(0, 100, 0.1, [](double x) { return std::exp(-(x - 50) * (x - 50) / 50); });
+  const SpectrumCurves c = Spectrum(g, o);
+  ChartSeries mod, ph;
+  mod.X = ph.X = c.X;
+  mod.Y = c.modulus;
+  ph.Y = c.phase;
+  const SynthesisPlan q = PlanSynthesis(0, 1e-7, 100, mod, ph, 0.5);
+  EXPECT_EQ(q.message, "");
+  std::vector<double> fx, fy;
+  ASSERT_TRUE(SynthesizeSignal(mod.Y, ph.X, ph.Y, q.tMin, q.dtOut, q.n, q.w0, 1e9, fx, fy));
+  for (std::size_t i = 0; i < fx.size(); ++i) {
+    EXPECT_NEAR(fy[i], std::exp(-(fx[i] - 50) * (fx[i] - 50) / 50), 2e-3) << fx[i];
+    EXPECT_NEAR(fy[i], SynthesizePoint(mod.Y, ph.X, ph.Y, fx[i] * 1e-9, q.w0), 1e-9) << fx[i];
+  }
+
+  EXPECT_NE(PlanSynthesis(0, 1, 0, A, P, 1).error, "");
+  ChartSeries shortP;
+  shortP.AddXY(0, 0);
+  EXPECT_NE(PlanSynthesis(0, 1, 10, A, shortP, 1).error, "");
+  ChartSeries backwards = P;
+  backwards.X = {1e6, 0};
+  EXPECT_NE(PlanSynthesis(0, 1, 10, A, backwards, 1).error, "");
+  A.AddXY(2e6, 0);
+  EXPECT_NE(PlanSynthesis(0, 1, 10, A, P, 1).error, "");
+}
+
+// Graphs a spectrum leaves: titles, names, the dropped phase, the FFT graphs made active.
+TEST(Fourier, SpectrumGraphs) {
+  ChartModel m;
+  m.AddSeries("U", 0, "u.srg");
+  m.ActiveGraph = 0;
+  SpectrumCurves c;
+  c.X = {0, 1};
+  c.modulus = {1, 2};
+  c.phase = {0, 0};
+  SpectrumOptions o;
+  o.noPhase = false;
+  AddSpectrumGraphs(m, "U", o, c);
+  ASSERT_EQ(m.SeriesCount(), 3);
+  EXPECT_EQ(m.Series[1].Title, "Модуль спектра: U");
+  EXPECT_EQ(m.Series[2].Title, "Фаза спектра:U");
+  EXPECT_EQ(m.FileNames[1], "Без имени-1");
+  EXPECT_EQ(m.FileNames[2], "Без имени-2");
+  EXPECT_EQ(m.ActiveGraph, 0);
+  o.noPhase = true;
+  o.type = 1;
+  AddSpectrumGraphs(m, "U", o, c);
+  ASSERT_EQ(m.SeriesCount(), 4);
+  EXPECT_EQ(m.Series[3].Title, "Модуль FFT: ");
+  EXPECT_EQ(m.FileNames[3], "Модуль FFT ");
+  EXPECT_EQ(m.ActiveGraph, 3);
+  CloseSpectrumPair(m);
+  EXPECT_EQ(m.SeriesCount(), 2);
+  EXPECT_EQ(m.Series[1].Title, "Модуль FFT: ");
+}
