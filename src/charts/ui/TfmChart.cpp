@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,14 +22,18 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <thread>
 
 #include <qcustomplot.h>
 
 #include "charts/chartaxes.h"
+#include "charts/ui/TfmBackSpectr.h"
 #include "charts/ui/TfmSelectGr.h"
 #include "charts/ui/TfmSelectGrParam.h"
 #include "charts/ui/TfmSelectTwoGr.h"
+#include "charts/ui/TfmSpectr.h"
 #include "charts/ui/TfmValue.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -155,6 +160,9 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   fmValue = new TfmValue(opt_.valueHistoryPath, this);
   fmSelectTwoGr = new TfmSelectTwoGr(this);
   fmSelectGrParam = new TfmSelectGrParam(this);
+  fmSpectr = new TfmSpectr(this);
+  fmSpectr->FormCreate(settings_.Spectr);
+  fmBackSpectr = new TfmBackSpectr(this);
 
   feedTimer_ = new QTimer(this);
   feedTimer_->setInterval(50);
@@ -289,6 +297,12 @@ void TfmChart::BuildMenus() {
   Edit1->setObjectName("Edit1");
   mnSelectActive = Edit1->addAction("Выбрать активный график", this, &TfmChart::mnSelectActiveClick);
   mnSelectActive->setObjectName("mnSelectActive");
+  mnTransform = Edit1->addMenu("Преобразование");
+  mnTransform->setObjectName("mnTransform");
+  mnSpectr = mnTransform->addAction("Спектр..", this, &TfmChart::mnSpectrClick);
+  mnSpectr->setObjectName("mnSpectr");
+  N18 = mnTransform->addAction("Обратно из спектра..", this, &TfmChart::N18Click);
+  N18->setObjectName("N18");
 
   mnVid = menuBar()->addMenu("Вид");
   mnVid->setObjectName("mnVid");
@@ -320,6 +334,13 @@ void TfmChart::BuildToolBar() {
   auto* exit = ToolBar1->addAction("Закрыть", this, &TfmChart::Exit1Click);
   exit->setObjectName("btnExit");
   exit->setToolTip("Закрыть");
+  ToolBar1->addSeparator();
+  ToolButton15 = ToolBar1->addAction("Спектр", this, &TfmChart::mnSpectrClick);
+  ToolButton15->setObjectName("ToolButton15");
+  ToolButton15->setToolTip("Преобразование Фурье");
+  ToolButton16 = ToolBar1->addAction("Обр. спектр", this, &TfmChart::N18Click);
+  ToolButton16->setObjectName("ToolButton16");
+  ToolButton16->setToolTip("Обратное преобразование Фурье");
   ToolBar1->addSeparator();
   cbFixLine = new QCheckBox("Фикс. линий", this);
   cbFixLine->setObjectName("cbFixLine");
@@ -814,9 +835,36 @@ void TfmChart::EnableCommands(bool on) {
 void TfmChart::ShowProgress(int percent) {
   if (percent == lastPercent_) return;
   lastPercent_ = percent;
-  lbProgress->setText(QString::number(percent) + " %");
-  lbProgress->repaint();
-  QCoreApplication::processEvents();
+  lbProgress->setText(progressCaption_ + QString::number(percent) + " %");
+}
+
+void TfmChart::RunOffGuiThread(const std::function<void(ILongTask&)>& job) {
+  struct Task : ILongTask {
+    TfmChart* w = nullptr;
+    void Progress(int p) override {
+      QMetaObject::invokeMethod(w, [w = w, p] { w->ShowProgress(p); }, Qt::QueuedConnection);
+    }
+    bool StopRequested() const override { return w->StopRequested.load(std::memory_order_relaxed); }
+  } task;
+  task.w = this;
+  StopRequested = false;
+  lastPercent_ = -1;
+  btnStop->show();
+  QEventLoop loop;
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      job(task);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    // Posted after every progress call, so the loop ends once they have been shown.
+    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+  });
+  loop.exec();
+  worker.join();
+  btnStop->hide();
+  if (failure) std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------- window events

@@ -3,6 +3,7 @@
 #pragma once
 #include <QMainWindow>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,7 +38,10 @@ class ChartAxisTicker;
 class Prompter;
 class TfmSelectGr;
 class TfmSelectGrParam;
+class TfmBackSpectr;
+struct SpectrumOptions;
 class TfmSelectTwoGr;
+class TfmSpectr;
 class TfmValue;
 
 class TfmChart : public QMainWindow {
@@ -96,9 +100,16 @@ public:
   void BeginLongCommand();
   void EndLongCommand();
   bool LongCommandRunning() const { return longDepth_ > 0; }
-  // Writes the whole percentage into the status bar and lets pending events through.
+  // Writes the caption and the whole percentage into the status bar.
   void ShowProgress(int percent);
-  bool StopRequested = false;
+  void SetProgressCaption(const QString& caption) { progressCaption_ = caption; }
+  // Set by "СТОП" on the GUI thread, read by a worker.
+  std::atomic<bool> StopRequested{false};
+  // Runs a job of a long command on a worker thread (shows "СТОП" and clears the flag
+  // first) while this window stays live: the job's progress comes back by queued calls.
+  // Returns when the job has ended; rethrows what it threw. The job must not touch the
+  // model or any widget.
+  void RunOffGuiThread(const std::function<void(ILongTask&)>& job);
 
   // What the menu "FDTD" does (show the main window); set by the program.
   void setShowMainWindow(std::function<void()> f) { showMainWindow_ = std::move(f); }
@@ -117,6 +128,11 @@ public:
   QAction* mnSelectActive = nullptr;
   QAction* N26 = nullptr;
   QAction* Legend1 = nullptr;
+  QMenu* mnTransform = nullptr;  // "Редактировать" > "Преобразование"
+  QAction* mnSpectr = nullptr;
+  QAction* N18 = nullptr;
+  QAction* ToolButton15 = nullptr;
+  QAction* ToolButton16 = nullptr;
   QToolBar* ToolBar1 = nullptr;
   QToolButton* btnStop = nullptr;
   QCheckBox* cbFixLine = nullptr;
@@ -134,6 +150,8 @@ public:
   TfmValue* fmValue = nullptr;
   TfmSelectTwoGr* fmSelectTwoGr = nullptr;
   TfmSelectGrParam* fmSelectGrParam = nullptr;
+  TfmSpectr* fmSpectr = nullptr;
+  TfmBackSpectr* fmBackSpectr = nullptr;
 
   // Seconds per X unit and the time constant of the RC transforms.
   double RCTimeUnit = 1e-9;
@@ -151,6 +169,9 @@ public slots:
   void N26Click();
   void mnFDTDClick();
   void Legend1Click();
+  // Spectra of chosen graphs; the signal rebuilt from the last two graphs.
+  void mnSpectrClick();
+  void N18Click();
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -176,6 +197,8 @@ private:
   // Every command but the stop button, switched off for a long command.
   void EnableCommands(bool on);
   void OpenCommandLineGraph(const QStringList& args);
+  // The spectrum command's rebuilding of a source curve from the two graphs just made.
+  void SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source);
 
   ChartModel model_;
   LiveFeed feed_;
@@ -200,6 +223,7 @@ private:
   QTimer* feedTimer_ = nullptr;
   int longDepth_ = 0;
   int lastPercent_ = -1;
+  QString progressCaption_;
   std::vector<QWidget*> minimizedWithUs_;
 };
 

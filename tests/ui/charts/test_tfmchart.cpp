@@ -34,44 +34,17 @@
 #include "platform/prompter.h"
 #include "solver/codepage.h"
 #include "../../charts/charts_testutil.h"
+#include "chart_window_util.h"
 
 using namespace rv;
 using rv::test::TempDir;
 using rv::test::WriteBytes;
+using rv::test::Joined;
+using rv::test::TestOptions;
+using rv::test::WhenModal;
 
 namespace {
 
-// Every text the prompter showed, for failure output.
-std::string Joined(const std::vector<std::string>& texts) {
-  std::string s;
-  for (const auto& t : texts) s.append(s.empty() ? "" : "|").append(t);
-  return s;
-}
-
-// Runs `act` on the first modal widget for which it returns true.
-void WhenModal(std::function<bool(QWidget*)> act, int tries = 250) {
-  QTimer::singleShot(20, [act, tries] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (w && act(w)) return;
-    if (tries > 0) {
-      WhenModal(act, tries - 1);
-      return;
-    }
-    ADD_FAILURE() << "modal dialog not handled: " << (w ? w->metaObject()->className() : "none");
-    for (QWidget* t : QApplication::topLevelWidgets())
-      if (auto* d = qobject_cast<QDialog*>(t); d && d->isVisible()) d->reject();
-  });
-}
-
-TfmChart::Options TestOptions(const TempDir& dir, ScriptedPrompter& msgs, QStringList args = {}) {
-  TfmChart::Options o;
-  o.settingsPath = dir.file("chart.INI");
-  o.valueHistoryPath = dir.file("TmpVal.txt");
-  o.defaultDir = dir.file("");
-  o.arguments = args;
-  o.prompter = &msgs;
-  return o;
-}
 
 std::string CurveText(int n, double scale, const std::string& title) {
   std::string s;

@@ -1,0 +1,185 @@
+// The chart window's spectrum commands: the spectrum of chosen graphs (with its optional
+// rebuilding of the signal) and the signal rebuilt from the last two graphs. The sums run
+// on a worker over copies of the points; only this thread touches the model.
+#include <QComboBox>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+
+#include <new>
+
+#include "charts/curvefile.h"
+#include "charts/fourier.h"
+#include "charts/spectrum.h"
+#include "charts/ui/TfmBackSpectr.h"
+#include "charts/ui/TfmChart.h"
+#include "charts/ui/TfmSelectGr.h"
+#include "charts/ui/TfmSpectr.h"
+#include "platform/prompter.h"
+#include "solver/numtext.h"
+
+namespace rv {
+
+namespace {
+
+const char* const kNoMemory = "Недостаточно памяти для преобразования Фурье";
+
+// The rebuilding dialog's fields as numbers; throws ConvertError.
+void ReadBackFields(const TfmBackSpectr& d, double& tMin, double& tMax, long long& n) {
+  tMax = StrToFloat(d.edTMax->text().toStdString());
+  tMin = StrToFloat(d.edTMin->text().toStdString());
+  n = StrToInt(d.edNPoint->text().toStdString());
+}
+
+// Rebuilds the signal from the modulus (second from the end) and the phase (last) graph
+// into the given arrays, on the worker; false when the job failed for want of memory.
+bool Rebuild(TfmChart& w, Prompter& msgs, const SynthesisPlan& sp, double outFactor, std::vector<double>& x,
+             std::vector<double>& y) {
+  const ChartModel& m = w.model();
+  const std::vector<double> M = m.Series[std::size_t(m.SeriesCount() - 2)].Y;
+  const std::vector<double> f = m.Series[std::size_t(m.SeriesCount() - 1)].X;
+  const std::vector<double> phi = m.Series[std::size_t(m.SeriesCount() - 1)].Y;
+  w.SetProgressCaption("Обратное преобразование Фурье - ");
+  bool ok = true;
+  try {
+    // A stop keeps the points made so far.
+    w.RunOffGuiThread([&](ILongTask& t) { SynthesizeSignal(M, f, phi, sp.tMin, sp.dtOut, sp.n, sp.w0, outFactor, x, y, &t); });
+  } catch (const std::bad_alloc&) {
+    msgs.error(kNoMemory);
+    ok = false;
+  }
+  w.SetProgressCaption({});
+  return ok;
+}
+
+}  // namespace
+
+void TfmChart::mnSpectrClick() {
+  if (LongCommandRunning()) return;
+  fmSelectGr->setWindowTitle("Выбрать графики для вычисления спектра");
+  if (!fmSelectGr->Execute(model_)) return;
+  std::vector<CurveId> chosen;
+  for (int i : fmSelectGr->SelectedSeries()) chosen.push_back(model_.Series[std::size_t(i)].id);
+  const int rc = fmSpectr->exec();
+  fmSpectr->SaveTo(settings_.Spectr);
+  if (rc != QDialog::Accepted) return;
+  SpectrumOptions o;
+  try {
+    o = fmSpectr->ReadOptions();
+  } catch (const ConvertError& e) {
+    prompter_->error(e.what());
+    return;
+  }
+
+  ChartLongCommand lc(*this);
+  for (CurveId id : chosen) {
+    const int gi = model_.IndexOf(id);
+    if (gi < 0) continue;
+    // The source as it is now: the job reads this copy, the model may change under it.
+    const ChartSeries source = model_.Series[std::size_t(gi)];
+    const SpectrumPlan plan = PlanSpectrum(source, o);
+    if (!plan.error.empty()) {
+      prompter_->error(plan.error);
+      if (plan.endCommand) break;
+      continue;
+    }
+    SpectrumCurves curves;
+    bool done = false;
+    QElapsedTimer clock;
+    clock.start();
+    SetProgressCaption(o.type == 0 ? "Преобразование Фурье - " : "");
+    try {
+      RunOffGuiThread([&](ILongTask& t) { done = ComputeSpectrum(source.X, source.Y, plan, o, curves, &t); });
+    } catch (const std::bad_alloc&) {
+      prompter_->error(kNoMemory);
+      break;
+    }
+    // A stop abandons the command: the fast sums leave no part-made spectrum behind.
+    if (!done) break;
+    AddSpectrumGraphs(model_, source.Title, o, curves);
+    if (o.type == 0) setWindowTitle(QString::number(clock.elapsed()));
+    RefreshChart();
+    if (o.inverse) SpectrumInverseCheck(o, source);
+  }
+  SetProgressCaption({});
+  RefreshChart();
+}
+
+void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source) {
+  std::string tMinText, tMaxText;
+  InverseCheckTimes(source, o.cbTime, tMinText, tMaxText);
+  fmBackSpectr->cbTime->setCurrentIndex(o.cbTime);
+  fmBackSpectr->edNPoint->setText("1000");
+  fmBackSpectr->edTMax->setText(QString::fromStdString(tMaxText));
+  fmBackSpectr->edTMin->setText(QString::fromStdString(tMinText));
+  double tMin = 0, tMax = 0;
+  long long n = 0;
+  try {
+    ReadBackFields(*fmBackSpectr, tMin, tMax, n);
+  } catch (const ConvertError& e) {
+    prompter_->error(e.what());
+    return;
+  }
+  const int count = model_.SeriesCount();
+  if (count < 2) return;
+  const ChartSeries& A = model_.Series[std::size_t(count - 2)];
+  const SynthesisPlan sp = PlanSynthesis(tMin, tMax, n, A, model_.Series[std::size_t(count - 1)], o.type == 0 ? 0.5 : 1);
+  if (!sp.error.empty()) {
+    // The spectrum graphs stay: they are what there is to look at.
+    prompter_->error(sp.error);
+    return;
+  }
+  if (!sp.message.empty()) prompter_->message(sp.message);
+  std::string title = source.Title;
+  if (o.type == 1) title += " ( " + ChartNumber(A.X.front(), 5, 2) + "..." + ChartNumber(A.X.back(), 5, 2) + " ) Гц";
+  std::vector<double> x, y;
+  if (!Rebuild(*this, *prompter_, sp, OutputTimeFactor(fmBackSpectr->cbTime->currentIndex()), x, y)) return;
+  const int out = model_.AddSeries(title, model_.SeriesDefaultColor(), source.Title);
+  ++model_.UnnamedGraphCounter;
+  model_.Series[std::size_t(out)].X = std::move(x);
+  model_.Series[std::size_t(out)].Y = std::move(y);
+  CloseSpectrumPair(model_);
+  RefreshChart();
+}
+
+void TfmChart::N18Click() {
+  if (LongCommandRunning()) return;
+  if (model_.ActiveGraph < 0) {
+    prompter_->message("Не выбран активный график");
+    return;
+  }
+  if (const std::string e = SynthesisSourceError(model_); !e.empty()) {
+    prompter_->error(e);
+    return;
+  }
+  if (fmBackSpectr->exec() != QDialog::Accepted) return;
+  double tMin = 0, tMax = 0;
+  long long n = 0;
+  try {
+    ReadBackFields(*fmBackSpectr, tMin, tMax, n);
+  } catch (const ConvertError& e) {
+    prompter_->error(e.what());
+    return;
+  }
+  const int count = model_.SeriesCount();
+  const SynthesisPlan sp =
+      PlanSynthesis(tMin, tMax, n, model_.Series[std::size_t(count - 2)], model_.Series[std::size_t(count - 1)], 1);
+  if (!sp.error.empty()) {
+    prompter_->error(sp.error);
+    return;
+  }
+  if (!sp.message.empty()) prompter_->message(sp.message);
+  std::vector<double> x, y;
+  {
+    ChartLongCommand lc(*this);
+    if (!Rebuild(*this, *prompter_, sp, OutputTimeFactor(fmBackSpectr->cbTime->currentIndex()), x, y)) return;
+  }
+  const int out = model_.AddSeries(" Восстановленный из спектра сигнал", model_.SeriesDefaultColor(),
+                                   model_.NextUnnamedName());
+  model_.Series[std::size_t(out)].X = std::move(x);
+  model_.Series[std::size_t(out)].Y = std::move(y);
+  if (fmBackSpectr->CheckBox1->isChecked()) CloseSpectrumPair(model_);
+  RefreshChart();
+}
+
+}  // namespace rv

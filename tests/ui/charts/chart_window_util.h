@@ -1,0 +1,53 @@
+// What the chart window tests share: dialogs answered from timers, the window's options
+// over a scratch folder.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "charts/ui/TfmChart.h"
+#include "platform/prompter.h"
+#include "../../charts/charts_testutil.h"
+
+namespace rv::test {
+
+// Every text the prompter showed, for failure output.
+inline std::string Joined(const std::vector<std::string>& texts) {
+  std::string s;
+  for (const auto& t : texts) s.append(s.empty() ? "" : "|").append(t);
+  return s;
+}
+
+// Runs `act` on the first modal widget for which it returns true.
+inline void WhenModal(std::function<bool(QWidget*)> act, int tries = 250) {
+  QTimer::singleShot(20, [act, tries] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && act(w)) return;
+    if (tries > 0) {
+      WhenModal(act, tries - 1);
+      return;
+    }
+    ADD_FAILURE() << "modal dialog not handled: " << (w ? w->metaObject()->className() : "none");
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QDialog*>(t); d && d->isVisible()) d->reject();
+  });
+}
+
+inline TfmChart::Options TestOptions(const TempDir& dir, ScriptedPrompter& msgs, QStringList args = {}) {
+  TfmChart::Options o;
+  o.settingsPath = dir.file("chart.INI");
+  o.valueHistoryPath = dir.file("TmpVal.txt");
+  o.defaultDir = dir.file("");
+  o.arguments = args;
+  o.prompter = &msgs;
+  return o;
+}
+
+}  // namespace rv::test

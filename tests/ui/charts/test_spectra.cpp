@@ -1,0 +1,173 @@
+// The spectrum commands in the chart window (offscreen): graphs made, the rebuilt signal,
+// a stop of a long spectrum while the window stays live.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cmath>
+#include <numbers>
+
+#include "charts/ui/TfmBackSpectr.h"
+#include "charts/ui/TfmSelectGr.h"
+#include "charts/ui/TfmSpectr.h"
+#include "chart_window_util.h"
+
+using namespace rv;
+using rv::test::Joined;
+using rv::test::TempDir;
+using rv::test::TestOptions;
+using rv::test::WhenModal;
+
+namespace {
+
+// A sine of `freqGHz` over 0..100 ns at 0.1 ns.
+void AddSine(TfmChart& w, const std::string& title, double freqGHz, double x1 = 100, double step = 0.1) {
+  ChartModel& m = w.model();
+  const int i = m.AddSeries(title, m.SeriesDefaultColor(), title + ".srg");
+  const long long n = std::llround(x1 / step);
+  for (long long k = 0; k <= n; ++k) {
+    const double x = double(k) * step;
+    m.Series[std::size_t(i)].AddXY(x, std::sin(2 * std::numbers::pi * freqGHz * x));
+  }
+  m.ActiveGraph = i;
+  w.RefreshChart();
+}
+
+// Answers the selection dialog with the given list entries, then the spectrum dialog after
+// `setUp` has set its fields.
+void AnswerSpectrum(std::vector<int> entries, std::function<void(TfmSpectr&)> setUp) {
+  WhenModal([entries, setUp](QWidget* m) {
+    auto* sel = qobject_cast<TfmSelectGr*>(m);
+    if (!sel) return false;
+    sel->ListBox1->clearSelection();
+    for (int e : entries) sel->ListBox1->item(e)->setSelected(true);
+    WhenModal([setUp](QWidget* m2) {
+      auto* d = qobject_cast<TfmSpectr*>(m2);
+      if (!d) return false;
+      setUp(*d);
+      d->BitBtn1->click();
+      return true;
+    });
+    sel->btnOK->click();
+    return true;
+  });
+}
+
+}  // namespace
+
+TEST(ChartSpectra, SpectraAndRebuiltSignals) {
+  TempDir dir;
+  ScriptedPrompter msgs;
+  TfmChart w(TestOptions(dir, msgs));
+  w.show();
+  AddSine(w, "A", 0.05);
+  AddSine(w, "B", 0.1);
+  AnswerSpectrum({0, 1}, [](TfmSpectr& d) {
+    EXPECT_FALSE(d.GroupBox1->isHidden());
+    d.rbFFT->click();
+    EXPECT_TRUE(d.GroupBox1->isHidden());
+    d.rbDFT->click();
+  });
+  w.mnSpectrClick();
+  EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
+  ASSERT_EQ(w.model().SeriesCount(), 4);
+  EXPECT_EQ(w.model().Series[2].Title, "Модуль спектра: A");
+  EXPECT_EQ(w.model().Series[3].Title, "Модуль спектра: B");
+  EXPECT_EQ(w.model().Series[3].Count(), 1000u);
+  // A whole number of periods: the sine's amplitude at its own frequency.
+  EXPECT_NEAR(w.model().Series[3].Y[100], 1, 0.02);
+  EXPECT_EQ(w.model().ActiveGraph, 1);
+
+  AnswerSpectrum({0, 1}, [](TfmSpectr& d) {
+    d.CheckBox1->setChecked(true);
+    EXPECT_FALSE(d.CheckBox4->isEnabled());
+  });
+  w.mnSpectrClick();
+  EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
+  ASSERT_EQ(w.model().SeriesCount(), 6);
+  for (int i : {4, 5}) {
+    const ChartSeries& s = w.model().Series[std::size_t(i)];
+    EXPECT_EQ(s.Title, i == 4 ? "A" : "B");
+    EXPECT_EQ(w.model().FileNames[std::size_t(i)], s.Title);
+    ASSERT_EQ(s.Count(), 1001u);
+    EXPECT_NEAR(s.X.back(), 100, 1e-9);
+    // The band holds the sine: the rebuilt curve follows it away from the record's ends.
+    EXPECT_NEAR(s.Y[500], w.model().Series[std::size_t(i - 4)].Y[500], 0.05);
+  }
+  EXPECT_EQ(w.fmBackSpectr->edNPoint->text(), "1000");
+  EXPECT_EQ(w.fmBackSpectr->edTMax->text(), "1E-7");
+
+  // The rebuild command: defaults with a 1 MHz step shorten the span, with a message.
+  ChartModel& m = w.model();
+  m.DeleteAll();
+  m.AddSeries("mod", 0, "m");
+  m.AddSeries("phase", 0, "p");
+  m.Series[0].X = m.Series[1].X = {0, 1e6};
+  m.Series[0].Y = {2, 0};
+  m.Series[1].Y = {0, 0};
+  m.ActiveGraph = 1;
+  WhenModal([](QWidget* d) {
+    auto* b = qobject_cast<TfmBackSpectr*>(d);
+    if (!b) return false;
+    b->edTMin->setText("0");
+    b->edTMax->setText("1");
+    b->edNPoint->setText("256");
+    b->CheckBox1->setChecked(true);
+    b->BitBtn1->click();
+    return true;
+  });
+  w.N18Click();
+  ASSERT_EQ(msgs.messages.size(), 1u);
+  EXPECT_EQ(msgs.messages[0], "Шаг по частоте 1000000 Гц велик, поэтому время сигнала уменьшается до 1E-6 c");
+  ASSERT_EQ(m.SeriesCount(), 1);
+  EXPECT_EQ(m.Series[0].Title, " Восстановленный из спектра сигнал");
+  ASSERT_EQ(m.Series[0].Count(), 257u);
+  EXPECT_NEAR(m.Series[0].Y[100], 2e6, 1e-3);
+}
+
+// "СТОП" ends a spectrum of 10^7 samples within half a second while the window's own
+// timers go on running.
+TEST(ChartSpectra, StopEndsLongSpectrum) {
+  TempDir dir;
+  ScriptedPrompter msgs;
+  TfmChart w(TestOptions(dir, msgs));
+  w.show();
+  AddSine(w, "long", 0.05, 1000, 1);
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(10);
+  QElapsedTimer sinceStop;
+  int ticksAtStop = -1;
+  AnswerSpectrum({0}, [&](TfmSpectr& d) {
+    d.edFMin->setText("3.9999e12");
+    d.edFMax->setText("4.9999e12");  // 9,999,801 samples, 10^6 frequencies
+    d.eddF->setText("1e6");
+    QTimer::singleShot(300, [&] {
+      EXPECT_TRUE(w.btnStop->isVisible());
+      EXPECT_FALSE(w.menuBar()->isEnabled());
+      ticksAtStop = ticks;
+      sinceStop.start();
+      QTest::mouseClick(w.btnStop, Qt::LeftButton);
+    });
+  });
+  w.mnSpectrClick();
+  const qint64 afterStop = sinceStop.isValid() ? sinceStop.elapsed() : -1;
+  EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
+  ASSERT_GE(ticksAtStop, 0) << "the spectrum ended before the stop";
+  EXPECT_GE(ticksAtStop, 10);
+  EXPECT_LT(afterStop, 500);
+  EXPECT_EQ(w.model().SeriesCount(), 1);
+  EXPECT_TRUE(w.menuBar()->isEnabled());
+  EXPECT_FALSE(w.btnStop->isVisible());
+}
