@@ -1,4 +1,5 @@
 #include "charts/ui/TfmBackSpectr.h"
+#include "charts/ui/TfmSpectr.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,33 +29,21 @@ TfmBackSpectr::TfmBackSpectr(QWidget* parent) : QDialog(parent) {
   edTMax->setObjectName("edTMax");
   edNPoint = new QLineEdit("256", this);
   edNPoint->setObjectName("edNPoint");
-  cbTime = new QComboBox(this);
-  cbTime->setObjectName("cbTime");
-  cbTime->addItems({"наносекунды", "микросекунды", "миллисекунды", "секунды"});
+  cbTime = TimeUnitList(this);
   CheckBox1 = new QCheckBox("Удалить исходные графики спектра", this);
   CheckBox1->setObjectName("CheckBox1");
-  BitBtn1 = new QPushButton("ОК", this);
-  BitBtn1->setObjectName("BitBtn1");
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton("Отмена", this);
-  BitBtn2->setObjectName("BitBtn2");
 
   auto* form = new QFormLayout;
   form->addRow("От какого времени, с", edTMin);
   form->addRow("До какого времени, с", edTMax);
   form->addRow("Сколько точек графика", edNPoint);
   form->addRow("Время на выходе", cbTime);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
+  auto* buttons = OkCancelRow(this, BitBtn1, BitBtn2);
   auto* lay = new QVBoxLayout(this);
   lay->addWidget(Label3);
   lay->addLayout(form);
   lay->addWidget(CheckBox1);
   lay->addLayout(buttons);
-  connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-  connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
   FormCreate();
 }
 

@@ -24,11 +24,28 @@ namespace {
 
 const char* const kNoMemory = "Недостаточно памяти для преобразования Фурье";
 
-// The rebuilding dialog's fields as numbers; throws ConvertError.
-void ReadBackFields(const TfmBackSpectr& d, double& tMin, double& tMax, long long& n) {
-  tMax = StrToFloat(d.edTMax->text().toStdString());
-  tMin = StrToFloat(d.edTMin->text().toStdString());
-  n = StrToInt(d.edNPoint->text().toStdString());
+// The rebuilding from the dialog's fields and the last two graphs; false, with the
+// message shown, when it is refused. A shortened span is reported and goes on.
+bool PlanFromFields(const TfmBackSpectr& d, const ChartModel& m, Prompter& msgs, double limit, SynthesisPlan& sp) {
+  double tMin = 0, tMax = 0;
+  long long n = 0;
+  try {
+    tMax = StrToFloat(d.edTMax->text().toStdString());
+    tMin = StrToFloat(d.edTMin->text().toStdString());
+    n = StrToInt(d.edNPoint->text().toStdString());
+  } catch (const ConvertError& e) {
+    msgs.error(e.what());
+    return false;
+  }
+  const int count = m.SeriesCount();
+  if (count < 2) return false;
+  sp = PlanSynthesis(tMin, tMax, n, m.Series[std::size_t(count - 2)], m.Series[std::size_t(count - 1)], limit);
+  if (!sp.error.empty()) {
+    msgs.error(sp.error);
+    return false;
+  }
+  if (!sp.message.empty()) msgs.message(sp.message);
+  return true;
 }
 
 // Rebuilds the signal from the modulus (second from the end) and the phase (last) graph
@@ -112,24 +129,10 @@ void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries&
   fmBackSpectr->edNPoint->setText("1000");
   fmBackSpectr->edTMax->setText(QString::fromStdString(tMaxText));
   fmBackSpectr->edTMin->setText(QString::fromStdString(tMinText));
-  double tMin = 0, tMax = 0;
-  long long n = 0;
-  try {
-    ReadBackFields(*fmBackSpectr, tMin, tMax, n);
-  } catch (const ConvertError& e) {
-    prompter_->error(e.what());
-    return;
-  }
-  const int count = model_.SeriesCount();
-  if (count < 2) return;
-  const ChartSeries& A = model_.Series[std::size_t(count - 2)];
-  const SynthesisPlan sp = PlanSynthesis(tMin, tMax, n, A, model_.Series[std::size_t(count - 1)], o.type == 0 ? 0.5 : 1);
-  if (!sp.error.empty()) {
-    // The spectrum graphs stay: they are what there is to look at.
-    prompter_->error(sp.error);
-    return;
-  }
-  if (!sp.message.empty()) prompter_->message(sp.message);
+  // Refused: the spectrum graphs stay, they are what there is to look at.
+  SynthesisPlan sp;
+  if (!PlanFromFields(*fmBackSpectr, model_, *prompter_, o.type == 0 ? 0.5 : 1, sp)) return;
+  const ChartSeries& A = model_.Series[std::size_t(model_.SeriesCount() - 2)];
   std::string title = source.Title;
   if (o.type == 1) title += " ( " + ChartNumber(A.X.front(), 5, 2) + "..." + ChartNumber(A.X.back(), 5, 2) + " ) Гц";
   std::vector<double> x, y;
@@ -153,22 +156,8 @@ void TfmChart::N18Click() {
     return;
   }
   if (fmBackSpectr->exec() != QDialog::Accepted) return;
-  double tMin = 0, tMax = 0;
-  long long n = 0;
-  try {
-    ReadBackFields(*fmBackSpectr, tMin, tMax, n);
-  } catch (const ConvertError& e) {
-    prompter_->error(e.what());
-    return;
-  }
-  const int count = model_.SeriesCount();
-  const SynthesisPlan sp =
-      PlanSynthesis(tMin, tMax, n, model_.Series[std::size_t(count - 2)], model_.Series[std::size_t(count - 1)], 1);
-  if (!sp.error.empty()) {
-    prompter_->error(sp.error);
-    return;
-  }
-  if (!sp.message.empty()) prompter_->message(sp.message);
+  SynthesisPlan sp;
+  if (!PlanFromFields(*fmBackSpectr, model_, *prompter_, 1, sp)) return;
   std::vector<double> x, y;
   {
     ChartLongCommand lc(*this);

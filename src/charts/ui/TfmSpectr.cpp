@@ -28,6 +28,28 @@ QCheckBox* Check(QWidget* parent, const char* name, const char* caption) {
 }
 }  // namespace
 
+QComboBox* TimeUnitList(QWidget* parent) {
+  auto* c = new QComboBox(parent);
+  c->setObjectName("cbTime");
+  c->addItems({"наносекунды", "микросекунды", "миллисекунды", "секунды"});
+  return c;
+}
+
+QHBoxLayout* OkCancelRow(QDialog* d, QPushButton*& ok, QPushButton*& cancel) {
+  ok = new QPushButton("ОК", d);
+  ok->setObjectName("BitBtn1");
+  ok->setDefault(true);
+  cancel = new QPushButton("Отмена", d);
+  cancel->setObjectName("BitBtn2");
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  QObject::connect(ok, &QPushButton::clicked, d, &QDialog::accept);
+  QObject::connect(cancel, &QPushButton::clicked, d, &QDialog::reject);
+  return row;
+}
+
 TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
   setObjectName("fmSpectr");
   setWindowTitle("Спектр выбранных графиков, Гц");
@@ -52,9 +74,7 @@ TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
   step->addWidget(new QLabel("Гц", GroupBox1));
   step->addWidget(CheckBox2);
 
-  cbTime = new QComboBox(this);
-  cbTime->setObjectName("cbTime");
-  cbTime->addItems({"наносекунды", "микросекунды", "миллисекунды", "секунды"});
+  cbTime = TimeUnitList(this);
   CheckBox1 = Check(this, "CheckBox1", "Выполнить обратное преобразование");
   CheckBox3 = Check(this, "CheckBox3", "Вычислить абсолютные амплитуды спектра");
   CheckBox3->setChecked(true);
@@ -64,12 +84,6 @@ TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
   cbFreq->setObjectName("cbFreq");
   cbFreq->addItems({"герцы", "килогерцы", "мегагерцы", "гигагерцы"});
 
-  BitBtn1 = new QPushButton("ОК", this);
-  BitBtn1->setObjectName("BitBtn1");
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton("Отмена", this);
-  BitBtn2->setObjectName("BitBtn2");
-
   auto* form = new QFormLayout;
   form->addRow("Нижняя частота, Гц", edFMin);
   form->addRow("Верхняя частота, Гц", edFMax);
@@ -77,10 +91,7 @@ TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
   lower->addRow("Время на графике:", cbTime);
   auto* out = new QFormLayout;
   out->addRow("Выходной результат:", cbFreq);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
+  auto* buttons = OkCancelRow(this, BitBtn1, BitBtn2);
   auto* lay = new QVBoxLayout(this);
   lay->addWidget(rgFourieType);
   lay->addLayout(form);
@@ -97,8 +108,6 @@ TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
   connect(CheckBox1, &QCheckBox::toggled, this, &TfmSpectr::CheckBox1Click);
   connect(CheckBox2, &QCheckBox::toggled, this, &TfmSpectr::CheckBox2Click);
   connect(rbDFT, &QRadioButton::toggled, this, &TfmSpectr::rgFourieTypeClick);
-  connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-  connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfmSpectr::FormCreate(const SpectrSettings& s) {

@@ -10,11 +10,17 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
 namespace rv {
+
+// What both spectrum dialogs have: the time-unit list ("cbTime", nanoseconds first) and the
+// row of "ОК" (BitBtn1, default, accepts) and "Отмена" (BitBtn2, rejects).
+QComboBox* TimeUnitList(QWidget* parent);
+QHBoxLayout* OkCancelRow(QDialog* d, QPushButton*& ok, QPushButton*& cancel);
 
 class TfmSpectr : public QDialog {
   Q_OBJECT
