@@ -5,6 +5,7 @@
 #include "charts/chartmodel.h"
 #include "project/tables.h"
 #include "solver/numtext.h"
+#include "solver/pendingfile.h"
 #include "solver/resultpaths.h"
 
 namespace rv {
@@ -54,12 +55,27 @@ struct Setup {
     return name.find('/') == std::string::npos && name.find('\\') == std::string::npos;
   }
 
+  // The results folder, made and tried once, when the first row needs it. A folder that
+  // takes no file is said once, naming it; the run then goes on without files.
+  enum class Folder { Untried, Writable, Refused } folder = Folder::Untried;
+  bool FolderWritable() {
+    if (folder == Folder::Untried) {
+      const bool ok = FolderTakesFiles(d.ResultDir);
+      folder = ok ? Folder::Writable : Folder::Refused;
+      if (!ok)
+        msgs.push_back("Папка результатов " + d.ResultDir +
+                       " недоступна для записи: файлы результатов не будут записаны.");
+    }
+    return folder == Folder::Writable;
+  }
+
   // Creates the row's file when files are written. False when the name is unusable, an
   // earlier row of this run already writes to the same file, or the file cannot be made.
   bool OpenFile(tOutFile& f, const std::string& name) {
     if (!SafeName(name)) return false;
     if (!o.WriteOutputFiles) return true;
     if (d.ResultDir.empty()) return false;
+    if (!FolderWritable()) return true;
     const std::string key = FoldCase(f.Path);
     if (paths.count(key)) return false;
     auto w = std::make_unique<TextFileWriter>();
@@ -180,7 +196,6 @@ Messages PrepareOutputFiles(const SolverData& d, const OutPointTables& t, const 
   run.Signal = signal;
   run.Feed = feed;
   if (feed) feed->CloseAll();
-  // A folder that cannot be made shows as the rows' own failures below.
   if (o.WriteOutputFiles && !d.ResultDir.empty()) EnsureDir(d.ResultDir);
 
   Setup s{d, o, chart, feed, msgs, {}};

@@ -62,8 +62,9 @@ struct OutputRun {
 
 // Sets up the run's output files and series (GUI thread, at run start, after the grid, SAROn
 // and ResultDir are set). Every row that fails a check is reported and left out; the run
-// goes on. Nothing is written, and no folder created, when files are not written; the
-// series are made all the same. chart and feed may be null when there is no chart window
+// goes on. A results folder that takes no file is reported once, by name, and the rows
+// then record without files. Nothing is written, and no folder created, when files are not
+// written; the series are made all the same. chart and feed may be null when there is no chart window
 // (no series are made then). Any handles of an earlier run in feed are closed first.
 // Returns the messages to show, in order.
 Messages PrepareOutputFiles(const SolverData& d, const OutPointTables& t, const OutputOptions& o,

@@ -58,11 +58,13 @@ bool ProbeValue(const SolverData& d, const OutputRun& run, const tOutFile& f, do
       return true;
     }
     case 'P': {
-      // At the time of recording the step's own power is not yet added: the sums hold the
-      // steps from SARDelay up to the previous one.
+      // The file starts with the step the SAR delay names, as the other files start with
+      // step 0. At the time of recording the step's own power is not yet added: the sums
+      // hold the steps from SARDelay up to the previous one, none on the first line.
+      if (d.CurStep - d.SARDelay < 1) return false;
       const int n = d.CurStep - 1 - d.SARDelay;
-      if (n <= 0) return false;
-      v = (F(d.PowerX, x, y, z) + F(d.PowerY, x, y, z) + F(d.PowerZ, x, y, z)) / double(n);
+      v = n > 0 ? (F(d.PowerX, x, y, z) + F(d.PowerY, x, y, z) + F(d.PowerZ, x, y, z)) / double(n)
+                : 0.0;
       return true;
     }
     case 'H':

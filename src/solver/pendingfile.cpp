@@ -141,6 +141,22 @@ bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err) {
   return ok;
 }
 
+bool FolderTakesFiles(const std::string& dir) {
+  std::string base = dir;
+  if (!base.empty() && base.back() != '/') base += '/';
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string probe = SideName(base + ".probe", "");
+    std::FILE* f = std::fopen(probe.c_str(), "wbx");
+    if (f) {
+      std::fclose(f);
+      std::remove(probe.c_str());
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
 bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& err) {
   PendingFile f;
   if (!f.Open(path, err)) return false;

@@ -47,6 +47,10 @@ private:
 // new file or every target is as it was.
 bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err);
 
+// True when a new file can be made in the folder (tried with a file of our own, removed
+// at once: permission bits alone do not tell for root or a read-only disk).
+bool FolderTakesFiles(const std::string& dir);
+
 // One file written whole: Open, Write(bytes), Finish and commit.
 bool WriteWholeFile(const std::string& path, std::string_view bytes, std::string& err);
 

@@ -111,12 +111,23 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   EXPECT_FALSE(run.OutPointFiles[13].F);
   EXPECT_EQ(run.OpenedCount(), 7);
   EXPECT_EQ(chart.SeriesCount(), 7);
+
+  // A results folder that takes no file (a file stands in its place): said once, by name,
+  // before the rows' own faults; the rows record without files.
+  WriteBytes((tmp.dir / "blocked").string(), "x");
+  d.ResultDir = (tmp.dir / "blocked").string() + "/";
+  const Messages b = PrepareOutputFiles(d, t, OutputOptions{true, false, false}, nullptr, nullptr, nullptr, run);
+  ASSERT_EQ(b.size(), 12u);  // the folder, then the same 11 as without files
+  EXPECT_EQ(b[0], "Папка результатов " + d.ResultDir + " недоступна для записи: файлы результатов не будут записаны.");
+  EXPECT_EQ(b[1], ProbeRowMessage("q.srg", 10, 10, 10));
+  EXPECT_TRUE(run.OutPointFiles[1].Opened);
+  EXPECT_FALSE(run.OutPointFiles[1].F);
 }
 
 // Probes of every kind written sample by sample: the title rides on the first line, "t, нс"
 // on the second, the unit on the third; numbers are 23-character reals; E and U belong half
-// a step after H; a mean-power probe writes nothing until a step was accumulated. Chart
-// points go to each row's own series, none to a curve already in the chart.
+// a step after H; a mean-power probe writes 0 while no step is accumulated. Chart points go
+// to each row's own series, none to a curve already in the chart.
 TEST(Recording, LinesTextsTimesAndSeries) {
   Scratch tmp;
   SolverData d;
@@ -141,7 +152,7 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   std::uniform_real_distribution<float> u(-1, 1);
   for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz, &d.PowerX, &d.PowerY, &d.PowerZ})
     for (size_t n = 0; n < a->size(); ++n) a->data()[n] = u(rng);
-  d.SARDelay = 1;
+  d.SARDelay = 0;
   const int samples = 5;
   for (int s = 0; s < samples; ++s) {
     d.CurStep = s + 1;
@@ -183,12 +194,15 @@ TEST(Recording, LinesTextsTimesAndSeries) {
                                       (s == 0 ? " " + w.title : s == 1 ? " t, нс" : s == 2 ? " " + w.unit : ""))
           << w.file << " " << s;
   }
-  // Mean power: at step s the sums hold the steps 1 .. s-1, so sample 2 is the first.
+  // Mean power: at step s the sums hold the steps 0 .. s-1, none at step 0; the file has
+  // the lines and texts of the others.
   const auto p = ReadLines(d.ResultDir + "p.srg");
   const double psum = double(d.PowerX(x, y, z)) + d.PowerY(x, y, z) + d.PowerZ(x, y, z);
-  ASSERT_EQ(p.size(), size_t(samples - 2));
-  EXPECT_EQ(p[0], T(2, false) + " " + FormatTextReal(float(psum)) + "  P, Вт");
-  EXPECT_EQ(p[2], T(4, false) + " " + FormatTextReal(float(psum / 3)));
+  ASSERT_EQ(p.size(), size_t(samples));
+  EXPECT_EQ(p[0], T(0, false) + " " + FormatTextReal(0.0f) + "  Pсредняя(5,6,7), Вт");
+  EXPECT_EQ(p[1], T(1, false) + " " + FormatTextReal(float(psum)) + " t, нс");
+  EXPECT_EQ(p[2], T(2, false) + " " + FormatTextReal(float(psum / 2)) + "  P, Вт");
+  EXPECT_EQ(p[4], T(4, false) + " " + FormatTextReal(float(psum / 4)));
   const auto cur = ReadLines(d.ResultDir + "Cur.grf");
   ASSERT_EQ(cur.size(), size_t(samples));
   EXPECT_EQ(cur[0], T(0, false) + " " + FormatTextReal(float(RegionCurrent(d, run.CurrentFiles[1].Region))) + " CUR");
@@ -201,7 +215,7 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   ASSERT_EQ(chart.SeriesCount(), 1 + 12 + 2 + 1 + 1);
   EXPECT_EQ(chart.Series[0].Count(), 0u);  // the old curve
   EXPECT_EQ(chart.Series[1].Y[3], double(float(d.Hx(x, y, z))));
-  EXPECT_EQ(chart.Series[11].Count(), size_t(samples - 2));  // mean power
+  EXPECT_EQ(chart.Series[11].Count(), size_t(samples));      // mean power
   EXPECT_EQ(chart.Series[14].Count(), 0u);                  // not flat
   EXPECT_EQ(chart.Series[16].Title, "Исходный сигнал");
   ASSERT_EQ(chart.Series[16].Count(), size_t(samples));

@@ -172,11 +172,10 @@ TEST(RunEnd, WholeRunWithoutAWindow) {
   EXPECT_TRUE(r.Messages.empty());
   EXPECT_EQ(r.StoppedLine.rfind("Счет становлен в ", 0), 0u);
 
-  // One line per sample: ceil(50 / 3) = 17; the mean power only once the sums hold a step
-  // (at step s they hold the steps SARDelay .. s-1).
+  // One line per sample: ceil(50 / 3) = 17; the mean power from the SAR delay's step on.
   const size_t samples = size_t((b.steps + b.rate - 1) / b.rate);
   size_t powerSamples = 0;
-  for (int s = 0; s < b.steps; s += b.rate) powerSamples += s - b.d.SARDelay >= 1 ? 1 : 0;
+  for (int s = 0; s < b.steps; s += b.rate) powerSamples += s >= b.d.SARDelay ? 1 : 0;
   for (const char* kind : {"E", "H", "I", "J", "U", "P", "D"}) {
     bool crlf = false;
     const auto lines = ReadLines(b.d.ResultDir + "probe_" + kind + ".srg", &crlf);
