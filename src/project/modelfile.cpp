@@ -100,7 +100,8 @@ bool ReadModelFile(const std::string& path, const std::string& fileFormat, int n
         if (++j > lastY) {
           j = 1;
           ++k;
-          if (progress) progress(int(int64_t(k) * 100 / (int64_t(nz) + 1)));
+          // k * 100 / (nz + 1) rounded half up, as the caption shows it with no decimals.
+          if (progress) progress(int((int64_t(k) * 200 + int64_t(nz) + 1) / (2 * (int64_t(nz) + 1))));
         }
       }
     }

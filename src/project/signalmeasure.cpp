@@ -135,7 +135,8 @@ SpectrumResult SignalSpectrum(const std::function<double(double)>& signal, doubl
       S += std::sin(w * t) * v;
     }
     r.FMHz.push_back(w / 2 / Pi / 1e6);
-    r.Mag.push_back(out ? 0.0 : std::sqrt(C * C * hs * hs + S * S * hs * hs));
+    // The point the budget stopped keeps its partial sum; later points have none.
+    r.Mag.push_back(std::sqrt(C * C * hs * hs + S * S * hs * hs));
   }
   const double top = *std::max_element(r.Mag.begin(), r.Mag.end());
   if (top != 0)

@@ -63,7 +63,7 @@ uint64_t SteadyMs();
 // step, also taken for a step that is not a positive number, is 0.5/tEnd/1.01; the step is
 // then narrowed to give at least 5 points up to fMax and over the range, and widened to give
 // at most MaxSpectrumPoints. Once more than budgetMs have passed the sums stop: the point in
-// progress and all later ones are 0. progress(percent) is called about every 100 ms.
+// progress keeps its partial sum and all later ones are 0. progress(percent) is called about every 100 ms.
 SpectrumResult SignalSpectrum(const std::function<double(double)>& signal, double tEnd,
                               const SpectrumRequest& req, uint64_t budgetMs = 2000,
                               const MsClock& clock = SteadyMs,

@@ -36,14 +36,18 @@ TEST(ModelFile, RunLengthLayoutAndRoundTrip) {
   s(n, n, n) = 254; s(n, 1, 1) = 3; s(1, n, 1) = 4; s(1, 1, n) = 5;
   ASSERT_TRUE(WriteModelFile(p, s, n, n, n, err)) << err;
   tSpace r = Empty(n, n, n);
-  int lastPercent = -1;
-  ASSERT_TRUE(ReadModelFile(p, "6", n, n, n, n, r, err, [&](int pc) { lastPercent = pc; })) << err;
+  std::vector<int> percents;
+  ASSERT_TRUE(ReadModelFile(p, "6", n, n, n, n, r, err, [&](int pc) { percents.push_back(pc); })) << err;
   int differ = 0;
   for (int i = 1; i <= n; ++i)
     for (int j = 1; j <= n; ++j)
       for (int k = 1; k <= n; ++k) differ += r(i, j, k) != s(i, j, k);
   EXPECT_EQ(differ, 0);
-  EXPECT_EQ(lastPercent, 100);
+  // Plane k of 21 shows k * 100 / 21 rounded: 9.52 is 10, 14.29 is 14.
+  ASSERT_EQ(percents.size(), size_t(n));
+  EXPECT_EQ(percents[0], 10);
+  EXPECT_EQ(percents[1], 14);
+  EXPECT_EQ(percents.back(), 100);
   // The layout follows the format text in text order: "10" sorts before "5".
   for (const char* older : {"10", "0", "4"}) EXPECT_FALSE(ModelFileFullLayout(older)) << older;
   for (const char* full : {"5", "6"}) EXPECT_TRUE(ModelFileFullLayout(full)) << full;

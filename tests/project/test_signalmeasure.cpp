@@ -146,6 +146,16 @@ TEST(SignalSpectrum, StepsBudgetAndRangesNeverRunAway) {
   EXPECT_GT(reports, 0);
   EXPECT_EQ(r.Mag.back(), 0.0);
   EXPECT_EQ(r.Mag.front(), 1.0);
+
+  // The budget runs out after 512 samples of the first point (a constant: only the DC point
+  // has a sum): that point keeps its partial sum, the later ones are 0.
+  int calls = 0;
+  const MsClock late = [&] { return ++calls <= 3 ? uint64_t(0) : uint64_t(5000); };
+  const SpectrumResult p = SignalSpectrum([](double) { return 1.0; }, 1e-6, SpectrumRequest{}, 2000, late);
+  ASSERT_TRUE(p.Interrupted);
+  ASSERT_GT(p.Mag.size(), 2u);
+  EXPECT_EQ(p.Mag[0], 1.0);
+  EXPECT_EQ(p.Mag[1], 0.0);
 }
 
 TEST(SignalPreview, StepFallsBackInsteadOfLoopingOrFillingMemory) {

@@ -258,16 +258,19 @@ QWidget* TfmInputSource::buildCharts() {
   auto* panel = new QWidget(this);
   panel->setObjectName("Panel2");
   auto* v = new QVBoxLayout(panel);
-  auto makeChart = [&](const char* name, int tag, QToolButton*& zin, const char* zinName,
+  auto makeChart = [&](const char* name, const char* caption, int tag, QToolButton*& zin,
+                       const char* zinName,
                        QToolButton*& zout, const char* zoutName, QToolButton*& all,
                        const char* allName, QToolButton*& vert, const char* vertName,
                        QSpinBox*& width, const char* widthName) {
     auto* chart = new QCustomPlot(panel);
     chart->setObjectName(name);
+    chart->setAccessibleName(Q(caption));
     chart->setMinimumHeight(200);
     chart->setInteractions(QCP::Interactions(QCP::iRangeDrag) | QCP::iRangeZoom);
     chart->plotLayout()->insertRow(0);
-    auto* title = new QCPTextElement(chart, QString(), QFont("Arial", 10, QFont::Bold));
+    // The caption is the title until the signal kind or the spectrum names the chart.
+    auto* title = new QCPTextElement(chart, Q(caption), QFont("Arial", 10, QFont::Bold));
     chart->plotLayout()->addElement(0, 0, title);
     chart->addGraph();
     chart->graph(0)->setPen(QPen(Qt::red, 1));
@@ -297,12 +300,12 @@ QWidget* TfmInputSource::buildCharts() {
     v->addLayout(bar);
     return std::make_pair(chart, title);
   };
-  std::tie(Chart1, Chart1Title) = makeChart("Chart1", 1, BitBtn1, "BitBtn1", BitBtn2, "BitBtn2",
-                                            BitBtn3, "BitBtn3", SpeedButton5, "SpeedButton5",
-                                            SpinEdit1, "SpinEdit1");
-  std::tie(Chart2, Chart2Title) = makeChart("Chart2", 2, BitBtn6, "BitBtn6", BitBtn4, "BitBtn4",
-                                            BitBtn5, "BitBtn5", SpeedButton4, "SpeedButton4",
-                                            SpinEdit2, "SpinEdit2");
+  std::tie(Chart1, Chart1Title) =
+      makeChart("Chart1", "Форма сигнала", 1, BitBtn1, "BitBtn1", BitBtn2, "BitBtn2", BitBtn3,
+                "BitBtn3", SpeedButton5, "SpeedButton5", SpinEdit1, "SpinEdit1");
+  std::tie(Chart2, Chart2Title) =
+      makeChart("Chart2", "Спектр сигнала", 2, BitBtn6, "BitBtn6", BitBtn4, "BitBtn4", BitBtn5,
+                "BitBtn5", SpeedButton4, "SpeedButton4", SpinEdit2, "SpinEdit2");
   Series1 = Chart1->graph(0);
   Series1->setName("Series1");
   FastLineSeries1 = Chart2->graph(0);

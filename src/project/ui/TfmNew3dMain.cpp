@@ -29,6 +29,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
@@ -240,6 +241,10 @@ TfmNew3dMain::TfmNew3dMain(SolverData& data, QWidget* parent) : QMainWindow(pare
   dlg_.OpenFileName = platform::BesideExecutable("Без имени.fdt");
   projectFileName_ = dlg_.OpenFileName;
   SetResultPaths(d_, projectFileName_);
+  // Hints on a light green ground.
+  QPalette hints = QToolTip::palette();
+  hints.setColor(QPalette::ToolTipBase, QColor(0xCC, 0xFF, 0xCC));
+  QToolTip::setPalette(hints);
   showMemoryLabels();
 
   // The settings file: last folders, last project, history ("C:\" is the home folder).

@@ -2,6 +2,7 @@
 // voltage source, a run started, watched, paused, resumed and stopped.
 #include <gtest/gtest.h>
 
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QToolTip>
 #include <QTest>
 #include <QToolButton>
 
@@ -56,6 +58,7 @@ TEST(MainWindow, NewProjectDefaultsAndDerivedLabels) {
   rv::TfmNew3dMain w(d);
   w.SetPrompter(&p);
   w.mnNewProjectClick();
+  EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0xCC, 0xFF, 0xCC));
   EXPECT_EQ(w.spX->value(), 50);
   EXPECT_EQ(w.edX->text().toStdString(), "0.01");
   EXPECT_EQ(w.seStepCount->value(), 100);

@@ -150,6 +150,8 @@ TEST(TfmInputSourceWindow, GaussianSpectrumAndItsSteps) {
   Window w;
   w.kind(SigGauss);
   EXPECT_TRUE(w.fm.FastLineSeries1->data()->isEmpty());  // "Не показывать спектр"
+  EXPECT_EQ(w.fm.Chart2Title->text(), QString::fromUtf8("Спектр сигнала"));
+  EXPECT_EQ(w.fm.Chart1->accessibleName(), QString::fromUtf8("Форма сигнала"));
   w.fm.CheckBox3->click();
   ASSERT_TRUE(w.fm.ShowSignalClick());
   const SpectrumResult& s = w.fm.Spectrum();
