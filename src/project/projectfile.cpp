@@ -217,10 +217,12 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   // Both files are written under temporary names and replace the old pair only when both
   // are complete, the model first: a failure leaves the old pair as it was.
   PendingFile fdt, bin;
-  const bool ok = fdt.Open(path, e) && bin.Open(ModelFileName(path), e) &&
-                  (fdt.Write(Utf8ToCp1251(ini.text())), true) &&
-                  WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e) &&
-                  fdt.Finish(e) && bin.Finish(e) && CommitFiles({&bin, &fdt}, e);
+  bool ok = fdt.Open(path, e) && bin.Open(ModelFileName(path), e);
+  if (ok) {
+    fdt.Write(Utf8ToCp1251(ini.text()));
+    ok = fdt.Finish(e) && WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e) &&
+         bin.Finish(e) && CommitFiles({&bin, &fdt}, e);
+  }
   if (!ok) err = "Проект не сохранён: " + e;
   return ok;
 }

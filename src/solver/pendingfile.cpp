@@ -17,10 +17,18 @@ std::string SideName(const std::string& path, const char* what) {
   return path + what + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
+// Why a write failed, for the user, after a colon; empty when errno says nothing useful.
+std::string Reason(int err) {
+  switch (err) {
+    case ENOSPC: case EDQUOT: case EFBIG: return ": нет места на диске";
+    case EROFS: return ": диск только для чтения";
+    case EACCES: case EPERM: return ": нет прав на запись";
+    default: return "";
+  }
+}
+
 std::string WriteError(const std::string& path, int err) {
-  std::string m = "Ошибка записи в файл " + path;
-  if (err == ENOSPC || err == EDQUOT || err == EFBIG) m += ": нет места на диске";
-  return m;
+  return "Ошибка записи в файл " + path + Reason(err);
 }
 
 }  // namespace
@@ -39,8 +47,12 @@ bool PendingFile::Open(const std::string& target, std::string& err) {
       return false;
     }
     // Root may write anything: the permission bits still say the user wants it kept.
-    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+    if ((st.st_mode & 0222) == 0) {
       err = "Ошибка записи в файл " + target + ": файл только для чтения";
+      return false;
+    }
+    if (::access(target.c_str(), W_OK) != 0) {
+      err = WriteError(target, errno);
       return false;
     }
     hadTarget_ = true;
@@ -54,8 +66,9 @@ bool PendingFile::Open(const std::string& target, std::string& err) {
     if (!f_ && errno != EEXIST) break;
   }
   if (!f_) {
+    const int why = errno;
     tmp_.clear();
-    err = "Не удалось создать файл " + target;
+    err = "Не удалось создать файл " + target + Reason(why);
     return false;
   }
   if (hadTarget_) ::fchmod(::fileno(f_), mode_t(mode_));
