@@ -1,4 +1,4 @@
-// Solver throughput: the H and E updates with PEC or Mur faces, in vacuum and with half the
+// Solver throughput: the H and E updates with PEC, Mur, 1/R or RT-ABC faces, in vacuum and with half the
 // box filled with a lossy dielectric, against a bare float Yee update of a vacuum box run
 // side by side (constant coefficients, six arrays, nothing else).
 //
@@ -19,10 +19,12 @@
 #include <vector>
 
 #include "solver/constants.h"
+#include "solver/dissipation.h"
 #include "solver/edgematerial.h"
 #include "solver/faces.h"
 #include "solver/mur.h"
 #include "solver/resultpaths.h"
+#include "solver/rtabc.h"
 #include "solver/solverdata.h"
 #include "solver/yee.h"
 
@@ -36,8 +38,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+enum class Faces { PEC, Mur, InvR, RTABC };
+
 // ---- the solver's kernels in the time loop's order
-double TimeCase(int n, int steps, bool dielectric, bool mur, std::string& err) {
+double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err) {
   SolverData d;
   SetGridSize(d, n + 1, n + 1, n + 1);
   if (!ResizeSpace(d)) { err = "model"; return -1; }
@@ -53,8 +57,10 @@ double TimeCase(int n, int steps, bool dielectric, bool mur, std::string& err) {
       for (int j = 1; j <= n; ++j)
         for (int k = 1; k <= n / 2; ++k) d.Space(i, j, k) = 1;
   }
-  for (int f = 1; f <= 6; ++f) (mur ? d.MurFace : d.PECFace)[f] = 1;
-  d.AnyMur = mur; d.AnyPEC = !mur;
+  const bool mur = faces == Faces::Mur, invr = faces == Faces::InvR, rt = faces == Faces::RTABC;
+  for (int f = 1; f <= 6; ++f)
+    (mur ? d.MurFace : invr ? d.DissipationFace : rt ? d.RTABCFace : d.PECFace)[f] = 1;
+  d.AnyMur = mur; d.AnyDissipation = invr; d.AnyRTABC = rt; d.AnyPEC = faces == Faces::PEC;
   FindObjectBounds(d);
   if (AllocFieldArrays(d) == 0) { err = "memory"; return -1; }
   ClearFields(d);
@@ -62,11 +68,21 @@ double TimeCase(int n, int steps, bool dielectric, bool mur, std::string& err) {
   if (!cache.Build(d, &err)) return -1;
   d.Ez((n + 1) / 2, (n + 1) / 2, (n + 1) / 2) = 1;
   const tIncidentWave wave;
+  const int c = (n + 1) / 2;
+  const tScatterCentre centre{c, c, c};
   auto step = [&] {
     UpdateH(d);
+    if (invr) {
+      d.CurTime -= d.TimeStep;
+      ApplyDissipation(d, cache, nullptr, centre);
+      d.CurTime += d.TimeStep;
+    }
     UpdateE(d, cache);
     ApplySymmetry(d);
-    if (mur) { ApplyMur(d, wave); SaveMurPlanes(d, wave); }
+    if (mur) ApplyMur(d, wave);
+    if (rt) ApplyRTABC(d, wave);
+    if (mur) SaveMurPlanes(d, wave);
+    if (rt) ShiftRTABCLevels(d, wave);
     ApplyPEC(d);
     d.CurTime += d.TimeStep;
   };
@@ -83,9 +99,10 @@ int main(int argc, char** argv) {
   const int steps = opt.steps, repeat = opt.repeat;
   const std::vector<int>& sizes = opt.sizes;
   const std::vector<int>& threads = opt.threads;
-  struct Case { const char* name; bool dielectric, mur; };
-  const Case cases[] = {{"vacuum_pec", false, false}, {"vacuum_mur", false, true},
-                        {"dielectric_pec", true, false}, {"dielectric_mur", true, true}};
+  struct Case { const char* name; bool dielectric; Faces faces; };
+  const Case cases[] = {{"vacuum_pec", false, Faces::PEC},     {"vacuum_mur", false, Faces::Mur},
+                        {"dielectric_pec", true, Faces::PEC},  {"dielectric_mur", true, Faces::Mur},
+                        {"vacuum_invr", false, Faces::InvR},   {"vacuum_rtabc", false, Faces::RTABC}};
   for (int n : sizes)
     for (int t : threads) {
       omp_set_num_threads(t);
@@ -101,7 +118,7 @@ int main(int argc, char** argv) {
         if (rs > 0) refBest = std::min(refBest, rs);
         for (size_t c = 0; c < nc; ++c) {
           if (!errs[c].empty()) continue;
-          const double sec = TimeCase(n, steps, cases[c].dielectric, cases[c].mur, errs[c]);
+          const double sec = TimeCase(n, steps, cases[c].dielectric, cases[c].faces, errs[c]);
           if (sec >= 0) best[c] = std::min(best[c], sec);
         }
       }

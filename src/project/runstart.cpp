@@ -146,6 +146,9 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   // 13
   if (s.spX < 2 || s.spY < 2 || s.spZ < 2)
     return st.Refuse(runmsg::GridTooSmall, runmsg::GridTooSmall);
+  // The RT-ABC history reaches three planes into the grid on every axis.
+  if (d.AnyRTABC && (s.spX < 3 || s.spY < 3 || s.spZ < 3))
+    return st.Refuse(runmsg::RTABCTooSmall, runmsg::RTABCTooSmall);
   d.PolarDielectrics = s.cbBioMaterals;
 
   // 14
@@ -190,9 +193,12 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
   d.TimeStepSec = dtNs / 1e9;
 
-  // 21: the scatter centre of the 1/R faces
+  // 21: the scatter centre of the 1/R faces. A centre on node 1 or below puts the low
+  // face's inner edges farther out than its boundary edges, and the face then amplifies
+  // every step: it must lie inside the nodes 2..N-1.
+  auto inside = [](int c, int n) { return c >= 2 && c <= n - 1; };
   if (d.AnyDissipation &&
-      !(rs.CenterI < d.Nx && rs.CenterJ < d.Ny && rs.CenterK < d.Nz))
+      !(inside(rs.CenterI, d.Nx) && inside(rs.CenterJ, d.Ny) && inside(rs.CenterK, d.Nz)))
     return st.Refuse(runmsg::CentreOutside, runmsg::CentreOutside, true);
 
   // 22: far field (the hook validates the box before it sizes anything)

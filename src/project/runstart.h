@@ -118,6 +118,8 @@ inline constexpr const char* SourcesWithField =
     "Предупреждение: Имеются внутренние источники напряжения, но задано и ВНЕШНЕЕ поле";
 inline constexpr const char* NoSources =
     "Ошибка: Источники напряжения не заданы, но поле задано от источников!";
+inline constexpr const char* RTABCTooSmall =
+    "Для RT-ABC нужно не менее 3 узлов сетки по каждой оси";
 inline constexpr const char* RTABCUnequal =
     "Различие в шагах по X,Y,Z для RT-ABC недопустимо\nВсе шаги приравниваются к шагу по Х";
 }  // namespace runmsg

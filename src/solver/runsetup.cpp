@@ -4,6 +4,7 @@
 
 #include "solver/faces.h"
 #include "solver/power.h"
+#include "solver/rtabc.h"
 #include "solver/yee.h"
 
 namespace rv {
@@ -30,6 +31,9 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   SolverData* D = &d;
   RunKernels* K = &k;
   h.UpdateH = [D] { Check(UpdateH(*D), "H"); };
+  h.ApplyDissipation = [D, K] {
+    Check(ApplyDissipation(*D, K->Cache, K->Signal, K->Centre), "Dissipation 1/R");
+  };
   h.UpdateE = [D, K] { Check(UpdateE(*D, K->Cache), "E"); };
   h.UpdateEDebye = [D, K] { Check(UpdateEDebye(*D, K->Cache), "E, Debye"); };
   h.KeepLumpedEdges = [D, K] { Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы"); };
@@ -38,7 +42,9 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   };
   h.ApplySymmetry = [D] { Check(ApplySymmetry(*D), "симметрия"); };
   h.ApplyMur = [D, K] { Check(ApplyMur(*D, K->Wave), "Mur"); };
+  h.ApplyRTABC = [D, K] { Check(ApplyRTABC(*D, K->Wave), "RT-ABC"); };
   h.SaveMurPlanes = [D, K] { Check(SaveMurPlanes(*D, K->Wave), "Mur"); };
+  h.ShiftRTABCLevels = [D, K] { Check(ShiftRTABCLevels(*D, K->Wave), "RT-ABC"); };
   h.ApplyPEC = [D] { Check(ApplyPEC(*D), "PEC"); };
   h.AccumulatePower = [D](bool enabled) { Check(AccumulatePower(*D, enabled), "SAR"); };
   return h;

@@ -1,10 +1,11 @@
 // The default set-up of a run's step items: the kernels, boundaries, lumped elements and
 // absorbed power of the solver plugged into the time loop's hooks. Items of other parts
-// (PML, 1/R, RT-ABC, TF-SF, external field, far field, output recording) stay empty here;
-// their owners fill the hooks when they exist.
+// (PML, TF-SF, external field, far field, output recording) stay empty here; their owners
+// fill the hooks when they exist.
 #pragma once
 #include <string>
 
+#include "solver/dissipation.h"
 #include "solver/edgematerial.h"
 #include "solver/elements.h"
 #include "solver/lumped.h"
@@ -21,6 +22,7 @@ struct RunKernels {
   LumpedRun Lumped;          // the run's own copy of the lumped elements
   const ISignal* Signal = nullptr;
   tIncidentWave Wave;        // the external plane wave as the boundaries see it
+  tScatterCentre Centre;     // of the 1/R faces
 };
 
 // Builds the coefficient cache and the run's lumped elements from d (grid, model, object

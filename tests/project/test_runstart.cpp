@@ -261,10 +261,15 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
   features.Dissipation = true;
   in.settings.ComboBox[0] = BorderDissipation;
   in.settings.spCenterI = in.settings.spCenterK = 5;
-  in.settings.spCenterJ = 10;  // must lie below Ny
-  expectRestore(runmsg::CentreOutside, runmsg::CentreOutside);
-  in.settings.spCenterJ = 5;
-  EXPECT_TRUE(Run().started);
+  // The centre must lie on the nodes 2..N-1: on node 0 or 1 the low face would amplify.
+  for (int c : {10, 0, 1}) {
+    in.settings.spCenterJ = c;
+    expectRestore(runmsg::CentreOutside, runmsg::CentreOutside);
+  }
+  for (int c : {2, 9}) {
+    in.settings.spCenterJ = c;
+    EXPECT_TRUE(Run().started) << c;
+  }
   in.settings.ComboBox[0] = BorderMur;
 
   // Far field: the box check's refusal, and a far-point cell that is not a number.
@@ -335,4 +340,11 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   ASSERT_TRUE(r2.started);
   EXPECT_TRUE(r2.messages.empty());
   EXPECT_DOUBLE_EQ(d.TimeStep, 0.005);
+
+  // The RT-ABC history reaches three planes in on every axis: two nodes are refused.
+  in.settings.spZ = 2;
+  const RunStartResult r3 = Run();
+  EXPECT_EQ(Refusal(r3), runmsg::RTABCTooSmall);
+  in.settings.ComboBox = {BorderMur, 1, 1, 1, 1, 1};
+  EXPECT_TRUE(Run().started);
 }

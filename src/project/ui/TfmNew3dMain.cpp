@@ -1270,6 +1270,9 @@ void TfmNew3dMain::btnPuskClick() {
   if (r.started) {
     kernels = std::make_unique<RunKernels>();
     std::string err;
+    const RunSettings& rs = r.run.settings;
+    kernels->Centre = tScatterCentre{rs.CenterI, rs.CenterJ, rs.CenterK};
+    kernels->Wave.IncAngle = rs.IncAngle;
     if (!PrepareRunKernels(d_, r.run.elements, &runSignal_, *kernels, &err)) {
       FreeFieldArrays(d_);
       r.started = false;

@@ -1,0 +1,200 @@
+#include "solver/rtabc.h"
+
+#include "solver/faces.h"
+
+namespace rv {
+
+namespace {
+
+// A slot's face, component (1 = Ex, 2 = Ey, 3 = Ez) and normal axis (0 = x, 1 = y, 2 = z).
+struct Slot {
+  int face, comp, axis;
+  bool high;  // the max face of its axis
+};
+constexpr Slot kSlots[RTABCSlotCount] = {
+    {FaceX1, 3, 0, false}, {FaceXMax, 3, 0, true}, {FaceX1, 2, 0, false}, {FaceXMax, 2, 0, true},
+    {FaceY1, 3, 1, false}, {FaceYMax, 3, 1, true}, {FaceY1, 1, 1, false}, {FaceYMax, 1, 1, true},
+    {FaceZ1, 2, 2, false}, {FaceZMax, 2, 2, true}, {FaceZ1, 1, 2, false}, {FaceZMax, 1, 2, true}};
+
+bool Shape3(const t3DSpaceArray& a, int n1, int n2, int n3) {
+  return !a.empty() && a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
+}
+
+// The shape of a slot's planes (the Mur planes' shapes).
+std::pair<int, int> SlotShape(int f, int nx, int ny, int nz) {
+  switch (f / 2) {
+    case 0: return {ny + 1, nz};
+    case 1: return {ny, nz + 1};
+    case 2: return {nx + 1, nz};
+    case 3: return {nx, nz + 1};
+    case 4: return {nx + 1, ny};
+    default: return {nx, ny + 1};
+  }
+}
+
+bool ArraysMatch(const SolverData& d) {
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  if (nx < 3 || ny < 3 || nz < 3) return false;
+  if (!Shape3(d.Ex, nx, ny + 1, nz + 1) || !Shape3(d.Ey, nx + 1, ny, nz + 1) ||
+      !Shape3(d.Ez, nx + 1, ny + 1, nz))
+    return false;
+  if (int(d.RTABCPlanes.size()) < RTABCPlaneCount) return false;
+  for (int f = 0; f < RTABCSlotCount; ++f) {
+    const auto [a, b] = SlotShape(f, nx, ny, nz);
+    auto ok = [&](int p) {
+      const t2DSpaceArray& q = d.RTABCPlanes[size_t(p)];
+      return !q.empty() && q.len1() == a && q.len2() == b;
+    };
+    for (int m = 0; m < 3; ++m)
+      if (!ok(RTABCLastPlane(f, m)) || !ok(RTABCPrevPlane(f, m))) return false;
+    if (!ok(RTABCNextPlane(f))) return false;
+  }
+  return true;
+}
+
+class Levels {
+public:
+  Levels(SolverData& d, const tIncidentWave& w)
+      : d_(d), w_(w), on_(d.NoExternalField == 0 && w.Signal != nullptr) {}
+
+  t3DSpaceArray& E(int f) const {
+    const int c = kSlots[f].comp;
+    return c == 1 ? d_.Ex : c == 2 ? d_.Ey : d_.Ez;
+  }
+  // Index along the normal of depth m (1 = the face plane).
+  int DepthIndex(int f, int m) const {
+    const Slot& s = kSlots[f];
+    const int n = s.axis == 0 ? d_.Nx : s.axis == 1 ? d_.Ny : d_.Nz;
+    return s.high ? n + 1 - m : m;
+  }
+  // The element of slot f at depth index p and plane indices (a, b).
+  float& At(int f, int p, int a, int b) const {
+    t3DSpaceArray& e = E(f);
+    switch (kSlots[f].axis) {
+      case 0: return e(p, a, b);
+      case 1: return e(a, p, b);
+      default: return e(a, b, p);
+    }
+  }
+  // The incident wave's part of slot f's component at depth index p, plane indices (a, b).
+  double W(int f, int p, int a, int b) const {
+    const Slot& s = kSlots[f];
+    if (!on_ || s.comp == 3) return 0;
+    const int I = s.axis == 0 ? p : a, J = s.axis == 0 ? a : s.axis == 1 ? p : b;
+    return s.comp == 2 ? IncidentWaveCos(d_, w_, I, J, false, 0)
+                       : IncidentWaveSin(d_, w_, I, J, false, 0);
+  }
+  t2DSpaceArray& Plane(int p) const { return d_.RTABCPlanes[size_t(p)]; }
+
+  // Steps 1 and 2 for the edges (a, b) of slot f, a = a0..a1, b = b0..b1.
+  void Extrapolate(int f, int a0, int a1, int b0, int b1) const {
+    const bool write = d_.RTABCFace[kSlots[f].face] != 0;
+    const int p1 = DepthIndex(f, 1), p2 = DepthIndex(f, 2);
+    const t2DSpaceArray &L0 = Plane(RTABCLastPlane(f, 0)), &L1 = Plane(RTABCLastPlane(f, 1)),
+                        &L2 = Plane(RTABCLastPlane(f, 2)), &P1 = Plane(RTABCPrevPlane(f, 1));
+    t2DSpaceArray& N = Plane(RTABCNextPlane(f));
+    const bool rows = kSlots[f].axis != 2;  // along b the incident wave does not vary
+    for (int a = a0; a <= a1; ++a) {
+      double wb = 0, wn = 0;
+      if (rows) {
+        wb = W(f, p1, a, b0);
+        wn = W(f, p2, a, b0);
+      }
+      for (int b = b0; b <= b1; ++b) {
+        if (!rows && on_) {
+          wb = W(f, p1, a, b);
+          wn = wb;
+        }
+        if (write) At(f, p1, a, b) = float(wb + double(N(a, b)));
+        N(a, b) = float((double(L0(a, b)) - double(L2(a, b))) * 0.5 + double(L1(a, b)) +
+                        (double(At(f, p2, a, b)) - wn) - double(P1(a, b)));
+      }
+    }
+  }
+
+  // One pass over slots lo and hi (each only when its pair has an RT-ABC face), rows a.
+  void Pass(int lo, int hi, int a0, int a1, int b0, int b1) const {
+    const bool par = ParallelFaces(d_.Nx, d_.Ny, d_.Nz);
+    // Each row reads inner edges no row of the pass writes: same bits on any thread count.
+#pragma omp parallel for schedule(static) if (par)
+    for (int a = a0; a <= a1; ++a) {
+      Extrapolate(lo, a, a, b0, b1);
+      Extrapolate(hi, a, a, b0, b1);
+    }
+  }
+
+  // The three outer planes of slot f become its newer levels (the older ones move back).
+  void Shift(int f) const {
+    for (int m = 0; m < 3; ++m) Plane(RTABCLastPlane(f, m)).swap(Plane(RTABCPrevPlane(f, m)));
+    const auto [la, lb] = SlotShape(f, d_.Nx, d_.Ny, d_.Nz);
+    const bool rows = kSlots[f].axis != 2;
+    const bool par = ParallelFaces(d_.Nx, d_.Ny, d_.Nz);
+#pragma omp parallel for schedule(static) if (par)
+    for (int a = 1; a <= la - 1; ++a)
+      for (int m = 0; m < 3; ++m) {
+        const int p = DepthIndex(f, m + 1);
+        t2DSpaceArray& L = Plane(RTABCLastPlane(f, m));
+        const double wr = rows ? W(f, p, a, 1) : 0;
+        for (int b = 1; b <= lb - 1; ++b) {
+          const double w = rows ? wr : W(f, p, a, b);
+          const float e = At(f, p, a, b);
+          L(a, b) = w == 0 ? e : float(double(e) - w);
+        }
+      }
+  }
+
+private:
+  SolverData& d_;
+  const tIncidentWave& w_;
+  bool on_;
+};
+
+bool AnyOf(const FaceFlags& f, int a, int b) { return f[size_t(a)] || f[size_t(b)]; }
+
+}  // namespace
+
+bool ApplyRTABC(SolverData& d, const tIncidentWave& w) {
+  if (!ArraysMatch(d)) return false;
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  const Levels L(d, w);
+  const bool X = AnyOf(d.RTABCFace, FaceX1, FaceXMax), Y = AnyOf(d.RTABCFace, FaceY1, FaceYMax),
+             Z = AnyOf(d.RTABCFace, FaceZ1, FaceZMax);
+  if (X) {
+    L.Pass(0, 1, 2, ny - 1, 1, nz - 1);  // Ez
+    L.Pass(2, 3, 1, ny - 1, 2, nz - 1);  // Ey
+  }
+  if (Y) {
+    L.Pass(6, 7, 1, nx - 1, 2, nz - 1);  // Ex
+    L.Pass(4, 5, 2, nx - 1, 1, nz - 1);  // Ez
+  }
+  if (Z) {
+    L.Pass(9, 8, 2, nx - 1, 1, ny - 1);    // Ey
+    L.Pass(11, 10, 1, nx - 1, 2, ny - 1);  // Ex
+  }
+  // The rim lines last: their inner edges lie on the neighbouring faces written above.
+  if (X) {
+    for (int j : {1, ny}) {
+      L.Extrapolate(0, j, j, 1, nz - 1);
+      L.Extrapolate(1, j, j, 1, nz - 1);
+    }
+    for (int k : {1, nz}) {
+      L.Extrapolate(2, 1, ny - 1, k, k);
+      L.Extrapolate(3, 1, ny - 1, k, k);
+    }
+  }
+  if (Y)
+    for (int k : {1, nz}) {
+      L.Extrapolate(6, 1, nx - 1, k, k);
+      L.Extrapolate(7, 1, nx - 1, k, k);
+    }
+  return true;
+}
+
+bool ShiftRTABCLevels(SolverData& d, const tIncidentWave& w) {
+  if (!ArraysMatch(d)) return false;
+  const Levels L(d, w);
+  for (int f = 0; f < RTABCSlotCount; ++f) L.Shift(f);
+  return true;
+}
+
+}  // namespace rv
