@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "charts/ui/TfmChart.h"
+#include "platform/desktop.h"
 #include "platform/prompter.h"
 #include "project/signalsource.h"
 #include "project/tables.h"
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());
   QApplication::setApplicationName("Ravelin");
+  // Qt's own dialogs and menus speak the program's language; windows open on screen.
+  rv::platform::InstallQtTranslations(app);
+  rv::platform::KeepWindowsOnScreen(app);
 
   // The shared state every window works on, created once.
   auto data = std::make_unique<rv::SolverData>();

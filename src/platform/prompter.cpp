@@ -1,6 +1,7 @@
 #include "platform/prompter.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -25,6 +26,18 @@ constexpr ButtonInfo kButtons[] = {
     {PromptButton::Cancel, "Отмена", QMessageBox::RejectRole},
     {PromptButton::Ok, "ОК", QMessageBox::AcceptRole},
 };
+
+// The window a box stands above: the one in use when it is the prompter's window or one of
+// its side windows, so that a side window's message is not hidden behind it; else the
+// prompter's window.
+QWidget* Owner(QWidget* parent) {
+  QWidget* w = QApplication::activeModalWidget();
+  if (!w) w = QApplication::activeWindow();
+  if (!parent || !w) return parent;
+  for (QWidget* p = w; p; p = p->parentWidget())
+    if (p->window() == parent->window()) return w;
+  return parent;
+}
 
 QString BoxTitle() {
   const QString name = QCoreApplication::applicationName();
@@ -56,16 +69,16 @@ void ShowMessages(Prompter& p, const std::vector<std::string>& messages) {
 }
 
 void QtPrompter::message(const std::string& text) {
-  ShowOkBox(parent_, QMessageBox::NoIcon, BoxTitle(), text);
+  ShowOkBox(Owner(parent_), QMessageBox::NoIcon, BoxTitle(), text);
 }
 
 void QtPrompter::error(const std::string& text) {
-  ShowOkBox(parent_, QMessageBox::Critical, QString::fromUtf8("Ошибка"), text);
+  ShowOkBox(Owner(parent_), QMessageBox::Critical, QString::fromUtf8("Ошибка"), text);
 }
 
 PromptButton QtPrompter::question(const std::string& text, PromptButtons buttons) {
   if (buttons.bits == 0) buttons = PromptButton::Ok;
-  QMessageBox box(parent_);
+  QMessageBox box(Owner(parent_));
   box.setWindowTitle(BoxTitle());
   box.setIcon(QMessageBox::Question);
   box.setText(QString::fromStdString(text));

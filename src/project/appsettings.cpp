@@ -1,5 +1,7 @@
 #include "project/appsettings.h"
 
+#include <filesystem>
+
 #include "solver/inifile.h"
 #include "solver/numtext.h"
 
@@ -50,6 +52,15 @@ void AddToHistory(ProjectHistory& h, const std::string& fileName) {
   if (p == 0) p = HistorySize;
   for (int j = p; j >= 2; --j) h[size_t(j - 1)] = h[size_t(j - 2)];
   h[0] = fileName;
+}
+
+std::string NewProjectFolder(const ProjectHistory& h, const std::string& home) {
+  for (const std::string& f : h) {
+    const std::string dir = FolderOf(f);
+    std::error_code ec;
+    if (!dir.empty() && std::filesystem::is_directory(dir, ec)) return dir;
+  }
+  return home;
 }
 
 std::string FolderOf(const std::string& fileName) {

@@ -37,6 +37,11 @@ std::string FolderOf(const std::string& fileName);
 // The file name without its folder.
 std::string FileNamePart(const std::string& fileName);
 
+// The folder a new or unnamed project lives in: that of the most recent project in the
+// history whose folder is still there, else `home`. Never the program's own folder, where
+// results would land among the program's files.
+std::string NewProjectFolder(const ProjectHistory& h, const std::string& home);
+
 // Menu captions of the history: i + ". " + the file name part, for every entry (the empty
 // ones give an empty caption and are hidden).
 std::vector<std::string> HistoryCaptions(const ProjectHistory& h);

@@ -247,9 +247,11 @@ void TfmChart::BuildChart() {
   connect(Chart, &QCustomPlot::afterLayout, this, [this] {
     // The Y-axis title stands horizontally just above the plot area, ending at its left edge
     // (pushed right when it would not fit).
+    // It stays clear of the top tick label, which stands centred on the plot's top edge.
     const QRect r = Chart->axisRect()->rect();
     const int w = QFontMetrics(yCaption_->font()).horizontalAdvance(yCaption_->text());
-    yCaption_->position->setCoords(std::max(r.left() - 3, w + 10), r.top() - 2);
+    const int tickHalf = QFontMetrics(Chart->yAxis->tickLabelFont()).height() / 2;
+    yCaption_->position->setCoords(std::max(r.left() - 3, w + 10), r.top() - tickHalf - 2);
   });
   connect(Chart, &QCustomPlot::legendClick, this,
           [this](QCPLegend*, QCPAbstractLegendItem* item, QMouseEvent*) {
@@ -444,7 +446,8 @@ void TfmChart::SyncTexts() {
   title_->setText(Joined(model_.Texts.Title));
   foot_->setText(Joined(model_.Texts.Foot));
   yCaption_->setText(Q(model_.Texts.YAxisCaption));
-  const int h = QFontMetrics(yCaption_->font()).height();
+  const int h = QFontMetrics(yCaption_->font()).height() +
+                QFontMetrics(Chart->yAxis->tickLabelFont()).height() / 2;
   // Room above the plot for the Y-axis title, and on the right for the last X label.
   Chart->axisRect()->setMinimumMargins(QMargins(0, model_.Texts.YAxisCaption.empty() ? 0 : h + 6, 12, 0));
 }
@@ -661,6 +664,7 @@ void TfmChart::WriteIniDirOf(const QString& file) {
   if (dir.empty() || dir.back() != '/') dir += '/';
   settings_.IniDir = dir;
   WriteIniDir(opt_.settingsPath, dir);
+  folderChosen_ = true;
 }
 
 void TfmChart::OpenFiles(const QStringList& files) {
@@ -722,6 +726,10 @@ bool TfmChart::LoadGeneratedCurve(const std::vector<double>& x, const std::vecto
 
 void TfmChart::btnOpenClick() {
   if (LongCommandRunning()) return;
+  if (!folderChosen_ && resultsFolder_) {
+    const QString dir = Q(resultsFolder_());
+    if (!dir.isEmpty() && QFileInfo(dir).isDir()) OpenD->setDirectory(dir);
+  }
   if (OpenD->exec() != QDialog::Accepted) return;
   OpenFiles(OpenD->selectedFiles());
 }

@@ -113,6 +113,8 @@ public:
 
   // What the menu "FDTD" does (show the main window); set by the program.
   void setShowMainWindow(std::function<void()> f) { showMainWindow_ = std::move(f); }
+  // The current project's results folder: the first open dialog of a session starts there.
+  void setResultsFolder(std::function<std::string()> f) { resultsFolder_ = std::move(f); }
 
   // Components other windows and the tests reach.
   QCustomPlot* Chart = nullptr;
@@ -207,6 +209,8 @@ private:
   std::unique_ptr<Prompter> ownPrompter_;
   Prompter* prompter_ = nullptr;
   std::function<void()> showMainWindow_;
+  std::function<std::string()> resultsFolder_;
+  bool folderChosen_ = false;  // a curve file was opened or saved in this session
 
   std::vector<QCPAbstractPlottable*> plots_;  // one per series, same order
   ChartAxisTicker* xTicker_ = nullptr;

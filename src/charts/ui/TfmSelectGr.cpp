@@ -1,5 +1,7 @@
 #include "charts/ui/TfmSelectGr.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -43,7 +45,8 @@ TfmSelectGr::TfmSelectGr(Prompter& prompter, QWidget* parent)
   lay->addWidget(ListBox1, 1);
   lay->addLayout(buttons);
   lay->addWidget(StatusBar1);
-  resize(420, 320);
+  // Wide enough for the hint at the font in use.
+  resize(std::max(420, StatusBar1->fontMetrics().horizontalAdvance(hint) + 40), 320);
 
   connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,10 +1,13 @@
 #include "project/ui/StringGridView.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -88,8 +91,15 @@ void StringGridView::reload() {
 }
 
 void StringGridView::setColumnWidths(std::initializer_list<int> widths) {
+  // Never narrower than the column's title at the font in use.
   int c = 0;
-  for (int w : widths) setColumnWidth(c++, w);
+  for (int w : widths) {
+    const QString title = model_->headerData(c, Qt::Horizontal).toString();
+    const int need = horizontalHeader()->fontMetrics().horizontalAdvance(title) +
+                     2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 4;
+    setColumnWidth(c, std::max(w, need));
+    ++c;
+  }
 }
 
 bool StringGridView::askSelect(const QModelIndex& index) {
@@ -144,6 +154,9 @@ void ClearGridAsk(StringGrid& g, ModifiedFlag& modified, Prompter& prompter) {
 
 StringGridView* AddGridPage(QTabWidget* tabs, const QString& caption, StringGrid& g, ModifiedFlag& modified,
                             std::initializer_list<int> widths, QHBoxLayout*& buttons) {
+  // Every page's caption in view: the window grows to the tabs rather than hiding some
+  // behind scroll arrows.
+  tabs->setUsesScrollButtons(false);
   auto* page = new QWidget(tabs);
   auto* lay = new QVBoxLayout(page);
   auto* view = new StringGridView(g, modified, page);

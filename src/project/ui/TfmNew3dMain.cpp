@@ -257,6 +257,9 @@ TfmNew3dMain::TfmNew3dMain(SolverData& data, QWidget* parent) : QMainWindow(pare
   dlg_.SaveDir = app_.IniDirProjectSave;
   projectFileName_ = app_.LastProjectFileName;
   mnHistoryClick();
+  // An unnamed project's results go with the user's projects, not among the program's files.
+  dlg_.OpenFileName = NewProjectFolder(app_.History, platform::HomeDir()) + "Без имени.fdt";
+  SetResultPaths(d_, dlg_.OpenFileName);
 
   d_.Stopped = 1;
   PageControl1->setCurrentWidget(TabSheet1);
@@ -288,6 +291,7 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
   btnSetFarPoints->setEnabled(links.fmOutPoint != nullptr);
   N20->setEnabled(links.fmInputSource != nullptr);
   btnShowSignal->setEnabled(links.fmInputSource != nullptr);
+  if (links.fmChart) links.fmChart->setResultsFolder([this] { return d_.ResultDir; });
   if (TfmInputSource* sw = links.fmInputSource) {
     // "Как время счета в проекте" previews the run's duration as set here.
     sw->SetRunTime([this](int& steps, std::string& dT) {
@@ -1130,7 +1134,7 @@ void TfmNew3dMain::mnNewProjectClick() {
   if (Running()) return;
   // Yes saves first; a cancelled or failed save keeps the project as it is.
   if (!askSaveFirst()) return;
-  const std::string name = platform::BesideExecutable("Новый проект.fdt");
+  const std::string name = NewProjectFolder(app_.History, platform::HomeDir()) + "Новый проект.fdt";
   dlg_.OpenFileName = name;
   projectFileName_ = name;
   dlg_.SaveFileName = name;

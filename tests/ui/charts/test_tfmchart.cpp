@@ -3,6 +3,8 @@
 // hangs the run.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -66,11 +68,17 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   WriteBytes(dir.file("a.grf"), CurveText(50, 1.0, "Первая"));
   WriteBytes(dir.file("b.grf"), CurveText(80, 3.0, "Вторая"));
   TfmChart w(TestOptions(dir, msgs));
+  // The first open of a session starts in the project's results folder.
+  const std::string results = dir.file("Results - p");
+  std::filesystem::create_directories(results);
+  w.setResultsFolder([&] { return results + "/"; });
   w.show();
 
+  QString startedIn;
   WhenModal([&](QWidget* m) {
     auto* d = qobject_cast<QFileDialog*>(m);
     if (d != w.OpenD) return false;
+    startedIn = d->directory().absolutePath();
     d->setDirectory(QString::fromStdString(dir.file("")));
     auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
     if (!edit) return false;
@@ -79,6 +87,7 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
     return true;
   });
   w.btnOpenClick();
+  EXPECT_EQ(startedIn.toStdString(), results);
   ASSERT_EQ(w.model().SeriesCount(), 2);
   EXPECT_EQ(w.model().Series[0].Title, "Первая");
   EXPECT_EQ(w.model().Series[1].Count(), 80u);
@@ -100,6 +109,9 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
     if (!sel) return false;
     selectionSeen = true;
     EXPECT_EQ(sel->windowTitle(), "Сохранить график");
+    // The hint is read in full.
+    EXPECT_GE(sel->StatusBar1->width(),
+              sel->StatusBar1->fontMetrics().horizontalAdvance(sel->StatusBar1->currentMessage()));
     EXPECT_EQ(sel->ListBox1->count(), 2);
     EXPECT_EQ(sel->ListBox1->item(1)->text(), "2. b.grf: Вторая");
     // The active graph's entry starts selected.

@@ -128,6 +128,9 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   EXPECT_EQ(p.sw.cbExpression->currentIndex(), SigSin);
   EXPECT_EQ(p.signal.Get().Kind, SigSin);
   EXPECT_NE(Caption(w), "Ravelin - proj.fdt");
+  // It goes beside the last project, not among the program's files.
+  EXPECT_EQ(w.ProjectFileName(), dir + "Новый проект.fdt");
+  EXPECT_EQ(p.d.ResultDir, dir + "Results - Новый проект/");
 
   // Loaded by name from the history list.
   w.mnHistoryClick();

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QTabBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -145,6 +147,11 @@ TEST(TfmOutPointWindow, TablesDirectionsAndOptions) {
   EXPECT_EQ(fm.windowTitle(), QString::fromUtf8("Точки вывода"));
   fm.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&fm));
+  // Every page caption and column title in full at the font in use.
+  QTabBar* tabs = fm.PageControl1->tabBar();
+  EXPECT_LE(tabs->tabRect(3).right(), tabs->width());
+  const QHeaderView* h = fm.sgOutPoint->horizontalHeader();
+  EXPECT_GE(h->sectionSize(1), h->fontMetrics().horizontalAdvance(QString::fromUtf8("Направл")));
   EXPECT_EQ(fm.PageControl1->currentIndex(), 0);
   for (rv::StringGridView* v : {fm.sgOutPoint, fm.sgCurrent, fm.sgVoltage, fm.sgFarPoints}) {
     EXPECT_EQ(v->model()->rowCount(), 0);
