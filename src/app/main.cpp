@@ -6,10 +6,14 @@
 #include <memory>
 
 #include "charts/ui/TfmChart.h"
+#include "editor/ui/TfmCalculate.h"
+#include "editor/ui/TfmLayers.h"
+#include "editor/ui/TfmOpenGL.h"
 #include "platform/desktop.h"
 #include "platform/prompter.h"
 #include "project/signalsource.h"
 #include "project/tables.h"
+#include "project/ui/EditorLinks.h"
 #include "project/ui/ProjectIO.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmLamped.h"
@@ -37,6 +41,7 @@ int main(int argc, char** argv) {
   // It opens a curve file named on the command line itself (not a project: that is the
   // main window's, at its first activation).
   std::unique_ptr<rv::TfmChart> chart;
+  std::unique_ptr<rv::TfmOpenGL> editor;
   // The main window first: it is the program's main window and closing it ends the program.
   rv::TfmNew3dMain mainWindow(*data);
   rv::QtPrompter prompter(&mainWindow);
@@ -50,6 +55,12 @@ int main(int argc, char** argv) {
   auto* fmLamped = new rv::TfmLamped(*data, *lamped, prompter, &mainWindow);
   auto* fmOutPoint = new rv::TfmOutPoint(*data, *outputs, prompter, &mainWindow);
   auto* fmInputSource = new rv::TfmInputSource(*signal, prompter, &mainWindow);
+  // The editor: its own top-level window, its dialogs on it.
+  editor = std::make_unique<rv::TfmOpenGL>(*data, prompter);
+  editor->setAttribute(Qt::WA_QuitOnClose, false);
+  auto* fmCalculate = new rv::TfmCalculate(prompter, editor.get());
+  auto* fmLayers = new rv::TfmLayers(*editor, prompter, fmCalculate, editor.get());
+  editor->SetLayersWindow(fmLayers);
 
   rv::MainWindowLinks links;
   links.outputs = outputs.get();
@@ -59,11 +70,14 @@ int main(int argc, char** argv) {
   links.fmOutPoint = fmOutPoint;
   links.fmChart = chart.get();
   links.fmInputSource = fmInputSource;
+  links.fmOpenGL = editor.get();
+  links.fmLayers = fmLayers;
   links.refreshTables = [fmLamped, fmOutPoint] {
     fmLamped->RefreshFromTables();
     fmOutPoint->RefreshFromTables();
   };
   mainWindow.SetLinks(links);
+  rv::LinkEditorToMain(mainWindow, *editor, *fmLayers, *fmCalculate);
 
   // "Сохранить проект", "Загрузить проект", the history and the command line.
   rv::QtProjectFileDialogs projectDialogs(&mainWindow);

@@ -229,6 +229,13 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
         }
   }
 
+  if (d.SAROn) {
+    r.run.layers = d.Layers;
+    r.run.space = d.Space;
+    if (r.run.space.size() != d.Space.size())
+      return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed);
+  }
+
   // 24: voltage sources against the source mode
   const int sourceRows = in.lamped ? in.lamped->sgSourses.RowCount() - 1 : 0;
   if ((d.ExternalField || d.TFSFSource) && sourceRows > 0) st.Warn(runmsg::SourcesWithField);

@@ -62,6 +62,10 @@ struct RunStartMessage {
 struct PreparedRun {
   RunSettings settings;
   ElementArrays elements;
+  // The model and materials as they stood at the start, for the end-of-run reports (taken
+  // when SAR is on): the editor may change the live ones meanwhile.
+  tSpace space;
+  std::array<tLayer, MaxLayers> layers;
 };
 
 struct RunStartResult {

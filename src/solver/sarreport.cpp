@@ -21,36 +21,44 @@ std::string I(long long v) { return IntToStr(v); }
 constexpr float OneGram = 0.001f;
 constexpr int MaxShell = 11;
 
-// The material a cell counts for, or 0.
-inline int CountedMaterial(const SolverData& d, int i, int j, int k) {
-  if (!d.Space.inside(i, j, k)) return 0;
-  const int m = d.Space(i, j, k);
-  return m != 0 && m < MaxLayers && d.Layers[size_t(m)].On ? m : 0;
-}
+// The model the report reads: the run's own copy, or the data's.
+struct Model {
+  const tSpace& Space;
+  const std::array<tLayer, MaxLayers>& Layers;
+  Model(const SolverData& d, const SarModel& m)
+      : Space(m.Space ? *m.Space : d.Space), Layers(m.Layers ? *m.Layers : d.Layers) {}
+  // The material a cell counts for, or 0.
+  int Counted(int i, int j, int k) const {
+    if (!Space.inside(i, j, k)) return 0;
+    const int m = Space(i, j, k);
+    return m != 0 && m < MaxLayers && Layers[size_t(m)].On ? m : 0;
+  }
+};
 
-bool GridArraysMatch(const SolverData& d) {
+bool GridArraysMatch(const SolverData& d, const Model& md) {
   const int n1 = d.Nx + 1, n2 = d.Ny + 1, n3 = d.Nz + 1;
   auto fits = [&](const t3DSpaceArray& a) {
     return a.len1() >= n1 && a.len2() >= n2 && a.len3() >= n3;
   };
   return d.Nx >= 2 && d.Ny >= 2 && d.Nz >= 2 && fits(d.PowerX) && fits(d.PowerY) &&
-         fits(d.PowerZ) && d.Space.len1() >= d.Nx && d.Space.len2() >= d.Ny &&
-         d.Space.len3() >= d.Nz;
+         fits(d.PowerZ) && md.Space.len1() >= d.Nx && md.Space.len2() >= d.Ny &&
+         md.Space.len3() >= d.Nz;
 }
 
 // The 1-g average of one counted cell of material m.
-float Average1g(const SolverData& d, int i, int j, int k, int m, float& massOut) {
+float Average1g(const SolverData& d, const Model& md, int i, int j, int k, int m,
+                float& massOut) {
   const double V = d.CellVolume;
-  float mass = float(d.Layers[size_t(m)].Density * V);
+  float mass = float(md.Layers[size_t(m)].Density * V);
   float power = d.SARCell(i, j, k);
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   bool full = !(mass < OneGram);
   // Adds one cell of a shell; true once the gram is reached.
   auto visit = [&](int x, int y, int z) {
     if (x < 1 || x > nx || y < 1 || y > ny || z < 1 || z > nz) return false;
-    const int mm = CountedMaterial(d, x, y, z);
+    const int mm = md.Counted(x, y, z);
     if (!mm) return false;
-    const double rho = d.Layers[size_t(mm)].Density;
+    const double rho = md.Layers[size_t(mm)].Density;
     if (!(rho > 0)) return false;
     mass = float(double(mass) + rho * V);
     power = float(double(power) + double(d.SARCell.at(x, y, z)));
@@ -151,7 +159,9 @@ std::string SarUpperName(const std::string& s) {
   return r;
 }
 
-bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err) {
+bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err,
+                  const SarModel& model) {
+  const Model md(d, model);
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   if (nx < 2 || ny < 2 || nz < 2 || d.SARCell.len1() < nx + 1 || d.SARCell.len2() < ny + 1 ||
       d.SARCell.len3() < nz + 1) {
@@ -174,10 +184,10 @@ bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err) {
   for (int i = 1; i <= nx - 1; ++i)
     for (int j = 1; j <= ny - 1; ++j)
       for (int k = 1; k <= nz - 1; ++k) {
-        const int m = CountedMaterial(d, i, j, k);
+        const int m = md.Counted(i, j, k);
         if (!m) continue;
         float ms = 0;
-        o.Avg(i, j, k) = Average1g(d, i, j, k, m, ms);
+        o.Avg(i, j, k) = Average1g(d, md, i, j, k, m, ms);
         mass(i, j, k) = ms;
       }
   // Maxima in the order of the file, first cell wins on a tie.
@@ -185,7 +195,7 @@ bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err) {
   for (int k = 1; k <= nz - 1; ++k)
     for (int j = 1; j <= ny - 1; ++j)
       for (int i = 1; i <= nx - 1; ++i) {
-        const int m = CountedMaterial(d, i, j, k);
+        const int m = md.Counted(i, j, k);
         if (!m) continue;
         SarLayerMax& L = o.Max[size_t(m)];
         const float v = o.Avg(i, j, k);
@@ -205,7 +215,8 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     err = "Нет накопленных шагов для расчета SAR";
     return false;
   }
-  if (!GridArraysMatch(d)) {
+  const Model md(d, in.Model);
+  if (!GridArraysMatch(d, md)) {
     err = "Массивы поглощенной мощности не соответствуют сетке";
     return false;
   }
@@ -227,7 +238,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     f.Line("Количество занятых ячеек: " + I(d.ObjectCellCount));
     f.Line("Объем объекта, куб.м  : " + G(d.ObjectCellCount * V));
     double totalMass = 0;
-    for (int m = 1; m <= 254; ++m) totalMass += cellsOf(m) * d.Layers[size_t(m)].Density * V;
+    for (int m = 1; m <= 254; ++m) totalMass += cellsOf(m) * md.Layers[size_t(m)].Density * V;
     f.Line("Полная масса объекта, кг: " + G(totalMass));
 
     if (!ComputeSAR(d) || d.SARCell.len1() < nx + 1 || d.SARCell.len2() < ny + 1 ||
@@ -244,7 +255,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
           const double p = double(d.PowerX(i, j, k)) + double(d.PowerY(i, j, k)) +
                            double(d.PowerZ(i, j, k));
           totalEnergy = float(double(totalEnergy) + p * dtSec);
-          const int m = CountedMaterial(d, i, j, k);
+          const int m = md.Counted(i, j, k);
           if (!m) continue;
           const double s = d.SARCell(i, j, k);
           S.LayerPower[size_t(m)] += s;
@@ -256,7 +267,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     S.TotalEnergy = totalEnergy;
 
     for (int m = 1; m <= layerCount; ++m) {
-      const tLayer& L = d.Layers[size_t(m)];
+      const tLayer& L = md.Layers[size_t(m)];
       const double rho = L.Density, cm = cellsOf(m), P = S.LayerPower[size_t(m)];
       f.Line("");
       f.Line("Слой №" + I(m) + ", Имя: /" + SarUpperName(L.Name) + "/, ячеек " + I(cellsOf(m)) +
@@ -325,9 +336,9 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     for (int k = 1; k <= nz - 1; ++k)
       for (int j = 1; j <= ny - 1; ++j)
         for (int i = 1; i <= nx - 1; ++i) {
-          const int m = CountedMaterial(d, i, j, k);
+          const int m = md.Counted(i, j, k);
           const float v =
-              m ? float(double(d.SARCell(i, j, k)) / d.Layers[size_t(m)].Density / V) : 0.0f;
+              m ? float(double(d.SARCell(i, j, k)) / md.Layers[size_t(m)].Density / V) : 0.0f;
           f.Line(CellLine(i, j, k, v));
         }
     if (!f.Close()) return false;
@@ -335,7 +346,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
 
   // ---- the 1-g averages and SAR_by_1g.dat
   Sar1gAverage avg;
-  if (!ComputeSAR1g(d, avg, &err)) return false;
+  if (!ComputeSAR1g(d, avg, &err, in.Model)) return false;
   {
     Report f(err);
     if (!f.Open(d.SARDir, "SAR_by_1g.dat", false)) return false;
@@ -353,7 +364,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     f.Line("");
     f.Line("УСРЕДНЕННЫЕ ЗНАЧЕНИЯ");
     for (int m = 1; m <= layerCount; ++m) {
-      const tLayer& L = d.Layers[size_t(m)];
+      const tLayer& L = md.Layers[size_t(m)];
       f.Line("");
       f.Line("Слой №" + I(m) + ", Имя: /" + SarUpperName(L.Name));
       if (!L.On) {

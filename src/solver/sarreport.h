@@ -33,10 +33,18 @@ struct Sar1gAverage {
   std::array<SarLayerMax, MaxLayers> Max;   // per material 1..254, in file order
 };
 
+// The model and materials a report reads; null reads those of the SolverData. A run gives
+// the copies it took at its start, so edits made meanwhile never reach its report.
+struct SarModel {
+  const tSpace* Space = nullptr;
+  const std::array<tLayer, MaxLayers>* Layers = nullptr;
+};
+
 // Computes the 1-g averages from SARCell (ComputeSAR must have run). A plain function of the
 // data: the result does not depend on the thread count or on the thread it runs on. False,
 // with a message, when SARCell or the model does not match the grid or memory fails.
-bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err = nullptr);
+bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err = nullptr,
+                  const SarModel& model = {});
 
 // What the report reads besides SolverData.
 struct SarReportInput {
@@ -45,6 +53,7 @@ struct SarReportInput {
   // a direction other than X, Y, Z are left out of the report.
   const std::vector<tVoltageSource>* Sources = nullptr;
   const std::vector<tLumpedElement>* Resistors = nullptr;
+  SarModel Model;
 };
 
 // The figures of the power balance, as written.

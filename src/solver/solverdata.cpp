@@ -15,6 +15,9 @@ void SetGridSize(SolverData& d, int nx, int ny, int nz) {
 bool ResizeSpace(SolverData& d) {
   const int n1 = d.SpaceNx + 1, n2 = d.SpaceNy + 1, n3 = d.SpaceNz + 1;
   if (n1 <= 0 || n2 <= 0 || n3 <= 0) return false;
+  // Same extents: nothing moves, so a window may call this while a run goes on.
+  auto same = [&](const tSpace& s) { return s.len1() == n1 && s.len2() == n2 && s.len3() == n3; };
+  if (same(d.Space) && same(d.UndoSpace)) return true;
   return d.Space.resizeKeep(n1, n2, n3) && d.UndoSpace.resizeKeep(n1, n2, n3);
 }
 

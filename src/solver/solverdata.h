@@ -105,7 +105,8 @@ struct SolverData {
 // Sets the node counts of a new grid and the derived sizes (SpaceN*, N*Edges); does not
 // touch Space.
 void SetGridSize(SolverData& d, int nx, int ny, int nz);
-// Re-sizes Space and UndoSpace to [SpaceNx+1][SpaceNy+1][SpaceNz+1], keeping contents.
+// Re-sizes Space and UndoSpace to [SpaceNx+1][SpaceNy+1][SpaceNz+1], keeping contents;
+// leaves them where they are when they have those extents already.
 bool ResizeSpace(SolverData& d);
 
 // Allocates the run arrays (fields, and power/previous-E, HCoefCell, Mur and RT-ABC planes

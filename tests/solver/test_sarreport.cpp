@@ -94,7 +94,7 @@ TEST(SarReport, TextsOfASmallLossyBlock) {
   src[3] = src[0]; src[3].Dir = 'Q';                           // no axis
   std::vector<tLumpedElement> res(1);
   res[0].X = 4; res[0].Y = 2; res[0].Z = 4; res[0].Dir = 'Y'; res[0].Value = 100;
-  in = {2, &src, &res};
+  in = {2, &src, &res, {}};
   SarSummary S;
   ASSERT_TRUE(WriteSARReports(d, in, err, &S)) << err;
 
@@ -261,7 +261,7 @@ TEST(SarReport, MeanSarIsSigmaMeanSquareFieldOverDensity) {
   SolverData& d = b.d;
   TempDir tmp;
   d.SARDir = tmp / "";
-  SarReportInput in{1, &b.k.Lumped.VoltageSources, nullptr};
+  SarReportInput in{1, &b.k.Lumped.VoltageSources, nullptr, {}};
   std::string err;
   ASSERT_TRUE(WriteSARReports(d, in, err)) << err;
   const double cells = d.MaterialCellCount[0], n = d.CurStep - d.SARDelay;
@@ -303,7 +303,7 @@ TEST(SarReport, PowerBalanceOfAResistorLoadedSource) {
   EXPECT_LT(last, 1e-3 * peak);  // decayed
   TempDir tmp;
   d.SARDir = tmp / "";
-  SarReportInput in{2, &L.k.Lumped.VoltageSources, &L.k.Lumped.Resistors};
+  SarReportInput in{2, &L.k.Lumped.VoltageSources, &L.k.Lumped.Resistors, {}};
   std::string err;
   SarSummary S;
   ASSERT_TRUE(WriteSARReports(d, in, err, &S)) << err;

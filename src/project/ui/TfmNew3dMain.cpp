@@ -35,6 +35,7 @@
 
 #include "charts/ui/TfmChart.h"
 #include "editor/elementarrays.h"
+#include "editor/ui/TfmOpenGL.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "project/borderdecode.h"
@@ -290,6 +291,9 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
   Button3->setEnabled(links.fmChart != nullptr);
   btnSetFarPoints->setEnabled(links.fmOutPoint != nullptr);
   N20->setEnabled(links.fmInputSource != nullptr);
+  N16->setEnabled(links.fmOpenGL != nullptr);
+  Button4->setEnabled(links.fmOpenGL != nullptr);
+  N19->setEnabled(links.fmLayers != nullptr);
   btnShowSignal->setEnabled(links.fmInputSource != nullptr);
   if (links.fmChart) links.fmChart->setResultsFolder([this] { return d_.ResultDir; });
   if (TfmInputSource* sw = links.fmInputSource) {
@@ -717,6 +721,13 @@ void TfmNew3dMain::connectHandlers() {
   connect(N17, &QAction::triggered, this, &TfmNew3dMain::N6Click);
   connect(N14, &QAction::triggered, this, &TfmNew3dMain::N14Click);
   connect(N15, &QAction::triggered, this, &TfmNew3dMain::N15Click);
+  connect(Button4, &QPushButton::clicked, this, [this] {
+    if (links_.fmOpenGL) links_.fmOpenGL->ShowFromMain();
+  });
+  connect(N16, &QAction::triggered, Button4, &QPushButton::click);
+  connect(N19, &QAction::triggered, this, [this] {
+    if (links_.fmLayers) links_.fmLayers->exec();
+  });
   connect(btnCleare, &QPushButton::clicked, this, &TfmNew3dMain::btnCleareClick);
   connect(btnSaveResult, &QPushButton::clicked, this, &TfmNew3dMain::btnSaveResultClick);
   connect(mnDoubleVolum, &QAction::triggered, this, &TfmNew3dMain::mnDoubleVolumClick);
@@ -910,7 +921,8 @@ void TfmNew3dMain::spXChange(bool userEdit, bool gridEdit) {
   const MainSettings s = ReadSettings();
   // The grid of a running calculation is not changed under it.
   const bool running = Running();
-  GridSettingsView v = ComputeGridSettings(s, 1.0, outputs_->sgFarPoints.RowCount() - 1);
+  const double eps = MaxStaticPermittivity(d_, GetEditorState().LayerCount);
+  GridSettingsView v = ComputeGridSettings(s, eps, outputs_->sgFarPoints.RowCount() - 1);
   if (!running) ApplyGridToSolver(v, s, d_);
   if (!v.sizesOk) {
     lbSummary->setText(Q(v.lbSummary));
@@ -1189,7 +1201,7 @@ void TfmNew3dMain::mnNewProjectClick() {
   vizual_.seOutputRate = 1;
   vizual_.SpinEdit1 = 1;
   vizual_.SpinEdit2 = 0;
-  editor_ = EditorState{};
+  SetEditorState(EditorState{});
   memoProjectNote->clear();
   TabSheet2Show();
   d_.Modified = 0;
@@ -1307,7 +1319,7 @@ void TfmNew3dMain::btnPuskClick() {
 
   run_ = std::move(r.run);
   kernels_ = std::move(kernels);
-  runLayerCount_ = std::clamp(editor_.LayerCount, 0, MaxLayers - 1);
+  runLayerCount_ = std::clamp(GetEditorState().LayerCount, 0, MaxLayers - 1);
   pause_.Resume();
   ProgressBar1->setValue(0);
   ProgressBar1->setMaximum(d_.StepCount);
@@ -1356,6 +1368,7 @@ EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
   EndOfRunInput in;
   in.Outcome = o;
   in.Sar.LayerCount = runLayerCount_;
+  if (!run_.space.empty()) in.Sar.Model = {&run_.space, &run_.layers};
   if (kernels_) {
     in.Sar.Sources = &kernels_->Lumped.VoltageSources;
     in.Sar.Resistors = &kernels_->Lumped.Resistors;
@@ -1384,6 +1397,7 @@ EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
 }
 
 void TfmNew3dMain::FinishCalculation(const RunOutcome&, const EndOfRunReport& r) {
+  run_.space.free();  // the model copy of the report
   if (TfmChart* c = links_.fmChart) {
     // The last points of the run, then no more for its series.
     c->DrainLiveFeed();
@@ -1473,6 +1487,19 @@ void TfmNew3dMain::AddToHistory(const std::string& fileName) {
 }
 
 void TfmNew3dMain::SetCaption(const std::string& text) { setWindowTitle(Q(text)); }
+
+EditorState TfmNew3dMain::GetEditorState() {
+  return links_.fmOpenGL ? links_.fmOpenGL->GetEditorState() : editor_;
+}
+
+void TfmNew3dMain::SetEditorState(const EditorState& s) {
+  if (links_.fmOpenGL) links_.fmOpenGL->SetEditorState(s);
+  else editor_ = s;
+}
+
+void TfmNew3dMain::EditorFormActivate() {
+  if (links_.fmOpenGL) links_.fmOpenGL->FormActivate();
+}
 
 void TfmNew3dMain::ProjectLoaded() {
   // The controls were set without their handlers' side effects: derived labels and the

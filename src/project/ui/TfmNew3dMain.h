@@ -51,6 +51,7 @@ class Prompter;
 class TfmChart;
 class TfmInputSource;
 class TfmNew3dMain;
+class TfmOpenGL;
 
 // The calculation thread of one run: runs the time loop and hands progress and the end of
 // the run to the main window with blocking calls on the GUI thread.
@@ -81,6 +82,8 @@ struct MainWindowLinks {
   QDialog* fmLamped = nullptr;             // "Сосредоточенные элементы"
   TfmChart* fmChart = nullptr;             // the chart window: the run's series go there
   TfmInputSource* fmInputSource = nullptr; // "Выбор сигнала"; drives `signal`
+  TfmOpenGL* fmOpenGL = nullptr;           // "Объект": holds the editor's state
+  QDialog* fmLayers = nullptr;             // "Параметры материалов"
   // The windows show their tables again after a change made here.
   std::function<void()> refreshTables;
 };
@@ -130,8 +133,9 @@ public:
   OutPointTables& Outputs() override { return *outputs_; }
   LampedTables& Lamped() override { return *lamped_; }
   void TablesLoaded() override;
-  EditorState GetEditorState() override { return editor_; }
-  void SetEditorState(const EditorState& s) override { editor_ = s; }
+  EditorState GetEditorState() override;
+  void SetEditorState(const EditorState& s) override;
+  void EditorFormActivate() override;
   TfmInputSource* SignalWindow() override { return links_.fmInputSource; }
   std::string& ProjectFileName() override { return projectFileName_; }
   uint8_t& ProjectReady() override { return projectReady_; }  // 0 while a project loads
@@ -293,7 +297,7 @@ private:
   std::string projectFileName_;
   uint8_t projectReady_ = 1;
   ProjectDialogState dlg_;
-  EditorState editor_;  // the editor's view and material count, kept until that window exists
+  EditorState editor_;  // the editor's view and material count when there is no editor
   QStringList commandLine_;
   bool firstActivate_ = true;
   bool settingControls_ = false;  // controls are being set by the program, not the user

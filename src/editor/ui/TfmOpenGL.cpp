@@ -1,0 +1,406 @@
+#include "editor/ui/TfmOpenGL.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStackedLayout>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "editor/elementarrays.h"
+#include "editor/ui/TfmLayers.h"
+#include "platform/prompter.h"
+#include "solver/resultpaths.h"
+#include "solver/solverdata.h"
+
+namespace rv {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+template <class W>
+W* Named(W* w, const char* name) {
+  w->setObjectName(name);
+  return w;
+}
+
+// Tooltips stay five times as long as elsewhere, on this window's own widgets only.
+constexpr int TooltipMs = 5 * 10000;
+
+// A colour value 0x00BBGGRR as Qt's colour.
+QColor LayerColor(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+}  // namespace
+
+TfmOpenGL::TfmOpenGL(SolverData& d, Prompter& prompter, QWidget* parent)
+    : QMainWindow(parent), d_(d), prompter_(prompter) {
+  setObjectName("fmOpenGL");
+  setWindowTitle(Q("Объект"));
+  buildWindow();
+  // FormCreate: the model sized, the default materials, the counters and the view.
+  FrameCounter = 0;
+  SkipResize = 0;
+  if (!d_.CalcRunning) ResizeSpace(d_);
+  RotationStep = 0.2;
+  AnchorCell = {1, 1, 1};
+  StatusPanel1->setText(Q("Выбрана ячейка 1, 1, 1"));
+  RasterDivisor = 1;
+  mnUndo->setEnabled(false);
+  mat_ = MaterialState{};
+  FillDefaultLayers(d_.Layers);
+  MoveStep = 1.0f;
+  TiltStep = 5.0f;
+  SliceX = SliceY = SliceZ = 1;
+  lb1->clear();
+  lb2->clear();
+}
+
+void TfmOpenGL::buildWindow() {
+  QMenuBar* bar = menuBar();
+  QMenu* edit = bar->addMenu(Q("Редактировать"));
+  mnUndo = Named(edit->addAction(Q("Откат (только 1 раз)")), "mnUndo");
+  mnUndo->setShortcut(QKeySequence::Undo);
+  QMenu* section = bar->addMenu(Q("Сечение"));
+  auto* axes = new QActionGroup(this);
+  rbX = Named(section->addAction(Q("Перпендикулярно X")), "rbX");
+  rbY = Named(section->addAction(Q("Перпендикулярно Y")), "rbY");
+  rbZ = Named(section->addAction(Q("Перпендикулярно Z")), "rbZ");
+  for (QAction* a : {rbX, rbY, rbZ}) {
+    a->setCheckable(true);
+    axes->addAction(a);
+  }
+  rbX->setChecked(true);
+  QMenu* view = bar->addMenu(Q("Вид"));
+  N23 = Named(view->addAction(Q("Панель точек вывода")), "N23");
+  N24 = Named(view->addAction(Q("Панель элементов")), "N24");
+  N23->setCheckable(true);
+  N24->setCheckable(true);
+
+  ToolBar2 = Named(new QToolBar(Q("Панель точек вывода"), this), "ToolBar2");
+  ToolBar3 = Named(new QToolBar(Q("Панель элементов"), this), "ToolBar3");
+  for (QToolBar* t : {ToolBar2, ToolBar3}) {
+    addToolBar(t);
+    t->hide();
+  }
+
+  auto* central = new QWidget(this);
+  auto* row = new QHBoxLayout(central);
+  row->setContentsMargins(0, 0, 0, 0);
+  ViewArea = Named(new QWidget(central), "ViewArea");
+  ViewArea->setMinimumSize(200, 200);
+  auto* viewLayout = new QVBoxLayout(ViewArea);
+  viewLayout->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(ViewArea, 1);
+
+  Panel4 = Named(new QWidget(central), "Panel4");
+  auto* panel = new QVBoxLayout(Panel4);
+  auto* top = new QHBoxLayout;
+  ComboBox1 = Named(new QComboBox(Panel4), "ComboBox1");
+  ComboBox1->setMaxVisibleItems(16);
+  SpeedButton3 = Named(new QToolButton(Panel4), "SpeedButton3");
+  SpeedButton3->setText(Q("Материалы"));
+  SpeedButton1 = Named(new QToolButton(Panel4), "SpeedButton1");
+  SpeedButton1->setText(Q("Вращение"));
+  top->addWidget(ComboBox1, 1);
+  top->addWidget(SpeedButton3);
+  top->addWidget(SpeedButton1);
+  panel->addLayout(top);
+
+  GroupBox1 = Named(new QGroupBox(Q("Сечение"), Panel4), "GroupBox1");
+  auto* box = new QVBoxLayout(GroupBox1);
+  lb1 = Named(new QLabel(GroupBox1), "lb1");
+  box->addWidget(lb1);
+  SectionArea = Named(new QWidget(GroupBox1), "SectionArea");
+  SectionArea->setMinimumSize(200, 200);
+  auto* sectionLayout = new QVBoxLayout(SectionArea);
+  sectionLayout->setContentsMargins(0, 0, 0, 0);
+  box->addWidget(SectionArea, 1);
+  lb2 = Named(new QLabel(GroupBox1), "lb2");
+  lb2->setAlignment(Qt::AlignRight);
+  box->addWidget(lb2);
+  auto* pos = new QHBoxLayout;
+  lbCoord2 = Named(new QLabel(Q("X="), GroupBox1), "lbCoord2");
+  pos->addWidget(lbCoord2);
+  spins_ = new QStackedLayout;
+  SpinEdit1 = Named(new QSpinBox(GroupBox1), "SpinEdit1");
+  SpinEdit2 = Named(new QSpinBox(GroupBox1), "SpinEdit2");
+  SpinEdit3 = Named(new QSpinBox(GroupBox1), "SpinEdit3");
+  for (QSpinBox* s : {SpinEdit1, SpinEdit2, SpinEdit3}) {
+    s->setRange(1, 1);
+    s->setValue(1);
+    spins_->addWidget(s);
+  }
+  pos->addLayout(spins_, 1);
+  box->addLayout(pos);
+  panel->addWidget(GroupBox1, 1);
+  row->addWidget(Panel4);
+  setCentralWidget(central);
+
+  StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
+  StatusPanel0 = new QLabel(StatusBar1);
+  StatusPanel1 = new QLabel(StatusBar1);
+  StatusBar1->addWidget(StatusPanel0, 1);
+  StatusBar1->addWidget(StatusPanel1, 1);
+  setStatusBar(StatusBar1);
+
+  Timer1 = Named(new QTimer(this), "Timer1");
+  Timer2 = Named(new QTimer(this), "Timer2");
+  Timer2->setInterval(500);
+  Timer2->setSingleShot(true);
+
+  connect(mnUndo, &QAction::triggered, this, &TfmOpenGL::mnUndoClick);
+  connect(rbX, &QAction::triggered, this, &TfmOpenGL::rbXClick);
+  connect(rbY, &QAction::triggered, this, &TfmOpenGL::rbYClick);
+  connect(rbZ, &QAction::triggered, this, &TfmOpenGL::rbZClick);
+  connect(N23, &QAction::triggered, this, &TfmOpenGL::N23Click);
+  connect(N24, &QAction::triggered, this, &TfmOpenGL::N24Click);
+  connect(SpeedButton3, &QToolButton::clicked, this, &TfmOpenGL::SpeedButton3Click);
+  for (QSpinBox* s : {SpinEdit1, SpinEdit2, SpinEdit3})
+    connect(s, &QSpinBox::valueChanged, this, [this, s] { SpinEdit1Change(s); });
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this](int i) {
+    if (i >= 0) mat_.CurLayer = std::clamp(i + 1, 1, mat_.LayerCount);
+  });
+  connect(Timer2, &QTimer::timeout, this, &TfmOpenGL::Redraw);
+}
+
+void TfmOpenGL::SetMainLinks(const EditorMainLinks& links) {
+  main_ = links;
+  // The last step of the creation: the grid and cell sizes from the main window.
+  if (main_.spXChange) main_.spXChange();
+}
+
+EditorState TfmOpenGL::GetEditorState() const {
+  EditorState s;
+  s.X = SpinEdit1->value();
+  s.Y = SpinEdit2->value();
+  s.Z = SpinEdit3->value();
+  s.EyeX = EyeX;
+  s.EyeY = EyeY;
+  s.EyeZ = EyeZ;
+  s.CenterX = CenterX;
+  s.CenterY = CenterY;
+  s.CenterZ = CenterZ;
+  s.LayerCount = mat_.LayerCount;
+  return s;
+}
+
+void TfmOpenGL::SetEditorState(const EditorState& s) {
+  Timer2->stop();
+  const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+  const int v[3] = {s.X, s.Y, s.Z};
+  QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
+  for (int i = 0; i < 3; ++i) {
+    const QSignalBlocker block(sp[i]);
+    sp[i]->setRange(1, std::max(1, n[i] - 1));
+    sp[i]->setValue(v[i]);
+  }
+  SliceX = SpinEdit1->value();
+  SliceY = SpinEdit2->value();
+  SliceZ = SpinEdit3->value();
+  EyeX = s.EyeX;
+  EyeY = s.EyeY;
+  EyeZ = s.EyeZ;
+  CenterX = s.CenterX;
+  CenterY = s.CenterY;
+  CenterZ = s.CenterZ;
+  mat_.LayerCount = std::clamp(s.LayerCount, 1, MaxMaterials);
+  mat_.CurLayer = std::clamp(mat_.CurLayer, 1, mat_.LayerCount);
+  // The snapshot holds the model before: restoring it into another project would mix them.
+  mat_.UndoReady = false;
+  mnUndo->setEnabled(false);
+}
+
+void TfmOpenGL::FormActivate() {
+  if (activating_) return;
+  activating_ = true;
+  d_.GLReady = 0;
+  // A running calculation keeps its model where it is.
+  if (!d_.CalcRunning && !ResizeSpace(d_)) prompter_.error("Ошибка резервирования памяти");
+  const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+  QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
+  for (int i = 0; i < 3; ++i) {
+    const QSignalBlocker block(sp[i]);
+    sp[i]->setMaximum(std::max(1, n[i] - 1));
+  }
+  SliceX = SpinEdit1->value();
+  SliceY = SpinEdit2->value();
+  SliceZ = SpinEdit3->value();
+  LoadElementArrays();
+  if (rbY->isChecked()) rbYClick();
+  if (rbX->isChecked()) rbXClick();
+  if (rbZ->isChecked()) rbZClick();
+  for (QWidget* w : findChildren<QWidget*>()) w->setToolTipDuration(TooltipMs);
+  ToolBar2->setVisible(N23->isChecked());
+  ToolBar3->setVisible(N24->isChecked());
+  if (fmLayers_) fmLayers_->FormActivate();
+  FillMaterialCombo();
+  d_.GLReady = 1;
+  // The object box is the run's while it goes on.
+  if (!d_.CalcRunning) FindObjectBounds(d_);
+  activating_ = false;
+}
+
+void TfmOpenGL::FormShow() { LoadElementArrays(); }
+
+void TfmOpenGL::ShowFromMain() {
+  d_.GLReady = 0;
+  if (!d_.CalcRunning) ResizeSpace(d_);
+  const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+  QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
+  for (int i = 0; i < 3; ++i) {
+    const QSignalBlocker block(sp[i]);
+    sp[i]->setMaximum(std::max(1, n[i] - 1));
+  }
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+  d_.GLReady = 1;
+}
+
+void TfmOpenGL::SaveUndo() {
+  rv::SaveUndo(d_, mat_);
+  mnUndo->setEnabled(true);
+}
+
+void TfmOpenGL::RestoreUndo() {
+  rv::RestoreUndo(d_, mat_);
+  mnUndo->setEnabled(false);
+  // The material count may have changed under the list.
+  FillMaterialCombo();
+}
+
+void TfmOpenGL::mnUndoClick() {
+  RestoreUndo();
+  Redraw();
+}
+
+void TfmOpenGL::LoadElementArrays() {
+  if (!main_.outputs || !main_.lamped) return;
+  showElementMessages(rv::LoadElementArrays(d_, *main_.outputs, *main_.lamped, elements_));
+}
+
+// The current-region messages come up once, after the activation that found them, and
+// again only when the region rows change: a message box re-activates this window.
+void TfmOpenGL::showElementMessages(const std::vector<std::string>& msgs) {
+  const StringGrid& g = main_.outputs->sgCurrent;
+  std::string rows;
+  for (int r = 1; r < g.RowCount(); ++r)
+    for (int c = 0; c < g.ColCount(); ++c) rows += g.Cells(c, r) + '\x1f';
+  if (msgs.empty() || rows == shownRegionTables_) return;
+  shownRegionTables_ = rows;
+  QTimer::singleShot(0, this, [this, msgs] { ShowMessages(prompter_, msgs); });
+}
+
+void TfmOpenGL::FillMaterialCombo() {
+  const QSignalBlocker block(ComboBox1);
+  ComboBox1->clear();
+  for (int i = 1; i <= mat_.LayerCount; ++i) {
+    QPixmap swatch(12, 12);
+    swatch.fill(LayerColor(d_.Layers[size_t(i)].Color));
+    ComboBox1->addItem(QIcon(swatch), Q(d_.Layers[size_t(i)].Name));
+  }
+  mat_.CurLayer = std::clamp(mat_.CurLayer, 1, mat_.LayerCount);
+  ComboBox1->setCurrentIndex(mat_.CurLayer - 1);
+}
+
+void TfmOpenGL::chooseSection(QAction* item, QSpinBox* front, const char* v, const char* h,
+                              const char* coord) {
+  if (SpinEdit1->value() > d_.Nx || SpinEdit2->value() > d_.Ny || SpinEdit3->value() > d_.Nz)
+    return;
+  item->setChecked(true);
+  GroupBox1->setVisible(true);
+  lb1->setText(Q(v));
+  lb2->setText(Q(h));
+  lbCoord2->setText(Q(coord));
+  spins_->setCurrentWidget(front);
+  Redraw();
+}
+
+void TfmOpenGL::rbXClick() { chooseSection(rbX, SpinEdit1, "Y", "Z", "X="); }
+void TfmOpenGL::rbYClick() { chooseSection(rbY, SpinEdit2, "Z", "X", "Y="); }
+void TfmOpenGL::rbZClick() { chooseSection(rbZ, SpinEdit3, "Y", "X", "Z="); }
+
+void TfmOpenGL::SpinEdit1Change(QSpinBox* changed) {
+  Timer2->stop();
+  d_.Modified = 1;
+  if (SpinEdit1->value() > d_.Nx || SpinEdit2->value() > d_.Ny || SpinEdit3->value() > d_.Nz ||
+      changed->value() < 1)
+    return;
+  SliceX = SpinEdit1->value();
+  SliceY = SpinEdit2->value();
+  SliceZ = SpinEdit3->value();
+  Timer2->start();
+}
+
+void TfmOpenGL::SpeedButton3Click() {
+  if (!fmLayers_) return;
+  fmLayers_->FormActivate();
+  fmLayers_->exec();
+  FillMaterialCombo();
+  Redraw();
+}
+
+void TfmOpenGL::N23Click() {
+  ToolBar2->setVisible(N23->isChecked());
+}
+
+void TfmOpenGL::N24Click() {
+  ToolBar3->setVisible(N24->isChecked());
+}
+
+void TfmOpenGL::Redraw() {
+  Timer2->stop();
+  SectionArea->update();
+  ViewArea->update();
+}
+
+void TfmOpenGL::minimiseProgram() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isWindow() && w->isVisible() && !w->isMinimized()) w->showMinimized();
+}
+
+void TfmOpenGL::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() == QEvent::WindowStateChange && isMinimized()) {
+    minimiseProgram();
+  } else if (e->type() == QEvent::ActivationChange) {
+    if (isActiveWindow()) {
+      FormActivate();
+    } else {
+      // FormDeactivate: the rotation stops.
+      Timer1->stop();
+      SpeedButton1->setText(Q("Вращение"));
+    }
+  }
+}
+
+void TfmOpenGL::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  FormShow();
+}
+
+void TfmOpenGL::closeEvent(QCloseEvent* e) {
+  // Closing only hides: the model, the tables and the arrays stay.
+  Timer1->stop();
+  SpeedButton1->setText(Q("Вращение"));
+  ToolBar2->hide();
+  ToolBar3->hide();
+  e->accept();
+}
+
+}  // namespace rv

@@ -1,0 +1,143 @@
+// The editor window "Объект": owner of the model while it is edited. It keeps the model
+// and the materials sized and filled, holds the one-level undo, the material counters, the
+// section positions, the camera and the element arrays the section and the 3-D view show.
+// The section grid and the 3-D view are their own widgets in the places kept for them.
+#pragma once
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "editor/modelstore.h"
+#include "project/projectfile.h"
+#include "project/tables.h"
+#include "solver/elements.h"
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QStackedLayout;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace rv {
+
+struct SolverData;
+class Prompter;
+class TfmLayers;
+
+// What the editor reaches of the main window.
+struct EditorMainLinks {
+  // The main window's grid handler, called without a sender (marks nothing modified).
+  std::function<void()> spXChange;
+  // The texts of the main window's cell-size fields edX, edY, edZ.
+  std::function<std::array<std::string, 3>()> cellSizes;
+  const OutPointTables* outputs = nullptr;
+  const LampedTables* lamped = nullptr;
+};
+
+class TfmOpenGL : public QMainWindow {
+  Q_OBJECT
+public:
+  TfmOpenGL(SolverData& d, Prompter& prompter, QWidget* parent = nullptr);
+
+  // Completes the creation once the main window exists: takes its grid and cell sizes.
+  void SetMainLinks(const EditorMainLinks& links);
+  void SetLayersWindow(TfmLayers* w) { fmLayers_ = w; }
+  TfmLayers* LayersWindow() const { return fmLayers_; }
+
+  SolverData& Data() { return d_; }
+  MaterialState& Materials() { return mat_; }
+  int LayerCount() const { return mat_.LayerCount; }
+  int CurLayer() const { return mat_.CurLayer; }
+  const ElementArrays& Elements() const { return elements_; }
+
+  // The project's view of the editor (section planes, camera, material count). Setting it
+  // also stops the delayed redraw and drops the undo snapshot, which belongs to the model
+  // before.
+  EditorState GetEditorState() const;
+  void SetEditorState(const EditorState& s);
+
+  // ---- handlers, named as the window's events
+  void FormActivate();
+  void FormShow();
+  // The main window's "Объект": re-sizes the model, limits the section planes, shows.
+  void ShowFromMain();
+  void SaveUndo();
+  void RestoreUndo();
+  void mnUndoClick();
+  void LoadElementArrays();
+  void FillMaterialCombo();
+  void rbXClick();
+  void rbYClick();
+  void rbZClick();
+  void SpinEdit1Change(QSpinBox* changed);
+  void SpeedButton3Click();  // "Материалы"
+  void N23Click();
+  void N24Click();
+  // Repaints the section and the 3-D view (both come with their own widgets).
+  void Redraw();
+
+  // ---- the editor's shared state (defaults as the window's creation sets them)
+  float EyeX = 50, EyeY = 50, EyeZ = 100, CenterX = 50, CenterY = 50, CenterZ = 50;
+  float MoveStep = 1.0f, TiltStep = 5.0f;
+  double RotationStep = 0.2;
+  using GLColor = std::array<float, 4>;
+  GLColor GLCyan{0, 1, 1, 1}, GLGreen{0, 1, 0, 1}, GLMagenta{1, 0, 1, 1}, GLRed{1, 0, 0, 1},
+      GLBlue{0, 0, 1, 1}, GLYellow{1, 1, 0, 1}, GLWhite{1, 1, 1, 1}, GLBlack{0, 0, 0, 1};
+  int SliceX = 1, SliceY = 1, SliceZ = 1;
+  std::array<int, 3> AnchorCell{1, 1, 1};
+  std::array<int, 3> MouseCell{0, 0, 0};
+  int RasterDivisor = 1;
+  uint8_t SkipResize = 0;
+  int FrameCounter = 0;
+
+  // ---- controls
+  QAction* mnUndo = nullptr;
+  QAction *rbX = nullptr, *rbY = nullptr, *rbZ = nullptr;
+  QAction *N23 = nullptr, *N24 = nullptr;
+  QToolBar *ToolBar2 = nullptr, *ToolBar3 = nullptr;
+  QWidget* Panel4 = nullptr;       // the right-hand panel: materials and the section
+  QWidget* ViewArea = nullptr;     // where the 3-D view goes
+  QGroupBox* GroupBox1 = nullptr;  // "Сечение"
+  QWidget* SectionArea = nullptr;  // where the section grid goes
+  QComboBox* ComboBox1 = nullptr;  // the current material
+  QToolButton* SpeedButton3 = nullptr;  // "Материалы"
+  QToolButton* SpeedButton1 = nullptr;  // "Вращение"
+  QSpinBox *SpinEdit1 = nullptr, *SpinEdit2 = nullptr, *SpinEdit3 = nullptr;
+  QLabel *lb1 = nullptr, *lb2 = nullptr, *lbCoord2 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
+  QTimer *Timer1 = nullptr, *Timer2 = nullptr;
+
+protected:
+  void changeEvent(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+private:
+  void buildWindow();
+  void chooseSection(QAction* item, QSpinBox* front, const char* v, const char* h,
+                     const char* coord);
+  void showElementMessages(const std::vector<std::string>& msgs);
+  void minimiseProgram();
+
+  SolverData& d_;
+  Prompter& prompter_;
+  EditorMainLinks main_;
+  TfmLayers* fmLayers_ = nullptr;
+  MaterialState mat_;
+  ElementArrays elements_;
+  QStackedLayout* spins_ = nullptr;
+  bool activating_ = false;
+  std::string shownRegionTables_;  // the current-region rows whose messages were shown
+};
+
+}  // namespace rv
