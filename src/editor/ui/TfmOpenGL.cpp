@@ -41,6 +41,14 @@ W* Named(W* w, const char* name) {
 // Tooltips stay five times as long as elsewhere, on this window's own widgets only.
 constexpr int TooltipMs = 5 * 10000;
 
+// A place kept for a widget to come (the section grid, the 3-D view).
+QWidget* Area(QWidget* parent, const char* name) {
+  auto* w = Named(new QWidget(parent), name);
+  w->setMinimumSize(200, 200);
+  (new QVBoxLayout(w))->setContentsMargins(0, 0, 0, 0);
+  return w;
+}
+
 // A colour value 0x00BBGGRR as Qt's colour.
 QColor LayerColor(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
@@ -100,10 +108,7 @@ void TfmOpenGL::buildWindow() {
   auto* central = new QWidget(this);
   auto* row = new QHBoxLayout(central);
   row->setContentsMargins(0, 0, 0, 0);
-  ViewArea = Named(new QWidget(central), "ViewArea");
-  ViewArea->setMinimumSize(200, 200);
-  auto* viewLayout = new QVBoxLayout(ViewArea);
-  viewLayout->setContentsMargins(0, 0, 0, 0);
+  ViewArea = Area(central, "ViewArea");
   row->addWidget(ViewArea, 1);
 
   Panel4 = Named(new QWidget(central), "Panel4");
@@ -124,10 +129,7 @@ void TfmOpenGL::buildWindow() {
   auto* box = new QVBoxLayout(GroupBox1);
   lb1 = Named(new QLabel(GroupBox1), "lb1");
   box->addWidget(lb1);
-  SectionArea = Named(new QWidget(GroupBox1), "SectionArea");
-  SectionArea->setMinimumSize(200, 200);
-  auto* sectionLayout = new QVBoxLayout(SectionArea);
-  sectionLayout->setContentsMargins(0, 0, 0, 0);
+  SectionArea = Area(GroupBox1, "SectionArea");
   box->addWidget(SectionArea, 1);
   lb2 = Named(new QLabel(GroupBox1), "lb2");
   lb2->setAlignment(Qt::AlignRight);
@@ -200,17 +202,8 @@ EditorState TfmOpenGL::GetEditorState() const {
 
 void TfmOpenGL::SetEditorState(const EditorState& s) {
   Timer2->stop();
-  const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
   const int v[3] = {s.X, s.Y, s.Z};
-  QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
-  for (int i = 0; i < 3; ++i) {
-    const QSignalBlocker block(sp[i]);
-    sp[i]->setRange(1, std::max(1, n[i] - 1));
-    sp[i]->setValue(v[i]);
-  }
-  SliceX = SpinEdit1->value();
-  SliceY = SpinEdit2->value();
-  SliceZ = SpinEdit3->value();
+  limitSections(v);
   EyeX = s.EyeX;
   EyeY = s.EyeY;
   EyeZ = s.EyeZ;
@@ -224,21 +217,27 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   mnUndo->setEnabled(false);
 }
 
+// Section positions stay on model cells, 1..N-1, without marking the project modified.
+void TfmOpenGL::limitSections(const int* values) {
+  const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+  QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
+  for (int i = 0; i < 3; ++i) {
+    const QSignalBlocker block(sp[i]);
+    sp[i]->setRange(1, std::max(1, n[i] - 1));
+    if (values) sp[i]->setValue(values[i]);
+  }
+  SliceX = SpinEdit1->value();
+  SliceY = SpinEdit2->value();
+  SliceZ = SpinEdit3->value();
+}
+
 void TfmOpenGL::FormActivate() {
   if (activating_) return;
   activating_ = true;
   d_.GLReady = 0;
   // A running calculation keeps its model where it is.
   if (!d_.CalcRunning && !ResizeSpace(d_)) prompter_.error("Ошибка резервирования памяти");
-  const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
-  QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
-  for (int i = 0; i < 3; ++i) {
-    const QSignalBlocker block(sp[i]);
-    sp[i]->setMaximum(std::max(1, n[i] - 1));
-  }
-  SliceX = SpinEdit1->value();
-  SliceY = SpinEdit2->value();
-  SliceZ = SpinEdit3->value();
+  limitSections();
   LoadElementArrays();
   if (rbY->isChecked()) rbYClick();
   if (rbX->isChecked()) rbXClick();
@@ -259,12 +258,7 @@ void TfmOpenGL::FormShow() { LoadElementArrays(); }
 void TfmOpenGL::ShowFromMain() {
   d_.GLReady = 0;
   if (!d_.CalcRunning) ResizeSpace(d_);
-  const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
-  QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
-  for (int i = 0; i < 3; ++i) {
-    const QSignalBlocker block(sp[i]);
-    sp[i]->setMaximum(std::max(1, n[i] - 1));
-  }
+  limitSections();
   if (isMinimized()) showNormal();
   show();
   raise();

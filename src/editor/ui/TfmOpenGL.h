@@ -128,6 +128,7 @@ private:
                      const char* coord);
   void showElementMessages(const std::vector<std::string>& msgs);
   void minimiseProgram();
+  void limitSections(const int* values = nullptr);
 
   SolverData& d_;
   Prompter& prompter_;

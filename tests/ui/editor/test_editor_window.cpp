@@ -160,6 +160,9 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
   }
   EXPECT_EQ(P.editor.SpinEdit1->value(), 11);
   EXPECT_EQ(P.editor.SpinEdit2->value(), 5);
+  P.Grid(30);  // a project of a larger grid gets its own positions
+  P.w.SetEditorState(s);
+  EXPECT_EQ(P.editor.SpinEdit1->value(), 20);
   EXPECT_EQ(P.w.GetEditorState().LayerCount, 3);
   EXPECT_EQ(P.editor.ComboBox1->count(), 3);
   EXPECT_EQ(P.p.messages.size(), 1u);  // once, not at every activation
