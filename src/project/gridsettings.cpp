@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "boundaries/pml.h"
 #include "project/borderdecode.h"
 #include "solver/constants.h"
 #include "solver/numtext.h"
@@ -191,6 +192,8 @@ PMLLabels ComputePMLLabels(const MainSettings& s, const RunFeatures& f) {
   if (!f.PMLLowFrequency || !TryStrToFloat(s.edX, dx) || !TryStrToFloat(s.edY, dy) ||
       !TryStrToFloat(s.edZ, dz))
     return out;
+  // A reflection the run would refuse shows no limits.
+  if (!PMLReflectionValid(float(r))) return out;
   RunSettings rs;
   rs.PMLParabolic = s.rgPMLprofile == 0;
   rs.PMLCount = s.sePMLCount;

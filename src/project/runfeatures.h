@@ -57,6 +57,9 @@ struct RunFeatures {
   std::function<bool(SolverData&, const RunSettings&, std::string& message)> FinishFarField;
   // Releases what SetupPML and SetupFarField reserved.
   std::function<void(SolverData&)> FreeRunFeatures;
+  // The output kind "D": two split H parts of the PML faces Y=max and X=max. False when
+  // those cells do not exist in this run.
+  std::function<bool(const SolverData&, double&)> DProbe;
   // Features the time loop steps without a set-up of their own here.
   bool ExternalField = false;
   bool Dissipation = false;

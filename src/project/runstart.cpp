@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "boundaries/pml.h"
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
 #include "solver/constants.h"
@@ -94,6 +95,10 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   double refl = 0;
   if (TryStrToFloat(s.edpmlR, refl)) {
     rs.PMLReflection = float(refl);
+    // Outside 0 < R <= 1 the layer's tables turn to NaN or the layer amplifies.
+    if (d.AnyPML && !PMLReflectionValid(rs.PMLReflection))
+      return st.Refuse("Коэффициент отражения PML должен быть больше 0 и не больше 1: \"" +
+                       s.edpmlR + "\"");
   } else if (d.AnyPML) {
     // The layer's edits are shown only with a PML face: a bad text elsewhere does not count.
     return st.Refuse("Ошибка в задании коэффициента отражения PML: \"" + s.edpmlR +

@@ -1329,6 +1329,7 @@ void TfmNew3dMain::btnPuskClick() {
   setRunningLook(true);
   StepHooks hooks = DefaultStepHooks(d_, *kernels_);
   if (features_.AddStepHooks) features_.AddStepHooks(d_, run_.settings, hooks);
+  outputRun_.DProbe = features_.DProbe;
   AttachRecording(hooks, d_, outputRun_);
   CalcThread = new Tcalculatethread(*this, d_, std::move(hooks), pause_);
   connect(CalcThread, &QThread::finished, this, [this] {

@@ -1,0 +1,99 @@
+// The split-field absorbing layer (PML) on any face of the box.
+//
+// Every PML face carries a slab of N cells; where two PML faces meet an edge bar of N x N
+// cells runs along the common edge, where three meet a corner cube of N x N x N. Each of the
+// 26 possible regions is one block with its own lengths: along a graded axis (the normal of
+// one of its faces) the index is the depth 0..N-1 counted outward, along a free axis it is
+// the main grid's index less one. Every field component in a region is held as two parts,
+// each fed by one spatial derivative; parts fed across the layer are graded by the depth
+// tables, the others are plain vacuum updates.
+//
+// A region's H update reads only its own E. Its E update reads, at depth 0 of each graded
+// axis, the H of the block just inside (the main grid for a face, a face for an edge, an
+// edge for a corner), and afterwards hands its depth-0 E back to that block: a face writes
+// the main grid's tangential E on its interface plane, an edge writes both parts into the
+// faces' side planes and the main grid's E on its edge line, a corner writes the edges' end
+// planes. Face side planes and edge ends next to a PEC or symmetry face take that face's
+// condition.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "solver/arrays.h"
+#include "solver/solverdata.h"
+
+namespace rv {
+
+struct PmlProfile {
+  int32_t N = 8;        // layers
+  float R = 0.01f;      // normal-incidence reflection of the whole layer
+  bool Parabolic = true;  // else geometric, ratio 2.15 per cell
+};
+
+// Conductivity (S/m) at depth rho (cells, may be half-integer) for a cell size d (m).
+float PMLSigma(const PmlProfile& p, float d, float rho);
+// Lowest usable frequency (Hz): the conductivity of the first cell over 2*pi*eps0.
+float PMLLowFrequency(const PmlProfile& p, float d);
+// 0 < R <= 1: below that the logarithm is undefined or infinite, above it the conductivity
+// turns negative and the layer amplifies. R = 1 is the lossless layer.
+bool PMLReflectionValid(float R);
+
+// The parts of a cell: component, then the axis of the derivative that feeds it.
+enum PmlPart : int { Exy, Exz, Eyx, Eyz, Ezx, Ezy, Hxy, Hxz, Hyx, Hyz, Hzx, Hzy, PmlPartCount };
+
+struct PmlRegion {
+  std::array<int, 3> Side{};  // per axis: +1 beyond the max face, -1 beyond face 1, 0 free
+  std::array<int, 3> Len{};   // N along a graded axis, the node count along a free one
+  int Order = 0;              // place in the update order
+  bool Exists = false;
+  std::array<t3DSpaceArray, PmlPartCount> Part;
+
+  float& at(int part, int i, int j, int k) { return Part[size_t(part)](i, j, k); }
+  float at(int part, int i, int j, int k) const { return Part[size_t(part)](i, j, k); }
+  // Full value of a component (0 x, 1 y, 2 z) of E (h false) or H.
+  double Full(bool h, int comp, int i, int j, int k) const;
+};
+
+// The layer of one run: tables, factors and regions.
+struct PmlState {
+  PmlProfile Profile;
+  int Nx = 0, Ny = 0, Nz = 0;
+  // Per axis, indexed by depth: decay and gain of the E parts (at whole depths) and of the H
+  // parts (half a cell deeper).
+  std::array<std::vector<float>, 3> DecayE, DecayH, GainE, GainH;
+  // dt/(mu0 d) and dt/(eps0 d) per axis, for the parts fed along the layer.
+  std::array<float, 3> HCoef{}, ECoef{};
+  // Faces, edges, corners, in the order they are updated.
+  std::array<PmlRegion, 26> Regions;
+  std::vector<float> Zero;  // a row of zeros: the conducting wall beyond the last layer
+  bool Threaded = false;
+
+  bool Allocated() const { return !Zero.empty(); }
+  // The region beyond the given sides (each -1, 0 or +1), or null when it does not exist.
+  PmlRegion* Find(int sx, int sy, int sz);
+  const PmlRegion* Find(int sx, int sy, int sz) const;
+};
+
+// Fills the tables and factors from the profile, the grid's cell sizes and d.TimeStepSec.
+void CalcPMLCoefficients(PmlState& s, const SolverData& d);
+// Run start: does nothing unless d.AnyPML. Allocates the regions of the PML faces (all
+// zero) and the tables. False with a message when R is out of range or memory fails; then
+// nothing stays allocated.
+bool SetupPML(PmlState& s, const SolverData& d, const PmlProfile& p, std::string& message);
+void FreePML(PmlState& s);
+// Bytes the regions and tables of SetupPML take for a grid and faces.
+uint64_t PMLBytes(const SolverData& d, int N);
+
+// One step's H half of every region (after the main H update) and E half (after the main E
+// update and the other boundaries, before PEC).
+void UpdatePMLH(PmlState& s);
+void UpdatePMLE(PmlState& s, SolverData& d);
+
+// The diagnostic probe: Hy of the Y=max face at [Nx-2][0][49] plus Hx of the X=max face at
+// [0][Ny-2][49]. False when those faces are not both PML or the grid has 50 cells or fewer
+// along z.
+bool PMLDProbe(const PmlState& s, double& value);
+
+}  // namespace rv
