@@ -283,3 +283,22 @@ TEST(PmlPhysics, LateTimeEnergy) {
   EXPECT_LT(energy(), 10 * at1000 + 1e-9 * peak);  // not growing
   EXPECT_LT(largestPart(), 1e-2f);
 }
+
+// The diagnostic output reads four H parts of the faces X=max and Y=max at z index 49.
+TEST(PmlSetup, DProbeCells) {
+  struct Case { const char* kinds; int nz; bool exists; };
+  for (const Case& c : {Case{"PLPPLP", 51, true}, Case{"PLPPLP", 50, false},
+                        Case{"PPPPLP", 60, false}, Case{"PLPPPP", 60, false}}) {
+    PmlRun run;
+    ASSERT_TRUE(run.Make(6, 7, c.nz, 1e-3, 1e-3, 1e-3, c.kinds, Profile(2, 0.01f)));
+    if (PmlRegion* y = run.pml.Find(0, 1, 0)) {
+      y->at(Hyx, 4, 0, 49) = 1; y->at(Hyz, 4, 0, 49) = 2;
+    }
+    if (PmlRegion* x = run.pml.Find(1, 0, 0)) {
+      x->at(Hxy, 0, 5, 49) = 4; x->at(Hxz, 0, 5, 49) = 8;
+    }
+    double v = -1;
+    EXPECT_EQ(PMLDProbe(run.pml, v), c.exists) << c.kinds << c.nz;
+    if (c.exists) EXPECT_EQ(v, 15);
+  }
+}

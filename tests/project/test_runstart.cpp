@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "project/borderdecode.h"
+#include "project/gridsettings.h"
+#include "project/runfeatures.h"
 #include "project/runstart.h"
 #include "solver/constants.h"
 
@@ -347,4 +349,23 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   EXPECT_EQ(Refusal(r3), runmsg::RTABCTooSmall);
   in.settings.ComboBox = {BorderMur, 1, 1, 1, 1, 1};
   EXPECT_TRUE(Run().started);
+}
+
+// The PML's reflection must lie in 0 < R <= 1 as a single: outside, its tables turn to NaN
+// or the layer amplifies. The labels show nothing for such a value.
+TEST_F(RunStartTest, PMLReflectionOutsideTheLayersRangeIsRefused) {
+  features = AvailableRunFeatures();
+  in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
+  in.settings.edX = in.settings.edY = in.settings.edZ = "0.001";
+  for (const char* r : {"0", "-0.1", "1.5", "1e-50"}) {
+    in.settings.edpmlR = r;
+    EXPECT_NE(Refusal(Run()).find("Коэффициент отражения PML"), std::string::npos) << r;
+    EXPECT_EQ(ComputePMLLabels(in.settings, features).lbPMLFreq, "") << r;
+  }
+  in.settings.edpmlR = "0.01";
+  EXPECT_EQ(ComputePMLLabels(in.settings, features).lbPMLFreq, "Минимальная частота, МГц: 26.822");
+  EXPECT_EQ(ComputePMLLabels(in.settings, features).lbPMLTime, "Максимальное время, нс: 37.282");
+  in.settings.edpmlR = "1";
+  EXPECT_TRUE(Run().started);
+  features.FreeRunFeatures(d);
 }

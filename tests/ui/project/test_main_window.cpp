@@ -243,3 +243,22 @@ TEST(MainWindow, ACompletedRunReportsItsSteps) {
   EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
   EXPECT_TRUE(d.Hx.empty());
 }
+
+TEST(MainWindow, ARunWithPMLOnEveryFace) {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w(d);
+  w.SetPrompter(&p);
+  SetUpProject(w);
+  for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.001");
+  for (QComboBox* c : {w.ComboBox1, w.ComboBox2, w.ComboBox3, w.ComboBox4, w.ComboBox5, w.ComboBox6})
+    c->setCurrentIndex(rv::BorderPML);
+  EXPECT_EQ(Text(w.lbPMLFreq), "Минимальная частота, МГц: 26.822");
+  EXPECT_EQ(Text(w.lbPMLTime), "Максимальное время, нс: 37.282");
+  w.seStepCount->setValue(30);
+  w.btnPuskClick();
+  ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 10000));
+  EXPECT_TRUE(p.messages.empty());
+  EXPECT_EQ(d.CurStep.load(), 30);
+  EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
+}
