@@ -254,6 +254,34 @@ const PmlRegion* Inner(const PmlState& s, const PmlRegion& r, int a) {
   return s.Find(sd[0], sd[1], sd[2]);
 }
 
+// A part fed along a free axis a: P += g*(F[f+1] - F[f]) for H over f = 0..n-2, and
+// P += g*(F[f] - F[f-1]) for E over f = 1..n-1; the other end keeps its value.
+void UpdateFree(float* P, const View& F, const std::array<int, 3>& len, int a, double g,
+                const float* zero, bool e) {
+  const int sh = e ? 0 : 1;  // offset of the upper neighbour
+  const int n0 = len[0], n1 = len[1], n2 = len[2];
+  if (a == 2) {
+#pragma omp for collapse(2) schedule(static) nowait
+    for (int i = 0; i < n0; ++i)
+      for (int j = 0; j < n1; ++j) {
+        const float *fa = F.rowA(i, j) + sh, *fb = F.rowB(i, j, zero) + sh;
+        RowScalar(P + i * F.sx + j * F.sy, fa, fb, fa - 1, fb - 1, 1.0, g, e ? 1 : 0,
+                  e ? n2 - 1 : n2 - 2);
+      }
+    return;
+  }
+  const int i0 = a == 0 && e ? 1 : 0, j0 = a == 1 && e ? 1 : 0;
+  const int m0 = a == 0 && !e ? n0 - 1 : n0, m1 = a == 1 && !e ? n1 - 1 : n1;
+#pragma omp for collapse(2) schedule(static) nowait
+  for (int i = i0; i < m0; ++i)
+    for (int j = j0; j < m1; ++j) {
+      const int i1 = a == 0 ? i + sh : i, j1 = a == 1 ? j + sh : j;
+      const int ip = a == 0 ? i1 - 1 : i, jp = a == 1 ? j1 - 1 : j;
+      RowScalar(P + i * F.sx + j * F.sy, F.rowA(i1, j1), F.rowB(i1, j1, zero), F.rowA(ip, jp),
+                F.rowB(ip, jp, zero), 1.0, g, 0, n2 - 1);
+    }
+}
+
 // One H part of a region: component c fed along axis a by the E component f.
 void UpdatePartH(const PmlState& s, PmlRegion& r, int c, int a) {
   const int f = 3 - c - a;
@@ -293,24 +321,7 @@ void UpdatePartH(const PmlState& s, PmlRegion& r, int c, int a) {
     }
     return;
   }
-  const double g = sign * double(s.HCoef[size_t(a)]);
-  if (a == 2) {
-#pragma omp for collapse(2) schedule(static) nowait
-    for (int i = 0; i < n0; ++i)
-      for (int j = 0; j < n1; ++j) {
-        const float *fa = F.rowA(i, j), *fb = F.rowB(i, j, zero);
-        RowScalar(row(i, j), fa + 1, fb + 1, fa, fb, 1.0, g, 0, n2 - 2);
-      }
-  } else {
-    const int m0 = a == 0 ? n0 - 1 : n0, m1 = a == 1 ? n1 - 1 : n1;
-#pragma omp for collapse(2) schedule(static) nowait
-    for (int i = 0; i < m0; ++i)
-      for (int j = 0; j < m1; ++j) {
-        const int i1 = a == 0 ? i + 1 : i, j1 = a == 1 ? j + 1 : j;
-        RowScalar(row(i, j), F.rowA(i1, j1), F.rowB(i1, j1, zero), F.rowA(i, j),
-                  F.rowB(i, j, zero), 1.0, g, 0, n2 - 1);
-      }
-  }
+  UpdateFree(P, F, r.Len, a, sign * double(s.HCoef[size_t(a)]), zero, false);
 }
 
 // One E part of a region: component c fed along axis a by the H component g. At depth 0 of
@@ -369,24 +380,7 @@ void UpdatePartE(const PmlState& s, const SolverData& d, PmlRegion& r, int c, in
       }
     return;
   }
-  const double g = sign * double(s.ECoef[size_t(a)]);
-  if (a == 2) {
-#pragma omp for collapse(2) schedule(static) nowait
-    for (int i = 0; i < n0; ++i)
-      for (int j = 0; j < n1; ++j) {
-        const float *ga = G.rowA(i, j), *gb = G.rowB(i, j, zero);
-        RowScalar(row(i, j), ga, gb, ga - 1, gb - 1, 1.0, g, 1, n2 - 1);
-      }
-  } else {
-    const int i0 = a == 0 ? 1 : 0, j0 = a == 1 ? 1 : 0;
-#pragma omp for collapse(2) schedule(static) nowait
-    for (int i = i0; i < n0; ++i)
-      for (int j = j0; j < n1; ++j) {
-        const int ip = a == 0 ? i - 1 : i, jp = a == 1 ? j - 1 : j;
-        RowScalar(row(i, j), G.rowA(i, j), G.rowB(i, j, zero), G.rowA(ip, jp),
-                  G.rowB(ip, jp, zero), 1.0, g, 0, n2 - 1);
-      }
-  }
+  UpdateFree(P, G, r.Len, a, sign * double(s.ECoef[size_t(a)]), zero, true);
 }
 
 // Cell (i, j, k) of a region with index v along axis a.
