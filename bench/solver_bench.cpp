@@ -2,7 +2,9 @@
 // box filled with a lossy dielectric, against a bare float Yee update of a vacuum box run
 // side by side (constant coefficients, six arrays, nothing else).
 //
-//   solver_bench [--steps S] [--sizes 100,200,300] [--threads 1,8] [--repeat R]
+//   solver_bench [--steps S] [--sizes 100,200,300] [--threads 1,8] [--repeat R] [--case NAME]
+//
+// --case times that case alone, without the reference (for whole-process comparisons).
 //
 // Each figure is the best of R timed runs (default 3), so a shared machine's other load
 // disturbs it less.
@@ -99,6 +101,9 @@ int main(int argc, char** argv) {
   const int steps = opt.steps, repeat = opt.repeat;
   const std::vector<int>& sizes = opt.sizes;
   const std::vector<int>& threads = opt.threads;
+  const char* only = nullptr;
+  for (int a = 1; a + 1 < argc; ++a)
+    if (!std::strcmp(argv[a], "--case")) only = argv[a + 1];
   struct Case { const char* name; bool dielectric; Faces faces; };
   const Case cases[] = {{"vacuum_pec", false, Faces::PEC},     {"vacuum_mur", false, Faces::Mur},
                         {"dielectric_pec", true, Faces::PEC},  {"dielectric_mur", true, Faces::Mur},
@@ -114,10 +119,10 @@ int main(int argc, char** argv) {
       std::vector<double> best(nc, 1e300);
       std::vector<std::string> errs(nc);
       for (int r = 0; r < repeat; ++r) {
-        const double rs = TimeReference(n, steps);
+        const double rs = only ? 1.0 : TimeReference(n, steps);
         if (rs > 0) refBest = std::min(refBest, rs);
         for (size_t c = 0; c < nc; ++c) {
-          if (!errs[c].empty()) continue;
+          if (!errs[c].empty() || (only && std::strcmp(only, cases[c].name))) continue;
           const double sec = TimeCase(n, steps, cases[c].dielectric, cases[c].faces, errs[c]);
           if (sec >= 0) best[c] = std::min(best[c], sec);
         }
@@ -127,16 +132,22 @@ int main(int argc, char** argv) {
         continue;
       }
       const double ref = cells * steps / refBest / 1e6;
-      std::printf("bench: case=reference N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=1.000\n",
-                  n, t, steps, ref);
+      if (!only)
+        std::printf("bench: case=reference N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=1.000\n",
+                    n, t, steps, ref);
       for (size_t c = 0; c < nc; ++c) {
+        if (only && std::strcmp(only, cases[c].name)) continue;
         if (!errs[c].empty()) {
           std::printf("bench: case=%s N=%d threads=%d skipped: %s\n", cases[c].name, n, t, errs[c].c_str());
           continue;
         }
         const double mc = cells * steps / best[c] / 1e6;
-        std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=%.3f\n",
-                    cases[c].name, n, t, steps, mc, mc / ref);
+        if (only)
+          std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f\n", cases[c].name, n,
+                      t, steps, mc);
+        else
+          std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=%.3f\n",
+                      cases[c].name, n, t, steps, mc, mc / ref);
       }
       std::fflush(stdout);
     }

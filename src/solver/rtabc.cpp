@@ -2,6 +2,8 @@
 
 #include "solver/faces.h"
 
+#include <cstring>
+
 namespace rv {
 
 namespace {
@@ -67,15 +69,6 @@ public:
     const int n = s.axis == 0 ? d_.Nx : s.axis == 1 ? d_.Ny : d_.Nz;
     return s.high ? n + 1 - m : m;
   }
-  // The element of slot f at depth index p and plane indices (a, b).
-  float& At(int f, int p, int a, int b) const {
-    t3DSpaceArray& e = E(f);
-    switch (kSlots[f].axis) {
-      case 0: return e(p, a, b);
-      case 1: return e(a, p, b);
-      default: return e(a, b, p);
-    }
-  }
   // The incident wave's part of slot f's component at depth index p, plane indices (a, b).
   double W(int f, int p, int a, int b) const {
     const Slot& s = kSlots[f];
@@ -86,6 +79,16 @@ public:
   }
   t2DSpaceArray& Plane(int p) const { return d_.RTABCPlanes[size_t(p)]; }
 
+  // The row a of slot f at depth index p: its element at plane index b is row[b * stride].
+  float* RowAt(int f, int p, int a, size_t& stride) const {
+    t3DSpaceArray& e = E(f);
+    switch (kSlots[f].axis) {
+      case 0: stride = 1; return &e(p, a, 0);
+      case 1: stride = 1; return &e(a, p, 0);
+      default: stride = e.strideY(); return &e(a, 0, p);
+    }
+  }
+
   // Steps 1 and 2 for the edges (a, b) of slot f, a = a0..a1, b = b0..b1.
   void Extrapolate(int f, int a0, int a1, int b0, int b1) const {
     const bool write = d_.RTABCFace[kSlots[f].face] != 0;
@@ -93,21 +96,29 @@ public:
     const t2DSpaceArray &L0 = Plane(RTABCLastPlane(f, 0)), &L1 = Plane(RTABCLastPlane(f, 1)),
                         &L2 = Plane(RTABCLastPlane(f, 2)), &P1 = Plane(RTABCPrevPlane(f, 1));
     t2DSpaceArray& N = Plane(RTABCNextPlane(f));
-    const bool rows = kSlots[f].axis != 2;  // along b the incident wave does not vary
+    const bool zFace = kSlots[f].axis == 2;  // elsewhere the incident wave is constant along b
     for (int a = a0; a <= a1; ++a) {
-      double wb = 0, wn = 0;
-      if (rows) {
-        wb = W(f, p1, a, b0);
-        wn = W(f, p2, a, b0);
-      }
-      for (int b = b0; b <= b1; ++b) {
-        if (!rows && on_) {
-          wb = W(f, p1, a, b);
-          wn = wb;
+      size_t st;
+      float* eb = RowAt(f, p1, a, st);
+      const float* en = RowAt(f, p2, a, st);
+      const float *l0 = &L0(a, 0), *l1 = &L1(a, 0), *l2 = &L2(a, 0), *q1 = &P1(a, 0);
+      float* nx = &N(a, 0);
+      const double wb = on_ && !zFace ? W(f, p1, a, b0) : 0, wn = on_ && !zFace ? W(f, p2, a, b0) : 0;
+      auto next = [&](int b, double w) {
+        return float((double(l0[b]) - double(l2[b])) * 0.5 + double(l1[b]) +
+                     (double(en[size_t(b) * st]) - w) - double(q1[b]));
+      };
+      if (!zFace) {
+        for (int b = b0; b <= b1; ++b) {
+          if (write) eb[b] = float(wb + double(nx[b]));
+          nx[b] = next(b, wn);
         }
-        if (write) At(f, p1, a, b) = float(wb + double(N(a, b)));
-        N(a, b) = float((double(L0(a, b)) - double(L2(a, b))) * 0.5 + double(L1(a, b)) +
-                        (double(At(f, p2, a, b)) - wn) - double(P1(a, b)));
+      } else {
+        for (int b = b0; b <= b1; ++b) {
+          const double w = on_ ? W(f, p1, a, b) : 0;  // the same at every depth
+          if (write) eb[size_t(b) * st] = float(w + double(nx[b]));
+          nx[b] = next(b, w);
+        }
       }
     }
   }
@@ -127,18 +138,24 @@ public:
   void Shift(int f) const {
     for (int m = 0; m < 3; ++m) Plane(RTABCLastPlane(f, m)).swap(Plane(RTABCPrevPlane(f, m)));
     const auto [la, lb] = SlotShape(f, d_.Nx, d_.Ny, d_.Nz);
-    const bool rows = kSlots[f].axis != 2;
+    const bool zFace = kSlots[f].axis == 2;
     const bool par = ParallelFaces(d_.Nx, d_.Ny, d_.Nz);
 #pragma omp parallel for schedule(static) if (par)
     for (int a = 1; a <= la - 1; ++a)
       for (int m = 0; m < 3; ++m) {
         const int p = DepthIndex(f, m + 1);
-        t2DSpaceArray& L = Plane(RTABCLastPlane(f, m));
-        const double wr = rows ? W(f, p, a, 1) : 0;
+        size_t st;
+        const float* e = RowAt(f, p, a, st);
+        float* l = &Plane(RTABCLastPlane(f, m))(a, 0);
+        const double wr = on_ && !zFace ? W(f, p, a, 1) : 0;
+        if (!on_) {
+          if (st == 1) std::memcpy(l + 1, e + 1, size_t(lb - 1) * sizeof(float));
+          else for (int b = 1; b <= lb - 1; ++b) l[b] = e[size_t(b) * st];
+          continue;
+        }
         for (int b = 1; b <= lb - 1; ++b) {
-          const double w = rows ? wr : W(f, p, a, b);
-          const float e = At(f, p, a, b);
-          L(a, b) = w == 0 ? e : float(double(e) - w);
+          const double w = zFace ? W(f, p, a, b) : wr;
+          l[b] = float(double(e[size_t(b) * st]) - w);
         }
       }
   }

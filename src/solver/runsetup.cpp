@@ -32,7 +32,9 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   RunKernels* K = &k;
   h.UpdateH = [D] { Check(UpdateH(*D), "H"); };
   h.ApplyDissipation = [D, K] {
-    Check(ApplyDissipation(*D, K->Cache, K->Signal, K->Centre), "Dissipation 1/R");
+    if (!K->Dissipation.PreparedFor(*D, K->Centre))
+      Check(K->Dissipation.Prepare(*D, K->Cache, K->Centre), "Dissipation 1/R");
+    Check(K->Dissipation.Apply(*D, K->Signal), "Dissipation 1/R");
   };
   h.UpdateE = [D, K] { Check(UpdateE(*D, K->Cache), "E"); };
   h.UpdateEDebye = [D, K] { Check(UpdateEDebye(*D, K->Cache), "E, Debye"); };

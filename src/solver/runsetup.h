@@ -23,6 +23,7 @@ struct RunKernels {
   const ISignal* Signal = nullptr;
   tIncidentWave Wave;        // the external plane wave as the boundaries see it
   tScatterCentre Centre;     // of the 1/R faces
+  DissipationRun Dissipation;  // their weights, worked out at the run's first step
 };
 
 // Builds the coefficient cache and the run's lumped elements from d (grid, model, object
