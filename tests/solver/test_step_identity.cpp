@@ -1,0 +1,102 @@
+// Whole steps through the run's default items give the same bits as the plain step (each
+// item on its own, in the loop's order, on one thread), on one thread and on eight, for
+// every case of the whole-step benchmark.
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <random>
+
+#include "../../bench/run_cases.h"
+#include "kernel_fixture.h"
+#include "solver/faces.h"
+#include "solver/mur.h"
+#include "solver/power.h"
+#include "solver/runsetup.h"
+#include "solver/timeloop.h"
+
+using namespace rv;
+using namespace rvtest;
+
+namespace {
+
+struct Silent : RunCallbacks {
+  void ShowProgress(const ProgressInfo&) override {}
+  void FinishCalculation(const RunOutcome&) override {}
+};
+
+// The plain step: every item a separate pass over its arrays.
+StepHooks PlainHooks(SolverData& d, RunKernels& k) {
+  StepHooks h;
+  h.UpdateH = [&d] { ASSERT_TRUE(UpdateH(d)); };
+  h.UpdateE = [&d, &k] { ASSERT_TRUE(UpdateE(d, k.Cache)); };
+  h.UpdateEDebye = [&d, &k] { ASSERT_TRUE(UpdateEDebye(d, k.Cache)); };
+  h.UpdateLumpedElements = [&d, &k](int s) { ASSERT_TRUE(k.Lumped.Update(d, k.Signal, s)); };
+  h.ApplySymmetry = [&d] { ASSERT_TRUE(ApplySymmetry(d)); };
+  h.ApplyMur = [&d, &k] { ASSERT_TRUE(ApplyMur(d, k.Wave)); };
+  h.SaveMurPlanes = [&d, &k] { ASSERT_TRUE(SaveMurPlanes(d, k.Wave)); };
+  h.ApplyPEC = [&d] { ASSERT_TRUE(ApplyPEC(d)); };
+  h.AccumulatePower = [&d](bool on) { ASSERT_TRUE(AccumulatePower(d, on)); };
+  return h;
+}
+
+struct CaseRun {
+  SolverData d;
+  RunKernels k;
+  bench::Sine sig;
+};
+
+// A case with random fields (so every face and element works from the first step), a
+// symmetry face where the case has Mur faces, `steps` steps from a SAR delay of 3.
+void RunCase(CaseRun& r, const bench::RunCase& c, int threads, bool plain, int steps) {
+  const int n = 40;  // 64,000 cells: the kernels use their threads
+  std::string err;
+  ASSERT_TRUE(bench::BuildRunCase(r.d, n, c, err)) << err;
+  SolverData& d = r.d;
+  if (c.mur) {
+    d.MurFace[FaceZ1] = 0;
+    d.SymEFace[FaceZ1] = 1;
+    d.AnySymE = 1;
+  }
+  d.SARDelay = 3;
+  std::mt19937 rng(11);
+  for (t3DSpaceArray* f : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz}) FillRandom(*f, rng, 0.3f);
+  ASSERT_TRUE(PrepareRunKernels(d, c.lossy ? bench::SomeElements(n) : ElementArrays{}, &r.sig, r.k,
+                                &err)) << err;
+  const StepHooks h = plain ? PlainHooks(d, r.k) : DefaultStepHooks(d, r.k);
+  const int saved = omp_get_max_threads();
+  omp_set_num_threads(threads);
+  d.StepCount = steps;
+  d.Stopped = 0;
+  Silent cb;
+  const RunOutcome o = RunTimeLoop(d, h, cb);
+  omp_set_num_threads(saved);
+  ASSERT_EQ(o.End, RunEnd::Completed) << o.Error;
+}
+
+}  // namespace
+
+TEST(StepIdentity, DefaultItemsGiveThePlainStepsBitsOnOneAndEightThreads) {
+  const int steps = 12;
+  for (const bench::RunCase& c : bench::kRunCases) {
+    CaseRun ref;
+    RunCase(ref, c, 1, true, steps);
+    for (int threads : {1, 8}) {
+      CaseRun run;
+      RunCase(run, c, threads, false, steps);
+      const SolverData &a = ref.d, &b = run.d;
+      const std::pair<const char*, const t3DSpaceArray SolverData::*> arrays[] = {
+          {"Hx", &SolverData::Hx}, {"Hy", &SolverData::Hy}, {"Hz", &SolverData::Hz},
+          {"Ex", &SolverData::Ex}, {"Ey", &SolverData::Ey}, {"Ez", &SolverData::Ez},
+          {"PowerX", &SolverData::PowerX}, {"PowerY", &SolverData::PowerY},
+          {"PowerZ", &SolverData::PowerZ}, {"DebyeX", &SolverData::DebyeX},
+          {"DebyeY", &SolverData::DebyeY}, {"DebyeZ", &SolverData::DebyeZ}};
+      for (const auto& [name, m] : arrays)
+        EXPECT_TRUE(SameBits(a.*m, b.*m)) << c.name << " " << name << " threads " << threads;
+      for (size_t p = 0; p < a.MurPlanes.size(); ++p)
+        EXPECT_EQ(std::memcmp(a.MurPlanes[p].data(), b.MurPlanes[p].data(),
+                              a.MurPlanes[p].size() * sizeof(float)), 0) << c.name << " plane " << p;
+      for (size_t e = 0; e < ref.k.Lumped.Inductors.size(); ++e)
+        EXPECT_EQ(ref.k.Lumped.Inductors[e].Accum, run.k.Lumped.Inductors[e].Accum) << c.name;
+    }
+  }
+}
