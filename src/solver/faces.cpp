@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "solver/workpool.h"
+
 namespace rv {
 
 namespace {
@@ -30,18 +32,17 @@ void PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, i
   // Plane b is written only from plane n, so the rows run on all cores with the same bits.
   const bool par = int64_t(u1 - u0 + 1) * (v1 - v0 + 1) >= kParallelFaceEdges;
   if (axis == 2) {  // one element of every row along z, a cache line each
-#pragma omp parallel for schedule(static) if (par)
-    for (int u = u0; u <= u1; ++u)
+    ParallelFor(u0, u1 + 1, [&](int u) {
       for (int v = v0; v <= v1; ++v) {
         float* row = base + size_t(u) * sx + size_t(v) * sy;
         const float x = Op(op, row[n]);
         // A PEC face mostly finds its zeros still there: leave those lines clean.
         if (std::memcmp(&row[b], &x, sizeof x) != 0) row[b] = x;
       }
+    }, par);
     return;
   }
-#pragma omp parallel for schedule(static) if (par)
-  for (int u = u0; u <= u1; ++u) {  // rows along z: contiguous
+  ParallelFor(u0, u1 + 1, [&](int u) {  // rows along z: contiguous
     const size_t db = axis == 0 ? size_t(b) * sx + size_t(u) * sy : size_t(u) * sx + size_t(b) * sy;
     const size_t dn = axis == 0 ? size_t(n) * sx + size_t(u) * sy : size_t(u) * sx + size_t(n) * sy;
     float* dst = base + db;
@@ -51,7 +52,7 @@ void PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, i
       case FaceOp::Copy: for (int v = v0; v <= v1; ++v) dst[v] = src[v]; break;
       case FaceOp::Negate: for (int v = v0; v <= v1; ++v) dst[v] = -src[v]; break;
     }
-  }
+  }, par);
 }
 
 // One face (1..6) with one operation, on its two tangential components.

@@ -1,6 +1,7 @@
 #include "solver/mur.h"
 
 #include "solver/faces.h"
+#include "solver/workpool.h"
 
 #include <cmath>
 
@@ -169,24 +170,19 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w) {
   // the passes run on all cores with the same bits; the order of the passes is kept.
   const bool par = ParallelFaces(nx, ny, nz);
   // 1. X faces, Ez
-#pragma omp parallel for schedule(static) if (par)
-  for (int j = 2; j <= ny - 1; ++j) xEz(j, 1, nz - 1);
+  ParallelFor(2, ny, [&](int j) { xEz(j, 1, nz - 1); }, par);
   // 2. X faces, Ey
-#pragma omp parallel for schedule(static) if (par)
-  for (int j = 1; j <= ny - 1; ++j) xEy(j, 2, nz - 1);
+  ParallelFor(1, ny, [&](int j) { xEy(j, 2, nz - 1); }, par);
   // 3. Y faces, Ex
-#pragma omp parallel for schedule(static) if (par)
-  for (int i = 1; i <= nx - 1; ++i) yEx(i, 2, nz - 1);
+  ParallelFor(1, nx, [&](int i) { yEx(i, 2, nz - 1); }, par);
   // 4. Y faces, Ez
-#pragma omp parallel for schedule(static) if (par)
-  for (int i = 2; i <= nx - 1; ++i) {
+  ParallelFor(2, nx, [&](int i) {
     if (F[FaceY1]) MurRow(Row3(Ez, i, 1), Row3(Ez, i, 2), Row2(P[4], i), ky, none, 1, nz - 1);
     if (F[FaceYMax]) MurRow(Row3(Ez, i, ny), Row3(Ez, i, ny - 1), Row2(P[5], i), ky, none, 1, nz - 1);
-  }
+  }, par);
   if (F[FaceZMax] || F[FaceZ1]) {
     // 5. Z faces, Ey (the incident wave does not vary along z: W(b) = W(n))
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 2; i <= nx - 1; ++i)
+    ParallelFor(2, nx, [&](int i) {
       for (int j = 1; j <= ny - 1; ++j) {
         Inc v;
         if (on) {
@@ -196,9 +192,9 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w) {
         }
         zEdge(Ey, 9, 8, i, j, v);
       }
+    }, par);
     // 6. Z faces, Ex
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 1; i <= nx - 1; ++i)
+    ParallelFor(1, nx, [&](int i) {
       for (int j = 2; j <= ny - 1; ++j) {
         Inc v;
         if (on) {
@@ -208,6 +204,7 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w) {
         }
         zEdge(Ex, 11, 10, i, j, v);
       }
+    }, par);
   }
   // 7-9. Rim lines: those parallel to z and y belong to the X faces, those parallel to x to
   // the Y faces; they come last because they read inner values passes 4-6 just wrote.
@@ -236,33 +233,28 @@ bool SaveMurPlanes(SolverData& d, const tIncidentWave& w) {
   const bool par = ParallelFaces(nx, ny, nz);
 
   if (F[FaceX1] || F[FaceXMax]) {
-#pragma omp parallel for schedule(static) if (par)
-    for (int j = 1; j <= ny; ++j) {
+    ParallelFor(1, ny + 1, [&](int j) {
       if (F[FaceX1]) SaveRow(Row2(P[0], j), Row3(Ez, 2, j), 0, 1, nz - 1);
       if (F[FaceXMax]) SaveRow(Row2(P[1], j), Row3(Ez, nx - 1, j), 0, 1, nz - 1);
-    }
-#pragma omp parallel for schedule(static) if (par)
-    for (int j = 1; j <= ny - 1; ++j) {
+    }, par);
+    ParallelFor(1, ny, [&](int j) {
       if (F[FaceX1]) SaveRow(Row2(P[2], j), Row3(Ey, 2, j), Wc(2, j), 1, nz);
       if (F[FaceXMax]) SaveRow(Row2(P[3], j), Row3(Ey, nx - 1, j), Wc(nx - 1, j), 1, nz);
-    }
+    }, par);
   }
   if (F[FaceY1] || F[FaceYMax]) {
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 1; i <= nx; ++i) {
+    ParallelFor(1, nx + 1, [&](int i) {
       if (F[FaceY1]) SaveRow(Row2(P[4], i), Row3(Ez, i, 2), 0, 1, nz - 1);
       if (F[FaceYMax]) SaveRow(Row2(P[5], i), Row3(Ez, i, ny - 1), 0, 1, nz - 1);
-    }
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 1; i <= nx - 1; ++i) {
+    }, par);
+    ParallelFor(1, nx, [&](int i) {
       if (F[FaceY1]) SaveRow(Row2(P[6], i), Row3(Ex, i, 2), Ws(i, 2), 1, nz);
       if (F[FaceYMax]) SaveRow(Row2(P[7], i), Row3(Ex, i, ny - 1), Ws(i, ny - 1), 1, nz);
-    }
+    }, par);
   }
   if (F[FaceZ1] || F[FaceZMax]) {
     auto less = [](float e, double inc) { return inc == 0 ? e : float(double(e) - inc); };
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 1; i <= nx; ++i)
+    ParallelFor(1, nx + 1, [&](int i) {
       for (int j = 1; j <= ny - 1; ++j) {
         const float* r = Row3(Ey, i, j);
         PrefetchEnds(r + kAhead * Ey.strideY(), nz);
@@ -270,8 +262,8 @@ bool SaveMurPlanes(SolverData& d, const tIncidentWave& w) {
         if (F[FaceZ1]) P[8](i, j) = less(r[2], wc);
         if (F[FaceZMax]) P[9](i, j) = less(r[nz - 1], wc);
       }
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 1; i <= nx - 1; ++i)
+    }, par);
+    ParallelFor(1, nx, [&](int i) {
       for (int j = 1; j <= ny; ++j) {
         const float* r = Row3(Ex, i, j);
         PrefetchEnds(r + kAhead * Ex.strideY(), nz);
@@ -279,6 +271,7 @@ bool SaveMurPlanes(SolverData& d, const tIncidentWave& w) {
         if (F[FaceZ1]) P[10](i, j) = less(r[2], ws);
         if (F[FaceZMax]) P[11](i, j) = less(r[nz - 1], ws);
       }
+    }, par);
   }
   return true;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "solver/kernelattrs.h"
+#include "solver/workpool.h"
 
 namespace rv {
 
@@ -76,8 +77,7 @@ bool AccumulatePower(SolverData& d, bool Enabled) {
   const double dx = d.Dx, dy = d.Dy, dz = d.Dz;
   const t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
 
-#pragma omp parallel for schedule(static)
-  for (int i = 1; i <= nx - 1; ++i) {
+  ParallelFor(1, nx, [&](int i) {
     for (int j = 1; j <= ny - 1; ++j) {
       // The first layer along z has no lower face for Ix and Iy.
       const int kk = 1;
@@ -98,7 +98,7 @@ bool AccumulatePower(SolverData& d, bool Enabled) {
                Row(Hx, i, j - 1), dy, dx, Row(d.Ez, i, j), Row(d.EzPrev, i, j), dz,
                i >= 2 && j >= 2, 1, nz - 1);
     }
-  }
+  }, ParallelGrid(nx, ny, nz));
 
   // The faces of a symmetry plane carry what the first inner layer carries.
   t3DSpaceArray &PX = d.PowerX, &PY = d.PowerY, &PZ = d.PowerZ;

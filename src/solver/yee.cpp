@@ -1,6 +1,7 @@
 #include "solver/yee.h"
 
 #include "solver/constants.h"
+#include "solver/workpool.h"
 
 // Row kernels: one row along z, pointers hoisted and restrict-qualified so the loops
 // vectorise. Each row kernel is built twice (AVX2 and baseline) and picked at load time;
@@ -12,13 +13,7 @@ namespace rv {
 
 namespace {
 
-// Below this many cells a step takes microseconds and the fork and join of the threads
-// would cost more than they save; the result is the same either way.
-constexpr size_t kThreadedCells = 32768;
-
-inline bool Threaded(const SolverData& d) {
-  return size_t(d.Nx) * size_t(d.Ny) * size_t(d.Nz) >= kThreadedCells;
-}
+inline bool Threaded(const SolverData& d) { return ParallelGrid(d.Nx, d.Ny, d.Nz); }
 
 // ---- H rows: out[k] -= ((p1[k]-p0[k])*c1 - (q1[k]-q0[k])*c2) * Q
 
@@ -274,19 +269,13 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache) {
     }
   };
 
-  const bool threaded = Threaded(d);
-#pragma omp parallel if (threaded)
-  {
-#pragma omp for schedule(static) nowait
-    for (int i = 1; i <= nx - 1; ++i)
-      for (int j = 2; j <= ny - 1; ++j) row(0, i, j, 2, nz - 1);
-#pragma omp for schedule(static) nowait
-    for (int i = 2; i <= nx - 1; ++i)
-      for (int j = 1; j <= ny - 1; ++j) row(1, i, j, 2, nz - 1);
-#pragma omp for schedule(static) nowait
-    for (int i = 2; i <= nx - 1; ++i)
-      for (int j = 2; j <= ny - 1; ++j) row(2, i, j, 1, nz - 1);
-  }
+  // Plane i of all three components (Ey and Ez start at plane 2).
+  ParallelFor(1, nx, [&](int i) {
+    for (int j = 2; j <= ny - 1; ++j) row(0, i, j, 2, nz - 1);
+    if (i < 2) return;
+    for (int j = 1; j <= ny - 1; ++j) row(1, i, j, 2, nz - 1);
+    for (int j = 2; j <= ny - 1; ++j) row(2, i, j, 1, nz - 1);
+  }, Threaded(d));
   return true;
 }
 
@@ -308,30 +297,24 @@ bool UpdateH(SolverData& d) {
     else HRowUniform(out, p1, p0, q1, q0, c1, c2, q, k0, k1);
   };
 
-  const bool threaded = Threaded(d);
-#pragma omp parallel if (threaded)
-  {
+  // Plane i of all three components (Hy and Hz end at plane nx-1).
+  ParallelFor(1, nx + 1, [&](int i) {
     // Hx -= ((Ez[j+1] - Ez[j])*CY - (Ey[k+1] - Ey[k])*CZ)*Q
-#pragma omp for schedule(static) nowait
-    for (int i = 1; i <= nx; ++i)
-      for (int j = 1; j <= ny - 1; ++j) {
-        const float* ey = RowPtr(Ey, i, j);
-        run(RowPtr(Hx, i, j), RowPtr(Ez, i, j + 1), RowPtr(Ez, i, j), ey + 1, ey, cy, cz, i, j, 1, nz - 1);
-      }
+    for (int j = 1; j <= ny - 1; ++j) {
+      const float* ey = RowPtr(Ey, i, j);
+      run(RowPtr(Hx, i, j), RowPtr(Ez, i, j + 1), RowPtr(Ez, i, j), ey + 1, ey, cy, cz, i, j, 1, nz - 1);
+    }
+    if (i > nx - 1) return;
     // Hy -= ((Ex[k+1] - Ex[k])*CZ - (Ez[i+1] - Ez[i])*CX)*Q
-#pragma omp for schedule(static) nowait
-    for (int i = 1; i <= nx - 1; ++i)
-      for (int j = 1; j <= ny; ++j) {
-        const float* ex = RowPtr(Ex, i, j);
-        run(RowPtr(Hy, i, j), ex + 1, ex, RowPtr(Ez, i + 1, j), RowPtr(Ez, i, j), cz, cx, i, j, 1, nz - 1);
-      }
+    for (int j = 1; j <= ny; ++j) {
+      const float* ex = RowPtr(Ex, i, j);
+      run(RowPtr(Hy, i, j), ex + 1, ex, RowPtr(Ez, i + 1, j), RowPtr(Ez, i, j), cz, cx, i, j, 1, nz - 1);
+    }
     // Hz -= ((Ey[i+1] - Ey[i])*CX - (Ex[j+1] - Ex[j])*CY)*Q
-#pragma omp for schedule(static) nowait
-    for (int i = 1; i <= nx - 1; ++i)
-      for (int j = 1; j <= ny - 1; ++j)
-        run(RowPtr(Hz, i, j), RowPtr(Ey, i + 1, j), RowPtr(Ey, i, j), RowPtr(Ex, i, j + 1),
-            RowPtr(Ex, i, j), cx, cy, i, j, 1, nz);
-  }
+    for (int j = 1; j <= ny - 1; ++j)
+      run(RowPtr(Hz, i, j), RowPtr(Ey, i + 1, j), RowPtr(Ey, i, j), RowPtr(Ex, i, j + 1),
+          RowPtr(Ex, i, j), cx, cy, i, j, 1, nz);
+  }, Threaded(d));
   return true;
 }
 
@@ -342,19 +325,12 @@ bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache) { return EPass<true
 bool SavePreviousE(SolverData& d) {
   if (!FieldsMatch(d) || !PrevMatch(d)) return false;
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-  const bool threaded = Threaded(d);
-#pragma omp parallel if (threaded)
-  {
-#pragma omp for schedule(static) nowait
-    for (int i = 1; i <= nx - 1; ++i)
-      for (int j = 2; j <= ny - 1; ++j) CopyRow(RowPtr(d.ExPrev, i, j), RowPtr(d.Ex, i, j), 2, nz - 1);
-#pragma omp for schedule(static) nowait
-    for (int i = 2; i <= nx - 1; ++i)
-      for (int j = 1; j <= ny - 1; ++j) CopyRow(RowPtr(d.EyPrev, i, j), RowPtr(d.Ey, i, j), 2, nz - 1);
-#pragma omp for schedule(static) nowait
-    for (int i = 2; i <= nx - 1; ++i)
-      for (int j = 2; j <= ny - 1; ++j) CopyRow(RowPtr(d.EzPrev, i, j), RowPtr(d.Ez, i, j), 1, nz - 1);
-  }
+  ParallelFor(1, nx, [&](int i) {
+    for (int j = 2; j <= ny - 1; ++j) CopyRow(RowPtr(d.ExPrev, i, j), RowPtr(d.Ex, i, j), 2, nz - 1);
+    if (i < 2) return;
+    for (int j = 1; j <= ny - 1; ++j) CopyRow(RowPtr(d.EyPrev, i, j), RowPtr(d.Ey, i, j), 2, nz - 1);
+    for (int j = 2; j <= ny - 1; ++j) CopyRow(RowPtr(d.EzPrev, i, j), RowPtr(d.Ez, i, j), 1, nz - 1);
+  }, Threaded(d));
   return true;
 }
 

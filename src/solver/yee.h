@@ -2,10 +2,10 @@
 //
 // The normalised scheme: H in A/m, E in V/m, time as c*t, the Courant numbers c*dt/d carry
 // the grid steps. Arithmetic is in double from the float fields; results are stored as
-// float. The kernels run on all cores over the outer x index with a static schedule, and
-// each value depends only on its own inputs, so the bits do not depend on the thread
-// count. Every kernel checks that the arrays it touches have the lengths of d's grid and
-// does nothing (returning false) when they do not.
+// float. The kernels run on all cores (workpool.h) over the outer x index, and each value
+// depends only on its own inputs, so the bits do not depend on the thread count. Every
+// kernel checks that the arrays it touches have the lengths of d's grid and does nothing
+// (returning false) when they do not.
 #pragma once
 #include "solver/edgematerial.h"
 #include "solver/solverdata.h"
