@@ -30,6 +30,7 @@ StepHooks PlainHooks(SolverData& d, RunKernels& k) {
   h.UpdateH = [&d] { ASSERT_TRUE(UpdateH(d)); };
   h.UpdateE = [&d, &k] { ASSERT_TRUE(UpdateE(d, k.Cache)); };
   h.UpdateEDebye = [&d, &k] { ASSERT_TRUE(UpdateEDebye(d, k.Cache)); };
+  h.KeepLumpedEdges = [&d, &k] { ASSERT_TRUE(k.Lumped.KeepEdges(d)); };
   h.UpdateLumpedElements = [&d, &k](int s) { ASSERT_TRUE(k.Lumped.Update(d, k.Signal, s)); };
   h.ApplySymmetry = [&d] { ASSERT_TRUE(ApplySymmetry(d)); };
   h.ApplyMur = [&d, &k] { ASSERT_TRUE(ApplyMur(d, k.Wave)); };
