@@ -53,6 +53,9 @@ int64_t MonotonicMilliseconds() {
 
 namespace {
 
+// The longest stretch of steps without a progress hand-over.
+constexpr int64_t kHandOffMs = 50;
+
 template <class F, class... A>
 void Call(const F& f, A... a) {
   if (f) f(a...);
@@ -113,6 +116,8 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
     d.CurTimeSec = 0;
     int64_t tickStart = tick(), tickSum = 0;
     int32_t tickSteps = 0;
+    int64_t lastHandOff = tickStart;
+    bool pendingFull = false;  // a full refresh is due at the next hand-over
     int32_t step = 0;
     bool stopped = false;
     do {
@@ -121,20 +126,38 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
       o.StepsDone = step + 1;
 
       // The step's time, without the display's and a pause's time.
-      tickSum += tick() - tickStart;
+      const int64_t now = tick();
+      tickSum += now - tickStart;
       ++tickSteps;
-      ProgressInfo p;
-      p.ProgressStep = step + 1;
-      p.StepCount = d.StepCount;
-      p.FullRefresh = tickSum > 500 || step % 500 == 0;
-      p.CurTime = d.CurTime;
-      p.TickSum = tickSum;
-      p.TickSteps = tickSteps;
-      cb.ShowProgress(p);
-      if (p.FullRefresh) { tickSum = 0; tickSteps = 0; }
-
-      if (pause) pause->Wait(d);
-      if (d.Stopped) { stopped = true; break; }
+      pendingFull = pendingFull || tickSum > 500 || step % 500 == 0;
+      // The display waits for the window: hand over the first and the last step, a step
+      // the run pauses or stops after, and otherwise at most every kHandOffMs.
+      bool handed = false;
+      auto handOver = [&] {
+        ProgressInfo p;
+        p.ProgressStep = step + 1;
+        p.StepCount = d.StepCount;
+        p.FullRefresh = pendingFull;
+        p.CurTime = d.CurTime;
+        p.TickSum = tickSum;
+        p.TickSteps = tickSteps;
+        cb.ShowProgress(p);
+        if (p.FullRefresh) { tickSum = 0; tickSteps = 0; pendingFull = false; }
+        lastHandOff = now;
+        handed = true;
+      };
+      if (step == 0 || step + 1 >= d.StepCount || d.Stopped || now - lastHandOff >= kHandOffMs)
+        handOver();
+      // Only a pause seen here blocks, so the step it holds at is always on display.
+      if (pause && pause->Paused()) {
+        if (!handed) handOver();
+        pause->Wait(d);
+      }
+      if (d.Stopped) {
+        if (!handed) handOver();
+        stopped = true;
+        break;
+      }
       d.CurTime = d.CurTime + d.TimeStep;
       d.CurTimeSec = d.CurTime / double(LightSpeed);
       ++step;

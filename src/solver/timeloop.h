@@ -53,7 +53,10 @@ struct StepHooks {
   std::function<void(bool enabled)> AccumulatePower;
 };
 
-// What the progress display gets after every step (and once more at the end).
+// What the progress display gets after a step (and once more at the end). The loop hands
+// over the first and the last step, the step a pause or a stop follows, and otherwise a
+// step at most every 50 ms; a full refresh that fell due on a step not handed over comes
+// with the next one.
 struct ProgressInfo {
   int32_t ProgressStep = 0;  // 1-based step just done
   int32_t StepCount = 0;     // as it stands now
@@ -84,7 +87,8 @@ struct RunOutcome {
 class RunCallbacks {
 public:
   virtual ~RunCallbacks() = default;
-  // Called after every step on the loop's thread; returns when the display is done.
+  // Called after a step (see ProgressInfo) on the loop's thread; returns when the display
+  // is done.
   virtual void ShowProgress(const ProgressInfo& p) = 0;
   // Called exactly once when the loop ends, however it ended (the end-of-run report).
   // Stopped is still 0 here when the run failed.

@@ -105,7 +105,7 @@ TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
   h.AccumulatePower = [&](bool on) { log.push_back(on ? "Power" : "Power0"); };
   Recorder r;
   r.onProgress = [&](const ProgressInfo& p) { log.push_back("Progress" + std::to_string(p.ProgressStep)); };
-  RunTimeLoop(d, h, r, nullptr, FakeClock(0));
+  RunTimeLoop(d, h, r, nullptr, FakeClock(100));  // slow steps: every one is handed over
 
   const std::vector<std::string> step1 = {
       "PMLWaveH1-", "PMLWaveE1h", "H", "TFSFH", "1/R", "PMLH", "Keep", "EDebye", "PMLWaveH-10", "TFSFE",
@@ -154,7 +154,8 @@ TEST(TimeLoop, StopDuringAStepAndStepCountLoweredMidRun) {
   EXPECT_EQ(d.CurStep, 4);
   EXPECT_EQ(d.StepCount, 100);                // unchanged
   EXPECT_DOUBLE_EQ(d.CurTime, 3 * 0.001);      // not advanced for the stopped step
-  EXPECT_EQ(r.progress.size(), 4u);            // no closing refresh
+  ASSERT_EQ(r.progress.size(), 2u);            // the first step and the stopped one, no closing refresh
+  EXPECT_EQ(r.progress[1].ProgressStep, 4);
   ASSERT_EQ(r.finishes.size(), 1u);
   EXPECT_EQ(r.finishes[0].End, RunEnd::Stopped);
   EXPECT_EQ(d.Stopped, 1);
@@ -204,40 +205,47 @@ TEST(TimeLoop, FailuresStillRunTheEndOfRun) {
   EXPECT_EQ(r2.finishes.size(), 1u);
 }
 
-TEST(TimeLoop, FullRefreshEvery500msOfStepsOrEvery500thStep) {
-  SolverData d;
-  Prepare(d, 1001);
-  Recorder r;
-  // Every read of the clock adds 100 ms: a step (read before and after) costs 100 ms.
-  RunTimeLoop(d, StepHooks{}, r, nullptr, FakeClock(100));
-  ASSERT_EQ(r.progress.size(), 1002u);
-  EXPECT_TRUE(r.progress[0].FullRefresh);
-  EXPECT_EQ(r.progress[0].TickSum, 100);
-  // After a refresh the sums start again: 100, 200, ..., 600 > 500 at the sixth step.
-  for (int s = 1; s <= 5; ++s) EXPECT_FALSE(r.progress[size_t(s)].FullRefresh) << s;
-  EXPECT_TRUE(r.progress[6].FullRefresh);
-  EXPECT_EQ(r.progress[6].TickSum, 600);
-  EXPECT_EQ(r.progress[6].TickSteps, 6);
-  EXPECT_EQ(StepMilliseconds(r.progress[6]), 100.0);
-
-  // Fast steps: only every 500th step refreshes.
-  SolverData q;
-  Prepare(q, 1001);
-  Recorder r2;
-  RunTimeLoop(q, StepHooks{}, r2, nullptr, FakeClock(0));
-  int refreshes = 0;
-  for (size_t n = 0; n + 1 < r2.progress.size(); ++n) refreshes += r2.progress[n].FullRefresh;
-  EXPECT_EQ(refreshes, 3);  // steps 0, 500, 1000
-  EXPECT_TRUE(r2.progress[500].FullRefresh);
-  EXPECT_TRUE(r2.progress.back().FullRefresh);
+TEST(TimeLoop, HandOverAtMostEvery50msAndFullRefreshEvery500msOrEvery500thStep) {
+  // Every read of the clock adds the given ms; a step reads it twice. Slow steps (100 ms)
+  // are all handed over; fast ones (0 ms) only the first and the last, with the refreshes
+  // that fell due in between; 10 ms a read: every third step (20 ms a step apart).
+  for (const int64_t ms : {0, 10, 100}) {
+    SolverData d;
+    Prepare(d, 1001);
+    Recorder r;
+    RunTimeLoop(d, StepHooks{}, r, nullptr, FakeClock(ms));
+    std::vector<int> steps;
+    for (const ProgressInfo& p : r.progress) steps.push_back(p.ProgressStep);
+    if (ms != 0) {
+      const int every = ms == 100 ? 1 : 3;
+      std::vector<int> want;
+      for (int s = 0; s <= 1000; ++s)
+        if (s % every == 0 || s == 1000) want.push_back(s + 1);
+      want.push_back(1001);
+      EXPECT_EQ(steps, want) << ms;
+    } else {
+      EXPECT_EQ(steps, (std::vector<int>{1, 1001, 1001}));
+      EXPECT_TRUE(r.progress[1].FullRefresh);  // due at steps 501 and 1001
+      EXPECT_EQ(r.progress[1].TickSteps, 1000);
+    }
+    EXPECT_TRUE(r.progress.front().FullRefresh && r.progress.back().FullRefresh);
+    if (ms == 100) {
+      // After a refresh the sums start again: 100, 200, ..., 600 > 500 at the sixth step.
+      for (int s = 1; s <= 5; ++s) EXPECT_FALSE(r.progress[size_t(s)].FullRefresh) << s;
+      EXPECT_TRUE(r.progress[6].FullRefresh);
+      EXPECT_EQ(r.progress[6].TickSum, 600);
+      EXPECT_EQ(StepMilliseconds(r.progress[6]), 100.0);
+    }
+  }
 }
 
 TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
-  // Counts the steps only: the run is endless until the test ends it.
+  // Counts the steps and keeps the last one handed over: the run is endless until the
+  // test ends it.
   struct Counter : RunCallbacks {
-    std::atomic<int> steps{0};
+    std::atomic<int> steps{0}, shown{0};
     std::vector<RunOutcome> finishes;
-    void ShowProgress(const ProgressInfo&) override { ++steps; }
+    void ShowProgress(const ProgressInfo& p) override { shown = p.ProgressStep; }
     void FinishCalculation(const RunOutcome& o) override { finishes.push_back(o); }
   };
   for (bool stopWhilePaused : {false, true}) {
@@ -245,7 +253,9 @@ TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
     Prepare(d, std::numeric_limits<int32_t>::max());
     PauseControl pause;
     Counter c;
-    std::thread t([&] { RunTimeLoop(d, StepHooks{}, c, &pause); });
+    StepHooks h;
+    h.UpdateH = [&] { ++c.steps; };
+    std::thread t([&] { RunTimeLoop(d, h, c, &pause); });
     while (c.steps < 10) std::this_thread::yield();
     pause.Pause();
     EXPECT_TRUE(pause.Paused());
@@ -253,6 +263,7 @@ TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
     const int held = c.steps;
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_EQ(c.steps.load(), held);  // no step while paused
+    EXPECT_EQ(c.shown.load(), held);  // and the display has the step it paused after
     if (stopWhilePaused) {
       RequestStop(d, &pause);  // wakes the paused loop, which leaves at once
       t.join();
