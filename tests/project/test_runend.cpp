@@ -40,11 +40,8 @@ struct EndCallbacks : RunCallbacks {
   EndOfRunInput in;
   EndOfRunReport report;
   int finishCalls = 0;
-  std::function<void(int)> onStep;
   EndCallbacks(SolverData& d_, OutputRun& o) : d(d_), out(o) {}
-  void ShowProgress(const ProgressInfo& p) override {
-    if (onStep) onStep(p.ProgressStep);
-  }
+  void ShowProgress(const ProgressInfo&) override {}
   void FinishCalculation(const RunOutcome& o) override {
     ++finishCalls;
     in.Outcome = o;
@@ -241,14 +238,11 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
       cb.in.SaveFarField = [](std::string&) -> bool { throw std::runtime_error("диск полон"); };
     }
     const int stopAt = c == StopLate ? 20 : c == StopEarly ? 4 : 0;
-    cb.onStep = [&b, stopAt](int step) {
-      if (step == stopAt) RequestStop(b.d, nullptr);
-    };
-    const RunOutcome o = b.Run(cb, [&b, c](StepHooks& h) {
-      if (c != StepFails) return;
+    const RunOutcome o = b.Run(cb, [&b, c, stopAt](StepHooks& h) {
       auto update = h.UpdateH;
-      h.UpdateH = [&b, update] {
-        if (b.d.CurStep == 10) throw std::runtime_error("сбой шага");
+      h.UpdateH = [&b, update, c, stopAt] {
+        if (c == StepFails && b.d.CurStep == 10) throw std::runtime_error("сбой шага");
+        if (b.d.CurStep == stopAt) RequestStop(b.d, nullptr);
         update();
       };
     });

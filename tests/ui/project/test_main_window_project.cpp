@@ -350,7 +350,9 @@ TEST(MainWindowProject, EditingTheSignalDuringARunLeavesTheRunsSignal) {
   ASSERT_GT(m.Series[0].Count(), 150u);
   for (size_t i = 0; i < m.Series[0].Count(); ++i) {
     const double t = m.Series[0].X[i] * 1e-9;
-    ASSERT_NEAR(m.Series[0].Y[i], std::sin(2 * M_PI * 2e9 * t), 1e-5) << i;
+    // The time is recorded in single precision: late in a fast run its rounding shows.
+    const double tol = 1e-5 + 2 * M_PI * 2e9 * t * 1.2e-7;
+    ASSERT_NEAR(m.Series[0].Y[i], std::sin(2 * M_PI * 2e9 * t), tol) << i;
   }
   chart.close();
 }
