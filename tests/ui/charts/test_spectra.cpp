@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QMenuBar>
@@ -20,6 +21,7 @@
 #include "charts/ui/TfmBackSpectr.h"
 #include "charts/ui/TfmSelectGr.h"
 #include "charts/ui/TfmSpectr.h"
+#include "solver/numtext.h"
 #include "chart_window_util.h"
 
 using namespace rv;
@@ -170,4 +172,44 @@ TEST(ChartSpectra, StopEndsLongSpectrum) {
   EXPECT_EQ(w.model().SeriesCount(), 1);
   EXPECT_TRUE(w.menuBar()->isEnabled());
   EXPECT_FALSE(w.btnStop->isVisible());
+}
+
+// Stored fields come back with their click rules; the lists keep their stored index. The
+// FFT check titles its curve with the band.
+TEST(ChartSpectra, DialogSettingsAndFftCheck) {
+  TfmSpectr d;
+  SpectrSettings s;
+  s.CheckBox1 = s.CheckBox2 = true;
+  s.cbFreq = 2;
+  s.cbTime = 1;
+  s.eddF = "5e5";
+  d.FormCreate(s);
+  EXPECT_FALSE(d.CheckBox4->isEnabled());
+  EXPECT_FALSE(d.eddF->isEnabled());
+  EXPECT_EQ(d.cbFreq->currentIndex(), 2);
+  d.CheckBox1->click();
+  EXPECT_TRUE(d.CheckBox4->isEnabled());
+  EXPECT_EQ(d.cbFreq->currentIndex(), 0);
+  SpectrSettings back;
+  d.SaveTo(back);
+  EXPECT_EQ(back.eddF, "5e5");
+  EXPECT_EQ(back.cbTime, 1);
+  d.edFMax->setText("1e9x");
+  EXPECT_THROW(d.ReadOptions(), ConvertError);
+
+  TempDir dir;
+  ScriptedPrompter msgs;
+  TfmChart w(TestOptions(dir, msgs));
+  w.show();
+  AddSine(w, "A", 0.05, 99.9);
+  AnswerSpectrum({0}, [](TfmSpectr& f) {
+    f.rbFFT->click();
+    f.CheckBox1->setChecked(true);
+  });
+  w.mnSpectrClick();
+  EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
+  ASSERT_EQ(w.model().SeriesCount(), 2);
+  EXPECT_EQ(w.model().Series[1].Title, "A ( 0...9.9002E08 ) Гц");
+  EXPECT_EQ(w.model().FileNames[1], "A");
+  EXPECT_EQ(w.model().Series[1].Count(), 1001u);
 }
