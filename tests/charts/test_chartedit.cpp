@@ -1,0 +1,184 @@
+// Curve arithmetic, derivative, integral, RC transforms and the combining commands.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "charts/chartedit.h"
+
+using namespace rv;
+
+namespace {
+ChartSeries G(std::vector<double> x, std::vector<double> y, std::string title = "g") {
+  ChartSeries g;
+  g.Title = std::move(title);
+  g.X = std::move(x);
+  g.Y = std::move(y);
+  return g;
+}
+}  // namespace
+
+TEST(ChartEdit, PointOps) {
+  struct Case {
+    PointOp op;
+    double v;
+    ChartSeries in;
+    std::vector<double> x, y;
+    std::string title;
+  };
+  const std::vector<Case> cases = {
+      {PointOp::InvY, 0, G({1, 2, 3, 4}, {2, 0, 0, 4}), {1, 4}, {0.5, 0.25}, "g"},
+      {PointOp::InvX, 0, G({0, 2}, {1, 1}), {0.5}, {1}, "g"},
+      {PointOp::XdivY, 0, G({4, 6}, {2, 0}), {2, 0}, {2, 0}, "g (X/Y)"},
+      {PointOp::YdivX, 0, G({0, 2}, {3, 6}), {0, 2}, {0, 3}, "g (Y/X)"},
+      {PointOp::DB, 10, G({1, 2, 3, 4}, {-1, 0, 10, 100}), {3, 4}, {0, 20}, "g (dB)"},
+      {PointOp::XFromZero, 0, G({5, 7, 10}, {1, 1, 1}), {0, 2, 5}, {1, 1, 1}, "g"},
+      {PointOp::SwapXY, 0, G({1, 2}, {3, 4}), {3, 4}, {1, 2}, "g (Y<->X)"},
+      {PointOp::SqrtAbsY, 0, G({1}, {-4}), {1}, {2}, "g"},
+      {PointOp::ShiftY, 1.5, G({1}, {1}), {1}, {2.5}, "g"},
+      {PointOp::DivX, 0, G({1, -1}, {0, 0}), {INFINITY, -INFINITY}, {0, 0}, "g"},
+      {PointOp::UtoI, 0, G({0, 1, 2}, {0, 0.001, -1}), {0, 1, 2}, {0, 1.02606e-3, -0.131698}, "g (U-->I ДТ-7)"},
+      {PointOp::NegY, 0, G({}, {}), {}, {}, "g"},
+      {PointOp::DB, 1, G({}, {}), {}, {}, "g (dB)"},
+  };
+  for (const Case& c : cases) {
+    ChartSeries g = c.in;
+    ApplyPointOp(g, c.op, c.v);
+    const int id = int(&c - cases.data());
+    EXPECT_EQ(g.Title, c.title) << id;
+    ASSERT_EQ(g.X.size(), c.x.size()) << id;
+    for (std::size_t i = 0; i < c.x.size(); ++i) {
+      EXPECT_EQ(g.X[i], c.x[i]) << id;
+      EXPECT_NEAR(g.Y[i], c.y[i], 5e-6 * std::fabs(c.y[i])) << id;  // figures to 6 digits
+    }
+  }
+}
+
+TEST(ChartEdit, RunningValuesAndReshaping) {
+  ChartSeries d = G({0, 1, 3}, {0, 2, 2});
+  Derivative(d);
+  EXPECT_EQ(d.X, (std::vector<double>{0.5, 2}));
+  EXPECT_EQ(d.Y, (std::vector<double>{2, 0}));
+  EXPECT_EQ(d.Title, "g(произв.)");
+  ChartSeries s = G({0, 1, 2}, {1, 1, 3});
+  RunningIntegral(s);
+  EXPECT_EQ(s.X, (std::vector<double>{1, 2}));
+  EXPECT_EQ(s.Y, (std::vector<double>{1, 3}));
+  ChartSeries e = G({}, {});
+  RunningIntegral(e);
+  EXPECT_EQ(e.Count(), 0u);
+  // Mean and RMS of a constant, also when X does not start at 0.
+  for (double x0 : {0.0, 100.0}) {
+    ChartSeries mean = G({x0, x0 + 10, x0 + 20}, {-2, -2, -2}), rms = mean;
+    RunningMean(mean);
+    RunningRms(rms);
+    for (double y : mean.Y) EXPECT_DOUBLE_EQ(y, -2);
+    for (double y : rms.Y) EXPECT_DOUBLE_EQ(y, 2);
+  }
+  ChartSeries h6 = G({0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}), h5 = G({0, 1, 2, 3, 4}, {0, 1, 2, 3, 4});
+  HalvePoints(h6);
+  HalvePoints(h5);
+  EXPECT_EQ(h6.X, (std::vector<double>{0, 2, 4, 5}));
+  EXPECT_EQ(h5.X, (std::vector<double>{0, 2, 4}));
+  ChartSeries c = G({0, 1, 2, 3}, {0, 1, 2, 3});
+  Crop(c, 1, 2);
+  EXPECT_EQ(c.X, (std::vector<double>{1, 2}));
+
+  ChartModel m;
+  m.AddSeries("a", 0, "a");
+  m.AddSeries("b", 0, "b");
+  m.Series[0].Y = {1, 2};
+  m.Series[1].Y = {-8, 4};
+  Normalize(m, {0, 1});
+  EXPECT_EQ(m.Series[0].Y, (std::vector<double>{0.125, 0.25}));
+  EXPECT_EQ(m.Series[1].Y, (std::vector<double>{-1, 0.5}));
+}
+
+// RC differentiation against the exact zero-order-hold response of sτ/(1+sτ) (its low-pass
+// state stepped in long double), over a random walk; integration gives the walk back.
+TEST(ChartEdit, RcTransforms) {
+  const double tau = 15e-9;
+  std::mt19937 rng(11);
+  std::normal_distribution<double> step(0, 1);
+  for (double x0 : {0.0, -20000.0}) {
+    ChartSeries g;
+    double w = 0;
+    for (int i = 0; i <= 3000; ++i) g.AddXY(x0 + 10.0 * i, w += step(rng));
+    const ChartSeries input = g;
+    RcDifferentiate(g, tau, 1e-9);
+    long double x = 0;
+    double peak = 0, worst = 0;
+    for (std::size_t i = 0; i < g.Count(); ++i) {
+      if (i > 0) {
+        const long double e = std::exp(-(long double)(input.X[i] - input.X[i - 1]) * 1e-9L / tau);
+        x = x * e + (long double)input.Y[i - 1] * (1 - e);
+      }
+      const double want = double((long double)input.Y[i] - x);
+      ASSERT_TRUE(std::isfinite(g.Y[i]));
+      peak = std::max(peak, std::fabs(want));
+      worst = std::max(worst, std::fabs(g.Y[i] - want));
+    }
+    EXPECT_LT(worst, 1e-12 * peak) << x0;
+    RcIntegrate(g, tau, 1e-9);
+    for (std::size_t i = 0; i < g.Count(); ++i) ASSERT_NEAR(g.Y[i], input.Y[i], 1e-12 * peak) << i;
+  }
+  ChartSeries one = G({0, 15, 30}, {1, 1, 1});
+  RcDifferentiate(one, tau, 1e-9);
+  EXPECT_EQ(one.Y[0], 1);
+  EXPECT_NEAR(one.Y[1], std::exp(-1.0), 1e-15);
+
+  ChartSeries q = G({0, 1, 2, 3}, {0, 0.37, 0.9, 1});
+  Quantize(q, 100, 5);
+  for (double y : q.Y) EXPECT_NEAR(std::remainder(y, 0.01), 0, 1e-12);
+  ChartSeries flat = G({0, 1}, {3, 3});
+  Quantize(flat, 100, 5);
+  EXPECT_EQ(flat.Y, (std::vector<double>{3, 3}));
+}
+
+TEST(ChartEdit, CombiningGraphs) {
+  auto line = [](double x0, double x1, int n) {
+    ChartSeries g;
+    for (int i = 0; i < n; ++i) {
+      const double x = x0 + (x1 - x0) * i / (n - 1);
+      g.AddXY(x, x);
+    }
+    return g;
+  };
+  ChartModel m;
+  for (auto [x0, x1, n] : {std::tuple{0.0, 10.0, 100}, {5.0, 15.0, 100}, {-10.0, 20.0, 1000}}) {
+    const int i = m.AddSeries("s", 0, "f");
+    m.Series[std::size_t(i)] = line(x0, x1, n);
+  }
+  const int sum = CombineGraphs(m, {0, 1}, false);
+  const ChartSeries& s = m.Series[std::size_t(sum)];
+  ASSERT_EQ(s.Count(), 256u);
+  EXPECT_EQ(s.Title, "Сумма");
+  EXPECT_EQ(m.FileNames[std::size_t(sum)], "Без имени-1");
+  EXPECT_EQ(s.X.front(), -10);
+  EXPECT_DOUBLE_EQ(s.X.back(), 20);
+  for (std::size_t j = 0; j < s.Count(); ++j) {
+    const double x = s.X[j];
+    const double want = (x >= 0 && x <= 10 ? x : 0) + (x >= 5 && x <= 15 ? x : 0);
+    EXPECT_NEAR(s.Y[j], want, 1e-9) << x;
+  }
+  EXPECT_EQ(m.Series[std::size_t(CombineGraphs(m, {0, 2}, false))].Count(), 1000u);
+  const int prod = CombineGraphs(m, {2, 2}, true);
+  for (std::size_t j = 0; j < 1000; ++j)
+    EXPECT_NEAR(m.Series[std::size_t(prod)].Y[j], std::pow(m.Series[std::size_t(prod)].X[j], 2), 1e-9);
+
+  const int sp = SpliceGraphs(m, 0, 1, 5);
+  for (std::size_t i = 0; i < m.Series[std::size_t(sp)].Count(); ++i) {
+    const double x = m.Series[std::size_t(sp)].X[i];
+    EXPECT_TRUE(i < 50 ? x <= 5 : x > 5) << i;
+  }
+  const int cl = CloneGraph(m, 0, 1000);
+  EXPECT_EQ(m.Series[std::size_t(cl)].Count(), 1000u);
+  EXPECT_EQ(m.Series[std::size_t(cl)].X.back(), 10);
+  EXPECT_EQ(m.FileNames[std::size_t(cl)], "f (Клон)");
+
+  std::vector<double> d;
+  EXPECT_EQ(ListDivisors({"2", " 4 "}, 2, d), "");
+  EXPECT_EQ(d, (std::vector<double>{2, 4}));
+  EXPECT_NE(ListDivisors({"2"}, 2, d), "");
+  EXPECT_NE(ListDivisors({"2", "x"}, 2, d), "");
+}
