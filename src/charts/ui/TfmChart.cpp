@@ -134,6 +134,7 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   BuildChart();
   BuildMenus();
   BuildToolBar();
+  BuildEditCommands();
   BuildStatusBar();
 
   OpenD = new QFileDialog(this, "Открыть");
@@ -834,7 +835,8 @@ void TfmChart::EndLongCommand() {
 
 void TfmChart::EnableCommands(bool on) {
   menuBar()->setEnabled(on);
-  for (QAction* a : ToolBar1->actions()) a->setEnabled(on);
+  for (QToolBar* bar : {ToolBar1, ToolBar2})
+    for (QAction* a : bar->actions()) a->setEnabled(on);
   cbFixLine->setEnabled(on);
   Edit2->setEnabled(on);
   Chart->setEnabled(on);

@@ -2,6 +2,7 @@
 // commands into calls on the model and the curve files. It holds no algorithm of its own.
 #pragma once
 #include <QMainWindow>
+#include <QSharedPointer>
 #include <QStringList>
 #include <atomic>
 #include <functional>
@@ -18,6 +19,8 @@
 class QAction;
 class QCheckBox;
 class QCPAbstractPlottable;
+class QCPAxis;
+class QCPAxisTicker;
 class QCPItemText;
 class QCPLayoutGrid;
 class QCPTextElement;
@@ -39,6 +42,7 @@ class Prompter;
 class TfmSelectGr;
 class TfmSelectGrParam;
 class TfmBackSpectr;
+class TfmChartRC;
 struct SpectrumOptions;
 class TfmSelectTwoGr;
 class TfmSpectr;
@@ -136,6 +140,9 @@ public:
   QAction* ToolButton15 = nullptr;
   QAction* ToolButton16 = nullptr;
   QToolBar* ToolBar1 = nullptr;
+  QToolBar* ToolBar2 = nullptr;
+  QAction* LogX1 = nullptr;
+  QAction* LogY1 = nullptr;
   QToolButton* btnStop = nullptr;
   QCheckBox* cbFixLine = nullptr;
   QLineEdit* Edit2 = nullptr;
@@ -154,6 +161,7 @@ public:
   TfmSelectGrParam* fmSelectGrParam = nullptr;
   TfmSpectr* fmSpectr = nullptr;
   TfmBackSpectr* fmBackSpectr = nullptr;
+  TfmChartRC* fmChartRC = nullptr;
 
   // Seconds per X unit and the time constant of the RC transforms.
   double RCTimeUnit = 1e-9;
@@ -174,6 +182,27 @@ public slots:
   // Spectra of chosen graphs; the signal rebuilt from the last two graphs.
   void mnSpectrClick();
   void N18Click();
+  // Derivative, integral and the RC transforms.
+  void mnDifferClick();
+  void N5Click();
+  void RC1Click();
+  void RC2Click();
+  void RC3Click();
+  // Combining and reshaping.
+  void SummaClick();
+  void N17Click();
+  void N21Click();
+  void N33Click();
+  void N23Click();
+  void N25Click();
+  void Y2Click();
+  void ToolButton27Click();
+  void ToolButton28Click();
+  void N40Click();
+  void ToolButton31Click();
+  // Logarithmic axes.
+  void LogX1Click();
+  void LogY1Click();
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -199,6 +228,18 @@ private:
   // Every command but the stop button, switched off for a long command.
   void EnableCommands(bool on);
   void OpenCommandLineGraph(const QStringList& args);
+  // The "X", "Y" and reshaping menus, the arithmetic tool buttons and the second tool bar.
+  void BuildEditCommands();
+  // The common start of a command on chosen graphs: nothing without a user graph, the
+  // selection dialog with the caption; the chosen series, empty when there is nothing to do.
+  std::vector<int> ChooseGraphs(const QString& caption);
+  // The value dialog until it gives a number `ok` accepts (the error text after each one it
+  // does not) or is cancelled (false).
+  bool AskValue(const QString& caption, const std::string& errorText, double& v,
+                const std::function<bool(double)>& ok = {});
+  // Runs a member on every chosen graph and redraws.
+  void EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f);
+  void SetLogAxis(QAction* item, bool xAxis);
   // The spectrum command's rebuilding of a source curve from the two graphs just made.
   void SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source);
 
@@ -228,6 +269,7 @@ private:
   int longDepth_ = 0;
   int lastPercent_ = -1;
   QString progressCaption_;
+  QSharedPointer<QCPAxisTicker> linearTicker_[2];  // the axes' own tickers while they are logarithmic
   std::vector<QWidget*> minimizedWithUs_;
 };
 
