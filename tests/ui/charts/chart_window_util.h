@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
 #include <QDialog>
 #include <QStringList>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "charts/ui/TfmChart.h"
+#include "charts/ui/TfmSelectGr.h"
 #include "platform/prompter.h"
 #include "../../charts/charts_testutil.h"
 
@@ -48,6 +51,21 @@ inline TfmChart::Options TestOptions(const TempDir& dir, ScriptedPrompter& msgs,
   o.arguments = args;
   o.prompter = &msgs;
   return o;
+}
+
+// Answers the graph selection dialog with the given list entries (every entry when none
+// are given); `next` runs first, to queue the answer to the dialog that follows.
+inline void AnswerSelection(std::vector<int> entries, std::function<void()> next = {}) {
+  WhenModal([entries, next](QWidget* m) {
+    auto* sel = qobject_cast<TfmSelectGr*>(m);
+    if (!sel) return false;
+    sel->ListBox1->clearSelection();
+    if (entries.empty()) sel->ListBox1->selectAll();
+    for (int e : entries) sel->ListBox1->item(e)->setSelected(true);
+    if (next) next();
+    sel->btnOK->click();
+    return true;
+  });
 }
 
 }  // namespace rv::test

@@ -24,17 +24,6 @@ using rv::test::WhenModal;
 
 namespace {
 
-// Selects every list entry and accepts.
-void SelectAll() {
-  WhenModal([](QWidget* m) {
-    auto* sel = qobject_cast<TfmSelectGr*>(m);
-    if (!sel) return false;
-    sel->ListBox1->selectAll();
-    sel->btnOK->click();
-    return true;
-  });
-}
-
 // Types each text into the value dialog in turn and accepts it.
 void TypeValues(std::vector<QString> texts) {
   if (texts.empty()) return;
@@ -63,13 +52,13 @@ TEST(ChartEditWindow, ShiftSumRcAndLogAxes) {
   }
   w.RefreshChart();
 
-  SelectAll();
+  rv::test::AnswerSelection({});
   TypeValues({"e", "1,5"});
   w.findChild<QAction*>("SdvigY")->trigger();
   EXPECT_EQ(msgs.errors, (std::vector<std::string>{"Неверно задано значение сдвига"}));
   for (int i : {0, 1}) EXPECT_EQ(w.model().Series[std::size_t(i)].Y, (std::vector<double>{0.5, 3.5}));
 
-  SelectAll();
+  rv::test::AnswerSelection({});
   w.findChild<QAction*>("ToolButton11")->trigger();
   ASSERT_EQ(w.model().SeriesCount(), 3);
   EXPECT_EQ(w.model().Series[2].Title, "Сумма");

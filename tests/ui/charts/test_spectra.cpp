@@ -48,20 +48,14 @@ void AddSine(TfmChart& w, const std::string& title, double freqGHz, double x1 = 
 // Answers the selection dialog with the given list entries, then the spectrum dialog after
 // `setUp` has set its fields.
 void AnswerSpectrum(std::vector<int> entries, std::function<void(TfmSpectr&)> setUp) {
-  WhenModal([entries, setUp](QWidget* m) {
-    auto* sel = qobject_cast<TfmSelectGr*>(m);
-    if (!sel) return false;
-    sel->ListBox1->clearSelection();
-    for (int e : entries) sel->ListBox1->item(e)->setSelected(true);
-    WhenModal([setUp](QWidget* m2) {
-      auto* d = qobject_cast<TfmSpectr*>(m2);
+  rv::test::AnswerSelection(entries, [setUp] {
+    WhenModal([setUp](QWidget* m) {
+      auto* d = qobject_cast<TfmSpectr*>(m);
       if (!d) return false;
       setUp(*d);
       d->BitBtn1->click();
       return true;
     });
-    sel->btnOK->click();
-    return true;
   });
 }
 
