@@ -118,8 +118,8 @@ ILongTask& OrNone(ILongTask* task) {
 
 }  // namespace
 
-void SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
-                 std::vector<float>& s, double& dt) {
+bool SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
+                 std::vector<float>& s, double& dt, ILongTask* task) {
   s.assign(std::size_t(std::max(n, 0LL)), 0.0f);
   double lo = 0, hi = 0;
   bool any = false;
@@ -133,9 +133,10 @@ void SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, lon
   const double dx = n > 1 ? (x1 - x0) / double(n - 1) : 0;
   dt = dx * timeFactor;
   const std::size_t count = std::min(X.size(), Y.size());
-  if (!any || count < 2) return;
+  if (!any || count < 2) return true;
   std::size_t b0 = 0;
   for (long long i = 0; i < n; ++i) {
+    if (i % kCheckEvery == 0 && Stopped(task)) return false;
     const double x = double(i) * dx + x0;
     if (x < lo || x > hi) continue;
     for (std::size_t b = b0; b + 1 < count; ++b) {
@@ -148,6 +149,7 @@ void SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, lon
       break;
     }
   }
+  return true;
 }
 
 bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long long count, std::vector<cplx>& out,
@@ -157,7 +159,7 @@ bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long 
   if (N == 0 || count <= 0) return true;
   // Blocks of inputs and outputs keep every FFT short (a stop is seen between them) and
   // the memory bounded; one block each for the usual sizes.
-  constexpr long long kMaxBlock = 1LL << 21, kMinInBlock = 1LL << 18;
+  constexpr long long kMaxBlock = 1LL << 20, kMinInBlock = 1LL << 18;
   const long long Kb = std::min(count, kMaxBlock);
   const long long B = std::min(N, std::min(kMaxBlock, std::max(Kb, kMinInBlock)));
   const long long L = GoodSize(B + Kb - 1);
@@ -213,7 +215,11 @@ bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long 
 
 bool SpectrumSums(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,
                   std::vector<cplx>& out, ILongTask* task) {
-  std::vector<cplx> x(s.begin(), s.end());
+  std::vector<cplx> x(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (i % kCheckEvery == 0 && Stopped(task)) return out.clear(), false;
+    x[i] = s[i];
+  }
   return ChirpZ(x, (long double)dF * (long double)dt, kMin, count, out, task);
 }
 

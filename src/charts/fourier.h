@@ -16,8 +16,9 @@ namespace rv {
 // largest X, each rounded to a float first; the samples are weighted by the time step
 // dt = dx·timeFactor and stored as floats. A grid point outside the curve's X range gives 0.
 // n >= 2 and a curve of at least two points are the caller's to ensure.
-void SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
-                 std::vector<float>& s, double& dt);
+// Returns false when the task asked to stop.
+bool SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
+                 std::vector<float>& s, double& dt, ILongTask* task = nullptr);
 
 // C − i·S at frequencies k·dF for k = kMin .. kMin+count−1, where C and S are the cosine and
 // sine sums Σ s[i]·cos(2π·k·dF·i·dt) and Σ s[i]·sin(...). The phase k·i·dF·dt is reduced to

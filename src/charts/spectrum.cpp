@@ -105,8 +105,7 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
   out = {};
   std::vector<float> s;
   double dt = 0;
-  SampleGraph(X, Y, p.N, p.ut, s, dt);
-  if (task && task->StopRequested()) return false;
+  if (!SampleGraph(X, Y, p.N, p.ut, s, dt, task)) return false;
   if (o.type == 1) {
     std::vector<float> amp, ph;
     FFTAmpPhase(s, amp, ph);
