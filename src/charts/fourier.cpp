@@ -18,8 +18,9 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 
 // ---- FFTW plans: made once per size under the planner's lock and kept for reuse.
 
-std::mutex& PlannerLock() {
-  static std::mutex m;
+// Recursive: a plan freed while the cache holds the lock (an exception) takes it again.
+std::recursive_mutex& PlannerLock() {
+  static std::recursive_mutex m;
   return m;
 }
 
@@ -27,7 +28,7 @@ struct Plans {
   int n = 0;
   fftw_plan fwd = nullptr, bwd = nullptr;
   ~Plans() {
-    std::lock_guard<std::mutex> g(PlannerLock());
+    std::lock_guard<std::recursive_mutex> g(PlannerLock());
     if (fwd) fftw_destroy_plan(fwd);
     if (bwd) fftw_destroy_plan(bwd);
   }
@@ -37,20 +38,28 @@ struct Plans {
 std::shared_ptr<const Plans> PlansFor(int n) {
   static std::once_flag once;
   std::call_once(once, [] { fftw_make_planner_thread_safe(); });
+  // The lock is made before the cache, so it outlives the plans the cache frees at exit.
+  std::recursive_mutex& lock = PlannerLock();
   static std::deque<std::shared_ptr<const Plans>> cache;
   std::shared_ptr<const Plans> evicted;
-  std::lock_guard<std::mutex> g(PlannerLock());
+  std::lock_guard<std::recursive_mutex> g(lock);
   for (const auto& p : cache)
     if (p->n == n) return p;
-  auto p = std::make_shared<Plans>();
-  p->n = n;
   fftw_complex* tmp = fftw_alloc_complex(std::size_t(n));
   if (!tmp) throw std::bad_alloc();
   // Estimated plans: measuring would cost more than the transforms of a chart command.
-  p->fwd = fftw_plan_dft_1d(n, tmp, tmp, FFTW_FORWARD, FFTW_ESTIMATE);
-  p->bwd = fftw_plan_dft_1d(n, tmp, tmp, FFTW_BACKWARD, FFTW_ESTIMATE);
+  fftw_plan fwd = fftw_plan_dft_1d(n, tmp, tmp, FFTW_FORWARD, FFTW_ESTIMATE);
+  fftw_plan bwd = fftw_plan_dft_1d(n, tmp, tmp, FFTW_BACKWARD, FFTW_ESTIMATE);
   fftw_free(tmp);
-  if (!p->fwd || !p->bwd) throw std::bad_alloc();
+  if (!fwd || !bwd) {
+    if (fwd) fftw_destroy_plan(fwd);
+    if (bwd) fftw_destroy_plan(bwd);
+    throw std::bad_alloc();
+  }
+  auto p = std::make_shared<Plans>();
+  p->n = n;
+  p->fwd = fwd;
+  p->bwd = bwd;
   cache.push_back(p);
   if (cache.size() > 6) {
     // Released after the lock: the plan's destructor takes it.

@@ -169,9 +169,10 @@ void TfmChart::BuildEditCommands() {
         "Вычисление среднего значения");
   Named(ToolBar2->addAction("СКЗ", this, &TfmChart::ToolButton28Click), "ToolButton28",
         "Вычисление среднеквадратического значения");
-  QAction* list = Named(ToolBar2->addAction("Y/список", this, &TfmChart::ToolButton31Click), "ToolButton31",
-                        "деление по Y на список");
-  list->setVisible(false);
+  // The list division is a hidden command: an action of the window, on no bar or menu.
+  QAction* list = Named(new QAction("Y/список", this), "ToolButton31", "деление по Y на список");
+  connect(list, &QAction::triggered, this, &TfmChart::ToolButton31Click);
+  addAction(list);
 
   LogX1 = Named(mnVid->addAction("LogX", this, &TfmChart::LogX1Click), "LogX1");
   LogX1->setCheckable(true);
