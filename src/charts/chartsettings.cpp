@@ -1,5 +1,8 @@
 #include "charts/chartsettings.h"
 
+#include <new>
+
+#include "solver/codepage.h"
 #include "solver/inifile.h"
 
 namespace rv {
@@ -24,10 +27,9 @@ const FontKey kFonts[] = {
 
 int InRange(int v, int lo, int hi, int def) { return v < lo || v > hi ? def : v; }
 
-}  // namespace
 
-bool ReadChartSettings(const std::string& path, const std::string& defaultDir, ChartSettings& s,
-                       std::string* err) {
+bool ReadChartSettingsUnguarded(const std::string& path, const std::string& defaultDir,
+                                ChartSettings& s, std::string* err) {
   s = ChartSettings{};
   s.IniDir = defaultDir;
   IniFile ini;
@@ -65,6 +67,21 @@ bool ReadChartSettings(const std::string& path, const std::string& defaultDir, C
   z.cbFreq = ini.readInteger("SpectrZ", "cbFreq", 0);
   z.cbDeleteSpectr = ini.readBool("SpectrZ", "cbDeleteSpectr", true);
   return true;
+}
+
+}  // namespace
+
+bool ReadChartSettings(const std::string& path, const std::string& defaultDir, ChartSettings& s,
+                       std::string* err) {
+  // A settings file too large for the memory left reads as no settings.
+  try {
+    return ReadChartSettingsUnguarded(path, defaultDir, s, err);
+  } catch (const std::bad_alloc&) {
+    s = ChartSettings{};
+    s.IniDir = defaultDir;
+    if (err) *err = NoMemoryMessage(path);
+    return false;
+  }
 }
 
 bool WriteChartSettings(const std::string& path, const ChartSettings& s, std::string* err) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "solver/codepage.h"
 #include "solver/numtext.h"
@@ -68,16 +69,15 @@ CurveLine SplitCurveLine(std::string_view s) {
 }
 
 CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::string& name,
-                          const std::vector<std::string>& lines) {
+                          std::string_view text) {
   CurveLoadResult r;
   const int si = m.AddNamedSeries(name);
   r.seriesAdded = 1;
   ChartSeries& s = m.Series[std::size_t(si)];
-  s.X.reserve(lines.size());
-  s.Y.reserve(lines.size());
   std::size_t counter = 0;
-  for (std::size_t li = 0; li < lines.size(); ++li) {
-    const std::string& line = lines[li];
+  LineReader lines(text);
+  for (std::string_view line; lines.Next(line);) {
+    const std::size_t li = lines.Number() - 1;
     if (IsBlankLine(line)) continue;
     const CurveLine cl = SplitCurveLine(line);
     double x = 0, y = 0;
@@ -126,9 +126,12 @@ std::vector<std::string_view> SplitCommas(std::string_view s) {
 }
 
 CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const std::string& name,
-                                 const std::vector<std::string>& lines) {
+                                 std::string_view text) {
   CurveLoadResult r;
-  const int commas = int(std::count(lines[0].begin(), lines[0].end(), ','));
+  LineReader lines(text);
+  std::string_view line;
+  lines.Next(line);
+  const int commas = int(std::count(line.begin(), line.end(), ','));
   const int channels = (commas + 1) / 6;
   if (channels < 1) {
     r.ok = false;
@@ -140,9 +143,10 @@ CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const s
   r.seriesAdded = channels;
   double t0 = 0;
   bool first = true;
-  for (std::size_t li = 0; li < lines.size() && r.ok; ++li) {
-    if (IsBlankLine(lines[li])) continue;
-    const auto f = SplitCommas(lines[li]);
+  for (bool more = true; more && r.ok; more = lines.Next(line)) {
+    const std::size_t li = lines.Number() - 1;
+    if (IsBlankLine(line)) continue;
+    const auto f = SplitCommas(line);
     double x = 0;
     for (int k = 1; k <= commas; ++k) {
       const int c = k / 6 + 1;
@@ -177,15 +181,16 @@ CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const s
 }
 
 CurveLoadResult LoadPlainCsv(ChartModel& m, const std::string& path, const std::string& name,
-                             const std::vector<std::string>& lines) {
+                             std::string_view text) {
   CurveLoadResult r;
   const int si = m.AddNamedSeries(name);
   r.seriesAdded = 1;
   ChartSeries& s = m.Series[std::size_t(si)];
   double t0 = 0;
   bool first = true;
-  for (std::size_t li = 0; li < lines.size(); ++li) {
-    const std::string_view line = lines[li];
+  LineReader lines(text);
+  for (std::string_view line; lines.Next(line);) {
+    const std::size_t li = lines.Number() - 1;
     if (IsBlankLine(line)) continue;
     const std::size_t c = line.find(',');
     if (c == std::string_view::npos) {
@@ -250,36 +255,60 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext) {
   return path.substr(0, path.size() - e.size()) + ext;
 }
 
-CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path) {
+namespace {
+
+// What a load may change in the chart, put back when it runs out of memory.
+struct ChartState {
+  explicit ChartState(const ChartModel& m)
+      : series(m.Series.size()), names(m.FileNames.size()), active(m.ActiveGraph),
+        counter(m.UnnamedGraphCounter), last(m.LastSeries), texts(m.Texts) {}
+  void Restore(ChartModel& m) {
+    m.Series.erase(m.Series.begin() + std::ptrdiff_t(std::min(series, m.Series.size())), m.Series.end());
+    m.FileNames.erase(m.FileNames.begin() + std::ptrdiff_t(std::min(names, m.FileNames.size())),
+                      m.FileNames.end());
+    m.ActiveGraph = active;
+    m.UnnamedGraphCounter = counter;
+    m.LastSeries = last;
+    m.Texts = std::move(texts);
+  }
+  std::size_t series, names;
+  int active, counter;
+  CurveId last;
+  ChartTexts texts;
+};
+
+// Runs a load; when it runs out of memory the chart is as it was and the message says so.
+template <class Load>
+CurveLoadResult Guarded(ChartModel& m, const std::string& path, Load load) {
+  std::optional<ChartState> before;
   try {
-    return LoadGraphFileImpl(m, path);
+    before.emplace(m);
+    return load();
   } catch (const std::bad_alloc&) {
-    if (m.HasSeries()) m.ActiveGraph = m.SeriesCount() - 1;
+    if (before) before->Restore(m);
     CurveLoadResult r;
     r.ok = false;
-    r.message = "Недостаточно памяти для чтения файла " + path;
+    r.message = NoMemoryMessage(path);
     return r;
   }
 }
 
+}  // namespace
+
+CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path) {
+  return Guarded(m, path, [&] { return LoadGraphFileImpl(m, path); });
+}
+
 CurveLoadResult LoadTempGraph(ChartModel& m, const std::string& path, const std::string& displayName) {
-  try {
-    return LoadTempGraphImpl(m, path, displayName);
-  } catch (const std::bad_alloc&) {
-    CurveLoadResult r;
-    r.ok = false;
-    r.message = "Недостаточно памяти для чтения файла " + path;
-    return r;
-  }
+  return Guarded(m, path, [&] { return LoadTempGraphImpl(m, path, displayName); });
 }
 
 namespace {
 
 CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path) {
   CurveLoadResult r;
-  std::vector<std::string> lines;
-  std::string err;
-  if (!ReadRawLines(path, lines, err)) {
+  std::string text, err;
+  if (!ReadRawText(path, text, err)) {
     r.ok = false;
     r.fileOpened = false;
     r.message = OpenError(path);
@@ -290,11 +319,12 @@ CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path) {
   if (ext == ".gpj") return r;
   const bool csv = AsciiLower(ext) == ".csv";
   if (!csv) {
-    r = LoadCurve(m, path, name, lines);
+    r = LoadCurve(m, path, name, text);
   } else {
     name = ChangeFileExt(name, ".grf");
-    const bool multi = !lines.empty() && lines[0].find("Record Length") != std::string::npos;
-    r = multi ? LoadMultiChannel(m, path, name, lines) : LoadPlainCsv(m, path, name, lines);
+    const std::string_view first = std::string_view(text).substr(0, text.find('\n'));
+    const bool multi = first.find("Record Length") != std::string_view::npos;
+    r = multi ? LoadMultiChannel(m, path, name, text) : LoadPlainCsv(m, path, name, text);
     if (r.ok) {
       m.Texts.YAxisCaption = "U, В";
       m.Texts.BottomAxisTitle = "t, нс";
@@ -306,10 +336,9 @@ CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path) {
 
 CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const std::string& displayName) {
   CurveLoadResult r;
-  std::vector<std::string> lines;
-  std::string err;
+  std::string text, err;
   const std::string fileName = ExtractFileName(path);
-  if (!ReadTextLines(path, lines, err)) {
+  if (!ReadTextFile(path, text, err)) {
     r.ok = false;
     r.fileOpened = false;
     r.message = OpenError(path);
@@ -321,7 +350,8 @@ CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const 
   std::string bottom = m.Texts.BottomAxisTitle, yCaption = m.Texts.YAxisCaption;
   std::vector<std::string> foot;
   long long counter = 1;
-  for (const std::string& raw : lines) {
+  LineReader lines(text);
+  for (std::string_view raw; lines.Next(raw);) {
     const std::string line = NormalizeBlanks(raw);
     const int words = WordCount(line);
     if (words < 2) continue;

@@ -1,6 +1,7 @@
 #include "charts/valuehistory.h"
 
 #include <algorithm>
+#include <new>
 
 #include "solver/codepage.h"
 #include "solver/numtext.h"
@@ -8,11 +9,11 @@
 namespace rv {
 
 namespace {
-std::string Trimmed(const std::string& s) {
+std::string Trimmed(std::string_view s) {
   std::size_t b = 0, e = s.size();
   while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
   while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return s.substr(b, e - b);
+  return std::string(s.substr(b, e - b));
 }
 }  // namespace
 
@@ -20,12 +21,16 @@ bool ParseValueText(const std::string& text, double& v) { return TryStrToFloat(t
 
 void ValueHistory::Load(const std::string& path) {
   items_.clear();
-  std::vector<std::string> lines;
-  std::string err;
-  if (!ReadTextLines(path, lines, err)) return;
-  double v = 0;
-  for (const std::string& l : lines)
-    if (ParseValueText(l, v)) items_.push_back(Trimmed(l));
+  try {
+    std::string text, err;
+    if (!ReadTextFile(path, text, err)) return;
+    LineReader lines(text);
+    double v = 0;
+    for (std::string_view l; lines.Next(l);)
+      if (TryStrToFloat(l, v)) items_.push_back(Trimmed(l));
+  } catch (const std::bad_alloc&) {
+    items_.clear();  // a history too large to hold is no history
+  }
 }
 
 bool ValueHistory::Save(const std::string& path, std::string& err) const {

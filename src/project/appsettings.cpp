@@ -1,7 +1,9 @@
 #include "project/appsettings.h"
 
 #include <filesystem>
+#include <new>
 
+#include "solver/codepage.h"
 #include "solver/inifile.h"
 #include "solver/numtext.h"
 
@@ -14,10 +16,9 @@ std::string UpperLatin(const std::string& s) {
     if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
   return u;
 }
-}  // namespace
 
-bool ReadAppSettings(const std::string& path, const std::string& defaultDir, AppSettings& s,
-                     std::string& err) {
+bool ReadAppSettingsUnguarded(const std::string& path, const std::string& defaultDir,
+                              AppSettings& s, std::string& err) {
   s = AppSettings{};
   s.IniDirProjectOpen = defaultDir;
   s.IniDirProjectSave = defaultDir;
@@ -29,6 +30,21 @@ bool ReadAppSettings(const std::string& path, const std::string& defaultDir, App
   for (int i = 1; i <= HistorySize; ++i)
     s.History[size_t(i - 1)] = ini.readString("History", "File" + IntToStr(i), "");
   return true;
+}
+
+}  // namespace
+
+bool ReadAppSettings(const std::string& path, const std::string& defaultDir, AppSettings& s,
+                     std::string& err) {
+  // A settings file too large for the memory left reads as no settings.
+  try {
+    return ReadAppSettingsUnguarded(path, defaultDir, s, err);
+  } catch (const std::bad_alloc&) {
+    s = AppSettings{};
+    s.IniDirProjectOpen = s.IniDirProjectSave = defaultDir;
+    err = NoMemoryMessage(path);
+    return false;
+  }
 }
 
 bool WriteAppSettings(const std::string& path, const AppSettings& s, std::string& err) {

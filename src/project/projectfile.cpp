@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <filesystem>
+#include <new>
 
 #include "project/modelfile.h"
 #include "solver/codepage.h"
@@ -227,7 +228,9 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   return ok;
 }
 
-ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
+namespace {
+
+ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverData& d,
                               const std::function<void(int)>& progress) {
   ProjectLoadResult r;
   std::error_code ec;
@@ -380,10 +383,26 @@ ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverDat
   SetGridSize(d, nx, ny, nz);
   d.Space = std::move(space);
   d.UndoSpace = std::move(undo);
-  for (int i = 1; i <= count; ++i) d.Layers[size_t(i)] = layers[size_t(i)];
+  for (int i = 1; i <= count; ++i) d.Layers[size_t(i)] = std::move(layers[size_t(i)]);
   p = std::move(n);
   r.Status = ProjectLoadStatus::Loaded;
   return r;
+}
+
+}  // namespace
+
+ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
+                              const std::function<void(int)>& progress) {
+  // Everything is read into new objects and moved in only at the end, so running out of
+  // memory anywhere on the way leaves the caller's project as it was.
+  try {
+    return ReadProject(path, p, d, progress);
+  } catch (const std::bad_alloc&) {
+    ProjectLoadResult r;
+    r.Status = ProjectLoadStatus::Refused;
+    r.Msgs.push_back("Проект " + path + " не загружен: не хватает памяти.");
+    return r;
+  }
 }
 
 }  // namespace rv

@@ -1,7 +1,9 @@
 #include "project/signalsettings.h"
 
 #include <algorithm>
+#include <new>
 
+#include "solver/codepage.h"
 #include "solver/inifile.h"
 
 namespace rv {
@@ -135,14 +137,21 @@ bool SaveSignalSettings(const std::string& fileName, const SignalPageSettings& s
 }
 
 bool LoadSignalSettings(const std::string& fileName, SignalPageSettings& s, Messages& msgs) {
-  IniFile ini;
-  std::string err;
-  if (!ini.load(fileName, &err)) {
-    msgs.push_back("Не удалось прочитать файл проекта " + fileName + ": " + err);
+  try {
+    IniFile ini;
+    std::string err;
+    if (!ini.load(fileName, &err)) {
+      msgs.push_back("Не удалось прочитать файл проекта " + fileName + ": " + err);
+      return false;
+    }
+    SignalPageSettings n = s;
+    LoadSignalSection(ini, n);
+    s = std::move(n);
+    return true;
+  } catch (const std::bad_alloc&) {
+    msgs.push_back(NoMemoryMessage(fileName));
     return false;
   }
-  LoadSignalSection(ini, s);
-  return true;
 }
 
 }  // namespace rv

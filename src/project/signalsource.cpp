@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <new>
 
 #include "solver/codepage.h"
 #include "solver/constants.h"
@@ -171,12 +173,12 @@ std::string ResolveSignalFileName(const std::string& name, const std::string& ex
 namespace {
 
 // Splits off the next word at blanks or tabs; false when none is left.
-bool NextWord(const std::string& s, size_t& pos, std::string& w) {
+bool NextWord(std::string_view s, size_t& pos, std::string_view& w) {
   while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
   if (pos >= s.size()) return false;
   const size_t b = pos;
   while (pos < s.size() && s[pos] != ' ' && s[pos] != '\t') ++pos;
-  w.assign(s, b, pos - b);
+  w = s.substr(b, pos - b);
   return true;
 }
 
@@ -194,7 +196,9 @@ bool FitsFloat(double v) { return std::fabs(v) <= double(FLT_MAX); }
 
 }  // namespace
 
-SignalFileResult LoadSignalFile(const std::string& path, int timeUnit) {
+namespace {
+
+SignalFileResult ReadSignalFile(const std::string& path, int timeUnit) {
   SignalFileResult r;
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) {
@@ -202,22 +206,19 @@ SignalFileResult LoadSignalFile(const std::string& path, int timeUnit) {
     r.Message = "Нет файла входного сигнала " + path;
     return r;
   }
-  std::vector<std::string> lines;
-  std::string err;
-  if (!ReadTextLines(path, lines, err)) {
+  std::string text, err;
+  if (!ReadTextFile(path, text, err)) {
     r.Status = SignalFileStatus::Missing;
     r.Message = err;
     return r;
   }
   auto table = std::make_shared<SignalTable>();
-  table->Times.reserve(lines.size() + 1);
-  table->Values.reserve(lines.size() + 1);
   table->Times.push_back(0.0f);
   table->Values.push_back(0.0f);
-  for (size_t li = 0; li < lines.size(); ++li) {
-    const std::string& line = lines[li];
+  LineReader lines(text);
+  for (std::string_view line; lines.Next(line);) {
     size_t pos = 0;
-    std::string w1, w2;
+    std::string_view w1, w2;
     if (!NextWord(line, pos, w1)) continue;  // a blank line holds no pair
     double t, v;
     bool ok = NextWord(line, pos, w2) && TryStrToFloat(w1, t) && TryStrToFloat(w2, v);
@@ -228,21 +229,36 @@ SignalFileResult LoadSignalFile(const std::string& path, int timeUnit) {
     }
     if (!ok) {
       r.Status = SignalFileStatus::BadLine;
-      r.BadLine = int(li + 1);
+      r.BadLine = int(std::min<size_t>(lines.Number(), size_t(INT_MAX)));
       r.Message = "Файл входного сигнала не читается из-за ошибки в строке " +
-                  IntToStr(r.BadLine);
+                  IntToStr((long long)lines.Number());
       return r;
     }
     if (!(t > 0)) continue;
     table->Times.push_back(float(ts));
     table->Values.push_back(float(v));
   }
+  table->Times.shrink_to_fit();
+  table->Values.shrink_to_fit();
   for (size_t i = 1; i < table->Times.size(); ++i)
     if (table->Times[i] < table->Times[i - 1]) { table->Sorted = false; break; }
   r.LastTime = table->Times.back();
   r.Table = std::move(table);
   r.Status = SignalFileStatus::Ok;
   return r;
+}
+
+}  // namespace
+
+SignalFileResult LoadSignalFile(const std::string& path, int timeUnit) {
+  try {
+    return ReadSignalFile(path, timeUnit);
+  } catch (const std::bad_alloc&) {
+    SignalFileResult r;
+    r.Status = SignalFileStatus::NoMemory;
+    r.Message = NoMemoryMessage(path);
+    return r;
+  }
 }
 
 SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamCount>& texts,
@@ -259,7 +275,7 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
     if (s.FileLoaded) {
       s.File = std::move(f.Table);
       r.FileLastTime = f.LastTime;
-    } else if (f.Status == SignalFileStatus::BadLine) {
+    } else if (f.Status != SignalFileStatus::Missing) {
       r.Messages.push_back(f.Message);
       r.Proceed = false;
       return r;

@@ -74,7 +74,7 @@ double EvaluateSignal(const SignalSettings& s, double t);
 // Time units of the signal file, as the window's list has them.
 enum SignalFileUnit : int { UnitNs = 0, UnitUs = 1, UnitMs = 2, UnitSec = 3, UnitMetres = 4 };
 
-enum class SignalFileStatus { Ok, Missing, BadLine };
+enum class SignalFileStatus { Ok, Missing, BadLine, NoMemory };
 struct SignalFileResult {
   SignalFileStatus Status = SignalFileStatus::Missing;
   std::shared_ptr<const SignalTable> Table;  // set when Ok
@@ -88,7 +88,8 @@ struct SignalFileResult {
 // blank lines and lines whose time is not above 0 are skipped. Times are converted to
 // seconds by the unit (any unknown unit counts as seconds). A line that does not start with
 // two numbers (or holds a number beyond single precision) fails the whole load with
-// "Файл входного сигнала не читается из-за ошибки в строке N".
+// "Файл входного сигнала не читается из-за ошибки в строке N". A file too large for the
+// memory left gives NoMemory.
 SignalFileResult LoadSignalFile(const std::string& path, int timeUnit);
 
 // A name without a folder part is taken from the program's own folder (exeDir ends in "/").

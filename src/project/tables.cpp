@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <new>
 
+#include "solver/codepage.h"
 #include "solver/inifile.h"
 #include "solver/lumped.h"
 #include "solver/numtext.h"
@@ -58,6 +60,25 @@ std::string LeftOutReason(const StringGrid& g, int r, const SolverData& d) {
     return "ячейка (" + IntToStr(xyz[0]) + ", " + IntToStr(xyz[1]) + ", " + IntToStr(xyz[2]) +
            ") вне счетного объема";
   return "";
+}
+
+// Reads the tables into a copy and hands them over only when all of them could be read,
+// so a damaged file or one too large for the memory left changes nothing.
+template <class Tables, class Load>
+bool LoadWhole(Tables& t, const std::string& fileName, ModifiedFlag& modified, Messages& msgs, Load load) {
+  try {
+    IniFile ini;
+    if (!ReadIni(ini, fileName, msgs)) return false;
+    Tables n = t;
+    ModifiedFlag changed{0};
+    if (!load(n, ini, changed)) return false;
+    t = std::move(n);
+    if (changed) modified = 1;
+    return true;
+  } catch (const std::bad_alloc&) {
+    msgs.push_back(NoMemoryMessage(fileName));
+    return false;
+  }
 }
 
 }  // namespace
@@ -144,8 +165,10 @@ bool SaveLampedSettings(const LampedTables& t, const std::string& fileName, Mess
 }
 
 bool LoadLampedSettings(LampedTables& t, const std::string& fileName, ModifiedFlag& modified, Messages& msgs) {
-  IniFile ini;
-  return ReadIni(ini, fileName, msgs) && LoadLampedSettings(t, ini, modified, msgs);
+  return LoadWhole(t, fileName, modified, msgs,
+                   [&](LampedTables& n, const IniFile& ini, ModifiedFlag& m) {
+                     return LoadLampedSettings(n, ini, m, msgs);
+                   });
 }
 
 bool SaveOutPointSettings(const OutPointTables& t, const std::string& fileName, Messages& msgs) {
@@ -160,8 +183,10 @@ bool SaveOutPointSettings(const OutPointTables& t, const std::string& fileName, 
 
 bool LoadOutPointSettings(OutPointTables& t, const std::string& fileName, ModifiedFlag& modified,
                           Messages& msgs) {
-  IniFile ini;
-  return ReadIni(ini, fileName, msgs) && LoadOutPointSettings(t, ini, modified, msgs);
+  return LoadWhole(t, fileName, modified, msgs,
+                   [&](OutPointTables& n, const IniFile& ini, ModifiedFlag& m) {
+                     return LoadOutPointSettings(n, ini, m, msgs);
+                   });
 }
 
 }  // namespace rv

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include <sys/stat.h>
+
 #include "solver/pendingfile.h"
 
 namespace rv {
@@ -137,20 +139,6 @@ const std::array<std::pair<char16_t, unsigned char>, 127>& Cp1251Reverse() {
 
 bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF"; }
 
-void SplitLines(std::string_view data, std::vector<std::string>& lines) {
-  lines.clear();
-  std::size_t start = 0;
-  while (start < data.size()) {
-    std::size_t end = data.find('\n', start);
-    const std::size_t next = end == std::string_view::npos ? data.size() : end + 1;
-    if (end == std::string_view::npos) end = data.size();
-    std::string_view line = data.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.emplace_back(line);
-    start = next;
-  }
-}
-
 bool ReadWholeFile(const std::string& path, std::string& data, std::string& err) {
   data.clear();
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -158,6 +146,10 @@ bool ReadWholeFile(const std::string& path, std::string& data, std::string& err)
     err = "Не удалось открыть файл " + path;
     return false;
   }
+  // Sized once from the file's length, so reading never holds two copies while growing.
+  struct stat st {};
+  if (::fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    data.reserve(std::size_t(st.st_size));
   char buf[65536];
   std::size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
@@ -215,6 +207,12 @@ std::string DosToWin(std::string_view bytes) {
 
 std::string FoldCase(std::string_view utf8) {
   std::string out;
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    out.assign(utf8);  // the usual name: ASCII only, folded without decoding
+    for (char& c : out)
+      if (c >= 'A' && c <= 'Z') c = char(c + 0x20);
+    return out;
+  }
   out.reserve(utf8.size());
   std::size_t i = 0;
   while (i < utf8.size()) {
@@ -237,25 +235,52 @@ std::string FoldCase(std::string_view utf8) {
   return out;
 }
 
-bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& err) {
-  lines.clear();
-  std::string data;
-  if (!ReadWholeFile(path, data, err)) return false;
-  if (HasUtf8Bom(data))
-    SplitLines(std::string_view(data).substr(3), lines);
-  else
-    SplitLines(Cp1251ToUtf8(data), lines);
+bool LineReader::Next(std::string_view& line) {
+  if (rest_.empty()) return false;
+  std::size_t end = rest_.find('\n');
+  const std::size_t next = end == std::string_view::npos ? rest_.size() : end + 1;
+  if (end == std::string_view::npos) end = rest_.size();
+  line = rest_.substr(0, end);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  rest_.remove_prefix(next);
+  ++number_;
   return true;
 }
 
-bool ReadRawLines(const std::string& path, std::vector<std::string>& lines, std::string& err) {
-  lines.clear();
+bool ReadTextFile(const std::string& path, std::string& text, std::string& err) {
+  text.clear();
+  std::string data;
+  if (!ReadWholeFile(path, data, err)) return false;
+  if (HasUtf8Bom(data)) {
+    data.erase(0, 3);
+    text = std::move(data);
+  } else {
+    text = Cp1251ToUtf8(data);
+  }
+  return true;
+}
+
+bool ReadRawText(const std::string& path, std::string& bytes, std::string& err) {
+  bytes.clear();
   std::string data;
   if (!ReadWholeFile(path, data, err)) return false;
   if (HasUtf8Bom(data))
-    SplitLines(Utf8ToCp1251(std::string_view(data).substr(3)), lines);
+    bytes = Utf8ToCp1251(std::string_view(data).substr(3));
   else
-    SplitLines(data, lines);
+    bytes = std::move(data);
+  return true;
+}
+
+std::string NoMemoryMessage(const std::string& path) {
+  return "Не хватает памяти для чтения файла " + path;
+}
+
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& err) {
+  lines.clear();
+  std::string text;
+  if (!ReadTextFile(path, text, err)) return false;
+  LineReader r(text);
+  for (std::string_view line; r.Next(line);) lines.emplace_back(line);
   return true;
 }
 
@@ -270,6 +295,10 @@ std::string EncodeLines(const std::vector<std::string>& lines) {
 
 bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err) {
   return WriteWholeFile(path, EncodeLines(lines), err);
+}
+
+bool WriteTextFile(const std::string& path, std::string_view text, std::string& err) {
+  return WriteWholeFile(path, Utf8ToCp1251(text), err);
 }
 
 TextFileWriter::~TextFileWriter() {

@@ -26,19 +26,41 @@ std::string DosToWin(std::string_view bytes);
 // (including Ё/ё) to lower case; works on UTF-8 text.
 std::string FoldCase(std::string_view utf8);
 
-// Reads a text file as lines of UTF-8. A UTF-8 byte-order mark means the file is UTF-8
-// (the mark is dropped); otherwise the bytes are cp1251. Lines end in CR LF or LF (a lone
-// CR at the end of a line is dropped). A final line without an ending is kept; an empty
-// file gives no lines. Returns false and sets err (a message for the user) when the file
-// cannot be read.
+// Reads a whole text file as UTF-8. A UTF-8 byte-order mark means the file is UTF-8 (the
+// mark is dropped); otherwise the bytes are cp1251. Line ends stay as they are in the file.
+// Returns false and sets err (a message for the user) when the file cannot be read.
+// Readers walk the text with LineReader, so a file of many short lines costs no more than
+// its own size.
+bool ReadTextFile(const std::string& path, std::string& text, std::string& err);
+// As ReadTextFile, but the raw single-byte text without decoding (for readers that must
+// run DosToWin on the bytes first). A UTF-8 file is converted to cp1251 bytes.
+bool ReadRawText(const std::string& path, std::string& bytes, std::string& err);
+
+// The lines of a text in memory, one at a time. Lines end in CR LF or LF (a lone CR at the
+// end of a line is dropped). A final line without an ending is kept; an empty text has no
+// lines. The text must outlive the reader.
+class LineReader {
+public:
+  explicit LineReader(std::string_view text) : rest_(text) {}
+  bool Next(std::string_view& line);
+  // 1-based number of the line Next returned last.
+  std::size_t Number() const { return number_; }
+private:
+  std::string_view rest_;
+  std::size_t number_ = 0;
+};
+
+// What every reader says when a file needs more memory than is left (std::bad_alloc).
+std::string NoMemoryMessage(const std::string& path);
+
+// ReadTextFile split into lines (for small files).
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& err);
-// As ReadTextLines, but hands back the raw single-byte lines without decoding (for readers
-// that must run DosToWin on the bytes first). A UTF-8 file is converted to cp1251 bytes.
-bool ReadRawLines(const std::string& path, std::vector<std::string>& lines, std::string& err);
 
 // Writes UTF-8 lines as cp1251 with CR LF after every line, as a whole (WriteWholeFile):
 // a failed write leaves the old file intact, and a read-only file is refused.
 bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err);
+// The same for a whole UTF-8 text that already holds its CR LF line ends.
+bool WriteTextFile(const std::string& path, std::string_view text, std::string& err);
 
 // A cp1251 CR LF text file written line by line (output curve files, reports).
 // Append mode adds to an existing file. Every failure is reported through ok()/error().

@@ -4,8 +4,10 @@
 // sections and keys in the order written, and replaces the file through a temporary name.
 // Reading accepts LF-only files and a UTF-8 byte-order mark (then the file is UTF-8).
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace rv {
@@ -52,18 +54,36 @@ public:
 
 private:
   struct Line {
-    std::string key;    // empty for a comment or blank line
-    std::string value;
-    std::string raw;    // original text of a comment or blank line
+    std::string key;    // empty: `value` holds raw lines (comments, blanks, stray text)
+    std::string value;  // joined by '\n', so a run of them costs no more than its text
+    bool first;         // the first key of its name in the section (the one read)
   };
   struct Section {
     std::string name;
     std::vector<Line> lines;
+    // Open-addressed table of the keys' first occurrences: each slot holds the folded
+    // name's hash (high half) and the line's position + 1 (low half); 0 is empty. A name's
+    // home slot is its hash's top bits. Flat, so a lookup touches one slot and the line.
+    std::vector<std::uint64_t> slots;
+    unsigned shift = 32;
+    std::size_t used = 0;
+    mutable std::size_t hint = 0;  // where the next lookup looks first
+    // Builds the table and the lines' `first` marks anew.
+    void Reindex();
+    // Position in lines of the first key of that folded name, or npos.
+    std::size_t Find(std::string_view folded, std::uint32_t hash) const;
+    const Line* Find(std::string_view key) const;
+    // Adds the key at lines[pos]; false (and marked so) when its name is already there.
+    bool Add(std::uint32_t hash, std::size_t pos);
+    bool Place(std::uint64_t entry);
+    void Resize(std::size_t keys);
   };
   Section* findSection(std::string_view name);
   const Section* findSection(std::string_view name) const;
+  Section& addSection(std::string_view name);
   std::vector<Line> preamble_;  // lines before the first section
   std::vector<Section> sections_;
+  std::unordered_map<std::string, std::size_t> sectionIndex_;  // folded name -> sections_
   std::string path_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "charts/curvefile.h"
 #include "charts_testutil.h"
+#include "common/alloc_fail.h"
 #include "solver/codepage.h"
 
 using namespace rv;
@@ -263,4 +264,34 @@ TEST(CurveFile, CommandLineAndPaths) {
   EXPECT_EQ(ChangeFileExt("x.CSV", ".grf"), "x.grf");
   EXPECT_EQ(ChartNumber(1234.5, 3, 2), "1.23E03");
   EXPECT_EQ(ChartNumber(1.5e-8, 3, 7), "1.5E-8");  // 5 or more exponent digits: no padding
+}
+
+// Each reader meets a failed allocation at every step in turn: a message, the chart as it was.
+TEST(CurveFile, LoadsRunningOutOfMemoryChangeNothing) {
+  TempDir dir;
+  const std::string grf = dir.file("a.grf"), csv = dir.file("b.csv"), tmp = dir.file("c.txt");
+  WriteBytes(grf, "1 2 title\r\n\r\n2 3 x\r\n3 4 y\r\n");
+  WriteBytes(csv, "0,1\r\n1e-9,2\r\n");
+  WriteBytes(tmp, "0 1 t\r\n1 2 x\r\n");
+  ChartModel m;
+  m.AddNamedSeries("existing");
+  m.Texts.Foot = {"old"};
+  const ChartModel before = m;
+  for (const std::string& path : {grf, csv, tmp}) {
+    CurveLoadResult r;
+    rvtest::FailEachAllocation(
+        path.c_str(),
+        [&] { r = path == tmp ? LoadTempGraph(m, path) : LoadGraphFile(m, path); },
+        [&](bool failed) {
+          EXPECT_EQ(r.ok, !failed);
+          if (!failed) return;
+          EXPECT_NE(r.message.find("Не хватает памяти"), std::string::npos) << r.message;
+          EXPECT_EQ(m.SeriesCount(), 1);
+          EXPECT_EQ(m.Texts.Foot, before.Texts.Foot);
+          EXPECT_EQ(m.Texts.BottomAxisTitle, before.Texts.BottomAxisTitle);
+          EXPECT_EQ(m.ActiveGraph, before.ActiveGraph);
+          EXPECT_EQ(m.UnnamedGraphCounter, before.UnnamedGraphCounter);
+        });
+    m = before;
+  }
 }

@@ -158,3 +158,27 @@ TEST(IniFile, LoadAndSaveFailures) {
   ASSERT_TRUE(good.save(&err)) << err;
   EXPECT_EQ(ReadBytes(path), "[S]\r\nk=new\r\n");
 }
+
+TEST(IniFile, LongSectionsRepeatedNamesAndRunsOfRawLines) {
+  std::string text = "[T]\n";
+  for (int i = 0; i < 3000; ++i) text += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  text += "KEY7=repeated\n; note\n\n\n[U]\nx=1\n";
+  IniFile ini;
+  ini.parse(text);
+  // Any order of lookups finds every key; of a repeated name the first one counts.
+  for (int i = 2999; i >= 0; i -= 7) EXPECT_EQ(ini.readInteger("t", "kEY" + std::to_string(i), -1), i);
+  EXPECT_EQ(ini.readString("T", "key7", ""), "7");
+  EXPECT_EQ(ini.readSection("T").size(), 3000u);
+
+  ini.writeString("T", "Key7", "seven");  // the first one changes
+  ini.writeString("T", "New", "n");       // after the note, ahead of the blank lines
+  ini.deleteKey("T", "key5");
+  EXPECT_EQ(ini.readString("T", "KEY7", ""), "seven");
+  EXPECT_FALSE(ini.valueExists("T", "Key5"));
+  EXPECT_EQ(ini.readString("T", "Key2999", ""), "2999");
+  const std::string out = ini.text();
+  EXPECT_EQ(out.substr(out.find("KEY7=")), "KEY7=repeated\r\n; note\r\nNew=n\r\n\r\n\r\n[U]\r\nx=1\r\n");
+  ini.deleteKey("T", "key7");  // every line of the name goes
+  EXPECT_FALSE(ini.valueExists("T", "KEY7"));
+  EXPECT_EQ(ini.readString("T", "new", ""), "n");
+}

@@ -587,7 +587,7 @@ void TfmInputSource::btnOpenFileClick() {
   cur_.FileLoaded = f.Status == SignalFileStatus::Ok;
   if (cur_.FileLoaded) cur_.File = f.Table;
   source_.Set(cur_);
-  if (f.Status == SignalFileStatus::BadLine) {
+  if (f.Status == SignalFileStatus::BadLine || f.Status == SignalFileStatus::NoMemory) {
     prompter_.message(f.Message);  // the loader's own message ends it
     return;
   }
