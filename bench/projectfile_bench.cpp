@@ -122,9 +122,10 @@ double ChildPeak(const std::string& self, const std::string& reader, const std::
   return pclose(p) == 0 ? v : -1;
 }
 
-void WriteNewlines(const std::string& path, std::size_t bytes) {
+void WriteNewlines(const std::string& path, std::size_t bytes, const char* head) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return;
+  std::fputs(head, f);  // the blank lines inside a section, for the INI readers
   const std::string block(1 << 20, '\n');
   for (std::size_t left = bytes; left > 0;) {
     const std::size_t n = std::min(left, block.size());
@@ -188,7 +189,7 @@ int main(int argc, char** argv) {
                    {"value_history", ".txt"}};
     for (const auto& r : readers) {
       const std::string path = (dir / (std::string("blank_") + r.reader + r.ext)).string();
-      WriteNewlines(path, bytes);
+      WriteNewlines(path, bytes, r.ext == std::string(".fdt") || r.ext == std::string(".ini") ? "[Geometry]\n" : "");
       const double peak = ChildPeak(self, r.reader, path);
       fs::remove(path);
       if (peak < 0) {

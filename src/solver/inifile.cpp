@@ -31,6 +31,12 @@ std::string OneLine(std::string_view s) {
   return out;
 }
 
+// A trimmed line "name = value" with a name; comments (";") and anything else are raw.
+bool IsKeyLine(std::string_view t) {
+  const auto eq = t.find('=');
+  return !t.empty() && t.front() != ';' && eq != std::string_view::npos && !TrimBlanks(t.substr(0, eq)).empty();
+}
+
 bool AllBlank(std::string_view raw) { return raw.find_first_not_of(" \t\n") == std::string_view::npos; }
 
 // The last of the raw lines held in one entry.
@@ -69,7 +75,8 @@ std::size_t IniFile::Section::Find(std::string_view folded, std::uint32_t hash) 
   // found is tried first, which keeps a long section's lookups on neighbouring memory.
   if (hint < lines.size()) {
     const Line& l = lines[hint];
-    if (l.first && l.key.size() == folded.size() && NameKey(l.key) == folded) return hint++;
+    if (l.first && !l.key.empty() && l.key.size() == folded.size() && NameKey(l.key) == folded)
+      return hint++;
   }
   if (slots.empty()) return std::string::npos;
   const std::size_t mask = slots.size() - 1;
@@ -177,23 +184,28 @@ void IniFile::parse(std::string_view text) {
   sections_.clear();
   sectionIndex_.clear();
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  // A first pass counts the lines of every section, so that a long section's lines and
-  // key table are allocated once, not grown step by step.
+  // A first pass counts the entries of every section (its keys and runs of raw lines), so
+  // that a long section's lines are allocated once, not grown step by step.
   {
     std::vector<std::size_t> counts;
-    std::size_t* count = nullptr;
+    std::size_t section = 0;
+    bool inSection = false, afterRaw = false;
     LineReader reader(text);
     for (std::string_view line; reader.Next(line);) {
       const std::string_view t = TrimBlanks(line);
-      if (!t.empty() && t.front() == '[' && t.find(']') != std::string_view::npos) {
+      const auto close = t.find(']');
+      if (!t.empty() && t.front() == '[' && close != std::string_view::npos) {
         // Every section is made here, in the file's order; the second pass finds them.
-        const std::string_view name = TrimBlanks(t.substr(1, t.find(']') - 1));
+        const std::string_view name = TrimBlanks(t.substr(1, close - 1));
         Section* s = findSection(name);
         if (!s) s = &addSection(name);
         counts.resize(sections_.size());
-        count = &counts[std::size_t(s - sections_.data())];
-      } else if (count) {
-        ++*count;
+        section = std::size_t(s - sections_.data());
+        inSection = true;
+        afterRaw = false;
+      } else if (inSection && (IsKeyLine(t) || !afterRaw)) {
+        ++counts[section];
+        afterRaw = !IsKeyLine(t);
       }
     }
     for (std::size_t i = 0; i < sections_.size(); ++i) sections_[i].lines.reserve(counts[i]);
@@ -208,13 +220,11 @@ void IniFile::parse(std::string_view text) {
       target = &findSection(TrimBlanks(t.substr(1, close - 1)))->lines;
       continue;
     }
-    const auto eq = t.find('=');
-    if (!t.empty() && t.front() != ';' && eq != std::string_view::npos) {
-      const std::string_view key = TrimBlanks(t.substr(0, eq));
-      if (!key.empty()) {
-        target->push_back(Line{std::string(key), std::string(TrimBlanks(t.substr(eq + 1))), true});
-        continue;
-      }
+    if (IsKeyLine(t)) {
+      const auto eq = t.find('=');
+      target->push_back(
+          Line{std::string(TrimBlanks(t.substr(0, eq))), std::string(TrimBlanks(t.substr(eq + 1))), true});
+      continue;
     }
     AddRaw(*target, line);
   }

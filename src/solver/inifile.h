@@ -67,7 +67,8 @@ private:
     std::vector<std::uint64_t> slots;
     unsigned shift = 32;
     std::size_t used = 0;
-    mutable std::size_t hint = 0;  // where the next lookup looks first
+    // Where the next lookup looks first (so even reading is not safe from two threads).
+    mutable std::size_t hint = 0;
     // Builds the table and the lines' `first` marks anew.
     void Reindex();
     // Position in lines of the first key of that folded name, or npos.
