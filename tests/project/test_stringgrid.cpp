@@ -1,6 +1,9 @@
 // Tables of outputs and lumped elements: row operations, cycling cells, project sections.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "project/stringgrid.h"
 #include "project_fixture.h"
 
@@ -121,36 +124,47 @@ TEST(StringGrid, ShiftLeavesUnreadableCellsAndShiftsTheRest) {
   EXPECT_EQ(out.Cells(4, 1), "7");
 }
 
+// Clicks on a cell, reading the cell after each; "!" marks a click that selected the cell.
+template <class Select>
+std::string Clicks(StringGrid& g, int col, int n, rv::ModifiedFlag& m, Select select) {
+  std::string seen;
+  for (int i = 0; i < n; ++i) {
+    if (select(g, col, 1, m)) seen += "!";
+    seen += "[" + g.Cells(col, 1) + "]";
+  }
+  return seen;
+}
+
 TEST(StringGrid, DirectionAndPolarityCycleOnSelect) {
   rv::ModifiedFlag m{0};
   rv::LampedTables t;
-  rv::AddGridRow(t.sgResistors, m);
+  rv::OutPointTables o;
+  for (StringGrid* g : {&t.sgResistors, &t.sgSourses, &o.sgOutPoint}) rv::AddGridRow(*g, m);
   m = 0;
-  std::string seen;
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_FALSE(rv::LampedSelectCell(t.sgResistors, 4, 1, m));
-    seen += t.sgResistors.Cells(4, 1);
+  // Element directions cycle X, Y, Z by the first letter; sources' polarity toggles;
+  // probe directions cycle X, Y, Z, empty ("x" gives Y, anything else X).
+  const struct {
+    StringGrid* g;
+    int col;
+    const char* start;
+    bool probe;
+    const char* seen;
+  } cases[] = {{&t.sgResistors, 4, "", false, "[X][Y][Z][X][Y]"},
+               {&t.sgResistors, 4, "xy", false, "[Y]"},
+               {&t.sgSourses, 5, "", false, "[+][-][+]"},
+               {&t.sgResistors, 5, "", false, "![]"},  // no polarity column: selects
+               {&o.sgOutPoint, 1, "", true, "[X][Y][Z][]"},
+               {&o.sgOutPoint, 1, "x", true, "[Y]"},
+               {&o.sgOutPoint, 1, "Q", true, "[X]"},
+               {&o.sgOutPoint, 2, "", true, "![]"}};
+  for (const auto& c : cases) {
+    c.g->SetCell(c.col, 1, c.start);
+    const int n = int(std::count(c.seen, c.seen + std::strlen(c.seen), '['));
+    EXPECT_EQ(c.probe ? Clicks(*c.g, c.col, n, m, rv::OutPointSelectCell)
+                      : Clicks(*c.g, c.col, n, m, rv::LampedSelectCell),
+              c.seen)
+        << c.g->Name() << " column " << c.col << " from \"" << c.start << "\"";
   }
-  EXPECT_EQ(seen, "XYZXY");
-  EXPECT_EQ(m, 1);
-  t.sgResistors.SetCell(4, 1, "y");
-  rv::LampedSelectCell(t.sgResistors, 4, 1, m);
-  EXPECT_EQ(t.sgResistors.Cells(4, 1), "Z");
-  t.sgResistors.SetCell(4, 1, "xy");
-  rv::LampedSelectCell(t.sgResistors, 4, 1, m);
-  EXPECT_EQ(t.sgResistors.Cells(4, 1), "Y");
-
-  // Column 5 toggles the polarity of sources only; other columns select normally.
-  rv::AddGridRow(t.sgSourses, m);
-  std::string pol;
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_FALSE(rv::LampedSelectCell(t.sgSourses, 5, 1, m));
-    pol += t.sgSourses.Cells(5, 1);
-  }
-  EXPECT_EQ(pol, "+-+");
-  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 5, 1, m));
-  m = 0;
-  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 0, 1, m));
   EXPECT_EQ(m, 1);  // any data cell marks the project
   // The title row and rows past the table do nothing.
   m = 0;
@@ -159,25 +173,6 @@ TEST(StringGrid, DirectionAndPolarityCycleOnSelect) {
   EXPECT_EQ(t.sgResistors.Cells(4, 0), "Направл.");
   EXPECT_EQ(t.sgCapacitors.Cells(3, 0), "С, Ф");  // a Cyrillic С
   EXPECT_EQ(m, 0);
-
-  // Probe directions: X, Y, Z, empty; "x" gives Y; anything else gives X.
-  rv::OutPointTables o;
-  rv::AddGridRow(o.sgOutPoint, m);
-  m = 0;
-  std::string dirs;
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_FALSE(rv::OutPointSelectCell(o.sgOutPoint, 1, 1, m));
-    dirs += "[" + o.sgOutPoint.Cells(1, 1) + "]";
-  }
-  EXPECT_EQ(dirs, "[X][Y][Z][]");
-  EXPECT_EQ(m, 1);
-  o.sgOutPoint.SetCell(1, 1, "x");
-  rv::OutPointSelectCell(o.sgOutPoint, 1, 1, m);
-  EXPECT_EQ(o.sgOutPoint.Cells(1, 1), "Y");
-  o.sgOutPoint.SetCell(1, 1, "Q");
-  rv::OutPointSelectCell(o.sgOutPoint, 1, 1, m);
-  EXPECT_EQ(o.sgOutPoint.Cells(1, 1), "X");
-  EXPECT_TRUE(rv::OutPointSelectCell(o.sgOutPoint, 2, 1, m));
 }
 
 TEST(TableSections, RoundTripThroughTheProjectFile) {
