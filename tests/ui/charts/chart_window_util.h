@@ -7,6 +7,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListView>
+#include <QTreeView>
 #include <QStringList>
 #include <QTimer>
 
@@ -41,6 +46,23 @@ inline void WhenModal(std::function<bool(QWidget*)> act, int tries = 250) {
     for (QWidget* t : QApplication::topLevelWidgets())
       if (auto* d = qobject_cast<QDialog*>(t); d && d->isVisible()) d->reject();
   });
+}
+
+// Types `typed` into a file dialog and accepts it once the dialog answers with `names`. The
+// dialog may still be loading its folder and then select the file it opened on, and a selected
+// row wins over the typed text: so the selection is cleared first, and a dialog that does not
+// yet answer with the typed names is tried again on the next poll.
+inline bool AcceptTypedNames(QFileDialog* d, const QString& typed, const QStringList& names) {
+  auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+  if (!edit) return false;
+  if (auto* list = d->findChild<QListView*>("listView")) list->clearSelection();
+  if (auto* tree = d->findChild<QTreeView*>("treeView")) tree->clearSelection();
+  edit->setText(typed);
+  QStringList got;
+  for (const QString& f : d->selectedFiles()) got << QFileInfo(f).fileName();
+  if (got != names) return false;
+  static_cast<QDialog*>(d)->accept();
+  return !d->isVisible();
 }
 
 inline TfmChart::Options TestOptions(const TempDir& dir, ScriptedPrompter& msgs, QStringList args = {}) {

@@ -162,7 +162,9 @@ TEST(ChartSpectra, StopEndsLongSpectrum) {
   EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
   ASSERT_GE(ticksAtStop, 0) << "the spectrum ended before the stop";
   EXPECT_GE(ticksAtStop, 10);
-  EXPECT_LT(afterStop, 500);
+  // Typically well under half a second; the bound only catches a stop that waited for the
+  // whole spectrum, since a loaded test machine may stall any thread for a while.
+  EXPECT_LT(afterStop, 5000);
   std::cout << "stop took " << afterStop << " ms\n";
   EXPECT_EQ(w.model().SeriesCount(), 1);
   EXPECT_TRUE(w.menuBar()->isEnabled());

@@ -44,6 +44,7 @@ using rv::test::WriteBytes;
 using rv::test::Joined;
 using rv::test::TestOptions;
 using rv::test::WhenModal;
+using rv::test::AcceptTypedNames;
 
 namespace {
 
@@ -78,13 +79,9 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   WhenModal([&](QWidget* m) {
     auto* d = qobject_cast<QFileDialog*>(m);
     if (d != w.OpenD) return false;
-    startedIn = d->directory().absolutePath();
+    if (startedIn.isEmpty()) startedIn = d->directory().absolutePath();
     d->setDirectory(QString::fromStdString(dir.file("")));
-    auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
-    if (!edit) return false;
-    edit->setText("\"a.grf\" \"b.grf\"");
-    static_cast<QDialog*>(d)->accept();
-    return true;
+    return AcceptTypedNames(d, "\"a.grf\" \"b.grf\"", {"a.grf", "b.grf"});
   });
   w.btnOpenClick();
   EXPECT_EQ(startedIn.toStdString(), results);
@@ -120,11 +117,7 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
     WhenModal([&](QWidget* m2) {
       auto* d = qobject_cast<QFileDialog*>(m2);
       if (d != w.SaveD) return false;
-      auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
-      if (!edit) return false;
-      edit->setText(QString::fromStdString(target));
-      static_cast<QDialog*>(d)->accept();
-      return true;
+      return AcceptTypedNames(d, QString::fromStdString(target), {"saved.srg"});
     });
     QTest::mouseClick(sel->btnOK, Qt::LeftButton);
     return true;
@@ -156,13 +149,13 @@ TEST(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
     onSave = [&](QWidget* m2) {
       auto* d = qobject_cast<QFileDialog*>(m2);
       if (d != w.SaveD) return false;
-      if (++saveDialogs == 1) {
-        d->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(target));
+      if (saveDialogs == 0) {
+        if (!AcceptTypedNames(d, QString::fromStdString(target), {"saved.srg"})) return false;
         WhenModal(onSave);
-        static_cast<QDialog*>(d)->accept();
       } else {
         d->reject();
       }
+      ++saveDialogs;
       return true;
     };
     WhenModal(onSave);
