@@ -71,12 +71,13 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
   d.Ez((n + 1) / 2, (n + 1) / 2, (n + 1) / 2) = 1;
   const tIncidentWave wave;
   const int c = (n + 1) / 2;
-  const tScatterCentre centre{c, c, c};
+  DissipationRun invR;
+  if (invr && !invR.Prepare(d, cache, tScatterCentre{c, c, c})) { err = "1/R"; return -1; }
   auto step = [&] {
     UpdateH(d);
     if (invr) {
       d.CurTime -= d.TimeStep;
-      ApplyDissipation(d, cache, nullptr, centre);
+      invR.Apply(d, nullptr);
       d.CurTime += d.TimeStep;
     }
     UpdateE(d, cache);

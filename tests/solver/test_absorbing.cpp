@@ -1,171 +1,199 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 
-#include "absorbing_fixture.h"
+#include "kernel_fixture.h"
+#include "run_fixture.h"
 #include "solver/dissipation.h"
 #include "solver/rtabc.h"
 
 using namespace rv;
 using namespace rvtest;
-using namespace abctest;
 
 namespace {
+
+enum class Kind { Mur, InvR, RTABC };
+
+// Cubic 1 mm cells, c*dt = dx/2, the given faces of one kind.
+void Grid(SolverData& d, int nx, int ny, int nz, Kind kind, std::initializer_list<int> faces) {
+  MakeGrid(d, nx, ny, nz, 1e-3, 0.5);
+  SetFaces(kind == Kind::Mur ? d.MurFace : kind == Kind::InvR ? d.DissipationFace : d.RTABCFace, faces);
+  d.AnyMur = kind == Kind::Mur;
+  d.AnyDissipation = kind == Kind::InvR;
+  d.AnyRTABC = kind == Kind::RTABC;
+}
+const std::initializer_list<int> kAll = {1, 2, 3, 4, 5, 6};
+
+// The zero-mean soft source -2t exp(-t^2), t = (n - 40)/10.
+double Pulse(int n) {
+  const double t = (n - 40) / 10.0;
+  return -2 * t * std::exp(-t * t);
+}
+
+// Steps d through the time loop with the default items on one thread (the tests share the
+// machine); `source` runs where the lumped elements do, `probe` after every step.
+bool RunFaces(SolverData& d, tScatterCentre centre, int steps, const std::function<void(int)>& source,
+              const std::function<void(int)>& probe) {
+  if (!Allocate(d)) return false;
+  RunKernels k;
+  k.Centre = centre;
+  d.StepCount = steps;
+  d.Stopped = 0;
+  if (!PrepareRunKernels(d, ElementArrays{}, nullptr, k)) return false;
+  StepHooks h = DefaultStepHooks(d, k);
+  h.UpdateLumpedElements = source;
+  h.RecordOutputPoints = [&d, &probe](int) { probe(d.CurStep); };
+  runtest::NullCallbacks cb;
+  runtest::OneThread one;
+  return RunTimeLoop(d, h, cb).End == RunEnd::Completed;
+}
+
+// max|a - ref| / max|ref| in dB.
+double ReflectionDb(const std::vector<double>& a, const std::vector<double>& ref) {
+  double peak = 0, diff = 0;
+  for (size_t n = 0; n < ref.size() && n < a.size(); ++n) {
+    peak = std::max(peak, std::fabs(ref[n]));
+    diff = std::max(diff, std::fabs(a[n] - ref[n]));
+  }
+  return a.size() == ref.size() && peak > 0 ? 20 * std::log10(diff / peak) : 0;
+}
+
+// Ez 10 cells from the source on the x axis and on the diagonal, for each of 200 steps, with
+// the soft source on Ez at the middle node of an n^3 box (also the 1/R centre).
+std::array<std::vector<double>, 2> PointSource(int n, Kind kind) {
+  SolverData d;
+  Grid(d, n, n, n, kind, kAll);
+  const int c = (n + 1) / 2;
+  std::array<std::vector<double>, 2> p;
+  RunFaces(d, {c, c, c}, 200, [&](int s) { d.Ez(c, c, c) += float(Pulse(s)); }, [&](int) {
+    p[0].push_back(d.Ez(c + 10, c, c));
+    p[1].push_back(d.Ez(c + 10, c + 10, c + 10));
+  });
+  return p;
+}
+
+// Ey at i = 60 of a TEM guide (PEC Y faces, "Symmetry for E" Z faces, X faces of `kind`)
+// fed by a soft Ey plane at i = 20 (a 30-step Gaussian).
+std::vector<double> Guide(int nx, Kind kind, int steps) {
+  SolverData d;
+  Grid(d, nx, 5, 4, kind, {FaceX1, FaceXMax});
+  SetFaces(d.PECFace, {FaceY1, FaceYMax});
+  SetFaces(d.SymEFace, {FaceZ1, FaceZMax});
+  d.AnyPEC = d.AnyPECOrSym = d.AnySymE = 1;
+  std::vector<double> probe;
+  auto source = [&](int n) {
+    const float g = float(std::exp(-((n - 120) / 30.0) * ((n - 120) / 30.0)));
+    for (int j = 1; j <= 4; ++j)
+      for (int k = 1; k <= 4; ++k) d.Ey(20, j, k) += g;
+  };
+  RunFaces(d, {}, steps, source, [&](int) { probe.push_back(d.Ey(60, 2, 2)); });
+  return probe;
+}
 
 // A sine of about 60 cells per wavelength at 1 mm cells.
 struct Sine : ISignal {
   double GetSignal(double t) const override { return t < 0 ? 0 : std::sin(2 * M_PI * 5e9 * t); }
 };
 
-double SV(const Sine& s, double T) { return SourceValue(&s, false, T); }
-
-// Ey at the TEM guide's probe (i = 60) for each step: PEC Y faces, "Symmetry for E" Z faces,
-// X faces of `kind`, a soft Ey source plane at i = 20 (a 30-step Gaussian).
-std::vector<double> Guide(int nx, Kind kind, int steps) {
-  SolverData d;
-  MakeGrid(d, nx, 5, 4, 1e-3, 0.5);
-  SetFaces(d.PECFace, {FaceY1, FaceYMax});
-  SetFaces(d.SymEFace, {FaceZ1, FaceZMax});
-  if (kind == Kind::Mur) SetFaces(d.MurFace, {FaceX1, FaceXMax});
-  else SetFaces(d.RTABCFace, {FaceX1, FaceXMax});
-  d.AnyPEC = d.AnyPECOrSym = d.AnySymE = 1;
-  d.AnyMur = kind == Kind::Mur;
-  d.AnyRTABC = kind == Kind::RTABC;
-  std::vector<double> probe;
-  if (!Allocate(d)) return probe;
-  RunKernels k;
-  RunFaces(d, k, steps,
-      [&](int n) {
-        const float g = float(std::exp(-((n - 120) / 30.0) * ((n - 120) / 30.0)));
-        for (int j = 1; j <= 4; ++j)
-          for (int kk = 1; kk <= 4; ++kk) d.Ey(20, j, kk) += g;
-      },
-      [&](int) { probe.push_back(d.Ey(60, 2, 2)); });
-  return probe;
-}
-
-// A depth-d edge of the X-face slots 0..3 (f) at plane indices (a, b).
-float& XSlotEdge(SolverData& d, int f, int depth, int a, int b) {
-  const int i = f % 2 == 0 ? depth : d.Nx + 1 - depth;
-  return f < 2 ? d.Ez(i, a, b) : d.Ey(i, a, b);
-}
-
 }  // namespace
 
 // A pulse from the middle of a 41^3 box against the same pulse in a 141^3 box (Mur faces)
-// whose walls answer only after the record ends.
-TEST(AbsorbingFaces, PointSourceReflectionAgainstALargerBox) {
-  const int steps = 200;
-  runtest::OneThread one;  // the tests share the machine: threads would mostly wait
-  const Probes ref = PointSource(141, Kind::Mur, steps);
-  ASSERT_EQ(ref.axis.size(), size_t(steps));
-  struct Case {
-    const char* name;
-    Kind kind;
-    double axisDb, diagonalDb;
-  };
+// whose walls answer only after the record ends; and a TEM pulse against a 420-cell guide.
+TEST(AbsorbingFaces, ReflectionAgainstLargerGrids) {
+  const auto ref = PointSource(141, Kind::Mur);
+  ASSERT_EQ(ref[0].size(), 200u);
+  struct Case { const char* name; Kind kind; double axisDb, diagonalDb; };
   for (const Case& c : {Case{"Mur", Kind::Mur, 0, 0}, Case{"1/R", Kind::InvR, -28, -19},
                         Case{"RT-ABC", Kind::RTABC, -33, -26}}) {
-    const Probes p = PointSource(41, c.kind, steps);
-    const double ax = ReflectionDb(p.axis, ref.axis), dg = ReflectionDb(p.diagonal, ref.diagonal);
-    std::printf("41^3 point source, %s faces: reflection %.1f dB on the axis, %.1f dB on the diagonal\n",
-                c.name, ax, dg);
+    const auto p = PointSource(41, c.kind);
+    const double ax = ReflectionDb(p[0], ref[0]), dg = ReflectionDb(p[1], ref[1]);
+    std::printf("41^3 point source, %s faces: %.1f dB on the axis, %.1f dB on the diagonal\n", c.name, ax, dg);
     if (c.kind == Kind::Mur) continue;
     EXPECT_LE(ax, c.axisDb) << c.name;
     EXPECT_LE(dg, c.diagonalDb) << c.name;
   }
-}
-
-TEST(AbsorbingFaces, RTABCInATemGuide) {
-  const int steps = 1100;  // the long guide's far face answers only after 1440 steps
-  const auto shortRun = Guide(110, Kind::RTABC, steps), longRun = Guide(420, Kind::Mur, steps);
-  ASSERT_EQ(shortRun.size(), size_t(steps));
-  const double dB = ReflectionDb(shortRun, longRun);
-  std::printf("RT-ABC, TEM pulse (30-step Gaussian): reflection %.1f dB\n", dB);
-  EXPECT_LE(dB, -45);
+  const double guide = ReflectionDb(Guide(110, Kind::RTABC, 1100), Guide(420, Kind::Mur, 1100));
+  std::printf("RT-ABC, TEM pulse (30-step Gaussian): %.1f dB\n", guide);
+  EXPECT_LE(guide, -45);
 }
 
 // A wave g(2d + m) at normal incidence, g of degree 2, is extrapolated exactly; the first
-// step writes the incident part only; a face whose partner alone is RT-ABC is never written.
-TEST(RTABC, QuadraticWaveFirstStepAndPartner) {
-  {
-    SolverData d;
-    MakeGrid(d, 8, 6, 5, 1e-3, 0.5);
-    SetFaces(d.RTABCFace, {FaceX1, FaceXMax});
-    d.AnyRTABC = 1;
-    ASSERT_TRUE(Allocate(d));
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<double> u(-1, 1);
-    // g per slot and edge: c0 + c1 x + c2 x^2.
-    std::vector<std::array<double, 3>> coef(4 * 8 * 8);
-    for (auto& c : coef) c = {u(rng), u(rng), u(rng)};
-    auto g = [&](int f, int a, int b, double x) {
-      const auto& c = coef[size_t((f * 8 + a) * 8 + b)];
-      return c[0] + c[1] * x + c[2] * x * x;
-    };
-    auto forEdges = [&](auto&& fn) {
-      for (int f = 0; f < 4; ++f)
-        for (int a = 1; a <= (f < 2 ? 6 : 5); ++a)
-          for (int b = 1; b <= (f < 2 ? 4 : 5); ++b) fn(f, a, b);
-    };
-    // History of steps -2 and -1, and the value to write at step 0.
-    forEdges([&](int f, int a, int b) {
-      for (int m = 0; m < 3; ++m) {
-        d.RTABCPlanes[RTABCPrevPlane(f, m)](a, b) = float(g(f, a, b, 2 * (m + 1) - 2));
-        d.RTABCPlanes[RTABCLastPlane(f, m)](a, b) = float(g(f, a, b, 2 * (m + 1) - 1));
-      }
-      d.RTABCPlanes[RTABCNextPlane(f)](a, b) = float(g(f, a, b, 2));
-    });
-    double worst = 0;
-    const tIncidentWave none{};
-    for (int m = 0; m < 6; ++m) {
-      forEdges([&](int f, int a, int b) {
-        for (int depth : {2, 3}) XSlotEdge(d, f, depth, a, b) = float(g(f, a, b, 2 * depth + m));
-      });
-      ASSERT_TRUE(ApplyRTABC(d, none));
-      forEdges([&](int f, int a, int b) {
-        const double want = g(f, a, b, 2 + m);
-        worst = std::max(worst, std::fabs(XSlotEdge(d, f, 1, a, b) - want) / std::max(1.0, std::fabs(want)));
-      });
-      ASSERT_TRUE(ShiftRTABCLevels(d, none));
+// step writes only the incident part (0 here); a face whose partner alone is RT-ABC is never
+// written; an axis of 2 nodes is refused.
+TEST(RTABC, QuadraticWaveFirstStepPartnerAndSmallGrid) {
+  SolverData d;
+  Grid(d, 8, 6, 5, Kind::RTABC, {FaceX1, FaceXMax});
+  ASSERT_TRUE(Allocate(d));
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<double> u(-1, 1);
+  std::vector<std::array<double, 3>> coef(4 * 64);
+  for (auto& c : coef) c = {u(rng), u(rng), u(rng)};
+  // Slots 0..3 (X faces, Ez then Ey) at depth `depth`, plane indices (a, b), wave g(x).
+  auto each = [&](auto&& fn) {
+    for (int f = 0; f < 4; ++f)
+      for (int a = 1; a <= (f < 2 ? 6 : 5); ++a)
+        for (int b = 1; b <= (f < 2 ? 4 : 5); ++b) {
+          const auto& c = coef[size_t(f * 64 + a * 8 + b)];
+          auto g = [&c](double x) { return c[0] + c[1] * x + c[2] * x * x; };
+          auto edge = [&, f, a, b](int depth) -> float& {
+            const int i = f % 2 == 0 ? depth : d.Nx + 1 - depth;
+            return f < 2 ? d.Ez(i, a, b) : d.Ey(i, a, b);
+          };
+          fn(f, a, b, g, edge);
+        }
+  };
+  each([&](int f, int a, int b, auto g, auto) {  // steps -2 and -1, and the value for step 0
+    for (int m = 0; m < 3; ++m) {
+      d.RTABCPlanes[RTABCPrevPlane(f, m)](a, b) = float(g(2 * m));
+      d.RTABCPlanes[RTABCLastPlane(f, m)](a, b) = float(g(2 * m + 1));
     }
-    EXPECT_LT(worst, 1e-6);
-  }
-  {
-    SolverData d;
-    MakeGrid(d, 8, 6, 5, 1e-3, 0.5);
-    SetFaces(d.RTABCFace, {FaceX1});
-    d.AnyRTABC = 1;
-    ASSERT_TRUE(Allocate(d));
-    std::mt19937 rng(4);
-    for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez}) FillRandom(*a, rng);
-    const t3DSpaceArray ez0 = d.Ez, ey0 = d.Ey;
+    d.RTABCPlanes[RTABCNextPlane(f)](a, b) = float(g(2));
+  });
+  double worst = 0;
+  for (int m = 0; m < 6; ++m) {
+    each([&](int, int, int, auto g, auto edge) {
+      for (int depth : {2, 3}) edge(depth) = float(g(2 * depth + m));
+    });
     ASSERT_TRUE(ApplyRTABC(d, tIncidentWave{}));
-    for (int j = 1; j <= 6; ++j)
-      for (int k = 1; k <= 4; ++k) {
-        EXPECT_EQ(d.Ez(1, j, k), 0.0f);
-        EXPECT_EQ(d.Ez(8, j, k), ez0(8, j, k));
-        EXPECT_EQ(d.RTABCPlanes[RTABCNextPlane(1)](j, k), ez0(7, j, k));  // computed all the same
-      }
-    for (int j = 1; j <= 5; ++j)
-      for (int k = 1; k <= 5; ++k) {
-        EXPECT_EQ(d.Ey(1, j, k), 0.0f);
-        EXPECT_EQ(d.Ey(8, j, k), ey0(8, j, k));
-      }
+    each([&](int, int, int, auto g, auto edge) {
+      worst = std::max(worst, std::fabs(edge(1) - g(2 + m)) / std::max(1.0, std::fabs(g(2 + m))));
+    });
+    ASSERT_TRUE(ShiftRTABCLevels(d, tIncidentWave{}));
   }
+  EXPECT_LT(worst, 1e-6);
+
+  SetFaces(d.RTABCFace, {FaceX1});
+  ClearFields(d);
+  for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez}) FillRandom(*a, rng);
+  const t3DSpaceArray ez0 = d.Ez;
+  ASSERT_TRUE(ApplyRTABC(d, tIncidentWave{}));
+  for (int j = 1; j <= 6; ++j)
+    for (int k = 1; k <= 4; ++k) {
+      EXPECT_EQ(d.Ez(1, j, k), 0.0f);
+      EXPECT_EQ(d.Ez(8, j, k), ez0(8, j, k));
+      EXPECT_EQ(d.RTABCPlanes[RTABCNextPlane(1)](j, k), ez0(7, j, k));  // computed all the same
+    }
+
+  SolverData flat;
+  Grid(flat, 6, 5, 2, Kind::RTABC, kAll);
+  ASSERT_TRUE(Allocate(flat));
+  EXPECT_FALSE(ApplyRTABC(flat, tIncidentWave{}));
+  EXPECT_FALSE(ShiftRTABCLevels(flat, tIncidentWave{}));
 }
 
-// The external plane wave alone (no scattered field) passes both kinds of face unchanged,
-// the 1/R edges of the in-step branch included.
+// The external plane wave alone (no scattered field) passes both kinds of face unchanged.
 TEST(AbsorbingFaces, IncidentWavePassesUnchanged) {
   Sine sig;
-  // 1/R: E at CurTime, H half a step later, both the discrete plane wave along +x; the
-  // centre close to X=1 puts most of that face's edges in the in-step branch.
+  auto sv = [&](double T) { return SourceValue(&sig, false, T); };
+  double worst = 0;
+  auto dev = [&](float e, double want) { worst = std::max(worst, std::fabs(e - want)); };
+  // 1/R: E at CurTime and H half a step later, both the plane wave along +x. The centre near
+  // X=1 puts most of that face in the in-step branch, which reads the curl of H.
   {
     SolverData d;
-    MakeGrid(d, 24, 16, 14, 1e-3, 0.5);
-    SetAllFaces(d, Kind::InvR);
+    Grid(d, 24, 16, 14, Kind::InvR, kAll);
     d.ExternalField = 1;
     d.NoExternalField = 0;
     ASSERT_TRUE(Allocate(d));
@@ -176,61 +204,46 @@ TEST(AbsorbingFaces, IncidentWavePassesUnchanged) {
     for (int i = 1; i <= 24; ++i)
       for (int j = 1; j <= 15; ++j)
         for (int k = 1; k <= 14; ++k) {
-          d.Ey(i, j, k) = float(SV(sig, d.CurTime - (i - 1) * dx));
-          if (i <= 23) d.Hz(i, j, k) = float(SV(sig, d.CurTime + dt / 2 - (i - 0.5) * dx) / 377.0);
+          d.Ey(i, j, k) = float(sv(d.CurTime - (i - 1) * dx));
+          if (i <= 23) d.Hz(i, j, k) = float(sv(d.CurTime + dt / 2 - (i - 0.5) * dx) / 377.0);
         }
     ASSERT_TRUE(ApplyDissipation(d, cache, &sig, tScatterCentre{3, 8, 7}));
-    double worst = 0;
-    auto dev = [&](float e, double want) { worst = std::max(worst, std::fabs(e - want)); };
-    auto ey = [&](int i) { return SV(sig, d.CurTime + dt - (i - 1) * dx); };
-    for (int j = 1; j <= 15; ++j)
-      for (int k = 1; k <= 14; ++k)
-        for (int i : {1, 24}) dev(d.Ey(i, j, k), ey(i));
     for (int i = 1; i <= 24; ++i)
       for (int j = 1; j <= 15; ++j)
-        for (int k : {1, 14}) dev(d.Ey(i, j, k), ey(i));
+        for (int k = 1; k <= 14; ++k)
+          if (i == 1 || i == 24 || k == 1 || k == 14) dev(d.Ey(i, j, k), sv(d.CurTime + dt - (i - 1) * dx));
     for (int i = 1; i <= 23; ++i)
       for (int k = 1; k <= 14; ++k) dev(d.Ex(i, 1, k), 0), dev(d.Ex(i, 16, k), 0);
-    EXPECT_LT(worst, 1e-5);
   }
-  // RT-ABC: every edge but the faces' own holds the incident wave at each step.
+  // RT-ABC: every edge off the faces holds the wave at each step; the faces follow it.
   {
     SolverData d;
-    MakeGrid(d, 12, 10, 9, 1e-3, 0.5);
-    SetAllFaces(d, Kind::RTABC);
+    Grid(d, 12, 10, 9, Kind::RTABC, kAll);
     d.ExternalField = 1;
     d.NoExternalField = 0;
     ASSERT_TRUE(Allocate(d));
     const tIncidentWave w{&sig, 0.0};
-    d.CurTime = 0.05;
-    double worst = 0;
-    for (int step = 0; step < 30; ++step) {
+    for (d.CurTime = 0.05; d.CurTime < 0.065; d.CurTime += d.TimeStep) {
       for (int i = 2; i <= 11; ++i)
         for (int j = 1; j <= 9; ++j)
           for (int k = 2; k <= 8; ++k) d.Ey(i, j, k) = float(IncidentWaveCos(d, w, i, j, false, 0));
       ASSERT_TRUE(ApplyRTABC(d, w));
-      for (int j = 1; j <= 9; ++j)
-        for (int k = 1; k <= 9; ++k)
-          for (int i : {1, 12})
-            worst = std::max(worst, std::fabs(d.Ey(i, j, k) - IncidentWaveCos(d, w, i, j, false, 0)));
-      for (int i = 2; i <= 11; ++i)
+      for (int i = 1; i <= 12; ++i)
         for (int j = 1; j <= 9; ++j)
-          for (int k : {1, 9})
-            worst = std::max(worst, std::fabs(d.Ey(i, j, k) - IncidentWaveCos(d, w, i, j, false, 0)));
+          for (int k = 1; k <= 9; ++k)
+            if (i == 1 || i == 12 || k == 1 || k == 9) dev(d.Ey(i, j, k), IncidentWaveCos(d, w, i, j, false, 0));
       ASSERT_TRUE(ShiftRTABCLevels(d, w));
-      d.CurTime += d.TimeStep;
     }
-    EXPECT_LT(worst, 1e-5);
   }
+  EXPECT_LT(worst, 1e-5);
 }
 
 // 10,000 steps of a zero-mean pulse in a 21^3 box. The 1/R faces drain the electric field.
 // (Their R-scaling breaks the balance of the time-integrated near field around the face
-// cells, so a small static magnetic field stays behind; its share is printed.) The RT-ABC
+// cells, so a static magnetic field stays behind; its share is printed.) The RT-ABC
 // extrapolation carries a field uniform in space and linear in time exactly, so such a drift
 // is never absorbed and the energy left behind grows: its figures are printed.
 TEST(AbsorbingFaces, EnergyOverLongRuns) {
-  runtest::OneThread one;
   auto electric = [](const SolverData& d) {
     double e = 0;
     for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez})
@@ -239,32 +252,25 @@ TEST(AbsorbingFaces, EnergyOverLongRuns) {
   };
   for (Kind kind : {Kind::InvR, Kind::RTABC}) {
     SolverData d;
-    MakeGrid(d, 21, 21, 21, 1e-3, 0.5);
-    SetAllFaces(d, kind);
-    ASSERT_TRUE(Allocate(d));
-    RunKernels k;
-    k.Centre = tScatterCentre{11, 11, 11};
-    double e100 = 0, w100 = 0, worstLate = 0;
-    std::vector<double> report;
-    ASSERT_TRUE(RunFaces(d, k, 10000, [&](int n) { d.Ez(11, 11, 11) += float(Pulse(n)); },
-                         [&](int n) {
-                           const int step = n + 1;
+    Grid(d, 21, 21, 21, kind, kAll);
+    double e100 = 0, w100 = 0, late = 0;
+    std::vector<double> total;
+    ASSERT_TRUE(RunFaces(d, {11, 11, 11}, 10000, [&](int n) { d.Ez(11, 11, 11) += float(Pulse(n)); },
+                         [&](int step) {
                            if (step == 100) e100 = electric(d), w100 = FieldEnergy(d);
-                           if (kind == Kind::InvR && step >= 2000)
-                             worstLate = std::max(worstLate, electric(d));
-                           if (step % 1000 == 0) report.push_back(FieldEnergy(d));
+                           if (step >= 2000) late = std::max(late, electric(d));
+                           if (step % 1000 == 0) total.push_back(FieldEnergy(d) / w100);
                          }));
-    ASSERT_GT(e100, 0);
     if (kind == Kind::InvR) {
       std::printf("1/R faces: electric energy from step 2000 on at most %.3g of step 100's; "
                   "static magnetic share at step 10000: %.3g of step 100's total\n",
-                  worstLate / e100, report.back() / w100);
-      EXPECT_LT(worstLate, 1e-6 * e100);
+                  late / e100, total.back());
+      EXPECT_LT(late, 1e-6 * e100);
     } else {
       std::printf("RT-ABC faces: energy / step 100's at steps 1000..10000:");
-      for (double e : report) std::printf(" %.3g", e / w100);
+      for (double e : total) std::printf(" %.3g", e);
       std::printf("\n");
-      for (double e : report) EXPECT_TRUE(std::isfinite(e));
+      EXPECT_TRUE(std::isfinite(total.back()));
     }
   }
 }
@@ -273,20 +279,16 @@ TEST(AbsorbingFaces, EnergyOverLongRuns) {
 // RT-ABC wrote, while the rest of the face carries the wave.
 TEST(RTABC, RimUnderAPecFaceStaysZero) {
   SolverData d;
-  MakeGrid(d, 9, 8, 7, 1e-3, 0.5);
-  SetFaces(d.RTABCFace, {FaceX1});
+  Grid(d, 9, 8, 7, Kind::RTABC, {FaceX1});
   SetFaces(d.PECFace, {FaceY1});
-  d.AnyRTABC = d.AnyPEC = d.AnyPECOrSym = 1;
-  ASSERT_TRUE(Allocate(d));
-  RunKernels k;
+  d.AnyPEC = d.AnyPECOrSym = 1;
   double face = 0, rim = 0;
-  ASSERT_TRUE(RunFaces(d, k, 80, [&](int n) { d.Ez(3, 3, 4) += float(Pulse(n)); },
-                       [&](int) {
-                         for (int kk = 1; kk <= 6; ++kk) {
-                           rim = std::max(rim, double(std::fabs(d.Ez(1, 1, kk))));
-                           face = std::max(face, double(std::fabs(d.Ez(1, 3, kk))));
-                         }
-                       }));
+  ASSERT_TRUE(RunFaces(d, {}, 80, [&](int n) { d.Ez(3, 3, 4) += float(Pulse(n)); }, [&](int) {
+    for (int k = 1; k <= 6; ++k) {
+      rim = std::max(rim, double(std::fabs(d.Ez(1, 1, k))));
+      face = std::max(face, double(std::fabs(d.Ez(1, 3, k))));
+    }
+  }));
   EXPECT_EQ(rim, 0.0);
   EXPECT_GT(face, 1e-3);
 }
