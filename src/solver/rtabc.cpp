@@ -3,6 +3,8 @@
 #include "solver/faces.h"
 
 #include <cstring>
+#include <functional>
+#include <vector>
 
 namespace rv {
 
@@ -123,41 +125,30 @@ public:
     }
   }
 
-  // One pass over slots lo and hi (each only when its pair has an RT-ABC face), rows a.
-  void Pass(int lo, int hi, int a0, int a1, int b0, int b1) const {
-    const bool par = ParallelFaces(d_.Nx, d_.Ny, d_.Nz);
-    // Each row reads inner edges no row of the pass writes: same bits on any thread count.
-#pragma omp parallel for schedule(static) if (par)
-    for (int a = a0; a <= a1; ++a) {
-      Extrapolate(lo, a, a, b0, b1);
-      Extrapolate(hi, a, a, b0, b1);
+  // The three outer planes of row a of slot f become its newer levels (after Swap).
+  void ShiftRow(int f, int a) const {
+    const int lb = SlotShape(f, d_.Nx, d_.Ny, d_.Nz).second;
+    const bool zFace = kSlots[f].axis == 2;
+    for (int m = 0; m < 3; ++m) {
+      const int p = DepthIndex(f, m + 1);
+      size_t st;
+      const float* e = RowAt(f, p, a, st);
+      float* l = &Plane(RTABCLastPlane(f, m))(a, 0);
+      if (!on_) {
+        if (st == 1) std::memcpy(l + 1, e + 1, size_t(lb - 1) * sizeof(float));
+        else for (int b = 1; b <= lb - 1; ++b) l[b] = e[size_t(b) * st];
+        continue;
+      }
+      const double wr = zFace ? 0 : W(f, p, a, 1);
+      for (int b = 1; b <= lb - 1; ++b) {
+        const double w = zFace ? W(f, p, a, b) : wr;
+        l[b] = float(double(e[size_t(b) * st]) - w);
+      }
     }
   }
-
-  // The three outer planes of slot f become its newer levels (the older ones move back).
-  void Shift(int f) const {
+  // The stored levels become the older ones.
+  void Swap(int f) const {
     for (int m = 0; m < 3; ++m) Plane(RTABCLastPlane(f, m)).swap(Plane(RTABCPrevPlane(f, m)));
-    const auto [la, lb] = SlotShape(f, d_.Nx, d_.Ny, d_.Nz);
-    const bool zFace = kSlots[f].axis == 2;
-    const bool par = ParallelFaces(d_.Nx, d_.Ny, d_.Nz);
-#pragma omp parallel for schedule(static) if (par)
-    for (int a = 1; a <= la - 1; ++a)
-      for (int m = 0; m < 3; ++m) {
-        const int p = DepthIndex(f, m + 1);
-        size_t st;
-        const float* e = RowAt(f, p, a, st);
-        float* l = &Plane(RTABCLastPlane(f, m))(a, 0);
-        const double wr = on_ && !zFace ? W(f, p, a, 1) : 0;
-        if (!on_) {
-          if (st == 1) std::memcpy(l + 1, e + 1, size_t(lb - 1) * sizeof(float));
-          else for (int b = 1; b <= lb - 1; ++b) l[b] = e[size_t(b) * st];
-          continue;
-        }
-        for (int b = 1; b <= lb - 1; ++b) {
-          const double w = zFace ? W(f, p, a, b) : wr;
-          l[b] = float(double(e[size_t(b) * st]) - w);
-        }
-      }
   }
 
 private:
@@ -168,6 +159,21 @@ private:
 
 bool AnyOf(const FaceFlags& f, int a, int b) { return f[size_t(a)] || f[size_t(b)]; }
 
+// One row a of slot f, edges b0..b1.
+struct SlotRow {
+  int f, a, b0, b1;
+};
+
+// Runs the rows on all cores: each reads only edges and levels no row of the list writes,
+// so the bits do not depend on the thread count.
+void RunRows(const SolverData& d, const std::vector<SlotRow>& rows,
+             const std::function<void(const SlotRow&)>& fn) {
+  const bool par = ParallelFaces(d.Nx, d.Ny, d.Nz);
+  const int n = int(rows.size());
+#pragma omp parallel for schedule(static) if (par)
+  for (int r = 0; r < n; ++r) fn(rows[size_t(r)]);
+}
+
 }  // namespace
 
 bool ApplyRTABC(SolverData& d, const tIncidentWave& w) {
@@ -176,18 +182,25 @@ bool ApplyRTABC(SolverData& d, const tIncidentWave& w) {
   const Levels L(d, w);
   const bool X = AnyOf(d.RTABCFace, FaceX1, FaceXMax), Y = AnyOf(d.RTABCFace, FaceY1, FaceYMax),
              Z = AnyOf(d.RTABCFace, FaceZ1, FaceZMax);
+  // The face passes (each low face, then its partner; Z=max first) write only face edges
+  // off the rim lines and read inner edges off the faces: one parallel sweep.
+  std::vector<SlotRow> rows;
+  auto pass = [&](int lo, int hi, int a0, int a1, int b0, int b1) {
+    for (int a = a0; a <= a1; ++a) rows.push_back({lo, a, b0, b1}), rows.push_back({hi, a, b0, b1});
+  };
   if (X) {
-    L.Pass(0, 1, 2, ny - 1, 1, nz - 1);  // Ez
-    L.Pass(2, 3, 1, ny - 1, 2, nz - 1);  // Ey
+    pass(0, 1, 2, ny - 1, 1, nz - 1);  // Ez
+    pass(2, 3, 1, ny - 1, 2, nz - 1);  // Ey
   }
   if (Y) {
-    L.Pass(6, 7, 1, nx - 1, 2, nz - 1);  // Ex
-    L.Pass(4, 5, 2, nx - 1, 1, nz - 1);  // Ez
+    pass(6, 7, 1, nx - 1, 2, nz - 1);  // Ex
+    pass(4, 5, 2, nx - 1, 1, nz - 1);  // Ez
   }
   if (Z) {
-    L.Pass(9, 8, 2, nx - 1, 1, ny - 1);    // Ey
-    L.Pass(11, 10, 1, nx - 1, 2, ny - 1);  // Ex
+    pass(9, 8, 2, nx - 1, 1, ny - 1);    // Ey
+    pass(11, 10, 1, nx - 1, 2, ny - 1);  // Ex
   }
+  RunRows(d, rows, [&](const SlotRow& r) { L.Extrapolate(r.f, r.a, r.a, r.b0, r.b1); });
   // The rim lines last: their inner edges lie on the neighbouring faces written above.
   if (X) {
     for (int j : {1, ny}) {
@@ -210,7 +223,13 @@ bool ApplyRTABC(SolverData& d, const tIncidentWave& w) {
 bool ShiftRTABCLevels(SolverData& d, const tIncidentWave& w) {
   if (!ArraysMatch(d)) return false;
   const Levels L(d, w);
-  for (int f = 0; f < RTABCSlotCount; ++f) L.Shift(f);
+  std::vector<SlotRow> rows;
+  for (int f = 0; f < RTABCSlotCount; ++f) {
+    L.Swap(f);
+    const int la = SlotShape(f, d.Nx, d.Ny, d.Nz).first;
+    for (int a = 1; a <= la - 1; ++a) rows.push_back({f, a, 0, 0});
+  }
+  RunRows(d, rows, [&](const SlotRow& r) { L.ShiftRow(r.f, r.a); });
   return true;
 }
 
