@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "boundaries/farfield.h"
 #include "boundaries/pml.h"
 #include "project/borderdecode.h"
 #include "solver/constants.h"
@@ -79,10 +80,9 @@ MemoryEstimate EstimateMemory(const MainSettings& s, int farPointRows) {
 
   if (s.cbFarPoints || s.cbFarDiagram) {
     // A box whose maximum lies below its minimum is refused at run start; it counts as empty.
-    const int64_t fx = std::max<int64_t>(0, int64_t(s.spFarXmax) - s.spFarXmin + 1);
-    const int64_t fy = std::max<int64_t>(0, int64_t(s.spFarYmax) - s.spFarYmin + 1);
-    const int64_t fz = std::max<int64_t>(0, int64_t(s.spFarZmax) - s.spFarZmin + 1);
-    m.FarPointMemory = 4 * fx * fy + 4 * fx * fz + 4 * fy * fz + 6 * int64_t(s.seStepCount);
+    // A receiver holds its tables (as the far field lays them out) and up to six series.
+    const FarBox box{s.spFarXmin, s.spFarXmax, s.spFarYmin, s.spFarYmax, s.spFarZmin, s.spFarZmax};
+    m.FarPointMemory = FarPointTableValues(box) + 6 * int64_t(s.seStepCount);
     if (s.cbFarPoints) m.FarMemory = int64_t(std::max(0, farPointRows)) * m.FarPointMemory;
     if (s.cbFarDiagram)
       for (bool on : {s.cbPX, s.cbPY, s.cbPZ})

@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "boundaries/farfield.h"
 #include "boundaries/pml.h"
+#include "project/mainsettings.h"
 
 namespace rv {
 
@@ -14,6 +16,19 @@ PmlProfile ProfileOf(const RunSettings& rs) {
   p.R = rs.PMLReflection;
   p.Parabolic = rs.PMLParabolic != 0;
   return p;
+}
+
+FarFieldSettings FarSettingsOf(const MainSettings& s, const RunSettings& rs) {
+  FarFieldSettings f;
+  f.Box = {s.spFarXmin, s.spFarXmax, s.spFarYmin, s.spFarYmax, s.spFarZmin, s.spFarZmax};
+  f.PointRows = rs.FarPointRows;  // filled only when user far points are on
+  const bool diagrams = s.cbFarDiagram;
+  f.DiagramOn = {diagrams && s.cbPX, diagrams && s.cbPY, diagrams && s.cbPZ};
+  f.RadiusText = s.edFarDiagrR;
+  f.PointCount = s.edFarStep;
+  f.FastDiagram = rs.FastDiagram;
+  f.CalcFarH = rs.CalcFarH;
+  return f;
 }
 
 }  // namespace
@@ -32,13 +47,31 @@ RunFeatures AvailableRunFeatures() {
   f.SetupPML = [pml](SolverData& d, const RunSettings& rs, std::string& msg) {
     return SetupPML(*pml, d, ProfileOf(rs), msg);
   };
-  f.AddStepHooks = [pml](SolverData& d, const RunSettings&, StepHooks& h) {
-    if (!pml->Allocated()) return;
+  // The far field: receivers from the run start to the end of the run.
+  auto far = std::make_shared<FarFieldState>();
+  f.SetupFarField = [far](SolverData& d, const MainSettings& s, RunSettings& rs,
+                          std::string& msg) {
+    return SetupFarField(*far, d, FarSettingsOf(s, rs), rs.FarSeriesLength, msg);
+  };
+  f.AddStepHooks = [pml, far](SolverData& d, const RunSettings&, StepHooks& h) {
     SolverData* D = &d;
+    if (far->Allocated())
+      h.AccumulateFarField = [far, D](int step) { AccumulateFarField(*far, *D, step); };
+    if (!pml->Allocated()) return;
     h.UpdatePMLH = [pml] { UpdatePMLH(*pml); };
     h.UpdatePMLE = [pml, D] { UpdatePMLE(*pml, *D); };
   };
-  f.FreeRunFeatures = [pml](SolverData&) { FreePML(*pml); };
+  f.FinishFarField = [far](SolverData& d, const RunSettings&, std::string& msg) {
+    std::vector<std::string> errors;
+    SaveFarPoints(*far, d, d.CurStep, errors);
+    SaveFarDiagrams(*far, d, d.CurStep, errors);
+    for (const std::string& e : errors) msg += (msg.empty() ? "" : "\n") + e;
+    return errors.empty();
+  };
+  f.FreeRunFeatures = [pml, far](SolverData&) {
+    FreePML(*pml);
+    FreeFarField(*far);
+  };
   f.DProbe = [pml](const SolverData&, double& v) { return PMLDProbe(*pml, v); };
   return f;
 }

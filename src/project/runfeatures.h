@@ -3,9 +3,11 @@
 // the grid settings reach them only through here. A feature whose hook is empty is not
 // available in this build: choosing it refuses the run with a message that says so.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "solver/elements.h"
 #include "solver/solverdata.h"
@@ -25,6 +27,8 @@ struct RunSettings {
   // far field
   uint8_t CalcFarH = 0, FastDiagram = 0;
   int32_t FarSeriesLength = 0;
+  // rows of the far-point table (X, Y, Z texts), only when user far points are on
+  std::vector<std::array<std::string, 3>> FarPointRows;
   // PML
   uint8_t PMLParabolic = 1;
   int32_t PMLCount = 8;

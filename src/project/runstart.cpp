@@ -173,6 +173,11 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   rs.RunStartTimeMs = in.nowMs;
   d.StepCount = std::max(1, s.seStepCount);
   rs.FarSeriesLength = d.StepCount;
+  if (s.cbFarPoints && in.outputs)
+    for (int r = 1; r < in.outputs->sgFarPoints.RowCount(); ++r)
+      rs.FarPointRows.push_back({in.outputs->sgFarPoints.Cells(0, r),
+                                 in.outputs->sgFarPoints.Cells(1, r),
+                                 in.outputs->sgFarPoints.Cells(2, r)});
   host.ShowPreparing();
 
   // 18 (17, the running look, is the window's)

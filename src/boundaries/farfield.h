@@ -1,0 +1,114 @@
+// The far field: the time-domain field at receivers far outside the grid, from a surface
+// integral (Kirchhoff form) of the near field over the faces of a box.
+//
+// Every step each face cell adds, at the receiver's bin of retarded time
+// n = Round((R - RMin)/(c dt)) + step, a time-derivative term a (added to bin n, taken
+// from bin n+2) and a static term b (taken from bin n+1). Bin n of a series stands for the
+// time n dt + RMin/c. Receivers are the user's points (E, optionally H) and the points of
+// up to three diagram circles around the box centre (E only).
+//
+// What depends on a receiver alone (the bin offset of each face cell and the factors of
+// its two terms) is computed once at set-up. Each step the face values of each component
+// (F0 on the face, F_out - F_in across it) are gathered once for all receivers; then every
+// receiver sums its cells per bin before touching its series. One thread computes all the
+// series of a receiver, so the bits do not depend on the number of threads.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "boundaries/farbox.h"
+#include "solver/solverdata.h"
+
+namespace rv {
+
+// One receiver. The tables list the box's face cells in their fixed order.
+struct tFarPoint {
+  float X = 0, Y = 0, Z = 0;  // position, cells (may lie far outside the grid)
+  float RMin = 0;             // smallest face-cell distance, metres
+  std::array<float, 6> CosCentre{};  // face-centre cosines, faces X1, XMax, Y1, YMax, Z1, ZMax
+  std::vector<int32_t> Bin;   // Round((R - RMin)/(c dt)) per cell
+  std::vector<float> A, B, C; // a = A F0; b = B (F_out - F_in) - C F0
+  int32_t BinCount = 0;       // largest Bin + 1
+  // Ex, Ey, Ez, Hx, Hy, Hz; H only for user points with H asked for.
+  std::array<std::vector<float>, 6> Series;
+  int Components = 3;
+  std::vector<double> Scratch;  // the per-bin sums of one step
+};
+
+// What the run start hands over from the windows.
+struct FarFieldSettings {
+  FarBox Box;
+  // Rows of the far-point table (X, Y, Z texts); empty when user points are off.
+  std::vector<std::array<std::string, 3>> PointRows;
+  std::array<bool, 3> DiagramOn{};  // circles in the planes YZ, XZ, XY
+  std::string RadiusText = "1000";  // metres, as typed (also part of the file names)
+  int32_t PointCount = 36;          // points per circle
+  bool FastDiagram = false;
+  bool CalcFarH = false;
+};
+
+// A face cell of the box: node indices, the axis of its normal (0 x, 1 y, 2 z), +1 on a
+// max face and -1 on a min face, and the face (0..5: X1, XMax, Y1, YMax, Z1, ZMax).
+struct FarFaceCell {
+  int32_t i, j, k;
+  int8_t axis, sign, face;
+};
+
+struct FarFieldState {
+  FarFieldSettings Settings;
+  double Dx = 0, Dy = 0, Dz = 0, TimeStepSec = 0;
+  float FarC = 0, FarCdt = 0;
+  float DiagramRadius = 0;
+  float DiagramAngleStep = 0;
+  float CentreX = 0, CentreY = 0, CentreZ = 0;
+  int32_t SeriesLength = 0;  // every series has this length
+  std::vector<tFarPoint> FarPoints;
+  std::array<std::vector<tFarPoint>, 3> Diagrams;  // X (plane YZ), Y (plane XZ), Z (plane XY)
+  std::vector<FarFaceCell> Cells;
+  // Gathered each step: per cell, F0 then F_out - F_in of each component in use.
+  std::vector<float> F0, DF;
+  int GatherComponents = 3;
+
+  bool Allocated() const { return !Cells.empty() || !FarPoints.empty(); }
+  int ReceiverCount() const;
+  tFarPoint& Receiver(int r);
+};
+
+// 2 <= min < max <= N - 2 on every axis: the sums read one cell beyond each face, and the
+// shortest component array has N entries along its own axis.
+bool FarBoundsValid(const FarBox& b, int nx, int ny, int nz);
+
+// Values (32-bit) a receiver's tables take for a box, without its series.
+int64_t FarPointTableValues(const FarBox& b);
+
+// Builds the receivers of a run: box checked first, then every point row and the radius
+// read, then the tables (in parallel). False with the message for the user; nothing then
+// stays allocated. Uses d's cell sizes, time step and grid size.
+bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings& settings,
+                   int32_t seriesLength, std::string& message);
+
+// Adds a to s[n], subtracts b from s[n+1] and a from s[n+2], each only below `limit` and
+// the series' length; nothing when n < 0.
+void AddRetardedSample(std::vector<float>& s, int32_t limit, int64_t n, double a, double b);
+
+// One step's contribution (0-based step, after the E update). Follows the step count:
+// when it has grown past the series, every series grows first, keeping its samples.
+void AccumulateFarField(FarFieldState& s, const SolverData& d, int32_t step);
+
+void FreeFarField(FarFieldState& s);
+
+// The end-of-run files in d.FARDir (created when missing). Every file is tried; each one
+// that fails adds a message to `errors`. curStep: steps done.
+void SaveFarPoints(const FarFieldState& s, const SolverData& d, int32_t curStep,
+                   std::vector<std::string>& errors);
+void SaveFarDiagrams(const FarFieldState& s, const SolverData& d, int32_t curStep,
+                     std::vector<std::string>& errors);
+
+// The file name of a user point's E series ('E') or H series ('H') for a component suffix.
+std::string FarPointFileName(char field, const tFarPoint& p, char comp);
+// Peak |E| of one diagram point over the bins written for curStep steps.
+float FarDiagramPeak(const tFarPoint& p, int32_t curStep);
+
+}  // namespace rv

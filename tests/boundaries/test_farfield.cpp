@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "boundaries/farfield.h"
+#include "pml_fixture.h"
+#include "solver/numtext.h"
+
+using namespace rv;
+using namespace rvtest;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// A vacuum grid of n nodes per axis with the field arrays reserved.
+void MakeGrid(SolverData& d, int n, double dx, double courant = 0.5) {
+  SetGridSize(d, n, n, n);
+  ASSERT_TRUE(ResizeSpace(d));
+  d.Dx = d.Dy = d.Dz = dx;
+  d.TimeStep = courant * dx;
+  d.TimeStepSec = d.TimeStep / double(LightSpeed);
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  ClearFields(d);
+}
+
+FarBox Around(int c, int h) { return {c - h, c + h, c - h, c + h, c - h, c + h}; }
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+std::string TempDir(const char* name) {
+  const auto p = std::filesystem::temp_directory_path() / (std::string("rv_far_") + name + "_" +
+                                                           std::to_string(::getpid()));
+  std::filesystem::remove_all(p);
+  return p.string() + "/FAR/";
+}
+
+// Ez = g(t - r/c)/r of a point source at node (c, c, c), sampled at the integer indices.
+void FillPointSource(SolverData& d, int c, double t, const std::function<double(double)>& g) {
+  for (int i = 1; i < d.Ez.len1(); ++i)
+    for (int j = 1; j < d.Ez.len2(); ++j)
+      for (int k = 1; k < d.Ez.len3(); ++k) {
+        const double r = std::sqrt(double((i - c) * (i - c) + (j - c) * (j - c) + (k - c) * (k - c))) * d.Dx;
+        d.Ez(i, j, k) = r > 0 ? float(g(t - r / double(LightSpeed)) / r) : 0.0f;
+      }
+}
+
+}  // namespace
+
+TEST(FarField, RetardedSampleBoundsAndBoxRule) {
+  // n = StepCount-1 adds only a; StepCount-2 adds a and -b; beyond or below: nothing. A
+  // series shorter than the step count bounds the writes as well.
+  struct Case { int64_t n; int limit; std::vector<float> want; };
+  for (const Case& c : {Case{4, 5, {0, 0, 0, 0, 1}}, Case{3, 5, {0, 0, 0, 1, -2}},
+                        Case{2, 5, {0, 0, 1, -2, -1}}, Case{5, 5, {0, 0, 0, 0, 0}},
+                        Case{-1, 5, {0, 0, 0, 0, 0}}, Case{3, 9, {0, 0, 0, 1, -2}}}) {
+    std::vector<float> s(5, 0.0f);
+    AddRetardedSample(s, c.limit, c.n, 1.0, 2.0);
+    EXPECT_EQ(s, c.want) << c.n << " " << c.limit;
+  }
+  // Reads reach one cell beyond each face: 2 <= min < max <= N-2 on every axis.
+  struct Box { FarBox b; bool ok; };
+  for (const Box& c : {Box{{2, 18, 2, 18, 2, 18}, true}, Box{{1, 10, 2, 10, 2, 10}, false},
+                       Box{{2, 19, 2, 10, 2, 10}, false}, Box{{2, 10, 5, 5, 2, 10}, false},
+                       Box{{2, 10, 2, 10, 9, 3}, false}, Box{{2, 3, 2, 3, 2, 3}, true}})
+    EXPECT_EQ(FarBoundsValid(c.b, 20, 20, 20), c.ok);
+}
+
+TEST(FarField, SetupRefusalsGeometryAndNames) {
+  SolverData d;
+  MakeGrid(d, 30, 0.01);
+  FarFieldState s;
+  FarFieldSettings fs;
+  fs.Box = Around(15, 5);
+  fs.PointRows = {{"10.4", "20.5", "30.6"}};
+  fs.DiagramOn = {false, false, true};
+  fs.PointCount = 4;
+  fs.RadiusText = "0.5";
+  std::string msg;
+  ASSERT_TRUE(SetupFarField(s, d, fs, 10, msg)) << msg;
+  // Circle Z (plane XY) starts on the Y axis and goes round through X.
+  const auto& z = s.Diagrams[2];
+  ASSERT_EQ(z.size(), 4u);
+  const float r = 0.5f / 0.01f;
+  const float want[4][2] = {{0, r}, {r, 0}, {0, -r}, {-r, 0}};
+  for (int p = 0; p < 4; ++p) {
+    EXPECT_NEAR(z[size_t(p)].X - 15, want[p][0], 1e-4) << p;
+    EXPECT_NEAR(z[size_t(p)].Y - 15, want[p][1], 1e-4) << p;
+    EXPECT_EQ(z[size_t(p)].Z, 15.0f);
+  }
+  EXPECT_EQ(FarPointFileName('E', s.FarPoints[0], 'y'), "E(10,20,31)y.grf");
+  // Every face cell once; the nearest cell of the point gives RMin.
+  EXPECT_EQ(s.Cells.size(), size_t(6 * 11 * 11 - 12 * 11 + 8));
+  EXPECT_NEAR(z[0].RMin, (r - 5) * 0.01f, 1e-6);
+
+  // A one-cell-thick box has only X-face cells.
+  fs.Box = {10, 11, 10, 20, 10, 20};
+  ASSERT_TRUE(SetupFarField(s, d, fs, 10, msg));
+  EXPECT_EQ(s.Cells.size(), size_t(2 * 11 * 11));
+
+  // Refusals name the row or the field and leave nothing allocated.
+  fs.Box = Around(15, 5);
+  fs.PointRows = {{"1", "2", "3"}, {"1", "x", "3"}};
+  EXPECT_FALSE(SetupFarField(s, d, fs, 10, msg));
+  EXPECT_NE(msg.find("строке 2"), std::string::npos) << msg;
+  EXPECT_FALSE(s.Allocated());
+  fs.PointRows.pop_back();
+  fs.RadiusText = "1O00";
+  EXPECT_FALSE(SetupFarField(s, d, fs, 10, msg));
+  EXPECT_NE(msg.find("\"1O00\""), std::string::npos) << msg;
+  fs.RadiusText = "1000";
+  fs.Box = Around(15, 14);
+  EXPECT_FALSE(SetupFarField(s, d, fs, 10, msg));
+  EXPECT_EQ(msg, "Ошибка в задании границ области интегрирования дальнего поля");
+  EXPECT_FALSE(s.Allocated());
+}
+
+TEST(FarField, ShortRunWritesEmptySeriesAndZeroDiagrams) {
+  SolverData d;
+  MakeGrid(d, 20, 0.01);
+  d.FARDir = TempDir("short");
+  d.Ez.fill(1.0f);
+  FarFieldState s;
+  FarFieldSettings fs;
+  fs.Box = Around(10, 4);
+  fs.PointRows = {{"10.4", "20.5", "30.6"}};
+  fs.CalcFarH = true;
+  fs.DiagramOn = {true, true, false};
+  fs.RadiusText = "0.5";
+  std::string msg;
+  d.StepCount = 3;
+  ASSERT_TRUE(SetupFarField(s, d, fs, 3, msg)) << msg;
+  for (int step = 0; step < 3; ++step) AccumulateFarField(s, d, step);
+  std::vector<std::string> errors;
+  SaveFarPoints(s, d, 3, errors);
+  SaveFarDiagrams(s, d, 3, errors);
+  EXPECT_TRUE(errors.empty());
+  for (const char* n : {"E(10,20,31)x.grf", "E(10,20,31)y.grf", "E(10,20,31)z.grf",
+                        "H(10,20,31)x.grf", "H(10,20,31)y.grf", "H(10,20,31)z.grf"}) {
+    ASSERT_TRUE(std::filesystem::exists(d.FARDir + n)) << n;
+    EXPECT_EQ(std::filesystem::file_size(d.FARDir + n), 0u) << n;
+  }
+  EXPECT_FALSE(std::filesystem::exists(d.FARDir + "DiagrZ_0.5.grf"));
+  const std::string text = ReadAll(d.FARDir + "DiagrX_0.5.grf");
+  // 2*pi/36 as a 32-bit float, times 180/pi: 10 degrees less 3e-7.
+  const std::string first = " 0.00000000000000E+0000  0.00000000000000E+0000 " + d.FARDir + "DiagrX_0.5.grf\r\n";
+  const std::string second = " 9.99999970909292E+0000  0.00000000000000E+0000 \xF3\xE3\xEE\xEB, \xE3\xF0\xE0\xE4\r\n";
+  EXPECT_EQ(text.substr(0, first.size()), first);
+  EXPECT_EQ(text.substr(first.size(), second.size()), second);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 36);
+
+  // A file that cannot be written does not stop the others; each failure is reported.
+  std::filesystem::remove(d.FARDir + "E(10,20,31)x.grf");
+  std::filesystem::create_directory(d.FARDir + "E(10,20,31)x.grf");
+  std::filesystem::remove(d.FARDir + "DiagrY_0.5.grf");
+  errors.clear();
+  SaveFarPoints(s, d, 3, errors);
+  SaveFarDiagrams(s, d, 3, errors);
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(d.FARDir + "H(10,20,31)z.grf"));
+  EXPECT_TRUE(std::filesystem::exists(d.FARDir + "DiagrY_0.5.grf"));
+  std::filesystem::remove_all(std::filesystem::path(d.FARDir).parent_path().parent_path());
+}
+
+// The surface integral alone, fed with the exact field of a point source, gives that
+// field at the receivers: g(t - r/c)/r, bin i dated (i - 1) dt + RMin/c.
+TEST(FarField, PointSourceFieldIsReproducedAtReceiversAnyThreadCount) {
+  const int n = 40, c = 20;
+  const double dx = 0.01;
+  SolverData d;
+  MakeGrid(d, n, dx);
+  const double T = 8 * dx / double(LightSpeed), t0 = 3 * T;
+  auto g = [&](double t) { return std::exp(-((t - t0) / T) * ((t - t0) / T)); };
+  FarFieldSettings fs;
+  fs.Box = Around(c, 10);
+  const double far = 1000 / dx;  // 1000 m
+  fs.PointRows = {{IntToStr(c + 30), IntToStr(c), IntToStr(c)},
+                  {IntToStr(c + 20), IntToStr(c + 20), IntToStr(c + 10)},
+                  {FormatGeneral(c + far * 0.6, 15), IntToStr(c), FormatGeneral(c + far * 0.8, 15)}};
+  const int steps = 320;
+  d.StepCount = steps;
+  auto run = [&](int threads, FarFieldState& s) {
+    omp_set_num_threads(threads);
+    std::string msg;
+    ASSERT_TRUE(SetupFarField(s, d, fs, steps, msg)) << msg;
+    for (int step = 0; step < steps; ++step) {
+      FillPointSource(d, c, step * d.TimeStepSec, g);
+      AccumulateFarField(s, d, step);
+    }
+  };
+  FarFieldState one, four;
+  run(1, one);
+  run(4, four);
+  omp_set_num_threads(omp_get_num_procs());
+  const double dist[3] = {30 * dx, std::sqrt(900.0) * dx, 1000};
+  for (size_t p = 0; p < 3; ++p) {
+    const tFarPoint& fp = one.FarPoints[p];
+    for (int q = 0; q < 3; ++q)
+      EXPECT_EQ(fp.Series[size_t(q)], four.FarPoints[p].Series[size_t(q)]) << p << " " << q;
+    double peak = 0, want = 0, err = 0;
+    for (int i = 1; i < steps - 3; ++i) {
+      const double t = (i - 1) * d.TimeStepSec + double(fp.RMin) / double(LightSpeed);
+      const double exact = g(t - dist[p] / double(LightSpeed)) / dist[p];
+      const double got = fp.Series[2][size_t(i)] / (4 * kPi);
+      peak = std::max(peak, std::abs(got));
+      want = std::max(want, exact);
+      err = std::max(err, std::abs(got - exact));
+    }
+    EXPECT_NEAR(peak / want, 1.0, 0.05) << p;
+    EXPECT_LT(err / want, 0.06) << p;
+    EXPECT_EQ(fp.Series[0], std::vector<float>(size_t(steps), 0.0f));  // Ex was never set
+  }
+}
+
+TEST(FarField, RaisedStepCountKeepsTheFirstBins) {
+  const int n = 24, c = 12, s1 = 60, s2 = 90;
+  SolverData d;
+  MakeGrid(d, n, 0.01);
+  FarFieldSettings fs;
+  fs.Box = Around(c, 6);
+  fs.DiagramOn = {true, false, false};
+  fs.PointCount = 6;
+  auto g = [&](double t) { return std::sin(t / d.TimeStepSec * 0.2); };
+  auto run = [&](FarFieldState& s, bool raise) {
+    d.StepCount = raise ? s1 : s2;
+    std::string msg;
+    ASSERT_TRUE(SetupFarField(s, d, fs, d.StepCount, msg)) << msg;
+    for (int step = 0; step < d.StepCount; ++step) {
+      if (raise && step == s1 - 5) d.StepCount = s2;  // as the window does mid-run
+      FillPointSource(d, c, step * d.TimeStepSec, g);
+      AccumulateFarField(s, d, step);
+    }
+  };
+  FarFieldState whole, raised;
+  run(whole, false);
+  run(raised, true);
+  for (size_t p = 0; p < 6; ++p) {
+    const auto& a = whole.Diagrams[0][p].Series[2];
+    const auto& b = raised.Diagrams[0][p].Series[2];
+    ASSERT_EQ(b.size(), size_t(s2));
+    EXPECT_TRUE(std::equal(a.begin(), a.begin() + s1, b.begin())) << p;
+  }
+}
+
+// A short z-directed current element in the FDTD grid: its diagrams are the dipole's.
+TEST(FarField, DipoleDiagrams) {
+  auto diagrams = [](bool fast, std::array<std::vector<double>, 3>& out) {
+    PmlRun run;
+    const int n = 27, c = 14;
+    PmlProfile p;
+    p.N = 8;
+    ASSERT_TRUE(run.Make(n, n, n, 0.01, 0.01, 0.01, "LLLLLL", p));
+    SolverData& d = run.d;
+    FarFieldSettings fs;
+    fs.Box = Around(c, 10);
+    fs.DiagramOn = {true, true, true};
+    fs.FastDiagram = fast;
+    const int steps = 260;
+    d.StepCount = steps;
+    FarFieldState s;
+    std::string msg;
+    ASSERT_TRUE(SetupFarField(s, d, fs, steps, msg)) << msg;
+    const double T = 8 * d.Dx / double(LightSpeed), t0 = 4 * T;
+    for (int step = 0; step < steps; ++step) {
+      run.Step(step, [&](SolverData& dd, int k) {
+        const double t = k * dd.TimeStepSec;
+        const double x = (t - t0) / T;  // derivative of a Gaussian: no charge left behind
+        dd.Ez(c, c, c) += float(-2 * x * std::exp(-x * x));
+      });
+      AccumulateFarField(s, d, step);
+    }
+    for (int g = 0; g < 3; ++g) {
+      out[size_t(g)].clear();
+      for (const tFarPoint& fp : s.Diagrams[size_t(g)])
+        out[size_t(g)].push_back(FarDiagramPeak(fp, steps) / (fast ? 8 : 4));
+    }
+  };
+  std::array<std::vector<double>, 3> full, quick;
+  diagrams(false, full);
+  diagrams(true, quick);
+  ASSERT_EQ(full[2].size(), 36u);
+  const auto [lo, hi] = std::minmax_element(full[2].begin(), full[2].end());
+  EXPECT_LT(Db(*hi / *lo), 0.5);
+  for (int g = 0; g < 2; ++g) {
+    const double top = *std::max_element(full[size_t(g)].begin(), full[size_t(g)].end());
+    for (int p = 0; p < 36; ++p) {
+      const double cs = std::abs(std::cos(p * 10 * kPi / 180));
+      const double v = full[size_t(g)][size_t(p)] / top;
+      if (cs >= 0.5) {
+        EXPECT_LT(std::abs(Db(v / cs)), 0.8) << g << " " << p * 10;
+      }
+      if (p == 9 || p == 27) {
+        EXPECT_LT(v, 0.06) << g << " " << p * 10;
+      }
+    }
+  }
+  for (int g = 0; g < 3; ++g)
+    for (int p = 0; p < 36; ++p)
+      EXPECT_LT(std::abs(Db(quick[size_t(g)][size_t(p)] / full[size_t(g)][size_t(p)])), 0.01)
+          << g << " " << p * 10;
+}
