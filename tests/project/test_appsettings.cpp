@@ -11,16 +11,12 @@ TEST(History, MovesInsertsAndDropsTheOldest) {
   ProjectHistory h;
   AddToHistory(h, "/p/a.fdt");
   AddToHistory(h, "/p/a.fdt");
-  EXPECT_EQ(h[0], "/p/a.fdt");
-  EXPECT_EQ(h[1], "");
+  EXPECT_EQ(std::tuple(h[0], h[1]), std::tuple("/p/a.fdt", ""));
   AddToHistory(h, "/p/b.fdt");
   AddToHistory(h, "/p/c.fdt");
   // c, b, a: a name differing from entry 3 only in Latin letter case moves it up, renamed.
   AddToHistory(h, "/P/A.FDT");
-  EXPECT_EQ(h[0], "/P/A.FDT");
-  EXPECT_EQ(h[1], "/p/c.fdt");
-  EXPECT_EQ(h[2], "/p/b.fdt");
-  EXPECT_EQ(h[3], "");
+  EXPECT_EQ(std::tuple(h[0], h[1], h[2], h[3]), std::tuple("/P/A.FDT", "/p/c.fdt", "/p/b.fdt", ""));
   // The entry already at the top keeps its letter case.
   AddToHistory(h, "/p/a.fdt");
   EXPECT_EQ(h[0], "/P/A.FDT");
@@ -30,11 +26,9 @@ TEST(History, MovesInsertsAndDropsTheOldest) {
   EXPECT_EQ(h[1], "/p/Проект.fdt");
   // Seventeen distinct files: the oldest drops out.
   for (int i = 0; i < 17; ++i) AddToHistory(h, "/q/" + std::to_string(i) + ".fdt");
-  EXPECT_EQ(h[0], "/q/16.fdt");
-  EXPECT_EQ(h[15], "/q/1.fdt");
   const auto captions = HistoryCaptions(h);
-  EXPECT_EQ(captions[0], "1. 16.fdt");
-  EXPECT_EQ(captions[15], "16. 1.fdt");
+  EXPECT_EQ(std::tuple(h[0], h[15], captions[0], captions[15]),
+            std::tuple("/q/16.fdt", "/q/1.fdt", "1. 16.fdt", "16. 1.fdt"));
 }
 
 TEST(AppSettingsFile, DefaultsRoundTripAndKeysKept) {
@@ -45,8 +39,7 @@ TEST(AppSettingsFile, DefaultsRoundTripAndKeysKept) {
   AppSettings s;
   std::string err;
   ASSERT_TRUE(ReadAppSettings(path, "/home/u/", s, err));  // no file: defaults
-  EXPECT_EQ(s.IniDirProjectOpen, "/home/u/");
-  EXPECT_EQ(s.LastProjectFileName, "");
+  EXPECT_EQ(std::tuple(s.IniDirProjectOpen, s.LastProjectFileName), std::tuple("/home/u/", ""));
   {
     IniFile other;
     other.writeString("Other", "Key", "Значение");
@@ -59,14 +52,11 @@ TEST(AppSettingsFile, DefaultsRoundTripAndKeysKept) {
   ASSERT_TRUE(WriteAppSettings(path, s, err)) << err;
   AppSettings r;
   ASSERT_TRUE(ReadAppSettings(path, "/home/u/", r, err));
-  EXPECT_EQ(r.IniDirProjectOpen, "/data/проекты/");
-  EXPECT_EQ(r.IniDirProjectSave, "/home/u/");
-  EXPECT_EQ(r.LastProjectFileName, "/data/проекты/антенна.fdt");
-  EXPECT_EQ(r.History[0], "/data/проекты/антенна.fdt");
+  EXPECT_EQ(std::tuple(r.IniDirProjectOpen, r.IniDirProjectSave, r.LastProjectFileName, r.History[0]),
+            std::tuple("/data/проекты/", "/home/u/", "/data/проекты/антенна.fdt", "/data/проекты/антенна.fdt"));
   IniFile check;
   ASSERT_TRUE(check.load(path, &err));
   EXPECT_EQ(check.readString("Other", "Key", ""), "Значение");
-  EXPECT_EQ(FileNamePart("/a/b/c.fdt"), "c.fdt");
-  EXPECT_EQ(FolderOf("/a/b/c.fdt"), "/a/b/");
+  EXPECT_EQ(std::tuple(FileNamePart("/a/b/c.fdt"), FolderOf("/a/b/c.fdt")), std::tuple("c.fdt", "/a/b/"));
   std::filesystem::remove_all(dir);
 }

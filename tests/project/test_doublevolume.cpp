@@ -31,12 +31,8 @@ TEST(DoubleVolume, ModelSizesAndTablesFollow) {
   std::string msg;
   ASSERT_TRUE(DoubleVolume(s, d, t, msg)) << msg;
 
-  EXPECT_EQ(s.spX, 20);
-  EXPECT_EQ(s.edX, "0.005");
-  EXPECT_EQ(s.seStepCount, 600);
-  EXPECT_EQ(s.spFarXmin, 4);
-  EXPECT_EQ(s.spFarZmax, 14);
-  EXPECT_EQ(d.SpaceNx, 20);
+  EXPECT_EQ(std::tuple(s.spX, s.edX, s.seStepCount, s.spFarXmin, s.spFarZmax, d.SpaceNx),
+            std::tuple(20, "0.005", 600, 4, 14, 20));
   ASSERT_EQ(d.Space.len1(), 21);
   // Cell (3, 4, 5) fills 5..6 x 7..8 x 9..10, and nothing else holds material 7.
   int sevens = 0;
@@ -47,25 +43,16 @@ TEST(DoubleVolume, ModelSizesAndTablesFollow) {
           ++sevens;
           EXPECT_TRUE(i >= 5 && i <= 6 && j >= 7 && j <= 8 && k >= 9 && k <= 10);
         }
-  EXPECT_EQ(sevens, 8);
-  EXPECT_EQ(d.Space(20, 20, 20), 2);
-  EXPECT_EQ(d.UndoSpace(6, 8, 10), 7);
+  EXPECT_EQ(std::tuple(sevens, d.Space(20, 20, 20), d.UndoSpace(6, 8, 10)), std::tuple(8, 2, 7));
 
-  EXPECT_EQ(out.sgOutPoint.Cells(2, 1), "6");
-  EXPECT_EQ(out.sgOutPoint.Cells(0, 1), "E");
-  // A region one cell thick stays flat (4..4 -> 8..8); 4..6 becomes 8..11.
-  EXPECT_EQ(out.sgCurrent.Cells(0, 1), "8");
-  EXPECT_EQ(out.sgCurrent.Cells(3, 1), "8");
-  EXPECT_EQ(out.sgCurrent.Cells(1, 1), "8");
-  EXPECT_EQ(out.sgCurrent.Cells(4, 1), "11");
-  EXPECT_EQ(out.sgCurrent.Cells(5, 1), "x");  // not a number: left as it is
-  EXPECT_EQ(out.sgVoltage.Cells(0, 1), "1");
-  EXPECT_EQ(out.sgVoltage.Cells(5, 1), "11");
-  EXPECT_EQ(out.sgFarPoints.Cells(0, 1), "5");
-  EXPECT_EQ(out.sgFarPoints.Cells(1, 1), "");
-  EXPECT_EQ(lamped.sgSourses.Cells(2, 1), "8");
-  EXPECT_EQ(lamped.sgSourses.Cells(3, 1), "50");  // the value column is not a coordinate
-  EXPECT_EQ(lamped.sgInductor.Cells(1, 1), "1e2");
+  // A region one cell thick stays flat (4..4 -> 8..8); 4..6 becomes 8..11. A cell that is
+  // not a number is left as it is; the value column is not a coordinate.
+  const struct { const StringGrid& g; int col; const char* text; } cells[] = {
+      {out.sgOutPoint, 2, "6"},   {out.sgOutPoint, 0, "E"},    {out.sgCurrent, 0, "8"},   {out.sgCurrent, 3, "8"},
+      {out.sgCurrent, 1, "8"},    {out.sgCurrent, 4, "11"},    {out.sgCurrent, 5, "x"},   {out.sgVoltage, 0, "1"},
+      {out.sgVoltage, 5, "11"},   {out.sgFarPoints, 0, "5"},   {out.sgFarPoints, 1, ""},  {lamped.sgSourses, 2, "8"},
+      {lamped.sgSourses, 3, "50"}, {lamped.sgInductor, 1, "1e2"}};
+  for (const auto& c : cells) EXPECT_EQ(c.g.Cells(c.col, 1), c.text) << c.g.Name() << " " << c.col;
 }
 
 TEST(DoubleVolume, RefusesWhatDoesNotFitAndStaysInsideTheModel) {
@@ -76,8 +63,7 @@ TEST(DoubleVolume, RefusesWhatDoesNotFitAndStaysInsideTheModel) {
   std::string msg;
   EXPECT_FALSE(DoubleVolume(s, d, {}, msg));
   EXPECT_NE(msg.find("5000"), std::string::npos);
-  EXPECT_EQ(s.spX, 2600);
-  EXPECT_EQ(s.edX, "0.01");
+  EXPECT_EQ(std::tuple(s.spX, s.edX), std::tuple(2600, "0.01"));
 
   s.spX = 10;
   s.seStepCount = 60000000;
@@ -100,8 +86,5 @@ TEST(DoubleVolume, RefusesWhatDoesNotFitAndStaysInsideTheModel) {
   ASSERT_TRUE(ResizeSpace(d));
   d.Space(4, 4, 4) = 3;
   ASSERT_TRUE(DoubleVolume(s, d, {}, msg)) << msg;
-  EXPECT_EQ(d.Space.len1(), 21);
-  EXPECT_EQ(d.Space(8, 8, 8), 3);
-  EXPECT_EQ(d.Space(7, 7, 7), 3);
-  EXPECT_EQ(d.Space(9, 9, 9), 0);
+  EXPECT_EQ(std::tuple(d.Space.len1(), d.Space(8, 8, 8), d.Space(7, 7, 7), d.Space(9, 9, 9)), std::tuple(21, 3, 3, 0));
 }

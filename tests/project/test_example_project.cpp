@@ -39,16 +39,12 @@ void BuildDipole(ProjectData& p, SolverData& d) {
 
   SignalPageSettings& s = p.Signal;
   s.cbExpression = SigGauss;
-  s.Edit("edGaussWidth") = "0.05e-9";
-  s.Edit("edGaussAmpl") = "1";
-  s.Edit("edMaxTime") = "1";
-  s.Edit("edFMax") = "20e9";
+  for (auto [k, v] : {std::pair{"edGaussWidth", "0.05e-9"}, {"edGaussAmpl", "1"}, {"edMaxTime", "1"}, {"edFMax", "20e9"}})
+    s.Edit(k) = v;
   s.CheckBox3 = false;  // show the spectrum
 
   OutPointTables& o = p.Outputs;
-  o.seOutputRate = 1;
-  o.cbShowGr = true;
-  o.cbShowInput = true;
+  o.seOutputRate = 1; o.cbShowGr = o.cbShowInput = true;
   AddRow(o.sgOutPoint, {"E", "Z", "15", "15", "26", "Ez_top"});
   AddRow(o.sgOutPoint, {"E", "Z", "26", "15", "15", "Ez_side"});
   AddRow(o.sgCurrent, {"14", "14", "12", "16", "16", "12", "I_arm"});
@@ -58,17 +54,13 @@ void BuildDipole(ProjectData& p, SolverData& d) {
 
   p.Vizual.spX = p.Vizual.spY = p.Vizual.spZ = Feed;
   p.Vizual.imageRGroup = 2;  // Ez
-  p.Vizual.SpinEdit1 = 1;
-  p.Vizual.SpinEdit2 = 2;    // scale 100 V/m
+  p.Vizual.SpinEdit1 = 1; p.Vizual.SpinEdit2 = 2;  // scale 100 V/m
   p.Editor = {Feed, Feed, Feed, 45, 35, 60, 15, 15, 15, 1};
 
   tLayer& cu = d.Layers[1];
   cu = tLayer{};
   cu.Color = 0x003373B8;  // copper, 0x00BBGGRR
-  cu.On = 1;
-  cu.Name = "Медь";
-  cu.Sigma = 5.8e7;
-  cu.Density = 8900;
+  cu.On = 1; cu.Name = "Медь"; cu.Sigma = 5.8e7; cu.Density = 8900;
 
   SetGridSize(d, N, N, N);
   d.Space.allocate(N + 1, N + 1, N + 1);
@@ -109,28 +101,20 @@ TEST(ExampleProject, DipoleSampleIsWhatTheWriterWritesAndIsSound) {
   ProjectData q;
   auto e = std::make_unique<SolverData>();
   const ProjectLoadResult r = LoadProject(sample, q, *e);
-  ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
-  EXPECT_TRUE(r.Msgs.empty());
-  EXPECT_TRUE(r.ModelComplete);
+  ASSERT_EQ(std::tuple(r.Status, r.Msgs.empty(), r.ModelComplete), std::tuple(ProjectLoadStatus::Loaded, true, true));
   // Stable: c·dt below dx/sqrt(3).
   const double dx = StrToFloat(q.Main.edX), dt = StrToFloat(q.Main.eddT) * 1e-9;
   EXPECT_LT(double(LightSpeed) * dt, dx / std::sqrt(3.0));
   // The source edge is the gap between the two copper arms; the passive element's load
   // sits in its own gap.
-  EXPECT_EQ(e->Space(Feed, Feed, Feed), 0);
-  EXPECT_EQ(e->Space(Feed, Feed, Feed - 1), 1);
-  EXPECT_EQ(e->Space(Feed, Feed, Feed + 1), 1);
-  EXPECT_EQ(e->Space(Passive, Feed, Feed), 0);
-  EXPECT_EQ(e->Space(Passive, Feed, Feed + 1), 1);
-  EXPECT_EQ(e->Layers[1].Sigma, 5.8e7);
-  EXPECT_EQ(q.Lamped.sgSourses.Cells(3, 1), "50");
-  EXPECT_EQ(q.Lamped.sgResistors.Cells(0, 1), "20");
+  EXPECT_EQ(std::tuple(e->Space(Feed, Feed, Feed), e->Space(Feed, Feed, Feed - 1), e->Space(Feed, Feed, Feed + 1),
+                       e->Space(Passive, Feed, Feed), e->Space(Passive, Feed, Feed + 1)), std::tuple(0, 1, 1, 0, 1));
+  EXPECT_EQ(std::tuple(e->Layers[1].Sigma, q.Lamped.sgSourses.Cells(3, 1), q.Lamped.sgResistors.Cells(0, 1),
+                       q.Signal.cbExpression), std::tuple(5.8e7, "50", "20", SigGauss));
   // Every probe lies inside the cells 1..N-1.
   for (int row = 1; row < q.Outputs.sgOutPoint.RowCount(); ++row)
     for (int c = 2; c <= 4; ++c) {
       const int v = StrToInt(q.Outputs.sgOutPoint.Cells(c, row));
-      EXPECT_GE(v, 1);
-      EXPECT_LE(v, N - 1);
+      EXPECT_TRUE(v >= 1 && v <= N - 1) << v;
     }
-  EXPECT_EQ(q.Signal.cbExpression, SigGauss);
 }

@@ -33,11 +33,9 @@ TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
   ASSERT_TRUE(TryStrToFloat(v.eddT, shown));
   EXPECT_NEAR(shown, v.dtSec * 1e9, 1e-15);
   EXPECT_EQ(v.eddT.size(), std::string("0.0192583").size() + 9);  // 15 significant digits
-  EXPECT_EQ(v.lbKurant, "По условию устойчивости: <= 0.019258");
-  EXPECT_FALSE(v.rtabc);
+  EXPECT_EQ(std::tuple(v.lbKurant, v.rtabc), std::tuple("По условию устойчивости: <= 0.019258", false));
   // Unequal cells: the limit follows the smallest ones, and never exceeds the 1-D limit.
-  s.edY = "0.02";
-  s.edZ = "0.04";
+  s.edY = "0.02"; s.edZ = "0.04";
   v = ComputeGridSettings(s, 1.0, 0);
   const double ref = 1.0 / std::sqrt(1 / 1e-4 + 1 / 4e-4 + 1 / 16e-4) / double(LightSpeed);
   EXPECT_NEAR(v.dtSec / ref, 1.0, 1e-15);
@@ -59,9 +57,7 @@ TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
   s.edZ = "0.01";
   s.edX = "0,01";
   v = ComputeGridSettings(s, 1.0, 0);
-  EXPECT_FALSE(v.sizesOk);
-  EXPECT_EQ(v.lbSummary, "Ошибка в размере по Х, ");
-  EXPECT_TRUE(v.eddT.empty());
+  EXPECT_EQ(std::tuple(v.sizesOk, v.lbSummary, v.eddT), std::tuple(false, "Ошибка в размере по Х, ", ""));
 
   EXPECT_EQ(EndTimeText(100, "0.01"), "Конечное время: 1 нс");
   EXPECT_EQ(EndTimeText(100, "x"), "");
@@ -80,28 +76,20 @@ TEST(GridSettings, SummaryFrequencyAndMemoryLabels) {
                          IntToStr((long long)std::floor(v.mem.MemoryNeed / 1048576.0) + 1) + " MБ");
 
   SolverData d;
-  d.Layers[1].On = 1;
-  d.Layers[1].EpsStatic = 9;
-  d.Layers[2].On = 0;
-  d.Layers[2].EpsStatic = 80;
-  d.Layers[3].On = 1;
-  d.Layers[3].EpsStatic = 80;  // beyond the materials in use
-  EXPECT_EQ(MaxStaticPermittivity(d, 2), 9.0);
-  EXPECT_EQ(MaxStaticPermittivity(d, 0), 1.0);
+  // Material 2 is off, material 3 beyond the materials in use.
+  for (int i : {1, 2, 3}) d.Layers[size_t(i)].On = i != 2, d.Layers[size_t(i)].EpsStatic = i == 1 ? 9 : 80;
+  EXPECT_EQ(std::tuple(MaxStaticPermittivity(d, 2), MaxStaticPermittivity(d, 0)), std::tuple(9.0, 1.0));
 
   const MemoryLabels m = FormatMemoryLabels(16ull << 30, 3ull << 30, 81);
-  EXPECT_EQ(m.lbTotalMem, "Объем ОЗУ: 16384 MБ");
-  EXPECT_EQ(m.lbMemoryLoad, "Занято: 81%");
-  EXPECT_EQ(m.lbMemoryFree, "Свободно: 3072 MБ");
+  EXPECT_EQ(std::tuple(m.lbTotalMem, m.lbMemoryLoad, m.lbMemoryFree),
+            std::tuple("Объем ОЗУ: 16384 MБ", "Занято: 81%", "Свободно: 3072 MБ"));
 }
 
 // Every share of the estimate that has arrays today equals the elements those arrays hold
 // (fields, Debye, magnetic, SAR and Mur planes); the products are 64-bit.
 TEST(MemoryEstimate, SharesEqualTheAllocatedArraysAnd64BitProducts) {
   MainSettings s;  // Mur on every face
-  s.spX = 9;
-  s.spY = 7;
-  s.spZ = 8;
+  s.spX = 9; s.spY = 7; s.spZ = 8;
   s.cbBioMaterals = s.cbMagneticMaterals = s.cbEnergy = true;
   const MemoryEstimate m = EstimateMemory(s, 0);
   SolverData d;
@@ -130,9 +118,7 @@ TEST(MemoryEstimate, MatchesMeasuredResidentMemory) {
   mallopt(M_MMAP_THRESHOLD, 64 * 1024);
   mallopt(M_TRIM_THRESHOLD, 64 * 1024);
   MainSettings s;
-  s.spX = 120;
-  s.spY = 100;
-  s.spZ = 90;  // Mur on every face: the planes count too
+  s.spX = 120; s.spY = 100; s.spZ = 90;  // Mur on every face: the planes count too
   const MemoryEstimate m = EstimateMemory(s, 0);
 
   SolverData d;
@@ -166,22 +152,17 @@ TEST(GridSettings, AutoBoxAroundTheObject) {
   std::string msg;
   // Empty model: the one-point box at the centre, plus and minus three cells.
   ASSERT_TRUE(AutoFarBox(s, d, msg));
-  EXPECT_EQ(s.spFarXmin, 10 - 3);
-  EXPECT_EQ(s.spFarXmax, 10 + 3);
+  EXPECT_EQ(std::tuple(s.spFarXmin, s.spFarXmax), std::tuple(10 - 3, 10 + 3));
 
   d.Layers[1].On = 1;
   d.Space(8, 9, 10) = 1;
   d.Space(12, 11, 10) = 1;
   ASSERT_TRUE(AutoFarBox(s, d, msg));
-  EXPECT_EQ(s.spFarXmin, d.ObjXMin - 3);
-  EXPECT_EQ(s.spFarXmax, d.ObjXMax + 3);
-  EXPECT_EQ(s.spFarYmin, d.ObjYMin - 3);
-  EXPECT_EQ(s.spFarZmax, d.ObjZMax + 3);
+  EXPECT_EQ(std::tuple(s.spFarXmin, s.spFarXmax, s.spFarYmin, s.spFarZmax),
+            std::tuple(d.ObjXMin - 3, d.ObjXMax + 3, d.ObjYMin - 3, d.ObjZMax + 3));
   // A PEC face Y=1 and a symmetry face X=max pull their bounds to the walls.
   s.ComboBox[0] = BorderPEC;
   s.ComboBox[4] = BorderSymH;
   ASSERT_TRUE(AutoFarBox(s, d, msg));
-  EXPECT_EQ(s.spFarYmin, 1);
-  EXPECT_EQ(s.spFarXmax, 20);
-  EXPECT_EQ(s.spFarYmax, d.ObjYMax + 3);
+  EXPECT_EQ(std::tuple(s.spFarYmin, s.spFarXmax, s.spFarYmax), std::tuple(1, 20, d.ObjYMax + 3));
 }

@@ -45,9 +45,7 @@ TEST(ModelFile, RunLengthLayoutAndRoundTrip) {
   EXPECT_EQ(differ, 0);
   // Plane k of 21 shows k * 100 / 21 rounded: 9.52 is 10, 14.29 is 14.
   ASSERT_EQ(percents.size(), size_t(n));
-  EXPECT_EQ(percents[0], 10);
-  EXPECT_EQ(percents[1], 14);
-  EXPECT_EQ(percents.back(), 100);
+  EXPECT_EQ(std::tuple(percents[0], percents[1], percents.back()), std::tuple(10, 14, 100));
   // The layout follows the format text in text order: "10" sorts before "5".
   for (const char* older : {"10", "0", "4"}) EXPECT_FALSE(ModelFileFullLayout(older)) << older;
   for (const char* full : {"5", "6"}) EXPECT_TRUE(ModelFileFullLayout(full)) << full;
@@ -61,8 +59,8 @@ TEST(ModelFile, ShortHostileAndMissingFiles) {
   WriteInts(p, {3, 5, 255, 2, -7, 1});
   tSpace r = Empty(4, 4, 4);
   ASSERT_TRUE(ReadModelFile(p, "6", 4, 4, 4, 4, r, err)) << err;
-  EXPECT_EQ(r(1, 1, 1), 3); EXPECT_EQ(r(4, 1, 1), 3); EXPECT_EQ(r(1, 2, 1), 3);
-  EXPECT_EQ(r(2, 2, 1), 0); EXPECT_EQ(r(4, 2, 1), 0); EXPECT_EQ(r(1, 3, 1), 0);
+  EXPECT_EQ(std::tuple(r(1, 1, 1), r(4, 1, 1), r(1, 2, 1), r(2, 2, 1), r(4, 2, 1), r(1, 3, 1)),
+            std::tuple(3, 3, 3, 0, 0, 0));
 
   // A huge count fills only the grid; a grid larger than the model never writes outside it.
   WriteInts(p, {9, 2000000000});
@@ -75,8 +73,7 @@ TEST(ModelFile, ShortHostileAndMissingFiles) {
   tSpace z = Empty(4, 4, 4);
   EXPECT_FALSE(ReadModelFile(p, "6", 4, 4, 4, 4, z, err));
   EXPECT_FALSE(err.empty());
-  EXPECT_EQ(z(2, 1, 1), 4);
-  EXPECT_EQ(z(3, 1, 1), 0);
+  EXPECT_EQ(std::tuple(z(2, 1, 1), z(3, 1, 1)), std::tuple(4, 0));
 
   EXPECT_FALSE(ReadModelFile(dir / "does-not-exist.bin", "6", 4, 4, 4, 4, z, err));
   EXPECT_NE(err.find("does-not-exist.bin"), std::string::npos);
@@ -91,6 +88,5 @@ TEST(ModelFile, ClampedZStopsReading) {
   WriteInts(p, {1, 16, 2, 16, 1, 16, 2, 16, 1, 16, 2, 16});
   tSpace r = Empty(4, 4, 6);
   ASSERT_TRUE(ReadModelFile(p, "6", 4, 4, 6, 3, r, err));
-  EXPECT_EQ(r(4, 4, 3), 1);
-  EXPECT_EQ(r(1, 1, 4), 0);
+  EXPECT_EQ(std::tuple(r(4, 4, 3), r(1, 1, 4)), std::tuple(1, 0));
 }

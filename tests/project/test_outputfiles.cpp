@@ -84,9 +84,8 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   for (size_t r = 0; r < run.OutPointFiles.size(); ++r)
     if (run.OutPointFiles[r].Opened) opened.push_back(int(r));
   EXPECT_EQ(opened, (std::vector<int>{1, 8, 12}));
-  EXPECT_EQ(run.OutPointFiles.size(), size_t(g.RowCount()));
-  EXPECT_EQ(run.CurrentFiles[1].Region.Plane, 'X');
-  EXPECT_EQ(run.VoltageFiles[1].Region.FileName, "U1.TXT");
+  EXPECT_EQ(std::tuple(run.OutPointFiles.size(), run.CurrentFiles[1].Region.Plane, run.VoltageFiles[1].Region.FileName),
+            std::tuple(size_t(g.RowCount()), 'X', "U1.TXT"));
   std::vector<std::string> files;
   for (const auto& e : fs::directory_iterator(d.ResultDir)) files.push_back(e.path().filename());
   std::sort(files.begin(), files.end());
@@ -97,8 +96,7 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   EXPECT_EQ(titles, (std::vector<std::string>{"ex(10,10,3)", "ix(10,9,9)", "d(5,5,5)", "cur",
                                               "U1.txt", "Исходный сигнал"}));
   EXPECT_EQ(chart.FileNames, titles);
-  EXPECT_EQ(chart.ActiveGraph, 5);
-  EXPECT_EQ(chart.Texts.BottomAxisTitle, "t, нс");
+  EXPECT_EQ(std::tuple(chart.ActiveGraph, chart.Texts.BottomAxisTitle), std::tuple(5, "t, нс"));
   EXPECT_TRUE(CloseOutputFiles(run).empty());
 
   // "Не записывать файлы результатов на диск": no folder, no file, repeated names pass.
@@ -106,11 +104,8 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   chart.DeleteAll();
   AddRow(g, {"E", "", "2", "2", "2", "ex1"});
   EXPECT_EQ(PrepareOutputFiles(d, t, OutputOptions{false, true, false}, nullptr, &chart, &feed, run).size(), 11u);  // row 10 passes now
-  EXPECT_FALSE(fs::exists(d.ResultDir));
-  EXPECT_TRUE(run.OutPointFiles[13].Opened);
-  EXPECT_FALSE(run.OutPointFiles[13].F);
-  EXPECT_EQ(run.OpenedCount(), 7);
-  EXPECT_EQ(chart.SeriesCount(), 7);
+  EXPECT_EQ(std::tuple(fs::exists(d.ResultDir), run.OutPointFiles[13].Opened, bool(run.OutPointFiles[13].F),
+                       run.OpenedCount(), chart.SeriesCount()), std::tuple(false, true, false, 7, 7));
 
   // A results folder that takes no file (a file stands in its place): said once, by name,
   // before the rows' own faults; the rows record without files.
@@ -120,8 +115,7 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   ASSERT_EQ(b.size(), 12u);  // the folder, then the same 11 as without files
   EXPECT_EQ(b[0], "Папка результатов " + d.ResultDir + " недоступна для записи: файлы результатов не будут записаны.");
   EXPECT_EQ(b[1], ProbeRowMessage("q.srg", 10, 10, 10));
-  EXPECT_TRUE(run.OutPointFiles[1].Opened);
-  EXPECT_FALSE(run.OutPointFiles[1].F);
+  EXPECT_TRUE(run.OutPointFiles[1].Opened && !run.OutPointFiles[1].F);
 }
 
 // Probes of every kind written sample by sample: the title rides on the first line, "t, нс"
@@ -213,13 +207,11 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   EXPECT_EQ(volt[1], T(1, true) + " " + FormatTextReal(float(LineVoltage(d, run.VoltageFiles[1].Region))) + " t, нс");
 
   ASSERT_EQ(chart.SeriesCount(), 1 + 12 + 2 + 1 + 1);
-  EXPECT_EQ(chart.Series[0].Count(), 0u);  // the old curve
-  EXPECT_EQ(chart.Series[1].Y[3], double(float(d.Hx(x, y, z))));
-  EXPECT_EQ(chart.Series[11].Count(), size_t(samples));      // mean power
-  EXPECT_EQ(chart.Series[14].Count(), 0u);                  // not flat
-  EXPECT_EQ(chart.Series[16].Title, "Исходный сигнал");
-  ASSERT_EQ(chart.Series[16].Count(), size_t(samples));
-  EXPECT_EQ(chart.Series[16].Y[1], 0.5);
+  // The old curve, mean power, the region flat in no axis, the source signal.
+  EXPECT_EQ(std::tuple(chart.Series[0].Count(), chart.Series[11].Count(), chart.Series[14].Count(),
+                       chart.Series[16].Title, chart.Series[16].Count()),
+            std::tuple(0u, size_t(samples), 0u, "Исходный сигнал", size_t(samples)));
+  EXPECT_EQ(std::tuple(chart.Series[1].Y[3], chart.Series[16].Y[1]), std::tuple(double(float(d.Hx(x, y, z))), 0.5));
 
   // Plotting off, the source signal on: its points still go to its own series.
   chart.DeleteAll();
@@ -228,8 +220,7 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   for (int s = 0; s < 3; ++s) RecordOutputPoints(d, run, s);
   feed.Drain(chart);
   ASSERT_EQ(chart.SeriesCount(), 2);
-  EXPECT_EQ(chart.Series[0].Count(), 0u);
-  EXPECT_EQ(chart.Series[1].Count(), 3u);
+  EXPECT_EQ(std::tuple(chart.Series[0].Count(), chart.Series[1].Count()), std::tuple(0u, 3u));
 }
 
 // Ampère: on H = (-c y + b z, c x - a z, a y - b x), whose curl is 2 (a, b, c), the probe
@@ -251,9 +242,8 @@ TEST(Recording, CurrentLoopsAmpereAndStokes) {
   each(d.Hy, [&](int i, int, int k) { return c * (i + 0.5) * dx - a * (k + 0.5) * dz; });
   each(d.Hz, [&](int i, int j, int) { return a * (j + 0.5) * dy - b * (i + 0.5) * dx; });
   auto near = [](double got, double want) { EXPECT_NEAR(got / want, 1.0, 1e-4) << got << " " << want; };
-  near(ProbeLoopCurrent(d, 'X', 5, 5, 5), 2 * a * 4 * dy * dz);
-  near(ProbeLoopCurrent(d, 'Y', 5, 5, 5), 2 * b * 4 * dx * dz);
-  near(ProbeLoopCurrent(d, 'Z', 5, 5, 5), 2 * c * 4 * dx * dy);
+  for (auto [ax, want] : {std::pair{'X', a * dy * dz}, {'Y', b * dx * dz}, {'Z', c * dx * dy}})
+    near(ProbeLoopCurrent(d, ax, 5, 5, 5), 2 * want * 4);
   auto region = [](int x1, int y1, int z1, int x2, int y2, int z2, char plane) {
     tCurrentRegion r;
     r.X1 = x1; r.Y1 = y1; r.Z1 = z1; r.X2 = x2; r.Y2 = y2; r.Z2 = z2; r.Plane = plane;
@@ -295,9 +285,7 @@ TEST(Recording, CurrentLoopsAmpereAndStokes) {
       sy += edge('Y', 5 + p, 6, 4 + q);
       sz += edge('Z', 5 + p, 6 + q, 4);
     }
-  EXPECT_NEAR(ProbeLoopCurrent(d, 'X', 5, 6, 4), sx, 1e-9);
-  EXPECT_NEAR(ProbeLoopCurrent(d, 'Y', 5, 6, 4), sy, 1e-9);
-  EXPECT_NEAR(ProbeLoopCurrent(d, 'Z', 5, 6, 4), sz, 1e-9);
+  for (auto [ax, s] : {std::pair{'X', sx}, {'Y', sy}, {'Z', sz}}) EXPECT_NEAR(ProbeLoopCurrent(d, ax, 5, 6, 4), s, 1e-9);
   double s1 = 0, s2 = 0, s3 = 0;
   for (int p = 1; p <= 6; ++p)
     for (int q = 1; q <= 5; ++q) {

@@ -194,16 +194,13 @@ TEST(ProjectFile, FileLayoutKeepsSpellingsOrderAndEarlierKeys) {
   d->Layers[4].Name = "changed";
   ASSERT_TRUE(SaveProject(dir + "p.fdt", p, *d, err)) << err;
   ASSERT_TRUE(ini.load(dir + "p.fdt"));
-  EXPECT_EQ(ini.readInteger("Layer", "Count", 0), 3);
-  EXPECT_EQ(ini.readString("Layer4", "Comment", ""), "M4");
-  EXPECT_TRUE(ini.valueExists("Layer5", "density"));
+  EXPECT_EQ(std::tuple(ini.readInteger("Layer", "Count", 0), ini.readString("Layer4", "Comment", ""),
+                       ini.valueExists("Layer5", "density")), std::tuple(3, "M4", true));
   ProjectData q;
   auto e = Model(50, 50, 50);
   e->Layers[4].Name = "untouched";
   ASSERT_EQ(LoadProject(dir + "p.fdt", q, *e).Status, ProjectLoadStatus::Loaded);
-  EXPECT_EQ(q.Editor.LayerCount, 3);
-  EXPECT_EQ(e->Layers[3].Name, "M3");
-  EXPECT_EQ(e->Layers[4].Name, "untouched");
+  EXPECT_EQ(std::tuple(q.Editor.LayerCount, e->Layers[3].Name, e->Layers[4].Name), std::tuple(3, "M3", "untouched"));
 
   // An all-empty model is one run over the whole grid.
   EXPECT_EQ(ReadInts(dir + "p.bin"), (std::vector<int32_t>{0, 50 * 50 * 50}));
@@ -225,17 +222,13 @@ TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
   ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
   EXPECT_TRUE(r.Msgs.empty());
   EXPECT_EQ(p.Main.memoProjectNote, (std::vector<std::string>{"Диполь в коробке", "Медь, 50 Ом"}));
-  EXPECT_EQ(d->Layers[2].Name, "Стеклотекстолит ФР-4");
-  EXPECT_EQ(d->Layers[2].Tau, 6.67e-9);
-  EXPECT_EQ(d->Layers[2].On, 0);
-  EXPECT_EQ(p.Signal.Edit("edFileName"), "/tmp/сигнал.srg");
-  EXPECT_EQ(p.Outputs.sgOutPoint.Cells(5, 1), "Ez_центр");
+  EXPECT_EQ(std::tuple(d->Layers[2].Name, d->Layers[2].Tau, d->Layers[2].On, p.Signal.Edit("edFileName")),
+            std::tuple("Стеклотекстолит ФР-4", 6.67e-9, 0, "/tmp/сигнал.srg"));
+  EXPECT_EQ(std::tuple(p.Outputs.sgOutPoint.Cells(5, 1), p.Editor.EyeX), std::tuple("Ez_центр", 12.5f));
   EXPECT_EQ(p.Main.ComboBox, (std::array<int, 6>{1, 1, 4, 4, 2, 0}));
-  EXPECT_EQ(p.Editor.EyeX, 12.5f);
-  EXPECT_EQ(d->Space(4, 9, 1), 0);  // cell 100 in x-fastest order
-  EXPECT_EQ(d->Space(5, 9, 1), 1);  // cells 101 .. 120
-  EXPECT_EQ(d->Space(12, 10, 1), 1);
-  EXPECT_EQ(d->Space(1, 1, 2), 0);
+  // Cell 100 in x-fastest order is empty, cells 101 .. 120 hold the dipole.
+  EXPECT_EQ(std::tuple(d->Space(4, 9, 1), d->Space(5, 9, 1), d->Space(12, 10, 1), d->Space(1, 1, 2)),
+            std::tuple(0, 1, 1, 0));
 
   std::string err;
   ASSERT_TRUE(SaveProject(dir + "copy.fdt", p, *d, err)) << err;
@@ -264,11 +257,8 @@ TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
   ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
   EXPECT_TRUE(r.ModelComplete);
   EXPECT_EQ(p.FileFormat, "4");
-  EXPECT_EQ(d->Space(1, 1, 1), 2);
-  EXPECT_EQ(d->Space(9, 9, 9), 3);
-  EXPECT_EQ(d->Space(10, 1, 1), 0);
-  EXPECT_EQ(d->Space(1, 10, 1), 0);
-  EXPECT_EQ(d->Space(9, 9, 10), 0);
+  EXPECT_EQ(std::tuple(d->Space(1, 1, 1), d->Space(9, 9, 9), d->Space(10, 1, 1), d->Space(1, 10, 1),
+                       d->Space(9, 9, 10)), std::tuple(2, 3, 0, 0, 0));
   EXPECT_EQ(p.Main.memoProjectNote, std::vector<std::string>{"Старый проект"});
   // The older note key is folded into the note: it comes back as saved, every time.
   p.Main.memoProjectNote.push_back("вторая строка");
@@ -280,26 +270,19 @@ TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
     ASSERT_EQ(LoadProject(dir + "old.fdt", q, *e).Status, ProjectLoadStatus::Loaded);
     EXPECT_EQ(q.Main.memoProjectNote, (std::vector<std::string>{"Старый проект", "вторая строка"}));
   }
-  EXPECT_EQ(d->Layers[1].EpsInf, 3.5);  // "EpsInf" defaults to "Eps"
-  EXPECT_EQ(d->Layers[1].Tau, 6.67e-9);
-  EXPECT_EQ(d->Layers[1].Density, 1000);
-  EXPECT_EQ(d->Layers[1].On, 1);
+  const tLayer& L = d->Layers[1];  // "EpsInf" defaults to "Eps"
+  EXPECT_EQ(std::tuple(L.EpsInf, L.Tau, L.Density, L.On), std::tuple(3.5, 6.67e-9, 1000.0, 1));
   const EditorState& e = p.Editor;
-  EXPECT_EQ(e.X, 1); EXPECT_EQ(e.EyeX, 50); EXPECT_EQ(e.EyeY, 50); EXPECT_EQ(e.EyeZ, 100);
-  EXPECT_EQ(e.CenterX, 50); EXPECT_EQ(e.CenterY, 50); EXPECT_EQ(e.CenterZ, 50);
-  EXPECT_FALSE(p.Main.cbFarDiagram);
-  EXPECT_EQ(p.Main.edFarStep, 36);
-  EXPECT_EQ(p.Main.edFarDiagrR, "1000");
-  EXPECT_EQ(p.Main.ComboBox, (std::array<int, 6>{3, 3, 3, 3, 3, 3}));
-  EXPECT_EQ(p.Main.TrackBar1, 90);
-  EXPECT_EQ(p.Main.edX, "1");
-  EXPECT_EQ(p.Vizual.SpinEdit2, 1);
-  EXPECT_TRUE(p.Vizual.cbVisualOn);
+  EXPECT_EQ(std::tuple(e.X, e.EyeX, e.EyeY, e.EyeZ, e.CenterX, e.CenterY, e.CenterZ),
+            std::tuple(1, 50.f, 50.f, 100.f, 50.f, 50.f, 50.f));
+  const MainSettings& m = p.Main;
+  EXPECT_EQ(std::tuple(m.cbFarDiagram, m.edFarStep, m.edFarDiagrR, m.TrackBar1, m.edX),
+            std::tuple(false, 36, "1000", 90, "1"));
+  EXPECT_EQ(m.ComboBox, (std::array<int, 6>{3, 3, 3, 3, 3, 3}));
+  EXPECT_EQ(std::tuple(p.Vizual.SpinEdit2, p.Vizual.cbVisualOn), std::tuple(1, true));
   // Signal edits missing from the file keep their texts; the later keys get defaults.
-  EXPECT_EQ(p.Signal.Edit("edSinFreq"), "kept");
-  EXPECT_EQ(p.Signal.Edit("edGaussSymm"), "1");
-  EXPECT_TRUE(p.Signal.RadioButton1);
-  EXPECT_FALSE(p.Signal.CheckBox3);
+  EXPECT_EQ(std::tuple(p.Signal.Edit("edSinFreq"), p.Signal.Edit("edGaussSymm"), p.Signal.RadioButton1,
+                       p.Signal.CheckBox3), std::tuple("kept", "1", true, false));
 }
 
 TEST(ProjectFile, AFailedSaveLeavesBothOldFiles) {
@@ -376,10 +359,8 @@ TEST(ProjectFile, RefusedFilesLeaveTheProjectAlone) {
     EXPECT_EQ(r.Status, ProjectLoadStatus::Refused) << i;
     ASSERT_FALSE(r.Msgs.empty()) << i;
     EXPECT_NE(r.Msgs[0].find(f), std::string::npos) << r.Msgs[0];
-    EXPECT_EQ(p.Main.spX, 20);
-    EXPECT_EQ(d->Space.len1(), 21);
-    EXPECT_EQ(d->Space(3, 3, 3), 9);
-    EXPECT_EQ(d->Layers[1].Name, "old");
+    EXPECT_EQ(std::tuple(p.Main.spX, d->Space.len1(), d->Space(3, 3, 3), d->Layers[1].Name),
+              std::tuple(20, 21, 9, "old"));
   }
   EXPECT_EQ(LoadProject(dir + "none.fdt", p, *d).Status, ProjectLoadStatus::NotFound);
 }
@@ -405,20 +386,14 @@ TEST(ProjectFile, HostileAndTruncatedFilesLoadWithMessages) {
   ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
   ASSERT_EQ(r.Msgs.size(), 1u);
   EXPECT_NE(r.Msgs[0].find("100000"), std::string::npos);
-  EXPECT_EQ(p.Editor.LayerCount, MaxLayers - 1);
-  EXPECT_EQ(p.Main.memoProjectNote.size(), 3u);  // no more lines than the section holds keys
-  EXPECT_EQ(p.Main.ComboBox[0], BorderRTABC);
-  EXPECT_EQ(p.Main.ComboBox[1], BorderRTABC);
-  EXPECT_EQ(p.Main.sePMLCount, PMLCountMax);
-  EXPECT_EQ(p.Main.seStepCount, StepCountMin);
-  EXPECT_EQ(p.Main.rgSources, 0);
-  EXPECT_EQ(p.Main.TrackBar2, TrackBar2Max);
-  EXPECT_EQ(p.Editor.X, 4);
-  EXPECT_EQ(p.Vizual.imageRGroup, 1);
-  EXPECT_EQ(d->Space(1, 1, 1), 0);
-  EXPECT_EQ(d->Space(2, 1, 1), 0);
-  EXPECT_EQ(d->Space(3, 1, 1), 2);
-  EXPECT_EQ(d->Space(4, 4, 4), 2);
+  // No more note lines than the section holds keys.
+  const MainSettings& m = p.Main;
+  EXPECT_EQ(std::tuple(p.Editor.LayerCount, m.memoProjectNote.size(), m.ComboBox[0], m.ComboBox[1]),
+            std::tuple(MaxLayers - 1, size_t(3), BorderRTABC, BorderRTABC));
+  EXPECT_EQ(std::tuple(m.sePMLCount, m.seStepCount, m.rgSources, m.TrackBar2, p.Editor.X, p.Vizual.imageRGroup),
+            std::tuple(PMLCountMax, StepCountMin, 0, TrackBar2Max, 4, 1));
+  EXPECT_EQ(std::tuple(d->Space(1, 1, 1), d->Space(2, 1, 1), d->Space(3, 1, 1), d->Space(4, 4, 4)),
+            std::tuple(0, 0, 2, 2));
 
   // A negative "Layer" "Count" is no material at all.
   WriteProjectText(dir + "neg.fdt", {"[Geometry]", "NX=3", "NY=3", "NZ=3", "[Layer]", "Count=-4"});
@@ -430,26 +405,22 @@ TEST(ProjectFile, HostileAndTruncatedFilesLoadWithMessages) {
 
   // A model file cut in the middle of a record: the cells before stay, the load says so.
   WriteProjectText(dir + "cut.fdt", {"[Version]", "FileFormat=6", "[Geometry]", "NX=4", "NY=4", "NZ=4"});
-  std::string bin;
-  for (int32_t x : {1, 10, 2, 5}) for (int s = 0; s < 32; s += 8) bin.push_back(char((uint32_t(x) >> s) & 0xFF));
-  bin += std::string("\x03\x00\x00\x00\x07", 5);
-  WriteBytes(dir + "cut.bin", bin);
+  WriteInts(dir + "cut.bin", {1, 10, 2, 5});
+  WriteBytes(dir + "cut.bin", ReadBytes(dir + "cut.bin") + std::string("\x03\x00\x00\x00\x07", 5));
   r = LoadProject(dir + "cut.fdt", p, *d);
   ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
   EXPECT_FALSE(r.ModelComplete);
   ASSERT_EQ(r.Msgs.size(), 1u);
-  EXPECT_EQ(d->Space(2, 3, 1), 1);   // cell 10
-  EXPECT_EQ(d->Space(3, 4, 1), 2);   // cell 15
-  EXPECT_EQ(d->Space(4, 4, 1), 0);   // cell 16: not reached
-  EXPECT_EQ(d->Space.len1(), 5);
+  // Cells 10 and 15 set, 16 not reached.
+  EXPECT_EQ(std::tuple(d->Space(2, 3, 1), d->Space(3, 4, 1), d->Space(4, 4, 1), d->Space.len1()),
+            std::tuple(1, 2, 0, 5));
 
   // A model file shorter than the grid (whole records): the rest is empty, no complaint.
   WriteInts(dir + "cut.bin", {1, 3});
   r = LoadProject(dir + "cut.fdt", p, *d);
   EXPECT_TRUE(r.ModelComplete);
   EXPECT_TRUE(r.Msgs.empty());
-  EXPECT_EQ(d->Space(3, 1, 1), 1);
-  EXPECT_EQ(d->Space(4, 1, 1), 0);
+  EXPECT_EQ(std::tuple(d->Space(3, 1, 1), d->Space(4, 1, 1)), std::tuple(1, 0));
 
   // No model file at all: the project loads empty and says so.
   fs::remove(dir + "cut.bin");
@@ -465,9 +436,8 @@ TEST(ProjectFile, HostileAndTruncatedFilesLoadWithMessages) {
   WriteBytes(dir + "half.fdt", text);
   r = LoadProject(dir + "half.fdt", p, *d);
   ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
-  EXPECT_EQ(p.Signal.cbExpression, 2);
-  EXPECT_EQ(p.Outputs.seOutputRate, 1);  // "seOutput" is no key of the section
-  EXPECT_EQ(p.Main.spX, 100);
+  // "seOutput" is no key of the section.
+  EXPECT_EQ(std::tuple(p.Signal.cbExpression, p.Outputs.seOutputRate, p.Main.spX), std::tuple(2, 1, 100));
 }
 
 TEST(SignalSection, MissingKeysRangesAndTheRadioGroup) {
@@ -478,18 +448,12 @@ TEST(SignalSection, MissingKeysRangesAndTheRadioGroup) {
   s.Edit("edExp_a") = "typed";
   s.Edit("edGaussSymm") = "typed";
   LoadSignalSection(ini, s);
-  EXPECT_EQ(s.cbTime, UnitNs);         // "литры" can't be kept
-  EXPECT_EQ(s.cbExpression, SigSin);   // beyond the list
-  EXPECT_EQ(s.SpinEdit1, SignalLineWidthMax);
-  EXPECT_EQ(s.SpinEdit2, 1);
-  EXPECT_TRUE(s.RadioButton2);
-  EXPECT_FALSE(s.RadioButton1);
-  EXPECT_EQ(s.Edit("edSinFreq"), "3e9");
-  EXPECT_EQ(s.Edit("edExp_a"), "typed");
-  EXPECT_EQ(s.Edit("edGaussSymm"), "1");
-  EXPECT_FALSE(s.CheckBox1);
-  EXPECT_TRUE(s.CheckBox2);
-  EXPECT_FALSE(s.CheckBox3);
+  // "литры" can't be kept; the kind lies beyond the list.
+  EXPECT_EQ(std::tuple(s.cbTime, s.cbExpression, s.SpinEdit1, s.SpinEdit2, s.RadioButton1, s.RadioButton2),
+            std::tuple(UnitNs, SigSin, SignalLineWidthMax, 1, false, true));
+  EXPECT_EQ(std::tuple(s.Edit("edSinFreq"), s.Edit("edExp_a"), s.Edit("edGaussSymm")),
+            std::tuple("3e9", "typed", "1"));
+  EXPECT_EQ(std::tuple(s.CheckBox1, s.CheckBox2, s.CheckBox3), std::tuple(false, true, false));
 
   // By file name: the section is written into an existing file, the rest stays.
   TempDir tmp;

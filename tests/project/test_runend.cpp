@@ -130,17 +130,15 @@ struct Box {
   }
   static int64_t NowMs() { return 12 * 3600 * 1000; }
 
-  bool ArraysFreed() const {
+  // The run is over: flags reset, arrays freed, files closed.
+  bool Ended() const {
     for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz, &d.PowerX, &d.PowerY,
                                    &d.PowerZ, &d.ExPrev, &d.SARCell})
       if (!a->empty()) return false;
-    return true;
-  }
-  bool FilesClosed() const {
     for (const auto* v : {&out.OutPointFiles, &out.CurrentFiles, &out.VoltageFiles})
       for (const tOutFile& f : *v)
         if (f.F) return false;
-    return true;
+    return d.Stopped == 1 && d.CalcRunning == 0;
   }
 };
 
@@ -155,18 +153,10 @@ TEST(RunEnd, WholeRunWithoutAWindow) {
   EXPECT_TRUE(o.FinishError.empty()) << o.FinishError;
   EXPECT_EQ(cb.finishCalls, 1);
 
-  // The run is over: flags, arrays, files.
   const EndOfRunReport& r = cb.report;
-  EXPECT_EQ(b.d.Stopped.load(), 1);
-  EXPECT_EQ(b.d.CalcRunning.load(), 0);
-  EXPECT_TRUE(b.ArraysFreed());
-  EXPECT_TRUE(b.FilesClosed());
-  EXPECT_FALSE(r.InternalError);
-  EXPECT_FALSE(r.WriteFailed);
-  EXPECT_TRUE(r.SarWritten);
-  EXPECT_EQ(r.LeftTimeText, "Счет завершен.");
-  EXPECT_TRUE(r.MemoLines.empty());
-  EXPECT_TRUE(r.Messages.empty());
+  EXPECT_TRUE(b.Ended());
+  EXPECT_EQ(std::tuple(r.InternalError, r.WriteFailed, r.SarWritten, r.LeftTimeText, r.MemoLines.empty(),
+                       r.Messages.empty()), std::tuple(false, false, true, "Счет завершен.", true, true));
   EXPECT_EQ(r.StoppedLine.rfind("Счет становлен в ", 0), 0u);
 
   // One line per sample: ceil(50 / 3) = 17; the mean power from the SAR delay's step on.
@@ -187,12 +177,13 @@ TEST(RunEnd, WholeRunWithoutAWindow) {
   }
   EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_E.srg")[0].substr(47), "  Ez(4,5,5)");
   EXPECT_EQ(ReadLines(b.d.ResultDir + "loop.grf").size(), samples);
-  EXPECT_EQ(ReadLines(b.d.ResultDir + "line.grf").size(), samples);
-  EXPECT_EQ(ReadLines(b.d.ResultDir + "line.grf")[0].substr(47), " LINE");
+  const auto line = ReadLines(b.d.ResultDir + "line.grf");
+  ASSERT_EQ(line.size(), samples);
+  EXPECT_EQ(line[0].substr(47), " LINE");
 
   // The pulse reached the probes: the line between the source and the resistor saw a voltage.
   double vmax = 0;
-  for (const std::string& l : ReadLines(b.d.ResultDir + "line.grf")) {
+  for (const std::string& l : line) {
     double v = 0;
     ASSERT_TRUE(TryStrToFloat(l.substr(24, 23), v));
     vmax = std::max(vmax, std::fabs(v));
@@ -203,11 +194,9 @@ TEST(RunEnd, WholeRunWithoutAWindow) {
   const auto sar = ReadLines(b.d.SARDir + "SAR.txt");
   ASSERT_GT(sar.size(), 20u);
   EXPECT_EQ(sar[1], "=========РЕЗУЛЬТАТЫ РАСЧЕТА===========");
-  EXPECT_NE(std::find(sar.begin(), sar.end(), "Источник по Z: R=50 Ом (2,5,5):"), sar.end());
-  EXPECT_NE(std::find(sar.begin(), sar.end(), "Резистор по Z: R=50 Ом (9,5,5):"), sar.end());
-  EXPECT_NE(std::find(sar.begin(), sar.end(), "УСРЕДНЕННЫЕ ЗНАЧЕНИЯ"), sar.end());
-  EXPECT_EQ(ReadLines(b.d.SARDir + "SAR_by_Cell.dat").size(), 2u + 1000u);
-  EXPECT_EQ(ReadLines(b.d.SARDir + "SAR_by_1g.dat").size(), 2u + 1000u);
+  for (const char* l : {"Источник по Z: R=50 Ом (2,5,5):", "Резистор по Z: R=50 Ом (9,5,5):", "УСРЕДНЕННЫЕ ЗНАЧЕНИЯ"})
+    EXPECT_NE(std::find(sar.begin(), sar.end(), l), sar.end()) << l;
+  for (const char* f : {"SAR_by_Cell.dat", "SAR_by_1g.dat"}) EXPECT_EQ(ReadLines(b.d.SARDir + f).size(), 2u + 1000u);
   EXPECT_GT(r.Sar.LayerPower[1], 0);
 
   // The chart: every row's series got its points, then the source signal.
@@ -247,11 +236,7 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
       };
     });
     const EndOfRunReport& r = cb.report;
-    EXPECT_EQ(b.d.Stopped.load(), 1);
-    EXPECT_EQ(b.d.CalcRunning.load(), 0);
-    EXPECT_TRUE(b.ArraysFreed());
-    EXPECT_TRUE(b.FilesClosed());
-    EXPECT_TRUE(freed);
+    EXPECT_TRUE(b.Ended() && freed);
     switch (c) {
       case StepFails:
         EXPECT_EQ(o.End, RunEnd::Failed);
@@ -260,9 +245,8 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
         EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_H.srg").size(), 3u);  // steps 0, 3, 6
         break;
       case FilesFail:
-        EXPECT_EQ(o.End, RunEnd::Completed);
-        EXPECT_TRUE(r.WriteFailed);
-        EXPECT_EQ(r.LeftTimeText, "Счет завершен с ошибкой записи результатов.");
+        EXPECT_EQ(std::tuple(o.End, r.WriteFailed, r.LeftTimeText),
+                  std::tuple(RunEnd::Completed, true, "Счет завершен с ошибкой записи результатов."));
         ASSERT_EQ(r.Messages.size(), 2u);  // the far field, then the SAR folder
         EXPECT_EQ(r.Messages[0], "диск полон");
         ASSERT_EQ(r.MemoLines.size(), 2u);
@@ -270,10 +254,8 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
         EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_U.srg").size(), 17u);
         break;
       default:
-        EXPECT_EQ(o.End, RunEnd::Stopped);
-        EXPECT_EQ(r.LeftTimeText, "Счет завершен.");
-        EXPECT_TRUE(r.MemoLines.empty());
-        EXPECT_EQ(r.SarWritten, c == StopLate);
+        EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.MemoLines.empty(), r.SarWritten),
+                  std::tuple(RunEnd::Stopped, "Счет завершен.", true, c == StopLate));
         EXPECT_EQ(fs::exists(b.d.SARDir + "SAR.txt"), c == StopLate);
         EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_E.srg").size(), size_t((stopAt + 2) / 3));
     }

@@ -104,9 +104,7 @@ TEST(BorderDecode, AllSevenKindsOnAllSixFaces) {
   SolverData d;
   ReadBorders({BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML}, d);
   ReadBorders({-1, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC}, d);
-  EXPECT_EQ(d.AnyPML, 0);
-  EXPECT_EQ(d.PECFace[1], 0);
-  EXPECT_EQ(d.PECFace[2], 1);
+  EXPECT_EQ(std::tuple(d.AnyPML, d.PECFace[1], d.PECFace[2]), std::tuple(0, 0, 1));
   for (const FaceFlags* f : {&d.MurFace, &d.DissipationFace, &d.RTABCFace, &d.PMLFace,
                              &d.SymEFace, &d.SymHFace})
     EXPECT_EQ((*f)[1], 0);
@@ -118,14 +116,12 @@ TEST_F(RunStartTest, PreparesARunWithEveryValueSet) {
   SetGridSize(d, 10, 10, 10);
   ASSERT_TRUE(ResizeSpace(d));
   d.Space(2, 2, 2) = 1;
-  d.Space(3, 3, 3) = 2;
-  d.Space(4, 4, 4) = 2;
+  d.Space(3, 3, 3) = d.Space(4, 4, 4) = 2;
   d.Space(5, 5, 5) = 3;  // switched off: vacuum
   d.Layers[1] = {0, 1, "a", 0, 1, 1, 0, 4.0, 1000};
   d.Layers[2] = {0, 1, "b", 0, 1, 1, 0, 1.0, 1000};
   d.Layers[3] = {0, 0, "c", 0, 1, 1, 0, 2.0, 1000};
-  outputs.cbShowGr = true;
-  outputs.seOutputRate = 3;
+  outputs.cbShowGr = true; outputs.seOutputRate = 3;
 
   const RunStartResult r = Run();
   ASSERT_TRUE(r.started) << Refusal(r);
@@ -133,31 +129,21 @@ TEST_F(RunStartTest, PreparesARunWithEveryValueSet) {
   // The chart's curves go only once every check has passed, right before the outputs.
   EXPECT_EQ(host.calls, (std::vector<std::string>{"labels", "signal", "elements", "preparing",
                                                   "charts", "outputs"}));
-  EXPECT_EQ(d.Nx, 10);
-  EXPECT_EQ(d.NxEdges, 9);
-  EXPECT_EQ(d.StepCount.load(), 7);
-  EXPECT_EQ(d.OutputRate, 3);
+  EXPECT_EQ(std::tuple(d.Nx, d.NxEdges, d.StepCount.load(), d.OutputRate, d.Hx.len1()), std::tuple(10, 9, 7, 3, 11));
   EXPECT_DOUBLE_EQ(d.TimeStepSec, 0.01e-9);
   EXPECT_DOUBLE_EQ(d.TimeStep, 0.01e-9 * double(LightSpeed));
   EXPECT_DOUBLE_EQ(d.CourantZ, d.TimeStep / 0.02);
   EXPECT_DOUBLE_EQ(d.CellVolume, 0.01 * 0.01 * 0.02);
-  EXPECT_EQ(d.InternalSourcesOnly, 1);
-  EXPECT_EQ(d.NoExternalField, 1);
-  EXPECT_EQ(d.ObjectCellCount, 3);
-  EXPECT_EQ(d.MaterialCellCount[0], 1);
-  EXPECT_EQ(d.MaterialCellCount[1], 2);
-  EXPECT_EQ(d.MaterialCellCount[2], 0);
+  EXPECT_EQ(std::tuple(d.InternalSourcesOnly, d.NoExternalField, d.ObjectCellCount, d.MaterialCellCount[0],
+                       d.MaterialCellCount[1], d.MaterialCellCount[2]), std::tuple(1, 1, 3, 1, 2, 0));
   // H coefficient of a magnetic cell divided by its mu; a switched-off one keeps vacuum's.
   EXPECT_FLOAT_EQ(d.HCoefCell(2, 2, 2), d.HCoefUniform / 4.0f);
   EXPECT_FLOAT_EQ(d.HCoefCell(5, 5, 5), d.HCoefUniform);
-  EXPECT_EQ(d.Hx.len1(), 11);
-  EXPECT_EQ(r.run.settings.RunStartTimeMs, 1000);
-  EXPECT_EQ(r.run.settings.ShowGraphs, 1);
+  EXPECT_EQ(std::tuple(r.run.settings.RunStartTimeMs, r.run.settings.ShowGraphs), std::tuple(1000, 1));
   ASSERT_EQ(r.run.elements.SparkGaps.size(), 1u);
   EXPECT_EQ(r.run.elements.SparkGaps[0].Fired, 0);
   // The start leaves the run flags to the caller.
-  EXPECT_EQ(d.Stopped.load(), 1);
-  EXPECT_EQ(d.CalcRunning.load(), 0);
+  EXPECT_EQ(std::tuple(d.Stopped.load(), d.CalcRunning.load()), std::tuple(1, 0));
 }
 
 TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
@@ -311,27 +297,19 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   };
   in.settings.rgSources = SourceExternalField;
   in.settings.ComboBox = {BorderPML, BorderRTABC, BorderMur, BorderMur, BorderRTABC, BorderMur};
-  in.settings.edX = "0.01";
-  in.settings.edY = "0.01";
+  in.settings.edX = in.settings.edY = "0.01";
   in.settings.edZ = "0.02";
   const RunStartResult r = Run();
   ASSERT_TRUE(r.started) << Refusal(r);
   EXPECT_TRUE(pmlSetUp);
-  ASSERT_EQ(r.messages.size(), 3u);
-  EXPECT_EQ(r.messages[0].text, runmsg::PMLConflict);
-  EXPECT_EQ(r.messages[1].text, runmsg::SourcesWithField);
-  EXPECT_EQ(r.messages[2].text, runmsg::RTABCUnequal);
-  for (const auto& m : r.messages) EXPECT_FALSE(m.refusal);
+  std::vector<std::string> texts;
+  for (const auto& m : r.messages) texts.push_back(m.refusal ? "refusal: " + m.text : m.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{runmsg::PMLConflict, runmsg::SourcesWithField, runmsg::RTABCUnequal}));
   // RT-ABC: all steps equal to Dx, c*dt = Dx/2, Courant 1/2; the cell volume and the time
   // step in seconds keep the entered values.
-  EXPECT_DOUBLE_EQ(d.Dy, 0.01);
-  EXPECT_DOUBLE_EQ(d.Dz, 0.01);
-  EXPECT_DOUBLE_EQ(d.TimeStep, 0.005);
-  EXPECT_DOUBLE_EQ(d.CourantX, 0.5);
-  EXPECT_DOUBLE_EQ(d.CourantY, 0.5);
-  EXPECT_DOUBLE_EQ(d.CourantZ, 0.5);
-  EXPECT_DOUBLE_EQ(d.CellVolume, 0.01 * 0.01 * 0.02);
-  EXPECT_DOUBLE_EQ(d.TimeStepSec, 0.01e-9);
+  const std::pair<double, double> rt[] = {{d.Dy, 0.01}, {d.Dz, 0.01}, {d.TimeStep, 0.005}, {d.CourantX, 0.5},
+      {d.CourantY, 0.5}, {d.CourantZ, 0.5}, {d.CellVolume, 0.01 * 0.01 * 0.02}, {d.TimeStepSec, 0.01e-9}};
+  for (auto [got, want] : rt) EXPECT_DOUBLE_EQ(got, want);
 
   // Equal steps under RT-ABC: no warning, and c*dt is Dx/2 whatever eddT holds.
   in.settings.edZ = "0.01";
@@ -339,8 +317,7 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   in.settings.ComboBox = {BorderRTABC, 1, 1, 1, 1, 1};
   in.settings.rgSources = SourceInternalOnly;
   const RunStartResult r2 = Run();
-  ASSERT_TRUE(r2.started);
-  EXPECT_TRUE(r2.messages.empty());
+  ASSERT_TRUE(r2.started && r2.messages.empty());
   EXPECT_DOUBLE_EQ(d.TimeStep, 0.005);
 
   // The RT-ABC history reaches three planes in on every axis: two nodes are refused.

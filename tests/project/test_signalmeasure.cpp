@@ -91,13 +91,11 @@ TEST(SignalSpectrum, GaussianFollowsItsFourierTransform) {
   const double tEnd = x.back() * 1e-9;
 
   const SpectrumResult r = SignalSpectrum(Wave(s), tEnd, SpectrumRequest{});
-  ASSERT_TRUE(r.Computed);
-  EXPECT_FALSE(r.Interrupted);
+  ASSERT_TRUE(r.Computed && !r.Interrupted);
   EXPECT_NEAR(r.DF, 0.5 / tEnd / 1.01, 1e-6);
   EXPECT_NEAR(r.DF, 9.9e6, 0.01e6);
   ASSERT_GT(r.FMHz.size(), 150u);
-  EXPECT_EQ(r.FMHz.front(), 0.0);
-  EXPECT_LT(r.FMHz.back(), 2000.0);
+  EXPECT_TRUE(r.FMHz.front() == 0.0 && r.FMHz.back() < 2000.0) << r.FMHz.back();
   for (size_t i = 0; i < r.FMHz.size(); ++i) {
     const double f = r.FMHz[i] * 1e6;
     ASSERT_NEAR(r.Mag[i], std::exp(-std::pow(Pi * f * W, 2)), 1e-4) << f;
@@ -140,12 +138,10 @@ TEST(SignalSpectrum, StepsBudgetAndRangesNeverRunAway) {
   SpectrumRequest wide;
   wide.FMax = 1e12;
   const SpectrumResult r = SignalSpectrum(wave, tEnd, wide, 2000, fake, [&](int) { ++reports; });
-  ASSERT_TRUE(r.Computed);
-  EXPECT_TRUE(r.Interrupted);
+  ASSERT_TRUE(r.Computed && r.Interrupted);
   EXPECT_LE(r.FMHz.size(), size_t(MaxSpectrumPoints));
   EXPECT_GT(reports, 0);
-  EXPECT_EQ(r.Mag.back(), 0.0);
-  EXPECT_EQ(r.Mag.front(), 1.0);
+  EXPECT_EQ(std::tuple(r.Mag.front(), r.Mag.back()), std::tuple(1.0, 0.0));
 
   // The budget runs out after 512 samples of the first point (a constant: only the DC point
   // has a sum): that point keeps its partial sum, the later ones are 0.
@@ -154,8 +150,7 @@ TEST(SignalSpectrum, StepsBudgetAndRangesNeverRunAway) {
   const SpectrumResult p = SignalSpectrum([](double) { return 1.0; }, 1e-6, SpectrumRequest{}, 2000, late);
   ASSERT_TRUE(p.Interrupted);
   ASSERT_GT(p.Mag.size(), 2u);
-  EXPECT_EQ(p.Mag[0], 1.0);
-  EXPECT_EQ(p.Mag[1], 0.0);
+  EXPECT_EQ(std::tuple(p.Mag[0], p.Mag[1]), std::tuple(1.0, 0.0));
 }
 
 TEST(SignalPreview, StepFallsBackInsteadOfLoopingOrFillingMemory) {
@@ -167,23 +162,21 @@ TEST(SignalPreview, StepFallsBackInsteadOfLoopingOrFillingMemory) {
   EXPECT_DOUBLE_EQ(PreviewStep(5e-9, T), T / 20);  // a tenth of T or more
   // A zero or negative frequency gives a step that is no positive number.
   SignalParams p;
-  p.SinFreq = 0;
-  EXPECT_DOUBLE_EQ(PreviewStep(SignalBaseStep(SigSin, p), T), T / 500);
-  p.SinFreq = -1e9;
-  EXPECT_DOUBLE_EQ(PreviewStep(SignalBaseStep(SigSin, p), T), T / 500);
+  for (double f : {0.0, -1e9}) {
+    p.SinFreq = f;
+    EXPECT_DOUBLE_EQ(PreviewStep(SignalBaseStep(SigSin, p), T), T / 500) << f;
+  }
   // A long interval with a fine step keeps to the preview's size.
   const double h = PreviewStep(1e-12, 1.0);
   std::vector<double> x, y;
   SamplePreview([](double) { return 1.0; }, 1.0, h, x, y);
-  EXPECT_LE(x.size(), size_t(MaxPreviewPoints) + 1);
-  EXPECT_GE(x.size(), size_t(MaxPreviewPoints) - 1);
+  EXPECT_NEAR(double(x.size()), MaxPreviewPoints, 1);
   // No interval, no points.
-  EXPECT_EQ(PreviewStep(1e-10, 0), 0.0);
-  EXPECT_EQ(PreviewStep(1e-10, -1), 0.0);
-  SamplePreview([](double) { return 1.0; }, -1, 1e-10, x, y);
-  EXPECT_TRUE(x.empty());
-  SamplePreview([](double) { return 1.0; }, 1e-9, 0, x, y);
-  EXPECT_TRUE(x.empty());
+  EXPECT_EQ(std::tuple(PreviewStep(1e-10, 0), PreviewStep(1e-10, -1)), std::tuple(0.0, 0.0));
+  for (auto [T, h] : {std::pair{-1.0, 1e-10}, {1e-9, 0.0}}) {
+    SamplePreview([](double) { return 1.0; }, T, h, x, y);
+    EXPECT_TRUE(x.empty()) << T << " " << h;
+  }
   // A file signal shown with its spectrum: the step resolves fMax over the file.
   EXPECT_DOUBLE_EQ(PreviewStep(0, T, true, 10e-9, 2e9), 10e-9 / 41);
   // The preview has 20 points per base step, x in nanoseconds.

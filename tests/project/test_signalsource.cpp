@@ -93,8 +93,7 @@ TEST(SignalWaveforms, FailuresGiveZero) {
   // exponential never leak a NaN or an infinity into the fields.
   s = Kind(SigGauss);
   s.Params.GaussWidth = 0;
-  EXPECT_EQ(EvaluateSignal(s, 1e-9), 0.0);
-  EXPECT_EQ(EvaluateSignal(s, 0), 0.0);
+  for (double t : {1e-9, 0.0}) EXPECT_EQ(EvaluateSignal(s, t), 0.0);
   s = Kind(SigBlackmanHarris);
   s.Params.BlackmanT = 0;
   EXPECT_EQ(EvaluateSignal(s, 1e-9), 0.0);
@@ -124,18 +123,15 @@ TEST(SignalParamsText, ConversionStopsAtTheFirstBadEdit) {
   texts[20] = " 1.5e9 ";  // sin(x)/x frequency: kept doubled
   SignalParams p;
   EXPECT_EQ(ReadSignalParams(texts, p), -1);
-  EXPECT_EQ(p.SinFreq, 7.0);
-  EXPECT_EQ(p.GaussSymm, 7.0);
-  EXPECT_EQ(p.SinXdivXF, 3e9);
+  EXPECT_EQ(std::tuple(p.SinFreq, p.GaussSymm, p.SinXdivXF), std::tuple(7.0, 7.0, 3e9));
 
   SignalParams q;
   for (auto& t : texts) t = "5";
   texts[6] = "1,5";  // edGaussWidth: a comma is no decimal separator
   EXPECT_EQ(ReadSignalParams(texts, q), 6);
   EXPECT_STREQ(SignalParamEdits[6], "edGaussWidth");
-  EXPECT_EQ(q.SlowSinLong, 5.0);      // before the bad edit: new value
-  EXPECT_EQ(q.GaussWidth, 1e-9);      // the bad edit and later: old values
-  EXPECT_EQ(q.GaussAmpl, 1.0);
+  // Before the bad edit: new values; the bad edit and later: old values.
+  EXPECT_EQ(std::tuple(q.SlowSinLong, q.GaussWidth, q.GaussAmpl), std::tuple(5.0, 1e-9, 1.0));
   texts[6] = "nan";
   EXPECT_EQ(ReadSignalParams(texts, q), 6);
 }
@@ -147,13 +143,9 @@ TEST(SignalFile, LoadsInterpolatesAndRejectsABadLine) {
   ASSERT_EQ(r.Status, SignalFileStatus::Ok);
   s.File = r.Table;
   s.FileLoaded = true;
-  EXPECT_EQ(r.Table->Times.size(), 2u);
-  EXPECT_DOUBLE_EQ(r.LastTime, double(1e-9f));
-  EXPECT_EQ(EvaluateSignal(s, 0), 0.0);
+  EXPECT_EQ(std::tuple(r.Table->Times.size(), r.LastTime), std::tuple(2u, double(1e-9f)));
   EXPECT_NEAR(EvaluateSignal(s, 0.5e-9), 2.5, 1e-6);
-  EXPECT_EQ(EvaluateSignal(s, double(1e-9f)), 0.0);
-  EXPECT_EQ(EvaluateSignal(s, 2e-9), 0.0);
-  EXPECT_EQ(EvaluateSignal(s, -0.1e-9), 0.0);
+  for (double t : {0.0, double(1e-9f), 2e-9, -0.1e-9}) EXPECT_EQ(EvaluateSignal(s, t), 0.0) << t;
 
   // A curve file of the program: text after the numbers, a zero and a negative time
   // (dropped), a blank line and LF-only endings; microseconds.
@@ -167,9 +159,7 @@ TEST(SignalFile, LoadsInterpolatesAndRejectsABadLine) {
   ASSERT_EQ(r.Status, SignalFileStatus::Ok) << r.Message;
   ASSERT_EQ(r.Table->Times.size(), 3u);
   s.File = r.Table;
-  EXPECT_NEAR(EvaluateSignal(s, 0.5e-6), 1.0, 1e-6);
-  EXPECT_NEAR(EvaluateSignal(s, 2e-6), 0.0, 1e-6);
-  EXPECT_NEAR(EvaluateSignal(s, 2.5e-6), -1.0, 1e-6);
+  for (auto [t, v] : {std::pair{0.5e-6, 1.0}, {2e-6, 0.0}, {2.5e-6, -1.0}}) EXPECT_NEAR(EvaluateSignal(s, t), v, 1e-6);
 
   // Times out of order: the value comes from the first bracketing pair, as in file order.
   r = LoadSignalFile(WriteFile("unsorted.srg", "2 4\n1 8\n3 0\n"), UnitSec);
@@ -185,18 +175,14 @@ TEST(SignalFile, LoadsInterpolatesAndRejectsABadLine) {
 
   // A bad line: message with its line number, the load fails, nothing crashes.
   r = LoadSignalFile(WriteFile("bad.srg", "1 1\n2 2\n3 x3\n4 4\n"), UnitNs);
-  EXPECT_EQ(r.Status, SignalFileStatus::BadLine);
-  EXPECT_EQ(r.BadLine, 3);
-  EXPECT_EQ(r.Message, "Файл входного сигнала не читается из-за ошибки в строке 3");
-  EXPECT_FALSE(r.Table);
+  EXPECT_EQ(std::tuple(r.Status, r.BadLine, r.Message, bool(r.Table)),
+            std::tuple(SignalFileStatus::BadLine, 3, "Файл входного сигнала не читается из-за ошибки в строке 3", false));
   r = LoadSignalFile(WriteFile("single.srg", "0 0\n5\n"), UnitNs);  // one number only
-  EXPECT_EQ(r.Status, SignalFileStatus::BadLine);
-  EXPECT_EQ(r.BadLine, 2);
+  EXPECT_EQ(std::tuple(r.Status, r.BadLine), std::tuple(SignalFileStatus::BadLine, 2));
   r = LoadSignalFile(WriteFile("huge.srg", "1 1e300\n"), UnitNs);  // beyond single precision
   EXPECT_EQ(r.Status, SignalFileStatus::BadLine);
-  r = LoadSignalFile(WriteFile("missing-dir", "") + "/nothing.srg", UnitNs);
-  EXPECT_EQ(r.Status, SignalFileStatus::Missing);
-  EXPECT_EQ(LoadSignalFile("", UnitNs).Status, SignalFileStatus::Missing);
+  for (const std::string& f : {WriteFile("missing-dir", "") + "/nothing.srg", std::string()})
+    EXPECT_EQ(LoadSignalFile(f, UnitNs).Status, SignalFileStatus::Missing) << f;
 
   EXPECT_EQ(ResolveSignalFileName("a.srg", "/opt/rv/"), "/opt/rv/a.srg");
   EXPECT_EQ(ResolveSignalFileName("/data/a.srg", "/opt/rv/"), "/data/a.srg");
@@ -235,33 +221,25 @@ TEST(SignalRefreshStep, KindFileAndParametersAsTheWindowTakesThem) {
   SignalSettings s;
   // "Нет сигнала": the kind is taken and nothing else happens.
   SignalRefresh r = RefreshSignal(SigNone, texts, "", 0, s);
-  EXPECT_FALSE(r.Proceed);
-  EXPECT_TRUE(r.Messages.empty());
-  EXPECT_EQ(s.Kind, SigNone);
-  EXPECT_EQ(s.Params.SinAmpl, 1.0);
+  EXPECT_EQ(std::tuple(r.Proceed, r.Messages.empty(), s.Kind, s.Params.SinAmpl), std::tuple(false, true, SigNone, 1.0));
   // A missing file: the message, and the parameters are still read.
   r = RefreshSignal(SigFromFile, texts, "/nonexistent/x.srg", 0, s);
   EXPECT_TRUE(r.Proceed);
   ASSERT_EQ(r.Messages.size(), 1u);
   EXPECT_EQ(r.Messages[0],
             "Ошибка: нет заданного файла сигнала или его формат неверен\nФайл: /nonexistent/x.srg");
-  EXPECT_FALSE(s.FileLoaded);
-  EXPECT_EQ(s.Params.SinAmpl, 2.0);
+  EXPECT_EQ(std::tuple(s.FileLoaded, s.Params.SinAmpl), std::tuple(false, 2.0));
   // A bad line: the loader's message, and the handler ends there.
   texts[1] = "3";
   r = RefreshSignal(SigFromFile, texts, WriteFile("bad2.srg", "1 1\nx\n"), 0, s);
   EXPECT_FALSE(r.Proceed);
   EXPECT_EQ(r.Messages, std::vector<std::string>{
                             "Файл входного сигнала не читается из-за ошибки в строке 2"});
-  EXPECT_EQ(s.Params.SinAmpl, 2.0);
-  EXPECT_EQ(EvaluateSignal(s, 0.5e-9), 0.0);  // no file: kind 8 gives 0
+  EXPECT_EQ(std::tuple(s.Params.SinAmpl, EvaluateSignal(s, 0.5e-9)), std::tuple(2.0, 0.0));  // no file: 0
   // A good file and a bad parameter.
   texts[5] = "10 нс";
   r = RefreshSignal(SigFromFile, texts, WriteFile("good.srg", "2 4\n"), 0, s);
-  EXPECT_FALSE(r.Proceed);
-  EXPECT_EQ(r.BadParam, 5);
+  EXPECT_EQ(std::tuple(r.Proceed, r.BadParam, s.FileLoaded, r.FileLastTime), std::tuple(false, 5, true, double(2e-9f)));
   EXPECT_EQ(r.Messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов"});
-  EXPECT_TRUE(s.FileLoaded);
-  EXPECT_DOUBLE_EQ(r.FileLastTime, double(2e-9f));
   EXPECT_NEAR(EvaluateSignal(s, 1e-9), 2.0, 1e-6);
 }

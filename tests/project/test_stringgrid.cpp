@@ -22,8 +22,9 @@ TEST(StringGrid, AddAndDeleteRowsAtTheEdges) {
   rv::ModifiedFlag m{0};
   StringGrid g("sgResistors", 5);
   g.SetCell(0, 0, "X");
-  EXPECT_EQ(g.RowCount(), 1);
-  EXPECT_EQ(g.FixedRows(), 0);
+  // Row count, fixed rows, enabled, current row and the title cell.
+  auto state = [&] { return std::tuple(g.RowCount(), g.FixedRows(), g.Enabled(), g.Row(), g.Cells(0, 0)); };
+  EXPECT_EQ(std::tuple(g.RowCount(), g.FixedRows()), std::tuple(1, 0));
 
   // Only the title row: deleting and clearing change nothing and mark nothing.
   rv::DeleteGridRow(g, m);
@@ -31,48 +32,33 @@ TEST(StringGrid, AddAndDeleteRowsAtTheEdges) {
   EXPECT_EQ(g.RowCount(), 1);
   EXPECT_EQ(m, 0);
 
-  rv::AddGridRow(g, m);
-  EXPECT_EQ(g.RowCount(), 2);
-  EXPECT_EQ(g.FixedRows(), 1);
-  EXPECT_TRUE(g.Enabled());
-  EXPECT_EQ(g.Row(), 1);
-  EXPECT_EQ(g.Col(), 0);
-  EXPECT_EQ(m, 1);
-  EXPECT_EQ(g.Cells(0, 0), "X");  // the title row stays
+  rv::AddGridRow(g, m);  // the title row stays
+  EXPECT_EQ(state(), std::tuple(2, 1, true, 1, "X"));
+  EXPECT_EQ(std::tuple(g.Col(), int(m)), std::tuple(0, 1));
 
   // Deleting the only data row leaves the title row and a disabled table.
   rv::DeleteGridRow(g, m);
-  EXPECT_EQ(g.RowCount(), 1);
-  EXPECT_FALSE(g.Enabled());
-  EXPECT_EQ(g.FixedRows(), 0);
-  EXPECT_EQ(g.Cells(0, 0), "X");
+  EXPECT_EQ(std::tuple(g.RowCount(), g.FixedRows(), g.Enabled(), g.Cells(0, 0)), std::tuple(1, 0, false, "X"));
 
   // Row 0 current: nothing happens, not even the modified mark.
   Fill(g, 4, m);
   g.SetCurrent(0, 0);
   m = 0;
   rv::DeleteGridRow(g, m);
-  EXPECT_EQ(g.RowCount(), 5);
-  EXPECT_EQ(m, 0);
+  EXPECT_EQ(std::tuple(g.RowCount(), int(m)), std::tuple(5, 0));
 
   // Row 2 of 4: rows 3 and 4 move up with every column.
   g.SetCurrent(3, 2);
   rv::DeleteGridRow(g, m);
-  ASSERT_EQ(g.RowCount(), 4);
-  EXPECT_EQ(m, 1);
-  for (int c = 0; c < 5; ++c) {
-    EXPECT_EQ(g.Cells(c, 1), std::to_string(10 + c));
-    EXPECT_EQ(g.Cells(c, 2), std::to_string(30 + c));
-    EXPECT_EQ(g.Cells(c, 3), std::to_string(40 + c));
-  }
+  ASSERT_EQ(std::tuple(g.RowCount(), int(m)), std::tuple(4, 1));
+  for (int c = 0; c < 5; ++c)
+    for (int r : {1, 2, 3}) EXPECT_EQ(g.Cells(c, r), std::to_string((r == 1 ? 10 : r * 10 + 10) + c));
 
   // The last row current: it goes and the current row follows the new last row.
   g.SetCurrent(0, 3);
   rv::DeleteGridRow(g, m);
-  ASSERT_EQ(g.RowCount(), 3);
-  EXPECT_EQ(g.Row(), 2);
+  ASSERT_EQ(state(), std::tuple(3, 1, true, 2, "X"));
   EXPECT_EQ(g.Cells(0, 2), "30");
-  EXPECT_TRUE(g.Enabled());
 
   // A row added after a delete starts empty, not with the texts of the old last row.
   rv::AddGridRow(g, m);
@@ -80,16 +66,11 @@ TEST(StringGrid, AddAndDeleteRowsAtTheEdges) {
 
   m = 0;
   rv::ClearGrid(g, m);
-  EXPECT_EQ(g.RowCount(), 1);
-  EXPECT_FALSE(g.Enabled());
-  EXPECT_EQ(m, 1);
-  EXPECT_EQ(g.Cells(0, 0), "X");
+  EXPECT_EQ(std::tuple(g.RowCount(), g.Enabled(), int(m), g.Cells(0, 0)), std::tuple(1, false, 1, "X"));
 
   // Cells outside the table read empty and cannot be written.
-  EXPECT_EQ(g.Cells(7, 0), "");
-  EXPECT_EQ(g.Cells(0, -1), "");
-  EXPECT_FALSE(g.SetCell(5, 0, "x"));
-  EXPECT_FALSE(g.SetCell(0, 1, "x"));
+  EXPECT_EQ(g.Cells(7, 0) + g.Cells(0, -1), "");
+  EXPECT_FALSE(g.SetCell(5, 0, "x") || g.SetCell(0, 1, "x"));
 }
 
 TEST(StringGrid, ShiftLeavesUnreadableCellsAndShiftsTheRest) {
@@ -102,8 +83,8 @@ TEST(StringGrid, ShiftLeavesUnreadableCellsAndShiftsTheRest) {
   g.SetCell(3, 1, "100");
   m = 0;
   const int left = rv::ShiftGridCoords(g, 1, -2, 10);
-  EXPECT_EQ(m, 0);  // the caller marks the project
-  EXPECT_EQ(left, 4);  // "", "abc", "1.5" and the sum beyond 32 bits
+  // The caller marks the project; left: "", "abc", "1.5" and the sum beyond 32 bits.
+  EXPECT_EQ(std::tuple(int(m), left), std::tuple(0, 4));
   const char* want[4][3] = {{"2", "0", "13"}, {"", "3", "16"}, {"abc", "5", "1.5"}, {"2147483647", "-6", "19"}};
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 3; ++c) EXPECT_EQ(g.Cells(c, r + 1), want[r][c]) << "row " << r + 1 << " col " << c;
@@ -115,10 +96,8 @@ TEST(StringGrid, ShiftLeavesUnreadableCellsAndShiftsTheRest) {
   const char* probe[6] = {"E", "x", "3", "4", "5", "Ex(3,4,5).grf"};
   for (int c = 0; c < 6; ++c) out.SetCell(c, 1, probe[c]);
   EXPECT_EQ(rv::ShiftGridColumns(out, 2, 1, 1, 1), 0);
-  EXPECT_EQ(out.Cells(1, 1), "x");
-  EXPECT_EQ(out.Cells(2, 1), "4");
-  EXPECT_EQ(out.Cells(4, 1), "6");
-  EXPECT_EQ(out.Cells(5, 1), "Ex(3,4,5).grf");
+  EXPECT_EQ(std::tuple(out.Cells(1, 1), out.Cells(2, 1), out.Cells(4, 1), out.Cells(5, 1)),
+            std::tuple("x", "4", "6", "Ex(3,4,5).grf"));
   // Columns past the table are ignored rather than written; the file name is no number.
   EXPECT_EQ(rv::ShiftGridColumns(out, 4, 1, 1, 1), 1);
   EXPECT_EQ(out.Cells(4, 1), "7");
@@ -168,11 +147,10 @@ TEST(StringGrid, DirectionAndPolarityCycleOnSelect) {
   EXPECT_EQ(m, 1);  // any data cell marks the project
   // The title row and rows past the table do nothing.
   m = 0;
-  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 4, 0, m));
-  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 4, 9, m));
-  EXPECT_EQ(t.sgResistors.Cells(4, 0), "Направл.");
-  EXPECT_EQ(t.sgCapacitors.Cells(3, 0), "С, Ф");  // a Cyrillic С
-  EXPECT_EQ(m, 0);
+  EXPECT_TRUE(rv::LampedSelectCell(t.sgResistors, 4, 0, m) && rv::LampedSelectCell(t.sgResistors, 4, 9, m));
+  // a Cyrillic С in the capacitors' title
+  EXPECT_EQ(std::tuple(t.sgResistors.Cells(4, 0), t.sgCapacitors.Cells(3, 0), int(m)),
+            std::tuple("Направл.", "С, Ф", 0));
 }
 
 TEST(TableSections, RoundTripThroughTheProjectFile) {
@@ -187,9 +165,7 @@ TEST(TableSections, RoundTripThroughTheProjectFile) {
   rv::AddGridRow(t.sgInductor, m);
   t.sgInductor.SetCell(4, 1, "ёЁ");
   rv::OutPointTables o;
-  o.seOutputRate = 25;
-  o.cbShowGr = false;
-  o.cbNoWriteFile = true;
+  o.seOutputRate = 25; o.cbShowGr = false; o.cbNoWriteFile = true;
   Fill(o.sgCurrent, 2, m);
   o.sgCurrent.SetCell(6, 1, "Ток в проводе.grf");
 
@@ -201,12 +177,11 @@ TEST(TableSections, RoundTripThroughTheProjectFile) {
   // Keys as other programs of the family read them; the file is Windows Cyrillic.
   rv::IniFile ini;
   ASSERT_TRUE(ini.load(path));
-  EXPECT_EQ(ini.readString("sgSourses", "Count", ""), "13");
-  EXPECT_EQ(ini.readString("sgSourses", "Cell3x12", ""), "Сопротивление 50 Ом");
+  auto key = [&](const char* s, const char* k) { return ini.readString(s, k, ""); };
+  EXPECT_EQ(std::tuple(key("sgSourses", "Count"), key("sgSourses", "Cell3x12"), key("sgResistors", "Count"),
+                       key("OutPoints", "seOutputRate"), key("OutPoints", "cbShowGr")),
+            std::tuple("13", "Сопротивление 50 Ом", "1", "25", "0"));
   EXPECT_EQ(ini.readSection("sgResistors"), std::vector<std::string>{"Count"});
-  EXPECT_EQ(ini.readString("sgResistors", "Count", ""), "1");
-  EXPECT_EQ(ini.readString("OutPoints", "seOutputRate", ""), "25");
-  EXPECT_EQ(ini.readString("OutPoints", "cbShowGr", ""), "0");
   EXPECT_EQ(ini.readSection("OutPoints"),
             (std::vector<std::string>{"seOutputRate", "cbNoWriteFile", "cbShowInput", "cbShowGr"}));
   EXPECT_EQ(ini.sections(), (std::vector<std::string>{"OutPoints", "sgOutPoint", "sgCurrent", "sgVoltage",
@@ -222,19 +197,15 @@ TEST(TableSections, RoundTripThroughTheProjectFile) {
   m = 0;
   ASSERT_TRUE(rv::LoadOutPointSettings(o2, path, m, msgs));
   ASSERT_TRUE(rv::LoadLampedSettings(t2, path, m, msgs));
-  EXPECT_TRUE(msgs.empty());
-  EXPECT_EQ(m, 1);  // the project reader clears it afterwards
-  EXPECT_EQ(t2.sgResistors.RowCount(), 1);
+  // The project reader clears the mark afterwards.
+  EXPECT_EQ(std::tuple(msgs.empty(), int(m), t2.sgResistors.RowCount()), std::tuple(true, 1, 1));
   ASSERT_EQ(t2.sgSourses.RowCount(), 13);
   for (int r = 1; r < 13; ++r)
     for (int c = 0; c < 6; ++c) EXPECT_EQ(t2.sgSourses.Cells(c, r), t.sgSourses.Cells(c, r));
-  EXPECT_EQ(t2.sgInductor.Cells(4, 1), "ёЁ");
-  EXPECT_EQ(t2.sgSourses.Cells(5, 0), "Полярн.");
-  EXPECT_EQ(o2.seOutputRate, 25);
-  EXPECT_FALSE(o2.cbShowGr);
-  EXPECT_TRUE(o2.cbNoWriteFile);
-  EXPECT_EQ(o2.sgCurrent.Cells(6, 1), "Ток в проводе.grf");
-  EXPECT_TRUE(o2.sgCurrent.Enabled());
+  EXPECT_EQ(std::tuple(t2.sgInductor.Cells(4, 1), t2.sgSourses.Cells(5, 0), o2.sgCurrent.Cells(6, 1)),
+            std::tuple("ёЁ", "Полярн.", "Ток в проводе.grf"));
+  EXPECT_EQ(std::tuple(o2.seOutputRate, o2.cbShowGr, o2.cbNoWriteFile, o2.sgCurrent.Enabled()),
+            std::tuple(25, false, true, true));
 
   // A smaller table saved over the file leaves the old keys; the reader goes by Count.
   rv::ClearGrid(t.sgSourses, m);
@@ -256,19 +227,16 @@ TEST(TableSections, MissingAndDamagedSections) {
   rv::OutPointTables o;
   o.cbShowGr = true;
   ASSERT_TRUE(rv::LoadOutPointSettings(o, ini, m, msgs));
-  EXPECT_EQ(o.seOutputRate, 1);
-  EXPECT_FALSE(o.cbShowGr);
-  EXPECT_EQ(o.sgOutPoint.RowCount(), 1);
+  EXPECT_EQ(std::tuple(o.seOutputRate, o.cbShowGr, o.sgOutPoint.RowCount()), std::tuple(1, false, 1));
   // Count beyond the keys present gives rows of empty cells.
   ASSERT_EQ(o.sgCurrent.RowCount(), 3);
-  EXPECT_EQ(o.sgCurrent.Cells(0, 1), "5");
-  EXPECT_EQ(o.sgCurrent.Cells(1, 1), "");
-  EXPECT_EQ(o.sgCurrent.Cells(6, 2), "Имя");
+  EXPECT_EQ(std::tuple(o.sgCurrent.Cells(0, 1), o.sgCurrent.Cells(1, 1), o.sgCurrent.Cells(6, 2)),
+            std::tuple("5", "", "Имя"));
 
   ini.parse("[OutPoints]\nseOutputRate=99999999999\n[sgOutPoint]\nCount=abc\n");
   ASSERT_TRUE(rv::LoadOutPointSettings(o, ini, m, msgs));
-  EXPECT_EQ(o.seOutputRate, 1);  // not a 32-bit number: the default, raised to the minimum
-  EXPECT_EQ(o.sgOutPoint.RowCount(), 1);
+  // Not a 32-bit number: the default, raised to the minimum.
+  EXPECT_EQ(std::tuple(o.seOutputRate, o.sgOutPoint.RowCount()), std::tuple(1, 1));
   ini.parse("[OutPoints]\nseOutputRate=20000000\n");
   ASSERT_TRUE(rv::LoadOutPointSettings(o, ini, m, msgs));
   EXPECT_EQ(o.seOutputRate, rv::MaxOutputRate);
@@ -281,21 +249,18 @@ TEST(TableSections, MissingAndDamagedSections) {
   EXPECT_FALSE(rv::LoadLampedSettings(t, ini, m, msgs));
   ASSERT_EQ(msgs.size(), 1u);
   EXPECT_NE(msgs[0].find("sgInductor"), std::string::npos);
-  EXPECT_EQ(t.sgResistors.RowCount(), 3);
-  EXPECT_EQ(t.sgInductor.RowCount(), 1);
+  EXPECT_EQ(std::tuple(t.sgResistors.RowCount(), t.sgInductor.RowCount()), std::tuple(3, 1));
 
   // A file that exists but cannot be read (a folder) changes nothing and says why.
   msgs.clear();
   TempDir dir;
   EXPECT_FALSE(rv::LoadLampedSettings(t, dir.dir.string(), m, msgs));
-  EXPECT_EQ(msgs.size(), 1u);
-  EXPECT_EQ(t.sgResistors.RowCount(), 3);
+  EXPECT_EQ(std::tuple(msgs.size(), t.sgResistors.RowCount()), std::tuple(1u, 3));
 
   // A project file that does not exist gives empty tables (the new-project command).
   msgs.clear();
   EXPECT_TRUE(rv::LoadLampedSettings(t, dir / "no_such_project.fdt", m, msgs));
-  EXPECT_EQ(t.sgResistors.RowCount(), 1);
-  EXPECT_TRUE(msgs.empty());
+  EXPECT_EQ(std::tuple(t.sgResistors.RowCount(), msgs.empty()), std::tuple(1, true));
 }
 
 TEST(StringGrid, UpperCaseOfLatinAndCyrillic) {
