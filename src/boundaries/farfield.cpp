@@ -6,6 +6,7 @@
 
 #include "solver/codepage.h"
 #include "solver/constants.h"
+#include "solver/kernelattrs.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
 #include "solver/workpool.h"
@@ -18,28 +19,40 @@ constexpr double Pi = 3.141592653589793238462643383279502884;
 constexpr const char* BadBoxText = "Ошибка в задании границ области интегрирования дальнего поля";
 constexpr const char* NoMemoryText = "Ошибка резервирования памяти";
 
-// The face cells in their fixed order: X faces over j, k (min then max face of each pair),
-// then Y faces over the inner i, all k, then Z faces over the inner i and j, so every edge
-// cell of the box belongs to exactly one face.
-std::vector<FarFaceCell> FaceCells(const FarBox& b) {
-  std::vector<FarFaceCell> c;
-  c.reserve(size_t(FarPointTableValues(b) / 4));
-  for (int j = b.ymin; j <= b.ymax; ++j)
-    for (int k = b.zmin; k <= b.zmax; ++k) {
-      c.push_back({b.xmin, j, k, 0, -1, 0});
-      c.push_back({b.xmax, j, k, 0, +1, 1});
+// The face cells, face by face (X1, XMax, Y1, YMax, Z1, ZMax). The X faces hold all their
+// cells, the Y faces the inner i, the Z faces the inner i and j: every edge cell of the box
+// belongs to exactly one face. `along` 0 runs each face's rows along z (y on the Z faces),
+// 1 along y (x on the Y and Z faces).
+void FaceCells(const FarBox& b, int along, std::vector<FarFaceCell>& c,
+               std::array<int32_t, 7>& begin) {
+  auto face = [&](int f, int a0, int a1, int b0, int b1, auto&& make) {
+    begin[size_t(f)] = int32_t(c.size());
+    if (along == 0) {
+      for (int u = a0; u <= a1; ++u)
+        for (int v = b0; v <= b1; ++v) c.push_back(make(u, v));
+    } else {
+      for (int v = b0; v <= b1; ++v)
+        for (int u = a0; u <= a1; ++u) c.push_back(make(u, v));
     }
-  for (int i = b.xmin + 1; i <= b.xmax - 1; ++i)
-    for (int k = b.zmin; k <= b.zmax; ++k) {
-      c.push_back({i, b.ymin, k, 1, -1, 2});
-      c.push_back({i, b.ymax, k, 1, +1, 3});
-    }
-  for (int i = b.xmin + 1; i <= b.xmax - 1; ++i)
-    for (int j = b.ymin + 1; j <= b.ymax - 1; ++j) {
-      c.push_back({i, j, b.zmin, 2, -1, 4});
-      c.push_back({i, j, b.zmax, 2, +1, 5});
-    }
-  return c;
+  };
+  for (int8_t side = 0; side < 2; ++side) {
+    const int x = side ? b.xmax : b.xmin;
+    face(side, b.ymin, b.ymax, b.zmin, b.zmax, [&](int j, int k) {
+      return FarFaceCell{x, j, k, 0, int8_t(side ? 1 : -1), side};
+    });
+  }
+  for (int8_t side = 0; side < 2; ++side) {
+    const int y = side ? b.ymax : b.ymin;
+    face(2 + side, b.xmin + 1, b.xmax - 1, b.zmin, b.zmax, [&](int i, int k) {
+      return FarFaceCell{i, y, k, 1, int8_t(side ? 1 : -1), int8_t(2 + side)};
+    });
+  }
+  for (int8_t side = 0; side < 2; ++side) {
+    const int z = side ? b.zmax : b.zmin;
+    face(4 + side, b.xmin + 1, b.xmax - 1, b.ymin + 1, b.ymax - 1, [&](int i, int j) {
+      return FarFaceCell{i, j, z, 2, int8_t(side ? 1 : -1), int8_t(4 + side)};
+    });
+  }
 }
 
 struct CellGeometry {
@@ -70,7 +83,7 @@ double NormalStep(const FarFieldState& s, int axis) {
 // the distances lose every digit below the box's size).
 bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast) {
   const FarBox& b = s.Settings.Box;
-  const size_t n = s.Cells.size();
+  const size_t n = size_t(s.CellCount);
   std::vector<float> R(n), Cs(n);
   p.RMin = INFINITY;
   for (size_t c = 0; c < n; ++c) {
@@ -91,30 +104,83 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast) {
                                 std::pow((b.ymax - b.ymin) * s.Dy, 2) +
                                 std::pow((b.zmax - b.zmin) * s.Dz, 2));
   const double maxBin = diag / double(s.FarCdt) + 2;
-  p.Bin.resize(n);
-  p.A.resize(n);
-  p.B.resize(n);
-  p.C.resize(n);
+  std::vector<int32_t> bins(n);
   p.BinCount = 0;
-  const double dtc = s.TimeStepSec * double(s.FarC);
   for (size_t c = 0; c < n; ++c) {
-    const FarFaceCell& f = s.Cells[c];
     int bin = 0;
     const double rel = (double(R[c]) - double(p.RMin)) / double(s.FarCdt);
     if (!TryRound32(rel, bin) || bin < 0 || bin > maxBin) return false;
-    p.Bin[c] = bin;
+    bins[c] = bin;
     p.BinCount = std::max(p.BinCount, bin + 1);
+  }
+  const double dtc = s.TimeStepSec * double(s.FarC);
+  auto factors = [&](size_t c, float& A, float& B, float& C) {
+    const FarFaceCell& f = s.Cells[c];
     const double dS = CellArea(s, f.axis), Dn = NormalStep(s, f.axis), r = R[c];
     if (fast) {
-      p.A[c] = float(dS / dtc * double(p.CosCentre[size_t(f.face)]) / r);
-      p.B[c] = float(dS / Dn / r);
-      p.C[c] = 0;
+      A = float(dS / dtc * double(p.CosCentre[size_t(f.face)]) / r);
+      B = float(dS / Dn / r);
+      C = 0;
     } else {
-      p.A[c] = float(dS / (2 * dtc) * double(Cs[c]) / r);
-      p.B[c] = float(dS / (2 * r * Dn));
-      p.C[c] = float(dS * double(Cs[c]) / (r * r));
+      A = float(dS / (2 * dtc) * double(Cs[c]) / r);
+      B = float(dS / (2 * r * Dn));
+      C = float(dS * double(Cs[c]) / (r * r));
+    }
+  };
+  // Each face along the in-plane axis where the offset changes least: the direction from
+  // the box centre to the receiver, in metres per cell along each axis.
+  const double u[3] = {std::abs((double(p.X) - s.CentreX) * s.Dx * s.Dx),
+                       std::abs((double(p.Y) - s.CentreY) * s.Dy * s.Dy),
+                       std::abs((double(p.Z) - s.CentreZ) * s.Dz * s.Dz)};
+  const int first[6] = {2, 2, 2, 2, 1, 1}, second[6] = {1, 1, 0, 0, 0, 0};
+  std::vector<int32_t> single;  // cells (index into Cells) outside the long runs
+  p.RunStart.clear();
+  p.RunLength.clear();
+  p.RunBin.clear();
+  p.RunA.clear();
+  p.RunB.clear();
+  p.RunC.clear();
+  for (int f = 0; f < 6; ++f) {
+    const int half = u[first[f]] <= u[second[f]] ? 0 : 1;
+    const int32_t lo = s.FaceBegin[size_t(half)][size_t(f)], hi = s.FaceBegin[size_t(half)][size_t(f) + 1];
+    for (int32_t c = lo; c < hi;) {
+      const int32_t bin = bins[size_t(s.Twin[size_t(c)])];
+      int32_t e = c + 1;
+      while (e < hi && bins[size_t(s.Twin[size_t(e)])] == bin) ++e;
+      if (e - c >= FarFieldState::LongRun) {
+        p.RunStart.push_back(c);
+        p.RunLength.push_back(e - c);
+        p.RunBin.push_back(bin);
+        for (int32_t q = c; q < e; ++q) {
+          float A, B, C;
+          factors(size_t(s.Twin[size_t(q)]), A, B, C);
+          p.RunA.push_back(A);
+          p.RunB.push_back(B);
+          p.RunC.push_back(C);
+        }
+      } else {
+        for (int32_t q = c; q < e; ++q) single.push_back(q);
+      }
+      c = e;
     }
   }
+  // The other cells grouped by offset, in face order within an offset.
+  p.BinEnd.assign(size_t(p.BinCount), 0);
+  for (int32_t c : single) ++p.BinEnd[size_t(bins[size_t(s.Twin[size_t(c)])])];
+  for (int q = 1; q < p.BinCount; ++q) p.BinEnd[size_t(q)] += p.BinEnd[size_t(q) - 1];
+  std::vector<int32_t> next(size_t(p.BinCount), 0);
+  for (int q = 1; q < p.BinCount; ++q) next[size_t(q)] = p.BinEnd[size_t(q) - 1];
+  p.Cell.assign(single.size(), 0);
+  p.A.assign(single.size(), 0);
+  p.B.assign(single.size(), 0);
+  p.C.assign(single.size(), 0);
+  for (int32_t c : single) {
+    const size_t t = size_t(s.Twin[size_t(c)]);
+    const size_t at = size_t(next[size_t(bins[t])]++);
+    p.Cell[at] = c;
+    factors(t, p.A[at], p.B[at], p.C[at]);
+  }
+  p.Sums.assign(size_t(p.BinCount) * size_t(2 * p.Components), 0.0);
   return true;
 }
 
@@ -146,38 +212,76 @@ void Gather(FarFieldState& s, const SolverData& d) {
             const FarFaceCell& cell = s.Cells[size_t(c)];
             const ptrdiff_t o = ptrdiff_t(cell.i) * st[0] + ptrdiff_t(cell.j) * st[1] + cell.k;
             const ptrdiff_t step = cell.sign * st[size_t(cell.axis)];
-            s.F0[size_t(c) * gc + q] = f[o];
-            s.DF[size_t(c) * gc + q] = f[o + step] - f[o - step];
+            s.Gathered[size_t(q) * size_t(n) + size_t(c)] = f[o];
+            s.Gathered[size_t(gc + q) * size_t(n) + size_t(c)] = f[o + step] - f[o - step];
           }
         }
       },
       chunks > 8);
 }
 
-// One receiver's step: its cells summed per bin, then each bin added to every series.
-void AccumulateReceiver(const FarFieldState& s, tFarPoint& p, int32_t step, int32_t limit) {
-  std::vector<double>& acc = p.Scratch;
-  const int nc = p.Components, gc = s.GatherComponents;
-  const size_t width = size_t(2 * nc);
-  std::fill(acc.begin(), acc.end(), 0.0);
-  const size_t n = p.Bin.size();
-  const float* F0 = s.F0.data();
-  const float* DF = s.DF.data();
-  for (size_t c = 0; c < n; ++c) {
-    double* ab = &acc[size_t(p.Bin[c]) * width];
-    const float* f0 = F0 + c * size_t(gc);
-    const float* df = DF + c * size_t(gc);
-    const double a = p.A[c], b = p.B[c], cc = p.C[c];
-    for (int q = 0; q < nc; ++q) {
-      ab[q] += a * double(f0[q]);
-      ab[nc + q] += b * double(df[q]) - cc * double(f0[q]);
+// Adds to out the sums over n cells of A F0 and B dF - C F0 for the components q < NC, in
+// 32-bit lanes across the cells (the order is fixed by the code, not by the threads). The
+// cells are G's columns at[i] (Index) or at + i (contiguous); G holds one row of `row`
+// columns per quantity.
+template <int NC, bool Index>
+__attribute__((always_inline)) inline void SumCells(const int32_t* RV_RESTRICT at, int32_t from,
+                                                    const float* RV_RESTRICT A,
+                                                    const float* RV_RESTRICT B,
+                                                    const float* RV_RESTRICT C, int n,
+                                                    const float* RV_RESTRICT G, size_t row,
+                                                    int gc, double* RV_RESTRICT out) {
+  for (int q0 = 0; q0 < NC; q0 += 3) {
+    const float* f0 = G + size_t(q0) * row;
+    const float *f1 = f0 + row, *f2 = f0 + 2 * row;
+    const float* d0 = G + size_t(gc + q0) * row;
+    const float *d1 = d0 + row, *d2 = d0 + 2 * row;
+    float a0 = 0, a1 = 0, a2 = 0, b0 = 0, b1 = 0, b2 = 0;
+#pragma omp simd reduction(+ : a0, a1, a2, b0, b1, b2)
+    for (int i = 0; i < n; ++i) {
+      const size_t c = Index ? size_t(at[i]) : size_t(from + i);
+      const float a = A[i], b = B[i], cc = C[i];
+      a0 += a * f0[c];
+      b0 += b * d0[c] - cc * f0[c];
+      a1 += a * f1[c];
+      b1 += b * d1[c] - cc * f1[c];
+      a2 += a * f2[c];
+      b2 += b * d2[c] - cc * f2[c];
     }
+    out[q0] += a0, out[q0 + 1] += a1, out[q0 + 2] += a2;
+    out[NC + q0] += b0, out[NC + q0 + 1] += b1, out[NC + q0 + 2] += b2;
   }
+}
+
+// One receiver's step: its cells summed per bin offset, then every offset added to the
+// series.
+template <int NC>
+RV_KERNEL void AccumulateReceiver(const FarFieldState& s, tFarPoint& p, int32_t step,
+                                  int32_t limit) {
+  constexpr int W = 2 * NC;
+  std::fill(p.Sums.begin(), p.Sums.end(), 0.0);
+  const size_t row = s.Cells.size();
+  const float* G = s.Gathered.data();
+  const int gc = s.GatherComponents;
+  size_t t = 0;
+  for (size_t r = 0; r < p.RunStart.size(); ++r) {
+    const int32_t len = p.RunLength[r], bin = p.RunBin[r];
+    if (int64_t(bin) + step < limit)
+      SumCells<NC, false>(nullptr, p.RunStart[r], p.RunA.data() + t, p.RunB.data() + t,
+                          p.RunC.data() + t, len, G, row, gc, &p.Sums[size_t(bin) * W]);
+    t += size_t(len);
+  }
+  int32_t lo = 0;
   for (int bin = 0; bin < p.BinCount; ++bin) {
+    const int32_t hi = p.BinEnd[size_t(bin)];
     const int64_t nb = int64_t(bin) + step;
     if (nb >= limit) break;
-    const double* ab = &acc[size_t(bin) * width];
-    for (int q = 0; q < nc; ++q) AddRetardedSample(p.Series[size_t(q)], limit, nb, ab[q], ab[nc + q]);
+    double* sum = &p.Sums[size_t(bin) * W];
+    if (hi > lo)
+      SumCells<NC, true>(p.Cell.data() + lo, 0, p.A.data() + lo, p.B.data() + lo, p.C.data() + lo,
+                         hi - lo, G, row, gc, sum);
+    for (int q = 0; q < NC; ++q) AddRetardedSample(p.Series[size_t(q)], limit, nb, sum[q], sum[NC + q]);
+    lo = hi;
   }
 }
 
@@ -225,7 +329,7 @@ int64_t FarPointTableValues(const FarBox& b) {
   const int64_t fz = std::max<int64_t>(0, int64_t(b.zmax) - b.zmin + 1);
   const int64_t ix = std::max<int64_t>(0, fx - 2), iy = std::max<int64_t>(0, fy - 2);
   const int64_t cells = 2 * fy * fz + 2 * ix * fz + 2 * ix * iy;
-  return 4 * cells;  // bin, and the three factors, per cell
+  return 5 * cells;  // three factors per cell, and at most one run (end, offset) per cell
 }
 
 bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings& settings,
@@ -290,9 +394,25 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
     return false;
   }
   try {
-    s.Cells = FaceCells(b);
-    s.F0.assign(s.Cells.size() * size_t(s.GatherComponents), 0.0f);
-    s.DF.assign(s.F0.size(), 0.0f);
+    for (int half = 0; half < 2; ++half) {
+      FaceCells(b, half, s.Cells, s.FaceBegin[size_t(half)]);
+      s.FaceBegin[size_t(half)][6] = int32_t(s.Cells.size());
+      if (half == 0) s.CellCount = int32_t(s.Cells.size());
+    }
+    // The second half's cells in the first half: faces in the same order, each transposed.
+    s.Twin.resize(s.Cells.size());
+    for (int32_t c = 0; c < s.CellCount; ++c) s.Twin[size_t(c)] = c;
+    for (int f = 0; f < 6; ++f) {
+      const int32_t b0 = s.FaceBegin[0][size_t(f)], b1 = s.FaceBegin[1][size_t(f)];
+      const int32_t len = s.FaceBegin[0][size_t(f) + 1] - b0;
+      if (len == 0) continue;
+      // the first half's rows run along z on the X and Y faces, along y on the Z faces
+      const int32_t rowLen = f < 4 ? b.zmax - b.zmin + 1 : b.ymax - b.ymin - 1;
+      const int32_t rows = len / rowLen;
+      for (int32_t q = 0; q < len; ++q)  // q = v * rows + u in the second half
+        s.Twin[size_t(b1 + q)] = b0 + (q % rows) * rowLen + q / rows;
+    }
+    s.Gathered.assign(s.Cells.size() * size_t(2 * s.GatherComponents), 0.0f);
     for (const auto& p : points) {
       tFarPoint fp;
       fp.X = p[0];
@@ -332,10 +452,7 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
       try {
         tFarPoint& p = s.Receiver(r);
         built[size_t(r)] = BuildTables(s, p, size_t(r) >= users && settings.FastDiagram);
-        if (built[size_t(r)]) {
-          Grow(p, s.SeriesLength);
-          p.Scratch.assign(size_t(p.BinCount) * size_t(2 * p.Components), 0.0);
-        }
+        if (built[size_t(r)]) Grow(p, s.SeriesLength);
       } catch (const std::bad_alloc&) {
         memOk[size_t(r)] = 0;
       }
@@ -380,15 +497,20 @@ void AccumulateFarField(FarFieldState& s, const SolverData& d, int32_t step) {
     s.SeriesLength = steps;
   }
   Gather(s, d);
-  ParallelFor(0, nr, [&](int r) { AccumulateReceiver(s, s.Receiver(r), step, steps); });
+  ParallelFor(0, nr, [&](int r) {
+    tFarPoint& p = s.Receiver(r);
+    if (p.Components == 6) AccumulateReceiver<6>(s, p, step, steps);
+    else AccumulateReceiver<3>(s, p, step, steps);
+  });
 }
 
 void FreeFarField(FarFieldState& s) {
   s.FarPoints = {};
   for (auto& dgm : s.Diagrams) dgm = {};
   s.Cells = {};
-  s.F0 = {};
-  s.DF = {};
+  s.Twin = {};
+  s.CellCount = 0;
+  s.Gathered = {};
   s.SeriesLength = 0;
 }
 

@@ -28,13 +28,21 @@ struct tFarPoint {
   float X = 0, Y = 0, Z = 0;  // position, cells (may lie far outside the grid)
   float RMin = 0;             // smallest face-cell distance, metres
   std::array<float, 6> CosCentre{};  // face-centre cosines, faces X1, XMax, Y1, YMax, Z1, ZMax
-  std::vector<int32_t> Bin;   // Round((R - RMin)/(c dt)) per cell
-  std::vector<float> A, B, C; // a = A F0; b = B (F_out - F_in) - C F0
-  int32_t BinCount = 0;       // largest Bin + 1
+  // The face cells split by their bin offset Round((R - RMin)/(c dt)). Each face is read
+  // along the axis on which the offset changes least; runs of at least LongRun
+  // neighbouring cells sharing an offset are summed straight from the gathered rows, the
+  // other cells through an index, grouped by offset. Factors: a = A F0 and
+  // b = B (F_out - F_in) - C F0.
+  std::vector<int32_t> RunStart, RunLength, RunBin;  // index into the gathered rows
+  std::vector<float> RunA, RunB, RunC;               // the runs' cells in order
+  std::vector<int32_t> Cell;                         // the other cells, by offset
+  std::vector<float> A, B, C;
+  std::vector<int32_t> BinEnd;  // per offset: end of its cells in Cell
+  int32_t BinCount = 0;         // largest offset + 1
+  std::vector<double> Sums;     // per offset, the a and b sums of one step
   // Ex, Ey, Ez, Hx, Hy, Hz; H only for user points with H asked for.
   std::array<std::vector<float>, 6> Series;
   int Components = 3;
-  std::vector<double> Scratch;  // the per-bin sums of one step
 };
 
 // What the run start hands over from the windows.
@@ -66,12 +74,20 @@ struct FarFieldState {
   int32_t SeriesLength = 0;  // every series has this length
   std::vector<tFarPoint> FarPoints;
   std::array<std::vector<tFarPoint>, 3> Diagrams;  // X (plane YZ), Y (plane XZ), Z (plane XY)
+  // The face cells twice: each face along its first in-plane axis, then each face along
+  // its second (Twin: the index of the same cell in the first half). FaceBegin: where each
+  // face starts in either half (6 faces, then the end).
   std::vector<FarFaceCell> Cells;
-  // Gathered each step: per cell, F0 then F_out - F_in of each component in use.
-  std::vector<float> F0, DF;
+  std::vector<int32_t> Twin;
+  std::array<std::array<int32_t, 7>, 2> FaceBegin{};
+  int32_t CellCount = 0;  // cells of the box (half of Cells)
+  // Gathered each step, one row of all cells per quantity: F0 of each component in use,
+  // then F_out - F_in of each.
+  std::vector<float> Gathered;
   int GatherComponents = 3;
 
   bool Allocated() const { return !Cells.empty() || !FarPoints.empty(); }
+  static constexpr int LongRun = 8;
   int ReceiverCount() const;
   tFarPoint& Receiver(int r);
 };

@@ -101,13 +101,13 @@ TEST(FarField, SetupRefusalsGeometryAndNames) {
   }
   EXPECT_EQ(FarPointFileName('E', s.FarPoints[0], 'y'), "E(10,20,31)y.grf");
   // Every face cell once; the nearest cell of the point gives RMin.
-  EXPECT_EQ(s.Cells.size(), size_t(6 * 11 * 11 - 12 * 11 + 8));
+  EXPECT_EQ(s.CellCount, 6 * 11 * 11 - 12 * 11 + 8);
   EXPECT_NEAR(z[0].RMin, (r - 5) * 0.01f, 1e-6);
 
   // A one-cell-thick box has only X-face cells.
   fs.Box = {10, 11, 10, 20, 10, 20};
   ASSERT_TRUE(SetupFarField(s, d, fs, 10, msg));
-  EXPECT_EQ(s.Cells.size(), size_t(2 * 11 * 11));
+  EXPECT_EQ(s.CellCount, 2 * 11 * 11);
 
   // Refusals name the row or the field and leave nothing allocated.
   fs.Box = Around(15, 5);
