@@ -1,6 +1,6 @@
 // What the solver benchmarks share: the reference, a bare float Yee update of a vacuum box
-// (constant coefficients, six arrays, nothing else), built like the solver's kernels and
-// timed in the same run, so every figure is a ratio measured side by side.
+// (constant coefficients, six arrays, nothing else), built like the solver's kernels (on
+// the same threads) and timed in the same run, so every figure is a ratio measured side by side.
 #pragma once
 #include <omp.h>
 
@@ -13,6 +13,7 @@
 #include "solver/arrays.h"
 #include "solver/constants.h"
 #include "solver/kernelattrs.h"
+#include "solver/workpool.h"
 
 namespace rv::bench {
 
@@ -50,45 +51,23 @@ struct RefBox {
   }
   void Step(float c, float q, float cb) {
     const int N = n;
-#pragma omp parallel
-    {
-#pragma omp for schedule(static) nowait
-      for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-          const size_t o = i * sx + j * sy;
-          RefHRow(&hx[o], &ez[o + sy], &ez[o], &ey[o + 1], &ey[o], c, c, q, N);
-        }
-#pragma omp for schedule(static) nowait
-      for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-          const size_t o = i * sx + j * sy;
-          RefHRow(&hy[o], &ex[o + 1], &ex[o], &ez[o + sx], &ez[o], c, c, q, N);
-        }
-#pragma omp for schedule(static)
-      for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-          const size_t o = i * sx + j * sy;
-          RefHRow(&hz[o], &ey[o + sx], &ey[o], &ex[o + sy], &ex[o], c, c, q, N);
-        }
-#pragma omp for schedule(static) nowait
-      for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-          const size_t o = i * sx + j * sy;
-          RefERow(&ex[o], &hz[o], &hz[o - sy], &hy[o], &hy[o - 1], c, c, cb, N);
-        }
-#pragma omp for schedule(static) nowait
-      for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-          const size_t o = i * sx + j * sy;
-          RefERow(&ey[o], &hx[o], &hx[o - 1], &hz[o], &hz[o - sx], c, c, cb, N);
-        }
-#pragma omp for schedule(static) nowait
-      for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-          const size_t o = i * sx + j * sy;
-          RefERow(&ez[o], &hy[o], &hy[o - sx], &hx[o], &hx[o - sy], c, c, cb, N);
-        }
-    }
+    // One pass for H and one for E, each over x planes on the solver's own threads.
+    ParallelFor(1, N + 1, [&](int i) {
+      for (int j = 1; j <= N; ++j) {
+        const size_t o = i * sx + j * sy;
+        RefHRow(&hx[o], &ez[o + sy], &ez[o], &ey[o + 1], &ey[o], c, c, q, N);
+        RefHRow(&hy[o], &ex[o + 1], &ex[o], &ez[o + sx], &ez[o], c, c, q, N);
+        RefHRow(&hz[o], &ey[o + sx], &ey[o], &ex[o + sy], &ex[o], c, c, q, N);
+      }
+    });
+    ParallelFor(1, N + 1, [&](int i) {
+      for (int j = 1; j <= N; ++j) {
+        const size_t o = i * sx + j * sy;
+        RefERow(&ex[o], &hz[o], &hz[o - sy], &hy[o], &hy[o - 1], c, c, cb, N);
+        RefERow(&ey[o], &hx[o], &hx[o - 1], &hz[o], &hz[o - sx], c, c, cb, N);
+        RefERow(&ez[o], &hy[o], &hy[o - sx], &hx[o], &hx[o - sy], c, c, cb, N);
+      }
+    });
   }
 };
 
