@@ -46,12 +46,6 @@ bool MurArraysMatch(const SolverData& d) {
   return true;
 }
 
-inline double Coef(double courant) { return (courant - 1) / (courant + 1); }
-
-// E_b := k*(E_n - E_b) + S
-inline float MurPlain(double k, float en, float eb, float s) {
-  return float(k * (double(en) - double(eb)) + double(s));
-}
 
 // E_b := W(b, 0) + k*((E_n - W(n, 0)) - (E_b - W(b, dt))) + S
 inline float MurInc(double k, float en, float eb, float s, double wb0, double wn0, double wb1) {
@@ -117,13 +111,13 @@ double IncidentWaveSin(const SolverData& d, const tIncidentWave& w, int I, int J
   return Retarded(d, w, P, Offset, std::sin(a));
 }
 
-bool ApplyMur(SolverData& d, const tIncidentWave& w) {
+bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
   if (!MurArraysMatch(d)) return false;
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const bool noSrc = d.NoExternalField != 0;
   const bool on = !noSrc && w.Signal;
   const double dt = d.TimeStep;
-  const double kx = Coef(d.CourantX), ky = Coef(d.CourantY), kz = Coef(d.CourantZ);
+  const double kx = MurCoef(d.CourantX), ky = MurCoef(d.CourantY), kz = MurCoef(d.CourantZ);
   // The incident values of the Ey-like boundary edge (bi, bj) and its inner edge (ni, nj).
   auto incCos = [&](int bi, int bj, int ni, int nj) {
     if (!on) return Inc{};
@@ -180,7 +174,13 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w) {
     if (F[FaceY1]) MurRow(Row3(Ez, i, 1), Row3(Ez, i, 2), Row2(P[4], i), ky, none, 1, nz - 1);
     if (F[FaceYMax]) MurRow(Row3(Ez, i, ny), Row3(Ez, i, ny - 1), Row2(P[5], i), ky, none, 1, nz - 1);
   }, par);
-  if (F[FaceZMax] || F[FaceZ1]) {
+  if ((F[FaceZMax] || F[FaceZ1]) && fusion && fusion->MurZ) {
+    // 5-6 on the rows the E pass left plain (no incident wave when folded).
+    for (const auto& [i, j] : fusion->PlainRows[1])
+      if (i >= 2 && i <= nx - 1 && j >= 1 && j <= ny - 1) zEdge(Ey, 9, 8, i, j, none);
+    for (const auto& [i, j] : fusion->PlainRows[0])
+      if (i >= 1 && i <= nx - 1 && j >= 2 && j <= ny - 1) zEdge(Ex, 11, 10, i, j, none);
+  } else if (F[FaceZMax] || F[FaceZ1]) {
     // 5. Z faces, Ey (the incident wave does not vary along z: W(b) = W(n))
     ParallelFor(2, nx, [&](int i) {
       for (int j = 1; j <= ny - 1; ++j) {
@@ -221,7 +221,7 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w) {
   return true;
 }
 
-bool SaveMurPlanes(SolverData& d, const tIncidentWave& w) {
+bool SaveMurPlanes(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
   if (!MurArraysMatch(d)) return false;
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const bool on = d.NoExternalField == 0 && w.Signal;
@@ -254,24 +254,36 @@ bool SaveMurPlanes(SolverData& d, const tIncidentWave& w) {
   }
   if (F[FaceZ1] || F[FaceZMax]) {
     auto less = [](float e, double inc) { return inc == 0 ? e : float(double(e) - inc); };
-    ParallelFor(1, nx + 1, [&](int i) {
-      for (int j = 1; j <= ny - 1; ++j) {
-        const float* r = Row3(Ey, i, j);
-        PrefetchEnds(r + kAhead * Ey.strideY(), nz);
-        const double wc = Wc(i, j);
-        if (F[FaceZ1]) P[8](i, j) = less(r[2], wc);
-        if (F[FaceZMax]) P[9](i, j) = less(r[nz - 1], wc);
-      }
-    }, par);
-    ParallelFor(1, nx, [&](int i) {
-      for (int j = 1; j <= ny; ++j) {
-        const float* r = Row3(Ex, i, j);
-        PrefetchEnds(r + kAhead * Ex.strideY(), nz);
-        const double ws = Ws(i, j);
-        if (F[FaceZ1]) P[10](i, j) = less(r[2], ws);
-        if (F[FaceZMax]) P[11](i, j) = less(r[nz - 1], ws);
-      }
-    }, par);
+    auto saveEy = [&](int i, int j) {
+      const float* r = Row3(Ey, i, j);
+      PrefetchEnds(r + kAhead * Ey.strideY(), nz);
+      const double wc = Wc(i, j);
+      if (F[FaceZ1]) P[8](i, j) = less(r[2], wc);
+      if (F[FaceZMax]) P[9](i, j) = less(r[nz - 1], wc);
+    };
+    auto saveEx = [&](int i, int j) {
+      const float* r = Row3(Ex, i, j);
+      PrefetchEnds(r + kAhead * Ex.strideY(), nz);
+      const double ws = Ws(i, j);
+      if (F[FaceZ1]) P[10](i, j) = less(r[2], ws);
+      if (F[FaceZMax]) P[11](i, j) = less(r[nz - 1], ws);
+    };
+    if (fusion && fusion->MurZ) {
+      // The E pass saved its own rows: here the rows it does not update and the plain ones.
+      for (int j = 1; j <= ny - 1; ++j) { saveEy(1, j); saveEy(nx, j); }
+      for (int i = 1; i <= nx - 1; ++i) { saveEx(i, 1); saveEx(i, ny); }
+      for (const auto& [i, j] : fusion->PlainRows[1])
+        if (i >= 2 && i <= nx - 1 && j >= 1 && j <= ny - 1) saveEy(i, j);
+      for (const auto& [i, j] : fusion->PlainRows[0])
+        if (i >= 1 && i <= nx - 1 && j >= 2 && j <= ny - 1) saveEx(i, j);
+    } else {
+      ParallelFor(1, nx + 1, [&](int i) {
+        for (int j = 1; j <= ny - 1; ++j) saveEy(i, j);
+      }, par);
+      ParallelFor(1, nx, [&](int i) {
+        for (int j = 1; j <= ny; ++j) saveEx(i, j);
+      }, par);
+    }
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include "solver/signal.h"
 #include "solver/solverdata.h"
+#include "solver/stepfusion.h"
 
 namespace rv {
 
@@ -25,9 +26,12 @@ double IncidentWaveSin(const SolverData& d, const tIncidentWave& w, int I, int J
 
 // New boundary values of the Mur faces from the saved planes. False, with nothing changed,
 // when the E arrays or the Mur planes do not have the grid's lengths.
-bool ApplyMur(SolverData& d, const tIncidentWave& w);
+// With fusion->MurZ the E pass has done the Z faces of every row it did not leave plain.
+bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion = nullptr);
 // Keeps this step's first inner planes (incident wave taken out of Ex and Ey) for the next
 // step's ApplyMur; run after the step's other boundary updates.
-bool SaveMurPlanes(SolverData& d, const tIncidentWave& w);
+// With fusion->MurZ the E pass has saved the Z faces' planes of every row it did not leave
+// plain.
+bool SaveMurPlanes(SolverData& d, const tIncidentWave& w, const StepFusion* fusion = nullptr);
 
 }  // namespace rv

@@ -70,35 +70,56 @@ bool SymFace(const SolverData& d, int f) { return d.SymEFace[f] || d.SymHFace[f]
 
 }  // namespace
 
-bool AccumulatePower(SolverData& d, bool Enabled) {
+bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion) {
   if (!Enabled) return true;
   if (!ArraysMatch(d)) return false;
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const double dx = d.Dx, dy = d.Dy, dz = d.Dz;
   const t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
 
-  ParallelFor(1, nx, [&](int i) {
-    for (int j = 1; j <= ny - 1; ++j) {
-      // The first layer along z has no lower face for Ix and Iy.
-      const int kk = 1;
-      // Ix = (Hz[j] - Hz[j-1])*Dz - (Hy[k] - Hy[k-1])*Dy, needs j >= 2 and k >= 2
-      const float* hyj = Row(Hy, i, j);
-      PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
-               Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, false, kk, kk);
-      PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
-               Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, j >= 2, 2, nz - 1);
-      // Iy = (Hx[k] - Hx[k-1])*Dx - (Hz[i] - Hz[i-1])*Dz, needs i >= 2 and k >= 2
-      const float* hxj = Row(Hx, i, j);
-      PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
-               Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, false, kk, kk);
-      PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
-               Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, i >= 2, 2, nz - 1);
-      // Iz = (Hy[i] - Hy[i-1])*Dy - (Hx[j] - Hx[j-1])*Dx, needs i >= 2 and j >= 2
-      PowerRow(Row(d.PowerZ, i, j), Row(Hy, i, j), Row(Hy, i - 1, j), Row(Hx, i, j),
-               Row(Hx, i, j - 1), dy, dx, Row(d.Ez, i, j), Row(d.EzPrev, i, j), dz,
-               i >= 2 && j >= 2, 1, nz - 1);
-    }
-  }, ParallelGrid(nx, ny, nz));
+  if (fusion && fusion->Power) {
+    // The E pass added the power of every edge it updates but those of its plain rows; the
+    // other edges have no current (a face of theirs would reach index 0) and add nothing.
+    for (const auto& [i, j] : fusion->PlainRows[0])
+      if (i >= 1 && i <= nx - 1 && j >= 2 && j <= ny - 1) {
+        const float* hyj = Row(Hy, i, j);
+        PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
+                 Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, true, 2, nz - 1);
+      }
+    for (const auto& [i, j] : fusion->PlainRows[1])
+      if (i >= 2 && i <= nx - 1 && j >= 1 && j <= ny - 1) {
+        const float* hxj = Row(Hx, i, j);
+        PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
+                 Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, true, 2, nz - 1);
+      }
+    for (const auto& [i, j] : fusion->PlainRows[2])
+      if (i >= 2 && i <= nx - 1 && j >= 2 && j <= ny - 1)
+        PowerRow(Row(d.PowerZ, i, j), Row(Hy, i, j), Row(Hy, i - 1, j), Row(Hx, i, j),
+                 Row(Hx, i, j - 1), dy, dx, Row(d.Ez, i, j), Row(d.EzPrev, i, j), dz, true, 1, nz - 1);
+  } else {
+    ParallelFor(1, nx, [&](int i) {
+      for (int j = 1; j <= ny - 1; ++j) {
+        // The first layer along z has no lower face for Ix and Iy.
+        const int kk = 1;
+        // Ix = (Hz[j] - Hz[j-1])*Dz - (Hy[k] - Hy[k-1])*Dy, needs j >= 2 and k >= 2
+        const float* hyj = Row(Hy, i, j);
+        PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
+                 Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, false, kk, kk);
+        PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
+                 Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, j >= 2, 2, nz - 1);
+        // Iy = (Hx[k] - Hx[k-1])*Dx - (Hz[i] - Hz[i-1])*Dz, needs i >= 2 and k >= 2
+        const float* hxj = Row(Hx, i, j);
+        PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
+                 Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, false, kk, kk);
+        PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
+                 Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, i >= 2, 2, nz - 1);
+        // Iz = (Hy[i] - Hy[i-1])*Dy - (Hx[j] - Hx[j-1])*Dx, needs i >= 2 and j >= 2
+        PowerRow(Row(d.PowerZ, i, j), Row(Hy, i, j), Row(Hy, i - 1, j), Row(Hx, i, j),
+                 Row(Hx, i, j - 1), dy, dx, Row(d.Ez, i, j), Row(d.EzPrev, i, j), dz,
+                 i >= 2 && j >= 2, 1, nz - 1);
+      }
+    }, ParallelGrid(nx, ny, nz));
+  }
 
   // The faces of a symmetry plane carry what the first inner layer carries.
   t3DSpaceArray &PX = d.PowerX, &PY = d.PowerY, &PZ = d.PowerZ;

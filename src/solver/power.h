@@ -4,6 +4,7 @@
 // sum among the four cells round it and divides by the number of accumulated steps.
 #pragma once
 #include "solver/solverdata.h"
+#include "solver/stepfusion.h"
 
 namespace rv {
 
@@ -13,7 +14,9 @@ namespace rv {
 // depend on the thread count. Nothing happens when Enabled is false. Returns false, with
 // nothing changed, when the fields, previous-E or power arrays do not have the grid's
 // lengths.
-bool AccumulatePower(SolverData& d, bool Enabled);
+// With fusion->Power the E pass has added the power of its rows: only the rows it left plain
+// are done here (the edges outside the E pass's range carry no current).
+bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion = nullptr);
 
 // (Re)allocates SARCell (Nx+1, Ny+1, Nz+1) and fills it with the mean absorbed power of
 // every cell, W, over CurStep - SARDelay accumulated steps. False, with SARCell left empty,

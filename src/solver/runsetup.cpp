@@ -1,6 +1,8 @@
 #include "solver/runsetup.h"
 
+#include <array>
 #include <stdexcept>
+#include <vector>
 
 #include "solver/faces.h"
 #include "solver/power.h"
@@ -14,7 +16,21 @@ bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const
   k.Signal = signal;
   k.Wave.Signal = signal;
   if (!k.Cache.Build(d, err)) return false;
-  return k.Lumped.Prepare(d, elements, err);
+  const bool ok = k.Lumped.Prepare(d, elements, err);
+  // The rows of the element edges keep the plain step (the elements rewrite their E).
+  std::vector<std::array<int, 3>> edges;
+  const LumpedRun& l = k.Lumped;
+  auto add = [&edges](const auto& recs, const std::vector<LumpedRun::Edge>& e) {
+    for (size_t r = 0; r < recs.size() && r < e.size(); ++r)
+      if (e[r].Axis >= 0) edges.push_back({e[r].Axis, recs[r].X, recs[r].Y});
+  };
+  add(l.SparkGaps, l.GapEdges);
+  add(l.VoltageSources, l.SourceEdges);
+  add(l.Resistors, l.ResistorEdges);
+  add(l.Capacitors, l.CapacitorEdges);
+  add(l.Inductors, l.InductorEdges);
+  k.Fusion.SetPlainRows(d, edges);
+  return ok;
 }
 
 namespace {
@@ -26,6 +42,18 @@ void Check(bool ok, const char* what) {
 
 }  // namespace
 
+// What this step folds into its E pass, or nothing when a feature that works on E or H
+// between the E pass and the end of the step is on (TF-SF, PML and the external field
+// there, the second-order and RT-ABC faces): their order must stay as it is.
+const StepFusion* FusionForStep(const SolverData& d, StepFusion& f) {
+  bool abc2 = false;
+  for (int i = 1; i <= 6; ++i) abc2 = abc2 || d.ABC2Face[size_t(i)];
+  const bool allowed = !d.TFSFSource && !d.AnyPML && !d.AnyRTABC && !abc2;
+  f.MurZ = allowed && d.AnyMur && d.NoExternalField && (d.MurFace[FaceZ1] || d.MurFace[FaceZMax]);
+  f.Power = allowed && d.SAROn && d.CurStep - 1 >= d.SARDelay;
+  return allowed ? &f : nullptr;
+}
+
 StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   StepHooks h;
   SolverData* D = &d;
@@ -36,19 +64,23 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
       Check(K->Dissipation.Prepare(*D, K->Cache, K->Centre), "Dissipation 1/R");
     Check(K->Dissipation.Apply(*D, K->Signal), "Dissipation 1/R");
   };
-  h.UpdateE = [D, K] { Check(UpdateE(*D, K->Cache), "E"); };
-  h.UpdateEDebye = [D, K] { Check(UpdateEDebye(*D, K->Cache), "E, Debye"); };
+  h.UpdateE = [D, K] { Check(UpdateE(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E"); };
+  h.UpdateEDebye = [D, K] {
+    Check(UpdateEDebye(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E, Debye");
+  };
   h.KeepLumpedEdges = [D, K] { Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы"); };
   h.UpdateLumpedElements = [D, K](int step) {
     Check(K->Lumped.Update(*D, K->Signal, step), "сосредоточенные элементы");
   };
   h.ApplySymmetry = [D] { Check(ApplySymmetry(*D), "симметрия"); };
-  h.ApplyMur = [D, K] { Check(ApplyMur(*D, K->Wave), "Mur"); };
+  h.ApplyMur = [D, K] { Check(ApplyMur(*D, K->Wave, &K->Fusion), "Mur"); };
   h.ApplyRTABC = [D, K] { Check(ApplyRTABC(*D, K->Wave), "RT-ABC"); };
-  h.SaveMurPlanes = [D, K] { Check(SaveMurPlanes(*D, K->Wave), "Mur"); };
+  h.SaveMurPlanes = [D, K] { Check(SaveMurPlanes(*D, K->Wave, &K->Fusion), "Mur"); };
   h.ShiftRTABCLevels = [D, K] { Check(ShiftRTABCLevels(*D, K->Wave), "RT-ABC"); };
   h.ApplyPEC = [D] { Check(ApplyPEC(*D), "PEC"); };
-  h.AccumulatePower = [D](bool enabled) { Check(AccumulatePower(*D, enabled), "SAR"); };
+  h.AccumulatePower = [D, K](bool enabled) {
+    Check(AccumulatePower(*D, enabled, &K->Fusion), "SAR");
+  };
   return h;
 }
 

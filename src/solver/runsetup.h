@@ -12,6 +12,7 @@
 #include "solver/mur.h"
 #include "solver/signal.h"
 #include "solver/solverdata.h"
+#include "solver/stepfusion.h"
 #include "solver/timeloop.h"
 
 namespace rv {
@@ -24,6 +25,7 @@ struct RunKernels {
   tIncidentWave Wave;        // the external plane wave as the boundaries see it
   tScatterCentre Centre;     // of the 1/R faces
   DissipationRun Dissipation;  // their weights, worked out at the run's first step
+  StepFusion Fusion;         // what each step folds into its E pass
 };
 
 // Builds the coefficient cache and the run's lumped elements from d (grid, model, object

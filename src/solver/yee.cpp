@@ -38,131 +38,179 @@ RV_KERNEL void HRowCell(float* RV_RESTRICT out, const float* RV_RESTRICT p1,
 }
 
 // ---- E rows: out[k] = out[k]*Ca + ((p1[k]-p0[k])*c1 - (q1[k]-q0[k])*c2) * Cb
+//
+// A row either keeps the E it overwrites in prev (for the absorbed-power pass), or adds the
+// step's absorbed power of every edge to pw right away, exactly as AccumulatePower would
+// from the same H and E: I = (p1-p0)*s1 - (q1-q0)*s2 and V = (E_old + E_new)/2 * len, both
+// rounded to float, pw += I*V.
 
-template <bool Prev>
-RV_INLINE void ERowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
-                             const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
-                             const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
-                             double c2, double ca, double cb, int k0, int k1) {
-  for (int k = k0; k <= k1; ++k) {
-    const float e = out[k];
-    if constexpr (Prev) prev[k] = e;
-    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
-    out[k] = float(double(e) * ca + curl * cb);
+enum class Keep { None, Prev, Power };
+
+struct PowerArgs {
+  float* pw = nullptr;
+  double s1 = 0, s2 = 0, len = 0;
+};
+
+template <Keep M>
+RV_INLINE void KeepOld(float* RV_RESTRICT prev, float* RV_RESTRICT pw, double s1, double s2,
+                       double len, int k, float e, float en, double dp, double dq) {
+  if constexpr (M == Keep::Prev) prev[k] = e;
+  if constexpr (M == Keep::Power) {
+    const float I = float(dp * s1 - dq * s2);
+    const float V = float((double(e) + double(en)) / 2 * len);
+    pw[k] = float(double(pw[k]) + double(I) * double(V));
   }
 }
 
-RV_KERNEL void ERowConst(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+#define RV_POWER_LOCALS \
+  float* RV_RESTRICT pw = pa.pw;                      \
+  const double s1 = pa.s1, s2 = pa.s2, len = pa.len
+
+template <Keep M>
+RV_INLINE void ERowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
+                             const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                             const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
+                             double c2, double ca, double cb, int k0, int k1) {
+  RV_POWER_LOCALS;
+  for (int k = k0; k <= k1; ++k) {
+    const float e = out[k];
+    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
+    const double curl = dp * c1 - dq * c2;
+    const float en = float(double(e) * ca + curl * cb);
+    out[k] = en;
+    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
+  }
+}
+
+RV_KERNEL void ERowConst(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
                          const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
                          const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
                          double c2, double ca, double cb, int k0, int k1) {
-  if (prev) ERowConstBody<true>(out, prev, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
-  else ERowConstBody<false>(out, prev, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
+  if (prev) ERowConstBody<Keep::Prev>(out, prev, pa, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
+  else if (pa.pw) ERowConstBody<Keep::Power>(out, prev, pa, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
+  else ERowConstBody<Keep::None>(out, prev, pa, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
 }
 
-template <bool Prev, class Idx>
-RV_INLINE void ERowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+template <Keep M, class Idx>
+RV_INLINE void ERowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
                            const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
                            const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
                            double c2, const Idx* RV_RESTRICT idx, const float* RV_RESTRICT ca,
                            const float* RV_RESTRICT cb, int k0, int k1) {
+  RV_POWER_LOCALS;
   for (int k = k0; k <= k1; ++k) {
     const float e = out[k];
-    if constexpr (Prev) prev[k] = e;
-    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
+    const double curl = dp * c1 - dq * c2;
     const Idx c = idx[k];
-    out[k] = float(double(e) * double(ca[c]) + curl * double(cb[c]));
+    const float en = float(double(e) * double(ca[c]) + curl * double(cb[c]));
+    out[k] = en;
+    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
   }
 }
 
 template <class Idx>
-RV_INLINE void ERowIdxDispatch(float* out, float* prev, const float* p1, const float* p0,
-                               const float* q1, const float* q0, double c1, double c2,
-                               const Idx* idx, const float* ca, const float* cb, int k0, int k1) {
-  if (prev) ERowIdxBody<true, Idx>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
-  else ERowIdxBody<false, Idx>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+RV_INLINE void ERowIdxDispatch(float* out, float* prev, const PowerArgs& pa, const float* p1,
+                               const float* p0, const float* q1, const float* q0, double c1,
+                               double c2, const Idx* idx, const float* ca, const float* cb, int k0,
+                               int k1) {
+  if (prev) ERowIdxBody<Keep::Prev, Idx>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+  else if (pa.pw) ERowIdxBody<Keep::Power, Idx>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+  else ERowIdxBody<Keep::None, Idx>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
 }
 
-RV_KERNEL void ERowIdx16(float* out, float* prev, const float* p1, const float* p0,
-                         const float* q1, const float* q0, double c1, double c2,
+RV_KERNEL void ERowIdx16(float* out, float* prev, const PowerArgs& pa, const float* p1,
+                         const float* p0, const float* q1, const float* q0, double c1, double c2,
                          const uint16_t* idx, const float* ca, const float* cb, int k0, int k1) {
-  ERowIdxDispatch<uint16_t>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+  ERowIdxDispatch<uint16_t>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
 }
 
-RV_KERNEL void ERowIdx32(float* out, float* prev, const float* p1, const float* p0,
-                         const float* q1, const float* q0, double c1, double c2,
+RV_KERNEL void ERowIdx32(float* out, float* prev, const PowerArgs& pa, const float* p1,
+                         const float* p0, const float* q1, const float* q0, double c1, double c2,
                          const uint32_t* idx, const float* ca, const float* cb, int k0, int k1) {
-  ERowIdxDispatch<uint32_t>(out, prev, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
+  ERowIdxDispatch<uint32_t>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
 }
 
 // ---- Debye rows: out = out*Ca + (curl + InvEta0*D)*Cb, then D = out*DebyeCoef + D*DebyeDecay
 
-template <bool Prev>
-RV_INLINE void DRowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+template <Keep M>
+RV_INLINE void DRowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
                              float* RV_RESTRICT dd, const float* RV_RESTRICT p1,
                              const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
                              const float* RV_RESTRICT q0, double c1, double c2, double inv,
                              double ca, double cb, double dcoef, double ddecay, int k0, int k1) {
+  RV_POWER_LOCALS;
   for (int k = k0; k <= k1; ++k) {
     const float e = out[k];
-    if constexpr (Prev) prev[k] = e;
-    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
+    const double curl = dp * c1 - dq * c2;
     const float en = float(double(e) * ca + (curl + inv * double(dd[k])) * cb);
     out[k] = en;
     dd[k] = float(double(en) * dcoef + double(dd[k]) * ddecay);
+    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
   }
 }
 
-RV_KERNEL void DRowConst(float* out, float* prev, float* dd, const float* p1, const float* p0,
-                         const float* q1, const float* q0, double c1, double c2, double inv,
-                         double ca, double cb, double dcoef, double ddecay, int k0, int k1) {
-  if (prev) DRowConstBody<true>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
-  else DRowConstBody<false>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
+RV_KERNEL void DRowConst(float* out, float* prev, const PowerArgs& pa, float* dd, const float* p1,
+                         const float* p0, const float* q1, const float* q0, double c1, double c2,
+                         double inv, double ca, double cb, double dcoef, double ddecay, int k0,
+                         int k1) {
+  if (prev)
+    DRowConstBody<Keep::Prev>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
+  else if (pa.pw)
+    DRowConstBody<Keep::Power>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
+  else
+    DRowConstBody<Keep::None>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
 }
 
 struct CoefTables {
   const float *ca, *cb, *dc, *dd;
 };
 
-template <bool Prev, class Idx>
-RV_INLINE void DRowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev,
+template <Keep M, class Idx>
+RV_INLINE void DRowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
                            float* RV_RESTRICT dd, const float* RV_RESTRICT p1,
                            const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
                            const float* RV_RESTRICT q0, double c1, double c2, double inv,
                            const Idx* RV_RESTRICT idx, const float* RV_RESTRICT ca,
                            const float* RV_RESTRICT cb, const float* RV_RESTRICT dcoef,
                            const float* RV_RESTRICT ddecay, int k0, int k1) {
+  RV_POWER_LOCALS;
   for (int k = k0; k <= k1; ++k) {
     const float e = out[k];
-    if constexpr (Prev) prev[k] = e;
-    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
+    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
+    const double curl = dp * c1 - dq * c2;
     const Idx c = idx[k];
     const float en = float(double(e) * double(ca[c]) + (curl + inv * double(dd[k])) * double(cb[c]));
     out[k] = en;
     dd[k] = float(double(en) * double(dcoef[c]) + double(dd[k]) * double(ddecay[c]));
+    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
   }
 }
 
 template <class Idx>
-RV_INLINE void DRowIdxDispatch(float* out, float* prev, float* dd, const float* p1,
-                               const float* p0, const float* q1, const float* q0, double c1,
-                               double c2, double inv, const Idx* idx, CoefTables t, int k0, int k1) {
+RV_INLINE void DRowIdxDispatch(float* out, float* prev, const PowerArgs& pa, float* dd,
+                               const float* p1, const float* p0, const float* q1, const float* q0,
+                               double c1, double c2, double inv, const Idx* idx, CoefTables t,
+                               int k0, int k1) {
   if (prev)
-    DRowIdxBody<true, Idx>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
+    DRowIdxBody<Keep::Prev, Idx>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
+  else if (pa.pw)
+    DRowIdxBody<Keep::Power, Idx>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
   else
-    DRowIdxBody<false, Idx>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
+    DRowIdxBody<Keep::None, Idx>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
 }
 
-RV_KERNEL void DRowIdx16(float* out, float* prev, float* dd, const float* p1, const float* p0,
-                         const float* q1, const float* q0, double c1, double c2, double inv,
-                         const uint16_t* idx, CoefTables t, int k0, int k1) {
-  DRowIdxDispatch<uint16_t>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
+RV_KERNEL void DRowIdx16(float* out, float* prev, const PowerArgs& pa, float* dd, const float* p1,
+                         const float* p0, const float* q1, const float* q0, double c1, double c2,
+                         double inv, const uint16_t* idx, CoefTables t, int k0, int k1) {
+  DRowIdxDispatch<uint16_t>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
 }
 
-RV_KERNEL void DRowIdx32(float* out, float* prev, float* dd, const float* p1, const float* p0,
-                         const float* q1, const float* q0, double c1, double c2, double inv,
-                         const uint32_t* idx, CoefTables t, int k0, int k1) {
-  DRowIdxDispatch<uint32_t>(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
+RV_KERNEL void DRowIdx32(float* out, float* prev, const PowerArgs& pa, float* dd, const float* p1,
+                         const float* p0, const float* q1, const float* q0, double c1, double c2,
+                         double inv, const uint32_t* idx, CoefTables t, int k0, int k1) {
+  DRowIdxDispatch<uint32_t>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
 }
 
 RV_KERNEL void CopyRow(float* RV_RESTRICT dst, const float* RV_RESTRICT src, int k0, int k1) {
@@ -189,6 +237,22 @@ bool PrevMatch(const SolverData& d) {
          Shape(d.EzPrev, d.Ez.len1(), d.Ez.len2(), d.Ez.len3());
 }
 
+bool PowerMatch(const SolverData& d) {
+  const int n1 = d.Nx + 1, n2 = d.Ny + 1, n3 = d.Nz + 1;
+  return Shape(d.PowerX, n1, n2, n3) && Shape(d.PowerY, n1, n2, n3) && Shape(d.PowerZ, n1, n2, n3);
+}
+
+// The Mur planes of the Z faces: 8/9 (nx+1, ny) for Ey, 10/11 (nx, ny+1) for Ex.
+bool MurZMatch(const SolverData& d) {
+  auto shape = [](const t2DSpaceArray& a, int n1, int n2) {
+    return !a.empty() && a.len1() == n1 && a.len2() == n2;
+  };
+  const auto& P = d.MurPlanes;
+  const int nx = d.Nx, ny = d.Ny;
+  return (!d.MurFace[FaceZ1] || (shape(P[8], nx + 1, ny) && shape(P[10], nx, ny + 1))) &&
+         (!d.MurFace[FaceZMax] || (shape(P[9], nx + 1, ny) && shape(P[11], nx, ny + 1)));
+}
+
 bool DebyeMatch(const SolverData& d) {
   const int n1 = d.Nx + 1, n2 = d.Ny + 1, n3 = d.Nz + 1;
   return Shape(d.DebyeX, n1, n2, n3) && Shape(d.DebyeY, n1, n2, n3) && Shape(d.DebyeZ, n1, n2, n3);
@@ -204,11 +268,15 @@ inline const float* RowPtr(const t3DSpaceArray& a, int i, int j) {
 
 // One E pass (plain or Debye) over all three components.
 template <bool Debye>
-bool EPass(SolverData& d, const EdgeCoefCache& cache) {
+bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
   if (!FieldsMatch(d) || !cache.Matches(d)) return false;
-  const bool keepPrev = d.SAROn != 0;
+  // Folded power: only the plain rows keep their previous E, for the power pass.
+  const bool power = f && f->Power, murZ = f && f->MurZ;
+  const bool keepPrev = d.SAROn != 0 && (!f || power);
   if (keepPrev && !PrevMatch(d)) return false;
   if (Debye && !DebyeMatch(d)) return false;
+  if (power && !PowerMatch(d)) return false;
+  if (murZ && !MurZMatch(d)) return false;
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const double cx = d.CourantX, cy = d.CourantY, cz = d.CourantZ;
   const double inv = InvEta0;
@@ -217,7 +285,12 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache) {
   t3DSpaceArray* E[3] = {&d.Ex, &d.Ey, &d.Ez};
   t3DSpaceArray* P[3] = {&d.ExPrev, &d.EyPrev, &d.EzPrev};
   t3DSpaceArray* D[3] = {&d.DebyeX, &d.DebyeY, &d.DebyeZ};
+  t3DSpaceArray* W[3] = {&d.PowerX, &d.PowerY, &d.PowerZ};
   const t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
+  // The power's current uses the cell sizes where the update uses Courant numbers.
+  const double S1[3] = {d.Dz, d.Dx, d.Dy}, S2[3] = {d.Dy, d.Dz, d.Dx}, Len[3] = {d.Dx, d.Dy, d.Dz};
+  const double kz = MurCoef(d.CourantZ);
+  const bool murLo = murZ && d.MurFace[FaceZ1], murHi = murZ && d.MurFace[FaceZMax];
 
   // One row of component a at (i, j); the curl's four H rows and Courant numbers by axis.
   auto row = [&](int a, int i, int j, int k0, int k1) {
@@ -238,16 +311,19 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache) {
         break;
     }
     float* out = RowPtr(*E[a], i, j);
-    float* prev = keepPrev ? RowPtr(*P[a], i, j) : nullptr;
+    const bool plain = f && f->Plain(a, i, j);
+    float* prev = keepPrev && (!power || plain) ? RowPtr(*P[a], i, j) : nullptr;
+    PowerArgs pa;
+    if (power && !plain) pa = PowerArgs{RowPtr(*W[a], i, j), S1[a], S2[a], Len[a]};
     float* dd = Debye ? RowPtr(*D[a], i, j) : nullptr;
     // Edges k0..k1 of one class.
     auto runConst = [&](uint32_t cls, int from, int to) {
       const EdgeCoefs& c = cache.Table[cls];
       if (Debye && (c.DebyeCoef != 0 || c.DebyeDecay != 1))
-        DRowConst(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, c.Ca, c.Cb, c.DebyeCoef,
+        DRowConst(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, c.Ca, c.Cb, c.DebyeCoef,
                   c.DebyeDecay, from, to);
       else  // not dispersive: D stays 0 here, the plain update
-        ERowConst(out, prev, p1, p0, q1, q0, c1, c2, c.Ca, c.Cb, from, to);
+        ERowConst(out, prev, pa, p1, p0, q1, q0, c1, c2, c.Ca, c.Cb, from, to);
     };
     const EdgeCoefCache::Row& r = cache.RowOf(a, i, j);
     if (r.Uniform >= 0) {
@@ -258,14 +334,29 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache) {
         runConst(sg[s].Class, sg[s].K0, s + 1 < r.SegCount ? sg[s + 1].K0 - 1 : k1);
     } else if constexpr (Debye) {
       if (cache.Wide)
-        DRowIdx32(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index32.data() + r.Offset, tab, k0, k1);
+        DRowIdx32(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index32.data() + r.Offset, tab, k0, k1);
       else
-        DRowIdx16(out, prev, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index16.data() + r.Offset, tab, k0, k1);
+        DRowIdx16(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index16.data() + r.Offset, tab, k0, k1);
     } else {
       if (cache.Wide)
-        ERowIdx32(out, prev, p1, p0, q1, q0, c1, c2, cache.Index32.data() + r.Offset, tab.ca, tab.cb, k0, k1);
+        ERowIdx32(out, prev, pa, p1, p0, q1, q0, c1, c2, cache.Index32.data() + r.Offset, tab.ca, tab.cb, k0, k1);
       else
-        ERowIdx16(out, prev, p1, p0, q1, q0, c1, c2, cache.Index16.data() + r.Offset, tab.ca, tab.cb, k0, k1);
+        ERowIdx16(out, prev, pa, p1, p0, q1, q0, c1, c2, cache.Index16.data() + r.Offset, tab.ca, tab.cb, k0, k1);
+    }
+    // The Mur Z faces of an Ex or Ey row: the boundary edges from the new inner ones, then
+    // the inner ones saved for the next step (planes 10/11 for Ex, 8/9 for Ey).
+    if (a < 2 && !plain && (murLo || murHi)) {
+      auto& P = d.MurPlanes;
+      if (murHi) {
+        float& s = P[a == 0 ? 11 : 9](i, j);
+        out[nz] = MurPlain(kz, out[nz - 1], out[nz], s);
+        s = out[nz - 1];
+      }
+      if (murLo) {
+        float& s = P[a == 0 ? 10 : 8](i, j);
+        out[1] = MurPlain(kz, out[2], out[1], s);
+        s = out[2];
+      }
     }
   };
 
@@ -318,9 +409,13 @@ bool UpdateH(SolverData& d) {
   return true;
 }
 
-bool UpdateE(SolverData& d, const EdgeCoefCache& cache) { return EPass<false>(d, cache); }
+bool UpdateE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion) {
+  return EPass<false>(d, cache, fusion);
+}
 
-bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache) { return EPass<true>(d, cache); }
+bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion) {
+  return EPass<true>(d, cache, fusion);
+}
 
 bool SavePreviousE(SolverData& d) {
   if (!FieldsMatch(d) || !PrevMatch(d)) return false;

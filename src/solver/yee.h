@@ -9,6 +9,7 @@
 #pragma once
 #include "solver/edgematerial.h"
 #include "solver/solverdata.h"
+#include "solver/stepfusion.h"
 
 namespace rv {
 
@@ -19,14 +20,18 @@ bool UpdateH(SolverData& d);
 // Advances Ex, Ey, Ez in non-dispersive media over the interior edges (the tangential E on
 // the outer faces is left to the boundaries). When SAROn and ExPrev..EzPrev exist, the
 // values the update overwrites are first kept there, at exactly the updated indices.
-bool UpdateE(SolverData& d, const EdgeCoefCache& cache);
+//
+// With a fusion (stepfusion.h) the pass also does, on every row not marked plain, this
+// step's absorbed power (fusion->Power; the previous E is then kept only on the plain rows)
+// and the Mur Z faces' update and plane save (fusion->MurZ).
+bool UpdateE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion = nullptr);
 
 // The same for dispersive media: the curl bracket gains InvEta0 * D, and after the new E is
 // stored D := E_new * DebyeCoef + D * DebyeDecay whatever the decay is (so a relaxation time
 // far below dt keeps the static permittivity). Rows along z with no dispersive edge take the
 // plain update and leave their D, which starts at 0 and stays 0 there. Needs
 // AllocDebyeArrays.
-bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache);
+bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion = nullptr);
 
 // Keeps E in ExPrev..EzPrev over the ranges UpdateE overwrites (UpdateE and UpdateEDebye do
 // this themselves when SAROn; callable on its own for code that updates E elsewhere).
