@@ -86,6 +86,11 @@ public:
   void Build(const ElementArrays& a, const SectionView& s);
   // The marks at in-plane cell (h, v); null when nothing is there.
   const Marks* At(int h, int v) const;
+  size_t Size() const { return map_.size(); }
+  template <class F>
+  void ForEach(F f) const {
+    for (const auto& [k, m] : map_) f(int(k >> 32), int(int32_t(uint32_t(k))), m);
+  }
 
 private:
   Marks& at(int h, int v) { return map_[key(h, v)]; }

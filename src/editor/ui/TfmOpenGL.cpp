@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "editor/elementarrays.h"
+#include "editor/ui/SectionGrid.h"
 #include "editor/ui/TfmLayers.h"
 #include "platform/prompter.h"
 #include "solver/resultpaths.h"
@@ -131,6 +132,7 @@ void TfmOpenGL::buildWindow() {
   box->addWidget(lb1);
   SectionArea = Area(GroupBox1, "SectionArea");
   box->addWidget(SectionArea, 1);
+  buildSection(SectionArea);
   lb2 = Named(new QLabel(GroupBox1), "lb2");
   lb2->setAlignment(Qt::AlignRight);
   box->addWidget(lb2);
@@ -286,6 +288,7 @@ void TfmOpenGL::mnUndoClick() {
 void TfmOpenGL::LoadElementArrays() {
   if (!main_.outputs || !main_.lamped) return;
   showElementMessages(rv::LoadElementArrays(d_, *main_.outputs, *main_.lamped, elements_));
+  StringGrid1->SetElements(elements_);
 }
 
 // The current-region messages come up once, after the activation that found them, and
@@ -311,23 +314,6 @@ void TfmOpenGL::FillMaterialCombo() {
   mat_.CurLayer = std::clamp(mat_.CurLayer, 1, mat_.LayerCount);
   ComboBox1->setCurrentIndex(mat_.CurLayer - 1);
 }
-
-void TfmOpenGL::chooseSection(QAction* item, QSpinBox* front, const char* v, const char* h,
-                              const char* coord) {
-  if (SpinEdit1->value() > d_.Nx || SpinEdit2->value() > d_.Ny || SpinEdit3->value() > d_.Nz)
-    return;
-  item->setChecked(true);
-  GroupBox1->setVisible(true);
-  lb1->setText(Q(v));
-  lb2->setText(Q(h));
-  lbCoord2->setText(Q(coord));
-  spins_->setCurrentWidget(front);
-  Redraw();
-}
-
-void TfmOpenGL::rbXClick() { chooseSection(rbX, SpinEdit1, "Y", "Z", "X="); }
-void TfmOpenGL::rbYClick() { chooseSection(rbY, SpinEdit2, "Z", "X", "Y="); }
-void TfmOpenGL::rbZClick() { chooseSection(rbZ, SpinEdit3, "Y", "X", "Z="); }
 
 void TfmOpenGL::SpinEdit1Change(QSpinBox* changed) {
   Timer2->stop();
@@ -359,7 +345,7 @@ void TfmOpenGL::N24Click() {
 
 void TfmOpenGL::Redraw() {
   Timer2->stop();
-  SectionArea->update();
+  StringGrid1->SetView(View());
   ViewArea->update();
 }
 

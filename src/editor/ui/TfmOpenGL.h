@@ -10,6 +10,7 @@
 #include <string>
 
 #include "editor/modelstore.h"
+#include "editor/section.h"
 #include "project/projectfile.h"
 #include "project/tables.h"
 #include "solver/elements.h"
@@ -19,6 +20,7 @@ class QActionGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QStackedLayout;
@@ -32,6 +34,7 @@ namespace rv {
 struct SolverData;
 class Prompter;
 class TfmLayers;
+class SectionGrid;
 
 // What the editor reaches of the main window.
 struct EditorMainLinks {
@@ -39,8 +42,9 @@ struct EditorMainLinks {
   std::function<void()> spXChange;
   // The texts of the main window's cell-size fields edX, edY, edZ.
   std::function<std::array<std::string, 3>()> cellSizes;
-  const OutPointTables* outputs = nullptr;
+  OutPointTables* outputs = nullptr;  // the editor adds voltage outputs
   const LampedTables* lamped = nullptr;
+  std::function<void()> tablesChanged;  // the table windows show the tables again
 };
 
 class TfmOpenGL : public QMainWindow {
@@ -82,8 +86,25 @@ public:
   void SpeedButton3Click();  // "Материалы"
   void N23Click();
   void N24Click();
-  // Repaints the section and the 3-D view (both come with their own widgets).
+  // Repaints the section and the 3-D view.
   void Redraw();
+
+  // ---- the section grid and its tools
+  void StringGrid1MouseDown(int col, int row, bool right);
+  void StringGrid1MouseMove(int col, int row, bool right);
+  void StringGrid1MouseUp(int col, int row, bool right);
+  void SelectSectionCell(int col, int row);
+  void SetCellMaterial(int row, int col);
+  void ClearCell(int row, int col);
+  void FillSection();
+  void FillVolume();
+  void DrawSectionLine();
+  void DrawLineFromAnchor();
+  void SpeedButton7Click();  // zoom in
+  void SpeedButton6Click();  // zoom out
+  // The section as the grid shows it now.
+  SectionView View() const;
+  bool SelActive() const;
 
   // ---- the editor's shared state (defaults as the window's creation sets them)
   float EyeX = 50, EyeY = 50, EyeZ = 100, CenterX = 50, CenterY = 50, CenterZ = 50;
@@ -98,6 +119,9 @@ public:
   int RasterDivisor = 1;
   uint8_t SkipResize = 0;
   int FrameCounter = 0;
+  bool StrokeActive = false;
+  int LastRow = -1, LastCol = -1, PressCol = -1, PressRow = -1, ReleaseCol = -1, ReleaseRow = -1;
+  int AnchorRow = 0, AnchorCol = 0;
 
   // ---- controls
   QAction* mnUndo = nullptr;
@@ -116,6 +140,17 @@ public:
   QStatusBar* StatusBar1 = nullptr;
   QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
   QTimer *Timer1 = nullptr, *Timer2 = nullptr;
+  SectionGrid* StringGrid1 = nullptr;
+  QToolButton *btnSelect = nullptr, *btnPen = nullptr, *btnFill = nullptr, *btnLine = nullptr,
+              *btnEraser = nullptr, *btnLine3D = nullptr, *btnLine3Dcontunue = nullptr,
+              *btn3Dfill = nullptr, *SpeedButton4 = nullptr, *SpeedButton5 = nullptr;
+  QToolButton* tbEnterUout = nullptr;
+  QAction *mnZoomIn = nullptr, *mnZoomOut = nullptr, *mnGridLines = nullptr;
+  QAction *mnShowPred = nullptr, *mnShowNext = nullptr, *mnShowCurrent = nullptr;
+  QLabel *lbSloy = nullptr, *lbCoord = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction *mnCopy = nullptr, *mnShapeRotate = nullptr, *mnDelSelected = nullptr,
+          *mnCurrentRegion = nullptr;
 
 protected:
   void changeEvent(QEvent* e) override;
@@ -129,6 +164,11 @@ private:
   void showElementMessages(const std::vector<std::string>& msgs);
   void minimiseProgram();
   void limitSections(const int* values = nullptr);
+  void buildSection(QWidget* area);
+  void toolChosen();
+  bool cellSizes(double& dx, double& dy, double& dz);
+  void showNeighbour(QAction* item);
+  bool currentOn() const;
 
   SolverData& d_;
   Prompter& prompter_;
@@ -137,6 +177,7 @@ private:
   MaterialState mat_;
   ElementArrays elements_;
   QStackedLayout* spins_ = nullptr;
+  SectionAxis axis_ = SectionAxis::X;
   bool activating_ = false;
   std::string shownRegionTables_;  // the current-region rows whose messages were shown
 };

@@ -19,6 +19,7 @@ void LinkEditorToMain(TfmNew3dMain& main, TfmOpenGL& editor, TfmLayers& layers,
   };
   l.outputs = &main.Outputs();
   l.lamped = &main.Lamped();
+  l.tablesChanged = [&main] { main.TablesLoaded(); };
   layers.SetMaterialsChanged(l.spXChange);
   calculator.SetCellSizes(l.cellSizes);
   editor.SetMainLinks(l);

@@ -1,0 +1,147 @@
+// The section grid's tools driven with the mouse (on a virtual X server).
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "editor/ui/SectionGrid.h"
+#include "editor/ui/TfmOpenGL.h"
+#include "platform/prompter.h"
+#include "project/tables.h"
+#include "solver/solverdata.h"
+
+namespace {
+
+struct Editor {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::OutPointTables outputs;
+  rv::LampedTables lamped;
+  rv::TfmOpenGL w{d, p};
+  rv::SectionGrid* g = nullptr;
+
+  Editor() {
+    rv::SetGridSize(d, 12, 12, 12);
+    d.Dx = d.Dy = d.Dz = 0.001;
+    rv::EditorMainLinks l;
+    l.outputs = &outputs;
+    l.lamped = &lamped;
+    l.cellSizes = [] { return std::array<std::string, 3>{"0.001", "0.001", "0.001"}; };
+    w.SetMainLinks(l);
+    w.rbZ->trigger();
+    w.FormActivate();
+    d.Space.fill(0);
+    g = w.StringGrid1;
+    for (int i = 0; i < 3; ++i) w.SpeedButton7Click();  // 8 px cells
+    w.resize(900, 700);
+    w.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&w));
+  }
+  QPoint At(int col, int row) const {
+    const int pw = g->DefaultColWidth() + 1, ph = g->DefaultRowHeight() + 1;
+    return {(col - g->LeftCol()) * pw + pw / 2, (row - g->TopRow()) * ph + ph / 2};
+  }
+  void Send(QEvent::Type t, int col, int row, Qt::MouseButton b, Qt::MouseButtons held) {
+    const QPoint p = At(col, row);
+    QMouseEvent e(t, p, g->viewport()->mapToGlobal(p), b, held, Qt::NoModifier);
+    QApplication::sendEvent(g->viewport(), &e);
+  }
+  // A left drag through the given cells of grid row `row`.
+  void Drag(std::initializer_list<std::pair<int, int>> cells, Qt::MouseButton b = Qt::LeftButton) {
+    auto it = cells.begin();
+    Send(QEvent::MouseButtonPress, it->first, it->second, b, b);
+    for (++it; it != cells.end(); ++it) Send(QEvent::MouseMove, it->first, it->second, Qt::NoButton, b);
+    const auto last = *(cells.end() - 1);
+    Send(QEvent::MouseButtonRelease, last.first, last.second, b, Qt::NoButton);
+  }
+  // Model cell of grid (col, row) in section Z = 1: x = col + 1, y = 11 - row.
+  uint8_t& Cell(int col, int row) { return d.Space(col + 1, 11 - row, 1); }
+  QRgb Pixel(int col, int row) { return g->viewport()->grab().toImage().pixel(At(col, row)); }
+};
+
+TEST(SectionTools, PenEraserRightEraseLineFillsAndUndo) {
+  Editor E;
+  E.w.btnPen->click();
+  E.Drag({{1, 1}, {2, 1}, {4, 1}});  // a fast drag leaves the skipped cell
+  EXPECT_EQ(E.Cell(1, 1), 1);
+  EXPECT_EQ(E.Cell(2, 1), 1);
+  EXPECT_EQ(E.Cell(3, 1), 0);
+  EXPECT_EQ(E.Cell(4, 1), 1);
+  E.w.btnEraser->click();
+  E.Drag({{2, 1}});
+  EXPECT_EQ(E.Cell(2, 1), 0);
+  // A right press empties the cell; undo brings it back.
+  E.Drag({{4, 1}}, Qt::RightButton);
+  EXPECT_EQ(E.Cell(4, 1), 0);
+  E.w.mnUndo->trigger();
+  EXPECT_EQ(E.Cell(4, 1), 1);
+  // A line in the section, from the press cell to the release cell.
+  E.w.btnLine->click();
+  E.Drag({{0, 5}, {6, 5}});
+  for (int c = 0; c <= 6; ++c) EXPECT_EQ(E.Cell(c, 5), 1) << c;
+  // The section fill stops at the line; the volume fill reaches the other sections.
+  E.w.Materials().LayerCount = 2;
+  E.w.Materials().CurLayer = 2;
+  E.w.btnFill->click();
+  E.Drag({{0, 10}});
+  EXPECT_EQ(E.Cell(0, 10), 2);
+  EXPECT_EQ(E.Cell(10, 0), 2);   // round the line's end
+  EXPECT_EQ(E.Cell(0, 6), 2);
+  EXPECT_EQ(E.d.Space(1, 1, 2), 0);
+  E.w.btn3Dfill->click();
+  E.w.Materials().CurLayer = 1;
+  E.Drag({{0, 10}});
+  EXPECT_EQ(E.Cell(0, 10), 1);
+  EXPECT_EQ(E.d.Space(1, 1, 2), 0);  // material 2 was only in this section
+  // A switched-off material: the fill changes nothing.
+  E.d.Layers[1].On = 0;
+  E.Cell(0, 10) = 0;
+  E.Drag({{0, 10}});
+  EXPECT_EQ(E.Cell(0, 10), 0);
+  E.d.Layers[1].On = 1;
+}
+
+TEST(SectionTools, SelectionAnchorStatusAndVoltageOutput) {
+  Editor E;
+  E.w.btnSelect->click();
+  // Dragged upwards: the whole rectangle grey; downwards: its outline only.
+  E.Drag({{2, 8}, {6, 3}});
+  ASSERT_TRUE(E.w.SelActive());
+  const QRgb grey = qRgb(0x80, 0x80, 0x80);
+  EXPECT_EQ(E.Pixel(4, 5), grey);
+  E.Drag({{2, 3}, {6, 8}});
+  EXPECT_EQ(E.g->Sel().Col1, 2);
+  EXPECT_EQ(E.Pixel(4, 5), qRgb(255, 255, 255));
+  EXPECT_EQ(E.Pixel(2, 5), grey);
+  E.Drag({{2, 3}, {6, 3}});  // within one row: nothing
+  EXPECT_FALSE(E.w.SelActive());
+  E.Drag({{2, 3}, {6, 8}});
+  E.w.btnEraser->click();
+  EXPECT_FALSE(E.w.SelActive());
+  EXPECT_EQ(E.Pixel(2, 5), qRgb(255, 255, 255));
+
+  // The anchor and the distance to the pointer.
+  E.w.btnSelect->click();
+  E.Drag({{4, 6}});  // x 5, y 5
+  E.Send(QEvent::MouseMove, 6, 6, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(E.w.StatusPanel1->text().toStdString(), "Выбрана ячейка 5, 5, 1. Длина 0.003, 0, 0 = 0.003 м");
+
+  // The voltage output: the first cell at the button, the second at the next press.
+  E.Drag({{0, 10}});  // 1, 1, 1
+  E.w.tbEnterUout->setChecked(true);
+  E.Drag({{3, 7}});   // 4, 4, 1
+  EXPECT_FALSE(E.w.tbEnterUout->isChecked());
+  const rv::StringGrid& v = E.outputs.sgVoltage;
+  ASSERT_EQ(v.RowCount(), 2);
+  EXPECT_EQ(v.Cells(3, 1), "4");
+  EXPECT_EQ(v.Cells(6, 1), "U (1,1,1;4,4,1)");
+  EXPECT_EQ(E.w.Elements().VoltageLines.size(), 1u);
+}
+
+}  // namespace
