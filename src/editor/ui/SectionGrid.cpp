@@ -249,11 +249,19 @@ void SectionGrid::paintEvent(QPaintEvent*) {
   for (int m = 1; m < MaxLayers; ++m)
     rgb[size_t(m)] = d_.Layers[size_t(m)].On ? LayerColor(d_.Layers[size_t(m)].Color).rgb() : qRgb(255, 255, 255);
   const QRgb white = qRgb(255, 255, 255), grey = qRgb(0x80, 0x80, 0x80);
+  // Along a grid row the model cells lie a fixed stride apart.
+  const size_t stride = view_.Axis == SectionAxis::X ? 1 : S.strideX();
+  const int lenH = view_.Axis == SectionAxis::X ? S.len3() : S.len1();
   for (int r = 0; r < nr; ++r) {
     QRgb* line = reinterpret_cast<QRgb*>(colours_.scanLine(r));
+    const Cell3 first = SliceCellToModel(view_, c0, r0 + r, 0);
+    const int h0 = c0 + 1;
+    const int inside = S.inside(first[0], first[1], first[2]) ? std::min(nc, lenH - h0) : 0;
+    const uint8_t* cell = inside > 0 ? &S(first[0], first[1], first[2]) : nullptr;
+    const bool rowSelected = sel_.Active && r0 + r >= sr1 && r0 + r <= sr2;
     for (int c = 0; c < nc; ++c) {
-      const int m = material(SliceCellToModel(view_, c0 + c, r0 + r, 0));
-      line[c] = selected(c0 + c, r0 + r) ? grey : m ? rgb[size_t(m)] : white;
+      const int m = c < inside ? cell[size_t(c) * stride] : 0;
+      line[c] = rowSelected && selected(c0 + c, r0 + r) ? grey : m && m < MaxLayers ? rgb[size_t(m)] : white;
     }
   }
   p.drawImage(QRect(0, 0, nc * pw, nr * ph), colours_);
