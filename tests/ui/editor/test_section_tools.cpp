@@ -104,6 +104,17 @@ TEST(SectionTools, PenEraserRightEraseLineFillsAndUndo) {
   E.Cell(0, 10) = 0;
   E.Drag({{0, 10}});
   EXPECT_EQ(E.Cell(0, 10), 0);
+  // The pen only takes its snapshot.
+  E.w.mnUndo->trigger();  // brings the materials of the snapshot back: switch it off again
+  E.d.Layers[1].On = 0;
+  E.d.Modified = 0;
+  E.w.btnPen->click();
+  E.Cell(0, 9) = E.Cell(1, 9) = 0;
+  E.Drag({{0, 9}, {1, 9}});
+  EXPECT_EQ(E.Cell(0, 9), 0);
+  EXPECT_EQ(E.Cell(1, 9), 0);
+  EXPECT_TRUE(E.w.mnUndo->isEnabled());
+  EXPECT_EQ(E.d.Modified.load(), 1);
   E.d.Layers[1].On = 1;
 }
 
