@@ -78,12 +78,20 @@ std::vector<Row> FaceRows(const SolverData& d) {
     add(2, 2 + f, {b, 1, nz}, {n, 1, nz - 1}, 1, ny - 1);
     add(2, 2 + f, {b, 1, 1}, {n, 1, 2}, 1, ny - 1);
   }
-  for (int f = 0; f < 2; ++f) {  // Z faces, Z=max first
-    if (!F[f == 0 ? FaceZMax : FaceZ1]) continue;
-    const int b = f == 0 ? nz : 1, n = f == 0 ? nz - 1 : 2;
-    const int sEy = f == 0 ? 9 : 8, sEx = f == 0 ? 11 : 10;
-    for (int i = 2; i <= nx - 1; ++i) add(2, sEy, {i, 1, b}, {i, 1, n}, 1, ny - 1);
-    for (int i = 1; i <= nx - 1; ++i) add(1, sEx, {i, 2, b}, {i, 2, n}, 1, ny - 2);
+  // Z faces, Z=max first. The two faces' edges of one row along z are a float or two apart
+  // in memory: both rows go to one thread together (an even place in the list, which the
+  // threads take two rows at a time), or they would fight over every cache line.
+  for (int comp : {2, 1}) {
+    for (int i = comp == 2 ? 2 : 1; i <= nx - 1; ++i) {
+      if (rows.size() % 2) rows.push_back(Row{});  // an empty row, to align the pair
+      for (int f = 0; f < 2; ++f) {
+        if (!F[f == 0 ? FaceZMax : FaceZ1]) continue;
+        const int b = f == 0 ? nz : 1, n = f == 0 ? nz - 1 : 2;
+        const int slot = comp == 2 ? (f == 0 ? 9 : 8) : (f == 0 ? 11 : 10);
+        const int j0 = comp == 2 ? 1 : 2;
+        add(comp, slot, {i, j0, b}, {i, j0, n}, 1, ny - j0);
+      }
+    }
   }
   for (int f = 0; f < 2; ++f) {  // Y faces
     if (!F[f == 0 ? FaceY1 : FaceYMax]) continue;
@@ -182,6 +190,7 @@ bool DissipationRun::Prepare(const SolverData& d, const EdgeCoefCache& cache,
   if (d.Nx < 3 || d.Ny < 3 || d.Nz < 3 || !cache.Matches(d)) return false;
   rows_ = FaceRows(d);
   for (const Row& r : rows_) {
+    if (r.count <= 0) continue;
     auto& w = w_[size_t(r.slot)];
     if (w.empty()) w.resize(size_t(PlaneLen1(r.slot, d.Nx, d.Ny)) * PlaneLen2(r.slot, d.Nx, d.Ny, d.Nz));
     const char axis = char('X' + r.comp - 1);
@@ -237,10 +246,12 @@ bool DissipationRun::Apply(SolverData& d, const ISignal* signal) const {
   const bool inc = d.NoExternalField == 0 && signal != nullptr;
   const double T0 = d.CurTime, dt = d.TimeStep, half = d.HalfDx, dx = d.Dx;
   // Every row writes only boundary edges and reads only edges no row writes, so the rows
-  // run on all cores with the same bits in any order.
+  // run on all cores with the same bits in any order. Rows differ a lot in cost (a row
+  // across z misses the cache at every edge): the threads take pairs of rows in turn, so
+  // each gets its share of the dear ones, and a Z pair stays on one thread.
   const bool par = ParallelFaces(d.Nx, d.Ny, d.Nz);
   const int count = int(rows_.size());
-#pragma omp parallel for schedule(static) if (par)
+#pragma omp parallel for schedule(static, 2) if (par)
   for (int ri = 0; ri < count; ++ri) {
     const Row& r = rows_[size_t(ri)];
     const RowFields f = FieldsOf(d, r);
