@@ -137,9 +137,9 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast) {
   p.RunStart.clear();
   p.RunLength.clear();
   p.RunBin.clear();
+  p.RunK.clear();
   p.RunA.clear();
   p.RunB.clear();
-  p.RunC.clear();
   for (int f = 0; f < 6; ++f) {
     const int half = u[first[f]] <= u[second[f]] ? 0 : 1;
     const int32_t lo = s.FaceBegin[size_t(half)][size_t(f)], hi = s.FaceBegin[size_t(half)][size_t(f) + 1];
@@ -151,12 +151,13 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast) {
         p.RunStart.push_back(c);
         p.RunLength.push_back(e - c);
         p.RunBin.push_back(bin);
+        const int axis = s.Cells[size_t(c)].axis;
+        p.RunK.push_back(fast ? 0.0f : float(4 * dtc * NormalStep(s, axis) / CellArea(s, axis)));
         for (int32_t q = c; q < e; ++q) {
           float A, B, C;
           factors(size_t(s.Twin[size_t(q)]), A, B, C);
           p.RunA.push_back(A);
           p.RunB.push_back(B);
-          p.RunC.push_back(C);
         }
       } else {
         for (int32_t q = c; q < e; ++q) single.push_back(q);
@@ -220,7 +221,7 @@ void Gather(FarFieldState& s, const SolverData& d) {
       chunks > 8);
 }
 
-// Adds to out the sums over n cells of A F0 and B dF - C F0 for the components q < NC, in
+// Adds to out the sums over n cells of A F0 and B dF - C F0 (C = k A B when contiguous) for the components q < NC, in
 // 32-bit lanes across the cells (the order is fixed by the code, not by the threads). The
 // cells are G's columns at[i] (Index) or at + i (contiguous); G holds one row of `row`
 // columns per quantity.
@@ -228,7 +229,7 @@ template <int NC, bool Index>
 __attribute__((always_inline)) inline void SumCells(const int32_t* RV_RESTRICT at, int32_t from,
                                                     const float* RV_RESTRICT A,
                                                     const float* RV_RESTRICT B,
-                                                    const float* RV_RESTRICT C, int n,
+                                                    const float* RV_RESTRICT C, float k, int n,
                                                     const float* RV_RESTRICT G, size_t row,
                                                     int gc, double* RV_RESTRICT out) {
   for (int q0 = 0; q0 < NC; q0 += 3) {
@@ -240,7 +241,7 @@ __attribute__((always_inline)) inline void SumCells(const int32_t* RV_RESTRICT a
 #pragma omp simd reduction(+ : a0, a1, a2, b0, b1, b2)
     for (int i = 0; i < n; ++i) {
       const size_t c = Index ? size_t(at[i]) : size_t(from + i);
-      const float a = A[i], b = B[i], cc = C[i];
+      const float a = A[i], b = B[i], cc = Index ? C[i] : k * a * b;
       a0 += a * f0[c];
       b0 += b * d0[c] - cc * f0[c];
       a1 += a * f1[c];
@@ -267,8 +268,8 @@ RV_KERNEL void AccumulateReceiver(const FarFieldState& s, tFarPoint& p, int32_t 
   for (size_t r = 0; r < p.RunStart.size(); ++r) {
     const int32_t len = p.RunLength[r], bin = p.RunBin[r];
     if (int64_t(bin) + step < limit)
-      SumCells<NC, false>(nullptr, p.RunStart[r], p.RunA.data() + t, p.RunB.data() + t,
-                          p.RunC.data() + t, len, G, row, gc, &p.Sums[size_t(bin) * W]);
+      SumCells<NC, false>(nullptr, p.RunStart[r], p.RunA.data() + t, p.RunB.data() + t, nullptr,
+                          p.RunK[r], len, G, row, gc, &p.Sums[size_t(bin) * W]);
     t += size_t(len);
   }
   int32_t lo = 0;
@@ -279,7 +280,7 @@ RV_KERNEL void AccumulateReceiver(const FarFieldState& s, tFarPoint& p, int32_t 
     double* sum = &p.Sums[size_t(bin) * W];
     if (hi > lo)
       SumCells<NC, true>(p.Cell.data() + lo, 0, p.A.data() + lo, p.B.data() + lo, p.C.data() + lo,
-                         hi - lo, G, row, gc, sum);
+                         0.0f, hi - lo, G, row, gc, sum);
     for (int q = 0; q < NC; ++q) AddRetardedSample(p.Series[size_t(q)], limit, nb, sum[q], sum[NC + q]);
     lo = hi;
   }

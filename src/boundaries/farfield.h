@@ -33,8 +33,11 @@ struct tFarPoint {
   // neighbouring cells sharing an offset are summed straight from the gathered rows, the
   // other cells through an index, grouped by offset. Factors: a = A F0 and
   // b = B (F_out - F_in) - C F0.
+  // In a run C = K A B, K = 4 dt c D_n / dS of the run's face (0 for the accelerated
+  // diagram), so a run's cells keep only A and B.
   std::vector<int32_t> RunStart, RunLength, RunBin;  // index into the gathered rows
-  std::vector<float> RunA, RunB, RunC;               // the runs' cells in order
+  std::vector<float> RunK;
+  std::vector<float> RunA, RunB;                     // the runs' cells in order
   std::vector<int32_t> Cell;                         // the other cells, by offset
   std::vector<float> A, B, C;
   std::vector<int32_t> BinEnd;  // per offset: end of its cells in Cell
