@@ -310,3 +310,48 @@ TEST(FarField, DipoleDiagrams) {
       EXPECT_LT(std::abs(Db(quick[size_t(g)][size_t(p)] / full[size_t(g)][size_t(p)])), 0.01)
           << g << " " << p * 10;
 }
+
+// A receiver inside the grid, 40 cells out from the element, against the field the grid
+// itself computes there.
+TEST(FarField, NearReceiverMatchesTheGridField) {
+  PmlRun run;
+  const int c = 12, out = 40;
+  PmlProfile pr;
+  pr.N = 8;
+  ASSERT_TRUE(run.Make(c + out + 4, 24, 24, 0.01, 0.01, 0.01, "LLLLLL", pr));
+  SolverData& d = run.d;
+  FarFieldSettings fs;
+  fs.Box = Around(c, 10);
+  fs.PointRows = {{IntToStr(c + out), IntToStr(c), IntToStr(c)}};
+  const int steps = 240;
+  d.StepCount = steps;
+  FarFieldState s;
+  std::string msg;
+  ASSERT_TRUE(SetupFarField(s, d, fs, steps, msg)) << msg;
+  const double T = 8 * d.Dx / double(LightSpeed), t0 = 4 * T;
+  std::vector<double> probe;
+  for (int step = 0; step < steps; ++step) {
+    run.Step(step, [&](SolverData& dd, int k) {
+      const double x = (k * dd.TimeStepSec - t0) / T;
+      dd.Ez(c, c, c) += float(-2 * x * std::exp(-x * x));
+    });
+    AccumulateFarField(s, d, step);
+    probe.push_back(d.Ez(c + out, c, c));
+  }
+  // Bin i holds the field of step i - 1 + RMin/(c dt) there.
+  const tFarPoint& p = s.FarPoints[0];
+  const double shift = double(p.RMin) / (double(LightSpeed) * d.TimeStepSec) - 1;
+  double peak = 0, want = 0, err = 0;
+  for (int i = 1; i < steps - 3; ++i) {
+    const double at = i + shift;
+    const int lo = int(std::floor(at));
+    if (lo < 0 || lo + 1 >= steps) continue;
+    const double exact = probe[size_t(lo)] + (at - lo) * (probe[size_t(lo) + 1] - probe[size_t(lo)]);
+    const double got = p.Series[2][size_t(i)] / (4 * kPi);
+    peak = std::max(peak, std::abs(got));
+    want = std::max(want, std::abs(exact));
+    err = std::max(err, std::abs(got - exact));
+  }
+  EXPECT_NEAR(peak / want, 1.0, 0.05);
+  EXPECT_LT(err / want, 0.06);
+}
