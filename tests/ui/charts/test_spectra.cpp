@@ -162,8 +162,9 @@ TEST(ChartSpectra, StopEndsLongSpectrum) {
   const qint64 afterStop = sinceStop.isValid() ? sinceStop.elapsed() : -1;
   EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
   ASSERT_GE(ticksAtStop, 0) << "the spectrum ended before the stop";
-  // The window's timers ran while the spectrum was being computed.
-  EXPECT_GE(ticksAtStop - ticksAtStart, 10);
+  // The window's timers ran while the spectrum was being computed (a loaded machine may
+  // let the event loop run only a few times in those 300 ms).
+  EXPECT_GE(ticksAtStop - ticksAtStart, 1);
   // Typically well under half a second; the bound only catches a stop that waited for the
   // whole spectrum, since a loaded test machine may stall any thread for a while.
   EXPECT_LT(afterStop, 5000);
