@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <unistd.h>
 
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
@@ -345,4 +347,53 @@ TEST_F(RunStartTest, PMLReflectionOutsideTheLayersRangeIsRefused) {
   in.settings.edpmlR = "1";
   EXPECT_TRUE(Run().started);
   features.FreeRunFeatures(d);
+}
+
+// The far field at run start: the box, the point rows and the radius are checked before
+// anything is sized, each refusal after the running state; a prepared run accumulates and
+// writes its files at the end.
+TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
+  features = AvailableRunFeatures();
+  MainSettings& s = in.settings;
+  s.spX = s.spY = s.spZ = 16;
+  s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+  s.edX = s.edY = s.edZ = "0.001";
+  s.eddT = "0.0015";
+  s.cbFarPoints = s.cbFarDiagram = s.cbPZ = true;
+  s.edFarStep = 8;
+  s.spFarXmin = s.spFarYmin = s.spFarZmin = 1;  // reads would leave the arrays
+  s.spFarXmax = s.spFarYmax = s.spFarZmax = 12;
+  std::atomic<uint8_t> mod{0};
+  AddGridRow(outputs.sgFarPoints, mod);
+  for (int c = 0; c < 3; ++c) outputs.sgFarPoints.SetCell(c, 1, "8");
+  outputs.sgFarPoints.SetCell(1, 1, "1e");
+  RunStartResult r = Run();
+  EXPECT_EQ(Refusal(r), runmsg::BadFarBox);
+  EXPECT_TRUE(r.restore);
+  s.spFarXmin = s.spFarYmin = s.spFarZmin = 4;
+  r = Run();
+  EXPECT_NE(Refusal(r).find("строке 1: \"1e\""), std::string::npos) << Refusal(r);
+  EXPECT_TRUE(r.restore);
+  EXPECT_TRUE(d.Hx.empty());
+  outputs.sgFarPoints.SetCell(1, 1, "8");
+  s.edFarDiagrR = "1 000";
+  EXPECT_NE(Refusal(Run()).find("\"1 000\""), std::string::npos);
+  s.edFarDiagrR = "0.25";
+
+  r = Run();
+  ASSERT_TRUE(r.started) << Refusal(r);
+  d.FARDir = (std::filesystem::temp_directory_path() /
+              ("rv_runfar_" + std::to_string(::getpid())) / "FAR").string();
+  StepHooks h;
+  features.AddStepHooks(d, r.run.settings, h);
+  ASSERT_TRUE(h.AccumulateFarField);
+  d.Ez(8, 8, 8) = 1;
+  for (int step = 0; step < d.StepCount; ++step) h.AccumulateFarField(step);
+  d.CurStep = d.StepCount.load();
+  std::string msg;
+  EXPECT_TRUE(features.FinishFarField(d, r.run.settings, msg)) << msg;
+  for (const char* n : {"E(8,8,8)y.grf", "E(8,8,8)x.grf", "E(8,8,8)z.grf", "DiagrZ_0.25.grf"})
+    EXPECT_TRUE(std::filesystem::exists(d.FARDir + "/" + n)) << n;
+  features.FreeRunFeatures(d);
+  std::filesystem::remove_all(std::filesystem::path(d.FARDir).parent_path());
 }
