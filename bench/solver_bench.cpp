@@ -1,4 +1,4 @@
-// Solver throughput: the H and E updates with PEC, Mur, 1/R or RT-ABC faces, in vacuum and with half the
+// Solver throughput: the H and E updates with PEC, Mur, 1/R, RT-ABC or PML faces, in vacuum and with half the
 // box filled with a lossy dielectric, against a bare float Yee update of a vacuum box run
 // side by side (constant coefficients, six arrays, nothing else).
 //
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "boundaries/pml.h"
 #include "solver/constants.h"
 #include "solver/dissipation.h"
 #include "solver/edgematerial.h"
@@ -40,7 +41,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-enum class Faces { PEC, Mur, InvR, RTABC };
+enum class Faces { PEC, Mur, InvR, RTABC, PMLAll, PMLX };
 
 // ---- the solver's kernels in the time loop's order
 double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err) {
@@ -60,14 +61,20 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
         for (int k = 1; k <= n / 2; ++k) d.Space(i, j, k) = 1;
   }
   const bool mur = faces == Faces::Mur, invr = faces == Faces::InvR, rt = faces == Faces::RTABC;
+  const bool pml = faces == Faces::PMLAll || faces == Faces::PMLX;
   for (int f = 1; f <= 6; ++f)
-    (mur ? d.MurFace : invr ? d.DissipationFace : rt ? d.RTABCFace : d.PECFace)[f] = 1;
-  d.AnyMur = mur; d.AnyDissipation = invr; d.AnyRTABC = rt; d.AnyPEC = faces == Faces::PEC;
+    (mur ? d.MurFace : invr ? d.DissipationFace : rt ? d.RTABCFace : pml ? d.PMLFace : d.PECFace)[f] = 1;
+  if (faces == Faces::PMLX)  // X=max absorbs, the other five are PEC
+    for (int f = 1; f <= 6; ++f) { d.PMLFace[f] = f == FaceXMax; d.PECFace[f] = f != FaceXMax; }
+  d.AnyMur = mur; d.AnyDissipation = invr; d.AnyRTABC = rt; d.AnyPML = pml;
+  d.AnyPEC = faces == Faces::PEC || faces == Faces::PMLX;
   FindObjectBounds(d);
   if (AllocFieldArrays(d) == 0) { err = "memory"; return -1; }
   ClearFields(d);
   EdgeCoefCache cache;
   if (!cache.Build(d, &err)) return -1;
+  PmlState layer;  // eight layers, R 0.01, parabolic
+  if (pml && !SetupPML(layer, d, PmlProfile{}, err)) return -1;
   d.Ez((n + 1) / 2, (n + 1) / 2, (n + 1) / 2) = 1;
   const tIncidentWave wave;
   const int c = (n + 1) / 2;
@@ -84,12 +91,14 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
       invR.Apply(d, nullptr);
       d.CurTime += d.TimeStep;
     }
+    if (pml) UpdatePMLH(layer);
     UpdateE(d, cache, fuse);
     ApplySymmetry(d);
     if (mur) ApplyMur(d, wave, fuse);
     if (rt) ApplyRTABC(d, wave);
     if (mur) SaveMurPlanes(d, wave, fuse);
     if (rt) ShiftRTABCLevels(d, wave);
+    if (pml) UpdatePMLE(layer, d);
     ApplyPEC(d);
     d.CurTime += d.TimeStep;
   };
@@ -125,7 +134,8 @@ int main(int argc, char** argv) {
   struct Case { const char* name; bool dielectric; Faces faces; };
   const Case cases[] = {{"vacuum_pec", false, Faces::PEC},     {"vacuum_mur", false, Faces::Mur},
                         {"dielectric_pec", true, Faces::PEC},  {"dielectric_mur", true, Faces::Mur},
-                        {"vacuum_invr", false, Faces::InvR},   {"vacuum_rtabc", false, Faces::RTABC}};
+                        {"vacuum_invr", false, Faces::InvR},   {"vacuum_rtabc", false, Faces::RTABC},
+                        {"pml_all", false, Faces::PMLAll},     {"pml_x", false, Faces::PMLX}};
   for (int n : sizes)
     for (int t : threads) {
       omp_set_num_threads(t);

@@ -505,20 +505,21 @@ void CopyInward(PmlState& s, PmlRegion& r, int a) {
     }
     skipComp = v;
   }
-  for (int c : {(a + 1) % 3, (a + 2) % 3})
+  const int u = (a + 1) % 3, v = (a + 2) % 3;  // the plane's two axes
+  for (int c : {u, v})
     for (int p : {PartOf(false, c, (c + 1) % 3), PartOf(false, c, (c + 2) % 3)}) {
       const t3DSpaceArray& src = r.Part[size_t(p)];
       t3DSpaceArray& dst = in.Part[size_t(p)];
-      for (int i = 0; i < r.Len[0]; ++i)
-        for (int j = 0; j < r.Len[1]; ++j)
-          for (int k = 0; k < r.Len[2]; ++k) {
-            int x[3] = {i, j, k};
-            if (x[a] != 0) continue;
-            if (c == skipComp && ((skipLo && x[w] == 0) || (skipHi && x[w] == r.Len[size_t(w)] - 1)))
-              continue;
-            x[a] = B;
-            dst(x[0], x[1], x[2]) = src(i, j, k);
-          }
+      for (int x = 0; x < r.Len[size_t(u)]; ++x)
+        for (int y = 0; y < r.Len[size_t(v)]; ++y) {
+          int q[3];
+          q[a] = 0; q[u] = x; q[v] = y;
+          if (c == skipComp && ((skipLo && q[w] == 0) || (skipHi && q[w] == r.Len[size_t(w)] - 1)))
+            continue;
+          const float value = src(q[0], q[1], q[2]);
+          q[a] = B;
+          dst(q[0], q[1], q[2]) = value;
+        }
     }
 }
 

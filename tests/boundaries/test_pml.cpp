@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <omp.h>
+
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -299,6 +303,30 @@ TEST(PmlSetup, DProbeCells) {
     }
     double v = -1;
     EXPECT_EQ(PMLDProbe(run.pml, v), c.exists) << c.kinds << c.nz;
-    if (c.exists) EXPECT_EQ(v, 15);
+    if (c.exists) {
+      EXPECT_EQ(v, 15);
+    }
   }
+}
+
+// All passes on all cores give the same bits as one thread.
+TEST(PmlSetup, ThreadsGiveTheSameBits) {
+  auto run = [](int threads) {
+    omp_set_num_threads(threads);
+    auto r = std::make_unique<PmlRun>();
+    r->Make(34, 33, 33, 1e-3, 1e-3, 1e-3, "LLLLLL", Profile(3, 0.01f));
+    r->pml.Threaded = true;
+    for (int n = 0; n < 40; ++n)
+      r->Step(n, [](SolverData& d, int s) { d.Ez(5, 7, 9) += float(std::sin(0.3 * s)); });
+    return r;
+  };
+  const auto a = run(1), b = run(3);
+  omp_set_num_threads(omp_get_num_procs());
+  EXPECT_TRUE(std::memcmp(a->d.Ez.data(), b->d.Ez.data(), a->d.Ez.size() * 4) == 0);
+  for (size_t n = 0; n < a->pml.Regions.size(); ++n)
+    for (size_t p = 0; p < PmlPartCount; ++p) {
+      const t3DSpaceArray &x = a->pml.Regions[n].Part[p], &y = b->pml.Regions[n].Part[p];
+      ASSERT_EQ(x.size(), y.size());
+      EXPECT_TRUE(std::memcmp(x.data(), y.data(), x.size() * 4) == 0) << n << " " << p;
+    }
 }
