@@ -7,7 +7,10 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QProgressBar>
@@ -261,4 +264,57 @@ TEST(MainWindow, ARunWithPMLOnEveryFace) {
   EXPECT_TRUE(p.messages.empty());
   EXPECT_EQ(d.CurStep.load(), 30);
   EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
+}
+
+// The far field through the window: a far-point cell that is not a number refuses the run
+// and leaves the window idle; a step count raised during a run keeps the series of an
+// uninterrupted run.
+TEST(MainWindow, FarFieldRefusalAndAStepCountRaisedMidRun) {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w(d);
+  w.SetPrompter(&p);
+  SetUpProject(w);
+  for (QComboBox* c : {w.ComboBox1, w.ComboBox2, w.ComboBox3, w.ComboBox4, w.ComboBox5, w.ComboBox6})
+    c->setCurrentIndex(rv::BorderMur);
+  w.cbFarPoints->setChecked(true);
+  for (QSpinBox* s : {w.spFarXmin, w.spFarYmin, w.spFarZmin}) s->setValue(4);
+  for (QSpinBox* s : {w.spFarXmax, w.spFarYmax, w.spFarZmax}) s->setValue(16);
+  rv::StringGrid& g = w.Outputs().sgFarPoints;
+  std::atomic<uint8_t> m{0};
+  rv::AddGridRow(g, m);
+  for (auto [c, t] : {std::pair{0, "10"}, {1, "10"}, {2, "3O"}}) g.SetCell(c, 1, t);
+  w.btnPuskClick();
+  ASSERT_EQ(p.messages.size(), 1u);
+  EXPECT_NE(p.messages[0].find("строке 1: \"3O\""), std::string::npos) << p.messages[0];
+  EXPECT_FALSE(w.Running());
+  EXPECT_TRUE(w.btnPusk->isEnabled());
+  EXPECT_TRUE(d.Hx.empty());
+  g.SetCell(2, 1, "30");
+  p.messages.clear();
+
+  const auto base = std::filesystem::temp_directory_path() /
+                    ("rv_winfar_" + std::to_string(QCoreApplication::applicationPid()));
+  auto series = [&](const char* run, bool raise) {
+    d.FARDir = (base / run).string() + "/";
+    w.seStepCount->setValue(raise ? 60 : 120);
+    w.btnPuskClick();
+    if (raise) {
+      // The loop waits for the window after its first step: pause it there, raise, resume.
+      w.btnPauzaClick();
+      w.seStepCount->setValue(120);
+      w.btnPauzaClick();
+    }
+    EXPECT_TRUE(WaitFor([&] { return !w.Running(); }, 20000));
+    std::ifstream f(d.FARDir + "E(10,10,30)z.grf", std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(f, l);) lines.push_back(l);
+    return lines;
+  };
+  const std::vector<std::string> whole = series("whole", false), raised = series("raised", true);
+  EXPECT_TRUE(p.messages.empty()) << p.messages.front();
+  ASSERT_EQ(whole.size(), 117u);
+  ASSERT_EQ(raised.size(), 117u);
+  EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + 60, raised.begin()));
+  std::filesystem::remove_all(base);
 }
