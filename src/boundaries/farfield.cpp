@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <stdexcept>
 
 #include "solver/codepage.h"
 #include "solver/constants.h"
@@ -494,7 +495,12 @@ void AccumulateFarField(FarFieldState& s, const SolverData& d, int32_t step) {
   if (steps > s.SeriesLength) {
     // The step count was raised during the run: the series grow between two steps, on the
     // thread that fills them, keeping what they hold.
-    for (int r = 0; r < nr; ++r) Grow(s.Receiver(r), steps);
+    try {
+      for (int r = 0; r < nr; ++r) Grow(s.Receiver(r), steps);
+    } catch (const std::bad_alloc&) {
+      throw std::runtime_error(std::string(NoMemoryText) + ": дальнее поле на " +
+                               IntToStr(steps) + " шагов");
+    }
     s.SeriesLength = steps;
   }
   Gather(s, d);

@@ -141,7 +141,11 @@ TEST(FarField, ShortRunWritesEmptySeriesAndZeroDiagrams) {
   std::string msg;
   d.StepCount = 3;
   ASSERT_TRUE(SetupFarField(s, d, fs, 3, msg)) << msg;
-  for (int step = 0; step < 3; ++step) AccumulateFarField(s, d, step);
+  // Of three steps only the middle one adds anything.
+  for (int step : {0, 2}) AccumulateFarField(s, d, step);
+  EXPECT_EQ(s.Diagrams[0][0].Series[2], std::vector<float>(3, 0.0f));
+  AccumulateFarField(s, d, 1);
+  EXPECT_NE(s.Diagrams[0][0].Series[2], std::vector<float>(3, 0.0f));
   std::vector<std::string> errors;
   SaveFarPoints(s, d, 3, errors);
   SaveFarDiagrams(s, d, 3, errors);
