@@ -758,7 +758,9 @@ void TfmNew3dMain::connectHandlers() {
   auto grid = [this] { spXChange(!settingControls_, !settingControls_); };
   for (QSpinBox* s : {spX, spY, spZ}) connect(s, &QSpinBox::valueChanged, this, grid);
   for (QLineEdit* e : {edX, edY, edZ}) connect(e, &QLineEdit::textChanged, this, grid);
-  for (QCheckBox* c : {cbBioMaterals, cbMagneticMaterals}) connect(c, &QCheckBox::toggled, this, grid);
+  // The material options change the estimate, not the grid: a typed time step stays.
+  for (QCheckBox* c : {cbBioMaterals, cbMagneticMaterals})
+    connect(c, &QCheckBox::toggled, this, [this] { spXChange(!settingControls_); });
   connect(cbEnergy, &QCheckBox::toggled, this, [this] {
     markModified();
     spXChange(false);

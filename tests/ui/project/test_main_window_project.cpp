@@ -410,6 +410,7 @@ TEST(MainWindowProject, TheTypedTimeStepSurvivesPagesSaveAndLoad) {
   w.eddT->setText("0.0018");
   w.PageControl1->setCurrentWidget(w.TabSheet2);
   w.PageControl1->setCurrentWidget(w.TabSheet1);
+  w.cbBioMaterals->setChecked(true);  // no change of the grid
   EXPECT_EQ(w.eddT->text(), "0.0018");
 
   p.dialogs.save.push_back(dir + "dt.fdt");
