@@ -6,6 +6,7 @@
 #include <cmath>
 #include <deque>
 #include <memory>
+#include <limits>
 #include <mutex>
 #include <numbers>
 
@@ -341,6 +342,34 @@ bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f
     outY.push_back(SynthesizePoint(M, f, phi, t, w0));
   }
   return true;
+}
+
+bool LinearConvolution(const std::vector<double>& a, const std::vector<double>& b, std::size_t n,
+                       std::vector<double>& out, ILongTask* task) {
+  out.assign(n, 0.0);
+  const std::size_t na = std::min(a.size(), n), nb = std::min(b.size(), n);
+  if (n == 0 || na == 0 || nb == 0) return true;
+  const long long size = GoodSize((long long)(na + nb - 1));
+  if (size > (long long)std::numeric_limits<int>::max()) throw std::bad_alloc();
+  const std::size_t N = std::size_t(size);
+  const auto plans = PlansFor(int(N));
+  // a in the real part, b in the imaginary part: both spectra come out of one transform.
+  Buf z(N);
+  z.zero();
+  for (std::size_t j = 0; j < na; ++j) z[j].real(a[j]);
+  for (std::size_t j = 0; j < nb; ++j) z[j].imag(b[j]);
+  if (Stopped(task)) return false;
+  Forward(*plans, z);
+  if (Stopped(task)) return false;
+  Buf p(N);
+  for (std::size_t k = 0; k < N; ++k) {
+    const cplx zk = z[k], zc = std::conj(z[(N - k) % N]);
+    const cplx A = (zk + zc) * 0.5, B = (zk - zc) * cplx(0, -0.5);
+    p[k] = A * B;
+  }
+  Backward(*plans, p);
+  for (std::size_t i = 0; i < n && i < N; ++i) out[i] = p[i].real() / double(N);
+  return !Stopped(task);
 }
 
 }  // namespace rv

@@ -62,4 +62,9 @@ void SpectrumSumsDirect(const std::vector<float>& s, double dt, double dF, long 
 double SynthesizePoint(const std::vector<double>& M, const std::vector<double>& f, const std::vector<double>& phi,
                        double t, double w0);
 
+// The first n terms of the linear convolution out[i] = Σ_j a[j]·b[i−j] (missing entries
+// count as 0), by one complex FFT of both real inputs and one back. False when stopped.
+bool LinearConvolution(const std::vector<double>& a, const std::vector<double>& b, std::size_t n,
+                       std::vector<double>& out, ILongTask* task = nullptr);
+
 }  // namespace rv

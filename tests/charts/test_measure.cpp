@@ -1,0 +1,241 @@
+// Pulse measurement, impedance, generators, convolution and energy against analytic values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+#include "charts/convolution.h"
+#include "charts/generators.h"
+#include "charts/measure.h"
+
+namespace rv {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+ChartSeries Sampled(double x0, double x1, double dx, double (*f)(double)) {
+  ChartSeries g;
+  const long long n = std::llround((x1 - x0) / dx);
+  for (long long i = 0; i <= n; ++i) g.AddXY(x0 + double(i) * dx, f(x0 + double(i) * dx));
+  return g;
+}
+
+double Gauss(double t) { return std::exp(-(t - 10) * (t - 10) / 2); }
+double Charge(double t) { return 1 - std::exp(-t / 10); }
+
+TEST(PulseMeasure, RiseAndWidthOfKnownShapes) {
+  // Gaussian, σ = 1: 10-90 % rise σ(√(2 ln 10) − √(2 ln(10/9))), width 2σ√(2 ln 2).
+  ChartSeries g = Sampled(0, 20, 0.01, Gauss);
+  for (int sign : {1, -1}) {
+    ChartSeries s = g;
+    for (double& y : s.Y) y *= sign;
+    const PulseMeasurement m = MeasurePulse(s, 0, 20, "");
+    EXPECT_EQ(m.A, sign);
+    EXPECT_NEAR(m.rise, 1.68692, 1e-4);
+    EXPECT_NEAR(m.width, 2.35482, 1e-4);
+    EXPECT_EQ(m.text, sign > 0 ? "Aмплитуда = 1; Tф = 1.69; Tи = 2.35" : "Aмплитуда = -1; Tф = 1.69; Tи = 2.35");
+    EXPECT_TRUE(m.message.empty());
+  }
+  // Cut by the visible range's right edge: amplitude and rise, no width.
+  const PulseMeasurement cut = MeasurePulse(g, 0, 10, "0.0");
+  EXPECT_TRUE(cut.found90);
+  EXPECT_FALSE(cut.found50f);
+  EXPECT_EQ(cut.text.find("Tи"), std::string::npos);
+
+  // Exponential charge: rise τ·ln 9; the sensor correction √(Tф² − PX²).
+  const ChartSeries e = Sampled(0, 200, 0.01, Charge);
+  EXPECT_NEAR(MeasurePulse(e, 0, 200, "").rise, 10 * std::log(9.0), 1e-6);
+  EXPECT_NEAR(MeasurePulse(e, 0, 200, "-3").rise, 10 * std::log(9.0), 1e-6);
+  EXPECT_NEAR(MeasurePulse(e, 0, 200, "10").rise, std::sqrt(std::pow(10 * std::log(9.0), 2) - 100), 1e-5);
+  EXPECT_NEAR(MeasurePulse(e, 0, 200, "10").rise, 19.565, 1e-3);
+  const PulseMeasurement big = MeasurePulse(e, 0, 200, "30");
+  EXPECT_EQ(big.message, kSensorTooLarge);
+  EXPECT_NEAR(big.rise, 10 * std::log(9.0), 1e-6);
+  const PulseMeasurement bad = MeasurePulse(e, 0, 200, "1,5");
+  EXPECT_EQ(bad.message, kBadSensorText);
+  EXPECT_NEAR(bad.rise, 10 * std::log(9.0), 1e-6);
+}
+
+TEST(PulseMeasure, EdgeCases) {
+  // Symmetric wave, all zeros, nothing visible: amplitude 0 alone.
+  ChartSeries sine;
+  for (int i = 0; i <= 400; ++i) sine.AddXY(i, std::sin(2 * kPi * i / 100));
+  EXPECT_EQ(MeasurePulse(sine, 0, 400, "").text, "Aмплитуда = 0");
+  EXPECT_EQ(MeasurePulse(sine, 1000, 2000, "").text, "Aмплитуда = 0");
+  // A positive pulse with a smaller undershoot is positive; a sample on a level counts;
+  // a flat pair at a crossing gives the later X.
+  ChartSeries p;
+  for (double y : {0.0, -0.3, 0.1, 0.5, 0.9, 1.0, 0.5, 0.5, -0.2}) p.AddXY(double(p.Count()), y);
+  const PulseMeasurement m = MeasurePulse(p, 0, 10, "");
+  EXPECT_EQ(m.A, 1);
+  EXPECT_DOUBLE_EQ(m.t10, 2);
+  EXPECT_DOUBLE_EQ(m.t50r, 3);
+  EXPECT_DOUBLE_EQ(m.t90, 4);
+  EXPECT_DOUBLE_EQ(m.t50f, 6);
+  // The first point sets the amplitude but never marks a crossing; a step away from the
+  // peak that reaches 10 % is passed over.
+  ChartSeries q;
+  for (double y : {1.0, 0.5, 0.2, 0.0}) q.AddXY(double(q.Count()), y);
+  const PulseMeasurement n = MeasurePulse(q, 0, 10, "");
+  EXPECT_EQ(n.A, 1);
+  EXPECT_FALSE(n.found10);
+}
+
+TEST(Impedance, SeriesRlFromGaussianCurrent) {
+  const double R = 50, L = 10e-9, sigma = 1e-9, t0 = 10e-9;
+  ChartModel m;
+  const int u = m.AddSeries("U", 0, "u"), i = m.AddSeries("I", 0, "i");
+  for (int k = 0; k <= 2000; ++k) {
+    const double tn = k * 0.01, t = tn * 1e-9;
+    const double I = std::exp(-(t - t0) * (t - t0) / (2 * sigma * sigma));
+    const double dI = -(t - t0) / (sigma * sigma) * I;
+    m.Series[std::size_t(i)].AddXY(tn, I);
+    m.Series[std::size_t(u)].AddXY(tn, R * I + L * dI);
+  }
+  ImpedanceOptions o;
+  o.dF = 10e6;
+  o.cbFreq = 2;
+  GraphSpectrum su, si;
+  for (auto [k, out] : {std::pair{u, &su}, std::pair{i, &si}}) {
+    const GraphSpectrumPlan p = PlanGraphSpectrum(m.Series[std::size_t(k)], o);
+    ASSERT_TRUE(p.error.empty());
+    ASSERT_TRUE(ComputeGraphSpectrum(m.Series[std::size_t(k)].X, m.Series[std::size_t(k)].Y, p, o, *out));
+  }
+  AddImpedanceGraphs(m, "U", su, "I", si, true);
+  ASSERT_EQ(m.SeriesCount(), 5);
+  const ChartSeries &re = m.Series[2], &im = m.Series[3], &mod = m.Series[4];
+  EXPECT_EQ(re.Title, "Действительная часть Z");
+  ASSERT_EQ(re.Count(), 100u);
+  EXPECT_EQ(re.X[99], 990);  // MHz; the upper frequency itself is left out
+  for (std::size_t k = 0; k < re.Count() && re.X[k] <= 500; ++k) {
+    const double w = 2 * kPi * re.X[k] * 1e6, z = std::hypot(R, w * L);
+    EXPECT_NEAR(re.Y[k], R, 1e-4 * z) << re.X[k];
+    EXPECT_NEAR(im.Y[k], w * L, 1e-4 * z) << re.X[k];
+    EXPECT_NEAR(mod.Y[k], z, 1e-4 * z) << re.X[k];
+  }
+  // Kept spectra: seven new graphs.
+  ChartModel k;
+  k.AddSeries("U", 0, "u");
+  AddImpedanceGraphs(k, "U", su, "I", si, false);
+  EXPECT_EQ(k.SeriesCount(), 8);
+  EXPECT_EQ(k.Series[2].Title, "Фаза спектра:U");
+}
+
+TEST(Generators, KnownValues) {
+  const GeneratedCurve t = CountingErrorTable();
+  ASSERT_EQ(t.X.size(), 80u);
+  EXPECT_NEAR(t.X.front(), 6.91e-2, 1e-4);
+  EXPECT_NEAR(t.Y.front(), 200.0 / 3, 1e-9);
+  EXPECT_NEAR(t.X.back(), 128.68, 1e-2);
+  EXPECT_NEAR(t.Y.back(), 3.98e-2, 1e-4);
+
+  const GeneratedCurve e3 = ThreeExpPulse({});
+  ASSERT_EQ(e3.X.size(), 101u);
+  EXPECT_NEAR(e3.X.back(), 100, 1e-6);
+  ThreeExpParams stuck;
+  stuck.dt = 0;
+  EXPECT_FALSE(ThreeExpPulse(stuck).error.empty());
+  stuck.dt = 1e-20;
+  EXPECT_FALSE(ThreeExpPulse(stuck).error.empty());
+
+  // Debye water: Re 81 at 0, 41.4 at ωτ = 1; Im peak (εs − ε∞)/2 there.
+  const double f1 = 1 / (2 * kPi * 9.4e-12) / 1e9;
+  EXPECT_DOUBLE_EQ(WaterRe().Y.front(), 81.0);
+  EXPECT_NEAR(WaterRe().Y.back(), 79.2 / (1 + std::pow(2 * kPi * 200e9 * 9.4e-12, 2)) + 1.8, 1e-12);
+  const GeneratedCurve im = WaterIm(false), cond = WaterIm(true);
+  ASSERT_EQ(im.X.size(), 4001u);
+  double peak = 0, at = 0;
+  for (std::size_t k = 0; k < im.X.size(); ++k)
+    if (im.Y[k] > peak) peak = im.Y[k], at = im.X[k];
+  EXPECT_NEAR(peak, 39.6, 1e-3);
+  EXPECT_NEAR(at, f1, 0.05);
+  EXPECT_NEAR(cond.Y.back(), 74.04, 0.01);
+
+  const GeneratedCurve pe = PolarDielectric({}, false), pc = PolarDielectric({}, true);
+  ASSERT_EQ(pe.X.size(), 51u);
+  EXPECT_DOUBLE_EQ(pe.Y.front(), 120);
+  EXPECT_DOUBLE_EQ(pc.Y.front(), 0.64);
+  EXPECT_NEAR(pc.Y.back(), 0.7790, 1e-4);
+  EXPECT_EQ(pe.title, "Проницаемость {Re} (120/15/6.67e-9)");
+
+  const GeneratedCurve d = ReflectionDelay(5, 10, 10, true, "5", "10");
+  ASSERT_EQ(d.X.size(), 11u);
+  EXPECT_EQ(d.Y.front(), 0);
+  // Mirror rule: the path difference √(L² + (h+H1)²) − √(L² + (H1−h)²) at h = 10.
+  EXPECT_NEAR(d.Y.back(), (std::sqrt(100 + 225.0) - std::sqrt(125.0)) / 0.3, 1e-9);
+
+  const GeneratedCurve s = SinXX();
+  ASSERT_EQ(s.X.size(), 1001u);
+  EXPECT_NEAR(s.Y[500], 1, 1e-9);
+}
+
+// y_i = Σ_j ΔY_j·g_{i−j}, the plain discrete convolution.
+std::vector<double> PlainConvolution(const std::vector<double>& dy, const std::vector<double>& g) {
+  std::vector<double> y(dy.size());
+  for (std::size_t i = 0; i < dy.size(); ++i)
+    for (std::size_t j = 0; j <= i; ++j) y[i] += dy[j] * g[i - j];
+  return y;
+}
+
+TEST(Convolution, FastEqualsPlainSumAndStepGivesShiftedResponse) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> u(-1, 1);
+  // Uniform grid: the FFT path against the discrete convolution of ΔY with H(m·dt).
+  std::vector<double> sx, sy, hx, hy;
+  for (int k = 0; k < 3000; ++k) sx.push_back(0.5 + 0.1 * k), sy.push_back(u(rng));
+  for (int k = 0; k < 700; ++k) hx.push_back(0.05 + 0.13 * k), hy.push_back(u(rng));
+  std::vector<double> dy(sy.size()), g(sy.size());
+  ChartSeries h;
+  h.X = hx;
+  h.Y = hy;
+  for (std::size_t j = 0; j < sy.size(); ++j) {
+    dy[j] = sy[j] - (j ? sy[j - 1] : 0);
+    const double t = 0.1 * double(j);
+    g[j] = t > hx.back() ? hy.back() : InterpolateY(h, t);
+  }
+  const std::vector<double> ref = PlainConvolution(dy, g);
+  std::vector<double> ox, oy, dx, dyy;
+  ASSERT_TRUE(Convolve(sx, sy, hx, hy, ox, oy));
+  ASSERT_EQ(oy.size(), sy.size() - 1);
+  double big = 0;
+  for (double v : ref) big = std::max(big, std::fabs(v));
+  for (std::size_t i = 1; i < ref.size(); ++i) ASSERT_NEAR(oy[i - 1], ref[i], 1e-12 * big) << i;
+  // Non-uniform grid: the forward search against the plain sum with linear search.
+  for (std::size_t k = 1; k < sx.size(); ++k) sx[k] = sx[k - 1] + 0.05 + 0.1 * std::fabs(u(rng));
+  sx.resize(800), sy.resize(800);
+  ASSERT_TRUE(Convolve(sx, sy, hx, hy, ox, oy));
+  ConvolveDirect(sx, sy, hx, hy, dx, dyy);
+  big = 0;
+  for (double v : dyy) big = std::max(big, std::fabs(v));
+  ASSERT_EQ(oy.size(), dyy.size());
+  for (std::size_t i = 0; i < oy.size(); ++i) ASSERT_NEAR(oy[i], dyy[i], 1e-12 * big) << i;
+  // A unit step rising at X = 3 gives h shifted there; 0 before h's first X (causal).
+  std::vector<double> stx, sty;
+  for (int k = 0; k <= 10; ++k) stx.push_back(k), sty.push_back(k >= 3 ? 1 : 0);
+  const std::vector<double> rx = {1, 2, 4}, ry = {1, 2, 4};
+  ASSERT_TRUE(Convolve(stx, sty, rx, ry, ox, oy));
+  for (std::size_t i = 0; i < ox.size(); ++i) {
+    const double s = ox[i] - 3;
+    EXPECT_NEAR(oy[i], s < 1 ? 0 : std::min(s, 4.0), 1e-12) << ox[i];
+  }
+}
+
+TEST(Energy, ConstantCurrentAndShortGraph) {
+  ChartSeries g;
+  g.Title = "I";
+  for (int k = 0; k <= 1000; ++k) g.AddXY(k, 1);
+  EnergyInLoad(g, EnergyTimeFactor(3), EnergyCurrentFactor(1));
+  ASSERT_EQ(g.Count(), 1000u);
+  EXPECT_NEAR(g.Y.back(), 1e-6, 1e-18);
+  EXPECT_EQ(g.X.front(), 1);
+  EXPECT_EQ(g.Title, "I (энергия =1.0E-06 Дж)");
+  ChartSeries one;
+  one.AddXY(0, 1);
+  EnergyInLoad(one, 1, 1);
+  EXPECT_EQ(one.Count(), 1u);
+  EXPECT_EQ(one.Title, "");
+}
+
+}  // namespace
+}  // namespace rv
