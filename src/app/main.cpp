@@ -10,8 +10,11 @@
 #include "editor/ui/TfmLayers.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "platform/desktop.h"
+#include "platform/help.h"
+#include "platform/platform.h"
 #include "platform/prompter.h"
 #include "project/signalsource.h"
+#include "project/versiontext.h"
 #include "project/tables.h"
 #include "project/ui/EditorLinks.h"
 #include "project/ui/ProjectIO.h"
@@ -19,6 +22,9 @@
 #include "project/ui/TfmLamped.h"
 #include "project/ui/TfmNew3dMain.h"
 #include "project/ui/TfmOutPoint.h"
+#include "project/ui/TfmStart.h"
+#include "project/ui/TfmAbout.h"
+#include "project/ui/TfmWaveLenCalc.h"
 #include "solver/solverdata.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +33,9 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());
   QApplication::setApplicationName("Ravelin");
+  // The splash stays up at least this long from here, however fast the windows come up.
+  const uint32_t t0 = rv::platform::GetTickCount();
+  constexpr uint32_t kSplashMs = 1500;
   // Qt's own dialogs and menus speak the program's language; windows open on screen.
   rv::platform::InstallQtTranslations(app);
   rv::platform::KeepWindowsOnScreen(app);
@@ -45,6 +54,13 @@ int main(int argc, char** argv) {
   // The main window first: it is the program's main window and closing it ends the program.
   rv::TfmNew3dMain mainWindow(*data);
   rv::QtPrompter prompter(&mainWindow);
+  auto* fmWaveLenCalc = new rv::TfmWaveLenCalc(&mainWindow);
+  // The splash, painted at once so that it is seen while the other windows are created.
+  const rv::VersionLabels version = rv::MakeVersionLabels(rv::platform::VersionString());
+  rv::TfmStart fmStart(version);
+  fmStart.show();
+  fmStart.repaint();
+  app.processEvents(QEventLoop::ExcludeUserInputEvents);
   chart = std::make_unique<rv::TfmChart>(rv::TfmChart::DefaultOptions(app.arguments().mid(1)));
   chart->setAttribute(Qt::WA_QuitOnClose, false);
   chart->setShowMainWindow([&mainWindow] {
@@ -62,7 +78,14 @@ int main(int argc, char** argv) {
   auto* fmLayers = new rv::TfmLayers(*editor, prompter, fmCalculate, editor.get());
   editor->SetLayersWindow(fmLayers);
 
+  auto* fmAbout = new rv::TfmAbout(version, &mainWindow);
+  rv::platform::DesktopHelp help;
+
   rv::MainWindowLinks links;
+  links.fmAbout = fmAbout;
+  links.fmWaveLenCalc = fmWaveLenCalc;
+  links.help = &help;
+  links.versionText = version.versionText;
   links.outputs = outputs.get();
   links.lamped = lamped.get();
   links.signal = signal.get();
@@ -87,6 +110,8 @@ int main(int argc, char** argv) {
   mainWindow.SetCommandLine(app.arguments().mid(1));
   data->Modified = 0;
 
+  rv::platform::WaitSinceTick(t0, kSplashMs);
+  fmStart.close();
   mainWindow.show();
   return app.exec();
 }

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <fstream>
 #include <sstream>
@@ -50,8 +51,16 @@ std::string VersionString() {
 #ifdef RAVELIN_VERSION
   return RAVELIN_VERSION;
 #else
-  return "0.0.0";
+  return "0.0.0.0";
 #endif
+}
+
+void WaitSinceTick(uint32_t t0, uint32_t ms) {
+  for (;;) {
+    const uint32_t passed = GetTickCount() - t0;
+    if (passed > ms) return;
+    QThread::msleep(ms - passed + 1);
+  }
 }
 
 std::string ExecutableDir() {

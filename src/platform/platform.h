@@ -19,8 +19,12 @@ bool ParseMemInfo(const std::string& text, MemoryStatus& st);
 // Milliseconds since an arbitrary fixed point; wraps like a 32-bit counter.
 uint32_t GetTickCount();
 
-// "major.minor.patch" of this build.
+// "major.minor.release.build" of this build.
 std::string VersionString();
+
+// Sleeps, processing nothing, until more than `ms` milliseconds have passed since the tick
+// count `t0` (GetTickCount; the difference taken unsigned).
+void WaitSinceTick(uint32_t t0, uint32_t ms);
 
 // The folder of the running executable, ending in "/".
 std::string ExecutableDir();

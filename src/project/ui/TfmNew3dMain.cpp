@@ -36,6 +36,7 @@
 #include "charts/ui/TfmChart.h"
 #include "editor/elementarrays.h"
 #include "editor/ui/TfmOpenGL.h"
+#include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "project/borderdecode.h"
@@ -274,7 +275,6 @@ TfmNew3dMain::TfmNew3dMain(SolverData& data, QWidget* parent) : QMainWindow(pare
   ResizeSpace(d_);
   setRunningLook(false);
   ProgressBar1->hide();
-  Label9->setText(Q("Ravelin - " + platform::VersionString()));
   d_.Modified = 0;
 }
 
@@ -294,6 +294,11 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
   N16->setEnabled(links.fmOpenGL != nullptr);
   Button4->setEnabled(links.fmOpenGL != nullptr);
   N19->setEnabled(links.fmLayers != nullptr);
+  mnAbout->setEnabled(links.fmAbout != nullptr);
+  N7->setEnabled(links.fmWaveLenCalc != nullptr);
+  const bool help = links.help && links.help->Available();
+  mnHelp->setEnabled(help);
+  mnIndex->setEnabled(help);
   btnShowSignal->setEnabled(links.fmInputSource != nullptr);
   if (links.fmChart) links.fmChart->setResultsFolder([this] { return d_.ResultDir; });
   if (TfmInputSource* sw = links.fmInputSource) {
@@ -727,6 +732,18 @@ void TfmNew3dMain::connectHandlers() {
   connect(N16, &QAction::triggered, Button4, &QPushButton::click);
   connect(N19, &QAction::triggered, this, [this] {
     if (links_.fmLayers) links_.fmLayers->exec();
+  });
+  connect(mnAbout, &QAction::triggered, this, [this] {
+    if (links_.fmAbout) links_.fmAbout->show();
+  });
+  connect(N7, &QAction::triggered, this, [this] {
+    if (links_.fmWaveLenCalc) links_.fmWaveLenCalc->exec();
+  });
+  connect(mnHelp, &QAction::triggered, this, [this] {
+    if (links_.help) links_.help->ShowContents();
+  });
+  connect(mnIndex, &QAction::triggered, this, [this] {
+    if (links_.help) links_.help->ShowIndex();
   });
   connect(btnCleare, &QPushButton::clicked, this, &TfmNew3dMain::btnCleareClick);
   connect(btnSaveResult, &QPushButton::clicked, this, &TfmNew3dMain::btnSaveResultClick);
@@ -1514,6 +1531,7 @@ void TfmNew3dMain::ProjectLoaded() {
 // ---------------------------------------------------------------- activation
 
 void TfmNew3dMain::FormActivate() {
+  Label9->setText(Q(links_.versionText));
   if (!firstActivate_) return;
   firstActivate_ = false;
   if (commandLine_.isEmpty()) return;

@@ -52,6 +52,7 @@ class TfmChart;
 class TfmInputSource;
 class TfmNew3dMain;
 class TfmOpenGL;
+namespace platform { class HelpViewer; }
 
 // The calculation thread of one run: runs the time loop and hands progress and the end of
 // the run to the main window with blocking calls on the GUI thread.
@@ -84,6 +85,10 @@ struct MainWindowLinks {
   TfmInputSource* fmInputSource = nullptr; // "Выбор сигнала"; drives `signal`
   TfmOpenGL* fmOpenGL = nullptr;           // "Объект": holds the editor's state
   QDialog* fmLayers = nullptr;             // "Параметры материалов"
+  QDialog* fmAbout = nullptr;              // "О программе" (shown, not modal)
+  QDialog* fmWaveLenCalc = nullptr;        // "Калькулятор длины волны" (modal)
+  platform::HelpViewer* help = nullptr;    // "Содержание", "Указатель" while it has a file
+  std::string versionText;                 // shown by Label9 at every activation
   // The windows show their tables again after a change made here.
   std::function<void()> refreshTables;
 };

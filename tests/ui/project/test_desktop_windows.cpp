@@ -1,0 +1,112 @@
+// The wavelength calculator, the about box, the help commands and the version label of the
+// main window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "platform/help.h"
+#include "project/ui/TfmAbout.h"
+#include "project/ui/TfmNew3dMain.h"
+#include "project/ui/TfmWaveLenCalc.h"
+#include "solver/solverdata.h"
+
+#include "ui_fixture.h"
+
+namespace {
+
+std::string T(const QLineEdit* e) { return e->text().toStdString(); }
+std::string T(const QLabel* l) { return l->text().toStdString(); }
+
+class CountingHelp : public rv::platform::HelpViewer {
+public:
+  explicit CountingHelp(bool available) : available_(available) {}
+  bool Available() const override { return available_; }
+  void ShowContents() override { ++contents; }
+  void ShowIndex() override { ++index; }
+  int contents = 0, index = 0;
+
+private:
+  bool available_;
+};
+
+}  // namespace
+
+TEST(WaveLenCalc, TypingConvertsOneWayAndComputesTheMaterial) {
+  rv::TfmWaveLenCalc w;
+  w.show();
+  EXPECT_EQ(T(w.Edit1), "1850e6");
+  EXPECT_EQ(T(w.Edit2), "0.162");
+  EXPECT_EQ(T(w.StaticText1), "0.01988");
+  EXPECT_EQ(T(w.StaticText2), "0.001988");
+
+  // The wavelength typed: the frequency follows, and its own change converts nothing back.
+  w.Edit2->clear();
+  QTest::keyClicks(w.Edit2, "0.162");
+  EXPECT_EQ(T(w.Edit1), "1.85E9");
+  EXPECT_EQ(T(w.Edit2), "0.162");
+
+  w.Edit3->setText("0");
+  EXPECT_EQ(T(w.StaticText1), "0.02012");
+
+  w.Edit1->setText("abc");
+  EXPECT_EQ(T(w.Edit2), "Error");
+  EXPECT_EQ(T(w.StaticText1), "Ошибка в исходных данных");
+  EXPECT_EQ(T(w.StaticText2), "Ошибка в исходных данных");
+
+  // A zero frequency is shown as the division gives it, not as an error; typing works on.
+  w.Edit1->setText("0");
+  EXPECT_EQ(T(w.Edit2), "INF");
+  EXPECT_NE(T(w.StaticText1), "Ошибка в исходных данных");
+  w.Edit1->setText("3e8");
+  EXPECT_EQ(T(w.Edit2), "1");
+}
+
+TEST(MainWindowDesktop, AboutCalculatorHelpAndVersionLabel) {
+  rv::SolverData d;
+  rv::TfmNew3dMain w(d);
+  auto* about = new rv::TfmAbout(rv::MakeVersionLabels("2.0.0.4"), &w);
+  EXPECT_EQ(T(about->lbVer), "Ravelin - 2.0");
+  EXPECT_EQ(T(about->Label5), "Release 0.4");
+  auto* mnAbout = w.findChild<QAction*>("mnAbout");
+  auto* mnHelp = w.findChild<QAction*>("mnHelp");
+  auto* mnIndex = w.findChild<QAction*>("mnIndex");
+  auto* n7 = w.findChild<QAction*>("N7");
+  ASSERT_TRUE(mnAbout && mnHelp && mnIndex && n7);
+
+  // No help file: both help commands are unavailable.
+  CountingHelp none(false);
+  rv::MainWindowLinks links;
+  links.help = &none;
+  w.SetLinks(links);
+  EXPECT_FALSE(mnHelp->isEnabled());
+  EXPECT_FALSE(mnIndex->isEnabled());
+  EXPECT_FALSE(mnAbout->isEnabled());
+  EXPECT_FALSE(n7->isEnabled());
+  rv::platform::DesktopHelp missing("/nonexistent/help/index.html");
+  EXPECT_FALSE(missing.Available());
+
+  CountingHelp help(true);
+  links.help = &help;
+  links.fmAbout = about;
+  links.versionText = "Ravelin - 2.0 - 0.4";
+  w.SetLinks(links);
+  mnHelp->trigger();
+  mnIndex->trigger();
+  EXPECT_EQ(help.contents, 1);
+  EXPECT_EQ(help.index, 1);
+  mnAbout->trigger();
+  EXPECT_TRUE(about->isVisible());
+  EXPECT_FALSE(about->isModal());
+  QTest::mouseClick(about->BitBtn1, Qt::LeftButton);
+  EXPECT_FALSE(about->isVisible());
+
+  // Every activation shows the version text, not only the first.
+  w.show();
+  ASSERT_TRUE(rvtest::WaitFor([&] { return !w.findChild<QLabel*>("Label9")->text().isEmpty(); },
+                              5000));
+  EXPECT_EQ(T(w.findChild<QLabel*>("Label9")), "Ravelin - 2.0 - 0.4");
+}
