@@ -1,5 +1,6 @@
 // The program: one shared data object, the windows, and the message loop.
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <clocale>
@@ -13,6 +14,7 @@
 #include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "platform/shellchannel.h"
 #include "project/signalsource.h"
 #include "project/versiontext.h"
 #include "project/tables.h"
@@ -33,6 +35,15 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   QLocale::setDefault(QLocale::c());
   QApplication::setApplicationName("Ravelin");
+  // A start naming a file while the program already runs hands the file to it and ends.
+  rv::platform::ShellChannel channel;
+  if (!channel.BecomePrimary() && app.arguments().size() > 1) {
+    const std::string path = QFileInfo(app.arguments().at(1)).absoluteFilePath().toStdString();
+    if (rv::platform::ShellChannel::Send(rv::platform::DefaultChannelDir(),
+                                         rv::platform::TopicForFile(path),
+                                         rv::platform::OpenMacro(path)))
+      return 0;
+  }
   // The splash stays up at least this long from here, however fast the windows come up.
   const uint32_t t0 = rv::platform::GetTickCount();
   constexpr uint32_t kSplashMs = 1500;
@@ -109,6 +120,17 @@ int main(int argc, char** argv) {
   mainWindow.SetProjectFileHandlers(rv::TfmNew3dMain::HandlersOf(projectIO));
   mainWindow.SetCommandLine(app.arguments().mid(1));
   data->Modified = 0;
+
+  channel.SetHandler(rv::platform::kTopicProject, [&mainWindow](const std::string& line) {
+    mainWindow.ddeFdtdExecuteMacro(line);
+  });
+  channel.SetHandler(rv::platform::kTopicChart, [&chart](const std::string& line) {
+    // A file that cannot be read gives the loader's message; the window shows all the same.
+    chart->LoadGraphFile(QString::fromStdString(rv::platform::MacroFileName(line)));
+    chart->show();
+    chart->raise();
+    chart->activateWindow();
+  });
 
   rv::platform::WaitSinceTick(t0, kSplashMs);
   fmStart.close();

@@ -39,6 +39,7 @@
 #include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "platform/shellchannel.h"
 #include "project/borderdecode.h"
 #include "project/doublevolume.h"
 #include "project/gridsettings.h"
@@ -1542,6 +1543,22 @@ void TfmNew3dMain::FormActivate() {
   if (!f.isFile() || !commandLine_.first().endsWith(QLatin1String(".fdt"), Qt::CaseSensitive))
     return;
   if (files_.LoadByName) files_.LoadByName(S(f.absoluteFilePath()));
+}
+
+void TfmNew3dMain::ddeFdtdExecuteMacro(const std::string& firstLine) {
+  if (d_.CalcRunning || ddeBusy_ || QApplication::activeModalWidget()) return;
+  ddeBusy_ = true;
+  // The project's name changes only with the load itself: a refused request must not leave
+  // the next save writing over the file it named.
+  const std::string name = platform::MacroFileName(firstLine);
+  if (prompter_->question("Загрузить выбранный проект?", PromptButton::Ok | PromptButton::Cancel) ==
+      PromptButton::Ok) {
+    if (files_.LoadByName) files_.LoadByName(name);
+    show();
+    raise();
+    activateWindow();
+  }
+  ddeBusy_ = false;
 }
 
 void TfmNew3dMain::changeEvent(QEvent* e) {

@@ -121,6 +121,9 @@ public:
   // The program's command-line arguments (after its name): a project named first, with the
   // extension exactly ".fdt", is loaded at the first activation.
   void SetCommandLine(const QStringList& args) { commandLine_ = args; }
+  // The desktop's request to open a project in this program (the first line of its macro).
+  // Dropped during a run, while a project loads and while a question or dialog is open.
+  void ddeFdtdExecuteMacro(const std::string& firstLine);
 
   // The settings as the controls hold them, and back into the controls (derived labels
   // follow; nothing here marks the project modified).
@@ -286,6 +289,7 @@ private:
 
   SolverData& d_;
   MainWindowLinks links_;
+  bool ddeBusy_ = false;
   std::unique_ptr<OutPointTables> ownOutputs_;
   std::unique_ptr<LampedTables> ownLamped_;
   std::unique_ptr<SignalSource> ownSignal_;

@@ -9,6 +9,8 @@
 #include <QTest>
 
 #include "platform/help.h"
+#include "platform/prompter.h"
+#include "platform/shellchannel.h"
 #include "project/ui/TfmAbout.h"
 #include "project/ui/TfmNew3dMain.h"
 #include "project/ui/TfmWaveLenCalc.h"
@@ -109,4 +111,30 @@ TEST(MainWindowDesktop, AboutCalculatorHelpAndVersionLabel) {
   ASSERT_TRUE(rvtest::WaitFor([&] { return !w.findChild<QLabel*>("Label9")->text().isEmpty(); },
                               5000));
   EXPECT_EQ(T(w.findChild<QLabel*>("Label9")), "Ravelin - 2.0 - 0.4");
+}
+
+TEST(MainWindowDesktop, ShellOpenAsksAndIsDroppedDuringARun) {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w(d);
+  w.SetPrompter(&p);
+  std::vector<std::string> loaded;
+  rv::ProjectFileHandlers h;
+  h.LoadByName = [&](const std::string& n) { loaded.push_back(n); };
+  w.SetProjectFileHandlers(h);
+  w.ProjectFileName() = "/old.fdt";
+  const std::string macro = rv::platform::OpenMacro("/tmp/a b/x.fdt");
+
+  d.CalcRunning = 1;
+  w.ddeFdtdExecuteMacro(macro);
+  EXPECT_TRUE(p.questions.empty());
+  d.CalcRunning = 0;
+
+  p.answers = {rv::PromptButton::Cancel, rv::PromptButton::Ok};
+  w.ddeFdtdExecuteMacro(macro);
+  EXPECT_TRUE(loaded.empty());
+  EXPECT_EQ(w.ProjectFileName(), "/old.fdt");
+  w.ddeFdtdExecuteMacro(macro);
+  EXPECT_EQ(loaded, std::vector<std::string>{"/tmp/a b/x.fdt"});
+  EXPECT_EQ(p.questions, (std::vector<std::string>(2, "Загрузить выбранный проект?")));
 }
