@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "boundaries/farfield.h"
+#include "boundaries/externalfield.h"
 #include "boundaries/pml.h"
 #include "project/mainsettings.h"
 

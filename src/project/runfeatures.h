@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "solver/elements.h"
+#include "solver/signal.h"
 #include "solver/solverdata.h"
 #include "solver/timeloop.h"
 
@@ -24,6 +25,7 @@ struct RunSettings {
   uint8_t EVertical = 1;
   float WaveTheta = 0, WavePhi = 0;  // degrees as entered
   double IncAngle = 0;               // radians
+  const ISignal* Signal = nullptr;   // the run's own copy of the signal, set before the step items
   // far field
   uint8_t CalcFarH = 0, FastDiagram = 0;
   int32_t FarSeriesLength = 0;

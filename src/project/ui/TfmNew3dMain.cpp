@@ -1348,6 +1348,7 @@ void TfmNew3dMain::btnPuskClick() {
   d_.CalcRunning = 1;
   setRunningLook(true);
   StepHooks hooks = DefaultStepHooks(d_, *kernels_);
+  run_.settings.Signal = &runSignal_;
   if (features_.AddStepHooks) features_.AddStepHooks(d_, run_.settings, hooks);
   outputRun_.DProbe = features_.DProbe;
   AttachRecording(hooks, d_, outputRun_);
