@@ -1,0 +1,301 @@
+#include "editor/view3d.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "solver/numtext.h"
+
+namespace rv {
+
+namespace {
+constexpr double Pi = 3.14159265358979323846;
+constexpr double MaxElevation = 89.0 * Pi / 180.0;
+
+Mat4 Identity() {
+  Mat4 m{};
+  m[0] = m[5] = m[10] = m[15] = 1;
+  return m;
+}
+}  // namespace
+
+Mat4 PerspectiveMatrix(double fovyDeg, double aspect, double zNear, double zFar) {
+  const double f = 1.0 / std::tan(fovyDeg * Pi / 360.0);
+  Mat4 m{};
+  m[0] = f / aspect;
+  m[5] = f;
+  m[10] = (zFar + zNear) / (zNear - zFar);
+  m[11] = -1;
+  m[14] = 2 * zFar * zNear / (zNear - zFar);
+  return m;
+}
+
+Mat4 LookAtMatrix(double ex, double ey, double ez, double cx, double cy, double cz, double ux,
+                  double uy, double uz) {
+  double f[3] = {cx - ex, cy - ey, cz - ez};
+  const auto normalise = [](double* v) {
+    const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (l > 0) { v[0] /= l; v[1] /= l; v[2] /= l; }
+  };
+  normalise(f);
+  double up[3] = {ux, uy, uz};
+  double s[3] = {f[1] * up[2] - f[2] * up[1], f[2] * up[0] - f[0] * up[2],
+                 f[0] * up[1] - f[1] * up[0]};
+  normalise(s);
+  const double u[3] = {s[1] * f[2] - s[2] * f[1], s[2] * f[0] - s[0] * f[2],
+                       s[0] * f[1] - s[1] * f[0]};
+  Mat4 m = Identity();
+  for (int i = 0; i < 3; ++i) {
+    m[i * 4 + 0] = s[i];
+    m[i * 4 + 1] = u[i];
+    m[i * 4 + 2] = -f[i];
+  }
+  Mat4 t = Identity();
+  t[12] = -ex;
+  t[13] = -ey;
+  t[14] = -ez;
+  return MatMul(m, t);
+}
+
+Mat4 MatMul(const Mat4& a, const Mat4& b) {
+  Mat4 r{};
+  for (int c = 0; c < 4; ++c)
+    for (int rr = 0; rr < 4; ++rr) {
+      double s = 0;
+      for (int k = 0; k < 4; ++k) s += a[k * 4 + rr] * b[c * 4 + k];
+      r[c * 4 + rr] = s;
+    }
+  return r;
+}
+
+bool ProjectPoint(const Mat4& projection, const Mat4& modelview, const std::array<int, 4>& vp,
+                  double x, double y, double z, double& wx, double& wy, double& wz) {
+  const Mat4 pm = MatMul(projection, modelview);
+  double o[4];
+  for (int r = 0; r < 4; ++r) o[r] = pm[r] * x + pm[4 + r] * y + pm[8 + r] * z + pm[12 + r];
+  if (o[3] == 0) return false;
+  wx = vp[0] + vp[2] * (o[0] / o[3] + 1) / 2;
+  wy = vp[1] + vp[3] * (o[1] / o[3] + 1) / 2;
+  wz = (o[2] / o[3] + 1) / 2;
+  return true;
+}
+
+Camera InitialCamera(int spaceNx, int spaceNy, int spaceNz) {
+  Camera c;
+  c.EyeX = c.CenterX = spaceNx / 2.0f;
+  c.EyeY = c.CenterY = spaceNy / 2.0f;
+  c.EyeZ = 3.0f * spaceNz;
+  c.CenterZ = c.EyeZ - 10;
+  return c;
+}
+
+CameraSpeeds SpeedsFor(bool shift, bool ctrl) {
+  if (ctrl) return {100, 20, 0.5, "Максимальная скорость"};
+  if (shift) return {1, 1, 0.1, "Минимальная скорость"};
+  return {10, 10, 0.2, "Средняя скорость"};
+}
+
+void MoveCamera(Camera& c, CameraKey key, float moveStep, float tiltStep) {
+  const double dx = double(c.CenterX) - c.EyeX, dy = double(c.CenterY) - c.EyeY,
+               dz = double(c.CenterZ) - c.EyeZ;
+  const double d = std::hypot(dx, dz);
+  const double L = std::sqrt(dx * dx + dy * dy + dz * dz);
+  // Heading of the view in the x-z plane, measured with -z as positive turn.
+  const double a = std::atan2(-dz, dx);
+  const double turn = Pi * tiltStep / 180.0;
+  switch (key) {
+    case CameraKey::Raise:
+      c.EyeY += moveStep;
+      c.CenterY += moveStep;
+      break;
+    case CameraKey::Lower:
+      c.EyeY -= moveStep;
+      c.CenterY -= moveStep;
+      break;
+    case CameraKey::Level:
+      if (d > 0) c.CenterY = c.EyeY;
+      break;
+    case CameraKey::TiltDown:
+    case CameraKey::TiltUp: {
+      if (d <= 0) break;
+      double e = std::atan2(dy, d) + (key == CameraKey::TiltUp ? turn : -turn);
+      e = std::clamp(e, -MaxElevation, MaxElevation);
+      c.CenterY = float(c.EyeY + std::tan(e) * d);
+      break;
+    }
+    case CameraKey::Forward:
+    case CameraKey::Back: {
+      if (L <= 0) break;
+      const double k = (key == CameraKey::Forward ? moveStep : -moveStep) / L;
+      c.EyeX += float(dx * k); c.EyeY += float(dy * k); c.EyeZ += float(dz * k);
+      c.CenterX += float(dx * k); c.CenterY += float(dy * k); c.CenterZ += float(dz * k);
+      break;
+    }
+    case CameraKey::TurnLeft:
+    case CameraKey::TurnRight: {
+      if (d <= 0) break;
+      const double b = a + (key == CameraKey::TurnLeft ? turn : -turn);
+      c.CenterX = float(c.EyeX + std::cos(b) * d);
+      c.CenterZ = float(c.EyeZ - std::sin(b) * d);
+      break;
+    }
+    case CameraKey::StepLeft:
+    case CameraKey::StepRight: {
+      if (d <= 0) break;
+      const double s = key == CameraKey::StepLeft ? -1 : 1;
+      const float mx = float(s * std::cos(Pi / 2 - a) * moveStep);
+      const float mz = float(s * std::sin(Pi / 2 - a) * moveStep);
+      c.EyeX += mx; c.CenterX += mx;
+      c.EyeZ += mz; c.CenterZ += mz;
+      break;
+    }
+  }
+}
+
+void RotateCamera(Camera& c, int nx, int nz, double step) {
+  c.CenterX = nx / 2.0f;
+  c.CenterZ = nz / 2.0f;
+  const double ex = double(c.EyeX) - c.CenterX, ez = double(c.EyeZ) - c.CenterZ;
+  const double r = std::hypot(ex, ez);
+  if (r <= 0) return;
+  const double a = std::atan2(ez, ex) + step;
+  c.EyeX = float(c.CenterX + r * std::cos(a));
+  c.EyeZ = float(c.CenterZ + r * std::sin(a));
+}
+
+double FarPlane(double base, const Camera& c, double xm, double ym, double zm) {
+  double far = 0;
+  for (double x : {0.0, xm})
+    for (double y : {0.0, ym})
+      for (double z : {0.0, zm})
+        far = std::max(far, std::sqrt((x - c.EyeX) * (x - c.EyeX) + (y - c.EyeY) * (y - c.EyeY) +
+                                      (z - c.EyeZ) * (z - c.EyeZ)));
+  return std::isfinite(far) ? std::max(base, far + 1) : base;
+}
+
+std::vector<CellRun> CollectRuns(const SolverData& d) {
+  std::vector<CellRun> runs;
+  const tSpace& s = d.Space;
+  const int nx = std::min(d.SpaceNx, s.len1()), ny = std::min(d.SpaceNy, s.len2()),
+            nz = std::min(d.SpaceNz, s.len3());
+  for (int x = 1; x < nx; ++x)
+    for (int z = 1; z < nz; ++z) {
+      int y = 1;
+      while (y < ny) {
+        const uint8_t m = s(x, y, z);
+        int e = y + 1;
+        while (e < ny && s(x, e, z) == m) ++e;
+        if (m != 0) runs.push_back({x, y, z, e - y, m});
+        y = e;
+      }
+    }
+  return runs;
+}
+
+std::array<float, 3> LayerRgb(uint32_t color) {
+  return {float(color & 255) / 255.0f, float((color >> 8) & 255) / 255.0f,
+          float((color >> 16) & 255) / 255.0f};
+}
+
+bool MaterialShown(const SolverData& d, int m) {
+  return m >= 1 && m <= 254 && d.Layers[size_t(m)].On != 0;
+}
+
+size_t CellMesh::quads() const {
+  size_t n = 0;
+  for (const Group& g : groups) n += g.verts.size() / 12;
+  return n;
+}
+
+bool BuildCellMesh(const SolverData& d, CellMesh& mesh) {
+  mesh.groups.clear();
+  const tSpace& s = d.Space;
+  const int nx = std::min(d.SpaceNx, s.len1()), ny = std::min(d.SpaceNy, s.len2()),
+            nz = std::min(d.SpaceNz, s.len3());
+  if (std::max({nx, ny, nz}) > std::numeric_limits<int16_t>::max()) return false;
+  bool shown[256];
+  for (int m = 0; m < 256; ++m) shown[m] = MaterialShown(d, m);
+  const auto drawn = [&](int x, int y, int z) {
+    return x >= 1 && y >= 1 && z >= 1 && x < nx && y < ny && z < nz && shown[s(x, y, z)];
+  };
+  std::vector<int> slot(256 * 3, -1);
+  const auto quad = [&](uint8_t m, int axis, const std::array<int, 12>& v) {
+    int& k = slot[size_t(m) * 3 + size_t(axis)];
+    if (k < 0) {
+      k = int(mesh.groups.size());
+      mesh.groups.push_back({m, axis, {}});
+    }
+    auto& out = mesh.groups[size_t(k)].verts;
+    for (int c : v) out.push_back(int16_t(c));
+  };
+  // Side faces of a run: the stretches of the run whose neighbour at (x + ox, z + oz) is
+  // not drawn, as one quad each in the plane at `at` (x when ox != 0, else z).
+  const auto sides = [&](const CellRun& r, int ox, int oz, int at) {
+    int y = r.y0;
+    const int end = r.y0 + r.n;
+    while (y < end) {
+      if (drawn(r.x + ox, y, r.z + oz)) { ++y; continue; }
+      int e = y + 1;
+      while (e < end && !drawn(r.x + ox, e, r.z + oz)) ++e;
+      if (ox != 0)
+        quad(r.material, 0, {at, y, r.z, at, e, r.z, at, e, r.z + 1, at, y, r.z + 1});
+      else
+        quad(r.material, 2, {r.x, y, at, r.x + 1, y, at, r.x + 1, e, at, r.x, e, at});
+      y = e;
+    }
+  };
+  for (const CellRun& r : CollectRuns(d)) {
+    if (!shown[r.material]) continue;
+    const int x = r.x, z = r.z, y1 = r.y0 + r.n;
+    if (!drawn(x, r.y0 - 1, z))
+      quad(r.material, 1, {x, r.y0, z, x + 1, r.y0, z, x + 1, r.y0, z + 1, x, r.y0, z + 1});
+    if (!drawn(x, y1, z)) quad(r.material, 1, {x, y1, z, x + 1, y1, z, x + 1, y1, z + 1, x, y1, z + 1});
+    sides(r, -1, 0, x);
+    sides(r, 1, 0, x + 1);
+    sides(r, 0, -1, z);
+    sides(r, 0, 1, z + 1);
+  }
+  return true;
+}
+
+uint64_t ModelFingerprint(const SolverData& d) {
+  uint64_t h = 1469598103934665603ull;
+  const auto mix = [&h](uint64_t v) {
+    h ^= v;
+    h *= 1099511628211ull;
+    h ^= h >> 29;
+  };
+  mix(uint64_t(uint32_t(d.SpaceNx)) << 32 | uint32_t(d.SpaceNy));
+  mix(uint64_t(uint32_t(d.SpaceNz)));
+  mix(reinterpret_cast<uintptr_t>(d.Space.data()));
+  for (const tLayer& L : d.Layers) mix(uint64_t(L.Color) << 8 | L.On);
+  const uint8_t* p = d.Space.data();
+  const size_t n = d.Space.size();
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    mix(w);
+  }
+  for (; i < n; ++i) mix(p[i]);
+  return h;
+}
+
+bool ViewScales(const std::array<std::string, 3>& sizes, double& sx, double& sy, double& sz) {
+  double v[3];
+  for (int i = 0; i < 3; ++i)
+    if (!TryStrToFloat(sizes[size_t(i)], v[i]) || !std::isfinite(v[i]) || v[i] <= 0) return false;
+  sx = 1;
+  sy = v[1] / v[0];
+  sz = v[2] / v[0];
+  return std::isfinite(sy) && std::isfinite(sz) && sy > 0 && sz > 0;
+}
+
+std::string SnapshotName(int counter) {
+  std::string n = std::to_string(counter);
+  if (n.size() < 6) n.insert(0, 6 - n.size(), '_');
+  return "Frame3D" + n + ".bmp";
+}
+
+}  // namespace rv

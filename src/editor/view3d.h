@@ -1,0 +1,99 @@
+// The 3-D view's geometry without any drawing: the camera and its moves, the projection and
+// look-at matrices, the model's runs of equal cells along Y and the cached face lists that
+// the view draws from vertex arrays.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "solver/solverdata.h"
+
+namespace rv {
+
+// Column-major 4 x 4 matrix, as glLoadMatrixd takes it.
+using Mat4 = std::array<double, 16>;
+
+// The perspective and look-at matrices as GLU defines gluPerspective and gluLookAt.
+Mat4 PerspectiveMatrix(double fovyDeg, double aspect, double zNear, double zFar);
+Mat4 LookAtMatrix(double ex, double ey, double ez, double cx, double cy, double cz, double ux,
+                  double uy, double uz);
+Mat4 MatMul(const Mat4& a, const Mat4& b);
+// Window coordinates of a point (y from the bottom), as gluProject gives them.
+// False when the point has w = 0.
+bool ProjectPoint(const Mat4& projection, const Mat4& modelview, const std::array<int, 4>& viewport,
+                  double x, double y, double z, double& wx, double& wy, double& wz);
+
+struct Camera {
+  float EyeX = 0, EyeY = 0, EyeZ = 0, CenterX = 0, CenterY = 0, CenterZ = 0;
+};
+
+// The initial view: eye at (SpaceNx/2, SpaceNy/2, 3 SpaceNz), looking 10 cells along -Z.
+Camera InitialCamera(int spaceNx, int spaceNy, int spaceNz);
+
+// Key speeds by the modifiers held: Shift the slowest, Ctrl (with or without Shift) the fastest.
+struct CameraSpeeds {
+  float MoveStep;
+  float TiltStep;
+  double RotationStep;
+  const char* Text;  // the first status panel
+};
+CameraSpeeds SpeedsFor(bool shift, bool ctrl);
+
+enum class CameraKey {
+  Raise, Lower, Level, TiltDown, TiltUp, Forward, Back, TurnLeft, TurnRight, StepLeft, StepRight
+};
+// Moves the camera by one key press. Turns and tilts with eye and centre on one vertical line
+// and moves with eye on centre have no direction and do nothing; the elevation stays within
+// +-89 degrees so that a tilt never flips the view over.
+void MoveCamera(Camera& c, CameraKey key, float moveStep, float tiltStep);
+
+// One rotation tick: the eye circles the vertical through the grid's centre (Nx/2, Nz/2).
+void RotateCamera(Camera& c, int nx, int nz, double step);
+
+// The far plane: at least `base`, and far enough that the whole domain box
+// [0, Nx sx] x [0, Ny sy] x [0, Nz sz] lies inside it.
+double FarPlane(double base, const Camera& c, double xm, double ym, double zm);
+
+// A run of consecutive cells along Y holding the same nonzero material.
+struct CellRun {
+  int x, y0, z, n;
+  uint8_t material;
+};
+// Every maximal run over the cells 1..SpaceN-1, columns in x then z order, bounded by the
+// array's own extents.
+std::vector<CellRun> CollectRuns(const SolverData& d);
+
+// Face shades: z faces full colour, x faces 0.75, y faces 0.5.
+inline constexpr std::array<float, 3> FaceShade{1.0f, 0.75f, 0.5f};
+// Red, green, blue of a material colour 0x00BBGGRR.
+std::array<float, 3> LayerRgb(uint32_t color);
+// A material is drawn when it is in 1..254 and switched on.
+bool MaterialShown(const SolverData& d, int m);
+
+// Cell faces in cell units (the view scales them), grouped by material and face direction so
+// that each group is one colour. Faces against another drawn cell are left out: seen from
+// outside the cells the picture is the same.
+struct CellMesh {
+  struct Group {
+    uint8_t material;
+    int axis;                     // 0 x faces, 1 y faces, 2 z faces
+    std::vector<int16_t> verts;  // 4 vertices (x, y, z) per quad
+  };
+  std::vector<Group> groups;
+  size_t quads() const;
+};
+// False (mesh empty) when a grid extent does not fit the 16-bit vertices; the view then draws
+// the runs one by one.
+bool BuildCellMesh(const SolverData& d, CellMesh& mesh);
+
+// A cheap fingerprint of what the mesh depends on: the model's cells and the materials'
+// colours and switches.
+uint64_t ModelFingerprint(const SolverData& d);
+
+// Cell sizes read from texts; false when one is not a number, <= 0 or infinite.
+bool ViewScales(const std::array<std::string, 3>& sizes, double& sx, double& sy, double& sz);
+
+// A snapshot's file name: "Frame3D" + the counter padded on the left with "_" to 6 + ".bmp".
+std::string SnapshotName(int counter);
+
+}  // namespace rv

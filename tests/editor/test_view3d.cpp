@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "editor/modelstore.h"
+#include "editor/view3d.h"
+
+using namespace rv;
+
+namespace {
+constexpr double Pi = 3.14159265358979323846;
+
+void Grid(SolverData& d, int n1, int n2, int n3) {
+  d.SpaceNx = n1; d.SpaceNy = n2; d.SpaceNz = n3;
+  d.Nx = n1; d.Ny = n2; d.Nz = n3;
+  d.Space.allocate(n1 + 1, n2 + 1, n3 + 1);
+  FillDefaultLayers(d.Layers);
+}
+}  // namespace
+
+TEST(View3dMatrices, FollowGluDefinitionsAndProjectOntoPixels) {
+  const Mat4 p = PerspectiveMatrix(40, 2.0, 1, 1000);
+  const double f = 1 / std::tan(20 * Pi / 180);
+  EXPECT_NEAR(p[0], f / 2, 1e-12);
+  EXPECT_NEAR(p[5], f, 1e-12);
+  EXPECT_NEAR(p[10], -1001.0 / 999.0, 1e-12);
+  EXPECT_NEAR(p[14], -2000.0 / 999.0, 1e-12);
+  EXPECT_EQ(p[11], -1);
+  // Look-at: the eye goes to the origin, the centre onto -z at its distance, the up vector
+  // into the y-z plane with positive y; the rotation part is orthonormal.
+  const Mat4 m = LookAtMatrix(3, 4, 5, 6, 8, 5, 0, 0, 1);
+  const auto apply = [&](double x, double y, double z, int r) {
+    return m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+  };
+  for (int r = 0; r < 3; ++r) EXPECT_NEAR(apply(3, 4, 5, r), 0, 1e-12);
+  EXPECT_NEAR(apply(6, 8, 5, 0), 0, 1e-12);
+  EXPECT_NEAR(apply(6, 8, 5, 1), 0, 1e-12);
+  EXPECT_NEAR(apply(6, 8, 5, 2), -5, 1e-12);
+  EXPECT_NEAR(apply(3, 4, 6, 0), 0, 1e-12);
+  EXPECT_NEAR(apply(3, 4, 6, 1), 1, 1e-12);
+  // A point 10 units ahead and tan(20 deg) * 10 up lands on the top edge of the viewport.
+  const Mat4 v = LookAtMatrix(0, 0, 0, 0, 0, -1, 0, 1, 0);
+  double wx, wy, wz;
+  ASSERT_TRUE(ProjectPoint(PerspectiveMatrix(40, 1.5, 1, 100), v, {3, 3, 600, 400}, 0,
+                           10 * std::tan(20 * Pi / 180), -10, wx, wy, wz));
+  EXPECT_NEAR(wx, 303, 1e-9);
+  EXPECT_NEAR(wy, 403, 1e-9);
+  EXPECT_GT(wz, 0);
+  EXPECT_LT(wz, 1);
+}
+
+TEST(View3dCamera, InitialViewSpeedsAndMoves) {
+  Camera c = InitialCamera(100, 100, 100);
+  EXPECT_EQ(c.EyeZ, 300);
+  EXPECT_EQ(c.CenterZ, 290);
+  EXPECT_EQ(c.EyeX, 50);
+  EXPECT_EQ(c.CenterY, 50);
+  struct { bool shift, ctrl; float move; } speeds[] = {
+      {false, false, 10}, {true, false, 1}, {false, true, 100}, {true, true, 100}};
+  for (auto s : speeds) {
+    Camera m = c;
+    MoveCamera(m, CameraKey::Forward, SpeedsFor(s.shift, s.ctrl).MoveStep, 10);
+    EXPECT_FLOAT_EQ(m.EyeZ, 300 - s.move);
+    EXPECT_FLOAT_EQ(m.CenterZ, 290 - s.move);
+  }
+  // Ctrl+Left turns 20 degrees to the left about the eye, keeping the distance.
+  Camera t = c;
+  MoveCamera(t, CameraKey::TurnLeft, 100, SpeedsFor(false, true).TiltStep);
+  EXPECT_NEAR(std::hypot(t.CenterX - t.EyeX, t.CenterZ - t.EyeZ), 10, 1e-4);
+  EXPECT_NEAR(std::atan2(t.EyeX - t.CenterX, t.EyeZ - t.CenterZ) * 180 / Pi, 20, 1e-3);
+  EXPECT_LT(t.CenterX, t.EyeX);
+  // End then Delete: the view looks down by the tilt step.
+  Camera e = c;
+  e.CenterY = 70;
+  MoveCamera(e, CameraKey::Level, 10, 10);
+  MoveCamera(e, CameraKey::TiltDown, 10, 10);
+  EXPECT_NEAR(std::atan2(e.CenterY - e.EyeY, 10) * 180 / Pi, -10, 1e-4);
+  // Tilting stops short of the vertical.
+  for (int i = 0; i < 20; ++i) MoveCamera(e, CameraKey::TiltUp, 10, 10);
+  EXPECT_NEAR(std::atan2(e.CenterY - e.EyeY, 10) * 180 / Pi, 89, 1e-3);
+}
+
+TEST(View3dCamera, EyeOnTheRotationAxisStaysFinite) {
+  // 25 steps forward put the eye 50 cells past the centre of rotation's far side;
+  // rotation then brings eye and centre onto one point.
+  Camera c = InitialCamera(100, 100, 100);
+  for (int i = 0; i < 25; ++i) MoveCamera(c, CameraKey::Forward, 10, 10);
+  RotateCamera(c, 100, 100, 0.2);
+  EXPECT_EQ(c.EyeZ, 50);
+  EXPECT_EQ(c.CenterZ, 50);
+  for (CameraKey k : {CameraKey::TurnLeft, CameraKey::TiltDown, CameraKey::Level,
+                      CameraKey::Forward, CameraKey::StepLeft, CameraKey::TurnRight})
+    MoveCamera(c, k, 10, 10);
+  RotateCamera(c, 100, 100, 0.2);
+  for (float v : {c.EyeX, c.EyeY, c.EyeZ, c.CenterX, c.CenterY, c.CenterZ})
+    EXPECT_TRUE(std::isfinite(v));
+  // The far plane reaches past the whole box from the reset view of a deep grid.
+  const Camera deep = InitialCamera(100, 100, 900);
+  EXPECT_GT(FarPlane(2000, deep, 100, 100, 900), 2700);
+  EXPECT_EQ(FarPlane(2000, InitialCamera(10, 10, 10), 10, 10, 10), 2000);
+}
+
+TEST(View3dRuns, ColumnsSplitOnlyAtMaterialChanges) {
+  SolverData d;
+  Grid(d, 4, 6, 4);
+  for (int y = 1; y < 6; ++y) d.Space(1, y, 1) = 2;            // full column
+  d.Space(2, 2, 1) = 1; d.Space(2, 3, 1) = 1; d.Space(2, 5, 1) = 3;  // odd last cell
+  d.Space(3, 1, 1) = 1; d.Space(3, 2, 1) = 2;                  // adjacent materials
+  const auto runs = CollectRuns(d);
+  ASSERT_EQ(runs.size(), 5u);
+  EXPECT_EQ(runs[0].n, 5);
+  EXPECT_EQ(runs[1].y0, 2); EXPECT_EQ(runs[1].n, 2);
+  EXPECT_EQ(runs[2].y0, 5); EXPECT_EQ(runs[2].n, 1); EXPECT_EQ(runs[2].material, 3);
+  EXPECT_EQ(runs[3].material, 1); EXPECT_EQ(runs[4].material, 2);
+}
+
+TEST(View3dMesh, HiddenFacesLeftOutAndSwitchedOffMaterialsVanish) {
+  SolverData d;
+  Grid(d, 6, 6, 6);
+  // A 3 x 3 x 3 block of one material shows only its outer surface: 6 faces of 3 x 3 cells.
+  for (int x = 1; x <= 3; ++x)
+    for (int y = 1; y <= 3; ++y)
+      for (int z = 1; z <= 3; ++z) d.Space(x, y, z) = 1;
+  CellMesh mesh;
+  ASSERT_TRUE(BuildCellMesh(d, mesh));
+  double area = 0;
+  for (const auto& g : mesh.groups)
+    for (size_t q = 0; q < g.verts.size(); q += 12) {
+      const int16_t* v = &g.verts[q];
+      const double a = std::abs(v[3] - v[0]) + std::abs(v[6] - v[3]);
+      const double b = std::abs(v[4] - v[1]) + std::abs(v[7] - v[4]);
+      const double c = std::abs(v[5] - v[2]) + std::abs(v[8] - v[5]);
+      area += (a == 0 ? b * c : b == 0 ? a * c : a * b);
+    }
+  EXPECT_EQ(area, 54);
+  // A neighbour of a switched-off material does not hide the faces it touches.
+  d.Space(4, 2, 2) = 2;
+  d.Layers[2].On = 0;
+  ASSERT_TRUE(BuildCellMesh(d, mesh));
+  size_t quads = mesh.quads();
+  for (const auto& g : mesh.groups) EXPECT_EQ(g.material, 1);
+  d.Layers[2].On = 1;
+  ASSERT_TRUE(BuildCellMesh(d, mesh));
+  // The block's x face splits around the new cell, which shows five faces.
+  EXPECT_EQ(mesh.quads(), quads + 1 + 5);
+  const uint64_t on = ModelFingerprint(d);
+  d.Layers[2].On = 0;
+  EXPECT_NE(ModelFingerprint(d), on);
+}
+
+TEST(View3dText, ScalesAndSnapshotNames) {
+  double sx, sy, sz;
+  EXPECT_TRUE(ViewScales({"0.01", "0.02", "0.005"}, sx, sy, sz));
+  EXPECT_DOUBLE_EQ(sy, 2);
+  EXPECT_DOUBLE_EQ(sz, 0.5);
+  for (std::array<std::string, 3> bad : {std::array<std::string, 3>{"abc", "1", "1"},
+                                         {"0", "1", "1"}, {"1", "-1", "1"}, {"1", "1", "inf"}})
+    EXPECT_FALSE(ViewScales(bad, sx, sy, sz));
+  EXPECT_EQ(SnapshotName(0), "Frame3D_____0.bmp");
+  EXPECT_EQ(SnapshotName(12), "Frame3D____12.bmp");
+  EXPECT_EQ(SnapshotName(1234567), "Frame3D1234567.bmp");
+}
