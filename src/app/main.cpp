@@ -1,4 +1,5 @@
 // The program: one shared data object, the windows, and the message loop.
+#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLocale>
@@ -7,10 +8,12 @@
 #include <memory>
 
 #include "charts/ui/TfmChart.h"
+#include "charts/ui/TfmFileAssoc.h"
 #include "editor/ui/TfmCalculate.h"
 #include "editor/ui/TfmLayers.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "platform/desktop.h"
+#include "platform/fileassoc.h"
 #include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -63,6 +66,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<rv::TfmChart> chart;
   std::unique_ptr<rv::TfmOpenGL> editor;
   // The main window first: it is the program's main window and closing it ends the program.
+  // The project file type is the desktop's at every start.
+  const rv::platform::DesktopPaths desktopPaths = rv::platform::DesktopPaths::FromEnvironment();
+  const std::string exe = QCoreApplication::applicationFilePath().toStdString();
+  rv::platform::RegisterProjectFileType(desktopPaths, exe);
   rv::TfmNew3dMain mainWindow(*data);
   rv::QtPrompter prompter(&mainWindow);
   auto* fmWaveLenCalc = new rv::TfmWaveLenCalc(&mainWindow);
@@ -89,6 +96,9 @@ int main(int argc, char** argv) {
   auto* fmLayers = new rv::TfmLayers(*editor, prompter, fmCalculate, editor.get());
   editor->SetLayersWindow(fmLayers);
 
+  auto* fmFileAssoc = new rv::TfmFileAssoc(desktopPaths, exe, chart.get());
+  QObject::connect(chart->N38, &QAction::triggered, fmFileAssoc, &QDialog::exec);
+  chart->N38->setEnabled(true);
   auto* fmAbout = new rv::TfmAbout(version, &mainWindow);
   rv::platform::DesktopHelp help;
 

@@ -293,6 +293,15 @@ void TfmChart::BuildMenus() {
   DeleteAll1 = File1->addAction("Закрыть все", this, &TfmChart::DeleteAll1Click);
   DeleteAll1->setObjectName("DeleteAll1");
   File1->addSeparator();
+  // Nothing would be written: the command stays unavailable.
+  N42 = File1->addAction("Сохранить проект..");
+  N42->setObjectName("N42");
+  N42->setEnabled(false);
+  // Available once the program gives it its dialog.
+  N38 = File1->addAction("Ассоциация файлов...");
+  N38->setObjectName("N38");
+  N38->setEnabled(false);
+  File1->addSeparator();
   Exit1 = File1->addAction("Закрыть", this, &TfmChart::Exit1Click);
   Exit1->setObjectName("Exit1");
 

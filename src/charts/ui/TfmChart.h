@@ -130,6 +130,8 @@ public:
   QAction* Save1 = nullptr;
   QAction* Close1 = nullptr;
   QAction* DeleteAll1 = nullptr;
+  QAction* N42 = nullptr;  // "Сохранить проект.."
+  QAction* N38 = nullptr;  // "Ассоциация файлов..."
   QAction* Exit1 = nullptr;
   QAction* mnSelectActive = nullptr;
   QAction* N26 = nullptr;

@@ -1,0 +1,95 @@
+// File classes, desktop entry, MIME types and default applications, all in scratch folders.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/fileassoc.h"
+#include "platform/keystore.h"
+
+using namespace rv::platform;
+
+namespace {
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+DesktopPaths Scratch(const QTemporaryDir& tmp) {
+  const std::string d = tmp.path().toStdString();
+  return {d + "/config/Ravelin/classes.txt", d + "/data", d + "/config"};
+}
+
+}  // namespace
+
+TEST(FileAssoc, ProjectClassRowsInOrderAndDesktopFiles) {
+  QTemporaryDir tmp;
+  const DesktopPaths p = Scratch(tmp);
+  const std::string exe = "/opt/my apps/ravelin";
+  RegisterProjectFileType(p, exe);
+  RegisterProjectFileType(p, exe);  // every start: rewritten, not repeated
+  const KeyStore s(p.keyStore);
+  const std::string c = "RavelinProject.file", o = c + "\\shell\\open", pr = c + "\\shell\\print";
+  const std::vector<KeyStore::Row> want = {
+      {c, "Ravelin Project files"}, {c + "\\DefaultIcon", exe}, {o + "\\command", exe},
+      {o + "\\ddeexec", "[open(\"%1\")]"}, {o + "\\ddeexec\\application", "Ravelin"},
+      {o + "\\ddeexec\\topic", "ddeFdtd"}, {pr + "\\command", exe},
+      {pr + "\\ddeexec", "[open(\"%1\")]"}, {pr + "\\ddeexec\\application", "Ravelin"},
+      {pr + "\\ddeexec\\topic", "ddeFdtd"}, {".fdt", c}};
+  EXPECT_EQ(s.Rows(), want);
+
+  const std::string entry = Read(p.dataHome + "/applications/ravelin.desktop");
+  EXPECT_NE(entry.find("Exec=\"/opt/my apps/ravelin\" %f\n"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("application/x-ravelin-project;"), std::string::npos);
+  const std::string mime = Read(p.dataHome + "/mime/packages/ravelin.xml");
+  for (const char* glob : {"*.fdt", "*.grf", "*.srg", "*.rez", "*.dat"})
+    EXPECT_NE(mime.find(std::string("<glob pattern=\"") + glob + "\"/>"), std::string::npos);
+  EXPECT_EQ(mime.find("*.csv"), std::string::npos);  // the system's own type
+  EXPECT_EQ(DefaultApplication(p, "application/x-ravelin-project"), "ravelin.desktop");
+}
+
+TEST(FileAssoc, TakingOverAndGivingBackKeepsTheFormerOwners) {
+  QTemporaryDir tmp;
+  const DesktopPaths p = Scratch(tmp);
+  {
+    KeyStore s(p.keyStore);
+    s.Write(".csv", "Calc.csv");
+    ASSERT_TRUE(s.Save());
+  }
+  std::filesystem::create_directories(p.configHome);
+  std::ofstream(p.configHome + "/mimeapps.list")
+      << "[Added Associations]\ntext/csv=other.desktop;\n\n[Default Applications]\n"
+         "text/csv=calc.desktop\ntext/plain=editor.desktop\n";
+
+  auto state = ReadAssociations(p);
+  EXPECT_EQ(state[2], std::optional<bool>(false));  // .csv is another class's
+  EXPECT_FALSE(state[4]);                           // .rez has none
+
+  ApplyAssociations(p, {false, false, true, false, true});
+  KeyStore s(p.keyStore);
+  EXPECT_EQ(s.Value(".csv"), "RavelinChart.file");
+  EXPECT_EQ(s.Value(".csv\\Old_Key"), "Calc.csv");
+  EXPECT_EQ(s.Value(".rez"), "RavelinChart.file");
+  EXPECT_FALSE(s.Exists(".rez\\Old_Key"));
+  EXPECT_FALSE(s.Exists(".grf"));
+  EXPECT_EQ(DefaultApplication(p, "text/csv"), "ravelin.desktop");
+  EXPECT_EQ(DefaultApplication(p, "application/x-ravelin-rez"), "ravelin.desktop");
+  state = ReadAssociations(p);
+  EXPECT_EQ(state[2], std::optional<bool>(true));
+  EXPECT_EQ(state[4], std::optional<bool>(true));
+
+  ApplyAssociations(p, {false, false, false, false, false});
+  const KeyStore back(p.keyStore);
+  EXPECT_EQ(back.Value(".csv"), "Calc.csv");
+  EXPECT_TRUE(back.Exists(".csv\\Old_Key"));
+  EXPECT_FALSE(back.Exists(".rez"));
+  EXPECT_EQ(DefaultApplication(p, "text/csv"), "calc.desktop");
+  EXPECT_EQ(DefaultApplication(p, "application/x-ravelin-rez"), "");
+  // The rest of the user's file is untouched.
+  const std::string list = Read(p.configHome + "/mimeapps.list");
+  EXPECT_NE(list.find("[Added Associations]\ntext/csv=other.desktop;\n"), std::string::npos);
+  EXPECT_NE(list.find("text/plain=editor.desktop\n"), std::string::npos);
+}
