@@ -1,0 +1,100 @@
+// The live view's colour scale, slices and frame files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+#include "project/liveview.h"
+
+namespace rv {
+namespace {
+
+TEST(LiveView, ColourIndexOnBothScales) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const LiveScale lin = MakeLiveScale(1, 0, false), lg = MakeLiveScale(1, 0, true);
+  struct Case { const LiveScale* s; double field; int index; };
+  const Case cases[] = {
+      {&lin, 1, 0},     {&lin, 0.5, 4},   {&lin, 0, 9},     {&lin, -1, 18},  {&lin, 7, 0},
+      {&lin, -7, 18},   {&lin, nan, 9},   {&lin, inf, 0},   {&lin, -inf, 18},
+      {&lg, 1, 0},      {&lg, 1e-3, 9},   {&lg, 0, 9},      {&lg, -1, 18},   {&lg, -1e-3, 9},
+      {&lg, 0.1, 3},    {&lg, -0.1, 15},  {&lg, nan, 9},    {&lg, inf, 0},   {&lg, -inf, 18}};
+  for (const Case& c : cases)
+    EXPECT_EQ(FieldColorIndex(*c.s, c.field), c.index) << c.field << (c.s->log ? " log" : " lin");
+  // A zero or negative maximum never gives an index outside the palette.
+  for (LiveScale s : {MakeLiveScale(0, 0, false), MakeLiveScale(0, 0, true),
+                      LiveScale{-1, 1, true}})
+    for (double v : {-inf, -1.0, 0.0, 1.0, inf, nan}) {
+      const int i = ColorIndex(s, v);
+      EXPECT_TRUE(i >= 0 && i <= 18) << v;
+    }
+}
+
+TEST(LiveView, ScaleLabels) {
+  auto lin = ScaleLabels(MakeLiveScale(1, -3, false));
+  EXPECT_EQ(lin[0], "0.001");
+  EXPECT_EQ(lin[19], "-0.001");
+  EXPECT_EQ(lin[9], "0.000053");  // 1/19 of the maximum
+  EXPECT_EQ(lin[10], "-0.000053");
+  auto lg = ScaleLabels(MakeLiveScale(2, 0, true));
+  EXPECT_EQ(lg[0], "2");
+  EXPECT_EQ(lg[1], "0.95");       // 2 / e^(20/27)
+  EXPECT_EQ(lg[18], "-0.95");
+}
+
+TEST(LiveView, SlicesPutCellsWhereTheyBelong) {
+  const int nx = 5, ny = 4, nz = 6;
+  const LiveScale s = MakeLiveScale(1, 0, false);
+  // One hot cell at (2, 3, 4): red on each slice through it, black elsewhere.
+  auto field = [](int i, int j, int k) { return i == 2 && j == 3 && k == 4 ? 1.0 : 0.0; };
+  const auto x = BuildSlice(SliceAxis::X, 2, nx, ny, nz, field, s);
+  ASSERT_TRUE(x);
+  EXPECT_EQ(x->width, nz - 1);
+  EXPECT_EQ(x->height, ny - 1);
+  EXPECT_EQ(x->at(4 - 1, ny - 1 - 3), 0);
+  EXPECT_EQ(x->at(0, 0), 9);
+  const auto y = BuildSlice(SliceAxis::Y, 3, nx, ny, nz, field, s);
+  ASSERT_TRUE(y);
+  EXPECT_EQ(y->at(4 - 1, nx - 1 - 2), 0);
+  const auto z = BuildSlice(SliceAxis::Z, 4, nx, ny, nz, field, s);
+  ASSERT_TRUE(z);
+  EXPECT_EQ(z->width, nx - 1);
+  EXPECT_EQ(z->at(2 - 1, ny - 1 - 3), 0);
+  EXPECT_EQ(std::count(z->index.begin(), z->index.end(), 0), 1);
+  // Out of range: nothing, the shown picture stays.
+  EXPECT_FALSE(BuildSlice(SliceAxis::X, 0, nx, ny, nz, field, s));
+  EXPECT_FALSE(BuildSlice(SliceAxis::Z, nz, nx, ny, nz, field, s));
+}
+
+TEST(LiveView, FrameFiles) {
+  EXPECT_EQ(FrameFileName('X', 1), "X_____1.bmp");
+  EXPECT_EQ(FrameFileName('Z', 2), "Z_____2.bmp");
+  EXPECT_EQ(FrameFileName('Y', 100000), "Y100000.bmp");
+  EXPECT_EQ(FrameFileName('Y', 1234567), "Y1234567.bmp");
+
+  const auto dir = std::filesystem::temp_directory_path() / "rv_liveview_bmp";
+  std::filesystem::create_directories(dir);
+  auto field = [](int i, int j, int) { return i == 1 && j == 1 ? -1.0 : 0.0; };
+  const auto p = BuildSlice(SliceAxis::Z, 1, 4, 3, 3, field, MakeLiveScale(1, 0, false));
+  ASSERT_TRUE(p);
+  const std::string path = (dir / FrameFileName('Z', 1)).string();
+  ASSERT_TRUE(WriteSliceBmp(path, *p));
+  std::ifstream in(path, std::ios::binary);
+  const std::string b(std::istreambuf_iterator<char>(in), {});
+  // 3 x 2 pixels, rows of 9 bytes padded to 12, stored bottom-up.
+  ASSERT_EQ(b.size(), 54u + 24u);
+  EXPECT_EQ(b.substr(0, 2), "BM");
+  // Cell (1, 1) is the bottom-left pixel: the first one stored, magenta (blue, green, red).
+  EXPECT_EQ(uint8_t(b[54]), 255);
+  EXPECT_EQ(uint8_t(b[55]), 0);
+  EXPECT_EQ(uint8_t(b[56]), 255);
+  EXPECT_EQ(uint8_t(b[57]), 0);  // the next pixel is black
+  EXPECT_FALSE(WriteSliceBmp((dir / "missing" / "x.bmp").string(), *p));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace rv
