@@ -63,8 +63,8 @@ struct CellRun {
 // array's own extents.
 std::vector<CellRun> CollectRuns(const SolverData& d);
 
-// Face shades: z faces full colour, x faces 0.75, y faces 0.5.
-inline constexpr std::array<float, 3> FaceShade{1.0f, 0.75f, 0.5f};
+// Face shades by the axis a face is perpendicular to: x 0.75, y 0.5, z full colour.
+inline constexpr std::array<float, 3> FaceShade{0.75f, 0.5f, 1.0f};
 // Red, green, blue of a material colour 0x00BBGGRR.
 std::array<float, 3> LayerRgb(uint32_t color);
 // A material is drawn when it is in 1..254 and switched on.

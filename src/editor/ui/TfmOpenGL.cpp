@@ -179,6 +179,7 @@ void TfmOpenGL::buildWindow() {
     if (i >= 0) mat_.CurLayer = std::clamp(i + 1, 1, mat_.LayerCount);
   });
   connect(Timer2, &QTimer::timeout, this, &TfmOpenGL::Redraw);
+  buildView();
 }
 
 void TfmOpenGL::SetMainLinks(const EditorMainLinks& links) {
@@ -346,7 +347,7 @@ void TfmOpenGL::N24Click() {
 void TfmOpenGL::Redraw() {
   Timer2->stop();
   StringGrid1->SetView(View());
-  ViewArea->update();
+  RedrawView();
 }
 
 void TfmOpenGL::minimiseProgram() {

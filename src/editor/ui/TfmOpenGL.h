@@ -11,6 +11,7 @@
 
 #include "editor/modelstore.h"
 #include "editor/section.h"
+#include "editor/view3d.h"
 #include "project/projectfile.h"
 #include "project/tables.h"
 #include "solver/elements.h"
@@ -35,6 +36,7 @@ struct SolverData;
 class Prompter;
 class TfmLayers;
 class SectionGrid;
+class View3D;
 
 // What the editor reaches of the main window.
 struct EditorMainLinks {
@@ -89,6 +91,26 @@ public:
   // Repaints the section and the 3-D view.
   void Redraw();
 
+  // ---- the 3-D view
+  Camera GetCamera() const;
+  void SetCamera(const Camera& c);
+  // The main window's cell-size texts ("1" each before it is linked).
+  std::array<std::string, 3> CellSizeTexts() const;
+  void SetupView();  // the initial camera
+  // A camera key; false when it is not one, or when a section control has the focus.
+  bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
+  void FormKeyUp(Qt::KeyboardModifiers mods);
+  void RotateStep();
+  void SpeedButton1Click();  // "Вращение" / "Остановить"
+  void SpeedButton2Click();  // one rotation step
+  void Timer1Timer();
+  void btnResetClick();
+  // Saves the view as the next numbered snapshot; false (counter kept) when it cannot.
+  bool btnKadrClick();
+  void StopRotationTimer();
+  // Redraws the 3-D view only (the camera moved).
+  void RedrawView();
+
   // ---- the section grid and its tools
   void StringGrid1MouseDown(int col, int row, bool right);
   void StringGrid1MouseMove(int col, int row, bool right);
@@ -129,7 +151,10 @@ public:
   QAction *N23 = nullptr, *N24 = nullptr;
   QToolBar *ToolBar2 = nullptr, *ToolBar3 = nullptr;
   QWidget* Panel4 = nullptr;       // the right-hand panel: materials and the section
-  QWidget* ViewArea = nullptr;     // where the 3-D view goes
+  QWidget* ViewArea = nullptr;     // holds the 3-D view
+  View3D* GLView = nullptr;
+  QAction *rbOff = nullptr, *mnShowCLines = nullptr, *mnGround = nullptr, *N14 = nullptr;
+  QToolButton *SpeedButton2 = nullptr, *btnKadr = nullptr;
   QGroupBox* GroupBox1 = nullptr;  // "Сечение"
   QWidget* SectionArea = nullptr;  // where the section grid goes
   QComboBox* ComboBox1 = nullptr;  // the current material
@@ -156,9 +181,12 @@ protected:
   void changeEvent(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
 
 private:
   void buildWindow();
+  void buildView();
   void chooseSection(QAction* item, QSpinBox* front, const char* v, const char* h,
                      const char* coord);
   void showElementMessages(const std::vector<std::string>& msgs);

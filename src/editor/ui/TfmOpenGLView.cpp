@@ -1,0 +1,188 @@
+// The editor window's side of the 3-D view: the camera keys, the rotation, the view reset and
+// the snapshots. The view itself only draws.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "editor/ui/SectionGrid.h"
+#include "editor/ui/TfmOpenGL.h"
+#include "editor/ui/View3D.h"
+#include "platform/prompter.h"
+
+namespace rv {
+
+namespace {
+QString Q(const char* s) { return QString::fromUtf8(s); }
+}  // namespace
+
+void TfmOpenGL::buildView() {
+  GLView = new View3D(*this, ViewArea);
+  GLView->setObjectName("View3D");
+  ViewArea->layout()->addWidget(GLView);
+
+  QMenu* section = nullptr;
+  for (QAction* a : menuBar()->actions())
+    if (a->menu() && a->text() == Q("Сечение")) section = a->menu();
+  section->addSeparator();
+  rbOff = section->addAction(Q("Убрать сечение"));
+  mnShowCLines = section->addAction(Q("Убрать координатные линии"));
+  mnGround = section->addAction(Q("Показывать \"землю\""));
+  N14 = section->addAction(Q("Восстанов. исх. точку просмотра"));
+  rbOff->setObjectName("rbOff");
+  mnShowCLines->setObjectName("mnShowCLines");
+  mnGround->setObjectName("mnGround");
+  N14->setObjectName("N14");
+  for (QAction* a : {rbOff, mnShowCLines, mnGround}) {
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, &TfmOpenGL::Redraw);
+  }
+  connect(N14, &QAction::triggered, this, &TfmOpenGL::btnResetClick);
+
+  SpeedButton2 = new QToolButton(Panel4);
+  SpeedButton2->setObjectName("SpeedButton2");
+  SpeedButton2->setText(Q("Шаг"));
+  SpeedButton2->setToolTip(Q("Поворот на один шаг"));
+  btnKadr = new QToolButton(Panel4);
+  btnKadr->setObjectName("btnKadr");
+  btnKadr->setText(Q("Кадр"));
+  btnKadr->setToolTip(Q("Сохранить текущий вид в файл Frame3D__хх.bmp"));
+  if (auto* top = SpeedButton1->parentWidget()->layout()) {
+    if (auto* box = qobject_cast<QBoxLayout*>(top->itemAt(0)->layout())) {
+      box->addWidget(SpeedButton2);
+      box->addWidget(btnKadr);
+    }
+  }
+  Timer1->setInterval(20);
+  connect(SpeedButton1, &QToolButton::clicked, this, &TfmOpenGL::SpeedButton1Click);
+  connect(SpeedButton2, &QToolButton::clicked, this, &TfmOpenGL::SpeedButton2Click);
+  connect(btnKadr, &QToolButton::clicked, this, [this] { btnKadrClick(); });
+  connect(Timer1, &QTimer::timeout, this, &TfmOpenGL::Timer1Timer);
+}
+
+Camera TfmOpenGL::GetCamera() const { return {EyeX, EyeY, EyeZ, CenterX, CenterY, CenterZ}; }
+
+void TfmOpenGL::SetCamera(const Camera& c) {
+  EyeX = c.EyeX; EyeY = c.EyeY; EyeZ = c.EyeZ;
+  CenterX = c.CenterX; CenterY = c.CenterY; CenterZ = c.CenterZ;
+}
+
+std::array<std::string, 3> TfmOpenGL::CellSizeTexts() const {
+  if (main_.cellSizes) return main_.cellSizes();
+  return {"1", "1", "1"};
+}
+
+void TfmOpenGL::StopRotationTimer() { Timer1->stop(); }
+
+void TfmOpenGL::RedrawView() {
+  if (GLView) GLView->update();
+}
+
+void TfmOpenGL::SetupView() { SetCamera(InitialCamera(d_.SpaceNx, d_.SpaceNy, d_.SpaceNz)); }
+
+bool TfmOpenGL::FormKeyDown(int key, Qt::KeyboardModifiers mods) {
+  // Keys go to the section's own controls while they have the focus.
+  if (QWidget* f = focusWidget())
+    for (QWidget* w : {static_cast<QWidget*>(SpinEdit1), static_cast<QWidget*>(SpinEdit2),
+                       static_cast<QWidget*>(SpinEdit3), static_cast<QWidget*>(StringGrid1),
+                       static_cast<QWidget*>(ComboBox1)})
+      if (w && (w == f || w->isAncestorOf(f))) return false;
+  const CameraSpeeds s = SpeedsFor(mods & Qt::ShiftModifier, mods & Qt::ControlModifier);
+  MoveStep = s.MoveStep;
+  TiltStep = s.TiltStep;
+  RotationStep = s.RotationStep;
+  StatusPanel0->setText(Q(s.Text));
+  const bool alt = mods & Qt::AltModifier;
+  CameraKey k;
+  switch (key) {
+    case Qt::Key_V: k = CameraKey::Raise; break;
+    case Qt::Key_C: k = CameraKey::Lower; break;
+    case Qt::Key_End: k = CameraKey::Level; break;
+    case Qt::Key_Delete: k = CameraKey::TiltDown; break;
+    case Qt::Key_PageDown: k = CameraKey::TiltUp; break;
+    case Qt::Key_Up: k = CameraKey::Forward; break;
+    case Qt::Key_Down: k = CameraKey::Back; break;
+    case Qt::Key_Left: k = alt ? CameraKey::StepLeft : CameraKey::TurnLeft; break;
+    case Qt::Key_Right: k = alt ? CameraKey::StepRight : CameraKey::TurnRight; break;
+    default: return false;
+  }
+  Camera c = GetCamera();
+  MoveCamera(c, k, MoveStep, TiltStep);
+  SetCamera(c);
+  RedrawView();
+  return true;
+}
+
+void TfmOpenGL::FormKeyUp(Qt::KeyboardModifiers mods) {
+  const CameraSpeeds s = SpeedsFor(mods & Qt::ShiftModifier, mods & Qt::ControlModifier);
+  RotationStep = s.RotationStep;
+  StatusPanel0->setText(Q(s.Text));
+}
+
+void TfmOpenGL::keyPressEvent(QKeyEvent* e) {
+  if (!FormKeyDown(e->key(), e->modifiers())) QMainWindow::keyPressEvent(e);
+}
+
+void TfmOpenGL::keyReleaseEvent(QKeyEvent* e) {
+  FormKeyUp(e->modifiers());
+  QMainWindow::keyReleaseEvent(e);
+}
+
+void TfmOpenGL::RotateStep() {
+  Camera c = GetCamera();
+  RotateCamera(c, d_.Nx, d_.Nz, RotationStep);
+  SetCamera(c);
+  RedrawView();
+}
+
+void TfmOpenGL::SpeedButton1Click() {
+  // The focus goes to the view so that the camera keys reach it.
+  GLView->setFocus();
+  if (Timer1->isActive()) Timer1->stop();
+  else Timer1->start();
+  SpeedButton1->setText(Q(Timer1->isActive() ? "Остановить" : "Вращение"));
+}
+
+void TfmOpenGL::SpeedButton2Click() {
+  GLView->setFocus();
+  RotateStep();
+}
+
+void TfmOpenGL::Timer1Timer() {
+  // Held off while the step draws, so that ticks do not pile up behind a slow frame.
+  Timer1->stop();
+  RotateStep();
+  GLView->repaint();
+  Timer1->start();
+}
+
+void TfmOpenGL::btnResetClick() {
+  SetupView();
+  RedrawView();
+}
+
+bool TfmOpenGL::btnKadrClick() {
+  const QImage img = GLView->grabFramebuffer();
+  const QString dir = QString::fromStdString(d_.ImagesDir);
+  const QString name = QDir(dir).filePath(QString::fromStdString(SnapshotName(FrameCounter)));
+  if (!QDir().mkpath(dir)) {
+    prompter_.error("Не удалось создать папку " + d_.ImagesDir);
+    return false;
+  }
+  if (img.isNull() || !img.save(name, "BMP")) {
+    prompter_.error("Не удалось записать файл " + name.toStdString());
+    return false;
+  }
+  ++FrameCounter;
+  return true;
+}
+
+}  // namespace rv

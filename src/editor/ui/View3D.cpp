@@ -1,0 +1,232 @@
+#include "editor/ui/View3D.h"
+
+#include <QKeyEvent>
+#include <QOpenGLContext>
+#include <QSpinBox>
+#include <QSurfaceFormat>
+
+#include <GL/gl.h>
+#include <algorithm>
+
+#include "editor/ui/TfmOpenGL.h"
+
+namespace rv {
+
+void DrawShadedBox(const float* c, float x, float y, float z, float w, float l, float h) {
+  const float x1 = x + w, y1 = y + l, z1 = z + h;
+  const auto shade = [c](float k) { glColor4f(c[0] * k, c[1] * k, c[2] * k, c[3]); };
+  glBegin(GL_QUADS);
+  shade(1);
+  glVertex3f(x, y, z); glVertex3f(x1, y, z); glVertex3f(x1, y1, z); glVertex3f(x, y1, z);
+  shade(0.75f);
+  glVertex3f(x, y, z); glVertex3f(x, y1, z); glVertex3f(x, y1, z1); glVertex3f(x, y, z1);
+  shade(0.5f);
+  glVertex3f(x, y, z); glVertex3f(x1, y, z); glVertex3f(x1, y, z1); glVertex3f(x, y, z1);
+  shade(1);
+  glVertex3f(x, y, z1); glVertex3f(x1, y, z1); glVertex3f(x1, y1, z1); glVertex3f(x, y1, z1);
+  shade(0.75f);
+  glVertex3f(x1, y, z); glVertex3f(x1, y1, z); glVertex3f(x1, y1, z1); glVertex3f(x1, y, z1);
+  shade(0.5f);
+  glVertex3f(x, y1, z); glVertex3f(x1, y1, z); glVertex3f(x1, y1, z1); glVertex3f(x, y1, z1);
+  glEnd();
+}
+
+View3D::View3D(TfmOpenGL& owner, QWidget* parent) : QOpenGLWidget(parent), w_(owner) {
+  QSurfaceFormat f;
+  f.setProfile(QSurfaceFormat::CompatibilityProfile);
+  f.setDepthBufferSize(24);
+  setFormat(f);
+  setFocusPolicy(Qt::StrongFocus);
+  projection_[0] = projection_[5] = projection_[10] = projection_[15] = 1;
+  modelview_ = projection_;
+}
+
+void View3D::initializeGL() {}
+
+void View3D::resizeGL(int, int) {
+  // A resize stops the rotation; the button keeps its caption.
+  w_.StopRotationTimer();
+}
+
+void View3D::paintGL() {
+  const SolverData& d = w_.Data();
+  if (d.SpaceNx < 2 || d.SpaceNy < 2 || d.SpaceNz < 2) return;
+  // A cell size that is not a usable number skips the frame; the last picture stays.
+  if (!ViewScales(w_.CellSizeTexts(), sx_, sy_, sz_)) return;
+  const qreal ratio = devicePixelRatioF();
+  const int W = std::max(1, int(width() * ratio)), H = std::max(1, int(height() * ratio));
+  glViewport(3, 3, std::max(1, W - 6), std::max(1, H - 6));
+  glDepthRange(0, 1);
+  const Camera c = w_.GetCamera();
+  projection_ = PerspectiveMatrix(40, double(W) / H, 1,
+                                  FarPlane(2000, c, d.Nx * sx_, d.Ny * sy_, d.Nz * sz_));
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixd(projection_.data());
+  // The up vector leans a little off +Y: the picture is tilted very slightly.
+  modelview_ = LookAtMatrix(c.EyeX, c.EyeY, c.EyeZ, c.CenterX, c.CenterY, c.CenterZ, 1, 1000, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixd(modelview_.data());
+
+  glClearColor(1, 1, 1, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  // The blending below assumes a buffer without alpha, where destination alpha reads 1.
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+  glPolygonMode(GL_FRONT, GL_FILL);
+  glEnable(GL_DEPTH_TEST);
+  drawCells();
+  if (!w_.mnShowCLines->isChecked()) drawAxes();
+  drawElements();
+  drawSectionPlane();
+  glDisable(GL_DEPTH_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+}
+
+void View3D::drawCells() {
+  const SolverData& d = w_.Data();
+  if (!plainBoxes_) {
+    const uint64_t print = ModelFingerprint(d);
+    if (!meshBuilt_ || print != meshPrint_) {
+      meshOk_ = BuildCellMesh(d, mesh_);
+      meshPrint_ = print;
+      meshBuilt_ = true;
+    }
+  }
+  if (plainBoxes_ || !meshOk_) {
+    for (const CellRun& r : CollectRuns(d)) {
+      if (!MaterialShown(d, r.material)) continue;
+      const auto rgb = LayerRgb(d.Layers[r.material].Color);
+      const float col[4] = {rgb[0], rgb[1], rgb[2], 1};
+      DrawShadedBox(col, float(r.x * sx_), float(r.y0 * sy_), float(r.z * sz_), float(sx_),
+                    float(r.n * sy_), float(sz_));
+    }
+    return;
+  }
+  glPushMatrix();
+  glScaled(sx_, sy_, sz_);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  for (const CellMesh::Group& g : mesh_.groups) {
+    const auto rgb = LayerRgb(d.Layers[g.material].Color);
+    const float k = FaceShade[size_t(g.axis)];
+    glColor4f(rgb[0] * k, rgb[1] * k, rgb[2] * k, 1);
+    glVertexPointer(3, GL_SHORT, 0, g.verts.data());
+    glDrawArrays(GL_QUADS, 0, GLsizei(g.verts.size() / 3));
+  }
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glPopMatrix();
+}
+
+void View3D::drawAxes() {
+  const SolverData& d = w_.Data();
+  const float sx = float(sx_), sy = float(sy_), sz = float(sz_);
+  const float xm = d.Nx * sx, ym = d.Ny * sy, zm = d.Nz * sz;
+  const auto line = [](float a, float b, float c, float e, float f, float g) {
+    glVertex3f(a, b, c);
+    glVertex3f(e, f, g);
+  };
+  glLineWidth(2);
+  glLineStipple(2, 0xEEEE);
+  glEnable(GL_LINE_STIPPLE);
+  glBegin(GL_LINES);
+  glColor3f(1, 0, 0); line(1, 1, 1, xm, 1, 1);
+  glColor3f(0, 1, 0); line(1, 1, 1, 1, ym, 1);
+  glColor3f(0, 0, 1); line(1, 1, 1, 1, 1, zm);
+  glColor3f(0.75f, 0.75f, 0.75f);
+  line(xm, 1, 1, xm, ym, 1); line(xm, 1, 1, xm, 1, zm); line(1, ym, 1, xm, ym, 1);
+  line(1, ym, 1, 1, ym, zm); line(1, 1, zm, xm, 1, zm); line(1, 1, zm, 1, ym, zm);
+  line(xm, ym, zm, 1, ym, zm); line(xm, ym, zm, xm, 1, zm); line(xm, ym, zm, xm, ym, 1);
+  glEnd();
+  glDisable(GL_LINE_STIPPLE);
+  glBegin(GL_LINES);
+  glColor3f(1, 0, 0);
+  line((d.Nx - 1) * sx, 2, 1, xm, 1, 1); line((d.Nx - 1) * sx, 0, 1, xm, 1, 1);
+  line(xm, 3, 1, (d.Nx + 1) * sx, 5, 1); line(xm, 5, 1, (d.Nx + 1) * sx, 3, 1);
+  glColor3f(0, 1, 0);
+  line(2, (d.Ny - 1) * sy, 1, 1, ym, 1); line(0, (d.Ny - 1) * sy, 1, 1, ym, 1);
+  line(1, (d.Ny + 1) * sy, 1, 1, (d.Ny + 2) * sy, 1);
+  line(1, (d.Ny + 2) * sy, 1, 0, (d.Ny + 3) * sy, 1);
+  line(1, (d.Ny + 2) * sy, 1, 2, (d.Ny + 3) * sy, 1);
+  glColor3f(0, 0, 1);
+  line(1, 2, (d.Nz - 1) * sz, 1, 1, zm); line(1, 0, (d.Nz - 1) * sz, 1, 1, zm);
+  const float zl = (d.Nz + 1) * sz;
+  line(1, 1, zl, 2, 1, zl); line(1, 1, zl, 2, 3, zl); line(2, 3, zl, 1, 3, zl);
+  glEnd();
+  if (w_.mnGround->isChecked()) {
+    glEnable(GL_ALPHA_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA_SATURATE, GL_SRC_COLOR);
+    glAlphaFunc(GL_ALWAYS, 0.1f);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glBegin(GL_QUADS);
+    glColor4f(0, 1, 0, 0.5f);
+    glVertex3f(1, 1, 1); glVertex3f(xm, 1, 1); glVertex3f(xm, 1, zm); glVertex3f(1, 1, zm);
+    glEnd();
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+  }
+  glLineWidth(1);
+}
+
+void View3D::drawElements() {}
+
+void View3D::drawSectionPlane() {
+  const SolverData& d = w_.Data();
+  const double sx = sx_, sy = sy_, sz = sz_;
+  const auto v = [&](double x, double y, double z) { glVertex3d(x * sx, y * sy, z * sz); };
+  glPolygonMode(GL_FRONT, GL_FILL);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_ALPHA_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA_SATURATE, GL_SRC_COLOR);
+  glAlphaFunc(GL_ALWAYS, 0.1f);
+  if (!w_.rbOff->isChecked()) {
+    glColor4f(0.8f, 0.8f, 0.8f, 0.2f);
+    const double nx1 = d.Nx + 1, ny1 = d.Ny + 1, nz1 = d.Nz + 1;
+    glBegin(GL_QUADS);
+    if (w_.rbY->isChecked()) {
+      const double y = w_.SpinEdit2->value() + 0.5;
+      v(1, y, 1); v(nx1, y, 1); v(nx1, y, nz1); v(1, y, nz1);
+    }
+    if (w_.rbX->isChecked()) {
+      const double x = w_.SpinEdit1->value() + 0.5;
+      v(x, 1, 1); v(x, ny1, 1); v(x, ny1, nz1); v(x, 1, nz1);
+    }
+    if (w_.rbZ->isChecked()) {
+      const double z = w_.SpinEdit3->value() + 0.5;
+      v(1, 1, z); v(1, ny1, z); v(nx1, ny1, z); v(nx1, 1, z);
+    }
+    glEnd();
+  }
+  glColor4f(0.2f, 0.5f, 0.4f, 0.8f);
+  // Bounded by the array: a table row without a record draws nothing.
+  for (const tCurrentRegion& r : w_.Elements().CurrentRegions) {
+    if (r.X1 == 0) continue;  // an unreadable row
+    const double x1 = r.X1 + 0.5, y1 = r.Y1 + 0.5, z1 = r.Z1 + 0.5, x2 = r.X2 + 0.5,
+                 y2 = r.Y2 + 0.5, z2 = r.Z2 + 0.5;
+    glBegin(GL_QUADS);
+    switch (r.Plane) {
+      case 'X': v(x1, y1, z1); v(x1, y2, z1); v(x1, y2, z2); v(x1, y1, z2); break;
+      case 'Y': v(x1, y1, z1); v(x2, y2, z1); v(x2, y2, z2); v(x1, y1, z2); break;
+      case 'Z': v(x1, y1, z1); v(x2, y1, z1); v(x2, y2, z2); v(x1, y2, z2); break;
+      default: break;
+    }
+    glEnd();
+  }
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_BLEND);
+}
+
+void View3D::keyPressEvent(QKeyEvent* e) {
+  if (!w_.FormKeyDown(e->key(), e->modifiers())) QOpenGLWidget::keyPressEvent(e);
+}
+
+void View3D::keyReleaseEvent(QKeyEvent* e) {
+  w_.FormKeyUp(e->modifiers());
+  QOpenGLWidget::keyReleaseEvent(e);
+}
+
+void View3D::mousePressEvent(QMouseEvent* e) {
+  setFocus();
+  QOpenGLWidget::mousePressEvent(e);
+}
+
+}  // namespace rv

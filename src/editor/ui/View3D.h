@@ -1,0 +1,54 @@
+// The editor's 3-D view: draws the model, the domain box, the element symbols and the
+// section plane with OpenGL 1.1 in a compatibility context. It only draws: the camera, the
+// switches and the model live in the editor window.
+#pragma once
+#include <QOpenGLWidget>
+
+#include <cstdint>
+
+#include "editor/view3d.h"
+
+namespace rv {
+
+class TfmOpenGL;
+
+class View3D : public QOpenGLWidget {
+  Q_OBJECT
+public:
+  explicit View3D(TfmOpenGL& owner, QWidget* parent = nullptr);
+  // The matrices of the last frame drawn (identity before the first).
+  const Mat4& Projection() const { return projection_; }
+  const Mat4& ModelView() const { return modelview_; }
+  // Draws each run as the plain six-face box instead of the cached arrays (for comparison).
+  void SetPlainBoxes(bool on) { plainBoxes_ = on; }
+  size_t CachedQuads() const { return mesh_.quads(); }
+
+protected:
+  void initializeGL() override;
+  void resizeGL(int w, int h) override;
+  void paintGL() override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+
+private:
+  void drawCells();
+  void drawAxes();
+  void drawElements();
+  void drawSectionPlane();
+
+  TfmOpenGL& w_;
+  Mat4 projection_{}, modelview_{};
+  double sx_ = 1, sy_ = 1, sz_ = 1;
+  CellMesh mesh_;
+  bool meshOk_ = false;
+  bool plainBoxes_ = false;
+  uint64_t meshPrint_ = 0;
+  bool meshBuilt_ = false;
+};
+
+// Six faces of a box, each in its shade of the colour (z full, x 0.75, y 0.5); leaves the
+// halved colour current.
+void DrawShadedBox(const float* color, float x, float y, float z, float w, float l, float h);
+
+}  // namespace rv
