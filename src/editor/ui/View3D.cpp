@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 #include <algorithm>
 
+#include "editor/symbols3d.h"
 #include "editor/ui/TfmOpenGL.h"
 
 namespace rv {
@@ -166,7 +167,21 @@ void View3D::drawAxes() {
   glLineWidth(1);
 }
 
-void View3D::drawElements() {}
+void View3D::drawElements() {
+  for (const SymbolPrim& p : ElementSymbols(w_.Elements(), sx_, sy_, sz_)) {
+    if (p.kind == SymbolPrim::Box) {
+      DrawShadedBox(p.color.data(), p.v[0][0], p.v[0][1], p.v[0][2], p.v[1][0], p.v[1][1],
+                    p.v[1][2]);
+      continue;
+    }
+    if (p.smooth) glEnable(GL_LINE_SMOOTH);
+    glColor4fv(p.color.data());
+    glBegin(p.kind == SymbolPrim::Lines ? GL_LINES
+            : p.kind == SymbolPrim::LineStrip ? GL_LINE_STRIP : GL_QUADS);
+    for (const auto& v : p.v) glVertex3f(v[0], v[1], v[2]);
+    glEnd();
+  }
+}
 
 void View3D::drawSectionPlane() {
   const SolverData& d = w_.Data();
