@@ -37,6 +37,7 @@ class Prompter;
 class TfmLayers;
 class SectionGrid;
 class View3D;
+class TfmParobolaDLG;
 
 // What the editor reaches of the main window.
 struct EditorMainLinks {
@@ -105,6 +106,7 @@ public:
   void SpeedButton2Click();  // one rotation step
   void Timer1Timer();
   void btnResetClick();
+  void N26Click();  // "Создать параболу.."
   // Saves the view as the next numbered snapshot; false (counter kept) when it cannot.
   bool btnKadrClick();
   void StopRotationTimer();
@@ -155,6 +157,8 @@ public:
   View3D* GLView = nullptr;
   QAction *rbOff = nullptr, *mnShowCLines = nullptr, *mnGround = nullptr, *N14 = nullptr;
   QToolButton *SpeedButton2 = nullptr, *btnKadr = nullptr;
+  QAction* N26 = nullptr;
+  TfmParobolaDLG* fmParobolaDLG = nullptr;
   QGroupBox* GroupBox1 = nullptr;  // "Сечение"
   QWidget* SectionArea = nullptr;  // where the section grid goes
   QComboBox* ComboBox1 = nullptr;  // the current material

@@ -13,7 +13,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "editor/parabola.h"
 #include "editor/ui/SectionGrid.h"
+#include "editor/ui/TfmParobolaDLG.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "editor/ui/View3D.h"
 #include "platform/prompter.h"
@@ -29,9 +31,15 @@ void TfmOpenGL::buildView() {
   GLView->setObjectName("View3D");
   ViewArea->layout()->addWidget(GLView);
 
-  QMenu* section = nullptr;
-  for (QAction* a : menuBar()->actions())
+  QMenu *section = nullptr, *edit = nullptr;
+  for (QAction* a : menuBar()->actions()) {
     if (a->menu() && a->text() == Q("Сечение")) section = a->menu();
+    if (a->menu() && a->text() == Q("Редактировать")) edit = a->menu();
+  }
+  N26 = edit->addAction(Q("Создать параболу.."));
+  N26->setObjectName("N26");
+  connect(N26, &QAction::triggered, this, &TfmOpenGL::N26Click);
+  fmParobolaDLG = new TfmParobolaDLG(this);
   section->addSeparator();
   rbOff = section->addAction(Q("Убрать сечение"));
   mnShowCLines = section->addAction(Q("Убрать координатные линии"));
@@ -167,6 +175,30 @@ void TfmOpenGL::Timer1Timer() {
 void TfmOpenGL::btnResetClick() {
   SetupView();
   RedrawView();
+}
+
+void TfmOpenGL::N26Click() {
+  TfmParobolaDLG& g = *fmParobolaDLG;
+  g.spFocusX->setValue(AnchorCell[0]);
+  g.spFocusY->setValue(AnchorCell[1]);
+  g.spFocusZ->setValue(AnchorCell[2]);
+  static const char* const onX[] = {"+Z", "-Z", "+Y", "-Y"};
+  static const char* const onY[] = {"+X", "-X", "+Z", "-Z"};
+  static const char* const onZ[] = {"+X", "-X", "+Y", "-Y"};
+  g.SetAxisItems(axis_ == SectionAxis::X ? onX : axis_ == SectionAxis::Y ? onY : onZ);
+  g.spFocusX->setEnabled(axis_ != SectionAxis::X);
+  g.spFocusY->setEnabled(axis_ != SectionAxis::Y);
+  g.spFocusZ->setEnabled(axis_ != SectionAxis::Z);
+  if (g.exec() != QDialog::Accepted) return;
+  const QString axis = g.Axis();
+  if (axis_ == SectionAxis::Z && (axis == "+X" || axis == "-X")) {
+    DrawParabola(d_, g.spFocusX->value(), g.spFocusY->value(), AnchorCell[2],
+                 g.spFocusLength->value(), g.spDiameter->value(), axis == "-X",
+                 uint8_t(mat_.CurLayer));
+    // The model changed: the project must be saved again (no undo snapshot is taken).
+    d_.Modified = 1;
+  }
+  Redraw();
 }
 
 bool TfmOpenGL::btnKadrClick() {

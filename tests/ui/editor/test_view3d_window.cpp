@@ -7,10 +7,14 @@
 #include <QDir>
 #include <QImage>
 #include <QKeyEvent>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+
+#include "editor/ui/TfmParobolaDLG.h"
 
 #include <cmath>
 
@@ -157,4 +161,32 @@ TEST(View3dWindow, SnapshotsAreNumberedAndAFailureKeepsTheCounter) {
   EXPECT_FALSE(F.w.btnKadrClick());
   EXPECT_EQ(F.w.FrameCounter, 3);
   EXPECT_FALSE(F.p.shown.empty());
+}
+
+TEST(View3dWindow, ParabolaDrawsOnlyInAZSectionAndMarksTheProjectModified) {
+  ViewFixture F(100);
+  const auto run = [&](QAction* section, int item) {
+    section->trigger();
+    F.w.AnchorCell = {50, 50, 5};
+    F.d.Modified = 0;
+    QTimer::singleShot(0, [&] {
+      F.w.fmParobolaDLG->items[item]->setChecked(true);
+      F.w.fmParobolaDLG->accept();
+    });
+    F.w.N26Click();
+  };
+  const auto cells = [&] {
+    int n = 0;
+    for (int x = 1; x < 100; ++x)
+      for (int y = 1; y < 100; ++y) n += F.d.Space(x, y, 5) != 0;
+    return n;
+  };
+  run(F.w.rbX, 0);
+  run(F.w.rbY, 0);
+  EXPECT_EQ(cells(), 0);
+  EXPECT_EQ(F.d.Modified, 0);
+  run(F.w.rbZ, 1);  // "-X"
+  EXPECT_EQ(cells(), 119);
+  EXPECT_NE(F.d.Space(55, 50, 5), 0);
+  EXPECT_EQ(F.d.Modified, 1);
 }
