@@ -112,6 +112,8 @@ public:
   void StopRotationTimer();
   // Redraws the 3-D view only (the camera moved).
   void RedrawView();
+  // The last frame's drawing time in lbSpeed.
+  void ShowFrameTime(qint64 ms);
 
   // ---- the section grid and its tools
   void StringGrid1MouseDown(int col, int row, bool right);
@@ -158,6 +160,7 @@ public:
   QAction *rbOff = nullptr, *mnShowCLines = nullptr, *mnGround = nullptr, *N14 = nullptr;
   QToolButton *SpeedButton2 = nullptr, *btnKadr = nullptr;
   QAction* N26 = nullptr;
+  QLabel* lbSpeed = nullptr;
   TfmParobolaDLG* fmParobolaDLG = nullptr;
   QGroupBox* GroupBox1 = nullptr;  // "Сечение"
   QWidget* SectionArea = nullptr;  // where the section grid goes
@@ -187,6 +190,7 @@ protected:
   void closeEvent(QCloseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
 
 private:
   void buildWindow();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
@@ -69,6 +70,9 @@ void TfmOpenGL::buildView() {
       box->addWidget(btnKadr);
     }
   }
+  lbSpeed = new QLabel(StatusBar1);
+  lbSpeed->setObjectName("lbSpeed");
+  StatusBar1->addPermanentWidget(lbSpeed);
   Timer1->setInterval(20);
   connect(SpeedButton1, &QToolButton::clicked, this, &TfmOpenGL::SpeedButton1Click);
   connect(SpeedButton2, &QToolButton::clicked, this, &TfmOpenGL::SpeedButton2Click);
@@ -143,6 +147,14 @@ void TfmOpenGL::keyReleaseEvent(QKeyEvent* e) {
   FormKeyUp(e->modifiers());
   QMainWindow::keyReleaseEvent(e);
 }
+
+void TfmOpenGL::mousePressEvent(QMouseEvent* e) {
+  // FormClick: a click on the window's free area lets the camera keys reach the view.
+  GLView->setFocus();
+  QMainWindow::mousePressEvent(e);
+}
+
+void TfmOpenGL::ShowFrameTime(qint64 ms) { lbSpeed->setText(QString::number(ms) + Q(" мc")); }
 
 void TfmOpenGL::RotateStep() {
   Camera c = GetCamera();

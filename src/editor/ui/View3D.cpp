@@ -1,5 +1,6 @@
 #include "editor/ui/View3D.h"
 
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QOpenGLContext>
 #include <QSpinBox>
@@ -54,6 +55,8 @@ void View3D::paintGL() {
   if (d.SpaceNx < 2 || d.SpaceNy < 2 || d.SpaceNz < 2) return;
   // A cell size that is not a usable number skips the frame; the last picture stays.
   if (!ViewScales(w_.CellSizeTexts(), sx_, sy_, sz_)) return;
+  QElapsedTimer timer;
+  timer.start();
   const qreal ratio = devicePixelRatioF();
   const int W = std::max(1, int(width() * ratio)), H = std::max(1, int(height() * ratio));
   glViewport(3, 3, std::max(1, W - 6), std::max(1, H - 6));
@@ -80,6 +83,8 @@ void View3D::paintGL() {
   drawSectionPlane();
   glDisable(GL_DEPTH_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glFinish();
+  w_.ShowFrameTime(timer.elapsed());
 }
 
 void View3D::drawCells() {
