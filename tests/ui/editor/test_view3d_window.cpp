@@ -17,6 +17,7 @@
 
 #include "editor/ui/TfmParobolaDLG.h"
 
+#include <GL/glu.h>
 #include <cmath>
 
 #include "editor/ui/TfmOpenGL.h"
@@ -192,4 +193,38 @@ TEST(View3dWindow, ParabolaDrawsOnlyInAZSectionAndMarksTheProjectModified) {
   EXPECT_EQ(cells(), 119);
   EXPECT_NE(F.d.Space(55, 50, 5), 0);
   EXPECT_EQ(F.d.Modified, 1);
+}
+
+TEST(View3dWindow, MatricesAndProjectionAgreeWithGlu) {
+  ViewFixture F;
+  F.v->makeCurrent();
+  const auto glMatrix = [](GLenum which) {
+    rv::Mat4 m;
+    glGetDoublev(which, m.data());
+    return m;
+  };
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  gluPerspective(40, 1.37, 1, 2345);
+  const rv::Mat4 p = glMatrix(GL_PROJECTION_MATRIX);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  gluLookAt(3, 40, 70, 20, 10, 5, 1, 1000, 1);
+  const rv::Mat4 m = glMatrix(GL_MODELVIEW_MATRIX);
+  F.v->doneCurrent();
+  // The driver keeps its matrices in single precision.
+  const rv::Mat4 mp = rv::PerspectiveMatrix(40, 1.37, 1, 2345);
+  const rv::Mat4 mm = rv::LookAtMatrix(3, 40, 70, 20, 10, 5, 1, 1000, 1);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_NEAR(p[i], mp[i], 1e-6 * (1 + std::abs(mp[i]))) << i;
+    EXPECT_NEAR(m[i], mm[i], 1e-6 * (1 + std::abs(mm[i]))) << i;
+  }
+  // gluProject works in double precision without a context.
+  const GLint vp[4] = {3, 3, 794, 594};
+  double gx, gy, gz, wx, wy, wz;
+  ASSERT_TRUE(gluProject(7, 8, 9, mm.data(), mp.data(), vp, &gx, &gy, &gz));
+  ASSERT_TRUE(rv::ProjectPoint(mp, mm, {3, 3, 794, 594}, 7, 8, 9, wx, wy, wz));
+  EXPECT_NEAR(wx, gx, 1e-9);
+  EXPECT_NEAR(wy, gy, 1e-9);
+  EXPECT_NEAR(wz, gz, 1e-12);
 }
