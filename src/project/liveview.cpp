@@ -3,7 +3,9 @@
 #include <cmath>
 #include <fstream>
 
+#include "solver/edgematerial.h"
 #include "solver/numtext.h"
+#include "solver/solverdata.h"
 
 namespace rv {
 
@@ -125,6 +127,54 @@ bool WriteSliceBmp(const std::string& path, const SlicePicture& p) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(b.data(), std::streamsize(b.size()));
   return bool(out.flush());
+}
+
+double SliceValue(const SolverData& d, LiveQuantity q, int i, int j, int k, int step) {
+  // An element of `a`, or 0 outside it: the view reads its own planes, never past them.
+  auto at = [](const t3DSpaceArray& a, int x, int y, int z) -> double {
+    return a.inside(x, y, z) ? a(x, y, z) : 0.0;
+  };
+  switch (q) {
+    case LiveQuantity::Ex: return at(d.Ex, i, j, k);
+    case LiveQuantity::Ey: return at(d.Ey, i, j, k);
+    case LiveQuantity::Ez: return at(d.Ez, i, j, k);
+    case LiveQuantity::Hx: return at(d.Hx, i, j, k);
+    case LiveQuantity::Hy: return at(d.Hy, i, j, k);
+    case LiveQuantity::Hz: return at(d.Hz, i, j, k);
+    case LiveQuantity::Ix:
+      if (j <= 1 || k <= 1) return 0;
+      return (at(d.Hz, i, j, k) - at(d.Hz, i, j - 1, k)) * d.Dz +
+             (at(d.Hy, i, j, k - 1) - at(d.Hy, i, j, k)) * d.Dy;
+    case LiveQuantity::Iy:
+      if (i <= 1 || k <= 1) return 0;
+      return (at(d.Hx, i, j, k) - at(d.Hx, i, j, k - 1)) * d.Dx +
+             (at(d.Hz, i - 1, j, k) - at(d.Hz, i, j, k)) * d.Dz;
+    case LiveQuantity::Iz:
+      if (i <= 1 || j <= 1) return 0;
+      return (at(d.Hy, i, j, k) - at(d.Hy, i - 1, j, k)) * d.Dy +
+             (at(d.Hx, i, j - 1, k) - at(d.Hx, i, j, k)) * d.Dx;
+    case LiveQuantity::AbsE: {
+      const double x = at(d.Ex, i, j, k), y = at(d.Ey, i, j, k), z = at(d.Ez, i, j, k);
+      return std::sqrt(x * x + y * y + z * z);
+    }
+    case LiveQuantity::AbsH: {
+      const double x = at(d.Hx, i, j, k), y = at(d.Hy, i, j, k), z = at(d.Hz, i, j, k);
+      return std::sqrt(x * x + y * y + z * z);
+    }
+    case LiveQuantity::SAR: {
+      if (!d.SAROn || step <= d.SARDelay || !d.PowerX.inside(i, j, k)) return 0;
+      double s = 0;
+      const std::pair<const t3DSpaceArray*, char> axes[] = {
+          {&d.PowerX, 'X'}, {&d.PowerY, 'Y'}, {&d.PowerZ, 'Z'}};
+      for (const auto& [power, axis] : axes) {
+        const double density = GetEdgeMaterial(d, i, j, k, axis).Density;
+        if (density > 0) s += at(*power, i, j, k) / density;
+      }
+      return s / d.Dx / d.Dy / d.Dz / (step - d.SARDelay);
+    }
+    case LiveQuantity::dT: return d.HeatingOn ? at(d.TempRise, i, j, k) : 0;
+  }
+  return 0;
 }
 
 }  // namespace rv

@@ -54,4 +54,14 @@ std::string FrameFileName(char plane, int frame);
 // written.
 bool WriteSliceBmp(const std::string& path, const SlicePicture& p);
 
+struct SolverData;
+
+// The quantities of the view, in the order of its choice ("Ex" .. "dT").
+enum class LiveQuantity { Ex, Ey, Ez, Hx, Hy, Hz, Ix, Iy, Iz, AbsE, AbsH, SAR, dT };
+// The value of `q` at cell (i, j, k) after step `step`: a field component, the current
+// through the cell's face from the circulation of H, |E|, |H|, the SAR averaged since the
+// SAR delay, or the temperature rise. 0 where the quantity does not apply or a cell it
+// needs lies outside the arrays.
+double SliceValue(const SolverData& d, LiveQuantity q, int i, int j, int k, int step);
+
 }  // namespace rv

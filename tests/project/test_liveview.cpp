@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "project/liveview.h"
+#include "solver/solverdata.h"
 
 namespace rv {
 namespace {
@@ -94,6 +95,41 @@ TEST(LiveView, FrameFiles) {
   EXPECT_EQ(uint8_t(b[57]), 0);  // the next pixel is black
   EXPECT_FALSE(WriteSliceBmp((dir / "missing" / "x.bmp").string(), *p));
   std::filesystem::remove_all(dir);
+}
+
+TEST(LiveView, CurrentsFollowTheCirculationOfH) {
+  // H = (c z, a x, b y) has curl (b, c, a): the current through a cell's face is the curl
+  // times the face's area, whatever the cell sizes.
+  SolverData d;
+  const int n = 6;
+  d.Dx = 0.5;
+  d.Dy = 2;
+  d.Dz = 0.25;
+  for (auto* f : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz}) ASSERT_TRUE(f->allocate(n, n, n));
+  const double a = 3, b = -2, c = 5;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      for (int k = 0; k < n; ++k) {
+        d.Hx(i, j, k) = float(c * k * d.Dz);
+        d.Hy(i, j, k) = float(a * i * d.Dx);
+        d.Hz(i, j, k) = float(b * j * d.Dy);
+      }
+  // The circulation's sign follows the cell's edges as they are stored.
+  EXPECT_NEAR(SliceValue(d, LiveQuantity::Ix, 3, 3, 3, 1), b * d.Dy * d.Dz, 1e-9);
+  EXPECT_NEAR(SliceValue(d, LiveQuantity::Iy, 3, 3, 3, 1), c * d.Dz * d.Dx, 1e-9);
+  EXPECT_NEAR(SliceValue(d, LiveQuantity::Iz, 3, 3, 3, 1), a * d.Dx * d.Dy, 1e-9);
+  // The first cells have no neighbour below: nothing; a cell outside the arrays reads 0.
+  EXPECT_EQ(SliceValue(d, LiveQuantity::Ix, 3, 1, 3, 1), 0);
+  EXPECT_EQ(SliceValue(d, LiveQuantity::Hz, n, 3, 3, 1), 0);
+  EXPECT_EQ(SliceValue(d, LiveQuantity::Iz, n + 5, 3, 3, 1), 0);
+
+  d.Ex(2, 2, 2) = 3;
+  d.Ey(2, 2, 2) = -4;
+  EXPECT_DOUBLE_EQ(SliceValue(d, LiveQuantity::AbsE, 2, 2, 2, 1), 5);
+  EXPECT_DOUBLE_EQ(SliceValue(d, LiveQuantity::Ey, 2, 2, 2, 1), -4);
+  // SAR and the temperature rise are zero while they are off.
+  EXPECT_EQ(SliceValue(d, LiveQuantity::SAR, 2, 2, 2, 10), 0);
+  EXPECT_EQ(SliceValue(d, LiveQuantity::dT, 2, 2, 2, 10), 0);
 }
 
 }  // namespace
