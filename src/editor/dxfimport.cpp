@@ -1,0 +1,276 @@
+#include "editor/dxfimport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "editor/modelfiles.h"
+#include "project/stringgrid.h"
+#include "solver/codepage.h"
+#include "solver/numtext.h"
+
+namespace rv {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  const auto b = s.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+std::string Join3(double a, double b, double c) {
+  return FloatToStr(a) + "x" + FloatToStr(b) + "x" + FloatToStr(c);
+}
+
+// Trunc(extent / size) + 2, as text ("?" when it has no whole value).
+std::string CellCount(double extent, double size) {
+  long long n = 0;
+  return TryTrunc(extent / size, n) && n < std::numeric_limits<long long>::max() - 2 ? IntToStr(n + 2) : "?";
+}
+
+// The pairs of one entity being read.
+struct Entity {
+  std::string Type;
+  std::size_t Line = 0;         // line of its code 0
+  bool HasLayer = false;
+  std::string Layer;
+  std::array<double, 12> C{};   // 10..13, 20..23, 30..33 as [axis * 4 + corner]
+  std::array<bool, 12> Has{};
+};
+
+}  // namespace
+
+DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d, const MaterialState& m,
+                   DxfPlan& plan, std::vector<std::string>& report, std::string& err) {
+  plan = DxfPlan{};
+  plan.LayerNames.emplace_back();
+  report.push_back(":АНАЛИЗ ФАЙЛА");
+  LineReader r(text);
+  Entity e;
+  bool inEntity = false, layerNamed = false;
+  std::string headerVar;
+  double ext[2][3] = {{0, 0, 0}, {0, 0, 0}};
+  bool extSeen = false;
+  std::vector<Entity> found;
+
+  auto finish = [&]() -> bool {
+    if (!inEntity || (e.Type != "LINE" && e.Type != "3DFACE")) return true;
+    const bool face = e.Type == "3DFACE";
+    const int corners = face ? 3 : 2;
+    for (int c = 0; c < corners; ++c)
+      for (int a = 0; a < 2; ++a)
+        if (!e.Has[size_t(a * 4 + c)]) {
+          err = LineError(e.Line, e.Type + ": нет координаты с кодом " + IntToStr((a + 1) * 10 + c));
+          return false;
+        }
+    found.push_back(e);
+    return true;
+  };
+
+  std::string_view codeLine, value;
+  while (r.Next(codeLine)) {
+    const std::size_t at = r.Number();
+    int code = 0;
+    if (!TryStrToInt(codeLine, code)) {
+      err = LineError(at, "ожидался код группы, а не \"" + std::string(codeLine) + "\"");
+      return DxfStatus::Refused;
+    }
+    if (!r.Next(value)) {
+      err = LineError(at + 1, "нет значения кода группы " + IntToStr(code));
+      return DxfStatus::Refused;
+    }
+    if (code == 0) {
+      if (!finish()) return DxfStatus::Refused;
+      e = Entity{};
+      e.Type = std::string(Trim(value));
+      e.Line = at;
+      inEntity = true;
+      layerNamed = false;
+      headerVar.clear();
+      if (e.Type == "EOF") break;
+      continue;
+    }
+    if (code == 9) {
+      headerVar = std::string(Trim(value));
+      continue;
+    }
+    if (!headerVar.empty() && (headerVar == "$EXTMIN" || headerVar == "$EXTMAX") && (code == 10 || code == 20 || code == 30)) {
+      double v = 0;
+      if (TryStrToFloat(value, v)) ext[headerVar == "$EXTMAX"][code / 10 - 1] = v;
+      if (headerVar == "$EXTMAX" && code == 30) extSeen = true;
+      continue;
+    }
+    if (!inEntity) continue;
+    if (e.Type == "LAYER" && code == 2 && !layerNamed) {
+      layerNamed = true;
+      if (int(plan.LayerNames.size()) > MaxMaterials) {
+        err = LineError(at + 1, "в чертеже больше " + IntToStr(MaxMaterials) + " слоев");
+        return DxfStatus::Refused;
+      }
+      plan.LayerNames.emplace_back(value);
+      report.emplace_back(value);
+      continue;
+    }
+    if (e.Type != "LINE" && e.Type != "3DFACE") continue;
+    if (code == 8 && !e.HasLayer) {
+      e.HasLayer = true;
+      e.Layer = std::string(value);
+      continue;
+    }
+    if (code >= 10 && code <= 33 && code % 10 <= 3) {
+      const size_t i = size_t((code / 10 - 1) * 4 + code % 10);
+      if (e.Has[i]) continue;
+      if (!TryStrToFloat(value, e.C[i]) || !std::isfinite(e.C[i])) {
+        err = LineError(at + 1, "не число \"" + std::string(value) + "\"");
+        return DxfStatus::Refused;
+      }
+      e.Has[i] = true;
+    }
+  }
+  if (!finish()) return DxfStatus::Refused;
+
+  if (extSeen) {
+    report.push_back("Шаг по пространству: " + Join3(g.dX, g.dY, g.dZ) + " единиц");
+    report.push_back("Приблизительный размер объекта: " +
+                     Join3(ext[1][0] - ext[0][0], ext[1][1] - ext[0][1], ext[1][2] - ext[0][2]) + " единиц");
+    report.push_back("Размер пространства: " + IntToStr(g.Nx) + "x" + IntToStr(g.Ny) + "x" + IntToStr(g.Nz) + " ячеек");
+    report.push_back("Размер объекта: " + CellCount(ext[1][0] - ext[0][0], g.dX) + "x" +
+                     CellCount(ext[1][1] - ext[0][1], g.dY) + "x" + CellCount(ext[1][2] - ext[0][2], g.dZ) + " ячеек");
+  }
+  const int layers = int(plan.LayerNames.size()) - 1;
+  if (layers == 0) {
+    report.push_back("Не найдено ни одного слоя. Abort");
+    return DxfStatus::NoLayers;
+  }
+  // Materials of the layers: an existing one of the name, or one appended (once per name).
+  const int have = std::clamp(m.LayerCount, 0, MaxMaterials);
+  plan.LayerMaterial.assign(size_t(layers) + 1, 0);
+  for (int k = 1; k <= layers; ++k) {
+    const std::string& name = plan.LayerNames[size_t(k)];
+    int mat = FindLayerByName(d.Layers, have, name);
+    if (mat == 0) {
+      const std::string key = UpperCaseText(name);
+      for (size_t j = 0; j < plan.NewLayers.size() && mat == 0; ++j)
+        if (UpperCaseText(plan.NewLayers[j]) == key) mat = have + int(j) + 1;
+    }
+    if (mat == 0) {
+      if (have + int(plan.NewLayers.size()) >= MaxMaterials) {
+        err = std::string(TooManyLayers) + ": слой \"" + name + "\"";
+        return DxfStatus::Refused;
+      }
+      plan.NewLayers.push_back(name);
+      mat = have + int(plan.NewLayers.size());
+    }
+    plan.LayerMaterial[size_t(k)] = mat;
+  }
+  int faces = 0, lines = 0;
+  for (const Entity& f : found) (f.Type == "3DFACE" ? faces : lines)++;
+  report.push_back("Найдено поверхностей:" + IntToStr(faces));
+  report.push_back("Найдено линий:" + IntToStr(lines));
+  if (faces == 0 && lines == 0) {
+    report.push_back("*****НЕТ ПОВЕРХНОСТЕЙ И ЛИНИЙ!!!");
+    return DxfStatus::NoEntities;
+  }
+  report.push_back(":Загрузка 3DFACE и LINE");
+  plan.Faces.reserve(size_t(faces));
+  plan.Lines.reserve(size_t(lines));
+  for (const Entity& f : found) {
+    DxfEntity out;
+    int k = 0;
+    for (int i = layers; i >= 1 && k == 0; --i)
+      if (f.HasLayer && plan.LayerNames[size_t(i)] == f.Layer) k = i;
+    if (k == 0) {
+      report.push_back("Ош. Не найден номер для слоя " + f.Layer);
+      k = 1;
+    }
+    out.Layer = k;
+    const bool face = f.Type == "3DFACE";
+    // A missing z is 0; a missing fourth corner (or its x or y) is the third's.
+    const bool noFourth = !f.Has[3] && !f.Has[7] && !f.Has[11];
+    for (int c = 0; c < (face ? 4 : 2); ++c)
+      for (int a = 0; a < 3; ++a) {
+        const size_t i = size_t(a * 4 + c);
+        double v = f.Has[i] ? f.C[i] : 0.0;
+        if (c == 3 && (noFourth || (!f.Has[i] && a < 2))) v = out.P[2][size_t(a)];
+        out.P[size_t(c)][size_t(a)] = v;
+      }
+    (face ? plan.Faces : plan.Lines).push_back(out);
+  }
+  report.push_back(":Загрузка завершена");
+  return DxfStatus::Ready;
+}
+
+bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d, MaterialState& m,
+              std::vector<std::string>& report, std::string& err) {
+  if (!std::isfinite(scale) || scale <= 0) {
+    err = "Масштаб должен быть числом больше 0";
+    return false;
+  }
+  for (double s : {g.dX, g.dY, g.dZ})
+    if (!std::isfinite(s) || s <= 0) {
+      err = "Шаг по пространству должен быть числом больше 0";
+      return false;
+    }
+  // Scaled points, and their smallest and largest corner.
+  std::vector<DxfEntity> faces = plan.Faces, lines = plan.Lines;
+  Point3 lo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  auto scan = [&](std::vector<DxfEntity>& v, int corners) {
+    for (DxfEntity& e : v)
+      for (int c = 0; c < corners; ++c)
+        for (int a = 0; a < 3; ++a) {
+          double& x = e.P[size_t(c)][size_t(a)];
+          x *= scale;
+          lo[size_t(a)] = std::min(lo[size_t(a)], x), hi[size_t(a)] = std::max(hi[size_t(a)], x);
+        }
+  };
+  scan(faces, 4);
+  scan(lines, 2);
+  const double size[3] = {g.dX, g.dY, g.dZ};
+  const int n[3] = {g.Nx, g.Ny, g.Nz};
+  double cells[3];
+  for (int a = 0; a < 3; ++a) {
+    const double ext = hi[size_t(a)] - lo[size_t(a)];
+    cells[a] = std::floor(ext / size[a]) + 2;
+    if (!std::isfinite(ext) || !std::isfinite(cells[a])) {
+      err = "Координаты чертежа в этом масштабе выходят за пределы чисел";
+      return false;
+    }
+  }
+  report.push_back("Шаг по пространству: " + Join3(g.dX, g.dY, g.dZ) + " единиц");
+  report.push_back("Размер объекта: " + Join3(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]) + " единиц");
+  report.push_back("Размер пространства: " + IntToStr(g.Nx) + "x" + IntToStr(g.Ny) + "x" + IntToStr(g.Nz) + " ячеек");
+  report.push_back("Размер объекта: " + FloatToStr(cells[0]) + "x" + FloatToStr(cells[1]) + "x" +
+                   FloatToStr(cells[2]) + " ячеек");
+  for (int a = 0; a < 3; ++a)
+    if (cells[a] > n[a]) {
+      err = DxfDoesNotFit;
+      return false;
+    }
+  report.push_back("ИДЕТ ОБРАБОТКА...ждите ");
+  SaveUndo(d, m);
+  const int have = std::clamp(m.LayerCount, 0, MaxMaterials);
+  for (size_t j = 0; j < plan.NewLayers.size(); ++j) d.Layers[size_t(have) + 1 + j].Name = plan.NewLayers[j];
+  m.LayerCount = have + int(plan.NewLayers.size());
+  RasterTarget t;
+  t.Space = &d.Space;
+  t.Nx = g.Nx, t.Ny = g.Ny, t.Nz = g.Nz;
+  t.dX = g.dX, t.dY = g.dY, t.dZ = g.dZ;
+  t.OX = t.OY = t.OZ = 1;
+  t.Divisor = g.Divisor;
+  auto shift = [&](const Point3& p) { return Point3{p[0] - lo[0], p[1] - lo[1], p[2] - lo[2]}; };
+  for (const DxfEntity& f : faces) {
+    t.Material = uint8_t(plan.LayerMaterial[size_t(f.Layer)]);
+    RasterizeQuad(t, shift(f.P[0]), shift(f.P[1]), shift(f.P[2]), shift(f.P[3]));
+  }
+  for (const DxfEntity& l : lines) {
+    t.Material = uint8_t(plan.LayerMaterial[size_t(l.Layer)]);
+    RasterizeLine(t, shift(l.P[0]), shift(l.P[1]));
+  }
+  report.push_back("Удаление пустых слоев...");
+  DeleteUnusedLayers(d, m);
+  report.push_back("ГОТОВО, можно забирать");
+  return true;
+}
+
+}  // namespace rv

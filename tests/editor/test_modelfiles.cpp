@@ -1,0 +1,222 @@
+// Object, cell and point-list files: the object text, reloading it, and the refusals.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "editor/dxfimport.h"
+#include "editor/modelfiles.h"
+#include "solver/codepage.h"
+
+namespace {
+
+using rv::CellPlan;
+using rv::MaterialState;
+using rv::SolverData;
+
+std::unique_ptr<SolverData> Grid(int n) {
+  auto d = std::make_unique<SolverData>();
+  rv::SetGridSize(*d, n, n, n);
+  EXPECT_TRUE(rv::ResizeSpace(*d));
+  rv::FillDefaultLayers(d->Layers);
+  return d;
+}
+
+std::string Lines(const std::vector<std::string>& l) { return rv::Cp1251ToUtf8(rv::EncodeLines(l)); }
+
+// An object text of one material named `name` with the body given.
+std::string Object(int sx, int sy, int sz, int materials, const std::vector<std::string>& body) {
+  std::vector<std::string> l = {"Точка привязки (X,Y,Z)", "2", "2", "2", "Размер (X,Y,Z)", std::to_string(sx),
+                                std::to_string(sy), std::to_string(sz),
+                                "Характеристики слоев (Epsilon, Sigma, Mu)", std::to_string(materials)};
+  for (int i = 1; i <= materials; ++i)
+    l.insert(l.end(), {"2", "0", "2", "0", "1", "1", "255", "m" + std::to_string(i), "1000"});
+  l.push_back("Объект");
+  l.insert(l.end(), body.begin(), body.end());
+  l.push_back("Объект кончился");
+  return Lines(l);
+}
+
+std::string Cel(int L, int bx, int by, const std::vector<std::string>& body, const std::string& base = "3 3 3") {
+  std::vector<std::string> l = {"CELL file", "", "", base, "", "10 10 10", "", "1 1 1", "",
+                                "100 " + std::to_string(bx) + " " + std::to_string(by) + " 1", "",
+                                std::to_string(L) + " 0 0", ""};
+  for (int i = 0; i < L; ++i) l.push_back("layer");
+  l.push_back("");
+  l.insert(l.end(), body.begin(), body.end());
+  l.push_back("end of CELL file");
+  return Lines(l);
+}
+
+TEST(ModelFiles, ObjectTextAndReload) {
+  auto d = Grid(12);
+  MaterialState m;
+  m.LayerCount = 1;
+  d->Space(5, 6, 7) = 1;
+  d->Layers[1].Sigma = 0.5;
+  std::string text, err;
+  ASSERT_TRUE(rv::ObjectText(*d, m, text, err));
+  EXPECT_EQ(rv::Cp1251ToUtf8(text),
+            "Точка привязки (X,Y,Z)\r\n5\r\n6\r\n7\r\nРазмер (X,Y,Z)\r\n1\r\n1\r\n1\r\n"
+            "Характеристики слоев (Epsilon, Sigma, Mu)\r\n1\r\n1\r\n0.5\r\n1\r\n0\r\n1\r\n1\r\n255\r\n"
+            "Новый материал\r\n 1.00000000000000E+0003\r\nОбъект\r\n1\r\n1\r\nОбъект кончился\r\n");
+
+  // Three materials all named by default, with different properties, out to layer N-1.
+  m.LayerCount = 3;
+  d->Layers[2].Sigma = 2, d->Layers[3].Sigma = 3;
+  for (int x = 2; x <= 11; ++x) d->Space(x, 3 + x % 2, 11) = uint8_t(1 + x % 3);
+  ASSERT_TRUE(rv::ObjectText(*d, m, text, err));
+  auto e = Grid(12);
+  MaterialState em;
+  CellPlan plan;
+  ASSERT_TRUE(rv::ParseObject(rv::Cp1251ToUtf8(text), *e, em, plan, err)) << err;
+  rv::ApplyCellPlan(plan, plan.AX, plan.AY, plan.AZ, *e, em);
+  // Material 1 is the project's own of that name; 2 and 3 keep their own properties.
+  EXPECT_EQ(em.LayerCount, 3);
+  for (int i = 2; i <= 3; ++i) EXPECT_EQ(e->Layers[size_t(i)].Sigma, d->Layers[size_t(i)].Sigma);
+  for (int x = 1; x <= 11; ++x)
+    for (int y = 1; y <= 11; ++y)
+      for (int z = 1; z <= 11; ++z) ASSERT_EQ(e->Space(x, y, z), d->Space(x, y, z)) << x << y << z;
+
+  // Names match in any letter case; the same name with the same properties is one material.
+  e->Layers[1].Name = "M1";
+  MaterialState one;
+  ASSERT_TRUE(rv::ParseObject(Object(2, 1, 1, 2, {"1", "1", "2", "1"}), *e, one, plan, err));
+  EXPECT_EQ(plan.NewLayers.size(), 1u);  // m1 is material 1; m2 is new
+  EXPECT_EQ(plan.Runs[0].Material, 1);
+  EXPECT_EQ(plan.Runs[1].Material, 2);
+}
+
+TEST(ModelFiles, RefusedFilesChangeNothing) {
+  auto d = Grid(8);
+  MaterialState m;
+  m.LayerCount = 250;
+  struct Case { const char* what; std::string text; bool cel; };
+  const std::vector<Case> cases = {
+      {"cut", Object(2, 1, 1, 1, {"1"}).substr(0, 40), false},
+      {"size 0", Object(0, 1, 1, 1, {"1", "0"}), false},
+      {"negative run", Object(2, 1, 1, 1, {"1", "3", "0", "-1"}), false},
+      {"runs short", Object(2, 2, 1, 1, {"1", "3"}), false},
+      {"runs long", Object(2, 1, 1, 1, {"1", "3"}), false},
+      {"body number above M", Object(1, 1, 1, 1, {"2", "1"}), false},
+      {"not a number", Object(1, 1, 1, 1, {"x", "1"}), false},
+      {"5 new materials past 254", Object(1, 1, 1, 5, {"1", "1"}), false},
+      {"M above 255", Object(1, 1, 1, 256, {"1", "1"}), false},
+      {"huge box", Object(2000000000, 2000000000, 2000000000, 1, {"1", "9223372036854775807"}), false},
+      {"cel title", "CELL  file\r\n", true},
+      {"cel L past 254", Cel(5, 2, 2, {"1", "1"}), true},
+      {"cel block 0", Cel(1, 0, 2, {"1", "1"}), true},
+      {"cel doubled blank", Cel(1, 2, 2, {"1", "1"}, "3  3 3"), true},
+      {"cel negative run", Cel(1, 2, 2, {"1", "-4"}), true},
+      {"cel k above L", Cel(1, 2, 2, {"2", "4"}), true},
+  };
+  for (const Case& c : cases) {
+    CellPlan plan;
+    std::string err;
+    const bool ok = c.cel ? rv::ParseCellFile(c.text, m, plan, err) : rv::ParseObject(c.text, *d, m, plan, err);
+    EXPECT_FALSE(ok) << c.what;
+    EXPECT_FALSE(err.empty()) << c.what;
+  }
+  std::vector<rv::PointCell> pts;
+  std::string err;
+  EXPECT_FALSE(rv::ParsePointList("h\n1 2 x 1\n", pts, err));
+  EXPECT_EQ(m.LayerCount, 250);
+  EXPECT_EQ(d->Modified, 0);
+}
+
+TEST(ModelFiles, CellFileAndPointList) {
+  auto d = Grid(8);
+  MaterialState m;
+  m.LayerCount = 3;
+  CellPlan plan;
+  std::string err;
+  // Block 3 x 2 at (5,6,6): 7 cells of layer 2 wrap to the next row and plane; layer N-1 = 7
+  // is the last written, then an enormous empty run and one past the model.
+  ASSERT_TRUE(rv::ParseCellFile(Cel(2, 3, 2, {"2", "7", "0", "4000000000000000000", "1", "5"}, "5 6 6"), m, plan, err))
+      << err;
+  rv::ApplyCellPlan(plan, plan.AX, plan.AY, plan.AZ, *d, m);
+  EXPECT_EQ(m.LayerCount, 5);
+  EXPECT_TRUE(m.UndoReady);
+  const int set[][3] = {{5, 6, 6}, {6, 6, 6}, {7, 6, 6}, {5, 7, 6}, {6, 7, 6}, {7, 7, 6}, {5, 6, 7}};
+  int count = 0;
+  for (int x = 1; x < 9; ++x)
+    for (int y = 1; y < 9; ++y)
+      for (int z = 1; z < 9; ++z) count += d->Space(x, y, z) != 0;
+  EXPECT_EQ(count, 7);
+  for (auto& c : set) EXPECT_EQ(d->Space(c[0], c[1], c[2]), 5);
+
+  std::vector<rv::PointCell> pts;
+  ASSERT_TRUE(rv::ParsePointList("x y z v\r\n 5  6\t7 0.5\r\n1 1 1 1\r\n1 1 1 1e-9\r\n9 1 1 1\r\n\r\n", pts, err));
+  rv::ApplyPointList(pts, *d, m);
+  EXPECT_EQ(d->Space(5, 6, 7), 1);
+  EXPECT_EQ(d->Space(1, 1, 1), 0);
+}
+
+// A drawing of layers and one LINE from (0,0,0) to (x1,0,0) on `layer`; codes padded
+// to three characters or plain.
+std::string Dxf(const std::vector<std::string>& layers, const std::string& layer, const std::string& x1, bool pad) {
+  std::vector<std::string> p = {"0", "SECTION", "2", "TABLES", "0", "TABLE", "2", "LAYER"};
+  for (const auto& l : layers) p.insert(p.end(), {"0", "LAYER", "2", l, "70", "0"});
+  p.insert(p.end(), {"0", "ENDTAB", "0", "ENDSEC", "0", "SECTION", "2", "ENTITIES", "0", "LINE", "8", layer,
+                     "10", "0", "20", "0", "30", "0", "11", x1, "21", "0", "0", "ENDSEC", "0", "EOF"});
+  for (size_t i = 0; i < p.size(); i += 2)
+    if (pad) p[i] = std::string(3 - std::min<size_t>(3, p[i].size()), ' ') + p[i];
+  return Lines(p);
+}
+
+TEST(ModelFiles, DxfLinesLayersAndFit) {
+  rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
+  for (bool pad : {true, false}) {
+    auto d = Grid(8);
+    MaterialState m;
+    m.LayerCount = 2;
+    d->Layers[2].Name = "Metal";
+    rv::DxfPlan plan;
+    std::vector<std::string> report;
+    std::string err;
+    // Layer "LINE" starts no entity; "METAL" is the existing material 2.
+    ASSERT_EQ(rv::ParseDxf(Dxf({"LINE", "METAL"}, "LINE", "5", pad), g, *d, m, plan, report, err),
+              rv::DxfStatus::Ready) << err;
+    EXPECT_EQ(plan.Lines.size(), 1u);
+    EXPECT_EQ(plan.NewLayers, std::vector<std::string>{"LINE"});
+    ASSERT_TRUE(rv::PlaceDxf(plan, 0.001, g, *d, m, report, err)) << err;
+    for (int x = 1; x <= 7; ++x) EXPECT_EQ(d->Space(x, 1, 1) != 0, x <= 6) << x;
+    // Unused materials 1 and 2 were deleted: the drawing's layer is all that is left.
+    EXPECT_EQ(m.LayerCount, 1);
+    EXPECT_EQ(d->Layers[d->Space(1, 1, 1)].Name, "LINE");
+  }
+  // 6 mm needs 6 + 2 = Nx cells and fits; 7 mm does not.
+  auto d = Grid(8);
+  MaterialState m;
+  for (const char* x1 : {"6", "7"}) {
+    rv::DxfPlan plan;
+    std::vector<std::string> report;
+    std::string err;
+    ASSERT_EQ(rv::ParseDxf(Dxf({"a"}, "a", x1, true), g, *d, m, plan, report, err), rv::DxfStatus::Ready);
+    EXPECT_EQ(rv::PlaceDxf(plan, 0.001, g, *d, m, report, err), std::string(x1) == "6") << x1;
+  }
+  EXPECT_EQ(d->Modified, 1);
+  // Refusals leave the model and materials as they were.
+  d->Modified = 0;
+  std::vector<std::string> many;
+  for (int i = 0; i < 255; ++i) many.push_back("L" + std::to_string(i));
+  struct Case { std::string text; double scale; };
+  const std::vector<Case> cases = {
+      {Dxf({"a"}, "a", "x", true), 0.001}, {Lines({"0", "LINE", "1O", "0"}), 0.001},
+      {Dxf(many, "a", "5", true), 0.001}, {Dxf({"a"}, "a", "5", true), 0},
+      {Dxf({"a"}, "a", "5", true), -1}, {Dxf({"a"}, "a", "1e308", true), 1e10},
+      {Lines({"0", "LAYER", "2", "a", "0", "LINE", "8", "a", "10", "1", "20", "2", "11", "3", "0", "EOF"}), 1}};
+  const int count = m.LayerCount;
+  for (const Case& c : cases) {
+    rv::DxfPlan plan;
+    std::vector<std::string> report;
+    std::string err;
+    const bool ok = rv::ParseDxf(c.text, g, *d, m, plan, report, err) == rv::DxfStatus::Ready &&
+                    rv::PlaceDxf(plan, c.scale, g, *d, m, report, err);
+    EXPECT_FALSE(ok) << c.text;
+    EXPECT_FALSE(err.empty());
+  }
+  EXPECT_EQ(d->Modified, 0);
+  EXPECT_EQ(m.LayerCount, count);
+}
+
+}  // namespace
