@@ -8,16 +8,11 @@
 #include "project/stringgrid.h"
 #include "solver/codepage.h"
 #include "solver/numtext.h"
+#include "solver/textutils.h"
 
 namespace rv {
 
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  const auto b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
 
 std::string Join3(double a, double b, double c) {
   return FloatToStr(a) + "x" + FloatToStr(b) + "x" + FloatToStr(c);
@@ -83,7 +78,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
     if (code == 0) {
       if (!finish()) return DxfStatus::Refused;
       e = Entity{};
-      e.Type = std::string(Trim(value));
+      e.Type = std::string(TrimBlanks(value));
       e.Line = at;
       inEntity = true;
       layerNamed = false;
@@ -92,7 +87,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
       continue;
     }
     if (code == 9) {
-      headerVar = std::string(Trim(value));
+      headerVar = std::string(TrimBlanks(value));
       continue;
     }
     if (!headerVar.empty() && (headerVar == "$EXTMIN" || headerVar == "$EXTMAX") && (code == 10 || code == 20 || code == 30)) {

@@ -284,11 +284,7 @@ namespace {
 bool Words(Cursor& c, bool normalize, int count, double* v, std::string& err) {
   std::string_view l;
   if (!c.Take(l, err)) return false;
-  std::string s = normalize ? NormalizeBlanks(l) : std::string(l);
-  if (!normalize) {
-    const auto b = s.find_first_not_of(' ');
-    s = b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(' ') - b + 1);
-  }
+  const std::string s = normalize ? NormalizeBlanks(l) : std::string(TrimBlanks(l));
   for (int i = 0; i < count; ++i) {
     const std::string w = GetWord(s, i + 1);
     if (!TryStrToFloat(w, v[i])) {
@@ -305,7 +301,9 @@ bool Skip(Cursor& c, int n, std::string& err) {
   return true;
 }
 bool Whole(const Cursor& c, double v, long long& out, std::string& err) {
-  if (TryRound(v, out) && double(out) == v && std::abs(out) <= std::numeric_limits<int>::max()) return true;
+  if (TryRound(v, out) && double(out) == v && out >= std::numeric_limits<int>::min() &&
+      out <= std::numeric_limits<int>::max())
+    return true;
   err = LineError(c.Line(), "не целое число " + FloatToStr(v));
   return false;
 }
@@ -324,7 +322,8 @@ bool ParseCellFile(std::string_view text, const MaterialState& m, CellPlan& plan
   long long b[3], ar[3], ce[3], bl[4], la[3];
   if (!Skip(c, 2, err) || !Words(c, false, 3, base, err)) return false;
   for (int i = 0; i < 3; ++i)
-    if (!TryRound(base[i], b[i]) || std::abs(b[i]) > std::numeric_limits<int>::max()) {
+    if (!TryRound(base[i], b[i]) || b[i] < std::numeric_limits<int>::min() ||
+        b[i] > std::numeric_limits<int>::max()) {
       err = LineError(c.Line(), "базовая точка вне пределов");
       return false;
     }

@@ -7,16 +7,12 @@
 
 #include "solver/codepage.h"
 #include "solver/numtext.h"
+#include "solver/textutils.h"
 
 namespace rv {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view s) {
-  const auto b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
 
 // The lookup form of a section or key name: a name is folded once, when it is looked up
 // or stored, never compared against every name of a section.

@@ -36,4 +36,10 @@ std::string NormalizeBlanks(std::string_view s) {
 
 std::string CopyText(std::string_view s) { return std::string(s); }
 
+std::string_view TrimBlanks(std::string_view s) {
+  const auto b = s.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return {};
+  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
 }  // namespace rv

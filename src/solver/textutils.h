@@ -15,6 +15,8 @@ int WordCount(std::string_view s);
 std::string GetWord(std::string_view s, int n);
 // Tabs to blanks, leading blanks dropped, runs of blanks to one, a final blank dropped.
 std::string NormalizeBlanks(std::string_view s);
+// Blanks and tabs dropped at both ends.
+std::string_view TrimBlanks(std::string_view s);
 // Returns its argument unchanged (writers pass the texts they write through it).
 std::string CopyText(std::string_view s);
 

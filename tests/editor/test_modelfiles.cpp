@@ -6,20 +6,13 @@
 #include "editor/dxfimport.h"
 #include "editor/modelfiles.h"
 #include "solver/codepage.h"
+#include "testgrid.h"
 
 namespace {
 
 using rv::CellPlan;
 using rv::MaterialState;
 using rv::SolverData;
-
-std::unique_ptr<SolverData> Grid(int n) {
-  auto d = std::make_unique<SolverData>();
-  rv::SetGridSize(*d, n, n, n);
-  EXPECT_TRUE(rv::ResizeSpace(*d));
-  rv::FillDefaultLayers(d->Layers);
-  return d;
-}
 
 std::string Lines(const std::vector<std::string>& l) { return rv::Cp1251ToUtf8(rv::EncodeLines(l)); }
 
@@ -108,6 +101,7 @@ TEST(ModelFiles, RefusedFilesChangeNothing) {
       {"cel doubled blank", Cel(1, 2, 2, {"1", "1"}, "3  3 3"), true},
       {"cel negative run", Cel(1, 2, 2, {"1", "-4"}), true},
       {"cel k above L", Cel(1, 2, 2, {"2", "4"}), true},
+      {"cel base point past 32 bits", Cel(1, 2, 2, {"1", "1"}, "-9.3e18 3 3"), true},
   };
   for (const Case& c : cases) {
     CellPlan plan;

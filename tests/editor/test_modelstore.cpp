@@ -6,19 +6,12 @@
 
 #include "editor/modelstore.h"
 #include "editor/thinwire.h"
+#include "testgrid.h"
 
 namespace {
 
 using rv::MaterialState;
 using rv::SolverData;
-
-std::unique_ptr<SolverData> Grid(int n) {
-  auto d = std::make_unique<SolverData>();
-  rv::SetGridSize(*d, n, n, n);
-  EXPECT_TRUE(rv::ResizeSpace(*d));
-  rv::FillDefaultLayers(d->Layers);
-  return d;
-}
 
 // Distinct records, so that moves can be followed.
 void NameLayers(SolverData& d, int n) {

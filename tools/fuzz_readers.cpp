@@ -1,0 +1,159 @@
+// Mutated object, cell, point-list and drawing files fed to the readers on a 30^3 model.
+// Built under ASan and UBSan by scripts/fuzz-readers.sh; any memory or undefined-behaviour
+// fault aborts, and a broken model invariant is reported and aborts too.
+//
+// Usage: fuzz_readers [seconds] [seed]
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editor/dxfimport.h"
+#include "editor/modelfiles.h"
+#include "solver/codepage.h"
+
+namespace {
+
+using namespace rv;
+
+std::unique_ptr<SolverData> Model() {
+  auto d = std::make_unique<SolverData>();
+  SetGridSize(*d, 30, 30, 30);
+  if (!ResizeSpace(*d)) std::abort();
+  FillDefaultLayers(d->Layers);
+  return d;
+}
+
+std::string Seed(int kind, std::mt19937_64& rng) {
+  std::vector<std::string> l;
+  switch (kind) {
+    case 0: {  // an object written from a random model
+      auto d = Model();
+      MaterialState m;
+      m.LayerCount = 1 + int(rng() % 4);
+      for (int i = 0; i < 200; ++i)
+        d->Space(1 + int(rng() % 29), 1 + int(rng() % 29), 1 + int(rng() % 29)) = uint8_t(rng() % (m.LayerCount + 1));
+      d->Space(3, 3, 3) = 1;
+      std::string text, err;
+      if (!ObjectText(*d, m, text, err)) std::abort();
+      return text;
+    }
+    case 1:
+      l = {"CELL file", "", "", "2 3 4", "", "10 10 10", "", "1 1 1", "", "100 5 4 3", "", "2 0 7", "",
+           "a", "b", "", "1", "7", "0", "3", "2", "9", "end of CELL file"};
+      break;
+    case 2:
+      l = {"x y z v", "1 2 3 1", "5 6 7 0.5", "29 29 29 1e-9", "30 1 1 1"};
+      break;
+    default:
+      l = {"  0", "SECTION", "  2", "HEADER", "  9", "$EXTMIN", " 10", "0", " 20", "0", " 30", "0", "  9",
+           "$EXTMAX", " 10", "5", " 20", "5", " 30", "5", "  0", "ENDSEC", "  0", "TABLE", "  2", "LAYER",
+           "  0", "LAYER", "  2", "a", "  0", "LAYER", "  2", "LINE", "  0", "ENDTAB", "  0", "3DFACE", "  8",
+           "a", " 10", "0", " 20", "0", " 30", "0", " 11", "5", " 21", "0", " 31", "0", " 12", "5", " 22", "5",
+           " 32", "5", " 13", "0", " 23", "5", " 33", "5", "  0", "LINE", "  8", "LINE", " 10", "1", " 20",
+           "1", " 30", "1", " 11", "4", " 21", "2", " 31", "3", "  0", "EOF"};
+  }
+  return EncodeLines(l);
+}
+
+const char* const Tokens[] = {"-1", "0", "-2147483648", "2147483647", "2147483648", "9223372036854775807",
+                              "-9223372036854775808", "99999999999999999999", "1e308", "-1e308", "1e-320",
+                              "nan", "inf", "x", "", " ", "255", "256", "254", "Объект кончился",
+                              "end of CELL file", "  0", "LINE", "3DFACE", "EOF", "LAYER", "\r", "1.5"};
+
+std::string Mutate(std::string s, std::mt19937_64& rng) {
+  const int steps = 1 + int(rng() % 4);
+  for (int k = 0; k < steps; ++k) {
+    const size_t at = s.empty() ? 0 : size_t(rng() % (s.size() + 1));
+    switch (rng() % 6) {
+      case 0: s.resize(at); break;  // cut
+      case 1:
+        for (int i = 0, n = 1 + int(rng() % 8); i < n && !s.empty(); ++i) s[size_t(rng() % s.size())] = char(rng());
+        break;
+      case 2: {  // a line replaced by a hostile token
+        const size_t b = s.rfind('\n', at == 0 ? 0 : at - 1), e = s.find('\r', at);
+        const size_t from = b == std::string::npos ? 0 : b + 1, to = e == std::string::npos ? s.size() : e;
+        if (from <= to) s.replace(from, to - from, Tokens[rng() % (sizeof Tokens / sizeof *Tokens)]);
+        break;
+      }
+      case 3: s.insert(at, s.substr(at, size_t(rng() % 200))); break;  // repeated lines
+      case 4: s.erase(at, size_t(rng() % 50)); break;
+      default: s.insert(at, std::string(Tokens[rng() % (sizeof Tokens / sizeof *Tokens)]) + "\r\n");
+    }
+  }
+  return s;
+}
+
+// The store's invariant: materials 1..LayerCount, every model cell within them.
+void Check(const SolverData& d, const MaterialState& m, const char* kind, const std::string& text) {
+  bool ok = m.LayerCount >= 1 && m.LayerCount <= MaxMaterials;
+  for (int x = 1; x < 30 && ok; ++x)
+    for (int y = 1; y < 30 && ok; ++y)
+      for (int z = 1; z < 30 && ok; ++z) ok = d.Space(x, y, z) <= m.LayerCount;
+  if (ok) return;
+  std::fprintf(stderr, "invariant broken after a %s file (LayerCount %d):\n%s\n", kind, m.LayerCount, text.c_str());
+  std::abort();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 60;
+  std::mt19937_64 rng(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1);
+  const char* kinds[] = {"fid", "cel", "3d", "dxf"};
+  long long runs[4] = {}, accepted[4] = {};
+  auto d = Model();
+  MaterialState m;
+  const auto start = std::chrono::steady_clock::now();
+  long long n = 0;
+  for (;; ++n) {
+    if (n % 64 == 0) {
+      const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
+      if (t.count() >= seconds) break;
+    }
+    const int kind = int(n % 4);
+    const std::string bytes = Mutate(Seed(kind, rng), rng);
+    // Mostly as the files are read (cp1251 decoded), sometimes the raw bytes.
+    const std::string text = rng() % 4 ? Cp1251ToUtf8(bytes) : bytes;
+    ++runs[kind];
+    std::string err;
+    bool ok = false;
+    if (kind == 0 || kind == 1) {
+      CellPlan plan;
+      ok = kind == 0 ? ParseObject(text, *d, m, plan, err) : ParseCellFile(text, m, plan, err);
+      if (ok) {
+        auto anchor = [](int v) { return v < 1 ? 1 : v > 10000 ? 10000 : v; };  // the dialog's range
+        ApplyCellPlan(plan, anchor(plan.AX), anchor(plan.AY), anchor(plan.AZ), *d, m);
+      }
+    } else if (kind == 2) {
+      std::vector<PointCell> pts;
+      ok = ParsePointList(text, pts, err);
+      if (ok) ApplyPointList(pts, *d, m);
+    } else {
+      DxfGrid g{0.001, 0.001, 0.001, 30, 30, 30, 1};
+      DxfPlan plan;
+      std::vector<std::string> report;
+      ok = ParseDxf(text, g, *d, m, plan, report, err) == DxfStatus::Ready &&
+           PlaceDxf(plan, rng() % 8 ? 0.001 : std::ldexp(1.0, int(rng() % 200) - 100), g, *d, m, report, err);
+    }
+    if (!ok && err.empty() && kind != 3) {
+      std::fprintf(stderr, "a %s file refused without a message:\n%s\n", kinds[kind], text.c_str());
+      return 1;
+    }
+    accepted[kind] += ok;
+    Check(*d, m, kinds[kind], text);
+    if (m.LayerCount > 200 || n % 500 == 0) {  // start over now and then
+      d = Model();
+      m = MaterialState{};
+    }
+  }
+  const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
+  for (int k = 0; k < 4; ++k)
+    std::printf("fuzz: %s files %lld, accepted %lld\n", kinds[k], runs[k], accepted[k]);
+  std::printf("fuzz: %lld inputs in %.1f s, no fault\n", n, t.count());
+  return 0;
+}
