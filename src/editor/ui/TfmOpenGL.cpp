@@ -22,6 +22,7 @@
 
 #include "editor/elementarrays.h"
 #include "editor/ui/SectionGrid.h"
+#include "editor/ui/TfmSellParms.h"
 #include "editor/ui/TfmLayers.h"
 #include "platform/prompter.h"
 #include "solver/resultpaths.h"
@@ -377,6 +378,7 @@ void TfmOpenGL::showEvent(QShowEvent* e) {
 
 void TfmOpenGL::closeEvent(QCloseEvent* e) {
   // Closing only hides: the model, the tables and the arrays stay.
+  fmSellParms->hide();
   Timer1->stop();
   SpeedButton1->setText(Q("Вращение"));
   ToolBar2->hide();

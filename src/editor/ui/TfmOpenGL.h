@@ -38,6 +38,7 @@ class TfmLayers;
 class SectionGrid;
 class View3D;
 class TfmParobolaDLG;
+class TfmSellParms;
 
 // What the editor reaches of the main window.
 struct EditorMainLinks {
@@ -107,6 +108,10 @@ public:
   void Timer1Timer();
   void btnResetClick();
   void N26Click();  // "Создать параболу.."
+  // Describes the cell in the cell window when it differs from the one described last.
+  void ShowCellParameters(int x, int y, int z);
+  void N25Click();  // "Окно параметров ячеек"
+  std::array<int, 3> InfoCell{0, 0, 0};
   // Saves the view as the next numbered snapshot; false (counter kept) when it cannot.
   bool btnKadrClick();
   void StopRotationTimer();
@@ -162,6 +167,8 @@ public:
   QAction* N26 = nullptr;
   QLabel* lbSpeed = nullptr;
   TfmParobolaDLG* fmParobolaDLG = nullptr;
+  TfmSellParms* fmSellParms = nullptr;
+  QAction* N25 = nullptr;
   QGroupBox* GroupBox1 = nullptr;  // "Сечение"
   QWidget* SectionArea = nullptr;  // where the section grid goes
   QComboBox* ComboBox1 = nullptr;  // the current material

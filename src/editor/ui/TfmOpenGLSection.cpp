@@ -368,6 +368,7 @@ void TfmOpenGL::StringGrid1MouseMove(int col, int row, bool right) {
   }
   if (col >= 0 && row >= 0) {
     MouseCell = SliceCellToModel(View(), col, row, 0);
+    ShowCellParameters(MouseCell[0], MouseCell[1], MouseCell[2]);
     lbCoord->setText(Q(IntToStr(MouseCell[0]) + ", " + IntToStr(MouseCell[1]) + ", " + IntToStr(MouseCell[2])));
   } else {
     lbCoord->clear();

@@ -14,9 +14,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "editor/cellinfo.h"
 #include "editor/parabola.h"
 #include "editor/ui/SectionGrid.h"
 #include "editor/ui/TfmParobolaDLG.h"
+#include "editor/ui/TfmSellParms.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "editor/ui/View3D.h"
 #include "platform/prompter.h"
@@ -41,6 +43,18 @@ void TfmOpenGL::buildView() {
   N26->setObjectName("N26");
   connect(N26, &QAction::triggered, this, &TfmOpenGL::N26Click);
   fmParobolaDLG = new TfmParobolaDLG(this);
+  fmSellParms = new TfmSellParms(this);
+  for (QAction* a : menuBar()->actions())
+    if (a->menu() && a->text() == Q("Вид")) N25 = a->menu()->addAction(Q("Окно параметров ячеек"));
+  N25->setObjectName("N25");
+  N25->setCheckable(true);
+  connect(N25, &QAction::triggered, this, [this] {
+    N25->toggle();  // the handler does the inverting
+    N25Click();
+  });
+  connect(fmSellParms, &TfmSellParms::closed, this, [this] {
+    if (N25->isChecked()) N25Click();
+  });
   section->addSeparator();
   rbOff = section->addAction(Q("Убрать сечение"));
   mnShowCLines = section->addAction(Q("Убрать координатные линии"));
@@ -211,6 +225,17 @@ void TfmOpenGL::N26Click() {
     d_.Modified = 1;
   }
   Redraw();
+}
+
+void TfmOpenGL::ShowCellParameters(int x, int y, int z) {
+  if (InfoCell == std::array<int, 3>{x, y, z}) return;
+  InfoCell = {x, y, z};
+  fmSellParms->SetLines(CellInfoLines(d_, elements_, x, y, z, CellSizeTexts()));
+}
+
+void TfmOpenGL::N25Click() {
+  N25->setChecked(!N25->isChecked());
+  fmSellParms->setVisible(N25->isChecked());
 }
 
 bool TfmOpenGL::btnKadrClick() {

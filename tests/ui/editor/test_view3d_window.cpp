@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 #include <QToolButton>
 
 #include "editor/ui/TfmParobolaDLG.h"
+#include "editor/ui/TfmSellParms.h"
 
 #include <GL/glu.h>
 #include <cmath>
@@ -227,4 +229,19 @@ TEST(View3dWindow, MatricesAndProjectionAgreeWithGlu) {
   EXPECT_NEAR(wx, gx, 1e-9);
   EXPECT_NEAR(wy, gy, 1e-9);
   EXPECT_NEAR(wz, gz, 1e-12);
+}
+
+TEST(View3dWindow, CellWindowFollowsTheCellAndItsCloseBoxClearsTheMenuMark) {
+  ViewFixture F;
+  F.w.ShowCellParameters(3, 4, 5);
+  EXPECT_TRUE(F.w.fmSellParms->Memo1->toPlainText().startsWith("Координаты (X, Y, Z): 3, 4, 5"));
+  F.w.fmSellParms->Memo1->clear();
+  F.w.ShowCellParameters(3, 4, 5);  // the same cell: not rewritten
+  EXPECT_TRUE(F.w.fmSellParms->Memo1->toPlainText().isEmpty());
+  F.w.N25->trigger();
+  EXPECT_TRUE(F.w.N25->isChecked());
+  EXPECT_TRUE(F.w.fmSellParms->isVisible());
+  F.w.fmSellParms->close();
+  EXPECT_FALSE(F.w.N25->isChecked());
+  EXPECT_FALSE(F.w.fmSellParms->isVisible());
 }
