@@ -9,7 +9,8 @@
 //   bench: case=<name> N=<n> threads=<t> steps=<s> mcells_per_s=<x> to_reference=<r>
 // On more than one thread the vacuum case is also run beside another program that keeps
 // half the cores busy (started by the benchmark): case=run_vacuum_pec_loaded, with
-// to_quiet, the median loaded speed over the median quiet one.
+// to_quiet, the median loaded speed over the median quiet one. --case NAME times that case
+// alone, without the reference (for whole-process comparisons).
 #include <omp.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -96,17 +97,21 @@ int main(int argc, char** argv) {
   const int steps = opt.steps, repeat = opt.repeat;
   const std::vector<int>& sizes = opt.sizes;
   const std::vector<int>& threads = opt.threads;
+  const char* only = nullptr;  // --case NAME: that case alone, no reference (whole-process timing)
+  for (int a = 1; a + 1 < argc; ++a)
+    if (!std::strcmp(argv[a], "--case")) only = argv[a + 1];
   for (int n : sizes)
     for (int t : threads) {
       omp_set_num_threads(t);
       const double cells = double(n) * n * n;
-      double best = 1e300;
-      for (int r = 0; r < repeat; ++r) best = std::min(best, TimeReference(n, steps));
+      double best = only ? 1.0 : 1e300;
+      for (int r = 0; r < repeat && !only; ++r) best = std::min(best, TimeReference(n, steps));
       const double ref = cells * steps / best / 1e6;
-      std::printf("bench: case=reference N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=1.000\n",
+      if (!only) std::printf("bench: case=reference N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=1.000\n",
                   n, t, steps, ref);
       std::fflush(stdout);
       for (const RunCase& c : kRunCases) {
+        if (only && std::strcmp(only, c.name)) continue;
         std::string err;
         double sec = 1e300;
         for (int r = 0; r < repeat && sec >= 0; ++r)
@@ -122,7 +127,7 @@ int main(int argc, char** argv) {
       }
       // The vacuum case again with half the cores taken by another program, quiet and
       // loaded runs taking turns; medians, as a loaded machine's best run says little.
-      if (t < 2) continue;
+      if (t < 2 || only) continue;
       std::vector<double> quiet, loaded;
       std::string err;
       for (int r = 0; r < std::max(repeat, 3) && err.empty(); ++r) {
