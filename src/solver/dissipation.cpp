@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "solver/faces.h"
+#include "solver/workpool.h"
 #include "solver/lumped.h"
 
 namespace rv {
@@ -251,15 +252,14 @@ bool DissipationRun::Apply(SolverData& d, const ISignal* signal) const {
   // each gets its share of the dear ones, and a Z pair stays on one thread.
   const bool par = ParallelFaces(d.Nx, d.Ny, d.Nz);
   const int count = int(rows_.size());
-#pragma omp parallel for schedule(static, 2) if (par)
-  for (int ri = 0; ri < count; ++ri) {
+  auto row = [&](int ri) {
     const Row& r = rows_[size_t(ri)];
     const RowFields f = FieldsOf(d, r);
     const Weights* w = w_[size_t(r.slot)].data() + r.w0;
     if (!inc || r.comp == 3) {
       if (r.dir == 2 && r.wstep == 1) PlainRow<true>(f, w, 1, r.count);
       else PlainRow<false>(f, w, size_t(r.wstep), r.count);
-      continue;
+      return;
     }
     // The external plane wave along +x (E along y, H along z) comes out of the values before
     // the update and goes back into the result; E stands at CurTime, H half a step later.
@@ -290,7 +290,11 @@ bool DissipationRun::Apply(SolverData& d, const ISignal* signal) const {
       const double curl = (h1 - h2) * f.c1 - (h3 - h4) * f.c2;
       f.eb[k * f.se] = float(put + double(wt.a) * a + double(wt.b) * b + double(wt.c) * curl);
     }
-  }
+  };
+  ParallelFor(0, (count + 1) / 2, [&](int p) {
+    row(2 * p);
+    if (2 * p + 1 < count) row(2 * p + 1);
+  }, par);
   return true;
 }
 

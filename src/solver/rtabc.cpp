@@ -1,6 +1,7 @@
 #include "solver/rtabc.h"
 
 #include "solver/faces.h"
+#include "solver/workpool.h"
 
 #include <cstring>
 #include <functional>
@@ -172,8 +173,10 @@ void RunRows(const SolverData& d, const std::vector<SlotRow>& rows,
              const std::function<void(const SlotRow&)>& fn) {
   const bool par = ParallelFaces(d.Nx, d.Ny, d.Nz);
   const int n = int(rows.size());
-#pragma omp parallel for schedule(static, 2) if (par)
-  for (int r = 0; r < n; ++r) fn(rows[size_t(r)]);
+  // Pairs of rows, as the threads take them in turn.
+  ParallelFor(0, (n + 1) / 2, [&](int p) {
+    for (int r = 2 * p; r < n && r < 2 * p + 2; ++r) fn(rows[size_t(r)]);
+  }, par);
 }
 
 }  // namespace

@@ -96,6 +96,9 @@ TEST(StepIdentity, DefaultItemsGiveThePlainStepsBitsOnOneAndEightThreads) {
       for (size_t p = 0; p < a.MurPlanes.size(); ++p)
         EXPECT_EQ(std::memcmp(a.MurPlanes[p].data(), b.MurPlanes[p].data(),
                               a.MurPlanes[p].size() * sizeof(float)), 0) << c.name << " plane " << p;
+      // The default step did fold its work into the E pass.
+      EXPECT_EQ(run.k.Fusion.Power, c.lossy) << c.name;
+      EXPECT_EQ(run.k.Fusion.MurZ, c.mur) << c.name;
       for (size_t e = 0; e < ref.k.Lumped.Inductors.size(); ++e)
         EXPECT_EQ(ref.k.Lumped.Inductors[e].Accum, run.k.Lumped.Inductors[e].Accum) << c.name;
     }
