@@ -259,7 +259,12 @@ TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
     while (c.steps < 10) std::this_thread::yield();
     pause.Pause();
     EXPECT_TRUE(pause.Paused());
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // The step under way finishes first (a loaded machine may hold it a while): wait until
+    // the display has had the step done for a while.
+    for (int w = 0, same = 0; w < 500 && same < 3; ++w) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      same = c.shown == c.steps ? same + 1 : 0;
+    }
     const int held = c.steps;
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     EXPECT_EQ(c.steps.load(), held);  // no step while paused
