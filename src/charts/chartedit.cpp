@@ -291,4 +291,13 @@ std::string ListDivisors(const std::vector<std::string>& lines, int seriesCount,
   return {};
 }
 
+bool MoveActiveGraph(ChartModel& m, int step) {
+  const int a = m.ActiveGraph, b = a + step;
+  if (a < 0 || a >= m.SeriesCount() || b < 0 || b >= m.SeriesCount()) return false;
+  std::swap(m.Series[std::size_t(a)], m.Series[std::size_t(b)]);
+  std::swap(m.FileNames[std::size_t(a)], m.FileNames[std::size_t(b)]);
+  m.ActiveGraph = b;
+  return true;
+}
+
 }  // namespace rv

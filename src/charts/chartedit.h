@@ -69,4 +69,8 @@ void FileNamesFromTitles(ChartModel& m);
 // the message (nothing is divided then).
 std::string ListDivisors(const std::vector<std::string>& lines, int seriesCount, std::vector<double>& d);
 
+// The active graph changes places with its neighbour (step −1: the one before, +1: the one
+// after), file names too, and stays active; false (nothing changed) at either end.
+bool MoveActiveGraph(ChartModel& m, int step);
+
 }  // namespace rv

@@ -135,6 +135,7 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   BuildMenus();
   BuildToolBar();
   BuildEditCommands();
+  BuildMeasureCommands();
   BuildStatusBar();
 
   OpenD = new QFileDialog(this, "Открыть");
@@ -498,6 +499,7 @@ void TfmChart::BeforeReplot() {
   const QCPRange r = Chart->yAxis->range();
   const int fontPx = QFontInfo(Chart->yAxis->tickLabelFont()).pixelSize();
   yTicker_->fixedStep = LeftAxisStep(r.lower, r.upper, Chart->axisRect()->height(), fontPx);
+  UpdateMeasurement();
 }
 
 void TfmChart::ShowActiveGraph() {
@@ -523,8 +525,7 @@ void TfmChart::UpdateMenus() {
   Save1->setEnabled(has);
   Close1->setEnabled(has);
   DeleteAll1->setEnabled(has);
-  // Measuring belongs to a later command set; the button stays until then inactive.
-  SpeedButton4->setEnabled(false);
+  SpeedButton4->setEnabled(has);
 }
 
 void TfmChart::ArrangeLegend() {

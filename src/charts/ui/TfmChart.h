@@ -47,6 +47,12 @@ struct SpectrumOptions;
 class TfmSelectTwoGr;
 class TfmSpectr;
 class TfmValue;
+class TfmCalcZ;
+class Tfm3expDLG;
+class TfmPolarDielectric;
+class TfmDistance;
+class MeasureOverlay;
+struct GeneratedCurve;
 
 class TfmChart : public QMainWindow {
   Q_OBJECT
@@ -164,6 +170,15 @@ public:
   TfmSpectr* fmSpectr = nullptr;
   TfmBackSpectr* fmBackSpectr = nullptr;
   TfmChartRC* fmChartRC = nullptr;
+  TfmCalcZ* fmCalcZ = nullptr;
+  Tfm3expDLG* fm3expDLG = nullptr;
+  TfmPolarDielectric* fmPolarDielectric = nullptr;
+  TfmDistance* fmDistance = nullptr;
+  QAction* mnIzmerit = nullptr;
+  QAction* N37 = nullptr;
+
+  // The measurement text of the last drawing; empty when none was drawn.
+  std::string MeasureText() const;
 
   // Seconds per X unit and the time constant of the RC transforms.
   double RCTimeUnit = 1e-9;
@@ -202,6 +217,22 @@ public slots:
   void ToolButton28Click();
   void N40Click();
   void ToolButton31Click();
+  // Measuring, impedance, convolution, energy, the FFT self-test.
+  void mnIzmeritClick();
+  void N37Click();
+  void N34Click();
+  void ToolButton32Click();
+  void Button1Click();
+  // The "Новый" generators and moving the active graph.
+  void ImpRectClick();
+  void N31Click();
+  void Re1Click();
+  void Im1Click();
+  void N28Click();
+  void N32Click();
+  void SinXX1Click();
+  void SpeedButton7Click();
+  void SpeedButton8Click();
   // Logarithmic axes.
   void LogX1Click();
   void LogY1Click();
@@ -242,6 +273,13 @@ private:
   // Runs a member on every chosen graph and redraws.
   void EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f);
   void SetLogAxis(QAction* item, bool xAxis);
+  // The measuring, impedance and circuit commands; the "Новый" menu and the move buttons.
+  void BuildMeasureCommands();
+  void BuildNewCommands();
+  // The measurement of the visible part of the active graph, before each drawing.
+  void UpdateMeasurement();
+  bool LoadGenerated(const GeneratedCurve& c);
+  void AddGeneratedSeries(const GeneratedCurve& c);
   // The spectrum command's rebuilding of a source curve from the two graphs just made.
   void SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source);
 
@@ -273,6 +311,8 @@ private:
   QString progressCaption_;
   QSharedPointer<QCPAxisTicker> linearTicker_[2];  // the axes' own tickers while they are logarithmic
   std::vector<QWidget*> minimizedWithUs_;
+  MeasureOverlay* overlay_ = nullptr;
+  std::string lastMeasureMessage_;  // the measurement message last shown, with its graph and value
 };
 
 // Runs a long command of the chart window: shows "СТОП" and disables the other commands

@@ -1,0 +1,105 @@
+// Measuring, impedance, generators and the move buttons in the chart window (offscreen).
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <qcustomplot.h>
+
+#include <cmath>
+
+#include "charts/ui/TfmCalcZ.h"
+#include "chart_window_util.h"
+
+using namespace rv;
+using rv::test::Joined;
+using rv::test::TempDir;
+using rv::test::TestOptions;
+using rv::test::WhenModal;
+
+namespace {
+
+// A Gaussian pulse (σ = 1 ns at 10 ns) and a scaled copy, 0..20 ns at 0.01 ns.
+void AddPulses(TfmChart& w) {
+  ChartModel& m = w.model();
+  for (const char* t : {"U", "I"}) {
+    const int k = m.AddSeries(t, m.SeriesDefaultColor(), std::string(t) + ".srg");
+    for (int i = 0; i <= 2000; ++i) {
+      const double x = i * 0.01;
+      m.Series[std::size_t(k)].AddXY(x, (t[0] == 'U' ? 50 : 1) * std::exp(-(x - 10) * (x - 10) / 2));
+    }
+    m.ActiveGraph = k;
+  }
+  w.RefreshChart();
+  w.BitBtn3Click();
+}
+
+void AnswerCalcZ(bool deleteSpectra) {
+  WhenModal([deleteSpectra](QWidget* m) {
+    auto* d = qobject_cast<TfmCalcZ*>(m);
+    if (!d) return false;
+    d->ListBox1->clearSelection();
+    d->ListBox1->item(0)->setSelected(true);
+    d->eddF->setText("1e7");
+    d->cbDeleteSpectr->setChecked(deleteSpectra);
+    d->BitBtn1->click();
+    return true;
+  });
+}
+
+}  // namespace
+
+TEST(ChartMeasure, OverlayAndImpedanceAndGenerators) {
+  TempDir dir;
+  ScriptedPrompter msgs;
+  TfmChart w(TestOptions(dir, msgs));
+  w.resize(900, 600);
+  w.show();
+  AddPulses(w);
+  ASSERT_TRUE(w.SpeedButton4->isEnabled());
+  w.SpeedButton4->click();
+  w.Chart->replot();
+  EXPECT_EQ(w.MeasureText(), "Aмплитуда = 1; Tф = 1.69; Tи = 2.35");
+  // A sensor value larger than the rise: its message once, after the drawing.
+  w.SpeedButton4->click();  // up: the edit below must not switch it off first
+  w.Edit2->setText("5");
+  w.mnIzmerit->trigger();
+  w.Chart->replot();
+  QApplication::processEvents();
+  EXPECT_EQ(w.MeasureText(), "Aмплитуда = 1; Tф = 1.69; Tи = 2.35");
+  EXPECT_EQ(msgs.errors, std::vector<std::string>{"Недопустимое значение ПХ!\nПХ больше чем фронт!"});
+  // Editing the sensor value switches measuring off.
+  w.Edit2->setText("0.5");
+  EXPECT_FALSE(w.SpeedButton4->isChecked());
+  w.Chart->replot();
+  EXPECT_EQ(w.MeasureText(), "");
+
+  // Impedance of U = 50·I: three graphs, or seven with the spectra kept.
+  msgs.errors.clear();
+  AnswerCalcZ(true);
+  w.N37->trigger();
+  ASSERT_EQ(w.model().SeriesCount(), 5) << Joined(msgs.shown);
+  EXPECT_EQ(w.model().Series[4].Title, "Модуль Z");
+  EXPECT_NEAR(w.model().Series[2].Y[10], 50, 1e-6);
+  EXPECT_NEAR(w.model().Series[3].Y[10], 0, 1e-6);
+  AnswerCalcZ(false);
+  w.N37->trigger();
+  EXPECT_EQ(w.model().SeriesCount(), 12);
+
+  // A generator through the temporary curve file, then moved up the list.
+  w.findChild<QAction*>("Re1")->trigger();
+  ASSERT_EQ(w.model().SeriesCount(), 13) << Joined(msgs.shown);
+  EXPECT_EQ(w.model().Series[12].Count(), 2001u);
+  EXPECT_EQ(w.model().ActiveGraph, 12);
+  w.findChild<QAction*>("SpeedButton7")->trigger();
+  EXPECT_EQ(w.model().ActiveGraph, 11);
+  EXPECT_EQ(w.model().Series[11].Title, "Вода Re");
+  w.findChild<QAction*>("SpeedButton8")->trigger();
+  w.findChild<QAction*>("SpeedButton8")->trigger();
+  EXPECT_EQ(w.model().ActiveGraph, 12);
+  EXPECT_FALSE(w.findChild<QAction*>("N31")->isVisible());
+}
