@@ -18,6 +18,17 @@
 
 namespace rv {
 
+namespace {
+
+// A refused generator's message; true when the curve was refused.
+bool Refused(Prompter& msgs, const GeneratedCurve& c) {
+  if (c.error.empty()) return false;
+  msgs.error(c.error);
+  return true;
+}
+
+}  // namespace
+
 void TfmChart::BuildNewCommands() {
   QMenu* mnNew = new QMenu("Новый", File1);
   mnNew->setObjectName("New1");
@@ -60,11 +71,7 @@ void TfmChart::BuildNewCommands() {
 }
 
 bool TfmChart::LoadGenerated(const GeneratedCurve& c) {
-  if (!c.error.empty()) {
-    prompter_->error(c.error);
-    return false;
-  }
-  return LoadGeneratedCurve(c.X, c.Y, c.title, c.xTitle, c.yTitle);
+  return !Refused(*prompter_, c) && LoadGeneratedCurve(c.X, c.Y, c.title, c.xTitle, c.yTitle);
 }
 
 void TfmChart::AddGeneratedSeries(const GeneratedCurve& c) {
@@ -87,10 +94,7 @@ void TfmChart::N31Click() {
     prompter_->error(e.what());
     return;
   }
-  if (!c.error.empty()) {
-    prompter_->error(c.error);
-    return;
-  }
+  if (Refused(*prompter_, c)) return;
   AddGeneratedSeries(c);
 }
 
@@ -128,10 +132,7 @@ void TfmChart::N32Click() {
     prompter_->error(e.what());
     return;
   }
-  if (!c.error.empty()) {
-    prompter_->error(c.error);
-    return;
-  }
+  if (Refused(*prompter_, c)) return;
   const int k = model_.AddSeries(c.title, model_.SeriesDefaultColor(), model_.NextUnnamedName());
   model_.Series[std::size_t(k)].X = c.X;
   model_.Series[std::size_t(k)].Y = c.Y;
