@@ -22,31 +22,20 @@ TEST(CurveFile, ReadsCurveWithLabels) {
   TempDir dir;
   const std::string p = dir.file("Ez.srg");
   // cp1251, CR LF; the recorder's 23-character reals; labels on lines 1..5, more later (ignored).
-  WriteBytes(p, Cp(" 0.00000000000000E+0000  1.50000000000000E+0000  Ez(5,6,7)\r\n"
-                   "1e-3 -2 t, нс\r\n"
-                   "2 3.25E-8  U, В\r\n"
-                   "3 4 первая строка\r\n"
-                   "4 5    \r\n"
-                   "5 6 не метка\r\n"
-                   "\r\n"));
+  WriteBytes(p, Cp(" 0.00000000000000E+0000  1.50000000000000E+0000  Ez(5,6,7)\r\n1e-3 -2 t, нс\r\n"
+                   "2 3.25E-8  U, В\r\n3 4 первая строка\r\n4 5    \r\n5 6 не метка\r\n\r\n"));
   ChartModel m;
   const CurveLoadResult r = LoadGraphFile(m, p);
   ASSERT_TRUE(r.ok) << r.message;
   ASSERT_EQ(m.SeriesCount(), 1);
   const ChartSeries& s = m.Series[0];
   ASSERT_EQ(s.Count(), 6u);
-  EXPECT_EQ(s.X[0], 0);
-  EXPECT_EQ(s.Y[0], 1.5);
-  EXPECT_EQ(s.X[1], 1e-3);
-  EXPECT_EQ(s.Y[2], 3.25e-8);
+  EXPECT_EQ(std::tuple(s.X[0], s.Y[0], s.X[1], s.Y[2]), std::tuple(0.0, 1.5, 1e-3, 3.25e-8));
   // One separating blank is dropped: a label written by the recorder (" Ez(") stays as is.
-  EXPECT_EQ(s.Title, " Ez(5,6,7)");
-  EXPECT_EQ(m.Texts.BottomAxisTitle, "t, нс");
-  EXPECT_EQ(m.Texts.YAxisCaption, " U, В");
-  ASSERT_EQ(m.Texts.Foot.size(), 1u);  // line 5 holds blanks only
-  EXPECT_EQ(m.Texts.Foot[0], "первая строка");
-  EXPECT_EQ(m.FileNames[0], "Ez.srg");
-  EXPECT_EQ(m.ActiveGraph, 0);
+  // Line 5 holds blanks only: no footer line.
+  EXPECT_EQ(std::tuple(s.Title, m.Texts.BottomAxisTitle, m.Texts.YAxisCaption, m.FileNames[0], m.ActiveGraph),
+            std::tuple(" Ez(5,6,7)", "t, нс", " U, В", "Ez.srg", 0));
+  EXPECT_EQ(m.Texts.Foot, std::vector<std::string>{"первая строка"});
 
   // LF-only lines, a DOS (cp866) label and a first line without text.
   const std::string q = dir.file("dos.grf");
@@ -54,17 +43,12 @@ TEST(CurveFile, ReadsCurveWithLabels) {
   WriteBytes(q, "1 2\n3 4 " + dosLabel + "\n");
   ChartModel m2;
   ASSERT_TRUE(LoadGraphFile(m2, q).ok);
-  EXPECT_EQ(m2.Series[0].Title, "");
-  EXPECT_EQ(m2.FileNames[0], "dos.grf");
-  EXPECT_EQ(m2.Texts.BottomAxisTitle, "Ток");
+  EXPECT_EQ(std::tuple(m2.Series[0].Title, m2.FileNames[0], m2.Texts.BottomAxisTitle), std::tuple("", "dos.grf", "Ток"));
 
   // Loading a file twice gives two series of the same title and name; the footer collects.
   ASSERT_TRUE(LoadGraphFile(m, p).ok);
-  EXPECT_EQ(m.SeriesCount(), 2);
-  EXPECT_EQ(m.Series[1].Title, m.Series[0].Title);
-  EXPECT_EQ(m.FileNames[1], m.FileNames[0]);
-  EXPECT_EQ(m.Texts.Foot.size(), 2u);
-  EXPECT_EQ(m.ActiveGraph, 1);
+  EXPECT_EQ(std::tuple(m.SeriesCount(), m.Series[1].Title, m.FileNames[1], m.Texts.Foot.size(), m.ActiveGraph),
+            std::tuple(2, m.Series[0].Title, m.FileNames[0], 2u, 1));
 }
 
 TEST(CurveFile, ReadsBothCsvLayouts) {
@@ -79,22 +63,15 @@ TEST(CurveFile, ReadsBothCsvLayouts) {
   CurveLoadResult r = LoadGraphFile(m, p);
   ASSERT_TRUE(r.ok) << r.message;
   ASSERT_EQ(m.SeriesCount(), 2);
-  EXPECT_EQ(m.FileNames[0], "scope.grf");
-  EXPECT_EQ(m.FileNames[1], "scope.grf");
-  EXPECT_EQ(m.Series[0].Title, "CH1");
-  EXPECT_EQ(m.Series[1].Title, "CH2");
-  ASSERT_EQ(m.Series[0].Count(), 3u);
-  ASSERT_EQ(m.Series[1].Count(), 3u);
+  EXPECT_EQ(m.FileNames, (std::vector<std::string>{"scope.grf", "scope.grf"}));
+  ASSERT_EQ(std::tuple(m.Series[0].Title, m.Series[1].Title, m.Series[0].Count(), m.Series[1].Count()),
+            std::tuple("CH1", "CH2", 3u, 3u));
   // Nanoseconds; the reference is the time read last on line 1 (the last channel's).
-  EXPECT_NEAR(m.Series[0].X[0], 0, 1e-9);
-  EXPECT_NEAR(m.Series[1].X[0], 0, 1e-9);
-  EXPECT_NEAR(m.Series[0].X[1], 1001 - 2000, 1e-6);
-  EXPECT_NEAR(m.Series[1].X[2], 2, 1e-6);
-  EXPECT_EQ(m.Series[0].Y[2], 0.7);
-  EXPECT_EQ(m.Series[1].Y[1], 8);
-  EXPECT_EQ(m.Texts.YAxisCaption, "U, В");
-  EXPECT_EQ(m.Texts.BottomAxisTitle, "t, нс");
-  EXPECT_EQ(m.ActiveGraph, 1);
+  for (auto [got, want] : {std::pair{m.Series[0].X[0], 0.0}, {m.Series[1].X[0], 0.0}, {m.Series[0].X[1], 1001.0 - 2000},
+                           {m.Series[1].X[2], 2.0}})
+    EXPECT_NEAR(got, want, 1e-6);
+  EXPECT_EQ(std::tuple(m.Series[0].Y[2], m.Series[1].Y[1], m.Texts.YAxisCaption, m.Texts.BottomAxisTitle, m.ActiveGraph),
+            std::tuple(0.7, 8.0, "U, В", "t, нс", 1));
 
   // Plain x,y: seconds in, nanoseconds from 0 out.
   const std::string q = dir.file("plain.csv");
@@ -103,11 +80,8 @@ TEST(CurveFile, ReadsBothCsvLayouts) {
   r = LoadGraphFile(m2, q);
   ASSERT_TRUE(r.ok) << r.message;
   ASSERT_EQ(m2.Series[0].Count(), 3u);
-  EXPECT_NEAR(m2.Series[0].X[0], 0, 1e-9);
-  EXPECT_NEAR(m2.Series[0].X[1], 500, 1e-6);
-  EXPECT_NEAR(m2.Series[0].X[2], 1000, 1e-6);
-  EXPECT_EQ(m2.Series[0].Y[1], -0.5);
-  EXPECT_EQ(m2.FileNames[0], "plain.grf");
+  for (int k : {0, 1, 2}) EXPECT_NEAR(m2.Series[0].X[size_t(k)], 500 * k, 1e-6);
+  EXPECT_EQ(std::tuple(m2.Series[0].Y[1], m2.FileNames[0]), std::tuple(-0.5, "plain.grf"));
 }
 
 TEST(CurveFile, MalformedLinesKeepPointsSoFar) {
@@ -143,16 +117,14 @@ TEST(CurveFile, MalformedLinesKeepPointsSoFar) {
   // A file that cannot be opened adds nothing.
   ChartModel m;
   const CurveLoadResult r = LoadGraphFile(m, dir.file("missing.grf"));
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "Невозможно открыть файл:" + dir.file("missing.grf"));
-  EXPECT_EQ(m.SeriesCount(), 0);
+  EXPECT_EQ(std::tuple(r.ok, r.message, m.SeriesCount()),
+            std::tuple(false, "Невозможно открыть файл:" + dir.file("missing.grf"), 0));
   // ".gpj" is ignored, ".GPJ" read as a curve file.
-  WriteBytes(dir.file("a.gpj"), "1 2\r\n");
-  WriteBytes(dir.file("b.GPJ"), "1 2\r\n");
-  EXPECT_TRUE(LoadGraphFile(m, dir.file("a.gpj")).ok);
-  EXPECT_EQ(m.SeriesCount(), 0);
-  EXPECT_TRUE(LoadGraphFile(m, dir.file("b.GPJ")).ok);
-  EXPECT_EQ(m.SeriesCount(), 1);
+  for (auto [name, count] : {std::pair{"a.gpj", 0}, {"b.GPJ", 1}}) {
+    WriteBytes(dir.file(name), "1 2\r\n");
+    EXPECT_TRUE(LoadGraphFile(m, dir.file(name)).ok);
+    EXPECT_EQ(m.SeriesCount(), count) << name;
+  }
 }
 
 TEST(CurveFile, WriteAndReadBackTo15Digits) {
@@ -169,8 +141,7 @@ TEST(CurveFile, WriteAndReadBackTo15Digits) {
                             -DBL_MAX};
   for (double v : special) s.AddXY(v, v);
   s.Title = "Заголовок";
-  m.Texts.BottomAxisTitle = "t, нс";
-  m.Texts.YAxisCaption = "E, В/м";
+  m.Texts.BottomAxisTitle = "t, нс"; m.Texts.YAxisCaption = "E, В/м";
   m.Texts.Foot = {"подпись 1", "подпись 2", "лишняя"};
   const std::string p = dir.file("out.srg");
   std::string err;
@@ -194,9 +165,7 @@ TEST(CurveFile, WriteAndReadBackTo15Digits) {
       EXPECT_LE(std::fabs(b.Y[k] / s.Y[k] - 1), 5e-15) << k;
     }
   }
-  EXPECT_EQ(b.Title, "Заголовок");
-  EXPECT_EQ(back.Texts.BottomAxisTitle, "t, нс");
-  EXPECT_EQ(back.Texts.YAxisCaption, "E, В/м");
+  EXPECT_EQ(std::tuple(b.Title, back.Texts.BottomAxisTitle, back.Texts.YAxisCaption), std::tuple("Заголовок", "t, нс", "E, В/м"));
   EXPECT_EQ(back.Texts.Foot, (std::vector<std::string>{"подпись 1", "подпись 2"}));
 
   // Saved again, the file is the same: labels do not gather blanks.
@@ -212,8 +181,7 @@ TEST(CurveFile, WriteAndReadBackTo15Digits) {
   ASSERT_TRUE(SaveGraphFile(three, 0, p2, err));
   EXPECT_EQ(ReadBytes(p2), Cp("0 0 x\r\n1 1 t, нс\r\n2 2 \r\n"));
   // A folder that does not exist: an error, no exception.
-  EXPECT_FALSE(SaveGraphFile(three, 0, dir.file("no/such/dir.srg"), err));
-  EXPECT_FALSE(err.empty());
+  EXPECT_FALSE(SaveGraphFile(three, 0, dir.file("no/such/dir.srg"), err) || err.empty());
 }
 
 TEST(CurveFile, TemporaryCurveRoundTrip) {
@@ -231,39 +199,29 @@ TEST(CurveFile, TemporaryCurveRoundTrip) {
   CurveLoadResult r = LoadTempGraph(m, p, "Streem.txt");
   ASSERT_TRUE(r.ok) << r.message;
   ASSERT_EQ(m.SeriesCount(), 2);
-  EXPECT_EQ(m.Series[1].Title, "Вода Re");
-  EXPECT_EQ(m.Series[1].Count(), 5u);
-  EXPECT_EQ(m.Series[1].Y[1], -2);
-  EXPECT_EQ(m.Series[1].Color, PaletteColor(1));
-  EXPECT_EQ(m.FileNames[1], "Без имени-" + std::to_string(counter));
-  EXPECT_EQ(m.UnnamedGraphCounter, counter + 1);
-  EXPECT_EQ(m.Texts.BottomAxisTitle, "f, ГГц");
-  EXPECT_EQ(m.Texts.YAxisCaption, "Re(eps)");
-  EXPECT_TRUE(m.Texts.Foot.empty());
-  EXPECT_EQ(m.ActiveGraph, 1);
-  EXPECT_EQ(m.IndexOf(m.LastSeries), 1);
+  const ChartSeries& s = m.Series[1];
+  EXPECT_EQ(std::tuple(s.Title, s.Count(), s.Y[1], s.Color, m.FileNames[1], m.UnnamedGraphCounter),
+            std::tuple("Вода Re", 5u, -2.0, PaletteColor(1), "Без имени-" + std::to_string(counter), counter + 1));
+  EXPECT_EQ(std::tuple(m.Texts.BottomAxisTitle, m.Texts.YAxisCaption, m.Texts.Foot.empty(), m.ActiveGraph,
+                       m.IndexOf(m.LastSeries)), std::tuple("f, ГГц", "Re(eps)", true, 1, 1));
 
   // A word that is not a number: the message, and the chart as it was.
   const std::string q = dir.file("bad.txt");
   WriteBytes(q, "1 2 title\r\nskip\r\n3 x4\r\n");
   r = LoadTempGraph(m, q);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.message, "Ошибка x4 в строке 2 в файле bad.txt");
-  EXPECT_EQ(m.SeriesCount(), 2);
-  EXPECT_EQ(m.UnnamedGraphCounter, counter + 1);
+  EXPECT_EQ(std::tuple(r.ok, r.message, m.SeriesCount(), m.UnnamedGraphCounter),
+            std::tuple(false, "Ошибка x4 в строке 2 в файле bad.txt", 2, counter + 1));
 }
 
 TEST(CurveFile, CommandLineAndPaths) {
-  EXPECT_TRUE(IsCommandLineGraph("/d/a.grf", true));
-  EXPECT_TRUE(IsCommandLineGraph("/d/a.FDT", true));  // the test is case-sensitive
-  EXPECT_FALSE(IsCommandLineGraph("/d/a.fdt", true));
-  EXPECT_FALSE(IsCommandLineGraph("/d/a.grf", false));
-  EXPECT_EQ(ExtractFileName("/a/b.c/d.srg"), "d.srg");
-  EXPECT_EQ(ExtractFileDir("/a/b.c/d.srg"), "/a/b.c/");
-  EXPECT_EQ(ExtractFileExt("/a/b.c/d"), "");
-  EXPECT_EQ(ChangeFileExt("x.CSV", ".grf"), "x.grf");
-  EXPECT_EQ(ChartNumber(1234.5, 3, 2), "1.23E03");
-  EXPECT_EQ(ChartNumber(1.5e-8, 3, 7), "1.5E-8");  // 5 or more exponent digits: no padding
+  // The test is case-sensitive.
+  EXPECT_EQ(std::tuple(IsCommandLineGraph("/d/a.grf", true), IsCommandLineGraph("/d/a.FDT", true),
+                       IsCommandLineGraph("/d/a.fdt", true), IsCommandLineGraph("/d/a.grf", false)),
+            std::tuple(true, true, false, false));
+  // 5 or more exponent digits: no padding.
+  EXPECT_EQ(std::tuple(ExtractFileName("/a/b.c/d.srg"), ExtractFileDir("/a/b.c/d.srg"), ExtractFileExt("/a/b.c/d"),
+                       ChangeFileExt("x.CSV", ".grf"), ChartNumber(1234.5, 3, 2), ChartNumber(1.5e-8, 3, 7)),
+            std::tuple("d.srg", "/a/b.c/", "", "x.grf", "1.23E03", "1.5E-8"));
 }
 
 // Each reader meets a failed allocation at every step in turn: a message, the chart as it was.
@@ -286,11 +244,9 @@ TEST(CurveFile, LoadsRunningOutOfMemoryChangeNothing) {
           EXPECT_EQ(r.ok, !failed);
           if (!failed) return;
           EXPECT_NE(r.message.find("Не хватает памяти"), std::string::npos) << r.message;
-          EXPECT_EQ(m.SeriesCount(), 1);
-          EXPECT_EQ(m.Texts.Foot, before.Texts.Foot);
-          EXPECT_EQ(m.Texts.BottomAxisTitle, before.Texts.BottomAxisTitle);
-          EXPECT_EQ(m.ActiveGraph, before.ActiveGraph);
-          EXPECT_EQ(m.UnnamedGraphCounter, before.UnnamedGraphCounter);
+          EXPECT_EQ(std::tuple(m.SeriesCount(), m.Texts.Foot, m.Texts.BottomAxisTitle, m.ActiveGraph, m.UnnamedGraphCounter),
+                    std::tuple(1, before.Texts.Foot, before.Texts.BottomAxisTitle, before.ActiveGraph,
+                               before.UnnamedGraphCounter));
         });
     m = before;
   }

@@ -11,18 +11,9 @@ TEST(IniFile, SaveKeepsForeignKeysOrderAndComments) {
   TempDir dir;
   const std::string path = dir / "project.ini";
   // cp1251 with CR LF, as the program writes it; a comment, a foreign section and key.
-  WriteBytes(path,
-        "; settings\r\n"
-        "[Main]\r\n"
-        "Width = 10\r\n"
-        "Foreign=keep me\r\n"
-        "Height=20\r\n"
-        "\r\n"
-        "[\xCF\xEE\xEB\xE5]\r\n"  // [Поле]
-        "\xD8\xE0\xE3=0.5\r\n"    // Шаг=0.5
-        "\r\n"
-        "[Other]\r\n"
-        "x=1\r\n");
+  // [Поле] Шаг=0.5
+  WriteBytes(path, "; settings\r\n[Main]\r\nWidth = 10\r\nForeign=keep me\r\nHeight=20\r\n\r\n"
+                   "[\xCF\xEE\xEB\xE5]\r\n\xD8\xE0\xE3=0.5\r\n\r\n[Other]\r\nx=1\r\n");
   IniFile ini;
   std::string err;
   ASSERT_TRUE(ini.load(path, &err)) << err;
@@ -37,56 +28,36 @@ TEST(IniFile, SaveKeepsForeignKeysOrderAndComments) {
   ASSERT_TRUE(ini.save(&err)) << err;
 
   EXPECT_EQ(ReadBytes(path),
-            "; settings\r\n"
-            "[Main]\r\n"
-            "Width=10\r\n"
-            "Foreign=keep me\r\n"
-            "Height=25\r\n"
-            "Depth=30\r\n"
-            "\r\n"
-            "[\xCF\xEE\xEB\xE5]\r\n"
-            "\xD8\xE0\xE3=0.25\r\n"
-            "\r\n"
-            "[Other]\r\n"
-            "x=1\r\n"
-            "\r\n"
-            "[New]\r\n"
-            "Flag=1\r\n"
+            "; settings\r\n[Main]\r\nWidth=10\r\nForeign=keep me\r\nHeight=25\r\nDepth=30\r\n\r\n"
+            "[\xCF\xEE\xEB\xE5]\r\n\xD8\xE0\xE3=0.25\r\n\r\n[Other]\r\nx=1\r\n\r\n[New]\r\nFlag=1\r\n"
             "\xC8\xEC\xFF=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n");
 
   IniFile back;
   ASSERT_TRUE(back.load(path, &err)) << err;
   EXPECT_EQ(back.text(), ini.text());
-  EXPECT_EQ(back.readString("MAIN", "FOREIGN", ""), "keep me");
-  EXPECT_EQ(back.readString("new", "имя", ""), "Значение");
-  EXPECT_EQ(back.readFloat("ПОЛЕ", "шаг", 0), 0.25);
+  EXPECT_EQ(std::tuple(back.readString("MAIN", "FOREIGN", ""), back.readString("new", "имя", ""),
+                       back.readFloat("ПОЛЕ", "шаг", 0)), std::tuple("keep me", "Значение", 0.25));
 }
 
 TEST(IniFile, CaseInsensitiveNamesAndTypedReads) {
   IniFile ini;
   ini.parse("[Настройки Ёлки]\nЧисло= 42 \nDrob=-1.5e-3\nBad=12a\nOn=1\nOff=0\nFloatInt=2.0\n");
   const char* sec = " НАСТРОЙКИ ёлки ";
-  EXPECT_TRUE(ini.sectionExists(sec));
-  EXPECT_FALSE(ini.sectionExists("настройки елки"));  // Ё and Е are different letters
-  EXPECT_TRUE(ini.valueExists(sec, "число"));
+  // Ё and Е are different letters.
+  EXPECT_TRUE(ini.sectionExists(sec) && !ini.sectionExists("настройки елки") && ini.valueExists(sec, "число"));
   EXPECT_FALSE(ini.valueExists(sec, "Missing") || ini.valueExists("Missing", "Число"));
 
-  EXPECT_EQ(ini.readString(sec, "ЧИСЛО", "d"), "42");  // trimmed
-  EXPECT_EQ(ini.readInteger(sec, "Число", 0), 42);
-  EXPECT_EQ(ini.readFloat(sec, "drob", 0), -1.5e-3);
-  EXPECT_EQ(ini.readInteger(sec, "Bad", 7), 7);
-  EXPECT_EQ(ini.readInteger(sec, "FloatInt", 7), 7);
-  EXPECT_EQ(ini.readFloat(sec, "Bad", 1.5), 1.5);
-  EXPECT_TRUE(ini.readBool(sec, "on", false));
-  EXPECT_FALSE(ini.readBool(sec, "OFF", true));
-  EXPECT_TRUE(ini.readBool(sec, "Bad", true));
-  EXPECT_EQ(ini.readString("Nope", "Nope", "def"), "def");
+  // Texts are trimmed; what is no number of the kind read gives the default.
+  EXPECT_EQ(std::tuple(ini.readString(sec, "ЧИСЛО", "d"), ini.readInteger(sec, "Число", 0), ini.readFloat(sec, "drob", 0),
+                       ini.readInteger(sec, "Bad", 7), ini.readInteger(sec, "FloatInt", 7), ini.readFloat(sec, "Bad", 1.5)),
+            std::tuple("42", 42, -1.5e-3, 7, 7, 1.5));
+  EXPECT_EQ(std::tuple(ini.readBool(sec, "on", false), ini.readBool(sec, "OFF", true), ini.readBool(sec, "Bad", true),
+                       ini.readString("Nope", "Nope", "def")), std::tuple(true, false, true, "def"));
 
   ini.writeFloat("S", "v", 1e-7);
-  EXPECT_EQ(ini.readString("s", "V", ""), "1E-7");
-  ini.writeInteger("S", "big", -9000000000LL);
-  EXPECT_EQ(ini.readString("S", "big", ""), "-9000000000");
-  EXPECT_EQ(ini.readInteger("S", "big", 3), 3);  // beyond 32 bits
+  ini.writeInteger("S", "big", -9000000000LL);  // beyond 32 bits
+  EXPECT_EQ(std::tuple(ini.readString("s", "V", ""), ini.readString("S", "big", ""), ini.readInteger("S", "big", 3)),
+            std::tuple("1E-7", "-9000000000", 3));
 }
 
 TEST(IniFile, LfOnlyBomAndOddLines) {
@@ -99,8 +70,9 @@ TEST(IniFile, LfOnlyBomAndOddLines) {
   std::string err;
   ASSERT_TRUE(ini.load(path, &err)) << err;
   EXPECT_EQ(ini.sections(), (std::vector<std::string>{"Раздел", "Second"}));
-  EXPECT_EQ(ini.readString("раздел", "ключ", ""), "Значение=с равенством");
-  EXPECT_EQ(ini.readString("раздел", "more", ""), "3");  // from the repeated section
+  // "more" comes from the repeated section.
+  EXPECT_EQ(std::tuple(ini.readString("раздел", "ключ", ""), ini.readString("раздел", "more", "")),
+            std::tuple("Значение=с равенством", "3"));
   EXPECT_EQ(ini.readSection("Раздел"), (std::vector<std::string>{"Ключ", "more"}));
   EXPECT_FALSE(ini.valueExists("Раздел", "; comment"));
   EXPECT_EQ(ini.text(),
@@ -133,12 +105,8 @@ TEST(IniFile, LoadAndSaveFailures) {
   TempDir dir;
   IniFile ini;
   std::string err;
-  EXPECT_TRUE(ini.load(dir / "missing.ini", &err));
-  EXPECT_TRUE(ini.sections().empty());
-  EXPECT_EQ(ini.text(), "");
-
-  EXPECT_FALSE(ini.load(dir.dir.string(), &err));  // a folder cannot be read as a file
-  EXPECT_FALSE(err.empty());
+  EXPECT_TRUE(ini.load(dir / "missing.ini", &err) && ini.sections().empty() && ini.text().empty());
+  EXPECT_FALSE(ini.load(dir.dir.string(), &err) || err.empty());  // a folder cannot be read as a file
 
   IniFile unnamed;
   unnamed.writeString("S", "k", "v");
@@ -151,10 +119,8 @@ TEST(IniFile, LoadAndSaveFailures) {
   ASSERT_TRUE(good.load(path));
   good.writeString("S", "k", "new");
   err.clear();
-  EXPECT_FALSE(good.saveAs(dir / "no/such/dir/x.ini", &err));
-  EXPECT_FALSE(err.empty());
-  EXPECT_EQ(good.path(), path);
-  EXPECT_EQ(ReadBytes(path), "[S]\r\nk=old\r\n");
+  EXPECT_FALSE(good.saveAs(dir / "no/such/dir/x.ini", &err) || err.empty());
+  EXPECT_EQ(std::tuple(good.path(), ReadBytes(path)), std::tuple(path, "[S]\r\nk=old\r\n"));
   ASSERT_TRUE(good.save(&err)) << err;
   EXPECT_EQ(ReadBytes(path), "[S]\r\nk=new\r\n");
 }
@@ -167,18 +133,15 @@ TEST(IniFile, LongSectionsRepeatedNamesAndRunsOfRawLines) {
   ini.parse(text);
   // Any order of lookups finds every key; of a repeated name the first one counts.
   for (int i = 2999; i >= 0; i -= 7) EXPECT_EQ(ini.readInteger("t", "kEY" + std::to_string(i), -1), i);
-  EXPECT_EQ(ini.readString("T", "key7", ""), "7");
-  EXPECT_EQ(ini.readSection("T").size(), 3000u);
+  EXPECT_EQ(std::tuple(ini.readString("T", "key7", ""), ini.readSection("T").size()), std::tuple("7", 3000u));
 
   ini.writeString("T", "Key7", "seven");  // the first one changes
   ini.writeString("T", "New", "n");       // after the note, ahead of the blank lines
   ini.deleteKey("T", "key5");
-  EXPECT_EQ(ini.readString("T", "KEY7", ""), "seven");
-  EXPECT_FALSE(ini.valueExists("T", "Key5"));
-  EXPECT_EQ(ini.readString("T", "Key2999", ""), "2999");
+  EXPECT_EQ(std::tuple(ini.readString("T", "KEY7", ""), ini.valueExists("T", "Key5"), ini.readString("T", "Key2999", "")),
+            std::tuple("seven", false, "2999"));
   const std::string out = ini.text();
   EXPECT_EQ(out.substr(out.find("KEY7=")), "KEY7=repeated\r\n; note\r\nNew=n\r\n\r\n\r\n[U]\r\nx=1\r\n");
   ini.deleteKey("T", "key7");  // every line of the name goes
-  EXPECT_FALSE(ini.valueExists("T", "KEY7"));
-  EXPECT_EQ(ini.readString("T", "new", ""), "n");
+  EXPECT_EQ(std::tuple(ini.valueExists("T", "KEY7"), ini.readString("T", "new", "")), std::tuple(false, "n"));
 }

@@ -19,6 +19,10 @@ using namespace rv;
 namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
+// Each text the program made against the text it must be.
+void ExpectTexts(std::initializer_list<std::pair<std::string, const char*>> cases) {
+  for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
+}
 }  // namespace
 
 TEST(NumText, GeneralFormat) {
@@ -37,22 +41,15 @@ TEST(NumText, GeneralFormat) {
       {1e20, 15, 9, 1e-5, "1E0020"},     {1e-20, 15, -3, 1e-5, "1E-20"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatGeneral(c.v, c.p, c.e, c.from), c.text) << c.v;
-  EXPECT_EQ(FloatToStr(1.0 / 3), "0.333333333333333");
-  EXPECT_EQ(FloatToStr(-2.0 / 3), "-0.666666666666667");
+  ExpectTexts({{FloatToStr(1.0 / 3), "0.333333333333333"}, {FloatToStr(-2.0 / 3), "-0.666666666666667"}});
 }
 
 TEST(NumText, RoundsTheExactBinaryValueHalvesAway) {
-  EXPECT_EQ(FormatExponent(12345, 4, 2), "1.235E+04");
-  EXPECT_EQ(FormatGeneral(12345, 4), "1.235E4");
-  EXPECT_EQ(FormatGeneral(0.125, 2), "0.13");
-  EXPECT_EQ(FormatGeneral(2.5, 1), "3");
-  EXPECT_EQ(FormatGeneral(-2.5, 1), "-3");
-  EXPECT_EQ(FormatFixed(12.5, 15, 0), "13");
   // 0.15, 2.675 and 1.005 lie just below the half in binary.
-  EXPECT_EQ(FormatGeneral(0.15, 1), "0.1");
-  EXPECT_EQ(FormatFixed(2.675, 15, 2), "2.67");
-  EXPECT_EQ(FormatFixed(1.005, 15, 2), "1.00");
-  EXPECT_EQ(FormatFixed(1.0000000000000002, 18, 17), "1.00000000000000022");
+  ExpectTexts({{FormatExponent(12345, 4, 2), "1.235E+04"}, {FormatGeneral(12345, 4), "1.235E4"},
+               {FormatGeneral(0.125, 2), "0.13"}, {FormatGeneral(2.5, 1), "3"}, {FormatGeneral(-2.5, 1), "-3"},
+               {FormatFixed(12.5, 15, 0), "13"}, {FormatGeneral(0.15, 1), "0.1"}, {FormatFixed(2.675, 15, 2), "2.67"},
+               {FormatFixed(1.005, 15, 2), "1.00"}, {FormatFixed(1.0000000000000002, 18, 17), "1.00000000000000022"}});
 
   // 17 significant digits identify every double: writing and reading back is exact.
   std::mt19937_64 rng(20240611);
@@ -77,45 +74,32 @@ TEST(NumText, RoundsTheExactBinaryValueHalvesAway) {
 }
 
 TEST(NumText, ExponentAndFixedFormats) {
-  EXPECT_EQ(FormatExponent(0.0012, 7, 2), "1.200000E-03");
-  EXPECT_EQ(FormatExponent(0, 3, 2), "0.00E+00");
-  EXPECT_EQ(FormatExponent(-0.0, 1, 0), "0E+0");
-  EXPECT_EQ(FormatExponent(-9.99, 2, 0), "-1.0E+1");
-
-  EXPECT_EQ(FormatFixed(3.14159, 15, 2), "3.14");
-  EXPECT_EQ(FormatFixed(1.23456789, 4, 6), "1.235000");
-  EXPECT_EQ(FormatFixed(0.001234, 2, 5), "0.00120");
-  EXPECT_EQ(FormatFixed(9.6, 15, 0), "10");
-  EXPECT_EQ(FormatFixed(-0.005, 15, 2), "-0.01");
-  EXPECT_EQ(FormatFixed(-0.004, 15, 2), "0.00");  // rounds to zero: no sign
-  EXPECT_EQ(FormatFixed(-0.0, 15, 0), "0");
-  // More digits before the point than the precision: general scientific form.
-  EXPECT_EQ(FormatFixed(1e20, 15, 2), "1E20");
-  EXPECT_EQ(FormatFixed(99.99, 2, 2), "1E2");
-  EXPECT_EQ(FormatFixed(99.4, 2, 2), "99.00");
+  ExpectTexts({{FormatExponent(0.0012, 7, 2), "1.200000E-03"}, {FormatExponent(0, 3, 2), "0.00E+00"},
+               {FormatExponent(-0.0, 1, 0), "0E+0"}, {FormatExponent(-9.99, 2, 0), "-1.0E+1"}});
+  // Rounding to zero drops the sign; more digits before the point than the precision give
+  // the general scientific form.
+  ExpectTexts({{FormatFixed(3.14159, 15, 2), "3.14"}, {FormatFixed(1.23456789, 4, 6), "1.235000"},
+               {FormatFixed(0.001234, 2, 5), "0.00120"}, {FormatFixed(9.6, 15, 0), "10"},
+               {FormatFixed(-0.005, 15, 2), "-0.01"}, {FormatFixed(-0.004, 15, 2), "0.00"},
+               {FormatFixed(-0.0, 15, 0), "0"}, {FormatFixed(1e20, 15, 2), "1E20"}, {FormatFixed(99.99, 2, 2), "1E2"},
+               {FormatFixed(99.4, 2, 2), "99.00"}});
 }
 
 TEST(NumText, TextRealAndNotFinite) {
-  EXPECT_EQ(FormatTextReal(1.5), " 1.50000000000000E+0000");
-  EXPECT_EQ(FormatTextReal(1000), " 1.00000000000000E+0003");
-  EXPECT_EQ(FormatTextReal(-2.5e-7), "-2.50000000000000E-0007");
-  EXPECT_EQ(FormatTextReal(0), " 0.00000000000000E+0000");
-  EXPECT_EQ(FormatTextReal(-0.0), " 0.00000000000000E+0000");
-  EXPECT_EQ(FormatTextReal(std::numeric_limits<double>::max()), " 1.79769313486232E+0308");
-  EXPECT_EQ(FormatTextReal(-std::numeric_limits<double>::denorm_min()), "-4.94065645841247E-0324");
-  EXPECT_EQ(FormatTextReal(kNaN), "                    NAN");
-  EXPECT_EQ(FormatTextReal(kInf), "                    INF");
-  EXPECT_EQ(FormatTextReal(-kInf), "                   -INF");
+  ExpectTexts({{FormatTextReal(1.5), " 1.50000000000000E+0000"}, {FormatTextReal(1000), " 1.00000000000000E+0003"},
+               {FormatTextReal(-2.5e-7), "-2.50000000000000E-0007"}, {FormatTextReal(0), " 0.00000000000000E+0000"},
+               {FormatTextReal(-0.0), " 0.00000000000000E+0000"},
+               {FormatTextReal(std::numeric_limits<double>::max()), " 1.79769313486232E+0308"},
+               {FormatTextReal(-std::numeric_limits<double>::denorm_min()), "-4.94065645841247E-0324"},
+               {FormatTextReal(kNaN), "                    NAN"}, {FormatTextReal(kInf), "                    INF"},
+               {FormatTextReal(-kInf), "                   -INF"}});
 
   for (double v : {kNaN, kInf, -kInf}) {
     const std::string want = std::isnan(v) ? "NAN" : (v > 0 ? "INF" : "-INF");
-    EXPECT_EQ(FormatGeneral(v, 15), want);
-    EXPECT_EQ(FloatToStr(v), want);
-    EXPECT_EQ(FormatExponent(v, 4, 2), want);
-    EXPECT_EQ(FormatFixed(v, 15, 2), want);
+    for (const std::string& t : {FormatGeneral(v, 15), FloatToStr(v), FormatExponent(v, 4, 2), FormatFixed(v, 15, 2)})
+      EXPECT_EQ(t, want);
   }
-  EXPECT_EQ(IntToStr(0), "0");
-  EXPECT_EQ(IntToStr(LLONG_MIN), "-9223372036854775808");
+  ExpectTexts({{IntToStr(0), "0"}, {IntToStr(LLONG_MIN), "-9223372036854775808"}});
 }
 
 TEST(NumText, ParseFloatAcceptsAndRejects) {
@@ -161,8 +145,7 @@ TEST(NumText, ParseIntegers) {
 }
 
 TEST(NumText, RaisingAndDefaultVariants) {
-  EXPECT_EQ(StrToFloat(" 2.5"), 2.5);
-  EXPECT_EQ(StrToInt("12"), 12);
+  EXPECT_EQ(std::tuple(StrToFloat(" 2.5"), StrToInt("12")), std::tuple(2.5, 12));
   auto message = [](auto f) {
     try {
       f();
@@ -171,14 +154,12 @@ TEST(NumText, RaisingAndDefaultVariants) {
     }
     return std::string("no exception");
   };
-  EXPECT_EQ(message([] { StrToFloat("abc"); }), "\"abc\" не является числом");
-  EXPECT_EQ(message([] { StrToFloat("1e400"); }), "\"1e400\" вне допустимого диапазона");
-  EXPECT_EQ(message([] { StrToInt("1e40"); }), "\"1e40\" не является целым числом");
-  EXPECT_EQ(message([] { StrToInt("99999999999"); }), "\"99999999999\" вне допустимого диапазона");
-  EXPECT_EQ(StrToFloatDef("x", -1.5), -1.5);
-  EXPECT_EQ(StrToFloatDef("3", -1.5), 3);
-  EXPECT_EQ(StrToIntDef("3.5", 9), 9);
-  EXPECT_EQ(StrToIntDef("-4", 9), -4);
+  ExpectTexts({{message([] { StrToFloat("abc"); }), "\"abc\" не является числом"},
+               {message([] { StrToFloat("1e400"); }), "\"1e400\" вне допустимого диапазона"},
+               {message([] { StrToInt("1e40"); }), "\"1e40\" не является целым числом"},
+               {message([] { StrToInt("99999999999"); }), "\"99999999999\" вне допустимого диапазона"}});
+  EXPECT_EQ(std::tuple(StrToFloatDef("x", -1.5), StrToFloatDef("3", -1.5), StrToIntDef("3.5", 9), StrToIntDef("-4", 9)),
+            std::tuple(-1.5, 3.0, 9, -4));
 }
 
 TEST(NumText, RoundAndTrunc) {
@@ -188,8 +169,7 @@ TEST(NumText, RoundAndTrunc) {
   for (const auto& c : cases) {
     EXPECT_TRUE(TryRound(c.v, r) && r == c.round) << c.v;
     EXPECT_TRUE(TryTrunc(c.v, r) && r == c.trunc) << c.v;
-    EXPECT_EQ(Round(c.v), c.round);
-    EXPECT_EQ(Trunc(c.v), c.trunc);
+    EXPECT_EQ(std::tuple(Round(c.v), Trunc(c.v)), std::tuple(c.round, c.trunc)) << c.v;
   }
   const double two63 = 9223372036854775808.0;
   for (double bad : {kNaN, kInf, -kInf, 1e300, -1e300, two63}) {
@@ -254,14 +234,11 @@ TEST(NumText, DecimalCommaLocaleChangesNothing) {
   std::snprintf(buf, sizeof buf, "%.1f", 1.5);
   ASSERT_STREQ(buf, "1,5");  // the locale is really in force
 
-  EXPECT_EQ(FormatGeneral(1.5, 15), "1.5");
-  EXPECT_EQ(FormatGeneral(1.5e-8, 15), "1.5E-8");
-  EXPECT_EQ(FormatExponent(12345, 4, 2), "1.235E+04");
-  EXPECT_EQ(FormatFixed(3.14159, 15, 2), "3.14");
-  EXPECT_EQ(FormatTextReal(-2.5e-7), "-2.50000000000000E-0007");
+  ExpectTexts({{FormatGeneral(1.5, 15), "1.5"}, {FormatGeneral(1.5e-8, 15), "1.5E-8"},
+               {FormatExponent(12345, 4, 2), "1.235E+04"}, {FormatFixed(3.14159, 15, 2), "3.14"},
+               {FormatTextReal(-2.5e-7), "-2.50000000000000E-0007"}});
   double v = 0;
-  EXPECT_TRUE(TryStrToFloat("1.25", v));
-  EXPECT_EQ(v, 1.25);
+  EXPECT_TRUE(TryStrToFloat("1.25", v) && v == 1.25);
   EXPECT_FALSE(TryStrToFloat("1,25", v));
   EXPECT_TRUE(TryStrToFloat("1e-400", v));  // the underflow path too
 }
