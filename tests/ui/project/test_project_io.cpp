@@ -85,9 +85,7 @@ struct Rig {
 
 // A project that differs from a new window in every part the commands carry.
 void MakeProject(FakeHost& h) {
-  h.main.spX = 10;
-  h.main.spY = 11;
-  h.main.spZ = 12;
+  h.main.spX = 10; h.main.spY = 11; h.main.spZ = 12;
   h.main.edX = "0.001";
   h.main.ComboBox = {0, 1, 2, 3, 4, 5};
   h.main.memoProjectNote = {"Заметка"};
@@ -115,48 +113,32 @@ TEST(ProjectCommands, SaveThenLoadBringsBackEveryWindow) {
   a.io.ProjectSaved = 0;
   a.dialogs.save.push_back(dir + "p.fdt");
   ASSERT_TRUE(a.io.btnSaveResClick());
-  EXPECT_EQ(a.io.ProjectSaved, 1);
-  EXPECT_EQ(a.host.d->Modified, 0);
-  EXPECT_EQ(a.host.fileName, dir + "p.fdt");
-  EXPECT_EQ(a.host.caption, "Ravelin - p.fdt");
-  EXPECT_EQ(a.host.history[0], dir + "p.fdt");
-  EXPECT_EQ(a.host.d->ProjectName, "p");
-  EXPECT_EQ(a.host.dlg.SaveDir, dir);
-  EXPECT_TRUE(fs::exists(dir + "p.bin"));
-  EXPECT_TRUE(a.prompter.questions.empty());  // a new file: no replace question
+  const FakeHost& h = a.host;
+  EXPECT_EQ(std::tuple(a.io.ProjectSaved, h.d->Modified.load(), h.fileName, h.caption, h.history[0], h.d->ProjectName),
+            std::tuple(1, 0, dir + "p.fdt", "Ravelin - p.fdt", dir + "p.fdt", "p"));
+  // A new file: no replace question.
+  EXPECT_EQ(std::tuple(h.dlg.SaveDir, fs::exists(dir + "p.bin"), a.prompter.questions.empty()), std::tuple(dir, true, true));
 
   Rig b;
   b.host.d->Modified = 0;
   b.io.LoadProjectByName(dir + "p.fdt");
-  EXPECT_TRUE(b.prompter.messages.empty());
-  EXPECT_TRUE(b.host.prompter.messages.empty());
-  EXPECT_EQ(b.host.fileName, dir + "p.fdt");
-  EXPECT_EQ(b.host.caption, "Ravelin - p.fdt");
-  EXPECT_EQ(b.host.main.spY, 11);
-  EXPECT_EQ(b.host.main.edX, "0.001");
-  EXPECT_EQ(b.host.main.ComboBox, a.host.main.ComboBox);
-  EXPECT_EQ(b.host.main.memoProjectNote, a.host.main.memoProjectNote);
-  EXPECT_EQ(b.host.lamped.sgSourses.Cells(3, 1), "50");
-  EXPECT_EQ(b.host.editor.LayerCount, 2);
-  EXPECT_EQ(b.host.editor.EyeX, 7.5f);
-  EXPECT_EQ(b.host.GetVizual().imageRGroup, 6);
-  EXPECT_EQ(b.host.d->Layers[2].Name, "Медь");
-  ASSERT_EQ(b.host.d->Space.len3(), 13);
-  EXPECT_EQ(b.host.d->Space(10, 11, 12), 2);
-  EXPECT_EQ(b.host.sw.cbExpression->currentIndex(), SigGauss);
-  EXPECT_EQ(b.host.sw.edits.at("edGaussWidth")->text(), "2e-9");
-  EXPECT_EQ(b.host.source.Get().Params.GaussWidth, 2e-9);  // the solver's signal follows
-  EXPECT_EQ(b.host.d->Modified, 0);
-  EXPECT_EQ(b.host.ready, 1);
-  EXPECT_EQ(b.host.readyDuringProgress, 0);
-  ASSERT_FALSE(b.host.progress.empty());
-  EXPECT_EQ(b.host.progress.back(), "Загрузка объекта: " + std::to_string(13 * 100 / 13) + " %");
-  EXPECT_EQ(b.host.tablesLoaded, 1);
-  EXPECT_EQ(b.host.editorActivated, 1);
-  EXPECT_EQ(b.host.loaded, 1);
-  EXPECT_EQ(b.host.history[0], dir + "p.fdt");
-  EXPECT_EQ(b.host.dlg.SaveFileName, "p.fdt");
-  EXPECT_EQ(b.host.d->ResultDir, dir + "Results - p/");
+  FakeHost& g = b.host;
+  EXPECT_TRUE(b.prompter.messages.empty() && g.prompter.messages.empty());
+  EXPECT_EQ(std::tuple(g.fileName, g.caption, g.history[0], g.dlg.SaveFileName, g.d->ResultDir),
+            std::tuple(dir + "p.fdt", "Ravelin - p.fdt", dir + "p.fdt", "p.fdt", dir + "Results - p/"));
+  EXPECT_EQ(std::tuple(g.main.spY, g.main.edX, g.main.ComboBox, g.main.memoProjectNote),
+            std::tuple(11, "0.001", h.main.ComboBox, h.main.memoProjectNote));
+  EXPECT_EQ(std::tuple(g.lamped.sgSourses.Cells(3, 1), g.editor.LayerCount, g.editor.EyeX, g.GetVizual().imageRGroup,
+                       g.d->Layers[2].Name), std::tuple("50", 2, 7.5f, 6, "Медь"));
+  ASSERT_EQ(g.d->Space.len3(), 13);
+  EXPECT_EQ(g.d->Space(10, 11, 12), 2);
+  // The window shows the signal and the solver's signal follows.
+  EXPECT_EQ(std::tuple(g.sw.cbExpression->currentIndex(), g.sw.edits.at("edGaussWidth")->text(),
+                       g.source.Get().Params.GaussWidth), std::tuple(SigGauss, "2e-9", 2e-9));
+  EXPECT_EQ(std::tuple(g.d->Modified.load(), g.ready, g.readyDuringProgress, g.tablesLoaded, g.editorActivated, g.loaded),
+            std::tuple(0, 1, 0, 1, 1, 1));
+  ASSERT_FALSE(g.progress.empty());
+  EXPECT_EQ(g.progress.back(), "Загрузка объекта: 100 %");
 }
 
 TEST(ProjectCommands, SaveStopsAtEveryNoAndAFailedWriteSaysSo) {
@@ -174,35 +156,31 @@ TEST(ProjectCommands, SaveStopsAtEveryNoAndAFailedWriteSaysSo) {
   r.dialogs.save.push_back(F);
   r.prompter.answers.push_back(PromptButton::Cancel);
   EXPECT_FALSE(r.io.btnSaveResClick());
-  ASSERT_EQ(r.prompter.questions.size(), 1u);
-  EXPECT_EQ(r.prompter.questions[0], "Файл " + F + "\nуже есть. Заменить?");
+  EXPECT_EQ(r.prompter.questions, std::vector<std::string>{"Файл " + F + "\nуже есть. Заменить?"});
+  // Not saved, still modified.
+  auto unsaved = [&] { return std::tuple(r.io.ProjectSaved, r.host.d->Modified.load()) == std::tuple(0, 1); };
+  EXPECT_TRUE(unsaved());
   EXPECT_EQ(ReadFile(F), "[Keep]\r\nx=1\r\n");
-  EXPECT_EQ(r.io.ProjectSaved, 0);
-  EXPECT_EQ(r.host.d->Modified, 1);
 
   // A file that can't be written: the message, no "saved", still modified, same name.
   r.dialogs.save.push_back(dir + "no such folder/p.fdt");
   EXPECT_FALSE(r.io.btnSaveResClick());
   ASSERT_EQ(r.prompter.messages.size(), 1u);
   EXPECT_NE(r.prompter.messages[0].find("no such folder"), std::string::npos);
-  EXPECT_EQ(r.io.ProjectSaved, 0);
-  EXPECT_EQ(r.host.d->Modified, 1);
-  EXPECT_EQ(r.host.fileName, dir + "mine.fdt");
-  EXPECT_TRUE(r.host.history[0].empty());
+  EXPECT_TRUE(unsaved());
+  EXPECT_EQ(std::tuple(r.host.fileName, r.host.history[0]), std::tuple(dir + "mine.fdt", ""));
 
   // The model file can't be written (its name is taken by a folder): not saved either.
   fs::create_directories(dir + "q.bin/inside");
   r.dialogs.save.push_back(dir + "q.fdt");
   EXPECT_FALSE(r.io.btnSaveResClick());
   EXPECT_EQ(r.prompter.messages.size(), 2u);
-  EXPECT_EQ(r.io.ProjectSaved, 0);
-  EXPECT_EQ(r.host.d->Modified, 1);
+  EXPECT_TRUE(unsaved());
 
   // OK replaces; keys of the earlier file stay.
   r.dialogs.save.push_back(F);
   r.prompter.answers.push_back(PromptButton::Ok);
-  EXPECT_TRUE(r.io.btnSaveResClick());
-  EXPECT_EQ(r.io.ProjectSaved, 1);
+  EXPECT_TRUE(r.io.btnSaveResClick() && r.io.ProjectSaved == 1);
   EXPECT_NE(ReadFile(F).find("[Keep]"), std::string::npos);
 }
 
@@ -225,37 +203,33 @@ TEST(ProjectCommands, TheSaveQuestionBeforeALoad) {
   r.prompter.answers.push_back(PromptButton::Yes);
   r.io.Button2Click(true);
   EXPECT_EQ(r.prompter.questions.back(), "На всякий случай сохраним проект?");
+  // The project in the window: its size, its name, modified.
+  auto current = [&] { return std::tuple(r.host.main.spX, r.host.fileName, r.host.d->Modified.load()); };
   EXPECT_EQ(r.dialogs.saveAsked, 1);
-  EXPECT_EQ(r.host.main.spX, 33);
-  EXPECT_EQ(r.host.fileName, dir + "current.fdt");
-  EXPECT_EQ(r.host.d->Modified, 1);
+  EXPECT_EQ(current(), std::tuple(33, dir + "current.fdt", 1));
   // Cancel at the question: abandoned too.
   r.dialogs.open.push_back(dir + "p.fdt");
   r.prompter.answers.push_back(PromptButton::Cancel);
   r.io.Button2Click(true);
-  EXPECT_EQ(r.host.main.spX, 33);
+  EXPECT_EQ(current(), std::tuple(33, dir + "current.fdt", 1));
   // By name the same, and the name goes back.
   r.prompter.answers.push_back(PromptButton::Cancel);
   r.io.LoadProjectByName(dir + "p.fdt");
-  EXPECT_EQ(r.host.main.spX, 33);
-  EXPECT_EQ(r.host.fileName, dir + "current.fdt");
+  EXPECT_EQ(current(), std::tuple(33, dir + "current.fdt", 1));
 
   // By name, Yes, saved under another name: the named project is still the one loaded.
   r.prompter.answers.push_back(PromptButton::Yes);
   r.dialogs.save.push_back(dir + "other.fdt");
   r.io.LoadProjectByName(dir + "p.fdt");
   EXPECT_TRUE(fs::exists(dir + "other.fdt"));
-  EXPECT_EQ(r.host.main.spX, 10);
-  EXPECT_EQ(r.host.fileName, dir + "p.fdt");
-  EXPECT_EQ(r.host.d->Modified, 0);
+  EXPECT_EQ(current(), std::tuple(10, dir + "p.fdt", 0));
 
   // Not modified: no question; No goes on without saving.
   const size_t asked = r.prompter.questions.size();
   r.host.main.spX = 44;
   r.dialogs.open.push_back(dir + "p.fdt");
   r.io.Button2Click(true);
-  EXPECT_EQ(r.prompter.questions.size(), asked);
-  EXPECT_EQ(r.host.main.spX, 10);
+  EXPECT_EQ(std::tuple(r.prompter.questions.size(), r.host.main.spX), std::tuple(asked, 10));
   r.host.d->Modified = 1;
   r.prompter.answers.push_back(PromptButton::No);
   r.dialogs.open.push_back(dir + "other.fdt");
@@ -263,8 +237,7 @@ TEST(ProjectCommands, TheSaveQuestionBeforeALoad) {
   EXPECT_EQ(r.host.fileName, dir + "other.fdt");
   // A file that is gone: nothing happens, not even a message.
   r.io.LoadProjectByName(dir + "gone.fdt");
-  EXPECT_EQ(r.host.fileName, dir + "other.fdt");
-  EXPECT_TRUE(r.prompter.messages.empty());
+  EXPECT_EQ(std::tuple(r.host.fileName, r.prompter.messages.empty()), std::tuple(dir + "other.fdt", true));
 }
 
 TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
@@ -280,12 +253,8 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
   r.io.LoadProjectByName(dir + "tiny.fdt");
   ASSERT_EQ(r.prompter.messages.size(), 1u);
   EXPECT_NE(r.prompter.messages[0].find("NX=2"), std::string::npos);
-  EXPECT_EQ(r.host.fileName, dir + "current.fdt");
-  EXPECT_EQ(r.host.caption, "Расчет электромагнитных полей методом FDTD");
-  EXPECT_EQ(r.host.main.spX, 33);
-  EXPECT_EQ(r.host.d->Space(1, 1, 1), 5);
-  EXPECT_EQ(r.host.ready, 1);
-  EXPECT_EQ(r.host.loaded, 0);
+  EXPECT_EQ(std::tuple(r.host.fileName, r.host.caption, r.host.main.spX, r.host.d->Space(1, 1, 1), r.host.ready, r.host.loaded),
+            std::tuple(dir + "current.fdt", "Расчет электромагнитных полей методом FDTD", 33, 5, 1, 0));
 
   // A signal file with a bad line: reported, unloaded, and the rest of the project loads.
   { std::ofstream(dir + "sig.srg") << "1 1\r\n2 x\r\n"; }
@@ -297,19 +266,13 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
   r.io.LoadProjectByName(dir + "s.fdt");
   ASSERT_FALSE(r.host.prompter.messages.empty());
   EXPECT_EQ(r.host.prompter.messages.back(), "Файл входного сигнала не читается из-за ошибки в строке 2");
-  EXPECT_FALSE(r.host.sw.FileLoaded());
-  EXPECT_EQ(r.host.sw.cbExpression->currentIndex(), SigFromFile);
-  EXPECT_EQ(r.host.fileName, dir + "s.fdt");
-  EXPECT_EQ(r.host.caption, "Ravelin - s.fdt");
-  EXPECT_EQ(r.host.main.spX, 5);
-  EXPECT_EQ(r.host.d->Space(5, 5, 5), 1);
-  EXPECT_EQ(r.host.d->Modified, 0);
-  EXPECT_EQ(r.host.loaded, 1);
+  EXPECT_EQ(std::tuple(r.host.sw.FileLoaded(), r.host.sw.cbExpression->currentIndex()), std::tuple(false, SigFromFile));
+  EXPECT_EQ(std::tuple(r.host.fileName, r.host.caption, r.host.main.spX, r.host.d->Space(5, 5, 5), r.host.d->Modified.load(),
+                       r.host.loaded), std::tuple(dir + "s.fdt", "Ravelin - s.fdt", 5, 1, 0, 1));
 
   // No model file: the project loads empty, says so and stays modified.
   fs::remove(dir + "s.bin");
   r.io.LoadProjectByName(dir + "s.fdt");
-  EXPECT_EQ(r.prompter.messages.size(), 2u);
-  EXPECT_EQ(r.host.d->Space(5, 5, 5), 0);
-  EXPECT_EQ(r.host.d->Modified, 1);
+  EXPECT_EQ(std::tuple(r.prompter.messages.size(), r.host.d->Space(5, 5, 5), r.host.d->Modified.load()),
+            std::tuple(2u, 0, 1));
 }

@@ -20,6 +20,7 @@
 
 #include "platform/prompter.h"
 #include "project/ui/TfmInputSource.h"
+#include "ui_fixture.h"
 
 using namespace rv;
 namespace fs = std::filesystem;
@@ -27,13 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double Pi = 3.141592653589793;
-
-std::string Dir(const std::string& name) {
-  const fs::path d = fs::temp_directory_path() / ("rv_signal_window_test_" + std::to_string(::getpid())) / name;
-  fs::remove_all(d);
-  fs::create_directories(d);
-  return d.string() + "/";
-}
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -69,29 +63,23 @@ void DoubleExp(double a, double b, double& rise, double& width) {
 
 TEST(TfmInputSourceWindow, CreatesWithTheFirstKindAndHidesChartsForNoSignal) {
   Window w;
-  EXPECT_EQ(w.fm.windowTitle(), QString::fromUtf8("Выбор сигнала"));
-  ASSERT_EQ(w.fm.cbExpression->count(), 10);
-  EXPECT_EQ(w.fm.cbExpression->itemText(8), QString::fromUtf8("Из файла"));
-  EXPECT_EQ(w.fm.cbTime->count(), 6);
-  EXPECT_FALSE(w.fm.FileLoaded());
-  EXPECT_FALSE(w.fm.eddF->isEnabled());
+  ASSERT_EQ(std::tuple(w.fm.cbExpression->count(), w.fm.cbTime->count()), std::tuple(10, 6));
+  EXPECT_EQ(std::tuple(w.fm.windowTitle(), w.fm.cbExpression->itemText(8), w.fm.Chart1Title->text()),
+            std::tuple(QString::fromUtf8("Выбор сигнала"), QString::fromUtf8("Из файла"), QString::fromUtf8("Синусоида\n")));
+  EXPECT_FALSE(w.fm.FileLoaded() || w.fm.eddF->isEnabled());
   // A sine of 1 GHz over 50 ns: 20 points per tenth of a period.
-  EXPECT_EQ(w.fm.PreviewX().size(), 10000u);
-  EXPECT_EQ(w.fm.Notebook1->currentWidget()->objectName(), "Sin");
-  EXPECT_EQ(w.fm.Chart1Title->text(), QString::fromUtf8("Синусоида\n"));
+  EXPECT_EQ(std::tuple(w.fm.PreviewX().size(), w.fm.Notebook1->currentWidget()->objectName()), std::tuple(10000u, "Sin"));
   EXPECT_NEAR(w.source.GetSignal(0.25e-9), 1.0, 1e-12);  // what the window shows, the solver gets
 
   w.fm.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.fm));
   w.kind(SigNone);
-  EXPECT_FALSE(w.fm.Panel2->isVisible());
-  EXPECT_EQ(w.fm.PreviewX().size(), 10000u);  // left as it was
-  EXPECT_EQ(w.source.GetSignal(0.25e-9), 0.0);
-  w.kind(SigGauss);
-  EXPECT_TRUE(w.fm.Panel2->isVisible());
-  EXPECT_EQ(w.fm.Notebook1->currentWidget()->objectName(), "Gauss");
-  EXPECT_EQ(w.modified, 1);  // the user's choice
-  EXPECT_TRUE(w.prompter.messages.empty());
+  // The preview is left as it was.
+  EXPECT_EQ(std::tuple(w.fm.Panel2->isVisible(), w.fm.PreviewX().size(), w.source.GetSignal(0.25e-9)),
+            std::tuple(false, 10000u, 0.0));
+  w.kind(SigGauss);  // the user's choice marks the project
+  EXPECT_EQ(std::tuple(w.fm.Panel2->isVisible(), w.fm.Notebook1->currentWidget()->objectName(), int(w.modified),
+                       w.prompter.messages.empty()), std::tuple(true, "Gauss", 1, true));
 }
 
 TEST(TfmInputSourceWindow, PresetsMeasureAsTheAnalyticDoubleExponential) {
@@ -100,11 +88,10 @@ TEST(TfmInputSourceWindow, PresetsMeasureAsTheAnalyticDoubleExponential) {
   std::optional<std::string> answer = "1";
   w.fm.SetAmplitudeAsker([&] { return answer; });
   w.fm.SpeedButton1->click();  // "0,5/3 нс"
-  EXPECT_EQ(w.fm.SpeedButton1->text(), QString::fromUtf8("0,5/3 нс"));
-  EXPECT_EQ(w.ed("edExp_a")->text(), "382204000");
-  EXPECT_EQ(w.ed("edExp_b")->text(), "2356220000");
-  EXPECT_EQ(w.ed("edExpAmpl")->text(), "1.69749");
-  EXPECT_EQ(w.fm.PreviewX().size(), 10000u);  // no natural step: T/500
+  // No natural step: T/500.
+  EXPECT_EQ(std::tuple(w.fm.SpeedButton1->text(), w.ed("edExp_a")->text(), w.ed("edExp_b")->text(),
+                       w.ed("edExpAmpl")->text(), w.fm.PreviewX().size()),
+            std::tuple(QString::fromUtf8("0,5/3 нс"), "382204000", "2356220000", "1.69749", 10000u));
 
   double rise, width;
   DoubleExp(382204000, 2356220000, rise, width);
@@ -119,16 +106,14 @@ TEST(TfmInputSourceWindow, PresetsMeasureAsTheAnalyticDoubleExponential) {
 
   // Zoomed in on the rise, the measurement follows what is visible: no falling edge.
   w.fm.Chart1->xAxis->setRange(0, 1);
-  EXPECT_TRUE(w.fm.Measure().Valid);
-  EXPECT_FALSE(w.fm.Measure().HasWidth);
+  EXPECT_TRUE(w.fm.Measure().Valid && !w.fm.Measure().HasWidth);
   w.fm.ShowAll(1);
   EXPECT_TRUE(w.fm.Measure().HasWidth);
 
   // The radio-pulse page's presets set its own edits.
   answer = "2";
   w.fm.SpeedButton8->click();  // "5/25 нс", tag 4
-  EXPECT_EQ(w.ed("edExpRadio_a")->text(), "55935868");
-  EXPECT_EQ(w.ed("edExpRadioAmpl")->text(), "4.6318012");
+  EXPECT_EQ(std::tuple(w.ed("edExpRadio_a")->text(), w.ed("edExpRadioAmpl")->text()), std::tuple("55935868", "4.6318012"));
   // Not a number: a message and nothing changes; Cancel: nothing at all.
   answer = "abc";
   w.fm.SpeedButton2->click();
@@ -137,21 +122,19 @@ TEST(TfmInputSourceWindow, PresetsMeasureAsTheAnalyticDoubleExponential) {
   EXPECT_EQ(w.ed("edExp_a")->text(), "382204000");
   answer.reset();
   w.fm.SpeedButton2->click();
-  EXPECT_EQ(w.ed("edExp_a")->text(), "382204000");
-  EXPECT_EQ(w.prompter.messages.size(), 1u);
+  EXPECT_EQ(std::tuple(w.ed("edExp_a")->text(), w.prompter.messages.size()), std::tuple("382204000", 1u));
 
   // Without the measurement nothing is drawn on the preview.
   w.fm.CheckBox1->click();
-  EXPECT_FALSE(w.fm.Measure().Valid);
-  EXPECT_TRUE(w.fm.MeasureText().isEmpty());
+  EXPECT_FALSE(w.fm.Measure().Valid || !w.fm.MeasureText().isEmpty());
 }
 
 TEST(TfmInputSourceWindow, GaussianSpectrumAndItsSteps) {
   Window w;
   w.kind(SigGauss);
   EXPECT_TRUE(w.fm.FastLineSeries1->data()->isEmpty());  // "Не показывать спектр"
-  EXPECT_EQ(w.fm.Chart2Title->text(), QString::fromUtf8("Спектр сигнала"));
-  EXPECT_EQ(w.fm.Chart1->accessibleName(), QString::fromUtf8("Форма сигнала"));
+  EXPECT_EQ(std::tuple(w.fm.Chart2Title->text(), w.fm.Chart1->accessibleName()),
+            std::tuple(QString::fromUtf8("Спектр сигнала"), QString::fromUtf8("Форма сигнала")));
   w.fm.CheckBox3->click();
   ASSERT_TRUE(w.fm.ShowSignalClick());
   const SpectrumResult& s = w.fm.Spectrum();
@@ -161,9 +144,8 @@ TEST(TfmInputSourceWindow, GaussianSpectrumAndItsSteps) {
   const double W = 1e-9;
   for (size_t i = 0; i < s.FMHz.size(); ++i)
     ASSERT_NEAR(s.Mag[i], std::exp(-std::pow(Pi * s.FMHz[i] * 1e6 * W, 2)), 1e-4);
-  EXPECT_EQ(w.fm.Chart2Title->text(), QString::fromUtf8("Модуль спектра"));
-  EXPECT_EQ(w.fm.Chart2->xAxis->label(), QString::fromUtf8("f, МГц"));
-  EXPECT_TRUE(w.fm.Label29->text().isEmpty());
+  EXPECT_EQ(std::tuple(w.fm.Chart2Title->text(), w.fm.Chart2->xAxis->label(), w.fm.Label29->text()),
+            std::tuple(QString::fromUtf8("Модуль спектра"), QString::fromUtf8("f, МГц"), QString()));
 
   // A step of 0 with "Шаг авто" off takes the automatic step instead of looping.
   w.fm.CheckBox2->click();
@@ -173,13 +155,11 @@ TEST(TfmInputSourceWindow, GaussianSpectrumAndItsSteps) {
   EXPECT_NEAR(w.fm.Spectrum().DF, s.DF, 1);
   w.ed("eddF")->setText("10e6");
   w.fm.ShowSignalClick();
-  EXPECT_EQ(w.fm.Spectrum().DF, 10e6);
-  EXPECT_EQ(w.fm.FastLineSeries1->data()->size(), 200);
+  EXPECT_EQ(std::tuple(w.fm.Spectrum().DF, w.fm.FastLineSeries1->data()->size()), std::tuple(10e6, 200));
   // fMax not above fMin: nothing drawn.
   w.ed("edFMin")->setText("3e9");
   w.fm.ShowSignalClick();
-  EXPECT_TRUE(w.fm.FastLineSeries1->data()->isEmpty());
-  EXPECT_TRUE(w.prompter.messages.empty());
+  EXPECT_TRUE(w.fm.FastLineSeries1->data()->isEmpty() && w.prompter.messages.empty());
 }
 
 TEST(TfmInputSourceWindow, PreviewIntervalAndStepsThatCouldNeverEnd) {
@@ -194,8 +174,7 @@ TEST(TfmInputSourceWindow, PreviewIntervalAndStepsThatCouldNeverEnd) {
     dT = "0.01";
   });
   ASSERT_TRUE(w.fm.ShowSignalClick());
-  EXPECT_LT(w.fm.PreviewX().back(), 10.0);
-  EXPECT_GT(w.fm.PreviewX().back(), 9.99);
+  EXPECT_NEAR(w.fm.PreviewX().back(), 9.995, 0.005);
 
   w.fm.RadioButton2->setChecked(true);
   w.ed("edMaxTime")->setText("abc");
@@ -218,14 +197,13 @@ TEST(TfmInputSourceWindow, PreviewIntervalAndStepsThatCouldNeverEnd) {
 }
 
 TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {
-  const std::string dir = Dir("file");
+  const std::string dir = rvtest::FreshDir("rv_signal_window_test", "file");
   Window w;
   WriteFile(dir + "good.srg", "1 5 name\r\n2 0\r\n");
   WriteFile(dir + "bad.srg", "1 5\r\nthis is no number\r\n");
   w.fm.cbTime->setCurrentIndex(5);  // "литры" can't be kept
   EXPECT_EQ(w.fm.cbTime->currentIndex(), 0);
-  ASSERT_EQ(w.prompter.messages.size(), 1u);
-  EXPECT_EQ(w.prompter.messages[0], "Пить надо меньше!!!");
+  EXPECT_EQ(w.prompter.messages, std::vector<std::string>{"Пить надо меньше!!!"});
 
   std::optional<std::string> chosen = dir + "good.srg";
   w.fm.SetFileChooser([&] { return chosen; });
@@ -233,9 +211,8 @@ TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {
   EXPECT_EQ(w.prompter.messages.back(),
             "Ошибка: нет заданного файла сигнала или его формат неверен\nИмя файла не задано.");
   w.fm.btnOpenFile->click();
-  ASSERT_TRUE(w.fm.FileLoaded());
-  EXPECT_EQ(w.fm.edFileName->text().toStdString(), dir + "good.srg");
-  EXPECT_EQ(w.fm.edMaxTime->text(), "2");  // the file's last time, ns
+  ASSERT_TRUE(w.fm.FileLoaded());  // the preview's end is the file's last time, ns
+  EXPECT_EQ(std::tuple(w.fm.edFileName->text().toStdString(), w.fm.edMaxTime->text()), std::tuple(dir + "good.srg", "2"));
   EXPECT_NEAR(w.source.GetSignal(0.5e-9), 2.5, 1e-6);
   EXPECT_NEAR(w.fm.PreviewX().back(), 2.0, 0.01);
 
@@ -251,22 +228,17 @@ TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {
   const size_t before = w.prompter.messages.size();
   ASSERT_TRUE(w.fm.LoadSignalSettings(project));
   EXPECT_EQ(w.fm.GetSettings().Edits, saved.Edits);
-  EXPECT_EQ(w.fm.SpinEdit2->value(), 2);
-  EXPECT_EQ(w.fm.cbExpression->currentIndex(), SigFromFile);
-  EXPECT_TRUE(w.fm.FileLoaded());
-  EXPECT_EQ(w.prompter.messages.size(), before);
-  std::ifstream in(project, std::ios::binary);
-  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("NX=10"), std::string::npos);
+  EXPECT_EQ(std::tuple(w.fm.SpinEdit2->value(), w.fm.cbExpression->currentIndex(), w.fm.FileLoaded(), w.prompter.messages.size()),
+            std::tuple(2, SigFromFile, true, before));
+  EXPECT_NE(rvtest::ReadFile(project).find("NX=10"), std::string::npos);
 
   // A bad line: the loader's message only, the signal unloaded, the settings still shown.
   SignalPageSettings bad = saved;
   bad.Edit("edFileName") = dir + "bad.srg";
-  EXPECT_FALSE(w.fm.ApplyProjectSettings(bad));
-  EXPECT_FALSE(w.fm.FileLoaded());
-  EXPECT_EQ(w.prompter.messages.back(), "Файл входного сигнала не читается из-за ошибки в строке 2");
-  EXPECT_EQ(w.prompter.messages.size(), before + 1);
-  EXPECT_EQ(w.source.GetSignal(0.5e-9), 0.0);
-  EXPECT_EQ(w.fm.edFileName->text().toStdString(), dir + "bad.srg");
+  EXPECT_FALSE(w.fm.ApplyProjectSettings(bad) || w.fm.FileLoaded());
+  EXPECT_EQ(std::tuple(w.prompter.messages.back(), w.prompter.messages.size(), w.source.GetSignal(0.5e-9),
+                       w.fm.edFileName->text().toStdString()),
+            std::tuple("Файл входного сигнала не читается из-за ошибки в строке 2", before + 1, 0.0, dir + "bad.srg"));
 
   // A name without a folder is looked for in the program's folder.
   w.fm.SetProgramDir(dir);

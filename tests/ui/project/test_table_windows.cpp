@@ -61,36 +61,27 @@ TEST(TfmLampedWindow, ResistorRowAddedCycledAndBuilt) {
   EXPECT_EQ(w.d->Modified, 0);
 
   QTest::mouseClick(fm.Button2, Qt::LeftButton);  // "Новая строка"
-  ASSERT_EQ(w.lamped.sgResistors.RowCount(), 2);
-  EXPECT_EQ(w.d->Modified, 1);
-  ASSERT_EQ(fm.sgResistors->model()->rowCount(), 1);
-  EXPECT_TRUE(fm.sgResistors->isEnabled());
-  EXPECT_EQ(fm.sgResistors->currentIndex(), fm.sgResistors->model()->index(0, 0));
+  ASSERT_EQ(std::tuple(w.lamped.sgResistors.RowCount(), fm.sgResistors->model()->rowCount()), std::tuple(2, 1));
+  EXPECT_EQ(std::tuple(int(w.d->Modified), fm.sgResistors->isEnabled(), fm.sgResistors->currentIndex()),
+            std::tuple(1, true, fm.sgResistors->model()->index(0, 0)));
 
-  TypeIntoCell(fm.sgResistors, 0, 0, "3");
-  TypeIntoCell(fm.sgResistors, 0, 1, "4");
-  TypeIntoCell(fm.sgResistors, 0, 2, "5");
-  TypeIntoCell(fm.sgResistors, 0, 3, "50");
+  for (int c = 0; c < 4; ++c) TypeIntoCell(fm.sgResistors, 0, c, QString::number(c < 3 ? c + 3 : 50));
   EXPECT_EQ(w.lamped.sgResistors.Cells(3, 1), "50");
 
   // The direction cell cycles on each click and never opens for editing.
   ClickCell(fm.sgResistors, 0, 4);
-  EXPECT_EQ(w.lamped.sgResistors.Cells(4, 1), "X");
-  EXPECT_EQ(ViewText(fm.sgResistors, 0, 4), "X");
+  EXPECT_EQ(std::tuple(w.lamped.sgResistors.Cells(4, 1), ViewText(fm.sgResistors, 0, 4)), std::tuple("X", "X"));
   ClickCell(fm.sgResistors, 0, 4);
   EXPECT_EQ(w.lamped.sgResistors.Cells(4, 1), "Y");
-  QTest::qWait(20);
-  EXPECT_EQ(fm.sgResistors->viewport()->findChild<QLineEdit*>(), nullptr);  // no editor opened
-  EXPECT_EQ(fm.sgResistors->currentIndex().column(), 3);
+  QTest::qWait(20);  // no editor opened
+  EXPECT_EQ(std::tuple(fm.sgResistors->viewport()->findChild<QLineEdit*>(), fm.sgResistors->currentIndex().column()),
+            std::tuple(nullptr, 3));
 
   rv::ElementArrays a;
   EXPECT_TRUE(rv::LoadElementArrays(*w.d, w.out, w.lamped, a).empty());
   ASSERT_EQ(a.Resistors.size(), 1u);
-  EXPECT_EQ(a.Resistors[0].X, 3);
-  EXPECT_EQ(a.Resistors[0].Y, 4);
-  EXPECT_EQ(a.Resistors[0].Z, 5);
-  EXPECT_EQ(a.Resistors[0].Value, 50.0);
-  EXPECT_EQ(a.Resistors[0].Dir, 'Y');
+  const auto& e = a.Resistors[0];
+  EXPECT_EQ(std::tuple(e.X, e.Y, e.Z, e.Value, e.Dir), std::tuple(3, 4, 5, 50.0, 'Y'));
 }
 
 TEST(TfmLampedWindow, PolarityDeleteAndClear) {
@@ -106,10 +97,10 @@ TEST(TfmLampedWindow, PolarityDeleteAndClear) {
 
   for (int i = 0; i < 3; ++i) QTest::mouseClick(fm.Button11, Qt::LeftButton);
   ASSERT_EQ(fm.sgSourses->model()->rowCount(), 3);
-  ClickCell(fm.sgSourses, 1, 5);
-  EXPECT_EQ(w.lamped.sgSourses.Cells(5, 2), "+");
-  ClickCell(fm.sgSourses, 1, 5);
-  EXPECT_EQ(w.lamped.sgSourses.Cells(5, 2), "-");
+  for (const char* pol : {"+", "-"}) {
+    ClickCell(fm.sgSourses, 1, 5);
+    EXPECT_EQ(w.lamped.sgSourses.Cells(5, 2), pol);
+  }
   TypeIntoCell(fm.sgSourses, 2, 0, "7");
 
   // Delete the row the user has selected: the third row moves up.
@@ -123,8 +114,7 @@ TEST(TfmLampedWindow, PolarityDeleteAndClear) {
   QTest::mouseClick(fm.Button12, Qt::LeftButton);
   EXPECT_EQ(w.lamped.sgSourses.RowCount(), 3);
   QTest::mouseClick(fm.Button12, Qt::LeftButton);
-  EXPECT_EQ(w.lamped.sgSourses.RowCount(), 1);
-  EXPECT_FALSE(fm.sgSourses->isEnabled());
+  EXPECT_EQ(std::tuple(w.lamped.sgSourses.RowCount(), fm.sgSourses->isEnabled()), std::tuple(1, false));
   EXPECT_EQ(w.prompter.questions, (std::vector<std::string>{"Удалить все", "Удалить все"}));
 
   // Rows the editor adds while the window is hidden show when it opens again.
@@ -147,12 +137,9 @@ TEST(TfmOutPointWindow, TablesDirectionsAndOptions) {
   const QHeaderView* h = fm.sgOutPoint->horizontalHeader();
   EXPECT_GE(h->sectionSize(1), h->fontMetrics().horizontalAdvance(QString::fromUtf8("Направл")));
   EXPECT_EQ(fm.PageControl1->currentIndex(), 0);
-  for (rv::StringGridView* v : {fm.sgOutPoint, fm.sgCurrent, fm.sgVoltage, fm.sgFarPoints}) {
-    EXPECT_EQ(v->model()->rowCount(), 0);
-    EXPECT_FALSE(v->isEnabled());
-  }
-  EXPECT_EQ(fm.seOutputRate->value(), 1);
-  EXPECT_TRUE(fm.cbShowGr->isChecked());
+  for (rv::StringGridView* v : {fm.sgOutPoint, fm.sgCurrent, fm.sgVoltage, fm.sgFarPoints})
+    EXPECT_FALSE(v->model()->rowCount() != 0 || v->isEnabled()) << v->objectName().toStdString();
+  EXPECT_EQ(std::tuple(fm.seOutputRate->value(), fm.cbShowGr->isChecked()), std::tuple(1, true));
 
   QTest::mouseClick(fm.Button2, Qt::LeftButton);
   ASSERT_EQ(w.out.sgOutPoint.RowCount(), 2);
@@ -172,18 +159,14 @@ TEST(TfmOutPointWindow, TablesDirectionsAndOptions) {
   w.d->Modified = 0;
   fm.seOutputRate->setValue(10);
   QTest::mouseClick(fm.cbNoWriteFile, Qt::LeftButton);
-  EXPECT_EQ(w.out.seOutputRate, 10);
-  EXPECT_TRUE(w.out.cbNoWriteFile);
-  EXPECT_EQ(w.d->Modified, 1);
+  EXPECT_EQ(std::tuple(w.out.seOutputRate, w.out.cbNoWriteFile, int(w.d->Modified)), std::tuple(10, true, 1));
 
   // A project read into the tables shows when the window refreshes, without marking it.
   w.out.seOutputRate = 7;
   w.out.cbShowGr = false;
   w.d->Modified = 0;
   fm.RefreshFromTables();
-  EXPECT_EQ(fm.seOutputRate->value(), 7);
-  EXPECT_FALSE(fm.cbShowGr->isChecked());
-  EXPECT_EQ(w.d->Modified, 0);
+  EXPECT_EQ(std::tuple(fm.seOutputRate->value(), fm.cbShowGr->isChecked(), int(w.d->Modified)), std::tuple(7, false, 0));
 
   QTest::mouseClick(fm.Button16, Qt::LeftButton);  // "Закрыть"
   EXPECT_FALSE(fm.isVisible());
@@ -215,18 +198,17 @@ TEST(TableWindows, ArrowKeysOnlyMoveSpaceStepsALetter) {
     c.view->setCurrentIndex(c.view->model()->index(0, 0));
     w.d->Modified = 0;
     const int last = g.ColCount() - 1;
-    for (int i = 0; i < last; ++i) QTest::keyClick(c.view, Qt::Key_Right);
-    EXPECT_EQ(c.view->currentIndex().column(), last);
-    for (int i = 0; i < last; ++i) QTest::keyClick(c.view, Qt::Key_Left);
-    EXPECT_EQ(c.view->currentIndex().column(), 0);
+    for (auto [key, col] : {std::pair{Qt::Key_Right, last}, {Qt::Key_Left, 0}}) {
+      for (int i = 0; i < last; ++i) QTest::keyClick(c.view, key);
+      EXPECT_EQ(c.view->currentIndex().column(), col);
+    }
     for (size_t col = 0; col < c.cells.size(); ++col) EXPECT_EQ(g.Cells(int(col), 1), c.cells[col]);
     EXPECT_EQ(w.d->Modified, 0);
 
     c.view->setCurrentIndex(c.view->model()->index(0, c.letterCol));
-    QTest::keyClick(c.view, Qt::Key_Space);
-    EXPECT_EQ(g.Cells(c.letterCol, 1), c.stepped);
-    EXPECT_EQ(w.d->Modified, 1);
-    EXPECT_EQ(c.view->viewport()->findChild<QLineEdit*>(), nullptr);  // no editor opened
+    QTest::keyClick(c.view, Qt::Key_Space);  // no editor opened
+    EXPECT_EQ(std::tuple(g.Cells(c.letterCol, 1), int(w.d->Modified), c.view->viewport()->findChild<QLineEdit*>()),
+              std::tuple(c.stepped, 1, nullptr));
     c.window->hide();
   }
 }
