@@ -76,16 +76,14 @@ TEST(Prompter, QtBoxesShowRussianButtons) {
   QMessageBox::Icon icon = QMessageBox::Critical;
   PressWhenShown(QString::fromUtf8("ОК"), &captions, &icon);
   p.message("Готово");
-  EXPECT_EQ(captions, QStringList{QString::fromUtf8("ОК")});
-  EXPECT_EQ(icon, QMessageBox::NoIcon);
+  EXPECT_EQ(std::tuple(captions, icon), std::tuple(QStringList{QString::fromUtf8("ОК")}, QMessageBox::NoIcon));
 
   captions.clear();
   QString title;
   PressWhenShown(QString::fromUtf8("ОК"), &captions, &icon, &title);
   p.error("Невозможно открыть файл:x.grf");
-  EXPECT_EQ(captions, QStringList{QString::fromUtf8("ОК")});
-  EXPECT_EQ(icon, QMessageBox::Critical);
-  EXPECT_EQ(title, QString::fromUtf8("Ошибка"));
+  EXPECT_EQ(std::tuple(captions, icon, title),
+            std::tuple(QStringList{QString::fromUtf8("ОК")}, QMessageBox::Critical, QString::fromUtf8("Ошибка")));
 }
 
 }  // namespace

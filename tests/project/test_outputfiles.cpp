@@ -59,17 +59,13 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   const Messages m =
       PrepareOutputFiles(d, t, OutputOptions{true, true, true}, nullptr, &chart, &feed, run);
 
-  Messages want;
-  for (const char* n : {"q.srg", "h3", "h4", "h5"}) want.push_back(ProbeRowMessage(n, 10, 10, 10));
-  want.push_back("Вывод P (файл p6) игнорируется, так как не установлен флаг вычисления SAR.");
-  want.push_back(ProbeRowMessage("p6", 10, 10, 10));
-  want.push_back(ProbeRowMessage("j9", 9, 9, 9));  // the limits that apply to J
-  want.push_back(ProbeRowMessage("EX1.SRG", 10, 10, 10));
-  want.push_back(ProbeRowMessage("../escape", 10, 10, 10));
-  want.push_back(RegionMessage("токового региона", "bad"));
-  want.push_back(RegionMessage("токового региона", "bad2"));
-  want.push_back(RegionMessage("напряжения", "u2"));
-  EXPECT_EQ(m, want);
+  auto row = [](const char* n) { return ProbeRowMessage(n, 10, 10, 10); };
+  // j9 names the limits that apply to J.
+  EXPECT_EQ(m, (Messages{row("q.srg"), row("h3"), row("h4"), row("h5"),
+                         "Вывод P (файл p6) игнорируется, так как не установлен флаг вычисления SAR.", row("p6"),
+                         ProbeRowMessage("j9", 9, 9, 9), row("EX1.SRG"), row("../escape"),
+                         RegionMessage("токового региона", "bad"), RegionMessage("токового региона", "bad2"),
+                         RegionMessage("напряжения", "u2")}));
   EXPECT_EQ(ProbeRowMessage("h3", 10, 9, 8),
             "Выходной файл h3 не был создан из-за ошибки:\n"
             "В первой колонке допустимы только латинские  P, E, H, I, J, U\n"
@@ -193,10 +189,9 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   const auto p = ReadLines(d.ResultDir + "p.srg");
   const double psum = double(d.PowerX(x, y, z)) + d.PowerY(x, y, z) + d.PowerZ(x, y, z);
   ASSERT_EQ(p.size(), size_t(samples));
-  EXPECT_EQ(p[0], T(0, false) + " " + FormatTextReal(0.0f) + "  Pсредняя(5,6,7), Вт");
-  EXPECT_EQ(p[1], T(1, false) + " " + FormatTextReal(float(psum)) + " t, нс");
-  EXPECT_EQ(p[2], T(2, false) + " " + FormatTextReal(float(psum / 2)) + "  P, Вт");
-  EXPECT_EQ(p[4], T(4, false) + " " + FormatTextReal(float(psum / 4)));
+  for (auto [s, v, text] : {std::tuple{0, 0.0, "  Pсредняя(5,6,7), Вт"}, {1, psum, " t, нс"}, {2, psum / 2, "  P, Вт"},
+                            {4, psum / 4, ""}})
+    EXPECT_EQ(p[size_t(s)], T(s, false) + " " + FormatTextReal(float(v)) + text) << s;
   const auto cur = ReadLines(d.ResultDir + "Cur.grf");
   ASSERT_EQ(cur.size(), size_t(samples));
   EXPECT_EQ(cur[0], T(0, false) + " " + FormatTextReal(float(RegionCurrent(d, run.CurrentFiles[1].Region))) + " CUR");

@@ -58,17 +58,13 @@ TEST(TimeLoop, OneStepGivesTwoProgressCallsAndKeepsStepCount) {
   StepHooks h;
   h.UpdateH = [&] { ++hStep; };
   const RunOutcome o = RunTimeLoop(d, h, r, nullptr, FakeClock(0));
-  EXPECT_EQ(o.End, RunEnd::Completed);
-  EXPECT_EQ(hStep, 1);
+  EXPECT_EQ(std::tuple(o.End, hStep), std::tuple(RunEnd::Completed, 1));
   ASSERT_EQ(r.progress.size(), 2u);
-  EXPECT_TRUE(r.progress[0].FullRefresh);  // step 0 is a multiple of 500
-  EXPECT_EQ(r.progress[0].ProgressStep, 1);
-  EXPECT_TRUE(r.progress[1].FullRefresh);  // the closing refresh
-  EXPECT_EQ(r.progress[1].TickSteps, 0);   // nothing timed since: 1 ms per step shown
-  EXPECT_EQ(StepMilliseconds(r.progress[1]), 1.0);
-  EXPECT_EQ(d.StepCount, 1);
-  EXPECT_EQ(d.CurStep, 1);
-  EXPECT_EQ(d.Stopped, 1);
+  // Step 0 is a multiple of 500, then the closing refresh: nothing timed since, 1 ms per
+  // step shown.
+  EXPECT_EQ(std::tuple(r.progress[0].FullRefresh, r.progress[0].ProgressStep, r.progress[1].FullRefresh,
+                       r.progress[1].TickSteps, StepMilliseconds(r.progress[1])), std::tuple(true, 1, true, 0, 1.0));
+  EXPECT_EQ(std::tuple(d.StepCount.load(), d.CurStep.load(), d.Stopped.load()), std::tuple(1, 1, 1));
   ASSERT_EQ(r.finishes.size(), 1u);
   EXPECT_EQ(r.finishes[0].End, RunEnd::Completed);
   EXPECT_DOUBLE_EQ(d.CurTime, 0.001);
@@ -78,8 +74,7 @@ TEST(TimeLoop, OneStepGivesTwoProgressCallsAndKeepsStepCount) {
 TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
   SolverData d;
   Prepare(d, 4);
-  d.OutputRate = 2;
-  d.SARDelay = 2;
+  d.OutputRate = d.SARDelay = 2;
   d.SAROn = 1;
   d.ExternalField = 1; d.AnyPML = 1; d.TFSFSource = 1; d.AnyDissipation = 1;
   d.AnySymE = 1; d.AnyMur = 1; d.ABC2Face[FaceX1] = 1; d.AnyRTABC = 1; d.AnyPEC = 1;
@@ -115,11 +110,11 @@ TEST(TimeLoop, ItemsRunInOrderOnlyWhenTheirFeatureIsOn) {
   ASSERT_GT(log.size(), 2 * step1.size());
   const std::vector<std::string> got1(log.begin() + 22, log.begin() + 22 + step1.size());
   EXPECT_EQ(got1, step1);
-  EXPECT_EQ(log[19], "Out0");
-  EXPECT_EQ(log[20], "Far0");
-  EXPECT_EQ(log[21], "Progress1");
-  EXPECT_EQ(std::count(log.begin(), log.end(), "Out1"), 1);
-  EXPECT_EQ(std::count(log.begin(), log.end(), "Power"), 2);  // steps 2 and 3
+  EXPECT_EQ(std::vector<std::string>(log.begin() + 19, log.begin() + 22),
+            (std::vector<std::string>{"Out0", "Far0", "Progress1"}));
+  // Power at steps 2 and 3.
+  EXPECT_EQ(std::tuple(std::count(log.begin(), log.end(), "Out1"), std::count(log.begin(), log.end(), "Power")),
+            std::tuple(1, 2));
   // The 1/R boundary saw the previous step's time; the time itself came back exactly.
   EXPECT_DOUBLE_EQ(dissipationTime, 2 * 0.001);
   EXPECT_EQ(d.CurTime, ((0.001 + 0.001) + 0.001) + 0.001);
@@ -149,16 +144,13 @@ TEST(TimeLoop, StopDuringAStepAndStepCountLoweredMidRun) {
   StepHooks h;
   h.UpdateE = [&] { if (d.CurStep == 4) RequestStop(d, nullptr); };
   RunOutcome o = RunTimeLoop(d, h, r, nullptr, FakeClock(0));
-  EXPECT_EQ(o.End, RunEnd::Stopped);
-  EXPECT_EQ(o.StepsDone, 4);
-  EXPECT_EQ(d.CurStep, 4);
-  EXPECT_EQ(d.StepCount, 100);                // unchanged
-  EXPECT_DOUBLE_EQ(d.CurTime, 3 * 0.001);      // not advanced for the stopped step
-  ASSERT_EQ(r.progress.size(), 2u);            // the first step and the stopped one, no closing refresh
-  EXPECT_EQ(r.progress[1].ProgressStep, 4);
+  // The step count is unchanged; the time is not advanced for the stopped step.
+  EXPECT_EQ(std::tuple(o.End, o.StepsDone, d.CurStep.load(), d.StepCount.load(), d.Stopped.load()),
+            std::tuple(RunEnd::Stopped, 4, 4, 100, 1));
+  EXPECT_DOUBLE_EQ(d.CurTime, 3 * 0.001);
+  ASSERT_EQ(r.progress.size(), 2u);  // the first step and the stopped one, no closing refresh
   ASSERT_EQ(r.finishes.size(), 1u);
-  EXPECT_EQ(r.finishes[0].End, RunEnd::Stopped);
-  EXPECT_EQ(d.Stopped, 1);
+  EXPECT_EQ(std::tuple(r.progress[1].ProgressStep, r.finishes[0].End), std::tuple(4, RunEnd::Stopped));
 
   // StepCount lowered below the current step during step 5: the loop ends after it.
   SolverData q;
@@ -167,10 +159,9 @@ TEST(TimeLoop, StopDuringAStepAndStepCountLoweredMidRun) {
   StepHooks h2;
   h2.UpdateH = [&] { if (q.CurStep == 6) q.StepCount = 3; };
   o = RunTimeLoop(q, h2, r2, nullptr, FakeClock(0));
-  EXPECT_EQ(o.End, RunEnd::Completed);
-  EXPECT_EQ(o.StepsDone, 6);
-  EXPECT_EQ(q.StepCount, 6);  // the number of steps done
-  EXPECT_EQ(r2.progress.back().ProgressStep, 6);
+  // The step count becomes the number of steps done.
+  EXPECT_EQ(std::tuple(o.End, o.StepsDone, q.StepCount.load(), r2.progress.back().ProgressStep),
+            std::tuple(RunEnd::Completed, 6, 6, 6));
   // Raised mid-run: the loop goes on to the new count.
   SolverData u;
   Prepare(u, 2);
@@ -188,13 +179,11 @@ TEST(TimeLoop, FailuresStillRunTheEndOfRun) {
   h.ApplyPEC = [&] { if (d.CurStep == 3) throw std::runtime_error("индекс вне массива"); };
   d.AnyPEC = 1;
   const RunOutcome o = RunTimeLoop(d, h, r, nullptr, FakeClock(0));
-  EXPECT_EQ(o.End, RunEnd::Failed);
-  EXPECT_EQ(o.Error, "индекс вне массива");
-  EXPECT_EQ(o.StepsDone, 2);
-  EXPECT_EQ(d.Stopped, 0);  // left as it was: the report calls it an internal error
+  // The stop flag is left as it was: the report calls it an internal error.
+  EXPECT_EQ(std::tuple(o.End, o.Error, o.StepsDone, d.Stopped.load(), o.FinishError),
+            std::tuple(RunEnd::Failed, "индекс вне массива", 2, 0, "диск полон"));
   ASSERT_EQ(r.finishes.size(), 1u);
   EXPECT_EQ(r.finishes[0].End, RunEnd::Failed);
-  EXPECT_EQ(o.FinishError, "диск полон");
 
   // An exception from the progress display ends the run the same way.
   SolverData q;
@@ -225,16 +214,14 @@ TEST(TimeLoop, HandOverAtMostEvery50msAndFullRefreshEvery500msOrEvery500thStep) 
       EXPECT_EQ(steps, want) << ms;
     } else {
       EXPECT_EQ(steps, (std::vector<int>{1, 1001, 1001}));
-      EXPECT_TRUE(r.progress[1].FullRefresh);  // due at steps 501 and 1001
-      EXPECT_EQ(r.progress[1].TickSteps, 1000);
+      EXPECT_EQ(std::tuple(r.progress[1].FullRefresh, r.progress[1].TickSteps), std::tuple(true, 1000));  // due at 501, 1001
     }
     EXPECT_TRUE(r.progress.front().FullRefresh && r.progress.back().FullRefresh);
     if (ms == 100) {
       // After a refresh the sums start again: 100, 200, ..., 600 > 500 at the sixth step.
       for (int s = 1; s <= 5; ++s) EXPECT_FALSE(r.progress[size_t(s)].FullRefresh) << s;
-      EXPECT_TRUE(r.progress[6].FullRefresh);
-      EXPECT_EQ(r.progress[6].TickSum, 600);
-      EXPECT_EQ(StepMilliseconds(r.progress[6]), 100.0);
+      EXPECT_EQ(std::tuple(r.progress[6].FullRefresh, r.progress[6].TickSum, StepMilliseconds(r.progress[6])),
+                std::tuple(true, 600, 100.0));
     }
   }
 }
@@ -267,8 +254,8 @@ TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
     }
     const int held = c.steps;
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_EQ(c.steps.load(), held);  // no step while paused
-    EXPECT_EQ(c.shown.load(), held);  // and the display has the step it paused after
+    // No step while paused, and the display has the step it paused after.
+    EXPECT_EQ(std::tuple(c.steps.load(), c.shown.load()), std::tuple(held, held));
     if (stopWhilePaused) {
       RequestStop(d, &pause);  // wakes the paused loop, which leaves at once
       t.join();

@@ -90,6 +90,26 @@ struct Program {
 
 std::string Caption(const QWidget& w) { return w.windowTitle().toStdString(); }
 
+// Appends a row to a table and fills its first cells.
+void Row(StringGrid& g, ModifiedFlag& m, std::initializer_list<const char*> cells) {
+  AddGridRow(g, m);
+  int c = 0;
+  for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
+}
+
+// A new project of n nodes per axis driven by the voltage sources only.
+void SourcesOnlyProject(TfmNew3dMain& w, int n) {
+  w.mnNewProjectClick();
+  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(n);
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+}
+
+// The settings the round trip changes, one on each page, and the signal's kind.
+auto Pages(Program& p) {
+  return std::tuple(p.w.spX->value(), p.w.ComboBox2->currentIndex(), p.w.cbEnergy->isChecked(),
+                    p.sw.cbExpression->currentIndex(), p.signal.Get().Kind);
+}
+
 }  // namespace
 
 TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
@@ -97,9 +117,7 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   Program p;
   TfmNew3dMain& w = p.w;
   w.mnNewProjectClick();
-  ASSERT_TRUE(w.mnSavePrj->isEnabled());
-  ASSERT_TRUE(w.mnLoadPrj->isEnabled());
-  ASSERT_TRUE(w.btnShowSignal->isEnabled());
+  ASSERT_TRUE(w.mnSavePrj->isEnabled() && w.mnLoadPrj->isEnabled() && w.btnShowSignal->isEnabled());
 
   // A setting on each page and a signal of another kind.
   w.spX->setValue(30);
@@ -114,49 +132,36 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   p.dialogs.save.push_back(dir + "proj.fdt");
   w.mnSavePrj->trigger();
   ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
-  EXPECT_EQ(p.d.Modified.load(), 0);
-  EXPECT_EQ(Caption(w), "Ravelin - proj.fdt");
-  EXPECT_TRUE(fs::exists(dir + "proj.bin"));
-  EXPECT_EQ(w.Settings().History[0], dir + "proj.fdt");
+  EXPECT_EQ(std::tuple(p.d.Modified.load(), Caption(w), fs::exists(dir + "proj.bin"), w.Settings().History[0]),
+            std::tuple(0, "Ravelin - proj.fdt", true, dir + "proj.fdt"));
 
   // A new project puts everything back to the defaults, the signal to a sine.
   w.mnNewProjectClick();
   EXPECT_TRUE(p.prompter.questions.empty());  // nothing unsaved: no question
-  EXPECT_EQ(w.spX->value(), 50);
-  EXPECT_EQ(w.ComboBox2->currentIndex(), BorderMur);
-  EXPECT_FALSE(w.cbEnergy->isChecked());
-  EXPECT_EQ(p.sw.cbExpression->currentIndex(), SigSin);
-  EXPECT_EQ(p.signal.Get().Kind, SigSin);
+  EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, SigSin, SigSin));
   EXPECT_NE(Caption(w), "Ravelin - proj.fdt");
   // It goes beside the last project, not among the program's files.
-  EXPECT_EQ(w.ProjectFileName(), dir + "Новый проект.fdt");
-  EXPECT_EQ(p.d.ResultDir, dir + "Results - Новый проект/");
+  EXPECT_EQ(std::tuple(w.ProjectFileName(), p.d.ResultDir),
+            std::tuple(dir + "Новый проект.fdt", dir + "Results - Новый проект/"));
 
   // Loaded by name from the history list.
   w.mnHistoryClick();
   w.HistoryItemClick(0);
   ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
-  EXPECT_EQ(w.spX->value(), 30);
-  EXPECT_EQ(w.ComboBox2->currentIndex(), BorderPEC);
-  EXPECT_TRUE(w.cbEnergy->isChecked());
-  EXPECT_EQ(w.memoProjectNote->toPlainText().toStdString(), "Проба");
-  EXPECT_EQ(p.sw.cbExpression->currentIndex(), SigGauss);
-  EXPECT_EQ(p.sw.edits.at("edGaussWidth")->text().toStdString(), "2e-10");
-  EXPECT_EQ(p.signal.Get().Kind, SigGauss);  // what a run would use
-  EXPECT_EQ(p.signal.Get().Params.GaussWidth, 2e-10);
+  // The signal is what a run would use.
+  EXPECT_EQ(Pages(p), std::tuple(30, BorderPEC, true, SigGauss, SigGauss));
+  EXPECT_EQ(std::tuple(w.memoProjectNote->toPlainText().toStdString(), p.sw.edits.at("edGaussWidth")->text().toStdString(),
+                       p.signal.Get().Params.GaussWidth), std::tuple("Проба", "2e-10", 2e-10));
   // The "Источник" page shows the window's preview.
   EXPECT_EQ(size_t(w.Series1->dataCount()), p.sw.PreviewX().size());
   EXPECT_GT(w.Series1->dataCount(), 0);
-  EXPECT_EQ(p.d.Modified.load(), 0);
-  EXPECT_EQ(Caption(w), "Ravelin - proj.fdt");
-  EXPECT_EQ(w.ProjectFileName(), dir + "proj.fdt");
-  EXPECT_EQ(p.d.ResultDir, dir + "Results - proj/");
+  EXPECT_EQ(std::tuple(p.d.Modified.load(), Caption(w), w.ProjectFileName(), p.d.ResultDir),
+            std::tuple(0, "Ravelin - proj.fdt", dir + "proj.fdt", dir + "Results - proj/"));
 
   // A history entry whose file is gone is reported and loads nothing.
   fs::remove(dir + "proj.fdt");
   w.HistoryItemClick(0);
-  ASSERT_EQ(p.prompter.messages.size(), 1u);
-  EXPECT_EQ(p.prompter.messages[0], "Файл не найден: " + dir + "proj.fdt");
+  EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Файл не найден: " + dir + "proj.fdt"});
 }
 
 TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {
@@ -171,9 +176,8 @@ TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {
   // Yes, then the save dialog cancelled: the window stays open, nothing is lost.
   p.prompter.answers = {PromptButton::Yes};
   EXPECT_FALSE(w.close());
-  EXPECT_TRUE(w.isVisible());
-  EXPECT_EQ(p.prompter.questions.back(), "На всякий случай сохраним проект?");
-  EXPECT_EQ(p.d.Modified.load(), 1);
+  EXPECT_EQ(std::tuple(w.isVisible(), p.prompter.questions.back(), p.d.Modified.load()),
+            std::tuple(true, "На всякий случай сохраним проект?", 1));
 
   // The new-project command stops the same way.
   p.prompter.answers = {PromptButton::Yes};
@@ -183,8 +187,7 @@ TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {
   // Yes and a name: saved, then closed.
   p.prompter.answers = {PromptButton::Yes};
   p.dialogs.save.push_back(dir + "closing.fdt");
-  EXPECT_TRUE(w.close());
-  EXPECT_TRUE(fs::exists(dir + "closing.fdt"));
+  EXPECT_TRUE(w.close() && fs::exists(dir + "closing.fdt"));
   EXPECT_NE(ReadFile(dir + "closing.fdt").find("NY=33"), std::string::npos);
 }
 
@@ -204,8 +207,7 @@ TEST(MainWindowProject, CommandLineProjectOpensAtTheFirstActivation) {
     Program p;
     p.w.SetCommandLine({QString::fromStdString(dir + "upper.FDT")});
     p.w.FormActivate();
-    EXPECT_EQ(p.w.spZ->value(), 50);
-    EXPECT_EQ(p.w.StatusBar1->toolTip().toStdString(), dir + "upper.FDT");
+    EXPECT_EQ(std::tuple(p.w.spZ->value(), p.w.StatusBar1->toolTip().toStdString()), std::tuple(50, dir + "upper.FDT"));
   }
   // ".fdt" opens when the window first comes up, and only then.
   {
@@ -213,8 +215,7 @@ TEST(MainWindowProject, CommandLineProjectOpensAtTheFirstActivation) {
     p.w.SetCommandLine({QString::fromStdString(dir + "cl.fdt")});
     p.w.show();
     ASSERT_TRUE(WaitFor([&] { return p.w.spZ->value() == 12; }, 5000));
-    EXPECT_EQ(Caption(p.w), "Ravelin - cl.fdt");
-    EXPECT_EQ(p.d.Modified.load(), 0);
+    EXPECT_EQ(std::tuple(Caption(p.w), p.d.Modified.load()), std::tuple("Ravelin - cl.fdt", 0));
     p.w.spZ->setValue(20);
     p.w.FormActivate();
     EXPECT_EQ(p.w.spZ->value(), 20);
@@ -230,28 +231,20 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   SolverData& d = p.d;
 
   // A lossy block round a 50-ohm source, driven by the sources only; one E probe above it.
-  w.mnNewProjectClick();
-  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(16);
-  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  SourcesOnlyProject(w, 16);
   d.Layers[1].Sigma = 0.5;
   d.Layers[1].Density = 1000;
   for (int i = 6; i <= 10; ++i)
     for (int j = 6; j <= 10; ++j)
       for (int k = 6; k <= 10; ++k) d.Space(i, j, k) = 1;
-  auto row = [&d](StringGrid& g, std::initializer_list<const char*> cells) {
-    AddGridRow(g, d.Modified);
-    int c = 0;
-    for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
-  };
-  row(w.Lamped().sgSourses, {"8", "8", "8", "50", "Z", "+"});
-  row(w.Outputs().sgOutPoint, {"E", "Z", "8", "8", "10", "ez"});
+  Row(w.Lamped().sgSourses, d.Modified, {"8", "8", "8", "50", "Z", "+"});
+  Row(w.Outputs().sgOutPoint, d.Modified, {"E", "Z", "8", "8", "10", "ez"});
   w.Outputs().seOutputRate = 3;
   w.Outputs().cbShowGr = w.Outputs().cbShowInput = true;
   w.cbEnergy->setChecked(true);
   w.seStepCount->setValue(50);
   // A 2 GHz sine: not the program's default signal.
-  p.sw.edits.at("edSinFreq")->setText("2e9");
-  p.sw.edits.at("edSinAmpl")->setText("3");
+  p.sw.edits.at("edSinFreq")->setText("2e9"); p.sw.edits.at("edSinAmpl")->setText("3");
   p.dialogs.save.push_back(dir + "run.fdt");
   w.mnSavePrj->trigger();
   ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
@@ -259,11 +252,8 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   // A signal parameter that is not a number refuses the run.
   p.sw.edits.at("edSinFreq")->setText("2 ГГц");
   w.btnPuskClick();
-  ASSERT_EQ(p.prompter.messages.size(), 1u);
-  EXPECT_EQ(p.prompter.messages[0], "Обнаружены ошибки в значениях параметров сигналов");
-  EXPECT_FALSE(w.Running());
-  EXPECT_TRUE(w.btnPusk->isEnabled());
-  EXPECT_TRUE(d.Hx.empty());
+  EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов"});
+  EXPECT_TRUE(!w.Running() && w.btnPusk->isEnabled() && d.Hx.empty());
   p.sw.edits.at("edSinFreq")->setText("2e9");
   p.prompter.messages.clear();
   p.prompter.shown.clear();
@@ -286,10 +276,8 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   // The chart: the probe's series, then the source signal, which is the window's sine.
   const ChartModel& m = chart.model();
   ASSERT_EQ(m.SeriesCount(), 2);
-  EXPECT_EQ(m.Series[0].Title, "EZ(8,8,10)");
-  EXPECT_EQ(m.Series[1].Title, "Исходный сигнал");
-  EXPECT_EQ(m.Series[0].Count(), lines);
-  ASSERT_EQ(m.Series[1].Count(), lines);
+  ASSERT_EQ(std::tuple(m.Series[0].Title, m.Series[1].Title, m.Series[0].Count(), m.Series[1].Count()),
+            std::tuple("EZ(8,8,10)", "Исходный сигнал", lines, lines));
   double peak = 0;
   for (size_t i = 0; i < lines; ++i) {
     const double t = m.Series[1].X[i] * 1e-9;
@@ -303,13 +291,9 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   EXPECT_NE(Cp1251ToUtf8(ReadFile(results + "SAR/SAR.txt")).find("РЕЗУЛЬТАТЫ РАСЧЕТА"),
             std::string::npos);
   EXPECT_TRUE(fs::exists(results + "SAR/SAR_by_1g.dat"));
-  EXPECT_EQ(d.CalcRunning.load(), 0);
-  EXPECT_EQ(d.Stopped.load(), 1);
-  EXPECT_TRUE(d.Hx.empty());
-  EXPECT_TRUE(w.btnPusk->isEnabled());
-  EXPECT_FALSE(w.btnStop->isEnabled());
-  EXPECT_TRUE(w.mnLoadPrj->isEnabled());
-  EXPECT_EQ(w.lbLeftTime->text().toStdString(), "Счет завершен.");
+  EXPECT_EQ(std::tuple(d.CalcRunning.load(), d.Stopped.load(), d.Hx.empty(), w.btnPusk->isEnabled(), w.btnStop->isEnabled(),
+                       w.mnLoadPrj->isEnabled(), w.lbLeftTime->text().toStdString()),
+            std::tuple(0, 1, true, true, false, true, "Счет завершен."));
   const std::string memo = w.Memo1->toPlainText().toStdString();
   EXPECT_NE(memo.find("Счет становлен в "), std::string::npos);
   EXPECT_EQ(memo.find("внутренней ошибке"), std::string::npos);
@@ -323,14 +307,9 @@ TEST(MainWindowProject, EditingTheSignalDuringARunLeavesTheRunsSignal) {
   Program p(&chart);
   TfmNew3dMain& w = p.w;
   SolverData& d = p.d;
-  w.mnNewProjectClick();
-  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(12);
-  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
-  AddGridRow(w.Lamped().sgSourses, d.Modified);
-  int c = 0;
-  for (const char* t : {"6", "6", "6", "50", "Z", "+"}) w.Lamped().sgSourses.SetCell(c++, 1, t);
-  w.Outputs().cbShowInput = true;
-  w.Outputs().cbNoWriteFile = true;
+  SourcesOnlyProject(w, 12);
+  Row(w.Lamped().sgSourses, d.Modified, {"6", "6", "6", "50", "Z", "+"});
+  w.Outputs().cbShowInput = w.Outputs().cbNoWriteFile = true;
   w.seStepCount->setValue(1000000);
   p.sw.edits.at("edSinFreq")->setText("2e9");
 
@@ -366,15 +345,9 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   ASSERT_TRUE(chart.LoadGeneratedCurve({0, 1, 2}, {0, 1, 0}, "U1", "t", "U"));
   Program p(&chart);
   TfmNew3dMain& w = p.w;
-  w.mnNewProjectClick();
-  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(16);
-  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  SourcesOnlyProject(w, 16);
   w.Outputs().cbShowGr = true;
-  auto row = [&p](StringGrid& g, std::initializer_list<const char*> cells) {
-    AddGridRow(g, p.d.Modified);
-    int c = 0;
-    for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
-  };
+  auto row = [&p](StringGrid& g, std::initializer_list<const char*> cells) { Row(g, p.d.Modified, cells); };
   LampedTables& t = w.Lamped();
   row(t.sgSourses, {"8", "8", "8", "50", "Z", "+"});
   row(t.sgResistors, {"8", "8", "9", "abc", "Z"});
@@ -394,8 +367,7 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   EXPECT_EQ(p.prompter.messages[1], "Ошибка в задании шага по времени. Работа невозможна!");
   EXPECT_FALSE(w.Running());
   ASSERT_EQ(chart.model().SeriesCount(), 1);
-  EXPECT_EQ(chart.model().Series[0].Title, "U1");
-  EXPECT_EQ(chart.model().Series[0].Count(), 3u);
+  EXPECT_EQ(std::tuple(chart.model().Series[0].Title, chart.model().Series[0].Count()), std::tuple("U1", 3u));
 }
 
 // A time step the user typed, or a project stored, stays through page switches and a save
