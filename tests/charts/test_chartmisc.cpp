@@ -16,13 +16,9 @@ using rv::test::TempDir;
 using rv::test::WriteBytes;
 
 TEST(ChartAxes, LabelsStepAndCaption) {
-  EXPECT_EQ(AxisLabelText(9e-16), "0");
-  EXPECT_EQ(AxisLabelText(-9.99e-16), "0");
-  EXPECT_EQ(AxisLabelText(1e-15), "1E-15");
-  EXPECT_EQ(AxisLabelText(0.25), "0.25");
-  EXPECT_EQ(AxisLabelText(1.0 / 3), "0.3333333333");
-  EXPECT_EQ(AxisLabelText(12345678901.0), "1.23456789E10");
-  EXPECT_EQ(AxisLabelText(-2e-5), "-2E-5");
+  for (auto [v, text] : {std::pair{9e-16, "0"}, {-9.99e-16, "0"}, {1e-15, "1E-15"}, {0.25, "0.25"},
+                         {1.0 / 3, "0.3333333333"}, {12345678901.0, "1.23456789E10"}, {-2e-5, "-2E-5"}})
+    EXPECT_EQ(AxisLabelText(v), text) << v;
 
   // Range 12 on 300 px with 12 px labels: n = 10, step 2.5.
   EXPECT_DOUBLE_EQ(LeftAxisStep(-2, 10, 300, 12), 2.5);
@@ -45,22 +41,18 @@ TEST(ChartSettingsFile, DefaultsRoundTripAndKeepsOtherKeys) {
   const std::string p = dir.file("ravelin.INI");
   ChartSettings s;
   ASSERT_TRUE(ReadChartSettings(p, "/home/u/", s));
-  EXPECT_EQ(s.IniDir, "/home/u/");  // the place and size: the window's test
-  EXPECT_EQ(s.LeftAxisLabelsFont.Name, "Arial");
-  EXPECT_EQ(s.BottomLegendFont.Size, 10);
-  EXPECT_EQ(s.Spectr.edFMax, "1e9");
-  EXPECT_TRUE(s.Spectr.CheckBox3);
-  EXPECT_FALSE(s.Spectr.CheckBox1);
-  EXPECT_TRUE(s.SpectrZ.cbDeleteSpectr);
+  // The place and size: the window's test.
+  EXPECT_EQ(std::tuple(s.IniDir, s.LeftAxisLabelsFont.Name, s.BottomLegendFont.Size, s.Spectr.edFMax, s.Spectr.CheckBox3,
+                       s.Spectr.CheckBox1, s.SpectrZ.cbDeleteSpectr),
+            std::tuple("/home/u/", "Arial", 10, "1e9", true, false, true));
 
   // A key of someone else stays; the folder is written at once and alone.
   WriteBytes(p, "[Other]\r\nKey=1\r\n[Form]\r\nLeft=-5\r\nWidth=abc\r\nHeight=3\r\n");
   ASSERT_TRUE(WriteIniDir(p, "/data/Данные/"));
   ASSERT_TRUE(ReadChartSettings(p, "/home/u/", s));
-  EXPECT_EQ(s.IniDir, "/data/Данные/");
-  EXPECT_EQ(s.Left, -5);      // a left edge off screen is kept
-  EXPECT_EQ(s.Width, 683);    // not a number
-  EXPECT_EQ(s.Height, 506);   // too small to use
+  // A left edge off screen is kept; a width that is no number and a height too small to use
+  // take their defaults.
+  EXPECT_EQ(std::tuple(s.IniDir, s.Left, s.Width, s.Height), std::tuple("/data/Данные/", -5, 683, 506));
   s.Left = 12;
   s.TitleFont = {"DejaVu Sans", 14};
   s.Spectr.CheckBox1 = true;
@@ -69,22 +61,15 @@ TEST(ChartSettingsFile, DefaultsRoundTripAndKeepsOtherKeys) {
   ASSERT_TRUE(WriteChartSettings(p, s));
   ChartSettings t;
   ASSERT_TRUE(ReadChartSettings(p, "/x/", t));
-  EXPECT_EQ(t.Left, 12);
-  EXPECT_EQ(t.TitleFont.Name, "DejaVu Sans");
-  EXPECT_EQ(t.TitleFont.Size, 14);
-  EXPECT_TRUE(t.Spectr.CheckBox1);
-  EXPECT_EQ(t.Spectr.eddF, "2e6");
-  EXPECT_EQ(t.SpectrZ.cbTime, 3);
-  EXPECT_EQ(t.IniDir, "/data/Данные/");
+  EXPECT_EQ(std::tuple(t.Left, t.TitleFont.Name, t.TitleFont.Size, t.Spectr.CheckBox1, t.Spectr.eddF, t.SpectrZ.cbTime,
+                       t.IniDir), std::tuple(12, "DejaVu Sans", 14, true, "2e6", 3, "/data/Данные/"));
   IniFile ini;
   ASSERT_TRUE(ini.load(p));
-  EXPECT_EQ(ini.readString("Other", "Key", ""), "1");
-  EXPECT_EQ(ini.readString("Spectr", "CheckBox1", ""), "1");
-  EXPECT_EQ(ini.readString("SpectrZ", "cbDeleteSpectr", ""), "1");
+  EXPECT_EQ(std::tuple(ini.readString("Other", "Key", ""), ini.readString("Spectr", "CheckBox1", ""),
+                       ini.readString("SpectrZ", "cbDeleteSpectr", "")), std::tuple("1", "1", "1"));
   // The sections of a fresh file come in the order the window writes them.
   const std::string text = ReadBytes(p);
-  EXPECT_LT(text.find("[Fonts]"), text.find("[Spectr]"));
-  EXPECT_LT(text.find("[Spectr]"), text.find("[SpectrZ]"));
+  EXPECT_TRUE(text.find("[Fonts]") < text.find("[Spectr]") && text.find("[Spectr]") < text.find("[SpectrZ]"));
   EXPECT_NE(text.find("\r\n"), std::string::npos);
 }
 
@@ -93,35 +78,26 @@ TEST(ValueHistory, CapsAtTenAndDropsNonNumbers) {
   const std::string p = dir.file("TmpVal.txt");
   ValueHistory h;
   h.Load(p);  // missing file: empty, no message
-  EXPECT_TRUE(h.Items().empty());
-  EXPECT_EQ(h.FirstOrZero(), "0");
+  EXPECT_EQ(std::tuple(h.Items().empty(), h.FirstOrZero()), std::tuple(true, "0"));
   for (int i = 1; i <= 12; ++i) EXPECT_TRUE(h.Add(std::to_string(i) + ".5"));
-  EXPECT_FALSE(h.Add("12.5"));   // already listed
-  EXPECT_FALSE(h.Add("1,5"));    // not a number
+  EXPECT_FALSE(h.Add("12.5") || h.Add("1,5"));  // already listed; not a number
   EXPECT_EQ(h.Items().size(), 12u);
   std::string err;
   ASSERT_TRUE(h.Save(p, err)) << err;
   ValueHistory back;
   back.Load(p);
   ASSERT_EQ(back.Items().size(), 10u);
-  EXPECT_EQ(back.Items().front(), "12.5");
-  EXPECT_EQ(back.Items().back(), "3.5");
-  EXPECT_EQ(back.FirstOrZero(), "12.5");
+  EXPECT_EQ(std::tuple(back.Items().front(), back.Items().back(), back.FirstOrZero()), std::tuple("12.5", "3.5", "12.5"));
 
   WriteBytes(p, "7\r\nseven\r\n-1e-3\r\n\r\n");
   back.Load(p);
   EXPECT_EQ(back.Items(), (std::vector<std::string>{"7", "-1e-3"}));
 
   // Keys of the value field.
-  EXPECT_EQ(FilterValueKey("1", ','), '.');
-  EXPECT_EQ(FilterValueKey("1", '.'), '.');
-  EXPECT_EQ(FilterValueKey("1.5", '.'), 0);
-  EXPECT_EQ(FilterValueKey("1.5", ','), 0);
-  EXPECT_EQ(FilterValueKey("1.5", 'E'), 'E');
-  EXPECT_EQ(FilterValueKey("", '-'), '-');
-  EXPECT_EQ(FilterValueKey("1", '\b'), '\b');
-  EXPECT_EQ(FilterValueKey("1", 'x'), 0);
-  EXPECT_EQ(FilterValueKey("1", '+'), 0);
+  const struct { const char* text; char key, result; } keys[] = {
+      {"1", ',', '.'}, {"1", '.', '.'}, {"1.5", '.', 0}, {"1.5", ',', 0}, {"1.5", 'E', 'E'},
+      {"", '-', '-'},  {"1", '\b', '\b'}, {"1", 'x', 0}, {"1", '+', 0}};
+  for (const auto& k : keys) EXPECT_EQ(FilterValueKey(k.text, k.key), k.result) << k.text << " " << k.key;
 }
 
 namespace {
@@ -137,8 +113,7 @@ TEST(LongTask, PercentOnlyWhenItChanges) {
   Recorder r;
   PercentCounter pc(r, 12345);
   for (long long i = 0; i <= 12345; ++i) ASSERT_TRUE(pc.Step(i));
-  EXPECT_EQ(r.seen.size(), 101u);
-  EXPECT_EQ(r.seen.back(), 100);
+  EXPECT_EQ(std::tuple(r.seen.size(), r.seen.back()), std::tuple(101u, 100));
   Recorder s;
   s.stopAt = 30;
   PercentCounter ps(s, 1000);

@@ -41,10 +41,7 @@ TEST_F(ElementArraysTest, RecordsFromGoodEmptyAndBadRows) {
   const auto& r = a.Resistors;
   EXPECT_TRUE(r[0].X == 3 && r[0].Y == 4 && r[0].Z == 5 && r[0].Value == 50.0 && r[0].Dir == 'X');
   for (int i : {1, 2, 3, 4, 5, 7}) EXPECT_EQ(r[i].X, 0) << i;  // unused: every reader skips X = 0
-  EXPECT_EQ(r[6].X, 7);
-  EXPECT_EQ(r[6].Y, 8);
-  EXPECT_EQ(r[6].Value, 1000.0);
-  EXPECT_EQ(r[6].Dir, 'X');
+  EXPECT_EQ(std::tuple(r[6].X, r[6].Y, r[6].Value, r[6].Dir), std::tuple(7, 8, 1000.0, 'X'));
 
   // Every kind, with its own value column and letters.
   AddRow(lamped.sgCapacitors, m, {"1", "2", "3", "1e-12", "z"});
@@ -56,25 +53,16 @@ TEST_F(ElementArraysTest, RecordsFromGoodEmptyAndBadRows) {
   AddRow(out.sgOutPoint, m, {"P", "", "3", "4", "6", "p(3,4,6) мощность"});
   AddRow(out.sgOutPoint, m, {"", "x", "3", "4", "7", "skipped"});
   Build();
-  EXPECT_EQ(a.Capacitors[0].Value, 1e-12);
-  EXPECT_EQ(a.Capacitors[0].Dir, 'Z');
-  EXPECT_EQ(a.VoltageSources[0].R, 50.0);
-  EXPECT_EQ(a.VoltageSources[0].Polarity, '-');
-  EXPECT_EQ(a.VoltageSources[0].Dir, 'Y');
-  EXPECT_EQ(a.VoltageSources[1].Polarity, 0);  // empty: the solver drives it as "+"
-  EXPECT_EQ(a.SparkGaps[0].Threshold, 1000.0);
-  EXPECT_EQ(a.SparkGaps[0].Dir, 'Z');
-  EXPECT_EQ(a.Inductors[0].L, 1e-9);
-  EXPECT_NE(a.Inductors[0].Dir, 'X');
-  EXPECT_EQ(static_cast<unsigned char>(a.Inductors[0].Dir), 0xD5u);
+  // An empty polarity the solver drives as "+"; the Cyrillic letter is no direction.
+  EXPECT_EQ(std::tuple(a.Capacitors[0].Value, a.Capacitors[0].Dir, a.VoltageSources[0].R, a.VoltageSources[0].Polarity,
+                       a.VoltageSources[0].Dir, a.VoltageSources[1].Polarity),
+            std::tuple(1e-12, 'Z', 50.0, '-', 'Y', '\0'));
+  EXPECT_EQ(std::tuple(a.SparkGaps[0].Threshold, a.SparkGaps[0].Dir, a.Inductors[0].L,
+                       static_cast<unsigned char>(a.Inductors[0].Dir)), std::tuple(1000.0, 'Z', 1e-9, 0xD5u));
   ASSERT_EQ(a.OutputPoints.size(), 3u);
-  EXPECT_EQ(a.OutputPoints[0].Kind, 'E');
-  EXPECT_EQ(a.OutputPoints[0].Dir, 'X');
-  EXPECT_EQ(a.OutputPoints[0].Z, 5);
-  EXPECT_EQ(a.OutputPoints[0].FileName, "EX(3,4,5).GRF");
-  EXPECT_EQ(a.OutputPoints[1].Dir, 0);
-  EXPECT_EQ(a.OutputPoints[1].FileName, "P(3,4,6) МОЩНОСТЬ");
-  EXPECT_EQ(a.OutputPoints[2].X, 0);
+  const auto& o = a.OutputPoints;
+  EXPECT_EQ(std::tuple(o[0].Kind, o[0].Dir, o[0].Z, o[0].FileName, o[1].Dir, o[1].FileName, o[2].X),
+            std::tuple('E', 'X', 5, "EX(3,4,5).GRF", '\0', "P(3,4,6) МОЩНОСТЬ", 0));
 
   // A row that turns unreadable becomes unused at the next rebuild.
   lamped.sgResistors.SetCell(2, 1, "five");
@@ -90,20 +78,17 @@ TEST_F(ElementArraysTest, RunStateSurvivesRebuildsAndRunsAreNeverChanged) {
   a.SparkGaps[0].Fired = 1;
   a.Inductors[0].Accum = 2.5f;
   Build();
-  EXPECT_EQ(a.SparkGaps[0].Fired, 1);
-  EXPECT_EQ(a.Inductors[0].Accum, 2.5f);
+  EXPECT_EQ(std::tuple(a.SparkGaps[0].Fired, a.Inductors[0].Accum), std::tuple(1, 2.5f));
 
   // While a run is active the arrays stay exactly as the run copied them.
   AddRow(lamped.sgInductor, m, {"7", "7", "7", "1e-9", "Z"});
   lamped.sgRazraydnic.SetCell(3, 1, "5");
   d->CalcRunning = 1;
   EXPECT_TRUE(Build().empty());
-  EXPECT_EQ(a.Inductors.size(), 1u);
-  EXPECT_EQ(a.SparkGaps[0].Threshold, 1000.0);
+  EXPECT_EQ(std::tuple(a.Inductors.size(), a.SparkGaps[0].Threshold), std::tuple(1u, 1000.0));
   d->CalcRunning = 0;
   Build();
-  EXPECT_EQ(a.Inductors.size(), 2u);
-  EXPECT_EQ(a.SparkGaps[0].Threshold, 5.0);
+  EXPECT_EQ(std::tuple(a.Inductors.size(), a.SparkGaps[0].Threshold), std::tuple(2u, 5.0));
 
   // A shorter table gives a shorter array.
   rv::ClearGrid(lamped.sgInductor, m);
@@ -121,21 +106,15 @@ TEST_F(ElementArraysTest, PlaneOfFlatAndNonFlatRegions) {
   AddRow(out.sgCurrent, m, {"", "2", "3", "4", "5", "6", "unused"});  // unused: no message
   AddRow(out.sgVoltage, m, {"1", "2", "3", "4", "5", "6", "u"});
   AddRow(out.sgVoltage, m, {"1", "2", "3", "1", "5", "6", "u2"});
-  const rv::Messages msgs = Build();
-  ASSERT_EQ(msgs.size(), 1u);
-  EXPECT_EQ(msgs[0], "Ошибка: Токовый регион № 3 не ортогонален ни одной из координатных осей");
+  EXPECT_EQ(Build(), rv::Messages{"Ошибка: Токовый регион № 3 не ортогонален ни одной из координатных осей"});
   ASSERT_EQ(a.CurrentRegions.size(), 6u);
-  EXPECT_EQ(a.CurrentRegions[0].Plane, 'X');
-  EXPECT_EQ(a.CurrentRegions[1].Plane, 'Y');
-  EXPECT_EQ(a.CurrentRegions[2].Plane, 'Z');
-  EXPECT_EQ(a.CurrentRegions[3].Plane, 'E');
-  EXPECT_EQ(a.CurrentRegions[3].X2, 4);  // kept in the array
-  EXPECT_EQ(a.CurrentRegions[3].FileName, "BAD");
-  EXPECT_EQ(a.CurrentRegions[4].Plane, 'X');
-  EXPECT_EQ(a.CurrentRegions[5].X1, 0);
-  EXPECT_EQ(a.CurrentRegions[5].X2, 0);
-  EXPECT_EQ(a.VoltageLines[0].Plane, 0);
-  EXPECT_EQ(a.VoltageLines[1].Plane, 'X');
+  std::string planes;
+  for (size_t i = 0; i < 5; ++i) planes += a.CurrentRegions[i].Plane;
+  EXPECT_EQ(planes, "XYZEX");
+  // The faulty region is kept in the array; the unused one is left empty.
+  const auto& c = a.CurrentRegions;
+  EXPECT_EQ(std::tuple(c[3].X2, c[3].FileName, c[5].X1, c[5].X2, a.VoltageLines[0].Plane, a.VoltageLines[1].Plane),
+            std::tuple(4, "BAD", 0, 0, '\0', 'X'));
   // One message per rebuild.
   EXPECT_EQ(Build().size(), 1u);
 }
@@ -154,21 +133,16 @@ TEST_F(ElementArraysTest, LookupsAtAndOffElements) {
   Build();
 
   int idx = -1;
-  EXPECT_TRUE(rv::FindOutputPointAt(a, 3, 4, 5, idx));
-  EXPECT_EQ(idx, 1);  // counted from 1: its table row
-  EXPECT_TRUE(rv::FindOutputPointAt(a, 3, 4, 6, idx));
-  EXPECT_EQ(idx, 2);
-  EXPECT_FALSE(rv::FindOutputPointAt(a, 3, 4, 7, idx));
-  EXPECT_TRUE(rv::FindResistorAt(a, 3, 4, 5, idx));
-  EXPECT_EQ(idx, 1);  // counted from 0; the first of two on the cell
-  EXPECT_FALSE(rv::FindResistorAt(a, 0, 0, 0, idx));  // unused records are never found
-  EXPECT_FALSE(rv::FindResistorAt(a, 3, 4, 6, idx));
-  EXPECT_TRUE(rv::FindCapacitorAt(a, 1, 1, 1, idx));
-  EXPECT_EQ(idx, 0);
-  EXPECT_TRUE(rv::FindSourceAt(a, 2, 2, 2, idx));
-  EXPECT_TRUE(rv::FindSparkGapAt(a, 8, 8, 8, idx));
-  EXPECT_TRUE(rv::FindInductorAt(a, 9, 9, 9, idx));
-  EXPECT_FALSE(rv::FindInductorAt(a, 8, 8, 8, idx));
+  // Output points count from 1 (their table row), the elements from 0; of two resistors on
+  // a cell the first; unused records are never found.
+  auto found = [&](bool f) { return f ? idx : -1; };
+  EXPECT_EQ(std::tuple(found(rv::FindOutputPointAt(a, 3, 4, 5, idx)), found(rv::FindOutputPointAt(a, 3, 4, 6, idx)),
+                       found(rv::FindOutputPointAt(a, 3, 4, 7, idx)), found(rv::FindResistorAt(a, 3, 4, 5, idx)),
+                       found(rv::FindResistorAt(a, 0, 0, 0, idx)), found(rv::FindResistorAt(a, 3, 4, 6, idx)),
+                       found(rv::FindCapacitorAt(a, 1, 1, 1, idx))),
+            std::tuple(1, 2, -1, 1, -1, -1, 0));
+  EXPECT_TRUE(rv::FindSourceAt(a, 2, 2, 2, idx) && rv::FindSparkGapAt(a, 8, 8, 8, idx) &&
+              rv::FindInductorAt(a, 9, 9, 9, idx) && !rv::FindInductorAt(a, 8, 8, 8, idx));
 
   // Rows added after the rebuild are not in the arrays yet; lookups go by the arrays.
   AddRow(lamped.sgCapacitors, m, {"4", "4", "4", "1e-12", "X"});

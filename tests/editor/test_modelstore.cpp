@@ -32,17 +32,11 @@ bool SameRecord(const rv::tLayer& a, const rv::tLayer& b) {
 TEST(ModelStore, DefaultMaterials) {
   rv::LayerTable L;
   rv::FillDefaultLayers(L);
-  for (int i = 1; i <= 254; ++i) {
-    EXPECT_EQ(L[size_t(i)].On, 1);
-    EXPECT_EQ(L[size_t(i)].Name, "Новый материал");
-    EXPECT_EQ(L[size_t(i)].Sigma, 1e7);
-    EXPECT_EQ(L[size_t(i)].Density, 1000.0);
-  }
-  EXPECT_EQ(L[1].Color, 0x0000FFu);   // red
-  EXPECT_EQ(L[2].Color, 0xFF0000u);   // blue
-  EXPECT_EQ(L[17].Color, 0x000000u);  // black
-  EXPECT_EQ(L[18].Color, 0x0000FFu);
-  EXPECT_EQ(L[254].Color, 0x0000FFu);
+  for (size_t i = 1; i <= 254; ++i)
+    EXPECT_EQ(std::tuple(L[i].On, L[i].Name, L[i].Sigma, L[i].Density), std::tuple(1, "Новый материал", 1e7, 1000.0)) << i;
+  // Red, blue, ..., black, then red again.
+  EXPECT_EQ(std::tuple(L[1].Color, L[2].Color, L[17].Color, L[18].Color, L[254].Color),
+            std::tuple(0x0000FFu, 0xFF0000u, 0x000000u, 0x0000FFu, 0x0000FFu));
   EXPECT_EQ(MaterialState{}.LayerCount, 1);
 }
 
@@ -57,14 +51,11 @@ TEST(ModelStore, UndoRestoresCellsMaterialsAndCountOnce) {
   d->Space(2, 3, 4) = 0;
   d->Space(5, 5, 5) = 2;
   d->Layers[3].Name = "changed";
-  m.LayerCount = 5;
-  m.CurLayer = 5;
+  m.LayerCount = m.CurLayer = 5;
   ASSERT_TRUE(rv::RestoreUndo(*d, m));
-  EXPECT_EQ(d->Space(2, 3, 4), 3);
-  EXPECT_EQ(d->Space(5, 5, 5), 0);
   EXPECT_TRUE(SameRecord(d->Layers[3], before));
-  EXPECT_EQ(m.LayerCount, 3);
-  EXPECT_EQ(m.CurLayer, 3);  // never past the material count
+  // The current material is never past the material count.
+  EXPECT_EQ(std::tuple(d->Space(2, 3, 4), d->Space(5, 5, 5), m.LayerCount, m.CurLayer), std::tuple(3, 0, 3, 3));
   d->Space(1, 1, 1) = 1;
   EXPECT_FALSE(rv::RestoreUndo(*d, m));  // once only
   EXPECT_EQ(d->Space(1, 1, 1), 1);
@@ -78,9 +69,7 @@ TEST(ModelStore, GrownGridKeepsCellsSameGridKeepsStorage) {
   EXPECT_EQ(d->Space.data(), storage);  // a run may go on: nothing moves
   rv::SetGridSize(*d, 8, 7, 9);
   ASSERT_TRUE(rv::ResizeSpace(*d));
-  EXPECT_EQ(d->Space(4, 4, 4), 1);
-  EXPECT_EQ(d->Space(7, 6, 8), 0);
-  EXPECT_EQ(d->UndoSpace.len3(), 10);
+  EXPECT_EQ(std::tuple(d->Space(4, 4, 4), d->Space(7, 6, 8), d->UndoSpace.len3()), std::tuple(1, 0, 10));
   // A snapshot after the growth covers the new cells.
   MaterialState m;
   d->Space(7, 6, 8) = 1;
@@ -97,14 +86,9 @@ TEST(ModelStore, DeleteCurrentMaterialRenumbersCellsAndRecords) {
   m.CurLayer = 2;
   d->Space(1, 1, 1) = 1, d->Space(2, 2, 2) = 2, d->Space(3, 3, 3) = 3, d->Space(4, 4, 4) = 4;
   ASSERT_TRUE(rv::DeleteCurrentLayer(*d, m));
-  EXPECT_EQ(m.LayerCount, 3);
-  EXPECT_EQ(m.CurLayer, 2);
-  EXPECT_EQ(d->Space(1, 1, 1), 1);
-  EXPECT_EQ(d->Space(2, 2, 2), 0);
-  EXPECT_EQ(d->Space(3, 3, 3), 2);
-  EXPECT_EQ(d->Space(4, 4, 4), 3);
-  EXPECT_TRUE(SameRecord(d->Layers[2], old[3]));
-  EXPECT_TRUE(SameRecord(d->Layers[3], old[4]));
+  EXPECT_EQ(std::tuple(m.LayerCount, m.CurLayer, d->Space(1, 1, 1), d->Space(2, 2, 2), d->Space(3, 3, 3), d->Space(4, 4, 4)),
+            std::tuple(3, 2, 1, 0, 2, 3));
+  EXPECT_TRUE(SameRecord(d->Layers[2], old[3]) && SameRecord(d->Layers[3], old[4]));
   // The last one, current: the new last becomes current.
   m.CurLayer = 3;
   ASSERT_TRUE(rv::DeleteCurrentLayer(*d, m));
@@ -136,15 +120,11 @@ TEST(ModelStore, DeleteUnusedMatchesTheFullScanAndKeepsTheCurrentMaterial) {
   {
     auto d = Grid(5);
     MaterialState m;
-    m.LayerCount = 5;
-    m.CurLayer = 5;
+    m.LayerCount = m.CurLayer = 5;
     d->Space(1, 2, 3) = 1;
     d->Space(4, 4, 4) = 5;
     EXPECT_EQ(rv::DeleteUnusedLayers(*d, m), 3);
-    EXPECT_EQ(m.LayerCount, 2);
-    EXPECT_EQ(d->Space(4, 4, 4), 2);
-    EXPECT_EQ(m.CurLayer, 2);
-    EXPECT_EQ(d->Modified, 1);
+    EXPECT_EQ(std::tuple(m.LayerCount, d->Space(4, 4, 4), m.CurLayer, d->Modified.load()), std::tuple(2, 2, 2, 1));
   }
   std::mt19937 rng(7);
   for (int t = 0; t < 40; ++t) {
@@ -169,8 +149,7 @@ TEST(ModelStore, DeleteUnusedMatchesTheFullScanAndKeepsTheCurrentMaterial) {
     ASSERT_EQ(m.LayerCount, count);
     for (size_t n = 0; n < d->Space.size(); ++n) ASSERT_EQ(d->Space.data()[n], ref->Space.data()[n]);
     for (int i = 1; i <= count; ++i) ASSERT_TRUE(SameRecord(d->Layers[size_t(i)], ref->Layers[size_t(i)]));
-    ASSERT_GE(m.CurLayer, 1);
-    ASSERT_LE(m.CurLayer, m.LayerCount);
+    ASSERT_TRUE(m.CurLayer >= 1 && m.CurLayer <= m.LayerCount) << m.CurLayer;
     // The current material, when kept, is still the same record.
     bool kept = false;
     for (int i = 1; i <= count; ++i) kept |= SameRecord(d->Layers[size_t(i)], old[size_t(oldCur)]);
@@ -184,10 +163,8 @@ TEST(ModelStore, AddStopsAt254) {
   auto d = Grid(3);
   MaterialState m;
   m.LayerCount = 253;
-  EXPECT_TRUE(rv::AddLayer(*d, m));
-  EXPECT_EQ(m.CurLayer, 254);
-  EXPECT_FALSE(rv::AddLayer(*d, m));
-  EXPECT_EQ(m.LayerCount, 254);
+  EXPECT_TRUE(rv::AddLayer(*d, m) && m.CurLayer == 254);
+  EXPECT_FALSE(rv::AddLayer(*d, m) || m.LayerCount != 254);
 }
 
 TEST(ModelStore, TableTransferRefusesUnreadableAndUnphysicalCells) {
@@ -209,10 +186,8 @@ TEST(ModelStore, TableTransferRefusesUnreadableAndUnphysicalCells) {
     const rv::CellError e = rv::ApplyLayerRows(rows, true, t);
     EXPECT_EQ(e.ok(), c.ok) << c.text;
     EXPECT_EQ(t[1].Name, "first");  // rows before the bad one are applied
-    if (!c.ok) {
-      EXPECT_EQ(e.col, c.col);
-      EXPECT_EQ(e.row, 2);
-      EXPECT_EQ(t[2].Name, L[2].Name);  // the bad row is not
+    if (!c.ok) {  // the bad row is not
+      EXPECT_EQ(std::tuple(e.col, e.row, t[2].Name), std::tuple(c.col, 2, L[2].Name));
     }
   }
 }

@@ -14,8 +14,7 @@ TEST(Section, GridCellsMapToModelCells) {
   s.Axis = SectionAxis::X;
   s.SliceX = 3;
   s.SizeFor(9, 5, 7);  // rows y 1..4, columns z 1..6
-  EXPECT_EQ(s.RowCount, 4);
-  EXPECT_EQ(s.ColCount, 6);
+  EXPECT_EQ(std::tuple(s.RowCount, s.ColCount), std::tuple(4, 6));
   EXPECT_EQ(rv::SliceCellToModel(s, 0, 0, 0), (rv::Cell3{3, 4, 1}));
   EXPECT_EQ(rv::SliceCellToModel(s, 0, 3, 0), (rv::Cell3{3, 1, 1}));
   EXPECT_EQ(rv::SliceCellToModel(s, 5, 3, -1), (rv::Cell3{2, 1, 6}));
@@ -32,34 +31,25 @@ TEST(Section, GridCellsMapToModelCells) {
   // Back to the plane.
   int h, v, w;
   rv::ModelToPlane(s, {8, 4, 5}, h, v, w);
-  EXPECT_EQ(h, 8);
-  EXPECT_EQ(v, 4);
-  EXPECT_EQ(w, 5);
+  EXPECT_EQ(std::tuple(h, v, w), std::tuple(8, 4, 5));
 }
 
 TEST(Section, ZoomKeepsTheCellShapeAndStops) {
   // Equal cells: square; from 1 x 1 zooming out stays 1 x 1 with the button off.
   rv::CellSides s;
   s = rv::ZoomOut(s, SectionAxis::Z, 1, 1, 1);
-  EXPECT_EQ(s.ColWidth, 1);
-  EXPECT_FALSE(s.CanZoomOut);
+  EXPECT_EQ(std::tuple(s.ColWidth, s.CanZoomOut), std::tuple(1, false));
   s = rv::ZoomIn(s, SectionAxis::Z, 1, 1, 1);
-  EXPECT_EQ(s.ColWidth, 2);
-  EXPECT_EQ(s.RowHeight, 2);
-  EXPECT_TRUE(s.CanZoomOut);
+  EXPECT_EQ(std::tuple(s.ColWidth, s.RowHeight, s.CanZoomOut), std::tuple(2, 2, true));
   // ⊥Y after ⊥X with sides 6 x 9: 6 drives, the other follows dz/dx.
   s.ColWidth = 6, s.RowHeight = 9;
   s = rv::RederiveSides(s, SectionAxis::Y, 0.001, 0.001, 0.0025);
-  EXPECT_EQ(s.ColWidth, 6);
-  EXPECT_EQ(s.RowHeight, 15);
+  EXPECT_EQ(std::tuple(s.ColWidth, s.RowHeight), std::tuple(6, 15));
   // Zoom in stops at a driving side of 256; a derived side stops at 4096.
   for (int i = 0; i < 40; ++i) s = rv::ZoomIn(s, SectionAxis::Y, 0.001, 0.001, 0.1);
-  EXPECT_EQ(s.ColWidth, rv::MaxDrivingSide);
-  EXPECT_EQ(s.RowHeight, rv::MaxDerivedSide);
-  EXPECT_FALSE(s.CanZoomIn);
+  EXPECT_EQ(std::tuple(s.ColWidth, s.RowHeight, s.CanZoomIn), std::tuple(rv::MaxDrivingSide, rv::MaxDerivedSide, false));
   s = rv::ZoomOut(s, SectionAxis::Y, 0.001, 0.001, 0.1);
-  EXPECT_EQ(s.ColWidth, 128);
-  EXPECT_TRUE(s.CanZoomIn);
+  EXPECT_EQ(std::tuple(s.ColWidth, s.CanZoomIn), std::tuple(128, true));
   // Halves round to even.
   s.ColWidth = s.RowHeight = 4;
   s = rv::RederiveSides(s, SectionAxis::Z, 1, 1.125, 1);  // 4 * 1.125 = 4.5 -> 4
@@ -75,11 +65,9 @@ TEST(Section, GlyphClassesAndTargets) {
   const rv::PixRect r{10, 20, 20, 30};
   rv::PixRect t;
   ASSERT_TRUE(rv::GlyphTarget1(1, r, t));  // centred on the bottom edge
-  EXPECT_EQ(t.Top, 25);
-  EXPECT_EQ(t.Left, 10);
+  EXPECT_EQ(std::tuple(t.Top, t.Left), std::tuple(25, 10));
   ASSERT_TRUE(rv::GlyphTarget1(2, r, t));  // on the bottom-left corner
-  EXPECT_EQ(t.Left, 5);
-  EXPECT_EQ(t.Top, 25);
+  EXPECT_EQ(std::tuple(t.Top, t.Left), std::tuple(25, 5));
   EXPECT_FALSE(rv::GlyphTarget2(0, r, t));
   ASSERT_TRUE(rv::GlyphTarget2(1, r, t));
   EXPECT_EQ(t.Top, 14);
