@@ -84,7 +84,5 @@ TEST(LiveFeed, CurveClosedDuringRunIsSkipped) {
   feed.Append(nh, 1, 1);
   const auto d = feed.Drain(m);
   ASSERT_EQ(d.size(), 1u);
-  EXPECT_EQ(d[0].series, 0);
-  EXPECT_EQ(d[0].first, 0u);
-  EXPECT_EQ(m.Series[0].Count(), 1u);
+  EXPECT_EQ(std::tuple(d[0].series, d[0].first, m.Series[0].Count()), std::tuple(0, 0u, 1u));
 }

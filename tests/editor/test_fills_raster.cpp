@@ -80,11 +80,12 @@ TEST(Fills, CornerTouchingRegionsAndTheSameMaterial) {
   v.Axis = rv::SectionAxis::Z;
   v.SliceZ = 1;
   v.SizeFor(5, 5, 3);
-  EXPECT_EQ(rv::FillSection(s, v, 0, 3, 3), 4);  // grid row 3 is y = 1
-  EXPECT_EQ(s(3, 3, 1), 2);
-  EXPECT_EQ(rv::FillSection(s, v, 0, 3, 3), 0);  // already the material
-  EXPECT_EQ(rv::FillVolume(s, 5, 5, 3, {3, 3, 1}, 3), 4);
-  EXPECT_EQ(rv::FillVolume(s, 5, 5, 3, {5, 5, 1}, 3), 0);  // outside the cells
+  // Grid row 3 is y = 1; a second fill finds the material already there; (5,5,1) lies
+  // outside the cells.
+  const int first = rv::FillSection(s, v, 0, 3, 3);
+  EXPECT_EQ(std::tuple(first, s(3, 3, 1), rv::FillSection(s, v, 0, 3, 3)), std::tuple(4, 2, 0));
+  const int volume = rv::FillVolume(s, 5, 5, 3, {3, 3, 1}, 3);
+  EXPECT_EQ(std::tuple(volume, rv::FillVolume(s, 5, 5, 3, {5, 5, 1}, 3)), std::tuple(4, 0));
 }
 
 rv::RasterTarget Target(tSpace& s, int n, double size) {

@@ -60,18 +60,12 @@ struct Line {
   SolverData d;
   RunKernels k;
   SmoothSine sig;
-  double Dz() const { return d.Dz; }
 };
 
 inline bool BuildLine(Line& L, int n = 14, double dx = 2e-3, bool sar = true) {
   SolverData& d = L.d;
   MakeBox(d, n, dx, sar);
-  tLayer& m = d.Layers[1];
-  m.On = 1;
-  m.Sigma = 1e7;
-  m.EpsStatic = m.EpsInf = 1;
-  m.Mu = 1;
-  m.Density = 8900;
+  rvtest::SetMaterial(d, 1, 1e7, 1, 1, 0, 1, 8900);
   for (int i = Line::X0; i < Line::X1; ++i) {
     d.Space(i, Line::Y, Line::Z - 1) = 1;
     d.Space(i, Line::Y, Line::Z + 1) = 1;

@@ -118,8 +118,7 @@ TEST(AbsorbedPower, LossyBlockAbsorbsWhatTheSourceDelivers) {
   // is what a resistor of the block's conductance would take.
   Line L;
   ASSERT_TRUE(BuildLine(L));
-  tLayer& m = L.d.Layers[2];
-  m.On = 1; m.Sigma = 0.05; m.EpsStatic = m.EpsInf = 4; m.Mu = 1; m.Density = 1000;
+  rvtest::SetMaterial(L.d, 2, 0.05, 4);
   for (int i = 6; i <= 8; ++i) L.d.Space(i, Line::Y, Line::Z) = 2;
   FindObjectBounds(L.d);
   ElementArrays el;
