@@ -1,6 +1,7 @@
 // Object, cell and point-list files: the object text, reloading it, and the refusals.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 #include "editor/dxfimport.h"
@@ -74,9 +75,8 @@ TEST(ModelFiles, ObjectTextAndReload) {
   e->Layers[1].Name = "M1";
   MaterialState one;
   ASSERT_TRUE(rv::ParseObject(Object(2, 1, 1, 2, {"1", "1", "2", "1"}), *e, one, plan, err));
-  EXPECT_EQ(plan.NewLayers.size(), 1u);  // m1 is material 1; m2 is new
-  EXPECT_EQ(plan.Runs[0].Material, 1);
-  EXPECT_EQ(plan.Runs[1].Material, 2);
+  // m1 is material 1; m2 is new.
+  EXPECT_EQ(std::tuple(plan.NewLayers.size(), plan.Runs[0].Material, plan.Runs[1].Material), std::tuple(1u, 1, 2));
 }
 
 TEST(ModelFiles, RefusedFilesChangeNothing) {
@@ -107,14 +107,12 @@ TEST(ModelFiles, RefusedFilesChangeNothing) {
     CellPlan plan;
     std::string err;
     const bool ok = c.cel ? rv::ParseCellFile(c.text, m, plan, err) : rv::ParseObject(c.text, *d, m, plan, err);
-    EXPECT_FALSE(ok) << c.what;
-    EXPECT_FALSE(err.empty()) << c.what;
+    EXPECT_TRUE(!ok && !err.empty()) << c.what;
   }
   std::vector<rv::PointCell> pts;
   std::string err;
   EXPECT_FALSE(rv::ParsePointList("h\n1 2 x 1\n", pts, err));
-  EXPECT_EQ(m.LayerCount, 250);
-  EXPECT_EQ(d->Modified, 0);
+  EXPECT_EQ(std::tuple(m.LayerCount, d->Modified.load()), std::tuple(250, 0));
 }
 
 TEST(ModelFiles, CellFileAndPointList) {
@@ -128,21 +126,19 @@ TEST(ModelFiles, CellFileAndPointList) {
   ASSERT_TRUE(rv::ParseCellFile(Cel(2, 3, 2, {"2", "7", "0", "4000000000000000000", "1", "5"}, "5 6 6"), m, plan, err))
       << err;
   rv::ApplyCellPlan(plan, plan.AX, plan.AY, plan.AZ, *d, m);
-  EXPECT_EQ(m.LayerCount, 5);
-  EXPECT_TRUE(m.UndoReady);
-  const int set[][3] = {{5, 6, 6}, {6, 6, 6}, {7, 6, 6}, {5, 7, 6}, {6, 7, 6}, {7, 7, 6}, {5, 6, 7}};
-  int count = 0;
+  EXPECT_EQ(std::tuple(m.LayerCount, m.UndoReady), std::tuple(5, true));
+  int count = 0, set = 0;
   for (int x = 1; x < 9; ++x)
     for (int y = 1; y < 9; ++y)
       for (int z = 1; z < 9; ++z) count += d->Space(x, y, z) != 0;
-  EXPECT_EQ(count, 7);
-  for (auto& c : set) EXPECT_EQ(d->Space(c[0], c[1], c[2]), 5);
+  for (auto c : {std::array{5, 6, 6}, {6, 6, 6}, {7, 6, 6}, {5, 7, 6}, {6, 7, 6}, {7, 7, 6}, {5, 6, 7}})
+    set += d->Space(c[0], c[1], c[2]) == 5;
+  EXPECT_EQ(std::tuple(count, set), std::tuple(7, 7));
 
   std::vector<rv::PointCell> pts;
   ASSERT_TRUE(rv::ParsePointList("x y z v\r\n 5  6\t7 0.5\r\n1 1 1 1\r\n1 1 1 1e-9\r\n9 1 1 1\r\n\r\n", pts, err));
   rv::ApplyPointList(pts, *d, m);
-  EXPECT_EQ(d->Space(5, 6, 7), 1);
-  EXPECT_EQ(d->Space(1, 1, 1), 0);
+  EXPECT_EQ(std::tuple(d->Space(5, 6, 7), d->Space(1, 1, 1)), std::tuple(1, 0));
 }
 
 // A drawing of layers and one LINE from (0,0,0) to (x1,0,0) on `layer`; codes padded
@@ -170,13 +166,11 @@ TEST(ModelFiles, DxfLinesLayersAndFit) {
     // Layer "LINE" starts no entity; "METAL" is the existing material 2.
     ASSERT_EQ(rv::ParseDxf(Dxf({"LINE", "METAL"}, "LINE", "5", pad), g, *d, m, plan, report, err),
               rv::DxfStatus::Ready) << err;
-    EXPECT_EQ(plan.Lines.size(), 1u);
-    EXPECT_EQ(plan.NewLayers, std::vector<std::string>{"LINE"});
+    EXPECT_EQ(std::tuple(plan.Lines.size(), plan.NewLayers), std::tuple(1u, std::vector<std::string>{"LINE"}));
     ASSERT_TRUE(rv::PlaceDxf(plan, 0.001, g, *d, m, report, err)) << err;
     for (int x = 1; x <= 7; ++x) EXPECT_EQ(d->Space(x, 1, 1) != 0, x <= 6) << x;
     // Unused materials 1 and 2 were deleted: the drawing's layer is all that is left.
-    EXPECT_EQ(m.LayerCount, 1);
-    EXPECT_EQ(d->Layers[d->Space(1, 1, 1)].Name, "LINE");
+    EXPECT_EQ(std::tuple(m.LayerCount, d->Layers[d->Space(1, 1, 1)].Name), std::tuple(1, "LINE"));
   }
   // 6 mm needs 6 + 2 = Nx cells and fits; 7 mm does not.
   auto d = Grid(8);
@@ -206,11 +200,9 @@ TEST(ModelFiles, DxfLinesLayersAndFit) {
     std::string err;
     const bool ok = rv::ParseDxf(c.text, g, *d, m, plan, report, err) == rv::DxfStatus::Ready &&
                     rv::PlaceDxf(plan, c.scale, g, *d, m, report, err);
-    EXPECT_FALSE(ok) << c.text;
-    EXPECT_FALSE(err.empty());
+    EXPECT_TRUE(!ok && !err.empty()) << c.text;
   }
-  EXPECT_EQ(d->Modified, 0);
-  EXPECT_EQ(m.LayerCount, count);
+  EXPECT_EQ(std::tuple(d->Modified.load(), m.LayerCount), std::tuple(0, count));
 }
 
 }  // namespace

@@ -64,30 +64,24 @@ TEST(FileAssoc, TakingOverAndGivingBackKeepsTheFormerOwners) {
       << "[Added Associations]\ntext/csv=other.desktop;\n\n[Default Applications]\n"
          "text/csv=calc.desktop\ntext/plain=editor.desktop\n";
 
+  // .csv is another class's; .rez has none.
   auto state = ReadAssociations(p);
-  EXPECT_EQ(state[2], std::optional<bool>(false));  // .csv is another class's
-  EXPECT_FALSE(state[4]);                           // .rez has none
+  EXPECT_EQ(std::tuple(state[2], state[4]), std::tuple(std::optional<bool>(false), std::optional<bool>()));
 
   ApplyAssociations(p, {false, false, true, false, true});
   KeyStore s(p.keyStore);
-  EXPECT_EQ(s.Value(".csv"), "RavelinChart.file");
-  EXPECT_EQ(s.Value(".csv\\Old_Key"), "Calc.csv");
-  EXPECT_EQ(s.Value(".rez"), "RavelinChart.file");
-  EXPECT_FALSE(s.Exists(".rez\\Old_Key"));
-  EXPECT_FALSE(s.Exists(".grf"));
-  EXPECT_EQ(DefaultApplication(p, "text/csv"), "ravelin.desktop");
-  EXPECT_EQ(DefaultApplication(p, "application/x-ravelin-rez"), "ravelin.desktop");
+  EXPECT_EQ(std::tuple(s.Value(".csv"), s.Value(".csv\\Old_Key"), s.Value(".rez"), DefaultApplication(p, "text/csv"),
+                       DefaultApplication(p, "application/x-ravelin-rez")),
+            std::tuple("RavelinChart.file", "Calc.csv", "RavelinChart.file", "ravelin.desktop", "ravelin.desktop"));
+  EXPECT_FALSE(s.Exists(".rez\\Old_Key") || s.Exists(".grf"));
   state = ReadAssociations(p);
-  EXPECT_EQ(state[2], std::optional<bool>(true));
-  EXPECT_EQ(state[4], std::optional<bool>(true));
+  EXPECT_EQ(std::tuple(state[2], state[4]), std::tuple(std::optional<bool>(true), std::optional<bool>(true)));
 
   ApplyAssociations(p, {false, false, false, false, false});
   const KeyStore back(p.keyStore);
-  EXPECT_EQ(back.Value(".csv"), "Calc.csv");
-  EXPECT_TRUE(back.Exists(".csv\\Old_Key"));
-  EXPECT_FALSE(back.Exists(".rez"));
-  EXPECT_EQ(DefaultApplication(p, "text/csv"), "calc.desktop");
-  EXPECT_EQ(DefaultApplication(p, "application/x-ravelin-rez"), "");
+  EXPECT_EQ(std::tuple(back.Value(".csv"), back.Exists(".csv\\Old_Key"), back.Exists(".rez"),
+                       DefaultApplication(p, "text/csv"), DefaultApplication(p, "application/x-ravelin-rez")),
+            std::tuple("Calc.csv", true, false, "calc.desktop", ""));
   // The rest of the user's file is untouched.
   const std::string list = Read(p.configHome + "/mimeapps.list");
   EXPECT_NE(list.find("[Added Associations]\ntext/csv=other.desktop;\n"), std::string::npos);

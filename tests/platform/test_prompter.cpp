@@ -15,12 +15,11 @@ using rv::PromptButton;
 TEST(Prompter, ScriptedAnswersAndEscape) {
   rv::ScriptedPrompter p;
   p.answers = {PromptButton::Yes, PromptButton::Ok};
-  EXPECT_EQ(p.question("Удалить все", PromptButton::Yes | PromptButton::No), PromptButton::Yes);
-  // An answer the box does not offer counts as closing it.
-  EXPECT_EQ(p.question("q2", PromptButton::Yes | PromptButton::No), PromptButton::No);
-  EXPECT_EQ(p.question("q3", PromptButton::Yes | PromptButton::No | PromptButton::Cancel),
-            PromptButton::Cancel);
-  EXPECT_EQ(p.question("q4", PromptButton::Ok), PromptButton::Ok);
+  // An answer the box does not offer (q2, q3) counts as closing it.
+  const auto yesNo = PromptButton::Yes | PromptButton::No;
+  EXPECT_EQ(std::vector<PromptButton>({p.question("Удалить все", yesNo), p.question("q2", yesNo),
+                                       p.question("q3", yesNo | PromptButton::Cancel), p.question("q4", PromptButton::Ok)}),
+            std::vector<PromptButton>({PromptButton::Yes, PromptButton::No, PromptButton::Cancel, PromptButton::Ok}));
   rv::ShowMessages(p, {"один", "два"});
   p.error("сбой");
   EXPECT_EQ(p.questions, (std::vector<std::string>{"Удалить все", "q2", "q3", "q4"}));

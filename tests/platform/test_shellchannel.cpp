@@ -33,14 +33,12 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
 TEST(ShellChannel, MacroTextAndTopics) {
   for (std::string path : {"/tmp/a b/x.fdt", "/home/u/проект 1/кривая.grf", "x"})
     EXPECT_EQ(MacroFileName(OpenMacro(path)), path);
-  EXPECT_EQ(MacroFileName(""), "");
-  EXPECT_EQ(MacroFileName("[open(\"\")]"), "");   // ten characters: nothing named
-  EXPECT_EQ(MacroFileName("[open"), "");
-  EXPECT_EQ(MacroFileName("[open(\"a\")]"), "a");
-  EXPECT_STREQ(TopicForFile("/p/x.fdt"), kTopicProject);
-  EXPECT_STREQ(TopicForFile("/p/x.FDT"), kTopicChart);
-  EXPECT_STREQ(TopicForFile("/p/x.grf"), kTopicChart);
-  EXPECT_STREQ(TopicForFile("/p/x.fdt.bak"), kTopicChart);
+  // "[open(\"\")]" is ten characters: nothing named.
+  for (auto [macro, name] : {std::pair{"", ""}, {"[open(\"\")]", ""}, {"[open", ""}, {"[open(\"a\")]", "a"}})
+    EXPECT_EQ(MacroFileName(macro), name) << macro;
+  for (auto [file, topic] : {std::pair{"/p/x.fdt", kTopicProject}, {"/p/x.FDT", kTopicChart},
+                             {"/p/x.grf", kTopicChart}, {"/p/x.fdt.bak", kTopicChart}})
+    EXPECT_STREQ(TopicForFile(file), topic) << file;
 }
 
 TEST(ShellChannel, OnePrimaryGetsFirstLinesPerTopic) {
@@ -113,8 +111,7 @@ TEST(ShellChannel, SecondStartHandsItsFileOverAndEnds) {
   ASSERT_TRUE(second.waitForStarted(10000));
   // The primary keeps serving while the second start talks to it.
   ASSERT_TRUE(WaitFor([&] { return second.state() == QProcess::NotRunning; }, 60000));
-  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(std::tuple(second.exitStatus(), second.exitCode()), std::tuple(QProcess::NormalExit, 0));
   ASSERT_TRUE(WaitFor([&] { return !got.empty(); }, 10000));
   EXPECT_EQ(got, "[open(\"/tmp/a b/x.fdt\")]");
 }

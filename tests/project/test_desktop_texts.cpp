@@ -12,29 +12,22 @@ namespace rv {
 namespace {
 
 TEST(VersionLabels, FourPartVersionAndNone) {
-  const VersionLabels v = MakeVersionLabels("2.0.0.4");
-  EXPECT_EQ(v.splashCaption, "Ravelin - 2.0");
-  EXPECT_EQ(v.aboutVersion, "Ravelin - 2.0");
-  EXPECT_EQ(v.release, "Release 0.4");
-  EXPECT_EQ(v.versionText, "Ravelin - 2.0 - 0.4");
-  EXPECT_EQ(MakeVersionLabels("10.21.3.400").versionText, "Ravelin - 10.21 - 3.400");
-
-  const VersionLabels none = MakeVersionLabels("");
-  EXPECT_EQ(none.splashCaption, "Ravelin");
-  EXPECT_EQ(none.aboutVersion, "Версия 1.0");
-  EXPECT_EQ(none.versionText, "");
+  const VersionLabels v = MakeVersionLabels("2.0.0.4"), none = MakeVersionLabels("");
+  EXPECT_EQ(std::vector<std::string>({v.splashCaption, v.aboutVersion, v.release, v.versionText,
+                                      MakeVersionLabels("10.21.3.400").versionText}),
+            std::vector<std::string>({"Ravelin - 2.0", "Ravelin - 2.0", "Release 0.4", "Ravelin - 2.0 - 0.4",
+                                      "Ravelin - 10.21 - 3.400"}));
+  EXPECT_EQ(std::vector<std::string>({none.splashCaption, none.aboutVersion, none.versionText}),
+            std::vector<std::string>({"Ravelin", "Версия 1.0", ""}));
 }
 
 TEST(Wavelength, ConversionsAndMaterial) {
-  EXPECT_EQ(WaveFreqConvert("1850e6"), "0.162");
-  EXPECT_EQ(WaveFreqConvert("0.162"), "1.85E9");
-  EXPECT_EQ(WaveFreqConvert(" 3e8 "), "1");
+  for (auto [in, out] : {std::pair{"1850e6", "0.162"}, {"0.162", "1.85E9"}, {" 3e8 ", "1"}, {"0", "INF"}})
+    EXPECT_EQ(WaveFreqConvert(in), out) << in;
   EXPECT_FALSE(WaveFreqConvert("abc"));
-  EXPECT_EQ(WaveFreqConvert("0"), "INF");
 
   const MaterialWave w = MaterialWavelength("1850e6", "2.1", "65", "1");
-  EXPECT_EQ(w.wavelength, "0.01988");
-  EXPECT_EQ(w.maxStep, "0.001988");
+  EXPECT_EQ(std::tuple(w.wavelength, w.maxStep), std::tuple("0.01988", "0.001988"));
 
   // Without losses the wave is the free-space one shortened by sqrt(eps mu), with the
   // calculator's own vacuum constants.
@@ -46,13 +39,10 @@ TEST(Wavelength, ConversionsAndMaterial) {
   for (auto bad : {MaterialWavelength("abc", "2.1", "65", "1"),
                    MaterialWavelength("1850e6", "x", "65", "1"),
                    MaterialWavelength("1850e6", "2.1", "", "1"),
-                   MaterialWavelength("1850e6", "2.1", "65", "1,5")}) {
-    EXPECT_EQ(bad.wavelength, "Ошибка в исходных данных");
-    EXPECT_EQ(bad.maxStep, "Ошибка в исходных данных");
-  }
+                   MaterialWavelength("1850e6", "2.1", "65", "1,5")})
+    EXPECT_EQ(std::tuple(bad.wavelength, bad.maxStep), std::tuple("Ошибка в исходных данных", "Ошибка в исходных данных"));
   // A zero frequency is no error: the formatter shows what the division gives.
-  const MaterialWave zero = MaterialWavelength("0", "2.1", "65", "1");
-  EXPECT_NE(zero.wavelength, "Ошибка в исходных данных");
+  EXPECT_NE(MaterialWavelength("0", "2.1", "65", "1").wavelength, "Ошибка в исходных данных");
 }
 
 }  // namespace

@@ -63,16 +63,19 @@ struct Editor {
   // Model cell of grid (col, row) in section Z = 1: x = col + 1, y = 11 - row.
   uint8_t& Cell(int col, int row) { return d.Space(col + 1, 11 - row, 1); }
   QRgb Pixel(int col, int row) { return g->viewport()->grab().toImage().pixel(At(col, row)); }
+  // The materials of the cells (col, row) given.
+  std::vector<int> Cells(std::initializer_list<std::pair<int, int>> at) {
+    std::vector<int> m;
+    for (auto [c, r] : at) m.push_back(Cell(c, r));
+    return m;
+  }
 };
 
 TEST(SectionTools, PenEraserRightEraseLineFillsAndUndo) {
   Editor E;
   E.w.btnPen->click();
   E.Drag({{1, 1}, {2, 1}, {4, 1}});  // a fast drag leaves the skipped cell
-  EXPECT_EQ(E.Cell(1, 1), 1);
-  EXPECT_EQ(E.Cell(2, 1), 1);
-  EXPECT_EQ(E.Cell(3, 1), 0);
-  EXPECT_EQ(E.Cell(4, 1), 1);
+  EXPECT_EQ(E.Cells({{1, 1}, {2, 1}, {3, 1}, {4, 1}}), (std::vector<int>{1, 1, 0, 1}));
   E.w.btnEraser->click();
   E.Drag({{2, 1}});
   EXPECT_EQ(E.Cell(2, 1), 0);
@@ -84,15 +87,14 @@ TEST(SectionTools, PenEraserRightEraseLineFillsAndUndo) {
   // A line in the section, from the press cell to the release cell.
   E.w.btnLine->click();
   E.Drag({{0, 5}, {6, 5}});
-  for (int c = 0; c <= 6; ++c) EXPECT_EQ(E.Cell(c, 5), 1) << c;
+  EXPECT_EQ(E.Cells({{0, 5}, {1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}, {6, 5}}), std::vector<int>(7, 1));
   // The section fill stops at the line; the volume fill reaches the other sections.
   E.w.Materials().LayerCount = 2;
   E.w.Materials().CurLayer = 2;
   E.w.btnFill->click();
   E.Drag({{0, 10}});
-  EXPECT_EQ(E.Cell(0, 10), 2);
-  EXPECT_EQ(E.Cell(10, 0), 2);   // round the line's end
-  EXPECT_EQ(E.Cell(0, 6), 2);
+  // (10, 0) lies round the line's end.
+  EXPECT_EQ(E.Cells({{0, 10}, {10, 0}, {0, 6}}), (std::vector<int>{2, 2, 2}));
   EXPECT_EQ(E.d.Space(1, 1, 2), 0);
   E.w.btn3Dfill->click();
   E.w.Materials().CurLayer = 1;
@@ -111,10 +113,8 @@ TEST(SectionTools, PenEraserRightEraseLineFillsAndUndo) {
   E.w.btnPen->click();
   E.Cell(0, 9) = E.Cell(1, 9) = 0;
   E.Drag({{0, 9}, {1, 9}});
-  EXPECT_EQ(E.Cell(0, 9), 0);
-  EXPECT_EQ(E.Cell(1, 9), 0);
-  EXPECT_TRUE(E.w.mnUndo->isEnabled());
-  EXPECT_EQ(E.d.Modified.load(), 1);
+  EXPECT_EQ(E.Cells({{0, 9}, {1, 9}}), (std::vector<int>{0, 0}));
+  EXPECT_EQ(std::tuple(E.w.mnUndo->isEnabled(), E.d.Modified.load()), std::tuple(true, 1));
   E.d.Layers[1].On = 1;
 }
 
@@ -127,15 +127,12 @@ TEST(SectionTools, SelectionAnchorStatusAndVoltageOutput) {
   const QRgb grey = qRgb(0x80, 0x80, 0x80);
   EXPECT_EQ(E.Pixel(4, 5), grey);
   E.Drag({{2, 3}, {6, 8}});
-  EXPECT_EQ(E.g->Sel().Col1, 2);
-  EXPECT_EQ(E.Pixel(4, 5), qRgb(255, 255, 255));
-  EXPECT_EQ(E.Pixel(2, 5), grey);
+  EXPECT_EQ(std::tuple(E.g->Sel().Col1, E.Pixel(4, 5), E.Pixel(2, 5)), std::tuple(2, qRgb(255, 255, 255), grey));
   E.Drag({{2, 3}, {6, 3}});  // within one row: nothing
   EXPECT_FALSE(E.w.SelActive());
   E.Drag({{2, 3}, {6, 8}});
   E.w.btnEraser->click();
-  EXPECT_FALSE(E.w.SelActive());
-  EXPECT_EQ(E.Pixel(2, 5), qRgb(255, 255, 255));
+  EXPECT_EQ(std::tuple(E.w.SelActive(), E.Pixel(2, 5)), std::tuple(false, qRgb(255, 255, 255)));
 
   // The anchor and the distance to the pointer.
   E.w.btnSelect->click();
@@ -150,9 +147,8 @@ TEST(SectionTools, SelectionAnchorStatusAndVoltageOutput) {
   EXPECT_FALSE(E.w.tbEnterUout->isChecked());
   const rv::StringGrid& v = E.outputs.sgVoltage;
   ASSERT_EQ(v.RowCount(), 2);
-  EXPECT_EQ(v.Cells(3, 1), "4");
-  EXPECT_EQ(v.Cells(6, 1), "U (1,1,1;4,4,1)");
-  EXPECT_EQ(E.w.Elements().VoltageLines.size(), 1u);
+  EXPECT_EQ(std::tuple(v.Cells(3, 1), v.Cells(6, 1), E.w.Elements().VoltageLines.size()),
+            std::tuple("4", "U (1,1,1;4,4,1)", 1u));
 }
 
 }  // namespace

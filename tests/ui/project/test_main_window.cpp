@@ -4,25 +4,21 @@
 
 
 #include <QApplication>
-#include <QCloseEvent>
-#include <QElapsedTimer>
-#include <QTimer>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QToolTip>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/prompter.h"
 #include "project/mainsettings.h"
@@ -39,42 +35,46 @@ using rv::PromptButton;
 
 std::string Text(QLabel* l) { return l->text().toStdString(); }
 
-// A new project of 20^3 cells with one 50-ohm voltage source in the middle, driven by the
-// voltage sources only.
-void SetUpProject(rv::TfmNew3dMain& w) {
-  w.mnNewProjectClick();
-  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(20);
-  w.seStepCount->setValue(1000000);
-  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
-  rv::StringGrid& g = w.Lamped().sgSourses;
-  std::atomic<uint8_t> m{0};
-  rv::AddGridRow(g, m);
-  for (auto [c, t] : {std::pair{0, "10"}, {1, "10"}, {2, "10"}, {3, "50"}, {4, "Z"}, {5, "+"}})
-    g.SetCell(c, 1, t);
-}
+struct MainWindow : ::testing::Test {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w{d};
+  MainWindow() { w.SetPrompter(&p); }
+
+  // A new project of 20^3 cells with one 50-ohm voltage source in the middle, driven by the
+  // voltage sources only.
+  void SetUpProject() {
+    w.mnNewProjectClick();
+    for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(20);
+    w.seStepCount->setValue(1000000);
+    QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+    rv::StringGrid& g = w.Lamped().sgSourses;
+    std::atomic<uint8_t> m{0};
+    rv::AddGridRow(g, m);
+    for (auto [c, t] : {std::pair{0, "10"}, {1, "10"}, {2, "10"}, {3, "50"}, {4, "Z"}, {5, "+"}})
+      g.SetCell(c, 1, t);
+  }
+  // Start, stop, pause buttons and the project page: which take clicks.
+  std::vector<bool> Controls() const {
+    return {w.btnPusk->isEnabled(), w.btnStop->isEnabled(), w.btnPauza->isEnabled(),
+            w.TabSheet1->isEnabled(), w.mnNewProject->isEnabled()};
+  }
+  const std::vector<bool> idleControls{true, false, false, true, true};
+};
 
 }  // namespace
 
-TEST(MainWindow, NewProjectDefaultsAndDerivedLabels) {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w(d);
-  w.SetPrompter(&p);
+TEST_F(MainWindow, NewProjectDefaultsAndDerivedLabels) {
   w.mnNewProjectClick();
   EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0xCC, 0xFF, 0xCC));
-  EXPECT_EQ(w.spX->value(), 50);
-  EXPECT_EQ(w.edX->text().toStdString(), "0.01");
-  EXPECT_EQ(w.seStepCount->value(), 100);
-  EXPECT_EQ(w.ComboBox3->currentIndex(), rv::BorderMur);
-  EXPECT_EQ(d.Modified.load(), 0);
-  EXPECT_EQ(d.Space.len1(), 51);
+  EXPECT_EQ(std::tuple(w.spX->value(), w.edX->text().toStdString(), w.seStepCount->value(), w.ComboBox3->currentIndex(),
+                       d.Modified.load(), d.Space.len1()),
+            std::tuple(50, "0.01", 100, int(rv::BorderMur), 0, 51));
   EXPECT_EQ(w.eddT->text().left(9).toStdString(), "0.0192583");
   EXPECT_EQ(Text(w.lbTotal), "Количество ячеек: 125 000 шт.");
   // A user edit marks the project modified and the labels follow.
   w.spX->setValue(100);
-  EXPECT_EQ(d.Modified.load(), 1);
-  EXPECT_EQ(d.Nx, 100);
-  EXPECT_EQ(Text(w.lbTotal), "Количество ячеек: 250 000 шт.");
+  EXPECT_EQ(std::tuple(d.Modified.load(), d.Nx, Text(w.lbTotal)), std::tuple(1, 100, "Количество ячеек: 250 000 шт."));
   // An RT-ABC face fixes the time step to half the cell.
   w.N4Click(rv::BorderRTABC + 1);
   EXPECT_FALSE(w.eddT->isEnabled());
@@ -89,9 +89,7 @@ TEST(MainWindow, NewProjectDefaultsAndDerivedLabels) {
   EXPECT_EQ(w.spX->value(), 4000);
   w.spX->setValue(20);
   w.mnDoubleVolumClick();
-  EXPECT_EQ(w.spX->value(), 40);
-  EXPECT_EQ(w.edX->text().toStdString(), "0.005");
-  EXPECT_EQ(w.seStepCount->value(), 200);
+  EXPECT_EQ(std::tuple(w.spX->value(), w.edX->text().toStdString(), w.seStepCount->value()), std::tuple(40, "0.005", 200));
 
   // Closing asks to save while modified: Cancel keeps the window; saving is not there yet,
   // so Yes keeps it too; No closes.
@@ -104,25 +102,16 @@ TEST(MainWindow, NewProjectDefaultsAndDerivedLabels) {
   EXPECT_TRUE(w.close());
 }
 
-TEST(MainWindow, RefusedStartLeavesTheWindowIdle) {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w(d);
-  w.SetPrompter(&p);
-  SetUpProject(w);
+TEST_F(MainWindow, RefusedStartLeavesTheWindowIdle) {
+  SetUpProject();
   w.edY->setText("0,01");  // fails after the arrays were reserved
   w.btnPuskClick();
   ASSERT_EQ(p.messages.size(), 1u);
   EXPECT_EQ(p.messages[0], "Ошибка в задании шагов по пространству. Работа невозможна!");
   EXPECT_EQ(Text(w.lbStep), "Ошибка в задании шагов по пространству.");
-  EXPECT_TRUE(w.btnPusk->isEnabled());
-  EXPECT_FALSE(w.btnStop->isEnabled());
-  EXPECT_FALSE(w.btnPauza->isEnabled());
+  EXPECT_EQ(Controls(), idleControls);
   EXPECT_FALSE(w.StaticText1->isVisibleTo(&w));
-  EXPECT_TRUE(w.TabSheet1->isEnabled());
-  EXPECT_EQ(d.Stopped.load(), 1);
-  EXPECT_EQ(d.CalcRunning.load(), 0);
-  EXPECT_TRUE(d.Hx.empty());
+  EXPECT_EQ(std::tuple(d.Stopped.load(), d.CalcRunning.load(), d.Hx.empty()), std::tuple(1, 0, true));
 
   // No voltage source while the run is driven by them only.
   w.edY->setText("0.01");
@@ -134,45 +123,31 @@ TEST(MainWindow, RefusedStartLeavesTheWindowIdle) {
   EXPECT_TRUE(w.btnPusk->isEnabled());
 }
 
-TEST(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w(d);
-  w.SetPrompter(&p);
+TEST_F(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   w.show();
-  SetUpProject(w);
+  SetUpProject();
   // Nothing under the mouse moves when a run starts or ends.
-  auto buttonsAt = [&w] {
-    QPoint at[3];
-    int i = 0;
-    for (QWidget* b : std::initializer_list<QWidget*>{w.btnPusk, w.btnStop, w.btnPauza})
-      at[i++] = b->mapTo(&w, QPoint(0, 0));
-    return std::vector<QPoint>(at, at + 3);
+  auto buttonsAt = [this] {
+    return std::vector<QPoint>{w.btnPusk->mapTo(&w, QPoint()), w.btnStop->mapTo(&w, QPoint()),
+                               w.btnPauza->mapTo(&w, QPoint())};
   };
   QApplication::processEvents();
   const std::vector<QPoint> idle = buttonsAt();
 
   w.btnPuskClick();
   ASSERT_TRUE(p.messages.empty()) << p.messages.front();
-  EXPECT_FALSE(w.btnPusk->isEnabled());
-  EXPECT_TRUE(w.btnStop->isEnabled());
-  EXPECT_TRUE(w.btnPauza->isEnabled());
-  EXPECT_TRUE(w.StaticText1->isVisible());
-  EXPECT_FALSE(w.TabSheet1->isEnabled());
-  EXPECT_TRUE(w.TabSheetReport->isEnabled());
-  EXPECT_FALSE(w.mnNewProject->isEnabled());
-  EXPECT_EQ(d.CalcRunning.load(), 1);
-  EXPECT_EQ(d.Stopped.load(), 0);
-  EXPECT_EQ(d.Nx, 20);
+  EXPECT_EQ(Controls(), (std::vector<bool>{false, true, true, false, false}));
+  EXPECT_TRUE(w.StaticText1->isVisible() && w.TabSheetReport->isEnabled());
+  EXPECT_EQ(std::tuple(d.CalcRunning.load(), d.Stopped.load(), d.Nx), std::tuple(1, 0, 20));
 
   // The labels follow the run: a full refresh at step 1 and every 500 steps.
   ASSERT_TRUE(WaitFor([&] { return Text(w.lbStep).rfind("Шаг ", 0) == 0; }, 10000));
   const std::string first = Text(w.lbStep);
   ASSERT_TRUE(WaitFor([&] { return Text(w.lbStep) != first; }, 10000));
   EXPECT_EQ(Text(w.lbStep).find("/1000000 ("), Text(w.lbStep).find('/'));
-  EXPECT_EQ(Text(w.lbLapTime).rfind("Затрачено времени: ", 0), 0u);
-  EXPECT_EQ(Text(w.lbOneTime).rfind("Время на один шаг ", 0), 0u);
-  EXPECT_EQ(Text(w.lbLeftTime).rfind("Осталось времени: ", 0), 0u);
+  for (auto [l, head] : {std::pair{w.lbLapTime, "Затрачено времени: "}, {w.lbOneTime, "Время на один шаг "},
+                         {w.lbLeftTime, "Осталось времени: "}})
+    EXPECT_EQ(Text(l).rfind(head, 0), 0u) << head;
   EXPECT_GT(w.ProgressBar1->value(), 0);
   EXPECT_NE(Text(w.lbStep).find("(" + w.ProgressBar1->text().toStdString() + ")"), std::string::npos)
       << w.ProgressBar1->text().toStdString();
@@ -210,14 +185,9 @@ TEST(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   EXPECT_EQ(Text(w.lbOneTime).rfind("Среднее время на один шаг ", 0), 0u);
   QApplication::processEvents();
   EXPECT_EQ(buttonsAt(), idle);
-  EXPECT_EQ(d.Stopped.load(), 1);
-  EXPECT_TRUE(d.Hx.empty());
-  EXPECT_TRUE(w.btnPusk->isEnabled());
-  EXPECT_FALSE(w.btnStop->isEnabled());
-  EXPECT_FALSE(w.btnPauza->isEnabled());
-  EXPECT_TRUE(w.TabSheet1->isEnabled());
-  EXPECT_TRUE(w.mnNewProject->isEnabled());
-  EXPECT_EQ(d.StepCount.load(), 1000000);  // a stop leaves the step count
+  EXPECT_EQ(Controls(), idleControls);
+  // A stop leaves the step count.
+  EXPECT_EQ(std::tuple(d.Stopped.load(), d.Hx.empty(), d.StepCount.load()), std::tuple(1, true, 1000000));
   const std::string memo = w.Memo1->toPlainText().toStdString();
   EXPECT_NE(memo.find("Счет запущен в "), std::string::npos);
   EXPECT_NE(memo.find("Счет становлен в "), std::string::npos);
@@ -228,29 +198,9 @@ TEST(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   EXPECT_TRUE(w.close());
 }
 
-TEST(MainWindow, ACompletedRunReportsItsSteps) {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w(d);
-  w.SetPrompter(&p);
-  SetUpProject(w);
-  w.seStepCount->setValue(30);
-  w.btnPuskClick();
-  ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 10000));
-  EXPECT_TRUE(p.messages.empty());
-  EXPECT_EQ(d.StepCount.load(), 30);
-  EXPECT_EQ(d.CurStep.load(), 30);
-  EXPECT_EQ(Text(w.lbStep).substr(0, Text(w.lbStep).find('.')), "Шаг 30/30 (100%)");
-  EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
-  EXPECT_TRUE(d.Hx.empty());
-}
-
-TEST(MainWindow, ARunWithPMLOnEveryFace) {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w(d);
-  w.SetPrompter(&p);
-  SetUpProject(w);
+// A completed run (PML on every face) reports its steps.
+TEST_F(MainWindow, ARunWithPMLOnEveryFace) {
+  SetUpProject();
   for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.001");
   for (QComboBox* c : {w.ComboBox1, w.ComboBox2, w.ComboBox3, w.ComboBox4, w.ComboBox5, w.ComboBox6})
     c->setCurrentIndex(rv::BorderPML);
@@ -260,19 +210,16 @@ TEST(MainWindow, ARunWithPMLOnEveryFace) {
   w.btnPuskClick();
   ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 10000));
   EXPECT_TRUE(p.messages.empty());
-  EXPECT_EQ(d.CurStep.load(), 30);
+  EXPECT_EQ(std::tuple(d.StepCount.load(), d.CurStep.load(), d.Hx.empty()), std::tuple(30, 30, true));
+  EXPECT_EQ(Text(w.lbStep).substr(0, Text(w.lbStep).find('.')), "Шаг 30/30 (100%)");
   EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
 }
 
 // The far field through the window: a far-point cell that is not a number refuses the run
 // and leaves the window idle; a step count raised during a run keeps the series of an
 // uninterrupted run.
-TEST(MainWindow, FarFieldRefusalAndAStepCountRaisedMidRun) {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w(d);
-  w.SetPrompter(&p);
-  SetUpProject(w);
+TEST_F(MainWindow, FarFieldRefusalAndAStepCountRaisedMidRun) {
+  SetUpProject();
   for (QComboBox* c : {w.ComboBox1, w.ComboBox2, w.ComboBox3, w.ComboBox4, w.ComboBox5, w.ComboBox6})
     c->setCurrentIndex(rv::BorderMur);
   w.cbFarPoints->setChecked(true);
@@ -285,9 +232,7 @@ TEST(MainWindow, FarFieldRefusalAndAStepCountRaisedMidRun) {
   w.btnPuskClick();
   ASSERT_EQ(p.messages.size(), 1u);
   EXPECT_NE(p.messages[0].find("строке 1: \"3O\""), std::string::npos) << p.messages[0];
-  EXPECT_FALSE(w.Running());
-  EXPECT_TRUE(w.btnPusk->isEnabled());
-  EXPECT_TRUE(d.Hx.empty());
+  EXPECT_TRUE(!w.Running() && w.btnPusk->isEnabled() && d.Hx.empty());
   g.SetCell(2, 1, "30");
   p.messages.clear();
 
@@ -311,8 +256,7 @@ TEST(MainWindow, FarFieldRefusalAndAStepCountRaisedMidRun) {
   };
   const std::vector<std::string> whole = series("whole", false), raised = series("raised", true);
   EXPECT_TRUE(p.messages.empty()) << p.messages.front();
-  ASSERT_EQ(whole.size(), 117u);
-  ASSERT_EQ(raised.size(), 117u);
+  ASSERT_TRUE(whole.size() == 117u && raised.size() == 117u);
   EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + 60, raised.begin()));
   std::filesystem::remove_all(base);
 }
