@@ -1,7 +1,10 @@
-// Temporary folders and raw files for the chart tests: the solver tests' helpers.
+// Temporary folders, raw files and sampled curves for the chart tests.
 #pragma once
+#include <cmath>
+#include <functional>
 #include <string>
 
+#include "charts/chartmodel.h"
 #include "solver/file_fixture.h"
 
 namespace rv::test {
@@ -13,5 +16,13 @@ using rvtest::WriteBytes;
 struct TempDir : rvtest::TempDir {
   std::string file(const std::string& name) const { return *this / name; }
 };
+
+// y = f(x) sampled from x0 to x1 at `step`, both ends included.
+inline ChartSeries Sampled(double x0, double x1, double step, const std::function<double(double)>& f) {
+  ChartSeries g;
+  const long long n = std::llround((x1 - x0) / step);
+  for (long long i = 0; i <= n; ++i) g.AddXY(x0 + double(i) * step, f(x0 + double(i) * step));
+  return g;
+}
 
 }  // namespace rv::test

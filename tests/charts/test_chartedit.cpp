@@ -5,8 +5,10 @@
 #include <random>
 
 #include "charts/chartedit.h"
+#include "charts_testutil.h"
 
 using namespace rv;
+using V = std::vector<double>;
 
 namespace {
 ChartSeries G(std::vector<double> x, std::vector<double> y, std::string title = "g") {
@@ -57,13 +59,10 @@ TEST(ChartEdit, PointOps) {
 TEST(ChartEdit, RunningValuesAndReshaping) {
   ChartSeries d = G({0, 1, 3}, {0, 2, 2});
   Derivative(d);
-  EXPECT_EQ(d.X, (std::vector<double>{0.5, 2}));
-  EXPECT_EQ(d.Y, (std::vector<double>{2, 0}));
-  EXPECT_EQ(d.Title, "g(произв.)");
+  EXPECT_EQ(std::tuple(d.X, d.Y, d.Title), std::tuple(V{0.5, 2}, V{2, 0}, "g(произв.)"));
   ChartSeries s = G({0, 1, 2}, {1, 1, 3});
   RunningIntegral(s);
-  EXPECT_EQ(s.X, (std::vector<double>{1, 2}));
-  EXPECT_EQ(s.Y, (std::vector<double>{1, 3}));
+  EXPECT_EQ(std::tuple(s.X, s.Y), std::tuple(V{1, 2}, V{1, 3}));
   ChartSeries e = G({}, {});
   RunningIntegral(e);
   EXPECT_EQ(e.Count(), 0u);
@@ -76,13 +75,11 @@ TEST(ChartEdit, RunningValuesAndReshaping) {
     for (double y : rms.Y) EXPECT_DOUBLE_EQ(y, 2);
   }
   ChartSeries h6 = G({0, 1, 2, 3, 4, 5}, {0, 1, 2, 3, 4, 5}), h5 = G({0, 1, 2, 3, 4}, {0, 1, 2, 3, 4});
+  ChartSeries c = G({0, 1, 2, 3}, {0, 1, 2, 3});
   HalvePoints(h6);
   HalvePoints(h5);
-  EXPECT_EQ(h6.X, (std::vector<double>{0, 2, 4, 5}));
-  EXPECT_EQ(h5.X, (std::vector<double>{0, 2, 4}));
-  ChartSeries c = G({0, 1, 2, 3}, {0, 1, 2, 3});
   Crop(c, 1, 2);
-  EXPECT_EQ(c.X, (std::vector<double>{1, 2}));
+  EXPECT_EQ(std::tuple(h6.X, h5.X, c.X), std::tuple(V{0, 2, 4, 5}, V{0, 2, 4}, V{1, 2}));
 
   ChartModel m;
   m.AddSeries("a", 0, "a");
@@ -90,8 +87,7 @@ TEST(ChartEdit, RunningValuesAndReshaping) {
   m.Series[0].Y = {1, 2};
   m.Series[1].Y = {-8, 4};
   Normalize(m, {0, 1});
-  EXPECT_EQ(m.Series[0].Y, (std::vector<double>{0.125, 0.25}));
-  EXPECT_EQ(m.Series[1].Y, (std::vector<double>{-1, 0.5}));
+  EXPECT_EQ(std::tuple(m.Series[0].Y, m.Series[1].Y), std::tuple(V{0.125, 0.25}, V{-1, 0.5}));
 }
 
 // RC differentiation against the exact zero-order-hold response of sτ/(1+sτ) (its low-pass
@@ -132,29 +128,19 @@ TEST(ChartEdit, RcTransforms) {
   for (double y : q.Y) EXPECT_NEAR(std::remainder(y, 0.01), 0, 1e-12);
   ChartSeries flat = G({0, 1}, {3, 3});
   Quantize(flat, 100, 5);
-  EXPECT_EQ(flat.Y, (std::vector<double>{3, 3}));
+  EXPECT_EQ(flat.Y, (V{3, 3}));
 }
 
 TEST(ChartEdit, CombiningGraphs) {
-  auto line = [](double x0, double x1, int n) {
-    ChartSeries g;
-    for (int i = 0; i < n; ++i) {
-      const double x = x0 + (x1 - x0) * i / (n - 1);
-      g.AddXY(x, x);
-    }
-    return g;
-  };
   ChartModel m;
   for (auto [x0, x1, n] : {std::tuple{0.0, 10.0, 100}, {5.0, 15.0, 100}, {-10.0, 20.0, 1000}}) {
     const int i = m.AddSeries("s", 0, "f");
-    m.Series[std::size_t(i)] = line(x0, x1, n);
+    m.Series[std::size_t(i)] = test::Sampled(x0, x1, (x1 - x0) / (n - 1), [](double x) { return x; });
   }
   const int sum = CombineGraphs(m, {0, 1}, false);
   const ChartSeries& s = m.Series[std::size_t(sum)];
   ASSERT_EQ(s.Count(), 256u);
-  EXPECT_EQ(s.Title, "Сумма");
-  EXPECT_EQ(m.FileNames[std::size_t(sum)], "Без имени-1");
-  EXPECT_EQ(s.X.front(), -10);
+  EXPECT_EQ(std::tuple(s.Title, m.FileNames[std::size_t(sum)], s.X.front()), std::tuple("Сумма", "Без имени-1", -10.0));
   EXPECT_DOUBLE_EQ(s.X.back(), 20);
   for (std::size_t j = 0; j < s.Count(); ++j) {
     const double x = s.X[j];
@@ -172,13 +158,12 @@ TEST(ChartEdit, CombiningGraphs) {
     EXPECT_TRUE(i < 50 ? x <= 5 : x > 5) << i;
   }
   const int cl = CloneGraph(m, 0, 1000);
-  EXPECT_EQ(m.Series[std::size_t(cl)].Count(), 1000u);
-  EXPECT_EQ(m.Series[std::size_t(cl)].X.back(), 10);
-  EXPECT_EQ(m.FileNames[std::size_t(cl)], "f (Клон)");
+  EXPECT_EQ(std::tuple(m.Series[std::size_t(cl)].Count(), m.Series[std::size_t(cl)].X.back(), m.FileNames[std::size_t(cl)]),
+            std::tuple(1000u, 10.0, "f (Клон)"));
 
   std::vector<double> d;
   EXPECT_EQ(ListDivisors({"2", " 4 "}, 2, d), "");
-  EXPECT_EQ(d, (std::vector<double>{2, 4}));
+  EXPECT_EQ(d, (V{2, 4}));
   EXPECT_NE(ListDivisors({"2"}, 2, d), "");
   EXPECT_NE(ListDivisors({"2", "x"}, 2, d), "");
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "charts/chartmodel.h"
+#include "charts_testutil.h"
 
 using namespace rv;
 
@@ -120,23 +121,16 @@ TEST(ChartModel, UserGraphsAndRepair) {
 }
 
 TEST(ChartModel, ResampleIsLinearInterpolationWithZeroOutside) {
-  ChartSeries src;
-  // y = 3x - 1 on 0..2, then y = 5 - 0 * x up to 4 (a kink at x = 2).
-  for (int i = 0; i <= 20; ++i) {
-    const double x = i * 0.2;
-    src.AddXY(x, x <= 2 ? 3 * x - 1 : 5.0);
-  }
+  // y = 3x - 1 on 0..2, then 5 up to 4 (a kink at x = 2); 0 outside.
+  auto f = [](double x) { return x <= 2 ? 3 * x - 1 : 5.0; };
+  const ChartSeries src = test::Sampled(0, 4, 0.2, f);
   ChartSeries t;
-  const int n = 61;
-  ResampleSeries(src, t, n, -1.0, 5.0);
-  ASSERT_EQ(t.Count(), std::size_t(n));
-  for (int i = 0; i < n; ++i) {
-    const double x = -1.0 + i * 0.1;
-    EXPECT_NEAR(t.X[std::size_t(i)], x, 1e-12);
-    double expect;
-    if (x < -1e-9 || x > 4 + 1e-9) expect = 0;
-    else expect = x <= 2 ? 3 * x - 1 : 5.0;
-    EXPECT_NEAR(t.Y[std::size_t(i)], expect, 1e-9) << "x=" << x;
+  ResampleSeries(src, t, 61, -1.0, 5.0);
+  ASSERT_EQ(t.Count(), 61u);
+  for (std::size_t i = 0; i < 61; ++i) {
+    const double x = -1.0 + double(i) * 0.1;
+    EXPECT_NEAR(t.X[i], x, 1e-12);
+    EXPECT_NEAR(t.Y[i], x < -1e-9 || x > 4 + 1e-9 ? 0 : f(x), 1e-9) << "x=" << x;
   }
 
   // A source of one point appends nothing; so does n = 0.

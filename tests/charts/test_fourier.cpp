@@ -9,8 +9,10 @@
 
 #include "charts/fourier.h"
 #include "charts/spectrum.h"
+#include "charts_testutil.h"
 
 using namespace rv;
+using rv::test::Sampled;
 using cplx = std::complex<double>;
 constexpr double kPi = std::numbers::pi;
 
@@ -26,14 +28,6 @@ cplx ReferenceSum(const std::vector<float>& s, long double alpha, long long k) {
     im -= s[i] * std::sin(2 * kPi * double(c));
   }
   return {double(re), double(im)};
-}
-
-ChartSeries Curve(double x0, double x1, double step, double (*f)(double)) {
-  ChartSeries g;
-  g.Title = "src";
-  const long long n = std::llround((x1 - x0) / step);
-  for (long long i = 0; i <= n; ++i) g.AddXY(x0 + double(i) * step, f(x0 + double(i) * step));
-  return g;
 }
 
 SpectrumCurves Spectrum(const ChartSeries& g, const SpectrumOptions& o) {
@@ -75,7 +69,6 @@ TEST(Fourier, SpectrumSumsMatchLongDoubleSums) {
     for (long long m = 0; m < 2000; ++m) worst = std::max(worst, std::abs(fast[m] - ref[m]) / peak);
   }
   EXPECT_LT(worst, 1e-12);
-  std::cout << "largest error against the long-double sums, of the peak modulus: " << worst << "\n";
 }
 
 // Analytic spectra through the whole command: a Gaussian's transform, a sine's amplitude,
@@ -83,22 +76,22 @@ TEST(Fourier, SpectrumSumsMatchLongDoubleSums) {
 TEST(Fourier, AnalyticSpectra) {
   SpectrumOptions o;
   o.absolute = false;
-  const SpectrumCurves g = Spectrum(Curve(0, 100, 0.1, [](double x) { return std::exp(-(x - 50) * (x - 50) / 50); }), o);
+  const SpectrumCurves g = Spectrum(Sampled(0, 100, 0.1, [](double x) { return std::exp(-(x - 50) * (x - 50) / 50); }), o);
   const double sigma = 5e-9;
   for (double f : {0.0, 50e6}) {
     const double want = sigma * std::sqrt(2 * kPi) * std::exp(-std::pow(2 * kPi * f * sigma, 2) / 2);
     EXPECT_NEAR(At(g, f), want, 1e-6 * want) << f;
   }
   o.absolute = true;
-  const SpectrumCurves sine = Spectrum(Curve(0, 1000, 0.01, [](double x) { return std::sin(2 * kPi * 0.1 * x); }), o);
+  const SpectrumCurves sine = Spectrum(Sampled(0, 1000, 0.01, [](double x) { return std::sin(2 * kPi * 0.1 * x); }), o);
   EXPECT_NEAR(At(sine, 100e6), 1, 1e-6);
-  const SpectrumCurves one = Spectrum(Curve(0, 100, 1, [](double) { return 1.0; }), o);
+  const SpectrumCurves one = Spectrum(Sampled(0, 100, 1, [](double) { return 1.0; }), o);
   EXPECT_NEAR(At(one, 0), 2.01, 1e-6);
 }
 
 // Sizes, band and refusals of the spectrum command.
 TEST(Fourier, SpectrumPlans) {
-  const ChartSeries g = Curve(0, 100, 0.1, [](double x) { return x; });
+  const ChartSeries g = Sampled(0, 100, 0.1, [](double x) { return x; });
   SpectrumOptions o;
   SpectrumPlan p = PlanSpectrum(g, o);
   EXPECT_EQ(std::tuple(p.N, p.kMin, p.count), std::tuple(201, 0, 1000));
@@ -130,11 +123,11 @@ TEST(Fourier, SpectrumPlans) {
   // FFT: 1000 points → 1024 samples; 100 ns, 0..1 GHz → k = 0..100.
   o.type = 1;
   o.fMin = 0;
-  const ChartSeries g1000 = Curve(0, 99.9, 0.1, [](double x) { return std::sin(x); });
+  const ChartSeries g1000 = Sampled(0, 99.9, 0.1, [](double x) { return std::sin(x); });
   EXPECT_EQ(PlanSpectrum(g1000, o).N, 1024);
-  ChartSeries g1025 = Curve(0, 102.4, 0.1, [](double x) { return x; });
+  ChartSeries g1025 = Sampled(0, 102.4, 0.1, [](double x) { return x; });
   EXPECT_EQ(PlanSpectrum(g1025, o).N, 2048);
-  ChartSeries span100 = Curve(0, 99.9, 0.1, [](double x) { return x; });
+  ChartSeries span100 = Sampled(0, 99.9, 0.1, [](double x) { return x; });
   for (double& x : span100.X) x *= 100.0 / 99.9;
   p = PlanSpectrum(span100, o);
   EXPECT_NEAR(p.dF, 1 / (1024 * (1e-7 / 1023)), 1);
@@ -151,8 +144,7 @@ TEST(Fourier, FftAmpPhaseAndInverse) {
     EXPECT_NEAR(ph[k], -k * kPi / 8, 1e-6) << k;
   }
   FFTInverse(amp, ph, back);
-  const std::vector<float> want = {1, 1, 0, 0, 0, 0, 0, 0};
-  for (int m = 0; m < 8; ++m) EXPECT_NEAR(back[m], want[m], 1e-6) << m;
+  for (int m = 0; m < 8; ++m) EXPECT_NEAR(back[m], m < 2, 1e-6) << m;
 
   FFTAmpPhase(std::vector<float>(8, 1.0f), amp, ph);
   EXPECT_FLOAT_EQ(amp[0], 2);
@@ -198,7 +190,7 @@ TEST(Fourier, SynthesizeSignal) {
   SpectrumOptions o;
   o.absolute = false;
   o.fMax = 2e8;
-  const ChartSeries g = Curve(0, 100, 0.1, [](double x) { return std::exp(-(x - 50) * (x - 50) / 50); });
+  const ChartSeries g = Sampled(0, 100, 0.1, [](double x) { return std::exp(-(x - 50) * (x - 50) / 50); });
   const SpectrumCurves c = Spectrum(g, o);
   ChartSeries mod, ph;
   mod.X = ph.X = c.X;

@@ -7,13 +7,21 @@
 
 using namespace rv;
 
+namespace {
+// Three run curves "c0".."c2" in `m`, each with its feed handle.
+std::vector<LiveFeed::Handle> OpenThree(ChartModel& m, LiveFeed& feed) {
+  std::vector<LiveFeed::Handle> h;
+  for (const char* t : {"c0", "c1", "c2"}) h.push_back(feed.Open(m.Series[std::size_t(m.AddRunSeries(t))].id));
+  return h;
+}
+}  // namespace
+
 // A calculation thread appends to three curves while the GUI thread drains; every point
 // arrives once, in order, in its own curve.
 TEST(LiveFeed, ConcurrentAppendAndDrain) {
   ChartModel m;
   LiveFeed feed;
-  std::vector<LiveFeed::Handle> h;
-  for (int c = 0; c < 3; ++c) h.push_back(feed.Open(m.Series[std::size_t(m.AddRunSeries(std::string("c").append(std::to_string(c))))].id));
+  const std::vector<LiveFeed::Handle> h = OpenThree(m, feed);
   const int n = 20000;
   std::atomic<bool> done{false};
   std::thread calc([&] {
@@ -21,15 +29,12 @@ TEST(LiveFeed, ConcurrentAppendAndDrain) {
       for (int c = 0; c < 3; ++c) feed.Append(h[std::size_t(c)], i, c * 1e6 + i);
     done = true;
   });
-  std::size_t drains = 0;
   while (!done || feed.Pending() > 0) {
     feed.Drain(m);
-    ++drains;
     std::this_thread::yield();
   }
   calc.join();
   feed.Drain(m);
-  EXPECT_GT(drains, 0u);
   for (int c = 0; c < 3; ++c) {
     const ChartSeries& s = m.Series[std::size_t(c)];
     ASSERT_EQ(s.Count(), std::size_t(n));
@@ -46,8 +51,7 @@ TEST(LiveFeed, ConcurrentAppendAndDrain) {
 TEST(LiveFeed, CurveClosedDuringRunIsSkipped) {
   ChartModel m;
   LiveFeed feed;
-  std::vector<LiveFeed::Handle> h;
-  for (int c = 0; c < 3; ++c) h.push_back(feed.Open(m.Series[std::size_t(m.AddRunSeries(std::string("c").append(std::to_string(c))))].id));
+  const std::vector<LiveFeed::Handle> h = OpenThree(m, feed);
   std::atomic<int> step{0};
   std::atomic<bool> stop{false};
   std::thread calc([&] {

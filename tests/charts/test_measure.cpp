@@ -8,18 +8,13 @@
 #include "charts/convolution.h"
 #include "charts/generators.h"
 #include "charts/measure.h"
+#include "charts_testutil.h"
 
 namespace rv {
 namespace {
 
+using test::Sampled;
 constexpr double kPi = std::numbers::pi;
-
-ChartSeries Sampled(double x0, double x1, double dx, double (*f)(double)) {
-  ChartSeries g;
-  const long long n = std::llround((x1 - x0) / dx);
-  for (long long i = 0; i <= n; ++i) g.AddXY(x0 + double(i) * dx, f(x0 + double(i) * dx));
-  return g;
-}
 
 double Gauss(double t) { return std::exp(-(t - 10) * (t - 10) / 2); }
 double Charge(double t) { return 1 - std::exp(-t / 10); }
@@ -31,30 +26,25 @@ TEST(PulseMeasure, RiseAndWidthOfKnownShapes) {
     ChartSeries s = g;
     for (double& y : s.Y) y *= sign;
     const PulseMeasurement m = MeasurePulse(s, 0, 20, "");
-    EXPECT_EQ(m.A, sign);
     EXPECT_NEAR(m.rise, 1.68692, 1e-4);
     EXPECT_NEAR(m.width, 2.35482, 1e-4);
-    EXPECT_EQ(m.text, sign > 0 ? "Aмплитуда = 1; Tф = 1.69; Tи = 2.35" : "Aмплитуда = -1; Tф = 1.69; Tи = 2.35");
-    EXPECT_TRUE(m.message.empty());
+    EXPECT_EQ(std::tuple(m.A, m.text, m.message),
+              std::tuple(sign, sign > 0 ? "Aмплитуда = 1; Tф = 1.69; Tи = 2.35" : "Aмплитуда = -1; Tф = 1.69; Tи = 2.35", ""));
   }
   // Cut by the visible range's right edge: amplitude and rise, no width.
   const PulseMeasurement cut = MeasurePulse(g, 0, 10, "0.0");
-  EXPECT_TRUE(cut.found90);
-  EXPECT_FALSE(cut.found50f);
-  EXPECT_EQ(cut.text.find("Tи"), std::string::npos);
+  EXPECT_EQ(std::tuple(cut.found90, cut.found50f, cut.text.find("Tи")), std::tuple(true, false, std::string::npos));
 
   // Exponential charge: rise τ·ln 9; the sensor correction √(Tф² − PX²).
+  // A sensor value too large or not a number: the message and the uncorrected rise.
   const ChartSeries e = Sampled(0, 200, 0.01, Charge);
-  EXPECT_NEAR(MeasurePulse(e, 0, 200, "").rise, 10 * std::log(9.0), 1e-6);
-  EXPECT_NEAR(MeasurePulse(e, 0, 200, "-3").rise, 10 * std::log(9.0), 1e-6);
-  EXPECT_NEAR(MeasurePulse(e, 0, 200, "10").rise, std::sqrt(std::pow(10 * std::log(9.0), 2) - 100), 1e-5);
-  EXPECT_NEAR(MeasurePulse(e, 0, 200, "10").rise, 19.565, 1e-3);
-  const PulseMeasurement big = MeasurePulse(e, 0, 200, "30");
-  EXPECT_EQ(big.message, kSensorTooLarge);
-  EXPECT_NEAR(big.rise, 10 * std::log(9.0), 1e-6);
-  const PulseMeasurement bad = MeasurePulse(e, 0, 200, "1,5");
-  EXPECT_EQ(bad.message, kBadSensorText);
-  EXPECT_NEAR(bad.rise, 10 * std::log(9.0), 1e-6);
+  const double rise = 10 * std::log(9.0);
+  EXPECT_NEAR(MeasurePulse(e, 0, 200, "10").rise, std::sqrt(rise * rise - 100), 1e-5);
+  for (auto [px, message] : {std::pair{"", ""}, {"-3", ""}, {"30", kSensorTooLarge}, {"1,5", kBadSensorText}}) {
+    const PulseMeasurement r = MeasurePulse(e, 0, 200, px);
+    EXPECT_EQ(r.message, message) << px;
+    EXPECT_NEAR(r.rise, rise, 1e-6) << px;
+  }
 }
 
 TEST(PulseMeasure, EdgeCases) {
@@ -68,18 +58,13 @@ TEST(PulseMeasure, EdgeCases) {
   ChartSeries p;
   for (double y : {0.0, -0.3, 0.1, 0.5, 0.9, 1.0, 0.5, 0.5, -0.2}) p.AddXY(double(p.Count()), y);
   const PulseMeasurement m = MeasurePulse(p, 0, 10, "");
-  EXPECT_EQ(m.A, 1);
-  EXPECT_DOUBLE_EQ(m.t10, 2);
-  EXPECT_DOUBLE_EQ(m.t50r, 3);
-  EXPECT_DOUBLE_EQ(m.t90, 4);
-  EXPECT_DOUBLE_EQ(m.t50f, 6);
+  EXPECT_EQ(std::tuple(m.A, m.t10, m.t50r, m.t90, m.t50f), std::tuple(1, 2.0, 3.0, 4.0, 6.0));
   // The first point sets the amplitude but never marks a crossing; a step away from the
   // peak that reaches 10 % is passed over.
   ChartSeries q;
   for (double y : {1.0, 0.5, 0.2, 0.0}) q.AddXY(double(q.Count()), y);
   const PulseMeasurement n = MeasurePulse(q, 0, 10, "");
-  EXPECT_EQ(n.A, 1);
-  EXPECT_FALSE(n.found10);
+  EXPECT_EQ(std::tuple(n.A, n.found10), std::tuple(1, false));
 }
 
 TEST(Impedance, SeriesRlFromGaussianCurrent) {
@@ -105,9 +90,8 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
   AddImpedanceGraphs(m, "U", su, "I", si, true);
   ASSERT_EQ(m.SeriesCount(), 5);
   const ChartSeries &re = m.Series[2], &im = m.Series[3], &mod = m.Series[4];
-  EXPECT_EQ(re.Title, "Действительная часть Z");
   ASSERT_EQ(re.Count(), 100u);
-  EXPECT_EQ(re.X[99], 990);  // MHz; the upper frequency itself is left out
+  EXPECT_EQ(std::tuple(re.Title, mod.Title, re.X[99]), std::tuple("Действительная часть Z", "Модуль Z", 990.0));  // MHz; the upper frequency left out
   for (std::size_t k = 0; k < re.Count() && re.X[k] <= 500; ++k) {
     const double w = 2 * kPi * re.X[k] * 1e6, z = std::hypot(R, w * L);
     EXPECT_NEAR(re.Y[k], R, 1e-4 * z) << re.X[k];
@@ -118,26 +102,24 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
   ChartModel k;
   k.AddSeries("U", 0, "u");
   AddImpedanceGraphs(k, "U", su, "I", si, false);
-  EXPECT_EQ(k.SeriesCount(), 8);
-  EXPECT_EQ(k.Series[2].Title, "Фаза спектра:U");
+  EXPECT_EQ(std::tuple(k.SeriesCount(), k.Series[2].Title), std::tuple(8, "Фаза спектра:U"));
 }
 
 TEST(Generators, KnownValues) {
   const GeneratedCurve t = CountingErrorTable();
   ASSERT_EQ(t.X.size(), 80u);
-  EXPECT_NEAR(t.X.front(), 6.91e-2, 1e-4);
-  EXPECT_NEAR(t.Y.front(), 200.0 / 3, 1e-9);
-  EXPECT_NEAR(t.X.back(), 128.68, 1e-2);
-  EXPECT_NEAR(t.Y.back(), 3.98e-2, 1e-4);
+  for (auto [got, want, tol] : {std::tuple{t.X.front(), 6.91e-2, 1e-4}, {t.Y.front(), 200.0 / 3, 1e-9},
+                                {t.X.back(), 128.68, 1e-2}, {t.Y.back(), 3.98e-2, 1e-4}})
+    EXPECT_NEAR(got, want, tol);
 
   const GeneratedCurve e3 = ThreeExpPulse({});
   ASSERT_EQ(e3.X.size(), 101u);
   EXPECT_NEAR(e3.X.back(), 100, 1e-6);
-  ThreeExpParams stuck;
-  stuck.dt = 0;
-  EXPECT_FALSE(ThreeExpPulse(stuck).error.empty());
-  stuck.dt = 1e-20;
-  EXPECT_FALSE(ThreeExpPulse(stuck).error.empty());
+  for (double dt : {0.0, 1e-20}) {  // no steps, or too many
+    ThreeExpParams stuck;
+    stuck.dt = dt;
+    EXPECT_FALSE(ThreeExpPulse(stuck).error.empty()) << dt;
+  }
 
   // Debye water: Re 81 at 0, 41.4 at ωτ = 1; Im peak (εs − ε∞)/2 there.
   const double f1 = 1 / (2 * kPi * 9.4e-12) / 1e9;
@@ -154,10 +136,8 @@ TEST(Generators, KnownValues) {
 
   const GeneratedCurve pe = PolarDielectric({}, false), pc = PolarDielectric({}, true);
   ASSERT_EQ(pe.X.size(), 51u);
-  EXPECT_DOUBLE_EQ(pe.Y.front(), 120);
-  EXPECT_DOUBLE_EQ(pc.Y.front(), 0.64);
+  EXPECT_EQ(std::tuple(pe.Y.front(), pc.Y.front(), pe.title), std::tuple(120.0, 0.64, "Проницаемость {Re} (120/15/6.67e-9)"));
   EXPECT_NEAR(pc.Y.back(), 0.7790, 1e-4);
-  EXPECT_EQ(pe.title, "Проницаемость {Re} (120/15/6.67e-9)");
 
   const GeneratedCurve d = ReflectionDelay(5, 10, 10, true, "5", "10");
   ASSERT_EQ(d.X.size(), 11u);
@@ -228,13 +208,11 @@ TEST(Energy, ConstantCurrentAndShortGraph) {
   EnergyInLoad(g, EnergyTimeFactor(3), EnergyCurrentFactor(1));
   ASSERT_EQ(g.Count(), 1000u);
   EXPECT_NEAR(g.Y.back(), 1e-6, 1e-18);
-  EXPECT_EQ(g.X.front(), 1);
-  EXPECT_EQ(g.Title, "I (энергия =1.0E-06 Дж)");
+  EXPECT_EQ(std::tuple(g.X.front(), g.Title), std::tuple(1.0, "I (энергия =1.0E-06 Дж)"));
   ChartSeries one;
   one.AddXY(0, 1);
   EnergyInLoad(one, 1, 1);
-  EXPECT_EQ(one.Count(), 1u);
-  EXPECT_EQ(one.Title, "");
+  EXPECT_EQ(std::tuple(one.Count(), one.Title), std::tuple(1u, ""));
 }
 
 }  // namespace

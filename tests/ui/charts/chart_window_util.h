@@ -90,4 +90,25 @@ inline void AnswerSelection(std::vector<int> entries, std::function<void()> next
   });
 }
 
+// A shown chart window over a scratch folder, its prompter recording every message.
+class ChartWindowTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  ScriptedPrompter msgs;
+  TfmChart w{TestOptions(dir, msgs)};
+  ChartWindowTest() { w.show(); }
+
+  // Adds y = f(x) for x0..x1 at `step` as the active graph "title" from "title.srg".
+  int AddCurve(const std::string& title, double x0, double x1, double step, const std::function<double(double)>& f) {
+    ChartModel& m = w.model();
+    const int i = m.AddSeries(title, m.SeriesDefaultColor(), title + ".srg");
+    const ChartSeries g = Sampled(x0, x1, step, f);
+    m.Series[std::size_t(i)].X = g.X;
+    m.Series[std::size_t(i)].Y = g.Y;
+    m.ActiveGraph = i;
+    w.RefreshChart();
+    return i;
+  }
+};
+
 }  // namespace rv::test
