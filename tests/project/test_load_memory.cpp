@@ -2,6 +2,8 @@
 // must say "Не хватает памяти", change nothing, and never let std::bad_alloc escape.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/alloc_fail.h"
 #include "project/appsettings.h"
 #include "project/projectfile.h"
@@ -16,9 +18,7 @@ using namespace prjtest;
 namespace {
 
 bool SaysNoMemory(const Messages& m) {
-  for (const std::string& s : m)
-    if (s.find("е хватает памяти") != std::string::npos) return true;
-  return false;
+  return std::any_of(m.begin(), m.end(), [](const std::string& s) { return s.find("е хватает памяти") != s.npos; });
 }
 
 }  // namespace
@@ -52,20 +52,16 @@ TEST(LoadOutOfMemory, EveryStepOfEveryLoadFailsCleanly) {
       EXPECT_EQ(p.Main.memoProjectNote, std::vector<std::string>{"заметка"});
       return;
     }
-    EXPECT_EQ(r.Status, ProjectLoadStatus::Refused);
-    EXPECT_TRUE(SaysNoMemory(r.Msgs));
-    EXPECT_EQ(p.Main.memoProjectNote, std::vector<std::string>{"прежний"});
-    EXPECT_EQ(p.Outputs.sgOutPoint.RowCount(), 1);
-    EXPECT_EQ(d->Nx, 5);
-    EXPECT_EQ(d->Layers[1].Name, tLayer{}.Name);
+    EXPECT_EQ(std::tuple(r.Status, SaysNoMemory(r.Msgs), p.Main.memoProjectNote, p.Outputs.sgOutPoint.RowCount(), d->Nx,
+                         d->Layers[1].Name),
+              std::tuple(ProjectLoadStatus::Refused, true, std::vector<std::string>{"прежний"}, 1, 5, tLayer{}.Name));
   });
 
   SignalFileResult f;
   rvtest::FailEachAllocation("signal file", [&] { f = LoadSignalFile(signal, UnitSec); }, [&](bool failed) {
-    EXPECT_EQ(f.Status, failed ? SignalFileStatus::NoMemory : SignalFileStatus::Ok);
-    if (failed) {
-      EXPECT_TRUE(SaysNoMemory({f.Message}));
-    } else {
+    EXPECT_EQ(std::tuple(f.Status, SaysNoMemory({f.Message})),
+              std::tuple(failed ? SignalFileStatus::NoMemory : SignalFileStatus::Ok, failed));
+    if (!failed) {
       EXPECT_EQ(f.Table->Times.size(), 4u);
     }
   });
@@ -83,8 +79,7 @@ TEST(LoadOutOfMemory, EveryStepOfEveryLoadFailsCleanly) {
   const SignalPageSettings before = s;
   rvtest::FailEachAllocation("signal settings", [&] { msgs.clear(); LoadSignalSettings(project, s, msgs); }, [&](bool failed) {
     if (failed) {
-      EXPECT_TRUE(SaysNoMemory(msgs));
-      EXPECT_EQ(s.Edits, before.Edits);
+      EXPECT_TRUE(SaysNoMemory(msgs) && s.Edits == before.Edits);
     }
   });
 
