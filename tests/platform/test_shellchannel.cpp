@@ -2,12 +2,11 @@
 // requests delivered by their first line, stale locks, and a real second start.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,20 +14,6 @@
 #include "platform/shellchannel.h"
 
 using namespace rv::platform;
-
-namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
-}  // namespace
 
 TEST(ShellChannel, MacroTextAndTopics) {
   for (std::string path : {"/tmp/a b/x.fdt", "/home/u/проект 1/кривая.grf", "x"})
@@ -59,7 +44,7 @@ TEST(ShellChannel, OnePrimaryGetsFirstLinesPerTopic) {
   ASSERT_TRUE(ShellChannel::Send(dir, kTopicChart, "[open(\"/c.grf\")]\r\nsecond line"));
   ASSERT_TRUE(ShellChannel::Send(dir, kTopicChart, std::string(kMaxMacroBytes + 10, 'x')));
   ASSERT_TRUE(ShellChannel::Send(dir, kTopicChart, OpenMacro("/d.srg")));
-  ASSERT_TRUE(WaitFor([&] { return charts.size() >= 2; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return charts.size() >= 2; }, 10000));
   ASSERT_EQ(projects.size(), 1u);
   EXPECT_EQ(MacroFileName(projects[0]), "/tmp/a b/x.fdt");
   // The oversized request is dropped.
@@ -88,7 +73,7 @@ TEST(ShellChannel, LockOfAProgramThatDiedIsTakenOver) {
   std::string got;
   primary.SetHandler(kTopicProject, [&](const std::string& l) { got = l; });
   ASSERT_TRUE(ShellChannel::Send(dir, kTopicProject, OpenMacro("/p.fdt")));
-  ASSERT_TRUE(WaitFor([&] { return !got.empty(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !got.empty(); }, 10000));
   EXPECT_EQ(MacroFileName(got), "/p.fdt");
 }
 
@@ -110,9 +95,9 @@ TEST(ShellChannel, SecondStartHandsItsFileOverAndEnds) {
   second.start(RAVELIN_PROGRAM, {"/tmp/a b/x.fdt"});
   ASSERT_TRUE(second.waitForStarted(10000));
   // The primary keeps serving while the second start talks to it.
-  ASSERT_TRUE(WaitFor([&] { return second.state() == QProcess::NotRunning; }, 60000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 60000));
   EXPECT_EQ(std::tuple(second.exitStatus(), second.exitCode()), std::tuple(QProcess::NormalExit, 0));
-  ASSERT_TRUE(WaitFor([&] { return !got.empty(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !got.empty(); }, 10000));
   EXPECT_EQ(got, "[open(\"/tmp/a b/x.fdt\")]");
 }
 #endif

@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
 #include <QImage>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
