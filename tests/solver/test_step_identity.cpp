@@ -7,7 +7,7 @@
 #include <random>
 
 #include "../../bench/run_cases.h"
-#include "kernel_fixture.h"
+#include "run_fixture.h"
 #include "solver/faces.h"
 #include "solver/mur.h"
 #include "solver/power.h"
@@ -18,11 +18,6 @@ using namespace rv;
 using namespace rvtest;
 
 namespace {
-
-struct Silent : RunCallbacks {
-  void ShowProgress(const ProgressInfo&) override {}
-  void FinishCalculation(const RunOutcome&) override {}
-};
 
 // The plain step: every item a separate pass over its arrays.
 StepHooks PlainHooks(SolverData& d, RunKernels& k) {
@@ -68,7 +63,7 @@ void RunCase(CaseRun& r, const bench::RunCase& c, int threads, bool plain, int s
   omp_set_num_threads(threads);
   d.StepCount = steps;
   d.Stopped = 0;
-  Silent cb;
+  runtest::NullCallbacks cb;
   const RunOutcome o = RunTimeLoop(d, h, cb);
   omp_set_num_threads(saved);
   ASSERT_EQ(o.End, RunEnd::Completed) << o.Error;
@@ -85,14 +80,11 @@ TEST(StepIdentity, DefaultItemsGiveThePlainStepsBitsOnOneAndEightThreads) {
       CaseRun run;
       RunCase(run, c, threads, false, steps);
       const SolverData &a = ref.d, &b = run.d;
-      const std::pair<const char*, const t3DSpaceArray SolverData::*> arrays[] = {
-          {"Hx", &SolverData::Hx}, {"Hy", &SolverData::Hy}, {"Hz", &SolverData::Hz},
-          {"Ex", &SolverData::Ex}, {"Ey", &SolverData::Ey}, {"Ez", &SolverData::Ez},
-          {"PowerX", &SolverData::PowerX}, {"PowerY", &SolverData::PowerY},
-          {"PowerZ", &SolverData::PowerZ}, {"DebyeX", &SolverData::DebyeX},
-          {"DebyeY", &SolverData::DebyeY}, {"DebyeZ", &SolverData::DebyeZ}};
-      for (const auto& [name, m] : arrays)
-        EXPECT_TRUE(SameBits(a.*m, b.*m)) << c.name << " " << name << " threads " << threads;
+      int at = 0;  // Hx..Ez, PowerX..Z, DebyeX..Z
+      for (auto m : {&SolverData::Hx, &SolverData::Hy, &SolverData::Hz, &SolverData::Ex,
+                     &SolverData::Ey, &SolverData::Ez, &SolverData::PowerX, &SolverData::PowerY,
+                     &SolverData::PowerZ, &SolverData::DebyeX, &SolverData::DebyeY, &SolverData::DebyeZ})
+        EXPECT_TRUE(SameBits(a.*m, b.*m)) << c.name << " array " << at++ << " threads " << threads;
       for (size_t p = 0; p < a.MurPlanes.size(); ++p)
         EXPECT_EQ(std::memcmp(a.MurPlanes[p].data(), b.MurPlanes[p].data(),
                               a.MurPlanes[p].size() * sizeof(float)), 0) << c.name << " plane " << p;
