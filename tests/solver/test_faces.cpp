@@ -11,20 +11,12 @@
 using namespace rv;
 using namespace rvtest;
 
-namespace {
-
-void RandomFields(SolverData& d, unsigned seed) {
-  std::mt19937 rng(seed);
-  for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz}) FillRandom(*a, rng);
-}
-
-}  // namespace
-
 TEST(Faces, PecAndSymmetryActOnTheTangentialEOfTheirPlaneOnly) {
   SolverData d;
   MakeGrid(d, 7, 8, 9, 1e-3, 0.5);
   ASSERT_TRUE(Allocate(d));
-  RandomFields(d, 2);
+  std::mt19937 rng(2);
+  for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz}) FillRandom(*a, rng);
   const t3DSpaceArray ex0 = d.Ex, ey0 = d.Ey, ez0 = d.Ez, hx0 = d.Hx;
   ASSERT_TRUE(ApplySymmetry(d) && ApplyPEC(d));  // no flags: nothing changes
   EXPECT_TRUE(SameBits(d.Ex, ex0) && SameBits(d.Ey, ey0) && SameBits(d.Ez, ez0));
@@ -32,12 +24,12 @@ TEST(Faces, PecAndSymmetryActOnTheTangentialEOfTheirPlaneOnly) {
   SetFaces(d.SymEFace, {FaceY1});
   SetFaces(d.SymHFace, {FaceXMax});
   ASSERT_TRUE(ApplySymmetry(d));
-  for (int i = 1; i <= 6; ++i)
-    for (int k = 1; k <= 9; ++k) ASSERT_EQ(d.Ex(i, 1, k), d.Ex(i, 2, k));
-  for (int j = 1; j <= 7; ++j)
-    for (int k = 1; k <= 9; ++k) ASSERT_EQ(d.Ey(7, j, k), -ey0(6, j, k));
-  for (int j = 1; j <= 8; ++j)
-    for (int k = 1; k <= 8; ++k) ASSERT_EQ(d.Ez(7, j, k), -d.Ez(6, j, k));
+  for (int a = 1; a <= 8; ++a)
+    for (int k = 1; k <= 9; ++k) {
+      ASSERT_TRUE(a > 6 || d.Ex(a, 1, k) == d.Ex(a, 2, k)) << a << " " << k;
+      ASSERT_TRUE(a > 7 || d.Ey(7, a, k) == -ey0(6, a, k)) << a << " " << k;
+      ASSERT_TRUE(k > 8 || d.Ez(7, a, k) == -d.Ez(6, a, k)) << a << " " << k;
+    }
   // X=max comes after Y=1: the shared rim takes what Y=1 left on the inner plane.
   EXPECT_EQ(d.Ez(7, 1, 4), -ez0(6, 2, 4));
   EXPECT_TRUE(SameBits(d.Hx, hx0));
@@ -49,8 +41,7 @@ TEST(Faces, PecAndSymmetryActOnTheTangentialEOfTheirPlaneOnly) {
   const float ez = d.Ez(3, 3, 1);
   ApplySymmetry(d);
   ApplyPEC(d);
-  for (int i = 1; i <= 6; ++i) EXPECT_EQ(d.Ex(i, 1, 1), 0.0f);
-  for (int j = 1; j <= 7; ++j) EXPECT_EQ(d.Ey(4, j, 1), 0.0f);
+  for (int a = 1; a <= 7; ++a) ASSERT_TRUE((a == 7 || d.Ex(a, 1, 1) == 0) && d.Ey(4, a, 1) == 0) << a;
   EXPECT_EQ(d.Ez(3, 3, 1), ez);
   SetGridSize(d, 9, 8, 9);  // arrays that do not fit the grid are refused
   EXPECT_FALSE(ApplyPEC(d) || ApplySymmetry(d));
@@ -103,28 +94,29 @@ TEST(Faces, HalfModelWithSymmetryFaceEqualsTheWholeModel) {
       StepFields(whole, cw);
       StepFields(half, ch);
     }
-    double worst = 0, scale = 0;
-    auto cmp = [&](const t3DSpaceArray& w, const t3DSpaceArray& p, int imax) {
-      for (int i = 1; i <= imax; ++i)
-        for (int j = 0; j < p.len2(); ++j)
-          for (int k = 0; k < p.len3(); ++k) {
-            worst = std::max(worst, double(std::fabs(w(i, j, k) - p(i, j, k))));
-            scale = std::max(scale, double(std::fabs(w(i, j, k))));
-          }
+    // max |whole - half| / max |whole| over the half model's E or H edges.
+    auto rel = [&](bool magnetic) {
+      const t3DSpaceArray SolverData::* f[2][3] = {{&SolverData::Ex, &SolverData::Ey, &SolverData::Ez},
+                                                   {&SolverData::Hx, &SolverData::Hy, &SolverData::Hz}};
+      double worst = 0, scale = 0;
+      for (int c = 0; c < 3; ++c) {
+        const t3DSpaceArray &w = whole.*f[magnetic][c], &p = half.*f[magnetic][c];
+        for (int i = 1; i <= (magnetic || c == 0 ? h - 1 : h); ++i)
+          for (int j = 0; j < p.len2(); ++j)
+            for (int k = 0; k < p.len3(); ++k) {
+              worst = std::max(worst, double(std::fabs(w(i, j, k) - p(i, j, k))));
+              scale = std::max(scale, double(std::fabs(w(i, j, k))));
+            }
+      }
+      return std::pair{worst / scale, scale};
     };
-    cmp(whole.Ex, half.Ex, h - 1);
-    cmp(whole.Ey, half.Ey, h);
-    cmp(whole.Ez, half.Ez, h);
-    const double eWorst = worst / scale, escale = scale;
-    worst = scale = 0;
-    cmp(whole.Hx, half.Hx, h - 1);
-    cmp(whole.Hy, half.Hy, h - 1);
-    cmp(whole.Hz, half.Hz, h - 1);
-    EXPECT_LT(eWorst, 1e-5) << (symE ? "Symmetry for E" : "Symmetry for H");
-    EXPECT_LT(worst / scale, 1e-5) << (symE ? "Symmetry for E" : "Symmetry for H");
-    std::printf("%s: half vs whole, max |dE| %.2e, max |dH| %.2e of the largest value\n",
-                symE ? "Symmetry for E" : "Symmetry for H", eWorst, worst / scale);
+    const char* name = symE ? "Symmetry for E" : "Symmetry for H";
+    const auto [e, escale] = rel(false);
+    const double hh = rel(true).first;
+    EXPECT_LT(e, 1e-5) << name;
+    EXPECT_LT(hh, 1e-5) << name;
+    std::printf("%s: half vs whole, max |dE| %.2e, max |dH| %.2e of the largest value\n", name, e, hh);
     // The pulse has reached the symmetry plane and come back.
-    EXPECT_GT(std::fabs(half.Ez(h - 1, 6, 5)) + std::fabs(half.Ez(h - 4, 6, 5)), 1e-3 * escale);
+    EXPECT_GT(std::fabs(half.Ez(h - 1, 6, 5)) + std::fabs(half.Ez(h - 4, 6, 5)), 1e-3 * escale) << name;
   }
 }
