@@ -108,11 +108,9 @@ TEST(FarField, CirclesCellsAndNames) {
   ASSERT_EQ(z.size(), 4u);
   const float r = 0.5f / 0.01f;
   const float want[4][2] = {{0, r}, {r, 0}, {0, -r}, {-r, 0}};
-  for (int p = 0; p < 4; ++p) {
-    EXPECT_NEAR(z[size_t(p)].X - 15, want[p][0], 1e-4) << p;
-    EXPECT_NEAR(z[size_t(p)].Y - 15, want[p][1], 1e-4) << p;
-    EXPECT_EQ(z[size_t(p)].Z, 15.0f);
-  }
+  for (size_t p = 0; p < 4; ++p)
+    EXPECT_TRUE(std::abs(z[p].X - 15 - want[p][0]) < 1e-4 && std::abs(z[p].Y - 15 - want[p][1]) < 1e-4 &&
+                z[p].Z == 15.0f) << p;
   EXPECT_EQ(FarPointFileName('E', s.FarPoints[0], 'y'), "E(10,20,31)y.grf");
   // Every face cell once; the nearest cell of the point gives RMin.
   EXPECT_EQ(s.CellCount, 6 * 11 * 11 - 12 * 11 + 8);
