@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "pml_fixture.h"
@@ -55,15 +56,13 @@ TEST(PmlSetup, RegionsAndTables) {
   PmlRun run;
   ASSERT_TRUE(run.Make(7, 8, 9, 1e-3, 1.5e-3, 2e-3, "PLPLLP", Profile(3, 0.01f))) << run.err;
   // Y=max, Z=1 and X=max: three faces, their three edges, one corner.
-  int count = 0;
-  for (const PmlRegion& r : run.pml.Regions) count += r.Exists;
-  EXPECT_EQ(count, 7);
-  const PmlRegion* c = run.pml.Find(1, 1, -1);
-  ASSERT_NE(c, nullptr);
-  EXPECT_EQ(c->Len, (std::array<int, 3>{3, 3, 3}));
-  EXPECT_EQ(run.pml.Find(0, 1, 0)->Len, (std::array<int, 3>{7, 3, 9}));
-  EXPECT_EQ(run.pml.Find(1, 0, -1)->Len, (std::array<int, 3>{3, 8, 3}));
+  EXPECT_EQ(std::count_if(run.pml.Regions.begin(), run.pml.Regions.end(), [](auto& r) { return r.Exists; }), 7);
   EXPECT_EQ(run.pml.Find(0, -1, 0), nullptr);
+  using L = std::array<int, 3>;
+  for (auto [x, y, z, len] : {std::tuple{1, 1, -1, L{3, 3, 3}}, {0, 1, 0, L{7, 3, 9}}, {1, 0, -1, L{3, 8, 3}}}) {
+    const PmlRegion* r = run.pml.Find(x, y, z);
+    EXPECT_TRUE(r && r->Len == len) << x << y << z;
+  }
   EXPECT_EQ(PMLBytes(run.d, 3), uint64_t(3 * 8 * 9 + 7 * 3 * 9 + 7 * 8 * 3 + 3 * 3 * 9 +
                                          3 * 8 * 3 + 7 * 3 * 3 + 27) * 48 + 12 * 3 * 4);
 
@@ -77,10 +76,8 @@ TEST(PmlSetup, RegionsAndTables) {
   EXPECT_EQ(run.pml.DecayH[1], y.DecayH[0]);
 
   std::string msg;
-  for (float r : {0.f, -0.1f, 1.5f, float(1e-50)}) {
-    EXPECT_FALSE(SetupPML(run.pml, run.d, Profile(3, r), msg)) << r;
-    EXPECT_FALSE(run.pml.Allocated());
-  }
+  for (float r : {0.f, -0.1f, 1.5f, float(1e-50)})  // refused, and nothing left allocated
+    EXPECT_FALSE(SetupPML(run.pml, run.d, Profile(3, r), msg) || run.pml.Allocated()) << r;
   EXPECT_TRUE(SetupPML(run.pml, run.d, Profile(3, 1.f), msg));
   FreePML(run.pml);
   EXPECT_EQ(run.pml.Find(1, 1, -1), nullptr);
