@@ -253,22 +253,16 @@ TEST(AbsorbingFaces, EnergyOverLongRuns) {
     SolverData d;
     Grid(d, 21, 21, 21, kind, kAll);
     double e100 = 0, w100 = 0, late = 0;
-    std::vector<double> total;
     ASSERT_TRUE(RunFaces(d, {11, 11, 11}, 10000, [&](int n) { d.Ez(11, 11, 11) += float(Pulse(n)); },
                          [&](int step) {
                            if (step == 100) e100 = electric(d), w100 = FieldEnergy(d);
                            if (step >= 2000) late = std::max(late, electric(d));
-                           if (step % 1000 == 0) total.push_back(FieldEnergy(d) / w100);
                          }));
-    if (kind == Kind::InvR) {
-      std::printf("1/R faces: electric energy from step 2000 on at most %.3g of step 100's; "
-                  "static magnetic share at step 10000: %.3g of step 100's total\n",
-                  late / e100, total.back());
-      EXPECT_LT(late, 1e-6 * e100);
-    } else {
-      std::printf("RT-ABC faces: energy at step 10000 %.3g of step 100's\n", total.back());
-      EXPECT_TRUE(std::isfinite(total.back()));
-    }
+    const double total = FieldEnergy(d) / w100;
+    std::printf("%s faces: electric energy from step 2000 on at most %.3g, total at the end %.3g of "
+                "step 100's\n", kind == Kind::InvR ? "1/R" : "RT-ABC", late / e100, total);
+    // RT-ABC keeps a uniform drift: only bounded there.
+    EXPECT_TRUE(kind == Kind::InvR ? late < 1e-6 * e100 : std::isfinite(total)) << int(kind);
   }
 }
 
