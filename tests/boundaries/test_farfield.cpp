@@ -2,6 +2,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +32,16 @@ void MakeGrid(SolverData& d, int n, double dx, double courant = 0.5) {
 }
 
 FarBox Around(int c, int h) { return {c - h, c + h, c - h, c + h, c - h, c + h}; }
+
+// A box around node c, one receiver at (10.4, 20.5, 30.6), diagrams of radius 0.5 m.
+FarFieldSettings Settings(int c, int h, std::array<bool, 3> diagrams) {
+  FarFieldSettings fs;
+  fs.Box = Around(c, h);
+  fs.PointRows = {{"10.4", "20.5", "30.6"}};
+  fs.DiagramOn = diagrams;
+  fs.RadiusText = "0.5";
+  return fs;
+}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -95,12 +106,8 @@ TEST(FarField, CirclesCellsAndNames) {
   SolverData d;
   MakeGrid(d, 30, 0.01);
   FarFieldState s;
-  FarFieldSettings fs;
-  fs.Box = Around(15, 5);
-  fs.PointRows = {{"10.4", "20.5", "30.6"}};
-  fs.DiagramOn = {false, false, true};
+  FarFieldSettings fs = Settings(15, 5, {false, false, true});
   fs.PointCount = 4;
-  fs.RadiusText = "0.5";
   std::string msg;
   ASSERT_TRUE(SetupFarField(s, d, fs, 10, msg)) << msg;
   // Circle Z (plane XY) starts on the Y axis and goes round through X.
@@ -133,12 +140,8 @@ TEST(FarField, ShortRunWritesEmptySeriesAndZeroDiagrams) {
   d.FARDir = TempDir("short");
   d.Ez.fill(1.0f);
   FarFieldState s;
-  FarFieldSettings fs;
-  fs.Box = Around(10, 4);
-  fs.PointRows = {{"10.4", "20.5", "30.6"}};
+  FarFieldSettings fs = Settings(10, 4, {true, true, false});
   fs.CalcFarH = true;
-  fs.DiagramOn = {true, true, false};
-  fs.RadiusText = "0.5";
   std::string msg;
   d.StepCount = 3;
   ASSERT_TRUE(SetupFarField(s, d, fs, 3, msg)) << msg;
