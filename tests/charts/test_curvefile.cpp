@@ -160,7 +160,9 @@ TEST(CurveFile, WriteAndReadBackTo15Digits) {
   for (std::size_t k = 0; k < s.Count(); ++k) {
     if (std::isnan(s.Y[k])) { EXPECT_TRUE(std::isnan(b.Y[k])); continue; }
     EXPECT_EQ(std::pair(CurveNumber(b.X[k]), CurveNumber(b.Y[k])), std::pair(CurveNumber(s.X[k]), CurveNumber(s.Y[k]))) << k;
-    if (std::isfinite(s.Y[k]) && s.Y[k] != 0) EXPECT_LE(std::fabs(b.Y[k] / s.Y[k] - 1), 5e-15) << k;
+    if (std::isfinite(s.Y[k]) && s.Y[k] != 0) {
+      EXPECT_LE(std::fabs(b.Y[k] / s.Y[k] - 1), 5e-15) << k;
+    }
   }
   EXPECT_EQ(std::tuple(b.Title, back.Texts.BottomAxisTitle, back.Texts.YAxisCaption), std::tuple("Заголовок", "t, нс", "E, В/м"));
   EXPECT_EQ(back.Texts.Foot, (std::vector<std::string>{"подпись 1", "подпись 2"}));

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "charts/ui/TfmSpectr.h"
 #include "charts/ui/dialogfields.h"
 
 namespace rv {
@@ -22,17 +23,10 @@ Tfm3expDLG::Tfm3expDLG(QWidget* parent) : QDialog(parent) {
   Edit6 = NumberField(this, form, "Edit6", "T3", "0.22e9");
   Edit8 = NumberField(this, form, "Edit8", "Конечное время, с:", "1e-7");
   Edit9 = NumberField(this, form, "Edit9", "Шаг по времени, с:", "1e-9");
-  auto* ok = new QPushButton("Нарисовать", this);
-  ok->setObjectName("BitBtn1");
-  ok->setDefault(true);
-  auto* cancel = new QPushButton("Не надо", this);
-  cancel->setObjectName("BitBtn2");
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  auto* row = new QHBoxLayout;
-  row->addStretch();
-  row->addWidget(ok);
-  row->addWidget(cancel);
+  QPushButton *ok = nullptr, *cancel = nullptr;
+  QHBoxLayout* row = OkCancelRow(this, ok, cancel);
+  ok->setText("Нарисовать");
+  cancel->setText("Не надо");
   auto* lay = new QVBoxLayout(this);
   lay->addWidget(new QLabel("Общий вид формулы:", this));
   lay->addWidget(new QLabel("f(t)=A*(K1*exp(-T1*t)+K2*exp(-T2*t)-K3*exp(-T3*t))", this));
