@@ -78,6 +78,7 @@ struct MainSettings {
 
   // ---- the project note
   std::vector<std::string> memoProjectNote;
+  bool operator==(const MainSettings&) const = default;
 };
 
 // The settings of a new project ("Новый проект"): the defaults above with the scatter

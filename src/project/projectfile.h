@@ -36,6 +36,7 @@ struct VizualSettings {
   int SpinEdit1 = 1, SpinEdit2 = 0;  // scale maximum: mantissa and exponent
   bool cbVisualOn = true;
   bool cbXPlane = true, cbYPlane = true, cbZPlane = true;
+  bool operator==(const VizualSettings&) const = default;
 };
 inline constexpr int VizualQuantityCount = 13;
 inline constexpr int VizualRateMax = 1000000;
@@ -47,6 +48,7 @@ struct EditorState {
   float EyeX = 50, EyeY = 50, EyeZ = 100;          // camera, in cells
   float CenterX = 50, CenterY = 50, CenterZ = 50;  // the point looked at
   int LayerCount = 1;                              // materials 1..LayerCount in use
+  bool operator==(const EditorState&) const = default;
 };
 
 // Everything of a project but the model and the materials, which live in SolverData.

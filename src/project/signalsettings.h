@@ -33,6 +33,7 @@ struct SignalPageSettings {
   bool CheckBox3 = true;     // "Не показывать спектр"
   bool RadioButton1 = false; // "Как время счета в проекте"
   bool RadioButton2 = true;  // "Задать, нс:"
+  bool operator==(const SignalPageSettings&) const = default;
 
   // The text of an edit by its control name (an unknown name is a programming error and
   // gives an empty text that nothing reads).

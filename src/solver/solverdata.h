@@ -29,6 +29,7 @@ struct tLayer {
   double Tau = 0;         // Debye relaxation time, s
   double Mu = 1;          // relative permeability
   double Density = 0;     // kg/m^3
+  bool operator==(const tLayer&) const = default;
 };
 
 inline constexpr int MaxLayers = 255;  // entries 0..254; 0 holds no material

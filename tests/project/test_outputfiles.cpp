@@ -66,16 +66,6 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
                          ProbeRowMessage("j9", 9, 9, 9), row("EX1.SRG"), row("../escape"),
                          RegionMessage("токового региона", "bad"), RegionMessage("токового региона", "bad2"),
                          RegionMessage("напряжения", "u2")}));
-  EXPECT_EQ(ProbeRowMessage("h3", 10, 9, 8),
-            "Выходной файл h3 не был создан из-за ошибки:\n"
-            "В первой колонке допустимы только латинские  P, E, H, I, J, U\n"
-            "во второй колонке допустимы только латинские X, Y, Z, или пусто\n"
-            "далее только цифры в трех колонках (координаты), а затем\n"
-            "имя файла, которое не должно повторяться в других\nстроках.\n"
-            "Если где-нибудь задан вывод SAR, то д.б. установлен флаг SAR.\n"
-            "Кроме того, координаты должны быть в пределах от 1 до\n"
-            "допустимого сейчас: x=10, y=9, z=8.");
-
   std::vector<int> opened;
   for (size_t r = 0; r < run.OutPointFiles.size(); ++r)
     if (run.OutPointFiles[r].Opened) opened.push_back(int(r));

@@ -44,31 +44,25 @@ TEST(ProgressText, RunClockLeavesPausesOutAndTimesStretchesOfSteps) {
   EXPECT_EQ(MeanStepTimeText(c.RunningMs(9000), 11), "Среднее время на один шаг 0.145 с");
 }
 
-TEST(ProgressText, StepTimeSwitchesToSecondsAt500Ms) {
-  EXPECT_EQ(OneStepTimeText(499), "Время на один шаг 499.0 мс");
-  EXPECT_EQ(OneStepTimeText(500), "Время на один шаг 0.50 с");
-  EXPECT_EQ(OneStepTimeText(12345), "Время на один шаг 12.35 с");
-  EXPECT_EQ(LapTimeText(2 * 3600 * 1000), "Затрачено времени: 2:00:00");
-  EXPECT_EQ(LapTimeText((24 + 2) * 3600 * 1000LL), "Затрачено времени: 1 суток 2:00:00");
-  // Three significant digits, however small the step.
-  EXPECT_EQ(MeanStepTimeText(2500, 100), "Среднее время на один шаг 0.0250 с");
-  EXPECT_EQ(MeanStepTimeText(21, 100), "Среднее время на один шаг 0.000210 с");
-  EXPECT_EQ(MeanStepTimeText(123456, 10), "Среднее время на один шаг 12.3 с");
-  EXPECT_EQ(MeanStepTimeText(0, 0), "Среднее время на один шаг 0 с");
-}
-
-TEST(ProgressText, RemainingTimeAtThe32BitLimit) {
-  // 2^31 - 1 ms is the longest count: 24 days 20:31:23.
-  EXPECT_EQ(RemainingTimeText(2147483647, 0, 1.0), "Осталось времени: 24 суток 20:31:23");
-  EXPECT_EQ(RemainingTimeText(1, 0, 2147483648.0), "Осталось времени: МНОГО");
-  EXPECT_EQ(RemainingTimeText(100000000, 1, 50000.0), "Осталось времени: МНОГО");
-  // Exactly one day.
-  EXPECT_EQ(RemainingTimeText(86400, 0, 1000.0), "Осталось времени: 1 суток 0:00:00");
-  // A step count lowered below the step done leaves nothing to wait for.
-  EXPECT_EQ(RemainingTimeText(10, 20, 100.0), "Осталось времени: 0:00:00");
+// Step time in ms below 500 ms, in s from there; three significant digits for the mean
+// however small; days beyond 24 h; "МНОГО" past the 32-bit millisecond count.
+TEST(ProgressText, TimeTextsAtTheirSwitchPoints) {
   int64_t ms = 0;
   RemainingTimeText(10, 5, 2.5, &ms);
   EXPECT_EQ(ms, 12);  // 12.5 rounds to even
-  EXPECT_EQ(LongTimeText(59999), "0:00:59");
-  EXPECT_EQ(LongTimeText(86399999), "23:59:59");
+  const std::pair<std::string, const char*> texts[] = {
+      {OneStepTimeText(499), "Время на один шаг 499.0 мс"}, {OneStepTimeText(500), "Время на один шаг 0.50 с"},
+      {OneStepTimeText(12345), "Время на один шаг 12.35 с"}, {LapTimeText(2 * 3600 * 1000), "Затрачено времени: 2:00:00"},
+      {LapTimeText((24 + 2) * 3600 * 1000LL), "Затрачено времени: 1 суток 2:00:00"},
+      {MeanStepTimeText(2500, 100), "Среднее время на один шаг 0.0250 с"},
+      {MeanStepTimeText(21, 100), "Среднее время на один шаг 0.000210 с"},
+      {MeanStepTimeText(123456, 10), "Среднее время на один шаг 12.3 с"},
+      {MeanStepTimeText(0, 0), "Среднее время на один шаг 0 с"},
+      {RemainingTimeText(2147483647, 0, 1.0), "Осталось времени: 24 суток 20:31:23"},  // 2^31 - 1 ms
+      {RemainingTimeText(1, 0, 2147483648.0), "Осталось времени: МНОГО"},
+      {RemainingTimeText(100000000, 1, 50000.0), "Осталось времени: МНОГО"},
+      {RemainingTimeText(86400, 0, 1000.0), "Осталось времени: 1 суток 0:00:00"},
+      {RemainingTimeText(10, 20, 100.0), "Осталось времени: 0:00:00"},  // step count lowered below the step
+      {LongTimeText(59999), "0:00:59"}, {LongTimeText(86399999), "23:59:59"}};
+  for (const auto& [got, want] : texts) EXPECT_EQ(got, want);
 }

@@ -19,6 +19,7 @@
 #include "project/runfinish.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
+#include "solver/kernel_fixture.h"
 #include "solver/runsetup.h"
 
 using namespace rv;
@@ -88,12 +89,7 @@ struct Box {
   void Start() {
     ASSERT_GT(AllocFieldArrays(d), 0);
     ClearFields(d);
-    d.MaterialCellCount.fill(0);
-    d.ObjectCellCount = 0;
-    for (int i = 1; i < d.Nx; ++i)
-      for (int j = 1; j < d.Ny; ++j)
-        for (int l = 1; l < d.Nz; ++l)
-          if (d.Space(i, j, l)) { ++d.MaterialCellCount[0]; ++d.ObjectCellCount; }
+    rvtest::Census(d);
     d.StepCount = steps;
     d.OutputRate = rate;
     ASSERT_TRUE(PrepareRunKernels(d, el, &sig, k));

@@ -51,6 +51,19 @@ inline bool Allocate(SolverData& d) {
   return !d.PolarDielectrics || AllocDebyeArrays(d);
 }
 
+// The run start's census of the materials switched on.
+inline void Census(SolverData& d) {
+  d.MaterialCellCount.fill(0);
+  d.ObjectCellCount = 0;
+  for (int i = 1; i < d.Nx; ++i)
+    for (int j = 1; j < d.Ny; ++j)
+      for (int k = 1; k < d.Nz; ++k)
+        if (const int m = d.Space(i, j, k); m && d.Layers[size_t(m)].On) {
+          ++d.MaterialCellCount[size_t(m) - 1];
+          ++d.ObjectCellCount;
+        }
+}
+
 inline void FillRandom(t3DSpaceArray& a, std::mt19937& rng, float scale = 1) {
   std::uniform_real_distribution<float> u(-scale, scale);
   for (size_t n = 0; n < a.size(); ++n) a.data()[n] = u(rng);

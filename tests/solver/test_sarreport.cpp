@@ -32,19 +32,6 @@ void SetLayer(tLayer& L, const char* name, double sigma, double eps, double rho,
   L.Density = rho;
 }
 
-// The run start's census of the materials.
-void Census(SolverData& d) {
-  d.MaterialCellCount.fill(0);
-  d.ObjectCellCount = 0;
-  for (int i = 1; i < d.Nx; ++i)
-    for (int j = 1; j < d.Ny; ++j)
-      for (int k = 1; k < d.Nz; ++k)
-        if (const int m = d.Space(i, j, k); m && d.Layers[size_t(m)].On) {
-          ++d.MaterialCellCount[size_t(m) - 1];
-          ++d.ObjectCellCount;
-        }
-}
-
 struct Pulse : ISignal {
   double T0 = 0.4e-9, Tau = 0.1e-9;
   double GetSignal(double t) const override {
