@@ -116,6 +116,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 
   // 8: the model covers the grid
   if (!ResizeSpace(d)) return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed);
+  host.EditorGridChanged();
 
   // 9: object box, signal, element records
   d.SARDelay = std::max(0, s.seSarDelay);
@@ -147,6 +148,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   // 12
   d.MagneticMaterials = s.cbMagneticMaterals;
   d.SAROn = s.cbEnergy;
+  host.ResetLiveFrames();
 
   // 13
   if (s.spX < 2 || s.spY < 2 || s.spZ < 2)

@@ -30,6 +30,10 @@ public:
     (void)d; (void)a;
     return {};
   }
+  // The model was re-sized to the grid: the editor holds its section planes to it.
+  virtual void EditorGridChanged() {}
+  // The live view numbers the frames of this run from 1 again.
+  virtual void ResetLiveFrames() {}
   // The chart window's curves are closed (the run plots its outputs afresh).
   virtual void ClearCharts() {}
   // "Подготовка к расчету. Распределение памяти." is shown while the arrays are reserved.

@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 #include "editor/elementarrays.h"
 #include "editor/ui/SectionGrid.h"
@@ -233,6 +235,14 @@ void TfmOpenGL::limitSections(const int* values) {
   SliceX = SpinEdit1->value();
   SliceY = SpinEdit2->value();
   SliceZ = SpinEdit3->value();
+}
+
+void TfmOpenGL::GridChanged(int scale) {
+  const int v[3] = {SpinEdit1->value(), SpinEdit2->value(), SpinEdit3->value()};
+  int scaled[3];
+  for (int i = 0; i < 3; ++i) scaled[i] = int(std::min<int64_t>(int64_t(v[i]) * scale, INT_MAX));
+  limitSections(scaled);
+  Redraw();
 }
 
 void TfmOpenGL::FormActivate() {

@@ -72,6 +72,9 @@ public:
   // before.
   EditorState GetEditorState() const;
   void SetEditorState(const EditorState& s);
+  // The main window changed the grid (run start, doubled volume): the section planes, first
+  // multiplied by `scale`, are held to the model's cells.
+  void GridChanged(int scale = 1);
 
   // ---- handlers, named as the window's events
   void FormActivate();

@@ -174,11 +174,18 @@ bool TfmOpenGL::cellSizes(double& dx, double& dy, double& dz) {
   }
   const std::array<std::string, 3> t = main_.cellSizes();
   double* v[3] = {&dx, &dy, &dz};
-  for (int i = 0; i < 3; ++i)
-    if (!TryStrToFloat(t[size_t(i)], *v[i]) || !(*v[i] > 0)) {
-      prompter_.error("\"" + t[size_t(i)] + "\" не является числом");
+  // A zero or negative size would make the cell sides' ratio infinite.
+  for (int i = 0; i < 3; ++i) {
+    const std::string& text = t[size_t(i)];
+    if (!TryStrToFloat(text, *v[i])) {
+      prompter_.error("Размер ячейки \"" + text + "\" не является числом");
       return false;
     }
+    if (!(*v[i] > 0)) {
+      prompter_.error("Размер ячейки должен быть больше нуля: \"" + text + "\"");
+      return false;
+    }
+  }
   return true;
 }
 

@@ -159,9 +159,9 @@ class WindowRunHost : public RunStartHost {
 public:
   WindowRunHost(TfmNew3dMain& w, OutPointTables& out, LampedTables& lamped, Prompter& prompter,
                 SignalSource& programSignal, SignalSource& runSignal, OutputRun& outputs,
-                TfmChart* chart)
+                TfmChart* chart, TfmOpenGL* editor)
       : w_(w), out_(out), lamped_(lamped), prompter_(prompter), programSignal_(programSignal),
-        runSignal_(runSignal), outputs_(outputs), chart_(chart) {}
+        runSignal_(runSignal), outputs_(outputs), chart_(chart), editor_(editor) {}
   bool RefreshSignal(std::string& message) override {
     // What the signal window holds now is what the run uses.
     if (TfmInputSource* sw = w_.SignalWindow()) {
@@ -182,6 +182,9 @@ public:
   }
   void ClearCharts() override {
     if (chart_) chart_->DeleteAll1Click();
+  }
+  void EditorGridChanged() override {
+    if (editor_) editor_->GridChanged();
   }
   void ShowPreparing() override {
     w_.lbStep->setText(Q("Подготовка к расчету. Распределение памяти."));
@@ -209,6 +212,7 @@ private:
   SignalSource& runSignal_;
   OutputRun& outputs_;
   TfmChart* chart_;
+  TfmOpenGL* editor_;
 };
 
 }  // namespace
@@ -1146,6 +1150,7 @@ void TfmNew3dMain::mnDoubleVolumClick() {
   }
   WriteSettings(s);
   spXChange(false, true);  // the time step follows the new sizes
+  if (links_.fmOpenGL) links_.fmOpenGL->GridChanged(2);
   if (links_.refreshTables) links_.refreshTables();
   d_.Modified = 1;
 }
@@ -1298,7 +1303,7 @@ void TfmNew3dMain::btnPuskClick() {
   }
 
   WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,
-                     links_.fmChart);
+                     links_.fmChart, links_.fmOpenGL);
   RunStartResult r = StartRun(d_, in, host, features_);
 
   // The solver's own items for the run: coefficient cache and lumped elements.
