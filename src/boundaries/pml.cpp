@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "solver/constants.h"
 #include "solver/kernelattrs.h"
+#include "solver/workpool.h"
 
 namespace rv {
 
@@ -112,6 +114,9 @@ void FreePML(PmlState& s) {
   }
   s.Zero.clear();
   s.Zero.shrink_to_fit();
+  s.Tasks.clear();
+  s.Tasks.shrink_to_fit();
+  s.AnyFaceCond = false;
 }
 
 namespace {
@@ -120,6 +125,38 @@ bool RegionWanted(const SolverData& d, const int side[3]) {
   for (int a = 0; a < 3; ++a)
     if (side[a] != 0 && !d.PMLFace[size_t(FaceOf(a, side[a]))]) return false;
   return true;
+}
+
+// A free axis fastest (z, else y, else x; a corner keeps x, y, z), the other two in order.
+void SetLayout(PmlRegion& r) {
+  int w = 2;
+  for (int a : {2, 1, 0})
+    if (r.Side[size_t(a)] == 0) { w = a; break; }
+  const int s0 = w == 0 ? 1 : 0, s1 = w == 2 ? 1 : 2;
+  r.Axes = {s0, s1, w};
+  r.St[size_t(w)] = 1;
+  r.St[size_t(s1)] = size_t(r.Len[size_t(w)]);
+  r.St[size_t(s0)] = size_t(r.Len[size_t(w)]) * size_t(r.Len[size_t(s1)]);
+}
+
+// Blocks of a few thousand cells: enough of them to share among the threads, each long
+// enough that its rows stay in the core's cache while all six parts of a pass walk them.
+void MakeTasks(PmlState& s) {
+  constexpr int kCells = 4096;
+  s.Tasks.clear();
+  for (int n = 0; n < 26; ++n) {
+    const PmlRegion& r = s.Regions[size_t(n)];
+    if (!r.Exists) continue;
+    const int l0 = r.Len[size_t(r.Axes[0])], l1 = r.Len[size_t(r.Axes[1])], lw = r.Len[size_t(r.Axes[2])];
+    if (l1 * lw >= kCells) {
+      const int m = std::max(1, kCells / lw);
+      for (int a = 0; a < l0; ++a)
+        for (int b = 0; b < l1; b += m) s.Tasks.push_back({n, a, a + 1, b, std::min(l1, b + m)});
+    } else {
+      const int m = std::max(1, kCells / (l1 * lw));
+      for (int a = 0; a < l0; a += m) s.Tasks.push_back({n, a, std::min(l0, a + m), 0, l1});
+    }
+  }
 }
 
 }  // namespace
@@ -159,8 +196,9 @@ bool SetupPML(PmlState& s, const SolverData& d, const PmlProfile& p, std::string
       r.Len[size_t(a)] = kSides[n][a] ? p.N : node[a];
     }
     if (!RegionWanted(d, kSides[n])) continue;
+    SetLayout(r);
     for (t3DSpaceArray& part : r.Part)
-      if (!part.allocate(r.Len[0], r.Len[1], r.Len[2])) {
+      if (!part.allocate(r.Len[size_t(r.Axes[0])], r.Len[size_t(r.Axes[1])], r.Len[size_t(r.Axes[2])])) {
         FreePML(s);
         message = "Недостаточно памяти для слоев PML";
         return false;
@@ -168,7 +206,16 @@ bool SetupPML(PmlState& s, const SolverData& d, const PmlProfile& p, std::string
     r.Exists = true;
   }
   s.Zero.assign(size_t(std::max({d.Nx, d.Ny, d.Nz, p.N})) + 2, 0.f);
-  s.Threaded = size_t(d.Nx) * size_t(d.Ny) * size_t(d.Nz) >= 32768;
+  s.Threaded = ParallelGrid(d.Nx, d.Ny, d.Nz);
+  try {
+    MakeTasks(s);
+  } catch (const std::bad_alloc&) {
+    FreePML(s);
+    message = "Недостаточно памяти для слоев PML";
+    return false;
+  }
+  for (int f = 1; f <= 6; ++f)
+    s.AnyFaceCond |= d.PECFace[size_t(f)] || d.SymEFace[size_t(f)] || d.SymHFace[size_t(f)];
   CalcPMLCoefficients(s, d);
   return true;
 }
@@ -206,30 +253,29 @@ RV_KERNEL void RowTable(float* RV_RESTRICT p, const float* RV_RESTRICT a1,
   }
 }
 
-// A component's full value as two parts (b may be null: the main grid's single array),
-// addressed by local indices.
+// A component's full value as two parts (b null: the main grid's single array),
+// addressed by local indices through its strides.
 struct View {
   const float* a = nullptr;
   const float* b = nullptr;
-  size_t sx = 0, sy = 0;
-  const float* rowA(int i, int j) const { return a + i * sx + j * sy; }
-  const float* rowB(int i, int j, const float* zero) const { return b ? b + i * sx + j * sy : zero; }
-  double value(int i, int j, int k) const {
-    const size_t o = i * sx + j * sy + size_t(k);
+  std::array<size_t, 3> st{};
+  size_t off(const int (&x)[3]) const {
+    return size_t(x[0]) * st[0] + size_t(x[1]) * st[1] + size_t(x[2]) * st[2];
+  }
+  double value(const int (&x)[3]) const {
+    const size_t o = off(x);
     return double(a[o]) + (b ? double(b[o]) : 0.0);
   }
 };
 
 View RegionView(const PmlRegion& r, bool h, int comp) {
   const int a0 = (comp + 1) % 3, a1 = (comp + 2) % 3;
-  const t3DSpaceArray& p = r.Part[size_t(PartOf(h, comp, a0))];
-  return {p.data(), r.Part[size_t(PartOf(h, comp, a1))].data(), p.strideX(), p.strideY()};
+  return {r.Part[size_t(PartOf(h, comp, a0))].data(), r.Part[size_t(PartOf(h, comp, a1))].data(), r.St};
 }
 
 // The main grid's array seen with local indices (local p is main p + 1).
-template <class A>
-View MainView(A& m) {
-  return {m.data() + m.strideX() + m.strideY() + 1, nullptr, m.strideX(), m.strideY()};
+View MainView(const t3DSpaceArray& m) {
+  return {m.data() + m.strideX() + m.strideY() + 1, nullptr, {m.strideX(), m.strideY(), 1}};
 }
 
 const t3DSpaceArray& MainH(const SolverData& d, int c) { return c == 0 ? d.Hx : c == 1 ? d.Hy : d.Hz; }
@@ -254,133 +300,136 @@ const PmlRegion* Inner(const PmlState& s, const PmlRegion& r, int a) {
   return s.Find(sd[0], sd[1], sd[2]);
 }
 
-// A part fed along a free axis a: P += g*(F[f+1] - F[f]) for H over f = 0..n-2, and
-// P += g*(F[f] - F[f-1]) for E over f = 1..n-1; the other end keeps its value.
-void UpdateFree(float* P, const View& F, const std::array<int, 3>& len, int a, double g,
-                const float* zero, bool e) {
-  const int sh = e ? 0 : 1;  // offset of the upper neighbour
-  const int n0 = len[0], n1 = len[1], n2 = len[2];
-  if (a == 2) {
-#pragma omp for collapse(2) schedule(static) nowait
-    for (int i = 0; i < n0; ++i)
-      for (int j = 0; j < n1; ++j) {
-        const float *fa = F.rowA(i, j) + sh, *fb = F.rowB(i, j, zero) + sh;
-        RowScalar(P + i * F.sx + j * F.sy, fa, fb, fa - 1, fb - 1, 1.0, g, e ? 1 : 0,
-                  e ? n2 - 1 : n2 - 2);
-      }
-    return;
-  }
-  const int i0 = a == 0 && e ? 1 : 0, j0 = a == 1 && e ? 1 : 0;
-  const int m0 = a == 0 && !e ? n0 - 1 : n0, m1 = a == 1 && !e ? n1 - 1 : n1;
-#pragma omp for collapse(2) schedule(static) nowait
-  for (int i = i0; i < m0; ++i)
-    for (int j = j0; j < m1; ++j) {
-      const int i1 = a == 0 ? i + sh : i, j1 = a == 1 ? j + sh : j;
-      const int ip = a == 0 ? i1 - 1 : i, jp = a == 1 ? j1 - 1 : j;
-      RowScalar(P + i * F.sx + j * F.sy, F.rowA(i1, j1), F.rowB(i1, j1, zero), F.rowA(ip, jp),
-                F.rowB(ip, jp, zero), 1.0, g, 0, n2 - 1);
+// Calls f(x) for the first cell x of every row (along the fastest axis) of a task.
+template <class F>
+void ForRows(const PmlRegion& r, const PmlState::Task& t, F&& f) {
+  int x[3] = {0, 0, 0};
+  for (int p = t.S0; p < t.S1; ++p)
+    for (int q = t.M0; q < t.M1; ++q) {
+      x[r.Axes[0]] = p;
+      x[r.Axes[1]] = q;
+      f(x);
     }
 }
 
-// One H part of a region: component c fed along axis a by the E component f.
-void UpdatePartH(const PmlState& s, PmlRegion& r, int c, int a) {
-  const int f = 3 - c - a;
-  float* P = r.Part[size_t(PartOf(true, c, a))].data();
-  const View F = RegionView(r, false, f);
-  const size_t sx = F.sx, sy = F.sy;
-  const int n0 = r.Len[0], n1 = r.Len[1], n2 = r.Len[2];
-  const float* zero = s.Zero.data();
+// One row of an H part: component c fed along axis a by the E component 3-c-a. Along a
+// graded axis the wall beyond the last layer reads as zero; along a free one the last
+// index keeps its value.
+void RowH(const PmlState& s, PmlRegion& r, int c, int a, const int (&x)[3]) {
+  const int f = 3 - c - a, w = r.Axes[2], nw = r.Len[size_t(w)];
+  const size_t o = r.Offset(x[0], x[1], x[2]), st = r.St[size_t(a)];
+  float* p = r.Part[size_t(PartOf(true, c, a))].data() + o;
+  const float* fa = r.Part[size_t(PartOf(false, f, (f + 1) % 3))].data() + o;
+  const float* fb = r.Part[size_t(PartOf(false, f, (f + 2) % 3))].data() + o;
   const double sign = CurlSign(true, c, a);
-  auto row = [&](int i, int j) { return P + i * sx + j * sy; };
-  if (r.Side[size_t(a)] != 0) {
-    const float* dec = s.DecayH[size_t(a)].data();
-    const float* gain = s.GainH[size_t(a)].data();
-    const double sg = sign * r.Side[size_t(a)];
-    if (a == 2) {
-#pragma omp for collapse(2) schedule(static) nowait
-      for (int i = 0; i < n0; ++i)
-        for (int j = 0; j < n1; ++j) {
-          const float *fa = F.rowA(i, j), *fb = F.rowB(i, j, zero);
-          float* p = row(i, j);
-          RowTable(p, fa + 1, fb + 1, fa, fb, dec, gain, sg, 0, n2 - 2);
-          const int k = n2 - 1;  // the wall beyond the last layer
-          p[k] = float(double(dec[k]) * double(p[k]) +
-                       sg * double(gain[k]) * (0.0 - (double(fa[k]) + double(fb[k]))));
-        }
-    } else {
-#pragma omp for collapse(2) schedule(static) nowait
-      for (int i = 0; i < n0; ++i)
-        for (int j = 0; j < n1; ++j) {
-          const int rho = a == 0 ? i : j, last = a == 0 ? n0 - 1 : n1 - 1;
-          const int i1 = a == 0 ? i + 1 : i, j1 = a == 1 ? j + 1 : j;
-          const float* a1 = rho < last ? F.rowA(i1, j1) : zero;
-          const float* b1 = rho < last ? F.rowB(i1, j1, zero) : zero;
-          RowScalar(row(i, j), a1, b1, F.rowA(i, j), F.rowB(i, j, zero), double(dec[rho]),
-                    sg * double(gain[rho]), 0, n2 - 1);
-        }
-    }
+  const int side = r.Side[size_t(a)];
+  if (side == 0) {
+    const double g = sign * double(s.HCoef[size_t(a)]);
+    if (a == w) RowScalar(p, fa + 1, fb + 1, fa, fb, 1.0, g, 0, nw - 2);
+    else if (x[a] < r.Len[size_t(a)] - 1) RowScalar(p, fa + st, fb + st, fa, fb, 1.0, g, 0, nw - 1);
     return;
   }
-  UpdateFree(P, F, r.Len, a, sign * double(s.HCoef[size_t(a)]), zero, false);
+  const float* dec = s.DecayH[size_t(a)].data();
+  const float* gain = s.GainH[size_t(a)].data();
+  const double sg = sign * side;
+  if (a == w) {
+    RowTable(p, fa + 1, fb + 1, fa, fb, dec, gain, sg, 0, nw - 2);
+    const int k = nw - 1;
+    p[k] = float(double(dec[k]) * double(p[k]) +
+                 sg * double(gain[k]) * (0.0 - (double(fa[k]) + double(fb[k]))));
+    return;
+  }
+  const int rho = x[a];
+  const bool wall = rho == r.Len[size_t(a)] - 1;
+  RowScalar(p, wall ? s.Zero.data() : fa + st, wall ? s.Zero.data() : fb + st, fa, fb,
+            double(dec[rho]), sg * double(gain[rho]), 0, nw - 1);
 }
 
-// One E part of a region: component c fed along axis a by the H component g. At depth 0 of
-// a graded axis the H half a cell inside comes from the block just inside.
-void UpdatePartE(const PmlState& s, const SolverData& d, PmlRegion& r, int c, int a) {
-  const int h = 3 - c - a;
-  float* P = r.Part[size_t(PartOf(false, c, a))].data();
-  const View G = RegionView(r, true, h);
-  const size_t sx = G.sx, sy = G.sy;
-  const int n0 = r.Len[0], n1 = r.Len[1], n2 = r.Len[2];
-  const float* zero = s.Zero.data();
+// One row of an E part: component c fed along axis a by the H component 3-c-a. At depth 0
+// of a graded axis the H half a cell inside comes from the block just inside; against the
+// main grid that layer keeps to the component's extent (along its own axis it lies on
+// cells, one fewer than the nodes). Along a free axis index 0 keeps its value.
+void RowE(const PmlState& s, const SolverData& d, PmlRegion& r, int c, int a, const int (&x)[3]) {
+  const int h = 3 - c - a, w = r.Axes[2], nw = r.Len[size_t(w)];
+  const size_t o = r.Offset(x[0], x[1], x[2]), st = r.St[size_t(a)];
+  float* p = r.Part[size_t(PartOf(false, c, a))].data() + o;
+  const float* ga = r.Part[size_t(PartOf(true, h, (h + 1) % 3))].data() + o;
+  const float* gb = r.Part[size_t(PartOf(true, h, (h + 2) % 3))].data() + o;
   const double sign = CurlSign(false, c, a);
-  auto row = [&](int i, int j) { return P + i * sx + j * sy; };
-  if (r.Side[size_t(a)] != 0) {
-    const float* dec = s.DecayE[size_t(a)].data();
-    const float* gain = s.GainE[size_t(a)].data();
-    const double sg = sign * r.Side[size_t(a)];
-    const PmlRegion* in = Inner(s, r, a);
-    const View I = in ? RegionView(*in, true, h) : MainView(MainH(d, h));
-    const int L = InnerL(s, a, r.Side[size_t(a)]);
-    // Against the main grid the depth-0 layer keeps to the component's extent: along its
-    // own axis it lies on cells, one fewer than the nodes.
-    int e[3] = {n0 - 1, n1 - 1, n2 - 1};
-    if (!in) e[c] -= 1;
-    if (a == 2) {
-#pragma omp for collapse(2) schedule(static) nowait
-      for (int i = 0; i < n0; ++i)
-        for (int j = 0; j < n1; ++j) {
-          const float *ga = G.rowA(i, j), *gb = G.rowB(i, j, zero);
-          float* p = row(i, j);
-          RowTable(p, ga, gb, ga - 1, gb - 1, dec, gain, sg, 1, n2 - 1);
-          if (i <= e[0] && j <= e[1])
-            p[0] = float(double(dec[0]) * double(p[0]) +
-                         sg * double(gain[0]) *
-                             ((double(ga[0]) + double(gb[0])) - I.value(i, j, L)));
-        }
-      return;
-    }
-    // Depth 0: the inner block's row at index L along a.
-    const int m0 = a == 0 ? 1 : e[0] + 1, m1 = a == 1 ? 1 : e[1] + 1;
-#pragma omp for collapse(2) schedule(static) nowait
-    for (int i = 0; i < m0; ++i)
-      for (int j = 0; j < m1; ++j) {
-        const int ii = a == 0 ? L : i, jj = a == 1 ? L : j;
-        RowScalar(row(i, j), G.rowA(i, j), G.rowB(i, j, zero), I.rowA(ii, jj),
-                  I.rowB(ii, jj, zero), double(dec[0]), sg * double(gain[0]), 0, e[2]);
-      }
-    const int i0 = a == 0 ? 1 : 0, j0 = a == 1 ? 1 : 0;
-#pragma omp for collapse(2) schedule(static) nowait
-    for (int i = i0; i < n0; ++i)
-      for (int j = j0; j < n1; ++j) {
-        const int rho = a == 0 ? i : j;
-        const int ip = a == 0 ? i - 1 : i, jp = a == 1 ? j - 1 : j;
-        RowScalar(row(i, j), G.rowA(i, j), G.rowB(i, j, zero), G.rowA(ip, jp),
-                  G.rowB(ip, jp, zero), double(dec[rho]), sg * double(gain[rho]), 0, n2 - 1);
-      }
+  const int side = r.Side[size_t(a)];
+  if (side == 0) {
+    const double g = sign * double(s.ECoef[size_t(a)]);
+    if (a == w) RowScalar(p, ga, gb, ga - 1, gb - 1, 1.0, g, 1, nw - 1);
+    else if (x[a] > 0) RowScalar(p, ga, gb, ga - st, gb - st, 1.0, g, 0, nw - 1);
     return;
   }
-  UpdateFree(P, G, r.Len, a, sign * double(s.ECoef[size_t(a)]), zero, true);
+  const float* dec = s.DecayE[size_t(a)].data();
+  const float* gain = s.GainE[size_t(a)].data();
+  const double sg = sign * side;
+  if (a != w && x[a] > 0) {
+    RowScalar(p, ga, gb, ga - st, gb - st, double(dec[x[a]]), sg * double(gain[x[a]]), 0, nw - 1);
+    return;
+  }
+  if (a == w) RowTable(p, ga, gb, ga - 1, gb - 1, dec, gain, sg, 1, nw - 1);
+  // Depth 0.
+  const PmlRegion* in = Inner(s, r, a);
+  int e[3] = {r.Len[0] - 1, r.Len[1] - 1, r.Len[2] - 1};
+  if (!in) e[c] -= 1;
+  for (int b = 0; b < 3; ++b)
+    if (b != a && b != w && x[b] > e[b]) return;
+  const View I = in ? RegionView(*in, true, h) : MainView(MainH(d, h));
+  int y[3] = {x[0], x[1], x[2]};
+  y[a] = InnerL(s, a, side);
+  const double g0 = sg * double(gain[0]);
+  if (a == w) {
+    p[0] = float(double(dec[0]) * double(p[0]) + g0 * ((double(ga[0]) + double(gb[0])) - I.value(y)));
+    return;
+  }
+  const size_t io = I.off(y), iw = I.st[size_t(w)];
+  const int kend = e[w];
+  if (iw == 1) {
+    RowScalar(p, ga, gb, I.a + io, I.b ? I.b + io : s.Zero.data(), double(dec[0]), g0, 0, kend);
+    return;
+  }
+  // The inner block stores this row across its rows: gather it in pieces.
+  constexpr int kPiece = 512;
+  float bufA[kPiece], bufB[kPiece];
+  for (int k0 = 0; k0 <= kend; k0 += kPiece) {
+    const int m = std::min(kPiece, kend - k0 + 1);
+    const float* srcA = I.a + io + size_t(k0) * iw;
+    for (int k = 0; k < m; ++k) bufA[k] = srcA[size_t(k) * iw];
+    if (I.b) {
+      const float* srcB = I.b + io + size_t(k0) * iw;
+      for (int k = 0; k < m; ++k) bufB[k] = srcB[size_t(k) * iw];
+    }
+    RowScalar(p + k0, ga + k0, gb + k0, bufA, I.b ? bufB : s.Zero.data(), double(dec[0]), g0, 0, m - 1);
+  }
+}
+
+// A face writes the main grid's tangential E on its interface plane, row by row from its
+// depth-0 cells. Lines shared with another PML face are left to the edge region there,
+// which writes them later in the step.
+void FaceInterfaceRow(const PmlState& s, SolverData& d, const PmlRegion& r, int n, const int (&x)[3]) {
+  if (x[n] != 0) return;
+  const int w = r.Axes[2], b = 3 - n - w;
+  const size_t o = r.Offset(x[0], x[1], x[2]);
+  for (int c : {(n + 1) % 3, (n + 2) % 3}) {
+    const int t = 3 - n - c;  // the other tangential axis
+    int lo[3] = {0, 0, 0}, up[3] = {r.Len[0] - 1, r.Len[1] - 1, r.Len[2] - 1};
+    up[c] -= 1;
+    if (d.PMLFace[size_t(FaceOf(t, -1))]) lo[t] = 1;
+    if (d.PMLFace[size_t(FaceOf(t, 1))]) up[t] -= 1;
+    if (x[b] < lo[b] || x[b] > up[b] || lo[w] > up[w]) continue;
+    t3DSpaceArray& M = MainE(d, c);
+    int m[3] = {x[0] + 1, x[1] + 1, x[2] + 1};
+    m[n] = InnerB(s, n, r.Side[size_t(n)]) + 1;
+    m[w] = lo[w] + 1;
+    float* dst = &M(m[0], m[1], m[2]);
+    const size_t ms = w == 0 ? M.strideX() : w == 1 ? M.strideY() : 1;
+    const float* p0 = r.Part[size_t(PartOf(false, c, (c + 1) % 3))].data() + o;
+    const float* p1 = r.Part[size_t(PartOf(false, c, (c + 2) % 3))].data() + o;
+    for (int k = lo[w]; k <= up[w]; ++k) dst[size_t(k - lo[w]) * ms] = p0[k] + p1[k];
+  }
 }
 
 // Cell (i, j, k) of a region with index v along axis a.
@@ -410,16 +459,15 @@ void ApplyPlane(PmlRegion& r, int a, bool hi, Cond cond) {
   const int parts[4] = {PartOf(false, u, a), PartOf(false, u, v), PartOf(false, v, a),
                         PartOf(false, v, u)};
   for (int p : parts) {
-    t3DSpaceArray& A = r.Part[size_t(p)];
     for (int x = 0; x < r.Len[size_t(u)]; ++x)
       for (int y = 0; y < r.Len[size_t(v)]; ++y) {
         int c1[3], c0[3];
         Put(c1, a, at); Put(c1, u, x); Put(c1, v, y);
         Put(c0, a, from); Put(c0, u, x); Put(c0, v, y);
-        float& dst = A(c1[0], c1[1], c1[2]);
+        float& dst = r.at(p, c1[0], c1[1], c1[2]);
         switch (cond) {
-          case Cond::SymE: dst = A(c0[0], c0[1], c0[2]); break;
-          case Cond::SymH: dst = -A(c0[0], c0[1], c0[2]); break;
+          case Cond::SymE: dst = r.at(p, c0[0], c0[1], c0[2]); break;
+          case Cond::SymH: dst = -r.at(p, c0[0], c0[1], c0[2]); break;
           case Cond::PEC: dst = 0; break;
         }
       }
@@ -458,30 +506,6 @@ void EdgeEndConditions(const SolverData& d, PmlRegion& r, int w) {
     }
 }
 
-// A face writes the main grid's tangential E on its interface plane. Lines shared with
-// another PML face are left to the edge region there, which writes them later in the step.
-void FaceInterfaceWrite(const PmlState& s, SolverData& d, const PmlRegion& r, int n) {
-  const int B = InnerB(s, n, r.Side[size_t(n)]);
-  for (int c : {(n + 1) % 3, (n + 2) % 3}) {
-    const int t = 3 - n - c;  // the other tangential axis
-    t3DSpaceArray& M = MainE(d, c);
-    const int hi[3] = {r.Len[0] - 1, r.Len[1] - 1, r.Len[2] - 1};
-    int lo[3] = {0, 0, 0}, up[3] = {hi[0], hi[1], hi[2]};
-    up[c] -= 1;
-    lo[n] = up[n] = 0;
-    if (d.PMLFace[size_t(FaceOf(t, -1))]) lo[t] = 1;
-    if (d.PMLFace[size_t(FaceOf(t, 1))]) up[t] = hi[t] - 1;
-    const int p0 = PartOf(false, c, (c + 1) % 3), p1 = PartOf(false, c, (c + 2) % 3);
-    for (int i = lo[0]; i <= up[0]; ++i)
-      for (int j = lo[1]; j <= up[1]; ++j)
-        for (int k = lo[2]; k <= up[2]; ++k) {
-          int m[3] = {i + 1, j + 1, k + 1};
-          m[n] = B + 1;
-          M(m[0], m[1], m[2]) = r.at(p0, i, j, k) + r.at(p1, i, j, k);
-        }
-  }
-}
-
 // Region r hands its depth-0 E along graded axis a to the region just inside (edges to
 // faces, corners to edges): both parts of the two components tangential to the interface.
 // Where two edges write the same line of a face (the face's normal component at the end of
@@ -508,17 +532,15 @@ void CopyInward(PmlState& s, PmlRegion& r, int a) {
   const int u = (a + 1) % 3, v = (a + 2) % 3;  // the plane's two axes
   for (int c : {u, v})
     for (int p : {PartOf(false, c, (c + 1) % 3), PartOf(false, c, (c + 2) % 3)}) {
-      const t3DSpaceArray& src = r.Part[size_t(p)];
-      t3DSpaceArray& dst = in.Part[size_t(p)];
       for (int x = 0; x < r.Len[size_t(u)]; ++x)
         for (int y = 0; y < r.Len[size_t(v)]; ++y) {
           int q[3];
           q[a] = 0; q[u] = x; q[v] = y;
           if (c == skipComp && ((skipLo && q[w] == 0) || (skipHi && q[w] == r.Len[size_t(w)] - 1)))
             continue;
-          const float value = src(q[0], q[1], q[2]);
+          const float value = r.at(p, q[0], q[1], q[2]);
           q[a] = B;
-          dst(q[0], q[1], q[2]) = value;
+          in.at(p, q[0], q[1], q[2]) = value;
         }
     }
 }
@@ -543,52 +565,53 @@ void EdgeLineWrite(const PmlState& s, SolverData& d, const PmlRegion& r) {
 
 void UpdatePMLH(PmlState& s) {
   if (!s.Allocated()) return;
-#pragma omp parallel if (s.Threaded)
-  for (PmlRegion& r : s.Regions) {
-    if (!r.Exists) continue;
+  // Every region's H reads only its own E: one pass over all blocks.
+  ParallelFor(0, int(s.Tasks.size()), [&](int n) {
+    const PmlState::Task& t = s.Tasks[size_t(n)];
+    PmlRegion& r = s.Regions[size_t(t.Region)];
     for (int c = 0; c < 3; ++c)
       for (int a = 0; a < 3; ++a)
-        if (a != c) UpdatePartH(s, r, c, a);
-  }
+        if (a != c) ForRows(r, t, [&](const int (&x)[3]) { RowH(s, r, c, a, x); });
+  }, s.Threaded);
 }
 
 void UpdatePMLE(PmlState& s, SolverData& d) {
   if (!s.Allocated()) return;
-  // The regions' own updates read only H and are independent of each other; then faces
-  // and edges hand their E on (disjoint cells); then the corners overwrite the edges' ends.
-#pragma omp parallel if (s.Threaded)
-  {
-    for (PmlRegion& r : s.Regions) {
-      if (!r.Exists) continue;
-      for (int c = 0; c < 3; ++c)
-        for (int a = 0; a < 3; ++a)
-          if (a != c) UpdatePartE(s, d, r, c, a);
-    }
-#pragma omp barrier
-    // Faces first: a face's side condition may read a cell an edge writes afterwards.
-#pragma omp for schedule(dynamic, 1)
-    for (int n = 0; n < 6; ++n) {
-      PmlRegion& r = s.Regions[size_t(n)];
-      if (!r.Exists) continue;
+  // The regions' own updates read only H and are independent of each other; a face hands
+  // its interface plane to the main grid as soon as its block is done.
+  ParallelFor(0, int(s.Tasks.size()), [&](int n) {
+    const PmlState::Task& t = s.Tasks[size_t(n)];
+    PmlRegion& r = s.Regions[size_t(t.Region)];
+    for (int c = 0; c < 3; ++c)
+      for (int a = 0; a < 3; ++a)
+        if (a != c) ForRows(r, t, [&](const int (&x)[3]) { RowE(s, d, r, c, a, x); });
+    if (t.Region < 6) {
       const int a = r.Side[0] ? 0 : r.Side[1] ? 1 : 2;
-      FaceInterfaceWrite(s, d, r, a);
-      FaceSideConditions(d, r, a);
+      ForRows(r, t, [&](const int (&x)[3]) { FaceInterfaceRow(s, d, r, a, x); });
     }
-#pragma omp for schedule(dynamic, 1)
-    for (int n = 6; n < 18; ++n) {
+  }, s.Threaded);
+  // Then the faces' side conditions, before an edge writes those planes; the edges hand
+  // their E on (disjoint cells); the corners overwrite the edges' ends.
+  if (s.AnyFaceCond)
+    ParallelFor(0, 6, [&](int n) {
       PmlRegion& r = s.Regions[size_t(n)];
-      if (!r.Exists) continue;
+      if (r.Exists) FaceSideConditions(d, r, r.Side[0] ? 0 : r.Side[1] ? 1 : 2);
+    }, s.Threaded);
+  bool edges = false;
+  for (int n = 6; n < 18; ++n) edges |= s.Regions[size_t(n)].Exists;
+  if (edges)
+    ParallelFor(6, 18, [&](int n) {
+      PmlRegion& r = s.Regions[size_t(n)];
+      if (!r.Exists) return;
       for (int a = 0; a < 3; ++a)
         if (r.Side[size_t(a)]) CopyInward(s, r, a);
       EdgeLineWrite(s, d, r);
       EdgeEndConditions(d, r, r.Side[0] == 0 ? 0 : r.Side[1] == 0 ? 1 : 2);
-    }
-#pragma omp for schedule(static)
-    for (int n = 18; n < 26; ++n) {
-      PmlRegion& r = s.Regions[size_t(n)];
-      if (!r.Exists) continue;
-      for (int a = 0; a < 3; ++a) CopyInward(s, r, a);
-    }
+    }, s.Threaded);
+  for (int n = 18; n < 26; ++n) {
+    PmlRegion& r = s.Regions[size_t(n)];
+    if (!r.Exists) continue;
+    for (int a = 0; a < 3; ++a) CopyInward(s, r, a);
   }
 }
 

@@ -43,15 +43,21 @@ bool PMLReflectionValid(float R);
 // The parts of a cell: component, then the axis of the derivative that feeds it.
 enum PmlPart : int { Exy, Exz, Eyx, Eyz, Ezx, Ezy, Hxy, Hxz, Hyx, Hyz, Hzx, Hzy, PmlPartCount };
 
+// A region's parts are stored with a free axis fastest where it has one (the rows the
+// updates walk are then long whatever the face), so Part[p] is indexed through St, not as
+// (i, j, k) in its own lengths.
 struct PmlRegion {
   std::array<int, 3> Side{};  // per axis: +1 beyond the max face, -1 beyond face 1, 0 free
   std::array<int, 3> Len{};   // N along a graded axis, the node count along a free one
+  std::array<int, 3> Axes{};  // storage order: slowest, middle, fastest axis
+  std::array<size_t, 3> St{};  // element offset of one step along x, y, z
   int Order = 0;              // place in the update order
   bool Exists = false;
   std::array<t3DSpaceArray, PmlPartCount> Part;
 
-  float& at(int part, int i, int j, int k) { return Part[size_t(part)](i, j, k); }
-  float at(int part, int i, int j, int k) const { return Part[size_t(part)](i, j, k); }
+  size_t Offset(int i, int j, int k) const { return size_t(i) * St[0] + size_t(j) * St[1] + size_t(k) * St[2]; }
+  float& at(int part, int i, int j, int k) { return Part[size_t(part)].data()[Offset(i, j, k)]; }
+  float at(int part, int i, int j, int k) const { return Part[size_t(part)].data()[Offset(i, j, k)]; }
   // Full value of a component (0 x, 1 y, 2 z) of E (h false) or H.
   double Full(bool h, int comp, int i, int j, int k) const;
 };
@@ -69,6 +75,11 @@ struct PmlState {
   std::array<PmlRegion, 26> Regions;
   std::vector<float> Zero;  // a row of zeros: the conducting wall beyond the last layer
   bool Threaded = false;
+  // Blocks of rows of one region, each a unit of work of both passes: region, a range of
+  // the slowest storage axis and one of the middle axis.
+  struct Task { int Region, S0, S1, M0, M1; };
+  std::vector<Task> Tasks;
+  bool AnyFaceCond = false;  // some face's side plane takes a PEC or symmetry condition
 
   bool Allocated() const { return !Zero.empty(); }
   // The region beyond the given sides (each -1, 0 or +1), or null when it does not exist.
