@@ -37,7 +37,8 @@ struct Entity {
 }  // namespace
 
 DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d, const MaterialState& m,
-                   DxfPlan& plan, std::vector<std::string>& report, std::string& err) {
+                   DxfPlan& plan, std::vector<std::string>& report, std::string& err,
+                   const DxfProgress& progress) {
   plan = DxfPlan{};
   plan.LayerNames.emplace_back();
   report.push_back(":АНАЛИЗ ФАЙЛА");
@@ -66,6 +67,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
   std::string_view codeLine, value;
   while (r.Next(codeLine)) {
     const std::size_t at = r.Number();
+    if (progress && at % 1000 < 2) progress("Прочитано строк " + IntToStr(static_cast<long long>(at)));
     int code = 0;
     if (!TryStrToInt(codeLine, code)) {
       err = LineError(at, "ожидался код группы, а не \"" + std::string(codeLine) + "\"");
@@ -197,7 +199,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
 }
 
 bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d, MaterialState& m,
-              std::vector<std::string>& report, std::string& err) {
+              std::vector<std::string>& report, std::string& err, const DxfProgress& progress) {
   if (!std::isfinite(scale) || scale <= 0) {
     err = "Масштаб должен быть числом больше 0";
     return false;
@@ -254,11 +256,16 @@ bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d
   t.OX = t.OY = t.OZ = 1;
   t.Divisor = g.Divisor;
   auto shift = [&](const Point3& p) { return Point3{p[0] - lo[0], p[1] - lo[1], p[2] - lo[2]}; };
+  const auto tick = [&](size_t i, size_t every) {
+    if (progress && i % every == 0) progress("ИДЕТ ОБРАБОТКА...ждите " + IntToStr(static_cast<long long>(i)));
+  };
   for (const DxfEntity& f : faces) {
+    tick(size_t(&f - faces.data()), 1000);
     t.Material = uint8_t(plan.LayerMaterial[size_t(f.Layer)]);
     RasterizeQuad(t, shift(f.P[0]), shift(f.P[1]), shift(f.P[2]), shift(f.P[3]));
   }
   for (const DxfEntity& l : lines) {
+    tick(size_t(&l - lines.data()), 100);
     t.Material = uint8_t(plan.LayerMaterial[size_t(l.Layer)]);
     RasterizeLine(t, shift(l.P[0]), shift(l.P[1]));
   }

@@ -8,6 +8,7 @@
 // PlaceDxf checks the scale and the fit, and only then snapshots and writes.
 #pragma once
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,10 +39,15 @@ struct DxfGrid {
 
 enum class DxfStatus { Refused, NoLayers, NoEntities, Ready };
 
+// Progress texts ("Прочитано строк N" every 1000 lines read, "ИДЕТ ОБРАБОТКА...ждите N" every
+// 1000 faces and 100 lines placed), so a window can show them and repaint.
+using DxfProgress = std::function<void(const std::string&)>;
+
 // Reads the drawing into a plan; the report gets the analysis. Refused: err says why.
 // NoLayers and NoEntities: the report says so; nothing is to be done.
 DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d, const MaterialState& m,
-                   DxfPlan& plan, std::vector<std::string>& report, std::string& err);
+                   DxfPlan& plan, std::vector<std::string>& report, std::string& err,
+                   const DxfProgress& progress = {});
 
 inline constexpr const char* DxfDoesNotFit = "Объект все-таки не лезет в объем\nИзмените шаг по пространству";
 inline constexpr const char* DefaultDxfScale = "0.001";
@@ -50,6 +56,6 @@ inline constexpr const char* DefaultDxfScale = "0.001";
 // (1,1,1), and when it fits the grid takes the snapshot, appends the materials, rasterises,
 // and deletes every material no cell uses. False (nothing changed) with err otherwise.
 bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d, MaterialState& m,
-              std::vector<std::string>& report, std::string& err);
+              std::vector<std::string>& report, std::string& err, const DxfProgress& progress = {});
 
 }  // namespace rv

@@ -87,7 +87,7 @@ Limits CellLimits(const SolverData& d) {
 // Reads a run body up to its end line (or the end of the text): pairs of a number 0..maxK
 // and a run length >= 0. `map` turns a number into the final material.
 bool ReadRuns(Cursor& c, const char* endLine, int maxK, const std::vector<uint8_t>& map,
-              std::vector<CellRun>& runs, int64_t& total, std::string& err) {
+              std::vector<MaterialRun>& runs, int64_t& total, std::string& err) {
   total = 0;
   for (;;) {
     std::string_view l;
@@ -379,7 +379,7 @@ void ApplyCellPlan(const CellPlan& plan, int ax, int ay, int az, SolverData& d, 
   const Limits lim = CellLimits(d);
   const int64_t W = plan.RowX, D = plan.RowY;
   int64_t t = 0;  // cells of the runs passed so far
-  for (const CellRun& r : plan.Runs) {
+  for (const MaterialRun& r : plan.Runs) {
     const int64_t t0 = t, t1 = t + r.Count;
     t = t1;
     if (r.Material == 0) continue;

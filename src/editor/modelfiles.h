@@ -23,7 +23,7 @@ int FindLayerByName(const LayerTable& layers, int layerCount, std::string_view n
 
 // Runs of cells laid out from an anchor: x fastest inside a row RowX wide, then y inside a
 // plane RowY deep, then z (unbounded).
-struct CellRun {
+struct MaterialRun {
   uint8_t Material = 0;  // final material number; 0 keeps the model's cell
   int64_t Count = 0;
 };
@@ -32,7 +32,7 @@ struct CellPlan {
   std::vector<tLayer> NewLayers;     // appended after LayerCount, in order
   int AddLayerCount = 0;             // LayerCount grows by this (>= NewLayers.size())
   int64_t RowX = 1, RowY = 1;
-  std::vector<CellRun> Runs;
+  std::vector<MaterialRun> Runs;
   int AX = 1, AY = 1, AZ = 1;        // the anchor the file proposes
   std::vector<std::string> Summary;  // the lines shown with the anchor question
 };

@@ -53,7 +53,7 @@ int FindOutputRow(const StringGrid& g, const OutputKind& k, const Cell3& c) {
 void SetOutputAt(StringGrid& g, const OutputKind& k, const Cell3& c, bool on, ModifiedFlag& modified) {
   if (on) {
     const auto t = OutputRowTexts(k, c);
-    AppendRow(g, {t.begin(), t.end()}, modified);
+    AppendRow(g, std::vector<std::string>(t.begin(), t.end()), modified);
   } else if (const int r = FindOutputRow(g, k, c)) {
     g.SetCurrent(0, r);
     DeleteGridRow(g, modified);

@@ -183,6 +183,8 @@ void TfmOpenGL::buildWindow() {
   });
   connect(Timer2, &QTimer::timeout, this, &TfmOpenGL::Redraw);
   buildView();
+  buildOperations();
+  buildPlacing();
 }
 
 void TfmOpenGL::SetMainLinks(const EditorMainLinks& links) {

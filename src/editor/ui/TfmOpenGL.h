@@ -18,6 +18,7 @@
 
 class QAction;
 class QActionGroup;
+class QDialog;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -39,6 +40,15 @@ class SectionGrid;
 class View3D;
 class TfmParobolaDLG;
 class TfmSellParms;
+class TfmCopy;
+class TfmMove;
+class TfmRotate;
+class TfmObject;
+class TfmTriangle;
+class TfmGetDWGUnit;
+class TfmGetValue;
+struct CellPlan;
+struct Turn;
 
 // What the editor reaches of the main window.
 struct EditorMainLinks {
@@ -46,8 +56,8 @@ struct EditorMainLinks {
   std::function<void()> spXChange;
   // The texts of the main window's cell-size fields edX, edY, edZ.
   std::function<std::array<std::string, 3>()> cellSizes;
-  OutPointTables* outputs = nullptr;  // the editor adds voltage outputs
-  const LampedTables* lamped = nullptr;
+  OutPointTables* outputs = nullptr;  // the editor places and moves outputs
+  LampedTables* lamped = nullptr;  // the editor places and moves elements
   std::function<void()> tablesChanged;  // the table windows show the tables again
 };
 
@@ -140,6 +150,45 @@ public:
   SectionView View() const;
   bool SelActive() const;
 
+  // ---- placing at the anchor (the output and element tool bars)
+  void ToolButton1Click(QToolButton* sender);  // any output button: add or remove its output
+  void btnDelLampedClick();
+  void DisableLumpedButtons();
+  void EnableLumpedButtons();
+  // The tool bars show what the anchor cell holds.
+  void ShowAnchorButtons();
+  void mnCurrentRegionClick();
+  std::array<QToolButton*, 21> OutputButtons{};
+  std::array<QToolButton*, 15> ElementButtons{};  // R, C, V, B, L; X, Y, Z each
+  std::array<TfmGetValue*, 5> ValueDialogs{};      // fmGeRValue, fmGetCValue, fmGetVValue, fmGetBValue, fmGetLValue
+  QToolButton* btnDelLamped = nullptr;
+
+  // ---- model operations and files
+  void mnDeleteAllClick();
+  void N12Click();  // "Перерисовать"
+  void mnDelSelectedClick();
+  void mnCopyClick();
+  void mnMoveClick();
+  void X2Click();  // rotate
+  void mnShapeRotateClick();
+  void N8Click();   // save an object
+  void N15Click();  // load an object
+  void N1Click();   // import a drawing, cell file or point list
+  void ImportDxf(const std::string& path);
+  // Runs a modal dialog (tests answer it instead).
+  std::function<int(QDialog&)> ExecDialog;
+  // The file dialogs: a path, or "" when cancelled.
+  std::function<std::string(bool save, const char* title, const char* filter)> ChooseFile;
+  bool Importing = false;  // the editor's commands are off meanwhile
+  TfmCopy* fmCopy = nullptr;
+  TfmMove* fmMove = nullptr;
+  TfmRotate* fmRotate = nullptr;
+  TfmObject* fmObject = nullptr;
+  TfmTriangle* fmTriangle = nullptr;
+  TfmGetDWGUnit* fmGetDWGUnit = nullptr;
+  QAction *N8 = nullptr, *N15 = nullptr, *N1 = nullptr, *mnDeleteAll = nullptr, *N12 = nullptr,
+          *mnMove = nullptr, *N901 = nullptr;
+
   // ---- the editor's shared state (defaults as the window's creation sets them)
   float EyeX = 50, EyeY = 50, EyeZ = 100, CenterX = 50, CenterY = 50, CenterZ = 50;
   float MoveStep = 1.0f, TiltStep = 5.0f;
@@ -211,6 +260,16 @@ private:
   void minimiseProgram();
   void limitSections(const int* values = nullptr);
   void buildSection(QWidget* area);
+  void buildOperations();
+  void buildPlacing();
+  void elementClick(int kind, QToolButton* sender);
+  void tablesEdited();
+  void afterOperation();
+  bool askTurn(const char* caption, bool angle, Turn& t);
+  void rememberFolder(const std::string& path);
+  bool readText(const std::string& path, std::string& text);
+  void placePlan(const CellPlan& plan);
+  void setCommandsEnabled(bool on);
   void toolChosen();
   bool cellSizes(double& dx, double& dy, double& dz);
   void showNeighbour(QAction* item);
@@ -225,7 +284,8 @@ private:
   QStackedLayout* spins_ = nullptr;
   SectionAxis axis_ = SectionAxis::X;
   bool activating_ = false;
-  std::string shownRegionTables_;  // the current-region rows whose messages were shown
+  std::string shownRegionTables_;
+  QString fileFolder_;  // where the file dialogs open  // the current-region rows whose messages were shown
 };
 
 }  // namespace rv

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "editor/fills.h"
+#include "editor/placing.h"
 #include "editor/raster.h"
 #include "editor/ui/SectionGrid.h"
 #include "editor/ui/TfmOpenGL.h"
@@ -309,6 +310,7 @@ void TfmOpenGL::SelectSectionCell(int col, int row) {
   AnchorRow = row, AnchorCol = col;
   AnchorCell = SliceCellToModel(View(), col, row, 0);
   StatusPanel1->setText(Q(AnchorText(AnchorCell)));
+  ShowAnchorButtons();
 }
 
 void TfmOpenGL::StringGrid1MouseDown(int col, int row, bool right) {
@@ -338,15 +340,11 @@ void TfmOpenGL::StringGrid1MouseDown(int col, int row, bool right) {
     d_.VoltagePair[1] = AnchorCell[0], d_.VoltagePair[3] = AnchorCell[1], d_.VoltagePair[5] = AnchorCell[2];
     tbEnterUout->setChecked(false);
     const auto& v = d_.VoltagePair;
-    StringGrid& g = main_.outputs->sgVoltage;
-    AddGridRow(g, d_.Modified);
-    const int last = g.RowCount() - 1;
-    const int cells[6] = {v[0], v[2], v[4], v[1], v[3], v[5]};
-    for (int i = 0; i < 6; ++i) g.SetCell(i, last, IntToStr(cells[i]));
-    g.SetCell(6, last, "U (" + IntToStr(v[0]) + "," + IntToStr(v[2]) + "," + IntToStr(v[4]) + ";" +
-                           IntToStr(v[1]) + "," + IntToStr(v[3]) + "," + IntToStr(v[5]) + ")");
-    if (main_.tablesChanged) main_.tablesChanged();
-    LoadElementArrays();
+    std::vector<std::string> row;
+    for (int i : {0, 2, 4, 1, 3, 5}) row.push_back(IntToStr(v[size_t(i)]));
+    row.push_back("U (" + row[0] + "," + row[1] + "," + row[2] + ";" + row[3] + "," + row[4] + "," + row[5] + ")");
+    AppendRow(main_.outputs->sgVoltage, row, d_.Modified);
+    tablesEdited();
   }
   LastRow = r, LastCol = c, PressCol = c, PressRow = r;
   if (btnPen->isChecked()) {
