@@ -59,6 +59,7 @@ struct EditorMainLinks {
   OutPointTables* outputs = nullptr;  // the editor places and moves outputs
   LampedTables* lamped = nullptr;  // the editor places and moves elements
   std::function<void()> tablesChanged;  // the table windows show the tables again
+  std::function<void()> showOutputs, showLamped;  // the table windows, modally
 };
 
 class TfmOpenGL : public QMainWindow {
@@ -158,6 +159,9 @@ public:
   // The tool bars show what the anchor cell holds.
   void ShowAnchorButtons();
   void mnCurrentRegionClick();
+  void btnShowOutputsClick();
+  void btnShowLampedClick();
+  QToolButton *btnShowOutputs = nullptr, *btnShowLamped = nullptr;
   std::array<QToolButton*, 21> OutputButtons{};
   std::array<QToolButton*, 15> ElementButtons{};  // R, C, V, B, L; X, Y, Z each
   std::array<TfmGetValue*, 5> ValueDialogs{};      // fmGeRValue, fmGetCValue, fmGetVValue, fmGetBValue, fmGetLValue

@@ -105,6 +105,10 @@ void TfmOpenGL::buildPlacing() {
       connect(b, &QToolButton::clicked, this, [this, k, b] { elementClick(int(k), b); });
     }
   }
+  btnShowOutputs = Button(ToolBar2, "btnShowOutputs", "Т", "Показать таблицу точек вывода");
+  btnShowLamped = Button(ToolBar3, "btnShowLamped", "Т", "Показать таблицу элементов");
+  connect(btnShowOutputs, &QToolButton::clicked, this, &TfmOpenGL::btnShowOutputsClick);
+  connect(btnShowLamped, &QToolButton::clicked, this, &TfmOpenGL::btnShowLampedClick);
   btnDelLamped = Button(ToolBar3, "btnDelLamped", "Del", "Удалить элемент");
   btnDelLamped->setEnabled(false);
   connect(btnDelLamped, &QToolButton::clicked, this, &TfmOpenGL::btnDelLampedClick);
@@ -115,6 +119,18 @@ void TfmOpenGL::tablesEdited() {
   if (main_.tablesChanged) main_.tablesChanged();
   LoadElementArrays();
   StringGrid1->viewport()->update();
+}
+
+void TfmOpenGL::btnShowOutputsClick() {
+  if (main_.showOutputs) main_.showOutputs();
+  LoadElementArrays();
+  ShowAnchorButtons();
+}
+
+void TfmOpenGL::btnShowLampedClick() {
+  if (main_.showLamped) main_.showLamped();
+  LoadElementArrays();
+  ShowAnchorButtons();
 }
 
 void TfmOpenGL::ToolButton1Click(QToolButton* sender) {

@@ -20,6 +20,8 @@ void LinkEditorToMain(TfmNew3dMain& main, TfmOpenGL& editor, TfmLayers& layers,
   l.outputs = &main.Outputs();
   l.lamped = &main.Lamped();
   l.tablesChanged = [&main] { main.TablesLoaded(); };
+  l.showOutputs = [&main] { main.N14Click(); };
+  l.showLamped = [&main] { main.N15Click(); };
   layers.SetMaterialsChanged(l.spXChange);
   calculator.SetCellSizes(l.cellSizes);
   editor.SetMainLinks(l);
