@@ -1,6 +1,6 @@
 // Editor model operations on a large model: the undo snapshot, the materials-table
-// renumbering and the volume fill against one plain pass over the same bytes; the section
-// fill; and, where the windows are built, the repaint of a 500 x 500 section full of
+// renumbering, the volume fill, the move and the turn against one plain pass over the same
+// bytes; the section fill and the body of revolution of a 100 x 100 block; and, where the windows are built, the repaint of a 500 x 500 section full of
 // elements against drawing one viewport-sized image.
 //
 //   editor_bench [--sizes 500] [--repeat 5]
@@ -14,6 +14,7 @@
 
 #include "bench_common.h"
 #include "editor/fills.h"
+#include "editor/modelops.h"
 #include "editor/modelstore.h"
 
 #ifdef RAVELIN_BENCH_DRAW
@@ -139,6 +140,17 @@ int main(int argc, char** argv) {
       mat = uint8_t(mat % 3 + 1);
     });
     std::printf("bench: case=section_fill n=%d ms=%.3f\n", n, plane);
+    // The model is full now: every cell moves or turns.
+    std::string err;
+    const double move = MedianMs(o.repeat, [&] { MoveModel(d, m, 1, 0, 0, err); });
+    std::printf("bench: case=move_model n=%d ms=%.2f to_reference=%.2f\n", n, move, move / ref);
+    const double turn = MedianMs(o.repeat, [&] { RotateModel(d, m, {SectionAxis::Z, n / 2, n / 2}, 0.5, err); });
+    std::printf("bench: case=rotate_model n=%d ms=%.2f to_reference=%.2f\n", n, turn, turn / ref);
+    const int c = n / 2;
+    const double sweep = MedianMs(o.repeat, [&] {
+      RevolveSelection(d, m, v, {c, c, c - 99, c - 99}, {SectionAxis::X, c, c}, err);
+    });
+    std::printf("bench: case=revolve_block n=%d ms=%.1f\n", n, sweep);
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <numbers>
 #include <vector>
@@ -44,12 +45,13 @@ bool AllocTemp(const SolverData& d, tSpace& tmp, std::string& err) {
 }
 // The model cells 1..N-1 go into the temporary and leave Space empty there.
 void MoveOut(SolverData& d, const Limits& L, tSpace& tmp) {
+  if (L.z < 1) return;
   for (int x = 1; x <= L.x; ++x)
-    for (int y = 1; y <= L.y; ++y)
-      for (int z = 1; z <= L.z; ++z) {
-        tmp(x, y, z) = d.Space(x, y, z);
-        d.Space(x, y, z) = 0;
-      }
+    for (int y = 1; y <= L.y; ++y) {
+      uint8_t* row = &d.Space(x, y, 1);
+      std::memcpy(&tmp(x, y, 1), row, size_t(L.z));
+      std::memset(row, 0, size_t(L.z));
+    }
 }
 
 // A turn's geometry: which model axes are turned, their scales, centre and last cells.
@@ -146,18 +148,23 @@ bool MoveModel(SolverData& d, MaterialState& m, int dx, int dy, int dz, std::str
   if (!AllocTemp(d, tmp, err)) return false;
   SaveUndo(d, m);
   MoveOut(d, L, tmp);
+  bool hidden[256];
+  for (int c = 0; c < 256; ++c) hidden[c] = HiddenMaterial(d, uint8_t(c));
   for (int x = 1; x <= L.x; ++x)
-    for (int y = 1; y <= L.y; ++y)
+    for (int y = 1; y <= L.y; ++y) {
+      const int64_t X = int64_t(x) + dx, Y = int64_t(y) + dy;
+      const bool rowInside = X >= 1 && X <= L.x && Y >= 1 && Y <= L.y;
+      const uint8_t* src = &tmp(x, y, 0);
+      uint8_t* own = &d.Space(x, y, 0);
+      uint8_t* to = rowInside ? &d.Space(int(X), int(Y), 0) : nullptr;
       for (int z = 1; z <= L.z; ++z) {
-        const uint8_t c = tmp(x, y, z);
+        const uint8_t c = src[z];
         if (c == 0) continue;
-        if (HiddenMaterial(d, c)) {
-          d.Space(x, y, z) = c;
-          continue;
-        }
-        const int64_t X = int64_t(x) + dx, Y = int64_t(y) + dy, Z = int64_t(z) + dz;
-        if (X >= 1 && X <= L.x && Y >= 1 && Y <= L.y && Z >= 1 && Z <= L.z) d.Space(int(X), int(Y), int(Z)) = c;
+        const int64_t Z = int64_t(z) + dz;
+        if (hidden[c]) own[z] = c;
+        else if (to && Z >= 1 && Z <= L.z) to[Z] = c;
       }
+    }
   return true;
 }
 

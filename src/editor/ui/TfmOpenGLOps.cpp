@@ -144,9 +144,9 @@ bool TfmOpenGL::askTurn(const char* caption, bool angle, Turn& t) {
   fmRotate->RadioGroup1->setVisible(true);
   fmRotate->GroupBox2->setVisible(angle);
   fmRotate->SetGrid(d_.Nx, d_.Ny, d_.Nz);
-  if (ExecDialog(*fmRotate) != QDialog::Accepted) return false;
+  // Cell sizes that are no numbers refuse before the dialog asks anything.
   double dx, dy, dz;
-  if (!cellSizes(dx, dy, dz)) return false;
+  if (!cellSizes(dx, dy, dz) || ExecDialog(*fmRotate) != QDialog::Accepted) return false;
   t.Axis = fmRotate->Axis();
   t.Centre1 = fmRotate->SpinEdit1->value();
   t.Centre2 = fmRotate->SpinEdit2->value();
@@ -158,7 +158,7 @@ void TfmOpenGL::X2Click() {
   Turn t;
   if (!askTurn("Осуществить поворот", true, t)) return;
   std::string err;
-  if (!RotateModel(d_, mat_, t, fmRotate->Angle(), err)) prompter_.error(err);
+  if (!RotateModel(d_, mat_, t, fmRotate->Angle(), err)) return prompter_.error(err);
   afterOperation();
 }
 
@@ -166,7 +166,7 @@ void TfmOpenGL::mnShapeRotateClick() {
   Turn t;
   if (!askTurn("Сделать фигуру вращения из выделенного", false, t)) return;
   std::string err;
-  if (!RevolveSelection(d_, mat_, View(), RectOf(StringGrid1->Sel()), t, err)) prompter_.error(err);
+  if (!RevolveSelection(d_, mat_, View(), RectOf(StringGrid1->Sel()), t, err)) return prompter_.error(err);
   afterOperation();
 }
 

@@ -19,6 +19,7 @@
 #include "editor/ui/TfmGetDWGUnit.h"
 #include "editor/ui/TfmGetValue.h"
 #include "editor/ui/TfmMove.h"
+#include "editor/ui/TfmRotate.h"
 #include "editor/ui/TfmTriangle.h"
 #include "editor_fixture.h"
 
@@ -89,6 +90,17 @@ TEST(EditorOps, MoveWithTablesReportsCellsLeftAndDeleteAllAsks) {
   EXPECT_EQ(E.p.messages[0], rv::CellsLeftText(1));
   EXPECT_EQ(w.Elements().Resistors.size(), 1u);
   EXPECT_EQ(w.Elements().Resistors[0].X, 5);
+
+  // Half a turn about Z through (6, 6): (5, 3) goes to (7, 9).
+  w.ExecDialog = [&](QDialog& dlg) {
+    auto& r = static_cast<rv::TfmRotate&>(dlg);
+    r.AxisItems[2]->setChecked(true);
+    r.SpinEdit1->setValue(6), r.SpinEdit2->setValue(6);
+    r.RadioButton1->setChecked(true);
+    return int(QDialog::Accepted);
+  };
+  w.N901->trigger();
+  EXPECT_EQ(std::tuple(int(E.d.Space(7, 9, 1)), Occupied(E.d)), std::tuple(1, 1));
 
   E.p.answers = {rv::PromptButton::Cancel, rv::PromptButton::Ok};
   w.mnDeleteAll->trigger();
