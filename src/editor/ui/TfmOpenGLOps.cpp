@@ -267,6 +267,14 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
   std::vector<std::string> report;
   std::string err;
   bool placed = false;
+  // The plan's material numbers hold for the model it was made against; a project loaded
+  // while the scale is asked for would get cells of other materials.
+  const auto modelState = [this] {
+    std::string s = IntToStr(mat_.LayerCount) + "|" + IntToStr(d_.Nx) + "|" + IntToStr(d_.Ny) + "|" + IntToStr(d_.Nz);
+    for (int i = 1; i <= mat_.LayerCount; ++i) s += "|" + d_.Layers[size_t(i)].Name;
+    return s;
+  };
+  const std::string before = modelState();
   try {
     DxfPlan plan;
     const DxfStatus st = ParseDxf(text, g, d_, mat_, plan, report, err, progress);
@@ -277,7 +285,9 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
     } else if (st == DxfStatus::Ready && ExecDialog(*fmGetDWGUnit) == QDialog::Accepted) {
       const std::string s = fmGetDWGUnit->Edit1->text().toStdString();
       double scale = 0;
-      if (!TryStrToFloat(s, scale)) {
+      if (modelState() != before) {
+        prompter_.error("Модель изменилась во время импорта; импорт прерван");
+      } else if (!TryStrToFloat(s, scale)) {
         prompter_.error("\"" + s + "\" не является числом");
       } else {
         placed = PlaceDxf(plan, scale, g, d_, mat_, report, err, progress);

@@ -37,8 +37,9 @@ void TfmTriangle::AddLines(const std::vector<std::string>& lines) {
 void TfmTriangle::Progress(const std::string& text) {
   Label1->setText(QString::fromStdString(text));
   Label1->repaint();
-  // Repaints only: input waits, since the editor's commands are off until the import ends.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // Repaints and timers only: input and the "open this file" channel wait until the import
+  // ends, so nothing re-sizes or reloads the model under it.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
 }
 
 }  // namespace rv

@@ -142,6 +142,14 @@ TEST(EditorOps, ObjectFileRoundTripAndDrawingImport) {
   for (int x = 1; x <= 6; ++x) EXPECT_EQ(int(E.d.Space(x, 1, 1)), 1) << x;
   EXPECT_EQ(std::tuple(Occupied(E.d), w.LayerCount(), E.d.Layers[1].Name), std::tuple(6, 1, "wire"));
   EXPECT_EQ(w.fmTriangle->Label1->text().toStdString(), "Готово ");
+  // A material renamed while the scale is asked for refuses the import.
+  E.d.Space.fill(0);
+  w.ExecDialog = [&](QDialog&) {
+    E.d.Layers[1].Name = "other";
+    return int(QDialog::Accepted);
+  };
+  w.N1->trigger();
+  EXPECT_EQ(std::tuple(Occupied(E.d), E.p.errors.size(), w.menuBar()->isEnabled()), std::tuple(0, 1u, true));
 }
 
 }  // namespace
