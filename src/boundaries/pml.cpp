@@ -78,8 +78,6 @@ int GradedCount(const PmlRegion& r) {
   return (r.Side[0] != 0) + (r.Side[1] != 0) + (r.Side[2] != 0);
 }
 
-// Part index of component c fed along axis a (a != c).
-constexpr int PartOf(bool h, int c, int a) { return (h ? 6 : 0) + 2 * c + (a > c ? a - 1 : a); }
 // Sign of the part's term in the curl equations: + for E fed along the next axis in cyclic
 // order (Exy, Eyz, Ezx); H the opposite.
 constexpr double CurlSign(bool h, int c, int a) {
@@ -88,9 +86,15 @@ constexpr double CurlSign(bool h, int c, int a) {
 
 }  // namespace
 
-double PmlRegion::Full(bool h, int comp, int i, int j, int k) const {
-  const int a0 = (comp + 1) % 3, a1 = (comp + 2) % 3;
-  return double(at(PartOf(h, comp, a0), i, j, k)) + double(at(PartOf(h, comp, a1), i, j, k));
+double PmlRegion::PartValue(int part, int i, int j, int k) const {
+  const bool h = part >= 6;
+  const int c = (part % 6) / 2, a = part % 2 == 0 ? (c == 0 ? 1 : 0) : (c == 2 ? 1 : 2);
+  const size_t o = Offset(i, j, k), n = size_t(h * 3 + c);
+  const double total = Total[n].data()[o];
+  const bool next = a == (c + 1) % 3;
+  if (Split[n].empty()) return next ? total : 0.0;
+  const double split = Split[n].data()[o];
+  return next ? split : total - split;
 }
 
 PmlRegion* PmlState::Find(int sx, int sy, int sz) {
@@ -109,7 +113,8 @@ void FreePML(PmlState& s) {
     s.GainE[a].shrink_to_fit(); s.GainH[a].shrink_to_fit();
   }
   for (PmlRegion& r : s.Regions) {
-    for (t3DSpaceArray& p : r.Part) p.free();
+    for (t3DSpaceArray& p : r.Total) p.free();
+    for (t3DSpaceArray& p : r.Split) p.free();
     r.Exists = false;
   }
   s.Zero.clear();
@@ -120,6 +125,9 @@ void FreePML(PmlState& s) {
 }
 
 namespace {
+
+// A component is split unless both axes that feed it are free.
+bool Split(const int side[3], int c) { return side[(c + 1) % 3] != 0 || side[(c + 2) % 3] != 0; }
 
 bool RegionWanted(const SolverData& d, const int side[3]) {
   for (int a = 0; a < 3; ++a)
@@ -164,14 +172,16 @@ void MakeTasks(PmlState& s) {
 uint64_t PMLBytes(const SolverData& d, int N) {
   if (!d.AnyPML) return 0;
   const int node[3] = {d.Nx, d.Ny, d.Nz};
-  uint64_t cells = 0;
+  uint64_t values = 0;  // cells times the arrays a cell has
   for (const auto& sd : kSides) {
     if (!RegionWanted(d, sd)) continue;
     uint64_t c = 1;
     for (int a = 0; a < 3; ++a) c *= uint64_t(sd[a] ? N : node[a]);
-    cells += c;
+    int arrays = 6;
+    for (int comp = 0; comp < 6; ++comp) arrays += Split(sd, comp % 3);
+    values += c * uint64_t(arrays);
   }
-  return cells * PmlPartCount * sizeof(float) + 12 * uint64_t(N) * sizeof(float);
+  return values * sizeof(float) + 12 * uint64_t(N) * sizeof(float);
 }
 
 bool SetupPML(PmlState& s, const SolverData& d, const PmlProfile& p, std::string& message) {
@@ -197,14 +207,23 @@ bool SetupPML(PmlState& s, const SolverData& d, const PmlProfile& p, std::string
     }
     if (!RegionWanted(d, kSides[n])) continue;
     SetLayout(r);
-    for (t3DSpaceArray& part : r.Part)
-      if (!part.allocate(r.Len[size_t(r.Axes[0])], r.Len[size_t(r.Axes[1])], r.Len[size_t(r.Axes[2])])) {
+    const int l0 = r.Len[size_t(r.Axes[0])], l1 = r.Len[size_t(r.Axes[1])], l2 = r.Len[size_t(r.Axes[2])];
+    for (int c = 0; c < 6; ++c)
+      if (!r.Total[size_t(c)].allocate(l0, l1, l2) ||
+          (Split(kSides[n], c % 3) && !r.Split[size_t(c)].allocate(l0, l1, l2))) {
         FreePML(s);
         message = "Недостаточно памяти для слоев PML";
         return false;
       }
     r.Exists = true;
   }
+  for (PmlRegion& r : s.Regions)
+    for (int a = 0; a < 3; ++a) {
+      int sd[3] = {r.Side[0], r.Side[1], r.Side[2]};
+      sd[a] = 0;
+      const PmlRegion* in = r.Side[size_t(a)] && (sd[0] || sd[1] || sd[2]) ? s.Find(sd[0], sd[1], sd[2]) : nullptr;
+      r.In[size_t(a)] = in ? int(in - s.Regions.data()) : -1;
+    }
   s.Zero.assign(size_t(std::max({d.Nx, d.Ny, d.Nz, p.N})) + 2, 0.f);
   s.Threaded = ParallelGrid(d.Nx, d.Ny, d.Nz);
   try {
@@ -232,50 +251,43 @@ bool PMLDProbe(const PmlState& s, double& value) {
 
 namespace {
 
-// P := dec*P + g*((a1 + b1) - (a0 + b0)) over k0..k1.
-RV_KERNEL void RowScalar(float* RV_RESTRICT p, const float* RV_RESTRICT a1,
-                         const float* RV_RESTRICT b1, const float* RV_RESTRICT a0,
-                         const float* RV_RESTRICT b0, double dec, double g, int k0, int k1) {
+// The bulk of a row of a split component: the part fed along the next axis P, the sum F,
+// the other part F - P; each part decays and gains its own difference u - l.
+RV_KERNEL void RowSplit(float* RV_RESTRICT f, float* RV_RESTRICT p, const float* RV_RESTRICT u0,
+                        const float* RV_RESTRICT l0, const float* RV_RESTRICT u1,
+                        const float* RV_RESTRICT l1, double dec0, double g0, double dec1,
+                        double g1, int k0, int k1) {
   for (int k = k0; k <= k1; ++k) {
-    const double diff = (double(a1[k]) + double(b1[k])) - (double(a0[k]) + double(b0[k]));
-    p[k] = float(dec * double(p[k]) + g * diff);
+    const double p0 = p[k], p1 = double(f[k]) - p0;
+    const float n0 = float(dec0 * p0 + g0 * (double(u0[k]) - double(l0[k])));
+    f[k] = float(double(n0) + (dec1 * p1 + g1 * (double(u1[k]) - double(l1[k]))));
+    p[k] = n0;
   }
 }
 
-// The same with the decay and gain looked up by k (a part graded along z); sg is the sign.
-RV_KERNEL void RowTable(float* RV_RESTRICT p, const float* RV_RESTRICT a1,
-                        const float* RV_RESTRICT b1, const float* RV_RESTRICT a0,
-                        const float* RV_RESTRICT b0, const float* RV_RESTRICT dec,
-                        const float* RV_RESTRICT gain, double sg, int k0, int k1) {
-  for (int k = k0; k <= k1; ++k) {
-    const double diff = (double(a1[k]) + double(b1[k])) - (double(a0[k]) + double(b0[k]));
-    p[k] = float(double(dec[k]) * double(p[k]) + sg * double(gain[k]) * diff);
-  }
+// The same for a component fed along free axes only: a plain vacuum update of the sum.
+RV_KERNEL void RowWhole(float* RV_RESTRICT f, const float* RV_RESTRICT u0,
+                        const float* RV_RESTRICT l0, const float* RV_RESTRICT u1,
+                        const float* RV_RESTRICT l1, double g0, double g1, int k0, int k1) {
+  for (int k = k0; k <= k1; ++k)
+    f[k] = float(double(f[k]) + g0 * (double(u0[k]) - double(l0[k])) +
+                 g1 * (double(u1[k]) - double(l1[k])));
 }
 
-// A component's full value as two parts (b null: the main grid's single array),
-// addressed by local indices through its strides.
+// A component's full value, addressed by local indices through its strides.
 struct View {
   const float* a = nullptr;
-  const float* b = nullptr;
   std::array<size_t, 3> st{};
   size_t off(const int (&x)[3]) const {
     return size_t(x[0]) * st[0] + size_t(x[1]) * st[1] + size_t(x[2]) * st[2];
   }
-  double value(const int (&x)[3]) const {
-    const size_t o = off(x);
-    return double(a[o]) + (b ? double(b[o]) : 0.0);
-  }
 };
 
-View RegionView(const PmlRegion& r, bool h, int comp) {
-  const int a0 = (comp + 1) % 3, a1 = (comp + 2) % 3;
-  return {r.Part[size_t(PartOf(h, comp, a0))].data(), r.Part[size_t(PartOf(h, comp, a1))].data(), r.St};
-}
+View RegionView(const PmlRegion& r, bool h, int comp) { return {r.Total[size_t(h * 3 + comp)].data(), r.St}; }
 
 // The main grid's array seen with local indices (local p is main p + 1).
 View MainView(const t3DSpaceArray& m) {
-  return {m.data() + m.strideX() + m.strideY() + 1, nullptr, {m.strideX(), m.strideY(), 1}};
+  return {m.data() + m.strideX() + m.strideY() + 1, {m.strideX(), m.strideY(), 1}};
 }
 
 const t3DSpaceArray& MainH(const SolverData& d, int c) { return c == 0 ? d.Hx : c == 1 ? d.Hy : d.Hz; }
@@ -294,10 +306,7 @@ int InnerB(const PmlState& s, int a, int side) {
 
 // The block just inside r along graded axis a, or null for the main grid.
 const PmlRegion* Inner(const PmlState& s, const PmlRegion& r, int a) {
-  int sd[3] = {r.Side[0], r.Side[1], r.Side[2]};
-  sd[a] = 0;
-  if (sd[0] == 0 && sd[1] == 0 && sd[2] == 0) return nullptr;
-  return s.Find(sd[0], sd[1], sd[2]);
+  return r.In[size_t(a)] < 0 ? nullptr : &s.Regions[size_t(r.In[size_t(a)])];
 }
 
 // Calls f(x) for the first cell x of every row (along the fastest axis) of a task.
@@ -312,98 +321,187 @@ void ForRows(const PmlRegion& r, const PmlState::Task& t, F&& f) {
     }
 }
 
-// One row of an H part: component c fed along axis a by the E component 3-c-a. Along a
-// graded axis the wall beyond the last layer reads as zero; along a free one the last
-// index keeps its value.
-void RowH(const PmlState& s, PmlRegion& r, int c, int a, const int (&x)[3]) {
-  const int f = 3 - c - a, w = r.Axes[2], nw = r.Len[size_t(w)];
-  const size_t o = r.Offset(x[0], x[1], x[2]), st = r.St[size_t(a)];
-  float* p = r.Part[size_t(PartOf(true, c, a))].data() + o;
-  const float* fa = r.Part[size_t(PartOf(false, f, (f + 1) % 3))].data() + o;
-  const float* fb = r.Part[size_t(PartOf(false, f, (f + 2) % 3))].data() + o;
+// One part's share of a row: over k0..k1 it decays by dec and gains g*(u[k] - l[k*ls]);
+// elsewhere it keeps its value. A part graded along the row looks its factors up by k
+// (sg the sign); its u reads 0 at k1 when the conducting wall is there, its l the inner
+// block's value lv at k0 when that is depth 0.
+struct Term {
+  const float* u = nullptr;
+  const float* l = nullptr;
+  size_t ls = 1;
+  double dec = 1, g = 0;
+  int k0 = 0, k1 = -1;
+  const float* decT = nullptr;
+  const float* gainT = nullptr;
+  double sg = 0;
+  bool wall = false, inner0 = false;
+  double lv = 0;
+
+  bool Held() const { return k1 < k0; }
+  void At(int k, double& d, double& gain, double& diff) const {
+    if (k < k0 || k > k1) { d = 1; gain = 0; diff = 0; return; }
+    d = decT ? double(decT[k]) : dec;
+    gain = decT ? sg * double(gainT[k]) : g;
+    const double uu = wall && k == k1 ? 0.0 : double(u[k]);
+    const double ll = inner0 && k == k0 ? lv : double(l[size_t(k) * ls]);
+    diff = uu - ll;
+  }
+};
+
+// Rows the inner block stores across its own are gathered into a buffer of this size;
+// longer ones are read in place cell by cell.
+constexpr int kGather = 4096;
+
+// The H part of component c fed along axis a of the row starting at x: the E component
+// 3-c-a ahead minus here. Along a graded axis the wall beyond the last layer reads 0;
+// along a free one the last index keeps its value.
+Term TermH(const PmlState& s, const PmlRegion& r, int c, int a, const int (&x)[3], size_t o) {
+  Term t;
+  const int w = r.Axes[2], nw = r.Len[size_t(w)], side = r.Side[size_t(a)];
+  const float* f = r.Total[size_t(3 - c - a)].data() + o;
+  const size_t st = r.St[size_t(a)];
   const double sign = CurlSign(true, c, a);
-  const int side = r.Side[size_t(a)];
+  const bool last = x[a] == r.Len[size_t(a)] - 1;
+  t.l = f;
   if (side == 0) {
-    const double g = sign * double(s.HCoef[size_t(a)]);
-    if (a == w) RowScalar(p, fa + 1, fb + 1, fa, fb, 1.0, g, 0, nw - 2);
-    else if (x[a] < r.Len[size_t(a)] - 1) RowScalar(p, fa + st, fb + st, fa, fb, 1.0, g, 0, nw - 1);
-    return;
+    t.g = sign * double(s.HCoef[size_t(a)]);
+    if (a == w) { t.u = f + 1; t.k1 = nw - 2; }
+    else if (!last) { t.u = f + st; t.k1 = nw - 1; }
+    return t;
   }
   const float* dec = s.DecayH[size_t(a)].data();
   const float* gain = s.GainH[size_t(a)].data();
-  const double sg = sign * side;
+  t.k1 = nw - 1;
   if (a == w) {
-    RowTable(p, fa + 1, fb + 1, fa, fb, dec, gain, sg, 0, nw - 2);
-    const int k = nw - 1;
-    p[k] = float(double(dec[k]) * double(p[k]) +
-                 sg * double(gain[k]) * (0.0 - (double(fa[k]) + double(fb[k]))));
-    return;
+    t.u = f + 1;
+    t.decT = dec; t.gainT = gain; t.sg = sign * side; t.wall = true;
+    return t;
   }
-  const int rho = x[a];
-  const bool wall = rho == r.Len[size_t(a)] - 1;
-  RowScalar(p, wall ? s.Zero.data() : fa + st, wall ? s.Zero.data() : fb + st, fa, fb,
-            double(dec[rho]), sg * double(gain[rho]), 0, nw - 1);
+  t.u = last ? s.Zero.data() : f + st;
+  t.dec = double(dec[x[a]]);
+  t.g = sign * side * double(gain[x[a]]);
+  return t;
 }
 
-// One row of an E part: component c fed along axis a by the H component 3-c-a. At depth 0
-// of a graded axis the H half a cell inside comes from the block just inside; against the
-// main grid that layer keeps to the component's extent (along its own axis it lies on
-// cells, one fewer than the nodes). Along a free axis index 0 keeps its value.
-void RowE(const PmlState& s, const SolverData& d, PmlRegion& r, int c, int a, const int (&x)[3]) {
-  const int h = 3 - c - a, w = r.Axes[2], nw = r.Len[size_t(w)];
-  const size_t o = r.Offset(x[0], x[1], x[2]), st = r.St[size_t(a)];
-  float* p = r.Part[size_t(PartOf(false, c, a))].data() + o;
-  const float* ga = r.Part[size_t(PartOf(true, h, (h + 1) % 3))].data() + o;
-  const float* gb = r.Part[size_t(PartOf(true, h, (h + 2) % 3))].data() + o;
+// The E part of component c fed along axis a: the H component 3-c-a here minus behind. At
+// depth 0 of a graded axis the H behind is the inner block's; against the main grid that
+// layer keeps to the component's extent (along its own axis it lies on cells, one fewer
+// than the nodes). Along a free axis index 0 keeps its value.
+Term TermE(const PmlState& s, const SolverData& d, const PmlRegion& r, int c, int a,
+           const int (&x)[3], size_t o, float* buf) {
+  Term t;
+  const int w = r.Axes[2], nw = r.Len[size_t(w)], side = r.Side[size_t(a)];
+  const float* g = r.Total[size_t(3 + 3 - c - a)].data() + o;
+  const size_t st = r.St[size_t(a)];
   const double sign = CurlSign(false, c, a);
-  const int side = r.Side[size_t(a)];
+  t.u = g;
   if (side == 0) {
-    const double g = sign * double(s.ECoef[size_t(a)]);
-    if (a == w) RowScalar(p, ga, gb, ga - 1, gb - 1, 1.0, g, 1, nw - 1);
-    else if (x[a] > 0) RowScalar(p, ga, gb, ga - st, gb - st, 1.0, g, 0, nw - 1);
-    return;
+    t.g = sign * double(s.ECoef[size_t(a)]);
+    if (a == w) { t.l = g - 1; t.k0 = 1; t.k1 = nw - 1; }
+    else if (x[a] > 0) { t.l = g - st; t.k1 = nw - 1; }
+    return t;
   }
   const float* dec = s.DecayE[size_t(a)].data();
   const float* gain = s.GainE[size_t(a)].data();
-  const double sg = sign * side;
   if (a != w && x[a] > 0) {
-    RowScalar(p, ga, gb, ga - st, gb - st, double(dec[x[a]]), sg * double(gain[x[a]]), 0, nw - 1);
-    return;
+    t.l = g - st;
+    t.k1 = nw - 1;
+    t.dec = double(dec[x[a]]);
+    t.g = sign * side * double(gain[x[a]]);
+    return t;
   }
-  if (a == w) RowTable(p, ga, gb, ga - 1, gb - 1, dec, gain, sg, 1, nw - 1);
+  t.k1 = nw - 1;
+  if (a == w) {
+    t.l = g - 1;
+    t.decT = dec; t.gainT = gain; t.sg = sign * side;
+  }
   // Depth 0.
   const PmlRegion* in = Inner(s, r, a);
   int e[3] = {r.Len[0] - 1, r.Len[1] - 1, r.Len[2] - 1};
   if (!in) e[c] -= 1;
-  for (int b = 0; b < 3; ++b)
-    if (b != a && b != w && x[b] > e[b]) return;
-  const View I = in ? RegionView(*in, true, h) : MainView(MainH(d, h));
+  bool inside = true;
+  for (int b = 0; b < 3; ++b) inside &= b == a || b == w || x[b] <= e[b];
+  if (a == w) {
+    if (!inside) { t.k0 = 1; return t; }
+    const View I = in ? RegionView(*in, true, 3 - c - a) : MainView(MainH(d, 3 - c - a));
+    int y[3] = {x[0], x[1], x[2]};
+    y[a] = InnerL(s, a, side);
+    t.inner0 = true;
+    t.lv = I.a[I.off(y)];
+    return t;
+  }
+  if (!inside) { t.k1 = -1; return t; }
+  const View I = in ? RegionView(*in, true, 3 - c - a) : MainView(MainH(d, 3 - c - a));
   int y[3] = {x[0], x[1], x[2]};
   y[a] = InnerL(s, a, side);
-  const double g0 = sg * double(gain[0]);
-  if (a == w) {
-    p[0] = float(double(dec[0]) * double(p[0]) + g0 * ((double(ga[0]) + double(gb[0])) - I.value(y)));
-    return;
+  t.k1 = e[w];
+  t.l = I.a + I.off(y);
+  t.ls = I.st[size_t(w)];
+  if (t.ls != 1 && t.k1 < kGather) {
+    for (int k = 0; k <= t.k1; ++k) buf[k] = t.l[size_t(k) * t.ls];
+    t.l = buf;
+    t.ls = 1;
   }
-  const size_t io = I.off(y), iw = I.st[size_t(w)];
-  const int kend = e[w];
-  if (iw == 1) {
-    RowScalar(p, ga, gb, I.a + io, I.b ? I.b + io : s.Zero.data(), double(dec[0]), g0, 0, kend);
-    return;
-  }
-  // The inner block stores this row across its rows: gather it in pieces.
-  constexpr int kPiece = 512;
-  float bufA[kPiece], bufB[kPiece];
-  for (int k0 = 0; k0 <= kend; k0 += kPiece) {
-    const int m = std::min(kPiece, kend - k0 + 1);
-    const float* srcA = I.a + io + size_t(k0) * iw;
-    for (int k = 0; k < m; ++k) bufA[k] = srcA[size_t(k) * iw];
-    if (I.b) {
-      const float* srcB = I.b + io + size_t(k0) * iw;
-      for (int k = 0; k < m; ++k) bufB[k] = srcB[size_t(k) * iw];
+  t.dec = double(dec[0]);
+  t.g = sign * side * double(gain[0]);
+  return t;
+}
+
+// Updates component c of E (h false) or H on the row starting at x from its two parts'
+// terms: the bulk where both follow their plain rule in one vector loop, the ends and any
+// row graded along itself cell by cell with the same arithmetic.
+void UpdateComp(const float* zero, PmlRegion& r, bool h, int c, const int (&x)[3], Term t0, Term t1) {
+  if (t0.Held() && t1.Held()) return;
+  // A part that keeps its whole row adds nothing anywhere on it: the bulk is the other's.
+  int lo0 = t0.k0, hi0 = t0.k1, lo1 = t1.k0, hi1 = t1.k1;
+  for (Term* t : {&t0, &t1})
+    if (t->Held()) { t->u = t->l = zero; t->ls = 1; t->dec = 1; t->g = 0; }
+  if (t0.Held()) { lo0 = lo1; hi0 = hi1; }
+  if (t1.Held()) { lo1 = lo0; hi1 = hi0; }
+  const size_t o = r.Offset(x[0], x[1], x[2]);
+  float* f = r.Total[size_t(h * 3 + c)].data() + o;
+  float* p = r.Split[size_t(h * 3 + c)].empty() ? nullptr : r.Split[size_t(h * 3 + c)].data() + o;
+  int b0 = -1, b1 = -2;  // the bulk
+  if (!t0.decT && !t1.decT && t0.ls == 1 && t1.ls == 1) {
+    b0 = std::max(lo0, lo1);
+    b1 = std::min(hi0, hi1);
+    if (b0 > b1) b0 = -1;
+    else {
+      if (p) RowSplit(f, p, t0.u, t0.l, t1.u, t1.l, t0.dec, t0.g, t1.dec, t1.g, b0, b1);
+      else RowWhole(f, t0.u, t0.l, t1.u, t1.l, t0.g, t1.g, b0, b1);
     }
-    RowScalar(p + k0, ga + k0, gb + k0, bufA, I.b ? bufB : s.Zero.data(), double(dec[0]), g0, 0, m - 1);
   }
+  const int lo = std::min(lo0, lo1), hi = std::max(hi0, hi1);
+  for (int k = lo; k <= hi; ++k) {
+    if (k == b0) {
+      k = b1;
+      continue;
+    }
+    double d0, g0, x0, d1, g1, x1;
+    t0.At(k, d0, g0, x0);
+    t1.At(k, d1, g1, x1);
+    if (g0 == 0 && g1 == 0 && d0 == 1 && d1 == 1) continue;  // both parts keep their values
+    if (p) {
+      const double p0 = p[k], p1 = double(f[k]) - p0;
+      const float n0 = float(d0 * p0 + g0 * x0);
+      f[k] = float(double(n0) + (d1 * p1 + g1 * x1));
+      p[k] = n0;
+    } else {
+      f[k] = float(double(f[k]) + g0 * x0 + g1 * x1);
+    }
+  }
+}
+
+void RowH(const PmlState& s, PmlRegion& r, int c, const int (&x)[3]) {
+  const size_t o = r.Offset(x[0], x[1], x[2]);
+  UpdateComp(s.Zero.data(), r, true, c, x, TermH(s, r, c, (c + 1) % 3, x, o), TermH(s, r, c, (c + 2) % 3, x, o));
+}
+
+void RowE(const PmlState& s, const SolverData& d, PmlRegion& r, int c, const int (&x)[3]) {
+  const size_t o = r.Offset(x[0], x[1], x[2]);
+  float buf0[kGather], buf1[kGather];
+  UpdateComp(s.Zero.data(), r, false, c, x, TermE(s, d, r, c, (c + 1) % 3, x, o, buf0),
+             TermE(s, d, r, c, (c + 2) % 3, x, o, buf1));
 }
 
 // A face writes the main grid's tangential E on its interface plane, row by row from its
@@ -426,9 +524,8 @@ void FaceInterfaceRow(const PmlState& s, SolverData& d, const PmlRegion& r, int 
     m[w] = lo[w] + 1;
     float* dst = &M(m[0], m[1], m[2]);
     const size_t ms = w == 0 ? M.strideX() : w == 1 ? M.strideY() : 1;
-    const float* p0 = r.Part[size_t(PartOf(false, c, (c + 1) % 3))].data() + o;
-    const float* p1 = r.Part[size_t(PartOf(false, c, (c + 2) % 3))].data() + o;
-    for (int k = lo[w]; k <= up[w]; ++k) dst[size_t(k - lo[w]) * ms] = p0[k] + p1[k];
+    const float* src = r.Total[size_t(c)].data() + o;
+    for (int k = lo[w]; k <= up[w]; ++k) dst[size_t(k - lo[w]) * ms] = src[k];
   }
 }
 
@@ -456,22 +553,24 @@ void ApplyPlane(PmlRegion& r, int a, bool hi, Cond cond) {
   if (n < 2) return;
   const int at = hi ? n - 1 : 0, from = hi ? n - 2 : 1;
   const int u = (a + 1) % 3, v = (a + 2) % 3;
-  const int parts[4] = {PartOf(false, u, a), PartOf(false, u, v), PartOf(false, v, a),
-                        PartOf(false, v, u)};
-  for (int p : parts) {
-    for (int x = 0; x < r.Len[size_t(u)]; ++x)
-      for (int y = 0; y < r.Len[size_t(v)]; ++y) {
-        int c1[3], c0[3];
-        Put(c1, a, at); Put(c1, u, x); Put(c1, v, y);
-        Put(c0, a, from); Put(c0, u, x); Put(c0, v, y);
-        float& dst = r.at(p, c1[0], c1[1], c1[2]);
-        switch (cond) {
-          case Cond::SymE: dst = r.at(p, c0[0], c0[1], c0[2]); break;
-          case Cond::SymH: dst = -r.at(p, c0[0], c0[1], c0[2]); break;
-          case Cond::PEC: dst = 0; break;
+  for (int c : {u, v})
+    for (t3DSpaceArray* A : {&r.Total[size_t(c)], &r.Split[size_t(c)]}) {
+      if (A->empty()) continue;
+      float* base = A->data();
+      for (int x = 0; x < r.Len[size_t(u)]; ++x)
+        for (int y = 0; y < r.Len[size_t(v)]; ++y) {
+          int c1[3], c0[3];
+          Put(c1, a, at); Put(c1, u, x); Put(c1, v, y);
+          Put(c0, a, from); Put(c0, u, x); Put(c0, v, y);
+          float& dst = base[r.Offset(c1[0], c1[1], c1[2])];
+          const float src = base[r.Offset(c0[0], c0[1], c0[2])];
+          switch (cond) {
+            case Cond::SymE: dst = src; break;
+            case Cond::SymH: dst = -src; break;
+            case Cond::PEC: dst = 0; break;
+          }
         }
-      }
-  }
+    }
 }
 
 // Side planes of a face (normal n), in the fixed order: symmetry conditions first, then PEC;
@@ -531,16 +630,19 @@ void CopyInward(PmlState& s, PmlRegion& r, int a) {
   }
   const int u = (a + 1) % 3, v = (a + 2) % 3;  // the plane's two axes
   for (int c : {u, v})
-    for (int p : {PartOf(false, c, (c + 1) % 3), PartOf(false, c, (c + 2) % 3)}) {
+    for (bool split : {false, true}) {
+      const t3DSpaceArray& src = (split ? r.Split : r.Total)[size_t(c)];
+      t3DSpaceArray& dst = (split ? in.Split : in.Total)[size_t(c)];
+      if (dst.empty()) continue;  // the face's normal component keeps its sum alone
       for (int x = 0; x < r.Len[size_t(u)]; ++x)
         for (int y = 0; y < r.Len[size_t(v)]; ++y) {
           int q[3];
           q[a] = 0; q[u] = x; q[v] = y;
           if (c == skipComp && ((skipLo && q[w] == 0) || (skipHi && q[w] == r.Len[size_t(w)] - 1)))
             continue;
-          const float value = r.at(p, q[0], q[1], q[2]);
+          const float value = src.data()[r.Offset(q[0], q[1], q[2])];
           q[a] = B;
-          in.at(p, q[0], q[1], q[2]) = value;
+          dst.data()[in.Offset(q[0], q[1], q[2])] = value;
         }
     }
 }
@@ -552,12 +654,12 @@ void EdgeLineWrite(const PmlState& s, SolverData& d, const PmlRegion& r) {
   for (int a = 0; a < 3; ++a)
     if (a != w) m[a] = InnerB(s, a, r.Side[size_t(a)]) + 1;
   t3DSpaceArray& M = MainE(d, w);
-  const int p0 = PartOf(false, w, (w + 1) % 3), p1 = PartOf(false, w, (w + 2) % 3);
+  const float* src = r.Total[size_t(w)].data();
   for (int f = 0; f <= r.Len[size_t(w)] - 2; ++f) {
     int x[3] = {0, 0, 0};
     x[w] = f;
     m[w] = f + 1;
-    M(m[0], m[1], m[2]) = r.at(p0, x[0], x[1], x[2]) + r.at(p1, x[0], x[1], x[2]);
+    M(m[0], m[1], m[2]) = src[r.Offset(x[0], x[1], x[2])];
   }
 }
 
@@ -569,9 +671,7 @@ void UpdatePMLH(PmlState& s) {
   ParallelFor(0, int(s.Tasks.size()), [&](int n) {
     const PmlState::Task& t = s.Tasks[size_t(n)];
     PmlRegion& r = s.Regions[size_t(t.Region)];
-    for (int c = 0; c < 3; ++c)
-      for (int a = 0; a < 3; ++a)
-        if (a != c) ForRows(r, t, [&](const int (&x)[3]) { RowH(s, r, c, a, x); });
+    for (int c = 0; c < 3; ++c) ForRows(r, t, [&](const int (&x)[3]) { RowH(s, r, c, x); });
   }, s.Threaded);
 }
 
@@ -582,9 +682,7 @@ void UpdatePMLE(PmlState& s, SolverData& d) {
   ParallelFor(0, int(s.Tasks.size()), [&](int n) {
     const PmlState::Task& t = s.Tasks[size_t(n)];
     PmlRegion& r = s.Regions[size_t(t.Region)];
-    for (int c = 0; c < 3; ++c)
-      for (int a = 0; a < 3; ++a)
-        if (a != c) ForRows(r, t, [&](const int (&x)[3]) { RowE(s, d, r, c, a, x); });
+    for (int c = 0; c < 3; ++c) ForRows(r, t, [&](const int (&x)[3]) { RowE(s, d, r, c, x); });
     if (t.Region < 6) {
       const int a = r.Side[0] ? 0 : r.Side[1] ? 1 : 2;
       ForRows(r, t, [&](const int (&x)[3]) { FaceInterfaceRow(s, d, r, a, x); });

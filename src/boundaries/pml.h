@@ -4,9 +4,12 @@
 // cells runs along the common edge, where three meet a corner cube of N x N x N. Each of the
 // 26 possible regions is one block with its own lengths: along a graded axis (the normal of
 // one of its faces) the index is the depth 0..N-1 counted outward, along a free axis it is
-// the main grid's index less one. Every field component in a region is held as two parts,
-// each fed by one spatial derivative; parts fed across the layer are graded by the depth
-// tables, the others are plain vacuum updates.
+// the main grid's index less one. Every field component in a region is the sum of two
+// parts, each fed by one spatial derivative; parts fed across the layer are graded by the
+// depth tables, the others are plain vacuum updates. A region stores per component the sum
+// and the part fed along the axis after the component's own (the other part is their
+// difference), so a derivative reads one array; a component fed only along free axes (the
+// normal one in a face) is a plain vacuum update and keeps the sum alone.
 //
 // A region's H update reads only its own E. Its E update reads, at depth 0 of each graded
 // axis, the H of the block just inside (the main grid for a face, a face for an edge, an
@@ -43,23 +46,32 @@ bool PMLReflectionValid(float R);
 // The parts of a cell: component, then the axis of the derivative that feeds it.
 enum PmlPart : int { Exy, Exz, Eyx, Eyz, Ezx, Ezy, Hxy, Hxz, Hyx, Hyz, Hzx, Hzy, PmlPartCount };
 
-// A region's parts are stored with a free axis fastest where it has one (the rows the
-// updates walk are then long whatever the face), so Part[p] is indexed through St, not as
-// (i, j, k) in its own lengths.
+// A region's arrays are stored with a free axis fastest where it has one (the rows the
+// updates walk are then long whatever the face), so they are indexed through St, not as
+// (i, j, k) in their own lengths.
 struct PmlRegion {
   std::array<int, 3> Side{};  // per axis: +1 beyond the max face, -1 beyond face 1, 0 free
   std::array<int, 3> Len{};   // N along a graded axis, the node count along a free one
   std::array<int, 3> Axes{};  // storage order: slowest, middle, fastest axis
   std::array<size_t, 3> St{};  // element offset of one step along x, y, z
   int Order = 0;              // place in the update order
+  std::array<int, 3> In{-1, -1, -1};  // per graded axis, the block just inside (-1: main grid)
   bool Exists = false;
-  std::array<t3DSpaceArray, PmlPartCount> Part;
+  // By component, E x, y, z then H x, y, z: the full value, and the part fed along the
+  // next axis in cyclic order (empty where both axes that feed the component are free).
+  std::array<t3DSpaceArray, 6> Total, Split;
 
   size_t Offset(int i, int j, int k) const { return size_t(i) * St[0] + size_t(j) * St[1] + size_t(k) * St[2]; }
-  float& at(int part, int i, int j, int k) { return Part[size_t(part)].data()[Offset(i, j, k)]; }
-  float at(int part, int i, int j, int k) const { return Part[size_t(part)].data()[Offset(i, j, k)]; }
+  float& TotalAt(bool h, int comp, int i, int j, int k) {
+    return Total[size_t(h * 3 + comp)].data()[Offset(i, j, k)];
+  }
   // Full value of a component (0 x, 1 y, 2 z) of E (h false) or H.
-  double Full(bool h, int comp, int i, int j, int k) const;
+  double Full(bool h, int comp, int i, int j, int k) const {
+    return double(Total[size_t(h * 3 + comp)].data()[Offset(i, j, k)]);
+  }
+  // One part (PmlPart); a component with no split carries its whole value in the part fed
+  // along the next axis.
+  double PartValue(int part, int i, int j, int k) const;
 };
 
 // The layer of one run: tables, factors and regions.
