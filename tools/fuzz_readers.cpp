@@ -1,4 +1,5 @@
-// Mutated object, cell, point-list and drawing files fed to the readers on a 30^3 model.
+// Mutated object, cell, point-list and drawing files fed to the readers on a 30^3 model,
+// with model operations of random (often stale or out-of-range) parameters between them.
 // Built under ASan and UBSan by scripts/fuzz-readers.sh; any memory or undefined-behaviour
 // fault aborts, and a broken model invariant is reported and aborts too.
 //
@@ -14,6 +15,7 @@
 
 #include "editor/dxfimport.h"
 #include "editor/modelfiles.h"
+#include "editor/modelops.h"
 #include "solver/codepage.h"
 
 namespace {
@@ -99,6 +101,35 @@ void Check(const SolverData& d, const MaterialState& m, const char* kind, const 
   std::abort();
 }
 
+// One model operation with hostile parameters: rectangles past the grid, sections out of
+// range, huge offsets, far centres, odd cell ratios.
+void RandomOperation(SolverData& d, MaterialState& m, std::mt19937_64& rng) {
+  const auto any = [&](int lo, int hi) { return lo + int(rng() % unsigned(hi - lo + 1)); };
+  SectionView v;
+  v.Axis = SectionAxis(rng() % 3);
+  v.SliceX = any(-2, 33), v.SliceY = any(-2, 33), v.SliceZ = any(-2, 33);
+  v.SizeFor(d.Nx, d.Ny, d.Nz);
+  const GridRect r{any(-40, 40), any(-40, 40), any(-40, 40), any(-40, 40)};
+  const Turn t{SectionAxis(rng() % 3), any(-50, 80), any(-50, 80), std::ldexp(1.0, any(-4, 4)),
+               std::ldexp(1.0, any(-4, 4))};
+  std::string err;
+  d.Layers[size_t(any(1, 4))].On = uint8_t(rng() % 2);
+  switch (rng() % 5) {
+    case 0: DeleteSelected(d, m, v, r); break;
+    case 1: {
+      CloneOptions o;
+      o.Mode = CloneOptions::Direction(rng() % 3);
+      o.Count = any(0, 100), o.Section = any(-5, 40);
+      o.CopyEmpty = rng() % 2, o.CopyHidden = rng() % 2, o.OverwriteHidden = rng() % 2;
+      CloneSelection(d, m, v, r, o);
+      break;
+    }
+    case 2: MoveModel(d, m, rng() % 4 ? any(-5, 5) : int(rng()), any(-40, 40), any(-5, 5), err); break;
+    case 3: RotateModel(d, m, t, double(any(-720, 720)) * 0.0174533, err); break;
+    default: RevolveSelection(d, m, v, r, t, err);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,6 +177,10 @@ int main(int argc, char** argv) {
     }
     accepted[kind] += ok;
     Check(*d, m, kinds[kind], text);
+    if (n % 8 == 0) {
+      RandomOperation(*d, m, rng);
+      Check(*d, m, "model operation", "");
+    }
     if (m.LayerCount > 200 || n % 500 == 0) {  // start over now and then
       d = Model();
       m = MaterialState{};
