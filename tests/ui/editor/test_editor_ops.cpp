@@ -68,6 +68,14 @@ TEST(EditorOps, OutputsAndElementsPlacedAndDeletedAtTheAnchor) {
   EXPECT_FALSE(w.ElementButtons[0]->isEnabled());
   w.btnDelLamped->click();
   EXPECT_EQ(std::tuple(E.lamped.sgResistors.RowCount(), w.ElementButtons[0]->isEnabled()), std::tuple(1, true));
+
+  // The selection's commands: x 2..4, y 7..9 of the section z = 1.
+  w.StringGrid1->SetSelection({true, 1, 2, 3, 4});
+  w.mnCurrentRegion->trigger();
+  EXPECT_EQ(E.outputs.sgCurrent.Cells(6, 1), "Iz (2,7,1;4,9,1)");
+  E.d.Space(3, 8, 1) = 1, E.d.Space(6, 8, 1) = 1;
+  w.mnDelSelected->trigger();
+  EXPECT_EQ(std::tuple(int(E.d.Space(3, 8, 1)), int(E.d.Space(6, 8, 1)), w.SelActive()), std::tuple(0, 1, false));
 }
 
 TEST(EditorOps, MoveWithTablesReportsCellsLeftAndDeleteAllAsks) {
