@@ -25,34 +25,37 @@ constexpr const char* NoMemoryText = "Ошибка резервирования 
 // belongs to exactly one face. `along` 0 runs each face's rows along z (y on the Z faces),
 // 1 along y (x on the Y and Z faces).
 void FaceCells(const FarBox& b, int along, std::vector<FarFaceCell>& c,
-               std::array<int32_t, 7>& begin) {
-  auto face = [&](int f, int a0, int a1, int b0, int b1, auto&& make) {
+               std::array<int32_t, 7>& begin, std::array<FarFaceGeom, 6>& geom) {
+  const int lo[3] = {b.xmin, b.ymin, b.zmin}, hi[3] = {b.xmax, b.ymax, b.zmax};
+  for (int8_t f = 0; f < 6; ++f) {
+    const int n = f / 2, side = f % 2;
+    // in-plane axes (u, v); the Y faces leave out the X faces' i, the Z faces both
+    const int ua = n == 0 ? 1 : 0, va = n == 2 ? 1 : 2;
+    const int u0 = lo[ua] + (n == 0 ? 0 : 1), u1 = hi[ua] - (n == 0 ? 0 : 1);
+    const int v0 = lo[va] + (n == 2 ? 1 : 0), v1 = hi[va] - (n == 2 ? 1 : 0);
+    const int fixed = side ? hi[n] : lo[n];
     begin[size_t(f)] = int32_t(c.size());
-    if (along == 0) {
-      for (int u = a0; u <= a1; ++u)
-        for (int v = b0; v <= b1; ++v) c.push_back(make(u, v));
-    } else {
-      for (int v = b0; v <= b1; ++v)
-        for (int u = a0; u <= a1; ++u) c.push_back(make(u, v));
-    }
-  };
-  for (int8_t side = 0; side < 2; ++side) {
-    const int x = side ? b.xmax : b.xmin;
-    face(side, b.ymin, b.ymax, b.zmin, b.zmax, [&](int j, int k) {
-      return FarFaceCell{x, j, k, 0, int8_t(side ? 1 : -1), side};
-    });
-  }
-  for (int8_t side = 0; side < 2; ++side) {
-    const int y = side ? b.ymax : b.ymin;
-    face(2 + side, b.xmin + 1, b.xmax - 1, b.zmin, b.zmax, [&](int i, int k) {
-      return FarFaceCell{i, y, k, 1, int8_t(side ? 1 : -1), int8_t(2 + side)};
-    });
-  }
-  for (int8_t side = 0; side < 2; ++side) {
-    const int z = side ? b.zmax : b.zmin;
-    face(4 + side, b.xmin + 1, b.xmax - 1, b.ymin + 1, b.ymax - 1, [&](int i, int j) {
-      return FarFaceCell{i, j, z, 2, int8_t(side ? 1 : -1), int8_t(4 + side)};
-    });
+    FarFaceGeom& g = geom[size_t(f)];
+    g.Column = int32_t(c.size());
+    g.Normal = int8_t(n);
+    g.Sign = int8_t(side ? 1 : -1);
+    g.Fixed = fixed;
+    g.OuterAxis = int8_t(along == 0 ? ua : va);
+    g.InnerAxis = int8_t(along == 0 ? va : ua);
+    g.Outer0 = along == 0 ? u0 : v0;
+    g.Inner0 = along == 0 ? v0 : u0;
+    const int outer = std::max(0, (along == 0 ? u1 - u0 : v1 - v0) + 1);
+    const int inner = std::max(0, (along == 0 ? v1 - v0 : u1 - u0) + 1);
+    g.Rows = inner > 0 ? outer : 0;
+    g.RowLength = outer > 0 ? inner : 0;
+    for (int r = 0; r < g.Rows; ++r)
+      for (int v = 0; v < g.RowLength; ++v) {
+        int p[3];
+        p[n] = fixed;
+        p[g.OuterAxis] = g.Outer0 + r;
+        p[g.InnerAxis] = g.Inner0 + v;
+        c.push_back(FarFaceCell{p[0], p[1], p[2], int8_t(n), g.Sign, f});
+      }
   }
 }
 
@@ -82,7 +85,7 @@ double NormalStep(const FarFieldState& s, int axis) {
 
 // The receiver's tables. False when its bins cannot be told (a position so far out that
 // the distances lose every digit below the box's size).
-bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast) {
+bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<char>& usedBlock) {
   const FarBox& b = s.Settings.Box;
   const size_t n = size_t(s.CellCount);
   std::vector<float> R(n), Cs(n);
@@ -115,6 +118,7 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast) {
     p.BinCount = std::max(p.BinCount, bin + 1);
   }
   const double dtc = s.TimeStepSec * double(s.FarC);
+  // The other cells keep their three factors.
   auto factors = [&](size_t c, float& A, float& B, float& C) {
     const FarFaceCell& f = s.Cells[c];
     const double dS = CellArea(s, f.axis), Dn = NormalStep(s, f.axis), r = R[c];
@@ -128,60 +132,92 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast) {
       C = float(dS * double(Cs[c]) / (r * r));
     }
   };
+  // A run cell keeps w = RMax/R (near 1, so its powers stay far from the float range's
+  // ends); the rest of its factors is one number per face: cos = h/R with h the signed
+  // distance of the face's plane from the receiver along the outward normal.
+  double rMax = 0;
+  for (size_t c = 0; c < n; ++c) rMax = std::max(rMax, double(R[c]));
+  p.Fast = fast;
+  for (int f = 0; f < 6; ++f) {
+    const FarFaceGeom& g = s.Faces[0][size_t(f)];
+    const double dS = CellArea(s, g.Normal), Dn = NormalStep(s, g.Normal);
+    const double rec = g.Normal == 0 ? p.X : g.Normal == 1 ? p.Y : p.Z;
+    const double h = g.Sign * (rec - double(float(g.Fixed))) * Dn;
+    if (fast) {
+      p.KA[size_t(f)] = dS / dtc * double(p.CosCentre[size_t(f)]) / rMax;
+      p.KB[size_t(f)] = dS / Dn / rMax;
+      p.KC[size_t(f)] = 0;
+    } else {
+      p.KA[size_t(f)] = dS / (2 * dtc) * h / (rMax * rMax);
+      p.KB[size_t(f)] = dS / (2 * Dn * rMax);
+      p.KC[size_t(f)] = dS * h / (rMax * rMax * rMax);
+    }
+  }
   // Each face along the in-plane axis where the offset changes least: the direction from
   // the box centre to the receiver, in metres per cell along each axis.
   const double u[3] = {std::abs((double(p.X) - s.CentreX) * s.Dx * s.Dx),
                        std::abs((double(p.Y) - s.CentreY) * s.Dy * s.Dy),
                        std::abs((double(p.Z) - s.CentreZ) * s.Dz * s.Dz)};
   const int first[6] = {2, 2, 2, 2, 1, 1}, second[6] = {1, 1, 0, 0, 0, 0};
-  std::vector<int32_t> single;  // cells (index into Cells) outside the long runs
-  p.RunStart.clear();
-  p.RunLength.clear();
-  p.RunBin.clear();
-  p.RunK.clear();
-  p.RunA.clear();
-  p.RunB.clear();
-  for (int f = 0; f < 6; ++f) {
-    const int half = u[first[f]] <= u[second[f]] ? 0 : 1;
-    const int32_t lo = s.FaceBegin[size_t(half)][size_t(f)], hi = s.FaceBegin[size_t(half)][size_t(f) + 1];
-    for (int32_t c = lo; c < hi;) {
-      const int32_t bin = bins[size_t(s.Twin[size_t(c)])];
-      int32_t e = c + 1;
-      while (e < hi && bins[size_t(s.Twin[size_t(e)])] == bin) ++e;
-      if (e - c >= FarFieldState::LongRun) {
-        p.RunStart.push_back(c);
-        p.RunLength.push_back(e - c);
-        p.RunBin.push_back(bin);
-        const int axis = s.Cells[size_t(c)].axis;
-        p.RunK.push_back(fast ? 0.0f : float(4 * dtc * NormalStep(s, axis) / CellArea(s, axis)));
-        for (int32_t q = c; q < e; ++q) {
-          float A, B, C;
-          factors(size_t(s.Twin[size_t(q)]), A, B, C);
-          p.RunA.push_back(A);
-          p.RunB.push_back(B);
+  // cells outside the long runs: (block of its first-half cell, cell)
+  std::vector<std::pair<int32_t, int32_t>> single;
+  p.Runs.clear();
+  p.W.clear();
+  p.BlockRuns.assign(s.Blocks.size(), 0);
+  usedBlock.assign(s.Blocks.size(), 0);
+  for (size_t k = 0; k < s.Blocks.size(); ++k) {
+    const FarBlock& blk = s.Blocks[k];
+    const int half = u[first[blk.Face]] <= u[second[blk.Face]] ? 0 : 1;
+    if (blk.Half == half) {
+      const int32_t lo = blk.Column0, hi = blk.Column1;
+      for (int32_t c = lo; c < hi;) {
+        const int32_t bin = bins[size_t(s.Twin[size_t(c)])];
+        int32_t e = c + 1;
+        while (e < hi && bins[size_t(s.Twin[size_t(e)])] == bin) ++e;
+        if (e - c >= FarFieldState::LongRun) {
+          p.Runs.push_back(FarRun{c, e - c, bin, blk.Face});
+          for (int32_t q = c; q < e; ++q)
+            p.W.push_back(float(rMax / double(R[size_t(s.Twin[size_t(q)])])));
+          usedBlock[k] |= 1;
+        } else {
+          // indexed through the first half, where every cell is packed
+          const FarFaceGeom& g = s.Faces[0][size_t(blk.Face)];
+          for (int32_t q = c; q < e; ++q) {
+            const int32_t t = s.Twin[size_t(q)];
+            const int32_t kb = g.FirstBlock + (t - g.Column) / g.RowLength / g.BlockRows;
+            single.emplace_back(kb, t);
+            usedBlock[size_t(kb)] |= 2;
+          }
         }
-      } else {
-        for (int32_t q = c; q < e; ++q) single.push_back(q);
+        c = e;
       }
-      c = e;
     }
+    p.BlockRuns[k] = int32_t(p.Runs.size());
   }
-  // The other cells grouped by offset, in face order within an offset.
-  p.BinEnd.assign(size_t(p.BinCount), 0);
-  for (int32_t c : single) ++p.BinEnd[size_t(bins[size_t(s.Twin[size_t(c)])])];
-  for (int q = 1; q < p.BinCount; ++q) p.BinEnd[size_t(q)] += p.BinEnd[size_t(q) - 1];
-  std::vector<int32_t> next(size_t(p.BinCount), 0);
-  for (int q = 1; q < p.BinCount; ++q) next[size_t(q)] = p.BinEnd[size_t(q) - 1];
-  p.Cell.assign(single.size(), 0);
-  p.A.assign(single.size(), 0);
-  p.B.assign(single.size(), 0);
-  p.C.assign(single.size(), 0);
-  for (int32_t c : single) {
-    const size_t t = size_t(s.Twin[size_t(c)]);
-    const size_t at = size_t(next[size_t(bins[t])]++);
-    p.Cell[at] = c;
-    factors(t, p.A[at], p.B[at], p.C[at]);
+  p.W.resize(p.W.size() + FarFieldState::LaneCount, 0.0f);
+  // The other cells grouped by block, then by offset, in face order within an offset.
+  std::stable_sort(single.begin(), single.end(), [&](const auto& x, const auto& y) {
+    return x.first != y.first ? x.first < y.first : bins[size_t(x.second)] < bins[size_t(y.second)];
+  });
+  const size_t ns = single.size();
+  p.Cell.resize(ns);
+  p.A.resize(ns);
+  p.B.resize(ns);
+  p.C.resize(ns);
+  p.SegBin.clear();
+  p.SegEnd.clear();
+  p.BlockSegs.assign(s.Blocks.size(), 0);
+  for (size_t i = 0; i < ns; ++i) {
+    const auto [kb, c] = single[i];
+    p.Cell[i] = c;
+    factors(size_t(c), p.A[i], p.B[i], p.C[i]);
+    if (i + 1 == ns || single[i + 1].first != kb || bins[size_t(single[i + 1].second)] != bins[size_t(c)]) {
+      p.SegBin.push_back(bins[size_t(c)]);
+      p.SegEnd.push_back(int32_t(i + 1));
+    }
+    p.BlockSegs[size_t(kb)] = int32_t(p.SegBin.size());
   }
+  for (size_t k = 1; k < s.Blocks.size(); ++k) p.BlockSegs[k] = std::max(p.BlockSegs[k], p.BlockSegs[k - 1]);
   p.Sums.assign(size_t(p.BinCount) * size_t(2 * p.Components), 0.0);
   return true;
 }
@@ -197,93 +233,234 @@ const t3DSpaceArray& Component(const SolverData& d, int q) {
   }
 }
 
-void Gather(FarFieldState& s, const SolverData& d) {
+// The face values of one block, row by row: F0 and F_out - F_in of each component.
+void GatherBlock(FarFieldState& s, const SolverData& d, const FarBlock& blk) {
+  const FarFaceGeom& g = s.Faces[size_t(blk.Half)][size_t(blk.Face)];
   const int gc = s.GatherComponents;
-  const int n = int(s.Cells.size());
-  constexpr int Chunk = 1024;
-  const int chunks = (n + Chunk - 1) / Chunk;
-  ParallelFor(
-      0, chunks,
-      [&](int ch) {
-        const int lo = ch * Chunk, hi = std::min(n, lo + Chunk);
-        for (int q = 0; q < gc; ++q) {
-          const t3DSpaceArray& F = Component(d, q);
-          const float* f = F.data();
-          const ptrdiff_t st[3] = {ptrdiff_t(F.strideX()), ptrdiff_t(F.strideY()), 1};
-          for (int c = lo; c < hi; ++c) {
-            const FarFaceCell& cell = s.Cells[size_t(c)];
-            const ptrdiff_t o = ptrdiff_t(cell.i) * st[0] + ptrdiff_t(cell.j) * st[1] + cell.k;
-            const ptrdiff_t step = cell.sign * st[size_t(cell.axis)];
-            s.Gathered[size_t(q) * size_t(n) + size_t(c)] = f[o];
-            s.Gathered[size_t(gc + q) * size_t(n) + size_t(c)] = f[o + step] - f[o - step];
-          }
+  for (int q = 0; q < gc; ++q) {
+    const t3DSpaceArray& F = Component(d, q);
+    const float* f = F.data();
+    const ptrdiff_t st[3] = {ptrdiff_t(F.strideX()), ptrdiff_t(F.strideY()), 1};
+    const ptrdiff_t so = st[size_t(g.OuterAxis)], sv = st[size_t(g.InnerAxis)];
+    const ptrdiff_t ns = g.Sign * st[size_t(g.Normal)];
+    float* f0 = s.Gathered.data() + size_t(q) * s.RowStride;
+    float* df = s.Gathered.data() + size_t(gc + q) * s.RowStride;
+    for (int32_t r = blk.Row0; r < blk.Row1; ++r) {
+      const float* at = f + ptrdiff_t(g.Fixed) * st[size_t(g.Normal)] + ptrdiff_t(g.Outer0 + r) * so +
+                        ptrdiff_t(g.Inner0) * sv;
+      const size_t col = size_t(g.Column) + size_t(r) * size_t(g.RowLength);
+      float* RV_RESTRICT o0 = f0 + col;
+      float* RV_RESTRICT od = df + col;
+      const int n = g.RowLength;
+      if (sv == 1) {
+        for (int v = 0; v < n; ++v) {
+          o0[v] = at[v];
+          od[v] = at[v + ns] - at[v - ns];
         }
-      },
-      chunks > 8);
-}
-
-// Adds to out the sums over n cells of A F0 and B dF - C F0 (C = k A B when contiguous) for the components q < NC, in
-// 32-bit lanes across the cells (the order is fixed by the code, not by the threads). The
-// cells are G's columns at[i] (Index) or at + i (contiguous); G holds one row of `row`
-// columns per quantity.
-template <int NC, bool Index>
-__attribute__((always_inline)) inline void SumCells(const int32_t* RV_RESTRICT at, int32_t from,
-                                                    const float* RV_RESTRICT A,
-                                                    const float* RV_RESTRICT B,
-                                                    const float* RV_RESTRICT C, float k, int n,
-                                                    const float* RV_RESTRICT G, size_t row,
-                                                    int gc, double* RV_RESTRICT out) {
-  for (int q0 = 0; q0 < NC; q0 += 3) {
-    const float* f0 = G + size_t(q0) * row;
-    const float *f1 = f0 + row, *f2 = f0 + 2 * row;
-    const float* d0 = G + size_t(gc + q0) * row;
-    const float *d1 = d0 + row, *d2 = d0 + 2 * row;
-    float a0 = 0, a1 = 0, a2 = 0, b0 = 0, b1 = 0, b2 = 0;
-#pragma omp simd reduction(+ : a0, a1, a2, b0, b1, b2)
-    for (int i = 0; i < n; ++i) {
-      const size_t c = Index ? size_t(at[i]) : size_t(from + i);
-      const float a = A[i], b = B[i], cc = Index ? C[i] : k * a * b;
-      a0 += a * f0[c];
-      b0 += b * d0[c] - cc * f0[c];
-      a1 += a * f1[c];
-      b1 += b * d1[c] - cc * f1[c];
-      a2 += a * f2[c];
-      b2 += b * d2[c] - cc * f2[c];
+      } else {
+        for (int v = 0; v < n; ++v) {
+          const float* c = at + ptrdiff_t(v) * sv;
+          o0[v] = c[0];
+          od[v] = c[ns] - c[-ns];
+        }
+      }
+      if (blk.Packed) {
+        float* RV_RESTRICT pk = s.Packed.data() + col * size_t(s.PackStride) + size_t(8 * (q / 3) + q % 3);
+        for (int v = 0; v < n; ++v) {
+          pk[size_t(v) * size_t(s.PackStride)] = o0[v];
+          pk[size_t(v) * size_t(s.PackStride) + 3] = od[v];
+        }
+      }
     }
-    out[q0] += a0, out[q0 + 1] += a1, out[q0 + 2] += a2;
-    out[NC + q0] += b0, out[NC + q0 + 1] += b1, out[NC + q0 + 2] += b2;
   }
 }
 
-// One receiver's step: its cells summed per bin offset, then every offset added to the
-// series.
-template <int NC>
-RV_KERNEL void AccumulateReceiver(const FarFieldState& s, tFarPoint& p, int32_t step,
-                                  int32_t limit) {
-  constexpr int W = 2 * NC;
-  std::fill(p.Sums.begin(), p.Sums.end(), 0.0);
-  const size_t row = s.Cells.size();
-  const float* G = s.Gathered.data();
-  const int gc = s.GatherComponents;
-  size_t t = 0;
-  for (size_t r = 0; r < p.RunStart.size(); ++r) {
-    const int32_t len = p.RunLength[r], bin = p.RunBin[r];
-    if (int64_t(bin) + step < limit)
-      SumCells<NC, false>(nullptr, p.RunStart[r], p.RunA.data() + t, p.RunB.data() + t, nullptr,
-                          p.RunK[r], len, G, row, gc, &p.Sums[size_t(bin) * W]);
-    t += size_t(len);
+void Gather(FarFieldState& s, const SolverData& d) {
+  const int nb = int(s.Blocks.size());
+  ParallelFor(
+      0, nb,
+      [&](int k) {
+        const FarBlock& blk = s.Blocks[size_t(k)];
+        if (blk.Rows || blk.Packed) GatherBlock(s, d, blk);
+      },
+      s.Cells.size() >= size_t(4 * FarFieldState::BlockCells));
+}
+
+using Lanes = float __attribute__((vector_size(FarFieldState::LaneCount * sizeof(float))));
+using LaneMask = int32_t __attribute__((vector_size(FarFieldState::LaneCount * sizeof(int32_t))));
+
+// (Lanes pass by reference only: their by-value ABI differs between the clones.)
+__attribute__((always_inline)) inline void LoadLanes(Lanes& v, const float* p) {
+  __builtin_memcpy(&v, p, sizeof v);
+}
+
+// The lanes' total in a fixed order (halves added pairwise).
+__attribute__((always_inline)) inline double Total(const Lanes& x) {
+  static_assert(FarFieldState::LaneCount == 8);
+  Lanes v = x + __builtin_shuffle(x, LaneMask{4, 5, 6, 7, 0, 1, 2, 3});
+  v += __builtin_shuffle(v, LaneMask{2, 3, 0, 1, 2, 3, 0, 1});
+  return double(v[0] + v[1]);
+}
+
+// One component's sums over a run's cells, LaneCount cells side by side; the last partial
+// group reads past the run (the rows and W end in zeros) and masks those lanes off, so a
+// value beyond the run never enters. Fast: S1 = sum w F0, S2 = sum w dF; else
+// S1 = sum w^2 F0, S2 = sum w dF, S3 = sum w^3 F0.
+template <bool Fast>
+__attribute__((always_inline)) inline void SumRun(const float* RV_RESTRICT w,
+                                                  const float* RV_RESTRICT f0,
+                                                  const float* RV_RESTRICT df, int n, Lanes& s1,
+                                                  Lanes& s2, Lanes& s3) {
+  constexpr int L = FarFieldState::LaneCount;
+  s1 = Lanes{}, s2 = Lanes{}, s3 = Lanes{};
+  int i = 0;
+  for (; i + L <= n; i += L) {
+    Lanes ww, f, dd;
+    LoadLanes(ww, w + i), LoadLanes(f, f0 + i), LoadLanes(dd, df + i);
+    if (Fast) {
+      s1 += ww * f;
+    } else {
+      const Lanes t = ww * ww * f;
+      s1 += t;
+      s3 += t * ww;
+    }
+    s2 += ww * dd;
   }
-  int32_t lo = 0;
-  for (int bin = 0; bin < p.BinCount; ++bin) {
-    const int32_t hi = p.BinEnd[size_t(bin)];
-    const int64_t nb = int64_t(bin) + step;
-    if (nb >= limit) break;
-    double* sum = &p.Sums[size_t(bin) * W];
-    if (hi > lo)
-      SumCells<NC, true>(p.Cell.data() + lo, 0, p.A.data() + lo, p.B.data() + lo, p.C.data() + lo,
-                         0.0f, hi - lo, G, row, gc, sum);
-    for (int q = 0; q < NC; ++q) AddRetardedSample(p.Series[size_t(q)], limit, nb, sum[q], sum[NC + q]);
+  if (i < n) {
+    const LaneMask in = LaneMask{0, 1, 2, 3, 4, 5, 6, 7} < (n - i);
+    const Lanes zero{};
+    Lanes ww, f, dd;
+    LoadLanes(ww, w + i), LoadLanes(f, f0 + i), LoadLanes(dd, df + i);
+    if (Fast) {
+      s1 += in ? ww * f : zero;
+    } else {
+      const Lanes t = ww * ww * f;
+      s1 += in ? t : zero;
+      s3 += in ? t * ww : zero;
+    }
+    s2 += in ? ww * dd : zero;
+  }
+}
+
+// One receiver's runs in one block, each added to the sums of its bin offset.
+template <int NC, bool Fast>
+RV_KERNEL void BlockRuns(const FarFieldState& s, tFarPoint& p, int32_t r0, int32_t r1,
+                         int32_t w0, int32_t step, int32_t limit) {
+  constexpr int W = 2 * NC;
+  const float* G = s.Gathered.data();
+  const size_t row = s.RowStride;
+  const int gc = s.GatherComponents;
+  const float* w = p.W.data() + w0;
+  for (int32_t r = r0; r < r1; ++r) {
+    const FarRun run = p.Runs[size_t(r)];
+    if (int64_t(run.Bin) + step < limit) {
+      double* sum = &p.Sums[size_t(run.Bin) * W];
+      const size_t f = size_t(run.Face);
+      for (int q = 0; q < NC; ++q) {
+        Lanes s1, s2, s3;
+        SumRun<Fast>(w, G + size_t(q) * row + size_t(run.Start),
+                     G + size_t(gc + q) * row + size_t(run.Start), run.Length, s1, s2, s3);
+        sum[q] += p.KA[f] * Total(s1);
+        sum[NC + q] += Fast ? p.KB[f] * Total(s2) : p.KB[f] * Total(s2) - p.KC[f] * Total(s3);
+      }
+    }
+    w += run.Length;
+  }
+}
+
+// Adds to out the sums over n indexed cells of A F0 and B dF - C F0 for the components
+// q < NC (NC / 3 groups of three). Each cell's group is one load of its packed values;
+// two cells side by side keep two sets of sums, added at the end (a fixed order).
+template <int NC>
+RV_KERNEL void SumCells(const int32_t* RV_RESTRICT at, const float* RV_RESTRICT A,
+                        const float* RV_RESTRICT B, const float* RV_RESTRICT C, int n,
+                        const float* RV_RESTRICT P, int stride, double* RV_RESTRICT out) {
+  constexpr int G = NC / 3;
+  Lanes a[2][G] = {}, b[2][G] = {}, c[2][G] = {};
+  auto add = [&](int h, int i) {
+    const float* v = P + size_t(at[i]) * size_t(stride);
+    for (int g = 0; g < G; ++g) {
+      Lanes x;
+      LoadLanes(x, v + 8 * g);
+      a[h][g] += A[i] * x;
+      b[h][g] += B[i] * x;
+      c[h][g] += C[i] * x;
+    }
+  };
+  int i = 0;
+  for (; i + 2 <= n; i += 2) add(0, i), add(1, i + 1);
+  if (i < n) add(0, i);
+  for (int g = 0; g < G; ++g) {
+    const Lanes sa = a[0][g] + a[1][g], sb = b[0][g] + b[1][g], sc = c[0][g] + c[1][g];
+    for (int q = 0; q < 3; ++q) {
+      out[3 * g + q] += double(sa[q]);
+      out[NC + 3 * g + q] += double(sb[3 + q]) - double(sc[q]);
+    }
+  }
+}
+
+// One receiver's indexed cells in one block, segment by segment.
+template <int NC>
+RV_KERNEL void BlockCells(const FarFieldState& s, tFarPoint& p, int32_t g0, int32_t g1,
+                          int32_t step, int32_t limit) {
+  constexpr int W = 2 * NC;
+  int32_t lo = g0 > 0 ? p.SegEnd[size_t(g0) - 1] : 0;
+  for (int32_t g = g0; g < g1; ++g) {
+    const int32_t hi = p.SegEnd[size_t(g)], bin = p.SegBin[size_t(g)];
+    if (int64_t(bin) + step < limit)
+      SumCells<NC>(p.Cell.data() + lo, p.A.data() + lo, p.B.data() + lo, p.C.data() + lo, hi - lo,
+                   s.Packed.data(), s.PackStride, &p.Sums[size_t(bin) * W]);
     lo = hi;
+  }
+}
+
+// Every offset's sums of one receiver added to its series.
+template <int NC>
+void FinishReceiver(tFarPoint& p, int32_t step, int32_t limit) {
+  constexpr int W = 2 * NC;
+  for (int bin = 0; bin < p.BinCount && int64_t(bin) + step < limit; ++bin) {
+    const double* sum = &p.Sums[size_t(bin) * W];
+    for (int q = 0; q < NC; ++q)
+      AddRetardedSample(p.Series[size_t(q)], limit, int64_t(bin) + step, sum[q], sum[NC + q]);
+  }
+}
+
+// A group of receivers, block by block: each block's gathered rows are read by every
+// receiver of the group while they are in cache. A receiver's sums follow its own tables
+// in a fixed order, whatever the group or the thread.
+constexpr int MaxGroup = 16;
+void AccumulateGroup(FarFieldState& s, int r0, int r1, int32_t step, int32_t limit) {
+  tFarPoint* p[MaxGroup];
+  int32_t run[MaxGroup], w[MaxGroup], seg[MaxGroup];
+  const int n = r1 - r0;
+  for (int r = 0; r < n; ++r) {
+    p[r] = &s.Receiver(r0 + r);
+    std::fill(p[r]->Sums.begin(), p[r]->Sums.end(), 0.0);
+    run[r] = w[r] = seg[r] = 0;
+  }
+  for (size_t k = 0; k < s.Blocks.size(); ++k)
+    for (int r = 0; r < n; ++r) {
+      tFarPoint& fp = *p[r];
+      const int32_t end = fp.BlockRuns[k];
+      if (end > run[r]) {
+        if (fp.Components == 6)
+          fp.Fast ? BlockRuns<6, true>(s, fp, run[r], end, w[r], step, limit)
+                  : BlockRuns<6, false>(s, fp, run[r], end, w[r], step, limit);
+        else
+          fp.Fast ? BlockRuns<3, true>(s, fp, run[r], end, w[r], step, limit)
+                  : BlockRuns<3, false>(s, fp, run[r], end, w[r], step, limit);
+        for (; run[r] < end; ++run[r]) w[r] += fp.Runs[size_t(run[r])].Length;
+      }
+      const int32_t segEnd = fp.BlockSegs[k];
+      if (segEnd > seg[r]) {
+        if (fp.Components == 6) BlockCells<6>(s, fp, seg[r], segEnd, step, limit);
+        else BlockCells<3>(s, fp, seg[r], segEnd, step, limit);
+        seg[r] = segEnd;
+      }
+    }
+  for (int r = 0; r < n; ++r) {
+    if (p[r]->Components == 6) FinishReceiver<6>(*p[r], step, limit);
+    else FinishReceiver<3>(*p[r], step, limit);
   }
 }
 
@@ -325,13 +502,33 @@ bool FarBoundsValid(const FarBox& b, int nx, int ny, int nz) {
   return ok(b.xmin, b.xmax, nx) && ok(b.ymin, b.ymax, ny) && ok(b.zmin, b.zmax, nz);
 }
 
-int64_t FarPointTableValues(const FarBox& b) {
+namespace {
+
+int64_t BoxCells(const FarBox& b) {
   const int64_t fx = std::max<int64_t>(0, int64_t(b.xmax) - b.xmin + 1);
   const int64_t fy = std::max<int64_t>(0, int64_t(b.ymax) - b.ymin + 1);
   const int64_t fz = std::max<int64_t>(0, int64_t(b.zmax) - b.zmin + 1);
   const int64_t ix = std::max<int64_t>(0, fx - 2), iy = std::max<int64_t>(0, fy - 2);
-  const int64_t cells = 2 * fy * fz + 2 * ix * fz + 2 * ix * iy;
-  return 5 * cells;  // three factors per cell, and at most one run (end, offset) per cell
+  return 2 * fy * fz + 2 * ix * fz + 2 * ix * iy;
+}
+
+// Blocks of the two halves at most: whole rows of up to BlockCells cells per face.
+int64_t BlockCountBound(int64_t cells) { return 2 * (cells / FarFieldState::BlockCells + 6); }
+
+}  // namespace
+
+int64_t FarPointTableValues(const FarBox& b) {
+  // A cell is a run cell (w, and a four-value run per LongRun cells at most) or an
+  // indexed one (column, A, B, C): 4 values at most; one run end per block.
+  const int64_t cells = BoxCells(b);
+  return 4 * cells + BlockCountBound(cells) + FarFieldState::LaneCount;
+}
+
+int64_t FarSharedValues(const FarBox& b, bool withH) {
+  // Both halves: the cell (four values) and its twin, the gathered rows (F0 and dF per
+  // component), and the blocks (eight values).
+  const int64_t cells = 2 * BoxCells(b);
+  return cells * (4 + 1 + 2 * (withH ? 6 : 3)) + 8 * BlockCountBound(cells / 2);
 }
 
 bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings& settings,
@@ -397,7 +594,7 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
   }
   try {
     for (int half = 0; half < 2; ++half) {
-      FaceCells(b, half, s.Cells, s.FaceBegin[size_t(half)]);
+      FaceCells(b, half, s.Cells, s.FaceBegin[size_t(half)], s.Faces[size_t(half)]);
       s.FaceBegin[size_t(half)][6] = int32_t(s.Cells.size());
       if (half == 0) s.CellCount = int32_t(s.Cells.size());
     }
@@ -408,13 +605,32 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
       const int32_t b0 = s.FaceBegin[0][size_t(f)], b1 = s.FaceBegin[1][size_t(f)];
       const int32_t len = s.FaceBegin[0][size_t(f) + 1] - b0;
       if (len == 0) continue;
-      // the first half's rows run along z on the X and Y faces, along y on the Z faces
-      const int32_t rowLen = f < 4 ? b.zmax - b.zmin + 1 : b.ymax - b.ymin - 1;
-      const int32_t rows = len / rowLen;
+      const int32_t rowLen = s.Faces[0][size_t(f)].RowLength, rows = s.Faces[0][size_t(f)].Rows;
       for (int32_t q = 0; q < len; ++q)  // q = v * rows + u in the second half
         s.Twin[size_t(b1 + q)] = b0 + (q % rows) * rowLen + q / rows;
     }
-    s.Gathered.assign(s.Cells.size() * size_t(2 * s.GatherComponents), 0.0f);
+    // Blocks of whole rows, face by face, each face's first half before its second.
+    for (int f = 0; f < 6; ++f)
+      for (int half = 0; half < 2; ++half) {
+        FarFaceGeom& g = s.Faces[size_t(half)][size_t(f)];
+        const int32_t per = std::max(1, FarFieldState::BlockCells / std::max(1, g.RowLength));
+        g.FirstBlock = int32_t(s.Blocks.size());
+        g.BlockRows = per;
+        for (int32_t r = 0; r < g.Rows; r += per) {
+          FarBlock blk;
+          blk.Half = int8_t(half);
+          blk.Face = int8_t(f);
+          blk.Row0 = r;
+          blk.Row1 = std::min(g.Rows, r + per);
+          blk.Column0 = g.Column + r * g.RowLength;
+          blk.Column1 = g.Column + blk.Row1 * g.RowLength;
+          s.Blocks.push_back(blk);
+        }
+      }
+    s.RowStride = s.Cells.size() + FarFieldState::LaneCount;
+    s.Gathered.assign(s.RowStride * size_t(2 * s.GatherComponents), 0.0f);
+    s.PackStride = 8 * (s.GatherComponents / 3);
+    s.Packed.assign(size_t(s.CellCount) * size_t(s.PackStride), 0.0f);
     for (const auto& p : points) {
       tFarPoint fp;
       fp.X = p[0];
@@ -450,10 +666,11 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
     const size_t users = s.FarPoints.size();
     std::vector<char> built(size_t(nr), 0);
     std::vector<char> memOk(size_t(nr), 1);
+    std::vector<std::vector<char>> used(static_cast<size_t>(nr));
     ParallelFor(0, nr, [&](int r) {
       try {
         tFarPoint& p = s.Receiver(r);
-        built[size_t(r)] = BuildTables(s, p, size_t(r) >= users && settings.FastDiagram);
+        built[size_t(r)] = BuildTables(s, p, size_t(r) >= users && settings.FastDiagram, used[size_t(r)]);
         if (built[size_t(r)]) Grow(p, s.SeriesLength);
       } catch (const std::bad_alloc&) {
         memOk[size_t(r)] = 0;
@@ -471,6 +688,10 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
       FreeFarField(s);
       return false;
     }
+    // Only blocks some receiver reads are gathered.
+    for (const auto& u : used)
+      for (size_t k = 0; k < u.size(); ++k)
+        s.Blocks[k].Rows |= (u[k] & 1) != 0, s.Blocks[k].Packed |= (u[k] & 2) != 0;
   } catch (const std::bad_alloc&) {
     FreeFarField(s);
     message = NoMemoryText;
@@ -504,10 +725,11 @@ void AccumulateFarField(FarFieldState& s, const SolverData& d, int32_t step) {
     s.SeriesLength = steps;
   }
   Gather(s, d);
-  ParallelFor(0, nr, [&](int r) {
-    tFarPoint& p = s.Receiver(r);
-    if (p.Components == 6) AccumulateReceiver<6>(s, p, step, steps);
-    else AccumulateReceiver<3>(s, p, step, steps);
+  // Groups of receivers share each block while it is in cache; enough groups to keep
+  // every thread busy. The grouping changes no result.
+  const int group = std::clamp(nr / (2 * WorkThreads()), 1, MaxGroup);
+  ParallelFor(0, (nr + group - 1) / group, [&](int g) {
+    AccumulateGroup(s, g * group, std::min(nr, (g + 1) * group), step, steps);
   });
 }
 
@@ -516,8 +738,11 @@ void FreeFarField(FarFieldState& s) {
   for (auto& dgm : s.Diagrams) dgm = {};
   s.Cells = {};
   s.Twin = {};
+  s.Blocks = {};
   s.CellCount = 0;
   s.Gathered = {};
+  s.RowStride = 0;
+  s.Packed = {};
   s.SeriesLength = 0;
 }
 

@@ -23,6 +23,12 @@
 
 namespace rv {
 
+// A run of neighbouring face cells of one receiver that share a bin offset: Length
+// columns of the gathered rows from Start, on face Face (0..5).
+struct FarRun {
+  int32_t Start, Length, Bin, Face;
+};
+
 // One receiver. The tables list the box's face cells in their fixed order.
 struct tFarPoint {
   float X = 0, Y = 0, Z = 0;  // position, cells (may lie far outside the grid)
@@ -33,14 +39,20 @@ struct tFarPoint {
   // neighbouring cells sharing an offset are summed straight from the gathered rows, the
   // other cells through an index, grouped by offset. Factors: a = A F0 and
   // b = B (F_out - F_in) - C F0.
-  // In a run C = K A B, K = 4 dt c D_n / dS of the run's face (0 for the accelerated
-  // diagram), so a run's cells keep only A and B.
-  std::vector<int32_t> RunStart, RunLength, RunBin;  // index into the gathered rows
-  std::vector<float> RunK;
-  std::vector<float> RunA, RunB;                     // the runs' cells in order
-  std::vector<int32_t> Cell;                         // the other cells, by offset
+  // On a face the normal's distance to the receiver is one number, so a run cell's
+  // factors follow from w = RMax/R alone: A = KA w^2 (KA w for the accelerated diagram),
+  // B = KB w, C = KC w^3 (0), with KA, KB, KC per face. A run cell keeps only w.
+  std::vector<FarRun> Runs;       // in block order
+  std::vector<int32_t> BlockRuns;  // per block of the state: end of its runs in Runs
+  std::vector<float> W;            // the runs' cells in order, then LaneCount zeros
+  std::array<double, 6> KA{}, KB{}, KC{};
+  bool Fast = false;
+  // The other cells (as cells of the first half, packed), by block, then by offset: a
+  // segment per offset within a block.
+  std::vector<int32_t> Cell;
   std::vector<float> A, B, C;
-  std::vector<int32_t> BinEnd;  // per offset: end of its cells in Cell
+  std::vector<int32_t> SegBin, SegEnd;  // per segment: its offset, the end of its cells
+  std::vector<int32_t> BlockSegs;       // per block: end of its segments
   int32_t BinCount = 0;         // largest offset + 1
   std::vector<double> Sums;     // per offset, the a and b sums of one step
   // Ex, Ey, Ez, Hx, Hy, Hz; H only for user points with H asked for.
@@ -67,6 +79,26 @@ struct FarFaceCell {
   int8_t axis, sign, face;
 };
 
+// One face read along one of its in-plane axes (a "half" of the gathered columns): Rows
+// rows of RowLength cells from column Column; cell (row, v) lies at node
+// Fixed on axis Normal, Outer0 + row on axis OuterAxis and Inner0 + v on axis InnerAxis.
+struct FarFaceGeom {
+  int32_t Column = 0, Rows = 0, RowLength = 0;
+  int8_t Normal = 0, Sign = 1, OuterAxis = 0, InnerAxis = 0;
+  int32_t Fixed = 0, Outer0 = 0, Inner0 = 0;
+  int32_t FirstBlock = 0, BlockRows = 1;  // its blocks: the first, and rows per block
+};
+
+// A block of whole rows of one face in one half: the unit gathered at once and summed by
+// a group of receivers while it stays in cache. Blocks are listed face by face.
+struct FarBlock {
+  int8_t Half = 0, Face = 0;
+  int32_t Row0 = 0, Row1 = 0;
+  int32_t Column0 = 0, Column1 = 0;
+  bool Rows = false;    // some receiver sums runs from its gathered rows
+  bool Packed = false;  // some receiver's other cells lie in it (first half only)
+};
+
 struct FarFieldState {
   FarFieldSettings Settings;
   double Dx = 0, Dy = 0, Dz = 0, TimeStepSec = 0;
@@ -83,14 +115,24 @@ struct FarFieldState {
   std::vector<FarFaceCell> Cells;
   std::vector<int32_t> Twin;
   std::array<std::array<int32_t, 7>, 2> FaceBegin{};
+  std::array<std::array<FarFaceGeom, 6>, 2> Faces{};
+  std::vector<FarBlock> Blocks;
   int32_t CellCount = 0;  // cells of the box (half of Cells)
-  // Gathered each step, one row of all cells per quantity: F0 of each component in use,
-  // then F_out - F_in of each.
+  // Gathered each step, one row of RowStride columns per quantity (all cells, then
+  // LaneCount zeros): F0 of each component in use, then F_out - F_in of each.
   std::vector<float> Gathered;
+  size_t RowStride = 0;
+  // The same values cell by cell for the first half, PackStride per cell: per three
+  // components F0 of the three, F_out - F_in of the three and two unused lanes, so an
+  // indexed cell is one load per three components.
+  std::vector<float> Packed;
+  int PackStride = 8;
   int GatherComponents = 3;
 
   bool Allocated() const { return !Cells.empty() || !FarPoints.empty(); }
   static constexpr int LongRun = 8;
+  static constexpr int LaneCount = 8;      // cells summed side by side in a run
+  static constexpr int BlockCells = 8192;  // cells of a block at most (whole rows)
   int ReceiverCount() const;
   tFarPoint& Receiver(int r);
 };
@@ -99,8 +141,11 @@ struct FarFieldState {
 // shortest component array has N entries along its own axis.
 bool FarBoundsValid(const FarBox& b, int nx, int ny, int nz);
 
-// Values (32-bit) a receiver's tables take for a box, without its series.
+// Values (32-bit) a receiver's tables take at most for a box, without its series.
 int64_t FarPointTableValues(const FarBox& b);
+// Values (32-bit) the receivers share for a box: the face cells and the rows gathered each
+// step (six components when H is asked for at user points).
+int64_t FarSharedValues(const FarBox& b, bool withH);
 
 // Builds the receivers of a run: box checked first, then every point row and the radius
 // read, then the tables (in parallel). False with the message for the user; nothing then

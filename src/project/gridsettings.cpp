@@ -87,6 +87,8 @@ MemoryEstimate EstimateMemory(const MainSettings& s, int farPointRows) {
     if (s.cbFarDiagram)
       for (bool on : {s.cbPX, s.cbPY, s.cbPZ})
         if (on) m.FarMemory += int64_t(s.edFarStep) * m.FarPointMemory;
+    // and once, what the receivers share (the face cells and the rows gathered each step)
+    if (m.FarMemory > 0) m.FarMemory += FarSharedValues(box, s.cbCalcFarH && s.cbFarPoints);
   }
 
   m.MemoryNeed =
