@@ -84,17 +84,17 @@ double NormalStep(const FarFieldState& s, int axis) {
 }
 
 // The receiver's tables. False when its bins cannot be told (a position so far out that
-// the distances lose every digit below the box's size).
+// the distances lose every digit below the box's size). usedBlock: per block, 1 when the
+// receiver sums runs from its rows, 2 when it reads packed cells there.
 bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<char>& usedBlock) {
   const FarBox& b = s.Settings.Box;
   const size_t n = size_t(s.CellCount);
-  std::vector<float> R(n), Cs(n);
+  std::vector<float> R(n);
   p.RMin = INFINITY;
   for (size_t c = 0; c < n; ++c) {
     const FarFaceCell& f = s.Cells[c];
     const CellGeometry g = Geometry(s, p, f.i, f.j, f.k, f.axis, f.sign);
     R[c] = g.R;
-    Cs[c] = g.Cos;
     if (g.R < p.RMin || c == 0) p.RMin = g.R;
   }
   // The face-centre cosines (the accelerated diagram's single cosine per face).
@@ -118,23 +118,9 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<ch
     p.BinCount = std::max(p.BinCount, bin + 1);
   }
   const double dtc = s.TimeStepSec * double(s.FarC);
-  // The other cells keep their three factors.
-  auto factors = [&](size_t c, float& A, float& B, float& C) {
-    const FarFaceCell& f = s.Cells[c];
-    const double dS = CellArea(s, f.axis), Dn = NormalStep(s, f.axis), r = R[c];
-    if (fast) {
-      A = float(dS / dtc * double(p.CosCentre[size_t(f.face)]) / r);
-      B = float(dS / Dn / r);
-      C = 0;
-    } else {
-      A = float(dS / (2 * dtc) * double(Cs[c]) / r);
-      B = float(dS / (2 * r * Dn));
-      C = float(dS * double(Cs[c]) / (r * r));
-    }
-  };
-  // A run cell keeps w = RMax/R (near 1, so its powers stay far from the float range's
-  // ends); the rest of its factors is one number per face: cos = h/R with h the signed
-  // distance of the face's plane from the receiver along the outward normal.
+  // A cell keeps w = RMax/R (near 1, so its powers stay far from the float range's ends);
+  // the rest of its factors is one number per face: cos = h/R with h the signed distance
+  // of the face's plane from the receiver along the outward normal.
   double rMax = 0;
   for (size_t c = 0; c < n; ++c) rMax = std::max(rMax, double(R[c]));
   p.Fast = fast;
@@ -201,16 +187,14 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<ch
   });
   const size_t ns = single.size();
   p.Cell.resize(ns);
-  p.A.resize(ns);
-  p.B.resize(ns);
-  p.C.resize(ns);
+  p.CellW.resize(ns);
   p.SegBin.clear();
   p.SegEnd.clear();
   p.BlockSegs.assign(s.Blocks.size(), 0);
   for (size_t i = 0; i < ns; ++i) {
     const auto [kb, c] = single[i];
-    p.Cell[i] = c;
-    factors(size_t(c), p.A[i], p.B[i], p.C[i]);
+    p.Cell[i] = c * s.PackStride;
+    p.CellW[i] = float(rMax / double(R[size_t(c)]));
     if (i + 1 == ns || single[i + 1].first != kb || bins[size_t(single[i + 1].second)] != bins[size_t(c)]) {
       p.SegBin.push_back(bins[size_t(c)]);
       p.SegEnd.push_back(int32_t(i + 1));
@@ -302,44 +286,38 @@ __attribute__((always_inline)) inline double Total(const Lanes& x) {
   return double(v[0] + v[1]);
 }
 
-// One component's sums over a run's cells, LaneCount cells side by side; the last partial
-// group reads past the run (the rows and W end in zeros) and masks those lanes off, so a
-// value beyond the run never enters. Fast: S1 = sum w F0, S2 = sum w dF; else
-// S1 = sum w^2 F0, S2 = sum w dF, S3 = sum w^3 F0.
+// Three components' sums over a run's cells, LaneCount cells side by side; the last
+// partial group reads past the run (the rows and W end in zeros) and masks those lanes
+// off, so a value beyond the run never enters. f0[q], df[q]: the run's first cell in the
+// rows of component q. Per component, fast: S1 = sum w F0, S2 = sum w dF; else also
+// S1 = sum w^2 F0 and S3 = sum w^3 F0.
 template <bool Fast>
 __attribute__((always_inline)) inline void SumRun(const float* RV_RESTRICT w,
-                                                  const float* RV_RESTRICT f0,
-                                                  const float* RV_RESTRICT df, int n, Lanes& s1,
-                                                  Lanes& s2, Lanes& s3) {
+                                                  const float* const* f0,
+                                                  const float* const* df, int n,
+                                                  Lanes (&s1)[3], Lanes (&s2)[3], Lanes (&s3)[3]) {
   constexpr int L = FarFieldState::LaneCount;
-  s1 = Lanes{}, s2 = Lanes{}, s3 = Lanes{};
+  for (int q = 0; q < 3; ++q) s1[q] = s2[q] = s3[q] = Lanes{};
+  auto add = [&](int i, const LaneMask& in, auto masked) {
+    Lanes ww, ww2;
+    LoadLanes(ww, w + i);
+    if (!Fast) ww2 = ww * ww;
+    for (int q = 0; q < 3; ++q) {
+      Lanes f, dd;
+      LoadLanes(f, f0[q] + i), LoadLanes(dd, df[q] + i);
+      Lanes t1 = Fast ? ww * f : ww2 * f, t2 = ww * dd, t3 = t1 * ww;
+      if (masked) {
+        const Lanes zero{};
+        t1 = in ? t1 : zero, t2 = in ? t2 : zero, t3 = in ? t3 : zero;
+      }
+      s1[q] += t1;
+      s2[q] += t2;
+      if (!Fast) s3[q] += t3;
+    }
+  };
   int i = 0;
-  for (; i + L <= n; i += L) {
-    Lanes ww, f, dd;
-    LoadLanes(ww, w + i), LoadLanes(f, f0 + i), LoadLanes(dd, df + i);
-    if (Fast) {
-      s1 += ww * f;
-    } else {
-      const Lanes t = ww * ww * f;
-      s1 += t;
-      s3 += t * ww;
-    }
-    s2 += ww * dd;
-  }
-  if (i < n) {
-    const LaneMask in = LaneMask{0, 1, 2, 3, 4, 5, 6, 7} < (n - i);
-    const Lanes zero{};
-    Lanes ww, f, dd;
-    LoadLanes(ww, w + i), LoadLanes(f, f0 + i), LoadLanes(dd, df + i);
-    if (Fast) {
-      s1 += in ? ww * f : zero;
-    } else {
-      const Lanes t = ww * ww * f;
-      s1 += in ? t : zero;
-      s3 += in ? t * ww : zero;
-    }
-    s2 += in ? ww * dd : zero;
-  }
+  for (; i + L <= n; i += L) add(i, LaneMask{}, std::false_type{});
+  if (i < n) add(i, LaneMask{0, 1, 2, 3, 4, 5, 6, 7} < (n - i), std::true_type{});
 }
 
 // One receiver's runs in one block, each added to the sums of its bin offset.
@@ -356,60 +334,73 @@ RV_KERNEL void BlockRuns(const FarFieldState& s, tFarPoint& p, int32_t r0, int32
     if (int64_t(run.Bin) + step < limit) {
       double* sum = &p.Sums[size_t(run.Bin) * W];
       const size_t f = size_t(run.Face);
-      for (int q = 0; q < NC; ++q) {
-        Lanes s1, s2, s3;
-        SumRun<Fast>(w, G + size_t(q) * row + size_t(run.Start),
-                     G + size_t(gc + q) * row + size_t(run.Start), run.Length, s1, s2, s3);
-        sum[q] += p.KA[f] * Total(s1);
-        sum[NC + q] += Fast ? p.KB[f] * Total(s2) : p.KB[f] * Total(s2) - p.KC[f] * Total(s3);
+      for (int q0 = 0; q0 < NC; q0 += 3) {
+        const float* f0[3];
+        const float* df[3];
+        for (int q = 0; q < 3; ++q) {
+          f0[q] = G + size_t(q0 + q) * row + size_t(run.Start);
+          df[q] = G + size_t(gc + q0 + q) * row + size_t(run.Start);
+        }
+        Lanes s1[3], s2[3], s3[3];
+        SumRun<Fast>(w, f0, df, run.Length, s1, s2, s3);
+        for (int q = 0; q < 3; ++q) {
+          sum[q0 + q] += p.KA[f] * Total(s1[q]);
+          sum[NC + q0 + q] += Fast ? p.KB[f] * Total(s2[q]) : p.KB[f] * Total(s2[q]) - p.KC[f] * Total(s3[q]);
+        }
       }
     }
     w += run.Length;
   }
 }
 
-// Adds to out the sums over n indexed cells of A F0 and B dF - C F0 for the components
-// q < NC (NC / 3 groups of three). Each cell's group is one load of its packed values;
-// two cells side by side keep two sets of sums, added at the end (a fixed order).
-template <int NC>
-RV_KERNEL void SumCells(const int32_t* RV_RESTRICT at, const float* RV_RESTRICT A,
-                        const float* RV_RESTRICT B, const float* RV_RESTRICT C, int n,
-                        const float* RV_RESTRICT P, int stride, double* RV_RESTRICT out) {
-  constexpr int G = NC / 3;
-  Lanes a[2][G] = {}, b[2][G] = {}, c[2][G] = {};
+// The sums of n indexed cells for three components: at[i] is where cell i's packed
+// values start (F0 in lanes 0-2, dF in lanes 3-5). Per lane, fast: s1 = sum w F;
+// else s1 = sum w F (lanes 3-5 used), s2 = sum w^2 F (0-2), s3 = sum w^3 F (0-2). Two
+// cells side by side keep two sets of sums, added at the end (a fixed order).
+template <bool Fast>
+__attribute__((always_inline)) inline void SumCells(const int32_t* RV_RESTRICT at,
+                                                    const float* RV_RESTRICT w, int n,
+                                                    const float* RV_RESTRICT P, Lanes& s1,
+                                                    Lanes& s2, Lanes& s3) {
+  Lanes a[2] = {}, b[2] = {}, c[2] = {};
   auto add = [&](int h, int i) {
-    const float* v = P + size_t(at[i]) * size_t(stride);
-    for (int g = 0; g < G; ++g) {
-      Lanes x;
-      LoadLanes(x, v + 8 * g);
-      a[h][g] += A[i] * x;
-      b[h][g] += B[i] * x;
-      c[h][g] += C[i] * x;
+    Lanes x;
+    LoadLanes(x, P + at[i]);
+    const Lanes x1 = w[i] * x;
+    a[h] += x1;
+    if (!Fast) {
+      const Lanes x2 = w[i] * x1;
+      b[h] += x2;
+      c[h] += w[i] * x2;
     }
   };
   int i = 0;
   for (; i + 2 <= n; i += 2) add(0, i), add(1, i + 1);
   if (i < n) add(0, i);
-  for (int g = 0; g < G; ++g) {
-    const Lanes sa = a[0][g] + a[1][g], sb = b[0][g] + b[1][g], sc = c[0][g] + c[1][g];
-    for (int q = 0; q < 3; ++q) {
-      out[3 * g + q] += double(sa[q]);
-      out[NC + 3 * g + q] += double(sb[3 + q]) - double(sc[q]);
-    }
-  }
+  s1 = a[0] + a[1], s2 = b[0] + b[1], s3 = c[0] + c[1];
 }
 
-// One receiver's indexed cells in one block, segment by segment.
-template <int NC>
-RV_KERNEL void BlockCells(const FarFieldState& s, tFarPoint& p, int32_t g0, int32_t g1,
+// One receiver's indexed cells in one block (of face f), segment by segment.
+template <int NC, bool Fast>
+RV_KERNEL void BlockCells(const FarFieldState& s, tFarPoint& p, size_t f, int32_t g0, int32_t g1,
                           int32_t step, int32_t limit) {
   constexpr int W = 2 * NC;
   int32_t lo = g0 > 0 ? p.SegEnd[size_t(g0) - 1] : 0;
   for (int32_t g = g0; g < g1; ++g) {
     const int32_t hi = p.SegEnd[size_t(g)], bin = p.SegBin[size_t(g)];
-    if (int64_t(bin) + step < limit)
-      SumCells<NC>(p.Cell.data() + lo, p.A.data() + lo, p.B.data() + lo, p.C.data() + lo, hi - lo,
-                   s.Packed.data(), s.PackStride, &p.Sums[size_t(bin) * W]);
+    if (int64_t(bin) + step < limit) {
+      double* sum = &p.Sums[size_t(bin) * W];
+      for (int q0 = 0; q0 < NC; q0 += 3) {
+        Lanes s1, s2, s3;
+        SumCells<Fast>(p.Cell.data() + lo, p.CellW.data() + lo, hi - lo, s.Packed.data() + 8 * q0 / 3,
+                       s1, s2, s3);
+        for (int q = 0; q < 3; ++q) {
+          sum[q0 + q] += p.KA[f] * double(Fast ? s1[q] : s2[q]);
+          sum[NC + q0 + q] += Fast ? p.KB[f] * double(s1[3 + q])
+                                   : p.KB[f] * double(s1[3 + q]) - p.KC[f] * double(s3[q]);
+        }
+      }
+    }
     lo = hi;
   }
 }
@@ -453,8 +444,13 @@ void AccumulateGroup(FarFieldState& s, int r0, int r1, int32_t step, int32_t lim
       }
       const int32_t segEnd = fp.BlockSegs[k];
       if (segEnd > seg[r]) {
-        if (fp.Components == 6) BlockCells<6>(s, fp, seg[r], segEnd, step, limit);
-        else BlockCells<3>(s, fp, seg[r], segEnd, step, limit);
+        const size_t f = size_t(s.Blocks[k].Face);
+        if (fp.Components == 6)
+          fp.Fast ? BlockCells<6, true>(s, fp, f, seg[r], segEnd, step, limit)
+                  : BlockCells<6, false>(s, fp, f, seg[r], segEnd, step, limit);
+        else
+          fp.Fast ? BlockCells<3, true>(s, fp, f, seg[r], segEnd, step, limit)
+                  : BlockCells<3, false>(s, fp, f, seg[r], segEnd, step, limit);
         seg[r] = segEnd;
       }
     }
@@ -630,6 +626,7 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
     s.RowStride = s.Cells.size() + FarFieldState::LaneCount;
     s.Gathered.assign(s.RowStride * size_t(2 * s.GatherComponents), 0.0f);
     s.PackStride = 8 * (s.GatherComponents / 3);
+    if (int64_t(s.CellCount) * s.PackStride > INT32_MAX) throw std::bad_alloc();
     s.Packed.assign(size_t(s.CellCount) * size_t(s.PackStride), 0.0f);
     for (const auto& p : points) {
       tFarPoint fp;

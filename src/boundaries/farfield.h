@@ -9,9 +9,11 @@
 //
 // What depends on a receiver alone (the bin offset of each face cell and the factors of
 // its two terms) is computed once at set-up. Each step the face values of each component
-// (F0 on the face, F_out - F_in across it) are gathered once for all receivers; then every
-// receiver sums its cells per bin before touching its series. One thread computes all the
-// series of a receiver, so the bits do not depend on the number of threads.
+// (F0 on the face, F_out - F_in across it) are gathered once for all receivers, in blocks
+// of whole face rows; groups of receivers then sum each block while it is in cache, every
+// receiver its cells per bin before touching its series. One thread computes all the
+// series of a receiver in an order fixed by its tables, so the bits do not depend on the
+// number of threads.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -37,20 +39,20 @@ struct tFarPoint {
   // The face cells split by their bin offset Round((R - RMin)/(c dt)). Each face is read
   // along the axis on which the offset changes least; runs of at least LongRun
   // neighbouring cells sharing an offset are summed straight from the gathered rows, the
-  // other cells through an index, grouped by offset. Factors: a = A F0 and
+  // other cells through an index, grouped by block and offset. Factors: a = A F0 and
   // b = B (F_out - F_in) - C F0.
-  // On a face the normal's distance to the receiver is one number, so a run cell's
-  // factors follow from w = RMax/R alone: A = KA w^2 (KA w for the accelerated diagram),
-  // B = KB w, C = KC w^3 (0), with KA, KB, KC per face. A run cell keeps only w.
+  // On a face the normal's distance to the receiver is one number, so a cell's factors
+  // follow from w = RMax/R alone: A = KA w^2 (KA w for the accelerated diagram),
+  // B = KB w, C = KC w^3 (0), with KA, KB, KC per face. A cell keeps only w.
   std::vector<FarRun> Runs;       // in block order
   std::vector<int32_t> BlockRuns;  // per block of the state: end of its runs in Runs
   std::vector<float> W;            // the runs' cells in order, then LaneCount zeros
   std::array<double, 6> KA{}, KB{}, KC{};
   bool Fast = false;
-  // The other cells (as cells of the first half, packed), by block, then by offset: a
-  // segment per offset within a block.
+  // The other cells (where their first-half cell's packed values start), by block, then
+  // by offset: a segment per offset within a block.
   std::vector<int32_t> Cell;
-  std::vector<float> A, B, C;
+  std::vector<float> CellW;
   std::vector<int32_t> SegBin, SegEnd;  // per segment: its offset, the end of its cells
   std::vector<int32_t> BlockSegs;       // per block: end of its segments
   int32_t BinCount = 0;         // largest offset + 1
