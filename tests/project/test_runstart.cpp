@@ -73,6 +73,11 @@ struct RunStartTest : ::testing::Test {
   static std::string Refusal(const RunStartResult& r) {
     return r.refusal() ? r.refusal()->text : std::string("<none>");
   }
+  // The refusal's text, the status line and whether the window's state is put back.
+  std::tuple<std::string, std::string, bool> Outcome() {
+    const RunStartResult r = Run();
+    return {Refusal(r), r.status, r.restore};
+  }
 };
 
 }  // namespace
@@ -126,31 +131,29 @@ TEST_F(RunStartTest, PreparesARunWithEveryValueSet) {
   EXPECT_EQ(host.calls, (std::vector<std::string>{"labels", "signal", "elements", "preparing",
                                                   "charts", "outputs"}));
   EXPECT_EQ(std::tuple(d.Nx, d.NxEdges, d.StepCount.load(), d.OutputRate, d.Hx.len1()), std::tuple(10, 9, 7, 3, 11));
-  EXPECT_DOUBLE_EQ(d.TimeStepSec, 0.01e-9);
-  EXPECT_DOUBLE_EQ(d.TimeStep, 0.01e-9 * double(LightSpeed));
-  EXPECT_DOUBLE_EQ(d.CourantZ, d.TimeStep / 0.02);
-  EXPECT_DOUBLE_EQ(d.CellVolume, 0.01 * 0.01 * 0.02);
+  const double c = double(LightSpeed);
+  for (auto [got, want] : {std::pair{d.TimeStepSec, 0.01e-9}, {d.TimeStep, 0.01e-9 * c}, {d.CourantZ, 0.01e-9 * c / 0.02},
+                           {d.CellVolume, 0.01 * 0.01 * 0.02}})
+    EXPECT_DOUBLE_EQ(got, want);
   EXPECT_EQ(std::tuple(d.InternalSourcesOnly, d.NoExternalField, d.ObjectCellCount, d.MaterialCellCount[0],
                        d.MaterialCellCount[1], d.MaterialCellCount[2]), std::tuple(1, 1, 3, 1, 2, 0));
   // H coefficient of a magnetic cell divided by its mu; a switched-off one keeps vacuum's.
   EXPECT_FLOAT_EQ(d.HCoefCell(2, 2, 2), d.HCoefUniform / 4.0f);
   EXPECT_FLOAT_EQ(d.HCoefCell(5, 5, 5), d.HCoefUniform);
-  EXPECT_EQ(std::tuple(r.run.settings.RunStartTimeMs, r.run.settings.ShowGraphs), std::tuple(1000, 1));
+  // The spark gap starts unfired; the start leaves the run flags to the caller.
   ASSERT_EQ(r.run.elements.SparkGaps.size(), 1u);
-  EXPECT_EQ(r.run.elements.SparkGaps[0].Fired, 0);
-  // The start leaves the run flags to the caller.
-  EXPECT_EQ(std::tuple(d.Stopped.load(), d.CalcRunning.load()), std::tuple(1, 0));
+  EXPECT_EQ(std::tuple(r.run.settings.RunStartTimeMs, r.run.settings.ShowGraphs, r.run.elements.SparkGaps[0].Fired,
+                       d.Stopped.load(), d.CalcRunning.load()), std::tuple(1000, 1, 0, 1, 0));
 }
 
 TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
+  using O = std::tuple<std::string, std::string, bool>;
   // Far field with the external field comes before the far field with a PEC face, and both
   // before the project-loading test and any feature this build lacks.
   in.settings.cbFarPoints = true;
   in.settings.rgSources = SourceExternalField;
   in.projectReady = false;
-  RunStartResult r = Run();
-  EXPECT_EQ(Refusal(r), runmsg::FarFieldWithExternal);
-  EXPECT_FALSE(r.restore);
+  EXPECT_EQ(Outcome(), O(runmsg::FarFieldWithExternal, "", false));
   in.settings.rgSources = SourceInternalOnly;
   EXPECT_EQ(Refusal(Run()), runmsg::FarFieldWithPECOrSym);
   in.settings.ComboBox = {1, 1, 1, 1, 1, 1};
@@ -158,8 +161,7 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
   in.projectReady = true;
   EXPECT_NE(Refusal(Run()).find("дальнего поля в этой версии"), std::string::npos);
   in.settings.cbFarPoints = false;
-  EXPECT_TRUE(host.calls.empty());  // nothing was touched on the way
-  EXPECT_TRUE(d.Hx.empty());
+  EXPECT_TRUE(host.calls.empty() && d.Hx.empty());  // nothing was touched on the way
 
   // Features of later work are refused by name.
   in.settings.rgSources = SourceTFSF;
@@ -177,66 +179,47 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
     return false;
   };
   in.settings.rgSources = SourceTFSF;
-  r = Run();
-  EXPECT_EQ(Refusal(r), "Ошибка в задании бокса TF-SF");
-  EXPECT_FALSE(r.restore);
+  EXPECT_EQ(Outcome(), O("Ошибка в задании бокса TF-SF", "", false));
   in.settings.rgSources = SourceInternalOnly;
 
   // Memory: the estimate against 90 % of the physical memory.
   in.totalPhysBytes = 8 << 20;
-  r = Run();
-  EXPECT_EQ(Refusal(r), runmsg::NoMemory);
-  EXPECT_EQ(r.status, runmsg::NoMemoryStatus);
+  EXPECT_EQ(Outcome(), O(runmsg::NoMemory, runmsg::NoMemoryStatus, false));
   in.totalPhysBytes = 64ull << 30;
 
   // A signal parameter that is not a number refuses instead of running half-updated.
   host.signalOk = false;
-  r = Run();
-  EXPECT_EQ(Refusal(r), "Обнаружены ошибки в значениях параметров сигналов");
+  EXPECT_EQ(Refusal(Run()), "Обнаружены ошибки в значениях параметров сигналов");
   EXPECT_TRUE(d.Hx.empty());
   host.signalOk = true;
 
   // The angle is tested whatever the source; +-90 pass, anything beyond does not.
-  for (const char* a : {"90", "-90"}) {
+  for (auto [a, bad] : {std::pair{"90", false}, {"-90", false}, {"90.001", true}, {"-91", true}}) {
     in.settings.edIncAngle = a;
-    EXPECT_TRUE(Run().started) << a;
-  }
-  for (const char* a : {"90.001", "-91"}) {
-    in.settings.edIncAngle = a;
-    r = Run();
-    EXPECT_EQ(Refusal(r), runmsg::BadAngle);
-    EXPECT_EQ(r.status, runmsg::BadAngleStatus);
+    EXPECT_EQ(Outcome(), bad ? O(runmsg::BadAngle, runmsg::BadAngleStatus, false) : O("<none>", "", false)) << a;
   }
   in.settings.edIncAngle = "abc";
   EXPECT_NE(Refusal(Run()).find("\"abc\""), std::string::npos);
   in.settings.edIncAngle = "0";
 
   in.settings.spY = 1;
-  r = Run();
-  EXPECT_EQ(Refusal(r), runmsg::GridTooSmall);
-  EXPECT_EQ(r.status, runmsg::GridTooSmall);
+  EXPECT_EQ(Outcome(), O(runmsg::GridTooSmall, runmsg::GridTooSmall, false));
   in.settings.spY = 10;
 
   d.MemoryLimitBytes = 1000;
-  r = Run();
-  EXPECT_EQ(Refusal(r), runmsg::AllocFailed);
-  EXPECT_FALSE(r.restore);
+  EXPECT_EQ(Outcome(), O(runmsg::AllocFailed, runmsg::AllocFailed, false));
   d.MemoryLimitBytes = 0;
 }
 
 TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
   auto expectRestore = [&](const std::string& text, const std::string& status) {
-    const RunStartResult r = Run();
-    EXPECT_EQ(Refusal(r), text);
-    EXPECT_EQ(r.status, status);
-    EXPECT_TRUE(r.restore) << text;
-    EXPECT_TRUE(d.Hx.empty()) << "arrays left after: " << text;
-    EXPECT_EQ(d.Stopped.load(), 1);
+    EXPECT_EQ(Outcome(), std::tuple(text, status, true));
+    EXPECT_TRUE(d.Hx.empty() && d.Stopped == 1) << "arrays left after: " << text;
   };
-  in.settings.edX = "0,01";  // a comma is no decimal separator
-  expectRestore(runmsg::BadCellSize, runmsg::BadCellSizeStatus);
-  in.settings.edX = "0";
-  expectRestore(runmsg::BadCellSize, runmsg::BadCellSizeStatus);
+  for (const char* x : {"0,01", "0"}) {  // a comma is no decimal separator
+    in.settings.edX = x;
+    expectRestore(runmsg::BadCellSize, runmsg::BadCellSizeStatus);
+  }
   in.settings.edX = "0.01";
   in.settings.eddT = "1e-2 нс";
   expectRestore(runmsg::BadTimeStep, runmsg::BadTimeStepStatus);

@@ -184,12 +184,7 @@ TEST(TableSections, RoundTripThroughTheProjectFile) {
   EXPECT_EQ(ini.readSection("sgResistors"), std::vector<std::string>{"Count"});
   EXPECT_EQ(ini.readSection("OutPoints"),
             (std::vector<std::string>{"seOutputRate", "cbNoWriteFile", "cbShowInput", "cbShowGr"}));
-  EXPECT_EQ(ini.sections(), (std::vector<std::string>{"OutPoints", "sgOutPoint", "sgCurrent", "sgVoltage",
-                                                       "sgFarPoints", "sgResistors", "sgCapacitors",
-                                                       "sgSourses", "sgRazraydnic", "sgInductor"}));
-  const std::string bytes = ReadBytes(path);
-  EXPECT_NE(bytes.find("Cell3x12=\xD1\xEE\xEF\xF0"), std::string::npos);  // "Сопр" in cp1251
-  EXPECT_NE(bytes.find("\r\n"), std::string::npos);
+  EXPECT_NE(ReadBytes(path).find("Cell3x12=\xD1\xEE\xEF\xF0"), std::string::npos);  // "Сопр" in cp1251
 
   rv::LampedTables t2;
   rv::OutPointTables o2;

@@ -47,24 +47,6 @@ TEST(Codepage, Utf8ToCp1251) {
   }
 }
 
-TEST(Codepage, CyrillicRoundTripThroughFile) {
-  TempDir dir;
-  const std::string path = dir / "cyr.txt", all =
-      "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюяЁё";
-  std::string err, expected;
-  ASSERT_TRUE(WriteTextLines(path, {all, "", "Поле E=1"}, err)) << err;
-  for (int b = 0xC0; b <= 0xFF; ++b) expected.push_back(static_cast<char>(b));
-  expected += "\xA8\xB8\r\n\r\n\xCF\xEE\xEB\xE5 E=1\r\n";
-  EXPECT_EQ(ReadBytes(path), expected);
-
-  std::vector<std::string> lines;
-  ASSERT_TRUE(ReadTextLines(path, lines, err)) << err;
-  EXPECT_EQ(lines, (std::vector<std::string>{all, "", "Поле E=1"}));
-  std::string raw;
-  ASSERT_TRUE(ReadRawText(path, raw, err)) << err;
-  EXPECT_EQ(raw, expected);
-}
-
 TEST(Codepage, ReadLineEndingsAndBom) {
   TempDir dir;
   const std::string path = dir / "in.txt";

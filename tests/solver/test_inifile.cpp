@@ -78,12 +78,9 @@ TEST(IniFile, LfOnlyBomAndOddLines) {
   EXPECT_EQ(ini.text(),
             "[Раздел]\r\nКлюч=Значение=с равенством\r\njust text\r\n  ; comment = not a key\r\n"
             "=orphan\r\nКлюч=ignored\r\nmore=3\r\n[Second]\r\nb=2\r\n");
-
-  // Saved as cp1251 with CR LF, without the mark.
+  // Saved without the mark (the bytes of a save are checked above).
   ASSERT_TRUE(ini.save(&err)) << err;
-  const std::string bytes = ReadBytes(path);
-  EXPECT_EQ(bytes.substr(0, 11), "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xCA");
-  EXPECT_EQ(bytes.find('\n'), bytes.find("\r\n") + 1);
+  EXPECT_EQ(ReadBytes(path).substr(0, 11), "[\xD0\xE0\xE7\xE4\xE5\xEB]\r\n\xCA");
 }
 
 TEST(IniFile, BuiltFromNothingEraseAndDelete) {

@@ -120,9 +120,8 @@ TEST(SarReport, TextsOfASmallLossyBlock) {
   };
   std::string bytes;
   for (const std::string& l : lines) bytes += Utf8ToCp1251(l) + "\r\n";
-  EXPECT_EQ(ReadLines(d.SARDir + "SAR.txt"), lines);
+  EXPECT_EQ(ReadLines(d.SARDir + "SAR.txt"), lines);  // as text first: a readable difference
   EXPECT_EQ(ReadBytes(d.SARDir + "SAR.txt"), bytes);
-  EXPECT_NE(bytes.find("\xD1\xEB\xEE\xE9 \xB9"), std::string::npos);  // "Слой №" in cp1251
   EXPECT_FLOAT_EQ(S.BalanceError, -46.875f);
 
   const auto cells = ReadLines(d.SARDir + "SAR_by_Cell.dat");

@@ -6,16 +6,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
 
 #include "platform/help.h"
-#include "platform/prompter.h"
 #include "platform/shellchannel.h"
 #include "project/ui/TfmAbout.h"
-#include "project/ui/TfmNew3dMain.h"
 #include "project/ui/TfmWaveLenCalc.h"
-#include "solver/solverdata.h"
-
 #include "ui_fixture.h"
 
 namespace {

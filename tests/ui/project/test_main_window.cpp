@@ -2,57 +2,40 @@
 // voltage source, a run started, watched, paused, resumed and stopped.
 #include <gtest/gtest.h>
 
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTest>
 #include <QToolButton>
 #include <QToolTip>
-#include <filesystem>
+
 #include <fstream>
 
-#include "platform/prompter.h"
 #include "project/mainsettings.h"
-#include "project/ui/TfmNew3dMain.h"
-#include "solver/solverdata.h"
-
 #include "ui_fixture.h"
 
-using rvtest::WaitFor;
+using namespace rvtest;
 
 namespace {
-
-using rv::PromptButton;
 
 std::string Text(QLabel* l) { return l->text().toStdString(); }
 
 struct MainWindow : ::testing::Test {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w{d};
-  MainWindow() { w.SetPrompter(&p); }
+  Program prog;
+  SolverData& d = prog.d;
+  ScriptedPrompter& p = prog.prompter;
+  TfmNew3dMain& w = prog.w;
 
   // A new project of 20^3 cells with one 50-ohm voltage source in the middle, driven by the
   // voltage sources only.
   void SetUpProject() {
-    w.mnNewProjectClick();
-    for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(20);
+    SourcesOnlyProject(w, 20);
     w.seStepCount->setValue(1000000);
-    QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
-    rv::StringGrid& g = w.Lamped().sgSourses;
-    std::atomic<uint8_t> m{0};
-    rv::AddGridRow(g, m);
-    for (auto [c, t] : {std::pair{0, "10"}, {1, "10"}, {2, "10"}, {3, "50"}, {4, "Z"}, {5, "+"}})
-      g.SetCell(c, 1, t);
+    Row(w.Lamped().sgSourses, d.Modified, {"10", "10", "10", "50", "Z", "+"});
   }
   void AllFaces(int border) {
     for (QComboBox* c : {w.ComboBox1, w.ComboBox2, w.ComboBox3, w.ComboBox4, w.ComboBox5, w.ComboBox6})
@@ -93,8 +76,8 @@ TEST_F(MainWindow, NewProjectDefaultsAndDerivedLabels) {
   w.mnDoubleVolumClick();
   EXPECT_EQ(std::tuple(w.spX->value(), w.edX->text().toStdString(), w.seStepCount->value()), std::tuple(40, "0.005", 200));
 
-  // Closing asks to save while modified: Cancel keeps the window; saving is not there yet,
-  // so Yes keeps it too; No closes.
+  // Closing asks to save while modified: Cancel keeps the window, so does Yes with the save
+  // dialog cancelled; No closes.
   w.show();
   for (PromptButton b : {PromptButton::Cancel, PromptButton::Yes, PromptButton::No}) {
     p.answers = {b};

@@ -12,91 +12,20 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTest>
 #include <qcustomplot.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 
-#include "charts/ui/TfmChart.h"
-#include "platform/prompter.h"
 #include "project/mainsettings.h"
-#include "project/signalsource.h"
-#include "project/ui/ProjectIO.h"
-#include "project/ui/TfmInputSource.h"
-#include "project/ui/TfmNew3dMain.h"
-#include "solver/solverdata.h"
-
 #include "ui_fixture.h"
 
-using namespace rv;
-using rvtest::ReadFile;
-using rvtest::ScriptedDialogs;
-using rvtest::WaitFor;
+using namespace rvtest;
 namespace fs = std::filesystem;
 
 namespace {
 
 std::string Dir(const std::string& name) { return rvtest::FreshDir("rv_main_window_project", name); }
-
-std::string Joined(const std::vector<std::string>& texts) {
-  std::string s;
-  for (const auto& t : texts) s.append(s.empty() ? "" : " | ").append(t);
-  return s;
-}
-
-// A chart window whose files stay in the test's folder and whose boxes are scripted.
-TfmChart::Options ChartOptions(const std::string& dir, Prompter& prompter) {
-  TfmChart::Options o;
-  o.settingsPath = dir + "chart.INI";
-  o.valueHistoryPath = dir + "TmpVal.txt";
-  o.defaultDir = dir;
-  o.prompter = &prompter;
-  return o;
-}
-
-// The main window wired as the program wires it, with scripted boxes and dialogs.
-struct Program {
-  explicit Program(TfmChart* chart = nullptr) : sw(signal, prompter) {
-    w.SetPrompter(&prompter);
-    MainWindowLinks links;
-    links.signal = &signal;
-    links.fmInputSource = &sw;
-    links.fmChart = chart;
-    w.SetLinks(links);
-    w.SetProjectFileHandlers(TfmNew3dMain::HandlersOf(io));
-  }
-  ~Program() {
-    // No save question while the windows go.
-    d.Modified = 0;
-  }
-  SolverData d;
-  ScriptedPrompter prompter;
-  ScriptedDialogs dialogs;
-  SignalSource signal;
-  TfmInputSource sw;
-  TfmNew3dMain w{d};
-  ProjectIO io{w, prompter, dialogs};
-};
-
-std::string Caption(const QWidget& w) { return w.windowTitle().toStdString(); }
-
-// Appends a row to a table and fills its first cells.
-void Row(StringGrid& g, ModifiedFlag& m, std::initializer_list<const char*> cells) {
-  AddGridRow(g, m);
-  int c = 0;
-  for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
-}
-
-// A new project of n nodes per axis driven by the voltage sources only.
-void SourcesOnlyProject(TfmNew3dMain& w, int n) {
-  w.mnNewProjectClick();
-  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(n);
-  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
-}
 
 // The settings the round trip changes, one on each page, and the signal's kind.
 auto Pages(Program& p) {

@@ -5,22 +5,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include <deque>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 
-#include "platform/prompter.h"
 #include "project/appsettings.h"
-#include "project/ui/ProjectIO.h"
-#include "project/ui/TfmInputSource.h"
 #include "solver/codepage.h"
-#include "solver/solverdata.h"
-
 #include "ui_fixture.h"
 
 using namespace rv;
 using rvtest::ReadFile;
+using rvtest::WriteFile;
 using rvtest::ScriptedDialogs;
 using rvtest::WaitFor;
 namespace fs = std::filesystem;
@@ -150,7 +143,7 @@ TEST(ProjectCommands, SaveStopsAtEveryNoAndAFailedWriteSaysSo) {
 
   // An existing file and anything but OK at the replace question: the file stays.
   const std::string F = dir + "p.fdt";
-  { std::ofstream(F) << "[Keep]\r\nx=1\r\n"; }
+  WriteFile(F, "[Keep]\r\nx=1\r\n");
   r.dialogs.save.push_back(F);
   r.prompter.answers.push_back(PromptButton::Cancel);
   EXPECT_FALSE(r.io.btnSaveResClick());
@@ -255,12 +248,12 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
             std::tuple(dir + "current.fdt", "Расчет электромагнитных полей методом FDTD", 33, 5, 1, 0));
 
   // A signal file with a bad line: reported, unloaded, and the rest of the project loads.
-  { std::ofstream(dir + "sig.srg") << "1 1\r\n2 x\r\n"; }
+  WriteFile(dir + "sig.srg", "1 1\r\n2 x\r\n");
   ASSERT_TRUE(WriteTextLines(dir + "s.fdt",
                              {"[Signal]", "cbExpression=8", "edFileName=" + dir + "sig.srg",
                               "[Version]", "FileFormat=6", "[Geometry]", "NX=5", "NY=5", "NZ=5"},
                              err));
-  { std::ofstream(dir + "s.bin", std::ios::binary).write("\x01\0\0\0\x7d\0\0\0", 8); }
+  WriteFile(dir + "s.bin", std::string("\x01\0\0\0\x7d\0\0\0", 8));
   r.io.LoadProjectByName(dir + "s.fdt");
   ASSERT_FALSE(r.host.prompter.messages.empty());
   EXPECT_EQ(r.host.prompter.messages.back(), "Файл входного сигнала не читается из-за ошибки в строке 2");

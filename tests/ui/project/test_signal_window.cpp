@@ -2,36 +2,25 @@
 // the analytic pulse, the Gaussian's spectrum, the preview interval, the signal file and
 // the section "Signal".
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QRadioButton>
-#include <QSpinBox>
 #include <QStackedWidget>
-#include <QTest>
 #include <QToolButton>
 #include <qcustomplot.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 
-#include "platform/prompter.h"
-#include "project/ui/TfmInputSource.h"
 #include "ui_fixture.h"
 
 using namespace rv;
+using rvtest::WriteFile;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr double Pi = 3.141592653589793;
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 struct Window {
   SignalSource source;
