@@ -27,10 +27,11 @@ namespace {
 
 std::string Dir(const std::string& name) { return rvtest::FreshDir("rv_main_window_project", name); }
 
-// The settings the round trip changes, one on each page, and the signal's kind.
+// The settings the round trip changes, one on each page, the typed time step and the
+// signal's kind.
 auto Pages(Program& p) {
   return std::tuple(p.w.spX->value(), p.w.ComboBox2->currentIndex(), p.w.cbEnergy->isChecked(),
-                    p.sw.cbExpression->currentIndex(), p.signal.Get().Kind);
+                    p.w.eddT->text().toStdString(), p.sw.cbExpression->currentIndex(), p.signal.Get().Kind);
 }
 
 }  // namespace
@@ -41,10 +42,16 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   TfmNew3dMain& w = p.w;
   w.mnNewProjectClick();
   ASSERT_TRUE(w.mnSavePrj->isEnabled() && w.mnLoadPrj->isEnabled() && w.btnShowSignal->isEnabled());
+  const std::string limit = w.eddT->text().toStdString();
+  ASSERT_EQ(limit.rfind("0.0192583", 0), 0u);
 
-  // A setting on each page and a signal of another kind.
+  // A setting on each page, a time step within the limit and a signal of another kind. The
+  // typed step stays through page switches and changes that leave the grid alone.
   w.spX->setValue(30);
   w.ComboBox2->setCurrentIndex(BorderPEC);
+  w.eddT->setText("0.0018");
+  w.PageControl1->setCurrentWidget(w.TabSheet2);
+  w.PageControl1->setCurrentWidget(w.TabSheet1);
   w.cbEnergy->setChecked(true);
   w.memoProjectNote->setPlainText(QString::fromUtf8("Проба"));
   p.sw.cbExpression->setCurrentIndex(SigGauss);
@@ -57,11 +64,12 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
   EXPECT_EQ(std::tuple(p.d.Modified.load(), Caption(w), fs::exists(dir + "proj.bin"), w.Settings().History[0]),
             std::tuple(0, "Ravelin - proj.fdt", true, dir + "proj.fdt"));
+  EXPECT_NE(ReadFile(dir + "proj.fdt").find("dT=0.0018\r\n"), std::string::npos);
 
   // A new project puts everything back to the defaults, the signal to a sine.
   w.mnNewProjectClick();
   EXPECT_TRUE(p.prompter.questions.empty());  // nothing unsaved: no question
-  EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, SigSin, SigSin));
+  EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, limit, SigSin, SigSin));
   EXPECT_NE(Caption(w), "Ravelin - proj.fdt");
   // It goes beside the last project, not among the program's files.
   EXPECT_EQ(std::tuple(w.ProjectFileName(), p.d.ResultDir),
@@ -72,7 +80,8 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   w.HistoryItemClick(0);
   ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
   // The signal is what a run would use.
-  EXPECT_EQ(Pages(p), std::tuple(30, BorderPEC, true, SigGauss, SigGauss));
+  EXPECT_EQ(Pages(p), std::tuple(30, BorderPEC, true, "0.0018", SigGauss, SigGauss));
+  EXPECT_EQ(w.Label33->text().toStdString(), "Конечное время: 0.18 нс");
   EXPECT_EQ(std::tuple(w.memoProjectNote->toPlainText().toStdString(), p.sw.edits.at("edGaussWidth")->text().toStdString(),
                        p.signal.Get().Params.GaussWidth), std::tuple("Проба", "2e-10", 2e-10));
   // The "Источник" page shows the window's preview.
@@ -288,32 +297,13 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   EXPECT_EQ(std::tuple(chart.model().Series[0].Title, chart.model().Series[0].Count()), std::tuple("U1", 3u));
 }
 
-// A time step the user typed, or a project stored, stays through page switches and a save
-// and load while it is within the stability limit; a change of the grid writes the limit.
-TEST(MainWindowProject, TheTypedTimeStepSurvivesPagesSaveAndLoad) {
-  const std::string dir = Dir("timestep");
+// A time step above the stability limit, or no number, gives way to the limit; a change of
+// the grid writes the new limit over a step within the old one.
+TEST(MainWindowProject, TheTimeStepKeepsToTheStabilityLimit) {
   Program p;
   TfmNew3dMain& w = p.w;
   w.mnNewProjectClick();
   const QString limit = w.eddT->text();
-  ASSERT_TRUE(limit.startsWith("0.0192583"));
-  w.eddT->setText("0.0018");
-  w.PageControl1->setCurrentWidget(w.TabSheet2);
-  w.PageControl1->setCurrentWidget(w.TabSheet1);
-  w.cbBioMaterals->setChecked(true);  // no change of the grid
-  EXPECT_EQ(w.eddT->text(), "0.0018");
-
-  p.dialogs.save.push_back(dir + "dt.fdt");
-  w.mnSavePrj->trigger();
-  EXPECT_NE(ReadFile(dir + "dt.fdt").find("dT=0.0018\r\n"), std::string::npos);
-  w.mnNewProjectClick();
-  EXPECT_EQ(w.eddT->text(), limit);
-  w.mnHistoryClick();
-  w.HistoryItemClick(0);
-  ASSERT_TRUE(p.prompter.shown.empty()) << Joined(p.prompter.shown);
-  EXPECT_EQ(w.eddT->text(), "0.0018");
-  EXPECT_EQ(w.Label33->text().toStdString(), "Конечное время: 0.18 нс");
-
   // Above the limit, or no number: the limit comes back on the next recomputation.
   for (const char* bad : {"0.5", "-1", "abc"}) {
     w.eddT->setText(bad);

@@ -1,6 +1,5 @@
-// The signal window (offscreen): presets measured by the window's own measurement against
-// the analytic pulse, the Gaussian's spectrum, the preview interval, the signal file and
-// the section "Signal".
+// The signal window (offscreen): presets and the measurement shown, the spectrum drawn, the
+// preview interval, the signal file and the section "Signal".
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -10,8 +9,6 @@
 #include <QToolButton>
 #include <qcustomplot.h>
 
-#include <cmath>
-
 #include "ui_fixture.h"
 
 using namespace rv;
@@ -19,8 +16,6 @@ using rvtest::WriteFile;
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr double Pi = 3.141592653589793;
 
 struct Window {
   SignalSource source;
@@ -66,12 +61,8 @@ TEST(TfmInputSourceWindow, PresetsAndTheirMeasure) {
                        w.ed("edExpAmpl")->text(), w.fm.PreviewX().size()),
             std::tuple(QString::fromUtf8("0,5/3 нс"), "382204000", "2356220000", "1.69749", 10000u));
 
-  // The preset's analytic pulse is checked in the core; here the window shows its measure.
-  const PulseMeasure& m = w.fm.Measure();
-  ASSERT_TRUE(m.Valid && m.HasRise && m.HasWidth);
-  EXPECT_NEAR(m.Amplitude, 1.0, 1e-3);
-  EXPECT_NEAR(m.Rise, 0.5, 0.5e-3);
-  EXPECT_NEAR(m.Width, 3.0, 3e-3);
+  // The preset's pulse against the analytic one is the core's test; the window shows it.
+  ASSERT_TRUE(w.fm.Measure().Valid && w.fm.Measure().HasRise && w.fm.Measure().HasWidth);
   EXPECT_EQ(w.fm.MeasureText(), QString::fromUtf8("Aмплитуда = 1; Tф = 0.5; Tи = 3"));
 
   // Zoomed in on the rise, the measurement follows what is visible: no falling edge.
@@ -87,9 +78,8 @@ TEST(TfmInputSourceWindow, PresetsAndTheirMeasure) {
   // Not a number: a message and nothing changes; Cancel: nothing at all.
   answer = "abc";
   w.fm.SpeedButton2->click();
-  ASSERT_EQ(w.prompter.messages.size(), 1u);
-  EXPECT_EQ(w.prompter.messages[0], "Неверное значение амплитуды");
-  EXPECT_EQ(w.ed("edExp_a")->text(), "382204000");
+  EXPECT_EQ(std::tuple(w.prompter.messages, w.ed("edExp_a")->text()),
+            std::tuple(std::vector<std::string>{"Неверное значение амплитуды"}, "382204000"));
   answer.reset();
   w.fm.SpeedButton2->click();
   EXPECT_EQ(std::tuple(w.ed("edExp_a")->text(), w.prompter.messages.size()), std::tuple("382204000", 1u));
@@ -110,10 +100,9 @@ TEST(TfmInputSourceWindow, GaussianSpectrumAndItsSteps) {
   const SpectrumResult& s = w.fm.Spectrum();
   ASSERT_TRUE(s.Computed);
   EXPECT_NEAR(s.DF, 0.5 / (w.fm.PreviewX().back() * 1e-9) / 1.01, 1);
+  // The spectrum against the Gaussian's transform is the core's test; the window draws it.
   ASSERT_EQ(w.fm.FastLineSeries1->data()->size(), int(s.FMHz.size()));
-  const double W = 1e-9;
-  for (size_t i = 0; i < s.FMHz.size(); ++i)
-    ASSERT_NEAR(s.Mag[i], std::exp(-std::pow(Pi * s.FMHz[i] * 1e6 * W, 2)), 1e-4);
+  EXPECT_EQ(w.fm.FastLineSeries1->data()->at(5)->value, s.Mag[5]);
   EXPECT_EQ(std::tuple(w.fm.Chart2Title->text(), w.fm.Chart2->xAxis->label(), w.fm.Label29->text()),
             std::tuple(QString::fromUtf8("Модуль спектра"), QString::fromUtf8("f, МГц"), QString()));
 
@@ -133,8 +122,7 @@ TEST(TfmInputSourceWindow, PreviewIntervalAndBadTexts) {
   Window w;
   w.fm.RadioButton1->setChecked(true);
   ASSERT_FALSE(w.fm.ShowSignalClick());  // no main window to take the run's duration from
-  ASSERT_EQ(w.prompter.messages.size(), 1u);
-  EXPECT_EQ(w.prompter.messages[0], "Ошибка в шаге по времени в главной форма");
+  EXPECT_EQ(w.prompter.messages, std::vector<std::string>{"Ошибка в шаге по времени в главной форма"});
   // 1001 steps of 0.01 ns preview 10 ns.
   w.fm.SetRunTime([](int& steps, std::string& dT) {
     steps = 1001;
