@@ -263,8 +263,8 @@ TEST(MainWindowProject, EditingTheSignalDuringARunLeavesTheRunsSignal) {
   chart.close();
 }
 
-// A refused start leaves the user's curves in the chart window; lumped rows a run would leave
-// out are named, each with its table, in one warning before the refusal.
+// A refused start leaves the window idle and the user's curves in the chart window; lumped rows a
+// run would leave out are named, each with its table, in one warning before the refusal.
 TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   const std::string dir = Dir("refused");
   ScriptedPrompter chartMessages;
@@ -292,7 +292,11 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
             "Конденсаторы, строка 1: направление \"abc\" не X, Y или Z\n"
             "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема");
   EXPECT_EQ(p.prompter.messages[1], "Ошибка в задании шага по времени. Работа невозможна!");
-  EXPECT_FALSE(w.Running());
+  // The refusal came after the arrays were reserved: they are freed and the window is idle.
+  EXPECT_EQ(std::tuple(w.Running(), w.btnPusk->isEnabled(), w.btnStop->isEnabled(), w.btnPauza->isEnabled(),
+                       w.TabSheet1->isEnabled(), w.StaticText1->isVisibleTo(&w), w.lbStep->text().toStdString()),
+            std::tuple(false, true, false, false, true, false, "Ошибка в задании шага по времени."));
+  EXPECT_EQ(std::tuple(p.d.Stopped.load(), p.d.CalcRunning.load(), p.d.Hx.empty()), std::tuple(1, 0, true));
   ASSERT_EQ(chart.model().SeriesCount(), 1);
   EXPECT_EQ(std::tuple(chart.model().Series[0].Title, chart.model().Series[0].Count()), std::tuple("U1", 3u));
 }
