@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "project/appsettings.h"
+#include "solver/file_fixture.h"
 #include "solver/inifile.h"
 
 using namespace rv;
@@ -32,10 +31,8 @@ TEST(History, MovesInsertsAndDropsTheOldest) {
 }
 
 TEST(AppSettingsFile, DefaultsRoundTripAndKeysKept) {
-  const std::string dir = ::testing::TempDir() + "appsettings_test/";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  const std::string path = dir + "ravelin.INI";
+  rvtest::TempDir dir;
+  const std::string path = dir / "ravelin.INI";
   AppSettings s;
   std::string err;
   ASSERT_TRUE(ReadAppSettings(path, "/home/u/", s, err));  // no file: defaults
@@ -58,5 +55,4 @@ TEST(AppSettingsFile, DefaultsRoundTripAndKeysKept) {
   ASSERT_TRUE(check.load(path, &err));
   EXPECT_EQ(check.readString("Other", "Key", ""), "Значение");
   EXPECT_EQ(std::tuple(FileNamePart("/a/b/c.fdt"), FolderOf("/a/b/c.fdt")), std::tuple("c.fdt", "/a/b/"));
-  std::filesystem::remove_all(dir);
 }

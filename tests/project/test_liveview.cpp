@@ -2,12 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 
 #include "project/liveview.h"
+#include "solver/file_fixture.h"
 #include "solver/solverdata.h"
 
 namespace rv {
@@ -63,23 +61,20 @@ TEST(LiveView, FrameFiles) {
   EXPECT_EQ(std::vector<std::string>({FrameFileName('X', 1), FrameFileName('Y', 100000), FrameFileName('Y', 1234567)}),
             std::vector<std::string>({"X_____1.bmp", "Y100000.bmp", "Y1234567.bmp"}));
 
-  const auto dir = std::filesystem::temp_directory_path() / "rv_liveview_bmp";
-  std::filesystem::create_directories(dir);
+  rvtest::TempDir dir;
   auto field = [](int i, int j, int) { return i == 1 && j == 1 ? -1.0 : 0.0; };
   const auto p = BuildSlice(SliceAxis::Z, 1, 4, 3, 3, field, MakeLiveScale(1, 0, false));
   ASSERT_TRUE(p);
-  const std::string path = (dir / FrameFileName('Z', 1)).string();
+  const std::string path = dir / FrameFileName('Z', 1);
   ASSERT_TRUE(WriteSliceBmp(path, *p));
-  std::ifstream in(path, std::ios::binary);
-  const std::string b(std::istreambuf_iterator<char>(in), {});
+  const std::string b = rvtest::ReadBytes(path);
   // 3 x 2 pixels, rows of 9 bytes padded to 12, stored bottom-up.
   ASSERT_EQ(b.size(), 54u + 24u);
   EXPECT_EQ(b.substr(0, 2), "BM");
   // Cell (1, 1) is the bottom-left pixel: the first one stored, magenta (blue, green, red);
   // the next pixel is black.
   EXPECT_EQ(b.substr(54, 4), std::string("\xff\x00\xff\x00", 4));
-  EXPECT_FALSE(WriteSliceBmp((dir / "missing" / "x.bmp").string(), *p));
-  std::filesystem::remove_all(dir);
+  EXPECT_FALSE(WriteSliceBmp(dir / "missing/x.bmp", *p));
 }
 
 TEST(LiveView, CurrentsFollowTheCirculationOfH) {

@@ -2,13 +2,13 @@
 
 #include <cmath>
 #include <filesystem>
-#include <unistd.h>
 
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
 #include "project/runfeatures.h"
 #include "project/runstart.h"
 #include "solver/constants.h"
+#include "solver/file_fixture.h"
 
 using namespace rv;
 
@@ -359,8 +359,8 @@ TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
 
   r = Run();
   ASSERT_TRUE(r.started) << Refusal(r);
-  d.FARDir = (std::filesystem::temp_directory_path() /
-              ("rv_runfar_" + std::to_string(::getpid())) / "FAR").string();
+  rvtest::TempDir tmp;
+  d.FARDir = tmp / "FAR";
   StepHooks h;
   features.AddStepHooks(d, r.run.settings, h);
   ASSERT_TRUE(h.AccumulateFarField);
@@ -372,5 +372,4 @@ TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
   for (const char* n : {"E(8,8,8)y.grf", "E(8,8,8)x.grf", "E(8,8,8)z.grf", "DiagrZ_0.25.grf"})
     EXPECT_TRUE(std::filesystem::exists(d.FARDir + "/" + n)) << n;
   features.FreeRunFeatures(d);
-  std::filesystem::remove_all(std::filesystem::path(d.FARDir).parent_path());
 }
