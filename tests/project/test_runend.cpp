@@ -19,20 +19,13 @@
 #include "project/runfinish.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
-#include "solver/kernel_fixture.h"
+#include "solver/run_fixture.h"
 #include "solver/runsetup.h"
 
 using namespace rv;
 using namespace outtest;
 
 namespace {
-
-struct Pulse : ISignal {
-  double GetSignal(double t) const override {
-    const double x = (t - 0.1e-9) / 0.03e-9;
-    return t < 0 ? 0 : std::exp(-x * x);
-  }
-};
 
 // The end of the run as the window's callback runs it.
 struct EndCallbacks : RunCallbacks {
@@ -56,7 +49,7 @@ struct Box {
   OutPointTables t;
   ElementArrays el;
   RunKernels k;
-  Pulse sig;
+  runtest::Pulse sig;
   ChartModel chart;
   LiveFeed feed;
   OutputRun out;
@@ -64,6 +57,8 @@ struct Box {
 
   Box() {
     MakeGrid(d, 11, 2e-3, 2e-3, 2e-3, true);  // 10 x 10 x 10 cells
+    sig.T0 = 0.1e-9;
+    sig.Tau = 0.03e-9;
     d.SARDelay = 5;
     tLayer& m = d.Layers[1];
     m.On = 1; m.Name = "Ткань"; m.Sigma = 0.7; m.EpsStatic = m.EpsInf = 40; m.Mu = 1; m.Density = 1050;

@@ -30,6 +30,15 @@ struct SmoothSine : ISignal {
   }
 };
 
+// A Gaussian pulse of half-width Tau centred at T0.
+struct Pulse : ISignal {
+  double T0 = 0.4e-9, Tau = 0.1e-9;
+  double GetSignal(double t) const override {
+    const double x = (t - T0) / Tau;
+    return t < 0 ? 0 : std::exp(-x * x);
+  }
+};
+
 // The test grids are a few thousand cells: one thread is fastest, and the kernels give the
 // same bits on any number of threads.
 struct OneThread {

@@ -32,13 +32,6 @@ void SetLayer(tLayer& L, const char* name, double sigma, double eps, double rho,
   L.Density = rho;
 }
 
-struct Pulse : ISignal {
-  double T0 = 0.4e-9, Tau = 0.1e-9;
-  double GetSignal(double t) const override {
-    const double x = (t - T0) / Tau;
-    return t < 0 ? 0 : std::exp(-x * x);
-  }
-};
 
 }  // namespace
 
