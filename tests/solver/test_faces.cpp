@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <random>
 
 #include "kernel_fixture.h"
@@ -113,9 +112,7 @@ TEST(Faces, HalfModelWithSymmetryFaceEqualsTheWholeModel) {
     const char* name = symE ? "Symmetry for E" : "Symmetry for H";
     const auto [e, escale] = rel(false);
     const double hh = rel(true).first;
-    EXPECT_LT(e, 1e-5) << name;
-    EXPECT_LT(hh, 1e-5) << name;
-    std::printf("%s: half vs whole, max |dE| %.2e, max |dH| %.2e of the largest value\n", name, e, hh);
+    EXPECT_LT(std::max(e, hh), 1e-5) << name << ": half vs whole, max |dE| " << e << ", max |dH| " << hh;
     // The pulse has reached the symmetry plane and come back.
     EXPECT_GT(std::fabs(half.Ez(h - 1, 6, 5)) + std::fabs(half.Ez(h - 4, 6, 5)), 1e-3 * escale) << name;
   }
