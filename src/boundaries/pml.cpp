@@ -149,14 +149,19 @@ void SetLayout(PmlRegion& r) {
 
 // Blocks of a few thousand cells: enough of them to share among the threads, each long
 // enough that its rows stay in the core's cache while all six parts of a pass walk them.
+// A block spans every depth of a graded slowest axis, so the neighbour row across the layer
+// is one the block has just read.
 void MakeTasks(PmlState& s) {
-  constexpr int kCells = 4096;
+  constexpr int kCells = 16384;
   s.Tasks.clear();
   for (int n = 0; n < 26; ++n) {
     const PmlRegion& r = s.Regions[size_t(n)];
     if (!r.Exists) continue;
     const int l0 = r.Len[size_t(r.Axes[0])], l1 = r.Len[size_t(r.Axes[1])], lw = r.Len[size_t(r.Axes[2])];
-    if (l1 * lw >= kCells) {
+    if (r.Side[size_t(r.Axes[0])] != 0) {
+      const int m = std::max(1, kCells / (l0 * lw));
+      for (int b = 0; b < l1; b += m) s.Tasks.push_back({n, 0, l0, b, std::min(l1, b + m)});
+    } else if (l1 * lw >= kCells) {
       const int m = std::max(1, kCells / lw);
       for (int a = 0; a < l0; ++a)
         for (int b = 0; b < l1; b += m) s.Tasks.push_back({n, a, a + 1, b, std::min(l1, b + m)});
