@@ -159,9 +159,6 @@ tEdgeMaterial GetEdgeMaterial(const SolverData& d, int I, int J, int K, char Axi
 // ---------------------------------------------------------------------------------------
 // Cache
 
-namespace {
-
-// The index ranges the E update covers, per axis: {i0, i1, j0, j1, k0, k1}.
 std::array<int, 6> UpdatedRange(int axis, int nx, int ny, int nz) {
   switch (axis) {
     case 0: return {1, nx - 1, 2, ny - 1, 2, nz - 1};
@@ -169,6 +166,8 @@ std::array<int, 6> UpdatedRange(int axis, int nx, int ny, int nz) {
     default: return {2, nx - 1, 2, ny - 1, 1, nz - 1};
   }
 }
+
+namespace {
 
 const char kAxes[3] = {'X', 'Y', 'Z'};
 

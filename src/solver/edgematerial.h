@@ -38,6 +38,9 @@ struct tEdgeMaterial {
 void GetEdgeMaterial(const SolverData& d, int I, int J, int K, char Axis, tEdgeMaterial& M);
 tEdgeMaterial GetEdgeMaterial(const SolverData& d, int I, int J, int K, char Axis);
 
+// The index ranges the E update covers for axis 0..2 (X, Y, Z): {i0, i1, j0, j1, k0, k1}.
+std::array<int, 6> UpdatedRange(int axis, int nx, int ny, int nz);
+
 // The four numbers the E updates need of an edge.
 struct EdgeCoefs {
   float Ca = 1, Cb = 0, DebyeCoef = 0, DebyeDecay = 1;

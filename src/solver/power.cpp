@@ -1,7 +1,10 @@
 #include "solver/power.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
+#include "solver/edgematerial.h"
 #include "solver/kernelattrs.h"
 #include "solver/workpool.h"
 
@@ -76,48 +79,53 @@ bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion) {
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const double dx = d.Dx, dy = d.Dy, dz = d.Dz;
   const t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
+  const PowerSpans* spans = fusion && fusion->Spans.Built() ? &fusion->Spans : nullptr;
+  const std::array<int, 6> range[3] = {UpdatedRange(0, nx, ny, nz), UpdatedRange(1, nx, ny, nz),
+                                       UpdatedRange(2, nx, ny, nz)};
+
+  // One row of the edges the E update covers (the others carry no current: a face of
+  // theirs would reach index 0). I as the circulation of H round the edge's face:
+  //   Ix = (Hz[j] - Hz[j-1])*Dz - (Hy[k] - Hy[k-1])*Dy
+  //   Iy = (Hx[k] - Hx[k-1])*Dx - (Hz[i] - Hz[i-1])*Dz
+  //   Iz = (Hy[i] - Hy[i-1])*Dy - (Hx[j] - Hx[j-1])*Dx
+  auto addRow = [&](int a, int i, int j) {
+    const std::array<int, 6>& r = range[a];
+    if (i < r[0] || i > r[1] || j < r[2] || j > r[3]) return;
+    const float *p1, *p0, *q1, *q0, *e, *ep;
+    float* pw;
+    double s1, s2, len;
+    switch (a) {
+      case 0:
+        p1 = Row(Hz, i, j); p0 = Row(Hz, i, j - 1); q1 = Row(Hy, i, j); q0 = q1 - 1;
+        s1 = dz; s2 = dy; len = dx; pw = Row(d.PowerX, i, j); e = Row(d.Ex, i, j); ep = Row(d.ExPrev, i, j);
+        break;
+      case 1:
+        p1 = Row(Hx, i, j); p0 = p1 - 1; q1 = Row(Hz, i, j); q0 = Row(Hz, i - 1, j);
+        s1 = dx; s2 = dz; len = dy; pw = Row(d.PowerY, i, j); e = Row(d.Ey, i, j); ep = Row(d.EyPrev, i, j);
+        break;
+      default:
+        p1 = Row(Hy, i, j); p0 = Row(Hy, i - 1, j); q1 = Row(Hx, i, j); q0 = Row(Hx, i, j - 1);
+        s1 = dy; s2 = dx; len = dz; pw = Row(d.PowerZ, i, j); e = Row(d.Ez, i, j); ep = Row(d.EzPrev, i, j);
+        break;
+    }
+    if (!spans) {
+      PowerRow(pw, p1, p0, q1, q0, s1, s2, e, ep, len, true, r[4], r[5]);
+      return;
+    }
+    const auto [runs, n] = spans->Of(a, i, j);
+    for (int s = 0; s < n; ++s)
+      PowerRow(pw, p1, p0, q1, q0, s1, s2, e, ep, len, true, std::max(runs[s].K0, r[4]),
+               std::min(runs[s].K1, r[5]));
+  };
 
   if (fusion && fusion->Power) {
-    // The E pass added the power of every edge it updates but those of its plain rows; the
-    // other edges have no current (a face of theirs would reach index 0) and add nothing.
-    for (const auto& [i, j] : fusion->PlainRows[0])
-      if (i >= 1 && i <= nx - 1 && j >= 2 && j <= ny - 1) {
-        const float* hyj = Row(Hy, i, j);
-        PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
-                 Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, true, 2, nz - 1);
-      }
-    for (const auto& [i, j] : fusion->PlainRows[1])
-      if (i >= 2 && i <= nx - 1 && j >= 1 && j <= ny - 1) {
-        const float* hxj = Row(Hx, i, j);
-        PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
-                 Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, true, 2, nz - 1);
-      }
-    for (const auto& [i, j] : fusion->PlainRows[2])
-      if (i >= 2 && i <= nx - 1 && j >= 2 && j <= ny - 1)
-        PowerRow(Row(d.PowerZ, i, j), Row(Hy, i, j), Row(Hy, i - 1, j), Row(Hx, i, j),
-                 Row(Hx, i, j - 1), dy, dx, Row(d.Ez, i, j), Row(d.EzPrev, i, j), dz, true, 1, nz - 1);
+    // The E pass added the power of every edge it updates but those of its plain rows.
+    for (int a = 0; a < 3; ++a)
+      for (const auto& [i, j] : fusion->PlainRows[size_t(a)]) addRow(a, i, j);
   } else {
     ParallelFor(1, nx, [&](int i) {
-      for (int j = 1; j <= ny - 1; ++j) {
-        // The first layer along z has no lower face for Ix and Iy.
-        const int kk = 1;
-        // Ix = (Hz[j] - Hz[j-1])*Dz - (Hy[k] - Hy[k-1])*Dy, needs j >= 2 and k >= 2
-        const float* hyj = Row(Hy, i, j);
-        PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
-                 Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, false, kk, kk);
-        PowerRow(Row(d.PowerX, i, j), Row(Hz, i, j), Row(Hz, i, j - 1), hyj, hyj - 1, dz, dy,
-                 Row(d.Ex, i, j), Row(d.ExPrev, i, j), dx, j >= 2, 2, nz - 1);
-        // Iy = (Hx[k] - Hx[k-1])*Dx - (Hz[i] - Hz[i-1])*Dz, needs i >= 2 and k >= 2
-        const float* hxj = Row(Hx, i, j);
-        PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
-                 Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, false, kk, kk);
-        PowerRow(Row(d.PowerY, i, j), hxj, hxj - 1, Row(Hz, i, j), Row(Hz, i - 1, j), dx, dz,
-                 Row(d.Ey, i, j), Row(d.EyPrev, i, j), dy, i >= 2, 2, nz - 1);
-        // Iz = (Hy[i] - Hy[i-1])*Dy - (Hx[j] - Hx[j-1])*Dx, needs i >= 2 and j >= 2
-        PowerRow(Row(d.PowerZ, i, j), Row(Hy, i, j), Row(Hy, i - 1, j), Row(Hx, i, j),
-                 Row(Hx, i, j - 1), dy, dx, Row(d.Ez, i, j), Row(d.EzPrev, i, j), dz,
-                 i >= 2 && j >= 2, 1, nz - 1);
-      }
+      for (int a = 0; a < 3; ++a)
+        for (int j = range[a][2]; j <= range[a][3]; ++j) addRow(a, i, j);
     }, ParallelGrid(nx, ny, nz));
   }
 
@@ -139,6 +147,70 @@ bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion) {
   }
   if (SymFace(d, FaceX1)) { CopyLayerX(PY, 1, 2, ny - 1, nz); CopyLayerX(PZ, 1, 2, ny, nz - 1); }
   return true;
+}
+
+void PowerSpans::Build(const SolverData& d, const EdgeCoefCache& cache,
+                       const std::vector<std::array<int, 4>>& readEdges) {
+  Clear();
+  if (!cache.Matches(d)) return;
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  stride_ = size_t(ny) + 1;
+  std::vector<uint8_t> absorbs(cache.Table.size());
+  for (size_t c = 0; c < absorbs.size(); ++c) {
+    const EdgeCoefs& t = cache.Table[c];
+    absorbs[c] = t.Ca != 1 || t.DebyeCoef != 0 || t.DebyeDecay != 1;
+  }
+  std::vector<std::array<int, 4>> reads = readEdges;
+  std::sort(reads.begin(), reads.end());
+  size_t next = 0;  // first read edge not yet placed
+  std::vector<uint8_t> on(size_t(nz) + 1);
+  for (int a = 0; a < 3; ++a) {
+    std::vector<uint32_t>& start = start_[size_t(a)];
+    start.assign(size_t(nx + 1) * stride_ + 1, 0);
+    const std::array<int, 6> r = UpdatedRange(a, nx, ny, nz);
+    for (int i = 0; i <= nx; ++i)
+      for (int j = 0; j <= ny; ++j) {
+        const size_t first = runs_.size();
+        start[size_t(i) * stride_ + size_t(j)] = uint32_t(first);
+        auto add = [&](int k0, int k1) {
+          if (runs_.size() > first && runs_.back().K1 + 1 == k0) runs_.back().K1 = k1;
+          else runs_.push_back(Run{k0, k1});
+        };
+        const std::array<int, 3> key{a, i, j};
+        auto before = [&](const std::array<int, 4>& e) {
+          return std::lexicographical_compare(e.begin(), e.begin() + 3, key.begin(), key.end());
+        };
+        while (next < reads.size() && before(reads[next])) ++next;
+        size_t last = next;  // read edges of this row: [next, last)
+        while (last < reads.size() && reads[last][0] == a && reads[last][1] == i && reads[last][2] == j) ++last;
+        if (i < r[0] || i > r[1] || j < r[2] || j > r[3] || r[4] > r[5]) { next = last; continue; }
+        const EdgeCoefCache::Row& row = cache.RowOf(a, i, j);
+        if (row.Uniform >= 0 && next == last) {
+          if (absorbs[size_t(row.Uniform)]) add(r[4], r[5]);
+          continue;
+        }
+        for (int k = r[4]; k <= r[5]; ++k) {
+          int64_t c = 0;
+          if (row.Uniform >= 0) c = row.Uniform;
+          else if (row.SegCount > 0) {
+            const EdgeCoefCache::Seg* sg = cache.Segs.data() + row.Offset;
+            int s = 0;
+            while (s + 1 < row.SegCount && sg[s + 1].K0 <= k) ++s;
+            c = sg[s].Class;
+          } else {
+            c = cache.Wide ? int64_t(cache.Index32[size_t(row.Offset + k)])
+                           : int64_t(cache.Index16[size_t(row.Offset + k)]);
+          }
+          on[size_t(k)] = absorbs[size_t(c)];
+        }
+        for (; next < last; ++next)
+          if (reads[next][3] >= r[4] && reads[next][3] <= r[5]) on[size_t(reads[next][3])] = 1;
+        for (int k = r[4]; k <= r[5]; ++k)
+          if (on[size_t(k)]) add(k, k);
+      }
+    start.back() = uint32_t(runs_.size());
+  }
+  built_ = true;
 }
 
 bool ComputeSAR(SolverData& d) {

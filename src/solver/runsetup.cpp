@@ -1,6 +1,7 @@
 #include "solver/runsetup.h"
 
 #include <array>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -17,19 +18,34 @@ bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const
   k.Wave.Signal = signal;
   if (!k.Cache.Build(d, err)) return false;
   const bool ok = k.Lumped.Prepare(d, elements, err);
-  // The rows of the element edges keep the plain step (the elements rewrite their E).
-  std::vector<std::array<int, 3>> edges;
+  // The rows of the element edges keep the plain step (the elements rewrite their E), and
+  // the reports read the power sums of those edges.
+  std::vector<std::array<int, 3>> rows;
+  std::vector<std::array<int, 4>> read;
   const LumpedRun& l = k.Lumped;
-  auto add = [&edges](const auto& recs, const std::vector<LumpedRun::Edge>& e) {
+  auto add = [&](const auto& recs, const std::vector<LumpedRun::Edge>& e) {
     for (size_t r = 0; r < recs.size() && r < e.size(); ++r)
-      if (e[r].Axis >= 0) edges.push_back({e[r].Axis, recs[r].X, recs[r].Y});
+      if (e[r].Axis >= 0) {
+        rows.push_back({e[r].Axis, recs[r].X, recs[r].Y});
+        read.push_back({e[r].Axis, recs[r].X, recs[r].Y, recs[r].Z});
+      }
   };
   add(l.SparkGaps, l.GapEdges);
   add(l.VoltageSources, l.SourceEdges);
   add(l.Resistors, l.ResistorEdges);
   add(l.Capacitors, l.CapacitorEdges);
   add(l.Inductors, l.InductorEdges);
-  k.Fusion.SetPlainRows(d, edges);
+  k.Fusion.SetPlainRows(d, rows);
+  k.Fusion.Spans.Clear();
+  if (d.SAROn) {
+    for (const auto& c : k.PowerReadCells)
+      for (int a = 0; a < 3; ++a) read.push_back({a, c[0], c[1], c[2]});
+    try {
+      k.Fusion.Spans.Build(d, k.Cache, read);
+    } catch (const std::bad_alloc&) {
+      k.Fusion.Spans.Clear();  // every edge adds up: slower, the same sums where read
+    }
+  }
   return ok;
 }
 

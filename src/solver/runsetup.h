@@ -3,7 +3,9 @@
 // (PML, TF-SF, external field, far field, output recording) stay empty here; their owners
 // fill the hooks when they exist.
 #pragma once
+#include <array>
 #include <string>
+#include <vector>
 
 #include "solver/dissipation.h"
 #include "solver/edgematerial.h"
@@ -26,10 +28,14 @@ struct RunKernels {
   tScatterCentre Centre;     // of the 1/R faces
   DissipationRun Dissipation;  // their weights, worked out at the run's first step
   StepFusion Fusion;         // what each step folds into its E pass
+  // Cells whose three edges' power sums an output reads (set before PrepareRunKernels).
+  std::vector<std::array<int, 3>> PowerReadCells;
 };
 
 // Builds the coefficient cache and the run's lumped elements from d (grid, model, object
-// box, TimeStepSec, PolarDielectrics set) and a copy of the element arrays. False, with a
+// box, TimeStepSec, PolarDielectrics set) and a copy of the element arrays. With SAROn, the
+// run adds up absorbed power on the edges of absorbing materials, the lumped elements' edges
+// and those of k.PowerReadCells. False, with a
 // message, when the cache cannot be built or a lumped element has an unusable value.
 bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const ISignal* signal,
                        RunKernels& k, std::string* err = nullptr);

@@ -15,10 +15,44 @@
 
 namespace rv {
 
+class EdgeCoefCache;
+
+// The edges whose absorbed power a run adds up, as runs along z of the rows the E pass
+// updates: the edges of materials that absorb (their E update loses energy: Ca != 1, or a
+// dispersive medium) and the edges something reads the sums of (a lumped element's edge, an
+// output's cell). Elsewhere the sum would only be the stored energy's change, so it is left
+// at 0 and the pass does not touch those arrays. Not built: every edge adds up.
+class PowerSpans {
+public:
+  struct Run {
+    int32_t K0, K1;
+  };
+  // Read edges {axis 0..2, i, j, k}; any outside the E pass's range are ignored.
+  void Build(const SolverData& d, const EdgeCoefCache& cache,
+             const std::vector<std::array<int, 4>>& readEdges);
+  void Clear() { *this = PowerSpans{}; }
+  bool Built() const { return built_; }
+  // The runs of row (a, i, j), in order, none overlapping.
+  std::pair<const Run*, int> Of(int a, int i, int j) const {
+    const size_t r = size_t(i) * stride_ + size_t(j);
+    const auto& s = start_[size_t(a)];
+    if (r + 1 >= s.size()) return {nullptr, 0};
+    return {runs_.data() + s[r], int(s[r + 1] - s[r])};
+  }
+
+private:
+  bool built_ = false;
+  size_t stride_ = 0;
+  std::array<std::vector<uint32_t>, 3> start_;
+  std::vector<Run> runs_;
+};
+
 struct StepFusion {
   // This step: fold the Mur Z faces (no incident wave) / the absorbed power.
   bool MurZ = false;
   bool Power = false;
+  // Where the run adds up absorbed power (set once at run start).
+  PowerSpans Spans;
 
   // Marks the rows along z (component 0 Ex, 1 Ey, 2 Ez; cell indices i, j) that hold one
   // of the given edges {axis, i, j} as plain.

@@ -1,5 +1,7 @@
 #include "solver/yee.h"
 
+#include <algorithm>
+
 #include "solver/constants.h"
 #include "solver/workpool.h"
 
@@ -291,6 +293,7 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
   const double S1[3] = {d.Dz, d.Dx, d.Dy}, S2[3] = {d.Dy, d.Dz, d.Dx}, Len[3] = {d.Dx, d.Dy, d.Dz};
   const double kz = MurCoef(d.CourantZ);
   const bool murLo = murZ && d.MurFace[FaceZ1], murHi = murZ && d.MurFace[FaceZMax];
+  const PowerSpans* spans = f && f->Spans.Built() ? &f->Spans : nullptr;
 
   // One row of component a at (i, j); the curl's four H rows and Courant numbers by axis.
   auto row = [&](int a, int i, int j, int k0, int k1) {
@@ -316,32 +319,52 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
     PowerArgs pa;
     if (power && !plain) pa = PowerArgs{RowPtr(*W[a], i, j), S1[a], S2[a], Len[a]};
     float* dd = Debye ? RowPtr(*D[a], i, j) : nullptr;
-    // Edges k0..k1 of one class.
-    auto runConst = [&](uint32_t cls, int from, int to) {
-      const EdgeCoefs& c = cache.Table[cls];
-      if (Debye && (c.DebyeCoef != 0 || c.DebyeDecay != 1))
-        DRowConst(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, c.Ca, c.Cb, c.DebyeCoef,
-                  c.DebyeDecay, from, to);
-      else  // not dispersive: D stays 0 here, the plain update
-        ERowConst(out, prev, pa, p1, p0, q1, q0, c1, c2, c.Ca, c.Cb, from, to);
-    };
     const EdgeCoefCache::Row& r = cache.RowOf(a, i, j);
-    if (r.Uniform >= 0) {
-      runConst(uint32_t(r.Uniform), k0, k1);
-    } else if (r.SegCount > 0) {
-      const EdgeCoefCache::Seg* sg = cache.Segs.data() + r.Offset;
-      for (int s = 0; s < r.SegCount; ++s)
-        runConst(sg[s].Class, sg[s].K0, s + 1 < r.SegCount ? sg[s + 1].K0 - 1 : k1);
-    } else if constexpr (Debye) {
-      if (cache.Wide)
-        DRowIdx32(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index32.data() + r.Offset, tab, k0, k1);
-      else
-        DRowIdx16(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index16.data() + r.Offset, tab, k0, k1);
+    // Edges from..to of the row, keeping their old E in kp / adding their power to pk.pw.
+    auto part = [&](int from, int to, float* kp, const PowerArgs& pk) {
+      // Edges f0..t0 of one class.
+      auto runConst = [&](uint32_t cls, int f0, int t0) {
+        const EdgeCoefs& c = cache.Table[cls];
+        if (Debye && (c.DebyeCoef != 0 || c.DebyeDecay != 1))
+          DRowConst(out, kp, pk, dd, p1, p0, q1, q0, c1, c2, inv, c.Ca, c.Cb, c.DebyeCoef,
+                    c.DebyeDecay, f0, t0);
+        else  // not dispersive: D stays 0 here, the plain update
+          ERowConst(out, kp, pk, p1, p0, q1, q0, c1, c2, c.Ca, c.Cb, f0, t0);
+      };
+      if (r.Uniform >= 0) {
+        runConst(uint32_t(r.Uniform), from, to);
+      } else if (r.SegCount > 0) {
+        const EdgeCoefCache::Seg* sg = cache.Segs.data() + r.Offset;
+        for (int s = 0; s < r.SegCount; ++s) {
+          const int g0 = std::max(sg[s].K0, from), g1 = std::min(s + 1 < r.SegCount ? sg[s + 1].K0 - 1 : k1, to);
+          if (g0 <= g1) runConst(sg[s].Class, g0, g1);
+        }
+      } else if constexpr (Debye) {
+        if (cache.Wide)
+          DRowIdx32(out, kp, pk, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index32.data() + r.Offset, tab, from, to);
+        else
+          DRowIdx16(out, kp, pk, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index16.data() + r.Offset, tab, from, to);
+      } else {
+        if (cache.Wide)
+          ERowIdx32(out, kp, pk, p1, p0, q1, q0, c1, c2, cache.Index32.data() + r.Offset, tab.ca, tab.cb, from, to);
+        else
+          ERowIdx16(out, kp, pk, p1, p0, q1, q0, c1, c2, cache.Index16.data() + r.Offset, tab.ca, tab.cb, from, to);
+      }
+    };
+    if ((!prev && !pa.pw) || !spans) {
+      part(k0, k1, prev, pa);
     } else {
-      if (cache.Wide)
-        ERowIdx32(out, prev, pa, p1, p0, q1, q0, c1, c2, cache.Index32.data() + r.Offset, tab.ca, tab.cb, k0, k1);
-      else
-        ERowIdx16(out, prev, pa, p1, p0, q1, q0, c1, c2, cache.Index16.data() + r.Offset, tab.ca, tab.cb, k0, k1);
+      // Old E and power only on the edges whose power the run adds up.
+      const auto [runs, n] = spans->Of(a, i, j);
+      int at = k0;
+      for (int s = 0; s < n; ++s) {
+        const int r0 = std::max(runs[s].K0, at), r1 = std::min(runs[s].K1, k1);
+        if (r0 > r1) continue;
+        if (at < r0) part(at, r0 - 1, nullptr, PowerArgs{});
+        part(r0, r1, prev, pa);
+        at = r1 + 1;
+      }
+      if (at <= k1) part(at, k1, nullptr, PowerArgs{});
     }
     // The Mur Z faces of an Ex or Ey row: the boundary edges from the new inner ones, then
     // the inner ones saved for the next step (planes 10/11 for Ex, 8/9 for Ey).

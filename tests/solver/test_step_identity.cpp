@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <array>
+#include <cstring>
 #include <random>
+#include <set>
 
 #include "../../bench/run_cases.h"
 #include "run_fixture.h"
@@ -31,7 +34,8 @@ StepHooks PlainHooks(SolverData& d, RunKernels& k) {
   h.ApplyMur = [&d, &k] { ASSERT_TRUE(ApplyMur(d, k.Wave)); };
   h.SaveMurPlanes = [&d, &k] { ASSERT_TRUE(SaveMurPlanes(d, k.Wave)); };
   h.ApplyPEC = [&d] { ASSERT_TRUE(ApplyPEC(d)); };
-  h.AccumulatePower = [&d](bool on) { ASSERT_TRUE(AccumulatePower(d, on)); };
+  // Nothing folded (k.Fusion is never set for a step here): only the run's power edges.
+  h.AccumulatePower = [&d, &k](bool on) { ASSERT_TRUE(AccumulatePower(d, on, &k.Fusion)); };
   return h;
 }
 
@@ -43,7 +47,9 @@ struct CaseRun {
 
 // A case with random fields (so every face and element works from the first step), a
 // symmetry face where the case has Mur faces, `steps` steps from a SAR delay of 3.
-void RunCase(CaseRun& r, const bench::RunCase& c, int threads, bool plain, int steps) {
+// everyEdge: power added up on every edge, not only where absorbed or read.
+void RunCase(CaseRun& r, const bench::RunCase& c, int threads, bool plain, int steps,
+             bool everyEdge = false) {
   const int n = 40;  // 64,000 cells: the kernels use their threads
   std::string err;
   ASSERT_TRUE(bench::BuildRunCase(r.d, n, c, err)) << err;
@@ -56,8 +62,10 @@ void RunCase(CaseRun& r, const bench::RunCase& c, int threads, bool plain, int s
   d.SARDelay = 3;
   std::mt19937 rng(11);
   for (t3DSpaceArray* f : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz}) FillRandom(*f, rng, 0.3f);
+  r.k.PowerReadCells = {{n / 2, n / 2, 3 * n / 4}};  // an output's cell in vacuum
   ASSERT_TRUE(PrepareRunKernels(d, c.lossy ? bench::SomeElements(n) : ElementArrays{}, &r.sig, r.k,
                                 &err)) << err;
+  if (everyEdge) r.k.Fusion.Spans.Clear();
   const StepHooks h = plain ? PlainHooks(d, r.k) : DefaultStepHooks(d, r.k);
   const int saved = omp_get_max_threads();
   omp_set_num_threads(threads);
@@ -94,5 +102,50 @@ TEST(StepIdentity, DefaultItemsGiveThePlainStepsBitsOnOneAndEightThreads) {
       for (size_t e = 0; e < ref.k.Lumped.Inductors.size(); ++e)
         EXPECT_EQ(ref.k.Lumped.Inductors[e].Accum, run.k.Lumped.Inductors[e].Accum) << c.name;
     }
+  }
+}
+
+// Power is added up only on edges of absorbing materials and on edges something reads (an
+// element's edge, an output's cell): those sums keep the bits of a run adding up every edge,
+// and an edge of a lossless medium, whose sum is only its stored energy's change, stays 0.
+TEST(StepIdentity, PowerSumsWhereAbsorbedOrReadMatchARunOverEveryEdge) {
+  for (const bench::RunCase& c : bench::kRunCases) {
+    if (!c.lossy) continue;
+    CaseRun all, some;
+    RunCase(all, c, 8, false, 12, true);
+    RunCase(some, c, 8, false, 12);
+    std::set<std::array<int, 4>> read;
+    const LumpedRun& l = some.k.Lumped;
+    auto add = [&read](const auto& recs, const std::vector<LumpedRun::Edge>& e) {
+      for (size_t r = 0; r < recs.size(); ++r) read.insert({e[r].Axis, recs[r].X, recs[r].Y, recs[r].Z});
+    };
+    add(l.VoltageSources, l.SourceEdges);
+    add(l.Resistors, l.ResistorEdges);
+    add(l.Capacitors, l.CapacitorEdges);
+    add(l.Inductors, l.InductorEdges);
+    add(l.SparkGaps, l.GapEdges);
+    for (const auto& p : some.k.PowerReadCells)
+      for (int a = 0; a < 3; ++a) read.insert({a, p[0], p[1], p[2]});
+    int same = 0, zero = 0, wrong = 0, readSame = 0;
+    const SolverData &A = all.d, &S = some.d;
+    for (int a = 0; a < 3; ++a) {
+      const t3DSpaceArray& pa = a == 0 ? A.PowerX : a == 1 ? A.PowerY : A.PowerZ;
+      const t3DSpaceArray& ps = a == 0 ? S.PowerX : a == 1 ? S.PowerY : S.PowerZ;
+      for (int i = 0; i < pa.len1(); ++i)
+        for (int j = 0; j < pa.len2(); ++j)
+          for (int k = 0; k < pa.len3(); ++k) {
+            const bool eq = std::memcmp(&pa(i, j, k), &ps(i, j, k), sizeof(float)) == 0;
+            const char axis = "XYZ"[a];
+            const EdgeCoefs e = some.k.Cache.Coefs(axis, i, j, k);
+            const bool absorbs = e.Ca != 1 || e.DebyeCoef != 0;
+            if (read.count({a, i, j, k})) readSame += eq;
+            if (eq) ++same;
+            else if (ps(i, j, k) == 0 && !absorbs && !read.count({a, i, j, k})) ++zero;
+            else ++wrong;
+          }
+    }
+    EXPECT_EQ(wrong, 0) << c.name;
+    EXPECT_EQ(readSame, int(read.size())) << c.name;
+    EXPECT_GT(zero, 0) << c.name;  // the vacuum half was left out
   }
 }

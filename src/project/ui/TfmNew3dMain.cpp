@@ -1314,6 +1314,8 @@ void TfmNew3dMain::btnPuskClick() {
     const RunSettings& rs = r.run.settings;
     kernels->Centre = tScatterCentre{rs.CenterI, rs.CenterJ, rs.CenterK};
     kernels->Wave.IncAngle = rs.IncAngle;
+    for (const tOutFile& f : outputRun_.OutPointFiles)
+      if (f.Opened && f.Kind == 'P') kernels->PowerReadCells.push_back({f.X, f.Y, f.Z});
     if (!PrepareRunKernels(d_, r.run.elements, &runSignal_, *kernels, &err)) {
       FreeFieldArrays(d_);
       r.started = false;
