@@ -80,10 +80,11 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
   const int c = (n + 1) / 2;
   DissipationRun invR;
   if (invr && !invR.Prepare(d, cache, tScatterCentre{c, c, c})) { err = "1/R"; return -1; }
-  // The Mur Z faces folded into the E pass, as in a run (no lumped rows here).
+  // The Mur or PEC Z faces folded into the E pass, as in a run (no lumped rows here).
   StepFusion fusion;
   fusion.MurZ = mur;
-  const StepFusion* fuse = mur ? &fusion : nullptr;
+  fusion.PecZ = faces == Faces::PEC;
+  const StepFusion* fuse = mur || fusion.PecZ ? &fusion : nullptr;
   auto step = [&] {
     UpdateH(d);
     if (invr) {
@@ -99,7 +100,7 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
     if (mur) SaveMurPlanes(d, wave, fuse);
     if (rt) ShiftRTABCLevels(d, wave);
     if (pml) UpdatePMLE(layer, d);
-    ApplyPEC(d);
+    ApplyPEC(d, fuse);
     d.CurTime += d.TimeStep;
   };
   step();  // first touch

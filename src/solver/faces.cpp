@@ -1,6 +1,7 @@
 #include "solver/faces.h"
 
 #include <cstring>
+#include <vector>
 
 #include "solver/workpool.h"
 
@@ -24,25 +25,22 @@ inline float Op(FaceOp op, float src) {
   return op == FaceOp::Zero ? 0.0f : op == FaceOp::Copy ? src : -src;
 }
 
-// Sets plane b of the normal axis (0 = x, 1 = y, 2 = z) of array a from plane n, over the
-// two tangential index ranges [u0, u1] and [v0, v1] (in axis order).
-void PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, int v1, FaceOp op) {
+// The loop that sets plane b of the normal axis (0 = x, 1 = y, 2 = z) of array a from
+// plane n, over the two tangential index ranges [u0, u1] and [v0, v1] (in axis order), one
+// u at a time. Plane b is written only from plane n, so the rows may run on all cores.
+LoopPart PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, int v1, FaceOp op) {
   const size_t sx = a.strideX(), sy = a.strideY();
   float* base = a.data();
-  // Plane b is written only from plane n, so the rows run on all cores with the same bits.
-  const bool par = int64_t(u1 - u0 + 1) * (v1 - v0 + 1) >= kParallelFaceEdges;
-  if (axis == 2) {  // one element of every row along z, a cache line each
-    ParallelFor(u0, u1 + 1, [&](int u) {
+  if (axis == 2)  // one element of every row along z, a cache line each
+    return {u0, u1 + 1, [=](int u) {
       for (int v = v0; v <= v1; ++v) {
         float* row = base + size_t(u) * sx + size_t(v) * sy;
         const float x = Op(op, row[n]);
         // A PEC face mostly finds its zeros still there: leave those lines clean.
         if (std::memcmp(&row[b], &x, sizeof x) != 0) row[b] = x;
       }
-    }, par);
-    return;
-  }
-  ParallelFor(u0, u1 + 1, [&](int u) {  // rows along z: contiguous
+    }};
+  return {u0, u1 + 1, [=](int u) {  // rows along z: contiguous
     const size_t db = axis == 0 ? size_t(b) * sx + size_t(u) * sy : size_t(u) * sx + size_t(b) * sy;
     const size_t dn = axis == 0 ? size_t(n) * sx + size_t(u) * sy : size_t(u) * sx + size_t(n) * sy;
     float* dst = base + db;
@@ -52,37 +50,33 @@ void PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v0, i
       case FaceOp::Copy: for (int v = v0; v <= v1; ++v) dst[v] = src[v]; break;
       case FaceOp::Negate: for (int v = v0; v <= v1; ++v) dst[v] = -src[v]; break;
     }
-  }, par);
+  }};
 }
 
-// One face (1..6) with one operation, on its two tangential components.
-void ApplyFace(SolverData& d, int face, FaceOp op) {
+// The loops of one face (1..6) with one operation, on its two tangential components: two
+// arrays, so the two loops are independent.
+void FaceParts(SolverData& d, int face, FaceOp op, std::vector<LoopPart>& parts) {
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   switch (face) {
     case FaceY1:
     case FaceYMax: {
       const int b = face == FaceY1 ? 1 : ny, n = face == FaceY1 ? 2 : ny - 1;
-      PlaneOp(d.Ex, 1, b, n, 1, nx - 1, 1, nz, op);
-      PlaneOp(d.Ez, 1, b, n, 1, nx, 1, nz - 1, op);
+      parts.push_back(PlaneOp(d.Ex, 1, b, n, 1, nx - 1, 1, nz, op));
+      parts.push_back(PlaneOp(d.Ez, 1, b, n, 1, nx, 1, nz - 1, op));
       break;
     }
     case FaceZMax:
     case FaceZ1: {
       const int b = face == FaceZ1 ? 1 : nz, n = face == FaceZ1 ? 2 : nz - 1;
-      PlaneOp(d.Ex, 2, b, n, 1, nx - 1, 1, ny, op);
-      PlaneOp(d.Ey, 2, b, n, 1, nx, 1, ny - 1, op);
+      parts.push_back(PlaneOp(d.Ex, 2, b, n, 1, nx - 1, 1, ny, op));
+      parts.push_back(PlaneOp(d.Ey, 2, b, n, 1, nx, 1, ny - 1, op));
       break;
     }
     case FaceXMax:
     case FaceX1: {
       const int b = face == FaceX1 ? 1 : nx, n = face == FaceX1 ? 2 : nx - 1;
-      if (op == FaceOp::Zero) {  // the PEC X faces do Ez first
-        PlaneOp(d.Ez, 0, b, n, 1, ny, 1, nz - 1, op);
-        PlaneOp(d.Ey, 0, b, n, 1, ny - 1, 1, nz, op);
-      } else {
-        PlaneOp(d.Ey, 0, b, n, 1, ny - 1, 1, nz, op);
-        PlaneOp(d.Ez, 0, b, n, 1, ny, 1, nz - 1, op);
-      }
+      parts.push_back(PlaneOp(d.Ey, 0, b, n, 1, ny - 1, 1, nz, op));
+      parts.push_back(PlaneOp(d.Ez, 0, b, n, 1, ny, 1, nz - 1, op));
       break;
     }
     default:
@@ -90,21 +84,44 @@ void ApplyFace(SolverData& d, int face, FaceOp op) {
   }
 }
 
+bool Parallel(const SolverData& d) { return ParallelFaces(d.Nx, d.Ny, d.Nz); }
+
 }  // namespace
 
 bool ApplySymmetry(SolverData& d) {
   if (!EMatch(d)) return false;
-  for (int f = 1; f <= 6; ++f)
-    if (d.SymEFace[f]) ApplyFace(d, f, FaceOp::Copy);
-  for (int f = 1; f <= 6; ++f)
-    if (d.SymHFace[f]) ApplyFace(d, f, FaceOp::Negate);
+  // Face after face: where two faces meet, the later one copies what the earlier one left.
+  for (const bool negate : {false, true})
+    for (int f = 1; f <= 6; ++f)
+      if ((negate ? d.SymHFace : d.SymEFace)[f]) {
+        std::vector<LoopPart> parts;
+        FaceParts(d, f, negate ? FaceOp::Negate : FaceOp::Copy, parts);
+        ParallelForParts(parts, Parallel(d));
+      }
   return true;
 }
 
-bool ApplyPEC(SolverData& d) {
+bool ApplyPEC(SolverData& d, const StepFusion* fusion) {
   if (!EMatch(d)) return false;
-  for (int f = 1; f <= 6; ++f)
-    if (d.PECFace[f]) ApplyFace(d, f, FaceOp::Zero);
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  // Every PEC face writes zeros from nothing it reads: all of them in one pass.
+  std::vector<LoopPart> parts;
+  for (int f = 1; f <= 6; ++f) {
+    if (!d.PECFace[f]) continue;
+    if (!(fusion && fusion->PecZ && (f == FaceZ1 || f == FaceZMax))) {
+      FaceParts(d, f, FaceOp::Zero, parts);
+      continue;
+    }
+    // Folded: the rim rows the E pass does not update and the rows it left plain.
+    const int b = f == FaceZ1 ? 1 : nz, n = f == FaceZ1 ? 2 : nz - 1;
+    for (const int j : {1, ny}) parts.push_back(PlaneOp(d.Ex, 2, b, n, 1, nx - 1, j, j, FaceOp::Zero));
+    for (const int i : {1, nx}) parts.push_back(PlaneOp(d.Ey, 2, b, n, i, i, 1, ny - 1, FaceOp::Zero));
+    for (const auto& [i, j] : fusion->PlainRows[0])
+      if (i >= 1 && i <= nx - 1 && j >= 1 && j <= ny) d.Ex(i, j, b) = 0.0f;
+    for (const auto& [i, j] : fusion->PlainRows[1])
+      if (i >= 1 && i <= nx && j >= 1 && j <= ny - 1) d.Ey(i, j, b) = 0.0f;
+  }
+  ParallelForParts(parts, Parallel(d));
   return true;
 }
 

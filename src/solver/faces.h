@@ -2,9 +2,11 @@
 // "Symmetry for E" (copied from the first inner plane) and "Symmetry for H" (copied
 // negated). Faces are done one after another in the face order Y=1, Y=max, Z=max, Z=1,
 // X=max, X=1, so where two faces meet the later one works on what the earlier one left.
-// Serial: the rim lines make the result depend on that order.
+// Serial: the rim lines make the result depend on that order (PEC faces excepted: zeros
+// come out the same in any order, so they share one pass).
 #pragma once
 #include "solver/solverdata.h"
+#include "solver/stepfusion.h"
 
 namespace rv {
 
@@ -21,6 +23,7 @@ inline bool ParallelFaces(int nx, int ny, int nz) {
 bool ApplySymmetry(SolverData& d);
 
 // Zeroes the tangential E on every face whose PECFace flag is set, rim lines included.
-bool ApplyPEC(SolverData& d);
+// With fusion->PecZ the E pass zeroed the Z faces' edges of its rows but the plain ones.
+bool ApplyPEC(SolverData& d, const StepFusion* fusion = nullptr);
 
 }  // namespace rv

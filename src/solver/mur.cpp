@@ -160,20 +160,22 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
                              : MurPlain(kz, r[2], r[1], P[p1](i, j));
   };
 
-  // Within each pass every row or edge is written from values the pass does not write, so
-  // the passes run on all cores with the same bits; the order of the passes is kept.
+  // Passes 1-6 each write their rows or edges from values none of them writes, so they run
+  // as one pass on all cores with the same bits.
   const bool par = ParallelFaces(nx, ny, nz);
-  // 1. X faces, Ez
-  ParallelFor(2, ny, [&](int j) { xEz(j, 1, nz - 1); }, par);
-  // 2. X faces, Ey
-  ParallelFor(1, ny, [&](int j) { xEy(j, 2, nz - 1); }, par);
-  // 3. Y faces, Ex
-  ParallelFor(1, nx, [&](int i) { yEx(i, 2, nz - 1); }, par);
-  // 4. Y faces, Ez
-  ParallelFor(2, nx, [&](int i) {
-    if (F[FaceY1]) MurRow(Row3(Ez, i, 1), Row3(Ez, i, 2), Row2(P[4], i), ky, none, 1, nz - 1);
-    if (F[FaceYMax]) MurRow(Row3(Ez, i, ny), Row3(Ez, i, ny - 1), Row2(P[5], i), ky, none, 1, nz - 1);
-  }, par);
+  std::vector<LoopPart> parts;
+  // 1. X faces, Ez; 2. X faces, Ey; 3. Y faces, Ex; 4. Y faces, Ez
+  if (F[FaceX1] || F[FaceXMax]) {
+    parts.push_back({2, ny, [&](int j) { xEz(j, 1, nz - 1); }});
+    parts.push_back({1, ny, [&](int j) { xEy(j, 2, nz - 1); }});
+  }
+  if (F[FaceY1] || F[FaceYMax]) {
+    parts.push_back({1, nx, [&](int i) { yEx(i, 2, nz - 1); }});
+    parts.push_back({2, nx, [&](int i) {
+      if (F[FaceY1]) MurRow(Row3(Ez, i, 1), Row3(Ez, i, 2), Row2(P[4], i), ky, none, 1, nz - 1);
+      if (F[FaceYMax]) MurRow(Row3(Ez, i, ny), Row3(Ez, i, ny - 1), Row2(P[5], i), ky, none, 1, nz - 1);
+    }});
+  }
   if ((F[FaceZMax] || F[FaceZ1]) && fusion && fusion->MurZ) {
     // 5-6 on the rows the E pass left plain (no incident wave when folded).
     for (const auto& [i, j] : fusion->PlainRows[1])
@@ -182,7 +184,7 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
       if (i >= 1 && i <= nx - 1 && j >= 2 && j <= ny - 1) zEdge(Ex, 11, 10, i, j, none);
   } else if (F[FaceZMax] || F[FaceZ1]) {
     // 5. Z faces, Ey (the incident wave does not vary along z: W(b) = W(n))
-    ParallelFor(2, nx, [&](int i) {
+    parts.push_back({2, nx, [&](int i) {
       for (int j = 1; j <= ny - 1; ++j) {
         Inc v;
         if (on) {
@@ -192,9 +194,9 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
         }
         zEdge(Ey, 9, 8, i, j, v);
       }
-    }, par);
+    }});
     // 6. Z faces, Ex
-    ParallelFor(1, nx, [&](int i) {
+    parts.push_back({1, nx, [&](int i) {
       for (int j = 2; j <= ny - 1; ++j) {
         Inc v;
         if (on) {
@@ -204,8 +206,9 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
         }
         zEdge(Ex, 11, 10, i, j, v);
       }
-    }, par);
+    }});
   }
+  ParallelForParts(parts, par);
   // 7-9. Rim lines: those parallel to z and y belong to the X faces, those parallel to x to
   // the Y faces; they come last because they read inner values passes 4-6 just wrote.
   xEz(1, 1, nz - 1);
@@ -232,42 +235,44 @@ bool SaveMurPlanes(SolverData& d, const tIncidentWave& w, const StepFusion* fusi
   const auto& F = d.MurFace;
   const bool par = ParallelFaces(nx, ny, nz);
 
+  // Every plane is saved from E alone: all in one pass.
+  std::vector<LoopPart> parts;
   if (F[FaceX1] || F[FaceXMax]) {
-    ParallelFor(1, ny + 1, [&](int j) {
+    parts.push_back({1, ny + 1, [&](int j) {
       if (F[FaceX1]) SaveRow(Row2(P[0], j), Row3(Ez, 2, j), 0, 1, nz - 1);
       if (F[FaceXMax]) SaveRow(Row2(P[1], j), Row3(Ez, nx - 1, j), 0, 1, nz - 1);
-    }, par);
-    ParallelFor(1, ny, [&](int j) {
+    }});
+    parts.push_back({1, ny, [&](int j) {
       if (F[FaceX1]) SaveRow(Row2(P[2], j), Row3(Ey, 2, j), Wc(2, j), 1, nz);
       if (F[FaceXMax]) SaveRow(Row2(P[3], j), Row3(Ey, nx - 1, j), Wc(nx - 1, j), 1, nz);
-    }, par);
+    }});
   }
   if (F[FaceY1] || F[FaceYMax]) {
-    ParallelFor(1, nx + 1, [&](int i) {
+    parts.push_back({1, nx + 1, [&](int i) {
       if (F[FaceY1]) SaveRow(Row2(P[4], i), Row3(Ez, i, 2), 0, 1, nz - 1);
       if (F[FaceYMax]) SaveRow(Row2(P[5], i), Row3(Ez, i, ny - 1), 0, 1, nz - 1);
-    }, par);
-    ParallelFor(1, nx, [&](int i) {
+    }});
+    parts.push_back({1, nx, [&](int i) {
       if (F[FaceY1]) SaveRow(Row2(P[6], i), Row3(Ex, i, 2), Ws(i, 2), 1, nz);
       if (F[FaceYMax]) SaveRow(Row2(P[7], i), Row3(Ex, i, ny - 1), Ws(i, ny - 1), 1, nz);
-    }, par);
+    }});
   }
+  auto less = [](float e, double inc) { return inc == 0 ? e : float(double(e) - inc); };
+  auto saveEy = [&](int i, int j) {
+    const float* r = Row3(Ey, i, j);
+    PrefetchEnds(r + kAhead * Ey.strideY(), nz);
+    const double wc = Wc(i, j);
+    if (F[FaceZ1]) P[8](i, j) = less(r[2], wc);
+    if (F[FaceZMax]) P[9](i, j) = less(r[nz - 1], wc);
+  };
+  auto saveEx = [&](int i, int j) {
+    const float* r = Row3(Ex, i, j);
+    PrefetchEnds(r + kAhead * Ex.strideY(), nz);
+    const double ws = Ws(i, j);
+    if (F[FaceZ1]) P[10](i, j) = less(r[2], ws);
+    if (F[FaceZMax]) P[11](i, j) = less(r[nz - 1], ws);
+  };
   if (F[FaceZ1] || F[FaceZMax]) {
-    auto less = [](float e, double inc) { return inc == 0 ? e : float(double(e) - inc); };
-    auto saveEy = [&](int i, int j) {
-      const float* r = Row3(Ey, i, j);
-      PrefetchEnds(r + kAhead * Ey.strideY(), nz);
-      const double wc = Wc(i, j);
-      if (F[FaceZ1]) P[8](i, j) = less(r[2], wc);
-      if (F[FaceZMax]) P[9](i, j) = less(r[nz - 1], wc);
-    };
-    auto saveEx = [&](int i, int j) {
-      const float* r = Row3(Ex, i, j);
-      PrefetchEnds(r + kAhead * Ex.strideY(), nz);
-      const double ws = Ws(i, j);
-      if (F[FaceZ1]) P[10](i, j) = less(r[2], ws);
-      if (F[FaceZMax]) P[11](i, j) = less(r[nz - 1], ws);
-    };
     if (fusion && fusion->MurZ) {
       // The E pass saved its own rows: here the rows it does not update and the plain ones.
       for (int j = 1; j <= ny - 1; ++j) { saveEy(1, j); saveEy(nx, j); }
@@ -277,14 +282,15 @@ bool SaveMurPlanes(SolverData& d, const tIncidentWave& w, const StepFusion* fusi
       for (const auto& [i, j] : fusion->PlainRows[0])
         if (i >= 1 && i <= nx - 1 && j >= 2 && j <= ny - 1) saveEx(i, j);
     } else {
-      ParallelFor(1, nx + 1, [&](int i) {
+      parts.push_back({1, nx + 1, [&](int i) {
         for (int j = 1; j <= ny - 1; ++j) saveEy(i, j);
-      }, par);
-      ParallelFor(1, nx, [&](int i) {
+      }});
+      parts.push_back({1, nx, [&](int i) {
         for (int j = 1; j <= ny; ++j) saveEx(i, j);
-      }, par);
+      }});
     }
   }
+  ParallelForParts(parts, par);
   return true;
 }
 

@@ -67,6 +67,8 @@ const StepFusion* FusionForStep(const SolverData& d, StepFusion& f) {
   const bool allowed = !d.TFSFSource && !d.AnyPML && !d.AnyRTABC && !abc2;
   f.MurZ = allowed && d.AnyMur && d.NoExternalField && (d.MurFace[FaceZ1] || d.MurFace[FaceZMax]);
   f.Power = allowed && d.SAROn && d.CurStep - 1 >= d.SARDelay;
+  f.PecZ = allowed && d.AnyPEC && (d.PECFace[FaceZ1] || d.PECFace[FaceZMax]) && !d.AnyMur &&
+           !d.AnySymE && !d.AnySymH;
   return allowed ? &f : nullptr;
 }
 
@@ -93,7 +95,7 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   h.ApplyRTABC = [D, K] { Check(ApplyRTABC(*D, K->Wave), "RT-ABC"); };
   h.SaveMurPlanes = [D, K] { Check(SaveMurPlanes(*D, K->Wave, &K->Fusion), "Mur"); };
   h.ShiftRTABCLevels = [D, K] { Check(ShiftRTABCLevels(*D, K->Wave), "RT-ABC"); };
-  h.ApplyPEC = [D] { Check(ApplyPEC(*D), "PEC"); };
+  h.ApplyPEC = [D, K] { Check(ApplyPEC(*D, &K->Fusion), "PEC"); };
   h.AccumulatePower = [D, K](bool enabled) {
     Check(AccumulatePower(*D, enabled, &K->Fusion), "SAR");
   };

@@ -9,6 +9,7 @@
 #include "solver/numtext.h"
 #include "solver/power.h"
 #include "solver/resultpaths.h"
+#include "solver/workpool.h"
 
 namespace rv {
 
@@ -180,8 +181,7 @@ bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err,
     return false;
   }
   // Each cell's average depends only on SARCell and the model: any split gives the same bits.
-#pragma omp parallel for schedule(dynamic, 1)
-  for (int i = 1; i <= nx - 1; ++i)
+  ParallelFor(1, nx, [&](int i) {
     for (int j = 1; j <= ny - 1; ++j)
       for (int k = 1; k <= nz - 1; ++k) {
         const int m = md.Counted(i, j, k);
@@ -190,6 +190,7 @@ bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err,
         o.Avg(i, j, k) = Average1g(d, md, i, j, k, m, ms);
         mass(i, j, k) = ms;
       }
+  });
   // Maxima in the order of the file, first cell wins on a tie.
   o.Max = {};
   for (int k = 1; k <= nz - 1; ++k)

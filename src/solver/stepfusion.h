@@ -1,5 +1,6 @@
 // Work of a step folded into the E pass, where the E rows are in the cache anyway: the
-// Mur Z faces (their new values and the saved planes) and the absorbed power of the step.
+// Mur Z faces (their new values and the saved planes), the PEC Z faces and the absorbed
+// power of the step.
 // The result is the same bits as the separate passes: the E pass does a row's part only
 // when nothing between the E pass and the pass it replaces changes what it reads. Rows that
 // hold a lumped element edge (the element rewrites its E after the E pass) keep the plain
@@ -51,6 +52,9 @@ struct StepFusion {
   // This step: fold the Mur Z faces (no incident wave) / the absorbed power.
   bool MurZ = false;
   bool Power = false;
+  // The PEC Z faces' zeros (only while no face between the E pass and the PEC pass reads
+  // or writes those edges: no Mur or symmetry face).
+  bool PecZ = false;
   // Where the run adds up absorbed power (set once at run start).
   PowerSpans Spans;
 

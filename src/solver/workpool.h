@@ -11,9 +11,12 @@
 // Which thread computes an index never changes a result as long as the body writes only
 // from values no other index of the same loop writes, which holds for every kernel here.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace rv {
 
@@ -49,6 +52,24 @@ void ParallelFor(int begin, int end, F&& body, bool parallel = true) {
                       for (int i = lo; i < hi; ++i) b(i);
                     },
                     const_cast<void*>(static_cast<const void*>(&body)));
+}
+
+// One loop of a combined pass: Body(i) for every i in [Begin, End).
+struct LoopPart {
+  int Begin = 0, End = 0;
+  std::function<void(int)> Body;
+};
+
+// Runs several loops as one pass (one hand-out to the threads instead of one each), in no
+// particular order: only for loops that write nothing another of them reads or writes.
+inline void ParallelForParts(const std::vector<LoopPart>& parts, bool parallel = true) {
+  std::vector<int> first(parts.size() + 1, 0);  // flat index of each part's Begin
+  for (size_t p = 0; p < parts.size(); ++p)
+    first[p + 1] = first[p] + std::max(0, parts[p].End - parts[p].Begin);
+  ParallelFor(0, first.back(), [&](int t) {
+    const size_t p = size_t(std::upper_bound(first.begin(), first.end(), t) - first.begin()) - 1;
+    parts[p].Body(parts[p].Begin + t - first[p]);
+  }, parallel);
 }
 
 }  // namespace rv

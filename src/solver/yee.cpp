@@ -294,6 +294,7 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
   const double kz = MurCoef(d.CourantZ);
   const bool murLo = murZ && d.MurFace[FaceZ1], murHi = murZ && d.MurFace[FaceZMax];
   const PowerSpans* spans = f && f->Spans.Built() ? &f->Spans : nullptr;
+  const bool pecLo = f && f->PecZ && d.PECFace[FaceZ1], pecHi = f && f->PecZ && d.PECFace[FaceZMax];
 
   // One row of component a at (i, j); the curl's four H rows and Courant numbers by axis.
   auto row = [&](int a, int i, int j, int k0, int k1) {
@@ -380,6 +381,10 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
         out[1] = MurPlain(kz, out[2], out[1], s);
         s = out[2];
       }
+    }
+    if (a < 2 && !plain) {
+      if (pecHi) out[nz] = 0.0f;
+      if (pecLo) out[1] = 0.0f;
     }
   };
 

@@ -22,8 +22,9 @@ bool UpdateH(SolverData& d);
 // values the update overwrites are first kept there, at exactly the updated indices.
 //
 // With a fusion (stepfusion.h) the pass also does, on every row not marked plain, this
-// step's absorbed power (fusion->Power; the previous E is then kept only on the plain rows)
-// and the Mur Z faces' update and plane save (fusion->MurZ).
+// step's absorbed power (fusion->Power; the previous E is then kept only on the plain rows),
+// the Mur Z faces' update and plane save (fusion->MurZ) and the PEC Z faces' zeros
+// (fusion->PecZ); power and previous E only on the edges of fusion->Spans when built.
 bool UpdateE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion = nullptr);
 
 // The same for dispersive media: the curl bracket gains InvEta0 * D, and after the new E is

@@ -99,6 +99,7 @@ TEST(StepIdentity, DefaultItemsGiveThePlainStepsBitsOnOneAndEightThreads) {
       // The default step did fold its work into the E pass.
       EXPECT_EQ(run.k.Fusion.Power, c.lossy) << c.name;
       EXPECT_EQ(run.k.Fusion.MurZ, c.mur) << c.name;
+      EXPECT_EQ(run.k.Fusion.PecZ, !c.mur) << c.name;
       for (size_t e = 0; e < ref.k.Lumped.Inductors.size(); ++e)
         EXPECT_EQ(ref.k.Lumped.Inductors[e].Accum, run.k.Lumped.Inductors[e].Accum) << c.name;
     }
