@@ -72,21 +72,35 @@ const StepFusion* FusionForStep(const SolverData& d, StepFusion& f) {
   return allowed ? &f : nullptr;
 }
 
+// H and E in one sweep this step: nothing of the step runs between them but the lumped
+// elements' kept edges, which then come first (H does not change E).
+bool FuseHE(const SolverData& d) {
+  return !d.AnyDissipation && !d.AnyPML && !d.TFSFSource && !(d.ExternalField && d.AnyPML);
+}
+
 StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   StepHooks h;
   SolverData* D = &d;
   RunKernels* K = &k;
-  h.UpdateH = [D] { Check(UpdateH(*D), "H"); };
+  h.UpdateH = [D, K] {
+    if (!FuseHE(*D)) return Check(UpdateH(*D), "H");
+    Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы");
+    Check(UpdateHE(*D, K->Cache, FusionForStep(*D, K->Fusion)), "H, E");
+  };
   h.ApplyDissipation = [D, K] {
     if (!K->Dissipation.PreparedFor(*D, K->Centre))
       Check(K->Dissipation.Prepare(*D, K->Cache, K->Centre), "Dissipation 1/R");
     Check(K->Dissipation.Apply(*D, K->Signal), "Dissipation 1/R");
   };
-  h.UpdateE = [D, K] { Check(UpdateE(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E"); };
-  h.UpdateEDebye = [D, K] {
-    Check(UpdateEDebye(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E, Debye");
+  h.UpdateE = [D, K] {
+    if (!FuseHE(*D)) Check(UpdateE(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E");
   };
-  h.KeepLumpedEdges = [D, K] { Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы"); };
+  h.UpdateEDebye = [D, K] {
+    if (!FuseHE(*D)) Check(UpdateEDebye(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E, Debye");
+  };
+  h.KeepLumpedEdges = [D, K] {
+    if (!FuseHE(*D)) Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы");
+  };
   h.UpdateLumpedElements = [D, K](int step) {
     Check(K->Lumped.Update(*D, K->Signal, step), "сосредоточенные элементы");
   };

@@ -268,10 +268,56 @@ inline const float* RowPtr(const t3DSpaceArray& a, int i, int j) {
   return a.data() + size_t(i) * a.strideX() + size_t(j) * a.strideY();
 }
 
+// The H update of one x plane (all three components; Hy and Hz end at plane nx-1).
+class HPlanes {
+public:
+  explicit HPlanes(SolverData& d) : d_(d) {
+    const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+    Ok = FieldsMatch(d) && (!d.MagneticMaterials || Shape(d.HCoefCell, nx + 1, ny + 1, nz + 1));
+  }
+  bool Ok = false;
+
+  void operator()(int i) const {
+    SolverData& d = d_;
+    const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+    const bool perCell = d.MagneticMaterials != 0;
+    const double cx = d.CourantX, cy = d.CourantY, cz = d.CourantZ;
+    const double q = d.HCoefUniform;
+    const t3DSpaceArray &Ex = d.Ex, &Ey = d.Ey, &Ez = d.Ez, &Qc = d.HCoefCell;
+    t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
+    auto run = [&](float* out, const float* p1, const float* p0, const float* q1, const float* q0,
+                   double c1, double c2, int j, int k0, int k1) {
+      if (perCell) HRowCell(out, p1, p0, q1, q0, c1, c2, RowPtr(Qc, i, j), k0, k1);
+      else HRowUniform(out, p1, p0, q1, q0, c1, c2, q, k0, k1);
+    };
+    // Hx -= ((Ez[j+1] - Ez[j])*CY - (Ey[k+1] - Ey[k])*CZ)*Q
+    for (int j = 1; j <= ny - 1; ++j) {
+      const float* ey = RowPtr(Ey, i, j);
+      run(RowPtr(Hx, i, j), RowPtr(Ez, i, j + 1), RowPtr(Ez, i, j), ey + 1, ey, cy, cz, j, 1, nz - 1);
+    }
+    if (i > nx - 1) return;
+    // Hy -= ((Ex[k+1] - Ex[k])*CZ - (Ez[i+1] - Ez[i])*CX)*Q
+    for (int j = 1; j <= ny; ++j) {
+      const float* ex = RowPtr(Ex, i, j);
+      run(RowPtr(Hy, i, j), ex + 1, ex, RowPtr(Ez, i + 1, j), RowPtr(Ez, i, j), cz, cx, j, 1, nz - 1);
+    }
+    // Hz -= ((Ey[i+1] - Ey[i])*CX - (Ex[j+1] - Ex[j])*CY)*Q
+    for (int j = 1; j <= ny - 1; ++j)
+      run(RowPtr(Hz, i, j), RowPtr(Ey, i + 1, j), RowPtr(Ey, i, j), RowPtr(Ex, i, j + 1),
+          RowPtr(Ex, i, j), cx, cy, j, 1, nz);
+  }
+
+private:
+  SolverData& d_;
+};
+
 // One E pass (plain or Debye) over all three components.
+// With withH, the step's H update first, in the same sweep over x planes (see UpdateHE).
 template <bool Debye>
-bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
+bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f, bool withH = false) {
   if (!FieldsMatch(d) || !cache.Matches(d)) return false;
+  const HPlanes hPlane(d);
+  if (withH && !hPlane.Ok) return false;
   // Folded power: only the plain rows keep their previous E, for the power pass.
   const bool power = f && f->Power, murZ = f && f->MurZ;
   const bool keepPrev = d.SAROn != 0 && (!f || power);
@@ -389,11 +435,32 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
   };
 
   // Plane i of all three components (Ey and Ez start at plane 2).
-  ParallelFor(1, nx, [&](int i) {
+  auto ePlane = [&](int i) {
     for (int j = 2; j <= ny - 1; ++j) row(0, i, j, 2, nz - 1);
     if (i < 2) return;
     for (int j = 1; j <= ny - 1; ++j) row(1, i, j, 2, nz - 1);
     for (int j = 2; j <= ny - 1; ++j) row(2, i, j, 1, nz - 1);
+  };
+  if (!withH) {
+    ParallelFor(1, nx, ePlane, Threaded(d));
+    return true;
+  }
+  // H of plane i reads E of planes i and i+1; E of plane i reads H of planes i-1 and i. A
+  // block of planes lo..hi does each plane's H and then, but for plane lo, its E (both its H
+  // neighbours are done, and no H still to come reads its old E). E of plane lo needs the H
+  // of plane lo-1 from another block: a second pass does it. Most of a plane's fields are
+  // thus read once from memory per step.
+  const int threads = Threaded(d) ? WorkThreads() : 1;
+  const int B = std::max(4, nx / (3 * threads)), blocks = (nx + B - 1) / B;
+  ParallelFor(0, blocks, [&](int b) {
+    const int lo = 1 + b * B, hi = std::min(nx, lo + B - 1);
+    for (int i = lo; i <= hi; ++i) {
+      hPlane(i);
+      if (i > lo && i <= nx - 1) ePlane(i);
+    }
+  }, Threaded(d));
+  ParallelFor(0, blocks, [&](int b) {
+    if (1 + b * B <= nx - 1) ePlane(1 + b * B);
   }, Threaded(d));
   return true;
 }
@@ -401,39 +468,9 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f) {
 }  // namespace
 
 bool UpdateH(SolverData& d) {
-  if (!FieldsMatch(d)) return false;
-  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-  const bool perCell = d.MagneticMaterials != 0;
-  if (perCell && !Shape(d.HCoefCell, nx + 1, ny + 1, nz + 1)) return false;
-  const double cx = d.CourantX, cy = d.CourantY, cz = d.CourantZ;
-  const double q = d.HCoefUniform;
-  const t3DSpaceArray &Ex = d.Ex, &Ey = d.Ey, &Ez = d.Ez, &Qc = d.HCoefCell;
-  t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
-
-  auto run = [&](float* out, const float* p1, const float* p0, const float* q1, const float* q0,
-                 double c1, double c2, int i, int j, int k0, int k1) {
-    if (perCell) HRowCell(out, p1, p0, q1, q0, c1, c2, RowPtr(Qc, i, j), k0, k1);
-    else HRowUniform(out, p1, p0, q1, q0, c1, c2, q, k0, k1);
-  };
-
-  // Plane i of all three components (Hy and Hz end at plane nx-1).
-  ParallelFor(1, nx + 1, [&](int i) {
-    // Hx -= ((Ez[j+1] - Ez[j])*CY - (Ey[k+1] - Ey[k])*CZ)*Q
-    for (int j = 1; j <= ny - 1; ++j) {
-      const float* ey = RowPtr(Ey, i, j);
-      run(RowPtr(Hx, i, j), RowPtr(Ez, i, j + 1), RowPtr(Ez, i, j), ey + 1, ey, cy, cz, i, j, 1, nz - 1);
-    }
-    if (i > nx - 1) return;
-    // Hy -= ((Ex[k+1] - Ex[k])*CZ - (Ez[i+1] - Ez[i])*CX)*Q
-    for (int j = 1; j <= ny; ++j) {
-      const float* ex = RowPtr(Ex, i, j);
-      run(RowPtr(Hy, i, j), ex + 1, ex, RowPtr(Ez, i + 1, j), RowPtr(Ez, i, j), cz, cx, i, j, 1, nz - 1);
-    }
-    // Hz -= ((Ey[i+1] - Ey[i])*CX - (Ex[j+1] - Ex[j])*CY)*Q
-    for (int j = 1; j <= ny - 1; ++j)
-      run(RowPtr(Hz, i, j), RowPtr(Ey, i + 1, j), RowPtr(Ey, i, j), RowPtr(Ex, i, j + 1),
-          RowPtr(Ex, i, j), cx, cy, i, j, 1, nz);
-  }, Threaded(d));
+  const HPlanes h(d);
+  if (!h.Ok) return false;
+  ParallelFor(1, d.Nx + 1, h, Threaded(d));
   return true;
 }
 
@@ -443,6 +480,10 @@ bool UpdateE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion
 
 bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion) {
   return EPass<true>(d, cache, fusion);
+}
+
+bool UpdateHE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion) {
+  return d.PolarDielectrics ? EPass<true>(d, cache, fusion, true) : EPass<false>(d, cache, fusion, true);
 }
 
 bool SavePreviousE(SolverData& d) {

@@ -34,6 +34,11 @@ bool UpdateE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion
 // AllocDebyeArrays.
 bool UpdateEDebye(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion = nullptr);
 
+// UpdateH and then UpdateE (UpdateEDebye with PolarDielectrics) in one sweep over the x
+// planes, so each plane's fields are read from memory once per step; the same bits as the
+// two calls. Only for steps where nothing runs between the two updates.
+bool UpdateHE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion = nullptr);
+
 // Keeps E in ExPrev..EzPrev over the ranges UpdateE overwrites (UpdateE and UpdateEDebye do
 // this themselves when SAROn; callable on its own for code that updates E elsewhere).
 bool SavePreviousE(SolverData& d);
