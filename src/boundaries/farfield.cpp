@@ -508,23 +508,28 @@ int64_t BoxCells(const FarBox& b) {
   return 2 * fy * fz + 2 * ix * fz + 2 * ix * iy;
 }
 
-// Blocks of the two halves at most: whole rows of up to BlockCells cells per face.
-int64_t BlockCountBound(int64_t cells) { return 2 * (cells / FarFieldState::BlockCells + 6); }
+// Blocks of both halves at most for a box of `cells` face cells: a face's block holds
+// whole rows, at least half of BlockCells or a single row, so a face in one half has at
+// most 2 cells / BlockCells + 1 blocks.
+int64_t BlockCountBound(int64_t cells) { return 4 * cells / FarFieldState::BlockCells + 12; }
 
 }  // namespace
 
 int64_t FarPointTableValues(const FarBox& b) {
   // A cell is a run cell (w, and a four-value run per LongRun cells at most) or an
-  // indexed one (column, A, B, C): 4 values at most; one run end per block.
+  // indexed one (offset, w, and a two-value segment at most): 4 values at most; per
+  // block the end of its runs and of its segments.
   const int64_t cells = BoxCells(b);
-  return 4 * cells + BlockCountBound(cells) + FarFieldState::LaneCount;
+  return 4 * cells + 2 * BlockCountBound(cells) + FarFieldState::LaneCount;
 }
 
 int64_t FarSharedValues(const FarBox& b, bool withH) {
   // Both halves: the cell (four values) and its twin, the gathered rows (F0 and dF per
-  // component), and the blocks (eight values).
-  const int64_t cells = 2 * BoxCells(b);
-  return cells * (4 + 1 + 2 * (withH ? 6 : 3)) + 8 * BlockCountBound(cells / 2);
+  // component); the first half packed (eight values per three components); the blocks
+  // (eight values).
+  const int64_t cells = BoxCells(b), components = withH ? 6 : 3;
+  return 2 * cells * (4 + 1 + 2 * components) + 2 * components * FarFieldState::LaneCount +
+         cells * 8 * (components / 3) + 8 * BlockCountBound(cells);
 }
 
 bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings& settings,

@@ -123,6 +123,16 @@ TEST(FarField, CirclesCellsAndNames) {
   EXPECT_EQ(s.CellCount, 6 * 11 * 11 - 12 * 11 + 8);
   EXPECT_NEAR(z[0].RMin, (r - 5) * 0.01f, 1e-6);
 
+  // The memory estimate bounds the tables the set-up made (values of 4 bytes).
+  for (int r = 0; r < s.ReceiverCount(); ++r) {
+    const tFarPoint& p = s.Receiver(r);
+    EXPECT_LE(4 * p.Runs.size() + p.BlockRuns.size() + p.W.size() + p.Cell.size() + p.CellW.size() +
+                  p.SegBin.size() + p.SegEnd.size() + p.BlockSegs.size(),
+              size_t(FarPointTableValues(fs.Box))) << r;
+  }
+  EXPECT_LE(4 * s.Cells.size() + s.Twin.size() + s.Gathered.size() + s.Packed.size() + 8 * s.Blocks.size(),
+            size_t(FarSharedValues(fs.Box, false)));
+
   // A one-cell-thick box has only X-face cells.
   fs.Box = {10, 11, 10, 20, 10, 20};
   ASSERT_TRUE(SetupFarField(s, d, fs, 10, msg));
