@@ -4,7 +4,8 @@
 //
 //   solver_bench [--steps S] [--sizes 100,200,300] [--threads 1,8] [--repeat R] [--case NAME]
 //
-// --case times that case alone, without the reference (for whole-process comparisons).
+// --case times those cases alone (a comma-separated list, taking turns as below), without
+// the reference (for whole-process comparisons).
 //
 // Each figure is the best of R timed runs (default 3), so a shared machine's other load
 // disturbs it less.
@@ -109,10 +110,11 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
   return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-// " to_pec=<r>" for a Mur case: its speed over that of the same box with PEC faces.
+// " to_pec=<r>" for a Mur or PML case: its speed over that of the same box with PEC faces.
 template <class C>
 std::string ToPec(const C* cases, size_t nc, size_t c, const std::vector<double>& best) {
-  if (cases[c].faces != Faces::Mur) return "";
+  const Faces f = cases[c].faces;
+  if (f != Faces::Mur && f != Faces::PMLAll && f != Faces::PMLX) return "";
   for (size_t p = 0; p < nc; ++p)
     if (cases[p].faces == Faces::PEC && cases[p].dielectric == cases[c].dielectric && best[p] < 1e299) {
       char buf[40];
@@ -130,6 +132,12 @@ int main(int argc, char** argv) {
   const std::vector<int>& sizes = opt.sizes;
   const std::vector<int>& threads = opt.threads;
   const char* only = nullptr;
+  // Whether --case names the case: one of its comma-separated names.
+  auto skip = [&](const char* name) {
+    if (!only) return false;
+    const std::string list = std::string(",") + only + ",";
+    return list.find(std::string(",") + name + ",") == std::string::npos;
+  };
   for (int a = 1; a + 1 < argc; ++a)
     if (!std::strcmp(argv[a], "--case")) only = argv[a + 1];
   struct Case { const char* name; bool dielectric; Faces faces; };
@@ -151,7 +159,7 @@ int main(int argc, char** argv) {
         const double rs = only ? 1.0 : TimeReference(n, steps);
         if (rs > 0) refBest = std::min(refBest, rs);
         for (size_t c = 0; c < nc; ++c) {
-          if (!errs[c].empty() || (only && std::strcmp(only, cases[c].name))) continue;
+          if (!errs[c].empty() || skip(cases[c].name)) continue;
           const double sec = TimeCase(n, steps, cases[c].dielectric, cases[c].faces, errs[c]);
           if (sec >= 0) best[c] = std::min(best[c], sec);
         }
@@ -165,15 +173,15 @@ int main(int argc, char** argv) {
         std::printf("bench: case=reference N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=1.000\n",
                     n, t, steps, ref);
       for (size_t c = 0; c < nc; ++c) {
-        if (only && std::strcmp(only, cases[c].name)) continue;
+        if (skip(cases[c].name)) continue;
         if (!errs[c].empty()) {
           std::printf("bench: case=%s N=%d threads=%d skipped: %s\n", cases[c].name, n, t, errs[c].c_str());
           continue;
         }
         const double mc = cells * steps / best[c] / 1e6;
         if (only)
-          std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f\n", cases[c].name, n,
-                      t, steps, mc);
+          std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f%s\n", cases[c].name, n,
+                      t, steps, mc, ToPec(cases, nc, c, best).c_str());
         else
           std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=%.3f%s\n",
                       cases[c].name, n, t, steps, mc, mc / ref, ToPec(cases, nc, c, best).c_str());
