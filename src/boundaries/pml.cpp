@@ -443,7 +443,11 @@ Term TermE(const PmlState& s, const SolverData& d, const PmlRegion& r, int c, in
   t.l = I.a + I.off(y);
   t.ls = I.st[size_t(w)];
   if (t.ls != 1 && t.k1 < kGather) {
-    for (int k = 0; k <= t.k1; ++k) buf[k] = t.l[size_t(k) * t.ls];
+    // One cache line per value: ask for the lines well ahead.
+    for (int k = 0; k <= t.k1; ++k) {
+      if (k + 16 <= t.k1) __builtin_prefetch(t.l + size_t(k + 16) * t.ls);
+      buf[k] = t.l[size_t(k) * t.ls];
+    }
     t.l = buf;
     t.ls = 1;
   }
@@ -530,7 +534,10 @@ void FaceInterfaceRow(const PmlState& s, SolverData& d, const PmlRegion& r, int 
     float* dst = &M(m[0], m[1], m[2]);
     const size_t ms = w == 0 ? M.strideX() : w == 1 ? M.strideY() : 1;
     const float* src = r.Total[size_t(c)].data() + o;
-    for (int k = lo[w]; k <= up[w]; ++k) dst[size_t(k - lo[w]) * ms] = src[k];
+    for (int k = lo[w]; k <= up[w]; ++k) {
+      if (ms != 1 && k + 16 <= up[w]) __builtin_prefetch(dst + size_t(k - lo[w] + 16) * ms, 1);
+      dst[size_t(k - lo[w]) * ms] = src[k];
+    }
   }
 }
 
@@ -639,16 +646,25 @@ void CopyInward(PmlState& s, PmlRegion& r, int a) {
       const t3DSpaceArray& src = (split ? r.Split : r.Total)[size_t(c)];
       t3DSpaceArray& dst = (split ? in.Split : in.Total)[size_t(c)];
       if (dst.empty()) continue;  // the face's normal component keeps its sum alone
-      for (int x = 0; x < r.Len[size_t(u)]; ++x)
-        for (int y = 0; y < r.Len[size_t(v)]; ++y) {
-          int q[3];
-          q[a] = 0; q[u] = x; q[v] = y;
-          if (c == skipComp && ((skipLo && q[w] == 0) || (skipHi && q[w] == r.Len[size_t(w)] - 1)))
-            continue;
-          const float value = src.data()[r.Offset(q[0], q[1], q[2])];
-          q[a] = B;
-          dst.data()[in.Offset(q[0], q[1], q[2])] = value;
+      // The plane walked with the faster of its two axes inside.
+      const bool vIn = r.St[size_t(v)] <= r.St[size_t(u)];
+      const int o = vIn ? u : v, f = vIn ? v : u;
+      const size_t so = r.St[size_t(o)], sf = r.St[size_t(f)];
+      const size_t to = in.St[size_t(o)], tf = in.St[size_t(f)];
+      const float* sp = src.data();
+      float* dp = dst.data() + size_t(B) * in.St[size_t(a)];
+      const int nf = r.Len[size_t(f)];
+      for (int x = 0; x < r.Len[size_t(o)]; ++x) {
+        const float* sr = sp + size_t(x) * so;
+        float* dr = dp + size_t(x) * to;
+        int f0 = 0, f1 = nf - 1;
+        if (c == skipComp) {  // leave the line the later edge writes
+          if (w == o && ((skipLo && x == 0) || (skipHi && x == r.Len[size_t(w)] - 1))) continue;
+          if (w == f && skipLo) f0 = 1;
+          if (w == f && skipHi) f1 = nf - 2;
         }
+        for (int y = f0; y <= f1; ++y) dr[size_t(y) * tf] = sr[size_t(y) * sf];
+      }
     }
 }
 
