@@ -161,9 +161,13 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<ch
         int32_t e = c + 1;
         while (e < hi && bins[size_t(s.Twin[size_t(e)])] == bin) ++e;
         if (e - c >= FarFieldState::LongRun) {
-          p.Runs.push_back(FarRun{c, e - c, bin, blk.Face});
+          const size_t w0 = p.W.size();
           for (int32_t q = c; q < e; ++q)
             p.W.push_back(float(rMax / double(R[size_t(s.Twin[size_t(q)])])));
+          const bool flat = std::all_of(p.W.begin() + ptrdiff_t(w0), p.W.end(),
+                                        [&](float x) { return x == p.W[w0]; });
+          if (flat) p.W.resize(w0 + 1);
+          p.Runs.push_back(FarRun{c, e - c, bin, int16_t(blk.Face), int16_t(flat)});
           usedBlock[k] |= 1;
         } else {
           // indexed through the first half, where every cell is packed
@@ -291,17 +295,22 @@ __attribute__((always_inline)) inline double Total(const Lanes& x) {
 // off, so a value beyond the run never enters. f0[q], df[q]: the run's first cell in the
 // rows of component q. Per component, fast: S1 = sum w F0, S2 = sum w dF; else also
 // S1 = sum w^2 F0 and S3 = sum w^3 F0.
-template <bool Fast>
+template <bool Fast, bool Flat>
 __attribute__((always_inline)) inline void SumRun(const float* RV_RESTRICT w,
                                                   const float* const* f0,
                                                   const float* const* df, int n,
                                                   Lanes (&s1)[3], Lanes (&s2)[3], Lanes (&s3)[3]) {
   constexpr int L = FarFieldState::LaneCount;
   for (int q = 0; q < 3; ++q) s1[q] = s2[q] = s3[q] = Lanes{};
+  Lanes flat, flat2;  // a flat run's one weight in every lane, and its square
+  for (int l = 0; l < L; ++l) flat[l] = w[0];
+  flat2 = flat * flat;
   auto add = [&](int i, const LaneMask& in, auto masked) {
-    Lanes ww, ww2;
-    LoadLanes(ww, w + i);
-    if (!Fast) ww2 = ww * ww;
+    Lanes ww = flat, ww2 = flat2;
+    if (!Flat) {
+      LoadLanes(ww, w + i);
+      if (!Fast) ww2 = ww * ww;
+    }
     for (int q = 0; q < 3; ++q) {
       Lanes f, dd;
       LoadLanes(f, f0[q] + i), LoadLanes(dd, df[q] + i);
@@ -342,14 +351,15 @@ RV_KERNEL void BlockRuns(const FarFieldState& s, tFarPoint& p, int32_t r0, int32
           df[q] = G + size_t(gc + q0 + q) * row + size_t(run.Start);
         }
         Lanes s1[3], s2[3], s3[3];
-        SumRun<Fast>(w, f0, df, run.Length, s1, s2, s3);
+        if (run.Flat) SumRun<Fast, true>(w, f0, df, run.Length, s1, s2, s3);
+        else SumRun<Fast, false>(w, f0, df, run.Length, s1, s2, s3);
         for (int q = 0; q < 3; ++q) {
           sum[q0 + q] += p.KA[f] * Total(s1[q]);
           sum[NC + q0 + q] += Fast ? p.KB[f] * Total(s2[q]) : p.KB[f] * Total(s2[q]) - p.KC[f] * Total(s3[q]);
         }
       }
     }
-    w += run.Length;
+    w += run.Weights();
   }
 }
 
@@ -440,7 +450,7 @@ void AccumulateGroup(FarFieldState& s, int r0, int r1, int32_t step, int32_t lim
         else
           fp.Fast ? BlockRuns<3, true>(s, fp, run[r], end, w[r], step, limit)
                   : BlockRuns<3, false>(s, fp, run[r], end, w[r], step, limit);
-        for (; run[r] < end; ++run[r]) w[r] += fp.Runs[size_t(run[r])].Length;
+        for (; run[r] < end; ++run[r]) w[r] += fp.Runs[size_t(run[r])].Weights();
       }
       const int32_t segEnd = fp.BlockSegs[k];
       if (segEnd > seg[r]) {
@@ -516,7 +526,7 @@ int64_t BlockCountBound(int64_t cells) { return 4 * cells / FarFieldState::Block
 }  // namespace
 
 int64_t FarPointTableValues(const FarBox& b) {
-  // A cell is a run cell (w, and a four-value run per LongRun cells at most) or an
+  // A cell is a run cell (w at most, and a four-value run per LongRun cells at most) or an
   // indexed one (offset, w, and a two-value segment at most): 4 values at most; per
   // block the end of its runs and of its segments.
   const int64_t cells = BoxCells(b);

@@ -26,9 +26,13 @@
 namespace rv {
 
 // A run of neighbouring face cells of one receiver that share a bin offset: Length
-// columns of the gathered rows from Start, on face Face (0..5).
+// columns of the gathered rows from Start, on face Face (0..5). Flat: every cell of the
+// run has the same weight, kept once (a receiver far out, where R differs along a row by
+// less than its last bit).
 struct FarRun {
-  int32_t Start, Length, Bin, Face;
+  int32_t Start, Length, Bin;
+  int16_t Face, Flat;
+  int32_t Weights() const { return Flat ? 1 : Length; }
 };
 
 // One receiver. The tables list the box's face cells in their fixed order.
@@ -46,7 +50,7 @@ struct tFarPoint {
   // B = KB w, C = KC w^3 (0), with KA, KB, KC per face. A cell keeps only w.
   std::vector<FarRun> Runs;       // in block order
   std::vector<int32_t> BlockRuns;  // per block of the state: end of its runs in Runs
-  std::vector<float> W;            // the runs' cells in order, then LaneCount zeros
+  std::vector<float> W;            // the runs' weights in order, then LaneCount zeros
   std::array<double, 6> KA{}, KB{}, KC{};
   bool Fast = false;
   // The other cells (where their first-half cell's packed values start), by block, then
