@@ -1,4 +1,4 @@
-// The flood fills against a breadth-first reference, and the rasterisers.
+// The flood fills against a breadth-first reference, the rasterisers and the parabola.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,35 +7,31 @@
 #include <random>
 
 #include "editor/fills.h"
+#include "editor/parabola.h"
 #include "editor/raster.h"
+#include "testgrid.h"
 
 namespace {
 
 using rv::Cell3;
 using rv::tSpace;
 
-// Breadth-first fill of the region of the seed's material, 4- or 6-connected.
-void Reference(tSpace& s, int n1, int n2, int n3, Cell3 seed, uint8_t to, bool plane, int axis) {
+// Breadth-first fill of the region of the seed's material, 6-connected or, with an axis to
+// skip, 4-connected in the plane across it.
+void Reference(tSpace& s, const std::array<int, 3>& n, Cell3 seed, uint8_t to, int skipAxis) {
   const uint8_t from = s(seed[0], seed[1], seed[2]);
   if (from == to) return;
   std::deque<Cell3> q{seed};
   s(seed[0], seed[1], seed[2]) = to;
-  const int n[3] = {n1, n2, n3};
-  while (!q.empty()) {
-    const Cell3 c = q.front();
-    q.pop_front();
-    for (int a = 0; a < 3; ++a) {
-      if (plane && a == axis) continue;
+  for (; !q.empty(); q.pop_front())
+    for (size_t a = 0; a < 3; ++a)
       for (int d : {-1, 1}) {
-        Cell3 e = c;
-        e[size_t(a)] += d;
-        if (e[size_t(a)] < 1 || e[size_t(a)] > n[a]) continue;
-        if (s(e[0], e[1], e[2]) != from) continue;
+        Cell3 e = q.front();
+        e[a] += d;
+        if (int(a) == skipAxis || e[a] < 1 || e[a] > n[a] || s(e[0], e[1], e[2]) != from) continue;
         s(e[0], e[1], e[2]) = to;
         q.push_back(e);
       }
-    }
-  }
 }
 
 TEST(Fills, EqualABreadthFirstFillOnRandomModels) {
@@ -54,7 +50,7 @@ TEST(Fills, EqualABreadthFirstFillOnRandomModels) {
       const Cell3 seed{1 + int(rng() % unsigned(nx - 1)), 1 + int(rng() % unsigned(ny - 1)),
                        1 + int(rng() % unsigned(nz - 1))};
       rv::FillVolume(s, nx, ny, nz, seed, to);
-      Reference(ref, nx - 1, ny - 1, nz - 1, seed, to, false, 0);
+      Reference(ref, {nx - 1, ny - 1, nz - 1}, seed, to, -1);
     } else {
       rv::SectionView v;
       v.Axis = rv::SectionAxis(rng() % 3);
@@ -64,7 +60,7 @@ TEST(Fills, EqualABreadthFirstFillOnRandomModels) {
       v.SizeFor(nx, ny, nz);
       const int col = int(rng() % unsigned(v.ColCount)), row = int(rng() % unsigned(v.RowCount));
       rv::FillSection(s, v, col, row, to);
-      Reference(ref, nx - 1, ny - 1, nz - 1, rv::SliceCellToModel(v, col, row, 0), to, true, int(v.Axis));
+      Reference(ref, {nx - 1, ny - 1, nz - 1}, rv::SliceCellToModel(v, col, row, 0), to, int(v.Axis));
     }
     ASSERT_EQ(std::memcmp(s.data(), ref.data(), s.size()), 0) << "model " << t;
   }
@@ -145,6 +141,28 @@ TEST(Raster, TriangleAndQuadFillTheirCells) {
   const rv::RasterTarget u = Target(q, 30, 1);
   ASSERT_TRUE(rv::RasterizeQuad(u, {0, 0, 3}, {10, 0, 3}, {10, 10, 3}, {0, 10, 3}));
   EXPECT_EQ(Count(q), 121);
+}
+
+TEST(Parabola, VertexMirrorAndBounds) {
+  auto p = Grid(100, 100, 10), m = Grid(100, 100, 10);
+  rv::DrawParabola(*p, 50, 50, 5, 5, 100, false, 3);
+  rv::DrawParabola(*m, 50, 50, 5, 5, 100, true, 3);
+  // y outside 1..99 is left alone.
+  EXPECT_EQ(std::tuple(Occupied(*p), p->Space(45, 50, 5), p->Space(44, 50, 5), m->Space(55, 50, 5),
+                       p->Space(50, 0, 5) + p->Space(50, 100, 5)),
+            std::tuple(119, 3, 0, 3, 0));
+  // Mirrored about the vertex's column; every cell lies on x = y^2/4F + vertex within half a
+  // cell along the curve.
+  for (int x = 1; x < 100; ++x)
+    for (int y = 0; y <= 100; ++y) {
+      ASSERT_EQ(p->Space(x, y, 5), m->Space(100 - x, y, 5)) << x << ',' << y;
+      const double dy = y - 50, dx = x - 45;
+      if (p->Space(x, y, 5)) {
+        EXPECT_LT(std::min(std::abs(dx - dy * dy / 20), std::abs(std::sqrt(std::max(0.0, 20 * dx)) - std::abs(dy))), 0.51);
+      }
+    }
+  // Outside the model's planes nothing is written.
+  EXPECT_EQ(rv::DrawParabola(*p, 50, 50, 10, 5, 100, false, 3), 0);
 }
 
 }  // namespace

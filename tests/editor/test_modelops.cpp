@@ -6,21 +6,13 @@
 
 #include "common/alloc_fail.h"
 #include "editor/modelops.h"
-#include "project/tables.h"
+#include "editor/placing.h"
 #include "testgrid.h"
 
 namespace {
 
 using rv::SectionAxis;
 using rv::SolverData;
-
-int Count(const SolverData& d) {
-  int n = 0;
-  for (int x = 1; x < d.Nx; ++x)
-    for (int y = 1; y < d.Ny; ++y)
-      for (int z = 1; z < d.Nz; ++z) n += d.Space(x, y, z) != 0;
-  return n;
-}
 
 rv::SectionView Section(SectionAxis a, int slice, int n) {
   rv::SectionView v;
@@ -38,9 +30,9 @@ TEST(ModelOps, DeleteAllMarksModifiedAndKeepsTheEarlierSnapshot) {
   d->Space(3, 3, 3) = 1, d->Space(8, 8, 8) = 1;
   d->Modified = 0;
   rv::DeleteAll(*d);
-  EXPECT_EQ(std::tuple(Count(*d), int(d->Space(8, 8, 8)), int(d->Modified)), std::tuple(0, 0, 1));
+  EXPECT_EQ(std::tuple(Occupied(*d), int(d->Space(8, 8, 8)), int(d->Modified)), std::tuple(0, 0, 1));
   ASSERT_TRUE(rv::RestoreUndo(*d, m));
-  EXPECT_EQ(std::tuple(Count(*d), int(d->Space(2, 2, 2))), std::tuple(1, 1));
+  EXPECT_EQ(std::tuple(Occupied(*d), int(d->Space(2, 2, 2))), std::tuple(1, 1));
 }
 
 TEST(ModelOps, CloneDirectionsAndRefusal) {
@@ -57,7 +49,7 @@ TEST(ModelOps, CloneDirectionsAndRefusal) {
   o.Mode = rv::CloneOptions::Forward, o.Count = 5;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
   // Five sections forward from N-1 is one: index N; the hidden material is not copied.
-  EXPECT_EQ(std::tuple(int(d->Space(10, 2, 3)), int(d->Space(10, 2, 4)), Count(*d)), std::tuple(1, 0, 2));
+  EXPECT_EQ(std::tuple(int(d->Space(10, 2, 3)), int(d->Space(10, 2, 4)), Occupied(*d)), std::tuple(1, 0, 2));
   o.Mode = rv::CloneOptions::Backward, o.Count = 3, o.CopyHidden = true;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
   for (int x = 6; x <= 8; ++x) EXPECT_EQ(std::tuple(int(d->Space(x, 2, 3)), int(d->Space(x, 2, 4))), std::tuple(1, 2));
@@ -82,7 +74,7 @@ TEST(ModelOps, MoveKeepsHiddenMaterialsAndDropsCellsLeavingTheModel) {
   std::string err;
   ASSERT_TRUE(rv::MoveModel(*d, m, 3, 1, -1, err));
   // (2,2,2) -> (5,3,1); (9,5,5) leaves; the hidden cell stays, (1,3,2) -> (4,4,1).
-  EXPECT_EQ(std::tuple(int(d->Space(5, 3, 1)), int(d->Space(4, 3, 1)), int(d->Space(4, 4, 1)), Count(*d)),
+  EXPECT_EQ(std::tuple(int(d->Space(5, 3, 1)), int(d->Space(4, 3, 1)), int(d->Space(4, 4, 1)), Occupied(*d)),
             std::tuple(1, 2, 1, 3));
   EXPECT_TRUE(m.UndoReady);
   // A moved cell landing on the hidden one later in x, y, z order replaces it.
@@ -95,19 +87,13 @@ TEST(ModelOps, TableShiftSkipsCellsThatAreNoWholeNumbers) {
   rv::OutPointTables out;
   rv::LampedTables lamped;
   rv::ModifiedFlag mod{0};
-  const auto row = [&](rv::StringGrid& g, std::vector<std::string> cells) {
-    rv::AddGridRow(g, mod);
-    for (size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), g.RowCount() - 1, cells[c]);
-  };
-  row(lamped.sgResistors, {"3", "4", "", "50", "X"});
-  row(out.sgOutPoint, {"E", "x", "3", "4", "5", "Ex(3,4,5).grf"});
-  row(out.sgCurrent, {"1", "1", "1", "2", "2", "2", "I"});
-  row(out.sgFarPoints, {"7", "a", "7"});
+  rv::AppendRow(lamped.sgResistors, {"3", "4", "", "50", "X"}, mod);
+  rv::AppendRow(out.sgOutPoint, {"E", "x", "3", "4", "5", "Ex(3,4,5).grf"}, mod);
+  rv::AppendRow(out.sgCurrent, {"1", "1", "1", "2", "2", "2", "I"}, mod);
+  rv::AppendRow(out.sgFarPoints, {"7", "a", "7"}, mod);
   EXPECT_EQ(rv::ShiftTableCoords(out, lamped, 1, 2, 3), 2);
-  EXPECT_EQ(lamped.sgResistors.Cells(1, 1) + lamped.sgResistors.Cells(2, 1), "6");
-  EXPECT_EQ(out.sgOutPoint.Cells(4, 1), "8");
-  EXPECT_EQ(out.sgCurrent.Cells(5, 1), "5");
-  EXPECT_EQ(out.sgFarPoints.Cells(1, 1) + out.sgFarPoints.Cells(2, 1), "a10");
+  EXPECT_EQ(Row(lamped.sgResistors, 1) + Row(out.sgOutPoint, 1) + Row(out.sgCurrent, 1) + Row(out.sgFarPoints, 1),
+            "4|6||50|X|E|x|4|6|8|Ex(3,4,5).grf|2|3|4|3|4|5|I|8|a|10|");
   EXPECT_NE(rv::CellsLeftText(2).find('2'), std::string::npos);
   EXPECT_EQ(rv::CellsLeftText(0), "");
 }
@@ -115,11 +101,10 @@ TEST(ModelOps, TableShiftSkipsCellsThatAreNoWholeNumbers) {
 TEST(ModelOps, RotateFortyFiveDegreesLeavesNoHoles) {
   auto d = Grid(40);
   rv::MaterialState m;
-  for (int y = 10; y <= 30; ++y)
-    for (int z = 10; z <= 30; ++z) d->Space(20, y, z) = 1;
+  Box(*d, {20, 10, 10}, {20, 30, 30}, 1);
   std::string err;
   ASSERT_TRUE(rv::RotateModel(*d, m, {SectionAxis::X, 20, 20}, std::numbers::pi / 4, err));
-  const int n = Count(*d);
+  const int n = Occupied(*d);
   EXPECT_NEAR(n, 441, 441 * 0.05);
   int holes = 0;
   for (int y = 2; y < 38; ++y)
@@ -154,17 +139,16 @@ TEST(ModelOps, RotateRightAnglesKeepDistancesAndTheLastLayer) {
     d->Space(c.from[0], c.from[1], c.from[2]) = 1;
     std::string err;
     ASSERT_TRUE(rv::RotateModel(*d, m, {c.axis, c.c1, c.c2, c.sy, 1}, c.theta, err));
-    EXPECT_EQ(std::tuple(int(d->Space(c.to[0], c.to[1], c.to[2])), Count(*d)), std::tuple(1, c.cells))
+    EXPECT_EQ(std::tuple(int(d->Space(c.to[0], c.to[1], c.to[2])), Occupied(*d)), std::tuple(1, c.cells))
         << c.to[0] << c.to[1] << c.to[2];
   }
   // A quarter turn of a cubic block adds no cell.
   auto d = Grid(12);
   rv::MaterialState m;
-  for (int y = 3; y <= 8; ++y)
-    for (int z = 4; z <= 6; ++z) d->Space(5, y, z) = 1;
+  Box(*d, {5, 3, 4}, {5, 8, 6}, 1);
   std::string err;
   ASSERT_TRUE(rv::RotateModel(*d, m, {SectionAxis::X, 6, 6}, std::numbers::pi / 2, err));
-  EXPECT_EQ(Count(*d), 18);
+  EXPECT_EQ(Occupied(*d), 18);
 }
 
 TEST(ModelOps, RevolutionClosesLargeRings) {
@@ -203,7 +187,7 @@ TEST(ModelOps, TurnsRefuseWithoutTheirTemporaries) {
       done = n < 3 ? rv::RotateModel(*d, m, {SectionAxis::X, 6, 6}, 1.0, err)
                    : rv::RevolveSelection(*d, m, v, {0, 0, 10, 10}, {SectionAxis::X, 6, 6}, err);
     }));
-    EXPECT_EQ(std::tuple(done, err, m.UndoReady, int(d->Space(5, 5, 5)), Count(*d)),
+    EXPECT_EQ(std::tuple(done, err, m.UndoReady, int(d->Space(5, 5, 5)), Occupied(*d)),
               std::tuple(false, rv::NoMemoryText, false, 1, 1)) << n;
   }
 }

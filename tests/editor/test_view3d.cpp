@@ -1,24 +1,15 @@
+// The 3-D view's camera, the runs and faces drawn of the model, and its texts.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
-#include "editor/modelstore.h"
 #include "editor/view3d.h"
+#include "testgrid.h"
 
 using namespace rv;
 
-namespace {
-constexpr double Pi = 3.14159265358979323846;
-
-void Grid(SolverData& d, int n1, int n2, int n3) {
-  d.SpaceNx = n1; d.SpaceNy = n2; d.SpaceNz = n3;
-  d.Nx = n1; d.Ny = n2; d.Nz = n3;
-  d.Space.allocate(n1 + 1, n2 + 1, n3 + 1);
-  FillDefaultLayers(d.Layers);
-}
-}  // namespace
-
-// The matrices and the projection are checked against the driver's own in the window tests.
+constexpr double Pi = std::numbers::pi;
 
 TEST(View3dCamera, InitialViewSpeedsAndMoves) {
   Camera c = InitialCamera(100, 100, 100);
@@ -68,8 +59,8 @@ TEST(View3dCamera, EyeOnTheRotationAxisStaysFinite) {
 }
 
 TEST(View3dRuns, ColumnsSplitOnlyAtMaterialChanges) {
-  SolverData d;
-  Grid(d, 4, 6, 4);
+  auto g = Grid(4, 6, 4);
+  SolverData& d = *g;
   for (int y = 1; y < 6; ++y) d.Space(1, y, 1) = 2;            // full column
   d.Space(2, 2, 1) = 1; d.Space(2, 3, 1) = 1; d.Space(2, 5, 1) = 3;  // odd last cell
   d.Space(3, 1, 1) = 1; d.Space(3, 2, 1) = 2;                  // adjacent materials
@@ -80,12 +71,10 @@ TEST(View3dRuns, ColumnsSplitOnlyAtMaterialChanges) {
 }
 
 TEST(View3dMesh, HiddenFacesLeftOutAndSwitchedOffMaterialsVanish) {
-  SolverData d;
-  Grid(d, 6, 6, 6);
+  auto g = Grid(6);
+  SolverData& d = *g;
   // A 3 x 3 x 3 block of one material shows only its outer surface: 6 faces of 3 x 3 cells.
-  for (int x = 1; x <= 3; ++x)
-    for (int y = 1; y <= 3; ++y)
-      for (int z = 1; z <= 3; ++z) d.Space(x, y, z) = 1;
+  Box(d, {1, 1, 1}, {3, 3, 3}, 1);
   CellMesh mesh;
   ASSERT_TRUE(BuildCellMesh(d, mesh));
   double area = 0;

@@ -1,17 +1,36 @@
-// An editor window on a 12^3 grid with its own tables, shown on a virtual X server, the
-// section across Z at z = 1 with 8-pixel cells; mouse helpers for the section grid.
+// The editor's window fixtures (on a virtual X server):
+// - Editor: the editor alone on an n^3 grid with its own tables, shown, the section across Z
+//   at z = 1 with 8-pixel cells; mouse helpers for the section grid;
+// - Program: the main window with the editor, materials and thin-wire windows wired to it as
+//   the program wires them.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QToolButton>
 
+#include "../project/ui_fixture.h"
+#include "editor/placing.h"
+#include "editor/testgrid.h"
 #include "editor/ui/SectionGrid.h"
+#include "editor/ui/TfmCalculate.h"
+#include "editor/ui/TfmLayers.h"
 #include "editor/ui/TfmOpenGL.h"
+#include "editor/ui/View3D.h"
 #include "platform/prompter.h"
-#include "project/tables.h"
-#include "solver/solverdata.h"
+#include "project/ui/EditorLinks.h"
+#include "project/ui/TfmNew3dMain.h"
+#include "solver/resultpaths.h"
 
 struct Editor {
   rv::SolverData d;
@@ -19,20 +38,21 @@ struct Editor {
   rv::OutPointTables outputs;
   rv::LampedTables lamped;
   rv::TfmOpenGL w{d, p};
-  rv::SectionGrid* g = nullptr;
+  rv::SectionGrid* g = w.StringGrid1;
+  rv::View3D* v = w.GLView;
+  std::array<std::string, 3> sizes{"0.001", "0.001", "0.001"};
 
-  Editor() {
-    rv::SetGridSize(d, 12, 12, 12);
+  explicit Editor(int n = 12) {
+    rv::SetGridSize(d, n, n, n);
     d.Dx = d.Dy = d.Dz = 0.001;
     rv::EditorMainLinks l;
     l.outputs = &outputs;
     l.lamped = &lamped;
-    l.cellSizes = [] { return std::array<std::string, 3>{"0.001", "0.001", "0.001"}; };
+    l.cellSizes = [this] { return sizes; };
     w.SetMainLinks(l);
     w.rbZ->trigger();
     w.FormActivate();
     d.Space.fill(0);
-    g = w.StringGrid1;
     for (int i = 0; i < 3; ++i) w.SpeedButton7Click();  // 8 px cells
     w.resize(900, 700);
     w.show();
@@ -47,7 +67,7 @@ struct Editor {
     QMouseEvent e(t, p, g->viewport()->mapToGlobal(p), b, held, Qt::NoModifier);
     QApplication::sendEvent(g->viewport(), &e);
   }
-  // A left drag through the given cells of grid row `row`.
+  // A drag through the given (col, row) cells.
   void Drag(std::initializer_list<std::pair<int, int>> cells, Qt::MouseButton b = Qt::LeftButton) {
     auto it = cells.begin();
     Send(QEvent::MouseButtonPress, it->first, it->second, b, b);
@@ -58,10 +78,42 @@ struct Editor {
   // Model cell of grid (col, row) in section Z = 1: x = col + 1, y = 11 - row.
   uint8_t& Cell(int col, int row) { return d.Space(col + 1, 11 - row, 1); }
   QRgb Pixel(int col, int row) { return g->viewport()->grab().toImage().pixel(At(col, row)); }
-  // The materials of the cells (col, row) given.
   std::vector<int> Cells(std::initializer_list<std::pair<int, int>> at) {
     std::vector<int> m;
     for (auto [c, r] : at) m.push_back(Cell(c, r));
     return m;
+  }
+};
+
+struct Program {
+  rv::SolverData d;
+  rv::ScriptedPrompter p;
+  rv::TfmNew3dMain w{d};
+  rv::TfmOpenGL editor{d, p};
+  rv::TfmCalculate* calc = new rv::TfmCalculate(p, &editor);
+  rv::TfmLayers* layers = new rv::TfmLayers(editor, p, calc, &editor);
+
+  Program() {
+    w.SetPrompter(&p);
+    editor.SetLayersWindow(layers);
+    rv::MainWindowLinks links;
+    links.fmOpenGL = &editor;
+    links.fmLayers = layers;
+    w.SetLinks(links);
+    rv::LinkEditorToMain(w, editor, *layers, *calc);
+    w.mnNewProjectClick();
+  }
+  void Sizes(int nx, int ny, int nz) { w.spX->setValue(nx), w.spY->setValue(ny), w.spZ->setValue(nz); }
+  // A grid of n^3 nodes, every cell empty.
+  void Grid(int n) {
+    Sizes(n, n, n);
+    editor.FormActivate();
+    d.Space.fill(0);
+  }
+  // Lumped sources, one of 50 Ohm along Z at the cell given.
+  void Source(const char* x, const char* y, const char* z) {
+    w.rgSources->findChild<QRadioButton*>("rgSources2")->click();
+    rv::ModifiedFlag m{0};
+    rv::AppendRow(w.Lamped().sgSourses, {x, y, z, "50", "Z", "+"}, m);
   }
 };

@@ -1,64 +1,20 @@
 // The editor window and its materials and thin-wire dialogs, wired to the main window as
-// the program wires them (on a virtual X server).
+// the program wires them; the section planes and cell sides as the main window's grid and
+// cell sizes change (on a virtual X server).
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
 #include <QTableWidget>
-#include <QTest>
 
-#include <memory>
-
-#include "../project/ui_fixture.h"
-#include "editor/ui/TfmCalculate.h"
-#include "editor/ui/TfmLayers.h"
-#include "editor/ui/TfmOpenGL.h"
-#include "platform/prompter.h"
-#include "project/ui/EditorLinks.h"
-#include "project/ui/ProjectIO.h"
-#include "project/ui/TfmNew3dMain.h"
-#include "solver/resultpaths.h"
-#include "solver/solverdata.h"
+#include "editor_fixture.h"
 
 using rv::PromptButton;
 using rvtest::WaitFor;
 
 namespace {
 
-struct Program {
-  rv::SolverData d;
-  rv::ScriptedPrompter p;
-  rv::TfmNew3dMain w{d};
-  rv::TfmOpenGL editor{d, p};
-  rv::TfmCalculate* calc = new rv::TfmCalculate(p, &editor);
-  rv::TfmLayers* layers = new rv::TfmLayers(editor, p, calc, &editor);
-
-  Program() {
-    w.SetPrompter(&p);
-    editor.SetLayersWindow(layers);
-    rv::MainWindowLinks links;
-    links.fmOpenGL = &editor;
-    links.fmLayers = layers;
-    w.SetLinks(links);
-    rv::LinkEditorToMain(w, editor, *layers, *calc);
-    w.mnNewProjectClick();
-  }
-  // A grid of n^3 nodes, every cell empty.
-  void Grid(int n) {
-    for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(n);
-    editor.FormActivate();
-    d.Space.fill(0);
-  }
-  void SetCell(int r, int c, const char* text) { layers->StringGrid1->item(r - 1, c)->setText(text); }
-};
+void SetCell(rv::TfmLayers& L, int r, int c, const char* text) { L.StringGrid1->item(r - 1, c)->setText(text); }
 
 TEST(EditorWindow, OpensAndEditsMaterials) {
   Program P;
@@ -104,19 +60,18 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
   // Unreadable or unphysical numbers keep the window open with the cell selected.
   L.FormActivate();
   L.open();
-  for (auto [col, text] : {std::pair{rv::ColEpsStatic, "1,5"}, {rv::ColMu, "0"}}) {
-    P.SetCell(2, col, text);
-    P.p.messages.clear();
-    QTest::mouseClick(L.btnSave, Qt::LeftButton);
-    EXPECT_EQ(P.p.messages, std::vector<std::string>{"Устранить ошибки!"});
-    EXPECT_EQ(std::tuple(L.isVisible(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()), std::tuple(true, 1, int(col)));
-    P.SetCell(2, col, "2");
-  }
+  SetCell(L, 2, rv::ColMu, "0");
+  P.p.messages.clear();
+  QTest::mouseClick(L.btnSave, Qt::LeftButton);
+  EXPECT_EQ(std::tuple(P.p.messages, L.isVisible(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
+            std::tuple(std::vector<std::string>{"Устранить ошибки!"}, true, 1, int(rv::ColMu)));
+  SetCell(L, 2, rv::ColMu, "1");
+  SetCell(L, 2, rv::ColEpsStatic, "2");
   QTest::mouseClick(L.btnSave, Qt::LeftButton);
   EXPECT_FALSE(L.isVisible());
   EXPECT_EQ(P.d.Layers[2].EpsStatic, 2.0);
   // The main window's stability labels follow the largest permittivity.
-  P.SetCell(2, rv::ColEpsStatic, "100");
+  SetCell(L, 2, rv::ColEpsStatic, "100");
   EXPECT_TRUE(L.btnSaveClick());
   EXPECT_EQ(P.w.lbMaxFreq->text().toStdString(), "150.00");
 
@@ -134,14 +89,11 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
   Program P;
   P.Grid(30);
   rv::EditorState s;
-  s.X = 20;
-  s.Y = 5;
-  s.LayerCount = 3;
+  s.X = 20, s.Y = 5, s.LayerCount = 3;
   P.w.SetEditorState(s);
   rv::StringGrid& g = P.w.Outputs().sgCurrent;
-  std::atomic<uint8_t> m{0};
-  rv::AddGridRow(g, m);
-  for (int c = 0; c < 6; ++c) g.SetCell(c, 1, std::to_string(2 + c));  // flat in no axis
+  rv::ModifiedFlag m{0};
+  rv::AppendRow(g, {"2", "3", "4", "5", "6", "7"}, m);  // flat in no axis
   auto regionMessages = [&] {
     int n = 0;
     for (const std::string& t : P.p.messages) n += t.find("Токовый регион") != std::string::npos;
@@ -192,18 +144,11 @@ TEST(EditorWindow, EditsDuringARunDoNotReachItsReports) {
     P.Grid(40);
     rv::tLayer& body = P.d.Layers[1];
     body.Sigma = 0.5, body.EpsStatic = 40, body.EpsInf = 40, body.Density = 1000;
-    for (int x = 15; x <= 25; ++x)
-      for (int y = 15; y <= 25; ++y)
-        for (int z = 22; z <= 28; ++z) P.d.Space(x, y, z) = 1;
+    Box(P.d, {15, 15, 22}, {25, 25, 28}, 1);
     P.editor.Materials().LayerCount = 2;
     P.w.seStepCount->setValue(300);
     P.w.cbEnergy->setChecked(true);
-    QTest::mouseClick(P.w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
-    rv::StringGrid& g = P.w.Lamped().sgSourses;
-    std::atomic<uint8_t> m{0};
-    rv::AddGridRow(g, m);
-    for (auto [c, t] : {std::pair{0, "20"}, {1, "20"}, {2, "18"}, {3, "50"}, {4, "Z"}, {5, "+"}})
-      g.SetCell(c, 1, t);
+    P.Source("20", "20", "18");
     rv::SetResultPaths(P.d, dir + "run.fdt");
     P.w.btnPuskClick();
     ASSERT_TRUE(P.w.Running());
@@ -213,8 +158,7 @@ TEST(EditorWindow, EditsDuringARunDoNotReachItsReports) {
       P.editor.SaveUndo();
       P.d.Space(20, 20, 24) = 2;
       P.editor.SaveUndo();
-      for (int x = 1; x < 40; ++x)
-        for (int y = 1; y < 40; ++y) P.d.Space(x, y, 10) = 2;
+      Box(P.d, {1, 1, 10}, {39, 39, 10}, 2);
       P.layers->FormActivate();
       P.layers->SelectCell(rv::ColName, 1);
       P.p.answers = {PromptButton::Ok};
@@ -231,6 +175,62 @@ TEST(EditorWindow, EditsDuringARunDoNotReachItsReports) {
     ASSERT_GT(reports[edit].size(), 1000u);
   }
   EXPECT_TRUE(reports[0] == reports[1]);
+}
+
+void Sections(Program& L, int x, int y, int z) {
+  L.editor.SpinEdit1->setValue(x), L.editor.SpinEdit2->setValue(y), L.editor.SpinEdit3->setValue(z);
+}
+
+// Values and maxima of the three section spins.
+std::vector<int> Spins(const Program& L) {
+  std::vector<int> v;
+  for (const QSpinBox* s : {L.editor.SpinEdit1, L.editor.SpinEdit2, L.editor.SpinEdit3})
+    v.insert(v.end(), {s->value(), s->maximum()});
+  return v;
+}
+
+TEST(SectionLimits, RunStartAndDoublingHoldPlanesToModelCells) {
+  Program L;
+  L.Sizes(30, 30, 30);
+  L.editor.FormActivate();
+  Sections(L, 29, 12, 29);
+  // The grid shrinks without the editor being opened: the run start pulls the planes in.
+  L.Sizes(12, 20, 8);
+  L.w.seStepCount->setValue(2);
+  L.Source("5", "5", "4");
+  rv::SetResultPaths(L.d, rvtest::FreshDir("section_limits", "run") + "run.fdt");
+  L.w.btnPuskClick();
+  EXPECT_EQ(Spins(L), (std::vector<int>{11, 11, 12, 19, 7, 7}));
+  ASSERT_TRUE(rvtest::WaitFor([&] { return !L.w.Running(); }, 60000));
+
+  // Doubling doubles the planes; a plane at N-1 lands on the new N-1, not on index 2N.
+  Sections(L, 5, 19, 7);
+  L.w.mnDoubleVolumClick();
+  ASSERT_TRUE(L.p.messages.empty()) << L.p.messages.front();
+  EXPECT_EQ(Spins(L), (std::vector<int>{10, 23, 38, 39, 14, 15}));
+}
+
+TEST(SectionLimits, ZoomRefusesCellSizesThatAreNoPositiveNumbers) {
+  Program L;
+  L.Sizes(10, 10, 10);
+  L.editor.FormActivate();
+  L.editor.rbZClick();
+  L.editor.SpeedButton7Click();
+  const std::pair<int, int> sides{L.editor.StringGrid1->DefaultColWidth(),
+                                  L.editor.StringGrid1->DefaultRowHeight()};
+  struct Case { const char* text; const char* message; };
+  for (const Case c : {Case{"abc", "Размер ячейки \"abc\" не является числом"},
+                       Case{"0", "Размер ячейки должен быть больше нуля: \"0\""},
+                       Case{"-1e-3", "Размер ячейки должен быть больше нуля: \"-1e-3\""}}) {
+    L.p.errors.clear();
+    L.w.edY->setText(QString::fromUtf8(c.text));
+    L.editor.SpeedButton7Click();
+    L.editor.SpeedButton6Click();
+    EXPECT_EQ(L.p.errors, (std::vector<std::string>{c.message, c.message})) << c.text;
+    EXPECT_EQ(std::pair(L.editor.StringGrid1->DefaultColWidth(), L.editor.StringGrid1->DefaultRowHeight()),
+              sides)
+        << c.text;
+  }
 }
 
 }  // namespace
