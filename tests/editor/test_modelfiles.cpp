@@ -151,55 +151,47 @@ std::string Dxf(const std::vector<std::string>& layers, const std::string& layer
   return Lines(p);
 }
 
+// Reads the drawing and places it on an 8^3 grid of 1 mm cells at `scale`; false with a
+// message when either step refuses.
+bool Import(const std::string& text, double scale, SolverData& d, MaterialState& m, std::string& err) {
+  const rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
+  rv::DxfPlan plan;
+  std::vector<std::string> report;
+  err.clear();
+  return rv::ParseDxf(text, g, d, m, plan, report, err) == rv::DxfStatus::Ready &&
+         rv::PlaceDxf(plan, scale, g, d, m, report, err);
+}
+
 TEST(ModelFiles, DxfLinesLayersAndFit) {
-  rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
+  std::string err;
   for (bool pad : {true, false}) {
     auto d = Grid(8);
     MaterialState m;
     m.LayerCount = 2;
     d->Layers[2].Name = "Metal";
-    rv::DxfPlan plan;
-    std::vector<std::string> report;
-    std::string err;
-    // Layer "LINE" starts no entity; "METAL" is the existing material 2.
-    ASSERT_EQ(rv::ParseDxf(Dxf({"LINE", "METAL"}, "LINE", "5", pad), g, *d, m, plan, report, err),
-              rv::DxfStatus::Ready) << err;
-    EXPECT_EQ(std::tuple(plan.Lines.size(), plan.NewLayers), std::tuple(1u, std::vector<std::string>{"LINE"}));
-    ASSERT_TRUE(rv::PlaceDxf(plan, 0.001, g, *d, m, report, err)) << err;
+    // Layer "LINE" starts no entity; "METAL" is the existing material 2. The unused materials
+    // 1 and 2 are deleted afterwards: the drawing's layer is all that is left.
+    ASSERT_TRUE(Import(Dxf({"LINE", "METAL"}, "LINE", "5", pad), 0.001, *d, m, err)) << err;
     for (int x = 1; x <= 7; ++x) EXPECT_EQ(d->Space(x, 1, 1) != 0, x <= 6) << x;
-    // Unused materials 1 and 2 were deleted: the drawing's layer is all that is left.
-    EXPECT_EQ(std::tuple(m.LayerCount, d->Layers[d->Space(1, 1, 1)].Name), std::tuple(1, "LINE"));
+    EXPECT_EQ(std::tuple(Occupied(*d), m.LayerCount, d->Layers[d->Space(1, 1, 1)].Name), std::tuple(6, 1, "LINE"));
   }
   // 6 mm needs 6 + 2 = Nx cells and fits; 7 mm does not.
   auto d = Grid(8);
   MaterialState m;
-  for (const char* x1 : {"6", "7"}) {
-    rv::DxfPlan plan;
-    std::vector<std::string> report;
-    std::string err;
-    ASSERT_EQ(rv::ParseDxf(Dxf({"a"}, "a", x1, true), g, *d, m, plan, report, err), rv::DxfStatus::Ready);
-    EXPECT_EQ(rv::PlaceDxf(plan, 0.001, g, *d, m, report, err), std::string(x1) == "6") << x1;
-  }
+  EXPECT_TRUE(Import(Dxf({"a"}, "a", "6", true), 0.001, *d, m, err)) << err;
+  EXPECT_FALSE(Import(Dxf({"a"}, "a", "7", true), 0.001, *d, m, err));
   EXPECT_EQ(d->Modified, 1);
   // Refusals leave the model and materials as they were.
   d->Modified = 0;
   std::vector<std::string> many;
   for (int i = 0; i < 255; ++i) many.push_back("L" + std::to_string(i));
-  struct Case { std::string text; double scale; };
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<std::string, double>> cases = {
       {Dxf({"a"}, "a", "x", true), 0.001}, {Lines({"0", "LINE", "1O", "0"}), 0.001},
       {Dxf(many, "a", "5", true), 0.001}, {Dxf({"a"}, "a", "5", true), 0},
       {Dxf({"a"}, "a", "5", true), -1}, {Dxf({"a"}, "a", "1e308", true), 1e10},
       {Lines({"0", "LAYER", "2", "a", "0", "LINE", "8", "a", "10", "1", "20", "2", "11", "3", "0", "EOF"}), 1}};
   const int count = m.LayerCount;
-  for (const Case& c : cases) {
-    rv::DxfPlan plan;
-    std::vector<std::string> report;
-    std::string err;
-    const bool ok = rv::ParseDxf(c.text, g, *d, m, plan, report, err) == rv::DxfStatus::Ready &&
-                    rv::PlaceDxf(plan, c.scale, g, *d, m, report, err);
-    EXPECT_TRUE(!ok && !err.empty()) << c.text;
-  }
+  for (const auto& [text, scale] : cases) EXPECT_TRUE(!Import(text, scale, *d, m, err) && !err.empty()) << text;
   EXPECT_EQ(std::tuple(d->Modified.load(), m.LayerCount), std::tuple(0, count));
 }
 

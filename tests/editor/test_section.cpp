@@ -1,4 +1,4 @@
-// Section geometry: mapping, zoom, glyphs, the marks index and the distance text.
+// Section geometry: mapping, zoom, the marks index and the distance text.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -52,14 +52,6 @@ TEST(Section, ZoomKeepsTheCellShapeAndStops) {
   s.ColWidth = s.RowHeight = 4;
   s = rv::RederiveSides(s, SectionAxis::Z, 1, 1.125, 1);  // 4 * 1.125 = 4.5 -> 4
   EXPECT_EQ(s.RowHeight, 4);
-}
-
-TEST(Section, GlyphClasses) {
-  // [section][X, Y, Z]: the edge across the section, along its columns, along its rows.
-  const int k[3][3] = {{2, 0, 1}, {1, 2, 0}, {1, 0, 2}};
-  for (int a = 0; a < 3; ++a)
-    for (int l = 0; l < 3; ++l) EXPECT_EQ(rv::ChooseGlyph(SectionAxis(a), "XYZ"[l]), k[a][l]);
-  EXPECT_EQ(rv::ChooseGlyph(SectionAxis::X, 'Q'), -1);
 }
 
 // The index tells the same as the per-cell scans of the arrays.

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <functional>
+
 #include "editor_fixture.h"
 
 using rv::PromptButton;
@@ -28,30 +30,26 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
   // "Новый матер.", colour and on/off each leave the project modified.
   rv::TfmLayers& L = *P.layers;
   L.FormActivate();
-  P.d.Modified = 0;
-  L.btnAddLayerClick();
-  EXPECT_EQ(std::tuple(P.editor.LayerCount(), L.StringGrid1->rowCount(), P.d.Modified.load()), std::tuple(2, 2, 1));
-  P.d.Modified = 0;
   L.SetColorChooser([](uint32_t& c) { c = 0x123456; return true; });
-  L.SelectCell(rv::ColColor, 2);
-  EXPECT_EQ(std::tuple(P.d.Layers[2].Color, P.d.Modified.load()), std::tuple(0x123456u, 1));
-  P.d.Modified = 0;
-  L.SelectCell(rv::ColOn, 2);
-  EXPECT_EQ(std::tuple(P.d.Layers[2].On, L.StringGrid1->item(1, rv::ColOn)->text().toStdString(), P.d.Modified.load()),
-            std::tuple(0, "ОТКЛ", 1));
+  const auto modifies = [&](const std::function<void()>& act) { P.d.Modified = 0, act(); return P.d.Modified.load(); };
+  EXPECT_EQ((std::vector{modifies([&] { L.btnAddLayerClick(); }), modifies([&] { L.SelectCell(rv::ColColor, 2); }),
+                         modifies([&] { L.SelectCell(rv::ColOn, 2); })}),
+            std::vector<uint8_t>(3, 1));
+  EXPECT_EQ(std::tuple(P.editor.LayerCount(), L.StringGrid1->rowCount(), P.d.Layers[2].Color, P.d.Layers[2].On,
+                       L.StringGrid1->item(1, rv::ColOn)->text().toStdString()),
+            std::tuple(2, 2, 0x123456u, 0, "ОТКЛ"));
   L.SelectCell(rv::ColOn, 2);
 
   // Deleting a used material asks, snapshots, and undo brings cells and count back.
   P.d.Space(3, 3, 3) = 2;
   P.d.Space(4, 4, 4) = 1;
   L.SelectCell(rv::ColName, 2);
-  P.p.answers = {PromptButton::Cancel};
+  P.p.answers = {PromptButton::Cancel, PromptButton::Ok};
   L.BitBtn1Click();
   EXPECT_EQ(P.editor.LayerCount(), 2);
-  P.p.answers = {PromptButton::Ok};
   L.BitBtn1Click();
-  EXPECT_EQ(P.p.questions.back(), "Удалить материал, который содержится в проекте?");
-  EXPECT_EQ(std::tuple(P.editor.LayerCount(), int(P.d.Space(3, 3, 3)), P.editor.CurLayer()), std::tuple(1, 0, 1));
+  EXPECT_EQ(std::tuple(P.p.questions.back(), P.editor.LayerCount(), int(P.d.Space(3, 3, 3)), P.editor.CurLayer()),
+            std::tuple("Удалить материал, который содержится в проекте?", 1, 0, 1));
   ASSERT_TRUE(P.editor.mnUndo->isEnabled());
   P.editor.mnUndo->trigger();
   EXPECT_EQ(std::tuple(int(P.d.Space(3, 3, 3)), P.editor.LayerCount(), P.editor.mnUndo->isEnabled(), P.editor.ComboBox1->count()),
