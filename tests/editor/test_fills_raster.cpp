@@ -1,6 +1,7 @@
 // The flood fills against a breadth-first reference, the rasterisers and the parabola.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -95,11 +96,7 @@ rv::RasterTarget Target(tSpace& s, int n, double size) {
   return t;
 }
 
-int Count(const tSpace& s) {
-  int n = 0;
-  for (size_t i = 0; i < s.size(); ++i) n += s.data()[i] != 0;
-  return n;
-}
+int Count(const tSpace& s) { return int(s.size() - size_t(std::count(s.data(), s.data() + s.size(), 0))); }
 
 TEST(Raster, SegmentsEndOnWholeStepsAndBadInputIsRefused) {
   struct Case { double size, from, to; int first, last; };
