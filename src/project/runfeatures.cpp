@@ -59,8 +59,12 @@ RunFeatures AvailableRunFeatures() {
     if (far->Allocated())
       h.AccumulateFarField = [far, D](int step) { AccumulateFarField(*far, *D, step); };
     if (!pml->Allocated()) return;
-    h.UpdatePMLH = [pml] { UpdatePMLH(*pml); };
-    h.UpdatePMLE = [pml, D] { UpdatePMLE(*pml, *D); };
+    // The layer's H reads only the layer's E, which nothing changes between the two items:
+    // both run at the E item's place, so the main grid's H and E can be one sweep.
+    h.UpdatePMLE = [pml, D] {
+      UpdatePMLH(*pml);
+      UpdatePMLE(*pml, *D);
+    };
   };
   f.FinishFarField = [far](SolverData& d, const RunSettings&, std::string& msg) {
     std::vector<std::string> errors;

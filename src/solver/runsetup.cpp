@@ -73,9 +73,10 @@ const StepFusion* FusionForStep(const SolverData& d, StepFusion& f) {
 }
 
 // H and E in one sweep this step: nothing of the step runs between them but the lumped
-// elements' kept edges, which then come first (H does not change E).
+// elements' kept edges, which then come first (H does not change E). The PML's H item is
+// empty in a run: its H reads only the layer's own E and runs with the layer's E.
 bool FuseHE(const SolverData& d) {
-  return !d.AnyDissipation && !d.AnyPML && !d.TFSFSource && !(d.ExternalField && d.AnyPML);
+  return !d.AnyDissipation && !d.TFSFSource && !(d.ExternalField && d.AnyPML);
 }
 
 StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
