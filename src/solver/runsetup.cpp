@@ -58,9 +58,9 @@ void Check(bool ok, const char* what) {
 
 }  // namespace
 
-// What this step folds into its E pass, or nothing when a feature that works on E or H
+// What this step folds into its E pass: nothing when a feature that works on E or H
 // between the E pass and the end of the step is on (TF-SF, PML and the external field
-// there, the second-order and RT-ABC faces): their order must stay as it is.
+// there, the second-order and RT-ABC faces), as their order must stay as it is.
 const StepFusion* FusionForStep(const SolverData& d, StepFusion& f) {
   bool abc2 = false;
   for (int i = 1; i <= 6; ++i) abc2 = abc2 || d.ABC2Face[size_t(i)];
@@ -69,7 +69,8 @@ const StepFusion* FusionForStep(const SolverData& d, StepFusion& f) {
   f.Power = allowed && d.SAROn && d.CurStep - 1 >= d.SARDelay;
   f.PecZ = allowed && d.AnyPEC && (d.PECFace[FaceZ1] || d.PECFace[FaceZMax]) && !d.AnyMur &&
            !d.AnySymE && !d.AnySymH;
-  return allowed ? &f : nullptr;
+  f.Accumulate = d.SAROn && d.CurStep - 1 >= d.SARDelay;
+  return &f;
 }
 
 // H and E in one sweep this step: nothing of the step runs between them but the lumped

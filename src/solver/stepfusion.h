@@ -55,6 +55,9 @@ struct StepFusion {
   // The PEC Z faces' zeros (only while no face between the E pass and the PEC pass reads
   // or writes those edges: no Mur or symmetry face).
   bool PecZ = false;
+  // The step's absorbed power is added up (with SAROn): the E pass keeps the previous E
+  // where the power pass reads it.
+  bool Accumulate = true;
   // Where the run adds up absorbed power (set once at run start).
   PowerSpans Spans;
 

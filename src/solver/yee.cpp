@@ -320,7 +320,7 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f, bool 
   if (withH && !hPlane.Ok) return false;
   // Folded power: only the plain rows keep their previous E, for the power pass.
   const bool power = f && f->Power, murZ = f && f->MurZ;
-  const bool keepPrev = d.SAROn != 0 && (!f || power);
+  const bool keepPrev = d.SAROn != 0 && (!f || f->Accumulate);
   if (keepPrev && !PrevMatch(d)) return false;
   if (Debye && !DebyeMatch(d)) return false;
   if (power && !PowerMatch(d)) return false;

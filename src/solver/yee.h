@@ -22,7 +22,8 @@ bool UpdateH(SolverData& d);
 // values the update overwrites are first kept there, at exactly the updated indices.
 //
 // With a fusion (stepfusion.h) the pass also does, on every row not marked plain, this
-// step's absorbed power (fusion->Power; the previous E is then kept only on the plain rows),
+// step's absorbed power (fusion->Power; the previous E is then kept only on the plain rows;
+// without fusion->Accumulate it is not kept at all),
 // the Mur Z faces' update and plane save (fusion->MurZ) and the PEC Z faces' zeros
 // (fusion->PecZ); power and previous E only on the edges of fusion->Spans when built.
 bool UpdateE(SolverData& d, const EdgeCoefCache& cache, const StepFusion* fusion = nullptr);
