@@ -148,7 +148,7 @@ void SetLayout(PmlRegion& r) {
 }
 
 // Blocks of a few thousand cells: enough of them to share among the threads, each long
-// enough that its rows stay in the core's cache while all six parts of a pass walk them.
+// enough that its rows stay in the core's cache while the three components of a pass walk them.
 // A block spans every depth of a graded slowest axis, so the neighbour row across the layer
 // is one the block has just read.
 void MakeTasks(PmlState& s) {
