@@ -29,6 +29,7 @@
 #include "project/ui/TfmOutPoint.h"
 #include "project/ui/TfmStart.h"
 #include "project/ui/TfmAbout.h"
+#include "project/ui/TfmVisual.h"
 #include "project/ui/TfmWaveLenCalc.h"
 #include "solver/solverdata.h"
 
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
   // main window's, at its first activation).
   std::unique_ptr<rv::TfmChart> chart;
   std::unique_ptr<rv::TfmOpenGL> editor;
+  // The live view outlives the main window too: a run winding down hands it its last frames.
+  auto fmVisual = std::make_unique<rv::TfmVisual>(*data);
+  fmVisual->setAttribute(Qt::WA_QuitOnClose, false);
   // The main window first: it is the program's main window and closing it ends the program.
   // The project file type is the desktop's at every start.
   const rv::platform::DesktopPaths desktopPaths = rv::platform::DesktopPaths::FromEnvironment();
@@ -116,6 +120,7 @@ int main(int argc, char** argv) {
   links.fmInputSource = fmInputSource;
   links.fmOpenGL = editor.get();
   links.fmLayers = fmLayers;
+  links.fmVisual = fmVisual.get();
   links.refreshTables = [fmLamped, fmOutPoint] {
     fmLamped->RefreshFromTables();
     fmOutPoint->RefreshFromTables();

@@ -32,7 +32,16 @@ bool PauseControl::Paused() const {
 
 void PauseControl::Wait(const SolverData& d) {
   std::unique_lock<std::mutex> lk(m_);
+  waiting_ = true;
   cv_.wait(lk, [&] { return !paused_ || d.Stopped.load() != 0; });
+  waiting_ = false;
+}
+
+bool PauseControl::WhileWaiting(const std::function<void()>& f) {
+  std::lock_guard<std::mutex> lk(m_);
+  if (!waiting_) return false;
+  f();
+  return true;
 }
 
 void PauseControl::Wake() {
@@ -124,6 +133,7 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
       d.CurStep = step + 1;
       DoStep(d, hooks, step);
       o.StepsDone = step + 1;
+      Call(hooks.DrawSlices, step + 1, d.CurTime);
 
       // The step's time, without the display's and a pause's time.
       const int64_t now = tick();

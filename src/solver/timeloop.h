@@ -7,8 +7,8 @@
 // (Debye when polar dielectrics are on); external field's H part removed; TF-SF correction
 // of E; lumped elements; symmetry planes; Mur; second-order ABC; RT-ABC; Mur planes saved;
 // RT-ABC time levels shifted; PML E; PEC; outputs recorded every OutputRate-th step;
-// far-field accumulation; absorbed power from the SAR delay on; the progress display; the
-// stop test; then time advances by dt.
+// far-field accumulation; absorbed power from the SAR delay on; the live view's slices; the
+// progress display; the stop test; then time advances by dt.
 //
 // The loop runs on whatever thread the caller gives it (the program uses one calculation
 // thread per run; tests may use std::thread). It never touches a window: progress and the
@@ -51,6 +51,8 @@ struct StepHooks {
   std::function<void(int sample)> RecordOutputPoints;
   std::function<void(int step)> AccumulateFarField;
   std::function<void(bool enabled)> AccumulatePower;
+  // The live view, after every step: the step number (1-based) and c*t of the step done.
+  std::function<void(int progressStep, double curTime)> DrawSlices;
 };
 
 // What the progress display gets after a step (and once more at the end). The loop hands
@@ -106,11 +108,15 @@ public:
   void Wait(const SolverData& d);
   // Wakes a waiting loop so it sees a flag set just before.
   void Wake();
+  // Runs `f` if the loop waits in Wait, which it cannot leave meanwhile: the fields hold
+  // still. False, without running `f`, when the loop is not waiting.
+  bool WhileWaiting(const std::function<void()>& f);
 
 private:
   mutable std::mutex m_;
   std::condition_variable cv_;
   bool paused_ = false;
+  bool waiting_ = false;
 };
 
 // Asks the running loop to stop after the current step: sets d.Stopped and wakes a paused

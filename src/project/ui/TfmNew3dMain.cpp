@@ -36,6 +36,7 @@
 #include "charts/ui/TfmChart.h"
 #include "editor/elementarrays.h"
 #include "editor/ui/TfmOpenGL.h"
+#include "project/ui/TfmVisual.h"
 #include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -159,9 +160,9 @@ class WindowRunHost : public RunStartHost {
 public:
   WindowRunHost(TfmNew3dMain& w, OutPointTables& out, LampedTables& lamped, Prompter& prompter,
                 SignalSource& programSignal, SignalSource& runSignal, OutputRun& outputs,
-                TfmChart* chart, TfmOpenGL* editor)
+                TfmChart* chart, TfmOpenGL* editor, TfmVisual* visual)
       : w_(w), out_(out), lamped_(lamped), prompter_(prompter), programSignal_(programSignal),
-        runSignal_(runSignal), outputs_(outputs), chart_(chart), editor_(editor) {}
+        runSignal_(runSignal), outputs_(outputs), chart_(chart), editor_(editor), visual_(visual) {}
   bool RefreshSignal(std::string& message) override {
     // What the signal window holds now is what the run uses.
     if (TfmInputSource* sw = w_.SignalWindow()) {
@@ -185,6 +186,9 @@ public:
   }
   void EditorGridChanged() override {
     if (editor_) editor_->GridChanged();
+  }
+  void ResetLiveFrames() override {
+    if (visual_) visual_->StartRun();
   }
   void ShowPreparing() override {
     w_.lbStep->setText(Q("Подготовка к расчету. Распределение памяти."));
@@ -213,6 +217,7 @@ private:
   OutputRun& outputs_;
   TfmChart* chart_;
   TfmOpenGL* editor_;
+  TfmVisual* visual_;
 };
 
 }  // namespace
@@ -297,6 +302,12 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
   btnSetFarPoints->setEnabled(links.fmOutPoint != nullptr);
   N20->setEnabled(links.fmInputSource != nullptr);
   N16->setEnabled(links.fmOpenGL != nullptr);
+  N18->setEnabled(links.fmVisual != nullptr);
+  btnVisual->setEnabled(links.fmVisual != nullptr);
+  if (links.fmVisual) {
+    links.fmVisual->SetPauseControl(&pause_);
+    links.fmVisual->SetVizual(vizual_);  // what the project set before the window came
+  }
   Button4->setEnabled(links.fmOpenGL != nullptr);
   N19->setEnabled(links.fmLayers != nullptr);
   mnAbout->setEnabled(links.fmAbout != nullptr);
@@ -735,6 +746,12 @@ void TfmNew3dMain::connectHandlers() {
     if (links_.fmOpenGL) links_.fmOpenGL->ShowFromMain();
   });
   connect(N16, &QAction::triggered, Button4, &QPushButton::click);
+  connect(btnVisual, &QPushButton::clicked, this, [this] {
+    if (!links_.fmVisual) return;
+    links_.fmVisual->show();
+    links_.fmVisual->raise();
+  });
+  connect(N18, &QAction::triggered, btnVisual, &QPushButton::click);
   connect(N19, &QAction::triggered, this, [this] {
     if (links_.fmLayers) links_.fmLayers->exec();
   });
@@ -1220,12 +1237,14 @@ void TfmNew3dMain::mnNewProjectClick() {
   WriteSettings(NewProjectSettings(ReadSettings()));
   spXChange(false, true);  // a new grid: the time step at its limit
   // The live view's and the editor's view of a new project.
-  vizual_.spX = vizual_.spY = vizual_.spZ = 25;
-  vizual_.imageRGroup = 2;
-  vizual_.cbLog = false;
-  vizual_.seOutputRate = 1;
-  vizual_.SpinEdit1 = 1;
-  vizual_.SpinEdit2 = 0;
+  VizualSettings v = GetVizual();
+  v.spX = v.spY = v.spZ = 25;
+  v.imageRGroup = 2;
+  v.cbLog = false;
+  v.seOutputRate = 1;
+  v.SpinEdit1 = 1;
+  v.SpinEdit2 = 0;
+  SetVizual(v);
   SetEditorState(EditorState{});
   memoProjectNote->clear();
   TabSheet2Show();
@@ -1303,7 +1322,7 @@ void TfmNew3dMain::btnPuskClick() {
   }
 
   WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,
-                     links_.fmChart, links_.fmOpenGL);
+                     links_.fmChart, links_.fmOpenGL, links_.fmVisual);
   RunStartResult r = StartRun(d_, in, host, features_);
 
   // The solver's own items for the run: coefficient cache and lumped elements.
@@ -1359,6 +1378,7 @@ void TfmNew3dMain::btnPuskClick() {
   if (features_.AddStepHooks) features_.AddStepHooks(d_, run_.settings, hooks);
   outputRun_.DProbe = features_.DProbe;
   AttachRecording(hooks, d_, outputRun_);
+  if (links_.fmVisual) links_.fmVisual->AddStepHook(hooks);
   CalcThread = new Tcalculatethread(*this, d_, std::move(hooks), pause_);
   connect(CalcThread, &QThread::finished, this, [this] {
     CalcThread->deleteLater();
@@ -1392,6 +1412,8 @@ void TfmNew3dMain::ShowProgress(const ProgressInfo& p) {
 }
 
 EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
+  // Every frame the run handed to the live view is on disk before the run is over.
+  if (links_.fmVisual) links_.fmVisual->FinishRun();
   finishNowMs_ = NowEpochMs();
   loopEndMs_ = RunClockMs();
   EndOfRunInput in;
@@ -1519,6 +1541,15 @@ void TfmNew3dMain::SetCaption(const std::string& text) { setWindowTitle(Q(text))
 
 EditorState TfmNew3dMain::GetEditorState() {
   return links_.fmOpenGL ? links_.fmOpenGL->GetEditorState() : editor_;
+}
+
+VizualSettings TfmNew3dMain::GetVizual() {
+  return links_.fmVisual ? links_.fmVisual->GetVizual() : vizual_;
+}
+
+void TfmNew3dMain::SetVizual(const VizualSettings& v) {
+  if (links_.fmVisual) links_.fmVisual->SetVizual(v);
+  else vizual_ = v;
 }
 
 void TfmNew3dMain::SetEditorState(const EditorState& s) {

@@ -52,6 +52,7 @@ class TfmChart;
 class TfmInputSource;
 class TfmNew3dMain;
 class TfmOpenGL;
+class TfmVisual;
 namespace platform { class HelpViewer; }
 
 // The calculation thread of one run: runs the time loop and hands progress and the end of
@@ -84,6 +85,7 @@ struct MainWindowLinks {
   TfmChart* fmChart = nullptr;             // the chart window: the run's series go there
   TfmInputSource* fmInputSource = nullptr; // "Выбор сигнала"; drives `signal`
   TfmOpenGL* fmOpenGL = nullptr;           // "Объект": holds the editor's state
+  TfmVisual* fmVisual = nullptr;           // "Визуализация": the live field view
   QDialog* fmLayers = nullptr;             // "Параметры материалов"
   QDialog* fmAbout = nullptr;              // "О программе" (shown, not modal)
   QDialog* fmWaveLenCalc = nullptr;        // "Калькулятор длины волны" (modal)
@@ -144,6 +146,8 @@ public:
   EditorState GetEditorState() override;
   void SetEditorState(const EditorState& s) override;
   void EditorFormActivate() override;
+  VizualSettings GetVizual() override;
+  void SetVizual(const VizualSettings& v) override;
   TfmInputSource* SignalWindow() override { return links_.fmInputSource; }
   std::string& ProjectFileName() override { return projectFileName_; }
   uint8_t& ProjectReady() override { return projectReady_; }  // 0 while a project loads
