@@ -10,18 +10,21 @@ namespace rv {
 struct ChartFont {
   std::string Name = "Arial";
   int Size = 10;  // points
+  bool operator==(const ChartFont&) const = default;
 };
 
 struct SpectrSettings {
   std::string edFMin = "0", edFMax = "1e9", eddF = "1e6";
   bool CheckBox1 = false, CheckBox2 = false, CheckBox3 = true, CheckBox4 = true;
   int cbTime = 0, cbFreq = 0;
+  bool operator==(const SpectrSettings&) const = default;
 };
 
 struct SpectrZSettings {
   std::string edFMin = "0", edFMax = "1e9", eddF = "1e6";
   int cbTime = 0, cbFreq = 0;
   bool cbDeleteSpectr = true;
+  bool operator==(const SpectrZSettings&) const = default;
 };
 
 struct ChartSettings {
@@ -31,6 +34,7 @@ struct ChartSettings {
   int Top = 47, Left = 99, Width = 683, Height = 506;
   SpectrSettings Spectr;
   SpectrZSettings SpectrZ;
+  bool operator==(const ChartSettings&) const = default;
 };
 
 // Reads the file; missing keys (or a missing file) give the defaults, the folder defaults
