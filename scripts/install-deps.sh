@@ -4,7 +4,7 @@
 set -euo pipefail
 PKGS=(build-essential cmake qt6-base-dev libqt6opengl6-dev libqcustomplot-dev
       libglu1-mesa-dev libgtest-dev xvfb xauth fonts-dejavu-core libfftw3-dev
-      pkg-config qt6-translations-l10n)
+      pkg-config qt6-translations-l10n qt6-svg-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -54,6 +54,10 @@ struct ChartTexts {
   std::string BottomAxisTitle = "Ось X";
   // The Y-axis title (line 3 of a curve file), drawn horizontally above the plot.
   std::string YAxisCaption;
+  // The top and right axes are hidden; their titles are kept for the titles dialog.
+  std::string TopAxisTitle, RightAxisTitle;
+  // Title angles in degrees, kept as the user set them (titles are drawn along their axes).
+  int LeftAngle = 90, RightAngle = 270, TopAngle = 0, BottomAngle = 0;
 };
 
 class ChartModel {
@@ -65,6 +69,7 @@ public:
   int UnnamedGraphCounter = 1;
   CurveId LastSeries = 0;  // curve made last by AddNamedSeries and the graph builders
   ChartTexts Texts;
+  TColor BackColor = 0xFFFFFF;  // the chart's background; the legend takes it too
 
   int SeriesCount() const { return int(Series.size()); }
   bool HasSeries() const { return !Series.empty(); }

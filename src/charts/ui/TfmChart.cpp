@@ -30,6 +30,7 @@
 
 #include "charts/chartaxes.h"
 #include "charts/ui/TfmBackSpectr.h"
+#include "charts/ui/chartcolor.h"
 #include "charts/ui/TfmSelectGr.h"
 #include "charts/ui/TfmSelectGrParam.h"
 #include "charts/ui/TfmSelectTwoGr.h"
@@ -56,8 +57,6 @@ protected:
 };
 
 namespace {
-
-QColor ToQColor(TColor c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
 Qt::PenStyle ToQt(PenStyle s) {
   switch (s) {
@@ -137,6 +136,8 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   BuildEditCommands();
   BuildMeasureCommands();
   BuildStatusBar();
+  BuildViewCommands();
+  BuildMouse();
 
   OpenD = new QFileDialog(this, "Открыть");
   OpenD->setObjectName("OpenD");
@@ -454,6 +455,8 @@ void TfmChart::StyleOf(int index, QCPAbstractPlottable* p) {
 
 void TfmChart::SyncTexts() {
   Chart->xAxis->setLabel(Q(model_.Texts.BottomAxisTitle));
+  Chart->xAxis2->setLabel(Q(model_.Texts.TopAxisTitle));
+  Chart->yAxis2->setLabel(Q(model_.Texts.RightAxisTitle));
   title_->setText(Joined(model_.Texts.Title));
   foot_->setText(Joined(model_.Texts.Foot));
   yCaption_->setText(Q(model_.Texts.YAxisCaption));
@@ -938,6 +941,10 @@ void TfmChart::changeEvent(QEvent* e) {
 bool TfmChart::eventFilter(QObject* o, QEvent* e) {
   if (o == Label1 && e->type() == QEvent::MouseButtonPress) {
     mnSelectActiveClick();
+    return true;
+  }
+  if (o == paColor && e->type() == QEvent::MouseButtonPress) {
+    paColorClick();
     return true;
   }
   return QMainWindow::eventFilter(o, e);

@@ -21,6 +21,7 @@ class QCheckBox;
 class QCPAbstractPlottable;
 class QCPAxis;
 class QCPAxisTicker;
+class QCPItemLine;
 class QCPItemText;
 class QCPLayoutGrid;
 class QCPTextElement;
@@ -28,8 +29,11 @@ class QCustomPlot;
 class QFileDialog;
 class QFrame;
 class QLabel;
+class QColorDialog;
 class QLineEdit;
 class QMenu;
+class QMouseEvent;
+class QPrinter;
 class QStatusBar;
 class QTimer;
 class QToolBar;
@@ -52,6 +56,12 @@ class Tfm3expDLG;
 class TfmPolarDielectric;
 class TfmDistance;
 class MeasureOverlay;
+class TfmEditComments;
+class TfmLegend;
+class TfmLines;
+class TfmShowTextGr;
+class TfmPrinOptions;
+class TfmAboutChart;
 struct GeneratedCurve;
 
 class TfmChart : public QMainWindow {
@@ -177,6 +187,48 @@ public:
   QAction* mnIzmerit = nullptr;
   QAction* N37 = nullptr;
 
+  // Appearance, pictures and printing.
+  QAction* Titles1 = nullptr;
+  QAction* Legengs1 = nullptr;
+  QAction* Lines1 = nullptr;
+  QAction* Fon1 = nullptr;
+  QAction* N4 = nullptr;   // "Текущий график на весь экран"
+  QAction* N35 = nullptr;  // "Исходный текст"
+  QAction* btnLegend = nullptr;
+  QAction* SpeedButton9 = nullptr;
+  QAction* BitBtn1 = nullptr;
+  QAction* BitBtn2 = nullptr;
+  QAction* BitBtn3 = nullptr;
+  QAction* SpeedButton5 = nullptr;
+  QAction* btnN4 = nullptr;
+  QAction* SaveaBitmap1 = nullptr;
+  QAction* SaveaMetafile1 = nullptr;  // the vector picture: SVG
+  QAction* CopytoClipboardBMP1 = nullptr;
+  QAction* CopytoClipboard1 = nullptr;
+  QAction* PrintOption1 = nullptr;
+  QAction* Print1 = nullptr;
+  QAction* About1 = nullptr;
+  QToolButton* btnEdit = nullptr;
+  QColorDialog* ColorD = nullptr;
+  QFileDialog* SaveBMP = nullptr;
+  QFileDialog* SaveWMF = nullptr;  // saves SVG
+  TfmEditComments* fmEditComments = nullptr;
+  TfmLegend* fmLegend = nullptr;
+  TfmLines* fmLines = nullptr;
+  TfmShowTextGr* fmShowTextGr = nullptr;
+  TfmPrinOptions* fmPrinOptions = nullptr;
+  TfmAboutChart* fmAboutChart = nullptr;
+
+  // The chart as a picture of its own size; false with a message when it cannot be written.
+  bool SaveBmp(const QString& fileName);
+  bool SaveSvg(const QString& fileName);
+  QByteArray SvgData();
+  // Prints on a printer already set up (the print dialog's, or a PDF file in tests) with
+  // the print options; false with a message when the printer cannot be started.
+  bool PrintTo(QPrinter& printer);
+  bool LegendRight() const { return legendRight_; }
+  void SetLegendRight(bool right);
+
   // The measurement text of the last drawing; empty when none was drawn.
   std::string MeasureText() const;
 
@@ -236,6 +288,26 @@ public slots:
   // Logarithmic axes.
   void LogX1Click();
   void LogY1Click();
+  // Appearance, zoom, pictures, printing.
+  void File1Click();
+  void Titles1Click();
+  void Legengs1Click();
+  void Lines1Click();
+  void Fon1Click();
+  void SpeedButton9Click();
+  void paColorClick();
+  void BitBtn1Click();
+  void BitBtn2Click();
+  void SpeedButton5Click();
+  void N4Click();
+  void N35Click();
+  void SaveaBitmap1Click();
+  void SaveaMetafile1Click();
+  void CopytoClipboardBMP1Click();
+  void CopytoClipboard1Click();
+  void PrintOption1Click();
+  void Print1Click();
+  void About1Click();
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -282,6 +354,22 @@ private:
   void AddGeneratedSeries(const GeneratedCurve& c);
   // The spectrum command's rebuilding of a source curve from the two graphs just made.
   void SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source);
+  // The appearance commands, the pictures and printing; the mouse.
+  void BuildViewCommands();
+  void BuildMouse();
+  QFont ElementFont(int element) const;
+  void SetElementFont(int element, const QFont& f);
+  void ZoomBy(double factor);
+  void ApplyBackColor();
+  // Draws the chart on `painter` at w x h layout pixels (the painter may scale them).
+  void PaintChart(QPainter& painter, int w, int h);
+  void ChartMouseDown(QMouseEvent* e);
+  void ChartMouseMove(QMouseEvent* e);
+  void ChartMouseUp(QMouseEvent* e);
+  // The active graph's points in the pointer's pixel column take the pointer's Y.
+  void EditColumn(int px, int py);
+  void SetCancel(bool cancel);
+  void DrawDragLine(int x, int y);
 
   ChartModel model_;
   LiveFeed feed_;
@@ -313,6 +401,14 @@ private:
   std::vector<QWidget*> minimizedWithUs_;
   MeasureOverlay* overlay_ = nullptr;
   std::string lastMeasureMessage_;  // the measurement message last shown, with its graph and value
+  std::unique_ptr<QPrinter> printer_;  // kept, so the print dialog's choices stay
+
+  // Mouse: pixels where the button went down and of the line drawn last; axis values where
+  // a drag or measurement began and where the pointer is.
+  int StartX = 0, StartY = 0, LastX = 0, LastY = 0;
+  double DownX = 0, DownY = 0, CurX = 0, CurY = 0;
+  bool ShiftDragActive = false, RubberActive = false, EditDragActive = false;
+  QCPItemLine* dragLine_ = nullptr;  // on the overlay layer, replotted alone
 };
 
 // Runs a long command of the chart window: shows "СТОП" and disables the other commands

@@ -1,8 +1,13 @@
 // What the small parameter dialogs of the chart window share: a named number field in a
 // form, and the number typed into it.
 #pragma once
+#include <QButtonGroup>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QStringList>
+#include <QVBoxLayout>
 
 #include "solver/numtext.h"
 
@@ -18,5 +23,21 @@ inline QLineEdit* NumberField(QWidget* parent, QFormLayout* form, const char* na
 
 // Throws ConvertError for a text that is not a number.
 inline double FieldValue(const QLineEdit* e) { return StrToFloat(e->text().toStdString()); }
+
+// A titled group of radio buttons, the first checked; the group's ids are the item indices.
+inline QGroupBox* RadioGroup(QWidget* parent, const char* name, const char* title, const QStringList& items,
+                             QButtonGroup*& group) {
+  auto* box = new QGroupBox(QString::fromUtf8(title), parent);
+  box->setObjectName(name);
+  group = new QButtonGroup(box);
+  auto* lay = new QVBoxLayout(box);
+  for (int i = 0; i < items.size(); ++i) {
+    auto* b = new QRadioButton(items[i], box);
+    group->addButton(b, i);
+    lay->addWidget(b);
+  }
+  group->button(0)->setChecked(true);
+  return box;
+}
 
 }  // namespace rv
