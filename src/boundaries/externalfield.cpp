@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "solver/constants.h"
+#include "solver/workpool.h"
 
 namespace rv {
 
@@ -24,7 +25,7 @@ double Value(const SolverData& d, const ExternalWave& w, double x, double y, dou
 bool IsPML(const SolverData& d, int f) { return d.PMLFace[size_t(f)] != 0; }
 
 // Threads only where a plane holds enough work to pay for them; the bits are the same.
-bool Threaded(const SolverData& d) { return size_t(d.Nx) * size_t(d.Ny) * size_t(d.Nz) >= 32768; }
+bool Threaded(const SolverData& d) { return ParallelGrid(d.Nx, d.Ny, d.Nz); }
 
 // Adds v to a column along z of an array, k0..k1.
 void AddColumn(t3DSpaceArray& a, int i, int j, int k0, int k1, double v) {
@@ -49,29 +50,31 @@ double PMLWaveH(const SolverData& d, const ExternalWave& w, double i, double j, 
   return Value(d, w, (i - 0.5) * d.Dx, y, offset, 1 / Eta120Pi, true);
 }
 
-void AddPMLWaveH(SolverData& d, const ExternalWave& w, int sign, double offset) {
+void AddPMLWaveH(SolverData& d, const ExternalWave& wave, int sign, double offset) {
+  const SignalPass sig(wave.Signal);
+  const ExternalWave w{sig.get(), wave.IncAngle};
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const bool onX1 = IsPML(d, FaceX1), onXm = IsPML(d, FaceXMax), onY1 = IsPML(d, FaceY1), onYm = IsPML(d, FaceYMax);
   if (onX1 || onXm) {
-#pragma omp parallel for schedule(static) if (Threaded(d))
-    for (int j = 1; j <= ny - 1; ++j) {
+    ParallelFor(1, ny, [&](int j) {
       if (onXm) AddColumn(d.Hz, nx - 1, j, 1, nz, sign * PMLWaveH(d, w, nx - 1, j, offset));
       if (onX1) AddColumn(d.Hz, 1, j, 1, nz, sign * PMLWaveH(d, w, 1, j, offset));
-    }
+    }, Threaded(d));
   }
   if (onY1 || onYm) {
     // The corner columns belong to the X faces when those are PML, else to the Y faces: the
     // Ex injected beside them must meet a converted Hz either way.
     const int i0 = onX1 ? 2 : 1, i1 = onXm ? nx - 2 : nx - 1;
-#pragma omp parallel for schedule(static) if (Threaded(d))
-    for (int i = i0; i <= i1; ++i) {
+    ParallelFor(i0, i1 + 1, [&](int i) {
       if (onY1) AddColumn(d.Hz, i, 1, 1, nz, sign * PMLWaveH(d, w, i, 1, offset));
       if (onYm) AddColumn(d.Hz, i, ny - 1, 1, nz, sign * PMLWaveH(d, w, i, ny - 1, offset));
-    }
+    }, Threaded(d));
   }
 }
 
-void AddPMLWaveE(SolverData& d, const ExternalWave& w, int sign, double offset) {
+void AddPMLWaveE(SolverData& d, const ExternalWave& wave, int sign, double offset) {
+  const SignalPass sig(wave.Signal);
+  const ExternalWave w{sig.get(), wave.IncAngle};
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const bool onX1 = IsPML(d, FaceX1), onXm = IsPML(d, FaceXMax), onY1 = IsPML(d, FaceY1),
              onYm = IsPML(d, FaceYMax), onZ1 = IsPML(d, FaceZ1), onZm = IsPML(d, FaceZMax);
@@ -83,22 +86,19 @@ void AddPMLWaveE(SolverData& d, const ExternalWave& w, int sign, double offset) 
   const bool par = Threaded(d);
   // The X faces' Ey, then the Y faces' Ex, then the Z faces' Ey and Ex, then the edge lines.
   if (onX1 || onXm) {
-#pragma omp parallel for schedule(static) if (par)
-    for (int j = 1; j <= ny - 1; ++j) {
+    ParallelFor(1, ny, [&](int j) {
       if (onXm) AddColumn(d.Ey, nx, j, 2, nz - 1, cosv(nx, j));
       if (onX1) AddColumn(d.Ey, 1, j, 2, nz - 1, cosv(1, j));
-    }
+    }, par);
   }
   if (onY1 || onYm) {
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 1; i <= nx - 1; ++i) {
+    ParallelFor(1, nx, [&](int i) {
       if (onY1) AddColumn(d.Ex, i, 1, 2, nz - 1, sinv(i, 1));
       if (onYm) AddColumn(d.Ex, i, ny, 2, nz - 1, sinv(i, ny));
-    }
+    }, par);
   }
   if (onZ1 || onZm) {
-#pragma omp parallel for schedule(static) if (par)
-    for (int i = 1; i <= nx; ++i) {
+    ParallelFor(1, nx + 1, [&](int i) {
       for (int j = 1; j <= ny - 1 && i >= 2 && i <= nx - 1; ++j) {
         const double v = cosv(i, j);
         if (onZm) add(d.Ey, i, j, nz, v);
@@ -109,7 +109,7 @@ void AddPMLWaveE(SolverData& d, const ExternalWave& w, int sign, double offset) 
         if (onZm) add(d.Ex, i, j, nz, v);
         if (onZ1) add(d.Ex, i, j, 1, v);
       }
-    }
+    }, par);
   }
   for (int j = 1; j <= ny - 1; ++j) {
     if (onX1 && onZ1) add(d.Ey, 1, j, 1, cosv(1, j));

@@ -2,10 +2,12 @@
 
 #include <memory>
 
-#include "boundaries/farfield.h"
 #include "boundaries/externalfield.h"
+#include "boundaries/farfield.h"
 #include "boundaries/pml.h"
+#include "boundaries/tfsf.h"
 #include "project/mainsettings.h"
+#include "solver/runsetup.h"
 
 namespace rv {
 
@@ -19,9 +21,13 @@ PmlProfile ProfileOf(const RunSettings& rs) {
   return p;
 }
 
+FarBox FarBoxOf(const MainSettings& s) {
+  return {s.spFarXmin, s.spFarXmax, s.spFarYmin, s.spFarYmax, s.spFarZmin, s.spFarZmax};
+}
+
 FarFieldSettings FarSettingsOf(const MainSettings& s, const RunSettings& rs) {
   FarFieldSettings f;
-  f.Box = {s.spFarXmin, s.spFarXmax, s.spFarYmin, s.spFarYmax, s.spFarZmin, s.spFarZmax};
+  f.Box = FarBoxOf(s);
   f.PointRows = rs.FarPointRows;  // filled only when user far points are on
   const bool diagrams = s.cbFarDiagram;
   f.DiagramOn = {diagrams && s.cbPX, diagrams && s.cbPY, diagrams && s.cbPZ};
@@ -38,6 +44,15 @@ RunFeatures AvailableRunFeatures() {
   RunFeatures f;
   f.Dissipation = true;  // the 1/R faces: solver step items, no set-up of their own
   f.RTABC = true;
+  f.ExternalField = true;  // with PML faces its step items below, with Mur faces the solver's
+  // The TF-SF box is checked at the start's third step; the delay of its first corner waits
+  // for the cell sizes the start settles later (AddStepHooks).
+  auto tfsf = std::make_shared<TFSFState>();
+  f.SetupTFSF = [tfsf](SolverData& d, const MainSettings& s, RunSettings& rs, std::string& msg) {
+    *tfsf = TFSFState{};
+    SetupTFSF(*tfsf, rs.WaveTheta, rs.WavePhi, rs.EVertical != 0, FarBoxOf(s), d.FarFieldOn != 0);
+    return CheckTFSFBorders(*tfsf, d, msg);
+  };
   // The run's PML lives from SetupPML to FreeRunFeatures; the step items and the probe
   // share it.
   auto pml = std::make_shared<PmlState>();
@@ -54,8 +69,19 @@ RunFeatures AvailableRunFeatures() {
                           std::string& msg) {
     return SetupFarField(*far, d, FarSettingsOf(s, rs), rs.FarSeriesLength, msg);
   };
-  f.AddStepHooks = [pml, far](SolverData& d, const RunSettings&, StepHooks& h) {
+  f.AddStepHooks = [pml, far, tfsf](SolverData& d, const RunSettings& rs, StepHooks& h) {
     SolverData* D = &d;
+    if (d.TFSFSource) {
+      tfsf->Signal = rs.Signal;
+      tfsf->TFSFDelay = CalcTFSFDelay(d, *tfsf);
+      h.CorrectTFSFH = [tfsf, D](double t) { CheckRunArrays(CorrectTFSFH(*D, *tfsf, t), "TF-SF"); };
+      h.CorrectTFSFE = [tfsf, D](double t) { CheckRunArrays(CorrectTFSFE(*D, *tfsf, t), "TF-SF"); };
+    }
+    if (d.ExternalField && d.AnyPML) {
+      const ExternalWave w{rs.Signal, rs.IncAngle};
+      h.AddPMLWaveH = [w, D](int sign, double t) { AddPMLWaveH(*D, w, sign, t); };
+      h.AddPMLWaveE = [w, D](int sign, double t) { AddPMLWaveE(*D, w, sign, t); };
+    }
     if (far->Allocated())
       h.AccumulateFarField = [far, D](int step) { AccumulateFarField(*far, *D, step); };
     if (!pml->Allocated()) return;

@@ -318,6 +318,24 @@ double SignalSource::GetSignal(double timeSec) const {
   return EvaluateSignal(*s, timeSec);
 }
 
+namespace {
+
+class FixedSignal : public ISignal {
+public:
+  explicit FixedSignal(std::shared_ptr<const SignalSettings> s) : s_(std::move(s)) {}
+  double GetSignal(double timeSec) const override { return EvaluateSignal(*s_, timeSec); }
+
+private:
+  std::shared_ptr<const SignalSettings> s_;
+};
+
+}  // namespace
+
+std::shared_ptr<const ISignal> SignalSource::Snapshot() const {
+  std::lock_guard<std::mutex> lk(m_);
+  return std::make_shared<FixedSignal>(s_);
+}
+
 void ApplyExpPreset(SignalParams& p, int preset, double peak, bool radio) {
   if (preset < 0 || preset >= int(ExpPresets.size())) return;
   const ExpPreset& e = ExpPresets[size_t(preset)];

@@ -118,6 +118,8 @@ public:
   void Set(SignalSettings s);
   SignalSettings Get() const;
   double GetSignal(double timeSec) const override;
+  // The settings as they stand now, read without the lock.
+  std::shared_ptr<const ISignal> Snapshot() const override;
 
 private:
   mutable std::mutex m_;

@@ -49,12 +49,14 @@ bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const
   return ok;
 }
 
-namespace {
-
-void Check(bool ok, const char* what) {
+void CheckRunArrays(bool ok, const char* what) {
   if (!ok)
     throw std::runtime_error(std::string("Массивы расчета не соответствуют сетке (") + what + ")");
 }
+
+namespace {
+
+void Check(bool ok, const char* what) { CheckRunArrays(ok, what); }
 
 }  // namespace
 

@@ -40,6 +40,10 @@ struct RunKernels {
 bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const ISignal* signal,
                        RunKernels& k, std::string* err = nullptr);
 
+// Throws, ending the run as failed, when a kernel found the run's arrays not matching the
+// grid (`what` names the item).
+void CheckRunArrays(bool ok, const char* what);
+
 // Hooks calling the solver's own items on d and k. A kernel that finds the run's arrays
 // not matching the grid throws, so the run ends as failed instead of stepping nothing.
 StepHooks DefaultStepHooks(SolverData& d, RunKernels& k);

@@ -2,6 +2,7 @@
 // Implementations answer 0 for a negative time, a time outside a table, or any
 // arithmetic failure, and may be called from the calculation thread.
 #pragma once
+#include <memory>
 
 namespace rv {
 
@@ -9,6 +10,20 @@ class ISignal {
 public:
   virtual ~ISignal() = default;
   virtual double GetSignal(double timeSec) const = 0;
+  // An object giving the same values without taking a lock per value, for a pass that asks
+  // many at once (and from several threads); null when this object takes none.
+  virtual std::shared_ptr<const ISignal> Snapshot() const { return nullptr; }
+};
+
+// The signal one pass reads: the source's snapshot when it offers one, else the source.
+class SignalPass {
+public:
+  explicit SignalPass(const ISignal* s) : snap_(s ? s->Snapshot() : nullptr), s_(snap_ ? snap_.get() : s) {}
+  const ISignal* get() const { return s_; }
+
+private:
+  std::shared_ptr<const ISignal> snap_;
+  const ISignal* s_;
 };
 
 }  // namespace rv

@@ -18,7 +18,7 @@ namespace rvtest {
 using namespace rv;
 
 // Face kinds by face index 1..6 (Y=1, Y=max, Z=max, Z=1, X=max, X=1).
-enum Kind : char { PEC = 'P', PML = 'L', SymE = 'E' };
+enum Kind : char { PEC = 'P', PML = 'L', SymE = 'E', Mur = 'M' };
 
 struct PmlRun {
   SolverData d;
@@ -39,7 +39,9 @@ struct PmlRun {
       d.PECFace[f] = kinds[f - 1] == PEC;
       d.PMLFace[f] = kinds[f - 1] == PML;
       d.SymEFace[f] = kinds[f - 1] == SymE;
+      d.MurFace[f] = kinds[f - 1] == Mur;
       d.AnyPEC |= d.PECFace[f]; d.AnyPML |= d.PMLFace[f]; d.AnySymE |= d.SymEFace[f];
+      d.AnyMur |= d.MurFace[f];
     }
     d.AnyPECOrSym = d.AnyPEC || d.AnySymE;
     FindObjectBounds(d);

@@ -373,3 +373,57 @@ TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
     EXPECT_TRUE(std::filesystem::exists(d.FARDir + "/" + n)) << n;
   features.FreeRunFeatures(d);
 }
+
+// TF-SF at run start: the box is checked at the third step (a corrected box without a cell
+// is refused), and the wave reaches the box at time 0 on the run's own cell sizes, not on
+// those the grid held before the start. The external field with PML faces gets its items.
+TEST_F(RunStartTest, TFSFBoxAndItsFrontOnTheRunsSizes) {
+  features = AvailableRunFeatures();
+  MainSettings& s = in.settings;
+  s.rgSources = SourceTFSF;
+  s.spX = s.spY = s.spZ = 20;
+  s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+  s.spFarXmin = s.spFarYmin = s.spFarZmin = 5;
+  s.spFarXmax = s.spFarYmax = s.spFarZmax = 8;
+  s.cbFarDiagram = true;
+  EXPECT_EQ(Refusal(Run()), "Ошибка: минимальные границы TF-SF должны быть меньше максимальных!!!");
+  s.cbFarDiagram = false;
+  s.spFarXmax = s.spFarYmax = s.spFarZmax = 15;
+  s.TrackBar1 = 60;
+  s.TrackBar2 = 30;
+  s.edX = "0.001"; s.edY = "0.002"; s.edZ = "0.003";
+  s.eddT = "0.001";
+  d.Dx = d.Dy = d.Dz = 0.05;  // what an earlier run left
+  RunStartResult r = Run();
+  ASSERT_TRUE(r.started) << Refusal(r);
+  struct : ISignal {
+    double GetSignal(double t) const override { return t >= 0 ? 1 : 0; }
+  } one;
+  r.run.settings.Signal = &one;
+  StepHooks h;
+  features.AddStepHooks(d, r.run.settings, h);
+  ASSERT_TRUE(h.CorrectTFSFH && h.CorrectTFSFE);
+  EXPECT_FALSE(h.AddPMLWaveH);
+  auto hSum = [&] {
+    double sum = 0;
+    for (const t3DSpaceArray* a : {&d.Hx, &d.Hy, &d.Hz})
+      for (size_t n = 0; n < a->size(); ++n) sum += std::fabs(a->data()[n]);
+    return sum;
+  };
+  d.CurTime = 0;
+  h.CorrectTFSFH(-d.TimeStep / 2);
+  EXPECT_EQ(hSum(), 0);
+  d.CurTime = 0.01;
+  h.CorrectTFSFH(-d.TimeStep / 2);
+  EXPECT_GT(hSum(), 0);
+  features.FreeRunFeatures(d);
+
+  s.rgSources = SourceExternalField;
+  s.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
+  r = Run();
+  ASSERT_TRUE(r.started) << Refusal(r);
+  StepHooks e;
+  features.AddStepHooks(d, r.run.settings, e);
+  EXPECT_TRUE(e.AddPMLWaveH && e.AddPMLWaveE && !e.CorrectTFSFH);
+  features.FreeRunFeatures(d);
+}

@@ -1,0 +1,318 @@
+#include "boundaries/tfsf.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "solver/constants.h"
+#include "solver/workpool.h"
+
+namespace rv {
+
+namespace {
+
+constexpr double Pi = 3.141592653589793238462643383279502884;
+
+// The incident components; E and H positions around a node (half cells).
+enum Comp { CEx, CEy, CEz, CHx, CHy, CHz };
+constexpr float kHalf[6][3] = {{0.5f, 0, 0}, {0, 0.5f, 0}, {0, 0, 0.5f},
+                               {0, 0.5f, 0.5f}, {0.5f, 0, 0.5f}, {0.5f, 0.5f, 0}};
+
+// The component of the wave whose signal value is v: E takes its polarisation, H the
+// signal over 120 pi along its own.
+double Scale(const TFSFState& s, Comp c, double v) {
+  return c >= CHx ? v / Eta120Pi * double(s.HPol[size_t(c - CHx)]) : v * double(s.EPol[size_t(c)]);
+}
+
+// The signal at the retarded time of phase p (metres). H keeps r as a float, E as a double.
+double Retarded(const SolverData& d, const TFSFState& s, const ISignal* sig, float p,
+                double offset, bool magnetic) {
+  if (!sig) return 0;
+  double r = d.CurTime - double(p) + double(s.TFSFDelay) + offset;
+  if (magnetic) r = float(r);
+  if (r < 0) return 0;
+  return sig->GetSignal(r / double(LightSpeed));
+}
+
+double Incident(const SolverData& d, const TFSFState& s, const ISignal* sig, Comp c, double i,
+                double j, double k, double offset) {
+  const float p = WavePhase(d, s, float(i) + kHalf[c][0], float(j) + kHalf[c][1],
+                            float(k) + kHalf[c][2]);
+  return Scale(s, c, Retarded(d, s, sig, p, offset, c >= CHx));
+}
+
+// One pass: a field component on the low and the high face across one axis. Indices per
+// axis 0 x, 1 y, 2 z; both loop ranges include their ends.
+struct Pass {
+  t3DSpaceArray* F;
+  int normal, outer, inner;
+  int o0, o1, n0, n1;
+  int lowAt, highAt;    // the field's index across the faces
+  int lowInc, highInc;  // the node coordinate across the faces of the incident value
+  Comp inc;
+  bool lowOn, highOn;
+  double coef;          // Courant number x the vacuum update factor
+  double lowSign;       // the high face takes the opposite sign
+};
+
+// Values of one face row share the phase when the wave runs (nearly) along an axis; the
+// signal is then asked once per distinct phase. The value depends on the phase alone.
+struct PhaseMemo {
+  bool have = false;
+  float phase = 0;
+  double value = 0;
+};
+
+// Offset of the element (at[0], at[1], at[2]) of an array.
+size_t Index(const t3DSpaceArray& a, const int at[3]) {
+  return size_t(at[0]) * a.strideX() + size_t(at[1]) * a.strideY() + size_t(at[2]);
+}
+
+void RunPass(const SolverData& d, const TFSFState& s, const ISignal* sig, double offset,
+             const Pass& p) {
+  if ((!p.lowOn && !p.highOn) || p.o1 < p.o0 || p.n1 < p.n0) return;
+  const bool magnetic = p.inc >= CHx;
+  const float* half = kHalf[p.inc];
+  const size_t step = p.inner == 0 ? p.F->strideX() : p.inner == 1 ? p.F->strideY() : 1;
+  // A value costs tens of nanoseconds: threads pay from a thousand values on.
+  const bool par = int64_t(p.o1 - p.o0 + 1) * (p.n1 - p.n0 + 1) >= 1024;
+  ParallelFor(p.o0, p.o1 + 1, [&](int a) {
+    // The values of a stretch of the row first, then the additions: a face across z puts
+    // every element on a cache line of its own, and the loads overlap only in a tight loop.
+    constexpr int kBlock = 64;
+    double v[2][kBlock];
+    PhaseMemo memo[2];
+    for (int b0 = p.n0; b0 <= p.n1; b0 += kBlock) {
+      const int nb = std::min(kBlock, p.n1 - b0 + 1);
+      float* rows[2] = {nullptr, nullptr};
+      for (int side = 0; side < 2; ++side) {
+        if (!(side == 0 ? p.lowOn : p.highOn)) continue;
+        int at[3];
+        at[p.outer] = a;
+        at[p.inner] = b0;
+        at[p.normal] = side == 0 ? p.lowAt : p.highAt;
+        rows[side] = p.F->data() + Index(*p.F, at);
+        // Lines across z are fetched while the values are computed.
+        if (step > 1)
+          for (int n = 0; n < nb; ++n) __builtin_prefetch(rows[side] + size_t(n) * step, 1);
+      }
+      for (int side = 0; side < 2; ++side) {
+        if (!rows[side]) continue;
+        int at[3];
+        at[p.outer] = a;
+        at[p.normal] = side == 0 ? p.lowInc : p.highInc;
+        PhaseMemo& m = memo[side];
+        for (int n = 0; n < nb; ++n) {
+          at[p.inner] = b0 + n;
+          const float ph = WavePhase(d, s, float(at[0]) + half[0], float(at[1]) + half[1],
+                                     float(at[2]) + half[2]);
+          if (!m.have || m.phase != ph) {
+            m.value = Retarded(d, s, sig, ph, offset, magnetic);
+            m.phase = ph;
+            m.have = true;
+          }
+          const double sign = side == 0 ? p.lowSign : -p.lowSign;
+          v[side][n] = sign * (Scale(s, p.inc, m.value) * p.coef);
+        }
+        float* f = rows[side];
+        for (int n = 0; n < nb; ++n) f[size_t(n) * step] = float(double(f[size_t(n) * step]) + v[side][n]);
+      }
+    }
+  }, par);
+}
+
+bool Shape(const t3DSpaceArray& a, int n1, int n2, int n3) {
+  return a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
+}
+
+// Box bound checks of one face: [axis, is max side] by Face index.
+struct FaceBound {
+  int axis;
+  bool maxSide;
+};
+constexpr FaceBound kFaceBound[7] = {{0, false}, {1, false}, {1, true}, {2, true},
+                                     {2, false}, {0, true},  {0, false}};
+
+int Bound(const FarBox& b, int axis, bool maxSide) {
+  const int32_t v[3][2] = {{b.xmin, b.xmax}, {b.ymin, b.ymax}, {b.zmin, b.zmax}};
+  return v[axis][maxSide ? 1 : 0];
+}
+
+int Nodes(const SolverData& d, int axis) { return axis == 0 ? d.Nx : axis == 1 ? d.Ny : d.Nz; }
+
+}  // namespace
+
+void SetupTFSF(TFSFState& s, float thetaDeg, float phiDeg, bool eVertical, const FarBox& box,
+               bool farFieldOn) {
+  s.TFSFInset = farFieldOn ? 2 : 0;
+  s.WaveTheta = float(Pi * double(thetaDeg) / 180);
+  s.WavePhi = float(Pi * double(phiDeg) / 180);
+  s.EVertical = eVertical;
+  const double ct = std::cos(double(s.WaveTheta)), st = std::sin(double(s.WaveTheta));
+  const double cp = std::cos(double(s.WavePhi)), sp = std::sin(double(s.WavePhi));
+  const std::array<float, 3> horizontal{float(-cp), 0.0f, float(sp)};
+  if (eVertical) {
+    s.EPol = {float(-ct * sp), float(st), float(-ct * cp)};
+    s.HPol = horizontal;
+  } else {
+    s.EPol = horizontal;
+    s.HPol = {float(ct * sp), float(-st), float(ct * cp)};
+  }
+  const double sinT = std::sqrt(1 - ct * ct);
+  s.WaveDir = {float(sinT * sp), float(ct), float(sinT * cp)};
+  s.Box = box;
+  const int n = s.TFSFInset;
+  s.TFSFBox = {box.xmin + n, box.xmax - n, box.ymin + n, box.ymax - n, box.zmin + n, box.zmax - n};
+  s.TFSFECoef = float(1.0L / (long double)Eps0 / (long double)LightSpeed);
+  s.TFSFDelay = 0;
+}
+
+bool CheckTFSFBorders(TFSFState& s, const SolverData& d, std::string& message) {
+  for (int f = 1; f <= 6; ++f)
+    s.FaceOpen[size_t(f)] = !(d.PECFace[size_t(f)] || d.SymEFace[size_t(f)] || d.SymHFace[size_t(f)]);
+  const FarBox& b = s.Box;
+  // A closed side needs the box on its wall, an open one needs it off.
+  for (int f = 1; f <= 6; ++f) {
+    const FaceBound fb = kFaceBound[f];
+    const int v = Bound(b, fb.axis, fb.maxSide);
+    const bool onWall = fb.maxSide ? v == Nodes(d, fb.axis) : v == 1;
+    if (onWall == s.FaceOpen[size_t(f)]) {
+      message = "Ошибка: границы TF-SF должны быть вплотную к границам PEC и симметрии!!!\n"
+                "(а к границам ABC нет!!!)";
+      return false;
+    }
+  }
+  // The corrected box lies inside the entered one when the far field is on: it must still
+  // hold a cell on every axis.
+  const FarBox& t = s.TFSFBox;
+  if (!(b.xmin < b.xmax && b.ymin < b.ymax && b.zmin < b.zmax) ||
+      !(t.xmin < t.xmax && t.ymin < t.ymax && t.zmin < t.zmax)) {
+    message = "Ошибка: минимальные границы TF-SF должны быть меньше максимальных!!!";
+    return false;
+  }
+  if (!(b.xmin > 0 && b.ymin > 0 && b.zmin > 0 && b.xmax <= d.Nx && b.ymax <= d.Ny &&
+        b.zmax <= d.Nz)) {
+    message = "Ошибка: границы TF-SF должны в пределах вычислительного объема!!!";
+    return false;
+  }
+  struct Clearance {
+    const FaceFlags* faces;
+    int cells;
+    const char* tail;
+  };
+  const Clearance kinds[4] = {{&d.PMLFace, 2, " яч. от границ PML!!!"},
+                              {&d.MurFace, 3, " яч. от границ Мура!!!"},
+                              {&d.DissipationFace, 3, " яч. от границ 1/R!!!"},
+                              {&d.RTABCFace, 4, " яч. от границ RT-ABC!!!"}};
+  for (const Clearance& c : kinds) {
+    for (int f = 1; f <= 6; ++f) {
+      if (!(*c.faces)[size_t(f)]) continue;
+      const FaceBound fb = kFaceBound[f];
+      const int v = Bound(b, fb.axis, fb.maxSide);
+      if (fb.maxSide ? Nodes(d, fb.axis) - c.cells < v : v <= c.cells) {
+        message = "Ошибка: границы TF-SF должны быть не ближе " + std::to_string(c.cells) + c.tail;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+float WavePhase(const SolverData& d, const TFSFState& s, float x, float y, float z) {
+  return float(double(x) * d.Dx * double(s.WaveDir[0]) + double(y) * d.Dy * double(s.WaveDir[1]) +
+               double(z) * d.Dz * double(s.WaveDir[2]));
+}
+
+float CalcTFSFDelay(const SolverData& d, const TFSFState& s) {
+  const FarBox& b = s.TFSFBox;
+  float m = 0;
+  bool first = true;
+  for (int x : {b.xmin, b.xmax})
+    for (int y : {b.ymin, b.ymax})
+      for (int z : {b.zmin, b.zmax}) {
+        const float p = WavePhase(d, s, float(x), float(y), float(z));
+        if (first || p < m) m = p;
+        first = false;
+      }
+  return m;
+}
+
+double IncidentEx(const SolverData& d, const TFSFState& s, double i, double j, double k, double offset) {
+  return Incident(d, s, s.Signal, CEx, i, j, k, offset);
+}
+double IncidentEy(const SolverData& d, const TFSFState& s, double i, double j, double k, double offset) {
+  return Incident(d, s, s.Signal, CEy, i, j, k, offset);
+}
+double IncidentEz(const SolverData& d, const TFSFState& s, double i, double j, double k, double offset) {
+  return Incident(d, s, s.Signal, CEz, i, j, k, offset);
+}
+double IncidentHx(const SolverData& d, const TFSFState& s, double i, double j, double k, double offset) {
+  return Incident(d, s, s.Signal, CHx, i, j, k, offset);
+}
+double IncidentHy(const SolverData& d, const TFSFState& s, double i, double j, double k, double offset) {
+  return Incident(d, s, s.Signal, CHy, i, j, k, offset);
+}
+double IncidentHz(const SolverData& d, const TFSFState& s, double i, double j, double k, double offset) {
+  return Incident(d, s, s.Signal, CHz, i, j, k, offset);
+}
+
+bool TFSFArraysMatch(const SolverData& d, const TFSFState& s) {
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  if (!Shape(d.Hx, nx + 1, ny, nz) || !Shape(d.Hy, nx, ny + 1, nz) || !Shape(d.Hz, nx, ny, nz + 1) ||
+      !Shape(d.Ex, nx, ny + 1, nz + 1) || !Shape(d.Ey, nx + 1, ny, nz + 1) ||
+      !Shape(d.Ez, nx + 1, ny + 1, nz))
+    return false;
+  // Every pass stays inside the arrays when the box holds a cell on each axis within the
+  // nodes, and a corrected face keeps a plane between itself and its wall.
+  const FarBox& t = s.TFSFBox;
+  for (int f = 1; f <= 6; ++f) {
+    const FaceBound fb = kFaceBound[f];
+    const int lo = Bound(t, fb.axis, false), hi = Bound(t, fb.axis, true), n = Nodes(d, fb.axis);
+    if (!(lo >= 1 && lo < hi && hi <= n)) return false;
+    if (s.FaceOpen[size_t(f)] && (fb.maxSide ? hi > n - 1 : lo < 2)) return false;
+  }
+  return true;
+}
+
+bool CorrectTFSFH(SolverData& d, const TFSFState& s, double offset) {
+  if (!TFSFArraysMatch(d, s)) return false;
+  const SignalPass sig(s.Signal);
+  const FarBox& b = s.TFSFBox;
+  const int x0 = b.xmin, x1 = b.xmax, y0 = b.ymin, y1 = b.ymax, z0 = b.zmin, z1 = b.zmax;
+  const double q = d.HCoefUniform;
+  const double fx = d.CourantX * q, fy = d.CourantY * q, fz = d.CourantZ * q;
+  const bool X1 = s.FaceOpen[FaceX1], XM = s.FaceOpen[FaceXMax], Y1 = s.FaceOpen[FaceY1],
+             YM = s.FaceOpen[FaceYMax], Z1 = s.FaceOpen[FaceZ1], ZM = s.FaceOpen[FaceZMax];
+  const Pass passes[6] = {
+      {&d.Hz, 0, 1, 2, y0, y1 - 1, z0, z1, x0 - 1, x1, x0, x1, CEy, X1, XM, fx, +1},
+      {&d.Hy, 0, 1, 2, y0, y1, z0, z1 - 1, x0 - 1, x1, x0, x1, CEz, X1, XM, fx, -1},
+      {&d.Hz, 1, 0, 2, x0, x1 - 1, z0, z1, y0 - 1, y1, y0, y1, CEx, Y1, YM, fy, -1},
+      {&d.Hx, 1, 0, 2, x0, x1, z0, z1 - 1, y0 - 1, y1, y0, y1, CEz, Y1, YM, fy, +1},
+      {&d.Hx, 2, 0, 1, x0, x1, y0, y1 - 1, z0 - 1, z1, z0, z1, CEy, Z1, ZM, fz, -1},
+      {&d.Hy, 2, 0, 1, x0, x1 - 1, y0, y1, z0 - 1, z1, z0, z1, CEx, Z1, ZM, fz, +1},
+  };
+  for (const Pass& p : passes) RunPass(d, s, sig.get(), offset, p);
+  return true;
+}
+
+bool CorrectTFSFE(SolverData& d, const TFSFState& s, double offset) {
+  if (!TFSFArraysMatch(d, s)) return false;
+  const SignalPass sig(s.Signal);
+  const FarBox& b = s.TFSFBox;
+  const int x0 = b.xmin, x1 = b.xmax, y0 = b.ymin, y1 = b.ymax, z0 = b.zmin, z1 = b.zmax;
+  const double e = s.TFSFECoef;
+  const double gx = d.CourantX * e, gy = d.CourantY * e, gz = d.CourantZ * e;
+  const bool X1 = s.FaceOpen[FaceX1], XM = s.FaceOpen[FaceXMax], Y1 = s.FaceOpen[FaceY1],
+             YM = s.FaceOpen[FaceYMax], Z1 = s.FaceOpen[FaceZ1], ZM = s.FaceOpen[FaceZMax];
+  const Pass passes[6] = {
+      {&d.Ey, 0, 1, 2, y0, y1 - 1, z0, z1, x0, x1, x0 - 1, x1, CHz, X1, XM, gx, +1},
+      {&d.Ez, 0, 1, 2, y0, y1, z0, z1 - 1, x0, x1, x0 - 1, x1, CHy, X1, XM, gx, -1},
+      {&d.Ey, 2, 0, 1, x0, x1, y0, y1 - 1, z0, z1, z0 - 1, z1, CHx, Z1, ZM, gz, -1},
+      {&d.Ex, 2, 0, 1, x0, x1 - 1, y0, y1, z0, z1, z0 - 1, z1, CHy, Z1, ZM, gz, +1},
+      {&d.Ex, 1, 0, 2, x0, x1 - 1, z0, z1, y0, y1, y0 - 1, y1, CHz, Y1, YM, gy, -1},
+      {&d.Ez, 1, 0, 2, x0, x1, z0, z1 - 1, y0, y1, y0 - 1, y1, CHx, Y1, YM, gy, +1},
+  };
+  for (const Pass& p : passes) RunPass(d, s, sig.get(), offset, p);
+  return true;
+}
+
+}  // namespace rv
