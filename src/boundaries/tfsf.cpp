@@ -273,46 +273,44 @@ bool TFSFArraysMatch(const SolverData& d, const TFSFState& s) {
   return true;
 }
 
-bool CorrectTFSFH(SolverData& d, const TFSFState& s, double offset) {
+namespace {
+
+// The six passes of the H correction (after the H update) or of the E correction.
+bool Correct(SolverData& d, const TFSFState& s, double offset, bool onE) {
   if (!TFSFArraysMatch(d, s)) return false;
   const SignalPass sig(s.Signal);
   const FarBox& b = s.TFSFBox;
   const int x0 = b.xmin, x1 = b.xmax, y0 = b.ymin, y1 = b.ymax, z0 = b.zmin, z1 = b.zmax;
-  const double q = d.HCoefUniform;
-  const double fx = d.CourantX * q, fy = d.CourantY * q, fz = d.CourantZ * q;
+  // Always the vacuum factors, also with magnetic materials on.
+  const double q = onE ? double(s.TFSFECoef) : double(d.HCoefUniform);
+  const double cx = d.CourantX * q, cy = d.CourantY * q, cz = d.CourantZ * q;
   const bool X1 = s.FaceOpen[FaceX1], XM = s.FaceOpen[FaceXMax], Y1 = s.FaceOpen[FaceY1],
              YM = s.FaceOpen[FaceYMax], Z1 = s.FaceOpen[FaceZ1], ZM = s.FaceOpen[FaceZMax];
-  const Pass passes[6] = {
-      {&d.Hz, 0, 1, 2, y0, y1 - 1, z0, z1, x0 - 1, x1, x0, x1, CEy, X1, XM, fx, +1},
-      {&d.Hy, 0, 1, 2, y0, y1, z0, z1 - 1, x0 - 1, x1, x0, x1, CEz, X1, XM, fx, -1},
-      {&d.Hz, 1, 0, 2, x0, x1 - 1, z0, z1, y0 - 1, y1, y0, y1, CEx, Y1, YM, fy, -1},
-      {&d.Hx, 1, 0, 2, x0, x1, z0, z1 - 1, y0 - 1, y1, y0, y1, CEz, Y1, YM, fy, +1},
-      {&d.Hx, 2, 0, 1, x0, x1, y0, y1 - 1, z0 - 1, z1, z0, z1, CEy, Z1, ZM, fz, -1},
-      {&d.Hy, 2, 0, 1, x0, x1 - 1, y0, y1, z0 - 1, z1, z0, z1, CEx, Z1, ZM, fz, +1},
+  // H just outside the faces from the incident E on them.
+  const Pass h[6] = {
+      {&d.Hz, 0, 1, 2, y0, y1 - 1, z0, z1, x0 - 1, x1, x0, x1, CEy, X1, XM, cx, +1},
+      {&d.Hy, 0, 1, 2, y0, y1, z0, z1 - 1, x0 - 1, x1, x0, x1, CEz, X1, XM, cx, -1},
+      {&d.Hz, 1, 0, 2, x0, x1 - 1, z0, z1, y0 - 1, y1, y0, y1, CEx, Y1, YM, cy, -1},
+      {&d.Hx, 1, 0, 2, x0, x1, z0, z1 - 1, y0 - 1, y1, y0, y1, CEz, Y1, YM, cy, +1},
+      {&d.Hx, 2, 0, 1, x0, x1, y0, y1 - 1, z0 - 1, z1, z0, z1, CEy, Z1, ZM, cz, -1},
+      {&d.Hy, 2, 0, 1, x0, x1 - 1, y0, y1, z0 - 1, z1, z0, z1, CEx, Z1, ZM, cz, +1},
   };
-  for (const Pass& p : passes) RunPass(d, s, sig.get(), offset, p);
+  // E on the faces from the incident H just outside them.
+  const Pass e[6] = {
+      {&d.Ey, 0, 1, 2, y0, y1 - 1, z0, z1, x0, x1, x0 - 1, x1, CHz, X1, XM, cx, +1},
+      {&d.Ez, 0, 1, 2, y0, y1, z0, z1 - 1, x0, x1, x0 - 1, x1, CHy, X1, XM, cx, -1},
+      {&d.Ey, 2, 0, 1, x0, x1, y0, y1 - 1, z0, z1, z0 - 1, z1, CHx, Z1, ZM, cz, -1},
+      {&d.Ex, 2, 0, 1, x0, x1 - 1, y0, y1, z0, z1, z0 - 1, z1, CHy, Z1, ZM, cz, +1},
+      {&d.Ex, 1, 0, 2, x0, x1 - 1, z0, z1, y0, y1, y0 - 1, y1, CHz, Y1, YM, cy, -1},
+      {&d.Ez, 1, 0, 2, x0, x1, z0, z1 - 1, y0, y1, y0 - 1, y1, CHx, Y1, YM, cy, +1},
+  };
+  for (const Pass& p : onE ? e : h) RunPass(d, s, sig.get(), offset, p);
   return true;
 }
 
-bool CorrectTFSFE(SolverData& d, const TFSFState& s, double offset) {
-  if (!TFSFArraysMatch(d, s)) return false;
-  const SignalPass sig(s.Signal);
-  const FarBox& b = s.TFSFBox;
-  const int x0 = b.xmin, x1 = b.xmax, y0 = b.ymin, y1 = b.ymax, z0 = b.zmin, z1 = b.zmax;
-  const double e = s.TFSFECoef;
-  const double gx = d.CourantX * e, gy = d.CourantY * e, gz = d.CourantZ * e;
-  const bool X1 = s.FaceOpen[FaceX1], XM = s.FaceOpen[FaceXMax], Y1 = s.FaceOpen[FaceY1],
-             YM = s.FaceOpen[FaceYMax], Z1 = s.FaceOpen[FaceZ1], ZM = s.FaceOpen[FaceZMax];
-  const Pass passes[6] = {
-      {&d.Ey, 0, 1, 2, y0, y1 - 1, z0, z1, x0, x1, x0 - 1, x1, CHz, X1, XM, gx, +1},
-      {&d.Ez, 0, 1, 2, y0, y1, z0, z1 - 1, x0, x1, x0 - 1, x1, CHy, X1, XM, gx, -1},
-      {&d.Ey, 2, 0, 1, x0, x1, y0, y1 - 1, z0, z1, z0 - 1, z1, CHx, Z1, ZM, gz, -1},
-      {&d.Ex, 2, 0, 1, x0, x1 - 1, y0, y1, z0, z1, z0 - 1, z1, CHy, Z1, ZM, gz, +1},
-      {&d.Ex, 1, 0, 2, x0, x1 - 1, z0, z1, y0, y1, y0 - 1, y1, CHz, Y1, YM, gy, -1},
-      {&d.Ez, 1, 0, 2, x0, x1, z0, z1 - 1, y0, y1, y0 - 1, y1, CHx, Y1, YM, gy, +1},
-  };
-  for (const Pass& p : passes) RunPass(d, s, sig.get(), offset, p);
-  return true;
-}
+}  // namespace
+
+bool CorrectTFSFH(SolverData& d, const TFSFState& s, double offset) { return Correct(d, s, offset, false); }
+bool CorrectTFSFE(SolverData& d, const TFSFState& s, double offset) { return Correct(d, s, offset, true); }
 
 }  // namespace rv
