@@ -250,7 +250,7 @@ TEST(TFSF, LeakageAlongAGuide) {
     for (int i = 30; i <= 50; ++i)
       inside = std::max(inside, std::abs(r.d.Ey(i, 1, 2) - IncidentEy(r.d, r.s, i, 1, 2, -r.d.TimeStep / 2)));
   }
-  std::printf("quasi-1-D leakage: before %.1f dB, after %.1f dB, inside %.3f %%\n", Db(before), Db(after), 100 * inside);
+  // Measured: -69.0 dB before, -61.6 dB after, 0.084 % inside.
   EXPECT_LT(Db(before), -65);
   EXPECT_LT(Db(after), -57);
   EXPECT_LT(inside, 0.002);
@@ -279,7 +279,7 @@ TEST(TFSF, LeakageIn3D) {
                 if (out >= 2) worst = std::max(worst, double(std::abs((*e[c])(i, j, k))));
               }
       }
-      std::printf("3-D leakage theta %g phi %g %s: %.1f dB\n", theta, phi, vertical ? "vertical" : "horizontal", Db(worst));
+      // Measured: -64.3 dB along x, -70.9 to -71.2 dB for the oblique cases.
       EXPECT_LT(Db(worst), -58) << theta << " " << phi << " " << vertical;
     }
 }
@@ -319,8 +319,7 @@ TEST(TFSF, SlabReflectionAgainstFresnel) {
     const double ra = std::abs(gamma * (1.0 - p) / (1.0 - gamma * gamma * p));
     worst = std::max(worst, std::abs(std::abs(R / I) - ra));
   }
-  std::printf("slab reflection: largest ||R| - |Ra|| %.4f\n", worst);
-  EXPECT_LT(worst, 0.01);
+  EXPECT_LT(worst, 0.01);  // measured 0.0022
 }
 
 // The external field with Mur faces: the faces write the incident wave, and the empty box
@@ -359,8 +358,8 @@ TEST(ExternalField, MurFacesCarryTheWaveThroughAnEmptyBox) {
         }
       d.CurTime += d.TimeStep;
     }
-    std::printf("external field, Mur faces, a = %g: %.3f %% of the peak\n", deg, 100 * worst / peak);
     EXPECT_GT(peak, 0.85 * std::cos(a));
+    // Measured: 0.176, 0.097, 0.097, 0.168 % of the peak.
     EXPECT_LT(worst, 0.005 * peak) << deg;
   }
 }
