@@ -450,17 +450,20 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f, bool 
   // neighbours are done, and no H still to come reads its old E). E of plane lo needs the H
   // of plane lo-1 from another block: a second pass does it. Most of a plane's fields are
   // thus read once from memory per step.
+  // Three blocks of equal size per thread: each thread has the same work, and a late one
+  // leaves whole blocks to the others.
   const int threads = Threaded(d) ? WorkThreads() : 1;
-  const int B = std::max(4, nx / (3 * threads)), blocks = (nx + B - 1) / B;
+  const int blocks = std::max(1, std::min(3 * threads, nx / 2));
+  auto first = [&](int b) { return 1 + int(int64_t(nx) * b / blocks); };  // planes 1..nx
   ParallelFor(0, blocks, [&](int b) {
-    const int lo = 1 + b * B, hi = std::min(nx, lo + B - 1);
+    const int lo = first(b), hi = first(b + 1) - 1;
     for (int i = lo; i <= hi; ++i) {
       hPlane(i);
       if (i > lo && i <= nx - 1) ePlane(i);
     }
   }, Threaded(d));
   ParallelFor(0, blocks, [&](int b) {
-    if (1 + b * B <= nx - 1) ePlane(1 + b * B);
+    if (first(b) <= nx - 1) ePlane(first(b));
   }, Threaded(d));
   return true;
 }
