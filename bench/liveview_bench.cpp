@@ -1,5 +1,5 @@
-// What the live view costs a run: a vacuum box with PEC faces through the run loop on all
-// cores, handing progress to the GUI thread as the program does, with the view's window
+// What the live view costs a run: a vacuum box with PEC faces (for SAR, the box half lossy
+// with SAR on and a few lumped elements) through the run loop on all cores, handing progress to the GUI thread as the program does, with the view's window
 // shown (offscreen platform) and its step item taking the slices every `rate`-th step,
 // against the same run with the view switched off. Runs with and without the view take
 // turns; figures are medians.
@@ -7,9 +7,11 @@
 //   liveview_bench [--sizes 200] [--steps 100] [--threads T] [--repeat 3] [--quantity Ey]
 //                  [--scale lin|log|both] [--disk 0|1] [--rate 1]
 //
-// One line per scale:
+// Two lines per scale: the whole run, and the time the view's step item takes on the
+// run's thread (its median per step, in the runs with the view):
 //   bench: case=liveview N=<n> threads=<t> steps=<s> quantity=<q> scale=<lin|log> disk=<0|1>
 //          mcells_per_s=<x> to_no_view=<r>
+//   bench: case=liveview_hand_off N=<n> quantity=<q> scale=<lin|log> disk=<0|1> ms_per_step=<x>
 #include <cstdio>
 #include <cstring>
 
@@ -58,20 +60,28 @@ struct GuiHandOff : RunCallbacks {
   }
 };
 
-// Seconds for `steps` steps; -1 with err.
+// Seconds for `steps` steps; -1 with err. `hookMs`: the view's step item's time per step.
 // `d` is the view's own data: its step item reads the fields there.
-double TimeRun(SolverData& d, int n, int steps, TfmVisual* view, QObject* gui, std::string& err) {
-  if (!BuildRunCase(d, n, kRunCases[0], err)) return -1;
+double TimeRun(SolverData& d, const RunCase& c, int n, int steps, TfmVisual* view, QObject* gui,
+               std::string& err, double* hookMs = nullptr) {
+  if (!BuildRunCase(d, n, c, err)) return -1;
   RunKernels k;
-  if (!PrepareRunKernels(d, ElementArrays{}, nullptr, k, &err)) return -1;
+  Sine sig;
+  if (!PrepareRunKernels(d, c.lossy ? SomeElements(n) : ElementArrays{}, &sig, k, &err)) return -1;
   // Fields everywhere, so that every pixel takes the scale's full path.
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> u(-1e-3f, 1e-3f);
   for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez})
     for (size_t i = 0; i < a->size(); ++i) a->data()[i] = u(rng);
   StepHooks h = DefaultStepHooks(d, k);
+  double hookSec = 0;
   if (view) {
     view->AddStepHook(h);
+    h.DrawSlices = [inner = h.DrawSlices, &hookSec](int step, double time) {
+      const auto t = Clock::now();
+      inner(step, time);
+      hookSec += std::chrono::duration<double>(Clock::now() - t).count();
+    };
     d.ImagesDir = (std::filesystem::temp_directory_path() / "rv_liveview_bench/").string();
     view->StartRun();
   }
@@ -85,6 +95,7 @@ double TimeRun(SolverData& d, int n, int steps, TfmVisual* view, QObject* gui, s
   while (!cb.done) QApplication::processEvents(QEventLoop::AllEvents, 5);
   const double sec = std::chrono::duration<double>(Clock::now() - t0).count();
   loop.join();
+  if (hookMs) *hookMs = hookSec * 1e3 / steps;
   return sec;
 }
 
@@ -115,6 +126,7 @@ int main(int argc, char** argv) {
   }
   int qargc = 1;
   QApplication app(qargc, argv);
+  const RunCase& runCase = q == int(LiveQuantity::SAR) ? kRunCases[1] : kRunCases[0];
   const int threads = opt.threads.size() > 1 ? opt.threads.back() : opt.threads.front();
   omp_set_num_threads(threads);
   std::vector<bool> logs;
@@ -131,12 +143,14 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     for (bool lg : logs) {
       view.cbLog->setChecked(lg);
-      std::vector<double> with, without;
+      std::vector<double> with, without, hook;
       std::string err;
-      TimeRun(viewData, n, 2, nullptr, &view, err);  // first touch
+      TimeRun(viewData, runCase, n, 2, nullptr, &view, err);  // first touch
       for (int r = 0; r < opt.repeat && err.empty(); ++r) {
-        without.push_back(TimeRun(viewData, n, opt.steps, nullptr, &view, err));
-        with.push_back(TimeRun(viewData, n, opt.steps, &view, &view, err));
+        without.push_back(TimeRun(viewData, runCase, n, opt.steps, nullptr, &view, err));
+        double ms = 0;
+        with.push_back(TimeRun(viewData, runCase, n, opt.steps, &view, &view, err, &ms));
+        hook.push_back(ms);
       }
       if (!err.empty()) {
         std::printf("bench: case=liveview N=%d skipped: %s\n", n, err.c_str());
@@ -148,6 +162,8 @@ int main(int argc, char** argv) {
       std::printf("bench: case=liveview N=%d threads=%d steps=%d quantity=%s scale=%s disk=%d "
                   "mcells_per_s=%.1f to_no_view=%.3f\n",
                   n, threads, opt.steps, quantity.c_str(), lg ? "log" : "lin", disk, mc, mc / ref);
+      std::printf("bench: case=liveview_hand_off N=%d quantity=%s scale=%s disk=%d ms_per_step=%.3f\n", n,
+                  quantity.c_str(), lg ? "log" : "lin", disk, Median(hook));
       std::fflush(stdout);
     }
     std::filesystem::remove_all(std::filesystem::temp_directory_path() / "rv_liveview_bench");
