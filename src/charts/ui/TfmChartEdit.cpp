@@ -16,6 +16,7 @@
 
 #include "charts/chartedit.h"
 #include "charts/ui/TfmChart.h"
+#include "charts/ui/dialogfields.h"
 #include "charts/ui/TfmChartRC.h"
 #include "charts/ui/TfmSelectGr.h"
 #include "charts/ui/TfmSelectTwoGr.h"
@@ -102,12 +103,6 @@ QString ToolText(const PointMember& m) {
     case PointOp::UtoI: return "U→I";
     default: return QString::fromUtf8(m.caption);
   }
-}
-
-QAction* Named(QAction* a, const char* name, const char* hint = nullptr) {
-  a->setObjectName(name);
-  if (hint) a->setToolTip(QString::fromUtf8(hint));
-  return a;
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "charts/chartview.h"
 #include "charts/ui/TfmAboutChart.h"
 #include "charts/ui/TfmChart.h"
+#include "charts/ui/dialogfields.h"
 #include "charts/ui/TfmEditComments.h"
 #include "charts/ui/TfmLegend.h"
 #include "charts/ui/TfmLines.h"
@@ -38,12 +39,6 @@
 namespace rv {
 
 namespace {
-
-QAction* Named(QAction* a, const char* name, const char* hint = nullptr) {
-  a->setObjectName(name);
-  if (hint) a->setToolTip(QString::fromUtf8(hint));
-  return a;
-}
 
 QFileDialog* PictureDialog(QWidget* parent, const char* name, const char* title, const char* suffix,
                            const char* filter) {

@@ -1,6 +1,7 @@
-// What the small parameter dialogs of the chart window share: a named number field in a
-// form, and the number typed into it.
+// What the chart window and its small parameter dialogs share: a named number field in a
+// form, the number typed into it, named actions.
 #pragma once
+#include <QAction>
 #include <QButtonGroup>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -12,6 +13,13 @@
 #include "solver/numtext.h"
 
 namespace rv {
+
+// Object names let tests and the command tables find an action; the hint is its tool tip.
+inline QAction* Named(QAction* a, const char* name, const char* hint = nullptr) {
+  a->setObjectName(name);
+  if (hint) a->setToolTip(QString::fromUtf8(hint));
+  return a;
+}
 
 inline QLineEdit* NumberField(QWidget* parent, QFormLayout* form, const char* name, const char* label,
                               const char* text) {
