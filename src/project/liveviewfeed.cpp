@@ -6,12 +6,17 @@
 
 #include "solver/solverdata.h"
 #include "solver/timeloop.h"
+#include "solver/workpool.h"
 
 namespace rv {
 
 namespace {
 
 constexpr SliceAxis kAxes[3] = {SliceAxis::X, SliceAxis::Y, SliceAxis::Z};
+// Slices of fewer values are copied on the calling thread.
+constexpr size_t kParallelPlane = 4096;
+// Frames for the eye take at most about 1/20 of the run's time.
+constexpr int64_t kDisplayCostShare = 20;
 
 // A slice's picture axes as BuildSlice lays them out: `a` across (1..na-1), `b` up
 // (1..nb-1).
@@ -39,7 +44,8 @@ const t3DSpaceArray* ComponentOf(const SolverData& d, LiveQuantity q) {
 
 // The values of quantity `q` on one slice, value (a, b) at [(b-1)·(na-1) + a-1]. A field
 // component the arrays cover is read straight from its array (this runs between two steps
-// of the run); anything else cell by cell.
+// of the run); anything else cell by cell. Where every value is a cache line of its own
+// (the Z-slice, and the derived quantities), the work threads share the slice.
 void CopyPlane(const SolverData& d, LiveQuantity q, SliceAxis axis, int pos, int step, int nx,
                int ny, int nz, std::vector<float>& out) {
   const PlaneShape sh = ShapeOf(axis, nx, ny, nz);
@@ -50,15 +56,16 @@ void CopyPlane(const SolverData& d, LiveQuantity q, SliceAxis axis, int pos, int
     if (axis == SliceAxis::Y) return {b, pos, a};
     return {a, b, pos};
   };
+  const bool parallel = out.size() >= kParallelPlane;
   const t3DSpaceArray* c = ComponentOf(d, q);
   if (c && c->inside(nx - 1, ny - 1, nz - 1)) {
     const float* p = c->data();
     if (axis == SliceAxis::Z) {
       // Across the picture runs x, the array's slowest index: walk the picture's columns.
-      for (int a = 1; a < sh.na; ++a) {
+      ParallelFor(1, sh.na, [&](int a) {
         const float* src = p + size_t(a) * c->strideX() + size_t(pos);
         for (int b = 1; b < sh.nb; ++b) out[size_t(b - 1) * w + size_t(a - 1)] = src[size_t(b) * c->strideY()];
-      }
+      }, parallel);
     } else {
       // Across runs z, the fastest index: rows are contiguous.
       for (int b = 1; b < sh.nb; ++b) {
@@ -69,11 +76,12 @@ void CopyPlane(const SolverData& d, LiveQuantity q, SliceAxis axis, int pos, int
     }
     return;
   }
-  for (int b = 1; b < sh.nb; ++b)
+  ParallelFor(1, sh.nb, [&](int b) {
     for (int a = 1; a < sh.na; ++a) {
       const std::array<int, 3> s = cell(a, b);
       out[size_t(b - 1) * w + size_t(a - 1)] = float(SliceValue(d, q, s[0], s[1], s[2], step));
     }
+  }, parallel);
 }
 
 }  // namespace
@@ -136,9 +144,10 @@ void LiveViewFeed::DrawSlices(const SolverData& d, int step, double time) {
   const bool disk = due && s.ToDisk;
   const bool redraw = redraw_.exchange(false);
   if (!disk) {
-    // For the eye only: no faster than a screen shows them, and never queued behind others.
+    // For the eye only: no faster than a screen shows them, no more of the run's time than
+    // its share, and never queued behind others.
     const int64_t now = MonotonicMilliseconds();
-    bool skip = !redraw && now - lastDisplayMs_ < DisplayIntervalMs;
+    bool skip = !redraw && now < nextDisplayMs_;
     if (!skip) {
       std::lock_guard<std::mutex> lk(m_);
       skip = !queue_.empty();
@@ -147,9 +156,13 @@ void LiveViewFeed::DrawSlices(const SolverData& d, int step, double time) {
       if (redraw) redraw_ = true;  // asked for: taken at a later step
       return;
     }
-    lastDisplayMs_ = now;
   }
+  const int64_t start = MonotonicMilliseconds();
   capture(d, step, time, s.Shown, disk ? frameNumber_ + 1 : 0, s);
+  if (!disk) {
+    const int64_t end = MonotonicMilliseconds();
+    nextDisplayMs_ = end + std::max(DisplayIntervalMs, (end - start) * (kDisplayCostShare - 1));
+  }
 }
 
 void LiveViewFeed::Redraw(const SolverData& d, int step, double time) {

@@ -3,8 +3,9 @@
 // feed colours them, writes the frame files and hands the finished frame to the window.
 //
 // The run never waits for the display: a frame only for the eye is taken at most every
-// DisplayIntervalMs and only while the helper has nothing queued, so such frames are skipped
-// when the run is fast or the helper falls behind. Disk frames are never skipped: the run
+// DisplayIntervalMs, after a pause of 19 times what the last one took, and only while the
+// helper has nothing queued, so such frames are skipped when the run is fast, the quantity
+// costly or the helper behind. Disk frames are never skipped: the run
 // waits for the helper when a few of them are queued already.
 #pragma once
 #include <array>
@@ -98,7 +99,7 @@ private:
   LiveViewSettings settings_;
   std::atomic<int> frameNumber_{0};
   std::atomic<bool> redraw_{false};
-  int64_t lastDisplayMs_ = INT64_MIN / 2;  // when the last frame only for the eye was taken
+  int64_t nextDisplayMs_ = INT64_MIN;  // no frame only for the eye before this time
 
   std::mutex m_;
   std::condition_variable cv_;      // the helper waits for work
