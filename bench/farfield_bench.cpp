@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 
+#include "bench_box.h"
 #include "bench_common.h"
 #include "boundaries/farfield.h"
 #include "solver/solverdata.h"
@@ -23,11 +24,7 @@ int main(int argc, char** argv) {
   }
   for (int n : o.sizes) {
     SolverData d;
-    SetGridSize(d, n, n, n);
-    d.Dx = d.Dy = d.Dz = 1e-3;
-    d.TimeStep = 0.5e-3;
-    d.TimeStepSec = d.TimeStep / double(LightSpeed);
-    if (!ResizeSpace(d) || AllocFieldArrays(d) == 0) {
+    if (!VacuumBox(d, n)) {
       std::printf("bench: case=farfield N=%d error=memory\n", n);
       continue;
     }

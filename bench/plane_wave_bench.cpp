@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench_box.h"
 #include "bench_common.h"
 #include "boundaries/externalfield.h"
 #include "boundaries/tfsf.h"
@@ -39,14 +40,10 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[a], "--case")) only = argv[a + 1];
   for (int n : o.sizes) {
     SolverData d;
-    SetGridSize(d, n, n, n);
-    d.Dx = d.Dy = d.Dz = 1e-3;
-    d.TimeStep = 0.5e-3;
-    d.TimeStepSec = d.TimeStep / double(LightSpeed);
     d.CourantX = d.CourantY = d.CourantZ = 0.5;
     for (int f = 1; f <= 6; ++f) d.PMLFace[size_t(f)] = 1;
     d.AnyPML = 1;
-    if (!ResizeSpace(d) || AllocFieldArrays(d) == 0) {
+    if (!VacuumBox(d, n)) {
       std::printf("bench: case=plane_wave N=%d error=memory\n", n);
       continue;
     }
