@@ -3,7 +3,6 @@
 #pragma once
 #include <cmath>
 #include <functional>
-#include <string>
 
 #include "boundaries/pml.h"
 #include "solver/constants.h"
@@ -17,8 +16,17 @@ namespace rvtest {
 
 using namespace rv;
 
-// Face kinds by face index 1..6 (Y=1, Y=max, Z=max, Z=1, X=max, X=1).
-enum Kind : char { PEC = 'P', PML = 'L', SymE = 'E', Mur = 'M' };
+// Face kinds by face index 1..6 (Y=1, Y=max, Z=max, Z=1, X=max, X=1): P PEC, M Mur,
+// D 1/R, R RT-ABC, L PML, E and H the symmetry faces.
+inline void SetFaces(SolverData& d, const char* kinds) {
+  for (int f = 1; f <= 6; ++f) {
+    const char c = kinds[f - 1];
+    d.PECFace[f] = c == 'P'; d.MurFace[f] = c == 'M'; d.DissipationFace[f] = c == 'D';
+    d.RTABCFace[f] = c == 'R'; d.PMLFace[f] = c == 'L'; d.SymEFace[f] = c == 'E'; d.SymHFace[f] = c == 'H';
+    d.AnyPEC |= d.PECFace[f]; d.AnyPML |= d.PMLFace[f]; d.AnySymE |= d.SymEFace[f]; d.AnyMur |= d.MurFace[f];
+  }
+  d.AnyPECOrSym = d.AnyPEC || d.AnySymE;
+}
 
 struct PmlRun {
   SolverData d;
@@ -35,15 +43,7 @@ struct PmlRun {
     d.TimeStep = courant / std::sqrt(1 / (dx * dx) + 1 / (dy * dy) + 1 / (dz * dz));
     d.TimeStepSec = d.TimeStep / double(LightSpeed);
     d.CourantX = d.TimeStep / dx; d.CourantY = d.TimeStep / dy; d.CourantZ = d.TimeStep / dz;
-    for (int f = 1; f <= 6; ++f) {
-      d.PECFace[f] = kinds[f - 1] == PEC;
-      d.PMLFace[f] = kinds[f - 1] == PML;
-      d.SymEFace[f] = kinds[f - 1] == SymE;
-      d.MurFace[f] = kinds[f - 1] == Mur;
-      d.AnyPEC |= d.PECFace[f]; d.AnyPML |= d.PMLFace[f]; d.AnySymE |= d.SymEFace[f];
-      d.AnyMur |= d.MurFace[f];
-    }
-    d.AnyPECOrSym = d.AnyPEC || d.AnySymE;
+    SetFaces(d, kinds);
     FindObjectBounds(d);
     if (AllocFieldArrays(d) == 0) return false;
     ClearFields(d);

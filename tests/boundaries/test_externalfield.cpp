@@ -2,7 +2,6 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "boundaries/externalfield.h"
 #include "pml_fixture.h"

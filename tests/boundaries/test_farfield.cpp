@@ -1,16 +1,10 @@
-#include <gtest/gtest.h>
 #include <omp.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
 
 #include "boundaries/farfield.h"
 #include "pml_fixture.h"
+#include "solver/file_fixture.h"
 #include "solver/numtext.h"
 
 using namespace rv;
@@ -41,20 +35,6 @@ FarFieldSettings Settings(int c, int h, std::array<bool, 3> diagrams) {
   fs.DiagramOn = diagrams;
   fs.RadiusText = "0.5";
   return fs;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
-
-std::string TempDir(const char* name) {
-  const auto p = std::filesystem::temp_directory_path() / (std::string("rv_far_") + name + "_" +
-                                                           std::to_string(::getpid()));
-  std::filesystem::remove_all(p);
-  return p.string() + "/FAR/";
 }
 
 // Ez = g(t - r/c)/r of a point source at node (c, c, c), sampled at the integer indices.
@@ -147,7 +127,8 @@ TEST(FarField, CirclesCellsAndNames) {
 TEST(FarField, ShortRunWritesEmptySeriesAndZeroDiagrams) {
   SolverData d;
   MakeGrid(d, 20, 0.01);
-  d.FARDir = TempDir("short");
+  const TempDir tmp;
+  d.FARDir = tmp / "FAR/";
   d.Ez.fill(1.0f);
   FarFieldState s;
   FarFieldSettings fs = Settings(10, 4, {true, true, false});
@@ -170,7 +151,7 @@ TEST(FarField, ShortRunWritesEmptySeriesAndZeroDiagrams) {
     EXPECT_EQ(std::filesystem::file_size(d.FARDir + n), 0u) << n;
   }
   EXPECT_FALSE(std::filesystem::exists(d.FARDir + "DiagrZ_0.5.grf"));
-  const std::string text = ReadAll(d.FARDir + "DiagrX_0.5.grf");
+  const std::string text = ReadBytes(d.FARDir + "DiagrX_0.5.grf");
   // 2*pi/36 as a 32-bit float, times 180/pi: 10 degrees less 3e-7.
   const std::string first = " 0.00000000000000E+0000  0.00000000000000E+0000 " + d.FARDir + "DiagrX_0.5.grf\r\n";
   const std::string second = " 9.99999970909292E+0000  0.00000000000000E+0000 \xF3\xE3\xEE\xEB, \xE3\xF0\xE0\xE4\r\n";

@@ -3,12 +3,8 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <cstring>
 #include <memory>
 #include <tuple>
-#include <vector>
 
 #include "pml_fixture.h"
 #include "solver/numtext.h"

@@ -2,13 +2,9 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <cmath>
 #include <complex>
-#include <cstring>
-#include <memory>
 #include <random>
 #include <tuple>
-#include <vector>
 
 #include "boundaries/externalfield.h"
 #include "boundaries/tfsf.h"
@@ -35,16 +31,6 @@ struct Constant : ISignal {
 };
 
 FarBox Cube(int lo, int hi) { return {lo, hi, lo, hi, lo, hi}; }
-
-// Face kinds by face index 1..6 (Y=1, Y=max, Z=max, Z=1, X=max, X=1): P PEC, M Mur,
-// D 1/R, R RT-ABC, L PML, E and H the symmetry faces.
-void Faces(SolverData& d, const char* kinds) {
-  for (int f = 1; f <= 6; ++f) {
-    const char c = kinds[f - 1];
-    d.PECFace[f] = c == 'P'; d.MurFace[f] = c == 'M'; d.DissipationFace[f] = c == 'D';
-    d.RTABCFace[f] = c == 'R'; d.PMLFace[f] = c == 'L'; d.SymEFace[f] = c == 'E'; d.SymHFace[f] = c == 'H';
-  }
-}
 
 // A grid stepped in the time loop's order with the TF-SF corrections.
 struct TfsfRun : PmlRun {
@@ -118,7 +104,7 @@ TEST(TFSF, BoxCheckMessages) {
   for (const Case& c : cases) {
     SolverData d;
     SetGridSize(d, 50, 50, 50);
-    Faces(d, c.kinds);
+    SetFaces(d, c.kinds);
     TFSFState s;
     SetupTFSF(s, 90, 90, true, c.box, c.far);
     std::string m;
@@ -141,12 +127,9 @@ TEST(TFSF, WaveGeometryAndFront) {
       SetupTFSF(s, theta, phi, vertical, Cube(10, 30), false);
       const auto &k = s.WaveDir, &e = s.EPol, &h = s.HPol;
       const std::array<float, 3> exh{e[1] * h[2] - e[2] * h[1], e[2] * h[0] - e[0] * h[2], e[0] * h[1] - e[1] * h[0]};
-      EXPECT_NEAR(dot(k, k), 1, 1e-6);
-      EXPECT_NEAR(dot(e, e), 1, 1e-6);
-      EXPECT_NEAR(dot(h, h), 1, 1e-6);
-      EXPECT_NEAR(dot(e, k), 0, 1e-6);
-      EXPECT_NEAR(dot(h, k), 0, 1e-6);
-      EXPECT_NEAR(dot(exh, k), 1, 1e-6) << theta << " " << phi << " " << vertical;
+      for (auto [got, want] : {std::pair{dot(k, k), 1}, {dot(e, e), 1}, {dot(h, h), 1}, {dot(e, k), 0}, {dot(h, k), 0},
+                               {dot(exh, k), 1}})
+        EXPECT_NEAR(got, want, 1e-6) << theta << " " << phi << " " << vertical;
     }
 
   SolverData d;
@@ -194,7 +177,7 @@ TEST(TFSF, CorrectedPlanesAndSameBitsOnAnyThreadCount) {
     d->Dx = d->Dy = d->Dz = kDx;
     d->TimeStep = kDx / 2;
     d->CourantX = d->CourantY = d->CourantZ = 0.5;
-    Faces(*d, "LLLLLL");
+    SetFaces(*d, "LLLLLL");
     EXPECT_GT(AllocFieldArrays(*d), 0);
     ClearFields(*d);
     std::mt19937 rng(7);

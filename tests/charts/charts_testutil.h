@@ -2,7 +2,6 @@
 #pragma once
 #include <cmath>
 #include <functional>
-#include <string>
 
 #include "charts/chartmodel.h"
 #include "solver/file_fixture.h"

@@ -1,7 +1,6 @@
 // Curve arithmetic, derivative, integral, RC transforms and the combining commands.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
 
 #include "charts/chartedit.h"

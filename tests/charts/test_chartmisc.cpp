@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "charts/chartaxes.h"
 #include "charts/chartsettings.h"
 #include "charts/progress.h"

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "charts/chartmodel.h"
 #include "charts_testutil.h"
 

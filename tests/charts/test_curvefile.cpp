@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
-#include <cmath>
 #include <random>
 
 #include "charts/curvefile.h"

@@ -2,8 +2,6 @@
 // long-double sums.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <complex>
 #include <numbers>
 #include <random>
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
 #include "charts/livefeed.h"

@@ -1,7 +1,6 @@
 // Pulse measurement, impedance, generators, convolution and energy against analytic values.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <numbers>
 #include <random>
 

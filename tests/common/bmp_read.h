@@ -1,10 +1,7 @@
 // Reads the 24-bit bitmaps the live view writes, for checking their pixels.
 #pragma once
-#include <cstdint>
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <vector>
 
 #include "project/liveview.h"
 

@@ -1,8 +1,5 @@
 // Table rows placed at cells, the element arrays built from the rows, and what reads them:
 // the lookups at cells, the cell description and the 3-D symbols.
-#include <gtest/gtest.h>
-
-#include <string>
 
 #include "editor/cellinfo.h"
 #include "editor/elementarrays.h"

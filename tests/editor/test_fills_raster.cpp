@@ -1,9 +1,7 @@
 // The flood fills against a breadth-first reference, the rasterisers and the parabola.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <deque>
 #include <random>
 

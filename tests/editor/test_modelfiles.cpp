@@ -1,9 +1,4 @@
 // Object, cell and point-list files: the object text, reloading it, and the refusals.
-#include <gtest/gtest.h>
-
-#include <array>
-#include <cstring>
-#include <memory>
 
 #include "editor/dxfimport.h"
 #include "editor/modelfiles.h"

@@ -1,5 +1,4 @@
 // Model operations: delete, clone, move, rotate, body of revolution.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>

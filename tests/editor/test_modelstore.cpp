@@ -1,5 +1,4 @@
 // The model store: undo, growth, and the materials-table operations.
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,4 @@
 // The 3-D view's camera, the runs and faces drawn of the model, and its texts.
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>

@@ -3,7 +3,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <array>
 #include <memory>
 
 #include "editor/modelstore.h"

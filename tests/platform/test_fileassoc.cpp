@@ -1,22 +1,13 @@
 // File classes, desktop entry, MIME types and default applications, all in scratch folders.
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
-
-#include <fstream>
-#include <iterator>
 
 #include "platform/fileassoc.h"
 #include "platform/keystore.h"
+#include "solver/file_fixture.h"
 
 using namespace rv::platform;
 
 namespace {
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 DesktopPaths Scratch(const QTemporaryDir& tmp) {
   const std::string d = tmp.path().toStdString();
@@ -41,10 +32,10 @@ TEST(FileAssoc, ProjectClassRowsInOrderAndDesktopFiles) {
       {pr + "\\ddeexec\\topic", "ddeFdtd"}, {".fdt", c}};
   EXPECT_EQ(s.Rows(), want);
 
-  const std::string entry = Read(p.dataHome + "/applications/ravelin.desktop");
+  const std::string entry = rvtest::ReadBytes(p.dataHome + "/applications/ravelin.desktop");
   EXPECT_NE(entry.find("Exec=\"/opt/my apps/ravelin\" %f\n"), std::string::npos) << entry;
   EXPECT_NE(entry.find("application/x-ravelin-project;"), std::string::npos);
-  const std::string mime = Read(p.dataHome + "/mime/packages/ravelin.xml");
+  const std::string mime = rvtest::ReadBytes(p.dataHome + "/mime/packages/ravelin.xml");
   for (const char* glob : {"*.fdt", "*.grf", "*.srg", "*.rez", "*.dat"})
     EXPECT_NE(mime.find(std::string("<glob pattern=\"") + glob + "\"/>"), std::string::npos);
   EXPECT_EQ(mime.find("*.csv"), std::string::npos);  // the system's own type
@@ -83,7 +74,7 @@ TEST(FileAssoc, TakingOverAndGivingBackKeepsTheFormerOwners) {
                        DefaultApplication(p, "text/csv"), DefaultApplication(p, "application/x-ravelin-rez")),
             std::tuple("Calc.csv", true, false, "calc.desktop", ""));
   // The rest of the user's file is untouched.
-  const std::string list = Read(p.configHome + "/mimeapps.list");
+  const std::string list = rvtest::ReadBytes(p.configHome + "/mimeapps.list");
   EXPECT_NE(list.find("[Added Associations]\ntext/csv=other.desktop;\n"), std::string::npos);
   EXPECT_NE(list.find("text/plain=editor.desktop\n"), std::string::npos);
 }

@@ -1,13 +1,10 @@
 // Helpers of the project tests: scratch folders and raw files (shared with the solver
 // tests), table rows, little-endian model files and the keys of an INI file.
 #pragma once
-#include <cstdint>
 #include <initializer_list>
 #include <map>
-#include <string>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "project/tables.h"
 #include "solver/file_fixture.h"

@@ -6,7 +6,6 @@
 
 #include <cfloat>
 #include <csignal>
-#include <memory>
 
 #include "project/modelfile.h"
 #include "project/projectfile.h"

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
-#include <atomic>
 #include <cmath>
-#include <stdexcept>
 #include <thread>
 
 #include "charts/chartmodel.h"

@@ -6,9 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "solver/codepage.h"
 

@@ -3,10 +3,6 @@
 #pragma once
 #include <omp.h>
 
-#include <cmath>
-#include <functional>
-#include <vector>
-
 #include "kernel_fixture.h"
 #include "solver/constants.h"
 #include "solver/resultpaths.h"

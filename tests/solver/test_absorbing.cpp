@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
-#include <random>
 
 #include "kernel_fixture.h"
 #include "run_fixture.h"

@@ -1,6 +1,5 @@
 #include "solver/codepage.h"
 
-#include <gtest/gtest.h>
 #include <iconv.h>
 
 #include "file_fixture.h"

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <random>
-
 #include "kernel_fixture.h"
 #include "solver/constants.h"
 #include "solver/edgematerial.h"

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
-#include <cstring>
-#include <random>
-
 #include "kernel_fixture.h"
 #include "solver/dissipation.h"
 #include "solver/rtabc.h"

@@ -1,7 +1,5 @@
 #include "solver/inifile.h"
 
-#include <gtest/gtest.h>
-
 #include "file_fixture.h"
 
 using namespace rv;

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <vector>
-
 #include "run_fixture.h"
 #include "solver/edgematerial.h"
 #include "solver/lumped.h"

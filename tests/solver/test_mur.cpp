@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
-#include <random>
-#include <vector>
 
 #include "kernel_fixture.h"
 #include "solver/mur.h"

@@ -1,11 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <omp.h>
-
-#include <cmath>
-#include <cstring>
-#include <random>
-
 #include "kernel_fixture.h"
 #include "run_fixture.h"
 #include "solver/power.h"

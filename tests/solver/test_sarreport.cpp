@@ -1,7 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <cmath>
-
 #include "file_fixture.h"
 #include "run_fixture.h"
 #include "solver/edgematerial.h"
@@ -31,7 +27,6 @@ void SetLayer(tLayer& L, const char* name, double sigma, double eps, double rho,
   L.EpsStatic = L.EpsInf = eps;
   L.Density = rho;
 }
-
 
 }  // namespace
 

@@ -2,11 +2,7 @@
 // item on its own, in the loop's order, on one thread), on one thread and on eight, for
 // every case of the whole-step benchmark.
 #include <gtest/gtest.h>
-#include <omp.h>
 
-#include <array>
-#include <cstring>
-#include <random>
 #include <set>
 
 #include "../../bench/run_cases.h"

@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <stdexcept>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "solver/constants.h"
 #include "solver/timeloop.h"

@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <thread>
-#include <vector>
 
 #include "solver/workpool.h"
 

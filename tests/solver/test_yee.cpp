@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
-#include <cmath>
 #include <complex>
 #include <functional>
-#include <random>
-#include <vector>
 
 #include "kernel_fixture.h"
 #include "solver/yee.h"

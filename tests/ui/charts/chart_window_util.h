@@ -6,18 +6,12 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
-#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QTreeView>
-#include <QStringList>
 #include <QTimer>
-
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "charts/ui/TfmChart.h"
 #include "charts/ui/TfmSelectGr.h"
@@ -75,18 +69,25 @@ inline TfmChart::Options TestOptions(const TempDir& dir, ScriptedPrompter& msgs,
   return o;
 }
 
+// Runs `act` on the first modal dialog of type D.
+template <class D>
+void Answer(std::function<void(D*)> act) {
+  WhenModal([act](QWidget* m) {
+    auto* d = qobject_cast<D*>(m);
+    if (d) act(d);
+    return d != nullptr;
+  });
+}
+
 // Answers the graph selection dialog with the given list entries (every entry when none
 // are given); `next` runs first, to queue the answer to the dialog that follows.
 inline void AnswerSelection(std::vector<int> entries, std::function<void()> next = {}) {
-  WhenModal([entries, next](QWidget* m) {
-    auto* sel = qobject_cast<TfmSelectGr*>(m);
-    if (!sel) return false;
+  Answer<TfmSelectGr>([entries, next](TfmSelectGr* sel) {
     sel->ListBox1->clearSelection();
     if (entries.empty()) sel->ListBox1->selectAll();
     for (int e : entries) sel->ListBox1->item(e)->setSelected(true);
     if (next) next();
     sel->btnOK->click();
-    return true;
   });
 }
 

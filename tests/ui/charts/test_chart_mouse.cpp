@@ -1,6 +1,5 @@
 // The chart panel's mouse: Shift-drag, the Alt rubber line, editing with btnEdit, the
 // pointer's coordinates (offscreen).
-#include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QTest>

@@ -1,11 +1,8 @@
 // The arithmetic commands in the chart window (offscreen): a typed shift, a bad number asked
 // again, the RC dialog's refusal, the sum as a new graph, logarithmic axes.
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include <qcustomplot.h>
@@ -15,8 +12,8 @@
 #include "chart_window_util.h"
 
 using namespace rv;
+using rv::test::Answer;
 using rv::test::Joined;
-using rv::test::WhenModal;
 using ChartEditWindow = rv::test::ChartWindowTest;
 
 namespace {
@@ -24,14 +21,11 @@ namespace {
 // Types each text into the value dialog in turn and accepts it.
 void TypeValues(std::vector<QString> texts) {
   if (texts.empty()) return;
-  WhenModal([texts](QWidget* m) {
-    auto* v = qobject_cast<TfmValue*>(m);
-    if (!v) return false;
+  Answer<TfmValue>([texts](TfmValue* v) {
     v->edValue->lineEdit()->clear();
     QTest::keyClicks(v->edValue->lineEdit(), texts.front());
     TypeValues({texts.begin() + 1, texts.end()});
     v->btnOK->click();
-    return true;
   });
 }
 

@@ -1,18 +1,14 @@
 // The chart's appearance dialogs, its pictures, printing and the point table (offscreen).
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QClipboard>
-#include <QFile>
 #include <QMimeData>
 #include <QFontDialog>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrinter>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -20,7 +16,6 @@
 
 #include <qcustomplot.h>
 
-#include <cmath>
 #include <set>
 
 #include "charts/chartview.h"
@@ -34,25 +29,12 @@
 
 using namespace rv;
 using rv::test::Joined;
-using rv::test::WhenModal;
+using rv::test::Answer;
 using ChartLookWindow = rv::test::ChartWindowTest;
 
 namespace {
 
-template <class D>
-void Answer(std::function<void(D*)> act) {
-  WhenModal([act](QWidget* m) {
-    auto* d = qobject_cast<D*>(m);
-    if (!d) return false;
-    act(d);
-    return true;
-  });
-}
-
-QByteArray Read(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+QByteArray Read(const std::string& path) { return QByteArray::fromStdString(rv::test::ReadBytes(path)); }
 
 quint32 Le32(const QByteArray& b, int at) {
   quint32 v = 0;

@@ -1,37 +1,28 @@
 // Measuring, impedance, generators and the move buttons in the chart window (offscreen).
-#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QToolButton>
 
 #include <qcustomplot.h>
-
-#include <cmath>
 
 #include "charts/ui/TfmCalcZ.h"
 #include "chart_window_util.h"
 
 using namespace rv;
+using rv::test::Answer;
 using rv::test::Joined;
-using rv::test::WhenModal;
 using ChartMeasure = rv::test::ChartWindowTest;
 
 namespace {
 
 void AnswerCalcZ(bool deleteSpectra) {
-  WhenModal([deleteSpectra](QWidget* m) {
-    auto* d = qobject_cast<TfmCalcZ*>(m);
-    if (!d) return false;
+  Answer<TfmCalcZ>([deleteSpectra](TfmCalcZ* d) {
     d->ListBox1->clearSelection();
     d->ListBox1->item(0)->setSelected(true);
     d->eddF->setText("1e7");
     d->cbDeleteSpectr->setChecked(deleteSpectra);
     d->BitBtn1->click();
-    return true;
   });
 }
 

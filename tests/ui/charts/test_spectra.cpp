@@ -1,17 +1,14 @@
 // The spectrum commands in the chart window (offscreen): graphs made, the rebuilt signal,
 // a stop of a long spectrum while the window stays live.
-#include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QMenuBar>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
 
-#include <cmath>
 #include <numbers>
 
 #include "charts/ui/TfmBackSpectr.h"
@@ -21,6 +18,7 @@
 
 using namespace rv;
 using rv::test::Joined;
+using rv::test::Answer;
 using rv::test::WhenModal;
 
 // Sines over 0..100 ns at 0.1 ns unless told otherwise.
@@ -36,12 +34,9 @@ namespace {
 // `setUp` has set its fields.
 void AnswerSpectrum(std::vector<int> entries, std::function<void(TfmSpectr&)> setUp) {
   rv::test::AnswerSelection(entries, [setUp] {
-    WhenModal([setUp](QWidget* m) {
-      auto* d = qobject_cast<TfmSpectr*>(m);
-      if (!d) return false;
+    Answer<TfmSpectr>([setUp](TfmSpectr* d) {
       setUp(*d);
       d->BitBtn1->click();
-      return true;
     });
   });
 }

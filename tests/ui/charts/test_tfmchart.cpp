@@ -1,7 +1,6 @@
 // Window tests of the chart viewer (offscreen). Modal dialogs are driven by timers that
 // wait for the dialog to come up; a watchdog rejects anything left open so a failure never
 // hangs the run.
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -27,6 +26,7 @@ using rv::test::AcceptTypedNames;
 using rv::test::Joined;
 using rv::test::TempDir;
 using rv::test::TestOptions;
+using rv::test::Answer;
 using rv::test::WhenModal;
 using rv::test::WriteBytes;
 using TfmChartWindow = rv::test::ChartWindowTest;
@@ -76,9 +76,7 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   EXPECT_EQ(std::tuple(st.IniDir, w.Chart->plottableCount()), std::tuple(results, 2));
 
   const std::string target = dir.file("saved.srg");
-  WhenModal([&](QWidget* m) {
-    auto* sel = qobject_cast<TfmSelectGr*>(m);
-    if (!sel) return false;
+  Answer<TfmSelectGr>([&](TfmSelectGr* sel) {
     EXPECT_EQ(sel->windowTitle(), "Сохранить график");
     // The hint is read in full.
     EXPECT_GE(sel->StatusBar1->width(),
@@ -93,7 +91,6 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
       return AcceptTypedNames(d, QString::fromStdString(target), {"saved.srg"});
     });
     QTest::mouseClick(sel->btnOK, Qt::LeftButton);
-    return true;
   });
   w.Save1Click();
   EXPECT_EQ(std::tuple(w.model().FileNames[0], w.model().FileNames[1]), std::tuple("a.grf", target)) << Joined(msgs.shown);
@@ -108,9 +105,7 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   msgs.answers = {PromptButton::No};
   int saveDialogs = 0;
   std::function<bool(QWidget*)> onSave;
-  WhenModal([&](QWidget* m) {
-    auto* sel = qobject_cast<TfmSelectGr*>(m);
-    if (!sel) return false;
+  Answer<TfmSelectGr>([&](TfmSelectGr* sel) {
     onSave = [&](QWidget* m2) {
       auto* d = qobject_cast<QFileDialog*>(m2);
       if (d != w.SaveD) return false;
@@ -125,7 +120,6 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
     };
     WhenModal(onSave);
     sel->accept();
-    return true;
   });
   w.Save1Click();
   EXPECT_EQ(saveDialogs, 2);
@@ -136,29 +130,23 @@ TEST_F(TfmChartWindow, CloseThroughDialogAndDeleteAll) {
   for (int k = 0; k < 3; ++k) w.model().Series[std::size_t(w.model().AddNamedSeries("g"))].AddXY(0, k);
   w.RefreshChart();
   // Close the first: the others move up and are drawn in the first two colours.
-  WhenModal([&](QWidget* m) {
-    auto* sel = qobject_cast<TfmSelectGr*>(m);
-    if (!sel) return false;
+  Answer<TfmSelectGr>([&](TfmSelectGr* sel) {
     EXPECT_EQ(sel->windowTitle(), "Закрыть график");
     sel->ListBox1->clearSelection();
     sel->ListBox1->item(0)->setSelected(true);
     sel->accept();
-    return true;
   });
   w.Close1Click();
   ASSERT_EQ(w.Chart->plottableCount(), 2);
   EXPECT_EQ(std::tuple(w.model().Series[0].Y[0], w.Chart->plottable(0)->pen().color()), std::tuple(1.0, QColor(Qt::black)));
 
   // OK with nothing selected is a cancel, with a message.
-  WhenModal([&](QWidget* m) {
-    auto* sel = qobject_cast<TfmSelectGr*>(m);
-    if (!sel) return false;
+  Answer<TfmSelectGr>([&](TfmSelectGr* sel) {
     sel->Button2Click();
     EXPECT_EQ(sel->ListBox1->selectedItems().size(), 2);
     sel->Button1Click();
     EXPECT_EQ(sel->ListBox1->selectedItems().size(), 0);
     sel->accept();
-    return true;
   });
   w.Close1Click();
   EXPECT_EQ(std::tuple(w.model().SeriesCount(), msgs.shown), std::tuple(2, std::vector<std::string>{"Нет выбранных графиков"}));

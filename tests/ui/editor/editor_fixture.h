@@ -9,14 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTest>
 #include <QToolButton>
 
 #include "../project/ui_fixture.h"

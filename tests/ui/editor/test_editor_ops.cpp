@@ -1,11 +1,8 @@
 // The editor's section tools, placing buttons, model-operation commands and file commands,
 // driven as the user drives them (dialogs answered through the window's dialog hook).
-#include <gtest/gtest.h>
 
 #include <QMenuBar>
 #include <QStatusBar>
-
-#include <fstream>
 
 #include "editor/dxfimport.h"
 #include "editor/ui/TfmGetValue.h"

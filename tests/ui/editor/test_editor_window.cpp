@@ -1,13 +1,10 @@
 // The editor window and its materials and thin-wire dialogs, wired to the main window as
 // the program wires them; the section planes and cell sides as the main window's grid and
 // cell sizes change (on a virtual X server).
-#include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QTableWidget>
-
-#include <functional>
 
 #include "editor_fixture.h"
 

@@ -1,11 +1,8 @@
 // The editor's 3-D view drawn on a virtual X server: the colours of cell faces, the section
 // plane and a current region where the camera's projection puts them, the keys and the
 // snapshots.
-#include <gtest/gtest.h>
 
-#include <QImage>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <GL/glu.h>
 

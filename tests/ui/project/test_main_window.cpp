@@ -13,8 +13,6 @@
 #include <QToolButton>
 #include <QToolTip>
 
-#include <fstream>
-
 #include "project/mainsettings.h"
 #include "ui_fixture.h"
 

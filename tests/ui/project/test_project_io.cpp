@@ -5,8 +5,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include <memory>
-
 #include "project/appsettings.h"
 #include "solver/codepage.h"
 #include "ui_fixture.h"

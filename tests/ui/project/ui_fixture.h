@@ -10,13 +10,9 @@
 #include <QTimer>
 #include <unistd.h>
 
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <optional>
-#include <string>
 
 #include "charts/ui/TfmChart.h"
 #include "platform/prompter.h"
