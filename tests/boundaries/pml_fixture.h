@@ -18,6 +18,7 @@ using namespace rv;
 
 // Face kinds by face index 1..6 (Y=1, Y=max, Z=max, Z=1, X=max, X=1): P PEC, M Mur,
 // D 1/R, R RT-ABC, L PML, E and H the symmetry faces.
+enum Kind : char { PEC = 'P', PML = 'L', SymE = 'E', Mur = 'M' };
 inline void SetFaces(SolverData& d, const char* kinds) {
   for (int f = 1; f <= 6; ++f) {
     const char c = kinds[f - 1];
