@@ -35,6 +35,36 @@ int ColorIndex(const LiveScale& s, double v) {
   return 18 - Steps(std::log(s.min / -v) * 1.35);
 }
 
+ColorIndexer::ColorIndexer(const LiveScale& s) : s_(s) {
+  fast_ = s.log && MakeBands(-s.min, bands_[0]) && MakeBands(s.max, bands_[1]);
+}
+
+bool ColorIndexer::MakeBands(double m, Bands& b) {
+  // Far from overflow and subnormals, so the relative margin below holds.
+  if (!(m >= 1e-280 && m <= 1e280)) return false;
+  std::array<double, 9> lo;
+  for (int n = 1; n <= 9; ++n) {
+    // The index reaches n where log(m / |v|) * 1.35 = n. The margin is far wider than the
+    // rounding of the logarithm's argument, result and product, and far narrower than a step.
+    const double t = m * std::exp(-n / 1.35);
+    lo[size_t(n - 1)] = t * (1 - 1e-9);
+    b.hi[size_t(n - 1)] = t * (1 + 1e-9);
+  }
+  b.hi[9] = -1;
+  // One octave more at each end: below all changes (9 above) and above them all (none).
+  b.first = Octave(lo[8]) - 1;
+  b.last = Octave(lo[0]) + 1;
+  for (int e = b.first; e <= b.last; ++e) {
+    Bands::Octave& o = b.octave[size_t(e - b.first)];
+    const double top = std::ldexp(1.0, e - 1022);  // octave e is [top / 2, top)
+    o = {};
+    for (double l : lo)
+      if (l >= top) ++o.above;
+      else o.lo = std::max(o.lo, l);
+  }
+  return true;
+}
+
 std::array<std::string, 20> ScaleLabels(const LiveScale& s) {
   std::array<std::string, 20> lb;
   lb[0] = FormatGeneral(s.max, 3);
@@ -70,13 +100,14 @@ std::optional<SlicePicture> BuildSlice(SliceAxis axis, int pos, int nx, int ny, 
   p.width = na - 1;
   p.height = nb - 1;
   p.index.resize(size_t(p.width) * size_t(p.height));
+  const ColorIndexer colour(scale);
   for (int b = 1; b < nb; ++b)
     for (int a = 1; a < na; ++a) {
       const double v = axis == SliceAxis::X   ? field(pos, b, a)
                        : axis == SliceAxis::Y ? field(b, pos, a)
                                               : field(a, b, pos);
       p.index[size_t(nb - 1 - b) * size_t(p.width) + size_t(a - 1)] =
-          uint8_t(FieldColorIndex(scale, v));
+          uint8_t(colour(-v));
     }
   return p;
 }

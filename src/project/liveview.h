@@ -2,7 +2,10 @@
 // zero), its 19-colour palette and labels, one slice of a quantity as palette indices, and
 // the frames written to disk as 24-bit bitmaps.
 #pragma once
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -23,6 +26,49 @@ LiveScale MakeLiveScale(int mantissa, int exponent, bool log);
 // black (9); infinities and scales that have no logarithm stay inside 0..18.
 int ColorIndex(const LiveScale& s, double v);
 inline int FieldColorIndex(const LiveScale& s, double field) { return ColorIndex(s, -field); }
+
+// ColorIndex for many values on one scale. The logarithmic scale's steps are found by
+// comparing |v| with the values where the index changes, computed once, instead of taking a
+// logarithm per value; near such a value, and on scales too extreme for that, it takes the
+// logarithm after all, so the index is always ColorIndex's.
+class ColorIndexer {
+ public:
+  explicit ColorIndexer(const LiveScale& s);
+  // Inline: it runs once per pixel.
+  int operator()(double v) const;
+
+ private:
+  // Just below and above each change of the index, falling with the step; hi[9] < 0 ends
+  // the list. The changes are more than a factor 2 apart, so each binary octave of |v|
+  // holds at most one: per octave, how many lie above it and the one inside (or 0).
+  struct Bands {
+    std::array<double, 10> hi;
+    int first = 0, last = 0;  // octaves (exponent bits) of the table's ends
+    struct Octave {
+      double lo = 0;
+      int above = 0;
+    };
+    std::array<Octave, 16> octave;
+  };
+  static int Octave(double a) { return int(std::bit_cast<uint64_t>(a) >> 52); }  // a >= 0
+  static bool MakeBands(double m, Bands& b);
+  LiveScale s_;
+  bool fast_ = false;
+  std::array<Bands, 2> bands_{};  // positive values, negative ones
+};
+
+inline int ColorIndexer::operator()(double v) const {
+  if (!fast_ || !(std::abs(v) > 0)) return ColorIndex(s_, v);  // linear, extreme scale, 0 or NaN
+  // Without branches on the sign, which a field's picture changes at random.
+  const int negative = v < 0;
+  const Bands& b = bands_[size_t(negative)];
+  const double a = std::abs(v);
+  // The step is the number of changes above |v|, unless |v| is next to the following one.
+  const Bands::Octave& o = b.octave[size_t(std::clamp(Octave(a), b.first, b.last) - b.first)];
+  const int below = o.above + (a < o.lo);
+  if (a <= b.hi[size_t(below)]) return ColorIndex(s_, v);
+  return 18 - below - negative * (18 - 2 * below);
+}
 
 // The 20 labels of the palette strip, top (the maximum) to bottom.
 std::array<std::string, 20> ScaleLabels(const LiveScale& s);

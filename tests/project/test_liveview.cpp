@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "project/liveview.h"
 #include "solver/file_fixture.h"
@@ -30,6 +31,37 @@ TEST(LiveView, ColourIndexOnBothScales) {
       const int i = ColorIndex(s, v);
       EXPECT_TRUE(i >= 0 && i <= 18) << v;
     }
+}
+
+TEST(LiveView, IndexerAgreesWithColourIndexEverywhere) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double big = std::numeric_limits<double>::max(), tiny = std::numeric_limits<double>::denorm_min();
+  const LiveScale scales[] = {MakeLiveScale(1, 0, true),     MakeLiveScale(7, -3, true),
+                              MakeLiveScale(3, 250, true),   MakeLiveScale(1, -300, true),
+                              MakeLiveScale(0, 0, true),     LiveScale{-1, 1, true},
+                              LiveScale{2, -0.5, true},      LiveScale{inf, -inf, true},
+                              LiveScale{nan, nan, true},     MakeLiveScale(1, 0, false)};
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> exponent(-320, 320), mant(1, 10);
+  for (const LiveScale& s : scales) {
+    std::vector<double> mags = {0, tiny, big, inf, nan, std::abs(s.max), std::abs(s.min)};
+    for (int i = 0; i < 20000; ++i) mags.push_back(mant(rng) * std::pow(10.0, exponent(rng)));
+    // Where the step changes, and the margins around it, ulp by ulp.
+    for (double m : {std::abs(s.max), std::abs(s.min)})
+      for (int n = 1; n <= 9; ++n)
+        for (double t : {m * std::exp(-n / 1.35), m * std::exp(-n / 1.35) * (1 - 1e-9),
+                         m * std::exp(-n / 1.35) * (1 + 1e-9)}) {
+          double lo = t, hi = t;
+          for (int k = 0; k < 40; ++k, lo = std::nextafter(lo, 0.0), hi = std::nextafter(hi, inf))
+            mags.insert(mags.end(), {lo, hi});
+        }
+    const ColorIndexer colour(s);
+    int differ = 0;
+    for (double a : mags)
+      for (double v : {a, -a}) differ += colour(v) != ColorIndex(s, v);
+    EXPECT_EQ(differ, 0) << s.max << " " << s.min << (s.log ? " log" : " lin");
+  }
 }
 
 TEST(LiveView, ScaleLabels) {
