@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
   QObject::connect(chart->N38, &QAction::triggered, fmFileAssoc, &QDialog::exec);
   chart->N38->setEnabled(true);
   auto* fmAbout = new rv::TfmAbout(version, &mainWindow);
-  rv::platform::DesktopHelp help;
+  rv::platform::ProgramHelp help;
 
   rv::MainWindowLinks links;
   links.fmAbout = fmAbout;
