@@ -46,6 +46,18 @@ private:
 
 }  // namespace
 
+std::string runmsg::TimeStepAboveLimit(double stepNs, double limitNs) {
+  // The limit with as many digits as it takes to read below the step.
+  std::string limit;
+  for (int p = 5; p <= 15; ++p) {
+    limit = FormatGeneral(limitNs, p);
+    double shown = 0;
+    if (TryStrToFloat(limit, shown) && shown < stepNs) break;
+  }
+  return "Шаг по времени " + FormatGeneral(stepNs, 15) + " нс больше предела устойчивости " +
+         limit + " нс: поле в расчете будет расти без ограничения. Работа невозможна!";
+}
+
 RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
                         const RunFeatures& f) {
   RunStartResult r;
@@ -204,6 +216,14 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (!TryStrToFloat(s.eddT, dtNs) || !(dtNs > 0) || !std::isfinite(dtNs))
     return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
   d.TimeStepSec = dtNs / 1e9;
+  // Above the stability limit every field grows without bound until it is INF and NaN.
+  // Under RT-ABC the run's step is Dx/2 on cells of Dx (step 26), always below the limit.
+  if (!d.AnyRTABC) {
+    const double limit = StabilityLimit(dx, dy, dz);
+    if (!WithinStabilityLimit(dtNs, limit))
+      return st.Refuse(runmsg::TimeStepAboveLimit(dtNs, limit * 1e9),
+                       runmsg::TimeStepAboveLimitStatus, true);
+  }
 
   // 21: the scatter centre of the 1/R faces. A centre on node 1 or below puts the low
   // face's inner edges farther out than its boundary edges, and the face then amplifies

@@ -118,6 +118,10 @@ inline constexpr const char* BadCellSize =
 inline constexpr const char* BadCellSizeStatus = "Ошибка в задании шагов по пространству.";
 inline constexpr const char* BadTimeStep = "Ошибка в задании шага по времени. Работа невозможна!";
 inline constexpr const char* BadTimeStepStatus = "Ошибка в задании шага по времени.";
+// A time step above the stability limit of the run's cells, both in ns.
+std::string TimeStepAboveLimit(double stepNs, double limitNs);
+inline constexpr const char* TimeStepAboveLimitStatus =
+    "Шаг по времени больше предела устойчивости.";
 inline constexpr const char* CentreOutside =
     "Ошибка: центр рассеяния за пределами счетного объема.";
 inline constexpr const char* BadFarBox =

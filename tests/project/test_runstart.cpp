@@ -9,6 +9,7 @@
 #include "project/runstart.h"
 #include "solver/constants.h"
 #include "solver/file_fixture.h"
+#include "solver/numtext.h"
 
 using namespace rv;
 
@@ -304,6 +305,7 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   const RunStartResult r3 = Run();
   EXPECT_EQ(Refusal(r3), runmsg::RTABCTooSmall);
   in.settings.ComboBox = {BorderMur, 1, 1, 1, 1, 1};
+  in.settings.eddT = "0.01";
   EXPECT_TRUE(Run().started);
 }
 
@@ -313,6 +315,7 @@ TEST_F(RunStartTest, PMLReflectionOutsideTheLayersRangeIsRefused) {
   features = AvailableRunFeatures();
   in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
   in.settings.edX = in.settings.edY = in.settings.edZ = "0.001";
+  in.settings.eddT = "0.0015";
   for (const char* r : {"0", "-0.1", "1.5", "1e-50"}) {
     in.settings.edpmlR = r;
     EXPECT_NE(Refusal(Run()).find("Коэффициент отражения PML"), std::string::npos) << r;
@@ -426,4 +429,39 @@ TEST_F(RunStartTest, TFSFBoxAndItsFrontOnTheRunsSizes) {
   features.AddStepHooks(d, r.run.settings, e);
   EXPECT_TRUE(e.AddPMLWaveH && e.AddPMLWaveE && !e.CorrectTFSFH);
   features.FreeRunFeatures(d);
+}
+
+// A step above the stability limit of the run's cells makes every field grow until it is
+// INF: refused with the limit named, digits enough to read below the step. The limit as the
+// grid page writes it runs. Under RT-ABC the run's step is Dx/2 whatever is typed.
+TEST_F(RunStartTest, TimeStepAboveTheStabilityLimitIsRefused) {
+  MainSettings& s = in.settings;
+  s.spX = s.spY = s.spZ = 50;
+  s.eddT = "0.0194";
+  EXPECT_EQ(Outcome(), std::tuple("Шаг по времени 0.0194 нс больше предела устойчивости 0.019258 нс: поле в "
+                                  "расчете будет расти без ограничения. Работа невозможна!",
+                                  runmsg::TimeStepAboveLimitStatus, true));
+  EXPECT_TRUE(d.Hx.empty() && d.Stopped == 1);
+  const std::string limit = ComputeGridSettings(s, 1, 0).eddT;
+  s.eddT = limit;
+  const RunStartResult atLimit = Run();
+  EXPECT_TRUE(atLimit.started) << Refusal(atLimit);
+  s.eddT = FormatGeneral(StrToFloat(limit) * (1 + 1e-12), 15);
+  EXPECT_EQ(std::get<1>(Outcome()), runmsg::TimeStepAboveLimitStatus) << s.eddT;
+
+  // Unequal cells: the limit 0.0222376 ns rounds up to 0.022238 in five digits.
+  s.spX = s.spY = s.spZ = 10;
+  s.edZ = "0.02";
+  for (auto [dt, shown] : {std::pair{"0.0222375", ""}, {"0.0222377", " 0.0222376 нс:"}, {"0.023", " 0.022238 нс:"}}) {
+    s.eddT = dt;
+    const std::string refusal = Refusal(Run());
+    if (!*shown) EXPECT_EQ(refusal, "<none>") << dt;
+    else EXPECT_NE(refusal.find(std::string("нс больше предела устойчивости") + shown), std::string::npos) << refusal;
+  }
+
+  features.RTABC = true;
+  s.ComboBox[0] = BorderRTABC;
+  const RunStartResult r = Run();
+  EXPECT_TRUE(r.started) << Refusal(r);
+  EXPECT_DOUBLE_EQ(d.TimeStep, 0.005);
 }
