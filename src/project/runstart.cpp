@@ -21,6 +21,28 @@ std::string NotAvailable(const std::string& what) {
   return what + " в этой версии программы не поддерживается. Выберите другое.";
 }
 
+// A material whose cells a run updates exactly as vacuum: no conductivity, a permittivity
+// of 1 (also at high frequency when its Debye term is on), mu 1 when mu is used.
+bool ActsAsVacuum(const tLayer& L, bool polar, bool magnetic) {
+  return L.Sigma == 0 && L.EpsStatic == 1 && !(polar && L.Tau > 0 && L.EpsInf != L.EpsStatic) &&
+         !(magnetic && L.Mu != 1);
+}
+
+// No cell of the model differs from vacuum (after the material census).
+bool ModelIsVacuum(const SolverData& d) {
+  for (int m = 1; m < MaxLayers; ++m)
+    if (d.MaterialCellCount[size_t(m) - 1] > 0 &&
+        !ActsAsVacuum(d.Layers[size_t(m)], d.PolarDielectrics, d.MagneticMaterials))
+      return false;
+  return true;
+}
+
+// A record of a table row the run uses (an empty or unreadable row has X = 0).
+template <class V>
+bool AnyRecord(const V& records) {
+  return std::any_of(records.begin(), records.end(), [](const auto& r) { return r.X != 0; });
+}
+
 // Builds the result of one start; a refusal frees what the start reserved.
 class Start {
 public:
@@ -273,6 +295,21 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if ((d.ExternalField || d.TFSFSource) && sourceRows > 0) st.Warn(runmsg::SourcesWithField);
   if (d.InternalSourcesOnly && sourceRows <= 0)
     return st.Refuse(runmsg::NoSources, "", true);
+  // Outputs that can only stay zero. The plane wave enters through the absorbing faces (or
+  // the TF-SF box); with nothing but vacuum inside, no element and no wall, it passes
+  // untouched and every component it lacks stays zero.
+  {
+    const ElementArrays& e = r.run.elements;
+    const bool sources = sourceRows > 0 || AnyRecord(e.VoltageSources);
+    const bool elements = AnyRecord(e.SparkGaps) || AnyRecord(e.Resistors) ||
+                          AnyRecord(e.Capacitors) || AnyRecord(e.Inductors);
+    const bool waveEnters =
+        d.TFSFSource ||
+        (d.ExternalField && (d.AnyMur || d.AnyDissipation || d.AnyRTABC || d.AnyPML));
+    if (!sources && !waveEnters) st.Warn(runmsg::NoExcitation);
+    else if (!sources && !elements && !d.AnyPECOrSym && ModelIsVacuum(d))
+      st.Warn(runmsg::OnlyVacuum);
+  }
 
   // 25-27: c*dt, the RT-ABC rule and the Courant numbers
   d.TimeStep = d.TimeStepSec * double(LightSpeed);
