@@ -105,6 +105,10 @@ double StabilityLimit(double dx, double dy, double dz) {
   return double(r / (long double)LightSpeed);
 }
 
+bool WithinStabilityLimit(double dtNs, double limitSec) {
+  return dtNs <= limitSec * 1e9 * (1 + 1e-14);
+}
+
 GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int farPointRows) {
   GridSettingsView v;
   double dx = 0, dy = 0, dz = 0;
@@ -171,9 +175,7 @@ void ApplyGridToSolver(const GridSettingsView& v, const MainSettings& s, SolverD
 std::string ShownTimeStep(const GridSettingsView& v, const std::string& current, bool gridChanged) {
   if (gridChanged || v.rtabc) return v.eddT;
   double ns = 0;
-  // The limit as written carries 15 digits: a step typed as that text is at the limit.
-  const double limitNs = v.dtSec * 1e9 * (1 + 1e-14);
-  if (TryStrToFloat(current, ns) && ns > 0 && ns <= limitNs) return current;
+  if (TryStrToFloat(current, ns) && ns > 0 && WithinStabilityLimit(ns, v.dtSec)) return current;
   return v.eddT;
 }
 

@@ -33,6 +33,10 @@ MemoryEstimate EstimateMemory(const MainSettings& s, int farPointRows);
 // dx/2/c instead.
 double StabilityLimit(double dx, double dy, double dz);
 
+// True when a time step of dtNs nanoseconds is not above the limit limitSec (seconds). The
+// limit as the page writes it carries 15 digits: a step typed as that text is at the limit.
+bool WithinStabilityLimit(double dtNs, double limitSec);
+
 struct GridSettingsView {
   // False when a cell size is not a number: lbSummary names the axes and nothing else below
   // was computed (the window leaves those labels as they were).

@@ -1,5 +1,7 @@
 #include "project/mainsettings.h"
 
+#include "solver/solverdata.h"
+
 namespace rv {
 
 MainSettings NewProjectSettings(const MainSettings& current) {
@@ -23,6 +25,25 @@ MainSettings NewProjectSettings(const MainSettings& current) {
   s.spFarZmax = current.spFarZmax;
   s.cbFastDigramm = current.cbFastDigramm;
   return s;
+}
+
+void NewProjectModel(SolverData& d) {
+  d.Space.free();
+  d.UndoSpace.free();
+  d.Space.allocate(51, 51, 51);
+  d.UndoSpace.allocate(51, 51, 51);
+  tLayer& m = d.Layers[1];
+  m.EpsStatic = 1;
+  // A material named conductor must conduct: with a conductivity of 0 a drawn body is
+  // vacuum, and nothing in a new project scatters the plane wave.
+  m.Sigma = 5.8e7;  // copper, S/m
+  m.EpsInf = 1;
+  m.Tau = 0;
+  m.Mu = 1;
+  m.On = 1;
+  m.Color = 0;
+  m.Name = "Проводник";
+  m.Density = 1000;
 }
 
 const std::array<const char*, BorderKindCount>& BorderKindNames() {

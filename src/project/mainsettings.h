@@ -9,6 +9,8 @@
 
 namespace rv {
 
+struct SolverData;
+
 // Ranges of the spin boxes: the program's admission rules read them too.
 inline constexpr int GridCellsMin = 3;        // spX, spY, spZ
 inline constexpr int GridCellsMax = 5000;
@@ -85,6 +87,11 @@ struct MainSettings {
 // centre in the middle of the grid. Settings a new project leaves alone are taken from
 // `current` (the time step text, the PML layer, every far-field setting).
 MainSettings NewProjectSettings(const MainSettings& current);
+
+// The model of a new project: an empty model and undo copy of 51 x 51 x 51 entries, and
+// material 1 "Проводник" (a metal: copper's conductivity) switched on. Materials 2 and up
+// stay as they were.
+void NewProjectModel(SolverData& d);
 
 // The boundary item texts, in item order.
 const std::array<const char*, BorderKindCount>& BorderKindNames();

@@ -55,6 +55,13 @@ struct OutputRun {
   // the PML regions supplies the reading. Without one, or when it answers false (those
   // regions or cells do not exist in this run), kind "D" records 0.
   std::function<bool(const SolverData&, double&)> DProbe;
+  // The recorder's scratch: the values of one sample, all taken before any is written.
+  struct RowSample {
+    tOutFile* File;
+    char Group;  // 'P' probe, 'I' current region, 'U' voltage line
+    float T, V;
+  };
+  std::vector<RowSample> Samples;
 
   // How many rows record (probe, current-region, voltage-line rows with Opened set).
   int OpenedCount() const;

@@ -190,27 +190,37 @@ void RecordOutputPoints(const SolverData& d, OutputRun& run, int sample) {
   const double ns = 1e-9 * double(LightSpeed);
   const float t = float(d.CurTime / ns);
   const float tHalf = float((d.CurTime + d.TimeStep / 2) / ns);
-  const bool texts = sample >= 0 && sample <= 2;
-  static const std::string none;
 
+  // Every value of the sample first: one that is not a finite number means the fields have
+  // run away, and the run ends here with no line of this sample written.
+  std::vector<OutputRun::RowSample>& rows = run.Samples;
+  rows.clear();
   for (size_t r = 1; r < run.OutPointFiles.size(); ++r) {
     tOutFile& f = run.OutPointFiles[r];
-    if (!f.Opened) continue;
     double v = 0;
-    if (!ProbeValue(d, run, f, v)) continue;
-    Emit(run, f, sample, HalfStepKind(f.Kind) ? tHalf : t, float(v),
-         texts ? ProbeTitle(f.Kind, f.Dir, f.X, f.Y, f.Z) : none,
-         texts ? ProbeUnit(f.Kind) : none);
+    if (f.Opened && ProbeValue(d, run, f, v))
+      rows.push_back({&f, 'P', HalfStepKind(f.Kind) ? tHalf : t, float(v)});
   }
   for (size_t r = 1; r < run.CurrentFiles.size(); ++r) {
     tOutFile& f = run.CurrentFiles[r];
-    if (!f.Opened || !f.Region.Plane) continue;
-    Emit(run, f, sample, t, float(RegionCurrent(d, f.Region)), f.Region.FileName, " I");
+    if (f.Opened && f.Region.Plane) rows.push_back({&f, 'I', t, float(RegionCurrent(d, f.Region))});
   }
   for (size_t r = 1; r < run.VoltageFiles.size(); ++r) {
     tOutFile& f = run.VoltageFiles[r];
-    if (!f.Opened) continue;
-    Emit(run, f, sample, tHalf, float(LineVoltage(d, f.Region)), f.Region.FileName, " U");
+    if (f.Opened) rows.push_back({&f, 'U', tHalf, float(LineVoltage(d, f.Region))});
+  }
+  for (const OutputRun::RowSample& s : rows)
+    if (!std::isfinite(s.V)) throw RunDiverged(d.CurStep);
+
+  const bool texts = sample >= 0 && sample <= 2;
+  static const std::string none;
+  for (const OutputRun::RowSample& s : rows) {
+    const tOutFile& f = *s.File;
+    if (s.Group != 'P')
+      Emit(run, *s.File, sample, s.T, s.V, f.Region.FileName, s.Group == 'I' ? " I" : " U");
+    else
+      Emit(run, *s.File, sample, s.T, s.V, texts ? ProbeTitle(f.Kind, f.Dir, f.X, f.Y, f.Z) : none,
+           texts ? ProbeUnit(f.Kind) : none);
   }
   if (run.ShowInput && run.Feed && run.SourceSeries != LiveFeed::NoHandle)
     run.Feed->Append(run.SourceSeries, t, float(SourceValue(run.Signal, false, d.CurTime)));

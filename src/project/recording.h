@@ -15,7 +15,8 @@ namespace rv {
 // Writes sample `sample` (the step divided by the output rate) of every opened row: probes,
 // then current regions, then voltage lines, then the source signal. Reads the fields at
 // their current step; every read is bounded by the arrays' own extents (a missing array
-// reads 0).
+// reads 0). A value that is not a finite number throws RunDiverged before any line or point
+// of the sample is written.
 void RecordOutputPoints(const SolverData& d, OutputRun& run, int sample);
 
 // Plugs the recorder into the time loop's output item. d and run must outlive the run.

@@ -33,21 +33,31 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
     r.MemoLines.push_back("Ошибка записи результатов в " + now + ": " + text);
   };
 
-  if (d.Stopped == 0 || in.Outcome.End == RunEnd::Failed) {
+  // The reports of a run whose fields ran away would hold only INF and NaN.
+  const bool diverged = in.Outcome.End == RunEnd::Diverged;
+  if (diverged) {
+    r.Diverged = true;
+    d.Stopped = 1;
+    r.MemoLines.push_back("Счет остановлен в " + now + ": расчет расходится.");
+    r.MemoLines.push_back(in.Outcome.Error);
+    if (d.FarFieldOn || (d.SAROn && d.CurStep - d.SARDelay > 0))
+      r.MemoLines.push_back("Дальнее поле и поглощенная мощность расходящегося расчета не записаны.");
+    r.Messages.push_back(in.Outcome.Error);
+  } else if (d.Stopped == 0 || in.Outcome.End == RunEnd::Failed) {
     r.InternalError = true;
     d.Stopped = 1;
     r.MemoLines.push_back("Счет прерван по внутренней ошибке в " + now);
     if (!in.Outcome.Error.empty()) r.MemoLines.push_back(in.Outcome.Error);
   }
 
-  if (d.FarFieldOn && in.SaveFarField) {
+  if (!diverged && d.FarFieldOn && in.SaveFarField) {
     std::string err;
     if (!Guarded([&] { return in.SaveFarField(err); }, err)) writeFailed(err);
   }
 
   for (const std::string& e : CloseOutputFiles(outputs)) writeFailed(e);
 
-  if (d.SAROn && d.CurStep - d.SARDelay > 0) {
+  if (!diverged && d.SAROn && d.CurStep - d.SARDelay > 0) {
     std::string err;
     if (Guarded([&] { return WriteSARReports(d, in.Sar, err, &r.Sar); }, err))
       r.SarWritten = true;
@@ -63,9 +73,10 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
   d.CalcRunning = 0;
   d.Stopped = 1;
 
-  r.LeftTimeText = r.InternalError ? "Счет прерван по внутренней ошибке."
-                   : r.WriteFailed ? "Счет завершен с ошибкой записи результатов."
-                                   : "Счет завершен.";
+  r.LeftTimeText = diverged          ? "Счет остановлен: расчет расходится."
+                   : r.InternalError ? "Счет прерван по внутренней ошибке."
+                   : r.WriteFailed   ? "Счет завершен с ошибкой записи результатов."
+                                     : "Счет завершен.";
   r.StoppedLine = "Счет становлен в " + now;
   return r;
 }

@@ -28,6 +28,7 @@ struct EndOfRunInput {
 
 struct EndOfRunReport {
   bool InternalError = false;  // the loop ended by a failure, not by its end or a stop
+  bool Diverged = false;       // the fields ran away: stopped, no far-field or SAR reports
   bool WriteFailed = false;    // a result file could not be written completely
   bool SarWritten = false;
   std::string LeftTimeText;    // the "time left" label

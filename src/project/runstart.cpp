@@ -21,6 +21,28 @@ std::string NotAvailable(const std::string& what) {
   return what + " в этой версии программы не поддерживается. Выберите другое.";
 }
 
+// A material whose cells a run updates exactly as vacuum: no conductivity, a permittivity
+// of 1 (also at high frequency when its Debye term is on), mu 1 when mu is used.
+bool ActsAsVacuum(const tLayer& L, bool polar, bool magnetic) {
+  return L.Sigma == 0 && L.EpsStatic == 1 && !(polar && L.Tau > 0 && L.EpsInf != L.EpsStatic) &&
+         !(magnetic && L.Mu != 1);
+}
+
+// No cell of the model differs from vacuum (after the material census).
+bool ModelIsVacuum(const SolverData& d) {
+  for (int m = 1; m < MaxLayers; ++m)
+    if (d.MaterialCellCount[size_t(m) - 1] > 0 &&
+        !ActsAsVacuum(d.Layers[size_t(m)], d.PolarDielectrics, d.MagneticMaterials))
+      return false;
+  return true;
+}
+
+// A record of a table row the run uses (an empty or unreadable row has X = 0).
+template <class V>
+bool AnyRecord(const V& records) {
+  return std::any_of(records.begin(), records.end(), [](const auto& r) { return r.X != 0; });
+}
+
 // Builds the result of one start; a refusal frees what the start reserved.
 class Start {
 public:
@@ -45,6 +67,18 @@ private:
 };
 
 }  // namespace
+
+std::string runmsg::TimeStepAboveLimit(double stepNs, double limitNs) {
+  // The limit with as many digits as it takes to read below the step.
+  std::string limit;
+  for (int p = 5; p <= 15; ++p) {
+    limit = FormatGeneral(limitNs, p);
+    double shown = 0;
+    if (TryStrToFloat(limit, shown) && shown < stepNs) break;
+  }
+  return "Шаг по времени " + FormatGeneral(stepNs, 15) + " нс больше предела устойчивости " +
+         limit + " нс: поле в расчете будет расти без ограничения. Работа невозможна!";
+}
 
 RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
                         const RunFeatures& f) {
@@ -204,6 +238,14 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (!TryStrToFloat(s.eddT, dtNs) || !(dtNs > 0) || !std::isfinite(dtNs))
     return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
   d.TimeStepSec = dtNs / 1e9;
+  // Above the stability limit every field grows without bound until it is INF and NaN.
+  // Under RT-ABC the run's step is Dx/2 on cells of Dx (step 26), always below the limit.
+  if (!d.AnyRTABC) {
+    const double limit = StabilityLimit(dx, dy, dz);
+    if (!WithinStabilityLimit(dtNs, limit))
+      return st.Refuse(runmsg::TimeStepAboveLimit(dtNs, limit * 1e9),
+                       runmsg::TimeStepAboveLimitStatus, true);
+  }
 
   // 21: the scatter centre of the 1/R faces. A centre on node 1 or below puts the low
   // face's inner edges farther out than its boundary edges, and the face then amplifies
@@ -253,6 +295,21 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if ((d.ExternalField || d.TFSFSource) && sourceRows > 0) st.Warn(runmsg::SourcesWithField);
   if (d.InternalSourcesOnly && sourceRows <= 0)
     return st.Refuse(runmsg::NoSources, "", true);
+  // Outputs that can only stay zero. The plane wave enters through the absorbing faces (or
+  // the TF-SF box); with nothing but vacuum inside, no element and no wall, it passes
+  // untouched and every component it lacks stays zero.
+  {
+    const ElementArrays& e = r.run.elements;
+    const bool sources = sourceRows > 0 || AnyRecord(e.VoltageSources);
+    const bool elements = AnyRecord(e.SparkGaps) || AnyRecord(e.Resistors) ||
+                          AnyRecord(e.Capacitors) || AnyRecord(e.Inductors);
+    const bool waveEnters =
+        d.TFSFSource ||
+        (d.ExternalField && (d.AnyMur || d.AnyDissipation || d.AnyRTABC || d.AnyPML));
+    if (!sources && !waveEnters) st.Warn(runmsg::NoExcitation);
+    else if (!sources && !elements && !d.AnyPECOrSym && ModelIsVacuum(d))
+      st.Warn(runmsg::OnlyVacuum);
+  }
 
   // 25-27: c*dt, the RT-ABC rule and the Courant numbers
   d.TimeStep = d.TimeStepSec * double(LightSpeed);

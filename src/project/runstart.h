@@ -118,6 +118,10 @@ inline constexpr const char* BadCellSize =
 inline constexpr const char* BadCellSizeStatus = "Ошибка в задании шагов по пространству.";
 inline constexpr const char* BadTimeStep = "Ошибка в задании шага по времени. Работа невозможна!";
 inline constexpr const char* BadTimeStepStatus = "Ошибка в задании шага по времени.";
+// A time step above the stability limit of the run's cells, both in ns.
+std::string TimeStepAboveLimit(double stepNs, double limitNs);
+inline constexpr const char* TimeStepAboveLimitStatus =
+    "Шаг по времени больше предела устойчивости.";
 inline constexpr const char* CentreOutside =
     "Ошибка: центр рассеяния за пределами счетного объема.";
 inline constexpr const char* BadFarBox =
@@ -126,6 +130,16 @@ inline constexpr const char* SourcesWithField =
     "Предупреждение: Имеются внутренние источники напряжения, но задано и ВНЕШНЕЕ поле";
 inline constexpr const char* NoSources =
     "Ошибка: Источники напряжения не заданы, но поле задано от источников!";
+inline constexpr const char* NoExcitation =
+    "Предупреждение: в расчете нет источника поля. Внешнее поле входит в объем только через "
+    "грани Mur's ABC, Dissipation 1/R, RT-ABC или PML, а таких граней нет; источников "
+    "напряжения тоже нет. Все выходы останутся равными нулю.";
+inline constexpr const char* OnlyVacuum =
+    "Предупреждение: в модели нет ничего, кроме вакуума: ни одна ее ячейка не отличается от "
+    "вакуума (у материалов σ = 0 и ε = 1, или они выключены), сосредоточенных элементов нет. "
+    "Плоской волне не на чем рассеиваться: рассеянного поля не будет, и составляющие поля, "
+    "которых нет в самой волне (например, Ez при E вдоль оси Y), на выходах останутся "
+    "равными нулю.";
 inline constexpr const char* RTABCTooSmall =
     "Для RT-ABC нужно не менее 3 узлов сетки по каждой оси";
 inline constexpr const char* RTABCUnequal =

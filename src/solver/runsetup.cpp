@@ -1,6 +1,7 @@
 #include "solver/runsetup.h"
 
 #include <array>
+#include <cmath>
 #include <new>
 #include <stdexcept>
 #include <vector>
@@ -12,6 +13,24 @@
 
 namespace rv {
 
+namespace {
+
+// Calls f(edge, X, Y, Z) for every element record whose direction names an axis.
+template <class F>
+void ForEachElementEdge(const LumpedRun& l, F&& f) {
+  auto each = [&](const auto& recs, const std::vector<LumpedRun::Edge>& e) {
+    for (size_t r = 0; r < recs.size() && r < e.size(); ++r)
+      if (e[r].Axis >= 0) f(e[r], recs[r].X, recs[r].Y, recs[r].Z);
+  };
+  each(l.SparkGaps, l.GapEdges);
+  each(l.VoltageSources, l.SourceEdges);
+  each(l.Resistors, l.ResistorEdges);
+  each(l.Capacitors, l.CapacitorEdges);
+  each(l.Inductors, l.InductorEdges);
+}
+
+}  // namespace
+
 bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const ISignal* signal,
                        RunKernels& k, std::string* err) {
   k.Signal = signal;
@@ -22,19 +41,10 @@ bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const
   // the reports read the power sums of those edges.
   std::vector<std::array<int, 3>> rows;
   std::vector<std::array<int, 4>> read;
-  const LumpedRun& l = k.Lumped;
-  auto add = [&](const auto& recs, const std::vector<LumpedRun::Edge>& e) {
-    for (size_t r = 0; r < recs.size() && r < e.size(); ++r)
-      if (e[r].Axis >= 0) {
-        rows.push_back({e[r].Axis, recs[r].X, recs[r].Y});
-        read.push_back({e[r].Axis, recs[r].X, recs[r].Y, recs[r].Z});
-      }
-  };
-  add(l.SparkGaps, l.GapEdges);
-  add(l.VoltageSources, l.SourceEdges);
-  add(l.Resistors, l.ResistorEdges);
-  add(l.Capacitors, l.CapacitorEdges);
-  add(l.Inductors, l.InductorEdges);
+  ForEachElementEdge(k.Lumped, [&](const LumpedRun::Edge& e, int X, int Y, int Z) {
+    rows.push_back({e.Axis, X, Y});
+    read.push_back({e.Axis, X, Y, Z});
+  });
   k.Fusion.SetPlainRows(d, rows);
   k.Fusion.Spans.Clear();
   if (d.SAROn) {
@@ -57,6 +67,18 @@ void CheckRunArrays(bool ok, const char* what) {
 namespace {
 
 void Check(bool ok, const char* what) { CheckRunArrays(ok, what); }
+
+// The E of every element edge, which the elements have just read: a value that is not a
+// finite number means the fields have run away (an element the grid cannot carry, a step
+// above the limit) and every later step would only spread it.
+bool ElementEdgesFinite(const SolverData& d, const LumpedRun& l) {
+  bool ok = true;
+  ForEachElementEdge(l, [&](const LumpedRun::Edge& e, int X, int Y, int Z) {
+    const t3DSpaceArray& a = e.Axis == 0 ? d.Ex : e.Axis == 1 ? d.Ey : d.Ez;
+    ok = ok && (!e.Active || std::isfinite(a.at(X, Y, Z)));
+  });
+  return ok;
+}
 
 }  // namespace
 
@@ -107,6 +129,7 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   };
   h.UpdateLumpedElements = [D, K](int step) {
     Check(K->Lumped.Update(*D, K->Signal, step), "сосредоточенные элементы");
+    if (!ElementEdgesFinite(*D, K->Lumped)) throw RunDiverged(D->CurStep);
   };
   h.ApplySymmetry = [D] { Check(ApplySymmetry(*D), "симметрия"); };
   h.ApplyMur = [D, K] { Check(ApplyMur(*D, K->Wave, &K->Fusion), "Mur"); };

@@ -7,6 +7,14 @@
 
 namespace rv {
 
+RunDiverged::RunDiverged(int32_t step)
+    : std::runtime_error("Расчет расходится: на шаге " + std::to_string(step) +
+                         " значения поля перестали быть конечными числами (INF или NAN). "
+                         "Файлы результатов содержат значения до этого шага. "
+                         "Проверьте шаг по времени (не больше предела устойчивости) и "
+                         "величины сосредоточенных элементов."),
+      Step(step) {}
+
 double StepMilliseconds(const ProgressInfo& p) {
   if (p.TickSteps <= 0) return 1.0;
   return double(p.TickSum) / double(p.TickSteps);
@@ -189,6 +197,10 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
       d.Stopped = 1;
       o.End = RunEnd::Completed;
     }
+  } catch (const RunDiverged& e) {
+    o.End = RunEnd::Diverged;
+    o.Error = e.what();
+    o.DivergedStep = e.Step;
   } catch (const std::exception& e) {
     o.End = RunEnd::Failed;
     o.Error = e.what();

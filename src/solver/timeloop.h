@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 
 #include "solver/solverdata.h"
@@ -77,13 +78,24 @@ enum class RunEnd {
   Completed,  // every step was done
   Stopped,    // the stop flag ended the run
   Failed,     // an exception escaped a step, a hook or the progress display
+  Diverged,   // a value the run reads turned INF or NaN (RunDiverged)
 };
 
 struct RunOutcome {
   RunEnd End = RunEnd::Completed;
   int32_t StepsDone = 0;  // steps whose items all ran
-  std::string Error;      // what failed (Failed only)
+  std::string Error;      // what failed, for the user (Failed and Diverged)
   std::string FinishError;  // what FinishCalculation threw, if anything
+  int32_t DivergedStep = 0;  // the 1-based step that found the values not finite
+};
+
+// Thrown by a step item that finds a value it reads no longer a finite number: the fields
+// have run away (a step above the stability limit, an element value the grid cannot carry),
+// and every later step would only spread INF and NaN. The loop ends as Diverged.
+class RunDiverged : public std::runtime_error {
+public:
+  explicit RunDiverged(int32_t step);
+  int32_t Step;
 };
 
 class RunCallbacks {
@@ -132,7 +144,8 @@ int64_t MonotonicMilliseconds();
 // CurTimeSec advance after each completed step. A normal end sends one more full refresh,
 // sets StepCount to the steps done and sets Stopped. A stop leaves after the progress
 // display of the current step with CurTime not advanced and StepCount unchanged. Any
-// exception ends the loop as Failed, with Stopped left as it was. FinishCalculation runs in
+// exception ends the loop as Failed (RunDiverged as Diverged), with Stopped left as it was
+// and StepCount unchanged. FinishCalculation runs in
 // every case; exceptions from it are caught and reported in the outcome, never thrown.
 RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
                        PauseControl* pause = nullptr, TickSource tick = nullptr);

@@ -250,3 +250,55 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
     }
   }
 }
+
+// A run whose fields run away stops at the step whose values are no longer finite and says
+// so: the files hold the finite samples before it, the chart no point of it, no report of
+// INF and NaN is written, and the end is no normal end. Driven here by a step half again
+// the stability limit (read at the probes), and by an inductor too small for its cell with
+// no output at all (read at the element's edge).
+TEST(RunEnd, ARunThatDivergesStopsAtThatStepAndSaysSo) {
+  const std::string now = TimeOfDayText(Box::NowMs());
+  for (bool inductor : {false, true}) {
+    SCOPED_TRACE(inductor);
+    Box b;
+    b.steps = 400;
+    if (inductor) {
+      for (StringGrid* g : {&b.t.sgOutPoint, &b.t.sgCurrent, &b.t.sgVoltage}) ClearGrid(*g, b.d.Modified);
+      b.el.Inductors.push_back(tInductor{7, 5, 5, 'Z', 0.05e-9, 0});
+    } else {
+      // c*dt = 1.5 dx/sqrt(3): Courant number 1.5.
+      b.d.TimeStep = 1.5 * b.d.Dx / std::sqrt(3.0);
+      b.d.TimeStepSec = b.d.TimeStep / double(LightSpeed);
+      b.d.CourantX = b.d.CourantY = b.d.CourantZ = 1.5 / std::sqrt(3.0);
+    }
+    b.Start();
+    EndCallbacks cb(b.d, b.out);
+    const RunOutcome o = b.Run(cb);
+    const EndOfRunReport& r = cb.report;
+    ASSERT_EQ(o.End, RunEnd::Diverged) << o.Error;
+    const int n = o.DivergedStep;
+    EXPECT_EQ(std::tuple(o.StepsDone, b.d.StepCount.load(), o.Error.rfind("Расчет расходится: на шаге " +
+                                                                           std::to_string(n) + " ", 0)),
+              std::tuple(n - 1, b.steps, 0u));
+    EXPECT_TRUE(b.Ended());
+    EXPECT_EQ(std::tuple(r.Diverged, r.InternalError, r.SarWritten, r.LeftTimeText, r.Messages),
+              std::tuple(true, false, false, "Счет остановлен: расчет расходится.", std::vector{o.Error}));
+    EXPECT_EQ(r.MemoLines, (std::vector<std::string>{"Счет остановлен в " + now + ": расчет расходится.", o.Error,
+                                                     "Дальнее поле и поглощенная мощность расходящегося расчета не записаны."}));
+    EXPECT_FALSE(fs::exists(b.d.SARDir + "SAR.txt"));
+    if (inductor) continue;
+    EXPECT_GT(n, 10);  // the run ran away on its own, not at its start
+    // The samples of the steps 0, 3, ... before step n (1-based), each finite.
+    const size_t samples = size_t((n - 1 + b.rate - 1) / b.rate);
+    for (const char* kind : {"E", "H", "U"}) {
+      const auto lines = ReadLines(b.d.ResultDir + "probe_" + kind + ".srg");
+      EXPECT_EQ(lines.size(), samples) << kind;
+      for (const std::string& l : lines) {
+        double v = 0;
+        EXPECT_TRUE(TryStrToFloat(l.substr(24, 23), v) && std::isfinite(v)) << l;
+      }
+    }
+    for (const ChartSeries& c : b.chart.Series)
+      for (double y : c.Y) EXPECT_TRUE(std::isfinite(y)) << c.Title;
+  }
+}

@@ -5,10 +5,14 @@
 
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
+#include "project/mainsettings.h"
 #include "project/runfeatures.h"
 #include "project/runstart.h"
+#include "project/signalsource.h"
 #include "solver/constants.h"
 #include "solver/file_fixture.h"
+#include "solver/numtext.h"
+#include "solver/run_fixture.h"
 
 using namespace rv;
 
@@ -20,6 +24,7 @@ struct FakeHost : RunStartHost {
   std::vector<std::string> calls;
   bool signalOk = true;
   bool outputsOk = true;
+  bool sparkGap = true;
   void ClearProgressLabels() override { calls.push_back("labels"); }
   bool RefreshSignal(std::string& m) override {
     calls.push_back("signal");
@@ -28,8 +33,7 @@ struct FakeHost : RunStartHost {
   }
   std::vector<std::string> LoadElementArrays(const SolverData&, ElementArrays& a) override {
     calls.push_back("elements");
-    a.SparkGaps.resize(1);
-    a.SparkGaps[0].Fired = 1;
+    a.SparkGaps.assign(sparkGap ? 1 : 0, tSparkGap{5, 5, 5, 1e3, 'Z', 1});
     return {};
   }
   void ClearCharts() override { calls.push_back("charts"); }
@@ -304,6 +308,7 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   const RunStartResult r3 = Run();
   EXPECT_EQ(Refusal(r3), runmsg::RTABCTooSmall);
   in.settings.ComboBox = {BorderMur, 1, 1, 1, 1, 1};
+  in.settings.eddT = "0.01";
   EXPECT_TRUE(Run().started);
 }
 
@@ -313,6 +318,7 @@ TEST_F(RunStartTest, PMLReflectionOutsideTheLayersRangeIsRefused) {
   features = AvailableRunFeatures();
   in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
   in.settings.edX = in.settings.edY = in.settings.edZ = "0.001";
+  in.settings.eddT = "0.0015";
   for (const char* r : {"0", "-0.1", "1.5", "1e-50"}) {
     in.settings.edpmlR = r;
     EXPECT_NE(Refusal(Run()).find("Коэффициент отражения PML"), std::string::npos) << r;
@@ -426,4 +432,133 @@ TEST_F(RunStartTest, TFSFBoxAndItsFrontOnTheRunsSizes) {
   features.AddStepHooks(d, r.run.settings, e);
   EXPECT_TRUE(e.AddPMLWaveH && e.AddPMLWaveE && !e.CorrectTFSFH);
   features.FreeRunFeatures(d);
+}
+
+// A step above the stability limit of the run's cells makes every field grow until it is
+// INF: refused with the limit named, digits enough to read below the step. The limit as the
+// grid page writes it runs. Under RT-ABC the run's step is Dx/2 whatever is typed.
+TEST_F(RunStartTest, TimeStepAboveTheStabilityLimitIsRefused) {
+  MainSettings& s = in.settings;
+  s.spX = s.spY = s.spZ = 50;
+  s.eddT = "0.0194";
+  EXPECT_EQ(Outcome(), std::tuple("Шаг по времени 0.0194 нс больше предела устойчивости 0.019258 нс: поле в "
+                                  "расчете будет расти без ограничения. Работа невозможна!",
+                                  runmsg::TimeStepAboveLimitStatus, true));
+  EXPECT_TRUE(d.Hx.empty() && d.Stopped == 1);
+  const std::string limit = ComputeGridSettings(s, 1, 0).eddT;
+  s.eddT = limit;
+  const RunStartResult atLimit = Run();
+  EXPECT_TRUE(atLimit.started) << Refusal(atLimit);
+  s.eddT = FormatGeneral(StrToFloat(limit) * (1 + 1e-12), 15);
+  EXPECT_EQ(std::get<1>(Outcome()), runmsg::TimeStepAboveLimitStatus) << s.eddT;
+
+  // Unequal cells: the limit 0.0222376 ns rounds up to 0.022238 in five digits.
+  s.spX = s.spY = s.spZ = 10;
+  s.edZ = "0.02";
+  for (auto [dt, shown] : {std::pair{"0.0222375", ""}, {"0.0222377", " 0.0222376 нс:"}, {"0.023", " 0.022238 нс:"}}) {
+    s.eddT = dt;
+    const std::string refusal = Refusal(Run());
+    if (!*shown) EXPECT_EQ(refusal, "<none>") << dt;
+    else EXPECT_NE(refusal.find(std::string("нс больше предела устойчивости") + shown), std::string::npos) << refusal;
+  }
+
+  features.RTABC = true;
+  s.ComboBox[0] = BorderRTABC;
+  const RunStartResult r = Run();
+  EXPECT_TRUE(r.started) << Refusal(r);
+  EXPECT_DOUBLE_EQ(d.TimeStep, 0.005);
+}
+
+// Outputs that can only stay zero are warned of, and the run starts: a plane wave on a model
+// of nothing but vacuum with no element passes untouched, and an external field with no face
+// to enter by excites nothing. A conductor, a dielectric, mu when it is used, an element, a
+// source or a wall is something.
+TEST_F(RunStartTest, WarnsWhenOutputsCanOnlyStayZero) {
+  features = AvailableRunFeatures();
+  MainSettings& s = in.settings;
+  s.rgSources = SourceExternalField;
+  s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+  ClearGrid(lamped.sgSourses, d.Modified);
+  host.sparkGap = false;
+  NewProjectModel(d);
+  for (int i = 4; i <= 6; ++i)
+    for (int j = 4; j <= 6; ++j) d.Space(i, j, 5) = 1;
+  auto warnings = [&] {
+    const RunStartResult r = Run();
+    EXPECT_TRUE(r.started) << Refusal(r);
+    std::vector<std::string> w;
+    for (const RunStartMessage& m : r.messages) w.push_back(m.text);
+    return w;
+  };
+  using W = std::vector<std::string>;
+  const W none, vacuum{runmsg::OnlyVacuum}, nothing{runmsg::NoExcitation};
+  EXPECT_EQ(warnings(), none);  // the new project's conductor
+  tLayer& m = d.Layers[1];
+  m.Sigma = 0;
+  EXPECT_EQ(warnings(), vacuum);
+  m.EpsStatic = 4;
+  EXPECT_EQ(warnings(), none);
+  m.EpsStatic = 1;
+  m.Mu = 2;
+  EXPECT_EQ(warnings(), vacuum);  // mu counts only with magnetic materials
+  s.cbMagneticMaterals = true;
+  EXPECT_EQ(warnings(), none);
+  m.On = 0;
+  EXPECT_EQ(warnings(), vacuum);  // switched off
+  host.sparkGap = true;
+  EXPECT_EQ(warnings(), none);
+  host.sparkGap = false;
+  s.ComboBox[2] = BorderPEC;  // a wall reflects
+  EXPECT_EQ(warnings(), none);
+  s.ComboBox = {BorderPEC, BorderPEC, BorderSymE, BorderSymH, BorderPEC, BorderPEC};
+  EXPECT_EQ(warnings(), nothing);
+  AddSource();
+  EXPECT_EQ(warnings(), W{runmsg::SourcesWithField});
+}
+
+// The new project's conductor, drawn as a block in the new project's plane wave (E along y,
+// travelling along x, Mur faces), scatters it: Ez appears beside the block, odd about the
+// block's middle plane as the mirror symmetry of wave and block requires, while the metal
+// keeps the wave out of its inside.
+TEST_F(RunStartTest, NewProjectConductorScattersTheDefaultPlaneWave) {
+  features = AvailableRunFeatures();
+  MainSettings& s = in.settings;
+  s = NewProjectSettings(MainSettings{});
+  s.spX = s.spY = s.spZ = 20;  // the new project's 50, smaller; the step at the limit again
+  s.eddT = ComputeGridSettings(s, 1, 0).eddT;
+  ClearGrid(lamped.sgSourses, d.Modified);
+  host.sparkGap = false;
+  NewProjectModel(d);
+  for (int i = 7; i <= 13; ++i)  // cells 7..13: nodes 7..14, centred on the grid's 10.5
+    for (int j = 7; j <= 13; ++j)
+      for (int l = 7; l <= 13; ++l) d.Space(i, j, l) = 1;
+  const RunStartResult r = Run();
+  ASSERT_TRUE(r.started) << Refusal(r);
+  EXPECT_TRUE(r.messages.empty());
+
+  SignalSource sig;  // the signal window's default: a 1 GHz sine of amplitude 1
+  RunKernels k;
+  k.Wave.IncAngle = r.run.settings.IncAngle;
+  ASSERT_TRUE(PrepareRunKernels(d, r.run.elements, &sig, k));
+  StepHooks h = DefaultStepHooks(d, k);
+  RunSettings rs = r.run.settings;
+  rs.Signal = &sig;
+  features.AddStepHooks(d, rs, h);
+  double front = 0, inside = 0, beside = 0, oddness = 0;
+  h.RecordOutputPoints = [&](int) {
+    front = std::max(front, double(std::fabs(d.Ey(3, 10, 10))));
+    inside = std::max(inside, double(std::fabs(d.Ey(10, 10, 10))));
+    beside = std::max(beside, double(std::fabs(d.Ez(15, 10, 14))));
+    oddness = std::max(oddness, double(std::fabs(d.Ez(15, 10, 14) + d.Ez(15, 10, 6))));
+  };
+  runtest::NullCallbacks cb;
+  runtest::OneThread one;
+  d.Stopped = 0;
+  EXPECT_EQ(RunTimeLoop(d, h, cb).End, RunEnd::Completed);
+  // Measured: front 0.977, beside 0.144, inside 7e-30, oddness 0.
+  EXPECT_GT(front, 0.9);
+  EXPECT_GT(beside, 0.05 * front);
+  EXPECT_LT(inside, 1e-3 * front);
+  EXPECT_LE(oddness, 1e-5 * beside);
+  FreeFieldArrays(d);
 }

@@ -160,6 +160,17 @@ TEST(TimeLoop, FailuresStillRunTheEndOfRun) {
   ASSERT_EQ(r.finishes.size(), 1u);
   EXPECT_EQ(r.finishes[0].End, RunEnd::Failed);
 
+  // Values found no longer finite end the run as diverged at that step, StepCount unchanged.
+  SolverData v;
+  Prepare(v, 10);
+  Recorder rd;
+  StepHooks hv;
+  hv.RecordOutputPoints = [&](int) { if (v.CurStep == 4) throw RunDiverged(v.CurStep); };
+  const RunOutcome ov = RunTimeLoop(v, hv, rd, nullptr, FakeClock(0));
+  EXPECT_EQ(std::tuple(ov.End, ov.DivergedStep, ov.StepsDone, v.StepCount.load(), v.Stopped.load(),
+                       ov.Error.rfind("Расчет расходится: на шаге 4 ", 0), rd.finishes.size()),
+            std::tuple(RunEnd::Diverged, 4, 3, 10, 0, 0u, 1u));
+
   // An exception from the progress display ends the run the same way.
   SolverData q;
   Prepare(q, 10);

@@ -1218,21 +1218,7 @@ void TfmNew3dMain::mnNewProjectClick() {
   if (links_.refreshTables) links_.refreshTables();
   ShowMessages(*prompter_, msgs);
 
-  // The model: empty 51^3; one material "Проводник".
-  d_.Space.free();
-  d_.UndoSpace.free();
-  d_.Space.allocate(51, 51, 51);
-  d_.UndoSpace.allocate(51, 51, 51);
-  tLayer& m = d_.Layers[1];
-  m.EpsStatic = 1;
-  m.Sigma = 0;
-  m.EpsInf = 1;
-  m.Tau = 0;
-  m.Mu = 1;
-  m.On = 1;
-  m.Color = 0;
-  m.Name = "Проводник";
-  m.Density = 1000;
+  NewProjectModel(d_);
 
   WriteSettings(NewProjectSettings(ReadSettings()));
   spXChange(false, true);  // a new grid: the time step at its limit
