@@ -67,7 +67,8 @@ bool ArraysMatch(const SolverData& d) {
 class Levels {
 public:
   Levels(SolverData& d, const tIncidentWave& w)
-      : d_(d), w_(w), on_(d.NoExternalField == 0 && w.Signal != nullptr) {}
+      : d_(d), pass_(d, w), w_(pass_.get()), on_(d.NoExternalField == 0 && w_.Signal != nullptr) {}
+  Levels(const Levels&) = delete;  // w_ refers into pass_
 
   t3DSpaceArray& E(int f) const {
     const int c = kSlots[f].comp;
@@ -163,6 +164,7 @@ public:
 
 private:
   SolverData& d_;
+  IncidentWavePass pass_;
   const tIncidentWave& w_;
   bool on_;
 };
