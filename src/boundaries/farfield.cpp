@@ -289,11 +289,12 @@ __attribute__((always_inline)) inline void LoadLanes(Lanes& v, const float* p) {
   __builtin_memcpy(&v, p, sizeof v);
 }
 
-// The lanes' total in a fixed order (halves added pairwise).
+// The lanes' total in a fixed order (halves added pairwise). __builtin_shufflevector: GCC
+// (from 12) and clang alike.
 __attribute__((always_inline)) inline double Total(const Lanes& x) {
   static_assert(FarFieldState::LaneCount == 8);
-  Lanes v = x + __builtin_shuffle(x, LaneMask{4, 5, 6, 7, 0, 1, 2, 3});
-  v += __builtin_shuffle(v, LaneMask{2, 3, 0, 1, 2, 3, 0, 1});
+  Lanes v = x + __builtin_shufflevector(x, x, 4, 5, 6, 7, 0, 1, 2, 3);
+  v += __builtin_shufflevector(v, v, 2, 3, 0, 1, 2, 3, 0, 1);
   return double(v[0] + v[1]);
 }
 

@@ -52,7 +52,9 @@ bool ArraysMatch(const SolverData& d) {
     return false;
   if (int(d.RTABCPlanes.size()) < RTABCPlaneCount) return false;
   for (int f = 0; f < RTABCSlotCount; ++f) {
-    const auto [a, b] = SlotShape(f, nx, ny, nz);
+    // Plain variables: clang 14 cannot capture structured bindings in a lambda.
+    const std::pair<int, int> shape = SlotShape(f, nx, ny, nz);
+    const int a = shape.first, b = shape.second;
     auto ok = [&](int p) {
       const t2DSpaceArray& q = d.RTABCPlanes[size_t(p)];
       return !q.empty() && q.len1() == a && q.len2() == b;
