@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, run and test the program.
-# Skips apt entirely when everything is already there.
+# Installs what a fresh Debian 12 machine lacks to build, run and test the program, and the
+# packages named as arguments. Skips apt entirely when everything is already there.
 set -euo pipefail
 PKGS=(build-essential cmake qt6-base-dev libqt6opengl6-dev libqcustomplot-dev
       libglu1-mesa-dev libgtest-dev xvfb xauth fonts-dejavu-core libfftw3-dev
-      pkg-config qt6-translations-l10n qt6-svg-dev)
+      pkg-config qt6-translations-l10n qt6-svg-dev "$@")
 missing=()
 for p in "${PKGS[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,6 +1,7 @@
 #include "boundaries/farfield.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <new>
 #include <stdexcept>
@@ -60,19 +61,22 @@ void FaceCells(const FarBox& b, int along, std::vector<FarFaceCell>& c,
 }
 
 struct CellGeometry {
-  float R, Cos;
+  double R;
+  float Cos;
 };
 
-// Distance (m) from the receiver to a face cell and the cosine between the face's outward
-// normal and the direction to the receiver, both as stored 32-bit values.
+// Distance (m) from the receiver to a face cell, and the cosine between the face's outward
+// normal and the direction to the receiver as a stored 32-bit value. The distance stays in
+// double: the bins come from differences of distances, which at a receiver far out lie far
+// below a float's last digit.
 CellGeometry Geometry(const FarFieldState& s, const tFarPoint& p, int i, int j, int k, int axis,
                       int sign) {
   const double dx = (double(float(i)) - p.X) * s.Dx;
   const double dy = (double(float(j)) - p.Y) * s.Dy;
   const double dz = (double(float(k)) - p.Z) * s.Dz;
-  const float R = float(std::sqrt(dx * dx + dy * dy + dz * dz));
+  const double R = std::sqrt(dx * dx + dy * dy + dz * dz);
   const double along = axis == 0 ? dx : axis == 1 ? dy : dz;  // face minus receiver
-  const float cs = float(-sign * along / double(R));
+  const float cs = float(-sign * along / R);
   return {R, cs};
 }
 
@@ -84,19 +88,24 @@ double NormalStep(const FarFieldState& s, int axis) {
 }
 
 // The receiver's tables. False when its bins cannot be told (a position so far out that
-// the distances lose every digit below the box's size). usedBlock: per block, 1 when the
+// the distances' rounding reaches a tenth of a bin). usedBlock: per block, 1 when the
 // receiver sums runs from its rows, 2 when it reads packed cells there.
 bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<char>& usedBlock) {
   const FarBox& b = s.Settings.Box;
   const size_t n = size_t(s.CellCount);
-  std::vector<float> R(n);
+  std::vector<double> R(n);
   p.RMin = INFINITY;
+  double rMax = 0;
   for (size_t c = 0; c < n; ++c) {
     const FarFaceCell& f = s.Cells[c];
     const CellGeometry g = Geometry(s, p, f.i, f.j, f.k, f.axis, f.sign);
     R[c] = g.R;
     if (g.R < p.RMin || c == 0) p.RMin = g.R;
+    rMax = std::max(rMax, g.R);
   }
+  // A distance carries the rounding of the position's difference, its squares and root:
+  // some ulps of R. Where that is no longer far below a bin, equal distances mean nothing.
+  if (!(16 * DBL_EPSILON * rMax < 0.1 * double(s.FarCdt))) return false;
   // The face-centre cosines (the accelerated diagram's single cosine per face).
   const int cj = b.ymin + (b.ymax - b.ymin) / 2, ck = b.zmin + (b.zmax - b.zmin) / 2;
   const int ci = b.xmin + (b.xmax - b.xmin) / 2;
@@ -112,7 +121,7 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<ch
   p.BinCount = 0;
   for (size_t c = 0; c < n; ++c) {
     int bin = 0;
-    const double rel = (double(R[c]) - double(p.RMin)) / double(s.FarCdt);
+    const double rel = (R[c] - p.RMin) / double(s.FarCdt);
     if (!TryRound32(rel, bin) || bin < 0 || bin > maxBin) return false;
     bins[c] = bin;
     p.BinCount = std::max(p.BinCount, bin + 1);
@@ -121,8 +130,6 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<ch
   // A cell keeps w = RMax/R (near 1, so its powers stay far from the float range's ends);
   // the rest of its factors is one number per face: cos = h/R with h the signed distance
   // of the face's plane from the receiver along the outward normal.
-  double rMax = 0;
-  for (size_t c = 0; c < n; ++c) rMax = std::max(rMax, double(R[c]));
   p.Fast = fast;
   for (int f = 0; f < 6; ++f) {
     const FarFaceGeom& g = s.Faces[0][size_t(f)];
@@ -163,7 +170,7 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<ch
         if (e - c >= FarFieldState::LongRun) {
           const size_t w0 = p.W.size();
           for (int32_t q = c; q < e; ++q)
-            p.W.push_back(float(rMax / double(R[size_t(s.Twin[size_t(q)])])));
+            p.W.push_back(float(rMax / R[size_t(s.Twin[size_t(q)])]));
           const bool flat = std::all_of(p.W.begin() + ptrdiff_t(w0), p.W.end(),
                                         [&](float x) { return x == p.W[w0]; });
           if (flat) p.W.resize(w0 + 1);
@@ -198,7 +205,7 @@ bool BuildTables(const FarFieldState& s, tFarPoint& p, bool fast, std::vector<ch
   for (size_t i = 0; i < ns; ++i) {
     const auto [kb, c] = single[i];
     p.Cell[i] = c * s.PackStride;
-    p.CellW[i] = float(rMax / double(R[size_t(c)]));
+    p.CellW[i] = float(rMax / R[size_t(c)]);
     if (i + 1 == ns || single[i + 1].first != kb || bins[size_t(single[i + 1].second)] != bins[size_t(c)]) {
       p.SegBin.push_back(bins[size_t(c)]);
       p.SegEnd.push_back(int32_t(i + 1));
@@ -282,11 +289,12 @@ __attribute__((always_inline)) inline void LoadLanes(Lanes& v, const float* p) {
   __builtin_memcpy(&v, p, sizeof v);
 }
 
-// The lanes' total in a fixed order (halves added pairwise).
+// The lanes' total in a fixed order (halves added pairwise). __builtin_shufflevector: GCC
+// (from 12) and clang alike.
 __attribute__((always_inline)) inline double Total(const Lanes& x) {
   static_assert(FarFieldState::LaneCount == 8);
-  Lanes v = x + __builtin_shuffle(x, LaneMask{4, 5, 6, 7, 0, 1, 2, 3});
-  v += __builtin_shuffle(v, LaneMask{2, 3, 0, 1, 2, 3, 0, 1});
+  Lanes v = x + __builtin_shufflevector(x, x, 4, 5, 6, 7, 0, 1, 2, 3);
+  v += __builtin_shufflevector(v, v, 2, 3, 0, 1, 2, 3, 0, 1);
   return double(v[0] + v[1]);
 }
 
@@ -788,14 +796,16 @@ void SaveFarPoints(const FarFieldState& s, const SolverData& d, int32_t curStep,
     return;
   }
   for (const tFarPoint& p : s.FarPoints) {
-    const float t0 = float(double(p.RMin) / double(s.FarC));
+    // In double: at a receiver far out the bins' times differ far below a float's last
+    // digit of the arrival time.
+    const double t0 = p.RMin / double(s.FarC);
     auto series = [&](char field, char comp, const std::vector<float>& v) {
       const std::string name = FarPointFileName(field, p, comp);
       std::vector<std::string> lines;
       const int64_t end = std::min<int64_t>(int64_t(curStep) - 3, int64_t(v.size()));
       for (int64_t i = 0; i < end; ++i) {
-        const float t = float(double(i) * s.TimeStepSec) + t0;
-        std::string line = FormatTextReal(double(t) * 1e9) + " " +
+        const double t = double(i) * s.TimeStepSec + t0;
+        std::string line = FormatTextReal(t * 1e9) + " " +
                            FormatTextReal(double(v[size_t(i)]) / 4 / Pi);
         if (i == 0) line += " " + name;
         else if (i == 1) line += " t, нс";

@@ -38,7 +38,7 @@ struct FarRun {
 // One receiver. The tables list the box's face cells in their fixed order.
 struct tFarPoint {
   float X = 0, Y = 0, Z = 0;  // position, cells (may lie far outside the grid)
-  float RMin = 0;             // smallest face-cell distance, metres
+  double RMin = 0;            // smallest face-cell distance, metres
   std::array<float, 6> CosCentre{};  // face-centre cosines, faces X1, XMax, Y1, YMax, Z1, ZMax
   // The face cells split by their bin offset Round((R - RMin)/(c dt)). Each face is read
   // along the axis on which the offset changes least; runs of at least LongRun

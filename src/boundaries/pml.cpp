@@ -174,21 +174,6 @@ void MakeTasks(PmlState& s) {
 
 }  // namespace
 
-uint64_t PMLBytes(const SolverData& d, int N) {
-  if (!d.AnyPML) return 0;
-  const int node[3] = {d.Nx, d.Ny, d.Nz};
-  uint64_t values = 0;  // cells times the arrays a cell has
-  for (const auto& sd : kSides) {
-    if (!RegionWanted(d, sd)) continue;
-    uint64_t c = 1;
-    for (int a = 0; a < 3; ++a) c *= uint64_t(sd[a] ? N : node[a]);
-    int arrays = 6;
-    for (int comp = 0; comp < 6; ++comp) arrays += Split(sd, comp % 3);
-    values += c * uint64_t(arrays);
-  }
-  return values * sizeof(float) + 12 * uint64_t(N) * sizeof(float);
-}
-
 bool SetupPML(PmlState& s, const SolverData& d, const PmlProfile& p, std::string& message) {
   FreePML(s);
   if (!d.AnyPML) return true;

@@ -62,9 +62,6 @@ struct PmlRegion {
   std::array<t3DSpaceArray, 6> Total, Split;
 
   size_t Offset(int i, int j, int k) const { return size_t(i) * St[0] + size_t(j) * St[1] + size_t(k) * St[2]; }
-  float& TotalAt(bool h, int comp, int i, int j, int k) {
-    return Total[size_t(h * 3 + comp)].data()[Offset(i, j, k)];
-  }
   // Full value of a component (0 x, 1 y, 2 z) of E (h false) or H.
   double Full(bool h, int comp, int i, int j, int k) const {
     return double(Total[size_t(h * 3 + comp)].data()[Offset(i, j, k)]);
@@ -106,8 +103,6 @@ void CalcPMLCoefficients(PmlState& s, const SolverData& d);
 // nothing stays allocated.
 bool SetupPML(PmlState& s, const SolverData& d, const PmlProfile& p, std::string& message);
 void FreePML(PmlState& s);
-// Bytes the regions and tables of SetupPML take for a grid and faces.
-uint64_t PMLBytes(const SolverData& d, int N);
 
 // One step's H half of every region (after the main H update) and E half (after the main E
 // update and the other boundaries, before PEC).
@@ -115,8 +110,8 @@ void UpdatePMLH(PmlState& s);
 void UpdatePMLE(PmlState& s, SolverData& d);
 
 // The diagnostic probe: Hy of the Y=max face at [Nx-2][0][49] plus Hx of the X=max face at
-// [0][Ny-2][49]. False when those faces are not both PML or the grid has 50 cells or fewer
-// along z.
+// [0][Ny-2][49]. False when those faces are not both PML or the grid has fewer than 50
+// cells (51 nodes) along z.
 bool PMLDProbe(const PmlState& s, double& value);
 
 }  // namespace rv

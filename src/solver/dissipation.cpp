@@ -242,9 +242,12 @@ bool DissipationRun::PreparedFor(const SolverData& d, const tScatterCentre& c) c
          centre_.K == c.K && faces_ == d.DissipationFace;
 }
 
-bool DissipationRun::Apply(SolverData& d, const ISignal* signal) const {
+bool DissipationRun::Apply(SolverData& d, const ISignal* source) const {
   if (nx_ == 0 || nx_ != d.Nx || ny_ != d.Ny || nz_ != d.Nz || !FieldsMatch(d)) return false;
-  const bool inc = d.NoExternalField == 0 && signal != nullptr;
+  const bool inc = d.NoExternalField == 0 && source != nullptr;
+  // One snapshot of the signal for the whole pass: an edit during the run waits for the next.
+  const SignalPass pass(inc ? source : nullptr);
+  const ISignal* signal = pass.get();
   const double T0 = d.CurTime, dt = d.TimeStep, half = d.HalfDx, dx = d.Dx;
   // Every row writes only boundary edges and reads only edges no row writes, so the rows
   // run on all cores with the same bits in any order. Rows differ a lot in cost (a row

@@ -111,8 +111,10 @@ double IncidentWaveSin(const SolverData& d, const tIncidentWave& w, int I, int J
   return Retarded(d, w, P, Offset, std::sin(a));
 }
 
-bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
+bool ApplyMur(SolverData& d, const tIncidentWave& wave, const StepFusion* fusion) {
   if (!MurArraysMatch(d)) return false;
+  const IncidentWavePass pass(d, wave);
+  const tIncidentWave& w = pass.get();
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const bool noSrc = d.NoExternalField != 0;
   const bool on = !noSrc && w.Signal;
@@ -224,8 +226,10 @@ bool ApplyMur(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
   return true;
 }
 
-bool SaveMurPlanes(SolverData& d, const tIncidentWave& w, const StepFusion* fusion) {
+bool SaveMurPlanes(SolverData& d, const tIncidentWave& wave, const StepFusion* fusion) {
   if (!MurArraysMatch(d)) return false;
+  const IncidentWavePass pass(d, wave);
+  const tIncidentWave& w = pass.get();
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const bool on = d.NoExternalField == 0 && w.Signal;
   auto Wc = [&](int i, int j) { return on ? IncidentWaveCos(d, w, i, j, false, 0) : 0.0; };

@@ -16,6 +16,20 @@ struct tIncidentWave {
   double IncAngle = 0;              // radians, -pi/2..pi/2; the front travels in the xy plane
 };
 
+// The wave one face pass reads: one snapshot of the signal for the whole pass, so an edit
+// of the signal during a run takes effect between passes, never inside one. No snapshot is
+// taken when the external field does not drive the run (the pass then asks no value).
+class IncidentWavePass {
+public:
+  IncidentWavePass(const SolverData& d, const tIncidentWave& w)
+      : sig_(d.NoExternalField == 0 ? w.Signal : nullptr), w_{sig_.get(), w.IncAngle} {}
+  const tIncidentWave& get() const { return w_; }
+
+private:
+  SignalPass sig_;
+  tIncidentWave w_;
+};
+
 // cos(IncAngle) x the signal at the retarded time of the Ey-like edge (I, J), Offset metres
 // of c*t earlier; 0 when NoSource, without a signal, or before the front arrives.
 double IncidentWaveCos(const SolverData& d, const tIncidentWave& w, int I, int J, bool NoSource,

@@ -11,6 +11,13 @@ namespace rv {
 
 namespace {
 
+// The share of E^s_1 - E^(s-2)_2 taken off each extrapolated value. That difference is 0 for
+// every wave leaving along the normal, but a field uniform along the normal and growing
+// linearly in time is carried by the bare extrapolation as it is, and the grid feeds such a
+// drift back until it grows without bound over long runs. This share damps it within some
+// ten steps while a wave leaving the grid barely notices.
+constexpr double kRampDamping = 0.1;
+
 // A slot's face, component (1 = Ex, 2 = Ey, 3 = Ez) and normal axis (0 = x, 1 = y, 2 = z).
 struct Slot {
   int face, comp, axis;
@@ -45,7 +52,9 @@ bool ArraysMatch(const SolverData& d) {
     return false;
   if (int(d.RTABCPlanes.size()) < RTABCPlaneCount) return false;
   for (int f = 0; f < RTABCSlotCount; ++f) {
-    const auto [a, b] = SlotShape(f, nx, ny, nz);
+    // Plain variables: clang 14 cannot capture structured bindings in a lambda.
+    const std::pair<int, int> shape = SlotShape(f, nx, ny, nz);
+    const int a = shape.first, b = shape.second;
     auto ok = [&](int p) {
       const t2DSpaceArray& q = d.RTABCPlanes[size_t(p)];
       return !q.empty() && q.len1() == a && q.len2() == b;
@@ -60,7 +69,8 @@ bool ArraysMatch(const SolverData& d) {
 class Levels {
 public:
   Levels(SolverData& d, const tIncidentWave& w)
-      : d_(d), w_(w), on_(d.NoExternalField == 0 && w.Signal != nullptr) {}
+      : d_(d), pass_(d, w), w_(pass_.get()), on_(d.NoExternalField == 0 && w_.Signal != nullptr) {}
+  Levels(const Levels&) = delete;  // w_ refers into pass_
 
   t3DSpaceArray& E(int f) const {
     const int c = kSlots[f].comp;
@@ -107,9 +117,11 @@ public:
       const float *l0 = &L0(a, 0), *l1 = &L1(a, 0), *l2 = &L2(a, 0), *q1 = &P1(a, 0);
       float* nx = &N(a, 0);
       const double wb = on_ && !zFace ? W(f, p1, a, b0) : 0, wn = on_ && !zFace ? W(f, p2, a, b0) : 0;
+      // nx[b] is the value this step writes (E^s_1), and q1[b] is E^(s-2)_2.
       auto next = [&](int b, double w) {
         return float((double(l0[b]) - double(l2[b])) * 0.5 + double(l1[b]) +
-                     (double(en[size_t(b) * st]) - w) - double(q1[b]));
+                     (double(en[size_t(b) * st]) - w) - double(q1[b]) -
+                     kRampDamping * (double(nx[b]) - double(q1[b])));
       };
       if (!zFace) {
         for (int b = b0; b <= b1; ++b) {
@@ -154,6 +166,7 @@ public:
 
 private:
   SolverData& d_;
+  IncidentWavePass pass_;
   const tIncidentWave& w_;
   bool on_;
 };

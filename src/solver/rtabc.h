@@ -6,7 +6,10 @@
 //
 // With E^m_d the scattered field at depth d (1 = the face plane) after step m, the value
 // written at step s+1 is E^s_2 + E^(s-1)_2 - E^(s-2)_2 + (E^(s-1)_1 - E^(s-1)_3)/2, which
-// carries any wave g(2d + m) with g of degree 2 or less exactly.
+// carries any wave g(2d + m) with g of degree 2 or less exactly, less a tenth of
+// E^s_1 - E^(s-2)_2 (E^s_1 as the face wrote it): that term is 0 for such a wave and damps
+// the drift uniform along the normal and linear in time that the bare rule keeps for ever
+// and long runs feed until it grows without bound.
 #pragma once
 #include "solver/mur.h"
 #include "solver/solverdata.h"

@@ -1,6 +1,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include "boundaries/farfield.h"
 #include "pml_fixture.h"
@@ -219,6 +220,55 @@ TEST(FarField, PointSourceFieldIsReproducedAtReceiversAnyThreadCount) {
     });
     EXPECT_EQ(fp.Series[0], std::vector<float>(size_t(steps), 0.0f));  // Ex was never set
   }
+}
+
+// Receivers 1 km and 100 km out on 0.1 mm cells (the differences of their distances to the
+// face cells lie far below a float's last digit there) see the point source's field with
+// its delay and its 1/R; the file of the far one dates its lines a step apart. A receiver
+// so far out that even doubles lose the box is refused.
+TEST(FarField, FarAwayReceiversKeepDelayAndOneOverR) {
+  const int n = 40, c = 20, steps = 320;
+  const double dx = 1e-4;
+  SolverData d;
+  MakeGrid(d, n, dx);
+  const TempDir tmp;
+  d.FARDir = tmp / "FAR/";
+  const double T = 8 * dx / double(LightSpeed), t0 = 3 * T;
+  auto g = [&](double t) { return std::exp(-((t - t0) / T) * ((t - t0) / T)); };
+  FarFieldSettings fs;
+  fs.Box = Around(c, 10);
+  fs.PointRows = {{"6000020", "20", "8000020"}, {"600000020", "20", "800000020"}};
+  d.StepCount = steps;
+  FarFieldState s;
+  std::string msg;
+  ASSERT_TRUE(SetupFarField(s, d, fs, steps, msg)) << msg;
+  for (int step = 0; step < steps; ++step) {
+    FillPointSource(d, c, step * d.TimeStepSec, g);
+    AccumulateFarField(s, d, step);
+  }
+  for (const tFarPoint& fp : s.FarPoints) {
+    // From the stored (float) position; about 1 km and 100 km.
+    const double dist = std::hypot(double(fp.X) - c, double(fp.Y) - c, double(fp.Z) - c) * dx;
+    SCOPED_TRACE(dist);
+    ExpectReceiverMatches(fp, steps, [&](int i) {
+      const double t = (i - 1) * d.TimeStepSec + fp.RMin / double(LightSpeed);
+      return g(t - dist / double(LightSpeed)) / dist;
+    });
+  }
+  std::vector<std::string> errors;
+  SaveFarPoints(s, d, steps, errors);
+  ASSERT_TRUE(errors.empty());
+  std::istringstream lines(ReadBytes(d.FARDir + FarPointFileName('E', s.FarPoints[1], 'z')));
+  std::vector<double> times;
+  for (std::string line; std::getline(lines, line);) times.push_back(std::stod(line.substr(0, 23)) * 1e-9);
+  ASSERT_EQ(times.size(), size_t(steps - 3));
+  EXPECT_NEAR(times[0], s.FarPoints[1].RMin / double(LightSpeed), 1e-3 * d.TimeStepSec);
+  for (size_t i = 1; i < times.size(); ++i)
+    ASSERT_NEAR(times[i] - times[i - 1], d.TimeStepSec, 1e-3 * d.TimeStepSec) << i;
+
+  fs.PointRows = {{"1E33", "20", "20"}};
+  EXPECT_FALSE(SetupFarField(s, d, fs, steps, msg));
+  EXPECT_EQ(msg, "Точка дальнего поля в строке 1 лежит слишком далеко: время прихода волны не определяется");
 }
 
 // A short z-directed current element in the FDTD grid: its diagrams are the dipole's (the

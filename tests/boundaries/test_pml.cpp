@@ -59,12 +59,17 @@ TEST(PmlSetup, RegionsAndTables) {
     const PmlRegion* r = run.pml.Find(x, y, z);
     EXPECT_TRUE(r && r->Len == len) << x << y << z;
   }
-  // The estimate is what the set-up allocates: the regions' arrays and the twelve tables.
-  uint64_t allocated = 12 * 3 * sizeof(float);
+  // The set-up allocates what the layer needs and no more: per cell, a face's six sums and
+  // its four components fed across the layer split (the normal ones are not); an edge's
+  // and a corner's six sums and six splits; twelve tables of N depths.
+  size_t allocated = 0;
   for (const PmlRegion& r : run.pml.Regions)
     for (const auto* arrays : {&r.Total, &r.Split})
-      for (const t3DSpaceArray& a : *arrays) allocated += a.size() * sizeof(float);
-  EXPECT_EQ(PMLBytes(run.d, 3), allocated);
+      for (const t3DSpaceArray& a : *arrays) allocated += a.size();
+  for (const auto* tables : {&run.pml.DecayE, &run.pml.DecayH, &run.pml.GainE, &run.pml.GainH})
+    for (const std::vector<float>& t : *tables) allocated += t.size();
+  const size_t faces = 7 * 3 * 9 + 7 * 8 * 3 + 3 * 8 * 9, edges = 7 * 3 * 3 + 3 * 3 * 9 + 3 * 8 * 3;
+  EXPECT_EQ(allocated, 10 * faces + 12 * (edges + 3 * 3 * 3) + 12 * 3);
 
   PmlState y;
   SolverData d2;
@@ -280,11 +285,55 @@ TEST(PmlSetup, DProbeCells) {
                         Case{"PPPPLP", 60, false}, Case{"PLPPPP", 60, false}}) {
     PmlRun run;
     ASSERT_TRUE(run.Make(6, 7, c.nz, 1e-3, 1e-3, 1e-3, c.kinds, Profile(2, 0.01f)));
-    if (PmlRegion* y = run.pml.Find(0, 1, 0)) y->TotalAt(true, 1, 4, 0, 49) = 3;
-    if (PmlRegion* x = run.pml.Find(1, 0, 0)) x->TotalAt(true, 0, 0, 5, 49) = 12;
+    // H's full value of a component in a region, at the region's own indices.
+    auto h = [](PmlRegion& r, int comp, int i, int j, int k) -> float& {
+      return r.Total[size_t(3 + comp)].data()[r.Offset(i, j, k)];
+    };
+    if (PmlRegion* y = run.pml.Find(0, 1, 0)) h(*y, 1, 4, 0, 49) = 3;
+    if (PmlRegion* x = run.pml.Find(1, 0, 0)) h(*x, 0, 0, 5, 49) = 12;
     double v = -1;
     EXPECT_EQ(PMLDProbe(run.pml, v), c.exists) << c.kinds << c.nz;
     EXPECT_EQ(c.exists ? v : 15, 15);
+  }
+}
+
+// Along a free axis a region holds the main grid's node count, one more than the cells a
+// component lying on cells there has (E along its own axis, H across it): those last cells
+// are no field position, the updates never write them, and they stay zero while the layer
+// around them carries a pulse.
+TEST(PmlSetup, CellsBeyondAComponentsExtentStayZero) {
+  for (const char* kinds : {"LLLLLL", "PLPLLE"}) {
+    PmlRun run;
+    ASSERT_TRUE(run.Make(9, 10, 11, 1e-3, 1e-3, 1e-3, kinds, Profile(3, 0.01f))) << run.err;
+    for (int n = 0; n < 120; ++n)
+      run.Step(n, [](SolverData& d, int s) {
+        const double t = (s - 20) / 6.0;
+        d.Ez(4, 6, 5) += float(std::exp(-t * t));
+        d.Ex(6, 3, 8) += float(-t * std::exp(-t * t));
+      });
+    for (const PmlRegion& r : run.pml.Regions) {
+      if (!r.Exists) continue;
+      for (int q = 0; q < 6; ++q) {
+        const bool h = q >= 3;
+        const int comp = q % 3;
+        double inside = 0, beyond = 0;
+        for (int i = 0; i < r.Len[0]; ++i)
+          for (int j = 0; j < r.Len[1]; ++j)
+            for (int k = 0; k < r.Len[2]; ++k) {
+              const int x[3] = {i, j, k};
+              bool out = false;
+              for (int a = 0; a < 3; ++a)
+                out |= r.Side[size_t(a)] == 0 && (a == comp) != h && x[a] == r.Len[size_t(a)] - 1;
+              const size_t o = r.Offset(i, j, k);
+              double v = std::abs(r.Total[size_t(q)].data()[o]);
+              if (!r.Split[size_t(q)].empty()) v += std::abs(r.Split[size_t(q)].data()[o]);
+              (out ? beyond : inside) = std::max(out ? beyond : inside, v);
+            }
+        SCOPED_TRACE(std::string(kinds) + " region " + std::to_string(r.Order) + " component " + std::to_string(q));
+        EXPECT_EQ(beyond, 0.0);
+        EXPECT_GT(inside, 0.0);
+      }
+    }
   }
 }
 

@@ -213,6 +213,16 @@ TEST(SignalSourceObject, SettingsSwapWhileAnotherThreadReads) {
   src.Set(b);
   EXPECT_NEAR(src.GetSignal(1.0), vb, 1e-12);
   EXPECT_EQ(src.GetSignal(-1.0), 0.0);
+  // A snapshot (what a face pass reads) gives the source's bits and keeps its settings
+  // through a later edit.
+  const auto snap = src.Snapshot();
+  ASSERT_TRUE(snap);
+  for (double t : {-1.0, 0.0, 0.3, 1.0, 2.5}) EXPECT_EQ(snap->GetSignal(t), src.GetSignal(t)) << t;
+  const double held = snap->GetSignal(1.0);
+  src.Set(a);
+  EXPECT_EQ(snap->GetSignal(1.0), held);
+  EXPECT_NE(src.GetSignal(1.0), held);
+  EXPECT_EQ(src.Snapshot()->GetSignal(0.5), src.GetSignal(0.5));
 }
 
 TEST(SignalRefreshStep, KindFileAndParametersAsTheWindowTakesThem) {
