@@ -692,8 +692,9 @@ void TfmChart::OpenFiles(const QStringList& files) {
   for (const QString& f : files) {
     const CurveLoadResult r = rv::LoadGraphFile(model_, f.toStdString());
     if (r.ok) continue;
-    // A file that could not be opened is skipped; a malformed one ends the command.
-    if (r.fileOpened) {
+    // A file that could not be opened or holds no point is skipped; a malformed one ends
+    // the command.
+    if (r.fileOpened && !r.noPoints) {
       failure = r.message;
       break;
     }

@@ -261,6 +261,24 @@ TEST_F(TfmChartWindow, MalformedFileStopsTheOpenCommand) {
   EXPECT_EQ(w.model().Series[0].Count(), 2u);
 }
 
+// Files that give no point add no series and do not end the command; each is reported.
+TEST_F(TfmChartWindow, FilesWithoutPointsAddNoSeries) {
+  std::string wide = "Record Length";
+  wide.append(1000000, ',');
+  WriteBytes(dir.file("empty.grf"), "");
+  WriteBytes(dir.file("wide.csv"), wide);
+  WriteBytes(dir.file("good.grf"), "1 2\r\n");
+  w.OpenFiles({QString::fromStdString(dir.file("empty.grf")), QString::fromStdString(dir.file("good.grf"))});
+  EXPECT_EQ(msgs.errors, std::vector<std::string>{"В файле " + dir.file("empty.grf") +
+                                                  " нет ни одной точки графика. График не добавлен"});
+  ASSERT_EQ(w.model().SeriesCount(), 1);
+  EXPECT_EQ(w.model().Series[0].Count(), 1u);
+  w.LoadGraphFile(QString::fromStdString(dir.file("wide.csv")));
+  ASSERT_EQ(msgs.errors.size(), 2u);
+  EXPECT_TRUE(msgs.errors[1].ends_with("График не добавлен")) << msgs.errors[1];
+  EXPECT_EQ(std::tuple(w.model().SeriesCount(), w.model().ActiveGraph), std::tuple(1, 0));
+}
+
 TEST(ChartDialogs, ValueFieldAndHistory) {
   TempDir dir;
   const std::string hist = dir.file("TmpVal.txt");
