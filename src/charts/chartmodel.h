@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rv {
@@ -130,6 +131,14 @@ private:
 // forward, so the source should have non-decreasing X. A source of fewer than 2 points
 // gives nothing.
 void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart, double xEnd);
+
+// Points whose X is NaN have no place on the X axis: every command that resamples or sums
+// a curve leaves them out and says how many it left out.
+std::size_t NanXCount(const std::vector<double>& X);
+// Removes the points whose X is NaN; returns how many went.
+std::size_t DropNanX(std::vector<double>& X, std::vector<double>& Y);
+// The message for points left out, one line per graph (title, count); empty when none were.
+std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t>>& graphs);
 
 // File name entry of a named graph: every "/", "\" and ":" removed.
 std::string StripPathChars(const std::string& name);

@@ -63,7 +63,8 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   p.D = o.absolute && !o.inverse ? p.T / 2 : 1;
   if (o.type == 1) {
     long long n = 1;
-    while (n < (long long)g.Count() && n <= kMaxFftSamples) n *= 2;
+    const long long count = (long long)(g.Count() - NanXCount(g.X));
+    while (n < count && n <= kMaxFftSamples) n *= 2;
     if (n > kMaxFftSamples) {
       p.error = kTooManySamples;
       p.endCommand = true;
@@ -171,11 +172,14 @@ SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSe
     p.error = "Количество точек графика должно быть от 1 до " + IntToStr(kMaxRebuiltPoints);
     return p;
   }
-  if (phase.Count() < 2) {
+  std::vector<double> f;  // the first two frequencies that are numbers
+  for (std::size_t j = 0; j < phase.Count() && f.size() < 2; ++j)
+    if (!std::isnan(phase.X[j])) f.push_back(phase.X[j]);
+  if (f.size() < 2) {
     p.error = "В графике фазы меньше двух точек";
     return p;
   }
-  p.df = phase.X[1] - phase.X[0];
+  p.df = f[1] - f[0];
   if (!(p.df > 0) || !std::isfinite(p.df)) {
     p.error = "Шаг по частоте в графике фазы должен быть больше нуля";
     return p;

@@ -36,6 +36,9 @@ SpectrumCurves Spectrum(const ChartSeries& g, const SpectrumOptions& o) {
   return c;
 }
 
+// A 1 V Gaussian pulse at 5 ns, σ = 0.5 ns (X in nanoseconds).
+double Pulse(double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); }
+
 double At(const SpectrumCurves& c, double f) {
   for (std::size_t i = 0; i < c.X.size(); ++i)
     if (std::fabs(c.X[i] - f) <= 1e-6 * std::max(1.0, f)) return c.modulus[i];
@@ -233,4 +236,39 @@ TEST(Fourier, SpectrumGraphs) {
   EXPECT_EQ(std::tuple(m.Series[3].Title, m.FileNames[3], m.ActiveGraph), std::tuple("Модуль FFT: ", "Модуль FFT ", 3));
   CloseSpectrumPair(m);
   EXPECT_EQ(std::tuple(m.SeriesCount(), m.Series[1].Title), std::tuple(2, "Модуль FFT: "));
+}
+
+// A point whose X is NaN is left out of the sampling (the spectrum is the one of the curve
+// without it), and a spectrum point whose frequency is NaN out of the rebuilt signal.
+TEST(Fourier, NanXPointsLeftOut) {
+  const ChartSeries clean = Sampled(0, 10, 0.01, Pulse);
+  ChartSeries holed = clean;
+  holed.X.insert(holed.X.begin() + 300, NAN);
+  holed.Y.insert(holed.Y.begin() + 300, 7.0);
+  for (int type : {0, 1}) {
+    SpectrumOptions o;
+    o.type = type;
+    const SpectrumCurves a = Spectrum(clean, o), b = Spectrum(holed, o);
+    EXPECT_EQ(std::tuple(b.X, b.modulus, b.phase), std::tuple(a.X, a.modulus, a.phase)) << type;
+  }
+  SpectrumOptions o;
+  o.absolute = false;
+  o.fMax = 3e9;
+  o.dF = 1e7;
+  const SpectrumCurves c = Spectrum(clean, o);
+  ChartSeries mod, ph;
+  mod.X = ph.X = c.X;
+  mod.Y = c.modulus;
+  ph.Y = c.phase;
+  ChartSeries mod2 = mod, ph2 = ph;
+  mod2.X.insert(mod2.X.begin() + 1, NAN);
+  mod2.Y.insert(mod2.Y.begin() + 1, 5.0);
+  ph2.X.insert(ph2.X.begin() + 1, NAN);
+  ph2.Y.insert(ph2.Y.begin() + 1, 1.0);
+  const SynthesisPlan p = PlanSynthesis(0, 1e-8, 200, mod, ph, 1), p2 = PlanSynthesis(0, 1e-8, 200, mod2, ph2, 1);
+  ASSERT_EQ(std::tuple(p2.error, p2.df), std::tuple("", p.df));
+  std::vector<double> x, y, x2, y2;
+  ASSERT_TRUE(SynthesizeSignal(mod.Y, ph.X, ph.Y, p.tMin, p.dtOut, p.n, p.w0, 1e9, x, y));
+  ASSERT_TRUE(SynthesizeSignal(mod2.Y, ph2.X, ph2.Y, p2.tMin, p2.dtOut, p2.n, p2.w0, 1e9, x2, y2));
+  EXPECT_EQ(std::tuple(x2, y2), std::tuple(x, y));
 }

@@ -342,8 +342,13 @@ private:
   // does not) or is cancelled (false).
   bool AskValue(const QString& caption, const std::string& errorText, double& v,
                 const std::function<bool(double)>& ok = {});
+  // The sum or the product of the chosen graphs as a new graph.
+  void CombineChosen(const QString& caption, bool product);
   // Runs a member on every chosen graph and redraws.
-  void EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f);
+  // skipsNanX: the member leaves out points whose X is NaN, and the message counts them.
+  void EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f, bool skipsNanX = false);
+  // The message of points left out for their NaN X, when there were any.
+  void ReportSkipped(const std::vector<std::pair<std::string, std::size_t>>& graphs);
   void SetLogAxis(QAction* item, bool xAxis);
   // The measuring, impedance and circuit commands; the "Новый" menu and the move buttons.
   void BuildMeasureCommands();

@@ -190,6 +190,7 @@ void TfmChart::N34Click() {
   model_.Series[std::size_t(k)].X = std::move(x);
   model_.Series[std::size_t(k)].Y = std::move(y);
   RefreshChart();
+  ReportSkipped({{sig.Title, NanXCount(sig.X)}, {resp.Title, NanXCount(resp.X)}});
 }
 
 void TfmChart::ToolButton32Click() {
@@ -197,8 +198,14 @@ void TfmChart::ToolButton32Click() {
   if (chosen.empty() || fmSelectGrParam->exec() != QDialog::Accepted) return;
   const double tu = EnergyTimeFactor(fmSelectGrParam->ComboBoxTime->currentIndex());
   const double cu = EnergyCurrentFactor(fmSelectGrParam->ComboBoxScale->currentIndex());
-  for (int i : chosen) EnergyInLoad(model_.Series[std::size_t(i)], tu, cu);
+  std::vector<std::pair<std::string, std::size_t>> skipped;
+  for (int i : chosen) {
+    ChartSeries& g = model_.Series[std::size_t(i)];
+    skipped.emplace_back(g.Title, NanXCount(g.X));
+    EnergyInLoad(g, tu, cu);
+  }
   RefreshChart();
+  ReportSkipped(skipped);
 }
 
 void TfmChart::Button1Click() {
