@@ -135,7 +135,7 @@ bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double
     const std::complex<double> z = sums[m] * std::complex<double>(std::cos(r), -std::sin(r));
     out.X[m] = double(f) * fu;
     out.modulus[m] = std::abs(z);
-    out.phase[m] = std::atan2(z.imag(), z.real());
+    out.phase[m] = SpectrumPhase(z.real(), -z.imag());
   }
   return true;
 }

@@ -43,7 +43,7 @@ struct GraphSpectrumPlan {
 };
 GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions& o);
 
-// Modulus and phase (atan2, in (−π, π]) of Σ s_n·exp(−iω·t_n) with t_n = n·dt + Tmin·TU,
+// Modulus and phase (in (−π, π], as the DFT's) of Σ s_n·exp(−iω·t_n) with t_n = n·dt + Tmin·TU,
 // s_n the samples weighted by dt; X in the output frequency unit. False when stopped.
 struct GraphSpectrum {
   std::vector<double> X, modulus, phase;

@@ -7,6 +7,7 @@
 #include "charts/convolution.h"
 #include "charts/generators.h"
 #include "charts/measure.h"
+#include "charts/spectrum.h"
 #include "charts_testutil.h"
 
 namespace rv {
@@ -253,6 +254,23 @@ TEST(Convolution, NonFiniteValuesSpoilOnlyTheSumsThatHoldThem) {
   csy.erase(csy.begin() + 77);
   ASSERT_TRUE(Convolve(csx, csy, hx, hy, cx, cy));
   EXPECT_EQ(std::tuple(ox, oy), std::tuple(cx, cy));
+}
+
+// At 0 Hz the sum is real: a negative one has the phase π, in the impedance's spectra as in
+// the DFT's.
+TEST(Impedance, PhaseAtZeroHertzOfNegativeSumIsPi) {
+  const ChartSeries g = test::Sampled(0, 100, 1, [](double x) { return -1 - 0.001 * x; });
+  ImpedanceOptions o;
+  o.fMax = 1e8;
+  o.dF = 1e7;
+  GraphSpectrum z;
+  ASSERT_TRUE(ComputeGraphSpectrum(g.X, g.Y, PlanGraphSpectrum(g, o), o, z));
+  SpectrumOptions so;
+  so.fMax = o.fMax;
+  so.dF = o.dF;
+  SpectrumCurves d;
+  ASSERT_TRUE(ComputeSpectrum(g.X, g.Y, PlanSpectrum(g, so), so, d));
+  EXPECT_EQ(std::tuple(z.X[0], z.phase[0], d.phase[0]), std::tuple(0.0, kPi, kPi));
 }
 
 TEST(Energy, ConstantCurrentAndShortGraph) {
