@@ -135,6 +135,7 @@ void ChartModel::CloseGraphs(const std::vector<int>& chosen) {
     src.X.clear();
     src.Y.clear();
     dst.Title = src.Title;
+    dst.SpectrumDivisor = src.SpectrumDivisor;
     std::swap(dst.id, src.id);
     FileNames[i] = FileNames[j];
     src.Tag = RemoveMarkTag;

@@ -37,6 +37,10 @@ struct ChartSeries {
   bool ShowInLegend = true;
   // Points in the order they were added; X need not increase.
   std::vector<double> X, Y;
+  // A modulus graph made by a spectrum command: what its moduli were divided by (1 for a
+  // spectral density, T/2 for amplitudes), so a rebuilt signal can undo it. 0: not known
+  // (any other curve, or one read from a file). It travels with the points.
+  double SpectrumDivisor = 0;
 
   std::size_t Count() const { return X.size(); }
   void AddXY(double x, double y) { X.push_back(x); Y.push_back(y); }

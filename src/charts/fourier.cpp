@@ -335,15 +335,36 @@ bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f
       // exp(i·(φ + 2π·f·tMin)): the tMin turn reduced to cycles in long double.
       c[j] = m * w0 * std::polar(1.0, phi[j]) * std::conj(Turn(fj * (long double)tMin));
     }
+    // Parts of the output, each finished before the next begins, so a stop keeps the
+    // points made so far. Every part pays for its own chirps and for a transform as long
+    // as the spectrum and the part together: a part is four times the spectrum at least,
+    // and there are at most kParts of them.
+    constexpr long long kParts = 32;
+    const long long part = std::max(4 * (long long)J, (points + kParts - 1) / kParts);
+    PercentCounter whole(OrNone(task), points);
+    struct PartTask : ILongTask {
+      PercentCounter& whole;
+      ILongTask* task;
+      long long first, size;
+      PartTask(PercentCounter& w, ILongTask* t, long long f, long long n) : whole(w), task(t), first(f), size(n) {}
+      void Progress(int p) override { whole.Step(first + size * p / 100); }
+      bool StopRequested() const override { return Stopped(task); }
+    };
+    outX.reserve(std::size_t(points));
+    outY.reserve(std::size_t(points));
     std::vector<cplx> y;
-    if (!ChirpZ(c, -delta * (long double)dtOut, 0, points, y, task)) return false;
-    outX.resize(std::size_t(points));
-    outY.resize(std::size_t(points));
-    for (long long i = 0; i < points; ++i) {
-      const cplx v = y[std::size_t(i)] * std::conj(Turn(f0 * (long double)dtOut * (long double)i));
-      outX[std::size_t(i)] = (double(i) * dtOut + tMin) * outFactor;
-      outY[std::size_t(i)] = v.real() / std::numbers::pi;
+    for (long long first = 0; first < points; first += part) {
+      const long long size = std::min(part, points - first);
+      PartTask pt(whole, task, first, size);
+      if (!whole.Step(first) || !ChirpZ(c, -delta * (long double)dtOut, first, size, y, &pt)) return false;
+      for (long long m = 0; m < size; ++m) {
+        const long long i = first + m;
+        const cplx v = y[std::size_t(m)] * std::conj(Turn(f0 * (long double)dtOut * (long double)i));
+        outX.push_back((double(i) * dtOut + tMin) * outFactor);
+        outY.push_back(v.real() / std::numbers::pi);
+      }
     }
+    whole.Step(points);
     return true;
   }
   PercentCounter pc(OrNone(task), n);

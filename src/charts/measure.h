@@ -53,8 +53,9 @@ bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double
 
 // Appends the four spectrum graphs (voltage modulus and phase, current modulus and phase)
 // and the three Z graphs (real, imaginary, modulus; frequencies where |I| = 0 left out),
-// then closes the four spectra when the options say so. The active graph is kept.
+// titles the X axis with the frequency unit, then closes the four spectra when the options
+// say so. The active graph is kept.
 void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpectrum& u, const std::string& iTitle,
-                        const GraphSpectrum& i, bool deleteSpectra);
+                        const GraphSpectrum& i, const ImpedanceOptions& o);
 
 }  // namespace rv

@@ -48,6 +48,16 @@ double OutputTimeFactor(int index) {
   }
 }
 
+std::string FrequencyAxisTitle(int index) {
+  static const char* const t[] = {"f, Гц", "f, кГц", "f, МГц", "f, ГГц"};
+  return t[index >= 0 && index < 4 ? index : 0];
+}
+
+std::string TimeAxisTitle(int index) {
+  static const char* const t[] = {"t, нс", "t, мкс", "t, мс", "t, с"};
+  return t[index >= 0 && index < 4 ? index : 0];
+}
+
 SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   SpectrumPlan p;
   double lo = 0, hi = 0;
@@ -104,6 +114,7 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
 bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const SpectrumPlan& p,
                      const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task) {
   out = {};
+  out.divisor = p.D;
   std::vector<float> s;
   double dt = 0;
   if (!SampleGraph(X, Y, p.N, p.ut, s, dt, task)) return false;
@@ -152,8 +163,10 @@ void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const Spec
     const TColor next = m.SeriesDefaultColor();
     ph = m.AddSeries("Фаза спектра:" + sourceTitle, next, m.NextUnnamedName());
   }
+  m.Series[std::size_t(mod)].SpectrumDivisor = c.divisor;
   m.Series[std::size_t(ph)].X = c.X;
   m.Series[std::size_t(ph)].Y = c.phase;
+  m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq);
   if (o.noPhase && !o.inverse) m.CloseGraphs({ph});
 }
 
@@ -200,6 +213,13 @@ SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSe
                 ChartNumber(p.tMax, 15) + " c";
   }
   return p;
+}
+
+bool RebuildSignal(const ChartSeries& modulus, const ChartSeries& phase, const SynthesisPlan& sp, double divisor,
+                   double outFactor, std::vector<double>& x, std::vector<double>& y, ILongTask* task) {
+  std::vector<double> M = modulus.Y;
+  for (double& v : M) v *= divisor;
+  return SynthesizeSignal(M, phase.X, phase.Y, sp.tMin, sp.dtOut, sp.n, sp.w0, outFactor, x, y, task);
 }
 
 std::string SynthesisSourceError(const ChartModel& m) {

@@ -238,6 +238,40 @@ TEST(Fourier, SpectrumGraphs) {
   EXPECT_EQ(std::tuple(m.SeriesCount(), m.Series[1].Title), std::tuple(2, "Модуль FFT: "));
 }
 
+// Pulse → spectrum → rebuilt signal gives the pulse back whatever divisor the spectrum
+// was computed with (absolute amplitudes divide by T/2 = 5e-9 s here), by either transform;
+// the spectrum's X axis is titled in its unit.
+TEST(Fourier, RebuildUndoesTheSpectrumDivisor) {
+  const ChartSeries g = Sampled(0, 10, 0.01, Pulse);
+  for (int type : {0, 1})
+    for (bool absolute : {true, false}) {
+      SpectrumOptions o;
+      o.type = type;
+      o.absolute = absolute;
+      o.noPhase = false;
+      o.fMax = type == 0 ? 3e9 : 1e11;
+      o.dF = 1e7;
+      o.cbFreq = 3;
+      ChartModel m;
+      AddSpectrumGraphs(m, "p", o, Spectrum(g, o));
+      ASSERT_EQ(m.SeriesCount(), 2);
+      ChartSeries mod = m.Series[0], ph = m.Series[1];
+      EXPECT_DOUBLE_EQ(mod.SpectrumDivisor, absolute ? 5e-9 : 1.0);
+      EXPECT_EQ(m.Texts.BottomAxisTitle, "f, ГГц");
+      for (double& f : ph.X) f *= 1e9;  // the rebuilding reads hertz
+      const SynthesisPlan sp = PlanSynthesis(0, 1e-8, 500, mod, ph, 1);
+      ASSERT_EQ(sp.error + sp.message, "");
+      std::vector<double> x, y;
+      ASSERT_TRUE(RebuildSignal(mod, ph, sp, mod.SpectrumDivisor, 1e9, x, y));
+      double worst = 0, peak = 0;
+      for (std::size_t i = 0; i < x.size(); ++i) {
+        worst = std::max(worst, std::fabs(y[i] - Pulse(x[i])));
+        peak = std::max(peak, y[i]);
+      }
+      EXPECT_LT(worst, 1e-3) << type << absolute << " peak " << peak;
+    }
+}
+
 // A point whose X is NaN is left out of the sampling (the spectrum is the one of the curve
 // without it), and a spectrum point whose frequency is NaN out of the rebuilt signal.
 TEST(Fourier, NanXPointsLeftOut) {
@@ -271,4 +305,28 @@ TEST(Fourier, NanXPointsLeftOut) {
   ASSERT_TRUE(SynthesizeSignal(mod.Y, ph.X, ph.Y, p.tMin, p.dtOut, p.n, p.w0, 1e9, x, y));
   ASSERT_TRUE(SynthesizeSignal(mod2.Y, ph2.X, ph2.Y, p2.tMin, p2.dtOut, p2.n, p2.w0, 1e9, x2, y2));
   EXPECT_EQ(std::tuple(x2, y2), std::tuple(x, y));
+}
+
+// A stop keeps the points of the rebuilt signal made so far, as the plain sums do; each
+// is the sum at its own time.
+TEST(Fourier, StoppedRebuildKeepsPointsMadeSoFar) {
+  struct StopAt : ILongTask {
+    int at = 30;
+    bool stop = false;
+    void Progress(int p) override { stop = stop || p >= at; }
+    bool StopRequested() const override { return stop; }
+  } task;
+  std::vector<double> M, f, phi;
+  for (int j = 0; j <= 100; ++j) M.push_back(1.0 / (1 + j)), f.push_back(1e6 * j), phi.push_back(0.01 * j);
+  const long long n = 100000;
+  const double w0 = 2 * kPi * 1e6, dt = 1e-6 / double(n);
+  std::vector<double> x, y;
+  EXPECT_FALSE(SynthesizeSignal(M, f, phi, 0, dt, n, w0, 1e9, x, y, &task));
+  ASSERT_EQ(x.size(), y.size());
+  ASSERT_GT(x.size(), 0u);
+  ASSERT_LT(x.size(), std::size_t(n / 2));
+  for (std::size_t i = 0; i < x.size(); i += 97)
+    EXPECT_NEAR(y[i], SynthesizePoint(M, f, phi, double(i) * dt, w0), 1e-9 * w0) << i;
+  const std::size_t last = x.size() - 1;
+  EXPECT_NEAR(y[last], SynthesizePoint(M, f, phi, double(last) * dt, w0), 1e-9 * w0);
 }

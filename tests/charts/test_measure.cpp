@@ -87,11 +87,12 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
     ASSERT_TRUE(p.error.empty());
     ASSERT_TRUE(ComputeGraphSpectrum(m.Series[std::size_t(k)].X, m.Series[std::size_t(k)].Y, p, o, *out));
   }
-  AddImpedanceGraphs(m, "U", su, "I", si, true);
+  AddImpedanceGraphs(m, "U", su, "I", si, o);
   ASSERT_EQ(m.SeriesCount(), 5);
   const ChartSeries &re = m.Series[2], &im = m.Series[3], &mod = m.Series[4];
   ASSERT_EQ(re.Count(), 100u);
-  EXPECT_EQ(std::tuple(re.Title, mod.Title, re.X[99]), std::tuple("Действительная часть Z", "Модуль Z", 990.0));  // MHz; the upper frequency left out
+  EXPECT_EQ(std::tuple(re.Title, mod.Title, re.X[99], m.Texts.BottomAxisTitle),
+            std::tuple("Действительная часть Z", "Модуль Z", 990.0, "f, МГц"));  // the upper frequency left out
   for (std::size_t k = 0; k < re.Count() && re.X[k] <= 500; ++k) {
     const double w = 2 * kPi * re.X[k] * 1e6, z = std::hypot(R, w * L);
     EXPECT_NEAR(re.Y[k], R, 1e-4 * z) << re.X[k];
@@ -101,7 +102,8 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
   // Kept spectra: seven new graphs.
   ChartModel k;
   k.AddSeries("U", 0, "u");
-  AddImpedanceGraphs(k, "U", su, "I", si, false);
+  o.deleteSpectra = false;
+  AddImpedanceGraphs(k, "U", su, "I", si, o);
   EXPECT_EQ(std::tuple(k.SeriesCount(), k.Series[2].Title), std::tuple(8, "Фаза спектра:U"));
 }
 

@@ -150,7 +150,7 @@ void TfmChart::N37Click() {
   GraphSpectrum su, si;
   bool done = false;
   {
-    ChartLongCommand lc(*this);
+    ChartLongCommand lc(*this, kStopFourier);
     SetProgressCaption("Преобразование Фурье - ");
     try {
       RunOffGuiThread([&](ILongTask& t) {
@@ -161,8 +161,13 @@ void TfmChart::N37Click() {
     }
     SetProgressCaption({});
   }
-  if (done) AddImpedanceGraphs(model_, u.Title, su, i.Title, si, o.deleteSpectra);
+  if (!done) {
+    RefreshChart();
+    return;
+  }
+  AddImpedanceGraphs(model_, u.Title, su, i.Title, si, o);
   RefreshChart();
+  ReportSkipped({{u.Title, NanXCount(u.X)}, {i.Title, NanXCount(i.X)}});
 }
 
 void TfmChart::N34Click() {
@@ -176,7 +181,7 @@ void TfmChart::N34Click() {
   std::vector<double> x, y;
   bool done = false;
   {
-    ChartLongCommand lc(*this);
+    ChartLongCommand lc(*this, kStopConvolution);
     SetProgressCaption("Свертка - ");
     try {
       RunOffGuiThread([&](ILongTask& t) { done = Convolve(sig.X, sig.Y, resp.X, resp.Y, x, y, &t); });

@@ -188,9 +188,9 @@ TEST_F(TfmChartWindow, LongCommandAndLiveFeed) {
   const LiveFeed::Handle h1 = w.AddRunSeries(" Ey(5,6,7)");
   EXPECT_EQ(std::tuple(w.model().FileNames[1], w.model().ActiveGraph), std::tuple(" Ey(5,6,7)", 1));
   {
-    ChartLongCommand lc(w);
-    EXPECT_EQ(std::tuple(w.menuBar()->isEnabled(), w.btnStop->isEnabled(), lc.StopRequested()),
-              std::tuple(false, true, false));
+    ChartLongCommand lc(w, kStopConvolution);
+    EXPECT_EQ(std::tuple(w.menuBar()->isEnabled(), w.btnStop->isEnabled(), lc.StopRequested(), w.btnStop->toolTip()),
+              std::tuple(false, true, false, QString(kStopConvolution)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.btnStop->isVisible(); }, 1000));
     std::thread calc([&] {
       for (int i = 0; i < 1000; ++i) {
