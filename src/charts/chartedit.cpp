@@ -35,6 +35,7 @@ void DropLast(ChartSeries& g) {
 // mean Y before it is summed, out turns the sum and the span from X0 into the new Y.
 template <class F, class Out>
 void RunningSum(ChartSeries& g, F f, Out out) {
+  DropNanX(g.X, g.Y);
   const std::size_t n = g.Count();
   if (n == 0) return;
   const double x0 = g.X[0];
@@ -54,7 +55,8 @@ double SensorCurrent(double volts) {
   const double u = volts * 1000;
   const double s = u >= 0 ? 1 : -1;
   const double a = std::fabs(u);
-  if (!(a > 0)) return 0;
+  if (std::isnan(a)) return a;  // no reading stays no reading
+  if (a == 0) return 0;
   const double p = std::exp(0.7 * std::log(a));
   const double g = (1 - std::exp(-0.055 * p)) * 7.0 + 0.6;
   return s * a / g / 1000;
@@ -145,6 +147,7 @@ void RunningRms(ChartSeries& g) {
 }
 
 void RcDifferentiate(ChartSeries& g, double tau, double timeUnit) {
+  DropNanX(g.X, g.Y);
   double S = 0, prevY = 0, prevX = 0;
   for (std::size_t i = 0; i < g.Count(); ++i) {
     const double y = g.Y[i];
@@ -157,6 +160,7 @@ void RcDifferentiate(ChartSeries& g, double tau, double timeUnit) {
 }
 
 void RcIntegrate(ChartSeries& g, double tau, double timeUnit) {
+  DropNanX(g.X, g.Y);
   double out = 0, prevY = 0, prevX = 0;
   for (std::size_t i = 0; i < g.Count(); ++i) {
     const double y = g.Y[i];
@@ -183,6 +187,11 @@ void Quantize(ChartSeries& g, int levels, std::uint32_t seed) {
 }
 
 std::vector<double> ValuesOnGrid(const ChartSeries& g, int n, double x1, double x2) {
+  if (NanXCount(g.X) > 0) {
+    ChartSeries clean = g;
+    DropNanX(clean.X, clean.Y);
+    return ValuesOnGrid(clean, n, x1, x2);
+  }
   std::vector<double> v(std::size_t(std::max(n, 0)), 0.0);
   double lo = 0, hi = 0;
   const std::size_t count = g.Count();

@@ -24,13 +24,15 @@ inline constexpr const char* kSensorName = "ДТ-7";
 void ApplyPointOp(ChartSeries& g, PointOp op, double v = 0);
 // The member's title suffix ("" for none).
 std::string PointOpSuffix(PointOp op);
-// The sensor's current (A) for its output voltage (V).
+// The sensor's current (A) for its output voltage (V); NaN stays NaN.
 double SensorCurrent(double volts);
 
 // Derivative: slopes of the intervals at their middles (n−1 points), title "(произв.)".
 void Derivative(ChartSeries& g);
 // Running integral by trapezoids at each interval's right end (n−1 points), " (интегр.)".
 void RunningIntegral(ChartSeries& g);
+// The running sums (integral, mean, RMS, the RC transforms) first drop the points whose X
+// is NaN (NanXCount tells how many that will be).
 // Running mean from the first X (" (среднее)") and running RMS (" (среднеквадратич.)"),
 // both over X − X0.
 void RunningMean(ChartSeries& g);

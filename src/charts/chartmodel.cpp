@@ -1,5 +1,6 @@
 #include "charts/chartmodel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -134,6 +135,7 @@ void ChartModel::CloseGraphs(const std::vector<int>& chosen) {
     src.X.clear();
     src.Y.clear();
     dst.Title = src.Title;
+    dst.SpectrumDivisor = src.SpectrumDivisor;
     std::swap(dst.id, src.id);
     FileNames[i] = FileNames[j];
     src.Tag = RemoveMarkTag;
@@ -186,8 +188,40 @@ std::string ChartModel::RepairFileNames() {
   return msg;
 }
 
+std::size_t NanXCount(const std::vector<double>& X) {
+  return std::size_t(std::count_if(X.begin(), X.end(), [](double x) { return std::isnan(x); }));
+}
+
+std::size_t DropNanX(std::vector<double>& X, std::vector<double>& Y) {
+  const std::size_t n = std::min(X.size(), Y.size());
+  std::size_t w = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::isnan(X[i])) continue;
+    X[w] = X[i];
+    Y[w] = Y[i];
+    ++w;
+  }
+  const std::size_t dropped = n - w;
+  X.resize(w);
+  Y.resize(w);
+  return dropped;
+}
+
+std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t>>& graphs) {
+  std::string text;
+  for (const auto& [title, n] : graphs)
+    if (n > 0) text += "\n\"" + title + "\": " + IntToStr((long long)n);
+  return text.empty() ? text : "Пропущены точки, у которых X не число (NaN):" + text;
+}
+
 void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart,
                     double xEnd) {
+  if (NanXCount(source.X) > 0) {
+    ChartSeries clean = source;
+    DropNanX(clean.X, clean.Y);
+    ResampleSeries(clean, target, n, xStart, xEnd);
+    return;
+  }
   const std::size_t count = source.Count();
   if (n < 1 || count < 2) return;
   double lo = 0, hi = 0;

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rv {
@@ -36,6 +37,10 @@ struct ChartSeries {
   bool ShowInLegend = true;
   // Points in the order they were added; X need not increase.
   std::vector<double> X, Y;
+  // A modulus graph made by a spectrum command: what its moduli were divided by (1 for a
+  // spectral density, T/2 for amplitudes), so a rebuilt signal can undo it. 0: not known
+  // (any other curve, or one read from a file). It travels with the points.
+  double SpectrumDivisor = 0;
 
   std::size_t Count() const { return X.size(); }
   void AddXY(double x, double y) { X.push_back(x); Y.push_back(y); }
@@ -130,6 +135,14 @@ private:
 // forward, so the source should have non-decreasing X. A source of fewer than 2 points
 // gives nothing.
 void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart, double xEnd);
+
+// Points whose X is NaN have no place on the X axis: every command that resamples or sums
+// a curve leaves them out and says how many it left out.
+std::size_t NanXCount(const std::vector<double>& X);
+// Removes the points whose X is NaN; returns how many went.
+std::size_t DropNanX(std::vector<double>& X, std::vector<double>& Y);
+// The message for points left out, one line per graph (title, count); empty when none were.
+std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t>>& graphs);
 
 // File name entry of a named graph: every "/", "\" and ":" removed.
 std::string StripPathChars(const std::string& name);

@@ -54,6 +54,12 @@ double InterpolateY(const ChartSeries& g, double x) {
 bool Convolve(const std::vector<double>& sx, const std::vector<double>& sy, const std::vector<double>& hx,
               const std::vector<double>& hy, std::vector<double>& outX, std::vector<double>& outY,
               ILongTask* task) {
+  if (NanXCount(sx) > 0 || NanXCount(hx) > 0) {
+    std::vector<double> cx = sx, cy = sy, chx = hx, chy = hy;
+    DropNanX(cx, cy);
+    DropNanX(chx, chy);
+    return Convolve(cx, cy, chx, chy, outX, outY, task);
+  }
   outX.clear();
   outY.clear();
   const std::size_t n = std::min(sx.size(), sy.size());
@@ -113,6 +119,8 @@ void ConvolveDirect(const std::vector<double>& sx, const std::vector<double>& sy
 }
 
 void EnergyInLoad(ChartSeries& g, double timeUnit, double currentUnit) {
+  if (std::min(g.X.size(), g.Y.size()) < NanXCount(g.X) + 2) return;
+  DropNanX(g.X, g.Y);
   const std::size_t n = std::min(g.X.size(), g.Y.size());
   if (n < 2) return;
   double e = 0;

@@ -68,12 +68,45 @@ CurveLine SplitCurveLine(std::string_view s) {
   return out;
 }
 
+// What a load read, before it joins the chart: one series per curve or channel (titled by
+// the file's name unless the file names it) and the chart's texts as the file leaves them.
+struct ReadCurves {
+  ReadCurves(const ChartModel& m, const std::string& name, std::size_t count) : curves(count), texts(m.Texts) {
+    for (ChartSeries& c : curves) c.Title = name;
+    texts.BottomAxisTitle = "t, нс";  // as every named graph sets it
+  }
+  std::vector<ChartSeries> curves;
+  ChartTexts texts;
+};
+
+// Adds the curves that got a point, in order, as named graphs with the texts read. When
+// none did, the chart stays as it was and the message says no graph was added.
+void Commit(ChartModel& m, const std::string& path, const std::string& name, ReadCurves& read, CurveLoadResult& r) {
+  for (ChartSeries& c : read.curves) {
+    if (c.Count() == 0) continue;
+    ChartSeries& s = m.Series[std::size_t(m.AddNamedSeries(name))];
+    s.Title = std::move(c.Title);
+    s.X = std::move(c.X);
+    s.Y = std::move(c.Y);
+    ++r.seriesAdded;
+  }
+  if (r.seriesAdded > 0) {
+    m.Texts = std::move(read.texts);
+    return;
+  }
+  if (r.ok) {
+    r.ok = false;
+    r.noPoints = true;
+    r.message = "В файле " + path + " нет ни одной точки графика";
+  }
+  r.message += ". График не добавлен";
+}
+
 CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::string& name,
                           std::string_view text) {
   CurveLoadResult r;
-  const int si = m.AddNamedSeries(name);
-  r.seriesAdded = 1;
-  ChartSeries& s = m.Series[std::size_t(si)];
+  ReadCurves read(m, name, 1);
+  ChartSeries& s = read.curves[0];
   std::size_t counter = 0;
   LineReader lines(text);
   for (std::string_view line; lines.Next(line);) {
@@ -101,15 +134,16 @@ CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::str
     ++counter;
     switch (counter) {
       case 1: s.Title = LabelText(cl.text); break;
-      case 2: m.Texts.BottomAxisTitle = LabelText(cl.text); break;
-      case 3: m.Texts.YAxisCaption = LabelText(cl.text); break;
+      case 2: read.texts.BottomAxisTitle = LabelText(cl.text); break;
+      case 3: read.texts.YAxisCaption = LabelText(cl.text); break;
       case 4:
       case 5:
-        if (!NormalizeBlanks(cl.text).empty()) m.Texts.Foot.push_back(LabelText(cl.text));
+        if (!NormalizeBlanks(cl.text).empty()) read.texts.Foot.push_back(LabelText(cl.text));
         break;
       default: break;
     }
   }
+  Commit(m, path, name, read, r);
   return r;
 }
 
@@ -125,6 +159,13 @@ std::vector<std::string_view> SplitCommas(std::string_view s) {
   return f;
 }
 
+// An export read to its end is a voltage over time in nanoseconds.
+void ExportTexts(ReadCurves& read, const CurveLoadResult& r) {
+  if (!r.ok) return;
+  read.texts.YAxisCaption = "U, В";
+  read.texts.BottomAxisTitle = "t, нс";
+}
+
 CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const std::string& name,
                                  std::string_view text) {
   CurveLoadResult r;
@@ -138,9 +179,7 @@ CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const s
     r.message = "В файле " + path + " нет ни одного канала (6 полей через запятую на канал)";
     return r;
   }
-  std::vector<int> idx;
-  for (int c = 0; c < channels; ++c) idx.push_back(m.AddNamedSeries(name));
-  r.seriesAdded = channels;
+  ReadCurves read(m, name, std::size_t(channels));
   double t0 = 0;
   bool first = true;
   for (bool more = true; more && r.ok; more = lines.Next(line)) {
@@ -169,23 +208,24 @@ CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const s
       } else if (k == base + 5) {
         double y = 0;
         if (!ParseCurveNumber(field, y)) { r.ok = false; r.message = NotANumber(path, li + 1, field); break; }
-        m.Series[std::size_t(idx[std::size_t(c - 1)])].AddXY(x, y);
+        read.curves[std::size_t(c - 1)].AddXY(x, y);
       } else if (Trim(field) == "Source") {
         const std::string_view next = std::size_t(k) < f.size() ? Trim(f[std::size_t(k)]) : std::string_view{};
-        m.Series[std::size_t(idx[std::size_t(c - 1)])].Title = Cp1251ToUtf8(next);
+        read.curves[std::size_t(c - 1)].Title = Cp1251ToUtf8(next);
       }
     }
     first = false;
   }
+  ExportTexts(read, r);
+  Commit(m, path, name, read, r);
   return r;
 }
 
 CurveLoadResult LoadPlainCsv(ChartModel& m, const std::string& path, const std::string& name,
                              std::string_view text) {
   CurveLoadResult r;
-  const int si = m.AddNamedSeries(name);
-  r.seriesAdded = 1;
-  ChartSeries& s = m.Series[std::size_t(si)];
+  ReadCurves read(m, name, 1);
+  ChartSeries& s = read.curves[0];
   double t0 = 0;
   bool first = true;
   LineReader lines(text);
@@ -208,6 +248,8 @@ CurveLoadResult LoadPlainCsv(ChartModel& m, const std::string& path, const std::
     first = false;
     s.AddXY(x - t0, y);
   }
+  ExportTexts(read, r);
+  Commit(m, path, name, read, r);
   return r;
 }
 
@@ -325,12 +367,8 @@ CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path) {
     const std::string_view first = std::string_view(text).substr(0, text.find('\n'));
     const bool multi = first.find("Record Length") != std::string_view::npos;
     r = multi ? LoadMultiChannel(m, path, name, text) : LoadPlainCsv(m, path, name, text);
-    if (r.ok) {
-      m.Texts.YAxisCaption = "U, В";
-      m.Texts.BottomAxisTitle = "t, нс";
-    }
   }
-  if (m.HasSeries()) m.ActiveGraph = m.SeriesCount() - 1;
+  if (r.seriesAdded > 0) m.ActiveGraph = m.SeriesCount() - 1;
   return r;
 }
 
@@ -378,6 +416,13 @@ CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const 
       }
     }
     ++counter;
+  }
+  if (pts.Count() == 0) {
+    r.ok = false;
+    r.noPoints = true;
+    r.message = "В файле " + (displayName.empty() ? fileName : displayName) +
+                " нет ни одной точки графика. График не добавлен";
+    return r;
   }
   const int si = m.AddSeries(title, m.SeriesDefaultColor(), std::string());
   ChartSeries& s = m.Series[std::size_t(si)];

@@ -24,19 +24,22 @@ struct CurveLoadResult {
   bool ok = true;           // false: `message` says what went wrong
   bool fileOpened = true;   // false: the file could not be read at all (nothing added)
   std::string message;      // for the user (Russian)
+  bool noPoints = false;   // a readable file without a single point (nothing added)
   int seriesAdded = 0;      // series the call added (kept also when ok is false)
 };
 
 // Loads one file into new series, by extension: ".gpj" (exactly) is ignored, ".csv" in any
 // letter case is an oscilloscope export, anything else a curve file. A file that cannot be
-// opened adds nothing. A malformed line ends the load with a message; the series keeps the
-// points read before it. On return the last series is the active graph.
+// opened adds nothing. A malformed line ends the load with a message; a series keeps the
+// points read before it. Only curves (channels) that got a point are added: a load that
+// yields none leaves the chart as it was and says so. When something was added, the last
+// series is the active graph.
 CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path);
 
 // Loads a temporary generated curve (lines of blank-separated words: X, Y, the labels from
 // word 3 on) into one new graph named "Без имени-" and the counter. The title defaults to
-// `displayName` (the file's own name when empty). A word that is not a number gives a
-// message and changes nothing.
+// `displayName` (the file's own name when empty). A word that is not a number, or a file
+// without a point, gives a message and changes nothing.
 CurveLoadResult LoadTempGraph(ChartModel& m, const std::string& path,
                               const std::string& displayName = {});
 

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <numbers>
 
+#include "charts/chartmodel.h"
+
 namespace rv {
 
 namespace {
@@ -130,11 +132,15 @@ ILongTask& OrNone(ILongTask* task) {
 
 bool SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
                  std::vector<float>& s, double& dt, ILongTask* task) {
+  if (NanXCount(X) > 0) {
+    std::vector<double> cx = X, cy = Y;
+    DropNanX(cx, cy);
+    return SampleGraph(cx, cy, n, timeFactor, s, dt, task);
+  }
   s.assign(std::size_t(std::max(n, 0LL)), 0.0f);
   double lo = 0, hi = 0;
   bool any = false;
   for (double x : X) {
-    if (std::isnan(x)) continue;
     if (!any) { lo = hi = x; any = true; }
     lo = std::min(lo, x);
     hi = std::max(hi, x);
@@ -299,6 +305,12 @@ double SynthesizePoint(const std::vector<double>& M, const std::vector<double>& 
 bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f, const std::vector<double>& phi,
                       double tMin, double dtOut, long long n, double w0, double outFactor, std::vector<double>& outX,
                       std::vector<double>& outY, ILongTask* task) {
+  if (NanXCount(f) > 0) {
+    std::vector<double> cM, cf, cphi;
+    for (std::size_t j = 0; j < std::min({M.size(), f.size(), phi.size()}); ++j)
+      if (!std::isnan(f[j])) cM.push_back(M[j]), cf.push_back(f[j]), cphi.push_back(phi[j]);
+    return SynthesizeSignal(cM, cf, cphi, tMin, dtOut, n, w0, outFactor, outX, outY, task);
+  }
   outX.clear();
   outY.clear();
   if (n < 0) return true;
@@ -323,15 +335,36 @@ bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f
       // exp(i·(φ + 2π·f·tMin)): the tMin turn reduced to cycles in long double.
       c[j] = m * w0 * std::polar(1.0, phi[j]) * std::conj(Turn(fj * (long double)tMin));
     }
+    // Parts of the output, each finished before the next begins, so a stop keeps the
+    // points made so far. Every part pays for its own chirps and for a transform as long
+    // as the spectrum and the part together: a part is four times the spectrum at least,
+    // and there are at most kParts of them.
+    constexpr long long kParts = 32;
+    const long long part = std::max(4 * (long long)J, (points + kParts - 1) / kParts);
+    PercentCounter whole(OrNone(task), points);
+    struct PartTask : ILongTask {
+      PercentCounter& whole;
+      ILongTask* task;
+      long long first, size;
+      PartTask(PercentCounter& w, ILongTask* t, long long f, long long n) : whole(w), task(t), first(f), size(n) {}
+      void Progress(int p) override { whole.Step(first + size * p / 100); }
+      bool StopRequested() const override { return Stopped(task); }
+    };
+    outX.reserve(std::size_t(points));
+    outY.reserve(std::size_t(points));
     std::vector<cplx> y;
-    if (!ChirpZ(c, -delta * (long double)dtOut, 0, points, y, task)) return false;
-    outX.resize(std::size_t(points));
-    outY.resize(std::size_t(points));
-    for (long long i = 0; i < points; ++i) {
-      const cplx v = y[std::size_t(i)] * std::conj(Turn(f0 * (long double)dtOut * (long double)i));
-      outX[std::size_t(i)] = (double(i) * dtOut + tMin) * outFactor;
-      outY[std::size_t(i)] = v.real() / std::numbers::pi;
+    for (long long first = 0; first < points; first += part) {
+      const long long size = std::min(part, points - first);
+      PartTask pt(whole, task, first, size);
+      if (!whole.Step(first) || !ChirpZ(c, -delta * (long double)dtOut, first, size, y, &pt)) return false;
+      for (long long m = 0; m < size; ++m) {
+        const long long i = first + m;
+        const cplx v = y[std::size_t(m)] * std::conj(Turn(f0 * (long double)dtOut * (long double)i));
+        outX.push_back((double(i) * dtOut + tMin) * outFactor);
+        outY.push_back(v.real() / std::numbers::pi);
+      }
     }
+    whole.Step(points);
     return true;
   }
   PercentCounter pc(OrNone(task), n);
@@ -344,8 +377,11 @@ bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f
   return true;
 }
 
-bool LinearConvolution(const std::vector<double>& a, const std::vector<double>& b, std::size_t n,
-                       std::vector<double>& out, ILongTask* task) {
+namespace {
+
+// LinearConvolution of finite inputs.
+bool FftConvolution(const std::vector<double>& a, const std::vector<double>& b, std::size_t n,
+                    std::vector<double>& out, ILongTask* task) {
   out.assign(n, 0.0);
   const std::size_t na = std::min(a.size(), n), nb = std::min(b.size(), n);
   if (n == 0 || na == 0 || nb == 0) return true;
@@ -370,6 +406,61 @@ bool LinearConvolution(const std::vector<double>& a, const std::vector<double>& 
   Backward(*plans, p);
   for (std::size_t i = 0; i < n && i < N; ++i) out[i] = p[i].real() / double(N);
   return !Stopped(task);
+}
+
+std::size_t FirstNonFinite(const std::vector<double>& v, std::size_t len) {
+  for (std::size_t i = 0; i < len; ++i)
+    if (!std::isfinite(v[i])) return i;
+  return len;
+}
+
+}  // namespace
+
+bool LinearConvolution(const std::vector<double>& a, const std::vector<double>& b, std::size_t n,
+                       std::vector<double>& out, ILongTask* task) {
+  const std::size_t na = std::min(a.size(), n), nb = std::min(b.size(), n);
+  const std::size_t fa = FirstNonFinite(a, na), fb = FirstNonFinite(b, nb);
+  if (fa == na && fb == nb) return FftConvolution(a, b, n, out, task);
+  const std::size_t i0 = std::min(fa, fb);  // the outputs before it hold no such term
+  // The transform would spread a non-finite entry to every output. It runs on the finite
+  // parts, and each output that holds a non-finite term takes the value the plain sum
+  // would give it: ±inf when all such terms are infinities of one sign, NaN otherwise.
+  // Per output: T3 counts those terms, T2 the ones with a non-zero sign product (NaN and
+  // inf·0 have none), T1 sums their signs; convolutions of 0/±1 sequences, exact after
+  // rounding.
+  auto seq = [](const std::vector<double>& v, std::size_t len, auto f) {
+    std::vector<double> r(len);
+    for (std::size_t i = 0; i < len; ++i) r[i] = f(v[i]);
+    return r;
+  };
+  auto sgn = [](double v) { return double((v > 0) - (v < 0)); };  // 0 for NaN
+  auto fin = [](double v) { return std::isfinite(v) ? 1.0 : 0.0; };
+  auto infSign = [&](double v) { return std::isinf(v) ? sgn(v) : 0.0; };
+  auto finSign = [&](double v) { return std::isfinite(v) ? sgn(v) : 0.0; };
+  auto mag = [](auto f) { return [f](double v) { return std::fabs(f(v)); }; };
+  auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+  if (!FftConvolution(seq(a, na, finite), seq(b, nb, finite), n, out, task))
+    return false;
+  std::vector<double> t1, t2, t3, c;
+  auto add = [&](std::vector<double>& sum, const std::vector<double>& x, const std::vector<double>& y) {
+    if (!FftConvolution(x, y, n, c, task)) return false;
+    if (sum.empty()) sum.assign(n, 0.0);
+    for (std::size_t i = i0; i < n; ++i) sum[i] += c[i];
+    return true;
+  };
+  if (!add(t1, seq(a, na, infSign), seq(b, nb, sgn)) || !add(t1, seq(a, na, finSign), seq(b, nb, infSign)) ||
+      !add(t2, seq(a, na, mag(infSign)), seq(b, nb, mag(sgn))) ||
+      !add(t2, seq(a, na, mag(finSign)), seq(b, nb, mag(infSign))) ||
+      !add(t3, seq(a, na, [&](double v) { return 1 - fin(v); }), std::vector<double>(nb, 1.0)) ||
+      !add(t3, seq(a, na, fin), seq(b, nb, [&](double v) { return 1 - fin(v); })))
+    return false;
+  for (std::size_t i = i0; i < n; ++i) {
+    if (t3[i] < 0.5) continue;
+    const bool pos = t2[i] + t1[i] > 1, neg = t2[i] - t1[i] > 1;  // twice the counts
+    out[i] = t3[i] - t2[i] < 0.5 && pos != neg ? (pos ? HUGE_VAL : -HUGE_VAL)
+                                               : std::numeric_limits<double>::quiet_NaN();
+  }
+  return true;
 }
 
 }  // namespace rv

@@ -15,6 +15,7 @@ namespace rv {
 // Resamples the curve (X increasing) onto n evenly spaced points between its smallest and
 // largest X, each rounded to a float first; the samples are weighted by the time step
 // dt = dx·timeFactor and stored as floats. A grid point outside the curve's X range gives 0.
+// Points whose X is NaN are left out.
 // n >= 2 and a curve of at least two points are the caller's to ensure.
 // Returns false when the task asked to stop.
 bool SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
@@ -47,8 +48,9 @@ void FFTInverse(const std::vector<float>& amplitude, const std::vector<float>& p
 // A signal rebuilt from a spectrum: for i = 0..n, t = tMin + i·dtOut (seconds),
 // Y = (1/π)·Σ_j M_j·w0·cos(2π·f_j·t + φ_j), the term at f_j = 0 at half weight; X = t·outFactor.
 // M from the modulus curve's Y, f (hertz) and φ from the phase curve's X and Y (equal
-// lengths). Evenly spaced frequencies (within 1e-9 of the step) go through the chirp-z;
-// others through the plain sum. A stop keeps the points made so far; returns false then.
+// lengths; terms whose frequency is NaN left out). Evenly spaced frequencies (within 1e-9
+// of the step) go through the chirp-z; others through the plain sum. A stop keeps the
+// points made so far; returns false then.
 bool SynthesizeSignal(const std::vector<double>& M, const std::vector<double>& f, const std::vector<double>& phi,
                       double tMin, double dtOut, long long n, double w0, double outFactor, std::vector<double>& outX,
                       std::vector<double>& outY, ILongTask* task = nullptr);

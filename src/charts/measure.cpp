@@ -135,13 +135,13 @@ bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double
     const std::complex<double> z = sums[m] * std::complex<double>(std::cos(r), -std::sin(r));
     out.X[m] = double(f) * fu;
     out.modulus[m] = std::abs(z);
-    out.phase[m] = std::atan2(z.imag(), z.real());
+    out.phase[m] = SpectrumPhase(z.real(), -z.imag());
   }
   return true;
 }
 
 void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpectrum& u, const std::string& iTitle,
-                        const GraphSpectrum& i, bool deleteSpectra) {
+                        const GraphSpectrum& i, const ImpedanceOptions& o) {
   auto add = [&](const std::string& title, TColor c, const std::string& file) {
     const int k = m.AddSeries(title, c, file + std::to_string(m.UnnamedGraphCounter));
     ++m.UnnamedGraphCounter;
@@ -153,6 +153,7 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
     const int a = add("Модуль спектра: " + t, m.SeriesDefaultColor(), "Без имени-Модуль спектра");
     m.Series[std::size_t(a)].X = sp->X;
     m.Series[std::size_t(a)].Y = sp->modulus;
+    m.Series[std::size_t(a)].SpectrumDivisor = 1;
     const int b = add("Фаза спектра:" + t, m.SeriesDefaultColor(), "Без имени-Фаза спектра");
     m.Series[std::size_t(b)].X = sp->X;
     m.Series[std::size_t(b)].Y = sp->phase;
@@ -168,7 +169,8 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
     m.Series[std::size_t(im)].AddXY(i.X[k], std::sin(d) * r);
     m.Series[std::size_t(md)].AddXY(i.X[k], r);
   }
-  if (deleteSpectra) {
+  m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.cbFreq);
+  if (o.deleteSpectra) {
     const CurveId last = m.LastSeries;
     for (int k = first + 3; k >= first; --k) {
       m.Series.erase(m.Series.begin() + k);

@@ -43,7 +43,7 @@ struct GraphSpectrumPlan {
 };
 GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions& o);
 
-// Modulus and phase (atan2, in (−π, π]) of Σ s_n·exp(−iω·t_n) with t_n = n·dt + Tmin·TU,
+// Modulus and phase (in (−π, π], as the DFT's) of Σ s_n·exp(−iω·t_n) with t_n = n·dt + Tmin·TU,
 // s_n the samples weighted by dt; X in the output frequency unit. False when stopped.
 struct GraphSpectrum {
   std::vector<double> X, modulus, phase;
@@ -53,8 +53,9 @@ bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double
 
 // Appends the four spectrum graphs (voltage modulus and phase, current modulus and phase)
 // and the three Z graphs (real, imaginary, modulus; frequencies where |I| = 0 left out),
-// then closes the four spectra when the options say so. The active graph is kept.
+// titles the X axis with the frequency unit, then closes the four spectra when the options
+// say so. The active graph is kept.
 void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpectrum& u, const std::string& iTitle,
-                        const GraphSpectrum& i, bool deleteSpectra);
+                        const GraphSpectrum& i, const ImpedanceOptions& o);
 
 }  // namespace rv

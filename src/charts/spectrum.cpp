@@ -48,6 +48,16 @@ double OutputTimeFactor(int index) {
   }
 }
 
+std::string FrequencyAxisTitle(int index) {
+  static const char* const t[] = {"f, Гц", "f, кГц", "f, МГц", "f, ГГц"};
+  return t[index >= 0 && index < 4 ? index : 0];
+}
+
+std::string TimeAxisTitle(int index) {
+  static const char* const t[] = {"t, нс", "t, мкс", "t, мс", "t, с"};
+  return t[index >= 0 && index < 4 ? index : 0];
+}
+
 SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   SpectrumPlan p;
   double lo = 0, hi = 0;
@@ -63,7 +73,8 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   p.D = o.absolute && !o.inverse ? p.T / 2 : 1;
   if (o.type == 1) {
     long long n = 1;
-    while (n < (long long)g.Count() && n <= kMaxFftSamples) n *= 2;
+    const long long count = (long long)(g.Count() - NanXCount(g.X));
+    while (n < count && n <= kMaxFftSamples) n *= 2;
     if (n > kMaxFftSamples) {
       p.error = kTooManySamples;
       p.endCommand = true;
@@ -103,6 +114,7 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
 bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const SpectrumPlan& p,
                      const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task) {
   out = {};
+  out.divisor = p.D;
   std::vector<float> s;
   double dt = 0;
   if (!SampleGraph(X, Y, p.N, p.ut, s, dt, task)) return false;
@@ -151,8 +163,10 @@ void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const Spec
     const TColor next = m.SeriesDefaultColor();
     ph = m.AddSeries("Фаза спектра:" + sourceTitle, next, m.NextUnnamedName());
   }
+  m.Series[std::size_t(mod)].SpectrumDivisor = c.divisor;
   m.Series[std::size_t(ph)].X = c.X;
   m.Series[std::size_t(ph)].Y = c.phase;
+  m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq);
   if (o.noPhase && !o.inverse) m.CloseGraphs({ph});
 }
 
@@ -171,11 +185,14 @@ SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSe
     p.error = "Количество точек графика должно быть от 1 до " + IntToStr(kMaxRebuiltPoints);
     return p;
   }
-  if (phase.Count() < 2) {
+  std::vector<double> f;  // the first two frequencies that are numbers
+  for (std::size_t j = 0; j < phase.Count() && f.size() < 2; ++j)
+    if (!std::isnan(phase.X[j])) f.push_back(phase.X[j]);
+  if (f.size() < 2) {
     p.error = "В графике фазы меньше двух точек";
     return p;
   }
-  p.df = phase.X[1] - phase.X[0];
+  p.df = f[1] - f[0];
   if (!(p.df > 0) || !std::isfinite(p.df)) {
     p.error = "Шаг по частоте в графике фазы должен быть больше нуля";
     return p;
@@ -196,6 +213,13 @@ SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSe
                 ChartNumber(p.tMax, 15) + " c";
   }
   return p;
+}
+
+bool RebuildSignal(const ChartSeries& modulus, const ChartSeries& phase, const SynthesisPlan& sp, double divisor,
+                   double outFactor, std::vector<double>& x, std::vector<double>& y, ILongTask* task) {
+  std::vector<double> M = modulus.Y;
+  for (double& v : M) v *= divisor;
+  return SynthesizeSignal(M, phase.X, phase.Y, sp.tMin, sp.dtOut, sp.n, sp.w0, outFactor, x, y, task);
 }
 
 std::string SynthesisSourceError(const ChartModel& m) {

@@ -27,6 +27,10 @@ struct SpectrumOptions {
 double TimeUnitFactor(int index);
 double FreqUnitFactor(int index);
 double OutputTimeFactor(int index);
+// The X-axis titles of those units, as the titles dialog offers them ("f, Гц" .. "f, ГГц";
+// "t, нс" .. "t, с"); any other index gives the first.
+std::string FrequencyAxisTitle(int index);
+std::string TimeAxisTitle(int index);
 
 inline constexpr long long kMaxSpectrumSamples = 10'000'000;
 inline constexpr long long kMaxSpectrumFreqs = 10'000'000;
@@ -47,14 +51,16 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o);
 // The points of a curve's modulus and phase graphs (X in the output frequency unit).
 struct SpectrumCurves {
   std::vector<double> X, modulus, phase;
+  double divisor = 1;  // what the moduli were divided by
 };
 // Samples the copied points and transforms them; false when the task asked to stop.
 bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const SpectrumPlan& p,
                      const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task = nullptr);
 
-// Appends the modulus graph and the phase graph made for the source curve (DFT: titled
-// after it, "Без имени-" names, the active graph kept; FFT: "Модуль FFT: " and
-// "Фаза FFT: " made active in turn) and closes the phase graph when the options drop it.
+// Appends the modulus graph (carrying its divisor) and the phase graph made for the source
+// curve (DFT: titled after it, "Без имени-" names, the active graph kept; FFT:
+// "Модуль FFT: " and "Фаза FFT: " made active in turn), titles the X axis with the
+// frequency unit and closes the phase graph when the options drop it.
 void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const SpectrumOptions& o,
                        const SpectrumCurves& c);
 
@@ -73,6 +79,12 @@ struct SynthesisPlan {
 // cut to limit/df when limit/tMax < df).
 SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSeries& modulus,
                             const ChartSeries& phase, double limit);
+// The rebuilt signal from copies of the modulus and phase graphs (SynthesizeSignal), each
+// modulus multiplied by `divisor`, what the spectrum divided it by, so a spectrum made
+// with any divisor gives the signal back. A stop keeps the points made so far and returns
+// false.
+bool RebuildSignal(const ChartSeries& modulus, const ChartSeries& phase, const SynthesisPlan& sp, double divisor,
+                   double outFactor, std::vector<double>& x, std::vector<double>& y, ILongTask* task = nullptr);
 // The rebuild command's refusal when the chart lacks the two graphs (empty when it has them).
 std::string SynthesisSourceError(const ChartModel& m);
 

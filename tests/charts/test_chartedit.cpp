@@ -1,9 +1,11 @@
 // Curve arithmetic, derivative, integral, RC transforms and the combining commands.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "charts/chartedit.h"
+#include "charts/convolution.h"
 #include "charts_testutil.h"
 
 using namespace rv;
@@ -165,4 +167,47 @@ TEST(ChartEdit, CombiningGraphs) {
   EXPECT_EQ(d, (V{2, 4}));
   EXPECT_NE(ListDivisors({"2"}, 2, d), "");
   EXPECT_NE(ListDivisors({"2", "x"}, 2, d), "");
+}
+
+// A point whose X is NaN has no place on the X axis: whatever resamples or sums a curve
+// gives what the curve without it gives. U→I keeps a NaN reading NaN.
+TEST(ChartEdit, NanXPointsLeftOutAndNanReadingKept) {
+  const ChartSeries clean = test::Sampled(0, 10, 0.5, [](double x) { return std::sin(x) + 2; });
+  ChartSeries holed = clean;
+  holed.X.insert(holed.X.begin() + 7, NAN);
+  holed.Y.insert(holed.Y.begin() + 7, 5.0);
+  EXPECT_EQ(std::tuple(NanXCount(holed.X), NanXCount(clean.X)), std::tuple(1u, 0u));
+  const std::vector<std::pair<const char*, std::function<void(ChartSeries&)>>> sums = {
+      {"integral", RunningIntegral},
+      {"mean", RunningMean},
+      {"rms", RunningRms},
+      {"rc diff", [](ChartSeries& g) { RcDifferentiate(g, 1.5e-8, 1e-9); }},
+      {"rc int", [](ChartSeries& g) { RcIntegrate(g, 1.5e-8, 1e-9); }},
+      {"energy", [](ChartSeries& g) { EnergyInLoad(g, 1e-9, 1); }},
+  };
+  for (const auto& [name, op] : sums) {
+    ChartSeries a = clean, b = holed;
+    op(a);
+    op(b);
+    EXPECT_EQ(std::tuple(b.X, b.Y, b.Title), std::tuple(a.X, a.Y, a.Title)) << name;
+  }
+  ChartModel m;
+  for (const ChartSeries* g : {&clean, static_cast<const ChartSeries*>(&holed)}) {
+    const int i = m.AddSeries("s", 0, "f");
+    m.Series[std::size_t(i)].X = g->X;
+    m.Series[std::size_t(i)].Y = g->Y;
+  }
+  for (bool product : {false, true}) {
+    const V a = m.Series[std::size_t(CombineGraphs(m, {0}, product))].Y;
+    EXPECT_EQ(m.Series[std::size_t(CombineGraphs(m, {1}, product))].Y, a) << product;
+  }
+  const V cloned = m.Series[std::size_t(CloneGraph(m, 0, 50))].Y;
+  EXPECT_EQ(m.Series[std::size_t(CloneGraph(m, 1, 50))].Y, cloned);
+  EXPECT_EQ(SkippedNanXText({{"A", 2}, {"B", 0}}), "Пропущены точки, у которых X не число (NaN):\n\"A\": 2");
+  EXPECT_EQ(SkippedNanXText({{"A", 0}}), "");
+
+  ChartSeries u = G({0, 1}, {NAN, 0.001});
+  ApplyPointOp(u, PointOp::UtoI);
+  EXPECT_TRUE(std::isnan(u.Y[0]));
+  EXPECT_NEAR(u.Y[1], 1.02606e-3, 1e-8);
 }

@@ -104,11 +104,14 @@ TEST(CurveFile, MalformedLinesKeepPointsSoFar) {
     const CurveLoadResult r = LoadGraphFile(m, p);
     EXPECT_FALSE(r.ok) << c.name;
     EXPECT_NE(r.message.find(c.inMessage), std::string::npos) << c.name << ": " << r.message;
-    if (c.kept > 0 || r.seriesAdded > 0) {
-      ASSERT_EQ(m.SeriesCount(), r.seriesAdded) << c.name;
+    // A failed load keeps what it read only when it read something, and says when it kept nothing.
+    ASSERT_EQ(std::tuple(m.SeriesCount(), r.seriesAdded, m.FileNames.size()),
+              std::tuple(int(c.kept > 0), int(c.kept > 0), std::size_t(c.kept > 0)))
+        << c.name;
+    if (c.kept > 0) {
       EXPECT_EQ(m.Series[0].Count(), c.kept) << c.name;
-      EXPECT_EQ(m.FileNames.size(), m.Series.size());
     }
+    EXPECT_EQ(c.kept == 0 && c.name != "nochan.csv", r.message.ends_with("График не добавлен")) << r.message;
   }
   // A file that cannot be opened adds nothing.
   ChartModel m;
@@ -121,6 +124,37 @@ TEST(CurveFile, MalformedLinesKeepPointsSoFar) {
     EXPECT_TRUE(LoadGraphFile(m, dir.file(name)).ok);
     EXPECT_EQ(m.SeriesCount(), count) << name;
   }
+}
+
+// Files that give no point add no series and leave the chart as it was: an empty file (or
+// blank lines), a temporary curve without points, a scope export whose first line holds a
+// million commas; of the channels of an export only those that got a point stay.
+TEST(CurveFile, LoadsWithoutPointsAddNothing) {
+  TempDir dir;
+  ChartModel m;
+  m.AddNamedSeries("old");
+  m.Texts.BottomAxisTitle = "f, ГГц";
+  const auto before = std::tuple(m.SeriesCount(), m.ActiveGraph, m.UnnamedGraphCounter, m.Texts.BottomAxisTitle);
+  std::string commas = "Record Length";
+  commas.append(1000000, ',');
+  for (auto [name, text] : {std::pair{"empty.grf", ""}, {"blank.srg", " \r\n\r\n"}, {"empty.csv", ""},
+                            {"wide.csv", commas.c_str()}}) {
+    WriteBytes(dir.file(name), text);
+    const CurveLoadResult r = LoadGraphFile(m, dir.file(name));
+    EXPECT_EQ(std::tuple(r.ok, r.seriesAdded), std::tuple(false, 0)) << name;
+    EXPECT_TRUE(r.message.ends_with("График не добавлен")) << name << ": " << r.message;
+    EXPECT_EQ(r.noPoints, std::string(name) != "wide.csv") << name;
+    EXPECT_EQ(std::tuple(m.SeriesCount(), m.ActiveGraph, m.UnnamedGraphCounter, m.Texts.BottomAxisTitle), before);
+  }
+  WriteBytes(dir.file("words.txt"), "one\r\n\r\n");
+  const CurveLoadResult t = LoadTempGraph(m, dir.file("words.txt"));
+  EXPECT_EQ(std::tuple(t.ok, t.noPoints, m.SeriesCount()), std::tuple(false, true, 1));
+
+  // Channel 2's value is not a number on line 1: channel 1 keeps its point, channel 2 goes.
+  WriteBytes(dir.file("two.csv"), "Record Length,4,,0,1,,Record Length,4,,0,x,\r\n");
+  const CurveLoadResult r = LoadGraphFile(m, dir.file("two.csv"));
+  EXPECT_EQ(std::tuple(r.ok, r.seriesAdded, m.SeriesCount(), m.Series[1].Count(), m.ActiveGraph),
+            std::tuple(false, 1, 2, 1u, 1));
 }
 
 TEST(CurveFile, WriteAndReadBackTo15Digits) {

@@ -36,6 +36,9 @@ SpectrumCurves Spectrum(const ChartSeries& g, const SpectrumOptions& o) {
   return c;
 }
 
+// A 1 V Gaussian pulse at 5 ns, σ = 0.5 ns (X in nanoseconds).
+double Pulse(double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); }
+
 double At(const SpectrumCurves& c, double f) {
   for (std::size_t i = 0; i < c.X.size(); ++i)
     if (std::fabs(c.X[i] - f) <= 1e-6 * std::max(1.0, f)) return c.modulus[i];
@@ -233,4 +236,97 @@ TEST(Fourier, SpectrumGraphs) {
   EXPECT_EQ(std::tuple(m.Series[3].Title, m.FileNames[3], m.ActiveGraph), std::tuple("Модуль FFT: ", "Модуль FFT ", 3));
   CloseSpectrumPair(m);
   EXPECT_EQ(std::tuple(m.SeriesCount(), m.Series[1].Title), std::tuple(2, "Модуль FFT: "));
+}
+
+// Pulse → spectrum → rebuilt signal gives the pulse back whatever divisor the spectrum
+// was computed with (absolute amplitudes divide by T/2 = 5e-9 s here), by either transform;
+// the spectrum's X axis is titled in its unit.
+TEST(Fourier, RebuildUndoesTheSpectrumDivisor) {
+  const ChartSeries g = Sampled(0, 10, 0.01, Pulse);
+  for (int type : {0, 1})
+    for (bool absolute : {true, false}) {
+      SpectrumOptions o;
+      o.type = type;
+      o.absolute = absolute;
+      o.noPhase = false;
+      o.fMax = type == 0 ? 3e9 : 1e11;
+      o.dF = 1e7;
+      o.cbFreq = 3;
+      ChartModel m;
+      AddSpectrumGraphs(m, "p", o, Spectrum(g, o));
+      ASSERT_EQ(m.SeriesCount(), 2);
+      ChartSeries mod = m.Series[0], ph = m.Series[1];
+      EXPECT_DOUBLE_EQ(mod.SpectrumDivisor, absolute ? 5e-9 : 1.0);
+      EXPECT_EQ(m.Texts.BottomAxisTitle, "f, ГГц");
+      for (double& f : ph.X) f *= 1e9;  // the rebuilding reads hertz
+      const SynthesisPlan sp = PlanSynthesis(0, 1e-8, 500, mod, ph, 1);
+      ASSERT_EQ(sp.error + sp.message, "");
+      std::vector<double> x, y;
+      ASSERT_TRUE(RebuildSignal(mod, ph, sp, mod.SpectrumDivisor, 1e9, x, y));
+      double worst = 0, peak = 0;
+      for (std::size_t i = 0; i < x.size(); ++i) {
+        worst = std::max(worst, std::fabs(y[i] - Pulse(x[i])));
+        peak = std::max(peak, y[i]);
+      }
+      EXPECT_LT(worst, 1e-3) << type << absolute << " peak " << peak;
+    }
+}
+
+// A point whose X is NaN is left out of the sampling (the spectrum is the one of the curve
+// without it), and a spectrum point whose frequency is NaN out of the rebuilt signal.
+TEST(Fourier, NanXPointsLeftOut) {
+  const ChartSeries clean = Sampled(0, 10, 0.01, Pulse);
+  ChartSeries holed = clean;
+  holed.X.insert(holed.X.begin() + 300, NAN);
+  holed.Y.insert(holed.Y.begin() + 300, 7.0);
+  for (int type : {0, 1}) {
+    SpectrumOptions o;
+    o.type = type;
+    const SpectrumCurves a = Spectrum(clean, o), b = Spectrum(holed, o);
+    EXPECT_EQ(std::tuple(b.X, b.modulus, b.phase), std::tuple(a.X, a.modulus, a.phase)) << type;
+  }
+  SpectrumOptions o;
+  o.absolute = false;
+  o.fMax = 3e9;
+  o.dF = 1e7;
+  const SpectrumCurves c = Spectrum(clean, o);
+  ChartSeries mod, ph;
+  mod.X = ph.X = c.X;
+  mod.Y = c.modulus;
+  ph.Y = c.phase;
+  ChartSeries mod2 = mod, ph2 = ph;
+  mod2.X.insert(mod2.X.begin() + 1, NAN);
+  mod2.Y.insert(mod2.Y.begin() + 1, 5.0);
+  ph2.X.insert(ph2.X.begin() + 1, NAN);
+  ph2.Y.insert(ph2.Y.begin() + 1, 1.0);
+  const SynthesisPlan p = PlanSynthesis(0, 1e-8, 200, mod, ph, 1), p2 = PlanSynthesis(0, 1e-8, 200, mod2, ph2, 1);
+  ASSERT_EQ(std::tuple(p2.error, p2.df), std::tuple("", p.df));
+  std::vector<double> x, y, x2, y2;
+  ASSERT_TRUE(SynthesizeSignal(mod.Y, ph.X, ph.Y, p.tMin, p.dtOut, p.n, p.w0, 1e9, x, y));
+  ASSERT_TRUE(SynthesizeSignal(mod2.Y, ph2.X, ph2.Y, p2.tMin, p2.dtOut, p2.n, p2.w0, 1e9, x2, y2));
+  EXPECT_EQ(std::tuple(x2, y2), std::tuple(x, y));
+}
+
+// A stop keeps the points of the rebuilt signal made so far, as the plain sums do; each
+// is the sum at its own time.
+TEST(Fourier, StoppedRebuildKeepsPointsMadeSoFar) {
+  struct StopAt : ILongTask {
+    int at = 30;
+    bool stop = false;
+    void Progress(int p) override { stop = stop || p >= at; }
+    bool StopRequested() const override { return stop; }
+  } task;
+  std::vector<double> M, f, phi;
+  for (int j = 0; j <= 100; ++j) M.push_back(1.0 / (1 + j)), f.push_back(1e6 * j), phi.push_back(0.01 * j);
+  const long long n = 100000;
+  const double w0 = 2 * kPi * 1e6, dt = 1e-6 / double(n);
+  std::vector<double> x, y;
+  EXPECT_FALSE(SynthesizeSignal(M, f, phi, 0, dt, n, w0, 1e9, x, y, &task));
+  ASSERT_EQ(x.size(), y.size());
+  ASSERT_GT(x.size(), 0u);
+  ASSERT_LT(x.size(), std::size_t(n / 2));
+  for (std::size_t i = 0; i < x.size(); i += 97)
+    EXPECT_NEAR(y[i], SynthesizePoint(M, f, phi, double(i) * dt, w0), 1e-9 * w0) << i;
+  const std::size_t last = x.size() - 1;
+  EXPECT_NEAR(y[last], SynthesizePoint(M, f, phi, double(last) * dt, w0), 1e-9 * w0);
 }

@@ -7,6 +7,7 @@
 #include "charts/convolution.h"
 #include "charts/generators.h"
 #include "charts/measure.h"
+#include "charts/spectrum.h"
 #include "charts_testutil.h"
 
 namespace rv {
@@ -86,11 +87,12 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
     ASSERT_TRUE(p.error.empty());
     ASSERT_TRUE(ComputeGraphSpectrum(m.Series[std::size_t(k)].X, m.Series[std::size_t(k)].Y, p, o, *out));
   }
-  AddImpedanceGraphs(m, "U", su, "I", si, true);
+  AddImpedanceGraphs(m, "U", su, "I", si, o);
   ASSERT_EQ(m.SeriesCount(), 5);
   const ChartSeries &re = m.Series[2], &im = m.Series[3], &mod = m.Series[4];
   ASSERT_EQ(re.Count(), 100u);
-  EXPECT_EQ(std::tuple(re.Title, mod.Title, re.X[99]), std::tuple("Действительная часть Z", "Модуль Z", 990.0));  // MHz; the upper frequency left out
+  EXPECT_EQ(std::tuple(re.Title, mod.Title, re.X[99], m.Texts.BottomAxisTitle),
+            std::tuple("Действительная часть Z", "Модуль Z", 990.0, "f, МГц"));  // the upper frequency left out
   for (std::size_t k = 0; k < re.Count() && re.X[k] <= 500; ++k) {
     const double w = 2 * kPi * re.X[k] * 1e6, z = std::hypot(R, w * L);
     EXPECT_NEAR(re.Y[k], R, 1e-4 * z) << re.X[k];
@@ -100,7 +102,8 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
   // Kept spectra: seven new graphs.
   ChartModel k;
   k.AddSeries("U", 0, "u");
-  AddImpedanceGraphs(k, "U", su, "I", si, false);
+  o.deleteSpectra = false;
+  AddImpedanceGraphs(k, "U", su, "I", si, o);
   EXPECT_EQ(std::tuple(k.SeriesCount(), k.Series[2].Title), std::tuple(8, "Фаза спектра:U"));
 }
 
@@ -198,6 +201,78 @@ TEST(Convolution, FastEqualsPlainSumAndStepGivesShiftedResponse) {
     const double s = ox[i] - 3;
     EXPECT_NEAR(oy[i], s < 1 ? 0 : std::min(s, 4.0), 1e-12) << ox[i];
   }
+}
+
+// A NaN or infinite Y spoils only the outputs whose sum holds it, and the FFT path gives
+// them what the plain sum gives (NaN, or ±inf when all such terms agree); a point whose X is
+// NaN is left out of the signal and of the step response.
+TEST(Convolution, NonFiniteValuesSpoilOnlyTheSumsThatHoldThem) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(-1, 1);
+  std::vector<double> sx, random, rising, hx, hy;
+  for (int k = 0; k < 400; ++k) sx.push_back(0.1 * k), random.push_back(u(rng)), rising.push_back(1 + 0.01 * k);
+  // Off the signal's grid, so no lag falls on a knot of H; H is 0 before its first X.
+  for (int k = 0; k < 50; ++k) hx.push_back(0.35 + 0.2 * k), hy.push_back(1.5 + u(rng) / 2);
+  struct Case {
+    const char* name;
+    const std::vector<double>& sy;
+    int at;  // the signal's point, or the response's point (−1 − index)
+    double v;
+  };
+  const Case cases[] = {{"NaN in signal", random, 200, NAN},      {"inf in signal", random, 200, INFINITY},
+                        {"-inf in signal", rising, 100, -INFINITY}, {"NaN in response", random, -11, NAN},
+                        {"inf in response", random, -11, INFINITY}, {"inf in response, rising", rising, -11, INFINITY}};
+  for (const Case& c : cases) {
+    std::vector<double> sy = c.sy, ry = hy, ox, oy, dx, dy;
+    (c.at >= 0 ? sy[std::size_t(c.at)] : ry[std::size_t(-1 - c.at)]) = c.v;
+    ASSERT_TRUE(Convolve(sx, sy, hx, ry, ox, oy));
+    ConvolveDirect(sx, sy, hx, ry, dx, dy);
+    ASSERT_EQ(oy.size(), dy.size());
+    int finite = 0, infinite = 0;
+    for (std::size_t i = 0; i < oy.size(); ++i) {
+      if (std::isnan(dy[i])) {
+        EXPECT_TRUE(std::isnan(oy[i])) << c.name << " " << i;
+      } else if (std::isinf(dy[i])) {
+        EXPECT_EQ(oy[i], dy[i]) << c.name << " " << i;
+        ++infinite;
+      } else {
+        EXPECT_NEAR(oy[i], dy[i], 1e-10) << c.name << " " << i;
+        ++finite;
+      }
+    }
+    EXPECT_GT(finite, 20) << c.name;
+    if (std::string(c.name) == "inf in response, rising") {
+      EXPECT_GT(infinite, 100) << c.name;
+    }
+  }
+  // NaN X: the curves without those points.
+  std::vector<double> hsx = sx, hsy = random, hhx = hx, hhy = hy, ox, oy, cx, cy;
+  hsx[77] = NAN;
+  hhx.insert(hhx.begin() + 5, NAN);
+  hhy.insert(hhy.begin() + 5, 9.0);
+  ASSERT_TRUE(Convolve(hsx, hsy, hhx, hhy, ox, oy));
+  std::vector<double> csx = sx, csy = random;
+  csx.erase(csx.begin() + 77);
+  csy.erase(csy.begin() + 77);
+  ASSERT_TRUE(Convolve(csx, csy, hx, hy, cx, cy));
+  EXPECT_EQ(std::tuple(ox, oy), std::tuple(cx, cy));
+}
+
+// At 0 Hz the sum is real: a negative one has the phase π, in the impedance's spectra as in
+// the DFT's.
+TEST(Impedance, PhaseAtZeroHertzOfNegativeSumIsPi) {
+  const ChartSeries g = test::Sampled(0, 100, 1, [](double x) { return -1 - 0.001 * x; });
+  ImpedanceOptions o;
+  o.fMax = 1e8;
+  o.dF = 1e7;
+  GraphSpectrum z;
+  ASSERT_TRUE(ComputeGraphSpectrum(g.X, g.Y, PlanGraphSpectrum(g, o), o, z));
+  SpectrumOptions so;
+  so.fMax = o.fMax;
+  so.dF = o.dF;
+  SpectrumCurves d;
+  ASSERT_TRUE(ComputeSpectrum(g.X, g.Y, PlanSpectrum(g, so), so, d));
+  EXPECT_EQ(std::tuple(z.X[0], z.phase[0], d.phase[0]), std::tuple(0.0, kPi, kPi));
 }
 
 TEST(Energy, ConstantCurrentAndShortGraph) {

@@ -10,9 +10,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
+#include "charts/curvefile.h"
+#include "charts/ui/dialogfields.h"
+#include "solver/numtext.h"
+
 namespace rv {
 
-TfmBackSpectr::TfmBackSpectr(QWidget* parent) : QDialog(parent) {
+TfmBackSpectr::TfmBackSpectr(Prompter& msgs, QWidget* parent) : QDialog(parent), msgs_(msgs) {
   setObjectName("fmBackSpectr");
   setWindowTitle("Обратное преобразование Фурье");
   Label3 = new QLabel(
@@ -32,21 +38,69 @@ TfmBackSpectr::TfmBackSpectr(QWidget* parent) : QDialog(parent) {
   cbTime = TimeUnitList(this);
   CheckBox1 = new QCheckBox("Удалить исходные графики спектра", this);
   CheckBox1->setObjectName("CheckBox1");
+  cbAbsolute = new QCheckBox("Модуль спектра - абсолютные амплитуды (разделён на T/2)", this);
+  cbAbsolute->setObjectName("cbAbsolute");
+  edTRecord = new QLineEdit(this);
+  edTRecord->setObjectName("edTRecord");
+  lbDivisorKnown = new QLabel("Спектр вычислен в этой программе: его масштаб известен", this);
+  lbDivisorKnown->setObjectName("lbDivisorKnown");
+  connect(cbAbsolute, &QCheckBox::toggled, this, &TfmBackSpectr::SyncDivisorFields);
 
   auto* form = new QFormLayout;
   form->addRow("От какого времени, с", edTMin);
   form->addRow("До какого времени, с", edTMax);
   form->addRow("Сколько точек графика", edNPoint);
   form->addRow("Время на выходе", cbTime);
+  auto* scale = new QFormLayout;
+  scale->addRow(cbAbsolute);
+  scale->addRow("Длительность исходного сигнала T, с", edTRecord);
+  scale->addRow(lbDivisorKnown);
   auto* buttons = OkCancelRow(this, BitBtn1, BitBtn2);
   auto* lay = new QVBoxLayout(this);
   lay->addWidget(Label3);
   lay->addLayout(form);
+  lay->addLayout(scale);
   lay->addWidget(CheckBox1);
   lay->addLayout(buttons);
   FormCreate();
+  ShowDivisor(0);
 }
 
 void TfmBackSpectr::FormCreate() { cbTime->setCurrentIndex(0); }
+
+void TfmBackSpectr::ShowDivisor(double known) {
+  known_ = known > 0;
+  if (known_) {
+    cbAbsolute->setChecked(known != 1);
+    edTRecord->setText(known != 1 ? QString::fromStdString(ChartNumber(2 * known, 15)) : QString());
+  }
+  lbDivisorKnown->setVisible(known_);
+  SyncDivisorFields();
+}
+
+void TfmBackSpectr::SyncDivisorFields() {
+  cbAbsolute->setEnabled(!known_);
+  edTRecord->setEnabled(!known_ && cbAbsolute->isChecked());
+}
+
+double TfmBackSpectr::AskedDivisor() const {
+  double T = 0;
+  return cbAbsolute->isChecked() && TryStrToFloat(edTRecord->text().toStdString(), T) ? T / 2 : 1;
+}
+
+void TfmBackSpectr::done(int r) {
+  if (r == Accepted) {
+    auto number = [](const std::string& t) { StrToFloat(t); };
+    auto record = [](const std::string& t) {
+      const double T = StrToFloat(t);
+      if (!(T > 0) || !std::isfinite(T / 2)) throw ConvertError("Длительность сигнала должна быть больше нуля");
+    };
+    if (!AcceptField(edTMin, msgs_, number) || !AcceptField(edTMax, msgs_, number) ||
+        !AcceptField(edNPoint, msgs_, [](const std::string& t) { StrToInt(t); }) ||
+        (edTRecord->isEnabled() && !AcceptField(edTRecord, msgs_, record)))
+      return;
+  }
+  QDialog::done(r);
+}
 
 }  // namespace rv

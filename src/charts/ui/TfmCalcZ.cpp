@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "charts/ui/TfmSpectr.h"
+#include "charts/ui/dialogfields.h"
 #include "platform/prompter.h"
 #include "solver/numtext.h"
 
@@ -130,6 +131,13 @@ bool TfmCalcZ::Execute(ChartModel& m) {
     ListBox2->item(activeRow)->setSelected(true);
   }
   return exec() == QDialog::Accepted;
+}
+
+void TfmCalcZ::done(int r) {
+  if (r == Accepted)
+    for (QLineEdit* e : {edFMin, edFMax, eddF})
+      if (!AcceptField(e, msgs_, [](const std::string& t) { StrToFloat(t); })) return;
+  QDialog::done(r);
 }
 
 ImpedanceOptions TfmCalcZ::ReadOptions() const {

@@ -30,6 +30,9 @@ public:
   bool Execute(ChartModel& m);
   // The fields as numbers; throws ConvertError for a text that is not a number.
   ImpedanceOptions ReadOptions() const;
+  // "Вычислить" with a frequency that is not a number: the message, and the dialog stays
+  // open with that field selected.
+  void done(int r) override;
   // The chosen voltage and current graphs as series indices (the last selected row of each
   // list, row 0 when none is), -1 without user graphs.
   int VoltageSeries(const ChartModel& m) const;

@@ -163,9 +163,9 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   fmValue = new TfmValue(opt_.valueHistoryPath, this);
   fmSelectTwoGr = new TfmSelectTwoGr(this);
   fmSelectGrParam = new TfmSelectGrParam(this);
-  fmSpectr = new TfmSpectr(this);
+  fmSpectr = new TfmSpectr(*prompter_, this);
   fmSpectr->FormCreate(settings_.Spectr);
-  fmBackSpectr = new TfmBackSpectr(this);
+  fmBackSpectr = new TfmBackSpectr(*prompter_, this);
 
   feedTimer_ = new QTimer(this);
   feedTimer_->setInterval(50);
@@ -398,7 +398,7 @@ void TfmChart::BuildStatusBar() {
   btnStop = new QToolButton(this);
   btnStop->setObjectName("btnStop");
   btnStop->setText("СТОП");
-  btnStop->setToolTip("Остановить вычисление");
+  btnStop->setToolTip(kStopFourier);
   btnStop->setStyleSheet("QToolButton { color: red; font-weight: bold; }");
   connect(btnStop, &QToolButton::clicked, this, &TfmChart::btnStopClick);
   StatusBar1->addPermanentWidget(btnStop);
@@ -692,8 +692,9 @@ void TfmChart::OpenFiles(const QStringList& files) {
   for (const QString& f : files) {
     const CurveLoadResult r = rv::LoadGraphFile(model_, f.toStdString());
     if (r.ok) continue;
-    // A file that could not be opened is skipped; a malformed one ends the command.
-    if (r.fileOpened) {
+    // A file that could not be opened or holds no point is skipped; a malformed one ends
+    // the command.
+    if (r.fileOpened && !r.noPoints) {
       failure = r.message;
       break;
     }
@@ -829,8 +830,9 @@ void TfmChart::Legend1Click() {
 
 // ---------------------------------------------------------------- long commands
 
-void TfmChart::BeginLongCommand() {
+void TfmChart::BeginLongCommand(const QString& stopHint) {
   if (longDepth_++ > 0) return;
+  btnStop->setToolTip(stopHint);
   StopRequested = false;
   lastPercent_ = -1;
   EnableCommands(false);

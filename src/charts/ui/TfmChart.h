@@ -115,9 +115,9 @@ public:
   // Fits both axes to the data again ("Показать все").
   void BitBtn3Click();
 
-  // Long commands: the stop button shows, StopRequested clears, every other command is
-  // disabled (and the live feed waits) until EndLongCommand.
-  void BeginLongCommand();
+  // Long commands: the stop button shows with a hint naming what it stops, StopRequested
+  // clears, every other command is disabled (and the live feed waits) until EndLongCommand.
+  void BeginLongCommand(const QString& stopHint);
   void EndLongCommand();
   bool LongCommandRunning() const { return longDepth_ > 0; }
   // Writes the caption and the whole percentage into the status bar.
@@ -342,8 +342,13 @@ private:
   // does not) or is cancelled (false).
   bool AskValue(const QString& caption, const std::string& errorText, double& v,
                 const std::function<bool(double)>& ok = {});
+  // The sum or the product of the chosen graphs as a new graph.
+  void CombineChosen(const QString& caption, bool product);
   // Runs a member on every chosen graph and redraws.
-  void EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f);
+  // skipsNanX: the member leaves out points whose X is NaN, and the message counts them.
+  void EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f, bool skipsNanX = false);
+  // The message of points left out for their NaN X, when there were any.
+  void ReportSkipped(const std::vector<std::pair<std::string, std::size_t>>& graphs);
   void SetLogAxis(QAction* item, bool xAxis);
   // The measuring, impedance and circuit commands; the "Новый" menu and the move buttons.
   void BuildMeasureCommands();
@@ -411,11 +416,15 @@ private:
   QCPItemLine* dragLine_ = nullptr;  // on the overlay layer, replotted alone
 };
 
-// Runs a long command of the chart window: shows "СТОП" and disables the other commands
-// for its lifetime; reports percentages to the status bar.
+// The stop button's hints: what a long command stops.
+inline constexpr const char* kStopFourier = "Остановить преобразование Фурье";
+inline constexpr const char* kStopConvolution = "Остановить вычисление свертки";
+
+// Runs a long command of the chart window: shows "СТОП" with its hint and disables the
+// other commands for its lifetime; reports percentages to the status bar.
 class ChartLongCommand : public ILongTask {
 public:
-  explicit ChartLongCommand(TfmChart& w) : w_(w) { w_.BeginLongCommand(); }
+  ChartLongCommand(TfmChart& w, const char* stopHint) : w_(w) { w_.BeginLongCommand(QString::fromUtf8(stopHint)); }
   ~ChartLongCommand() override { w_.EndLongCommand(); }
   ChartLongCommand(const ChartLongCommand&) = delete;
   ChartLongCommand& operator=(const ChartLongCommand&) = delete;

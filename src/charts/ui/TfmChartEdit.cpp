@@ -195,18 +195,30 @@ bool TfmChart::AskValue(const QString& caption, const std::string& errorText, do
   }
 }
 
-void TfmChart::EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f) {
+void TfmChart::EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f, bool skipsNanX) {
   const std::vector<int> chosen = ChooseGraphs(caption);
   if (chosen.empty()) return;
-  for (int i : chosen) f(model_.Series[std::size_t(i)]);
+  std::vector<std::pair<std::string, std::size_t>> skipped;
+  for (int i : chosen) {
+    ChartSeries& g = model_.Series[std::size_t(i)];
+    if (skipsNanX) skipped.emplace_back(g.Title, NanXCount(g.X));
+    f(g);
+  }
   RefreshChart();
+  ReportSkipped(skipped);
+}
+
+void TfmChart::ReportSkipped(const std::vector<std::pair<std::string, std::size_t>>& graphs) {
+  if (const std::string text = SkippedNanXText(graphs); !text.empty()) prompter_->message(text);
 }
 
 void TfmChart::mnDifferClick() { EachChosen("Выбрать графики для вычисления производной", Derivative); }
-void TfmChart::N5Click() { EachChosen("Выбрать графики для вычисления интеграла", RunningIntegral); }
-void TfmChart::ToolButton27Click() { EachChosen("Выбрать графики для вычисления среднего значения", RunningMean); }
+void TfmChart::N5Click() { EachChosen("Выбрать графики для вычисления интеграла", RunningIntegral, true); }
+void TfmChart::ToolButton27Click() {
+  EachChosen("Выбрать графики для вычисления среднего значения", RunningMean, true);
+}
 void TfmChart::ToolButton28Click() {
-  EachChosen("Выбрать графики для вычисления среднеквадратич. значения", RunningRms);
+  EachChosen("Выбрать графики для вычисления среднеквадратич. значения", RunningRms, true);
 }
 void TfmChart::N25Click() { EachChosen("Выбрать графики для уменьш. точек", HalvePoints); }
 
@@ -220,16 +232,20 @@ void TfmChart::RC1Click() {
   const bool quantize = fmChartRC->cbRandomError->isChecked();
   const int levels = fmChartRC->SpinEdit1->value();
   const auto seed = std::uint32_t(QDateTime::currentMSecsSinceEpoch());
-  EachChosen("Выбрать графики для дифференцирования", [&](ChartSeries& g) {
-    RcDifferentiate(g, RCTimeConstant, RCTimeUnit);
-    if (quantize) Quantize(g, levels, seed + std::uint32_t(g.id));
-  });
+  EachChosen(
+      "Выбрать графики для дифференцирования",
+      [&](ChartSeries& g) {
+        RcDifferentiate(g, RCTimeConstant, RCTimeUnit);
+        if (quantize) Quantize(g, levels, seed + std::uint32_t(g.id));
+      },
+      true);
 }
 
 void TfmChart::RC3Click() {
   RCTimeUnit = 1e-9;
-  EachChosen("Выбрать графики для интегрирования",
-             [this](ChartSeries& g) { RcIntegrate(g, RCTimeConstant, RCTimeUnit); });
+  EachChosen(
+      "Выбрать графики для интегрирования", [this](ChartSeries& g) { RcIntegrate(g, RCTimeConstant, RCTimeUnit); },
+      true);
 }
 
 void TfmChart::RC2Click() {
@@ -243,18 +259,25 @@ void TfmChart::N23Click() {
   RefreshChart();
 }
 
-void TfmChart::SummaClick() {
-  if (LongCommandRunning()) return;
-  BitBtn3Click();
-  const std::vector<int> chosen = ChooseGraphs("Выбрать графики для суммирования");
-  if (!chosen.empty() && CombineGraphs(model_, chosen, false) >= 0) RefreshChart();
+namespace {
+// The chosen graphs' points left out for their NaN X.
+std::vector<std::pair<std::string, std::size_t>> NanXOf(const ChartModel& m, const std::vector<int>& chosen) {
+  std::vector<std::pair<std::string, std::size_t>> r;
+  for (int i : chosen) r.emplace_back(m.Series[std::size_t(i)].Title, NanXCount(m.Series[std::size_t(i)].X));
+  return r;
 }
+}  // namespace
 
-void TfmChart::N17Click() {
+void TfmChart::SummaClick() { CombineChosen("Выбрать графики для суммирования", false); }
+void TfmChart::N17Click() { CombineChosen("Выбрать графики для перемножения", true); }
+
+void TfmChart::CombineChosen(const QString& caption, bool product) {
   if (LongCommandRunning()) return;
   BitBtn3Click();
-  const std::vector<int> chosen = ChooseGraphs("Выбрать графики для перемножения");
-  if (!chosen.empty() && CombineGraphs(model_, chosen, true) >= 0) RefreshChart();
+  const std::vector<int> chosen = ChooseGraphs(caption);
+  if (chosen.empty() || CombineGraphs(model_, chosen, product) < 0) return;
+  RefreshChart();
+  ReportSkipped(NanXOf(model_, chosen));
 }
 
 void TfmChart::N21Click() {
@@ -283,6 +306,7 @@ void TfmChart::N33Click() {
   }
   for (int k : chosen) CloneGraph(model_, k, points);
   RefreshChart();
+  ReportSkipped(NanXOf(model_, chosen));
 }
 
 void TfmChart::N40Click() {

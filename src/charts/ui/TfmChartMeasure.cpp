@@ -150,7 +150,7 @@ void TfmChart::N37Click() {
   GraphSpectrum su, si;
   bool done = false;
   {
-    ChartLongCommand lc(*this);
+    ChartLongCommand lc(*this, kStopFourier);
     SetProgressCaption("Преобразование Фурье - ");
     try {
       RunOffGuiThread([&](ILongTask& t) {
@@ -161,8 +161,13 @@ void TfmChart::N37Click() {
     }
     SetProgressCaption({});
   }
-  if (done) AddImpedanceGraphs(model_, u.Title, su, i.Title, si, o.deleteSpectra);
+  if (!done) {
+    RefreshChart();
+    return;
+  }
+  AddImpedanceGraphs(model_, u.Title, su, i.Title, si, o);
   RefreshChart();
+  ReportSkipped({{u.Title, NanXCount(u.X)}, {i.Title, NanXCount(i.X)}});
 }
 
 void TfmChart::N34Click() {
@@ -176,7 +181,7 @@ void TfmChart::N34Click() {
   std::vector<double> x, y;
   bool done = false;
   {
-    ChartLongCommand lc(*this);
+    ChartLongCommand lc(*this, kStopConvolution);
     SetProgressCaption("Свертка - ");
     try {
       RunOffGuiThread([&](ILongTask& t) { done = Convolve(sig.X, sig.Y, resp.X, resp.Y, x, y, &t); });
@@ -190,6 +195,7 @@ void TfmChart::N34Click() {
   model_.Series[std::size_t(k)].X = std::move(x);
   model_.Series[std::size_t(k)].Y = std::move(y);
   RefreshChart();
+  ReportSkipped({{sig.Title, NanXCount(sig.X)}, {resp.Title, NanXCount(resp.X)}});
 }
 
 void TfmChart::ToolButton32Click() {
@@ -197,8 +203,14 @@ void TfmChart::ToolButton32Click() {
   if (chosen.empty() || fmSelectGrParam->exec() != QDialog::Accepted) return;
   const double tu = EnergyTimeFactor(fmSelectGrParam->ComboBoxTime->currentIndex());
   const double cu = EnergyCurrentFactor(fmSelectGrParam->ComboBoxScale->currentIndex());
-  for (int i : chosen) EnergyInLoad(model_.Series[std::size_t(i)], tu, cu);
+  std::vector<std::pair<std::string, std::size_t>> skipped;
+  for (int i : chosen) {
+    ChartSeries& g = model_.Series[std::size_t(i)];
+    skipped.emplace_back(g.Title, NanXCount(g.X));
+    EnergyInLoad(g, tu, cu);
+  }
   RefreshChart();
+  ReportSkipped(skipped);
 }
 
 void TfmChart::Button1Click() {

@@ -48,19 +48,17 @@ bool PlanFromFields(const TfmBackSpectr& d, const ChartModel& m, Prompter& msgs,
   return true;
 }
 
-// Rebuilds the signal from the modulus (second from the end) and the phase (last) graph
-// into the given arrays, on the worker; false when the job failed for want of memory.
-bool Rebuild(TfmChart& w, Prompter& msgs, const SynthesisPlan& sp, double outFactor, std::vector<double>& x,
-             std::vector<double>& y) {
+// Rebuilds the signal from copies of the modulus (second from the end) and the phase (last)
+// graph on the worker, the moduli times `divisor`. A stop keeps the points made so far;
+// false, with the message shown, when the job failed for want of memory.
+bool Rebuild(TfmChart& w, Prompter& msgs, const SynthesisPlan& sp, double divisor, double outFactor,
+             std::vector<double>& x, std::vector<double>& y) {
   const ChartModel& m = w.model();
-  const std::vector<double> M = m.Series[std::size_t(m.SeriesCount() - 2)].Y;
-  const std::vector<double> f = m.Series[std::size_t(m.SeriesCount() - 1)].X;
-  const std::vector<double> phi = m.Series[std::size_t(m.SeriesCount() - 1)].Y;
+  const ChartSeries A = m.Series[std::size_t(m.SeriesCount() - 2)], P = m.Series[std::size_t(m.SeriesCount() - 1)];
   w.SetProgressCaption("Обратное преобразование Фурье - ");
   bool ok = true;
   try {
-    // A stop keeps the points made so far.
-    w.RunOffGuiThread([&](ILongTask& t) { SynthesizeSignal(M, f, phi, sp.tMin, sp.dtOut, sp.n, sp.w0, outFactor, x, y, &t); });
+    w.RunOffGuiThread([&](ILongTask& t) { RebuildSignal(A, P, sp, divisor, outFactor, x, y, &t); });
   } catch (const std::bad_alloc&) {
     msgs.error(kNoMemory);
     ok = false;
@@ -88,7 +86,8 @@ void TfmChart::mnSpectrClick() {
     return;
   }
 
-  ChartLongCommand lc(*this);
+  ChartLongCommand lc(*this, kStopFourier);
+  std::vector<std::pair<std::string, std::size_t>> skipped;
   for (CurveId id : chosen) {
     const int gi = model_.IndexOf(id);
     if (gi < 0) continue;
@@ -113,6 +112,7 @@ void TfmChart::mnSpectrClick() {
     }
     // A stop abandons the command: the fast sums leave no part-made spectrum behind.
     if (!done) break;
+    skipped.emplace_back(source.Title, NanXCount(source.X));
     AddSpectrumGraphs(model_, source.Title, o, curves);
     if (o.type == 0) setWindowTitle(QString::number(clock.elapsed()));
     RefreshChart();
@@ -120,6 +120,7 @@ void TfmChart::mnSpectrClick() {
   }
   SetProgressCaption({});
   RefreshChart();
+  ReportSkipped(skipped);
 }
 
 void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source) {
@@ -136,11 +137,15 @@ void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries&
   std::string title = source.Title;
   if (o.type == 1) title += " ( " + ChartNumber(A.X.front(), 5, 2) + "..." + ChartNumber(A.X.back(), 5, 2) + " ) Гц";
   std::vector<double> x, y;
-  if (!Rebuild(*this, *prompter_, sp, OutputTimeFactor(fmBackSpectr->cbTime->currentIndex()), x, y)) return;
+  const int unit = fmBackSpectr->cbTime->currentIndex();
+  // Stopped before a point was made: the spectrum graphs are what there is to look at.
+  const double divisor = A.SpectrumDivisor > 0 ? A.SpectrumDivisor : 1;
+  if (!Rebuild(*this, *prompter_, sp, divisor, OutputTimeFactor(unit), x, y) || x.empty()) return;
   const int out = model_.AddSeries(title, model_.SeriesDefaultColor(), source.Title);
   ++model_.UnnamedGraphCounter;
   model_.Series[std::size_t(out)].X = std::move(x);
   model_.Series[std::size_t(out)].Y = std::move(y);
+  model_.Texts.BottomAxisTitle = TimeAxisTitle(unit);
   CloseSpectrumPair(model_);
   RefreshChart();
 }
@@ -155,20 +160,32 @@ void TfmChart::N18Click() {
     prompter_->error(e);
     return;
   }
+  // A spectrum made here knows its divisor; for any other the dialog asks.
+  const ChartSeries& A = model_.Series[std::size_t(model_.SeriesCount() - 2)];
+  const double known = A.SpectrumDivisor;
+  fmBackSpectr->ShowDivisor(known);
   if (fmBackSpectr->exec() != QDialog::Accepted) return;
   SynthesisPlan sp;
   if (!PlanFromFields(*fmBackSpectr, model_, *prompter_, 1, sp)) return;
+  const double divisor = known > 0 ? known : fmBackSpectr->AskedDivisor();
+  const std::string phaseTitle = model_.Series[std::size_t(model_.SeriesCount() - 1)].Title;
+  const std::size_t skipped = NanXCount(model_.Series[std::size_t(model_.SeriesCount() - 1)].X);
+  const int unit = fmBackSpectr->cbTime->currentIndex();
   std::vector<double> x, y;
   {
-    ChartLongCommand lc(*this);
-    if (!Rebuild(*this, *prompter_, sp, OutputTimeFactor(fmBackSpectr->cbTime->currentIndex()), x, y)) return;
+    ChartLongCommand lc(*this, kStopFourier);
+    if (!Rebuild(*this, *prompter_, sp, divisor, OutputTimeFactor(unit), x, y)) return;
   }
+  // Stopped before a point was made: nothing to show, and the spectrum stays.
+  if (x.empty()) return;
   const int out = model_.AddSeries(" Восстановленный из спектра сигнал", model_.SeriesDefaultColor(),
                                    model_.NextUnnamedName());
   model_.Series[std::size_t(out)].X = std::move(x);
   model_.Series[std::size_t(out)].Y = std::move(y);
+  model_.Texts.BottomAxisTitle = TimeAxisTitle(unit);
   if (fmBackSpectr->CheckBox1->isChecked()) CloseSpectrumPair(model_);
   RefreshChart();
+  ReportSkipped({{phaseTitle, skipped}});
 }
 
 }  // namespace rv

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "charts/ui/dialogfields.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -50,7 +51,7 @@ QHBoxLayout* OkCancelRow(QDialog* d, QPushButton*& ok, QPushButton*& cancel) {
   return row;
 }
 
-TfmSpectr::TfmSpectr(QWidget* parent) : QDialog(parent) {
+TfmSpectr::TfmSpectr(Prompter& msgs, QWidget* parent) : QDialog(parent), msgs_(msgs) {
   setObjectName("fmSpectr");
   setWindowTitle("Спектр выбранных графиков, Гц");
 
@@ -150,6 +151,15 @@ SpectrumOptions TfmSpectr::ReadOptions() const {
   o.cbTime = cbTime->currentIndex();
   o.cbFreq = cbFreq->currentIndex();
   return o;
+}
+
+void TfmSpectr::done(int r) {
+  if (r == Accepted) {
+    const bool step = rbDFT->isChecked() && !CheckBox2->isChecked();
+    for (QLineEdit* e : {edFMin, edFMax, eddF})
+      if ((e != eddF || step) && !AcceptField(e, msgs_, [](const std::string& t) { StrToFloat(t); })) return;
+  }
+  QDialog::done(r);
 }
 
 void TfmSpectr::CheckBox1Click() {

@@ -22,10 +22,15 @@ namespace rv {
 QComboBox* TimeUnitList(QWidget* parent);
 QHBoxLayout* OkCancelRow(QDialog* d, QPushButton*& ok, QPushButton*& cancel);
 
+class Prompter;
+
 class TfmSpectr : public QDialog {
   Q_OBJECT
 public:
-  explicit TfmSpectr(QWidget* parent = nullptr);
+  explicit TfmSpectr(Prompter& msgs, QWidget* parent = nullptr);
+  // OK with a frequency that is not a number: the message, and the dialog stays open with
+  // that field selected.
+  void done(int r) override;
 
   // Loads the fields; a check box whose value changes runs its click rule, and the two
   // lists are set last, so they keep the stored index.
@@ -54,6 +59,9 @@ public slots:
   void CheckBox1Click();
   void CheckBox2Click();
   void rgFourieTypeClick();
+
+private:
+  Prompter& msgs_;
 };
 
 }  // namespace rv

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+#include "platform/prompter.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -31,6 +32,21 @@ inline QLineEdit* NumberField(QWidget* parent, QFormLayout* form, const char* na
 
 // Throws ConvertError for a text that is not a number.
 inline double FieldValue(const QLineEdit* e) { return StrToFloat(e->text().toStdString()); }
+
+// A field read when OK is pressed (`read` throws ConvertError for a bad text): on failure
+// the message is shown and the field selected for correcting, and the dialog stays open.
+template <class Read>
+bool AcceptField(QLineEdit* e, Prompter& msgs, Read read) {
+  try {
+    read(e->text().toStdString());
+    return true;
+  } catch (const ConvertError& err) {
+    msgs.error(err.what());
+    e->setFocus();
+    e->selectAll();
+    return false;
+  }
+}
 
 // A titled group of radio buttons, the first checked; the group's ids are the item indices.
 inline QGroupBox* RadioGroup(QWidget* parent, const char* name, const char* title, const QStringList& items,

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include <qcustomplot.h>
@@ -61,6 +63,16 @@ TEST_F(ChartMeasure, OverlayAndImpedanceAndGenerators) {
   AnswerCalcZ(false);
   w.N37->trigger();
   EXPECT_EQ(w.model().SeriesCount(), 12);
+  EXPECT_EQ(w.model().Texts.BottomAxisTitle, "f, Гц");
+  // A step that is not a number keeps the dialog open with the field selected.
+  Answer<TfmCalcZ>([this](TfmCalcZ* d) {
+    d->eddF->setText("1e7,5");
+    d->BitBtn1->click();
+    EXPECT_EQ(std::tuple(d->isVisible(), msgs.errors.size(), d->eddF->selectedText()), std::tuple(true, 1u, "1e7,5"));
+    d->BitBtn2->click();
+  });
+  w.N37->trigger();
+  EXPECT_EQ(w.model().SeriesCount(), 12);
 
   // A generator through the temporary curve file, then moved up the list.
   w.findChild<QAction*>("Re1")->trigger();
@@ -72,4 +84,23 @@ TEST_F(ChartMeasure, OverlayAndImpedanceAndGenerators) {
   w.findChild<QAction*>("SpeedButton8")->trigger();
   EXPECT_EQ(w.model().ActiveGraph, 12);
   EXPECT_FALSE(w.findChild<QAction*>("N31")->isVisible());
+}
+
+// While the convolution runs, "СТОП" says it stops the convolution; afterwards a message
+// counts the points left out for their NaN X.
+TEST_F(ChartMeasure, ConvolutionNamesItsStopAndCountsSkippedPoints) {
+  AddCurve("sig", 0, 1e5, 0.1, [](double x) { return x > 1 ? 1.0 : 0.0; });
+  w.model().Series[0].X.back() = NAN;  // the rest stays on one grid
+  AddCurve("h", 0, 10, 1, [](double x) { return x; });
+  QString hint;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (w.btnStop->isVisible()) hint = w.btnStop->toolTip();
+  });
+  rv::test::AnswerSelection({0}, [&] { rv::test::AnswerSelection({1}, [&] { poll.start(0); }); });
+  w.findChild<QAction*>("N34")->trigger();
+  EXPECT_EQ(hint.toStdString(), kStopConvolution);
+  ASSERT_EQ(w.model().SeriesCount(), 3) << Joined(msgs.shown);
+  EXPECT_EQ(msgs.messages, std::vector<std::string>{SkippedNanXText({{"sig", 1}})});
+  EXPECT_NEAR(w.model().Series[2].Y.back(), 10, 1e-9);
 }

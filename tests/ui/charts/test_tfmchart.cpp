@@ -188,9 +188,9 @@ TEST_F(TfmChartWindow, LongCommandAndLiveFeed) {
   const LiveFeed::Handle h1 = w.AddRunSeries(" Ey(5,6,7)");
   EXPECT_EQ(std::tuple(w.model().FileNames[1], w.model().ActiveGraph), std::tuple(" Ey(5,6,7)", 1));
   {
-    ChartLongCommand lc(w);
-    EXPECT_EQ(std::tuple(w.menuBar()->isEnabled(), w.btnStop->isEnabled(), lc.StopRequested()),
-              std::tuple(false, true, false));
+    ChartLongCommand lc(w, kStopConvolution);
+    EXPECT_EQ(std::tuple(w.menuBar()->isEnabled(), w.btnStop->isEnabled(), lc.StopRequested(), w.btnStop->toolTip()),
+              std::tuple(false, true, false, QString(kStopConvolution)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.btnStop->isVisible(); }, 1000));
     std::thread calc([&] {
       for (int i = 0; i < 1000; ++i) {
@@ -259,6 +259,24 @@ TEST_F(TfmChartWindow, MalformedFileStopsTheOpenCommand) {
   EXPECT_EQ(msgs.errors, msgs.shown);  // both in error boxes
   ASSERT_EQ(w.model().SeriesCount(), 1);
   EXPECT_EQ(w.model().Series[0].Count(), 2u);
+}
+
+// Files that give no point add no series and do not end the command; each is reported.
+TEST_F(TfmChartWindow, FilesWithoutPointsAddNoSeries) {
+  std::string wide = "Record Length";
+  wide.append(1000000, ',');
+  WriteBytes(dir.file("empty.grf"), "");
+  WriteBytes(dir.file("wide.csv"), wide);
+  WriteBytes(dir.file("good.grf"), "1 2\r\n");
+  w.OpenFiles({QString::fromStdString(dir.file("empty.grf")), QString::fromStdString(dir.file("good.grf"))});
+  EXPECT_EQ(msgs.errors, std::vector<std::string>{"В файле " + dir.file("empty.grf") +
+                                                  " нет ни одной точки графика. График не добавлен"});
+  ASSERT_EQ(w.model().SeriesCount(), 1);
+  EXPECT_EQ(w.model().Series[0].Count(), 1u);
+  w.LoadGraphFile(QString::fromStdString(dir.file("wide.csv")));
+  ASSERT_EQ(msgs.errors.size(), 2u);
+  EXPECT_TRUE(msgs.errors[1].ends_with("График не добавлен")) << msgs.errors[1];
+  EXPECT_EQ(std::tuple(w.model().SeriesCount(), w.model().ActiveGraph), std::tuple(1, 0));
 }
 
 TEST(ChartDialogs, ValueFieldAndHistory) {
