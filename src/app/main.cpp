@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
   rv::QtProjectFileDialogs projectDialogs(&mainWindow);
   rv::ProjectIO projectIO(mainWindow, prompter, projectDialogs);
   projectIO.ApplicationTitle = "Ravelin";
-  mainWindow.SetProjectFileHandlers(rv::TfmNew3dMain::HandlersOf(projectIO));
+  mainWindow.SetProjectFileHandlers(projectIO.Handlers());
   mainWindow.SetCommandLine(app.arguments().mid(1));
   data->Modified = 0;
 
