@@ -479,10 +479,13 @@ void TfmNew3dMain::btnSaveResultClick() {
 }
 
 void TfmNew3dMain::N6Click() {
-  if (!links_.fmChart) return;
-  links_.fmChart->show();
-  links_.fmChart->raise();
-  links_.fmChart->activateWindow();
+  TfmChart* c = links_.fmChart;
+  if (!c) return;
+  // A minimised chart window comes back as it was before (maximised or not).
+  c->setWindowState(c->windowState() & ~Qt::WindowMinimized);
+  c->show();
+  c->raise();
+  c->activateWindow();
 }
 
 void TfmNew3dMain::N14Click() {
@@ -619,8 +622,18 @@ void TfmNew3dMain::HistoryItemClick(int index) {
 void TfmNew3dMain::btnCloseClick() { close(); }
 
 bool TfmNew3dMain::closeQuery() {
-  // No closing while a run is active, nor while a stopped one is still winding down.
-  if (d_.Stopped == 0 || Running()) return false;
+  // No closing while a run is active, nor while a stopped one is still winding down; the
+  // user is told why and what to do.
+  if (d_.Stopped == 0) {
+    prompter_->message("Идет счет: программу нельзя закрыть до его окончания.\n"
+                       "Чтобы закрыть программу, остановите счет кнопкой \"Стоп\".");
+    return false;
+  }
+  if (Running()) {
+    prompter_->message("Счет останавливается: программу можно будет закрыть через несколько "
+                       "секунд, когда он завершится.");
+    return false;
+  }
   // Yes saves: a cancelled or failed save keeps the window open.
   return askSaveFirst();
 }

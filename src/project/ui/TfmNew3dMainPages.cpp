@@ -430,16 +430,20 @@ void TfmNew3dMain::buildMenus() {
   N14 = win->addAction(Q("Точки вывода"));
   N15 = win->addAction(Q("Сосредоточенные элементы"));
   N19 = win->addAction(Q("Материалы"));
-  N7 = win->addAction(Q("Калькулятор длины волны"));
-  const char* names[] = {"N16", "N17", "N18", "N20", "N14", "N15", "N19", "N7"};
-  QAction* acts[] = {N16, N17, N18, N20, N14, N15, N19, N7};
-  for (int i = 0; i < 8; ++i) acts[i]->setObjectName(names[i]);
+  const char* names[] = {"N16", "N17", "N18", "N20", "N14", "N15", "N19"};
+  QAction* acts[] = {N16, N17, N18, N20, N14, N15, N19};
+  for (int i = 0; i < 7; ++i) acts[i]->setObjectName(names[i]);
 
   QMenu* help = bar->addMenu(Q("Справка"));
+  help->setObjectName("mnHelpMenu");
   mnHelp = help->addAction(Q("Содержание"));
   mnHelp->setObjectName("mnHelp");
   mnIndex = help->addAction(Q("Указатель"));
   mnIndex->setObjectName("mnIndex");
+  help->addSeparator();
+  N7 = help->addAction(Q("Калькулятор длины волны"));
+  N7->setObjectName("N7");
+  help->addSeparator();
   mnAbout = help->addAction(Q("О программе"));
   mnAbout->setObjectName("mnAbout");
 

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -111,6 +112,13 @@ TEST(MainWindowDesktop, AboutCalculatorHelpAndVersionLabel) {
   auto* mnIndex = w.findChild<QAction*>("mnIndex");
   auto* n7 = w.findChild<QAction*>("N7");
   ASSERT_TRUE(mnAbout && mnHelp && mnIndex && n7);
+
+  // The calculator is a help-menu item.
+  auto* helpMenu = w.findChild<QMenu*>("mnHelpMenu");
+  ASSERT_NE(helpMenu, nullptr);
+  EXPECT_EQ(helpMenu->title(), QString::fromUtf8("Справка"));
+  EXPECT_TRUE(helpMenu->actions().contains(n7) && helpMenu->actions().contains(mnAbout));
+  EXPECT_EQ(n7->text(), QString::fromUtf8("Калькулятор длины волны"));
 
   // No help file: both help commands are unavailable.
   CountingHelp none(false);
@@ -240,4 +248,16 @@ TEST(ProgramDialogs, SplashAndAboutShowTheProgramsIconAndPicture) {
   EXPECT_EQ(splash.width(), picture.width());
   EXPECT_GT(splash.height(), picture.height());
   EXPECT_EQ(splash.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+}
+
+TEST(MainWindowDesktop, ChartsBringBackAMinimisedChartWindow) {
+  const std::string dir = rvtest::FreshDir("rv_desktop_chart", "");
+  rv::ScriptedPrompter chartPrompter;
+  rv::TfmChart chart(rvtest::ChartOptions(dir, chartPrompter));
+  rvtest::Program prog(&chart);
+  chart.showMaximized();
+  chart.showMinimized();
+  ASSERT_TRUE(chart.isMinimized());
+  QTest::mouseClick(prog.w.Button3, Qt::LeftButton);  // "Графики"
+  EXPECT_TRUE(chart.isVisible() && !chart.isMinimized() && chart.isMaximized());
 }
