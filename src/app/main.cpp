@@ -51,9 +51,11 @@ int main(int argc, char** argv) {
   // The splash stays up at least this long from here, however fast the windows come up.
   const uint32_t t0 = rv::platform::GetTickCount();
   constexpr uint32_t kSplashMs = 1500;
-  // Qt's own dialogs and menus speak the program's language; windows open on screen.
+  // Qt's own dialogs and menus speak the program's language; windows open on screen,
+  // dialogs over their window; every window shows the program's icon.
   rv::platform::InstallQtTranslations(app);
   rv::platform::KeepWindowsOnScreen(app);
+  rv::platform::InstallProgramIcon(app);
 
   // The shared state every window works on, created once.
   auto data = std::make_unique<rv::SolverData>();
@@ -132,7 +134,7 @@ int main(int argc, char** argv) {
   rv::QtProjectFileDialogs projectDialogs(&mainWindow);
   rv::ProjectIO projectIO(mainWindow, prompter, projectDialogs);
   projectIO.ApplicationTitle = "Ravelin";
-  mainWindow.SetProjectFileHandlers(rv::TfmNew3dMain::HandlersOf(projectIO));
+  mainWindow.SetProjectFileHandlers(projectIO.Handlers());
   mainWindow.SetCommandLine(app.arguments().mid(1));
   data->Modified = 0;
 

@@ -1,8 +1,12 @@
 #include "platform/desktop.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QFile>
 #include <QLibraryInfo>
+#include <QPainter>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QTranslator>
 #include <QWidget>
 #include <QWindow>
@@ -36,37 +40,95 @@ namespace {
 // this size are assumed.
 constexpr QMargins kAssumedFrame(4, 30, 4, 4);
 
-class OnScreen : public QObject {
+// Window placement for every window of the program, on its showing.
+class Placement : public QObject {
 public:
   using QObject::QObject;
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::Show && o->isWidgetType()) {
       auto* w = static_cast<QWidget*>(o);
-      if (w->isWindow()) fit(w);
+      if (w->isWindow()) place(w);
     }
     return false;
   }
 
 private:
-  static void fit(QWidget* w) {
+  static void place(QWidget* w) {
     // Menus, tips and the like place themselves.
     if (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog) return;
     QScreen* screen = w->screen();
     if (!screen) return;
+    const QRect area = screen->availableGeometry();
     const QRect g = w->geometry(), f = w->frameGeometry();
     QMargins frame(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(),
                    f.bottom() - g.bottom());
     if (frame.isNull()) frame = kAssumedFrame;
     const QRect outer = g.marginsAdded(frame);
-    const QRect fitted = FitInside(outer, screen->availableGeometry());
-    if (fitted == outer) return;
-    w->resize(fitted.marginsRemoved(frame).size().expandedTo(w->minimumSize()));
-    w->move(fitted.topLeft());  // the frame's corner
+    const QRect fitted = FitInside(outer, area);
+    if (fitted == outer) {
+      if (!w->testAttribute(Qt::WA_Moved)) overActiveWindow(w);
+      return;
+    }
+    if (fitted.size() != outer.size())
+      w->resize(fitted.marginsRemoved(frame).size().expandedTo(w->minimumSize()));
+    // A window nobody placed yet is placed by its own showing (a dialog: centred over its
+    // parent window, within the screen) or by the desktop; moving it here would pin it to
+    // where it happens to be, the screen's corner.
+    if (w->testAttribute(Qt::WA_Moved)) w->move(fitted.topLeft());  // the frame's corner
+    else overActiveWindow(w);
+  }
+  // A dialog without a parent goes over the window in use, as one with a parent goes over
+  // its parent.
+  static void overActiveWindow(QWidget* w) {
+    if (!qobject_cast<QDialog*>(w) || w->parentWidget()) return;
+    QWidget* active = QApplication::activeWindow();
+    QWindow* handle = w->windowHandle();
+    if (!active || active == w || !handle || !active->windowHandle() || handle->transientParent())
+      return;
+    handle->setTransientParent(active->windowHandle());
   }
 };
 
 }  // namespace
 
-void KeepWindowsOnScreen(QApplication& app) { app.installEventFilter(new OnScreen(&app)); }
+void KeepWindowsOnScreen(QApplication& app) { app.installEventFilter(new Placement(&app)); }
+
+namespace {
+
+constexpr const char* kIconResource = ":/ravelin/ravelin.svg";
+constexpr const char* kSplashResource = ":/ravelin/splash.svg";
+
+// The SVG at the given size in device pixels; transparent around the drawing.
+QPixmap Render(const char* resource, const QSize& size) {
+  QPixmap pm(size);
+  pm.fill(Qt::transparent);
+  QSvgRenderer svg{QString::fromLatin1(resource)};
+  QPainter p(&pm);
+  svg.render(&p);
+  return pm;
+}
+
+}  // namespace
+
+QIcon ProgramIcon() {
+  // Drawn at each size rather than scaled, so that the small ones stay sharp.
+  QIcon icon;
+  for (int s : {16, 22, 24, 32, 48, 64, 128, 256}) icon.addPixmap(Render(kIconResource, QSize(s, s)));
+  return icon;
+}
+
+void InstallProgramIcon(QApplication& app) { app.setWindowIcon(ProgramIcon()); }
+
+QByteArray ProgramIconSvg() {
+  QFile f(QString::fromLatin1(kIconResource));
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QPixmap SplashPicture(qreal devicePixelRatio) {
+  const QSize own = QSvgRenderer{QString::fromLatin1(kSplashResource)}.defaultSize();
+  QPixmap pm = Render(kSplashResource, own * devicePixelRatio);
+  pm.setDevicePixelRatio(devicePixelRatio);
+  return pm;
+}
 
 }  // namespace rv::platform

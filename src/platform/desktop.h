@@ -1,6 +1,10 @@
 // Desktop conventions every window of the program follows: Qt's own dialogs and menus in
-// Russian, and windows that open where the user can see them.
+// Russian, windows that open where the user can see them, dialogs over the window they
+// belong to, and the program's icon.
 #pragma once
+#include <QByteArray>
+#include <QIcon>
+#include <QPixmap>
 #include <QRect>
 
 class QApplication;
@@ -11,11 +15,22 @@ namespace rv::platform {
 // system's Qt translations. False, leaving Qt's English, when they are not installed.
 bool InstallQtTranslations(QApplication& app);
 
-// From now on every window opens inside the available area of its screen: moved in, and
-// made smaller when it is larger than that area.
+// From now on every window opens where the user sees it: a dialog centred over its parent
+// window (one without a parent over the window in use), within the screen; a window the
+// program placed is moved inside the available area of its screen; any window larger than
+// that area is made smaller.
 void KeepWindowsOnScreen(QApplication& app);
 
 // `frame` moved inside `area`, and shrunk to it where larger.
 QRect FitInside(const QRect& frame, const QRect& area);
+
+// The program's icon (drawn as SVG) at the sizes windows and the desktop ask for; set on
+// the application, every window without an icon of its own shows it.
+QIcon ProgramIcon();
+void InstallProgramIcon(QApplication& app);
+// The icon's SVG text, installed with the desktop entry.
+QByteArray ProgramIconSvg();
+// The splash window's picture at its own size, for a screen of the given pixel ratio.
+QPixmap SplashPicture(qreal devicePixelRatio = 1);
 
 }  // namespace rv::platform

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/keystore.h"
 #include "platform/platform.h"
 
@@ -66,30 +67,47 @@ std::string ExecArgument(const std::string& exe) {
   return q + "\"";
 }
 
-const std::vector<std::pair<std::string, std::string>>& OwnTypes() {
-  static const std::vector<std::pair<std::string, std::string>> types = {
-      {".fdt", "Ravelin Project files"}, {".grf", "Ravelin grafic files"},
-      {".srg", "Ravelin grafic files"},  {".dat", "Ravelin grafic files"},
-      {".rez", "Ravelin grafic files"}};
+struct OwnType {
+  std::string ext, comment;
+};
+
+// The program's types the desktop is told of now: the project always, a chart extension only
+// while the key store gives it to the program (ticked in the association dialog). Other
+// programs' files of those extensions stay theirs until the user asks.
+std::vector<OwnType> TypesInUse(const KeyStore& s) {
+  std::vector<OwnType> types = {{".fdt", "Ravelin Project files"}};
+  for (const char* ext : kChartFileExts)
+    if (s.Value(ext) == std::optional<std::string>(kChartClass))
+      types.push_back({ext, "Ravelin grafic files"});
   return types;
 }
 
-void WriteDesktopFiles(const DesktopPaths& p, const std::string& exe) {
+// The desktop entry (with the icon) that opens the types in use.
+void WriteDesktopEntry(const DesktopPaths& p, const std::string& exe, const std::vector<OwnType>& types) {
+  const QByteArray icon = ProgramIconSvg();
+  if (!icon.isEmpty())
+    WriteIfChanged(p.dataHome + "/icons/hicolor/scalable/apps/" + kIconName + ".svg", icon.toStdString());
   std::ostringstream entry;
   entry << "[Desktop Entry]\nType=Application\nName=Ravelin\n"
         << "Comment=Расчёт электромагнитных полей методом FDTD\n"
-        << "Exec=" << ExecArgument(exe) << " %f\nTerminal=false\n"
+        << "Exec=" << ExecArgument(exe) << " %f\nIcon=" << kIconName << "\nTerminal=false\n"
         << "Categories=Science;Engineering;\nMimeType=";
-  for (const auto& [ext, _] : OwnTypes()) entry << MimeTypeOf(ext) << ';';
-  entry << "text/csv;\n";
+  for (const OwnType& t : types) entry << MimeTypeOf(t.ext) << ';';
+  entry << '\n';
   WriteIfChanged(p.dataHome + "/applications/" + kDesktopFile, entry.str());
+}
 
+// The program's own MIME types of the types in use (".csv" is the system's): a type the
+// program gave up is removed, so its files are of their former type again.
+void WriteMimePackage(const DesktopPaths& p, const std::vector<OwnType>& types) {
   std::ostringstream mime;
   mime << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        << "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
-  for (const auto& [ext, comment] : OwnTypes())
-    mime << "  <mime-type type=\"" << MimeTypeOf(ext) << "\">\n    <comment>" << comment
-         << "</comment>\n    <glob pattern=\"*" << ext << "\"/>\n  </mime-type>\n";
+  for (const OwnType& t : types)
+    if (MimeTypeOf(t.ext) != "text/csv")
+      mime << "  <mime-type type=\"" << MimeTypeOf(t.ext) << "\">\n    <comment>" << t.comment
+           << "</comment>\n    <icon name=\"" << kIconName << "\"/>\n    <glob pattern=\"*" << t.ext
+           << "\"/>\n  </mime-type>\n";
   mime << "</mime-info>\n";
   // The desktop's MIME cache is rebuilt only after a change, without waiting for it.
   if (WriteIfChanged(p.dataHome + "/mime/packages/ravelin.xml", mime.str()))
@@ -121,7 +139,9 @@ void RegisterProjectFileType(const DesktopPaths& p, const std::string& exe) {
   WriteClass(s, kProjectClass, "Ravelin Project files", exe, "ddeFdtd");
   s.Write(".fdt", kProjectClass);
   s.Save();
-  WriteDesktopFiles(p, exe);
+  const std::vector<OwnType> types = TypesInUse(s);
+  WriteDesktopEntry(p, exe, types);
+  WriteMimePackage(p, types);
   SetDefaultApplication(p, MimeTypeOf(".fdt"), kDesktopFile);
 }
 
@@ -129,6 +149,7 @@ void RegisterChartFileClass(const DesktopPaths& p, const std::string& exe) {
   KeyStore s(p.keyStore);
   WriteClass(s, kChartClass, "Ravelin grafic files", exe, "ddeChart");
   s.Save();
+  WriteDesktopEntry(p, exe, TypesInUse(s));
 }
 
 std::array<std::optional<bool>, 5> ReadAssociations(const DesktopPaths& p) {
@@ -162,6 +183,7 @@ void ApplyAssociations(const DesktopPaths& p, const std::array<bool, 5>& wanted)
     }
   }
   s.Save();
+  WriteMimePackage(p, TypesInUse(s));
 }
 
 std::string DefaultApplication(const DesktopPaths& p, const std::string& mime) {

@@ -18,6 +18,14 @@ namespace rv {
 namespace {
 
 const std::array<const char*, 6> BorderKeys = {"1", "2", "3", "4", "5", "6"};
+const std::array<const char*, 3> GridSizeKeys = {"NX", "NY", "NZ"};
+
+// Every section a project file may hold ("Project" in files of an older layout).
+const std::array<const char*, 23> ProjectSections = {
+    "Signal",       "OutPoints",    "sgOutPoint", "sgCurrent",    "sgVoltage", "sgFarPoints",
+    "sgResistors",  "sgCapacitors", "sgSourses",  "sgRazraydnic", "sgInductor", "InputSourse",
+    "Version",      "Geometry",     "MemLines",   "Borders",      "Materals",  "Layer",
+    "Vizual",       "OpenGL",       "FarField",   "Addition",     "Project"};
 
 // Free texts (note lines, material names) keep their blanks at both ends through the INI
 // class, which trims values: such a text is written in double quotes, and a value in
@@ -244,6 +252,11 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   IniFile ini;
   std::string e;
   if (!ini.load(path, &e)) return refuse(e);
+  // Any file reads as an INI text; one holding none of a project's sections is some other
+  // file, not a project of default settings.
+  if (std::none_of(ProjectSections.begin(), ProjectSections.end(),
+                   [&](const char* s) { return ini.sectionExists(s); }))
+    return refuse("это не файл проекта (в нём нет ни одного раздела проекта).");
 
   // Everything goes into new objects; the caller's data change only at the end.
   ProjectData n = p;
@@ -268,14 +281,21 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
 
   // The grid: the model arrays are sized by it, so a size the window can't show or the
   // machine can't hold is refused rather than clamped or attempted.
-  const int nx = ini.readInteger("Geometry", "NX", 100);
-  const int ny = ini.readInteger("Geometry", "NY", 100);
-  const int nz = ini.readInteger("Geometry", "NZ", 100);
-  auto inRange = [](int v) { return v >= GridCellsMin && v <= GridCellsMax; };
-  if (!inRange(nx) || !inRange(ny) || !inRange(nz))
-    return refuse("неверный размер сетки NX=" + IntToStr(nx) + ", NY=" + IntToStr(ny) +
-                  ", NZ=" + IntToStr(nz) + " (допустимо от " + IntToStr(GridCellsMin) + " до " +
+  // A size that is there but no whole number is refused too: the model file is laid out by
+  // it, and a default in its place would scramble the model. The message quotes the texts.
+  std::array<std::string, 3> sizeText;
+  std::array<int, 3> size{};
+  bool sizesOk = true;
+  for (size_t a = 0; a < 3; ++a) {
+    sizeText[a] = ini.readString("Geometry", GridSizeKeys[a], "100");  // missing: 100
+    sizesOk = sizesOk && TryStrToInt(sizeText[a], size[a]) && size[a] >= GridCellsMin &&
+              size[a] <= GridCellsMax;
+  }
+  if (!sizesOk)
+    return refuse("неверный размер сетки NX=" + sizeText[0] + ", NY=" + sizeText[1] +
+                  ", NZ=" + sizeText[2] + " (допустимо от " + IntToStr(GridCellsMin) + " до " +
                   IntToStr(GridCellsMax) + " по каждой оси).");
+  const int nx = size[0], ny = size[1], nz = size[2];
   const uint64_t cells = uint64_t(nx + 1) * uint64_t(ny + 1) * uint64_t(nz + 1);
   const uint64_t phys = PhysicalMemoryBytes();
   // The model and its undo copy, one byte per cell each.

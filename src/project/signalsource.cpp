@@ -238,6 +238,13 @@ SignalFileResult ReadSignalFile(const std::string& path, int timeUnit) {
     table->Times.push_back(float(ts));
     table->Values.push_back(float(v));
   }
+  if (table->Times.size() == 1) {
+    // Only the leading (0, 0): a "signal" of zeros would pass for a loaded file.
+    r.Status = SignalFileStatus::Empty;
+    r.Message = "Файл входного сигнала " + path +
+                " не содержит данных: нет ни одной строки со временем больше 0.";
+    return r;
+  }
   table->Times.shrink_to_fit();
   table->Values.shrink_to_fit();
   for (size_t i = 1; i < table->Times.size(); ++i)

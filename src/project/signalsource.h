@@ -74,7 +74,9 @@ double EvaluateSignal(const SignalSettings& s, double t);
 // Time units of the signal file, as the window's list has them.
 enum SignalFileUnit : int { UnitNs = 0, UnitUs = 1, UnitMs = 2, UnitSec = 3, UnitMetres = 4 };
 
-enum class SignalFileStatus { Ok, Missing, BadLine, NoMemory };
+// Empty: no pair with a time above 0, so nothing to load ("Файл входного сигнала ... не
+// содержит данных").
+enum class SignalFileStatus { Ok, Missing, BadLine, NoMemory, Empty };
 struct SignalFileResult {
   SignalFileStatus Status = SignalFileStatus::Missing;
   std::shared_ptr<const SignalTable> Table;  // set when Ok

@@ -1,8 +1,11 @@
-// Desktop conventions: Qt's own texts in Russian, windows inside the screen, message boxes
-// above the window in use.
+// Desktop conventions: Qt's own texts in Russian, windows inside the screen, dialogs and
+// message boxes over their window, the program's icon.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
@@ -57,6 +60,65 @@ TEST(Desktop, AMessageStandsAboveTheSideWindowInUse) {
   });
   rv::QtPrompter(&main).message("Сообщение окна");
   EXPECT_EQ(owner, &side);
+}
+
+// Where a dialog showed up: its frame's centre, taken while it is open.
+QPoint CentreWhenShown(QDialog& d) {
+  QPoint at(-1, -1);
+  QTimer::singleShot(0, [&] {
+    at = d.frameGeometry().center();
+    d.accept();
+  });
+  d.exec();
+  return at;
+}
+
+TEST(Desktop, DialogsOpenCentredOverTheirWindow) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  rv::platform::KeepWindowsOnScreen(*app);
+  QWidget main;
+  const QRect screen = main.screen()->availableGeometry();
+  main.setGeometry(screen.left() + screen.width() / 4, screen.top() + screen.height() / 4, 360, 260);
+  main.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+  QApplication::setActiveWindow(&main);
+  // Before a window has a frame Qt allows a title bar and borders it can't know: the
+  // centres may differ by that much.
+  auto over = [&](QPoint c) {
+    const QPoint d = c - main.frameGeometry().center();
+    return std::abs(d.x()) <= 12 && std::abs(d.y()) <= 45;
+  };
+  auto dialog = [](QWidget* parent) {
+    auto* d = new QDialog(parent);
+    (new QVBoxLayout(d))->addWidget(new QPushButton("Закрыть", d));
+    return d;
+  };
+  std::unique_ptr<QDialog> child(dialog(&main)), orphan(dialog(nullptr));
+  QMessageBox box(QMessageBox::NoIcon, "Ravelin", "Сообщение над своим окном", QMessageBox::NoButton, &main);
+  box.addButton("ОК", QMessageBox::AcceptRole);
+  for (QDialog* d : {static_cast<QDialog*>(&box), child.get(), orphan.get()}) {
+    const QPoint c = CentreWhenShown(*d);
+    EXPECT_TRUE(over(c)) << d->metaObject()->className() << " at " << c.x() << "," << c.y();
+  }
+  // The window moved: the next showing follows it.
+  main.move(main.x() + 40, main.y() + 30);
+  QApplication::processEvents();
+  EXPECT_TRUE(over(CentreWhenShown(*child)));
+}
+
+TEST(Desktop, TheProgramsIconAndSplashPicture) {
+  const QIcon icon = rv::platform::ProgramIcon();
+  for (int s : {16, 32, 256}) {
+    const QImage img = icon.pixmap(s, s).toImage();
+    ASSERT_EQ(img.size(), QSize(s, s));
+    // Drawn, not empty: the corners are transparent, the middle is not.
+    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0) << s;
+    EXPECT_GT(qAlpha(img.pixel(s / 2, s / 2)), 200) << s;
+  }
+  EXPECT_TRUE(rv::platform::ProgramIconSvg().startsWith("<svg"));
+  const QPixmap splash = rv::platform::SplashPicture(2);
+  EXPECT_EQ(std::tuple(splash.deviceIndependentSize().toSize(), splash.size()),
+            std::tuple(QSize(480, 180), QSize(960, 360)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cfloat>
 #include <csignal>
+#include <random>
 
 #include "project/modelfile.h"
 #include "project/projectfile.h"
@@ -301,17 +302,33 @@ TEST(ProjectFile, RefusedFilesLeaveTheProjectAlone) {
       {"[sgSourses]", "Count=2000000000"},                           // a table too long
       {"[Layer]", "Count=2", "[Layer2]", "Sig=1,5"},                 // not a number
       {"[OpenGL]", "Xo=1e300"},                                      // beyond a Single
+      {"[Geometry]", "NX=abc", "NY=10", "NZ=10"},                    // no number
+      {},                                                            // empty
+      {"some text", "[Unknown]", "a=1"},                             // no project section
+  };
+  // What each refusal names (besides the file).
+  const std::map<size_t, std::string> names = {
+      {1, "NY=2,"}, {7, "NX=abc, NY=10, NZ=10"}, {8, "не файл проекта"}, {9, "не файл проекта"}};
+  auto refused = [&](const std::string& f, const std::string& named) {
+    const ProjectLoadResult r = LoadProject(f, p, *d);
+    EXPECT_EQ(r.Status, ProjectLoadStatus::Refused) << f;
+    ASSERT_FALSE(r.Msgs.empty()) << f;
+    EXPECT_NE(r.Msgs[0].find(f), std::string::npos) << r.Msgs[0];
+    EXPECT_NE(r.Msgs[0].find(named), std::string::npos) << r.Msgs[0];
+    EXPECT_EQ(std::tuple(p.Main.spX, d->Space.len1(), d->Space(3, 3, 3), d->Layers[1].Name),
+              std::tuple(20, 21, 9, "old"));
   };
   for (size_t i = 0; i < bad.size(); ++i) {
     const std::string f = dir + "bad" + std::to_string(i) + ".fdt";
     WriteProjectText(f, bad[i]);
-    const ProjectLoadResult r = LoadProject(f, p, *d);
-    EXPECT_EQ(r.Status, ProjectLoadStatus::Refused) << i;
-    ASSERT_FALSE(r.Msgs.empty()) << i;
-    EXPECT_NE(r.Msgs[0].find(f), std::string::npos) << r.Msgs[0];
-    EXPECT_EQ(std::tuple(p.Main.spX, d->Space.len1(), d->Space(3, 3, 3), d->Layers[1].Name),
-              std::tuple(20, 21, 9, "old"));
+    refused(f, names.count(i) ? names.at(i) : "");
   }
+  // Bytes of no text at all.
+  std::mt19937 gen(7);
+  std::string noise(4096, '\0');
+  for (char& c : noise) c = char(gen());
+  WriteBytes(dir + "noise.fdt", noise);
+  refused(dir + "noise.fdt", "не файл проекта");
   EXPECT_EQ(LoadProject(dir + "none.fdt", p, *d).Status, ProjectLoadStatus::NotFound);
 }
 

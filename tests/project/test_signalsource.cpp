@@ -181,6 +181,12 @@ TEST(SignalFile, LoadsInterpolatesAndRejectsABadLine) {
   EXPECT_EQ(std::tuple(r.Status, r.BadLine), std::tuple(SignalFileStatus::BadLine, 2));
   r = LoadSignalFile(WriteFile("huge.srg", "1 1e300\n"), UnitNs);  // beyond single precision
   EXPECT_EQ(r.Status, SignalFileStatus::BadLine);
+  // Nothing but blanks or times not above 0: no signal to load.
+  for (const char* text : {"", "\r\n  \r\n", "0 5\n-1 2\n"}) {
+    r = LoadSignalFile(WriteFile("empty.srg", text), UnitNs);
+    EXPECT_EQ(std::tuple(r.Status, bool(r.Table), r.Message.find("не содержит данных") != std::string::npos),
+              std::tuple(SignalFileStatus::Empty, false, true)) << text;
+  }
   for (const std::string& f : {WriteFile("missing-dir", "") + "/nothing.srg", std::string()})
     EXPECT_EQ(LoadSignalFile(f, UnitNs).Status, SignalFileStatus::Missing) << f;
 

@@ -32,7 +32,7 @@ TfmCopy::TfmCopy(QWidget* parent) : QDialog(parent) {
   CheckBox2 = new QCheckBox(QString::fromUtf8("Копировать невидимые материалы"), this);
   CheckBox3 = new QCheckBox(QString::fromUtf8("Затирать невидимые материалы"), this);
   for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3}) top->addWidget(c);
-  top->addWidget(OkCancelButtons(this, "OK", "Cancel"));
+  top->addWidget(OkCancelButtons(this, "OK", "Отмена"));
 }
 
 CloneOptions TfmCopy::Options() const {

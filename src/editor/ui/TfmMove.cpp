@@ -40,7 +40,7 @@ TfmMove::TfmMove(QWidget* parent) : QDialog(parent) {
   top->addWidget(new QLabel(QString::fromUtf8("Примечание: откат для сосредоточенных элементов и точек вывода не "
                                               "реализован"),
                             this));
-  top->addWidget(OkCancelButtons(this, "OK", "Cancel"));
+  top->addWidget(OkCancelButtons(this, "OK", "Отмена"));
 }
 
 }  // namespace rv

@@ -26,7 +26,7 @@ TfmObject::TfmObject(QWidget* parent) : QDialog(parent) {
   form->addRow(QStringLiteral("Yo:"), spYo);
   form->addRow(QStringLiteral("Zo:"), spZo);
   top->addLayout(form);
-  top->addWidget(OkCancelButtons(this, "OK", "Cancel"));
+  top->addWidget(OkCancelButtons(this, "OK", "Отмена"));
 }
 
 void TfmObject::Fill(const std::vector<std::string>& summary, int x, int y, int z) {

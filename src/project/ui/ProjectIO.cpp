@@ -115,6 +115,15 @@ bool ProjectIO::AskSaveFirst() {
   return btnSaveResClick();
 }
 
+ProjectFileHandlers ProjectIO::Handlers() {
+  ProjectFileHandlers h;
+  h.Save = [this] { return btnSaveResClick(); };
+  h.AskSaveFirst = [this] { return AskSaveFirst(); };
+  h.Load = [this] { Button2Click(true); };
+  h.LoadByName = [this](const std::string& name) { LoadProjectByName(name); };
+  return h;
+}
+
 void ProjectIO::Button2Click(bool withSender) {
   if (host_.Data().CalcRunning) return;
   if (withSender) {

@@ -7,23 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "project/mainsettings.h"
-#include "project/projectfile.h"
-#include "project/tables.h"
+#include "project/ui/ProjectHost.h"
 
 class QWidget;
 
 namespace rv {
 
-struct SolverData;
 class Prompter;
-class TfmInputSource;
-
-// The two file dialogs' state: the file each holds and the folder each opens in.
-struct ProjectDialogState {
-  std::string OpenFileName, OpenDir;  // "Открыть проект"
-  std::string SaveFileName, SaveDir;  // "Сохранить проект"
-};
 
 // Asks for a project file name; empty when the user cancels.
 class ProjectFileDialogs {
@@ -45,45 +35,6 @@ private:
   QWidget* parent_;
 };
 
-// What the commands need of the main window and of the windows it reaches.
-class ProjectHost {
-public:
-  virtual ~ProjectHost() = default;
-  virtual SolverData& Data() = 0;
-  // The main window's settings, from and into its controls (setting them marks nothing
-  // modified).
-  virtual MainSettings GetMainSettings() = 0;
-  virtual void SetMainSettings(const MainSettings& s) = 0;
-  virtual OutPointTables& Outputs() = 0;
-  virtual LampedTables& Lamped() = 0;
-  // The table windows show their tables again.
-  virtual void TablesLoaded() {}
-  // The editor's section planes (their maximum follows the grid), camera and material
-  // count; setting them also stops the editor's delayed redraw.
-  virtual EditorState GetEditorState() = 0;
-  virtual void SetEditorState(const EditorState& s) = 0;
-  // The editor takes up the new model: re-sizes its copies, limits its section planes,
-  // rebuilds its element arrays and material list, recomputes the object bounds.
-  virtual void EditorFormActivate() {}
-  // The live field view's settings (kept here until that window exists).
-  virtual VizualSettings GetVizual() { return vizual_; }
-  virtual void SetVizual(const VizualSettings& v) { vizual_ = v; }
-  // The signal window; null when there is none (its settings are then kept here).
-  virtual TfmInputSource* SignalWindow() = 0;
-  virtual std::string& ProjectFileName() = 0;
-  virtual uint8_t& ProjectReady() = 0;
-  virtual ProjectDialogState& Dialogs() = 0;
-  virtual void AddToHistory(const std::string& fileName) = 0;
-  // The window's caption, shown at once (the load's progress goes through it).
-  virtual void SetCaption(const std::string& text) = 0;
-  // After a load: ComboBox1Change, cbFarDiagramClick, spXChange without marking the
-  // project modified, the pending messages, TabSheet2Show.
-  virtual void ProjectLoaded() {}
-
-protected:
-  VizualSettings vizual_;
-};
-
 class ProjectIO {
 public:
   ProjectIO(ProjectHost& host, Prompter& prompter, ProjectFileDialogs& dialogs);
@@ -101,6 +52,9 @@ public:
   // "На всякий случай сохраним проект?" while the project is modified. False when the
   // command asking must stop: Cancel, or Yes and then the save did not happen.
   bool AskSaveFirst();
+  // The commands as the main window's menu, close question, history and command line call
+  // them.
+  ProjectFileHandlers Handlers();
 
   uint8_t ProjectSaved = 0;                 // a save went through
   std::string ApplicationTitle = "Ravelin";

@@ -581,9 +581,14 @@ void TfmInputSource::CheckBox2Click() { eddF->setEnabled(!CheckBox2->isChecked()
 void TfmInputSource::btnOpenFileClick() {
   const std::optional<std::string> name = chooseFile_ ? chooseFile_() : std::nullopt;
   if (!name) return;
+  const SignalFileResult f = LoadSignalFile(*name, cbTime->currentIndex());
+  if (f.Status == SignalFileStatus::Empty) {
+    // Nothing to take from it: the signal and the file name stay as they were.
+    prompter_.message(f.Message);
+    return;
+  }
   edFileName->setText(Q(*name));
   userChanged();
-  const SignalFileResult f = LoadSignalFile(*name, cbTime->currentIndex());
   cur_.FileLoaded = f.Status == SignalFileStatus::Ok;
   if (cur_.FileLoaded) cur_.File = f.Table;
   source_.Set(cur_);

@@ -3,7 +3,6 @@
 #pragma once
 #include <QMainWindow>
 #include <QStringList>
-#include <QThread>
 
 #include <functional>
 #include <memory>
@@ -18,7 +17,7 @@
 #include "project/runstart.h"
 #include "project/signalsource.h"
 #include "project/tables.h"
-#include "project/ui/ProjectIO.h"
+#include "project/ui/ProjectHost.h"
 #include "solver/timeloop.h"
 
 class QAction;
@@ -52,27 +51,9 @@ class TfmChart;
 class TfmInputSource;
 class TfmNew3dMain;
 class TfmOpenGL;
+class Tcalculatethread;
 class TfmVisual;
 namespace platform { class HelpViewer; }
-
-// The calculation thread of one run: runs the time loop and hands progress and the end of
-// the run to the main window with blocking calls on the GUI thread.
-class Tcalculatethread : public QThread {
-  Q_OBJECT
-public:
-  Tcalculatethread(TfmNew3dMain& window, SolverData& d, StepHooks hooks, PauseControl& pause);
-  const RunOutcome& Outcome() const { return outcome_; }
-
-protected:
-  void run() override;
-
-private:
-  TfmNew3dMain& window_;
-  SolverData& d_;
-  StepHooks hooks_;
-  PauseControl& pause_;
-  RunOutcome outcome_;
-};
 
 // The other windows and the shared tables the main window works with. Anything left null is
 // either made by the main window itself (the tables) or not available (the windows).
@@ -95,15 +76,6 @@ struct MainWindowLinks {
   std::function<void()> refreshTables;
 };
 
-// The project file commands, once they exist (ProjectIO gives them all: HandlersOf). An
-// empty one leaves its command unavailable.
-struct ProjectFileHandlers {
-  std::function<bool()> Save;         // "Сохранить проект": true when the project was saved
-  std::function<bool()> AskSaveFirst; // the save question; false: the command stops
-  std::function<void()> Load;         // "Загрузить проект" through the open dialog
-  std::function<void(const std::string&)> LoadByName;  // history, command line
-};
-
 class TfmNew3dMain : public QMainWindow, public ProjectHost {
   Q_OBJECT
 public:
@@ -119,7 +91,6 @@ public:
   // The project file commands: the menu, the close question, the new-project command, the
   // history and the command line use them.
   void SetProjectFileHandlers(ProjectFileHandlers h);
-  static ProjectFileHandlers HandlersOf(ProjectIO& io);
   // The program's command-line arguments (after its name): a project named first, with the
   // extension exactly ".fdt", is loaded at the first activation.
   void SetCommandLine(const QStringList& args) { commandLine_ = args; }

@@ -13,8 +13,9 @@ class TfmStart : public QDialog {
 public:
   explicit TfmStart(const VersionLabels& version, QWidget* parent = nullptr);
 
+  QLabel* Image1 = nullptr;       // the picture; the window is as wide as it
   QLabel* ProgramIcon = nullptr;
-  QLabel* Label5 = nullptr;  // "Release r.b"
+  QLabel* Label5 = nullptr;       // "Release r.b"
 };
 
 }  // namespace rv

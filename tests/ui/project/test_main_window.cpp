@@ -114,8 +114,12 @@ TEST_F(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   QApplication::processEvents();
   EXPECT_EQ(buttonsAt(), idle);
 
-  // Closing is refused while the run is active.
+  // Closing is refused while the run is active, and the user is told how to stop it.
   EXPECT_TRUE(!w.close() && w.isVisible());
+  ASSERT_EQ(p.messages.size(), 1u);
+  EXPECT_EQ(p.messages[0], "Идет счет: программу нельзя закрыть до его окончания.\n"
+                           "Чтобы закрыть программу, остановите счет кнопкой \"Стоп\".");
+  p.messages.clear();
 
   // Pause holds the steps; resume lets them go on.
   QTest::mouseClick(w.btnPauza, Qt::LeftButton);

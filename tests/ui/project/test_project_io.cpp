@@ -244,6 +244,16 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
   EXPECT_NE(r.prompter.messages[0].find("NX=2"), std::string::npos);
   EXPECT_EQ(std::tuple(r.host.fileName, r.host.caption, r.host.main.spX, r.host.d->Space(1, 1, 1), r.host.ready, r.host.loaded),
             std::tuple(dir + "current.fdt", "Расчет электромагнитных полей методом FDTD", 33, 5, 1, 0));
+  // Bytes of some other file chosen in the open dialog: not a project, and not remembered.
+  std::string noise(2048, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 13);
+  WriteFile(dir + "noise.fdt", noise);
+  r.dialogs.open = {dir + "noise.fdt"};
+  r.io.Button2Click(true);
+  ASSERT_EQ(r.prompter.messages.size(), 2u);
+  EXPECT_NE(r.prompter.messages[1].find("это не файл проекта"), std::string::npos) << r.prompter.messages[1];
+  EXPECT_EQ(std::tuple(r.host.fileName, r.host.history[0], r.host.main.spX, r.host.loaded),
+            std::tuple(dir + "current.fdt", "", 33, 0));
 
   // A signal file with a bad line: reported, unloaded, and the rest of the project loads.
   WriteFile(dir + "sig.srg", "1 1\r\n2 x\r\n");
@@ -263,5 +273,5 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
   fs::remove(dir + "s.bin");
   r.io.LoadProjectByName(dir + "s.fdt");
   EXPECT_EQ(std::tuple(r.prompter.messages.size(), r.host.d->Space(5, 5, 5), r.host.d->Modified.load()),
-            std::tuple(2u, 0, 1));
+            std::tuple(3u, 0, 1));
 }

@@ -163,6 +163,14 @@ TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {
   EXPECT_EQ(std::tuple(w.fm.edFileName->text().toStdString(), w.fm.edMaxTime->text()), std::tuple(dir + "good.srg", "2"));
   EXPECT_NEAR(w.source.GetSignal(0.5e-9), 2.5, 1e-6);
   EXPECT_NEAR(w.fm.PreviewX().back(), 2.0, 0.01);
+  // An empty file holds no signal: said so, and the loaded one stays with its name.
+  WriteFile(dir + "empty.srg", "");
+  chosen = dir + "empty.srg";
+  w.fm.btnOpenFile->click();
+  EXPECT_EQ(w.prompter.messages.back(),
+            "Файл входного сигнала " + dir + "empty.srg не содержит данных: нет ни одной строки со временем больше 0.");
+  EXPECT_EQ(std::tuple(w.fm.FileLoaded(), w.fm.edFileName->text().toStdString()), std::tuple(true, dir + "good.srg"));
+  EXPECT_NEAR(w.source.GetSignal(0.5e-9), 2.5, 1e-6);
 
   // Saved and read back through a project file; the rest of the file stays.
   const std::string project = dir + "p.fdt";

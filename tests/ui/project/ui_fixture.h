@@ -104,7 +104,7 @@ struct Program {
     links.fmInputSource = &sw;
     links.fmChart = chart;
     w.SetLinks(links);
-    w.SetProjectFileHandlers(TfmNew3dMain::HandlersOf(io));
+    w.SetProjectFileHandlers(io.Handlers());
   }
   ~Program() {
     // No save question while the windows go.
