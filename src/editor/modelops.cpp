@@ -110,16 +110,23 @@ void DeleteSelected(SolverData& d, MaterialState& m, const SectionView& v, const
     }
 }
 
+int CloneLastSection(const SolverData& d, SectionAxis a) {
+  const Limits L = CellLimits(d);
+  return std::max(0, a == SectionAxis::X ? L.x : a == SectionAxis::Y ? L.y : L.z);
+}
+
 bool CloneSelection(SolverData& d, MaterialState& m, const SectionView& v, const GridRect& sel,
                     const CloneOptions& o) {
   const int s = v.Slice();
-  const int N = v.Axis == SectionAxis::X ? d.SpaceNx : v.Axis == SectionAxis::Y ? d.SpaceNy : d.SpaceNz;
+  // The last model cell along the axis: index N is no model cell, and the undo copy does not
+  // hold it, so no copy goes there.
+  const int last = CloneLastSection(d, v.Axis);
   std::vector<int> offsets;
   if (o.Mode == CloneOptions::ToSection) {
-    if (o.Section > N || o.Section < 1) return false;
+    if (o.Section > last || o.Section < 1) return false;
     offsets.push_back(o.Section - s);
   } else {
-    const int n = o.Mode == CloneOptions::Forward ? std::clamp(o.Count, 0, std::max(N - s, 0))
+    const int n = o.Mode == CloneOptions::Forward ? std::clamp(o.Count, 0, std::max(last - s, 0))
                                                   : std::clamp(o.Count, 0, std::max(s - 1, 0));
     for (int k = 1; k <= n; ++k) offsets.push_back(o.Mode == CloneOptions::Forward ? k : -k);
   }

@@ -46,9 +46,11 @@ TEST(ModelOps, CloneDirectionsAndRefusal) {
   const rv::GridRect sel{h - 1, v.RowCount - vv, h, v.RowCount - vv};  // z = 3..4 at y = 2
   rv::CloneOptions o;
   o.Mode = rv::CloneOptions::Forward, o.Count = 5;
+  // Forward from N-1 there is no model cell left: index N, which undo cannot restore, stays
+  // empty; the snapshot is taken all the same.
+  m.UndoReady = false;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
-  // Five sections forward from N-1 is one: index N; the hidden material is not copied.
-  EXPECT_EQ(std::tuple(int(d->Space(10, 2, 3)), int(d->Space(10, 2, 4)), Occupied(*d)), std::tuple(1, 0, 2));
+  EXPECT_EQ(std::tuple(int(d->Space(10, 2, 3)), Occupied(*d), m.UndoReady), std::tuple(0, 2, true));
   o.Mode = rv::CloneOptions::Backward, o.Count = 3, o.CopyHidden = true;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
   for (int x = 6; x <= 8; ++x) EXPECT_EQ(std::tuple(int(d->Space(x, 2, 3)), int(d->Space(x, 2, 4))), std::tuple(1, 2));
@@ -58,11 +60,17 @@ TEST(ModelOps, CloneDirectionsAndRefusal) {
   o.Mode = rv::CloneOptions::ToSection, o.Section = 1, o.CopyEmpty = true;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
   EXPECT_EQ(std::tuple(int(d->Space(1, 2, 3)), int(d->Space(1, 2, 4))), std::tuple(2, 0));
-  // A target past the grid changes nothing and takes no snapshot.
-  m.UndoReady = false, d->Modified = 0;
-  o.Section = 11;
-  EXPECT_FALSE(rv::CloneSelection(*d, m, v, sel, o));
-  EXPECT_EQ(std::tuple(m.UndoReady, int(d->Modified)), std::tuple(false, 0));
+  // A target past the model cells (N itself included) changes nothing and takes no snapshot;
+  // N-1 is the last one.
+  for (int t : {11, 10}) {
+    m.UndoReady = false, d->Modified = 0;
+    o.Section = t;
+    EXPECT_FALSE(rv::CloneSelection(*d, m, v, sel, o)) << t;
+    EXPECT_EQ(std::tuple(m.UndoReady, int(d->Modified), int(d->Space(10, 2, 3))), std::tuple(false, 0, 0)) << t;
+  }
+  o.Section = 9;
+  EXPECT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
+  EXPECT_EQ(rv::CloneLastSection(*d, SectionAxis::Y), 9);
 }
 
 TEST(ModelOps, MoveKeepsHiddenMaterialsAndDropsCellsLeavingTheModel) {

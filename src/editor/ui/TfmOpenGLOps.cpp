@@ -118,7 +118,13 @@ void TfmOpenGL::mnDelSelectedClick() {
 
 void TfmOpenGL::mnCopyClick() {
   if (ExecDialog(*fmCopy) != QDialog::Accepted) return;
-  if (CloneSelection(d_, mat_, View(), RectOf(StringGrid1->Sel()), fmCopy->Options())) afterOperation();
+  const CloneOptions o = fmCopy->Options();
+  if (CloneSelection(d_, mat_, View(), RectOf(StringGrid1->Sel()), o)) {
+    afterOperation();
+    return;
+  }
+  prompter_.message("Слоя " + IntToStr(o.Section) + " в модели нет: слои от 1 до " +
+                    IntToStr(CloneLastSection(d_, axis_)));
 }
 
 void TfmOpenGL::mnMoveClick() {
