@@ -423,6 +423,12 @@ bool ParsePointList(std::string_view text, std::vector<PointCell>& points, std::
     }
     points.push_back({xyz[0], xyz[1], xyz[2], uint8_t(v > 1e-9 ? 1 : 0)});
   }
+  // A file with nothing after its title line is no point list at all: loading it would
+  // look like success and change nothing.
+  if (points.empty()) {
+    err = NoPointsText;
+    return false;
+  }
   return true;
 }
 
