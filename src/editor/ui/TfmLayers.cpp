@@ -100,9 +100,18 @@ TfmLayers::TfmLayers(TfmOpenGL& editor, Prompter& prompter, TfmCalculate* calcul
   FormActivate();
 }
 
+void TfmLayers::showEvent(QShowEvent* e) {
+  // The materials may have changed since the table was last filled (a new or loaded project,
+  // an undo, an import): OK must not write an old table back over them.
+  FormActivate();
+  QDialog::showEvent(e);
+}
+
 void TfmLayers::FormActivate() {
   filling_ = true;
   tableValid_ = false;
+  reported_ = CellError{};
+  reportedText_.clear();
   const MaterialState& m = editor_.Materials();
   const auto& titles = LayerColumnTitles();
   QStringList heads;
@@ -139,23 +148,36 @@ void TfmLayers::selectMaterialCell(int col, int row) {
   filling_ = false;
 }
 
+void TfmLayers::reportBadCell(const CellError& e, const char* message, bool always) {
+  const QTableWidgetItem* it = StringGrid1->item(e.row - 1, e.col);
+  const std::string text = it ? it->text().toStdString() : std::string();
+  const bool same = e.col == reported_.col && e.row == reported_.row && text == reportedText_;
+  reported_ = e;
+  reportedText_ = text;
+  if (same && !always) return;
+  selectMaterialCell(e.col, e.row);
+  prompter_.message(message);
+}
+
 bool TfmLayers::btnSaveClick() {
   const CellError e = ApplyLayerRows(RowsOf(StringGrid1), true, editor_.Data().Layers);
   tableValid_ = e.ok();
   if (!tableValid_) {
-    selectMaterialCell(e.col, e.row);
-    prompter_.message("Устранить ошибки!");
+    reportBadCell(e, "Устранить ошибки!", true);
     return false;
   }
+  reported_ = CellError{};
   if (materialsChanged_) materialsChanged_();
   return true;
 }
 
 void TfmLayers::StringGrid1Click() {
   const CellError e = ApplyLayerRows(RowsOf(StringGrid1), false, editor_.Data().Layers);
-  if (e.ok()) return;
-  selectMaterialCell(e.col, e.row);
-  prompter_.message("Ошибка!");
+  if (e.ok()) {
+    reported_ = CellError{};
+    return;
+  }
+  reportBadCell(e, "Ошибка!", false);
 }
 
 void TfmLayers::SelectCell(int col, int row) {

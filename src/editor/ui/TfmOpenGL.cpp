@@ -343,7 +343,6 @@ void TfmOpenGL::SpinEdit1Change(QSpinBox* changed) {
 
 void TfmOpenGL::SpeedButton3Click() {
   if (!fmLayers_) return;
-  fmLayers_->FormActivate();
   fmLayers_->exec();
   FillMaterialCombo();
   Redraw();
