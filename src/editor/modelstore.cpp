@@ -33,7 +33,7 @@ std::array<uint8_t, 256> Identity() {
   return m;
 }
 
-// The Part's removal of material i of count c: i+1..c move down one entry (entry c keeps
+// Removes material i of count c from the table: i+1..c move down one entry (entry c keeps
 // its record).
 void RemoveRecord(LayerTable& L, int i, int c) {
   for (int k = i; k < c; ++k) L[size_t(k)] = L[size_t(k + 1)];

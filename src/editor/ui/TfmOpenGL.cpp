@@ -65,7 +65,6 @@ TfmOpenGL::TfmOpenGL(SolverData& d, Prompter& prompter, QWidget* parent)
   buildWindow();
   // FormCreate: the model sized, the default materials, the counters and the view.
   FrameCounter = 0;
-  SkipResize = 0;
   if (!d_.CalcRunning) ResizeSpace(d_);
   RotationStep = 0.2;
   AnchorCell = {1, 1, 1};

@@ -204,7 +204,6 @@ public:
   std::array<int, 3> AnchorCell{1, 1, 1};
   std::array<int, 3> MouseCell{0, 0, 0};
   int RasterDivisor = 1;
-  uint8_t SkipResize = 0;
   int FrameCounter = 0;
   bool StrokeActive = false;
   int LastRow = -1, LastCol = -1, PressCol = -1, PressRow = -1, ReleaseCol = -1, ReleaseRow = -1;
