@@ -317,6 +317,7 @@ bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d
   }
   report.push_back("Удаление пустых слоев...");
   DeleteUnusedLayers(d, m);
+  ModelChanged(d);
   report.push_back("ГОТОВО, можно забирать");
   return true;
 }

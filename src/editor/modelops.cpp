@@ -98,6 +98,7 @@ void DeleteAll(SolverData& d) {
     for (int y = 1; y <= ny; ++y)
       for (int z = 1; z <= nz; ++z) d.Space(x, y, z) = 0;
   d.Modified = 1;
+  ModelChanged(d);
 }
 
 void DeleteSelected(SolverData& d, MaterialState& m, const SectionView& v, const GridRect& sel) {
@@ -108,6 +109,7 @@ void DeleteSelected(SolverData& d, MaterialState& m, const SectionView& v, const
       const Cell3 c = SliceCellToModel(v, col, row, 0);
       if (d.Space.inside(c[0], c[1], c[2])) d.Space(c[0], c[1], c[2]) = 0;
     }
+  ModelChanged(d);
 }
 
 int CloneLastSection(const SolverData& d, SectionAxis a) {
@@ -146,6 +148,7 @@ bool CloneSelection(SolverData& d, MaterialState& m, const SectionView& v, const
         if (HiddenMaterial(d, dst) && !o.OverwriteHidden) continue;
         dst = src;
       }
+  ModelChanged(d);
   return true;
 }
 
@@ -172,6 +175,7 @@ bool MoveModel(SolverData& d, MaterialState& m, int dx, int dy, int dz, std::str
         else if (to && Z >= 1 && Z <= L.z) to[Z] = c;
       }
     }
+  ModelChanged(d);
   return true;
 }
 
@@ -246,6 +250,7 @@ bool RotateModel(SolverData& d, MaterialState& m, const Turn& t, double theta, s
         g.Cell(a, b, p[g.iw], q);
         d.Space(x, y, z) = tmp(q[0], q[1], q[2]);
       }
+  ModelChanged(d);
   return true;
 }
 
@@ -301,6 +306,7 @@ bool RevolveSelection(SolverData& d, MaterialState& m, const SectionView& v, con
       d.Space(q[0], q[1], q[2]) = p.m;
     }
   }
+  ModelChanged(d);
   return true;
 }
 

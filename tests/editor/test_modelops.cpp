@@ -5,6 +5,9 @@
 
 #include "common/alloc_fail.h"
 #include "editor/modelops.h"
+#include "editor/dxfimport.h"
+#include "editor/modelfiles.h"
+#include "editor/parabola.h"
 #include "editor/placing.h"
 #include "testgrid.h"
 
@@ -196,6 +199,51 @@ TEST(ModelOps, TurnsRefuseWithoutTheirTemporaries) {
     }));
     EXPECT_EQ(std::tuple(done, err, m.UndoReady, int(d->Space(5, 5, 5)), Occupied(*d)),
               std::tuple(false, rv::NoMemoryText, false, 1, 1)) << n;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every writer of the cells or of the switches counts its change, so a view that keeps faces
+// built from the model knows when to build them again.
+TEST(ModelOps, EveryWriterOfTheModelCountsItsChange) {
+  auto d = Grid(12);
+  rv::MaterialState m;
+  m.LayerCount = 3;
+  d->Space(5, 5, 5) = 1, d->Space(6, 6, 6) = 3;
+  const rv::SectionView v = Section(SectionAxis::Z, 5, 12);
+  const rv::GridRect all{0, 0, 10, 10};
+  std::string err;
+  rv::CellPlan plan;
+  plan.RowX = plan.RowY = 1;
+  plan.Runs = {{1, 1}};
+  rv::DxfPlan dxf;
+  dxf.LayerNames = {"", "a"};
+  dxf.LayerMaterial = {0, 1};
+  dxf.Lines.push_back({{rv::Point3{0, 0, 0}, rv::Point3{0.003, 0, 0}}, 1});
+  std::vector<std::string> report;
+  const std::vector<std::pair<const char*, std::function<void()>>> writers = {
+      {"delete selected", [&] { rv::DeleteSelected(*d, m, v, {4, 4, 6, 6}); }},
+      {"undo", [&] { ASSERT_TRUE(rv::RestoreUndo(*d, m)); }},
+      {"clone", [&] { ASSERT_TRUE(rv::CloneSelection(*d, m, v, all, {})); }},
+      {"move", [&] { ASSERT_TRUE(rv::MoveModel(*d, m, 1, 0, 0, err)); }},
+      {"rotate", [&] { ASSERT_TRUE(rv::RotateModel(*d, m, {SectionAxis::Z, 6, 6}, 1, err)); }},
+      {"revolve", [&] { ASSERT_TRUE(rv::RevolveSelection(*d, m, v, all, {SectionAxis::X, 6, 6}, err)); }},
+      {"parabola", [&] { EXPECT_GT(rv::DrawParabola(*d, 6, 6, 3, 2, 6, false, 1), 0); }},
+      {"object", [&] { rv::ApplyCellPlan(plan, 2, 2, 2, *d, m); }},
+      {"points", [&] { rv::ApplyPointList({{3, 3, 3, 1}}, *d, m); }},
+      {"delete unused", [&] { EXPECT_GT(rv::DeleteUnusedLayers(*d, m), 0); }},
+      {"drawing", [&] { ASSERT_TRUE(rv::PlaceDxf(dxf, 1, {0.001, 0.001, 0.001, 12, 12, 12, 1}, *d, m, report, err)) << err; }},
+      {"delete material", [&] { m.LayerCount = 2, m.CurLayer = 2; ASSERT_TRUE(rv::DeleteCurrentLayer(*d, m)); }},
+      {"delete all", [&] { rv::DeleteAll(*d); }},
+      {"grid grows", [&] { rv::SetGridSize(*d, 14, 12, 12); ASSERT_TRUE(rv::ResizeSpace(*d)); }},
+  };
+  for (const auto& [name, write] : writers) {
+    const uint64_t before = d->ModelVersion;
+    write();
+    EXPECT_GT(d->ModelVersion, before) << name;
   }
 }
 

@@ -190,6 +190,7 @@ void TfmLayers::SelectCell(int col, int row) {
   } else if (col == ColOn) {
     L.On = L.On ? 0 : 1;
     editor_.Data().Modified = 1;
+    ModelChanged(editor_.Data());
     filling_ = true;
     if (QTableWidgetItem* it = StringGrid1->item(row - 1, ColOn)) it->setText(Q(OnText(L.On)));
     filling_ = false;
@@ -242,6 +243,9 @@ void TfmLayers::done(int r) {
   // Leaving by "Ok" or the close box re-applies the table; a wrong cell keeps it open.
   if (!btnSaveClick()) return;
   QDialog::done(r);
+  // However the window was opened, the editor shows the materials as they are now.
+  editor_.FillMaterialCombo();
+  editor_.Redraw();
 }
 
 }  // namespace rv

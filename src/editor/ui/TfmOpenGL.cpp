@@ -95,7 +95,7 @@ void TfmOpenGL::buildWindow() {
     axes->addAction(a);
   }
   rbX->setChecked(true);
-  QMenu* view = bar->addMenu(Q("Вид"));
+  QMenu* view = bar->addMenu(Q("Показывать"));
   N23 = Named(view->addAction(Q("Панель точек вывода")), "N23");
   N24 = Named(view->addAction(Q("Панель элементов")), "N24");
   N23->setCheckable(true);
@@ -222,6 +222,9 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   // The snapshot holds the model before: restoring it into another project would mix them.
   mat_.UndoReady = false;
   mnUndo->setEnabled(false);
+  // A new or loaded project: the main window has replaced the model.
+  ModelChanged(d_);
+  RedrawView();
 }
 
 // Section positions stay on model cells, 1..N-1, without marking the project modified.
@@ -243,6 +246,8 @@ void TfmOpenGL::GridChanged(int scale) {
   int scaled[3];
   for (int i = 0; i < 3; ++i) scaled[i] = int(std::min<int64_t>(int64_t(v[i]) * scale, INT_MAX));
   limitSections(scaled);
+  // The main window re-sized or refined the model.
+  ModelChanged(d_);
   Redraw();
 }
 
@@ -341,10 +346,7 @@ void TfmOpenGL::SpinEdit1Change(QSpinBox* changed) {
 }
 
 void TfmOpenGL::SpeedButton3Click() {
-  if (!fmLayers_) return;
-  fmLayers_->exec();
-  FillMaterialCombo();
-  Redraw();
+  if (fmLayers_) fmLayers_->exec();
 }
 
 void TfmOpenGL::N23Click() {

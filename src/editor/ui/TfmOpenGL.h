@@ -287,8 +287,9 @@ private:
   QStackedLayout* spins_ = nullptr;
   SectionAxis axis_ = SectionAxis::X;
   bool activating_ = false;
-  std::string shownRegionTables_;
-  QString fileFolder_;  // where the file dialogs open  // the current-region rows whose messages were shown
+  std::string shownRegionTables_;  // the current-region rows whose messages were shown
+  QString fileFolder_;  // where the file dialogs open
+  uint64_t boundsVersion_ = ~uint64_t(0);  // the model's version when the cell window last found the object box
 };
 
 }  // namespace rv

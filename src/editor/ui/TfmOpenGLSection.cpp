@@ -252,12 +252,14 @@ void TfmOpenGL::SetCellMaterial(int row, int col) {
   if (!currentOn()) return;
   const Cell3 c = SliceCellToModel(View(), col, row, 0);
   if (d_.Space.inside(c[0], c[1], c[2])) d_.Space(c[0], c[1], c[2]) = uint8_t(mat_.CurLayer);
+  ModelChanged(d_);
   StringGrid1->viewport()->update();
 }
 
 void TfmOpenGL::ClearCell(int row, int col) {
   const Cell3 c = SliceCellToModel(View(), col, row, 0);
   if (d_.Space.inside(c[0], c[1], c[2])) d_.Space(c[0], c[1], c[2]) = 0;
+  ModelChanged(d_);
   StringGrid1->viewport()->update();
 }
 
@@ -265,6 +267,7 @@ void TfmOpenGL::FillSection() {
   if (!currentOn()) return;
   SaveUndo();
   rv::FillSection(d_.Space, View(), PressCol, PressRow, uint8_t(mat_.CurLayer));
+  ModelChanged(d_);
   Redraw();
 }
 
@@ -273,6 +276,7 @@ void TfmOpenGL::FillVolume() {
   SaveUndo();
   rv::FillVolume(d_.Space, d_.Nx, d_.Ny, d_.Nz, SliceCellToModel(View(), PressCol, PressRow, 0),
                  uint8_t(mat_.CurLayer));
+  ModelChanged(d_);
   Redraw();
 }
 
@@ -298,12 +302,14 @@ void TfmOpenGL::DrawSectionLine() {
   SaveUndo();
   RasterizeLine(UnitTarget(d_, mat_.CurLayer, RasterDivisor), P(SliceCellToModel(v, PressCol, PressRow, 0)),
                 P(SliceCellToModel(v, ReleaseCol, ReleaseRow, 0)));
+  ModelChanged(d_);
 }
 
 void TfmOpenGL::DrawLineFromAnchor() {
   if (!currentOn()) return;
   SaveUndo();
   RasterizeLine(UnitTarget(d_, mat_.CurLayer, RasterDivisor), P(AnchorCell), P(MouseCell));
+  ModelChanged(d_);
 }
 
 void TfmOpenGL::SelectSectionCell(int col, int row) {

@@ -22,6 +22,7 @@
 #include "editor/ui/TfmOpenGL.h"
 #include "editor/ui/View3D.h"
 #include "platform/prompter.h"
+#include "solver/resultpaths.h"
 
 namespace rv {
 
@@ -45,7 +46,7 @@ void TfmOpenGL::buildView() {
   fmParobolaDLG = new TfmParobolaDLG(this);
   fmSellParms = new TfmSellParms(this);
   for (QAction* a : menuBar()->actions())
-    if (a->menu() && a->text() == Q("Вид")) N25 = a->menu()->addAction(Q("Окно параметров ячеек"));
+    if (a->menu() && a->text() == Q("Показывать")) N25 = a->menu()->addAction(Q("Окно параметров ячеек"));
   N25->setObjectName("N25");
   N25->setCheckable(true);
   connect(N25, &QAction::triggered, this, [this] {
@@ -230,6 +231,15 @@ void TfmOpenGL::N26Click() {
 void TfmOpenGL::ShowCellParameters(int x, int y, int z) {
   if (InfoCell == std::array<int, 3>{x, y, z}) return;
   InfoCell = {x, y, z};
+  // The solver takes an edge outside the object box for vacuum. Between runs the box may lag
+  // behind the edits, which matters only for an edge outside it: look again then, once per
+  // change of the model. During a run the box is the run's.
+  const bool outside = x < d_.ObjXMin || x > d_.ObjXMax || y < d_.ObjYMin || y > d_.ObjYMax ||
+                       z < d_.ObjZMin || z > d_.ObjZMax;
+  if (outside && !d_.CalcRunning && boundsVersion_ != d_.ModelVersion) {
+    FindObjectBounds(d_);
+    boundsVersion_ = d_.ModelVersion;
+  }
   fmSellParms->SetLines(CellInfoLines(d_, elements_, x, y, z, CellSizeTexts()));
 }
 

@@ -90,11 +90,13 @@ void View3D::paintGL() {
 void View3D::drawCells() {
   const SolverData& d = w_.Data();
   if (!plainBoxes_) {
-    const uint64_t print = ModelFingerprint(d);
-    if (!meshBuilt_ || print != meshPrint_) {
+    // Every writer of the model counts its change: no frame reads the cells to find out.
+    const MeshKey key = MeshKeyOf(d);
+    if (!meshBuilt_ || !(key == meshKey_)) {
       meshOk_ = BuildCellMesh(d, mesh_);
-      meshPrint_ = print;
+      meshKey_ = key;
       meshBuilt_ = true;
+      ++meshBuilds_;
     }
   }
   if (plainBoxes_ || !meshOk_) {

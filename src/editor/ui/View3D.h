@@ -22,6 +22,8 @@ public:
   // Draws each run as the plain six-face box instead of the cached arrays (for comparison).
   void SetPlainBoxes(bool on) { plainBoxes_ = on; }
   size_t CachedQuads() const { return mesh_.quads(); }
+  // How often the cached faces were built from the model.
+  int MeshBuilds() const { return meshBuilds_; }
 
 protected:
   void initializeGL() override;
@@ -43,8 +45,9 @@ private:
   CellMesh mesh_;
   bool meshOk_ = false;
   bool plainBoxes_ = false;
-  uint64_t meshPrint_ = 0;
+  MeshKey meshKey_;
   bool meshBuilt_ = false;
+  int meshBuilds_ = 0;
 };
 
 // Six faces of a box, each in its shade of the colour (z full, x 0.75, y 0.5); leaves the
