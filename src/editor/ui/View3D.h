@@ -16,6 +16,10 @@ class View3D : public QOpenGLWidget {
   Q_OBJECT
 public:
   explicit View3D(TfmOpenGL& owner, QWidget* parent = nullptr);
+  // Whether this display gives the view its OpenGL (a compatibility context, not ES). Asked
+  // once, before any view exists: showing a view without one brings the program down.
+  // Otherwise `why` tells the user why there is no 3-D view.
+  static bool Available(QString& why);
   // The matrices of the last frame drawn (identity before the first).
   const Mat4& Projection() const { return projection_; }
   const Mat4& ModelView() const { return modelview_; }
