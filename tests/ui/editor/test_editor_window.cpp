@@ -3,6 +3,7 @@
 // cell sizes change (on a virtual X server).
 
 #include <QComboBox>
+#include <QScreen>
 #include <QTimer>
 #include <QPushButton>
 #include <QTableWidget>
@@ -153,6 +154,50 @@ TEST(MaterialsWindow, AWrongCellIsReportedOnceAndCanBeCorrected) {
   EXPECT_EQ(std::tuple(P.p.messages.back(), L.isVisible()), std::tuple("Устранить ошибки!", true));
   SetCell(L, 2, rv::ColSigma, "1");
   L.close();
+}
+
+// Created and linked as the program does on a 100^3 grid, then opened with "Объект": the
+// camera looks at the whole model, the window lies wholly on the screen, and the section
+// grid shows all of the section at a zoom the buttons reach, between its axis arrows.
+TEST(EditorWindow, OpensOnScreenSizedToTheModel) {
+  Program P(100);
+  rv::TfmOpenGL& editor = P.editor;
+  EXPECT_EQ(std::vector<float>({editor.EyeX, editor.EyeY, editor.EyeZ, editor.CenterX, editor.CenterY, editor.CenterZ}),
+            std::vector<float>({50, 50, 300, 50, 50, 290}));
+  QTest::mouseClick(P.w.Button4, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+  QApplication::processEvents();
+  const QRect avail = editor.screen()->availableGeometry();
+  EXPECT_TRUE(avail.contains(editor.frameGeometry())) << editor.frameGeometry().y();
+  rv::SectionGrid* g = editor.StringGrid1;
+  // 99 x 99 cells of 4 pixels and their lines: 495 pixels, all in view.
+  EXPECT_EQ(std::tuple(g->DefaultColWidth(), g->DefaultRowHeight(), editor.SpeedButton5->isEnabled()),
+            std::tuple(4, 4, true));
+  EXPECT_GE(g->viewport()->width(), 99 * 5);
+  EXPECT_GE(g->viewport()->height(), 99 * 5);
+  EXPECT_GE(editor.GLView->width(), 400);
+  // The arrows: up along the grid's left edge with its axis' name above, right along its
+  // bottom edge with its name after it, "0" where they meet.
+  const auto box = [&](QWidget* x) { return QRect(x->mapTo(&editor, QPoint(0, 0)), x->size()); };
+  const QRect grid = box(g), up = box(editor.Image1), right = box(editor.Image2), zero = box(editor.Label1),
+              v = box(editor.lb1), h = box(editor.lb2);
+  EXPECT_TRUE(up.right() < grid.left() && up.top() <= grid.top() + 2 && up.bottom() >= grid.bottom() - 2);
+  EXPECT_TRUE(right.top() > grid.bottom() && right.left() <= grid.left() + 2 && right.right() >= grid.right() - 2);
+  EXPECT_TRUE(zero.top() > up.bottom() - 2 && zero.right() < right.left() + 2);
+  EXPECT_TRUE(v.bottom() <= up.top() + 2 && h.left() >= right.right() - 2);
+  EXPECT_EQ(std::tuple(editor.Label1->text().toStdString(), editor.lb1->text().toStdString(),
+                       editor.lb2->text().toStdString()),
+            std::tuple("0", "Y", "Z"));
+  // The up arrow's head is at its top: more black there than at its foot.
+  const QImage arrow = editor.Image1->grab().toImage();
+  const auto dark = [&](int y0, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < arrow.width(); ++x) n += qGray(arrow.pixel(x, y)) < 128;
+    return n;
+  };
+  EXPECT_GT(dark(0, 10), 2 * dark(arrow.height() - 10, arrow.height()));
+  editor.close();
 }
 
 TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
