@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
             }
             d.Space(x, y, z) = v;
           }
+      ModelChanged(d);
       const auto t0 = bench::Clock::now();
       w.GLView->SetPlainBoxes(false);
       w.GLView->grabFramebuffer();

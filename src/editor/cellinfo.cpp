@@ -1,6 +1,7 @@
 #include "editor/cellinfo.h"
 
 #include "project/stringgrid.h"
+#include "solver/edgematerial.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -30,10 +31,11 @@ std::vector<std::string> CellInfoLines(const SolverData& d, const ElementArrays&
       !TryStrToFloat(sizes[2], dz) || !(dx > 0 && dy > 0 && dz > 0))
     return out;
   const double eps = material ? d.Layers[size_t(m)].EpsStatic : 1.0;
-  const double sigma = material ? d.Layers[size_t(m)].Sigma : 0.0;
-  // The cell's own conductivity decides: the edge average includes it, so the two agree
-  // except where the edge rule would consult the bounding box of the last run.
-  const bool conducting = sigma > 0;
+  // A switched-off material is vacuum to the solver: no conductivity of its own.
+  const double sigma = material && d.Layers[size_t(m)].On ? d.Layers[size_t(m)].Sigma : 0.0;
+  // The cell conducts when the solver's material of its X edge does (the average round the
+  // edge) and its own material has a conductivity to give a resistance with.
+  const bool conducting = sigma > 0 && GetEdgeMaterial(d, x, y, z, 'X').Sigma != 0;
   // 8.84 pF/m: the permittivity of free space.
   const double c[3] = {8.84 * eps * dy * dz / dx, 8.84 * eps * dx * dz / dy,
                        8.84 * eps * dx * dy / dz};

@@ -12,7 +12,10 @@
 namespace rv {
 
 // The lines for cell (x, y, z). Cell sizes that cannot be read (or are not positive) end the
-// description after the coordinates and the material.
+// description after the coordinates and the material. Resistances are given when the solver's
+// material of the cell's X edge conducts, as GetEdgeMaterial finds it with d's object box
+// (which the caller keeps covering the model), and the cell's own material is switched on
+// with a conductivity above 0.
 std::vector<std::string> CellInfoLines(const SolverData& d, const ElementArrays& a, int x, int y,
                                        int z, const std::array<std::string, 3>& sizes);
 

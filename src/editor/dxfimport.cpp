@@ -18,11 +18,33 @@ std::string Join3(double a, double b, double c) {
   return FloatToStr(a) + "x" + FloatToStr(b) + "x" + FloatToStr(c);
 }
 
-// Trunc(extent / size) + 2, as text ("?" when it has no whole value).
+// The cells a drawing of this extent takes along one axis: its far end lies in cell
+// Round(extent / size) + 1, and one more cell follows it, as the placing puts it. False when
+// that has no whole value.
+bool FitCells(double extent, double size, long long& n) {
+  if (!TryRound(extent / size, n) || n > std::numeric_limits<long long>::max() - 2) return false;
+  n += 2;
+  return true;
+}
+
 std::string CellCount(double extent, double size) {
   long long n = 0;
-  return TryTrunc(extent / size, n) && n < std::numeric_limits<long long>::max() - 2 ? IntToStr(n + 2) : "?";
+  return FitCells(extent, size, n) ? IntToStr(n) : "?";
 }
+
+std::string StepLine(const DxfGrid& g) {
+  return "Шаг по пространству: " + Join3(g.dX, g.dY, g.dZ) + " единиц";
+}
+std::string GridLine(const DxfGrid& g) {
+  return "Размер пространства: " + IntToStr(g.Nx) + "x" + IntToStr(g.Ny) + "x" + IntToStr(g.Nz) + " ячеек";
+}
+std::string CellsLine(const double ext[3], const DxfGrid& g) {
+  return "Размер объекта: " + CellCount(ext[0], g.dX) + "x" + CellCount(ext[1], g.dY) + "x" +
+         CellCount(ext[2], g.dZ) + " ячеек";
+}
+
+// Pairs read between two questions whether to stop.
+constexpr std::size_t CancelEvery = 64;
 
 // The pairs of one entity being read.
 struct Entity {
@@ -38,7 +60,7 @@ struct Entity {
 
 DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d, const MaterialState& m,
                    DxfPlan& plan, std::vector<std::string>& report, std::string& err,
-                   const DxfProgress& progress) {
+                   const DxfProgress& progress, const DxfCancel& cancelled) {
   plan = DxfPlan{};
   plan.LayerNames.emplace_back();
   report.push_back(":АНАЛИЗ ФАЙЛА");
@@ -47,7 +69,6 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
   bool inEntity = false, layerNamed = false;
   std::string headerVar;
   double ext[2][3] = {{0, 0, 0}, {0, 0, 0}};
-  bool extSeen = false;
   std::vector<Entity> found;
 
   auto finish = [&]() -> bool {
@@ -65,10 +86,22 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
   };
 
   std::string_view codeLine, value;
+  std::size_t pairs = 0;
   while (r.Next(codeLine)) {
     const std::size_t at = r.Number();
     if (progress && at % 1000 < 2) progress("Прочитано строк " + IntToStr(static_cast<long long>(at)));
+    if (cancelled && ++pairs % CancelEvery == 0 && cancelled()) {
+      err = DxfStopped;
+      return DxfStatus::Refused;
+    }
     int code = 0;
+    if (TrimBlanks(codeLine).empty()) {
+      // Blank lines at the very end (an editor's last line end) close the file as its end does.
+      std::string_view more;
+      bool blankToEnd = true;
+      while (blankToEnd && r.Next(more)) blankToEnd = TrimBlanks(more).empty();
+      if (blankToEnd) break;
+    }
     if (!TryStrToInt(codeLine, code)) {
       err = LineError(at, "ожидался код группы, а не \"" + std::string(codeLine) + "\"");
       return DxfStatus::Refused;
@@ -95,7 +128,14 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
     if (!headerVar.empty() && (headerVar == "$EXTMIN" || headerVar == "$EXTMAX") && (code == 10 || code == 20 || code == 30)) {
       double v = 0;
       if (TryStrToFloat(value, v)) ext[headerVar == "$EXTMAX"][code / 10 - 1] = v;
-      if (headerVar == "$EXTMAX" && code == 30) extSeen = true;
+      // The drawing's own idea of its size, reported where it is read.
+      if (headerVar == "$EXTMAX" && code == 30) {
+        const double e[3] = {ext[1][0] - ext[0][0], ext[1][1] - ext[0][1], ext[1][2] - ext[0][2]};
+        report.push_back(StepLine(g));
+        report.push_back("Приблизительный размер объекта: " + Join3(e[0], e[1], e[2]) + " единиц");
+        report.push_back(GridLine(g));
+        report.push_back(CellsLine(e, g));
+      }
       continue;
     }
     if (!inEntity) continue;
@@ -127,14 +167,6 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
   }
   if (!finish()) return DxfStatus::Refused;
 
-  if (extSeen) {
-    report.push_back("Шаг по пространству: " + Join3(g.dX, g.dY, g.dZ) + " единиц");
-    report.push_back("Приблизительный размер объекта: " +
-                     Join3(ext[1][0] - ext[0][0], ext[1][1] - ext[0][1], ext[1][2] - ext[0][2]) + " единиц");
-    report.push_back("Размер пространства: " + IntToStr(g.Nx) + "x" + IntToStr(g.Ny) + "x" + IntToStr(g.Nz) + " ячеек");
-    report.push_back("Размер объекта: " + CellCount(ext[1][0] - ext[0][0], g.dX) + "x" +
-                     CellCount(ext[1][1] - ext[0][1], g.dY) + "x" + CellCount(ext[1][2] - ext[0][2], g.dZ) + " ячеек");
-  }
   const int layers = int(plan.LayerNames.size()) - 1;
   if (layers == 0) {
     report.push_back("Не найдено ни одного слоя. Abort");
@@ -182,6 +214,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
       k = 1;
     }
     out.Layer = k;
+    out.Line = f.Line;
     const bool face = f.Type == "3DFACE";
     // A missing z is 0; a missing fourth corner (or its x or y) is the third's.
     const bool noFourth = !f.Has[3] && !f.Has[7] && !f.Has[11];
@@ -199,7 +232,8 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
 }
 
 bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d, MaterialState& m,
-              std::vector<std::string>& report, std::string& err, const DxfProgress& progress) {
+              std::vector<std::string>& report, std::string& err, const DxfProgress& progress,
+              const DxfCancel& cancelled) {
   if (!std::isfinite(scale) || scale <= 0) {
     err = "Масштаб должен быть числом больше 0";
     return false;
@@ -225,20 +259,19 @@ bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d
   scan(lines, 2);
   const double size[3] = {g.dX, g.dY, g.dZ};
   const int n[3] = {g.Nx, g.Ny, g.Nz};
-  double cells[3];
-  for (int a = 0; a < 3; ++a) {
-    const double ext = hi[size_t(a)] - lo[size_t(a)];
-    cells[a] = std::floor(ext / size[a]) + 2;
-    if (!std::isfinite(ext) || !std::isfinite(cells[a])) {
+  const double ext[3] = {hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]};
+  long long cells[3];
+  for (int a = 0; a < 3; ++a)
+    if (!std::isfinite(ext[a]) || !FitCells(ext[a], size[a], cells[a])) {
       err = "Координаты чертежа в этом масштабе выходят за пределы чисел";
       return false;
     }
-  }
-  report.push_back("Шаг по пространству: " + Join3(g.dX, g.dY, g.dZ) + " единиц");
-  report.push_back("Размер объекта: " + Join3(hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]) + " единиц");
-  report.push_back("Размер пространства: " + IntToStr(g.Nx) + "x" + IntToStr(g.Ny) + "x" + IntToStr(g.Nz) + " ячеек");
-  report.push_back("Размер объекта: " + FloatToStr(cells[0]) + "x" + FloatToStr(cells[1]) + "x" +
-                   FloatToStr(cells[2]) + " ячеек");
+  report.push_back(StepLine(g));
+  report.push_back("Размер объекта: " + Join3(ext[0], ext[1], ext[2]) + " единиц");
+  report.push_back(GridLine(g));
+  report.push_back(CellsLine(ext, g));
+  // The check counts cells as the placing puts points (Round(x / dX) + 1), so a drawing that
+  // passes has every point in a model cell and loses none.
   for (int a = 0; a < 3; ++a)
     if (cells[a] > n[a]) {
       err = DxfDoesNotFit;
@@ -259,18 +292,32 @@ bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d
   const auto tick = [&](size_t i, size_t every) {
     if (progress && i % every == 0) progress("ИДЕТ ОБРАБОТКА...ждите " + IntToStr(static_cast<long long>(i)));
   };
-  for (const DxfEntity& f : faces) {
-    tick(size_t(&f - faces.data()), 1000);
+  // A stop puts the snapshot back: the model, the materials and their count as they were.
+  const auto stop = [&] {
+    if (!cancelled || !cancelled()) return false;
+    RestoreUndo(d, m);
+    err = DxfStopped;
+    return true;
+  };
+  for (size_t i = 0; i < faces.size(); ++i) {
+    const DxfEntity& f = faces[i];
+    tick(i, 1000);
+    if (stop()) return false;
     t.Material = uint8_t(plan.LayerMaterial[size_t(f.Layer)]);
-    RasterizeQuad(t, shift(f.P[0]), shift(f.P[1]), shift(f.P[2]), shift(f.P[3]));
+    if (!RasterizeQuad(t, shift(f.P[0]), shift(f.P[1]), shift(f.P[2]), shift(f.P[3])))
+      report.push_back("Ош. 3DFACE в строке " + IntToStr(static_cast<long long>(f.Line)) +
+                       " не размещена: она слишком велика для шага по пространству");
   }
-  for (const DxfEntity& l : lines) {
-    tick(size_t(&l - lines.data()), 100);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const DxfEntity& l = lines[i];
+    tick(i, 100);
+    if (stop()) return false;
     t.Material = uint8_t(plan.LayerMaterial[size_t(l.Layer)]);
     RasterizeLine(t, shift(l.P[0]), shift(l.P[1]));
   }
   report.push_back("Удаление пустых слоев...");
   DeleteUnusedLayers(d, m);
+  ModelChanged(d);
   report.push_back("ГОТОВО, можно забирать");
   return true;
 }

@@ -21,6 +21,7 @@ namespace rv {
 struct DxfEntity {
   std::array<Point3, 4> P{};  // a LINE uses P[0], P[1]
   int Layer = 1;              // index into DxfPlan::LayerNames, from 1
+  std::size_t Line = 0;       // the file's line of its code 0, for the report
 };
 
 struct DxfPlan {
@@ -42,20 +43,27 @@ enum class DxfStatus { Refused, NoLayers, NoEntities, Ready };
 // Progress texts ("Прочитано строк N" every 1000 lines read, "ИДЕТ ОБРАБОТКА...ждите N" every
 // 1000 faces and 100 lines placed), so a window can show them and repaint.
 using DxfProgress = std::function<void(const std::string&)>;
+// Asked often while reading and placing; true stops the import with DxfStopped, the model and
+// the materials left as they were.
+using DxfCancel = std::function<bool()>;
+inline constexpr const char* DxfStopped = "Импорт прерван: модель осталась прежней";
 
 // Reads the drawing into a plan; the report gets the analysis. Refused: err says why.
 // NoLayers and NoEntities: the report says so; nothing is to be done.
 DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d, const MaterialState& m,
                    DxfPlan& plan, std::vector<std::string>& report, std::string& err,
-                   const DxfProgress& progress = {});
+                   const DxfProgress& progress = {}, const DxfCancel& cancelled = {});
 
 inline constexpr const char* DxfDoesNotFit = "Объект все-таки не лезет в объем\nИзмените шаг по пространству";
 inline constexpr const char* DefaultDxfScale = "0.001";
 
 // Scales the plan by `scale` (metres per drawing unit), puts its smallest corner at cell
 // (1,1,1), and when it fits the grid takes the snapshot, appends the materials, rasterises,
-// and deletes every material no cell uses. False (nothing changed) with err otherwise.
+// and deletes every material no cell uses. It fits when Round(extent / size) + 2 cells, as
+// the points are placed, are at most N along each axis. A face the rasteriser refuses is
+// named in the report. False (nothing changed) with err otherwise, a stop included.
 bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d, MaterialState& m,
-              std::vector<std::string>& report, std::string& err, const DxfProgress& progress = {});
+              std::vector<std::string>& report, std::string& err, const DxfProgress& progress = {},
+              const DxfCancel& cancelled = {});
 
 }  // namespace rv

@@ -373,6 +373,7 @@ bool ParseCellFile(std::string_view text, const MaterialState& m, CellPlan& plan
 
 void ApplyCellPlan(const CellPlan& plan, int ax, int ay, int az, SolverData& d, MaterialState& m) {
   SaveUndo(d, m);
+  ModelChanged(d);  // the writes below end in several places
   for (const tLayer& L : plan.NewLayers) d.Layers[size_t(++m.LayerCount)] = L;
   m.LayerCount += plan.AddLayerCount - int(plan.NewLayers.size());
   m.LayerCount = std::clamp(m.LayerCount, 1, MaxMaterials);
@@ -423,6 +424,12 @@ bool ParsePointList(std::string_view text, std::vector<PointCell>& points, std::
     }
     points.push_back({xyz[0], xyz[1], xyz[2], uint8_t(v > 1e-9 ? 1 : 0)});
   }
+  // A file with nothing after its title line is no point list at all: loading it would
+  // look like success and change nothing.
+  if (points.empty()) {
+    err = NoPointsText;
+    return false;
+  }
   return true;
 }
 
@@ -432,6 +439,7 @@ void ApplyPointList(const std::vector<PointCell>& points, SolverData& d, Materia
   for (const PointCell& p : points)
     if (p.X >= 1 && p.X <= lim.x && p.Y >= 1 && p.Y <= lim.y && p.Z >= 1 && p.Z <= lim.z)
       d.Space(p.X, p.Y, p.Z) = p.Value;
+  ModelChanged(d);
 }
 
 }  // namespace rv

@@ -61,6 +61,8 @@ struct PointCell {
   int X = 0, Y = 0, Z = 0;
   uint8_t Value = 0;  // 1 or 0
 };
+// A file without a single point is refused with NoPointsText.
+inline constexpr const char* NoPointsText = "Файл не содержит данных: в нем нет ни одной точки";
 bool ParsePointList(std::string_view text, std::vector<PointCell>& points, std::string& err);
 // Takes the snapshot and sets the points that lie in cells 1..N-1 of each axis.
 void ApplyPointList(const std::vector<PointCell>& points, SolverData& d, MaterialState& m);

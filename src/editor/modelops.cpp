@@ -98,6 +98,7 @@ void DeleteAll(SolverData& d) {
     for (int y = 1; y <= ny; ++y)
       for (int z = 1; z <= nz; ++z) d.Space(x, y, z) = 0;
   d.Modified = 1;
+  ModelChanged(d);
 }
 
 void DeleteSelected(SolverData& d, MaterialState& m, const SectionView& v, const GridRect& sel) {
@@ -108,18 +109,26 @@ void DeleteSelected(SolverData& d, MaterialState& m, const SectionView& v, const
       const Cell3 c = SliceCellToModel(v, col, row, 0);
       if (d.Space.inside(c[0], c[1], c[2])) d.Space(c[0], c[1], c[2]) = 0;
     }
+  ModelChanged(d);
+}
+
+int CloneLastSection(const SolverData& d, SectionAxis a) {
+  const Limits L = CellLimits(d);
+  return std::max(0, a == SectionAxis::X ? L.x : a == SectionAxis::Y ? L.y : L.z);
 }
 
 bool CloneSelection(SolverData& d, MaterialState& m, const SectionView& v, const GridRect& sel,
                     const CloneOptions& o) {
   const int s = v.Slice();
-  const int N = v.Axis == SectionAxis::X ? d.SpaceNx : v.Axis == SectionAxis::Y ? d.SpaceNy : d.SpaceNz;
+  // The last model cell along the axis: index N is no model cell, and the undo copy does not
+  // hold it, so no copy goes there.
+  const int last = CloneLastSection(d, v.Axis);
   std::vector<int> offsets;
   if (o.Mode == CloneOptions::ToSection) {
-    if (o.Section > N || o.Section < 1) return false;
+    if (o.Section > last || o.Section < 1) return false;
     offsets.push_back(o.Section - s);
   } else {
-    const int n = o.Mode == CloneOptions::Forward ? std::clamp(o.Count, 0, std::max(N - s, 0))
+    const int n = o.Mode == CloneOptions::Forward ? std::clamp(o.Count, 0, std::max(last - s, 0))
                                                   : std::clamp(o.Count, 0, std::max(s - 1, 0));
     for (int k = 1; k <= n; ++k) offsets.push_back(o.Mode == CloneOptions::Forward ? k : -k);
   }
@@ -139,6 +148,7 @@ bool CloneSelection(SolverData& d, MaterialState& m, const SectionView& v, const
         if (HiddenMaterial(d, dst) && !o.OverwriteHidden) continue;
         dst = src;
       }
+  ModelChanged(d);
   return true;
 }
 
@@ -165,6 +175,7 @@ bool MoveModel(SolverData& d, MaterialState& m, int dx, int dy, int dz, std::str
         else if (to && Z >= 1 && Z <= L.z) to[Z] = c;
       }
     }
+  ModelChanged(d);
   return true;
 }
 
@@ -239,6 +250,7 @@ bool RotateModel(SolverData& d, MaterialState& m, const Turn& t, double theta, s
         g.Cell(a, b, p[g.iw], q);
         d.Space(x, y, z) = tmp(q[0], q[1], q[2]);
       }
+  ModelChanged(d);
   return true;
 }
 
@@ -294,6 +306,7 @@ bool RevolveSelection(SolverData& d, MaterialState& m, const SectionView& v, con
       d.Space(q[0], q[1], q[2]) = p.m;
     }
   }
+  ModelChanged(d);
   return true;
 }
 

@@ -38,8 +38,10 @@ struct CloneOptions {
   bool CopyHidden = false;       // switched-off materials are copied
   bool OverwriteHidden = false;  // targets of switched-off materials may be overwritten
 };
-// Copies the rectangle of the current section into other sections. False (nothing changed,
-// no snapshot) when the target section lies past the grid.
+// Copies the rectangle of the current section into other sections, model cells only (up to
+// N-1 along the axis, where the undo copy reaches): copies forward stop there, and a target
+// section past it is refused (false, nothing changed, no snapshot).
+int CloneLastSection(const SolverData& d, SectionAxis a);
 bool CloneSelection(SolverData& d, MaterialState& m, const SectionView& v, const GridRect& sel,
                     const CloneOptions& o);
 

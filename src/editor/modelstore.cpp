@@ -33,7 +33,7 @@ std::array<uint8_t, 256> Identity() {
   return m;
 }
 
-// The Part's removal of material i of count c: i+1..c move down one entry (entry c keeps
+// Removes material i of count c from the table: i+1..c move down one entry (entry c keeps
 // its record).
 void RemoveRecord(LayerTable& L, int i, int c) {
   for (int k = i; k < c; ++k) L[size_t(k)] = L[size_t(k + 1)];
@@ -88,6 +88,7 @@ bool RestoreUndo(SolverData& d, MaterialState& m) {
   d.Modified = 1;
   m.UndoReady = false;
   CopyCells(d, d.UndoSpace, d.Space);
+  ModelChanged(d);
   m.LayerCount = Clamp(m.UndoLayerCount, 1, MaxMaterials);
   for (int i = 1; i <= MaxMaterials; ++i) d.Layers[size_t(i)] = d.UndoLayers[size_t(i)];
   m.CurLayer = Clamp(m.CurLayer, 1, m.LayerCount);
@@ -147,6 +148,7 @@ bool DeleteCurrentLayer(SolverData& d, MaterialState& m) {
   map[size_t(cur)] = 0;
   for (int v = cur + 1; v < 256; ++v) map[size_t(v)] = uint8_t(v - 1);
   Renumber(d.Space, map);
+  ModelChanged(d);
   RemoveRecord(d.Layers, cur, c);
   m.LayerCount = c - 1;
   m.CurLayer = std::min(cur, m.LayerCount);
@@ -180,6 +182,7 @@ int DeleteUnusedLayers(SolverData& d, MaterialState& m) {
   for (int k = 1; k <= c; ++k)
     if (orig[size_t(k)] <= m.CurLayer) cur = k;
   Renumber(d.Space, map);
+  ModelChanged(d);
   m.LayerCount = c;
   m.CurLayer = Clamp(cur, 1, c);
   d.Modified = 1;

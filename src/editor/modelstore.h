@@ -26,6 +26,10 @@ struct MaterialState {
   bool UndoReady = false;  // a snapshot exists that has not been restored yet
 };
 
+// Every writer of the model's cells or of the materials' switches calls this with its writes
+// (before a window may draw again).
+inline void ModelChanged(SolverData& d) { ++d.ModelVersion; }
+
 // The default colour of material n (0x00BBGGRR).
 uint32_t DefaultLayerColor(int n);
 // Entries 1..254 get the defaults; entry 0 is left alone.

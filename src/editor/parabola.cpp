@@ -33,6 +33,7 @@ int DrawParabola(SolverData& data, int fx, int fy, int z, int f, int d, bool min
     for (int y : {int(std::nearbyint(fy + root)), int(std::nearbyint(fy - root))})
       if (y >= fy - h && y <= fy + h) set(x, y);
   }
+  if (written) ++data.ModelVersion;
   return written;
 }
 

@@ -32,10 +32,6 @@ Cell3 SliceCellToModel(const SectionView& s, int col, int row, int offset) {
   return FromPlane(s, col + 1, s.RowCount - row, s.Slice() + offset);
 }
 
-Cell3 SliceCellToModel1(const SectionView& s, int col, int row, int offset) {
-  return FromPlane(s, col + 1, s.RowCount - row + 1, s.Slice() + offset);
-}
-
 void ModelToPlane(const SectionView& s, const Cell3& c, int& h, int& v, int& w) {
   switch (s.Axis) {
     case SectionAxis::X: h = c[2], v = c[1], w = c[0]; break;
@@ -126,15 +122,7 @@ bool GlyphTarget1(int k, const PixRect& r, PixRect& t) {
   return true;
 }
 
-bool GlyphTarget2(int k, const PixRect& r, PixRect& t) {
-  const int hw = (r.Right - r.Left) / 2, hh = (r.Bottom - r.Top) / 2;
-  if (k != 1 && k != 2) return false;
-  const int dx = k == 2 ? -hw : 0, dy = -(hh + 1);
-  t = {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
-  return true;
-}
-
-// ---- the Part's lookups
+// ---- one cell's marks, record by record
 
 bool OutputMarkAt(const ElementArrays& a, SectionAxis axis, const Cell3& c) {
   for (const tOutputPoint& p : a.OutputPoints)

@@ -31,8 +31,6 @@ using Cell3 = std::array<int, 3>;
 
 // The model cell of grid cell (col, row), `offset` sections further along the axis.
 Cell3 SliceCellToModel(const SectionView& s, int col, int row, int offset);
-// The same with the vertical coordinate one higher (the cell the row above shows).
-Cell3 SliceCellToModel1(const SectionView& s, int col, int row, int offset);
 // A model cell's in-plane coordinates: h along the columns (1 = column 0), v along the
 // rows (1 = the bottom row), w along the section axis.
 void ModelToPlane(const SectionView& s, const Cell3& c, int& h, int& v, int& w);
@@ -62,10 +60,9 @@ int ChooseGlyph(SectionAxis a, char letter);
 struct PixRect {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;
 };
-// Where the glyph of class k goes: T1 for an element in the cell itself, T2 (only for
-// k = 1, 2) for one in the cell above. False for k outside 0..2.
+// Where the glyph of class k for an element in the cell goes: centred on the cell's left edge
+// (k = 0), bottom edge (1) or bottom-left corner (2). False for k outside 0..2.
 bool GlyphTarget1(int k, const PixRect& r, PixRect& t);
-bool GlyphTarget2(int k, const PixRect& r, PixRect& t);
 
 // Glyph bases of the element kinds, in the order they are painted.
 enum GlyphKind { GlyphSparkGap, GlyphCapacitor, GlyphSource, GlyphInductor, GlyphResistor, GlyphKindCount };
@@ -98,7 +95,9 @@ private:
   std::unordered_map<int64_t, Marks> map_;
 };
 
-// The Part's per-cell lookups over the arrays, for a cell of the section's plane.
+// What the element arrays put on one cell of the section's plane, record by record: a current
+// output across the section, the edges of current-region outlines, the voltage lines' segments.
+// (SectionMarks holds the same for the whole plane.)
 bool OutputMarkAt(const ElementArrays& a, SectionAxis axis, const Cell3& c);
 uint8_t CurrentRegionEdges(const ElementArrays& a, const SectionView& s, const Cell3& c);
 uint8_t VoltageLineMask(const ElementArrays& a, const SectionView& s, const Cell3& c);

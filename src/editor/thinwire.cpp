@@ -1,5 +1,6 @@
 #include "editor/thinwire.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace rv {
@@ -12,7 +13,9 @@ ThinWireResult ThinWire(const ThinWireInput& in) {
   const double mu0 = 4 * M_PI * 1e-7;
   ThinWireResult r;
   r.SkinDepth = std::sqrt(1 / (M_PI * f * s * mu0));
-  const double A = M_PI * d * r.SkinDepth;  // the conducting ring of the wire
+  // The current keeps to a ring one skin depth deep; once that ring would be wider than the
+  // wire (low frequencies, thin wires) the whole cross-section carries it, as at DC.
+  const double A = std::min(M_PI * d * r.SkinDepth, M_PI * d * d / 4);
   r.R = L / A / s;
   r.SigmaNew = L / (r.R * a * b);
   return r;

@@ -18,6 +18,8 @@ struct ThinWireResult {
   double SigmaNew = 0;   // S/m
 };
 
+// The wire's resistance per cell length L: the current flows in a ring one skin depth deep,
+// or in the whole cross-section when that ring would not fit in it.
 // The cell row (length L along the current, a x b across it) gets the wire's resistance:
 // sigma_new = L / (R a b). Zero sizes give infinite or undefined numbers, not an error.
 ThinWireResult ThinWire(const ThinWireInput& in);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "solver/numtext.h"
@@ -259,27 +258,13 @@ bool BuildCellMesh(const SolverData& d, CellMesh& mesh) {
   return true;
 }
 
-uint64_t ModelFingerprint(const SolverData& d) {
-  uint64_t h = 1469598103934665603ull;
-  const auto mix = [&h](uint64_t v) {
-    h ^= v;
-    h *= 1099511628211ull;
-    h ^= h >> 29;
-  };
-  mix(uint64_t(uint32_t(d.SpaceNx)) << 32 | uint32_t(d.SpaceNy));
-  mix(uint64_t(uint32_t(d.SpaceNz)));
-  mix(reinterpret_cast<uintptr_t>(d.Space.data()));
-  for (const tLayer& L : d.Layers) mix(uint64_t(L.Color) << 8 | L.On);
-  const uint8_t* p = d.Space.data();
-  const size_t n = d.Space.size();
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t w;
-    std::memcpy(&w, p + i, 8);
-    mix(w);
-  }
-  for (; i < n; ++i) mix(p[i]);
-  return h;
+MeshKey MeshKeyOf(const SolverData& d) {
+  MeshKey k;
+  k.Version = d.ModelVersion;
+  k.Cells = d.Space.data();
+  k.N[0] = d.SpaceNx, k.N[1] = d.SpaceNy, k.N[2] = d.SpaceNz;
+  k.Len[0] = d.Space.len1(), k.Len[1] = d.Space.len2(), k.Len[2] = d.Space.len3();
+  return k;
 }
 
 bool ViewScales(const std::array<std::string, 3>& sizes, double& sx, double& sy, double& sz) {

@@ -86,9 +86,15 @@ struct CellMesh {
 // the runs one by one.
 bool BuildCellMesh(const SolverData& d, CellMesh& mesh);
 
-// A cheap fingerprint of what the mesh depends on: the model's cells and the materials'
-// colours and switches.
-uint64_t ModelFingerprint(const SolverData& d);
+// What a built mesh depends on, read without touching the cells: the model's change count,
+// its array and the grid's extents. A mesh whose key differs is rebuilt.
+struct MeshKey {
+  uint64_t Version = 0;
+  const void* Cells = nullptr;
+  int N[3] = {0, 0, 0}, Len[3] = {0, 0, 0};
+  bool operator==(const MeshKey&) const = default;
+};
+MeshKey MeshKeyOf(const SolverData& d);
 
 // Cell sizes read from texts; false when one is not a number, <= 0 or infinite.
 bool ViewScales(const std::array<std::string, 3>& sizes, double& sx, double& sy, double& sz);

@@ -18,6 +18,7 @@ bool ResizeSpace(SolverData& d) {
   // Same extents: nothing moves, so a window may call this while a run goes on.
   auto same = [&](const tSpace& s) { return s.len1() == n1 && s.len2() == n2 && s.len3() == n3; };
   if (same(d.Space) && same(d.UndoSpace)) return true;
+  ++d.ModelVersion;
   return d.Space.resizeKeep(n1, n2, n3) && d.UndoSpace.resizeKeep(n1, n2, n3);
 }
 

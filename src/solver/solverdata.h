@@ -48,6 +48,9 @@ struct SolverData {
   tSpace UndoSpace;
   std::array<tLayer, MaxLayers> Layers;
   std::array<tLayer, MaxLayers> UndoLayers;
+  // Grows with every change of Space's cells or extents and of the materials' switches (GUI
+  // thread only): views that keep geometry built from the model rebuild it when it moves.
+  uint64_t ModelVersion = 0;
 
   // ---- grid and run state
   int32_t Nx = 0, Ny = 0, Nz = 0;

@@ -5,6 +5,7 @@
 #include "editor/elementarrays.h"
 #include "editor/placing.h"
 #include "editor/symbols3d.h"
+#include "solver/resultpaths.h"
 #include "testgrid.h"
 
 namespace {
@@ -195,7 +196,17 @@ TEST(CellInfo, CapacitancesResistancesAndElementsOnTheCell) {
   const auto dielectric = rv::CellInfoLines(*d, a, 3, 4, 5, mm);
   EXPECT_EQ(std::tuple(dielectric[1], dielectric[5]), std::tuple("Материал: ФОЛЬГА", "Z: 0.01768 пФ"));
   d->Layers[1].Sigma = 1000;
+  rv::FindObjectBounds(*d);
   EXPECT_EQ(rv::CellInfoLines(*d, a, 3, 4, 5, {"0.002", "0.001", "0.001"})[3], "X: 2 Ом/ 0.00884 пФ");
+  // Switched off, the conductor is vacuum to the solver: capacitances only, also beside
+  // another conductor. Resistances need the edge the solver sees to conduct.
+  d->Layers[1].On = 0;
+  d->Space(3, 3, 5) = 2;  // the cell below: one of the four round the X edge
+  rv::FindObjectBounds(*d);
+  const auto off = rv::CellInfoLines(*d, a, 3, 4, 5, mm);
+  EXPECT_EQ(std::tuple(off.size(), off[3], off[5]), std::tuple(6u, "X: 0.01768 пФ", "Z: 0.01768 пФ"));
+  d->Layers[1].On = 1;
+  d->Space(3, 3, 5) = 0;
   // Elements on the cell are listed, others not; unreadable sizes stop after the material.
   a.OutputPoints.push_back({3, 4, 5, 'E', 'X', ""});
   a.Resistors.push_back({3, 4, 5, 'Y', 50});

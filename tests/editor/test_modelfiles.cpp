@@ -3,6 +3,7 @@
 #include "editor/dxfimport.h"
 #include "editor/modelfiles.h"
 #include "solver/codepage.h"
+#include "solver/numtext.h"
 #include "testgrid.h"
 
 namespace {
@@ -132,6 +133,12 @@ TEST(ModelFiles, CellFileAndPointList) {
   ASSERT_TRUE(rv::ParsePointList("x y z v\r\n 5  6\t7 0.5\r\n1 1 1 1\r\n1 1 1 1e-9\r\n9 1 1 1\r\n\r\n", pts, err));
   rv::ApplyPointList(pts, *d, m);
   EXPECT_EQ(std::tuple(d->Space(5, 6, 7), d->Space(1, 1, 1)), std::tuple(1, 0));
+  // A file with no points says so, whether it is empty or holds only its title and blanks.
+  for (const char* empty : {"", "x y z v\r\n", "x y z v\n \n\t\n"}) {
+    err.clear();
+    EXPECT_FALSE(rv::ParsePointList(empty, pts, err)) << empty;
+    EXPECT_EQ(err, rv::NoPointsText);
+  }
 }
 
 // A drawing of layers and one LINE from (0,0,0) to (x1,0,0) on `layer`; codes padded
@@ -188,6 +195,141 @@ TEST(ModelFiles, DxfLinesLayersAndFit) {
   const int count = m.LayerCount;
   for (const auto& [text, scale] : cases) EXPECT_TRUE(!Import(text, scale, *d, m, err) && !err.empty()) << text;
   EXPECT_EQ(std::tuple(d->Modified.load(), m.LayerCount), std::tuple(0, count));
+}
+
+}  // namespace
+
+namespace {
+
+// A drawing with a header ($EXTMIN, $EXTMAX), one layer "a" and the entities given (each a
+// list of code/value pairs after its "0").
+std::string Drawing(const std::vector<std::vector<std::string>>& entities, bool eof = true) {
+  std::vector<std::string> p = {"0", "SECTION", "2", "HEADER", "9", "$EXTMIN", "10", "0", "20", "0", "30", "0",
+                                "9", "$EXTMAX", "10", "6", "20", "1", "30", "0", "0", "ENDSEC",
+                                "0", "SECTION", "2", "TABLES", "0", "LAYER", "2", "a", "70", "0", "0", "ENDSEC",
+                                "0", "SECTION", "2", "ENTITIES"};
+  for (const auto& e : entities) {
+    p.push_back("0");
+    p.insert(p.end(), e.begin(), e.end());
+  }
+  p.insert(p.end(), {"0", "ENDSEC"});
+  if (eof) p.insert(p.end(), {"0", "EOF"});
+  return Lines(p);
+}
+// A LINE from (x0, y0, 0) to (x1, y1, 0).
+std::vector<std::string> Line3(double x0, double x1, double y0 = 0, double y1 = 0) {
+  const auto t = [](double v) { return rv::FloatToStr(v); };
+  return {"LINE", "8", "a", "10", t(x0), "20", t(y0), "30", "0", "11", t(x1), "21", t(y1), "31", "0"};
+}
+std::vector<std::string> Face(double w) {
+  const std::string W = rv::FloatToStr(w);
+  return {"3DFACE", "8", "a", "10", "0", "20", "0", "30", "0", "11", W, "21", "0", "31", "0",
+          "12", W, "22", W, "32", "0", "13", "0", "23", W, "33", "0"};
+}
+
+struct Placed {
+  bool ok = false;
+  std::string err;
+  std::vector<std::string> report;
+};
+Placed Place(const std::string& text, SolverData& d, MaterialState& m, const rv::DxfGrid& g,
+             const rv::DxfCancel& cancelled = {}) {
+  Placed r;
+  rv::DxfPlan plan;
+  if (rv::ParseDxf(text, g, d, m, plan, r.report, r.err) != rv::DxfStatus::Ready) return r;
+  r.ok = rv::PlaceDxf(plan, 0.001, g, d, m, r.report, r.err, {}, cancelled);
+  return r;
+}
+
+TEST(DxfImport, TheFitCheckCountsCellsAsThePointsArePlaced) {
+  // 8 nodes of 1 mm: cells 1..7. Two lines along Y, at x = 0 and at x = w mm: the far one
+  // lies in cells Round(w) + 1.
+  const rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
+  for (double w : {5.0, 5.4, 5.5, 5.6, 6.0, 6.4, 6.5, 6.6, 7.0}) {
+    auto d = Grid(8);
+    MaterialState m;
+    const Placed r = Place(Drawing({Line3(0, 0, 0, 2), Line3(w, w, 0, 2)}), *d, m, g);
+    long long last = 0;
+    ASSERT_TRUE(rv::TryRound(w, last));
+    if (last + 2 <= 8) {
+      // Accepted: both lines are drawn whole, none is lost.
+      ASSERT_TRUE(r.ok) << w << r.err;
+      EXPECT_EQ(std::tuple(d->Space(1, 3, 1) != 0, d->Space(int(last) + 1, 3, 1) != 0, Occupied(*d)),
+                std::tuple(true, true, 6))
+          << w;
+    } else {
+      EXPECT_EQ(std::tuple(r.ok, r.err, Occupied(*d), m.LayerCount), std::tuple(false, rv::DxfDoesNotFit, 0, 1)) << w;
+    }
+  }
+}
+
+TEST(DxfImport, ReportOrderBlankLastLinesAndRefusedFaces) {
+  const rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
+  auto d = Grid(8);
+  MaterialState m;
+  // The drawing's sizes are reported where $EXTMAX is read, before the layer names.
+  const Placed r = Place(Drawing({Line3(0, 2)}), *d, m, g);
+  ASSERT_TRUE(r.ok) << r.err;
+  ASSERT_GE(r.report.size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(r.report.begin(), r.report.begin() + 6),
+            (std::vector<std::string>{":АНАЛИЗ ФАЙЛА", "Шаг по пространству: 0.001x0.001x0.001 единиц",
+                                      "Приблизительный размер объекта: 6x1x0 единиц",
+                                      "Размер пространства: 8x8x8 ячеек", "Размер объекта: 6002x1002x2 ячеек", "a"}));
+  // Blank lines at the end of a file are its end; a blank line where a code belongs is not.
+  for (const std::string& tail : {std::string("\r\n"), std::string("\r\n  \r\n\r\n")}) {
+    auto d2 = Grid(8);
+    MaterialState m2;
+    const Placed b = Place(Drawing({Line3(0, 2)}, false) + tail, *d2, m2, g);
+    EXPECT_TRUE(b.ok) << b.err;
+    EXPECT_EQ(Occupied(*d2), 3);
+  }
+  auto d3 = Grid(8);
+  MaterialState m3;
+  const std::string text = Drawing({Line3(0, 2)});
+  const std::size_t at = text.find("0\r\nENDSEC\r\n0\r\nEOF");
+  EXPECT_FALSE(Place(text.substr(0, at) + "\r\n" + text.substr(at), *d3, m3, g).ok);
+
+  // Cells far thinner along Z than across make a face too many steps wide to sweep: it is
+  // named in the report, the line beside it is placed.
+  const rv::DxfGrid flat{0.001, 0.001, 1e-13, 8, 8, 8, 1};
+  auto d4 = Grid(8);
+  MaterialState m4;
+  const Placed f = Place(Drawing({Line3(0, 2), Face(5)}), *d4, m4, flat);
+  ASSERT_TRUE(f.ok) << f.err;
+  int named = 0;
+  for (const std::string& l : f.report) named += l.rfind("Ош. 3DFACE в строке ", 0) == 0;
+  EXPECT_EQ(std::tuple(named, Occupied(*d4)), std::tuple(1, 3));
+}
+
+TEST(DxfImport, AStopLeavesModelMaterialsAndCountAsTheyWere) {
+  const rv::DxfGrid g{0.001, 0.001, 0.001, 12, 12, 12, 1};
+  std::vector<std::vector<std::string>> faces;
+  for (int i = 0; i < 50; ++i) faces.push_back(Face(10));
+  const std::string text = Drawing(faces);
+  for (int after : {0, 1, 20}) {
+    auto d = Grid(12);
+    MaterialState m;
+    m.LayerCount = 2;
+    d->Space(3, 3, 3) = 2;
+    d->Layers[2].Name = "keep";
+    rv::SaveUndo(*d, m);
+    d->Space(4, 4, 4) = 1;  // the edit an undo would take back
+    const auto layers = d->Layers;
+    int asked = 0;
+    const Placed r = Place(text, *d, m, g, [&] { return ++asked > after; });
+    EXPECT_EQ(std::tuple(r.ok, r.err, Occupied(*d), int(d->Space(4, 4, 4)), m.LayerCount),
+              std::tuple(false, rv::DxfStopped, 2, 1, 2))
+        << after;
+    EXPECT_TRUE(d->Layers == layers) << after;
+  }
+  // Reading stops too.
+  auto d = Grid(12);
+  MaterialState m;
+  rv::DxfPlan plan;
+  std::vector<std::string> report;
+  std::string err;
+  EXPECT_EQ(rv::ParseDxf(text, g, *d, m, plan, report, err, {}, [] { return true; }), rv::DxfStatus::Refused);
+  EXPECT_EQ(err, rv::DxfStopped);
 }
 
 }  // namespace

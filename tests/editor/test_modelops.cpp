@@ -5,6 +5,9 @@
 
 #include "common/alloc_fail.h"
 #include "editor/modelops.h"
+#include "editor/dxfimport.h"
+#include "editor/modelfiles.h"
+#include "editor/parabola.h"
 #include "editor/placing.h"
 #include "testgrid.h"
 
@@ -46,9 +49,11 @@ TEST(ModelOps, CloneDirectionsAndRefusal) {
   const rv::GridRect sel{h - 1, v.RowCount - vv, h, v.RowCount - vv};  // z = 3..4 at y = 2
   rv::CloneOptions o;
   o.Mode = rv::CloneOptions::Forward, o.Count = 5;
+  // Forward from N-1 there is no model cell left: index N, which undo cannot restore, stays
+  // empty; the snapshot is taken all the same.
+  m.UndoReady = false;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
-  // Five sections forward from N-1 is one: index N; the hidden material is not copied.
-  EXPECT_EQ(std::tuple(int(d->Space(10, 2, 3)), int(d->Space(10, 2, 4)), Occupied(*d)), std::tuple(1, 0, 2));
+  EXPECT_EQ(std::tuple(int(d->Space(10, 2, 3)), Occupied(*d), m.UndoReady), std::tuple(0, 2, true));
   o.Mode = rv::CloneOptions::Backward, o.Count = 3, o.CopyHidden = true;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
   for (int x = 6; x <= 8; ++x) EXPECT_EQ(std::tuple(int(d->Space(x, 2, 3)), int(d->Space(x, 2, 4))), std::tuple(1, 2));
@@ -58,11 +63,17 @@ TEST(ModelOps, CloneDirectionsAndRefusal) {
   o.Mode = rv::CloneOptions::ToSection, o.Section = 1, o.CopyEmpty = true;
   ASSERT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
   EXPECT_EQ(std::tuple(int(d->Space(1, 2, 3)), int(d->Space(1, 2, 4))), std::tuple(2, 0));
-  // A target past the grid changes nothing and takes no snapshot.
-  m.UndoReady = false, d->Modified = 0;
-  o.Section = 11;
-  EXPECT_FALSE(rv::CloneSelection(*d, m, v, sel, o));
-  EXPECT_EQ(std::tuple(m.UndoReady, int(d->Modified)), std::tuple(false, 0));
+  // A target past the model cells (N itself included) changes nothing and takes no snapshot;
+  // N-1 is the last one.
+  for (int t : {11, 10}) {
+    m.UndoReady = false, d->Modified = 0;
+    o.Section = t;
+    EXPECT_FALSE(rv::CloneSelection(*d, m, v, sel, o)) << t;
+    EXPECT_EQ(std::tuple(m.UndoReady, int(d->Modified), int(d->Space(10, 2, 3))), std::tuple(false, 0, 0)) << t;
+  }
+  o.Section = 9;
+  EXPECT_TRUE(rv::CloneSelection(*d, m, v, sel, o));
+  EXPECT_EQ(rv::CloneLastSection(*d, SectionAxis::Y), 9);
 }
 
 TEST(ModelOps, MoveKeepsHiddenMaterialsAndDropsCellsLeavingTheModel) {
@@ -188,6 +199,51 @@ TEST(ModelOps, TurnsRefuseWithoutTheirTemporaries) {
     }));
     EXPECT_EQ(std::tuple(done, err, m.UndoReady, int(d->Space(5, 5, 5)), Occupied(*d)),
               std::tuple(false, rv::NoMemoryText, false, 1, 1)) << n;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every writer of the cells or of the switches counts its change, so a view that keeps faces
+// built from the model knows when to build them again.
+TEST(ModelOps, EveryWriterOfTheModelCountsItsChange) {
+  auto d = Grid(12);
+  rv::MaterialState m;
+  m.LayerCount = 3;
+  d->Space(5, 5, 5) = 1, d->Space(6, 6, 6) = 3;
+  const rv::SectionView v = Section(SectionAxis::Z, 5, 12);
+  const rv::GridRect all{0, 0, 10, 10};
+  std::string err;
+  rv::CellPlan plan;
+  plan.RowX = plan.RowY = 1;
+  plan.Runs = {{1, 1}};
+  rv::DxfPlan dxf;
+  dxf.LayerNames = {"", "a"};
+  dxf.LayerMaterial = {0, 1};
+  dxf.Lines.push_back({{rv::Point3{0, 0, 0}, rv::Point3{0.003, 0, 0}}, 1});
+  std::vector<std::string> report;
+  const std::vector<std::pair<const char*, std::function<void()>>> writers = {
+      {"delete selected", [&] { rv::DeleteSelected(*d, m, v, {4, 4, 6, 6}); }},
+      {"undo", [&] { ASSERT_TRUE(rv::RestoreUndo(*d, m)); }},
+      {"clone", [&] { ASSERT_TRUE(rv::CloneSelection(*d, m, v, all, {})); }},
+      {"move", [&] { ASSERT_TRUE(rv::MoveModel(*d, m, 1, 0, 0, err)); }},
+      {"rotate", [&] { ASSERT_TRUE(rv::RotateModel(*d, m, {SectionAxis::Z, 6, 6}, 1, err)); }},
+      {"revolve", [&] { ASSERT_TRUE(rv::RevolveSelection(*d, m, v, all, {SectionAxis::X, 6, 6}, err)); }},
+      {"parabola", [&] { EXPECT_GT(rv::DrawParabola(*d, 6, 6, 3, 2, 6, false, 1), 0); }},
+      {"object", [&] { rv::ApplyCellPlan(plan, 2, 2, 2, *d, m); }},
+      {"points", [&] { rv::ApplyPointList({{3, 3, 3, 1}}, *d, m); }},
+      {"delete unused", [&] { EXPECT_GT(rv::DeleteUnusedLayers(*d, m), 0); }},
+      {"drawing", [&] { ASSERT_TRUE(rv::PlaceDxf(dxf, 1, {0.001, 0.001, 0.001, 12, 12, 12, 1}, *d, m, report, err)) << err; }},
+      {"delete material", [&] { m.LayerCount = 2, m.CurLayer = 2; ASSERT_TRUE(rv::DeleteCurrentLayer(*d, m)); }},
+      {"delete all", [&] { rv::DeleteAll(*d); }},
+      {"grid grows", [&] { rv::SetGridSize(*d, 14, 12, 12); ASSERT_TRUE(rv::ResizeSpace(*d)); }},
+  };
+  for (const auto& [name, write] : writers) {
+    const uint64_t before = d->ModelVersion;
+    write();
+    EXPECT_GT(d->ModelVersion, before) << name;
   }
 }
 

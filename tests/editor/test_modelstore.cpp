@@ -183,4 +183,28 @@ TEST(ThinWire, SkinEffectResistanceAndTheRowThatConductsLikeIt) {
   }
 }
 
+TEST(ThinWire, LowFrequenciesReachTheDcResistanceAndNeverFallBelowIt) {
+  // 1 mm copper in 1 mm cells: below about 70 kHz the skin is deeper than a quarter of the
+  // diameter and the whole wire conducts.
+  rv::ThinWireInput in;
+  in.DiameterMm = 1, in.Sigma = 5.8e7, in.Dx = in.Dy = in.Dz = 0.001;
+  const double pi = std::numbers::pi, S = pi * 0.001 * 0.001 / 4, rdc = 0.001 / (S * in.Sigma);
+  in.FrequencyMHz = 1e-3;
+  const rv::ThinWireResult dc = rv::ThinWire(in);
+  EXPECT_NEAR(dc.R / rdc, 1, 1e-12);  // 2.2e-5 Ohm per mm
+  EXPECT_LT(dc.SigmaNew, in.Sigma);   // the row conducts less than the metal
+  // The resistance grows with the frequency and meets the skin formula at 1 GHz, where
+  // R = Rs L / (pi d) with the surface resistance Rs = sqrt(pi f mu0 / sigma).
+  double last = 0;
+  for (double f : {1e-6, 1e-3, 0.01, 0.07, 0.1, 1.0, 100.0, 1000.0}) {
+    in.FrequencyMHz = f;
+    const double R = rv::ThinWire(in).R;
+    EXPECT_GE(R, last * (1 - 1e-12)) << f;
+    EXPECT_GE(R, rdc * (1 - 1e-12)) << f;
+    last = R;
+  }
+  const double rs = std::sqrt(pi * 1e9 * 4e-7 * pi / in.Sigma);
+  EXPECT_NEAR(last / (rs * 0.001 / (pi * 0.001)), 1, 1e-9);
+}
+
 }  // namespace

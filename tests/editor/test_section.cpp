@@ -16,7 +16,7 @@ TEST(Section, GridCellsMapToModelCells) {
   s.SliceX = 3;
   s.SizeFor(9, 5, 7);  // rows y 1..4, columns z 1..6
   EXPECT_EQ(std::tuple(s.RowCount, s.ColCount, rv::SliceCellToModel(s, 0, 0, 0), rv::SliceCellToModel(s, 0, 3, 0),
-                       rv::SliceCellToModel(s, 5, 3, -1), rv::SliceCellToModel1(s, 0, 3, 1)),
+                       rv::SliceCellToModel(s, 5, 3, -1), rv::SliceCellToModel(s, 0, 2, 1)),
             std::tuple(4, 6, rv::Cell3{3, 4, 1}, rv::Cell3{3, 1, 1}, rv::Cell3{2, 1, 6}, rv::Cell3{4, 2, 1}));
   s.Axis = SectionAxis::Y;
   s.SliceY = 2;

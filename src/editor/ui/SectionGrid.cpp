@@ -6,6 +6,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <limits>
 
 #include "solver/solverdata.h"
 
@@ -136,6 +137,7 @@ void SectionGrid::SetView(const SectionView& v) {
   curRow_ = std::clamp(curRow_, 0, view_.RowCount - 1);
   if (elements_) marks_.Build(*elements_, view_);
   updateScrollBars();
+  updateGeometry();
   viewport()->update();
 }
 
@@ -143,12 +145,14 @@ void SectionGrid::SetSides(int colWidth, int rowHeight) {
   colWidth_ = std::max(1, colWidth);
   rowHeight_ = std::max(1, rowHeight);
   updateScrollBars();
+  updateGeometry();
   viewport()->update();
 }
 
 void SectionGrid::SetGridLines(bool on) {
   lines_ = on;
   updateScrollBars();
+  updateGeometry();
   viewport()->update();
 }
 
@@ -174,11 +178,27 @@ void SectionGrid::SetElements(const ElementArrays& a) {
   viewport()->update();
 }
 
+QSize SectionGrid::FullSize(const SectionView& v, int colWidth, int rowHeight) const {
+  const int64_t line = lines_ ? 1 : 0, f = 2 * frameWidth();
+  const auto px = [&](int64_t cells, int side) {
+    return int(std::min<int64_t>(cells * (side + line) + f, std::numeric_limits<int>::max() / 2));
+  };
+  return {px(v.ColCount, colWidth), px(v.RowCount, rowHeight)};
+}
+
+QSize SectionGrid::sizeHint() const { return FullSize(view_, colWidth_, rowHeight_); }
+
+QSize SectionGrid::minimumSizeHint() const { return {64, 64}; }
+
 int SectionGrid::LeftCol() const { return horizontalScrollBar()->value(); }
 int SectionGrid::TopRow() const { return verticalScrollBar()->value(); }
 
 void SectionGrid::updateScrollBars() {
-  const QSize vp = viewport()->size();
+  // A section that fits without the scroll bars gets none (they would hide a part of it).
+  const QSize full = maximumViewportSize();
+  const bool fits = int64_t(view_.ColCount) * pitchW() <= full.width() &&
+                    int64_t(view_.RowCount) * pitchH() <= full.height();
+  const QSize vp = fits ? full : viewport()->size();
   const int cols = std::max(1, vp.width() / pitchW()), rows = std::max(1, vp.height() / pitchH());
   horizontalScrollBar()->setRange(0, std::max(0, view_.ColCount - cols));
   horizontalScrollBar()->setPageStep(cols);

@@ -43,6 +43,12 @@ public:
   // The element arrays changed: rebuild the marks of the section.
   void SetElements(const ElementArrays& a);
 
+  // The pixels the whole section `v` takes with cells of the sides given, frame included.
+  QSize FullSize(const SectionView& v, int colWidth, int rowHeight) const;
+  // The whole section as shown now; smaller, the grid scrolls.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
   // The grid cell at a viewport point; -1 for a coordinate outside the cells.
   void CellAt(const QPoint& p, int& col, int& row) const;
   // The first column and row in view.

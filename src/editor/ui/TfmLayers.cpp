@@ -100,9 +100,18 @@ TfmLayers::TfmLayers(TfmOpenGL& editor, Prompter& prompter, TfmCalculate* calcul
   FormActivate();
 }
 
+void TfmLayers::showEvent(QShowEvent* e) {
+  // The materials may have changed since the table was last filled (a new or loaded project,
+  // an undo, an import): OK must not write an old table back over them.
+  FormActivate();
+  QDialog::showEvent(e);
+}
+
 void TfmLayers::FormActivate() {
   filling_ = true;
   tableValid_ = false;
+  reported_ = CellError{};
+  reportedText_.clear();
   const MaterialState& m = editor_.Materials();
   const auto& titles = LayerColumnTitles();
   QStringList heads;
@@ -139,23 +148,36 @@ void TfmLayers::selectMaterialCell(int col, int row) {
   filling_ = false;
 }
 
+void TfmLayers::reportBadCell(const CellError& e, const char* message, bool always) {
+  const QTableWidgetItem* it = StringGrid1->item(e.row - 1, e.col);
+  const std::string text = it ? it->text().toStdString() : std::string();
+  const bool same = e.col == reported_.col && e.row == reported_.row && text == reportedText_;
+  reported_ = e;
+  reportedText_ = text;
+  if (same && !always) return;
+  selectMaterialCell(e.col, e.row);
+  prompter_.message(message);
+}
+
 bool TfmLayers::btnSaveClick() {
   const CellError e = ApplyLayerRows(RowsOf(StringGrid1), true, editor_.Data().Layers);
   tableValid_ = e.ok();
   if (!tableValid_) {
-    selectMaterialCell(e.col, e.row);
-    prompter_.message("Устранить ошибки!");
+    reportBadCell(e, "Устранить ошибки!", true);
     return false;
   }
+  reported_ = CellError{};
   if (materialsChanged_) materialsChanged_();
   return true;
 }
 
 void TfmLayers::StringGrid1Click() {
   const CellError e = ApplyLayerRows(RowsOf(StringGrid1), false, editor_.Data().Layers);
-  if (e.ok()) return;
-  selectMaterialCell(e.col, e.row);
-  prompter_.message("Ошибка!");
+  if (e.ok()) {
+    reported_ = CellError{};
+    return;
+  }
+  reportBadCell(e, "Ошибка!", false);
 }
 
 void TfmLayers::SelectCell(int col, int row) {
@@ -168,6 +190,7 @@ void TfmLayers::SelectCell(int col, int row) {
   } else if (col == ColOn) {
     L.On = L.On ? 0 : 1;
     editor_.Data().Modified = 1;
+    ModelChanged(editor_.Data());
     filling_ = true;
     if (QTableWidgetItem* it = StringGrid1->item(row - 1, ColOn)) it->setText(Q(OnText(L.On)));
     filling_ = false;
@@ -220,6 +243,9 @@ void TfmLayers::done(int r) {
   // Leaving by "Ok" or the close box re-applies the table; a wrong cell keeps it open.
   if (!btnSaveClick()) return;
   QDialog::done(r);
+  // However the window was opened, the editor shows the materials as they are now.
+  editor_.FillMaterialCombo();
+  editor_.Redraw();
 }
 
 }  // namespace rv

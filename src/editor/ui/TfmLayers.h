@@ -1,10 +1,14 @@
 // "Параметры материалов": the materials table. Row i is material i; colour and on/off
 // apply at a click, the other columns when the table is transferred ("Ok", closing,
-// adding a material) and, for the first four, at a click in the table.
+// adding a material) and, for the first four, at a click in the table. The table is read
+// from the materials every time the window is shown, whoever shows it.
 #pragma once
 #include <QDialog>
 
 #include <functional>
+#include <string>
+
+#include "editor/modelstore.h"
 
 class QPushButton;
 class QTableWidget;
@@ -44,8 +48,14 @@ public:
 public slots:
   void done(int r) override;
 
+protected:
+  void showEvent(QShowEvent* e) override;
+
 private:
   void selectMaterialCell(int col, int row);
+  // Selects a wrong cell and says so, unless the same text in the same cell was already
+  // reported: the user is correcting it.
+  void reportBadCell(const CellError& e, const char* message, bool always);
 
   TfmOpenGL& editor_;
   Prompter& prompter_;
@@ -54,6 +64,8 @@ private:
   std::function<bool(uint32_t&)> chooseColor_;
   bool tableValid_ = false;
   bool filling_ = false;
+  CellError reported_;         // the wrong cell last reported
+  std::string reportedText_;   // and its text then
 };
 
 }  // namespace rv

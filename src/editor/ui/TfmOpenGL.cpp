@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QSpinBox>
 #include <QStackedLayout>
 #include <QStatusBar>
@@ -65,7 +67,6 @@ TfmOpenGL::TfmOpenGL(SolverData& d, Prompter& prompter, QWidget* parent)
   buildWindow();
   // FormCreate: the model sized, the default materials, the counters and the view.
   FrameCounter = 0;
-  SkipResize = 0;
   if (!d_.CalcRunning) ResizeSpace(d_);
   RotationStep = 0.2;
   AnchorCell = {1, 1, 1};
@@ -79,6 +80,7 @@ TfmOpenGL::TfmOpenGL(SolverData& d, Prompter& prompter, QWidget* parent)
   SliceX = SliceY = SliceZ = 1;
   lb1->clear();
   lb2->clear();
+  SetupView();
 }
 
 void TfmOpenGL::buildWindow() {
@@ -96,7 +98,7 @@ void TfmOpenGL::buildWindow() {
     axes->addAction(a);
   }
   rbX->setChecked(true);
-  QMenu* view = bar->addMenu(Q("Вид"));
+  QMenu* view = bar->addMenu(Q("Показывать"));
   N23 = Named(view->addAction(Q("Панель точек вывода")), "N23");
   N24 = Named(view->addAction(Q("Панель элементов")), "N24");
   N23->setCheckable(true);
@@ -109,13 +111,13 @@ void TfmOpenGL::buildWindow() {
     t->hide();
   }
 
-  auto* central = new QWidget(this);
-  auto* row = new QHBoxLayout(central);
-  row->setContentsMargins(0, 0, 0, 0);
-  ViewArea = Area(central, "ViewArea");
-  row->addWidget(ViewArea, 1);
+  // The 3-D view and the section panel share the width; the user moves the border.
+  Splitter1 = Named(new QSplitter(Qt::Horizontal, this), "Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  ViewArea = Area(Splitter1, "ViewArea");
+  Splitter1->addWidget(ViewArea);
 
-  Panel4 = Named(new QWidget(central), "Panel4");
+  Panel4 = Named(new QWidget(Splitter1), "Panel4");
   auto* panel = new QVBoxLayout(Panel4);
   auto* top = new QHBoxLayout;
   ComboBox1 = Named(new QComboBox(Panel4), "ComboBox1");
@@ -131,14 +133,9 @@ void TfmOpenGL::buildWindow() {
 
   GroupBox1 = Named(new QGroupBox(Q("Сечение"), Panel4), "GroupBox1");
   auto* box = new QVBoxLayout(GroupBox1);
-  lb1 = Named(new QLabel(GroupBox1), "lb1");
-  box->addWidget(lb1);
   SectionArea = Area(GroupBox1, "SectionArea");
   box->addWidget(SectionArea, 1);
   buildSection(SectionArea);
-  lb2 = Named(new QLabel(GroupBox1), "lb2");
-  lb2->setAlignment(Qt::AlignRight);
-  box->addWidget(lb2);
   auto* pos = new QHBoxLayout;
   lbCoord2 = Named(new QLabel(Q("X="), GroupBox1), "lbCoord2");
   pos->addWidget(lbCoord2);
@@ -154,8 +151,10 @@ void TfmOpenGL::buildWindow() {
   pos->addLayout(spins_, 1);
   box->addLayout(pos);
   panel->addWidget(GroupBox1, 1);
-  row->addWidget(Panel4);
-  setCentralWidget(central);
+  Splitter1->addWidget(Panel4);
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 0);
+  setCentralWidget(Splitter1);
 
   StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
   StatusPanel0 = new QLabel(StatusBar1);
@@ -189,8 +188,10 @@ void TfmOpenGL::buildWindow() {
 
 void TfmOpenGL::SetMainLinks(const EditorMainLinks& links) {
   main_ = links;
-  // The last step of the creation: the grid and cell sizes from the main window.
+  // The last step of the creation: the grid and cell sizes from the main window, and the
+  // initial view of that grid.
   if (main_.spXChange) main_.spXChange();
+  SetupView();
 }
 
 EditorState TfmOpenGL::GetEditorState() const {
@@ -223,6 +224,9 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   // The snapshot holds the model before: restoring it into another project would mix them.
   mat_.UndoReady = false;
   mnUndo->setEnabled(false);
+  // A new or loaded project: the main window has replaced the model.
+  ModelChanged(d_);
+  RedrawView();
 }
 
 // Section positions stay on model cells, 1..N-1, without marking the project modified.
@@ -244,6 +248,8 @@ void TfmOpenGL::GridChanged(int scale) {
   int scaled[3];
   for (int i = 0; i < 3; ++i) scaled[i] = int(std::min<int64_t>(int64_t(v[i]) * scale, INT_MAX));
   limitSections(scaled);
+  // The main window re-sized or refined the model.
+  ModelChanged(d_);
   Redraw();
 }
 
@@ -342,11 +348,7 @@ void TfmOpenGL::SpinEdit1Change(QSpinBox* changed) {
 }
 
 void TfmOpenGL::SpeedButton3Click() {
-  if (!fmLayers_) return;
-  fmLayers_->FormActivate();
-  fmLayers_->exec();
-  FillMaterialCombo();
-  Redraw();
+  if (fmLayers_) fmLayers_->exec();
 }
 
 void TfmOpenGL::N23Click() {
@@ -384,8 +386,66 @@ void TfmOpenGL::changeEvent(QEvent* e) {
 }
 
 void TfmOpenGL::showEvent(QShowEvent* e) {
+  if (!placed_ && !e->spontaneous()) {
+    placed_ = true;
+    placeOnScreen();
+  }
   QMainWindow::showEvent(e);
   FormShow();
+}
+
+namespace {
+// Room kept for the title bar and frame that the desktop adds round the window, until the
+// window is up and they can be measured.
+constexpr int FrameGuess = 40;
+
+// Layouts keep their size hints until they are next laid out, and so do their items; the
+// sizes below are wanted now.
+void ForgetHints(QLayout* l) {
+  if (!l) return;
+  l->invalidate();
+  for (int i = 0; i < l->count(); ++i) ForgetHints(l->itemAt(i)->layout());
+}
+}  // namespace
+
+void TfmOpenGL::placeOnScreen() {
+  QScreen* scr = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!scr) return;
+  const QRect avail = scr->availableGeometry();
+  // The section big enough to work in, the panel as wide as the whole section, the 3-D view
+  // beside it about as wide as the panel is tall.
+  const SectionView v = View();
+  StringGrid1->SetView(v);
+  fitSectionZoom(v, avail.width() * 2 / 5, avail.height() * 3 / 5);
+  for (QWidget* w = StringGrid1; w; w = w->parentWidget()) {
+    ForgetHints(w->layout());
+    w->updateGeometry();
+    if (w == this) break;
+  }
+  const int panelW = Panel4->sizeHint().width();
+  int h = sizeHint().height();
+  const int viewW = std::max(400, Panel4->sizeHint().height());
+  int w = viewW + Splitter1->handleWidth() + panelW;
+  w = std::min(w, avail.width() - FrameGuess / 2);
+  h = std::min(h, avail.height() - FrameGuess);
+  resize(w, h);
+  Splitter1->setSizes({std::max(200, w - panelW), panelW});
+  // The frame's top left; the title bar stays below the screen's top edge.
+  move(avail.left() + std::max(0, (avail.width() - w) / 2),
+       avail.top() + std::max(0, (avail.height() - h - FrameGuess) / 2));
+  // Once the desktop has framed it, pull it wholly onto the screen if the frame was larger.
+  QTimer::singleShot(0, this, &TfmOpenGL::keepOnScreen);
+}
+
+void TfmOpenGL::keepOnScreen() {
+  QScreen* scr = screen();
+  if (!scr || !isVisible()) return;
+  const QRect avail = scr->availableGeometry();
+  QRect f = frameGeometry();
+  if (avail.contains(f)) return;
+  f.moveLeft(std::clamp(f.left(), avail.left(), std::max(avail.left(), avail.right() - f.width() + 1)));
+  f.moveTop(std::clamp(f.top(), avail.top(), std::max(avail.top(), avail.bottom() - f.height() + 1)));
+  move(f.topLeft());
 }
 
 void TfmOpenGL::closeEvent(QCloseEvent* e) {

@@ -25,6 +25,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QStackedLayout;
 class QStatusBar;
 class QTimer;
@@ -204,7 +205,6 @@ public:
   std::array<int, 3> AnchorCell{1, 1, 1};
   std::array<int, 3> MouseCell{0, 0, 0};
   int RasterDivisor = 1;
-  uint8_t SkipResize = 0;
   int FrameCounter = 0;
   bool StrokeActive = false;
   int LastRow = -1, LastCol = -1, PressCol = -1, PressRow = -1, ReleaseCol = -1, ReleaseRow = -1;
@@ -215,6 +215,7 @@ public:
   QAction *rbX = nullptr, *rbY = nullptr, *rbZ = nullptr;
   QAction *N23 = nullptr, *N24 = nullptr;
   QToolBar *ToolBar2 = nullptr, *ToolBar3 = nullptr;
+  QSplitter* Splitter1 = nullptr;  // between the 3-D view and Panel4
   QWidget* Panel4 = nullptr;       // the right-hand panel: materials and the section
   QWidget* ViewArea = nullptr;     // holds the 3-D view
   View3D* GLView = nullptr;
@@ -232,6 +233,10 @@ public:
   QToolButton* SpeedButton1 = nullptr;  // "Вращение"
   QSpinBox *SpinEdit1 = nullptr, *SpinEdit2 = nullptr, *SpinEdit3 = nullptr;
   QLabel *lb1 = nullptr, *lb2 = nullptr, *lbCoord2 = nullptr;
+  // The section's axes: arrows up the grid's left edge and along its bottom edge, "0" where
+  // they meet.
+  QWidget *Image1 = nullptr, *Image2 = nullptr;
+  QLabel* Label1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
   QTimer *Timer1 = nullptr, *Timer2 = nullptr;
@@ -275,7 +280,15 @@ private:
   void placePlan(const CellPlan& plan);
   void setCommandsEnabled(bool on);
   void toolChosen();
-  bool cellSizes(double& dx, double& dy, double& dz);
+  // The main window's cell sizes; false, with a message unless quiet, when one is no
+  // positive number.
+  bool cellSizes(double& dx, double& dy, double& dz, bool quiet = false);
+  void applySides(const CellSides& s);
+  // Zooms an unzoomed section in while the whole of it fits maxWidth x maxHeight pixels.
+  void fitSectionZoom(const SectionView& v, int maxWidth, int maxHeight);
+  // The first showing: sized to the model and placed wholly on the screen.
+  void placeOnScreen();
+  void keepOnScreen();
   void showNeighbour(QAction* item);
   bool currentOn() const;
 
@@ -288,8 +301,10 @@ private:
   QStackedLayout* spins_ = nullptr;
   SectionAxis axis_ = SectionAxis::X;
   bool activating_ = false;
-  std::string shownRegionTables_;
-  QString fileFolder_;  // where the file dialogs open  // the current-region rows whose messages were shown
+  bool placed_ = false;
+  std::string shownRegionTables_;  // the current-region rows whose messages were shown
+  QString fileFolder_;  // where the file dialogs open
+  uint64_t boundsVersion_ = ~uint64_t(0);  // the model's version when the cell window last found the object box
 };
 
 }  // namespace rv

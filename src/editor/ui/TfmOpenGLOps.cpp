@@ -118,7 +118,13 @@ void TfmOpenGL::mnDelSelectedClick() {
 
 void TfmOpenGL::mnCopyClick() {
   if (ExecDialog(*fmCopy) != QDialog::Accepted) return;
-  if (CloneSelection(d_, mat_, View(), RectOf(StringGrid1->Sel()), fmCopy->Options())) afterOperation();
+  const CloneOptions o = fmCopy->Options();
+  if (CloneSelection(d_, mat_, View(), RectOf(StringGrid1->Sel()), o)) {
+    afterOperation();
+    return;
+  }
+  prompter_.message("Слоя " + IntToStr(o.Section) + " в модели нет: слои от 1 до " +
+                    IntToStr(CloneLastSection(d_, axis_)));
 }
 
 void TfmOpenGL::mnMoveClick() {
@@ -260,10 +266,10 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
   const DxfGrid g{dx, dy, dz, d_.Nx, d_.Ny, d_.Nz, RasterDivisor};
   fmTriangle->Memo1->clear();
   fmTriangle->Label1->clear();
-  fmTriangle->show();
-  fmTriangle->raise();
+  fmTriangle->BeginWork();
   setCommandsEnabled(false);
   const auto progress = [this](const std::string& s) { fmTriangle->Progress(s); };
+  const auto stop = [this] { return fmTriangle->Pump(); };
   std::vector<std::string> report;
   std::string err;
   bool placed = false;
@@ -275,13 +281,18 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
     return s;
   };
   const std::string before = modelState();
+  // A stop is the user's own choice: the report says it, no message box.
+  const auto refused = [&] {
+    if (err == DxfStopped) fmTriangle->AddLines({err});
+    else prompter_.error(err);
+  };
   try {
     DxfPlan plan;
-    const DxfStatus st = ParseDxf(text, g, d_, mat_, plan, report, err, progress);
+    const DxfStatus st = ParseDxf(text, g, d_, mat_, plan, report, err, progress, stop);
     fmTriangle->AddLines(report);
     report.clear();
     if (st == DxfStatus::Refused) {
-      prompter_.error(err);
+      refused();
     } else if (st == DxfStatus::Ready && ExecDialog(*fmGetDWGUnit) == QDialog::Accepted) {
       const std::string s = fmGetDWGUnit->Edit1->text().toStdString();
       double scale = 0;
@@ -290,9 +301,10 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
       } else if (!TryStrToFloat(s, scale)) {
         prompter_.error("\"" + s + "\" не является числом");
       } else {
-        placed = PlaceDxf(plan, scale, g, d_, mat_, report, err, progress);
+        fmTriangle->Resume();
+        placed = PlaceDxf(plan, scale, g, d_, mat_, report, err, progress, stop);
         fmTriangle->AddLines(report);
-        if (!placed) prompter_.error(err);
+        if (!placed) refused();
       }
     }
   } catch (const std::bad_alloc&) {
@@ -302,7 +314,9 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
   // Clicks held back while the commands were off land on disabled controls.
   QCoreApplication::processEvents();
   setCommandsEnabled(true);
-  if (placed) afterOperation();
+  fmTriangle->EndWork();
+  // A stop put the snapshot back, which also leaves no undo to offer.
+  if (placed || err == DxfStopped) afterOperation();
 }
 
 }  // namespace rv

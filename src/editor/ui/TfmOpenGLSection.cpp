@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSpinBox>
 #include <QStackedLayout>
 #include <QStatusBar>
@@ -41,6 +42,37 @@ QToolButton* Tool(QWidget* parent, const char* name, const char* caption, const 
   return b;
 }
 
+// An axis arrow beside the section grid: a line through its middle from the "0" corner with
+// a head at the far end, up or to the right.
+class ArrowBar : public QWidget {
+public:
+  ArrowBar(Qt::Orientation o, QWidget* parent) : QWidget(parent), o_(o) {
+    if (o == Qt::Vertical) setFixedWidth(Thick);
+    else setFixedHeight(Thick);
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1.5));
+    p.setBrush(Qt::black);
+    const double m = Thick / 2.0, head = 9, half = 4;
+    if (o_ == Qt::Vertical) {
+      p.drawLine(QPointF(m, height()), QPointF(m, head));
+      p.drawPolygon(QPolygonF({QPointF(m, 0), QPointF(m - half, head), QPointF(m + half, head)}));
+    } else {
+      p.drawLine(QPointF(0, m), QPointF(width() - head, m));
+      p.drawPolygon(QPolygonF({QPointF(width(), m), QPointF(width() - head, m - half),
+                               QPointF(width() - head, m + half)}));
+    }
+  }
+
+private:
+  static constexpr int Thick = 12;
+  Qt::Orientation o_;
+};
+
 // Clicks on the label cycle the neighbouring-section display.
 class ClickLabel : public QLabel {
 public:
@@ -57,9 +89,27 @@ protected:
 
 void TfmOpenGL::buildSection(QWidget* area) {
   auto* lay = new QGridLayout;
+  lay->setSpacing(2);
   static_cast<QVBoxLayout*>(area->layout())->addLayout(lay);
   StringGrid1 = new SectionGrid(d_, area);
-  lay->addWidget(StringGrid1, 0, 0, 3, 1);
+  // The vertical axis' name above its arrow, the horizontal one's after its arrow.
+  lb1 = new QLabel(area);
+  lb1->setObjectName("lb1");
+  lb2 = new QLabel(area);
+  lb2->setObjectName("lb2");
+  Image1 = new ArrowBar(Qt::Vertical, area);
+  Image1->setObjectName("Image1");
+  Image2 = new ArrowBar(Qt::Horizontal, area);
+  Image2->setObjectName("Image2");
+  Label1 = new QLabel(Q("0"), area);
+  Label1->setObjectName("Label1");
+  lay->addWidget(lb1, 0, 0, Qt::AlignHCenter);
+  lay->addWidget(Image1, 1, 0);
+  // The grid keeps to the section's own size, its first cell at the arrows' "0".
+  lay->addWidget(StringGrid1, 1, 1, Qt::AlignLeft | Qt::AlignBottom);
+  lay->addWidget(Label1, 2, 0, Qt::AlignCenter);
+  lay->addWidget(Image2, 2, 1);
+  lay->addWidget(lb2, 2, 2);
   auto* tools = new QVBoxLayout;
   tools->addWidget(new QLabel(Q("2D"), area));
   btnSelect = Tool(area, "btnSelect", "Выд", "Выделить");
@@ -85,14 +135,16 @@ void TfmOpenGL::buildSection(QWidget* area) {
   tools->addWidget(SpeedButton4);
   tools->addWidget(SpeedButton5);
   tools->addStretch(1);
-  lay->addLayout(tools, 0, 1);
+  lay->addLayout(tools, 1, 2);
+  lay->setRowStretch(1, 1);
+  lay->setColumnStretch(1, 1);
   lbCoord = new QLabel(area);
   lbCoord->setObjectName("lbCoord");
   auto* sloy = new ClickLabel(Q("Только текущий слой"), area);
   sloy->setObjectName("lbSloy");
   lbSloy = sloy;
-  lay->addWidget(lbCoord, 3, 0);
-  lay->addWidget(lbSloy, 4, 0);
+  lay->addWidget(lbCoord, 3, 0, 1, 3);
+  lay->addWidget(lbSloy, 4, 0, 1, 3);
 
   QMenu* section = nullptr;
   for (QAction* a : menuBar()->actions())
@@ -168,7 +220,7 @@ SectionView TfmOpenGL::View() const {
 
 bool TfmOpenGL::SelActive() const { return StringGrid1->Sel().Active; }
 
-bool TfmOpenGL::cellSizes(double& dx, double& dy, double& dz) {
+bool TfmOpenGL::cellSizes(double& dx, double& dy, double& dz, bool quiet) {
   if (!main_.cellSizes) {
     dx = dy = dz = 1;
     return true;
@@ -178,16 +230,40 @@ bool TfmOpenGL::cellSizes(double& dx, double& dy, double& dz) {
   // A zero or negative size would make the cell sides' ratio infinite.
   for (int i = 0; i < 3; ++i) {
     const std::string& text = t[size_t(i)];
-    if (!TryStrToFloat(text, *v[i])) {
-      prompter_.error("Размер ячейки \"" + text + "\" не является числом");
-      return false;
-    }
-    if (!(*v[i] > 0)) {
-      prompter_.error("Размер ячейки должен быть больше нуля: \"" + text + "\"");
-      return false;
-    }
+    const bool number = TryStrToFloat(text, *v[i]);
+    if (number && *v[i] > 0) continue;
+    if (!quiet)
+      prompter_.error(number ? "Размер ячейки должен быть больше нуля: \"" + text + "\""
+                             : "Размер ячейки \"" + text + "\" не является числом");
+    return false;
   }
   return true;
+}
+
+void TfmOpenGL::applySides(const CellSides& s) {
+  StringGrid1->SetSides(s.ColWidth, s.RowHeight);
+  SpeedButton4->setEnabled(s.CanZoomIn);
+  mnZoomIn->setEnabled(s.CanZoomIn);
+  SpeedButton5->setEnabled(s.CanZoomOut);
+}
+
+void TfmOpenGL::fitSectionZoom(const SectionView& v, int maxWidth, int maxHeight) {
+  // Only a grid the user has not zoomed yet, and never beyond cells of 16 pixels.
+  constexpr int LargestSide = 16;
+  double dx, dy, dz;
+  if (StringGrid1->DefaultColWidth() != 1 || StringGrid1->DefaultRowHeight() != 1 ||
+      !cellSizes(dx, dy, dz, true))
+    return;
+  CellSides s{1, 1, true, false};
+  for (;;) {
+    const CellSides n = ZoomIn(s, axis_, dx, dy, dz);
+    const QSize px = StringGrid1->FullSize(v, n.ColWidth, n.RowHeight);
+    if (px.width() > maxWidth || px.height() > maxHeight || std::min(n.ColWidth, n.RowHeight) > LargestSide ||
+        (n.ColWidth == s.ColWidth && n.RowHeight == s.RowHeight))
+      break;
+    s = n;
+  }
+  applySides(s);
 }
 
 void TfmOpenGL::chooseSection(QAction* item, QSpinBox* front, const char* v, const char* h,
@@ -206,36 +282,23 @@ void TfmOpenGL::chooseSection(QAction* item, QSpinBox* front, const char* v, con
   if (!cellSizes(dx, dy, dz)) return;
   CellSides s{StringGrid1->DefaultColWidth(), StringGrid1->DefaultRowHeight(), SpeedButton4->isEnabled(),
               SpeedButton5->isEnabled()};
-  s = RederiveSides(s, axis_, dx, dy, dz);
-  StringGrid1->SetSides(s.ColWidth, s.RowHeight);
-  SpeedButton4->setEnabled(s.CanZoomIn);
-  SpeedButton5->setEnabled(s.CanZoomOut);
+  applySides(RederiveSides(s, axis_, dx, dy, dz));
 }
 
 void TfmOpenGL::rbXClick() { chooseSection(rbX, SpinEdit1, "Y", "Z", "X="); }
 void TfmOpenGL::rbYClick() { chooseSection(rbY, SpinEdit2, "Z", "X", "Y="); }
 void TfmOpenGL::rbZClick() { chooseSection(rbZ, SpinEdit3, "Y", "X", "Z="); }
 
-namespace {
-template <class F>
-void Zoom(TfmOpenGL& w, SectionGrid* g, SectionAxis axis, double dx, double dy, double dz, F f) {
-  CellSides s{g->DefaultColWidth(), g->DefaultRowHeight(), true, true};
-  s = f(s, axis, dx, dy, dz);
-  g->SetSides(s.ColWidth, s.RowHeight);
-  w.SpeedButton4->setEnabled(s.CanZoomIn);
-  w.mnZoomIn->setEnabled(s.CanZoomIn);
-  w.SpeedButton5->setEnabled(s.CanZoomOut);
-}
-}  // namespace
-
 void TfmOpenGL::SpeedButton7Click() {
   double dx, dy, dz;
-  if (cellSizes(dx, dy, dz)) Zoom(*this, StringGrid1, axis_, dx, dy, dz, ZoomIn);
+  const CellSides s{StringGrid1->DefaultColWidth(), StringGrid1->DefaultRowHeight(), true, true};
+  if (cellSizes(dx, dy, dz)) applySides(ZoomIn(s, axis_, dx, dy, dz));
 }
 
 void TfmOpenGL::SpeedButton6Click() {
   double dx, dy, dz;
-  if (cellSizes(dx, dy, dz)) Zoom(*this, StringGrid1, axis_, dx, dy, dz, ZoomOut);
+  const CellSides s{StringGrid1->DefaultColWidth(), StringGrid1->DefaultRowHeight(), true, true};
+  if (cellSizes(dx, dy, dz)) applySides(ZoomOut(s, axis_, dx, dy, dz));
 }
 
 // ---- tools
@@ -252,12 +315,14 @@ void TfmOpenGL::SetCellMaterial(int row, int col) {
   if (!currentOn()) return;
   const Cell3 c = SliceCellToModel(View(), col, row, 0);
   if (d_.Space.inside(c[0], c[1], c[2])) d_.Space(c[0], c[1], c[2]) = uint8_t(mat_.CurLayer);
+  ModelChanged(d_);
   StringGrid1->viewport()->update();
 }
 
 void TfmOpenGL::ClearCell(int row, int col) {
   const Cell3 c = SliceCellToModel(View(), col, row, 0);
   if (d_.Space.inside(c[0], c[1], c[2])) d_.Space(c[0], c[1], c[2]) = 0;
+  ModelChanged(d_);
   StringGrid1->viewport()->update();
 }
 
@@ -265,6 +330,7 @@ void TfmOpenGL::FillSection() {
   if (!currentOn()) return;
   SaveUndo();
   rv::FillSection(d_.Space, View(), PressCol, PressRow, uint8_t(mat_.CurLayer));
+  ModelChanged(d_);
   Redraw();
 }
 
@@ -273,6 +339,7 @@ void TfmOpenGL::FillVolume() {
   SaveUndo();
   rv::FillVolume(d_.Space, d_.Nx, d_.Ny, d_.Nz, SliceCellToModel(View(), PressCol, PressRow, 0),
                  uint8_t(mat_.CurLayer));
+  ModelChanged(d_);
   Redraw();
 }
 
@@ -298,12 +365,14 @@ void TfmOpenGL::DrawSectionLine() {
   SaveUndo();
   RasterizeLine(UnitTarget(d_, mat_.CurLayer, RasterDivisor), P(SliceCellToModel(v, PressCol, PressRow, 0)),
                 P(SliceCellToModel(v, ReleaseCol, ReleaseRow, 0)));
+  ModelChanged(d_);
 }
 
 void TfmOpenGL::DrawLineFromAnchor() {
   if (!currentOn()) return;
   SaveUndo();
   RasterizeLine(UnitTarget(d_, mat_.CurLayer, RasterDivisor), P(AnchorCell), P(MouseCell));
+  ModelChanged(d_);
 }
 
 void TfmOpenGL::SelectSectionCell(int col, int row) {

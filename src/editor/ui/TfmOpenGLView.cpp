@@ -22,6 +22,7 @@
 #include "editor/ui/TfmOpenGL.h"
 #include "editor/ui/View3D.h"
 #include "platform/prompter.h"
+#include "solver/resultpaths.h"
 
 namespace rv {
 
@@ -30,9 +31,19 @@ QString Q(const char* s) { return QString::fromUtf8(s); }
 }  // namespace
 
 void TfmOpenGL::buildView() {
-  GLView = new View3D(*this, ViewArea);
-  GLView->setObjectName("View3D");
-  ViewArea->layout()->addWidget(GLView);
+  QString why;
+  if (View3D::Available(why)) {
+    GLView = new View3D(*this, ViewArea);
+    GLView->setObjectName("View3D");
+    ViewArea->layout()->addWidget(GLView);
+  } else {
+    // The editor works on without the picture: the section, the tools and the commands.
+    auto* note = new QLabel(Q("Трехмерный вид недоступен: ") + why + Q("."), ViewArea);
+    note->setObjectName("lbNoView");
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignCenter);
+    ViewArea->layout()->addWidget(note);
+  }
 
   QMenu *section = nullptr, *edit = nullptr;
   for (QAction* a : menuBar()->actions()) {
@@ -45,7 +56,7 @@ void TfmOpenGL::buildView() {
   fmParobolaDLG = new TfmParobolaDLG(this);
   fmSellParms = new TfmSellParms(this);
   for (QAction* a : menuBar()->actions())
-    if (a->menu() && a->text() == Q("Вид")) N25 = a->menu()->addAction(Q("Окно параметров ячеек"));
+    if (a->menu() && a->text() == Q("Показывать")) N25 = a->menu()->addAction(Q("Окно параметров ячеек"));
   N25->setObjectName("N25");
   N25->setCheckable(true);
   connect(N25, &QAction::triggered, this, [this] {
@@ -88,6 +99,8 @@ void TfmOpenGL::buildView() {
   lbSpeed->setObjectName("lbSpeed");
   StatusBar1->addPermanentWidget(lbSpeed);
   Timer1->setInterval(20);
+  // Turning and snapshots need the picture.
+  for (QToolButton* b : {SpeedButton1, SpeedButton2, btnKadr}) b->setEnabled(GLView != nullptr);
   connect(SpeedButton1, &QToolButton::clicked, this, &TfmOpenGL::SpeedButton1Click);
   connect(SpeedButton2, &QToolButton::clicked, this, &TfmOpenGL::SpeedButton2Click);
   connect(btnKadr, &QToolButton::clicked, this, [this] { btnKadrClick(); });
@@ -164,7 +177,7 @@ void TfmOpenGL::keyReleaseEvent(QKeyEvent* e) {
 
 void TfmOpenGL::mousePressEvent(QMouseEvent* e) {
   // FormClick: a click on the window's free area lets the camera keys reach the view.
-  GLView->setFocus();
+  if (GLView) GLView->setFocus();
   QMainWindow::mousePressEvent(e);
 }
 
@@ -178,6 +191,7 @@ void TfmOpenGL::RotateStep() {
 }
 
 void TfmOpenGL::SpeedButton1Click() {
+  if (!GLView) return;
   // The focus goes to the view so that the camera keys reach it.
   GLView->setFocus();
   if (Timer1->isActive()) Timer1->stop();
@@ -186,6 +200,7 @@ void TfmOpenGL::SpeedButton1Click() {
 }
 
 void TfmOpenGL::SpeedButton2Click() {
+  if (!GLView) return;
   GLView->setFocus();
   RotateStep();
 }
@@ -193,6 +208,7 @@ void TfmOpenGL::SpeedButton2Click() {
 void TfmOpenGL::Timer1Timer() {
   // Held off while the step draws, so that ticks do not pile up behind a slow frame.
   Timer1->stop();
+  if (!GLView) return;
   RotateStep();
   GLView->repaint();
   Timer1->start();
@@ -230,6 +246,15 @@ void TfmOpenGL::N26Click() {
 void TfmOpenGL::ShowCellParameters(int x, int y, int z) {
   if (InfoCell == std::array<int, 3>{x, y, z}) return;
   InfoCell = {x, y, z};
+  // The solver takes an edge outside the object box for vacuum. Between runs the box may lag
+  // behind the edits, which matters only for an edge outside it: look again then, once per
+  // change of the model. During a run the box is the run's.
+  const bool outside = x < d_.ObjXMin || x > d_.ObjXMax || y < d_.ObjYMin || y > d_.ObjYMax ||
+                       z < d_.ObjZMin || z > d_.ObjZMax;
+  if (outside && !d_.CalcRunning && boundsVersion_ != d_.ModelVersion) {
+    FindObjectBounds(d_);
+    boundsVersion_ = d_.ModelVersion;
+  }
   fmSellParms->SetLines(CellInfoLines(d_, elements_, x, y, z, CellSizeTexts()));
 }
 
@@ -239,6 +264,10 @@ void TfmOpenGL::N25Click() {
 }
 
 bool TfmOpenGL::btnKadrClick() {
+  if (!GLView) {
+    prompter_.error("Снимок вида не сделать: трехмерный вид недоступен");
+    return false;
+  }
   const QImage img = GLView->grabFramebuffer();
   const QString dir = QString::fromStdString(d_.ImagesDir);
   const QString name = QDir(dir).filePath(QString::fromStdString(SnapshotName(FrameCounter)));

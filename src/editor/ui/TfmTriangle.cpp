@@ -1,5 +1,6 @@
 #include "editor/ui/TfmTriangle.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,6 +9,11 @@
 #include <QVBoxLayout>
 
 namespace rv {
+
+namespace {
+// Between two looks at the window: short enough that a press is felt at once.
+constexpr qint64 PumpMs = 40;
+}  // namespace
 
 TfmTriangle::TfmTriangle(QWidget* parent) : QDialog(parent) {
   setObjectName("fmTriangle");
@@ -21,10 +27,15 @@ TfmTriangle::TfmTriangle(QWidget* parent) : QDialog(parent) {
   auto* bottom = new QHBoxLayout;
   Label1 = new QLabel(this);
   Label1->setObjectName("Label1");
+  btnStop = new QPushButton(QString::fromUtf8("Прервать"), this);
+  btnStop->setObjectName("btnStop");
+  btnStop->hide();
   BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
   BitBtn1->setObjectName("BitBtn1");
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+  connect(btnStop, &QPushButton::clicked, this, [this] { stopAsked_ = true; });
   bottom->addWidget(Label1, 1);
+  bottom->addWidget(btnStop);
   bottom->addWidget(BitBtn1);
   top->addLayout(bottom);
   resize(520, 400);
@@ -37,9 +48,57 @@ void TfmTriangle::AddLines(const std::vector<std::string>& lines) {
 void TfmTriangle::Progress(const std::string& text) {
   Label1->setText(QString::fromStdString(text));
   Label1->repaint();
-  // Repaints and timers only: input and the "open this file" channel wait until the import
-  // ends, so nothing re-sizes or reloads the model under it.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+  Pump();
+}
+
+void TfmTriangle::BeginWork() {
+  // Modality changes only while the window is hidden. The other windows take no input
+  // meanwhile, so nothing re-sizes, reloads or edits the model under the import.
+  hide();
+  setWindowModality(Qt::ApplicationModal);
+  working_ = true;
+  stopAsked_ = false;
+  clock_.invalidate();
+  BitBtn1->hide();
+  btnStop->show();
+  show();
+  raise();
+}
+
+void TfmTriangle::EndWork() {
+  hide();
+  working_ = false;
+  setWindowModality(Qt::NonModal);
+  btnStop->hide();
+  BitBtn1->show();
+  show();
+  raise();
+}
+
+bool TfmTriangle::Pump() {
+  if (!clock_.isValid() || clock_.elapsed() >= PumpMs) {
+    clock_.restart();
+    // The "open this file" channel waits until the import ends.
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::ExcludeSocketNotifiers);
+  }
+  return stopAsked_;
+}
+
+void TfmTriangle::reject() {
+  if (working_) {
+    stopAsked_ = true;
+    return;
+  }
+  QDialog::reject();
+}
+
+void TfmTriangle::closeEvent(QCloseEvent* e) {
+  if (working_) {
+    stopAsked_ = true;
+    e->ignore();
+    return;
+  }
+  QDialog::closeEvent(e);
 }
 
 }  // namespace rv

@@ -2,7 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSpinBox>
 #include <QSurfaceFormat>
 
@@ -33,11 +35,39 @@ void DrawShadedBox(const float* c, float x, float y, float z, float w, float l, 
   glEnd();
 }
 
-View3D::View3D(TfmOpenGL& owner, QWidget* parent) : QOpenGLWidget(parent), w_(owner) {
+namespace {
+QSurfaceFormat ViewFormat() {
   QSurfaceFormat f;
   f.setProfile(QSurfaceFormat::CompatibilityProfile);
   f.setDepthBufferSize(24);
-  setFormat(f);
+  return f;
+}
+
+QString Probe() {
+  const auto why = [](const char* s) { return QString::fromUtf8(s); };
+  QOpenGLContext ctx;
+  ctx.setFormat(ViewFormat());
+  if (!ctx.create()) return why("этот дисплей не дает OpenGL (контекст не создается)");
+  if (ctx.isOpenGLES()) return why("этот дисплей дает только OpenGL ES, а виду нужен OpenGL");
+  QOffscreenSurface surface;
+  surface.setFormat(ctx.format());
+  surface.create();
+  if (!surface.isValid() || !ctx.makeCurrent(&surface))
+    return why("контекст OpenGL этого дисплея не удается сделать текущим");
+  const bool drawable = ctx.functions()->glGetString(GL_VERSION) != nullptr;
+  ctx.doneCurrent();
+  return drawable ? QString() : why("OpenGL этого дисплея не отвечает");
+}
+}  // namespace
+
+bool View3D::Available(QString& why) {
+  static const QString reason = Probe();
+  why = reason;
+  return reason.isEmpty();
+}
+
+View3D::View3D(TfmOpenGL& owner, QWidget* parent) : QOpenGLWidget(parent), w_(owner) {
+  setFormat(ViewFormat());
   setFocusPolicy(Qt::StrongFocus);
   projection_[0] = projection_[5] = projection_[10] = projection_[15] = 1;
   modelview_ = projection_;
@@ -90,11 +120,13 @@ void View3D::paintGL() {
 void View3D::drawCells() {
   const SolverData& d = w_.Data();
   if (!plainBoxes_) {
-    const uint64_t print = ModelFingerprint(d);
-    if (!meshBuilt_ || print != meshPrint_) {
+    // Every writer of the model counts its change: no frame reads the cells to find out.
+    const MeshKey key = MeshKeyOf(d);
+    if (!meshBuilt_ || !(key == meshKey_)) {
       meshOk_ = BuildCellMesh(d, mesh_);
-      meshPrint_ = print;
+      meshKey_ = key;
       meshBuilt_ = true;
+      ++meshBuilds_;
     }
   }
   if (plainBoxes_ || !meshOk_) {

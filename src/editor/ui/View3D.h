@@ -16,12 +16,18 @@ class View3D : public QOpenGLWidget {
   Q_OBJECT
 public:
   explicit View3D(TfmOpenGL& owner, QWidget* parent = nullptr);
+  // Whether this display gives the view its OpenGL (a compatibility context, not ES). Asked
+  // once, before any view exists: showing a view without one brings the program down.
+  // Otherwise `why` tells the user why there is no 3-D view.
+  static bool Available(QString& why);
   // The matrices of the last frame drawn (identity before the first).
   const Mat4& Projection() const { return projection_; }
   const Mat4& ModelView() const { return modelview_; }
   // Draws each run as the plain six-face box instead of the cached arrays (for comparison).
   void SetPlainBoxes(bool on) { plainBoxes_ = on; }
   size_t CachedQuads() const { return mesh_.quads(); }
+  // How often the cached faces were built from the model.
+  int MeshBuilds() const { return meshBuilds_; }
 
 protected:
   void initializeGL() override;
@@ -43,8 +49,9 @@ private:
   CellMesh mesh_;
   bool meshOk_ = false;
   bool plainBoxes_ = false;
-  uint64_t meshPrint_ = 0;
+  MeshKey meshKey_;
   bool meshBuilt_ = false;
+  int meshBuilds_ = 0;
 };
 
 // Six faces of a box, each in its shade of the colour (z full, x 0.75, y 0.5); leaves the

@@ -89,15 +89,18 @@ struct Program {
   rv::TfmCalculate* calc = new rv::TfmCalculate(p, &editor);
   rv::TfmLayers* layers = new rv::TfmLayers(editor, p, calc, &editor);
 
-  Program() {
+  // With a grid of n^3 nodes set before the editor is linked, as the program starts, and no
+  // new project after it.
+  explicit Program(int n = 0) {
     w.SetPrompter(&p);
+    if (n) Sizes(n, n, n);
     editor.SetLayersWindow(layers);
     rv::MainWindowLinks links;
     links.fmOpenGL = &editor;
     links.fmLayers = layers;
     w.SetLinks(links);
     rv::LinkEditorToMain(w, editor, *layers, *calc);
-    w.mnNewProjectClick();
+    if (!n) w.mnNewProjectClick();
   }
   void Sizes(int nx, int ny, int nz) { w.spX->setValue(nx), w.spY->setValue(ny), w.spZ->setValue(nz); }
   // A grid of n^3 nodes, every cell empty.

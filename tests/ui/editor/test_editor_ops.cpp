@@ -2,6 +2,7 @@
 // driven as the user drives them (dialogs answered through the window's dialog hook).
 
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 
 #include "editor/dxfimport.h"
@@ -208,6 +209,43 @@ TEST(EditorOps, ObjectFileRoundTripAndDrawingImport) {
   };
   w.N1->trigger();
   EXPECT_EQ(std::tuple(Occupied(E.d), E.p.errors.size(), w.menuBar()->isEnabled()), std::tuple(0, 1u, true));
+}
+
+// "Прервать" in the import's window, while the drawing is read and while it is placed: the
+// model, its materials and their count stay as they were, the report says so, and the window
+// takes no more input of its own than any other.
+TEST(EditorOps, ALongDrawingImportCanBeStopped) {
+  Editor E(40);
+  rv::TfmOpenGL& w = E.w;
+  const std::string file = rvtest::FreshDir("editor_ops", "stop") + "faces.dxf";
+  {
+    std::ofstream f(file);
+    f << "0\nSECTION\n2\nTABLES\n0\nLAYER\n2\nplate\n0\nENDTAB\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n";
+    for (int i = 0; i < 2000; ++i)
+      f << "0\n3DFACE\n8\nplate\n10\n0\n20\n0\n30\n" << i % 30 << "\n11\n30\n21\n0\n31\n" << i % 30
+        << "\n12\n30\n22\n30\n32\n" << i % 30 << "\n13\n0\n23\n30\n33\n" << i % 30 << "\n";
+    f << "0\nENDSEC\n0\nEOF\n";
+  }
+  w.ChooseFile = [&](bool, const char*, const char*) { return file; };
+  E.d.Space(5, 5, 5) = 1;
+  const auto press = [&] { QTimer::singleShot(0, w.fmTriangle->btnStop, &QPushButton::click); };
+  int scaleAsked = 0;
+  w.ExecDialog = [&](QDialog&) {
+    ++scaleAsked;
+    press();  // while placing
+    return int(QDialog::Accepted);
+  };
+  for (bool reading : {true, false}) {
+    if (reading) press();
+    w.N1->trigger();
+    EXPECT_EQ(std::tuple(scaleAsked, Occupied(E.d), w.LayerCount(), E.d.Layers[1].Name, E.p.errors.size()),
+              std::tuple(reading ? 0 : 1, 1, 1, "Новый материал", 0u))
+        << reading;
+    EXPECT_EQ(w.fmTriangle->Memo1->toPlainText().split('\n').last().toStdString(), rv::DxfStopped);
+    EXPECT_EQ(std::tuple(w.menuBar()->isEnabled(), w.fmTriangle->windowModality(), w.fmTriangle->btnStop->isVisible(),
+                         w.fmTriangle->BitBtn1->isVisible()),
+              std::tuple(true, Qt::NonModal, false, true));
+  }
 }
 
 }  // namespace

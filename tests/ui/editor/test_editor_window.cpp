@@ -3,6 +3,8 @@
 // cell sizes change (on a virtual X server).
 
 #include <QComboBox>
+#include <QScreen>
+#include <QTimer>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -78,6 +80,124 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
   P.calc->Button2Click();
   EXPECT_EQ(P.calc->Memo1->toPlainText().toStdString(),
             "Новая проводимость:\n51031.0363079829\nПогонное сопротивление:\n0.00391918358845309");
+}
+
+// Shows the materials window the way `open` does and presses "Ok" in it once it is up,
+// after `edit`.
+void OkIn(rv::TfmLayers& L, const std::function<void()>& open, const std::function<void()>& edit = {}) {
+  QTimer::singleShot(0, L.btnSave, [&L, edit] {
+    if (edit) edit();
+    L.btnSave->click();
+  });
+  open();
+}
+
+TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreHoweverItIsOpened) {
+  Program P;
+  P.Grid(10);
+  rv::TfmLayers& L = *P.layers;
+  const std::function<void()> fromMenu = [&] { P.w.N19->trigger(); };
+  const std::function<void()> fromEditor = [&] { P.editor.SpeedButton3->click(); };
+  // The table was last filled with copper; a new project then changes material 1, and OK in
+  // the window opened from either place keeps the new project's material.
+  for (const auto& open : {fromMenu, fromEditor}) {
+    rv::tLayer& m1 = P.d.Layers[1];
+    m1.Name = "Медь", m1.Sigma = 5.8e7;
+    L.FormActivate();
+    P.d.Modified = 0;
+    P.w.mnNewProjectClick();
+    const rv::tLayer fresh = P.d.Layers[1];
+    ASSERT_NE(fresh.Name, "Медь");
+    OkIn(L, open);
+    EXPECT_EQ(std::tuple(P.d.Layers[1].Name, P.d.Layers[1].Sigma, L.isVisible()), std::tuple(fresh.Name, fresh.Sigma, false));
+  }
+  // An undone conductivity stays undone.
+  P.editor.SaveUndo();
+  OkIn(L, fromMenu, [&] { L.StringGrid1->item(0, rv::ColSigma)->setText("123"); });
+  EXPECT_EQ(P.d.Layers[1].Sigma, 123);
+  P.editor.mnUndo->trigger();
+  const double before = P.d.Layers[1].Sigma;
+  OkIn(L, fromMenu);
+  EXPECT_EQ(P.d.Layers[1].Sigma, before);
+}
+
+TEST(MaterialsWindow, AWrongCellIsReportedOnceAndCanBeCorrected) {
+  Program P;
+  P.Grid(10);
+  rv::TfmLayers& L = *P.layers;
+  P.editor.Materials().LayerCount = 3;
+  L.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&L));
+  const auto click = [&](int r, int c) {
+    QTest::mouseClick(L.StringGrid1->viewport(), Qt::LeftButton, {},
+                      L.StringGrid1->visualItemRect(L.StringGrid1->item(r - 1, c)).center());
+    QApplication::processEvents();
+  };
+  const auto errors = [&] { return int(std::count(P.p.messages.begin(), P.p.messages.end(), "Ошибка!")); };
+  SetCell(L, 2, rv::ColSigma, "abc");
+  click(1, rv::ColName);
+  EXPECT_EQ(std::tuple(errors(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
+            std::tuple(1, 1, int(rv::ColSigma)));
+  // Clicks while the user goes about correcting it say nothing more.
+  for (auto [r, c] : {std::pair{2, int(rv::ColSigma)}, {1, int(rv::ColEpsStatic)}, {3, int(rv::ColMu)}}) click(r, c);
+  EXPECT_EQ(errors(), 1);
+  EXPECT_EQ(L.StringGrid1->currentRow(), 2);  // the user's own choice of cell holds
+  // Corrected, it is taken; a new mistake is reported again.
+  SetCell(L, 2, rv::ColSigma, "42");
+  click(1, rv::ColName);
+  EXPECT_EQ(std::tuple(errors(), P.d.Layers[2].Sigma), std::tuple(1, 42.0));
+  SetCell(L, 2, rv::ColSigma, "4,2");
+  click(1, rv::ColName);
+  EXPECT_EQ(errors(), 2);
+  // "Ok" always says it.
+  QTest::mouseClick(L.btnSave, Qt::LeftButton);
+  EXPECT_EQ(std::tuple(P.p.messages.back(), L.isVisible()), std::tuple("Устранить ошибки!", true));
+  SetCell(L, 2, rv::ColSigma, "1");
+  L.close();
+}
+
+// Created and linked as the program does on a 100^3 grid, then opened with "Объект": the
+// camera looks at the whole model, the window lies wholly on the screen, and the section
+// grid shows all of the section at a zoom the buttons reach, between its axis arrows.
+TEST(EditorWindow, OpensOnScreenSizedToTheModel) {
+  Program P(100);
+  rv::TfmOpenGL& editor = P.editor;
+  EXPECT_EQ(std::vector<float>({editor.EyeX, editor.EyeY, editor.EyeZ, editor.CenterX, editor.CenterY, editor.CenterZ}),
+            std::vector<float>({50, 50, 300, 50, 50, 290}));
+  QTest::mouseClick(P.w.Button4, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+  QApplication::processEvents();
+  const QRect avail = editor.screen()->availableGeometry();
+  EXPECT_TRUE(avail.contains(editor.frameGeometry())) << editor.frameGeometry().y();
+  rv::SectionGrid* g = editor.StringGrid1;
+  // 99 x 99 cells of 4 pixels and their lines: 495 pixels, all in view.
+  EXPECT_EQ(std::tuple(g->DefaultColWidth(), g->DefaultRowHeight(), editor.SpeedButton5->isEnabled()),
+            std::tuple(4, 4, true));
+  EXPECT_GE(g->viewport()->width(), 99 * 5);
+  EXPECT_GE(g->viewport()->height(), 99 * 5);
+  EXPECT_GE(editor.GLView->width(), 400);
+  // The arrows: up along the grid's left edge with its axis' name above, right along its
+  // bottom edge with its name after it, "0" where they meet.
+  const auto box = [&](QWidget* x) { return QRect(x->mapTo(&editor, QPoint(0, 0)), x->size()); };
+  const QRect grid = box(g), up = box(editor.Image1), right = box(editor.Image2), zero = box(editor.Label1),
+              v = box(editor.lb1), h = box(editor.lb2);
+  EXPECT_TRUE(up.right() < grid.left() && up.top() <= grid.top() + 2 && up.bottom() >= grid.bottom() - 2);
+  EXPECT_TRUE(right.top() > grid.bottom() && right.left() <= grid.left() + 2 && right.right() >= grid.right() - 2);
+  EXPECT_TRUE(zero.top() > up.bottom() - 2 && zero.right() < right.left() + 2);
+  EXPECT_TRUE(v.bottom() <= up.top() + 2 && h.left() >= right.right() - 2);
+  EXPECT_EQ(std::tuple(editor.Label1->text().toStdString(), editor.lb1->text().toStdString(),
+                       editor.lb2->text().toStdString()),
+            std::tuple("0", "Y", "Z"));
+  // The up arrow's head is at its top: more black there than at its foot.
+  const QImage arrow = editor.Image1->grab().toImage();
+  const auto dark = [&](int y0, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = 0; x < arrow.width(); ++x) n += qGray(arrow.pixel(x, y)) < 128;
+    return n;
+  };
+  EXPECT_GT(dark(0, 10), 2 * dark(arrow.height() - 10, arrow.height()));
+  editor.close();
 }
 
 TEST(EditorWindow, ProjectLoadActivationAndMinimise) {

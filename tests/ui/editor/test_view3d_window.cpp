@@ -2,6 +2,7 @@
 // plane and a current region where the camera's projection puts them, the keys and the
 // snapshots.
 
+#include <QMenu>
 #include <QTemporaryDir>
 
 #include <GL/glu.h>
@@ -31,6 +32,7 @@ void ExpectRgb(const QColor& c, int r, int g, int b, int tol = 2) {
 TEST(View3dWindow, FaceShadesSectionPlaneAndCurrentRegion) {
   Editor F(20);
   Box(F.d, {5, 5, 5}, {14, 14, 14}, 1);
+  rv::ModelChanged(F.d);
   F.w.rbOff->setChecked(true);
   F.w.mnShowCLines->setChecked(true);
   F.w.SetCamera({10, 10, 60, 10, 10, 0});
@@ -46,6 +48,7 @@ TEST(View3dWindow, FaceShadesSectionPlaneAndCurrentRegion) {
 
   // Empty model: the section plane over white, a current region in front of it.
   F.d.Space.fill(0);
+  rv::ModelChanged(F.d);
   F.w.rbOff->setChecked(false);
   F.w.rbZ->trigger();
   F.w.SpinEdit3->setValue(3);
@@ -66,11 +69,13 @@ TEST(View3dWindow, ResetShowsADeepGridAndBadCellSizeKeepsThePicture) {
   rv::SetGridSize(F.d, 100, 100, 1100);
   ASSERT_TRUE(rv::ResizeSpace(F.d));
   Box(F.d, {1, 1, 1}, {99, 99, 1099}, 1);
+  rv::ModelChanged(F.d);
   F.w.rbOff->setChecked(true);
   F.w.btnResetClick();
   ExpectRgb(At(F, 50, 50, 1100), 255, 0, 0, 0);
   // A cell size that is not a number skips the frame: the block stays on the picture.
   F.d.Space.fill(0);
+  rv::ModelChanged(F.d);
   F.sizes[1] = "abc";
   ExpectRgb(At(F, 50, 50, 1100), 255, 0, 0, 0);
   F.sizes[1] = "0.001";
@@ -164,8 +169,76 @@ TEST(View3dWindow, CellWindowFollowsTheCellAndItsCloseBoxClearsTheMenuMark) {
   Editor F(20);
   F.w.ShowCellParameters(3, 4, 5);
   EXPECT_TRUE(F.w.fmSellParms->Memo1->toPlainText().startsWith("Координаты (X, Y, Z): 3, 4, 5"));
+  // A switched-off conductor is vacuum to the solver: no resistances. Switched on after the
+  // object box was found, the box follows and the solver's edge conducts.
+  rv::TfmLayers layers(F.w, F.p, nullptr, &F.w);
+  F.d.Layers[1].On = 0;
+  F.d.Space(3, 4, 6) = 1;
+  rv::ModelChanged(F.d);
+  F.w.N12Click();
+  const auto ohms = [&](int z) {
+    F.w.ShowCellParameters(3, 4, z);
+    return F.w.fmSellParms->Memo1->toPlainText().contains(QString::fromUtf8(" Ом/ "));
+  };
+  EXPECT_FALSE(ohms(6));
+  layers.SelectCell(rv::ColOn, 1);
+  const bool empty = ohms(5);
+  EXPECT_EQ(std::pair(empty, ohms(6)), std::pair(false, true));
+  // The window's item sits in the menu "Показывать".
+  EXPECT_EQ(qobject_cast<QMenu*>(F.w.N25->parent())->title().toStdString(), "Показывать");
   F.w.N25->trigger();
   EXPECT_TRUE(F.w.N25->isChecked() && F.w.fmSellParms->isVisible());
   F.w.fmSellParms->close();
   EXPECT_FALSE(F.w.N25->isChecked() || F.w.fmSellParms->isVisible());
+}
+
+// The view builds its faces again after each change the editor makes and after the main
+// window hands it another model, and never for a frame that only moves the camera.
+TEST(View3dWindow, CachedFacesFollowEveryChangeOfTheModelAndNothingElse) {
+  Editor F(12);
+  rv::TfmLayers layers(F.w, F.p, nullptr, &F.w);
+  F.w.rbOff->setChecked(true);
+  const auto frame = [&] {
+    F.v->grabFramebuffer();
+    return std::pair(F.v->MeshBuilds(), F.v->CachedQuads());
+  };
+  auto [builds, quads] = frame();
+  // Camera moves and repaints alone build nothing.
+  F.w.RotateStep();
+  F.w.SpinEdit3->setValue(2);
+  EXPECT_EQ(frame().first, builds);
+  int last = builds;
+  std::size_t lastQuads = quads;
+  const auto changed = [&](const char* what) {
+    const auto [b, q] = frame();
+    EXPECT_EQ(b, last + 1) << what;
+    EXPECT_NE(q, lastQuads) << what;
+    last = b, lastQuads = q;
+  };
+  F.w.SpinEdit3->setValue(1);
+  F.w.btnPen->click();
+  F.Drag({{1, 1}, {2, 1}});
+  changed("pen");
+  F.w.mnUndo->trigger();
+  changed("undo");
+  F.w.btnFill->click();
+  F.Drag({{0, 0}});
+  changed("fill");
+  F.w.btnEraser->click();
+  F.Drag({{5, 5}});
+  changed("eraser");
+  layers.SelectCell(rv::ColOn, 1);
+  changed("material switched off");
+  layers.SelectCell(rv::ColOn, 1);
+  changed("material switched on");
+  // The main window grows the grid, or loads another model of the same size.
+  rv::SetGridSize(F.d, 14, 12, 12);
+  ASSERT_TRUE(rv::ResizeSpace(F.d));
+  F.d.Space(13, 1, 1) = 1;
+  F.w.GridChanged();
+  changed("grid grown");
+  F.d.Space.fill(0);
+  F.w.SetEditorState(rv::EditorState{});
+  changed("project");
+  EXPECT_EQ(lastQuads, 0u);
 }
