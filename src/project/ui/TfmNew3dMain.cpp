@@ -30,6 +30,7 @@
 
 #include "charts/ui/TfmChart.h"
 #include "editor/ui/TfmOpenGL.h"
+#include "editor/view3d.h"
 #include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -577,7 +578,13 @@ void TfmNew3dMain::mnNewProjectClick() {
   v.SpinEdit1 = 1;
   v.SpinEdit2 = 0;
   SetVizual(v);
-  SetEditorState(EditorState{});
+  // The camera over the new grid, as the editor starts: a fixed eye would leave the model
+  // in a corner of the view.
+  EditorState e;
+  const Camera c = InitialCamera(d_.SpaceNx, d_.SpaceNy, d_.SpaceNz);
+  std::tie(e.EyeX, e.EyeY, e.EyeZ, e.CenterX, e.CenterY, e.CenterZ) =
+      std::tuple(c.EyeX, c.EyeY, c.EyeZ, c.CenterX, c.CenterY, c.CenterZ);
+  SetEditorState(e);
   memoProjectNote->clear();
   TabSheet2Show();
   d_.Modified = 0;

@@ -197,6 +197,11 @@ TEST(EditorWindow, OpensOnScreenSizedToTheModel) {
     return n;
   };
   EXPECT_GT(dark(0, 10), 2 * dark(arrow.height() - 10, arrow.height()));
+  // A new project's 50-cell grid is viewed from above its middle, not from a corner.
+  P.d.Modified = 0;
+  P.w.mnNewProjectClick();
+  EXPECT_EQ(std::vector<float>({editor.EyeX, editor.EyeY, editor.EyeZ, editor.CenterX, editor.CenterY, editor.CenterZ}),
+            std::vector<float>({25, 25, 150, 25, 25, 140}));
   editor.close();
 }
 
