@@ -359,6 +359,8 @@ TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
   EXPECT_TRUE(r.restore);
   EXPECT_TRUE(d.Hx.empty());
   outputs.sgFarPoints.SetCell(1, 1, "8");
+  EXPECT_NE(Refusal(Run()).find("строке 1 (8; 8; 8) лежит внутри области"), std::string::npos);
+  outputs.sgFarPoints.SetCell(0, 1, "14");
   s.edFarDiagrR = "1 000";
   EXPECT_NE(Refusal(Run()).find("\"1 000\""), std::string::npos);
   s.edFarDiagrR = "0.25";
@@ -375,7 +377,7 @@ TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
   d.CurStep = d.StepCount.load();
   std::string msg;
   EXPECT_TRUE(features.FinishFarField(d, r.run.settings, msg)) << msg;
-  for (const char* n : {"E(8,8,8)y.grf", "E(8,8,8)x.grf", "E(8,8,8)z.grf", "DiagrZ_0.25.grf"})
+  for (const char* n : {"E(14,8,8)y.grf", "E(14,8,8)x.grf", "E(14,8,8)z.grf", "DiagrZ_0.25.grf"})
     EXPECT_TRUE(std::filesystem::exists(d.FARDir + "/" + n)) << n;
   features.FreeRunFeatures(d);
 }
