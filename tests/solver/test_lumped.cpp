@@ -279,3 +279,33 @@ TEST(LumpedRecords, SparkGapAtItsThresholdAndInductorSum) {
   EXPECT_NEAR(d.Ex(4, 4, 4), 2.0 - lambda * 2.0, 1e-5 * lambda * 2);
   EXPECT_NEAR(run.Inductors[0].Accum, 2.0 + (2.0 - lambda * 2.0), 1e-4);
 }
+
+// The signal may change between any two values asked (an edit during a run): every voltage
+// source of one pass is driven by one value, the next pass by the next. Sources alike on
+// edges alike (no curl here) then hold the same E, the reversed one its negative.
+TEST(LumpedRecords, OnePassDrivesEverySourceWithOneSignalValue) {
+  struct Changing : ISignal {
+    mutable int asked = 0;
+    double GetSignal(double) const override { return ++asked; }
+  } sig;
+  SolverData d;
+  MakeBox(d, 8, 1e-3, false);
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  ClearFields(d);
+  FindObjectBounds(d);
+  ElementArrays el;
+  for (auto [x, y, z, pol] : {std::tuple{2, 2, 2, '+'}, {4, 4, 4, '+'}, {6, 3, 5, '-'}}) {
+    tVoltageSource s;
+    s.X = x; s.Y = y; s.Z = z; s.Dir = 'Z'; s.R = 50; s.Polarity = pol;
+    el.VoltageSources.push_back(s);
+  }
+  LumpedRun run;
+  ASSERT_TRUE(run.Prepare(d, el));
+  float previous = 0;
+  for (int step = 0; step < 2; ++step) {
+    ASSERT_TRUE(run.KeepEdges(d) && run.Update(d, &sig, step));
+    const float e = d.Ez(2, 2, 2);
+    EXPECT_TRUE(e > previous && d.Ez(4, 4, 4) == e && d.Ez(6, 3, 5) == -e) << step;
+    previous = e;
+  }
+}
