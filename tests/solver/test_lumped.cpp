@@ -13,6 +13,15 @@ namespace {
 // Steps of one period of the 100 MHz test signal with 2 mm cells (c*dt = 1 mm).
 double StepsPerPeriod(const Line& L) { return 1.0 / (L.sig.Freq * L.d.TimeStepSec); }
 
+// An empty PEC box of 8 nodes per axis with its fields reserved and cleared.
+bool SmallBox(SolverData& d, double dx) {
+  MakeBox(d, 8, dx, false);
+  if (AllocFieldArrays(d) == 0) return false;
+  ClearFields(d);
+  FindObjectBounds(d);
+  return true;
+}
+
 }  // namespace
 
 TEST(LumpedPhysics, MatchedSourceDeliversItsAvailablePower) {
@@ -205,10 +214,7 @@ TEST(LumpedPhysics, ElementsInALossyAndADispersiveMediumDecayWithTheMedium) {
 
 TEST(LumpedRecords, IncompleteOutsideAndUnusableRecordsAreLeftOut) {
   SolverData d;
-  MakeBox(d, 8, 1e-3, false);
-  ASSERT_GT(AllocFieldArrays(d), 0);
-  ClearFields(d);
-  FindObjectBounds(d);
+  ASSERT_TRUE(SmallBox(d, 1e-3));
   ElementArrays el;
   auto res = [](int x, int y, int z, char dir, double v) {
     tLumpedElement e; e.X = x; e.Y = y; e.Z = z; e.Dir = dir; e.Value = v; return e;
@@ -247,10 +253,7 @@ TEST(LumpedRecords, IncompleteOutsideAndUnusableRecordsAreLeftOut) {
 
 TEST(LumpedRecords, SparkGapAtItsThresholdAndInductorSum) {
   SolverData d;
-  MakeBox(d, 8, 2e-3, false);
-  ASSERT_GT(AllocFieldArrays(d), 0);
-  ClearFields(d);
-  FindObjectBounds(d);
+  ASSERT_TRUE(SmallBox(d, 2e-3));
   ElementArrays el;
   tSparkGap g;
   g.X = g.Y = g.Z = 3; g.Dir = 'Z'; g.Threshold = 0.5 * d.Dz;  // |d*E| for E = 0.5
@@ -289,10 +292,7 @@ TEST(LumpedRecords, OnePassDrivesEverySourceWithOneSignalValue) {
     double GetSignal(double) const override { return ++asked; }
   } sig;
   SolverData d;
-  MakeBox(d, 8, 1e-3, false);
-  ASSERT_GT(AllocFieldArrays(d), 0);
-  ClearFields(d);
-  FindObjectBounds(d);
+  ASSERT_TRUE(SmallBox(d, 1e-3));
   ElementArrays el;
   for (auto [x, y, z, pol] : {std::tuple{2, 2, 2, '+'}, {4, 4, 4, '+'}, {6, 3, 5, '-'}}) {
     tVoltageSource s;
