@@ -518,6 +518,17 @@ bool FarBoundsValid(const FarBox& b, int nx, int ny, int nz) {
 
 namespace {
 
+// On the box's faces or inside it: a face cell's distance can be zero there, and inside
+// the surface integral does not give the field at all.
+bool InBox(const FarBox& b, float x, float y, float z) {
+  return x >= float(b.xmin) && x <= float(b.xmax) && y >= float(b.ymin) && y <= float(b.ymax) &&
+         z >= float(b.zmin) && z <= float(b.zmax);
+}
+
+constexpr const char* InBoxText =
+    "внутри области интегрирования дальнего поля или на ее границе: дальнее поле "
+    "рассчитывается только для точек вне этой области";
+
 int64_t BoxCells(const FarBox& b) {
   const int64_t fx = std::max<int64_t>(0, int64_t(b.xmax) - b.xmin + 1);
   const int64_t fy = std::max<int64_t>(0, int64_t(b.ymax) - b.ymin + 1);
@@ -578,6 +589,12 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
         return false;
       }
       p[size_t(c)] = float(v);
+    }
+    if (InBox(b, p[0], p[1], p[2])) {
+      const auto& t = settings.PointRows[r];
+      message = "Точка дальнего поля в строке " + IntToStr(long(r) + 1) + " (" + t[0] + "; " + t[1] +
+                "; " + t[2] + ") лежит " + InBoxText;
+      return false;
     }
     points.push_back(p);
   }
@@ -678,6 +695,12 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
         } else {
           fp.X = float(s.CentreX + sn / d.Dx);
           fp.Y = float(s.CentreY + c / d.Dy);
+        }
+        if (InBox(b, fp.X, fp.Y, fp.Z)) {
+          message = "Радиус диаграммы направленности \"" + settings.RadiusText +
+                    "\" слишком мал: ее точки лежат " + InBoxText;
+          FreeFarField(s);
+          return false;
         }
         s.Diagrams[size_t(g)].push_back(std::move(fp));
       }

@@ -154,8 +154,9 @@ int64_t FarPointTableValues(const FarBox& b);
 int64_t FarSharedValues(const FarBox& b, bool withH);
 
 // Builds the receivers of a run: box checked first, then every point row and the radius
-// read, then the tables (in parallel). False with the message for the user; nothing then
-// stays allocated. Uses d's cell sizes, time step and grid size.
+// read, then the tables (in parallel). A receiver on the box's faces or inside the box is
+// refused. False with the message for the user; nothing then stays allocated. Uses d's cell
+// sizes, time step and grid size.
 bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings& settings,
                    int32_t seriesLength, std::string& message);
 

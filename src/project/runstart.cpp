@@ -239,13 +239,32 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
   d.TimeStepSec = dtNs / 1e9;
   // Above the stability limit every field grows without bound until it is INF and NaN.
-  // Under RT-ABC the run's step is Dx/2 on cells of Dx (step 26), always below the limit.
+  // Under RT-ABC the run's step is Dx/2 on cells of Dx, always below the limit.
   if (!d.AnyRTABC) {
     const double limit = StabilityLimit(dx, dy, dz);
     if (!WithinStabilityLimit(dtNs, limit))
       return st.Refuse(runmsg::TimeStepAboveLimit(dtNs, limit * 1e9),
                        runmsg::TimeStepAboveLimitStatus, true);
   }
+
+  // 25-27: c*dt, the RT-ABC rule and the Courant numbers, before anything is computed from
+  // the cells or the step (far field, cell volume, material and PML coefficients). RT-ABC
+  // steps with c*dt = Dx/2 on cells of Dx whatever was typed (a hand-edited project may
+  // hold another step): the step in seconds follows, so every quantity uses that one step.
+  d.TimeStep = d.TimeStepSec * double(LightSpeed);
+  bool rt = false;
+  for (int n = 1; n <= 6; ++n) rt = rt || d.RTABCFace[size_t(n)];
+  const bool rtUnequal = rt && (d.Dx != d.Dy || d.Dx != d.Dz);
+  if (rt) {
+    d.Dy = d.Dx;
+    d.Dz = d.Dx;
+    d.TimeStep = d.Dx / 2;
+    d.TimeStepSec = d.TimeStep / double(LightSpeed);
+  }
+  d.CourantX = d.TimeStep / d.Dx;
+  d.CourantY = d.TimeStep / d.Dy;
+  d.CourantZ = d.TimeStep / d.Dz;
+  d.HalfDx = d.Dx / 2;
 
   // 21: the scatter centre of the 1/R faces. A centre on node 1 or below puts the low
   // face's inner edges farther out than its boundary edges, and the face then amplifies
@@ -311,20 +330,8 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
       st.Warn(runmsg::OnlyVacuum);
   }
 
-  // 25-27: c*dt, the RT-ABC rule and the Courant numbers
-  d.TimeStep = d.TimeStepSec * double(LightSpeed);
-  bool rt = false;
-  for (int n = 1; n <= 6; ++n) rt = rt || d.RTABCFace[size_t(n)];
-  if (rt) {
-    if (d.Dx != d.Dy || d.Dx != d.Dz) st.Warn(runmsg::RTABCUnequal);
-    d.Dy = d.Dx;
-    d.Dz = d.Dx;
-    d.TimeStep = d.Dx / 2;
-  }
-  d.CourantX = d.TimeStep / d.Dx;
-  d.CourantY = d.TimeStep / d.Dy;
-  d.CourantZ = d.TimeStep / d.Dz;
-  d.HalfDx = d.Dx / 2;
+  // 26: the RT-ABC rule's warning, in the place of its check
+  if (rtUnequal) st.Warn(runmsg::RTABCUnequal);
 
   // 28: every spark gap starts unfired
   for (tSparkGap& g : r.run.elements.SparkGaps) g.Fired = 0;

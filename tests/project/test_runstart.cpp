@@ -289,9 +289,10 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   for (const auto& m : r.messages) texts.push_back(m.refusal ? "refusal: " + m.text : m.text);
   EXPECT_EQ(texts, (std::vector<std::string>{runmsg::PMLConflict, runmsg::SourcesWithField, runmsg::RTABCUnequal}));
   // RT-ABC: all steps equal to Dx, c*dt = Dx/2, Courant 1/2; the cell volume and the time
-  // step in seconds keep the entered values.
+  // step in seconds are those of the cells and the step the run steps with.
   const std::pair<double, double> rt[] = {{d.Dy, 0.01}, {d.Dz, 0.01}, {d.TimeStep, 0.005}, {d.CourantX, 0.5},
-      {d.CourantY, 0.5}, {d.CourantZ, 0.5}, {d.CellVolume, 0.01 * 0.01 * 0.02}, {d.TimeStepSec, 0.01e-9}};
+      {d.CourantY, 0.5}, {d.CourantZ, 0.5}, {d.CellVolume, 0.01 * 0.01 * 0.01},
+      {d.TimeStepSec, 0.005 / double(LightSpeed)}};
   for (auto [got, want] : rt) EXPECT_DOUBLE_EQ(got, want);
 
   // Equal steps under RT-ABC: no warning, and c*dt is Dx/2 whatever eddT holds.
@@ -310,6 +311,53 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   in.settings.ComboBox = {BorderMur, 1, 1, 1, 1, 1};
   in.settings.eddT = "0.01";
   EXPECT_TRUE(Run().started);
+}
+
+// Under RT-ABC the run steps with c*dt = Dx/2 whatever the project's time step says (a
+// hand-edited file may hold another): a conducting medium filling the grid then damps a
+// uniform field as e^(-sigma t / eps0) per unit of the run's time, the time the outputs
+// are dated with. The centre is read before the faces' disturbance arrives (one cell a
+// step at most).
+TEST_F(RunStartTest, RTABCRunsEveryQuantityOnItsOwnTimeStep) {
+  features.RTABC = true;
+  MainSettings& s = in.settings;
+  s.spX = s.spY = s.spZ = 21;
+  s.ComboBox = {BorderRTABC, BorderRTABC, BorderRTABC, BorderRTABC, BorderRTABC, BorderRTABC};
+  s.edX = s.edY = s.edZ = "0.001";
+  s.seStepCount = 8;
+  outputs.seOutputRate = 1;
+  host.sparkGap = false;
+  NewProjectModel(d);
+  const double sigma = 0.5;
+  d.Layers[1].Sigma = sigma;
+  d.Space.fill(1);
+  const double runStep = 0.001 / 2 / double(LightSpeed);  // 1.668 ps
+  for (const char* typed : {"0.001", "0.003", "1.6678204759907602e-3"}) {
+    s.eddT = typed;
+    const RunStartResult r = Run();
+    ASSERT_TRUE(r.started) << Refusal(r);
+    EXPECT_NEAR(d.TimeStepSec, runStep, 1e-15 * runStep) << typed;
+    EXPECT_NEAR(d.TimeStep, d.TimeStepSec * double(LightSpeed), 1e-15 * d.TimeStep) << typed;
+
+    RunKernels k;
+    ASSERT_TRUE(PrepareRunKernels(d, r.run.elements, nullptr, k));
+    StepHooks h = DefaultStepHooks(d, k);
+    d.Ez.fill(1.0f);
+    std::vector<std::pair<double, double>> samples;  // (t, Ez) at the centre
+    h.RecordOutputPoints = [&](int) {
+      samples.emplace_back(d.CurTime / double(LightSpeed), double(d.Ez(11, 11, 11)));
+    };
+    runtest::NullCallbacks cb;
+    d.Stopped = 0;
+    ASSERT_EQ(RunTimeLoop(d, h, cb).End, RunEnd::Completed) << typed;
+    ASSERT_EQ(samples.size(), 8u);
+    const auto [t0, e0] = samples.front();
+    const auto [t1, e1] = samples.back();
+    // The update's (1 - x)/(1 + x), x = sigma dt / (2 eps0) = 0.047, differs from
+    // e^(-2x) by x^2/3 of the rate: 0.07 %.
+    EXPECT_NEAR(-std::log(e1 / e0) / (t1 - t0), sigma / double(Eps0), 0.002 * sigma / double(Eps0)) << typed;
+    FreeFieldArrays(d);
+  }
 }
 
 // The PML's reflection must lie in 0 < R <= 1 as a single: outside, its tables turn to NaN
@@ -359,6 +407,8 @@ TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
   EXPECT_TRUE(r.restore);
   EXPECT_TRUE(d.Hx.empty());
   outputs.sgFarPoints.SetCell(1, 1, "8");
+  EXPECT_NE(Refusal(Run()).find("строке 1 (8; 8; 8) лежит внутри области"), std::string::npos);
+  outputs.sgFarPoints.SetCell(0, 1, "14");
   s.edFarDiagrR = "1 000";
   EXPECT_NE(Refusal(Run()).find("\"1 000\""), std::string::npos);
   s.edFarDiagrR = "0.25";
@@ -375,7 +425,7 @@ TEST_F(RunStartTest, FarFieldRefusalsAndARunWithItsFiles) {
   d.CurStep = d.StepCount.load();
   std::string msg;
   EXPECT_TRUE(features.FinishFarField(d, r.run.settings, msg)) << msg;
-  for (const char* n : {"E(8,8,8)y.grf", "E(8,8,8)x.grf", "E(8,8,8)z.grf", "DiagrZ_0.25.grf"})
+  for (const char* n : {"E(14,8,8)y.grf", "E(14,8,8)x.grf", "E(14,8,8)z.grf", "DiagrZ_0.25.grf"})
     EXPECT_TRUE(std::filesystem::exists(d.FARDir + "/" + n)) << n;
   features.FreeRunFeatures(d);
 }

@@ -13,6 +13,15 @@ namespace {
 // Steps of one period of the 100 MHz test signal with 2 mm cells (c*dt = 1 mm).
 double StepsPerPeriod(const Line& L) { return 1.0 / (L.sig.Freq * L.d.TimeStepSec); }
 
+// An empty PEC box of 8 nodes per axis with its fields reserved and cleared.
+bool SmallBox(SolverData& d, double dx) {
+  MakeBox(d, 8, dx, false);
+  if (AllocFieldArrays(d) == 0) return false;
+  ClearFields(d);
+  FindObjectBounds(d);
+  return true;
+}
+
 }  // namespace
 
 TEST(LumpedPhysics, MatchedSourceDeliversItsAvailablePower) {
@@ -205,10 +214,7 @@ TEST(LumpedPhysics, ElementsInALossyAndADispersiveMediumDecayWithTheMedium) {
 
 TEST(LumpedRecords, IncompleteOutsideAndUnusableRecordsAreLeftOut) {
   SolverData d;
-  MakeBox(d, 8, 1e-3, false);
-  ASSERT_GT(AllocFieldArrays(d), 0);
-  ClearFields(d);
-  FindObjectBounds(d);
+  ASSERT_TRUE(SmallBox(d, 1e-3));
   ElementArrays el;
   auto res = [](int x, int y, int z, char dir, double v) {
     tLumpedElement e; e.X = x; e.Y = y; e.Z = z; e.Dir = dir; e.Value = v; return e;
@@ -247,10 +253,7 @@ TEST(LumpedRecords, IncompleteOutsideAndUnusableRecordsAreLeftOut) {
 
 TEST(LumpedRecords, SparkGapAtItsThresholdAndInductorSum) {
   SolverData d;
-  MakeBox(d, 8, 2e-3, false);
-  ASSERT_GT(AllocFieldArrays(d), 0);
-  ClearFields(d);
-  FindObjectBounds(d);
+  ASSERT_TRUE(SmallBox(d, 2e-3));
   ElementArrays el;
   tSparkGap g;
   g.X = g.Y = g.Z = 3; g.Dir = 'Z'; g.Threshold = 0.5 * d.Dz;  // |d*E| for E = 0.5
@@ -278,4 +281,31 @@ TEST(LumpedRecords, SparkGapAtItsThresholdAndInductorSum) {
   const double lambda = d.Dx * dt * dt / (double(Eps0) * d.Dy * d.Dz * 1e-9);
   EXPECT_NEAR(d.Ex(4, 4, 4), 2.0 - lambda * 2.0, 1e-5 * lambda * 2);
   EXPECT_NEAR(run.Inductors[0].Accum, 2.0 + (2.0 - lambda * 2.0), 1e-4);
+}
+
+// The signal may change between any two values asked (an edit during a run): every voltage
+// source of one pass is driven by one value, the next pass by the next. Sources alike on
+// edges alike (no curl here) then hold the same E, the reversed one its negative.
+TEST(LumpedRecords, OnePassDrivesEverySourceWithOneSignalValue) {
+  struct Changing : ISignal {
+    mutable int asked = 0;
+    double GetSignal(double) const override { return ++asked; }
+  } sig;
+  SolverData d;
+  ASSERT_TRUE(SmallBox(d, 1e-3));
+  ElementArrays el;
+  for (auto [x, y, z, pol] : {std::tuple{2, 2, 2, '+'}, {4, 4, 4, '+'}, {6, 3, 5, '-'}}) {
+    tVoltageSource s;
+    s.X = x; s.Y = y; s.Z = z; s.Dir = 'Z'; s.R = 50; s.Polarity = pol;
+    el.VoltageSources.push_back(s);
+  }
+  LumpedRun run;
+  ASSERT_TRUE(run.Prepare(d, el));
+  float previous = 0;
+  for (int step = 0; step < 2; ++step) {
+    ASSERT_TRUE(run.KeepEdges(d) && run.Update(d, &sig, step));
+    const float e = d.Ez(2, 2, 2);
+    EXPECT_TRUE(e > previous && d.Ez(4, 4, 4) == e && d.Ez(6, 3, 5) == -e) << step;
+    previous = e;
+  }
 }
