@@ -2,6 +2,8 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 #include "boundaries/externalfield.h"
 #include "pml_fixture.h"
@@ -84,4 +86,74 @@ TEST(ExternalField, InjectionPlanes) {
   for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez})
     for (size_t n = 0; n < a->size(); ++n) sum += std::abs(a->data()[n]);
   EXPECT_EQ(sum, 0);  // Y=1 takes Ex only, which is 0 here
+}
+
+// Every injected element takes its value once: the X faces' columns, the Y faces', the Z
+// faces' planes and the edge lines where two PML faces meet, for face sets with and without
+// neighbours, both signs of the angle and lines long enough to span several stretches.
+TEST(ExternalField, EachInjectedElementTakesItsValueOnce) {
+  Gaussian g;
+  g.w = 60 * 1e-3 / double(LightSpeed);
+  g.t0 = 3 * g.w;
+  for (const char* faces : {"LLLLLL", "LLLLPM", "PLLPLP", "LPPLPL"})
+    for (double deg : {30.0, -60.0}) {
+      auto d = std::make_unique<SolverData>(), ref = std::make_unique<SolverData>();
+      for (SolverData* x : {d.get(), ref.get()}) {
+        SetGridSize(*x, 12, 270, 9);
+        x->Dx = x->Dy = x->Dz = 1e-3;
+        x->TimeStep = 0.5e-3;
+        SetFaces(*x, faces);
+        ASSERT_GT(AllocFieldArrays(*x), 0);
+        ClearFields(*x);
+        x->CurTime = 0.25;
+      }
+      const ExternalWave w{&g, deg * M_PI / 180};
+      AddPMLWaveH(*d, w, +1, -0.5e-3);
+      AddPMLWaveE(*d, w, -1, -0.25e-3);
+
+      SolverData& r = *ref;
+      const int nx = r.Nx, ny = r.Ny, nz = r.Nz;
+      auto on = [&](Face f) { return r.PMLFace[f] != 0; };
+      auto add = [](float& f, double v) { f = float(double(f) + v); };
+      const double h = -0.5e-3, e = -0.25e-3;
+      // Hz columns: the X faces', then the Y faces' from the corner columns no PML X face holds.
+      for (int j = 1; j <= ny - 1; ++j)
+        for (int k = 1; k <= nz; ++k) {
+          if (on(FaceXMax)) add(r.Hz(nx - 1, j, k), PMLWaveH(r, w, nx - 1, j, h));
+          if (on(FaceX1)) add(r.Hz(1, j, k), PMLWaveH(r, w, 1, j, h));
+        }
+      for (int i = on(FaceX1) ? 2 : 1; i <= (on(FaceXMax) ? nx - 2 : nx - 1); ++i)
+        for (int k = 1; k <= nz; ++k) {
+          if (on(FaceY1)) add(r.Hz(i, 1, k), PMLWaveH(r, w, i, 1, h));
+          if (on(FaceYMax)) add(r.Hz(i, ny - 1, k), PMLWaveH(r, w, i, ny - 1, h));
+        }
+      // E: faces, then the edge lines of two PML faces; sign -1.
+      for (int j = 1; j <= ny - 1; ++j)
+        for (int k = 2; k <= nz - 1; ++k) {
+          if (on(FaceXMax)) add(r.Ey(nx, j, k), -PMLWaveCos(r, w, nx, j, e));
+          if (on(FaceX1)) add(r.Ey(1, j, k), -PMLWaveCos(r, w, 1, j, e));
+        }
+      for (int k = 2; k <= nz - 1; ++k)
+        for (int i = 1; i <= nx - 1; ++i) {
+          if (on(FaceY1)) add(r.Ex(i, 1, k), -PMLWaveSin(r, w, i, 1, e));
+          if (on(FaceYMax)) add(r.Ex(i, ny, k), -PMLWaveSin(r, w, i, ny, e));
+        }
+      for (int i = 1; i <= nx - 1; ++i)
+        for (int j = 1; j <= ny; ++j)
+          for (int z : {nz, 1}) {
+            if (!on(z == 1 ? FaceZ1 : FaceZMax)) continue;
+            if (i >= 2 && j <= ny - 1) add(r.Ey(i, j, z), -PMLWaveCos(r, w, i, j, e));
+            if (j >= 2 && j <= ny - 1) add(r.Ex(i, j, z), -PMLWaveSin(r, w, i, j, e));
+          }
+      for (int z : {1, nz})
+        for (int x : {1, nx})
+          if (on(z == 1 ? FaceZ1 : FaceZMax) && on(x == 1 ? FaceX1 : FaceXMax))
+            for (int j = 1; j <= ny - 1; ++j) add(r.Ey(x, j, z), -PMLWaveCos(r, w, x, j, e));
+      for (int y : {1, ny})
+        for (int z : {1, nz})
+          if (on(y == 1 ? FaceY1 : FaceYMax) && on(z == 1 ? FaceZ1 : FaceZMax))
+            for (int i = 1; i <= nx - 1; ++i) add(r.Ex(i, y, z), -PMLWaveSin(r, w, i, y, e));
+      for (auto [a, b] : {std::pair{&d->Ex, &r.Ex}, {&d->Ey, &r.Ey}, {&d->Ez, &r.Ez}, {&d->Hz, &r.Hz}})
+        EXPECT_EQ(std::memcmp(a->data(), b->data(), a->size() * sizeof(float)), 0) << faces << " " << deg;
+    }
 }
