@@ -1,6 +1,8 @@
 #include "boundaries/externalfield.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <iterator>
 #include <cmath>
 #include <vector>
 
@@ -196,6 +198,77 @@ void AddPMLWaveE(SolverData& d, const ExternalWave& wave, int sign, double offse
                        plane(d.Ex, FSin, 2, ny - 1);
                      }});
   ParallelForParts(parts, Threaded(d));
+}
+
+namespace {
+
+// The faces in the order a user reads them, with their short names and normal axes.
+struct NamedFace {
+  Face face;
+  const char* name;
+  int axis;
+};
+constexpr NamedFace kFaces[6] = {{FaceX1, "X=1", 0},   {FaceXMax, "X=max", 0}, {FaceY1, "Y=1", 1},
+                                 {FaceYMax, "Y=max", 1}, {FaceZ1, "Z=1", 2},   {FaceZMax, "Z=max", 2}};
+
+struct Kind {
+  const FaceFlags SolverData::*flags;
+  const char* name;
+  bool On(const SolverData& d, Face f) const { return (d.*flags)[size_t(f)] != 0; }
+  bool Any(const SolverData& d) const {
+    return std::any_of(std::begin(kFaces), std::end(kFaces), [&](const NamedFace& f) { return On(d, f.face); });
+  }
+};
+const Kind kPML{&SolverData::PMLFace, "PML"}, kMur{&SolverData::MurFace, "Mur"},
+    kInvR{&SolverData::DissipationFace, "1/R"}, kRTABC{&SolverData::RTABCFace, "RT-ABC"},
+    kPEC{&SolverData::PECFace, "PEC"}, kSymE{&SolverData::SymEFace, "Symmetry for E"},
+    kSymH{&SolverData::SymHFace, "Symmetry for H"};
+
+// "грани X=1, X=max — Mur; грань Y=1 — PML": the faces `pick` takes, grouped by their kind
+// among `kinds`, each group where its first face comes.
+template <class Pick>
+std::string Groups(const SolverData& d, std::initializer_list<Kind> kinds, Pick pick) {
+  std::string text;
+  std::vector<const Kind*> done;
+  for (const NamedFace& f : kFaces)
+    for (const Kind& k : kinds) {
+      if (!pick(f) || !k.On(d, f.face) || std::find(done.begin(), done.end(), &k) != done.end()) continue;
+      done.push_back(&k);
+      std::string names;
+      int count = 0;
+      for (const NamedFace& g : kFaces)
+        if (pick(g) && k.On(d, g.face)) names += (count++ ? ", " : "") + std::string(g.name);
+      text += (text.empty() ? "" : "; ") + std::string(count > 1 ? "грани " : "грань ") + names + " — " + k.name;
+    }
+  return text;
+}
+
+}  // namespace
+
+std::string ExternalFieldFaceConflict(const SolverData& d, double angleDeg) {
+  auto every = [](const NamedFace&) { return true; };
+  if (kPML.Any(d) && (kMur.Any(d) || kInvR.Any(d) || kRTABC.Any(d)))
+    return "Внешнее поле: " + Groups(d, {kPML, kMur, kInvR, kRTABC}, every) +
+           ". Такое сочетание не поддерживается: задайте PML всем поглощающим граням или ни одной.";
+  if (angleDeg != 0 && kInvR.Any(d))
+    return "Внешнее поле: " + Groups(d, {kInvR}, every) +
+           ": грани 1/R пропускают только волну вдоль оси X. Задайте угол падения 0 или другие "
+           "поглощающие грани.";
+  // The wave's E lies in the xy plane and does not change along z; its Ex is 0 at angle 0
+  // and its Ey at +-90 degrees. So a Z face holds as "Symmetry for E", a Y face as any
+  // closed kind at 0, an X face as any closed kind at +-90.
+  auto wrong = [&](const NamedFace& f) {
+    const size_t n = size_t(f.face);
+    if (!(d.PECFace[n] || d.SymEFace[n] || d.SymHFace[n])) return false;
+    return f.axis == 2 ? !d.SymEFace[n] : f.axis == 1 ? angleDeg != 0 : std::abs(angleDeg) != 90;
+  };
+  const std::string faces = Groups(d, {kPEC, kSymE, kSymH}, wrong);
+  if (!faces.empty())
+    return "Внешнее поле: " + faces +
+           ": падающая волна с такой гранью не согласуется. Допустимы: на гранях Z — "
+           "Symmetry for E; на гранях Y — PEC или симметрия при угле падения 0; на гранях X — "
+           "PEC или симметрия при угле ±90.";
+  return "";
 }
 
 }  // namespace rv

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "boundaries/externalfield.h"
 #include "boundaries/pml.h"
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
@@ -133,8 +134,9 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     if (!leftOut.empty()) st.Warn(leftOut);
   }
 
-  // 10
-  if ((d.AnyRTABC || d.AnyMur || d.AnyDissipation) && d.AnyPML) st.Warn(runmsg::PMLConflict);
+  // 10 (with the external field that mix is refused below)
+  if ((d.AnyRTABC || d.AnyMur || d.AnyDissipation) && d.AnyPML && !d.ExternalField)
+    st.Warn(runmsg::PMLConflict);
 
   // 11: angle of incidence, tested whatever the source
   double angle = 0;
@@ -144,6 +146,11 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
                      runmsg::BadAngleStatus);
   rs.IncAngle = double((long double)angle * Pi / 180.0L);
   if (!(angle >= -90 && angle <= 90)) return st.Refuse(runmsg::BadAngle, runmsg::BadAngleStatus);
+  // The external field fills the box with its wave only where every face carries it.
+  if (d.ExternalField) {
+    const std::string faces = ExternalFieldFaceConflict(d, angle);
+    if (!faces.empty()) return st.Refuse(faces);
+  }
 
   // 12
   d.MagneticMaterials = s.cbMagneticMaterals;

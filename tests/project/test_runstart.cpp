@@ -264,9 +264,9 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
 }
 
 TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
-  // Every warning at once: PML next to Mur and RT-ABC, sources with an external field,
-  // unequal steps under RT-ABC. Each is shown in the order of the checks and the run starts.
-  features.ExternalField = true;
+  // Every warning at once: PML next to Mur and RT-ABC, sources with a plane wave, unequal
+  // steps under RT-ABC. Each is shown in the order of the checks and the run starts.
+  features.SetupTFSF = [](SolverData&, const MainSettings&, RunSettings&, std::string&) { return true; };
   features.RTABC = true;
   bool pmlSetUp = false;
   features.PMLLowFrequency = [](const RunSettings&, float) { return 1e8; };
@@ -274,7 +274,7 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
     pmlSetUp = dd.AnyPML && rs.PMLCount == 8 && rs.PMLReflection == 0.01f;
     return true;
   };
-  in.settings.rgSources = SourceExternalField;
+  in.settings.rgSources = SourceTFSF;
   in.settings.ComboBox = {BorderPML, BorderRTABC, BorderMur, BorderMur, BorderRTABC, BorderMur};
   in.settings.edX = in.settings.edY = "0.01";
   in.settings.edZ = "0.02";
@@ -426,4 +426,23 @@ TEST_F(RunStartTest, TFSFBoxAndItsFrontOnTheRunsSizes) {
   features.AddStepHooks(d, r.run.settings, e);
   EXPECT_TRUE(e.AddPMLWaveH && e.AddPMLWaveE && !e.CorrectTFSFH);
   features.FreeRunFeatures(d);
+}
+
+// The external field with faces that do not carry its wave (PML beside Mur faces) is
+// refused before anything is reserved, naming the faces, without the general PML warning;
+// all faces PML start.
+TEST_F(RunStartTest, ExternalFieldRefusesFacesThatDoNotCarryIt) {
+  features.ExternalField = true;
+  features.PMLLowFrequency = [](const RunSettings&, float) { return 1e8; };
+  features.SetupPML = [](SolverData&, const RunSettings&, std::string&) { return true; };
+  in.settings.rgSources = SourceExternalField;
+  in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderMur, BorderMur};
+  const RunStartResult r = Run();
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(Refusal(r),
+            "Внешнее поле: грани X=1, X=max — Mur; грани Y=1, Y=max, Z=1, Z=max — PML. Такое сочетание не "
+            "поддерживается: задайте PML всем поглощающим граням или ни одной.");
+  EXPECT_TRUE(d.Hx.empty());
+  in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
+  EXPECT_TRUE(Run().started);
 }
