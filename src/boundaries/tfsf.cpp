@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "solver/constants.h"
+#include "solver/kernelattrs.h"
 #include "solver/workpool.h"
 
 namespace rv {
@@ -32,14 +33,14 @@ struct Wave {
   const ISignal* sig;
   double curTime, delay, offset;
 
-  // The signal's time (s) at phase p (metres); false before the front, where the value is
-  // exactly 0. H keeps the retarded path as a float, E as a double.
+  // The signal's time (s) at phase p (metres); false before the front (or without a
+  // signal), where the value is exactly 0. H keeps the retarded path as a float, E as a
+  // double.
   bool Time(float p, bool magnetic, double& t) const {
     double r = curTime - double(p) + delay + offset;
     if (magnetic) r = float(r);
-    if (!sig || r < 0) return false;
     t = r / double(LightSpeed);
-    return true;
+    return sig && r >= 0;
   }
 };
 
@@ -94,7 +95,7 @@ struct PhaseTerms {
 // additions. Values of a row share the phase in runs when the wave runs (nearly) along an
 // axis; the signal is asked once per stretch for the runs' phases, and a run's value is
 // added along it. A value depends on its phase alone.
-void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int a, int side) {
+RV_KERNEL void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int a, int side) {
   const bool magnetic = p.inc >= CHx;
   const size_t step = p.inner == 0 ? p.F->strideX() : p.inner == 1 ? p.F->strideY() : 1;
   const double* ti = terms.Of(p.inc, p.inner);
@@ -112,9 +113,10 @@ void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int a, int si
   // fetched while the one before it is worked on.
   const int block = step > 1 ? 64 : 256;
   constexpr int kMax = 256;
-  float phase[kMax];
-  int start[kMax + 1], slot[kMax];
-  double times[kMax], values[kMax];
+  float phase[kMax], runPhase[kMax];
+  int start[kMax + 1];
+  bool before[kMax];
+  double times[kMax], add[kMax];
   if (step > 1)
     for (int n = 0; n < std::min(block, p.n1 - p.n0 + 1); ++n)
       __builtin_prefetch(row + size_t(p.n0 + n) * step, 1);
@@ -133,24 +135,27 @@ void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int a, int si
         phase[n] = float((t3[0] + t3[1]) + t3[2]);
       }
     }
-    // Runs of one phase and their times; a run before the front is 0 without asking the
-    // signal.
-    int runs = 0, m = 0;
-    for (int n = 0; n < nb; ++n) {
-      if (n > 0 && phase[n] == phase[n - 1]) continue;
-      start[runs] = n;
-      slot[runs++] = w.Time(phase[n], magnetic, times[m]) ? m++ : -1;
-    }
+    int runs = 0;
+    for (int n = 0; n < nb; ++n)
+      if (n == 0 || phase[n] != phase[n - 1]) {
+        start[runs] = n;
+        runPhase[runs++] = phase[n];
+      }
     start[runs] = nb;
-    if (m > 0) w.sig->GetSignals(times, values, m);
-    for (int u = 0; u < runs; ++u) {
-      const double add = sign * (Scale(magnetic, p.pol, slot[u] < 0 ? 0.0 : values[slot[u]]) * p.coef);
-      if (step == 1)
-        for (int n = start[u]; n < start[u + 1]; ++n) f[n] = float(double(f[n]) + add);
-      else
+    // The runs' times; a run before the front asks the signal at 0 and adds exactly 0.
+    for (int u = 0; u < runs; ++u) before[u] = !w.Time(runPhase[u], magnetic, times[u]);
+    for (int u = 0; u < runs; ++u) times[u] = before[u] ? 0.0 : times[u];
+    if (w.sig) w.sig->GetSignals(times, add, runs);
+    for (int u = 0; u < runs; ++u)
+      add[u] = sign * (Scale(magnetic, p.pol, before[u] ? 0.0 : add[u]) * p.coef);
+    if (runs == nb && step == 1)
+      for (int n = 0; n < nb; ++n) f[n] = float(double(f[n]) + add[n]);
+    else if (runs == nb)
+      for (int n = 0; n < nb; ++n) f[size_t(n) * step] = float(double(f[size_t(n) * step]) + add[n]);
+    else
+      for (int u = 0; u < runs; ++u)
         for (int n = start[u]; n < start[u + 1]; ++n)
-          f[size_t(n) * step] = float(double(f[size_t(n) * step]) + add);
-    }
+          f[size_t(n) * step] = float(double(f[size_t(n) * step]) + add[u]);
   }
 }
 
