@@ -135,12 +135,18 @@ RV_KERNEL void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int
         phase[n] = float((t3[0] + t3[1]) + t3[2]);
       }
     }
+    // The phase never turns back along a row (a sum with one term growing in equal steps,
+    // rounded), so a run ends before the first later value that differs: found by strides.
     int runs = 0;
-    for (int n = 0; n < nb; ++n)
-      if (n == 0 || phase[n] != phase[n - 1]) {
-        start[runs] = n;
-        runPhase[runs++] = phase[n];
-      }
+    for (int n = 0; n < nb;) {
+      const float v = phase[n];
+      start[runs] = n;
+      runPhase[runs++] = v;
+      int e = n + 1;  // the run holds n..e-1
+      while (e + 7 < nb && phase[e + 7] == v) e += 8;
+      while (e < nb && phase[e] == v) ++e;
+      n = e;
+    }
     start[runs] = nb;
     // The runs' times; a run before the front asks the signal at 0 and adds exactly 0.
     for (int u = 0; u < runs; ++u) before[u] = !w.Time(runPhase[u], magnetic, times[u]);
