@@ -3,6 +3,8 @@
 // is injected on the main grid's planes next to the PML faces, so that the layer absorbs
 // only the scattered part. Positions in cells, times and offsets as c*t in metres.
 #pragma once
+#include <string>
+
 #include "solver/signal.h"
 #include "solver/solverdata.h"
 
@@ -25,5 +27,12 @@ void AddPMLWaveH(SolverData& d, const ExternalWave& w, int sign, double offset);
 // Adds sign x the wave's Ey and Ex on the PML interface planes and on the edge lines where
 // two PML faces meet.
 void AddPMLWaveE(SolverData& d, const ExternalWave& w, int sign, double offset);
+
+// Whether the run's faces carry the wave at the incidence angle (degrees as entered): empty
+// when they do, else the message that refuses the run, naming the faces. The PML takes the
+// wave in at its interface and the other absorbing faces take it out of their own update,
+// each on its own terms, so PML does not mix with them; the 1/R faces know the wave along x
+// only; a PEC or symmetry face holds only where the wave itself meets its condition.
+std::string ExternalFieldFaceConflict(const SolverData& d, double angleDeg);
 
 }  // namespace rv

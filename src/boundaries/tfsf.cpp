@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "solver/constants.h"
+#include "solver/kernelattrs.h"
 #include "solver/workpool.h"
 
 namespace rv {
@@ -17,27 +19,39 @@ enum Comp { CEx, CEy, CEz, CHx, CHy, CHz };
 constexpr float kHalf[6][3] = {{0.5f, 0, 0}, {0, 0.5f, 0}, {0, 0, 0.5f},
                                {0, 0.5f, 0.5f}, {0.5f, 0, 0.5f}, {0.5f, 0.5f, 0}};
 
-// The component of the wave whose signal value is v: E takes its polarisation, H the
-// signal over 120 pi along its own.
-double Scale(const TFSFState& s, Comp c, double v) {
-  return c >= CHx ? v / Eta120Pi * double(s.HPol[size_t(c - CHx)]) : v * double(s.EPol[size_t(c)]);
+// The polarisation factor of a component.
+double Pol(const TFSFState& s, Comp c) {
+  return double(c >= CHx ? s.HPol[size_t(c - CHx)] : s.EPol[size_t(c)]);
 }
 
-// The signal at the retarded time of phase p (metres). H keeps r as a float, E as a double.
-double Retarded(const SolverData& d, const TFSFState& s, const ISignal* sig, float p,
-                double offset, bool magnetic) {
-  if (!sig) return 0;
-  double r = d.CurTime - double(p) + double(s.TFSFDelay) + offset;
-  if (magnetic) r = float(r);
-  if (r < 0) return 0;
-  return sig->GetSignal(r / double(LightSpeed));
-}
+// The component of the wave whose signal value is v: E takes its polarisation, H the
+// signal over 120 pi along its own.
+double Scale(bool magnetic, double pol, double v) { return magnetic ? v / Eta120Pi * pol : v * pol; }
+
+// The incident wave as the passes of one correction see it.
+struct Wave {
+  const ISignal* sig;
+  double curTime, delay, offset;
+
+  // The signal's time (s) at phase p (metres); false before the front (or without a
+  // signal), where the value is exactly 0. H keeps the retarded path as a float, E as a
+  // double.
+  bool Time(float p, bool magnetic, double& t) const {
+    double r = curTime - double(p) + delay + offset;
+    if (magnetic) r = float(r);
+    t = r / double(LightSpeed);
+    return sig && r >= 0;
+  }
+};
 
 double Incident(const SolverData& d, const TFSFState& s, const ISignal* sig, Comp c, double i,
                 double j, double k, double offset) {
   const float p = WavePhase(d, s, float(i) + kHalf[c][0], float(j) + kHalf[c][1],
                             float(k) + kHalf[c][2]);
-  return Scale(s, c, Retarded(d, s, sig, p, offset, c >= CHx));
+  const Wave w{sig, d.CurTime, double(s.TFSFDelay), offset};
+  double t = 0;
+  const bool magnetic = c >= CHx;
+  return Scale(magnetic, Pol(s, c), w.Time(p, magnetic, t) ? sig->GetSignal(t) : 0.0);
 }
 
 // One pass: a field component on the low and the high face across one axis. Indices per
@@ -52,72 +66,103 @@ struct Pass {
   bool lowOn, highOn;
   double coef;          // Courant number x the vacuum update factor
   double lowSign;       // the high face takes the opposite sign
+  double pol = 0;       // the component of the polarisation (set with the state)
+
+  bool Empty() const { return (!lowOn && !highOn) || o1 < o0 || n1 < n0; }
 };
 
-// Values of one face row share the phase when the wave runs (nearly) along an axis; the
-// signal is then asked once per distinct phase. The value depends on the phase alone.
-struct PhaseMemo {
-  bool have = false;
-  float phase = 0;
-  double value = 0;
-};
+// The terms of WavePhase along each axis, whole and half node positions: a phase is
+// float((x term + y term) + z term), the same sum in the same order, looked up instead of
+// multiplied for each value.
+struct PhaseTerms {
+  std::vector<double> T[3][2];  // [axis][half]: (float(n) + half) * d * k for n = 0..N+1
 
-// Offset of the element (at[0], at[1], at[2]) of an array.
-size_t Index(const t3DSpaceArray& a, const int at[3]) {
-  return size_t(at[0]) * a.strideX() + size_t(at[1]) * a.strideY() + size_t(at[2]);
-}
-
-void RunPass(const SolverData& d, const TFSFState& s, const ISignal* sig, double offset,
-             const Pass& p) {
-  if ((!p.lowOn && !p.highOn) || p.o1 < p.o0 || p.n1 < p.n0) return;
-  const bool magnetic = p.inc >= CHx;
-  const float* half = kHalf[p.inc];
-  const size_t step = p.inner == 0 ? p.F->strideX() : p.inner == 1 ? p.F->strideY() : 1;
-  // A value costs tens of nanoseconds: threads pay from a thousand values on.
-  const bool par = int64_t(p.o1 - p.o0 + 1) * (p.n1 - p.n0 + 1) >= 1024;
-  ParallelFor(p.o0, p.o1 + 1, [&](int a) {
-    // The values of a stretch of the row first, then the additions: a face across z puts
-    // every element on a cache line of its own, and the loads overlap only in a tight loop.
-    constexpr int kBlock = 64;
-    double v[2][kBlock];
-    PhaseMemo memo[2];
-    for (int b0 = p.n0; b0 <= p.n1; b0 += kBlock) {
-      const int nb = std::min(kBlock, p.n1 - b0 + 1);
-      float* rows[2] = {nullptr, nullptr};
-      for (int side = 0; side < 2; ++side) {
-        if (!(side == 0 ? p.lowOn : p.highOn)) continue;
-        int at[3];
-        at[p.outer] = a;
-        at[p.inner] = b0;
-        at[p.normal] = side == 0 ? p.lowAt : p.highAt;
-        rows[side] = p.F->data() + Index(*p.F, at);
-        // Lines across z are fetched while the values are computed.
-        if (step > 1)
-          for (int n = 0; n < nb; ++n) __builtin_prefetch(rows[side] + size_t(n) * step, 1);
+  PhaseTerms(const SolverData& d, const TFSFState& s) {
+    const double size[3] = {d.Dx, d.Dy, d.Dz};
+    const int nodes[3] = {d.Nx, d.Ny, d.Nz};
+    for (int a = 0; a < 3; ++a)
+      for (int h = 0; h < 2; ++h) {
+        std::vector<double>& t = T[a][h];
+        t.resize(size_t(std::max(nodes[a], 0)) + 2);
+        for (size_t n = 0; n < t.size(); ++n)
+          t[n] = double(float(n) + (h ? 0.5f : 0.0f)) * size[a] * double(s.WaveDir[size_t(a)]);
       }
-      for (int side = 0; side < 2; ++side) {
-        if (!rows[side]) continue;
-        int at[3];
-        at[p.outer] = a;
-        at[p.normal] = side == 0 ? p.lowInc : p.highInc;
-        PhaseMemo& m = memo[side];
-        for (int n = 0; n < nb; ++n) {
-          at[p.inner] = b0 + n;
-          const float ph = WavePhase(d, s, float(at[0]) + half[0], float(at[1]) + half[1],
-                                     float(at[2]) + half[2]);
-          if (!m.have || m.phase != ph) {
-            m.value = Retarded(d, s, sig, ph, offset, magnetic);
-            m.phase = ph;
-            m.have = true;
-          }
-          const double sign = side == 0 ? p.lowSign : -p.lowSign;
-          v[side][n] = sign * (Scale(s, p.inc, m.value) * p.coef);
-        }
-        float* f = rows[side];
-        for (int n = 0; n < nb; ++n) f[size_t(n) * step] = float(double(f[size_t(n) * step]) + v[side][n]);
+  }
+  const double* Of(Comp c, int axis) const { return T[axis][kHalf[c][axis] != 0 ? 1 : 0].data(); }
+};
+
+// One face row of a pass: the incident values of a stretch of the row first, then the
+// additions. Values of a row share the phase in runs when the wave runs (nearly) along an
+// axis; the signal is asked once per stretch for the runs' phases, and a run's value is
+// added along it. A value depends on its phase alone.
+RV_KERNEL void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int a, int side) {
+  const bool magnetic = p.inc >= CHx;
+  const size_t step = p.inner == 0 ? p.F->strideX() : p.inner == 1 ? p.F->strideY() : 1;
+  const double* ti = terms.Of(p.inc, p.inner);
+  // The two fixed terms of the sum, by axis; the inner one varies.
+  double fixed[3];
+  fixed[p.normal] = terms.Of(p.inc, p.normal)[side == 0 ? p.lowInc : p.highInc];
+  fixed[p.outer] = terms.Of(p.inc, p.outer)[a];
+  const double sign = side == 0 ? p.lowSign : -p.lowSign;
+  int at[3];
+  at[p.outer] = a;
+  at[p.normal] = side == 0 ? p.lowAt : p.highAt;
+  at[p.inner] = 0;
+  float* row = p.F->data() + size_t(at[0]) * p.F->strideX() + size_t(at[1]) * p.F->strideY() + size_t(at[2]);
+  // A face across z puts every element on a cache line of its own: shorter stretches, each
+  // fetched while the one before it is worked on.
+  const int block = step > 1 ? 64 : 256;
+  constexpr int kMax = 256;
+  float phase[kMax], runPhase[kMax];
+  int start[kMax + 1];
+  bool before[kMax];
+  double times[kMax], add[kMax];
+  if (step > 1)
+    for (int n = 0; n < std::min(block, p.n1 - p.n0 + 1); ++n)
+      __builtin_prefetch(row + size_t(p.n0 + n) * step, 1);
+  for (int b0 = p.n0; b0 <= p.n1; b0 += block) {
+    const int nb = std::min(block, p.n1 - b0 + 1);
+    float* f = row + size_t(b0) * step;
+    const int next = std::min(block, p.n1 - (b0 + nb) + 1);  // the next stretch's length
+    for (int n = 0; step > 1 && n < next; ++n) __builtin_prefetch(f + size_t(nb + n) * step, 1);
+    if (p.inner == 2) {
+      const double xy = fixed[0] + fixed[1];
+      for (int n = 0; n < nb; ++n) phase[n] = float(xy + ti[b0 + n]);
+    } else {
+      for (int n = 0; n < nb; ++n) {
+        double t3[3] = {fixed[0], fixed[1], fixed[2]};
+        t3[p.inner] = ti[b0 + n];
+        phase[n] = float((t3[0] + t3[1]) + t3[2]);
       }
     }
-  }, par);
+    // The phase never turns back along a row (a sum with one term growing in equal steps,
+    // rounded), so a run ends before the first later value that differs: found by strides.
+    int runs = 0;
+    for (int n = 0; n < nb;) {
+      const float v = phase[n];
+      start[runs] = n;
+      runPhase[runs++] = v;
+      int e = n + 1;  // the run holds n..e-1
+      while (e + 7 < nb && phase[e + 7] == v) e += 8;
+      while (e < nb && phase[e] == v) ++e;
+      n = e;
+    }
+    start[runs] = nb;
+    // The runs' times; a run before the front asks the signal at 0 and adds exactly 0.
+    for (int u = 0; u < runs; ++u) before[u] = !w.Time(runPhase[u], magnetic, times[u]);
+    for (int u = 0; u < runs; ++u) times[u] = before[u] ? 0.0 : times[u];
+    if (w.sig) w.sig->GetSignals(times, add, runs);
+    for (int u = 0; u < runs; ++u)
+      add[u] = sign * (Scale(magnetic, p.pol, before[u] ? 0.0 : add[u]) * p.coef);
+    if (runs == nb && step == 1)
+      for (int n = 0; n < nb; ++n) f[n] = float(double(f[n]) + add[n]);
+    else if (runs == nb)
+      for (int n = 0; n < nb; ++n) f[size_t(n) * step] = float(double(f[size_t(n) * step]) + add[n]);
+    else
+      for (int u = 0; u < runs; ++u)
+        for (int n = start[u]; n < start[u + 1]; ++n)
+          f[size_t(n) * step] = float(double(f[size_t(n) * step]) + add[u]);
+  }
 }
 
 bool Shape(const t3DSpaceArray& a, int n1, int n2, int n3) {
@@ -275,7 +320,10 @@ bool TFSFArraysMatch(const SolverData& d, const TFSFState& s) {
 
 namespace {
 
-// The six passes of the H correction (after the H update) or of the E correction.
+// The six passes of the H correction (after the H update) or of the E correction. The
+// passes of one stage write disjoint elements, so a stage is one hand-out to the threads;
+// the E passes that meet on the box's edge lines are in different stages, so those lines
+// take their two additions in the passes' order.
 bool Correct(SolverData& d, const TFSFState& s, double offset, bool onE) {
   if (!TFSFArraysMatch(d, s)) return false;
   const SignalPass sig(s.Signal);
@@ -287,7 +335,7 @@ bool Correct(SolverData& d, const TFSFState& s, double offset, bool onE) {
   const bool X1 = s.FaceOpen[FaceX1], XM = s.FaceOpen[FaceXMax], Y1 = s.FaceOpen[FaceY1],
              YM = s.FaceOpen[FaceYMax], Z1 = s.FaceOpen[FaceZ1], ZM = s.FaceOpen[FaceZMax];
   // H just outside the faces from the incident E on them.
-  const Pass h[6] = {
+  Pass h[6] = {
       {&d.Hz, 0, 1, 2, y0, y1 - 1, z0, z1, x0 - 1, x1, x0, x1, CEy, X1, XM, cx, +1},
       {&d.Hy, 0, 1, 2, y0, y1, z0, z1 - 1, x0 - 1, x1, x0, x1, CEz, X1, XM, cx, -1},
       {&d.Hz, 1, 0, 2, x0, x1 - 1, z0, z1, y0 - 1, y1, y0, y1, CEx, Y1, YM, cy, -1},
@@ -296,7 +344,7 @@ bool Correct(SolverData& d, const TFSFState& s, double offset, bool onE) {
       {&d.Hy, 2, 0, 1, x0, x1 - 1, y0, y1, z0 - 1, z1, z0, z1, CEx, Z1, ZM, cz, +1},
   };
   // E on the faces from the incident H just outside them.
-  const Pass e[6] = {
+  Pass e[6] = {
       {&d.Ey, 0, 1, 2, y0, y1 - 1, z0, z1, x0, x1, x0 - 1, x1, CHz, X1, XM, cx, +1},
       {&d.Ez, 0, 1, 2, y0, y1, z0, z1 - 1, x0, x1, x0 - 1, x1, CHy, X1, XM, cx, -1},
       {&d.Ey, 2, 0, 1, x0, x1, y0, y1 - 1, z0, z1, z0 - 1, z1, CHx, Z1, ZM, cz, -1},
@@ -304,7 +352,32 @@ bool Correct(SolverData& d, const TFSFState& s, double offset, bool onE) {
       {&d.Ex, 1, 0, 2, x0, x1 - 1, z0, z1, y0, y1, y0 - 1, y1, CHz, Y1, YM, cy, -1},
       {&d.Ez, 1, 0, 2, x0, x1, z0, z1 - 1, y0, y1, y0 - 1, y1, CHx, Y1, YM, cy, +1},
   };
-  for (const Pass& p : onE ? e : h) RunPass(d, s, sig.get(), offset, p);
+  Pass* passes = onE ? e : h;
+  for (int n = 0; n < 6; ++n) {
+    Pass& p = passes[n];
+    p.pol = Pol(s, p.inc);
+  }
+  const PhaseTerms terms(d, s);
+  const Wave w{sig.get(), d.CurTime, double(s.TFSFDelay), offset};
+  // E: the X faces' Ey and Ez and the Z faces' Ex, then the Z faces' Ey and the Y faces'
+  // Ex and Ez (each edge line: X before Z for Ey, Z before Y for Ex, X before Y for Ez).
+  const std::vector<std::vector<int>> stages =
+      onE ? std::vector<std::vector<int>>{{0, 1, 3}, {2, 4, 5}} : std::vector<std::vector<int>>{{0, 1, 2, 3, 4, 5}};
+  for (const std::vector<int>& stage : stages) {
+    std::vector<LoopPart> parts;
+    int64_t values = 0;
+    for (int n : stage) {
+      const Pass& p = passes[n];
+      if (p.Empty()) continue;
+      values += int64_t(p.o1 - p.o0 + 1) * (p.n1 - p.n0 + 1);
+      parts.push_back({p.o0, p.o1 + 1, [&p, &terms, &w](int a) {
+                         if (p.lowOn) RunRow(p, terms, w, a, 0);
+                         if (p.highOn) RunRow(p, terms, w, a, 1);
+                       }});
+    }
+    // A value costs a few nanoseconds: threads pay from some thousands of values on.
+    ParallelForParts(parts, values >= 4096);
+  }
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "boundaries/externalfield.h"
 #include "boundaries/pml.h"
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
@@ -167,8 +168,9 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     if (!leftOut.empty()) st.Warn(leftOut);
   }
 
-  // 10
-  if ((d.AnyRTABC || d.AnyMur || d.AnyDissipation) && d.AnyPML) st.Warn(runmsg::PMLConflict);
+  // 10 (with the external field that mix is refused below)
+  if ((d.AnyRTABC || d.AnyMur || d.AnyDissipation) && d.AnyPML && !d.ExternalField)
+    st.Warn(runmsg::PMLConflict);
 
   // 11: angle of incidence, tested whatever the source
   double angle = 0;
@@ -178,6 +180,11 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
                      runmsg::BadAngleStatus);
   rs.IncAngle = double((long double)angle * Pi / 180.0L);
   if (!(angle >= -90 && angle <= 90)) return st.Refuse(runmsg::BadAngle, runmsg::BadAngleStatus);
+  // The external field fills the box with its wave only where every face carries it.
+  if (d.ExternalField) {
+    const std::string faces = ExternalFieldFaceConflict(d, angle);
+    if (!faces.empty()) return st.Refuse(faces);
+  }
 
   // 12
   d.MagneticMaterials = s.cbMagneticMaterals;
@@ -315,19 +322,15 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (d.InternalSourcesOnly && sourceRows <= 0)
     return st.Refuse(runmsg::NoSources, "", true);
   // Outputs that can only stay zero. The plane wave enters through the absorbing faces (or
-  // the TF-SF box); with nothing but vacuum inside, no element and no wall, it passes
-  // untouched and every component it lacks stays zero.
+  // the TF-SF box); with nothing but vacuum inside and no element it passes untouched and
+  // every component it lacks stays zero. A wall does not change that: the external field
+  // takes only walls its wave already satisfies, and TF-SF keeps its wave clear of them.
   {
     const ElementArrays& e = r.run.elements;
     const bool sources = sourceRows > 0 || AnyRecord(e.VoltageSources);
     const bool elements = AnyRecord(e.SparkGaps) || AnyRecord(e.Resistors) ||
                           AnyRecord(e.Capacitors) || AnyRecord(e.Inductors);
-    const bool waveEnters =
-        d.TFSFSource ||
-        (d.ExternalField && (d.AnyMur || d.AnyDissipation || d.AnyRTABC || d.AnyPML));
-    if (!sources && !waveEnters) st.Warn(runmsg::NoExcitation);
-    else if (!sources && !elements && !d.AnyPECOrSym && ModelIsVacuum(d))
-      st.Warn(runmsg::OnlyVacuum);
+    if (!sources && !elements && ModelIsVacuum(d)) st.Warn(runmsg::OnlyVacuum);
   }
 
   // 26: the RT-ABC rule's warning, in the place of its check

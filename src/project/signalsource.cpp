@@ -67,79 +67,121 @@ double* ParamField(SignalParams& p, int i) {
   }
 }
 
-using LD = long double;
-constexpr LD Pi = 3.141592653589793238462643383279502884L;
-constexpr LD TwoPi = 2 * Pi;
+// Double precision throughout: the fields the values drive are floats, and every kind
+// keeps its value to far better than float precision over any time a run can reach.
+constexpr double Pi = 3.141592653589793238462643383279502884;
+constexpr double TwoPi = 2 * Pi;
 // The derivative-of-Gaussian pulse is scaled so its peak magnitude is close to 2A.
-constexpr LD BlackmanNorm = 0.8577L;
+constexpr double BlackmanNorm = 0.8577;
 
-LD Sq(LD x) { return x * x; }
+double Sq(double x) { return x * x; }
 
-LD FileValue(const SignalSettings& s, LD t) {
+double FileValue(const SignalSettings& s, double t) {
   if (!s.FileLoaded || !s.File) return 0;
   const std::vector<float>& T = s.File->Times;
   const std::vector<float>& V = s.File->Values;
   const size_t n = std::min(T.size(), V.size());
-  if (n == 0 || t > LD(T[n - 1]) || t < LD(T[0])) return 0;
+  if (n == 0 || t > double(T[n - 1]) || t < double(T[0])) return 0;
   size_t i = 0;
   if (s.File->Sorted) {
     // First sample strictly after t; every sample before it is at or before t.
     i = size_t(std::upper_bound(T.begin(), T.begin() + n, t,
-                                [](LD a, float b) { return a < LD(b); }) -
+                                [](double a, float b) { return a < double(b); }) -
                T.begin());
     if (i == 0 || i >= n) return 0;
   } else {
     for (i = 1; i < n; ++i)
-      if (LD(T[i - 1]) <= t && t < LD(T[i])) break;
+      if (double(T[i - 1]) <= t && t < double(T[i])) break;
     if (i >= n) return 0;  // t equal to the last time
   }
-  const LD t0 = T[i - 1], t1 = T[i];
-  return ((t - t0) * LD(V[i]) + (t1 - t) * LD(V[i - 1])) / (t1 - t0);
+  const double t0 = T[i - 1], t1 = T[i];
+  return ((t - t0) * double(V[i]) + (t1 - t) * double(V[i - 1])) / (t1 - t0);
 }
 
-LD Evaluate(const SignalSettings& s, LD t) {
+// Each kind's value at a time t >= 0, in the order of the kinds.
+double SinValue(const SignalSettings& s, double t) {
   const SignalParams& p = s.Params;
-  switch (s.Kind) {
-    case SigSin:
-      return LD(p.SinAmpl) * std::sin(TwoPi * LD(p.SinFreq) * t);
-    case SigSlowSin: {
-      const LD T = p.SlowSinTime, D = p.SlowSinLong;
-      const LD v = LD(p.SlowSinAmpl) * std::sin(TwoPi * LD(p.SlowSinFreq) * t);
-      if (t < 2.5L * T) return v * std::exp(-Sq((t - 2.5L * T) / T));
-      if (t <= D) return v;
-      return v * std::exp(-Sq((t - D) / T));
-    }
-    case SigGauss: {
-      const LD W = p.GaussWidth, d = t - 3 * W;
-      const LD x = d < 0 ? d / W : d / W / LD(p.GaussSymm);
-      return LD(p.GaussAmpl) * std::exp(-x * x);
-    }
-    case SigGaussRadio: {
-      const LD W = p.GaussRadioWidth;
-      return LD(p.GaussRadioAmpl) * std::exp(-Sq((t - 3 * W) / W)) *
-             std::sin(TwoPi * LD(p.GaussRadioFreq) * t);
-    }
-    case SigExp:
-      return LD(p.ExpAmpl) * (std::exp(-LD(p.Exp_a) * t) - std::exp(-LD(p.Exp_b) * t));
-    case SigExpRadio:
-      return LD(p.ExpRadioAmpl) *
-             (std::exp(-LD(p.ExpRadio_a) * t) - std::exp(-LD(p.ExpRadio_b) * t)) *
-             std::sin(TwoPi * LD(p.ExpRadioFreq) * t);
-    case SigBlackmanHarris: {
-      const LD T = p.BlackmanT, x = (t - 3 * T) / T;
-      return std::exp(-x * x) * (-4 / T / BlackmanNorm) * (t - 3 * T) * LD(p.BlackmanAmpl);
-    }
-    case SigFromFile:
-      return FileValue(s, t);
-    case SigSinXdivX: {
-      const LD F = p.SinXdivXF, x = t - 50 / F;
-      if (x == 0) return p.SinXdivXAmpl;
-      const LD a = Pi * F * x;
-      return LD(p.SinXdivXAmpl) * std::sin(a) / a;
-    }
-    default:  // "Нет сигнала" and unknown kinds
-      return 0;
-  }
+  return p.SinAmpl * std::sin(TwoPi * p.SinFreq * t);
+}
+double SlowSinValue(const SignalSettings& s, double t) {
+  const SignalParams& p = s.Params;
+  const double T = p.SlowSinTime, D = p.SlowSinLong;
+  const double v = p.SlowSinAmpl * std::sin(TwoPi * p.SlowSinFreq * t);
+  if (t < 2.5 * T) return v * std::exp(-Sq((t - 2.5 * T) / T));
+  if (t <= D) return v;
+  return v * std::exp(-Sq((t - D) / T));
+}
+double GaussValue(const SignalSettings& s, double t) {
+  const SignalParams& p = s.Params;
+  const double W = p.GaussWidth, d = t - 3 * W;
+  const double x = d < 0 ? d / W : d / W / p.GaussSymm;
+  return p.GaussAmpl * std::exp(-x * x);
+}
+double GaussRadioValue(const SignalSettings& s, double t) {
+  const SignalParams& p = s.Params;
+  const double W = p.GaussRadioWidth;
+  return p.GaussRadioAmpl * std::exp(-Sq((t - 3 * W) / W)) * std::sin(TwoPi * p.GaussRadioFreq * t);
+}
+double ExpValue(const SignalSettings& s, double t) {
+  const SignalParams& p = s.Params;
+  return p.ExpAmpl * (std::exp(-p.Exp_a * t) - std::exp(-p.Exp_b * t));
+}
+double ExpRadioValue(const SignalSettings& s, double t) {
+  const SignalParams& p = s.Params;
+  return p.ExpRadioAmpl * (std::exp(-p.ExpRadio_a * t) - std::exp(-p.ExpRadio_b * t)) *
+         std::sin(TwoPi * p.ExpRadioFreq * t);
+}
+double BlackmanValue(const SignalSettings& s, double t) {
+  const SignalParams& p = s.Params;
+  const double T = p.BlackmanT, x = (t - 3 * T) / T;
+  return std::exp(-x * x) * (-4 / T / BlackmanNorm) * (t - 3 * T) * p.BlackmanAmpl;
+}
+double NoValue(const SignalSettings&, double) { return 0; }  // "Нет сигнала"
+double SinXdivXValue(const SignalSettings& s, double t) {
+  const SignalParams& p = s.Params;
+  const double F = p.SinXdivXF, x = t - 50 / F;
+  if (x == 0) return p.SinXdivXAmpl;
+  const double a = Pi * F * x;
+  return p.SinXdivXAmpl * std::sin(a) / a;
+}
+
+using KindValue = double (*)(const SignalSettings&, double);
+
+// 0 before time zero (or for a time that is not a number), and for any result that is not
+// a finite number: such a source would poison every field it touches.
+template <KindValue F>
+double Checked(const SignalSettings& s, double t) {
+  if (!(t >= 0)) return 0;
+  const double v = F(s, t);
+  return std::isfinite(v) ? v : 0.0;
+}
+
+// A row of values of one kind: the kind is chosen once, and its formula is inlined.
+template <KindValue F>
+void Row(const SignalSettings& s, const double* t, double* v, int n) {
+  for (int i = 0; i < n; ++i) v[i] = Checked<F>(s, t[i]);
+}
+
+struct KindEntry {
+  double (*one)(const SignalSettings&, double);
+  void (*row)(const SignalSettings&, const double*, double*, int);
+};
+template <KindValue F>
+constexpr KindEntry Entry() {
+  return {Checked<F>, Row<F>};
+}
+constexpr KindEntry kKinds[SignalKindCount] = {
+    Entry<SinValue>(),   Entry<SlowSinValue>(),  Entry<GaussValue>(), Entry<GaussRadioValue>(),
+    Entry<ExpValue>(),   Entry<ExpRadioValue>(), Entry<BlackmanValue>(), Entry<NoValue>(),
+    Entry<FileValue>(),  Entry<SinXdivXValue>()};
+static_assert(SigSin == 0 && SigSlowSin == 1 && SigGauss == 2 && SigGaussRadio == 3 && SigExp == 4 &&
+                  SigExpRadio == 5 && SigBlackmanHarris == 6 && SigNone == 7 && SigFromFile == 8 &&
+                  SigSinXdivX == 9 && SignalKindCount == 10,
+              "the table follows the kinds' order");
+
+// Unknown kinds give 0.
+const KindEntry* KindOf(const SignalSettings& s) {
+  return s.Kind >= 0 && s.Kind < SignalKindCount ? &kKinds[s.Kind] : &kKinds[SigNone];
 }
 
 }  // namespace
@@ -155,15 +197,13 @@ int ReadSignalParams(const std::array<std::string, SignalParamCount>& texts, Sig
 }
 
 double EvaluateSignal(const SignalSettings& s, double t) {
-  if (!(t >= 0)) return 0;  // negative or not a number
   try {
-    const double v = double(Evaluate(s, t));
-    // A source that is not a finite number would poison every field it touches.
-    return std::isfinite(v) ? v : 0.0;
+    return KindOf(s)->one(s, t);
   } catch (...) {
     return 0;
   }
 }
+
 
 std::string ResolveSignalFileName(const std::string& name, const std::string& exeDir) {
   if (name.find('/') != std::string::npos) return name;
@@ -327,10 +367,20 @@ double SignalSource::GetSignal(double timeSec) const {
 
 namespace {
 
+// v[i] := EvaluateSignal(s, t[i]) for i < n, the kind chosen once.
+void EvaluateSignals(const SignalSettings& s, const double* t, double* v, int n) {
+  try {
+    KindOf(s)->row(s, t, v, n);
+  } catch (...) {
+    for (int i = 0; i < n; ++i) v[i] = EvaluateSignal(s, t[i]);
+  }
+}
+
 class FixedSignal : public ISignal {
 public:
   explicit FixedSignal(std::shared_ptr<const SignalSettings> s) : s_(std::move(s)) {}
   double GetSignal(double timeSec) const override { return EvaluateSignal(*s_, timeSec); }
+  void GetSignals(const double* t, double* v, int n) const override { EvaluateSignals(*s_, t, v, n); }
 
 private:
   std::shared_ptr<const SignalSettings> s_;

@@ -10,6 +10,10 @@ class ISignal {
 public:
   virtual ~ISignal() = default;
   virtual double GetSignal(double timeSec) const = 0;
+  // v[i] := GetSignal(t[i]) for i < n: one call for a row of values.
+  virtual void GetSignals(const double* t, double* v, int n) const {
+    for (int i = 0; i < n; ++i) v[i] = GetSignal(t[i]);
+  }
   // An object giving the same values without taking a lock per value, for a pass that asks
   // many at once (and from several threads); null when this object takes none.
   virtual std::shared_ptr<const ISignal> Snapshot() const { return nullptr; }

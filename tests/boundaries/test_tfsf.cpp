@@ -216,6 +216,77 @@ TEST(TFSF, CorrectedPlanesAndSameBitsOnAnyThreadCount) {
   EXPECT_EQ(hz, (std::vector<int>{11, 28}));
 }
 
+// Each correction adds, element by element in the passes' order, the incident value of
+// its face times the Courant number and the vacuum factor: rows long enough to span
+// several stretches, an oblique wave (every value its own phase) and one along x (rows of
+// one phase), every face open or the Y=1 face closed.
+TEST(TFSF, CorrectionsAddTheIncidentValueOfEachElement) {
+  Gaussian g(Width(30));
+  using Inc = double (*)(const SolverData&, const TFSFState&, double, double, double, double);
+  for (auto [theta, phi] : {std::pair{60.f, 30.f}, {90.f, 90.f}})
+    for (const char* faces : {"LLLLLL", "PLLLLL"}) {
+      auto d = std::make_unique<SolverData>(), ref = std::make_unique<SolverData>();
+      for (SolverData* x : {d.get(), ref.get()}) {
+        SetGridSize(*x, 14, 150, 290);
+        x->Dx = x->Dy = x->Dz = kDx;
+        x->TimeStep = kDx / 2;
+        x->CourantX = x->CourantY = x->CourantZ = 0.5;
+        SetFaces(*x, faces);
+        ASSERT_GT(AllocFieldArrays(*x), 0);
+        ClearFields(*x);
+        x->CurTime = 0.2;
+      }
+      TFSFState s;
+      SetupTFSF(s, theta, phi, false, {3, 12, faces[0] == 'P' ? 1 : 3, 147, 3, 287}, false);
+      std::string m;
+      ASSERT_TRUE(CheckTFSFBorders(s, *d, m)) << m;
+      s.Signal = &g;
+      s.TFSFDelay = CalcTFSFDelay(*d, s);
+      ASSERT_TRUE(CorrectTFSFH(*d, s, -d->TimeStep / 2) && CorrectTFSFE(*d, s, 0));
+
+      SolverData& r = *ref;
+      const FarBox& b = s.TFSFBox;
+      const int x0 = b.xmin, x1 = b.xmax, y0 = b.ymin, y1 = b.ymax, z0 = b.zmin, z1 = b.zmax;
+      // One pass: the field index and the incident node across the faces (normal axis),
+      // the loops over the other two axes in index order.
+      auto pass = [&](t3DSpaceArray& F, int axis, int lowAt, int lowInc, int highAt, int highInc,
+                      int a0, int a1, int c0, int c1, Inc inc, double coef, double lowSign, double offset) {
+        const Face lo = axis == 0 ? FaceX1 : axis == 1 ? FaceY1 : FaceZ1;
+        const Face hi = axis == 0 ? FaceXMax : axis == 1 ? FaceYMax : FaceZMax;
+        for (int u = a0; u <= a1; ++u)
+          for (int v = c0; v <= c1; ++v)
+            for (int side = 0; side < 2; ++side) {
+              if (!s.FaceOpen[side ? hi : lo]) continue;
+              int at[3], node[3];
+              const int o = axis == 0 ? 1 : 0, n = axis == 2 ? 1 : 2;  // the other two axes
+              at[o] = node[o] = u;
+              at[n] = node[n] = v;
+              at[axis] = side ? highAt : lowAt;
+              node[axis] = side ? highInc : lowInc;
+              float& f = F(at[0], at[1], at[2]);
+              const double val = inc(r, s, node[0], node[1], node[2], offset) * coef;
+              f = float(double(f) + (side ? -lowSign : lowSign) * val);
+            }
+      };
+      const double fh = r.HCoefUniform, fe = s.TFSFECoef, h = -r.TimeStep / 2;
+      pass(r.Hz, 0, x0 - 1, x0, x1, x1, y0, y1 - 1, z0, z1, IncidentEy, 0.5 * fh, +1, h);
+      pass(r.Hy, 0, x0 - 1, x0, x1, x1, y0, y1, z0, z1 - 1, IncidentEz, 0.5 * fh, -1, h);
+      pass(r.Hz, 1, y0 - 1, y0, y1, y1, x0, x1 - 1, z0, z1, IncidentEx, 0.5 * fh, -1, h);
+      pass(r.Hx, 1, y0 - 1, y0, y1, y1, x0, x1, z0, z1 - 1, IncidentEz, 0.5 * fh, +1, h);
+      pass(r.Hx, 2, z0 - 1, z0, z1, z1, x0, x1, y0, y1 - 1, IncidentEy, 0.5 * fh, -1, h);
+      pass(r.Hy, 2, z0 - 1, z0, z1, z1, x0, x1 - 1, y0, y1, IncidentEx, 0.5 * fh, +1, h);
+      pass(r.Ey, 0, x0, x0 - 1, x1, x1, y0, y1 - 1, z0, z1, IncidentHz, 0.5 * fe, +1, 0);
+      pass(r.Ez, 0, x0, x0 - 1, x1, x1, y0, y1, z0, z1 - 1, IncidentHy, 0.5 * fe, -1, 0);
+      pass(r.Ey, 2, z0, z0 - 1, z1, z1, x0, x1, y0, y1 - 1, IncidentHx, 0.5 * fe, -1, 0);
+      pass(r.Ex, 2, z0, z0 - 1, z1, z1, x0, x1 - 1, y0, y1, IncidentHy, 0.5 * fe, +1, 0);
+      pass(r.Ex, 1, y0, y0 - 1, y1, y1, x0, x1 - 1, z0, z1, IncidentHz, 0.5 * fe, -1, 0);
+      pass(r.Ez, 1, y0, y0 - 1, y1, y1, x0, x1, z0, z1 - 1, IncidentHx, 0.5 * fe, +1, 0);
+      for (auto [a, e] : {std::pair{&d->Ex, &r.Ex}, {&d->Ey, &r.Ey}, {&d->Ez, &r.Ez}, {&d->Hx, &r.Hx},
+                          {&d->Hy, &r.Hy}, {&d->Hz, &r.Hz}})
+        EXPECT_EQ(std::memcmp(a->data(), e->data(), a->size() * sizeof(float)), 0) << theta << " " << faces;
+    }
+}
+
 // Quasi-1-D (PEC Y faces, "Symmetry for E" Z faces, Mur X faces), a 20-cell box: outside it
 // only the scattered field, which in vacuum is the scheme's leakage; inside the total field
 // follows the incident wave.

@@ -268,9 +268,9 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
 }
 
 TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
-  // Every warning at once: PML next to Mur and RT-ABC, sources with an external field,
-  // unequal steps under RT-ABC. Each is shown in the order of the checks and the run starts.
-  features.ExternalField = true;
+  // Every warning at once: PML next to Mur and RT-ABC, sources with a plane wave, unequal
+  // steps under RT-ABC. Each is shown in the order of the checks and the run starts.
+  features.SetupTFSF = [](SolverData&, const MainSettings&, RunSettings&, std::string&) { return true; };
   features.RTABC = true;
   bool pmlSetUp = false;
   features.PMLLowFrequency = [](const RunSettings&, float) { return 1e8; };
@@ -278,7 +278,7 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
     pmlSetUp = dd.AnyPML && rs.PMLCount == 8 && rs.PMLReflection == 0.01f;
     return true;
   };
-  in.settings.rgSources = SourceExternalField;
+  in.settings.rgSources = SourceTFSF;
   in.settings.ComboBox = {BorderPML, BorderRTABC, BorderMur, BorderMur, BorderRTABC, BorderMur};
   in.settings.edX = in.settings.edY = "0.01";
   in.settings.edZ = "0.02";
@@ -520,9 +520,8 @@ TEST_F(RunStartTest, TimeStepAboveTheStabilityLimitIsRefused) {
 }
 
 // Outputs that can only stay zero are warned of, and the run starts: a plane wave on a model
-// of nothing but vacuum with no element passes untouched, and an external field with no face
-// to enter by excites nothing. A conductor, a dielectric, mu when it is used, an element, a
-// source or a wall is something.
+// of nothing but vacuum with no element passes untouched, walls it satisfies or not. A
+// conductor, a dielectric, mu when it is used, an element or a source is something.
 TEST_F(RunStartTest, WarnsWhenOutputsCanOnlyStayZero) {
   features = AvailableRunFeatures();
   MainSettings& s = in.settings;
@@ -541,7 +540,7 @@ TEST_F(RunStartTest, WarnsWhenOutputsCanOnlyStayZero) {
     return w;
   };
   using W = std::vector<std::string>;
-  const W none, vacuum{runmsg::OnlyVacuum}, nothing{runmsg::NoExcitation};
+  const W none, vacuum{runmsg::OnlyVacuum};
   EXPECT_EQ(warnings(), none);  // the new project's conductor
   tLayer& m = d.Layers[1];
   m.Sigma = 0;
@@ -558,10 +557,9 @@ TEST_F(RunStartTest, WarnsWhenOutputsCanOnlyStayZero) {
   host.sparkGap = true;
   EXPECT_EQ(warnings(), none);
   host.sparkGap = false;
-  s.ComboBox[2] = BorderPEC;  // a wall reflects
-  EXPECT_EQ(warnings(), none);
-  s.ComboBox = {BorderPEC, BorderPEC, BorderSymE, BorderSymH, BorderPEC, BorderPEC};
-  EXPECT_EQ(warnings(), nothing);
+  // A wall the wave satisfies (E along y on a Y face) scatters nothing.
+  s.ComboBox[0] = s.ComboBox[1] = BorderPEC;
+  EXPECT_EQ(warnings(), vacuum);
   AddSource();
   EXPECT_EQ(warnings(), W{runmsg::SourcesWithField});
 }
@@ -611,4 +609,23 @@ TEST_F(RunStartTest, NewProjectConductorScattersTheDefaultPlaneWave) {
   EXPECT_LT(inside, 1e-3 * front);
   EXPECT_LE(oddness, 1e-5 * beside);
   FreeFieldArrays(d);
+}
+
+// The external field with faces that do not carry its wave (PML beside Mur faces) is
+// refused before anything is reserved, naming the faces, without the general PML warning;
+// all faces PML start.
+TEST_F(RunStartTest, ExternalFieldRefusesFacesThatDoNotCarryIt) {
+  features.ExternalField = true;
+  features.PMLLowFrequency = [](const RunSettings&, float) { return 1e8; };
+  features.SetupPML = [](SolverData&, const RunSettings&, std::string&) { return true; };
+  in.settings.rgSources = SourceExternalField;
+  in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderMur, BorderMur};
+  const RunStartResult r = Run();
+  ASSERT_EQ(r.messages.size(), 1u);
+  EXPECT_EQ(Refusal(r),
+            "Внешнее поле: грани X=1, X=max — Mur; грани Y=1, Y=max, Z=1, Z=max — PML. Такое сочетание не "
+            "поддерживается: задайте PML всем поглощающим граням или ни одной.");
+  EXPECT_TRUE(d.Hx.empty());
+  in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
+  EXPECT_TRUE(Run().started);
 }
