@@ -82,13 +82,9 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
             "Новая проводимость:\n51031.0363079829\nПогонное сопротивление:\n0.00391918358845309");
 }
 
-// Shows the materials window the way `open` does and presses "Ok" in it once it is up,
-// after `edit`.
-void OkIn(rv::TfmLayers& L, const std::function<void()>& open, const std::function<void()>& edit = {}) {
-  QTimer::singleShot(0, L.btnSave, [&L, edit] {
-    if (edit) edit();
-    L.btnSave->click();
-  });
+// Shows the materials window the way `open` does and presses "Ok" in it once it is up.
+void OkIn(rv::TfmLayers& L, const std::function<void()>& open) {
+  QTimer::singleShot(0, L.btnSave, [&L] { L.btnSave->click(); });
   open();
 }
 
@@ -111,14 +107,6 @@ TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreHoweverItIsOpened) {
     OkIn(L, open);
     EXPECT_EQ(std::tuple(P.d.Layers[1].Name, P.d.Layers[1].Sigma, L.isVisible()), std::tuple(fresh.Name, fresh.Sigma, false));
   }
-  // An undone conductivity stays undone.
-  P.editor.SaveUndo();
-  OkIn(L, fromMenu, [&] { L.StringGrid1->item(0, rv::ColSigma)->setText("123"); });
-  EXPECT_EQ(P.d.Layers[1].Sigma, 123);
-  P.editor.mnUndo->trigger();
-  const double before = P.d.Layers[1].Sigma;
-  OkIn(L, fromMenu);
-  EXPECT_EQ(P.d.Layers[1].Sigma, before);
 }
 
 TEST(MaterialsWindow, AWrongCellIsReportedOnceAndCanBeCorrected) {
@@ -188,15 +176,10 @@ TEST(EditorWindow, OpensOnScreenSizedToTheModel) {
   EXPECT_EQ(std::tuple(editor.Label1->text().toStdString(), editor.lb1->text().toStdString(),
                        editor.lb2->text().toStdString()),
             std::tuple("0", "Y", "Z"));
-  // The up arrow's head is at its top: more black there than at its foot.
+  // The up arrow's head is at its top: black across its middle there, not at its foot.
   const QImage arrow = editor.Image1->grab().toImage();
-  const auto dark = [&](int y0, int y1) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-      for (int x = 0; x < arrow.width(); ++x) n += qGray(arrow.pixel(x, y)) < 128;
-    return n;
-  };
-  EXPECT_GT(dark(0, 10), 2 * dark(arrow.height() - 10, arrow.height()));
+  const auto dark = [&](int y) { return qGray(arrow.pixel(arrow.width() / 2 - 2, y)) < 128; };
+  EXPECT_EQ(std::pair(dark(6), dark(arrow.height() - 6)), std::pair(true, false));
   // A new project's 50-cell grid is viewed from above its middle, not from a corner.
   P.d.Modified = 0;
   P.w.mnNewProjectClick();
