@@ -88,5 +88,4 @@ TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
   ASSERT_EQ(prog.prompter.messages.size(), 1u) << Joined(prog.prompter.messages);
   EXPECT_NE(prog.prompter.messages[0].find("кроме вакуума"), std::string::npos);
   EXPECT_LT(leak, 0.05 * peak) << leak << " of " << peak;
-  std::cout << "far field: sphere " << peak << ", empty box " << leak << ", asymmetry " << asymmetry << "\n";
 }
