@@ -88,7 +88,7 @@ void OkIn(rv::TfmLayers& L, const std::function<void()>& open) {
   open();
 }
 
-TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreHoweverItIsOpened) {
+TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
   Program P;
   P.Grid(10);
   rv::TfmLayers& L = *P.layers;
@@ -107,12 +107,8 @@ TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreHoweverItIsOpened) {
     OkIn(L, open);
     EXPECT_EQ(std::tuple(P.d.Layers[1].Name, P.d.Layers[1].Sigma, L.isVisible()), std::tuple(fresh.Name, fresh.Sigma, false));
   }
-}
 
-TEST(MaterialsWindow, AWrongCellIsReportedOnceAndCanBeCorrected) {
-  Program P;
-  P.Grid(10);
-  rv::TfmLayers& L = *P.layers;
+  // A wrong cell is reported once while the user goes about correcting it.
   P.editor.Materials().LayerCount = 3;
   L.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&L));
@@ -126,7 +122,7 @@ TEST(MaterialsWindow, AWrongCellIsReportedOnceAndCanBeCorrected) {
   click(1, rv::ColName);
   EXPECT_EQ(std::tuple(errors(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
             std::tuple(1, 1, int(rv::ColSigma)));
-  // Clicks while the user goes about correcting it say nothing more.
+  // Clicks meanwhile say nothing more.
   for (auto [r, c] : {std::pair{2, int(rv::ColSigma)}, {1, int(rv::ColEpsStatic)}, {3, int(rv::ColMu)}}) click(r, c);
   EXPECT_EQ(errors(), 1);
   EXPECT_EQ(L.StringGrid1->currentRow(), 2);  // the user's own choice of cell holds
