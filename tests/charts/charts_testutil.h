@@ -24,4 +24,11 @@ inline ChartSeries Sampled(double x0, double x1, double step, const std::functio
   return g;
 }
 
+// g with a point whose X is NaN put in before index `at`.
+inline ChartSeries WithNanXPoint(ChartSeries g, std::size_t at, double y) {
+  g.X.insert(g.X.begin() + std::ptrdiff_t(at), NAN);
+  g.Y.insert(g.Y.begin() + std::ptrdiff_t(at), y);
+  return g;
+}
+
 }  // namespace rv::test

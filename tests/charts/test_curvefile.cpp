@@ -134,21 +134,21 @@ TEST(CurveFile, LoadsWithoutPointsAddNothing) {
   ChartModel m;
   m.AddNamedSeries("old");
   m.Texts.BottomAxisTitle = "f, ГГц";
-  const auto before = std::tuple(m.SeriesCount(), m.ActiveGraph, m.UnnamedGraphCounter, m.Texts.BottomAxisTitle);
+  const auto state = [&] { return std::tuple(m.SeriesCount(), m.ActiveGraph, m.UnnamedGraphCounter, m.Texts.BottomAxisTitle); };
+  const auto before = state();
   std::string commas = "Record Length";
   commas.append(1000000, ',');
   for (auto [name, text] : {std::pair{"empty.grf", ""}, {"blank.srg", " \r\n\r\n"}, {"empty.csv", ""},
                             {"wide.csv", commas.c_str()}}) {
     WriteBytes(dir.file(name), text);
     const CurveLoadResult r = LoadGraphFile(m, dir.file(name));
-    EXPECT_EQ(std::tuple(r.ok, r.seriesAdded), std::tuple(false, 0)) << name;
-    EXPECT_TRUE(r.message.ends_with("График не добавлен")) << name << ": " << r.message;
-    EXPECT_EQ(r.noPoints, std::string(name) != "wide.csv") << name;
-    EXPECT_EQ(std::tuple(m.SeriesCount(), m.ActiveGraph, m.UnnamedGraphCounter, m.Texts.BottomAxisTitle), before);
+    EXPECT_EQ(std::tuple(r.ok, r.seriesAdded, r.noPoints, r.message.ends_with("График не добавлен"), state()),
+              std::tuple(false, 0, std::string(name) != "wide.csv", true, before))
+        << name << ": " << r.message;
   }
   WriteBytes(dir.file("words.txt"), "one\r\n\r\n");
   const CurveLoadResult t = LoadTempGraph(m, dir.file("words.txt"));
-  EXPECT_EQ(std::tuple(t.ok, t.noPoints, m.SeriesCount()), std::tuple(false, true, 1));
+  EXPECT_EQ(std::tuple(t.ok, t.noPoints, state()), std::tuple(false, true, before));
 
   // Channel 2's value is not a number on line 1: channel 1 keeps its point, channel 2 goes.
   WriteBytes(dir.file("two.csv"), "Record Length,4,,0,1,,Record Length,4,,0,x,\r\n");

@@ -240,19 +240,26 @@ Placed Place(const std::string& text, SolverData& d, MaterialState& m, const rv:
   r.ok = rv::PlaceDxf(plan, 0.001, g, d, m, r.report, r.err, {}, cancelled);
   return r;
 }
+// The drawing placed on a fresh empty grid of g's size, and the cells it filled.
+std::pair<Placed, int> PlaceFresh(const std::string& text, const rv::DxfGrid& g) {
+  auto d = Grid(g.Nx);
+  MaterialState m;
+  const Placed r = Place(text, *d, m, g);
+  return {r, Occupied(*d)};
+}
+
+constexpr rv::DxfGrid k8mm{0.001, 0.001, 0.001, 8, 8, 8, 1};
 
 TEST(DxfImport, TheFitCheckCountsCellsAsThePointsArePlaced) {
   // 8 nodes of 1 mm: cells 1..7. Two lines along Y, at x = 0 and at x = w mm: the far one
   // lies in cells Round(w) + 1.
-  const rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
   for (double w : {5.0, 5.4, 5.5, 5.6, 6.0, 6.4, 6.5, 6.6, 7.0}) {
     auto d = Grid(8);
     MaterialState m;
-    const Placed r = Place(Drawing({Line3(0, 0, 0, 2), Line3(w, w, 0, 2)}), *d, m, g);
+    const Placed r = Place(Drawing({Line3(0, 0, 0, 2), Line3(w, w, 0, 2)}), *d, m, k8mm);
     long long last = 0;
     ASSERT_TRUE(rv::TryRound(w, last));
-    if (last + 2 <= 8) {
-      // Accepted: both lines are drawn whole, none is lost.
+    if (last + 2 <= 8) {  // accepted: both lines are drawn whole, none is lost
       ASSERT_TRUE(r.ok) << w << r.err;
       EXPECT_EQ(std::tuple(d->Space(1, 3, 1) != 0, d->Space(int(last) + 1, 3, 1) != 0, Occupied(*d)),
                 std::tuple(true, true, 6))
@@ -264,48 +271,32 @@ TEST(DxfImport, TheFitCheckCountsCellsAsThePointsArePlaced) {
 }
 
 TEST(DxfImport, ReportOrderBlankLastLinesAndRefusedFaces) {
-  const rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
-  auto d = Grid(8);
-  MaterialState m;
   // The drawing's sizes are reported where $EXTMAX is read, before the layer names.
-  const Placed r = Place(Drawing({Line3(0, 2)}), *d, m, g);
-  ASSERT_TRUE(r.ok) << r.err;
-  ASSERT_GE(r.report.size(), 6u);
+  const auto [r, cells] = PlaceFresh(Drawing({Line3(0, 2)}), k8mm);
+  ASSERT_TRUE(r.ok && r.report.size() >= 6u) << r.err;
   EXPECT_EQ(std::vector<std::string>(r.report.begin(), r.report.begin() + 6),
             (std::vector<std::string>{":АНАЛИЗ ФАЙЛА", "Шаг по пространству: 0.001x0.001x0.001 единиц",
                                       "Приблизительный размер объекта: 6x1x0 единиц",
                                       "Размер пространства: 8x8x8 ячеек", "Размер объекта: 6002x1002x2 ячеек", "a"}));
   // Blank lines at the end of a file are its end; a blank line where a code belongs is not.
-  for (const std::string& tail : {std::string("\r\n"), std::string("\r\n  \r\n\r\n")}) {
-    auto d2 = Grid(8);
-    MaterialState m2;
-    const Placed b = Place(Drawing({Line3(0, 2)}, false) + tail, *d2, m2, g);
-    EXPECT_TRUE(b.ok) << b.err;
-    EXPECT_EQ(Occupied(*d2), 3);
-  }
-  auto d3 = Grid(8);
-  MaterialState m3;
+  const auto [b, blankCells] = PlaceFresh(Drawing({Line3(0, 2)}, false) + "\r\n  \r\n\r\n", k8mm);
+  EXPECT_EQ(std::tuple(b.ok, blankCells), std::tuple(true, 3)) << b.err;
   const std::string text = Drawing({Line3(0, 2)});
   const std::size_t at = text.find("0\r\nENDSEC\r\n0\r\nEOF");
-  EXPECT_FALSE(Place(text.substr(0, at) + "\r\n" + text.substr(at), *d3, m3, g).ok);
+  EXPECT_FALSE(PlaceFresh(text.substr(0, at) + "\r\n" + text.substr(at), k8mm).first.ok);
 
   // Cells far thinner along Z than across make a face too many steps wide to sweep: it is
   // named in the report, the line beside it is placed.
-  const rv::DxfGrid flat{0.001, 0.001, 1e-13, 8, 8, 8, 1};
-  auto d4 = Grid(8);
-  MaterialState m4;
-  const Placed f = Place(Drawing({Line3(0, 2), Face(5)}), *d4, m4, flat);
+  const auto [f, faceCells] = PlaceFresh(Drawing({Line3(0, 2), Face(5)}), {0.001, 0.001, 1e-13, 8, 8, 8, 1});
   ASSERT_TRUE(f.ok) << f.err;
-  int named = 0;
-  for (const std::string& l : f.report) named += l.rfind("Ош. 3DFACE в строке ", 0) == 0;
-  EXPECT_EQ(std::tuple(named, Occupied(*d4)), std::tuple(1, 3));
+  const auto named = std::count_if(f.report.begin(), f.report.end(),
+                                   [](const std::string& l) { return l.starts_with("Ош. 3DFACE в строке "); });
+  EXPECT_EQ(std::tuple(named, faceCells), std::tuple(1, 3));
 }
 
 TEST(DxfImport, AStopLeavesModelMaterialsAndCountAsTheyWere) {
   const rv::DxfGrid g{0.001, 0.001, 0.001, 12, 12, 12, 1};
-  std::vector<std::vector<std::string>> faces;
-  for (int i = 0; i < 50; ++i) faces.push_back(Face(10));
-  const std::string text = Drawing(faces);
+  const std::string text = Drawing(std::vector<std::vector<std::string>>(50, Face(10)));
   for (int after : {0, 1, 20}) {
     auto d = Grid(12);
     MaterialState m;

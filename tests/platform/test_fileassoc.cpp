@@ -14,34 +14,31 @@ DesktopPaths Scratch(const QTemporaryDir& tmp) {
   return {d + "/config/Ravelin/classes.txt", d + "/data", d + "/config"};
 }
 
-// The file-name patterns the program's MIME package claims, in order.
-std::vector<std::string> Globs(const DesktopPaths& p) {
+// What the desktop is told the program takes: the file-name patterns of its MIME package,
+// in order, and the types of its desktop entry.
+using Claims = std::pair<std::vector<std::string>, std::string>;
+Claims Claimed(const DesktopPaths& p) {
   const std::string xml = rvtest::ReadBytes(p.dataHome + "/mime/packages/ravelin.xml");
-  std::vector<std::string> globs;
+  Claims c;
   const std::string head = "<glob pattern=\"";
   for (size_t at = xml.find(head); at != std::string::npos; at = xml.find(head, at + 1)) {
     const size_t b = at + head.size();
-    globs.push_back(xml.substr(b, xml.find('"', b) - b));
+    c.first.push_back(xml.substr(b, xml.find('"', b) - b));
   }
-  return globs;
+  const std::string entry = rvtest::ReadBytes(p.dataHome + "/applications/ravelin.desktop");
+  if (const size_t m = entry.find("\nMimeType="); m != std::string::npos)
+    c.second = entry.substr(m + 10, entry.find('\n', m + 1) - m - 10);
+  return c;
 }
 
 }  // namespace
 
 TEST(FileAssoc, ProjectClassRowsInOrderAndDesktopFiles) {
   QTemporaryDir tmp;
-  // The desktop's folders as the environment names them.
-  qputenv("XDG_DATA_HOME", (tmp.path() + "/data").toUtf8());
-  qputenv("XDG_CONFIG_HOME", (tmp.path() + "/config").toUtf8());
-  const DesktopPaths env = DesktopPaths::FromEnvironment();
-  qunsetenv("XDG_DATA_HOME");
-  qunsetenv("XDG_CONFIG_HOME");
   const DesktopPaths p = Scratch(tmp);
-  EXPECT_EQ(std::tuple(env.dataHome, env.configHome), std::tuple(p.dataHome, p.configHome));
   // What an earlier start left: every chart type claimed.
   std::filesystem::create_directories(p.dataHome + "/mime/packages");
   rvtest::WriteBytes(p.dataHome + "/mime/packages/ravelin.xml", "<glob pattern=\"*.dat\"/>");
-  ASSERT_EQ(Globs(p), std::vector<std::string>{"*.dat"});
   const std::string exe = "/opt/my apps/ravelin";
   RegisterProjectFileType(p, exe);
   RegisterProjectFileType(p, exe);  // every start: rewritten, not repeated
@@ -59,8 +56,7 @@ TEST(FileAssoc, ProjectClassRowsInOrderAndDesktopFiles) {
   // to give (a .dat file of another program stays that program's).
   const std::string entry = rvtest::ReadBytes(p.dataHome + "/applications/ravelin.desktop");
   EXPECT_NE(entry.find("Exec=\"/opt/my apps/ravelin\" %f\nIcon=ravelin\n"), std::string::npos) << entry;
-  EXPECT_NE(entry.find("MimeType=application/x-ravelin-project;\n"), std::string::npos) << entry;
-  EXPECT_EQ(Globs(p), std::vector<std::string>{"*.fdt"});
+  EXPECT_EQ(Claimed(p), Claims({"*.fdt"}, "application/x-ravelin-project;"));
   EXPECT_EQ(DefaultApplication(p, "application/x-ravelin-project"), "ravelin.desktop");
   for (const char* ext : kChartFileExts) EXPECT_EQ(DefaultApplication(p, MimeTypeOf(ext)), "") << ext;
   // The icon the entry names, where the desktop looks for it.
@@ -88,10 +84,7 @@ TEST(FileAssoc, TakingOverAndGivingBackKeepsTheFormerOwners) {
   ApplyAssociations(p, {false, false, true, false, true});
   RegisterChartFileClass(p, "/usr/bin/ravelin");
   // Only the ticked ones are the program's: .rez by a type of its own, .csv by the system's.
-  EXPECT_EQ(Globs(p), (std::vector<std::string>{"*.fdt", "*.rez"}));
-  EXPECT_NE(rvtest::ReadBytes(p.dataHome + "/applications/ravelin.desktop")
-                .find("MimeType=application/x-ravelin-project;text/csv;application/x-ravelin-rez;\n"),
-            std::string::npos);
+  EXPECT_EQ(Claimed(p), Claims({"*.fdt", "*.rez"}, "application/x-ravelin-project;text/csv;application/x-ravelin-rez;"));
   KeyStore s(p.keyStore);
   EXPECT_EQ(std::tuple(s.Value(".csv"), s.Value(".csv\\Old_Key"), s.Value(".rez"), DefaultApplication(p, "text/csv"),
                        DefaultApplication(p, "application/x-ravelin-rez")),
@@ -102,10 +95,7 @@ TEST(FileAssoc, TakingOverAndGivingBackKeepsTheFormerOwners) {
 
   ApplyAssociations(p, {false, false, false, false, false});
   RegisterChartFileClass(p, "/usr/bin/ravelin");
-  EXPECT_EQ(Globs(p), std::vector<std::string>{"*.fdt"});
-  EXPECT_NE(rvtest::ReadBytes(p.dataHome + "/applications/ravelin.desktop")
-                .find("MimeType=application/x-ravelin-project;\n"),
-            std::string::npos);
+  EXPECT_EQ(Claimed(p), Claims({"*.fdt"}, "application/x-ravelin-project;"));
   const KeyStore back(p.keyStore);
   EXPECT_EQ(std::tuple(back.Value(".csv"), back.Exists(".csv\\Old_Key"), back.Exists(".rez"),
                        DefaultApplication(p, "text/csv"), DefaultApplication(p, "application/x-ravelin-rez")),

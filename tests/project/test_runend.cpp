@@ -277,9 +277,7 @@ TEST(RunEnd, ARunThatDivergesStopsAtThatStepAndSaysSo) {
     const EndOfRunReport& r = cb.report;
     ASSERT_EQ(o.End, RunEnd::Diverged) << o.Error;
     const int n = o.DivergedStep;
-    EXPECT_EQ(std::tuple(o.StepsDone, b.d.StepCount.load(), o.Error.rfind("Расчет расходится: на шаге " +
-                                                                           std::to_string(n) + " ", 0)),
-              std::tuple(n - 1, b.steps, 0u));
+    EXPECT_EQ(std::tuple(o.StepsDone, b.d.StepCount.load()), std::tuple(n - 1, b.steps));
     EXPECT_TRUE(b.Ended());
     EXPECT_EQ(std::tuple(r.Diverged, r.InternalError, r.SarWritten, r.LeftTimeText, r.Messages),
               std::tuple(true, false, false, "Счет остановлен: расчет расходится.", std::vector{o.Error}));

@@ -8,7 +8,6 @@
 #include "kernel_fixture.h"
 #include "run_fixture.h"
 #include "solver/dissipation.h"
-#include "solver/numtext.h"
 #include "solver/rtabc.h"
 
 using namespace rv;
@@ -99,39 +98,25 @@ struct Sine : ISignal {
   double GetSignal(double t) const override { return t < 0 ? 0 : std::sin(2 * M_PI * 5e9 * t); }
 };
 
-// A signal the user edits while a run reads it: the edit (a new frequency) arrives after
-// `editAfter` values, asked of the source or of any of its snapshots. A snapshot keeps the
-// setting it was taken with.
-struct EditedSignal : ISignal {
-  static double Wave(int setting, double t) { return t < 0 ? 0 : std::sin(2 * M_PI * (4e9 + 1e9 * setting) * t); }
-  mutable std::atomic<int> setting{0}, asked{0};
-  int editAfter = 1 << 30;
-  double Value(int s, double t) const {
-    if (++asked == editAfter) setting = 1;
-    return Wave(s, t);
-  }
-  double GetSignal(double t) const override { return Value(setting, t); }
-  struct Fixed : ISignal {
-    const EditedSignal* source;
-    int s;
-    Fixed(const EditedSignal* src, int set) : source(src), s(set) {}
-    double GetSignal(double t) const override { return source->Value(s, t); }
+// A signal that counts how it is read: directly, or through its snapshots.
+struct CountingSignal : ISignal {
+  mutable std::atomic<int> direct{0}, snapshots{0}, fromSnapshot{0};
+  static double Wave(double t) { return t < 0 ? 0 : std::sin(2 * M_PI * 4e9 * t); }
+  double GetSignal(double t) const override { return ++direct, Wave(t); }
+  struct Snap : ISignal {
+    const CountingSignal* source;
+    explicit Snap(const CountingSignal* s) : source(s) {}
+    double GetSignal(double t) const override { return ++source->fromSnapshot, Wave(t); }
   };
-  std::shared_ptr<const ISignal> Snapshot() const override { return std::make_shared<Fixed>(this, setting.load()); }
+  std::shared_ptr<const ISignal> Snapshot() const override { return ++snapshots, std::make_shared<Snap>(this); }
 };
-// The Mur and RT-ABC planes.
-std::vector<t2DSpaceArray*> Planes(SolverData& d) {
-  std::vector<t2DSpaceArray*> v;
-  for (t2DSpaceArray& p : d.MurPlanes) v.push_back(&p);
-  for (t2DSpaceArray& p : d.RTABCPlanes) v.push_back(&p);
-  return v;
-}
 
-// The same waveform with one setting, offering no snapshot.
-struct PlainSignal : ISignal {
-  int setting = 0;
-  double GetSignal(double t) const override { return EditedSignal::Wave(setting, t); }
-};
+double ElectricEnergy(const SolverData& d) {
+  double e = 0;
+  for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez})
+    for (size_t n = 0; n < a->size(); ++n) e += double(a->data()[n]) * a->data()[n];
+  return double(Eps0) * e;
+}
 
 }  // namespace
 
@@ -273,112 +258,63 @@ TEST(AbsorbingFaces, IncidentWavePassesUnchanged) {
   EXPECT_LT(worst, 1e-5);
 }
 
-namespace {
-
-double ElectricEnergy(const SolverData& d) {
-  double e = 0;
-  for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez})
-    for (size_t n = 0; n < a->size(); ++n) e += double(a->data()[n]) * a->data()[n];
-  return double(Eps0) * e;
-}
-
-}  // namespace
-
-// Each face pass (Mur, RT-ABC, 1/R, with the external field on) reads one setting of the
-// signal: an edit arriving during a pass takes effect with the next pass. Both passes give
-// the bits of the same setting read without a snapshot.
-TEST(AbsorbingFaces, OnePassReadsOneSignalSetting) {
-  // Mur on the X faces, RT-ABC on the Y faces, 1/R on the Z faces; random fields and planes.
-  auto make = [](SolverData& d, EdgeCoefCache& cache, DissipationRun& invR) {
-    Grid(d, 12, 10, 9, Kind::Mur, {FaceX1, FaceXMax});
-    SetFaces(d.RTABCFace, {FaceY1, FaceYMax});
-    SetFaces(d.DissipationFace, {FaceZ1, FaceZMax});
-    d.AnyRTABC = d.AnyDissipation = 1;
-    d.ExternalField = 1;
-    d.NoExternalField = 0;
-    d.CurTime = 0.05;
-    ASSERT_TRUE(Allocate(d) && cache.Build(d) && invR.Prepare(d, cache, tScatterCentre{6, 5, 5}));
-    std::mt19937 rng(5);
-    for (t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz}) FillRandom(*a, rng);
-    for (t2DSpaceArray* p : Planes(d))
-      for (size_t n = 0; n < p->size(); ++n) p->data()[n] = float(n % 7) * 0.1f;
-  };
-  auto bits = [](SolverData& d) {
-    std::vector<float> v;
-    for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez}) v.insert(v.end(), a->data(), a->data() + a->size());
-    for (const t2DSpaceArray* p : Planes(d)) v.insert(v.end(), p->data(), p->data() + p->size());
-    return v;
-  };
-  using Pass = std::function<bool(SolverData&, const DissipationRun&, const ISignal*)>;
-  const std::pair<const char*, Pass> passes[] = {
-      {"ApplyMur", [](SolverData& d, const DissipationRun&, const ISignal* s) { return ApplyMur(d, {s, 0.3}); }},
-      {"SaveMurPlanes", [](SolverData& d, const DissipationRun&, const ISignal* s) { return SaveMurPlanes(d, {s, 0.3}); }},
-      {"ApplyRTABC", [](SolverData& d, const DissipationRun&, const ISignal* s) { return ApplyRTABC(d, {s, -0.4}); }},
-      {"ShiftRTABCLevels", [](SolverData& d, const DissipationRun&, const ISignal* s) { return ShiftRTABCLevels(d, {s, -0.4}); }},
-      {"1/R", [](SolverData& d, const DissipationRun& r, const ISignal* s) { return r.Apply(d, s); }}};
+// Each face pass (Mur, RT-ABC, 1/R, with the external field on) takes one snapshot of the
+// signal and reads every value from it: an edit arriving during a pass waits for the next.
+TEST(AbsorbingFaces, OnePassReadsOneSignalSnapshot) {
+  // Mur on the X faces, RT-ABC on the Y faces, 1/R on the Z faces.
+  SolverData d;
+  Grid(d, 12, 10, 9, Kind::Mur, {FaceX1, FaceXMax});
+  SetFaces(d.RTABCFace, {FaceY1, FaceYMax});
+  SetFaces(d.DissipationFace, {FaceZ1, FaceZMax});
+  d.AnyRTABC = d.AnyDissipation = d.ExternalField = 1;
+  d.NoExternalField = 0;
+  d.CurTime = 0.05;
+  EdgeCoefCache cache;
+  DissipationRun invR;
+  ASSERT_TRUE(Allocate(d) && cache.Build(d) && invR.Prepare(d, cache, tScatterCentre{6, 5, 5}));
+  const std::pair<const char*, std::function<bool(const ISignal*)>> passes[] = {
+      {"ApplyMur", [&](const ISignal* s) { return ApplyMur(d, {s, 0.3}); }},
+      {"SaveMurPlanes", [&](const ISignal* s) { return SaveMurPlanes(d, {s, 0.3}); }},
+      {"ApplyRTABC", [&](const ISignal* s) { return ApplyRTABC(d, {s, -0.4}); }},
+      {"ShiftRTABCLevels", [&](const ISignal* s) { return ShiftRTABCLevels(d, {s, -0.4}); }},
+      {"1/R", [&](const ISignal* s) { return invR.Apply(d, s); }}};
   for (const auto& [name, pass] : passes) {
-    SolverData want, got;
-    EdgeCoefCache c1, c2;
-    DissipationRun r1, r2;
-    make(want, c1, r1);
-    make(got, c2, r2);
-    PlainSignal before, after;
-    after.setting = 1;
-    EditedSignal edited;
-    edited.editAfter = 5;
-    ASSERT_TRUE(pass(want, r1, &before) && pass(got, r2, &edited)) << name;
-    EXPECT_GT(edited.asked, 5) << name;
-    EXPECT_TRUE(bits(got) == bits(want)) << name << ": the first pass mixed two settings";
-    ASSERT_TRUE(pass(want, r1, &after) && pass(got, r2, &edited)) << name;
-    EXPECT_TRUE(bits(got) == bits(want)) << name << ": the edit did not take effect with the next pass";
+    CountingSignal sig;
+    ASSERT_TRUE(pass(&sig)) << name;
+    EXPECT_EQ(std::tuple(sig.snapshots.load(), sig.direct.load(), sig.fromSnapshot > 0), std::tuple(1, 0, true))
+        << name;
   }
 }
 
-// 10,000 steps of a zero-mean pulse in a 21^3 box. The 1/R faces drain the electric field.
-// (Their R-scaling breaks the balance of the time-integrated near field around the face
-// cells, so a static magnetic field stays behind; its share is printed.)
-TEST(AbsorbingFaces, InvRDrainsTheFieldOverLongRuns) {
-  SolverData d;
-  Grid(d, 21, 21, 21, Kind::InvR, kAll);
-  double e100 = 0, w100 = 0, late = 0;
-  ASSERT_TRUE(RunFaces(d, {11, 11, 11}, 10000, [&](int n) { d.Ez(11, 11, 11) += float(Pulse(n)); },
-                       [&](int step) {
-                         if (step == 100) e100 = ElectricEnergy(d), w100 = FieldEnergy(d);
-                         if (step >= 2000) late = std::max(late, ElectricEnergy(d));
-                       }));
-  std::printf("1/R faces: electric energy from step 2000 on at most %.3g, total at the end %.3g of "
-              "step 100's\n", late / e100, FieldEnergy(d) / w100);
-  EXPECT_LT(late, 1e-6 * e100);
-}
-
-// 20,000 steps of two zero-mean pulses in a box of RT-ABC faces (all six; or beside two
-// "Symmetry for E" faces, which mirror the field into an infinite slab): what the pulses
-// leave behind is a small static field, and nothing grows (the bare extrapolation carries a
-// uniform drift linear in time, which grew to hundreds of times the pulse's energy).
-TEST(RTABC, EnergyStaysBoundedOverLongRuns) {
-  struct Case { const char* name; int ny; bool symmetry; };
-  for (const Case& c : {Case{"all faces RT-ABC", 21, false}, Case{"Y faces symmetry", 23, true}}) {
+// Long runs of zero-mean pulses in a 21^3 box. The 1/R faces drain the electric field
+// (measured from step 2000 on: 1.3e-9 of step 100's; their R-scaling breaks the balance of
+// the time-integrated near field around the face cells, so a static magnetic field stays
+// behind, 0.107 of the total at step 100). RT-ABC faces, all six or beside two "Symmetry for
+// E" faces (which mirror the field into an infinite slab), leave a small static field and
+// nothing grows (measured from step 5000 to 20,000: 4.75e-6 and 3.55e-9 of step 100's); the
+// bare extrapolation carries a uniform drift linear in time, which grew to hundreds of times
+// the pulses' energy.
+TEST(AbsorbingFaces, EnergyOverLongRuns) {
+  struct Case { Kind kind; int ny, steps; bool symmetry; double bound; };
+  for (const Case& c : {Case{Kind::InvR, 21, 10000, false, 1e-6}, Case{Kind::RTABC, 21, 20000, false, 1e-4},
+                        Case{Kind::RTABC, 23, 20000, true, 1e-4}}) {
+    SCOPED_TRACE(std::to_string(int(c.kind)) + (c.symmetry ? " beside symmetry" : ""));
     SolverData d;
-    Grid(d, 21, c.ny, 21, Kind::RTABC, c.symmetry ? std::initializer_list<int>{FaceX1, FaceXMax, FaceZ1, FaceZMax} : kAll);
+    Grid(d, 21, c.ny, 21, c.kind, c.symmetry ? std::initializer_list<int>{FaceX1, FaceXMax, FaceZ1, FaceZMax} : kAll);
     if (c.symmetry) {
       SetFaces(d.SymEFace, {FaceY1, FaceYMax});
       d.AnySymE = d.AnyPECOrSym = 1;
     }
     const int cy = (c.ny + 1) / 2;
     double e100 = 0, late = 0;
-    std::string figures;
-    ASSERT_TRUE(RunFaces(d, {}, 20000, [&](int n) {
+    ASSERT_TRUE(RunFaces(d, {11, cy, 11}, c.steps, [&](int n) {
       d.Ez(11, cy, 11) += float(Pulse(n));
-      d.Ex(8, cy + 1, 13) += float(Pulse(n + 5) / 2);
+      if (c.kind == Kind::RTABC) d.Ex(8, cy + 1, 13) += float(Pulse(n + 5) / 2);
     }, [&](int step) {
-      const double e = ElectricEnergy(d);
-      if (step == 100) e100 = e;
-      if (step >= 2000) late = std::max(late, e);
-      for (int at : {1000, 2000, 5000, 10000, 20000})
-        if (step == at) figures += " " + std::to_string(at) + ": " + FormatGeneral(e / e100, 3);
+      if (step == 100) e100 = ElectricEnergy(d);
+      if (step >= 2000) late = std::max(late, ElectricEnergy(d));
     }));
-    std::printf("RT-ABC, %s: electric energy over step 100's at step%s\n", c.name, figures.c_str());
-    EXPECT_LT(late, 1e-4 * e100) << c.name;
+    EXPECT_LT(late, c.bound * e100);
   }
 }
 

