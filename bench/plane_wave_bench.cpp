@@ -71,16 +71,22 @@ int main(int argc, char** argv) {
       for (int t : o.threads) {
         omp_set_num_threads(t);
         step();  // first touch
-        std::vector<double> ratio;
+        std::vector<double> ratio, ms, yeeMs;
         for (int r = 0; r < o.repeat; ++r) {
           const double yee = TimeReference(n, o.steps);
           const auto t0 = Clock::now();
           for (int k = 0; k < o.steps; ++k) step();
-          ratio.push_back(std::chrono::duration<double>(Clock::now() - t0).count() / yee);
+          const double own = std::chrono::duration<double>(Clock::now() - t0).count();
+          ratio.push_back(own / yee);
+          ms.push_back(own * 1e3 / o.steps);
+          yeeMs.push_back(yee * 1e3 / o.steps);
         }
-        std::sort(ratio.begin(), ratio.end());
-        std::printf("bench: case=%s N=%d theta=%g phi=%g threads=%d steps=%d to_yee=%.3f\n", c.name, n,
-                    double(c.theta), double(c.phi), t, o.steps, ratio[ratio.size() / 2]);
+        // Medians; the absolute times per step show what a change of the memory does to
+        // both sides.
+        for (auto* v : {&ratio, &ms, &yeeMs}) std::sort(v->begin(), v->end());
+        const size_t m = ratio.size() / 2;
+        std::printf("bench: case=%s N=%d theta=%g phi=%g threads=%d steps=%d to_yee=%.3f ms=%.3f yee_ms=%.3f\n",
+                    c.name, n, double(c.theta), double(c.phi), t, o.steps, ratio[m], ms[m], yeeMs[m]);
         std::fflush(stdout);
       }
     }

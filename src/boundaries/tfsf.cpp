@@ -33,12 +33,15 @@ struct Wave {
   const ISignal* sig;
   double curTime, delay, offset;
 
-  // The signal's time (s) at phase p (metres); false before the front (or without a
-  // signal), where the value is exactly 0. H keeps the retarded path as a float, E as a
-  // double.
+  // The retarded path (metres) at phase p: H keeps it as a float, E as a double.
+  double Path(float p, bool magnetic) const {
+    const double r = curTime - double(p) + delay + offset;
+    return magnetic ? double(float(r)) : r;
+  }
+  // The signal's time (s) at phase p; false before the front (or without a signal), where
+  // the value is exactly 0.
   bool Time(float p, bool magnetic, double& t) const {
-    double r = curTime - double(p) + delay + offset;
-    if (magnetic) r = float(r);
+    const double r = Path(p, magnetic);
     t = r / double(LightSpeed);
     return sig && r >= 0;
   }
@@ -68,7 +71,10 @@ struct Pass {
   double lowSign;       // the high face takes the opposite sign
   double pol = 0;       // the component of the polarisation (set with the state)
 
-  bool Empty() const { return (!lowOn && !highOn) || o1 < o0 || n1 < n0; }
+  // No element, or a component the wave has not (its polarisation factor exactly 0: the
+  // horizontal vector has no y part, so H along y with E vertical, E along y with E
+  // horizontal): nothing to add.
+  bool Empty() const { return (!lowOn && !highOn) || o1 < o0 || n1 < n0 || pol == 0; }
 };
 
 // The terms of WavePhase along each axis, whole and half node positions: a phase is
@@ -109,59 +115,82 @@ RV_KERNEL void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int
   at[p.normal] = side == 0 ? p.lowAt : p.highAt;
   at[p.inner] = 0;
   float* row = p.F->data() + size_t(at[0]) * p.F->strideX() + size_t(at[1]) * p.F->strideY() + size_t(at[2]);
-  // A face across z puts every element on a cache line of its own: shorter stretches, each
-  // fetched while the one before it is worked on.
-  const int block = step > 1 ? 64 : 256;
   constexpr int kMax = 256;
   float phase[kMax], runPhase[kMax];
   int start[kMax + 1];
-  bool before[kMax];
-  double times[kMax], add[kMax];
-  if (step > 1)
-    for (int n = 0; n < std::min(block, p.n1 - p.n0 + 1); ++n)
-      __builtin_prefetch(row + size_t(p.n0 + n) * step, 1);
-  for (int b0 = p.n0; b0 <= p.n1; b0 += block) {
-    const int nb = std::min(block, p.n1 - b0 + 1);
+  double path[kMax], times[kMax], add[kMax], each[kMax];
+  // The stretch's lines are fetched while its values are worked out: a row along z whole,
+  // a row across z (every element on a line of its own) its first lines, and each later
+  // one some elements ahead.
+  constexpr int kAhead = 32;
+  for (int b0 = p.n0; b0 <= p.n1; b0 += kMax) {
+    const int nb = std::min(kMax, p.n1 - b0 + 1);
     float* f = row + size_t(b0) * step;
-    const int next = std::min(block, p.n1 - (b0 + nb) + 1);  // the next stretch's length
-    for (int n = 0; step > 1 && n < next; ++n) __builtin_prefetch(f + size_t(nb + n) * step, 1);
+    if (step > 1)
+      for (int n = 0; n < std::min(kAhead, nb); ++n) __builtin_prefetch(f + size_t(n) * step, 1);
+    else
+      for (int n = 0; n < nb; n += 16) __builtin_prefetch(f + n, 1);
     if (p.inner == 2) {
       const double xy = fixed[0] + fixed[1];
       for (int n = 0; n < nb; ++n) phase[n] = float(xy + ti[b0 + n]);
     } else {
-      for (int n = 0; n < nb; ++n) {
-        double t3[3] = {fixed[0], fixed[1], fixed[2]};
-        t3[p.inner] = ti[b0 + n];
-        phase[n] = float((t3[0] + t3[1]) + t3[2]);
+      // (x + y) + z with x or y varying (a sum of two does not depend on their order).
+      const double other = p.inner == 0 ? fixed[1] : fixed[0], z = fixed[2];
+      for (int n = 0; n < nb; ++n) phase[n] = float((ti[b0 + n] + other) + z);
+    }
+    // Runs of one phase: none where no two neighbours share a phase (an oblique wave),
+    // else found by strides, as the phase never turns back along a row (a sum with one
+    // term growing in equal steps, rounded): a run ends before the first later value that
+    // differs.
+    int same = 0;
+    for (int n = 1; n < nb; ++n) same += phase[n] == phase[n - 1];
+    int runs = nb;
+    const float* rp = phase;
+    if (same > 0) {
+      runs = 0;
+      for (int n = 0; n < nb;) {
+        const float v = phase[n];
+        start[runs] = n;
+        runPhase[runs++] = v;
+        int e = n + 1;  // the run holds n..e-1
+        while (e + 7 < nb && phase[e + 7] == v) e += 8;
+        while (e < nb && phase[e] == v) ++e;
+        n = e;
       }
+      start[runs] = nb;
+      rp = runPhase;
     }
-    // The phase never turns back along a row (a sum with one term growing in equal steps,
-    // rounded), so a run ends before the first later value that differs: found by strides.
-    int runs = 0;
-    for (int n = 0; n < nb;) {
-      const float v = phase[n];
-      start[runs] = n;
-      runPhase[runs++] = v;
-      int e = n + 1;  // the run holds n..e-1
-      while (e + 7 < nb && phase[e + 7] == v) e += 8;
-      while (e < nb && phase[e] == v) ++e;
-      n = e;
-    }
-    start[runs] = nb;
-    // The runs' times; a run before the front asks the signal at 0 and adds exactly 0.
-    for (int u = 0; u < runs; ++u) before[u] = !w.Time(runPhase[u], magnetic, times[u]);
-    for (int u = 0; u < runs; ++u) times[u] = before[u] ? 0.0 : times[u];
-    if (w.sig) w.sig->GetSignals(times, add, runs);
-    for (int u = 0; u < runs; ++u)
-      add[u] = sign * (Scale(magnetic, p.pol, before[u] ? 0.0 : add[u]) * p.coef);
+    // The runs' times; a run before the front (or any, without a signal) asks the signal at
+    // 0 and adds exactly 0.
+    for (int u = 0; u < runs; ++u) path[u] = w.Path(rp[u], magnetic);
+    for (int u = 0; u < runs; ++u) times[u] = path[u] >= 0 ? path[u] / double(LightSpeed) : 0.0;
+    if (w.sig)
+      w.sig->GetSignals(times, add, runs);
+    else
+      for (int u = 0; u < runs; ++u) path[u] = -1;
+    if (magnetic)
+      for (int u = 0; u < runs; ++u) add[u] = sign * (Scale(true, p.pol, path[u] >= 0 ? add[u] : 0.0) * p.coef);
+    else
+      for (int u = 0; u < runs; ++u) add[u] = sign * (Scale(false, p.pol, path[u] >= 0 ? add[u] : 0.0) * p.coef);
     if (runs == nb && step == 1)
       for (int n = 0; n < nb; ++n) f[n] = float(double(f[n]) + add[n]);
-    else if (runs == nb)
-      for (int n = 0; n < nb; ++n) f[size_t(n) * step] = float(double(f[size_t(n) * step]) + add[n]);
-    else
-      for (int u = 0; u < runs; ++u)
-        for (int n = start[u]; n < start[u + 1]; ++n)
-          f[size_t(n) * step] = float(double(f[size_t(n) * step]) + add[u]);
+    else if (step == 1)
+      for (int u = 0; u < runs; ++u) {
+        const double v = add[u];
+        for (int n = start[u]; n < start[u + 1]; ++n) f[n] = float(double(f[n]) + v);
+      }
+    else {
+      const double* v = add;
+      if (runs < nb) {
+        for (int u = 0; u < runs; ++u)
+          for (int n = start[u]; n < start[u + 1]; ++n) each[n] = add[u];
+        v = each;
+      }
+      for (int n = 0; n < nb; ++n) {
+        if (n + kAhead < nb) __builtin_prefetch(f + size_t(n + kAhead) * step, 1);
+        f[size_t(n) * step] = float(double(f[size_t(n) * step]) + v[n]);
+      }
+    }
   }
 }
 

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <new>
 
+#include "project/rowexp.h"
 #include "solver/codepage.h"
 #include "solver/constants.h"
+#include "solver/kernelattrs.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -107,35 +109,80 @@ double SlowSinValue(const SignalSettings& s, double t) {
   const SignalParams& p = s.Params;
   const double T = p.SlowSinTime, D = p.SlowSinLong;
   const double v = p.SlowSinAmpl * std::sin(TwoPi * p.SlowSinFreq * t);
-  if (t < 2.5 * T) return v * std::exp(-Sq((t - 2.5 * T) / T));
+  if (t < 2.5 * T) return v * ExpOf(-Sq((t - 2.5 * T) / T));
   if (t <= D) return v;
-  return v * std::exp(-Sq((t - D) / T));
+  return v * ExpOf(-Sq((t - D) / T));
 }
-double GaussValue(const SignalSettings& s, double t) {
-  const SignalParams& p = s.Params;
-  const double W = p.GaussWidth, d = t - 3 * W;
-  const double x = d < 0 ? d / W : d / W / p.GaussSymm;
-  return p.GaussAmpl * std::exp(-x * x);
+
+// Kinds whose value is a formula of t and of exp at one or two exponents of t (e1 unused
+// with one), built once from the parameters: a row takes its exponents first, their
+// exponentials as one row, then its values; ExpOf gives a value alone the row's bits.
+// Widths enter as reciprocals, so a row multiplies where it would divide.
+struct GaussKind {
+  static constexpr int Exps = 1;
+  double t0, rise, fall, a;  // 1/W before the peak, 1/(W S) after it
+  explicit GaussKind(const SignalParams& p)
+      : t0(3 * p.GaussWidth), rise(1 / p.GaussWidth), fall(1 / (p.GaussWidth * p.GaussSymm)), a(p.GaussAmpl) {}
+  void Exponents(double t, double& e0, double& e1) const {
+    const double d = t - t0, x = d * (d < 0 ? rise : fall);
+    e0 = -x * x;
+    e1 = 0;
+  }
+  double Value(double, double x0, double) const { return a * x0; }
+};
+struct GaussRadioKind {
+  static constexpr int Exps = 1;
+  double t0, r, a, w;
+  explicit GaussRadioKind(const SignalParams& p)
+      : t0(3 * p.GaussRadioWidth), r(1 / p.GaussRadioWidth), a(p.GaussRadioAmpl), w(TwoPi * p.GaussRadioFreq) {}
+  void Exponents(double t, double& e0, double& e1) const {
+    e0 = -Sq((t - t0) * r);
+    e1 = 0;
+  }
+  double Value(double t, double x0, double) const { return a * x0 * std::sin(w * t); }
+};
+struct ExpKind {
+  static constexpr int Exps = 2;
+  double na, nb, a;
+  explicit ExpKind(const SignalParams& p) : na(-p.Exp_a), nb(-p.Exp_b), a(p.ExpAmpl) {}
+  void Exponents(double t, double& e0, double& e1) const {
+    e0 = na * t;
+    e1 = nb * t;
+  }
+  double Value(double, double x0, double x1) const { return a * (x0 - x1); }
+};
+struct ExpRadioKind {
+  static constexpr int Exps = 2;
+  double na, nb, a, w;
+  explicit ExpRadioKind(const SignalParams& p)
+      : na(-p.ExpRadio_a), nb(-p.ExpRadio_b), a(p.ExpRadioAmpl), w(TwoPi * p.ExpRadioFreq) {}
+  void Exponents(double t, double& e0, double& e1) const {
+    e0 = na * t;
+    e1 = nb * t;
+  }
+  double Value(double t, double x0, double x1) const { return a * (x0 - x1) * std::sin(w * t); }
+};
+struct BlackmanKind {
+  static constexpr int Exps = 1;
+  double t0, r, k, a;
+  explicit BlackmanKind(const SignalParams& p)
+      : t0(3 * p.BlackmanT), r(1 / p.BlackmanT), k(-4 / p.BlackmanT / BlackmanNorm), a(p.BlackmanAmpl) {}
+  void Exponents(double t, double& e0, double& e1) const {
+    const double x = (t - t0) * r;
+    e0 = -x * x;
+    e1 = 0;
+  }
+  double Value(double t, double x0, double) const { return x0 * k * (t - t0) * a; }
+};
+
+template <class K>
+double ExpKindValue(const SignalSettings& s, double t) {
+  const K k(s.Params);
+  double e0, e1;
+  k.Exponents(t, e0, e1);
+  return k.Value(t, ExpOf(e0), K::Exps > 1 ? ExpOf(e1) : 0.0);
 }
-double GaussRadioValue(const SignalSettings& s, double t) {
-  const SignalParams& p = s.Params;
-  const double W = p.GaussRadioWidth;
-  return p.GaussRadioAmpl * std::exp(-Sq((t - 3 * W) / W)) * std::sin(TwoPi * p.GaussRadioFreq * t);
-}
-double ExpValue(const SignalSettings& s, double t) {
-  const SignalParams& p = s.Params;
-  return p.ExpAmpl * (std::exp(-p.Exp_a * t) - std::exp(-p.Exp_b * t));
-}
-double ExpRadioValue(const SignalSettings& s, double t) {
-  const SignalParams& p = s.Params;
-  return p.ExpRadioAmpl * (std::exp(-p.ExpRadio_a * t) - std::exp(-p.ExpRadio_b * t)) *
-         std::sin(TwoPi * p.ExpRadioFreq * t);
-}
-double BlackmanValue(const SignalSettings& s, double t) {
-  const SignalParams& p = s.Params;
-  const double T = p.BlackmanT, x = (t - 3 * T) / T;
-  return std::exp(-x * x) * (-4 / T / BlackmanNorm) * (t - 3 * T) * p.BlackmanAmpl;
-}
+
 double NoValue(const SignalSettings&, double) { return 0; }  // "Нет сигнала"
 double SinXdivXValue(const SignalSettings& s, double t) {
   const SignalParams& p = s.Params;
@@ -162,6 +209,25 @@ void Row(const SignalSettings& s, const double* t, double* v, int n) {
   for (int i = 0; i < n; ++i) v[i] = Checked<F>(s, t[i]);
 }
 
+// A row of values of a kind with exponentials, as Row<ExpKindValue<K>> gives it.
+template <class K>
+RV_KERNEL void ExpKindRow(const SignalSettings& s, const double* t, double* v, int n) {
+  constexpr int kBlock = 256;
+  double e[2][kBlock];
+  const K k(s.Params);
+  for (int b0 = 0; b0 < n; b0 += kBlock) {
+    const int nb = std::min(kBlock, n - b0);
+    const double* tb = t + b0;
+    for (int i = 0; i < nb; ++i) k.Exponents(tb[i], e[0][i], e[1][i]);
+    for (int j = 0; j < K::Exps; ++j) ExpRow(e[j], e[j], nb);
+    // Checked's rule without branches: a value counts from time 0 on, and only when finite.
+    for (int i = 0; i < nb; ++i) {
+      const double x = k.Value(tb[i], e[0][i], e[1][i]);
+      v[b0 + i] = (tb[i] >= 0) & (std::fabs(x) <= DBL_MAX) ? x : 0.0;
+    }
+  }
+}
+
 struct KindEntry {
   double (*one)(const SignalSettings&, double);
   void (*row)(const SignalSettings&, const double*, double*, int);
@@ -170,10 +236,15 @@ template <KindValue F>
 constexpr KindEntry Entry() {
   return {Checked<F>, Row<F>};
 }
+template <class K>
+constexpr KindEntry ExpEntry() {
+  return {Checked<ExpKindValue<K>>, ExpKindRow<K>};
+}
 constexpr KindEntry kKinds[SignalKindCount] = {
-    Entry<SinValue>(),   Entry<SlowSinValue>(),  Entry<GaussValue>(), Entry<GaussRadioValue>(),
-    Entry<ExpValue>(),   Entry<ExpRadioValue>(), Entry<BlackmanValue>(), Entry<NoValue>(),
-    Entry<FileValue>(),  Entry<SinXdivXValue>()};
+    Entry<SinValue>(),         Entry<SlowSinValue>(),      ExpEntry<GaussKind>(),
+    ExpEntry<GaussRadioKind>(), ExpEntry<ExpKind>(),        ExpEntry<ExpRadioKind>(),
+    ExpEntry<BlackmanKind>(),  Entry<NoValue>(),           Entry<FileValue>(),
+    Entry<SinXdivXValue>()};
 static_assert(SigSin == 0 && SigSlowSin == 1 && SigGauss == 2 && SigGaussRadio == 3 && SigExp == 4 &&
                   SigExpRadio == 5 && SigBlackmanHarris == 6 && SigNone == 7 && SigFromFile == 8 &&
                   SigSinXdivX == 9 && SignalKindCount == 10,

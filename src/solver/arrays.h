@@ -1,7 +1,7 @@
 // Contiguous 1-based grid arrays. One block per array, z fastest; every array carries its
 // own lengths so readers bound themselves by them. Index 0 of each axis exists and is
-// unused by convention. Storage comes from calloc: new blocks are zero and untouched pages
-// cost nothing until written, and a failed allocation is reported, never thrown.
+// unused by convention. New blocks are zero and untouched pages cost nothing until
+// written, and a failed allocation is reported, never thrown.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,11 +11,19 @@
 
 namespace rv {
 
+namespace detail {
+// A zeroed block of `bytes` (null when memory fails), freed with the same size. A large
+// block starts on a huge-page boundary and asks for transparent huge pages: a pass across
+// z touches one element per line, and with small pages nearly one page per element.
+void* ZeroedBlock(size_t bytes);
+void FreeBlock(void* p, size_t bytes);
+}  // namespace detail
+
 template <class T>
 class Array3 {
 public:
   Array3() = default;
-  ~Array3() { std::free(p_); }
+  ~Array3() { free(); }
   Array3(const Array3& o) { copyFrom(o); }
   Array3& operator=(const Array3& o) {
     if (this != &o) { free(); copyFrom(o); }
@@ -31,7 +39,7 @@ public:
     if (n1 <= 0 || n2 <= 0 || n3 <= 0) return n1 == 0 || n2 == 0 || n3 == 0;
     const size_t n = size_t(n1) * size_t(n2) * size_t(n3);
     if (n / size_t(n1) / size_t(n2) != size_t(n3) || n > SIZE_MAX / sizeof(T)) return false;
-    p_ = static_cast<T*>(std::calloc(n, sizeof(T)));
+    p_ = static_cast<T*>(detail::ZeroedBlock(n * sizeof(T)));
     if (!p_) return false;
     n1_ = n1; n2_ = n2; n3_ = n3;
     return true;
@@ -47,7 +55,7 @@ public:
     swap(t);
     return true;
   }
-  void free() { std::free(p_); p_ = nullptr; n1_ = n2_ = n3_ = 0; }
+  void free() { detail::FreeBlock(p_, size() * sizeof(T)); p_ = nullptr; n1_ = n2_ = n3_ = 0; }
   void fill(T v) {
     if (v == T(0)) { if (p_) std::memset(p_, 0, size() * sizeof(T)); return; }
     for (size_t i = 0, n = size(); i < n; ++i) p_[i] = v;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -83,6 +84,24 @@ TEST(FieldArrays, GridTooLargeForMemoryIsRefused) {
   EXPECT_EQ(AllocFieldArrays(s), 0);
   s.MemoryLimitBytes = 0;
   EXPECT_GT(AllocFieldArrays(s), 0);
+}
+
+// Blocks large enough to be mapped on their own: zero when new, their contents kept by a
+// copy, a move and a re-size, and freed alike whether large or small.
+TEST(FieldArrays, LargeBlocksZeroCopiedAndResized) {
+  t3DSpaceArray a;
+  ASSERT_TRUE(a.allocate(301, 203, 23));  // 5.6 MB
+  EXPECT_TRUE(std::all_of(a.data(), a.data() + a.size(), [](float v) { return v == 0; }));
+  a(0, 0, 0) = 1;
+  a(300, 202, 22) = 2;
+  t3DSpaceArray b(a), c;
+  c = std::move(b);
+  ASSERT_TRUE(c.resizeKeep(302, 203, 24));
+  EXPECT_EQ(std::tuple(c(0, 0, 0), c(300, 202, 22), c(301, 202, 23), c(300, 202, 23)), std::tuple(1.f, 2.f, 0.f, 0.f));
+  ASSERT_TRUE(c.allocate(2, 2, 2));  // a small block after a large one
+  EXPECT_EQ(c(1, 1, 1), 0.f);
+  ASSERT_TRUE(a.allocate(301, 203, 23));  // again over a large one: zero again
+  EXPECT_EQ(std::tuple(a(0, 0, 0), a(300, 202, 22)), std::tuple(0.f, 0.f));
 }
 
 TEST(ResultPaths, FoldersFromProjectName) {
