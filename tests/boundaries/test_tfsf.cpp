@@ -136,11 +136,13 @@ TEST(TFSF, WaveGeometryAndFront) {
   SetGridSize(d, 40, 40, 40);
   d.Dx = 1e-3; d.Dy = 2e-3; d.Dz = 3e-3;
   TFSFState s;
+  // Along an axis exactly: no component of float-radian size on the others.
+  using V = std::array<float, 3>;
   SetupTFSF(s, 90, 90, true, Cube(10, 30), false);
-  EXPECT_NEAR(s.WaveDir[0], 1, 1e-7);
-  EXPECT_NEAR(s.EPol[1], 1, 1e-7);
-  EXPECT_NEAR(s.HPol[2], 1, 1e-7);
+  EXPECT_EQ(std::tuple(s.WaveDir, s.EPol, s.HPol), std::tuple(V{1, 0, 0}, V{0, 1, 0}, V{0, 0, 1}));
   EXPECT_NEAR(CalcTFSFDelay(d, s), 10 * d.Dx, 1e-8);
+  SetupTFSF(s, 180, -90, false, Cube(10, 30), false);
+  EXPECT_EQ(std::tuple(s.WaveDir[0], s.WaveDir[1], s.WaveDir[2], s.EPol), std::tuple(0.f, -1.f, 0.f, V{0, 0, -1}));
 
   // Oblique: every component at every point of the box is 0 just before its front, also
   // with a signal that is not 0 at time 0.
