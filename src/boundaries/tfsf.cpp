@@ -169,10 +169,7 @@ RV_KERNEL void RunRow(const Pass& p, const PhaseTerms& terms, const Wave& w, int
       w.sig->GetSignals(times, add, runs);
     else
       for (int u = 0; u < runs; ++u) path[u] = -1;
-    if (magnetic)
-      for (int u = 0; u < runs; ++u) add[u] = sign * (Scale(true, p.pol, path[u] >= 0 ? add[u] : 0.0) * p.coef);
-    else
-      for (int u = 0; u < runs; ++u) add[u] = sign * (Scale(false, p.pol, path[u] >= 0 ? add[u] : 0.0) * p.coef);
+    for (int u = 0; u < runs; ++u) add[u] = sign * (Scale(magnetic, p.pol, path[u] >= 0 ? add[u] : 0.0) * p.coef);
     if (runs == nb && step == 1)
       for (int n = 0; n < nb; ++n) f[n] = float(double(f[n]) + add[n]);
     else if (step == 1)

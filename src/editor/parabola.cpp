@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "editor/modelstore.h"
+
 namespace rv {
 
 int DrawParabola(SolverData& data, int fx, int fy, int z, int f, int d, bool minus,
@@ -33,7 +35,7 @@ int DrawParabola(SolverData& data, int fx, int fy, int z, int f, int d, bool min
     for (int y : {int(std::nearbyint(fy + root)), int(std::nearbyint(fy - root))})
       if (y >= fy - h && y <= fy + h) set(x, y);
   }
-  if (written) ++data.ModelVersion;
+  if (written) ModelChanged(data);
   return written;
 }
 

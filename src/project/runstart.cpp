@@ -259,10 +259,8 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   // steps with c*dt = Dx/2 on cells of Dx whatever was typed (a hand-edited project may
   // hold another step): the step in seconds follows, so every quantity uses that one step.
   d.TimeStep = d.TimeStepSec * double(LightSpeed);
-  bool rt = false;
-  for (int n = 1; n <= 6; ++n) rt = rt || d.RTABCFace[size_t(n)];
-  const bool rtUnequal = rt && (d.Dx != d.Dy || d.Dx != d.Dz);
-  if (rt) {
+  const bool rtUnequal = d.AnyRTABC && (d.Dx != d.Dy || d.Dx != d.Dz);
+  if (d.AnyRTABC) {
     d.Dy = d.Dx;
     d.Dz = d.Dx;
     d.TimeStep = d.Dx / 2;

@@ -275,7 +275,6 @@ double EvaluateSignal(const SignalSettings& s, double t) {
   }
 }
 
-
 std::string ResolveSignalFileName(const std::string& name, const std::string& exeDir) {
   if (name.find('/') != std::string::npos) return name;
   return exeDir + name;

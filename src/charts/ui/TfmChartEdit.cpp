@@ -195,15 +195,20 @@ bool TfmChart::AskValue(const QString& caption, const std::string& errorText, do
   }
 }
 
+namespace {
+// The chosen graphs' points left out for their NaN X.
+std::vector<std::pair<std::string, std::size_t>> NanXOf(const ChartModel& m, const std::vector<int>& chosen) {
+  std::vector<std::pair<std::string, std::size_t>> r;
+  for (int i : chosen) r.emplace_back(m.Series[std::size_t(i)].Title, NanXCount(m.Series[std::size_t(i)].X));
+  return r;
+}
+}  // namespace
+
 void TfmChart::EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f, bool skipsNanX) {
   const std::vector<int> chosen = ChooseGraphs(caption);
   if (chosen.empty()) return;
-  std::vector<std::pair<std::string, std::size_t>> skipped;
-  for (int i : chosen) {
-    ChartSeries& g = model_.Series[std::size_t(i)];
-    if (skipsNanX) skipped.emplace_back(g.Title, NanXCount(g.X));
-    f(g);
-  }
+  const auto skipped = skipsNanX ? NanXOf(model_, chosen) : std::vector<std::pair<std::string, std::size_t>>{};
+  for (int i : chosen) f(model_.Series[std::size_t(i)]);
   RefreshChart();
   ReportSkipped(skipped);
 }
@@ -258,15 +263,6 @@ void TfmChart::N23Click() {
   Normalize(model_, chosen);
   RefreshChart();
 }
-
-namespace {
-// The chosen graphs' points left out for their NaN X.
-std::vector<std::pair<std::string, std::size_t>> NanXOf(const ChartModel& m, const std::vector<int>& chosen) {
-  std::vector<std::pair<std::string, std::size_t>> r;
-  for (int i : chosen) r.emplace_back(m.Series[std::size_t(i)].Title, NanXCount(m.Series[std::size_t(i)].X));
-  return r;
-}
-}  // namespace
 
 void TfmChart::SummaClick() { CombineChosen("Выбрать графики для суммирования", false); }
 void TfmChart::N17Click() { CombineChosen("Выбрать графики для перемножения", true); }
