@@ -128,11 +128,13 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
                        PauseControl* pause, TickSource tick) {
   if (!tick) tick = MonotonicMilliseconds;
   RunOutcome o;
+  // The steps' time since the last full refresh, for the display at any end.
+  int64_t tickSum = 0;
+  int32_t tickSteps = 0;
   try {
     d.CurTime = 0;
     d.CurTimeSec = 0;
-    int64_t tickStart = tick(), tickSum = 0;
-    int32_t tickSteps = 0;
+    int64_t tickStart = tick();
     int64_t lastHandOff = tickStart;
     bool pendingFull = false;  // a full refresh is due at the next hand-over
     int32_t step = 0;
@@ -201,6 +203,19 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
     o.End = RunEnd::Diverged;
     o.Error = e.what();
     o.DivergedStep = e.Step;
+    // The display shows the step the message names, not the last one handed over.
+    try {
+      ProgressInfo p;
+      p.ProgressStep = e.Step;
+      p.StepCount = d.StepCount;
+      p.FullRefresh = true;
+      p.CurTime = d.CurTime;
+      p.TickSum = tickSum;
+      p.TickSteps = tickSteps;
+      cb.ShowProgress(p);
+    } catch (...) {
+      // The run has ended either way; the message still tells the step.
+    }
   } catch (const std::exception& e) {
     o.End = RunEnd::Failed;
     o.Error = e.what();

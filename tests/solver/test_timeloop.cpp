@@ -170,6 +170,9 @@ TEST(TimeLoop, FailuresStillRunTheEndOfRun) {
   EXPECT_EQ(std::tuple(ov.End, ov.DivergedStep, ov.StepsDone, v.StepCount.load(), v.Stopped.load(),
                        ov.Error.rfind("Расчет расходится: на шаге 4 ", 0), rd.finishes.size()),
             std::tuple(RunEnd::Diverged, 4, 3, 10, 0, 0u, 1u));
+  // The display is left at the step the message names.
+  ASSERT_FALSE(rd.progress.empty());
+  EXPECT_EQ(std::tuple(rd.progress.back().ProgressStep, rd.progress.back().FullRefresh), std::tuple(4, true));
 
   // An exception from the progress display ends the run the same way.
   SolverData q;
