@@ -278,6 +278,7 @@ bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d
       return false;
     }
   report.push_back("ИДЕТ ОБРАБОТКА...ждите ");
+  const UndoLevel earlier = KeepUndoLevel(d, m);
   SaveUndo(d, m);
   const int have = std::clamp(m.LayerCount, 0, MaxMaterials);
   for (size_t j = 0; j < plan.NewLayers.size(); ++j) d.Layers[size_t(have) + 1 + j].Name = plan.NewLayers[j];
@@ -292,10 +293,12 @@ bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d
   const auto tick = [&](size_t i, size_t every) {
     if (progress && i % every == 0) progress("ИДЕТ ОБРАБОТКА...ждите " + IntToStr(static_cast<long long>(i)));
   };
-  // A stop puts the snapshot back: the model, the materials and their count as they were.
+  // A stop puts the snapshot back: the model, the materials and their count as they were,
+  // and the undo the user had before.
   const auto stop = [&] {
     if (!cancelled || !cancelled()) return false;
     RestoreUndo(d, m);
+    PutBackUndoLevel(d, m, earlier);
     err = DxfStopped;
     return true;
   };

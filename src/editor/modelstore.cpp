@@ -95,6 +95,24 @@ bool RestoreUndo(SolverData& d, MaterialState& m) {
   return true;
 }
 
+UndoLevel KeepUndoLevel(const SolverData& d, const MaterialState& m) {
+  UndoLevel u;
+  if (!m.UndoReady) return u;
+  u.Ready = true;
+  u.LayerCount = m.UndoLayerCount;
+  u.Cells.assign(d.UndoSpace.data(), d.UndoSpace.data() + d.UndoSpace.size());
+  u.Layers = d.UndoLayers;
+  return u;
+}
+
+void PutBackUndoLevel(SolverData& d, MaterialState& m, const UndoLevel& u) {
+  m.UndoReady = u.Ready && u.Cells.size() == d.UndoSpace.size();
+  if (!m.UndoReady) return;
+  std::memcpy(d.UndoSpace.data(), u.Cells.data(), u.Cells.size());
+  m.UndoLayerCount = u.LayerCount;
+  d.UndoLayers = u.Layers;
+}
+
 std::array<int64_t, 256> MaterialHistogram(const SolverData& d) {
   // Four counters per value, so that runs of one material do not wait on one counter.
   std::vector<std::array<uint32_t, 256>> part(4);

@@ -41,6 +41,18 @@ void SaveUndo(SolverData& d, MaterialState& m);
 // 1..LayerCount.
 bool RestoreUndo(SolverData& d, MaterialState& m);
 
+// The undo level as it stood, for an operation that takes its own snapshot and may be
+// abandoned: putting it back offers the user's earlier undo again.
+struct UndoLevel {
+  bool Ready = false;
+  int LayerCount = 1;
+  std::vector<uint8_t> Cells;  // the whole undo array; empty when there was no snapshot
+  LayerTable Layers{};
+};
+UndoLevel KeepUndoLevel(const SolverData& d, const MaterialState& m);
+// No level is offered when the undo array changed its size meanwhile.
+void PutBackUndoLevel(SolverData& d, MaterialState& m, const UndoLevel& u);
+
 // Cells of each material number over the grid's cells (index 0 counts empty cells).
 std::array<int64_t, 256> MaterialHistogram(const SolverData& d);
 bool MaterialUsed(const SolverData& d, int material);

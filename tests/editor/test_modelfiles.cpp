@@ -312,6 +312,18 @@ TEST(DxfImport, AStopLeavesModelMaterialsAndCountAsTheyWere) {
               std::tuple(false, rv::DxfStopped, 2, 1, 2))
         << after;
     EXPECT_TRUE(d->Layers == layers) << after;
+    // The undo the user had before the import still takes back the edit made after it.
+    d->Layers[2].Name = "renamed";
+    ASSERT_TRUE(rv::RestoreUndo(*d, m)) << after;
+    EXPECT_EQ(std::tuple(int(d->Space(4, 4, 4)), int(d->Space(3, 3, 3)), m.LayerCount, d->Layers[2].Name),
+              std::tuple(0, 2, 2, "keep"))
+        << after;
+  }
+  {  // With no undo before the import, a stop offers none.
+    auto d = Grid(12);
+    MaterialState m;
+    const Placed r = Place(text, *d, m, g, [] { return true; });
+    EXPECT_EQ(std::tuple(r.err, m.UndoReady), std::tuple(rv::DxfStopped, false));
   }
   // Reading stops too.
   auto d = Grid(12);

@@ -73,7 +73,7 @@ void BuildDipole(ProjectData& p, SolverData& d) {
   p.Vizual.spX = p.Vizual.spY = p.Vizual.spZ = Feed;
   p.Vizual.imageRGroup = 2;  // Ez
   p.Vizual.SpinEdit1 = 1; p.Vizual.SpinEdit2 = 2;  // scale 100 V/m
-  p.Editor = {Feed, Feed, Feed, 45, 35, 60, 15, 15, 15, 1};
+  p.Editor = {Feed, Feed, Feed, 63, 47, 87, 15, 15, 15, 1};  // the whole box and the axes' names in view
 
   CopperInEmptyGrid(d, N);
   for (int k = 8; k <= 22; ++k)
@@ -122,7 +122,7 @@ void BuildScatterer(ProjectData& p, SolverData& d) {
   p.Vizual.spX = p.Vizual.spY = p.Vizual.spZ = SC;
   p.Vizual.imageRGroup = 1;  // Ey
   p.Vizual.SpinEdit1 = 1; p.Vizual.SpinEdit2 = 0;  // scale 1 V/m
-  p.Editor = {SC, SC, SC, 70, 55, 90, SC, SC, SC, 1};
+  p.Editor = {SC, SC, SC, 95, 72, 125, SC, SC, SC, 1};  // the whole box and the axes' names in view
 
   CopperInEmptyGrid(d, SN);
   for (int i = SC - SR; i <= SC + SR; ++i)

@@ -2,8 +2,12 @@
 #pragma once
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QStyle>
 #include <QSpinBox>
 #include <QString>
+
+#include <algorithm>
 
 namespace rv {
 
@@ -23,6 +27,16 @@ inline QDialogButtonBox* OkCancelButtons(QDialog* d, const char* ok = "ОК", co
   QObject::connect(b, &QDialogButtonBox::accepted, d, &QDialog::accept);
   QObject::connect(b, &QDialogButtonBox::rejected, d, &QDialog::reject);
   return b;
+}
+
+// Wide enough that the desktop's title bar shows the whole caption: title bars commonly set
+// it in bold, beside an icon and three buttons of about the bar's height.
+inline void FitTitle(QDialog* d) {
+  QFont f = d->font();
+  f.setBold(true);
+  const int bar = d->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, d);
+  const int need = QFontMetrics(f).horizontalAdvance(d->windowTitle()) + 6 * bar;
+  d->setMinimumWidth(std::max(d->minimumWidth(), need));
 }
 
 }  // namespace rv

@@ -33,6 +33,7 @@ TfmCopy::TfmCopy(QWidget* parent) : QDialog(parent) {
   CheckBox3 = new QCheckBox(QString::fromUtf8("Затирать невидимые материалы"), this);
   for (QCheckBox* c : {CheckBox1, CheckBox2, CheckBox3}) top->addWidget(c);
   top->addWidget(OkCancelButtons(this, "OK", "Отмена"));
+  FitTitle(this);
 }
 
 CloneOptions TfmCopy::Options() const {

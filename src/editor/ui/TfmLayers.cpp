@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -98,6 +100,28 @@ TfmLayers::TfmLayers(TfmOpenGL& editor, Prompter& prompter, TfmCalculate* calcul
     if (!filling_) editor_.Data().Modified = 1;
   });
   FormActivate();
+  fitColumnsToTitles();
+}
+
+void TfmLayers::fitColumnsToTitles() {
+  // Every title whole, in bold too (the current cell's column shows its title in bold), and
+  // the window wide enough for all the columns while the screen allows.
+  QHeaderView* h = StringGrid1->horizontalHeader();
+  QFont bold = h->font();
+  bold.setBold(true);
+  const QFontMetrics plain(h->font()), heavy(bold);
+  int total = 0;
+  for (int c = 0; c < LayerColumnCount; ++c) {
+    const QString t = Q(LayerColumnTitles()[size_t(c)]);
+    const int extra = std::max(0, heavy.horizontalAdvance(t) - plain.horizontalAdvance(t));
+    h->resizeSection(c, h->sectionSizeHint(c) + extra);
+    total += h->sectionSize(c);
+  }
+  const QMargins m = layout()->contentsMargins();
+  int w = total + 2 * StringGrid1->frameWidth() + StringGrid1->verticalScrollBar()->sizeHint().width() +
+          m.left() + m.right();
+  if (const QScreen* s = screen()) w = std::min(w, s->availableGeometry().width());
+  resize(std::max(width(), w), height());
 }
 
 void TfmLayers::showEvent(QShowEvent* e) {

@@ -52,6 +52,7 @@ protected:
   void showEvent(QShowEvent* e) override;
 
 private:
+  void fitColumnsToTitles();
   void selectMaterialCell(int col, int row);
   // Selects a wrong cell and says so, unless the same text in the same cell was already
   // reported: the user is correcting it.

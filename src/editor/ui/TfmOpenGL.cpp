@@ -219,6 +219,7 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   CenterX = s.CenterX;
   CenterY = s.CenterY;
   CenterZ = s.CenterZ;
+  cameraGrid_ = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
   mat_.LayerCount = std::clamp(s.LayerCount, 1, MaxMaterials);
   mat_.CurLayer = std::clamp(mat_.CurLayer, 1, mat_.LayerCount);
   // The snapshot holds the model before: restoring it into another project would mix them.
@@ -250,6 +251,7 @@ void TfmOpenGL::GridChanged(int scale) {
   limitSections(scaled);
   // The main window re-sized or refined the model.
   ModelChanged(d_);
+  FitCameraToGrid();
   Redraw();
 }
 
@@ -260,6 +262,7 @@ void TfmOpenGL::FormActivate() {
   // A running calculation keeps its model where it is.
   if (!d_.CalcRunning && !ResizeSpace(d_)) prompter_.error("Ошибка резервирования памяти");
   limitSections();
+  FitCameraToGrid();
   LoadElementArrays();
   if (rbY->isChecked()) rbYClick();
   if (rbX->isChecked()) rbXClick();
@@ -281,6 +284,7 @@ void TfmOpenGL::ShowFromMain() {
   d_.GLReady = 0;
   if (!d_.CalcRunning) ResizeSpace(d_);
   limitSections();
+  FitCameraToGrid();
   if (isMinimized()) showNormal();
   show();
   raise();

@@ -114,6 +114,10 @@ public:
   // The main window's cell-size texts ("1" each before it is linked).
   std::array<std::string, 3> CellSizeTexts() const;
   void SetupView();  // the initial camera
+  // The grid's size differs from the one the camera was placed for (the grid page, a doubled
+  // volume): the camera goes where a new project's would be. A stored camera counts as placed
+  // for the grid it is set with, so a project load keeps its own.
+  void FitCameraToGrid();
   // A camera key; false when it is not one, or when a section control has the focus.
   bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
   void FormKeyUp(Qt::KeyboardModifiers mods);
@@ -301,6 +305,7 @@ private:
   QStackedLayout* spins_ = nullptr;
   SectionAxis axis_ = SectionAxis::X;
   bool activating_ = false;
+  std::array<int, 3> cameraGrid_{0, 0, 0};  // SpaceNx..SpaceNz when the camera was placed
   bool placed_ = false;
   std::string shownRegionTables_;  // the current-region rows whose messages were shown
   QString fileFolder_;  // where the file dialogs open

@@ -315,7 +315,7 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
   QCoreApplication::processEvents();
   setCommandsEnabled(true);
   fmTriangle->EndWork();
-  // A stop put the snapshot back, which also leaves no undo to offer.
+  // A stop put the snapshot back and offers the undo there was before.
   if (placed || err == DxfStopped) afterOperation();
 }
 

@@ -125,7 +125,14 @@ void TfmOpenGL::RedrawView() {
   if (GLView) GLView->update();
 }
 
-void TfmOpenGL::SetupView() { SetCamera(InitialCamera(d_.SpaceNx, d_.SpaceNy, d_.SpaceNz)); }
+void TfmOpenGL::SetupView() {
+  SetCamera(InitialCamera(d_.SpaceNx, d_.SpaceNy, d_.SpaceNz));
+  cameraGrid_ = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+}
+
+void TfmOpenGL::FitCameraToGrid() {
+  if (cameraGrid_ != std::array<int, 3>{d_.SpaceNx, d_.SpaceNy, d_.SpaceNz}) SetupView();
+}
 
 bool TfmOpenGL::FormKeyDown(int key, Qt::KeyboardModifiers mods) {
   // Keys go to the section's own controls while they have the focus.

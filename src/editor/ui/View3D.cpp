@@ -91,6 +91,8 @@ void View3D::paintGL() {
   const int W = std::max(1, int(width() * ratio)), H = std::max(1, int(height() * ratio));
   glViewport(3, 3, std::max(1, W - 6), std::max(1, H - 6));
   glDepthRange(0, 1);
+  // The main window changes the grid without telling the editor.
+  w_.FitCameraToGrid();
   const Camera c = w_.GetCamera();
   projection_ = PerspectiveMatrix(40, double(W) / H, 1,
                                   FarPlane(2000, c, d.Nx * sx_, d.Ny * sy_, d.Nz * sz_));

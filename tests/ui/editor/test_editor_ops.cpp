@@ -212,8 +212,8 @@ TEST(EditorOps, ObjectFileRoundTripAndDrawingImport) {
 }
 
 // "Прервать" in the import's window, while the drawing is read and while it is placed: the
-// model, its materials and their count stay as they were, the report says so, and the window
-// takes no more input of its own than any other.
+// model, its materials and their count stay as they were, the report says so, the undo the
+// user had is still offered, and the window takes no more input of its own than any other.
 TEST(EditorOps, ALongDrawingImportCanBeStopped) {
   Editor E(40);
   rv::TfmOpenGL& w = E.w;
@@ -227,7 +227,8 @@ TEST(EditorOps, ALongDrawingImportCanBeStopped) {
     f << "0\nENDSEC\n0\nEOF\n";
   }
   w.ChooseFile = [&](bool, const char*, const char*) { return file; };
-  E.d.Space(5, 5, 5) = 1;
+  w.SaveUndo();
+  E.d.Space(5, 5, 5) = 1;  // the edit «Откат» takes back, before the imports as after them
   const auto press = [&] { QTimer::singleShot(0, w.fmTriangle->btnStop, &QPushButton::click); };
   int scaleAsked = 0;
   w.ExecDialog = [&](QDialog&) {
@@ -246,6 +247,9 @@ TEST(EditorOps, ALongDrawingImportCanBeStopped) {
                          w.fmTriangle->BitBtn1->isVisible()),
               std::tuple(true, Qt::NonModal, false, true));
   }
+  ASSERT_TRUE(w.mnUndo->isEnabled());
+  w.mnUndo->trigger();
+  EXPECT_EQ(std::tuple(Occupied(E.d), w.mnUndo->isEnabled()), std::tuple(0, false));
 }
 
 }  // namespace

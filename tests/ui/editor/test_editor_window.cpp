@@ -3,11 +3,15 @@
 // cell sizes change (on a virtual X server).
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
 #include <QScreen>
 #include <QTimer>
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "editor/ui/TfmCopy.h"
 #include "editor_fixture.h"
 
 using rv::PromptButton;
@@ -86,6 +90,34 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
 void OkIn(rv::TfmLayers& L, const std::function<void()>& open) {
   QTimer::singleShot(0, L.btnSave, [&L] { L.btnSave->click(); });
   open();
+}
+
+// Captions whole: every title of the materials table, in bold as the current column shows it,
+// with all the columns in the window; the clone dialog wide enough for its caption beside
+// the title bar's buttons, also when the user narrows it.
+TEST(MaterialsWindow, TitlesOfTheTableAndOfTheCloneDialogAreWhole) {
+  Program P(10);
+  rv::TfmLayers& L = *P.layers;
+  L.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&L));
+  QHeaderView* h = L.StringGrid1->horizontalHeader();
+  QFont bold = h->font();
+  bold.setBold(true);
+  for (int c = 0; c < rv::LayerColumnCount; ++c) {
+    const QString t = QString::fromUtf8(rv::LayerColumnTitles()[size_t(c)]);
+    EXPECT_GE(h->sectionSize(c), std::max(h->sectionSizeHint(c), QFontMetrics(bold).horizontalAdvance(t))) << c;
+  }
+  EXPECT_EQ(L.StringGrid1->horizontalScrollBar()->maximum(), 0);
+  L.close();
+
+  rv::TfmCopy copy;
+  copy.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&copy));
+  copy.resize(100, copy.height());
+  QApplication::processEvents();
+  const int bar = copy.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &copy);
+  EXPECT_GE(copy.width(), QFontMetrics(bold).horizontalAdvance(copy.windowTitle()) + 4 * bar);
+  copy.close();
 }
 
 TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {

@@ -3,6 +3,8 @@
 // snapshots.
 
 #include <QMenu>
+#include <QPushButton>
+#include <filesystem>
 #include <QTemporaryDir>
 
 #include <GL/glu.h>
@@ -241,4 +243,99 @@ TEST(View3dWindow, CachedFacesFollowEveryChangeOfTheModelAndNothingElse) {
   F.w.SetEditorState(rv::EditorState{});
   changed("project");
   EXPECT_EQ(lastQuads, 0u);
+}
+
+namespace {
+
+std::vector<float> CameraOf(const rv::TfmOpenGL& e) { return {e.EyeX, e.EyeY, e.EyeZ, e.CenterX, e.CenterY, e.CenterZ}; }
+std::vector<float> NewProjectCamera(int nx, int ny, int nz) {
+  const rv::Camera c = rv::InitialCamera(nx, ny, nz);
+  return {c.EyeX, c.EyeY, c.EyeZ, c.CenterX, c.CenterY, c.CenterZ};
+}
+
+}  // namespace
+
+// A grid of another size puts the camera over the new grid as a new project's, whether the
+// editor is open or opened after, and so does a doubled volume; activations, frames and a load
+// with its stored camera leave the camera where it is; the reset command still resets.
+TEST(View3dWindow, AGridSizeChangeAndOnlyThatPlacesTheCameraAsANewProjects) {
+  Program P(30);
+  rv::TfmOpenGL& e = P.editor;
+  QTest::mouseClick(P.w.Button4, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&e));
+  e.GLView->setFocus();
+  QTest::keyClick(e.GLView, Qt::Key_Up);
+  const std::vector<float> moved = CameraOf(e);
+  ASSERT_NE(moved, NewProjectCamera(30, 30, 30));
+  e.FormActivate();
+  e.GLView->grabFramebuffer();
+  EXPECT_EQ(CameraOf(e), moved);
+
+  // Saved with the moved camera, for the load below.
+  rvtest::ScriptedDialogs dialogs;
+  rv::ProjectIO io(P.w, P.p, dialogs);
+  const std::string file = rvtest::FreshDir("view3d_window", "camera") + "p.fdt";
+  dialogs.save = {file};
+  ASSERT_TRUE(io.btnSaveResClick());
+
+  // Changed on the grid page while the editor is open: the next frame is of the new grid.
+  P.Sizes(60, 40, 50);
+  e.GLView->grabFramebuffer();
+  EXPECT_EQ(CameraOf(e), NewProjectCamera(60, 40, 50));
+  // Changed while it is closed: reopening it shows the new grid.
+  e.close();
+  P.Sizes(20, 20, 24);
+  QTest::mouseClick(P.w.Button4, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&e));
+  EXPECT_EQ(CameraOf(e), NewProjectCamera(20, 20, 24));
+
+  // A load brings its own camera, and activations and frames keep it.
+  P.d.Modified = 0;
+  dialogs.open = {file};
+  io.Button2Click(true);
+  QApplication::processEvents();
+  e.FormActivate();
+  e.GLView->grabFramebuffer();
+  EXPECT_EQ(std::tuple(P.d.SpaceNx, CameraOf(e)), std::tuple(30, moved));
+
+  P.d.Modified = 0;
+  P.w.mnDoubleVolumClick();
+  ASSERT_NE(P.d.SpaceNx, 30);
+  EXPECT_EQ(CameraOf(e), NewProjectCamera(P.d.SpaceNx, P.d.SpaceNy, P.d.SpaceNz));
+  QTest::keyClick(e.GLView, Qt::Key_Up);
+  e.N14->trigger();
+  EXPECT_EQ(CameraOf(e), NewProjectCamera(P.d.SpaceNx, P.d.SpaceNy, P.d.SpaceNz));
+  e.close();
+}
+
+// The samples open with their whole box and the axes' names in the 3-D view.
+TEST(View3dWindow, SamplesShowTheirWholeBoxAndAxisNames) {
+  const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path();
+  for (const char* sample : {"examples/dipole/dipole.fdt", "examples/scatterer/scatterer.fdt"}) {
+    Program P;
+    rvtest::ScriptedDialogs dialogs;
+    rv::ProjectIO io(P.w, P.p, dialogs);
+    dialogs.open = {(root / sample).string()};
+    io.Button2Click(true);
+    QApplication::processEvents();
+    P.editor.ShowFromMain();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&P.editor));
+    const QImage img = P.editor.GLView->grabFramebuffer();
+    const int W = img.width(), H = img.height();
+    const double n[3] = {double(P.d.Nx), double(P.d.Ny), double(P.d.Nz)};
+    ASSERT_EQ(n[0], n[2]) << sample;  // cubic cells: the scales are 1
+    std::vector<std::array<double, 3>> points = {
+        {n[0] + 1, 5, 1}, {1, n[1] + 3, 1}, {0, n[1] + 3, 1}, {2, 3, n[2] + 1}};  // the names' far ends
+    for (double x : {1.0, n[0]})
+      for (double y : {1.0, n[1]})
+        for (double z : {1.0, n[2]}) points.push_back({x, y, z});
+    for (const auto& p : points) {
+      double wx, wy, wz;
+      ASSERT_TRUE(rv::ProjectPoint(P.editor.GLView->Projection(), P.editor.GLView->ModelView(), {3, 3, W - 6, H - 6},
+                                   p[0], p[1], p[2], wx, wy, wz));
+      EXPECT_TRUE(wx >= 3 && wx <= W - 3 && wy >= 3 && wy <= H - 3 && wz > 0 && wz < 1)
+          << sample << " (" << p[0] << "," << p[1] << "," << p[2] << ") at " << wx << "," << wy << " of " << W << "x" << H;
+    }
+    P.editor.close();
+  }
 }
