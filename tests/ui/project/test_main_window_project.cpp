@@ -222,7 +222,7 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
                        w.mnLoadPrj->isEnabled(), w.lbLeftTime->text().toStdString()),
             std::tuple(0, 1, true, true, false, true, "Счет завершен."));
   const std::string memo = w.Memo1->toPlainText().toStdString();
-  EXPECT_NE(memo.find("Счет становлен в "), std::string::npos);
+  EXPECT_NE(memo.find("Счет завершен в "), std::string::npos);
   EXPECT_EQ(memo.find("внутренней ошибке"), std::string::npos);
   chart.close();
 }
