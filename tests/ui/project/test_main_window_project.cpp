@@ -185,7 +185,8 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   // A signal parameter that is not a number refuses the run.
   p.sw.edits.at("edSinFreq")->setText("2 ГГц");
   w.btnPuskClick();
-  EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов"});
+  EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\nИсправьте параметры сигнала: "
+                                     "кнопка «Выбор формы сигнала» на странице «Источник»."});
   EXPECT_TRUE(!w.Running() && w.btnPusk->isEnabled() && d.Hx.empty());
   p.sw.edits.at("edSinFreq")->setText("2e9");
   p.prompter.messages.clear();
@@ -292,7 +293,7 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
             "Резисторы, строка 1: \"abc\" в столбце \"R, Ом\" не является числом\n"
             "Конденсаторы, строка 1: направление \"abc\" не X, Y или Z\n"
             "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема");
-  EXPECT_EQ(p.prompter.messages[1], "Ошибка в задании шага по времени. Работа невозможна!");
+  EXPECT_EQ(p.prompter.messages[1], rv::runmsg::BadTimeStep);
   // The refusal came after the arrays were reserved: they are freed and the window is idle.
   EXPECT_EQ(std::tuple(w.Running(), w.btnPusk->isEnabled(), w.btnStop->isEnabled(), w.btnPauza->isEnabled(),
                        w.TabSheet1->isEnabled(), w.StaticText1->isVisibleTo(&w), w.lbStep->text().toStdString()),
