@@ -179,6 +179,21 @@ std::string ShownTimeStep(const GridSettingsView& v, const std::string& current,
   return v.eddT;
 }
 
+std::string StoredTimeStepNote(const MainSettings& stored) {
+  const GridSettingsView v = ComputeGridSettings(stored, 1, 0);
+  // Under RT-ABC the step always follows the cells; the field is not the user's then.
+  if (!v.sizesOk || v.rtabc) return "";
+  const std::string shown = ShownTimeStep(v, stored.eddT, false);
+  if (shown == stored.eddT) return "";
+  double ns = 0;
+  const bool number = TryStrToFloat(stored.eddT, ns) && ns > 0;
+  if (number)
+    return "Шаг по времени из проекта " + stored.eddT + " нс больше предела устойчивости " + shown +
+           " нс: вместо него взят предел.";
+  return "Шаг по времени из проекта \"" + stored.eddT +
+         "\" не является положительным числом: взят предел устойчивости " + shown + " нс.";
+}
+
 std::string EndTimeText(int steps, const std::string& eddT) {
   double dt = 0;
   if (!TryStrToFloat(eddT, dt)) return "";

@@ -59,6 +59,10 @@ GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int f
 // it is a positive number not above the limit.
 std::string ShownTimeStep(const GridSettingsView& v, const std::string& current, bool gridChanged);
 
+// What a loaded project's time step becomes when it is above the limit of its cells (or no
+// positive number): the line that names both values; empty when the stored step stays.
+std::string StoredTimeStepNote(const MainSettings& stored);
+
 // The largest EpsStatic of the switched-on materials 1..layerCount, at least 1.
 double MaxStaticPermittivity(const SolverData& d, int layerCount);
 

@@ -17,13 +17,24 @@ MainSettings NewProjectSettings(const MainSettings& current) {
   s.edFarDiagrR = current.edFarDiagrR;
   s.cbCalcFarH = current.cbCalcFarH;
   s.cbFarPoints = current.cbFarPoints;
-  s.spFarXmin = current.spFarXmin;
-  s.spFarYmin = current.spFarYmin;
-  s.spFarZmin = current.spFarZmin;
-  s.spFarXmax = current.spFarXmax;
-  s.spFarYmax = current.spFarYmax;
-  s.spFarZmax = current.spFarZmax;
   s.cbFastDigramm = current.cbFastDigramm;
+  // A new project must run as it is made. Its source, the field over the whole volume,
+  // admits no far field: the far-field switches go off (their parameters stay for later).
+  if (s.rgSources == SourceExternalField) s.cbFarDiagram = s.cbFarPoints = false;
+  // The box of another grid is kept only where it fits this one.
+  const bool boxFits = current.spFarXmin >= 1 && current.spFarXmin < current.spFarXmax &&
+                       current.spFarXmax <= s.spX && current.spFarYmin >= 1 &&
+                       current.spFarYmin < current.spFarYmax && current.spFarYmax <= s.spY &&
+                       current.spFarZmin >= 1 && current.spFarZmin < current.spFarZmax &&
+                       current.spFarZmax <= s.spZ;
+  if (boxFits) {
+    s.spFarXmin = current.spFarXmin;
+    s.spFarYmin = current.spFarYmin;
+    s.spFarZmin = current.spFarZmin;
+    s.spFarXmax = current.spFarXmax;
+    s.spFarYmax = current.spFarYmax;
+    s.spFarZmax = current.spFarZmax;
+  }
   return s;
 }
 

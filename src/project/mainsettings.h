@@ -85,7 +85,9 @@ struct MainSettings {
 
 // The settings of a new project ("Новый проект"): the defaults above with the scatter
 // centre in the middle of the grid. Settings a new project leaves alone are taken from
-// `current` (the time step text, the PML layer, every far-field setting).
+// `current` (the time step text, the PML layer, the far-field settings) where they fit its
+// defaults: the far field stays off under the default source, and the integration box is
+// kept only when it lies inside the default grid.
 MainSettings NewProjectSettings(const MainSettings& current);
 
 // The model of a new project: an empty model and undo copy of 51 x 51 x 51 entries, and

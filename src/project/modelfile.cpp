@@ -1,6 +1,7 @@
 #include "project/modelfile.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -60,9 +61,14 @@ bool WriteModelFile(const std::string& path, const tSpace& space, int nx, int ny
          CommitFiles({&f}, err);
 }
 
+int64_t ModelFileLayoutCells(const std::string& fileFormat, int nx, int ny, int nz) {
+  const int d = ModelFileFullLayout(fileFormat) ? 0 : 1;
+  return int64_t(std::max(0, nx - d)) * std::max(0, ny - d) * std::max(0, nz - d);
+}
+
 bool ReadModelFile(const std::string& path, const std::string& fileFormat, int nx, int ny,
                    int nz, int zLimit, tSpace& space, std::string& err,
-                   const std::function<void(int)>& progress) {
+                   const std::function<void(int)>& progress, int64_t* fileCells) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
     err = "Не удалось открыть файл " + path;
@@ -75,8 +81,10 @@ bool ReadModelFile(const std::string& path, const std::string& fileFormat, int n
   int i = 1, j = 1, k = 1;
   bool ok = true;
   unsigned char rec[8];
+  int64_t total = 0;  // cells the file's runs add up to, those past the grid included
   auto done = [&] { return lastX < 1 || lastY < 1 || k > lastZ || (full ? k > zLimit : k >= zLimit); };
-  while (!done()) {
+  for (;;) {
+    if (!fileCells && done()) break;
     const size_t got = std::fread(rec, 1, 8, f);
     if (got == 0) break;  // the file ended: the rest of the model stays empty
     if (got < 8) {
@@ -90,6 +98,9 @@ bool ReadModelFile(const std::string& path, const std::string& fileFormat, int n
       ok = false;
       break;
     }
+    total += count0;
+    // Past the grid the runs are only counted, so the caller can tell what was dropped.
+    if (done()) continue;
     const uint8_t m = (v >= 0 && v <= 254) ? uint8_t(v) : 0;
     int64_t count = count0;
     while (count > 0 && k <= lastZ) {
@@ -111,6 +122,7 @@ bool ReadModelFile(const std::string& path, const std::string& fileFormat, int n
     ok = false;
   }
   std::fclose(f);
+  if (fileCells) *fileCells = total;
   return ok;
 }
 

@@ -239,7 +239,8 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
 namespace {
 
 ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverData& d,
-                              const std::function<void(int)>& progress) {
+                              const std::function<void(int)>& progress,
+                              const ModelMismatchChoice& chooseMismatch) {
   ProjectLoadResult r;
   std::error_code ec;
   if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return r;  // NotFound
@@ -395,9 +396,34 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
     return refuse("для модели " + IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz) +
                   " не хватает памяти.");
   std::string merr;
-  if (!ReadModelFile(ModelFileName(path), n.FileFormat, nx, ny, nz, nz, space, merr, progress)) {
+  const std::string model = ModelFileName(path);
+  int64_t inFile = 0;
+  if (!ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, merr, progress, &inFile)) {
     r.ModelComplete = false;
     r.Msgs.push_back(merr);
+  } else if (const int64_t need = ModelFileLayoutCells(n.FileFormat, nx, ny, nz); inFile != need) {
+    // A cut copy or a model of another grid: the user decides, before anything changes.
+    const bool old = !ModelFileFullLayout(n.FileFormat);
+    const std::string layout = old ? IntToStr(nx - 1) + " x " + IntToStr(ny - 1) + " x " + IntToStr(nz - 1)
+                                   : IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz);
+    const int64_t diff = inFile < need ? need - inFile : inFile - need;
+    const std::string effect = inFile < need
+        ? IntToStr(diff) + " ячеек сетки останутся пустыми"
+        : IntToStr(diff) + " ячеек сверх сетки будут отброшены";
+    const std::string question =
+        "Файл модели " + model + " не соответствует сетке проекта: в нем " + IntToStr(inFile) +
+        " ячеек, а сетке " + layout + (old ? " (файл старого формата)" : "") + " нужно " +
+        IntToStr(need) + ".\nЗагрузить то, что в нем есть (" + effect + ")?\n" +
+        "«Нет» — проект не загружается, открытый остается как был.";
+    if (!chooseMismatch || !chooseMismatch(question)) {
+      ProjectLoadResult refused;
+      refused.Status = ProjectLoadStatus::Refused;
+      return refused;
+    }
+    r.ModelComplete = false;
+    r.ModelNote = "Файл модели " + model + " загружен не полностью: " +
+                  (inFile < need ? IntToStr(diff) + " ячеек сетки оставлены пустыми."
+                                 : IntToStr(diff) + " ячеек сверх сетки отброшены.");
   }
 
   SetGridSize(d, nx, ny, nz);
@@ -412,11 +438,12 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
 }  // namespace
 
 ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
-                              const std::function<void(int)>& progress) {
+                              const std::function<void(int)>& progress,
+                              const ModelMismatchChoice& chooseMismatch) {
   // Everything is read into new objects and moved in only at the end, so running out of
   // memory anywhere on the way leaves the caller's project as it was.
   try {
-    return ReadProject(path, p, d, progress);
+    return ReadProject(path, p, d, progress, chooseMismatch);
   } catch (const std::bad_alloc&) {
     ProjectLoadResult r;
     r.Status = ProjectLoadStatus::Refused;

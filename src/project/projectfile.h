@@ -93,7 +93,15 @@ struct ProjectLoadResult {
   Messages Msgs;              // for the user, in order
   bool ModelComplete = true;  // false: the model file was missing or damaged; the cells
                               // read before the damage are kept, the rest are empty
+  // For the journal when a model file that does not fit the grid was loaded as it is: how
+  // many cells were left empty or dropped.
+  std::string ModelNote;
 };
+
+// Asked when the model file's runs do not add up to the cells of the grid's layout; the
+// text names the file and both counts. True loads what the file holds; false (or no
+// choice given) refuses the project, leaving everything as it was.
+using ModelMismatchChoice = std::function<bool(const std::string& question)>;
 
 // Reads a project. p must hold the current settings on entry: the signal edits whose keys
 // are missing keep their texts. On Loaded, p holds the project read, d the grid size
@@ -105,6 +113,7 @@ struct ProjectLoadResult {
 // holds ("Layer" "Count" 0..254); list choices outside their lists read as the defaults;
 // spin values are kept to their ranges. progress(percent) follows the model file's planes.
 ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
-                              const std::function<void(int)>& progress = {});
+                              const std::function<void(int)>& progress = {},
+                              const ModelMismatchChoice& chooseMismatch = {});
 
 }  // namespace rv

@@ -73,11 +73,23 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
   d.CalcRunning = 0;
   d.Stopped = 1;
 
-  r.LeftTimeText = diverged          ? "Счет остановлен: расчет расходится."
-                   : r.InternalError ? "Счет прерван по внутренней ошибке."
-                   : r.WriteFailed   ? "Счет завершен с ошибкой записи результатов."
-                                     : "Счет завершен.";
-  r.StoppedLine = "Счет становлен в " + now;
+  // A stop that came after the last step left nothing undone: that run is finished.
+  const bool userStop = !diverged && !r.InternalError && in.Outcome.End == RunEnd::Stopped &&
+                        in.Outcome.StepsDone < d.StepCount;
+  const std::string stopText =
+      "Счет остановлен пользователем на шаге " + std::to_string(in.Outcome.StepsDone);
+  if (diverged)
+    r.LeftTimeText = "Счет остановлен: расчет расходится.";
+  else if (r.InternalError)
+    r.LeftTimeText = "Счет прерван по внутренней ошибке.";
+  else if (userStop)
+    r.LeftTimeText = stopText + (r.WriteFailed ? "; ошибка записи результатов." : ".");
+  else
+    r.LeftTimeText = r.WriteFailed ? "Счет завершен с ошибкой записи результатов." : "Счет завершен.";
+  r.StoppedLine = userStop         ? stopText + " в " + now
+                  : diverged        ? "Счет остановлен в " + now
+                  : r.InternalError ? "Счет прерван в " + now
+                                    : "Счет завершен в " + now;
   return r;
 }
 

@@ -18,8 +18,13 @@ namespace {
 
 constexpr long double Pi = 3.141592653589793238462643383279502884L;
 
-std::string NotAvailable(const std::string& what) {
-  return what + " в этой версии программы не поддерживается. Выберите другое.";
+// Where the user changes a setting: the page of the main window and the caption on it.
+std::string ChangeOn(const std::string& page, const std::string& field) {
+  return "\nИзмените «" + field + "» на странице «" + page + "».";
+}
+
+std::string NotAvailable(const std::string& what, const std::string& page, const std::string& field) {
+  return what + " в этой версии программы не поддерживается. Выберите другое." + ChangeOn(page, field);
 }
 
 // A material whose cells a run updates exactly as vacuum: no conductivity, a permittivity
@@ -67,7 +72,46 @@ private:
   bool reserved_ = false;
 };
 
+// The angle of incidence as typed: a number from -90 to +90 degrees.
+bool ReadIncAngle(const MainSettings& s, double& angle, bool& number) {
+  number = TryStrToFloat(s.edIncAngle, angle);
+  return number && angle >= -90 && angle <= 90;
+}
+
+// Cell sizes the updates can step: positive numbers whose product is a number.
+bool ReadCellSizes(const MainSettings& s, double& dx, double& dy, double& dz) {
+  const bool ok = TryStrToFloat(s.edX, dx) && TryStrToFloat(s.edY, dy) && TryStrToFloat(s.edZ, dz);
+  return ok && dx > 0 && dy > 0 && dz > 0 && std::isfinite(dx * dy * dz);
+}
+
+// The time step in ns: a positive finite number.
+bool ReadTimeStep(const MainSettings& s, double& dtNs) {
+  return TryStrToFloat(s.eddT, dtNs) && dtNs > 0 && std::isfinite(dtNs);
+}
+
+// A 1/R face's scatter centre must lie inside the nodes 2..N-1.
+bool CentreInside(const MainSettings& s) {
+  auto inside = [](int c, int n) { return c >= 2 && c <= n - 1; };
+  return inside(s.spCenterI, s.spX) && inside(s.spCenterJ, s.spY) && inside(s.spCenterK, s.spZ);
+}
+
 }  // namespace
+
+std::string SettingsRefusalStatus(const MainSettings& s) {
+  double angle = 0;
+  bool number = false;
+  if (!ReadIncAngle(s, angle, number)) return runmsg::BadAngleStatus;
+  if (s.spX < 2 || s.spY < 2 || s.spZ < 2) return runmsg::GridTooSmallStatus;
+  const bool rtabc = AnyBorder(s.ComboBox, BorderRTABC);
+  if (rtabc && (s.spX < 3 || s.spY < 3 || s.spZ < 3)) return runmsg::RTABCTooSmallStatus;
+  double dx = 0, dy = 0, dz = 0, dtNs = 0;
+  if (!ReadCellSizes(s, dx, dy, dz)) return runmsg::BadCellSizeStatus;
+  if (!ReadTimeStep(s, dtNs)) return runmsg::BadTimeStepStatus;
+  if (!rtabc && !WithinStabilityLimit(dtNs, StabilityLimit(dx, dy, dz)))
+    return runmsg::TimeStepAboveLimitStatus;
+  if (AnyBorder(s.ComboBox, BorderDissipation) && !CentreInside(s)) return runmsg::CentreOutsideStatus;
+  return "";
+}
 
 std::string runmsg::TimeStepAboveLimit(double stepNs, double limitNs) {
   // The limit with as many digits as it takes to read below the step.
@@ -78,7 +122,8 @@ std::string runmsg::TimeStepAboveLimit(double stepNs, double limitNs) {
     if (TryStrToFloat(limit, shown) && shown < stepNs) break;
   }
   return "Шаг по времени " + FormatGeneral(stepNs, 15) + " нс больше предела устойчивости " +
-         limit + " нс: поле в расчете будет расти без ограничения. Работа невозможна!";
+         limit + " нс: поле в расчете будет расти без ограничения. Работа невозможна!" +
+         ChangeOn("Геометрия", "Шаг по времени, нс:");
 }
 
 RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
@@ -104,9 +149,11 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   // 3: the TF-SF box
   if (d.TFSFSource) {
     if (!f.SetupTFSF)
-      return st.Refuse(NotAvailable("Источник \"TF-SF (деление поля на полное-рассеянное)\""));
+      return st.Refuse(NotAvailable("Источник \"TF-SF (деление поля на полное-рассеянное)\"",
+                                    "Источник", "Источник поля"));
     std::string msg;
-    if (!f.SetupTFSF(d, s, rs, msg)) return st.Refuse(msg);
+    if (!f.SetupTFSF(d, s, rs, msg))
+      return st.Refuse(msg + ChangeOn("Дальнее поле", "Область интегрирования (бокс TF-SF)"));
   }
   // 4-5
   d.NoExternalField = !d.ExternalField;
@@ -115,13 +162,18 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (!in.projectReady) return st.Refuse(runmsg::ProjectLoading);
   // Features this build does not have yet are refused before anything is reserved.
   if (d.ExternalField && !f.ExternalField)
-    return st.Refuse(NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси Х)\""));
-  if (d.FarFieldOn && !f.SetupFarField) return st.Refuse(NotAvailable("Расчет дальнего поля"));
+    return st.Refuse(NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси Х)\"",
+                                  "Источник", "Источник поля"));
+  if (d.FarFieldOn && !f.SetupFarField)
+    return st.Refuse(NotAvailable("Расчет дальнего поля", "Дальнее поле", "Диаграммы направленности"));
   if (d.AnyPML && (!f.SetupPML || !f.PMLLowFrequency))
-    return st.Refuse(NotAvailable("Граничное условие \"PML (Perfectly Matched Layer)\""));
+    return st.Refuse(NotAvailable("Граничное условие \"PML (Perfectly Matched Layer)\"",
+                                  "Гранич. услов.", "Граничные условия"));
   if (d.AnyDissipation && !f.Dissipation)
-    return st.Refuse(NotAvailable("Граничное условие \"Dissipation 1/R\""));
-  if (d.AnyRTABC && !f.RTABC) return st.Refuse(NotAvailable("Граничное условие \"RT-ABC\""));
+    return st.Refuse(NotAvailable("Граничное условие \"Dissipation 1/R\"", "Гранич. услов.",
+                                  "Граничные условия"));
+  if (d.AnyRTABC && !f.RTABC)
+    return st.Refuse(NotAvailable("Граничное условие \"RT-ABC\"", "Гранич. услов.", "Граничные условия"));
 
   // 6: the PML layer
   rs.PMLParabolic = s.rgPMLprofile == 0;
@@ -133,11 +185,11 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     // Outside 0 < R <= 1 the layer's tables turn to NaN or the layer amplifies.
     if (d.AnyPML && !PMLReflectionValid(rs.PMLReflection))
       return st.Refuse("Коэффициент отражения PML должен быть больше 0 и не больше 1: \"" +
-                       s.edpmlR + "\"");
+                       s.edpmlR + "\"" + ChangeOn("Гранич. услов.", "Коэффициент отражения:"));
   } else if (d.AnyPML) {
     // The layer's edits are shown only with a PML face: a bad text elsewhere does not count.
     return st.Refuse("Ошибка в задании коэффициента отражения PML: \"" + s.edpmlR +
-                     "\" не является числом");
+                     "\" не является числом" + ChangeOn("Гранич. услов.", "Коэффициент отражения:"));
   }
 
   // 7: memory
@@ -150,7 +202,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   }
 
   // 8: the model covers the grid
-  if (!ResizeSpace(d)) return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed);
+  if (!ResizeSpace(d)) return st.Refuse(runmsg::AllocFailedHint, runmsg::AllocFailed);
   host.EditorGridChanged();
 
   // 9: object box, signal, element records
@@ -160,7 +212,8 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   {
     std::string msg;
     if (!host.RefreshSignal(msg))
-      return st.Refuse(msg.empty() ? "Обнаружены ошибки в значениях параметров сигналов" : msg);
+      return st.Refuse((msg.empty() ? std::string("Обнаружены ошибки в значениях параметров сигналов") : msg) +
+                       "\nИсправьте параметры сигнала: кнопка «Выбор формы сигнала» на странице «Источник».");
   }
   for (const std::string& m : host.LoadElementArrays(d, r.run.elements)) st.Warn(m);
   if (in.lamped) {
@@ -174,16 +227,18 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 
   // 11: angle of incidence, tested whatever the source
   double angle = 0;
-  if (!TryStrToFloat(s.edIncAngle, angle))
+  bool angleNumber = false;
+  const bool angleOk = ReadIncAngle(s, angle, angleNumber);
+  if (!angleNumber)
     return st.Refuse("Ошибка в задании угла падения волны: \"" + s.edIncAngle +
-                         "\" не является числом",
+                         "\" не является числом" + ChangeOn("Источник", "Угол падения волны, град."),
                      runmsg::BadAngleStatus);
   rs.IncAngle = double((long double)angle * Pi / 180.0L);
-  if (!(angle >= -90 && angle <= 90)) return st.Refuse(runmsg::BadAngle, runmsg::BadAngleStatus);
+  if (!angleOk) return st.Refuse(runmsg::BadAngle, runmsg::BadAngleStatus);
   // The external field fills the box with its wave only where every face carries it.
   if (d.ExternalField) {
     const std::string faces = ExternalFieldFaceConflict(d, angle);
-    if (!faces.empty()) return st.Refuse(faces);
+    if (!faces.empty()) return st.Refuse(faces + ChangeOn("Гранич. услов.", "Граничные условия"));
   }
 
   // 12
@@ -193,14 +248,14 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 
   // 13
   if (s.spX < 2 || s.spY < 2 || s.spZ < 2)
-    return st.Refuse(runmsg::GridTooSmall, runmsg::GridTooSmall);
+    return st.Refuse(runmsg::GridTooSmall, runmsg::GridTooSmallStatus);
   // The RT-ABC history reaches three planes into the grid on every axis.
   if (d.AnyRTABC && (s.spX < 3 || s.spY < 3 || s.spZ < 3))
-    return st.Refuse(runmsg::RTABCTooSmall, runmsg::RTABCTooSmall);
+    return st.Refuse(runmsg::RTABCTooSmall, runmsg::RTABCTooSmallStatus);
   d.PolarDielectrics = s.cbBioMaterals;
 
   // 14
-  if (AllocFieldArrays(d) == 0) return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed);
+  if (AllocFieldArrays(d) == 0) return st.Refuse(runmsg::AllocFailedHint, runmsg::AllocFailed);
   st.Reserved();
 
   // 15
@@ -232,9 +287,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   // 19: cell sizes. A size of zero, a negative one or one beyond the number range gives no
   // grid the updates can step: refused as well.
   double dx = 0, dy = 0, dz = 0;
-  const bool sizesOk = TryStrToFloat(s.edX, dx) && TryStrToFloat(s.edY, dy) &&
-                       TryStrToFloat(s.edZ, dz);
-  if (!sizesOk || !(dx > 0 && dy > 0 && dz > 0) || !std::isfinite(dx * dy * dz))
+  if (!ReadCellSizes(s, dx, dy, dz))
     return st.Refuse(runmsg::BadCellSize, runmsg::BadCellSizeStatus, true);
   d.Dx = dx;
   d.Dy = dy;
@@ -242,8 +295,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 
   // 20: time step in ns; a step that is not above zero runs nothing
   double dtNs = 0;
-  if (!TryStrToFloat(s.eddT, dtNs) || !(dtNs > 0) || !std::isfinite(dtNs))
-    return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
+  if (!ReadTimeStep(s, dtNs)) return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
   d.TimeStepSec = dtNs / 1e9;
   // Above the stability limit every field grows without bound until it is INF and NaN.
   // Under RT-ABC the run's step is Dx/2 on cells of Dx, always below the limit.
@@ -274,16 +326,17 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   // 21: the scatter centre of the 1/R faces. A centre on node 1 or below puts the low
   // face's inner edges farther out than its boundary edges, and the face then amplifies
   // every step: it must lie inside the nodes 2..N-1.
-  auto inside = [](int c, int n) { return c >= 2 && c <= n - 1; };
-  if (d.AnyDissipation &&
-      !(inside(rs.CenterI, d.Nx) && inside(rs.CenterJ, d.Ny) && inside(rs.CenterK, d.Nz)))
-    return st.Refuse(runmsg::CentreOutside, runmsg::CentreOutside, true);
+  if (d.AnyDissipation && !CentreInside(s))
+    return st.Refuse(runmsg::CentreOutside, runmsg::CentreOutsideStatus, true);
 
   // 22: far field (the hook validates the box before it sizes anything)
   if (d.FarFieldOn) {
     std::string msg;
     if (!f.SetupFarField(d, s, rs, msg))
-      return st.Refuse(msg.empty() ? std::string(runmsg::BadFarBox) : msg, "", true);
+      // The hook's message names the box, a far point's row or the radius itself.
+      return st.Refuse(msg.empty() ? std::string(runmsg::BadFarBox)
+                                   : msg + "\nЭто задается на странице «Дальнее поле».",
+                       "", true);
   }
 
   // 23: material census
@@ -311,7 +364,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     r.run.layers = d.Layers;
     r.run.space = d.Space;
     if (r.run.space.size() != d.Space.size())
-      return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed);
+      return st.Refuse(runmsg::AllocFailedHint, runmsg::AllocFailed);
   }
 
   // 24: voltage sources against the source mode
@@ -339,7 +392,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 
   // 29
   if (d.PolarDielectrics && !AllocDebyeArrays(d))
-    return st.Refuse(runmsg::AllocFailed, runmsg::AllocFailed, true);
+    return st.Refuse(runmsg::AllocFailedHint, runmsg::AllocFailed, true);
 
   // 30: output files, then the PML. The chart's curves go only now, once every check has
   // passed: a refused start leaves the user's curves where they were.
@@ -349,8 +402,9 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     if (!host.PrepareOutputFiles(d, msg))
       return st.Refuse(msg.empty() ? "Ошибка при подготовке файлов результатов" : msg, "", true);
     if (d.AnyPML && !f.SetupPML(d, rs, msg))
-      return st.Refuse(msg.empty() ? std::string(runmsg::AllocFailed) : msg, runmsg::AllocFailed,
-                       true);
+      return st.Refuse((msg.empty() ? std::string(runmsg::AllocFailed) : msg) +
+                           ChangeOn("Гранич. услов.", "Число слоев:"),
+                       runmsg::AllocFailed, true);
   }
 
   r.started = true;

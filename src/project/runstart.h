@@ -95,49 +95,77 @@ struct RunStartResult {
 RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
                         const RunFeatures& features);
 
+// The status line of the first start check that the settings alone fail (angle, grid,
+// cell sizes, time step, scatter centre), in the start's order; empty when they pass. The
+// window clears a refusal's status line once its check passes.
+std::string SettingsRefusalStatus(const MainSettings& s);
+
 // Texts of the refusals and warnings, as the user reads them.
 namespace runmsg {
 inline constexpr const char* FarFieldWithExternal =
-    "Заданный в проекте расчет дальнего поля не совместим с выбранным источником сигнала";
+    "Заданный в проекте расчет дальнего поля не совместим с выбранным источником сигнала.\n"
+    "Снимите флажки «Диаграммы направленности» и «Поле в дальних точках» на странице "
+    "«Дальнее поле» или выберите другой «Источник поля» на странице «Источник».";
 inline constexpr const char* FarFieldWithPECOrSym =
-    "При вычислении дальнего поля НЕ ДОПУСТИМО применение граничных условий симметрии или PEC";
+    "При вычислении дальнего поля НЕ ДОПУСТИМО применение граничных условий симметрии или PEC.\n"
+    "Задайте поглощающие «Граничные условия» на странице «Гранич. услов.» или снимите флажки "
+    "«Диаграммы направленности» и «Поле в дальних точках» на странице «Дальнее поле».";
 inline constexpr const char* ProjectLoading =
     "Пожалуйста, не спешите, дождитесь загрузки проекта и повторите Пуск.";
-inline constexpr const char* NoMemory = "Не хватает памяти для нормальной работы!!!";
+inline constexpr const char* NoMemory =
+    "Не хватает памяти для нормальной работы!!!\n"
+    "Измените «Число ячеек:» на странице «Геометрия».";
 inline constexpr const char* NoMemoryStatus = "Не хватает памяти!!!";
 inline constexpr const char* PMLConflict =
     "Условия \"PML\" конфликтуют с условиями \"Mur's\", \"Dissipation\" и \"RT-ABC\",\n"
     "если граничат с ними.";
 inline constexpr const char* BadAngle =
-    "Недопустимый угол падения волны (д.б. от -90 до +90 градусов)";
+    "Недопустимый угол падения волны (д.б. от -90 до +90 градусов)\n"
+    "Измените «Угол падения волны, град.» на странице «Источник».";
 inline constexpr const char* BadAngleStatus = "Недопустимый угол падения волны";
-inline constexpr const char* GridTooSmall = "Размер счетного объема маловат";
+inline constexpr const char* GridTooSmallStatus = "Размер счетного объема маловат";
+inline constexpr const char* GridTooSmall =
+    "Размер счетного объема маловат\nИзмените «Число ячеек:» на странице «Геометрия».";
 inline constexpr const char* AllocFailed = "Ошибка резервирования памяти";
+inline constexpr const char* AllocFailedHint =
+    "Ошибка резервирования памяти\nИзмените «Число ячеек:» на странице «Геометрия».";
 inline constexpr const char* BadCellSize =
-    "Ошибка в задании шагов по пространству. Работа невозможна!";
+    "Ошибка в задании шагов по пространству. Работа невозможна!\n"
+    "Измените «Размер ячейки, м:» на странице «Геометрия».";
 inline constexpr const char* BadCellSizeStatus = "Ошибка в задании шагов по пространству.";
-inline constexpr const char* BadTimeStep = "Ошибка в задании шага по времени. Работа невозможна!";
+inline constexpr const char* BadTimeStep =
+    "Ошибка в задании шага по времени. Работа невозможна!\n"
+    "Измените «Шаг по времени, нс:» на странице «Геометрия».";
 inline constexpr const char* BadTimeStepStatus = "Ошибка в задании шага по времени.";
 // A time step above the stability limit of the run's cells, both in ns.
 std::string TimeStepAboveLimit(double stepNs, double limitNs);
 inline constexpr const char* TimeStepAboveLimitStatus =
     "Шаг по времени больше предела устойчивости.";
-inline constexpr const char* CentreOutside =
+inline constexpr const char* CentreOutsideStatus =
     "Ошибка: центр рассеяния за пределами счетного объема.";
+inline constexpr const char* CentreOutside =
+    "Ошибка: центр рассеяния за пределами счетного объема.\n"
+    "Измените «Центр рассеяния (Dissipation 1/R)» на странице «Гранич. услов.».";
 inline constexpr const char* BadFarBox =
-    "Ошибка в задании границ области интегрирования дальнего поля";
+    "Ошибка в задании границ области интегрирования дальнего поля\n"
+    "Это задается на странице «Дальнее поле».";
 inline constexpr const char* SourcesWithField =
     "Предупреждение: Имеются внутренние источники напряжения, но задано и ВНЕШНЕЕ поле";
 inline constexpr const char* NoSources =
-    "Ошибка: Источники напряжения не заданы, но поле задано от источников!";
+    "Ошибка: Источники напряжения не заданы, но поле задано от источников!\n"
+    "Задайте источники в окне «Сосредоточенные элементы» или выберите другой «Источник поля» "
+    "на странице «Источник».";
 inline constexpr const char* OnlyVacuum =
     "Предупреждение: в модели нет ничего, кроме вакуума: ни одна ее ячейка не отличается от "
     "вакуума (у материалов σ = 0 и ε = 1, или они выключены), сосредоточенных элементов нет. "
     "Плоской волне не на чем рассеиваться: рассеянного поля не будет, и составляющие поля, "
     "которых нет в самой волне (например, Ez при E вдоль оси Y), на выходах останутся "
     "равными нулю.";
-inline constexpr const char* RTABCTooSmall =
+inline constexpr const char* RTABCTooSmallStatus =
     "Для RT-ABC нужно не менее 3 узлов сетки по каждой оси";
+inline constexpr const char* RTABCTooSmall =
+    "Для RT-ABC нужно не менее 3 узлов сетки по каждой оси\n"
+    "Измените «Число ячеек:» на странице «Геометрия».";
 inline constexpr const char* RTABCUnequal =
     "Различие в шагах по X,Y,Z для RT-ABC недопустимо\nВсе шаги приравниваются к шагу по Х";
 }  // namespace runmsg

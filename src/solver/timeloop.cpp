@@ -152,7 +152,7 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
       pendingFull = pendingFull || tickSum > 500 || step % 500 == 0;
       // The display waits for the window: hand over the first and the last step, a step
       // the run pauses or stops after, and otherwise at most every kHandOffMs.
-      bool handed = false;
+      bool handed = false, fullHanded = false;
       auto handOver = [&] {
         ProgressInfo p;
         p.ProgressStep = step + 1;
@@ -165,7 +165,10 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
         if (p.FullRefresh) { tickSum = 0; tickSteps = 0; pendingFull = false; }
         lastHandOff = now;
         handed = true;
+        fullHanded = p.FullRefresh;
       };
+      // The labels are left at the step a run stops at, not at the last full refresh.
+      if (d.Stopped) pendingFull = true;
       if (step == 0 || step + 1 >= d.StepCount || d.Stopped || now - lastHandOff >= kHandOffMs)
         handOver();
       // Only a pause seen here blocks, so the step it holds at is always on display.
@@ -174,7 +177,10 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
         pause->Wait(d);
       }
       if (d.Stopped) {
-        if (!handed) handOver();
+        if (!handed || !fullHanded) {  // a stop that came during a pause
+          pendingFull = true;
+          handOver();
+        }
         stopped = true;
         break;
       }

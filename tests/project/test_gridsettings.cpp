@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "project/gridsettings.h"
+#include "project/runstart.h"
 #include "solver/constants.h"
 #include "solver/numtext.h"
 #include "solver/yee.h"  // AllocDebyeArrays
@@ -163,4 +164,46 @@ TEST(GridSettings, AutoBoxAroundTheObject) {
   s.ComboBox[4] = BorderSymH;
   ASSERT_TRUE(AutoFarBox(s, d, msg));
   EXPECT_EQ(std::tuple(s.spFarYmin, s.spFarXmax, s.spFarYmax), std::tuple(1, 20, d.ObjYMax + 3));
+}
+
+// A stored step above its cells' limit (or no number) gives way to the limit with a line
+// naming both; a step within the limit, or one that RT-ABC fixes anyway, says nothing.
+TEST(GridSettings, StoredTimeStepAboveTheLimitIsNamed) {
+  MainSettings s;
+  s.spX = s.spY = s.spZ = 50;
+  const std::string limit = ComputeGridSettings(s, 1, 0).eddT;
+  s.eddT = "0.05";
+  EXPECT_EQ(StoredTimeStepNote(s),
+            "Шаг по времени из проекта 0.05 нс больше предела устойчивости " + limit + " нс: вместо него взят предел.");
+  s.eddT = "abc";
+  EXPECT_EQ(StoredTimeStepNote(s),
+            "Шаг по времени из проекта \"abc\" не является положительным числом: взят предел устойчивости " + limit + " нс.");
+  for (const std::string& ok : {limit, std::string("0.001")}) {
+    s.eddT = ok;
+    EXPECT_EQ(StoredTimeStepNote(s), "") << ok;
+  }
+  s.eddT = "0.05";
+  s.ComboBox[0] = BorderRTABC;
+  EXPECT_EQ(StoredTimeStepNote(s), "");
+}
+
+// What a new project keeps of the one before fits its own defaults: no far field under the
+// field over the whole volume, a box only where it lies inside the new grid; and the
+// settings' own checks pass.
+TEST(NewProject, KeepsOnlyWhatFitsItsDefaults) {
+  MainSettings before;
+  before.rgSources = SourceTFSF;
+  before.cbFarDiagram = before.cbFarPoints = before.cbPX = true;
+  before.edFarDiagrR = "7";
+  before.spX = before.spY = before.spZ = 60;
+  before.spFarXmin = before.spFarYmin = before.spFarZmin = 5;
+  before.spFarXmax = before.spFarYmax = before.spFarZmax = 55;
+  MainSettings s = NewProjectSettings(before);
+  EXPECT_EQ(std::tuple(s.rgSources, s.cbFarDiagram, s.cbFarPoints, s.cbPX, s.edFarDiagrR, s.spFarXmax, s.spFarXmin),
+            std::tuple(int(SourceExternalField), false, false, true, "7", 1, 1));
+  s.eddT = ComputeGridSettings(s, 1, 0).eddT;  // as the window writes it for a new grid
+  EXPECT_EQ(SettingsRefusalStatus(s), "");
+  before.spFarXmax = before.spFarYmax = before.spFarZmax = 45;
+  s = NewProjectSettings(before);
+  EXPECT_EQ(std::tuple(s.spFarXmin, s.spFarZmax), std::tuple(5, 45));
 }

@@ -362,7 +362,7 @@ TEST(ProjectFile, HostileAndTruncatedFilesLoadWithMessages) {
 
   // A negative "Layer" "Count" is no material at all.
   WriteProjectText(dir + "neg.fdt", {"[Geometry]", "NX=3", "NY=3", "NZ=3", "[Layer]", "Count=-4"});
-  WriteInts(dir + "neg.bin", {0, 27});
+  WriteInts(dir + "neg.bin", {0, 8});  // no "FileFormat": the older layout of 2 x 2 x 2
   r = LoadProject(dir + "neg.fdt", p, *d);
   EXPECT_EQ(std::tuple(r.Status, p.Editor.LayerCount, r.Msgs.size()), std::tuple(ProjectLoadStatus::Loaded, 0, 1u));
 
@@ -376,10 +376,10 @@ TEST(ProjectFile, HostileAndTruncatedFilesLoadWithMessages) {
   EXPECT_EQ(std::tuple(d->Space(2, 3, 1), d->Space(3, 4, 1), d->Space(4, 4, 1), d->Space.len1()),
             std::tuple(1, 2, 0, 5));
 
-  // A model file shorter than the grid (whole records): the rest is empty, no complaint.
+  // A model file shorter than the grid (whole records), taken as it is: the rest is empty.
   WriteInts(dir + "cut.bin", {1, 3});
-  r = LoadProject(dir + "cut.fdt", p, *d);
-  EXPECT_EQ(std::tuple(r.ModelComplete, r.Msgs.size(), d->Space(3, 1, 1), d->Space(4, 1, 1)), std::tuple(true, 0u, 1, 0));
+  r = LoadProject(dir + "cut.fdt", p, *d, {}, [](const std::string&) { return true; });
+  EXPECT_EQ(std::tuple(r.ModelComplete, r.Msgs.size(), d->Space(3, 1, 1), d->Space(4, 1, 1)), std::tuple(false, 0u, 1, 0));
 
   // No model file at all: the project loads empty and says so.
   fs::remove(dir + "cut.bin");
@@ -427,4 +427,62 @@ TEST(SignalSection, MissingKeysRangesAndTheRadioGroup) {
   EXPECT_TRUE(msgs.empty());
   EXPECT_FALSE(SaveSignalSettings("/nonexistent-dir/x.fdt", s, msgs));
   EXPECT_EQ(msgs.size(), 1u);
+}
+
+// A model file whose runs do not add up to the layout's cells asks; a refusal leaves the
+// project in memory as it was, "load what it holds" fills what the file covers and tells
+// how many cells were left empty or dropped; files that add up load without a question.
+TEST(ProjectFile, AModelFileThatDoesNotCoverItsGridAsks) {
+  TempDir tmp;
+  const std::string dir = tmp / "";
+  const std::string fdt = dir + "m.fdt", bin = dir + "m.bin";
+  WriteProjectText(fdt, {"[Version]", "FileFormat=6", "[Geometry]", "NX=4", "NY=4", "NZ=4"});
+  std::vector<std::string> asked;
+  bool answer = false;
+  auto choose = [&](const std::string& q) { asked.push_back(q); return answer; };
+
+  auto d = Model(3, 3, 3);
+  d->Space(2, 2, 2) = 7;
+  ProjectData p;
+  p.Main.spX = 3;
+  // Short by 4 cells (60 of 64), then 10 past the grid (74 of 64): refused, nothing changes.
+  for (int last : {44, 58}) {
+    SCOPED_TRACE(last);
+    WriteInts(bin, {1, 10, 2, 6, 0, last});
+    asked.clear();
+    const ProjectLoadResult r = LoadProject(fdt, p, *d, {}, choose);
+    ASSERT_EQ(asked.size(), 1u);
+    const std::string inFile = std::to_string(16 + last);
+    EXPECT_NE(asked[0].find("Файл модели " + bin + " не соответствует сетке проекта: в нем " + inFile +
+                            " ячеек, а сетке 4 x 4 x 4 нужно 64."), std::string::npos) << asked[0];
+    EXPECT_EQ(std::tuple(r.Status, r.Msgs.size(), d->Nx, d->Space.len1(), d->Space(2, 2, 2), p.Main.spX),
+              std::tuple(ProjectLoadStatus::Refused, 0u, 3, 4, 7, 3));
+    // No choice at all refuses as well.
+    EXPECT_EQ(LoadProject(fdt, p, *d).Status, ProjectLoadStatus::Refused);
+  }
+
+  // Accepted: the runs fill the grid from the start, and the note counts the cells.
+  answer = true;
+  WriteInts(bin, {1, 10, 2, 6, 0, 44});
+  ProjectLoadResult r = LoadProject(fdt, p, *d, {}, choose);
+  EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, r.ModelNote, d->Space(2, 3, 1), d->Space(4, 4, 1), d->Space(1, 1, 2)),
+            std::tuple(ProjectLoadStatus::Loaded, false,
+                       "Файл модели " + bin + " загружен не полностью: 4 ячеек сетки оставлены пустыми.", 1, 2, 0));
+  WriteInts(bin, {3, 64, 5, 10});
+  r = LoadProject(fdt, p, *d, {}, choose);
+  EXPECT_EQ(std::tuple(r.ModelNote, d->Space(4, 4, 4)),
+            std::tuple("Файл модели " + bin + " загружен не полностью: 10 ячеек сверх сетки отброшены.", 3));
+
+  // The older layout counts (NX-1)(NY-1)(NZ-1): 27 cells add up, 64 do not.
+  WriteProjectText(fdt, {"[Version]", "FileFormat=4", "[Geometry]", "NX=4", "NY=4", "NZ=4"});
+  asked.clear();
+  WriteInts(bin, {1, 27});
+  r = LoadProject(fdt, p, *d, {}, choose);
+  EXPECT_EQ(std::tuple(asked.size(), r.ModelComplete, r.ModelNote, d->Space(3, 3, 3), d->Space(4, 4, 4)),
+            std::tuple(0u, true, "", 1, 0));
+  WriteInts(bin, {1, 64});
+  r = LoadProject(fdt, p, *d, {}, choose);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_NE(asked[0].find("нужно 27"), std::string::npos) << asked[0];
+  EXPECT_NE(asked[0].find("старого формата"), std::string::npos) << asked[0];
 }

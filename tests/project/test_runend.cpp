@@ -146,7 +146,7 @@ TEST(RunEnd, WholeRunWithoutAWindow) {
   EXPECT_TRUE(b.Ended());
   EXPECT_EQ(std::tuple(r.InternalError, r.WriteFailed, r.SarWritten, r.LeftTimeText, r.MemoLines.empty(),
                        r.Messages.empty()), std::tuple(false, false, true, "Счет завершен.", true, true));
-  EXPECT_EQ(r.StoppedLine.rfind("Счет становлен в ", 0), 0u);
+  EXPECT_EQ(r.StoppedLine, "Счет завершен в " + TimeOfDayText(Box::NowMs()));
 
   // One line per sample: ceil(50 / 3) = 17; the mean power from the SAR delay's step on.
   const size_t samples = size_t((b.steps + b.rate - 1) / b.rate);
@@ -201,8 +201,8 @@ TEST(RunEnd, WholeRunWithoutAWindow) {
 // with no SAR files when it came before the SAR delay.
 TEST(RunEnd, BadEndsStillEndTheRun) {
   const std::string now = TimeOfDayText(Box::NowMs());
-  enum Case { StepFails, FilesFail, StopLate, StopEarly };
-  for (Case c : {StepFails, FilesFail, StopLate, StopEarly}) {
+  enum Case { StepFails, FilesFail, StopLate, StopEarly, StopAtLastStep };
+  for (Case c : {StepFails, FilesFail, StopLate, StopEarly, StopAtLastStep}) {
     SCOPED_TRACE(int(c));
     Box b;
     b.Start();
@@ -215,7 +215,7 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
       b.d.SARDir = (b.tmp.dir / "blocker" / "SAR").string() + "/";
       cb.in.SaveFarField = [](std::string&) -> bool { throw std::runtime_error("диск полон"); };
     }
-    const int stopAt = c == StopLate ? 20 : c == StopEarly ? 4 : 0;
+    const int stopAt = c == StopLate ? 20 : c == StopEarly ? 4 : c == StopAtLastStep ? b.steps : 0;
     const RunOutcome o = b.Run(cb, [&b, c, stopAt](StepHooks& h) {
       auto update = h.UpdateH;
       h.UpdateH = [&b, update, c, stopAt] {
@@ -242,9 +242,18 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
         EXPECT_EQ(r.MemoLines[0], "Ошибка записи результатов в " + now + ": диск полон");
         EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_U.srg").size(), 17u);
         break;
+      case StopAtLastStep:
+        // A stop during the last step left nothing undone: the run finished.
+        EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.StoppedLine, r.SarWritten),
+                  std::tuple(RunEnd::Stopped, "Счет завершен.", "Счет завершен в " + now, true));
+        break;
       default:
-        EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.MemoLines.empty(), r.SarWritten),
-                  std::tuple(RunEnd::Stopped, "Счет завершен.", true, c == StopLate));
+        // A user's stop says so and names its step, on the label and in the journal.
+        EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.StoppedLine, r.MemoLines.empty(), r.SarWritten),
+                  std::tuple(RunEnd::Stopped,
+                             "Счет остановлен пользователем на шаге " + std::to_string(stopAt) + ".",
+                             "Счет остановлен пользователем на шаге " + std::to_string(stopAt) + " в " + now,
+                             true, c == StopLate));
         EXPECT_EQ(fs::exists(b.d.SARDir + "SAR.txt"), c == StopLate);
         EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_E.srg").size(), size_t((stopAt + 2) / 3));
     }

@@ -207,7 +207,8 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
     return false;
   };
   in.settings.rgSources = SourceTFSF;
-  EXPECT_EQ(Outcome(), O("Ошибка в задании бокса TF-SF", "", false));
+  EXPECT_EQ(Outcome(), O("Ошибка в задании бокса TF-SF\nИзмените «Область интегрирования (бокс TF-SF)» на "
+                         "странице «Дальнее поле».", "", false));
   in.settings.rgSources = SourceInternalOnly;
 
   // Memory: the estimate against 90 % of the physical memory.
@@ -217,7 +218,8 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
 
   // A signal parameter that is not a number refuses instead of running half-updated.
   host.signalOk = false;
-  EXPECT_EQ(Refusal(Run()), "Обнаружены ошибки в значениях параметров сигналов");
+  EXPECT_EQ(Refusal(Run()), "Обнаружены ошибки в значениях параметров сигналов\nИсправьте параметры сигнала: "
+                            "кнопка «Выбор формы сигнала» на странице «Источник».");
   EXPECT_TRUE(d.Hx.empty());
   host.signalOk = true;
 
@@ -231,11 +233,11 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
   in.settings.edIncAngle = "0";
 
   in.settings.spY = 1;
-  EXPECT_EQ(Outcome(), O(runmsg::GridTooSmall, runmsg::GridTooSmall, false));
+  EXPECT_EQ(Outcome(), O(runmsg::GridTooSmall, runmsg::GridTooSmallStatus, false));
   in.settings.spY = 10;
 
   d.MemoryLimitBytes = 1000;
-  EXPECT_EQ(Outcome(), O(runmsg::AllocFailed, runmsg::AllocFailed, false));
+  EXPECT_EQ(Outcome(), O(runmsg::AllocFailedHint, runmsg::AllocFailed, false));
   d.MemoryLimitBytes = 0;
 }
 
@@ -259,7 +261,7 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
   // The centre must lie on the nodes 2..N-1: on node 0 or 1 the low face would amplify.
   for (int c : {10, 0, 1}) {
     in.settings.spCenterJ = c;
-    expectRestore(runmsg::CentreOutside, runmsg::CentreOutside);
+    expectRestore(runmsg::CentreOutside, runmsg::CentreOutsideStatus);
   }
   for (int c : {2, 9}) {
     in.settings.spCenterJ = c;
@@ -277,7 +279,7 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
   };
   expectRestore(runmsg::BadFarBox, "");
   farMessage = "\"x\" не является числом";
-  expectRestore(farMessage, "");
+  expectRestore(farMessage + "\nЭто задается на странице «Дальнее поле».", "");
   in.settings.cbFarDiagram = false;
 
   // Internal sources only, with an empty sources table.
@@ -452,7 +454,8 @@ TEST_F(RunStartTest, TFSFBoxAndItsFrontOnTheRunsSizes) {
   s.spFarXmin = s.spFarYmin = s.spFarZmin = 5;
   s.spFarXmax = s.spFarYmax = s.spFarZmax = 8;
   s.cbFarDiagram = true;
-  EXPECT_EQ(Refusal(Run()), "Ошибка: минимальные границы TF-SF должны быть меньше максимальных!!!");
+  EXPECT_EQ(Refusal(Run()), "Ошибка: минимальные границы TF-SF должны быть меньше максимальных!!!\nИзмените "
+                            "«Область интегрирования (бокс TF-SF)» на странице «Дальнее поле».");
   s.cbFarDiagram = false;
   s.spFarXmax = s.spFarYmax = s.spFarZmax = 15;
   s.TrackBar1 = 60;
@@ -502,7 +505,8 @@ TEST_F(RunStartTest, TimeStepAboveTheStabilityLimitIsRefused) {
   s.spX = s.spY = s.spZ = 50;
   s.eddT = "0.0194";
   EXPECT_EQ(Outcome(), std::tuple("Шаг по времени 0.0194 нс больше предела устойчивости 0.019258 нс: поле в "
-                                  "расчете будет расти без ограничения. Работа невозможна!",
+                                  "расчете будет расти без ограничения. Работа невозможна!\n"
+                                  "Измените «Шаг по времени, нс:» на странице «Геометрия».",
                                   runmsg::TimeStepAboveLimitStatus, true));
   const std::string limit = ComputeGridSettings(s, 1, 0).eddT;
   s.eddT = limit;

@@ -125,7 +125,9 @@ TEST(TimeLoop, StopDuringAStepAndStepCountLoweredMidRun) {
   EXPECT_DOUBLE_EQ(d.CurTime, 3 * 0.001);
   ASSERT_EQ(r.progress.size(), 2u);  // the first step and the stopped one, no closing refresh
   ASSERT_EQ(r.finishes.size(), 1u);
-  EXPECT_EQ(std::tuple(r.progress[1].ProgressStep, r.finishes[0].End), std::tuple(4, RunEnd::Stopped));
+  // The stopped step is a full refresh: the labels show where the run stopped.
+  EXPECT_EQ(std::tuple(r.progress[1].ProgressStep, r.progress[1].FullRefresh, r.finishes[0].End),
+            std::tuple(4, true, RunEnd::Stopped));
 
   // StepCount lowered below the current step during step 5: the loop ends after it.
   SolverData q;

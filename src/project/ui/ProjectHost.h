@@ -53,6 +53,9 @@ public:
   virtual void AddToHistory(const std::string& fileName) = 0;
   // The window's caption, shown at once (the load's progress goes through it).
   virtual void SetCaption(const std::string& text) = 0;
+  virtual std::string Caption() { return {}; }
+  // A line for the journal of the window, shown in its status line too.
+  virtual void AddToJournal(const std::string& line) { (void)line; }
   // After a load: ComboBox1Change, cbFarDiagramClick, spXChange without marking the
   // project modified, the pending messages, TabSheet2Show.
   virtual void ProjectLoaded() {}

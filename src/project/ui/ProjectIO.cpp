@@ -6,6 +6,7 @@
 
 #include "platform/prompter.h"
 #include "project/appsettings.h"
+#include "project/gridsettings.h"
 #include "project/ui/TfmInputSource.h"
 #include "solver/resultpaths.h"
 #include "solver/solverdata.h"
@@ -165,15 +166,20 @@ void ProjectIO::load(const std::string& F, const std::string& fallback) {
 
   ProjectData p = gather();
   ProjectLoadResult r;
+  const std::string caption = host_.Caption();
   {
     NotReady busy(host_.ProjectReady());
-    r = LoadProject(F, p, d, [this](int percent) {
-      host_.SetCaption("Загрузка объекта: " + std::to_string(percent) + " %");
-    });
+    r = LoadProject(
+        F, p, d,
+        [this](int percent) { host_.SetCaption("Загрузка объекта: " + std::to_string(percent) + " %"); },
+        [this](const std::string& question) {
+          return prompter_.question(question, PromptButton::Yes | PromptButton::No) == PromptButton::Yes;
+        });
   }
   if (r.Status != ProjectLoadStatus::Loaded) {
-    // Refused: the project in memory is the one before, under its own name.
+    // Refused: the project in memory is the one before, under its own name and caption.
     host_.ProjectFileName() = fallback;
+    if (!caption.empty()) host_.SetCaption(caption);
     ShowMessages(prompter_, r.Msgs);
     return;
   }
@@ -201,6 +207,10 @@ void ProjectIO::load(const std::string& F, const std::string& fallback) {
 
   host_.SetCaption(ApplicationTitle + " - " + FileNamePart(F));
   host_.ProjectLoaded();
+  // What the load changed against the files is told where it stays readable.
+  if (!r.ModelNote.empty()) host_.AddToJournal(r.ModelNote);
+  const std::string stepNote = StoredTimeStepNote(p.Main);
+  if (!stepNote.empty()) host_.AddToJournal(stepNote);
   // A model file that was missing or damaged leaves the project different from its files.
   d.Modified = r.ModelComplete ? 0 : 1;
 }

@@ -296,7 +296,13 @@ void TfmNew3dMain::WriteSettings(const MainSettings& s) {
 }
 
 void TfmNew3dMain::markModified() {
-  if (!settingControls_) d_.Modified = 1;
+  if (settingControls_) return;
+  d_.Modified = 1;
+  // A refusal's status line stays only while its check still fails.
+  if (!refusalStatus_.empty() && SettingsRefusalStatus(ReadSettings()) != refusalStatus_) {
+    if (S(lbStep->text()) == refusalStatus_) lbStep->clear();
+    refusalStatus_.clear();
+  }
 }
 
 // ---------------------------------------------------------------- grid page
@@ -662,6 +668,14 @@ void TfmNew3dMain::AddToHistory(const std::string& fileName) {
 
 void TfmNew3dMain::SetCaption(const std::string& text) { setWindowTitle(Q(text)); }
 
+std::string TfmNew3dMain::Caption() { return S(windowTitle()); }
+
+void TfmNew3dMain::AddToJournal(const std::string& line) {
+  memoAdd(line);
+  journalNote_ = Q(line);
+  StatusBar1->showMessage(journalNote_);
+}
+
 EditorState TfmNew3dMain::GetEditorState() {
   return links_.fmOpenGL ? links_.fmOpenGL->GetEditorState() : editor_;
 }
@@ -685,6 +699,7 @@ void TfmNew3dMain::EditorFormActivate() {
 }
 
 void TfmNew3dMain::ProjectLoaded() {
+  clearRunStatus();
   // The controls were set without their handlers' side effects: derived labels and the
   // signal page now.
   spXChange(false);

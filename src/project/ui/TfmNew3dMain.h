@@ -125,6 +125,8 @@ public:
   ProjectDialogState& Dialogs() override { return dlg_; }
   void AddToHistory(const std::string& fileName) override;
   void SetCaption(const std::string& text) override;
+  std::string Caption() override;
+  void AddToJournal(const std::string& line) override;
   void ProjectLoaded() override;
 
   // ---- handlers, named as the window's events
@@ -254,6 +256,8 @@ private:
   void setRunningLook(bool running);
   void showMemoryLabels();
   void showStatus(const std::string& text);
+  // The run labels of the project before go with it.
+  void clearRunStatus();
   void memoAdd(const std::string& line);
   void writeAppSettings();
   bool closeQuery();
@@ -286,6 +290,9 @@ private:
   bool firstActivate_ = true;
   bool settingControls_ = false;  // controls are being set by the program, not the user
   bool starting_ = false;
+  // The status line a refused start left, until the check that refused passes.
+  std::string refusalStatus_;
+  QString journalNote_;  // the last journal line the status bar shows
 
   // the current run
   Tcalculatethread* CalcThread = nullptr;

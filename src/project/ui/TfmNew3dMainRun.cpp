@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -171,6 +172,14 @@ void TfmNew3dMain::showStatus(const std::string& text) {
   if (!text.empty()) lbStep->setText(Q(text));
 }
 
+void TfmNew3dMain::clearRunStatus() {
+  for (QLabel* l : {lbStep, lbLapTime, lbLeftTime, lbOneTime}) l->clear();
+  refusalStatus_.clear();
+  // A note of the load before goes too; a message of the program's own settings stays.
+  if (!journalNote_.isEmpty() && StatusBar1->currentMessage() == journalNote_) StatusBar1->clearMessage();
+  journalNote_.clear();
+}
+
 void TfmNew3dMain::memoAdd(const std::string& line) { Memo1->appendPlainText(Q(line)); }
 
 void TfmNew3dMain::btnPuskClick() {
@@ -235,9 +244,11 @@ void TfmNew3dMain::btnPuskClick() {
     d_.Stopped = 1;
     setRunningLook(false);
     showStatus(r.status);
+    refusalStatus_ = r.status;
     return;
   }
 
+  refusalStatus_.clear();
   run_ = std::move(r.run);
   kernels_ = std::move(kernels);
   runLayerCount_ = std::clamp(GetEditorState().LayerCount, 0, MaxLayers - 1);
@@ -316,7 +327,7 @@ EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
     d_.Stopped = 1;
     r.LeftTimeText = "Счет прерван по внутренней ошибке.";
     r.MemoLines.push_back(std::string("Ошибка при завершении счета: ") + e.what());
-    r.StoppedLine = "Счет становлен в " + TimeOfDayText(finishNowMs_);
+    r.StoppedLine = "Счет прерван в " + TimeOfDayText(finishNowMs_);
     r.Messages.push_back(std::string("Ошибка при завершении счета: ") + e.what());
     return r;
   }

@@ -141,15 +141,18 @@ TEST_F(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   QTest::mouseClick(w.btnStop, Qt::LeftButton);
   EXPECT_EQ(Text(w.lbLeftTime), "Ожидание остановки счета");
   ASSERT_TRUE(WaitFor([&] { return d.CalcRunning == 0 && !w.Running(); }, 10000));
-  EXPECT_EQ(std::tuple(Text(w.lbLeftTime), Text(w.lbOneTime).rfind("Среднее время на один шаг ", 0)),
-            std::tuple("Счет завершен.", 0u));
+  // The labels say where the user stopped the run, not that it finished.
+  const std::string stoppedAt = std::to_string(d.CurStep.load());
+  EXPECT_EQ(std::tuple(Text(w.lbLeftTime), Text(w.lbStep).rfind("Шаг " + stoppedAt + "/1000000 (", 0),
+                       Text(w.lbOneTime).rfind("Среднее время на один шаг ", 0)),
+            std::tuple("Счет остановлен пользователем на шаге " + stoppedAt + ".", 0u, 0u));
   QApplication::processEvents();
   EXPECT_EQ(buttonsAt(), idle);
   EXPECT_EQ(Controls(), idleControls);
   // A stop leaves the step count.
   EXPECT_EQ(std::tuple(d.Stopped.load(), d.Hx.empty(), d.StepCount.load()), std::tuple(1, true, 1000000));
   const std::string memo = w.Memo1->toPlainText().toStdString();
-  EXPECT_TRUE(memo.find("Счет запущен в ") != memo.npos && memo.find("Счет становлен в ") != memo.npos &&
+  EXPECT_TRUE(memo.find("Счет запущен в ") != memo.npos && memo.find("Счет остановлен пользователем на шаге " + stoppedAt + " в ") != memo.npos &&
               memo.find("внутренней ошибке") == memo.npos) << memo;
 
   // Idle now: closing goes through the save question.

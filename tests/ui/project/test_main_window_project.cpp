@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -184,7 +185,8 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   // A signal parameter that is not a number refuses the run.
   p.sw.edits.at("edSinFreq")->setText("2 ГГц");
   w.btnPuskClick();
-  EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов"});
+  EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\nИсправьте параметры сигнала: "
+                                     "кнопка «Выбор формы сигнала» на странице «Источник»."});
   EXPECT_TRUE(!w.Running() && w.btnPusk->isEnabled() && d.Hx.empty());
   p.sw.edits.at("edSinFreq")->setText("2e9");
   p.prompter.messages.clear();
@@ -222,7 +224,7 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
                        w.mnLoadPrj->isEnabled(), w.lbLeftTime->text().toStdString()),
             std::tuple(0, 1, true, true, false, true, "Счет завершен."));
   const std::string memo = w.Memo1->toPlainText().toStdString();
-  EXPECT_NE(memo.find("Счет становлен в "), std::string::npos);
+  EXPECT_NE(memo.find("Счет завершен в "), std::string::npos);
   EXPECT_EQ(memo.find("внутренней ошибке"), std::string::npos);
   chart.close();
 }
@@ -291,7 +293,7 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
             "Резисторы, строка 1: \"abc\" в столбце \"R, Ом\" не является числом\n"
             "Конденсаторы, строка 1: направление \"abc\" не X, Y или Z\n"
             "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема");
-  EXPECT_EQ(p.prompter.messages[1], "Ошибка в задании шага по времени. Работа невозможна!");
+  EXPECT_EQ(p.prompter.messages[1], rv::runmsg::BadTimeStep);
   // The refusal came after the arrays were reserved: they are freed and the window is idle.
   EXPECT_EQ(std::tuple(w.Running(), w.btnPusk->isEnabled(), w.btnStop->isEnabled(), w.btnPauza->isEnabled(),
                        w.TabSheet1->isEnabled(), w.StaticText1->isVisibleTo(&w), w.lbStep->text().toStdString()),
@@ -319,4 +321,90 @@ TEST(MainWindowProject, TheTimeStepKeepsToTheStabilityLimit) {
   w.eddT->setText("0.0018");
   w.edX->setText("0.005");
   EXPECT_TRUE(w.eddT->text().startsWith("0.0136")) << w.eddT->text().toStdString();
+}
+
+namespace {
+
+std::string Text(QLabel* l) { return l->text().toStdString(); }
+
+void WriteInts(const std::string& path, const std::vector<int32_t>& v) {
+  std::string bytes;
+  for (int32_t x : v)
+    for (int b = 0; b < 4; ++b) bytes += char((uint32_t(x) >> (8 * b)) & 0xFF);
+  WriteFile(path, bytes);
+}
+
+std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
+  return s;
+}
+
+}  // namespace
+
+// Loading a project whose model file does not cover its grid: "Нет" leaves the project in
+// the window untouched, "Да" loads what the file holds, marks the project changed and says
+// how many cells stayed empty. A load clears the run labels of the project before and names
+// a stored step the grid cannot carry; a refused start's status line goes once its check
+// passes; a new project made after a far-field project runs as it is made.
+TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
+  const std::string dir = Dir("loadnotes");
+  Program p;
+  TfmNew3dMain& w = p.w;
+  w.mnNewProjectClick();
+  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(10);
+  p.dialogs.save.push_back(dir + "cut.fdt");
+  ASSERT_TRUE(p.io.btnSaveResClick());
+  // As an interrupted copy leaves it: whole records, too few cells.
+  WriteInts(dir + "cut.bin", {0, 100, 1, 50});
+  w.spX->setValue(12);
+  const std::string title = Caption(w);
+
+  w.lbStep->setText("Шаг 1500/1500 (100%)");
+  p.prompter.answers = {PromptButton::No, PromptButton::No};  // the save question, then the model
+  p.io.LoadProjectByName(dir + "cut.fdt");
+  ASSERT_EQ(p.prompter.questions.size(), 2u);
+  EXPECT_NE(p.prompter.questions[1].find("в нем 150 ячеек, а сетке 10 x 10 x 10 нужно 1000"), std::string::npos)
+      << p.prompter.questions[1];
+  EXPECT_EQ(std::tuple(w.spX->value(), p.d.Modified.load(), Caption(w), w.ProjectFileName(), Text(w.lbStep)),
+            std::tuple(12, 1, title, dir + "cut.fdt", "Шаг 1500/1500 (100%)"));
+
+  // The stored step is also above the limit of its cells.
+  WriteFile(dir + "cut.fdt", ReplaceAll(ReadFile(dir + "cut.fdt"), "dT=" + w.eddT->text().toStdString(), "dT=0.5"));
+  p.prompter.answers = {PromptButton::No, PromptButton::Yes};  // the save question, then the model
+  p.io.LoadProjectByName(dir + "cut.fdt");
+  const std::string memo = w.Memo1->toPlainText().toStdString();
+  const std::string limit = w.eddT->text().toStdString();
+  EXPECT_EQ(std::tuple(w.spX->value(), p.d.Modified.load(), p.d.Space(10, 10, 1), p.d.Space(10, 5, 2), p.d.Space(1, 6, 2), Text(w.lbStep)),
+            std::tuple(10, 1, 0, 1, 0, ""));
+  EXPECT_NE(memo.find("Файл модели " + dir + "cut.bin загружен не полностью: 850 ячеек сетки оставлены пустыми."),
+            std::string::npos) << memo;
+  const std::string stepNote =
+      "Шаг по времени из проекта 0.5 нс больше предела устойчивости " + limit + " нс: вместо него взят предел.";
+  EXPECT_NE(memo.find(stepNote), std::string::npos) << memo;
+  EXPECT_EQ(w.StatusBar1->currentMessage().toStdString(), stepNote);
+
+  // A refused start's status line stays while the step is wrong and goes once it is right.
+  p.prompter.messages.clear();
+  w.eddT->setText("0.5");
+  w.btnPuskClick();
+  ASSERT_EQ(p.prompter.messages.size(), 1u);
+  EXPECT_NE(p.prompter.messages[0].find("«Шаг по времени, нс:» на странице «Геометрия»"), std::string::npos);
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
+  w.eddT->setText("0.4");
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
+  w.eddT->setText(QString::fromStdString(limit));
+  EXPECT_EQ(Text(w.lbStep), "");
+
+  // A far-field project, then a new one: its first start is not refused.
+  w.cbFarDiagram->setChecked(true);
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources1"), Qt::LeftButton);
+  p.prompter.answers = {PromptButton::No};
+  w.mnNewProjectClick();
+  w.seStepCount->setValue(5);
+  p.prompter.messages.clear();
+  w.btnPuskClick();
+  ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 60000));
+  for (const std::string& m : p.prompter.messages) EXPECT_EQ(m, rv::runmsg::OnlyVacuum);
+  EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
 }
