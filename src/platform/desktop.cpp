@@ -47,12 +47,41 @@ public:
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::Show && o->isWidgetType()) {
       auto* w = static_cast<QWidget*>(o);
-      if (w->isWindow()) place(w);
+      if (w->isWindow()) {
+        place(w);
+        w->setProperty(kPlacing, true);
+      }
+    } else if (e->type() == QEvent::Expose && o->isWindowType()) {
+      keepFrameOnScreen(static_cast<QWindow*>(o));
     }
     return false;
   }
 
 private:
+  static constexpr const char* kPlacing = "rvPlacing";
+
+  // Once a window is on the screen its real frame is known, and where the desktop put it:
+  // a frame that ends outside the screen's available area is brought inside, once per
+  // showing, so that a window the user moves later is left where the user put it.
+  static void keepFrameOnScreen(QWindow* handle) {
+    if (!handle->isExposed()) return;
+    QWidget* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (t->windowHandle() == handle) w = t;
+    if (!w || !w->property(kPlacing).toBool()) return;
+    w->setProperty(kPlacing, QVariant());
+    if (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog) return;
+    if (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
+    QScreen* screen = w->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry(), frame = w->frameGeometry();
+    const QRect fitted = FitInside(frame, area);
+    if (fitted == frame) return;
+    if (fitted.size() != frame.size())
+      w->resize((w->size() - (frame.size() - fitted.size())).expandedTo(w->minimumSize()));
+    w->move(fitted.topLeft());  // the frame's corner
+  }
+
   static void place(QWidget* w) {
     // Menus, tips and the like place themselves.
     if (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog) return;

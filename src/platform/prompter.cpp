@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QString>
 
@@ -27,16 +28,22 @@ constexpr ButtonInfo kButtons[] = {
     {PromptButton::Ok, "ОК", QMessageBox::AcceptRole},
 };
 
-// The window a box stands above: the one in use when it is the prompter's window or one of
-// its side windows, so that a side window's message is not hidden behind it; else the
-// prompter's window.
+// The window a box stands above: the window in use (an open dialog first), whichever of
+// the program's windows it is, so that the box neither hides behind it nor brings another
+// window forward; the prompter's window when none of the program's windows is in use.
 QWidget* Owner(QWidget* parent) {
-  QWidget* w = QApplication::activeModalWidget();
-  if (!w) w = QApplication::activeWindow();
-  if (!parent || !w) return parent;
-  for (QWidget* p = w; p; p = p->parentWidget())
-    if (p->window() == parent->window()) return w;
+  if (QWidget* m = QApplication::activeModalWidget()) return m;
+  if (QWidget* w = QApplication::activeWindow()) return w;
   return parent;
+}
+
+// Runs the box and gives the keyboard back to the window it stood over.
+int ExecOver(QMessageBox& box) {
+  const QPointer<QWidget> owner = box.parentWidget();
+  const int r = box.exec();
+  if (owner && owner->isVisible() && QApplication::activeWindow() != owner->window())
+    owner->activateWindow();
+  return r;
 }
 
 QString BoxTitle() {
@@ -53,7 +60,7 @@ void ShowOkBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, co
   QPushButton* ok = box.addButton(QString::fromUtf8("ОК"), QMessageBox::AcceptRole);
   box.setDefaultButton(ok);
   box.setEscapeButton(ok);
-  box.exec();
+  ExecOver(box);
 }
 
 }  // namespace
@@ -76,6 +83,10 @@ void QtPrompter::error(const std::string& text) {
   ShowOkBox(Owner(parent_), QMessageBox::Critical, QString::fromUtf8("Ошибка"), text);
 }
 
+void QtPrompter::warning(const std::string& text) {
+  ShowOkBox(Owner(parent_), QMessageBox::Warning, BoxTitle(), text);
+}
+
 PromptButton QtPrompter::question(const std::string& text, PromptButtons buttons) {
   if (buttons.bits == 0) buttons = PromptButton::Ok;
   QMessageBox box(Owner(parent_));
@@ -91,7 +102,7 @@ PromptButton QtPrompter::question(const std::string& text, PromptButtons buttons
     if (b.id == escape) box.setEscapeButton(w);
     made.emplace_back(w, b.id);
   }
-  box.exec();
+  ExecOver(box);
   for (const auto& [w, id] : made)
     if (box.clickedButton() == w) return id;
   return escape;
@@ -104,6 +115,11 @@ void ScriptedPrompter::message(const std::string& text) {
 
 void ScriptedPrompter::error(const std::string& text) {
   errors.push_back(text);
+  shown.push_back(text);
+}
+
+void ScriptedPrompter::warning(const std::string& text) {
+  warnings.push_back(text);
   shown.push_back(text);
 }
 

@@ -34,6 +34,9 @@ public:
   // A failure report with "ОК", styled as an error where the prompter can; a plain message
   // otherwise.
   virtual void error(const std::string& text) { message(text); }
+  // A refusal or a caution with "ОК", styled as a warning where the prompter can; a plain
+  // message otherwise.
+  virtual void warning(const std::string& text) { message(text); }
   // A question; answers which button was chosen. Closing the box without a button gives
   // Cancel when offered, else No, else Ok.
   virtual PromptButton question(const std::string& text, PromptButtons buttons) = 0;
@@ -51,6 +54,7 @@ public:
   explicit QtPrompter(QWidget* parent = nullptr) : parent_(parent) {}
   void message(const std::string& text) override;
   void error(const std::string& text) override;
+  void warning(const std::string& text) override;
   PromptButton question(const std::string& text, PromptButtons buttons) override;
 
 private:
@@ -63,11 +67,13 @@ class ScriptedPrompter : public Prompter {
 public:
   void message(const std::string& text) override;
   void error(const std::string& text) override;
+  void warning(const std::string& text) override;
   PromptButton question(const std::string& text, PromptButtons buttons) override;
 
   std::deque<PromptButton> answers;
   std::vector<std::string> messages;   // texts of plain messages
   std::vector<std::string> errors;     // texts of error messages
+  std::vector<std::string> warnings;   // texts of warnings
   std::vector<std::string> questions;  // texts of questions
   std::vector<std::string> shown;      // every text above, in the order shown
 };

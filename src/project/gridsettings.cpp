@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "boundaries/farfield.h"
 #include "boundaries/pml.h"
@@ -15,14 +16,6 @@ namespace rv {
 namespace {
 
 constexpr double MB = 1048576.0;
-
-// "%w.pg" of the old format routine: general format with p digits and three exponent
-// digits, right-aligned in w characters.
-std::string FormatG(double v, int width, int p) {
-  std::string s = FormatGeneral(v, p, 3);
-  if (int(s.size()) < width) s.insert(0, size_t(width) - s.size(), ' ');
-  return s;
-}
 
 // Whole number with a blank between groups of three digits.
 std::string WithThousands(int64_t v) {
@@ -114,11 +107,10 @@ GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int f
   double dx = 0, dy = 0, dz = 0;
   const bool okX = ParseSize(s.edX, dx), okY = ParseSize(s.edY, dy), okZ = ParseSize(s.edZ, dz);
   if (!okX || !okY || !okZ) {
-    std::string e = "Ошибка ";
-    if (!okX) e += "в размере по Х, ";
-    if (!okY) e += "в размере по Y, ";
-    if (!okZ) e += "в размере по Z, ";
-    v.lbSummary = e;
+    std::string axes;
+    for (const auto& [ok, axis] : {std::pair{okX, "Х"}, {okY, "Y"}, {okZ, "Z"}})
+      if (!ok) axes += (axes.empty() ? "" : ", ") + std::string("в размере по ") + axis;
+    v.lbSummary = "Ошибка " + axes;
     return v;
   }
   v.sizesOk = true;
@@ -127,18 +119,15 @@ GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int f
   v.Dz = dz;
 
   double dt = StabilityLimit(dx, dy, dz);
-  v.lbKurant = "По условию устойчивости: <= " + FormatGeneral(dt * 1e9, 5);
   v.rtabc = AnyBorder(s.ComboBox, BorderRTABC);
-  if (v.rtabc) {
-    dt = dx / 2 / double(LightSpeed);
-    v.lbKurant = "Для RT-ABC: = " + FormatGeneral(dt * 1e9, 5);
-  }
+  if (v.rtabc) dt = dx / 2 / double(LightSpeed);
   v.dtSec = dt;
   v.eddT = FormatGeneral(dt * 1e9, 15);
+  // The limit with the digits of the step beside it: a step at the limit reads as equal.
+  v.lbKurant = (v.rtabc ? "Для RT-ABC: = " : "По условию устойчивости: <= ") + v.eddT;
 
-  v.lbSummary = "Объем: (" + FormatG((s.spX - 1) * dx, 5, 3) + " х " +
-                FormatG((s.spY - 1) * dy, 5, 3) + " х " + FormatG((s.spZ - 1) * dz, 5, 3) +
-                ") м";
+  auto side = [](int cells, double d) { return FormatGeneral((cells - 1) * d, 3, 3); };
+  v.lbSummary = "Объем: (" + side(s.spX, dx) + " х " + side(s.spY, dy) + " х " + side(s.spZ, dz) + ") м";
 
   v.mem = EstimateMemory(s, farPointRows);
   v.lbMemory = "Счетный регион: " + FormatFixed(FloatSize / MB * double(v.mem.GridMemory), 15, 3) + " MБ";

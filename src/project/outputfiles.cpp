@@ -3,6 +3,7 @@
 #include <set>
 
 #include "charts/chartmodel.h"
+#include "project/recording.h"
 #include "project/tables.h"
 #include "solver/numtext.h"
 #include "solver/pendingfile.h"
@@ -142,8 +143,8 @@ void SetupProbeRows(Setup& s, const StringGrid& g, OutputRun& run) {
     f.Z = c[2];
     f.Kind = kind[0];
     f.Dir = dir.empty() ? 0 : dir[0];
-    s.AddSeries(f, g.Cells(0, r) + g.Cells(1, r) + "(" + g.Cells(2, r) + "," + g.Cells(3, r) +
-                       "," + g.Cells(4, r) + ")");
+    // Titled as its file is, so the live curve and the file opened later read alike.
+    s.AddSeries(f, ProbeTitle(f.Kind, f.Dir, f.X, f.Y, f.Z).substr(1));
   }
 }
 

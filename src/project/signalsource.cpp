@@ -386,7 +386,10 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
     r.Proceed = false;
     return r;
   }
-  if (kind == SigFromFile) {
+  if (kind == SigFromFile && fileName.empty()) {
+    s.FileLoaded = false;
+    r.NoFileName = true;
+  } else if (kind == SigFromFile) {
     SignalFileResult f = LoadSignalFile(fileName, timeUnit);
     s.FileLoaded = f.Status == SignalFileStatus::Ok;
     if (s.FileLoaded) {
@@ -398,9 +401,8 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
       return r;
     } else {
       // The name it looked for: a file the user believes is there may be elsewhere.
-      r.Messages.push_back("Ошибка: нет заданного файла сигнала или его формат неверен\n" +
-                           (fileName.empty() ? std::string("Имя файла не задано.")
-                                             : "Файл: " + fileName));
+      r.Messages.push_back("Ошибка: нет заданного файла сигнала или его формат неверен\nФайл: " +
+                           fileName);
     }
   }
   r.BadParam = ReadSignalParams(texts, s.Params);

@@ -107,6 +107,9 @@ struct SignalRefresh {
   std::vector<std::string> Messages;
   int BadParam = -1;     // index into SignalParamEdits, or -1
   double FileLastTime = 0;  // last sample time of a loaded file, s
+  // "Из файла" with no file named yet: nothing was read and nothing is reported; the
+  // signal is zero until a file is chosen.
+  bool NoFileName = false;
 };
 SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamCount>& texts,
                             const std::string& fileName, int timeUnit, SignalSettings& s);

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "platform/desktop.h"
 #include "platform/prompter.h"
@@ -44,6 +45,28 @@ TEST(Desktop, WindowsOpenInsideTheAvailableScreen) {
   EXPECT_EQ(w.width(), screen.width() * 3 / 4);  // it fits: only moved
 }
 
+TEST(Desktop, AWindowTheDesktopPutPartlyBelowTheScreenComesBackOnIt) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  rv::platform::KeepWindowsOnScreen(*app);
+  QWidget w;
+  const QRect screen = w.screen()->availableGeometry();
+  w.resize(screen.width() / 2, screen.height() / 2);
+  // Where a desktop might put it: the program never placed it, it fits, yet it ends 15
+  // pixels below the screen.
+  w.winId();  // the native window, before showing
+  w.windowHandle()->setFramePosition(QPoint(screen.left() + 10, screen.bottom() + 16 - screen.height() / 2));
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(w.frameGeometry()); }, 2000))
+      << w.frameGeometry().bottom() << " below " << screen.bottom();
+  EXPECT_EQ(std::tuple(w.size(), w.frameGeometry().bottom(), w.x()),
+            std::tuple(QSize(screen.width() / 2, screen.height() / 2), screen.bottom(), screen.left() + 10));
+  // Moved by the user afterwards, it stays where the user put it.
+  w.move(screen.left() + 10, screen.bottom() - 10);
+  QApplication::processEvents();
+  EXPECT_EQ(w.frameGeometry().top(), screen.bottom() - 10);
+}
+
 TEST(Desktop, AMessageStandsAboveTheSideWindowInUse) {
   QWidget main;
   QWidget side(&main, Qt::Window);
@@ -60,6 +83,31 @@ TEST(Desktop, AMessageStandsAboveTheSideWindowInUse) {
   });
   rv::QtPrompter(&main).message("Сообщение окна");
   EXPECT_EQ(owner, &side);
+}
+
+TEST(Desktop, AMessageStandsAboveAnyWindowInUseAndGivesItBack) {
+  // The editor is a window of its own, the materials window one of the editor's: a message
+  // asked for by either stands over it, not over the main window, and leaves it in use.
+  QWidget main, editor;
+  QWidget materials(&editor, Qt::Window);
+  for (QWidget* w : {&main, &editor, &materials}) {
+    w->resize(300, 200);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  }
+  for (QWidget* inUse : {&editor, &materials}) {
+    QApplication::setActiveWindow(inUse);
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      owner = box->parentWidget();
+      box->reject();
+    });
+    rv::QtPrompter(&main).question("Удалить?", rv::PromptButton::Yes | rv::PromptButton::No);
+    EXPECT_EQ(owner, inUse);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == inUse; }, 2000));
+  }
 }
 
 // Where a dialog showed up: its frame's centre, taken while it is open.

@@ -22,10 +22,12 @@ TEST(Prompter, ScriptedAnswersAndEscape) {
             std::vector<PromptButton>({PromptButton::Yes, PromptButton::No, PromptButton::Cancel, PromptButton::Ok}));
   rv::ShowMessages(p, {"один", "два"});
   p.error("сбой");
+  p.warning("отказ");
+  EXPECT_EQ(p.warnings, (std::vector<std::string>{"отказ"}));
   EXPECT_EQ(p.questions, (std::vector<std::string>{"Удалить все", "q2", "q3", "q4"}));
   EXPECT_EQ(p.messages, (std::vector<std::string>{"один", "два"}));
   EXPECT_EQ(p.errors, (std::vector<std::string>{"сбой"}));
-  EXPECT_EQ(p.shown, (std::vector<std::string>{"Удалить все", "q2", "q3", "q4", "один", "два", "сбой"}));
+  EXPECT_EQ(p.shown, (std::vector<std::string>{"Удалить все", "q2", "q3", "q4", "один", "два", "сбой", "отказ"}));
 
   // A prompter without error boxes of its own shows errors as plain messages.
   struct Plain : rv::Prompter {
@@ -34,7 +36,8 @@ TEST(Prompter, ScriptedAnswersAndEscape) {
     PromptButton question(const std::string&, rv::PromptButtons b) override { return rv::EscapeAnswer(b); }
   } plain;
   static_cast<rv::Prompter&>(plain).error("сбой");
-  EXPECT_EQ(plain.texts, std::vector<std::string>{"сбой"});
+  static_cast<rv::Prompter&>(plain).warning("отказ");
+  EXPECT_EQ(plain.texts, (std::vector<std::string>{"сбой", "отказ"}));
 }
 
 // Presses the button captioned `caption` of the next message box, and notes all captions
@@ -83,6 +86,13 @@ TEST(Prompter, QtBoxesShowRussianButtons) {
   p.error("Невозможно открыть файл:x.grf");
   EXPECT_EQ(std::tuple(captions, icon, title),
             std::tuple(QStringList{QString::fromUtf8("ОК")}, QMessageBox::Critical, QString::fromUtf8("Ошибка")));
+
+  // A refusal stands out as a warning, under the program's title.
+  captions.clear();
+  PressWhenShown(QString::fromUtf8("ОК"), &captions, &icon, &title);
+  p.warning("Размер счетного объема маловат");
+  EXPECT_EQ(std::tuple(captions, icon, title),
+            std::tuple(QStringList{QString::fromUtf8("ОК")}, QMessageBox::Warning, QCoreApplication::applicationName()));
 }
 
 }  // namespace

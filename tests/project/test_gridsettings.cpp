@@ -34,7 +34,8 @@ TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
   ASSERT_TRUE(TryStrToFloat(v.eddT, shown));
   EXPECT_NEAR(shown, v.dtSec * 1e9, 1e-15);
   EXPECT_EQ(v.eddT.size(), std::string("0.0192583").size() + 9);  // 15 significant digits
-  EXPECT_EQ(std::tuple(v.lbKurant, v.rtabc), std::tuple("По условию устойчивости: <= 0.019258", false));
+  // The limit carries the digits of the step written at it.
+  EXPECT_EQ(std::tuple(v.lbKurant, v.rtabc), std::tuple("По условию устойчивости: <= " + v.eddT, false));
   // Unequal cells: the limit follows the smallest ones, and never exceeds the 1-D limit.
   s.edY = "0.02"; s.edZ = "0.04";
   v = ComputeGridSettings(s, 1.0, 0);
@@ -48,7 +49,7 @@ TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
   v = ComputeGridSettings(s, 1.0, 0);
   EXPECT_TRUE(v.rtabc);
   EXPECT_DOUBLE_EQ(v.dtSec, 0.005 / double(LightSpeed));
-  EXPECT_EQ(v.lbKurant.rfind("Для RT-ABC: = ", 0), 0u);
+  EXPECT_EQ(v.lbKurant, "Для RT-ABC: = " + v.eddT);
 
   // A size of 0 gives dt = 0; only X unparsable names X and nothing else is computed.
   s = MainSettings{};
@@ -58,7 +59,9 @@ TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
   s.edZ = "0.01";
   s.edX = "0,01";
   v = ComputeGridSettings(s, 1.0, 0);
-  EXPECT_EQ(std::tuple(v.sizesOk, v.lbSummary, v.eddT), std::tuple(false, "Ошибка в размере по Х, ", ""));
+  EXPECT_EQ(std::tuple(v.sizesOk, v.lbSummary, v.eddT), std::tuple(false, "Ошибка в размере по Х", ""));
+  s.edZ = "z";
+  EXPECT_EQ(ComputeGridSettings(s, 1.0, 0).lbSummary, "Ошибка в размере по Х, в размере по Z");
 
   EXPECT_EQ(EndTimeText(100, "0.01"), "Конечное время: 1 нс");
   EXPECT_EQ(EndTimeText(100, "x"), "");
@@ -67,7 +70,7 @@ TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
 TEST(GridSettings, SummaryFrequencyAndMemoryLabels) {
   MainSettings s;
   GridSettingsView v = ComputeGridSettings(s, 1.0, 0);
-  EXPECT_EQ(v.lbSummary, "Объем: ( 0.49 х  0.49 х  0.49) м");
+  EXPECT_EQ(v.lbSummary, "Объем: (0.49 х 0.49 х 0.49) м");
   // The cell is a twentieth of the shortest wavelength: 300 / (0.01 * 20) MHz in vacuum,
   // half of it in a material of permittivity 4.
   EXPECT_EQ(v.lbMaxFreq, "1500.00");

@@ -79,7 +79,7 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   EXPECT_FALSE(fs::exists(tmp.dir / "escape"));
   std::vector<std::string> titles;
   for (const ChartSeries& s : chart.Series) titles.push_back(s.Title);
-  EXPECT_EQ(titles, (std::vector<std::string>{"ex(10,10,3)", "ix(10,9,9)", "d(5,5,5)", "cur",
+  EXPECT_EQ(titles, (std::vector<std::string>{"Ex(10,10,3)", "Ix(10,9,9)", "PML(5,5,5)", "cur",
                                               "U1.txt", "Исходный сигнал"}));
   EXPECT_EQ(chart.FileNames, titles);
   EXPECT_EQ(std::tuple(chart.ActiveGraph, chart.Texts.BottomAxisTitle), std::tuple(5, "t, нс"));

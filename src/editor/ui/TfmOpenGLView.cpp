@@ -188,7 +188,7 @@ void TfmOpenGL::mousePressEvent(QMouseEvent* e) {
   QMainWindow::mousePressEvent(e);
 }
 
-void TfmOpenGL::ShowFrameTime(qint64 ms) { lbSpeed->setText(QString::number(ms) + Q(" мc")); }
+void TfmOpenGL::ShowFrameTime(qint64 ms) { lbSpeed->setText(QString::number(ms) + Q(" мс")); }
 
 void TfmOpenGL::RotateStep() {
   Camera c = GetCamera();

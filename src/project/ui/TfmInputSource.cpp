@@ -170,9 +170,17 @@ QWidget* TfmInputSource::buildPages() {
       btnOpenFile = new QPushButton(Q("Выбрать файл"), page);
       btnOpenFile->setObjectName("btnOpenFile");
       f->addRow(btnOpenFile);
+      // Until a file is named the kind has nothing to read: said here, not as an error.
+      lbNoFile = new QLabel(Q("Файл сигнала не выбран: выберите его кнопкой «Выбрать файл»."), page);
+      lbNoFile->setObjectName("lbNoFile");
+      lbNoFile->setWordWrap(true);
+      f->addRow(lbNoFile);
       connect(btnOpenFile, &QPushButton::clicked, this, &TfmInputSource::btnOpenFileClick);
-      connect(edFileName, &QLineEdit::textChanged, this,
-              [this](const QString& t) { edFileName->setToolTip(t); });  // edFileNameChange
+      connect(edFileName, &QLineEdit::textChanged, this, [this](const QString& t) {
+        edFileName->setToolTip(t);  // edFileNameChange
+        lbNoFile->setVisible(t.isEmpty());
+      });
+      lbNoFile->setVisible(edFileName->text().isEmpty());
       connect(cbTime, &QComboBox::currentIndexChanged, this, [this] {
         if (setting_) return;
         cbTimeChange();
@@ -437,6 +445,10 @@ bool TfmInputSource::RefreshForRun(std::string& refusal, std::vector<std::string
     return false;
   }
   warnings = rf.Messages;
+  // A run without the file it was set to read goes with a zero signal: the user is told.
+  if (rf.NoFileName)
+    warnings.insert(warnings.begin(),
+                    "Ошибка: нет заданного файла сигнала или его формат неверен\nИмя файла не задано.");
   cur_ = s;
   source_.Set(cur_);
   return true;

@@ -104,6 +104,7 @@ public:
   QComboBox* cbTime = nullptr;
   QLineEdit* edFileName = nullptr;
   QPushButton* btnOpenFile = nullptr;
+  QLabel* lbNoFile = nullptr;  // shown while no signal file is named
   QRadioButton *RadioButton1 = nullptr, *RadioButton2 = nullptr;
   QLineEdit *edMaxTime = nullptr, *edFMin = nullptr, *edFMax = nullptr, *eddF = nullptr;
   QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr;

@@ -447,7 +447,7 @@ void TfmNew3dMain::Button1Click() {
   MainSettings s = ReadSettings();
   std::string msg;
   if (!AutoFarBox(s, d_, msg)) {
-    prompter_->message(msg);
+    prompter_->warning(msg);
     return;
   }
   const bool was = settingControls_;
@@ -515,7 +515,7 @@ void TfmNew3dMain::mnDoubleVolumClick() {
                        &lamped_->sgCapacitors,  &lamped_->sgSourses,  &lamped_->sgInductor};
   std::string msg;
   if (!DoubleVolume(s, d_, t, msg)) {
-    prompter_->message(msg);
+    prompter_->warning(msg);
     return;
   }
   WriteSettings(s);
@@ -624,12 +624,12 @@ bool TfmNew3dMain::closeQuery() {
   // No closing while a run is active, nor while a stopped one is still winding down; the
   // user is told why and what to do.
   if (d_.Stopped == 0) {
-    prompter_->message("Идет счет: программу нельзя закрыть до его окончания.\n"
+    prompter_->warning("Идет счет: программу нельзя закрыть до его окончания.\n"
                        "Чтобы закрыть программу, остановите счет кнопкой \"Стоп\".");
     return false;
   }
   if (Running()) {
-    prompter_->message("Счет останавливается: программу можно будет закрыть через несколько "
+    prompter_->warning("Счет останавливается: программу можно будет закрыть через несколько "
                        "секунд, когда он завершится.");
     return false;
   }

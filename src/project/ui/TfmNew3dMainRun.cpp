@@ -237,7 +237,8 @@ void TfmNew3dMain::btnPuskClick() {
       if (links_.fmChart) links_.fmChart->liveFeed().CloseAll();
     }
   }
-  for (const RunStartMessage& m : r.messages) prompter_->message(m.text);
+  // A refusal and a caution of the start alike stand out from a plain notice.
+  for (const RunStartMessage& m : r.messages) prompter_->warning(m.text);
   ShowMessages(*prompter_, closeErrors);
   if (!r.started) {
     // Every refusal leaves the window idle, also one made after the arrays were reserved.
@@ -356,7 +357,7 @@ void TfmNew3dMain::FinishCalculation(const RunOutcome&, const EndOfRunReport& r)
   showMemoryLabels();
   pause_.Resume();
   setRunningLook(false);
-  for (const std::string& e : r.Messages) prompter_->message(e);
+  for (const std::string& e : r.Messages) prompter_->error(e);  // each a failure of the run
 }
 
 void TfmNew3dMain::btnPauzaClick() {

@@ -38,7 +38,7 @@ TfmStart::TfmStart(const VersionLabels& version, QWidget* parent)
   Label5 = new QLabel(QString::fromStdString(version.release), this);
   Label5->setObjectName("Label5");
   texts->addWidget(Label5);
-  texts->addWidget(new QLabel(QStringLiteral("Loading..."), this));
+  texts->addWidget(new QLabel(QStringLiteral("Загрузка..."), this));
   row->addLayout(texts, 1);
   v->addLayout(row);
   // Sized to the picture: as wide as it, the texts below it.

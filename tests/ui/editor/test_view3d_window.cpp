@@ -75,6 +75,8 @@ TEST(View3dWindow, ResetShowsADeepGridAndBadCellSizeKeepsThePicture) {
   F.w.rbOff->setChecked(true);
   F.w.btnResetClick();
   ExpectRgb(At(F, 50, 50, 1100), 255, 0, 0, 0);
+  // The frame's drawing time, in milliseconds spelt in Cyrillic.
+  EXPECT_TRUE(F.w.lbSpeed->text().endsWith(QString::fromUtf8(" мс"))) << F.w.lbSpeed->text().toStdString();
   // A cell size that is not a number skips the frame: the block stays on the picture.
   F.d.Space.fill(0);
   rv::ModelChanged(F.d);

@@ -162,6 +162,12 @@ TEST(ProgramDialogs, SplashAndAboutShowTheProgramsIconAndPicture) {
   EXPECT_EQ(splash.width(), picture.width());
   EXPECT_GT(splash.height(), picture.height());
   EXPECT_EQ(splash.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+  // Every text of the splash is the program's own language.
+  QStringList texts;
+  for (QLabel* l : splash.findChildren<QLabel*>())
+    if (!l->text().isEmpty()) texts << l->text();
+  EXPECT_TRUE(texts.contains(QString::fromUtf8("Загрузка..."))) << texts.join("|").toStdString();
+  EXPECT_FALSE(texts.join("|").contains("Loading"));
 }
 
 TEST(MainWindowDesktop, ChartsBringBackAMinimisedChartWindow) {

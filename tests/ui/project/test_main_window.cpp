@@ -68,7 +68,7 @@ TEST_F(MainWindow, NewProjectDefaultsAndDerivedLabels) {
   // Doubling beyond the spin range is refused and changes nothing.
   w.spX->setValue(4000);
   w.mnDoubleVolumClick();
-  EXPECT_TRUE(!p.messages.empty() && p.messages.back().find("5000") != std::string::npos);
+  EXPECT_TRUE(!p.warnings.empty() && p.warnings.back().find("5000") != std::string::npos);
   EXPECT_EQ(w.spX->value(), 4000);
   w.spX->setValue(20);
   w.mnDoubleVolumClick();
@@ -95,7 +95,7 @@ TEST_F(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
   const std::vector<QPoint> idle = buttonsAt();
 
   w.btnPuskClick();
-  ASSERT_TRUE(p.messages.empty()) << p.messages.front();
+  ASSERT_TRUE(p.shown.empty()) << p.shown.front();
   EXPECT_EQ(Controls(), (std::vector<bool>{false, true, true, false, false}));
   EXPECT_TRUE(w.StaticText1->isVisible() && w.TabSheetReport->isEnabled());
   EXPECT_EQ(std::tuple(d.CalcRunning.load(), d.Stopped.load(), d.Nx), std::tuple(1, 0, 20));
@@ -116,8 +116,8 @@ TEST_F(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {
 
   // Closing is refused while the run is active, and the user is told how to stop it.
   EXPECT_TRUE(!w.close() && w.isVisible());
-  ASSERT_EQ(p.messages.size(), 1u);
-  EXPECT_EQ(p.messages[0], "Идет счет: программу нельзя закрыть до его окончания.\n"
+  ASSERT_EQ(p.warnings.size(), 1u);
+  EXPECT_EQ(p.warnings[0], "Идет счет: программу нельзя закрыть до его окончания.\n"
                            "Чтобы закрыть программу, остановите счет кнопкой \"Стоп\".");
   p.messages.clear();
 
@@ -170,7 +170,7 @@ TEST_F(MainWindow, ARunWithPMLOnEveryFace) {
   w.seStepCount->setValue(30);
   w.btnPuskClick();
   ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 10000));
-  EXPECT_TRUE(p.messages.empty());
+  EXPECT_TRUE(p.shown.empty());
   EXPECT_EQ(std::tuple(d.StepCount.load(), d.CurStep.load(), d.Hx.empty()), std::tuple(30, 30, true));
   EXPECT_EQ(Text(w.lbStep).substr(0, Text(w.lbStep).find('.')), "Шаг 30/30 (100%)");
   EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
@@ -200,7 +200,7 @@ TEST_F(MainWindow, FarFieldSeriesWithAStepCountRaisedMidRun) {
     return ReadFile(d.FARDir + "E(10,10,30)z.grf");
   };
   const std::string whole = series("whole", false), raised = series("raised", true);
-  EXPECT_TRUE(p.messages.empty()) << p.messages.front();
+  EXPECT_TRUE(p.shown.empty()) << p.shown.front();
   EXPECT_EQ(std::count(whole.begin(), whole.end(), '\n'), 117);
   EXPECT_EQ(raised, whole);
 }

@@ -185,7 +185,7 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   // A signal parameter that is not a number refuses the run.
   p.sw.edits.at("edSinFreq")->setText("2 ГГц");
   w.btnPuskClick();
-  EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\nИсправьте параметры сигнала: "
+  EXPECT_EQ(p.prompter.warnings, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\nИсправьте параметры сигнала: "
                                      "кнопка «Выбор формы сигнала» на странице «Источник»."});
   EXPECT_TRUE(!w.Running() && w.btnPusk->isEnabled() && d.Hx.empty());
   p.sw.edits.at("edSinFreq")->setText("2e9");
@@ -208,7 +208,10 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   const ChartModel& m = chart.model();
   ASSERT_EQ(m.SeriesCount(), 2);
   ASSERT_EQ(std::tuple(m.Series[0].Title, m.Series[1].Title, m.Series[0].Count(), m.Series[1].Count()),
-            std::tuple("EZ(8,8,10)", "Исходный сигнал", lines, lines));
+            std::tuple("Ez(8,8,10)", "Исходный сигнал", lines, lines));
+  // The live legend reads as the curve file's title line (cp1251; the title is ASCII here).
+  const std::string head = curve.substr(0, curve.find('\r'));
+  EXPECT_EQ(head.substr(head.size() - m.Series[0].Title.size() - 1), " " + m.Series[0].Title);
   double peak = 0;
   for (size_t i = 0; i < lines; ++i) {
     const double t = m.Series[1].X[i] * 1e-9;
@@ -287,13 +290,13 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   w.eddT->setText("x");
 
   w.btnPuskClick();
-  ASSERT_EQ(p.prompter.messages.size(), 2u) << Joined(p.prompter.messages);
-  EXPECT_EQ(p.prompter.messages[0],
+  ASSERT_EQ(p.prompter.warnings.size(), 2u) << Joined(p.prompter.warnings);
+  EXPECT_EQ(p.prompter.warnings[0],
             "Эти строки сосредоточенных элементов не войдут в расчет:\n"
             "Резисторы, строка 1: \"abc\" в столбце \"R, Ом\" не является числом\n"
             "Конденсаторы, строка 1: направление \"abc\" не X, Y или Z\n"
             "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема");
-  EXPECT_EQ(p.prompter.messages[1], rv::runmsg::BadTimeStep);
+  EXPECT_EQ(p.prompter.warnings[1], rv::runmsg::BadTimeStep);
   // The refusal came after the arrays were reserved: they are freed and the window is idle.
   EXPECT_EQ(std::tuple(w.Running(), w.btnPusk->isEnabled(), w.btnStop->isEnabled(), w.btnPauza->isEnabled(),
                        w.TabSheet1->isEnabled(), w.StaticText1->isVisibleTo(&w), w.lbStep->text().toStdString()),
@@ -385,11 +388,11 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
   EXPECT_EQ(w.StatusBar1->currentMessage().toStdString(), stepNote);
 
   // A refused start's status line stays while the step is wrong and goes once it is right.
-  p.prompter.messages.clear();
+  p.prompter.warnings.clear();
   w.eddT->setText("0.5");
   w.btnPuskClick();
-  ASSERT_EQ(p.prompter.messages.size(), 1u);
-  EXPECT_NE(p.prompter.messages[0].find("«Шаг по времени, нс:» на странице «Геометрия»"), std::string::npos);
+  ASSERT_EQ(p.prompter.warnings.size(), 1u);
+  EXPECT_NE(p.prompter.warnings[0].find("«Шаг по времени, нс:» на странице «Геометрия»"), std::string::npos);
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
   w.eddT->setText("0.4");
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
@@ -402,9 +405,9 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
   p.prompter.answers = {PromptButton::No};
   w.mnNewProjectClick();
   w.seStepCount->setValue(5);
-  p.prompter.messages.clear();
+  p.prompter.warnings.clear();
   w.btnPuskClick();
   ASSERT_TRUE(WaitFor([&] { return !w.Running(); }, 60000));
-  for (const std::string& m : p.prompter.messages) EXPECT_EQ(m, rv::runmsg::OnlyVacuum);
+  for (const std::string& m : p.prompter.warnings) EXPECT_EQ(m, rv::runmsg::OnlyVacuum);
   EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
 }

@@ -155,9 +155,22 @@ TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {
 
   std::optional<std::string> chosen = dir + "good.srg";
   w.fm.SetFileChooser([&] { return chosen; });
-  w.kind(SigFromFile);  // no file yet: reported, the preview shows zeros
-  EXPECT_EQ(w.prompter.messages.back(),
-            "Ошибка: нет заданного файла сигнала или его формат неверен\nИмя файла не задано.");
+  // No file yet: no error, the page says a file is to be chosen and the preview shows
+  // zeros; a run told of it goes with a zero signal.
+  const size_t said = w.prompter.shown.size();
+  w.kind(SigFromFile);
+  EXPECT_EQ(std::tuple(w.prompter.shown.size(), w.fm.lbNoFile->isVisibleTo(&w.fm), w.fm.PreviewX().empty(),
+                       w.source.GetSignal(0.5e-9)), std::tuple(said, true, false, 0.0));
+  std::string refusal;
+  std::vector<std::string> warnings;
+  EXPECT_TRUE(w.fm.RefreshForRun(refusal, warnings));
+  EXPECT_EQ(warnings, std::vector<std::string>{
+                          "Ошибка: нет заданного файла сигнала или его формат неверен\nИмя файла не задано."});
+  // A named file that is not there is an error.
+  w.fm.edFileName->setText(QString::fromStdString(dir + "none.srg"));
+  w.fm.ShowSignalClick();
+  EXPECT_EQ(std::tuple(w.prompter.messages.back(), w.fm.lbNoFile->isVisibleTo(&w.fm)),
+            std::tuple("Ошибка: нет заданного файла сигнала или его формат неверен\nФайл: " + dir + "none.srg", false));
   w.fm.btnOpenFile->click();
   ASSERT_TRUE(w.fm.FileLoaded());  // the preview's end is the file's last time, ns
   EXPECT_EQ(std::tuple(w.fm.edFileName->text().toStdString(), w.fm.edMaxTime->text()), std::tuple(dir + "good.srg", "2"));

@@ -88,7 +88,7 @@ TEST(VisualWindow, ARunWithTheViewShownFramesOnDiskAndAQuantityChangedMidRun) {
   V.v.show();
 
   V.w.btnPuskClick();
-  ASSERT_TRUE(V.p.messages.empty()) << V.p.messages.front();
+  ASSERT_TRUE(V.p.shown.empty()) << V.p.shown.front();
   ASSERT_TRUE(WaitFor([&] { return V.v.FrameNumber() >= 2; }, 20000));
   V.v.imageRGroup->button(2)->setChecked(true);  // Ez, during the run
 
