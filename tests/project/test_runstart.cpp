@@ -7,6 +7,7 @@
 #include "project/gridsettings.h"
 #include "project/mainsettings.h"
 #include "project/runfeatures.h"
+#include "project/runfinish.h"
 #include "project/runstart.h"
 #include "project/signalsource.h"
 #include "solver/constants.h"
@@ -613,4 +614,84 @@ TEST_F(RunStartTest, ExternalFieldRefusesFacesThatDoNotCarryIt) {
             std::tuple(1u, 0u, true));
   in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
   EXPECT_TRUE(Run().started);
+}
+
+// A run that records nothing (no output row, no element) still notices fields that run
+// away: with TF-SF and far-field diagrams, and with the external field and SAR, a
+// dielectric faster than light at the vacuum limit ends the run as diverged within a step
+// of the first value that is not a finite number, and no diagram or SAR report is written.
+TEST_F(RunStartTest, RunawayFieldsEndARunThatRecordsNothing) {
+  features = AvailableRunFeatures();
+  for (bool tfsf : {true, false}) {
+    SCOPED_TRACE(tfsf);
+    MainSettings& s = in.settings;
+    s.spX = s.spY = s.spZ = 16;
+    s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+    s.edX = s.edY = s.edZ = "0.001";
+    s.eddT = ComputeGridSettings(s, 1, 0).eddT;
+    s.seStepCount = 400;
+    s.rgSources = tfsf ? SourceTFSF : SourceExternalField;
+    s.cbFarDiagram = s.cbPZ = tfsf;
+    s.edFarStep = 8;
+    s.edFarDiagrR = "0.25";
+    s.spFarXmin = s.spFarYmin = s.spFarZmin = 4;
+    s.spFarXmax = s.spFarYmax = s.spFarZmax = 12;
+    s.cbEnergy = !tfsf;
+    BareNewProject();
+    tLayer& m = d.Layers[1];
+    m.Sigma = 0;
+    for (int i = 7; i <= 10; ++i)
+      for (int j = 7; j <= 10; ++j)
+        for (int l = 7; l <= 10; ++l) d.Space(i, j, l) = 1;
+    const RunStartResult r = Run();
+    ASSERT_TRUE(r.started) << Refusal(r);
+    ASSERT_EQ(outputs.sgOutPoint.RowCount(), 1);
+    rvtest::TempDir tmp;
+    SetResultPaths(d, tmp / "p.fdt");
+    m.EpsStatic = m.EpsInf = 0.25;  // the run's coefficients, past the start's check
+
+    SignalSource sig;
+    RunKernels k;
+    ASSERT_TRUE(PrepareRunKernels(d, r.run.elements, &sig, k));
+    StepHooks h = DefaultStepHooks(d, k);
+    RunSettings rs = r.run.settings;
+    rs.Signal = &sig;
+    features.AddStepHooks(d, rs, h);
+    ASSERT_FALSE(h.RecordOutputPoints);
+    // Steps that ended with a value anywhere not finite.
+    int runaway = 0;
+    h.DrawSlices = [&](int, double) {
+      for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz})
+        for (size_t i = 0; i < a->size(); ++i)
+          if (!std::isfinite(a->data()[i])) { ++runaway; return; }
+    };
+    struct : RunCallbacks {
+      EndOfRunInput in;
+      EndOfRunReport report;
+      SolverData* d = nullptr;
+      void ShowProgress(const ProgressInfo&) override {}
+      void FinishCalculation(const RunOutcome& o) override {
+        in.Outcome = o;
+        OutputRun none;
+        report = FinishRun(*d, none, in);
+      }
+    } cb;
+    cb.d = &d;
+    cb.in.SaveFarField = [&](std::string& msg) { return features.FinishFarField(d, rs, msg); };
+    cb.in.FarFieldFinite = [&] { return features.FarFieldFinite(d); };
+    cb.in.FreeRunFeatures = [&] { features.FreeRunFeatures(d); };
+    runtest::OneThread one;
+    d.Stopped = 0;
+    d.CalcRunning = 1;
+    const RunOutcome o = RunTimeLoop(d, h, cb);
+    ASSERT_EQ(o.End, RunEnd::Diverged) << o.Error;
+    EXPECT_GT(o.DivergedStep, 10);
+    EXPECT_LE(runaway, 1);  // found on the step after the first at the latest
+    EXPECT_EQ(std::tuple(cb.report.Diverged, cb.report.SarWritten, cb.report.LeftTimeText, cb.report.Messages),
+              std::tuple(true, false, "Счет остановлен: расчет расходится.", std::vector{o.Error}));
+    EXPECT_NE(o.Error.find("на шаге " + std::to_string(o.DivergedStep) + " значения поля"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(d.FARDir + "/DiagrZ_0.25.grf"));
+    EXPECT_FALSE(std::filesystem::exists(d.SARDir + "SAR.txt"));
+    EXPECT_EQ(std::tuple(d.CalcRunning.load(), d.Stopped.load(), d.Ex.empty()), std::tuple(0, 1, true));
+  }
 }
