@@ -695,3 +695,72 @@ TEST_F(RunStartTest, RunawayFieldsEndARunThatRecordsNothing) {
     EXPECT_EQ(std::tuple(d.CalcRunning.load(), d.Stopped.load(), d.Ex.empty()), std::tuple(0, 1, true));
   }
 }
+
+// A material in which a wave runs faster than in vacuum shrinks the step's limit by
+// sqrt(eps*mu): a step above the shrunk limit is refused naming the material, one below it
+// starts, and materials with eps*mu >= 1 start as ever. Physics: in a box filled with
+// eps = 0.25, a pulse stays bounded for thousands of steps just below the shrunk limit
+// and runs away just above it.
+TEST_F(RunStartTest, AMediumFasterThanVacuumLowersTheStepsLimit) {
+  MainSettings& s = in.settings;
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC};
+  s.edX = s.edY = s.edZ = "0.001";
+  const double limitNs = StabilityLimit(1e-3, 1e-3, 1e-3) * 1e9;
+  tLayer& m = d.Layers[1];
+  m = tLayer{};
+  m.On = 1;
+  m.Name = "Плазма";
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+  ASSERT_TRUE(ResizeSpace(d));
+  for (int i = 1; i <= 9; ++i)
+    for (int j = 1; j <= 9; ++j)
+      for (int l = 1; l <= 9; ++l) d.Space(i, j, l) = 1;
+  auto startsAt = [&](double factor, double eps, double mu = 1, double epsInf = -1) {
+    m.EpsStatic = eps;
+    m.EpsInf = epsInf < 0 ? eps : epsInf;
+    m.Tau = epsInf < 0 ? 0 : 1e-9;
+    m.Mu = mu;
+    s.eddT = FormatGeneral(limitNs * factor, 15);
+    const RunStartResult r = Run();
+    if (!r.started) EXPECT_EQ(std::tuple(r.status, r.restore, d.Hx.empty()),
+                              std::tuple(runmsg::TimeStepAboveLimitStatus, true, true));
+    return r.started ? std::string("started") : Refusal(r);
+  };
+  const std::string at = FormatGeneral(limitNs * 0.999, 15);
+  EXPECT_EQ(startsAt(0.999, 0.25),
+            "Материал 1 \"Плазма\" (εs = 0.25): волна в нем быстрее, чем в вакууме, и предел "
+            "устойчивости для него 0.00096292" + std::string(" нс, а шаг по времени ") + at +
+            " нс больше: поле в расчете будет расти без ограничения. Уменьшите шаг по времени на "
+            "странице \"Сетка\" главного окна или измените материал в окне материалов. Работа невозможна!");
+  EXPECT_EQ(startsAt(0.999, 1), "started");
+  EXPECT_EQ(startsAt(0.999, 4), "started");
+  EXPECT_EQ(startsAt(0.499, 0.25), "started");
+  EXPECT_NE(startsAt(0.501, 0.25), "started");
+  // mu counts where the model uses it; the Debye term's high-frequency permittivity too.
+  EXPECT_EQ(startsAt(0.501, 0.5, 0.5), "started");
+  s.cbMagneticMaterals = true;
+  EXPECT_NE(startsAt(0.501, 0.5, 0.5).find("(εs = 0.5, μ = 0.5)"), std::string::npos);
+  EXPECT_EQ(startsAt(0.499, 0.5, 0.5), "started");
+  s.cbMagneticMaterals = false;
+  s.cbBioMaterals = true;
+  EXPECT_NE(startsAt(0.999, 4, 1, 0.25).find("(εs = 4, ε∞ = 0.25)"), std::string::npos);
+  s.cbBioMaterals = false;
+  EXPECT_NE(startsAt(0.5, 0).find("должны быть больше 0"), std::string::npos);
+  m.On = 0;  // a material switched off is not in the model
+  EXPECT_EQ(startsAt(0.999, 0.25), "started");
+  m.On = 1;
+
+  for (double factor : {0.49, 0.51}) {
+    SCOPED_TRACE(factor);
+    ASSERT_EQ(startsAt(factor, 1), "started");
+    m.EpsStatic = m.EpsInf = 0.25;  // the run's coefficients, past the start's check
+    d.Ez(5, 5, 5) = 1;
+    d.StepCount = 2000;
+    double peak = 0;
+    const RunEnd end = StepRun(RunStartResult{}, nullptr, [&] {
+      peak = std::max(peak, double(std::fabs(d.Ez(5, 5, 5))) + std::fabs(d.Ez(3, 4, 6)));
+    });
+    if (factor < 0.5) EXPECT_EQ(std::tuple(end, peak <= 2), std::tuple(RunEnd::Completed, true)) << peak;
+    else EXPECT_EQ(end, RunEnd::Diverged);
+  }
+}
