@@ -76,3 +76,26 @@ TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
   EXPECT_EQ(prog.prompter.messages, std::vector<std::string>{rv::runmsg::OnlyVacuum});
   EXPECT_LT(leak, 0.05 * peak) << leak << " of " << peak;
 }
+
+// The scatterer sample with its sphere made faster than light at the sample's step (eps 0.25
+// at the vacuum limit) is refused at the start, naming the material, and starts nothing.
+TEST(SampleRuns, ScattererOfAFastMediumIsRefusedByName) {
+  const std::string dir = FreshDir("rv_sample_runs", "fast");
+  const fs::path sample = fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
+                          "examples" / "scatterer";
+  for (const char* f : {"scatterer.fdt", "scatterer.bin"}) fs::copy_file(sample / f, dir + f);
+  Program prog;
+  prog.io.LoadProjectByName(dir + "scatterer.fdt");
+  int used = 0;
+  for (size_t i = 0; i < prog.d.Space.size() && !used; ++i) used = prog.d.Space.data()[i];
+  ASSERT_GT(used, 0);
+  prog.d.Layers[size_t(used)].EpsStatic = prog.d.Layers[size_t(used)].EpsInf = 0.25;
+  prog.w.btnPuskClick();
+  ASSERT_EQ(prog.prompter.messages.size(), 1u) << Joined(prog.prompter.messages);
+  EXPECT_EQ(prog.prompter.messages[0].rfind("Материал " + std::to_string(used) + " \"", 0), 0u)
+      << prog.prompter.messages[0];
+  EXPECT_NE(prog.prompter.messages[0].find("(εs = 0.25)"), std::string::npos);
+  EXPECT_FALSE(prog.w.Running());
+  EXPECT_TRUE(prog.d.Ex.empty());
+  if (const char* shot = std::getenv("RV_SHOT")) prog.w.grab().save(shot);
+}
