@@ -30,15 +30,21 @@ std::pair<std::array<std::vector<double>, 3>, double> Diagrams(const SolverData&
   return r;
 }
 
-}  // namespace
-
-TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
-  const std::string dir = FreshDir("rv_sample_runs", "scatterer");
+// The scatterer sample copied to a fresh folder `name` and opened as the user opens it.
+std::string OpenScatterer(Program& prog, const std::string& name) {
+  const std::string dir = FreshDir("rv_sample_runs", name);
   const fs::path sample = fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
                           "examples" / "scatterer";
   for (const char* f : {"scatterer.fdt", "scatterer.bin"}) fs::copy_file(sample / f, dir + f);
-  Program prog;
   prog.io.LoadProjectByName(dir + "scatterer.fdt");
+  return dir;
+}
+
+}  // namespace
+
+TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
+  Program prog;
+  const std::string dir = OpenScatterer(prog, "scatterer");
   ASSERT_EQ(prog.w.ProjectFileName(), dir + "scatterer.fdt");
   auto run = [&] {
     prog.prompter.messages.clear();
@@ -80,12 +86,8 @@ TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
 // The scatterer sample with its sphere made faster than light at the sample's step (eps 0.25
 // at the vacuum limit) is refused at the start, naming the material, and starts nothing.
 TEST(SampleRuns, ScattererOfAFastMediumIsRefusedByName) {
-  const std::string dir = FreshDir("rv_sample_runs", "fast");
-  const fs::path sample = fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
-                          "examples" / "scatterer";
-  for (const char* f : {"scatterer.fdt", "scatterer.bin"}) fs::copy_file(sample / f, dir + f);
   Program prog;
-  prog.io.LoadProjectByName(dir + "scatterer.fdt");
+  OpenScatterer(prog, "fast");
   int used = 0;
   for (size_t i = 0; i < prog.d.Space.size() && !used; ++i) used = prog.d.Space.data()[i];
   ASSERT_GT(used, 0);
