@@ -11,6 +11,8 @@
 // disturbs it less.
 // One line per result:
 //   bench: case=<name> N=<n> threads=<t> steps=<s> mcells_per_s=<x> to_reference=<r>
+// and what the run's check for fields that are no longer finite adds to a step:
+//   bench: case=finite_check N=<n> threads=<t> steps=<s> step_ms=<m> check_cost_pct=<p>
 #include <omp.h>
 
 #include <chrono>
@@ -45,7 +47,10 @@ using Clock = std::chrono::steady_clock;
 enum class Faces { PEC, Mur, InvR, RTABC, PMLAll, PMLX };
 
 // ---- the solver's kernels in the time loop's order
-double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err) {
+// With `watched`, the E pass looks for values that are not finite numbers (as in a run) on
+// every other step, and each step's seconds go to watched or plain by whether it looked.
+double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err,
+                std::vector<double>* watched = nullptr, std::vector<double>* plain = nullptr) {
   SolverData d;
   SetGridSize(d, n + 1, n + 1, n + 1);
   if (!ResizeSpace(d)) { err = "model"; return -1; }
@@ -85,7 +90,7 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
   StepFusion fusion;
   fusion.MurZ = mur;
   fusion.PecZ = faces == Faces::PEC;
-  const StepFusion* fuse = mur || fusion.PecZ ? &fusion : nullptr;
+  const StepFusion* fuse = mur || fusion.PecZ || watched ? &fusion : nullptr;
   auto step = [&] {
     UpdateH(d);
     if (invr) {
@@ -106,7 +111,14 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
   };
   step();  // first touch
   const auto t0 = Clock::now();
-  for (int s = 0; s < steps; ++s) step();
+  for (int s = 0; s < steps; ++s) {
+    if (!watched) { step(); continue; }
+    d.CurStep = s + 1;
+    fusion.WatchFinite = s % 2 == 1;
+    const auto a = Clock::now();
+    step();
+    (fusion.WatchFinite ? watched : plain)->push_back(std::chrono::duration<double>(Clock::now() - a).count());
+  }
   return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
@@ -185,6 +197,26 @@ int main(int argc, char** argv) {
         else
           std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=%.3f%s\n",
                       cases[c].name, n, t, steps, mc, mc / ref, ToPec(cases, nc, c, best).c_str());
+      }
+      // What the run's look for fields that are no longer finite numbers costs: steps with
+      // and without it take turns in one box, so a change in the machine's load touches
+      // both; the median of each pair's difference over the median plain step.
+      if (!skip("finite_check")) {
+        std::vector<double> w, p, diff;
+        std::string err;
+        for (int r = 0; r < repeat && err.empty(); ++r)
+          TimeCase(n, 2 * steps, false, Faces::PEC, err, &w, &p);
+        for (size_t i = 0; i < w.size() && i < p.size(); ++i) diff.push_back(w[i] - p[i]);
+        auto median = [](std::vector<double> v) {
+          std::sort(v.begin(), v.end());
+          return v.empty() ? 0.0 : v[v.size() / 2];
+        };
+        if (!err.empty() || p.empty())
+          std::printf("bench: case=finite_check N=%d threads=%d skipped: %s\n", n, t, err.c_str());
+        else
+          std::printf("bench: case=finite_check N=%d threads=%d steps=%zu step_ms=%.2f "
+                      "check_cost_pct=%.2f\n",
+                      n, t, w.size() + p.size(), median(p) * 1e3, median(diff) / median(p) * 100);
       }
       std::fflush(stdout);
     }

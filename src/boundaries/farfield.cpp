@@ -789,6 +789,20 @@ void FreeFarField(FarFieldState& s) {
   s.SeriesLength = 0;
 }
 
+bool FarFieldFinite(const FarFieldState& s) {
+  auto finite = [](const std::vector<tFarPoint>& points) {
+    for (const tFarPoint& p : points)
+      for (const std::vector<float>& series : p.Series)
+        for (float v : series)
+          if (!std::isfinite(v)) return false;
+    return true;
+  };
+  if (!finite(s.FarPoints)) return false;
+  for (const auto& dgm : s.Diagrams)
+    if (!finite(dgm)) return false;
+  return true;
+}
+
 std::string FarPointFileName(char field, const tFarPoint& p, char comp) {
   long long x = 0, y = 0, z = 0;
   TryRound(p.X, x);

@@ -170,6 +170,10 @@ void AccumulateFarField(FarFieldState& s, const SolverData& d, int32_t step);
 
 void FreeFarField(FarFieldState& s);
 
+// Every sample of every receiver's series is a finite number (a run whose sums ran away
+// would write INF and NaN into every file).
+bool FarFieldFinite(const FarFieldState& s);
+
 // The end-of-run files in d.FARDir (created when missing). Every file is tried; each one
 // that fails adds a message to `errors`. curStep: steps done.
 void SaveFarPoints(const FarFieldState& s, const SolverData& d, int32_t curStep,

@@ -99,6 +99,7 @@ RunFeatures AvailableRunFeatures() {
     for (const std::string& e : errors) msg += (msg.empty() ? "" : "\n") + e;
     return errors.empty();
   };
+  f.FarFieldFinite = [far](const SolverData&) { return FarFieldFinite(*far); };
   f.FreeRunFeatures = [pml, far](SolverData&) {
     FreePML(*pml);
     FreeFarField(*far);

@@ -61,6 +61,8 @@ struct RunFeatures {
   // End of run: the far-field files. False with a message when a file cannot be written.
   // (The SAR reports are the solver's own and need no hook.)
   std::function<bool(SolverData&, const RunSettings&, std::string& message)> FinishFarField;
+  // Whether every far-field sum of the run is a finite number (true without far field).
+  std::function<bool(const SolverData&)> FarFieldFinite;
   // Releases what SetupPML and SetupFarField reserved.
   std::function<void(SolverData&)> FreeRunFeatures;
   // The output kind "D": two split H parts of the PML faces Y=max and X=max. False when

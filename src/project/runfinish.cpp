@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "project/progresstext.h"
+#include "solver/power.h"
 
 namespace rv {
 
@@ -33,16 +34,26 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
     r.MemoLines.push_back("Ошибка записи результатов в " + now + ": " + text);
   };
 
+  // Sums that ran away by the last step would make reports of INF and NaN just as well:
+  // such a run has diverged too, whatever its loop saw.
+  std::string error = in.Outcome.Error;
+  bool diverged = in.Outcome.End == RunEnd::Diverged;
+  const bool sarDue = d.SAROn && d.CurStep - d.SARDelay > 0;
+  if (!diverged && in.Outcome.End != RunEnd::Failed &&
+      ((d.FarFieldOn && in.FarFieldFinite && !in.FarFieldFinite()) ||
+       (sarDue && !PowerSumsFinite(d)))) {
+    diverged = true;
+    error = RunDiverged(d.CurStep).what();
+  }
   // The reports of a run whose fields ran away would hold only INF and NaN.
-  const bool diverged = in.Outcome.End == RunEnd::Diverged;
   if (diverged) {
     r.Diverged = true;
     d.Stopped = 1;
     r.MemoLines.push_back("Счет остановлен в " + now + ": расчет расходится.");
-    r.MemoLines.push_back(in.Outcome.Error);
-    if (d.FarFieldOn || (d.SAROn && d.CurStep - d.SARDelay > 0))
+    r.MemoLines.push_back(error);
+    if (d.FarFieldOn || sarDue)
       r.MemoLines.push_back("Дальнее поле и поглощенная мощность расходящегося расчета не записаны.");
-    r.Messages.push_back(in.Outcome.Error);
+    r.Messages.push_back(error);
   } else if (d.Stopped == 0 || in.Outcome.End == RunEnd::Failed) {
     r.InternalError = true;
     d.Stopped = 1;
@@ -57,7 +68,7 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
 
   for (const std::string& e : CloseOutputFiles(outputs)) writeFailed(e);
 
-  if (!diverged && d.SAROn && d.CurStep - d.SARDelay > 0) {
+  if (!diverged && sarDue) {
     std::string err;
     if (Guarded([&] { return WriteSARReports(d, in.Sar, err, &r.Sar); }, err))
       r.SarWritten = true;

@@ -21,6 +21,9 @@ struct EndOfRunInput {
   // The far-field files (called when FarFieldOn); false with a message when one cannot be
   // written.
   std::function<bool(std::string& message)> SaveFarField;
+  // Whether the far-field sums are all finite numbers (checked when FarFieldOn, before
+  // SaveFarField); none: taken as finite.
+  std::function<bool()> FarFieldFinite;
   // Releases what the run's other features reserved (PML, far field).
   std::function<void()> FreeRunFeatures;
   int64_t NowMs = 0;   // the moment of the end, ms since the epoch, for the journal

@@ -43,6 +43,43 @@ bool ModelIsVacuum(const SolverData& d) {
   return true;
 }
 
+// The material in use in which a wave runs fastest: the least product of permittivity
+// (the high-frequency one too, where its Debye term is on) and mu (where mu is used). A wave
+// in it runs sqrt(1/EpsMu) times as fast as in vacuum, so the step's limit shrinks by
+// sqrt(EpsMu). Layer 0: every material in use has EpsMu >= 1, and the vacuum limit holds.
+struct FastestMedium {
+  int Layer = 0;
+  double EpsMu = 1;
+};
+
+double PermittivityOf(const tLayer& L, bool polar) {
+  const bool debye = polar && L.Tau > 0 && L.EpsInf != L.EpsStatic;
+  return debye ? std::min(L.EpsStatic, L.EpsInf) : L.EpsStatic;
+}
+
+FastestMedium FindFastestMedium(const SolverData& d) {
+  FastestMedium f;
+  for (int m = 1; m < MaxLayers; ++m) {
+    if (d.MaterialCellCount[size_t(m) - 1] <= 0) continue;
+    const tLayer& L = d.Layers[size_t(m)];
+    const double epsMu = PermittivityOf(L, d.PolarDielectrics) * (d.MagneticMaterials ? L.Mu : 1.0);
+    // NaN, too, is no medium a step can run in.
+    if (!(epsMu >= f.EpsMu)) f = {m, epsMu};
+  }
+  return f;
+}
+
+// The limit with as many digits as it takes to read below the step.
+std::string LimitBelow(double stepNs, double limitNs) {
+  std::string limit;
+  for (int p = 5; p <= 15; ++p) {
+    limit = FormatGeneral(limitNs, p);
+    double shown = 0;
+    if (TryStrToFloat(limit, shown) && shown < stepNs) break;
+  }
+  return limit;
+}
+
 // A record of a table row the run uses (an empty or unreadable row has X = 0).
 template <class V>
 bool AnyRecord(const V& records) {
@@ -114,16 +151,25 @@ std::string SettingsRefusalStatus(const MainSettings& s) {
 }
 
 std::string runmsg::TimeStepAboveLimit(double stepNs, double limitNs) {
-  // The limit with as many digits as it takes to read below the step.
-  std::string limit;
-  for (int p = 5; p <= 15; ++p) {
-    limit = FormatGeneral(limitNs, p);
-    double shown = 0;
-    if (TryStrToFloat(limit, shown) && shown < stepNs) break;
-  }
   return "Шаг по времени " + FormatGeneral(stepNs, 15) + " нс больше предела устойчивости " +
-         limit + " нс: поле в расчете будет расти без ограничения. Работа невозможна!" +
+         LimitBelow(stepNs, limitNs) + " нс: поле в расчете будет расти без ограничения. Работа невозможна!" +
          ChangeOn("Геометрия", "Шаг по времени, нс:");
+}
+
+std::string runmsg::MediumFasterThanStep(int layer, const tLayer& L, bool polar, bool magnetic,
+                                         bool rtabc, double stepNs, double limitNs) {
+  std::string values = "εs = " + FormatGeneral(L.EpsStatic, 15);
+  if (PermittivityOf(L, polar) != L.EpsStatic) values += ", ε∞ = " + FormatGeneral(L.EpsInf, 15);
+  if (magnetic) values += ", μ = " + FormatGeneral(L.Mu, 15);
+  const std::string head = "Материал " + std::to_string(layer) + " \"" + L.Name + "\" (" + values + ")";
+  if (!(limitNs > 0))
+    return head + ": диэлектрическая и магнитная проницаемости материала должны быть больше 0. "
+                  "Работа невозможна!\nИзмените материал в окне материалов.";
+  return head + ": волна в нем быстрее, чем в вакууме, и предел устойчивости для него " +
+         LimitBelow(stepNs, limitNs) + " нс, а шаг по времени " + FormatGeneral(stepNs, 15) +
+         " нс больше: поле в расчете будет расти без ограничения. Работа невозможна!" +
+         (rtabc ? "\nШаг RT-ABC равен Dx/2 и не меняется: измените материал в окне материалов."
+                : "\nИзмените «Шаг по времени, нс:» на странице «Геометрия» или материал в окне материалов.");
 }
 
 RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
@@ -358,6 +404,20 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
           ++d.MaterialCellCount[size_t(m) - 1];
           ++d.ObjectCellCount;
         }
+  }
+
+  // A medium faster than vacuum lowers the limit the step was checked against.
+  {
+    const FastestMedium fast = FindFastestMedium(d);
+    if (fast.Layer != 0) {
+      const double stepNs = d.TimeStepSec * 1e9;
+      const double limit = fast.EpsMu > 0 ? StabilityLimit(d.Dx, d.Dy, d.Dz) * std::sqrt(fast.EpsMu) : 0;
+      if (!(limit > 0) || !WithinStabilityLimit(stepNs, limit))
+        return st.Refuse(runmsg::MediumFasterThanStep(fast.Layer, d.Layers[size_t(fast.Layer)],
+                                                      d.PolarDielectrics, d.MagneticMaterials,
+                                                      d.AnyRTABC, stepNs, limit * 1e9),
+                         runmsg::TimeStepAboveLimitStatus, true);
+    }
   }
 
   if (d.SAROn) {

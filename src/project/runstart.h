@@ -139,6 +139,10 @@ inline constexpr const char* BadTimeStep =
 inline constexpr const char* BadTimeStepStatus = "Ошибка в задании шага по времени.";
 // A time step above the stability limit of the run's cells, both in ns.
 std::string TimeStepAboveLimit(double stepNs, double limitNs);
+// A material in use in which a wave runs faster than the step allows (limitNs: the limit
+// scaled for it; 0 when its permittivity or mu is not above 0).
+std::string MediumFasterThanStep(int layer, const tLayer& L, bool polar, bool magnetic, bool rtabc,
+                                 double stepNs, double limitNs);
 inline constexpr const char* TimeStepAboveLimitStatus =
     "Шаг по времени больше предела устойчивости.";
 inline constexpr const char* CentreOutsideStatus =

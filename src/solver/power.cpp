@@ -213,6 +213,13 @@ void PowerSpans::Build(const SolverData& d, const EdgeCoefCache& cache,
   built_ = true;
 }
 
+bool PowerSumsFinite(const SolverData& d) {
+  for (const t3DSpaceArray* a : {&d.PowerX, &d.PowerY, &d.PowerZ})
+    for (size_t i = 0, n = a->size(); i < n; ++i)
+      if (!std::isfinite(a->data()[i])) return false;
+  return true;
+}
+
 bool ComputeSAR(SolverData& d) {
   d.SARCell.free();
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;

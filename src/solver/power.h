@@ -23,4 +23,7 @@ bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion = nul
 // when no step was accumulated, the power arrays are missing or memory fails.
 bool ComputeSAR(SolverData& d);
 
+// Every absorbed-power sum in PowerX, PowerY, PowerZ is a finite number.
+bool PowerSumsFinite(const SolverData& d);
+
 }  // namespace rv

@@ -46,6 +46,8 @@ bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const
     read.push_back({e.Axis, X, Y, Z});
   });
   k.Fusion.SetPlainRows(d, rows);
+  k.Fusion.WatchFinite = true;
+  k.Fusion.FoundNonFinite = 0;
   k.Fusion.Spans.Clear();
   if (d.SAROn) {
     for (const auto& c : k.PowerReadCells)
@@ -67,6 +69,11 @@ void CheckRunArrays(bool ok, const char* what) {
 namespace {
 
 void Check(bool ok, const char* what) { CheckRunArrays(ok, what); }
+
+// After an E pass: whatever the run records, fields that ran away end it at this step.
+void CheckFinite(const SolverData& d, const StepFusion& f) {
+  if (f.FoundNonFinite) throw RunDiverged(d.CurStep);
+}
 
 // The E of every element edge, which the elements have just read: a value that is not a
 // finite number means the fields have run away (an element the grid cannot carry, a step
@@ -112,6 +119,7 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
     if (!FuseHE(*D)) return Check(UpdateH(*D), "H");
     Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы");
     Check(UpdateHE(*D, K->Cache, FusionForStep(*D, K->Fusion)), "H, E");
+    CheckFinite(*D, K->Fusion);
   };
   h.ApplyDissipation = [D, K] {
     if (!K->Dissipation.PreparedFor(*D, K->Centre))
@@ -120,9 +128,11 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   };
   h.UpdateE = [D, K] {
     if (!FuseHE(*D)) Check(UpdateE(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E");
+    CheckFinite(*D, K->Fusion);
   };
   h.UpdateEDebye = [D, K] {
     if (!FuseHE(*D)) Check(UpdateEDebye(*D, K->Cache, FusionForStep(*D, K->Fusion)), "E, Debye");
+    CheckFinite(*D, K->Fusion);
   };
   h.KeepLumpedEdges = [D, K] {
     if (!FuseHE(*D)) Check(K->Lumped.KeepEdges(*D), "сосредоточенные элементы");

@@ -46,8 +46,8 @@ void CheckRunArrays(bool ok, const char* what);
 
 // Hooks calling the solver's own items on d and k. A kernel that finds the run's arrays
 // not matching the grid throws, so the run ends as failed instead of stepping nothing; an
-// element edge whose E is no longer a finite number after the elements' update throws
-// RunDiverged.
+// E pass that wrote a field value that is not a finite number, or an element edge whose E
+// is no longer one after the elements' update, throws RunDiverged.
 StepHooks DefaultStepHooks(SolverData& d, RunKernels& k);
 
 }  // namespace rv

@@ -60,6 +60,14 @@ struct StepFusion {
   bool Accumulate = true;
   // Where the run adds up absorbed power (set once at run start).
   PowerSpans Spans;
+  // The E pass looks at the Ez it writes, while the row is still in the cache, and sets
+  // FoundNonFinite when one is INF or NaN: the rows (i, j) with i + j + CurStep even, so
+  // every other row, the others on the next step. That is enough: a value that runs away
+  // in any component reaches the Ez of its row and of the four rows beside it (the other
+  // parity) within a step, and stays. Set only, never cleared, by the pass (any thread may
+  // set it); the run clears it at its start.
+  bool WatchFinite = false;
+  mutable int FoundNonFinite = 0;
 
   // Marks the rows along z (component 0 Ex, 1 Ey, 2 Ez; cell indices i, j) that hold one
   // of the given edges {axis, i, j} as plain.

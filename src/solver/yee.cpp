@@ -1,6 +1,9 @@
 #include "solver/yee.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cstdint>
 
 #include "solver/constants.h"
 #include "solver/workpool.h"
@@ -215,6 +218,15 @@ RV_KERNEL void DRowIdx32(float* out, float* prev, const PowerArgs& pa, float* dd
   DRowIdxDispatch<uint32_t>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
 }
 
+// Whether every value of v[k0..k1] is a finite number (INF and NaN have all exponent bits
+// set). An integer maximum, so it vectorises without reordering any float arithmetic and
+// no compiler setting can drop the test.
+RV_KERNEL bool RowFinite(const float* RV_RESTRICT v, int k0, int k1) {
+  uint32_t m = 0;
+  for (int k = k0; k <= k1; ++k) m = std::max(m, std::bit_cast<uint32_t>(v[k]) & 0x7f800000u);
+  return m != 0x7f800000u;
+}
+
 RV_KERNEL void CopyRow(float* RV_RESTRICT dst, const float* RV_RESTRICT src, int k0, int k1) {
   for (int k = k0; k <= k1; ++k) dst[k] = src[k];
 }
@@ -341,6 +353,7 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f, bool 
   const bool murLo = murZ && d.MurFace[FaceZ1], murHi = murZ && d.MurFace[FaceZMax];
   const PowerSpans* spans = f && f->Spans.Built() ? &f->Spans : nullptr;
   const bool pecLo = f && f->PecZ && d.PECFace[FaceZ1], pecHi = f && f->PecZ && d.PECFace[FaceZMax];
+  const bool watch = f && f->WatchFinite;
 
   // One row of component a at (i, j); the curl's four H rows and Courant numbers by axis.
   auto row = [&](int a, int i, int j, int k0, int k1) {
@@ -432,6 +445,8 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f, bool 
       if (pecHi) out[nz] = 0.0f;
       if (pecLo) out[1] = 0.0f;
     }
+    if (a == 2 && watch && ((i + j + d.CurStep) & 1) == 0 && !RowFinite(out, k0, k1))
+      std::atomic_ref<int>(f->FoundNonFinite).store(1, std::memory_order_relaxed);
   };
 
   // Plane i of all three components (Ey and Ez start at plane 2).

@@ -309,3 +309,36 @@ TEST(RunEnd, ARunThatDivergesStopsAtThatStepAndSaysSo) {
       for (double y : c.Y) EXPECT_TRUE(std::isfinite(y)) << c.Title;
   }
 }
+
+// Sums that ran away while the loop saw nothing (the far field's, the absorbed power's) make
+// the end a diverged one as well: neither report is written, and the message names the
+// last step.
+TEST(RunEnd, SumsThatRanAwayEndTheRunAsDiverged) {
+  for (bool far : {true, false}) {
+    SCOPED_TRACE(far);
+    Box b;
+    b.steps = 20;
+    b.Start();
+    EndCallbacks cb(b.d, b.out);
+    bool saved = false;
+    if (far) {
+      b.d.FarFieldOn = 1;
+      cb.in.FarFieldFinite = [] { return false; };
+      cb.in.SaveFarField = [&](std::string&) { return saved = true; };
+    }
+    const RunOutcome o = b.Run(cb, [&](StepHooks& h) {
+      if (far) return;
+      h.AccumulatePower = [&b, acc = h.AccumulatePower](bool on) {
+        acc(on);
+        b.d.PowerX(5, 5, 5) = INFINITY;
+      };
+    });
+    const EndOfRunReport& r = cb.report;
+    EXPECT_EQ(o.End, RunEnd::Completed);
+    EXPECT_EQ(std::tuple(r.Diverged, saved, r.SarWritten, r.LeftTimeText, r.Messages),
+              std::tuple(true, false, false, "Счет остановлен: расчет расходится.",
+                         std::vector<std::string>{RunDiverged(20).what()}));
+    EXPECT_FALSE(fs::exists(b.d.SARDir + "SAR.txt"));
+    EXPECT_TRUE(b.Ended());
+  }
+}

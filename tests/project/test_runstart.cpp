@@ -7,6 +7,7 @@
 #include "project/gridsettings.h"
 #include "project/mainsettings.h"
 #include "project/runfeatures.h"
+#include "project/runfinish.h"
 #include "project/runstart.h"
 #include "project/signalsource.h"
 #include "solver/constants.h"
@@ -617,4 +618,153 @@ TEST_F(RunStartTest, ExternalFieldRefusesFacesThatDoNotCarryIt) {
             std::tuple(1u, 0u, true));
   in.settings.ComboBox = {BorderPML, BorderPML, BorderPML, BorderPML, BorderPML, BorderPML};
   EXPECT_TRUE(Run().started);
+}
+
+// A run that records nothing (no output row, no element) still notices fields that run
+// away: with TF-SF and far-field diagrams, and with the external field and SAR, a
+// dielectric faster than light at the vacuum limit ends the run as diverged within a step
+// of the first value that is not a finite number, and no diagram or SAR report is written.
+TEST_F(RunStartTest, RunawayFieldsEndARunThatRecordsNothing) {
+  features = AvailableRunFeatures();
+  for (bool tfsf : {true, false}) {
+    SCOPED_TRACE(tfsf);
+    MainSettings& s = in.settings;
+    s.spX = s.spY = s.spZ = 16;
+    s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+    s.edX = s.edY = s.edZ = "0.001";
+    s.eddT = ComputeGridSettings(s, 1, 0).eddT;
+    s.seStepCount = 400;
+    s.rgSources = tfsf ? SourceTFSF : SourceExternalField;
+    s.cbFarDiagram = s.cbPZ = tfsf;
+    s.edFarStep = 8;
+    s.edFarDiagrR = "0.25";
+    s.spFarXmin = s.spFarYmin = s.spFarZmin = 4;
+    s.spFarXmax = s.spFarYmax = s.spFarZmax = 12;
+    s.cbEnergy = !tfsf;
+    BareNewProject();
+    tLayer& m = d.Layers[1];
+    m.Sigma = 0;
+    for (int i = 7; i <= 10; ++i)
+      for (int j = 7; j <= 10; ++j)
+        for (int l = 7; l <= 10; ++l) d.Space(i, j, l) = 1;
+    const RunStartResult r = Run();
+    ASSERT_TRUE(r.started) << Refusal(r);
+    ASSERT_EQ(outputs.sgOutPoint.RowCount(), 1);
+    rvtest::TempDir tmp;
+    SetResultPaths(d, tmp / "p.fdt");
+    m.EpsStatic = m.EpsInf = 0.25;  // the run's coefficients, past the start's check
+
+    SignalSource sig;
+    RunKernels k;
+    ASSERT_TRUE(PrepareRunKernels(d, r.run.elements, &sig, k));
+    StepHooks h = DefaultStepHooks(d, k);
+    RunSettings rs = r.run.settings;
+    rs.Signal = &sig;
+    features.AddStepHooks(d, rs, h);
+    ASSERT_FALSE(h.RecordOutputPoints);
+    // Steps that ended with a value anywhere not finite.
+    int runaway = 0;
+    h.DrawSlices = [&](int, double) {
+      for (const t3DSpaceArray* a : {&d.Ex, &d.Ey, &d.Ez, &d.Hx, &d.Hy, &d.Hz})
+        for (size_t i = 0; i < a->size(); ++i)
+          if (!std::isfinite(a->data()[i])) { ++runaway; return; }
+    };
+    struct : RunCallbacks {
+      EndOfRunInput in;
+      EndOfRunReport report;
+      SolverData* d = nullptr;
+      void ShowProgress(const ProgressInfo&) override {}
+      void FinishCalculation(const RunOutcome& o) override {
+        in.Outcome = o;
+        OutputRun none;
+        report = FinishRun(*d, none, in);
+      }
+    } cb;
+    cb.d = &d;
+    cb.in.SaveFarField = [&](std::string& msg) { return features.FinishFarField(d, rs, msg); };
+    cb.in.FarFieldFinite = [&] { return features.FarFieldFinite(d); };
+    cb.in.FreeRunFeatures = [&] { features.FreeRunFeatures(d); };
+    runtest::OneThread one;
+    d.Stopped = 0;
+    d.CalcRunning = 1;
+    const RunOutcome o = RunTimeLoop(d, h, cb);
+    ASSERT_EQ(o.End, RunEnd::Diverged) << o.Error;
+    EXPECT_GT(o.DivergedStep, 10);
+    EXPECT_LE(runaway, 1);  // found on the step after the first at the latest
+    EXPECT_EQ(std::tuple(cb.report.Diverged, cb.report.SarWritten, cb.report.LeftTimeText, cb.report.Messages),
+              std::tuple(true, false, "Счет остановлен: расчет расходится.", std::vector{o.Error}));
+    EXPECT_NE(o.Error.find("на шаге " + std::to_string(o.DivergedStep) + " значения поля"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(d.FARDir + "/DiagrZ_0.25.grf"));
+    EXPECT_FALSE(std::filesystem::exists(d.SARDir + "SAR.txt"));
+    EXPECT_EQ(std::tuple(d.CalcRunning.load(), d.Stopped.load(), d.Ex.empty()), std::tuple(0, 1, true));
+  }
+}
+
+// A material in which a wave runs faster than in vacuum shrinks the step's limit by
+// sqrt(eps*mu): a step above the shrunk limit is refused naming the material, one below it
+// starts, and materials with eps*mu >= 1 start as ever. Physics: in a box filled with
+// eps = 0.25, a pulse stays bounded for thousands of steps just below the shrunk limit
+// and runs away just above it.
+TEST_F(RunStartTest, AMediumFasterThanVacuumLowersTheStepsLimit) {
+  MainSettings& s = in.settings;
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC};
+  s.edX = s.edY = s.edZ = "0.001";
+  const double limitNs = StabilityLimit(1e-3, 1e-3, 1e-3) * 1e9;
+  tLayer& m = d.Layers[1];
+  m = tLayer{};
+  m.On = 1;
+  m.Name = "Плазма";
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+  ASSERT_TRUE(ResizeSpace(d));
+  for (int i = 1; i <= 9; ++i)
+    for (int j = 1; j <= 9; ++j)
+      for (int l = 1; l <= 9; ++l) d.Space(i, j, l) = 1;
+  auto startsAt = [&](double factor, double eps, double mu = 1, double epsInf = -1) {
+    m.EpsStatic = eps;
+    m.EpsInf = epsInf < 0 ? eps : epsInf;
+    m.Tau = epsInf < 0 ? 0 : 1e-9;
+    m.Mu = mu;
+    s.eddT = FormatGeneral(limitNs * factor, 15);
+    const RunStartResult r = Run();
+    if (!r.started) EXPECT_EQ(std::tuple(r.status, r.restore, d.Hx.empty()),
+                              std::tuple(runmsg::TimeStepAboveLimitStatus, true, true));
+    return r.started ? std::string("started") : Refusal(r);
+  };
+  const std::string at = FormatGeneral(limitNs * 0.999, 15);
+  EXPECT_EQ(startsAt(0.999, 0.25),
+            "Материал 1 \"Плазма\" (εs = 0.25): волна в нем быстрее, чем в вакууме, и предел "
+            "устойчивости для него 0.00096292" + std::string(" нс, а шаг по времени ") + at +
+            " нс больше: поле в расчете будет расти без ограничения. Уменьшите шаг по времени на "
+            "странице \"Сетка\" главного окна или измените материал в окне материалов. Работа невозможна!");
+  EXPECT_EQ(startsAt(0.999, 1), "started");
+  EXPECT_EQ(startsAt(0.999, 4), "started");
+  EXPECT_EQ(startsAt(0.499, 0.25), "started");
+  EXPECT_NE(startsAt(0.501, 0.25), "started");
+  // mu counts where the model uses it; the Debye term's high-frequency permittivity too.
+  EXPECT_EQ(startsAt(0.501, 0.5, 0.5), "started");
+  s.cbMagneticMaterals = true;
+  EXPECT_NE(startsAt(0.501, 0.5, 0.5).find("(εs = 0.5, μ = 0.5)"), std::string::npos);
+  EXPECT_EQ(startsAt(0.499, 0.5, 0.5), "started");
+  s.cbMagneticMaterals = false;
+  s.cbBioMaterals = true;
+  EXPECT_NE(startsAt(0.999, 4, 1, 0.25).find("(εs = 4, ε∞ = 0.25)"), std::string::npos);
+  s.cbBioMaterals = false;
+  EXPECT_NE(startsAt(0.5, 0).find("должны быть больше 0"), std::string::npos);
+  m.On = 0;  // a material switched off is not in the model
+  EXPECT_EQ(startsAt(0.999, 0.25), "started");
+  m.On = 1;
+
+  for (double factor : {0.49, 0.51}) {
+    SCOPED_TRACE(factor);
+    ASSERT_EQ(startsAt(factor, 1), "started");
+    m.EpsStatic = m.EpsInf = 0.25;  // the run's coefficients, past the start's check
+    d.Ez(5, 5, 5) = 1;
+    d.StepCount = 2000;
+    double peak = 0;
+    const RunEnd end = StepRun(RunStartResult{}, nullptr, [&] {
+      peak = std::max(peak, double(std::fabs(d.Ez(5, 5, 5))) + std::fabs(d.Ez(3, 4, 6)));
+    });
+    if (factor < 0.5) EXPECT_EQ(std::tuple(end, peak <= 2), std::tuple(RunEnd::Completed, true)) << peak;
+    else EXPECT_EQ(end, RunEnd::Diverged);
+  }
 }

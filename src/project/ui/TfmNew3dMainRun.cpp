@@ -315,6 +315,7 @@ EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
     in.SaveFarField = [this](std::string& message) {
       return features_.FinishFarField(d_, run_.settings, message);
     };
+  if (features_.FarFieldFinite) in.FarFieldFinite = [this] { return features_.FarFieldFinite(d_); };
   if (features_.FreeRunFeatures) in.FreeRunFeatures = [this] { features_.FreeRunFeatures(d_); };
   in.NowMs = finishNowMs_;
   try {

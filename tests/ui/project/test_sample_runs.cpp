@@ -30,15 +30,21 @@ std::pair<std::array<std::vector<double>, 3>, double> Diagrams(const SolverData&
   return r;
 }
 
-}  // namespace
-
-TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
-  const std::string dir = FreshDir("rv_sample_runs", "scatterer");
+// The scatterer sample copied to a fresh folder `name` and opened as the user opens it.
+std::string OpenScatterer(Program& prog, const std::string& name) {
+  const std::string dir = FreshDir("rv_sample_runs", name);
   const fs::path sample = fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
                           "examples" / "scatterer";
   for (const char* f : {"scatterer.fdt", "scatterer.bin"}) fs::copy_file(sample / f, dir + f);
-  Program prog;
   prog.io.LoadProjectByName(dir + "scatterer.fdt");
+  return dir;
+}
+
+}  // namespace
+
+TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
+  Program prog;
+  const std::string dir = OpenScatterer(prog, "scatterer");
   ASSERT_EQ(prog.w.ProjectFileName(), dir + "scatterer.fdt");
   auto run = [&] {
     prog.prompter.shown.clear();
@@ -77,4 +83,23 @@ TEST(SampleRuns, ScattererFarFieldIsTheSpheresAndSymmetric) {
   EXPECT_EQ(prog.prompter.shown, std::vector<std::string>{rv::runmsg::OnlyVacuum});
   EXPECT_EQ(prog.prompter.warnings, prog.prompter.shown);
   EXPECT_LT(leak, 0.05 * peak) << leak << " of " << peak;
+}
+
+// The scatterer sample with its sphere made faster than light at the sample's step (eps 0.25
+// at the vacuum limit) is refused at the start, naming the material, and starts nothing.
+TEST(SampleRuns, ScattererOfAFastMediumIsRefusedByName) {
+  Program prog;
+  OpenScatterer(prog, "fast");
+  int used = 0;
+  for (size_t i = 0; i < prog.d.Space.size() && !used; ++i) used = prog.d.Space.data()[i];
+  ASSERT_GT(used, 0);
+  prog.d.Layers[size_t(used)].EpsStatic = prog.d.Layers[size_t(used)].EpsInf = 0.25;
+  prog.w.btnPuskClick();
+  ASSERT_EQ(prog.prompter.warnings.size(), 1u) << Joined(prog.prompter.warnings);
+  EXPECT_EQ(prog.prompter.warnings[0].rfind("Материал " + std::to_string(used) + " \"", 0), 0u)
+      << prog.prompter.warnings[0];
+  EXPECT_NE(prog.prompter.warnings[0].find("(εs = 0.25)"), std::string::npos);
+  EXPECT_FALSE(prog.w.Running());
+  EXPECT_TRUE(prog.d.Ex.empty());
+  if (const char* shot = std::getenv("RV_SHOT")) prog.w.grab().save(shot);
 }
