@@ -541,6 +541,8 @@ void TfmNew3dMain::mnNewProjectClick() {
   if (Running()) return;
   // Yes saves first; a cancelled or failed save keeps the project as it is.
   if (!askSaveFirst()) return;
+  // The last run's labels and a refusal's status speak of the project left behind.
+  clearRunStatus();
   const std::string name = NewProjectFolder(app_.History, platform::HomeDir()) + "Новый проект.fdt";
   dlg_.OpenFileName = name;
   projectFileName_ = name;

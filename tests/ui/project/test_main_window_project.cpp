@@ -399,11 +399,16 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
   w.eddT->setText(QString::fromStdString(limit));
   EXPECT_EQ(Text(w.lbStep), "");
 
-  // A far-field project, then a new one: its first start is not refused.
+  // A far-field project, then a new one: its first start is not refused, and a refusal of
+  // the project left behind no longer stands in its status.
+  w.eddT->setText("0.5");
+  w.btnPuskClick();
+  ASSERT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
   w.cbFarDiagram->setChecked(true);
   QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources1"), Qt::LeftButton);
   p.prompter.answers = {PromptButton::No};
   w.mnNewProjectClick();
+  EXPECT_EQ(Text(w.lbStep), "");  // the refusal spoke of the project left behind
   w.seStepCount->setValue(5);
   p.prompter.warnings.clear();
   w.btnPuskClick();
