@@ -53,6 +53,19 @@ double LastPeak(const ChartModel& m) {
   return y.empty() ? 0 : *std::max_element(y.begin(), y.end());
 }
 
+// The pulse's spectrum by direct summation, 0..3 GHz in 10 MHz steps, absolute amplitudes,
+// shown in the unit of list index `unit`.
+void PulseSpectrum(TfmSpectr& d, int unit, bool noPhase = false) {
+  d.rbDFT->click();
+  d.CheckBox1->setChecked(false);
+  d.CheckBox3->setChecked(true);
+  d.CheckBox4->setChecked(noPhase);
+  d.edFMin->setText("0");
+  d.edFMax->setText("3e9");
+  d.eddF->setText("1e7");
+  d.cbFreq->setCurrentIndex(unit);
+}
+
 // Answers the selection dialog with the given list entries, then the spectrum dialog after
 // `setUp` has set its fields.
 void AnswerSpectrum(std::vector<int> entries, std::function<void(TfmSpectr&)> setUp) {
@@ -192,16 +205,7 @@ TEST_F(ChartSpectra, DialogSettingsAndFftCheck) {
 // it shows.
 TEST_F(ChartSpectra, RebuildUndoesTheSpectrumDivisor) {
   AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
-  AnswerSpectrum({0}, [](TfmSpectr& d) {
-    d.rbDFT->click();
-    d.CheckBox1->setChecked(false);
-    d.CheckBox3->setChecked(true);
-    d.CheckBox4->setChecked(false);
-    d.edFMin->setText("0");
-    d.edFMax->setText("3e9");
-    d.eddF->setText("1e7");
-    d.cbFreq->setCurrentIndex(0);
-  });
+  AnswerSpectrum({0}, [](TfmSpectr& d) { PulseSpectrum(d, 0); });
   w.mnSpectrClick();
   ChartModel& m = w.model();
   ASSERT_EQ(m.SeriesCount(), 3);
@@ -257,16 +261,7 @@ TEST_F(ChartSpectra, RebuildReadsTheSpectrumFrequencyUnit) {
   for (int unit : {0, 1, 2, 3}) {
     m.DeleteAll();
     AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
-    AnswerSpectrum({0}, [unit](TfmSpectr& d) {
-      d.rbDFT->click();
-      d.CheckBox1->setChecked(false);
-      d.CheckBox3->setChecked(true);
-      d.CheckBox4->setChecked(false);
-      d.edFMin->setText("0");
-      d.edFMax->setText("3e9");
-      d.eddF->setText("1e7");
-      d.cbFreq->setCurrentIndex(unit);
-    });
+    AnswerSpectrum({0}, [unit](TfmSpectr& d) { PulseSpectrum(d, unit); });
     w.mnSpectrClick();
     ASSERT_EQ(m.SeriesCount(), 3);
     AnswerRebuild([unit](TfmBackSpectr& b) {
@@ -301,15 +296,7 @@ TEST_F(ChartSpectra, RebuildReadsTheSpectrumFrequencyUnit) {
 TEST_F(ChartSpectra, RebuildNeedsAPairAndStartsAtTheImpliedSpan) {
   AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
   for (bool noPhase : {true, false}) {
-    AnswerSpectrum({0}, [noPhase](TfmSpectr& d) {
-      d.rbDFT->click();
-      d.CheckBox1->setChecked(false);
-      d.CheckBox4->setChecked(noPhase);
-      d.edFMin->setText("0");
-      d.edFMax->setText("3e9");
-      d.eddF->setText("1e7");
-      d.cbFreq->setCurrentIndex(2);
-    });
+    AnswerSpectrum({0}, [noPhase](TfmSpectr& d) { PulseSpectrum(d, 2, noPhase); });
     w.mnSpectrClick();
   }
   ChartModel& m = w.model();
