@@ -3,6 +3,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -28,8 +31,8 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
-void Report(const char* name, std::size_t points, double seconds) {
-  std::printf("bench: case=%s points=%zu seconds=%.4f\n", name, points, seconds);
+void Report(const char* name, std::size_t points, double seconds, const char* what = "points") {
+  std::printf("bench: case=%s %s=%zu seconds=%.4f\n", name, what, points, seconds);
   std::fflush(stdout);
 }
 
@@ -114,6 +117,41 @@ int main(int argc, char** argv) {
   w.Chart->xAxis->setRange(1000, 1100);  // a zoomed view of 10,000 points
   first = w.Chart->toPixmap(1000, 700);
   Report("draw_zoomed", n, Since(t0));
+
+  // Many channels: an oscilloscope export of `channels` channels of 8 points each, added,
+  // cleared ("Закрыть все"), added again and closed with the window.
+  {
+    const char* env = std::getenv("RV_BENCH_CHANNELS");
+    const int channels = env ? std::atoi(env) : 10000;
+    const std::string csv = (dir / "many.csv").string();
+    {
+      std::ofstream f(csv, std::ios::binary);
+      for (int line = 0; line < 8; ++line) {
+        for (int c = 0; c < channels; ++c)
+          f << (c ? "," : "") << (line == 0 && c == 0 ? "Record Length" : "Source") << ",CH,," << line * 1e-9
+            << "," << (c % 7) * 0.1 << ",";
+        f << "\r\n";
+      }
+    }
+    msgs.answers.assign(4, rv::PromptButton::Yes);  // add them all when asked
+    auto many = std::make_unique<rv::TfmChart>(opt);
+    many->show();
+    t0 = Clock::now();
+    many->LoadGraphFile(QString::fromStdString(csv));
+    QApplication::processEvents();
+    const std::size_t added = std::size_t(many->model().SeriesCount());
+    Report("many_series_add", added, Since(t0), "series");
+    t0 = Clock::now();
+    many->DeleteAll1Click();
+    QApplication::processEvents();
+    Report("many_series_clear", added, Since(t0), "series");
+    many->LoadGraphFile(QString::fromStdString(csv));
+    QApplication::processEvents();
+    t0 = Clock::now();
+    many->close();
+    many.reset();
+    Report("many_series_close", added, Since(t0), "series");
+  }
 #else
   (void)argc;
   (void)argv;

@@ -122,10 +122,13 @@ void ChartModel::CloseGraphs(const std::vector<int>& chosen) {
       Series[std::size_t(c)].Tag = RemoveMarkTag;
 
   // Later user graphs move up into the marked slots; a slot keeps its colour and pen.
+  // The search for the next user graph only moves forward (every slot it passed is marked
+  // by then), so closing thousands of graphs stays linear.
   const std::size_t n = Series.size();
+  std::size_t j = 0;
   for (std::size_t i = 0; i < n; ++i) {
     if (Series[i].Tag == UserGraphTag) continue;
-    std::size_t j = i + 1;
+    if (j <= i) j = i + 1;
     while (j < n && Series[j].Tag != UserGraphTag) ++j;
     if (j >= n) continue;
     ChartSeries& dst = Series[i];
@@ -136,6 +139,7 @@ void ChartModel::CloseGraphs(const std::vector<int>& chosen) {
     src.Y.clear();
     dst.Title = src.Title;
     dst.SpectrumDivisor = src.SpectrumDivisor;
+    dst.SpectrumFreqUnit = src.SpectrumFreqUnit;
     std::swap(dst.id, src.id);
     FileNames[i] = FileNames[j];
     src.Tag = RemoveMarkTag;
@@ -143,11 +147,18 @@ void ChartModel::CloseGraphs(const std::vector<int>& chosen) {
     if (ActiveGraph == int(j)) ActiveGraph = int(i);
   }
 
-  for (std::size_t i = Series.size(); i-- > 0;) {
-    if (Series[i].Tag != RemoveMarkTag) continue;
-    Series.erase(Series.begin() + std::ptrdiff_t(i));
-    FileNames.erase(FileNames.begin() + std::ptrdiff_t(i));
+  // One pass keeps the rest in order; erasing one by one shifted the tail each time.
+  std::size_t w = 0;
+  for (std::size_t i = 0; i < Series.size(); ++i) {
+    if (Series[i].Tag == RemoveMarkTag) continue;
+    if (w != i) {
+      Series[w] = std::move(Series[i]);
+      FileNames[w] = std::move(FileNames[i]);
+    }
+    ++w;
   }
+  Series.resize(w);
+  FileNames.resize(w);
 
   if (Series.empty()) ActiveGraph = -1;
   else if (ActiveGraph < 0 || ActiveGraph >= SeriesCount()) ActiveGraph = SeriesCount() - 1;
@@ -175,7 +186,16 @@ std::string ChartModel::ActiveGraphText() const {
 
 std::string ChartModel::LegendText(int index) const {
   if (index < 0 || index >= SeriesCount()) return {};
-  return IntToStr(index + 1) + ". " + Series[std::size_t(index)].Title;
+  return IntToStr(index + 1) + ". " + LegendName(Series[std::size_t(index)].Title);
+}
+
+std::string LegendName(const std::string& title) {
+  // Result files of a run (the far-field diagrams) carry their absolute path as title: the
+  // legend would be all folders. A title like "U/I" is no path and stays as it is.
+  const bool drive = title.size() >= 3 && title[1] == ':' && (title[2] == '\\' || title[2] == '/');
+  if (title.empty() || !(title[0] == '/' || title[0] == '\\' || drive)) return title;
+  const std::size_t p = title.find_last_of("/\\");
+  return p + 1 < title.size() ? title.substr(p + 1) : title;
 }
 
 std::string ChartModel::RepairFileNames() {

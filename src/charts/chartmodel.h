@@ -41,6 +41,10 @@ struct ChartSeries {
   // spectral density, T/2 for amplitudes), so a rebuilt signal can undo it. 0: not known
   // (any other curve, or one read from a file). It travels with the points.
   double SpectrumDivisor = 0;
+  // A graph made by a spectrum command: the unit of its X (0 Hz, 1 kHz, 2 MHz, 3 GHz), so
+  // a rebuilt signal reads its frequencies right and a saved file gets its frequency
+  // title. -1: not known. It travels with the points.
+  int SpectrumFreqUnit = -1;
 
   std::size_t Count() const { return X.size(); }
   void AddXY(double x, double y) { X.push_back(x); Y.push_back(y); }
@@ -119,7 +123,7 @@ public:
 
   // Status text of the active graph: "Активен график № k (n точек)", empty without one.
   std::string ActiveGraphText() const;
-  // Legend entry: position plus one, ". " and the title.
+  // Legend entry: position plus one, ". " and the title (a path: its file name).
   std::string LegendText(int index) const;
 
   // Series and file names out of step: the message for the user and the list padded with
@@ -143,6 +147,10 @@ std::size_t NanXCount(const std::vector<double>& X);
 std::size_t DropNanX(std::vector<double>& X, std::vector<double>& Y);
 // The message for points left out, one line per graph (title, count); empty when none were.
 std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t>>& graphs);
+
+// What the legend shows of a title: an absolute path gives its file name (the title keeps
+// the path for the graph lists and the saved file); any other title as it is.
+std::string LegendName(const std::string& title);
 
 // File name entry of a named graph: every "/", "\" and ":" removed.
 std::string StripPathChars(const std::string& name);

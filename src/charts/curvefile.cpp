@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "charts/spectrum.h"
 #include "solver/codepage.h"
 #include "solver/numtext.h"
 #include "solver/textutils.h"
@@ -167,7 +168,7 @@ void ExportTexts(ReadCurves& read, const CurveLoadResult& r) {
 }
 
 CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const std::string& name,
-                                 std::string_view text) {
+                                 std::string_view text, const ConfirmChannels& confirm) {
   CurveLoadResult r;
   LineReader lines(text);
   std::string_view line;
@@ -177,6 +178,10 @@ CurveLoadResult LoadMultiChannel(ChartModel& m, const std::string& path, const s
   if (channels < 1) {
     r.ok = false;
     r.message = "В файле " + path + " нет ни одного канала (6 полей через запятую на канал)";
+    return r;
+  }
+  if (channels > kManyChannels && confirm && !confirm(channels)) {
+    r.declined = true;
     return r;
   }
   ReadCurves read(m, name, std::size_t(channels));
@@ -256,7 +261,7 @@ CurveLoadResult LoadPlainCsv(ChartModel& m, const std::string& path, const std::
 }  // namespace
 
 namespace {
-CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path);
+CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path, const ConfirmChannels& confirm);
 CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const std::string& displayName);
 }  // namespace
 
@@ -337,8 +342,14 @@ CurveLoadResult Guarded(ChartModel& m, const std::string& path, Load load) {
 
 }  // namespace
 
-CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path) {
-  return Guarded(m, path, [&] { return LoadGraphFileImpl(m, path); });
+CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path, const ConfirmChannels& confirm) {
+  return Guarded(m, path, [&] { return LoadGraphFileImpl(m, path, confirm); });
+}
+
+std::string ManyChannelsQuestion(const std::string& path, int channels) {
+  return "В файле " + path + " каналов: " + IntToStr(channels) + ". Окно графиков показывает с пользой не больше " +
+         IntToStr(kManyChannels) + ": подписи стольких графиков не умещаются под графиком, а цвета повторяются. " +
+         "Загрузить все каналы?";
 }
 
 CurveLoadResult LoadTempGraph(ChartModel& m, const std::string& path, const std::string& displayName) {
@@ -347,7 +358,7 @@ CurveLoadResult LoadTempGraph(ChartModel& m, const std::string& path, const std:
 
 namespace {
 
-CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path) {
+CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path, const ConfirmChannels& confirm) {
   CurveLoadResult r;
   std::string text, err;
   if (!ReadRawText(path, text, err)) {
@@ -366,7 +377,7 @@ CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path) {
     name = ChangeFileExt(name, ".grf");
     const std::string_view first = std::string_view(text).substr(0, text.find('\n'));
     const bool multi = first.find("Record Length") != std::string_view::npos;
-    r = multi ? LoadMultiChannel(m, path, name, text) : LoadPlainCsv(m, path, name, text);
+    r = multi ? LoadMultiChannel(m, path, name, text, confirm) : LoadPlainCsv(m, path, name, text);
   }
   if (r.seriesAdded > 0) m.ActiveGraph = m.SeriesCount() - 1;
   return r;
@@ -454,7 +465,8 @@ bool SaveGraphFile(const ChartModel& m, int seriesIndex, const std::string& path
     line += ' ';
     switch (i) {
       case 0: line += s.Title; break;
-      case 1: line += m.Texts.BottomAxisTitle; break;
+      // A graph of a spectrum keeps its frequency title whatever the chart shows now.
+      case 1: line += s.SpectrumFreqUnit >= 0 ? FrequencyAxisTitle(s.SpectrumFreqUnit) : m.Texts.BottomAxisTitle; break;
       case 2: line += m.Texts.YAxisCaption; break;
       case 3: if (!m.Texts.Foot.empty()) line += m.Texts.Foot[0]; break;
       case 4: if (m.Texts.Foot.size() >= 2) line += m.Texts.Foot[1]; break;

@@ -3,6 +3,7 @@
 // Y-axis title and two footer lines), the oscilloscope CSV exports, and the temporary
 // curve file that generators write and read back.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,15 +27,26 @@ struct CurveLoadResult {
   std::string message;      // for the user (Russian)
   bool noPoints = false;   // a readable file without a single point (nothing added)
   int seriesAdded = 0;      // series the call added (kept also when ok is false)
+  bool declined = false;    // the user chose not to add a file of very many channels
 };
+
+// More channels than the chart window shows usefully: the legend under the plot, one line
+// per graph, no longer fits a screen (100 lines of 14 pixels), and the 14 colours repeat
+// over and over. A file of more asks before it adds them.
+inline constexpr int kManyChannels = 100;
+// Asked with the channel count; false: nothing is added.
+using ConfirmChannels = std::function<bool(int channels)>;
+// The question for a file of `channels` channels.
+std::string ManyChannelsQuestion(const std::string& path, int channels);
 
 // Loads one file into new series, by extension: ".gpj" (exactly) is ignored, ".csv" in any
 // letter case is an oscilloscope export, anything else a curve file. A file that cannot be
 // opened adds nothing. A malformed line ends the load with a message; a series keeps the
 // points read before it. Only curves (channels) that got a point are added: a load that
 // yields none leaves the chart as it was and says so. When something was added, the last
-// series is the active graph.
-CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path);
+// series is the active graph. An export of more than kManyChannels channels adds them
+// only when `confirm` agrees (no `confirm`: always).
+CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path, const ConfirmChannels& confirm = {});
 
 // Loads a temporary generated curve (lines of blank-separated words: X, Y, the labels from
 // word 3 on) into one new graph named "Без имени-" and the counter. The title defaults to

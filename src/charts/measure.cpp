@@ -169,6 +169,7 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
     m.Series[std::size_t(im)].AddXY(i.X[k], std::sin(d) * r);
     m.Series[std::size_t(md)].AddXY(i.X[k], r);
   }
+  for (int k = first; k < m.SeriesCount(); ++k) m.Series[std::size_t(k)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
   m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.cbFreq);
   if (o.deleteSpectra) {
     const CurveId last = m.LastSeries;

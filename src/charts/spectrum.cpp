@@ -48,6 +48,15 @@ double OutputTimeFactor(int index) {
   }
 }
 
+int FreqUnitIndex(int index) { return index >= 0 && index < 4 ? index : 0; }
+
+ChartSeries InHertz(const ChartSeries& g, int unit) {
+  ChartSeries out = g;
+  const double uf = FreqUnitFactor(unit);
+  for (double& x : out.X) x /= uf;
+  return out;
+}
+
 std::string FrequencyAxisTitle(int index) {
   static const char* const t[] = {"f, Гц", "f, кГц", "f, МГц", "f, ГГц"};
   return t[index >= 0 && index < 4 ? index : 0];
@@ -164,6 +173,7 @@ void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const Spec
     ph = m.AddSeries("Фаза спектра:" + sourceTitle, next, m.NextUnnamedName());
   }
   m.Series[std::size_t(mod)].SpectrumDivisor = c.divisor;
+  m.Series[std::size_t(mod)].SpectrumFreqUnit = m.Series[std::size_t(ph)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
   m.Series[std::size_t(ph)].X = c.X;
   m.Series[std::size_t(ph)].Y = c.phase;
   m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq);
@@ -206,7 +216,9 @@ SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSe
   p.tMax = tMax;
   p.dtOut = (tMax - tMin) / double(n);
   p.w0 = 2 * std::numbers::pi * p.df;
-  if (limit / tMax < p.df) {
+  // A span of exactly limit/df, written out and read back as text, may miss it by a
+  // rounding: that is no span too long.
+  if (limit / tMax < p.df * (1 - 1e-12)) {
     p.tMax = limit / p.df;
     p.dtOut = p.tMax / double(n);
     p.message = "Шаг по частоте " + ChartNumber(p.df, 15) + " Гц велик, поэтому время сигнала уменьшается до " +
@@ -223,8 +235,25 @@ bool RebuildSignal(const ChartSeries& modulus, const ChartSeries& phase, const S
 }
 
 std::string SynthesisSourceError(const ChartModel& m) {
-  return m.SeriesCount() < 2 ? "Для обратного преобразования нужны два графика: модуль и фаза спектра"
-                             : std::string();
+  if (m.SeriesCount() < 2) return "Для обратного преобразования нужны два графика: модуль и фаза спектра";
+  // Graphs made here know what they are; files read in do not, and are taken as they stand.
+  const ChartSeries& A = m.Series[std::size_t(m.SeriesCount() - 2)];
+  const ChartSeries& P = m.Series[std::size_t(m.SeriesCount() - 1)];
+  const bool known = A.SpectrumFreqUnit >= 0 || P.SpectrumFreqUnit >= 0;
+  const bool pair = A.SpectrumDivisor > 0 && P.SpectrumFreqUnit >= 0 && P.SpectrumDivisor == 0;
+  if (!known || pair) return {};
+  return "Два последних графика - не модуль и фаза одного спектра: предпоследним должен быть модуль, последним - "
+         "фаза. Вычислите спектр, сняв галочку \"Не выводить фазу\", или закройте графики, стоящие после фазы.";
+}
+
+double ImpliedRecordLength(const ChartSeries& phase, int unit) {
+  std::vector<double> f;
+  for (std::size_t j = 0; j < phase.Count() && f.size() < 2; ++j)
+    if (!std::isnan(phase.X[j])) f.push_back(phase.X[j]);
+  if (f.size() < 2) return 0;
+  const double df = (f[1] - f[0]) / FreqUnitFactor(unit);
+  const double T = 1 / df;
+  return df > 0 && std::isfinite(T) ? T : 0;
 }
 
 void CloseSpectrumPair(ChartModel& m) {

@@ -27,6 +27,10 @@ struct SpectrumOptions {
 double TimeUnitFactor(int index);
 double FreqUnitFactor(int index);
 double OutputTimeFactor(int index);
+// A list index of the frequency unit brought into range (any other gives hertz, 0).
+int FreqUnitIndex(int index);
+// A copy of a spectrum graph with X in hertz, from X in the unit of list index `unit`.
+ChartSeries InHertz(const ChartSeries& g, int unit);
 // The X-axis titles of those units, as the titles dialog offers them ("f, Гц" .. "f, ГГц";
 // "t, нс" .. "t, с"); any other index gives the first.
 std::string FrequencyAxisTitle(int index);
@@ -85,8 +89,12 @@ SynthesisPlan PlanSynthesis(double tMin, double tMax, long long n, const ChartSe
 // false.
 bool RebuildSignal(const ChartSeries& modulus, const ChartSeries& phase, const SynthesisPlan& sp, double divisor,
                    double outFactor, std::vector<double>& x, std::vector<double>& y, ILongTask* task = nullptr);
-// The rebuild command's refusal when the chart lacks the two graphs (empty when it has them).
+// The rebuild command's refusal when the chart lacks the two graphs, or when the last two
+// are graphs made here that are not a modulus followed by its phase (empty: go on).
 std::string SynthesisSourceError(const ChartModel& m);
+// The record length in seconds that a phase graph's frequency step implies (1/df, X in the
+// unit of list index `unit`); 0 when its first two frequencies do not give a step.
+double ImpliedRecordLength(const ChartSeries& phase, int unit);
 
 // Closes the two spectrum graphs in front of the last graph (the phase, then the modulus).
 void CloseSpectrumPair(ChartModel& m);

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "charts/curvefile.h"
+#include "charts/spectrum.h"
 #include "charts/ui/dialogfields.h"
 #include "solver/numtext.h"
 
@@ -45,6 +46,10 @@ TfmBackSpectr::TfmBackSpectr(Prompter& msgs, QWidget* parent) : QDialog(parent),
   lbDivisorKnown = new QLabel("Спектр вычислен в этой программе: его масштаб известен", this);
   lbDivisorKnown->setObjectName("lbDivisorKnown");
   connect(cbAbsolute, &QCheckBox::toggled, this, &TfmBackSpectr::SyncDivisorFields);
+  cbFreq = new QComboBox(this);
+  cbFreq->setObjectName("cbFreq");
+  cbFreq->addItems({"герцы", "килогерцы", "мегагерцы", "гигагерцы"});
+  connect(cbFreq, &QComboBox::currentIndexChanged, this, &TfmBackSpectr::UnitChanged);
 
   auto* form = new QFormLayout;
   form->addRow("От какого времени, с", edTMin);
@@ -52,6 +57,7 @@ TfmBackSpectr::TfmBackSpectr(Prompter& msgs, QWidget* parent) : QDialog(parent),
   form->addRow("Сколько точек графика", edNPoint);
   form->addRow("Время на выходе", cbTime);
   auto* scale = new QFormLayout;
+  scale->addRow("Частота в графиках спектра", cbFreq);
   scale->addRow(cbAbsolute);
   scale->addRow("Длительность исходного сигнала T, с", edTRecord);
   scale->addRow(lbDivisorKnown);
@@ -76,6 +82,31 @@ void TfmBackSpectr::ShowDivisor(double known) {
   }
   lbDivisorKnown->setVisible(known_);
   SyncDivisorFields();
+}
+
+void TfmBackSpectr::ShowFreqUnit(int known) {
+  cbFreq->setEnabled(known < 0);
+  if (known >= 0) cbFreq->setCurrentIndex(FreqUnitIndex(known));
+}
+
+int TfmBackSpectr::FreqUnit() const { return FreqUnitIndex(cbFreq->currentIndex()); }
+
+void TfmBackSpectr::ShowImpliedSpan(const ChartSeries& phase) {
+  // Only the first two frequencies matter; the graph itself may be long.
+  phase_ = std::make_unique<ChartSeries>();
+  for (std::size_t j = 0; j < phase.Count() && phase_->Count() < 2; ++j)
+    if (!std::isnan(phase.X[j])) phase_->AddXY(phase.X[j], 0);
+  impliedSpan_.clear();
+  const double T = ImpliedRecordLength(phase, FreqUnit());
+  if (!(T > 0)) return;
+  impliedSpan_ = QString::fromStdString(ChartNumber(T, 15));
+  edTMin->setText("0");
+  edTMax->setText(impliedSpan_);
+}
+
+void TfmBackSpectr::UnitChanged() {
+  // A span the user typed stays; one worked out from the graphs follows their unit.
+  if (phase_ && !impliedSpan_.isEmpty() && edTMax->text() == impliedSpan_) ShowImpliedSpan(*phase_);
 }
 
 void TfmBackSpectr::SyncDivisorFields() {

@@ -4,6 +4,10 @@
 #pragma once
 #include <QDialog>
 
+#include <memory>
+
+#include "charts/chartmodel.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -22,6 +26,13 @@ public:
   // What the modulus graph was divided by: known (> 0) for a spectrum made here, shown and
   // locked; 0 for any other, and then the dialog asks.
   void ShowDivisor(double known);
+  // The frequency unit of the graphs' X: known (0..3) for a spectrum made here, shown and
+  // locked; -1 for any other, and then the dialog asks.
+  void ShowFreqUnit(int known);
+  int FreqUnit() const;
+  // "До какого времени" from the phase graph's frequency step: 1/df in the unit shown, and
+  // again whenever the unit is changed while the field still holds that value.
+  void ShowImpliedSpan(const ChartSeries& phase);
   // The divisor the answer gives: T/2 for absolute amplitudes of a record T seconds long,
   // else 1 (a spectral density). Valid after OK.
   double AskedDivisor() const;
@@ -38,13 +49,17 @@ public:
   QCheckBox* cbAbsolute = nullptr;  // the modulus holds amplitudes, divided by T/2
   QLineEdit* edTRecord = nullptr;   // T, seconds
   QLabel* lbDivisorKnown = nullptr;
+  QComboBox* cbFreq = nullptr;  // the unit of the spectrum graphs' X
   QPushButton* BitBtn1 = nullptr;
   QPushButton* BitBtn2 = nullptr;
 
 private:
   void SyncDivisorFields();
+  void UnitChanged();
   Prompter& msgs_;
   bool known_ = false;
+  std::unique_ptr<ChartSeries> phase_;  // the phase graph the span was worked out from
+  QString impliedSpan_;                 // the text the span was last set to
 };
 
 }  // namespace rv

@@ -56,6 +56,26 @@ protected:
   }
 };
 
+// The chart's legend: one column of items, filled in one pass. The grid's own addElement
+// widens every row on each call, which is quadratic in the graphs.
+class ChartLegend : public QCPLegend {
+public:
+  void Attach(QCustomPlot* plot) {
+    initializeParentPlot(plot);
+    setParent(plot);
+  }
+  // Rows 0..n-1 of an empty legend.
+  void SetItems(const std::vector<QCPAbstractLegendItem*>& items) {
+    // No rows: no column either (a column of no rows upsets the layout's sizes).
+    if (items.empty()) return;
+    expandTo(int(items.size()), 1);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      mElements[int(i)][0] = items[i];
+      adoptElement(items[i]);
+    }
+  }
+};
+
 namespace {
 
 Qt::PenStyle ToQt(PenStyle s) {
@@ -185,6 +205,8 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
 TfmChart::~TfmChart() {
   // The plottables hold no pointers into the model; stop the timer before members go.
   if (feedTimer_) feedTimer_->stop();
+  // QCustomPlot's own teardown removes them one by one through the legend: quadratic.
+  if (Chart) ClearPlots();
 }
 
 // ---------------------------------------------------------------- construction
@@ -194,6 +216,8 @@ void TfmChart::BuildChart() {
   Chart->setObjectName("Chart");
   Chart->setBackground(Qt::white);
   Chart->setNoAntialiasingOnDrag(true);
+  // The legend is filled in one pass after the graphs are made (SyncLegend).
+  Chart->setAutoAddPlottableToLegend(false);
   // QFlags' own operator: rv's operator| for prompt buttons hides QCustomPlot's global one here.
   Chart->setInteractions(QCP::Interactions(QCP::iRangeDrag) | QCP::iRangeZoom);
   Chart->setToolTip("|Shift+mouse - можно сдвинуть график, Ctrl+mouse - выбор акт. гр.: если не нажата "
@@ -218,7 +242,19 @@ void TfmChart::BuildChart() {
   connect(Chart->yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
           [this] { if (!settingRange_) zoomed_ = true; });
 
-  QCPLegend* legend = Chart->legend;
+  // Graphs on a layer of their own (just above "main", whose layerables would take their
+  // clicks) and their legend items on theirs, each list holding only them in order, so
+  // closing from the front costs no search or shift per graph.
+  Chart->addLayer("graphs", Chart->layer("main"), QCustomPlot::limAbove);
+  Chart->addLayer("legendbox", Chart->layer("legend"), QCustomPlot::limBelow);
+  plotHolder_ = new QObject(Chart);
+  QCPLegend* stock = Chart->legend;
+  Chart->axisRect()->insetLayout()->take(stock);
+  auto* legend = new ChartLegend;
+  legend->Attach(Chart);
+  legend->setLayer("legendbox");
+  Chart->legend = legend;
+  delete stock;
   legend->setVisible(true);
   legend->setBorderPen(Qt::NoPen);
   legend->setBrush(Qt::NoBrush);
@@ -226,7 +262,6 @@ void TfmChart::BuildChart() {
   legend->setWrap(0);
   legend->setIconSize(20, 10);
   legend->setRowSpacing(0);
-  Chart->axisRect()->insetLayout()->take(legend);
 
   rightHolder_ = new QCPLayoutGrid;
   rightHolder_->addElement(1, 0, new QCPLayoutElement(Chart));
@@ -448,9 +483,37 @@ void TfmChart::StyleOf(int index, QCPAbstractPlottable* p) {
   pen.setStyle(ToQt(s.Style));
   p->setPen(pen);
   p->setName(Q(model_.LegendText(index)));
-  const bool inLegend = s.ShowInLegend && Legend1->isChecked();
-  if (inLegend && !Chart->legend->hasItemWithPlottable(p)) p->addToLegend();
-  if (!inLegend) p->removeFromLegend();
+}
+
+void TfmChart::ClearLegend() {
+  // QCustomPlot re-lays out the whole legend after each item it removes, and finds an
+  // item by walking all of them: thousands of graphs took minutes. Every cell is taken in
+  // one pass from the front and the grid tidied once.
+  QCPLegend* legend = Chart->legend;
+  for (int i = 0, n = legend->elementCount(); i < n; ++i) delete legend->takeAt(i);
+  legend->simplify();
+}
+
+void TfmChart::SyncLegend() {
+  ClearLegend();
+  auto* legend = static_cast<ChartLegend*>(Chart->legend);
+  std::vector<QCPAbstractLegendItem*> items;
+  if (Legend1->isChecked()) {
+    // Made on the legend box's layer, which holds nothing else, so the move to the items'
+    // layer is no search.
+    Chart->setCurrentLayer("legendbox");
+    for (std::size_t i = 0; i < plots_.size(); ++i)
+      if (model_.Series[i].ShowInLegend) items.push_back(new QCPPlottableLegendItem(legend, plots_[i]));
+    Chart->setCurrentLayer("main");
+  }
+  legend->SetItems(items);
+}
+
+void TfmChart::ClearPlots() {
+  ClearLegend();
+  // From the front: each plottable is then first in every list that holds it.
+  while (Chart->plottableCount() > 0) Chart->removePlottable(0);
+  plots_.clear();
 }
 
 void TfmChart::SyncTexts() {
@@ -467,10 +530,16 @@ void TfmChart::SyncTexts() {
 }
 
 void TfmChart::RefreshChart() {
-  Chart->clearPlottables();
-  plots_.clear();
+  ClearPlots();
   plots_.reserve(model_.Series.size());
-  for (int i = 0; i < model_.SeriesCount(); ++i) plots_.push_back(MakePlottable(i));
+  Chart->setCurrentLayer("graphs");
+  for (int i = 0; i < model_.SeriesCount(); ++i) {
+    plots_.push_back(MakePlottable(i));
+    // Out of the plot's own child list at once, while it is still near its end.
+    plots_.back()->setParent(plotHolder_);
+  }
+  Chart->setCurrentLayer("main");
+  SyncLegend();
   SyncTexts();
   AutoRange();
   ShowActiveGraph();
@@ -659,8 +728,15 @@ void TfmChart::DrainLiveFeed() {
 
 // ---------------------------------------------------------------- files
 
+bool TfmChart::ConfirmManyChannels(const std::string& path, int channels) {
+  return prompter_->question(ManyChannelsQuestion(path, channels), PromptButton::Yes | PromptButton::No) ==
+         PromptButton::Yes;
+}
+
 CurveLoadResult TfmChart::LoadGraphFile(const QString& fileName) {
-  const CurveLoadResult r = rv::LoadGraphFile(model_, fileName.toStdString());
+  const std::string path = fileName.toStdString();
+  const CurveLoadResult r =
+      rv::LoadGraphFile(model_, path, [&](int channels) { return ConfirmManyChannels(path, channels); });
   RefreshChart();
   if (!r.ok) prompter_->error(r.message);
   return r;
@@ -690,7 +766,9 @@ void TfmChart::OpenFiles(const QStringList& files) {
   WriteIniDirOf(first.absoluteFilePath());
   std::string failure;
   for (const QString& f : files) {
-    const CurveLoadResult r = rv::LoadGraphFile(model_, f.toStdString());
+    const std::string path = f.toStdString();
+    const CurveLoadResult r =
+        rv::LoadGraphFile(model_, path, [&](int channels) { return ConfirmManyChannels(path, channels); });
     if (r.ok) continue;
     // A file that could not be opened or holds no point is skipped; a malformed one ends
     // the command.
@@ -824,7 +902,7 @@ void TfmChart::mnFDTDClick() {
 
 void TfmChart::Legend1Click() {
   for (auto& s : model_.Series) s.ShowInLegend = Legend1->isChecked();
-  for (std::size_t i = 0; i < plots_.size(); ++i) StyleOf(int(i), plots_[i]);
+  SyncLegend();
   ArrangeLegend();
 }
 

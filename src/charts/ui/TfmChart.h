@@ -327,12 +327,18 @@ private:
   void SyncTexts();
   QCPAbstractPlottable* MakePlottable(int index);
   void StyleOf(int index, QCPAbstractPlottable* p);
+  // The legend's items, rebuilt or removed in one pass each (linear in the graphs).
+  void SyncLegend();
+  void ClearLegend();
+  void ClearPlots();
   void UpdateCaption();
   void BeforeReplot();
   void AutoRange();
   // Every command but the stop button, switched off for a long command.
   void EnableCommands(bool on);
   void OpenCommandLineGraph(const QStringList& args);
+  // A file of very many channels: the question; true adds them.
+  bool ConfirmManyChannels(const std::string& path, int channels);
   // The "X", "Y" and reshaping menus, the arithmetic tool buttons and the second tool bar.
   void BuildEditCommands();
   // The common start of a command on chosen graphs: nothing without a user graph, the
@@ -387,6 +393,7 @@ private:
   bool folderChosen_ = false;  // a curve file was opened or saved in this session
 
   std::vector<QCPAbstractPlottable*> plots_;  // one per series, same order
+  QObject* plotHolder_ = nullptr;              // the QObject parent of plots_
   ChartAxisTicker* xTicker_ = nullptr;
   ChartAxisTicker* yTicker_ = nullptr;
   QCPTextElement* title_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <new>
 
 #include "charts/curvefile.h"
@@ -26,7 +27,8 @@ const char* const kNoMemory = "Недостаточно памяти для пр
 
 // The rebuilding from the dialog's fields and the last two graphs; false, with the
 // message shown, when it is refused. A shortened span is reported and goes on.
-bool PlanFromFields(const TfmBackSpectr& d, const ChartModel& m, Prompter& msgs, double limit, SynthesisPlan& sp) {
+bool PlanFromFields(const TfmBackSpectr& d, const ChartSeries& A, const ChartSeries& P, Prompter& msgs, double limit,
+                    SynthesisPlan& sp) {
   double tMin = 0, tMax = 0;
   long long n = 0;
   try {
@@ -37,9 +39,7 @@ bool PlanFromFields(const TfmBackSpectr& d, const ChartModel& m, Prompter& msgs,
     msgs.error(e.what());
     return false;
   }
-  const int count = m.SeriesCount();
-  if (count < 2) return false;
-  sp = PlanSynthesis(tMin, tMax, n, m.Series[std::size_t(count - 2)], m.Series[std::size_t(count - 1)], limit);
+  sp = PlanSynthesis(tMin, tMax, n, A, P, limit);
   if (!sp.error.empty()) {
     msgs.error(sp.error);
     return false;
@@ -48,13 +48,11 @@ bool PlanFromFields(const TfmBackSpectr& d, const ChartModel& m, Prompter& msgs,
   return true;
 }
 
-// Rebuilds the signal from copies of the modulus (second from the end) and the phase (last)
-// graph on the worker, the moduli times `divisor`. A stop keeps the points made so far;
-// false, with the message shown, when the job failed for want of memory.
-bool Rebuild(TfmChart& w, Prompter& msgs, const SynthesisPlan& sp, double divisor, double outFactor,
-             std::vector<double>& x, std::vector<double>& y) {
-  const ChartModel& m = w.model();
-  const ChartSeries A = m.Series[std::size_t(m.SeriesCount() - 2)], P = m.Series[std::size_t(m.SeriesCount() - 1)];
+// Rebuilds the signal from the modulus and phase graphs (copies, X in hertz) on the worker,
+// the moduli times `divisor`. A stop keeps the points made so far; false, with the message
+// shown, when the job failed for want of memory.
+bool Rebuild(TfmChart& w, Prompter& msgs, const ChartSeries& A, const ChartSeries& P, const SynthesisPlan& sp,
+             double divisor, double outFactor, std::vector<double>& x, std::vector<double>& y) {
   w.SetProgressCaption("Обратное преобразование Фурье - ");
   bool ok = true;
   try {
@@ -130,17 +128,21 @@ void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries&
   fmBackSpectr->edNPoint->setText("1000");
   fmBackSpectr->edTMax->setText(QString::fromStdString(tMaxText));
   fmBackSpectr->edTMin->setText(QString::fromStdString(tMinText));
+  if (model_.SeriesCount() < 2) return;
+  // The graphs just made, X in hertz whatever unit they were made in.
+  const ChartSeries& A = model_.Series[std::size_t(model_.SeriesCount() - 2)];
+  const int fu = std::max(A.SpectrumFreqUnit, 0);
+  const ChartSeries Ahz = InHertz(A, fu), Phz = InHertz(model_.Series[std::size_t(model_.SeriesCount() - 1)], fu);
   // Refused: the spectrum graphs stay, they are what there is to look at.
   SynthesisPlan sp;
-  if (!PlanFromFields(*fmBackSpectr, model_, *prompter_, o.type == 0 ? 0.5 : 1, sp)) return;
-  const ChartSeries& A = model_.Series[std::size_t(model_.SeriesCount() - 2)];
+  if (!PlanFromFields(*fmBackSpectr, Ahz, Phz, *prompter_, o.type == 0 ? 0.5 : 1, sp)) return;
   std::string title = source.Title;
   if (o.type == 1) title += " ( " + ChartNumber(A.X.front(), 5, 2) + "..." + ChartNumber(A.X.back(), 5, 2) + " ) Гц";
   std::vector<double> x, y;
   const int unit = fmBackSpectr->cbTime->currentIndex();
   // Stopped before a point was made: the spectrum graphs are what there is to look at.
   const double divisor = A.SpectrumDivisor > 0 ? A.SpectrumDivisor : 1;
-  if (!Rebuild(*this, *prompter_, sp, divisor, OutputTimeFactor(unit), x, y) || x.empty()) return;
+  if (!Rebuild(*this, *prompter_, Ahz, Phz, sp, divisor, OutputTimeFactor(unit), x, y) || x.empty()) return;
   const int out = model_.AddSeries(title, model_.SeriesDefaultColor(), source.Title);
   ++model_.UnnamedGraphCounter;
   model_.Series[std::size_t(out)].X = std::move(x);
@@ -160,13 +162,22 @@ void TfmChart::N18Click() {
     prompter_->error(e);
     return;
   }
-  // A spectrum made here knows its divisor; for any other the dialog asks.
+  // A spectrum made here knows its divisor and its frequency unit; for any other the
+  // dialog asks.
   const ChartSeries& A = model_.Series[std::size_t(model_.SeriesCount() - 2)];
+  const ChartSeries& P = model_.Series[std::size_t(model_.SeriesCount() - 1)];
   const double known = A.SpectrumDivisor;
+  const int knownUnit = P.SpectrumFreqUnit >= 0 ? P.SpectrumFreqUnit : A.SpectrumFreqUnit;
   fmBackSpectr->ShowDivisor(known);
-  if (fmBackSpectr->exec() != QDialog::Accepted) return;
+  fmBackSpectr->ShowFreqUnit(knownUnit);
+  fmBackSpectr->ShowImpliedSpan(P);
+  if (fmBackSpectr->exec() != QDialog::Accepted || model_.SeriesCount() < 2) return;
+  // Read again: a run's live feed may have grown the chart while the dialog was open.
+  const int fu = knownUnit >= 0 ? knownUnit : fmBackSpectr->FreqUnit();
+  const ChartSeries Ahz = InHertz(model_.Series[std::size_t(model_.SeriesCount() - 2)], fu),
+                    Phz = InHertz(model_.Series[std::size_t(model_.SeriesCount() - 1)], fu);
   SynthesisPlan sp;
-  if (!PlanFromFields(*fmBackSpectr, model_, *prompter_, 1, sp)) return;
+  if (!PlanFromFields(*fmBackSpectr, Ahz, Phz, *prompter_, 1, sp)) return;
   const double divisor = known > 0 ? known : fmBackSpectr->AskedDivisor();
   const std::string phaseTitle = model_.Series[std::size_t(model_.SeriesCount() - 1)].Title;
   const std::size_t skipped = NanXCount(model_.Series[std::size_t(model_.SeriesCount() - 1)].X);
@@ -174,7 +185,7 @@ void TfmChart::N18Click() {
   std::vector<double> x, y;
   {
     ChartLongCommand lc(*this, kStopFourier);
-    if (!Rebuild(*this, *prompter_, sp, divisor, OutputTimeFactor(unit), x, y)) return;
+    if (!Rebuild(*this, *prompter_, Ahz, Phz, sp, divisor, OutputTimeFactor(unit), x, y)) return;
   }
   // Stopped before a point was made: nothing to show, and the spectrum stays.
   if (x.empty()) return;

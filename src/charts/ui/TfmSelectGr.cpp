@@ -27,7 +27,7 @@ TfmSelectGr::TfmSelectGr(Prompter& prompter, QWidget* parent)
   btnOK->setDefault(true);
   btnCancel = new QPushButton("Отмена", this);
   btnCancel->setObjectName("btnCancel");
-  Button1 = new QPushButton("Иверсия выделенного", this);
+  Button1 = new QPushButton("Инверсия выделенного", this);
   Button1->setObjectName("Button1");
   Button2 = new QPushButton("Выделить всё", this);
   Button2->setObjectName("Button2");

@@ -29,7 +29,7 @@ public:
   QListWidget* ListBox1 = nullptr;
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;
-  QPushButton* Button1 = nullptr;  // "Иверсия выделенного"
+  QPushButton* Button1 = nullptr;  // "Инверсия выделенного"
   QPushButton* Button2 = nullptr;  // "Выделить всё"
   QStatusBar* StatusBar1 = nullptr;
 

@@ -12,7 +12,9 @@
 
 #include <numbers>
 
+#include "charts/spectrum.h"
 #include "charts/ui/TfmBackSpectr.h"
+#include "solver/codepage.h"
 #include "charts/ui/TfmSpectr.h"
 #include "solver/numtext.h"  // ConvertError
 #include "chart_window_util.h"
@@ -49,6 +51,19 @@ void AnswerRebuild(std::function<void(TfmBackSpectr&)> check) {
 double LastPeak(const ChartModel& m) {
   const std::vector<double>& y = m.Series.back().Y;
   return y.empty() ? 0 : *std::max_element(y.begin(), y.end());
+}
+
+// The pulse's spectrum by direct summation, 0..3 GHz in 10 MHz steps, absolute amplitudes,
+// shown in the unit of list index `unit`.
+void PulseSpectrum(TfmSpectr& d, int unit, bool noPhase = false) {
+  d.rbDFT->click();
+  d.CheckBox1->setChecked(false);
+  d.CheckBox3->setChecked(true);
+  d.CheckBox4->setChecked(noPhase);
+  d.edFMin->setText("0");
+  d.edFMax->setText("3e9");
+  d.eddF->setText("1e7");
+  d.cbFreq->setCurrentIndex(unit);
 }
 
 // Answers the selection dialog with the given list entries, then the spectrum dialog after
@@ -190,16 +205,7 @@ TEST_F(ChartSpectra, DialogSettingsAndFftCheck) {
 // it shows.
 TEST_F(ChartSpectra, RebuildUndoesTheSpectrumDivisor) {
   AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
-  AnswerSpectrum({0}, [](TfmSpectr& d) {
-    d.rbDFT->click();
-    d.CheckBox1->setChecked(false);
-    d.CheckBox3->setChecked(true);
-    d.CheckBox4->setChecked(false);
-    d.edFMin->setText("0");
-    d.edFMax->setText("3e9");
-    d.eddF->setText("1e7");
-    d.cbFreq->setCurrentIndex(0);
-  });
+  AnswerSpectrum({0}, [](TfmSpectr& d) { PulseSpectrum(d, 0); });
   w.mnSpectrClick();
   ChartModel& m = w.model();
   ASSERT_EQ(m.SeriesCount(), 3);
@@ -245,4 +251,74 @@ TEST_F(ChartSpectra, BadFrequencyKeepsTheDialogOpen) {
   });
   w.mnSpectrClick();
   EXPECT_EQ(w.model().SeriesCount(), 2);
+}
+
+// A 1 V pulse's spectrum made in each frequency unit rebuilds to 1 V: a spectrum made here
+// knows its unit (shown, locked); read back from files the dialog asks it. A saved spectrum
+// graph carries its frequency title even while the chart shows the rebuilt time signal.
+TEST_F(ChartSpectra, RebuildReadsTheSpectrumFrequencyUnit) {
+  ChartModel& m = w.model();
+  for (int unit : {0, 1, 2, 3}) {
+    m.DeleteAll();
+    AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
+    AnswerSpectrum({0}, [unit](TfmSpectr& d) { PulseSpectrum(d, unit); });
+    w.mnSpectrClick();
+    ASSERT_EQ(m.SeriesCount(), 3);
+    AnswerRebuild([unit](TfmBackSpectr& b) {
+      EXPECT_EQ(std::pair(b.cbFreq->currentIndex(), b.cbFreq->isEnabled()), std::pair(unit, false));
+    });
+    w.N18Click();
+    ASSERT_EQ(m.SeriesCount(), 4);
+    EXPECT_NEAR(LastPeak(m), 1, 1e-3) << unit;
+    EXPECT_EQ(m.Texts.BottomAxisTitle, "t, нс");
+    for (int i : {1, 2}) ASSERT_TRUE(w.SaveGraphFile(QString::fromStdString(dir.file(std::to_string(i) + ".srg")), i));
+    std::string text, err;
+    ASSERT_TRUE(ReadTextFile(dir.file("1.srg"), text, err));
+    EXPECT_NE(text.find(FrequencyAxisTitle(unit)), std::string::npos) << unit;
+  }
+  // Read back from files (the last, in GHz): the unit is asked.
+  m.DeleteAll();
+  w.OpenFiles({QString::fromStdString(dir.file("1.srg")), QString::fromStdString(dir.file("2.srg"))});
+  ASSERT_EQ(m.SeriesCount(), 2);
+  EXPECT_EQ(m.Texts.BottomAxisTitle, "f, ГГц");
+  AnswerRebuild([](TfmBackSpectr& b) {
+    EXPECT_TRUE(b.cbFreq->isEnabled());
+    b.cbFreq->setCurrentIndex(3);
+    b.cbAbsolute->setChecked(true);
+    b.edTRecord->setText("1e-8");
+  });
+  w.N18Click();
+  EXPECT_NEAR(LastPeak(m), 1, 1e-3);
+}
+
+// "Обр. спектр" after a spectrum without its phase says what to do and opens nothing; with
+// a pair its time span starts at the record length the frequency step implies.
+TEST_F(ChartSpectra, RebuildNeedsAPairAndStartsAtTheImpliedSpan) {
+  AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
+  for (bool noPhase : {true, false}) {
+    AnswerSpectrum({0}, [noPhase](TfmSpectr& d) { PulseSpectrum(d, 2, noPhase); });
+    w.mnSpectrClick();
+  }
+  ChartModel& m = w.model();
+  ASSERT_EQ(m.SeriesCount(), 4);  // pulse, modulus, modulus, phase
+  bool shown = false;
+  // The modulus alone at the end.
+  m.CloseGraphs({3});
+  Answer<TfmBackSpectr>([&shown](TfmBackSpectr* b) { shown = true; b->BitBtn2->click(); });
+  w.N18Click();
+  EXPECT_FALSE(shown);
+  ASSERT_EQ(msgs.errors.size(), 1u);
+  EXPECT_EQ(msgs.errors[0], SynthesisSourceError(m));
+  EXPECT_NE(msgs.errors[0].find("Не выводить фазу"), std::string::npos);
+  QTest::qWait(50);
+  EXPECT_EQ(m.SeriesCount(), 3);
+
+  AnswerSpectrum({0}, [](TfmSpectr& d) { d.CheckBox4->setChecked(false); });
+  w.mnSpectrClick();
+  Answer<TfmBackSpectr>([](TfmBackSpectr* b) {
+    // df = 10 MHz: a record of 1e-7 s.
+    EXPECT_EQ(std::pair(b->edTMin->text(), b->edTMax->text()), std::pair(QString("0"), QString("1E-7")));
+    b->BitBtn2->click();
+  });
+  w.N18Click();
 }

@@ -6,6 +6,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMenuBar>
 #include <QSpinBox>
 #include <QTest>
@@ -16,6 +18,7 @@
 #include <qcustomplot.h>
 
 #include "charts/curvefile.h"
+#include "charts/ui/TfmSelectGr.h"
 #include "charts/ui/TfmSelectTwoGr.h"
 #include "charts/ui/TfmValue.h"
 #include "solver/codepage.h"
@@ -329,4 +332,65 @@ TEST_F(TfmChartWindow, GeneratedCurveAndLegendClick) {
   EXPECT_EQ(std::tuple(w.model().ActiveGraph, w.Chart->plottable(0)->pen().width(), w.Chart->plottable(1)->pen().width()),
             std::tuple(0, 2, 1));
   EXPECT_TRUE(w.Label1->text().startsWith("Активен график № 1"));
+}
+
+// An export of more channels than the window shows usefully asks first: No adds nothing
+// and says nothing more, Yes adds them all. Legend and plot follow the model through
+// adding, closing some and closing all.
+TEST_F(TfmChartWindow, ManyChannelsAskFirstAndLegendFollows) {
+  const int channels = kManyChannels + 1;
+  std::string csv;
+  for (int line = 0; line < 3; ++line) {
+    for (int c = 0; c < channels; ++c)
+      csv += std::string(c ? "," : "") + (line == 0 && c == 0 ? "Record Length" : "Source") + ",CH,," +
+             CurveNumber(line * 1e-9) + "," + CurveNumber(c) + ",";
+    csv += "\r\n";
+  }
+  const std::string file = dir.file("many.csv");
+  WriteBytes(file, csv);
+  msgs.answers = {PromptButton::No, PromptButton::Yes};
+  w.LoadGraphFile(QString::fromStdString(file));
+  ASSERT_EQ(msgs.questions.size(), 1u);
+  EXPECT_EQ(msgs.questions[0], ManyChannelsQuestion(file, channels));
+  EXPECT_EQ(std::tuple(w.model().SeriesCount(), msgs.errors.size(), w.Chart->plottableCount()), std::tuple(0, 0u, 0));
+  w.LoadGraphFile(QString::fromStdString(file));
+  ASSERT_EQ(w.model().SeriesCount(), channels);
+  auto legendCount = [this] { return w.Chart->legend->itemCount(); };
+  EXPECT_EQ(std::pair(w.Chart->plottableCount(), legendCount()), std::pair(channels, channels));
+  std::vector<int> odd;
+  for (int i = 1; i < channels; i += 2) odd.push_back(i);
+  w.model().CloseGraphs(odd);
+  w.RefreshChart();
+  const int left = channels - int(odd.size());
+  ASSERT_EQ(std::pair(w.Chart->plottableCount(), legendCount()), std::pair(left, left));
+  // The survivors keep their order: channel 2k's constant value is 2k.
+  EXPECT_EQ(w.model().Series[1].Y[0], 2.0);
+  EXPECT_EQ(w.Chart->plottable(left - 1)->name(), QString::fromStdString(w.model().LegendText(left - 1)));
+  w.DeleteAll1Click();
+  EXPECT_EQ(std::tuple(w.Chart->plottableCount(), legendCount(), w.Chart->legend->rowCount()), std::tuple(0, 0, 0));
+}
+
+// A curve titled with its absolute path (the far-field diagrams) shows its file name in the
+// legend; the path stays in the title, so the selection list and a saved file keep it. The
+// selection dialog's invert button reads «Инверсия выделенного».
+TEST_F(TfmChartWindow, PathTitleLegendAndSelectionButtons) {
+  const std::string path = "/home/u/Results - scatterer/FAR/DiagrX_1.grf";
+  WriteBytes(dir.file("DiagrX_1.grf"), CurveText(10, 1.0, path));
+  WriteBytes(dir.file("ui.grf"), CurveText(10, 1.0, "U/I"));
+  w.OpenFiles({QString::fromStdString(dir.file("DiagrX_1.grf")), QString::fromStdString(dir.file("ui.grf"))});
+  ASSERT_EQ(w.Chart->plottableCount(), 2);
+  EXPECT_EQ(std::pair(w.Chart->plottable(0)->name(), w.Chart->plottable(1)->name()),
+            std::pair(QString("1. DiagrX_1.grf"), QString("2. U/I")));
+  EXPECT_EQ(w.model().Series[0].Title, path);
+  QStringList entries;
+  Answer<TfmSelectGr>([&entries](TfmSelectGr* s) {
+    EXPECT_EQ(s->Button1->text(), "Инверсия выделенного");
+    for (int i = 0; i < s->ListBox1->count(); ++i) entries << s->ListBox1->item(i)->text();
+    s->reject();
+  });
+  w.mnSelectActiveClick();
+  EXPECT_EQ(entries.value(0), QString::fromStdString("1. DiagrX_1.grf: " + path));
+  w.resize(700, 500);
+  w.show();
+  QApplication::processEvents();
 }
