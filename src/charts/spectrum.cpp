@@ -1,5 +1,6 @@
 #include "charts/spectrum.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -254,6 +255,12 @@ double ImpliedRecordLength(const ChartSeries& phase, int unit) {
   const double df = (f[1] - f[0]) / FreqUnitFactor(unit);
   const double T = 1 / df;
   return df > 0 && std::isfinite(T) ? T : 0;
+}
+
+long long ImpliedPointCount(const ChartSeries& phase) {
+  const long long frequencies =
+      static_cast<long long>(std::count_if(phase.X.begin(), phase.X.end(), [](double f) { return !std::isnan(f); }));
+  return std::clamp(2 * frequencies, 256LL, 1LL << 20);
 }
 
 void CloseSpectrumPair(ChartModel& m) {

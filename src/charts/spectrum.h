@@ -95,6 +95,10 @@ std::string SynthesisSourceError(const ChartModel& m);
 // The record length in seconds that a phase graph's frequency step implies (1/df, X in the
 // unit of list index `unit`); 0 when its first two frequencies do not give a step.
 double ImpliedRecordLength(const ChartSeries& phase, int unit);
+// The points a signal rebuilt over that record needs to show the spectrum's highest
+// frequency: two per frequency of the graph (one sample per half period at the top), never
+// fewer than 256 nor more than 2^20.
+long long ImpliedPointCount(const ChartSeries& phase);
 
 // Closes the two spectrum graphs in front of the last graph (the phase, then the modulus).
 void CloseSpectrumPair(ChartModel& m);

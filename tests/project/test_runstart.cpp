@@ -726,8 +726,10 @@ TEST_F(RunStartTest, AMediumFasterThanVacuumLowersTheStepsLimit) {
     m.Mu = mu;
     s.eddT = FormatGeneral(limitNs * factor, 15);
     const RunStartResult r = Run();
-    if (!r.started) EXPECT_EQ(std::tuple(r.status, r.restore, d.Hx.empty()),
-                              std::tuple(runmsg::TimeStepAboveLimitStatus, true, true));
+    if (!r.started) {
+      EXPECT_EQ(std::tuple(r.status, r.restore, d.Hx.empty()),
+                std::tuple(runmsg::TimeStepAboveLimitStatus, true, true));
+    }
     return r.started ? std::string("started") : Refusal(r);
   };
   const std::string at = FormatGeneral(limitNs * 0.999, 15);

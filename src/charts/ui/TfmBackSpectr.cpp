@@ -92,6 +92,9 @@ void TfmBackSpectr::ShowFreqUnit(int known) {
 int TfmBackSpectr::FreqUnit() const { return FreqUnitIndex(cbFreq->currentIndex()); }
 
 void TfmBackSpectr::ShowImpliedSpan(const ChartSeries& phase) {
+  // 256 points over a long record would step over a short pulse: as many as the spectrum's
+  // top frequency asks for.
+  if (ImpliedRecordLength(phase, FreqUnit()) > 0) edNPoint->setText(QString::number(ImpliedPointCount(phase)));
   // Only the first two frequencies matter; the graph itself may be long.
   phase_ = std::make_unique<ChartSeries>();
   for (std::size_t j = 0; j < phase.Count() && phase_->Count() < 2; ++j)

@@ -322,3 +322,22 @@ TEST_F(ChartSpectra, RebuildNeedsAPairAndStartsAtTheImpliedSpan) {
   });
   w.N18Click();
 }
+
+// The rebuild dialog's defaults, as they stand, give the pulse back: over the record the
+// frequency step implies, with two points for each frequency of the spectrum (256 points
+// over 100 ns would sample the pulse 0.4 ns apart and miss its peak by 1.6 %).
+TEST_F(ChartSpectra, RebuildDefaultsGiveThePulseBack) {
+  AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
+  AnswerSpectrum({0}, [](TfmSpectr& d) { PulseSpectrum(d, 2); });
+  w.mnSpectrClick();
+  ChartModel& m = w.model();
+  ASSERT_EQ(m.SeriesCount(), 3);
+  Answer<TfmBackSpectr>([](TfmBackSpectr* b) {
+    EXPECT_EQ(std::tuple(b->edTMin->text(), b->edTMax->text(), b->edNPoint->text()),
+              std::tuple(QString("0"), QString("1E-7"), QString("600")));
+    b->BitBtn1->click();
+  });
+  w.N18Click();
+  ASSERT_EQ(m.SeriesCount(), 4) << ::testing::PrintToString(msgs.shown);
+  EXPECT_NEAR(LastPeak(m), 1, 1e-3);
+}
