@@ -223,7 +223,7 @@ RV_KERNEL void ExpKindRow(const SignalSettings& s, const double* t, double* v, i
     // Checked's rule without branches: a value counts from time 0 on, and only when finite.
     for (int i = 0; i < nb; ++i) {
       const double x = k.Value(tb[i], e[0][i], e[1][i]);
-      v[b0 + i] = (tb[i] >= 0) & (std::fabs(x) <= DBL_MAX) ? x : 0.0;
+      v[b0 + i] = ((tb[i] >= 0) & (std::fabs(x) <= DBL_MAX)) ? x : 0.0;
     }
   }
 }
