@@ -325,7 +325,7 @@ TEST_F(ChartSpectra, RebuildNeedsAPairAndStartsAtTheImpliedSpan) {
 
 // The rebuild dialog's defaults, as they stand, give the pulse back: over the record the
 // frequency step implies, with two points for each frequency of the spectrum (256 points
-// over 100 ns would sample the pulse 0.4 ns apart and miss its peak by 1.6 %).
+// over 100 ns would sample the pulse 0.4 ns apart and miss its peak by 1.2 %).
 TEST_F(ChartSpectra, RebuildDefaultsGiveThePulseBack) {
   AddCurve("pulse", 0, 10, 0.01, [](double t) { return std::exp(-(t - 5) * (t - 5) / 0.5); });
   AnswerSpectrum({0}, [](TfmSpectr& d) { PulseSpectrum(d, 2); });
