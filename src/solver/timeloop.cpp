@@ -131,6 +131,16 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
   // The steps' time since the last full refresh, for the display at any end.
   int64_t tickSum = 0;
   int32_t tickSteps = 0;
+  auto showProgress = [&](int32_t shownStep, bool full) {
+    ProgressInfo p;
+    p.ProgressStep = shownStep;
+    p.StepCount = d.StepCount;
+    p.FullRefresh = full;
+    p.CurTime = d.CurTime;
+    p.TickSum = tickSum;
+    p.TickSteps = tickSteps;
+    cb.ShowProgress(p);
+  };
   try {
     d.CurTime = 0;
     d.CurTimeSec = 0;
@@ -154,18 +164,12 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
       // the run pauses or stops after, and otherwise at most every kHandOffMs.
       bool handed = false, fullHanded = false;
       auto handOver = [&] {
-        ProgressInfo p;
-        p.ProgressStep = step + 1;
-        p.StepCount = d.StepCount;
-        p.FullRefresh = pendingFull;
-        p.CurTime = d.CurTime;
-        p.TickSum = tickSum;
-        p.TickSteps = tickSteps;
-        cb.ShowProgress(p);
-        if (p.FullRefresh) { tickSum = 0; tickSteps = 0; pendingFull = false; }
+        const bool full = pendingFull;
+        showProgress(step + 1, full);
+        if (full) { tickSum = 0; tickSteps = 0; pendingFull = false; }
         lastHandOff = now;
         handed = true;
-        fullHanded = p.FullRefresh;
+        fullHanded = full;
       };
       // The labels are left at the step a run stops at, not at the last full refresh.
       if (d.Stopped) pendingFull = true;
@@ -211,14 +215,7 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
     o.DivergedStep = e.Step;
     // The display shows the step the message names, not the last one handed over.
     try {
-      ProgressInfo p;
-      p.ProgressStep = e.Step;
-      p.StepCount = d.StepCount;
-      p.FullRefresh = true;
-      p.CurTime = d.CurTime;
-      p.TickSum = tickSum;
-      p.TickSteps = tickSteps;
-      cb.ShowProgress(p);
+      showProgress(e.Step, true);
     } catch (...) {
       // The run has ended either way; the message still tells the step.
     }
