@@ -197,14 +197,7 @@ RunOutcome RunTimeLoop(SolverData& d, const StepHooks& hooks, RunCallbacks& cb,
     if (stopped) {
       o.End = RunEnd::Stopped;
     } else {
-      ProgressInfo p;
-      p.ProgressStep = step;
-      p.StepCount = d.StepCount;
-      p.FullRefresh = true;
-      p.CurTime = d.CurTime;
-      p.TickSum = tickSum;
-      p.TickSteps = tickSteps;
-      cb.ShowProgress(p);
+      showProgress(step, true);
       d.StepCount = step;
       d.Stopped = 1;
       o.End = RunEnd::Completed;
