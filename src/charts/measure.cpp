@@ -150,15 +150,15 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
   const int first = m.SeriesCount();
   for (const auto* sp : {&u, &i}) {
     const std::string& t = sp == &u ? uTitle : iTitle;
-    const int a = add("Модуль спектра: " + t, m.SeriesDefaultColor(), "Без имени-Модуль спектра");
+    const int a = add("Модуль спектра: " + t, m.SeriesDefaultColor(), "Без имени-Модуль спектра-");
     m.Series[std::size_t(a)].X = sp->X;
     m.Series[std::size_t(a)].Y = sp->modulus;
     m.Series[std::size_t(a)].SpectrumDivisor = 1;
-    const int b = add("Фаза спектра:" + t, m.SeriesDefaultColor(), "Без имени-Фаза спектра");
+    const int b = add("Фаза спектра: " + t, m.SeriesDefaultColor(), "Без имени-Фаза спектра-");
     m.Series[std::size_t(b)].X = sp->X;
     m.Series[std::size_t(b)].Y = sp->phase;
   }
-  const int re = add("Действительная часть Z", m.SeriesDefaultColor(), "Без имени Real-");
+  const int re = add("Действительная часть Z", m.SeriesDefaultColor(), "Без имени-Real-");
   const int im = add("Мнимая часть Z", m.SeriesDefaultColor(), "Без имени-Im-");
   const int md = add("Модуль Z", m.SeriesDefaultColor(), "Без имени-Mod-");
   const std::size_t n = std::min(u.X.size(), i.X.size());

@@ -171,7 +171,7 @@ void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const Spec
     m.Series[std::size_t(mod)].X = c.X;
     m.Series[std::size_t(mod)].Y = c.modulus;
     const TColor next = m.SeriesDefaultColor();
-    ph = m.AddSeries("Фаза спектра:" + sourceTitle, next, m.NextUnnamedName());
+    ph = m.AddSeries("Фаза спектра: " + sourceTitle, next, m.NextUnnamedName());
   }
   m.Series[std::size_t(mod)].SpectrumDivisor = c.divisor;
   m.Series[std::size_t(mod)].SpectrumFreqUnit = m.Series[std::size_t(ph)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "solver/numtext.h"
 
@@ -87,6 +88,84 @@ Camera InitialCamera(int spaceNx, int spaceNy, int spaceNz) {
   c.EyeZ = 3.0f * spaceNz;
   c.CenterZ = c.EyeZ - 10;
   return c;
+}
+
+ViewTransform ViewTransformFor(const Camera& c, const ViewFrame& f) {
+  const int W = std::max(1, f.Width), H = std::max(1, f.Height);
+  ViewTransform t;
+  t.Projection = PerspectiveMatrix(40, double(W) / H, 1,
+                                   FarPlane(2000, c, f.Nx * f.Sx, f.Ny * f.Sy, f.Nz * f.Sz));
+  t.ModelView = LookAtMatrix(c.EyeX, c.EyeY, c.EyeZ, c.CenterX, c.CenterY, c.CenterZ, 1, 1000, 1);
+  t.Viewport = {3, 3, std::max(1, W - 6), std::max(1, H - 6)};
+  return t;
+}
+
+std::vector<std::array<double, 3>> DrawnOutline(const ViewFrame& f) {
+  // The section plane ends at N + 1 cells; the letter X reaches N + 1 cells along X and 5
+  // units up, Y N + 3 cells up at z = 1, Z N + 1 cells along Z within 2 by 3 units.
+  const double hi[3] = {std::max((f.Nx + 1) * f.Sx, 2.0), std::max((f.Ny + 1) * f.Sy, 5.0),
+                        std::max((f.Nz + 1) * f.Sz, 1.0)};
+  std::vector<std::array<double, 3>> p;
+  for (int i = 0; i < 8; ++i) p.push_back({i & 1 ? hi[0] : 0, i & 2 ? hi[1] : 0, i & 4 ? hi[2] : 0});
+  for (double x : {0.0, 2.0}) p.push_back({x, (f.Ny + 3) * f.Sy, 1});
+  return p;
+}
+
+bool ShowsPoints(const ViewTransform& t, const std::vector<std::array<double, 3>>& points,
+                 double margin) {
+  const auto& vp = t.Viewport;
+  for (const auto& p : points) {
+    double wx, wy, wz;
+    if (!ProjectPoint(t.Projection, t.ModelView, vp, p[0], p[1], p[2], wx, wy, wz)) return false;
+    // Behind the eye or nearer than the near plane the depth falls outside 0..1.
+    if (!(wz >= 0 && wz <= 1)) return false;
+    if (!(wx >= vp[0] + margin && wx <= vp[0] + vp[2] - margin && wy >= vp[1] + margin &&
+          wy <= vp[1] + vp[3] - margin))
+      return false;
+  }
+  return true;
+}
+
+Camera BackedOffToShowAll(const Camera& c, const ViewFrame& f) {
+  const std::vector<std::array<double, 3>> points = DrawnOutline(f);
+  if (ShowsPoints(ViewTransformFor(c, f), points)) return c;
+  // Moved, it leaves a little white around the box.
+  const double margin = 0.03 * std::min(std::max(1, f.Width - 6), std::max(1, f.Height - 6));
+  double dir[3] = {double(c.CenterX) - c.EyeX, double(c.CenterY) - c.EyeY,
+                   double(c.CenterZ) - c.EyeZ};
+  const double len = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
+  if (!(len > 0) || !std::isfinite(len)) return c;
+  for (double& v : dir) v /= len;
+  const auto back = [&](double t) {
+    Camera m = c;
+    m.EyeX = float(c.EyeX - dir[0] * t), m.EyeY = float(c.EyeY - dir[1] * t),
+    m.EyeZ = float(c.EyeZ - dir[2] * t);
+    m.CenterX = float(c.CenterX - dir[0] * t), m.CenterY = float(c.CenterY - dir[1] * t),
+    m.CenterZ = float(c.CenterZ - dir[2] * t);
+    return m;
+  };
+  const auto shows = [&](double t) { return ShowsPoints(ViewTransformFor(back(t), f), points, margin); };
+  // Seen from farther back along a fixed line every point's offset from the line stays and
+  // its depth grows: once all are in view they stay, so the distance can be halved into.
+  double lo = 0, hi = 1;
+  for (const auto& p : points) hi = std::max({hi, std::abs(p[0]), std::abs(p[1]), std::abs(p[2])});
+  int doublings = 0;
+  while (!shows(hi)) {
+    lo = hi;
+    hi *= 2;
+    if (++doublings > 60) return c;  // a box no camera could take in
+  }
+  for (int i = 0; i < 50 && hi - lo > 1e-3 * hi; ++i) {
+    const double mid = (lo + hi) / 2;
+    (shows(mid) ? hi : lo) = mid;
+  }
+  return back(hi);
+}
+
+bool IsInitialCamera(const Camera& c, int spaceNx, int spaceNy, int spaceNz) {
+  const Camera r = InitialCamera(spaceNx, spaceNy, spaceNz);
+  return std::tie(c.EyeX, c.EyeY, c.EyeZ, c.CenterX, c.CenterY, c.CenterZ) ==
+         std::tie(r.EyeX, r.EyeY, r.EyeZ, r.CenterX, r.CenterY, r.CenterZ);
 }
 
 CameraSpeeds SpeedsFor(bool shift, bool ctrl) {

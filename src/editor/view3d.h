@@ -29,6 +29,34 @@ struct Camera {
 
 // The initial view: eye at (SpaceNx/2, SpaceNy/2, 3 SpaceNz), looking 10 cells along -Z.
 Camera InitialCamera(int spaceNx, int spaceNy, int spaceNz);
+// Whether the camera is exactly where the initial view of that grid puts it.
+bool IsInitialCamera(const Camera& c, int spaceNx, int spaceNy, int spaceNz);
+
+// What the view draws through: its size in pixels, the drawing units per cell along each axis
+// and the grid's node counts (the domain box).
+struct ViewFrame {
+  int Width = 1, Height = 1;
+  double Sx = 1, Sy = 1, Sz = 1;
+  int Nx = 0, Ny = 0, Nz = 0;
+};
+// The matrices and viewport of a frame drawn from camera `c`: a 40-degree perspective over the
+// view's aspect, the far plane past the whole box, the look-at with the up vector (1, 1000, 1)
+// and a 3-pixel margin on every side.
+struct ViewTransform {
+  Mat4 Projection{}, ModelView{};
+  std::array<int, 4> Viewport{};
+};
+ViewTransform ViewTransformFor(const Camera& c, const ViewFrame& f);
+// Points whose hull holds everything the view draws of an empty model: the domain box from 0
+// with the section plane reaching one cell past it, and the axis letters beyond it.
+std::vector<std::array<double, 3>> DrawnOutline(const ViewFrame& f);
+// Whether every point lies in front of the camera, inside the depth range and at least
+// `margin` pixels inside the viewport.
+bool ShowsPoints(const ViewTransform& t, const std::vector<std::array<double, 3>>& points,
+                 double margin = 0);
+// The camera moved back along its line of sight just far enough that everything drawn is in
+// view with a small margin; unchanged when it already is, or when it has no direction.
+Camera BackedOffToShowAll(const Camera& c, const ViewFrame& f);
 
 // Key speeds by the modifiers held: Shift the slowest, Ctrl (with or without Shift) the fastest.
 struct CameraSpeeds {

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -28,12 +29,58 @@ constexpr ButtonInfo kButtons[] = {
     {PromptButton::Ok, "ОК", QMessageBox::AcceptRole},
 };
 
+// Remembers the program's window in use last, and the window it was opened over: just
+// after a dialog closes no window is in use until the desktop hands the activation back, and
+// a box shown then belongs over the window that opened the dialog.
+class WindowsInUse : public QObject {
+public:
+  explicit WindowsInUse(QObject* app) : QObject(app) { app->installEventFilter(this); }
+
+  // The window in use last when it can still carry a box; when it has been hidden or
+  // destroyed since (a dialog closed), the nearest window it was opened over that can.
+  QWidget* last() const {
+    QWidget* w = last_ ? last_.data() : opener_.data();
+    while (w && !Shown(w)) w = Opener(w);
+    return w;
+  }
+
+protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    // The prompter's own boxes come and go; they are never the window a box belongs over.
+    if (e->type() == QEvent::WindowActivate && o->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(o);
+      if (w->isWindow() && !qobject_cast<QMessageBox*>(w)) {
+        last_ = w;
+        opener_ = Opener(w);
+      }
+    }
+    return false;
+  }
+
+private:
+  static bool Shown(const QWidget* w) { return w->isVisible() && !w->isMinimized(); }
+  static QWidget* Opener(const QWidget* w) {
+    return w->parentWidget() ? w->parentWidget()->window() : nullptr;
+  }
+
+  QPointer<QWidget> last_, opener_;
+};
+
+WindowsInUse* Tracker() {
+  static QPointer<WindowsInUse> tracker;
+  if (!tracker && qApp) tracker = new WindowsInUse(qApp);
+  return tracker;
+}
+
 // The window a box stands above: the window in use (an open dialog first), whichever of
 // the program's windows it is, so that the box neither hides behind it nor brings another
-// window forward; the prompter's window when none of the program's windows is in use.
+// window forward; when none is in use, the one in use last (or, if that has closed, the
+// window it was opened over); the prompter's window when there is none of these.
 QWidget* Owner(QWidget* parent) {
   if (QWidget* m = QApplication::activeModalWidget()) return m;
   if (QWidget* w = QApplication::activeWindow()) return w;
+  if (WindowsInUse* t = Tracker())
+    if (QWidget* w = t->last()) return w;
   return parent;
 }
 
@@ -74,6 +121,8 @@ PromptButton EscapeAnswer(PromptButtons buttons) {
 void ShowMessages(Prompter& p, const std::vector<std::string>& messages) {
   for (const std::string& m : messages) p.message(m);
 }
+
+QtPrompter::QtPrompter(QWidget* parent) : parent_(parent) { Tracker(); }
 
 void QtPrompter::message(const std::string& text) {
   ShowOkBox(Owner(parent_), QMessageBox::NoIcon, BoxTitle(), text);

@@ -48,10 +48,11 @@ PromptButton EscapeAnswer(PromptButtons buttons);
 // Shows every message once, in order.
 void ShowMessages(Prompter& p, const std::vector<std::string>& messages);
 
-// Modal Qt message boxes over the given window.
+// Modal Qt message boxes over the window in use; over the given window when the program has
+// none. From its creation on it follows which window is in use (needs the application).
 class QtPrompter : public Prompter {
 public:
-  explicit QtPrompter(QWidget* parent = nullptr) : parent_(parent) {}
+  explicit QtPrompter(QWidget* parent = nullptr);
   void message(const std::string& text) override;
   void error(const std::string& text) override;
   void warning(const std::string& text) override;

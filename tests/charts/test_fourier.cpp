@@ -228,7 +228,7 @@ TEST(Fourier, SpectrumGraphs) {
   AddSpectrumGraphs(m, "U", o, c);
   ASSERT_EQ(m.SeriesCount(), 3);
   EXPECT_EQ(std::tuple(m.Series[1].Title, m.Series[2].Title, m.FileNames[1], m.FileNames[2], m.ActiveGraph),
-            std::tuple("Модуль спектра: U", "Фаза спектра:U", "Без имени-1", "Без имени-2", 0));
+            std::tuple("Модуль спектра: U", "Фаза спектра: U", "Без имени-1", "Без имени-2", 0));
   o.noPhase = true;
   o.type = 1;
   AddSpectrumGraphs(m, "U", o, c);

@@ -104,7 +104,15 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
   k.AddSeries("U", 0, "u");
   o.deleteSpectra = false;
   AddImpedanceGraphs(k, "U", su, "I", si, o);
-  EXPECT_EQ(std::tuple(k.SeriesCount(), k.Series[2].Title), std::tuple(8, "Фаза спектра:U"));
+  EXPECT_EQ(std::tuple(k.SeriesCount(), k.Series[2].Title), std::tuple(8, "Фаза спектра: U"));
+  // Every graph made here is named "Без имени-", what it holds where it says so, and its number.
+  const int n = k.UnnamedGraphCounter;
+  std::vector<std::string> names(k.FileNames.begin() + 1, k.FileNames.end());
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "Без имени-Модуль спектра-" + std::to_string(n - 7), "Без имени-Фаза спектра-" + std::to_string(n - 6),
+                       "Без имени-Модуль спектра-" + std::to_string(n - 5), "Без имени-Фаза спектра-" + std::to_string(n - 4),
+                       "Без имени-Real-" + std::to_string(n - 3), "Без имени-Im-" + std::to_string(n - 2),
+                       "Без имени-Mod-" + std::to_string(n - 1)}));
 }
 
 TEST(Generators, KnownValues) {

@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "editor/view3d.h"
 #include "testgrid.h"
@@ -55,6 +58,43 @@ TEST(View3dCamera, EyeOnTheRotationAxisStaysFinite) {
   const Camera deep = InitialCamera(100, 100, 900);
   EXPECT_GT(FarPlane(2000, deep, 100, 100, 900), 2700);
   EXPECT_EQ(FarPlane(2000, InitialCamera(10, 10, 10), 10, 10, 10), 2000);
+}
+
+// The initial view of flat, tall and cubic grids, in wide and tall views and with unequal
+// cells: where the rule's camera shows the domain box's corners, the far ends of the axis
+// names and the section plane's far corner it stays; elsewhere it goes back along the same
+// line until they all project inside the viewport, and not much farther.
+TEST(View3dCamera, TheInitialViewShowsTheWholeBoxAndItsLabels) {
+  struct Case { int nx, ny, nz; double sy, sz; bool ruleShowsAll; };
+  const Case cases[] = {{50, 50, 50, 1, 1, true},  {40, 60, 80, 1, 1, true}, {30, 30, 300, 1, 1, true},
+                        {80, 60, 40, 1, 1, false}, {80, 80, 30, 1, 1, false}, {200, 20, 5, 1, 1, false},
+                        {40, 40, 40, 4, 0.25, false}, {40, 40, 40, 1, 10, false}};
+  for (const auto& [w, h] : {std::pair(700, 500), std::pair(420, 640)})
+    for (const Case& k : cases) {
+      const ViewFrame f{w, h, 1, k.sy, k.sz, k.nx, k.ny, k.nz};
+      const double X = k.nx, Y = k.ny * k.sy, Z = k.nz * k.sz;
+      std::vector<std::array<double, 3>> drawn = {{X + 1, 5, 1}, {0, Y + 3 * k.sy, 1}, {2, 3, Z + k.sz},
+                                                  {X + 1, Y + k.sy, Z + k.sz}};  // letters, section plane
+      for (int i = 0; i < 8; ++i) drawn.push_back({i & 1 ? X : 0, i & 2 ? Y : 0, i & 4 ? Z : 0});
+      const auto shows = [&](const Camera& c) { return ShowsPoints(ViewTransformFor(c, f), drawn); };
+      const std::string what = std::to_string(k.nx) + "x" + std::to_string(k.ny) + "x" + std::to_string(k.nz) +
+                               " in " + std::to_string(w) + "x" + std::to_string(h);
+      const Camera rule = InitialCamera(k.nx, k.ny, k.nz), c = BackedOffToShowAll(rule, f);
+      EXPECT_TRUE(shows(c)) << what;
+      if (w == 700) {
+        EXPECT_EQ(shows(rule), k.ruleShowsAll) << what;
+      }
+      EXPECT_TRUE(!shows(rule) || c.EyeZ == rule.EyeZ) << what;
+      EXPECT_EQ(std::tuple(c.EyeX, c.EyeY, c.CenterX, c.CenterY, c.EyeZ - c.CenterZ),
+                std::tuple(rule.EyeX, rule.EyeY, rule.CenterX, rule.CenterY, 10.0f)) << what;
+      EXPECT_GE(c.EyeZ, rule.EyeZ) << what;
+      // A tenth of the way closer to the box's middle cuts something off.
+      Camera nearer = c;
+      MoveCamera(nearer, CameraKey::Forward, float((c.EyeZ - Z / 2) / 10), 0);
+      EXPECT_TRUE(c.EyeZ == rule.EyeZ || !shows(nearer)) << what;
+    }
+  EXPECT_TRUE(IsInitialCamera(InitialCamera(80, 80, 30), 80, 80, 30));
+  EXPECT_FALSE(IsInitialCamera(BackedOffToShowAll(InitialCamera(80, 80, 30), {700, 500, 1, 1, 1, 80, 80, 30}), 80, 80, 30));
 }
 
 TEST(View3dRuns, ColumnsSplitOnlyAtMaterialChanges) {

@@ -12,6 +12,9 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <functional>
+#include <memory>
+
 #include "platform/desktop.h"
 #include "platform/prompter.h"
 
@@ -67,6 +70,19 @@ TEST(Desktop, AWindowTheDesktopPutPartlyBelowTheScreenComesBackOnIt) {
   EXPECT_EQ(w.frameGeometry().top(), screen.bottom() - 10);
 }
 
+// The window the box that `ask` shows stands over; the box is closed at once.
+QWidget* BoxOwner(const std::function<void()>& ask) {
+  QWidget* owner = nullptr;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    owner = box->parentWidget();
+    box->reject();
+  });
+  ask();
+  return owner;
+}
+
 TEST(Desktop, AMessageStandsAboveTheSideWindowInUse) {
   QWidget main;
   QWidget side(&main, Qt::Window);
@@ -74,15 +90,7 @@ TEST(Desktop, AMessageStandsAboveTheSideWindowInUse) {
   side.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&side));
   QApplication::setActiveWindow(&side);
-  QWidget* owner = nullptr;
-  QTimer::singleShot(0, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) return;
-    owner = box->parentWidget();
-    box->accept();
-  });
-  rv::QtPrompter(&main).message("Сообщение окна");
-  EXPECT_EQ(owner, &side);
+  EXPECT_EQ(BoxOwner([&] { rv::QtPrompter(&main).message("Сообщение окна"); }), &side);
 }
 
 TEST(Desktop, AMessageStandsAboveAnyWindowInUseAndGivesItBack) {
@@ -97,16 +105,39 @@ TEST(Desktop, AMessageStandsAboveAnyWindowInUseAndGivesItBack) {
   }
   for (QWidget* inUse : {&editor, &materials}) {
     QApplication::setActiveWindow(inUse);
-    QWidget* owner = nullptr;
-    QTimer::singleShot(0, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!box) return;
-      owner = box->parentWidget();
-      box->reject();
-    });
-    rv::QtPrompter(&main).question("Удалить?", rv::PromptButton::Yes | rv::PromptButton::No);
-    EXPECT_EQ(owner, inUse);
+    EXPECT_EQ(BoxOwner([&] {
+                rv::QtPrompter(&main).question("Удалить?", rv::PromptButton::Yes | rv::PromptButton::No);
+              }),
+              inUse);
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == inUse; }, 2000));
+  }
+}
+
+// A box asked for right after one of the editor's dialogs closes, before the desktop hands
+// the activation back: over the editor, whether the dialog stays (a form kept for the next
+// time) or is gone (a file dialog), and not over the main window, which would come forward.
+TEST(Desktop, AMessageRightAfterADialogStandsAboveTheWindowThatOpenedIt) {
+  QWidget main, editor;
+  rv::QtPrompter prompter(&main);
+  for (QWidget* w : {&main, &editor}) {
+    w->resize(300, 200);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  }
+  QApplication::setActiveWindow(&editor);
+  QDialog kept(&editor);
+  for (bool destroyed : {false, true}) {
+    auto gone = std::make_unique<QDialog>(&editor);
+    QDialog& d = destroyed ? *gone : kept;
+    QTimer::singleShot(0, &d, [&d] {
+      QApplication::setActiveWindow(&d);
+      d.accept();
+    });
+    d.exec();
+    if (destroyed) gone.reset();
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_EQ(BoxOwner([&] { prompter.message("Слоя 99 в модели нет: слои от 1 до 29"); }), &editor)
+        << (destroyed ? "destroyed" : "kept");
   }
 }
 

@@ -47,7 +47,7 @@ TfmCalcZ::TfmCalcZ(Prompter& msgs, QWidget* parent) : QDialog(parent), msgs_(msg
       "и разности фаз между током и напряжением.\n"
       "  Перед вычислением необходимо выбрать графики тока и напряжения.");
   memo->setMaximumHeight(70);
-  const QString hint = "|Выделите требуемые графики, используя  мышь и клавиши Shift или Ctrl";
+  const QString hint = "Выделите требуемые графики, используя мышь и клавиши Shift или Ctrl";
   for (QListWidget** l : {&ListBox1, &ListBox2}) {
     *l = new QListWidget(this);
     (*l)->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -189,7 +189,7 @@ void TfmChart::N18Click() {
   }
   // Stopped before a point was made: nothing to show, and the spectrum stays.
   if (x.empty()) return;
-  const int out = model_.AddSeries(" Восстановленный из спектра сигнал", model_.SeriesDefaultColor(),
+  const int out = model_.AddSeries("Восстановленный из спектра сигнал", model_.SeriesDefaultColor(),
                                    model_.NextUnnamedName());
   model_.Series[std::size_t(out)].X = std::move(x);
   model_.Series[std::size_t(out)].Y = std::move(y);

@@ -20,7 +20,7 @@ TfmSelectGr::TfmSelectGr(Prompter& prompter, QWidget* parent)
   ListBox1 = new QListWidget(this);
   ListBox1->setObjectName("ListBox1");
   ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  const QString hint = "Выделите требуемые графики, используя  мышь и клавиши Shift или Ctrl";
+  const QString hint = "Выделите требуемые графики, используя мышь и клавиши Shift или Ctrl";
   ListBox1->setToolTip(hint);
   btnOK = new QPushButton("OK", this);
   btnOK->setObjectName("btnOK");

@@ -220,6 +220,8 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   CenterY = s.CenterY;
   CenterZ = s.CenterZ;
   cameraGrid_ = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+  // A new project's camera, or one stored as the rule placed it, is fitted like the reset's.
+  cameraByRule_ = IsInitialCamera(GetCamera(), d_.SpaceNx, d_.SpaceNy, d_.SpaceNz);
   mat_.LayerCount = std::clamp(s.LayerCount, 1, MaxMaterials);
   mat_.CurLayer = std::clamp(mat_.CurLayer, 1, mat_.LayerCount);
   // The snapshot holds the model before: restoring it into another project would mix them.

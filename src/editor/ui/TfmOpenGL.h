@@ -118,6 +118,11 @@ public:
   // volume): the camera goes where a new project's would be. A stored camera counts as placed
   // for the grid it is set with, so a project load keeps its own.
   void FitCameraToGrid();
+  // While the camera is where the rule placed it (the reset, a new grid, a new project or a
+  // project stored with it) and the user has not moved it, each frame puts it on the rule's
+  // line of sight as far back as this view needs to show the whole box, so that it follows
+  // the view's size as the window settles or is resized; a camera the user moved stays.
+  void FitCameraToView(const ViewFrame& frame);
   // A camera key; false when it is not one, or when a section control has the focus.
   bool FormKeyDown(int key, Qt::KeyboardModifiers mods);
   void FormKeyUp(Qt::KeyboardModifiers mods);
@@ -306,6 +311,7 @@ private:
   SectionAxis axis_ = SectionAxis::X;
   bool activating_ = false;
   std::array<int, 3> cameraGrid_{0, 0, 0};  // SpaceNx..SpaceNz when the camera was placed
+  bool cameraByRule_ = false;                // placed by the rule and not moved since
   bool placed_ = false;
   std::string shownRegionTables_;  // the current-region rows whose messages were shown
   QString fileFolder_;  // where the file dialogs open

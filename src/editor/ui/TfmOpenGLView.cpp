@@ -112,6 +112,7 @@ Camera TfmOpenGL::GetCamera() const { return {EyeX, EyeY, EyeZ, CenterX, CenterY
 void TfmOpenGL::SetCamera(const Camera& c) {
   EyeX = c.EyeX; EyeY = c.EyeY; EyeZ = c.EyeZ;
   CenterX = c.CenterX; CenterY = c.CenterY; CenterZ = c.CenterZ;
+  cameraByRule_ = false;
 }
 
 std::array<std::string, 3> TfmOpenGL::CellSizeTexts() const {
@@ -128,6 +129,13 @@ void TfmOpenGL::RedrawView() {
 void TfmOpenGL::SetupView() {
   SetCamera(InitialCamera(d_.SpaceNx, d_.SpaceNy, d_.SpaceNz));
   cameraGrid_ = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+  cameraByRule_ = true;
+}
+
+void TfmOpenGL::FitCameraToView(const ViewFrame& frame) {
+  if (!cameraByRule_) return;
+  SetCamera(BackedOffToShowAll(InitialCamera(cameraGrid_[0], cameraGrid_[1], cameraGrid_[2]), frame));
+  cameraByRule_ = true;
 }
 
 void TfmOpenGL::FitCameraToGrid() {

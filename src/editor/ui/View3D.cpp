@@ -89,17 +89,19 @@ void View3D::paintGL() {
   timer.start();
   const qreal ratio = devicePixelRatioF();
   const int W = std::max(1, int(width() * ratio)), H = std::max(1, int(height() * ratio));
-  glViewport(3, 3, std::max(1, W - 6), std::max(1, H - 6));
-  glDepthRange(0, 1);
-  // The main window changes the grid without telling the editor.
+  const ViewFrame frame{W, H, sx_, sy_, sz_, d.Nx, d.Ny, d.Nz};
+  // The main window changes the grid without telling the editor; a camera the rule placed
+  // stands as far back as this view needs to show the whole box.
   w_.FitCameraToGrid();
-  const Camera c = w_.GetCamera();
-  projection_ = PerspectiveMatrix(40, double(W) / H, 1,
-                                  FarPlane(2000, c, d.Nx * sx_, d.Ny * sy_, d.Nz * sz_));
+  w_.FitCameraToView(frame);
+  const ViewTransform t = ViewTransformFor(w_.GetCamera(), frame);
+  glViewport(t.Viewport[0], t.Viewport[1], t.Viewport[2], t.Viewport[3]);
+  glDepthRange(0, 1);
+  projection_ = t.Projection;
   glMatrixMode(GL_PROJECTION);
   glLoadMatrixd(projection_.data());
   // The up vector leans a little off +Y: the picture is tilted very slightly.
-  modelview_ = LookAtMatrix(c.EyeX, c.EyeY, c.EyeZ, c.CenterX, c.CenterY, c.CenterZ, 1, 1000, 1);
+  modelview_ = t.ModelView;
   glMatrixMode(GL_MODELVIEW);
   glLoadMatrixd(modelview_.data());
 

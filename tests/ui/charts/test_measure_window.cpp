@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTimer>
 #include <QToolButton>
 
@@ -20,6 +21,8 @@ namespace {
 
 void AnswerCalcZ(bool deleteSpectra) {
   Answer<TfmCalcZ>([deleteSpectra](TfmCalcZ* d) {
+    for (QListWidget* l : {d->ListBox1, d->ListBox2})
+      EXPECT_EQ(l->toolTip(), "Выделите требуемые графики, используя мышь и клавиши Shift или Ctrl");
     d->ListBox1->clearSelection();
     d->ListBox1->item(0)->setSelected(true);
     d->eddF->setText("1e7");

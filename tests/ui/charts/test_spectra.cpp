@@ -134,6 +134,11 @@ TEST_F(ChartSpectra, SpectraAndRebuiltSignals) {
   w.N18Click();
   ASSERT_EQ(std::tuple(msgs.messages.size(), m.SeriesCount()), std::tuple(1u, 1));
   EXPECT_EQ(m.Series[0].Count(), 257u);
+  // Titled without a stray blank before it; the dialog's note sends the frequency unit to its
+  // list rather than asking for hertz.
+  EXPECT_EQ(m.Series[0].Title, "Восстановленный из спектра сигнал");
+  const QString note = w.fmBackSpectr->Label3->text();
+  EXPECT_TRUE(note.contains("\"Частота в графиках спектра\"") && !note.contains("герц")) << note.toStdString();
 }
 
 // "СТОП" ends a spectrum of 10^7 samples while the window's own timers go on running.

@@ -81,7 +81,8 @@ TEST_F(TfmChartWindow, OpenTwoSelectOneSaveAndReadBack) {
   const std::string target = dir.file("saved.srg");
   Answer<TfmSelectGr>([&](TfmSelectGr* sel) {
     EXPECT_EQ(sel->windowTitle(), "Сохранить график");
-    // The hint is read in full.
+    // The hint is read in full, and spaced as written.
+    EXPECT_EQ(sel->StatusBar1->currentMessage(), "Выделите требуемые графики, используя мышь и клавиши Shift или Ctrl");
     EXPECT_GE(sel->StatusBar1->width(),
               sel->StatusBar1->fontMetrics().horizontalAdvance(sel->StatusBar1->currentMessage()));
     EXPECT_EQ(sel->ListBox1->item(1)->text(), "2. b.grf: Вторая");

@@ -310,6 +310,31 @@ TEST(View3dWindow, AGridSizeChangeAndOnlyThatPlacesTheCameraAsANewProjects) {
   e.close();
 }
 
+namespace {
+
+// The last frame's projection puts every corner of the domain box and the far ends of the
+// axis names inside the view.
+void ExpectWholeBoxInView(rv::TfmOpenGL& editor, const std::string& what) {
+  const QImage img = editor.GLView->grabFramebuffer();
+  const int W = img.width(), H = img.height();
+  const rv::SolverData& d = editor.Data();
+  const double n[3] = {double(d.Nx), double(d.Ny), double(d.Nz)};
+  std::vector<std::array<double, 3>> points = {
+      {n[0] + 1, 5, 1}, {1, n[1] + 3, 1}, {0, n[1] + 3, 1}, {2, 3, n[2] + 1}};  // the names' far ends
+  for (double x : {1.0, n[0]})
+    for (double y : {1.0, n[1]})
+      for (double z : {1.0, n[2]}) points.push_back({x, y, z});
+  for (const auto& p : points) {
+    double wx, wy, wz;
+    ASSERT_TRUE(rv::ProjectPoint(editor.GLView->Projection(), editor.GLView->ModelView(), {3, 3, W - 6, H - 6},
+                                 p[0], p[1], p[2], wx, wy, wz));
+    EXPECT_TRUE(wx >= 3 && wx <= W - 3 && wy >= 3 && wy <= H - 3 && wz > 0 && wz < 1)
+        << what << " (" << p[0] << "," << p[1] << "," << p[2] << ") at " << wx << "," << wy << " of " << W << "x" << H;
+  }
+}
+
+}  // namespace
+
 // The samples open with their whole box and the axes' names in the 3-D view.
 TEST(View3dWindow, SamplesShowTheirWholeBoxAndAxisNames) {
   const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path();
@@ -322,22 +347,45 @@ TEST(View3dWindow, SamplesShowTheirWholeBoxAndAxisNames) {
     QApplication::processEvents();
     P.editor.ShowFromMain();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&P.editor));
-    const QImage img = P.editor.GLView->grabFramebuffer();
-    const int W = img.width(), H = img.height();
-    const double n[3] = {double(P.d.Nx), double(P.d.Ny), double(P.d.Nz)};
-    ASSERT_EQ(n[0], n[2]) << sample;  // cubic cells: the scales are 1
-    std::vector<std::array<double, 3>> points = {
-        {n[0] + 1, 5, 1}, {1, n[1] + 3, 1}, {0, n[1] + 3, 1}, {2, 3, n[2] + 1}};  // the names' far ends
-    for (double x : {1.0, n[0]})
-      for (double y : {1.0, n[1]})
-        for (double z : {1.0, n[2]}) points.push_back({x, y, z});
-    for (const auto& p : points) {
-      double wx, wy, wz;
-      ASSERT_TRUE(rv::ProjectPoint(P.editor.GLView->Projection(), P.editor.GLView->ModelView(), {3, 3, W - 6, H - 6},
-                                   p[0], p[1], p[2], wx, wy, wz));
-      EXPECT_TRUE(wx >= 3 && wx <= W - 3 && wy >= 3 && wy <= H - 3 && wz > 0 && wz < 1)
-          << sample << " (" << p[0] << "," << p[1] << "," << p[2] << ") at " << wx << "," << wy << " of " << W << "x" << H;
-    }
+    ASSERT_EQ(P.d.Nx, P.d.Nz) << sample;  // cubic cells: the scales are 1
+    ExpectWholeBoxInView(P.editor, sample);
     P.editor.close();
   }
+}
+
+// Flat grids, whose box the rule's eye at 3 Nz is too close to take in: placed for a new grid,
+// reset, or a new project's camera stored in a file, the camera stands back on the same line
+// far enough to show the whole box; a camera the user moved stays where it is.
+TEST(View3dWindow, AFlatGridIsSeenWholeAfterAGridChangeTheResetAndALoad) {
+  Program P(30);
+  rv::TfmOpenGL& e = P.editor;
+  QTest::mouseClick(P.w.Button4, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&e));
+  P.Sizes(80, 80, 30);
+  ExpectWholeBoxInView(e, "80x80x30");
+  const rv::Camera placed = e.GetCamera();
+  // The window made narrow, as a desktop may settle it after the first frame: still whole.
+  const QSize size = e.size();
+  e.resize(size.width() * 2 / 3, size.height());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return e.GLView->width() < e.GLView->height() * 3 / 4; }, 2000));
+  ExpectWholeBoxInView(e, "80x80x30 narrow");
+  e.resize(size);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return e.size() == size; }, 2000));
+  e.GLView->grabFramebuffer();
+  e.GLView->setFocus();
+  QTest::keyClick(e.GLView, Qt::Key_Up);
+  e.GLView->grabFramebuffer();
+  EXPECT_FLOAT_EQ(e.EyeZ, placed.EyeZ - 10);
+  e.btnResetClick();
+  ExpectWholeBoxInView(e, "80x80x30 reset");
+  EXPECT_FLOAT_EQ(e.EyeZ, placed.EyeZ);
+  // A project stored with the rule's camera, as a new project saved before the editor was
+  // ever shown: the same view.
+  rv::EditorState s = e.GetEditorState();
+  const rv::Camera rule = rv::InitialCamera(80, 80, 30);
+  std::tie(s.EyeX, s.EyeY, s.EyeZ, s.CenterX, s.CenterY, s.CenterZ) =
+      std::tuple(rule.EyeX, rule.EyeY, rule.EyeZ, rule.CenterX, rule.CenterY, rule.CenterZ);
+  e.SetEditorState(s);
+  ExpectWholeBoxInView(e, "80x80x30 stored");
+  EXPECT_FLOAT_EQ(e.EyeZ, placed.EyeZ);
 }
