@@ -318,10 +318,20 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     f.Line("Излученная за пределы объёма мощность, Вт: " + G(-(double(layerSum) + sourceSum)));
     const double B = double(totalEnergy) / dtSec / n;
     f.Line("Баланс по объему, Вт: " + G(B));
-    const float balanceError = float((B - (double(layerSum) + double(sourceSum))) / sourceSum * 100);
-    f.Line("Ошибка, %: " + FormatFixed(std::fabs(balanceError), 5, 1));
-    f.Line("   Если ошибка большая, это означает, что к моменту окончания счета");
-    f.Line("в счетном объеме осталось много свободных электромагнитных волн");
+    // The error is a share of the sources' power: with none delivered (a plane-wave run, a
+    // source without signal) there is nothing to take the share of.
+    float balanceError = NAN;
+    if (sourceSum != 0) {
+      balanceError = float((B - (double(layerSum) + double(sourceSum))) / sourceSum * 100);
+      f.Line("Ошибка, %: " + FormatFixed(std::fabs(balanceError), 5, 1));
+      f.Line("   Если ошибка большая, это означает, что к моменту окончания счета");
+      f.Line("в счетном объеме осталось много свободных электромагнитных волн");
+    } else {
+      f.Line("Ошибка, %: не определена (источники напряжения не выработали мощности, а ошибка "
+             "считается в долях от нее)");
+      if (d.ExternalField || d.TFSFSource)
+        f.Line("   Поле в объем внесла падающая волна; ее мощность в этом балансе не учтена");
+    }
     if (!f.Close()) return false;
     S.SourcePowerSum = sourceSum;
     S.LayerPowerSum = layerSum;

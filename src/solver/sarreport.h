@@ -63,7 +63,7 @@ struct SarSummary {
   float SourcePowerSum = 0;                    // W (negative: delivered)
   float LayerPowerSum = 0;                     // W
   double VolumeBalance = 0;                    // W
-  float BalanceError = 0;                      // per cent, signed
+  float BalanceError = 0;                      // per cent, signed; NaN when the sources delivered nothing
 };
 
 // ComputeSAR, then the three files. Needs SAROn's arrays and at least one accumulated step

@@ -49,10 +49,16 @@ constexpr int Feed = 15;          // the gap cell of the dipole and of the passi
 constexpr int Passive = 20;       // x of the passive element
 
 // A short dipole of copper fed by a 1 V, 50 Ohm source, beside a passive element of the
-// same length loaded by 50 Ohm, in a 30 mm box with Mur faces, driven by a 50 ps Gaussian.
+// same length loaded by 50 Ohm, in a 30 mm box with PML outside it, driven by a 50 ps
+// Gaussian. PML, since Mur faces this close to the dipole's near field make the radiation
+// resistance negative below 4 GHz. The source's plus is the upper node of the gap (polarity
+// "-"); the voltage line runs from the plus to the minus and the current region, counting
+// along +Z, reads the current leaving the plus: U_gap / I_arm is the input impedance.
 void BuildDipole(ProjectData& p, SolverData& d) {
   MainSettings& m = p.Main;
-  CubeGrid(m, N, "0.001", "0.0018", 1500, BorderMur);  // the 3-D stability limit is 1.93 ps
+  CubeGrid(m, N, "0.001", "0.0018", 1500, BorderPML);  // the 3-D stability limit is 1.93 ps
+  m.sePMLCount = 8;
+  m.edpmlR = "0.01";
   m.spCenterI = m.spCenterJ = m.spCenterK = Feed;
   m.rgSources = SourceInternalOnly;
   m.memoProjectNote = {"Пример: короткий диполь в коробке 30 x 30 x 30 мм, ячейка 1 мм.",
@@ -65,9 +71,9 @@ void BuildDipole(ProjectData& p, SolverData& d) {
   o.seOutputRate = 1; o.cbShowGr = o.cbShowInput = true;
   AddRow(o.sgOutPoint, {"E", "Z", "15", "15", "26", "Ez_top"});
   AddRow(o.sgOutPoint, {"E", "Z", "26", "15", "15", "Ez_side"});
-  AddRow(o.sgCurrent, {"14", "14", "12", "16", "16", "12", "I_arm"});
-  AddRow(o.sgVoltage, {"15", "15", "15", "15", "15", "16", "U_gap"});
-  AddRow(p.Lamped.sgSourses, {"15", "15", "15", "50", "Z", "+"});
+  AddRow(o.sgCurrent, {"14", "14", "14", "16", "16", "14", "I_arm"});  // the arm's cell next to the gap
+  AddRow(o.sgVoltage, {"15", "15", "16", "15", "15", "15", "U_gap"});
+  AddRow(p.Lamped.sgSourses, {"15", "15", "15", "50", "Z", "-"});
   AddRow(p.Lamped.sgResistors, {"20", "15", "15", "50", "Z"});
 
   p.Vizual.spX = p.Vizual.spY = p.Vizual.spZ = Feed;

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "file_fixture.h"
 #include "run_fixture.h"
 #include "solver/edgematerial.h"
@@ -28,18 +30,14 @@ void SetLayer(tLayer& L, const char* name, double sigma, double eps, double rho,
   L.Density = rho;
 }
 
-}  // namespace
-
-// 4x4x4 cells of 1 mm, two cells of a lossy material, one of a switched-off one, and
-// accumulators set by hand: every text of "SAR.txt", byte for byte in cp1251 with CR LF,
-// the per-cell tables, and a second report appended.
-TEST(SarReport, TextsOfASmallLossyBlock) {
-  SolverData d;
+// 4x4x4 cells of 1 mm, two cells of a lossy material and one of a switched-off one, 11
+// steps done, the power sums still empty.
+bool SmallBlock(SolverData& d) {
   SetGridSize(d, 5, 5, 5);
   ResizeSpace(d);
   d.CellVolume = 1e-9;
   d.SAROn = 1;
-  ASSERT_GT(AllocFieldArrays(d), 0);
+  if (AllocFieldArrays(d) <= 0) return false;
   SetLayer(d.Layers[1], "Мышца ё", 0.8, 50, 1000);
   SetLayer(d.Layers[2], "bone", 0.1, 10, 1900, false);
   d.Space(2, 2, 2) = d.Space(2, 2, 3) = 1;
@@ -48,7 +46,20 @@ TEST(SarReport, TextsOfASmallLossyBlock) {
   d.TimeStepSec = 0.5e-9;
   d.TimeStep = d.TimeStepSec * double(LightSpeed);
   d.CurTime = 5e-9 * double(LightSpeed);
-  d.CurStep = d.SARDelay = 11;
+  d.CurStep = 11;
+  d.SARDelay = 1;
+  return true;
+}
+
+}  // namespace
+
+// 4x4x4 cells of 1 mm, two cells of a lossy material, one of a switched-off one, and
+// accumulators set by hand: every text of "SAR.txt", byte for byte in cp1251 with CR LF,
+// the per-cell tables, and a second report appended.
+TEST(SarReport, TextsOfASmallLossyBlock) {
+  SolverData d;
+  ASSERT_TRUE(SmallBlock(d));
+  d.SARDelay = 11;
   TempDir tmp;
   d.SARDir = tmp / "deep/SAR/";
   SarReportInput in;
@@ -132,6 +143,37 @@ TEST(SarReport, TextsOfASmallLossyBlock) {
   WriteBytes(tmp / "blocker", "x");
   d.SARDir = tmp / "blocker/SAR/";
   EXPECT_FALSE(WriteSARReports(d, in, err) || err.empty());
+}
+
+// No power from sources, so no share to give the balance error in: a plane wave lit the
+// block (the line says where the power came from), or a source ran without a signal. Either
+// way a finite line saying why, never INF or NAN.
+TEST(SarReport, BalanceWithoutSourcePower) {
+  for (const bool wave : {true, false}) {
+    SolverData d;
+    ASSERT_TRUE(SmallBlock(d));
+    d.TFSFSource = wave;
+    d.PowerZ(2, 2, 2) = 3;
+    std::vector<tVoltageSource> src(1);
+    src[0].X = 4; src[0].Y = 4; src[0].Z = 1; src[0].Dir = 'Z'; src[0].R = 50;  // its edge took nothing
+    TempDir tmp;
+    d.SARDir = tmp / "";
+    SarReportInput in{2, wave ? nullptr : &src, nullptr, {}};
+    std::string err;
+    SarSummary S;
+    ASSERT_TRUE(WriteSARReports(d, in, err, &S)) << err;
+    const std::vector<std::string> lines = ReadLines(d.SARDir + "SAR.txt");
+    const auto balance = std::find(lines.begin(), lines.end(), "БАЛАНС МОЩНОСТИ");
+    ASSERT_NE(balance, lines.end());
+    std::vector<std::string> tail(balance + 5, std::find(balance, lines.end(), "УСРЕДНЕННЫЕ ЗНАЧЕНИЯ") - 1);
+    std::vector<std::string> expected = {
+        "Ошибка, %: не определена (источники напряжения не выработали мощности, а ошибка считается в долях от нее)"};
+    if (wave) expected.push_back("   Поле в объем внесла падающая волна; ее мощность в этом балансе не учтена");
+    EXPECT_EQ(tail, expected) << wave;
+    EXPECT_EQ(std::tuple(balance[1], balance[4]),
+              std::tuple("Выработанная источниками мощность, Вт: 0", "Баланс по объему, Вт: 0.3"));
+    EXPECT_TRUE(std::isnan(S.BalanceError));
+  }
 }
 
 // 1-g averages by hand: 1 cm cells of density 600 (0.6 g) take the cell and the first cell
