@@ -395,35 +395,17 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   if (!space.allocate(nx + 1, ny + 1, nz + 1) || !undo.allocate(nx + 1, ny + 1, nz + 1))
     return refuse("для модели " + IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz) +
                   " не хватает памяти.");
-  std::string merr;
   const std::string model = ModelFileName(path);
-  int64_t inFile = 0;
-  if (!ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, merr, progress, &inFile)) {
-    r.ModelComplete = false;
-    r.Msgs.push_back(merr);
-  } else if (const int64_t need = ModelFileLayoutCells(n.FileFormat, nx, ny, nz); inFile != need) {
-    // A cut copy or a model of another grid: the user decides, before anything changes.
-    const bool old = !ModelFileFullLayout(n.FileFormat);
-    const std::string layout = old ? IntToStr(nx - 1) + " x " + IntToStr(ny - 1) + " x " + IntToStr(nz - 1)
-                                   : IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz);
-    const int64_t diff = inFile < need ? need - inFile : inFile - need;
-    const std::string effect = inFile < need
-        ? IntToStr(diff) + " ячеек сетки останутся пустыми"
-        : IntToStr(diff) + " ячеек сверх сетки будут отброшены";
-    const std::string question =
-        "Файл модели " + model + " не соответствует сетке проекта: в нем " + IntToStr(inFile) +
-        " ячеек, а сетке " + layout + (old ? " (файл старого формата)" : "") + " нужно " +
-        IntToStr(need) + ".\nЗагрузить то, что в нем есть (" + effect + ")?\n" +
-        "«Нет» — проект не загружается, открытый остается как был.";
-    if (!chooseMismatch || !chooseMismatch(question)) {
+  const ModelFileCheck mc = ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, progress);
+  if (!mc.Exact()) {
+    // Missing, damaged or of another grid: the user decides, before anything changes.
+    if (!chooseMismatch || !chooseMismatch(ModelFileQuestion(model, mc))) {
       ProjectLoadResult refused;
       refused.Status = ProjectLoadStatus::Refused;
       return refused;
     }
     r.ModelComplete = false;
-    r.ModelNote = "Файл модели " + model + " загружен не полностью: " +
-                  (inFile < need ? IntToStr(diff) + " ячеек сетки оставлены пустыми."
-                                 : IntToStr(diff) + " ячеек сверх сетки отброшены.");
+    r.ModelNote = ModelFileNote(model, mc);
   }
 
   SetGridSize(d, nx, ny, nz);
