@@ -224,16 +224,27 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   ini.deleteKey("Project", "Name");
 
   // Both files are written under temporary names and replace the old pair only when both
-  // are complete, the model first: a failure leaves the old pair as it was.
+  // are complete, the model first: a failure leaves the old pair as it was. The project
+  // file names the model file it belongs with, so a pair that an interrupted save tore
+  // apart (the model replaced, the project not yet) is told on loading.
   PendingFile fdt, bin;
-  bool ok = fdt.Open(path, e) && bin.Open(ModelFileName(path), e);
+  ModelFileStamp stamp;
+  const std::string model = ModelFileName(path);
+  bool ok = fdt.Open(path, e) && bin.Open(model, e) &&
+            WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e, &stamp) && bin.Finish(e);
   if (ok) {
+    ini.writeString("Version", ModelStampKey, StampText(stamp));
     fdt.Write(Utf8ToCp1251(ini.text()));
-    ok = fdt.Finish(e) && WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e) &&
-         bin.Finish(e) && CommitFiles({&bin, &fdt}, e);
+    ok = fdt.Finish(e) && CommitFiles({&bin, &fdt}, e);
   }
-  if (!ok) err = "Проект не сохранён: " + e;
-  return ok;
+  if (!ok) {
+    err = "Проект не сохранён: " + e;
+    return false;
+  }
+  // What saves of this project killed before their end left beside it.
+  RemoveLeftovers(path);
+  RemoveLeftovers(model);
+  return true;
 }
 
 namespace {
@@ -396,9 +407,15 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
     return refuse("для модели " + IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz) +
                   " не хватает памяти.");
   const std::string model = ModelFileName(path);
-  const ModelFileCheck mc = ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, progress);
+  ModelFileCheck mc = ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, progress);
+  // A file damaged in itself says so; one that is whole but not the file the project was
+  // saved with (an interrupted save, a model of another grid put beside it) says that.
+  if (ModelFileStamp saved; mc.Opened && !mc.Damaged &&
+                            ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) && mc.Stamp != saved)
+    mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved));
   if (!mc.Exact()) {
-    // Missing, damaged or of another grid: the user decides, before anything changes.
+    // Missing, damaged, torn from its project or of another grid: the user decides, before
+    // anything changes.
     if (!chooseMismatch || !chooseMismatch(ModelFileQuestion(model, mc))) {
       ProjectLoadResult refused;
       refused.Status = ProjectLoadStatus::Refused;

@@ -25,6 +25,9 @@ class IniFile;
 
 // "FileFormat" of section "Version" in every file written.
 inline constexpr const char* ProjectFileFormat = "6";
+// The key of section "Version" that holds the stamp (size and CRC-32) of the model file
+// the project was saved with. A project file without it loads its model file unchecked.
+inline constexpr const char* ModelStampKey = "ModelFile";
 
 // The live field view's settings kept in the project (section "Vizual"), at the window's
 // own defaults.
@@ -76,9 +79,11 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d);
 
 // Writes the project file (sections "Signal", "OutPoints" and the output grids, the
 // lumped-element grids, then the main window's sections) in one update of the file, and
-// the model file from d.Space over the grid p.Main.spX × spY × spZ. Both replace the old
-// pair together or not at all. False with err when either cannot be written or is
-// read-only; both old files are then as they were.
+// the model file from d.Space over the grid p.Main.spX × spY × spZ, with the model file's
+// stamp under ModelStampKey. Both replace the old pair together or not at all. False with
+// err when either cannot be written or is read-only; both old files are then as they were.
+// Once saved, the temporaries that saves of this project killed halfway left beside it are
+// removed.
 bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
                  std::string& err);
 
@@ -99,10 +104,10 @@ struct ProjectLoadResult {
 };
 
 // Asked when the model file is not exactly what the grid's layout needs: missing,
-// damaged, cut, too long or with a material outside the format. The text names the file,
-// what is wrong and where, and the cells that would be read, left empty, possibly shifted
-// or dropped. True loads what the file holds; false (or no choice given) refuses the
-// project, leaving everything as it was.
+// damaged, cut, too long, with a material outside the format, or not the one the project
+// was saved with. The text names the file, what is wrong and where, and the cells that
+// would be read, left empty, possibly shifted or dropped. True loads what the file holds;
+// false (or no choice given) refuses the project, leaving everything as it was.
 using ModelMismatchChoice = std::function<bool(const std::string& question)>;
 
 // Reads a project. p must hold the current settings on entry: the signal edits whose keys

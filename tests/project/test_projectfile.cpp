@@ -84,6 +84,13 @@ ProjectData Unusual() {
   return p;
 }
 
+// The stamp of a model file, whatever grid it is for.
+ModelFileStamp StampOf(const std::string& bin) {
+  tSpace scratch;
+  scratch.allocate(2, 2, 2);
+  return ReadModelFile(bin, "6", 1, 1, 1, 1, scratch).Stamp;
+}
+
 void ExpectSameGrid(const StringGrid& a, const StringGrid& b) {
   ASSERT_EQ(a.RowCount(), b.RowCount()) << a.Name();
   for (int r = 0; r < a.RowCount(); ++r)
@@ -187,7 +194,11 @@ TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
 
   std::string err;
   ASSERT_TRUE(SaveProject(dir + "copy.fdt", p, *d, err)) << err;
-  EXPECT_EQ(Keys(dir + "copy.fdt"), Keys(src));
+  // The same keys and values, and the stamp of the model file saved with them.
+  KeyMap copied = Keys(dir + "copy.fdt");
+  EXPECT_EQ(copied.at({"Version", "ModelFile"}), StampText(StampOf(dir + "copy.bin")));
+  copied.erase({"Version", "ModelFile"});
+  EXPECT_EQ(copied, Keys(src));
   EXPECT_EQ(ReadInts(dir + "copy.bin"), (std::vector<int32_t>{0, 100, 1, 20, 0, 1560}));
   // Written over itself, the file keeps its comment line and every key.
   ASSERT_TRUE(SaveProject(src, p, *d, err)) << err;

@@ -380,6 +380,7 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
   const std::string limit = w.eddT->text().toStdString();
   EXPECT_EQ(std::tuple(w.spX->value(), p.d.Modified.load(), p.d.Space(10, 10, 1), p.d.Space(10, 5, 2), p.d.Space(1, 6, 2), Text(w.lbStep)),
             std::tuple(10, 1, 0, 1, 0, ""));
+  EXPECT_NE(memo.find("Файл модели " + dir + "cut.bin не тот, с которым сохранен проект"), std::string::npos) << memo;
   EXPECT_NE(memo.find("в нем 150 ячеек, а сетке 10 x 10 x 10 нужно 1000. Ячеек сетки прочитано: 150 из 1000; "
                       "оставлены пустыми: 850."), std::string::npos) << memo;
   const std::string stepNote =
