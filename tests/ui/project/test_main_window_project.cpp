@@ -417,3 +417,34 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
   for (const std::string& m : p.prompter.warnings) EXPECT_EQ(m, rv::runmsg::OnlyVacuum);
   EXPECT_EQ(Text(w.lbLeftTime), "Счет завершен.");
 }
+
+// A stored step the page replaces (above the limit, or written with a decimal comma) marks
+// the loaded project changed, so the next save stores the step in use and the load after it
+// says nothing.
+TEST(MainWindowProject, AReplacedStoredStepMarksTheProjectChanged) {
+  const std::string dir = Dir("storedstep");
+  const std::string fdt = dir + "s.fdt";
+  Program p;
+  TfmNew3dMain& w = p.w;
+  w.mnNewProjectClick();
+  for (QSpinBox* s : {w.spX, w.spY, w.spZ}) s->setValue(10);
+  p.dialogs.save.push_back(fdt);
+  ASSERT_TRUE(p.io.btnSaveResClick());
+  const std::string limit = w.eddT->text().toStdString();
+  for (const char* stored : {"0.5", "0,0194"}) {
+    SCOPED_TRACE(stored);
+    ASSERT_NE(ReadFile(fdt).find("dT=" + limit + "\r\n"), std::string::npos);
+    WriteFile(fdt, ReplaceAll(ReadFile(fdt), "dT=" + limit + "\r\n", "dT=" + std::string(stored) + "\r\n"));
+    p.prompter.questions.clear();
+    p.io.LoadProjectByName(fdt);
+    EXPECT_TRUE(p.prompter.questions.empty());
+    EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), p.d.Modified.load()), std::tuple(limit, 1));
+    p.dialogs.save.push_back(fdt);
+    p.prompter.answers = {PromptButton::Ok};  // replace the file
+    ASSERT_TRUE(p.io.btnSaveResClick());
+    EXPECT_NE(ReadFile(fdt).find("dT=" + limit + "\r\n"), std::string::npos);
+    const std::string memo = w.Memo1->toPlainText().toStdString();
+    p.io.LoadProjectByName(fdt);
+    EXPECT_EQ(std::tuple(p.d.Modified.load(), w.Memo1->toPlainText().toStdString()), std::tuple(0, memo));
+  }
+}
