@@ -244,7 +244,7 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
 
   if (badMaterialRuns > 0)
     c.Faults.insert(c.Faults.begin(),
-                    "в " + Where(2 * firstBadPair + 1) + " номер материала " + IntToStr(firstBadMaterial) +
+                    "содержит в " + Where(2 * firstBadPair + 1) + " номер материала " + IntToStr(firstBadMaterial) +
                         " вне пределов от 0 до 254" +
                         (badMaterialRuns > 1 ? " (всего таких серий: " + IntToStr(badMaterialRuns) + ")" : ""));
   const std::string layout =
