@@ -59,14 +59,18 @@ std::string Where(int64_t record) {
 constexpr int64_t CellCountCap = int64_t(1) << 62;
 
 std::string Counts(const ModelFileCheck& c, bool done) {
+  // One text for the question (what would happen) and the journal (what happened).
+  auto item = [&](const char* did, const char* will, const std::string& n) {
+    return std::string("; ") + (done ? did : will) + ": " + n;
+  };
   std::string s = std::string("Ячеек сетки ") + (done ? "прочитано" : "будет прочитано") + ": " +
                   IntToStr(c.Read) + " из " + IntToStr(c.Need);
-  if (c.Empty > 0) s += std::string("; ") + (done ? "оставлены пустыми" : "останутся пустыми") + ": " + IntToStr(c.Empty);
+  if (c.Empty > 0) s += item("оставлены пустыми", "останутся пустыми", IntToStr(c.Empty));
   if (c.Shifted > 0)
-    s += std::string("; ") + (done ? "могли оказаться сдвинутыми" : "могут оказаться сдвинутыми") + ": до " +
-         IntToStr(c.Shifted) + " (где в файле лишние ячейки, по нему не видно)";
+    s += item("могли оказаться сдвинутыми", "могут оказаться сдвинутыми",
+              "до " + IntToStr(c.Shifted) + " (где в файле лишние ячейки, по нему не видно)");
   if (c.Dropped > 0)
-    s += std::string("; ") + (done ? "отброшены" : "будут отброшены") + " последние ячейки файла: " + IntToStr(c.Dropped);
+    s += item("отброшены последние ячейки файла", "будут отброшены последние ячейки файла", IntToStr(c.Dropped));
   return s + ".";
 }
 
@@ -244,8 +248,8 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
 
   if (badMaterialRuns > 0)
     c.Faults.insert(c.Faults.begin(),
-                    "содержит в " + Where(2 * firstBadPair + 1) + " номер материала " + IntToStr(firstBadMaterial) +
-                        " вне пределов от 0 до 254" +
+                    "содержит в " + Where(2 * firstBadPair + 1) + " номер материала " +
+                        IntToStr(firstBadMaterial) + " вне пределов от 0 до 254" +
                         (badMaterialRuns > 1 ? " (всего таких серий: " + IntToStr(badMaterialRuns) + ")" : ""));
   const std::string layout =
       "сетке " + IntToStr(lastX) + " x " + IntToStr(lastY) + " x " + IntToStr(lastZ) +
@@ -266,11 +270,13 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
       c.Faults.push_back("обрывается на середине " + pairAt + ": в ней только " + IntToStr((long long)tail) +
                          " из 8 байт");
     if (pos < c.Need && tail == 0) c.Faults.push_back(mismatch);
-    if (pos > c.Need)
+    if (pos > c.Need) {
+      const std::string fill = Where(2 * fillPair + 2);
       c.Faults.push_back(mismatch + "; сетка " +
-                         (fillExact ? "заполнена ровно к концу " + Where(2 * fillPair + 2) + ", после нее пар записей: еще " +
+                         (fillExact ? "заполнена ровно к концу " + fill + ", после нее пар записей: еще " +
                                           IntToStr(pairs - fillPair - 1)
-                                    : "заполняется на середине серии " + Where(2 * fillPair + 2)));
+                                    : "заполняется на середине серии " + fill));
+    }
   }
 
   c.Damaged = readError || badLength || badMaterialRuns > 0 || tail > 0;

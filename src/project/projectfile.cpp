@@ -411,7 +411,8 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   // A file damaged in itself says so; one that is whole but not the file the project was
   // saved with (an interrupted save, a model of another grid put beside it) says that.
   if (ModelFileStamp saved; mc.Opened && !mc.Damaged &&
-                            ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) && mc.Stamp != saved)
+                            ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) &&
+                            mc.Stamp != saved)
     mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved));
   if (!mc.Exact()) {
     // Missing, damaged, torn from its project or of another grid: the user decides, before
