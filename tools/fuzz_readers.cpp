@@ -110,17 +110,21 @@ std::string ModelFileSeed(const std::string& path, std::mt19937_64& rng) {
   return bytes;
 }
 
-// A mutated model file read for a grid of 3..12 cells an axis in either layout: the counts
-// add up, the cells stay within the materials, and whatever is not exact has a fault to say.
+// A mutated model file read for its own grid or one of 3..12 cells an axis in either
+// layout: the counts add up, the cells stay within the materials, and whatever is not
+// exact has a fault to say.
 // -1 when broken, else whether the file was exact.
 int FuzzModelFile(const std::string& path, std::mt19937_64& rng) {
   const std::string bytes = Mutate(ModelFileSeed(path, rng), rng);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) std::abort();
-  const int nx = 3 + int(rng() % 10), ny = 3 + int(rng() % 10), nz = 3 + int(rng() % 10);
+  // Often the grid the file was written for, so that some files stay exact.
+  const bool own = rng() % 2 == 0;
+  auto size = [&](int n) { return own ? n : 3 + int(rng() % 10); };
+  const int nx = size(8), ny = size(7), nz = size(6);
   tSpace s;
   if (!s.allocate(nx + 1, ny + 1, nz + 1)) std::abort();
-  const ModelFileCheck c = ReadModelFile(path, rng() % 4 ? "6" : "4", nx, ny, nz, nz, s);
+  const ModelFileCheck c = ReadModelFile(path, own || rng() % 4 ? "6" : "4", nx, ny, nz, nz, s);
   bool ok = c.Opened && c.Read >= 0 && c.Empty >= 0 && c.Read + c.Empty == c.Need && c.Shifted >= 0 &&
             c.Shifted <= c.Read && c.Dropped >= 0 && c.Stamp.Size == bytes.size() &&
             (c.Exact() ? c.InFile == c.Need : !ModelFileQuestion(path, c).empty());

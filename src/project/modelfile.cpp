@@ -197,6 +197,7 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
   int64_t pos = 0;         // cells of the runs read so far, in scan order
   int64_t pairs = 0;       // whole pairs read before a bad length
   int64_t firstRun = 0;
+  bool firstRunEmpty = false;  // its material is outside the format
   int64_t badMaterialRuns = 0, badMaterialCells = 0, firstBadPair = 0;
   int32_t firstBadMaterial = 0;
   bool badLength = false;  // the runs after it are only stamped
@@ -218,8 +219,8 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
                          IntToStr(count) + ", дальше файл не читается");
       continue;
     }
-    if (pairs == 0) firstRun = count;
     const bool badMaterial = v < 0 || v > 254;
+    if (pairs == 0) firstRun = count, firstRunEmpty = badMaterial;
     // The part of this run that falls inside the layout.
     const int64_t inside = std::clamp<int64_t>(c.Need - pos, 0, count);
     if (badMaterial) {
@@ -285,10 +286,11 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
   c.Empty = c.Need - c.Read;
   if (pos > c.Need) {
     // The extra cells may lie in any run. The first run's first cells up to its surplus
-    // are right whatever the file was meant to hold; past them, any cell may be shifted.
+    // are right whatever the file was meant to hold; past them, any cell read may be
+    // shifted (cells left empty for a material outside the format are not read).
     c.Dropped = pos - c.Need;
     const int64_t sure = std::max<int64_t>(1, std::min(firstRun - c.Dropped, c.Need));
-    c.Shifted = std::max<int64_t>(0, c.Need - sure);
+    c.Shifted = std::max<int64_t>(0, c.Need - sure - (badMaterialCells - (firstRunEmpty ? sure : 0)));
   }
   return c;
 }
