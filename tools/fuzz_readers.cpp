@@ -1,11 +1,14 @@
 // Mutated object, cell, point-list and drawing files fed to the readers on a 30^3 model,
-// with model operations of random (often stale or out-of-range) parameters between them.
+// with model operations of random (often stale or out-of-range) parameters between them;
+// and mutated model files (.bin) read for grids of other sizes and layouts.
 // Built under ASan and UBSan by scripts/fuzz-readers.sh; any memory or undefined-behaviour
 // fault aborts, and a broken model invariant is reported and aborts too.
 //
 // Usage: fuzz_readers [seconds] [seed]
 #include <chrono>
 #include <cmath>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -16,6 +19,7 @@
 #include "editor/dxfimport.h"
 #include "editor/modelfiles.h"
 #include "editor/modelops.h"
+#include "project/modelfile.h"
 #include "solver/codepage.h"
 
 namespace {
@@ -90,6 +94,47 @@ std::string Mutate(std::string s, std::mt19937_64& rng) {
   return s;
 }
 
+// A model file written from a random 8 x 7 x 6 model of long and short runs.
+std::string ModelFileSeed(const std::string& path, std::mt19937_64& rng) {
+  tSpace s;
+  if (!s.allocate(9, 8, 7)) std::abort();
+  for (int k = 1; k <= 6; ++k)
+    for (int j = 1; j <= 7; ++j)
+      for (int i = 1; i <= 8; ++i) s(i, j, k) = rng() % 3 ? 0 : uint8_t(rng() % 255);
+  std::string err;
+  if (!WriteModelFile(path, s, 8, 7, 6, err)) std::abort();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::string bytes;
+  for (int c; f && (c = std::fgetc(f)) != EOF;) bytes += char(c);
+  if (f) std::fclose(f);
+  return bytes;
+}
+
+// A mutated model file read for its own grid or one of 3..12 cells an axis in either
+// layout: the counts add up, the cells stay within the materials, and whatever is not
+// exact has a fault to say.
+// -1 when broken, else whether the file was exact.
+int FuzzModelFile(const std::string& path, std::mt19937_64& rng) {
+  const std::string bytes = Mutate(ModelFileSeed(path, rng), rng);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) std::abort();
+  // Often the grid the file was written for, so that some files stay exact.
+  const bool own = rng() % 2 == 0;
+  auto size = [&](int n) { return own ? n : 3 + int(rng() % 10); };
+  const int nx = size(8), ny = size(7), nz = size(6);
+  tSpace s;
+  if (!s.allocate(nx + 1, ny + 1, nz + 1)) std::abort();
+  const ModelFileCheck c = ReadModelFile(path, own || rng() % 4 ? "6" : "4", nx, ny, nz, nz, s);
+  bool ok = c.Opened && c.Read >= 0 && c.Empty >= 0 && c.Read + c.Empty == c.Need && c.Shifted >= 0 &&
+            c.Shifted <= c.Read && c.Dropped >= 0 && c.Stamp.Size == bytes.size() &&
+            (c.Exact() ? c.InFile == c.Need : !ModelFileQuestion(path, c).empty());
+  for (int k = 0; k <= nz && ok; ++k)
+    for (int j = 0; j <= ny && ok; ++j)
+      for (int i = 0; i <= nx && ok; ++i) ok = s(i, j, k) <= 254;
+  if (!ok) std::fprintf(stderr, "model file check broken: %s\n", ModelFileQuestion(path, c).c_str());
+  return ok ? int(c.Exact()) : -1;
+}
+
 // The store's invariant: materials 1..LayerCount, every model cell within them.
 void Check(const SolverData& d, const MaterialState& m, const char* kind, const std::string& text) {
   bool ok = m.LayerCount >= 1 && m.LayerCount <= MaxMaterials;
@@ -135,8 +180,12 @@ void RandomOperation(SolverData& d, MaterialState& m, std::mt19937_64& rng) {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 60;
   std::mt19937_64 rng(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1);
-  const char* kinds[] = {"fid", "cel", "3d", "dxf"};
-  long long runs[4] = {}, accepted[4] = {};
+  const char* kinds[] = {"fid", "cel", "3d", "dxf", "bin"};
+  long long runs[5] = {}, accepted[5] = {};
+  char binPath[] = "/tmp/fuzz_model_XXXXXX";
+  const int binFd = ::mkstemp(binPath);
+  if (binFd < 0) return 1;
+  ::close(binFd);
   auto d = Model();
   MaterialState m;
   const auto start = std::chrono::steady_clock::now();
@@ -146,7 +195,14 @@ int main(int argc, char** argv) {
       const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
       if (t.count() >= seconds) break;
     }
-    const int kind = int(n % 4);
+    const int kind = int(n % 5);
+    if (kind == 4) {
+      ++runs[kind];
+      const int exact = FuzzModelFile(binPath, rng);
+      if (exact < 0) return 1;
+      accepted[kind] += exact;
+      continue;
+    }
     const std::string bytes = Mutate(Seed(kind, rng), rng);
     // Mostly as the files are read (cp1251 decoded), sometimes the raw bytes.
     const std::string text = rng() % 4 ? Cp1251ToUtf8(bytes) : bytes;
@@ -187,7 +243,8 @@ int main(int argc, char** argv) {
     }
   }
   const std::chrono::duration<double> t = std::chrono::steady_clock::now() - start;
-  for (int k = 0; k < 4; ++k)
+  std::remove(binPath);
+  for (int k = 0; k < 5; ++k)
     std::printf("fuzz: %s files %lld, accepted %lld\n", kinds[k], runs[k], accepted[k]);
   std::printf("fuzz: %lld inputs in %.1f s, no fault\n", n, t.count());
   return 0;

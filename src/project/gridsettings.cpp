@@ -179,6 +179,12 @@ std::string StoredTimeStepNote(const MainSettings& stored) {
   if (number)
     return "Шаг по времени из проекта " + stored.eddT + " нс больше предела устойчивости " + shown +
            " нс: вместо него взят предел.";
+  // "0,0194" is a number written with a comma: name the separator rather than call it none.
+  std::string pointed = stored.eddT;
+  std::replace(pointed.begin(), pointed.end(), ',', '.');
+  if (pointed != stored.eddT && TryStrToFloat(pointed, ns))
+    return "Шаг по времени из проекта \"" + stored.eddT +
+           "\" не число: десятичный разделитель — точка. Взят предел устойчивости " + shown + " нс.";
   return "Шаг по времени из проекта \"" + stored.eddT +
          "\" не является положительным числом: взят предел устойчивости " + shown + " нс.";
 }

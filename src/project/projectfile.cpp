@@ -224,16 +224,27 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   ini.deleteKey("Project", "Name");
 
   // Both files are written under temporary names and replace the old pair only when both
-  // are complete, the model first: a failure leaves the old pair as it was.
+  // are complete, the model first: a failure leaves the old pair as it was. The project
+  // file names the model file it belongs with, so a pair that an interrupted save tore
+  // apart (the model replaced, the project not yet) is told on loading.
   PendingFile fdt, bin;
-  bool ok = fdt.Open(path, e) && bin.Open(ModelFileName(path), e);
+  ModelFileStamp stamp;
+  const std::string model = ModelFileName(path);
+  bool ok = fdt.Open(path, e) && bin.Open(model, e) &&
+            WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e, &stamp) && bin.Finish(e);
   if (ok) {
+    ini.writeString("Version", ModelStampKey, StampText(stamp));
     fdt.Write(Utf8ToCp1251(ini.text()));
-    ok = fdt.Finish(e) && WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e) &&
-         bin.Finish(e) && CommitFiles({&bin, &fdt}, e);
+    ok = fdt.Finish(e) && CommitFiles({&bin, &fdt}, e);
   }
-  if (!ok) err = "Проект не сохранён: " + e;
-  return ok;
+  if (!ok) {
+    err = "Проект не сохранён: " + e;
+    return false;
+  }
+  // What saves of this project killed before their end left beside it.
+  RemoveLeftovers(path);
+  RemoveLeftovers(model);
+  return true;
 }
 
 namespace {
@@ -395,35 +406,24 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   if (!space.allocate(nx + 1, ny + 1, nz + 1) || !undo.allocate(nx + 1, ny + 1, nz + 1))
     return refuse("для модели " + IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz) +
                   " не хватает памяти.");
-  std::string merr;
   const std::string model = ModelFileName(path);
-  int64_t inFile = 0;
-  if (!ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, merr, progress, &inFile)) {
-    r.ModelComplete = false;
-    r.Msgs.push_back(merr);
-  } else if (const int64_t need = ModelFileLayoutCells(n.FileFormat, nx, ny, nz); inFile != need) {
-    // A cut copy or a model of another grid: the user decides, before anything changes.
-    const bool old = !ModelFileFullLayout(n.FileFormat);
-    const std::string layout = old ? IntToStr(nx - 1) + " x " + IntToStr(ny - 1) + " x " + IntToStr(nz - 1)
-                                   : IntToStr(nx) + " x " + IntToStr(ny) + " x " + IntToStr(nz);
-    const int64_t diff = inFile < need ? need - inFile : inFile - need;
-    const std::string effect = inFile < need
-        ? IntToStr(diff) + " ячеек сетки останутся пустыми"
-        : IntToStr(diff) + " ячеек сверх сетки будут отброшены";
-    const std::string question =
-        "Файл модели " + model + " не соответствует сетке проекта: в нем " + IntToStr(inFile) +
-        " ячеек, а сетке " + layout + (old ? " (файл старого формата)" : "") + " нужно " +
-        IntToStr(need) + ".\nЗагрузить то, что в нем есть (" + effect + ")?\n" +
-        "«Нет» — проект не загружается, открытый остается как был.";
-    if (!chooseMismatch || !chooseMismatch(question)) {
+  ModelFileCheck mc = ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, progress);
+  // A file damaged in itself says so; one that is whole but not the file the project was
+  // saved with (an interrupted save, a model of another grid put beside it) says that.
+  if (ModelFileStamp saved; mc.Opened && !mc.Damaged &&
+                            ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) &&
+                            mc.Stamp != saved)
+    mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved));
+  if (!mc.Exact()) {
+    // Missing, damaged, torn from its project or of another grid: the user decides, before
+    // anything changes.
+    if (!chooseMismatch || !chooseMismatch(ModelFileQuestion(model, mc))) {
       ProjectLoadResult refused;
       refused.Status = ProjectLoadStatus::Refused;
       return refused;
     }
     r.ModelComplete = false;
-    r.ModelNote = "Файл модели " + model + " загружен не полностью: " +
-                  (inFile < need ? IntToStr(diff) + " ячеек сетки оставлены пустыми."
-                                 : IntToStr(diff) + " ячеек сверх сетки отброшены.");
+    r.ModelNote = ModelFileNote(model, mc);
   }
 
   SetGridSize(d, nx, ny, nz);

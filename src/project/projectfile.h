@@ -25,6 +25,9 @@ class IniFile;
 
 // "FileFormat" of section "Version" in every file written.
 inline constexpr const char* ProjectFileFormat = "6";
+// The key of section "Version" that holds the stamp (size and CRC-32) of the model file
+// the project was saved with. A project file without it loads its model file unchecked.
+inline constexpr const char* ModelStampKey = "ModelFile";
 
 // The live field view's settings kept in the project (section "Vizual"), at the window's
 // own defaults.
@@ -76,9 +79,11 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d);
 
 // Writes the project file (sections "Signal", "OutPoints" and the output grids, the
 // lumped-element grids, then the main window's sections) in one update of the file, and
-// the model file from d.Space over the grid p.Main.spX × spY × spZ. Both replace the old
-// pair together or not at all. False with err when either cannot be written or is
-// read-only; both old files are then as they were.
+// the model file from d.Space over the grid p.Main.spX × spY × spZ, with the model file's
+// stamp under ModelStampKey. Both replace the old pair together or not at all. False with
+// err when either cannot be written or is read-only; both old files are then as they were.
+// Once saved, the temporaries that saves of this project killed halfway left beside it are
+// removed.
 bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
                  std::string& err);
 
@@ -91,16 +96,18 @@ enum class ProjectLoadStatus {
 struct ProjectLoadResult {
   ProjectLoadStatus Status = ProjectLoadStatus::NotFound;
   Messages Msgs;              // for the user, in order
-  bool ModelComplete = true;  // false: the model file was missing or damaged; the cells
-                              // read before the damage are kept, the rest are empty
-  // For the journal when a model file that does not fit the grid was loaded as it is: how
-  // many cells were left empty or dropped.
+  bool ModelComplete = true;  // false: the model file was loaded as it is, though it was
+                              // not exactly what the grid's layout needs
+  // For the journal when such a model file was loaded: what was wrong and how many cells
+  // were read, left empty, possibly shifted or dropped.
   std::string ModelNote;
 };
 
-// Asked when the model file's runs do not add up to the cells of the grid's layout; the
-// text names the file and both counts. True loads what the file holds; false (or no
-// choice given) refuses the project, leaving everything as it was.
+// Asked when the model file is not exactly what the grid's layout needs: missing,
+// damaged, cut, too long, with a material outside the format, or not the one the project
+// was saved with. The text names the file, what is wrong and where, and the cells that
+// would be read, left empty, possibly shifted or dropped. True loads what the file holds;
+// false (or no choice given) refuses the project, leaving everything as it was.
 using ModelMismatchChoice = std::function<bool(const std::string& question)>;
 
 // Reads a project. p must hold the current settings on entry: the signal edits whose keys
@@ -109,9 +116,11 @@ using ModelMismatchChoice = std::function<bool(const std::string& question)>;
 // size) and materials 1..LayerCount; the materials above it are left alone. Refused when
 // the file can't be read, the grid size is below 3 or above GridCellsMax on an axis or
 // needs more memory than the machine has, a table section is damaged, or a material or
-// camera value is not a number. Counts the file gives are kept within what the program
-// holds ("Layer" "Count" 0..254); list choices outside their lists read as the defaults;
-// spin values are kept to their ranges. progress(percent) follows the model file's planes.
+// camera value is not a number, and when the model file is not exactly what the layout
+// needs and chooseMismatch does not take it as it is. Counts the file gives are kept
+// within what the program holds ("Layer" "Count" 0..254); list choices outside their
+// lists read as the defaults; spin values are kept to their ranges. progress(percent)
+// follows the model file's planes.
 ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
                               const std::function<void(int)>& progress = {},
                               const ModelMismatchChoice& chooseMismatch = {});

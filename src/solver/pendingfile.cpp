@@ -1,10 +1,12 @@
 #include "solver/pendingfile.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <vector>
 
 namespace rv {
@@ -15,6 +17,23 @@ namespace {
 std::string SideName(const std::string& path, const char* what) {
   static std::atomic<unsigned> counter{0};
   return path + what + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+// The process id in a side name's tail "<pid>_<n>" as SideName writes it (decimal, no
+// leading zeros); 0 when the tail is not of that form.
+long long SidePid(const std::string& tail) {
+  const size_t bar = tail.find('_');
+  auto number = [](const std::string& s) {
+    return !s.empty() && s.size() <= 18 && (s == "0" || s[0] != '0') &&
+           s.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if (bar == std::string::npos || !number(tail.substr(0, bar)) || !number(tail.substr(bar + 1))) return 0;
+  return std::stoll(tail.substr(0, bar));
+}
+
+bool ProcessRuns(long long pid) {
+  if (pid <= 0 || pid != (long long)pid_t(pid)) return false;
+  return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 // Why a write failed, for the user, after a colon; empty when errno says nothing useful.
@@ -152,6 +171,27 @@ bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err) {
   }
   discardAll();
   return ok;
+}
+
+void RemoveLeftovers(const std::string& target) {
+  namespace fs = std::filesystem;
+  const fs::path t(target);
+  const std::string name = t.filename().string();
+  if (name.empty()) return;
+  const fs::path dir = t.has_parent_path() ? t.parent_path() : fs::path(".");
+  std::vector<fs::path> leftovers;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string file = it->path().filename().string();
+    if (file.size() <= name.size() + 4 || file.compare(0, name.size(), name) != 0) continue;
+    const std::string kind = file.substr(name.size(), 4);
+    if (kind != ".tmp" && kind != ".old") continue;
+    const long long pid = SidePid(file.substr(name.size() + 4));
+    std::error_code sec;
+    if (pid != 0 && !ProcessRuns(pid) && fs::is_regular_file(it->symlink_status(sec)))
+      leftovers.push_back(it->path());
+  }
+  for (const fs::path& f : leftovers) fs::remove(f, ec);
 }
 
 bool FolderTakesFiles(const std::string& dir) {

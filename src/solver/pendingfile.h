@@ -47,6 +47,12 @@ private:
 // new file or every target is as it was.
 bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err);
 
+// Removes what writes of `target` that were killed halfway left beside it: the temporaries
+// and kept copies named exactly as PendingFile and CommitFiles name them (the target's
+// name, ".tmp" or ".old", a process id, "_", a number) whose process no longer runs. Only
+// regular files of exactly those names are removed.
+void RemoveLeftovers(const std::string& target);
+
 // True when a new file can be made in the folder (tried with a file of our own, removed
 // at once: permission bits alone do not tell for root or a read-only disk).
 bool FolderTakesFiles(const std::string& dir);

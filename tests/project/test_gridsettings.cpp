@@ -169,7 +169,7 @@ TEST(GridSettings, AutoBoxAroundTheObject) {
   EXPECT_EQ(std::tuple(s.spFarYmin, s.spFarXmax, s.spFarYmax), std::tuple(1, 20, d.ObjYMax + 3));
 }
 
-// A stored step above its cells' limit (or no number) gives way to the limit with a line
+// A stored step above its cells' limit (or no number, or a number with a decimal comma) gives way to the limit with a line
 // naming both; a step within the limit, or one that RT-ABC fixes anyway, says nothing.
 TEST(GridSettings, StoredTimeStepAboveTheLimitIsNamed) {
   MainSettings s;
@@ -181,6 +181,15 @@ TEST(GridSettings, StoredTimeStepAboveTheLimitIsNamed) {
   s.eddT = "abc";
   EXPECT_EQ(StoredTimeStepNote(s),
             "Шаг по времени из проекта \"abc\" не является положительным числом: взят предел устойчивости " + limit + " нс.");
+  // A comma for the decimal point is named as such, whether the value would fit or not.
+  for (const char* comma : {"0,0194", "0,5"}) {
+    s.eddT = comma;
+    EXPECT_EQ(StoredTimeStepNote(s), "Шаг по времени из проекта \"" + std::string(comma) +
+                                         "\" не число: десятичный разделитель — точка. Взят предел устойчивости " +
+                                         limit + " нс.");
+  }
+  s.eddT = "1,2,3";
+  EXPECT_NE(StoredTimeStepNote(s).find("не является положительным числом"), std::string::npos);
   for (const std::string& ok : {limit, std::string("0.001")}) {
     s.eddT = ok;
     EXPECT_EQ(StoredTimeStepNote(s), "") << ok;

@@ -84,6 +84,13 @@ ProjectData Unusual() {
   return p;
 }
 
+// The stamp of a model file, whatever grid it is for.
+ModelFileStamp StampOf(const std::string& bin) {
+  tSpace scratch;
+  scratch.allocate(2, 2, 2);
+  return ReadModelFile(bin, "6", 1, 1, 1, 1, scratch).Stamp;
+}
+
 void ExpectSameGrid(const StringGrid& a, const StringGrid& b) {
   ASSERT_EQ(a.RowCount(), b.RowCount()) << a.Name();
   for (int r = 0; r < a.RowCount(); ++r)
@@ -187,7 +194,11 @@ TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
 
   std::string err;
   ASSERT_TRUE(SaveProject(dir + "copy.fdt", p, *d, err)) << err;
-  EXPECT_EQ(Keys(dir + "copy.fdt"), Keys(src));
+  // The same keys and values, and the stamp of the model file saved with them.
+  KeyMap copied = Keys(dir + "copy.fdt");
+  EXPECT_EQ(copied.at({"Version", "ModelFile"}), StampText(StampOf(dir + "copy.bin")));
+  copied.erase({"Version", "ModelFile"});
+  EXPECT_EQ(copied, Keys(src));
   EXPECT_EQ(ReadInts(dir + "copy.bin"), (std::vector<int32_t>{0, 100, 1, 20, 0, 1560}));
   // Written over itself, the file keeps its comment line and every key.
   ASSERT_TRUE(SaveProject(src, p, *d, err)) << err;
@@ -366,32 +377,33 @@ TEST(ProjectFile, HostileAndTruncatedFilesLoadWithMessages) {
   r = LoadProject(dir + "neg.fdt", p, *d);
   EXPECT_EQ(std::tuple(r.Status, p.Editor.LayerCount, r.Msgs.size()), std::tuple(ProjectLoadStatus::Loaded, 0, 1u));
 
-  // A model file cut in the middle of a record: the cells before stay, the load says so.
+  // A model file cut in the middle of a record, taken as it is: the cells before stay.
+  const auto yes = [](const std::string&) { return true; };
   WriteProjectText(dir + "cut.fdt", {"[Version]", "FileFormat=6", "[Geometry]", "NX=4", "NY=4", "NZ=4"});
   WriteInts(dir + "cut.bin", {1, 10, 2, 5});
   WriteBytes(dir + "cut.bin", ReadBytes(dir + "cut.bin") + std::string("\x03\x00\x00\x00\x07", 5));
-  r = LoadProject(dir + "cut.fdt", p, *d);
-  EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, r.Msgs.size()), std::tuple(ProjectLoadStatus::Loaded, false, 1u));
+  r = LoadProject(dir + "cut.fdt", p, *d, {}, yes);
+  EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, r.Msgs.size()), std::tuple(ProjectLoadStatus::Loaded, false, 0u));
   // Cells 10 and 15 set, 16 not reached.
   EXPECT_EQ(std::tuple(d->Space(2, 3, 1), d->Space(3, 4, 1), d->Space(4, 4, 1), d->Space.len1()),
             std::tuple(1, 2, 0, 5));
 
   // A model file shorter than the grid (whole records), taken as it is: the rest is empty.
   WriteInts(dir + "cut.bin", {1, 3});
-  r = LoadProject(dir + "cut.fdt", p, *d, {}, [](const std::string&) { return true; });
+  r = LoadProject(dir + "cut.fdt", p, *d, {}, yes);
   EXPECT_EQ(std::tuple(r.ModelComplete, r.Msgs.size(), d->Space(3, 1, 1), d->Space(4, 1, 1)), std::tuple(false, 0u, 1, 0));
 
-  // No model file at all: the project loads empty and says so.
+  // No model file at all, taken as it is: the project loads empty.
   fs::remove(dir + "cut.bin");
-  r = LoadProject(dir + "cut.fdt", p, *d);
-  EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, r.Msgs.size(), d->Space(3, 1, 1)),
-            std::tuple(ProjectLoadStatus::Loaded, false, 1u, 0));
+  r = LoadProject(dir + "cut.fdt", p, *d, {}, yes);
+  EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, r.ModelNote.empty(), d->Space(3, 1, 1)),
+            std::tuple(ProjectLoadStatus::Loaded, false, false, 0));
 
   // A project file cut in the middle of a line loads what it holds.
   std::string text = ReadBytes(FixturePath("handmade.fdt"));
   text.resize(text.find("seOutputRate=5") + 8);
   WriteBytes(dir + "half.fdt", text);
-  r = LoadProject(dir + "half.fdt", p, *d);
+  r = LoadProject(dir + "half.fdt", p, *d, {}, yes);  // there is no model file beside it
   ASSERT_EQ(r.Status, ProjectLoadStatus::Loaded);
   // "seOutput" is no key of the section.
   EXPECT_EQ(std::tuple(p.Signal.cbExpression, p.Outputs.seOutputRate, p.Main.spX), std::tuple(2, 1, 100));
@@ -454,7 +466,7 @@ TEST(ProjectFile, AModelFileThatDoesNotCoverItsGridAsks) {
     ASSERT_EQ(asked.size(), 1u);
     const std::string inFile = std::to_string(16 + last);
     EXPECT_NE(asked[0].find("Файл модели " + bin + " не соответствует сетке проекта: в нем " + inFile +
-                            " ячеек, а сетке 4 x 4 x 4 нужно 64."), std::string::npos) << asked[0];
+                            " ячеек, а сетке 4 x 4 x 4 нужно 64"), std::string::npos) << asked[0];
     EXPECT_EQ(std::tuple(r.Status, r.Msgs.size(), d->Nx, d->Space.len1(), d->Space(2, 2, 2), p.Main.spX),
               std::tuple(ProjectLoadStatus::Refused, 0u, 3, 4, 7, 3));
     // No choice at all refuses as well.
@@ -467,11 +479,15 @@ TEST(ProjectFile, AModelFileThatDoesNotCoverItsGridAsks) {
   ProjectLoadResult r = LoadProject(fdt, p, *d, {}, choose);
   EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, r.ModelNote, d->Space(2, 3, 1), d->Space(4, 4, 1), d->Space(1, 1, 2)),
             std::tuple(ProjectLoadStatus::Loaded, false,
-                       "Файл модели " + bin + " загружен не полностью: 4 ячеек сетки оставлены пустыми.", 1, 2, 0));
-  WriteInts(bin, {3, 64, 5, 10});
+                       "Файл модели " + bin + " не соответствует сетке проекта: в нем 60 ячеек, а сетке 4 x 4 x 4 "
+                       "нужно 64. Ячеек сетки прочитано: 60 из 64; оставлены пустыми: 4.", 1, 2, 0));
+  // One run over the whole grid and beyond: the first 64 cells can't be out of place.
+  WriteInts(bin, {3, 74});
   r = LoadProject(fdt, p, *d, {}, choose);
   EXPECT_EQ(std::tuple(r.ModelNote, d->Space(4, 4, 4)),
-            std::tuple("Файл модели " + bin + " загружен не полностью: 10 ячеек сверх сетки отброшены.", 3));
+            std::tuple("Файл модели " + bin + " не соответствует сетке проекта: в нем 74 ячеек, а сетке 4 x 4 x 4 "
+                       "нужно 64; сетка заполняется на середине серии записи 2 (смещение 4). Ячеек сетки прочитано: "
+                       "64 из 64; отброшены последние ячейки файла: 10.", 3));
 
   // The older layout counts (NX-1)(NY-1)(NZ-1): 27 cells add up, 64 do not.
   WriteProjectText(fdt, {"[Version]", "FileFormat=4", "[Geometry]", "NX=4", "NY=4", "NZ=4"});
@@ -485,4 +501,61 @@ TEST(ProjectFile, AModelFileThatDoesNotCoverItsGridAsks) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_NE(asked[0].find("нужно 27"), std::string::npos) << asked[0];
   EXPECT_NE(asked[0].find("старого формата"), std::string::npos) << asked[0];
+}
+
+// Every model file that is not exactly what its layout needs asks the one question, naming
+// the file and its fault; «Нет» leaves the open project exactly as it was, «Да» loads what
+// the file holds and leaves the project marked incomplete.
+TEST(ProjectFile, EveryFaultyModelFileAsksAndNoKeepsTheOpenProject) {
+  TempDir tmp;
+  const std::string fdt = tmp / "m.fdt", bin = tmp / "m.bin";
+  WriteProjectText(fdt, {"[Version]", "FileFormat=6", "[Geometry]", "NX=4", "NY=4", "NZ=4", "dT=0.001",
+                         "[Layer]", "Count=2", "[Layer2]", "Comment=новый"});
+  WriteInts(bin, {1, 10, 2, 6, 0, 48});
+  const std::string good = ReadBytes(bin);
+
+  ProjectData open = Unusual();
+  auto d = Model(12, 9, 7);
+  d->Space(12, 9, 7) = 3;
+  d->Layers[2].Name = "открытый";
+  const std::string before = ReadBytes(fdt);
+  const struct {
+    std::string bytes;  // empty: no model file
+    std::string fault;
+  } cases[] = {
+      {"", "не найден"},
+      {good.substr(0, good.size() - 3), "обрывается на середине пары записей 5–6"},
+      {good.substr(0, 12) + std::string(4, '\0') + good.substr(16), "неверная длина серии 0"},
+      {good + "abc", "после полной модели"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    fs::remove(bin);
+    if (!c.bytes.empty()) WriteBytes(bin, c.bytes);
+    std::vector<std::string> asked;
+    const ProjectLoadResult r = LoadProject(fdt, open, *d, {}, [&](const std::string& q) {
+      asked.push_back(q);
+      return false;
+    });
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].rfind("Файл модели " + bin + " ", 0), 0u) << asked[0];
+    EXPECT_NE(asked[0].find(c.fault), std::string::npos) << asked[0];
+    EXPECT_NE(asked[0].find("«Нет» — проект не загружается, открытый остается как был."), std::string::npos);
+    EXPECT_EQ(std::tuple(r.Status, r.Msgs.size()), std::tuple(ProjectLoadStatus::Refused, 0u));
+    // The open project as it was: settings, grid, cells, materials; the files untouched.
+    const ProjectData unusual = Unusual();
+    EXPECT_TRUE(open.Main == unusual.Main && open.Editor == unusual.Editor && open.Vizual == unusual.Vizual &&
+                open.Signal == unusual.Signal);
+    EXPECT_EQ(std::tuple(d->Nx, d->SpaceNy, d->Space.len1(), d->Space(12, 9, 7), d->Layers[2].Name),
+              std::tuple(12, 9, 13, 3, "открытый"));
+    EXPECT_EQ(std::tuple(ReadBytes(fdt) == before, fs::exists(bin) ? ReadBytes(bin) : "", fs::exists(bin)),
+              std::tuple(true, c.bytes, !c.bytes.empty()));
+  }
+
+  // «Да» on stray bytes after a complete model: every cell as meant, nothing claimed lost.
+  WriteBytes(bin, good + "abc");
+  const ProjectLoadResult r = LoadProject(fdt, open, *d, {}, [](const std::string&) { return true; });
+  EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, d->Space(2, 3, 1), d->Space(4, 4, 1), d->Space(1, 1, 2)),
+            std::tuple(ProjectLoadStatus::Loaded, false, 1, 2, 0));
+  EXPECT_NE(r.ModelNote.find("Ячеек сетки прочитано: 64 из 64."), std::string::npos) << r.ModelNote;
 }

@@ -211,8 +211,9 @@ void ProjectIO::load(const std::string& F, const std::string& fallback) {
   if (!r.ModelNote.empty()) host_.AddToJournal(r.ModelNote);
   const std::string stepNote = StoredTimeStepNote(p.Main);
   if (!stepNote.empty()) host_.AddToJournal(stepNote);
-  // A model file that was missing or damaged leaves the project different from its files.
-  d.Modified = r.ModelComplete ? 0 : 1;
+  // A model file taken as it is, or a stored step the page replaced, leaves the project
+  // different from its files: a save then stores what is in use.
+  d.Modified = r.ModelComplete && stepNote.empty() ? 0 : 1;
 }
 
 }  // namespace rv

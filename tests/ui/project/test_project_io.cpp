@@ -49,6 +49,7 @@ public:
       readyDuringProgress = ready;
     }
   }
+  std::string Caption() override { return caption; }
   void ProjectLoaded() override { ++loaded; }
 
   std::unique_ptr<SolverData> d = std::make_unique<SolverData>();
@@ -92,6 +93,14 @@ void MakeProject(FakeHost& h) {
   h.sw.edits.at("edGaussWidth")->setText("2e-9");
   h.SetVizual(VizualSettings{3, 4, 5, 6, true, 2, 1, -1, true, true, false, true});
   h.d->Modified = 1;
+}
+
+// The project above saved as F through the save command.
+void SaveProjectTo(const std::string& F) {
+  Rig s;
+  MakeProject(s.host);
+  s.dialogs.save.push_back(F);
+  ASSERT_TRUE(s.io.btnSaveResClick());
 }
 
 }  // namespace
@@ -175,13 +184,7 @@ TEST(ProjectCommands, SaveStopsAtEveryNoAndAFailedWriteSaysSo) {
 
 TEST(ProjectCommands, TheSaveQuestionBeforeALoad) {
   const std::string dir = Dir("question");
-  // A project on disk to load.
-  {
-    Rig s;
-    MakeProject(s.host);
-    s.dialogs.save.push_back(dir + "p.fdt");
-    ASSERT_TRUE(s.io.btnSaveResClick());
-  }
+  SaveProjectTo(dir + "p.fdt");  // a project on disk to load
   Rig r;
   r.host.fileName = dir + "current.fdt";
   r.host.main.spX = 33;
@@ -267,9 +270,46 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
   EXPECT_EQ(std::tuple(r.host.fileName, r.host.caption, r.host.main.spX, r.host.d->Space(5, 5, 5), r.host.d->Modified.load(),
                        r.host.loaded), std::tuple(dir + "s.fdt", "Ravelin - s.fdt", 5, 1, 0, 1));
 
-  // No model file: the project loads empty, says so and stays modified.
+  // No model file: asked; «Да» loads the project empty and leaves it modified.
   fs::remove(dir + "s.bin");
+  r.prompter.answers.push_back(PromptButton::Yes);
   r.io.LoadProjectByName(dir + "s.fdt");
+  ASSERT_FALSE(r.prompter.questions.empty());
+  EXPECT_EQ(r.prompter.questions.back(), "Файл модели " + dir + "s.bin не найден.\nЯчеек сетки будет прочитано: 0 из "
+                                         "125; останутся пустыми: 125.\nЗагрузить проект с пустой моделью?\n«Нет» — "
+                                         "проект не загружается, открытый остается как был.");
   EXPECT_EQ(std::tuple(r.prompter.messages.size(), r.host.d->Space(5, 5, 5), r.host.d->Modified.load()),
-            std::tuple(3u, 0, 1));
+            std::tuple(2u, 0, 1));
+}
+
+// A modified project is open and the one asked for has a model file that is missing or
+// damaged in the middle: the save question answered «Нет», then the model's question
+// «Нет», and the open project stays exactly as it was: cells, grid, name, caption,
+// settings, history and Modified.
+TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
+  const std::string dir = Dir("modelquestion");
+  SaveProjectTo(dir + "p.fdt");
+  const std::string good = ReadFile(dir + "p.bin");
+  Rig r;
+  MakeProject(r.host);
+  r.host.fileName = dir + "current.fdt";
+  r.host.caption = "Ravelin - current.fdt";
+  r.host.main.spX = 33;
+  r.host.d->Space(10, 11, 12) = 7;
+  const MainSettings main = r.host.main;
+  const std::string damaged[] = {"", good.substr(0, good.size() - 3), good.substr(0, 4) + std::string(4, '\0') + good.substr(8)};
+  for (const std::string& bytes : damaged) {
+    fs::remove(dir + "p.bin");
+    if (!bytes.empty()) WriteFile(dir + "p.bin", bytes);
+    r.prompter.questions.clear();
+    r.prompter.answers = {PromptButton::No, PromptButton::No};
+    r.io.LoadProjectByName(dir + "p.fdt");
+    ASSERT_EQ(r.prompter.questions.size(), 2u);
+    EXPECT_EQ(r.prompter.questions[1].rfind("Файл модели " + dir + "p.bin ", 0), 0u) << r.prompter.questions[1];
+    const FakeHost& h = r.host;
+    EXPECT_TRUE(h.main == main);
+    EXPECT_EQ(std::tuple(h.fileName, h.caption, h.history[0], h.d->Modified.load(), h.d->Nx, h.d->Space(10, 11, 12),
+                         h.loaded, h.ready, r.prompter.messages.size()),
+              std::tuple(dir + "current.fdt", "Ravelin - current.fdt", "", 1, 10, 7, 0, 1, 0u));
+  }
 }

@@ -1,0 +1,162 @@
+// A save torn apart: a model file beside a project file it was not saved with, mixed by
+// hand or left by a process killed between the two renames; and the leftovers a killed
+// save leaves, which the next save of that project removes.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string_view>
+
+#include "project/modelfile.h"
+#include "project/projectfile.h"
+#include "project_fixture.h"
+#include "solver/solverdata.h"
+
+using namespace prjtest;
+
+namespace {
+
+// Set in a child process about to save: the process is killed right after a model file is
+// renamed into place, before the project file follows it.
+std::atomic<bool> KillAfterModelRename{false};
+
+}  // namespace
+
+// Every rename of this test program passes through here (the real one does the work).
+extern "C" int rename(const char* from, const char* to) noexcept {
+  using Rename = int (*)(const char*, const char*);
+  static const Rename real = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
+  const int r = real(from, to);
+  if (r == 0 && KillAfterModelRename && std::string_view(to).ends_with(".bin")) ::raise(SIGKILL);
+  return r;
+}
+
+namespace {
+
+struct Project {
+  ProjectData p;
+  std::unique_ptr<SolverData> d = std::make_unique<SolverData>();
+  // A 10 x 10 x 10 model with a block of material `m` (the grid is the same for every
+  // project here, so only the cells tell them apart).
+  explicit Project(uint8_t m) {
+    p.Main.spX = p.Main.spY = p.Main.spZ = 10;
+    SetGridSize(*d, 10, 10, 10);
+    d->Space.allocate(11, 11, 11);
+    d->UndoSpace.allocate(11, 11, 11);
+    for (int k = 2; k <= 6; ++k)
+      for (int j = m; j <= 8; ++j)
+        for (int i = 3; i <= 9; ++i) d->Space(i, j, k) = m;
+  }
+};
+
+std::vector<std::string> Files(const TempDir& t) {
+  std::vector<std::string> v;
+  for (const auto& e : fs::directory_iterator(t.dir)) v.push_back(e.path().filename().string());
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+}  // namespace
+
+TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
+  TempDir tmp;
+  const std::string fdt = tmp / "p.fdt", bin = tmp / "p.bin";
+  Project a(1), b(2);
+  std::string err;
+  ASSERT_TRUE(SaveProject(tmp / "b.fdt", b.p, *b.d, err)) << err;
+  ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
+  const std::string stampA = Keys(fdt).at({"Version", "ModelFile"});
+  fs::copy_file(tmp / "b.bin", bin, fs::copy_options::overwrite_existing);  // the new model, the old project
+
+  Project open(3);
+  std::vector<std::string> asked;
+  auto no = [&](const std::string& q) { asked.push_back(q); return false; };
+  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Refused);
+  ASSERT_EQ(asked.size(), 1u);
+  const std::string stampB = Keys(tmp / "b.fdt").at({"Version", "ModelFile"});
+  const std::string sizeB = stampB.substr(0, stampB.find(' ')), sizeA = stampA.substr(0, stampA.find(' '));
+  EXPECT_EQ(asked[0].rfind("Файл модели " + bin + " не тот, с которым сохранен проект: в нем " + sizeB +
+                               " байт, контрольная сумма " + stampB.substr(sizeB.size() + 1) +
+                               ", а проект сохранен с файлом в " + sizeA + " байт, контрольная сумма " +
+                               stampA.substr(sizeA.size() + 1) + " (так бывает, когда сохранение прервано).\n"
+                               "Ячеек сетки будет прочитано: 1000 из 1000.\n",
+                           0), 0u) << asked[0];
+  EXPECT_EQ(open.d->Space(3, 3, 2), 3);
+  // A model file damaged in itself says what its damage is, not that it is another file.
+  const std::string newer = ReadBytes(tmp / "b.bin");
+  WriteBytes(bin, newer.substr(0, newer.size() - 3));
+  asked.clear();
+  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Refused);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].rfind("Файл модели " + bin + " обрывается на середине", 0), 0u) << asked[0];
+  fs::copy_file(tmp / "b.bin", bin, fs::copy_options::overwrite_existing);
+
+  // The same pair without the key, as earlier versions saved it: no question.
+  IniFile ini;
+  ASSERT_TRUE(ini.load(fdt));
+  ini.deleteKey("Version", "ModelFile");
+  ASSERT_TRUE(ini.save());
+  const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, no);
+  EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, asked.size(), open.d->Space(3, 2, 2), open.d->Space(3, 1, 2)),
+            std::tuple(ProjectLoadStatus::Loaded, true, 1u, 2, 0));
+  // A stamp no save writes identifies nothing: loaded as if there were none.
+  ini.writeString("Version", "ModelFile", "12 nonsense");
+  ASSERT_TRUE(ini.save());
+  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Loaded);
+}
+
+TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {
+  TempDir tmp;
+  const std::string fdt = tmp / "p.fdt", bin = tmp / "p.bin";
+  Project a(1), b(2);
+  std::string err;
+  ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
+  const std::string oldFdt = ReadBytes(fdt), oldBin = ReadBytes(bin);
+
+  b.p.Main.memoProjectNote = {"новое сохранение"};
+  EXPECT_EXIT(
+      {
+        KillAfterModelRename = true;
+        SaveProject(fdt, b.p, *b.d, err);
+        std::_Exit(0);
+      },
+      testing::KilledBySignal(SIGKILL), "");
+  // The model was replaced, the project file was not; the old model and the new project
+  // file wait beside them under the save's own names.
+  ASSERT_EQ(ReadBytes(fdt), oldFdt);
+  ASSERT_NE(ReadBytes(bin), oldBin);
+  std::vector<std::string> left = Files(tmp);
+  ASSERT_EQ(left.size(), 4u);
+  EXPECT_EQ(left[1].rfind("p.bin.old", 0), 0u);
+  EXPECT_EQ(ReadBytes(tmp / left[1]), oldBin);
+  EXPECT_EQ(left[3].rfind("p.fdt.tmp", 0), 0u);
+
+  Project open(3);
+  std::vector<std::string> asked;
+  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) {
+              asked.push_back(q);
+              return false;
+            }).Status, ProjectLoadStatus::Refused);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_NE(asked[0].find("не тот, с которым сохранен проект"), std::string::npos) << asked[0];
+
+  // Names like the save's own that are not its leftovers stay: another project's, no
+  // number, a number no process id is written as, and one of a process that still runs.
+  const std::vector<std::string> others = {
+      "p.bin.old", "p.fdt.tmp12_x", "p.fdt.tmp0123_1", "q.fdt.tmp99999999_1", "p.fdt.tmp99999999_1.txt",
+      "p.bin.old" + std::to_string(::getpid()) + "_7"};
+  for (const std::string& f : others) WriteBytes(tmp / f, "x");
+  // The next save of the project removes what the killed one left, and nothing else.
+  ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
+  std::vector<std::string> expected = others;
+  expected.insert(expected.end(), {"p.bin", "p.fdt"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Files(tmp), expected);
+  asked.clear();
+  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, [&](const std::string&) { return false; }).Status,
+            ProjectLoadStatus::Loaded);
+  EXPECT_EQ(std::tuple(open.d->Space(3, 1, 2), open.d->Space(3, 2, 2)), std::tuple(1, 1));
+}
