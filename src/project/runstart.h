@@ -138,8 +138,7 @@ inline constexpr const char* BadPMLReflectionStatus = "Ошибка в зада�
 inline constexpr const char* BadSignalStatus = "Ошибка в параметрах сигнала";
 inline constexpr const char* ExternalFieldFacesStatus = "Грани не пропускают внешнее поле";
 inline constexpr const char* BadFarFieldStatus = "Ошибка в задании дальнего поля";
-inline constexpr const char* RowsLeftOutStatus =
-    "Пуск отменен: не все строки сосредоточенных элементов войдут в расчет";
+inline constexpr const char* RowsLeftOutStatus = "Пуск отменен: строки элементов не войдут в расчет";
 inline constexpr const char* OutputFilesStatus = "Ошибка при подготовке файлов результатов";
 inline constexpr const char* NoMemory =
     "Не хватает памяти для нормальной работы!!!\n"

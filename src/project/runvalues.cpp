@@ -10,8 +10,9 @@ namespace rv {
 
 namespace {
 
-// One lumped-element table: its tab in the window «Сосредоточенные элементы», the status
-// texts of a bad value and a bad coordinate, and the rule for its value (none: any number).
+// One lumped-element table: its tab in the window «Сосредоточенные элементы», the first
+// words of the messages on a bad value and a bad coordinate, and the rule for its value
+// (none: any number).
 struct LumpedKind {
   StringGrid LampedTables::*grid;
   const char* table;
@@ -48,9 +49,11 @@ RunRefusal CellRefusal(const LumpedKind& k, const StringGrid& g, int c, int r, c
                        const std::string& detail) {
   const std::string row = IntToStr(r), column = g.Cells(c, 0);
   RunRefusal f;
-  f.status = std::string(what) + " в строке " + row + " таблицы «" + k.table + "»";
-  f.text = f.status + ": " + detail + kCannotRun + "Измените «" + column + "» в строке " + row +
-           " таблицы «" + k.table + "» окна «Сосредоточенные элементы» (меню «Окна»).";
+  f.status = std::string(k.table) + ", строка " + row + (c < 3 ? ": неверная координата «" : ": неверное значение «") +
+             column + "»";
+  f.text = std::string(what) + " в строке " + row + " таблицы «" + k.table + "»: " + detail + kCannotRun +
+           "Измените «" + column + "» в строке " + row + " таблицы «" + k.table +
+           "» окна «Сосредоточенные элементы» (меню «Окна»).";
   return f;
 }
 

@@ -797,18 +797,24 @@ TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
   struct Case {
     StringGrid LampedTables::*grid;
     const char* value;
-    const char* status;
+    const char* head;    // the message's first words
+    const char* status;  // the status line
   };
+  const char* source = "Неверное внутреннее сопротивление источника напряжения в строке 2 таблицы «Источники»";
+  const char* resistor = "Неверное сопротивление резистора в строке 1 таблицы «Резисторы»";
+  const char* inductor = "Неверная индуктивность в строке 1 таблицы «Индуктивности»";
   const Case refused[] = {
-      {&LampedTables::sgSourses, "abc", "Неверное внутреннее сопротивление источника напряжения в строке 2 таблицы «Источники»"},
-      {&LampedTables::sgSourses, "-50", "Неверное внутреннее сопротивление источника напряжения в строке 2 таблицы «Источники»"},
-      {&LampedTables::sgResistors, "-100", "Неверное сопротивление резистора в строке 1 таблицы «Резисторы»"},
-      {&LampedTables::sgResistors, "-1", "Неверное сопротивление резистора в строке 1 таблицы «Резисторы»"},
-      {&LampedTables::sgResistors, "0", "Неверное сопротивление резистора в строке 1 таблицы «Резисторы»"},
-      {&LampedTables::sgCapacitors, "-1e-12", "Неверная емкость конденсатора в строке 1 таблицы «Конденсаторы»"},
-      {&LampedTables::sgInductor, "-1e-9", "Неверная индуктивность в строке 1 таблицы «Индуктивности»"},
-      {&LampedTables::sgInductor, "0", "Неверная индуктивность в строке 1 таблицы «Индуктивности»"},
-      {&LampedTables::sgRazraydnic, "1,5", "Неверное напряжение пробоя разрядника в строке 1 таблицы «Разрядники»"},
+      {&LampedTables::sgSourses, "abc", source, "Источники, строка 2: неверное значение «R, Ом»"},
+      {&LampedTables::sgSourses, "-50", source, "Источники, строка 2: неверное значение «R, Ом»"},
+      {&LampedTables::sgResistors, "-100", resistor, "Резисторы, строка 1: неверное значение «R, Ом»"},
+      {&LampedTables::sgResistors, "-1", resistor, "Резисторы, строка 1: неверное значение «R, Ом»"},
+      {&LampedTables::sgResistors, "0", resistor, "Резисторы, строка 1: неверное значение «R, Ом»"},
+      {&LampedTables::sgCapacitors, "-1e-12", "Неверная емкость конденсатора в строке 1 таблицы «Конденсаторы»",
+       "Конденсаторы, строка 1: неверное значение «С, Ф»"},
+      {&LampedTables::sgInductor, "-1e-9", inductor, "Индуктивности, строка 1: неверное значение «L, Гн»"},
+      {&LampedTables::sgInductor, "0", inductor, "Индуктивности, строка 1: неверное значение «L, Гн»"},
+      {&LampedTables::sgRazraydnic, "1,5", "Неверное напряжение пробоя разрядника в строке 1 таблицы «Разрядники»",
+       "Разрядники, строка 1: неверное значение «U проб., В»"},
   };
   for (const Case& c : refused) {
     SCOPED_TRACE(c.value);
@@ -817,7 +823,7 @@ TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
     host.calls.clear();
     const auto [text, status, restore] = Outcome();
     EXPECT_EQ(status, c.status);
-    EXPECT_EQ(text.rfind(std::string(c.status) + ": ", 0), 0u) << text;
+    EXPECT_EQ(text.rfind(std::string(c.head) + ": ", 0), 0u) << text;
     EXPECT_NE(text.find(". Работа невозможна!\nИзмените «" + (lamped.*c.grid).Cells(3, 0) + "» в строке "), std::string::npos)
         << text;
     EXPECT_EQ(std::tuple(restore, d.Hx.empty(), host.calls.back()), std::tuple(false, true, "elements"));
@@ -830,8 +836,10 @@ TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
                             "ограничения. Работа невозможна!\nИзмените «R, Ом» в строке 1 таблицы «Резисторы» "
                             "окна «Сосредоточенные элементы» (меню «Окна»).");
   lamped.sgResistors.SetCell(1, 1, "5.5");
-  EXPECT_EQ(Refusal(Run()).substr(0, 170), "Неверная координата резистора в строке 1 таблицы «Резисторы»: \"5.5\" в "
-                                           "столбце «Y» не целое число");
+  EXPECT_EQ(Outcome(), std::tuple("Неверная координата резистора в строке 1 таблицы «Резисторы»: \"5.5\" в столбце "
+                                  "«Y» не целое число. Работа невозможна!\nИзмените «Y» в строке 1 таблицы "
+                                  "«Резисторы» окна «Сосредоточенные элементы» (меню «Окна»).",
+                                  "Резисторы, строка 1: неверная координата «Y»", false));
 
   // What the updates take: a capacitor of 0 is a plain vacuum edge, a gap at 0 V or below
   // fires at the first step.
@@ -963,7 +971,7 @@ TEST_F(RunStartTest, ARefusalHoldsUntilItsCauseIsMended) {
   // A lumped element's value.
   AddGridRow(lamped.sgResistors, mod);
   for (auto [c, t] : {std::pair{0, "5"}, {1, "5"}, {2, "6"}, {3, "-100"}, {4, "Z"}}) lamped.sgResistors.SetCell(c, 1, t);
-  EXPECT_EQ(refuse(), "Неверное сопротивление резистора в строке 1 таблицы «Резисторы»");
+  EXPECT_EQ(refuse(), "Резисторы, строка 1: неверное значение «R, Ом»");
   s.edIncAngle = "abc";  // another cause comes up: this one still stands
   EXPECT_TRUE(holds());
   s.edIncAngle = "0";
@@ -981,7 +989,7 @@ TEST_F(RunStartTest, ARefusalHoldsUntilItsCauseIsMended) {
 
   // No source where the field comes from the sources alone.
   lamped.sgSourses.SetCell(3, 1, "x");
-  EXPECT_EQ(refuse(), "Неверное внутреннее сопротивление источника напряжения в строке 1 таблицы «Источники»");
+  EXPECT_EQ(refuse(), "Источники, строка 1: неверное значение «R, Ом»");
   lamped.sgSourses.SetCell(3, 1, "50");
   EXPECT_FALSE(holds());
   lamped.sgSourses.SetCell(2, 1, "10");  // on the grid's last node plane: left out

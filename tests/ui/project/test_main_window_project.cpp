@@ -423,7 +423,8 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
 // Each refusal's status line names its own cause, the labels of the run before go with the
 // refusal, and the line goes once that cause is mended, where the user mends it: a source's
 // resistance in its table, a material's values in the materials window (which hands its
-// change to the main window), the far field with the external field on its page.
+// change to the main window), the far field with the external field on its page, a signal
+// parameter in the signal window.
 TEST(MainWindowProject, ARefusalsStatusLineIsItsOwnAndGoesWhenMended) {
   Program p;
   TfmNew3dMain& w = p.w;
@@ -439,8 +440,8 @@ TEST(MainWindowProject, ARefusalsStatusLineIsItsOwnAndGoesWhenMended) {
     return p.prompter.warnings.empty() ? std::string() : p.prompter.warnings[0];
   };
 
-  const std::string source = "Неверное внутреннее сопротивление источника напряжения в строке 1 таблицы «Источники»";
-  EXPECT_EQ(start(), source + ": «R, Ом» = -50 — элемент с отрицательным значением отдает энергию, и поле в "
+  const std::string source = "Источники, строка 1: неверное значение «R, Ом»";
+  EXPECT_EQ(start(), "Неверное внутреннее сопротивление источника напряжения в строке 1 таблицы «Источники»: «R, Ом» = -50 — элемент с отрицательным значением отдает энергию, и поле в "
                               "расчете растет без ограничения. Работа невозможна!\nИзмените «R, Ом» в строке 1 "
                               "таблицы «Источники» окна «Сосредоточенные элементы» (меню «Окна»).");
   EXPECT_EQ(Text(w.lbStep), source);
@@ -474,5 +475,18 @@ TEST(MainWindowProject, ARefusalsStatusLineIsItsOwnAndGoesWhenMended) {
   EXPECT_EQ(start(), rv::runmsg::FarFieldWithExternal);
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::FarFieldWithExternalStatus);
   w.cbFarPoints->setChecked(false);
+  EXPECT_EQ(Text(w.lbStep), "");
+
+  // A signal parameter: the line goes when the signal window closes with it mended.
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  p.sw.edits.at("edSinFreq")->setText("1 ГГц");
+  start();
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::BadSignalStatus);
+  p.sw.show();
+  p.sw.close();
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::BadSignalStatus);
+  p.sw.edits.at("edSinFreq")->setText("1e9");
+  p.sw.show();
+  p.sw.close();
   EXPECT_EQ(Text(w.lbStep), "");
 }
