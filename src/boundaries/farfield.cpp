@@ -561,21 +561,12 @@ int64_t FarSharedValues(const FarBox& b, bool withH) {
          cells * 8 * (components / 3) + 8 * BlockCountBound(cells);
 }
 
-bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings& settings,
-                   int32_t seriesLength, std::string& message) {
-  FreeFarField(s);
+bool CheckFarFieldSettings(const SolverData& d, const FarFieldSettings& settings, std::string& message,
+                           std::vector<std::array<float, 3>>* pointsOut, double* radiusOut) {
   const FarBox& b = settings.Box;
   if (!FarBoundsValid(b, d.Nx, d.Ny, d.Nz)) {
     message = BadBoxText;
     return false;
-  }
-  const bool withH = settings.CalcFarH && !settings.PointRows.empty();
-  for (int q = 0; q < (withH ? 6 : 3); ++q) {
-    const t3DSpaceArray& F = Component(d, q);
-    if (!F.inside(b.xmin - 1, b.ymin - 1, b.zmin - 1) || !F.inside(b.xmax + 1, b.ymax + 1, b.zmax + 1)) {
-      message = BadBoxText;
-      return false;
-    }
   }
   std::vector<std::array<float, 3>> points;
   for (size_t r = 0; r < settings.PointRows.size(); ++r) {
@@ -608,6 +599,26 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
   if (anyDiagram && settings.PointCount < 1) {
     message = "Число точек диаграммы направленности должно быть не меньше 1";
     return false;
+  }
+  if (pointsOut) *pointsOut = std::move(points);
+  if (radiusOut) *radiusOut = radius;
+  return true;
+}
+
+bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings& settings,
+                   int32_t seriesLength, std::string& message) {
+  FreeFarField(s);
+  std::vector<std::array<float, 3>> points;
+  double radius = 0;
+  if (!CheckFarFieldSettings(d, settings, message, &points, &radius)) return false;
+  const FarBox& b = settings.Box;
+  const bool withH = settings.CalcFarH && !settings.PointRows.empty();
+  for (int q = 0; q < (withH ? 6 : 3); ++q) {
+    const t3DSpaceArray& F = Component(d, q);
+    if (!F.inside(b.xmin - 1, b.ymin - 1, b.zmin - 1) || !F.inside(b.xmax + 1, b.ymax + 1, b.zmax + 1)) {
+      message = BadBoxText;
+      return false;
+    }
   }
 
   s.Settings = settings;

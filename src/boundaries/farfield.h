@@ -153,6 +153,13 @@ int64_t FarPointTableValues(const FarBox& b);
 // step (six components when H is asked for at user points).
 int64_t FarSharedValues(const FarBox& b, bool withH);
 
+// The checks SetupFarField makes before it sizes anything, on d's grid size only: the box,
+// every point row (a number, not on the box or inside it), the radius and the point count
+// of the diagrams. False with the message for the user. The points and the radius read go
+// to the optional outputs.
+bool CheckFarFieldSettings(const SolverData& d, const FarFieldSettings& settings, std::string& message,
+                           std::vector<std::array<float, 3>>* points = nullptr, double* radius = nullptr);
+
 // Builds the receivers of a run: box checked first, then every point row and the radius
 // read, then the tables (in parallel). A receiver on the box's faces or inside the box is
 // refused. False with the message for the user; nothing then stays allocated. Uses d's cell

@@ -69,6 +69,9 @@ RunFeatures AvailableRunFeatures() {
                           std::string& msg) {
     return SetupFarField(*far, d, FarSettingsOf(s, rs), rs.FarSeriesLength, msg);
   };
+  f.CheckFarField = [](const SolverData& d, const MainSettings& s, const RunSettings& rs, std::string& msg) {
+    return CheckFarFieldSettings(d, FarSettingsOf(s, rs), msg);
+  };
   f.AddStepHooks = [pml, far, tfsf](SolverData& d, const RunSettings& rs, StepHooks& h) {
     SolverData* D = &d;
     if (d.TFSFSource) {

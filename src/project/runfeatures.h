@@ -53,6 +53,10 @@ struct RunFeatures {
   // Far-field set-up; validates the box before sizing anything. False refuses the run.
   std::function<bool(SolverData&, const MainSettings&, RunSettings&, std::string& message)>
       SetupFarField;
+  // The far field's checks on the settings alone (box, point rows, radius), reserving
+  // nothing: what SetupFarField refuses before it sizes anything, on d's grid size.
+  std::function<bool(const SolverData&, const MainSettings&, const RunSettings&, std::string& message)>
+      CheckFarField;
   // PML tables and regions. False (memory) refuses the run.
   std::function<bool(SolverData&, const RunSettings&, std::string& message)> SetupPML;
   // The feature's items of one step, added to the solver's own (PML, plane waves, 1/R,

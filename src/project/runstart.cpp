@@ -7,6 +7,7 @@
 #include "boundaries/pml.h"
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
+#include "project/runvalues.h"
 #include "solver/constants.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
@@ -23,8 +24,9 @@ std::string ChangeOn(const std::string& page, const std::string& field) {
   return "\nИзмените «" + field + "» на странице «" + page + "».";
 }
 
-std::string NotAvailable(const std::string& what, const std::string& page, const std::string& field) {
-  return what + " в этой версии программы не поддерживается. Выберите другое." + ChangeOn(page, field);
+RunRefusal NotAvailable(const std::string& what, const std::string& page, const std::string& field) {
+  return {what + " в этой версии программы не поддерживается. Выберите другое." + ChangeOn(page, field),
+          what + " не поддерживается"};
 }
 
 // A material whose cells a run updates exactly as vacuum: no conductivity, a permittivity
@@ -34,6 +36,8 @@ bool ActsAsVacuum(const tLayer& L, bool polar, bool magnetic) {
          !(magnetic && L.Mu != 1);
 }
 
+using CellCounts = std::array<int32_t, MaxLayers - 1>;  // entry m-1 for material m
+
 // No cell of the model differs from vacuum (after the material census).
 bool ModelIsVacuum(const SolverData& d) {
   for (int m = 1; m < MaxLayers; ++m)
@@ -41,6 +45,21 @@ bool ModelIsVacuum(const SolverData& d) {
         !ActsAsVacuum(d.Layers[size_t(m)], d.PolarDielectrics, d.MagneticMaterials))
       return false;
   return true;
+}
+
+// Calls f(i, j, k, m) for every cell of the grid nx x ny x nz (as far as the model reaches)
+// whose material m is switched on.
+template <class F>
+void ForEachMaterialCell(const SolverData& d, int nx, int ny, int nz, F f) {
+  const int ni = std::min(nx, d.Space.len1() - 1);
+  const int nj = std::min(ny, d.Space.len2() - 1);
+  const int nk = std::min(nz, d.Space.len3() - 1);
+  for (int i = 1; i <= ni; ++i)
+    for (int j = 1; j <= nj; ++j)
+      for (int k = 1; k <= nk; ++k) {
+        const uint8_t m = d.Space(i, j, k);
+        if (m != 0 && m < MaxLayers && d.Layers[m].On) f(i, j, k, m);
+      }
 }
 
 // The material in use in which a wave runs fastest: the least product of permittivity
@@ -57,12 +76,13 @@ double PermittivityOf(const tLayer& L, bool polar) {
   return debye ? std::min(L.EpsStatic, L.EpsInf) : L.EpsStatic;
 }
 
-FastestMedium FindFastestMedium(const SolverData& d) {
+FastestMedium FindFastestMedium(const std::array<tLayer, MaxLayers>& layers, const CellCounts& counts,
+                                bool polar, bool magnetic) {
   FastestMedium f;
   for (int m = 1; m < MaxLayers; ++m) {
-    if (d.MaterialCellCount[size_t(m) - 1] <= 0) continue;
-    const tLayer& L = d.Layers[size_t(m)];
-    const double epsMu = PermittivityOf(L, d.PolarDielectrics) * (d.MagneticMaterials ? L.Mu : 1.0);
+    if (counts[size_t(m) - 1] <= 0) continue;
+    const tLayer& L = layers[size_t(m)];
+    const double epsMu = PermittivityOf(L, polar) * (magnetic ? L.Mu : 1.0);
     // NaN, too, is no medium a step can run in.
     if (!(epsMu >= f.EpsMu)) f = {m, epsMu};
   }
@@ -92,11 +112,17 @@ public:
   Start(SolverData& d, RunStartResult& r) : d_(d), r_(r) {}
 
   void Warn(const std::string& text) { r_.messages.push_back({false, text}); }
-  RunStartResult& Refuse(const std::string& text, const std::string& status = "",
-                         bool restore = false) {
+  RunStartResult& Refuse(const std::string& text, const std::string& status, bool restore = false) {
     r_.messages.push_back({true, text});
-    r_.status = status;
     r_.restore = restore;
+    return Cancel(status);
+  }
+  RunStartResult& Refuse(const RunRefusal& f, bool restore = false) {
+    return Refuse(f.text, f.status, restore);
+  }
+  // Not started without a message (the user chose so); the status says why.
+  RunStartResult& Cancel(const std::string& status) {
+    r_.status = status;
     r_.started = false;
     if (reserved_) FreeFieldArrays(d_);
     return r_;
@@ -132,21 +158,181 @@ bool CentreInside(const MainSettings& s) {
   return inside(s.spCenterI, s.spX) && inside(s.spCenterJ, s.spY) && inside(s.spCenterK, s.spZ);
 }
 
+// Steps 1-2: the faces, the source mode and the grid size.
+void ReadModeAndGrid(const MainSettings& s, SolverData& d) {
+  ReadBorders(s.ComboBox, d);
+  d.ExternalField = s.rgSources == SourceExternalField;
+  d.TFSFSource = s.rgSources == SourceTFSF;
+  d.InternalSourcesOnly = s.rgSources == SourceInternalOnly;
+  d.FarFieldOn = (s.cbFarDiagram || s.cbFarPoints) ? 1 : 0;
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+}
+
+// The plane wave's and the far field's settings of the run.
+void ReadWave(const MainSettings& s, RunSettings& rs) {
+  rs.EVertical = s.rgEOrient == 0;
+  rs.WaveTheta = float(s.TrackBar1);
+  rs.WavePhi = float(s.TrackBar2);
+  rs.CalcFarH = s.cbCalcFarH;
+  rs.FastDiagram = s.cbFastDigramm;
+}
+
+// The rows of the far-point table the run's far field reads (only with user far points).
+std::vector<std::array<std::string, 3>> FarPointRows(const MainSettings& s, const OutPointTables* outputs) {
+  std::vector<std::array<std::string, 3>> rows;
+  if (s.cbFarPoints && outputs)
+    for (int r = 1; r < outputs->sgFarPoints.RowCount(); ++r)
+      rows.push_back({outputs->sgFarPoints.Cells(0, r), outputs->sgFarPoints.Cells(1, r),
+                      outputs->sgFarPoints.Cells(2, r)});
+  return rows;
+}
+
+int FarRowCount(const RunStartInputs& in) { return in.outputs ? in.outputs->sgFarPoints.RowCount() - 1 : 0; }
+
+// A source or feature chosen that this build lacks, in the start's order.
+RunRefusal MissingFeature(const SolverData& d, const RunFeatures& f) {
+  if (d.TFSFSource && !f.SetupTFSF)
+    return NotAvailable("Источник \"TF-SF (деление поля на полное-рассеянное)\"", "Источник", "Источник поля");
+  if (d.ExternalField && !f.ExternalField)
+    return NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси Х)\"", "Источник",
+                        "Источник поля");
+  if (d.FarFieldOn && !f.SetupFarField)
+    return NotAvailable("Расчет дальнего поля", "Дальнее поле", "Диаграммы направленности");
+  if (d.AnyPML && (!f.SetupPML || !f.PMLLowFrequency))
+    return NotAvailable("Граничное условие \"PML (Perfectly Matched Layer)\"", "Гранич. услов.",
+                        "Граничные условия");
+  if (d.AnyDissipation && !f.Dissipation)
+    return NotAvailable("Граничное условие \"Dissipation 1/R\"", "Гранич. услов.", "Граничные условия");
+  if (d.AnyRTABC && !f.RTABC)
+    return NotAvailable("Граничное условие \"RT-ABC\"", "Гранич. услов.", "Граничные условия");
+  return {};
+}
+
+// Step 3: the TF-SF box (its hook keeps the box for the run).
+RunRefusal TFSFBoxRefusal(SolverData& d, const MainSettings& s, RunSettings& rs, const RunFeatures& f) {
+  std::string msg;
+  if (!d.TFSFSource || !f.SetupTFSF || f.SetupTFSF(d, s, rs, msg)) return {};
+  return {msg + ChangeOn("Дальнее поле", "Область интегрирования (бокс TF-SF)"), runmsg::BadTFSFBoxStatus};
+}
+
+// Step 5.
+RunRefusal ModeRefusal(const SolverData& d, bool projectReady) {
+  if (d.FarFieldOn && d.ExternalField) return {runmsg::FarFieldWithExternal, runmsg::FarFieldWithExternalStatus};
+  if (d.AnyPECOrSym && d.FarFieldOn) return {runmsg::FarFieldWithPECOrSym, runmsg::FarFieldWithPECOrSymStatus};
+  if (!projectReady) return {runmsg::ProjectLoading, runmsg::ProjectLoadingStatus};
+  return {};
+}
+
+// Step 6: the PML's reflection, read into R when it is a number. Its edit is shown only with
+// a PML face: a bad text elsewhere does not count.
+RunRefusal PMLReflectionRefusal(const MainSettings& s, bool anyPML, float& R) {
+  double refl = 0;
+  if (!TryStrToFloat(s.edpmlR, refl)) {
+    if (!anyPML) return {};
+    return {"Ошибка в задании коэффициента отражения PML: \"" + s.edpmlR + "\" не является числом" +
+                ChangeOn("Гранич. услов.", "Коэффициент отражения:"),
+            runmsg::BadPMLReflectionStatus};
+  }
+  R = float(refl);
+  // Outside 0 < R <= 1 the layer's tables turn to NaN or the layer amplifies.
+  if (!anyPML || PMLReflectionValid(R)) return {};
+  return {"Коэффициент отражения PML должен быть больше 0 и не больше 1: \"" + s.edpmlR + "\"" +
+              ChangeOn("Гранич. услов.", "Коэффициент отражения:"),
+          runmsg::BadPMLReflectionStatus};
+}
+
+// Step 7: the estimate against 90 % of the machine's memory (0: not known, not checked).
+RunRefusal MemoryRefusal(const MainSettings& s, int farRows, uint64_t totalPhysBytes) {
+  if (!totalPhysBytes) return {};
+  const uint64_t usable = totalPhysBytes - totalPhysBytes / 10;
+  if (double(usable) < EstimateMemory(s, farRows).MemoryNeed) return {runmsg::NoMemory, runmsg::NoMemoryStatus};
+  return {};
+}
+
+// Step 11: the angle, read into `angle` when it is a number.
+RunRefusal AngleRefusal(const MainSettings& s, double& angle) {
+  bool number = false;
+  if (ReadIncAngle(s, angle, number)) return {};
+  if (!number)
+    return {"Ошибка в задании угла падения волны: \"" + s.edIncAngle + "\" не является числом" +
+                ChangeOn("Источник", "Угол падения волны, град."),
+            runmsg::BadAngleStatus};
+  return {runmsg::BadAngle, runmsg::BadAngleStatus};
+}
+
+// The external field fills the box with its wave only where every face carries it.
+RunRefusal ExternalFacesRefusal(const SolverData& d, double angle) {
+  if (!d.ExternalField) return {};
+  const std::string faces = ExternalFieldFaceConflict(d, angle);
+  if (faces.empty()) return {};
+  return {faces + ChangeOn("Гранич. услов.", "Граничные условия"), runmsg::ExternalFieldFacesStatus};
+}
+
+// Step 13. The RT-ABC history reaches three planes into the grid on every axis.
+RunRefusal GridRefusal(const MainSettings& s) {
+  if (s.spX < 2 || s.spY < 2 || s.spZ < 2) return {runmsg::GridTooSmall, runmsg::GridTooSmallStatus};
+  const bool rtabc = AnyBorder(s.ComboBox, BorderRTABC);
+  if (rtabc && (s.spX < 3 || s.spY < 3 || s.spZ < 3)) return {runmsg::RTABCTooSmall, runmsg::RTABCTooSmallStatus};
+  return {};
+}
+
+// Steps 19-20: cell sizes and the time step. A size of zero, a negative one or one beyond
+// the number range gives no grid the updates can step; a step that is not above zero runs
+// nothing, and one above the stability limit makes every field grow until it is INF and
+// NaN. Under RT-ABC the run's step is Dx/2 on cells of Dx, always below the limit.
+RunRefusal StepRefusal(const MainSettings& s) {
+  double dx = 0, dy = 0, dz = 0, dtNs = 0;
+  if (!ReadCellSizes(s, dx, dy, dz)) return {runmsg::BadCellSize, runmsg::BadCellSizeStatus};
+  if (!ReadTimeStep(s, dtNs)) return {runmsg::BadTimeStep, runmsg::BadTimeStepStatus};
+  if (AnyBorder(s.ComboBox, BorderRTABC)) return {};
+  const double limit = StabilityLimit(dx, dy, dz);
+  if (WithinStabilityLimit(dtNs, limit)) return {};
+  return {runmsg::TimeStepAboveLimit(dtNs, limit * 1e9), runmsg::TimeStepAboveLimitStatus};
+}
+
+// Step 21: the scatter centre of the 1/R faces. A centre on node 1 or below puts the low
+// face's inner edges farther out than its boundary edges, and the face then amplifies
+// every step: it must lie inside the nodes 2..N-1.
+RunRefusal CentreRefusal(const MainSettings& s) {
+  if (!AnyBorder(s.ComboBox, BorderDissipation) || CentreInside(s)) return {};
+  return {runmsg::CentreOutside, runmsg::CentreOutsideStatus};
+}
+
+// Step 22: the far field's own message names the box, a far point's row or the radius.
+RunRefusal FarFieldRefusal(const std::string& msg) {
+  return {msg.empty() ? std::string(runmsg::BadFarBox) : msg + "\nЭто задается на странице «Дальнее поле».",
+          runmsg::BadFarFieldStatus};
+}
+
+// A medium faster than vacuum lowers the limit the step was checked against. The cells
+// and the step are those the run steps with; every value is usable (checked before).
+RunRefusal FastMediumRefusal(const std::array<tLayer, MaxLayers>& layers, const CellCounts& counts, bool polar,
+                             bool magnetic, bool rtabc, double dx, double dy, double dz, double stepSec) {
+  const FastestMedium fast = FindFastestMedium(layers, counts, polar, magnetic);
+  if (fast.Layer == 0) return {};
+  const double stepNs = stepSec * 1e9;
+  const double limit = StabilityLimit(dx, dy, dz) * std::sqrt(fast.EpsMu);
+  if (WithinStabilityLimit(stepNs, limit)) return {};
+  return {runmsg::MediumFasterThanStep(fast.Layer, layers[size_t(fast.Layer)], polar, magnetic, rtabc, stepNs,
+                                       limit * 1e9),
+          "Шаг по времени больше предела устойчивости материала " + std::to_string(fast.Layer)};
+}
+
+// Step 24: no source the run can use, while the field comes from the sources only. The
+// source rows the run would leave out are named.
+RunRefusal NoSourcesRefusal(const LumpedRowsCheck& rows) {
+  std::string text = runmsg::NoSources;
+  if (!rows.sourcesLeftOut.empty())
+    text.insert(text.find('\n'), "\nНе войдут в расчет:" + rows.sourcesLeftOut);
+  return {text, runmsg::NoSourcesStatus};
+}
+
 }  // namespace
 
 std::string SettingsRefusalStatus(const MainSettings& s) {
   double angle = 0;
-  bool number = false;
-  if (!ReadIncAngle(s, angle, number)) return runmsg::BadAngleStatus;
-  if (s.spX < 2 || s.spY < 2 || s.spZ < 2) return runmsg::GridTooSmallStatus;
-  const bool rtabc = AnyBorder(s.ComboBox, BorderRTABC);
-  if (rtabc && (s.spX < 3 || s.spY < 3 || s.spZ < 3)) return runmsg::RTABCTooSmallStatus;
-  double dx = 0, dy = 0, dz = 0, dtNs = 0;
-  if (!ReadCellSizes(s, dx, dy, dz)) return runmsg::BadCellSizeStatus;
-  if (!ReadTimeStep(s, dtNs)) return runmsg::BadTimeStepStatus;
-  if (!rtabc && !WithinStabilityLimit(dtNs, StabilityLimit(dx, dy, dz)))
-    return runmsg::TimeStepAboveLimitStatus;
-  if (AnyBorder(s.ComboBox, BorderDissipation) && !CentreInside(s)) return runmsg::CentreOutsideStatus;
+  for (const RunRefusal& f : {AngleRefusal(s, angle), GridRefusal(s), StepRefusal(s), CentreRefusal(s)})
+    if (f) return f.status;
   return "";
 }
 
@@ -162,14 +348,15 @@ std::string runmsg::MediumFasterThanStep(int layer, const tLayer& L, bool polar,
   if (PermittivityOf(L, polar) != L.EpsStatic) values += ", ε∞ = " + FormatGeneral(L.EpsInf, 15);
   if (magnetic) values += ", μ = " + FormatGeneral(L.Mu, 15);
   const std::string head = "Материал " + std::to_string(layer) + " \"" + L.Name + "\" (" + values + ")";
-  if (!(limitNs > 0))
-    return head + ": диэлектрическая и магнитная проницаемости материала должны быть больше 0. "
-                  "Работа невозможна!\nИзмените материал в окне материалов.";
   return head + ": волна в нем быстрее, чем в вакууме, и предел устойчивости для него " +
          LimitBelow(stepNs, limitNs) + " нс, а шаг по времени " + FormatGeneral(stepNs, 15) +
          " нс больше: поле в расчете будет расти без ограничения. Работа невозможна!" +
          (rtabc ? "\nШаг RT-ABC равен Dx/2 и не меняется: измените материал в окне материалов."
                 : "\nИзмените «Шаг по времени, нс:» на странице «Геометрия» или материал в окне материалов.");
+}
+
+std::string runmsg::AllocRefusal(const std::string& cause) {
+  return cause + ChangeOn("Геометрия", "Число ячеек:");
 }
 
 RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& host,
@@ -180,72 +367,25 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   RunSettings& rs = r.run.settings;
 
   // 1-2: faces and source mode
-  ReadBorders(s.ComboBox, d);
-  d.ExternalField = s.rgSources == SourceExternalField;
-  d.TFSFSource = s.rgSources == SourceTFSF;
-  d.InternalSourcesOnly = s.rgSources == SourceInternalOnly;
-  d.FarFieldOn = (s.cbFarDiagram || s.cbFarPoints) ? 1 : 0;
-  rs.EVertical = s.rgEOrient == 0;
-  rs.WaveTheta = float(s.TrackBar1);
-  rs.WavePhi = float(s.TrackBar2);
-  rs.CalcFarH = s.cbCalcFarH;
-  rs.FastDiagram = s.cbFastDigramm;
-  SetGridSize(d, s.spX, s.spY, s.spZ);
+  ReadModeAndGrid(s, d);
+  ReadWave(s, rs);
 
   // 3: the TF-SF box
-  if (d.TFSFSource) {
-    if (!f.SetupTFSF)
-      return st.Refuse(NotAvailable("Источник \"TF-SF (деление поля на полное-рассеянное)\"",
-                                    "Источник", "Источник поля"));
-    std::string msg;
-    if (!f.SetupTFSF(d, s, rs, msg))
-      return st.Refuse(msg + ChangeOn("Дальнее поле", "Область интегрирования (бокс TF-SF)"));
-  }
-  // 4-5
+  if (d.TFSFSource && !f.SetupTFSF) return st.Refuse(MissingFeature(d, f));
+  if (const RunRefusal no = TFSFBoxRefusal(d, s, rs, f)) return st.Refuse(no);
+  // 4-5; features this build does not have yet are refused before anything is reserved.
   d.NoExternalField = !d.ExternalField;
-  if (d.FarFieldOn && d.ExternalField) return st.Refuse(runmsg::FarFieldWithExternal);
-  if (d.AnyPECOrSym && d.FarFieldOn) return st.Refuse(runmsg::FarFieldWithPECOrSym);
-  if (!in.projectReady) return st.Refuse(runmsg::ProjectLoading);
-  // Features this build does not have yet are refused before anything is reserved.
-  if (d.ExternalField && !f.ExternalField)
-    return st.Refuse(NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси Х)\"",
-                                  "Источник", "Источник поля"));
-  if (d.FarFieldOn && !f.SetupFarField)
-    return st.Refuse(NotAvailable("Расчет дальнего поля", "Дальнее поле", "Диаграммы направленности"));
-  if (d.AnyPML && (!f.SetupPML || !f.PMLLowFrequency))
-    return st.Refuse(NotAvailable("Граничное условие \"PML (Perfectly Matched Layer)\"",
-                                  "Гранич. услов.", "Граничные условия"));
-  if (d.AnyDissipation && !f.Dissipation)
-    return st.Refuse(NotAvailable("Граничное условие \"Dissipation 1/R\"", "Гранич. услов.",
-                                  "Граничные условия"));
-  if (d.AnyRTABC && !f.RTABC)
-    return st.Refuse(NotAvailable("Граничное условие \"RT-ABC\"", "Гранич. услов.", "Граничные условия"));
+  if (const RunRefusal no = ModeRefusal(d, in.projectReady)) return st.Refuse(no);
+  if (const RunRefusal no = MissingFeature(d, f)) return st.Refuse(no);
 
   // 6: the PML layer
   rs.PMLParabolic = s.rgPMLprofile == 0;
   host.ClearProgressLabels();
   rs.PMLCount = std::clamp(s.sePMLCount, PMLCountMin, PMLCountMax);
-  double refl = 0;
-  if (TryStrToFloat(s.edpmlR, refl)) {
-    rs.PMLReflection = float(refl);
-    // Outside 0 < R <= 1 the layer's tables turn to NaN or the layer amplifies.
-    if (d.AnyPML && !PMLReflectionValid(rs.PMLReflection))
-      return st.Refuse("Коэффициент отражения PML должен быть больше 0 и не больше 1: \"" +
-                       s.edpmlR + "\"" + ChangeOn("Гранич. услов.", "Коэффициент отражения:"));
-  } else if (d.AnyPML) {
-    // The layer's edits are shown only with a PML face: a bad text elsewhere does not count.
-    return st.Refuse("Ошибка в задании коэффициента отражения PML: \"" + s.edpmlR +
-                     "\" не является числом" + ChangeOn("Гранич. услов.", "Коэффициент отражения:"));
-  }
+  if (const RunRefusal no = PMLReflectionRefusal(s, d.AnyPML, rs.PMLReflection)) return st.Refuse(no);
 
   // 7: memory
-  const int farRows = in.outputs ? in.outputs->sgFarPoints.RowCount() - 1 : 0;
-  const MemoryEstimate est = EstimateMemory(s, farRows);
-  if (in.totalPhysBytes) {
-    const uint64_t usable = in.totalPhysBytes - in.totalPhysBytes / 10;
-    if (double(usable) < est.MemoryNeed)
-      return st.Refuse(runmsg::NoMemory, runmsg::NoMemoryStatus);
-  }
+  if (const RunRefusal no = MemoryRefusal(s, FarRowCount(in), in.totalPhysBytes)) return st.Refuse(no);
 
   // 8: the model covers the grid
   if (!ResizeSpace(d)) return st.Refuse(runmsg::AllocFailedHint, runmsg::AllocFailed);
@@ -259,12 +399,20 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     std::string msg;
     if (!host.RefreshSignal(msg))
       return st.Refuse((msg.empty() ? std::string("Обнаружены ошибки в значениях параметров сигналов") : msg) +
-                       "\nИсправьте параметры сигнала: кнопка «Выбор формы сигнала» на странице «Источник».");
+                           "\nИсправьте параметры сигнала: кнопка «Выбор формы сигнала» на странице «Источник».",
+                       runmsg::BadSignalStatus);
   }
   for (const std::string& m : host.LoadElementArrays(d, r.run.elements)) st.Warn(m);
+  // Values no element update can use are refused; rows the tables may keep incomplete or
+  // outside the grid are left out when the user agrees. With no source left where the
+  // field comes from the sources alone, the sources' own refusal follows instead.
+  LumpedRowsCheck rows;
   if (in.lamped) {
-    const std::string leftOut = LumpedRowsLeftOut(*in.lamped, d);
-    if (!leftOut.empty()) st.Warn(leftOut);
+    rows = CheckLumpedRows(*in.lamped, d);
+    if (rows.refusal) return st.Refuse(rows.refusal);
+    const bool noSourceLeft = d.InternalSourcesOnly && rows.sourcesUsed == 0;
+    if (!rows.leftOut.empty() && !noSourceLeft && !host.ConfirmRowsLeftOut(RowsLeftOutQuestion(rows)))
+      return st.Cancel(runmsg::RowsLeftOutStatus);
   }
 
   // 10 (with the external field that mix is refused below)
@@ -273,19 +421,9 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 
   // 11: angle of incidence, tested whatever the source
   double angle = 0;
-  bool angleNumber = false;
-  const bool angleOk = ReadIncAngle(s, angle, angleNumber);
-  if (!angleNumber)
-    return st.Refuse("Ошибка в задании угла падения волны: \"" + s.edIncAngle +
-                         "\" не является числом" + ChangeOn("Источник", "Угол падения волны, град."),
-                     runmsg::BadAngleStatus);
+  if (const RunRefusal no = AngleRefusal(s, angle)) return st.Refuse(no);
   rs.IncAngle = double((long double)angle * Pi / 180.0L);
-  if (!angleOk) return st.Refuse(runmsg::BadAngle, runmsg::BadAngleStatus);
-  // The external field fills the box with its wave only where every face carries it.
-  if (d.ExternalField) {
-    const std::string faces = ExternalFieldFaceConflict(d, angle);
-    if (!faces.empty()) return st.Refuse(faces + ChangeOn("Гранич. услов.", "Граничные условия"));
-  }
+  if (const RunRefusal no = ExternalFacesRefusal(d, angle)) return st.Refuse(no);
 
   // 12
   d.MagneticMaterials = s.cbMagneticMaterals;
@@ -293,11 +431,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   host.ResetLiveFrames();
 
   // 13
-  if (s.spX < 2 || s.spY < 2 || s.spZ < 2)
-    return st.Refuse(runmsg::GridTooSmall, runmsg::GridTooSmallStatus);
-  // The RT-ABC history reaches three planes into the grid on every axis.
-  if (d.AnyRTABC && (s.spX < 3 || s.spY < 3 || s.spZ < 3))
-    return st.Refuse(runmsg::RTABCTooSmall, runmsg::RTABCTooSmallStatus);
+  if (const RunRefusal no = GridRefusal(s)) return st.Refuse(no);
   d.PolarDielectrics = s.cbBioMaterals;
 
   // 14
@@ -317,11 +451,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   rs.RunStartTimeMs = in.nowMs;
   d.StepCount = std::max(1, s.seStepCount);
   rs.FarSeriesLength = d.StepCount;
-  if (s.cbFarPoints && in.outputs)
-    for (int r = 1; r < in.outputs->sgFarPoints.RowCount(); ++r)
-      rs.FarPointRows.push_back({in.outputs->sgFarPoints.Cells(0, r),
-                                 in.outputs->sgFarPoints.Cells(1, r),
-                                 in.outputs->sgFarPoints.Cells(2, r)});
+  rs.FarPointRows = FarPointRows(s, in.outputs);
   host.ShowPreparing();
 
   // 18 (17, the running look, is the window's)
@@ -330,27 +460,12 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   rs.CenterK = s.spCenterK;
   ClearFields(d);
 
-  // 19: cell sizes. A size of zero, a negative one or one beyond the number range gives no
-  // grid the updates can step: refused as well.
-  double dx = 0, dy = 0, dz = 0;
-  if (!ReadCellSizes(s, dx, dy, dz))
-    return st.Refuse(runmsg::BadCellSize, runmsg::BadCellSizeStatus, true);
-  d.Dx = dx;
-  d.Dy = dy;
-  d.Dz = dz;
-
-  // 20: time step in ns; a step that is not above zero runs nothing
+  // 19-20: cell sizes and the time step
+  if (const RunRefusal no = StepRefusal(s)) return st.Refuse(no, true);
   double dtNs = 0;
-  if (!ReadTimeStep(s, dtNs)) return st.Refuse(runmsg::BadTimeStep, runmsg::BadTimeStepStatus, true);
+  ReadCellSizes(s, d.Dx, d.Dy, d.Dz);
+  ReadTimeStep(s, dtNs);
   d.TimeStepSec = dtNs / 1e9;
-  // Above the stability limit every field grows without bound until it is INF and NaN.
-  // Under RT-ABC the run's step is Dx/2 on cells of Dx, always below the limit.
-  if (!d.AnyRTABC) {
-    const double limit = StabilityLimit(dx, dy, dz);
-    if (!WithinStabilityLimit(dtNs, limit))
-      return st.Refuse(runmsg::TimeStepAboveLimit(dtNs, limit * 1e9),
-                       runmsg::TimeStepAboveLimitStatus, true);
-  }
 
   // 25-27: c*dt, the RT-ABC rule and the Courant numbers, before anything is computed from
   // the cells or the step (far field, cell volume, material and PML coefficients). RT-ABC
@@ -369,20 +484,13 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   d.CourantZ = d.TimeStep / d.Dz;
   d.HalfDx = d.Dx / 2;
 
-  // 21: the scatter centre of the 1/R faces. A centre on node 1 or below puts the low
-  // face's inner edges farther out than its boundary edges, and the face then amplifies
-  // every step: it must lie inside the nodes 2..N-1.
-  if (d.AnyDissipation && !CentreInside(s))
-    return st.Refuse(runmsg::CentreOutside, runmsg::CentreOutsideStatus, true);
+  // 21
+  if (const RunRefusal no = CentreRefusal(s)) return st.Refuse(no, true);
 
   // 22: far field (the hook validates the box before it sizes anything)
   if (d.FarFieldOn) {
     std::string msg;
-    if (!f.SetupFarField(d, s, rs, msg))
-      // The hook's message names the box, a far point's row or the radius itself.
-      return st.Refuse(msg.empty() ? std::string(runmsg::BadFarBox)
-                                   : msg + "\nЭто задается на странице «Дальнее поле».",
-                       "", true);
+    if (!f.SetupFarField(d, s, rs, msg)) return st.Refuse(FarFieldRefusal(msg), true);
   }
 
   // 23: material census
@@ -390,35 +498,21 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   d.ObjectCellCount = 0;
   d.CellVolume = d.Dx * d.Dy * d.Dz;
   {
-    const int ni = std::min(d.Nx, d.Space.len1() - 1);
-    const int nj = std::min(d.Ny, d.Space.len2() - 1);
-    const int nk = std::min(d.Nz, d.Space.len3() - 1);
     const bool mag = d.MagneticMaterials && !d.HCoefCell.empty();
-    for (int i = 1; i <= ni; ++i)
-      for (int j = 1; j <= nj; ++j)
-        for (int k = 1; k <= nk; ++k) {
-          const uint8_t m = d.Space(i, j, k);
-          if (m == 0 || m >= MaxLayers || !d.Layers[m].On) continue;
-          if (mag && d.HCoefCell.inside(i, j, k))
-            d.HCoefCell(i, j, k) = float(double(d.HCoefCell(i, j, k)) / d.Layers[m].Mu);
-          ++d.MaterialCellCount[size_t(m) - 1];
-          ++d.ObjectCellCount;
-        }
+    ForEachMaterialCell(d, d.Nx, d.Ny, d.Nz, [&](int i, int j, int k, uint8_t m) {
+      if (mag && d.HCoefCell.inside(i, j, k))
+        d.HCoefCell(i, j, k) = float(double(d.HCoefCell(i, j, k)) / d.Layers[m].Mu);
+      ++d.MaterialCellCount[size_t(m) - 1];
+      ++d.ObjectCellCount;
+    });
   }
-
-  // A medium faster than vacuum lowers the limit the step was checked against.
-  {
-    const FastestMedium fast = FindFastestMedium(d);
-    if (fast.Layer != 0) {
-      const double stepNs = d.TimeStepSec * 1e9;
-      const double limit = fast.EpsMu > 0 ? StabilityLimit(d.Dx, d.Dy, d.Dz) * std::sqrt(fast.EpsMu) : 0;
-      if (!(limit > 0) || !WithinStabilityLimit(stepNs, limit))
-        return st.Refuse(runmsg::MediumFasterThanStep(fast.Layer, d.Layers[size_t(fast.Layer)],
-                                                      d.PolarDielectrics, d.MagneticMaterials,
-                                                      d.AnyRTABC, stepNs, limit * 1e9),
-                         runmsg::TimeStepAboveLimitStatus, true);
-    }
-  }
+  // A material value the updates cannot use, then a medium faster than the step allows.
+  if (const RunRefusal no = MaterialValueRefusal(d.Layers, d.MaterialCellCount,
+                                                 {d.PolarDielectrics != 0, d.MagneticMaterials != 0, d.SAROn != 0}))
+    return st.Refuse(no, true);
+  if (const RunRefusal no = FastMediumRefusal(d.Layers, d.MaterialCellCount, d.PolarDielectrics, d.MagneticMaterials,
+                                              d.AnyRTABC, d.Dx, d.Dy, d.Dz, d.TimeStepSec))
+    return st.Refuse(no, true);
 
   if (d.SAROn) {
     r.run.layers = d.Layers;
@@ -430,8 +524,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   // 24: voltage sources against the source mode
   const int sourceRows = in.lamped ? in.lamped->sgSourses.RowCount() - 1 : 0;
   if ((d.ExternalField || d.TFSFSource) && sourceRows > 0) st.Warn(runmsg::SourcesWithField);
-  if (d.InternalSourcesOnly && sourceRows <= 0)
-    return st.Refuse(runmsg::NoSources, "", true);
+  if (d.InternalSourcesOnly && rows.sourcesUsed <= 0) return st.Refuse(NoSourcesRefusal(rows), true);
   // Outputs that can only stay zero. The plane wave enters through the absorbing faces (or
   // the TF-SF box); with nothing but vacuum inside and no element it passes untouched and
   // every component it lacks stays zero. A wall does not change that: the external field
@@ -460,7 +553,8 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   {
     std::string msg;
     if (!host.PrepareOutputFiles(d, msg))
-      return st.Refuse(msg.empty() ? "Ошибка при подготовке файлов результатов" : msg, "", true);
+      return st.Refuse(msg.empty() ? "Ошибка при подготовке файлов результатов" : msg, runmsg::OutputFilesStatus,
+                       true);
     if (d.AnyPML && !f.SetupPML(d, rs, msg))
       return st.Refuse((msg.empty() ? std::string(runmsg::AllocFailed) : msg) +
                            ChangeOn("Гранич. услов.", "Число слоев:"),
@@ -469,6 +563,48 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 
   r.started = true;
   return r;
+}
+
+bool RefusalHolds(const std::string& status, const RunStartInputs& in, const SolverData& d,
+                  const RunFeatures& f, RunStartHost& host) {
+  if (status.empty()) return false;
+  auto is = [&status](const RunRefusal& no) { return no && no.status == status; };
+  const MainSettings& s = in.settings;
+  SolverData c;  // the mode, faces and grid of the settings; the model stays in d
+  ReadModeAndGrid(s, c);
+  RunSettings rs;
+  ReadWave(s, rs);
+  float reflection = 0;
+  double angle = 0;
+  if (is(MissingFeature(c, f)) || is(TFSFBoxRefusal(c, s, rs, f)) || is(ModeRefusal(c, in.projectReady)) ||
+      is(PMLReflectionRefusal(s, c.AnyPML, reflection)) || is(MemoryRefusal(s, FarRowCount(in), in.totalPhysBytes)) ||
+      is(AngleRefusal(s, angle)) || is(ExternalFacesRefusal(c, angle)) || is(GridRefusal(s)) || is(StepRefusal(s)) ||
+      is(CentreRefusal(s)))
+    return true;
+  if (status == runmsg::BadSignalStatus) return !host.SignalReady();
+  LumpedRowsCheck rows;
+  if (in.lamped) {
+    rows = CheckLumpedRows(*in.lamped, c);
+    if (is(rows.refusal)) return true;
+    if (status == runmsg::RowsLeftOutStatus) return !rows.leftOut.empty();
+  }
+  if (c.InternalSourcesOnly && rows.sourcesUsed <= 0 && status == runmsg::NoSourcesStatus) return true;
+  if (c.FarFieldOn && f.CheckFarField) {
+    rs.FarPointRows = FarPointRows(s, in.outputs);
+    std::string msg;
+    if (!f.CheckFarField(c, s, rs, msg) && is(FarFieldRefusal(msg))) return true;
+  }
+  // The materials: the census of the model on the settings' grid, the run's cells and step.
+  CellCounts counts{};
+  ForEachMaterialCell(d, c.Nx, c.Ny, c.Nz, [&counts](int, int, int, uint8_t m) { ++counts[size_t(m) - 1]; });
+  const MaterialUse use{s.cbBioMaterals, s.cbMagneticMaterals, s.cbEnergy};
+  if (is(MaterialValueRefusal(d.Layers, counts, use))) return true;
+  double dx = 0, dy = 0, dz = 0, dtNs = 0;
+  if (!ReadCellSizes(s, dx, dy, dz) || !ReadTimeStep(s, dtNs)) return false;
+  const bool rtabc = c.AnyRTABC;
+  const double stepSec = rtabc ? dx / 2 / double(LightSpeed) : dtNs / 1e9;
+  return is(FastMediumRefusal(d.Layers, counts, use.polar, use.magnetic, rtabc, dx, rtabc ? dx : dy,
+                              rtabc ? dx : dz, stepSec));
 }
 
 }  // namespace rv

@@ -9,6 +9,7 @@
 
 #include "project/mainsettings.h"
 #include "project/runfeatures.h"
+#include "project/runvalues.h"
 #include "project/tables.h"
 #include "solver/elements.h"
 #include "solver/solverdata.h"
@@ -30,6 +31,14 @@ public:
     (void)d; (void)a;
     return {};
   }
+  // Rows of the lumped-element tables the run would leave out: the question is put to the
+  // user. False ("Нет") stops the start.
+  virtual bool ConfirmRowsLeftOut(const std::string& question) {
+    (void)question;
+    return true;
+  }
+  // Whether the signal window's parameters would pass RefreshSignal, changing nothing.
+  virtual bool SignalReady() { return true; }
   // The model was re-sized to the grid: the editor holds its section planes to it.
   virtual void EditorGridChanged() {}
   // The live view numbers the frames of this run from 1 again.
@@ -96,9 +105,18 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
                         const RunFeatures& features);
 
 // The status line of the first start check that the settings alone fail (angle, grid,
-// cell sizes, time step, scatter centre), in the start's order; empty when they pass. The
-// window clears a refusal's status line once its check passes.
+// cell sizes, time step, scatter centre), in the start's order; empty when they pass.
 std::string SettingsRefusalStatus(const MainSettings& s);
+
+// Whether the cause of the refusal whose status line reads `status` still holds for these
+// inputs (d: the model and materials). Every check that reserves nothing is made again:
+// modes and features, the TF-SF and far-field boxes, the PML's reflection, the memory
+// estimate, the signal (host.SignalReady), the angle and faces, the grid, cells and step,
+// the lumped rows and sources, the materials. A refusal for memory that could not be
+// reserved, or for the files, does not hold once anything changes. Call it only while no
+// run is going on: the TF-SF hook keeps the box it checks.
+bool RefusalHolds(const std::string& status, const RunStartInputs& in, const SolverData& d,
+                  const RunFeatures& features, RunStartHost& host);
 
 // Texts of the refusals and warnings, as the user reads them.
 namespace runmsg {
@@ -106,12 +124,22 @@ inline constexpr const char* FarFieldWithExternal =
     "Заданный в проекте расчет дальнего поля не совместим с выбранным источником сигнала.\n"
     "Снимите флажки «Диаграммы направленности» и «Поле в дальних точках» на странице "
     "«Дальнее поле» или выберите другой «Источник поля» на странице «Источник».";
+inline constexpr const char* FarFieldWithExternalStatus = "Дальнее поле не совместимо с источником поля";
 inline constexpr const char* FarFieldWithPECOrSym =
     "При вычислении дальнего поля НЕ ДОПУСТИМО применение граничных условий симметрии или PEC.\n"
     "Задайте поглощающие «Граничные условия» на странице «Гранич. услов.» или снимите флажки "
     "«Диаграммы направленности» и «Поле в дальних точках» на странице «Дальнее поле».";
+inline constexpr const char* FarFieldWithPECOrSymStatus = "Дальнее поле не допускает граней PEC и симметрии";
 inline constexpr const char* ProjectLoading =
     "Пожалуйста, не спешите, дождитесь загрузки проекта и повторите Пуск.";
+inline constexpr const char* ProjectLoadingStatus = "Проект еще загружается";
+inline constexpr const char* BadTFSFBoxStatus = "Ошибка в задании бокса TF-SF";
+inline constexpr const char* BadPMLReflectionStatus = "Ошибка в задании коэффициента отражения PML";
+inline constexpr const char* BadSignalStatus = "Ошибка в параметрах сигнала";
+inline constexpr const char* ExternalFieldFacesStatus = "Грани не пропускают внешнее поле";
+inline constexpr const char* BadFarFieldStatus = "Ошибка в задании дальнего поля";
+inline constexpr const char* RowsLeftOutStatus = "Пуск отменен: строки элементов не войдут в расчет";
+inline constexpr const char* OutputFilesStatus = "Ошибка при подготовке файлов результатов";
 inline constexpr const char* NoMemory =
     "Не хватает памяти для нормальной работы!!!\n"
     "Измените «Число ячеек:» на странице «Геометрия».";
@@ -129,6 +157,8 @@ inline constexpr const char* GridTooSmall =
 inline constexpr const char* AllocFailed = "Ошибка резервирования памяти";
 inline constexpr const char* AllocFailedHint =
     "Ошибка резервирования памяти\nИзмените «Число ячеек:» на странице «Геометрия».";
+// Memory the run could not get: the cause, then where to change the grid.
+std::string AllocRefusal(const std::string& cause);
 inline constexpr const char* BadCellSize =
     "Ошибка в задании шагов по пространству. Работа невозможна!\n"
     "Измените «Размер ячейки, м:» на странице «Геометрия».";
@@ -140,7 +170,7 @@ inline constexpr const char* BadTimeStepStatus = "Ошибка в задании
 // A time step above the stability limit of the run's cells, both in ns.
 std::string TimeStepAboveLimit(double stepNs, double limitNs);
 // A material in use in which a wave runs faster than the step allows (limitNs: the limit
-// scaled for it; 0 when its permittivity or mu is not above 0).
+// scaled for it).
 std::string MediumFasterThanStep(int layer, const tLayer& L, bool polar, bool magnetic, bool rtabc,
                                  double stepNs, double limitNs);
 inline constexpr const char* TimeStepAboveLimitStatus =
@@ -159,6 +189,7 @@ inline constexpr const char* NoSources =
     "Ошибка: Источники напряжения не заданы, но поле задано от источников!\n"
     "Задайте источники в окне «Сосредоточенные элементы» или выберите другой «Источник поля» "
     "на странице «Источник».";
+inline constexpr const char* NoSourcesStatus = "Источники напряжения не заданы";
 inline constexpr const char* OnlyVacuum =
     "Предупреждение: в модели нет ничего, кроме вакуума: ни одна ее ячейка не отличается от "
     "вакуума (у материалов σ = 0 и ε = 1, или они выключены), сосредоточенных элементов нет. "

@@ -7,8 +7,6 @@
 
 #include "solver/codepage.h"
 #include "solver/inifile.h"
-#include "solver/lumped.h"
-#include "solver/numtext.h"
 
 namespace rv {
 
@@ -40,28 +38,6 @@ bool ReadIni(IniFile& ini, const std::string& fileName, Messages& msgs) {
   return false;
 }
 
-// Why a run leaves row r of a lumped table out; empty when it is used or blank.
-std::string LeftOutReason(const StringGrid& g, int r, const SolverData& d) {
-  bool blank = true;
-  for (int c = 0; c < g.ColCount(); ++c) blank = blank && g.Cells(c, r).empty();
-  if (blank) return "";
-  if (g.Cells(0, r).empty()) return "не задана координата X";
-  int xyz[3] = {0, 0, 0};
-  for (int c = 0; c < 3; ++c)
-    if (!TryStrToInt(g.Cells(c, r), xyz[c]))
-      return "\"" + g.Cells(c, r) + "\" в столбце \"" + g.Cells(c, 0) + "\" не целое число";
-  double v = 0;
-  if (!TryStrToFloat(g.Cells(3, r), v))
-    return "\"" + g.Cells(3, r) + "\" в столбце \"" + g.Cells(3, 0) + "\" не является числом";
-  const std::string dir = UpperCaseText(g.Cells(4, r));
-  if (dir.empty() || (dir[0] != 'X' && dir[0] != 'Y' && dir[0] != 'Z'))
-    return "направление \"" + g.Cells(4, r) + "\" не X, Y или Z";
-  if (!LumpedCellInside(d, xyz[0], xyz[1], xyz[2]))
-    return "ячейка (" + IntToStr(xyz[0]) + ", " + IntToStr(xyz[1]) + ", " + IntToStr(xyz[2]) +
-           ") вне счетного объема";
-  return "";
-}
-
 // Reads the tables into a copy and hands them over only when all of them could be read,
 // so a damaged file or one too large for the memory left changes nothing.
 template <class Tables, class Load>
@@ -82,19 +58,6 @@ bool LoadWhole(Tables& t, const std::string& fileName, ModifiedFlag& modified, M
 }
 
 }  // namespace
-
-std::string LumpedRowsLeftOut(const LampedTables& t, const SolverData& d) {
-  const char* captions[] = {"Резисторы", "Конденсаторы", "Источники", "Разрядники",
-                            "Индуктивности"};
-  std::string text;
-  const auto grids = LampedGrids(t);
-  for (size_t i = 0; i < grids.size(); ++i)
-    for (int r = 1; r < grids[i]->RowCount(); ++r) {
-      const std::string why = LeftOutReason(*grids[i], r, d);
-      if (!why.empty()) text += std::string("\n") + captions[i] + ", строка " + IntToStr(r) + ": " + why;
-    }
-  return text.empty() ? text : "Эти строки сосредоточенных элементов не войдут в расчет:" + text;
-}
 
 LampedTables::LampedTables() { WriteLampedHeaders(*this); }
 

@@ -41,14 +41,6 @@ struct OutPointTables {
   StringGrid sgFarPoints{"sgFarPoints", 3};
 };
 
-struct SolverData;
-
-// The rows of the lumped-element tables a run on d's grid leaves out: a value or
-// coordinate that is not a number, no X, a direction other than X, Y, Z, a cell outside
-// 1..N-1. Blank rows do not count. One text naming each row, its table and why; empty when
-// every row is used.
-std::string LumpedRowsLeftOut(const LampedTables& t, const SolverData& d);
-
 // Title rows as the windows show them.
 void WriteLampedHeaders(LampedTables& t);
 void WriteOutPointHeaders(OutPointTables& t);

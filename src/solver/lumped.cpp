@@ -15,6 +15,10 @@ double SourceValue(const ISignal* signal, bool NoSource, double T) {
   return signal->GetSignal(T / double(LightSpeed));
 }
 
+bool UsableResistance(double R) { return std::isfinite(R) && R > 0; }
+bool UsableCapacitance(double C) { return std::isfinite(C) && C >= 0; }
+bool UsableInductance(double L) { return std::isfinite(L) && L > 0; }
+
 bool LumpedCellInside(const SolverData& d, int X, int Y, int Z) {
   return X >= 1 && Y >= 1 && Z >= 1 && X <= d.Nx - 1 && Y <= d.Ny - 1 && Z <= d.Nz - 1;
 }
@@ -46,9 +50,6 @@ LumpedRun::Edge MakeEdge(const SolverData& d, int X, int Y, int Z, char dir) {
   e.Cb = M.Cb;
   return e;
 }
-
-// R and L divide; 0 or a value that is no finite number cannot be used.
-bool UsableDivisor(double v) { return std::isfinite(v) && v != 0; }
 
 // The edge's E, writable or not as d is.
 template <class Data>
@@ -87,27 +88,27 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
   for (size_t r = 0; r < VoltageSources.size(); ++r) {
     const auto& s = VoltageSources[r];
     SourceEdges.push_back(MakeEdge(d, s.X, s.Y, s.Z, s.Dir));
-    if (!UsableDivisor(s.R))
+    if (!UsableResistance(s.R))
       refuse(SourceEdges.back(), "Неверное внутреннее сопротивление источника напряжения", r);
   }
   Resistors = src.Resistors;
   for (size_t r = 0; r < Resistors.size(); ++r) {
     const auto& s = Resistors[r];
     ResistorEdges.push_back(MakeEdge(d, s.X, s.Y, s.Z, s.Dir));
-    if (!UsableDivisor(s.Value)) refuse(ResistorEdges.back(), "Неверное сопротивление резистора", r);
+    if (!UsableResistance(s.Value)) refuse(ResistorEdges.back(), "Неверное сопротивление резистора", r);
   }
   Capacitors = src.Capacitors;
   for (size_t r = 0; r < Capacitors.size(); ++r) {
     const auto& s = Capacitors[r];
     CapacitorEdges.push_back(MakeEdge(d, s.X, s.Y, s.Z, s.Dir));
-    if (!std::isfinite(s.Value)) refuse(CapacitorEdges.back(), "Неверная емкость конденсатора", r);
+    if (!UsableCapacitance(s.Value)) refuse(CapacitorEdges.back(), "Неверная емкость конденсатора", r);
   }
   Inductors = src.Inductors;
   for (size_t r = 0; r < Inductors.size(); ++r) {
     auto& s = Inductors[r];
     s.Accum = 0;
     InductorEdges.push_back(MakeEdge(d, s.X, s.Y, s.Z, s.Dir));
-    if (!UsableDivisor(s.L)) refuse(InductorEdges.back(), "Неверная индуктивность", r);
+    if (!UsableInductance(s.L)) refuse(InductorEdges.back(), "Неверная индуктивность", r);
   }
 
   for (const auto* v : {&GapEdges, &SourceEdges, &ResistorEdges, &CapacitorEdges, &InductorEdges})

@@ -26,9 +26,10 @@ public:
   // Copies the five lumped arrays of src (spark gaps start unfired, inductors with an empty
   // sum) and prepares each record for d's grid: its edge, sizes and E-update coefficients
   // (from GetEdgeMaterial, so edges the E update does not cover get theirs too).
-  // A resistance or inductance of 0, or a value that is not a finite number, would divide
-  // by zero and flood the field with infinities: such a record is left out, and the result
-  // is false with a message naming the first of them (the caller refuses the run).
+  // A value the element's update cannot use (see UsableResistance and the others) would
+  // flood the field with infinities or make it grow without bound: such a record is left
+  // out, and the result is false with a message naming the first of them (the caller
+  // refuses the run; the run start refuses such rows before this).
   bool Prepare(const SolverData& d, const ElementArrays& src, std::string* err = nullptr);
   void Clear();
 
@@ -69,6 +70,13 @@ private:
   int nx_ = 0, ny_ = 0, nz_ = 0;
   int skipped_ = 0;
 };
+
+// Values the element updates can use. R and L divide, and a negative R, C or L feeds energy
+// into the field, which then grows without bound: R and L must be finite and above 0, C
+// finite and not below 0 (0 leaves the edge a plain vacuum edge).
+bool UsableResistance(double R);
+bool UsableCapacitance(double C);
+bool UsableInductance(double L);
 
 // True when a record at cell (X, Y, Z) may be used on d's grid: every index in 1..N-1, the
 // range where the curl and the edge exist.

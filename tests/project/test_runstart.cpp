@@ -44,6 +44,13 @@ struct FakeHost : RunStartHost {
     if (!outputsOk) m = "Ошибка в таблице выходов";
     return outputsOk;
   }
+  std::vector<std::string> questions;
+  bool leaveOut = true;
+  bool ConfirmRowsLeftOut(const std::string& q) override {
+    questions.push_back(q);
+    return leaveOut;
+  }
+  bool SignalReady() override { return signalOk; }
 };
 
 struct RunStartTest : ::testing::Test {
@@ -182,7 +189,7 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
   in.settings.cbFarPoints = true;
   in.settings.rgSources = SourceExternalField;
   in.projectReady = false;
-  EXPECT_EQ(Outcome(), O(runmsg::FarFieldWithExternal, "", false));
+  EXPECT_EQ(Outcome(), O(runmsg::FarFieldWithExternal, runmsg::FarFieldWithExternalStatus, false));
   in.settings.rgSources = SourceInternalOnly;
   EXPECT_EQ(Refusal(Run()), runmsg::FarFieldWithPECOrSym);
   in.settings.ComboBox = {1, 1, 1, 1, 1, 1};
@@ -209,7 +216,7 @@ TEST_F(RunStartTest, RefusalsBeforeTheRunningStateInOrder) {
   };
   in.settings.rgSources = SourceTFSF;
   EXPECT_EQ(Outcome(), O("Ошибка в задании бокса TF-SF\nИзмените «Область интегрирования (бокс TF-SF)» на "
-                         "странице «Дальнее поле».", "", false));
+                         "странице «Дальнее поле».", runmsg::BadTFSFBoxStatus, false));
   in.settings.rgSources = SourceInternalOnly;
 
   // Memory: the estimate against 90 % of the physical memory.
@@ -278,18 +285,18 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
     m = farMessage;
     return false;
   };
-  expectRestore(runmsg::BadFarBox, "");
+  expectRestore(runmsg::BadFarBox, runmsg::BadFarFieldStatus);
   farMessage = "\"x\" не является числом";
-  expectRestore(farMessage + "\nЭто задается на странице «Дальнее поле».", "");
+  expectRestore(farMessage + "\nЭто задается на странице «Дальнее поле».", runmsg::BadFarFieldStatus);
   in.settings.cbFarDiagram = false;
 
   // Internal sources only, with an empty sources table.
   ClearGrid(lamped.sgSourses, d.Modified);
-  expectRestore(runmsg::NoSources, "");
+  expectRestore(runmsg::NoSources, runmsg::NoSourcesStatus);
   AddSource();
 
   host.outputsOk = false;
-  expectRestore("Ошибка в таблице выходов", "");
+  expectRestore("Ошибка в таблице выходов", runmsg::OutputFilesStatus);
   host.outputsOk = true;
   EXPECT_TRUE(Run().started);
 }
@@ -337,6 +344,7 @@ TEST_F(RunStartTest, WarningsInOrderAndTheRTABCRule) {
   EXPECT_EQ(Refusal(r3), runmsg::RTABCTooSmall);
   in.settings.ComboBox = {BorderMur, 1, 1, 1, 1, 1};
   in.settings.eddT = "0.01";
+  lamped.sgSourses.SetCell(2, 1, "1");  // inside the two nodes along z
   EXPECT_TRUE(Run().started);
 }
 
@@ -728,7 +736,7 @@ TEST_F(RunStartTest, AMediumFasterThanVacuumLowersTheStepsLimit) {
     const RunStartResult r = Run();
     if (!r.started) {
       EXPECT_EQ(std::tuple(r.status, r.restore, d.Hx.empty()),
-                std::tuple(runmsg::TimeStepAboveLimitStatus, true, true));
+                std::tuple("Шаг по времени больше предела устойчивости материала 1", true, true));
     }
     return r.started ? std::string("started") : Refusal(r);
   };
@@ -751,7 +759,6 @@ TEST_F(RunStartTest, AMediumFasterThanVacuumLowersTheStepsLimit) {
   s.cbBioMaterals = true;
   EXPECT_NE(startsAt(0.999, 4, 1, 0.25).find("(εs = 4, ε∞ = 0.25)"), std::string::npos);
   s.cbBioMaterals = false;
-  EXPECT_NE(startsAt(0.5, 0).find("должны быть больше 0"), std::string::npos);
   m.On = 0;  // a material switched off is not in the model
   EXPECT_EQ(startsAt(0.999, 0.25), "started");
   m.On = 1;
@@ -769,4 +776,286 @@ TEST_F(RunStartTest, AMediumFasterThanVacuumLowersTheStepsLimit) {
     if (factor < 0.5) EXPECT_EQ(std::tuple(end, peak <= 2), std::tuple(RunEnd::Completed, true)) << peak;
     else EXPECT_EQ(end, RunEnd::Diverged);
   }
+}
+
+// A value no element update can use is refused before anything is reserved, naming the
+// table, the row and the column, and ending with where to change it; values the updates
+// take (a capacitor of 0, any breakdown voltage) start. Rows the tables may keep
+// incomplete or outside the grid are asked about; no source left where the field comes
+// from the sources alone refuses without asking.
+TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
+  std::atomic<uint8_t> mod{0};
+  auto row = [&](StringGrid& g, std::initializer_list<const char*> cells) {
+    AddGridRow(g, mod);
+    int c = 0;
+    for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
+  };
+  auto clear = [&] {
+    for (StringGrid* g : {&lamped.sgResistors, &lamped.sgCapacitors, &lamped.sgRazraydnic, &lamped.sgInductor})
+      ClearGrid(*g, mod);
+  };
+  struct Case {
+    StringGrid LampedTables::*grid;
+    const char* value;
+    const char* head;    // the message's first words
+    const char* status;  // the status line
+  };
+  const char* source = "Неверное внутреннее сопротивление источника напряжения в строке 2 таблицы «Источники»";
+  const char* resistor = "Неверное сопротивление резистора в строке 1 таблицы «Резисторы»";
+  const char* inductor = "Неверная индуктивность в строке 1 таблицы «Индуктивности»";
+  const Case refused[] = {
+      {&LampedTables::sgSourses, "abc", source, "Источники, строка 2: неверное значение «R, Ом»"},
+      {&LampedTables::sgSourses, "-50", source, "Источники, строка 2: неверное значение «R, Ом»"},
+      {&LampedTables::sgResistors, "-100", resistor, "Резисторы, строка 1: неверное значение «R, Ом»"},
+      {&LampedTables::sgResistors, "-1", resistor, "Резисторы, строка 1: неверное значение «R, Ом»"},
+      {&LampedTables::sgResistors, "0", resistor, "Резисторы, строка 1: неверное значение «R, Ом»"},
+      {&LampedTables::sgCapacitors, "-1e-12", "Неверная емкость конденсатора в строке 1 таблицы «Конденсаторы»",
+       "Конденсаторы, строка 1: неверное значение «С, Ф»"},
+      {&LampedTables::sgInductor, "-1e-9", inductor, "Индуктивности, строка 1: неверное значение «L, Гн»"},
+      {&LampedTables::sgInductor, "0", inductor, "Индуктивности, строка 1: неверное значение «L, Гн»"},
+      {&LampedTables::sgRazraydnic, "1,5", "Неверное напряжение пробоя разрядника в строке 1 таблицы «Разрядники»",
+       "Разрядники, строка 1: неверное значение «U проб., В»"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.value);
+    clear();
+    row(lamped.*c.grid, {"5", "5", "6", c.value, "Z"});
+    host.calls.clear();
+    const auto [text, status, restore] = Outcome();
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(text.rfind(std::string(c.head) + ": ", 0), 0u) << text;
+    EXPECT_NE(text.find(". Работа невозможна!\nИзмените «" + (lamped.*c.grid).Cells(3, 0) + "» в строке "), std::string::npos)
+        << text;
+    EXPECT_EQ(std::tuple(restore, d.Hx.empty(), host.calls.back()), std::tuple(false, true, "elements"));
+    if (c.grid == &LampedTables::sgSourses) ClearGrid(lamped.sgSourses, mod), AddSource();
+  }
+  clear();
+  row(lamped.sgResistors, {"5", "5", "6", "-100", "Z"});
+  EXPECT_EQ(Refusal(Run()), "Неверное сопротивление резистора в строке 1 таблицы «Резисторы»: «R, Ом» = -100 — "
+                            "элемент с отрицательным значением отдает энергию, и поле в расчете растет без "
+                            "ограничения. Работа невозможна!\nИзмените «R, Ом» в строке 1 таблицы «Резисторы» "
+                            "окна «Сосредоточенные элементы» (меню «Окна»).");
+  lamped.sgResistors.SetCell(1, 1, "5.5");
+  EXPECT_EQ(Outcome(), std::tuple("Неверная координата резистора в строке 1 таблицы «Резисторы»: \"5.5\" в столбце "
+                                  "«Y» не целое число. Работа невозможна!\nИзмените «Y» в строке 1 таблицы "
+                                  "«Резисторы» окна «Сосредоточенные элементы» (меню «Окна»).",
+                                  "Резисторы, строка 1: неверная координата «Y»", false));
+
+  // What the updates take: a capacitor of 0 is a plain vacuum edge, a gap at 0 V or below
+  // fires at the first step.
+  clear();
+  row(lamped.sgCapacitors, {"5", "5", "6", "0", "Z"});
+  row(lamped.sgRazraydnic, {"5", "5", "7", "-5", "Z"});
+  row(lamped.sgResistors, {"5", "5", "8", "1e-300", "Z"});
+  row(lamped.sgInductor, {"5", "5", "4", "1e-3", "Z"});
+  RunStartResult r = Run();
+  EXPECT_TRUE(r.started && r.messages.empty() && host.questions.empty()) << Refusal(r);
+  FreeFieldArrays(d);
+
+  // Rows the run leaves out are asked about, each named; "Нет" starts nothing, quietly.
+  row(lamped.sgResistors, {"", "5", "8", "50", "Z"});
+  row(lamped.sgCapacitors, {"5", "5", "6", "1e-12", "Q"});
+  row(lamped.sgInductor, {"30", "5", "6", "1e-9", "X"});
+  host.leaveOut = false;
+  r = Run();
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_EQ(host.questions[0], "Эти строки сосредоточенных элементов не войдут в расчет:\n"
+                               "Резисторы, строка 2: не задана координата X\n"
+                               "Конденсаторы, строка 2: направление \"Q\" не X, Y или Z\n"
+                               "Индуктивности, строка 2: ячейка (30, 5, 6) вне счетного объема\n"
+                               "Чтобы они вошли в расчет, измените их в окне «Сосредоточенные элементы» "
+                               "(меню «Окна»).\nНачать расчет без них?");
+  EXPECT_EQ(std::tuple(r.started, r.messages.size(), r.status, d.Hx.empty()),
+            std::tuple(false, 0u, runmsg::RowsLeftOutStatus, true));
+  host.leaveOut = true;
+  r = Run();
+  EXPECT_TRUE(r.started) << Refusal(r);
+  FreeFieldArrays(d);
+
+  // The only source outside the grid, the field from the sources alone: the sources'
+  // refusal names the row, and nothing is asked.
+  clear();
+  lamped.sgSourses.SetCell(0, 1, "30");
+  host.questions.clear();
+  EXPECT_EQ(Refusal(Run()), "Ошибка: Источники напряжения не заданы, но поле задано от источников!\n"
+                            "Не войдут в расчет:\nИсточники, строка 1: ячейка (30, 5, 5) вне счетного объема\n"
+                            "Задайте источники в окне «Сосредоточенные элементы» или выберите другой «Источник "
+                            "поля» на странице «Источник».");
+  EXPECT_TRUE(host.questions.empty());
+  // A blank source row is no source either.
+  ClearGrid(lamped.sgSourses, mod);
+  AddGridRow(lamped.sgSourses, mod);
+  EXPECT_EQ(std::get<1>(Outcome()), runmsg::NoSourcesStatus);
+}
+
+// A material in the model (with cells, switched on) whose value the run cannot use is
+// refused naming the material and the column of the materials window; a value the run does
+// not use under the page's boxes (mu, the Debye terms, the density) is not looked at.
+TEST_F(RunStartTest, MaterialValuesNoRunCanUseAreRefusedByMaterialAndField) {
+  MainSettings& s = in.settings;
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+  ASSERT_TRUE(ResizeSpace(d));
+  d.Space(3, 3, 3) = 2;
+  tLayer& m = d.Layers[2];
+  const tLayer water{0, 1, "Вода", 0.5, 81, 1.8, 9.4e-12, 1, 1000};
+  auto outcome = [&](double tLayer::*field, double v) {
+    m = water;
+    m.*field = v;
+    const auto [text, status, restore] = Outcome();
+    if (status.empty()) FreeFieldArrays(d);
+    EXPECT_TRUE(status.empty() || (restore && d.Hx.empty())) << text;
+    return status.empty() ? std::string("started") : status;
+  };
+  const std::string eps = "Материал 2: недопустимое значение «Диэл.пр.(f=0)»";
+  EXPECT_EQ(outcome(&tLayer::Sigma, -0.5), "Материал 2: недопустимое значение «Провод-сть(См/м)»");
+  EXPECT_EQ(Refusal(Run()), "Материал 2 \"Вода\": «Провод-сть(См/м)» = -0.5 — проводимость не может быть "
+                            "отрицательной: такой материал отдает энергию, и поле в расчете растет без "
+                            "ограничения. Работа невозможна!\nИзмените «Провод-сть(См/м)» в строке 2 окна "
+                            "материалов (меню «Окна» → «Материалы»).");
+  // Beyond the 32-bit range the run's coefficients would be infinite.
+  EXPECT_EQ(outcome(&tLayer::EpsStatic, 1e39), eps);
+  EXPECT_NE(Refusal(Run()).find("«Диэл.пр.(f=0)» = 1E39 — значение вне диапазона"), std::string::npos);
+  EXPECT_EQ(outcome(&tLayer::EpsStatic, 0), eps);
+  EXPECT_EQ(outcome(&tLayer::EpsStatic, -2), eps);
+  EXPECT_EQ(outcome(&tLayer::Sigma, 0), "started");
+  EXPECT_EQ(outcome(&tLayer::EpsStatic, 3e38), "started");
+
+  // mu, the Debye terms and the density count only where the run uses them.
+  for (auto [box, field, v, column] :
+       {std::tuple{&MainSettings::cbMagneticMaterals, &tLayer::Mu, 0.0, "Магн. пр."},
+        {&MainSettings::cbBioMaterals, &tLayer::Tau, -1e-9, "T релакс, с"},
+        {&MainSettings::cbBioMaterals, &tLayer::EpsInf, 0.0, "Диэл.пр.(f=~)"},
+        {&MainSettings::cbEnergy, &tLayer::Density, 0.0, "Плотн, (кг/м3)"},
+        {&MainSettings::cbEnergy, &tLayer::Density, -1000.0, "Плотн, (кг/м3)"}}) {
+    SCOPED_TRACE(column);
+    s.*box = false;
+    EXPECT_EQ(outcome(field, v), "started");
+    s.*box = true;
+    EXPECT_EQ(outcome(field, v), std::string("Материал 2: недопустимое значение «") + column + "»");
+    EXPECT_NE(Refusal(Run()).find("на странице «Геометрия»."), std::string::npos);
+    s.*box = false;
+  }
+  // The high-frequency permittivity only where the Debye term is on: tau > 0, eps∞ != eps.
+  s.cbBioMaterals = true;
+  m.Tau = 0;
+  m.EpsInf = 0;
+  EXPECT_TRUE(Run().started);
+  FreeFieldArrays(d);
+  s.cbBioMaterals = false;
+
+  // A material switched off, or with no cell in the grid, is not in the run.
+  m.Sigma = -1;
+  m.On = 0;
+  EXPECT_TRUE(Run().started);
+  m.On = 1;
+  EXPECT_EQ(std::get<1>(Outcome()), "Материал 2: недопустимое значение «Провод-сть(См/м)»");
+  d.Space(3, 3, 3) = 0;
+  EXPECT_TRUE(Run().started);
+  FreeFieldArrays(d);
+}
+
+// Every refusal's status names its own cause, and holds exactly while that cause does: an
+// unrelated change, or another refusal's cause coming up, keeps it; mending it ends it. A
+// failure to reserve memory holds until anything changes.
+TEST_F(RunStartTest, ARefusalHoldsUntilItsCauseIsMended) {
+  std::atomic<uint8_t> mod{0};
+  std::string status;
+  auto refuse = [&] {
+    status = std::get<1>(Outcome());
+    EXPECT_FALSE(status.empty());
+    return status;
+  };
+  auto holds = [&] { return RefusalHolds(status, in, d, features, host); };
+  MainSettings& s = in.settings;
+
+  // A lumped element's value.
+  AddGridRow(lamped.sgResistors, mod);
+  for (auto [c, t] : {std::pair{0, "5"}, {1, "5"}, {2, "6"}, {3, "-100"}, {4, "Z"}}) lamped.sgResistors.SetCell(c, 1, t);
+  EXPECT_EQ(refuse(), "Резисторы, строка 1: неверное значение «R, Ом»");
+  s.edIncAngle = "abc";  // another cause comes up: this one still stands
+  EXPECT_TRUE(holds());
+  s.edIncAngle = "0";
+  lamped.sgResistors.SetCell(3, 1, "100");
+  EXPECT_FALSE(holds());
+
+  // A row left out when the user said "Нет".
+  lamped.sgResistors.SetCell(0, 1, "30");
+  host.leaveOut = false;
+  EXPECT_EQ(refuse(), runmsg::RowsLeftOutStatus);
+  EXPECT_TRUE(holds());
+  lamped.sgResistors.SetCell(0, 1, "5");
+  EXPECT_FALSE(holds());
+  host.leaveOut = true;
+
+  // No source where the field comes from the sources alone.
+  lamped.sgSourses.SetCell(3, 1, "x");
+  EXPECT_EQ(refuse(), "Источники, строка 1: неверное значение «R, Ом»");
+  lamped.sgSourses.SetCell(3, 1, "50");
+  EXPECT_FALSE(holds());
+  lamped.sgSourses.SetCell(2, 1, "10");  // on the grid's last node plane: left out
+  EXPECT_EQ(refuse(), runmsg::NoSourcesStatus);
+  EXPECT_TRUE(holds());
+  s.rgSources = SourceTFSF;  // another source of the field mends it
+  EXPECT_FALSE(holds());
+  s.rgSources = SourceInternalOnly;
+  lamped.sgSourses.SetCell(2, 1, "5");
+
+  // The signal window's parameters.
+  host.signalOk = false;
+  EXPECT_EQ(refuse(), runmsg::BadSignalStatus);
+  EXPECT_TRUE(holds());
+  host.signalOk = true;
+  EXPECT_FALSE(holds());
+
+  // Settings: the angle holds while a grid too small comes up, and goes once it is a number.
+  s.edIncAngle = "abc";
+  EXPECT_EQ(refuse(), runmsg::BadAngleStatus);
+  s.spY = 1;
+  EXPECT_TRUE(holds());
+  s.edIncAngle = "45";
+  EXPECT_FALSE(holds());
+  s.spY = 10;
+
+  // A material's value, then a material faster than the step allows.
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+  ASSERT_TRUE(ResizeSpace(d));
+  d.Space(3, 3, 3) = 1;
+  d.Layers[1] = {0, 1, "m", -0.5, 0.25, 0.25, 0, 1, 1000};
+  s.eddT = "0.015";  // below the vacuum limit 0.019258 ns, above eps = 0.25's
+  EXPECT_EQ(refuse(), "Материал 1: недопустимое значение «Провод-сть(См/м)»");
+  EXPECT_TRUE(holds());
+  d.Layers[1].Sigma = 0;
+  EXPECT_FALSE(holds());
+  EXPECT_EQ(refuse(), "Шаг по времени больше предела устойчивости материала 1");
+  EXPECT_TRUE(holds());
+  d.Layers[1].EpsStatic = d.Layers[1].EpsInf = 1;
+  EXPECT_FALSE(holds());
+  d.Layers[1].EpsStatic = 0.25;
+  s.eddT = "0.009";
+  EXPECT_FALSE(holds());
+  d.Space(3, 3, 3) = 0;
+
+  // The far field with the external field, and its box.
+  features = AvailableRunFeatures();
+  s.cbFarPoints = true;
+  s.rgSources = SourceExternalField;
+  EXPECT_EQ(refuse(), runmsg::FarFieldWithExternalStatus);
+  EXPECT_TRUE(holds());
+  s.rgSources = SourceInternalOnly;
+  EXPECT_FALSE(holds());
+  s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+  s.spFarXmin = s.spFarYmin = s.spFarZmin = 1;  // the sums would read outside the grid
+  s.spFarXmax = s.spFarYmax = s.spFarZmax = 8;
+  EXPECT_EQ(refuse(), runmsg::BadFarFieldStatus);
+  EXPECT_TRUE(holds());
+  s.spFarXmin = s.spFarYmin = s.spFarZmin = 2;
+  EXPECT_FALSE(holds());
+  s.cbFarPoints = false;
+
+  // Memory that could not be reserved: gone at the first look.
+  d.MemoryLimitBytes = 1000;
+  EXPECT_EQ(refuse(), runmsg::AllocFailed);
+  EXPECT_FALSE(holds());
+  d.MemoryLimitBytes = 0;
+  features.FreeRunFeatures(d);
 }

@@ -454,6 +454,14 @@ bool TfmInputSource::RefreshForRun(std::string& refusal, std::vector<std::string
   return true;
 }
 
+bool TfmInputSource::SignalReady() {
+  const int kind = cbExpression->currentIndex();
+  resolveFileName();
+  const SignalPageSettings st = GetSettings();
+  SignalSettings s = cur_;
+  return kind == SigNone || RefreshSignal(kind, st.ParamTexts(), st.Edit("edFileName"), st.cbTime, s).Proceed;
+}
+
 bool TfmInputSource::ShowSignalClick() {
   const int kind = cbExpression->currentIndex();
   resolveFileName();

@@ -77,6 +77,9 @@ public:
   // with a bad line, refuses the run: false with the reason in `refusal`. `warnings` are
   // shown either way (a signal file that is missing: the run goes on with a zero signal).
   bool RefreshForRun(std::string& refusal, std::vector<std::string>& warnings);
+  // Whether RefreshForRun would take the parameters as they stand; nothing of the signal
+  // changes (a bare file name is completed as RefreshForRun completes it).
+  bool SignalReady();
   void ShowSpectrum();
   void CheckBox2Click();
   void btnOpenFileClick();

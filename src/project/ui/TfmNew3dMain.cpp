@@ -159,7 +159,10 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
       steps = seStepCount->value();
       dT = S(eddT->text());
     });
-    sw->SetOnClose([this] { TabSheet2Show(); });
+    sw->SetOnClose([this] {
+      TabSheet2Show();
+      recheckRefusal();
+    });
     sw->SetModifiedFlag(&d_.Modified);
   }
   spXChange(false);
@@ -298,17 +301,15 @@ void TfmNew3dMain::WriteSettings(const MainSettings& s) {
 void TfmNew3dMain::markModified() {
   if (settingControls_) return;
   d_.Modified = 1;
-  // A refusal's status line stays only while its check still fails.
-  if (!refusalStatus_.empty() && SettingsRefusalStatus(ReadSettings()) != refusalStatus_) {
-    if (S(lbStep->text()) == refusalStatus_) lbStep->clear();
-    refusalStatus_.clear();
-  }
+  recheckRefusal();
 }
 
 // ---------------------------------------------------------------- grid page
 
 void TfmNew3dMain::spXChange(bool userEdit, bool gridEdit) {
+  // The materials window, the output window and a loaded project come here too.
   if (userEdit) markModified();
+  else recheckRefusal();
   const MainSettings s = ReadSettings();
   // The grid of a running calculation is not changed under it.
   const bool running = Running();
@@ -503,6 +504,7 @@ void TfmNew3dMain::N14Click() {
 
 void TfmNew3dMain::N15Click() {
   if (links_.fmLamped) links_.fmLamped->exec();
+  recheckRefusal();
 }
 
 // ---------------------------------------------------------------- project commands
@@ -662,6 +664,7 @@ void TfmNew3dMain::writeAppSettings() {
 
 void TfmNew3dMain::TablesLoaded() {
   if (links_.refreshTables) links_.refreshTables();
+  recheckRefusal();
 }
 
 void TfmNew3dMain::AddToHistory(const std::string& fileName) {

@@ -258,6 +258,10 @@ private:
   void showStatus(const std::string& text);
   // The run labels of the project before go with it.
   void clearRunStatus();
+  // What the run start reads from the windows, as they stand.
+  RunStartInputs runStartInputs();
+  // A refused start's status line goes once the cause of the refusal is mended.
+  void recheckRefusal();
   void memoAdd(const std::string& line);
   void writeAppSettings();
   bool closeQuery();

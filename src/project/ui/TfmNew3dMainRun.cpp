@@ -108,6 +108,13 @@ public:
   std::vector<std::string> LoadElementArrays(const SolverData& d, ElementArrays& a) override {
     return rv::LoadElementArrays(d, out_, lamped_, a);
   }
+  bool ConfirmRowsLeftOut(const std::string& question) override {
+    return prompter_.question(question, PromptButton::Yes | PromptButton::No) == PromptButton::Yes;
+  }
+  bool SignalReady() override {
+    TfmInputSource* sw = w_.SignalWindow();
+    return !sw || sw->SignalReady();
+  }
   void ClearCharts() override {
     if (chart_) chart_->DeleteAll1Click();
   }
@@ -182,6 +189,27 @@ void TfmNew3dMain::clearRunStatus() {
 
 void TfmNew3dMain::memoAdd(const std::string& line) { Memo1->appendPlainText(Q(line)); }
 
+RunStartInputs TfmNew3dMain::runStartInputs() {
+  RunStartInputs in;
+  in.settings = ReadSettings();
+  in.outputs = outputs_;
+  in.lamped = lamped_;
+  in.projectReady = projectReady_ != 0;
+  in.nowMs = NowEpochMs();
+  platform::MemoryStatus st;
+  if (platform::GetMemoryStatus(st)) in.totalPhysBytes = st.totalPhys;
+  return in;
+}
+
+void TfmNew3dMain::recheckRefusal() {
+  if (refusalStatus_.empty() || Running()) return;
+  WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,
+                     links_.fmChart, links_.fmOpenGL, links_.fmVisual);
+  if (RefusalHolds(refusalStatus_, runStartInputs(), d_, features_, host)) return;
+  if (S(lbStep->text()) == refusalStatus_) lbStep->clear();
+  refusalStatus_.clear();
+}
+
 void TfmNew3dMain::btnPuskClick() {
   if (starting_ || Running()) return;
   starting_ = true;
@@ -190,15 +218,9 @@ void TfmNew3dMain::btnPuskClick() {
     ~Reset() { f = false; }
   } reset{starting_};
 
-  RunStartInputs in;
-  in.settings = ReadSettings();
-  in.outputs = outputs_;
-  in.lamped = lamped_;
-  in.projectReady = projectReady_ != 0;
-  in.nowMs = NowEpochMs();
+  const RunStartInputs in = runStartInputs();
   platform::MemoryStatus st;
   if (platform::GetMemoryStatus(st)) {
-    in.totalPhysBytes = st.totalPhys;
     const MemoryLabels m = FormatMemoryLabels(st.totalPhys, st.availPhys, st.memoryLoad);
     lbTotalMem->setText(Q(m.lbTotalMem));
     lbMemoryLoad->setText(Q(m.lbMemoryLoad));
@@ -220,11 +242,12 @@ void TfmNew3dMain::btnPuskClick() {
     for (const tOutFile& f : outputRun_.OutPointFiles)
       if (f.Opened && f.Kind == 'P') kernels->PowerReadCells.push_back({f.X, f.Y, f.Z});
     if (!PrepareRunKernels(d_, r.run.elements, &runSignal_, *kernels, &err)) {
+      // The start refused every value the elements cannot use: what is left is memory.
       FreeFieldArrays(d_);
       r.started = false;
       r.restore = true;
-      r.messages.push_back({true, err.empty() ? std::string("Ошибка резервирования памяти") : err});
-      r.status = "Ошибка резервирования памяти";
+      r.status = err.empty() ? std::string(runmsg::AllocFailed) : err;
+      r.messages.push_back({true, runmsg::AllocRefusal(r.status)});
     }
   }
   Messages closeErrors;
@@ -241,9 +264,11 @@ void TfmNew3dMain::btnPuskClick() {
   for (const RunStartMessage& m : r.messages) prompter_->warning(m.text);
   ShowMessages(*prompter_, closeErrors);
   if (!r.started) {
-    // Every refusal leaves the window idle, also one made after the arrays were reserved.
+    // Every refusal leaves the window idle, also one made after the arrays were reserved;
+    // the labels of the run before go, and the status names the refusal's own cause.
     d_.Stopped = 1;
     setRunningLook(false);
+    for (QLabel* l : {lbStep, lbLapTime, lbLeftTime, lbOneTime}) l->clear();
     showStatus(r.status);
     refusalStatus_ = r.status;
     return;

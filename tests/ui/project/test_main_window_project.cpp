@@ -269,7 +269,7 @@ TEST(MainWindowProject, EditingTheSignalDuringARunLeavesTheRunsSignal) {
 }
 
 // A refused start leaves the window idle and the user's curves in the chart window; lumped rows a
-// run would leave out are named, each with its table, in one warning before the refusal.
+// run would leave out are named, each with its table, in one question before the refusal.
 TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   const std::string dir = Dir("refused");
   ScriptedPrompter chartMessages;
@@ -282,21 +282,24 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   auto row = [&p](StringGrid& g, std::initializer_list<const char*> cells) { Row(g, p.d.Modified, cells); };
   LampedTables& t = w.Lamped();
   row(t.sgSourses, {"8", "8", "8", "50", "Z", "+"});
-  row(t.sgResistors, {"8", "8", "9", "abc", "Z"});
+  row(t.sgResistors, {"", "8", "9", "abc", "Z"});
   row(t.sgResistors, {});  // blank: nothing to leave out
   row(t.sgCapacitors, {"8", "8", "9", "1e-12", "abc"});
   row(t.sgInductor, {"8", "8", "9", "1e-9", "X"});
   row(t.sgInductor, {"30", "8", "9", "1e-9", "X"});
   w.eddT->setText("x");
 
+  p.prompter.answers = {PromptButton::Yes};
   w.btnPuskClick();
-  ASSERT_EQ(p.prompter.warnings.size(), 2u) << Joined(p.prompter.warnings);
-  EXPECT_EQ(p.prompter.warnings[0],
+  ASSERT_EQ(p.prompter.questions.size(), 1u) << Joined(p.prompter.shown);
+  EXPECT_EQ(p.prompter.questions[0],
             "Эти строки сосредоточенных элементов не войдут в расчет:\n"
-            "Резисторы, строка 1: \"abc\" в столбце \"R, Ом\" не является числом\n"
+            "Резисторы, строка 1: не задана координата X\n"
             "Конденсаторы, строка 1: направление \"abc\" не X, Y или Z\n"
-            "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема");
-  EXPECT_EQ(p.prompter.warnings[1], rv::runmsg::BadTimeStep);
+            "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема\n"
+            "Чтобы они вошли в расчет, измените их в окне «Сосредоточенные элементы» (меню «Окна»).\n"
+            "Начать расчет без них?");
+  EXPECT_EQ(p.prompter.warnings, std::vector<std::string>{rv::runmsg::BadTimeStep});
   // The refusal came after the arrays were reserved: they are freed and the window is idle.
   EXPECT_EQ(std::tuple(w.Running(), w.btnPusk->isEnabled(), w.btnStop->isEnabled(), w.btnPauza->isEnabled(),
                        w.TabSheet1->isEnabled(), w.StaticText1->isVisibleTo(&w), w.lbStep->text().toStdString()),
@@ -447,4 +450,75 @@ TEST(MainWindowProject, AReplacedStoredStepMarksTheProjectChanged) {
     p.io.LoadProjectByName(fdt);
     EXPECT_EQ(std::tuple(p.d.Modified.load(), w.Memo1->toPlainText().toStdString()), std::tuple(0, memo));
   }
+}
+
+// Each refusal's status line names its own cause, the labels of the run before go with the
+// refusal, and the line goes once that cause is mended, where the user mends it: a source's
+// resistance in its table, a material's values in the materials window (which hands its
+// change to the main window), the far field with the external field on its page, a signal
+// parameter in the signal window.
+TEST(MainWindowProject, ARefusalsStatusLineIsItsOwnAndGoesWhenMended) {
+  Program p;
+  TfmNew3dMain& w = p.w;
+  SourcesOnlyProject(w, 12);
+  LampedTables& t = w.Lamped();
+  Row(t.sgSourses, p.d.Modified, {"6", "6", "6", "-50", "Z", "+"});
+  auto start = [&] {
+    p.prompter.warnings.clear();
+    w.lbLeftTime->setText("Счет завершен.");  // as the run before left it
+    w.btnPuskClick();
+    EXPECT_EQ(std::tuple(w.Running(), p.d.Ex.empty(), Text(w.lbLeftTime), p.prompter.warnings.size()),
+              std::tuple(false, true, "", 1u));
+    return p.prompter.warnings.empty() ? std::string() : p.prompter.warnings[0];
+  };
+
+  const std::string source = "Источники, строка 1: неверное значение «R, Ом»";
+  EXPECT_EQ(start(), "Неверное внутреннее сопротивление источника напряжения в строке 1 таблицы «Источники»: «R, Ом» = -50 — элемент с отрицательным значением отдает энергию, и поле в "
+                              "расчете растет без ограничения. Работа невозможна!\nИзмените «R, Ом» в строке 1 "
+                              "таблицы «Источники» окна «Сосредоточенные элементы» (меню «Окна»).");
+  EXPECT_EQ(Text(w.lbStep), source);
+  w.seStepCount->setValue(20);  // another setting: the cause stands
+  EXPECT_EQ(Text(w.lbStep), source);
+  t.sgSourses.SetCell(3, 1, "50");
+  w.N15Click();  // the lumped-element window closes
+  EXPECT_EQ(Text(w.lbStep), "");
+
+  // A material with eps 0, then with a negative conductivity.
+  p.d.Space(4, 4, 4) = 1;
+  tLayer& m = p.d.Layers[1];
+  m.EpsStatic = 0;
+  EXPECT_NE(start().find("Материал 1 \"" + m.Name + "\": «Диэл.пр.(f=0)» = 0 — диэлектрическая проницаемость "
+                         "должна быть больше 0. Работа невозможна!"),
+            std::string::npos);
+  EXPECT_EQ(Text(w.lbStep), "Материал 1: недопустимое значение «Диэл.пр.(f=0)»");
+  m.EpsStatic = 1;
+  w.spXChange(false);  // what the materials window calls on its changes
+  EXPECT_EQ(Text(w.lbStep), "");
+  m.Sigma = -0.5;
+  start();
+  EXPECT_EQ(Text(w.lbStep), "Материал 1: недопустимое значение «Провод-сть(См/м)»");
+  m.Sigma = 5.8e7;
+  w.spXChange(false);
+  EXPECT_EQ(Text(w.lbStep), "");
+
+  // The far field with the external field: refused before any label was touched before.
+  w.cbFarPoints->setChecked(true);
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources0"), Qt::LeftButton);
+  EXPECT_EQ(start(), rv::runmsg::FarFieldWithExternal);
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::FarFieldWithExternalStatus);
+  w.cbFarPoints->setChecked(false);
+  EXPECT_EQ(Text(w.lbStep), "");
+
+  // A signal parameter: the line goes when the signal window closes with it mended.
+  QTest::mouseClick(w.rgSources->findChild<QRadioButton*>("rgSources2"), Qt::LeftButton);
+  p.sw.edits.at("edSinFreq")->setText("1 ГГц");
+  start();
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::BadSignalStatus);
+  p.sw.show();
+  p.sw.close();
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::BadSignalStatus);
+  p.sw.edits.at("edSinFreq")->setText("1e9");
+  p.sw.show();
+  p.sw.close();
+  EXPECT_EQ(Text(w.lbStep), "");
 }

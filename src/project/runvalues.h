@@ -1,0 +1,53 @@
+// Values of the lumped-element tables and of the materials that no run can use, found by
+// the run start before the first step, and the table rows a run leaves out.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "project/tables.h"
+#include "solver/solverdata.h"
+
+namespace rv {
+
+// A refusal of the run start: the message, whose last line says where to change what is
+// wrong, and the short text of the status line, which names the cause.
+struct RunRefusal {
+  std::string text;
+  std::string status;
+  explicit operator bool() const { return !text.empty(); }
+};
+
+// The rows of the five lumped-element tables read for d's grid (Nx, Ny, Nz).
+struct LumpedRowsCheck {
+  // The first row, in the order resistors, capacitors, sources, spark gaps, inductors, with
+  // a coordinate that is no whole number or a value the element's update cannot use: not
+  // a number, R or L not above 0, C below 0.
+  RunRefusal refusal;
+  // Rows the run leaves out as the tables allow: no X, a direction other than X, Y, Z, a
+  // cell outside 1..N-1. One line each, naming the table, the row and why.
+  std::string leftOut;
+  std::string sourcesLeftOut;  // those of the sources table
+  int sourcesUsed = 0;         // rows of the sources table the run uses
+};
+LumpedRowsCheck CheckLumpedRows(const LampedTables& t, const SolverData& d);
+
+// The question before a run that leaves rows out (check.leftOut not empty).
+std::string RowsLeftOutQuestion(const LumpedRowsCheck& check);
+
+// Which of the materials' values a run uses beyond permittivity and conductivity.
+struct MaterialUse {
+  bool polar = false;     // Debye terms: the relaxation time, and the high-frequency
+                          // permittivity where the term is on (tau > 0, EpsInf != EpsStatic)
+  bool magnetic = false;  // mu
+  bool sar = false;       // the density, by which the SAR reports divide
+};
+
+// The first material with cells in the model (cellCounts[m-1] > 0) and switched on that
+// holds, in the column order of the materials window, a value the run cannot use: not a
+// finite number as the run holds it (32 bits), a permittivity, mu or density not above 0,
+// a conductivity or relaxation time below 0.
+RunRefusal MaterialValueRefusal(const std::array<tLayer, MaxLayers>& layers,
+                                const std::array<int32_t, MaxLayers - 1>& cellCounts, MaterialUse use);
+
+}  // namespace rv
