@@ -1,4 +1,4 @@
-// What the solver benchmarks share: the reference, a bare float Yee update of a vacuum box
+// What the solver benchmarks share: the references, bare Yee updates of a vacuum box
 // (constant coefficients, six arrays, nothing else), built like the solver's kernels (on
 // the same threads) and timed in the same run, so every figure is a ratio measured side by side.
 #pragma once
@@ -19,16 +19,26 @@ namespace rv::bench {
 
 using Clock = std::chrono::steady_clock;
 
-// ---- the reference: bare float Yee update, built like the solver's kernels
-RV_KERNEL inline void RefHRow(float* RV_RESTRICT h, const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
-                       const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, float c1, float c2,
-                       float q, int n) {
-  for (int k = 1; k <= n; ++k) h[k] -= ((p1[k] - p0[k]) * c1 - (q1[k] - q0[k]) * c2) * q;
+// The arithmetic of a reference. Float: every value in float. Double: float storage, each
+// value widened to double, combined in double and rounded once when stored, as the
+// solver's own updates do; the fair measure of the solver's kernels.
+enum class RefMath { Float, Double };
+
+// ---- the reference rows: h -= curl*q and e += curl*cb, curl = (p1-p0)*c1 - (q1-q0)*c2
+template <class T>
+inline __attribute__((always_inline)) void RefRowBody(float* RV_RESTRICT f, const float* RV_RESTRICT p1,
+                                                      const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
+                                                      const float* RV_RESTRICT q0, T c1, T c2, T c, int n) {
+  for (int k = 1; k <= n; ++k)
+    f[k] = float(T(f[k]) + ((T(p1[k]) - T(p0[k])) * c1 - (T(q1[k]) - T(q0[k])) * c2) * c);
 }
-RV_KERNEL inline void RefERow(float* RV_RESTRICT e, const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
-                       const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, float c1, float c2,
-                       float cb, int n) {
-  for (int k = 1; k <= n; ++k) e[k] += ((p1[k] - p0[k]) * c1 - (q1[k] - q0[k]) * c2) * cb;
+RV_KERNEL inline void RefRowFloat(float* f, const float* p1, const float* p0, const float* q1,
+                                  const float* q0, float c1, float c2, float c, int n) {
+  RefRowBody<float>(f, p1, p0, q1, q0, c1, c2, c, n);
+}
+RV_KERNEL inline void RefRowDouble(float* f, const float* p1, const float* p0, const float* q1,
+                                   const float* q0, double c1, double c2, double c, int n) {
+  RefRowBody<double>(f, p1, p0, q1, q0, c1, c2, c, n);
 }
 
 struct RefBox {
@@ -49,35 +59,40 @@ struct RefBox {
     hx = ahx.data(); hy = ahy.data(); hz = ahz.data();
     ez[(n / 2) * sx + (n / 2) * sy + n / 2] = 1;
   }
-  void Step(float c, float q, float cb) {
+  // One step with coefficient c for the curl, -q for H and cb for E.
+  template <class T, class Row>
+  void Step(Row row, T c, T q, T cb) {
     const int N = n;
     // One pass for H and one for E, each over x planes on the solver's own threads.
     ParallelFor(1, N + 1, [&](int i) {
       for (int j = 1; j <= N; ++j) {
         const size_t o = i * sx + j * sy;
-        RefHRow(&hx[o], &ez[o + sy], &ez[o], &ey[o + 1], &ey[o], c, c, q, N);
-        RefHRow(&hy[o], &ex[o + 1], &ex[o], &ez[o + sx], &ez[o], c, c, q, N);
-        RefHRow(&hz[o], &ey[o + sx], &ey[o], &ex[o + sy], &ex[o], c, c, q, N);
+        row(&hx[o], &ez[o + sy], &ez[o], &ey[o + 1], &ey[o], c, c, -q, N);
+        row(&hy[o], &ex[o + 1], &ex[o], &ez[o + sx], &ez[o], c, c, -q, N);
+        row(&hz[o], &ey[o + sx], &ey[o], &ex[o + sy], &ex[o], c, c, -q, N);
       }
     });
     ParallelFor(1, N + 1, [&](int i) {
       for (int j = 1; j <= N; ++j) {
         const size_t o = i * sx + j * sy;
-        RefERow(&ex[o], &hz[o], &hz[o - sy], &hy[o], &hy[o - 1], c, c, cb, N);
-        RefERow(&ey[o], &hx[o], &hx[o - 1], &hz[o], &hz[o - sx], c, c, cb, N);
-        RefERow(&ez[o], &hy[o], &hy[o - sx], &hx[o], &hx[o - sy], c, c, cb, N);
+        row(&ex[o], &hz[o], &hz[o - sy], &hy[o], &hy[o - 1], c, c, cb, N);
+        row(&ey[o], &hx[o], &hx[o - 1], &hz[o], &hz[o - sx], c, c, cb, N);
+        row(&ez[o], &hy[o], &hy[o - sx], &hx[o], &hx[o - sy], c, c, cb, N);
       }
     });
   }
+  void Step(RefMath m) {
+    if (m == RefMath::Float) Step<float>(RefRowFloat, 0.5f, float(1 / Mu0C), float(Eta0));
+    else Step<double>(RefRowDouble, 0.5, 1 / double(Mu0C), double(Eta0));
+  }
 };
 
-inline double TimeReference(int n, int steps) {
+inline double TimeReference(int n, int steps, RefMath m = RefMath::Float) {
   RefBox box(n);
   if (!box.ok) return -1;
-  const float c = 0.5f, q = 1 / Mu0C, cb = Eta0;
-  box.Step(c, q, cb);  // first touch
+  box.Step(m);  // first touch
   const auto t0 = Clock::now();
-  for (int s = 0; s < steps; ++s) box.Step(c, q, cb);
+  for (int s = 0; s < steps; ++s) box.Step(m);
   return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 

@@ -13,29 +13,8 @@ rounds="${3:-5}"
 dir="$(mktemp -d)"
 trap 'rm -rf "$dir"' EXIT
 lines="$(seq -s, -100 99)"
-cat > "$dir/box.xml" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-<openEMS>
-  <FDTD NumberOfTimesteps="300" endCriteria="0" f_max="10e9">
-    <Excitation Type="0" f0="5e9" fc="5e9"/>
-    <BoundaryCond xmin="PML_8" xmax="PML_8" ymin="PML_8" ymax="PML_8" zmin="PML_8" zmax="PML_8"/>
-  </FDTD>
-  <ContinuousStructure CoordSystem="0">
-    <Properties>
-      <Excitation Name="exc" Type="0" Excite="0,0,1">
-        <Primitives>
-          <Box Priority="0"><P1 X="0" Y="0" Z="-2"/><P2 X="0" Y="0" Z="2"/></Box>
-        </Primitives>
-      </Excitation>
-    </Properties>
-    <RectilinearGrid DeltaUnit="0.001" CoordSystem="0">
-      <XLines>$lines</XLines>
-      <YLines>$lines</YLines>
-      <ZLines>$lines</ZLines>
-    </RectilinearGrid>
-  </ContinuousStructure>
-</openEMS>
-EOF
+source "$here/bench/openems_box.sh"
+openems_box "$dir/box.xml" 300 "$lines" PML_8
 for r in $(seq "$rounds"); do
   uptime
   "$build/bench/solver_bench" --sizes 200 --threads "$threads" --steps 300 --repeat 1 --case pml_all

@@ -1,16 +1,19 @@
 // Solver throughput: the H and E updates with PEC, Mur, 1/R, RT-ABC or PML faces, in vacuum and with half the
-// box filled with a lossy dielectric, against a bare float Yee update of a vacuum box run
-// side by side (constant coefficients, six arrays, nothing else).
+// box filled with a lossy or a dispersive dielectric, against two bare Yee updates of a
+// vacuum box run side by side (constant coefficients, six arrays, nothing else): one in
+// float arithmetic, and one with the solver's arithmetic (float storage, each value widened
+// to double and rounded when stored), the measure of what the kernels could reach.
 //
 //   solver_bench [--steps S] [--sizes 100,200,300] [--threads 1,8] [--repeat R] [--case NAME]
 //
 // --case times those cases alone (a comma-separated list, taking turns as below), without
-// the reference (for whole-process comparisons).
+// the references unless it names them (for whole-process comparisons).
 //
 // Each figure is the best of R timed runs (default 3), so a shared machine's other load
 // disturbs it less.
-// One line per result:
-//   bench: case=<name> N=<n> threads=<t> steps=<s> mcells_per_s=<x> to_reference=<r>
+// One line per result, to_reference over the float reference (case=reference) and
+// to_reference_double over the double one (case=reference_double):
+//   bench: case=<name> N=<n> threads=<t> steps=<s> mcells_per_s=<x> to_reference=<r> to_reference_double=<r>
 // and what the run's check for fields that are no longer finite adds to a step:
 //   bench: case=finite_check N=<n> threads=<t> steps=<s> step_ms=<m> check_cost_pct=<p>
 #include <omp.h>
@@ -38,6 +41,7 @@
 #include "solver/kernelattrs.h"
 
 using namespace rv;
+using rv::bench::RefMath;
 using rv::bench::TimeReference;
 
 namespace {
@@ -49,7 +53,7 @@ enum class Faces { PEC, Mur, InvR, RTABC, PMLAll, PMLX };
 // ---- the solver's kernels in the time loop's order
 // With `watched`, the E pass looks for values that are not finite numbers (as in a run) on
 // every other step, and each step's seconds go to watched or plain by whether it looked.
-double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err,
+double TimeCase(int n, int steps, bool dielectric, bool debye, Faces faces, std::string& err,
                 std::vector<double>* watched = nullptr, std::vector<double>* plain = nullptr) {
   SolverData d;
   SetGridSize(d, n + 1, n + 1, n + 1);
@@ -60,7 +64,9 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
   d.CourantX = d.CourantY = d.CourantZ = 0.5;
   if (dielectric) {
     tLayer& L = d.Layers[1];
-    L.On = 1; L.Sigma = 0.5; L.EpsStatic = L.EpsInf = 4; L.Mu = 1; L.Density = 1000;
+    L.On = 1; L.Sigma = 0.5; L.EpsStatic = 4; L.EpsInf = debye ? 2 : 4; L.Mu = 1; L.Density = 1000;
+    L.Tau = debye ? 1e-11 : 0;
+    d.PolarDielectrics = debye;
     // The lower half along z: every row along z crosses the surface of the dielectric.
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= n; ++j)
@@ -75,7 +81,7 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
   d.AnyMur = mur; d.AnyDissipation = invr; d.AnyRTABC = rt; d.AnyPML = pml;
   d.AnyPEC = faces == Faces::PEC || faces == Faces::PMLX;
   FindObjectBounds(d);
-  if (AllocFieldArrays(d) == 0) { err = "memory"; return -1; }
+  if (AllocFieldArrays(d) == 0 || (debye && !AllocDebyeArrays(d))) { err = "memory"; return -1; }
   ClearFields(d);
   EdgeCoefCache cache;
   if (!cache.Build(d, &err)) return -1;
@@ -99,7 +105,8 @@ double TimeCase(int n, int steps, bool dielectric, Faces faces, std::string& err
       d.CurTime += d.TimeStep;
     }
     if (pml) UpdatePMLH(layer);
-    UpdateE(d, cache, fuse);
+    if (debye) UpdateEDebye(d, cache, fuse);
+    else UpdateE(d, cache, fuse);
     ApplySymmetry(d);
     if (mur) ApplyMur(d, wave, fuse);
     if (rt) ApplyRTABC(d, wave);
@@ -128,7 +135,8 @@ std::string ToPec(const C* cases, size_t nc, size_t c, const std::vector<double>
   const Faces f = cases[c].faces;
   if (f != Faces::Mur && f != Faces::PMLAll && f != Faces::PMLX) return "";
   for (size_t p = 0; p < nc; ++p)
-    if (cases[p].faces == Faces::PEC && cases[p].dielectric == cases[c].dielectric && best[p] < 1e299) {
+    if (cases[p].faces == Faces::PEC && cases[p].dielectric == cases[c].dielectric &&
+        cases[p].debye == cases[c].debye && best[p] < 1e299) {
       char buf[40];
       std::snprintf(buf, sizeof buf, " to_pec=%.3f", best[p] / best[c]);
       return buf;
@@ -152,38 +160,61 @@ int main(int argc, char** argv) {
   };
   for (int a = 1; a + 1 < argc; ++a)
     if (!std::strcmp(argv[a], "--case")) only = argv[a + 1];
-  struct Case { const char* name; bool dielectric; Faces faces; };
-  const Case cases[] = {{"vacuum_pec", false, Faces::PEC},     {"vacuum_mur", false, Faces::Mur},
-                        {"dielectric_pec", true, Faces::PEC},  {"dielectric_mur", true, Faces::Mur},
-                        {"vacuum_invr", false, Faces::InvR},   {"vacuum_rtabc", false, Faces::RTABC},
-                        {"pml_all", false, Faces::PMLAll},     {"pml_x", false, Faces::PMLX}};
+  struct Case { const char* name; bool dielectric, debye; Faces faces; };
+  const Case cases[] = {{"vacuum_pec", false, false, Faces::PEC},    {"vacuum_mur", false, false, Faces::Mur},
+                        {"dielectric_pec", true, false, Faces::PEC}, {"dielectric_mur", true, false, Faces::Mur},
+                        {"debye_pec", true, true, Faces::PEC},       {"vacuum_invr", false, false, Faces::InvR},
+                        {"vacuum_rtabc", false, false, Faces::RTABC}, {"pml_all", false, false, Faces::PMLAll},
+                        {"pml_x", false, false, Faces::PMLX}};
   for (int n : sizes)
     for (int t : threads) {
       omp_set_num_threads(t);
       const double cells = double(n) * n * n;
-      // Reference and cases take turns, so a change in the machine's other load touches
-      // both sides of every ratio alike; each keeps its best time.
+      // References and cases take turns, so a change in the machine's other load touches
+      // both sides of every ratio alike; each keeps its best time. --case leaves the
+      // references out unless it names them.
       const size_t nc = sizeof(cases) / sizeof(cases[0]);
-      double refBest = 1e300;
+      const char* refNames[2] = {"reference", "reference_double"};
+      const RefMath refMath[2] = {RefMath::Float, RefMath::Double};
+      double refBest[2] = {1e300, 1e300};
       std::vector<double> best(nc, 1e300);
       std::vector<std::string> errs(nc);
       for (int r = 0; r < repeat; ++r) {
-        const double rs = only ? 1.0 : TimeReference(n, steps);
-        if (rs > 0) refBest = std::min(refBest, rs);
+        for (int m = 0; m < 2; ++m) {
+          if (only && skip(refNames[m])) continue;
+          const double rs = TimeReference(n, steps, refMath[m]);
+          if (rs > 0) refBest[m] = std::min(refBest[m], rs);
+        }
         for (size_t c = 0; c < nc; ++c) {
           if (!errs[c].empty() || skip(cases[c].name)) continue;
-          const double sec = TimeCase(n, steps, cases[c].dielectric, cases[c].faces, errs[c]);
+          const double sec = TimeCase(n, steps, cases[c].dielectric, cases[c].debye, cases[c].faces, errs[c]);
           if (sec >= 0) best[c] = std::min(best[c], sec);
         }
       }
-      if (refBest > 1e299) {
-        std::printf("bench: case=reference N=%d threads=%d skipped: memory\n", n, t);
-        continue;
+      // " to_reference=<r> to_reference_double=<r>" for the references measured.
+      double ref[2] = {0, 0};
+      auto ratios = [&](double mc) {
+        std::string out;
+        for (int m = 0; m < 2; ++m)
+          if (ref[m] > 0) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, " to_%s=%.3f", refNames[m], mc / ref[m]);
+            out += buf;
+          }
+        return out;
+      };
+      for (int m = 0; m < 2; ++m) {
+        if (only && skip(refNames[m])) continue;
+        if (refBest[m] > 1e299) {
+          std::printf("bench: case=%s N=%d threads=%d skipped: memory\n", refNames[m], n, t);
+          continue;
+        }
+        ref[m] = cells * steps / refBest[m] / 1e6;
       }
-      const double ref = cells * steps / refBest / 1e6;
-      if (!only)
-        std::printf("bench: case=reference N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=1.000\n",
-                    n, t, steps, ref);
+      for (int m = 0; m < 2; ++m)
+        if (ref[m] > 0)
+          std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f%s\n", refNames[m], n, t,
+                      steps, ref[m], ratios(ref[m]).c_str());
       for (size_t c = 0; c < nc; ++c) {
         if (skip(cases[c].name)) continue;
         if (!errs[c].empty()) {
@@ -191,12 +222,8 @@ int main(int argc, char** argv) {
           continue;
         }
         const double mc = cells * steps / best[c] / 1e6;
-        if (only)
-          std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f%s\n", cases[c].name, n,
-                      t, steps, mc, ToPec(cases, nc, c, best).c_str());
-        else
-          std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f to_reference=%.3f%s\n",
-                      cases[c].name, n, t, steps, mc, mc / ref, ToPec(cases, nc, c, best).c_str());
+        std::printf("bench: case=%s N=%d threads=%d steps=%d mcells_per_s=%.1f%s%s\n", cases[c].name, n, t,
+                    steps, mc, ratios(mc).c_str(), ToPec(cases, nc, c, best).c_str());
       }
       // What the run's look for fields that are no longer finite numbers costs: steps with
       // and without it take turns in one box, so a change in the machine's load touches
@@ -205,7 +232,7 @@ int main(int argc, char** argv) {
         std::vector<double> w, p, diff;
         std::string err;
         for (int r = 0; r < repeat && err.empty(); ++r)
-          TimeCase(n, 2 * steps, false, Faces::PEC, err, &w, &p);
+          TimeCase(n, 2 * steps, false, false, Faces::PEC, err, &w, &p);
         for (size_t i = 0; i < w.size() && i < p.size(); ++i) diff.push_back(w[i] - p[i]);
         auto median = [](std::vector<double> v) {
           std::sort(v.begin(), v.end());

@@ -4,15 +4,22 @@
 #include <atomic>
 #include <bit>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "solver/constants.h"
 #include "solver/workpool.h"
 
-// Row kernels: one row along z, pointers hoisted and restrict-qualified so the loops
-// vectorise. Each row kernel is built twice (AVX2 and baseline) and picked at load time;
-// no FMA contraction is allowed, so both give the same bits.
+// Row kernels: rows along z, pointers hoisted and restrict-qualified. Each row kernel is
+// built twice (AVX2 and baseline) and picked at load time; no FMA contraction is allowed,
+// so both give the same bits.
 #include "solver/kernelattrs.h"
 #define RV_INLINE inline __attribute__((always_inline))
+#define RV_INLINE_LAMBDA __attribute__((always_inline))
+
+// The lane helpers below return vectors of four doubles by value; they are always inlined
+// into the kernels, so no call ever passes one.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace rv {
 
@@ -20,202 +27,315 @@ namespace {
 
 inline bool Threaded(const SolverData& d) { return ParallelGrid(d.Nx, d.Ny, d.Nz); }
 
-// ---- H rows: out[k] -= ((p1[k]-p0[k])*c1 - (q1[k]-q0[k])*c2) * Q
+// ---- Lanes. Every update is written once for a value type V: double (one edge) or Vec4
+// (four neighbouring edges along z). A Vec4 is four floats loaded at once and widened, and
+// is stored rounded back to four floats: the same IEEE operations lane by lane as one edge
+// at a time, so the same bits, with no shuffling of halves that 8-wide float loops need.
+using Vec4 = double __attribute__((vector_size(32)));
+using Float4 = float __attribute__((vector_size(16)));
 
-RV_KERNEL void HRowUniform(float* RV_RESTRICT out, const float* RV_RESTRICT p1,
-                           const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
-                           const float* RV_RESTRICT q0, double c1, double c2, double q,
-                           int k0, int k1) {
-  for (int k = k0; k <= k1; ++k) {
-    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
-    out[k] = float(double(out[k]) - curl * q);
+template <class V>
+RV_INLINE V Load(const float* p) {
+  if constexpr (std::is_same_v<V, double>) {
+    return double(*p);
+  } else {
+    Float4 f;
+    std::memcpy(&f, p, sizeof f);
+    return V{f[0], f[1], f[2], f[3]};
   }
 }
 
-RV_KERNEL void HRowCell(float* RV_RESTRICT out, const float* RV_RESTRICT p1,
-                        const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
-                        const float* RV_RESTRICT q0, double c1, double c2,
-                        const float* RV_RESTRICT qc, int k0, int k1) {
-  for (int k = k0; k <= k1; ++k) {
-    const double curl = (double(p1[k]) - double(p0[k])) * c1 - (double(q1[k]) - double(q0[k])) * c2;
-    out[k] = float(double(out[k]) - curl * double(qc[k]));
+template <class V>
+RV_INLINE void Store(float* p, V v) {
+  if constexpr (std::is_same_v<V, double>) {
+    *p = float(v);
+  } else {
+    const Float4 f = __builtin_convertvector(v, Float4);
+    std::memcpy(p, &f, sizeof f);
   }
 }
 
-// ---- E rows: out[k] = out[k]*Ca + ((p1[k]-p0[k])*c1 - (q1[k]-q0[k])*c2) * Cb
-//
-// A row either keeps the E it overwrites in prev (for the absorbed-power pass), or adds the
-// step's absorbed power of every edge to pw right away, exactly as AccumulatePower would
-// from the same H and E: I = (p1-p0)*s1 - (q1-q0)*s2 and V = (E_old + E_new)/2 * len, both
-// rounded to float, pw += I*V.
+// v rounded to float and widened again. The rounding is one vector conversion: g++ 12 drops
+// a round trip written lane by lane once it has made one vector of the lanes.
+template <class V>
+RV_INLINE V ThroughFloat(V v) {
+  if constexpr (std::is_same_v<V, double>) {
+    return double(float(v));
+  } else {
+    const Float4 f = __builtin_convertvector(v, Float4);
+    return V{f[0], f[1], f[2], f[3]};
+  }
+}
 
+// The table's values of the classes idx[0..]: one or four.
+template <class V, class Idx>
+RV_INLINE V Gather(const float* t, const Idx* idx) {
+  if constexpr (std::is_same_v<V, double>) return double(t[idx[0]]);
+  else return V{t[idx[0]], t[idx[1]], t[idx[2]], t[idx[3]]};
+}
+
+// f(V{}, k) for the edges k0..k1: four at a time, the last few one by one.
+template <class F>
+RV_INLINE void ForEdges(int k0, int k1, const F& f) {
+  int k = k0;
+  for (; k + 3 <= k1; k += 4) f(Vec4{}, k);
+  for (; k <= k1; ++k) f(0.0, k);
+}
+
+// ---- One value of each update. The only place its arithmetic is written: every kernel
+// below, one component's row or all three of a cell's, builds on these.
+
+// The curl's two differences (p1 - p0) and (q1 - q0).
+template <class V>
+struct Diffs {
+  V p, q;
+};
+template <class V>
+RV_INLINE Diffs<V> DiffsAt(const float* p1, const float* p0, const float* q1, const float* q0, int k) {
+  return {Load<V>(p1 + k) - Load<V>(p0 + k), Load<V>(q1 + k) - Load<V>(q0 + k)};
+}
+
+// H -= ((p1-p0)*c1 - (q1-q0)*c2) * Q
+template <class V, class Q>
+RV_INLINE void HValue(float* h, int k, Diffs<V> df, double c1, double c2, Q q) {
+  Store<V>(h + k, Load<V>(h + k) - (df.p * c1 - df.q * c2) * q);
+}
+
+// What an E row does besides its update: nothing, keep the E it overwrites (for the
+// absorbed-power pass), or add the step's absorbed power of the edge right away, exactly as
+// AccumulatePower would from the same H and E: I = (p1-p0)*s1 - (q1-q0)*s2 and
+// V = (E_old + E_new)/2 * len, both rounded to float, pw += I*V.
 enum class Keep { None, Prev, Power };
 
-struct PowerArgs {
-  float* pw = nullptr;
-  double s1 = 0, s2 = 0, len = 0;
+// The coefficients of an E edge (the Debye ones read only in a dispersive medium): doubles
+// for a row of one class, C = V for a class per edge.
+template <class C>
+struct ECoefs {
+  C ca, cb, dc, dd;
+};
+// The power's lengths of a component.
+struct ELens {
+  double s1, s2, len;
 };
 
-template <Keep M>
-RV_INLINE void KeepOld(float* RV_RESTRICT prev, float* RV_RESTRICT pw, double s1, double s2,
-                       double len, int k, float e, float en, double dp, double dq) {
-  if constexpr (M == Keep::Prev) prev[k] = e;
-  if constexpr (M == Keep::Power) {
-    const float I = float(dp * s1 - dq * s2);
-    const float V = float((double(e) + double(en)) / 2 * len);
-    pw[k] = float(double(pw[k]) + double(I) * double(V));
+// E = E*Ca + (curl [+ InvEta0*D])*Cb with curl = (p1-p0)*c1 - (q1-q0)*c2; in a Debye medium
+// then D = E_new*DebyeCoef + D*DebyeDecay whatever the decay is (so a relaxation time far
+// below dt keeps the static permittivity); and the old E kept in kp or the power added to it.
+template <Keep M, bool Debye, class V, class C>
+RV_INLINE void EValue(float* e, float* d, float* kp, int k, Diffs<V> df, double c1, double c2,
+                      const ECoefs<C>& c, double inv, const ELens& l) {
+  const V old = Load<V>(e + k);
+  V bracket = df.p * c1 - df.q * c2;
+  if constexpr (Debye) bracket = bracket + inv * Load<V>(d + k);
+  const V x = old * c.ca + bracket * c.cb;
+  Store<V>(e + k, x);
+  if constexpr (Debye || M == Keep::Power) {
+    const V en = ThroughFloat<V>(x);
+    if constexpr (Debye) Store<V>(d + k, en * c.dc + Load<V>(d + k) * c.dd);
+    if constexpr (M == Keep::Power) {
+      const V I = ThroughFloat<V>(df.p * l.s1 - df.q * l.s2);
+      const V U = ThroughFloat<V>((old + en) / 2.0 * l.len);
+      Store<V>(kp + k, Load<V>(kp + k) + I * U);
+    }
+  }
+  if constexpr (M == Keep::Prev) Store<V>(kp + k, old);
+}
+
+// Calls f.template operator()<M, Debye>() for the row's keep mode and medium: every kernel is
+// built for each pair, and the choice is made once per call.
+template <class F>
+RV_INLINE void ForMode(Keep m, bool debye, const F& f) {
+  if (debye) {
+    if (m == Keep::Prev) f.template operator()<Keep::Prev, true>();
+    else if (m == Keep::Power) f.template operator()<Keep::Power, true>();
+    else f.template operator()<Keep::None, true>();
+  } else {
+    if (m == Keep::Prev) f.template operator()<Keep::Prev, false>();
+    else if (m == Keep::Power) f.template operator()<Keep::Power, false>();
+    else f.template operator()<Keep::None, false>();
   }
 }
 
-#define RV_POWER_LOCALS \
-  float* RV_RESTRICT pw = pa.pw;                      \
-  const double s1 = pa.s1, s2 = pa.s2, len = pa.len
+// ---- H rows
 
-template <Keep M>
-RV_INLINE void ERowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
-                             const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
-                             const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
-                             double c2, double ca, double cb, int k0, int k1) {
-  RV_POWER_LOCALS;
-  for (int k = k0; k <= k1; ++k) {
-    const float e = out[k];
-    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
-    const double curl = dp * c1 - dq * c2;
-    const float en = float(double(e) * ca + curl * cb);
-    out[k] = en;
-    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
-  }
+// The H rows of cell row (i, j) and the E rows their curls read: E at (i, j), (i, j+1) and
+// (i+1, j); qc the per-cell coefficient row, or null for the uniform one.
+struct HRows {
+  float *hx, *hy, *hz;
+  const float *ex, *ey, *ez, *exJ, *eyI, *ezI, *ezJ, *qc;
+};
+
+// The coefficient Q of edges k..: the row's per-cell values or the uniform one.
+template <class V, bool PerCell>
+RV_INLINE auto QAt(const float* qc, double q, int k) {
+  if constexpr (PerCell) return Load<V>(qc + k);
+  else return q;
 }
 
-RV_KERNEL void ERowConst(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
-                         const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
-                         const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
-                         double c2, double ca, double cb, int k0, int k1) {
-  if (prev) ERowConstBody<Keep::Prev>(out, prev, pa, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
-  else if (pa.pw) ERowConstBody<Keep::Power>(out, prev, pa, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
-  else ERowConstBody<Keep::None>(out, prev, pa, p1, p0, q1, q0, c1, c2, ca, cb, k0, k1);
+// One component's row: h -= ((p1-p0)*c1 - (q1-q0)*c2) * Q.
+template <bool PerCell>
+RV_INLINE void HRowBody(float* RV_RESTRICT h, const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                        const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1, double c2,
+                        const float* RV_RESTRICT qc, double q, int k0, int k1) {
+  ForEdges(k0, k1, [&](auto v, int k) RV_INLINE_LAMBDA {
+    using V = decltype(v);
+    HValue<V>(h, k, DiffsAt<V>(p1, p0, q1, q0, k), c1, c2, QAt<V, PerCell>(qc, q, k));
+  });
 }
 
-template <Keep M, class Idx>
-RV_INLINE void ERowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
-                           const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
-                           const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
-                           double c2, const Idx* RV_RESTRICT idx, const float* RV_RESTRICT ca,
-                           const float* RV_RESTRICT cb, int k0, int k1) {
-  RV_POWER_LOCALS;
-  for (int k = k0; k <= k1; ++k) {
-    const float e = out[k];
-    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
-    const double curl = dp * c1 - dq * c2;
-    const Idx c = idx[k];
-    const float en = float(double(e) * double(ca[c]) + curl * double(cb[c]));
-    out[k] = en;
-    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
-  }
+RV_KERNEL void HRow(float* h, const float* p1, const float* p0, const float* q1, const float* q0,
+                    double c1, double c2, const float* qc, double q, int k0, int k1) {
+  if (qc) HRowBody<true>(h, p1, p0, q1, q0, c1, c2, qc, q, k0, k1);
+  else HRowBody<false>(h, p1, p0, q1, q0, c1, c2, qc, q, k0, k1);
 }
+
+// All three components of a cell row in one sweep: each E value is read and widened once
+// for the two curls that use it.
+//   Hx -= ((Ez[j+1] - Ez[j])*CY - (Ey[k+1] - Ey[k])*CZ)*Q
+//   Hy -= ((Ex[k+1] - Ex[k])*CZ - (Ez[i+1] - Ez[i])*CX)*Q
+//   Hz -= ((Ey[i+1] - Ey[i])*CX - (Ex[j+1] - Ex[j])*CY)*Q
+template <bool PerCell>
+RV_INLINE void HRow3Body(float* RV_RESTRICT hx, float* RV_RESTRICT hy, float* RV_RESTRICT hz,
+                         const float* RV_RESTRICT ex, const float* RV_RESTRICT ey,
+                         const float* RV_RESTRICT ez, const float* RV_RESTRICT exJ,
+                         const float* RV_RESTRICT eyI, const float* RV_RESTRICT ezI,
+                         const float* RV_RESTRICT ezJ, const float* RV_RESTRICT qc, double q,
+                         double cx, double cy, double cz, int k0, int k1) {
+  ForEdges(k0, k1, [&](auto v, int k) RV_INLINE_LAMBDA {
+    using V = decltype(v);
+    const auto qk = QAt<V, PerCell>(qc, q, k);
+    HValue<V>(hx, k, DiffsAt<V>(ezJ, ez, ey + 1, ey, k), cy, cz, qk);
+    HValue<V>(hy, k, DiffsAt<V>(ex + 1, ex, ezI, ez, k), cz, cx, qk);
+    HValue<V>(hz, k, DiffsAt<V>(eyI, ey, exJ, ex, k), cx, cy, qk);
+  });
+}
+
+RV_KERNEL void HRow3(const HRows& r, double q, double cx, double cy, double cz, int k0, int k1) {
+  if (r.qc)
+    HRow3Body<true>(r.hx, r.hy, r.hz, r.ex, r.ey, r.ez, r.exJ, r.eyI, r.ezI, r.ezJ, r.qc, q, cx, cy, cz, k0, k1);
+  else
+    HRow3Body<false>(r.hx, r.hy, r.hz, r.ex, r.ey, r.ez, r.exJ, r.eyI, r.ezI, r.ezJ, r.qc, q, cx, cy, cz, k0, k1);
+}
+
+// ---- E rows
+
+// One E component's row: its E and D (null outside the Debye pass), where it keeps old E or
+// adds power, and the curl's four H rows and Courant numbers.
+struct ERow {
+  float *e, *d, *kp;
+  const float *p1, *p0, *q1, *q0;
+  double c1, c2;
+  ELens lens;
+};
+
+// The coefficients of the edges of a row of one class, or of a class per edge from the
+// cache's tables.
+struct ClassCoefs {
+  ECoefs<double> c;
+  template <class V>
+  RV_INLINE ECoefs<double> At(int) const { return c; }
+};
 
 template <class Idx>
-RV_INLINE void ERowIdxDispatch(float* out, float* prev, const PowerArgs& pa, const float* p1,
-                               const float* p0, const float* q1, const float* q0, double c1,
-                               double c2, const Idx* idx, const float* ca, const float* cb, int k0,
-                               int k1) {
-  if (prev) ERowIdxBody<Keep::Prev, Idx>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
-  else if (pa.pw) ERowIdxBody<Keep::Power, Idx>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
-  else ERowIdxBody<Keep::None, Idx>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
-}
-
-RV_KERNEL void ERowIdx16(float* out, float* prev, const PowerArgs& pa, const float* p1,
-                         const float* p0, const float* q1, const float* q0, double c1, double c2,
-                         const uint16_t* idx, const float* ca, const float* cb, int k0, int k1) {
-  ERowIdxDispatch<uint16_t>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
-}
-
-RV_KERNEL void ERowIdx32(float* out, float* prev, const PowerArgs& pa, const float* p1,
-                         const float* p0, const float* q1, const float* q0, double c1, double c2,
-                         const uint32_t* idx, const float* ca, const float* cb, int k0, int k1) {
-  ERowIdxDispatch<uint32_t>(out, prev, pa, p1, p0, q1, q0, c1, c2, idx, ca, cb, k0, k1);
-}
-
-// ---- Debye rows: out = out*Ca + (curl + InvEta0*D)*Cb, then D = out*DebyeCoef + D*DebyeDecay
-
-template <Keep M>
-RV_INLINE void DRowConstBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
-                             float* RV_RESTRICT dd, const float* RV_RESTRICT p1,
-                             const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
-                             const float* RV_RESTRICT q0, double c1, double c2, double inv,
-                             double ca, double cb, double dcoef, double ddecay, int k0, int k1) {
-  RV_POWER_LOCALS;
-  for (int k = k0; k <= k1; ++k) {
-    const float e = out[k];
-    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
-    const double curl = dp * c1 - dq * c2;
-    const float en = float(double(e) * ca + (curl + inv * double(dd[k])) * cb);
-    out[k] = en;
-    dd[k] = float(double(en) * dcoef + double(dd[k]) * ddecay);
-    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
+struct IndexCoefs {
+  const Idx* idx;
+  const float *ca, *cb, *dc, *dd;
+  template <class V>
+  RV_INLINE ECoefs<V> At(int k) const {
+    return {Gather<V>(ca, idx + k), Gather<V>(cb, idx + k), Gather<V>(dc, idx + k), Gather<V>(dd, idx + k)};
   }
-}
-
-RV_KERNEL void DRowConst(float* out, float* prev, const PowerArgs& pa, float* dd, const float* p1,
-                         const float* p0, const float* q1, const float* q0, double c1, double c2,
-                         double inv, double ca, double cb, double dcoef, double ddecay, int k0,
-                         int k1) {
-  if (prev)
-    DRowConstBody<Keep::Prev>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
-  else if (pa.pw)
-    DRowConstBody<Keep::Power>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
-  else
-    DRowConstBody<Keep::None>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, ca, cb, dcoef, ddecay, k0, k1);
-}
+};
 
 struct CoefTables {
   const float *ca, *cb, *dc, *dd;
 };
 
-template <Keep M, class Idx>
-RV_INLINE void DRowIdxBody(float* RV_RESTRICT out, float* RV_RESTRICT prev, const PowerArgs& pa,
-                           float* RV_RESTRICT dd, const float* RV_RESTRICT p1,
-                           const float* RV_RESTRICT p0, const float* RV_RESTRICT q1,
-                           const float* RV_RESTRICT q0, double c1, double c2, double inv,
-                           const Idx* RV_RESTRICT idx, const float* RV_RESTRICT ca,
-                           const float* RV_RESTRICT cb, const float* RV_RESTRICT dcoef,
-                           const float* RV_RESTRICT ddecay, int k0, int k1) {
-  RV_POWER_LOCALS;
-  for (int k = k0; k <= k1; ++k) {
-    const float e = out[k];
-    const double dp = double(p1[k]) - double(p0[k]), dq = double(q1[k]) - double(q0[k]);
-    const double curl = dp * c1 - dq * c2;
-    const Idx c = idx[k];
-    const float en = float(double(e) * double(ca[c]) + (curl + inv * double(dd[k])) * double(cb[c]));
-    out[k] = en;
-    dd[k] = float(double(en) * double(dcoef[c]) + double(dd[k]) * double(ddecay[c]));
-    KeepOld<M>(prev, pw, s1, s2, len, k, e, en, dp, dq);
-  }
+// A row's edges k0..k1.
+template <Keep M, bool Debye, class Coefs>
+RV_INLINE void ERowBody(float* RV_RESTRICT e, float* RV_RESTRICT d, float* RV_RESTRICT kp,
+                        const float* RV_RESTRICT p1, const float* RV_RESTRICT p0,
+                        const float* RV_RESTRICT q1, const float* RV_RESTRICT q0, double c1,
+                        double c2, ELens l, double inv, const Coefs& coefs, int k0, int k1) {
+  ForEdges(k0, k1, [&](auto v, int k) RV_INLINE_LAMBDA {
+    using V = decltype(v);
+    EValue<M, Debye, V>(e, d, kp, k, DiffsAt<V>(p1, p0, q1, q0, k), c1, c2,
+                        coefs.template At<V>(k), inv, l);
+  });
 }
 
+template <class Coefs>
+RV_INLINE void ERowDispatch(const ERow& r, Keep m, bool debye, double inv, const Coefs& c, int k0, int k1) {
+  ForMode(m, debye, [&]<Keep M, bool D>() RV_INLINE_LAMBDA {
+    ERowBody<M, D>(r.e, r.d, r.kp, r.p1, r.p0, r.q1, r.q0, r.c1, r.c2, r.lens, inv, c, k0, k1);
+  });
+}
+
+RV_KERNEL void ERowConst(const ERow& r, Keep m, bool debye, double inv, ECoefs<double> c, int k0, int k1) {
+  ERowDispatch(r, m, debye, inv, ClassCoefs{c}, k0, k1);
+}
+
+// The tables are read through restrict pointers, as the rows' stores never reach them.
 template <class Idx>
-RV_INLINE void DRowIdxDispatch(float* out, float* prev, const PowerArgs& pa, float* dd,
-                               const float* p1, const float* p0, const float* q1, const float* q0,
-                               double c1, double c2, double inv, const Idx* idx, CoefTables t,
-                               int k0, int k1) {
-  if (prev)
-    DRowIdxBody<Keep::Prev, Idx>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
-  else if (pa.pw)
-    DRowIdxBody<Keep::Power, Idx>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
-  else
-    DRowIdxBody<Keep::None, Idx>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
+RV_INLINE void ERowIdx(const ERow& r, Keep m, bool debye, double inv, const Idx* RV_RESTRICT idx,
+                       const float* RV_RESTRICT ca, const float* RV_RESTRICT cb,
+                       const float* RV_RESTRICT dc, const float* RV_RESTRICT dd, int k0, int k1) {
+  ERowDispatch(r, m, debye, inv, IndexCoefs<Idx>{idx, ca, cb, dc, dd}, k0, k1);
 }
 
-RV_KERNEL void DRowIdx16(float* out, float* prev, const PowerArgs& pa, float* dd, const float* p1,
-                         const float* p0, const float* q1, const float* q0, double c1, double c2,
-                         double inv, const uint16_t* idx, CoefTables t, int k0, int k1) {
-  DRowIdxDispatch<uint16_t>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
+RV_KERNEL void ERowIdx16(const ERow& r, Keep m, bool debye, double inv, const uint16_t* idx,
+                         const CoefTables& t, int k0, int k1) {
+  ERowIdx(r, m, debye, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
 }
 
-RV_KERNEL void DRowIdx32(float* out, float* prev, const PowerArgs& pa, float* dd, const float* p1,
-                         const float* p0, const float* q1, const float* q0, double c1, double c2,
-                         double inv, const uint32_t* idx, CoefTables t, int k0, int k1) {
-  DRowIdxDispatch<uint32_t>(out, prev, pa, dd, p1, p0, q1, q0, c1, c2, inv, idx, t, k0, k1);
+RV_KERNEL void ERowIdx32(const ERow& r, Keep m, bool debye, double inv, const uint32_t* idx,
+                         const CoefTables& t, int k0, int k1) {
+  ERowIdx(r, m, debye, inv, idx, t.ca, t.cb, t.dc, t.dd, k0, k1);
+}
+
+// The three E rows of cell row (i, j): E, D and kept values by component, and the seven H
+// rows their curls read: H at (i, j), (i, j-1) and (i-1, j).
+struct ERows3 {
+  float *e[3], *d[3], *kp[3];
+  const float *hx, *hxJ, *hy, *hyI, *hz, *hzJ, *hzI;
+};
+
+// All three components of a cell row in one sweep, each with one class of coefficients and
+// the same keep mode and medium: each H value is read and widened once for the two curls
+// that use it. Edges k0..k1, and Ez from ez0 (k0 - 1 or k0: Ez's rows start an edge lower).
+//   Ex: (Hz[j] - Hz[j-1])*CY - (Hy[k] - Hy[k-1])*CZ
+//   Ey: (Hx[k] - Hx[k-1])*CZ - (Hz[i] - Hz[i-1])*CX
+//   Ez: (Hy[i] - Hy[i-1])*CX - (Hx[j] - Hx[j-1])*CY
+template <Keep M, bool Debye>
+RV_INLINE void ERow3Body(float* RV_RESTRICT ex, float* RV_RESTRICT ey, float* RV_RESTRICT ez,
+                         float* RV_RESTRICT dx, float* RV_RESTRICT dy, float* RV_RESTRICT dz,
+                         float* RV_RESTRICT kx, float* RV_RESTRICT ky, float* RV_RESTRICT kz,
+                         const float* RV_RESTRICT hx, const float* RV_RESTRICT hxJ,
+                         const float* RV_RESTRICT hy, const float* RV_RESTRICT hyI,
+                         const float* RV_RESTRICT hz, const float* RV_RESTRICT hzJ,
+                         const float* RV_RESTRICT hzI, double cx, double cy, double cz, double inv,
+                         const ECoefs<double> (&c)[3], const ELens (&l)[3], int ez0, int k0, int k1) {
+  const ECoefs<double> c0 = c[0], c1 = c[1], c2 = c[2];
+  const ELens l0 = l[0], l1 = l[1], l2 = l[2];
+  auto ezAt = [&](auto v, int k) RV_INLINE_LAMBDA {
+    using V = decltype(v);
+    EValue<M, Debye, V>(ez, dz, kz, k, DiffsAt<V>(hy, hyI, hx, hxJ, k), cx, cy, c2, inv, l2);
+  };
+  if (ez0 < k0) ezAt(0.0, ez0);
+  ForEdges(k0, k1, [&](auto v, int k) RV_INLINE_LAMBDA {
+    using V = decltype(v);
+    EValue<M, Debye, V>(ex, dx, kx, k, DiffsAt<V>(hz, hzJ, hy, hy - 1, k), cy, cz, c0, inv, l0);
+    EValue<M, Debye, V>(ey, dy, ky, k, DiffsAt<V>(hx, hx - 1, hz, hzI, k), cz, cx, c1, inv, l1);
+    ezAt(v, k);
+  });
+}
+
+RV_KERNEL void ERow3(const ERows3& r, Keep m, bool debye, double cx, double cy, double cz,
+                     double inv, const ECoefs<double> (&c)[3], const ELens (&l)[3], int ez0, int k0,
+                     int k1) {
+  ForMode(m, debye, [&]<Keep M, bool D>() RV_INLINE_LAMBDA {
+    ERow3Body<M, D>(r.e[0], r.e[1], r.e[2], r.d[0], r.d[1], r.d[2], r.kp[0], r.kp[1], r.kp[2], r.hx,
+                    r.hxJ, r.hy, r.hyI, r.hz, r.hzJ, r.hzI, cx, cy, cz, inv, c, l, ez0, k0, k1);
+  });
 }
 
 // Whether every value of v[k0..k1] is a finite number (INF and NaN have all exponent bits
@@ -297,31 +417,78 @@ public:
     const double q = d.HCoefUniform;
     const t3DSpaceArray &Ex = d.Ex, &Ey = d.Ey, &Ez = d.Ez, &Qc = d.HCoefCell;
     t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
-    auto run = [&](float* out, const float* p1, const float* p0, const float* q1, const float* q0,
-                   double c1, double c2, int j, int k0, int k1) {
-      if (perCell) HRowCell(out, p1, p0, q1, q0, c1, c2, RowPtr(Qc, i, j), k0, k1);
-      else HRowUniform(out, p1, p0, q1, q0, c1, c2, q, k0, k1);
-    };
-    // Hx -= ((Ez[j+1] - Ez[j])*CY - (Ey[k+1] - Ey[k])*CZ)*Q
+    auto qc = [&](int j) { return perCell ? RowPtr(Qc, i, j) : nullptr; };
+    if (i > nx - 1) {  // the last plane holds Hx alone
+      for (int j = 1; j <= ny - 1; ++j) {
+        const float* ey = RowPtr(Ey, i, j);
+        HRow(RowPtr(Hx, i, j), RowPtr(Ez, i, j + 1), RowPtr(Ez, i, j), ey + 1, ey, cy, cz, qc(j), q, 1, nz - 1);
+      }
+      return;
+    }
+    // Hx rows j < ny (k < nz), Hy rows j <= ny (k < nz) and Hz rows j < ny (k <= nz): the
+    // three together where all are, the rest on their own.
     for (int j = 1; j <= ny - 1; ++j) {
-      const float* ey = RowPtr(Ey, i, j);
-      run(RowPtr(Hx, i, j), RowPtr(Ez, i, j + 1), RowPtr(Ez, i, j), ey + 1, ey, cy, cz, j, 1, nz - 1);
+      const HRows r{RowPtr(Hx, i, j), RowPtr(Hy, i, j), RowPtr(Hz, i, j), RowPtr(Ex, i, j),
+                    RowPtr(Ey, i, j), RowPtr(Ez, i, j), RowPtr(Ex, i, j + 1), RowPtr(Ey, i + 1, j),
+                    RowPtr(Ez, i + 1, j), RowPtr(Ez, i, j + 1), qc(j)};
+      HRow3(r, q, cx, cy, cz, 1, nz - 1);
+      HValue<double>(r.hz, nz, DiffsAt<double>(r.eyI, r.ey, r.exJ, r.ex, nz), cx, cy,
+                     perCell ? double(r.qc[nz]) : q);
     }
-    if (i > nx - 1) return;
-    // Hy -= ((Ex[k+1] - Ex[k])*CZ - (Ez[i+1] - Ez[i])*CX)*Q
-    for (int j = 1; j <= ny; ++j) {
-      const float* ex = RowPtr(Ex, i, j);
-      run(RowPtr(Hy, i, j), ex + 1, ex, RowPtr(Ez, i + 1, j), RowPtr(Ez, i, j), cz, cx, j, 1, nz - 1);
-    }
-    // Hz -= ((Ey[i+1] - Ey[i])*CX - (Ex[j+1] - Ex[j])*CY)*Q
-    for (int j = 1; j <= ny - 1; ++j)
-      run(RowPtr(Hz, i, j), RowPtr(Ey, i + 1, j), RowPtr(Ey, i, j), RowPtr(Ex, i, j + 1),
-          RowPtr(Ex, i, j), cx, cy, j, 1, nz);
+    const float* ex = RowPtr(Ex, i, ny);
+    HRow(RowPtr(Hy, i, ny), ex + 1, ex, RowPtr(Ez, i + 1, ny), RowPtr(Ez, i, ny), cz, cx, qc(ny), q, 1, nz - 1);
   }
 
 private:
   SolverData& d_;
 };
+
+// The pieces of one E row in k order: runs of edges with one coefficient class (or a class
+// per edge, -1) that all keep, or all do not keep, their old E or power. Asked for edges in
+// increasing order.
+class RowPieces {
+public:
+  struct Piece {
+    int32_t cls;
+    bool keep;
+  };
+  RowPieces() = default;
+  // runs: the row's n runs of edges that keep; n = -1: every edge keeps.
+  RowPieces(const EdgeCoefCache& cache, const EdgeCoefCache::Row& row, const PowerSpans::Run* runs, int n)
+      : row_(&row), segs_(row.SegCount > 0 ? cache.Segs.data() + row.Offset : nullptr), runs_(runs), nRuns_(n) {}
+
+  // The piece holding edge k; returns its last edge, at most `limit`.
+  int At(int k, int limit, Piece& p) {
+    int end = limit;
+    if (row_->Uniform >= 0) {
+      p.cls = row_->Uniform;
+    } else if (segs_) {
+      while (seg_ + 1 < row_->SegCount && segs_[seg_ + 1].K0 <= k) ++seg_;
+      p.cls = int32_t(segs_[seg_].Class);
+      if (seg_ + 1 < row_->SegCount) end = std::min(end, segs_[seg_ + 1].K0 - 1);
+    } else {
+      p.cls = -1;
+    }
+    p.keep = true;
+    if (nRuns_ >= 0) {
+      while (run_ < nRuns_ && runs_[run_].K1 < k) ++run_;
+      p.keep = run_ < nRuns_ && runs_[run_].K0 <= k;
+      if (p.keep) end = std::min(end, int(runs_[run_].K1));
+      else if (run_ < nRuns_) end = std::min(end, runs_[run_].K0 - 1);
+    }
+    return end;
+  }
+
+private:
+  const EdgeCoefCache::Row* row_ = nullptr;
+  const EdgeCoefCache::Seg* segs_ = nullptr;
+  const PowerSpans::Run* runs_ = nullptr;
+  int nRuns_ = -1;  // -1: every edge keeps
+  int seg_ = 0, run_ = 0;
+};
+
+template <unsigned C>
+using Comps = std::integral_constant<unsigned, C>;
 
 // One E pass (plain or Debye) over all three components.
 // With withH, the step's H update first, in the same sweep over x planes (see UpdateHE).
@@ -348,113 +515,125 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f, bool 
   t3DSpaceArray* W[3] = {&d.PowerX, &d.PowerY, &d.PowerZ};
   const t3DSpaceArray &Hx = d.Hx, &Hy = d.Hy, &Hz = d.Hz;
   // The power's current uses the cell sizes where the update uses Courant numbers.
-  const double S1[3] = {d.Dz, d.Dx, d.Dy}, S2[3] = {d.Dy, d.Dz, d.Dx}, Len[3] = {d.Dx, d.Dy, d.Dz};
+  const ELens lens[3] = {{d.Dz, d.Dy, d.Dx}, {d.Dx, d.Dz, d.Dy}, {d.Dy, d.Dx, d.Dz}};
   const double kz = MurCoef(d.CourantZ);
   const bool murLo = murZ && d.MurFace[FaceZ1], murHi = murZ && d.MurFace[FaceZMax];
   const PowerSpans* spans = f && f->Spans.Built() ? &f->Spans : nullptr;
   const bool pecLo = f && f->PecZ && d.PECFace[FaceZ1], pecHi = f && f->PecZ && d.PECFace[FaceZMax];
   const bool watch = f && f->WatchFinite;
-
-  // One row of component a at (i, j); the curl's four H rows and Courant numbers by axis.
-  auto row = [&](int a, int i, int j, int k0, int k1) {
-    const float *p1, *p0, *q1, *q0;
-    double c1, c2;
-    switch (a) {
-      case 0:  // Ex: (Hz[j] - Hz[j-1])*CY - (Hy[k] - Hy[k-1])*CZ
-        p1 = RowPtr(Hz, i, j); p0 = RowPtr(Hz, i, j - 1); c1 = cy;
-        q1 = RowPtr(Hy, i, j); q0 = q1 - 1; c2 = cz;
-        break;
-      case 1:  // Ey: (Hx[k] - Hx[k-1])*CZ - (Hz[i] - Hz[i-1])*CX
-        p1 = RowPtr(Hx, i, j); p0 = p1 - 1; c1 = cz;
-        q1 = RowPtr(Hz, i, j); q0 = RowPtr(Hz, i - 1, j); c2 = cx;
-        break;
-      default:  // Ez: (Hy[i] - Hy[i-1])*CX - (Hx[j] - Hx[j-1])*CY
-        p1 = RowPtr(Hy, i, j); p0 = RowPtr(Hy, i - 1, j); c1 = cx;
-        q1 = RowPtr(Hx, i, j); q0 = RowPtr(Hx, i, j - 1); c2 = cy;
-        break;
-    }
-    float* out = RowPtr(*E[a], i, j);
-    const bool plain = f && f->Plain(a, i, j);
-    float* prev = keepPrev && (!power || plain) ? RowPtr(*P[a], i, j) : nullptr;
-    PowerArgs pa;
-    if (power && !plain) pa = PowerArgs{RowPtr(*W[a], i, j), S1[a], S2[a], Len[a]};
-    float* dd = Debye ? RowPtr(*D[a], i, j) : nullptr;
-    const EdgeCoefCache::Row& r = cache.RowOf(a, i, j);
-    // Edges from..to of the row, keeping their old E in kp / adding their power to pk.pw.
-    auto part = [&](int from, int to, float* kp, const PowerArgs& pk) {
-      // Edges f0..t0 of one class.
-      auto runConst = [&](uint32_t cls, int f0, int t0) {
-        const EdgeCoefs& c = cache.Table[cls];
-        if (Debye && (c.DebyeCoef != 0 || c.DebyeDecay != 1))
-          DRowConst(out, kp, pk, dd, p1, p0, q1, q0, c1, c2, inv, c.Ca, c.Cb, c.DebyeCoef,
-                    c.DebyeDecay, f0, t0);
-        else  // not dispersive: D stays 0 here, the plain update
-          ERowConst(out, kp, pk, p1, p0, q1, q0, c1, c2, c.Ca, c.Cb, f0, t0);
-      };
-      if (r.Uniform >= 0) {
-        runConst(uint32_t(r.Uniform), from, to);
-      } else if (r.SegCount > 0) {
-        const EdgeCoefCache::Seg* sg = cache.Segs.data() + r.Offset;
-        for (int s = 0; s < r.SegCount; ++s) {
-          const int g0 = std::max(sg[s].K0, from), g1 = std::min(s + 1 < r.SegCount ? sg[s + 1].K0 - 1 : k1, to);
-          if (g0 <= g1) runConst(sg[s].Class, g0, g1);
-        }
-      } else if constexpr (Debye) {
-        if (cache.Wide)
-          DRowIdx32(out, kp, pk, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index32.data() + r.Offset, tab, from, to);
-        else
-          DRowIdx16(out, kp, pk, dd, p1, p0, q1, q0, c1, c2, inv, cache.Index16.data() + r.Offset, tab, from, to);
-      } else {
-        if (cache.Wide)
-          ERowIdx32(out, kp, pk, p1, p0, q1, q0, c1, c2, cache.Index32.data() + r.Offset, tab.ca, tab.cb, from, to);
-        else
-          ERowIdx16(out, kp, pk, p1, p0, q1, q0, c1, c2, cache.Index16.data() + r.Offset, tab.ca, tab.cb, from, to);
-      }
-    };
-    if ((!prev && !pa.pw) || !spans) {
-      part(k0, k1, prev, pa);
-    } else {
-      // Old E and power only on the edges whose power the run adds up.
-      const auto [runs, n] = spans->Of(a, i, j);
-      int at = k0;
-      for (int s = 0; s < n; ++s) {
-        const int r0 = std::max(runs[s].K0, at), r1 = std::min(runs[s].K1, k1);
-        if (r0 > r1) continue;
-        if (at < r0) part(at, r0 - 1, nullptr, PowerArgs{});
-        part(r0, r1, prev, pa);
-        at = r1 + 1;
-      }
-      if (at <= k1) part(at, k1, nullptr, PowerArgs{});
-    }
-    // The Mur Z faces of an Ex or Ey row: the boundary edges from the new inner ones, then
-    // the inner ones saved for the next step (planes 10/11 for Ex, 8/9 for Ey).
-    if (a < 2 && !plain && (murLo || murHi)) {
-      auto& P = d.MurPlanes;
-      if (murHi) {
-        float& s = P[a == 0 ? 11 : 9](i, j);
-        out[nz] = MurPlain(kz, out[nz - 1], out[nz], s);
-        s = out[nz - 1];
-      }
-      if (murLo) {
-        float& s = P[a == 0 ? 10 : 8](i, j);
-        out[1] = MurPlain(kz, out[2], out[1], s);
-        s = out[2];
-      }
-    }
-    if (a < 2 && !plain) {
-      if (pecHi) out[nz] = 0.0f;
-      if (pecLo) out[1] = 0.0f;
-    }
-    if (a == 2 && watch && ((i + j + d.CurStep) & 1) == 0 && !RowFinite(out, k0, k1))
-      std::atomic_ref<int>(f->FoundNonFinite).store(1, std::memory_order_relaxed);
+  auto coefs = [&](int32_t cls) {
+    const EdgeCoefs& c = cache.Table[size_t(cls)];
+    return ECoefs<double>{c.Ca, c.Cb, c.DebyeCoef, c.DebyeDecay};
+  };
+  // The Debye update where the class is dispersive; elsewhere D stays 0, the plain one.
+  auto dispersive = [&](int32_t cls) {
+    const EdgeCoefs& c = cache.Table[size_t(cls)];
+    return Debye && (c.DebyeCoef != 0 || c.DebyeDecay != 1);
   };
 
-  // Plane i of all three components (Ey and Ez start at plane 2).
+  // The rows of cell row (i, j) of the components in `comps` (bit a: component a), a
+  // constant so that each case is built on its own.
+  auto cellRows = [&](auto comps, int i, int j) {
+    ERows3 s;
+    s.hx = RowPtr(Hx, i, j); s.hxJ = RowPtr(Hx, i, j - 1);
+    s.hy = RowPtr(Hy, i, j); s.hyI = RowPtr(Hy, i - 1, j);
+    s.hz = RowPtr(Hz, i, j); s.hzJ = RowPtr(Hz, i, j - 1); s.hzI = RowPtr(Hz, i - 1, j);
+    Keep mode[3];
+    bool plain[3]{};
+    RowPieces pieces[3];
+    for (int a = 0; a < 3; ++a) {
+      s.e[a] = s.d[a] = s.kp[a] = nullptr;
+      mode[a] = Keep::None;
+      if (!(comps >> a & 1)) continue;
+      s.e[a] = RowPtr(*E[a], i, j);
+      if (Debye) s.d[a] = RowPtr(*D[a], i, j);
+      plain[a] = f && f->Plain(a, i, j);
+      if (keepPrev && (!power || plain[a])) mode[a] = Keep::Prev, s.kp[a] = RowPtr(*P[a], i, j);
+      else if (power && !plain[a]) mode[a] = Keep::Power, s.kp[a] = RowPtr(*W[a], i, j);
+      // Old E and power only on the edges whose power the run adds up.
+      std::pair<const PowerSpans::Run*, int> runs{nullptr, -1};
+      if (mode[a] != Keep::None && spans) runs = spans->Of(a, i, j);
+      pieces[a] = RowPieces(cache, cache.RowOf(a, i, j), runs.first, runs.second);
+    }
+    // Component a's edges k0..k1 of piece p, keeping as the piece says.
+    auto single = [&](int a, RowPieces::Piece p, int k0, int k1) {
+      const Keep m = p.keep ? mode[a] : Keep::None;
+      ERow r;
+      switch (a) {  // the curl's four H rows and Courant numbers
+        case 0: r = ERow{s.e[0], s.d[0], s.kp[0], s.hz, s.hzJ, s.hy, s.hy - 1, cy, cz, lens[0]}; break;
+        case 1: r = ERow{s.e[1], s.d[1], s.kp[1], s.hx, s.hx - 1, s.hz, s.hzI, cz, cx, lens[1]}; break;
+        default: r = ERow{s.e[2], s.d[2], s.kp[2], s.hy, s.hyI, s.hx, s.hxJ, cx, cy, lens[2]}; break;
+      }
+      const int64_t at = cache.RowOf(a, i, j).Offset;
+      if (p.cls >= 0) ERowConst(r, m, dispersive(p.cls), inv, coefs(p.cls), k0, k1);
+      else if (cache.Wide) ERowIdx32(r, m, Debye, inv, cache.Index32.data() + at, tab, k0, k1);
+      else ERowIdx16(r, m, Debye, inv, cache.Index16.data() + at, tab, k0, k1);
+    };
+    // Edges 2..nz-1 of the components in `comps` and Ez's 1..nz-1, piece by piece; the
+    // three at once where each has one class and all keep alike in the same medium.
+    const int k1 = nz - 1;
+    // Ez's edge 1 joins its piece of edge 2 when that piece holds both, else goes alone.
+    int ez0 = 2;
+    if (comps & 4) {
+      RowPieces::Piece p;
+      if (pieces[2].At(1, k1, p) >= 2) ez0 = 1;
+      else single(2, p, 1, 1);
+    }
+    for (int k = 2; k <= k1;) {
+      int end = k1;
+      RowPieces::Piece p[3]{};
+      for (int a = 0; a < 3; ++a)
+        if (comps >> a & 1) end = std::min(end, pieces[a].At(k, k1, p[a]));
+      const int ezFrom = k == 2 ? ez0 : k;
+      const Keep m = p[0].keep ? mode[0] : Keep::None;
+      if (comps == 7 && p[0].cls >= 0 && p[1].cls >= 0 && p[2].cls >= 0 &&
+          m == (p[1].keep ? mode[1] : Keep::None) && m == (p[2].keep ? mode[2] : Keep::None) &&
+          dispersive(p[0].cls) == dispersive(p[1].cls) && dispersive(p[1].cls) == dispersive(p[2].cls)) {
+        const ECoefs<double> c[3] = {coefs(p[0].cls), coefs(p[1].cls), coefs(p[2].cls)};
+        ERow3(s, m, dispersive(p[0].cls), cx, cy, cz, inv, c, lens, ezFrom, k, end);
+      } else {
+        for (int a = 0; a < 3; ++a)
+          if (comps >> a & 1) single(a, p[a], a == 2 ? ezFrom : k, end);
+      }
+      k = end + 1;
+    }
+
+    for (int a = 0; a < 3; ++a) {
+      if (!(comps >> a & 1)) continue;
+      float* out = s.e[a];
+      // The Mur Z faces of an Ex or Ey row: the boundary edges from the new inner ones, then
+      // the inner ones saved for the next step (planes 10/11 for Ex, 8/9 for Ey).
+      if (a < 2 && !plain[a] && (murLo || murHi)) {
+        auto& M = d.MurPlanes;
+        if (murHi) {
+          float& sv = M[a == 0 ? 11 : 9](i, j);
+          out[nz] = MurPlain(kz, out[nz - 1], out[nz], sv);
+          sv = out[nz - 1];
+        }
+        if (murLo) {
+          float& sv = M[a == 0 ? 10 : 8](i, j);
+          out[1] = MurPlain(kz, out[2], out[1], sv);
+          sv = out[2];
+        }
+      }
+      if (a < 2 && !plain[a]) {
+        if (pecHi) out[nz] = 0.0f;
+        if (pecLo) out[1] = 0.0f;
+      }
+      if (a == 2 && watch && ((i + j + d.CurStep) & 1) == 0 && !RowFinite(out, 1, nz - 1))
+        std::atomic_ref<int>(f->FoundNonFinite).store(1, std::memory_order_relaxed);
+    }
+  };
+
+  // Plane i: Ex rows j = 2..ny-1 from plane 1, Ey rows j = 1..ny-1 and Ez rows j = 2..ny-1
+  // from plane 2.
   auto ePlane = [&](int i) {
-    for (int j = 2; j <= ny - 1; ++j) row(0, i, j, 2, nz - 1);
-    if (i < 2) return;
-    for (int j = 1; j <= ny - 1; ++j) row(1, i, j, 2, nz - 1);
-    for (int j = 2; j <= ny - 1; ++j) row(2, i, j, 1, nz - 1);
+    if (i < 2) {
+      for (int j = 2; j <= ny - 1; ++j) cellRows(Comps<1>{}, i, j);
+      return;
+    }
+    cellRows(Comps<2>{}, i, 1);
+    for (int j = 2; j <= ny - 1; ++j) cellRows(Comps<7>{}, i, j);
   };
   if (!withH) {
     ParallelFor(1, nx, ePlane, Threaded(d));
