@@ -15,7 +15,7 @@ TEST(FaceThreads, EveryFaceKindGivesTheSameBitsOnAnyThreadCount) {
   ASSERT_TRUE(ParallelFaces(nx, ny, nz));
   auto planesSame = [](const auto& a, const auto& b) {
     for (size_t p = 0; p < a.size(); ++p)
-      if (std::memcmp(a[p].data(), b[p].data(), a[p].size() * sizeof(float)) != 0) return false;
+      if (!SameBits(a[p], b[p])) return false;
     return true;
   };
   for (int kind = 0; kind < 3; ++kind) {
