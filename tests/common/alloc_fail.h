@@ -10,13 +10,13 @@
 #include <functional>
 #include <new>
 
+#include "common/sanitizer_build.h"
+
 // clang's thread sanitizer links the whole of its own operator new and delete into every
 // program, so none can be replaced: there no allocation can be made to fail, and the tests
 // that need it skip (RVTEST_NEEDS_ALLOC_FAIL() first in the test).
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
+#if defined(RVTEST_TSAN) && defined(__clang__)
 #define RVTEST_NO_ALLOC_FAIL 1
-#endif
 #endif
 #ifdef RVTEST_NO_ALLOC_FAIL
 #define RVTEST_NEEDS_ALLOC_FAIL() GTEST_SKIP() << "the thread sanitizer's operator new cannot be replaced"
