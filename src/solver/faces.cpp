@@ -1,5 +1,6 @@
 #include "solver/faces.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -21,8 +22,9 @@ bool EMatch(const SolverData& d) {
          shape(d.Ez, nx + 1, ny + 1, nz);
 }
 
-inline float Op(FaceOp op, float src) {
-  return op == FaceOp::Zero ? 0.0f : op == FaceOp::Copy ? src : -src;
+// Zero reads nothing: another face's loop may be writing the source plane meanwhile.
+inline float Op(FaceOp op, const float* src) {
+  return op == FaceOp::Zero ? 0.0f : op == FaceOp::Copy ? *src : -*src;
 }
 
 // The loop that sets plane b of the normal axis (0 = x, 1 = y, 2 = z) of array a from
@@ -35,7 +37,7 @@ LoopPart PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v
     return {u0, u1 + 1, [=](int u) {
       for (int v = v0; v <= v1; ++v) {
         float* row = base + size_t(u) * sx + size_t(v) * sy;
-        const float x = Op(op, row[n]);
+        const float x = Op(op, &row[n]);
         // A PEC face mostly finds its zeros still there: leave those lines clean.
         if (std::memcmp(&row[b], &x, sizeof x) != 0) row[b] = x;
       }
@@ -53,34 +55,34 @@ LoopPart PlaneOp(t3DSpaceArray& a, int axis, int b, int n, int u0, int u1, int v
   }};
 }
 
+// The normal axis of a face: 0 = x, 1 = y, 2 = z (faces Y=1, Y=max, Z=max, Z=1, X=max, X=1).
+int FaceAxis(int face) { return face <= FaceYMax ? 1 : face <= FaceZ1 ? 2 : 0; }
+
+// How many index lines each tangential range leaves out at its low and high end, per axis
+// (0 = x, 1 = y, 2 = z): the lines on the plane of a face that writes them itself.
+struct Clear {
+  int lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+};
+
 // The loops of one face (1..6) with one operation, on its two tangential components: two
-// arrays, so the two loops are independent.
-void FaceParts(SolverData& d, int face, FaceOp op, std::vector<LoopPart>& parts) {
-  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-  switch (face) {
-    case FaceY1:
-    case FaceYMax: {
-      const int b = face == FaceY1 ? 1 : ny, n = face == FaceY1 ? 2 : ny - 1;
-      parts.push_back(PlaneOp(d.Ex, 1, b, n, 1, nx - 1, 1, nz, op));
-      parts.push_back(PlaneOp(d.Ez, 1, b, n, 1, nx, 1, nz - 1, op));
-      break;
-    }
-    case FaceZMax:
-    case FaceZ1: {
-      const int b = face == FaceZ1 ? 1 : nz, n = face == FaceZ1 ? 2 : nz - 1;
-      parts.push_back(PlaneOp(d.Ex, 2, b, n, 1, nx - 1, 1, ny, op));
-      parts.push_back(PlaneOp(d.Ey, 2, b, n, 1, nx, 1, ny - 1, op));
-      break;
-    }
-    case FaceXMax:
-    case FaceX1: {
-      const int b = face == FaceX1 ? 1 : nx, n = face == FaceX1 ? 2 : nx - 1;
-      parts.push_back(PlaneOp(d.Ey, 0, b, n, 1, ny - 1, 1, nz, op));
-      parts.push_back(PlaneOp(d.Ez, 0, b, n, 1, ny, 1, nz - 1, op));
-      break;
-    }
-    default:
-      break;
+// arrays, so the two loops are independent. A component along axis c runs over [1, N_c - 1]
+// along c and over [1, N_o] along the other tangential axis o, less what `clear` leaves out.
+void FaceParts(SolverData& d, int face, FaceOp op, std::vector<LoopPart>& parts, const Clear& clear = {}) {
+  const int n[3] = {d.Nx, d.Ny, d.Nz};
+  const int axis = FaceAxis(face);
+  const bool low = face == FaceX1 || face == FaceY1 || face == FaceZ1;
+  const int b = low ? 1 : n[axis], src = low ? 2 : n[axis] - 1;
+  t3DSpaceArray* comp[3] = {&d.Ex, &d.Ey, &d.Ez};
+  for (int c = 0; c < 3; ++c) {
+    if (c == axis) continue;
+    const int o = 3 - axis - c;
+    int lo[3] = {}, hi[3] = {};
+    lo[c] = 1;
+    hi[c] = n[c] - 1;
+    lo[o] = 1 + clear.lo[o];
+    hi[o] = n[o] - clear.hi[o];
+    const int ua = std::min(c, o), va = std::max(c, o);  // u, v in axis order
+    parts.push_back(PlaneOp(*comp[c], axis, b, src, lo[ua], hi[ua], lo[va], hi[va], op));
   }
 }
 
@@ -104,15 +106,24 @@ bool ApplySymmetry(SolverData& d) {
 bool ApplyPEC(SolverData& d, const StepFusion* fusion) {
   if (!EMatch(d)) return false;
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-  // Every PEC face writes zeros from nothing it reads: all of them in one pass.
+  // Every PEC face writes zeros from nothing it reads: all of them in one pass. Where two
+  // PEC faces meet, one of them writes the line they share (a Z face before a Y face before
+  // an X face), so no edge has two writers in the pass.
+  Clear yieldToZ, yieldToYZ;
+  yieldToZ.lo[2] = yieldToYZ.lo[2] = d.PECFace[FaceZ1] ? 1 : 0;
+  yieldToZ.hi[2] = yieldToYZ.hi[2] = d.PECFace[FaceZMax] ? 1 : 0;
+  yieldToYZ.lo[1] = d.PECFace[FaceY1] ? 1 : 0;
+  yieldToYZ.hi[1] = d.PECFace[FaceYMax] ? 1 : 0;
   std::vector<LoopPart> parts;
   for (int f = 1; f <= 6; ++f) {
     if (!d.PECFace[f]) continue;
-    if (!(fusion && fusion->PecZ && (f == FaceZ1 || f == FaceZMax))) {
-      FaceParts(d, f, FaceOp::Zero, parts);
+    const int axis = FaceAxis(f);
+    if (axis != 2 || !(fusion && fusion->PecZ)) {
+      FaceParts(d, f, FaceOp::Zero, parts, axis == 0 ? yieldToYZ : axis == 1 ? yieldToZ : Clear{});
       continue;
     }
-    // Folded: the rim rows the E pass does not update and the rows it left plain.
+    // Folded: the rim rows the E pass does not update (the lines it shares with the X and Y
+    // faces, so this face writes them as above) and the rows it left plain.
     const int b = f == FaceZ1 ? 1 : nz, n = f == FaceZ1 ? 2 : nz - 1;
     for (const int j : {1, ny}) parts.push_back(PlaneOp(d.Ex, 2, b, n, 1, nx - 1, j, j, FaceOp::Zero));
     for (const int i : {1, nx}) parts.push_back(PlaneOp(d.Ey, 2, b, n, i, i, 1, ny - 1, FaceOp::Zero));

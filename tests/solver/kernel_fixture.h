@@ -69,8 +69,11 @@ inline void FillRandom(t3DSpaceArray& a, std::mt19937& rng, float scale = 1) {
   for (size_t n = 0; n < a.size(); ++n) a.data()[n] = u(rng);
 }
 
-inline bool SameBits(const t3DSpaceArray& a, const t3DSpaceArray& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+// Same length and the same bits (an empty array has no storage to compare: data() is null).
+template <class A>
+bool SameBits(const A& a, const A& b) {
+  return a.size() == b.size() &&
+         (a.size() == 0 || std::memcmp(a.data(), b.data(), a.size() * sizeof(*a.data())) == 0);
 }
 
 // The E update written edge by edge from the rule, coefficients from GetEdgeMaterial each

@@ -263,10 +263,15 @@ void TfmChart::BuildChart() {
   legend->setIconSize(20, 10);
   legend->setRowSpacing(0);
 
+  // The legend's two holders, right of or below the plot. The plot's layout owns the one it
+  // shows and hands it back to the chart when it lets go; the chart owns them until then, or
+  // the one never shown would be lost.
   rightHolder_ = new QCPLayoutGrid;
+  rightHolder_->setParent(Chart);
   rightHolder_->addElement(1, 0, new QCPLayoutElement(Chart));
   rightHolder_->setRowStretchFactors({0.001, 1});
   bottomHolder_ = new QCPLayoutGrid;
+  bottomHolder_->setParent(Chart);
   bottomHolder_->addElement(0, 1, new QCPLayoutElement(Chart));
   bottomHolder_->setColumnStretchFactors({0.001, 1});
 

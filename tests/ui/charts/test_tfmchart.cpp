@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <memory>
 #include <thread>
 
 #include <qcustomplot.h>
@@ -394,4 +395,21 @@ TEST_F(TfmChartWindow, PathTitleLegendAndSelectionButtons) {
   w.resize(700, 500);
   w.show();
   QApplication::processEvents();
+}
+
+// The legend stands in one of two holders, right of or below the plot: both belong to the
+// window, the one never shown included, and go with it.
+TEST(TfmChartTeardown, BothLegendHoldersGoWithTheWindow) {
+  TempDir dir;
+  ScriptedPrompter msgs;
+  auto w = std::make_unique<TfmChart>(TestOptions(dir, msgs));
+  int holders = 0, gone = 0;
+  for (QCPLayoutGrid* g : w->findChildren<QCPLayoutGrid*>())
+    if (g != w->Chart->plotLayout() && !qobject_cast<QCPLegend*>(g)) {
+      ++holders;
+      QObject::connect(g, &QObject::destroyed, [&gone] { ++gone; });
+    }
+  EXPECT_EQ(holders, 2);
+  w.reset();
+  EXPECT_EQ(gone, holders);
 }
