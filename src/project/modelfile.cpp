@@ -80,10 +80,6 @@ std::string Faults(const std::string& path, const ModelFileCheck& c) {
   return s + ".";
 }
 
-}  // namespace
-
-namespace {
-
 std::string CrcText(uint32_t crc) {
   static const char digits[] = "0123456789ABCDEF";
   std::string s(8, '0');
