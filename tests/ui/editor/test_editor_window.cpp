@@ -12,6 +12,7 @@
 #include <QTableWidget>
 
 #include "editor/ui/TfmCopy.h"
+#include "editor/ui/TfmSellParms.h"
 #include "editor_fixture.h"
 
 using rv::PromptButton;
@@ -263,6 +264,57 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&P.editor));
   P.editor.showMinimized();
   EXPECT_TRUE(WaitFor([&] { return P.w.isMinimized(); }, 3000));
+}
+
+// Nothing the editor knew of the model before outlives a new project or a load: the selection,
+// the anchor in the status bar, a voltage output half entered, the cell window's cell, the
+// undo, the material list. A grid change drops the selection only when the grid is another.
+TEST(EditorWindow, ANewProjectOrALoadStartsClean) {
+  Program P(30);
+  rv::TfmOpenGL& e = P.editor;
+  e.FormActivate();
+  P.d.Space.fill(0);
+  P.d.Layers[1].Name = "Латунь";
+  rvtest::ScriptedDialogs dialogs;
+  rv::ProjectIO io(P.w, P.p, dialogs);
+  const std::string file = rvtest::FreshDir("editor_window", "clean") + "p.fdt";
+  dialogs.save = {file};
+  ASSERT_TRUE(io.btnSaveResClick());
+  const std::function<void()> newProject = [&] { P.w.mnNewProjectClick(); };
+  const std::function<void()> load = [&] {
+    dialogs.open = {file};
+    io.Button2Click(true);
+  };
+  for (const auto& [act, material] : {std::pair{newProject, "Проводник"}, {load, "Латунь"}}) {
+    P.d.Space(21, 9, 9) = 1;
+    e.SaveUndo();
+    P.d.Space(21, 9, 9) = 0;
+    e.StringGrid1->SetSelection({true, 2, 3, 20, 25});
+    e.SelectSectionCell(20, 8);
+    e.ShowCellParameters(21, 9, 9);
+    e.tbEnterUout->setChecked(true);
+    P.d.Layers[1].Name = "Медь";
+    e.FillMaterialCombo();
+    ASSERT_NE(e.StatusPanel1->text().toStdString(), "Выбрана ячейка 1, 1, 1");
+    P.d.Modified = 0;
+    act();
+    QApplication::processEvents();
+    EXPECT_EQ(std::tuple(e.SelActive(), e.StatusPanel1->text().toStdString(), e.tbEnterUout->isChecked(),
+                         e.fmSellParms->Memo1->toPlainText().toStdString(), e.mnUndo->isEnabled(),
+                         e.ComboBox1->itemText(0).toStdString()),
+              std::tuple(false, "Выбрана ячейка 1, 1, 1", false, "", false, material))
+        << material;
+    e.mnUndoClick();
+    EXPECT_EQ(Occupied(P.d), 0) << material;
+  }
+
+  // A run start keeps the selection on the same grid; another grid drops it.
+  e.StringGrid1->SetSelection({true, 2, 3, 20, 25});
+  e.GridChanged();
+  EXPECT_TRUE(e.SelActive());
+  P.Sizes(40, 30, 30);
+  e.FormActivate();
+  EXPECT_FALSE(e.SelActive());
 }
 
 // A run with SAR on keeps the model it started with: drawing, filling, deleting a material
