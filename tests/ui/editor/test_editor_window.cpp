@@ -59,14 +59,18 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
   EXPECT_EQ(std::tuple(int(P.d.Space(3, 3, 3)), P.editor.LayerCount(), P.editor.mnUndo->isEnabled(), P.editor.ComboBox1->count()),
             std::tuple(2, 2, false, 2));
 
-  // Unreadable or unphysical numbers keep the window open with the cell selected.
+  // Unreadable or unphysical numbers keep the window open with the cell selected, and the
+  // warning names the material, the column, the value and why.
   L.FormActivate();
   L.open();
   SetCell(L, 2, rv::ColMu, "0");
-  P.p.messages.clear();
+  SetCell(L, 2, rv::ColName, "Феррит");
   QTest::mouseClick(L.btnSave, Qt::LeftButton);
-  EXPECT_EQ(std::tuple(P.p.messages, L.isVisible(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
-            std::tuple(std::vector<std::string>{"Устранить ошибки!"}, true, 1, int(rv::ColMu)));
+  EXPECT_EQ(std::tuple(P.p.warnings, L.isVisible(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
+            std::tuple(std::vector<std::string>{"Устранить ошибки!\nМатериал 2 \"Феррит\": «Магн. пр.» = 0 — магнитная "
+                                                "проницаемость должна быть больше 0.\nИзмените «Магн. пр.» в строке 2 "
+                                                "(ячейка выделена)."},
+                       true, 1, int(rv::ColMu)));
   SetCell(L, 2, rv::ColMu, "1");
   SetCell(L, 2, rv::ColEpsStatic, "2");
   QTest::mouseClick(L.btnSave, Qt::LeftButton);
@@ -150,7 +154,9 @@ TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
                       L.StringGrid1->visualItemRect(L.StringGrid1->item(r - 1, c)).center());
     QApplication::processEvents();
   };
-  const auto errors = [&] { return int(std::count(P.p.messages.begin(), P.p.messages.end(), "Ошибка!")); };
+  const auto errors = [&] {
+    return int(std::count_if(P.p.warnings.begin(), P.p.warnings.end(), [](const std::string& t) { return t.starts_with("Ошибка!\n"); }));
+  };
   SetCell(L, 2, rv::ColSigma, "abc");
   click(1, rv::ColName);
   EXPECT_EQ(std::tuple(errors(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
@@ -166,9 +172,18 @@ TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
   SetCell(L, 2, rv::ColSigma, "4,2");
   click(1, rv::ColName);
   EXPECT_EQ(errors(), 2);
+  // The caption follows the current material and its name as it is typed.
+  L.SelectCell(rv::ColName, 3);
+  SetCell(L, 3, rv::ColName, "Латунь");
+  EXPECT_EQ(L.windowTitle().toStdString(), "Текущий материал: Латунь");
+  L.SelectCell(rv::ColName, 1);
+  EXPECT_EQ(L.windowTitle().toStdString(), "Текущий материал: " + P.d.Layers[1].Name);
   // "Ok" always says it.
   QTest::mouseClick(L.btnSave, Qt::LeftButton);
-  EXPECT_EQ(std::tuple(P.p.messages.back(), L.isVisible()), std::tuple("Устранить ошибки!", true));
+  EXPECT_EQ(std::tuple(P.p.warnings.back(), L.isVisible()),
+            std::tuple("Устранить ошибки!\nМатериал 2 \"Новый материал\": «Провод-сть(См/м)» = \"4,2\" — не число: "
+                       "десятичный разделитель — точка.\nИзмените «Провод-сть(См/м)» в строке 2 (ячейка выделена).",
+                       true));
   SetCell(L, 2, rv::ColSigma, "1");
   L.close();
 }
