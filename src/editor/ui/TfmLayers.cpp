@@ -247,7 +247,7 @@ void TfmLayers::btnColorClick() {
 void TfmLayers::btnAddLayerClick() {
   if (!btnSaveClick()) return;
   if (!AddLayer(editor_.Data(), editor_.Materials())) {
-    prompter_.message(TooManyLayers);
+    prompter_.warning(TooManyLayers);
     return;
   }
   FormActivate();

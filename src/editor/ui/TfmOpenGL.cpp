@@ -352,7 +352,9 @@ void TfmOpenGL::showElementMessages(const std::vector<std::string>& msgs) {
     for (int c = 0; c < g.ColCount(); ++c) rows += g.Cells(c, r) + '\x1f';
   if (msgs.empty() || rows == shownRegionTables_) return;
   shownRegionTables_ = rows;
-  QTimer::singleShot(0, this, [this, msgs] { ShowMessages(prompter_, msgs); });
+  QTimer::singleShot(0, this, [this, msgs] {
+    for (const std::string& m : msgs) prompter_.warning(m);
+  });
 }
 
 void TfmOpenGL::FillMaterialCombo() {

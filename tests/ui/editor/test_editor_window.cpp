@@ -243,7 +243,7 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
   rv::AppendRow(g, {"2", "3", "4", "5", "6", "7"}, m);  // flat in no axis
   auto regionMessages = [&] {
     int n = 0;
-    for (const std::string& t : P.p.messages) n += t.find("Токовый регион") != std::string::npos;
+    for (const std::string& t : P.p.warnings) n += t.find("Токовый регион") != std::string::npos;
     return n;
   };
   // Saved, then loaded three times: the editor takes the project's view and materials,
