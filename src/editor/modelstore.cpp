@@ -224,8 +224,45 @@ std::array<std::string, LayerColumnCount> LayerRowTexts(const tLayer& L) {
           g(L.EpsInf), g(L.Tau), g(L.Density)};
 }
 
-CellError ApplyLayerRows(const std::vector<std::array<std::string, LayerColumnCount>>& rows,
-                         bool full, LayerTable& layers) {
+namespace {
+
+// The rule of a number column: above 0, or not negative; and why a value breaking it cannot be
+// used.
+struct ColumnRule {
+  bool positive;
+  const char* why;
+};
+ColumnRule RuleOf(int col) {
+  switch (col) {
+    case ColEpsStatic: return {true, "диэлектрическая проницаемость должна быть больше 0"};
+    case ColSigma:
+      return {false, "проводимость не может быть отрицательной: такой материал отдает энергию, и поле в "
+                     "расчете растет без ограничения"};
+    case ColMu: return {true, "магнитная проницаемость должна быть больше 0"};
+    case ColEpsInf: return {true, "проницаемость на бесконечной частоте должна быть больше 0"};
+    case ColTau: return {false, "время релаксации не может быть отрицательным"};
+    default: return {false, "плотность не может быть отрицательной"};
+  }
+}
+
+// Why the text of number column `col` cannot be taken; "" when it can, with its value in v.
+// A permittivity or permeability of 0 or below, or a negative loss, relaxation time or
+// density, makes the run's fields infinite or growing.
+std::string ValueFault(int col, const std::string& text, double& v) {
+  if (!TryStrToFloat(text, v)) {
+    double dotted = 0;
+    std::string t = text;
+    std::replace(t.begin(), t.end(), ',', '.');
+    if (t != text && TryStrToFloat(t, dotted)) return "не число: десятичный разделитель — точка";
+    return "не число";
+  }
+  const ColumnRule r = RuleOf(col);
+  return (r.positive ? v > 0 : v >= 0) ? std::string() : r.why;
+}
+
+}  // namespace
+
+CellError ApplyLayerRows(const LayerRows& rows, bool full, LayerTable& layers) {
   const int last = full ? ColDensity : ColName;
   for (size_t r = 0; r < rows.size() && r + 1 <= size_t(MaxMaterials); ++r) {
     const int row = int(r) + 1;
@@ -238,16 +275,27 @@ CellError ApplyLayerRows(const std::vector<std::array<std::string, LayerColumnCo
         continue;
       }
       double v = 0;
-      if (!TryStrToFloat(rows[r][size_t(c)], v)) return {c, row};
-      // A permittivity or permeability of 0 or below, or a negative loss, relaxation time
-      // or density, makes the run's fields infinite or growing.
-      const bool positive = c == ColEpsStatic || c == ColEpsInf || c == ColMu;
-      if (positive ? !(v > 0) : !(v >= 0)) return {c, row};
+      if (!ValueFault(c, rows[r][size_t(c)], v).empty()) return {c, row};
       *field[c] = v;
     }
     layers[size_t(row)] = L;
   }
   return {};
+}
+
+std::string LayerCellRefusal(const char* head, const CellError& e, const LayerRows& rows) {
+  if (e.ok() || e.row > int(rows.size()) || e.col < 0 || e.col >= LayerColumnCount) return head;
+  const auto& row = rows[size_t(e.row) - 1];
+  const std::string& text = row[size_t(e.col)];
+  const std::string column = std::string("«") + LayerColumnTitles()[size_t(e.col)] + "»", number = IntToStr(e.row);
+  double v = 0;
+  const std::string why = ValueFault(e.col, text, v);
+  const bool blank = text.find_first_not_of(" \t") == std::string::npos;
+  const std::string value = blank                                   ? " не задано: нужно число"
+                            : TryStrToFloat(text, v) ? " = " + FormatGeneral(v, 15) + " — " + why
+                                                     : " = \"" + text + "\" — " + why;
+  return std::string(head) + "\nМатериал " + number + " \"" + row[ColName] + "\": " + column + value +
+         ".\nИзмените " + column + " в строке " + number + " (ячейка выделена).";
 }
 
 }  // namespace rv

@@ -94,7 +94,12 @@ struct CellError {
 // A row is applied only when every one of its numbers reads and is physical (EpsStatic,
 // EpsInf and Mu above 0, Sigma, Tau and Density not negative); the transfer stops at the
 // first bad cell, rows before it applied.
-CellError ApplyLayerRows(const std::vector<std::array<std::string, LayerColumnCount>>& rows,
-                         bool full, LayerTable& layers);
+using LayerRows = std::vector<std::array<std::string, LayerColumnCount>>;
+CellError ApplyLayerRows(const LayerRows& rows, bool full, LayerTable& layers);
+
+// What the window says of the wrong cell `e` of `rows`: the first line `head`, then the
+// material's number and name, the column's title, the text and why it cannot be taken, and
+// last where to change it.
+std::string LayerCellRefusal(const char* head, const CellError& e, const LayerRows& rows);
 
 }  // namespace rv

@@ -101,14 +101,93 @@ ViewTransform ViewTransformFor(const Camera& c, const ViewFrame& f) {
 }
 
 std::vector<std::array<double, 3>> DrawnOutline(const ViewFrame& f) {
-  // The section plane ends at N + 1 cells; the letter X reaches N + 1 cells along X and 5
-  // units up, Y N + 3 cells up at z = 1, Z N + 1 cells along Z within 2 by 3 units.
-  const double hi[3] = {std::max((f.Nx + 1) * f.Sx, 2.0), std::max((f.Ny + 1) * f.Sy, 5.0),
-                        std::max((f.Nz + 1) * f.Sz, 1.0)};
+  // The section plane ends at N + 1 cells; the arrowheads reach 2 units across their axes.
+  const double hi[3] = {std::max((f.Nx + 1) * f.Sx, 2.0), std::max((f.Ny + 1) * f.Sy, 2.0),
+                        std::max((f.Nz + 1) * f.Sz, 2.0)};
   std::vector<std::array<double, 3>> p;
   for (int i = 0; i < 8; ++i) p.push_back({i & 1 ? hi[0] : 0, i & 2 ? hi[1] : 0, i & 4 ? hi[2] : 0});
-  for (double x : {0.0, 2.0}) p.push_back({x, (f.Ny + 3) * f.Sy, 1});
   return p;
+}
+
+namespace {
+// Pixels between an axis' end and its name, and between two names.
+constexpr double LabelGap = 4;
+// A letter is 0.6 of its height wide; the box round it leaves room for the 2-pixel strokes.
+void LabelHalves(double px, double& hw, double& hh) {
+  hw = 0.3 * px + 1;
+  hh = 0.5 * px + 1;
+}
+}  // namespace
+
+double LabelRoom(double labelPx) {
+  double hw, hh;
+  LabelHalves(labelPx, hw, hh);
+  return LabelGap + 2 * std::max(hw, hh);
+}
+
+std::array<AxisLabel, 3> PlaceAxisLabels(const ViewTransform& t, const ViewFrame& f) {
+  std::array<AxisLabel, 3> out;
+  double hw, hh;
+  LabelHalves(f.LabelPx, hw, hh);
+  double ox, oy, oz;
+  const bool origin = ProjectPoint(t.Projection, t.ModelView, t.Viewport, 1, 1, 1, ox, oy, oz) && oz >= 0 && oz <= 1;
+  const double ends[3][3] = {{f.Nx * f.Sx, 1, 1}, {1, f.Ny * f.Sy, 1}, {1, 1, f.Nz * f.Sz}};
+  // Where an axis seen end-on, or from its middle, leaves no direction on the screen: right,
+  // up, down-left.
+  const double fallback[3][2] = {{1, 0}, {0, 1}, {-std::sqrt(0.5), -std::sqrt(0.5)}};
+  for (int i = 0; i < 3; ++i) {
+    AxisLabel& l = out[size_t(i)];
+    l.Letter = "XYZ"[i];
+    l.HalfW = hw, l.HalfH = hh;
+    double x, y, z;
+    if (!ProjectPoint(t.Projection, t.ModelView, t.Viewport, ends[i][0], ends[i][1], ends[i][2], x, y, z) ||
+        !(z >= 0 && z <= 1))
+      continue;
+    double dx = x - ox, dy = y - oy;
+    const double len = origin ? std::hypot(dx, dy) : 0;
+    if (len >= 1) {
+      dx /= len, dy /= len;
+    } else {
+      dx = fallback[i][0], dy = fallback[i][1];
+    }
+    // Along the direction, from the end to the box's edge and a gap beyond it.
+    const double toEdge = std::min(std::abs(dx) > 1e-9 ? hw / std::abs(dx) : HUGE_VAL,
+                                   std::abs(dy) > 1e-9 ? hh / std::abs(dy) : HUGE_VAL);
+    l.X = x + dx * (LabelGap + toEdge);
+    l.Y = y + dy * (LabelGap + toEdge);
+    l.Shown = true;
+  }
+  // Overlapping names move apart, each half the overlap, across the side they overlap least.
+  for (int pass = 0; pass < 8; ++pass) {
+    bool moved = false;
+    for (int i = 0; i < 3; ++i)
+      for (int j = i + 1; j < 3; ++j) {
+        AxisLabel &a = out[size_t(i)], &b = out[size_t(j)];
+        if (!a.Shown || !b.Shown) continue;
+        const double ex = 2 * hw + LabelGap - std::abs(a.X - b.X), ey = 2 * hh + LabelGap - std::abs(a.Y - b.Y);
+        if (ex <= 0 || ey <= 0) continue;
+        moved = true;
+        if (ex <= ey) {
+          const double s = a.X <= b.X ? -1 : 1;
+          a.X += s * ex / 2, b.X -= s * ex / 2;
+        } else {
+          const double s = a.Y <= b.Y ? -1 : 1;
+          a.Y += s * ey / 2, b.Y -= s * ey / 2;
+        }
+      }
+    if (!moved) break;
+  }
+  return out;
+}
+
+std::vector<std::array<double, 4>> LetterStrokes(const AxisLabel& l) {
+  const double w = l.HalfW - 1, h = l.HalfH - 1, x = l.X, y = l.Y;
+  switch (l.Letter) {
+    case 'X': return {{x - w, y - h, x + w, y + h}, {x - w, y + h, x + w, y - h}};
+    case 'Y': return {{x - w, y + h, x, y}, {x + w, y + h, x, y}, {x, y, x, y - h}};
+    case 'Z': return {{x - w, y + h, x + w, y + h}, {x + w, y + h, x - w, y - h}, {x - w, y - h, x + w, y - h}};
+    default: return {};
+  }
 }
 
 bool ShowsPoints(const ViewTransform& t, const std::vector<std::array<double, 3>>& points,
@@ -128,9 +207,12 @@ bool ShowsPoints(const ViewTransform& t, const std::vector<std::array<double, 3>
 
 Camera BackedOffToShowAll(const Camera& c, const ViewFrame& f) {
   const std::vector<std::array<double, 3>> points = DrawnOutline(f);
-  if (ShowsPoints(ViewTransformFor(c, f), points)) return c;
+  // The names reach past the axes' ends by their own size in pixels.
+  const double room = f.LabelPx > 0 ? LabelRoom(f.LabelPx) : 0;
+  if (ShowsPoints(ViewTransformFor(c, f), points, room)) return c;
   // Moved, it leaves a little white around the box.
-  const double margin = 0.03 * std::min(std::max(1, f.Width - 6), std::max(1, f.Height - 6));
+  const double margin =
+      std::max(room, 0.03 * std::min(std::max(1, f.Width - 6), std::max(1, f.Height - 6)));
   double dir[3] = {double(c.CenterX) - c.EyeX, double(c.CenterY) - c.EyeY,
                    double(c.CenterZ) - c.EyeZ};
   const double len = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);

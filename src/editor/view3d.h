@@ -32,12 +32,13 @@ Camera InitialCamera(int spaceNx, int spaceNy, int spaceNz);
 // Whether the camera is exactly where the initial view of that grid puts it.
 bool IsInitialCamera(const Camera& c, int spaceNx, int spaceNy, int spaceNz);
 
-// What the view draws through: its size in pixels, the drawing units per cell along each axis
-// and the grid's node counts (the domain box).
+// What the view draws through: its size in pixels, the drawing units per cell along each axis,
+// the grid's node counts (the domain box) and the height of the axis names in pixels.
 struct ViewFrame {
   int Width = 1, Height = 1;
   double Sx = 1, Sy = 1, Sz = 1;
   int Nx = 0, Ny = 0, Nz = 0;
+  double LabelPx = 0;
 };
 // The matrices and viewport of a frame drawn from camera `c`: a 40-degree perspective over the
 // view's aspect, the far plane past the whole box, the look-at with the up vector (1, 1000, 1)
@@ -47,15 +48,33 @@ struct ViewTransform {
   std::array<int, 4> Viewport{};
 };
 ViewTransform ViewTransformFor(const Camera& c, const ViewFrame& f);
-// Points whose hull holds everything the view draws of an empty model: the domain box from 0
-// with the section plane reaching one cell past it, and the axis letters beyond it.
+// Points whose hull holds everything the view draws of an empty model in the model's space
+// (the axis names are drawn in pixels): the domain box from 0 with the section plane reaching
+// one cell past it.
 std::vector<std::array<double, 3>> DrawnOutline(const ViewFrame& f);
+
+// The axis names X, Y and Z, drawn upright in the view's own pixels beside the far ends of the
+// axes, so that they keep their size whatever the grid: each is a box `LabelPx` high centred
+// at (X, Y) in window coordinates (y up); not shown when its axis' end is behind the eye.
+struct AxisLabel {
+  char Letter = 'X';
+  double X = 0, Y = 0, HalfW = 0, HalfH = 0;
+  bool Shown = false;
+};
+// Placed along each axis' direction on the screen past its end, then pushed apart where
+// two would overlap (a short axis seen end-on ends near another's).
+std::array<AxisLabel, 3> PlaceAxisLabels(const ViewTransform& t, const ViewFrame& f);
+// How far past the end of its axis a name may reach, in pixels.
+double LabelRoom(double labelPx);
+// The strokes of a label's letter: segments (x0, y0, x1, y1) in window coordinates.
+std::vector<std::array<double, 4>> LetterStrokes(const AxisLabel& l);
 // Whether every point lies in front of the camera, inside the depth range and at least
 // `margin` pixels inside the viewport.
 bool ShowsPoints(const ViewTransform& t, const std::vector<std::array<double, 3>>& points,
                  double margin = 0);
-// The camera moved back along its line of sight just far enough that everything drawn is in
-// view with a small margin; unchanged when it already is, or when it has no direction.
+// The camera moved back along its line of sight just far enough that everything drawn, the
+// axis names included, is in view with a small margin; unchanged when it already is, or when
+// it has no direction.
 Camera BackedOffToShowAll(const Camera& c, const ViewFrame& f);
 
 // Key speeds by the modifiers held: Shift the slowest, Ctrl (with or without Shift) the fastest.

@@ -146,10 +146,17 @@ TEST(ModelStore, TableTransferRefusesUnreadableAndUnphysicalCells) {
   rv::LayerTable L;
   rv::FillDefaultLayers(L);
   const auto good = rv::LayerRowTexts(L[1]);
-  struct Case { int col; const char* text; bool ok; };
+  // The refusal names the material and the column, shows the value and says why.
+  struct Case { int col; const char* text; bool ok; const char* said = ""; };
   const Case cases[] = {
-      {rv::ColEpsStatic, "1,5", false}, {rv::ColMu, "0", false}, {rv::ColEpsInf, "-1", false},
-      {rv::ColSigma, "-1e-3", false},   {rv::ColTau, "-1", false}, {rv::ColDensity, "-5", false},
+      {rv::ColEpsStatic, "1,5", false, "«Диэл.пр.(f=0)» = \"1,5\" — не число: десятичный разделитель — точка"},
+      {rv::ColMu, "0", false, "«Магн. пр.» = 0 — магнитная проницаемость должна быть больше 0"},
+      {rv::ColEpsInf, "-1", false, "«Диэл.пр.(f=~)» = -1 — проницаемость на бесконечной частоте должна быть больше 0"},
+      {rv::ColSigma, "-1e-3", false, "«Провод-сть(См/м)» = -0.001 — проводимость не может быть отрицательной: такой "
+                                     "материал отдает энергию, и поле в расчете растет без ограничения"},
+      {rv::ColTau, "x", false, "«T релакс, с» = \"x\" — не число"},
+      {rv::ColDensity, "-5", false, "«Плотн, (кг/м3)» = -5 — плотность не может быть отрицательной"},
+      {rv::ColDensity, " ", false, "«Плотн, (кг/м3)» не задано: нужно число"},
       {rv::ColSigma, "0", true},        {rv::ColEpsStatic, " 4.5 ", true},
   };
   for (const Case& c : cases) {
@@ -163,6 +170,10 @@ TEST(ModelStore, TableTransferRefusesUnreadableAndUnphysicalCells) {
     EXPECT_EQ(t[1].Name, "first");  // rows before the bad one are applied
     if (!c.ok) {  // the bad row is not
       EXPECT_EQ(std::tuple(e.col, e.row, t[2].Name), std::tuple(c.col, 2, L[2].Name));
+      const std::string column = rv::LayerColumnTitles()[size_t(c.col)];
+      EXPECT_EQ(rv::LayerCellRefusal("Ошибка!", e, rows),
+                "Ошибка!\nМатериал 2 \"second\": " + std::string(c.said) + ".\nИзмените «" + column +
+                    "» в строке 2 (ячейка выделена).");
     }
   }
 }

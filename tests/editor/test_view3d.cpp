@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -61,22 +62,24 @@ TEST(View3dCamera, EyeOnTheRotationAxisStaysFinite) {
 }
 
 // The initial view of flat, tall and cubic grids, in wide and tall views and with unequal
-// cells: where the rule's camera shows the domain box's corners, the far ends of the axis
-// names and the section plane's far corner it stays; elsewhere it goes back along the same
-// line until they all project inside the viewport, and not much farther.
+// cells: where the rule's camera shows the domain box's corners and the section plane's far
+// corner with room for the axis names it stays; elsewhere it goes back along the same line
+// until they all do, and not much farther. The names, 14 pixels high whatever the grid, lie
+// in the view beyond their axes' ends and apart from each other.
 TEST(View3dCamera, TheInitialViewShowsTheWholeBoxAndItsLabels) {
   struct Case { int nx, ny, nz; double sy, sz; bool ruleShowsAll; };
   const Case cases[] = {{50, 50, 50, 1, 1, true},  {40, 60, 80, 1, 1, true}, {30, 30, 300, 1, 1, true},
                         {80, 60, 40, 1, 1, false}, {80, 80, 30, 1, 1, false}, {200, 20, 5, 1, 1, false},
-                        {40, 40, 40, 4, 0.25, false}, {40, 40, 40, 1, 10, false}};
+                        {40, 40, 40, 4, 0.25, false}, {40, 40, 40, 1, 10, false}, {200, 200, 10, 1, 1, false},
+                        {300, 20, 20, 1, 1, false}, {20, 20, 300, 1, 1, true}, {2, 2, 2, 1, 1, false}};
+  const double px = 14, room = LabelRoom(px);
   for (const auto& [w, h] : {std::pair(700, 500), std::pair(420, 640)})
     for (const Case& k : cases) {
-      const ViewFrame f{w, h, 1, k.sy, k.sz, k.nx, k.ny, k.nz};
+      const ViewFrame f{w, h, 1, k.sy, k.sz, k.nx, k.ny, k.nz, px};
       const double X = k.nx, Y = k.ny * k.sy, Z = k.nz * k.sz;
-      std::vector<std::array<double, 3>> drawn = {{X + 1, 5, 1}, {0, Y + 3 * k.sy, 1}, {2, 3, Z + k.sz},
-                                                  {X + 1, Y + k.sy, Z + k.sz}};  // letters, section plane
+      std::vector<std::array<double, 3>> drawn = {{X + 1, Y + k.sy, Z + k.sz}};  // the section plane
       for (int i = 0; i < 8; ++i) drawn.push_back({i & 1 ? X : 0, i & 2 ? Y : 0, i & 4 ? Z : 0});
-      const auto shows = [&](const Camera& c) { return ShowsPoints(ViewTransformFor(c, f), drawn); };
+      const auto shows = [&](const Camera& c) { return ShowsPoints(ViewTransformFor(c, f), drawn, room); };
       const std::string what = std::to_string(k.nx) + "x" + std::to_string(k.ny) + "x" + std::to_string(k.nz) +
                                " in " + std::to_string(w) + "x" + std::to_string(h);
       const Camera rule = InitialCamera(k.nx, k.ny, k.nz), c = BackedOffToShowAll(rule, f);
@@ -92,9 +95,24 @@ TEST(View3dCamera, TheInitialViewShowsTheWholeBoxAndItsLabels) {
       Camera nearer = c;
       MoveCamera(nearer, CameraKey::Forward, float((c.EyeZ - Z / 2) / 10), 0);
       EXPECT_TRUE(c.EyeZ == rule.EyeZ || !shows(nearer)) << what;
+
+      const auto labels = PlaceAxisLabels(ViewTransformFor(c, f), f);
+      for (int i = 0; i < 3; ++i) {
+        const AxisLabel& a = labels[size_t(i)];
+        EXPECT_TRUE(a.Shown && 2 * a.HalfH >= px && a.X - a.HalfW >= 3 && a.X + a.HalfW <= w - 3 &&
+                    a.Y - a.HalfH >= 3 && a.Y + a.HalfH <= h - 3)
+            << what << " " << a.Letter << " at " << a.X << "," << a.Y;
+        for (const AxisLabel& b : std::span(labels).subspan(size_t(i) + 1))
+          EXPECT_TRUE(std::abs(a.X - b.X) >= a.HalfW + b.HalfW || std::abs(a.Y - b.Y) >= a.HalfH + b.HalfH)
+              << what << a.Letter << b.Letter;
+      }
     }
   EXPECT_TRUE(IsInitialCamera(InitialCamera(80, 80, 30), 80, 80, 30));
   EXPECT_FALSE(IsInitialCamera(BackedOffToShowAll(InitialCamera(80, 80, 30), {700, 500, 1, 1, 1, 80, 80, 30}), 80, 80, 30));
+  // An axis seen end-on still gets its name beside its end.
+  const ViewFrame f{500, 500, 1, 1, 1, 40, 40, 40, px};
+  const auto endOn = PlaceAxisLabels(ViewTransformFor({1, 1, 200, 1, 1, 190}, f), f);
+  EXPECT_TRUE(endOn[2].Shown && endOn[2].X < 250 && endOn[2].Y < 250);
 }
 
 TEST(View3dRuns, ColumnsSplitOnlyAtMaterialChanges) {

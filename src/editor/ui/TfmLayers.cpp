@@ -96,8 +96,10 @@ TfmLayers::TfmLayers(TfmOpenGL& editor, Prompter& prompter, TfmCalculate* calcul
     if (!filling_ && r >= 0 && c != ColColor && c != ColOn) SelectCell(c, r + 1);
   });
   // Any edit typed into the table marks the project modified.
-  connect(StringGrid1, &QTableWidget::itemChanged, this, [this] {
-    if (!filling_) editor_.Data().Modified = 1;
+  connect(StringGrid1, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
+    if (filling_) return;
+    editor_.Data().Modified = 1;
+    if (it->column() == ColName) showTitle();
   });
   FormActivate();
   fitColumnsToTitles();
@@ -152,13 +154,13 @@ void TfmLayers::FormActivate() {
     }
   }
   StringGrid1->setCurrentCell(m.CurLayer - 1, ColName);
-  setWindowTitle(Q("Текущий материал: " + editor_.Data().Layers[size_t(m.CurLayer)].Name));
+  showTitle();
   filling_ = false;
 }
 
 namespace {
-std::vector<std::array<std::string, LayerColumnCount>> RowsOf(QTableWidget* g) {
-  std::vector<std::array<std::string, LayerColumnCount>> rows(size_t(g->rowCount()));
+LayerRows RowsOf(QTableWidget* g) {
+  LayerRows rows(size_t(g->rowCount()));
   for (int r = 0; r < g->rowCount(); ++r)
     for (int c = 0; c < LayerColumnCount; ++c)
       if (QTableWidgetItem* it = g->item(r, c)) rows[size_t(r)][size_t(c)] = it->text().toStdString();
@@ -172,7 +174,7 @@ void TfmLayers::selectMaterialCell(int col, int row) {
   filling_ = false;
 }
 
-void TfmLayers::reportBadCell(const CellError& e, const char* message, bool always) {
+void TfmLayers::reportBadCell(const CellError& e, const LayerRows& rows, const char* message, bool always) {
   const QTableWidgetItem* it = StringGrid1->item(e.row - 1, e.col);
   const std::string text = it ? it->text().toStdString() : std::string();
   const bool same = e.col == reported_.col && e.row == reported_.row && text == reportedText_;
@@ -180,14 +182,15 @@ void TfmLayers::reportBadCell(const CellError& e, const char* message, bool alwa
   reportedText_ = text;
   if (same && !always) return;
   selectMaterialCell(e.col, e.row);
-  prompter_.message(message);
+  prompter_.warning(LayerCellRefusal(message, e, rows));
 }
 
 bool TfmLayers::btnSaveClick() {
-  const CellError e = ApplyLayerRows(RowsOf(StringGrid1), true, editor_.Data().Layers);
+  const LayerRows rows = RowsOf(StringGrid1);
+  const CellError e = ApplyLayerRows(rows, true, editor_.Data().Layers);
   tableValid_ = e.ok();
   if (!tableValid_) {
-    reportBadCell(e, "Устранить ошибки!", true);
+    reportBadCell(e, rows, "Устранить ошибки!", true);
     return false;
   }
   reported_ = CellError{};
@@ -196,12 +199,21 @@ bool TfmLayers::btnSaveClick() {
 }
 
 void TfmLayers::StringGrid1Click() {
-  const CellError e = ApplyLayerRows(RowsOf(StringGrid1), false, editor_.Data().Layers);
+  const LayerRows rows = RowsOf(StringGrid1);
+  const CellError e = ApplyLayerRows(rows, false, editor_.Data().Layers);
   if (e.ok()) {
     reported_ = CellError{};
     return;
   }
-  reportBadCell(e, "Ошибка!", false);
+  reportBadCell(e, rows, "Ошибка!", false);
+}
+
+void TfmLayers::showTitle() {
+  // A name is taken as it is typed (no text is refused): the caption shows it at once.
+  const int cur = editor_.CurLayer();
+  if (cur < 1 || cur > MaxMaterials) return;
+  const QTableWidgetItem* it = StringGrid1->item(cur - 1, ColName);
+  setWindowTitle(Q("Текущий материал: ") + (it ? it->text() : Q(editor_.Data().Layers[size_t(cur)].Name)));
 }
 
 void TfmLayers::SelectCell(int col, int row) {
@@ -219,6 +231,7 @@ void TfmLayers::SelectCell(int col, int row) {
     if (QTableWidgetItem* it = StringGrid1->item(row - 1, ColOn)) it->setText(Q(OnText(L.On)));
     filling_ = false;
   }
+  showTitle();
   StringGrid1->viewport()->update();
 }
 
@@ -234,7 +247,7 @@ void TfmLayers::btnColorClick() {
 void TfmLayers::btnAddLayerClick() {
   if (!btnSaveClick()) return;
   if (!AddLayer(editor_.Data(), editor_.Materials())) {
-    prompter_.message(TooManyLayers);
+    prompter_.warning(TooManyLayers);
     return;
   }
   FormActivate();

@@ -56,7 +56,9 @@ private:
   void selectMaterialCell(int col, int row);
   // Selects a wrong cell and says so, unless the same text in the same cell was already
   // reported: the user is correcting it.
-  void reportBadCell(const CellError& e, const char* message, bool always);
+  void reportBadCell(const CellError& e, const LayerRows& rows, const char* message, bool always);
+  // The caption names the current material as its row names it.
+  void showTitle();
 
   TfmOpenGL& editor_;
   Prompter& prompter_;

@@ -16,7 +16,7 @@ TfmMove::TfmMove(QWidget* parent) : QDialog(parent) {
   setObjectName("fmMove");
   setWindowTitle(QString::fromUtf8("Перемещение объекта"));
   auto* top = new QVBoxLayout(this);
-  auto* warn = new QLabel(QString::fromUtf8("Предупреждение: Если объект переместиться за пределы рабочего "
+  auto* warn = new QLabel(QString::fromUtf8("Предупреждение: Если объект переместится за пределы рабочего "
                                             "пространства, то все попавшее за пределы будет утеряно."),
                           this);
   warn->setWordWrap(true);

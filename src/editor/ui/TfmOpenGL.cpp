@@ -25,6 +25,7 @@
 #include <cstdint>
 
 #include "editor/elementarrays.h"
+#include "editor/section.h"
 #include "editor/ui/SectionGrid.h"
 #include "editor/ui/TfmSellParms.h"
 #include "editor/ui/TfmLayers.h"
@@ -224,17 +225,42 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   cameraByRule_ = IsInitialCamera(GetCamera(), d_.SpaceNx, d_.SpaceNy, d_.SpaceNz);
   mat_.LayerCount = std::clamp(s.LayerCount, 1, MaxMaterials);
   mat_.CurLayer = std::clamp(mat_.CurLayer, 1, mat_.LayerCount);
+  // A new or loaded project: the main window has replaced the model.
+  ModelChanged(d_);
+  forgetModel();
+  Redraw();
+}
+
+void TfmOpenGL::forgetModel() {
   // The snapshot holds the model before: restoring it into another project would mix them.
   mat_.UndoReady = false;
   mnUndo->setEnabled(false);
-  // A new or loaded project: the main window has replaced the model.
-  ModelChanged(d_);
-  RedrawView();
+  // Cells picked in the model before: the selection, a stroke, a voltage output half
+  // entered, the anchor and the cells the labels and the cell window describe.
+  StringGrid1->SetSelection({});
+  StringGrid1->SetCurrentCell(0, 0);
+  StrokeActive = false;
+  LastRow = LastCol = PressCol = PressRow = ReleaseCol = ReleaseRow = -1;
+  tbEnterUout->setChecked(false);
+  AnchorCell = {1, 1, 1};
+  AnchorRow = AnchorCol = 0;
+  MouseCell = {0, 0, 0};
+  StatusPanel1->setText(Q(AnchorText(AnchorCell)));
+  lbCoord->clear();
+  InfoCell = {0, 0, 0};
+  fmSellParms->SetLines({});
+  // The lists of the materials and of the tables' elements.
+  FillMaterialCombo();
+  LoadElementArrays();
+  ShowAnchorButtons();
 }
 
 // Section positions stay on model cells, 1..N-1, without marking the project modified.
 void TfmOpenGL::limitSections(const int* values) {
   const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
+  // The section's rows count from the top: on another grid the rectangle marks other cells.
+  if (std::array<int, 3>{n[0], n[1], n[2]} != selectionGrid_) StringGrid1->SetSelection({});
+  selectionGrid_ = {n[0], n[1], n[2]};
   QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
   for (int i = 0; i < 3; ++i) {
     const QSignalBlocker block(sp[i]);
@@ -326,7 +352,9 @@ void TfmOpenGL::showElementMessages(const std::vector<std::string>& msgs) {
     for (int c = 0; c < g.ColCount(); ++c) rows += g.Cells(c, r) + '\x1f';
   if (msgs.empty() || rows == shownRegionTables_) return;
   shownRegionTables_ = rows;
-  QTimer::singleShot(0, this, [this, msgs] { ShowMessages(prompter_, msgs); });
+  QTimer::singleShot(0, this, [this, msgs] {
+    for (const std::string& m : msgs) prompter_.warning(m);
+  });
 }
 
 void TfmOpenGL::FillMaterialCombo() {

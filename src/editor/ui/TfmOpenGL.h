@@ -277,6 +277,9 @@ private:
   void showElementMessages(const std::vector<std::string>& msgs);
   void minimiseProgram();
   void limitSections(const int* values = nullptr);
+  // A new or loaded project starts clean: no undo, selection, anchor or described cell of the
+  // model before, and the lists show the new one's materials and elements.
+  void forgetModel();
   void buildSection(QWidget* area);
   void buildOperations();
   void buildPlacing();
@@ -311,6 +314,7 @@ private:
   SectionAxis axis_ = SectionAxis::X;
   bool activating_ = false;
   std::array<int, 3> cameraGrid_{0, 0, 0};  // SpaceNx..SpaceNz when the camera was placed
+  std::array<int, 3> selectionGrid_{0, 0, 0};  // SpaceNx..SpaceNz the section's selection is on
   bool cameraByRule_ = false;                // placed by the rule and not moved since
   bool placed_ = false;
   std::string shownRegionTables_;  // the current-region rows whose messages were shown

@@ -123,7 +123,7 @@ void TfmOpenGL::mnCopyClick() {
     afterOperation();
     return;
   }
-  prompter_.message("Слоя " + IntToStr(o.Section) + " в модели нет: слои от 1 до " +
+  prompter_.warning("Слоя " + IntToStr(o.Section) + " в модели нет: слои от 1 до " +
                     IntToStr(CloneLastSection(d_, axis_)));
 }
 
@@ -140,7 +140,7 @@ void TfmOpenGL::mnMoveClick() {
     d_.Modified = 1;
     if (main_.tablesChanged) main_.tablesChanged();
     LoadElementArrays();
-    if (left) prompter_.message(CellsLeftText(left));
+    if (left) prompter_.warning(CellsLeftText(left));
   }
   afterOperation();
 }

@@ -147,7 +147,7 @@ void TfmOpenGL::elementClick(int kind, QToolButton* sender) {
   std::string err;
   if (!AddElementAt(*main_.lamped, ElementDefs[kind].kind, AnchorCell, dlg->Edit1->text().toStdString(), dir,
                     dlg->Edit2 ? dlg->Edit2->text().toStdString() : std::string(), d_.Modified, err)) {
-    prompter_.message(err);
+    prompter_.warning(err);
     return;
   }
   DisableLumpedButtons();

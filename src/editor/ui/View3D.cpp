@@ -1,6 +1,7 @@
 #include "editor/ui/View3D.h"
 
 #include <QElapsedTimer>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -89,7 +90,7 @@ void View3D::paintGL() {
   timer.start();
   const qreal ratio = devicePixelRatioF();
   const int W = std::max(1, int(width() * ratio)), H = std::max(1, int(height() * ratio));
-  const ViewFrame frame{W, H, sx_, sy_, sz_, d.Nx, d.Ny, d.Nz};
+  const ViewFrame frame{W, H, sx_, sy_, sz_, d.Nx, d.Ny, d.Nz, LabelPx() * ratio};
   // The main window changes the grid without telling the editor; a camera the rule placed
   // stands as far back as this view needs to show the whole box.
   w_.FitCameraToGrid();
@@ -116,6 +117,11 @@ void View3D::paintGL() {
   drawElements();
   drawSectionPlane();
   glDisable(GL_DEPTH_TEST);
+  labels_ = {};
+  if (!w_.mnShowCLines->isChecked()) {
+    labels_ = PlaceAxisLabels(t, frame);
+    drawLabels(t);
+  }
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glFinish();
   w_.ShowFrameTime(timer.elapsed());
@@ -179,18 +185,13 @@ void View3D::drawAxes() {
   glEnd();
   glDisable(GL_LINE_STIPPLE);
   glBegin(GL_LINES);
+  // The arrowheads; the axes' names are drawn over the picture (drawLabels).
   glColor3f(1, 0, 0);
   line((d.Nx - 1) * sx, 2, 1, xm, 1, 1); line((d.Nx - 1) * sx, 0, 1, xm, 1, 1);
-  line(xm, 3, 1, (d.Nx + 1) * sx, 5, 1); line(xm, 5, 1, (d.Nx + 1) * sx, 3, 1);
   glColor3f(0, 1, 0);
   line(2, (d.Ny - 1) * sy, 1, 1, ym, 1); line(0, (d.Ny - 1) * sy, 1, 1, ym, 1);
-  line(1, (d.Ny + 1) * sy, 1, 1, (d.Ny + 2) * sy, 1);
-  line(1, (d.Ny + 2) * sy, 1, 0, (d.Ny + 3) * sy, 1);
-  line(1, (d.Ny + 2) * sy, 1, 2, (d.Ny + 3) * sy, 1);
   glColor3f(0, 0, 1);
   line(1, 2, (d.Nz - 1) * sz, 1, 1, zm); line(1, 0, (d.Nz - 1) * sz, 1, 1, zm);
-  const float zl = (d.Nz + 1) * sz;
-  line(1, 1, zl, 2, 1, zl); line(1, 1, zl, 2, 3, zl); line(2, 3, zl, 1, 3, zl);
   glEnd();
   if (w_.mnGround->isChecked()) {
     glEnable(GL_ALPHA_TEST);
@@ -206,6 +207,34 @@ void View3D::drawAxes() {
     glDisable(GL_BLEND);
   }
   glLineWidth(1);
+}
+
+double View3D::LabelPx() const { return std::max(12.0, QFontMetricsF(font()).height()); }
+
+void View3D::drawLabels(const ViewTransform& t) {
+  // In window pixels over the picture: the same size whatever the grid and the camera.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  const auto& vp = t.Viewport;
+  glOrtho(vp[0], vp[0] + vp[2], vp[1], vp[1] + vp[3], -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glLineWidth(2);
+  glBegin(GL_LINES);
+  for (const AxisLabel& l : labels_) {
+    if (!l.Shown) continue;
+    glColor3f(l.Letter == 'X', l.Letter == 'Y', l.Letter == 'Z');
+    for (const auto& s : LetterStrokes(l)) {
+      glVertex2d(s[0], s[1]);
+      glVertex2d(s[2], s[3]);
+    }
+  }
+  glEnd();
+  glLineWidth(1);
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixd(projection_.data());
+  glMatrixMode(GL_MODELVIEW);
+  glLoadMatrixd(modelview_.data());
 }
 
 void View3D::drawElements() {

@@ -4,6 +4,7 @@
 #pragma once
 #include <QOpenGLWidget>
 
+#include <array>
 #include <cstdint>
 
 #include "editor/view3d.h"
@@ -28,6 +29,10 @@ public:
   size_t CachedQuads() const { return mesh_.quads(); }
   // How often the cached faces were built from the model.
   int MeshBuilds() const { return meshBuilds_; }
+  // The axis names of the last frame, in its pixels (none shown before the first).
+  const std::array<AxisLabel, 3>& Labels() const { return labels_; }
+  // The names' height in pixels: the view's font, never below 12.
+  double LabelPx() const;
 
 protected:
   void initializeGL() override;
@@ -42,6 +47,7 @@ private:
   void drawAxes();
   void drawElements();
   void drawSectionPlane();
+  void drawLabels(const ViewTransform& t);
 
   TfmOpenGL& w_;
   Mat4 projection_{}, modelview_{};
@@ -52,6 +58,7 @@ private:
   MeshKey meshKey_;
   bool meshBuilt_ = false;
   int meshBuilds_ = 0;
+  std::array<AxisLabel, 3> labels_{};
 };
 
 // Six faces of a box, each in its shade of the colour (z full, x 0.75, y 0.5); leaves the

@@ -6,6 +6,7 @@
 #include <QStatusBar>
 
 #include "editor/dxfimport.h"
+#include "editor/ui/TfmCopy.h"
 #include "editor/ui/TfmGetValue.h"
 #include "editor/ui/TfmMove.h"
 #include "editor/ui/TfmRotate.h"
@@ -118,7 +119,7 @@ TEST(EditorOps, OutputsAndElementsPlacedAndDeletedAtTheAnchor) {
   EXPECT_TRUE(w.ElementButtons[0]->isEnabled());
   value = "";
   w.ElementButtons[6]->click();  // Vx without resistance: refused
-  EXPECT_EQ(std::tuple(E.p.messages.back(), E.lamped.sgSourses.RowCount()), std::tuple(rv::BadResistanceText, 1));
+  EXPECT_EQ(std::tuple(E.p.warnings.back(), E.lamped.sgSourses.RowCount()), std::tuple(rv::BadResistanceText, 1));
   w.SelectSectionCell(2, 3);
   EXPECT_FALSE(w.ElementButtons[0]->isEnabled());
   w.btnDelLamped->click();
@@ -131,6 +132,16 @@ TEST(EditorOps, OutputsAndElementsPlacedAndDeletedAtTheAnchor) {
   E.d.Space(3, 8, 1) = 1, E.d.Space(6, 8, 1) = 1;
   w.mnDelSelected->trigger();
   EXPECT_EQ(std::tuple(int(E.d.Space(3, 8, 1)), int(E.d.Space(6, 8, 1)), w.SelActive()), std::tuple(0, 1, false));
+  // A clone to a section beyond the model is refused with a warning.
+  w.StringGrid1->SetSelection({true, 1, 2, 3, 4});
+  w.ExecDialog = [&](QDialog& dlg) {
+    auto& c = static_cast<rv::TfmCopy&>(dlg);
+    c.RadioButton3->setChecked(true);
+    c.seNumLay->setValue(99);
+    return int(QDialog::Accepted);
+  };
+  w.mnCopy->trigger();
+  EXPECT_EQ(E.p.warnings.back(), "Слоя 99 в модели нет: слои от 1 до 11");
 }
 
 TEST(EditorOps, MoveWithTablesReportsCellsLeftAndDeleteAllAsks) {
@@ -142,13 +153,14 @@ TEST(EditorOps, MoveWithTablesReportsCellsLeftAndDeleteAllAsks) {
   rv::AppendRow(E.lamped.sgCapacitors, {"", "2", "1", "1e-12", "X"}, mod);
   w.ExecDialog = [&](QDialog& dlg) {
     auto& m = static_cast<rv::TfmMove&>(dlg);
+    EXPECT_TRUE(m.findChild<QLabel*>()->text().contains("Если объект переместится за пределы"));
     m.seX->setValue(3), m.seY->setValue(1), m.seZ->setValue(0);
     m.CheckBox1->setChecked(true);
     return int(QDialog::Accepted);
   };
   w.mnMove->trigger();
   // The tables move along and the arrays are rebuilt from them.
-  EXPECT_EQ(std::tuple(int(E.d.Space(5, 3, 1)), Occupied(E.d), Row(E.lamped.sgResistors, 1), E.p.messages,
+  EXPECT_EQ(std::tuple(int(E.d.Space(5, 3, 1)), Occupied(E.d), Row(E.lamped.sgResistors, 1), E.p.warnings,
                        w.Elements().Resistors.at(0).X),
             std::tuple(1, 1, "5|3|1|50|X|", std::vector{rv::CellsLeftText(1)}, 5));
 

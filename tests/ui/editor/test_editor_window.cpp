@@ -12,6 +12,7 @@
 #include <QTableWidget>
 
 #include "editor/ui/TfmCopy.h"
+#include "editor/ui/TfmSellParms.h"
 #include "editor_fixture.h"
 
 using rv::PromptButton;
@@ -58,14 +59,16 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
   EXPECT_EQ(std::tuple(int(P.d.Space(3, 3, 3)), P.editor.LayerCount(), P.editor.mnUndo->isEnabled(), P.editor.ComboBox1->count()),
             std::tuple(2, 2, false, 2));
 
-  // Unreadable or unphysical numbers keep the window open with the cell selected.
+  // Unreadable or unphysical numbers keep the window open with the cell selected; the warning
+  // names the material, the column and the value.
   L.FormActivate();
   L.open();
   SetCell(L, 2, rv::ColMu, "0");
-  P.p.messages.clear();
+  SetCell(L, 2, rv::ColName, "Феррит");
   QTest::mouseClick(L.btnSave, Qt::LeftButton);
-  EXPECT_EQ(std::tuple(P.p.messages, L.isVisible(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
-            std::tuple(std::vector<std::string>{"Устранить ошибки!"}, true, 1, int(rv::ColMu)));
+  EXPECT_EQ(std::tuple(P.p.warnings.size(), L.isVisible(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
+            std::tuple(1u, true, 1, int(rv::ColMu)));
+  EXPECT_TRUE(P.p.warnings[0].starts_with("Устранить ошибки!\nМатериал 2 \"Феррит\": «Магн. пр.» = 0 — "));
   SetCell(L, 2, rv::ColMu, "1");
   SetCell(L, 2, rv::ColEpsStatic, "2");
   QTest::mouseClick(L.btnSave, Qt::LeftButton);
@@ -149,7 +152,9 @@ TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
                       L.StringGrid1->visualItemRect(L.StringGrid1->item(r - 1, c)).center());
     QApplication::processEvents();
   };
-  const auto errors = [&] { return int(std::count(P.p.messages.begin(), P.p.messages.end(), "Ошибка!")); };
+  const auto errors = [&] {
+    return int(std::count_if(P.p.warnings.begin(), P.p.warnings.end(), [](const std::string& t) { return t.starts_with("Ошибка!\n"); }));
+  };
   SetCell(L, 2, rv::ColSigma, "abc");
   click(1, rv::ColName);
   EXPECT_EQ(std::tuple(errors(), L.StringGrid1->currentRow(), L.StringGrid1->currentColumn()),
@@ -165,9 +170,16 @@ TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
   SetCell(L, 2, rv::ColSigma, "4,2");
   click(1, rv::ColName);
   EXPECT_EQ(errors(), 2);
+  // The caption follows the current material and its name as it is typed.
+  L.SelectCell(rv::ColName, 3);
+  SetCell(L, 3, rv::ColName, "Латунь");
+  EXPECT_EQ(L.windowTitle().toStdString(), "Текущий материал: Латунь");
+  L.SelectCell(rv::ColName, 1);
+  EXPECT_EQ(L.windowTitle().toStdString(), "Текущий материал: " + P.d.Layers[1].Name);
   // "Ok" always says it.
   QTest::mouseClick(L.btnSave, Qt::LeftButton);
-  EXPECT_EQ(std::tuple(P.p.messages.back(), L.isVisible()), std::tuple("Устранить ошибки!", true));
+  EXPECT_EQ(std::tuple(P.p.warnings.back().starts_with("Устранить ошибки!\nМатериал 2 "), L.isVisible()),
+            std::tuple(true, true));
   SetCell(L, 2, rv::ColSigma, "1");
   L.close();
 }
@@ -227,7 +239,7 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
   rv::AppendRow(g, {"2", "3", "4", "5", "6", "7"}, m);  // flat in no axis
   auto regionMessages = [&] {
     int n = 0;
-    for (const std::string& t : P.p.messages) n += t.find("Токовый регион") != std::string::npos;
+    for (const std::string& t : P.p.warnings) n += t.find("Токовый регион") != std::string::npos;
     return n;
   };
   // Saved, then loaded three times: the editor takes the project's view and materials,
@@ -263,6 +275,48 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&P.editor));
   P.editor.showMinimized();
   EXPECT_TRUE(WaitFor([&] { return P.w.isMinimized(); }, 3000));
+}
+
+// Nothing the editor knew of the model before outlives a new project or a load: the selection,
+// the anchor in the status bar, a voltage output half entered, the cell window's cell, the
+// undo, the material list. A grid change drops the selection only when the grid is another.
+TEST(EditorWindow, ANewProjectOrALoadStartsClean) {
+  Program P(30);
+  rv::TfmOpenGL& e = P.editor;
+  e.FormActivate();
+  P.d.Space.fill(0);
+  P.d.Layers[1].Name = "Латунь";
+  rvtest::ScriptedDialogs dialogs;
+  rv::ProjectIO io(P.w, P.p, dialogs);
+  dialogs.save = dialogs.open = {rvtest::FreshDir("editor_window", "clean") + "p.fdt"};
+  ASSERT_TRUE(io.btnSaveResClick());
+  for (const char* material : {"Проводник", "Латунь"}) {  // a new project, then the load
+    P.d.Space(21, 9, 9) = 1;
+    e.SaveUndo();
+    P.d.Space(21, 9, 9) = 0;
+    e.StringGrid1->SetSelection({true, 2, 3, 20, 25});
+    e.SelectSectionCell(20, 8);
+    e.ShowCellParameters(21, 9, 9);
+    e.tbEnterUout->setChecked(true);
+    P.d.Layers[1].Name = "Медь";
+    e.FillMaterialCombo();
+    P.d.Modified = 0;
+    material == std::string("Латунь") ? io.Button2Click(true) : P.w.mnNewProjectClick();
+    QApplication::processEvents();
+    EXPECT_EQ(std::tuple(e.SelActive(), e.StatusPanel1->text().toStdString(), e.tbEnterUout->isChecked(),
+                         e.fmSellParms->Memo1->toPlainText().toStdString(), e.mnUndo->isEnabled(),
+                         e.ComboBox1->itemText(0).toStdString()),
+              std::tuple(false, "Выбрана ячейка 1, 1, 1", false, "", false, material));
+    e.mnUndoClick();
+    EXPECT_EQ(Occupied(P.d), 0) << material;
+  }
+  // A run start keeps the selection on the same grid; another grid drops it.
+  e.StringGrid1->SetSelection({true, 2, 3, 20, 25});
+  e.GridChanged();
+  EXPECT_TRUE(e.SelActive());
+  P.Sizes(40, 30, 30);
+  e.FormActivate();
+  EXPECT_FALSE(e.SelActive());
 }
 
 // A run with SAR on keeps the model it started with: drawing, filling, deleting a material

@@ -312,15 +312,14 @@ TEST(View3dWindow, AGridSizeChangeAndOnlyThatPlacesTheCameraAsANewProjects) {
 
 namespace {
 
-// The last frame's projection puts every corner of the domain box and the far ends of the
-// axis names inside the view.
+// The last frame's projection puts every corner of the domain box inside the view, and the
+// frame shows each axis' name in its colour as high as the view's font.
 void ExpectWholeBoxInView(rv::TfmOpenGL& editor, const std::string& what) {
   const QImage img = editor.GLView->grabFramebuffer();
   const int W = img.width(), H = img.height();
   const rv::SolverData& d = editor.Data();
   const double n[3] = {double(d.Nx), double(d.Ny), double(d.Nz)};
-  std::vector<std::array<double, 3>> points = {
-      {n[0] + 1, 5, 1}, {1, n[1] + 3, 1}, {0, n[1] + 3, 1}, {2, 3, n[2] + 1}};  // the names' far ends
+  std::vector<std::array<double, 3>> points;
   for (double x : {1.0, n[0]})
     for (double y : {1.0, n[1]})
       for (double z : {1.0, n[2]}) points.push_back({x, y, z});
@@ -330,6 +329,14 @@ void ExpectWholeBoxInView(rv::TfmOpenGL& editor, const std::string& what) {
                                  p[0], p[1], p[2], wx, wy, wz));
     EXPECT_TRUE(wx >= 3 && wx <= W - 3 && wy >= 3 && wy <= H - 3 && wz > 0 && wz < 1)
         << what << " (" << p[0] << "," << p[1] << "," << p[2] << ") at " << wx << "," << wy << " of " << W << "x" << H;
+  }
+  for (const rv::AxisLabel& a : editor.GLView->Labels()) {
+    const QColor colour(a.Letter == 'X' ? 255 : 0, a.Letter == 'Y' ? 255 : 0, a.Letter == 'Z' ? 255 : 0);
+    int top = H, bottom = -1;
+    for (int y = std::max(3, int(a.Y - a.HalfH) - 2); y <= std::min(H - 4, int(a.Y + a.HalfH) + 2); ++y)
+      for (int x = std::max(3, int(a.X - a.HalfW)); x <= std::min(W - 4, int(a.X + a.HalfW)); ++x)
+        if (img.pixelColor(x, H - 1 - y) == colour) top = std::min(top, y), bottom = std::max(bottom, y);
+    EXPECT_GE(bottom - top + 1, editor.GLView->LabelPx() - 1) << what << " " << a.Letter;
   }
 }
 
@@ -351,6 +358,18 @@ TEST(View3dWindow, SamplesShowTheirWholeBoxAndAxisNames) {
     ExpectWholeBoxInView(P.editor, sample);
     P.editor.close();
   }
+}
+
+// The axes' names keep their size on flat, long, tiny and cubic grids.
+TEST(View3dWindow, AxisNamesAreReadableWhateverTheGrid) {
+  Program P(30);
+  QTest::mouseClick(P.w.Button4, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&P.editor));
+  for (const auto& [x, y, z] : {std::tuple(200, 200, 10), {300, 20, 20}, {20, 20, 300}, {2, 2, 3}, {50, 50, 50}}) {
+    P.Sizes(x, y, z);
+    ExpectWholeBoxInView(P.editor, std::to_string(x) + "x" + std::to_string(y) + "x" + std::to_string(z));
+  }
+  P.editor.close();
 }
 
 // Flat grids, whose box the rule's eye at 3 Nz is too close to take in: placed for a new grid,
