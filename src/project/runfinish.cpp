@@ -75,6 +75,13 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
     else
       writeFailed(err);
   }
+  // A run that ended before its first step of absorbed power has no SAR report: said, so
+  // that no end reads as if the report were there.
+  const bool sarMissed = d.SAROn && !sarDue;
+  if (sarMissed)
+    r.MemoLines.push_back("Отчеты SAR не записаны: счет закончился на шаге " + std::to_string(d.CurStep) +
+                          ", а поглощенная мощность копится только после шага " + std::to_string(d.SARDelay) +
+                          " («Начать вычисление SAR с шага:» на странице «Геометрия»).");
 
   FreeFieldArrays(d);
   if (in.FreeRunFeatures) {
@@ -87,6 +94,7 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
   // A stop that came after the last step left nothing undone: that run is finished.
   const bool userStop = !diverged && !r.InternalError && in.Outcome.End == RunEnd::Stopped &&
                         in.Outcome.StepsDone < d.StepCount;
+  const std::string noSar = sarMissed ? "; SAR не вычислен" : "";
   const std::string stopText =
       "Счет остановлен пользователем на шаге " + std::to_string(in.Outcome.StepsDone);
   if (diverged)
@@ -94,9 +102,9 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
   else if (r.InternalError)
     r.LeftTimeText = "Счет прерван по внутренней ошибке.";
   else if (userStop)
-    r.LeftTimeText = stopText + (r.WriteFailed ? "; ошибка записи результатов." : ".");
+    r.LeftTimeText = stopText + (r.WriteFailed ? "; ошибка записи результатов" : "") + noSar + ".";
   else
-    r.LeftTimeText = r.WriteFailed ? "Счет завершен с ошибкой записи результатов." : "Счет завершен.";
+    r.LeftTimeText = (r.WriteFailed ? "Счет завершен с ошибкой записи результатов" : "Счет завершен") + noSar + ".";
   r.StoppedLine = userStop         ? stopText + " в " + now
                   : diverged        ? "Счет остановлен в " + now
                   : r.InternalError ? "Счет прерван в " + now

@@ -508,7 +508,8 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   }
   // A material value the updates cannot use, then a medium faster than the step allows.
   if (const RunRefusal no = MaterialValueRefusal(d.Layers, d.MaterialCellCount,
-                                                 {d.PolarDielectrics != 0, d.MagneticMaterials != 0, d.SAROn != 0}))
+                                                 {d.PolarDielectrics != 0, d.MagneticMaterials != 0, d.SAROn != 0,
+                                                  d.CellVolume}))
     return st.Refuse(no, true);
   if (const RunRefusal no = FastMediumRefusal(d.Layers, d.MaterialCellCount, d.PolarDielectrics, d.MagneticMaterials,
                                               d.AnyRTABC, d.Dx, d.Dy, d.Dz, d.TimeStepSec))
@@ -597,11 +598,13 @@ bool RefusalHolds(const std::string& status, const RunStartInputs& in, const Sol
   // The materials: the census of the model on the settings' grid, the run's cells and step.
   CellCounts counts{};
   ForEachMaterialCell(d, c.Nx, c.Ny, c.Nz, [&counts](int, int, int, uint8_t m) { ++counts[size_t(m) - 1]; });
-  const MaterialUse use{s.cbBioMaterals, s.cbMagneticMaterals, s.cbEnergy};
-  if (is(MaterialValueRefusal(d.Layers, counts, use))) return true;
   double dx = 0, dy = 0, dz = 0, dtNs = 0;
-  if (!ReadCellSizes(s, dx, dy, dz) || !ReadTimeStep(s, dtNs)) return false;
+  const bool sizes = ReadCellSizes(s, dx, dy, dz);
   const bool rtabc = c.AnyRTABC;
+  const double volume = !sizes ? 0 : rtabc ? dx * dx * dx : dx * dy * dz;
+  const MaterialUse use{s.cbBioMaterals, s.cbMagneticMaterals, s.cbEnergy, volume};
+  if (is(MaterialValueRefusal(d.Layers, counts, use))) return true;
+  if (!sizes || !ReadTimeStep(s, dtNs)) return false;
   const double stepSec = rtabc ? dx / 2 / double(LightSpeed) : dtNs / 1e9;
   return is(FastMediumRefusal(d.Layers, counts, use.polar, use.magnetic, rtabc, dx, rtabc ? dx : dy,
                               rtabc ? dx : dz, stepSec));

@@ -1,8 +1,8 @@
 #include "project/runvalues.h"
 
-#include <cfloat>
 #include <cmath>
 
+#include "project/materialrange.h"
 #include "solver/lumped.h"
 #include "solver/numtext.h"
 
@@ -160,15 +160,14 @@ RunRefusal MaterialValueRefusal(const std::array<tLayer, MaxLayers>& layers,
     if (cellCounts[size_t(m) - 1] <= 0 || !L.On) continue;
     for (const MaterialField& f : kMaterialFields) {
       const double v = L.*f.value;
-      if (!Used(f, L, use)) continue;
-      // The run holds every material value in 32 bits: beyond their range it is infinite.
-      const bool finite = std::fabs(v) <= FLT_MAX;
-      if (finite && (v > 0 || (f.zeroAllowed && v == 0))) continue;
+      const bool signOk = !Used(f, L, use) || v > 0 || (f.zeroAllowed && v == 0);
+      const std::string range = signOk ? MaterialRangeFault(f.value, v, use) : "";
+      if (signOk && range.empty()) continue;
       const std::string column = std::string("«") + f.column + "»", number = IntToStr(m);
       RunRefusal r;
       r.status = "Материал " + number + ": недопустимое значение " + column;
       r.text = "Материал " + number + " \"" + L.Name + "\": " + column + " = " + FormatGeneral(v, 15) +
-               " — " + (finite ? f.rule : "значение вне диапазона чисел расчета (по модулю не больше 3.4E38)") +
+               " — " + (signOk ? range : f.rule) +
                kCannotRun + "Измените " + column + " в строке " + number +
                " окна материалов (меню «Окна» → «Материалы»)" +
                (f.box ? std::string(" или снимите флажок «") + f.box + "» на странице «Геометрия»" : "") + ".";

@@ -41,12 +41,13 @@ struct MaterialUse {
                           // permittivity where the term is on (tau > 0, EpsInf != EpsStatic)
   bool magnetic = false;  // mu
   bool sar = false;       // the density, by which the SAR reports divide
+  double cellVolume = 0;  // m^3, for the density's least value (0: not known, not checked)
 };
 
 // The first material with cells in the model (cellCounts[m-1] > 0) and switched on that
-// holds, in the column order of the materials window, a value the run cannot use: not a
-// finite number as the run holds it (32 bits), a permittivity, mu or density not above 0,
-// a conductivity or relaxation time below 0.
+// holds, in the column order of the materials window, a value the run cannot use: a
+// permittivity, mu or density not above 0, a conductivity or relaxation time below 0, or
+// a value outside the range the run's 32-bit sums hold (MaterialRangeFault).
 RunRefusal MaterialValueRefusal(const std::array<tLayer, MaxLayers>& layers,
                                 const std::array<int32_t, MaxLayers - 1>& cellCounts, MaterialUse use);
 

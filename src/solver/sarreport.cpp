@@ -108,10 +108,21 @@ private:
   std::string& err_;
 };
 
-const char* SwitchedOff = "  ВНИМАНИЕ! СЛОЙ ВЫКЛЮЧЕН ИЗ РАСЧЕТОВ ";
+// A material the report gives no figures for, switched off or with no cell in the model
+// (an average over no cells has no value): writes the line that says so.
+bool WithoutFigures(Report& f, const tLayer& L, int cells) {
+  if (L.On && cells > 0) return false;
+  f.Line(L.On ? "   В модели нет ячеек этого слоя" : "  ВНИМАНИЕ! СЛОЙ ВЫКЛЮЧЕН ИЗ РАСЧЕТОВ ");
+  return true;
+}
 
-std::string CellText(const std::array<int32_t, 3>& c) {
-  return " в ячейке (" + I(c[0]) + ", " + I(c[1]) + ", " + I(c[2]) + ")";
+// A maximum, its cell and what follows; a material none of whose values exceeds 0 has no
+// maximum, and no cell to name.
+std::string MaxText(const SarLayerMax& M, const std::string& value, const std::string& after,
+                    const char* none) {
+  if (M.Cell[0] == 0) return G(0) + none;
+  const std::array<int32_t, 3>& c = M.Cell;
+  return value + " в ячейке (" + I(c[0]) + ", " + I(c[1]) + ", " + I(c[2]) + ")" + after;
 }
 
 // Accumulated power of the edge a lumped element sits on, or false when the record takes no
@@ -273,13 +284,11 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
       f.Line("");
       f.Line("Слой №" + I(m) + ", Имя: /" + SarUpperName(L.Name) + "/, ячеек " + I(cellsOf(m)) +
              ", масса " + G(cm * V * rho) + " кг");
-      if (!L.On) {
-        f.Line(SwitchedOff);
-        continue;
-      }
+      if (WithoutFigures(f, L, cellsOf(m))) continue;
       const SarLayerMax& M = cellMax[size_t(m)];
       f.Line("   Среднее значение SAR слоя, Вт/кг: " + G(P / (cm * rho * V)));
-      f.Line("   Максимальное значение SAR слоя, Вт/кг: " + G(M.Value / rho / V) + CellText(M.Cell));
+      f.Line("   Максимальное значение SAR слоя, Вт/кг: " +
+             MaxText(M, G(M.Value / rho / V), "", " (максимума нет: ни одна ячейка слоя не поглощала мощность)"));
       f.Line("   Поглощенная мощность слоя, Вт: " + G(P));
       f.Line("   Поглощенная максимальная мощность слоя, Вт: " + G(M.Value));
       f.Line("   Поглощенная энергия слоя, Дж: " + G(n * P * dtSec));
@@ -378,13 +387,11 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
       const tLayer& L = md.Layers[size_t(m)];
       f.Line("");
       f.Line("Слой №" + I(m) + ", Имя: /" + SarUpperName(L.Name));
-      if (!L.On) {
-        f.Line(SwitchedOff);
-        continue;
-      }
+      if (WithoutFigures(f, L, cellsOf(m))) continue;
       const SarLayerMax& M = avg.Max[size_t(m)];
-      f.Line("   Максимальное значение SAR слоя, усредненное по 1 г, Вт/кг: " + G(M.Value) +
-             CellText(M.Cell) + " с массой " + FormatFixed(M.Mass * 1000, 2, 1) + " г");
+      f.Line("   Максимальное значение SAR слоя, усредненное по 1 г, Вт/кг: " +
+             MaxText(M, G(M.Value), " с массой " + FormatFixed(M.Mass * 1000, 2, 1) + " г",
+                     " (максимума нет: ни одно среднее по 1 г в слое не больше 0)"));
     }
     if (!f.Close()) return false;
   }

@@ -197,14 +197,16 @@ TEST(RunEnd, WholeRunWithoutAWindow) {
 
 // However a run ends badly, the end closes, frees and resets everything and says so: a
 // step that throws is an internal error; a SAR folder that cannot be made and far-field
-// files that throw are shown and journalled, never a normal end; a stop is a normal end,
-// with no SAR files when it came before the SAR delay.
+// files that throw are shown and journalled, never a normal end; a stop is a normal end.
+// A run that ends before its SAR delay, by a stop or by a delay past its steps, writes no
+// SAR files and says so on the label and in the journal.
 TEST(RunEnd, BadEndsStillEndTheRun) {
   const std::string now = TimeOfDayText(Box::NowMs());
-  enum Case { StepFails, FilesFail, StopLate, StopEarly, StopAtLastStep };
-  for (Case c : {StepFails, FilesFail, StopLate, StopEarly, StopAtLastStep}) {
+  enum Case { StepFails, FilesFail, StopLate, StopEarly, StopAtLastStep, DelayPastRun };
+  for (Case c : {StepFails, FilesFail, StopLate, StopEarly, StopAtLastStep, DelayPastRun}) {
     SCOPED_TRACE(int(c));
     Box b;
+    if (c == DelayPastRun) b.d.SARDelay = b.steps;  // power from the 51st step of 50
     b.Start();
     EndCallbacks cb(b.d, b.out);
     bool freed = false;
@@ -247,13 +249,21 @@ TEST(RunEnd, BadEndsStillEndTheRun) {
         EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.StoppedLine, r.SarWritten),
                   std::tuple(RunEnd::Stopped, "Счет завершен.", "Счет завершен в " + now, true));
         break;
+      case DelayPastRun:
+        EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.SarWritten, fs::exists(b.d.SARDir)),
+                  std::tuple(RunEnd::Completed, "Счет завершен; SAR не вычислен.", false, false));
+        EXPECT_EQ(r.MemoLines, std::vector<std::string>{"Отчеты SAR не записаны: счет закончился на шаге 50, а "
+                                                        "поглощенная мощность копится только после шага 50 («Начать "
+                                                        "вычисление SAR с шага:» на странице «Геометрия»)."});
+        break;
       default:
         // A user's stop says so and names its step, on the label and in the journal.
-        EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.StoppedLine, r.MemoLines.empty(), r.SarWritten),
+        EXPECT_EQ(std::tuple(o.End, r.LeftTimeText, r.StoppedLine, r.MemoLines.size(), r.SarWritten),
                   std::tuple(RunEnd::Stopped,
-                             "Счет остановлен пользователем на шаге " + std::to_string(stopAt) + ".",
+                             "Счет остановлен пользователем на шаге " + std::to_string(stopAt) +
+                                 (c == StopLate ? "." : "; SAR не вычислен."),
                              "Счет остановлен пользователем на шаге " + std::to_string(stopAt) + " в " + now,
-                             true, c == StopLate));
+                             c == StopLate ? 0u : 1u, c == StopLate));
         EXPECT_EQ(fs::exists(b.d.SARDir + "SAR.txt"), c == StopLate);
         EXPECT_EQ(ReadLines(b.d.ResultDir + "probe_E.srg").size(), size_t((stopAt + 2) / 3));
     }

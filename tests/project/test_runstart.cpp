@@ -6,6 +6,7 @@
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
 #include "project/mainsettings.h"
+#include "project/materialrange.h"
 #include "project/runfeatures.h"
 #include "project/runfinish.h"
 #include "project/runstart.h"
@@ -918,7 +919,7 @@ TEST_F(RunStartTest, MaterialValuesNoRunCanUseAreRefusedByMaterialAndField) {
   EXPECT_EQ(outcome(&tLayer::EpsStatic, 0), eps);
   EXPECT_EQ(outcome(&tLayer::EpsStatic, -2), eps);
   EXPECT_EQ(outcome(&tLayer::Sigma, 0), "started");
-  EXPECT_EQ(outcome(&tLayer::EpsStatic, 3e38), "started");
+  EXPECT_EQ(outcome(&tLayer::EpsStatic, 3e38), eps);  // three of them overflow an edge's sum
 
   // mu, the Debye terms and the density count only where the run uses them.
   for (auto [box, field, v, column] :
@@ -950,6 +951,53 @@ TEST_F(RunStartTest, MaterialValuesNoRunCanUseAreRefusedByMaterialAndField) {
   m.On = 1;
   EXPECT_EQ(std::get<1>(Outcome()), "Материал 2: недопустимое значение «Провод-сть(См/м)»");
   d.Space(3, 3, 3) = 0;
+  EXPECT_TRUE(Run().started);
+  FreeFieldArrays(d);
+}
+
+// An E edge sums three of its cells' values in 32 bits: at a third of the float range a field
+// in a block of such cells stays finite, just above it the start refuses; so it does below the
+// least mu whose H coefficient is finite, and a density whose cells' mass is no normal float.
+TEST_F(RunStartTest, MaterialValuesTheRunsSumsCannotHoldAreRefused) {
+  MainSettings& s = in.settings;
+  SetGridSize(d, s.spX, s.spY, s.spZ);
+  ASSERT_TRUE(ResizeSpace(d));
+  for (int i = 4; i <= 6; ++i)
+    for (int j = 4; j <= 6; ++j)
+      for (int k = 4; k <= 6; ++k) d.Space(i, j, k) = 2;
+  tLayer& m = d.Layers[2];
+  const double most = MaterialSumLimit, above = std::nextafter(most, 2 * most), least = LeastMu();
+  // eps in a Debye medium too; eps∞ of a material without a Debye term counts under the box.
+  // The least mu is stable only beside eps 1E38, with a step of 0.0005 ns.
+  for (auto [box, field, outside, inside] :
+       {std::tuple{&MainSettings::cbEnergy, &tLayer::EpsStatic, above, most},
+        {&MainSettings::cbEnergy, &tLayer::Sigma, above, most},
+        {&MainSettings::cbBioMaterals, &tLayer::EpsStatic, above, most},
+        {&MainSettings::cbBioMaterals, &tLayer::EpsInf, above, most},
+        {&MainSettings::cbMagneticMaterals, &tLayer::Mu, std::nextafter(least, 0.0), least}}) {
+    s.*box = true;
+    const bool mu = field == &tLayer::Mu;
+    s.eddT = mu ? "0.0005" : "0.01";
+    m = {0, 1, "m", 0.5, mu ? 1e38 : 2, 2, field == &tLayer::EpsInf ? 0 : 1e-11, 1, 1000};
+    m.*field = outside;
+    EXPECT_NE(std::get<1>(Outcome()).find("Материал 2: недопустимое значение"), std::string::npos) << inside;
+    m.*field = inside;
+    const RunStartResult r = Run();
+    ASSERT_TRUE(r.started) << Refusal(r);
+    d.Ex(5, 5, 5) = 1e-30f;  // weak: beside the least mu, H is 1E37 times E
+    EXPECT_EQ(StepRun(r, nullptr, [] {}), RunEnd::Completed) << inside;
+    s.*box = false;
+  }
+  s.cbEnergy = true;
+  s.eddT = "0.01";
+  m.Density = 1e-40;  // cells of 1 cm³
+  const std::string text = Refusal(Run()), status = std::get<1>(Outcome());
+  EXPECT_NE(text.find("«Плотн, (кг/м3)» = 1E-40 — плотность меньше 1.1754944E-32: масса ячейки"), std::string::npos);
+  EXPECT_TRUE(RefusalHolds(status, in, d, features, host));
+  s.edX = s.edY = s.edZ = "100";  // cells of 1E6 m³ weigh enough
+  EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
+  s.edX = s.edY = s.edZ = "0.01";
+  m.Density = 1.1754944E-32;
   EXPECT_TRUE(Run().started);
   FreeFieldArrays(d);
 }

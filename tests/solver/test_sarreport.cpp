@@ -176,6 +176,26 @@ TEST(SarReport, BalanceWithoutSourcePower) {
   }
 }
 
+// A material with no cell in the model gets a line saying so in place of its figures (no
+// average over no cells); one that absorbed nothing has no maximum and names no cell.
+TEST(SarReport, MaterialsWithoutCellsOrAbsorbedPower) {
+  SolverData d;
+  ASSERT_TRUE(SmallBlock(d));  // empty power sums: the lossy block absorbed nothing
+  SetLayer(d.Layers[3], "Проводник", 5.8e7, 1, 8900);
+  TempDir tmp;
+  d.SARDir = tmp / "";
+  std::string err;
+  ASSERT_TRUE(WriteSARReports(d, SarReportInput{3, nullptr, nullptr, {}}, err)) << err;
+  const std::vector<std::string> lines = ReadLines(d.SARDir + "SAR.txt");
+  auto count = [&lines](const std::string& part) {
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != l.npos; });
+  };
+  EXPECT_EQ(count("   В модели нет ячеек этого слоя"), 2);  // in both parts, for material 3
+  EXPECT_EQ(count("Вт/кг: 0 (максимума нет: ни одна ячейка слоя не поглощала мощность)"), 1);
+  EXPECT_EQ(count("по 1 г, Вт/кг: 0 (максимума нет: ни одно среднее по 1 г в слое не больше 0)"), 1);
+  EXPECT_EQ(count("NAN") + count("(0, 0, 0)"), 0);
+}
+
 // 1-g averages by hand: 1 cm cells of density 600 (0.6 g) take the cell and the first cell
 // of the first shell (x outer, z inner) that counts and weighs; an isolated 1 mg cell
 // collects nothing in eleven shells and keeps its own SAR.
