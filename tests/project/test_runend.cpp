@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <omp.h>
 
+#include <chrono>
 #include <cmath>
 #include <thread>
 
@@ -111,7 +112,7 @@ struct Box {
     });
     while (!done) {
       feed.Drain(chart);
-      std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the window drains on a timer
     }
     calc.join();
     feed.Drain(chart);

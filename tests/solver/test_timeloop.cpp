@@ -248,7 +248,7 @@ TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
     StepHooks h;
     h.UpdateH = [&] { ++c.steps; };
     std::thread t([&] { RunTimeLoop(d, h, c, &pause); });
-    while (c.steps < 10) std::this_thread::yield();
+    while (c.steps < 10) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     pause.Pause();
     EXPECT_TRUE(pause.Paused());
     // The step under way finishes first (a loaded machine may hold it a while): wait until
@@ -270,7 +270,7 @@ TEST(TimeLoop, PauseBlocksBetweenStepsUntilResumeOrStop) {
       EXPECT_EQ(d.StepCount, std::numeric_limits<int32_t>::max());
     } else {
       pause.Resume();
-      while (c.steps < held + 10) std::this_thread::yield();
+      while (c.steps < held + 10) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       d.StepCount = 1;  // ends after the current step
       t.join();
       ASSERT_EQ(c.finishes.size(), 1u);
