@@ -202,7 +202,7 @@ RunStartInputs TfmNew3dMain::runStartInputs() {
 }
 
 void TfmNew3dMain::recheckRefusal() {
-  if (refusalStatus_.empty() || Running()) return;
+  if (typing_ || refusalStatus_.empty() || Running()) return;
   WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,
                      links_.fmChart, links_.fmOpenGL, links_.fmVisual);
   if (RefusalHolds(refusalStatus_, runStartInputs(), d_, features_, host)) return;

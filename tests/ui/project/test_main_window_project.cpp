@@ -400,7 +400,18 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
   w.eddT->setText("0.4");
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
-  w.eddT->setText(QString::fromStdString(limit));
+  // Retyped, the step passes through "0": the line follows the value the edit holds when
+  // its editing ends.
+  auto retype = [&](const std::string& text) {
+    w.eddT->selectAll();
+    QTest::keyClicks(w.eddT, QString::fromStdString(text));
+    EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), Text(w.lbStep)),
+              std::tuple(text, std::string(rv::runmsg::TimeStepAboveLimitStatus)));
+    QTest::keyClick(w.eddT, Qt::Key_Return);
+  };
+  retype("0.5");
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
+  retype(limit);
   EXPECT_EQ(Text(w.lbStep), "");
 
   // A far-field project, then a new one: its first start is not refused, and a refusal of
