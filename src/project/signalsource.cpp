@@ -40,6 +40,24 @@ const std::array<const char*, SignalParamCount> SignalParamEdits = {
 
 namespace {
 
+constexpr const char* AmplitudeCaption = "Амплитуда, В (В/м):";
+
+const std::vector<SignalEdit> kPageEdits[SignalKindCount] = {
+    {{"edSinFreq", "Частота, Гц:"}, {"edSinAmpl", AmplitudeCaption}},
+    {{"edSlowSinFreq", "Частота, Гц:"}, {"edSlowSinAmpl", AmplitudeCaption},
+     {"edSlowSinTime", "Время нарастания, с:"}, {"edSlowSinLong", "Длительность, с:"}},
+    {{"edGaussWidth", "Ширина, с:"}, {"edGaussAmpl", AmplitudeCaption}, {"edGaussSymm", "Симметрия:"}},
+    {{"edGaussRadioWidth", "Ширина, с:"}, {"edGaussRadioAmpl", AmplitudeCaption},
+     {"edGaussRadioFreq", "Частота заполнения, Гц:"}},
+    {{"edExp_a", "a, 1/с:"}, {"edExp_b", "b, 1/с:"}, {"edExpAmpl", AmplitudeCaption}},
+    {{"edExpRadio_a", "a, 1/с:"}, {"edExpRadio_b", "b, 1/с:"}, {"edExpRadioAmpl", AmplitudeCaption},
+     {"edExpRadioFreq", "Частота заполнения, Гц:"}},
+    {{"edBlackmanT", "T, с:"}, {"edBlackmanAmpl", AmplitudeCaption}},
+    {},
+    {},
+    {{"edSinXdivXFreq", "Частота, Гц:"}, {"edSinXdivXAmpl", AmplitudeCaption}},
+};
+
 double* ParamField(SignalParams& p, int i) {
   switch (i) {
     case 0: return &p.SinFreq;
@@ -257,6 +275,22 @@ const KindEntry* KindOf(const SignalSettings& s) {
 
 }  // namespace
 
+const std::vector<SignalEdit>& SignalPageEdits(int kind) {
+  static const std::vector<SignalEdit> none;
+  return kind >= 0 && kind < SignalKindCount ? kPageEdits[kind] : none;
+}
+
+const char* SignalEditCaption(std::string_view name, int* kind) {
+  for (int k = 0; k < SignalKindCount; ++k)
+    for (const SignalEdit& e : kPageEdits[k])
+      if (name == e.Name) {
+        if (kind) *kind = k;
+        return e.Caption;
+      }
+  if (kind) *kind = -1;
+  return "";
+}
+
 int ReadSignalParams(const std::array<std::string, SignalParamCount>& texts, SignalParams& p) {
   for (int i = 0; i < SignalParamCount; ++i) {
     double v;
@@ -407,7 +441,13 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
   }
   r.BadParam = ReadSignalParams(texts, s.Params);
   if (r.BadParam >= 0) {
-    r.Messages.push_back("Обнаружены ошибки в значениях параметров сигналов");
+    // Every kind's edits are read: the page that holds the text is named with the field.
+    int page = -1;
+    const char* name = SignalParamEdits[size_t(r.BadParam)];
+    const std::string caption = SignalEditCaption(name, &page);
+    r.Messages.push_back("Обнаружены ошибки в значениях параметров сигналов\n«" + caption + "» = \"" +
+                         texts[size_t(r.BadParam)] + "\" (вид сигнала «" + SignalKindNames[size_t(std::max(page, 0))] +
+                         "») не является числом.");
     r.Proceed = false;
   }
   return r;

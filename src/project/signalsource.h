@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "solver/signal.h"
@@ -41,6 +42,17 @@ struct SignalParams {
   double SinXdivXF = 2e9;  // twice the edit's frequency: the pulse is built on F = 2f
   double SinXdivXAmpl = 1;
 };
+
+// An edit of a kind's page in the signal window, with its caption there.
+struct SignalEdit {
+  const char* Name;
+  const char* Caption;
+};
+// The parameter edits of a kind's page in the page's order ("Нет сигнала" and "Из файла"
+// have none); empty for an unknown kind.
+const std::vector<SignalEdit>& SignalPageEdits(int kind);
+// The caption of a parameter edit and the kind whose page holds it (-1 for none).
+const char* SignalEditCaption(std::string_view name, int* kind = nullptr);
 
 // The parameter edits in the order ReadSignalParams converts them.
 inline constexpr int SignalParamCount = 23;

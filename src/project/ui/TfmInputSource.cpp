@@ -42,33 +42,6 @@ constexpr const char* PageNames[SignalKindCount] = {
     "Sin", "SlowSin", "Gauss", "Gauss_radio", "Exp", "Exp_radio", "Blackmann_Harris",
     "None", "FromFile", "SinXdivX"};
 
-constexpr const char* AmplitudeLabel = "Амплитуда, В (В/м):";
-
-// The edits of each page with their labels.
-struct PageEdit {
-  const char* name;
-  const char* label;
-};
-const std::vector<std::vector<PageEdit>>& PageEdits() {
-  static const std::vector<std::vector<PageEdit>> p = {
-      {{"edSinFreq", "Частота, Гц:"}, {"edSinAmpl", AmplitudeLabel}},
-      {{"edSlowSinFreq", "Частота, Гц:"}, {"edSlowSinAmpl", AmplitudeLabel},
-       {"edSlowSinTime", "Время нарастания, с:"}, {"edSlowSinLong", "Длительность, с:"}},
-      {{"edGaussWidth", "Ширина, с:"}, {"edGaussAmpl", AmplitudeLabel},
-       {"edGaussSymm", "Симметрия:"}},
-      {{"edGaussRadioWidth", "Ширина, с:"}, {"edGaussRadioAmpl", AmplitudeLabel},
-       {"edGaussRadioFreq", "Частота заполнения, Гц:"}},
-      {{"edExp_a", "a, 1/с:"}, {"edExp_b", "b, 1/с:"}, {"edExpAmpl", AmplitudeLabel}},
-      {{"edExpRadio_a", "a, 1/с:"}, {"edExpRadio_b", "b, 1/с:"}, {"edExpRadioAmpl", AmplitudeLabel},
-       {"edExpRadioFreq", "Частота заполнения, Гц:"}},
-      {{"edBlackmanT", "T, с:"}, {"edBlackmanAmpl", AmplitudeLabel}},
-      {},
-      {},
-      {{"edSinXdivXFreq", "Частота, Гц:"}, {"edSinXdivXAmpl", AmplitudeLabel}},
-  };
-  return p;
-}
-
 QToolButton* Tool(QWidget* parent, const char* name, const char* caption, int tag) {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
@@ -140,7 +113,7 @@ QWidget* TfmInputSource::buildPages() {
     auto* page = new QWidget(Notebook1);
     page->setObjectName(PageNames[k]);
     auto* f = new QFormLayout(page);
-    for (const PageEdit& e : PageEdits()[size_t(k)]) f->addRow(Q(e.label), edit(e.name));
+    for (const SignalEdit& e : SignalPageEdits(k)) f->addRow(Q(e.Caption), edit(e.Name));
     if (k == SigExp || k == SigExpRadio) {
       auto* row = new QHBoxLayout;
       const bool radio = k == SigExpRadio;

@@ -185,8 +185,9 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   // A signal parameter that is not a number refuses the run.
   p.sw.edits.at("edSinFreq")->setText("2 ГГц");
   w.btnPuskClick();
-  EXPECT_EQ(p.prompter.warnings, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\nИсправьте параметры сигнала: "
-                                     "кнопка «Выбор формы сигнала» на странице «Источник»."});
+  EXPECT_EQ(p.prompter.warnings, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\n"
+                                     "«Частота, Гц:» = \"2 ГГц\" (вид сигнала «Синусоида») не является числом.\n"
+                                     "Исправьте параметры сигнала: кнопка «Выбор формы сигнала» на странице «Источник»."});
   EXPECT_TRUE(!w.Running() && w.btnPusk->isEnabled() && d.Hx.empty());
   p.sw.edits.at("edSinFreq")->setText("2e9");
   p.prompter.messages.clear();

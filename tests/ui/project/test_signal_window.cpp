@@ -140,7 +140,8 @@ TEST(TfmInputSourceWindow, PreviewIntervalAndBadTexts) {
   // A parameter that is no number is reported and stops the preview.
   w.ed("edSinAmpl")->setText("x");
   EXPECT_FALSE(w.fm.ShowSignalClick());
-  EXPECT_EQ(w.prompter.messages.back(), "Обнаружены ошибки в значениях параметров сигналов");
+  EXPECT_EQ(w.prompter.messages.back(), "Обнаружены ошибки в значениях параметров сигналов\n"
+                                        "«Амплитуда, В (В/м):» = \"x\" (вид сигнала «Синусоида») не является числом.");
   EXPECT_EQ(w.modified, 0);  // the program set these texts, not the user
 }
 
