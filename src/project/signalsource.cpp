@@ -365,17 +365,18 @@ SignalFileResult ReadSignalFile(const std::string& path, int timeUnit) {
     std::string_view w1, w2;
     if (!NextWord(line, pos, w1)) continue;  // a blank line holds no pair
     double t, v;
-    bool ok = NextWord(line, pos, w2) && TryStrToFloat(w1, t) && TryStrToFloat(w2, v);
-    double ts = 0;
-    if (ok) {
-      ts = TimeScale(timeUnit, t);
-      ok = FitsFloat(ts) && FitsFloat(v);
-    }
-    if (!ok) {
+    const bool numbers = NextWord(line, pos, w2) && TryStrToFloat(w1, t) && TryStrToFloat(w2, v);
+    const double ts = numbers ? TimeScale(timeUnit, t) : 0;
+    // Numbers the run's 32-bit values cannot hold are named, with the limit.
+    std::string beyond;
+    if (numbers && !FitsFloat(v)) beyond = "значение " + std::string(w2);
+    else if (numbers && !FitsFloat(ts)) beyond = "время " + std::string(w1);
+    if (!numbers || !beyond.empty()) {
       r.Status = SignalFileStatus::BadLine;
       r.BadLine = int(std::min<size_t>(lines.Number(), size_t(INT_MAX)));
       r.Message = "Файл входного сигнала не читается из-за ошибки в строке " +
                   IntToStr((long long)lines.Number());
+      if (!beyond.empty()) r.Message += ": " + beyond + " по модулю больше 3.4E38, предела чисел расчета";
       return r;
     }
     if (!(t > 0)) continue;
@@ -420,9 +421,9 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
     r.Proceed = false;
     return r;
   }
+  if (kind == SigFromFile) s.FileName = fileName;
   if (kind == SigFromFile && fileName.empty()) {
     s.FileLoaded = false;
-    r.NoFileName = true;
   } else if (kind == SigFromFile) {
     SignalFileResult f = LoadSignalFile(fileName, timeUnit);
     s.FileLoaded = f.Status == SignalFileStatus::Ok;

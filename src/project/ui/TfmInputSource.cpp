@@ -417,22 +417,26 @@ bool TfmInputSource::RefreshForRun(std::string& refusal, std::vector<std::string
     warnings = rf.Messages;
     return false;
   }
-  warnings = rf.Messages;
-  // A run without the file it was set to read goes with a zero signal: the user is told.
-  if (rf.NoFileName)
-    warnings.insert(warnings.begin(),
-                    "Ошибка: нет заданного файла сигнала или его формат неверен\nИмя файла не задано.");
+  // A signal file that is not loaded leaves the signal zero: the run start's check of the
+  // signal's values refuses that, naming the file, when anything takes the signal.
+  warnings.clear();
   cur_ = s;
   source_.Set(cur_);
   return true;
 }
 
-bool TfmInputSource::SignalReady() {
+bool TfmInputSource::SignalForRun(SignalSettings& s) {
   const int kind = cbExpression->currentIndex();
   resolveFileName();
   const SignalPageSettings st = GetSettings();
-  SignalSettings s = cur_;
-  return kind == SigNone || RefreshSignal(kind, st.ParamTexts(), st.Edit("edFileName"), st.cbTime, s).Proceed;
+  s = cur_;
+  // "Нет сигнала" ends the refresh with the kind taken: no failure.
+  return RefreshSignal(kind, st.ParamTexts(), st.Edit("edFileName"), st.cbTime, s).Proceed || kind == SigNone;
+}
+
+bool TfmInputSource::SignalReady() {
+  SignalSettings s;
+  return SignalForRun(s);
 }
 
 bool TfmInputSource::ShowSignalClick() {
@@ -584,6 +588,7 @@ void TfmInputSource::btnOpenFileClick() {
   userChanged();
   cur_.FileLoaded = f.Status == SignalFileStatus::Ok;
   if (cur_.FileLoaded) cur_.File = f.Table;
+  cur_.FileName = *name;
   source_.Set(cur_);
   if (f.Status == SignalFileStatus::BadLine || f.Status == SignalFileStatus::NoMemory) {
     prompter_.message(f.Message);  // the loader's own message ends it

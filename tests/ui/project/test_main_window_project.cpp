@@ -533,4 +533,15 @@ TEST(MainWindowProject, ARefusalsStatusLineIsItsOwnAndGoesWhenMended) {
   p.sw.show();
   p.sw.close();
   EXPECT_EQ(Text(w.lbStep), "");
+
+  // A signal value no run can use, mended in the signal window.
+  p.sw.edits.at("edSinAmpl")->setText("0");
+  EXPECT_EQ(start(), "Сигнал «Синусоида»: «Амплитуда, В (В/м):» = 0 — сигнал равен нулю во все моменты времени, и "
+                     "расчет дал бы нулевые поля на всех выходах. Работа невозможна!\nИзмените «Амплитуда, В (В/м):» "
+                     "в окне «Выбор сигнала» (кнопка «Выбор формы сигнала» на странице «Источник»).");
+  EXPECT_EQ(Text(w.lbStep), "Сигнал: недопустимое значение «Амплитуда, В (В/м):»");
+  p.sw.edits.at("edSinAmpl")->setText("1");
+  p.sw.show();
+  p.sw.close();
+  EXPECT_EQ(Text(w.lbStep), "");
 }
