@@ -30,6 +30,10 @@ public:
   // Shows `file` (an HTML page), at `anchor` when not empty; a missing page shows a note
   // saying so and where it was looked for.
   void ShowPage(const std::string& file, const std::string& anchor = {});
+  // The index of `file`: its sections and subsections in alphabetical order, each a link.
+  void ShowIndex(const std::string& file);
+  // The index page of the help page at `path`, as HTML.
+  static QString IndexOf(const QString& path);
   QTextBrowser* Browser() const { return browser_; }
   // How the window handles a link the user follows (public for tests).
   enum class LinkTarget { Help, Desktop };
@@ -52,13 +56,13 @@ public:
   static std::string DefaultFile();
   bool Available() const override { return true; }
   void ShowContents() override;
-  // The page has no separate index: it opens at its table of contents.
+  // The page's sections in alphabetical order (the contents list them in order).
   void ShowIndex() override;
   // The window, once a show command created it.
   HelpWindow* Window() const { return window_.get(); }
 
 private:
-  void show(const std::string& anchor);
+  void show();
   std::string file_;
   std::unique_ptr<HelpWindow> window_;
 };

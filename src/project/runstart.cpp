@@ -8,6 +8,7 @@
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
 #include "project/runvalues.h"
+#include "project/signalvalues.h"
 #include "solver/constants.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
@@ -526,6 +527,9 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   const int sourceRows = in.lamped ? in.lamped->sgSourses.RowCount() - 1 : 0;
   if ((d.ExternalField || d.TFSFSource) && sourceRows > 0) st.Warn(runmsg::SourcesWithField);
   if (d.InternalSourcesOnly && rows.sourcesUsed <= 0) return st.Refuse(NoSourcesRefusal(rows), true);
+  if (const RunRefusal no = RunSignalRefusal(host, SignalUseOf(d, d.Dx, d.Dy, d.Dz, d.TimeStepSec, d.StepCount,
+                                                               r.run.elements.VoltageSources)))
+    return st.Refuse(no, true);
   // Outputs that can only stay zero. The plane wave enters through the absorbing faces (or
   // the TF-SF box); with nothing but vacuum inside and no element it passes untouched and
   // every component it lacks stays zero. A wall does not change that: the external field
@@ -606,6 +610,9 @@ bool RefusalHolds(const std::string& status, const RunStartInputs& in, const Sol
   if (is(MaterialValueRefusal(d.Layers, counts, use))) return true;
   if (!sizes || !ReadTimeStep(s, dtNs)) return false;
   const double stepSec = rtabc ? dx / 2 / double(LightSpeed) : dtNs / 1e9;
+  if (IsSignalValueStatus(status))
+    return SignalRefusalHolds(status, host, c, dx, rtabc ? dx : dy, rtabc ? dx : dz, stepSec,
+                              std::max(1, s.seStepCount));
   return is(FastMediumRefusal(d.Layers, counts, use.polar, use.magnetic, rtabc, dx, rtabc ? dx : dy,
                               rtabc ? dx : dz, stepSec));
 }

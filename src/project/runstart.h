@@ -10,6 +10,7 @@
 #include "project/mainsettings.h"
 #include "project/runfeatures.h"
 #include "project/runvalues.h"
+#include "project/signalsource.h"
 #include "project/tables.h"
 #include "solver/elements.h"
 #include "solver/solverdata.h"
@@ -39,6 +40,9 @@ public:
   }
   // Whether the signal window's parameters would pass RefreshSignal, changing nothing.
   virtual bool SignalReady() { return true; }
+  // The signal the run reads, for the check of its values: after RefreshSignal what it
+  // copied, else what the signal window holds now (changing nothing). False: none to check.
+  virtual bool RunSignal(SignalSettings& s) { (void)s; return false; }
   // The model was re-sized to the grid: the editor holds its section planes to it.
   virtual void EditorGridChanged() {}
   // The live view numbers the frames of this run from 1 again.

@@ -40,6 +40,24 @@ const std::array<const char*, SignalParamCount> SignalParamEdits = {
 
 namespace {
 
+constexpr const char* AmplitudeCaption = "Амплитуда, В (В/м):";
+
+const std::vector<SignalEdit> kPageEdits[SignalKindCount] = {
+    {{"edSinFreq", "Частота, Гц:"}, {"edSinAmpl", AmplitudeCaption}},
+    {{"edSlowSinFreq", "Частота, Гц:"}, {"edSlowSinAmpl", AmplitudeCaption},
+     {"edSlowSinTime", "Время нарастания, с:"}, {"edSlowSinLong", "Длительность, с:"}},
+    {{"edGaussWidth", "Ширина, с:"}, {"edGaussAmpl", AmplitudeCaption}, {"edGaussSymm", "Симметрия:"}},
+    {{"edGaussRadioWidth", "Ширина, с:"}, {"edGaussRadioAmpl", AmplitudeCaption},
+     {"edGaussRadioFreq", "Частота заполнения, Гц:"}},
+    {{"edExp_a", "a, 1/с:"}, {"edExp_b", "b, 1/с:"}, {"edExpAmpl", AmplitudeCaption}},
+    {{"edExpRadio_a", "a, 1/с:"}, {"edExpRadio_b", "b, 1/с:"}, {"edExpRadioAmpl", AmplitudeCaption},
+     {"edExpRadioFreq", "Частота заполнения, Гц:"}},
+    {{"edBlackmanT", "T, с:"}, {"edBlackmanAmpl", AmplitudeCaption}},
+    {},
+    {},
+    {{"edSinXdivXFreq", "Частота, Гц:"}, {"edSinXdivXAmpl", AmplitudeCaption}},
+};
+
 double* ParamField(SignalParams& p, int i) {
   switch (i) {
     case 0: return &p.SinFreq;
@@ -257,6 +275,22 @@ const KindEntry* KindOf(const SignalSettings& s) {
 
 }  // namespace
 
+const std::vector<SignalEdit>& SignalPageEdits(int kind) {
+  static const std::vector<SignalEdit> none;
+  return kind >= 0 && kind < SignalKindCount ? kPageEdits[kind] : none;
+}
+
+const char* SignalEditCaption(std::string_view name, int* kind) {
+  for (int k = 0; k < SignalKindCount; ++k)
+    for (const SignalEdit& e : kPageEdits[k])
+      if (name == e.Name) {
+        if (kind) *kind = k;
+        return e.Caption;
+      }
+  if (kind) *kind = -1;
+  return "";
+}
+
 int ReadSignalParams(const std::array<std::string, SignalParamCount>& texts, SignalParams& p) {
   for (int i = 0; i < SignalParamCount; ++i) {
     double v;
@@ -331,17 +365,18 @@ SignalFileResult ReadSignalFile(const std::string& path, int timeUnit) {
     std::string_view w1, w2;
     if (!NextWord(line, pos, w1)) continue;  // a blank line holds no pair
     double t, v;
-    bool ok = NextWord(line, pos, w2) && TryStrToFloat(w1, t) && TryStrToFloat(w2, v);
-    double ts = 0;
-    if (ok) {
-      ts = TimeScale(timeUnit, t);
-      ok = FitsFloat(ts) && FitsFloat(v);
-    }
-    if (!ok) {
+    const bool numbers = NextWord(line, pos, w2) && TryStrToFloat(w1, t) && TryStrToFloat(w2, v);
+    const double ts = numbers ? TimeScale(timeUnit, t) : 0;
+    // Numbers the run's 32-bit values cannot hold are named, with the limit.
+    std::string beyond;
+    if (numbers && !FitsFloat(v)) beyond = "значение " + std::string(w2);
+    else if (numbers && !FitsFloat(ts)) beyond = "время " + std::string(w1);
+    if (!numbers || !beyond.empty()) {
       r.Status = SignalFileStatus::BadLine;
       r.BadLine = int(std::min<size_t>(lines.Number(), size_t(INT_MAX)));
       r.Message = "Файл входного сигнала не читается из-за ошибки в строке " +
                   IntToStr((long long)lines.Number());
+      if (!beyond.empty()) r.Message += ": " + beyond + " по модулю больше 3.4E38, предела чисел расчета";
       return r;
     }
     if (!(t > 0)) continue;
@@ -386,9 +421,9 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
     r.Proceed = false;
     return r;
   }
+  if (kind == SigFromFile) s.FileName = fileName;
   if (kind == SigFromFile && fileName.empty()) {
     s.FileLoaded = false;
-    r.NoFileName = true;
   } else if (kind == SigFromFile) {
     SignalFileResult f = LoadSignalFile(fileName, timeUnit);
     s.FileLoaded = f.Status == SignalFileStatus::Ok;
@@ -407,7 +442,13 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
   }
   r.BadParam = ReadSignalParams(texts, s.Params);
   if (r.BadParam >= 0) {
-    r.Messages.push_back("Обнаружены ошибки в значениях параметров сигналов");
+    // Every kind's edits are read: the page that holds the text is named with the field.
+    int page = -1;
+    const char* name = SignalParamEdits[size_t(r.BadParam)];
+    const std::string caption = SignalEditCaption(name, &page);
+    r.Messages.push_back("Обнаружены ошибки в значениях параметров сигналов\n«" + caption + "» = \"" +
+                         texts[size_t(r.BadParam)] + "\" (вид сигнала «" + SignalKindNames[size_t(std::max(page, 0))] +
+                         "») не является числом.");
     r.Proceed = false;
   }
   return r;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "solver/signal.h"
@@ -42,6 +43,17 @@ struct SignalParams {
   double SinXdivXAmpl = 1;
 };
 
+// An edit of a kind's page in the signal window, with its caption there.
+struct SignalEdit {
+  const char* Name;
+  const char* Caption;
+};
+// The parameter edits of a kind's page in the page's order ("Нет сигнала" and "Из файла"
+// have none); empty for an unknown kind.
+const std::vector<SignalEdit>& SignalPageEdits(int kind);
+// The caption of a parameter edit and the kind whose page holds it (-1 for none).
+const char* SignalEditCaption(std::string_view name, int* kind = nullptr);
+
 // The parameter edits in the order ReadSignalParams converts them.
 inline constexpr int SignalParamCount = 23;
 extern const std::array<const char*, SignalParamCount> SignalParamEdits;
@@ -65,6 +77,7 @@ struct SignalSettings {
   SignalParams Params;
   bool FileLoaded = false;
   std::shared_ptr<const SignalTable> File;  // shared, never changed once built
+  std::string FileName;  // the file "Из файла" was set to read, for messages
 };
 
 // The value of the waveform at t seconds. A negative or not-a-number t, a time outside the
@@ -99,7 +112,8 @@ std::string ResolveSignalFileName(const std::string& name, const std::string& ex
 
 // The signal window's refresh before it draws (and the run start's call of it): takes the
 // kind, loads the signal file for "Из файла" and reads the parameter texts into s. The
-// messages are for the user, in order. Proceed is false where the handler ends: for
+// messages are for the user, in order ("Из файла" with no file named yet reports nothing:
+// the signal is zero until a file is chosen). Proceed is false where the handler ends: for
 // "Нет сигнала", after a bad line of the signal file, and after a parameter that is no
 // number (s then holds the parameters converted before it).
 struct SignalRefresh {
@@ -107,9 +121,6 @@ struct SignalRefresh {
   std::vector<std::string> Messages;
   int BadParam = -1;     // index into SignalParamEdits, or -1
   double FileLastTime = 0;  // last sample time of a loaded file, s
-  // "Из файла" with no file named yet: nothing was read and nothing is reported; the
-  // signal is zero until a file is chosen.
-  bool NoFileName = false;
 };
 SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamCount>& texts,
                             const std::string& fileName, int timeUnit, SignalSettings& s);

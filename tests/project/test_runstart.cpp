@@ -36,7 +36,13 @@ struct FakeHost : RunStartHost {
   std::vector<std::string> LoadElementArrays(const SolverData&, ElementArrays& a) override {
     calls.push_back("elements");
     a.SparkGaps.assign(sparkGap ? 1 : 0, tSparkGap{5, 5, 5, 1e3, 'Z', 1});
+    a.VoltageSources.assign(signal ? 1 : 0, tVoltageSource{5, 5, 5, 'Z', 50, '+'});
     return {};
+  }
+  const SignalSettings* signal = nullptr;  // lent with a voltage source that takes it
+  bool RunSignal(SignalSettings& s) override {
+    if (signal) s = *signal;
+    return signal != nullptr;
   }
   void ClearCharts() override { calls.push_back("charts"); }
   void ShowPreparing() override { calls.push_back("preparing"); }
@@ -1106,4 +1112,18 @@ TEST_F(RunStartTest, ARefusalHoldsUntilItsCauseIsMended) {
   EXPECT_FALSE(holds());
   d.MemoryLimitBytes = 0;
   features.FreeRunFeatures(d);
+}
+
+// The signal's values against the run: refused before the first step, what was reserved
+// freed; the status holds until the step the frequency is measured against is mended.
+TEST_F(RunStartTest, SignalValuesNoRunCanUse) {
+  SignalSettings sig;
+  sig.Params.SinFreq = 6e10;  // steps of 0.01 ns sample up to 5E10 Hz, of 0.005 ns up to 1E11 Hz
+  host.signal = &sig;
+  const auto [text, status, restore] = Outcome();
+  EXPECT_EQ(status, "Сигнал: недопустимое значение «Частота, Гц:»");
+  EXPECT_TRUE(restore && d.Hx.empty() && RefusalHolds(status, in, d, features, host));
+  in.settings.eddT = "0.005";
+  EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
+  EXPECT_EQ(Refusal(Run()), "<none>");
 }

@@ -408,6 +408,9 @@ TEST(SignalRefreshStep, KindFileAndParametersAsTheWindowTakesThem) {
   texts[5] = "10 нс";
   r = RefreshSignal(SigFromFile, texts, WriteFile("good.srg", "2 4\n"), 0, s);
   EXPECT_EQ(std::tuple(r.Proceed, r.BadParam, s.FileLoaded, r.FileLastTime), std::tuple(false, 5, true, double(2e-9f)));
-  EXPECT_EQ(r.Messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов"});
+  // The field is named with its kind's page: every kind's edits are read.
+  EXPECT_EQ(r.Messages, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\n"
+                                                 "«Длительность, с:» = \"10 нс\" (вид сигнала «Радиоимпульс») "
+                                                 "не является числом."});
   EXPECT_NEAR(EvaluateSignal(s, 1e-9), 2.0, 1e-6);
 }

@@ -42,33 +42,6 @@ constexpr const char* PageNames[SignalKindCount] = {
     "Sin", "SlowSin", "Gauss", "Gauss_radio", "Exp", "Exp_radio", "Blackmann_Harris",
     "None", "FromFile", "SinXdivX"};
 
-constexpr const char* AmplitudeLabel = "Амплитуда, В (В/м):";
-
-// The edits of each page with their labels.
-struct PageEdit {
-  const char* name;
-  const char* label;
-};
-const std::vector<std::vector<PageEdit>>& PageEdits() {
-  static const std::vector<std::vector<PageEdit>> p = {
-      {{"edSinFreq", "Частота, Гц:"}, {"edSinAmpl", AmplitudeLabel}},
-      {{"edSlowSinFreq", "Частота, Гц:"}, {"edSlowSinAmpl", AmplitudeLabel},
-       {"edSlowSinTime", "Время нарастания, с:"}, {"edSlowSinLong", "Длительность, с:"}},
-      {{"edGaussWidth", "Ширина, с:"}, {"edGaussAmpl", AmplitudeLabel},
-       {"edGaussSymm", "Симметрия:"}},
-      {{"edGaussRadioWidth", "Ширина, с:"}, {"edGaussRadioAmpl", AmplitudeLabel},
-       {"edGaussRadioFreq", "Частота заполнения, Гц:"}},
-      {{"edExp_a", "a, 1/с:"}, {"edExp_b", "b, 1/с:"}, {"edExpAmpl", AmplitudeLabel}},
-      {{"edExpRadio_a", "a, 1/с:"}, {"edExpRadio_b", "b, 1/с:"}, {"edExpRadioAmpl", AmplitudeLabel},
-       {"edExpRadioFreq", "Частота заполнения, Гц:"}},
-      {{"edBlackmanT", "T, с:"}, {"edBlackmanAmpl", AmplitudeLabel}},
-      {},
-      {},
-      {{"edSinXdivXFreq", "Частота, Гц:"}, {"edSinXdivXAmpl", AmplitudeLabel}},
-  };
-  return p;
-}
-
 QToolButton* Tool(QWidget* parent, const char* name, const char* caption, int tag) {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
@@ -140,7 +113,7 @@ QWidget* TfmInputSource::buildPages() {
     auto* page = new QWidget(Notebook1);
     page->setObjectName(PageNames[k]);
     auto* f = new QFormLayout(page);
-    for (const PageEdit& e : PageEdits()[size_t(k)]) f->addRow(Q(e.label), edit(e.name));
+    for (const SignalEdit& e : SignalPageEdits(k)) f->addRow(Q(e.Caption), edit(e.Name));
     if (k == SigExp || k == SigExpRadio) {
       auto* row = new QHBoxLayout;
       const bool radio = k == SigExpRadio;
@@ -444,22 +417,26 @@ bool TfmInputSource::RefreshForRun(std::string& refusal, std::vector<std::string
     warnings = rf.Messages;
     return false;
   }
-  warnings = rf.Messages;
-  // A run without the file it was set to read goes with a zero signal: the user is told.
-  if (rf.NoFileName)
-    warnings.insert(warnings.begin(),
-                    "Ошибка: нет заданного файла сигнала или его формат неверен\nИмя файла не задано.");
+  // A signal file that is not loaded leaves the signal zero: the run start's check of the
+  // signal's values refuses that, naming the file, when anything takes the signal.
+  warnings.clear();
   cur_ = s;
   source_.Set(cur_);
   return true;
 }
 
-bool TfmInputSource::SignalReady() {
+bool TfmInputSource::SignalForRun(SignalSettings& s) {
   const int kind = cbExpression->currentIndex();
   resolveFileName();
   const SignalPageSettings st = GetSettings();
-  SignalSettings s = cur_;
-  return kind == SigNone || RefreshSignal(kind, st.ParamTexts(), st.Edit("edFileName"), st.cbTime, s).Proceed;
+  s = cur_;
+  // "Нет сигнала" ends the refresh with the kind taken: no failure.
+  return RefreshSignal(kind, st.ParamTexts(), st.Edit("edFileName"), st.cbTime, s).Proceed || kind == SigNone;
+}
+
+bool TfmInputSource::SignalReady() {
+  SignalSettings s;
+  return SignalForRun(s);
 }
 
 bool TfmInputSource::ShowSignalClick() {
@@ -611,6 +588,7 @@ void TfmInputSource::btnOpenFileClick() {
   userChanged();
   cur_.FileLoaded = f.Status == SignalFileStatus::Ok;
   if (cur_.FileLoaded) cur_.File = f.Table;
+  cur_.FileName = *name;
   source_.Set(cur_);
   if (f.Status == SignalFileStatus::BadLine || f.Status == SignalFileStatus::NoMemory) {
     prompter_.message(f.Message);  // the loader's own message ends it

@@ -74,12 +74,14 @@ public:
   bool ShowSignalClick();
   // The run start's refresh: the kind and parameters as the controls hold them go to the
   // signal source, nothing is drawn. A parameter that is not a number, or a signal file
-  // with a bad line, refuses the run: false with the reason in `refusal`. `warnings` are
-  // shown either way (a signal file that is missing: the run goes on with a zero signal).
+  // with a bad line, refuses the run: false with the reason in `refusal` and what came
+  // before it in `warnings`.
   bool RefreshForRun(std::string& refusal, std::vector<std::string>& warnings);
   // Whether RefreshForRun would take the parameters as they stand; nothing of the signal
   // changes (a bare file name is completed as RefreshForRun completes it).
   bool SignalReady();
+  // The settings RefreshForRun would hand the run, into s; false where it would refuse.
+  bool SignalForRun(SignalSettings& s);
   void ShowSpectrum();
   void CheckBox2Click();
   void btnOpenFileClick();

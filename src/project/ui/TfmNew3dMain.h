@@ -296,6 +296,8 @@ private:
   bool starting_ = false;
   // The status line a refused start left, until the check that refused passes.
   std::string refusalStatus_;
+  // A line edit is being typed in: the status line waits for the edit's end.
+  bool typing_ = false;
   QString journalNote_;  // the last journal line the status bar shows
 
   // the current run

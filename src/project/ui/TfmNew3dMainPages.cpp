@@ -527,9 +527,23 @@ void TfmNew3dMain::connectHandlers() {
     if (PageControl1->widget(i) == TabSheet1) spXChange(false);
   });
 
+  // A number typed passes through others ("0" on the way to "0.0012"): a refused start's
+  // status line follows the value an edit holds when its editing ends, not each keystroke.
+  auto typed = [this](QLineEdit* e, const std::function<void()>& f) {
+    connect(e, &QLineEdit::textChanged, this, [this, e, f] {
+      const bool was = typing_;
+      typing_ = e->isModified();  // the user's keystroke; a text the program sets is checked at once
+      f();
+      typing_ = was;
+    });
+    connect(e, &QLineEdit::editingFinished, this, [this, e] {
+      e->setModified(false);
+      recheckRefusal();
+    });
+  };
   auto grid = [this] { spXChange(!settingControls_, !settingControls_); };
   for (QSpinBox* s : {spX, spY, spZ}) connect(s, &QSpinBox::valueChanged, this, grid);
-  for (QLineEdit* e : {edX, edY, edZ}) connect(e, &QLineEdit::textChanged, this, grid);
+  for (QLineEdit* e : {edX, edY, edZ}) typed(e, grid);
   // The material options change the estimate, not the grid: a typed time step stays.
   for (QCheckBox* c : {cbBioMaterals, cbMagneticMaterals})
     connect(c, &QCheckBox::toggled, this, [this] { spXChange(!settingControls_); });
@@ -538,14 +552,14 @@ void TfmNew3dMain::connectHandlers() {
     spXChange(false);
   });
   connect(seStepCount, &QSpinBox::valueChanged, this, [this] { seStepCountChange(!settingControls_); });
-  connect(eddT, &QLineEdit::textChanged, this, [this] { seStepCountChange(!settingControls_); });
+  typed(eddT, [this] { seStepCountChange(!settingControls_); });
   for (QComboBox* c : combos()) {
     connect(c, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
     connect(c, &QComboBox::customContextMenuRequested, this,
             [this, c](const QPoint& p) { PopupBorders->popup(c->mapToGlobal(p)); });
   }
   connect(sePMLCount, &QSpinBox::valueChanged, this, [this] { sePMLCountChange(!settingControls_); });
-  connect(edpmlR, &QLineEdit::textChanged, this, [this] { sePMLCountChange(!settingControls_); });
+  typed(edpmlR, [this] { sePMLCountChange(!settingControls_); });
   connect(rgPMLprofileGroup, &QButtonGroup::idClicked, this, [this] { sePMLCountChange(true); });
   connect(rgSourcesGroup, &QButtonGroup::idToggled, this, [this](int, bool on) {
     if (!on) return;
@@ -569,8 +583,7 @@ void TfmNew3dMain::connectHandlers() {
       markModified();
       spXChange(false);
     });
-  connect(edIncAngle, &QLineEdit::textChanged, this, [this] { markModified(); });
-  connect(edFarDiagrR, &QLineEdit::textChanged, this, [this] { markModified(); });
+  for (QLineEdit* e : {edIncAngle, edFarDiagrR}) typed(e, [this] { markModified(); });
   connect(memoProjectNote, &QPlainTextEdit::textChanged, this, [this] { markModified(); });
 }
 

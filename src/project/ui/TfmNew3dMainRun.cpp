@@ -99,7 +99,16 @@ public:
       if (!ok) return false;
     }
     runSignal_.Set(programSignal_.Get());
+    refreshed_ = true;
     return true;
+  }
+  bool RunSignal(SignalSettings& s) override {
+    TfmInputSource* sw = w_.SignalWindow();
+    if (refreshed_ || !sw) {
+      s = (refreshed_ ? runSignal_ : programSignal_).Get();
+      return true;
+    }
+    return sw->SignalForRun(s);
   }
   void ClearProgressLabels() override {
     for (QLabel* l : {w_.lbStep, w_.lbLapTime, w_.lbLeftTime, w_.lbOneTime}) l->clear();
@@ -142,6 +151,7 @@ public:
   bool filesPrepared = false;
 
 private:
+  bool refreshed_ = false;  // RefreshSignal copied the signal for the run
   TfmNew3dMain& w_;
   OutPointTables& out_;
   LampedTables& lamped_;
@@ -202,7 +212,7 @@ RunStartInputs TfmNew3dMain::runStartInputs() {
 }
 
 void TfmNew3dMain::recheckRefusal() {
-  if (refusalStatus_.empty() || Running()) return;
+  if (typing_ || refusalStatus_.empty() || Running()) return;
   WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,
                      links_.fmChart, links_.fmOpenGL, links_.fmVisual);
   if (RefusalHolds(refusalStatus_, runStartInputs(), d_, features_, host)) return;

@@ -124,10 +124,9 @@ TEST_F(HelpFromMenu, ShowsThePageAndEveryInternalLinkResolves) {
   forward->trigger();
   EXPECT_EQ(b->source(), home);
 
-  // "Указатель" opens the same window at the table of contents.
+  // "Указатель" opens the same window at the page's index.
   mnIndex->trigger();
-  EXPECT_EQ(b->source().fragment(), "contents");
-  EXPECT_EQ(help.Window(), win);
+  EXPECT_EQ(std::tuple(b->source().query(), help.Window()), std::tuple(QString("index"), win));
 
   // Links leaving the help go to the desktop; help pages stay in the window.
   using T = HelpWindow::LinkTarget;
@@ -155,4 +154,34 @@ TEST_F(HelpFromMenu, AMissingPageSaysWhereItWasLookedFor) {
   good.ShowContents();
   good.Window()->FollowLink(QUrl("missing-page.html"));
   EXPECT_TRUE(good.Window()->Browser()->toPlainText().contains(QString::fromUtf8("missing-page.html")));
+}
+
+
+// "Указатель" is not the contents again: every section and subsection of the page in
+// alphabetical order, each link landing on its heading, back returning to the index.
+TEST_F(HelpFromMenu, TheIndexListsEverySectionAlphabetically) {
+  ProgramHelp help(HelpPage());
+  Link(help);
+  mnIndex->trigger();
+  QTextBrowser* b = help.Window()->Browser();
+  const QUrl index = b->source();
+  std::set<QString> hrefs, sections{"index.html#contents"};  // the note names the contents
+  Scan(*b->document(), nullptr, &hrefs);
+  QFile raw(QString::fromStdString(HelpPage()));
+  ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+  for (const auto& m : QRegularExpression("<h[23] id=\"([^\"]+)\"").globalMatch(QString::fromUtf8(raw.readAll())))
+    sections.insert("index.html#" + m.captured(1));
+  EXPECT_EQ(hrefs, sections);
+  const QString text = b->toPlainText();
+  const int materials = text.indexOf(QString::fromUtf8("Материалы (3)"));
+  const int sar = text.indexOf(QString::fromUtf8("Поглощённая"));
+  EXPECT_TRUE(text.startsWith(QString::fromUtf8("Указатель")) && materials > 0 && materials < sar &&
+              sar < text.indexOf(QString::fromUtf8("Сигналы (6)"))) << text.toStdString();
+  const QUrl target = index.resolved(QUrl("index.html#step-time"));
+  help.Window()->FollowLink(target);
+  std::set<QString> anchors;
+  Scan(*b->document(), &anchors, nullptr);
+  EXPECT_TRUE(b->source() == target && anchors.count("step-time"));
+  b->backward();
+  EXPECT_EQ(b->source(), index);
 }

@@ -185,8 +185,9 @@ TEST(MainWindowProject, ARunTakesTheWindowsSignalAndEndsWithItsFiles) {
   // A signal parameter that is not a number refuses the run.
   p.sw.edits.at("edSinFreq")->setText("2 ГГц");
   w.btnPuskClick();
-  EXPECT_EQ(p.prompter.warnings, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\nИсправьте параметры сигнала: "
-                                     "кнопка «Выбор формы сигнала» на странице «Источник»."});
+  EXPECT_EQ(p.prompter.warnings, std::vector<std::string>{"Обнаружены ошибки в значениях параметров сигналов\n"
+                                     "«Частота, Гц:» = \"2 ГГц\" (вид сигнала «Синусоида») не является числом.\n"
+                                     "Исправьте параметры сигнала: кнопка «Выбор формы сигнала» на странице «Источник»."});
   EXPECT_TRUE(!w.Running() && w.btnPusk->isEnabled() && d.Hx.empty());
   p.sw.edits.at("edSinFreq")->setText("2e9");
   p.prompter.messages.clear();
@@ -400,7 +401,18 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
   w.eddT->setText("0.4");
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
-  w.eddT->setText(QString::fromStdString(limit));
+  // Retyped, the step passes through "0": the line follows the value the edit holds when
+  // its editing ends.
+  auto retype = [&](const std::string& text) {
+    w.eddT->selectAll();
+    QTest::keyClicks(w.eddT, QString::fromStdString(text));
+    EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), Text(w.lbStep)),
+              std::tuple(text, std::string(rv::runmsg::TimeStepAboveLimitStatus)));
+    QTest::keyClick(w.eddT, Qt::Key_Return);
+  };
+  retype("0.5");
+  EXPECT_EQ(Text(w.lbStep), rv::runmsg::TimeStepAboveLimitStatus);
+  retype(limit);
   EXPECT_EQ(Text(w.lbStep), "");
 
   // A far-field project, then a new one: its first start is not refused, and a refusal of
@@ -518,6 +530,17 @@ TEST(MainWindowProject, ARefusalsStatusLineIsItsOwnAndGoesWhenMended) {
   p.sw.close();
   EXPECT_EQ(Text(w.lbStep), rv::runmsg::BadSignalStatus);
   p.sw.edits.at("edSinFreq")->setText("1e9");
+  p.sw.show();
+  p.sw.close();
+  EXPECT_EQ(Text(w.lbStep), "");
+
+  // A signal value no run can use, mended in the signal window.
+  p.sw.edits.at("edSinAmpl")->setText("0");
+  EXPECT_EQ(start(), "Сигнал «Синусоида»: «Амплитуда, В (В/м):» = 0 — сигнал равен нулю во все моменты времени, и "
+                     "расчет дал бы нулевые поля на всех выходах. Работа невозможна!\nИзмените «Амплитуда, В (В/м):» "
+                     "в окне «Выбор сигнала» (кнопка «Выбор формы сигнала» на странице «Источник»).");
+  EXPECT_EQ(Text(w.lbStep), "Сигнал: недопустимое значение «Амплитуда, В (В/м):»");
+  p.sw.edits.at("edSinAmpl")->setText("1");
   p.sw.show();
   p.sw.close();
   EXPECT_EQ(Text(w.lbStep), "");

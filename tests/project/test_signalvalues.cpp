@@ -1,0 +1,121 @@
+// Signal values no run can use, refused before the first step with the field and the limit.
+#include <gtest/gtest.h>
+
+#include "project/signalvalues.h"
+#include "solver/file_fixture.h"
+#include "solver/lumped.h"
+#include "solver/run_fixture.h"
+
+using namespace rv;
+
+namespace {
+
+struct Unit : ISignal {
+  double GetSignal(double t) const override { return t >= 0 ? 1 : 0; }
+};
+
+// A plane wave stepped 1000 times by 1 ps: the sampling limit 1/(2 dt) is 5E11 Hz.
+SignalRunUse PlaneWave(double gain = 0) {
+  return {1e-12, 1000, gain == 0, gain, gain == 0 ? 0 : 2};
+}
+
+RunRefusal Check(int kind, void (*set)(SignalParams&), const SignalRunUse& u = PlaneWave()) {
+  SignalSettings s;
+  s.Kind = kind;
+  if (set) set(s.Params);
+  return SignalValueRefusal(s, u);
+}
+
+const std::string Field = "Сигнал: недопустимое значение ";
+
+}  // namespace
+
+// The field a voltage source puts on its edge per volt is what its update writes there
+// from rest, on cells of unequal sides; the larger of two sources is named.
+TEST(SignalValues, SourceGainIsWhatTheUpdateWritesOnTheEdge) {
+  SolverData d;
+  runtest::MakeBox(d, 8, 2e-3, false);
+  d.Dz = 3e-3;
+  ASSERT_GT(AllocFieldArrays(d), 0);
+  ClearFields(d);
+  const std::vector<tVoltageSource> src = {
+      {0, 0, 0, 'Z', 1e-3, '+'}, {3, 3, 3, 'Z', 50, '+'}, {4, 4, 4, 'X', 5000, '-'}};
+  ElementArrays el;
+  el.VoltageSources = src;
+  LumpedRun run;
+  ASSERT_TRUE(run.Prepare(d, el, nullptr) && run.KeepEdges(d));
+  Unit one;
+  d.CurTime = 0;
+  ASSERT_TRUE(run.Update(d, &one, 0));
+  const double stepSec = d.TimeStep / double(LightSpeed);
+  EXPECT_NEAR(SignalUseOf(d, d.Dx, d.Dy, d.Dz, stepSec, 1, {src[1]}).SourceGain, d.Ez(3, 3, 3), 1e-6 * d.Ez(3, 3, 3));
+  EXPECT_NEAR(SignalUseOf(d, d.Dx, d.Dy, d.Dz, stepSec, 1, {src[2]}).SourceGain, -d.Ex(4, 4, 4), -1e-6 * d.Ex(4, 4, 4));
+  const SignalRunUse u = SignalUseOf(d, d.Dx, d.Dy, d.Dz, stepSec, 1, src);
+  EXPECT_EQ(std::tuple(u.SourceRow, u.PlaneWave, u.SourceGain > -d.Ex(4, 4, 4)), std::tuple(2, false, true));
+}
+
+TEST(SignalValues, WhatNoRunCanUseIsNamedWithItsLimit) {
+  // Zero everywhere, a width or duration not above 0.
+  EXPECT_EQ(Check(SigSin, [](SignalParams& p) { p.SinAmpl = 0; }).status, Field + "«Амплитуда, В (В/м):»");
+  EXPECT_EQ(Check(SigExp, [](SignalParams& p) { p.Exp_b = p.Exp_a; }).status, Field + "«b, 1/с:»");
+  EXPECT_EQ(Check(SigSlowSin, [](SignalParams& p) { p.SlowSinLong = -1; }).status, Field + "«Длительность, с:»");
+  EXPECT_EQ(Check(SigBlackmanHarris, [](SignalParams& p) { p.BlackmanT = 0; }).status, Field + "«T, с:»");
+  // The sampling limit, in hertz; just below it the sine is taken.
+  const RunRefusal f = Check(SigSin, [](SignalParams& p) { p.SinFreq = 1e39; });
+  EXPECT_NE(f.text.find("«Частота, Гц:» = 1E39 — частота по модулю не меньше предела 1/(2·Δt) = 5E11 Гц"),
+            std::string::npos) << f.text;
+  EXPECT_EQ(f.text.substr(f.text.find('\n')), "\nИзмените «Частота, Гц:» в окне «Выбор сигнала» (кнопка «Выбор формы "
+                                               "сигнала» на странице «Источник») или уменьшите шаг по времени на "
+                                               "странице «Геометрия».");
+  EXPECT_FALSE(Check(SigSin, [](SignalParams& p) { p.SinFreq = -4.99e11; }));
+  // The range of 32-bit fields: the plane wave takes the signal as it is, the derivative of
+  // a Gaussian peaks near twice its amplitude, a voltage source multiplies it, a negative
+  // rate grows over the run.
+  EXPECT_FALSE(Check(SigSin, [](SignalParams& p) { p.SinAmpl = 3e38; }));
+  EXPECT_NE(Check(SigBlackmanHarris, [](SignalParams& p) { p.BlackmanAmpl = 3e38; }).text.find("не больше 1.7E38"),
+            std::string::npos);
+  const RunRefusal viaSource = Check(SigSin, [](SignalParams& p) { p.SinAmpl = 1e35; }, PlaneWave(1e4));
+  EXPECT_NE(viaSource.text.find("источник напряжения в строке 2 таблицы «Источники»"), std::string::npos);
+  EXPECT_FALSE(Check(SigSin, [](SignalParams& p) { p.SinAmpl = 1e34; }, PlaneWave(1e4)));
+  EXPECT_EQ(Check(SigGauss, [](SignalParams& p) { p.GaussAmpl = 1e-40; }).status, Field + "«Амплитуда, В (В/м):»");
+  EXPECT_EQ(Check(SigExp, [](SignalParams& p) { p.Exp_a = -1e12; }).status, Field + "«a, 1/с:»");
+  EXPECT_FALSE(Check(SigExp, [](SignalParams& p) { p.Exp_a = -1e9; }));
+  // A radio pulse shorter than a step is zero at every step.
+  EXPECT_EQ(Check(SigSlowSin, [](SignalParams& p) { p.SlowSinLong = 1e-20, p.SlowSinTime = 1e-25; }).status,
+            Field + "«Длительность, с:»");
+  // "Нет сигнала" is chosen on purpose; a signal nothing takes is not checked.
+  EXPECT_FALSE(Check(SigNone, nullptr));
+  SignalRunUse unused = PlaneWave();
+  unused.PlaneWave = false;
+  EXPECT_FALSE(Check(SigSin, [](SignalParams& p) { p.SinAmpl = 0; }, unused));
+}
+
+TEST(SignalValues, SignalFileNotLoadedShortLateOrTooLarge) {
+  const rvtest::TempDir dir;
+  auto write = [&](const std::string& name, const std::string& text) {
+    rvtest::WriteBytes(dir / name, text);
+    return dir / name;
+  };
+  auto check = [&](const std::string& text, const SignalRunUse& u = PlaneWave()) {
+    SignalSettings s;
+    s.Kind = SigFromFile;
+    s.FileName = write("s.srg", text);
+    SignalFileResult f = LoadSignalFile(s.FileName, UnitNs);
+    s.FileLoaded = f.Status == SignalFileStatus::Ok;
+    s.File = f.Table;
+    return SignalValueRefusal(s, u).status;
+  };
+  SignalSettings none;
+  none.Kind = SigFromFile;
+  EXPECT_EQ(SignalValueRefusal(none, PlaneWave()).text.rfind("Сигнал «Из файла»: имя файла не задано — сигнал", 0), 0u);
+  EXPECT_EQ(check("0.1 0\n0.2 0\n"), "Сигнал: сигнал из файла равен нулю");
+  EXPECT_EQ(check("1e-9 1\n2e-9 0\n"), "Сигнал: файл сигнала короче шага по времени");  // seconds read as ns
+  EXPECT_EQ(check("2 0\n3 1\n4 0\n"), "Сигнал: сигнал из файла равен нулю до конца расчета");
+  EXPECT_EQ(check("0.0101 0\n0.0102 1\n0.0103 0\n0.5 0\n"), "Сигнал: сигнал из файла равен нулю на всех шагах расчета");
+  EXPECT_EQ(check("0.1 1e36\n0.5 0\n", PlaneWave(1e4)), "Сигнал: значения файла сигнала вне диапазона чисел расчета");
+  EXPECT_EQ(check("0.1 1e36\n0.5 0\n"), "");
+  // A value the run's numbers cannot hold is named by the reader with its line.
+  EXPECT_EQ(LoadSignalFile(write("huge.srg", "0.1 1\n0.2 -4e38\n"), UnitNs).Message,
+            "Файл входного сигнала не читается из-за ошибки в строке 2: значение -4e38 по модулю больше 3.4E38, "
+            "предела чисел расчета");
+}
