@@ -172,7 +172,9 @@ void ProjectIO::load(const std::string& F, const std::string& fallback) {
     r = LoadProject(
         F, p, d,
         [this](int percent) { host_.SetCaption("Загрузка объекта: " + std::to_string(percent) + " %"); },
-        [this](const std::string& question) {
+        [&](const std::string& question) {
+          // The open project stays until the answer: so does its caption, not the reading's.
+          if (!caption.empty()) host_.SetCaption(caption);
           return prompter_.question(question, PromptButton::Yes | PromptButton::No) == PromptButton::Yes;
         });
   }

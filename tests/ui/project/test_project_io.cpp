@@ -68,9 +68,20 @@ public:
   int tablesLoaded = 0, editorActivated = 0, loaded = 0;
 };
 
+// Boxes as scripted, remembering the caption the window shows at each question.
+struct CaptionPrompter : ScriptedPrompter {
+  explicit CaptionPrompter(const FakeHost& h) : host(h) {}
+  PromptButton question(const std::string& text, PromptButtons buttons) override {
+    captions.push_back(host.caption);
+    return ScriptedPrompter::question(text, buttons);
+  }
+  const FakeHost& host;
+  std::vector<std::string> captions;
+};
+
 struct Rig {
   FakeHost host;
-  ScriptedPrompter prompter;
+  CaptionPrompter prompter{host};
   ScriptedDialogs dialogs;
   ProjectIO io{host, prompter, dialogs};
 };
@@ -302,10 +313,13 @@ TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
     fs::remove(dir + "p.bin");
     if (!bytes.empty()) WriteFile(dir + "p.bin", bytes);
     r.prompter.questions.clear();
+    r.prompter.captions.clear();
     r.prompter.answers = {PromptButton::No, PromptButton::No};
     r.io.LoadProjectByName(dir + "p.fdt");
     ASSERT_EQ(r.prompter.questions.size(), 2u);
     EXPECT_EQ(r.prompter.questions[1].rfind("Файл модели " + dir + "p.bin ", 0), 0u) << r.prompter.questions[1];
+    // While asked, the window still names the open project, not the reading.
+    EXPECT_EQ(r.prompter.captions, std::vector<std::string>(2, "Ravelin - current.fdt"));
     const FakeHost& h = r.host;
     EXPECT_TRUE(h.main == main);
     EXPECT_EQ(std::tuple(h.fileName, h.caption, h.history[0], h.d->Modified.load(), h.d->Nx, h.d->Space(10, 11, 12),
