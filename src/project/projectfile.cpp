@@ -235,15 +235,19 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   if (ok) {
     ini.writeString("Version", ModelStampKey, StampText(stamp));
     fdt.Write(Utf8ToCp1251(ini.text()));
-    ok = fdt.Finish(e) && CommitFiles({&bin, &fdt}, e);
+    ok = fdt.Finish(e);
+  }
+  if (ok) {
+    // What saves of this project killed before their end left beside it, judged while the
+    // old pair is still in place: a copy whose file is missing stays.
+    RemoveLeftovers(path);
+    RemoveLeftovers(model);
+    ok = CommitFiles({&bin, &fdt}, e);
   }
   if (!ok) {
     err = "Проект не сохранён: " + e;
     return false;
   }
-  // What saves of this project killed before their end left beside it.
-  RemoveLeftovers(path);
-  RemoveLeftovers(model);
   return true;
 }
 
@@ -253,13 +257,20 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
                               const std::function<void(int)>& progress,
                               const ModelMismatchChoice& chooseMismatch) {
   ProjectLoadResult r;
-  std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return r;  // NotFound
   auto refuse = [&](const std::string& why) {
     r.Status = ProjectLoadStatus::Refused;
     r.Msgs.push_back("Проект " + path + " не загружен: " + why);
     return r;
   };
+  std::error_code ec;
+  if (path.empty()) return r;  // NotFound
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    // A save killed between its renames on a disk without hard links leaves the project
+    // file missing and its copies beside it.
+    const std::string left = std::filesystem::exists(path, ec) ? "" : LeftoversNote(path);
+    if (left.empty()) return r;  // NotFound
+    return refuse("файла нет, а " + left + ".");
+  }
 
   IniFile ini;
   std::string e;

@@ -82,14 +82,14 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d);
 // the model file from d.Space over the grid p.Main.spX × spY × spZ, with the model file's
 // stamp under ModelStampKey. Both replace the old pair together or not at all. False with
 // err when either cannot be written or is read-only; both old files are then as they were.
-// Once saved, the temporaries that saves of this project killed halfway left beside it are
-// removed.
+// Before the pair is replaced, what saves of this project killed halfway left beside it is
+// removed, but never while its target is missing.
 bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
                  std::string& err);
 
 enum class ProjectLoadStatus {
   Loaded,    // p and d hold the project (messages may still tell of repairs)
-  NotFound,  // no such file: nothing changed, nothing to say
+  NotFound,  // no such file and nothing a killed save left: nothing changed, nothing to say
   Refused,   // the project can't be loaded: nothing changed, messages say why
 };
 
@@ -111,7 +111,8 @@ struct ProjectLoadResult {
 using ModelMismatchChoice = std::function<bool(const std::string& question)>;
 
 // Reads a project. p must hold the current settings on entry: the signal edits whose keys
-// are missing keep their texts. On Loaded, p holds the project read, d the grid size
+// are missing keep their texts. A missing project file with what a killed save left beside
+// it is refused, naming those files. On Loaded, p holds the project read, d the grid size
 // (SetGridSize), the model (Space read from the model file, UndoSpace empty of the same
 // size) and materials 1..LayerCount; the materials above it are left alone. Refused when
 // the file can't be read, the grid size is below 3 or above GridCellsMax on an axis or

@@ -239,8 +239,15 @@ TEST(ProjectCommands, TheSaveQuestionBeforeALoad) {
   r.io.Button2Click(true);
   EXPECT_EQ(r.host.fileName, dir + "other.fdt");
   // A file that is gone: nothing happens, not even a message.
+  r.host.d->Modified = 0;
+  const MainSettings main = r.host.main;
   r.io.LoadProjectByName(dir + "gone.fdt");
   EXPECT_EQ(std::tuple(r.host.fileName, r.prompter.messages.empty()), std::tuple(dir + "other.fdt", true));
+  // Gone, with the copy a killed save left beside it: the message names the copy.
+  WriteFile(dir + "gone.fdt.old99999999_0", "x");
+  r.io.LoadProjectByName(dir + "gone.fdt");
+  EXPECT_EQ(std::tuple(r.prompter.messages.size(), r.host.fileName, r.host.main == main), std::tuple(1u, dir + "other.fdt", true));
+  EXPECT_NE(rvtest::Joined(r.prompter.messages).find("gone.fdt.old99999999_0 — прежний gone.fdt"), std::string::npos);
 }
 
 TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
