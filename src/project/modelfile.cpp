@@ -298,10 +298,12 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
   return c;
 }
 
-std::string ModelFileQuestion(const std::string& path, const ModelFileCheck& c) {
-  return Faults(path, c) + "\n" + Counts(c, false) + "\n" +
-         (c.Opened ? "Загрузить то, что в нем есть?" : "Загрузить проект с пустой моделью?") +
-         "\n«Нет» — проект не загружается, открытый остается как был.";
+std::string ModelFileQuestion(const std::string& path, const ModelFileCheck& c,
+                              const std::string& projectFaults, const std::string& ask) {
+  std::string q = projectFaults.empty() ? "" : projectFaults + "\n";
+  if (!c.Exact()) q += Faults(path, c) + "\n" + Counts(c, false) + "\n";
+  q += !ask.empty() ? ask : c.Opened ? "Загрузить то, что в нем есть?" : "Загрузить проект с пустой моделью?";
+  return q + "\n«Нет» — проект не загружается, открытый остается как был.";
 }
 
 std::string ModelFileNote(const std::string& path, const ModelFileCheck& c) {

@@ -110,18 +110,30 @@ TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
   EXPECT_EQ(asked[0].rfind("Файл модели " + bin + " обрывается на середине", 0), 0u) << asked[0];
   fs::copy_file(tmp / "b.bin", bin, fs::copy_options::overwrite_existing);
 
-  // The same pair without the key, as earlier versions saved it: no question.
+  // The same pair without the key and the first line, as earlier versions saved it: no
+  // question.
   IniFile ini;
   ASSERT_TRUE(ini.load(fdt));
   ini.deleteKey("Version", "ModelFile");
   ASSERT_TRUE(ini.save());
+  const std::string marked = ReadBytes(fdt);
+  ASSERT_EQ(marked.rfind(std::string(ProjectFileMark) + "\r\n", 0), 0u);
+  WriteBytes(fdt, marked.substr(marked.find('\n') + 1));
   const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, no);
   EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, asked.size(), open.d->Space(3, 2, 2), open.d->Space(3, 1, 2)),
             std::tuple(ProjectLoadStatus::Loaded, true, 1u, 2, 0));
-  // A stamp no save writes identifies nothing: loaded as if there were none.
-  ini.writeString("Version", "ModelFile", "12 nonsense");
-  ASSERT_TRUE(ini.save());
-  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Loaded);
+  // A stamp that is there but can't be read is a damaged one, whatever its text: asked,
+  // naming the project file.
+  ASSERT_TRUE(ini.load(fdt));
+  for (const char* bad : {"abc", "", "456 85870D6", "456 85870D641", "456  85870D64", "-1 85870D64", "456 GGGGGGGG",
+                          "85870D64", "1e3 85870D64", "456 85870D64 7", "99999999999999999999 85870D64"}) {
+    ini.writeString("Version", "ModelFile", bad);
+    ASSERT_TRUE(ini.save());
+    asked.clear();
+    EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Refused);
+    EXPECT_EQ(asked.at(0).rfind("Файл проекта " + fdt + " поврежден: значение ModelFile раздела [Version] «" +
+                                std::string(bad) + "» не читается", 0), 0u) << asked[0];
+  }
 }
 
 TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {

@@ -301,9 +301,9 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
 }
 
 // A modified project is open and the one asked for has a model file that is missing or
-// damaged in the middle: the save question answered «Нет», then the model's question
-// «Нет», and the open project stays exactly as it was: cells, grid, name, caption,
-// settings, history and Modified.
+// damaged in the middle, or a project file cut short: the save question answered «Нет»,
+// then the question about the damaged file «Нет», and the open project stays exactly as it
+// was: cells, grid, name, caption, settings, history and Modified.
 TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
   const std::string dir = Dir("modelquestion");
   SaveProjectTo(dir + "p.fdt");
@@ -315,16 +315,20 @@ TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
   r.host.main.spX = 33;
   r.host.d->Space(10, 11, 12) = 7;
   const MainSettings main = r.host.main;
-  const std::string damaged[] = {"", good.substr(0, good.size() - 3), good.substr(0, 4) + std::string(4, '\0') + good.substr(8)};
+  const std::string fdt = ReadFile(dir + "p.fdt");
+  const std::string damaged[] = {"", good.substr(0, good.size() - 3), good.substr(0, 4) + std::string(4, '\0') + good.substr(8), good};
   for (const std::string& bytes : damaged) {
     fs::remove(dir + "p.bin");
     if (!bytes.empty()) WriteFile(dir + "p.bin", bytes);
+    // With the model file whole, the project file is cut short: the same question, about it.
+    WriteFile(dir + "p.fdt", bytes == good ? fdt.substr(0, fdt.size() * 2 / 3) : fdt);
     r.prompter.questions.clear();
     r.prompter.captions.clear();
     r.prompter.answers = {PromptButton::No, PromptButton::No};
     r.io.LoadProjectByName(dir + "p.fdt");
     ASSERT_EQ(r.prompter.questions.size(), 2u);
-    EXPECT_EQ(r.prompter.questions[1].rfind("Файл модели " + dir + "p.bin ", 0), 0u) << r.prompter.questions[1];
+    const std::string damagedFile = bytes == good ? "Файл проекта " + dir + "p.fdt поврежден: " : "Файл модели " + dir + "p.bin ";
+    EXPECT_EQ(r.prompter.questions[1].rfind(damagedFile, 0), 0u) << r.prompter.questions[1];
     // While asked, the window still names the open project, not the reading.
     EXPECT_EQ(r.prompter.captions, std::vector<std::string>(2, "Ravelin - current.fdt"));
     const FakeHost& h = r.host;
