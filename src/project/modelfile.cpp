@@ -167,7 +167,14 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
   c.Empty = c.Need;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    c.Faults.push_back(errno == ENOENT ? "не найден" : "не открывается");
+    if (errno != ENOENT) {
+      c.Faults.push_back("не открывается");
+      return c;
+    }
+    // A save killed between its renames on a disk without hard links leaves the file
+    // missing and its copies beside it.
+    const std::string left = LeftoversNote(path);
+    c.Faults.push_back(left.empty() ? "не найден" : "не найден; " + left);
     return c;
   }
   if (!S_ISREG(st.st_mode)) {
@@ -291,10 +298,12 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
   return c;
 }
 
-std::string ModelFileQuestion(const std::string& path, const ModelFileCheck& c) {
-  return Faults(path, c) + "\n" + Counts(c, false) + "\n" +
-         (c.Opened ? "Загрузить то, что в нем есть?" : "Загрузить проект с пустой моделью?") +
-         "\n«Нет» — проект не загружается, открытый остается как был.";
+std::string ModelFileQuestion(const std::string& path, const ModelFileCheck& c,
+                              const std::string& projectFaults, const std::string& ask) {
+  std::string q = projectFaults.empty() ? "" : projectFaults + "\n";
+  if (!c.Exact()) q += Faults(path, c) + "\n" + Counts(c, false) + "\n";
+  q += !ask.empty() ? ask : c.Opened ? "Загрузить то, что в нем есть?" : "Загрузить проект с пустой моделью?";
+  return q + "\n«Нет» — проект не загружается, открытый остается как был.";
 }
 
 std::string ModelFileNote(const std::string& path, const ModelFileCheck& c) {

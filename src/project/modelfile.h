@@ -69,8 +69,10 @@ ModelFileCheck ReadModelFile(const std::string& path, const std::string& fileFor
 
 // The question before a model file that is not exactly what the layout needs is used: the
 // file, what is wrong and where, and what would be read, left empty, possibly shifted or
-// dropped. «Нет» keeps the project that is open.
-std::string ModelFileQuestion(const std::string& path, const ModelFileCheck& c);
+// dropped. «Нет» keeps the project that is open. projectFaults, when not empty, is the
+// project file's own damage, told first; `ask` (when not empty) then asks for both files.
+std::string ModelFileQuestion(const std::string& path, const ModelFileCheck& c,
+                              const std::string& projectFaults = "", const std::string& ask = "");
 // The journal's line once such a file was loaded as it is.
 std::string ModelFileNote(const std::string& path, const ModelFileCheck& c);
 // The fault of a model file that is not the one the project was saved with.

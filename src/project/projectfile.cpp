@@ -115,6 +115,18 @@ void ReadVizual(const IniFile& ini, VizualSettings& v) {
   v.cbZPlane = ini.readBool(s, "cbZPlane", true);
 }
 
+// True when the text begins with the mark line, or is all a piece of it (a file cut inside
+// its first line).
+bool HasMark(std::string_view text) {
+  const std::string_view mark = ProjectFileMark;
+  const size_t end = text.find_first_of("\r\n");
+  if (end == std::string_view::npos) return !text.empty() && mark.substr(0, text.size()) == text;
+  return text.substr(0, end) == mark;
+}
+
+// The main window's sections with materials 1..LayerCount taken from `layers`.
+void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxLayers>& layers);
+
 }  // namespace
 
 std::string ModelFileName(const std::string& projectFile) {
@@ -125,6 +137,12 @@ std::string ModelFileName(const std::string& projectFile) {
 }
 
 void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d) {
+  WriteMain(ini, p, d.Layers);
+}
+
+namespace {
+
+void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxLayers>& layers) {
   const MainSettings& m = p.Main;
   ini.writeString("InputSourse", "edIncAngle", m.edIncAngle);
   ini.writeInteger("InputSourse", "rgSources", m.rgSources);
@@ -161,7 +179,7 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d) 
   const int count = std::clamp(p.Editor.LayerCount, 0, MaxLayers - 1);
   ini.writeInteger("Layer", "Count", count);
   for (int i = 1; i <= count; ++i) {
-    const tLayer& L = d.Layers[size_t(i)];
+    const tLayer& L = layers[size_t(i)];
     const std::string s = LayerSection(i);
     ini.writeFloat(s, "Eps", L.EpsStatic);
     ini.writeFloat(s, "Sig", L.Sigma);
@@ -207,6 +225,8 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d) 
   ini.writeInteger("Addition", "seSarDelay", m.seSarDelay);
 }
 
+}  // namespace
+
 bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
                  std::string& err) {
   IniFile ini;
@@ -234,40 +254,121 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
             WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e, &stamp) && bin.Finish(e);
   if (ok) {
     ini.writeString("Version", ModelStampKey, StampText(stamp));
-    fdt.Write(Utf8ToCp1251(ini.text()));
-    ok = fdt.Finish(e) && CommitFiles({&bin, &fdt}, e);
+    const std::string text = ini.text();
+    fdt.Write(Utf8ToCp1251(text.rfind(std::string(ProjectFileMark) + "\r\n", 0) == 0
+                               ? text
+                               : ProjectFileMark + ("\r\n" + text)));
+    ok = fdt.Finish(e);
+  }
+  if (ok) {
+    // What saves of this project killed before their end left beside it, judged while the
+    // old pair is still in place: a copy whose file is missing stays.
+    RemoveLeftovers(path);
+    RemoveLeftovers(model);
+    ok = CommitFiles({&bin, &fdt}, e);
   }
   if (!ok) {
     err = "Проект не сохранён: " + e;
     return false;
   }
-  // What saves of this project killed before their end left beside it.
-  RemoveLeftovers(path);
-  RemoveLeftovers(model);
   return true;
 }
 
 namespace {
 
+// A piece of a line for a message: at most about 60 bytes, not cut inside a character.
+std::string LinePiece(const std::string& line) {
+  if (line.size() <= 60) return line;
+  size_t n = 60;
+  while (n > 0 && (uint8_t(line[n]) & 0xC0) == 0x80) --n;
+  return line.substr(0, n) + "…";
+}
+
+// What a project file this program wrote lacks of the keys a save writes for what it
+// holds (the counts it gives): empty, or how many, from the first in the order a save
+// writes them (or its whole section, when that is missing).
+std::string MissingKeys(const IniFile& ini, ProjectData n, const std::array<tLayer, MaxLayers>& layers,
+                        size_t noteLines) {
+  n.Main.memoProjectNote.resize(noteLines);  // without the older note key
+  IniFile full;
+  SaveSignalSection(full, n.Signal);
+  SaveOutPointSettings(n.Outputs, full);
+  SaveLampedSettings(n.Lamped, full);
+  WriteMain(full, n, layers);
+  full.writeString("Version", ModelStampKey, "");
+  long long missing = 0;
+  std::string first;
+  for (const std::string& sec : full.sections())
+    for (const std::string& key : full.readSection(sec)) {
+      if (ini.valueExists(sec, key) || missing++ > 0) continue;
+      first = ini.sectionExists(sec) ? "ключа " + key + " раздела [" + sec + "]" : "раздела [" + sec + "]";
+    }
+  if (missing == 0) return "";
+  return "не хватает ключей, которые пишет каждое сохранение: " + IntToStr(missing) + ", начиная с " + first;
+}
+
+// The damage of a project file this program wrote, as the question and the journal tell
+// it; empty when it is whole. cutLine: the line a cut left unfinished (not read), at
+// number `lines` + 1 after the whole ones.
+std::string ProjectFileDamage(const std::string& path, const IniFile& ini, const std::string& missing,
+                              bool cut, const std::string& cutLine, size_t lines) {
+  std::vector<std::string> faults;
+  if (cut)
+    faults.push_back("оборван на середине строки " + IntToStr((long long)lines + 1) + " («" + LinePiece(cutLine) +
+                     "»)" + (missing.empty() ? "" : "; " + missing));
+  else if (!missing.empty())
+    faults.push_back("кончается строкой " + IntToStr((long long)lines) + ", и в нем " + missing);
+  ModelFileStamp stamp;
+  const std::string stampText = ini.readString("Version", ModelStampKey, "");
+  if (ini.valueExists("Version", ModelStampKey) && !ParseStamp(stampText, stamp))
+    faults.push_back(std::string("значение ") + ModelStampKey + " раздела [Version] «" + LinePiece(stampText) +
+                     "» не читается (там должны быть размер файла модели в байтах и 8 шестнадцатеричных "
+                     "цифр его контрольной суммы), так что не проверить, с этим ли файлом модели он сохранен");
+  if (faults.empty()) return "";
+  std::string s = "Файл проекта " + path + " поврежден: ";
+  for (size_t i = 0; i < faults.size(); ++i) s += (i ? "; " : "") + faults[i];
+  return s + ".";
+}
+
 ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverData& d,
                               const std::function<void(int)>& progress,
                               const ModelMismatchChoice& chooseMismatch) {
   ProjectLoadResult r;
-  std::error_code ec;
-  if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return r;  // NotFound
   auto refuse = [&](const std::string& why) {
     r.Status = ProjectLoadStatus::Refused;
     r.Msgs.push_back("Проект " + path + " не загружен: " + why);
     return r;
   };
+  std::error_code ec;
+  if (path.empty()) return r;  // NotFound
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    // A save killed between its renames on a disk without hard links leaves the project
+    // file missing and its copies beside it.
+    const std::string left = std::filesystem::exists(path, ec) ? "" : LeftoversNote(path);
+    if (left.empty()) return r;  // NotFound
+    return refuse("файла нет, а " + left + ".");
+  }
 
+  std::string text, e;
+  if (!ReadTextFile(path, text, e)) return refuse(e);
   IniFile ini;
-  std::string e;
-  if (!ini.load(path, &e)) return refuse(e);
+  ini.parse(text);
+  // A file this program wrote ends with a whole line: one that does not was cut in it, and
+  // its piece is not read (a value cut short would pass for a whole one).
+  const bool ours = HasMark(text) || ini.valueExists("Version", ModelStampKey);
+  const bool cut = ours && !text.empty() && text.back() != '\n' && text.back() != '\r';
+  std::string cutLine;
+  if (cut) {
+    const size_t nl = text.rfind('\n');
+    const size_t start = nl == std::string::npos ? 0 : nl + 1;
+    cutLine = text.substr(start);
+    text.resize(start);
+    ini.parse(text);
+  }
   // Any file reads as an INI text; one holding none of a project's sections is some other
   // file, not a project of default settings.
-  if (std::none_of(ProjectSections.begin(), ProjectSections.end(),
-                   [&](const char* s) { return ini.sectionExists(s); }))
+  if (!ours && std::none_of(ProjectSections.begin(), ProjectSections.end(),
+                            [&](const char* s) { return ini.sectionExists(s); }))
     return refuse("это не файл проекта (в нём нет ни одного раздела проекта).");
 
   // Everything goes into new objects; the caller's data change only at the end.
@@ -289,7 +390,8 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   m.TrackBar1 = ReadSpin(ini, "InputSourse", "TrackBar1", 90, TrackBar1Min, TrackBar1Max);
   m.TrackBar2 = ReadSpin(ini, "InputSourse", "TrackBar2", 90, TrackBar2Min, TrackBar2Max);
   m.rgEOrient = ReadItem(ini, "InputSourse", "rgEOrient", 0, 2);
-  n.FileFormat = ini.readString("Version", "FileFormat", "0");
+  // Without the key, a file of this program is still of the present layout.
+  n.FileFormat = ini.readString("Version", "FileFormat", ours ? ProjectFileFormat : "0");
 
   // The grid: the model arrays are sized by it, so a size the window can't show or the
   // machine can't hold is refused rather than clamped or attempted.
@@ -414,16 +516,28 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
                             ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) &&
                             mc.Stamp != saved)
     mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved));
-  if (!mc.Exact()) {
-    // Missing, damaged, torn from its project or of another grid: the user decides, before
-    // anything changes.
-    if (!chooseMismatch || !chooseMismatch(ModelFileQuestion(model, mc))) {
+  std::string damage, missing;
+  if (ours) {
+    size_t whole = 0;
+    LineReader reader(text);
+    for (std::string_view line; reader.Next(line);) ++whole;
+    missing = MissingKeys(ini, n, layers, size_t(lines));
+    damage = ProjectFileDamage(path, ini, missing, cut, cutLine, whole);
+  }
+  if (!mc.Exact() || !damage.empty()) {
+    // A damaged project file, or a model file missing, damaged, torn from its project or of
+    // another grid: the user decides, before anything changes.
+    const std::string ask = damage.empty()     ? ""
+                            : missing.empty() ? "Загрузить то, что есть?"
+                                              : "Загрузить то, что есть, а недостающее взять по умолчанию?";
+    if (!chooseMismatch || !chooseMismatch(ModelFileQuestion(model, mc, damage, ask))) {
       ProjectLoadResult refused;
       refused.Status = ProjectLoadStatus::Refused;
       return refused;
     }
     r.ModelComplete = false;
-    r.ModelNote = ModelFileNote(model, mc);
+    r.ModelNote = damage;
+    if (!mc.Exact()) r.ModelNote += (damage.empty() ? "" : " ") + ModelFileNote(model, mc);
   }
 
   SetGridSize(d, nx, ny, nz);

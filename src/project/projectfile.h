@@ -28,6 +28,9 @@ inline constexpr const char* ProjectFileFormat = "6";
 // The key of section "Version" that holds the stamp (size and CRC-32) of the model file
 // the project was saved with. A project file without it loads its model file unchecked.
 inline constexpr const char* ModelStampKey = "ModelFile";
+// The first line of every project file saved: it tells a file of this program from one of
+// an older version however short the file was cut, since any cut keeps a piece of it.
+inline constexpr const char* ProjectFileMark = "; Ravelin project file";
 
 // The live field view's settings kept in the project (section "Vizual"), at the window's
 // own defaults.
@@ -80,47 +83,53 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d);
 // Writes the project file (sections "Signal", "OutPoints" and the output grids, the
 // lumped-element grids, then the main window's sections) in one update of the file, and
 // the model file from d.Space over the grid p.Main.spX × spY × spZ, with the model file's
-// stamp under ModelStampKey. Both replace the old pair together or not at all. False with
-// err when either cannot be written or is read-only; both old files are then as they were.
-// Once saved, the temporaries that saves of this project killed halfway left beside it are
-// removed.
+// stamp under ModelStampKey, ProjectFileMark put first. Both replace the old pair together
+// or not at all. False with err when either cannot be written or is read-only; both old
+// files are then as they were. Before the pair is replaced, what saves of this project
+// killed halfway left beside it is removed, but never while its target is missing.
 bool SaveProject(const std::string& path, const ProjectData& p, const SolverData& d,
                  std::string& err);
 
 enum class ProjectLoadStatus {
   Loaded,    // p and d hold the project (messages may still tell of repairs)
-  NotFound,  // no such file: nothing changed, nothing to say
+  NotFound,  // no such file and nothing a killed save left: nothing changed, nothing to say
   Refused,   // the project can't be loaded: nothing changed, messages say why
 };
 
 struct ProjectLoadResult {
   ProjectLoadStatus Status = ProjectLoadStatus::NotFound;
   Messages Msgs;              // for the user, in order
-  bool ModelComplete = true;  // false: the model file was loaded as it is, though it was
-                              // not exactly what the grid's layout needs
-  // For the journal when such a model file was loaded: what was wrong and how many cells
-  // were read, left empty, possibly shifted or dropped.
+  bool ModelComplete = true;  // false: a damaged project file, or a model file that is not
+                              // exactly what the grid's layout needs, was loaded as it is
+  // For the journal when such files were loaded: what was wrong and how many cells were
+  // read, left empty, possibly shifted or dropped.
   std::string ModelNote;
 };
 
-// Asked when the model file is not exactly what the grid's layout needs: missing,
-// damaged, cut, too long, with a material outside the format, or not the one the project
-// was saved with. The text names the file, what is wrong and where, and the cells that
-// would be read, left empty, possibly shifted or dropped. True loads what the file holds;
-// false (or no choice given) refuses the project, leaving everything as it was.
+// Asked when a project file this program wrote is damaged (cut short, without keys every
+// save writes, with a model stamp that can't be read) or when the model file is not exactly
+// what the grid's layout needs: missing, damaged, cut, too long, with a material outside
+// the format, or not the one the project was saved with. The text names the damaged file,
+// what is wrong and where, and the cells that would be read, left empty, possibly shifted
+// or dropped. True loads what the files hold (what the project file lacks at its
+// defaults); false (or no choice given) refuses the project, leaving everything as it was.
 using ModelMismatchChoice = std::function<bool(const std::string& question)>;
 
 // Reads a project. p must hold the current settings on entry: the signal edits whose keys
-// are missing keep their texts. On Loaded, p holds the project read, d the grid size
-// (SetGridSize), the model (Space read from the model file, UndoSpace empty of the same
-// size) and materials 1..LayerCount; the materials above it are left alone. Refused when
-// the file can't be read, the grid size is below 3 or above GridCellsMax on an axis or
-// needs more memory than the machine has, a table section is damaged, or a material or
-// camera value is not a number, and when the model file is not exactly what the layout
-// needs and chooseMismatch does not take it as it is. Counts the file gives are kept
-// within what the program holds ("Layer" "Count" 0..254); list choices outside their
-// lists read as the defaults; spin values are kept to their ranges. progress(percent)
-// follows the model file's planes.
+// are missing keep their texts. A project file this program wrote (it begins with
+// ProjectFileMark, or a piece of it, or holds the model stamp key) must hold every key a
+// save writes and end with a whole line; a line cut in the middle is not read. Files of
+// older versions load with defaults for what they lack. A missing project file with what a
+// killed save left beside it is refused, naming those files. On Loaded, p holds the
+// project read, d the grid size (SetGridSize), the model (Space read from the model file,
+// UndoSpace empty of the same size) and materials 1..LayerCount; the materials above it
+// are left alone. Refused when the file can't be read, the grid size is below 3 or above
+// GridCellsMax on an axis or needs more memory than the machine has, a table section is
+// damaged, or a material or camera value is not a number, and when the project file is
+// damaged or the model file is not exactly what the layout needs and chooseMismatch does
+// not take them as they are. Counts the file gives are kept within what the program holds
+// ("Layer" "Count" 0..254); list choices outside their lists read as the defaults; spin
+// values are kept to their ranges. progress(percent) follows the model file's planes.
 ProjectLoadResult LoadProject(const std::string& path, ProjectData& p, SolverData& d,
                               const std::function<void(int)>& progress = {},
                               const ModelMismatchChoice& chooseMismatch = {});

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -173,13 +174,13 @@ bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err) {
   return ok;
 }
 
-void RemoveLeftovers(const std::string& target) {
+std::vector<Leftover> Leftovers(const std::string& target) {
   namespace fs = std::filesystem;
+  std::vector<Leftover> found;
   const fs::path t(target);
   const std::string name = t.filename().string();
-  if (name.empty()) return;
+  if (name.empty()) return found;
   const fs::path dir = t.has_parent_path() ? t.parent_path() : fs::path(".");
-  std::vector<fs::path> leftovers;
   std::error_code ec;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string file = it->path().filename().string();
@@ -189,9 +190,30 @@ void RemoveLeftovers(const std::string& target) {
     const long long pid = SidePid(file.substr(name.size() + 4));
     std::error_code sec;
     if (pid != 0 && !ProcessRuns(pid) && fs::is_regular_file(it->symlink_status(sec)))
-      leftovers.push_back(it->path());
+      found.push_back({it->path().string(), kind == ".old"});
   }
-  for (const fs::path& f : leftovers) fs::remove(f, ec);
+  std::sort(found.begin(), found.end(), [](const Leftover& a, const Leftover& b) { return a.Path < b.Path; });
+  return found;
+}
+
+void RemoveLeftovers(const std::string& target) {
+  std::error_code ec;
+  if (!std::filesystem::exists(target, ec)) return;
+  for (const Leftover& f : Leftovers(target)) std::filesystem::remove(f.Path, ec);
+}
+
+std::string LeftoversNote(const std::string& target) {
+  namespace fs = std::filesystem;
+  const std::vector<Leftover> left = Leftovers(target);
+  if (left.empty()) return "";
+  const std::string name = fs::path(target).filename().string();
+  const bool one = left.size() == 1;
+  std::string s = one ? "рядом лежит файл, оставленный прерванным сохранением: "
+                      : "рядом лежат файлы, оставленные прерванным сохранением: ";
+  for (size_t i = 0; i < left.size(); ++i)
+    s += (i ? ", " : "") + fs::path(left[i].Path).filename().string() +
+         (left[i].Kept ? " — прежний " + name : std::string(" — новый, который это сохранение записывало"));
+  return s + "; чтобы вернуть файл, переименуйте " + (one ? "его" : "нужный") + " в " + name;
 }
 
 bool FolderTakesFiles(const std::string& dir) {

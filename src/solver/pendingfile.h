@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rv {
 
@@ -47,11 +48,23 @@ private:
 // new file or every target is as it was.
 bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err);
 
-// Removes what writes of `target` that were killed halfway left beside it: the temporaries
-// and kept copies named exactly as PendingFile and CommitFiles name them (the target's
-// name, ".tmp" or ".old", a process id, "_", a number) whose process no longer runs. Only
-// regular files of exactly those names are removed.
+// What a write of `target` that was killed halfway left beside it: a temporary or a kept
+// copy named exactly as PendingFile and CommitFiles name them (the target's name, ".tmp"
+// or ".old", a process id, "_", a number) whose process no longer runs; regular files only.
+struct Leftover {
+  std::string Path;
+  bool Kept = false;  // ".old": the target as it was before that write; else what it wrote
+};
+std::vector<Leftover> Leftovers(const std::string& target);
+
+// Removes the leftovers of `target`, but only while the target itself is there: where a
+// disk takes no hard links, a write killed between its two renames leaves the target
+// missing, and then its kept copy is the only one.
 void RemoveLeftovers(const std::string& target);
+
+// For a message about a missing `target`: its leftovers by name, what each is and how to
+// put one back; empty when there are none.
+std::string LeftoversNote(const std::string& target);
 
 // True when a new file can be made in the folder (tried with a file of our own, removed
 // at once: permission bits alone do not tell for root or a read-only disk).

@@ -203,7 +203,7 @@ TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
   // Written over itself, the file keeps its comment line and every key.
   ASSERT_TRUE(SaveProject(src, p, *d, err)) << err;
   EXPECT_EQ(Keys(src), Keys(dir + "copy.fdt"));
-  EXPECT_EQ(ReadBytes(src).rfind(Utf8ToCp1251("; Проект, набранный вручную"), 0), 0u);
+  EXPECT_EQ(ReadBytes(src).rfind(Utf8ToCp1251(std::string(ProjectFileMark) + "\r\n; Проект, набранный вручную"), 0), 0u);
 }
 
 TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 
@@ -19,9 +20,12 @@ using namespace prjtest;
 
 namespace {
 
-// Set in a child process about to save: the process is killed right after a model file is
-// renamed into place, before the project file follows it.
-std::atomic<bool> KillAfterModelRename{false};
+// Set in a child process about to save: the process is killed right after a rename to a
+// name holding this text (".bin": the model file renamed into place, before the project
+// file follows it).
+std::atomic<const char*> KillAfterRenameTo{nullptr};
+// Set where the disk takes no hard links.
+std::atomic<bool> NoLinks{false};
 
 }  // namespace
 
@@ -30,8 +34,20 @@ extern "C" int rename(const char* from, const char* to) noexcept {
   using Rename = int (*)(const char*, const char*);
   static const Rename real = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
   const int r = real(from, to);
-  if (r == 0 && KillAfterModelRename && std::string_view(to).ends_with(".bin")) ::raise(SIGKILL);
+  const char* kill = KillAfterRenameTo;
+  if (r == 0 && kill && std::string_view(to).find(kill) != std::string_view::npos) ::raise(SIGKILL);
   return r;
+}
+
+// And every link: refused as vfat or exFAT refuse it while NoLinks is set.
+extern "C" int link(const char* from, const char* to) noexcept {
+  using Link = int (*)(const char*, const char*);
+  static const Link real = reinterpret_cast<Link>(dlsym(RTLD_NEXT, "link"));
+  if (NoLinks) {
+    errno = EPERM;
+    return -1;
+  }
+  return real(from, to);
 }
 
 namespace {
@@ -94,18 +110,30 @@ TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
   EXPECT_EQ(asked[0].rfind("Файл модели " + bin + " обрывается на середине", 0), 0u) << asked[0];
   fs::copy_file(tmp / "b.bin", bin, fs::copy_options::overwrite_existing);
 
-  // The same pair without the key, as earlier versions saved it: no question.
+  // The same pair without the key and the first line, as earlier versions saved it: no
+  // question.
   IniFile ini;
   ASSERT_TRUE(ini.load(fdt));
   ini.deleteKey("Version", "ModelFile");
   ASSERT_TRUE(ini.save());
+  const std::string marked = ReadBytes(fdt);
+  ASSERT_EQ(marked.rfind(std::string(ProjectFileMark) + "\r\n", 0), 0u);
+  WriteBytes(fdt, marked.substr(marked.find('\n') + 1));
   const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, no);
   EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, asked.size(), open.d->Space(3, 2, 2), open.d->Space(3, 1, 2)),
             std::tuple(ProjectLoadStatus::Loaded, true, 1u, 2, 0));
-  // A stamp no save writes identifies nothing: loaded as if there were none.
-  ini.writeString("Version", "ModelFile", "12 nonsense");
-  ASSERT_TRUE(ini.save());
-  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Loaded);
+  // A stamp that is there but can't be read is a damaged one, whatever its text: asked,
+  // naming the project file.
+  ASSERT_TRUE(ini.load(fdt));
+  for (const char* bad : {"abc", "", "456 85870D6", "456 85870D641", "456  85870D64", "-1 85870D64", "456 GGGGGGGG",
+                          "85870D64", "1e3 85870D64", "456 85870D64 7", "99999999999999999999 85870D64"}) {
+    ini.writeString("Version", "ModelFile", bad);
+    ASSERT_TRUE(ini.save());
+    asked.clear();
+    EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Refused);
+    EXPECT_EQ(asked.at(0).rfind("Файл проекта " + fdt + " поврежден: значение ModelFile раздела [Version] «" +
+                                std::string(bad) + "» не читается", 0), 0u) << asked[0];
+  }
 }
 
 TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {
@@ -119,7 +147,7 @@ TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {
   b.p.Main.memoProjectNote = {"новое сохранение"};
   EXPECT_EXIT(
       {
-        KillAfterModelRename = true;
+        KillAfterRenameTo = ".bin";
         SaveProject(fdt, b.p, *b.d, err);
         std::_Exit(0);
       },
@@ -159,4 +187,39 @@ TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {
   EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, [&](const std::string&) { return false; }).Status,
             ProjectLoadStatus::Loaded);
   EXPECT_EQ(std::tuple(open.d->Space(3, 1, 2), open.d->Space(3, 2, 2)), std::tuple(1, 1));
+}
+
+// Where the disk takes no hard links, the old file is moved aside before the new one comes
+// in: killed between the two, the file is missing and its copy is the only one. Loading
+// names the copies, and no save removes them while their file is missing.
+TEST(TornSave, WithoutHardLinksAKilledSaveLeavesCopiesThatAreNamedAndKept) {
+  TempDir tmp;
+  const std::string fdt = tmp / "p.fdt";
+  Project a(1), b(2), open(3);
+  std::string err;
+  ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
+  EXPECT_EXIT(
+      {
+        NoLinks = true;
+        KillAfterRenameTo = "p.fdt.old";
+        SaveProject(fdt, b.p, *b.d, err);
+        std::_Exit(0);
+      },
+      testing::KilledBySignal(SIGKILL), "");
+  const std::vector<std::string> left = Files(tmp);  // p.bin, p.bin.old…, p.fdt.old…, p.fdt.tmp…
+  ASSERT_EQ(left.size(), 4u);
+  const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d);
+  ASSERT_EQ(std::tuple(r.Status, r.Msgs.size(), open.d->Space(3, 3, 2)), std::tuple(ProjectLoadStatus::Refused, 1u, 3));
+  EXPECT_EQ(r.Msgs[0], "Проект " + fdt + " не загружен: файла нет, а рядом лежат файлы, оставленные прерванным "
+                       "сохранением: " + left[2] + " — прежний p.fdt, " + left[3] +
+                       " — новый, который это сохранение записывало; чтобы вернуть файл, переименуйте нужный в p.fdt.");
+  // The model file's copy goes with the next save, the missing project file's stay.
+  ASSERT_TRUE(SaveProject(fdt, open.p, *open.d, err)) << err;
+  EXPECT_EQ(Files(tmp), (std::vector<std::string>{"p.bin", "p.fdt", left[2], left[3]}));
+  // A model file gone the same way is named in its question.
+  fs::rename(tmp / "p.bin", tmp / "p.bin.old99999999_0");
+  std::string asked;
+  LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) { asked = q; return false; });
+  EXPECT_NE(asked.find("не найден; рядом лежит файл, оставленный прерванным сохранением: p.bin.old99999999_0 — "
+                       "прежний p.bin; чтобы вернуть файл, переименуйте его в p.bin.\n"), std::string::npos) << asked;
 }

@@ -158,10 +158,6 @@ void ProjectIO::LoadProjectByName(const std::string& name) {
 
 void ProjectIO::load(const std::string& F, const std::string& fallback) {
   ProjectDialogState& dlg = host_.Dialogs();
-  if (!FileExists(F)) {
-    host_.ProjectFileName() = fallback;
-    return;
-  }
   SolverData& d = host_.Data();
 
   ProjectData p = gather();
@@ -172,12 +168,15 @@ void ProjectIO::load(const std::string& F, const std::string& fallback) {
     r = LoadProject(
         F, p, d,
         [this](int percent) { host_.SetCaption("Загрузка объекта: " + std::to_string(percent) + " %"); },
-        [this](const std::string& question) {
+        [&](const std::string& question) {
+          // The open project stays until the answer: so does its caption, not the reading's.
+          if (!caption.empty()) host_.SetCaption(caption);
           return prompter_.question(question, PromptButton::Yes | PromptButton::No) == PromptButton::Yes;
         });
   }
   if (r.Status != ProjectLoadStatus::Loaded) {
-    // Refused: the project in memory is the one before, under its own name and caption.
+    // Refused or not found (a missing file is named only when a killed save left copies of
+    // it): the project in memory is the one before, under its own name and caption.
     host_.ProjectFileName() = fallback;
     if (!caption.empty()) host_.SetCaption(caption);
     ShowMessages(prompter_, r.Msgs);

@@ -41,6 +41,7 @@
 #include "project/ui/MainWindowText.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
+#include "solver/pendingfile.h"
 #include "solver/resultpaths.h"
 #include "solver/runsetup.h"
 #include "solver/solverdata.h"
@@ -616,7 +617,9 @@ void TfmNew3dMain::HistoryItemClick(int index) {
   if (index < 0 || index >= HistorySize) return;
   const std::string name = app_.History[size_t(index)];
   if (!QFileInfo::exists(Q(name))) {
-    prompter_->message("Файл не найден: " + name);
+    // What a save killed on a disk without hard links left in its place is named.
+    const std::string left = LeftoversNote(name);
+    prompter_->message("Файл не найден: " + name + (left.empty() ? "" : "; " + left + "."));
     return;
   }
   if (files_.LoadByName) files_.LoadByName(name);
@@ -720,9 +723,10 @@ void TfmNew3dMain::FormActivate() {
   if (commandLine_.isEmpty()) return;
   StatusBar1->setToolTip(commandLine_.join(' '));
   // A project named first, its extension exactly ".fdt" (".FDT" is not one); any other
-  // file is the chart window's.
+  // file is the chart window's. A missing one is passed on too: the load names what a
+  // killed save left in its place, and does nothing when there is nothing.
   const QFileInfo f(commandLine_.first());
-  if (!f.isFile() || !commandLine_.first().endsWith(QLatin1String(".fdt"), Qt::CaseSensitive))
+  if ((f.exists() && !f.isFile()) || !commandLine_.first().endsWith(QLatin1String(".fdt"), Qt::CaseSensitive))
     return;
   if (files_.LoadByName) files_.LoadByName(S(f.absoluteFilePath()));
 }

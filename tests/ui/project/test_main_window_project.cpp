@@ -95,6 +95,10 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   fs::remove(dir + "proj.fdt");
   w.HistoryItemClick(0);
   EXPECT_EQ(p.prompter.messages, std::vector<std::string>{"Файл не найден: " + dir + "proj.fdt"});
+  // Gone with the copy a killed save left: the copy is named.
+  WriteFile(dir + "proj.fdt.old99999999_0", "x");
+  w.HistoryItemClick(0);
+  EXPECT_NE(p.prompter.messages.back().find("proj.fdt.old99999999_0 — прежний proj.fdt"), std::string::npos);
 }
 
 TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {

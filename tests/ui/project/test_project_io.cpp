@@ -68,9 +68,20 @@ public:
   int tablesLoaded = 0, editorActivated = 0, loaded = 0;
 };
 
+// Boxes as scripted, remembering the caption the window shows at each question.
+struct CaptionPrompter : ScriptedPrompter {
+  explicit CaptionPrompter(const FakeHost& h) : host(h) {}
+  PromptButton question(const std::string& text, PromptButtons buttons) override {
+    captions.push_back(host.caption);
+    return ScriptedPrompter::question(text, buttons);
+  }
+  const FakeHost& host;
+  std::vector<std::string> captions;
+};
+
 struct Rig {
   FakeHost host;
-  ScriptedPrompter prompter;
+  CaptionPrompter prompter{host};
   ScriptedDialogs dialogs;
   ProjectIO io{host, prompter, dialogs};
 };
@@ -228,8 +239,15 @@ TEST(ProjectCommands, TheSaveQuestionBeforeALoad) {
   r.io.Button2Click(true);
   EXPECT_EQ(r.host.fileName, dir + "other.fdt");
   // A file that is gone: nothing happens, not even a message.
+  r.host.d->Modified = 0;
+  const MainSettings main = r.host.main;
   r.io.LoadProjectByName(dir + "gone.fdt");
   EXPECT_EQ(std::tuple(r.host.fileName, r.prompter.messages.empty()), std::tuple(dir + "other.fdt", true));
+  // Gone, with the copy a killed save left beside it: the message names the copy.
+  WriteFile(dir + "gone.fdt.old99999999_0", "x");
+  r.io.LoadProjectByName(dir + "gone.fdt");
+  EXPECT_EQ(std::tuple(r.prompter.messages.size(), r.host.fileName, r.host.main == main), std::tuple(1u, dir + "other.fdt", true));
+  EXPECT_NE(rvtest::Joined(r.prompter.messages).find("gone.fdt.old99999999_0 — прежний gone.fdt"), std::string::npos);
 }
 
 TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
@@ -283,9 +301,9 @@ TEST(ProjectCommands, DamagedFilesNeverLeaveHalfAProject) {
 }
 
 // A modified project is open and the one asked for has a model file that is missing or
-// damaged in the middle: the save question answered «Нет», then the model's question
-// «Нет», and the open project stays exactly as it was: cells, grid, name, caption,
-// settings, history and Modified.
+// damaged in the middle, or a project file cut short: the save question answered «Нет»,
+// then the question about the damaged file «Нет», and the open project stays exactly as it
+// was: cells, grid, name, caption, settings, history and Modified.
 TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
   const std::string dir = Dir("modelquestion");
   SaveProjectTo(dir + "p.fdt");
@@ -297,15 +315,22 @@ TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
   r.host.main.spX = 33;
   r.host.d->Space(10, 11, 12) = 7;
   const MainSettings main = r.host.main;
-  const std::string damaged[] = {"", good.substr(0, good.size() - 3), good.substr(0, 4) + std::string(4, '\0') + good.substr(8)};
+  const std::string fdt = ReadFile(dir + "p.fdt");
+  const std::string damaged[] = {"", good.substr(0, good.size() - 3), good.substr(0, 4) + std::string(4, '\0') + good.substr(8), good};
   for (const std::string& bytes : damaged) {
     fs::remove(dir + "p.bin");
     if (!bytes.empty()) WriteFile(dir + "p.bin", bytes);
+    // With the model file whole, the project file is cut short: the same question, about it.
+    WriteFile(dir + "p.fdt", bytes == good ? fdt.substr(0, fdt.size() * 2 / 3) : fdt);
     r.prompter.questions.clear();
+    r.prompter.captions.clear();
     r.prompter.answers = {PromptButton::No, PromptButton::No};
     r.io.LoadProjectByName(dir + "p.fdt");
     ASSERT_EQ(r.prompter.questions.size(), 2u);
-    EXPECT_EQ(r.prompter.questions[1].rfind("Файл модели " + dir + "p.bin ", 0), 0u) << r.prompter.questions[1];
+    const std::string damagedFile = bytes == good ? "Файл проекта " + dir + "p.fdt поврежден: " : "Файл модели " + dir + "p.bin ";
+    EXPECT_EQ(r.prompter.questions[1].rfind(damagedFile, 0), 0u) << r.prompter.questions[1];
+    // While asked, the window still names the open project, not the reading.
+    EXPECT_EQ(r.prompter.captions, std::vector<std::string>(2, "Ravelin - current.fdt"));
     const FakeHost& h = r.host;
     EXPECT_TRUE(h.main == main);
     EXPECT_EQ(std::tuple(h.fileName, h.caption, h.history[0], h.d->Modified.load(), h.d->Nx, h.d->Space(10, 11, 12),
