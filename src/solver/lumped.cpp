@@ -551,6 +551,18 @@ InductorBound CheckInductorStability(const InductorGrid& d, const std::vector<In
       r.NeedCells = need;
       return r;
     }
+    // On the plane of a PEC, symmetry or PML face the face overwrites the edge after the
+    // update: the field never sees the inductor, but its sum, fed back as (1 - lambda)
+    // each step, must not grow (the run would stop on it as diverged).
+    bool onFace = false;
+    for (int c = 0; c < 3; ++c) onFace = onFace || (c != in.Axis && at[c] == 1);
+    if (onFace) {
+      const double unit = InductorLambda(d, in.Axis, 1), least = unit / (2 * (1 - kBoundReserve));
+      if (in.L >= least) continue;
+      r.Site = int(i);
+      r.MinL = r.AloneMinL = least;
+      return r;
+    }
     const Site site = SiteOf(d, in);
     const double unit = InductorLambda(d, in.Axis, 1) / e;  // lambda * L
     if (margin.Add(site, unit / in.L, true)) {

@@ -88,7 +88,8 @@ bool UsableInductance(double L);
 // (PEC, a gap that fired), a lossy or denser medium, a resistor or a capacitor nearby only
 // widen the margin, and so do PML faces. Inductors near each other and the mirror images of
 // an inductor in the symmetry faces share the margin: their couplings enter one matrix,
-// which must stay below the identity.
+// which must stay below the identity. On the plane of a PEC, symmetry or PML face the face
+// overwrites the edge: only the inductor's own sum must not grow, lambda < 2.
 // The other elements have no bound of their own: a capacitor adds to its edge's
 // capacitance, a resistor or a source's inner resistance is taken at mid-step and only takes
 // energy out, a gap that fired holds its edge at 0.

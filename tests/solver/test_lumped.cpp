@@ -432,6 +432,17 @@ TEST(InductorBound, RunsJustAboveTheBoundStayBoundedAndJustBelowItRunAway) {
   const auto [early, late] = KickedRun(d, beside, 20 * CommonMinL(d, cases[0].sites), {});
   EXPECT_GT(late, 1e3 * early);
 
+  // On a PEC face's plane at half the step's limit the face zeroes the edge, and only the
+  // inductor's own sum must keep still: lambda below 2, well under the grid's bound.
+  for (const double f : {1.02, 0.96}) {
+    BoundBox(d, 20, {mm, mm, mm}, 0.5);
+    const std::vector<InductorSite> face{{1, 10, 10, 2, 1e-30}};
+    const double least = CheckInductorStability(InductorGridOf(d), face).MinL;
+    EXPECT_NEAR(InductorLambda(InductorGridOf(d), 2, least), 2 / 1.01, 0.01);
+    const auto [early, late] = KickedRun(d, face, f * least, {});
+    EXPECT_EQ(std::isfinite(late), f > 1) << f;
+  }
+
   // With a step far below the limit the edge is an LC circuit of its own: the leapfrog
   // holds while lambda = (omega dt)^2 < 4 (less the check's 1 % reserve).
   BoundBox(d, 20, {mm, mm, mm}, 0.001);
