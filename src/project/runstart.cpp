@@ -515,6 +515,11 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (const RunRefusal no = FastMediumRefusal(d.Layers, d.MaterialCellCount, d.PolarDielectrics, d.MagneticMaterials,
                                               d.AnyRTABC, d.Dx, d.Dy, d.Dz, d.TimeStepSec))
     return st.Refuse(no, true);
+  if (in.lamped)
+    if (const RunRefusal no = InductorBoundRefusal(*in.lamped, d, d.Dx, d.Dy, d.Dz, d.TimeStepSec, d.Layers,
+                                                   d.MaterialCellCount,
+                                                   {d.PolarDielectrics != 0, d.MagneticMaterials != 0, d.SAROn != 0}))
+      return st.Refuse(no, true);
 
   if (d.SAROn) {
     r.run.layers = d.Layers;
@@ -613,8 +618,11 @@ bool RefusalHolds(const std::string& status, const RunStartInputs& in, const Sol
   if (IsSignalValueStatus(status))
     return SignalRefusalHolds(status, host, c, dx, rtabc ? dx : dy, rtabc ? dx : dz, stepSec,
                               std::max(1, s.seStepCount));
-  return is(FastMediumRefusal(d.Layers, counts, use.polar, use.magnetic, rtabc, dx, rtabc ? dx : dy,
-                              rtabc ? dx : dz, stepSec));
+  if (is(FastMediumRefusal(d.Layers, counts, use.polar, use.magnetic, rtabc, dx, rtabc ? dx : dy, rtabc ? dx : dz,
+                           stepSec)))
+    return true;
+  return in.lamped &&
+         is(InductorBoundRefusal(*in.lamped, c, dx, rtabc ? dx : dy, rtabc ? dx : dz, stepSec, d.Layers, counts, use));
 }
 
 }  // namespace rv

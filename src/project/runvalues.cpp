@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "project/mainsettings.h"
 #include "project/materialrange.h"
+#include "solver/constants.h"
 #include "solver/lumped.h"
 #include "solver/numtext.h"
 
@@ -123,6 +125,105 @@ bool Used(const MaterialField& f, const tLayer& L, MaterialUse use) {
   return true;
 }
 
+// ---- the inductors' bound
+
+// An inductor row a run uses: its row, and the site it gives.
+struct InductorRow {
+  int row = 0;
+  InductorSite site;
+};
+
+std::vector<InductorRow> UsedInductorRows(const StringGrid& g, const SolverData& grid) {
+  const LumpedKind& k = kLumpedKinds[4];
+  std::vector<InductorRow> rows;
+  for (int r = 1; r < g.RowCount(); ++r) {
+    std::string why;
+    if (g.Cells(0, r).empty() || ReadRow(k, g, r, grid, why) || !why.empty()) continue;
+    InductorRow ir;
+    ir.row = r;
+    TryStrToInt(g.Cells(0, r), ir.site.X);
+    TryStrToInt(g.Cells(1, r), ir.site.Y);
+    TryStrToInt(g.Cells(2, r), ir.site.Z);
+    TryStrToFloat(g.Cells(3, r), ir.site.L);
+    ir.site.Axis = UpperCaseText(g.Cells(4, r))[0] - 'X';
+    rows.push_back(ir);
+  }
+  return rows;
+}
+
+// The least permittivity and permeability of the media in use, 1 when none is below.
+std::pair<double, double> SlowestMediaFactors(const std::array<tLayer, MaxLayers>& layers,
+                                              const std::array<int32_t, MaxLayers - 1>& counts, MaterialUse use) {
+  double eps = 1, mu = 1;
+  for (int m = 1; m < MaxLayers; ++m) {
+    const tLayer& L = layers[size_t(m)];
+    if (counts[size_t(m) - 1] <= 0 || !L.On) continue;
+    eps = std::min(eps, L.EpsStatic);
+    if (Used(kMaterialFields[3], L, use)) eps = std::min(eps, L.EpsInf);
+    if (use.magnetic) mu = std::min(mu, L.Mu);
+  }
+  return {eps, mu};
+}
+
+// A value shown to be typed back: 4 digits, never below v.
+std::string AtLeast(double v) { return FormatGeneral(v * (1 + 1e-3), 4); }
+
+// "N ячеек" as a subject and after "не меньше".
+std::string CellsNominative(int n) {
+  const int t = n % 100, u = n % 10;
+  return IntToStr(n) + (t / 10 != 1 && u == 1 ? " ячейка" : t / 10 != 1 && u >= 2 && u <= 4 ? " ячейки" : " ячеек");
+}
+std::string CellsGenitive(int n) { return IntToStr(n) + (n % 100 != 11 && n % 10 == 1 ? " ячейки" : " ячеек"); }
+
+std::string RowList(const std::vector<int>& rows) {
+  std::string s;
+  for (size_t i = 0; i < rows.size(); ++i) s += (i ? ", " : "") + IntToStr(rows[i]);
+  return s;
+}
+
+const char* const kFaceNames[7] = {"", "Y=1", "Y=max", "Z=max", "Z=1", "X=max", "X=1"};
+
+RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const SolverData& grid) {
+  const size_t f = size_t(b.Face);
+  const int kind = grid.MurFace[f] ? BorderMur : grid.DissipationFace[f] ? BorderDissipation : BorderRTABC;
+  const std::string row = IntToStr(ir.row), face = kFaceNames[f];
+  RunRefusal r;
+  r.status = "Индуктивности, строка " + row + ": слишком близко к грани " + face;
+  r.text = "Индуктивность в строке " + row + " таблицы «Индуктивности» слишком близко к грани " + face +
+           " с условием \"" + BorderKindNames()[size_t(kind)] + "\": " +
+           (b.FaceCells > 0 ? "между ее ребром и гранью " + CellsNominative(b.FaceCells) : "ее ребро лежит на грани") +
+           ", а нужно не меньше " + CellsGenitive(b.NeedCells) + ". Такая грань достраивает поле по соседним "
+           "плоскостям, и рядом с индуктивностью поле в расчете растет без ограничения. Работа невозможна!\n" +
+           "Отодвиньте индуктивность от грани (столбцы «X», «Y», «Z» в строке " + row +
+           " таблицы «Индуктивности» окна «Сосредоточенные элементы», меню «Окна») или задайте грани " + face +
+           " условие \"" + BorderKindNames()[BorderPML] + "\" («Граничные условия» на странице «Гранич. услов.»).";
+  return r;
+}
+
+RunRefusal LowInductanceRefusal(const std::vector<InductorRow>& rows, const InductorBound& b, const StringGrid& g,
+                                double dx, double dy, double dz, double stepSec) {
+  const InductorRow& ir = rows[size_t(b.Site)];
+  const std::string row = IntToStr(ir.row), column = g.Cells(3, 0);
+  std::vector<int> near;
+  for (const int j : b.Near) near.push_back(rows[size_t(j)].row);
+  std::string company;
+  if (!near.empty()) company = (near.size() == 1 ? " рядом с индуктивностью в строке " : " рядом с индуктивностями в строках ") + RowList(near);
+  if (b.Mirrored) company += std::string(near.empty() ? "" : " и") + " с ее отражением в гранях симметрии";
+  RunRefusal r;
+  r.status = "Индуктивности, строка " + row + ": «" + column + "» ниже предела устойчивости";
+  r.text = "Индуктивность в строке " + row + " таблицы «Индуктивности»: «" + column + "» = " + g.Cells(3, ir.row) +
+           " меньше предела устойчивости " + AtLeast(b.MinL) + " Гн" + company + " при ячейке " +
+           FormatGeneral(dx, 15) + " x " + FormatGeneral(dy, 15) + " x " + FormatGeneral(dz, 15) +
+           " м и шаге по времени " + FormatGeneral(stepSec * 1e9, 15) + " нс" +
+           (company.empty() ? "" : " (одна она допускала бы " + AtLeast(b.AloneMinL) + " Гн)") +
+           ": с меньшей L поле в расчете растет без ограничения. Работа невозможна!\n" +
+           "Увеличьте L до " + AtLeast(b.MinL) + " Гн или больше" + (near.empty() ? "" : " (или L соседних строк)") +
+           ", или уменьшите шаг по времени (предел L убывает почти как квадрат шага), или уменьшите ячейки вместе с "
+           "шагом.\nИзмените «" + column + "» в строке " + row + " таблицы «Индуктивности» окна «Сосредоточенные "
+           "элементы» (меню «Окна») или «Шаг по времени, нс:» и «Размер ячейки, м:» на странице «Геометрия».";
+  return r;
+}
+
 }  // namespace
 
 LumpedRowsCheck CheckLumpedRows(const LampedTables& t, const SolverData& d) {
@@ -175,6 +276,23 @@ RunRefusal MaterialValueRefusal(const std::array<tLayer, MaxLayers>& layers,
     }
   }
   return {};
+}
+
+RunRefusal InductorBoundRefusal(const LampedTables& t, const SolverData& grid, double dx, double dy, double dz,
+                                double stepSec, const std::array<tLayer, MaxLayers>& layers,
+                                const std::array<int32_t, MaxLayers - 1>& cellCounts, MaterialUse use) {
+  const std::vector<InductorRow> rows = UsedInductorRows(t.sgInductor, grid);
+  if (rows.empty()) return {};
+  InductorGrid g = InductorGridOf(grid);
+  g.Dx = dx; g.Dy = dy; g.Dz = dz;
+  g.TimeStep = stepSec * double(LightSpeed);
+  std::tie(g.EpsMin, g.MuMin) = SlowestMediaFactors(layers, cellCounts, use);
+  std::vector<InductorSite> sites;
+  for (const InductorRow& r : rows) sites.push_back(r.site);
+  const InductorBound b = CheckInductorStability(g, sites);
+  if (b.Site < 0) return {};
+  if (b.Face) return FaceReachRefusal(rows[size_t(b.Site)], b, grid);
+  return LowInductanceRefusal(rows, b, t.sgInductor, dx, dy, dz, stepSec);
 }
 
 }  // namespace rv

@@ -51,4 +51,14 @@ struct MaterialUse {
 RunRefusal MaterialValueRefusal(const std::array<tLayer, MaxLayers>& layers,
                                 const std::array<int32_t, MaxLayers - 1>& cellCounts, MaterialUse use);
 
+// The first row of the table «Индуктивности» that a run uses whose inductor its update
+// cannot step stably (CheckInductorStability): an L below the bound of the cells (dx, dy,
+// dz) and the step (stepSec) beside the rows before it, or a place too near a Mur's, 1/R or
+// RT-ABC face of grid (its faces and node counts). The media in use (materials with cells,
+// switched on, as `use` reads them) count when one is faster than vacuum. Rows with a value
+// or coordinate CheckLumpedRows refuses, and rows a run leaves out, are not looked at.
+RunRefusal InductorBoundRefusal(const LampedTables& t, const SolverData& grid, double dx, double dy, double dz,
+                                double stepSec, const std::array<tLayer, MaxLayers>& layers,
+                                const std::array<int32_t, MaxLayers - 1>& cellCounts, MaterialUse use);
+
 }  // namespace rv

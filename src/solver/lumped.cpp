@@ -1,6 +1,9 @@
 #include "solver/lumped.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 
 #include "solver/constants.h"
 #include "solver/edgematerial.h"
@@ -35,6 +38,11 @@ int AxisOf(char dir) {
 }
 
 const char kAxisLetter[3] = {'X', 'Y', 'Z'};
+
+// lambda of the inductor update for an edge of length len and cross-section area.
+LD InductorFactor(double len, double area, double timeStep, double L) {
+  return LD(len) * LD(timeStep) * LD(timeStep) / LD(InvEta0) / LD(area) / LD(L) / LD(LightSpeed);
+}
 
 LumpedRun::Edge MakeEdge(const SolverData& d, int X, int Y, int Z, char dir) {
   LumpedRun::Edge e;
@@ -224,12 +232,366 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     if (!e.Active || e.Axis < 0) continue;
     float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
     const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
-    const LD lambda = LD(e.Len) * ts * ts / inv / LD(e.Area) / LD(s.L) / c;
+    const LD lambda = InductorFactor(e.Len, e.Area, d.TimeStep, s.L);
     const LD Eold = e.OldE;
     E = float(Eold + C / inv - lambda * LD(s.Accum));
     s.Accum = float(LD(s.Accum) + LD(E));
   }
   return true;
+}
+
+InductorGrid InductorGridOf(const SolverData& d) {
+  InductorGrid g;
+  g.Nx = d.Nx; g.Ny = d.Ny; g.Nz = d.Nz;
+  g.Dx = d.Dx; g.Dy = d.Dy; g.Dz = d.Dz;
+  g.TimeStep = d.TimeStep;
+  g.MurFace = d.MurFace; g.DissipationFace = d.DissipationFace; g.RTABCFace = d.RTABCFace;
+  g.SymEFace = d.SymEFace; g.SymHFace = d.SymHFace;
+  return g;
+}
+
+double InductorLambda(const InductorGrid& g, int axis, double L) {
+  const double s[3] = {g.Dx, g.Dy, g.Dz};
+  if (axis < 0 || axis > 2) return 0;
+  return double(InductorFactor(s[axis], s[(axis + 1) % 3] * s[(axis + 2) % 3], g.TimeStep, L));
+}
+
+int InductorFaceReach(int axis, double dx, double dy, double dz) {
+  const double s[3] = {dx, dy, dz};
+  if (axis < 0 || axis > 2) return 3;
+  const double along = std::max(s[(axis + 1) % 3], s[(axis + 2) % 3]) / s[axis];
+  const double need = std::max(3.0, std::ceil(4 * along - 1e-9));
+  return need < 1e6 ? int(need) : 1000000;
+}
+
+namespace {
+
+// The check keeps this share of the margin in reserve for what its sums leave out: the
+// couplings beyond kCouplingReach, the quadrature's error, the fields' float rounding.
+constexpr double kBoundReserve = 0.01;
+// Inductors and images farther apart than this many cells are taken as independent. Below
+// the step's limit their coupling falls off exponentially: at the new project's step
+// (S = 0.9977) it is below 0.1 % of an edge's own term from here on. At a step right at the
+// limit it falls off as 1/r and is 1.7 % here.
+constexpr int kCouplingReach = 16;
+
+// The 8-point Gauss-Legendre rule on [0, 1]: points and weights.
+struct Gauss8 {
+  std::array<double, 8> x{}, w{};
+  Gauss8() {
+    const int n = 8;
+    for (int i = 0; i < n; ++i) {
+      double z = std::cos(3.14159265358979323846 * (i + 0.75) / (n + 0.5)), dp = 1;
+      for (int it = 0; it < 100; ++it) {
+        double p1 = 1, p2 = 0;
+        for (int j = 0; j < n; ++j) {
+          const double p3 = p2;
+          p2 = p1;
+          p1 = ((2 * j + 1) * z * p2 - j * p3) / (j + 1);
+        }
+        dp = n * (z * p1 - p2) / (z * z - 1);
+        const double z1 = z;
+        z = z1 - p1 / dp;
+        if (std::fabs(z - z1) < 1e-15) break;
+      }
+      x[size_t(i)] = (1 - z) / 2;
+      w[size_t(i)] = 1 / ((1 - z * z) * dp * dp);
+    }
+  }
+};
+
+// One axis of the coupling's sum over the phase advance theta per cell in [0, pi], as an
+// average (weights add up to 1): panels of Gauss points in u, theta = pi (1 - u^3), so the
+// points crowd to theta = pi, where 4 - K nears zero when the step nears the limit; u^2 of
+// the weight makes the sum's 1/r^2 there bounded. sin2 and cos2 of theta/2, cos2 formed
+// from u so that 1 - w keeps its digits near the corner.
+struct AxisRule {
+  std::vector<double> theta, weight, sin2, cos2;
+};
+
+AxisRule MakeAxisRule(int panels) {
+  static const Gauss8 g;
+  AxisRule r;
+  const double pi = 3.14159265358979323846;
+  for (int p = 0; p < panels; ++p)
+    for (size_t i = 0; i < g.x.size(); ++i) {
+      const double u = 1 - (p + g.x[i]) / panels, phi = pi * u * u * u;
+      const double c = std::sin(phi / 2), s = std::cos(phi / 2);
+      r.theta.push_back(pi - phi);
+      r.weight.push_back(g.w[i] / panels * 3 * u * u);
+      r.sin2.push_back(s * s);
+      r.cos2.push_back(c * c);
+    }
+  return r;
+}
+
+// e_a (4 - K)^-1 e_b on the unbounded vacuum grid for two E edges along axes a and b whose
+// mid-points lie D2/2 cells apart. Per wave vector K has the eigenvalue 0 on the gradient
+// and 4w on the two transverse directions, w = sum q_c^2 with q_c = sqrt(s_c) sin(theta_c/2)
+// and s_c = (c dt / d_c)^2, which gives (delta_ab - q_a q_b) / (4 (1 - w)), averaged over the
+// zone with the offset's phase; the integrand is even in every theta_c, so the octant does.
+// With 1 - S^2 = 1 - sum s_c the gap, 1 - w = gap + sum s_c cos^2(theta_c/2).
+class Coupling {
+public:
+  explicit Coupling(const std::array<double, 3>& s) : s_(s) {
+    gap_ = std::max(0.0, 1 - (s[0] + s[1] + s[2]));
+  }
+
+  double operator()(int a, int b, std::array<int, 3> D2) {
+    if (a > b) std::swap(a, b);
+    if (D2 < std::array<int, 3>{}) D2 = {-D2[0], -D2[1], -D2[2]};  // even in the offset
+    const std::array<int, 5> key{a, b, D2[0], D2[1], D2[2]};
+    const auto it = memo_.find(key);
+    if (it != memo_.end()) return it->second;
+    return memo_[key] = Compute(a, b, D2);
+  }
+
+private:
+  const AxisRule& Rule(int panels) {
+    auto it = rules_.find(panels);
+    if (it == rules_.end()) it = rules_.emplace(panels, MakeAxisRule(panels)).first;
+    return it->second;
+  }
+
+  double Compute(int a, int b, const std::array<int, 3>& D2) {
+    std::array<std::vector<double>, 3> f, sq, cq;  // phase times weight, s sin^2, s cos^2
+    for (int c = 0; c < 3; ++c) {
+      // Four panels resolve the corner; one more per two cells of offset its phase.
+      const AxisRule& r = Rule(4 + (std::abs(D2[size_t(c)]) + 3) / 4);
+      const double sc = s_[size_t(c)];
+      const bool odd = a != b && (c == a || c == b);
+      for (size_t i = 0; i < r.theta.size(); ++i) {
+        const double arg = r.theta[i] * D2[size_t(c)] / 2;
+        f[size_t(c)].push_back(r.weight[i] * (odd ? std::sqrt(sc * r.sin2[i]) * std::sin(arg) : std::cos(arg)));
+        sq[size_t(c)].push_back(sc * r.sin2[i]);
+        cq[size_t(c)].push_back(sc * r.cos2[i]);
+      }
+    }
+    double sum = 0;
+    const size_t n0 = f[0].size(), n1 = f[1].size(), n2 = f[2].size();
+    for (size_t i = 0; i < n0; ++i)
+      for (size_t j = 0; j < n1; ++j) {
+        const double fij = f[0][i] * f[1][j], gij = gap_ + cq[0][i] + cq[1][j];
+        double part = 0;
+        for (size_t k = 0; k < n2; ++k) {
+          const double num = a != b ? 1 : 1 - (a == 0 ? sq[0][i] : a == 1 ? sq[1][j] : sq[2][k]);
+          part += f[2][k] * num / (gij + cq[2][k]);
+        }
+        sum += fij * part;
+      }
+    return sum / 4;
+  }
+
+  std::array<double, 3> s_;
+  double gap_ = 0;
+  std::map<std::array<int, 5>, double> memo_;
+  std::map<int, AxisRule> rules_;
+};
+
+// The first Mur's, 1/R or RT-ABC face the site is too near: the face, the whole cells
+// between the nearer end of its edge and the face's node plane, the cells it needs.
+std::array<int, 3> NearestAbsorbingFace(const InductorGrid& d, const InductorSite& s) {
+  const int n[3] = {d.Nx, d.Ny, d.Nz}, at[3] = {s.X, s.Y, s.Z};
+  const int low[3] = {FaceX1, FaceY1, FaceZ1}, high[3] = {FaceXMax, FaceYMax, FaceZMax};
+  for (int c = 0; c < 3; ++c) {
+    const int need = InductorFaceReach(c, d.Dx, d.Dy, d.Dz);
+    for (const bool top : {false, true}) {
+      const size_t f = size_t(top ? high[c] : low[c]);
+      if (!d.MurFace[f] && !d.DissipationFace[f] && !d.RTABCFace[f]) continue;
+      // An edge along the normal reaches from node i to node i + 1.
+      const int cells = top ? n[c] - at[c] - (s.Axis == c ? 1 : 0) : at[c] - 1;
+      if (cells < need) return {int(f), cells, need};
+    }
+  }
+  return {0, 0, 0};
+}
+
+// An E edge: twice its mid-point in cells, and its axis.
+struct Member {
+  std::array<int, 3> P2{};
+  int Axis = 2;
+  bool operator==(const Member&) const = default;
+};
+
+long long Dist2(const Member& a, const Member& b) {
+  long long s = 0;
+  for (size_t c = 0; c < 3; ++c) s += (long long)(a.P2[c] - b.P2[c]) * (a.P2[c] - b.P2[c]);
+  return s;
+}
+
+bool Within(const Member& a, const Member& b, int cells) { return Dist2(a, b) <= 4LL * cells * cells; }
+
+// An inductor with its mirror images in the symmetry faces. A face at node 1 copies ("for
+// E") or negates ("for H") the tangential E of node 2 into its own plane: the run is then
+// the unbounded grid mirrored about node 1.5 (at node N about N - 0.5), restricted to the
+// fields that the mirror maps to themselves, with an image of every inductor. Mirroring
+// keeps a tangential E and turns the normal one ("for E"), or the other way round ("for
+// H"): Sign is the image's E over the edge's. An edge on the mirror plane that the mirror
+// turns ("for E", normal to the face) holds a field of the plane alone, which the rest of
+// the grid does not feed back: such an inductor (Plane) shares its margin only with others
+// of its kind.
+struct Site {
+  Member Own;
+  std::vector<std::pair<Member, int>> Images;  // with their signs; the edge itself first
+  bool Plane = false;
+  int Fixed = 0;  // mirror planes the edge lies on and is kept by
+};
+
+Site SiteOf(const InductorGrid& d, const InductorSite& in) {
+  Site s;
+  s.Own.Axis = in.Axis;
+  s.Own.P2 = {2 * in.X, 2 * in.Y, 2 * in.Z};
+  s.Own.P2[size_t(in.Axis)] += 1;
+  s.Images.push_back({s.Own, 1});
+  const int n[3] = {d.Nx, d.Ny, d.Nz};
+  const int low[3] = {FaceX1, FaceY1, FaceZ1}, high[3] = {FaceXMax, FaceYMax, FaceZMax};
+  // Images as far as another site within reach may see them.
+  for (size_t q = 0; q < s.Images.size(); ++q)
+    for (int c = 0; c < 3; ++c)
+      for (const bool top : {false, true}) {
+        const size_t f = size_t(top ? high[c] : low[c]);
+        if (!d.SymEFace[f] && !d.SymHFace[f]) continue;
+        const auto [from, sign] = s.Images[q];
+        Member m = from;
+        m.P2[size_t(c)] = top ? 4 * n[c] - 2 - m.P2[size_t(c)] : 6 - m.P2[size_t(c)];
+        const int turn = (m.Axis == c) == (d.SymEFace[f] != 0) ? -1 : 1;
+        if (m == from) {
+          if (q == 0 && turn < 0) s.Plane = true;
+          if (q == 0 && turn > 0) ++s.Fixed;
+          continue;
+        }
+        const bool known = std::any_of(s.Images.begin(), s.Images.end(), [&](const auto& x) { return x.first == m; });
+        if (!known && Within(m, s.Own, 2 * kCouplingReach)) s.Images.push_back({m, sign * turn});
+      }
+  return s;
+}
+
+// The Cholesky factor of I - M over the sites taken so far, M_ij = sqrt(lambda_i lambda_j)
+// C_ij / (1 - reserve), C_ij = v_i (4 - K)^-1 v_j for the unit field v of each site and its
+// images: the inductors are stable together while the factor exists.
+class SharedMargin {
+public:
+  explicit SharedMargin(Coupling& g) : g_(g) {}
+
+  // C_ij: the images of j as i's edge sees them (a site kept by a mirror has fewer images,
+  // hence the weight).
+  double Couple(const Site& a, const Site& b) {
+    if (a.Plane != b.Plane) return 0;
+    double sum = 0;
+    for (const auto& [m, sign] : b.Images)
+      if (Within(a.Own, m, kCouplingReach))
+        sum += sign * g_(a.Own.Axis, m.Axis, {a.Own.P2[0] - m.P2[0], a.Own.P2[1] - m.P2[1], a.Own.P2[2] - m.P2[2]});
+    return sum * std::sqrt(std::ldexp(1.0, b.Fixed - a.Fixed));
+  }
+
+  // Takes the site in with its lambda (keep: for good); false, changing nothing, when
+  // I - M stops being positive definite with it.
+  bool Add(const Site& site, double lambda, bool keep) {
+    const double scale = 1 / (1 - kBoundReserve);
+    std::vector<double> row;
+    for (size_t j = 0; j < sites_.size(); ++j) {
+      double a = -std::sqrt(lambda * lam_[j]) * Couple(site, sites_[j]) * scale;
+      for (size_t k = 0; k < j; ++k) a -= row[k] * rows_[j][k];
+      row.push_back(a / rows_[j][j]);
+    }
+    double diag = 1 - lambda * Couple(site, site) * scale;
+    for (const double v : row) diag -= v * v;
+    if (!(diag > 0)) return false;
+    if (keep) {
+      row.push_back(std::sqrt(diag));
+      rows_.push_back(std::move(row));
+      sites_.push_back(site);
+      lam_.push_back(lambda);
+    }
+    return true;
+  }
+
+  const std::vector<Site>& Sites() const { return sites_; }
+
+private:
+  Coupling& g_;
+  std::vector<Site> sites_;
+  std::vector<double> lam_;
+  std::vector<std::vector<double>> rows_;
+};
+
+}  // namespace
+
+InductorBound CheckInductorStability(const InductorGrid& d, const std::vector<InductorSite>& sites) {
+  InductorBound r;
+  const double sizes[3] = {d.Dx, d.Dy, d.Dz};
+  const double e = std::min(1.0, d.EpsMin), m = std::min(1.0, d.MuMin);
+  if (sites.empty() || !(e > 0) || !(m > 0) || !(d.TimeStep > 0)) return r;
+  // In a medium faster than vacuum the Rayleigh quotient of K grows by 1/(eps mu) and the
+  // inductor's term by 1/eps (its own edge stays vacuum): a vacuum grid at that step.
+  std::array<double, 3> s{};
+  double sum = 0;
+  for (size_t c = 0; c < 3; ++c) {
+    if (!(sizes[c] > 0)) return r;
+    s[c] = (d.TimeStep / sizes[c]) * (d.TimeStep / sizes[c]) / (e * m);
+    sum += s[c];
+  }
+  if (!std::isfinite(sum)) return r;
+  if (sum > 1)  // a step within the limit, but for its last digits
+    for (double& v : s) v /= sum;
+  Coupling g(s);
+  SharedMargin margin(g);
+  std::vector<int> taken;  // the sites in the margin, by index
+  for (size_t i = 0; i < sites.size(); ++i) {
+    const InductorSite& in = sites[i];
+    // A record the run leaves out or refuses for its value is not stepped.
+    const int at[3] = {in.X, in.Y, in.Z}, n[3] = {d.Nx, d.Ny, d.Nz};
+    bool inside = in.Axis >= 0 && in.Axis <= 2 && UsableInductance(in.L);
+    for (int c = 0; c < 3; ++c) inside = inside && at[c] >= 1 && at[c] <= n[c] - 1;
+    if (!inside) continue;
+    if (const auto [face, cells, need] = NearestAbsorbingFace(d, in); face) {
+      r.Site = int(i);
+      r.Face = face;
+      r.FaceCells = cells;
+      r.NeedCells = need;
+      return r;
+    }
+    // On the plane of a PEC, symmetry or PML face the face overwrites the edge after the
+    // update: the field never sees the inductor, but its sum, fed back as (1 - lambda)
+    // each step, must not grow (the run would stop on it as diverged).
+    bool onFace = false;
+    for (int c = 0; c < 3; ++c) onFace = onFace || (c != in.Axis && at[c] == 1);
+    if (onFace) {
+      const double unit = InductorLambda(d, in.Axis, 1), least = unit / (2 * (1 - kBoundReserve));
+      if (in.L >= least) continue;
+      r.Site = int(i);
+      r.MinL = r.AloneMinL = least;
+      return r;
+    }
+    const Site site = SiteOf(d, in);
+    const double unit = InductorLambda(d, in.Axis, 1) / e;  // lambda * L
+    if (margin.Add(site, unit / in.L, true)) {
+      taken.push_back(int(i));
+      continue;
+    }
+
+    r.Site = int(i);
+    const double alone = g(in.Axis, in.Axis, {0, 0, 0}), own = margin.Couple(site, site);
+    r.AloneMinL = unit * alone / (1 - kBoundReserve);
+    r.Mirrored = own >= 1.001 * alone;
+    // The largest lambda that still fits; with its images alone the site takes (1 - reserve)/own.
+    double lo = 0, hi = (1 - kBoundReserve) / own;
+    for (int it = 0; it < 60; ++it) {
+      const double mid = (lo + hi) / 2;
+      (margin.Add(site, mid, false) ? lo : hi) = mid;
+    }
+    r.MinL = lo > 0 ? unit / lo : INFINITY;
+    // The sites before it that raise its bound: couplings of 1 % of its own term or more.
+    std::vector<std::pair<long long, int>> near;
+    for (size_t j = 0; j < taken.size(); ++j) {
+      const Site& o = margin.Sites()[j];
+      if (std::fabs(margin.Couple(site, o)) >= 0.01 * own) near.push_back({Dist2(site.Own, o.Own), taken[j]});
+    }
+    std::sort(near.begin(), near.end());
+    for (const auto& [dist, j] : near) r.Near.push_back(j);
+    return r;
+  }
+  return r;
 }
 
 }  // namespace rv

@@ -78,6 +78,71 @@ bool UsableResistance(double R);
 bool UsableCapacitance(double C);
 bool UsableInductance(double L);
 
+// The inductor update's own stability bound. The update sums the edge's E, so it closes on
+// the Yee scheme as E(n+1) - 2 E(n) + E(n-1) = -(K + lambda P) E(n), K the grid's curl-curl
+// operator times (c dt)^2 and P the projection on the edge: the fields stay bounded while
+// every eigenvalue of K + lambda P stays below 4. K alone stays below 4 S^2 (S the Courant
+// number at the run's step), so an inductor may add only as much as the margin 4 - K leaves
+// near its edge: lambda * e (4 - K)^-1 e < 1, the sum taken on the unbounded vacuum grid of
+// the run's cells. The lumped update treats its edge as vacuum whatever the medium; a wall
+// (PEC, a gap that fired), a lossy or denser medium, a resistor or a capacitor nearby only
+// widen the margin, and so do PML faces. Inductors near each other and the mirror images of
+// an inductor in the symmetry faces share the margin: their couplings enter one matrix,
+// which must stay below the identity. On the plane of a PEC, symmetry or PML face the face
+// overwrites the edge: only the inductor's own sum must not grow, lambda < 2.
+// The other elements have no bound of their own: a capacitor adds to its edge's
+// capacitance, a resistor or a source's inner resistance is taken at mid-step and only takes
+// energy out, a gap that fired holds its edge at 0.
+// The faces Mur's, 1/R and RT-ABC extrapolate the field of the planes next to them: an
+// inductor there makes them feed its oscillation whatever its L, and a little farther away
+// they lower its bound by a few per cent. It must keep its distance (InductorFaceReach).
+
+// The grid, step and faces an inductor's bound depends on.
+struct InductorGrid {
+  int Nx = 0, Ny = 0, Nz = 0;     // nodes
+  double Dx = 0, Dy = 0, Dz = 0;  // cell sizes, m
+  double TimeStep = 0;            // c*dt, m
+  FaceFlags MurFace{}, DissipationFace{}, RTABCFace{}, SymEFace{}, SymHFace{};
+  // The least permittivity and permeability of the media in use when below 1: in a
+  // faster medium the grid has less margin.
+  double EpsMin = 1, MuMin = 1;
+};
+// Those of a run's d (media: vacuum).
+InductorGrid InductorGridOf(const SolverData& d);
+
+// lambda of the inductor update on an edge along axis 0..2 (X, Y, Z) of g's cells at g's
+// step: Len * TimeStep^2 / (InvEta0 * Area * L * LightSpeed), as the update has it.
+double InductorLambda(const InductorGrid& g, int axis, double L);
+
+// One inductor of a run: its record's cell, the axis 0..2 of its edge and its L in H.
+struct InductorSite {
+  int X = 0, Y = 0, Z = 0;
+  int Axis = 2;
+  double L = 0;
+};
+
+// Whole cells an inductor must keep between its edge and a Mur's, 1/R or RT-ABC face
+// normal to axis 0..2 of cells (dx, dy, dz): 3, and as many as make 4 times the larger cell
+// size along the face (cells thin along the normal need more of them).
+int InductorFaceReach(int axis, double dx, double dy, double dz);
+
+// What CheckInductorStability found.
+struct InductorBound {
+  int Site = -1;          // the first site refused; -1 when none is
+  // Refused for its place: the face (1..6) it is too near, the whole cells between its
+  // edge and that face, and the cells it needs. 0 when refused for its L.
+  int Face = 0, FaceCells = 0, NeedCells = 0;
+  // Refused for its L:
+  double MinL = 0;        // the smallest L that site may have beside the sites before it
+  double AloneMinL = 0;   // the smallest L of an inductor of its axis alone on the grid
+  std::vector<int> Near;  // sites before it that raise its bound (nearest first)
+  bool Mirrored = false;  // its images in the symmetry faces raise its bound
+};
+
+// Checks the sites in order on g; each site is taken with the ones before it that
+// passed. The step must be within the grid's own limit.
+InductorBound CheckInductorStability(const InductorGrid& g, const std::vector<InductorSite>& sites);
+
 // True when a record at cell (X, Y, Z) may be used on d's grid: every index in 1..N-1, the
 // range where the curl and the edge exist.
 bool LumpedCellInside(const SolverData& d, int X, int Y, int Z);

@@ -1127,3 +1127,63 @@ TEST_F(RunStartTest, SignalValuesNoRunCanUse) {
   EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
   EXPECT_EQ(Refusal(Run()), "<none>");
 }
+
+// An inductor below the bound of its update is refused before the first step, naming the
+// table, the row, the column, the least L that the cells and the step allow and what to
+// change; that L itself starts. An inductor on the next edge shares the margin and is
+// named; a place too near a Mur face is refused whatever the L. Each status line holds
+// until its cause is mended.
+TEST_F(RunStartTest, InductorsBelowTheirUpdatesBoundOrBesideAMurFaceAreRefused) {
+  MainSettings& s = in.settings;
+  s.edX = s.edY = s.edZ = "0.01";
+  s.eddT = "0.0192";  // a new project's cells and step
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC};
+  std::atomic<uint8_t> mod{0};
+  StringGrid& g = lamped.sgInductor;
+  AddGridRow(g, mod);
+  for (auto [c, t] : {std::pair{0, "4"}, {1, "5"}, {2, "5"}, {3, "2e-9"}, {4, "z"}}) g.SetCell(c, 1, t);
+  const std::string where =
+      "\nИзмените «L, Гн» в строке 1 таблицы «Индуктивности» окна «Сосредоточенные элементы» (меню «Окна») или "
+      "«Шаг по времени, нс:» и «Размер ячейки, м:» на странице «Геометрия».";
+  EXPECT_EQ(Outcome(), std::tuple("Индуктивность в строке 1 таблицы «Индуктивности»: «L, Гн» = 2e-9 меньше предела "
+                                  "устойчивости 2.304E-9 Гн при ячейке 0.01 x 0.01 x 0.01 м и шаге по времени 0.0192 "
+                                  "нс: с меньшей L поле в расчете растет без ограничения. Работа невозможна!\nУвеличьте "
+                                  "L до 2.304E-9 Гн или больше, или уменьшите шаг по времени (предел L убывает почти как "
+                                  "квадрат шага), или уменьшите ячейки вместе с шагом." + where,
+                                  "Индуктивности, строка 1: «L, Гн» ниже предела устойчивости", true));
+  const std::string status = std::get<1>(Outcome());
+  EXPECT_TRUE(RefusalHolds(status, in, d, features, host));
+  s.eddT = "0.0096";  // half the step: the bound falls below 2e-9
+  EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
+  s.eddT = "0.0192";
+  g.SetCell(3, 1, "2.304E-9");  // the L the message names
+  EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
+  EXPECT_TRUE(Run().started);
+
+  // On the next edge along x, beside an inductor of 1e-8 H, that L no longer holds.
+  g.SetCell(3, 1, "1e-8");
+  AddGridRow(g, mod);
+  for (auto [c, t] : {std::pair{0, "5"}, {1, "5"}, {2, "5"}, {3, "2.304E-9"}, {4, "Z"}}) g.SetCell(c, 2, t);
+  const std::string pair = Refusal(Run());
+  EXPECT_NE(pair.find("«L, Гн» = 2.304E-9 меньше предела устойчивости 2.355E-9 Гн рядом с индуктивностью в строке 1 при ячейке "), std::string::npos) << pair;
+  EXPECT_NE(pair.find("(одна она допускала бы 2.304E-9 Гн)"), std::string::npos) << pair;
+  ClearGrid(g, mod);
+  AddGridRow(g, mod);
+
+  // Beside a Mur face.
+  s.ComboBox[5] = BorderMur;  // X=1
+  for (auto [c, t] : {std::pair{0, "3"}, {1, "5"}, {2, "5"}, {3, "1"}, {4, "Y"}}) g.SetCell(c, 1, t);
+  EXPECT_EQ(Outcome(), std::tuple("Индуктивность в строке 1 таблицы «Индуктивности» слишком близко к грани X=1 с "
+                                  "условием \"Mur's ABC (1st order)\": между ее ребром и гранью 2 ячейки, а нужно не "
+                                  "меньше 4 ячеек. Такая грань достраивает поле по соседним плоскостям, и рядом с "
+                                  "индуктивностью поле в расчете растет без ограничения. Работа невозможна!\nОтодвиньте "
+                                  "индуктивность от грани (столбцы «X», «Y», «Z» в строке 1 таблицы «Индуктивности» окна "
+                                  "«Сосредоточенные элементы», меню «Окна») или задайте грани X=1 условие \"PML "
+                                  "(Perfectly Matched Layer)\" («Граничные условия» на странице «Гранич. услов.»).",
+                                  "Индуктивности, строка 1: слишком близко к грани X=1", true));
+  const std::string face = std::get<1>(Outcome());
+  EXPECT_TRUE(RefusalHolds(face, in, d, features, host));
+  g.SetCell(0, 1, "5");
+  EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
+  EXPECT_TRUE(Run().started);
+}
