@@ -91,13 +91,13 @@ GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions
     p.error = "Шаг по частоте должен быть положительным числом";
     return p;
   }
-  const double n = std::nearbyint((hi - lo) * o.fMax * TimeUnitFactor(o.cbTime) * 2) + 1;
-  if (!(n <= double(kMaxSpectrumSamples))) {
-    p.error =
-        "Требуется очень много шагов по времени.\nПохоже на ошибку в выборе графика или в единицах измерения времени";
+  SampleCount n;
+  if (!BandSampleCount(g, o.fMax, (hi - lo) * TimeUnitFactor(o.cbTime), n)) {
+    p.error = kTooManySamples;
     return p;
   }
-  p.N = std::max(200LL, (long long)n);
+  p.N = n.N;
+  p.foldHz = n.foldHz;
   const double kMin = std::nearbyint(o.fMin / o.dF), kMax = std::nearbyint(o.fMax / o.dF);
   if (!(kMax - kMin <= double(kMaxSpectrumFreqs)) || !(std::fabs(kMin) < 1e15)) {
     p.error = "Слишком много частот: проверьте границы и шаг по частоте";

@@ -40,6 +40,7 @@ struct ImpedanceOptions {
 struct GraphSpectrumPlan {
   std::string error;  // refused: nothing is made
   long long N = 0, kMin = 0, count = 0;
+  double foldHz = 0;  // see SampleCount
 };
 GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions& o);
 

@@ -1,6 +1,7 @@
 // Pulse measurement, impedance, generators, convolution and energy against analytic values.
 #include <gtest/gtest.h>
 
+#include <complex>
 #include <numbers>
 #include <random>
 
@@ -113,6 +114,32 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
                        "Без имени-Модуль спектра-" + std::to_string(n - 5), "Без имени-Фаза спектра-" + std::to_string(n - 4),
                        "Без имени-Real-" + std::to_string(n - 3), "Без имени-Im-" + std::to_string(n - 2),
                        "Без имени-Mod-" + std::to_string(n - 1)}));
+}
+
+// A 10 ps current pulse over 10 ns: both curves hold far more above 5 GHz than below it,
+// and Z is still R + iωL at every frequency of the band.
+TEST(Impedance, SeriesRlWithContentAboveTheBand) {
+  const double R = 50, L = 1e-9, sigma = 10e-12, t0 = 1e-9;
+  ChartSeries u, i;
+  for (int k = 0; k <= 10000; ++k) {
+    const double t = k * 1e-12, I = std::exp(-(t - t0) * (t - t0) / (2 * sigma * sigma));
+    i.AddXY(k * 1e-3, I);
+    u.AddXY(k * 1e-3, R * I - L * (t - t0) / (sigma * sigma) * I);
+  }
+  ImpedanceOptions o;
+  o.fMax = 5e9;
+  o.dF = 50e6;
+  GraphSpectrum su, si;
+  const GraphSpectrumPlan pu = PlanGraphSpectrum(u, o), pi = PlanGraphSpectrum(i, o);
+  ASSERT_TRUE(ComputeGraphSpectrum(u.X, u.Y, pu, o, su) && ComputeGraphSpectrum(i.X, i.Y, pi, o, si));
+  ChartModel m;
+  AddImpedanceGraphs(m, "U", su, "I", si, o);
+  ASSERT_EQ(std::tuple(m.SeriesCount(), m.Series[0].Count()), std::tuple(3, 100u));
+  EXPECT_EQ(pu.foldHz, 0.0);
+  for (std::size_t k = 0; k < 100; ++k) {
+    const std::complex<double> z(R, 2 * kPi * m.Series[0].X[k] * L);
+    EXPECT_LT(std::abs(std::complex<double>(m.Series[0].Y[k], m.Series[1].Y[k]) - z), 1e-4 * std::abs(z)) << m.Series[0].X[k];
+  }
 }
 
 TEST(Generators, KnownValues) {

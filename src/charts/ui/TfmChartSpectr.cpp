@@ -86,6 +86,7 @@ void TfmChart::mnSpectrClick() {
 
   ChartLongCommand lc(*this, kStopFourier);
   std::vector<std::pair<std::string, std::size_t>> skipped;
+  std::vector<std::pair<std::string, double>> folded;
   for (CurveId id : chosen) {
     const int gi = model_.IndexOf(id);
     if (gi < 0) continue;
@@ -111,6 +112,7 @@ void TfmChart::mnSpectrClick() {
     // A stop abandons the command: the fast sums leave no part-made spectrum behind.
     if (!done) break;
     skipped.emplace_back(source.Title, NanXCount(source.X));
+    folded.emplace_back(source.Title, plan.foldHz);
     AddSpectrumGraphs(model_, source.Title, o, curves);
     if (o.type == 0) setWindowTitle(QString::number(clock.elapsed()));
     RefreshChart();
@@ -119,6 +121,11 @@ void TfmChart::mnSpectrClick() {
   SetProgressCaption({});
   RefreshChart();
   ReportSkipped(skipped);
+  ReportFoldBack(folded);
+}
+
+void TfmChart::ReportFoldBack(const std::vector<std::pair<std::string, double>>& graphs) {
+  if (const std::string text = FoldBackText(graphs); !text.empty()) prompter_->message(text);
 }
 
 void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source) {
