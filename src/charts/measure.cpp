@@ -157,6 +157,7 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
     const int b = add("Фаза спектра: " + t, m.SeriesDefaultColor(), "Без имени-Фаза спектра-");
     m.Series[std::size_t(b)].X = sp->X;
     m.Series[std::size_t(b)].Y = sp->phase;
+    MarkSpectrum(m.Series[std::size_t(a)], m.Series[std::size_t(b)], o.cbFreq);
   }
   const int re = add("Действительная часть Z", m.SeriesDefaultColor(), "Без имени-Real-");
   const int im = add("Мнимая часть Z", m.SeriesDefaultColor(), "Без имени-Im-");
@@ -169,8 +170,12 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
     m.Series[std::size_t(im)].AddXY(i.X[k], std::sin(d) * r);
     m.Series[std::size_t(md)].AddXY(i.X[k], r);
   }
-  for (int k = first; k < m.SeriesCount(); ++k) m.Series[std::size_t(k)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
-  m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.cbFreq);
+  for (int k : {re, im, md}) {
+    m.Series[std::size_t(k)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
+    m.Series[std::size_t(k)].XTitle = FrequencyAxisTitle(o.cbFreq);
+    m.Series[std::size_t(k)].YTitle = kImpedanceTitle;
+  }
+  m.SetAxisTitles(FrequencyAxisTitle(o.cbFreq), kImpedanceTitle);
   if (o.deleteSpectra) {
     const CurveId last = m.LastSeries;
     for (int k = first + 3; k >= first; --k) {

@@ -202,6 +202,13 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
   return true;
 }
 
+void MarkSpectrum(ChartSeries& modulus, ChartSeries& phase, int unit) {
+  modulus.SpectrumFreqUnit = phase.SpectrumFreqUnit = FreqUnitIndex(unit);
+  modulus.XTitle = phase.XTitle = FrequencyAxisTitle(unit);
+  modulus.YTitle = kSpectrumModulusTitle;
+  phase.YTitle = kSpectrumPhaseTitle;
+}
+
 void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const SpectrumOptions& o,
                        const SpectrumCurves& c) {
   int mod = 0, ph = 0;
@@ -219,10 +226,10 @@ void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const Spec
     ph = m.AddSeries("Фаза спектра: " + sourceTitle, next, m.NextUnnamedName());
   }
   m.Series[std::size_t(mod)].SpectrumDivisor = c.divisor;
-  m.Series[std::size_t(mod)].SpectrumFreqUnit = m.Series[std::size_t(ph)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
   m.Series[std::size_t(ph)].X = c.X;
   m.Series[std::size_t(ph)].Y = c.phase;
-  m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq);
+  MarkSpectrum(m.Series[std::size_t(mod)], m.Series[std::size_t(ph)], o.cbFreq);
+  m.SetAxisTitles(FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq), m.Texts.YAxisCaption);
   if (o.noPhase && !o.inverse) m.CloseGraphs({ph});
 }
 

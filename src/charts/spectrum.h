@@ -90,6 +90,13 @@ struct SpectrumCurves {
 bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const SpectrumPlan& p,
                      const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task = nullptr);
 
+// The Y titles a spectrum's graphs carry to their files.
+inline constexpr const char* kSpectrumModulusTitle = "Модуль спектра";
+inline constexpr const char* kSpectrumPhaseTitle = "Фаза спектра, рад";
+// Marks a modulus and a phase graph as a spectrum with X in the frequency unit of list
+// index `unit`: the unit and the titles they carry.
+void MarkSpectrum(ChartSeries& modulus, ChartSeries& phase, int unit);
+
 // Appends the modulus graph (carrying its divisor) and the phase graph made for the source
 // curve (DFT: titled after it, "Без имени-" names, the active graph kept; FFT:
 // "Модуль FFT: " and "Фаза FFT: " made active in turn), titles the X axis with the

@@ -129,6 +129,7 @@ void TfmChart::ReportFoldBack(const std::vector<std::pair<std::string, double>>&
 }
 
 void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source) {
+  const std::string sourceY = model_.YTitleOf(source);  // the spectra leave the Y axis as it was
   std::string tMinText, tMaxText;
   InverseCheckTimes(source, o.cbTime, tMinText, tMaxText);
   fmBackSpectr->cbTime->setCurrentIndex(o.cbTime);
@@ -152,9 +153,13 @@ void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries&
   if (!Rebuild(*this, *prompter_, Ahz, Phz, sp, divisor, OutputTimeFactor(unit), x, y) || x.empty()) return;
   const int out = model_.AddSeries(title, model_.SeriesDefaultColor(), source.Title);
   ++model_.UnnamedGraphCounter;
-  model_.Series[std::size_t(out)].X = std::move(x);
-  model_.Series[std::size_t(out)].Y = std::move(y);
-  model_.Texts.BottomAxisTitle = TimeAxisTitle(unit);
+  ChartSeries& rebuilt = model_.Series[std::size_t(out)];
+  rebuilt.X = std::move(x);
+  rebuilt.Y = std::move(y);
+  // The signal again: in the source's quantity, whatever the axis shows now.
+  rebuilt.XTitle = TimeAxisTitle(unit);
+  rebuilt.YTitle = sourceY;
+  model_.SetAxisTitles(TimeAxisTitle(unit), model_.Texts.YAxisCaption);
   CloseSpectrumPair(model_);
   RefreshChart();
 }
@@ -200,7 +205,8 @@ void TfmChart::N18Click() {
                                    model_.NextUnnamedName());
   model_.Series[std::size_t(out)].X = std::move(x);
   model_.Series[std::size_t(out)].Y = std::move(y);
-  model_.Texts.BottomAxisTitle = TimeAxisTitle(unit);
+  model_.Series[std::size_t(out)].XTitle = TimeAxisTitle(unit);
+  model_.SetAxisTitles(TimeAxisTitle(unit), model_.Texts.YAxisCaption);
   if (fmBackSpectr->CheckBox1->isChecked()) CloseSpectrumPair(model_);
   RefreshChart();
   ReportSkipped({{phaseTitle, skipped}});
