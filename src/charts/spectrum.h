@@ -48,9 +48,10 @@ inline constexpr const char* kTooManySamples =
 // Every transform samples a curve evenly, and what the curve holds above half the
 // sampling rate folds back below it. So the samples are never sparser than the curve
 // itself: StepSampleCount is its X span over its shortest step, plus one (a step within a
-// millionth of a whole division of the span counts as that division, so a curve of even
-// steps is sampled at its own points). NaN X are left out; 0 without two distinct X;
-// kMaxSpectrumSamples + 1 for any count past the cap.
+// millionth of a whole division of the span counts as that division), or its points when
+// no step is a thousandth shorter than their mean, so a curve of even steps, its times
+// rounded as they were written, is sampled at its own points. NaN X are left out; 0
+// without two distinct X; kMaxSpectrumSamples + 1 for any count past the cap.
 long long StepSampleCount(const std::vector<double>& X);
 // The samples of a transform that asks for `least` of a curve whose steps ask for
 // `steps`, the record T seconds long: at least `least`, and the steps' count up to

@@ -5,7 +5,6 @@
 #include <numbers>
 #include <random>
 
-#include "charts/curvefile.h"
 #include "charts/fourier.h"
 #include "charts/spectrum.h"
 #include "charts_testutil.h"
@@ -104,11 +103,12 @@ TEST(Fourier, SpectrumPlans) {
   EXPECT_EQ(PlanSpectrum(g, o).kMin, 2);
   o.fMax = 1e6;
   EXPECT_EQ(std::tuple(PlanSpectrum(g, o).N, PlanSpectrum(g, o).count), std::tuple(200, 0));
-  // Never sparser than the curve: 1001 even points (written with rounded X) give 1001
-  // samples whatever the band; uneven ones as many as their shortest step asks for; past
-  // the cap the samples stop there and say from where the curve may fold back.
+  // Never sparser than the curve: 1001 even points (their X rounded to floats, as a run
+  // writes them) give 1001 samples whatever the band; uneven ones as many as their
+  // shortest step asks for; past the cap the samples stop there and say from where the
+  // curve may fold back.
   ChartSeries dense = Sampled(0, 100, 0.1, [](double x) { return x; });
-  for (double& x : dense.X) x = std::stod(CurveNumber(x + 1e3)) - 1e3;
+  for (double& x : dense.X) x = float(x + 10);
   p = PlanSpectrum(dense, o);
   EXPECT_EQ(std::tuple(p.N, p.foldHz), std::tuple(1001, 0.0));
   ChartSeries uneven = g;
