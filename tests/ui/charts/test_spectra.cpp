@@ -141,17 +141,6 @@ TEST_F(ChartSpectra, SpectraAndRebuiltSignals) {
   EXPECT_TRUE(note.contains("\"Частота в графиках спектра\"") && !note.contains("герц")) << note.toStdString();
 }
 
-// A curve whose shortest step asks for more samples than any transform takes: its spectrum
-// is made, and a message names it and the frequency above which it may fold back.
-TEST_F(ChartSpectra, CurveFinerThanTheSamplesIsNamed) {
-  AddSine("fine", 0.05);
-  w.model().Series[0].X[1] = 1e-6;
-  AnswerSpectrum({0}, [](TfmSpectr& d) { PulseSpectrum(d, 3, true); });
-  w.mnSpectrClick();
-  ASSERT_EQ(std::tuple(w.model().SeriesCount(), msgs.messages.size()), std::tuple(2, 1u)) << Joined(msgs.shown);
-  EXPECT_NE(msgs.messages[0].find("\n\"fine\": выше 5E13 Гц"), std::string::npos) << msgs.messages[0];
-}
-
 // "СТОП" ends a spectrum of 10^7 samples while the window's own timers go on running.
 TEST_F(ChartSpectra, StopEndsLongSpectrum) {
   AddSine("long", 0.05, 1000, 1);
