@@ -51,7 +51,7 @@ inline constexpr const char* kTooManySamples =
 // millionth of a whole division of the span counts as that division), or its points when
 // no step is a thousandth shorter than their mean, so a curve of even steps, its times
 // rounded as they were written, is sampled at its own points. NaN X are left out; 0
-// without two distinct X; kMaxSpectrumSamples + 1 for any count past the cap.
+// without two distinct X; counts past 10^18 come back as 10^18.
 long long StepSampleCount(const std::vector<double>& X);
 // The samples of a transform that asks for `least` of a curve whose steps ask for
 // `steps`, the record T seconds long: at least `least`, and the steps' count up to

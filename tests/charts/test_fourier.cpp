@@ -139,7 +139,7 @@ TEST(Fourier, SpectrumPlans) {
   ChartSeries dense = Sampled(0, 100, 0.1, [](double x) { return x; }), uneven = g;
   for (double& x : dense.X) x = float(x + 10);
   uneven.X[1] = 1e-7;
-  EXPECT_EQ(PlanSpectrum(uneven, o).N, 1 << 24);
+  EXPECT_EQ(std::tuple(PlanSpectrum(uneven, o).N, PlanSpectrum(uneven, o).foldHz > 0), std::tuple(1 << 24, true));
   o.type = 0;
   p = PlanSpectrum(uneven, o);
   EXPECT_EQ(std::tuple(PlanSpectrum(dense, o).N, p.N), std::tuple(1001, kMaxSpectrumSamples));
