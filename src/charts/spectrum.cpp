@@ -108,9 +108,9 @@ std::string FoldBackText(const std::vector<std::pair<std::string, double>>& grap
   for (const auto& [title, f] : graphs)
     if (f > 0) text += "\n\"" + title + "\": выше " + ChartNumber(f, 4) + " Гц";
   if (text.empty()) return text;
-  return "Спектр взят по " + IntToStr(kMaxSpectrumSamples) +
-         " точкам, а самые короткие шаги этих графиков требуют больше. Их составляющие выше названной частоты "
-         "могли наложиться на спектр ниже неё:" + text;
+  return "Спектр взят по меньшему числу точек, чем требуют самые короткие шаги этих графиков (точек не бывает "
+         "больше " + IntToStr(kMaxSpectrumSamples) + ", для FFT - " + IntToStr(kMaxFftSamples) +
+         "). Их составляющие выше названной частоты могли наложиться на спектр ниже неё:" + text;
 }
 
 SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
