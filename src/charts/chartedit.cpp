@@ -73,7 +73,7 @@ std::string PointOpSuffix(PointOp op) {
   }
 }
 
-void ApplyPointOp(ChartSeries& g, PointOp op, double v) {
+void ApplyPointOp(ChartSeries& g, PointOp op, double v, const ChartTexts* axes) {
   auto eachX = [&](auto f) { for (double& x : g.X) x = f(x); };
   auto eachY = [&](auto f) { for (double& y : g.Y) y = f(y); };
   switch (op) {
@@ -108,7 +108,14 @@ void ApplyPointOp(ChartSeries& g, PointOp op, double v) {
         else g.X[i] = g.Y[i] = 0;
       }
       break;
-    case PointOp::SwapXY: std::swap(g.X, g.Y); break;
+    case PointOp::SwapXY:
+      std::swap(g.X, g.Y);
+      if (axes) {
+        g.XTitle = g.XTitle.value_or(axes->BottomAxisTitle);
+        g.YTitle = g.YTitle.value_or(axes->YAxisCaption);
+      }
+      std::swap(g.XTitle, g.YTitle);
+      break;
     case PointOp::XFromZero: {
       double lo = 0, hi = 0;
       if (g.XRange(lo, hi)) eachX([lo](double x) { return x - lo; });
@@ -119,6 +126,9 @@ void ApplyPointOp(ChartSeries& g, PointOp op, double v) {
       eachY([v](double y) { return 20 * std::log10(y / v); });
       break;
   }
+  // Reciprocals and ratios are quantities the program cannot name.
+  if (op == PointOp::InvX || op == PointOp::XdivY) g.XTitle = "";
+  if (op == PointOp::InvY || op == PointOp::YdivX) g.YTitle = "";
   g.Title += PointOpSuffix(op);
 }
 
@@ -234,8 +244,17 @@ int CombineGraphs(ChartModel& m, const std::vector<int>& chosen, bool product) {
     const std::vector<double> v = ValuesOnGrid(m.Series[std::size_t(c)], int(n), x1, x2);
     for (std::size_t j = 0; j < n; ++j) acc[j] = product ? acc[j] * v[j] : acc[j] + v[j];
   }
+  // The X of the first; a sum is of its terms' quantity when they share one, a product of
+  // none the program can name.
+  const ChartSeries& first = m.Series[std::size_t(use[0])];
+  std::optional<std::string> xTitle = first.XTitle, yTitle = first.YTitle;
+  bool sameY = true;
+  for (int c : use) sameY = sameY && m.YTitleOf(m.Series[std::size_t(c)]) == m.YTitleOf(first);
+  if (product ? use.size() > 1 : !sameY) yTitle = "";
   const int r = m.AddSeries(product ? "Произведение" : "Сумма", m.SeriesDefaultColor(), m.NextUnnamedName());
   ChartSeries& out = m.Series[std::size_t(r)];
+  out.XTitle = std::move(xTitle);
+  out.YTitle = std::move(yTitle);
   const double dx = (x2 - x1) / double(n - 1);
   out.X.resize(n);
   for (std::size_t j = 0; j < n; ++j) out.X[j] = double(j) * dx + x1;
@@ -248,6 +267,8 @@ int SpliceGraphs(ChartModel& m, int a, int b, double t) {
   const ChartSeries A = m.Series[std::size_t(a)], B = m.Series[std::size_t(b)];
   const int r = m.AddSeries(A.Title, m.SeriesDefaultColor(), m.NextUnnamedName());
   ChartSeries& out = m.Series[std::size_t(r)];
+  out.XTitle = A.XTitle;
+  out.YTitle = A.YTitle;
   for (std::size_t i = 0; i < A.Count(); ++i)
     if (A.X[i] <= t) out.AddXY(A.X[i], A.Y[i]);
   for (std::size_t i = 0; i < B.Count(); ++i)
@@ -259,6 +280,8 @@ int CloneGraph(ChartModel& m, int k, int points) {
   if (k < 0 || k >= m.SeriesCount()) return -1;
   const ChartSeries src = m.Series[std::size_t(k)];
   const int r = m.AddSeries(src.Title + " (Клон)", m.SeriesDefaultColor(), m.FileNames[std::size_t(k)] + " (Клон)");
+  m.Series[std::size_t(r)].XTitle = src.XTitle;
+  m.Series[std::size_t(r)].YTitle = src.YTitle;
   double lo = 0, hi = 0;
   if (src.XRange(lo, hi)) ResampleSeries(src, m.Series[std::size_t(r)], points, lo, hi);
   return r;

@@ -20,8 +20,9 @@ enum class PointOp {
 inline constexpr const char* kSensorName = "ДТ-7";
 
 // Changes the graph point by point (v: the number typed, where the member takes one) and
-// appends the member's title suffix.
-void ApplyPointOp(ChartSeries& g, PointOp op, double v = 0);
+// appends the member's title suffix. A reciprocal or a ratio leaves its axis' title empty;
+// a swap swaps the titles, those of `axes` standing for the ones the graph has not.
+void ApplyPointOp(ChartSeries& g, PointOp op, double v = 0, const ChartTexts* axes = nullptr);
 // The member's title suffix ("" for none).
 std::string PointOpSuffix(PointOp op);
 // The sensor's current (A) for its output voltage (V); NaN stays NaN.
@@ -52,7 +53,9 @@ void Quantize(ChartSeries& g, int levels, std::uint32_t seed);
 // gives none (outside its range, or no segment holds the X).
 std::vector<double> ValuesOnGrid(const ChartSeries& g, int n, double x1, double x2);
 // Sum ("Сумма") or product ("Произведение") of the chosen series on the common grid over
-// the X range of every series; a new graph. Returns its index, −1 with no series chosen.
+// the X range of every series; a new graph with the first one's X title and, for a sum of
+// curves of one Y title, that one (else none the program can name). Returns its index, −1
+// with no series chosen.
 int CombineGraphs(ChartModel& m, const std::vector<int>& chosen, bool product);
 // Splice: a's points with X <= t, then b's with X > t, as a new graph titled like a.
 int SpliceGraphs(ChartModel& m, int a, int b, double t);

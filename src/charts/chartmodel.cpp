@@ -82,18 +82,37 @@ std::string StripPathChars(const std::string& name) {
 }
 
 int ChartModel::AddNamedSeries(const std::string& name) {
+  // The left axis' own title is always empty (YAxisCaption is drawn in its place).
+  SetAxisTitles("t, нс", Texts.YAxisCaption);
   const int i = AddSeries(name, SeriesDefaultColor(), StripPathChars(name));
   ActiveGraph = i;
-  // The left axis' own title is always empty (YAxisCaption is drawn in its place).
-  Texts.BottomAxisTitle = "t, нс";
   ++UnnamedGraphCounter;
   return i;
 }
 
 int ChartModel::AddRunSeries(const std::string& title) {
   const int i = AddSeries(title, SeriesDefaultColor(), title);
+  Series[std::size_t(i)].XTitle = "t, нс";
   ActiveGraph = i;
   return i;
+}
+
+void ChartModel::SetAxisTitles(const std::string& x, const std::string& y) {
+  const bool newX = x != Texts.BottomAxisTitle, newY = y != Texts.YAxisCaption;
+  if (!newX && !newY) return;
+  for (ChartSeries& s : Series) {
+    if (newX && !s.XTitle) s.XTitle = Texts.BottomAxisTitle;
+    if (newY && !s.YTitle) s.YTitle = Texts.YAxisCaption;
+  }
+  Texts.BottomAxisTitle = x;
+  Texts.YAxisCaption = y;
+}
+
+void ChartModel::AxisTitlesRenamed(const std::string& oldX, const std::string& oldY) {
+  for (ChartSeries& s : Series) {
+    if (s.XTitle == oldX) s.XTitle = Texts.BottomAxisTitle;
+    if (s.YTitle == oldY) s.YTitle = Texts.YAxisCaption;
+  }
 }
 
 std::string ChartModel::NextUnnamedName() {
@@ -140,6 +159,8 @@ void ChartModel::CloseGraphs(const std::vector<int>& chosen) {
     dst.Title = src.Title;
     dst.SpectrumDivisor = src.SpectrumDivisor;
     dst.SpectrumFreqUnit = src.SpectrumFreqUnit;
+    dst.XTitle = std::move(src.XTitle);
+    dst.YTitle = std::move(src.YTitle);
     std::swap(dst.id, src.id);
     FileNames[i] = FileNames[j];
     src.Tag = RemoveMarkTag;

@@ -4,6 +4,7 @@
 // arrive through LiveFeed.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,9 +43,12 @@ struct ChartSeries {
   // (any other curve, or one read from a file). It travels with the points.
   double SpectrumDivisor = 0;
   // A graph made by a spectrum command: the unit of its X (0 Hz, 1 kHz, 2 MHz, 3 GHz), so
-  // a rebuilt signal reads its frequencies right and a saved file gets its frequency
-  // title. -1: not known. It travels with the points.
+  // a rebuilt signal reads its frequencies right. -1: not known. It travels with the points.
   int SpectrumFreqUnit = -1;
+  // The titles of the curve's own X and Y ("t, нс", "f, ГГц", "Z, Ом"; empty: a quantity
+  // the program cannot name), written with it to a file whatever the axes show then.
+  // None: the curve is of what the axes show. They travel with the points.
+  std::optional<std::string> XTitle, YTitle;
 
   std::size_t Count() const { return X.size(); }
   void AddXY(double x, double y) { X.push_back(x); Y.push_back(y); }
@@ -93,15 +97,25 @@ public:
   // A new series at the end: solid pen of width 1, the given colour, Tag 0, a fresh curve
   // identity, the file name entry beside it; becomes LastSeries. Returns its index.
   int AddSeries(const std::string& title, TColor color, const std::string& fileName);
-  // A named graph: default colour, becomes the active graph, the bottom-axis title "t, нс",
-  // the file name entry without "/", "\" and ":", the unnamed-graph counter increased.
-  // Returns the new index.
+  // A named graph: default colour, becomes the active graph, the bottom-axis title "t, нс"
+  // (SetAxisTitles), the file name entry without "/", "\" and ":", the unnamed-graph
+  // counter increased. Returns the new index.
   int AddNamedSeries(const std::string& name);
-  // A series of a calculation's output: default colour, the title as file name entry,
-  // becomes the active graph. Returns the new index.
+  // A series of a calculation's output: default colour, the title as file name entry, its
+  // X in nanoseconds ("t, нс"), becomes the active graph. Returns the new index.
   int AddRunSeries(const std::string& title);
   // "Без имени-" and the counter, and the counter increased.
   std::string NextUnnamedName();
+
+  // A command turns the axes to other titles: the curves without titles of their own keep
+  // the ones the axes showed, on each axis whose title changes.
+  void SetAxisTitles(const std::string& x, const std::string& y);
+  // The user renamed the axes (Texts already hold the new titles): the curves whose own
+  // titles were the old ones take the new ones.
+  void AxisTitlesRenamed(const std::string& oldX, const std::string& oldY);
+  // The titles a file of the curve carries: its own, else the axes'.
+  std::string XTitleOf(const ChartSeries& s) const { return s.XTitle.value_or(Texts.BottomAxisTitle); }
+  std::string YTitleOf(const ChartSeries& s) const { return s.YTitle.value_or(Texts.YAxisCaption); }
 
   // "Закрыть все": every series and file name gone, no active graph.
   void DeleteAll();

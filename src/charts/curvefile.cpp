@@ -6,7 +6,6 @@
 #include <new>
 #include <optional>
 
-#include "charts/spectrum.h"
 #include "solver/codepage.h"
 #include "solver/numtext.h"
 #include "solver/textutils.h"
@@ -89,9 +88,12 @@ void Commit(ChartModel& m, const std::string& path, const std::string& name, Rea
     s.Title = std::move(c.Title);
     s.X = std::move(c.X);
     s.Y = std::move(c.Y);
+    s.XTitle = read.texts.BottomAxisTitle;
+    s.YTitle = read.texts.YAxisCaption;
     ++r.seriesAdded;
   }
   if (r.seriesAdded > 0) {
+    m.SetAxisTitles(read.texts.BottomAxisTitle, read.texts.YAxisCaption);
     m.Texts = std::move(read.texts);
     return;
   }
@@ -439,10 +441,11 @@ CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const 
   ChartSeries& s = m.Series[std::size_t(si)];
   s.X = std::move(pts.X);
   s.Y = std::move(pts.Y);
+  s.XTitle = bottom;
+  s.YTitle = yCaption;
   m.FileNames[std::size_t(si)] = m.NextUnnamedName();
   m.Texts.Foot = std::move(foot);
-  m.Texts.BottomAxisTitle = bottom;
-  m.Texts.YAxisCaption = yCaption;
+  m.SetAxisTitles(bottom, yCaption);
   m.ActiveGraph = si;
   r.seriesAdded = 1;
   return r;
@@ -465,9 +468,9 @@ bool SaveGraphFile(const ChartModel& m, int seriesIndex, const std::string& path
     line += ' ';
     switch (i) {
       case 0: line += s.Title; break;
-      // A graph of a spectrum keeps its frequency title whatever the chart shows now.
-      case 1: line += s.SpectrumFreqUnit >= 0 ? FrequencyAxisTitle(s.SpectrumFreqUnit) : m.Texts.BottomAxisTitle; break;
-      case 2: line += m.Texts.YAxisCaption; break;
+      // A curve keeps the titles of its own quantities whatever the chart shows now.
+      case 1: line += m.XTitleOf(s); break;
+      case 2: line += m.YTitleOf(s); break;
       case 3: if (!m.Texts.Foot.empty()) line += m.Texts.Foot[0]; break;
       case 4: if (m.Texts.Foot.size() >= 2) line += m.Texts.Foot[1]; break;
       default: break;

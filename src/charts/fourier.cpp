@@ -168,8 +168,12 @@ bool SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, lon
   return true;
 }
 
-bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long long count, std::vector<cplx>& out,
-            ILongTask* task) {
+namespace {
+
+// ChirpZ over real or complex inputs: real ones are read where they lie, not copied.
+template <class In>
+bool ChirpZOf(const std::vector<In>& x, long double alpha, long long kMin, long long count, std::vector<cplx>& out,
+              ILongTask* task) {
   out.assign(std::size_t(std::max(count, 0LL)), cplx(0, 0));
   const long long N = (long long)x.size();
   if (N == 0 || count <= 0) return true;
@@ -207,7 +211,7 @@ bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long 
       const long long nb = std::min(B, N - i0);
       U.zero();
       for (long long i = 0; i < nb; ++i) {
-        cplx v = x[std::size_t(i0 + i)] * inChirp[std::size_t(i)];
+        cplx v = cplx(x[std::size_t(i0 + i)]) * inChirp[std::size_t(i)];
         if (kS != 0) v *= Turn(alpha * (long double)((__int128)kS * (i0 + i)));
         U[std::size_t(i)] = v;
         if (i % kCheckEvery == kCheckEvery - 1 && Stopped(task)) return out.clear(), false;
@@ -229,14 +233,16 @@ bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long 
   return true;
 }
 
+}  // namespace
+
+bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long long count, std::vector<cplx>& out,
+            ILongTask* task) {
+  return ChirpZOf(x, alpha, kMin, count, out, task);
+}
+
 bool SpectrumSums(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,
                   std::vector<cplx>& out, ILongTask* task) {
-  std::vector<cplx> x(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (i % kCheckEvery == 0 && Stopped(task)) return out.clear(), false;
-    x[i] = s[i];
-  }
-  return ChirpZ(x, (long double)dF * (long double)dt, kMin, count, out, task);
+  return ChirpZOf(s, (long double)dF * (long double)dt, kMin, count, out, task);
 }
 
 void SpectrumSumsDirect(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,

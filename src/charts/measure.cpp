@@ -91,13 +91,13 @@ GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions
     p.error = "Шаг по частоте должен быть положительным числом";
     return p;
   }
-  const double n = std::nearbyint((hi - lo) * o.fMax * TimeUnitFactor(o.cbTime) * 2) + 1;
-  if (!(n <= double(kMaxSpectrumSamples))) {
-    p.error =
-        "Требуется очень много шагов по времени.\nПохоже на ошибку в выборе графика или в единицах измерения времени";
+  SampleCount n;
+  if (!BandSampleCount(g, o.fMax, (hi - lo) * TimeUnitFactor(o.cbTime), n)) {
+    p.error = kTooManySamples;
     return p;
   }
-  p.N = std::max(200LL, (long long)n);
+  p.N = n.N;
+  p.foldHz = n.foldHz;
   const double kMin = std::nearbyint(o.fMin / o.dF), kMax = std::nearbyint(o.fMax / o.dF);
   if (!(kMax - kMin <= double(kMaxSpectrumFreqs)) || !(std::fabs(kMin) < 1e15)) {
     p.error = "Слишком много частот: проверьте границы и шаг по частоте";
@@ -157,6 +157,7 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
     const int b = add("Фаза спектра: " + t, m.SeriesDefaultColor(), "Без имени-Фаза спектра-");
     m.Series[std::size_t(b)].X = sp->X;
     m.Series[std::size_t(b)].Y = sp->phase;
+    MarkSpectrum(m.Series[std::size_t(a)], m.Series[std::size_t(b)], o.cbFreq);
   }
   const int re = add("Действительная часть Z", m.SeriesDefaultColor(), "Без имени-Real-");
   const int im = add("Мнимая часть Z", m.SeriesDefaultColor(), "Без имени-Im-");
@@ -169,8 +170,12 @@ void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpe
     m.Series[std::size_t(im)].AddXY(i.X[k], std::sin(d) * r);
     m.Series[std::size_t(md)].AddXY(i.X[k], r);
   }
-  for (int k = first; k < m.SeriesCount(); ++k) m.Series[std::size_t(k)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
-  m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.cbFreq);
+  for (int k : {re, im, md}) {
+    m.Series[std::size_t(k)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
+    m.Series[std::size_t(k)].XTitle = FrequencyAxisTitle(o.cbFreq);
+    m.Series[std::size_t(k)].YTitle = kImpedanceTitle;
+  }
+  m.SetAxisTitles(FrequencyAxisTitle(o.cbFreq), kImpedanceTitle);
   if (o.deleteSpectra) {
     const CurveId last = m.LastSeries;
     for (int k = first + 3; k >= first; --k) {

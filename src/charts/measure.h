@@ -40,6 +40,7 @@ struct ImpedanceOptions {
 struct GraphSpectrumPlan {
   std::string error;  // refused: nothing is made
   long long N = 0, kMin = 0, count = 0;
+  double foldHz = 0;  // see SampleCount
 };
 GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions& o);
 
@@ -51,10 +52,13 @@ struct GraphSpectrum {
 bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const GraphSpectrumPlan& p,
                           const ImpedanceOptions& o, GraphSpectrum& out, ILongTask* task = nullptr);
 
+// The Y title of the Z graphs, on the chart and in their files.
+inline constexpr const char* kImpedanceTitle = "Z, Ом";
+
 // Appends the four spectrum graphs (voltage modulus and phase, current modulus and phase)
 // and the three Z graphs (real, imaginary, modulus; frequencies where |I| = 0 left out),
-// titles the X axis with the frequency unit, then closes the four spectra when the options
-// say so. The active graph is kept.
+// titles the X axis with the frequency unit and the Y axis kImpedanceTitle, then closes the
+// four spectra when the options say so. The active graph is kept.
 void AddImpedanceGraphs(ChartModel& m, const std::string& uTitle, const GraphSpectrum& u, const std::string& iTitle,
                         const GraphSpectrum& i, const ImpedanceOptions& o);
 

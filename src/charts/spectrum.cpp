@@ -13,9 +13,6 @@ namespace rv {
 
 namespace {
 
-const char* const kTooManySamples =
-    "Требуется очень много шагов по времени.\nПохоже на ошибку в выборе графика или в единицах измерения времени";
-
 bool SpanOf(const ChartSeries& g, double& lo, double& hi) {
   return g.Count() >= 2 && g.XRange(lo, hi) && std::isfinite(lo) && std::isfinite(hi) && hi > lo;
 }
@@ -68,6 +65,54 @@ std::string TimeAxisTitle(int index) {
   return t[index >= 0 && index < 4 ? index : 0];
 }
 
+long long StepSampleCount(const std::vector<double>& X) {
+  double lo = 0, hi = 0, step = 0, prev = 0;
+  bool any = false;
+  long long points = 0;
+  for (double x : X) {
+    if (std::isnan(x)) continue;
+    if (any) {
+      const double d = std::fabs(x - prev);
+      if (d > 0 && (step == 0 || d < step)) step = d;
+    }
+    lo = any ? std::min(lo, x) : x;
+    hi = any ? std::max(hi, x) : x;
+    prev = x;
+    any = true;
+    ++points;
+  }
+  if (!(step > 0) || !(hi > lo)) return 0;
+  const double q = (hi - lo) / step;
+  if (!(q < 1e18)) return 1'000'000'000'000'000'000;
+  // Even steps, their times rounded as they were written: the curve's own points.
+  if (q <= double(points - 1) * (1 + 1e-3)) return points;
+  return (long long)std::ceil(q * (1 - 1e-6)) + 1;
+}
+
+SampleCount RaisedToSteps(long long least, long long steps, double T) {
+  SampleCount c;
+  c.N = std::max(least, std::min(steps, kMaxSpectrumSamples));
+  if (steps > c.N && c.N > 1 && T > 0) c.foldHz = double(c.N - 1) / T / 2;
+  return c;
+}
+
+bool BandSampleCount(const ChartSeries& g, double fMax, double T, SampleCount& out) {
+  long long r = 0;
+  if (!TryRound(T * fMax * 2, r) || r >= kMaxSpectrumSamples) return false;
+  out = RaisedToSteps(std::max(r + 1, 200LL), StepSampleCount(g.X), T);
+  return true;
+}
+
+std::string FoldBackText(const std::vector<std::pair<std::string, double>>& graphs) {
+  std::string text;
+  for (const auto& [title, f] : graphs)
+    if (f > 0) text += "\n\"" + title + "\": выше " + ChartNumber(f, 4) + " Гц";
+  if (text.empty()) return text;
+  return "Спектр взят по меньшему числу точек, чем требуют самые короткие шаги этих графиков (точек не бывает "
+         "больше " + IntToStr(kMaxSpectrumSamples) + ", для FFT - " + IntToStr(kMaxFftSamples) +
+         "). Их составляющие выше названной частоты могли наложиться на спектр ниже неё:" + text;
+}
+
 SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   SpectrumPlan p;
   double lo = 0, hi = 0;
@@ -82,8 +127,10 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   p.T = (hi - lo) * p.ut;
   p.D = o.absolute && !o.inverse ? p.T / 2 : 1;
   if (o.type == 1) {
+    // A power of two not below the points, nor below what the curve's steps ask for.
     long long n = 1;
-    const long long count = (long long)(g.Count() - NanXCount(g.X));
+    const long long steps = StepSampleCount(g.X);
+    const long long count = std::max((long long)(g.Count() - NanXCount(g.X)), std::min(steps, kMaxSpectrumSamples));
     while (n < count && n <= kMaxFftSamples) n *= 2;
     if (n > kMaxFftSamples) {
       p.error = kTooManySamples;
@@ -91,6 +138,7 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
       return p;
     }
     p.N = n;
+    p.foldHz = RaisedToSteps(n, steps, p.T).foldHz;
     const double dt = (double(float(hi)) - double(float(lo))) / double(n - 1) * p.ut;
     p.dF = 1 / (double(n) * dt);
     if (!(dt > 0) || !std::isfinite(p.dF)) p.error = "Спектр графика \"" + g.Title + "\" не вычислен: слишком малый интервал по X";
@@ -102,13 +150,14 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
     p.endCommand = true;
     return p;
   }
-  long long r = 0;
-  if (!TryRound((hi - lo) * o.fMax * p.ut * 2, r) || r >= kMaxSpectrumSamples) {
+  SampleCount n;
+  if (!BandSampleCount(g, o.fMax, p.T, n)) {
     p.error = kTooManySamples;
     p.endCommand = true;
     return p;
   }
-  p.N = std::max(r + 1, 200LL);
+  p.N = n.N;
+  p.foldHz = n.foldHz;
   long long kMax = 0, kMin = 0;
   if (!TryRound(o.fMax / p.dF, kMax) || !TryRound(o.fMin / p.dF, kMin) ||
       (kMax > kMin && kMax - kMin > kMaxSpectrumFreqs)) {
@@ -157,6 +206,13 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
   return true;
 }
 
+void MarkSpectrum(ChartSeries& modulus, ChartSeries& phase, int unit) {
+  modulus.SpectrumFreqUnit = phase.SpectrumFreqUnit = FreqUnitIndex(unit);
+  modulus.XTitle = phase.XTitle = FrequencyAxisTitle(unit);
+  modulus.YTitle = kSpectrumModulusTitle;
+  phase.YTitle = kSpectrumPhaseTitle;
+}
+
 void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const SpectrumOptions& o,
                        const SpectrumCurves& c) {
   int mod = 0, ph = 0;
@@ -174,10 +230,10 @@ void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const Spec
     ph = m.AddSeries("Фаза спектра: " + sourceTitle, next, m.NextUnnamedName());
   }
   m.Series[std::size_t(mod)].SpectrumDivisor = c.divisor;
-  m.Series[std::size_t(mod)].SpectrumFreqUnit = m.Series[std::size_t(ph)].SpectrumFreqUnit = FreqUnitIndex(o.cbFreq);
   m.Series[std::size_t(ph)].X = c.X;
   m.Series[std::size_t(ph)].Y = c.phase;
-  m.Texts.BottomAxisTitle = FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq);
+  MarkSpectrum(m.Series[std::size_t(mod)], m.Series[std::size_t(ph)], o.cbFreq);
+  m.SetAxisTitles(FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq), m.Texts.YAxisCaption);
   if (o.noPhase && !o.inverse) m.CloseGraphs({ph});
 }
 

@@ -203,7 +203,7 @@ Messages PrepareOutputFiles(const SolverData& d, const OutPointTables& t, const 
   SetupProbeRows(s, t.sgOutPoint, run);
   SetupRegionRows(s, t.sgCurrent, run.CurrentFiles, "Выходной файл токового региона с именем");
   SetupRegionRows(s, t.sgVoltage, run.VoltageFiles, "Выходной файл напряжения с именем");
-  if (o.ShowGraphs && chart) chart->Texts.BottomAxisTitle = "t, нс";
+  if (o.ShowGraphs && chart) chart->SetAxisTitles("t, нс", chart->Texts.YAxisCaption);
   if (o.ShowInput && chart && feed) {
     const int i = chart->AddRunSeries("Исходный сигнал");
     run.SourceSeries = feed->Open(chart->Series[size_t(i)].id);

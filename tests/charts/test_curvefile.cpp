@@ -3,7 +3,10 @@
 #include <cfloat>
 #include <random>
 
+#include "charts/chartedit.h"
 #include "charts/curvefile.h"
+#include "charts/measure.h"
+#include "charts/spectrum.h"
 #include "charts_testutil.h"
 #include "common/alloc_fail.h"
 #include "solver/codepage.h"
@@ -279,4 +282,33 @@ TEST(CurveFile, LoadsRunningOutOfMemoryChangeNothing) {
         });
     m = before;
   }
+}
+
+// A saved curve carries the titles of its own X and Y whatever the axes show then: a time
+// curve after a spectrum and an impedance, the spectra, the Z graphs, a sum, a product and
+// a swap. Renaming an axis renames the curves it showed.
+TEST(CurveFile, SavedTitlesAreTheCurvesOwn) {
+  TempDir dir;
+  WriteBytes(dir.file("U.grf"), Cp("0 0 U\r\n1e-3 1 t, нс\r\n2e-3 0 U, В\r\n"));
+  ChartModel m;
+  ASSERT_TRUE(LoadGraphFile(m, dir.file("U.grf")).ok);
+  const std::vector<double> v{1, 2, 3};
+  AddSpectrumGraphs(m, "U", {.noPhase = false, .cbFreq = 3}, {v, v, v});
+  AddImpedanceGraphs(m, "U", {v, v, v}, "U", {v, v, v}, {.cbFreq = 3});
+  CombineGraphs(m, {0, 0}, false);
+  CombineGraphs(m, {0, 0}, true);
+  ApplyPointOp(m.Series[std::size_t(CombineGraphs(m, {0}, false))], PointOp::SwapXY, 0, &m.Texts);
+  std::vector<std::string> titles;
+  for (int i : {0, 1, 2, 3, 6, 7, 8}) {
+    std::string err;
+    ChartModel back;
+    ASSERT_TRUE(SaveGraphFile(m, i, dir.file("s.grf"), err) && LoadGraphFile(back, dir.file("s.grf")).ok) << err;
+    titles.push_back(back.Texts.BottomAxisTitle + "|" + back.Texts.YAxisCaption);
+  }
+  EXPECT_EQ(titles, (std::vector<std::string>{"t, нс|U, В", "f, ГГц|Модуль спектра", "f, ГГц|Фаза спектра, рад",
+                                               "f, ГГц|Z, Ом", "t, нс|U, В", "t, нс|", "U, В|t, нс"}));
+  EXPECT_EQ(m.Texts.BottomAxisTitle + "|" + m.Texts.YAxisCaption, "f, ГГц|Z, Ом");
+  m.Texts.BottomAxisTitle = "Частота, ГГц";
+  m.AxisTitlesRenamed("f, ГГц", "Z, Ом");
+  EXPECT_EQ(std::tuple(m.XTitleOf(m.Series[0]), m.XTitleOf(m.Series[3])), std::tuple("t, нс", "Частота, ГГц"));
 }

@@ -92,7 +92,7 @@ TEST(Fourier, AnalyticSpectra) {
 
 // Sizes, band and refusals of the spectrum command.
 TEST(Fourier, SpectrumPlans) {
-  const ChartSeries g = Sampled(0, 100, 0.1, [](double x) { return x; });
+  const ChartSeries g = Sampled(0, 100, 1, [](double x) { return x; });
   SpectrumOptions o;
   SpectrumPlan p = PlanSpectrum(g, o);
   EXPECT_EQ(std::tuple(p.N, p.kMin, p.count), std::tuple(201, 0, 1000));
@@ -133,6 +133,47 @@ TEST(Fourier, SpectrumPlans) {
   const SpectrumCurves c = Spectrum(span100, o);
   ASSERT_EQ(c.X.size(), 101u);
   EXPECT_NEAR(c.X.back(), 100 * p.dF, 1e-3);
+  // Never sparser than the curve: 1001 even points (X rounded to floats, as a run writes
+  // them) give 1001 samples; uneven ones as many as their shortest step asks; past the cap
+  // the samples stop there and say from where the curve may fold back.
+  ChartSeries dense = Sampled(0, 100, 0.1, [](double x) { return x; }), uneven = g;
+  for (double& x : dense.X) x = float(x + 10);
+  uneven.X[1] = 1e-7;
+  EXPECT_EQ(std::tuple(PlanSpectrum(uneven, o).N, PlanSpectrum(uneven, o).foldHz > 0), std::tuple(1 << 24, true));
+  o.type = 0;
+  p = PlanSpectrum(uneven, o);
+  EXPECT_EQ(std::tuple(PlanSpectrum(dense, o).N, p.N), std::tuple(1001, kMaxSpectrumSamples));
+  EXPECT_TRUE(FoldBackText({{"U", p.foldHz}, {"I", 0.0}}).ends_with("ниже неё:\n\"U\": выше 5E13 Гц"));
+  uneven.X[1] = 0.25;
+  EXPECT_EQ(PlanSpectrum(uneven, o).N, 401);
+}
+
+// A curve with content far above fMax: its DFT and FFT up to fMax are its exact transform,
+// and the signal rebuilt from the DFT is its part within the band.
+TEST(Fourier, ContentAboveTheBandDoesNotFoldBack) {
+  // X in ns: a 0.1 ns Gaussian at 1.5 ns and a 30 GHz burst at 4 ns, whose transform below
+  // 10 GHz is under e^-300 of its peak.
+  auto pulse = [](double x) { return std::exp(-(x - 1.5) * (x - 1.5) / 0.02); };
+  const ChartSeries g = Sampled(0, 6, 0.001, [&](double x) {
+    return pulse(x) + 0.5 * std::exp(-(x - 4) * (x - 4) / 0.08) * std::cos(60 * kPi * x);
+  });
+  auto exact = [](double f) { return std::polar(2.5066283e-10 * std::exp(-2e-20 * kPi * kPi * f * f), -3e-9 * kPi * f); };
+  SpectrumOptions o{.fMax = 10e9, .dF = 50e6, .inverse = true, .absolute = false};
+  for (int type : {0, 1}) {
+    o.type = type;
+    const SpectrumCurves c = Spectrum(g, o);
+    ASSERT_GT(c.X.size(), 30u);
+    for (std::size_t k = 0; k < c.X.size(); ++k)
+      EXPECT_LT(std::abs(std::polar(c.modulus[k], c.phase[k]) - exact(c.X[k])), 3e-14) << type << " " << c.X[k];
+    if (type == 1) break;
+    ChartSeries mod, ph;
+    mod.X = ph.X = c.X;
+    mod.Y = c.modulus;
+    ph.Y = c.phase;
+    std::vector<double> x, y;
+    ASSERT_TRUE(RebuildSignal(mod, ph, PlanSynthesis(0, 6e-9, 600, mod, ph, 0.5), c.divisor, 1e9, x, y));
+    for (std::size_t i = 0; i < x.size(); ++i) EXPECT_NEAR(y[i], pulse(x[i]), 1e-3) << x[i];
+  }
 }
 
 TEST(Fourier, FftAmpPhaseAndInverse) {

@@ -1,6 +1,7 @@
 // Pulse measurement, impedance, generators, convolution and energy against analytic values.
 #include <gtest/gtest.h>
 
+#include <complex>
 #include <numbers>
 #include <random>
 
@@ -113,6 +114,23 @@ TEST(Impedance, SeriesRlFromGaussianCurrent) {
                        "Без имени-Модуль спектра-" + std::to_string(n - 5), "Без имени-Фаза спектра-" + std::to_string(n - 4),
                        "Без имени-Real-" + std::to_string(n - 3), "Без имени-Im-" + std::to_string(n - 2),
                        "Без имени-Mod-" + std::to_string(n - 1)}));
+}
+
+// A 10 ps current pulse over 10 ns holds far more above 5 GHz than below it: Z = R + iωL.
+TEST(Impedance, SeriesRlWithContentAboveTheBand) {
+  const double R = 50, L = 1e-9;
+  auto I = [](double x) { return std::exp(-(x - 1) * (x - 1) / 2e-4); };  // x in ns
+  const ChartSeries i = test::Sampled(0, 10, 0.001, I),
+                    u = test::Sampled(0, 10, 0.001, [&](double x) { return (R - L * (x - 1) * 1e13) * I(x); });
+  const ImpedanceOptions o{.fMax = 5e9, .dF = 50e6};
+  GraphSpectrum su, si;
+  ASSERT_TRUE(ComputeGraphSpectrum(u.X, u.Y, PlanGraphSpectrum(u, o), o, su) &&
+              ComputeGraphSpectrum(i.X, i.Y, PlanGraphSpectrum(i, o), o, si));
+  ASSERT_EQ(su.X.size(), 100u);
+  for (std::size_t k = 0; k < 100; ++k) {
+    const std::complex<double> z(R, 2 * kPi * su.X[k] * L);
+    EXPECT_LT(std::abs(std::polar(su.modulus[k] / si.modulus[k], su.phase[k] - si.phase[k]) - z), 1e-4 * std::abs(z));
+  }
 }
 
 TEST(Generators, KnownValues) {

@@ -43,7 +43,7 @@ TfmCalcZ::TfmCalcZ(Prompter& msgs, QWidget* parent) : QDialog(parent), msgs_(msg
   bold.setBold(true);
   memo->setFont(bold);
   memo->setPlainText(
-      "  Вычисляется комлексное сопротивление по отношению модулей спектров |U(w)|/|I(w)|\n"
+      "  Вычисляется комплексное сопротивление по отношению модулей спектров |U(w)|/|I(w)|\n"
       "и разности фаз между током и напряжением.\n"
       "  Перед вычислением необходимо выбрать графики тока и напряжения.");
   memo->setMaximumHeight(70);

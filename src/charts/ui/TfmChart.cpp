@@ -676,7 +676,7 @@ void TfmChart::ReadFontsBack() {
 LiveFeed::Handle TfmChart::AddRunSeries(const std::string& title) {
   const int i = model_.AddRunSeries(title);
   // The recorder's time axis; set here because its thread may not touch the chart.
-  model_.Texts.BottomAxisTitle = "t, нс";
+  model_.SetAxisTitles("t, нс", model_.Texts.YAxisCaption);
   const LiveFeed::Handle h = feed_.Open(model_.Series[std::size_t(i)].id);
   RefreshChart();
   return h;

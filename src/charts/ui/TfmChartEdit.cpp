@@ -129,7 +129,7 @@ void TfmChart::BuildEditCommands() {
       if (m.value && !AskValue(QString::fromUtf8(m.value), m.error, v,
                                [&m](double x) { return m.op != PointOp::DB || x > 0; }))
         return;
-      for (int i : chosen) ApplyPointOp(model_.Series[std::size_t(i)], m.op, v);
+      for (int i : chosen) ApplyPointOp(model_.Series[std::size_t(i)], m.op, v, &model_.Texts);
       RefreshChart();
     };
     QAction* item = nullptr;

@@ -136,8 +136,9 @@ void TfmChart::N32Click() {
   const int k = model_.AddSeries(c.title, model_.SeriesDefaultColor(), model_.NextUnnamedName());
   model_.Series[std::size_t(k)].X = c.X;
   model_.Series[std::size_t(k)].Y = c.Y;
-  model_.Texts.YAxisCaption = c.yTitle;
-  model_.Texts.BottomAxisTitle = c.xTitle;
+  model_.Series[std::size_t(k)].XTitle = c.xTitle;
+  model_.Series[std::size_t(k)].YTitle = c.yTitle;
+  model_.SetAxisTitles(c.xTitle, c.yTitle);
   model_.SetActiveGraph(k);
   RefreshChart();
 }

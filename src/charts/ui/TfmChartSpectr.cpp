@@ -86,6 +86,7 @@ void TfmChart::mnSpectrClick() {
 
   ChartLongCommand lc(*this, kStopFourier);
   std::vector<std::pair<std::string, std::size_t>> skipped;
+  std::vector<std::pair<std::string, double>> folded;
   for (CurveId id : chosen) {
     const int gi = model_.IndexOf(id);
     if (gi < 0) continue;
@@ -111,6 +112,7 @@ void TfmChart::mnSpectrClick() {
     // A stop abandons the command: the fast sums leave no part-made spectrum behind.
     if (!done) break;
     skipped.emplace_back(source.Title, NanXCount(source.X));
+    folded.emplace_back(source.Title, plan.foldHz);
     AddSpectrumGraphs(model_, source.Title, o, curves);
     if (o.type == 0) setWindowTitle(QString::number(clock.elapsed()));
     RefreshChart();
@@ -119,9 +121,15 @@ void TfmChart::mnSpectrClick() {
   SetProgressCaption({});
   RefreshChart();
   ReportSkipped(skipped);
+  ReportFoldBack(folded);
+}
+
+void TfmChart::ReportFoldBack(const std::vector<std::pair<std::string, double>>& graphs) {
+  if (const std::string text = FoldBackText(graphs); !text.empty()) prompter_->message(text);
 }
 
 void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source) {
+  const std::string sourceY = model_.YTitleOf(source);  // the spectra leave the Y axis as it was
   std::string tMinText, tMaxText;
   InverseCheckTimes(source, o.cbTime, tMinText, tMaxText);
   fmBackSpectr->cbTime->setCurrentIndex(o.cbTime);
@@ -145,9 +153,13 @@ void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries&
   if (!Rebuild(*this, *prompter_, Ahz, Phz, sp, divisor, OutputTimeFactor(unit), x, y) || x.empty()) return;
   const int out = model_.AddSeries(title, model_.SeriesDefaultColor(), source.Title);
   ++model_.UnnamedGraphCounter;
-  model_.Series[std::size_t(out)].X = std::move(x);
-  model_.Series[std::size_t(out)].Y = std::move(y);
-  model_.Texts.BottomAxisTitle = TimeAxisTitle(unit);
+  ChartSeries& rebuilt = model_.Series[std::size_t(out)];
+  rebuilt.X = std::move(x);
+  rebuilt.Y = std::move(y);
+  // The signal again: in the source's quantity, whatever the axis shows now.
+  rebuilt.XTitle = TimeAxisTitle(unit);
+  rebuilt.YTitle = sourceY;
+  model_.SetAxisTitles(TimeAxisTitle(unit), model_.Texts.YAxisCaption);
   CloseSpectrumPair(model_);
   RefreshChart();
 }
@@ -193,7 +205,8 @@ void TfmChart::N18Click() {
                                    model_.NextUnnamedName());
   model_.Series[std::size_t(out)].X = std::move(x);
   model_.Series[std::size_t(out)].Y = std::move(y);
-  model_.Texts.BottomAxisTitle = TimeAxisTitle(unit);
+  model_.Series[std::size_t(out)].XTitle = TimeAxisTitle(unit);
+  model_.SetAxisTitles(TimeAxisTitle(unit), model_.Texts.YAxisCaption);
   if (fmBackSpectr->CheckBox1->isChecked()) CloseSpectrumPair(model_);
   RefreshChart();
   ReportSkipped({{phaseTitle, skipped}});

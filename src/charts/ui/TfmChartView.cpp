@@ -215,7 +215,9 @@ void TfmChart::File1Click() {
 }
 
 void TfmChart::Titles1Click() {
+  const std::string oldX = model_.Texts.BottomAxisTitle, oldY = model_.Texts.YAxisCaption;
   if (LongCommandRunning() || !fmEditComments->Execute(model_.Texts)) return;
+  model_.AxisTitlesRenamed(oldX, oldY);
   SyncTexts();
   ArrangeLegend();
 }

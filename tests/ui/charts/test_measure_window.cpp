@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <QToolButton>
 
@@ -23,6 +24,8 @@ void AnswerCalcZ(bool deleteSpectra) {
   Answer<TfmCalcZ>([deleteSpectra](TfmCalcZ* d) {
     for (QListWidget* l : {d->ListBox1, d->ListBox2})
       EXPECT_EQ(l->toolTip(), "Выделите требуемые графики, используя мышь и клавиши Shift или Ctrl");
+    EXPECT_TRUE(d->template findChild<QPlainTextEdit*>()->toPlainText().startsWith(
+        "  Вычисляется комплексное сопротивление по отношению модулей спектров"));
     d->ListBox1->clearSelection();
     d->ListBox1->item(0)->setSelected(true);
     d->eddF->setText("1e7");
