@@ -116,6 +116,14 @@ bool WithoutFigures(Report& f, const tLayer& L, int cells) {
   return true;
 }
 
+constexpr const char* kNoneAbsorbed = " (максимума нет: ни одна ячейка слоя не поглощала мощность)";
+
+// The mass of a 1-g average, g: a full gram in tenths; less (the shells ran out) in two
+// significant digits, so a few cells never read 0.0.
+std::string MassText(double kg) {
+  return float(kg) < OneGram ? FormatGeneral(kg * 1000, 2, 2) : FormatFixed(kg * 1000, 2, 1);
+}
+
 // A maximum, its cell and what follows; a material none of whose values exceeds 0 has no
 // maximum, and no cell to name.
 std::string MaxText(const SarLayerMax& M, const std::string& value, const std::string& after,
@@ -217,6 +225,15 @@ bool ComputeSAR1g(const SolverData& d, Sar1gAverage& out, std::string* err,
           L.Mass = mass(i, j, k);
         }
       }
+  // A material none of whose cells absorbed power has no maximum of its own: its averages
+  // hold only its neighbours' power, over whatever mass the shells found.
+  std::array<bool, MaxLayers> absorbed{};
+  for (int i = 1; i <= nx; ++i)
+    for (int j = 1; j <= ny; ++j)
+      for (int k = 1; k <= nz; ++k)
+        if (const int m = md.Counted(i, j, k); m && d.SARCell(i, j, k) > 0) absorbed[size_t(m)] = true;
+  for (size_t m = 0; m < absorbed.size(); ++m)
+    if (!absorbed[m]) o.Max[m] = {};
   return true;
 }
 
@@ -237,6 +254,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
   const int layerCount = std::clamp(in.LayerCount, 0, MaxLayers - 1);
   auto cellsOf = [&](int m) { return d.MaterialCellCount[size_t(m) - 1]; };
   SarSummary S;
+  std::array<SarLayerMax, MaxLayers> cellMax{};
 
   // ---- SAR.txt, first part
   {
@@ -259,7 +277,6 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
       err = "Не удалось вычислить SAR (нет памяти или массивов расчета)";
       return false;
     }
-    std::array<SarLayerMax, MaxLayers> cellMax{};
     float totalEnergy = 0;
     for (int i = 1; i <= nx; ++i)
       for (int j = 1; j <= ny; ++j)
@@ -288,7 +305,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
       const SarLayerMax& M = cellMax[size_t(m)];
       f.Line("   Среднее значение SAR слоя, Вт/кг: " + G(P / (cm * rho * V)));
       f.Line("   Максимальное значение SAR слоя, Вт/кг: " +
-             MaxText(M, G(M.Value / rho / V), "", " (максимума нет: ни одна ячейка слоя не поглощала мощность)"));
+             MaxText(M, G(M.Value / rho / V), "", kNoneAbsorbed));
       f.Line("   Поглощенная мощность слоя, Вт: " + G(P));
       f.Line("   Поглощенная максимальная мощность слоя, Вт: " + G(M.Value));
       f.Line("   Поглощенная энергия слоя, Дж: " + G(n * P * dtSec));
@@ -333,8 +350,11 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     if (sourceSum != 0) {
       balanceError = float((B - (double(layerSum) + double(sourceSum))) / sourceSum * 100);
       f.Line("Ошибка, %: " + FormatFixed(std::fabs(balanceError), 5, 1));
-      f.Line("   Если ошибка большая, это означает, что к моменту окончания счета");
-      f.Line("в счетном объеме осталось много свободных электромагнитных волн");
+      // What the error holds: the energy still stored in the volume is not part of it.
+      f.Line("   Ошибка - мощность, накопленная на ребрах сверх поглощенной в слоях и выработанной");
+      f.Line("источниками, в долях от выработанной: мощность резисторов и других элементов, кроме");
+      f.Line("источников, и поглощение на ребрах, доставшееся пустым ячейкам; остальное - округление");
+      f.Line("сумм. Волн, оставшихся в объеме к концу счета, она не показывает");
     } else {
       f.Line("Ошибка, %: не определена (источники напряжения не выработали мощности, а ошибка "
              "считается в долях от нее)");
@@ -390,8 +410,9 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
       if (WithoutFigures(f, L, cellsOf(m))) continue;
       const SarLayerMax& M = avg.Max[size_t(m)];
       f.Line("   Максимальное значение SAR слоя, усредненное по 1 г, Вт/кг: " +
-             MaxText(M, G(M.Value), " с массой " + FormatFixed(M.Mass * 1000, 2, 1) + " г",
-                     " (максимума нет: ни одно среднее по 1 г в слое не больше 0)"));
+             MaxText(M, G(M.Value), " с массой " + MassText(M.Mass) + " г",
+                     cellMax[size_t(m)].Cell[0] == 0 ? kNoneAbsorbed
+                                                     : " (максимума нет: ни одно среднее по 1 г в слое не больше 0)"));
     }
     if (!f.Close()) return false;
   }

@@ -30,7 +30,8 @@ struct SarLayerMax {
 // one, or whose average is not a finite number hold 0.
 struct Sar1gAverage {
   t3DSpaceArray Avg;                        // (Nx+1, Ny+1, Nz+1); cells 1..N-1 are filled
-  std::array<SarLayerMax, MaxLayers> Max;   // per material 1..254, in file order
+  // Per material 1..254, in file order; none for a material no cell of which absorbed power.
+  std::array<SarLayerMax, MaxLayers> Max;
 };
 
 // The model and materials a report reads; null reads those of the SolverData. A run gives
