@@ -129,6 +129,10 @@ void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxL
 
 }  // namespace
 
+std::string ProjectLeftoversNote(const std::string& projectFile) {
+  return LeftoversNote(projectFile, ModelFileName(projectFile));
+}
+
 std::string ModelFileName(const std::string& projectFile) {
   const size_t slash = projectFile.find_last_of('/');
   const size_t dot = projectFile.find_last_of('.');
@@ -262,9 +266,9 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   }
   if (ok) {
     // What saves of this project killed before their end left beside it, judged while the
-    // old pair is still in place: a copy whose file is missing stays.
-    RemoveLeftovers(path);
-    RemoveLeftovers(model);
+    // old pair is still in place: nothing while a file of the pair is missing, and an old
+    // model file only with the old project file it was saved with.
+    RemoveLeftovers(path, model);
     ok = CommitFiles({&bin, &fdt}, e);
   }
   if (!ok) {
@@ -344,7 +348,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   if (!std::filesystem::is_regular_file(path, ec)) {
     // A save killed between its renames on a disk without hard links leaves the project
     // file missing and its copies beside it.
-    const std::string left = std::filesystem::exists(path, ec) ? "" : LeftoversNote(path);
+    const std::string left = std::filesystem::exists(path, ec) ? "" : ProjectLeftoversNote(path);
     if (left.empty()) return r;  // NotFound
     return refuse("файла нет, а " + left + ".");
   }

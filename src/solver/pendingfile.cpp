@@ -20,16 +20,18 @@ std::string SideName(const std::string& path, const char* what) {
   return path + what + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
-// The process id in a side name's tail "<pid>_<n>" as SideName writes it (decimal, no
-// leading zeros); 0 when the tail is not of that form.
-long long SidePid(const std::string& tail) {
+// The process id and number in a side name's tail "<pid>_<n>" as SideName writes them
+// (decimal, no leading zeros); false when the tail is not of that form.
+bool SideNumbers(const std::string& tail, long long& pid, unsigned long long& seq) {
   const size_t bar = tail.find('_');
   auto number = [](const std::string& s) {
     return !s.empty() && s.size() <= 18 && (s == "0" || s[0] != '0') &&
            s.find_first_not_of("0123456789") == std::string::npos;
   };
-  if (bar == std::string::npos || !number(tail.substr(0, bar)) || !number(tail.substr(bar + 1))) return 0;
-  return std::stoll(tail.substr(0, bar));
+  if (bar == std::string::npos || !number(tail.substr(0, bar)) || !number(tail.substr(bar + 1))) return false;
+  pid = std::stoll(tail.substr(0, bar));
+  seq = std::stoull(tail.substr(bar + 1));
+  return pid != 0;
 }
 
 bool ProcessRuns(long long pid) {
@@ -174,7 +176,9 @@ bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err) {
   return ok;
 }
 
-std::vector<Leftover> Leftovers(const std::string& target) {
+namespace {
+
+std::vector<Leftover> ScanLeftovers(const std::string& target, bool anyProcess) {
   namespace fs = std::filesystem;
   std::vector<Leftover> found;
   const fs::path t(target);
@@ -187,33 +191,73 @@ std::vector<Leftover> Leftovers(const std::string& target) {
     if (file.size() <= name.size() + 4 || file.compare(0, name.size(), name) != 0) continue;
     const std::string kind = file.substr(name.size(), 4);
     if (kind != ".tmp" && kind != ".old") continue;
-    const long long pid = SidePid(file.substr(name.size() + 4));
+    Leftover l{it->path().string(), kind == ".old"};
     std::error_code sec;
-    if (pid != 0 && !ProcessRuns(pid) && fs::is_regular_file(it->symlink_status(sec)))
-      found.push_back({it->path().string(), kind == ".old"});
+    if (SideNumbers(file.substr(name.size() + 4), l.Pid, l.Seq) && (anyProcess || !ProcessRuns(l.Pid)) &&
+        fs::is_regular_file(it->symlink_status(sec)))
+      found.push_back(l);
   }
   std::sort(found.begin(), found.end(), [](const Leftover& a, const Leftover& b) { return a.Path < b.Path; });
   return found;
 }
 
-void RemoveLeftovers(const std::string& target) {
+bool Exists(const std::string& path) {
   std::error_code ec;
-  if (!std::filesystem::exists(target, ec)) return;
-  for (const Leftover& f : Leftovers(target)) std::filesystem::remove(f.Path, ec);
+  return std::filesystem::exists(path, ec);
 }
 
-std::string LeftoversNote(const std::string& target) {
-  namespace fs = std::filesystem;
+// The partner's kept copy that the save which kept `l` made just before it.
+const Leftover* PartnerCopy(const Leftover& l, const std::vector<Leftover>& partner) {
+  const Leftover* best = nullptr;
+  for (const Leftover& p : partner)
+    if (p.Kept && p.Pid == l.Pid && p.Seq < l.Seq && (!best || p.Seq > best->Seq)) best = &p;
+  return best;
+}
+
+std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+}  // namespace
+
+std::vector<Leftover> Leftovers(const std::string& target) { return ScanLeftovers(target, !Exists(target)); }
+
+void RemoveLeftovers(const std::string& target, const std::string& partner) {
+  if (!Exists(target) || (!partner.empty() && !Exists(partner))) return;
+  std::error_code ec;
+  const std::vector<Leftover> mine = Leftovers(target);
+  const std::vector<Leftover> theirs = partner.empty() ? std::vector<Leftover>{} : Leftovers(partner);
+  for (const Leftover& f : mine) std::filesystem::remove(f.Path, ec);
+  for (const Leftover& f : theirs) {
+    const bool withMine = std::any_of(mine.begin(), mine.end(),
+                                      [&](const Leftover& m) { return m.Kept && PartnerCopy(m, theirs) == &f; });
+    if (!f.Kept || withMine) std::filesystem::remove(f.Path, ec);
+  }
+}
+
+std::string LeftoversNote(const std::string& target, const std::string& partner) {
   const std::vector<Leftover> left = Leftovers(target);
   if (left.empty()) return "";
-  const std::string name = fs::path(target).filename().string();
+  // The target is missing: its save was torn, so the partner's copies from it count
+  // whatever their process.
+  const std::vector<Leftover> theirs = partner.empty() ? std::vector<Leftover>{} : ScanLeftovers(partner, true);
+  const std::string name = FileName(target), partnerName = FileName(partner);
   const bool one = left.size() == 1;
   std::string s = one ? "рядом лежит файл, оставленный прерванным сохранением: "
                       : "рядом лежат файлы, оставленные прерванным сохранением: ";
-  for (size_t i = 0; i < left.size(); ++i)
-    s += (i ? ", " : "") + fs::path(left[i].Path).filename().string() +
+  std::vector<std::string> pairs;
+  for (size_t i = 0; i < left.size(); ++i) {
+    s += (i ? ", " : "") + FileName(left[i].Path) +
          (left[i].Kept ? " — прежний " + name : std::string(" — новый, который это сохранение записывало"));
-  return s + "; чтобы вернуть файл, переименуйте " + (one ? "его" : "нужный") + " в " + name;
+    if (const Leftover* p = left[i].Kept ? PartnerCopy(left[i], theirs) : nullptr) {
+      pairs.push_back(FileName(p->Path));
+      s += " (с ним — " + pairs.back() + ", прежний " + partnerName + ")";
+    }
+  }
+  s += std::string("; чтобы вернуть файл, переименуйте ") + (one ? "его" : "нужный") + " в " + name;
+  if (!pairs.empty())
+    s += "; прежний " + name + " возвращайте вместе с " +
+         (pairs.size() == 1 ? pairs[0] : "названным при нем прежним " + partnerName) + ": его переименуйте в " +
+         partnerName;
+  return s;
 }
 
 bool FolderTakesFiles(const std::string& dir) {

@@ -50,21 +50,30 @@ bool CommitFiles(std::initializer_list<PendingFile*> files, std::string& err);
 
 // What a write of `target` that was killed halfway left beside it: a temporary or a kept
 // copy named exactly as PendingFile and CommitFiles name them (the target's name, ".tmp"
-// or ".old", a process id, "_", a number) whose process no longer runs; regular files only.
+// or ".old", a process id, "_", a number); regular files only. While the target is there,
+// only those whose process no longer runs (another may be saving right now); when it is
+// missing, every one, whatever its process id: after a restart an id is reused, and the
+// copy is all that is left of the file.
 struct Leftover {
   std::string Path;
   bool Kept = false;  // ".old": the target as it was before that write; else what it wrote
+  long long Pid = 0;  // the process id and number in its name
+  unsigned long long Seq = 0;
 };
 std::vector<Leftover> Leftovers(const std::string& target);
 
 // Removes the leftovers of `target`, but only while the target itself is there: where a
 // disk takes no hard links, a write killed between its two renames leaves the target
-// missing, and then its kept copy is the only one.
-void RemoveLeftovers(const std::string& target);
+// missing, and then its kept copy is the only one. With a `partner` committed together
+// with the target and before it (a project's model file), nothing goes unless both are
+// there, and a kept copy of the partner goes only with the target's kept copy from the
+// same save: without that, the target in place may be the one it was saved with.
+void RemoveLeftovers(const std::string& target, const std::string& partner = "");
 
 // For a message about a missing `target`: its leftovers by name, what each is and how to
-// put one back; empty when there are none.
-std::string LeftoversNote(const std::string& target);
+// put one back; empty when there are none. A kept copy of the target is named with the
+// partner's kept copy from the same save, which belongs with it.
+std::string LeftoversNote(const std::string& target, const std::string& partner = "");
 
 // True when a new file can be made in the folder (tried with a file of our own, removed
 // at once: permission bits alone do not tell for root or a read-only disk).

@@ -177,10 +177,11 @@ TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {
       "p.bin.old", "p.fdt.tmp12_x", "p.fdt.tmp0123_1", "q.fdt.tmp99999999_1", "p.fdt.tmp99999999_1.txt",
       "p.bin.old" + std::to_string(::getpid()) + "_7"};
   for (const std::string& f : others) WriteBytes(tmp / f, "x");
-  // The next save of the project removes what the killed one left, and nothing else.
+  // The next save of the project removes what the killed one left, and nothing else, but
+  // the old model file: the project file in place was saved with it.
   ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
   std::vector<std::string> expected = others;
-  expected.insert(expected.end(), {"p.bin", "p.fdt"});
+  expected.insert(expected.end(), {"p.bin", "p.fdt", left[1]});
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Files(tmp), expected);
   asked.clear();
@@ -190,11 +191,13 @@ TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {
 }
 
 // Where the disk takes no hard links, the old file is moved aside before the new one comes
-// in: killed between the two, the file is missing and its copy is the only one. Loading
-// names the copies, and no save removes them while their file is missing.
+// in: killed between the two, the project file is missing and its copy is the only one.
+// Loading names the copies, whatever process id their names hold (ids are reused after a
+// restart), with the old model file that belongs with the old project file; put back as
+// told, the pair loads without a question; no save removes either copy of the pair alone.
 TEST(TornSave, WithoutHardLinksAKilledSaveLeavesCopiesThatAreNamedAndKept) {
   TempDir tmp;
-  const std::string fdt = tmp / "p.fdt";
+  const std::string fdt = tmp / "p.fdt", bin = tmp / "p.bin";
   Project a(1), b(2), open(3);
   std::string err;
   ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
@@ -206,20 +209,43 @@ TEST(TornSave, WithoutHardLinksAKilledSaveLeavesCopiesThatAreNamedAndKept) {
         std::_Exit(0);
       },
       testing::KilledBySignal(SIGKILL), "");
-  const std::vector<std::string> left = Files(tmp);  // p.bin, p.bin.old…, p.fdt.old…, p.fdt.tmp…
+  std::vector<std::string> left = Files(tmp);  // p.bin, p.bin.old…, p.fdt.old…, p.fdt.tmp…
   ASSERT_EQ(left.size(), 4u);
+  // The same files as a process that runs now would have named them.
+  const std::string me = std::to_string(::getpid());
+  for (size_t i = 1; i < 4; ++i) {
+    const std::string renamed = left[i].substr(0, 9) + me + left[i].substr(left[i].find('_'));
+    fs::rename(tmp / left[i], tmp / renamed);
+    left[i] = renamed;
+  }
   const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d);
   ASSERT_EQ(std::tuple(r.Status, r.Msgs.size(), open.d->Space(3, 3, 2)), std::tuple(ProjectLoadStatus::Refused, 1u, 3));
   EXPECT_EQ(r.Msgs[0], "Проект " + fdt + " не загружен: файла нет, а рядом лежат файлы, оставленные прерванным "
-                       "сохранением: " + left[2] + " — прежний p.fdt, " + left[3] +
-                       " — новый, который это сохранение записывало; чтобы вернуть файл, переименуйте нужный в p.fdt.");
-  // The model file's copy goes with the next save, the missing project file's stay.
+                       "сохранением: " + left[2] + " — прежний p.fdt (с ним — " + left[1] + ", прежний p.bin), " +
+                       left[3] + " — новый, который это сохранение записывало; чтобы вернуть файл, переименуйте "
+                       "нужный в p.fdt; прежний p.fdt возвращайте вместе с " + left[1] +
+                       ": его переименуйте в p.bin.");
+  const std::string savedFdt = ReadBytes(tmp / left[2]), savedBin = ReadBytes(tmp / left[1]);
+  // A save while the project file is missing keeps every copy.
   ASSERT_TRUE(SaveProject(fdt, open.p, *open.d, err)) << err;
-  EXPECT_EQ(Files(tmp), (std::vector<std::string>{"p.bin", "p.fdt", left[2], left[3]}));
+  EXPECT_EQ(Files(tmp), (std::vector<std::string>{"p.bin", left[1], "p.fdt", left[2], left[3]}));
+  // The old project file put back alone: the next save keeps the old model file (and,
+  // with both files there, the temporary of a process that runs: it may be saving).
+  fs::rename(tmp / left[2], fdt);
+  ASSERT_TRUE(SaveProject(fdt, open.p, *open.d, err)) << err;
+  EXPECT_EQ(Files(tmp), (std::vector<std::string>{"p.bin", left[1], "p.fdt", left[3]}));
+  // Both put back as the message says: the old pair, no question.
+  WriteBytes(fdt, savedFdt);
+  fs::rename(tmp / left[1], bin);
+  ASSERT_EQ(ReadBytes(bin), savedBin);
+  bool asked = false;
+  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, [&](const std::string&) { return asked = true; }).Status,
+            ProjectLoadStatus::Loaded);
+  EXPECT_EQ(std::tuple(asked, open.d->Space(3, 1, 2)), std::tuple(false, 1));
   // A model file gone the same way is named in its question.
-  fs::rename(tmp / "p.bin", tmp / "p.bin.old99999999_0");
-  std::string asked;
-  LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) { asked = q; return false; });
-  EXPECT_NE(asked.find("не найден; рядом лежит файл, оставленный прерванным сохранением: p.bin.old99999999_0 — "
-                       "прежний p.bin; чтобы вернуть файл, переименуйте его в p.bin.\n"), std::string::npos) << asked;
+  fs::rename(bin, tmp / "p.bin.old99999999_0");
+  std::string question;
+  LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) { question = q; return false; });
+  EXPECT_NE(question.find("не найден; рядом лежит файл, оставленный прерванным сохранением: p.bin.old99999999_0 — "
+                          "прежний p.bin; чтобы вернуть файл, переименуйте его в p.bin.\n"), std::string::npos) << question;
 }

@@ -38,10 +38,10 @@
 #include "project/borderdecode.h"
 #include "project/doublevolume.h"
 #include "project/gridsettings.h"
+#include "project/projectfile.h"
 #include "project/ui/MainWindowText.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
-#include "solver/pendingfile.h"
 #include "solver/resultpaths.h"
 #include "solver/runsetup.h"
 #include "solver/solverdata.h"
@@ -618,7 +618,7 @@ void TfmNew3dMain::HistoryItemClick(int index) {
   const std::string name = app_.History[size_t(index)];
   if (!QFileInfo::exists(Q(name))) {
     // What a save killed on a disk without hard links left in its place is named.
-    const std::string left = LeftoversNote(name);
+    const std::string left = ProjectLeftoversNote(name);
     prompter_->message("Файл не найден: " + name + (left.empty() ? "" : "; " + left + "."));
     return;
   }

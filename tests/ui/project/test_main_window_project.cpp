@@ -99,6 +99,15 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   WriteFile(dir + "proj.fdt.old99999999_0", "x");
   w.HistoryItemClick(0);
   EXPECT_NE(p.prompter.messages.back().find("proj.fdt.old99999999_0 — прежний proj.fdt"), std::string::npos);
+  // Named by a process that runs now (an id reused after a restart), with the old model
+  // file that belongs with it.
+  const std::string me = std::to_string(QCoreApplication::applicationPid());
+  WriteFile(dir + "proj.fdt.old" + me + "_9", "x");
+  WriteFile(dir + "proj.bin.old" + me + "_8", "x");
+  w.HistoryItemClick(0);
+  EXPECT_NE(p.prompter.messages.back().find("proj.fdt.old" + me + "_9 — прежний proj.fdt (с ним — proj.bin.old" + me +
+                                            "_8, прежний proj.bin)"),
+            std::string::npos) << p.prompter.messages.back();
 }
 
 TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {
