@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <functional>
 
 #include "project/runstart.h"
 #include "solver/constants.h"
@@ -98,6 +99,180 @@ bool ZeroAtSteps(const SignalSettings& s, const SignalRunUse& u, long long from)
   return true;
 }
 
+// ---- pulses shorter than a step
+//
+// A pulse the step resolves keeps its energy (the integral of v^2) in its samples (the sum
+// of v(t_n)^2 dt) wherever the steps fall on it; one it cannot resolve reaches the run as
+// other values than its own: seen only by its tail at one step, or by its peak at one step
+// and nothing between, and its samples carry far less or far more energy depending on
+// where its peak falls between two steps. Samples at the run's steps and at steps shifted
+// by a quarter, a half and three quarters of a step must each carry the energy within a
+// factor of 2: a Gaussian then needs a width of about half a step or more.
+constexpr double kMinEnergyShare = 0.5, kMaxEnergyShare = 2;
+constexpr long long kMaxPulseSamples = kMaxSamples / 4;  // per shift
+
+// The integral of exp(-2 u^2) from a to b (a <= b), to full relative precision in either
+// tail.
+double GaussSq(double a, double b) {
+  const double r = std::sqrt(2.0), x0 = r * a, x1 = r * b;
+  const double d = x0 >= 0 ? std::erfc(x0) - std::erfc(x1)
+                 : x1 <= 0 ? std::erfc(-x1) - std::erfc(-x0)
+                           : std::erf(x1) - std::erf(x0);
+  return std::sqrt(std::atan(1.0) / 2) * d;  // sqrt(pi/8)
+}
+// The integral of u^2 exp(-2 u^2) from a to b.
+double GaussSlopeSq(double a, double b) {
+  return (a * std::exp(-2 * a * a) - b * std::exp(-2 * b * b) + GaussSq(a, b)) / 4;
+}
+
+// The integral of f over [0, u] by 8-point Gauss-Legendre on panels that shrink
+// geometrically towards 0: every time scale from u down to 1e-30 u gets its panels, as a
+// double exponential of any two rates needs.
+double GeometricIntegral(const std::function<double(double)>& f, double u) {
+  static constexpr double x[4] = {0.1834346424956498, 0.5255324099163290, 0.7966664774136267, 0.9602898564975363};
+  static constexpr double w[4] = {0.3626837833783620, 0.3137066458778873, 0.2223810344533745, 0.1012285362903763};
+  auto panel = [&](double a, double b) {
+    const double m = (a + b) / 2, h = (b - a) / 2;
+    double sum = 0;
+    for (int i = 0; i < 4; ++i) sum += w[i] * (f(m - h * x[i]) + f(m + h * x[i]));
+    return sum * h;
+  };
+  double total = 0, b = u;
+  while (b > u * 1e-30) {
+    const double a = b * 0.95;
+    total += panel(a, b);
+    b = a;
+  }
+  return total + panel(0, b);
+}
+
+// The pulse of a kind without its carrier, per unit of amplitude: its value, the integral
+// of its square from 0 to u, the time after which it is negligible, and the edit that sets
+// its length. Kinds without a pulse (the sine, Sin(X)/X: their frequency is checked) have
+// no `at`.
+struct PulseShape {
+  std::function<double(double)> at, energy;
+  double last = 0;
+  const char* edit = nullptr;
+  double value = 0;
+};
+
+PulseShape GaussShape(double W, double S, const char* edit) {
+  const double t0 = 3 * W, fall = W * std::fabs(S);
+  PulseShape p;
+  p.at = [=](double t) {
+    const double d = t - t0;
+    if (d > 0 && fall == 0) return 0.0;
+    const double x = d / (d <= 0 ? W : fall);
+    return std::exp(-x * x);
+  };
+  p.energy = [=](double u) {
+    double e = W * GaussSq(-3, (std::min(u, t0) - t0) / W);
+    if (u > t0 && fall > 0) e += fall * GaussSq(0, (u - t0) / fall);
+    return e;
+  };
+  p.last = t0 + 6 * std::max(W, fall);
+  p.edit = edit;
+  p.value = W;
+  return p;
+}
+
+PulseShape ShapeOf(const SignalSettings& s, double tEnd) {
+  const SignalParams& q = s.Params;
+  PulseShape p;
+  switch (s.Kind) {
+    case SigGauss: return GaussShape(q.GaussWidth, q.GaussSymm, "edGaussWidth");
+    case SigGaussRadio: return GaussShape(q.GaussRadioWidth, 1, "edGaussRadioWidth");
+    case SigBlackmanHarris: {
+      const double T = q.BlackmanT;
+      p.at = [=](double t) {
+        const double x = (t - 3 * T) / T;
+        return x * std::exp(-x * x);
+      };
+      p.energy = [=](double u) { return T * GaussSlopeSq(-3, (u - 3 * T) / T); };
+      p.last = 9 * T, p.edit = "edBlackmanT", p.value = T;
+      return p;
+    }
+    case SigSlowSin: {
+      // As the radio pulse's envelope: rises to 2.5 T, holds to D, falls from D.
+      const double T = q.SlowSinTime, D = q.SlowSinLong, r = 2.5 * T, aT = std::fabs(T);
+      p.at = [=](double t) {
+        if (t < r) return std::exp(-((t - r) / T) * ((t - r) / T));
+        if (t <= D) return 1.0;
+        return T == 0 ? 0.0 : std::exp(-((t - D) / T) * ((t - D) / T));
+      };
+      p.energy = [=](double u) {
+        double e = 0;
+        if (T > 0) e += T * GaussSq(-2.5, (std::min(u, r) - r) / T);
+        const double flat0 = std::max(0.0, r), flat1 = std::min(u, D);
+        if (flat1 > flat0) e += flat1 - flat0;
+        const double fall0 = std::max(flat0, D);
+        if (T != 0 && u > fall0) e += aT * GaussSq((fall0 - D) / aT, (u - D) / aT);
+        return e;
+      };
+      p.last = std::max(r, D) + 6 * aT;
+      const bool held = D >= 2.5 * aT;
+      p.edit = held ? "edSlowSinLong" : "edSlowSinTime", p.value = held ? D : T;
+      return p;
+    }
+    case SigExp:
+    case SigExpRadio: {
+      const bool radio = s.Kind == SigExpRadio;
+      const double a = radio ? q.ExpRadio_a : q.Exp_a, b = radio ? q.ExpRadio_b : q.Exp_b;
+      // exp(-a t) - exp(-b t) without losing it where a and b are close.
+      p.at = [=](double t) { return -std::exp(-a * t) * std::expm1(-(b - a) * t); };
+      p.energy = [at = p.at](double u) { return GeometricIntegral([&](double t) { return at(t) * at(t); }, u); };
+      // The pulse lasts as long as the slower rate lets it; one that grows lasts the run.
+      const double slow = std::min(a, b);
+      p.last = slow > 0 ? 20 / slow : tEnd;
+      const bool aSlower = a < b;
+      p.edit = radio ? (aSlower ? "edExpRadio_a" : "edExpRadio_b") : (aSlower ? "edExp_a" : "edExp_b");
+      p.value = aSlower ? a : b;
+      return p;
+    }
+    default: return p;
+  }
+}
+
+// The shares of the energy of a signal between 0 and (m + 1/2) dt that its samples at the
+// steps 0..m carry, at the run's own times and shifted; none when the energy gives
+// nothing to compare with.
+struct EnergyShares {
+  bool Valid = false;
+  double Run = 0, Lo = 0, Hi = 0;
+  bool Unresolved() const { return Valid && (Lo < kMinEnergyShare || Hi > kMaxEnergyShare); }
+};
+EnergyShares SampledEnergy(const std::function<double(double)>& v, long long m, double dt, double energy) {
+  EnergyShares r;
+  if (!(energy > 0) || !std::isfinite(energy)) return r;
+  for (const double shift : {0.0, 0.25, 0.5, 0.75}) {
+    double sum = 0;
+    for (long long n = 0; n <= m; ++n) sum += v((double(n) + shift) * dt) * v((double(n) + shift) * dt);
+    const double share = sum * dt / energy;
+    if (!std::isfinite(share)) return {};
+    if (shift == 0) r.Run = r.Lo = r.Hi = share;
+    r.Lo = std::min(r.Lo, share), r.Hi = std::max(r.Hi, share);
+  }
+  r.Valid = true;
+  return r;
+}
+
+// The last step a check of the pulse looks at: the run's last, the first after the
+// pulse, or the limit of samples.
+long long LastStep(const SignalRunUse& u, double last) {
+  const double pulseSteps = std::floor(last / u.StepSec) + 1;
+  return (long long)std::min({double(u.StepCount), pulseSteps, double(kMaxPulseSamples)});
+}
+
+std::string Pct(double share) { return FormatGeneral(100 * share, 3); }
+std::string ShortPulse(const EnergyShares& e, const SignalRunUse& u) {
+  return "импульс короче шага: отсчеты сигнала через шаг по времени " + Ns(u.StepSec) + " несут от " + Pct(e.Lo) +
+         " до " + Pct(e.Hi) + " % энергии импульса, смотря по тому, где между шагами приходится импульс (в "
+         "моменты шагов этого расчета — " + Pct(e.Run) + " %): шаг не передает такой импульс";
+}
+
+constexpr const char* kOrShorterStep = " или уменьшите шаг по времени на странице «Геометрия»";
+
 RunRefusal Refusal(const std::string& status, const std::string& head, const std::string& why,
                    const std::string& where) {
   return {head + " — " + why + kCannotRun + where + ".", std::string("Сигнал: ") + status};
@@ -170,7 +345,23 @@ RunRefusal FileRefusal(const SignalSettings& s, const SignalRunUse& u) {
     return Refusal("сигнал из файла равен нулю на всех шагах расчета", file,
                    "его импульсы короче шага по времени " + Ns(u.StepSec) +
                        ": во все моменты шагов расчета сигнал равен нулю",
-                   where + " или уменьшите шаг по времени на странице «Геометрия»");
+                   where + kOrShorterStep);
+  if (f.Sorted) {
+    // The file's line segments integrate exactly.
+    const long long m = LastStep(u, last);
+    const double end = (double(m) + 0.5) * u.StepSec;
+    double energy = 0;
+    for (size_t i = 1; i < f.Times.size() && f.Times[i - 1] < end; ++i) {
+      const double t0 = f.Times[i - 1], t1 = f.Times[i], v0 = f.Values[i - 1];
+      if (!(t1 > t0)) continue;
+      const double v1 = t1 <= end ? double(f.Values[i]) : v0 + (double(f.Values[i]) - v0) * (end - t0) / (t1 - t0);
+      energy += (std::min(t1, end) - t0) * (v0 * v0 + v0 * v1 + v1 * v1) / 3;
+    }
+    const EnergyShares e =
+        SampledEnergy([&](double t) { return EvaluateSignal(s, t); }, m, u.StepSec, energy);
+    if (e.Unresolved())
+      return Refusal("импульсы файла сигнала короче шага по времени", file, ShortPulse(e, u), where + kOrShorterStep);
+  }
   if (!(peak * GainOf(u) <= FLT_MAX))
     return Refusal("значения файла сигнала вне диапазона чисел расчета", file,
                    "наибольшее по модулю значение в нем " + Num(peak) + FieldOf(peak, u) + BeyondMax(), where);
@@ -242,13 +433,17 @@ RunRefusal SignalValueRefusal(const SignalSettings& s, const SignalRunUse& u) {
                             ". Амплитуда должна быть по модулю не больше " + FormatGeneral(limit, 3));
   }
   if (peak < FLT_MIN) return ParamRefusal(s, k.ampl, k.A, BelowMin(peak));
-  if (ZeroAtSteps(s, u, 0)) {
-    // The pulse is shorter than a step: its width, or the slower of the two rates.
-    const bool aSlower = k.rateA && k.a < k.b;
-    const char* edit = k.width ? k.width : k.rateA ? (aSlower ? k.rateA : k.rateB) : k.ampl;
-    return ParamRefusal(s, edit, k.width ? k.W : k.rateA ? (aSlower ? k.a : k.b) : k.A,
+  // The pulse shorter than a step is named by the edit that sets its length.
+  const PulseShape pulse = ShapeOf(s, tEnd);
+  if (ZeroAtSteps(s, u, 0))
+    return ParamRefusal(s, pulse.edit ? pulse.edit : k.ampl, pulse.edit ? pulse.value : k.A,
                         "во все моменты шагов расчета (шаг по времени " + Ns(u.StepSec) +
-                            ") сигнал равен нулю: импульс короче шага");
+                            ") сигнал равен нулю: импульс короче шага",
+                        kOrShorterStep);
+  if (pulse.at) {
+    const long long m = LastStep(u, pulse.last);
+    const EnergyShares e = SampledEnergy(pulse.at, m, u.StepSec, pulse.energy((double(m) + 0.5) * u.StepSec));
+    if (e.Unresolved()) return ParamRefusal(s, pulse.edit, pulse.value, ShortPulse(e, u), kOrShorterStep);
   }
   return {};
 }

@@ -1,9 +1,12 @@
 // Signal values no run can use, refused before the first step with the field and the limit.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "project/signalvalues.h"
 #include "solver/file_fixture.h"
 #include "solver/lumped.h"
+#include "solver/numtext.h"
 #include "solver/run_fixture.h"
 
 using namespace rv;
@@ -118,4 +121,79 @@ TEST(SignalValues, SignalFileNotLoadedShortLateOrTooLarge) {
   EXPECT_EQ(LoadSignalFile(write("huge.srg", "0.1 1\n0.2 -4e38\n"), UnitNs).Message,
             "Файл входного сигнала не читается из-за ошибки в строке 2: значение -4e38 по модулю больше 3.4E38, "
             "предела чисел расчета");
+}
+
+// A pulse far shorter than a step reaches the run as a tail or a lone peak at one step:
+// its samples at the steps, and at steps shifted by parts of a step, carry far less or
+// far more than its energy. Refused by the field that sets its length; a pulse the step
+// resolves is taken.
+TEST(SignalValues, PulsesTheStepCannotResolveAreRefused) {
+  auto check = [](int kind, const std::function<void(SignalParams&)>& set, const SignalRunUse& u = PlaneWave()) {
+    SignalSettings s;
+    s.Kind = kind;
+    set(s.Params);
+    return SignalValueRefusal(s, u);
+  };
+  // At a 1.8 ps step a Gaussian of 1e-15 or 1e-13 s is seen only by its e^-9 tail at t = 0.
+  for (const double W : {1e-15, 1e-13}) {
+    const RunRefusal r = check(SigGauss, [&](SignalParams& p) { p.GaussWidth = W; }, {1.8e-12, 3000, true, 0, 0});
+    EXPECT_EQ(r.status, Field + "«Ширина, с:»");
+    EXPECT_EQ(r.text.rfind("Сигнал «Гауссов импульс»: «Ширина, с:» = " + FormatGeneral(W, 15) +
+                               " — импульс короче шага: отсчеты сигнала через шаг по времени 0.0018 нс несут от ", 0),
+              0u) << r.text;
+    EXPECT_NE(r.text.find("или уменьшите шаг по времени на странице «Геометрия»."), std::string::npos);
+  }
+  // Sampled at a step dt, a Gaussian of width W keeps its energy within 1 ± 2 exp(-(pi W/dt)^2 / 2)
+  // (the first alias of its spectrum): from W = 0.55 dt every width is taken, up to 0.45 dt
+  // every one refused, wherever its peak at 3W falls between the steps.
+  for (int i = 5; i <= 150; ++i) {
+    if (i > 45 && i < 55) continue;
+    const bool refused(check(SigGauss, [&](SignalParams& p) { p.GaussWidth = i * 1e-14; }));
+    EXPECT_EQ(refused, i <= 45) << "W = " << i * 0.01 << " dt";
+  }
+  // Every kind with a pulse: named by its length, taken when a step or more long.
+  struct Case {
+    int kind;
+    std::function<void(SignalParams&)> shorter, longer;
+    const char* field;
+  };
+  const std::vector<Case> cases = {
+      {SigGaussRadio, [](SignalParams& p) { p.GaussRadioWidth = 1e-14; },
+       [](SignalParams& p) { p.GaussRadioWidth = 2e-12; }, "«Ширина, с:»"},
+      {SigBlackmanHarris, [](SignalParams& p) { p.BlackmanT = 1e-14; }, [](SignalParams& p) { p.BlackmanT = 2e-12; },
+       "«T, с:»"},
+      {SigSlowSin, [](SignalParams& p) { p.SlowSinLong = 3e-13, p.SlowSinTime = 1e-13; },
+       [](SignalParams& p) { p.SlowSinLong = 1e-10, p.SlowSinTime = 1e-11; }, "«Длительность, с:»"},
+      {SigSlowSin, [](SignalParams& p) { p.SlowSinLong = 1e-13, p.SlowSinTime = 1e-13; },
+       [](SignalParams& p) { p.SlowSinLong = 1e-12, p.SlowSinTime = 2e-12; }, "«Время нарастания, с:»"},
+      {SigExp, [](SignalParams& p) { p.Exp_a = 1e14, p.Exp_b = 2e14; },
+       [](SignalParams& p) { p.Exp_a = 1e11, p.Exp_b = 1e15; }, "«a, 1/с:»"},  // a step-like rise is taken
+      {SigExpRadio, [](SignalParams& p) { p.ExpRadio_a = 3e14, p.ExpRadio_b = 2e14; },
+       [](SignalParams& p) { p.ExpRadio_a = 1e15, p.ExpRadio_b = 1e11; }, "«b, 1/с:»"},
+  };
+  for (const Case& c : cases) {
+    const RunRefusal r = check(c.kind, c.shorter);
+    EXPECT_EQ(r.status, Field + c.field) << c.kind << ": " << r.text;
+    EXPECT_FALSE(check(c.kind, c.longer)) << c.kind << ": " << check(c.kind, c.longer).text;
+  }
+  // A sine just below the sampling limit, Sin(X)/X up to it: no pulse to lose.
+  EXPECT_FALSE(check(SigSin, [](SignalParams& p) { p.SinFreq = 4.9e11; }));
+  EXPECT_FALSE(check(SigSinXdivX, [](SignalParams& p) { p.SinXdivXF = 2 * 4.9e11; }));
+
+  // A signal file's pulse 0.3 ps wide across step 5: not zero there, but a lone sample.
+  const rvtest::TempDir dir;
+  auto file = [&](const std::string& text) {
+    rvtest::WriteBytes(dir / "s.srg", text);
+    SignalSettings s;
+    s.Kind = SigFromFile;
+    s.FileName = dir / "s.srg";
+    const SignalFileResult f = LoadSignalFile(s.FileName, UnitNs);
+    s.FileLoaded = f.Status == SignalFileStatus::Ok;
+    s.File = f.Table;
+    return SignalValueRefusal(s, PlaneWave());
+  };
+  const RunRefusal shortFile = file("0.0049 0\n0.00505 1\n0.0052 0\n0.5 0\n");
+  EXPECT_EQ(shortFile.status, "Сигнал: импульсы файла сигнала короче шага по времени");
+  EXPECT_NE(shortFile.text.find("импульс короче шага"), std::string::npos) << shortFile.text;
+  EXPECT_FALSE(file("0.05 0\n0.1 1\n0.15 0\n0.5 0\n"));
 }
