@@ -118,10 +118,10 @@ bool WithoutFigures(Report& f, const tLayer& L, int cells) {
 
 constexpr const char* kNoneAbsorbed = " (максимума нет: ни одна ячейка слоя не поглощала мощность)";
 
-// The mass of a 1-g average, g: a full gram in tenths; less (the shells ran out) in two
+// The mass of a 1-g average, g: a full gram in tenths; less (the shells ran out) in three
 // significant digits, so a few cells never read 0.0.
 std::string MassText(double kg) {
-  return float(kg) < OneGram ? FormatGeneral(kg * 1000, 2, 2) : FormatFixed(kg * 1000, 2, 1);
+  return float(kg) < OneGram ? FormatGeneral(kg * 1000, 3, 2) : FormatFixed(kg * 1000, 2, 1);
 }
 
 // A maximum, its cell and what follows; a material none of whose values exceeds 0 has no
