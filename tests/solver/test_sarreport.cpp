@@ -318,8 +318,11 @@ TEST(SarReport, MeanSarIsSigmaMeanSquareFieldOverDensity) {
   const double cells = d.MaterialCellCount[0], n = d.CurStep - d.SARDelay;
   const double expected = b.sigmaE2 / n / cells / 1000;
   ASSERT_GT(expected, 0);
-  const double written = Figure(ReadLines(d.SARDir + "SAR.txt"), "   Среднее значение SAR слоя, Вт/кг: ");
+  const std::vector<std::string> lines = ReadLines(d.SARDir + "SAR.txt");
+  const double written = Figure(lines, "   Среднее значение SAR слоя, Вт/кг: ");
   EXPECT_NEAR(written / expected, 1.0, 0.01);
+  // Cells of 0.125 g: a full gram, in tenths as ever.
+  EXPECT_NE(lines.back().find(" с массой 1.0 г"), std::string::npos) << lines.back();
 }
 
 // A source drives a two-wire line loaded by a resistor standing on a small lossless
