@@ -234,20 +234,21 @@ PulseShape ShapeOf(const SignalSettings& s, double tEnd) {
   }
 }
 
-// The shares of the energy of a signal between 0 and (m + 1/2) dt that its samples at the
-// steps 0..m carry, at the run's own times and shifted; none when the energy gives
-// nothing to compare with.
+// The shares of the energy of a signal up to (m + 1/2) dt that its samples at the steps
+// from..m carry, at the run's own times and shifted (the signal is 0 before step from);
+// none when the energy gives nothing to compare with.
 struct EnergyShares {
   bool Valid = false;
   double Run = 0, Lo = 0, Hi = 0;
   bool Unresolved() const { return Valid && (Lo < kMinEnergyShare || Hi > kMaxEnergyShare); }
 };
-EnergyShares SampledEnergy(const std::function<double(double)>& v, long long m, double dt, double energy) {
+EnergyShares SampledEnergy(const std::function<double(double)>& v, long long from, long long m, double dt,
+                           double energy) {
   EnergyShares r;
   if (!(energy > 0) || !std::isfinite(energy)) return r;
   for (const double shift : {0.0, 0.25, 0.5, 0.75}) {
     double sum = 0;
-    for (long long n = 0; n <= m; ++n) sum += v((double(n) + shift) * dt) * v((double(n) + shift) * dt);
+    for (long long n = from; n <= m; ++n) sum += v((double(n) + shift) * dt) * v((double(n) + shift) * dt);
     const double share = sum * dt / energy;
     if (!std::isfinite(share)) return {};
     if (shift == 0) r.Run = r.Lo = r.Hi = share;
@@ -257,11 +258,11 @@ EnergyShares SampledEnergy(const std::function<double(double)>& v, long long m, 
   return r;
 }
 
-// The last step a check of the pulse looks at: the run's last, the first after the
-// pulse, or the limit of samples.
-long long LastStep(const SignalRunUse& u, double last) {
+// The last step a check of the pulse from step `from` on looks at: the run's last, the
+// first after the pulse, or the limit of samples.
+long long LastStep(const SignalRunUse& u, double last, long long from = 0) {
   const double pulseSteps = std::floor(last / u.StepSec) + 1;
-  return (long long)std::min({double(u.StepCount), pulseSteps, double(kMaxPulseSamples)});
+  return (long long)std::min({double(u.StepCount), pulseSteps, double(from + kMaxPulseSamples)});
 }
 
 std::string Pct(double share) { return FormatGeneral(100 * share, 3); }
@@ -341,14 +342,15 @@ RunRefusal FileRefusal(const SignalSettings& s, const SignalRunUse& u) {
     return Refusal("сигнал из файла равен нулю до конца расчета", file,
                    "сигнал в нем равен нулю до момента " + Ns(start) + ", а расчет кончается в момент " + Ns(tEnd),
                    where + " или увеличьте «Число шагов:» на странице «Геометрия»");
-  if (ZeroAtSteps(s, u, (long long)std::floor(start / u.StepSec)))
+  const long long from = (long long)std::floor(start / u.StepSec);
+  if (ZeroAtSteps(s, u, from))
     return Refusal("сигнал из файла равен нулю на всех шагах расчета", file,
                    "его импульсы короче шага по времени " + Ns(u.StepSec) +
                        ": во все моменты шагов расчета сигнал равен нулю",
                    where + kOrShorterStep);
   if (f.Sorted) {
-    // The file's line segments integrate exactly.
-    const long long m = LastStep(u, last);
+    // The file's line segments integrate exactly; those before its start hold 0.
+    const long long m = LastStep(u, last, from);
     const double end = (double(m) + 0.5) * u.StepSec;
     double energy = 0;
     for (size_t i = 1; i < f.Times.size() && f.Times[i - 1] < end; ++i) {
@@ -358,7 +360,7 @@ RunRefusal FileRefusal(const SignalSettings& s, const SignalRunUse& u) {
       energy += (std::min(t1, end) - t0) * (v0 * v0 + v0 * v1 + v1 * v1) / 3;
     }
     const EnergyShares e =
-        SampledEnergy([&](double t) { return EvaluateSignal(s, t); }, m, u.StepSec, energy);
+        SampledEnergy([&](double t) { return EvaluateSignal(s, t); }, from, m, u.StepSec, energy);
     if (e.Unresolved())
       return Refusal("импульсы файла сигнала короче шага по времени", file, ShortPulse(e, u), where + kOrShorterStep);
   }
@@ -442,7 +444,7 @@ RunRefusal SignalValueRefusal(const SignalSettings& s, const SignalRunUse& u) {
                         kOrShorterStep);
   if (pulse.at) {
     const long long m = LastStep(u, pulse.last);
-    const EnergyShares e = SampledEnergy(pulse.at, m, u.StepSec, pulse.energy((double(m) + 0.5) * u.StepSec));
+    const EnergyShares e = SampledEnergy(pulse.at, 0, m, u.StepSec, pulse.energy((double(m) + 0.5) * u.StepSec));
     if (e.Unresolved()) return ParamRefusal(s, pulse.edit, pulse.value, ShortPulse(e, u), kOrShorterStep);
   }
   return {};

@@ -182,7 +182,7 @@ TEST(SignalValues, PulsesTheStepCannotResolveAreRefused) {
 
   // A signal file's pulse 0.3 ps wide across step 5: not zero there, but a lone sample.
   const rvtest::TempDir dir;
-  auto file = [&](const std::string& text) {
+  auto file = [&](const std::string& text, const SignalRunUse& u = PlaneWave()) {
     rvtest::WriteBytes(dir / "s.srg", text);
     SignalSettings s;
     s.Kind = SigFromFile;
@@ -190,10 +190,13 @@ TEST(SignalValues, PulsesTheStepCannotResolveAreRefused) {
     const SignalFileResult f = LoadSignalFile(s.FileName, UnitNs);
     s.FileLoaded = f.Status == SignalFileStatus::Ok;
     s.File = f.Table;
-    return SignalValueRefusal(s, PlaneWave());
+    return SignalValueRefusal(s, u);
   };
   const RunRefusal shortFile = file("0.0049 0\n0.00505 1\n0.0052 0\n0.5 0\n");
   EXPECT_EQ(shortFile.status, "Сигнал: импульсы файла сигнала короче шага по времени");
   EXPECT_NE(shortFile.text.find("импульс короче шага"), std::string::npos) << shortFile.text;
   EXPECT_FALSE(file("0.05 0\n0.1 1\n0.15 0\n0.5 0\n"));
+  // The same pulse 400 ns later, in a run of 500 000 steps: looked at where it is.
+  EXPECT_EQ(file("400.0049 0\n400.00505 1\n400.0052 0\n500 0\n", {1e-12, 500000, true, 0, 0}).status,
+            "Сигнал: импульсы файла сигнала короче шага по времени");
 }
