@@ -1,6 +1,7 @@
 // Values of the signal window that no run can use, found by the run start before the first
-// step: a signal that is zero at every step, a frequency the time step cannot sample, a
-// width or duration not above 0, a signal beyond the range of the run's 32-bit fields.
+// step: a signal that is zero at every step, a pulse or frequency the time step cannot
+// sample, a width or duration not above 0, a signal beyond the range of the run's 32-bit
+// fields.
 #pragma once
 #include <string>
 #include <vector>
