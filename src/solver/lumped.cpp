@@ -108,6 +108,7 @@ void LumpedRun::Clear() {
   Inductors.clear();
   GapEdges.clear(); SourceEdges.clear(); ResistorEdges.clear(); CapacitorEdges.clear();
   InductorEdges.clear();
+  SourcePower.clear(); ResistorPower.clear();
   joints_.clear();
   nx_ = ny_ = nz_ = 0;
   skipped_ = 0;
@@ -160,15 +161,19 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
   const LD inv = InvEta0, ts = d.TimeStep, c = LightSpeed;
   std::map<EdgeKey, size_t> at;
   std::vector<LD> B, K;
+  std::vector<int> members;
   auto joint = [&](const Edge& e, const auto& rec) -> size_t {
     const auto [it, added] = at.emplace(EdgeKey{e.Axis, rec.X, rec.Y, rec.Z}, joints_.size());
     if (added) {
       Joint j;
       j.Axis = e.Axis; j.X = rec.X; j.Y = rec.Y; j.Z = rec.Z;
+      j.Len = e.Len;
       joints_.push_back(j);
       B.push_back(0);
       K.push_back(0);
+      members.push_back(0);
     }
+    ++members[it->second];
     return it->second;
   };
   auto stepped = [](const Edge& e) { return e.Active && e.Axis >= 0; };
@@ -182,7 +187,10 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
   }
   for (size_t r = 0; r < Resistors.size(); ++r) {
     const Edge& e = ResistorEdges[r];
-    if (stepped(e)) B[joint(e, Resistors[r])] += ts * LD(e.Len) / 2 / LD(Resistors[r].Value) / inv / LD(e.Area);
+    if (!stepped(e)) continue;
+    const size_t j = joint(e, Resistors[r]);
+    joints_[j].Resistors.push_back(r);
+    B[j] += ts * LD(e.Len) / 2 / LD(Resistors[r].Value) / inv / LD(e.Area);
   }
   for (size_t r = 0; r < Capacitors.size(); ++r) {
     const Edge& e = CapacitorEdges[r];
@@ -193,9 +201,16 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
     if (stepped(e))
       joints_[joint(e, Inductors[r])].Inductors.push_back({r, InductorFactor(e.Len, e.Area, d.TimeStep, Inductors[r].L)});
   }
+  SourcePower.assign(VoltageSources.size(), NAN);
+  ResistorPower.assign(Resistors.size(), NAN);
   for (size_t j = 0; j < joints_.size(); ++j) {
-    joints_[j].Den = 1 + K[j] + B[j];
-    joints_[j].Keep = (1 + K[j] - B[j]) / joints_[j].Den;
+    Joint& J = joints_[j];
+    J.Den = 1 + K[j] + B[j];
+    J.Keep = (1 + K[j] - B[j]) / J.Den;
+    J.Shared = members[j] > 1;
+    if (!J.Shared) continue;
+    for (const auto& s : J.Sources) SourcePower[s.first] = 0;
+    for (const size_t r : J.Resistors) ResistorPower[r] = 0;
   }
 
   // A gap holds its edge alone: one that shares it is left out.
@@ -265,6 +280,7 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
   // adds nothing to any value, and terms a kind leaves out are exact: with one element on
   // the edge the update keeps the bits of that element's own formula.
   const LD V = SourceEdges.empty() ? 0 : SourceValue(signal, false, d.CurTime);
+  const bool power = d.SAROn && Step >= d.SARDelay;
   if (Step == 0)
     for (tInductor& s : Inductors) s.Accum = 0;
   for (const Joint& j : joints_) {
@@ -275,6 +291,14 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     for (const auto& [r, lambda] : j.Inductors) held += -(lambda * LD(Inductors[r].Accum));
     E = float(drive / j.Den + j.Keep * LD(j.OldE) + C / inv / j.Den + held / j.Den);
     for (const auto& [r, lambda] : j.Inductors) Inductors[r].Accum = float(LD(Inductors[r].Accum) + LD(E));
+    if (!j.Shared || !power) continue;
+    // Each branch's power at the edge's voltage averaged over the step, as the edge's sum.
+    const double U = (double(j.OldE) + double(E)) / 2 * j.Len;
+    for (const auto& [r, alpha] : j.Sources) {
+      const tVoltageSource& s = VoltageSources[r];
+      SourcePower[r] += U * (U - (s.Polarity == '-' ? -1 : 1) * double(V)) / s.R;
+    }
+    for (const size_t r : j.Resistors) ResistorPower[r] += U * U / Resistors[r].Value;
   }
   return true;
 }

@@ -65,6 +65,12 @@ public:
   std::vector<tLumpedElement> Capacitors;
   std::vector<tInductor> Inductors;
 
+  // The power of each source's and resistor's own branch, W, summed over the steps whose
+  // absorbed power adds up (SAROn, from step SARDelay) as the edges' sums are: kept for a
+  // record whose edge other elements share, where the edge's sum holds theirs too; NaN for
+  // a record alone on its edge. A source's is negative while it delivers.
+  std::vector<double> SourcePower, ResistorPower;
+
   // A record's place on the grid, one per record of the arrays above (same order).
   struct Edge {
     bool Active = false;   // X != 0, the cell lies inside the grid, the value is usable
@@ -90,6 +96,9 @@ private:
     long double Keep = 1;  // (1 + K - B) / (1 + K + B)
     std::vector<std::pair<size_t, long double>> Sources;    // record, alpha
     std::vector<std::pair<size_t, long double>> Inductors;  // record, lambda
+    std::vector<size_t> Resistors;                          // records
+    bool Shared = false;   // more than one record on the edge
+    double Len = 0;        // the edge's length
     float OldE = 0;        // the edge's E before this step's E update (KeepEdges)
   };
   std::vector<Joint> joints_;

@@ -3,8 +3,10 @@
 #include <cstring>
 #include <random>
 
+#include "file_fixture.h"
 #include "run_fixture.h"
 #include "solver/lumped.h"
+#include "solver/sarreport.h"
 #include "solver/yee.h"
 
 using namespace rv;
@@ -259,4 +261,47 @@ TEST(SharedEdges, AParallelRLCEdgeRingsAtItsFrequencyWithTheQItsRGives) {
     EXPECT_NEAR(f, f0, 0.003 * f0) << C;
     EXPECT_NEAR(Q, Q0, 0.01 * Q0) << C;
   }
+}
+
+// A source of 50 Ohm and a resistor of 100 Ohm on one edge drive a 50 Ohm load through a
+// short line: a Norton source of 2/3 V behind 33.3 Ohm. Each element's power in the report
+// is its own branch's: the source delivers what its neighbour and the load take, and the
+// two on the shared edge add up to the edge's own sum.
+TEST(SharedEdges, EachElementOnASharedEdgeReportsItsOwnPower) {
+  Line L;
+  ASSERT_TRUE(BuildLine(L));
+  ElementArrays el;
+  el.VoltageSources.push_back(SourceAt(Line::X0, 50));
+  el.Resistors = {ElementAt(Line::X0, 100), ElementAt(Line::X1, 50)};
+  const int period = int(std::lround(1 / (L.sig.Freq * L.d.TimeStepSec))), delay = 3 * period;
+  ASSERT_EQ(RunLine(L, el, delay + 3 * period, delay).End, RunEnd::Completed);
+  const double n = L.d.CurStep - L.d.SARDelay;
+  const double source = L.k.Lumped.SourcePower[0] / n, near = L.k.Lumped.ResistorPower[0] / n;
+  const double load = L.d.PowerZ(Line::X1, Line::Y, Line::Z) / n, edge = L.d.PowerZ(Line::X0, Line::Y, Line::Z) / n;
+  EXPECT_TRUE(std::isnan(L.k.Lumped.ResistorPower[1]));  // alone on its edge: the edge's sum
+  const double Rth = 100.0 / 3, Vth = 2.0 / 3, Vedge = Vth * 50 / (Rth + 50);
+  EXPECT_NEAR(load, Vth * Vth * 50 / (2 * (Rth + 50) * (Rth + 50)), 0.01 * load);
+  EXPECT_NEAR(near, Vedge * Vedge / (2 * 100), 0.01 * near);
+  EXPECT_NEAR(-source, near + load, 0.01 * -source);
+  EXPECT_NEAR(source + near, edge, 0.01 * -source);
+
+  rvtest::TempDir tmp;
+  L.d.SARDir = tmp / "SAR/";
+  SarReportInput in;
+  in.Sources = &L.k.Lumped.VoltageSources;
+  in.Resistors = &L.k.Lumped.Resistors;
+  in.SourcePower = &L.k.Lumped.SourcePower;
+  in.ResistorPower = &L.k.Lumped.ResistorPower;
+  in.Model = {&L.d.Space, &L.d.Layers};
+  std::string err;
+  SarSummary sum;
+  ASSERT_TRUE(WriteSARReports(L.d, in, err, &sum)) << err;
+  EXPECT_FLOAT_EQ(sum.SourcePowerSum, float(source));
+  std::vector<double> resistors;  // the report's "мощность, Вт" of each resistor
+  const std::string head = "        мощность, Вт ";
+  for (const std::string& line : rvtest::ReadLines(L.d.SARDir + "SAR.txt"))
+    if (line.rfind(head, 0) == 0) resistors.push_back(std::stod(line.substr(head.size())));
+  ASSERT_EQ(resistors.size(), 2u);
+  EXPECT_NEAR(resistors[0], near, 1e-4 * near);  // printed to 5 digits
+  EXPECT_NEAR(resistors[1], load, 1e-4 * load);
 }
