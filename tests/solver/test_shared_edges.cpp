@@ -241,3 +241,35 @@ TEST(SharedEdges, EachElementOnASharedEdgeReportsItsOwnPower) {
   EXPECT_NEAR(resistors[0], near, 1e-4 * near);
   EXPECT_NEAR(resistors[1], load, 1e-4 * load);
 }
+
+// An inductor's bound on an edge it shares: a capacitor there adds to the edge's mass and a
+// resistor takes energy out, so the L the check allows alone stays stable with them, and the
+// capacitor moves the true bound to where lambda - 4 kappa meets it, far below. Kicked runs
+// of 3000 steps: the edge's largest |E| over the last quarter against the first.
+TEST(SharedEdges, AnInductorsBoundHoldsWithACapacitorAndAResistorOnItsEdge) {
+  SolverData g;
+  MakeBox(g, 20, 1e-3, false);
+  double lo = 1e-15, hi = 1e-6;  // the least L the check allows alone
+  for (int it = 0; it < 60; ++it) {
+    const double mid = std::sqrt(lo * hi);
+    (CheckInductorStability(InductorGridOf(g), {{10, 10, 10, 2, mid}}).Site >= 0 ? lo : hi) = mid;
+  }
+  auto grows = [](double L, std::vector<One> ones) {
+    SolverData d;
+    if (!Box(d, 20)) return true;
+    ones.push_back({'L', 10, 10, 10, 'Z', L});
+    d.Ez(10, 10, 10) = 1;
+    RunKernels k;
+    SmoothSine quiet;
+    quiet.Ampl = 0;
+    double early = 0, late = 0;
+    const RunOutcome o = RunSteps(d, k, Elements(ones), &quiet, 3000, [&](int step) {
+      double& peak = step < 750 ? early : late;
+      if (step < 750 || step >= 2250) peak = std::max(peak, double(std::fabs(d.Ez(10, 10, 10))));
+    });
+    return o.End != RunEnd::Completed || late > 2 * early;
+  };
+  const std::vector<One> rc = {{'C', 10, 10, 10, 'Z', 1e-12}, {'R', 10, 10, 10, 'Z', 100}};
+  EXPECT_EQ(std::tuple(grows(1.02 * hi, rc), grows(0.25 * hi, {rc[0]}), grows(0.9 * hi, {}), grows(0.25 * hi, {})),
+            std::tuple(false, false, true, true));
+}
