@@ -411,6 +411,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (in.lamped) {
     rows = CheckLumpedRows(*in.lamped, d);
     if (rows.refusal) return st.Refuse(rows.refusal);
+    if (const RunRefusal no = SharedGapEdgeRefusal(*in.lamped, d)) return st.Refuse(no);
     const bool noSourceLeft = d.InternalSourcesOnly && rows.sourcesUsed == 0;
     if (!rows.leftOut.empty() && !noSourceLeft && !host.ConfirmRowsLeftOut(RowsLeftOutQuestion(rows)))
       return st.Cancel(runmsg::RowsLeftOutStatus);
@@ -595,7 +596,7 @@ bool RefusalHolds(const std::string& status, const RunStartInputs& in, const Sol
   LumpedRowsCheck rows;
   if (in.lamped) {
     rows = CheckLumpedRows(*in.lamped, c);
-    if (is(rows.refusal)) return true;
+    if (is(rows.refusal) || is(SharedGapEdgeRefusal(*in.lamped, c))) return true;
     if (status == runmsg::RowsLeftOutStatus) return !rows.leftOut.empty();
   }
   if (c.InternalSourcesOnly && rows.sourcesUsed <= 0 && status == runmsg::NoSourcesStatus) return true;

@@ -254,6 +254,58 @@ std::string RowsLeftOutQuestion(const LumpedRowsCheck& check) {
          "\nНачать расчет без них?";
 }
 
+namespace {
+
+// The rows of the five tables a run uses as records with their cells and directions (the
+// records of other rows keep X = 0), in the run's arrays, record r from row r + 1.
+ElementArrays UsedRowEdges(const LampedTables& t, const SolverData& d) {
+  ElementArrays a;
+  auto fill = [&](const LumpedKind& k, auto& recs) {
+    const StringGrid& g = t.*k.grid;
+    recs.resize(size_t(g.RowCount() > 1 ? g.RowCount() - 1 : 0));
+    for (int r = 1; r < g.RowCount(); ++r) {
+      std::string why;
+      if (g.Cells(0, r).empty() || ReadRow(k, g, r, d, why) || !why.empty()) continue;
+      auto& rec = recs[size_t(r - 1)];
+      TryStrToInt(g.Cells(0, r), rec.X);
+      TryStrToInt(g.Cells(1, r), rec.Y);
+      TryStrToInt(g.Cells(2, r), rec.Z);
+      rec.Dir = UpperCaseText(g.Cells(4, r))[0];
+    }
+  };
+  fill(kLumpedKinds[3], a.SparkGaps);
+  fill(kLumpedKinds[2], a.VoltageSources);
+  fill(kLumpedKinds[0], a.Resistors);
+  fill(kLumpedKinds[1], a.Capacitors);
+  fill(kLumpedKinds[4], a.Inductors);
+  return a;
+}
+
+}  // namespace
+
+RunRefusal SharedGapEdgeRefusal(const LampedTables& t, const SolverData& d) {
+  const ElementArrays a = UsedRowEdges(t, d);
+  const LumpedClash c = FindLumpedClash(d, a);
+  if (!c) return {};
+  // By the solver's kinds: the table, and the element after "с".
+  const int table[5] = {3, 2, 0, 1, 4};
+  const char* const with[5] = {"разрядником", "источником напряжения", "резистором", "конденсатором",
+                               "индуктивностью"};
+  const tSparkGap& gap = a.SparkGaps[size_t(c.Gap)];
+  const std::string row = IntToStr(c.Gap + 1), other = IntToStr(c.Record + 1);
+  const std::string otherTable = kLumpedKinds[table[c.Kind]].table;
+  RunRefusal f;
+  f.status = "Разрядники, строка " + row + ": на одном ребре со строкой " + other + " таблицы «" + otherTable + "»";
+  f.text = "Разрядник в строке " + row + " таблицы «Разрядники» стоит на одном ребре с " + with[c.Kind] +
+           " в строке " + other + " таблицы «" + otherTable + "» (ячейка (" + IntToStr(gap.X) + ", " +
+           IntToStr(gap.Y) + ", " + IntToStr(gap.Z) + "), направление " + std::string(1, gap.Dir) +
+           "): разрядник должен быть на ребре один — его пробой определен только для ребра без других "
+           "элементов" + kCannotRun +
+           "Перенесите один из них на другое ребро или удалите его строку в окне «Сосредоточенные элементы» "
+           "(меню «Окна»).";
+  return f;
+}
+
 RunRefusal MaterialValueRefusal(const std::array<tLayer, MaxLayers>& layers,
                                 const std::array<int32_t, MaxLayers - 1>& cellCounts, MaterialUse use) {
   for (int m = 1; m < MaxLayers; ++m) {

@@ -35,6 +35,11 @@ LumpedRowsCheck CheckLumpedRows(const LampedTables& t, const SolverData& d);
 // The question before a run that leaves rows out (check.leftOut not empty).
 std::string RowsLeftOutQuestion(const LumpedRowsCheck& check);
 
+// The first row of the table «Разрядники» that a run uses whose edge (cell and direction)
+// another row a run uses, of any of the five tables, shares too (FindLumpedClash): no
+// update of one edge serves a gap together with another element. Names both rows.
+RunRefusal SharedGapEdgeRefusal(const LampedTables& t, const SolverData& d);
+
 // Which of the materials' values a run uses beyond permittivity and conductivity.
 struct MaterialUse {
   bool polar = false;     // Debye terms: the relaxation time, and the high-frequency

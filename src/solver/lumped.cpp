@@ -59,6 +59,19 @@ LumpedRun::Edge MakeEdge(const SolverData& d, int X, int Y, int Z, char dir) {
   return e;
 }
 
+// An edge as a map key: axis, then the cell.
+using EdgeKey = std::array<int, 4>;
+
+// The key of a record's edge; false for a record no run steps (X = 0, a cell outside the
+// grid, a direction other than X, Y, Z).
+template <class Rec>
+bool SteppedEdge(const SolverData& d, const Rec& r, EdgeKey& key) {
+  const int axis = AxisOf(r.Dir);
+  if (r.X == 0 || axis < 0 || !LumpedCellInside(d, r.X, r.Y, r.Z)) return false;
+  key = {axis, r.X, r.Y, r.Z};
+  return true;
+}
+
 // The edge's E, writable or not as d is.
 template <class Data>
 auto& EdgeE(Data& d, int axis, int X, int Y, int Z) {
@@ -67,11 +80,36 @@ auto& EdgeE(Data& d, int axis, int X, int Y, int Z) {
 
 }  // namespace
 
+LumpedClash FindLumpedClash(const SolverData& d, const ElementArrays& el) {
+  std::map<EdgeKey, int> gaps;  // each gap's edge and the first gap on it
+  EdgeKey key;
+  for (size_t g = 0; g < el.SparkGaps.size(); ++g)
+    if (SteppedEdge(d, el.SparkGaps[g], key)) gaps.emplace(key, int(g));
+  LumpedClash c;
+  if (gaps.empty()) return c;
+  auto look = [&](int kind, const auto& recs) {
+    for (size_t r = 0; r < recs.size(); ++r) {
+      if (!SteppedEdge(d, recs[r], key)) continue;
+      const auto it = gaps.find(key);
+      if (it == gaps.end() || (kind == KindSparkGap && it->second == int(r))) continue;
+      if (!c || it->second < c.Gap) c = LumpedClash{it->second, kind, int(r)};
+    }
+  };
+  look(KindSparkGap, el.SparkGaps);
+  look(KindSource, el.VoltageSources);
+  look(KindResistor, el.Resistors);
+  look(KindCapacitor, el.Capacitors);
+  look(KindInductor, el.Inductors);
+  return c;
+}
+
 void LumpedRun::Clear() {
   SparkGaps.clear(); VoltageSources.clear(); Resistors.clear(); Capacitors.clear();
   Inductors.clear();
   GapEdges.clear(); SourceEdges.clear(); ResistorEdges.clear(); CapacitorEdges.clear();
   InductorEdges.clear();
+  SourcePower.clear(); ResistorPower.clear();
+  joints_.clear();
   nx_ = ny_ = nz_ = 0;
   skipped_ = 0;
 }
@@ -119,6 +157,76 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
     if (!UsableInductance(s.L)) refuse(InductorEdges.back(), "Неверная индуктивность", r);
   }
 
+  // One update per edge. B and K (see Update) add up in record order, sources first.
+  const LD inv = InvEta0, ts = d.TimeStep, c = LightSpeed;
+  std::map<EdgeKey, size_t> at;
+  std::vector<LD> B, K;
+  std::vector<int> members;
+  auto joint = [&](const Edge& e, const auto& rec) -> size_t {
+    const auto [it, added] = at.emplace(EdgeKey{e.Axis, rec.X, rec.Y, rec.Z}, joints_.size());
+    if (added) {
+      Joint j;
+      j.Axis = e.Axis; j.X = rec.X; j.Y = rec.Y; j.Z = rec.Z;
+      j.Len = e.Len;
+      joints_.push_back(j);
+      B.push_back(0);
+      K.push_back(0);
+      members.push_back(0);
+    }
+    ++members[it->second];
+    return it->second;
+  };
+  auto stepped = [](const Edge& e) { return e.Active && e.Axis >= 0; };
+  for (size_t r = 0; r < VoltageSources.size(); ++r) {
+    const Edge& e = SourceEdges[r];
+    if (!stepped(e)) continue;
+    const size_t j = joint(e, VoltageSources[r]);
+    const LD R = VoltageSources[r].R, A = e.Area, len = e.Len;
+    joints_[j].Sources.push_back({r, ts / R / inv / A});
+    B[j] += ts * len / 2 / R / inv / A;
+  }
+  for (size_t r = 0; r < Resistors.size(); ++r) {
+    const Edge& e = ResistorEdges[r];
+    if (!stepped(e)) continue;
+    const size_t j = joint(e, Resistors[r]);
+    joints_[j].Resistors.push_back(r);
+    B[j] += ts * LD(e.Len) / 2 / LD(Resistors[r].Value) / inv / LD(e.Area);
+  }
+  for (size_t r = 0; r < Capacitors.size(); ++r) {
+    const Edge& e = CapacitorEdges[r];
+    if (stepped(e)) K[joint(e, Capacitors[r])] += LD(Capacitors[r].Value) * LD(e.Len) / inv / LD(e.Area) * c;
+  }
+  for (size_t r = 0; r < Inductors.size(); ++r) {
+    const Edge& e = InductorEdges[r];
+    if (stepped(e))
+      joints_[joint(e, Inductors[r])].Inductors.push_back({r, InductorFactor(e.Len, e.Area, d.TimeStep, Inductors[r].L)});
+  }
+  SourcePower.assign(VoltageSources.size(), NAN);
+  ResistorPower.assign(Resistors.size(), NAN);
+  for (size_t j = 0; j < joints_.size(); ++j) {
+    Joint& J = joints_[j];
+    J.Den = 1 + K[j] + B[j];
+    J.Keep = (1 + K[j] - B[j]) / J.Den;
+    J.Shared = members[j] > 1;
+    if (!J.Shared) continue;
+    for (const auto& s : J.Sources) SourcePower[s.first] = 0;
+    for (const size_t r : J.Resistors) ResistorPower[r] = 0;
+  }
+
+  // A gap holds its edge alone: one that shares it is left out.
+  std::map<EdgeKey, int> gapsAt;
+  for (size_t r = 0; r < SparkGaps.size(); ++r) {
+    const Edge& e = GapEdges[r];
+    if (stepped(e)) ++gapsAt[EdgeKey{e.Axis, SparkGaps[r].X, SparkGaps[r].Y, SparkGaps[r].Z}];
+  }
+  for (size_t r = 0; r < SparkGaps.size(); ++r) {
+    Edge& e = GapEdges[r];
+    if (!stepped(e)) continue;
+    const EdgeKey key{e.Axis, SparkGaps[r].X, SparkGaps[r].Y, SparkGaps[r].Z};
+    if (gapsAt[key] > 1 || at.count(key))
+      refuse(e, "Разрядник на одном ребре с другим элементом", r);
+  }
+
   for (const auto* v : {&GapEdges, &SourceEdges, &ResistorEdges, &CapacitorEdges, &InductorEdges})
     for (const Edge& e : *v)
       if (!e.Active) ++skipped_;
@@ -136,31 +244,16 @@ bool LumpedRun::Fits(const SolverData& d) const {
          shape(d.Hx, nx + 1, ny, nz) && shape(d.Hy, nx, ny + 1, nz) && shape(d.Hz, nx, ny, nz + 1);
 }
 
-namespace {
-
-template <class Rec>
-void KeepOld(const SolverData& d, const std::vector<Rec>& recs, std::vector<LumpedRun::Edge>& edges) {
-  for (size_t r = 0; r < recs.size(); ++r) {
-    LumpedRun::Edge& e = edges[r];
-    if (e.Active && e.Axis >= 0) e.OldE = EdgeE(d, e.Axis, recs[r].X, recs[r].Y, recs[r].Z);
-  }
-}
-
-}  // namespace
-
 bool LumpedRun::KeepEdges(const SolverData& d) {
   if (!Fits(d)) return false;
-  KeepOld(d, VoltageSources, SourceEdges);
-  KeepOld(d, Resistors, ResistorEdges);
-  KeepOld(d, Capacitors, CapacitorEdges);
-  KeepOld(d, Inductors, InductorEdges);
+  for (Joint& j : joints_) j.OldE = EdgeE(d, j.Axis, j.X, j.Y, j.Z);
   return true;
 }
 
 bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
   if (!Fits(d)) return false;
 
-  const LD inv = InvEta0, ts = d.TimeStep, c = LightSpeed;
+  const LD inv = InvEta0;
   const double courant[3] = {d.CourantX, d.CourantY, d.CourantZ};
 
   // Spark gaps: a broken-down gap holds its edge at 0 for the rest of the run.
@@ -183,59 +276,29 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     }
   }
 
-  // Resistive voltage sources (the signal drives them in every source mode).
-  if (!SourceEdges.empty()) {
-    const LD V = SourceValue(signal, false, d.CurTime);
-    for (size_t r = 0; r < VoltageSources.size(); ++r) {
-      const tVoltageSource& s = VoltageSources[r];
-      const Edge& e = SourceEdges[r];
-      if (!e.Active || e.Axis < 0) continue;
-      float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
-      const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
-      const LD pol = s.Polarity == '-' ? -1 : 1;
-      const LD R = s.R, A = e.Area, len = e.Len;
-      const LD alpha = ts / R / inv / A;
-      const LD beta = ts * len / 2 / R / inv / A;
-      const LD Eold = e.OldE;
-      E = float(pol * V * alpha / (1 + beta) + (1 - beta) / (1 + beta) * Eold +
-                C / inv / (1 + beta));
-    }
-  }
-
-  for (size_t r = 0; r < Resistors.size(); ++r) {
-    const tLumpedElement& s = Resistors[r];
-    const Edge& e = ResistorEdges[r];
-    if (!e.Active || e.Axis < 0) continue;
-    float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
-    const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
-    const LD beta = ts * LD(e.Len) / 2 / LD(s.Value) / inv / LD(e.Area);
-    const LD Eold = e.OldE;
-    E = float((1 - beta) / (1 + beta) * Eold + C / inv / (1 + beta));
-  }
-
-  for (size_t r = 0; r < Capacitors.size(); ++r) {
-    const tLumpedElement& s = Capacitors[r];
-    const Edge& e = CapacitorEdges[r];
-    if (!e.Active || e.Axis < 0) continue;
-    float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
-    const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
-    const LD kappa = LD(s.Value) * LD(e.Len) / inv / LD(e.Area) * c;
-    const LD Eold = e.OldE;
-    E = float(Eold + C / inv / (1 + kappa));
-  }
-
+  // The other four kinds, one update per edge (see the header). The sums start at -0, which
+  // adds nothing to any value, and terms a kind leaves out are exact: with one element on
+  // the edge the update keeps the bits of that element's own formula.
+  const LD V = SourceEdges.empty() ? 0 : SourceValue(signal, false, d.CurTime);
+  const bool power = d.SAROn && Step >= d.SARDelay;
   if (Step == 0)
     for (tInductor& s : Inductors) s.Accum = 0;
-  for (size_t r = 0; r < Inductors.size(); ++r) {
-    tInductor& s = Inductors[r];
-    const Edge& e = InductorEdges[r];
-    if (!e.Active || e.Axis < 0) continue;
-    float& E = EdgeE(d, e.Axis, s.X, s.Y, s.Z);
-    const LD C = EdgeCurlH(d, kAxisLetter[e.Axis], s.X, s.Y, s.Z);
-    const LD lambda = InductorFactor(e.Len, e.Area, d.TimeStep, s.L);
-    const LD Eold = e.OldE;
-    E = float(Eold + C / inv - lambda * LD(s.Accum));
-    s.Accum = float(LD(s.Accum) + LD(E));
+  for (const Joint& j : joints_) {
+    float& E = EdgeE(d, j.Axis, j.X, j.Y, j.Z);
+    const LD C = EdgeCurlH(d, kAxisLetter[j.Axis], j.X, j.Y, j.Z);
+    LD drive = -0.0L, held = -0.0L;
+    for (const auto& [r, alpha] : j.Sources) drive += (VoltageSources[r].Polarity == '-' ? -1 : 1) * V * alpha;
+    for (const auto& [r, lambda] : j.Inductors) held += -(lambda * LD(Inductors[r].Accum));
+    E = float(drive / j.Den + j.Keep * LD(j.OldE) + C / inv / j.Den + held / j.Den);
+    for (const auto& [r, lambda] : j.Inductors) Inductors[r].Accum = float(LD(Inductors[r].Accum) + LD(E));
+    if (!j.Shared || !power) continue;
+    // Each branch's power at the edge's voltage averaged over the step, as the edge's sum.
+    const double U = (double(j.OldE) + double(E)) / 2 * j.Len;
+    for (const auto& [r, alpha] : j.Sources) {
+      const tVoltageSource& s = VoltageSources[r];
+      SourcePower[r] += U * (U - (s.Polarity == '-' ? -1 : 1) * double(V)) / s.R;
+    }
+    for (const size_t r : j.Resistors) ResistorPower[r] += U * U / Resistors[r].Value;
   }
   return true;
 }

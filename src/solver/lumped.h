@@ -1,6 +1,7 @@
 // The source value and the lumped circuit elements that sit on single E edges: spark gaps,
 // resistive voltage sources, resistors, capacitors and inductors. Once per step, right
-// after the E update, each element's edge is overwritten by its circuit update.
+// after the E update, every edge that carries elements is overwritten by one circuit update
+// that takes all of them together, in parallel.
 //
 // A run works on its own copy of the element arrays, taken at run start: what the user
 // edits in the tables during a run changes nothing under it. Records with X = 0 (an
@@ -8,6 +9,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "solver/elements.h"
@@ -25,11 +27,13 @@ class LumpedRun {
 public:
   // Copies the five lumped arrays of src (spark gaps start unfired, inductors with an empty
   // sum) and prepares each record for d's grid: its edge, sizes and E-update coefficients
-  // (from GetEdgeMaterial, so edges the E update does not cover get theirs too).
+  // (from GetEdgeMaterial, so edges the E update does not cover get theirs too), and
+  // gathers the sources, resistors, capacitors and inductors of each edge into one update.
   // A value the element's update cannot use (see UsableResistance and the others) would
   // flood the field with infinities or make it grow without bound: such a record is left
-  // out, and the result is false with a message naming the first of them (the caller
-  // refuses the run; the run start refuses such rows before this).
+  // out, and the result is false with a message naming the first of them. So is a spark
+  // gap that shares its edge (FindLumpedClash): the result is false and the gap's edge is
+  // stepped without it. The caller refuses the run; the run start refuses both before this.
   bool Prepare(const SolverData& d, const ElementArrays& src, std::string* err = nullptr);
   void Clear();
 
@@ -37,9 +41,21 @@ public:
   // before the step's E update. False, changing nothing, on arrays of another grid.
   bool KeepEdges(const SolverData& d);
 
-  // UpdateLumpedElements: spark gaps, then voltage sources, resistors, capacitors,
-  // inductors, each in record order; Step is the 0-based step of the time loop. Returns
-  // false, changing nothing, when the field arrays do not have the prepared grid's lengths.
+  // UpdateLumpedElements: spark gaps in record order, then one update per edge for the
+  // other four kinds; Step is the 0-based step of the time loop. Returns false, changing
+  // nothing, when the field arrays do not have the prepared grid's lengths.
+  //
+  // The elements on one edge are parallel branches across its length len: with A the
+  // cross-section, the edge's own capacitance eps0 A / len and the charge balance
+  //   (eps0 A / dt) (E' - E) = A curl H - I,   I = sum of the branch currents at mid-step,
+  // a resistor (and a source's inner R) carries len (E' + E) / 2 / R, a source adds
+  // -pol V / R (V the signal now), a capacitor Cap len (E' - E) / dt and an inductor
+  // (len dt / L) times the sum of the edge's E so far. Scaled by dt / (eps0 A) the factors
+  // are beta = dt len / (2 R eps0 A), alpha = dt / (R eps0 A), kappa = Cap len / (eps0 A)
+  // and lambda = len dt^2 / (eps0 A L); with B and K the sums of beta and kappa
+  //   E' = (V sum pol alpha + (1 + K - B) E + curl term - sum lambda Accum) / (1 + K + B).
+  // Two branches of a kind add as parallel elements do (two sources: the Norton sum).
+  // An edge with one element gets the bits of that element's own update.
   bool Update(SolverData& d, const ISignal* signal, int Step);
 
   // The run's records (the solver writes Fired and Accum here); the reports read them.
@@ -49,6 +65,12 @@ public:
   std::vector<tLumpedElement> Capacitors;
   std::vector<tInductor> Inductors;
 
+  // The power of each source's and resistor's own branch, W, summed over the steps whose
+  // absorbed power adds up (SAROn, from step SARDelay) as the edges' sums are: kept for a
+  // record whose edge other elements share, where the edge's sum holds theirs too; NaN for
+  // a record alone on its edge. A source's is negative while it delivers.
+  std::vector<double> SourcePower, ResistorPower;
+
   // A record's place on the grid, one per record of the arrays above (same order).
   struct Edge {
     bool Active = false;   // X != 0, the cell lies inside the grid, the value is usable
@@ -56,7 +78,6 @@ public:
     double Len = 0;        // cell size along Dir
     double Area = 0;       // product of the two other cell sizes
     float Ca = 1, Cb = 0;  // E-update coefficients of the edge
-    float OldE = 0;        // the edge's E before this step's E update (KeepEdges)
   };
   std::vector<Edge> GapEdges, SourceEdges, ResistorEdges, CapacitorEdges, InductorEdges;
 
@@ -67,9 +88,40 @@ public:
 private:
   bool Fits(const SolverData& d) const;
 
+  // One edge of sources, resistors, capacitors and inductors, with the factors of its
+  // update (see Update).
+  struct Joint {
+    int Axis = 0, X = 0, Y = 0, Z = 0;
+    long double Den = 1;   // 1 + K + B
+    long double Keep = 1;  // (1 + K - B) / (1 + K + B)
+    std::vector<std::pair<size_t, long double>> Sources;    // record, alpha
+    std::vector<std::pair<size_t, long double>> Inductors;  // record, lambda
+    std::vector<size_t> Resistors;                          // records
+    bool Shared = false;   // more than one record on the edge
+    double Len = 0;        // the edge's length
+    float OldE = 0;        // the edge's E before this step's E update (KeepEdges)
+  };
+  std::vector<Joint> joints_;
+
   int nx_ = 0, ny_ = 0, nz_ = 0;
   int skipped_ = 0;
 };
+
+// The kinds of lumped records, in the order of a run's arrays.
+enum LumpedKindIndex { KindSparkGap, KindSource, KindResistor, KindCapacitor, KindInductor };
+
+// Two records on one edge that no joint update serves: a spark gap and any other element,
+// another gap too (a gap's breakdown is defined for an edge it holds alone). The first
+// gap, in record order, that shares its edge, and the first record sharing it in the
+// order gaps, sources, resistors, capacitors, inductors. Records a run leaves out (X = 0,
+// a cell outside the grid, a direction other than X, Y, Z) share no edge.
+struct LumpedClash {
+  int Gap = -1;                // the gap's record; -1: no clash
+  int Kind = KindSparkGap;     // the other record's kind
+  int Record = -1;             // and its index in that kind's array
+  explicit operator bool() const { return Gap >= 0; }
+};
+LumpedClash FindLumpedClash(const SolverData& d, const ElementArrays& el);
 
 // Values the element updates can use. R and L divide, and a negative R, C or L feeds energy
 // into the field, which then grows without bound: R and L must be finite and above 0, C
@@ -93,6 +145,13 @@ bool UsableInductance(double L);
 // The other elements have no bound of their own: a capacitor adds to its edge's
 // capacitance, a resistor or a source's inner resistance is taken at mid-step and only takes
 // energy out, a gap that fired holds its edge at 0.
+// On the inductor's own edge too: a capacitor there makes the scheme
+// (1 + kappa P)(E(n+1) - 2 E(n) + E(n-1)) = -(K + lambda P) E(n), stable while
+// 4 (I + kappa P) - K - lambda P stays positive, i.e. the bound above with lambda - 4 kappa
+// in place of lambda: the check, made without it, asks more than needed. A resistor there
+// adds B P (E(n+1) - E(n-1)) to the left side, a damping that only takes energy out of the
+// same quadratic form. On a face's plane the sum's factor 1 - lambda / (1 + K + B) stays above
+// -1 while lambda < 2 too.
 // The faces Mur's, 1/R and RT-ABC extrapolate the field of the planes next to them: an
 // inductor there makes them feed its oscillation whatever its L, and a little farther away
 // they lower its bound by a few per cent. It must keep its distance (InductorFaceReach).

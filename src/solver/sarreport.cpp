@@ -313,10 +313,16 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
 
     f.Line("   ИСТОЧНИКИ НАПРЯЖЕНИЯ ");
     float sourceSum = 0;
+    // The element's own branch where its edge is shared, else the edge's sum.
+    auto own = [](const std::vector<double>* v, size_t r, double& P) {
+      if (v && r < v->size() && !std::isnan((*v)[r])) P = (*v)[r];
+    };
     if (in.Sources)
-      for (const tVoltageSource& s : *in.Sources) {
+      for (size_t rec = 0; rec < in.Sources->size(); ++rec) {
+        const tVoltageSource& s = (*in.Sources)[rec];
         double P = 0;
         if (!ElementPower(d, s.X, s.Y, s.Z, s.Dir, P)) continue;
+        own(in.SourcePower, rec, P);
         f.Line("");
         f.Line(std::string("Источник по ") + s.Dir + ": R=" + G(s.R) + " Ом " + "(" + I(s.X) +
                "," + I(s.Y) + "," + I(s.Z) + "):");
@@ -324,9 +330,11 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
         sourceSum = float(double(sourceSum) + P / n);
       }
     if (in.Resistors)
-      for (const tLumpedElement& r : *in.Resistors) {
+      for (size_t rec = 0; rec < in.Resistors->size(); ++rec) {
+        const tLumpedElement& r = (*in.Resistors)[rec];
         double P = 0;
         if (!ElementPower(d, r.X, r.Y, r.Z, r.Dir, P)) continue;
+        own(in.ResistorPower, rec, P);
         f.Line("");
         f.Line(std::string("Резистор по ") + r.Dir + ": R=" + G(r.Value) + " Ом " + "(" + I(r.X) +
                "," + I(r.Y) + "," + I(r.Z) + "):");

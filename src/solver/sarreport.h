@@ -55,6 +55,11 @@ struct SarReportInput {
   const std::vector<tVoltageSource>* Sources = nullptr;
   const std::vector<tLumpedElement>* Resistors = nullptr;
   SarModel Model;
+  // Per record of Sources and Resistors, the power of the element's own branch summed as
+  // the edges' sums, for one whose edge other elements share (that edge's sum holds theirs
+  // too); NaN, or no array: the edge's sum is the element's.
+  const std::vector<double>* SourcePower = nullptr;
+  const std::vector<double>* ResistorPower = nullptr;
 };
 
 // The figures of the power balance, as written.

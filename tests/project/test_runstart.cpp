@@ -895,6 +895,40 @@ TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
   EXPECT_EQ(std::get<1>(Outcome()), runmsg::NoSourcesStatus);
 }
 
+// A spark gap shares its edge with no other row a run uses, of any table and a direction
+// in either case: the start refuses naming both rows, and the refusal holds until they part.
+// Rows the run leaves out and the cell's other edges share nothing.
+TEST_F(RunStartTest, ASparkGapOnAnotherElementsEdgeIsRefusedNamingBothRows) {
+  std::atomic<uint8_t> mod{0};
+  auto row = [&](StringGrid& g, std::initializer_list<const char*> cells) {
+    AddGridRow(g, mod);
+    int c = 0;
+    for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
+  };
+  row(lamped.sgRazraydnic, {"5", "5", "6", "100", "Z"});
+  row(lamped.sgInductor, {"5", "5", "6", "1e-3", "X"});
+  row(lamped.sgCapacitors, {"", "5", "6", "1e-12", "Z"});
+  RunStartResult r = Run();
+  EXPECT_TRUE(r.started) << Refusal(r);
+  FreeFieldArrays(d);
+  row(lamped.sgResistors, {"5", "5", "6", "50", "z"});
+  const std::string status = "Разрядники, строка 1: на одном ребре со строкой 1 таблицы «Резисторы»";
+  EXPECT_EQ(Outcome(), std::tuple("Разрядник в строке 1 таблицы «Разрядники» стоит на одном ребре с резистором в "
+                                  "строке 1 таблицы «Резисторы» (ячейка (5, 5, 6), направление Z): разрядник должен "
+                                  "быть на ребре один — его пробой определен только для ребра без других элементов. "
+                                  "Работа невозможна!\nПеренесите один из них на другое ребро или удалите его строку "
+                                  "в окне «Сосредоточенные элементы» (меню «Окна»).",
+                                  status, false));
+  EXPECT_TRUE(RefusalHolds(status, in, d, features, host));
+  lamped.sgResistors.SetCell(4, 1, "Y");
+  EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
+  // The source of the fixture's table at (5, 5, 5) and another gap on the first one's edge.
+  row(lamped.sgRazraydnic, {"5", "5", "5", "100", "Z"});
+  EXPECT_EQ(std::get<1>(Outcome()), "Разрядники, строка 2: на одном ребре со строкой 1 таблицы «Источники»");
+  lamped.sgRazraydnic.SetCell(2, 2, "6");
+  EXPECT_EQ(std::get<1>(Outcome()), "Разрядники, строка 1: на одном ребре со строкой 2 таблицы «Разрядники»");
+}
+
 // A material in the model (with cells, switched on) whose value the run cannot use is
 // refused naming the material and the column of the materials window; a value the run does
 // not use under the page's boxes (mu, the Debye terms, the density) is not looked at.

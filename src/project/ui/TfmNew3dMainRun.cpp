@@ -345,6 +345,8 @@ EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
   if (kernels_) {
     in.Sar.Sources = &kernels_->Lumped.VoltageSources;
     in.Sar.Resistors = &kernels_->Lumped.Resistors;
+    in.Sar.SourcePower = &kernels_->Lumped.SourcePower;
+    in.Sar.ResistorPower = &kernels_->Lumped.ResistorPower;
   }
   if (features_.FinishFarField)
     in.SaveFarField = [this](std::string& message) {
