@@ -214,6 +214,7 @@ TfmChart::~TfmChart() {
 void TfmChart::BuildChart() {
   Chart = new QCustomPlot(this);
   Chart->setObjectName("Chart");
+  Chart->installEventFilter(this);
   Chart->setBackground(Qt::white);
   Chart->setNoAntialiasingOnDrag(true);
   // The legend is filled in one pass after the graphs are made (SyncLegend).
@@ -994,7 +995,6 @@ void TfmChart::closeEvent(QCloseEvent* e) {
 void TfmChart::resizeEvent(QResizeEvent* e) {
   QMainWindow::resizeEvent(e);
   ArrangeLegend();
-  UpdateCaption();
 }
 
 void TfmChart::showEvent(QShowEvent* e) {
@@ -1024,6 +1024,8 @@ void TfmChart::changeEvent(QEvent* e) {
 }
 
 bool TfmChart::eventFilter(QObject* o, QEvent* e) {
+  // The caption gives the plot's own size, which a tool bar shown or hidden changes too.
+  if (o == Chart && e->type() == QEvent::Resize) UpdateCaption();
   if (o == Label1 && e->type() == QEvent::MouseButtonPress) {
     mnSelectActiveClick();
     return true;
