@@ -35,6 +35,7 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "platform/shellchannel.h"
+#include "project/appsettings.h"
 #include "project/borderdecode.h"
 #include "project/doublevolume.h"
 #include "project/gridsettings.h"
@@ -551,7 +552,7 @@ void TfmNew3dMain::mnNewProjectClick() {
   projectFileName_ = name;
   dlg_.SaveFileName = name;
   SetResultPaths(d_, projectFileName_);
-  setWindowTitle(QCoreApplication::applicationName() + " - " + Q(projectFileName_));
+  SetCaption(files_.Caption ? files_.Caption(name) : FileNamePart(name));
   d_.Modified = 0;
 
   // The signal: a sine, the other parameters as they are.

@@ -123,6 +123,34 @@ TEST(MaterialsWindow, TitlesOfTheTableAndOfTheCloneDialogAreWhole) {
   copy.close();
 }
 
+// The materials window opened from the main window stands over it, not over the editor it
+// belongs to (which would come forward with it), and so does the calculator opened from it.
+TEST(MaterialsWindow, StandsOverTheWindowItIsOpenedFrom) {
+  Program P(10);
+  rv::TfmLayers& L = *P.layers;
+  QWidget *owner = nullptr, *calcOwner = nullptr;
+  QTimer::singleShot(0, &L, [&] {
+    owner = L.parentWidget();
+    QTimer::singleShot(0, P.calc, [&] {
+      calcOwner = P.calc->parentWidget();
+      P.calc->reject();
+    });
+    L.Button1->click();
+    L.reject();
+  });
+  P.w.N19->trigger();
+  EXPECT_EQ(std::tuple(owner, calcOwner), std::tuple(static_cast<QWidget*>(&P.w), static_cast<QWidget*>(&L)));
+  EXPECT_EQ(std::tuple(L.parentWidget(), P.calc->parentWidget()),
+            std::tuple(static_cast<QWidget*>(&P.editor), static_cast<QWidget*>(&P.editor)));
+  EXPECT_TRUE(L.windowFlags() & Qt::Dialog);
+  QTimer::singleShot(0, &L, [&] {
+    owner = L.parentWidget();
+    L.reject();
+  });
+  P.editor.SpeedButton3->click();
+  EXPECT_EQ(owner, static_cast<QWidget*>(&P.editor));
+}
+
 TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
   Program P;
   P.Grid(10);
