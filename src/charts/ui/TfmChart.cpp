@@ -36,6 +36,7 @@
 #include "charts/ui/TfmSelectTwoGr.h"
 #include "charts/ui/TfmSpectr.h"
 #include "charts/ui/TfmValue.h"
+#include "platform/filedialog.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 
@@ -159,17 +160,15 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   BuildViewCommands();
   BuildMouse();
 
-  OpenD = new QFileDialog(this, "Открыть");
+  OpenD = platform::NewFileDialog(this, "Открыть");
   OpenD->setObjectName("OpenD");
-  OpenD->setOption(QFileDialog::DontUseNativeDialog);
   OpenD->setFileMode(QFileDialog::ExistingFiles);
   OpenD->setAcceptMode(QFileDialog::AcceptOpen);
   OpenD->setNameFilters({"*.grf;*.sig;*.srg;*.csv;*.gpj (*.grf *.sig *.srg *.csv *.gpj)", "Все файлы (*)",
                          "Файлы графиков(*.grf;*.sig;*.srg) (*.grf *.sig *.srg)", "Тектроникс(*.csv) (*.csv)",
                          "Проект(*.gpj) (*.gpj)"});
-  SaveD = new QFileDialog(this, "Сохранение графика");
+  SaveD = platform::NewFileDialog(this, "Сохранение графика");
   SaveD->setObjectName("SaveD");
-  SaveD->setOption(QFileDialog::DontUseNativeDialog);
   // The overwrite question is the window's own ("Файл ... уже есть. Переписать?").
   SaveD->setOption(QFileDialog::DontConfirmOverwrite);
   SaveD->setAcceptMode(QFileDialog::AcceptSave);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/filedialog.h"
 #include "platform/prompter.h"
 #include "project/appsettings.h"
 #include "project/gridsettings.h"
@@ -46,6 +47,7 @@ private:
 
 std::optional<std::string> QtProjectFileDialogs::SaveProjectName(const ProjectDialogState& s) {
   QFileDialog dlg(parent_, QString::fromUtf8("Сохранить проект"));
+  platform::PrepareFileDialog(dlg);
   dlg.setAcceptMode(QFileDialog::AcceptSave);
   dlg.setOption(QFileDialog::DontConfirmOverwrite);
   return RunDialog(dlg, s.SaveDir, s.SaveFileName);
@@ -53,6 +55,7 @@ std::optional<std::string> QtProjectFileDialogs::SaveProjectName(const ProjectDi
 
 std::optional<std::string> QtProjectFileDialogs::OpenProjectName(const ProjectDialogState& s) {
   QFileDialog dlg(parent_, QString::fromUtf8("Открыть проект"));
+  platform::PrepareFileDialog(dlg);
   dlg.setAcceptMode(QFileDialog::AcceptOpen);
   dlg.setFileMode(QFileDialog::ExistingFile);
   return RunDialog(dlg, s.OpenDir, s.OpenFileName);

@@ -31,6 +31,7 @@
 #include "charts/ui/TfmChart.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "editor/view3d.h"
+#include "platform/filedialog.h"
 #include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -472,10 +473,8 @@ void TfmNew3dMain::btnCleareClick() {
 }
 
 void TfmNew3dMain::btnSaveResultClick() {
-  const QString name = QFileDialog::getSaveFileName(this, Q("Сохранить результат"),
-                                                    Q(FolderOf(projectFileName_)),
-                                                    Q("Текст (*.txt);;Все файлы (*)"), nullptr,
-                                                    QFileDialog::DontConfirmOverwrite);
+  const QString name = platform::AskFileName(this, true, Q("Сохранить результат"), Q(FolderOf(projectFileName_)),
+                                             Q("Текст (*.txt);;Все файлы (*)"), QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
   if (QFileInfo::exists(name) &&
       prompter_->question("Файл " + S(name) + " уже есть. Переписать?",
