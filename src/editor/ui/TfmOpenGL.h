@@ -280,6 +280,7 @@ private:
   // A new or loaded project starts clean: no undo, selection, anchor or described cell of the
   // model before, and the lists show the new one's materials and elements.
   void forgetModel();
+  void forgetPickedCells();
   void buildSection(QWidget* area);
   void buildOperations();
   void buildPlacing();

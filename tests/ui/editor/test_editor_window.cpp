@@ -307,7 +307,7 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
 
 // Nothing the editor knew of the model before outlives a new project or a load: the selection,
 // the anchor in the status bar, a voltage output half entered, the cell window's cell, the
-// undo, the material list. A grid change drops the selection only when the grid is another.
+// undo, the material list. A grid change drops the picked cells only when the grid is another.
 TEST(EditorWindow, ANewProjectOrALoadStartsClean) {
   Program P(30);
   rv::TfmOpenGL& e = P.editor;
@@ -338,13 +338,22 @@ TEST(EditorWindow, ANewProjectOrALoadStartsClean) {
     e.mnUndoClick();
     EXPECT_EQ(Occupied(P.d), 0) << material;
   }
-  // A run start keeps the selection on the same grid; another grid drops it.
+  // A run start keeps the selection on the same grid; another grid drops it, and the status
+  // bar, the cell window and a half entered output no longer speak of the cells picked.
   e.StringGrid1->SetSelection({true, 2, 3, 20, 25});
+  e.SelectSectionCell(20, 8);
+  e.ShowCellParameters(21, 9, 9);
+  e.tbEnterUout->setChecked(true);
+  const std::string picked = e.StatusPanel1->text().toStdString();
+  ASSERT_NE(picked, "Выбрана ячейка 1, 1, 1");
   e.GridChanged();
-  EXPECT_TRUE(e.SelActive());
+  EXPECT_EQ(std::tuple(e.SelActive(), e.StatusPanel1->text().toStdString(), e.tbEnterUout->isChecked()),
+            std::tuple(true, picked, true));
   P.Sizes(40, 30, 30);
   e.FormActivate();
-  EXPECT_FALSE(e.SelActive());
+  EXPECT_EQ(std::tuple(e.SelActive(), e.StatusPanel1->text().toStdString(), e.tbEnterUout->isChecked(),
+                       e.fmSellParms->Memo1->toPlainText().toStdString()),
+            std::tuple(false, "Выбрана ячейка 1, 1, 1", false, ""));
 }
 
 // A run with SAR on keeps the model it started with: drawing, filling, deleting a material
