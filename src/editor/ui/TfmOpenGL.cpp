@@ -228,6 +228,7 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   // A new or loaded project: the main window has replaced the model.
   ModelChanged(d_);
   forgetModel();
+  refitSection();
   Redraw();
 }
 
@@ -267,7 +268,10 @@ void TfmOpenGL::limitSections(const int* values) {
   // other cells, and the status bar would speak of cells no longer picked.
   const bool otherGrid = std::array<int, 3>{n[0], n[1], n[2]} != selectionGrid_;
   selectionGrid_ = {n[0], n[1], n[2]};
-  if (otherGrid) forgetPickedCells();
+  if (otherGrid) {
+    forgetPickedCells();
+    refitSection();
+  }
   QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
   for (int i = 0; i < 3; ++i) {
     const QSignalBlocker block(sp[i]);

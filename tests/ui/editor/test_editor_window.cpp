@@ -253,6 +253,20 @@ TEST(EditorWindow, OpensOnScreenSizedToTheModel) {
   P.w.mnNewProjectClick();
   EXPECT_EQ(std::vector<float>({editor.EyeX, editor.EyeY, editor.EyeZ, editor.CenterX, editor.CenterY, editor.CenterZ}),
             std::vector<float>({25, 25, 150, 25, 25, 140}));
+  // Its section is fitted anew, at larger cells; the user's zoom then stays through
+  // activations until a grid of another size is fitted again, 100 x 110 included.
+  const auto whole = [&] {
+    const QSize full = g->FullSize(editor.View(), g->DefaultColWidth(), g->DefaultRowHeight());
+    return full.width() <= g->width() && full.height() <= g->height();
+  };
+  EXPECT_TRUE(g->DefaultColWidth() > 4 && whole()) << g->DefaultColWidth();
+  editor.SpeedButton7Click();
+  const int zoomed = g->DefaultColWidth();
+  editor.FormActivate();
+  EXPECT_EQ(g->DefaultColWidth(), zoomed);
+  P.Sizes(100, 110, 50);
+  editor.FormActivate();
+  EXPECT_TRUE(whole()) << g->DefaultColWidth() << " in " << g->width() << "x" << g->height();
   editor.close();
 }
 
