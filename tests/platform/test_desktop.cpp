@@ -64,6 +64,11 @@ TEST(Desktop, AWindowTheDesktopPutPartlyBelowTheScreenComesBackOnIt) {
       << w.frameGeometry().bottom() << " below " << screen.bottom();
   EXPECT_EQ(std::tuple(w.size(), w.frameGeometry().bottom(), w.x()),
             std::tuple(QSize(screen.width() / 2, screen.height() / 2), screen.bottom(), screen.left() + 10));
+  // Placed by the desktop only after it was first drawn, it comes back on the screen too.
+  w.move(screen.left() + 10, screen.bottom() - 10);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(w.frameGeometry()); }, 2000))
+      << w.frameGeometry().bottom() << " below " << screen.bottom();
+  QTest::qWait(600);
   // Moved by the user afterwards, it stays where the user put it.
   w.move(screen.left() + 10, screen.bottom() - 10);
   QApplication::processEvents();
