@@ -269,12 +269,11 @@ void View3D::drawSectionPlane() {
   if (!w_.rbOff->isChecked()) {
     glColor4f(0.8f, 0.8f, 0.8f, 0.2f);
     glBegin(GL_QUADS);
-    const std::pair<QAction*, QSpinBox*> sections[3] = {
-        {w_.rbY, w_.SpinEdit2}, {w_.rbX, w_.SpinEdit1}, {w_.rbZ, w_.SpinEdit3}};
-    for (const auto& [button, position] : sections) {
-      if (!button->isChecked()) continue;
-      const int axis = position == w_.SpinEdit1 ? 0 : position == w_.SpinEdit2 ? 1 : 2;
-      for (const auto& c : SectionQuad(frame_, axis, position->value())) glVertex3d(c[0], c[1], c[2]);
+    const struct { QAction* item; QSpinBox* position; int axis; } sections[3] = {
+        {w_.rbY, w_.SpinEdit2, 1}, {w_.rbX, w_.SpinEdit1, 0}, {w_.rbZ, w_.SpinEdit3, 2}};
+    for (const auto& s : sections) {
+      if (!s.item->isChecked()) continue;
+      for (const auto& c : SectionQuad(frame_, s.axis, s.position->value())) glVertex3d(c[0], c[1], c[2]);
     }
     glEnd();
   }
