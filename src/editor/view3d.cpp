@@ -100,12 +100,39 @@ ViewTransform ViewTransformFor(const Camera& c, const ViewFrame& f) {
   return t;
 }
 
+namespace {
+// The domain box's far corner in drawing units; its near corner is (1, 1, 1).
+std::array<double, 3> BoxEnd(const ViewFrame& f) { return {f.Nx * f.Sx, f.Ny * f.Sy, f.Nz * f.Sz}; }
+}  // namespace
+
+double ArrowSize(const ViewFrame& f) {
+  const std::array<double, 3> end = BoxEnd(f);
+  const double depth = std::min({end[0], end[1], end[2]}) - 1;
+  return std::clamp(depth / 8, 0.0, 1.0);
+}
+
+std::array<std::array<double, 3>, 4> SectionQuad(const ViewFrame& f, int axis, int position) {
+  const std::array<double, 3> end = BoxEnd(f), scale = {f.Sx, f.Sy, f.Sz};
+  const int a = std::clamp(axis, 0, 2), u = (a + 1) % 3, v = (a + 2) % 3;
+  std::array<std::array<double, 3>, 4> q{};
+  const double lo[2] = {1, 1}, hi[2] = {end[size_t(u)], end[size_t(v)]};
+  const int corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  for (int i = 0; i < 4; ++i) {
+    q[size_t(i)][size_t(a)] = (position + 0.5) * scale[size_t(a)];
+    q[size_t(i)][size_t(u)] = corner[i][0] ? hi[0] : lo[0];
+    q[size_t(i)][size_t(v)] = corner[i][1] ? hi[1] : lo[1];
+  }
+  return q;
+}
+
 std::vector<std::array<double, 3>> DrawnOutline(const ViewFrame& f) {
-  // The section plane ends at N + 1 cells; the arrowheads reach 2 units across their axes.
-  const double hi[3] = {std::max((f.Nx + 1) * f.Sx, 2.0), std::max((f.Ny + 1) * f.Sy, 2.0),
-                        std::max((f.Nz + 1) * f.Sz, 2.0)};
+  // The box and the plane on it; the arrowheads reach their size across their axes.
+  const std::array<double, 3> end = BoxEnd(f);
+  const double a = ArrowSize(f), lo = 1 - a;
   std::vector<std::array<double, 3>> p;
-  for (int i = 0; i < 8; ++i) p.push_back({i & 1 ? hi[0] : 0, i & 2 ? hi[1] : 0, i & 4 ? hi[2] : 0});
+  for (int i = 0; i < 8; ++i)
+    p.push_back({i & 1 ? std::max(end[0], 1 + a) : lo, i & 2 ? std::max(end[1], 1 + a) : lo,
+                 i & 4 ? std::max(end[2], 1 + a) : lo});
   return p;
 }
 

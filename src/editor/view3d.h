@@ -49,9 +49,15 @@ struct ViewTransform {
 };
 ViewTransform ViewTransformFor(const Camera& c, const ViewFrame& f);
 // Points whose hull holds everything the view draws of an empty model in the model's space
-// (the axis names are drawn in pixels): the domain box from 0 with the section plane reaching
-// one cell past it.
+// (the axis names are drawn in pixels): the domain box with the section plane on it, and the
+// arrowheads reaching across their axes.
 std::vector<std::array<double, 3>> DrawnOutline(const ViewFrame& f);
+// The size of the axes' arrowheads in drawing units: one cell's length and as much to either
+// side of the axis; on a box less than eight units deep, an eighth of its shortest side.
+double ArrowSize(const ViewFrame& f);
+// The corners of the section plane across `axis` (0 X, 1 Y, 2 Z) at cell `position`, in
+// drawing units: through the centres of that layer's cells, spanning the domain box.
+std::array<std::array<double, 3>, 4> SectionQuad(const ViewFrame& f, int axis, int position);
 
 // The axis names X, Y and Z, drawn upright in the view's own pixels beside the far ends of the
 // axes, so that they keep their size whatever the grid: each is a box `LabelPx` high centred

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
 #include <QWindow>
@@ -53,12 +54,26 @@ public:
       }
     } else if (e->type() == QEvent::Expose && o->isWindowType()) {
       keepFrameOnScreen(static_cast<QWindow*>(o));
+    } else if (e->type() == QEvent::Resize && !e->spontaneous() && o->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(o);
+      if (w->isWindow() && w->isVisible() && !w->property(kRefitting).toBool()) {
+        // A window the program makes grow while shown (its layout asking for more room: more
+        // fields, a longer list) keeps its frame on the screen; refitted once the resize is
+        // done. What the user does with the frame is the desktop's.
+        w->setProperty(kRefitting, true);
+        QTimer::singleShot(0, w, [w] {
+          w->setProperty(kRefitting, QVariant());
+          if (w->isVisible()) fitFrame(w);
+        });
+      }
     }
     return false;
   }
 
 private:
   static constexpr const char* kPlacing = "rvPlacing";
+  static constexpr const char* kRefitting = "rvRefitting";
+  static constexpr int kSettleMs = 500;
 
   // Once a window is on the screen its real frame is known, and where the desktop put it:
   // a frame that ends outside the screen's available area is brought inside, once per
@@ -70,6 +85,16 @@ private:
       if (t->windowHandle() == handle) w = t;
     if (!w || !w->property(kPlacing).toBool()) return;
     w->setProperty(kPlacing, QVariant());
+    fitFrame(w);
+    // Some desktops frame or place a window only after it is first drawn: looked at again
+    // once they have, sooner than a user could have moved it.
+    QTimer::singleShot(kSettleMs, w, [w] {
+      if (w->isVisible()) fitFrame(w);
+    });
+  }
+
+  // The window's frame brought inside its screen's available area, shrunk where larger.
+  static void fitFrame(QWidget* w) {
     if (w->windowType() != Qt::Window && w->windowType() != Qt::Dialog) return;
     if (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
     QScreen* screen = w->screen();

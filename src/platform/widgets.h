@@ -1,6 +1,7 @@
 // Small widget helpers shared by the windows.
 #pragma once
 
+class QDialog;
 class QPushButton;
 class QWidget;
 
@@ -10,5 +11,10 @@ namespace rv {
 // the focus: in the table windows Enter belongs to the cell being edited, and a focused
 // "Новая строка" would otherwise add a row.
 QPushButton* MakeButton(QWidget* parent, const char* caption, const char* objectName);
+
+// Runs `dialog` over `opener` as its owner for the time it is open, then gives it back to
+// its own parent. A dialog stands with its parent: opened from another window over a parent
+// kept behind, it would bring that parent forward with it.
+int ExecOver(QDialog& dialog, QWidget* opener);
 
 }  // namespace rv

@@ -71,14 +71,16 @@ TEST(View3dCamera, TheInitialViewShowsTheWholeBoxAndItsLabels) {
   const Case cases[] = {{50, 50, 50, 1, 1, true},  {40, 60, 80, 1, 1, true}, {30, 30, 300, 1, 1, true},
                         {80, 60, 40, 1, 1, false}, {80, 80, 30, 1, 1, false}, {200, 20, 5, 1, 1, false},
                         {40, 40, 40, 4, 0.25, false}, {40, 40, 40, 1, 10, false}, {200, 200, 10, 1, 1, false},
-                        {300, 20, 20, 1, 1, false}, {20, 20, 300, 1, 1, true}, {2, 2, 2, 1, 1, false}};
+                        {300, 20, 20, 1, 1, false}, {20, 20, 300, 1, 1, true}, {2, 2, 2, 1, 1, true}};
   const double px = 14, room = LabelRoom(px);
   for (const auto& [w, h] : {std::pair(700, 500), std::pair(420, 640)})
     for (const Case& k : cases) {
       const ViewFrame f{w, h, 1, k.sy, k.sz, k.nx, k.ny, k.nz, px};
       const double X = k.nx, Y = k.ny * k.sy, Z = k.nz * k.sz;
-      std::vector<std::array<double, 3>> drawn = {{X + 1, Y + k.sy, Z + k.sz}};  // the section plane
-      for (int i = 0; i < 8; ++i) drawn.push_back({i & 1 ? X : 0, i & 2 ? Y : 0, i & 4 ? Z : 0});
+      // The box from (1, 1, 1), the section plane on it and the arrowheads across the axes.
+      const double lo = 1 - std::min(1.0, (std::min({X, Y, Z}) - 1) / 8);
+      std::vector<std::array<double, 3>> drawn;
+      for (int i = 0; i < 8; ++i) drawn.push_back({i & 1 ? X : lo, i & 2 ? Y : lo, i & 4 ? Z : lo});
       const auto shows = [&](const Camera& c) { return ShowsPoints(ViewTransformFor(c, f), drawn, room); };
       const std::string what = std::to_string(k.nx) + "x" + std::to_string(k.ny) + "x" + std::to_string(k.nz) +
                                " in " + std::to_string(w) + "x" + std::to_string(h);
@@ -113,6 +115,38 @@ TEST(View3dCamera, TheInitialViewShowsTheWholeBoxAndItsLabels) {
   const ViewFrame f{500, 500, 1, 1, 1, 40, 40, 40, px};
   const auto endOn = PlaceAxisLabels(ViewTransformFor({1, 1, 200, 1, 1, 190}, f), f);
   EXPECT_TRUE(endOn[2].Shown && endOn[2].X < 250 && endOn[2].Y < 250);
+}
+
+// On a box of a few cells the arrowheads and the section plane keep to the box: the plane
+// spans it exactly through the centres of its layer's cells, and an arrowhead is at most an
+// eighth of the box's shortest side; a large box keeps arrowheads of one cell.
+TEST(View3dAxes, ArrowheadsAndSectionPlaneKeepToTheBox) {
+  struct Case { int nx, ny, nz; double sy, sz, arrow; };
+  for (const Case& k : {Case{3, 3, 3, 1, 1, 0.25}, Case{3, 50, 3, 1, 1, 0.25}, Case{2, 2, 2, 1, 1, 0.125},
+                        Case{3, 3, 3, 0.5, 1, 0.0625}, Case{100, 110, 50, 1, 2, 1}}) {
+    const ViewFrame f{700, 500, 1, k.sy, k.sz, k.nx, k.ny, k.nz, 14};
+    const std::array<double, 3> end = {double(k.nx), k.ny * k.sy, k.nz * k.sz}, scale = {1, k.sy, k.sz};
+    const std::string what = std::to_string(k.nx) + "x" + std::to_string(k.ny) + "x" + std::to_string(k.nz);
+    EXPECT_DOUBLE_EQ(ArrowSize(f), k.arrow) << what;
+    const int n[3] = {k.nx, k.ny, k.nz};
+    for (int axis = 0; axis < 3; ++axis)
+      for (int pos = 1; pos < n[axis]; ++pos) {
+        const auto q = SectionQuad(f, axis, pos);
+        for (int i = 0; i < 3; ++i) {
+          double lo = 1e9, hi = -1e9;
+          for (const auto& c : q) lo = std::min(lo, c[size_t(i)]), hi = std::max(hi, c[size_t(i)]);
+          if (i == axis) {
+            EXPECT_EQ(std::pair(lo, hi), std::pair((pos + 0.5) * scale[size_t(i)], (pos + 0.5) * scale[size_t(i)])) << what;
+            EXPECT_TRUE(lo > scale[size_t(i)] && hi < end[size_t(i)]) << what << " axis " << axis << " at " << pos;
+          } else {
+            EXPECT_EQ(std::pair(lo, hi), std::pair(1.0, end[size_t(i)])) << what << " axis " << axis;
+          }
+        }
+      }
+    for (const auto& p : DrawnOutline(f))
+      for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(p[size_t(i)] >= 1 - k.arrow && p[size_t(i)] <= std::max(end[size_t(i)], 1 + k.arrow)) << what;
+  }
 }
 
 TEST(View3dRuns, ColumnsSplitOnlyAtMaterialChanges) {

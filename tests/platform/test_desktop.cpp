@@ -64,10 +64,36 @@ TEST(Desktop, AWindowTheDesktopPutPartlyBelowTheScreenComesBackOnIt) {
       << w.frameGeometry().bottom() << " below " << screen.bottom();
   EXPECT_EQ(std::tuple(w.size(), w.frameGeometry().bottom(), w.x()),
             std::tuple(QSize(screen.width() / 2, screen.height() / 2), screen.bottom(), screen.left() + 10));
+  // Placed by the desktop only after it was first drawn, it comes back on the screen too.
+  w.move(screen.left() + 10, screen.bottom() - 10);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(w.frameGeometry()); }, 2000))
+      << w.frameGeometry().bottom() << " below " << screen.bottom();
+  QTest::qWait(600);
   // Moved by the user afterwards, it stays where the user put it.
   w.move(screen.left() + 10, screen.bottom() - 10);
   QApplication::processEvents();
   EXPECT_EQ(w.frameGeometry().top(), screen.bottom() - 10);
+}
+
+TEST(Desktop, AWindowThatGrowsWhileShownStaysOnTheScreen) {
+  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+  rv::platform::KeepWindowsOnScreen(*app);
+  QWidget w;
+  auto* lay = new QVBoxLayout(&w);
+  lay->addWidget(new QPushButton("Показать", &w));
+  const QRect screen = w.screen()->availableGeometry();
+  w.resize(screen.width() / 2, screen.height() / 3);
+  w.move(screen.left() + 20, screen.bottom() - screen.height() / 3 - 40);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_TRUE(screen.contains(w.frameGeometry()));
+  // More fields appear: the layout makes the window taller than the room below it.
+  auto* more = new QWidget(&w);
+  more->setFixedHeight(screen.height() / 2);
+  lay->addWidget(more);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.height() > screen.height() / 2 && screen.contains(w.frameGeometry()); }, 2000))
+      << w.frameGeometry().bottom() << " below " << screen.bottom();
+  EXPECT_EQ(w.x(), screen.left() + 20);
 }
 
 // The window the box that `ask` shows stands over; the box is closed at once.

@@ -36,6 +36,7 @@
 #include "charts/ui/TfmSelectTwoGr.h"
 #include "charts/ui/TfmSpectr.h"
 #include "charts/ui/TfmValue.h"
+#include "platform/filedialog.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 
@@ -159,17 +160,15 @@ TfmChart::TfmChart(const Options& options, QWidget* parent) : QMainWindow(parent
   BuildViewCommands();
   BuildMouse();
 
-  OpenD = new QFileDialog(this, "Открыть");
+  OpenD = platform::NewFileDialog(this, "Открыть");
   OpenD->setObjectName("OpenD");
-  OpenD->setOption(QFileDialog::DontUseNativeDialog);
   OpenD->setFileMode(QFileDialog::ExistingFiles);
   OpenD->setAcceptMode(QFileDialog::AcceptOpen);
   OpenD->setNameFilters({"*.grf;*.sig;*.srg;*.csv;*.gpj (*.grf *.sig *.srg *.csv *.gpj)", "Все файлы (*)",
                          "Файлы графиков(*.grf;*.sig;*.srg) (*.grf *.sig *.srg)", "Тектроникс(*.csv) (*.csv)",
                          "Проект(*.gpj) (*.gpj)"});
-  SaveD = new QFileDialog(this, "Сохранение графика");
+  SaveD = platform::NewFileDialog(this, "Сохранение графика");
   SaveD->setObjectName("SaveD");
-  SaveD->setOption(QFileDialog::DontUseNativeDialog);
   // The overwrite question is the window's own ("Файл ... уже есть. Переписать?").
   SaveD->setOption(QFileDialog::DontConfirmOverwrite);
   SaveD->setAcceptMode(QFileDialog::AcceptSave);
@@ -214,6 +213,7 @@ TfmChart::~TfmChart() {
 void TfmChart::BuildChart() {
   Chart = new QCustomPlot(this);
   Chart->setObjectName("Chart");
+  Chart->installEventFilter(this);
   Chart->setBackground(Qt::white);
   Chart->setNoAntialiasingOnDrag(true);
   // The legend is filled in one pass after the graphs are made (SyncLegend).
@@ -994,7 +994,6 @@ void TfmChart::closeEvent(QCloseEvent* e) {
 void TfmChart::resizeEvent(QResizeEvent* e) {
   QMainWindow::resizeEvent(e);
   ArrangeLegend();
-  UpdateCaption();
 }
 
 void TfmChart::showEvent(QShowEvent* e) {
@@ -1024,6 +1023,8 @@ void TfmChart::changeEvent(QEvent* e) {
 }
 
 bool TfmChart::eventFilter(QObject* o, QEvent* e) {
+  // The caption gives the plot's own size, which a tool bar shown or hidden changes too.
+  if (o == Chart && e->type() == QEvent::Resize) UpdateCaption();
   if (o == Label1 && e->type() == QEvent::MouseButtonPress) {
     mnSelectActiveClick();
     return true;

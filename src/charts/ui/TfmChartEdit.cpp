@@ -21,6 +21,7 @@
 #include "charts/ui/TfmSelectGr.h"
 #include "charts/ui/TfmSelectTwoGr.h"
 #include "charts/ui/TfmValue.h"
+#include "platform/filedialog.h"
 #include "platform/prompter.h"
 #include "solver/numtext.h"
 
@@ -315,9 +316,8 @@ void TfmChart::N40Click() {
 
 void TfmChart::ToolButton31Click() {
   if (LongCommandRunning()) return;
-  const QString name = QFileDialog::getOpenFileName(this, "Открыть файл значений", QString::fromStdString(settings_.IniDir),
-                                                    "*.txt (*.txt);;*.* (*)", nullptr,
-                                                    QFileDialog::DontUseNativeDialog);
+  const QString name = platform::AskFileName(this, false, "Открыть файл значений", QString::fromStdString(settings_.IniDir),
+                                             "*.txt (*.txt);;*.* (*)");
   if (name.isEmpty()) return;
   QFile f(name);
   if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {

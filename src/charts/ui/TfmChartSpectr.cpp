@@ -3,7 +3,6 @@
 // on a worker over copies of the points; only this thread touches the model.
 #include <QComboBox>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -100,8 +99,6 @@ void TfmChart::mnSpectrClick() {
     }
     SpectrumCurves curves;
     bool done = false;
-    QElapsedTimer clock;
-    clock.start();
     SetProgressCaption(o.type == 0 ? "Преобразование Фурье - " : "");
     try {
       RunOffGuiThread([&](ILongTask& t) { done = ComputeSpectrum(source.X, source.Y, plan, o, curves, &t); });
@@ -114,7 +111,6 @@ void TfmChart::mnSpectrClick() {
     skipped.emplace_back(source.Title, NanXCount(source.X));
     folded.emplace_back(source.Title, plan.foldHz);
     AddSpectrumGraphs(model_, source.Title, o, curves);
-    if (o.type == 0) setWindowTitle(QString::number(clock.elapsed()));
     RefreshChart();
     if (o.inverse) SpectrumInverseCheck(o, source);
   }

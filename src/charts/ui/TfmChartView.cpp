@@ -34,6 +34,7 @@
 #include "charts/ui/TfmPrinOptions.h"
 #include "charts/ui/TfmShowTextGr.h"
 #include "charts/ui/chartcolor.h"
+#include "platform/filedialog.h"
 #include "platform/prompter.h"
 
 namespace rv {
@@ -42,9 +43,8 @@ namespace {
 
 QFileDialog* PictureDialog(QWidget* parent, const char* name, const char* title, const char* suffix,
                            const char* filter) {
-  auto* d = new QFileDialog(parent, QString::fromUtf8(title));
+  QFileDialog* d = platform::NewFileDialog(parent, QString::fromUtf8(title));
   d->setObjectName(name);
-  d->setOption(QFileDialog::DontUseNativeDialog);
   d->setAcceptMode(QFileDialog::AcceptSave);
   d->setFileMode(QFileDialog::AnyFile);
   d->setDefaultSuffix(suffix);

@@ -273,7 +273,7 @@ void TfmLayers::BitBtn2Click() {
 }
 
 void TfmLayers::Button1Click() {
-  if (calculator_) calculator_->exec();
+  if (calculator_) ExecOver(*calculator_, this);
 }
 
 void TfmLayers::done(int r) {

@@ -228,6 +228,7 @@ void TfmOpenGL::SetEditorState(const EditorState& s) {
   // A new or loaded project: the main window has replaced the model.
   ModelChanged(d_);
   forgetModel();
+  refitSection();
   Redraw();
 }
 
@@ -235,6 +236,14 @@ void TfmOpenGL::forgetModel() {
   // The snapshot holds the model before: restoring it into another project would mix them.
   mat_.UndoReady = false;
   mnUndo->setEnabled(false);
+  forgetPickedCells();
+  // The lists of the materials and of the tables' elements.
+  FillMaterialCombo();
+  LoadElementArrays();
+  ShowAnchorButtons();
+}
+
+void TfmOpenGL::forgetPickedCells() {
   // Cells picked in the model before: the selection, a stroke, a voltage output half
   // entered, the anchor and the cells the labels and the cell window describe.
   StringGrid1->SetSelection({});
@@ -249,18 +258,20 @@ void TfmOpenGL::forgetModel() {
   lbCoord->clear();
   InfoCell = {0, 0, 0};
   fmSellParms->SetLines({});
-  // The lists of the materials and of the tables' elements.
-  FillMaterialCombo();
-  LoadElementArrays();
   ShowAnchorButtons();
 }
 
 // Section positions stay on model cells, 1..N-1, without marking the project modified.
 void TfmOpenGL::limitSections(const int* values) {
   const int n[3] = {d_.SpaceNx, d_.SpaceNy, d_.SpaceNz};
-  // The section's rows count from the top: on another grid the rectangle marks other cells.
-  if (std::array<int, 3>{n[0], n[1], n[2]} != selectionGrid_) StringGrid1->SetSelection({});
+  // The section's rows count from the top: on another grid the rectangle and the anchor mark
+  // other cells, and the status bar would speak of cells no longer picked.
+  const bool otherGrid = std::array<int, 3>{n[0], n[1], n[2]} != selectionGrid_;
   selectionGrid_ = {n[0], n[1], n[2]};
+  if (otherGrid) {
+    forgetPickedCells();
+    refitSection();
+  }
   QSpinBox* sp[3] = {SpinEdit1, SpinEdit2, SpinEdit3};
   for (int i = 0; i < 3; ++i) {
     const QSignalBlocker block(sp[i]);

@@ -280,6 +280,7 @@ private:
   // A new or loaded project starts clean: no undo, selection, anchor or described cell of the
   // model before, and the lists show the new one's materials and elements.
   void forgetModel();
+  void forgetPickedCells();
   void buildSection(QWidget* area);
   void buildOperations();
   void buildPlacing();
@@ -298,6 +299,8 @@ private:
   void applySides(const CellSides& s);
   // Zooms an unzoomed section in while the whole of it fits maxWidth x maxHeight pixels.
   void fitSectionZoom(const SectionView& v, int maxWidth, int maxHeight);
+  // The section's zoom fitted to the grid's room for a layer just loaded or re-sized.
+  void refitSection();
   // The first showing: sized to the model and placed wholly on the screen.
   void placeOnScreen();
   void keepOnScreen();
@@ -317,6 +320,7 @@ private:
   std::array<int, 3> selectionGrid_{0, 0, 0};  // SpaceNx..SpaceNz the section's selection is on
   bool cameraByRule_ = false;                // placed by the rule and not moved since
   bool placed_ = false;
+  bool sectionFitPending_ = true;  // no zoom chosen yet for the layer shown
   std::string shownRegionTables_;  // the current-region rows whose messages were shown
   QString fileFolder_;  // where the file dialogs open
   uint64_t boundsVersion_ = ~uint64_t(0);  // the model's version when the cell window last found the object box

@@ -27,6 +27,7 @@
 #include "editor/ui/TfmOpenGL.h"
 #include "editor/ui/TfmRotate.h"
 #include "editor/ui/TfmTriangle.h"
+#include "platform/filedialog.h"
 #include "platform/prompter.h"
 #include "solver/codepage.h"
 #include "solver/numtext.h"
@@ -73,9 +74,7 @@ void TfmOpenGL::buildOperations() {
   ExecDialog = [](QDialog& dlg) { return dlg.exec(); };
   ChooseFile = [this](bool save, const char* title, const char* filter) {
     const QString t = QString::fromUtf8(title), f = QString::fromUtf8(filter);
-    const QString name = save ? QFileDialog::getSaveFileName(this, t, fileFolder_, f, nullptr,
-                                                             QFileDialog::DontConfirmOverwrite)
-                              : QFileDialog::getOpenFileName(this, t, fileFolder_, f);
+    const QString name = platform::AskFileName(this, save, t, fileFolder_, f, QFileDialog::DontConfirmOverwrite);
     return name.toStdString();
   };
   connect(N8, &QAction::triggered, this, &TfmOpenGL::N8Click);

@@ -248,12 +248,12 @@ void TfmOpenGL::applySides(const CellSides& s) {
 }
 
 void TfmOpenGL::fitSectionZoom(const SectionView& v, int maxWidth, int maxHeight) {
-  // Only a grid the user has not zoomed yet, and never beyond cells of 16 pixels.
+  // Only a layer the user has not zoomed since it was loaded, and never beyond cells of 16
+  // pixels: the largest cells that show the whole layer.
   constexpr int LargestSide = 16;
   double dx, dy, dz;
-  if (StringGrid1->DefaultColWidth() != 1 || StringGrid1->DefaultRowHeight() != 1 ||
-      !cellSizes(dx, dy, dz, true))
-    return;
+  if (!sectionFitPending_ || !cellSizes(dx, dy, dz, true)) return;
+  sectionFitPending_ = false;
   CellSides s{1, 1, true, false};
   for (;;) {
     const CellSides n = ZoomIn(s, axis_, dx, dy, dz);
@@ -289,13 +289,24 @@ void TfmOpenGL::rbXClick() { chooseSection(rbX, SpinEdit1, "Y", "Z", "X="); }
 void TfmOpenGL::rbYClick() { chooseSection(rbY, SpinEdit2, "Z", "X", "Y="); }
 void TfmOpenGL::rbZClick() { chooseSection(rbZ, SpinEdit3, "Y", "X", "Z="); }
 
+void TfmOpenGL::refitSection() {
+  sectionFitPending_ = true;
+  // Before the first showing the window is sized to the section then.
+  if (!placed_ || !isVisible()) return;
+  const SectionView v = View();
+  StringGrid1->SetView(v);
+  fitSectionZoom(v, StringGrid1->width(), StringGrid1->height());
+}
+
 void TfmOpenGL::SpeedButton7Click() {
+  sectionFitPending_ = false;  // the user's zoom stays until another layer is loaded
   double dx, dy, dz;
   const CellSides s{StringGrid1->DefaultColWidth(), StringGrid1->DefaultRowHeight(), true, true};
   if (cellSizes(dx, dy, dz)) applySides(ZoomIn(s, axis_, dx, dy, dz));
 }
 
 void TfmOpenGL::SpeedButton6Click() {
+  sectionFitPending_ = false;
   double dx, dy, dz;
   const CellSides s{StringGrid1->DefaultColWidth(), StringGrid1->DefaultRowHeight(), true, true};
   if (cellSizes(dx, dy, dz)) applySides(ZoomOut(s, axis_, dx, dy, dz));

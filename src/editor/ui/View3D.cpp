@@ -1,5 +1,6 @@
 #include "editor/ui/View3D.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -90,7 +91,8 @@ void View3D::paintGL() {
   timer.start();
   const qreal ratio = devicePixelRatioF();
   const int W = std::max(1, int(width() * ratio)), H = std::max(1, int(height() * ratio));
-  const ViewFrame frame{W, H, sx_, sy_, sz_, d.Nx, d.Ny, d.Nz, LabelPx() * ratio};
+  frame_ = ViewFrame{W, H, sx_, sy_, sz_, d.Nx, d.Ny, d.Nz, LabelPx() * ratio};
+  const ViewFrame& frame = frame_;
   // The main window changes the grid without telling the editor; a camera the rule placed
   // stands as far back as this view needs to show the whole box.
   w_.FitCameraToGrid();
@@ -185,13 +187,15 @@ void View3D::drawAxes() {
   glEnd();
   glDisable(GL_LINE_STIPPLE);
   glBegin(GL_LINES);
-  // The arrowheads; the axes' names are drawn over the picture (drawLabels).
+  // The arrowheads, no larger than a small box allows; the axes' names are drawn over the
+  // picture (drawLabels).
+  const float a = float(ArrowSize(frame_));
   glColor3f(1, 0, 0);
-  line((d.Nx - 1) * sx, 2, 1, xm, 1, 1); line((d.Nx - 1) * sx, 0, 1, xm, 1, 1);
+  line(xm - a, 1 + a, 1, xm, 1, 1); line(xm - a, 1 - a, 1, xm, 1, 1);
   glColor3f(0, 1, 0);
-  line(2, (d.Ny - 1) * sy, 1, 1, ym, 1); line(0, (d.Ny - 1) * sy, 1, 1, ym, 1);
+  line(1 + a, ym - a, 1, 1, ym, 1); line(1 - a, ym - a, 1, 1, ym, 1);
   glColor3f(0, 0, 1);
-  line(1, 2, (d.Nz - 1) * sz, 1, 1, zm); line(1, 0, (d.Nz - 1) * sz, 1, 1, zm);
+  line(1, 1 + a, zm - a, 1, 1, zm); line(1, 1 - a, zm - a, 1, 1, zm);
   glEnd();
   if (w_.mnGround->isChecked()) {
     glEnable(GL_ALPHA_TEST);
@@ -254,7 +258,6 @@ void View3D::drawElements() {
 }
 
 void View3D::drawSectionPlane() {
-  const SolverData& d = w_.Data();
   const double sx = sx_, sy = sy_, sz = sz_;
   const auto v = [&](double x, double y, double z) { glVertex3d(x * sx, y * sy, z * sz); };
   glPolygonMode(GL_FRONT, GL_FILL);
@@ -265,19 +268,12 @@ void View3D::drawSectionPlane() {
   glAlphaFunc(GL_ALWAYS, 0.1f);
   if (!w_.rbOff->isChecked()) {
     glColor4f(0.8f, 0.8f, 0.8f, 0.2f);
-    const double nx1 = d.Nx + 1, ny1 = d.Ny + 1, nz1 = d.Nz + 1;
     glBegin(GL_QUADS);
-    if (w_.rbY->isChecked()) {
-      const double y = w_.SpinEdit2->value() + 0.5;
-      v(1, y, 1); v(nx1, y, 1); v(nx1, y, nz1); v(1, y, nz1);
-    }
-    if (w_.rbX->isChecked()) {
-      const double x = w_.SpinEdit1->value() + 0.5;
-      v(x, 1, 1); v(x, ny1, 1); v(x, ny1, nz1); v(x, 1, nz1);
-    }
-    if (w_.rbZ->isChecked()) {
-      const double z = w_.SpinEdit3->value() + 0.5;
-      v(1, 1, z); v(1, ny1, z); v(nx1, ny1, z); v(nx1, 1, z);
+    const struct { QAction* item; QSpinBox* position; int axis; } sections[3] = {
+        {w_.rbY, w_.SpinEdit2, 1}, {w_.rbX, w_.SpinEdit1, 0}, {w_.rbZ, w_.SpinEdit3, 2}};
+    for (const auto& s : sections) {
+      if (!s.item->isChecked()) continue;
+      for (const auto& c : SectionQuad(frame_, s.axis, s.position->value())) glVertex3d(c[0], c[1], c[2]);
     }
     glEnd();
   }

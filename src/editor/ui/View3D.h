@@ -52,6 +52,7 @@ private:
   TfmOpenGL& w_;
   Mat4 projection_{}, modelview_{};
   double sx_ = 1, sy_ = 1, sz_ = 1;
+  ViewFrame frame_;  // the frame being drawn
   CellMesh mesh_;
   bool meshOk_ = false;
   bool plainBoxes_ = false;

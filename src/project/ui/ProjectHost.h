@@ -71,6 +71,7 @@ struct ProjectFileHandlers {
   std::function<bool()> AskSaveFirst; // the save question; false: the command stops
   std::function<void()> Load;         // "Загрузить проект" through the open dialog
   std::function<void(const std::string&)> LoadByName;  // history, command line
+  std::function<std::string(const std::string&)> Caption;  // the window's caption for a project file
 };
 
 }  // namespace rv

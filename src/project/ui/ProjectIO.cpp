@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/filedialog.h"
 #include "platform/prompter.h"
 #include "project/appsettings.h"
 #include "project/gridsettings.h"
@@ -46,6 +47,7 @@ private:
 
 std::optional<std::string> QtProjectFileDialogs::SaveProjectName(const ProjectDialogState& s) {
   QFileDialog dlg(parent_, QString::fromUtf8("Сохранить проект"));
+  platform::PrepareFileDialog(dlg);
   dlg.setAcceptMode(QFileDialog::AcceptSave);
   dlg.setOption(QFileDialog::DontConfirmOverwrite);
   return RunDialog(dlg, s.SaveDir, s.SaveFileName);
@@ -53,6 +55,7 @@ std::optional<std::string> QtProjectFileDialogs::SaveProjectName(const ProjectDi
 
 std::optional<std::string> QtProjectFileDialogs::OpenProjectName(const ProjectDialogState& s) {
   QFileDialog dlg(parent_, QString::fromUtf8("Открыть проект"));
+  platform::PrepareFileDialog(dlg);
   dlg.setAcceptMode(QFileDialog::AcceptOpen);
   dlg.setFileMode(QFileDialog::ExistingFile);
   return RunDialog(dlg, s.OpenDir, s.OpenFileName);
@@ -101,7 +104,7 @@ bool ProjectIO::btnSaveResClick() {
   host_.ProjectFileName() = F;
   SetResultPaths(d, F);
   host_.AddToHistory(F);
-  host_.SetCaption(ApplicationTitle + " - " + FileNamePart(F));
+  host_.SetCaption(CaptionFor(F));
   d.Modified = 0;
   return true;
 }
@@ -122,7 +125,12 @@ ProjectFileHandlers ProjectIO::Handlers() {
   h.AskSaveFirst = [this] { return AskSaveFirst(); };
   h.Load = [this] { Button2Click(true); };
   h.LoadByName = [this](const std::string& name) { LoadProjectByName(name); };
+  h.Caption = [this](const std::string& name) { return CaptionFor(name); };
   return h;
+}
+
+std::string ProjectIO::CaptionFor(const std::string& fileName) const {
+  return ApplicationTitle + " - " + FileNamePart(fileName);
 }
 
 void ProjectIO::Button2Click(bool withSender) {
@@ -204,7 +212,7 @@ void ProjectIO::load(const std::string& F, const std::string& fallback) {
     sw->ApplyProjectSettings(p.Signal);
   signal_ = p.Signal;
 
-  host_.SetCaption(ApplicationTitle + " - " + FileNamePart(F));
+  host_.SetCaption(CaptionFor(F));
   host_.ProjectLoaded();
   // What the load changed against the files is told where it stays readable.
   if (!r.ModelNote.empty()) host_.AddToJournal(r.ModelNote);

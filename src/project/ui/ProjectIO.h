@@ -55,6 +55,8 @@ public:
   // The commands as the main window's menu, close question, history and command line call
   // them.
   ProjectFileHandlers Handlers();
+  // "Ravelin - name.fdt": the caption of the window holding the project `fileName`.
+  std::string CaptionFor(const std::string& fileName) const;
 
   uint8_t ProjectSaved = 0;                 // a save went through
   std::string ApplicationTitle = "Ravelin";

@@ -24,6 +24,7 @@
 #include <cmath>
 #include <tuple>
 
+#include "platform/filedialog.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "project/ui/TfmGetExpAmplitude.h"
@@ -64,6 +65,7 @@ TfmInputSource::TfmInputSource(SignalSource& source, Prompter& prompter, QWidget
   };
   chooseFile_ = [this]() -> std::optional<std::string> {
     QFileDialog dlg(this, Q("Выбор файла входного сигнала"));
+    platform::PrepareFileDialog(dlg);
     dlg.setNameFilter("*.srg *.grf");
     dlg.setDefaultSuffix("srg");
     dlg.setFileMode(QFileDialog::ExistingFile);

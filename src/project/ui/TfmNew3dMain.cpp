@@ -31,10 +31,12 @@
 #include "charts/ui/TfmChart.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "editor/view3d.h"
+#include "platform/filedialog.h"
 #include "platform/help.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "platform/shellchannel.h"
+#include "project/appsettings.h"
 #include "project/borderdecode.h"
 #include "project/doublevolume.h"
 #include "project/gridsettings.h"
@@ -471,10 +473,8 @@ void TfmNew3dMain::btnCleareClick() {
 }
 
 void TfmNew3dMain::btnSaveResultClick() {
-  const QString name = QFileDialog::getSaveFileName(this, Q("Сохранить результат"),
-                                                    Q(FolderOf(projectFileName_)),
-                                                    Q("Текст (*.txt);;Все файлы (*)"), nullptr,
-                                                    QFileDialog::DontConfirmOverwrite);
+  const QString name = platform::AskFileName(this, true, Q("Сохранить результат"), Q(FolderOf(projectFileName_)),
+                                             Q("Текст (*.txt);;Все файлы (*)"), QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
   if (QFileInfo::exists(name) &&
       prompter_->question("Файл " + S(name) + " уже есть. Переписать?",
@@ -551,7 +551,7 @@ void TfmNew3dMain::mnNewProjectClick() {
   projectFileName_ = name;
   dlg_.SaveFileName = name;
   SetResultPaths(d_, projectFileName_);
-  setWindowTitle(QCoreApplication::applicationName() + " - " + Q(projectFileName_));
+  SetCaption(files_.Caption ? files_.Caption(name) : FileNamePart(name));
   d_.Modified = 0;
 
   // The signal: a sine, the other parameters as they are.

@@ -29,6 +29,7 @@
 
 #include "editor/ui/TfmOpenGL.h"
 #include "platform/help.h"
+#include "platform/widgets.h"
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
 #include "project/ui/MainWindowText.h"
@@ -486,7 +487,7 @@ void TfmNew3dMain::connectHandlers() {
   });
   connect(N18, &QAction::triggered, btnVisual, &QPushButton::click);
   connect(N19, &QAction::triggered, this, [this] {
-    if (links_.fmLayers) links_.fmLayers->exec();
+    if (links_.fmLayers) ExecOver(*links_.fmLayers, this);
   });
   connect(mnAbout, &QAction::triggered, this, [this] {
     if (links_.fmAbout) links_.fmAbout->show();

@@ -88,8 +88,12 @@ TEST_F(ChartSpectra, SpectraAndRebuiltSignals) {
     EXPECT_TRUE(d.GroupBox1->isHidden());
     d.rbDFT->click();
   });
+  const QString title = w.windowTitle();
   w.mnSpectrClick();
   EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
+  // The caption keeps giving the plot's size: the summation's time is no caption.
+  EXPECT_EQ(w.windowTitle(), title);
+  EXPECT_TRUE(title.startsWith("График ")) << title.toStdString();
   ASSERT_EQ(w.model().SeriesCount(), 4);
   EXPECT_EQ(std::tuple(w.model().Series[2].Title, w.model().Series[3].Title, w.model().Series[3].Count()),
             std::tuple("Модуль спектра: A", "Модуль спектра: B", 1000u));

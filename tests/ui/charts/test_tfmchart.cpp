@@ -18,6 +18,7 @@
 
 #include <qcustomplot.h>
 
+#include "charts/chartaxes.h"
 #include "charts/curvefile.h"
 #include "charts/ui/TfmSelectGr.h"
 #include "charts/ui/TfmSelectTwoGr.h"
@@ -236,7 +237,15 @@ TEST(TfmChartStartup, SettingsAndCommandLine) {
     w.move(150, 60);
     w.resize(700, 520);
     QTest::qWait(20);
-    EXPECT_TRUE(w.windowTitle().startsWith("График ") && w.windowTitle().endsWith(") см"));
+    const auto caption = [&w] { return ChartCaption(w.Chart->width(), w.Chart->height()); };
+    EXPECT_EQ(w.windowTitle().toStdString(), caption());
+    // A tool bar hidden gives the plot more room without resizing the window.
+    const int plotHeight = w.Chart->height();
+    w.ToolBar1->hide();
+    QTest::qWait(20);
+    EXPECT_GT(w.Chart->height(), plotHeight);
+    EXPECT_EQ(w.windowTitle().toStdString(), caption());
+    w.ToolBar1->show();
     w.close();
     EXPECT_EQ(w.model().SeriesCount(), 1);  // closing only hides
   }

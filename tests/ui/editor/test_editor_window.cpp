@@ -123,6 +123,34 @@ TEST(MaterialsWindow, TitlesOfTheTableAndOfTheCloneDialogAreWhole) {
   copy.close();
 }
 
+// The materials window opened from the main window stands over it, not over the editor it
+// belongs to (which would come forward with it), and so does the calculator opened from it.
+TEST(MaterialsWindow, StandsOverTheWindowItIsOpenedFrom) {
+  Program P(10);
+  rv::TfmLayers& L = *P.layers;
+  QWidget *owner = nullptr, *calcOwner = nullptr;
+  QTimer::singleShot(0, &L, [&] {
+    owner = L.parentWidget();
+    QTimer::singleShot(0, P.calc, [&] {
+      calcOwner = P.calc->parentWidget();
+      P.calc->reject();
+    });
+    L.Button1->click();
+    L.reject();
+  });
+  P.w.N19->trigger();
+  EXPECT_EQ(std::tuple(owner, calcOwner), std::tuple(static_cast<QWidget*>(&P.w), static_cast<QWidget*>(&L)));
+  EXPECT_EQ(std::tuple(L.parentWidget(), P.calc->parentWidget()),
+            std::tuple(static_cast<QWidget*>(&P.editor), static_cast<QWidget*>(&P.editor)));
+  EXPECT_TRUE(L.windowFlags() & Qt::Dialog);
+  QTimer::singleShot(0, &L, [&] {
+    owner = L.parentWidget();
+    L.reject();
+  });
+  P.editor.SpeedButton3->click();
+  EXPECT_EQ(owner, static_cast<QWidget*>(&P.editor));
+}
+
 TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
   Program P;
   P.Grid(10);
@@ -225,6 +253,20 @@ TEST(EditorWindow, OpensOnScreenSizedToTheModel) {
   P.w.mnNewProjectClick();
   EXPECT_EQ(std::vector<float>({editor.EyeX, editor.EyeY, editor.EyeZ, editor.CenterX, editor.CenterY, editor.CenterZ}),
             std::vector<float>({25, 25, 150, 25, 25, 140}));
+  // Its section is fitted anew, at larger cells; the user's zoom then stays through
+  // activations until a grid of another size is fitted again, 100 x 110 included.
+  const auto whole = [&] {
+    const QSize full = g->FullSize(editor.View(), g->DefaultColWidth(), g->DefaultRowHeight());
+    return full.width() <= g->width() && full.height() <= g->height();
+  };
+  EXPECT_TRUE(g->DefaultColWidth() > 4 && whole()) << g->DefaultColWidth();
+  editor.SpeedButton7Click();
+  const int zoomed = g->DefaultColWidth();
+  editor.FormActivate();
+  EXPECT_EQ(g->DefaultColWidth(), zoomed);
+  P.Sizes(100, 110, 50);
+  editor.FormActivate();
+  EXPECT_TRUE(whole()) << g->DefaultColWidth() << " in " << g->width() << "x" << g->height();
   editor.close();
 }
 
@@ -279,7 +321,7 @@ TEST(EditorWindow, ProjectLoadActivationAndMinimise) {
 
 // Nothing the editor knew of the model before outlives a new project or a load: the selection,
 // the anchor in the status bar, a voltage output half entered, the cell window's cell, the
-// undo, the material list. A grid change drops the selection only when the grid is another.
+// undo, the material list. A grid change drops the picked cells only when the grid is another.
 TEST(EditorWindow, ANewProjectOrALoadStartsClean) {
   Program P(30);
   rv::TfmOpenGL& e = P.editor;
@@ -310,13 +352,22 @@ TEST(EditorWindow, ANewProjectOrALoadStartsClean) {
     e.mnUndoClick();
     EXPECT_EQ(Occupied(P.d), 0) << material;
   }
-  // A run start keeps the selection on the same grid; another grid drops it.
+  // A run start keeps the selection on the same grid; another grid drops it, and the status
+  // bar, the cell window and a half entered output no longer speak of the cells picked.
   e.StringGrid1->SetSelection({true, 2, 3, 20, 25});
+  e.SelectSectionCell(20, 8);
+  e.ShowCellParameters(21, 9, 9);
+  e.tbEnterUout->setChecked(true);
+  const std::string picked = e.StatusPanel1->text().toStdString();
+  ASSERT_NE(picked, "Выбрана ячейка 1, 1, 1");
   e.GridChanged();
-  EXPECT_TRUE(e.SelActive());
+  EXPECT_EQ(std::tuple(e.SelActive(), e.StatusPanel1->text().toStdString(), e.tbEnterUout->isChecked()),
+            std::tuple(true, picked, true));
   P.Sizes(40, 30, 30);
   e.FormActivate();
-  EXPECT_FALSE(e.SelActive());
+  EXPECT_EQ(std::tuple(e.SelActive(), e.StatusPanel1->text().toStdString(), e.tbEnterUout->isChecked(),
+                       e.fmSellParms->Memo1->toPlainText().toStdString()),
+            std::tuple(false, "Выбрана ячейка 1, 1, 1", false, ""));
 }
 
 // A run with SAR on keeps the model it started with: drawing, filling, deleting a material

@@ -71,7 +71,7 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   w.mnNewProjectClick();
   EXPECT_TRUE(p.prompter.questions.empty());  // nothing unsaved: no question
   EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, limit, SigSin, SigSin));
-  EXPECT_NE(Caption(w), "Ravelin - proj.fdt");
+  EXPECT_EQ(Caption(w), "Ravelin - Новый проект.fdt");  // the file's name, as a loaded one's
   // It goes beside the last project, not among the program's files.
   EXPECT_EQ(std::tuple(w.ProjectFileName(), p.d.ResultDir),
             std::tuple(dir + "Новый проект.fdt", dir + "Results - Новый проект/"));

@@ -1,0 +1,50 @@
+// The program's file dialogs: the completer's list goes with its dialog.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+#include "platform/filedialog.h"
+
+namespace {
+
+TEST(FileDialog, TheCompletersListClosesWithItsDialog) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  for (const char* n : {"I_via.grf", "I_feed.grf"}) {
+    QFile f(dir.filePath(n));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  std::unique_ptr<QFileDialog> d(rv::platform::NewFileDialog(nullptr, "Открыть"));
+  d->setDirectory(dir.path());
+  auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(edit, nullptr);
+  ASSERT_NE(edit->completer(), nullptr);
+  QWidget* list = edit->completer()->popup();
+  for (bool accepted : {false, true}) {
+    d->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, "I_");
+    // The list shows while the dialog is open...
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 3000));
+    accepted ? static_cast<QDialog*>(d.get())->accept() : d->reject();
+    QApplication::processEvents();
+    EXPECT_FALSE(list->isVisible()) << accepted;
+    // ...and a completion the folder's late loading starts after the dialog closed is not shown.
+    edit->completer()->complete();
+    QTest::qWait(20);
+    EXPECT_FALSE(list->isVisible()) << accepted;
+  }
+}
+
+}  // namespace
