@@ -258,9 +258,9 @@ double InductorLambda(const InductorGrid& g, int axis, double L) {
 
 int InductorFaceReach(int axis, double dx, double dy, double dz) {
   const double s[3] = {dx, dy, dz};
-  if (axis < 0 || axis > 2) return 3;
+  if (axis < 0 || axis > 2) return 4;
   const double along = std::max(s[(axis + 1) % 3], s[(axis + 2) % 3]) / s[axis];
-  const double need = std::max(3.0, std::ceil(4 * along - 1e-9));
+  const double need = std::max(2.0, std::ceil(2.25 * along + 1.75 - 1e-9));
   return need < 1e6 ? int(need) : 1000000;
 }
 
@@ -394,10 +394,10 @@ std::array<int, 3> NearestAbsorbingFace(const InductorGrid& d, const InductorSit
   const int n[3] = {d.Nx, d.Ny, d.Nz}, at[3] = {s.X, s.Y, s.Z};
   const int low[3] = {FaceX1, FaceY1, FaceZ1}, high[3] = {FaceXMax, FaceYMax, FaceZMax};
   for (int c = 0; c < 3; ++c) {
-    const int need = InductorFaceReach(c, d.Dx, d.Dy, d.Dz);
     for (const bool top : {false, true}) {
       const size_t f = size_t(top ? high[c] : low[c]);
       if (!d.MurFace[f] && !d.DissipationFace[f] && !d.RTABCFace[f]) continue;
+      const int need = d.RTABCFace[f] ? kRTABCFaceReach : InductorFaceReach(c, d.Dx, d.Dy, d.Dz);
       // An edge along the normal reaches from node i to node i + 1.
       const int cells = top ? n[c] - at[c] - (s.Axis == c ? 1 : 0) : at[c] - 1;
       if (cells < need) return {int(f), cells, need};
@@ -544,23 +544,16 @@ InductorBound CheckInductorStability(const InductorGrid& d, const std::vector<In
     bool inside = in.Axis >= 0 && in.Axis <= 2 && UsableInductance(in.L);
     for (int c = 0; c < 3; ++c) inside = inside && at[c] >= 1 && at[c] <= n[c] - 1;
     if (!inside) continue;
+    // On a face's plane the face sets the edge itself: the run start refuses the element
+    // for its place (FaceWritingEdge), not for its L.
+    bool onFace = false;
+    for (int c = 0; c < 3; ++c) onFace = onFace || (c != in.Axis && (at[c] == 1 || at[c] == n[c]));
+    if (onFace) continue;
     if (const auto [face, cells, need] = NearestAbsorbingFace(d, in); face) {
       r.Site = int(i);
       r.Face = face;
       r.FaceCells = cells;
       r.NeedCells = need;
-      return r;
-    }
-    // On the plane of a PEC, symmetry or PML face the face overwrites the edge after the
-    // update: the field never sees the inductor, but its sum, fed back as (1 - lambda)
-    // each step, must not grow (the run would stop on it as diverged).
-    bool onFace = false;
-    for (int c = 0; c < 3; ++c) onFace = onFace || (c != in.Axis && at[c] == 1);
-    if (onFace) {
-      const double unit = InductorLambda(d, in.Axis, 1), least = unit / (2 * (1 - kBoundReserve));
-      if (in.L >= least) continue;
-      r.Site = int(i);
-      r.MinL = r.AloneMinL = least;
       return r;
     }
     const Site site = SiteOf(d, in);
