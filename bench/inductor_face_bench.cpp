@@ -4,12 +4,13 @@
 // steps, so this is a sweep for the rule, not a test.
 //
 //   inductor_face_bench [--steps S] [--shape cubic|flat|tall|thick|all] [--face mur|diss|rtabc]
-//                       [--cells 1,2,3] [--L 1e-9,1e-8] [--courant 1]
+//                       [--cells 1,2,3] [--L 1e-9,1e-8] [--courant 1] [--box N]
 //
 // Shapes: cubic 1 mm cells, Z edge, face X=1; flat 5 x 5 x 1 mm cells, X edge, face Z=1;
 // tall 1 x 1 x 5 mm cells, Z edge, face X=1; thick: the same cells, X edge, face Z=1. The
 // step is --courant times the grid's limit (1: the value a new grid gets; RT-ABC: always
-// half a cell). One line per run:
+// half a cell). The box has cells + 14 nodes along the face's normal and, across it, 18
+// nodes of cells up to 2 mm and 10 of larger ones, or N nodes with --box. One line per run:
 //   bench: shape=<s> face=<f> cells=<n> L=<H> minL=<H> courant=<c> steps=<S> early=<e>
 //          mid=<m> late=<l> late_to_early=<r> late_to_mid=<g> verdict=bounded|grows|diverged
 //          log10_windows=<w1,...,w20>
@@ -74,10 +75,10 @@ struct Result {
 
 // Nodes per axis: the distance plus room behind the inductor along the normal, and on the
 // other axes enough cells that the PEC faces stay well away.
-Result Run(const Shape& s, const char* face, int cells, double L, int steps, double courant) {
+Result Run(const Shape& s, const char* face, int cells, double L, int steps, double courant, int box) {
   SolverData d;
   int n[3];
-  for (int a = 0; a < 3; ++a) n[a] = a == s.normal ? cells + 14 : (s.d[a] > 2e-3 ? 10 : 18);
+  for (int a = 0; a < 3; ++a) n[a] = a == s.normal ? cells + 14 : box > 0 ? box : (s.d[a] > 2e-3 ? 10 : 18);
   SetGridSize(d, n[0], n[1], n[2]);
   ResizeSpace(d);
   d.Dx = s.d[0]; d.Dy = s.d[1]; d.Dz = s.d[2];
@@ -151,6 +152,7 @@ std::vector<double> Numbers(const char* text) {
 int main(int argc, char** argv) {
   int steps = 60000;
   double courant = 1;
+  int box = 0;
   std::string shape = "all", face = "mur";
   std::vector<double> cells = {1, 2, 3, 4, 6, 8}, Ls = {1e-9, 1e-8, 1e-7, 1e-6};
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -161,12 +163,13 @@ int main(int argc, char** argv) {
     else if (a == "--cells") cells = Numbers(argv[i + 1]);
     else if (a == "--L") Ls = Numbers(argv[i + 1]);
     else if (a == "--courant") courant = std::atof(argv[i + 1]);
+    else if (a == "--box") box = std::max(6, std::atoi(argv[i + 1]));
   }
   for (const Shape& s : kShapes) {
     if (shape != "all" && shape != s.name) continue;
     for (const double c : cells)
       for (const double L : Ls) {
-        const Result r = Run(s, face.c_str(), int(c), L, steps, courant);
+        const Result r = Run(s, face.c_str(), int(c), L, steps, courant, box);
         // Growth: the last windows rise one after another and end well above the least
         // of the second half (a beat between two modes rises and falls again).
         double least = r.window[kWindows / 2];
@@ -180,8 +183,8 @@ int main(int argc, char** argv) {
           std::snprintf(b, sizeof b, "%s%.1f", trend.empty() ? "" : ",", w > 0 ? std::log10(w) : -99.0);
           trend += b;
         }
-        std::printf("bench: shape=%s face=%s cells=%d L=%.3g minL=%.3g courant=%.4g steps=%d early=%.3g mid=%.3g late=%.3g "
-                    "late_to_early=%.3g late_to_mid=%.3g verdict=%s log10_windows=%s\n",
+        std::printf("bench: shape=%s face=%s cells=%d L=%.3g minL=%.3g courant=%.4g steps=%d early=%.3g mid=%.3g "
+                    "late=%.3g late_to_early=%.3g late_to_mid=%.3g verdict=%s log10_windows=%s\n",
                     s.name, face.c_str(), int(c), L, r.minL, courant, steps, r.early, r.mid, r.late,
                     r.early > 0 ? r.late / r.early : 0.0, r.mid > 0 ? r.late / r.mid : 0.0,
                     r.diverged ? "diverged" : grows ? "grows" : "bounded", trend.c_str());

@@ -210,7 +210,9 @@ const char* const kElementNames[5] = {"Резистор", "Конденсато�
                                       "Индуктивность"};
 
 // The normal axis (0..2) of a face, and whether it is the face at node 1.
-int FaceNormal(int face) { return face == FaceX1 || face == FaceXMax ? 0 : face == FaceY1 || face == FaceYMax ? 1 : 2; }
+int FaceNormal(int face) {
+  return face == FaceX1 || face == FaceXMax ? 0 : face == FaceY1 || face == FaceYMax ? 1 : 2;
+}
 bool LowFace(int face) { return face == FaceX1 || face == FaceY1 || face == FaceZ1; }
 
 // The condition of a face (a BorderKind); -1 when it has none.
@@ -245,7 +247,8 @@ std::string FaceWritesPlane(const SolverData& d, int face) {
   switch (FaceKind(d, face)) {
     case BorderPEC: return "на каждом шаге после элементов она их обнуляет";
     case BorderSymE: return "на каждом шаге после элементов она копирует их с плоскости " + inner;
-    case BorderSymH: return "на каждом шаге после элементов она копирует их с плоскости " + inner + " с обратным знаком";
+    case BorderSymH:
+      return "на каждом шаге после элементов она копирует их с плоскости " + inner + " с обратным знаком";
     case BorderMur: return "на каждом шаге после элементов она пересчитывает их по плоскости " + inner;
     case BorderRTABC: return "на каждом шаге после элементов она пересчитывает их по трем крайним плоскостям";
     case BorderPML: return "на каждом шаге после элементов она записывает в них поле слоя PML";
@@ -273,8 +276,8 @@ RunRefusal FacePlaneRefusal(size_t kind, const StringGrid& g, const UsedRow& u, 
            FaceWithKind(d, face) + ": ребро " + "XYZ"[u.axis] + " ячейки " + CellText(u.at) +
            " идет вдоль грани, а такие ребра задает сама грань: " + FaceWritesPlane(d, face) +
            (kindOf == BorderDissipation ? "" : ". Элемент там не действует") + kCannotRun +
-           "Перенесите элемент внутрь объема: «" + column + "» = " + IntToStr(inner) + (low ? " или больше" : " или меньше") +
-           ". Элемент, который должен касаться грани, ставьте поперек нее: направление " + axis + " при «" + column +
+           "Перенесите элемент внутрь объема: «" + column + "» = " + IntToStr(inner) +
+           (low ? " или больше" : " или меньше") + ". Элемент, который должен касаться грани, ставьте поперек нее: направление " + axis + " при «" + column +
            "» = " + IntToStr(low ? plane : plane - 1) + ".";
   if (kindOf == BorderSymE || kindOf == BorderSymH)
     r.text += " Зеркало грани симметрии лежит посередине между плоскостями " + PlaneName(normal, plane) + " и " +
@@ -354,7 +357,8 @@ int LineZeroedBy(const SolverData& d, const int (&p)[6]) {
   return any ? face : 0;
 }
 
-RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const SolverData& grid) {
+RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const SolverData& grid,
+                             const StringGrid& g) {
   const size_t f = size_t(b.Face);
   const int kind = grid.MurFace[f] ? BorderMur : grid.DissipationFace[f] ? BorderDissipation : BorderRTABC;
   const std::string row = IntToStr(ir.row), face = kFaceNames[f];
@@ -362,8 +366,10 @@ RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const
   r.status = "Индуктивности, строка " + row + ": слишком близко к грани " + face;
   r.text = "Индуктивность в строке " + row + " таблицы «Индуктивности» слишком близко к грани " + face +
            " с условием \"" + BorderKindNames()[size_t(kind)] + "\": " +
-           (b.FaceCells > 0 ? "между ее ребром и гранью " + CellsNominative(b.FaceCells) : "ее ребро упирается в грань") +
-           ", а нужно не меньше " + CellsGenitive(b.NeedCells) + ". Такая грань достраивает поле по соседним "
+           (b.FaceCells > 0 ? "между ее ребром и гранью " + CellsNominative(b.FaceCells)
+                            : std::string("ее ребро упирается в грань")) +
+           ", а при «" + g.Cells(3, 0) + "» = " + g.Cells(3, ir.row) + " нужно не меньше " + CellsGenitive(b.NeedCells) +
+           ". Такая грань достраивает поле по соседним "
            "плоскостям как волну, уходящую от грани; ближнее поле индуктивности — не такая волна, грань возвращает его "
            "чуть усиленным, и за десятки тысяч шагов поле в расчете вырастает без ограничения. Работа невозможна!\n" +
            "Отодвиньте индуктивность от грани (столбцы «X», «Y», «Z» в строке " + row +
@@ -463,7 +469,7 @@ RunRefusal InductorBoundRefusal(const LampedTables& t, const SolverData& grid, d
   for (const InductorRow& r : rows) sites.push_back(r.site);
   const InductorBound b = CheckInductorStability(g, sites);
   if (b.Site < 0) return {};
-  if (b.Face) return FaceReachRefusal(rows[size_t(b.Site)], b, grid);
+  if (b.Face) return FaceReachRefusal(rows[size_t(b.Site)], b, grid, t.sgInductor);
   return LowInductanceRefusal(rows, b, t.sgInductor, dx, dy, dz, stepSec);
 }
 
@@ -485,8 +491,8 @@ std::string OutputsOnFacePlanesWarning(const OutPointTables& t, const SolverData
     if (!ReadProbeRow(p, r, d, kind, dir, at)) continue;
     const std::string why = ProbeOnFace(d, kind, dir, at);
     if (!why.empty())
-      lines += "\n«Одиночные точки», строка " + IntToStr(r) + " (" + kind + (dir >= 0 ? std::string(1, char('x' + dir)) : "") +
-               " в ячейке " + CellText(at) + "): " + why + ".";
+      lines += "\n«Одиночные точки», строка " + IntToStr(r) + " (" + kind +
+               (dir >= 0 ? std::string(1, char('x' + dir)) : "") + " в ячейке " + CellText(at) + "): " + why + ".";
   }
   const StringGrid& v = t.sgVoltage;
   for (int r = 1; r < v.RowCount(); ++r) {

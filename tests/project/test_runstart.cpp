@@ -1174,8 +1174,8 @@ TEST_F(RunStartTest, InductorsBelowTheirUpdatesBoundOrBesideAMurFaceAreRefused) 
   s.ComboBox[5] = BorderMur;  // X=1
   for (auto [c, t] : {std::pair{0, "3"}, {1, "5"}, {2, "5"}, {3, "1"}, {4, "Y"}}) g.SetCell(c, 1, t);
   EXPECT_EQ(Outcome(), std::tuple("Индуктивность в строке 1 таблицы «Индуктивности» слишком близко к грани X=1 с "
-                                  "условием \"Mur's ABC (1st order)\": между ее ребром и гранью 2 ячейки, а нужно не "
-                                  "меньше 4 ячеек. Такая грань достраивает поле по соседним плоскостям как волну, "
+                                  "условием \"Mur's ABC (1st order)\": между ее ребром и гранью 2 ячейки, а при «L, Гн» = 1 "
+                                  "нужно не меньше 4 ячеек. Такая грань достраивает поле по соседним плоскостям как волну, "
                                   "уходящую от грани; ближнее поле индуктивности — не такая волна, грань возвращает его "
                                   "чуть усиленным, и за десятки тысяч шагов поле в расчете вырастает без ограничения. "
                                   "Работа невозможна!\nОтодвиньте "
@@ -1185,6 +1185,10 @@ TEST_F(RunStartTest, InductorsBelowTheirUpdatesBoundOrBesideAMurFaceAreRefused) 
                                   "Индуктивности, строка 1: слишком близко к грани X=1", true));
   const std::string face = std::get<1>(Outcome());
   EXPECT_TRUE(RefusalHolds(face, in, d, features, host));
+  g.SetCell(3, 1, "5e-9");  // twice the bound: a faster oscillation, whose near field reaches less far
+  EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
+  EXPECT_TRUE(Run().started);
+  g.SetCell(3, 1, "1");
   g.SetCell(0, 1, "5");
   EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
   EXPECT_TRUE(Run().started);

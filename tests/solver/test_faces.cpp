@@ -135,7 +135,8 @@ TEST(Faces, FaceWritingEdgeNamesWhatEachFacePassWrites) {
       t3DSpaceArray* E[3] = {&d.Ex, &d.Ey, &d.Ez};
       for (t3DSpaceArray* a : E) FillRandom(*a, rng);
       const t3DSpaceArray before[3] = {d.Ex, d.Ey, d.Ez};
-      const bool ok = kind == 0 ? ApplyPEC(d) : kind <= 2 ? ApplySymmetry(d) : kind == 3 ? ApplyMur(d, {}) : ApplyRTABC(d, {});
+      const bool ok = kind == 0 ? ApplyPEC(d) : kind <= 2 ? ApplySymmetry(d) : kind == 3 ? ApplyMur(d, {})
+                                                                                       : ApplyRTABC(d, {});
       ASSERT_TRUE(ok);
       const int n[3] = {d.Nx, d.Ny, d.Nz};
       int named = 0;
