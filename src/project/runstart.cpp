@@ -404,6 +404,8 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
                        runmsg::BadSignalStatus);
   }
   for (const std::string& m : host.LoadElementArrays(d, r.run.elements)) st.Warn(m);
+  if (in.outputs)
+    if (const std::string w = OutputsOnFacePlanesWarning(*in.outputs, d); !w.empty()) st.Warn(w);
   // Values no element update can use are refused; rows the tables may keep incomplete or
   // outside the grid are left out when the user agrees. With no source left where the
   // field comes from the sources alone, the sources' own refusal follows instead.
@@ -412,6 +414,7 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
     rows = CheckLumpedRows(*in.lamped, d);
     if (rows.refusal) return st.Refuse(rows.refusal);
     if (const RunRefusal no = SharedGapEdgeRefusal(*in.lamped, d)) return st.Refuse(no);
+    if (const RunRefusal no = ElementOnFacePlaneRefusal(*in.lamped, d)) return st.Refuse(no);
     const bool noSourceLeft = d.InternalSourcesOnly && rows.sourcesUsed == 0;
     if (!rows.leftOut.empty() && !noSourceLeft && !host.ConfirmRowsLeftOut(RowsLeftOutQuestion(rows)))
       return st.Cancel(runmsg::RowsLeftOutStatus);
@@ -596,7 +599,8 @@ bool RefusalHolds(const std::string& status, const RunStartInputs& in, const Sol
   LumpedRowsCheck rows;
   if (in.lamped) {
     rows = CheckLumpedRows(*in.lamped, c);
-    if (is(rows.refusal) || is(SharedGapEdgeRefusal(*in.lamped, c))) return true;
+    if (is(rows.refusal) || is(SharedGapEdgeRefusal(*in.lamped, c)) ||
+        is(ElementOnFacePlaneRefusal(*in.lamped, c))) return true;
     if (status == runmsg::RowsLeftOutStatus) return !rows.leftOut.empty();
   }
   if (c.InternalSourcesOnly && rows.sourcesUsed <= 0 && status == runmsg::NoSourcesStatus) return true;

@@ -1,10 +1,13 @@
 #include "project/runvalues.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "project/mainsettings.h"
 #include "project/materialrange.h"
 #include "solver/constants.h"
+#include "solver/faces.h"
 #include "solver/lumped.h"
 #include "solver/numtext.h"
 
@@ -133,19 +136,36 @@ struct InductorRow {
   InductorSite site;
 };
 
-std::vector<InductorRow> UsedInductorRows(const StringGrid& g, const SolverData& grid) {
-  const LumpedKind& k = kLumpedKinds[4];
-  std::vector<InductorRow> rows;
+// A row of a lumped table that a run uses (CheckLumpedRows neither refuses nor leaves it
+// out): its row, cell, the axis 0..2 of its edge and its value.
+struct UsedRow {
+  int row = 0;
+  int at[3] = {0, 0, 0};
+  int axis = 0;
+  double value = 0;
+};
+
+std::vector<UsedRow> UsedRows(const LumpedKind& k, const StringGrid& g, const SolverData& grid) {
+  std::vector<UsedRow> rows;
   for (int r = 1; r < g.RowCount(); ++r) {
     std::string why;
     if (g.Cells(0, r).empty() || ReadRow(k, g, r, grid, why) || !why.empty()) continue;
+    UsedRow u;
+    u.row = r;
+    for (int c = 0; c < 3; ++c) TryStrToInt(g.Cells(c, r), u.at[c]);
+    TryStrToFloat(g.Cells(3, r), u.value);
+    u.axis = UpperCaseText(g.Cells(4, r))[0] - 'X';
+    rows.push_back(u);
+  }
+  return rows;
+}
+
+std::vector<InductorRow> UsedInductorRows(const StringGrid& g, const SolverData& grid) {
+  std::vector<InductorRow> rows;
+  for (const UsedRow& u : UsedRows(kLumpedKinds[4], g, grid)) {
     InductorRow ir;
-    ir.row = r;
-    TryStrToInt(g.Cells(0, r), ir.site.X);
-    TryStrToInt(g.Cells(1, r), ir.site.Y);
-    TryStrToInt(g.Cells(2, r), ir.site.Z);
-    TryStrToFloat(g.Cells(3, r), ir.site.L);
-    ir.site.Axis = UpperCaseText(g.Cells(4, r))[0] - 'X';
+    ir.row = u.row;
+    ir.site = {u.at[0], u.at[1], u.at[2], u.axis, u.value};
     rows.push_back(ir);
   }
   return rows;
@@ -183,7 +203,162 @@ std::string RowList(const std::vector<int>& rows) {
 
 const char* const kFaceNames[7] = {"", "Y=1", "Y=max", "Z=max", "Z=1", "X=max", "X=1"};
 
-RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const SolverData& grid) {
+// ---- elements and outputs on the planes of the faces
+
+// The element of each lumped table, in the order of kLumpedKinds.
+const char* const kElementNames[5] = {"Резистор", "Конденсатор", "Источник напряжения", "Разрядник",
+                                      "Индуктивность"};
+
+// The normal axis (0..2) of a face, and whether it is the face at node 1.
+int FaceNormal(int face) {
+  return face == FaceX1 || face == FaceXMax ? 0 : face == FaceY1 || face == FaceYMax ? 1 : 2;
+}
+bool LowFace(int face) { return face == FaceX1 || face == FaceY1 || face == FaceZ1; }
+
+// The condition of a face (a BorderKind); -1 when it has none.
+int FaceKind(const SolverData& d, int face) {
+  const size_t f = size_t(face);
+  const FaceFlags* flags[BorderKindCount] = {&d.PECFace, &d.MurFace, &d.DissipationFace, &d.RTABCFace,
+                                             &d.PMLFace, &d.SymEFace, &d.SymHFace};
+  for (int k = 0; k < BorderKindCount; ++k)
+    if ((*flags[k])[f]) return k;
+  return -1;
+}
+
+// "грани X=1 с условием "PEC(...)"".
+std::string FaceWithKind(const SolverData& d, int face) {
+  const int kind = FaceKind(d, face);
+  return std::string("грани ") + kFaceNames[face] + " с условием \"" +
+         (kind >= 0 ? BorderKindNames()[size_t(kind)] : "") + "\"";
+}
+
+// The plane's node index along the face's normal, and that of the first plane inside.
+int FacePlane(const SolverData& d, int face) {
+  const int n[3] = {d.Nx, d.Ny, d.Nz};
+  return LowFace(face) ? 1 : n[FaceNormal(face)];
+}
+int InnerPlane(const SolverData& d, int face) { return FacePlane(d, face) + (LowFace(face) ? 1 : -1); }
+
+std::string PlaneName(int axis, int index) { return std::string(1, "XYZ"[axis]) + "=" + IntToStr(index); }
+
+// What the face does to the E edges along its plane.
+std::string FaceWritesPlane(const SolverData& d, int face) {
+  const std::string inner = PlaneName(FaceNormal(face), InnerPlane(d, face));
+  switch (FaceKind(d, face)) {
+    case BorderPEC: return "на каждом шаге после элементов она их обнуляет";
+    case BorderSymE: return "на каждом шаге после элементов она копирует их с плоскости " + inner;
+    case BorderSymH:
+      return "на каждом шаге после элементов она копирует их с плоскости " + inner + " с обратным знаком";
+    case BorderMur: return "на каждом шаге после элементов она пересчитывает их по плоскости " + inner;
+    case BorderRTABC: return "на каждом шаге после элементов она пересчитывает их по трем крайним плоскостям";
+    case BorderPML: return "на каждом шаге после элементов она записывает в них поле слоя PML";
+    case BorderDissipation:
+      return "она рассчитывает их перед обновлением E, а элемент заменил бы это значение своим, посчитанным "
+             "без поля за гранью, и грань перестала бы там поглощать";
+    default: return "";
+  }
+}
+
+// The cell "(x, y, z)".
+std::string CellText(const int (&at)[3]) {
+  return "(" + IntToStr(at[0]) + ", " + IntToStr(at[1]) + ", " + IntToStr(at[2]) + ")";
+}
+
+RunRefusal FacePlaneRefusal(size_t kind, const StringGrid& g, const UsedRow& u, const SolverData& d, int face) {
+  const LumpedKind& k = kLumpedKinds[kind];
+  const int normal = FaceNormal(face), plane = FacePlane(d, face), inner = InnerPlane(d, face);
+  const bool low = LowFace(face);
+  const std::string row = IntToStr(u.row), column = g.Cells(normal, 0), axis(1, "XYZ"[normal]);
+  const int kindOf = FaceKind(d, face);
+  RunRefusal r;
+  r.status = std::string(k.table) + ", строка " + row + ": на плоскости грани " + kFaceNames[face];
+  r.text = std::string(kElementNames[kind]) + " в строке " + row + " таблицы «" + k.table + "» лежит на плоскости " +
+           FaceWithKind(d, face) + ": ребро " + "XYZ"[u.axis] + " ячейки " + CellText(u.at) +
+           " идет вдоль грани, а такие ребра задает сама грань: " + FaceWritesPlane(d, face) +
+           (kindOf == BorderDissipation ? "" : ". Элемент там не действует") + kCannotRun +
+           "Перенесите элемент внутрь объема: «" + column + "» = " + IntToStr(inner) +
+           (low ? " или больше" : " или меньше") + ". Элемент, который должен касаться грани, ставьте поперек нее: направление " + axis + " при «" + column +
+           "» = " + IntToStr(low ? plane : plane - 1) + ".";
+  if (kindOf == BorderSymE || kindOf == BorderSymH)
+    r.text += " Зеркало грани симметрии лежит посередине между плоскостями " + PlaneName(normal, plane) + " и " +
+              PlaneName(normal, inner) + ": плоскость " + PlaneName(normal, plane) + " — отражение плоскости " +
+              PlaneName(normal, inner) + ", и элемент на " + PlaneName(normal, inner) +
+              " сам получает отражение на " + PlaneName(normal, plane) +
+              ". На самом зеркале лежат только ребра поперек грани: так ставят питание диполя, разрезанного "
+              "зеркалом поперек оси, при условии \"" + BorderKindNames()[BorderSymH] + "\".";
+  r.text += "\nИзмените «" + column + "» или «" + g.Cells(4, 0) + "» в строке " + row + " таблицы «" + k.table +
+            "» окна «Сосредоточенные элементы» (меню «Окна»).";
+  return r;
+}
+
+// The face that keeps the E edge at zero for the whole run (a PEC face's plane), or 0.
+int ZeroingFace(const SolverData& d, int axis, const int (&at)[3]) {
+  const int f = FaceWritingEdge(d, axis, at[0], at[1], at[2]);
+  return f && d.PECFace[size_t(f)] ? f : 0;
+}
+
+// A probe row's kind, direction and cell when the run records it; false otherwise (the
+// output set-up reports such rows itself).
+bool ReadProbeRow(const StringGrid& g, int r, const SolverData& d, char& kind, int& dir, int (&at)[3]) {
+  if (g.Cells(5, r).empty()) return false;
+  const std::string k = UpperCaseText(g.Cells(0, r)), a = UpperCaseText(g.Cells(1, r));
+  if (k.size() != 1 || std::string("EUIJ").find(k[0]) == std::string::npos) return false;
+  if (!a.empty() && (a.size() != 1 || a[0] < 'X' || a[0] > 'Z')) return false;
+  kind = k[0];
+  dir = a.empty() ? -1 : a[0] - 'X';
+  const int n[3] = {d.Nx, d.Ny, d.Nz};
+  const bool loop = kind == 'I' || kind == 'J';
+  for (int c = 0; c < 3; ++c) {
+    const int hi = n[c] - 1 - (loop && c != dir ? 1 : 0);
+    if (!TryStrToInt(g.Cells(2 + c, r), at[c]) || at[c] < 1 || at[c] > hi) return false;
+  }
+  return true;
+}
+
+// Why a probe row reads what a face fixes, or "".
+std::string ProbeOnFace(const SolverData& d, char kind, int dir, const int (&at)[3]) {
+  if (kind == 'E' || kind == 'U') {
+    // Without a direction the probe shows the length of E, whose normal part stays.
+    const int f = dir >= 0 ? ZeroingFace(d, dir, at) : 0;
+    return f ? "ребро вдоль плоскости " + FaceWithKind(d, f) + ", которая его обнуляет: выход весь расчет равен 0" : "";
+  }
+  // A loop around an edge along a reads H half a cell beyond the cell on both other axes;
+  // beyond the plane of a face the grid holds no H (it reads 0). Beyond a PEC face the field
+  // is 0 indeed; beyond any other face it is not, and the current is wrong.
+  const int low[3] = {FaceX1, FaceY1, FaceZ1};
+  for (int a = 0; a < 3; ++a) {
+    if (dir >= 0 && a != dir) continue;
+    for (int c = 0; c < 3; ++c)
+      if (c != a && at[c] == 1 && FaceKind(d, low[c]) != BorderPEC && FaceKind(d, low[c]) >= 0)
+        return "часть контура тока лежит за плоскостью " + FaceWithKind(d, low[c]) +
+               ", где сетка не хранит H (там 0): значение тока неверно";
+  }
+  return "";
+}
+
+// The face that zeroes every edge a voltage line sums, or 0 (also for a line of no edges).
+int LineZeroedBy(const SolverData& d, const int (&p)[6]) {
+  int face = 0;
+  bool any = false;
+  auto edge = [&](int axis, int i, int j, int k) {
+    const int at[3] = {i, j, k};
+    const int f = ZeroingFace(d, axis, at);
+    if (!face) face = f;
+    any = true;
+    return f != 0;
+  };
+  // The legs LineVoltage sums: along x at (Y1, Z1), along y at (X2, Z1), along z at (X2, Y2).
+  for (int i = std::min(p[0], p[3]); i < std::max(p[0], p[3]); ++i)
+    if (!edge(0, i, p[1], p[2])) return 0;
+  for (int j = std::min(p[1], p[4]); j < std::max(p[1], p[4]); ++j)
+    if (!edge(1, p[3], j, p[2])) return 0;
+  for (int k = std::min(p[2], p[5]); k < std::max(p[2], p[5]); ++k)
+    if (!edge(2, p[3], p[4], k)) return 0;
+  return any ? face : 0;
+}
+
+RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const SolverData& grid,
+                             const StringGrid& g) {
   const size_t f = size_t(b.Face);
   const int kind = grid.MurFace[f] ? BorderMur : grid.DissipationFace[f] ? BorderDissipation : BorderRTABC;
   const std::string row = IntToStr(ir.row), face = kFaceNames[f];
@@ -191,9 +366,12 @@ RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const
   r.status = "Индуктивности, строка " + row + ": слишком близко к грани " + face;
   r.text = "Индуктивность в строке " + row + " таблицы «Индуктивности» слишком близко к грани " + face +
            " с условием \"" + BorderKindNames()[size_t(kind)] + "\": " +
-           (b.FaceCells > 0 ? "между ее ребром и гранью " + CellsNominative(b.FaceCells) : "ее ребро лежит на грани") +
-           ", а нужно не меньше " + CellsGenitive(b.NeedCells) + ". Такая грань достраивает поле по соседним "
-           "плоскостям, и рядом с индуктивностью поле в расчете растет без ограничения. Работа невозможна!\n" +
+           (b.FaceCells > 0 ? "между ее ребром и гранью " + CellsNominative(b.FaceCells)
+                            : std::string("ее ребро упирается в грань")) +
+           ", а при «" + g.Cells(3, 0) + "» = " + g.Cells(3, ir.row) + " нужно не меньше " + CellsGenitive(b.NeedCells) +
+           ". Такая грань достраивает поле по соседним "
+           "плоскостям как волну, уходящую от грани; ближнее поле индуктивности — не такая волна, грань возвращает его "
+           "чуть усиленным, и за десятки тысяч шагов поле в расчете вырастает без ограничения. Работа невозможна!\n" +
            "Отодвиньте индуктивность от грани (столбцы «X», «Y», «Z» в строке " + row +
            " таблицы «Индуктивности» окна «Сосредоточенные элементы», меню «Окна») или задайте грани " + face +
            " условие \"" + BorderKindNames()[BorderPML] + "\" («Граничные условия» на странице «Гранич. услов.»).";
@@ -343,8 +521,46 @@ RunRefusal InductorBoundRefusal(const LampedTables& t, const SolverData& grid, d
   for (const InductorRow& r : rows) sites.push_back(r.site);
   const InductorBound b = CheckInductorStability(g, sites);
   if (b.Site < 0) return {};
-  if (b.Face) return FaceReachRefusal(rows[size_t(b.Site)], b, grid);
+  if (b.Face) return FaceReachRefusal(rows[size_t(b.Site)], b, grid, t.sgInductor);
   return LowInductanceRefusal(rows, b, t.sgInductor, dx, dy, dz, stepSec);
+}
+
+RunRefusal ElementOnFacePlaneRefusal(const LampedTables& t, const SolverData& d) {
+  for (size_t k = 0; k < std::size(kLumpedKinds); ++k) {
+    const StringGrid& g = t.*kLumpedKinds[k].grid;
+    for (const UsedRow& u : UsedRows(kLumpedKinds[k], g, d))
+      if (const int f = FaceWritingEdge(d, u.axis, u.at[0], u.at[1], u.at[2])) return FacePlaneRefusal(k, g, u, d, f);
+  }
+  return {};
+}
+
+std::string OutputsOnFacePlanesWarning(const OutPointTables& t, const SolverData& d) {
+  std::string lines;
+  const StringGrid& p = t.sgOutPoint;
+  for (int r = 1; r < p.RowCount(); ++r) {
+    char kind = 0;
+    int dir = -1, at[3];
+    if (!ReadProbeRow(p, r, d, kind, dir, at)) continue;
+    const std::string why = ProbeOnFace(d, kind, dir, at);
+    if (!why.empty())
+      lines += "\n«Одиночные точки», строка " + IntToStr(r) + " (" + kind +
+               (dir >= 0 ? std::string(1, char('x' + dir)) : "") + " в ячейке " + CellText(at) + "): " + why + ".";
+  }
+  const StringGrid& v = t.sgVoltage;
+  for (int r = 1; r < v.RowCount(); ++r) {
+    if (v.Cells(6, r).empty()) continue;
+    int c[6];
+    bool ok = true;
+    const int n[3] = {d.Nx, d.Ny, d.Nz};
+    for (int a = 0; a < 6 && ok; ++a) ok = TryStrToInt(v.Cells(a, r), c[a]) && c[a] >= 1 && c[a] <= n[a % 3] - 1;
+    if (!ok) continue;
+    if (const int f = LineZeroedBy(d, c))
+      lines += "\n«Разности потенциалов», строка " + IntToStr(r) + ": все ребра линии лежат на плоскости " +
+               FaceWithKind(d, f) + ", которая их обнуляет: напряжение весь расчет равно 0.";
+  }
+  if (lines.empty()) return "";
+  return "Предупреждение: эти выходы читают поле, которое задает грань, а не расчет внутри объема:" + lines +
+         "\nЧтобы они показывали поле объема, перенесите их внутрь (окно «Точки вывода», меню «Окна»).";
 }
 
 }  // namespace rv

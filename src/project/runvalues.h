@@ -66,4 +66,18 @@ RunRefusal InductorBoundRefusal(const LampedTables& t, const SolverData& grid, d
                                 double stepSec, const std::array<tLayer, MaxLayers>& layers,
                                 const std::array<int32_t, MaxLayers - 1>& cellCounts, MaterialUse use);
 
+// The first row of the five lumped tables, in CheckLumpedRows' order, that a run uses and
+// whose edge lies along the plane of a face with a condition (FaceWritingEdge): the face
+// sets that edge itself, so the element would not act. The message names the row, the
+// face and its condition, and where to put the element instead.
+RunRefusal ElementOnFacePlaneRefusal(const LampedTables& t, const SolverData& d);
+
+// The output rows whose values a face fixes, as one warning ("" when none): a probe of E or
+// U along a PEC face's plane and a voltage line lying wholly in such planes read 0 for the
+// whole run; a probe of I or J on the first plane of a face other than PEC takes part of
+// its loop's H beyond the face, where the grid holds none. Current regions are not
+// named: their loops always lie where the grid computes H. Rows the output set-up does not
+// open are not looked at.
+std::string OutputsOnFacePlanesWarning(const OutPointTables& t, const SolverData& d);
+
 }  // namespace rv

@@ -136,4 +136,21 @@ bool ApplyPEC(SolverData& d, const StepFusion* fusion) {
   return true;
 }
 
+int FaceWritingEdge(const SolverData& d, int axis, int i, int j, int k) {
+  if (axis < 0 || axis > 2) return 0;
+  const int at[3] = {i, j, k}, n[3] = {d.Nx, d.Ny, d.Nz};
+  const int low[3] = {FaceX1, FaceY1, FaceZ1}, high[3] = {FaceXMax, FaceYMax, FaceZMax};
+  for (int c = 0; c < 3; ++c) {
+    if (c == axis) continue;
+    for (const int f : {at[c] == 1 ? low[c] : 0, at[c] == n[c] ? high[c] : 0}) {
+      if (!f) continue;
+      const size_t x = size_t(f);
+      if (d.PECFace[x] || d.SymEFace[x] || d.SymHFace[x] || d.MurFace[x] || d.RTABCFace[x] || d.PMLFace[x] ||
+          d.DissipationFace[x])
+        return f;
+    }
+  }
+  return 0;
+}
+
 }  // namespace rv

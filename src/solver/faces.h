@@ -26,4 +26,13 @@ bool ApplySymmetry(SolverData& d);
 // With fusion->PecZ the E pass zeroed the Z faces' edges of its rows but the plain ones.
 bool ApplyPEC(SolverData& d, const StepFusion* fusion = nullptr);
 
+// The face (1..6) that sets the E edge along axis 0..2 (X, Y, Z) at (i, j, k) itself: an
+// edge along the plane of a face (node 1 or N of the face's normal) whose face has a
+// condition. PEC, the symmetries, Mur's, RT-ABC and the PML write such edges every step
+// after the lumped elements (zero, copied, extrapolated, or the layer's own value), so an
+// element there never acts; a 1/R face writes them before the E update, and an element's
+// update there would replace the face's value with one that reads H on one side only.
+// 0 when no face writes the edge (an edge along the normal never lies on a face plane).
+int FaceWritingEdge(const SolverData& d, int axis, int i, int j, int k);
+
 }  // namespace rv

@@ -319,11 +319,12 @@ double InductorLambda(const InductorGrid& g, int axis, double L) {
   return double(InductorFactor(s[axis], s[(axis + 1) % 3] * s[(axis + 2) % 3], g.TimeStep, L));
 }
 
-int InductorFaceReach(int axis, double dx, double dy, double dz) {
+int InductorFaceReach(int axis, double dx, double dy, double dz, double q) {
   const double s[3] = {dx, dy, dz};
-  if (axis < 0 || axis > 2) return 3;
+  if (axis < 0 || axis > 2) return 4;
   const double along = std::max(s[(axis + 1) % 3], s[(axis + 2) % 3]) / s[axis];
-  const double need = std::max(3.0, std::ceil(4 * along - 1e-9));
+  const double share = q > 0 ? std::min(1.0, 0.2 + 0.3 * std::log(q)) : 1.0;
+  const double need = std::max(2.0, std::ceil(share * (2.25 * along + 1.75) - 1e-9));
   return need < 1e6 ? int(need) : 1000000;
 }
 
@@ -453,14 +454,14 @@ private:
 
 // The first Mur's, 1/R or RT-ABC face the site is too near: the face, the whole cells
 // between the nearer end of its edge and the face's node plane, the cells it needs.
-std::array<int, 3> NearestAbsorbingFace(const InductorGrid& d, const InductorSite& s) {
+std::array<int, 3> NearestAbsorbingFace(const InductorGrid& d, const InductorSite& s, double q) {
   const int n[3] = {d.Nx, d.Ny, d.Nz}, at[3] = {s.X, s.Y, s.Z};
   const int low[3] = {FaceX1, FaceY1, FaceZ1}, high[3] = {FaceXMax, FaceYMax, FaceZMax};
   for (int c = 0; c < 3; ++c) {
-    const int need = InductorFaceReach(c, d.Dx, d.Dy, d.Dz);
     for (const bool top : {false, true}) {
       const size_t f = size_t(top ? high[c] : low[c]);
       if (!d.MurFace[f] && !d.DissipationFace[f] && !d.RTABCFace[f]) continue;
+      const int need = d.RTABCFace[f] ? kRTABCFaceReach : InductorFaceReach(c, d.Dx, d.Dy, d.Dz, q);
       // An edge along the normal reaches from node i to node i + 1.
       const int cells = top ? n[c] - at[c] - (s.Axis == c ? 1 : 0) : at[c] - 1;
       if (cells < need) return {int(f), cells, need};
@@ -607,35 +608,30 @@ InductorBound CheckInductorStability(const InductorGrid& d, const std::vector<In
     bool inside = in.Axis >= 0 && in.Axis <= 2 && UsableInductance(in.L);
     for (int c = 0; c < 3; ++c) inside = inside && at[c] >= 1 && at[c] <= n[c] - 1;
     if (!inside) continue;
-    if (const auto [face, cells, need] = NearestAbsorbingFace(d, in); face) {
+    // On a face's plane the face sets the edge itself: the run start refuses the element
+    // for its place (FaceWritingEdge), not for its L.
+    bool onFace = false;
+    for (int c = 0; c < 3; ++c) onFace = onFace || (c != in.Axis && (at[c] == 1 || at[c] == n[c]));
+    if (onFace) continue;
+    const double unit = InductorLambda(d, in.Axis, 1) / e;  // lambda * L
+    const double alone = g(in.Axis, in.Axis, {0, 0, 0});
+    const double aloneMinL = unit * alone / (1 - kBoundReserve);
+    if (const auto [face, cells, need] = NearestAbsorbingFace(d, in, in.L / aloneMinL); face) {
       r.Site = int(i);
       r.Face = face;
       r.FaceCells = cells;
       r.NeedCells = need;
       return r;
     }
-    // On the plane of a PEC, symmetry or PML face the face overwrites the edge after the
-    // update: the field never sees the inductor, but its sum, fed back as (1 - lambda)
-    // each step, must not grow (the run would stop on it as diverged).
-    bool onFace = false;
-    for (int c = 0; c < 3; ++c) onFace = onFace || (c != in.Axis && at[c] == 1);
-    if (onFace) {
-      const double unit = InductorLambda(d, in.Axis, 1), least = unit / (2 * (1 - kBoundReserve));
-      if (in.L >= least) continue;
-      r.Site = int(i);
-      r.MinL = r.AloneMinL = least;
-      return r;
-    }
     const Site site = SiteOf(d, in);
-    const double unit = InductorLambda(d, in.Axis, 1) / e;  // lambda * L
     if (margin.Add(site, unit / in.L, true)) {
       taken.push_back(int(i));
       continue;
     }
 
     r.Site = int(i);
-    const double alone = g(in.Axis, in.Axis, {0, 0, 0}), own = margin.Couple(site, site);
-    r.AloneMinL = unit * alone / (1 - kBoundReserve);
+    const double own = margin.Couple(site, site);
+    r.AloneMinL = aloneMinL;
     r.Mirrored = own >= 1.001 * alone;
     // The largest lambda that still fits; with its images alone the site takes (1 - reserve)/own.
     double lo = 0, hi = (1 - kBoundReserve) / own;

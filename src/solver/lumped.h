@@ -7,6 +7,7 @@
 // edits in the tables during a run changes nothing under it. Records with X = 0 (an
 // incomplete table row) and records whose cell lies outside the grid are skipped.
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -140,8 +141,8 @@ bool UsableInductance(double L);
 // (PEC, a gap that fired), a lossy or denser medium, a resistor or a capacitor nearby only
 // widen the margin, and so do PML faces. Inductors near each other and the mirror images of
 // an inductor in the symmetry faces share the margin: their couplings enter one matrix,
-// which must stay below the identity. On the plane of a PEC, symmetry or PML face the face
-// overwrites the edge: only the inductor's own sum must not grow, lambda < 2.
+// which must stay below the identity. An inductor along a face's plane is not checked: the
+// face sets that edge itself, and the run start refuses it for its place.
 // The other elements have no bound of their own: a capacitor adds to its edge's
 // capacitance, a resistor or a source's inner resistance is taken at mid-step and only takes
 // energy out, a gap that fired holds its edge at 0.
@@ -150,11 +151,14 @@ bool UsableInductance(double L);
 // 4 (I + kappa P) - K - lambda P stays positive, i.e. the bound above with lambda - 4 kappa
 // in place of lambda: the check, made without it, asks more than needed. A resistor there
 // adds B P (E(n+1) - E(n-1)) to the left side, a damping that only takes energy out of the
-// same quadratic form. On a face's plane the sum's factor 1 - lambda / (1 + K + B) stays above
-// -1 while lambda < 2 too.
-// The faces Mur's, 1/R and RT-ABC extrapolate the field of the planes next to them: an
-// inductor there makes them feed its oscillation whatever its L, and a little farther away
-// they lower its bound by a few per cent. It must keep its distance (InductorFaceReach).
+// same quadratic form.
+// The faces Mur's, 1/R and RT-ABC extrapolate the field of the planes next to them as a wave
+// leaving along the normal. The near field of an inductor is no such wave: close to the face
+// they hand it back a little stronger each time, and the inductor's slow oscillation grows
+// over tens of thousands of steps (fastest for L of tens of nH, at a few hundred steps per
+// tenfold from one cell away). That field dies off over a few cell sizes along the face, so
+// the inductor must keep its distance (InductorFaceReach; bench/inductor_face_bench.cpp
+// measures it).
 
 // The grid, step and faces an inductor's bound depends on.
 struct InductorGrid {
@@ -180,10 +184,22 @@ struct InductorSite {
   double L = 0;
 };
 
-// Whole cells an inductor must keep between its edge and a Mur's, 1/R or RT-ABC face
-// normal to axis 0..2 of cells (dx, dy, dz): 3, and as many as make 4 times the larger cell
-// size along the face (cells thin along the normal need more of them).
-int InductorFaceReach(int axis, double dx, double dy, double dz);
+// Whole cells an inductor must keep between its edge and a Mur's or 1/R face normal to axis
+// 0..2 of cells (dx, dy, dz). For any L: as many as make 2.25 times the larger cell size
+// along the face plus 1.75 cells across it (4 cubic cells; cells thin across the face need
+// more). Runs of 120,000 steps at the step's limit grow at 3 cubic cells, at 10 cells of
+// 5 x 5 x 1 mm (face Z) or 1 x 1 x 5 mm (face X) and at 1 cell of 1 x 1 x 5 mm (face Z);
+// they stay bounded from 4, 12-13 and 2. An L of q times the least L its edge alone
+// allows oscillates faster, and below q = 14 its near field reaches less far: it needs
+// the share 0.2 + 0.3 ln q of that distance (at least 2 cells). Such runs with the 1 x 1 x 5
+// mm cells stay bounded from 6, 7, 8, 9 and 11 cells at q = 3, 4, 5, 6 and 8. Not covered:
+// an inductor tuned to a mode of a closed box (PEC faces and one Mur face) still feeds it
+// slowly from farther out (4-8 cubic cells in a 17 mm box at 4.2-5.5 nH, 1.6-3 times per
+// 120,000 steps).
+int InductorFaceReach(int axis, double dx, double dy, double dz, double q = INFINITY);
+// The same for an RT-ABC face, whose cells are always cubic: such runs grow at 1 cell and
+// stay bounded from 2.
+inline constexpr int kRTABCFaceReach = 3;
 
 // What CheckInductorStability found.
 struct InductorBound {

@@ -1208,16 +1208,112 @@ TEST_F(RunStartTest, InductorsBelowTheirUpdatesBoundOrBesideAMurFaceAreRefused) 
   s.ComboBox[5] = BorderMur;  // X=1
   for (auto [c, t] : {std::pair{0, "3"}, {1, "5"}, {2, "5"}, {3, "1"}, {4, "Y"}}) g.SetCell(c, 1, t);
   EXPECT_EQ(Outcome(), std::tuple("Индуктивность в строке 1 таблицы «Индуктивности» слишком близко к грани X=1 с "
-                                  "условием \"Mur's ABC (1st order)\": между ее ребром и гранью 2 ячейки, а нужно не "
-                                  "меньше 4 ячеек. Такая грань достраивает поле по соседним плоскостям, и рядом с "
-                                  "индуктивностью поле в расчете растет без ограничения. Работа невозможна!\nОтодвиньте "
+                                  "условием \"Mur's ABC (1st order)\": между ее ребром и гранью 2 ячейки, а при «L, Гн» = 1 "
+                                  "нужно не меньше 4 ячеек. Такая грань достраивает поле по соседним плоскостям как волну, "
+                                  "уходящую от грани; ближнее поле индуктивности — не такая волна, грань возвращает его "
+                                  "чуть усиленным, и за десятки тысяч шагов поле в расчете вырастает без ограничения. "
+                                  "Работа невозможна!\nОтодвиньте "
                                   "индуктивность от грани (столбцы «X», «Y», «Z» в строке 1 таблицы «Индуктивности» окна "
                                   "«Сосредоточенные элементы», меню «Окна») или задайте грани X=1 условие \"PML "
                                   "(Perfectly Matched Layer)\" («Граничные условия» на странице «Гранич. услов.»).",
                                   "Индуктивности, строка 1: слишком близко к грани X=1", true));
   const std::string face = std::get<1>(Outcome());
   EXPECT_TRUE(RefusalHolds(face, in, d, features, host));
+  g.SetCell(3, 1, "5e-9");  // twice the bound: a faster oscillation, whose near field reaches less far
+  EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
+  EXPECT_TRUE(Run().started);
+  g.SetCell(3, 1, "1");
   g.SetCell(0, 1, "5");
   EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
   EXPECT_TRUE(Run().started);
+}
+
+// An element along the plane of a face is refused whatever the face's condition: every one
+// sets those edges itself. Each element kind is named by its table and row, the face and
+// its condition; an edge across the face (from node 1 inwards) runs. Outputs that read what
+// a face fixes are warned about: E along a PEC plane and a voltage line lying in it stay 0,
+// a current probe on the first plane of another face loses part of its loop.
+TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
+  features = AvailableRunFeatures();
+  MainSettings& s = in.settings;
+  s.edX = s.edY = s.edZ = "0.01";
+  s.eddT = "0.0192";
+  s.spCenterI = s.spCenterJ = s.spCenterK = 5;
+  StringGrid& src = lamped.sgSourses;
+  src.SetCell(0, 1, "1");  // Ez at X=1
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderSymE};
+  const std::string moved = "Перенесите элемент внутрь объема: «X» = 2 или больше. Элемент, который должен касаться "
+                            "грани, ставьте поперек нее: направление X при «X» = 1.";
+  EXPECT_EQ(Outcome(), std::tuple("Источник напряжения в строке 1 таблицы «Источники» лежит на плоскости грани X=1 с "
+                                  "условием \"Symmetry for E\": ребро Z ячейки (1, 5, 5) идет вдоль грани, а такие ребра "
+                                  "задает сама грань: на каждом шаге после элементов она копирует их с плоскости X=2. "
+                                  "Элемент там не действует. Работа невозможна!\n" + moved +
+                                  " Зеркало грани симметрии лежит посередине между плоскостями X=1 и X=2: плоскость X=1 "
+                                  "— отражение плоскости X=2, и элемент на X=2 сам получает отражение на X=1. На самом "
+                                  "зеркале лежат только ребра поперек грани: так ставят питание диполя, разрезанного "
+                                  "зеркалом поперек оси, при условии \"Symmetry for H\".\nИзмените «X» или «Направл.» в "
+                                  "строке 1 таблицы «Источники» окна «Сосредоточенные элементы» (меню «Окна»).",
+                                  "Источники, строка 1: на плоскости грани X=1", false));
+  const std::string status = std::get<1>(Outcome());
+  EXPECT_EQ(status, "Источники, строка 1: на плоскости грани X=1");
+  for (const int kind : {BorderPEC, BorderMur, BorderDissipation, BorderRTABC, BorderPML, BorderSymE, BorderSymH}) {
+    s.ComboBox[5] = kind;
+    EXPECT_EQ(std::get<1>(Outcome()), status) << kind;
+    EXPECT_TRUE(RefusalHolds(status, in, d, features, host)) << kind;
+  }
+  src.SetCell(4, 1, "X");  // across the face: the edge from node 1 to node 2
+  EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
+  EXPECT_EQ(Refusal(Run()), "<none>");
+  src.SetCell(4, 1, "Z");
+  src.SetCell(0, 1, "2");
+  EXPECT_EQ(Refusal(Run()), "<none>");
+
+  // Every kind of element, on the plane Y=1 (edges along X), by its own table.
+  std::atomic<uint8_t> mod{0};
+  const std::pair<StringGrid*, const char*> tables[] = {{&lamped.sgResistors, "Резисторы"},
+                                                        {&lamped.sgCapacitors, "Конденсаторы"},
+                                                        {&lamped.sgRazraydnic, "Разрядники"},
+                                                        {&lamped.sgInductor, "Индуктивности"}};
+  for (const auto& [g, name] : tables) {
+    AddGridRow(*g, mod);
+    for (auto [c, t] : {std::pair{0, "5"}, {1, "1"}, {2, "5"}, {3, "1e-6"}, {4, "x"}}) g->SetCell(c, 1, t);
+    EXPECT_EQ(std::get<1>(Outcome()), std::string(name) + ", строка 1: на плоскости грани Y=1");
+    ClearGrid(*g, mod);
+  }
+
+  // Outputs: none warned inside the volume or across a face.
+  auto warning = [&] {
+    const RunStartResult r = Run();
+    EXPECT_TRUE(r.started) << Refusal(r);
+    for (const RunStartMessage& m : r.messages)
+      if (m.text.rfind("Предупреждение: эти выходы", 0) == 0) return m.text;
+    return std::string();
+  };
+  s.ComboBox[5] = BorderPEC;
+  auto row = [&](StringGrid& g, std::vector<const char*> cells) {
+    AddGridRow(g, mod);
+    for (size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), g.RowCount() - 1, cells[c]);
+  };
+  row(outputs.sgOutPoint, {"E", "Z", "2", "5", "5", "e.srg"});
+  row(outputs.sgOutPoint, {"E", "X", "1", "5", "5", "n.srg"});
+  row(outputs.sgVoltage, {"1", "5", "5", "2", "5", "7", "u.grf"});
+  row(outputs.sgCurrent, {"1", "4", "4", "1", "6", "6", "i.grf"});
+  EXPECT_EQ(warning(), "");
+  row(outputs.sgOutPoint, {"E", "Z", "1", "5", "5", "z.srg"});
+  row(outputs.sgOutPoint, {"I", "Z", "1", "5", "5", "i.srg"});  // beyond a PEC wall H is 0 indeed
+  row(outputs.sgVoltage, {"1", "5", "5", "1", "5", "7", "w.grf"});
+  EXPECT_EQ(warning(), "Предупреждение: эти выходы читают поле, которое задает грань, а не расчет внутри объема:\n"
+                       "«Одиночные точки», строка 3 (Ez в ячейке (1, 5, 5)): ребро вдоль плоскости грани X=1 с условием "
+                       "\"PEC(Perfect Electric Conductor)\", которая его обнуляет: выход весь расчет равен 0.\n"
+                       "«Разности потенциалов», строка 2: все ребра линии лежат на плоскости грани X=1 с условием "
+                       "\"PEC(Perfect Electric Conductor)\", которая их обнуляет: напряжение весь расчет равно 0.\n"
+                       "Чтобы они показывали поле объема, перенесите их внутрь (окно «Точки вывода», меню «Окна»).");
+  s.ComboBox[5] = BorderMur;
+  const std::string mur = warning();
+  EXPECT_NE(mur.find("«Одиночные точки», строка 4 (Iz в ячейке (1, 5, 5)): часть контура тока лежит за плоскостью "
+                     "грани X=1 с условием \"Mur's ABC (1st order)\", где сетка не хранит H (там 0): значение тока "
+                     "неверно."),
+            std::string::npos)
+      << mur;
+  EXPECT_EQ(mur.find("строка 3"), std::string::npos) << mur;
 }

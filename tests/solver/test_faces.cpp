@@ -2,6 +2,8 @@
 
 #include "kernel_fixture.h"
 #include "solver/faces.h"
+#include "solver/mur.h"
+#include "solver/rtabc.h"
 #include "solver/yee.h"
 
 using namespace rv;
@@ -113,4 +115,45 @@ TEST(Faces, HalfModelWithSymmetryFaceEqualsTheWholeModel) {
     // The pulse has reached the symmetry plane and come back.
     EXPECT_GT(std::fabs(half.Ez(h - 1, 6, 5)) + std::fabs(half.Ez(h - 4, 6, 5)), 1e-3 * escale) << name;
   }
+}
+
+// FaceWritingEdge against the passes that run after the lumped elements: on each of the six
+// faces alone, for PEC, both symmetries, Mur's and RT-ABC, every edge the pass changes is one
+// it names for that face, and every edge it names there off the rim lines (which another
+// face's condition may own) is changed. An edge across the face is never named.
+TEST(Faces, FaceWritingEdgeNamesWhatEachFacePassWrites) {
+  for (int kind = 0; kind < 5; ++kind)
+    for (int face = 1; face <= 6; ++face) {
+      SCOPED_TRACE(std::to_string(kind) + " " + std::to_string(face));
+      SolverData d;
+      MakeGrid(d, 6, 7, 8, 1e-3, 0.5);
+      FaceFlags* flags[] = {&d.PECFace, &d.SymEFace, &d.SymHFace, &d.MurFace, &d.RTABCFace};
+      (*flags[kind])[size_t(face)] = 1;
+      d.AnyPEC = kind == 0; d.AnySymE = kind == 1; d.AnySymH = kind == 2; d.AnyMur = kind == 3; d.AnyRTABC = kind == 4;
+      ASSERT_TRUE(Allocate(d));
+      std::mt19937 rng{unsigned(face)};
+      t3DSpaceArray* E[3] = {&d.Ex, &d.Ey, &d.Ez};
+      for (t3DSpaceArray* a : E) FillRandom(*a, rng);
+      const t3DSpaceArray before[3] = {d.Ex, d.Ey, d.Ez};
+      const bool ok = kind == 0 ? ApplyPEC(d) : kind <= 2 ? ApplySymmetry(d) : kind == 3 ? ApplyMur(d, {})
+                                                                                       : ApplyRTABC(d, {});
+      ASSERT_TRUE(ok);
+      const int n[3] = {d.Nx, d.Ny, d.Nz};
+      int named = 0;
+      for (int a = 0; a < 3; ++a)
+        for (int i = 1; i <= n[0] - (a == 0); ++i)
+          for (int j = 1; j <= n[1] - (a == 1); ++j)
+            for (int k = 1; k <= n[2] - (a == 2); ++k) {
+              const bool changed = (*E[a])(i, j, k) != before[a](i, j, k);
+              const int f = FaceWritingEdge(d, a, i, j, k);
+              const int at[3] = {i, j, k};
+              int planes = 0;  // face planes of the box the edge lies along
+              for (int c = 0; c < 3; ++c) planes += c != a && (at[c] == 1 || at[c] == n[c]);
+              ASSERT_TRUE(f == 0 || f == face) << a << " " << i << " " << j << " " << k;
+              if (changed) ASSERT_EQ(f, face) << a << " " << i << " " << j << " " << k;
+              if (f && planes == 1) ASSERT_TRUE(changed) << a << " " << i << " " << j << " " << k;
+              named += f != 0;
+            }
+      EXPECT_GT(named, 40);
+    }
 }
