@@ -162,6 +162,16 @@ std::size_t DropNanX(std::vector<double>& X, std::vector<double>& Y);
 // The message for points left out, one line per graph (title, count); empty when none were.
 std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t>>& graphs);
 
+// Every command that samples a curve in time reads it with X rising. A curve written with
+// falling times (a file from another tool) is the same curve read backwards: TimeOrdered
+// copies it with NaN X left out and, when no X rises, in reverse. False, with the copies
+// left empty, when X both rises and falls: no order of the points is the curve as drawn.
+// Repeated X (a vertical step) are kept in their order.
+bool TimeOrdered(const std::vector<double>& X, const std::vector<double>& Y, std::vector<double>& outX,
+                 std::vector<double>& outY);
+// The refusal for such a curve, naming it.
+std::string UnorderedTimeText(const std::string& title);
+
 // What the legend shows of a title: an absolute path gives its file name (the title keeps
 // the path for the graph lists and the saved file); any other title as it is.
 std::string LegendName(const std::string& title);

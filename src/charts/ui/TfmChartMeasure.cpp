@@ -168,7 +168,6 @@ void TfmChart::N37Click() {
   AddImpedanceGraphs(model_, u.Title, su, i.Title, si, o);
   RefreshChart();
   ReportSkipped({{u.Title, NanXCount(u.X)}, {i.Title, NanXCount(i.X)}});
-  ReportFoldBack({{u.Title, pu.foldHz}, {i.Title, pi.foldHz}});
 }
 
 void TfmChart::N34Click() {

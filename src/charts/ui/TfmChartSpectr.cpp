@@ -86,7 +86,6 @@ void TfmChart::mnSpectrClick() {
 
   ChartLongCommand lc(*this, kStopFourier);
   std::vector<std::pair<std::string, std::size_t>> skipped;
-  std::vector<std::pair<std::string, double>> folded;
   for (CurveId id : chosen) {
     const int gi = model_.IndexOf(id);
     if (gi < 0) continue;
@@ -102,7 +101,7 @@ void TfmChart::mnSpectrClick() {
     bool done = false;
     QElapsedTimer clock;
     clock.start();
-    SetProgressCaption(o.type == 0 ? "Преобразование Фурье - " : "");
+    SetProgressCaption("Преобразование Фурье - ");
     try {
       RunOffGuiThread([&](ILongTask& t) { done = ComputeSpectrum(source.X, source.Y, plan, o, curves, &t); });
     } catch (const std::bad_alloc&) {
@@ -112,7 +111,6 @@ void TfmChart::mnSpectrClick() {
     // A stop abandons the command: the fast sums leave no part-made spectrum behind.
     if (!done) break;
     skipped.emplace_back(source.Title, NanXCount(source.X));
-    folded.emplace_back(source.Title, plan.foldHz);
     AddSpectrumGraphs(model_, source.Title, o, curves);
     if (o.type == 0) setWindowTitle(QString::number(clock.elapsed()));
     RefreshChart();
@@ -121,11 +119,6 @@ void TfmChart::mnSpectrClick() {
   SetProgressCaption({});
   RefreshChart();
   ReportSkipped(skipped);
-  ReportFoldBack(folded);
-}
-
-void TfmChart::ReportFoldBack(const std::vector<std::pair<std::string, double>>& graphs) {
-  if (const std::string text = FoldBackText(graphs); !text.empty()) prompter_->message(text);
 }
 
 void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source) {
