@@ -255,6 +255,12 @@ std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t
   return text.empty() ? text : "Пропущены точки, у которых X не число (NaN):" + text;
 }
 
+bool InTimeOrder(const std::vector<double>& X) {
+  for (std::size_t i = 0; i < X.size(); ++i)
+    if (std::isnan(X[i]) || (i > 0 && X[i] < X[i - 1])) return false;
+  return true;
+}
+
 bool TimeOrdered(const std::vector<double>& X, const std::vector<double>& Y, std::vector<double>& outX,
                  std::vector<double>& outY) {
   const std::size_t n = std::min(X.size(), Y.size());
@@ -285,9 +291,9 @@ std::string UnorderedTimeText(const std::string& title) {
 
 void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart,
                     double xEnd) {
-  if (NanXCount(source.X) > 0) {
+  if (!InTimeOrder(source.X)) {
     ChartSeries clean = source;
-    DropNanX(clean.X, clean.Y);
+    if (!TimeOrdered(source.X, source.Y, clean.X, clean.Y)) return;
     ResampleSeries(clean, target, n, xStart, xEnd);
     return;
   }

@@ -149,9 +149,8 @@ private:
 };
 
 // Appends to `target` n points with evenly spaced X from xStart to xEnd and Y linearly
-// interpolated from `source`; 0 outside the source's X range. The search only moves
-// forward, so the source should have non-decreasing X. A source of fewer than 2 points
-// gives nothing.
+// interpolated from `source`; 0 outside the source's X range. The source is read in time
+// order (TimeOrdered); one whose X rise and fall, or of fewer than 2 points, gives nothing.
 void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart, double xEnd);
 
 // Points whose X is NaN have no place on the X axis: every command that resamples or sums
@@ -169,6 +168,8 @@ std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t
 // Repeated X (a vertical step) are kept in their order.
 bool TimeOrdered(const std::vector<double>& X, const std::vector<double>& Y, std::vector<double>& outX,
                  std::vector<double>& outY);
+// True when X never falls and holds no NaN: the curve can be read as it stands.
+bool InTimeOrder(const std::vector<double>& X);
 // The refusal for such a curve, naming it.
 std::string UnorderedTimeText(const std::string& title);
 

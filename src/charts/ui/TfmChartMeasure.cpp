@@ -176,6 +176,7 @@ void TfmChart::N34Click() {
   const CurveId sid = model_.Series[std::size_t(s.front())].id;
   const std::vector<int> h = ChooseGraphs("Выбрать график ПХ");
   if (h.empty() || model_.IndexOf(sid) < 0) return;
+  if (RefuseUnordered({model_.IndexOf(sid), h.front()})) return;
   const ChartSeries sig = model_.Series[std::size_t(model_.IndexOf(sid))];
   const ChartSeries resp = model_.Series[std::size_t(h.front())];
   std::vector<double> x, y;

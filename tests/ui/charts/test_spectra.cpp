@@ -353,3 +353,33 @@ TEST_F(ChartSpectra, RebuildDefaultsGiveThePulseBack) {
   ASSERT_EQ(m.SeriesCount(), 4) << ::testing::PrintToString(msgs.shown);
   EXPECT_NEAR(LastPeak(m), 1, 1e-3);
 }
+
+// A curve written with falling times gives the spectrum of the same curve read forwards, by
+// either transform; one whose times rise and fall is refused by name and the command goes
+// on to the next graph, as are the sum and the clone of it.
+TEST_F(ChartSpectra, FallingTimesReadBackwardsMixedOnesRefused) {
+  AddSine("fwd", 0.05);
+  AddSine("back", 0.05);
+  AddSine("mixed", 0.05);
+  ChartModel& m = w.model();
+  std::reverse(m.Series[1].X.begin(), m.Series[1].X.end());
+  std::reverse(m.Series[1].Y.begin(), m.Series[1].Y.end());
+  std::swap(m.Series[2].X[10], m.Series[2].X[500]);
+  for (bool fft : {false, true}) {
+    AnswerSpectrum({0, 1, 2}, [fft](TfmSpectr& d) { (fft ? d.rbFFT : d.rbDFT)->click(); });
+    w.mnSpectrClick();
+    ASSERT_EQ(msgs.errors, std::vector<std::string>{UnorderedTimeText("mixed")});
+    msgs.errors.clear();
+    ASSERT_EQ(m.SeriesCount(), fft ? 7 : 5);
+    const ChartSeries &a = m.Series[std::size_t(m.SeriesCount() - 2)], &b = m.Series.back();
+    EXPECT_GT(a.Count(), 50u);
+    EXPECT_EQ(std::tie(a.X, a.Y), std::tie(b.X, b.Y)) << fft;
+    EXPECT_GT(*std::max_element(b.Y.begin(), b.Y.end()), 0.5);
+  }
+  rv::test::AnswerSelection({2});
+  w.SummaClick();
+  rv::test::AnswerSelection({2});
+  w.N33Click();
+  EXPECT_EQ(msgs.errors, std::vector<std::string>(2, UnorderedTimeText("mixed")));
+  EXPECT_EQ(m.SeriesCount(), 7);
+}
