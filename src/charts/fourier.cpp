@@ -343,7 +343,7 @@ bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y,
   // one), and the first and last steps, where the curve's ends need not be samples.
   const double lo = X.front(), hi = X[count - 1];
   const double x0 = float(lo), x1 = float(hi), dx = (x1 - x0) / double(n - 1);
-  if (!(dx > 0)) return true;
+  if (!(dx > 0) || !std::isfinite(dx) || !std::isfinite(x0)) return true;
   auto node = [&](long long j) { return double(j) * dx + x0; };  // as SampleGraph places them
   std::vector<long long> cells{0, n - 2};
   for (std::size_t k = 0; k < count; ++k) {

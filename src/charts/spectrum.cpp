@@ -145,7 +145,10 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
   if (!TimeOrdered(X, Y, tx, ty) || tx.size() < 2) return true;  // the plan has refused it
   std::vector<float> s;
   double dt = 0;
+  // The FFT's own steps report nothing: sampling is its first half, the transform the rest.
+  if (task && o.type == 1) task->Progress(0);
   if (!SampleGraph(tx, ty, p.N, p.ut, s, dt, task)) return false;
+  if (task && o.type == 1) task->Progress(50);
   // The band: the DFT's frequencies k·dF, or the FFT's bins k/(N·dt) within fMin..fMax.
   long long kMin = p.kMin, count = p.count;
   double dF = p.dF;

@@ -209,7 +209,8 @@ bool TfmChart::RefuseUnordered(const std::vector<int>& graphs) {
     const ChartSeries& g = model_.Series[std::size_t(i)];
     std::vector<double> x, y;
     if (TimeOrdered(g.X, g.Y, x, y)) continue;
-    prompter_->error(UnorderedTimeText(g.Title));
+    // A graph read from a file without a title is known by its file name.
+    prompter_->error(UnorderedTimeText(g.Title.empty() ? model_.FileNames[std::size_t(i)] : g.Title));
     return true;
   }
   return false;

@@ -138,7 +138,7 @@ void TfmChart::N37Click() {
     return;
   }
   const int ui = fmCalcZ->VoltageSeries(model_), ii = fmCalcZ->CurrentSeries(model_);
-  if (ui < 0 || ii < 0) return;
+  if (ui < 0 || ii < 0 || RefuseUnordered({ui, ii})) return;
   const ChartSeries u = model_.Series[std::size_t(ui)], i = model_.Series[std::size_t(ii)];
   // Both records are checked before anything is made.
   const GraphSpectrumPlan pu = PlanGraphSpectrum(u, o), pi = PlanGraphSpectrum(i, o);

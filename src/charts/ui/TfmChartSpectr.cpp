@@ -88,7 +88,7 @@ void TfmChart::mnSpectrClick() {
   std::vector<std::pair<std::string, std::size_t>> skipped;
   for (CurveId id : chosen) {
     const int gi = model_.IndexOf(id);
-    if (gi < 0) continue;
+    if (gi < 0 || RefuseUnordered({gi})) continue;
     // The source as it is now: the job reads this copy, the model may change under it.
     const ChartSeries source = model_.Series[std::size_t(gi)];
     const SpectrumPlan plan = PlanSpectrum(source, o);

@@ -355,8 +355,8 @@ TEST_F(ChartSpectra, RebuildDefaultsGiveThePulseBack) {
 }
 
 // A curve written with falling times gives the spectrum of the same curve read forwards, by
-// either transform; one whose times rise and fall is refused by name and the command goes
-// on to the next graph, as are the sum and the clone of it.
+// either transform; one whose times rise and fall is refused by name (its file's, when it
+// has no title) and the command goes on to the next graph, as are the sum and the clone of it.
 TEST_F(ChartSpectra, FallingTimesReadBackwardsMixedOnesRefused) {
   AddSine("fwd", 0.05);
   AddSine("back", 0.05);
@@ -376,10 +376,12 @@ TEST_F(ChartSpectra, FallingTimesReadBackwardsMixedOnesRefused) {
     EXPECT_EQ(std::tie(a.X, a.Y), std::tie(b.X, b.Y)) << fft;
     EXPECT_GT(*std::max_element(b.Y.begin(), b.Y.end()), 0.5);
   }
+  // Untitled, as a file without a header leaves it: named by its file.
+  m.Series[2].Title.clear();
   rv::test::AnswerSelection({2});
   w.SummaClick();
   rv::test::AnswerSelection({2});
   w.N33Click();
-  EXPECT_EQ(msgs.errors, std::vector<std::string>(2, UnorderedTimeText("mixed")));
+  EXPECT_EQ(msgs.errors, std::vector<std::string>(2, UnorderedTimeText("mixed.srg")));
   EXPECT_EQ(m.SeriesCount(), 7);
 }
