@@ -324,7 +324,7 @@ struct Piece {
 
 }  // namespace
 
-bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
+bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y, long long n,
                      const std::vector<float>& s, double dt, double dF, long long kMin, std::vector<cplx>& z,
                      const SampleSums& sums, ILongTask* task) {
   const std::size_t count = std::min(X.size(), Y.size());
@@ -398,19 +398,21 @@ bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y,
     if (c % 4096 == 0 && Stopped(task)) return false;
     total += weight[c] = step(cells[c], hint, nullptr);
   }
-  double scale = 0;  // ∫|y| of the curve, in the samples' units
-  for (std::size_t k = 0; k + 1 < count; ++k)
-    scale += (std::fabs(Y[k]) + std::fabs(Y[k + 1])) / 2 * (X[k + 1] - X[k]) * timeFactor;
-  if (!std::isfinite(scale)) return true;  // a non-finite curve spoils every sum as it is
-  // The lightest steps go while together they weigh under 1e-5 of the curve.
-  if (total <= 1e-5 * scale) return true;
+  // Left out, the lightest steps may shift a sum by their weight at most; the band's peak
+  // is at least the largest sum less all the weights, and they go while together they weigh
+  // under 1e-5 of that.
+  double zmax = 0;
+  for (const cplx& v : z) zmax = std::max(zmax, std::abs(v));
+  if (!std::isfinite(zmax) || !std::isfinite(total)) return true;  // a non-finite curve spoils every sum as it is
+  const double budget = 1e-5 * std::max(0.0, zmax - total);
+  if (total <= budget) return true;
   std::vector<std::size_t> order(cells.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](std::size_t p, std::size_t q) { return weight[p] < weight[q]; });
   std::vector<char> keep(cells.size(), 1);
   double dropped = 0, kept = 0;
   for (std::size_t i : order) {
-    if (dropped + weight[i] > 1e-5 * scale) break;
+    if (dropped + weight[i] > budget) break;
     dropped += weight[i];
     keep[i] = 0;
   }
@@ -424,7 +426,8 @@ bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y,
   const double thMax = double(2 * std::numbers::pi * cyc *
                               (long double)std::max(std::llabs(kMin), std::llabs(kMin + K - 1)));
   int P = 1;
-  for (double t = thMax * std::exp(thMax); P < 48 && kept * t > 1e-9 * scale; ++P) t *= thMax / (P + 1);
+  const double tol = 1e-9 * (zmax + kept);  // the series' tail, next to rounding
+  for (double t = thMax * std::exp(thMax); P < 48 && kept * t > tol; ++P) t *= thMax / (P + 1);
   const bool fewMoments = P < 48;
   // Rough costs, in exact piece integrals: a moment's transform and its Gauss sums.
   const double direct = double(used.size()) * double(K),

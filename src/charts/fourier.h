@@ -52,8 +52,9 @@ SampleSums BandSums(double dt, double dF, long long kMin, long long count, ILong
 // samples' straight pieces are integrated exactly here, and where the curve leaves them
 // inside a step, that difference is added, by its exact integral when few steps hold one,
 // else by its moments in each step, whose sums `sums` gives. Differences that together
-// weigh under 1e-5 of the curve's ∫|y| are left out. False when the task asked to stop.
-bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
+// could shift no sum by more than 1e-5 of the band's peak are left out. False when the task
+// asked to stop.
+bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y, long long n,
                      const std::vector<float>& s, double dt, double dF, long long kMin,
                      std::vector<std::complex<double>>& z, const SampleSums& sums, ILongTask* task = nullptr);
 

@@ -121,7 +121,7 @@ bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double
   if (!SampleGraph(tx, ty, p.N, tu, s, dt, task)) return false;
   const SampleSums bandSums = BandSums(dt, o.dF, p.kMin, p.count, task);
   std::vector<std::complex<double>> sums;
-  if (!bandSums(s, sums) || !ExactLinearSums(tx, ty, p.N, tu, s, dt, o.dF, p.kMin, sums, bandSums, task)) return false;
+  if (!bandSums(s, sums) || !ExactLinearSums(tx, ty, p.N, s, dt, o.dF, p.kMin, sums, bandSums, task)) return false;
   const double lo = tx.front();
   // The record starts at Tmin, not at 0: each sum turns by exp(−iω·t0).
   const long double t0 = (long double)float(lo) * tu;

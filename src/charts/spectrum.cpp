@@ -167,7 +167,7 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
     sums = BandSums(dt, dF, kMin, count, task);
   }
   std::vector<std::complex<double>> z;
-  if (!sums(s, z) || !ExactLinearSums(tx, ty, p.N, p.ut, s, dt, dF, kMin, z, sums, task)) return false;
+  if (!sums(s, z) || !ExactLinearSums(tx, ty, p.N, s, dt, dF, kMin, z, sums, task)) return false;
   out.X.resize(z.size());
   out.modulus.resize(z.size());
   out.phase.resize(z.size());
