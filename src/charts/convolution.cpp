@@ -121,7 +121,11 @@ void ConvolveDirect(const std::vector<double>& sx, const std::vector<double>& sy
 
 void EnergyInLoad(ChartSeries& g, double timeUnit, double currentUnit) {
   if (std::min(g.X.size(), g.Y.size()) < NanXCount(g.X) + 2) return;
-  DropNanX(g.X, g.Y);
+  // Energy builds up with time: falling times are read backwards.
+  std::vector<double> x, y;
+  if (!TimeOrdered(g.X, g.Y, x, y)) return;
+  g.X = std::move(x);
+  g.Y = std::move(y);
   const std::size_t n = std::min(g.X.size(), g.Y.size());
   if (n < 2) return;
   double e = 0;

@@ -30,8 +30,9 @@ void ConvolveDirect(const std::vector<double>& sx, const std::vector<double>& sy
 
 // Energy in 1 Ω: point i becomes (X[i+1], energy up to X[i+1] in joules) by trapezoids of
 // I², the last point goes and the title gets " (энергия =<E> Дж)". timeUnit: seconds per X
-// unit; currentUnit: amperes per Y unit. Points whose X is NaN are dropped first; a graph of
-// fewer than 2 other points is left unchanged.
+// unit; currentUnit: amperes per Y unit. Points whose X is NaN are dropped first and
+// falling times read backwards (TimeOrdered); a graph of fewer than 2 other points, or
+// whose X rise and fall, is left unchanged.
 void EnergyInLoad(ChartSeries& g, double timeUnit, double currentUnit);
 // The energy dialog's factors by list index (time: s, ms, µs, ns, ps; current: kA, A, mA, µA).
 double EnergyTimeFactor(int index);

@@ -305,10 +305,20 @@ TEST(Energy, ConstantCurrentAndShortGraph) {
   one.AddXY(0, 1);
   EnergyInLoad(one, 1, 1);
   EXPECT_EQ(std::tuple(one.Count(), one.Title), std::tuple(1u, ""));
+  // Written with falling times: the same energy, built up forwards; mixed times: unchanged.
+  ChartSeries back, mixed;
+  back.Title = "I";
+  for (int k = 1000; k >= 0; --k) back.AddXY(k, 1);
+  mixed.X = {0, 2, 1};
+  mixed.Y = {1, 1, 1};
+  EnergyInLoad(back, EnergyTimeFactor(3), EnergyCurrentFactor(1));
+  EnergyInLoad(mixed, 1, 1);
+  EXPECT_EQ(std::tuple(back.X, back.Y, back.Title), std::tuple(g.X, g.Y, g.Title));
+  EXPECT_EQ(std::tuple(mixed.X, mixed.Title), std::tuple(std::vector<double>{0, 2, 1}, ""));
 }
 
 // Curves written with falling times are read backwards by every command that reads a curve
-// in time order (convolution, the sum's and the clone's resampling); times that rise and
+// in time order (convolution, the sum's and the clone's resampling, the energy); times that rise and
 // fall give nothing rather than a curve made of whichever segments a forward search meets.
 TEST(Convolution, FallingTimesReadBackwards) {
   std::vector<double> sx, sy, hx, hy;

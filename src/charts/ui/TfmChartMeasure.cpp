@@ -201,7 +201,7 @@ void TfmChart::N34Click() {
 
 void TfmChart::ToolButton32Click() {
   const std::vector<int> chosen = ChooseGraphs("Выбрать графики тока для вычисления энергии");
-  if (chosen.empty() || fmSelectGrParam->exec() != QDialog::Accepted) return;
+  if (chosen.empty() || RefuseUnordered(chosen) || fmSelectGrParam->exec() != QDialog::Accepted) return;
   const double tu = EnergyTimeFactor(fmSelectGrParam->ComboBoxTime->currentIndex());
   const double cu = EnergyCurrentFactor(fmSelectGrParam->ComboBoxScale->currentIndex());
   std::vector<std::pair<std::string, std::size_t>> skipped;
