@@ -148,29 +148,37 @@ TEST_F(ChartSpectra, StopEndsLongSpectrum) {
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
   ticker.start(10);
-  int ticksAtStart = 0, ticksAtStop = -1;
-  AnswerSpectrum({0}, [&](TfmSpectr& d) {
-    d.edFMin->setText("3.9999e12");
-    d.edFMax->setText("4.9999e12");  // 9,999,801 samples, 10^6 frequencies
-    d.eddF->setText("1e6");
-    ticksAtStart = ticks;
-    QTimer::singleShot(300, [&] {
-      EXPECT_TRUE(w.btnStop->isVisible());
-      EXPECT_EQ(w.btnStop->toolTip(), kStopFourier);
-      EXPECT_FALSE(w.menuBar()->isEnabled());
-      ticksAtStop = ticks;
-      QTest::mouseClick(w.btnStop, Qt::LeftButton);
+  // The DFT: 9,999,801 samples, 10^6 frequencies; the FFT: 2^24 samples for its band.
+  for (bool fft : {false, true}) {
+    int ticksAtStart = 0, ticksAtStop = -1;
+    QString progress;
+    AnswerSpectrum({0}, [&](TfmSpectr& d) {
+      (fft ? d.rbFFT : d.rbDFT)->click();
+      d.edFMin->setText(fft ? "0" : "3.9999e12");
+      d.edFMax->setText(fft ? "8e12" : "4.9999e12");
+      d.eddF->setText("1e6");
+      ticksAtStart = ticks;
+      // The FFT's transform itself cannot be stopped: the stop comes while it samples.
+      QTimer::singleShot(fft ? 60 : 300, [&] {
+        EXPECT_TRUE(w.btnStop->isVisible());
+        EXPECT_EQ(w.btnStop->toolTip(), kStopFourier);
+        EXPECT_FALSE(w.menuBar()->isEnabled());
+        progress = w.lbProgress->text();
+        ticksAtStop = ticks;
+        QTest::mouseClick(w.btnStop, Qt::LeftButton);
+      });
     });
-  });
-  w.mnSpectrClick();
-  EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
-  ASSERT_GE(ticksAtStop, 0) << "the spectrum ended before the stop";
-  // The window's timers ran while the spectrum was being computed (a loaded machine may
-  // let the event loop run only a few times in those 300 ms).
-  EXPECT_GE(ticksAtStop - ticksAtStart, 1);
-  EXPECT_EQ(w.model().SeriesCount(), 1);  // no spectrum added after the stop
-  EXPECT_TRUE(w.menuBar()->isEnabled());
-  EXPECT_FALSE(w.btnStop->isVisible());
+    w.mnSpectrClick();
+    EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
+    ASSERT_GE(ticksAtStop, 0) << "the spectrum ended before the stop";
+    EXPECT_TRUE(progress.startsWith("Преобразование Фурье - ")) << progress.toStdString();
+    // The window's timers ran while the spectrum was being computed (a loaded machine may
+    // let the event loop run only a few times before the stop).
+    EXPECT_GE(ticksAtStop - ticksAtStart, 1);
+    EXPECT_EQ(w.model().SeriesCount(), 1);  // no spectrum added after the stop
+    EXPECT_TRUE(w.menuBar()->isEnabled());
+    EXPECT_FALSE(w.btnStop->isVisible());
+  }
 }
 
 // Stored fields come back with their click rules; the lists keep their stored index. The
