@@ -96,7 +96,8 @@ GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions
     p.error = "Шаг по частоте должен быть положительным числом";
     return p;
   }
-  if (!BandSampleCount((long long)tx.size(), o.fMax, (hi - lo) * TimeUnitFactor(o.cbTime), p.N)) {
+  const double fTop = std::max(std::fabs(o.fMin), std::fabs(o.fMax));  // a band may reach below 0
+  if (!BandSampleCount((long long)tx.size(), fTop, (hi - lo) * TimeUnitFactor(o.cbTime), p.N)) {
     p.error = kTooManySamples;
     return p;
   }

@@ -65,9 +65,9 @@ std::string TimeAxisTitle(int index) {
   return t[index >= 0 && index < 4 ? index : 0];
 }
 
-bool BandSampleCount(long long points, double fMax, double T, long long& N) {
+bool BandSampleCount(long long points, double fTop, double T, long long& N) {
   long long r = 0;
-  if (!TryRound(T * fMax * 2, r) || r >= kMaxSpectrumSamples) return false;
+  if (!TryRound(T * fTop * 2, r) || r >= kMaxSpectrumSamples) return false;
   N = std::min(std::max({r + 1, 200LL, points}), kMaxSpectrumSamples);
   return true;
 }
@@ -120,7 +120,8 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
     p.endCommand = true;
     return p;
   }
-  if (!BandSampleCount(points, o.fMax, p.T, p.N)) {
+  // A band reaching below 0 asks for samples as fine as its lowest frequency does.
+  if (!BandSampleCount(points, std::max(std::fabs(o.fMin), std::fabs(o.fMax)), p.T, p.N)) {
     p.error = kTooManySamples;
     p.endCommand = true;
     return p;

@@ -45,12 +45,12 @@ inline constexpr long long kMaxRebuiltPoints = 10'000'000;
 inline constexpr const char* kTooManySamples =
     "Требуется очень много шагов по времени.\nПохоже на ошибку в выборе графика или в единицах измерения времени";
 
-// The samples of the DFT and the impedance: the band's Round(2·T·fMax) + 1 (at least 200),
-// and no fewer than the curve's points (`points`), up to kMaxSpectrumSamples. The curve's
-// points that fall between samples cost no extra samples: the sums integrate the curve as
-// drawn (ExactLinearSums). False when the band alone asks for more than
-// kMaxSpectrumSamples (the kTooManySamples refusal).
-bool BandSampleCount(long long points, double fMax, double T, long long& N);
+// The samples of the DFT and the impedance: the band's Round(2·T·fTop) + 1 (at least 200;
+// fTop the band's largest |f|), and no fewer than the curve's points (`points`), up to
+// kMaxSpectrumSamples. The curve's points that fall between samples cost no extra samples:
+// the sums integrate the curve as drawn (ExactLinearSums). False when the band alone asks
+// for more than kMaxSpectrumSamples (the kTooManySamples refusal).
+bool BandSampleCount(long long points, double fTop, double T, long long& N);
 // The FFT's samples: a power of two not below the curve's points nor below the band's
 // count (that one held at kMaxFftSamples, where the spectrum then ends below fMax). 0 when
 // the points alone are more than kMaxFftSamples.

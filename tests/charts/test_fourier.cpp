@@ -190,6 +190,9 @@ TEST(Fourier, SpectrumPlans) {
   EXPECT_EQ(PlanSpectrum(g, o).kMin, 2);
   o.fMax = 1e6;
   EXPECT_EQ(std::tuple(PlanSpectrum(g, o).N, PlanSpectrum(g, o).count), std::tuple(200, 0));
+  o.fMin = -3e9;  // a band reaching below 0 is sampled for its largest |f|
+  EXPECT_EQ(PlanSpectrum(g, o).N, 601);
+  o.fMin = 2.5e6;
   o.fMax = 1e14;
   p = PlanSpectrum(g, o);
   EXPECT_TRUE(p.endCommand && p.error.find("Требуется очень много шагов по времени.\nПохоже") != std::string::npos);
