@@ -197,9 +197,9 @@ void Quantize(ChartSeries& g, int levels, std::uint32_t seed) {
 }
 
 std::vector<double> ValuesOnGrid(const ChartSeries& g, int n, double x1, double x2) {
-  if (NanXCount(g.X) > 0) {
+  if (!InTimeOrder(g.X)) {
     ChartSeries clean = g;
-    DropNanX(clean.X, clean.Y);
+    if (!TimeOrdered(g.X, g.Y, clean.X, clean.Y)) clean.X.clear(), clean.Y.clear();
     return ValuesOnGrid(clean, n, x1, x2);
   }
   std::vector<double> v(std::size_t(std::max(n, 0)), 0.0);

@@ -49,8 +49,9 @@ void RcIntegrate(ChartSeries& g, double tau, double timeUnit);
 // q = 0 leaves the points as they are.
 void Quantize(ChartSeries& g, int levels, std::uint32_t seed);
 
-// Values of the graph at n evenly spaced X from x1 to x2, linearly interpolated; 0 where it
-// gives none (outside its range, or no segment holds the X).
+// Values of the graph at n evenly spaced X from x1 to x2, linearly interpolated from the
+// graph read in time order (TimeOrdered); 0 where it gives none (outside its range, or a
+// graph whose X rise and fall).
 std::vector<double> ValuesOnGrid(const ChartSeries& g, int n, double x1, double x2);
 // Sum ("Сумма") or product ("Произведение") of the chosen series on the common grid over
 // the X range of every series; a new graph with the first one's X title and, for a sum of

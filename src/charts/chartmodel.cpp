@@ -255,11 +255,45 @@ std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t
   return text.empty() ? text : "Пропущены точки, у которых X не число (NaN):" + text;
 }
 
+bool InTimeOrder(const std::vector<double>& X) {
+  for (std::size_t i = 0; i < X.size(); ++i)
+    if (std::isnan(X[i]) || (i > 0 && X[i] < X[i - 1])) return false;
+  return true;
+}
+
+bool TimeOrdered(const std::vector<double>& X, const std::vector<double>& Y, std::vector<double>& outX,
+                 std::vector<double>& outY) {
+  const std::size_t n = std::min(X.size(), Y.size());
+  outX.assign(X.begin(), X.begin() + std::ptrdiff_t(n));
+  outY.assign(Y.begin(), Y.begin() + std::ptrdiff_t(n));
+  DropNanX(outX, outY);
+  bool rises = false, falls = false;
+  for (std::size_t i = 1; i < outX.size(); ++i) {
+    rises = rises || outX[i] > outX[i - 1];
+    falls = falls || outX[i] < outX[i - 1];
+  }
+  if (rises && falls) {
+    outX.clear();
+    outY.clear();
+    return false;
+  }
+  if (falls) {
+    std::reverse(outX.begin(), outX.end());
+    std::reverse(outY.begin(), outY.end());
+  }
+  return true;
+}
+
+std::string UnorderedTimeText(const std::string& title) {
+  return "График \"" + title + "\" не обработан: его точки не идут по порядку X (X то растёт, то убывает). "
+         "Упорядочьте точки по времени";
+}
+
 void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart,
                     double xEnd) {
-  if (NanXCount(source.X) > 0) {
+  if (!InTimeOrder(source.X)) {
     ChartSeries clean = source;
-    DropNanX(clean.X, clean.Y);
+    if (!TimeOrdered(source.X, source.Y, clean.X, clean.Y)) return;
     ResampleSeries(clean, target, n, xStart, xEnd);
     return;
   }

@@ -149,9 +149,8 @@ private:
 };
 
 // Appends to `target` n points with evenly spaced X from xStart to xEnd and Y linearly
-// interpolated from `source`; 0 outside the source's X range. The search only moves
-// forward, so the source should have non-decreasing X. A source of fewer than 2 points
-// gives nothing.
+// interpolated from `source`; 0 outside the source's X range. The source is read in time
+// order (TimeOrdered); one whose X rise and fall, or of fewer than 2 points, gives nothing.
 void ResampleSeries(const ChartSeries& source, ChartSeries& target, int n, double xStart, double xEnd);
 
 // Points whose X is NaN have no place on the X axis: every command that resamples or sums
@@ -161,6 +160,18 @@ std::size_t NanXCount(const std::vector<double>& X);
 std::size_t DropNanX(std::vector<double>& X, std::vector<double>& Y);
 // The message for points left out, one line per graph (title, count); empty when none were.
 std::string SkippedNanXText(const std::vector<std::pair<std::string, std::size_t>>& graphs);
+
+// Every command that samples a curve in time reads it with X rising. A curve written with
+// falling times (a file from another tool) is the same curve read backwards: TimeOrdered
+// copies it with NaN X left out and, when no X rises, in reverse. False, with the copies
+// left empty, when X both rises and falls: no order of the points is the curve as drawn.
+// Repeated X (a vertical step) are kept in their order.
+bool TimeOrdered(const std::vector<double>& X, const std::vector<double>& Y, std::vector<double>& outX,
+                 std::vector<double>& outY);
+// True when X never falls and holds no NaN: the curve can be read as it stands.
+bool InTimeOrder(const std::vector<double>& X);
+// The refusal for such a curve, naming it.
+std::string UnorderedTimeText(const std::string& title);
 
 // What the legend shows of a title: an absolute path gives its file name (the title keeps
 // the path for the graph lists and the saved file); any other title as it is.

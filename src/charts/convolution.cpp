@@ -54,10 +54,11 @@ double InterpolateY(const ChartSeries& g, double x) {
 bool Convolve(const std::vector<double>& sx, const std::vector<double>& sy, const std::vector<double>& hx,
               const std::vector<double>& hy, std::vector<double>& outX, std::vector<double>& outY,
               ILongTask* task) {
-  if (NanXCount(sx) > 0 || NanXCount(hx) > 0) {
-    std::vector<double> cx = sx, cy = sy, chx = hx, chy = hy;
-    DropNanX(cx, cy);
-    DropNanX(chx, chy);
+  if (!InTimeOrder(sx) || !InTimeOrder(hx)) {
+    std::vector<double> cx, cy, chx, chy;
+    outX.clear();
+    outY.clear();
+    if (!TimeOrdered(sx, sy, cx, cy) || !TimeOrdered(hx, hy, chx, chy)) return true;
     return Convolve(cx, cy, chx, chy, outX, outY, task);
   }
   outX.clear();
@@ -120,7 +121,11 @@ void ConvolveDirect(const std::vector<double>& sx, const std::vector<double>& sy
 
 void EnergyInLoad(ChartSeries& g, double timeUnit, double currentUnit) {
   if (std::min(g.X.size(), g.Y.size()) < NanXCount(g.X) + 2) return;
-  DropNanX(g.X, g.Y);
+  // Energy builds up with time: falling times are read backwards.
+  std::vector<double> x, y;
+  if (!TimeOrdered(g.X, g.Y, x, y)) return;
+  g.X = std::move(x);
+  g.Y = std::move(y);
   const std::size_t n = std::min(g.X.size(), g.Y.size());
   if (n < 2) return;
   double e = 0;

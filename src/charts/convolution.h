@@ -17,9 +17,9 @@ double InterpolateY(const ChartSeries& g, double x);
 // before its first point) and H the step response: 0 before its first X, linearly
 // interpolated, its last value beyond its last X. On a uniform signal grid (every step
 // within 1e-9 of the first, relatively) this is ΔY ∗ g, g_m = H(m·dt), by FFT; otherwise
-// the plain sum. Points whose X is NaN are left out of both curves; a NaN or infinite Y
-// spoils only the outputs whose sum holds it. Fills outX/outY; false when the task asked
-// to stop.
+// the plain sum. Both curves are read in time order (TimeOrdered: NaN X left out, falling
+// times read backwards; times that rise and fall give nothing); a NaN or infinite Y spoils
+// only the outputs whose sum holds it. Fills outX/outY; false when the task asked to stop.
 bool Convolve(const std::vector<double>& sx, const std::vector<double>& sy, const std::vector<double>& hx,
               const std::vector<double>& hy, std::vector<double>& outX, std::vector<double>& outY,
               ILongTask* task = nullptr);
@@ -30,8 +30,9 @@ void ConvolveDirect(const std::vector<double>& sx, const std::vector<double>& sy
 
 // Energy in 1 Ω: point i becomes (X[i+1], energy up to X[i+1] in joules) by trapezoids of
 // I², the last point goes and the title gets " (энергия =<E> Дж)". timeUnit: seconds per X
-// unit; currentUnit: amperes per Y unit. Points whose X is NaN are dropped first; a graph of
-// fewer than 2 other points is left unchanged.
+// unit; currentUnit: amperes per Y unit. Points whose X is NaN are dropped first and
+// falling times read backwards (TimeOrdered); a graph of fewer than 2 other points, or
+// whose X rise and fall, is left unchanged.
 void EnergyInLoad(ChartSeries& g, double timeUnit, double currentUnit);
 // The energy dialog's factors by list index (time: s, ms, µs, ns, ps; current: kA, A, mA, µA).
 double EnergyTimeFactor(int index);

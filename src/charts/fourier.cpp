@@ -111,7 +111,8 @@ long long GoodSize(long long n) {
 
 // exp(−2πi·c) for a phase c in cycles: whole cycles dropped in long double first.
 inline cplx Turn(long double c) {
-  const double r = double(c - std::nearbyint(c));
+  // Truncation is an instruction, nearbyint a library call; either leaves |r| < 1.
+  const double r = double(std::fabs(c) < 0x1p62L ? c - (long double)(long long)c : c - std::nearbyint(c));
   return {std::cos(kTwoPi * r), -std::sin(kTwoPi * r)};
 }
 
@@ -243,6 +244,250 @@ bool ChirpZ(const std::vector<cplx>& x, long double alpha, long long kMin, long 
 bool SpectrumSums(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,
                   std::vector<cplx>& out, ILongTask* task) {
   return ChirpZOf(s, (long double)dF * (long double)dt, kMin, count, out, task);
+}
+
+void FFTSums(const std::vector<float>& a, long long kMin, long long count, std::vector<cplx>& out) {
+  const long long n = (long long)a.size();
+  out.assign(std::size_t(std::max(count, 0LL)), cplx(0, 0));
+  if (n == 0 || count <= 0) return;
+  const auto plans = PlansFor(int(n));
+  Buf b{static_cast<std::size_t>(n)};
+  for (long long i = 0; i < n; ++i) b[std::size_t(i)] = cplx(a[std::size_t(i)], 0);
+  Forward(*plans, b);
+  for (long long m = 0; m < count; ++m) {
+    const long long k = kMin + m;
+    if (k >= 0 && k < n) out[std::size_t(m)] = b[std::size_t(k)];
+  }
+}
+
+SampleSums BandSums(double dt, double dF, long long kMin, long long count, ILongTask* task) {
+  struct StopOnly : ILongTask {
+    ILongTask* task = nullptr;
+    void Progress(int) override {}
+    bool StopRequested() const override { return Stopped(task); }
+  };
+  auto quiet = std::make_shared<StopOnly>();
+  quiet->task = task;
+  return [=, first = true](const std::vector<float>& a, std::vector<cplx>& z) mutable {
+    const bool ok = SpectrumSums(a, dt, dF, kMin, count, z, first ? task : quiet.get());
+    first = false;
+    return ok;
+  };
+}
+
+namespace {
+
+// ∫_0^1 (1−u)·e^(−iθu) du, the transform of a straight piece's falling half; the rising
+// half's is e^(−iθ)·conj of it, and a whole hat's 2·Re of it.
+cplx HalfHat(double th) {
+  const cplx a(0, -th);
+  if (std::fabs(th) >= 0.25) return (std::exp(a) - 1.0 - a) / (a * a);
+  // Σ a^k/(k+2)!: the closed form would lose digits to cancellation here.
+  cplx term(0.5, 0), sum(0, 0);
+  for (int k = 0; k < 20; ++k) {
+    sum += term;
+    term *= a / double(k + 3);
+  }
+  return sum;
+}
+
+// Gauss-Legendre nodes and weights on [0, 1], exact for polynomials of degree 2q−1.
+void GaussNodes(int q, std::vector<double>& v, std::vector<double>& w) {
+  v.assign(std::size_t(q), 0);
+  w.assign(std::size_t(q), 0);
+  for (int i = 0; i < q; ++i) {
+    double x = std::cos(std::numbers::pi * (i + 0.75) / (q + 0.5)), dp = 1;
+    for (int it = 0; it < 100; ++it) {
+      double p0 = 1, p1 = x;
+      for (int k = 2; k <= q; ++k) {
+        const double p2 = ((2 * k - 1) * x * p1 - (k - 1) * p0) / k;
+        p0 = p1;
+        p1 = p2;
+      }
+      if (q == 1) p0 = 1;
+      dp = q * (x * p1 - p0) / (x * x - 1);
+      const double dx = p1 / dp;
+      x -= dx;
+      if (std::fabs(dx) < 1e-16) break;
+    }
+    v[std::size_t(i)] = (1 - x) / 2;
+    w[std::size_t(i)] = 1 / ((1 - x * x) * dp * dp);
+  }
+}
+
+// A piece of one sampling step where the curve leaves the samples' straight line: from
+// va to vb (fractions of the step), the difference da at va and db at vb, straight between.
+struct Piece {
+  long long cell;
+  double va, vb, da, db;
+};
+
+}  // namespace
+
+bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y, long long n,
+                     const std::vector<float>& s, double dt, double dF, long long kMin, std::vector<cplx>& z,
+                     const SampleSums& sums, ILongTask* task) {
+  const std::size_t count = std::min(X.size(), Y.size());
+  const long long K = (long long)z.size();
+  if (n < 2 || (long long)s.size() < n || count < 2 || K == 0 || !(dt > 0) || !std::isfinite(dt)) return true;
+  // The samples' own straight pieces: whole hats inside, half hats at the ends.
+  const long double cyc = (long double)dF * (long double)dt;  // cycles per sample at k = 1
+  for (long long m = 0; m < K; ++m) {
+    const long double c = cyc * (long double)(kMin + m);
+    const cplx E = HalfHat(double(2 * std::numbers::pi * c)), W = 2 * E.real();
+    z[std::size_t(m)] = W * z[std::size_t(m)] + double(s[0]) * (E - W) +
+                        double(s[std::size_t(n - 1)]) * Turn(c * (long double)(n - 1)) * (std::conj(E) - W);
+  }
+
+  // Steps that hold a point of the curve other than at their ends (or a vertical step at
+  // one), and the first and last steps, where the curve's ends need not be samples.
+  const double lo = X.front(), hi = X[count - 1];
+  const double x0 = float(lo), x1 = float(hi), dx = (x1 - x0) / double(n - 1);
+  if (!(dx > 0) || !std::isfinite(dx) || !std::isfinite(x0)) return true;
+  auto node = [&](long long j) { return double(j) * dx + x0; };  // as SampleGraph places them
+  std::vector<long long> cells{0, n - 2};
+  for (std::size_t k = 0; k < count; ++k) {
+    const double u = (X[k] - x0) / dx;
+    const bool jump = (k > 0 && X[k - 1] == X[k]) || (k + 1 < count && X[k + 1] == X[k]);
+    if (!jump && std::fabs(u - std::nearbyint(u)) <= 1e-9 * std::max(1.0, std::fabs(u))) continue;
+    for (double e : {-1e-6, 1e-6}) cells.push_back(std::clamp((long long)std::floor(u + e), 0LL, n - 2));
+  }
+  std::sort(cells.begin(), cells.end());
+  cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+
+  // The pieces of the curve from `from` to `to`, v counted in steps from node j, less the
+  // samples' line of step j (or less nothing, outside the samples), stored when `out` is
+  // given; returns their ∫|·|·dt. `hint`: a segment at or before `from`, moved on.
+  auto collect = [&](long long j, double from, double to, bool onGrid, std::size_t& hint, std::vector<Piece>* out) {
+    const double a = node(j);
+    const double s0 = onGrid ? double(s[std::size_t(j)]) / dt : 0, s1 = onGrid ? double(s[std::size_t(j + 1)]) / dt : 0;
+    double l1 = 0;
+    auto add = [&](double ta, double tb, double ya, double yb) {
+      const double va = (ta - a) / dx, vb = (tb - a) / dx;
+      if (!(vb > va)) return;
+      const double da = ya - (s0 + (s1 - s0) * va), db = yb - (s0 + (s1 - s0) * vb);
+      if (out) out->push_back({j, va, vb, da, db});
+      l1 += (std::fabs(da) + std::fabs(db)) / 2 * (vb - va);
+    };
+    if (from < lo) add(from, std::min(lo, to), 0, 0);
+    std::size_t k = hint;
+    while (k + 2 < count && X[k + 1] <= from) ++k;
+    hint = k;
+    for (; k + 1 < count && X[k] < to; ++k) {
+      if (!(X[k + 1] > X[k]) || !(X[k + 1] > from)) continue;
+      const double ta = std::max(X[k], from), tb = std::min(X[k + 1], to), span = X[k + 1] - X[k];
+      auto at = [&](double t) { return t == X[k] ? Y[k] : t == X[k + 1] ? Y[k + 1] : Y[k] + (t - X[k]) * (Y[k + 1] - Y[k]) / span; };
+      add(ta, tb, at(ta), at(tb));
+    }
+    if (to > hi) add(std::max(hi, from), to, 0, 0);
+    return l1 * dt;
+  };
+  // Each step's weight; the curve beyond the samples, where a float end lies inside it, is
+  // the first and last step's.
+  auto step = [&](long long j, std::size_t& hint, std::vector<Piece>* out) {
+    double l1 = collect(j, node(j), node(j + 1), true, hint, out);
+    std::size_t start = 0;
+    if (j == 0 && lo < x0) l1 += collect(0, lo, x0, false, start, out);
+    if (j == n - 2 && hi > node(n - 1)) l1 += collect(n - 2, node(n - 1), hi, false, hint, out);
+    return l1;
+  };
+  std::vector<double> weight(cells.size());
+  double total = 0;
+  std::size_t hint = 0;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    if (c % 4096 == 0 && Stopped(task)) return false;
+    total += weight[c] = step(cells[c], hint, nullptr);
+  }
+  // Left out, the lightest steps may shift a sum by their weight at most; the band's peak
+  // is at least the largest sum less all the weights, and they go while together they weigh
+  // under 1e-5 of that.
+  double zmax = 0;
+  for (const cplx& v : z) zmax = std::max(zmax, std::abs(v));
+  if (!std::isfinite(zmax) || !std::isfinite(total)) return true;  // a non-finite curve spoils every sum as it is
+  const double budget = 1e-5 * std::max(0.0, zmax - total);
+  if (total <= budget) return true;
+  std::vector<std::size_t> order(cells.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t p, std::size_t q) { return weight[p] < weight[q]; });
+  std::vector<char> keep(cells.size(), 1);
+  double dropped = 0, kept = 0;
+  for (std::size_t i : order) {
+    if (dropped + weight[i] > budget) break;
+    dropped += weight[i];
+    keep[i] = 0;
+  }
+  std::vector<Piece> used;
+  hint = 0;
+  for (std::size_t c = 0; c < cells.size(); ++c)
+    if (keep[c]) kept += step(cells[c], hint, &used);
+  if (used.empty()) return true;
+
+  // Moments: e^(−iθv) = Σ (−iθv)^p/p!, enough terms for the highest frequency asked.
+  const double thMax = double(2 * std::numbers::pi * cyc *
+                              (long double)std::max(std::llabs(kMin), std::llabs(kMin + K - 1)));
+  int P = 1;
+  const double tol = 1e-9 * (zmax + kept);  // the series' tail, next to rounding
+  for (double t = thMax * std::exp(thMax); P < 48 && kept * t > tol; ++P) t *= thMax / (P + 1);
+  const bool fewMoments = P < 48;
+  // Rough costs, in exact piece integrals: a moment's transform and its Gauss sums.
+  const double direct = double(used.size()) * double(K),
+               viaMoments = double(P) * (2 * double(n + K) + double(used.size()) * (P / 2 + 1));
+  PercentCounter pc(OrNone(task), fewMoments && viaMoments < direct ? P : K);
+  if (!fewMoments || direct <= viaMoments) {
+    // Exact: each piece's straight difference integrated at each frequency.
+    for (long long m = 0; m < K; ++m) {
+      if (!pc.Step(m)) return false;
+      const long double c = cyc * (long double)(kMin + m);
+      const double th = double(2 * std::numbers::pi * c);
+      cplx add(0, 0);
+      for (const Piece& p : used) {
+        const double L = p.vb - p.va;
+        const cplx E = HalfHat(th * L);
+        add += L * Turn(c * ((long double)p.cell + p.va)) * (p.da * E + p.db * Turn(c * L) * std::conj(E));
+      }
+      z[std::size_t(m)] += add * dt;
+    }
+    return true;
+  }
+  std::vector<double> gv, gw;
+  GaussNodes(P / 2 + 1, gv, gw);
+  // The moments ∫ difference·v^p dv of each step, times dt, a few orders at a time.
+  std::vector<long long> stepOf;  // the steps in order, and each piece's place among them
+  std::vector<std::size_t> place(used.size());
+  for (std::size_t i = 0; i < used.size(); ++i) {
+    if (stepOf.empty() || stepOf.back() != used[i].cell) stepOf.push_back(used[i].cell);
+    place[i] = stepOf.size() - 1;
+  }
+  const int chunk = std::clamp(int((1 << 22) / std::max<std::size_t>(stepOf.size(), 1)), 1, P);
+  std::vector<double> acc;
+  std::vector<float> mom(std::size_t(n), 0.0f);
+  std::vector<cplx> Z;
+  for (int p0 = 0; p0 < P; p0 += chunk) {
+    const int p1 = std::min(P, p0 + chunk), w = p1 - p0;
+    acc.assign(stepOf.size() * std::size_t(w), 0.0);
+    for (std::size_t i = 0; i < used.size(); ++i) {
+      const Piece& q = used[i];
+      const double L = q.vb - q.va;
+      double* out = &acc[place[i] * std::size_t(w)];
+      for (std::size_t g = 0; g < gv.size(); ++g) {
+        const double v = q.va + gv[g] * L;
+        double term = gw[g] * L * (q.da + (q.db - q.da) * gv[g]) * std::pow(v, p0) * dt;
+        for (int p = 0; p < w; ++p, term *= v) out[p] += term;
+      }
+    }
+    for (int p = p0; p < p1; ++p) {
+      if (!pc.Step(p)) return false;
+      for (std::size_t c = 0; c < stepOf.size(); ++c) mom[std::size_t(stepOf[c])] = float(acc[c * std::size_t(w) + std::size_t(p - p0)]);
+      if (!sums(mom, Z) || (long long)Z.size() != K) return false;
+      double f = 1;  // 1/p!
+      for (int i = 2; i <= p; ++i) f /= i;
+      for (long long m = 0; m < K; ++m) {
+        const double th = double(2 * std::numbers::pi * cyc * (long double)(kMin + m));
+        z[std::size_t(m)] += std::pow(cplx(0, -th), p) * f * Z[std::size_t(m)];
+      }
+    }
+  }
+  return true;
 }
 
 void SpectrumSumsDirect(const std::vector<float>& s, double dt, double dF, long long kMin, long long count,

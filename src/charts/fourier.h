@@ -6,6 +6,7 @@
 #pragma once
 #include <complex>
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "charts/progress.h"
@@ -32,6 +33,30 @@ bool SpectrumSums(const std::vector<float>& s, double dt, double dF, long long k
 // out[m] = Σ_j x[j]·exp(−2πi·alpha·(kMin+m)·j), m = 0..count−1.
 bool ChirpZ(const std::vector<std::complex<double>>& x, long double alpha, long long kMin, long long count,
             std::vector<std::complex<double>>& out, ILongTask* task = nullptr);
+
+// The sums A_k = Σ a[m]·exp(−2πi·k·m/n) for k = kMin .. kMin+count−1 (k < n/2), by FFT.
+void FFTSums(const std::vector<float>& a, long long kMin, long long count, std::vector<std::complex<double>>& out);
+
+// The sums of one sample array at the frequencies of a transform (SpectrumSums or FFTSums
+// bound to their step and band); false when stopped.
+using SampleSums = std::function<bool(const std::vector<float>&, std::vector<std::complex<double>>&)>;
+// SpectrumSums bound to its step and band. The first call reports its progress to the
+// task; later ones (the corrections, which report their own) only heed its stop.
+SampleSums BandSums(double dt, double dF, long long kMin, long long count, ILongTask* task);
+
+// Turns the plain sums z[m] = Σ s[j]·exp(−2πi·f_m·j·dt), f_m = (kMin+m)·dF, of the n samples
+// SampleGraph made of a curve (X rising, no NaN) into the Fourier integral of the curve as
+// drawn: straight between its points, 0 outside its X range, time counted from the first
+// sample. Sampling alone weighs the end samples in full and knows nothing of points that
+// fall between samples (a step far shorter than the others, a curve of few points): the
+// samples' straight pieces are integrated exactly here, and where the curve leaves them
+// inside a step, that difference is added, by its exact integral when few steps hold one,
+// else by its moments in each step, whose sums `sums` gives. Differences that together
+// could shift no sum by more than 1e-5 of the band's peak are left out. False when the task
+// asked to stop.
+bool ExactLinearSums(const std::vector<double>& X, const std::vector<double>& Y, long long n,
+                     const std::vector<float>& s, double dt, double dF, long long kMin,
+                     std::vector<std::complex<double>>& z, const SampleSums& sums, ILongTask* task = nullptr);
 
 // Argument of C − i·S in (−π, π]; 0 when both sums are 0.
 double SpectrumPhase(double C, double S);

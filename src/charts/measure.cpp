@@ -83,6 +83,11 @@ PulseMeasurement MeasurePulse(const ChartSeries& g, double xMin, double xMax, co
 GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions& o) {
   GraphSpectrumPlan p;
   double lo = 0, hi = 0;
+  std::vector<double> tx, ty;
+  if (!TimeOrdered(g.X, g.Y, tx, ty)) {
+    p.error = UnorderedTimeText(g.Title);
+    return p;
+  }
   if (g.Count() < 2 || !g.XRange(lo, hi) || !std::isfinite(lo) || !std::isfinite(hi) || !(hi > lo)) {
     p.error = "Спектр графика \"" + g.Title + "\" не вычислен: в нём меньше двух точек или все точки при одном X";
     return p;
@@ -91,13 +96,11 @@ GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions
     p.error = "Шаг по частоте должен быть положительным числом";
     return p;
   }
-  SampleCount n;
-  if (!BandSampleCount(g, o.fMax, (hi - lo) * TimeUnitFactor(o.cbTime), n)) {
+  const double fTop = std::max(std::fabs(o.fMin), std::fabs(o.fMax));  // a band may reach below 0
+  if (!BandSampleCount((long long)tx.size(), fTop, (hi - lo) * TimeUnitFactor(o.cbTime), p.N)) {
     p.error = kTooManySamples;
     return p;
   }
-  p.N = n.N;
-  p.foldHz = n.foldHz;
   const double kMin = std::nearbyint(o.fMin / o.dF), kMax = std::nearbyint(o.fMax / o.dF);
   if (!(kMax - kMin <= double(kMaxSpectrumFreqs)) || !(std::fabs(kMin) < 1e15)) {
     p.error = "Слишком много частот: проверьте границы и шаг по частоте";
@@ -111,18 +114,16 @@ GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions
 bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const GraphSpectrumPlan& p,
                           const ImpedanceOptions& o, GraphSpectrum& out, ILongTask* task) {
   const double tu = TimeUnitFactor(o.cbTime), fu = FreqUnitFactor(o.cbFreq);
+  out = {};
+  std::vector<double> tx, ty;
+  if (!TimeOrdered(X, Y, tx, ty) || tx.size() < 2) return true;  // the plan has refused it
   std::vector<float> s;
   double dt = 0;
-  if (!SampleGraph(X, Y, p.N, tu, s, dt, task)) return false;
+  if (!SampleGraph(tx, ty, p.N, tu, s, dt, task)) return false;
+  const SampleSums bandSums = BandSums(dt, o.dF, p.kMin, p.count, task);
   std::vector<std::complex<double>> sums;
-  if (!SpectrumSums(s, dt, o.dF, p.kMin, p.count, sums, task)) return false;
-  double lo = 0;
-  bool any = false;
-  for (double x : X)
-    if (!std::isnan(x)) {
-      lo = any ? std::min(lo, x) : x;
-      any = true;
-    }
+  if (!bandSums(s, sums) || !ExactLinearSums(tx, ty, p.N, s, dt, o.dF, p.kMin, sums, bandSums, task)) return false;
+  const double lo = tx.front();
   // The record starts at Tmin, not at 0: each sum turns by exp(−iω·t0).
   const long double t0 = (long double)float(lo) * tu;
   out.X.resize(sums.size());

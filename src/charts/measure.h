@@ -40,12 +40,12 @@ struct ImpedanceOptions {
 struct GraphSpectrumPlan {
   std::string error;  // refused: nothing is made
   long long N = 0, kMin = 0, count = 0;
-  double foldHz = 0;  // see SampleCount
 };
 GraphSpectrumPlan PlanGraphSpectrum(const ChartSeries& g, const ImpedanceOptions& o);
 
-// Modulus and phase (in (−π, π], as the DFT's) of Σ s_n·exp(−iω·t_n) with t_n = n·dt + Tmin·TU,
-// s_n the samples weighted by dt; X in the output frequency unit. False when stopped.
+// Modulus and phase (in (−π, π], as the DFT's) of the Fourier integral of the curve as
+// drawn (ExactLinearSums), time counted from 0 rather than from the record's start; X in
+// the output frequency unit. A curve whose X fall is taken backwards. False when stopped.
 struct GraphSpectrum {
   std::vector<double> X, modulus, phase;
 };

@@ -65,57 +65,30 @@ std::string TimeAxisTitle(int index) {
   return t[index >= 0 && index < 4 ? index : 0];
 }
 
-long long StepSampleCount(const std::vector<double>& X) {
-  double lo = 0, hi = 0, step = 0, prev = 0;
-  bool any = false;
-  long long points = 0;
-  for (double x : X) {
-    if (std::isnan(x)) continue;
-    if (any) {
-      const double d = std::fabs(x - prev);
-      if (d > 0 && (step == 0 || d < step)) step = d;
-    }
-    lo = any ? std::min(lo, x) : x;
-    hi = any ? std::max(hi, x) : x;
-    prev = x;
-    any = true;
-    ++points;
-  }
-  if (!(step > 0) || !(hi > lo)) return 0;
-  const double q = (hi - lo) / step;
-  if (!(q < 1e18)) return 1'000'000'000'000'000'000;
-  // Even steps, their times rounded as they were written: the curve's own points.
-  if (q <= double(points - 1) * (1 + 1e-3)) return points;
-  return (long long)std::ceil(q * (1 - 1e-6)) + 1;
-}
-
-SampleCount RaisedToSteps(long long least, long long steps, double T) {
-  SampleCount c;
-  c.N = std::max(least, std::min(steps, kMaxSpectrumSamples));
-  if (steps > c.N && c.N > 1 && T > 0) c.foldHz = double(c.N - 1) / T / 2;
-  return c;
-}
-
-bool BandSampleCount(const ChartSeries& g, double fMax, double T, SampleCount& out) {
+bool BandSampleCount(long long points, double fTop, double T, long long& N) {
   long long r = 0;
-  if (!TryRound(T * fMax * 2, r) || r >= kMaxSpectrumSamples) return false;
-  out = RaisedToSteps(std::max(r + 1, 200LL), StepSampleCount(g.X), T);
+  if (!TryRound(T * fTop * 2, r) || r >= kMaxSpectrumSamples) return false;
+  N = std::min(std::max({r + 1, 200LL, points}), kMaxSpectrumSamples);
   return true;
 }
 
-std::string FoldBackText(const std::vector<std::pair<std::string, double>>& graphs) {
-  std::string text;
-  for (const auto& [title, f] : graphs)
-    if (f > 0) text += "\n\"" + title + "\": выше " + ChartNumber(f, 4) + " Гц";
-  if (text.empty()) return text;
-  return "Спектр взят по меньшему числу точек, чем требуют самые короткие шаги этих графиков (точек не бывает "
-         "больше " + IntToStr(kMaxSpectrumSamples) + ", для FFT - " + IntToStr(kMaxFftSamples) +
-         "). Их составляющие выше названной частоты могли наложиться на спектр ниже неё:" + text;
+long long FftSampleCount(long long points, double fMax, double T) {
+  if (points > kMaxFftSamples) return 0;
+  long long r = 0;
+  const long long band = TryRound(T * fMax * 2, r) && r < kMaxFftSamples ? r + 1 : kMaxFftSamples;
+  long long n = 1;
+  while (n < std::max(points, band)) n *= 2;
+  return n;
 }
 
 SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   SpectrumPlan p;
   double lo = 0, hi = 0;
+  std::vector<double> tx, ty;
+  if (!TimeOrdered(g.X, g.Y, tx, ty)) {
+    p.error = UnorderedTimeText(g.Title);
+    return p;
+  }
   if (!SpanOf(g, lo, hi)) {
     p.error = "Спектр графика \"" + g.Title + "\" не вычислен: в нём меньше двух точек или все точки при одном X";
     return p;
@@ -126,19 +99,16 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   p.uf = FreqUnitFactor(o.cbFreq);
   p.T = (hi - lo) * p.ut;
   p.D = o.absolute && !o.inverse ? p.T / 2 : 1;
+  // Points are counted as the transform will read them: NaN X left out.
+  const long long points = (long long)(g.Count() - NanXCount(g.X));
   if (o.type == 1) {
-    // A power of two not below the points, nor below what the curve's steps ask for.
-    long long n = 1;
-    const long long steps = StepSampleCount(g.X);
-    const long long count = std::max((long long)(g.Count() - NanXCount(g.X)), std::min(steps, kMaxSpectrumSamples));
-    while (n < count && n <= kMaxFftSamples) n *= 2;
-    if (n > kMaxFftSamples) {
+    const long long n = FftSampleCount(points, o.fMax, p.T);
+    if (n == 0) {
       p.error = kTooManySamples;
       p.endCommand = true;
       return p;
     }
     p.N = n;
-    p.foldHz = RaisedToSteps(n, steps, p.T).foldHz;
     const double dt = (double(float(hi)) - double(float(lo))) / double(n - 1) * p.ut;
     p.dF = 1 / (double(n) * dt);
     if (!(dt > 0) || !std::isfinite(p.dF)) p.error = "Спектр графика \"" + g.Title + "\" не вычислен: слишком малый интервал по X";
@@ -150,14 +120,12 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
     p.endCommand = true;
     return p;
   }
-  SampleCount n;
-  if (!BandSampleCount(g, o.fMax, p.T, n)) {
+  // A band reaching below 0 asks for samples as fine as its lowest frequency does.
+  if (!BandSampleCount(points, std::max(std::fabs(o.fMin), std::fabs(o.fMax)), p.T, p.N)) {
     p.error = kTooManySamples;
     p.endCommand = true;
     return p;
   }
-  p.N = n.N;
-  p.foldHz = n.foldHz;
   long long kMax = 0, kMin = 0;
   if (!TryRound(o.fMax / p.dF, kMax) || !TryRound(o.fMin / p.dF, kMin) ||
       (kMax > kMin && kMax - kMin > kMaxSpectrumFreqs)) {
@@ -174,32 +142,40 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
                      const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task) {
   out = {};
   out.divisor = p.D;
+  std::vector<double> tx, ty;
+  if (!TimeOrdered(X, Y, tx, ty) || tx.size() < 2) return true;  // the plan has refused it
   std::vector<float> s;
   double dt = 0;
-  if (!SampleGraph(X, Y, p.N, p.ut, s, dt, task)) return false;
+  // The FFT's own steps report nothing: sampling is its first half, the transform the rest.
+  if (task && o.type == 1) task->Progress(0);
+  if (!SampleGraph(tx, ty, p.N, p.ut, s, dt, task)) return false;
+  if (task && o.type == 1) task->Progress(50);
+  // The band: the DFT's frequencies k·dF, or the FFT's bins k/(N·dt) within fMin..fMax.
+  long long kMin = p.kMin, count = p.count;
+  double dF = p.dF;
+  SampleSums sums;
   if (o.type == 1) {
-    std::vector<float> amp, ph;
-    FFTAmpPhase(s, amp, ph);
-    if (task && task->StopRequested()) return false;
-    const double df = 1 / (double(p.N) * dt);
-    for (long long k = 0; k < p.N / 2; ++k) {
-      const double f = double(k) * df;
-      if (!(o.fMin <= f && f <= o.fMax)) continue;
-      out.X.push_back(f * p.uf);
-      out.modulus.push_back(double(p.N) * amp[std::size_t(k)] / 2 / p.D);
-      out.phase.push_back(ph[std::size_t(k)]);
-    }
-    return true;
+    dF = 1 / (double(p.N) * dt);
+    kMin = 0;
+    while (kMin < p.N / 2 && !(o.fMin <= double(kMin) * dF)) ++kMin;
+    count = 0;
+    while (kMin + count < p.N / 2 && double(kMin + count) * dF <= o.fMax) ++count;
+    sums = [&](const std::vector<float>& a, std::vector<std::complex<double>>& z) {
+      FFTSums(a, kMin, count, z);
+      return !(task && task->StopRequested());
+    };
+  } else {
+    sums = BandSums(dt, dF, kMin, count, task);
   }
   std::vector<std::complex<double>> z;
-  if (!SpectrumSums(s, dt, p.dF, p.kMin, p.count, z, task)) return false;
+  if (!sums(s, z) || !ExactLinearSums(tx, ty, p.N, s, dt, dF, kMin, z, sums, task)) return false;
   out.X.resize(z.size());
   out.modulus.resize(z.size());
   out.phase.resize(z.size());
   for (std::size_t m = 0; m < z.size(); ++m) {
-    const double w = double(p.kMin + (long long)m) * 2 * std::numbers::pi * p.dF;
+    const double f = double(kMin + (long long)m) * dF;
     const double C = z[m].real(), S = -z[m].imag();
-    out.X[m] = w / 2 / std::numbers::pi * p.uf;
+    out.X[m] = f * p.uf;
     out.modulus[m] = std::sqrt(S * S + C * C) / p.D;
     out.phase[m] = SpectrumPhase(C, S);
   }

@@ -45,37 +45,23 @@ inline constexpr long long kMaxRebuiltPoints = 10'000'000;
 inline constexpr const char* kTooManySamples =
     "Требуется очень много шагов по времени.\nПохоже на ошибку в выборе графика или в единицах измерения времени";
 
-// Every transform samples a curve evenly, and what the curve holds above half the
-// sampling rate folds back below it. So the samples are never sparser than the curve
-// itself: StepSampleCount is its X span over its shortest step, plus one (a step within a
-// millionth of a whole division of the span counts as that division), or its points when
-// no step is a thousandth shorter than their mean, so a curve of even steps, its times
-// rounded as they were written, is sampled at its own points. NaN X are left out; 0
-// without two distinct X; counts past 10^18 come back as 10^18.
-long long StepSampleCount(const std::vector<double>& X);
-// The samples of a transform that asks for `least` of a curve whose steps ask for
-// `steps`, the record T seconds long: at least `least`, and the steps' count up to
-// kMaxSpectrumSamples. foldHz > 0 when the steps asked for more than that: the curve's
-// content above foldHz (half the sampling rate) may fold back below it.
-struct SampleCount {
-  long long N = 0;
-  double foldHz = 0;
-};
-SampleCount RaisedToSteps(long long least, long long steps, double T);
-// The DFT's and the impedance's samples: the band's Round(2·T·fMax) + 1 (at least 200),
-// raised to the curve's steps. False when the band alone asks for more than
-// kMaxSpectrumSamples (the kTooManySamples refusal).
-bool BandSampleCount(const ChartSeries& g, double fMax, double T, SampleCount& out);
-// The word to the user on curves whose content may have folded back (title, foldHz); empty
-// when none has.
-std::string FoldBackText(const std::vector<std::pair<std::string, double>>& graphs);
+// The samples of the DFT and the impedance: the band's Round(2·T·fTop) + 1 (at least 200;
+// fTop the band's largest |f|), and no fewer than the curve's points (`points`), up to
+// kMaxSpectrumSamples. The curve's points that fall between samples cost no extra samples:
+// the sums integrate the curve as drawn (ExactLinearSums). False when the band alone asks
+// for more than kMaxSpectrumSamples (the kTooManySamples refusal).
+bool BandSampleCount(long long points, double fTop, double T, long long& N);
+// The FFT's samples: a power of two not below the curve's points nor below the band's
+// count (that one held at kMaxFftSamples, where the spectrum then ends below fMax). 0 when
+// the points alone are more than kMaxFftSamples.
+long long FftSampleCount(long long points, double fMax, double T);
 
-// One curve's transform, worked out before any work.
+// One curve's transform, worked out before any work. A curve whose X both rise and fall is
+// refused (UnorderedTimeText); one whose X fall is taken backwards, as it is drawn.
 struct SpectrumPlan {
   std::string error;        // refused: the message; nothing is made for this curve
   bool endCommand = false;  // the refusal ends the whole command
   long long N = 0;          // samples
-  double foldHz = 0;        // see SampleCount
   long long kMin = 0, count = 0;  // DFT: frequencies k·dF for k = kMin .. kMin+count−1
   double dF = 0;            // DFT: the step used; FFT: 1/(N·dt)
   double ut = 1, uf = 1, T = 0, D = 1, minX = 0, maxX = 0;
@@ -87,7 +73,8 @@ struct SpectrumCurves {
   std::vector<double> X, modulus, phase;
   double divisor = 1;  // what the moduli were divided by
 };
-// Samples the copied points and transforms them; false when the task asked to stop.
+// Samples the copied points and transforms them into the Fourier integral of the curve as
+// drawn (ExactLinearSums); false when the task asked to stop.
 bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y, const SpectrumPlan& p,
                      const SpectrumOptions& o, SpectrumCurves& out, ILongTask* task = nullptr);
 

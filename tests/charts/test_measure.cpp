@@ -7,6 +7,7 @@
 
 #include "charts/convolution.h"
 #include "charts/generators.h"
+#include "charts/chartedit.h"
 #include "charts/measure.h"
 #include "charts/spectrum.h"
 #include "charts_testutil.h"
@@ -304,6 +305,44 @@ TEST(Energy, ConstantCurrentAndShortGraph) {
   one.AddXY(0, 1);
   EnergyInLoad(one, 1, 1);
   EXPECT_EQ(std::tuple(one.Count(), one.Title), std::tuple(1u, ""));
+  // Written with falling times: the same energy, built up forwards; mixed times: unchanged.
+  ChartSeries back, mixed;
+  back.Title = "I";
+  for (int k = 1000; k >= 0; --k) back.AddXY(k, 1);
+  mixed.X = {0, 2, 1};
+  mixed.Y = {1, 1, 1};
+  EnergyInLoad(back, EnergyTimeFactor(3), EnergyCurrentFactor(1));
+  EnergyInLoad(mixed, 1, 1);
+  EXPECT_EQ(std::tuple(back.X, back.Y, back.Title), std::tuple(g.X, g.Y, g.Title));
+  EXPECT_EQ(std::tuple(mixed.X, mixed.Title), std::tuple(std::vector<double>{0, 2, 1}, ""));
+}
+
+// Curves written with falling times are read backwards by every command that reads a curve
+// in time order (convolution, the sum's and the clone's resampling, the energy); times that rise and
+// fall give nothing rather than a curve made of whichever segments a forward search meets.
+TEST(Convolution, FallingTimesReadBackwards) {
+  std::vector<double> sx, sy, hx, hy;
+  for (int k = 0; k < 300; ++k) sx.push_back(0.1 * k), sy.push_back(std::sin(0.05 * k));
+  for (int k = 0; k < 40; ++k) hx.push_back(0.3 * k), hy.push_back(1 - std::exp(-0.1 * k));
+  auto backwards = [](std::vector<double> v) { return std::reverse(v.begin(), v.end()), v; };
+  std::vector<double> ox, oy, bx, by;
+  ASSERT_TRUE(Convolve(sx, sy, hx, hy, ox, oy));
+  ASSERT_TRUE(Convolve(backwards(sx), backwards(sy), backwards(hx), backwards(hy), bx, by));
+  EXPECT_EQ(std::tie(bx, by), std::tie(ox, oy));
+  ChartSeries g, b, mixed;
+  g.X = sx, g.Y = sy;
+  b.X = backwards(sx), b.Y = backwards(sy);
+  mixed = g;
+  std::swap(mixed.X[10], mixed.X[20]);
+  EXPECT_EQ(ValuesOnGrid(b, 101, -1, 31), ValuesOnGrid(g, 101, -1, 31));
+  ChartSeries rg, rb, rm;
+  ResampleSeries(g, rg, 57, 0, 29.9);
+  ResampleSeries(b, rb, 57, 0, 29.9);
+  ResampleSeries(mixed, rm, 57, 0, 29.9);
+  EXPECT_EQ(std::tie(rb.X, rb.Y), std::tie(rg.X, rg.Y));
+  EXPECT_EQ(std::tuple(rm.Count(), ValuesOnGrid(mixed, 3, 0, 1)), std::tuple(0u, std::vector<double>(3, 0.0)));
+  ASSERT_TRUE(Convolve(mixed.X, mixed.Y, hx, hy, ox, oy));
+  EXPECT_TRUE(ox.empty() && oy.empty());
 }
 
 }  // namespace

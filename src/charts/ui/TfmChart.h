@@ -355,9 +355,9 @@ private:
   void EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f, bool skipsNanX = false);
   // The message of points left out for their NaN X, when there were any.
   void ReportSkipped(const std::vector<std::pair<std::string, std::size_t>>& graphs);
-  // The curves a transform sampled sparser than their steps (title, the frequency above
-  // which their content may have folded back).
-  void ReportFoldBack(const std::vector<std::pair<std::string, double>>& graphs);
+  // True, with the refusal shown, when one of the graphs has X that both rise and fall: a
+  // command that reads graphs in time order cannot take it.
+  bool RefuseUnordered(const std::vector<int>& graphs);
   void SetLogAxis(QAction* item, bool xAxis);
   // The measuring, impedance and circuit commands; the "Новый" menu and the move buttons.
   void BuildMeasureCommands();

@@ -205,6 +205,18 @@ std::vector<std::pair<std::string, std::size_t>> NanXOf(const ChartModel& m, con
 }
 }  // namespace
 
+bool TfmChart::RefuseUnordered(const std::vector<int>& graphs) {
+  for (int i : graphs) {
+    const ChartSeries& g = model_.Series[std::size_t(i)];
+    std::vector<double> x, y;
+    if (TimeOrdered(g.X, g.Y, x, y)) continue;
+    // A graph read from a file without a title is known by its file name.
+    prompter_->error(UnorderedTimeText(g.Title.empty() ? model_.FileNames[std::size_t(i)] : g.Title));
+    return true;
+  }
+  return false;
+}
+
 void TfmChart::EachChosen(const QString& caption, const std::function<void(ChartSeries&)>& f, bool skipsNanX) {
   const std::vector<int> chosen = ChooseGraphs(caption);
   if (chosen.empty()) return;
@@ -272,7 +284,7 @@ void TfmChart::CombineChosen(const QString& caption, bool product) {
   if (LongCommandRunning()) return;
   BitBtn3Click();
   const std::vector<int> chosen = ChooseGraphs(caption);
-  if (chosen.empty() || CombineGraphs(model_, chosen, product) < 0) return;
+  if (chosen.empty() || RefuseUnordered(chosen) || CombineGraphs(model_, chosen, product) < 0) return;
   RefreshChart();
   ReportSkipped(NanXOf(model_, chosen));
 }
@@ -294,7 +306,7 @@ void TfmChart::N21Click() {
 
 void TfmChart::N33Click() {
   const std::vector<int> chosen = ChooseGraphs("Выбрать графики для клонирования");
-  if (chosen.empty()) return;
+  if (chosen.empty() || RefuseUnordered(chosen)) return;
   int points = 0;
   for (;;) {
     if (!fmValue->Execute("Задать количество точек на выходе")) return;

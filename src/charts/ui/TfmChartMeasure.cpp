@@ -138,7 +138,7 @@ void TfmChart::N37Click() {
     return;
   }
   const int ui = fmCalcZ->VoltageSeries(model_), ii = fmCalcZ->CurrentSeries(model_);
-  if (ui < 0 || ii < 0) return;
+  if (ui < 0 || ii < 0 || RefuseUnordered({ui, ii})) return;
   const ChartSeries u = model_.Series[std::size_t(ui)], i = model_.Series[std::size_t(ii)];
   // Both records are checked before anything is made.
   const GraphSpectrumPlan pu = PlanGraphSpectrum(u, o), pi = PlanGraphSpectrum(i, o);
@@ -168,7 +168,6 @@ void TfmChart::N37Click() {
   AddImpedanceGraphs(model_, u.Title, su, i.Title, si, o);
   RefreshChart();
   ReportSkipped({{u.Title, NanXCount(u.X)}, {i.Title, NanXCount(i.X)}});
-  ReportFoldBack({{u.Title, pu.foldHz}, {i.Title, pi.foldHz}});
 }
 
 void TfmChart::N34Click() {
@@ -177,6 +176,7 @@ void TfmChart::N34Click() {
   const CurveId sid = model_.Series[std::size_t(s.front())].id;
   const std::vector<int> h = ChooseGraphs("Выбрать график ПХ");
   if (h.empty() || model_.IndexOf(sid) < 0) return;
+  if (RefuseUnordered({model_.IndexOf(sid), h.front()})) return;
   const ChartSeries sig = model_.Series[std::size_t(model_.IndexOf(sid))];
   const ChartSeries resp = model_.Series[std::size_t(h.front())];
   std::vector<double> x, y;
@@ -201,7 +201,7 @@ void TfmChart::N34Click() {
 
 void TfmChart::ToolButton32Click() {
   const std::vector<int> chosen = ChooseGraphs("Выбрать графики тока для вычисления энергии");
-  if (chosen.empty() || fmSelectGrParam->exec() != QDialog::Accepted) return;
+  if (chosen.empty() || RefuseUnordered(chosen) || fmSelectGrParam->exec() != QDialog::Accepted) return;
   const double tu = EnergyTimeFactor(fmSelectGrParam->ComboBoxTime->currentIndex());
   const double cu = EnergyCurrentFactor(fmSelectGrParam->ComboBoxScale->currentIndex());
   std::vector<std::pair<std::string, std::size_t>> skipped;

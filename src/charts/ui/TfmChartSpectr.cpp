@@ -85,10 +85,9 @@ void TfmChart::mnSpectrClick() {
 
   ChartLongCommand lc(*this, kStopFourier);
   std::vector<std::pair<std::string, std::size_t>> skipped;
-  std::vector<std::pair<std::string, double>> folded;
   for (CurveId id : chosen) {
     const int gi = model_.IndexOf(id);
-    if (gi < 0) continue;
+    if (gi < 0 || RefuseUnordered({gi})) continue;
     // The source as it is now: the job reads this copy, the model may change under it.
     const ChartSeries source = model_.Series[std::size_t(gi)];
     const SpectrumPlan plan = PlanSpectrum(source, o);
@@ -99,7 +98,7 @@ void TfmChart::mnSpectrClick() {
     }
     SpectrumCurves curves;
     bool done = false;
-    SetProgressCaption(o.type == 0 ? "Преобразование Фурье - " : "");
+    SetProgressCaption("Преобразование Фурье - ");
     try {
       RunOffGuiThread([&](ILongTask& t) { done = ComputeSpectrum(source.X, source.Y, plan, o, curves, &t); });
     } catch (const std::bad_alloc&) {
@@ -109,7 +108,6 @@ void TfmChart::mnSpectrClick() {
     // A stop abandons the command: the fast sums leave no part-made spectrum behind.
     if (!done) break;
     skipped.emplace_back(source.Title, NanXCount(source.X));
-    folded.emplace_back(source.Title, plan.foldHz);
     AddSpectrumGraphs(model_, source.Title, o, curves);
     RefreshChart();
     if (o.inverse) SpectrumInverseCheck(o, source);
@@ -117,11 +115,6 @@ void TfmChart::mnSpectrClick() {
   SetProgressCaption({});
   RefreshChart();
   ReportSkipped(skipped);
-  ReportFoldBack(folded);
-}
-
-void TfmChart::ReportFoldBack(const std::vector<std::pair<std::string, double>>& graphs) {
-  if (const std::string text = FoldBackText(graphs); !text.empty()) prompter_->message(text);
 }
 
 void TfmChart::SpectrumInverseCheck(const SpectrumOptions& o, const ChartSeries& source) {
