@@ -242,6 +242,7 @@ MainSettings TfmNew3dMain::ReadSettings() const {
 void TfmNew3dMain::WriteSettings(const MainSettings& s) {
   const bool was = settingControls_;
   settingControls_ = true;
+  holdStep_ = true;
   spX->setValue(s.spX);
   spY->setValue(s.spY);
   spZ->setValue(s.spZ);
@@ -289,6 +290,7 @@ void TfmNew3dMain::WriteSettings(const MainSettings& s) {
   for (size_t i = 0; i < s.memoProjectNote.size(); ++i)
     note += (i ? "\n" : "") + Q(s.memoProjectNote[i]);
   memoProjectNote->setPlainText(note);
+  holdStep_ = false;
   ComboBox1Change();
   rgSourcesClick();
   cbFarDiagramClick();
@@ -307,7 +309,7 @@ void TfmNew3dMain::markModified() {
 
 // ---------------------------------------------------------------- grid page
 
-void TfmNew3dMain::spXChange(bool userEdit, bool gridEdit) {
+void TfmNew3dMain::spXChange(bool userEdit) {
   // The materials window, the output window and a loaded project come here too.
   if (userEdit) markModified();
   else recheckRefusal();
@@ -323,9 +325,17 @@ void TfmNew3dMain::spXChange(bool userEdit, bool gridEdit) {
   }
   lbKurant->setText(Q(v.lbKurant));
   eddT->setEnabled(!v.rtabc);
-  {
-    const QSignalBlocker block(eddT);
-    eddT->setText(Q(ShownTimeStep(v, s.eddT, gridEdit)));
+  // A cell size half typed ("0." on the way to "0.005") does not touch the step: it is
+  // reconciled when the size's editing ends.
+  if (!typing_ && !holdStep_) {
+    const TimeStepUpdate t = NextTimeStep(v, s.eddT, typedStep_);
+    typedStep_ = t.typedStep;
+    if (t.eddT != s.eddT) {
+      const QSignalBlocker block(eddT);
+      eddT->setText(Q(t.eddT));
+    }
+    // A step the user set never changes unsaid; a loaded project's is told by the load.
+    if (!t.note.empty() && (!settingControls_ || announceStep_)) AddToJournal(t.note);
   }
   seStepCountChange(false);
   lbSummary->setText(Q(v.lbSummary));
@@ -365,7 +375,7 @@ void TfmNew3dMain::ComboBox1Change() {
   rgPMLprofile->setVisible(AnyBorder(c, BorderPML));
   eddT->setEnabled(!AnyBorder(c, BorderRTABC));
   markModified();
-  spXChange(false, !settingControls_);
+  spXChange(false);
 }
 
 void TfmNew3dMain::N4Click(int tag) {
@@ -521,8 +531,10 @@ void TfmNew3dMain::mnDoubleVolumClick() {
     prompter_->warning(msg);
     return;
   }
+  // Halved cells halve the limit: a step above it gives way, and the journal says so.
+  announceStep_ = true;
   WriteSettings(s);
-  spXChange(false, true);  // the time step follows the new sizes
+  announceStep_ = false;
   if (links_.fmOpenGL) links_.fmOpenGL->GridChanged(2);
   if (links_.refreshTables) links_.refreshTables();
   d_.Modified = 1;
@@ -578,8 +590,10 @@ void TfmNew3dMain::mnNewProjectClick() {
 
   NewProjectModel(d_);
 
+  // The step stays as it was while the new grid can carry it; where it cannot, that is said.
+  announceStep_ = true;
   WriteSettings(NewProjectSettings(ReadSettings()));
-  spXChange(false, true);  // a new grid: the time step at its limit
+  announceStep_ = false;
   // The live view's and the editor's view of a new project.
   VizualSettings v = GetVizual();
   v.spX = v.spY = v.spZ = 25;

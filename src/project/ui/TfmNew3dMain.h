@@ -110,7 +110,10 @@ public:
   // ---- what the project commands reach (ProjectHost)
   SolverData& Data() override { return d_; }
   MainSettings GetMainSettings() override { return ReadSettings(); }
-  void SetMainSettings(const MainSettings& s) override { WriteSettings(s); }
+  void SetMainSettings(const MainSettings& s) override {
+    typedStep_.clear();  // a project's own step replaces what the user had typed
+    WriteSettings(s);
+  }
   OutPointTables& Outputs() override { return *outputs_; }
   LampedTables& Lamped() override { return *lamped_; }
   void TablesLoaded() override;
@@ -149,9 +152,9 @@ public:
   void TrackBar1Change();
   void ComboBox1Change();
   void N4Click(int tag);
-  // gridEdit: the user changed the counts, sizes or faces, and the time step goes back to the
-  // limit; otherwise a step within the limit stays.
-  void spXChange(bool userEdit, bool gridEdit = false);
+  // Recomputes the grid page; a time step within the new limit stays, one that cannot stay
+  // gives way with a line in the journal and the status bar.
+  void spXChange(bool userEdit);
   void sePMLCountChange(bool userEdit);
   void seStepCountChange(bool userEdit);
   void Timer1Timer();
@@ -298,6 +301,12 @@ private:
   std::string refusalStatus_;
   // A line edit is being typed in: the status line waits for the edit's end.
   bool typing_ = false;
+  // The step typed before an RT-ABC face fixed the field, and whether a change of the step
+  // made while the controls are set is told (the commands that rewrite the whole page).
+  std::string typedStep_;
+  bool announceStep_ = false;
+  // While WriteSettings fills the controls one by one the step waits for the whole page.
+  bool holdStep_ = false;
   QString journalNote_;  // the last journal line the status bar shows
 
   // the current run

@@ -541,9 +541,13 @@ void TfmNew3dMain::connectHandlers() {
       recheckRefusal();
     });
   };
-  auto grid = [this] { spXChange(!settingControls_, !settingControls_); };
+  auto grid = [this] { spXChange(!settingControls_); };
   for (QSpinBox* s : {spX, spY, spZ}) connect(s, &QSpinBox::valueChanged, this, grid);
-  for (QLineEdit* e : {edX, edY, edZ}) typed(e, grid);
+  for (QLineEdit* e : {edX, edY, edZ}) {
+    typed(e, grid);
+    // The size as typed in full: now the time step is checked against its limit.
+    connect(e, &QLineEdit::editingFinished, this, [this] { spXChange(false); });
+  }
   // The material options change the estimate, not the grid: a typed time step stays.
   for (QCheckBox* c : {cbBioMaterals, cbMagneticMaterals})
     connect(c, &QCheckBox::toggled, this, [this] { spXChange(!settingControls_); });
