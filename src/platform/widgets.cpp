@@ -1,9 +1,19 @@
 #include "platform/widgets.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 
+#include "platform/prompter.h"
+
 namespace rv {
+
+bool RefuseField(Prompter& prompter, QLineEdit* field, const std::string& why) {
+  prompter.warning(why);
+  field->setFocus();
+  field->selectAll();
+  return false;
+}
 
 QPushButton* MakeButton(QWidget* parent, const char* caption, const char* objectName) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);

@@ -27,6 +27,7 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "project/ui/TfmGetExpAmplitude.h"
+#include "platform/widgets.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -36,6 +37,14 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString Q(const char* s) { return QString::fromUtf8(s); }
 std::string S(const QString& s) { return s.toStdString(); }
+
+// The preset pulse dialog's amplitude: any number (the preset is scaled by it).
+std::string AmplitudeRefusal(const std::string& text) {
+  double v = 0;
+  return TryStrToFloat(text, v) ? std::string()
+                                : FieldRefusal("Неверное значение амплитуды", "Введите амплитуду", text,
+                                               NotNumberReason(text), "число, например 1");
+}
 
 // Page names of Notebook1, one per kind.
 constexpr const char* PageNames[SignalKindCount] = {
@@ -59,6 +68,10 @@ TfmInputSource::TfmInputSource(SignalSource& source, Prompter& prompter, QWidget
   programDir_ = platform::ExecutableDir();
   askAmplitude_ = [this]() -> std::optional<std::string> {
     TfmGetExpAmplitude dlg(this);
+    dlg.check = [this, &dlg] {
+      const std::string why = AmplitudeRefusal(S(dlg.Edit1->text()));
+      return why.empty() || RefuseField(prompter_, dlg.Edit1, why);
+    };
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
     return S(dlg.Edit1->text());
   };
@@ -615,9 +628,9 @@ void TfmInputSource::SpeedButton1Click(int tag) {
   if (tag < 1 || tag > 6) return;
   const std::optional<std::string> text = askAmplitude_ ? askAmplitude_() : std::nullopt;
   if (!text) return;
-  double peak;
-  if (!TryStrToFloat(*text, peak)) {
-    prompter_.message("Неверное значение амплитуды");
+  double peak = 0;
+  if (const std::string why = AmplitudeRefusal(*text); !why.empty() || !TryStrToFloat(*text, peak)) {
+    prompter_.message(why);
     return;
   }
   const ExpPreset& e = ExpPresets[size_t((tag - 1) / 2)];
