@@ -79,7 +79,9 @@ TEST(TfmInputSourceWindow, PresetsAndTheirMeasure) {
   answer = "abc";
   w.fm.SpeedButton2->click();
   EXPECT_EQ(std::tuple(w.prompter.messages, w.ed("edExp_a")->text()),
-            std::tuple(std::vector<std::string>{"Неверное значение амплитуды"}, "382204000"));
+            std::tuple(std::vector<std::string>{"Неверное значение амплитуды: «Введите амплитуду» = \"abc\" — не число. "
+                                                "Введите число, например 1."},
+                       "382204000"));
   answer.reset();
   w.fm.SpeedButton2->click();
   EXPECT_EQ(std::tuple(w.ed("edExp_a")->text(), w.prompter.messages.size()), std::tuple("382204000", 1u));
