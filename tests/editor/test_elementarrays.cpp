@@ -174,7 +174,10 @@ TEST_F(ElementArraysTest, PlaneOfFlatAndNonFlatRegions) {
   Add(out.sgCurrent, {"", "2", "3", "4", "5", "6", "unused"});  // unused: no message
   Add(out.sgVoltage, {"1", "2", "3", "4", "5", "6", "u"});
   Add(out.sgVoltage, {"1", "2", "3", "1", "5", "6", "u2"});
-  EXPECT_EQ(Build(), rv::Messages{"Ошибка: Токовый регион № 3 не ортогонален ни одной из координатных осей"});
+  // The fourth row, numbered as the table numbers it.
+  EXPECT_EQ(Build(), rv::Messages{"Ошибка: Токовый регион № 4 не ортогонален ни одной из координатных осей. Сделайте "
+                                  "его плоским: в строке 4 таблицы «Токовые регионы» окна «Точки вывода» задайте "
+                                  "X1 = X2, Y1 = Y2 или Z1 = Z2."});
   ASSERT_EQ(a.CurrentRegions.size(), 6u);
   std::string planes;
   for (size_t i = 0; i < 5; ++i) planes += a.CurrentRegions[i].Plane;
