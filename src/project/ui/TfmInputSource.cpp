@@ -302,6 +302,16 @@ QWidget* TfmInputSource::buildCharts() {
                 "BitBtn5", SpeedButton4, "SpeedButton4", SpinEdit2, "SpinEdit2");
   Series1 = Chart1->graph(0);
   Series1->setName("Series1");
+  // A signal the run would refuse shows that refusal where its curve would be.
+  lbPreviewRefusal = new QLabel(panel);
+  lbPreviewRefusal->setObjectName("lbPreviewRefusal");
+  lbPreviewRefusal->setWordWrap(true);
+  lbPreviewRefusal->setAlignment(Qt::AlignCenter);
+  lbPreviewRefusal->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lbPreviewRefusal->setStyleSheet("QLabel { color: #b00000; background: white; border: 1px solid #b00000; padding: 12px; }");
+  lbPreviewRefusal->setMinimumHeight(200);
+  lbPreviewRefusal->hide();
+  v->insertWidget(v->indexOf(Chart1), lbPreviewRefusal, 1);
   FastLineSeries1 = Chart2->graph(0);
   FastLineSeries1->setName("FastLineSeries1");
   FastLineSeries1->setPen(QPen(Qt::blue, 1));
@@ -378,6 +388,40 @@ void TfmInputSource::cbExpressionChange() {
   Chart1Title->setText(cbExpression->currentText() + "\n");
   Panel2->setVisible(kind != SigNone);
   Chart1->replot();
+}
+
+SignalRunUse TfmInputSource::previewUse() {
+  SignalRunUse u;
+  if (runUse_) {
+    u = runUse_();
+  } else if (runTime_) {
+    std::string dT;
+    double ns = 0;
+    runTime_(u.StepCount, dT);
+    if (TryStrToFloat(dT, ns) && ns > 0) u.StepSec = ns / 1e9;
+  }
+  // With nothing placed yet to take the signal, its values are checked as a plane wave of
+  // 1 V/m per unit would take them: the preview says now what a run will refuse later.
+  if (!u.PlaneWave && u.SourceGain <= 0) u.PlaneWave = true;
+  return u;
+}
+
+void TfmInputSource::showPreviewRefusal(const std::string& text) {
+  previewRefusal_ = text;
+  lbPreviewRefusal->setText(Q(text));
+  lbPreviewRefusal->setVisible(!text.empty());
+  Chart1->setVisible(text.empty());
+  if (text.empty()) return;
+  // The curve of the values before is no longer the signal: it goes, with its measure and
+  // spectrum.
+  px_.clear();
+  py_.clear();
+  Series1->data()->clear();
+  FastLineSeries1->data()->clear();
+  spectrum_ = SpectrumResult{};
+  clearMeasurement();
+  Chart1->replot();
+  Chart2->replot();
 }
 
 bool TfmInputSource::previewInterval(double& T) {
@@ -461,8 +505,21 @@ bool TfmInputSource::ShowSignalClick() {
   if (kind == SigFromFile && cur_.FileLoaded)
     edMaxTime->setText(Q(FormatGeneral(rf.FileLastTime * 1e9, 7)));
   showMessages(rf.Messages);
-  if (kind == SigNone) return true;  // the charts are hidden; nothing to draw
-  if (!rf.Proceed) return false;
+  if (kind == SigNone) {
+    showPreviewRefusal("");  // chosen on purpose: nothing to refuse
+    return true;  // the charts are hidden; nothing to draw
+  }
+  if (!rf.Proceed) {
+    showPreviewRefusal(rf.Messages.empty() ? std::string("Обнаружены ошибки в значениях параметров сигналов")
+                                           : rf.Messages.back());
+    return false;
+  }
+  // The run start's own check: what it would refuse is not drawn as if it were a signal.
+  if (const RunRefusal no = SignalValueRefusal(cur_, previewUse())) {
+    showPreviewRefusal(no.text);
+    return false;
+  }
+  showPreviewRefusal("");
 
   double T = 0;
   if (!previewInterval(T)) return false;

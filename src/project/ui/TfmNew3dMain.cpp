@@ -160,6 +160,7 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
       steps = seStepCount->value();
       dT = S(eddT->text());
     });
+    sw->SetRunUse([this] { return signalRunUse(); });
     sw->SetOnClose([this] {
       TabSheet2Show();
       recheckRefusal();
@@ -431,6 +432,9 @@ void TfmNew3dMain::TabSheet2Show() {
     Chart1->replot();
     return;
   }
+  lbPreviewRefusal->setText(Q(sw->PreviewRefusal()));
+  lbPreviewRefusal->setVisible(!sw->PreviewRefusal().empty());
+  Chart1->setVisible(sw->PreviewRefusal().empty());
   const std::vector<double>& x = sw->PreviewX();
   const std::vector<double>& y = sw->PreviewY();
   Series1->setData(QVector<double>(x.begin(), x.end()), QVector<double>(y.begin(), y.end()), true);

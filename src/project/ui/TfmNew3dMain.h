@@ -210,6 +210,7 @@ public:
   QCustomPlot* Chart1 = nullptr;  // a copy of the signal window's preview
   QCPGraph* Series1 = nullptr;
   QCPTextElement* Chart1Title = nullptr;
+  QLabel* lbPreviewRefusal = nullptr;  // the signal window's refusal, in the chart's place
   // page "Дальнее поле"
   QCheckBox *cbFarDiagram = nullptr, *cbFarPoints = nullptr, *cbCalcFarH = nullptr,
             *cbFastDigramm = nullptr;
@@ -264,6 +265,8 @@ private:
   // What the run start reads from the windows, as they stand.
   RunStartInputs runStartInputs();
   // A refused start's status line goes once the cause of the refusal is mended.
+  // The use the run as set now would make of the signal, for the signal window's preview.
+  SignalRunUse signalRunUse();
   void recheckRefusal();
   void memoAdd(const std::string& line);
   void writeAppSettings();

@@ -259,6 +259,13 @@ void TfmNew3dMain::buildPages() {
     lay->addWidget(gbTFSF, 0, 1, 2, 1);
     lay->addWidget(btnShowSignal, 2, 0);
     lay->addWidget(Chart1, 3, 0, 1, 2);
+    // The signal window's refusal of the signal, in the chart's place.
+    lbPreviewRefusal = Named(new QLabel(TabSheet2), "lbPreviewRefusal");
+    lbPreviewRefusal->setWordWrap(true);
+    lbPreviewRefusal->setAlignment(Qt::AlignCenter);
+    lbPreviewRefusal->setStyleSheet("QLabel { color: #b00000; background: white; border: 1px solid #b00000; padding: 12px; }");
+    lbPreviewRefusal->hide();
+    lay->addWidget(lbPreviewRefusal, 3, 0, 1, 2);
     lay->setRowStretch(3, 1);
   }
   PageControl1->addTab(TabSheet2, Q("Источник"));

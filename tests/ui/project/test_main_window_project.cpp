@@ -376,6 +376,26 @@ TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   EXPECT_NE(status().find("Шаг по времени 0.003 нс больше предела устойчивости"), std::string::npos) << status();
 }
 
+// The signal window previews through the use the run as set would make of the signal: the
+// main window's step decides which frequency is refused, and the page «Источник» shows the
+// refusal in its chart's place.
+TEST(MainWindowProject, TheSignalPreviewRefusesWhatTheRunWould) {
+  Program p;
+  TfmNew3dMain& w = p.w;
+  w.mnNewProjectClick();  // a step of 0.0192583 ns: 1/(2 dt) = 2.596E10 Hz
+  p.sw.edits.at("edSinFreq")->setText("3e10");
+  EXPECT_FALSE(p.sw.ShowSignalClick());
+  EXPECT_NE(p.sw.PreviewRefusal().find("1/(2·Δt) = 2.596"), std::string::npos) << p.sw.PreviewRefusal();
+  w.TabSheet2Show();
+  EXPECT_EQ(std::tuple(w.lbPreviewRefusal->isHidden(), w.Chart1->isHidden(), w.lbPreviewRefusal->text().toStdString()),
+            std::tuple(false, true, p.sw.PreviewRefusal()));
+  w.eddT->setText("0.01");
+  EXPECT_TRUE(p.sw.ShowSignalClick());
+  w.TabSheet2Show();
+  EXPECT_EQ(std::tuple(w.lbPreviewRefusal->isHidden(), w.Chart1->isHidden(), w.Series1->data()->isEmpty()),
+            std::tuple(true, false, false));
+}
+
 namespace {
 
 std::string Text(QLabel* l) { return l->text().toStdString(); }
