@@ -336,7 +336,10 @@ void TfmNew3dMain::spXChange(bool userEdit) {
       eddT->setText(Q(t.eddT));
     }
     // A step the user set never changes unsaid; a loaded project's is told by the load.
-    if (!t.note.empty() && (!settingControls_ || announceStep_)) AddToJournal(t.note);
+    if (!t.note.empty() && (!settingControls_ || announceStep_)) {
+      AddToJournal(t.note);
+      stepNote_ = Q(t.note);
+    }
   }
   seStepCountChange(false);
   lbSummary->setText(Q(v.lbSummary));

@@ -310,6 +310,7 @@ private:
   bool announceStep_ = false;
   // While WriteSettings fills the controls one by one the step waits for the whole page.
   bool holdStep_ = false;
+  QString stepNote_;  // the last line that said why the step changed
   QString journalNote_;  // the last journal line the status bar shows
 
   // the current run

@@ -563,7 +563,12 @@ void TfmNew3dMain::connectHandlers() {
     spXChange(false);
   });
   connect(seStepCount, &QSpinBox::valueChanged, this, [this] { seStepCountChange(!settingControls_); });
-  typed(eddT, [this] { seStepCountChange(!settingControls_); });
+  typed(eddT, [this] {
+    // A step typed anew: the line about the step it replaced no longer stands.
+    if (!settingControls_ && !stepNote_.isEmpty() && StatusBar1->currentMessage() == stepNote_)
+      StatusBar1->clearMessage();
+    seStepCountChange(!settingControls_);
+  });
   for (QComboBox* c : combos()) {
     connect(c, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
     connect(c, &QComboBox::customContextMenuRequested, this,

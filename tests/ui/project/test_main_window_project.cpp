@@ -349,6 +349,10 @@ TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   EXPECT_NE(status().find(" нс больше предела устойчивости " + small + " нс: вместо него взят предел."), std::string::npos)
       << status();
 
+  // A step typed anew takes the line about the one it replaced away.
+  w.eddT->selectAll();
+  QTest::keyClicks(w.eddT, "0.0009");
+  EXPECT_EQ(status(), "");
   // An RT-ABC face fixes the step, and says so; without it the typed step is back.
   for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.01");
   w.eddT->setText("0.0015");
