@@ -1,6 +1,7 @@
 // The main window: its state, the settings to and from its controls, the grid page, the
 // side windows, the project commands, closing and activation. Its pages are built in
 // TfmNew3dMainPages.cpp and its runs live in TfmNew3dMainRun.cpp.
+#include "solver/numtext.h"
 #include "project/ui/TfmNew3dMain.h"
 
 #include <QAction>
@@ -538,10 +539,16 @@ void TfmNew3dMain::mnDoubleVolumClick() {
     prompter_->warning(msg);
     return;
   }
-  // Halved cells halve the limit: a step above it gives way, and the journal says so.
+  // Half the cell, half the step: said, as any change of a typed value is.
+  const std::string typedStep = S(eddT->text());
   announceStep_ = true;
   WriteSettings(s);
   announceStep_ = false;
+  if (S(eddT->text()) != typedStep && S(eddT->text()) == s.eddT) {
+    AddToJournal("Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — " + s.eddT + " нс вместо " +
+                 typedStep + " нс; число шагов " + IntToStr(s.seStepCount) + ".");
+    stepNote_ = journalNote_;
+  }
   if (links_.fmOpenGL) links_.fmOpenGL->GridChanged(2);
   if (links_.refreshTables) links_.refreshTables();
   d_.Modified = 1;
