@@ -303,14 +303,8 @@ QWidget* TfmInputSource::buildCharts() {
   Series1 = Chart1->graph(0);
   Series1->setName("Series1");
   // A signal the run would refuse shows that refusal where its curve would be.
-  lbPreviewRefusal = new QLabel(panel);
-  lbPreviewRefusal->setObjectName("lbPreviewRefusal");
-  lbPreviewRefusal->setWordWrap(true);
-  lbPreviewRefusal->setAlignment(Qt::AlignCenter);
-  lbPreviewRefusal->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  lbPreviewRefusal->setStyleSheet("QLabel { color: #b00000; background: white; border: 1px solid #b00000; padding: 12px; }");
+  lbPreviewRefusal = NewRefusalLabel(panel);
   lbPreviewRefusal->setMinimumHeight(200);
-  lbPreviewRefusal->hide();
   v->insertWidget(v->indexOf(Chart1), lbPreviewRefusal, 1);
   FastLineSeries1 = Chart2->graph(0);
   FastLineSeries1->setName("FastLineSeries1");
@@ -388,6 +382,17 @@ void TfmInputSource::cbExpressionChange() {
   Chart1Title->setText(cbExpression->currentText() + "\n");
   Panel2->setVisible(kind != SigNone);
   Chart1->replot();
+}
+
+QLabel* TfmInputSource::NewRefusalLabel(QWidget* parent) {
+  auto* l = new QLabel(parent);
+  l->setObjectName("lbPreviewRefusal");
+  l->setWordWrap(true);
+  l->setAlignment(Qt::AlignCenter);
+  l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  l->setStyleSheet("QLabel { color: #b00000; background: white; border: 1px solid #b00000; padding: 12px; }");
+  l->hide();
+  return l;
 }
 
 SignalRunUse TfmInputSource::previewUse() {

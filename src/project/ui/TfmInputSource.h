@@ -46,6 +46,9 @@ public:
   // What the run as set now would make of the signal (its step, step count, sources): the
   // preview refuses what the run start would. Without it the step comes from SetRunTime.
   void SetRunUse(std::function<SignalRunUse()> f) { runUse_ = std::move(f); }
+  // The hidden label that stands in a chart's place for a refused signal (this window's and
+  // the main window's source page).
+  static QLabel* NewRefusalLabel(QWidget* parent);
   // Asks for a preset's peak amplitude (the dialog "Амплитуда" unless replaced); empty
   // when cancelled.
   void SetAmplitudeAsker(std::function<std::optional<std::string>()> f) { askAmplitude_ = std::move(f); }

@@ -1,7 +1,6 @@
 // The main window: its state, the settings to and from its controls, the grid page, the
 // side windows, the project commands, closing and activation. Its pages are built in
 // TfmNew3dMainPages.cpp and its runs live in TfmNew3dMainRun.cpp.
-#include "solver/numtext.h"
 #include "project/ui/TfmNew3dMain.h"
 
 #include <QAction>
@@ -42,6 +41,7 @@
 #include "project/ui/MainWindowText.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
+#include "solver/numtext.h"
 #include "solver/pendingfile.h"
 #include "solver/resultpaths.h"
 #include "solver/runsetup.h"

@@ -264,9 +264,9 @@ private:
   void clearRunStatus();
   // What the run start reads from the windows, as they stand.
   RunStartInputs runStartInputs();
-  // A refused start's status line goes once the cause of the refusal is mended.
   // The use the run as set now would make of the signal, for the signal window's preview.
   SignalRunUse signalRunUse();
+  // A refused start's status line goes once the cause of the refusal is mended.
   void recheckRefusal();
   void memoAdd(const std::string& line);
   void writeAppSettings();

@@ -32,6 +32,7 @@
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
 #include "project/ui/MainWindowText.h"
+#include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
 
 namespace rv {
@@ -260,11 +261,7 @@ void TfmNew3dMain::buildPages() {
     lay->addWidget(btnShowSignal, 2, 0);
     lay->addWidget(Chart1, 3, 0, 1, 2);
     // The signal window's refusal of the signal, in the chart's place.
-    lbPreviewRefusal = Named(new QLabel(TabSheet2), "lbPreviewRefusal");
-    lbPreviewRefusal->setWordWrap(true);
-    lbPreviewRefusal->setAlignment(Qt::AlignCenter);
-    lbPreviewRefusal->setStyleSheet("QLabel { color: #b00000; background: white; border: 1px solid #b00000; padding: 12px; }");
-    lbPreviewRefusal->hide();
+    lbPreviewRefusal = TfmInputSource::NewRefusalLabel(TabSheet2);
     lay->addWidget(lbPreviewRefusal, 3, 0, 1, 2);
     lay->setRowStretch(3, 1);
   }
