@@ -26,8 +26,8 @@
 
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "project/ui/TfmGetExpAmplitude.h"
 #include "platform/widgets.h"
+#include "project/ui/TfmGetExpAmplitude.h"
 #include "solver/numtext.h"
 
 namespace rv {
