@@ -380,6 +380,15 @@ TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), status()),
             std::tuple("0.0015", "Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — 0.0015 нс вместо "
                                  "0.003 нс; число шагов 200."));
+  // A new project's cells carry the step; the sizes set one by one on the way do not count.
+  w.edX->setText("1");
+  w.edY->setText("0.001");
+  w.edZ->setText("0.001");
+  w.eddT->setText("0.002356");  // above the limit of cells 0.01 x 0.001 x 0.001
+  w.StatusBar1->clearMessage();
+  p.prompter.answers = {PromptButton::No};
+  w.mnNewProjectClick();
+  EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), status()), std::tuple("0.002356", ""));
 }
 
 // The signal window previews through the use the run as set would make of the signal: the
