@@ -231,6 +231,14 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
   return DxfStatus::Ready;
 }
 
+std::string DxfScaleRefusal(const std::string& text, double& scale) {
+  const char* what = "Неверно задан масштаб";
+  const char* hint = "длину одной единицы чертежа в метрах, больше 0, например 0.001";
+  if (!TryStrToFloat(text, scale)) return FieldRefusal(what, DxfScaleLabel, text, NotNumberReason(text), hint);
+  if (!(scale > 0)) return FieldRefusal(what, DxfScaleLabel, text, "не больше 0", hint);
+  return "";
+}
+
 bool PlaceDxf(const DxfPlan& plan, double scale, const DxfGrid& g, SolverData& d, MaterialState& m,
               std::vector<std::string>& report, std::string& err, const DxfProgress& progress,
               const DxfCancel& cancelled) {

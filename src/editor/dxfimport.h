@@ -56,6 +56,10 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
 
 inline constexpr const char* DxfDoesNotFit = "Объект все-таки не лезет в объем\nИзмените шаг по пространству";
 inline constexpr const char* DefaultDxfScale = "0.001";
+inline constexpr const char* DxfScaleLabel = "Чему равен один попугай в DWG-файле, м?";
+// Why the scale dialog's text cannot be taken (no number, or not above 0), naming the field
+// and the text; "" with the value in scale when it can.
+std::string DxfScaleRefusal(const std::string& text, double& scale);
 
 // Scales the plan by `scale` (metres per drawing unit), puts its smallest corner at cell
 // (1,1,1), and when it fits the grid takes the snapshot, appends the materials, rasterises,

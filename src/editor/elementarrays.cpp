@@ -82,8 +82,11 @@ void BuildRegions(const StringGrid& g, std::vector<tCurrentRegion>& out, bool cu
     next.Plane = RegionPlane(next);
     if (next.Plane == 0 && currentRegions) {
       next.Plane = 'E';
-      msgs.push_back("Ошибка: Токовый регион № " + IntToStr(r - 1) +
-                     " не ортогонален ни одной из координатных осей");
+      // Numbered as the table shows its rows, from 1.
+      msgs.push_back("Ошибка: Токовый регион № " + IntToStr(r) +
+                     " не ортогонален ни одной из координатных осей. Сделайте его плоским: в строке " +
+                     IntToStr(r) + " таблицы «Токовые регионы» окна «Точки вывода» задайте X1 = X2, Y1 = Y2 "
+                     "или Z1 = Z2.");
     }
     rec = std::move(next);
   }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "project/runvalues.h"
+#include "solver/lumped.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -82,16 +84,57 @@ StringGrid& ElementGrid(LampedTables& t, ElementKind k) {
   return t.sgInductor;
 }
 
+namespace {
+
+struct ElementValueRule {
+  const char* bad;    // the message's first words
+  const char* label;  // the dialog's field
+  bool (*usable)(double);  // none: any number
+  const char* hint;   // what to type
+};
+
+std::string TrimBlanks(const std::string& s) {
+  const size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+const ElementValueRule& RuleOf(ElementKind k) {
+  static const ElementValueRule rules[5] = {
+      {"Неверно задано сопротивление", "Сопротивление, Ом", UsableResistance, "число больше 0, например 50"},
+      {"Неверно задана емкость", "Емкость, Ф", UsableCapacitance, "число не меньше 0, например 1e-12"},
+      {"Неверно задано внутреннее сопротивление", "Внутреннее сопротивление, Ом", UsableResistance,
+       "число больше 0, например 50"},
+      {"Неверно задано напряжение пробоя", "Напряжение пробоя, В", nullptr, "число, например 1000"},
+      {"Неверно задана индуктивность", "Индуктивность, Гн", UsableInductance, "число больше 0, например 1e-9"},
+  };
+  return rules[size_t(k)];
+}
+
+}  // namespace
+
+const char* ElementValueLabel(ElementKind k) { return RuleOf(k).label; }
+
+std::string ElementValueRefusal(ElementKind k, const std::string& value, const std::string& polarity, int& field) {
+  const ElementValueRule& r = RuleOf(k);
+  field = 1;
+  double v = 0;
+  if (!TryStrToFloat(value, v)) return FieldRefusal(r.bad, r.label, value, NotNumberReason(value), r.hint);
+  if (r.usable && !r.usable(v)) return FieldRefusal(r.bad, r.label, value, WhyLumpedValueUnusable(v), r.hint);
+  field = 2;
+  const std::string sign = TrimBlanks(polarity);
+  if (k == ElementKind::Source && sign != "+" && sign != "-")
+    return FieldRefusal("Неверно задана полярность", PolarityLabel, polarity, "не «+» и не «-»", "+ или -");
+  field = 0;
+  return "";
+}
+
 bool AddElementAt(LampedTables& t, ElementKind k, const Cell3& c, const std::string& value, char dir,
                   const std::string& polarity, ModifiedFlag& modified, std::string& err) {
+  int field = 0;
+  err = ElementValueRefusal(k, value, polarity, field);
+  if (!err.empty()) return false;
   std::vector<std::string> row{IntToStr(c[0]), IntToStr(c[1]), IntToStr(c[2]), value, std::string(1, dir)};
-  if (k == ElementKind::Source) {
-    if (value.empty()) {
-      err = BadResistanceText;
-      return false;
-    }
-    row.push_back(polarity == "-" ? "-" : "+");
-  }
+  if (k == ElementKind::Source) row.push_back(TrimBlanks(polarity));
   AppendRow(ElementGrid(t, k), row, modified);
   return true;
 }

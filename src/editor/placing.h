@@ -32,9 +32,16 @@ std::vector<int> OutputTagsAt(const StringGrid& g, const Cell3& c);
 enum class ElementKind { Resistor, Capacitor, Source, SparkGap, Inductor };
 StringGrid& ElementGrid(LampedTables& t, ElementKind k);
 
-inline constexpr const char* BadResistanceText = "Неверно задано сопротивление";
+// The labels of the element dialog's fields: the value's (per kind) and a source's polarity.
+const char* ElementValueLabel(ElementKind k);
+inline constexpr const char* PolarityLabel = "Полярность, + или -";
+// Why the element dialog's value (and a source's polarity) cannot be taken, naming the field
+// and the text and saying what to type; "" when they can. The value follows the run start's
+// rule for its table; field is 1 for the value, 2 for the polarity.
+std::string ElementValueRefusal(ElementKind k, const std::string& value, const std::string& polarity, int& field);
 // Appends X, Y, Z, the value as typed and the direction letter (and for a source its
-// polarity, "+" unless "-"). False with err, nothing added, for a source without resistance.
+// polarity). False with err (ElementValueRefusal), nothing added, for a value or polarity the
+// dialog refuses.
 bool AddElementAt(LampedTables& t, ElementKind k, const Cell3& c, const std::string& value, char dir,
                   const std::string& polarity, ModifiedFlag& modified, std::string& err);
 // Removes, of each kind in the order spark gap, capacitor, inductor, source, resistor, the

@@ -110,7 +110,7 @@ void WriteMimePackage(const DesktopPaths& p, const std::vector<OwnType>& types) 
            << "\"/>\n  </mime-type>\n";
   mime << "</mime-info>\n";
   // The desktop's MIME cache is rebuilt only after a change, without waiting for it.
-  if (WriteIfChanged(p.dataHome + "/mime/packages/ravelin.xml", mime.str()))
+  if (WriteIfChanged(p.dataHome + "/mime/packages/ravelin.xml", mime.str()) && p.refreshMimeCache)
     QProcess::startDetached("update-mime-database",
                             {QString::fromStdString(p.dataHome + "/mime")});
 }

@@ -13,6 +13,10 @@ struct DesktopPaths {
   std::string keyStore;
   std::string dataHome;
   std::string configHome;
+  // Whether a changed MIME package has the desktop's MIME cache rebuilt (a program of its
+  // own, not waited for). Folders of no desktop (a test's scratch) have nobody to tell, and
+  // the rebuild would write into them after they are gone.
+  bool refreshMimeCache = true;
   static DesktopPaths FromEnvironment();
 };
 

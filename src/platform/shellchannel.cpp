@@ -35,7 +35,15 @@ std::string DefaultChannelDir() {
 
 ShellChannel::ShellChannel(std::string dir) : dir_(std::move(dir)) {}
 
-ShellChannel::~ShellChannel() = default;
+ShellChannel::~ShellChannel() {
+  if (!lock_) return;
+  // The primary instance leaves nothing behind: its sockets, its lock, then the folder
+  // (rmdir keeps it when anything else is in it).
+  for (auto& [topic, server] : servers_) delete server;
+  servers_.clear();
+  lock_.reset();
+  QDir().rmdir(Q(dir_));
+}
 
 bool ShellChannel::BecomePrimary() {
   QDir().mkpath(Q(dir_));

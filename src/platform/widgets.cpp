@@ -2,10 +2,20 @@
 
 #include <QDialog>
 #include <QPointer>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 
+#include "platform/prompter.h"
+
 namespace rv {
+
+bool RefuseField(Prompter& prompter, QLineEdit* field, const std::string& why) {
+  prompter.warning(why);
+  field->setFocus();
+  field->selectAll();
+  return false;
+}
 
 QPushButton* MakeButton(QWidget* parent, const char* caption, const char* objectName) {
   auto* b = new QPushButton(QString::fromUtf8(caption), parent);

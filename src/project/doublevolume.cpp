@@ -85,6 +85,10 @@ bool DoubleVolume(MainSettings& s, SolverData& d, const DoubleVolumeTables& t,
   s.edY = FormatGeneral(dy / 2, 15);
   s.edZ = FormatGeneral(dz / 2, 15);
   s.seStepCount = int(steps);
+  // Half the cell, half the step: the same Courant number and end time. A step that is no
+  // positive number is left for the page to replace.
+  double dt = 0;
+  if (TryStrToFloat(s.eddT, dt) && dt > 0) s.eddT = FormatGeneral(dt / 2, 15);
   auto twice = [](int v) { return int(std::clamp<int64_t>(int64_t(v) * 2, INT32_MIN, INT32_MAX)); };
   s.spFarXmin = twice(s.spFarXmin);
   s.spFarXmax = twice(s.spFarXmax);

@@ -24,7 +24,8 @@ struct DoubleVolumeTables {
 };
 
 // Doubles the grid of `s` and the model `d.Space` (refined into 2x2x2 blocks; the undo copy
-// holds the refined model too), halves edX..edZ, doubles seStepCount and the far-field box,
+// holds the refined model too), halves edX..edZ and the time step eddT (when it is a
+// positive number), doubles seStepCount and the far-field box,
 // and rewrites the table coordinates (a cell that is not a whole number is left as it is).
 // Everything is checked first: during a run, when a doubled size or step count does not fit
 // its spin box, when a cell size is not a number, or when the refined model does not fit in

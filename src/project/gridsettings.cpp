@@ -161,32 +161,64 @@ void ApplyGridToSolver(const GridSettingsView& v, const MainSettings& s, SolverD
   }
 }
 
-std::string ShownTimeStep(const GridSettingsView& v, const std::string& current, bool gridChanged) {
-  if (gridChanged || v.rtabc) return v.eddT;
+std::string ShownTimeStep(const GridSettingsView& v, const std::string& current) {
+  if (v.rtabc) return v.eddT;
+  // Cells that give no positive limit (a size of 0 on the way to another) replace nothing:
+  // the run start refuses them, and the step typed stays for the sizes that follow.
+  if (!(v.dtSec > 0)) return current;
   double ns = 0;
   if (TryStrToFloat(current, ns) && ns > 0 && WithinStabilityLimit(ns, v.dtSec)) return current;
   return v.eddT;
+}
+
+namespace {
+
+// Why `step` gave way to the limit `shown`; `from` names where the step came from.
+std::string LimitNote(const std::string& step, const std::string& shown, const std::string& from) {
+  double ns = 0;
+  if (TryStrToFloat(step, ns) && ns > 0)
+    return "Шаг по времени" + from + " " + step + " нс больше предела устойчивости " + shown +
+           " нс: вместо него взят предел.";
+  // "0,0194" is a number written with a comma: name the separator rather than call it none.
+  std::string pointed = step;
+  std::replace(pointed.begin(), pointed.end(), ',', '.');
+  if (pointed != step && TryStrToFloat(pointed, ns))
+    return "Шаг по времени" + from + " \"" + step +
+           "\" не число: десятичный разделитель — точка. Взят предел устойчивости " + shown + " нс.";
+  return "Шаг по времени" + from + " \"" + step +
+         "\" не является положительным числом: взят предел устойчивости " + shown + " нс.";
+}
+
+}  // namespace
+
+TimeStepUpdate NextTimeStep(const GridSettingsView& v, const std::string& field,
+                            const std::string& typedStep) {
+  TimeStepUpdate out{field, typedStep, ""};
+  if (!v.sizesOk) return out;
+  if (v.rtabc) {
+    out.eddT = v.eddT;
+    if (out.typedStep.empty()) out.typedStep = field;
+    if (field != v.eddT)
+      out.note = "С гранью RT-ABC шаг по времени равен половине ячейки по X: " + v.eddT +
+                 " нс вместо " + field + " нс.";
+    return out;
+  }
+  const std::string step = typedStep.empty() ? field : typedStep;
+  out.typedStep.clear();
+  out.eddT = ShownTimeStep(v, step);
+  if (out.eddT == field) return out;
+  out.note = out.eddT == step ? "Без граней RT-ABC шаг по времени снова введенный: " + step + " нс."
+                              : LimitNote(step, out.eddT, "");
+  return out;
 }
 
 std::string StoredTimeStepNote(const MainSettings& stored) {
   const GridSettingsView v = ComputeGridSettings(stored, 1, 0);
   // Under RT-ABC the step always follows the cells; the field is not the user's then.
   if (!v.sizesOk || v.rtabc) return "";
-  const std::string shown = ShownTimeStep(v, stored.eddT, false);
+  const std::string shown = ShownTimeStep(v, stored.eddT);
   if (shown == stored.eddT) return "";
-  double ns = 0;
-  const bool number = TryStrToFloat(stored.eddT, ns) && ns > 0;
-  if (number)
-    return "Шаг по времени из проекта " + stored.eddT + " нс больше предела устойчивости " + shown +
-           " нс: вместо него взят предел.";
-  // "0,0194" is a number written with a comma: name the separator rather than call it none.
-  std::string pointed = stored.eddT;
-  std::replace(pointed.begin(), pointed.end(), ',', '.');
-  if (pointed != stored.eddT && TryStrToFloat(pointed, ns))
-    return "Шаг по времени из проекта \"" + stored.eddT +
-           "\" не число: десятичный разделитель — точка. Взят предел устойчивости " + shown + " нс.";
-  return "Шаг по времени из проекта \"" + stored.eddT +
-         "\" не является положительным числом: взят предел устойчивости " + shown + " нс.";
+  return LimitNote(stored.eddT, shown, " из проекта");
 }
 
 std::string EndTimeText(int steps, const std::string& eddT) {

@@ -53,11 +53,21 @@ struct GridSettingsView {
 // epsMax: the largest static permittivity of the switched-on materials (at least 1).
 GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int farPointRows);
 
-// The time step the page shows once the grid values are recomputed. A change of the grid
-// (counts, sizes, faces) writes the limit v.eddT, and so does an RT-ABC face (the run's step
-// is fixed then); otherwise the step in `current`, typed or read from a project, stays when
-// it is a positive number not above the limit.
-std::string ShownTimeStep(const GridSettingsView& v, const std::string& current, bool gridChanged);
+// The time step the page shows once the grid values are recomputed: the step in `current`,
+// typed or read from a project, while it is a positive number not above the limit, else the
+// limit v.eddT; under an RT-ABC face always v.eddT (the run's step is fixed then). Cells
+// with no positive limit leave `current` as it is.
+std::string ShownTimeStep(const GridSettingsView& v, const std::string& current);
+
+// The time-step field after a recomputation of the grid page.
+struct TimeStepUpdate {
+  std::string eddT;       // what the field shows
+  std::string typedStep;  // the step an RT-ABC face displaced, back once no face is RT-ABC
+  std::string note;       // why eddT differs from what the field held; "" when it does not
+};
+// field: what the field holds; typedStep: the step an RT-ABC face displaced ("" none).
+TimeStepUpdate NextTimeStep(const GridSettingsView& v, const std::string& field,
+                            const std::string& typedStep);
 
 // What a loaded project's time step becomes when it is above the limit of its cells (or no
 // positive number): the line that names both values; empty when the stored step stays.

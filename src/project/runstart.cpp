@@ -579,6 +579,18 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   return r;
 }
 
+SignalRunUse SettingsSignalUse(const MainSettings& s, RunStartHost& host) {
+  SolverData c;  // the mode and grid of the settings, no model
+  ReadModeAndGrid(s, c);
+  double dx = 0, dy = 0, dz = 0, dtNs = 0;
+  if (!ReadCellSizes(s, dx, dy, dz) || !ReadTimeStep(s, dtNs)) return {};
+  const bool rtabc = c.AnyRTABC;
+  const double stepSec = rtabc ? dx / 2 / double(LightSpeed) : dtNs / 1e9;
+  ElementArrays a;
+  host.LoadElementArrays(c, a);
+  return SignalUseOf(c, dx, rtabc ? dx : dy, rtabc ? dx : dz, stepSec, std::max(1, s.seStepCount), a.VoltageSources);
+}
+
 bool RefusalHolds(const std::string& status, const RunStartInputs& in, const SolverData& d,
                   const RunFeatures& f, RunStartHost& host) {
   if (status.empty()) return false;

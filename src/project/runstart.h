@@ -11,6 +11,7 @@
 #include "project/runfeatures.h"
 #include "project/runvalues.h"
 #include "project/signalsource.h"
+#include "project/signalvalues.h"
 #include "project/tables.h"
 #include "solver/elements.h"
 #include "solver/solverdata.h"
@@ -111,6 +112,12 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
 // The status line of the first start check that the settings alone fail (angle, grid,
 // cell sizes, time step, scatter centre), in the start's order; empty when they pass.
 std::string SettingsRefusalStatus(const MainSettings& s);
+
+// The use the run the settings describe would make of the signal (SignalUseOf over their
+// source mode, grid, cells, step and step count; Dx/2/c under RT-ABC), with the voltage
+// sources of the element records the host builds. A size or a step that is no positive
+// number gives a use without a step, against which nothing is checked.
+SignalRunUse SettingsSignalUse(const MainSettings& s, RunStartHost& host);
 
 // Whether the cause of the refusal whose status line reads `status` still holds for these
 // inputs (d: the model and materials). Every check that reserves nothing is made again:

@@ -42,13 +42,6 @@ const LumpedKind kLumpedKinds[] = {
 
 constexpr const char* kCannotRun = ". Работа невозможна!\n";
 
-// Why a number the element's rule refuses cannot be used.
-std::string WhyUnusable(double v) {
-  return v == 0 ? "на ноль уравнение элемента делит, и поле заполнится бесконечностями"
-                : "элемент с отрицательным значением отдает энергию, и поле в расчете растет без "
-                  "ограничения";
-}
-
 // The refusal of one cell of a lumped table.
 RunRefusal CellRefusal(const LumpedKind& k, const StringGrid& g, int c, int r, const char* what,
                        const std::string& detail) {
@@ -83,7 +76,7 @@ RunRefusal ReadRow(const LumpedKind& k, const StringGrid& g, int r, const Solver
     return CellRefusal(k, g, 3, r, k.badValue,
                        "\"" + text + "\" в столбце «" + g.Cells(3, 0) + "» не является числом");
   if (k.usable && !k.usable(v))
-    return CellRefusal(k, g, 3, r, k.badValue, "«" + g.Cells(3, 0) + "» = " + text + " — " + WhyUnusable(v));
+    return CellRefusal(k, g, 3, r, k.badValue, "«" + g.Cells(3, 0) + "» = " + text + " — " + WhyLumpedValueUnusable(v));
   const std::string dir = UpperCaseText(g.Cells(4, r));
   if (dir.empty() || (dir[0] != 'X' && dir[0] != 'Y' && dir[0] != 'Z'))
     leftOut = "направление \"" + g.Cells(4, r) + "\" не X, Y или Z";
@@ -403,6 +396,12 @@ RunRefusal LowInductanceRefusal(const std::vector<InductorRow>& rows, const Indu
 }
 
 }  // namespace
+
+std::string WhyLumpedValueUnusable(double v) {
+  return v == 0 ? "на ноль уравнение элемента делит, и поле заполнится бесконечностями"
+                : "элемент с отрицательным значением отдает энергию, и поле в расчете растет без "
+                  "ограничения";
+}
 
 LumpedRowsCheck CheckLumpedRows(const LampedTables& t, const SolverData& d) {
   LumpedRowsCheck check;

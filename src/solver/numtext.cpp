@@ -308,6 +308,20 @@ std::string IntToStr(long long v) {
 
 bool TryStrToFloat(std::string_view s, double& v) { return ParseFloat(s, v) == Parse::Ok; }
 bool TryStrToInt(std::string_view s, int& v) { return ParseInt(s, v) == Parse::Ok; }
+
+std::string NotNumberReason(const std::string& s) {
+  if (s.find_first_not_of(" \t") == std::string::npos) return "пусто";
+  std::string dotted = s;
+  std::replace(dotted.begin(), dotted.end(), ',', '.');
+  double v = 0;
+  if (dotted != s && TryStrToFloat(dotted, v)) return "не число: десятичный разделитель — точка";
+  return "не число";
+}
+
+std::string FieldRefusal(const std::string& what, const std::string& label, const std::string& text,
+                         const std::string& reason, const std::string& hint) {
+  return what + ": «" + label + "» = \"" + text + "\" — " + reason + ". Введите " + hint + ".";
+}
 bool TryStrToInt64(std::string_view s, long long& v) { return ParseInt64(s, v) == Parse::Ok; }
 
 double StrToFloat(std::string_view s) {

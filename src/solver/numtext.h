@@ -50,6 +50,13 @@ std::string IntToStr(long long v);
 bool TryStrToFloat(std::string_view s, double& v);
 // Whole numbers: blanks around, optional sign, decimal digits only, must fit in 32 bits.
 bool TryStrToInt(std::string_view s, int& v);
+// Why a text that TryStrToFloat refuses is no number, for a message: "пусто", "не число", or
+// the decimal comma named when the text would read with a point.
+std::string NotNumberReason(const std::string& s);
+// The refusal of a dialog's field: what + ": «" + label + "» = \"" + text + "\" — " + reason +
+// ". Введите " + hint + ".".
+std::string FieldRefusal(const std::string& what, const std::string& label, const std::string& text,
+                         const std::string& reason, const std::string& hint);
 bool TryStrToInt64(std::string_view s, long long& v);
 // Raising variants: throw ConvertError with a message for the user.
 double StrToFloat(std::string_view s);

@@ -1,13 +1,13 @@
 // Test main for window tests: the QApplication exists only when tests actually run,
 // so listing the tests works on a machine without a display.
 #include <QApplication>
-#include <QDir>
 #include <QSettings>
 #include <unistd.h>
 #include <gtest/gtest.h>
 #include <cstring>
 
 #include "common/sanitizer_build.h"
+#include "common/scratch.h"
 
 #ifdef RVTEST_ASAN
 #include <dlfcn.h>
@@ -43,15 +43,26 @@ int main(int argc, char** argv) {
   // Qt's file dialogs keep their state in the user's QtProject settings, one file shared by
   // every process under a lock: a test process that hangs or is stopped while holding it
   // would hold up every other. Each test process gets its own.
-  const QString settings = QDir(QDir::tempPath())
-                               .filePath("rv_qtsettings_" + QString::number(::getpid()));
+  const QString settings = QString::fromStdString((rvtest::ScratchRoot() / "qtsettings").string());
   for (QSettings::Format f : {QSettings::NativeFormat, QSettings::IniFormat})
     QSettings::setPath(f, QSettings::UserScope, settings);
+  // The program puts an unnamed project's results in the home folder: the tests' go with
+  // the scratch root, not among the user's files.
+  const std::filesystem::path home = rvtest::ScratchRoot() / "home";
+  std::filesystem::create_directories(home);
+  qputenv("HOME", QByteArray::fromStdString(home.string()));
+  // Without a runtime folder Qt makes <tmp>/runtime-<user> and leaves it: one of the
+  // process's own, private as Qt wants it, goes with the scratch root.
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    const std::filesystem::path runtime = rvtest::ScratchRoot() / "runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.string()));
+  }
   QApplication app(argc, argv);
   const int rc = RUN_ALL_TESTS();
 #ifdef RVTEST_ASAN
   KeepGlDriversLoaded();
 #endif
-  QDir(settings).removeRecursively();
   return rc;
 }

@@ -33,18 +33,45 @@ TEST(Placing, ElementsAddAndDeleteByTheirCellTexts) {
   rv::ModifiedFlag mod{0};
   std::string err;
   const rv::Cell3 c{3, 4, 5};
-  EXPECT_FALSE(rv::AddElementAt(t, rv::ElementKind::Source, c, "", 'X', "+", mod, err));
-  EXPECT_EQ(std::tuple(err, t.sgSourses.RowCount()), std::tuple(rv::BadResistanceText, 1));
-  ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Source, c, "50", 'Z', "x", mod, err));
-  EXPECT_EQ(Row(t.sgSourses, 1), "3|4|5|50|Z|+|");
+  // Each kind refuses what its table's run rule refuses, naming the field, the text and what
+  // to type; nothing is added then.
+  using K = rv::ElementKind;
+  const std::tuple<K, const char*, const char*, std::string> refused[] = {
+      {K::Source, "", "+", "Неверно задано внутреннее сопротивление: «Внутреннее сопротивление, Ом» = \"\" — пусто. "
+                           "Введите число больше 0, например 50."},
+      {K::Source, "50", "x", "Неверно задана полярность: «Полярность, + или -» = \"x\" — не «+» и не «-». Введите + или -."},
+      {K::Resistor, "abc", "", "Неверно задано сопротивление: «Сопротивление, Ом» = \"abc\" — не число. "
+                               "Введите число больше 0, например 50."},
+      {K::Resistor, "0", "", "Неверно задано сопротивление: «Сопротивление, Ом» = \"0\" — на ноль уравнение элемента "
+                             "делит, и поле заполнится бесконечностями. Введите число больше 0, например 50."},
+      {K::Capacitor, "-1e-12", "", "Неверно задана емкость: «Емкость, Ф» = \"-1e-12\" — элемент с отрицательным значением "
+                                   "отдает энергию, и поле в расчете растет без ограничения. Введите число не меньше 0, "
+                                   "например 1e-12."},
+      {K::Inductor, "1,5e-9", "", "Неверно задана индуктивность: «Индуктивность, Гн» = \"1,5e-9\" — не число: десятичный "
+                                  "разделитель — точка. Введите число больше 0, например 1e-9."},
+      {K::SparkGap, "1e999", "", "Неверно задано напряжение пробоя: «Напряжение пробоя, В» = \"1e999\" — не число. "
+                                 "Введите число, например 1000."},
+  };
+  for (const auto& [kind, value, polarity, why] : refused) {
+    EXPECT_FALSE(rv::AddElementAt(t, kind, c, value, 'X', polarity, mod, err)) << value;
+    EXPECT_EQ(err, why);
+  }
+  EXPECT_EQ(t.sgSourses.RowCount() + t.sgResistors.RowCount() + t.sgCapacitors.RowCount() + t.sgInductor.RowCount() +
+                t.sgRazraydnic.RowCount(),
+            5);
+  // A gap fires at any threshold, a capacitor of 0 is a plain edge; a polarity in blanks counts.
+  ASSERT_TRUE(rv::AddElementAt(t, K::SparkGap, {9, 9, 9}, "-5", 'X', "", mod, err)) << err;
+  ASSERT_TRUE(rv::AddElementAt(t, K::Capacitor, {9, 9, 9}, "0", 'X', "", mod, err)) << err;
+  ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Source, c, "50", 'Z', " - ", mod, err));
+  EXPECT_EQ(Row(t.sgSourses, 1), "3|4|5|50|Z|-|");
   ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Resistor, {9, 9, 9}, "1", 'X', "", mod, err));
-  ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Resistor, c, "1k", 'X', "", mod, err));
+  ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Resistor, c, "1000", 'X', "", mod, err));
   ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Resistor, c, "2", 'Y', "", mod, err));
   ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Capacitor, c, "1e-12", 'Z', "", mod, err));
   // One row of each kind at the cell goes, the first in table order; others stay.
   const int deleted = rv::DeleteElementsAt(t, c, mod);
   EXPECT_EQ(std::tuple(deleted, t.sgSourses.RowCount(), t.sgCapacitors.RowCount(), Row(t.sgResistors, 1) + Row(t.sgResistors, 2)),
-            std::tuple(3, 1, 1, "9|9|9|1|X|3|4|5|2|Y|"));
+            std::tuple(3, 1, 2, "9|9|9|1|X|3|4|5|2|Y|"));
   EXPECT_EQ(rv::DeleteElementsAt(t, {1, 1, 1}, mod), 0);
 }
 
@@ -147,7 +174,10 @@ TEST_F(ElementArraysTest, PlaneOfFlatAndNonFlatRegions) {
   Add(out.sgCurrent, {"", "2", "3", "4", "5", "6", "unused"});  // unused: no message
   Add(out.sgVoltage, {"1", "2", "3", "4", "5", "6", "u"});
   Add(out.sgVoltage, {"1", "2", "3", "1", "5", "6", "u2"});
-  EXPECT_EQ(Build(), rv::Messages{"Ошибка: Токовый регион № 3 не ортогонален ни одной из координатных осей"});
+  // The fourth row, numbered as the table numbers it.
+  EXPECT_EQ(Build(), rv::Messages{"Ошибка: Токовый регион № 4 не ортогонален ни одной из координатных осей. Сделайте "
+                                  "его плоским: в строке 4 таблицы «Токовые регионы» окна «Точки вывода» задайте "
+                                  "X1 = X2, Y1 = Y2 или Z1 = Z2."});
   ASSERT_EQ(a.CurrentRegions.size(), 6u);
   std::string planes;
   for (size_t i = 0; i < 5; ++i) planes += a.CurrentRegions[i].Plane;

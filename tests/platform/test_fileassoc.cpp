@@ -1,5 +1,8 @@
 // File classes, desktop entry, MIME types and default applications, all in scratch folders.
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
 
 #include "platform/fileassoc.h"
 #include "platform/keystore.h"
@@ -11,7 +14,7 @@ namespace {
 
 DesktopPaths Scratch(const QTemporaryDir& tmp) {
   const std::string d = tmp.path().toStdString();
-  return {d + "/config/Ravelin/classes.txt", d + "/data", d + "/config"};
+  return {d + "/config/Ravelin/classes.txt", d + "/data", d + "/config", false};
 }
 
 // What the desktop is told the program takes: the file-name patterns of its MIME package,
@@ -61,6 +64,9 @@ TEST(FileAssoc, ProjectClassRowsInOrderAndDesktopFiles) {
   for (const char* ext : kChartFileExts) EXPECT_EQ(DefaultApplication(p, MimeTypeOf(ext)), "") << ext;
   // The icon the entry names, where the desktop looks for it.
   EXPECT_EQ(rvtest::ReadBytes(p.dataHome + "/icons/hicolor/scalable/apps/ravelin.svg").rfind("<svg", 0), 0u);
+  // Folders of no desktop get no MIME cache: its builder, not waited for, would write into
+  // them after they are gone.
+  EXPECT_FALSE(QTest::qWaitFor([&] { return std::filesystem::exists(p.dataHome + "/mime/globs2"); }, 1000));
 }
 
 TEST(FileAssoc, TakingOverAndGivingBackKeepsTheFormerOwners) {

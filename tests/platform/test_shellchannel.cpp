@@ -5,7 +5,10 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <memory>
 #include <QTest>
 
 #include <sys/wait.h>
@@ -29,12 +32,12 @@ TEST(ShellChannel, MacroTextAndTopics) {
 TEST(ShellChannel, OnePrimaryGetsFirstLinesPerTopic) {
   QTemporaryDir tmp;
   const std::string dir = tmp.path().toStdString() + "/run";
-  ShellChannel primary(dir);
-  ASSERT_TRUE(primary.BecomePrimary());
+  auto primary = std::make_unique<ShellChannel>(dir);
+  ASSERT_TRUE(primary->BecomePrimary());
   EXPECT_EQ(QFile::permissions(QString::fromStdString(dir)) & 0x0777, 0x0700);
   std::vector<std::string> projects, charts;
-  primary.SetHandler(kTopicProject, [&](const std::string& l) { projects.push_back(l); });
-  primary.SetHandler(kTopicChart, [&](const std::string& l) { charts.push_back(l); });
+  primary->SetHandler(kTopicProject, [&](const std::string& l) { projects.push_back(l); });
+  primary->SetHandler(kTopicChart, [&](const std::string& l) { charts.push_back(l); });
 
   ShellChannel second(dir);
   EXPECT_FALSE(second.BecomePrimary());
@@ -49,6 +52,9 @@ TEST(ShellChannel, OnePrimaryGetsFirstLinesPerTopic) {
   EXPECT_EQ(MacroFileName(projects[0]), "/tmp/a b/x.fdt");
   // The oversized request is dropped.
   EXPECT_EQ(charts, (std::vector<std::string>{"[open(\"/c.grf\")]", "[open(\"/d.srg\")]"}));
+  // The primary takes its sockets, lock and folder with it when it goes.
+  primary.reset();
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir)));
 }
 
 TEST(ShellChannel, LockOfAProgramThatDiedIsTakenOver) {

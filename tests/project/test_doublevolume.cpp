@@ -9,6 +9,7 @@ TEST(DoubleVolume, ModelSizesAndTablesFollow) {
   MainSettings s;
   s.spX = s.spY = s.spZ = 10;
   s.seStepCount = 300;
+  s.eddT = "0.0015";
   s.spFarXmin = 2;
   s.spFarZmax = 7;
   SolverData d;
@@ -31,8 +32,9 @@ TEST(DoubleVolume, ModelSizesAndTablesFollow) {
   std::string msg;
   ASSERT_TRUE(DoubleVolume(s, d, t, msg)) << msg;
 
-  EXPECT_EQ(std::tuple(s.spX, s.edX, s.seStepCount, s.spFarXmin, s.spFarZmax, d.SpaceNx),
-            std::tuple(20, "0.005", 600, 4, 14, 20));
+  // Half the cell and half the step: the end time stays.
+  EXPECT_EQ(std::tuple(s.spX, s.edX, s.seStepCount, s.eddT, s.spFarXmin, s.spFarZmax, d.SpaceNx),
+            std::tuple(20, "0.005", 600, "0.00075", 4, 14, 20));
   ASSERT_EQ(d.Space.len1(), 21);
   // Cell (3, 4, 5) fills 5..6 x 7..8 x 9..10, and nothing else holds material 7.
   int sevens = 0;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/bmp_read.h"
+#include "common/scratch.h"
 #include "project/liveviewfeed.h"
 #include "solver/solverdata.h"
 
@@ -35,7 +36,8 @@ LiveViewSettings Settings(const std::string& dir) {
 }
 
 std::string Scratch(const char* name) {
-  const fs::path p = fs::temp_directory_path() / ("rv_liveviewfeed_" + std::to_string(::getpid())) / name;
+  // Not there: the feed makes the folder itself.
+  const fs::path p = rvtest::ScratchRoot() / "liveviewfeed" / name;
   fs::remove_all(p);
   return p.string() + "/";
 }

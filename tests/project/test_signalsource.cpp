@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/scratch.h"
 #include "project/rowexp.h"
 #include "project/signalsource.h"
 #include "solver/constants.h"
@@ -30,7 +31,7 @@ SignalSettings Kind(int k) {
 }
 
 std::string WriteFile(const std::string& name, const std::string& text) {
-  const auto dir = std::filesystem::temp_directory_path() / ("rv_signal_tests_" + std::to_string(::getpid()));
+  const auto dir = rvtest::ScratchRoot() / "signal_tests";
   std::filesystem::create_directories(dir);
   const std::string path = (dir / name).string();
   std::ofstream(path, std::ios::binary) << text;

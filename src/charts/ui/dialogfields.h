@@ -5,10 +5,13 @@
 #include <QButtonGroup>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QStringList>
 #include <QVBoxLayout>
+
+#include <string>
 
 #include "platform/prompter.h"
 #include "solver/numtext.h"
@@ -33,15 +36,31 @@ inline QLineEdit* NumberField(QWidget* parent, QFormLayout* form, const char* na
 // Throws ConvertError for a text that is not a number.
 inline double FieldValue(const QLineEdit* e) { return StrToFloat(e->text().toStdString()); }
 
+// The caption a form of the field's window gives its row (the field alone, or in a row's
+// layout with its unit); empty when no form does.
+inline std::string FieldCaption(QLineEdit* e) {
+  for (QFormLayout* f : e->window()->findChildren<QFormLayout*>())
+    for (int r = 0; r < f->rowCount(); ++r) {
+      QLayoutItem* field = f->itemAt(r, QFormLayout::FieldRole);
+      QLayoutItem* label = f->itemAt(r, QFormLayout::LabelRole);
+      if (!field || !label) continue;
+      const bool here = field->widget() == e || (field->layout() && field->layout()->indexOf(e) >= 0);
+      if (const auto* l = qobject_cast<QLabel*>(label->widget()); here && l) return l->text().toStdString();
+    }
+  return "";
+}
+
 // A field read when OK is pressed (`read` throws ConvertError for a bad text): on failure
-// the message is shown and the field selected for correcting, and the dialog stays open.
+// the message, naming the field by its caption, is shown and the field selected for
+// correcting, and the dialog stays open.
 template <class Read>
 bool AcceptField(QLineEdit* e, Prompter& msgs, Read read) {
   try {
     read(e->text().toStdString());
     return true;
   } catch (const ConvertError& err) {
-    msgs.error(err.what());
+    const std::string caption = FieldCaption(e);
+    msgs.error(caption.empty() ? std::string(err.what()) : "«" + caption + "»: " + err.what());
     e->setFocus();
     e->selectAll();
     return false;

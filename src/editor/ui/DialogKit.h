@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <functional>
 
 namespace rv {
 
@@ -19,12 +20,16 @@ inline QSpinBox* NamedSpin(QWidget* parent, const char* name, int lo, int hi, in
   return s;
 }
 
-// An accept and a reject button wired to the dialog.
-inline QDialogButtonBox* OkCancelButtons(QDialog* d, const char* ok = "ОК", const char* cancel = "Отмена") {
+// An accept and a reject button wired to the dialog. With `check`, the accept button closes
+// the dialog only when check() admits its fields (it tells the user what is wrong itself).
+inline QDialogButtonBox* OkCancelButtons(QDialog* d, const char* ok = "ОК", const char* cancel = "Отмена",
+                                         std::function<bool()> check = {}) {
   auto* b = new QDialogButtonBox(d);
   b->addButton(QString::fromUtf8(ok), QDialogButtonBox::AcceptRole);
   b->addButton(QString::fromUtf8(cancel), QDialogButtonBox::RejectRole);
-  QObject::connect(b, &QDialogButtonBox::accepted, d, &QDialog::accept);
+  QObject::connect(b, &QDialogButtonBox::accepted, d, [d, check] {
+    if (!check || check()) d->accept();
+  });
   QObject::connect(b, &QDialogButtonBox::rejected, d, &QDialog::reject);
   return b;
 }

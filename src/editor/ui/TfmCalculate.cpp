@@ -99,11 +99,16 @@ void TfmCalculate::Button2Click() {
   ThinWireInput in;
   double* fields[] = {&in.DiameterMm, &in.FrequencyMHz, &in.Sigma, &in.Dx, &in.Dy, &in.Dz};
   QLineEdit* edits[] = {Edit1, Edit2, Edit3, edX, edY, edZ};
+  // Every one is a size, a frequency or a conductivity: 0 or below gives no wire.
+  const char* labels[] = {"Диаметр проводника, мм:", "Частота, МГц:", "Удельная проводимость материала, См/м:",
+                          "Размер ячеек, (м): X", "Размер ячеек, (м): Y", "Размер ячеек, (м): Z"};
   for (int i = 0; i < 6; ++i) {
     const std::string t = edits[i]->text().toStdString();
-    if (!TryStrToFloat(t, *fields[i])) {
-      edits[i]->setFocus();
-      prompter_.error("\"" + t + "\" не является числом");
+    const bool number = TryStrToFloat(t, *fields[i]);
+    if (!number || !(*fields[i] > 0)) {
+      RefuseField(prompter_, edits[i],
+                  FieldRefusal("Неверно задано значение", labels[i], t, number ? "не больше 0" : NotNumberReason(t),
+                               "число больше 0"));
       return;
     }
   }

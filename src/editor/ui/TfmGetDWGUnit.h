@@ -2,6 +2,8 @@
 #pragma once
 #include <QDialog>
 
+#include <functional>
+
 class QLineEdit;
 
 namespace rv {
@@ -12,6 +14,8 @@ public:
   explicit TfmGetDWGUnit(QWidget* parent = nullptr);
 
   QLineEdit* Edit1 = nullptr;
+  // Run on OK: false keeps the dialog open (the check has said what is wrong).
+  std::function<bool()> check;
 };
 
 }  // namespace rv

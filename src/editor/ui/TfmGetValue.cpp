@@ -24,7 +24,7 @@ TfmGetValue::TfmGetValue(const char* name, const char* caption, const char* labe
     form->addRow(QString::fromUtf8(label2), Edit2);
   }
   top->addLayout(form);
-  top->addWidget(OkCancelButtons(this, "OK", "Отмена"));
+  top->addWidget(OkCancelButtons(this, "OK", "Отмена", [this] { return !check || check(); }));
 }
 
 }  // namespace rv

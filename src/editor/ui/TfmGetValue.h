@@ -3,6 +3,8 @@
 #pragma once
 #include <QDialog>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 
@@ -15,6 +17,8 @@ public:
   TfmGetValue(const char* name, const char* caption, const char* label, const char* label2, QWidget* parent);
 
   QLineEdit *Edit1 = nullptr, *Edit2 = nullptr;
+  // Run on OK: false keeps the dialog open (the check has said what is wrong).
+  std::function<bool()> check;
 };
 
 }  // namespace rv

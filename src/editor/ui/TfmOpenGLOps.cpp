@@ -29,6 +29,7 @@
 #include "editor/ui/TfmTriangle.h"
 #include "platform/filedialog.h"
 #include "platform/prompter.h"
+#include "platform/widgets.h"
 #include "solver/codepage.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
@@ -71,6 +72,11 @@ void TfmOpenGL::buildOperations() {
   fmObject = new TfmObject(this);
   fmTriangle = new TfmTriangle(this);
   fmGetDWGUnit = new TfmGetDWGUnit(this);
+  fmGetDWGUnit->check = [this] {
+    double scale = 0;
+    const std::string why = DxfScaleRefusal(fmGetDWGUnit->Edit1->text().toStdString(), scale);
+    return why.empty() || RefuseField(prompter_, fmGetDWGUnit->Edit1, why);
+  };
   ExecDialog = [](QDialog& dlg) { return dlg.exec(); };
   ChooseFile = [this](bool save, const char* title, const char* filter) {
     const QString t = QString::fromUtf8(title), f = QString::fromUtf8(filter);
@@ -293,12 +299,12 @@ void TfmOpenGL::ImportDxf(const std::string& path) {
     if (st == DxfStatus::Refused) {
       refused();
     } else if (st == DxfStatus::Ready && ExecDialog(*fmGetDWGUnit) == QDialog::Accepted) {
-      const std::string s = fmGetDWGUnit->Edit1->text().toStdString();
       double scale = 0;
+      const std::string bad = DxfScaleRefusal(fmGetDWGUnit->Edit1->text().toStdString(), scale);
       if (modelState() != before) {
         prompter_.error("Модель изменилась во время импорта; импорт прерван");
-      } else if (!TryStrToFloat(s, scale)) {
-        prompter_.error("\"" + s + "\" не является числом");
+      } else if (!bad.empty()) {
+        prompter_.error(bad);
       } else {
         fmTriangle->Resume();
         placed = PlaceDxf(plan, scale, g, d_, mat_, report, err, progress, stop);

@@ -12,6 +12,7 @@
 #include "editor/ui/TfmGetValue.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "platform/prompter.h"
+#include "platform/widgets.h"
 #include "solver/solverdata.h"
 
 namespace rv {
@@ -52,20 +53,18 @@ struct ElementDef {
   const char* hint;
   const char* dialog;
   const char* caption;
-  const char* label;
 };
 const ElementDef ElementDefs[5] = {
     {ElementKind::Resistor, {"ToolButton20", "ToolButton22", "ToolButton23"}, "R", "Ввод резистора", "fmGeRValue",
-     "Ввод резистора", "Сопротивление, Ом"},
+     "Ввод резистора"},
     {ElementKind::Capacitor, {"ToolButton26", "ToolButton27", "ToolButton28"}, "C", "Ввод конденсатора",
-     "fmGetCValue", "Ввод конденсатора", "Емкость, Ф"},
+     "fmGetCValue", "Ввод конденсатора"},
     {ElementKind::Source, {"ToolButton31", "ToolButton32", "ToolButton33"}, "V",
-     "Ввод резистивного источника напряжения", "fmGetVValue", "Ввод источника напряжения",
-     "Внутреннее сопротивление, Ом"},
+     "Ввод резистивного источника напряжения", "fmGetVValue", "Ввод источника напряжения"},
     {ElementKind::SparkGap, {"ToolButton36", "ToolButton37", "ToolButton38"}, "B", "Ввод разрядника", "fmGetBValue",
-     "Ввод разрядника", "Напряжение пробоя, В"},
+     "Ввод разрядника"},
     {ElementKind::Inductor, {"ToolButton24", "ToolButton34", "ToolButton39"}, "L", "Ввод катушки индуктивности",
-     "fmGetLValue", "Ввод индуктивности", "Индуктивность, Гн"},
+     "fmGetLValue", "Ввод индуктивности"},
 };
 }  // namespace
 
@@ -96,7 +95,15 @@ void TfmOpenGL::buildPlacing() {
   for (size_t k = 0; k < 5; ++k) {
     const ElementDef& e = ElementDefs[k];
     const bool source = e.kind == ElementKind::Source;
-    ValueDialogs[k] = new TfmGetValue(e.dialog, e.caption, e.label, source ? "Полярность, + или -" : nullptr, this);
+    TfmGetValue* dlg = ValueDialogs[k] =
+        new TfmGetValue(e.dialog, e.caption, ElementValueLabel(e.kind), source ? PolarityLabel : nullptr, this);
+    // The dialog refuses what the run start would, naming the field and the text.
+    dlg->check = [this, dlg, kind = e.kind] {
+      int field = 0;
+      const std::string why = ElementValueRefusal(kind, dlg->Edit1->text().toStdString(),
+                                                  dlg->Edit2 ? dlg->Edit2->text().toStdString() : "", field);
+      return why.empty() || RefuseField(prompter_, field == 2 ? dlg->Edit2 : dlg->Edit1, why);
+    };
     for (int i = 0; i < 3; ++i) {
       const std::string caption = std::string(e.letter) + "xyz"[i];
       QToolButton* b = Button(ToolBar3, e.names[i], caption.c_str(), e.hint);

@@ -26,7 +26,9 @@ TfmGetExpAmplitude::TfmGetExpAmplitude(QWidget* parent) : QDialog(parent) {
   h->addWidget(BitBtn1);
   h->addWidget(BitBtn2);
   v->addLayout(h);
-  connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+  connect(BitBtn1, &QPushButton::clicked, this, [this] {
+    if (!check || check()) accept();
+  });
   connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 

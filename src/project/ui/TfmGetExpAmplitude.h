@@ -2,6 +2,8 @@
 #pragma once
 #include <QDialog>
 
+#include <functional>
+
 class QLineEdit;
 class QPushButton;
 
@@ -15,6 +17,8 @@ public:
   QLineEdit* Edit1 = nullptr;
   QPushButton* BitBtn1 = nullptr;  // "ОК"
   QPushButton* BitBtn2 = nullptr;  // "Отмена"
+  // Run on OK: false keeps the dialog open (the check has said what is wrong).
+  std::function<bool()> check;
 };
 
 }  // namespace rv

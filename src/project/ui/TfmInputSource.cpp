@@ -27,6 +27,7 @@
 #include "platform/filedialog.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "platform/widgets.h"
 #include "project/ui/TfmGetExpAmplitude.h"
 #include "solver/numtext.h"
 
@@ -37,6 +38,14 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString Q(const char* s) { return QString::fromUtf8(s); }
 std::string S(const QString& s) { return s.toStdString(); }
+
+// The preset pulse dialog's amplitude: any number (the preset is scaled by it).
+std::string AmplitudeRefusal(const std::string& text) {
+  double v = 0;
+  return TryStrToFloat(text, v) ? std::string()
+                                : FieldRefusal("Неверное значение амплитуды", "Введите амплитуду", text,
+                                               NotNumberReason(text), "число, например 1");
+}
 
 // Page names of Notebook1, one per kind.
 constexpr const char* PageNames[SignalKindCount] = {
@@ -60,6 +69,10 @@ TfmInputSource::TfmInputSource(SignalSource& source, Prompter& prompter, QWidget
   programDir_ = platform::ExecutableDir();
   askAmplitude_ = [this]() -> std::optional<std::string> {
     TfmGetExpAmplitude dlg(this);
+    dlg.check = [this, &dlg] {
+      const std::string why = AmplitudeRefusal(S(dlg.Edit1->text()));
+      return why.empty() || RefuseField(prompter_, dlg.Edit1, why);
+    };
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
     return S(dlg.Edit1->text());
   };
@@ -291,6 +304,10 @@ QWidget* TfmInputSource::buildCharts() {
                 "BitBtn5", SpeedButton4, "SpeedButton4", SpinEdit2, "SpinEdit2");
   Series1 = Chart1->graph(0);
   Series1->setName("Series1");
+  // A signal the run would refuse shows that refusal where its curve would be.
+  lbPreviewRefusal = NewRefusalLabel(panel);
+  lbPreviewRefusal->setMinimumHeight(200);
+  v->insertWidget(v->indexOf(Chart1), lbPreviewRefusal, 1);
   FastLineSeries1 = Chart2->graph(0);
   FastLineSeries1->setName("FastLineSeries1");
   FastLineSeries1->setPen(QPen(Qt::blue, 1));
@@ -367,6 +384,51 @@ void TfmInputSource::cbExpressionChange() {
   Chart1Title->setText(cbExpression->currentText() + "\n");
   Panel2->setVisible(kind != SigNone);
   Chart1->replot();
+}
+
+QLabel* TfmInputSource::NewRefusalLabel(QWidget* parent) {
+  auto* l = new QLabel(parent);
+  l->setObjectName("lbPreviewRefusal");
+  l->setWordWrap(true);
+  l->setAlignment(Qt::AlignCenter);
+  l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  l->setStyleSheet("QLabel { color: #b00000; background: white; border: 1px solid #b00000; padding: 12px; }");
+  l->hide();
+  return l;
+}
+
+SignalRunUse TfmInputSource::previewUse() {
+  SignalRunUse u;
+  if (runUse_) {
+    u = runUse_();
+  } else if (runTime_) {
+    std::string dT;
+    double ns = 0;
+    runTime_(u.StepCount, dT);
+    if (TryStrToFloat(dT, ns) && ns > 0) u.StepSec = ns / 1e9;
+  }
+  // With nothing placed yet to take the signal, its values are checked as a plane wave of
+  // 1 V/m per unit would take them: the preview says now what a run will refuse later.
+  if (!u.PlaneWave && u.SourceGain <= 0) u.PlaneWave = true;
+  return u;
+}
+
+void TfmInputSource::showPreviewRefusal(const std::string& text) {
+  previewRefusal_ = text;
+  lbPreviewRefusal->setText(Q(text));
+  lbPreviewRefusal->setVisible(!text.empty());
+  Chart1->setVisible(text.empty());
+  if (text.empty()) return;
+  // The curve of the values before is no longer the signal: it goes, with its measure and
+  // spectrum.
+  px_.clear();
+  py_.clear();
+  Series1->data()->clear();
+  FastLineSeries1->data()->clear();
+  spectrum_ = SpectrumResult{};
+  clearMeasurement();
+  Chart1->replot();
+  Chart2->replot();
 }
 
 bool TfmInputSource::previewInterval(double& T) {
@@ -450,8 +512,21 @@ bool TfmInputSource::ShowSignalClick() {
   if (kind == SigFromFile && cur_.FileLoaded)
     edMaxTime->setText(Q(FormatGeneral(rf.FileLastTime * 1e9, 7)));
   showMessages(rf.Messages);
-  if (kind == SigNone) return true;  // the charts are hidden; nothing to draw
-  if (!rf.Proceed) return false;
+  if (kind == SigNone) {
+    showPreviewRefusal("");  // chosen on purpose: nothing to refuse
+    return true;  // the charts are hidden; nothing to draw
+  }
+  if (!rf.Proceed) {
+    showPreviewRefusal(rf.Messages.empty() ? std::string("Обнаружены ошибки в значениях параметров сигналов")
+                                           : rf.Messages.back());
+    return false;
+  }
+  // The run start's own check: what it would refuse is not drawn as if it were a signal.
+  if (const RunRefusal no = SignalValueRefusal(cur_, previewUse())) {
+    showPreviewRefusal(no.text);
+    return false;
+  }
+  showPreviewRefusal("");
 
   double T = 0;
   if (!previewInterval(T)) return false;
@@ -617,9 +692,9 @@ void TfmInputSource::SpeedButton1Click(int tag) {
   if (tag < 1 || tag > 6) return;
   const std::optional<std::string> text = askAmplitude_ ? askAmplitude_() : std::nullopt;
   if (!text) return;
-  double peak;
-  if (!TryStrToFloat(*text, peak)) {
-    prompter_.message("Неверное значение амплитуды");
+  double peak = 0;
+  if (const std::string why = AmplitudeRefusal(*text); !why.empty() || !TryStrToFloat(*text, peak)) {
+    prompter_.message(why);
     return;
   }
   const ExpPreset& e = ExpPresets[size_t((tag - 1) / 2)];

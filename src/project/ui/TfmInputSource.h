@@ -15,6 +15,7 @@
 #include "project/signalmeasure.h"
 #include "project/signalsettings.h"
 #include "project/signalsource.h"
+#include "project/signalvalues.h"
 
 class QCheckBox;
 class QComboBox;
@@ -42,6 +43,12 @@ public:
   // The run's duration for "Как время счета в проекте": the main window's step count and
   // time-step text (nanoseconds). Without it that choice reports the time step as wrong.
   void SetRunTime(std::function<void(int& stepCount, std::string& dT)> f) { runTime_ = std::move(f); }
+  // What the run as set now would make of the signal (its step, step count, sources): the
+  // preview refuses what the run start would. Without it the step comes from SetRunTime.
+  void SetRunUse(std::function<SignalRunUse()> f) { runUse_ = std::move(f); }
+  // The hidden label that stands in a chart's place for a refused signal (this window's and
+  // the main window's source page).
+  static QLabel* NewRefusalLabel(QWidget* parent);
   // Asks for a preset's peak amplitude (the dialog "Амплитуда" unless replaced); empty
   // when cancelled.
   void SetAmplitudeAsker(std::function<std::optional<std::string>()> f) { askAmplitude_ = std::move(f); }
@@ -110,6 +117,9 @@ public:
   QLineEdit* edFileName = nullptr;
   QPushButton* btnOpenFile = nullptr;
   QLabel* lbNoFile = nullptr;  // shown while no signal file is named
+  // In place of the preview's curve: why the signal cannot be used ("" while it can).
+  QLabel* lbPreviewRefusal = nullptr;
+  const std::string& PreviewRefusal() const { return previewRefusal_; }
   QRadioButton *RadioButton1 = nullptr, *RadioButton2 = nullptr;
   QLineEdit *edMaxTime = nullptr, *edFMin = nullptr, *edFMax = nullptr, *eddF = nullptr;
   QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr;
@@ -140,6 +150,8 @@ private:
   void clearMeasurement();
   void userChanged();
   bool previewInterval(double& T);
+  SignalRunUse previewUse();
+  void showPreviewRefusal(const std::string& text);
   void showMessages(const std::vector<std::string>& m);
 
   SignalSource& source_;
@@ -153,6 +165,8 @@ private:
   bool autoY1_ = true, autoY2_ = true;
   bool setting_ = false;  // controls are being set by the program
   std::function<void(int&, std::string&)> runTime_;
+  std::function<SignalRunUse()> runUse_;
+  std::string previewRefusal_;
   std::function<std::optional<std::string>()> askAmplitude_;
   std::function<std::optional<std::string>()> chooseFile_;
   std::function<void()> onClose_;

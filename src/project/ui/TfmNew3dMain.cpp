@@ -44,6 +44,8 @@
 #include "project/ui/MainWindowText.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
+#include "solver/numtext.h"
+#include "solver/pendingfile.h"
 #include "solver/resultpaths.h"
 #include "solver/runsetup.h"
 #include "solver/solverdata.h"
@@ -162,6 +164,7 @@ void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
       steps = seStepCount->value();
       dT = S(eddT->text());
     });
+    sw->SetRunUse([this] { return signalRunUse(); });
     sw->SetOnClose([this] {
       TabSheet2Show();
       recheckRefusal();
@@ -244,6 +247,7 @@ MainSettings TfmNew3dMain::ReadSettings() const {
 void TfmNew3dMain::WriteSettings(const MainSettings& s) {
   const bool was = settingControls_;
   settingControls_ = true;
+  holdStep_ = true;
   spX->setValue(s.spX);
   spY->setValue(s.spY);
   spZ->setValue(s.spZ);
@@ -291,6 +295,7 @@ void TfmNew3dMain::WriteSettings(const MainSettings& s) {
   for (size_t i = 0; i < s.memoProjectNote.size(); ++i)
     note += (i ? "\n" : "") + Q(s.memoProjectNote[i]);
   memoProjectNote->setPlainText(note);
+  holdStep_ = false;
   ComboBox1Change();
   rgSourcesClick();
   cbFarDiagramClick();
@@ -309,7 +314,7 @@ void TfmNew3dMain::markModified() {
 
 // ---------------------------------------------------------------- grid page
 
-void TfmNew3dMain::spXChange(bool userEdit, bool gridEdit) {
+void TfmNew3dMain::spXChange(bool userEdit) {
   // The materials window, the output window and a loaded project come here too.
   if (userEdit) markModified();
   else recheckRefusal();
@@ -325,9 +330,20 @@ void TfmNew3dMain::spXChange(bool userEdit, bool gridEdit) {
   }
   lbKurant->setText(Q(v.lbKurant));
   eddT->setEnabled(!v.rtabc);
-  {
-    const QSignalBlocker block(eddT);
-    eddT->setText(Q(ShownTimeStep(v, s.eddT, gridEdit)));
+  // A cell size half typed ("0." on the way to "0.005") does not touch the step: it is
+  // reconciled when the size's editing ends.
+  if (!typing_ && !holdStep_) {
+    const TimeStepUpdate t = NextTimeStep(v, s.eddT, typedStep_);
+    typedStep_ = t.typedStep;
+    if (t.eddT != s.eddT) {
+      const QSignalBlocker block(eddT);
+      eddT->setText(Q(t.eddT));
+    }
+    // A step the user set never changes unsaid; a loaded project's is told by the load.
+    if (!t.note.empty() && (!settingControls_ || announceStep_)) {
+      AddToJournal(t.note);
+      stepNote_ = Q(t.note);
+    }
   }
   seStepCountChange(false);
   lbSummary->setText(Q(v.lbSummary));
@@ -367,7 +383,7 @@ void TfmNew3dMain::ComboBox1Change() {
   rgPMLprofile->setVisible(AnyBorder(c, BorderPML));
   eddT->setEnabled(!AnyBorder(c, BorderRTABC));
   markModified();
-  spXChange(false, !settingControls_);
+  spXChange(false);
 }
 
 void TfmNew3dMain::N4Click(int tag) {
@@ -423,6 +439,9 @@ void TfmNew3dMain::TabSheet2Show() {
     Chart1->replot();
     return;
   }
+  lbPreviewRefusal->setText(Q(sw->PreviewRefusal()));
+  lbPreviewRefusal->setVisible(!sw->PreviewRefusal().empty());
+  Chart1->setVisible(sw->PreviewRefusal().empty());
   const std::vector<double>& x = sw->PreviewX();
   const std::vector<double>& y = sw->PreviewY();
   Series1->setData(QVector<double>(x.begin(), x.end()), QVector<double>(y.begin(), y.end()), true);
@@ -521,8 +540,16 @@ void TfmNew3dMain::mnDoubleVolumClick() {
     prompter_->warning(msg);
     return;
   }
+  // Half the cell, half the step: said, as any change of a typed value is.
+  const std::string typedStep = S(eddT->text());
+  announceStep_ = true;
   WriteSettings(s);
-  spXChange(false, true);  // the time step follows the new sizes
+  announceStep_ = false;
+  if (S(eddT->text()) != typedStep && S(eddT->text()) == s.eddT) {
+    AddToJournal("Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — " + s.eddT + " нс вместо " +
+                 typedStep + " нс; число шагов " + IntToStr(s.seStepCount) + ".");
+    stepNote_ = journalNote_;
+  }
   if (links_.fmOpenGL) links_.fmOpenGL->GridChanged(2);
   if (links_.refreshTables) links_.refreshTables();
   d_.Modified = 1;
@@ -578,8 +605,10 @@ void TfmNew3dMain::mnNewProjectClick() {
 
   NewProjectModel(d_);
 
+  // The step stays as it was while the new grid can carry it; where it cannot, that is said.
+  announceStep_ = true;
   WriteSettings(NewProjectSettings(ReadSettings()));
-  spXChange(false, true);  // a new grid: the time step at its limit
+  announceStep_ = false;
   // The live view's and the editor's view of a new project.
   VizualSettings v = GetVizual();
   v.spX = v.spY = v.spZ = 25;

@@ -110,7 +110,10 @@ public:
   // ---- what the project commands reach (ProjectHost)
   SolverData& Data() override { return d_; }
   MainSettings GetMainSettings() override { return ReadSettings(); }
-  void SetMainSettings(const MainSettings& s) override { WriteSettings(s); }
+  void SetMainSettings(const MainSettings& s) override {
+    typedStep_.clear();  // a project's own step replaces what the user had typed
+    WriteSettings(s);
+  }
   OutPointTables& Outputs() override { return *outputs_; }
   LampedTables& Lamped() override { return *lamped_; }
   void TablesLoaded() override;
@@ -149,9 +152,9 @@ public:
   void TrackBar1Change();
   void ComboBox1Change();
   void N4Click(int tag);
-  // gridEdit: the user changed the counts, sizes or faces, and the time step goes back to the
-  // limit; otherwise a step within the limit stays.
-  void spXChange(bool userEdit, bool gridEdit = false);
+  // Recomputes the grid page; a time step within the new limit stays, one that cannot stay
+  // gives way with a line in the journal and the status bar.
+  void spXChange(bool userEdit);
   void sePMLCountChange(bool userEdit);
   void seStepCountChange(bool userEdit);
   void Timer1Timer();
@@ -207,6 +210,7 @@ public:
   QCustomPlot* Chart1 = nullptr;  // a copy of the signal window's preview
   QCPGraph* Series1 = nullptr;
   QCPTextElement* Chart1Title = nullptr;
+  QLabel* lbPreviewRefusal = nullptr;  // the signal window's refusal, in the chart's place
   // page "Дальнее поле"
   QCheckBox *cbFarDiagram = nullptr, *cbFarPoints = nullptr, *cbCalcFarH = nullptr,
             *cbFastDigramm = nullptr;
@@ -260,6 +264,8 @@ private:
   void clearRunStatus();
   // What the run start reads from the windows, as they stand.
   RunStartInputs runStartInputs();
+  // The use the run as set now would make of the signal, for the signal window's preview.
+  SignalRunUse signalRunUse();
   // A refused start's status line goes once the cause of the refusal is mended.
   void recheckRefusal();
   void memoAdd(const std::string& line);
@@ -298,6 +304,13 @@ private:
   std::string refusalStatus_;
   // A line edit is being typed in: the status line waits for the edit's end.
   bool typing_ = false;
+  // The step typed before an RT-ABC face fixed the field, and whether a change of the step
+  // made while the controls are set is told (the commands that rewrite the whole page).
+  std::string typedStep_;
+  bool announceStep_ = false;
+  // While WriteSettings fills the controls one by one the step waits for the whole page.
+  bool holdStep_ = false;
+  QString stepNote_;  // the last line that said why the step changed
   QString journalNote_;  // the last journal line the status bar shows
 
   // the current run

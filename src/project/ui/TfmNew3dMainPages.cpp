@@ -33,6 +33,7 @@
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
 #include "project/ui/MainWindowText.h"
+#include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
 
 namespace rv {
@@ -260,6 +261,9 @@ void TfmNew3dMain::buildPages() {
     lay->addWidget(gbTFSF, 0, 1, 2, 1);
     lay->addWidget(btnShowSignal, 2, 0);
     lay->addWidget(Chart1, 3, 0, 1, 2);
+    // The signal window's refusal of the signal, in the chart's place.
+    lbPreviewRefusal = TfmInputSource::NewRefusalLabel(TabSheet2);
+    lay->addWidget(lbPreviewRefusal, 3, 0, 1, 2);
     lay->setRowStretch(3, 1);
   }
   PageControl1->addTab(TabSheet2, Q("Источник"));
@@ -542,9 +546,13 @@ void TfmNew3dMain::connectHandlers() {
       recheckRefusal();
     });
   };
-  auto grid = [this] { spXChange(!settingControls_, !settingControls_); };
+  auto grid = [this] { spXChange(!settingControls_); };
   for (QSpinBox* s : {spX, spY, spZ}) connect(s, &QSpinBox::valueChanged, this, grid);
-  for (QLineEdit* e : {edX, edY, edZ}) typed(e, grid);
+  for (QLineEdit* e : {edX, edY, edZ}) {
+    typed(e, grid);
+    // The size as typed in full: now the time step is checked against its limit.
+    connect(e, &QLineEdit::editingFinished, this, [this] { spXChange(false); });
+  }
   // The material options change the estimate, not the grid: a typed time step stays.
   for (QCheckBox* c : {cbBioMaterals, cbMagneticMaterals})
     connect(c, &QCheckBox::toggled, this, [this] { spXChange(!settingControls_); });
@@ -553,7 +561,12 @@ void TfmNew3dMain::connectHandlers() {
     spXChange(false);
   });
   connect(seStepCount, &QSpinBox::valueChanged, this, [this] { seStepCountChange(!settingControls_); });
-  typed(eddT, [this] { seStepCountChange(!settingControls_); });
+  typed(eddT, [this] {
+    // A step typed anew: the line about the step it replaced no longer stands.
+    if (!settingControls_ && !stepNote_.isEmpty() && StatusBar1->currentMessage() == stepNote_)
+      StatusBar1->clearMessage();
+    seStepCountChange(!settingControls_);
+  });
   for (QComboBox* c : combos()) {
     connect(c, &QComboBox::currentIndexChanged, this, [this] { ComboBox1Change(); });
     connect(c, &QComboBox::customContextMenuRequested, this,

@@ -211,6 +211,12 @@ RunStartInputs TfmNew3dMain::runStartInputs() {
   return in;
 }
 
+SignalRunUse TfmNew3dMain::signalRunUse() {
+  WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,
+                     links_.fmChart, links_.fmOpenGL, links_.fmVisual);
+  return SettingsSignalUse(ReadSettings(), host);
+}
+
 void TfmNew3dMain::recheckRefusal() {
   if (typing_ || refusalStatus_.empty() || Running()) return;
   WindowRunHost host(*this, *outputs_, *lamped_, *prompter_, *signal_, runSignal_, outputRun_,

@@ -12,7 +12,8 @@
 TEST(FileAssocWindow, ClosingAppliesTheTicksAndWritesTheClass) {
   QTemporaryDir tmp;
   const std::string d = tmp.path().toStdString();
-  const rv::platform::DesktopPaths p{d + "/classes.txt", d + "/data", d + "/config"};
+  // No desktop's MIME cache to rebuild: its program would write here after the folder is gone.
+  const rv::platform::DesktopPaths p{d + "/classes.txt", d + "/data", d + "/config", false};
   rv::TfmFileAssoc w(p, "/usr/bin/ravelin");
   QTimer::singleShot(0, &w, [&] {
     w.CheckBox[4]->setChecked(true);  // .rez

@@ -73,7 +73,8 @@ TEST_F(ChartMeasure, OverlayAndImpedanceAndGenerators) {
   Answer<TfmCalcZ>([this](TfmCalcZ* d) {
     d->eddF->setText("1e7,5");
     d->BitBtn1->click();
-    EXPECT_EQ(std::tuple(d->isVisible(), msgs.errors.size(), d->eddF->selectedText()), std::tuple(true, 1u, "1e7,5"));
+    EXPECT_EQ(std::tuple(d->isVisible(), msgs.errors, d->eddF->selectedText()),
+              std::tuple(true, std::vector<std::string>{"«Шаг по частоте»: \"1e7,5\" не является числом"}, "1e7,5"));
     d->BitBtn2->click();
   });
   w.N37->trigger();

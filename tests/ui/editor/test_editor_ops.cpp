@@ -1,12 +1,15 @@
 // The editor's section tools, placing buttons, model-operation commands and file commands,
 // driven as the user drives them (dialogs answered through the window's dialog hook).
 
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 
 #include "editor/dxfimport.h"
 #include "editor/ui/TfmCopy.h"
+#include "editor/ui/TfmGetDWGUnit.h"
 #include "editor/ui/TfmGetValue.h"
 #include "editor/ui/TfmMove.h"
 #include "editor/ui/TfmRotate.h"
@@ -108,7 +111,7 @@ TEST(EditorOps, OutputsAndElementsPlacedAndDeletedAtTheAnchor) {
   w.ExecDialog = [&](QDialog& dlg) {
     auto& v = static_cast<rv::TfmGetValue&>(dlg);
     v.Edit1->setText(QString::fromStdString(value));
-    if (v.Edit2) v.Edit2->setText("x");
+    if (v.Edit2) v.Edit2->setText("-");
     return int(QDialog::Accepted);
   };
   w.ElementButtons[1]->click();  // Ry
@@ -119,7 +122,8 @@ TEST(EditorOps, OutputsAndElementsPlacedAndDeletedAtTheAnchor) {
   EXPECT_TRUE(w.ElementButtons[0]->isEnabled());
   value = "";
   w.ElementButtons[6]->click();  // Vx without resistance: refused
-  EXPECT_EQ(std::tuple(E.p.warnings.back(), E.lamped.sgSourses.RowCount()), std::tuple(rv::BadResistanceText, 1));
+  EXPECT_EQ(std::tuple(E.p.warnings.back().rfind("Неверно задано внутреннее сопротивление: ", 0), E.lamped.sgSourses.RowCount()),
+            std::tuple(0u, 1));
   w.SelectSectionCell(2, 3);
   EXPECT_FALSE(w.ElementButtons[0]->isEnabled());
   w.btnDelLamped->click();
@@ -142,6 +146,66 @@ TEST(EditorOps, OutputsAndElementsPlacedAndDeletedAtTheAnchor) {
   };
   w.mnCopy->trigger();
   EXPECT_EQ(E.p.warnings.back(), "Слоя 99 в модели нет: слои от 1 до 11");
+}
+
+// Types each pair of texts into a value dialog and presses its OK; notes after each press
+// whether the dialog is still open.
+struct DialogTyping {
+  std::vector<std::pair<QString, QString>> texts;
+  std::vector<bool> openAfter;
+  int operator()(QDialog& dlg) {
+    dlg.show();
+    auto* box = dlg.findChild<QDialogButtonBox*>();
+    QAbstractButton* ok = nullptr;
+    for (QAbstractButton* b : box->buttons())
+      if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = b;
+    auto* e1 = dlg.findChild<QLineEdit*>("Edit1");
+    auto* e2 = dlg.findChild<QLineEdit*>("Edit2");
+    for (const auto& [first, second] : texts) {
+      e1->setText(first);
+      if (e2) e2->setText(second);
+      ok->click();
+      openAfter.push_back(dlg.isVisible());
+    }
+    dlg.hide();
+    return dlg.result();
+  }
+};
+
+// The element dialogs and the drawing-scale dialog refuse a text that cannot be used, name
+// the field and the text, and stay open until it is mended; only a usable value is placed.
+TEST(EditorOps, ValueDialogsRefuseWhatCannotBeUsedAndStayOpen) {
+  Editor E;
+  rv::TfmOpenGL& w = E.w;
+  w.SelectSectionCell(2, 3);  // cell (3, 8, 1)
+  DialogTyping typing{{{"abc", ""}, {"-5", ""}, {"50", ""}}, {}};
+  w.ExecDialog = [&](QDialog& dlg) { return typing(dlg); };
+  w.ElementButtons[0]->click();  // Rx
+  EXPECT_EQ(typing.openAfter, (std::vector<bool>{true, true, false}));
+  ASSERT_EQ(E.p.warnings.size(), 2u);
+  EXPECT_EQ(E.p.warnings[0], "Неверно задано сопротивление: «Сопротивление, Ом» = \"abc\" — не число. "
+                             "Введите число больше 0, например 50.");
+  EXPECT_NE(E.p.warnings[1].find("«Сопротивление, Ом» = \"-5\" — элемент с отрицательным"), std::string::npos);
+  EXPECT_EQ(Row(E.lamped.sgResistors, 1), "3|8|1|50|X|");
+  // A source's polarity: the refusal names it and selects it for retyping.
+  w.SelectSectionCell(5, 5);
+  typing = {{{"50", "abc"}}, {}};
+  w.ExecDialog = [&](QDialog& dlg) {
+    const int r = typing(dlg);
+    EXPECT_EQ(w.ValueDialogs[2]->Edit2->selectedText().toStdString(), "abc");
+    return r;
+  };
+  w.ElementButtons[6]->click();  // Vx, left open and then cancelled
+  EXPECT_EQ(std::tuple(typing.openAfter, E.p.warnings.back(), E.lamped.sgSourses.RowCount()),
+            std::tuple(std::vector<bool>{true},
+                       "Неверно задана полярность: «Полярность, + или -» = \"abc\" — не «+» и не «-». Введите + или -.",
+                       1));
+  // The drawing's scale: a number above 0.
+  typing = {{{"0", ""}, {"abc", ""}, {"0.001", ""}}, {}};
+  EXPECT_EQ(typing(*w.fmGetDWGUnit), int(QDialog::Accepted));
+  EXPECT_EQ(typing.openAfter, (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(E.p.warnings.back(), "Неверно задан масштаб: «Чему равен один попугай в DWG-файле, м?» = \"abc\" — "
+                                 "не число. Введите длину одной единицы чертежа в метрах, больше 0, например 0.001.");
 }
 
 TEST(EditorOps, MoveWithTablesReportsCellsLeftAndDeleteAllAsks) {

@@ -87,6 +87,18 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
   P.calc->Button2Click();
   EXPECT_EQ(P.calc->Memo1->toPlainText().toStdString(),
             "Новая проводимость:\n51031.0363079829\nПогонное сопротивление:\n0.00391918358845309");
+  // A field that is no number, or not above 0, is named with its text; the result stays.
+  P.calc->Edit2->setText("0");
+  P.calc->Button2Click();
+  EXPECT_EQ(P.p.warnings.back(), "Неверно задано значение: «Частота, МГц:» = \"0\" — не больше 0. Введите число больше 0.");
+  P.calc->Edit2->setText("12");
+  P.calc->edZ->setText("0,01");
+  P.calc->Button2Click();
+  EXPECT_EQ(std::tuple(P.p.warnings.back(), P.calc->edZ->selectedText().toStdString(),
+                       P.calc->Memo1->toPlainText().startsWith("Новая проводимость:\n51031.")),
+            std::tuple("Неверно задано значение: «Размер ячеек, (м): Z» = \"0,01\" — не число: десятичный разделитель — "
+                       "точка. Введите число больше 0.",
+                       "0,01", true));
 }
 
 // Shows the materials window the way `open` does and presses "Ok" in it once it is up.

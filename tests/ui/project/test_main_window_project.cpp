@@ -67,10 +67,11 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
             std::tuple(0, "Ravelin - proj.fdt", true, dir + "proj.fdt"));
   EXPECT_NE(ReadFile(dir + "proj.fdt").find("dT=0.0018\r\n"), std::string::npos);
 
-  // A new project puts everything back to the defaults, the signal to a sine.
+  // A new project puts everything back to the defaults, the signal to a sine; the typed
+  // step stays, the new grid carrying it.
   w.mnNewProjectClick();
   EXPECT_TRUE(p.prompter.questions.empty());  // nothing unsaved: no question
-  EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, limit, SigSin, SigSin));
+  EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, "0.0018", SigSin, SigSin));
   EXPECT_EQ(Caption(w), "Ravelin - Новый проект.fdt");  // the file's name, as a loaded one's
   // It goes beside the last project, not among the program's files.
   EXPECT_EQ(std::tuple(w.ProjectFileName(), p.d.ResultDir),
@@ -323,24 +324,100 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
   EXPECT_EQ(std::tuple(chart.model().Series[0].Title, chart.model().Series[0].Count()), std::tuple("U1", 3u));
 }
 
-// A time step above the stability limit, or no number, gives way to the limit; a change of
-// the grid writes the new limit over a step within the old one.
-TEST(MainWindowProject, TheTimeStepKeepsToTheStabilityLimit) {
+// The typed time step stays through every change that leaves it within the limit (faces,
+// counts, cell sizes, a size half typed); where it must give way the status line says so,
+// and an RT-ABC face's fixed step gives the typed one back when the face goes.
+TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   Program p;
   TfmNew3dMain& w = p.w;
   w.mnNewProjectClick();
   const QString limit = w.eddT->text();
-  // Above the limit, or no number: the limit comes back on the next recomputation.
+  auto status = [&w] { return w.StatusBar1->currentMessage().toStdString(); };
+  // Above the limit, or no number: the limit comes back on the next recomputation, said.
   for (const char* bad : {"0.5", "-1", "abc"}) {
     w.eddT->setText(bad);
     w.PageControl1->setCurrentWidget(w.TabSheet2);
     w.PageControl1->setCurrentWidget(w.TabSheet1);
     EXPECT_EQ(w.eddT->text(), limit) << bad;
+    EXPECT_NE(status().find(std::string("Шаг по времени ") + (bad[0] == '0' ? "" : "\"") + bad), std::string::npos)
+        << status();
   }
-  // A change of the cell size writes the new limit over a step within the old one.
+  w.StatusBar1->clearMessage();
   w.eddT->setText("0.0018");
+  w.ComboBox2->setCurrentIndex(BorderPEC);
+  w.N4Click(BorderPML + 1);
+  w.spX->setValue(30);
   w.edX->setText("0.005");
-  EXPECT_TRUE(w.eddT->text().startsWith("0.0136")) << w.eddT->text().toStdString();
+  EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), status()), std::tuple("0.0018", ""));
+  // Cells whose limit is below the step: the limit, and the line naming both.
+  for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.0005");
+  const std::string small = w.eddT->text().toStdString();
+  EXPECT_EQ(small.rfind("0.000962", 0), 0u) << small;
+  // (each size a change of its own: the second size's limit is the one named last)
+  EXPECT_EQ(status().rfind("Шаг по времени ", 0), 0u);
+  EXPECT_NE(status().find(" нс больше предела устойчивости " + small + " нс: вместо него взят предел."), std::string::npos)
+      << status();
+
+  // A step typed anew takes the line about the one it replaced away.
+  w.eddT->selectAll();
+  QTest::keyClicks(w.eddT, "0.0009");
+  EXPECT_EQ(status(), "");
+  // An RT-ABC face fixes the step, and says so; without it the typed step is back.
+  for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.01");
+  w.eddT->setText("0.0015");
+  w.ComboBox4->setCurrentIndex(BorderRTABC);
+  EXPECT_EQ(w.eddT->text().left(8).toStdString(), "0.016678");
+  EXPECT_EQ(status(), "С гранью RT-ABC шаг по времени равен половине ячейки по X: " + w.eddT->text().toStdString() +
+                          " нс вместо 0.0015 нс.");
+  w.ComboBox4->setCurrentIndex(BorderMur);
+  EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), status()),
+            std::tuple("0.0015", "Без граней RT-ABC шаг по времени снова введенный: 0.0015 нс."));
+
+  // A size typed key by key passes "0.001", whose limit is below the step; the step is checked
+  // against the size as typed in full.
+  w.edY->setText("0.002");
+  w.edZ->setText("0.002");
+  w.edX->setText("0.002");
+  w.eddT->setText("0.003");
+  w.StatusBar1->clearMessage();
+  w.edX->selectAll();
+  QTest::keyClicks(w.edX, "0.0015");
+  QTest::keyClick(w.edX, Qt::Key_Return);
+  EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), status()), std::tuple("0.003", ""));
+  // The double-volume command halves the step with the cell, and says so.
+  w.mnDoubleVolumClick();
+  EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), status()),
+            std::tuple("0.0015", "Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — 0.0015 нс вместо "
+                                 "0.003 нс; число шагов 200."));
+  // A new project's cells carry the step; the sizes set one by one on the way do not count.
+  w.edX->setText("1");
+  w.edY->setText("0.001");
+  w.edZ->setText("0.001");
+  w.eddT->setText("0.002356");  // above the limit of cells 0.01 x 0.001 x 0.001
+  w.StatusBar1->clearMessage();
+  p.prompter.answers = {PromptButton::No};
+  w.mnNewProjectClick();
+  EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), status()), std::tuple("0.002356", ""));
+}
+
+// The signal window previews through the use the run as set would make of the signal: the
+// main window's step decides which frequency is refused, and the page «Источник» shows the
+// refusal in its chart's place.
+TEST(MainWindowProject, TheSignalPreviewRefusesWhatTheRunWould) {
+  Program p;
+  TfmNew3dMain& w = p.w;
+  w.mnNewProjectClick();  // a step of 0.0192583 ns: 1/(2 dt) = 2.596E10 Hz
+  p.sw.edits.at("edSinFreq")->setText("3e10");
+  EXPECT_FALSE(p.sw.ShowSignalClick());
+  EXPECT_NE(p.sw.PreviewRefusal().find("1/(2·Δt) = 2.596"), std::string::npos) << p.sw.PreviewRefusal();
+  w.TabSheet2Show();
+  EXPECT_EQ(std::tuple(w.lbPreviewRefusal->isHidden(), w.Chart1->isHidden(), w.lbPreviewRefusal->text().toStdString()),
+            std::tuple(false, true, p.sw.PreviewRefusal()));
+  w.eddT->setText("0.01");
+  EXPECT_TRUE(p.sw.ShowSignalClick());
+  w.TabSheet2Show();
+  EXPECT_EQ(std::tuple(w.lbPreviewRefusal->isHidden(), w.Chart1->isHidden(), w.Series1->data()->isEmpty()),
+            std::tuple(true, false, false));
 }
 
 namespace {

@@ -79,7 +79,9 @@ TEST(TfmInputSourceWindow, PresetsAndTheirMeasure) {
   answer = "abc";
   w.fm.SpeedButton2->click();
   EXPECT_EQ(std::tuple(w.prompter.messages, w.ed("edExp_a")->text()),
-            std::tuple(std::vector<std::string>{"Неверное значение амплитуды"}, "382204000"));
+            std::tuple(std::vector<std::string>{"Неверное значение амплитуды: «Введите амплитуду» = \"abc\" — не число. "
+                                                "Введите число, например 1."},
+                       "382204000"));
   answer.reset();
   w.fm.SpeedButton2->click();
   EXPECT_EQ(std::tuple(w.ed("edExp_a")->text(), w.prompter.messages.size()), std::tuple("382204000", 1u));
@@ -143,6 +145,67 @@ TEST(TfmInputSourceWindow, PreviewIntervalAndBadTexts) {
   EXPECT_EQ(w.prompter.messages.back(), "Обнаружены ошибки в значениях параметров сигналов\n"
                                         "«Амплитуда, В (В/м):» = \"x\" (вид сигнала «Синусоида») не является числом.");
   EXPECT_EQ(w.modified, 0);  // the program set these texts, not the user
+}
+
+// A value the run start refuses is not previewed as a signal: the refusal stands in the
+// curve's place and the curve of the values before goes, for every kind and the file; a
+// usable value brings the curve back.
+TEST(TfmInputSourceWindow, PreviewShowsTheRunStartsRefusalInPlaceOfTheCurve) {
+  Window w;
+  w.fm.SetRunTime([](int& steps, std::string& dT) {
+    steps = 1001;
+    dT = "0.01";  // 1/(2 dt) = 5e10 Hz
+  });
+  w.fm.RadioButton1->setChecked(true);
+  ASSERT_TRUE(w.fm.ShowSignalClick());
+  ASSERT_FALSE(w.fm.PreviewX().empty());
+  auto refused = [&w] {
+    return std::tuple(w.fm.lbPreviewRefusal->isVisibleTo(&w.fm), w.fm.Chart1->isVisibleTo(&w.fm), w.fm.PreviewX().empty(),
+                      w.fm.Series1->data()->isEmpty());
+  };
+  const auto shownRefused = std::tuple(true, false, true, true);
+  w.ed("edSinFreq")->setText("0");
+  EXPECT_FALSE(w.fm.ShowSignalClick());
+  EXPECT_EQ(refused(), shownRefused);
+  EXPECT_EQ(w.fm.PreviewRefusal().rfind("Сигнал «Синусоида»: «Частота, Гц:» = 0 — при нулевой частоте", 0), 0u)
+      << w.fm.PreviewRefusal();
+  EXPECT_EQ(w.fm.lbPreviewRefusal->text().toStdString(), w.fm.PreviewRefusal());
+  w.ed("edSinFreq")->setText("1e15");
+  EXPECT_FALSE(w.fm.ShowSignalClick());
+  EXPECT_NE(w.fm.PreviewRefusal().find("частота по модулю не меньше предела 1/(2·Δt) = 5E10 Гц"), std::string::npos)
+      << w.fm.PreviewRefusal();
+  w.ed("edSinFreq")->setText("1e9");
+  EXPECT_TRUE(w.fm.ShowSignalClick());
+  EXPECT_EQ(refused(), std::tuple(false, true, false, false));
+  EXPECT_EQ(w.fm.PreviewRefusal(), "");
+
+  // Every kind with a zero amplitude, and a parameter that is no number.
+  const std::pair<int, const char*> amplitudes[] = {
+      {SigSin, "edSinAmpl"},       {SigSlowSin, "edSlowSinAmpl"},     {SigGauss, "edGaussAmpl"},
+      {SigGaussRadio, "edGaussRadioAmpl"}, {SigExp, "edExpAmpl"}, {SigExpRadio, "edExpRadioAmpl"},
+      {SigBlackmanHarris, "edBlackmanAmpl"}, {SigSinXdivX, "edSinXdivXAmpl"}};
+  for (const auto& [kind, edit] : amplitudes) {
+    SCOPED_TRACE(edit);
+    w.kind(kind);
+    const QString was = w.ed(edit)->text();
+    ASSERT_TRUE(w.fm.ShowSignalClick());
+    w.ed(edit)->setText("0");
+    EXPECT_FALSE(w.fm.ShowSignalClick());
+    EXPECT_EQ(refused(), shownRefused);
+    EXPECT_NE(w.fm.PreviewRefusal().find("сигнал равен нулю во все моменты времени"), std::string::npos);
+    w.ed(edit)->setText("x");
+    EXPECT_FALSE(w.fm.ShowSignalClick());
+    EXPECT_EQ(refused(), shownRefused);
+    EXPECT_NE(w.fm.PreviewRefusal().find("= \"x\""), std::string::npos) << w.fm.PreviewRefusal();
+    w.ed(edit)->setText(was);
+  }
+  // No signal file chosen: the run would take a zero signal.
+  w.kind(SigFromFile);
+  EXPECT_EQ(refused(), shownRefused);
+  EXPECT_EQ(w.fm.PreviewRefusal().rfind("Сигнал «Из файла»: имя файла не задано", 0), 0u) << w.fm.PreviewRefusal();
+  // "Нет сигнала" is chosen on purpose: nothing is refused.
+  w.kind(SigNone);
+  EXPECT_EQ(w.fm.PreviewRefusal(), "");
 }
 
 TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {

@@ -17,22 +17,13 @@
 #include "charts/ui/TfmChart.h"
 #include "platform/prompter.h"
 #include "project/signalsource.h"
+#include "common/scratch.h"
 #include "project/ui/ProjectIO.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmNew3dMain.h"
 #include "solver/solverdata.h"
 
 namespace rvtest {
-
-// A fresh scratch folder <tmp>/<group>_<pid>/<name>/, ending in "/" (the pid keeps two
-// runs of the suite apart).
-inline std::string FreshDir(const std::string& group, const std::string& name) {
-  namespace fs = std::filesystem;
-  const fs::path d = fs::temp_directory_path() / (group + "_" + std::to_string(::getpid())) / name;
-  fs::remove_all(d);
-  fs::create_directories(d);
-  return d.string() + "/";
-}
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
