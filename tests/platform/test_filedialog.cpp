@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,14 +30,20 @@ TEST(FileDialog, TheCompletersListClosesWithItsDialog) {
   ASSERT_NE(edit, nullptr);
   ASSERT_NE(edit->completer(), nullptr);
   QWidget* list = edit->completer()->popup();
+  // The folder loads on the model's own thread: type only when it has, or a busy machine
+  // leaves nothing to complete.
+  auto* files = d->findChild<QFileSystemModel*>();
+  ASSERT_NE(files, nullptr);
+  const auto loaded = [&] { return files->rowCount(files->index(dir.path())) >= 2; };
   for (bool accepted : {false, true}) {
     d->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+    ASSERT_TRUE(QTest::qWaitFor(loaded, 10000));
     edit->setFocus();
     edit->clear();
     QTest::keyClicks(edit, "I_");
     // The list shows while the dialog is open...
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 10000));
     accepted ? static_cast<QDialog*>(d.get())->accept() : d->reject();
     QApplication::processEvents();
     EXPECT_FALSE(list->isVisible()) << accepted;
