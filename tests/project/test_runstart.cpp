@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +18,8 @@
 #include "solver/run_fixture.h"
 
 using namespace rv;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -895,35 +898,32 @@ TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
   EXPECT_EQ(std::get<1>(Outcome()), runmsg::NoSourcesStatus);
 }
 
-// A spark gap shares its edge with no other row a run uses, of any table and a direction
-// in either case: the start refuses naming both rows, and the refusal holds until they part.
-// Rows the run leaves out and the cell's other edges share nothing.
-TEST_F(RunStartTest, ASparkGapOnAnotherElementsEdgeIsRefusedNamingBothRows) {
+// A row of `cells` added to a table of the run's.
+void AddRow(StringGrid& g, std::initializer_list<const char*> cells) {
   std::atomic<uint8_t> mod{0};
-  auto row = [&](StringGrid& g, std::initializer_list<const char*> cells) {
-    AddGridRow(g, mod);
-    int c = 0;
-    for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
-  };
-  row(lamped.sgRazraydnic, {"5", "5", "6", "100", "Z"});
-  row(lamped.sgInductor, {"5", "5", "6", "1e-3", "X"});
-  row(lamped.sgCapacitors, {"", "5", "6", "1e-12", "Z"});
-  RunStartResult r = Run();
-  EXPECT_TRUE(r.started) << Refusal(r);
+  AddGridRow(g, mod);
+  int c = 0;
+  for (const char* t : cells) g.SetCell(c++, g.RowCount() - 1, t);
+}
+
+// A spark gap shares its edge with no other row a run uses, of any table and a direction
+// in either case: refused naming both rows until they part. Rows the run leaves out and the
+// cell's other edges share nothing.
+TEST_F(RunStartTest, ASparkGapOnAnotherElementsEdgeIsRefusedNamingBothRows) {
+  AddRow(lamped.sgRazraydnic, {"5", "5", "6", "100", "Z"});
+  AddRow(lamped.sgInductor, {"5", "5", "6", "1e-3", "X"});
+  AddRow(lamped.sgCapacitors, {"", "5", "6", "1e-12", "Z"});
+  EXPECT_EQ(Refusal(Run()), "<none>");
   FreeFieldArrays(d);
-  row(lamped.sgResistors, {"5", "5", "6", "50", "z"});
-  const std::string status = "Разрядники, строка 1: на одном ребре со строкой 1 таблицы «Резисторы»";
-  EXPECT_EQ(Outcome(), std::tuple("Разрядник в строке 1 таблицы «Разрядники» стоит на одном ребре с резистором в "
-                                  "строке 1 таблицы «Резисторы» (ячейка (5, 5, 6), направление Z): разрядник должен "
-                                  "быть на ребре один — его пробой определен только для ребра без других элементов. "
-                                  "Работа невозможна!\nПеренесите один из них на другое ребро или удалите его строку "
-                                  "в окне «Сосредоточенные элементы» (меню «Окна»).",
-                                  status, false));
+  AddRow(lamped.sgResistors, {"5", "5", "6", "50", "z"});
+  const auto [text, status, restore] = Outcome();
+  EXPECT_EQ(status, "Разрядники, строка 1: на одном ребре со строкой 1 таблицы «Резисторы»");
+  EXPECT_THAT(text, HasSubstr("с резистором в строке 1 таблицы «Резисторы» (ячейка (5, 5, 6), направление Z)"));
   EXPECT_TRUE(RefusalHolds(status, in, d, features, host));
   lamped.sgResistors.SetCell(4, 1, "Y");
   EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
   // The source of the fixture's table at (5, 5, 5) and another gap on the first one's edge.
-  row(lamped.sgRazraydnic, {"5", "5", "5", "100", "Z"});
+  AddRow(lamped.sgRazraydnic, {"5", "5", "5", "100", "Z"});
   EXPECT_EQ(std::get<1>(Outcome()), "Разрядники, строка 2: на одном ребре со строкой 1 таблицы «Источники»");
   lamped.sgRazraydnic.SetCell(2, 2, "6");
   EXPECT_EQ(std::get<1>(Outcome()), "Разрядники, строка 1: на одном ребре со строкой 2 таблицы «Разрядники»");
@@ -1242,23 +1242,15 @@ TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
   StringGrid& src = lamped.sgSourses;
   src.SetCell(0, 1, "1");  // Ez at X=1
   s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderSymE};
-  const std::string moved = "Перенесите элемент внутрь объема: «X» = 2 или больше. Элемент, который должен касаться "
-                            "грани, ставьте поперек нее: направление X при «X» = 1.";
-  EXPECT_EQ(Outcome(), std::tuple("Источник напряжения в строке 1 таблицы «Источники» лежит на плоскости грани X=1 с "
-                                  "условием \"Symmetry for E\": ребро Z ячейки (1, 5, 5) идет вдоль грани, а такие ребра "
-                                  "задает сама грань: на каждом шаге после элементов она копирует их с плоскости X=2. "
-                                  "Элемент там не действует. Работа невозможна!\n" + moved +
-                                  " Зеркало грани симметрии лежит посередине между плоскостями X=1 и X=2: плоскость X=1 "
-                                  "— отражение плоскости X=2, и элемент на X=2 сам получает отражение на X=1. На самом "
-                                  "зеркале лежат только ребра поперек грани: так ставят питание диполя, разрезанного "
-                                  "зеркалом поперек оси, при условии \"Symmetry for H\".\nИзмените «X» или «Направл.» в "
-                                  "строке 1 таблицы «Источники» окна «Сосредоточенные элементы» (меню «Окна»).",
-                                  "Источники, строка 1: на плоскости грани X=1", false));
-  const std::string status = std::get<1>(Outcome());
-  EXPECT_EQ(status, "Источники, строка 1: на плоскости грани X=1");
+  const auto [text, status, restore] = Outcome();
+  EXPECT_EQ(std::tuple(status, restore), std::tuple("Источники, строка 1: на плоскости грани X=1", false));
+  for (const char* part : {"Источник напряжения в строке 1 таблицы «Источники» лежит на плоскости грани X=1 с "
+                           "условием \"Symmetry for E\": ребро Z ячейки (1, 5, 5) идет вдоль грани",
+                           "Перенесите элемент внутрь объема: «X» = 2 или больше.",
+                           "Зеркало грани симметрии лежит посередине между плоскостями X=1 и X=2"})
+    EXPECT_THAT(text, HasSubstr(part));
   for (const int kind : {BorderPEC, BorderMur, BorderDissipation, BorderRTABC, BorderPML, BorderSymE, BorderSymH}) {
     s.ComboBox[5] = kind;
-    EXPECT_EQ(std::get<1>(Outcome()), status) << kind;
     EXPECT_TRUE(RefusalHolds(status, in, d, features, host)) << kind;
   }
   src.SetCell(4, 1, "X");  // across the face: the edge from node 1 to node 2
@@ -1267,16 +1259,11 @@ TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
   src.SetCell(4, 1, "Z");
   src.SetCell(0, 1, "2");
   EXPECT_EQ(Refusal(Run()), "<none>");
-
   // Every kind of element, on the plane Y=1 (edges along X), by its own table.
   std::atomic<uint8_t> mod{0};
-  const std::pair<StringGrid*, const char*> tables[] = {{&lamped.sgResistors, "Резисторы"},
-                                                        {&lamped.sgCapacitors, "Конденсаторы"},
-                                                        {&lamped.sgRazraydnic, "Разрядники"},
-                                                        {&lamped.sgInductor, "Индуктивности"}};
-  for (const auto& [g, name] : tables) {
-    AddGridRow(*g, mod);
-    for (auto [c, t] : {std::pair{0, "5"}, {1, "1"}, {2, "5"}, {3, "1e-6"}, {4, "x"}}) g->SetCell(c, 1, t);
+  for (const auto& [g, name] : {std::pair{&lamped.sgResistors, "Резисторы"}, {&lamped.sgCapacitors, "Конденсаторы"},
+                                {&lamped.sgRazraydnic, "Разрядники"}, {&lamped.sgInductor, "Индуктивности"}}) {
+    AddRow(*g, {"5", "1", "5", "1e-6", "x"});
     EXPECT_EQ(std::get<1>(Outcome()), std::string(name) + ", строка 1: на плоскости грани Y=1");
     ClearGrid(*g, mod);
   }
@@ -1290,30 +1277,21 @@ TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
     return std::string();
   };
   s.ComboBox[5] = BorderPEC;
-  auto row = [&](StringGrid& g, std::vector<const char*> cells) {
-    AddGridRow(g, mod);
-    for (size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), g.RowCount() - 1, cells[c]);
-  };
-  row(outputs.sgOutPoint, {"E", "Z", "2", "5", "5", "e.srg"});
-  row(outputs.sgOutPoint, {"E", "X", "1", "5", "5", "n.srg"});
-  row(outputs.sgVoltage, {"1", "5", "5", "2", "5", "7", "u.grf"});
-  row(outputs.sgCurrent, {"1", "4", "4", "1", "6", "6", "i.grf"});
+  AddRow(outputs.sgOutPoint, {"E", "Z", "2", "5", "5", "e.srg"});
+  AddRow(outputs.sgOutPoint, {"E", "X", "1", "5", "5", "n.srg"});
+  AddRow(outputs.sgVoltage, {"1", "5", "5", "2", "5", "7", "u.grf"});
+  AddRow(outputs.sgCurrent, {"1", "4", "4", "1", "6", "6", "i.grf"});
   EXPECT_EQ(warning(), "");
-  row(outputs.sgOutPoint, {"E", "Z", "1", "5", "5", "z.srg"});
-  row(outputs.sgOutPoint, {"I", "Z", "1", "5", "5", "i.srg"});  // beyond a PEC wall H is 0 indeed
-  row(outputs.sgVoltage, {"1", "5", "5", "1", "5", "7", "w.grf"});
-  EXPECT_EQ(warning(), "Предупреждение: эти выходы читают поле, которое задает грань, а не расчет внутри объема:\n"
-                       "«Одиночные точки», строка 3 (Ez в ячейке (1, 5, 5)): ребро вдоль плоскости грани X=1 с условием "
-                       "\"PEC(Perfect Electric Conductor)\", которая его обнуляет: выход весь расчет равен 0.\n"
-                       "«Разности потенциалов», строка 2: все ребра линии лежат на плоскости грани X=1 с условием "
-                       "\"PEC(Perfect Electric Conductor)\", которая их обнуляет: напряжение весь расчет равно 0.\n"
-                       "Чтобы они показывали поле объема, перенесите их внутрь (окно «Точки вывода», меню «Окна»).");
+  AddRow(outputs.sgOutPoint, {"E", "Z", "1", "5", "5", "z.srg"});
+  AddRow(outputs.sgOutPoint, {"I", "Z", "1", "5", "5", "i.srg"});  // beyond a PEC wall H is 0 indeed
+  AddRow(outputs.sgVoltage, {"1", "5", "5", "1", "5", "7", "w.grf"});
+  const std::string pec = warning();
+  EXPECT_THAT(pec, HasSubstr("«Одиночные точки», строка 3 (Ez в ячейке (1, 5, 5)): ребро вдоль плоскости грани X=1"));
+  EXPECT_THAT(pec, HasSubstr("«Разности потенциалов», строка 2: все ребра линии лежат на плоскости грани X=1"));
+  EXPECT_THAT(pec, Not(HasSubstr("строка 4")));
   s.ComboBox[5] = BorderMur;
   const std::string mur = warning();
-  EXPECT_NE(mur.find("«Одиночные точки», строка 4 (Iz в ячейке (1, 5, 5)): часть контура тока лежит за плоскостью "
-                     "грани X=1 с условием \"Mur's ABC (1st order)\", где сетка не хранит H (там 0): значение тока "
-                     "неверно."),
-            std::string::npos)
-      << mur;
-  EXPECT_EQ(mur.find("строка 3"), std::string::npos) << mur;
+  EXPECT_THAT(mur, HasSubstr("«Одиночные точки», строка 4 (Iz в ячейке (1, 5, 5)): часть контура тока лежит за "
+                             "плоскостью грани X=1 с условием \"Mur's ABC (1st order)\""));
+  EXPECT_THAT(mur, Not(HasSubstr("строка 3")));
 }
