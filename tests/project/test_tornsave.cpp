@@ -197,7 +197,7 @@ TEST(TornSave, AKillBetweenTheRenamesIsToldAndTheNextSaveClearsWhatItLeft) {
 // told, the pair loads without a question; no save removes either copy of the pair alone.
 TEST(TornSave, WithoutHardLinksAKilledSaveLeavesCopiesThatAreNamedAndKept) {
   TempDir tmp;
-  const std::string fdt = tmp / "p.fdt", bin = tmp / "p.bin";
+  const std::string fdt = tmp / "p.fdt";
   Project a(1), b(2), open(3);
   std::string err;
   ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
@@ -211,12 +211,10 @@ TEST(TornSave, WithoutHardLinksAKilledSaveLeavesCopiesThatAreNamedAndKept) {
       testing::KilledBySignal(SIGKILL), "");
   std::vector<std::string> left = Files(tmp);  // p.bin, p.bin.old…, p.fdt.old…, p.fdt.tmp…
   ASSERT_EQ(left.size(), 4u);
-  // The same files as a process that runs now would have named them.
-  const std::string me = std::to_string(::getpid());
-  for (size_t i = 1; i < 4; ++i) {
-    const std::string renamed = left[i].substr(0, 9) + me + left[i].substr(left[i].find('_'));
-    fs::rename(tmp / left[i], tmp / renamed);
-    left[i] = renamed;
+  for (size_t i = 1; i < 4; ++i) {  // as a process that runs now would have named them
+    const std::string was = std::exchange(left[i], left[i].substr(0, 9) + std::to_string(::getpid()) +
+                                                       left[i].substr(left[i].find('_')));
+    fs::rename(tmp / was, tmp / left[i]);
   }
   const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d);
   ASSERT_EQ(std::tuple(r.Status, r.Msgs.size(), open.d->Space(3, 3, 2)), std::tuple(ProjectLoadStatus::Refused, 1u, 3));
@@ -225,7 +223,7 @@ TEST(TornSave, WithoutHardLinksAKilledSaveLeavesCopiesThatAreNamedAndKept) {
                        left[3] + " — новый, который это сохранение записывало; чтобы вернуть файл, переименуйте "
                        "нужный в p.fdt; прежний p.fdt возвращайте вместе с " + left[1] +
                        ": его переименуйте в p.bin.");
-  const std::string savedFdt = ReadBytes(tmp / left[2]), savedBin = ReadBytes(tmp / left[1]);
+  const std::string savedFdt = ReadBytes(tmp / left[2]);
   // A save while the project file is missing keeps every copy.
   ASSERT_TRUE(SaveProject(fdt, open.p, *open.d, err)) << err;
   EXPECT_EQ(Files(tmp), (std::vector<std::string>{"p.bin", left[1], "p.fdt", left[2], left[3]}));
@@ -234,18 +232,15 @@ TEST(TornSave, WithoutHardLinksAKilledSaveLeavesCopiesThatAreNamedAndKept) {
   fs::rename(tmp / left[2], fdt);
   ASSERT_TRUE(SaveProject(fdt, open.p, *open.d, err)) << err;
   EXPECT_EQ(Files(tmp), (std::vector<std::string>{"p.bin", left[1], "p.fdt", left[3]}));
-  // Both put back as the message says: the old pair, no question.
+  // Both put back as the message says: the old pair loads without a question.
   WriteBytes(fdt, savedFdt);
-  fs::rename(tmp / left[1], bin);
-  ASSERT_EQ(ReadBytes(bin), savedBin);
-  bool asked = false;
-  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, [&](const std::string&) { return asked = true; }).Status,
-            ProjectLoadStatus::Loaded);
-  EXPECT_EQ(std::tuple(asked, open.d->Space(3, 1, 2)), std::tuple(false, 1));
+  fs::rename(tmp / left[1], tmp / "p.bin");
+  const ProjectLoadResult back = LoadProject(fdt, open.p, *open.d, {}, [](const std::string&) { return false; });
+  EXPECT_EQ(std::tuple(back.Status, open.d->Space(3, 1, 2)), std::tuple(ProjectLoadStatus::Loaded, 1));
   // A model file gone the same way is named in its question.
-  fs::rename(bin, tmp / "p.bin.old99999999_0");
-  std::string question;
-  LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) { question = q; return false; });
-  EXPECT_NE(question.find("не найден; рядом лежит файл, оставленный прерванным сохранением: p.bin.old99999999_0 — "
-                          "прежний p.bin; чтобы вернуть файл, переименуйте его в p.bin.\n"), std::string::npos) << question;
+  fs::rename(tmp / "p.bin", tmp / "p.bin.old99999999_0");
+  std::string asked;
+  LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) { asked = q; return false; });
+  EXPECT_NE(asked.find("не найден; рядом лежит файл, оставленный прерванным сохранением: p.bin.old99999999_0 — "
+                       "прежний p.bin; чтобы вернуть файл, переименуйте его в p.bin.\n"), std::string::npos) << asked;
 }
