@@ -432,15 +432,13 @@ TEST(InductorBound, RunsJustAboveTheBoundStayBoundedAndJustBelowItRunAway) {
   const auto [early, late] = KickedRun(d, beside, 20 * CommonMinL(d, cases[0].sites), {});
   // The reach the long runs of bench/inductor_face_bench.cpp set (they grow one or two cells
   // nearer): 4 cubic cells, 13 of cells five times thinner across the face than along it,
-  // 3 of cells five times thicker; less for an L a few times its edge's bound (q); RT-ABC
-  // 3 cells.
-  EXPECT_EQ(InductorFaceReach(0, mm, mm, mm), 4);
-  EXPECT_EQ(InductorFaceReach(2, 5 * mm, 5 * mm, mm), 13);
-  EXPECT_EQ(InductorFaceReach(0, mm, mm, 5 * mm), 13);
-  EXPECT_EQ(InductorFaceReach(2, mm, mm, 5 * mm), 3);
-  for (const auto& [q, cells] : {std::pair{3.0, 7}, {5.0, 9}, {8.0, 11}, {14.0, 13}, {1e3, 13}})
-    EXPECT_EQ(InductorFaceReach(0, mm, mm, 5 * mm, q), cells) << q;
-  EXPECT_EQ(InductorFaceReach(0, mm, mm, mm, 2), 2);
+  // 3 of cells five times thicker; less for an L a few times its edge's bound (q, at
+  // least 2 cells); RT-ABC 3 cells.
+  for (const auto& [axis, dx, dy, dz, q, cells] :  // q = 1e9: any L
+       {std::tuple{0, mm, mm, mm, 1e9, 4}, {2, 5 * mm, 5 * mm, mm, 1e9, 13}, {0, mm, mm, 5 * mm, 1e9, 13},
+        {2, mm, mm, 5 * mm, 1e9, 3}, {0, mm, mm, 5 * mm, 3.0, 7}, {0, mm, mm, 5 * mm, 8.0, 11},
+        {0, mm, mm, 5 * mm, 14.0, 13}, {0, mm, mm, mm, 2.0, 2}})
+    EXPECT_EQ(InductorFaceReach(axis, dx, dy, dz, q), cells) << axis << " " << dz << " " << q;
   SolverData rt;
   BoundBox(rt, 20, {mm, mm, mm}, 0.5);
   rt.PECFace[FaceX1] = 0;
