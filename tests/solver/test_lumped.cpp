@@ -464,3 +464,20 @@ TEST(InductorBound, RunsJustAboveTheBoundStayBoundedAndJustBelowItRunAway) {
   EXPECT_NEAR(InductorLambda(InductorGridOf(d), 2, minL), 3.96, 0.002);
 }
 
+// An inductor's bound on an edge it shares: a capacitor there adds to the edge's mass and a
+// resistor takes energy out, so the L the check allows alone holds with them, and the
+// capacitor alone moves the true bound far below it.
+TEST(InductorBound, HoldsWithACapacitorAndAResistorOnItsEdge) {
+  const std::vector<InductorSite> site{{10, 10, 10, 2, 0}};
+  ElementArrays c, rc;
+  c.Capacitors.push_back(tLumpedElement{10, 10, 10, 'Z', 1e-12});
+  rc = c;
+  rc.Resistors.push_back(tLumpedElement{10, 10, 10, 'Z', 100});
+  for (const auto& [f, others, grows] : {std::tuple{1.02, rc, false}, {0.25, c, false}, {0.25, ElementArrays{}, true}}) {
+    SolverData d;
+    BoundBox(d, 20, {1e-3, 1e-3, 1e-3}, 0.9977);
+    const auto [early, late] = KickedRun(d, site, f * CommonMinL(d, site), others);
+    EXPECT_EQ(late > 2 * early, grows) << f << " " << others.Capacitors.size() + others.Resistors.size();
+  }
+}
+
