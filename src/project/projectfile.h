@@ -28,6 +28,14 @@ inline constexpr const char* ProjectFileFormat = "6";
 // The key of section "Version" that holds the stamp (size and CRC-32) of the model file
 // the project was saved with. A project file without it loads its model file unchecked.
 inline constexpr const char* ModelStampKey = "ModelFile";
+// The key of section "Version" that holds the "Count" values the save wrote, in the order
+// of CountedSections, blank-separated: a count changed after the save is told from the rows
+// an earlier save left beyond it (the file keeps those on purpose).
+inline constexpr const char* CountsKey = "Counts";
+// The sections with a "Count" key: the nine tables, the note and the materials.
+inline constexpr std::array<const char*, 11> CountedSections = {
+    "sgOutPoint",  "sgCurrent",    "sgVoltage",  "sgFarPoints", "sgResistors", "sgCapacitors",
+    "sgSourses",   "sgRazraydnic", "sgInductor", "MemLines",    "Layer"};
 // The first line of every project file saved: it tells a file of this program from one of
 // an older version however short the file was cut, since any cut keeps a piece of it.
 inline constexpr const char* ProjectFileMark = "; Ravelin project file";
