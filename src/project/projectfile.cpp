@@ -115,22 +115,10 @@ void ReadVizual(const IniFile& ini, VizualSettings& v) {
   v.cbZPlane = ini.readBool(s, "cbZPlane", true);
 }
 
-// What a file picks up on its way between machines and editors without a value changing:
-// CR CR LF line ends (a CR LF file through a copy that adds a CR before every LF), and
-// blanks, tabs or an end-of-file mark (Ctrl-Z) after the last line break. No line a save
-// writes begins with a blank, so such a tail is no piece of a line cut short.
-void DropHarmlessForms(std::string& text) {
-  if (text.find("\r\r") != std::string::npos) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-      size_t j = i;
-      while (j < text.size() && text[j] == '\r') ++j;
-      if (j > i + 1 && j < text.size() && text[j] == '\n') i = j - 1;  // one CR before the LF
-      out += text[i];
-    }
-    text = std::move(out);
-  }
+// Blanks, tabs or an end-of-file mark (Ctrl-Z) after the last line break are what a file
+// picks up in editors and copies, not a line cut short: no line a save writes begins with
+// a blank.
+void DropBlankTail(std::string& text) {
   const size_t nl = text.find_last_of('\n');
   if (nl != std::string::npos && text.find_first_not_of(" \t\x1A", nl + 1) == std::string::npos)
     text.resize(nl + 1);
@@ -483,7 +471,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
 
   std::string text, e;
   if (!ReadTextFile(path, text, e)) return refuse(e);
-  DropHarmlessForms(text);
+  DropBlankTail(text);
   IniFile ini;
   ini.parse(text);
   // A file this program wrote ends with a whole line: one that does not was cut in it, and

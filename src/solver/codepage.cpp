@@ -267,7 +267,8 @@ bool LineReader::Next(std::string_view& line) {
   const std::size_t next = end == std::string_view::npos ? rest_.size() : end + 1;
   if (end == std::string_view::npos) end = rest_.size();
   line = rest_.substr(0, end);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  // CR CR LF is what a CR LF file becomes through a copy that adds a CR before every LF.
+  while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   rest_.remove_prefix(next);
   ++number_;
   return true;

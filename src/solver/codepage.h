@@ -38,8 +38,8 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& err);
 // cp1251 bytes.
 bool ReadRawText(const std::string& path, std::string& bytes, std::string& err);
 
-// The lines of a text in memory, one at a time. Lines end in CR LF or LF (a lone CR at the
-// end of a line is dropped). A final line without an ending is kept; an empty text has no
+// The lines of a text in memory, one at a time. Lines end in CR LF or LF (the CRs at the
+// end of a line are dropped, so CR CR LF ends a line too). A final line without an ending is kept; an empty text has no
 // lines. The text must outlive the reader.
 class LineReader {
 public:
