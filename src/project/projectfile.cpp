@@ -204,9 +204,11 @@ void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxL
   WriteVizual(ini, p.Vizual);
 
   const EditorState& e = p.Editor;
-  ini.writeInteger("OpenGL", "X", e.X);
-  ini.writeInteger("OpenGL", "Y", e.Y);
-  ini.writeInteger("OpenGL", "Z", e.Z);
+  // The editor's section planes follow a grid made smaller only when the editor is next
+  // shown: written as a load brings them inside the grid, so the file holds what it reads.
+  ini.writeInteger("OpenGL", "X", std::clamp(e.X, 1, std::max(1, m.spX)));
+  ini.writeInteger("OpenGL", "Y", std::clamp(e.Y, 1, std::max(1, m.spY)));
+  ini.writeInteger("OpenGL", "Z", std::clamp(e.Z, 1, std::max(1, m.spZ)));
   ini.writeFloat("OpenGL", "Xo", e.EyeX);
   ini.writeFloat("OpenGL", "Yo", e.EyeY);
   ini.writeFloat("OpenGL", "Zo", e.EyeZ);

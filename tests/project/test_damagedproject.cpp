@@ -94,6 +94,17 @@ TEST(DamagedProject, AValueASaveWouldNotWriteAsksNamingItsKeyAndText) {
       << yes.asked[0];
   EXPECT_EQ(std::tuple(yes.p.Main.seStepCount, yes.p.Main.ComboBox[0], yes.p.Main.ComboBox[1], yes.p.Main.spX),
             std::tuple(100, int(BorderRTABC), 4, 30));
+  // A section plane beyond the grid (the editor not shown since the grid shrank) is saved
+  // inside it, as a load would read it, and so loads without a question.
+  ProjectData q = yes.p;
+  q.Editor.X = 45;
+  std::string err;
+  ASSERT_TRUE(SaveProject(tmp / "plane.fdt", q, *yes.d, err)) << err;
+  const Load plane = LoadAnswering(tmp / "plane.fdt", false);
+  EXPECT_EQ(std::tuple(plane.status, plane.asked.size(), plane.p.Editor.X),
+            std::tuple(ProjectLoadStatus::Loaded, 0u, 30));
+  WriteBytes(fdt, Replace(whole, "[OpenGL]\r\nX=15", "[OpenGL]\r\nX=45"));
+  EXPECT_EQ(LoadAnswering(fdt, false).asked.size(), 1u);
 }
 
 TEST(DamagedProject, TablesAskWhenTheirCountOrCellsAreNotTheSavesAndKeepAnEarlierSavesRows) {
