@@ -63,7 +63,7 @@ public:
     if (TryStrToFloat(text, v)) return v;
     if (bad_.empty())
       bad_ = "в разделе [" + sec + "] значение " + key + " = \"" + text + "\" не является числом";
-    return 0;
+    return TryStrToFloat(defText, v) ? v : 0;
   }
   // A value for a single-precision field: beyond its range it is as bad as no number. The
   // range ends where a value would round to infinity, so the largest Single, written with
@@ -113,6 +113,15 @@ void ReadVizual(const IniFile& ini, VizualSettings& v) {
   v.cbXPlane = ini.readBool(s, "cbXPlane", true);
   v.cbYPlane = ini.readBool(s, "cbYPlane", true);
   v.cbZPlane = ini.readBool(s, "cbZPlane", true);
+}
+
+// Blanks, tabs or an end-of-file mark (Ctrl-Z) after the last line break are what a file
+// picks up in editors and copies, not a line cut short: no line a save writes begins with
+// a blank.
+void DropBlankTail(std::string& text) {
+  const size_t nl = text.find_last_of('\n');
+  if (nl != std::string::npos && text.find_first_not_of(" \t\x1A", nl + 1) == std::string::npos)
+    text.resize(nl + 1);
 }
 
 // True when the text begins with the mark line, or is all a piece of it (a file cut inside
@@ -199,9 +208,11 @@ void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxL
   WriteVizual(ini, p.Vizual);
 
   const EditorState& e = p.Editor;
-  ini.writeInteger("OpenGL", "X", e.X);
-  ini.writeInteger("OpenGL", "Y", e.Y);
-  ini.writeInteger("OpenGL", "Z", e.Z);
+  // The editor's section planes follow a grid made smaller only when the editor is next
+  // shown: written as a load brings them inside the grid, so the file holds what it reads.
+  ini.writeInteger("OpenGL", "X", std::clamp(e.X, 1, std::max(1, m.spX)));
+  ini.writeInteger("OpenGL", "Y", std::clamp(e.Y, 1, std::max(1, m.spY)));
+  ini.writeInteger("OpenGL", "Z", std::clamp(e.Z, 1, std::max(1, m.spZ)));
   ini.writeFloat("OpenGL", "Xo", e.EyeX);
   ini.writeFloat("OpenGL", "Yo", e.EyeY);
   ini.writeFloat("OpenGL", "Zo", e.EyeZ);
@@ -243,6 +254,9 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
   SaveOutPointSettings(p.Outputs, ini);
   SaveLampedSettings(p.Lamped, ini);
   WriteMainSections(ini, p, d);
+  std::string counts;
+  for (const char* sec : CountedSections) counts += (counts.empty() ? "" : " ") + ini.readString(sec, "Count", "");
+  ini.writeString("Version", CountsKey, counts);
   // The older note key was read as the note's first line, which the note's own keys now
   // hold: kept, it would add that line again on every load.
   ini.deleteKey("Project", "Name");
@@ -288,11 +302,50 @@ std::string LinePiece(const std::string& line) {
   return line.substr(0, n) + "…";
 }
 
-// What a project file this program wrote lacks of the keys a save writes for what it
-// holds (the counts it gives): empty, or how many, from the first in the order a save
-// writes them (or its whole section, when that is missing).
-std::string MissingKeys(const IniFile& ini, ProjectData n, const std::array<tLayer, MaxLayers>& layers,
-                        size_t noteLines) {
+// The edits kept as typed that the program reads as numbers (an empty time step is the
+// stability limit).
+bool NumberEdit(const std::string& sec, const std::string& key) {
+  if (sec == "Signal")
+    return key != "edFileName" && std::find(SignalSectionEdits.begin(), SignalSectionEdits.end(),
+                                            std::string_view(key)) != SignalSectionEdits.end();
+  return (sec == "Geometry" && (key == "dX" || key == "dY" || key == "dZ" || key == "dT")) ||
+         (sec == "InputSourse" && key == "edIncAngle") || (sec == "Borders" && key == "edpmlR") ||
+         (sec == "FarField" && key == "edFarDiagrR");
+}
+
+// Why a value of the file is not the one a save of what was read writes (`saved`): empty
+// when it is, or when both read as the same number.
+std::string ValueFault(const std::string& sec, const std::string& key, const std::string& text,
+                       const std::string& saved) {
+  double x = 0, y = 0;
+  int i = 0;
+  if (NumberEdit(sec, key))
+    return TryStrToFloat(text, x) || (text.empty() && key == "dT") ? "" : "не число";
+  if (text == saved) return "";
+  if (!TryStrToFloat(saved, y)) return "недопустимое значение";
+  if (!TryStrToFloat(text, x)) return "не число";
+  if (x == y) return "";
+  if (TryStrToInt(saved, i) && !TryStrToInt(text, i)) return "не целое число";
+  return "вне допустимых пределов";
+}
+
+std::string KeyText(const std::string& sec, const std::string& key, const std::string& text) {
+  return "[" + sec + "] " + key + " = \"" + LinePiece(text) + "\"";
+}
+
+// A project file this program wrote checked against what a save of what was read writes.
+struct SaveCheck {
+  std::string missing;             // the keys it lacks, or empty
+  std::vector<std::string> wrong;  // values, table keys and counts a save would not write
+};
+
+// The keys a save writes for what was read (the counts it gives) are run through in the
+// order a save writes them: what the file lacks is counted from the first (or its whole
+// section, when that is missing); a value it holds must be the one the save writes. A table
+// section may hold only its count and cells of its columns (rows beyond the count are an
+// earlier save's), and the counts must be those the save recorded.
+SaveCheck CheckAgainstSave(const IniFile& ini, ProjectData n, const std::array<tLayer, MaxLayers>& layers,
+                           size_t noteLines) {
   n.Main.memoProjectNote.resize(noteLines);  // without the older note key
   IniFile full;
   SaveSignalSection(full, n.Signal);
@@ -300,28 +353,97 @@ std::string MissingKeys(const IniFile& ini, ProjectData n, const std::array<tLay
   SaveLampedSettings(n.Lamped, full);
   WriteMain(full, n, layers);
   full.writeString("Version", ModelStampKey, "");
+  SaveCheck c;
   long long missing = 0;
   std::string first;
+  std::vector<std::string> lacking;  // sections with keys missing
+  for (const std::string& sec : full.sections())
+    for (const std::string& key : full.readSection(sec))
+      if (!ini.valueExists(sec, key)) {
+        if (missing++ == 0)
+          first = ini.sectionExists(sec) ? "ключа " + key + " раздела [" + sec + "]" : "раздела [" + sec + "]";
+        if (lacking.empty() || lacking.back() != sec) lacking.push_back(sec);
+      }
   for (const std::string& sec : full.sections())
     for (const std::string& key : full.readSection(sec)) {
-      if (ini.valueExists(sec, key) || missing++ > 0) continue;
-      first = ini.sectionExists(sec) ? "ключа " + key + " раздела [" + sec + "]" : "раздела [" + sec + "]";
+      if (!ini.valueExists(sec, key)) continue;
+      if (sec == "Version" && key == ModelStampKey) continue;  // checked on its own
+      // In a section with keys missing, what is read from the others (a count the rows
+      // present can't meet, a radio button read from its pair) follows from that.
+      if (std::find(lacking.begin(), lacking.end(), sec) != lacking.end()) continue;
+      const std::string text = ini.readString(sec, key, "");
+      const std::string why = ValueFault(sec, key, text, full.readString(sec, key, ""));
+      if (!why.empty()) c.wrong.push_back(KeyText(sec, key, text) + " " + why);
     }
-  if (missing == 0) return "";
-  return "не хватает ключей, которые пишет каждое сохранение: " + IntToStr(missing) + ", начиная с " + first;
+  if (missing > 0)
+    c.missing = "не хватает ключей, которые пишет каждое сохранение: " + IntToStr(missing) + ", начиная с " + first;
+
+  const std::array<const StringGrid*, 9> grids = {
+      &n.Outputs.sgOutPoint, &n.Outputs.sgCurrent, &n.Outputs.sgVoltage, &n.Outputs.sgFarPoints,
+      &n.Lamped.sgResistors, &n.Lamped.sgCapacitors, &n.Lamped.sgSourses, &n.Lamped.sgRazraydnic,
+      &n.Lamped.sgInductor};
+  for (const StringGrid* g : grids)
+    for (const std::string& key : ini.readSection(g->Name())) {
+      if (FoldCase(key) == "count") continue;
+      int col = -1, row = 0;
+      const size_t x = key.find_first_of("xX", 4);
+      const bool cell = FoldCase(key.substr(0, 4)) == "cell" && x != std::string::npos &&
+                        TryStrToInt(key.substr(4, x - 4), col) && TryStrToInt(key.substr(x + 1), row) &&
+                        col >= 0 && row >= 1 && FoldCase(key) == FoldCase(GridCellKey(col, row));
+      if (cell && col < g->ColCount()) continue;
+      c.wrong.push_back(KeyText(g->Name(), key, ini.readString(g->Name(), key, "")) +
+                        (cell ? ": столбцов в таблице " + IntToStr(g->ColCount())
+                              : ": такого ключа сохранение не пишет"));
+    }
+
+  // The save's own section holds nothing but what the save writes there.
+  for (const std::string& key : ini.readSection("Version"))
+    if (FoldCase(key) != "fileformat" && FoldCase(key) != FoldCase(ModelStampKey) &&
+        FoldCase(key) != FoldCase(CountsKey))
+      c.wrong.push_back(KeyText("Version", key, ini.readString("Version", key, "")) +
+                        ": такого ключа сохранение не пишет");
+  if (ini.valueExists("Version", CountsKey)) {
+    const std::string record = ini.readString("Version", CountsKey, "");
+    std::vector<int> saved;
+    bool readable = true;
+    for (size_t at = 0; at <= record.size() && readable;) {
+      const size_t end = std::min(record.find(' ', at), record.size());
+      int v = 0;
+      readable = TryStrToInt(record.substr(at, end - at), v);
+      saved.push_back(v);
+      at = end + 1;
+    }
+    if (!readable || saved.size() != CountedSections.size()) {
+      c.wrong.push_back(KeyText("Version", CountsKey, record) + " не читается");
+    } else {
+      for (size_t k = 0; k < saved.size(); ++k) {
+        const std::string text = ini.readString(CountedSections[k], "Count", "");
+        int v = 0;
+        if (TryStrToInt(text, v) && v != saved[k])
+          c.wrong.push_back(KeyText(CountedSections[k], "Count", text) + ", а сохранено " + IntToStr(saved[k]));
+      }
+    }
+  }
+  return c;
 }
 
 // The damage of a project file this program wrote, as the question and the journal tell
 // it; empty when it is whole. cutLine: the line a cut left unfinished (not read), at
 // number `lines` + 1 after the whole ones.
-std::string ProjectFileDamage(const std::string& path, const IniFile& ini, const std::string& missing,
+std::string ProjectFileDamage(const std::string& path, const IniFile& ini, const SaveCheck& check,
                               bool cut, const std::string& cutLine, size_t lines) {
   std::vector<std::string> faults;
+  const std::string& missing = check.missing;
   if (cut)
     faults.push_back("оборван на середине строки " + IntToStr((long long)lines + 1) + " («" + LinePiece(cutLine) +
                      "»)" + (missing.empty() ? "" : "; " + missing));
   else if (!missing.empty())
     faults.push_back("кончается строкой " + IntToStr((long long)lines) + ", и в нем " + missing);
+  if (!check.wrong.empty())
+    faults.push_back(check.wrong.front() +
+                     (check.wrong.size() > 1
+                          ? " (поврежденных мест всего: " + IntToStr((long long)check.wrong.size()) + ")"
+                          : ""));
   ModelFileStamp stamp;
   const std::string stampText = ini.readString("Version", ModelStampKey, "");
   if (ini.valueExists("Version", ModelStampKey) && !ParseStamp(stampText, stamp))
@@ -355,6 +477,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
 
   std::string text, e;
   if (!ReadTextFile(path, text, e)) return refuse(e);
+  DropBlankTail(text);
   IniFile ini;
   ini.parse(text);
   // A file this program wrote ends with a whole line: one that does not was cut in it, and
@@ -505,7 +628,8 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
     L.Name = UnquoteText(ini.readString(s, "Comment", ""));
     L.Density = fr.Read(s, "density", "1000");
   }
-  if (!fr.Bad().empty()) return refuse(fr.Bad() + ".");
+  // In a file of this program such a value is damage, asked about below.
+  if (!ours && !fr.Bad().empty()) return refuse(fr.Bad() + ".");
 
   // The model: read into a new array, so a refused load leaves the old model alone.
   tSpace space, undo;
@@ -520,20 +644,32 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
                             ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) &&
                             mc.Stamp != saved)
     mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved));
-  std::string damage, missing;
+  std::string damage;
+  SaveCheck check;
   if (ours) {
     size_t whole = 0;
     LineReader reader(text);
     for (std::string_view line; reader.Next(line);) ++whole;
-    missing = MissingKeys(ini, n, layers, size_t(lines));
-    damage = ProjectFileDamage(path, ini, missing, cut, cutLine, whole);
+    check = CheckAgainstSave(ini, n, layers, size_t(lines));
+    damage = ProjectFileDamage(path, ini, check, cut, cutLine, whole);
+  } else if (!mc.Exact()) {
+    // An older file without the keys that lay out the model (cut short, say) is named with
+    // what it lacks, so that the model file is not blamed alone.
+    std::string lacks;
+    for (const auto& [sec, key] : {std::pair("Geometry", "NX"), std::pair("Geometry", "NY"),
+                                   std::pair("Geometry", "NZ"), std::pair("Version", "FileFormat")})
+      if (!ini.valueExists(sec, key)) lacks += std::string(lacks.empty() ? "" : ", ") + "[" + sec + "] " + key;
+    if (!lacks.empty())
+      damage = "В файле проекта " + path + " нет ключей " + lacks +
+               ": сетка и формат файла модели взяты по умолчанию (файл, возможно, оборван).";
   }
   if (!mc.Exact() || !damage.empty()) {
     // A damaged project file, or a model file missing, damaged, torn from its project or of
     // another grid: the user decides, before anything changes.
-    const std::string ask = damage.empty()     ? ""
-                            : missing.empty() ? "Загрузить то, что есть?"
-                                              : "Загрузить то, что есть, а недостающее взять по умолчанию?";
+    const std::string ask = !ours || damage.empty() ? ""
+                            : !check.wrong.empty()  ? "Загрузить то, что удалось прочитать, а остальное взять по умолчанию?"
+                            : check.missing.empty() ? "Загрузить то, что есть?"
+                                                    : "Загрузить то, что есть, а недостающее взять по умолчанию?";
     if (!chooseMismatch || !chooseMismatch(ModelFileQuestion(model, mc, damage, ask))) {
       ProjectLoadResult refused;
       refused.Status = ProjectLoadStatus::Refused;

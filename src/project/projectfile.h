@@ -28,6 +28,14 @@ inline constexpr const char* ProjectFileFormat = "6";
 // The key of section "Version" that holds the stamp (size and CRC-32) of the model file
 // the project was saved with. A project file without it loads its model file unchecked.
 inline constexpr const char* ModelStampKey = "ModelFile";
+// The key of section "Version" that holds the "Count" values the save wrote, in the order
+// of CountedSections, blank-separated: a count changed after the save is told from the rows
+// an earlier save left beyond it (the file keeps those on purpose).
+inline constexpr const char* CountsKey = "Counts";
+// The sections with a "Count" key: the nine tables, the note and the materials.
+inline constexpr std::array<const char*, 11> CountedSections = {
+    "sgOutPoint",  "sgCurrent",    "sgVoltage",  "sgFarPoints", "sgResistors", "sgCapacitors",
+    "sgSourses",   "sgRazraydnic", "sgInductor", "MemLines",    "Layer"};
 // The first line of every project file saved: it tells a file of this program from one of
 // an older version however short the file was cut, since any cut keeps a piece of it.
 inline constexpr const char* ProjectFileMark = "; Ravelin project file";
@@ -110,7 +118,8 @@ struct ProjectLoadResult {
 };
 
 // Asked when a project file this program wrote is damaged (cut short, without keys every
-// save writes, with a model stamp that can't be read) or when the model file is not exactly
+// save writes, with a value, table key or count a save of what was read would not write,
+// with a model stamp that can't be read) or when the model file is not exactly
 // what the grid's layout needs: missing, damaged, cut, too long, with a material outside
 // the format, or not the one the project was saved with. The text names the damaged file,
 // what is wrong and where, and the cells that would be read, left empty, possibly shifted
@@ -121,14 +130,17 @@ using ModelMismatchChoice = std::function<bool(const std::string& question)>;
 // Reads a project. p must hold the current settings on entry: the signal edits whose keys
 // are missing keep their texts. A project file this program wrote (it begins with
 // ProjectFileMark, or a piece of it, or holds the model stamp key) must hold every key a
-// save writes and end with a whole line; a line cut in the middle is not read. Files of
-// older versions load with defaults for what they lack. A missing project file with what a
+// save writes, each with the value a save of what was read writes back (or the same
+// number), and end with a whole line; a line cut in the middle is not read. Blanks, tabs
+// or Ctrl-Z after the last line break are no cut. Files of older versions load with
+// defaults for what they lack. A missing project file with what a
 // killed save left beside it is refused, naming those files. On Loaded, p holds the
 // project read, d the grid size (SetGridSize), the model (Space read from the model file,
 // UndoSpace empty of the same size) and materials 1..LayerCount; the materials above it
 // are left alone. Refused when the file can't be read, the grid size is below 3 or above
 // GridCellsMax on an axis or needs more memory than the machine has, a table section is
-// damaged, or a material or camera value is not a number, and when the project file is
+// damaged, or a material or camera value of an older file is not a number (in a file of
+// this program that is damage like any other), and when the project file is
 // damaged or the model file is not exactly what the layout needs and chooseMismatch does
 // not take them as they are. Counts the file gives are kept within what the program holds
 // ("Layer" "Count" 0..254); list choices outside their lists read as the defaults; spin

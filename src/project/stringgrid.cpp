@@ -10,9 +10,9 @@ namespace rv {
 
 namespace {
 const std::string kEmpty;
-
-std::string CellKey(int c, int r) { return "Cell" + std::to_string(c) + "x" + std::to_string(r); }
 }  // namespace
+
+std::string GridCellKey(int c, int r) { return "Cell" + std::to_string(c) + "x" + std::to_string(r); }
 
 StringGrid::StringGrid(std::string name, int colCount, int tag)
     : name_(std::move(name)), colCount_(std::max(colCount, 1)), tag_(tag) {
@@ -139,7 +139,7 @@ bool OutPointSelectCell(StringGrid& g, int col, int row, ModifiedFlag& modified)
 void SaveGridSection(IniFile& ini, const StringGrid& g) {
   ini.writeInteger(g.Name(), "Count", g.RowCount());
   for (int r = 1; r < g.RowCount(); ++r)
-    for (int c = 0; c < g.ColCount(); ++c) ini.writeString(g.Name(), CellKey(c, r), g.Cells(c, r));
+    for (int c = 0; c < g.ColCount(); ++c) ini.writeString(g.Name(), GridCellKey(c, r), g.Cells(c, r));
 }
 
 bool CheckGridSection(const IniFile& ini, const StringGrid& g, Messages& msgs) {
@@ -155,7 +155,7 @@ void LoadGridSection(const IniFile& ini, StringGrid& g, ModifiedFlag& modified) 
   const int n = std::min(ini.readInteger(g.Name(), "Count", 1), MaxGridDataRows + 1);
   for (int r = 1; r < n; ++r) {
     AddGridRow(g, modified);
-    for (int c = 0; c < g.ColCount(); ++c) g.SetCell(c, r, ini.readString(g.Name(), CellKey(c, r), ""));
+    for (int c = 0; c < g.ColCount(); ++c) g.SetCell(c, r, ini.readString(g.Name(), GridCellKey(c, r), ""));
   }
 }
 

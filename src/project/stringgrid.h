@@ -96,6 +96,8 @@ bool OutPointSelectCell(StringGrid& g, int col, int row, ModifiedFlag& modified)
 
 // ---- project-file sections: "Count" = RowCount, then "Cell<c>x<r>" for every data cell
 
+// The key of cell c of row r: "Cell" + c + "x" + r.
+std::string GridCellKey(int c, int r);
 void SaveGridSection(IniFile& ini, const StringGrid& g);
 // Checks "Count" of the grid's section: appends a message and returns false when it asks
 // for more rows than a table may hold. The table is not touched.

@@ -139,6 +139,32 @@ const std::array<std::pair<char16_t, unsigned char>, 127>& Cp1251Reverse() {
 
 bool HasUtf8Bom(std::string_view s) { return s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF"; }
 
+// A file converted to UTF-8 without the mark: its bytes above 127 all form valid UTF-8
+// sequences (no overlong forms, no surrogates). Cyrillic cp1251 text almost never does:
+// a capital letter would have to be followed by punctuation bytes every time, and a small
+// letter by two of them.
+bool LooksUtf8(std::string_view s) {
+  bool wide = false;
+  for (size_t i = 0; i < s.size();) {
+    const auto b = uint8_t(s[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((uint8_t(s[i + k]) & 0xC0) != 0x80) return false;
+    const auto b1 = uint8_t(s[i + 1]);
+    if ((b == 0xE0 && b1 < 0xA0) || (b == 0xED && b1 >= 0xA0) || (b == 0xF0 && b1 < 0x90) ||
+        (b == 0xF4 && b1 >= 0x90))
+      return false;
+    wide = true;
+    i += n;
+  }
+  return wide;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& data, std::string& err) {
   data.clear();
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -241,7 +267,8 @@ bool LineReader::Next(std::string_view& line) {
   const std::size_t next = end == std::string_view::npos ? rest_.size() : end + 1;
   if (end == std::string_view::npos) end = rest_.size();
   line = rest_.substr(0, end);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  // CR CR LF is what a CR LF file becomes through a copy that adds a CR before every LF.
+  while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   rest_.remove_prefix(next);
   ++number_;
   return true;
@@ -253,6 +280,8 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& err) 
   if (!ReadWholeFile(path, data, err)) return false;
   if (HasUtf8Bom(data)) {
     data.erase(0, 3);
+    text = std::move(data);
+  } else if (LooksUtf8(data)) {
     text = std::move(data);
   } else {
     text = Cp1251ToUtf8(data);
@@ -266,6 +295,8 @@ bool ReadRawText(const std::string& path, std::string& bytes, std::string& err) 
   if (!ReadWholeFile(path, data, err)) return false;
   if (HasUtf8Bom(data))
     bytes = Utf8ToCp1251(std::string_view(data).substr(3));
+  else if (LooksUtf8(data))
+    bytes = Utf8ToCp1251(data);
   else
     bytes = std::move(data);
   return true;

@@ -27,17 +27,19 @@ std::string DosToWin(std::string_view bytes);
 std::string FoldCase(std::string_view utf8);
 
 // Reads a whole text file as UTF-8. A UTF-8 byte-order mark means the file is UTF-8 (the
-// mark is dropped); otherwise the bytes are cp1251. Line ends stay as they are in the file.
+// mark is dropped); so does text whose bytes above 127 all form valid UTF-8 (a file
+// converted without the mark); otherwise the bytes are cp1251. Line ends stay as they are in the file.
 // Returns false and sets err (a message for the user) when the file cannot be read.
 // Readers walk the text with LineReader, so a file of many short lines costs no more than
 // its own size.
 bool ReadTextFile(const std::string& path, std::string& text, std::string& err);
 // As ReadTextFile, but the raw single-byte text without decoding (for readers that must
-// run DosToWin on the bytes first). A UTF-8 file is converted to cp1251 bytes.
+// run DosToWin on the bytes first). A UTF-8 file (as ReadTextFile tells it) is converted to
+// cp1251 bytes.
 bool ReadRawText(const std::string& path, std::string& bytes, std::string& err);
 
-// The lines of a text in memory, one at a time. Lines end in CR LF or LF (a lone CR at the
-// end of a line is dropped). A final line without an ending is kept; an empty text has no
+// The lines of a text in memory, one at a time. Lines end in CR LF or LF (the CRs at the
+// end of a line are dropped, so CR CR LF ends a line too). A final line without an ending is kept; an empty text has no
 // lines. The text must outlive the reader.
 class LineReader {
 public:

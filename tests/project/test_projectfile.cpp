@@ -198,6 +198,8 @@ TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
   KeyMap copied = Keys(dir + "copy.fdt");
   EXPECT_EQ(copied.at({"Version", "ModelFile"}), StampText(StampOf(dir + "copy.bin")));
   copied.erase({"Version", "ModelFile"});
+  EXPECT_EQ(copied.at({"Version", "Counts"}), "2 1 2 1 1 1 2 1 1 2 2");
+  copied.erase({"Version", "Counts"});
   EXPECT_EQ(copied, Keys(src));
   EXPECT_EQ(ReadInts(dir + "copy.bin"), (std::vector<int32_t>{0, 100, 1, 20, 0, 1560}));
   // Written over itself, the file keeps its comment line and every key.
@@ -217,7 +219,7 @@ TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
   // The older model layout covers 1..N-1: 9^3 cells, the first and the last set.
   WriteInts(dir + "old.bin", {2, 1, 0, 727, 3, 1});
   ProjectData p;
-  p.Signal.Edit("edSinFreq") = "kept";
+  p.Signal.Edit("edSinFreq") = "2.5e9";
   auto d = Model(50, 50, 50);
   const ProjectLoadResult r = LoadProject(dir + "old.fdt", p, *d);
   ASSERT_EQ(std::tuple(r.Status, r.ModelComplete, p.FileFormat), std::tuple(ProjectLoadStatus::Loaded, true, "4"));
@@ -244,7 +246,7 @@ TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
                        p.Vizual.cbVisualOn), std::tuple(false, 36, "1000", 90, "1", std::array<int, 6>{3, 3, 3, 3, 3, 3}, 1, true));
   // Signal edits missing from the file keep their texts; the later keys get defaults.
   EXPECT_EQ(std::tuple(p.Signal.Edit("edSinFreq"), p.Signal.Edit("edGaussSymm"), p.Signal.RadioButton1,
-                       p.Signal.CheckBox3), std::tuple("kept", "1", true, false));
+                       p.Signal.CheckBox3), std::tuple("2.5e9", "1", true, false));
 }
 
 TEST(ProjectFile, AFailedSaveLeavesBothOldFiles) {

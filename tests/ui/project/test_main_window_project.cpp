@@ -525,7 +525,8 @@ TEST(MainWindowProject, LoadNotesStaleStatusAndANewProjectThatRuns) {
 
 // A stored step the page replaces (above the limit, or written with a decimal comma) marks
 // the loaded project changed, so the next save stores the step in use and the load after it
-// says nothing.
+// says nothing. A comma in a file of this program is damage a save would not write: the
+// question names it first, and «Да» goes on as above.
 TEST(MainWindowProject, AReplacedStoredStepMarksTheProjectChanged) {
   const std::string dir = Dir("storedstep");
   const std::string fdt = dir + "s.fdt";
@@ -541,8 +542,13 @@ TEST(MainWindowProject, AReplacedStoredStepMarksTheProjectChanged) {
     ASSERT_NE(ReadFile(fdt).find("dT=" + limit + "\r\n"), std::string::npos);
     WriteFile(fdt, ReplaceAll(ReadFile(fdt), "dT=" + limit + "\r\n", "dT=" + std::string(stored) + "\r\n"));
     p.prompter.questions.clear();
+    const bool comma = std::string(stored).find(',') != std::string::npos;
+    if (comma) p.prompter.answers = {PromptButton::Yes};
     p.io.LoadProjectByName(fdt);
-    EXPECT_TRUE(p.prompter.questions.empty());
+    ASSERT_EQ(p.prompter.questions.size(), comma ? 1u : 0u);
+    if (comma) {
+      EXPECT_EQ(p.prompter.questions[0].rfind("Файл проекта " + fdt + " поврежден: [Geometry] dT = \"0,0194\" не число.", 0), 0u);
+    }
     EXPECT_EQ(std::tuple(w.eddT->text().toStdString(), p.d.Modified.load()), std::tuple(limit, 1));
     p.dialogs.save.push_back(fdt);
     p.prompter.answers = {PromptButton::Ok};  // replace the file

@@ -337,4 +337,17 @@ TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
                          h.loaded, h.ready, r.prompter.messages.size()),
               std::tuple(dir + "current.fdt", "Ravelin - current.fdt", "", 1, 10, 7, 0, 1, 0u));
   }
+  // A value damaged inside the project file: the same question names it, «Нет» keeps all.
+  WriteFile(dir + "p.bin", good);
+  const size_t at = fdt.find("StepCount=") + 10;
+  WriteFile(dir + "p.fdt", fdt.substr(0, at) + "150?" + fdt.substr(fdt.find('\r', at)));
+  r.prompter.questions.clear();
+  r.prompter.answers = {PromptButton::No, PromptButton::No};
+  r.io.LoadProjectByName(dir + "p.fdt");
+  ASSERT_EQ(r.prompter.questions.size(), 2u);
+  EXPECT_EQ(r.prompter.questions[1].rfind("Файл проекта " + dir + "p.fdt поврежден: [Geometry] StepCount = \"150?\" не число.", 0),
+            0u) << r.prompter.questions[1];
+  EXPECT_TRUE(r.host.main == main);
+  EXPECT_EQ(std::tuple(r.host.fileName, r.host.d->Modified.load(), r.host.d->Space(10, 11, 12)),
+            std::tuple(dir + "current.fdt", 1, 7));
 }
