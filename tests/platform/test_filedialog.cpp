@@ -9,26 +9,18 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 #include "platform/filedialog.h"
 
-namespace {
-
 TEST(FileDialog, TheCompletersListClosesWithItsDialog) {
   QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  for (const char* n : {"I_via.grf", "I_feed.grf"}) {
-    QFile f(dir.filePath(n));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  }
+  for (const char* n : {"I_via.grf", "I_feed.grf"}) ASSERT_TRUE(QFile(dir.filePath(n)).open(QIODevice::WriteOnly));
   std::unique_ptr<QFileDialog> d(rv::platform::NewFileDialog(nullptr, "Открыть"));
   d->setDirectory(dir.path());
   auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
-  ASSERT_NE(edit, nullptr);
-  ASSERT_NE(edit->completer(), nullptr);
+  ASSERT_TRUE(edit && edit->completer());
   QWidget* list = edit->completer()->popup();
   // The folder loads on the model's own thread: type only when it has, or a busy machine
   // leaves nothing to complete.
@@ -53,5 +45,3 @@ TEST(FileDialog, TheCompletersListClosesWithItsDialog) {
     EXPECT_FALSE(list->isVisible()) << accepted;
   }
 }
-
-}  // namespace
