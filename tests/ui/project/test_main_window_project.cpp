@@ -363,16 +363,14 @@ TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   QTest::keyClicks(w.eddT, "0.0009");
   EXPECT_EQ(status(), "");
   // An RT-ABC face fixes the step, and says so; without it the typed step is back.
-  for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.01");
-  w.eddT->setText("0.0015");
   w.ComboBox4->setCurrentIndex(BorderRTABC);
-  EXPECT_THAT(step(), FieldsAre(StartsWith("0.016678"), StartsWith("С гранью RT-ABC шаг по времени равен половине ячейки")));
+  EXPECT_THAT(step(), FieldsAre(StartsWith("0.00083391"), StartsWith("С гранью RT-ABC шаг по времени равен половине ячейки")));
   w.ComboBox4->setCurrentIndex(BorderMur);
-  EXPECT_EQ(step(), std::tuple("0.0015", "Без граней RT-ABC шаг по времени снова введенный: 0.0015 нс."));
+  EXPECT_EQ(step(), std::tuple("0.0009", "Без граней RT-ABC шаг по времени снова введенный: 0.0009 нс."));
   // The double-volume command halves the step with the cell, and says so.
   w.mnDoubleVolumClick();
-  EXPECT_EQ(step(), std::tuple("0.00075", "Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — 0.00075 нс "
-                                          "вместо 0.0015 нс; число шагов 200."));
+  EXPECT_EQ(step(), std::tuple("0.00045", "Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — 0.00045 нс "
+                                          "вместо 0.0009 нс; число шагов 200."));
   // A new project's cells carry the step; the sizes set one by one on the way do not count.
   w.edX->setText("1");
   for (QLineEdit* e : {w.edY, w.edZ}) e->setText("0.001");
