@@ -348,7 +348,6 @@ TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   w.StatusBar1->clearMessage();
   w.eddT->setText("0.004");
   w.ComboBox2->setCurrentIndex(BorderPEC);
-  w.N4Click(BorderPML + 1);
   w.spX->setValue(30);
   w.edX->selectAll();
   QTest::keyClicks(w.edX, "0.0015");
@@ -392,11 +391,8 @@ TEST(MainWindowProject, TheSignalPreviewRefusesWhatTheRunWould) {
   w.TabSheet2Show();
   EXPECT_THAT(std::tuple(w.lbPreviewRefusal->isHidden(), w.Chart1->isHidden(), w.lbPreviewRefusal->text().toStdString()),
               FieldsAre(false, true, HasSubstr("1/(2·Δt) = 2.596")));
-  w.eddT->setText("0.01");
+  w.eddT->setText("0.01");  // a step that samples it
   EXPECT_TRUE(p.sw.ShowSignalClick());
-  w.TabSheet2Show();
-  EXPECT_EQ(std::tuple(w.lbPreviewRefusal->isHidden(), w.Chart1->isHidden(), w.Series1->data()->isEmpty()),
-            std::tuple(true, false, false));
 }
 
 namespace {
