@@ -87,8 +87,7 @@ TEST(EditorWindow, OpensAndEditsMaterials) {
   P.calc->Button2Click();
   EXPECT_EQ(P.calc->Memo1->toPlainText().toStdString(),
             "Новая проводимость:\n51031.0363079829\nПогонное сопротивление:\n0.00391918358845309");
-  // A field that is not above 0, or no number, is named with its text and selected; the
-  // result stays.
+  // A field that gives no wire is refused, named with its text and selected; the result stays.
   P.calc->Edit2->setText("0");
   P.calc->Button2Click();
   EXPECT_EQ(std::tuple(P.p.warnings.back(), P.calc->Edit2->selectedText().toStdString(),
