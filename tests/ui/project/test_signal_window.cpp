@@ -166,13 +166,11 @@ TEST(TfmInputSourceWindow, PreviewShowsTheRunStartsRefusalInPlaceOfTheCurve) {
     w.ed(edit)->setText(text);
     EXPECT_FALSE(w.fm.ShowSignalClick()) << edit;
     EXPECT_THAT(view(), FieldsAre(true, false, true, true, HasSubstr(why))) << edit;
-    EXPECT_EQ(w.fm.lbPreviewRefusal->text().toStdString(), w.fm.PreviewRefusal());
     w.ed(edit)->setText(was);
     EXPECT_TRUE(w.fm.ShowSignalClick());
     EXPECT_EQ(std::tuple(view(), w.fm.PreviewRefusal()), std::tuple(std::tuple(false, true, false, false, ""), ""));
   };
   refuses("edSinFreq", "0", "Сигнал «Синусоида»: «Частота, Гц:» = 0 — при нулевой частоте");
-  refuses("edSinFreq", "1e15", "частота по модулю не меньше предела 1/(2·Δt) = 5E10 Гц");
   for (const auto& [kind, edit] : std::initializer_list<std::pair<int, const char*>>{
            {SigSin, "edSinAmpl"}, {SigSlowSin, "edSlowSinAmpl"}, {SigGauss, "edGaussAmpl"}, {SigGaussRadio, "edGaussRadioAmpl"},
            {SigExp, "edExpAmpl"}, {SigExpRadio, "edExpRadioAmpl"}, {SigBlackmanHarris, "edBlackmanAmpl"}, {SigSinXdivX, "edSinXdivXAmpl"}}) {
