@@ -1,13 +1,19 @@
 // Desktop conventions: Qt's own texts in Russian, windows inside the screen, dialogs and
-// message boxes over their window, the program's icon.
+// message boxes over their window, a file dialog's completer closing with it, the program's icon.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QDialog>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -16,6 +22,7 @@
 #include <memory>
 
 #include "platform/desktop.h"
+#include "platform/filedialog.h"
 #include "platform/prompter.h"
 
 namespace {
@@ -68,32 +75,48 @@ TEST(Desktop, AWindowTheDesktopPutPartlyBelowTheScreenComesBackOnIt) {
   w.move(screen.left() + 10, screen.bottom() - 10);
   EXPECT_TRUE(QTest::qWaitFor([&] { return screen.contains(w.frameGeometry()); }, 2000))
       << w.frameGeometry().bottom() << " below " << screen.bottom();
-  QTest::qWait(600);
   // Moved by the user afterwards, it stays where the user put it.
   w.move(screen.left() + 10, screen.bottom() - 10);
   QApplication::processEvents();
   EXPECT_EQ(w.frameGeometry().top(), screen.bottom() - 10);
-}
-
-TEST(Desktop, AWindowThatGrowsWhileShownStaysOnTheScreen) {
-  auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-  rv::platform::KeepWindowsOnScreen(*app);
-  QWidget w;
-  auto* lay = new QVBoxLayout(&w);
-  lay->addWidget(new QPushButton("Показать", &w));
-  const QRect screen = w.screen()->availableGeometry();
-  w.resize(screen.width() / 2, screen.height() / 3);
-  w.move(screen.left() + 20, screen.bottom() - screen.height() / 3 - 40);
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  ASSERT_TRUE(screen.contains(w.frameGeometry()));
-  // More fields appear: the layout makes the window taller than the room below it.
+  // Made taller than the room below it by its layout (more fields), it is refitted in place.
+  w.move(screen.left() + 20, screen.top() + screen.height() / 3);
   auto* more = new QWidget(&w);
-  more->setFixedHeight(screen.height() / 2);
-  lay->addWidget(more);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return w.height() > screen.height() / 2 && screen.contains(w.frameGeometry()); }, 2000))
+  more->setFixedHeight(screen.height() * 3 / 4);
+  (new QVBoxLayout(&w))->addWidget(more);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.height() > screen.height() * 3 / 4 && screen.contains(w.frameGeometry()); }, 2000))
       << w.frameGeometry().bottom() << " below " << screen.bottom();
   EXPECT_EQ(w.x(), screen.left() + 20);
+}
+
+TEST(FileDialog, TheCompletersListClosesWithItsDialog) {
+  QTemporaryDir dir;
+  for (const char* n : {"I_via.grf", "I_feed.grf"}) ASSERT_TRUE(QFile(dir.filePath(n)).open(QIODevice::WriteOnly));
+  std::unique_ptr<QFileDialog> d(rv::platform::NewFileDialog(nullptr, "Открыть"));
+  d->setDirectory(dir.path());
+  auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+  auto* files = d->findChild<QFileSystemModel*>();
+  ASSERT_TRUE(edit && edit->completer() && files);
+  QWidget* list = edit->completer()->popup();
+  for (bool accepted : {false, true}) {
+    d->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+    // The folder loads on the model's own thread: type only when it has, or a busy machine
+    // leaves nothing to complete.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return files->rowCount(files->index(dir.path())) >= 2; }, 10000));
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, "I_");
+    // The list shows while the dialog is open...
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 10000));
+    accepted ? static_cast<QDialog*>(d.get())->accept() : d->reject();
+    QApplication::processEvents();
+    EXPECT_FALSE(list->isVisible()) << accepted;
+    // ...and a completion the folder's late loading starts after the dialog closed is not shown.
+    edit->completer()->complete();
+    QTest::qWait(20);
+    EXPECT_FALSE(list->isVisible()) << accepted;
+  }
 }
 
 // The window the box that `ask` shows stands over; the box is closed at once.

@@ -2,7 +2,6 @@
 // driven as the user drives them (dialogs answered through the window's dialog hook).
 
 #include <QDialogButtonBox>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -148,24 +147,20 @@ TEST(EditorOps, OutputsAndElementsPlacedAndDeletedAtTheAnchor) {
   EXPECT_EQ(E.p.warnings.back(), "Слоя 99 в модели нет: слои от 1 до 11");
 }
 
-// Types each pair of texts into a value dialog and presses its OK; notes after each press
-// whether the dialog is still open.
+// Types each pair of texts into a value dialog and presses OK; notes after each press the text
+// the still open dialog selects for retyping, "-" once it has closed.
 struct DialogTyping {
   std::vector<std::pair<QString, QString>> texts;
-  std::vector<bool> openAfter;
+  std::vector<QString> left;
   int operator()(QDialog& dlg) {
     dlg.show();
-    auto* box = dlg.findChild<QDialogButtonBox*>();
-    QAbstractButton* ok = nullptr;
-    for (QAbstractButton* b : box->buttons())
-      if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = b;
-    auto* e1 = dlg.findChild<QLineEdit*>("Edit1");
-    auto* e2 = dlg.findChild<QLineEdit*>("Edit2");
     for (const auto& [first, second] : texts) {
-      e1->setText(first);
-      if (e2) e2->setText(second);
-      ok->click();
-      openAfter.push_back(dlg.isVisible());
+      dlg.findChild<QLineEdit*>("Edit1")->setText(first);
+      if (auto* e2 = dlg.findChild<QLineEdit*>("Edit2")) e2->setText(second);
+      emit dlg.findChild<QDialogButtonBox*>()->accepted();
+      QString selected = dlg.isVisible() ? "" : "-";
+      for (QLineEdit* e : dlg.findChildren<QLineEdit*>()) selected += e->selectedText();
+      left.push_back(selected);
     }
     dlg.hide();
     return dlg.result();
@@ -181,31 +176,21 @@ TEST(EditorOps, ValueDialogsRefuseWhatCannotBeUsedAndStayOpen) {
   DialogTyping typing{{{"abc", ""}, {"-5", ""}, {"50", ""}}, {}};
   w.ExecDialog = [&](QDialog& dlg) { return typing(dlg); };
   w.ElementButtons[0]->click();  // Rx
-  EXPECT_EQ(typing.openAfter, (std::vector<bool>{true, true, false}));
-  ASSERT_EQ(E.p.warnings.size(), 2u);
-  EXPECT_EQ(E.p.warnings[0], "Неверно задано сопротивление: «Сопротивление, Ом» = \"abc\" — не число. "
-                             "Введите число больше 0, например 50.");
-  EXPECT_NE(E.p.warnings[1].find("«Сопротивление, Ом» = \"-5\" — элемент с отрицательным"), std::string::npos);
-  EXPECT_EQ(Row(E.lamped.sgResistors, 1), "3|8|1|50|X|");
-  // A source's polarity: the refusal names it and selects it for retyping.
+  EXPECT_EQ(std::tuple(typing.left, E.p.warnings.size(), Row(E.lamped.sgResistors, 1)),
+            std::tuple(std::vector<QString>{"abc", "-5", "-"}, 2u, "3|8|1|50|X|"));
+  EXPECT_EQ(E.p.warnings.at(0), "Неверно задано сопротивление: «Сопротивление, Ом» = \"abc\" — не число. "
+                                "Введите число больше 0, например 50.");
+  // A source's polarity is named and selected; the dialog is left open, then cancelled.
   w.SelectSectionCell(5, 5);
   typing = {{{"50", "abc"}}, {}};
-  w.ExecDialog = [&](QDialog& dlg) {
-    const int r = typing(dlg);
-    EXPECT_EQ(w.ValueDialogs[2]->Edit2->selectedText().toStdString(), "abc");
-    return r;
-  };
-  w.ElementButtons[6]->click();  // Vx, left open and then cancelled
-  EXPECT_EQ(std::tuple(typing.openAfter, E.p.warnings.back(), E.lamped.sgSourses.RowCount()),
-            std::tuple(std::vector<bool>{true},
-                       "Неверно задана полярность: «Полярность, + или -» = \"abc\" — не «+» и не «-». Введите + или -.",
-                       1));
+  w.ElementButtons[6]->click();  // Vx
+  EXPECT_EQ(std::tuple(typing.left, E.lamped.sgSourses.RowCount()), std::tuple(std::vector<QString>{"abc"}, 1));
+  EXPECT_NE(E.p.warnings.back().find("«Полярность, + или -» = \"abc\" — не «+» и не «-»"), std::string::npos);
   // The drawing's scale: a number above 0.
   typing = {{{"0", ""}, {"abc", ""}, {"0.001", ""}}, {}};
-  EXPECT_EQ(typing(*w.fmGetDWGUnit), int(QDialog::Accepted));
-  EXPECT_EQ(typing.openAfter, (std::vector<bool>{true, true, false}));
-  EXPECT_EQ(E.p.warnings.back(), "Неверно задан масштаб: «Чему равен один попугай в DWG-файле, м?» = \"abc\" — "
-                                 "не число. Введите длину одной единицы чертежа в метрах, больше 0, например 0.001.");
+  EXPECT_EQ(std::tuple(typing(*w.fmGetDWGUnit), typing.left),
+            std::tuple(int(QDialog::Accepted), std::vector<QString>{"0", "abc", "-"}));
+  EXPECT_NE(E.p.warnings.back().find("«Чему равен один попугай в DWG-файле, м?» = \"abc\" — не число"), std::string::npos);
 }
 
 TEST(EditorOps, MoveWithTablesReportsCellsLeftAndDeleteAllAsks) {

@@ -20,9 +20,6 @@
 #include "platform/help.h"
 #include "platform/shellchannel.h"
 #include "project/ui/TfmAbout.h"
-#include "project/ui/TfmLamped.h"
-#include "project/ui/TfmOutPoint.h"
-#include "project/ui/TfmVisual.h"
 #include "project/ui/TfmWaveLenCalc.h"
 #include "ui_fixture.h"
 
@@ -183,28 +180,4 @@ TEST(MainWindowDesktop, ChartsBringBackAMinimisedChartWindow) {
   ASSERT_TRUE(chart.isMinimized());
   QTest::mouseClick(prog.w.Button3, Qt::LeftButton);  // "Графики"
   EXPECT_TRUE(chart.isVisible() && !chart.isMinimized() && chart.isMaximized());
-}
-
-// Every window of the program, as it opens and at its smallest, fits a 1280 x 1024 screen
-// with a title bar and borders round it and a panel along one edge.
-TEST(ProgramWindows, FitAScreenOf1280By1024WithItsPanel) {
-  const QSize room(1280 - 2 * 4, 1024 - 40 - 30 - 4);
-  rvtest::Program p;
-  rv::TfmVisual visual(p.d);
-  rv::platform::HelpWindow help;
-  rv::TfmLamped lamped(p.d, p.w.Lamped(), p.prompter);
-  rv::TfmOutPoint outputs(p.d, p.w.Outputs(), p.prompter);
-  rv::TfmWaveLenCalc calc;
-  rv::TfmAbout about(rv::MakeVersionLabels("1.0"));
-  for (QWidget* w : std::initializer_list<QWidget*>{&p.w, &p.sw, &visual, &help, &lamped, &outputs, &calc, &about}) {
-    const QSize opened = w->size();
-    w->show();
-    QApplication::processEvents();
-    const QSize smallest = w->minimumSizeHint().expandedTo(w->minimumSize());
-    EXPECT_TRUE(opened.width() <= room.width() && opened.height() <= room.height() &&
-                smallest.width() <= room.width() && smallest.height() <= room.height())
-        << w->metaObject()->className() << " opens " << opened.width() << "x" << opened.height()
-        << ", at least " << smallest.width() << "x" << smallest.height();
-    w->hide();
-  }
 }

@@ -1,5 +1,6 @@
 // The signal window (offscreen): presets and the measurement shown, the spectrum drawn, the
 // preview interval, the signal file and the section "Signal".
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -13,6 +14,9 @@
 
 using namespace rv;
 using rvtest::WriteFile;
+using ::testing::FieldsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 namespace fs = std::filesystem;
 
 namespace {
@@ -147,63 +151,36 @@ TEST(TfmInputSourceWindow, PreviewIntervalAndBadTexts) {
   EXPECT_EQ(w.modified, 0);  // the program set these texts, not the user
 }
 
-// A value the run start refuses is not previewed as a signal: the refusal stands in the
-// curve's place and the curve of the values before goes, for every kind and the file; a
-// usable value brings the curve back.
+// A value the run start refuses is not previewed: the refusal stands in the curve's place, for
+// every kind and the file, and a usable value brings the curve back.
 TEST(TfmInputSourceWindow, PreviewShowsTheRunStartsRefusalInPlaceOfTheCurve) {
   Window w;
-  w.fm.SetRunTime([](int& steps, std::string& dT) {
-    steps = 1001;
-    dT = "0.01";  // 1/(2 dt) = 5e10 Hz
-  });
+  w.fm.SetRunTime([](int& steps, std::string& dT) { steps = 1001, dT = "0.01"; });  // 1/(2 dt) = 5e10 Hz
   w.fm.RadioButton1->setChecked(true);
-  ASSERT_TRUE(w.fm.ShowSignalClick());
-  ASSERT_FALSE(w.fm.PreviewX().empty());
-  auto refused = [&w] {
+  const auto view = [&w] {
     return std::tuple(w.fm.lbPreviewRefusal->isVisibleTo(&w.fm), w.fm.Chart1->isVisibleTo(&w.fm), w.fm.PreviewX().empty(),
-                      w.fm.Series1->data()->isEmpty());
+                      w.fm.Series1->data()->isEmpty(), w.fm.lbPreviewRefusal->text().toStdString());
   };
-  const auto shownRefused = std::tuple(true, false, true, true);
-  w.ed("edSinFreq")->setText("0");
-  EXPECT_FALSE(w.fm.ShowSignalClick());
-  EXPECT_EQ(refused(), shownRefused);
-  EXPECT_EQ(w.fm.PreviewRefusal().rfind("Сигнал «Синусоида»: «Частота, Гц:» = 0 — при нулевой частоте", 0), 0u)
-      << w.fm.PreviewRefusal();
-  EXPECT_EQ(w.fm.lbPreviewRefusal->text().toStdString(), w.fm.PreviewRefusal());
-  w.ed("edSinFreq")->setText("1e15");
-  EXPECT_FALSE(w.fm.ShowSignalClick());
-  EXPECT_NE(w.fm.PreviewRefusal().find("частота по модулю не меньше предела 1/(2·Δt) = 5E10 Гц"), std::string::npos)
-      << w.fm.PreviewRefusal();
-  w.ed("edSinFreq")->setText("1e9");
-  EXPECT_TRUE(w.fm.ShowSignalClick());
-  EXPECT_EQ(refused(), std::tuple(false, true, false, false));
-  EXPECT_EQ(w.fm.PreviewRefusal(), "");
-
-  // Every kind with a zero amplitude, and a parameter that is no number.
-  const std::pair<int, const char*> amplitudes[] = {
-      {SigSin, "edSinAmpl"},       {SigSlowSin, "edSlowSinAmpl"},     {SigGauss, "edGaussAmpl"},
-      {SigGaussRadio, "edGaussRadioAmpl"}, {SigExp, "edExpAmpl"}, {SigExpRadio, "edExpRadioAmpl"},
-      {SigBlackmanHarris, "edBlackmanAmpl"}, {SigSinXdivX, "edSinXdivXAmpl"}};
-  for (const auto& [kind, edit] : amplitudes) {
-    SCOPED_TRACE(edit);
-    w.kind(kind);
+  const auto refuses = [&](const char* edit, const char* text, const char* why) {
     const QString was = w.ed(edit)->text();
-    ASSERT_TRUE(w.fm.ShowSignalClick());
-    w.ed(edit)->setText("0");
-    EXPECT_FALSE(w.fm.ShowSignalClick());
-    EXPECT_EQ(refused(), shownRefused);
-    EXPECT_NE(w.fm.PreviewRefusal().find("сигнал равен нулю во все моменты времени"), std::string::npos);
-    w.ed(edit)->setText("x");
-    EXPECT_FALSE(w.fm.ShowSignalClick());
-    EXPECT_EQ(refused(), shownRefused);
-    EXPECT_NE(w.fm.PreviewRefusal().find("= \"x\""), std::string::npos) << w.fm.PreviewRefusal();
+    w.ed(edit)->setText(text);
+    EXPECT_FALSE(w.fm.ShowSignalClick()) << edit;
+    EXPECT_THAT(view(), FieldsAre(true, false, true, true, HasSubstr(why))) << edit;
     w.ed(edit)->setText(was);
+    EXPECT_TRUE(w.fm.ShowSignalClick());
+    EXPECT_EQ(std::tuple(view(), w.fm.PreviewRefusal()), std::tuple(std::tuple(false, true, false, false, ""), ""));
+  };
+  refuses("edSinFreq", "0", "Сигнал «Синусоида»: «Частота, Гц:» = 0 — при нулевой частоте");
+  for (const auto& [kind, edit] : std::initializer_list<std::pair<int, const char*>>{
+           {SigSin, "edSinAmpl"}, {SigSlowSin, "edSlowSinAmpl"}, {SigGauss, "edGaussAmpl"}, {SigGaussRadio, "edGaussRadioAmpl"},
+           {SigExp, "edExpAmpl"}, {SigExpRadio, "edExpRadioAmpl"}, {SigBlackmanHarris, "edBlackmanAmpl"}, {SigSinXdivX, "edSinXdivXAmpl"}}) {
+    w.kind(kind);
+    refuses(edit, "0", "сигнал равен нулю во все моменты времени");
+    refuses(edit, "x", "= \"x\"");
   }
-  // No signal file chosen: the run would take a zero signal.
+  // No signal file chosen: the run would take a zero signal. "Нет сигнала" is meant.
   w.kind(SigFromFile);
-  EXPECT_EQ(refused(), shownRefused);
-  EXPECT_EQ(w.fm.PreviewRefusal().rfind("Сигнал «Из файла»: имя файла не задано", 0), 0u) << w.fm.PreviewRefusal();
-  // "Нет сигнала" is chosen on purpose: nothing is refused.
+  EXPECT_THAT(view(), FieldsAre(true, false, true, true, StartsWith("Сигнал «Из файла»: имя файла не задано")));
   w.kind(SigNone);
   EXPECT_EQ(w.fm.PreviewRefusal(), "");
 }
