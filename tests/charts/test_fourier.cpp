@@ -47,21 +47,19 @@ double At(const SpectrumCurves& c, double f) {
   return NAN;
 }
 
-// The Fourier integral of a curve as drawn (X in ns), straight between its points, in
-// closed form segment by segment (long double); time counted from t0 seconds (a spectrum
-// counts it from its first sample: the first X as a float).
+// The Fourier integral of a curve as drawn (X in ns), straight between its points, segment by
+// segment in closed form; time counted from t0 s (a spectrum's first sample: its first X as a float).
 cplx DrawnTransform(const ChartSeries& g, double f, double t0) {
   std::vector<double> X, Y;
   TimeOrdered(g.X, g.Y, X, Y);
-  const long double w = 2 * std::numbers::pi_v<long double> * f;
-  const std::complex<long double> iw(0, w);
+  const std::complex<long double> iw(0, 2 * std::numbers::pi_v<long double> * f);
   std::complex<long double> sum = 0;
   for (std::size_t k = 0; k + 1 < X.size(); ++k) {
     const long double a = X[k] * 1e-9L - t0, b = X[k + 1] * 1e-9L - t0, ya = Y[k], yb = Y[k + 1];
     // ∫ (ya + m·(t−a))·e^(−iwt) dt, m the segment's slope, by parts; a vertical step adds nothing.
-    const std::complex<long double> ea = std::polar(1.0L, -w * a), eb = std::polar(1.0L, -w * b);
+    const std::complex<long double> ea = std::exp(-iw * a), eb = std::exp(-iw * b);
     if (b > a)
-      sum += w == 0 ? (ya + yb) / 2 * (b - a) : (ya * ea - yb * eb) / iw + (yb - ya) / (b - a) * (ea - eb) / (iw * iw);
+      sum += f == 0 ? (ya + yb) / 2 * (b - a) : (ya * ea - yb * eb) / iw + (yb - ya) / (b - a) * (ea - eb) / (iw * iw);
   }
   return {double(sum.real()), double(sum.imag())};
 }
@@ -112,10 +110,9 @@ TEST(Fourier, AnalyticSpectra) {
   EXPECT_NEAR(At(one, 0), 2, 1e-7);
 }
 
-// Every spectral command gives the Fourier integral of the curve as drawn, whatever its
-// steps, at a cost set by its points and the band; also in a band far above the curve's
-// main content, where what is left out is weighed against the band's peak. Times that
-// both rise and fall are refused, naming the curve.
+// Every spectral command gives the Fourier integral of the curve as drawn, whatever its steps, at
+// a cost set by its points and the band, also in a band far above its main content (what is left
+// out weighed against the band's peak). Times that both rise and fall are refused, by name.
 TEST(Fourier, SpectraAreTheTransformOfTheCurveAsDrawn) {
   auto pulse = [](double x) { return std::exp(-(x - 5) * (x - 5) / 2) + (x > 7.5 ? 0.5 : 0.0); };
   // 1500 points, one step a billionth of the others (0.5 V up within it); the same shaken

@@ -150,13 +150,12 @@ TEST_F(ChartSpectra, StopEndsLongSpectrum) {
   for (bool fft : {false, true}) {
     // A window timer clicks «Стоп» at the first progress shown: a busy machine only delays
     // the stop. The FFT's transform itself cannot be stopped; its progress comes as it samples.
-    bool stopped = false;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-      if (stopped || !w.lbProgress->text().startsWith("Преобразование Фурье - ")) return;
+      if (!w.lbProgress->text().startsWith("Преобразование Фурье - ")) return;
       EXPECT_EQ(std::tuple(w.btnStop->isVisible(), w.btnStop->toolTip(), w.menuBar()->isEnabled()),
                 std::tuple(true, QString(kStopFourier), false));
-      stopped = true;
+      watcher.stop();
       QTest::mouseClick(w.btnStop, Qt::LeftButton);
     });
     AnswerSpectrum({0}, [&](TfmSpectr& d) {
@@ -167,7 +166,7 @@ TEST_F(ChartSpectra, StopEndsLongSpectrum) {
       watcher.start(2);
     });
     w.mnSpectrClick();
-    ASSERT_TRUE(stopped) << "the spectrum ended before the stop";
+    ASSERT_FALSE(watcher.isActive()) << "the spectrum ended before the stop";
     EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
     EXPECT_EQ(std::tuple(w.model().SeriesCount(), w.menuBar()->isEnabled(), w.btnStop->isVisible()),
               std::tuple(1, true, false));  // no spectrum added after the stop
@@ -355,12 +354,10 @@ TEST_F(ChartSpectra, RebuildDefaultsGiveThePulseBack) {
 // spectrum, which goes on to the next graph, one written with falling times; by sum and clone.
 TEST_F(ChartSpectra, MixedTimesRefusedByName) {
   AddSine("mixed", 0.05);
-  AddSine("back", 0.05);
+  AddCurve("back", 100, 0, -0.1, [](double x) { return std::sin(0.1 * std::numbers::pi * x); });
   ChartModel& m = w.model();
   std::swap(m.Series[0].X[10], m.Series[0].X[500]);
   m.Series[0].Title.clear();  // as a file without a header leaves it
-  std::reverse(m.Series[1].X.begin(), m.Series[1].X.end());
-  std::reverse(m.Series[1].Y.begin(), m.Series[1].Y.end());
   AnswerSpectrum({0, 1}, [](TfmSpectr& d) { d.rbDFT->click(); });
   w.mnSpectrClick();
   EXPECT_GT(LastPeak(m), 0.5);  // the falling one's
