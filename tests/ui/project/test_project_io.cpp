@@ -339,15 +339,10 @@ TEST(ProjectCommands, NoToTheModelQuestionKeepsTheOpenProject) {
   }
   // A value damaged inside the project file: the same question names it, «Нет» keeps all.
   WriteFile(dir + "p.bin", good);
-  const size_t at = fdt.find("StepCount=") + 10;
-  WriteFile(dir + "p.fdt", fdt.substr(0, at) + "150?" + fdt.substr(fdt.find('\r', at)));
-  r.prompter.questions.clear();
+  WriteFile(dir + "p.fdt", std::string(fdt).insert(fdt.find("StepCount=") + 10, "?"));
   r.prompter.answers = {PromptButton::No, PromptButton::No};
   r.io.LoadProjectByName(dir + "p.fdt");
-  ASSERT_EQ(r.prompter.questions.size(), 2u);
-  EXPECT_EQ(r.prompter.questions[1].rfind("Файл проекта " + dir + "p.fdt поврежден: [Geometry] StepCount = \"150?\" не число.", 0),
-            0u) << r.prompter.questions[1];
-  EXPECT_TRUE(r.host.main == main);
-  EXPECT_EQ(std::tuple(r.host.fileName, r.host.d->Modified.load(), r.host.d->Space(10, 11, 12)),
-            std::tuple(dir + "current.fdt", 1, 7));
+  EXPECT_NE(r.prompter.questions.back().find("p.fdt поврежден: [Geometry] StepCount = \"?"), std::string::npos);
+  EXPECT_EQ(std::tuple(r.host.main == main, r.host.fileName, r.host.d->Space(10, 11, 12)),
+            std::tuple(true, dir + "current.fdt", 7));
 }
