@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "project/runvalues.h"
 #include "solver/lumped.h"
 #include "solver/numtext.h"
 

@@ -397,12 +397,6 @@ RunRefusal LowInductanceRefusal(const std::vector<InductorRow>& rows, const Indu
 
 }  // namespace
 
-std::string WhyLumpedValueUnusable(double v) {
-  return v == 0 ? "на ноль уравнение элемента делит, и поле заполнится бесконечностями"
-                : "элемент с отрицательным значением отдает энергию, и поле в расчете растет без "
-                  "ограничения";
-}
-
 LumpedRowsCheck CheckLumpedRows(const LampedTables& t, const SolverData& d) {
   LumpedRowsCheck check;
   for (const LumpedKind& k : kLumpedKinds) {
@@ -440,14 +434,12 @@ ElementArrays UsedRowEdges(const LampedTables& t, const SolverData& d) {
   auto fill = [&](const LumpedKind& k, auto& recs) {
     const StringGrid& g = t.*k.grid;
     recs.resize(size_t(g.RowCount() > 1 ? g.RowCount() - 1 : 0));
-    for (int r = 1; r < g.RowCount(); ++r) {
-      std::string why;
-      if (g.Cells(0, r).empty() || ReadRow(k, g, r, d, why) || !why.empty()) continue;
-      auto& rec = recs[size_t(r - 1)];
-      TryStrToInt(g.Cells(0, r), rec.X);
-      TryStrToInt(g.Cells(1, r), rec.Y);
-      TryStrToInt(g.Cells(2, r), rec.Z);
-      rec.Dir = UpperCaseText(g.Cells(4, r))[0];
+    for (const UsedRow& u : UsedRows(k, g, d)) {
+      auto& rec = recs[size_t(u.row - 1)];
+      rec.X = u.at[0];
+      rec.Y = u.at[1];
+      rec.Z = u.at[2];
+      rec.Dir = char('X' + u.axis);
     }
   };
   fill(kLumpedKinds[3], a.SparkGaps);

@@ -31,8 +31,6 @@ struct LumpedRowsCheck {
   int sourcesUsed = 0;         // rows of the sources table the run uses
 };
 LumpedRowsCheck CheckLumpedRows(const LampedTables& t, const SolverData& d);
-// Why a number an element's rule (UsableResistance and the others) refuses cannot be used.
-std::string WhyLumpedValueUnusable(double v);
 
 // The question before a run that leaves rows out (check.leftOut not empty).
 std::string RowsLeftOutQuestion(const LumpedRowsCheck& check);

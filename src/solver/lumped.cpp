@@ -22,6 +22,12 @@ bool UsableResistance(double R) { return std::isfinite(R) && R > 0; }
 bool UsableCapacitance(double C) { return std::isfinite(C) && C >= 0; }
 bool UsableInductance(double L) { return std::isfinite(L) && L > 0; }
 
+std::string WhyLumpedValueUnusable(double v) {
+  return v == 0 ? "на ноль уравнение элемента делит, и поле заполнится бесконечностями"
+                : "элемент с отрицательным значением отдает энергию, и поле в расчете растет без "
+                  "ограничения";
+}
+
 bool LumpedCellInside(const SolverData& d, int X, int Y, int Z) {
   return X >= 1 && Y >= 1 && Z >= 1 && X <= d.Nx - 1 && Y <= d.Ny - 1 && Z <= d.Nz - 1;
 }

@@ -130,6 +130,8 @@ LumpedClash FindLumpedClash(const SolverData& d, const ElementArrays& el);
 bool UsableResistance(double R);
 bool UsableCapacitance(double C);
 bool UsableInductance(double L);
+// Why a number those rules refuse cannot be used, for the messages that name it.
+std::string WhyLumpedValueUnusable(double v);
 
 // The inductor update's own stability bound. The update sums the edge's E, so it closes on
 // the Yee scheme as E(n+1) - 2 E(n) + E(n-1) = -(K + lambda P) E(n), K the grid's curl-curl
