@@ -1,12 +1,16 @@
 #include "project/mainsettings.h"
 
+#include "project/gridsettings.h"
+
 #include "solver/solverdata.h"
 
 namespace rv {
 
 MainSettings NewProjectSettings(const MainSettings& current) {
   MainSettings s;
-  s.eddT = current.eddT;
+  // The new project's own step: the limit of its cells (a step typed for the project left
+  // behind belongs to that project).
+  s.eddT = ComputeGridSettings(s, 1, 0).eddT;
   s.sePMLCount = current.sePMLCount;
   s.edpmlR = current.edpmlR;
   s.cbFarDiagram = current.cbFarDiagram;

@@ -62,6 +62,8 @@ LumpedRun::Edge MakeEdge(const SolverData& d, int X, int Y, int Z, char dir) {
   const tEdgeMaterial M = GetEdgeMaterial(d, X, Y, Z, kAxisLetter[e.Axis]);
   e.Ca = M.Ca;
   e.Cb = M.Cb;
+  e.Absorbs = M.Ca != 1 || M.DebyeCoef != 0 || M.DebyeDecay != 1;
+  e.Eps = M.DebyeDecay != 1 ? M.EpsInf : M.EpsStatic;
   return e;
 }
 
@@ -114,8 +116,10 @@ void LumpedRun::Clear() {
   Inductors.clear();
   GapEdges.clear(); SourceEdges.clear(); ResistorEdges.clear(); CapacitorEdges.clear();
   InductorEdges.clear();
-  SourcePower.clear(); ResistorPower.clear();
+  SourcePower.clear(); ResistorPower.clear(); CapacitorPower.clear(); InductorPower.clear();
+  GapPower.clear();
   joints_.clear();
+  gapHeld_.clear();
   nx_ = ny_ = nz_ = 0;
   skipped_ = 0;
 }
@@ -167,7 +171,6 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
   const LD inv = InvEta0, ts = d.TimeStep, c = LightSpeed;
   std::map<EdgeKey, size_t> at;
   std::vector<LD> B, K;
-  std::vector<int> members;
   auto joint = [&](const Edge& e, const auto& rec) -> size_t {
     const auto [it, added] = at.emplace(EdgeKey{e.Axis, rec.X, rec.Y, rec.Z}, joints_.size());
     if (added) {
@@ -177,9 +180,7 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
       joints_.push_back(j);
       B.push_back(0);
       K.push_back(0);
-      members.push_back(0);
     }
-    ++members[it->second];
     return it->second;
   };
   auto stepped = [](const Edge& e) { return e.Active && e.Axis >= 0; };
@@ -200,23 +201,26 @@ bool LumpedRun::Prepare(const SolverData& d, const ElementArrays& src, std::stri
   }
   for (size_t r = 0; r < Capacitors.size(); ++r) {
     const Edge& e = CapacitorEdges[r];
-    if (stepped(e)) K[joint(e, Capacitors[r])] += LD(Capacitors[r].Value) * LD(e.Len) / inv / LD(e.Area) * c;
+    if (!stepped(e)) continue;
+    const size_t j = joint(e, Capacitors[r]);
+    joints_[j].Capacitors.push_back(r);
+    K[j] += LD(Capacitors[r].Value) * LD(e.Len) / inv / LD(e.Area) * c;
   }
   for (size_t r = 0; r < Inductors.size(); ++r) {
     const Edge& e = InductorEdges[r];
     if (stepped(e))
       joints_[joint(e, Inductors[r])].Inductors.push_back({r, InductorFactor(e.Len, e.Area, d.TimeStep, Inductors[r].L)});
   }
-  SourcePower.assign(VoltageSources.size(), NAN);
-  ResistorPower.assign(Resistors.size(), NAN);
+  SourcePower.assign(VoltageSources.size(), 0);
+  ResistorPower.assign(Resistors.size(), 0);
+  CapacitorPower.assign(Capacitors.size(), 0);
+  InductorPower.assign(Inductors.size(), 0);
+  GapPower.assign(SparkGaps.size(), 0);
+  gapHeld_.assign(SparkGaps.size(), 0);
   for (size_t j = 0; j < joints_.size(); ++j) {
     Joint& J = joints_[j];
     J.Den = 1 + K[j] + B[j];
     J.Keep = (1 + K[j] - B[j]) / J.Den;
-    J.Shared = members[j] > 1;
-    if (!J.Shared) continue;
-    for (const auto& s : J.Sources) SourcePower[s.first] = 0;
-    for (const size_t r : J.Resistors) ResistorPower[r] = 0;
   }
 
   // A gap holds its edge alone: one that shares it is left out.
@@ -261,6 +265,8 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
 
   const LD inv = InvEta0;
   const double courant[3] = {d.CourantX, d.CourantY, d.CourantZ};
+  const bool power = d.SAROn && Step >= d.SARDelay;
+  const double dtSec = double(d.TimeStep) / double(LightSpeed);
 
   // Spark gaps: a broken-down gap holds its edge at 0 for the rest of the run.
   for (size_t r = 0; r < SparkGaps.size(); ++r) {
@@ -277,7 +283,11 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
       g.Fired = 1;
       if (e.Axis >= 0) {
         float& E = EdgeE(d, e.Axis, g.X, g.Y, g.Z);
+        const double before = E;
         E = float(LD(courant[e.Axis]) * LD(E) / 500000 / std::sqrt(2.0L));
+        // The spark takes the energy of the field it removes, as the power sums count it.
+        if (power)
+          GapPower[r] += e.Eps * e.Area * e.Len * (before * before - double(E) * double(E)) / 2 / dtSec;
       }
     }
   }
@@ -286,7 +296,6 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
   // adds nothing to any value, and terms a kind leaves out are exact: with one element on
   // the edge the update keeps the bits of that element's own formula.
   const LD V = SourceEdges.empty() ? 0 : SourceValue(signal, false, d.CurTime);
-  const bool power = d.SAROn && Step >= d.SARDelay;
   if (Step == 0)
     for (tInductor& s : Inductors) s.Accum = 0;
   for (const Joint& j : joints_) {
@@ -296,15 +305,54 @@ bool LumpedRun::Update(SolverData& d, const ISignal* signal, int Step) {
     for (const auto& [r, alpha] : j.Sources) drive += (VoltageSources[r].Polarity == '-' ? -1 : 1) * V * alpha;
     for (const auto& [r, lambda] : j.Inductors) held += -(lambda * LD(Inductors[r].Accum));
     E = float(drive / j.Den + j.Keep * LD(j.OldE) + C / inv / j.Den + held / j.Den);
-    for (const auto& [r, lambda] : j.Inductors) Inductors[r].Accum = float(LD(Inductors[r].Accum) + LD(E));
-    if (!j.Shared || !power) continue;
-    // Each branch's power at the edge's voltage averaged over the step, as the edge's sum.
-    const double U = (double(j.OldE) + double(E)) / 2 * j.Len;
-    for (const auto& [r, alpha] : j.Sources) {
-      const tVoltageSource& s = VoltageSources[r];
-      SourcePower[r] += U * (U - (s.Polarity == '-' ? -1 : 1) * double(V)) / s.R;
+    if (power) {
+      // Each branch's current at mid-step times the edge's voltage averaged over the step,
+      // as the edges' sums take theirs. The inductor's current is the one the update used.
+      const double U = (double(j.OldE) + double(E)) / 2 * j.Len;
+      for (const auto& [r, alpha] : j.Sources) {
+        const tVoltageSource& s = VoltageSources[r];
+        SourcePower[r] += U * (U - (s.Polarity == '-' ? -1 : 1) * double(V)) / s.R;
+      }
+      for (const size_t r : j.Resistors) ResistorPower[r] += U * U / Resistors[r].Value;
+      for (const size_t r : j.Capacitors)
+        CapacitorPower[r] += U * Capacitors[r].Value * (double(E) - double(j.OldE)) * j.Len / dtSec;
+      for (const auto& [r, lambda] : j.Inductors)
+        InductorPower[r] += U * j.Len * dtSec * double(Inductors[r].Accum) / Inductors[r].L;
     }
-    for (const size_t r : j.Resistors) ResistorPower[r] += U * U / Resistors[r].Value;
+    for (const auto& [r, lambda] : j.Inductors) Inductors[r].Accum = float(LD(Inductors[r].Accum) + LD(E));
+  }
+  return true;
+}
+
+double LumpedRun::OtherPower() const {
+  double p = 0;
+  for (const auto* v : {&CapacitorPower, &InductorPower, &GapPower})
+    for (const double x : *v) p += x;
+  return p;
+}
+
+int LumpedRun::OtherCount() const {
+  int n = 0;
+  for (const auto* v : {&GapEdges, &CapacitorEdges, &InductorEdges})
+    for (const Edge& e : *v) n += e.Active && e.Axis >= 0;
+  return n;
+}
+
+bool LumpedRun::SettlePower(SolverData& d) const {
+  const int nx = nx_, ny = ny_, nz = nz_;
+  for (const t3DSpaceArray* a : {&d.PowerX, &d.PowerY, &d.PowerZ})
+    if (a->len1() != nx + 1 || a->len2() != ny + 1 || a->len3() != nz + 1) return false;
+  auto sum = [&d](int axis, int X, int Y, int Z) -> float& {
+    return axis == 0 ? d.PowerX(X, Y, Z) : axis == 1 ? d.PowerY(X, Y, Z) : d.PowerZ(X, Y, Z);
+  };
+  for (const Joint& j : joints_) sum(j.Axis, j.X, j.Y, j.Z) = 0;
+  for (size_t r = 0; r < SparkGaps.size(); ++r) {
+    const Edge& e = GapEdges[r];
+    if (!e.Active || e.Axis < 0) continue;
+    const tSparkGap& g = SparkGaps[r];
+    float& p = sum(e.Axis, g.X, g.Y, g.Z);
+    if (!g.Fired && e.Absorbs) gapHeld_[r] = p;
+    else p = gapHeld_[r];
   }
   return true;
 }

@@ -66,11 +66,24 @@ public:
   std::vector<tLumpedElement> Capacitors;
   std::vector<tInductor> Inductors;
 
-  // The power of each source's and resistor's own branch, W, summed over the steps whose
-  // absorbed power adds up (SAROn, from step SARDelay) as the edges' sums are: kept for a
-  // record whose edge other elements share, where the edge's sum holds theirs too; NaN for
-  // a record alone on its edge. A source's is negative while it delivers.
-  std::vector<double> SourcePower, ResistorPower;
+  // The power each element takes, W, summed over the steps whose absorbed power adds up
+  // (SAROn, from step SARDelay) as the edges' sums are; one per record, 0 for a record the
+  // run does not step. A branch's own power at its edge's voltage averaged over the step
+  // (a source's is negative while it delivers); a spark gap's is the field energy it
+  // removes from its edge when it fires. Capacitors and inductors only store energy: theirs
+  // is the change of what they hold.
+  std::vector<double> SourcePower, ResistorPower, CapacitorPower, InductorPower, GapPower;
+  // Of the capacitors, inductors and spark gaps together, and how many of them the run steps.
+  double OtherPower() const;
+  int OtherCount() const;
+
+  // An element's edge power is its element's, never its surroundings': after the step's
+  // power was added to the edges' sums (and before symmetry faces copy them), the edges of
+  // sources, resistors, capacitors and inductors keep no sum (their update sets the edge as
+  // vacuum beside the elements, so no material loses power there), and a spark gap's edge
+  // keeps its material's sum from before the gap fired (none for a lossless material).
+  // False, changing nothing, on power arrays of another grid.
+  bool SettlePower(SolverData& d) const;
 
   // A record's place on the grid, one per record of the arrays above (same order).
   struct Edge {
@@ -79,6 +92,8 @@ public:
     double Len = 0;        // cell size along Dir
     double Area = 0;       // product of the two other cell sizes
     float Ca = 1, Cb = 0;  // E-update coefficients of the edge
+    bool Absorbs = false;  // its material's own E update loses energy (as the power sums take it)
+    double Eps = 0;        // the permittivity its E update steps with, F/m
   };
   std::vector<Edge> GapEdges, SourceEdges, ResistorEdges, CapacitorEdges, InductorEdges;
 
@@ -98,11 +113,13 @@ private:
     std::vector<std::pair<size_t, long double>> Sources;    // record, alpha
     std::vector<std::pair<size_t, long double>> Inductors;  // record, lambda
     std::vector<size_t> Resistors;                          // records
-    bool Shared = false;   // more than one record on the edge
+    std::vector<size_t> Capacitors;                         // records
     double Len = 0;        // the edge's length
     float OldE = 0;        // the edge's E before this step's E update (KeepEdges)
   };
   std::vector<Joint> joints_;
+  // A spark gap's edge sum while it had not fired (its material's, when that absorbs).
+  mutable std::vector<float> gapHeld_;
 
   int nx_ = 0, ny_ = 0, nz_ = 0;
   int skipped_ = 0;

@@ -73,7 +73,8 @@ bool SymFace(const SolverData& d, int f) { return d.SymEFace[f] || d.SymHFace[f]
 
 }  // namespace
 
-bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion) {
+bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion,
+                     const std::function<bool(SolverData&)>& settle) {
   if (!Enabled) return true;
   if (!ArraysMatch(d)) return false;
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
@@ -129,6 +130,7 @@ bool AccumulatePower(SolverData& d, bool Enabled, const StepFusion* fusion) {
     }, ParallelGrid(nx, ny, nz));
   }
 
+  if (settle && !settle(d)) return false;
   // The faces of a symmetry plane carry what the first inner layer carries.
   t3DSpaceArray &PX = d.PowerX, &PY = d.PowerY, &PZ = d.PowerZ;
   if (SymFace(d, FaceY1)) { CopyLayerY(PX, 1, 2, nx - 1, nz); CopyLayerY(PZ, 1, 2, nx, nz - 1); }
@@ -220,23 +222,48 @@ bool PowerSumsFinite(const SolverData& d) {
   return true;
 }
 
-bool ComputeSAR(SolverData& d) {
+bool ComputeSAR(SolverData& d, const tSpace* space, const std::array<tLayer, MaxLayers>* layers) {
   d.SARCell.free();
+  const tSpace& model = space ? *space : d.Space;
+  const std::array<tLayer, MaxLayers>& mats = layers ? *layers : d.Layers;
+  // Which materials lose energy as the run stepped them (conductive, or dispersive in a
+  // run with polar dielectrics); empty and switched-off cells are vacuum.
+  std::array<bool, MaxLayers> lossy{};
+  for (size_t m = 1; m < mats.size(); ++m) {
+    const tLayer& L = mats[m];
+    lossy[m] = L.On && (L.Sigma > 0 || (d.PolarDielectrics && L.Tau > 0 && L.EpsStatic != L.EpsInf));
+  }
+  auto absorbs = [&](int i, int j, int k) {
+    if (!model.inside(i, j, k)) return false;
+    const int m = model(i, j, k);
+    return m < MaxLayers && lossy[size_t(m)];
+  };
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
   const int steps = d.CurStep - d.SARDelay;
   if (steps < 1 || nx < 2 || ny < 2 || nz < 2 || !PowerArraysMatch(d)) return false;
   if (!d.SARCell.allocate(nx + 1, ny + 1, nz + 1)) return false;
   t3DSpaceArray& S = d.SARCell;
 
-  // An edge's power goes to the four cells round it, each weighted by the power of the
-  // edge of the same axis diagonally opposite inside that cell; equal shares when all
-  // four weights are 0.
+  // An edge's power is the loss of the materials round it: it goes to those of its four
+  // cells whose material loses energy, each weighted by the power of the edge of the same
+  // axis diagonally opposite inside that cell, in equal shares when those weights are 0.
+  // A cell of a lossless material gets none; an edge with no such cell round it loses
+  // nothing (its sum is the field energy it holds, or was kept for a reader).
   struct Cell { int i, j, k; };
-  auto share = [&S](float P, const Cell (&c)[4], const float (&w)[4]) {
+  auto share = [&S, &absorbs](float P, const Cell (&c)[4], const float (&weight)[4]) {
+    float w[4];
+    int count = 0;
+    for (int n = 0; n < 4; ++n) {
+      const bool on = absorbs(c[n].i, c[n].j, c[n].k);
+      w[n] = on ? weight[n] : 0.0f;
+      count += on;
+    }
+    if (count == 0) return;
     const float W = w[0] + w[1] + w[2] + w[3];
     for (int n = 0; n < 4; ++n) {
+      if (!absorbs(c[n].i, c[n].j, c[n].k)) continue;
       float& s = S(c[n].i, c[n].j, c[n].k);
-      const double part = W == 0 ? double(P) / 4 : double(P) * double(w[n]) / double(W);
+      const double part = W == 0 ? double(P) / count : double(P) * double(w[n]) / double(W);
       s = float(double(s) + part);
     }
   };

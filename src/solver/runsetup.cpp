@@ -37,13 +37,12 @@ bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const
   k.Wave.Signal = signal;
   if (!k.Cache.Build(d, err)) return false;
   const bool ok = k.Lumped.Prepare(d, elements, err);
-  // The rows of the element edges keep the plain step (the elements rewrite their E), and
-  // the reports read the power sums of those edges.
+  // The rows of the element edges keep the plain step (the elements rewrite their E). Their
+  // power is the elements' own (LumpedRun::SettlePower): no sum of theirs is read.
   std::vector<std::array<int, 3>> rows;
   std::vector<std::array<int, 4>> read;
-  ForEachElementEdge(k.Lumped, [&](const LumpedRun::Edge& e, int X, int Y, int Z) {
+  ForEachElementEdge(k.Lumped, [&](const LumpedRun::Edge& e, int X, int Y, int) {
     rows.push_back({e.Axis, X, Y});
-    read.push_back({e.Axis, X, Y, Z});
   });
   k.Fusion.SetPlainRows(d, rows);
   k.Fusion.WatchFinite = true;
@@ -148,7 +147,9 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   h.ShiftRTABCLevels = [D, K] { Check(ShiftRTABCLevels(*D, K->Wave), "RT-ABC"); };
   h.ApplyPEC = [D, K] { Check(ApplyPEC(*D, &K->Fusion), "PEC"); };
   h.AccumulatePower = [D, K](bool enabled) {
-    Check(AccumulatePower(*D, enabled, &K->Fusion), "SAR");
+    Check(AccumulatePower(*D, enabled, &K->Fusion,
+                          [K](SolverData& s) { return K->Lumped.SettlePower(s); }),
+          "SAR");
   };
   return h;
 }

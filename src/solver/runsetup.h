@@ -34,8 +34,8 @@ struct RunKernels {
 
 // Builds the coefficient cache and the run's lumped elements from d (grid, model, object
 // box, TimeStepSec, PolarDielectrics set) and a copy of the element arrays. With SAROn, the
-// run adds up absorbed power on the edges of absorbing materials, the lumped elements' edges
-// and those of k.PowerReadCells. False, with a
+// run adds up absorbed power on the edges of absorbing materials and those of
+// k.PowerReadCells; the lumped elements keep their edges' power (LumpedRun::SettlePower). False, with a
 // message, when the cache cannot be built or a lumped element has an unusable value.
 bool PrepareRunKernels(const SolverData& d, const ElementArrays& elements, const ISignal* signal,
                        RunKernels& k, std::string* err = nullptr);

@@ -271,7 +271,7 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     for (int m = 1; m <= 254; ++m) totalMass += cellsOf(m) * md.Layers[size_t(m)].Density * V;
     f.Line("Полная масса объекта, кг: " + G(totalMass));
 
-    if (!ComputeSAR(d) || d.SARCell.len1() < nx + 1 || d.SARCell.len2() < ny + 1 ||
+    if (!ComputeSAR(d, &md.Space, &md.Layers) || d.SARCell.len1() < nx + 1 || d.SARCell.len2() < ny + 1 ||
         d.SARCell.len3() < nz + 1) {
       f.Close();
       err = "Не удалось вычислить SAR (нет памяти или массивов расчета)";
@@ -313,9 +313,14 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
 
     f.Line("   ИСТОЧНИКИ НАПРЯЖЕНИЯ ");
     float sourceSum = 0;
-    // The element's own branch where its edge is shared, else the edge's sum.
-    auto own = [](const std::vector<double>* v, size_t r, double& P) {
-      if (v && r < v->size() && !std::isnan((*v)[r])) P = (*v)[r];
+    // Element power the edges' sums do not hold (the run keeps it with the elements).
+    double offEdges = 0;
+    // The element's own power where the run kept it, else the edge's sum.
+    auto own = [&offEdges](const std::vector<double>* v, size_t r, double& P) {
+      if (v && r < v->size() && !std::isnan((*v)[r])) {
+        P = (*v)[r];
+        offEdges += P;
+      }
     };
     if (in.Sources)
       for (size_t rec = 0; rec < in.Sources->size(); ++rec) {
@@ -329,12 +334,16 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
         f.Line("Выработанная мощность, Вт " + G(-P / n));
         sourceSum = float(double(sourceSum) + P / n);
       }
+    float elementSum = 0;
+    int resistors = 0;
     if (in.Resistors)
       for (size_t rec = 0; rec < in.Resistors->size(); ++rec) {
         const tLumpedElement& r = (*in.Resistors)[rec];
         double P = 0;
         if (!ElementPower(d, r.X, r.Y, r.Z, r.Dir, P)) continue;
         own(in.ResistorPower, rec, P);
+        elementSum = float(double(elementSum) + P / n);
+        ++resistors;
         f.Line("");
         f.Line(std::string("Резистор по ") + r.Dir + ": R=" + G(r.Value) + " Ом " + "(" + I(r.X) +
                "," + I(r.Y) + "," + I(r.Z) + "):");
@@ -347,22 +356,29 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     float layerSum = 0;
     for (int m = 1; m <= layerCount; ++m)
       layerSum = float(double(layerSum) + S.LayerPower[size_t(m)]);
+    offEdges += in.OtherPower;
+    elementSum = float(double(elementSum) + in.OtherPower / n);
+    const bool elements = resistors > 0 || in.OtherCount > 0;
     f.Line("Выработанная источниками мощность, Вт: " + G(-sourceSum));
     f.Line("Поглощенная в объекте мощность, Вт: " + G(layerSum));
-    f.Line("Излученная за пределы объёма мощность, Вт: " + G(-(double(layerSum) + sourceSum)));
-    const double B = double(totalEnergy) / dtSec / n;
+    if (elements)
+      f.Line("Поглощенная резисторами и другими элементами мощность, Вт: " + G(elementSum));
+    const double radiated = -(double(layerSum) + sourceSum + elementSum);
+    f.Line("Излученная за пределы объёма мощность, Вт: " + G(radiated));
+    // The volume's balance: every edge's sum and the elements' power kept off the edges.
+    const double B = double(totalEnergy) / dtSec / n + offEdges / n;
     f.Line("Баланс по объему, Вт: " + G(B));
     // The error is a share of the sources' power: with none delivered (a plane-wave run, a
     // source without signal) there is nothing to take the share of.
     float balanceError = NAN;
     if (sourceSum != 0) {
-      balanceError = float((B - (double(layerSum) + double(sourceSum))) / sourceSum * 100);
+      balanceError = float((B - (double(layerSum) + double(sourceSum) + elementSum)) / sourceSum * 100);
       f.Line("Ошибка, %: " + FormatFixed(std::fabs(balanceError), 5, 1));
       // What the error holds: the energy still stored in the volume is not part of it.
-      f.Line("   Ошибка - мощность, накопленная на ребрах сверх поглощенной в слоях и выработанной");
-      f.Line("источниками, в долях от выработанной: мощность резисторов и других элементов, кроме");
-      f.Line("источников, и поглощение на ребрах, доставшееся пустым ячейкам; остальное - округление");
-      f.Line("сумм. Волн, оставшихся в объеме к концу счета, она не показывает");
+      f.Line("   Ошибка - мощность, накопленная на ребрах сверх поглощенной в слоях и элементах");
+      f.Line("и выработанной источниками, в долях от выработанной: суммы ребер ячеек вывода P");
+      f.Line("в материалах без потерь и округление сумм. Волн, оставшихся в объеме к концу счета,");
+      f.Line("она не показывает");
     } else {
       f.Line("Ошибка, %: не определена (источники напряжения не выработали мощности, а ошибка "
              "считается в долях от нее)");
@@ -372,6 +388,8 @@ bool WriteSARReports(SolverData& d, const SarReportInput& in, std::string& err,
     if (!f.Close()) return false;
     S.SourcePowerSum = sourceSum;
     S.LayerPowerSum = layerSum;
+    S.ElementPowerSum = elementSum;
+    S.Radiated = radiated;
     S.VolumeBalance = B;
     S.BalanceError = balanceError;
   }

@@ -55,11 +55,15 @@ struct SarReportInput {
   const std::vector<tVoltageSource>* Sources = nullptr;
   const std::vector<tLumpedElement>* Resistors = nullptr;
   SarModel Model;
-  // Per record of Sources and Resistors, the power of the element's own branch summed as
-  // the edges' sums, for one whose edge other elements share (that edge's sum holds theirs
-  // too); NaN, or no array: the edge's sum is the element's.
+  // Per record of Sources and Resistors, the element's own power summed as the edges' sums
+  // (LumpedRun keeps it; the run leaves no sum on an element's edge). NaN, or no array: the
+  // edge's sum is the element's.
   const std::vector<double>* SourcePower = nullptr;
   const std::vector<double>* ResistorPower = nullptr;
+  // The power of the run's capacitors, inductors and spark gaps, summed as the edges' sums,
+  // and how many of them the run stepped.
+  double OtherPower = 0;
+  int OtherCount = 0;
 };
 
 // The figures of the power balance, as written.
@@ -68,6 +72,8 @@ struct SarSummary {
   float TotalEnergy = 0;                       // J, all edges
   float SourcePowerSum = 0;                    // W (negative: delivered)
   float LayerPowerSum = 0;                     // W
+  float ElementPowerSum = 0;                   // W, the other elements' (resistors and the rest)
+  double Radiated = 0;                         // W, as written
   double VolumeBalance = 0;                    // W
   float BalanceError = 0;                      // per cent, signed; NaN when the sources delivered nothing
 };

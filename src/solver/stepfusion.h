@@ -20,8 +20,7 @@ class EdgeCoefCache;
 
 // The edges whose absorbed power a run adds up, as runs along z of the rows the E pass
 // updates: the edges of materials that absorb (their E update loses energy: Ca != 1, or a
-// dispersive medium) and the edges something reads the sums of (a lumped element's edge, an
-// output's cell). Elsewhere the sum would only be the stored energy's change, so it is left
+// dispersive medium) and the edges something reads the sums of (an output's cell). Elsewhere the sum would only be the stored energy's change, so it is left
 // at 0 and the pass does not touch those arrays. Not built: every edge adds up.
 class PowerSpans {
 public:

@@ -31,7 +31,9 @@ StepHooks PlainHooks(SolverData& d, RunKernels& k) {
   h.SaveMurPlanes = [&d, &k] { ASSERT_TRUE(SaveMurPlanes(d, k.Wave)); };
   h.ApplyPEC = [&d] { ASSERT_TRUE(ApplyPEC(d)); };
   // Nothing folded (k.Fusion is never set for a step here): only the run's power edges.
-  h.AccumulatePower = [&d, &k](bool on) { ASSERT_TRUE(AccumulatePower(d, on, &k.Fusion)); };
+  h.AccumulatePower = [&d, &k](bool on) {
+    ASSERT_TRUE(AccumulatePower(d, on, &k.Fusion, [&k](SolverData& s) { return k.Lumped.SettlePower(s); }));
+  };
   return h;
 }
 
@@ -104,7 +106,8 @@ TEST(StepIdentity, DefaultItemsGiveThePlainStepsBitsOnOneAndEightThreads) {
 }
 
 // Power is added up only on edges of absorbing materials and on edges something reads (an
-// element's edge, an output's cell): those sums keep the bits of a run adding up every edge,
+// output's cell; the elements keep their edges' power): those sums keep the bits of a run
+// adding up every edge,
 // and an edge of a lossless medium, whose sum is only its stored energy's change, stays 0.
 TEST(StepIdentity, PowerSumsWhereAbsorbedOrReadMatchARunOverEveryEdge) {
   for (const bench::RunCase& c : bench::kRunCases) {

@@ -605,10 +605,11 @@ void TfmNew3dMain::mnNewProjectClick() {
 
   NewProjectModel(d_);
 
-  // The step stays as it was while the new grid can carry it; where it cannot, that is said.
-  announceStep_ = true;
+  // The new project's step is the limit of its cells; the step it replaces is named.
+  const std::string oldStep = S(eddT->text());
+  typedStep_.clear();
   WriteSettings(NewProjectSettings(ReadSettings()));
-  announceStep_ = false;
+  const std::string step = S(eddT->text());
   // The live view's and the editor's view of a new project.
   VizualSettings v = GetVizual();
   v.spX = v.spY = v.spZ = 25;
@@ -628,6 +629,11 @@ void TfmNew3dMain::mnNewProjectClick() {
   memoProjectNote->clear();
   TabSheet2Show();
   d_.Modified = 0;
+  if (!oldStep.empty() && step != oldStep) {
+    AddToJournal("Новый проект: шаг по времени " + step + " нс — предел устойчивости его ячеек (был " +
+                 oldStep + " нс).");
+    stepNote_ = journalNote_;
+  }
 }
 
 void TfmNew3dMain::mnHistoryClick() {

@@ -353,6 +353,8 @@ EndOfRunReport TfmNew3dMain::FinishRunWork(const RunOutcome& o) {
     in.Sar.Resistors = &kernels_->Lumped.Resistors;
     in.Sar.SourcePower = &kernels_->Lumped.SourcePower;
     in.Sar.ResistorPower = &kernels_->Lumped.ResistorPower;
+    in.Sar.OtherPower = kernels_->Lumped.OtherPower();
+    in.Sar.OtherCount = kernels_->Lumped.OtherCount();
   }
   if (features_.FinishFarField)
     in.SaveFarField = [this](std::string& message) {

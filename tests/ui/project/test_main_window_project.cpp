@@ -71,11 +71,11 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
             std::tuple(0, "Ravelin - proj.fdt", true, dir + "proj.fdt"));
   EXPECT_NE(ReadFile(dir + "proj.fdt").find("dT=0.0018\r\n"), std::string::npos);
 
-  // A new project puts everything back to the defaults, the signal to a sine; the typed
-  // step stays, the new grid carrying it.
+  // A new project puts everything back to the defaults, the signal to a sine and the step
+  // to the limit of its cells.
   w.mnNewProjectClick();
   EXPECT_TRUE(p.prompter.questions.empty());  // nothing unsaved: no question
-  EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, "0.0018", SigSin, SigSin));
+  EXPECT_EQ(Pages(p), std::tuple(50, BorderMur, false, limit, SigSin, SigSin));
   EXPECT_EQ(Caption(w), "Ravelin - Новый проект.fdt");  // the file's name, as a loaded one's
   // It goes beside the last project, not among the program's files.
   EXPECT_EQ(std::tuple(w.ProjectFileName(), p.d.ResultDir),
@@ -370,14 +370,24 @@ TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   w.mnDoubleVolumClick();
   EXPECT_EQ(step(), std::tuple("0.00045", "Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — 0.00045 нс "
                                           "вместо 0.0009 нс; число шагов 200."));
-  // A new project's cells carry the step; the sizes set one by one on the way do not count.
-  w.edX->setText("1");
-  for (QLineEdit* e : {w.edY, w.edZ}) e->setText("0.001");
-  w.eddT->setText("0.002356");  // above the limit of cells 0.01 x 0.001 x 0.001
-  w.StatusBar1->clearMessage();
+  // A new project has its own step, the limit of its cells, whatever the project before
+  // had (cells of 1 mm lowered it to theirs); the change is said.
+  for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.001");
+  w.eddT->setText("0.01");
+  w.PageControl1->setCurrentWidget(w.TabSheet2);
+  w.PageControl1->setCurrentWidget(w.TabSheet1);
+  const std::string small = w.eddT->text().toStdString();
+  ASSERT_EQ(small.rfind("0.00192583", 0), 0u);
   p.prompter.answers = {PromptButton::No};
   w.mnNewProjectClick();
-  EXPECT_EQ(step(), std::tuple("0.002356", ""));
+  EXPECT_EQ(step(), std::tuple(limit.toStdString(), "Новый проект: шаг по времени " + limit.toStdString() +
+                                                        " нс — предел устойчивости его ячеек (был " + small + " нс)."));
+  EXPECT_EQ(w.Label33->text().toStdString(), "Конечное время: 1.9258 нс");
+  // A step typed in the new project stays through its changes.
+  w.eddT->setText("0.01");
+  w.ComboBox2->setCurrentIndex(BorderPEC);
+  w.spX->setValue(30);
+  EXPECT_EQ(w.eddT->text(), "0.01");
 }
 
 // The preview refuses what the run would with the main window's step, and the page «Источник»
