@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "charts/fourier.h"
@@ -396,10 +397,12 @@ std::string PulseFault(const SignalSettings& s, const SignalRunUse& u) {
   if (ZeroAtSteps(s, u, 0))
     return "во все моменты шагов расчета (шаг по времени " + Ns(u.StepSec) + ") сигнал равен нулю: импульс короче шага";
   const PulseShape pulse = ShapeOf(s, double(u.StepCount) * u.StepSec);
-  if (!pulse.at) return "";
-  const long long m = LastStep(u, pulse.last);
-  const EnergyShares e = SampledEnergy(pulse.at, 0, m, u.StepSec, pulse.energy((double(m) + 0.5) * u.StepSec));
-  if (e.Unresolved()) return ShortPulse(e, u);
+  long long m = u.StepCount;  // kinds without a pulse: their first window
+  if (pulse.at) {
+    m = LastStep(u, pulse.last);
+    const EnergyShares e = SampledEnergy(pulse.at, 0, m, u.StepSec, pulse.energy((double(m) + 0.5) * u.StepSec));
+    if (e.Unresolved()) return ShortPulse(e, u);
+  }
   const long long n = std::clamp(m + 1, kMinWindowSteps, kWindowSteps);
   const Gap g = SpectrumGap([&](double t) { return EvaluateSignal(s, t); }, 0, n, u.StepSec);
   return g.Share() > kSpectrumGap ? GapText(g, u) : "";
@@ -415,8 +418,12 @@ double* ParamOf(SignalParams& p, std::string_view edit) {
   if (edit == "edExp_b") return &p.Exp_b;
   if (edit == "edExpRadio_a") return &p.ExpRadio_a;
   if (edit == "edExpRadio_b") return &p.ExpRadio_b;
+  if (edit == "edSinFreq") return &p.SinFreq;
+  if (edit == "edSinXdivXFreq") return &p.SinXdivXF;
   return nullptr;
 }
+// What the edit shows of its field: Sin(X)/X keeps twice its frequency.
+double ShownPerField(std::string_view edit) { return edit == "edSinXdivXFreq" ? 0.5 : 1; }
 
 // The least change of one edit (a length up, a rate down) that the run's steps carry, by
 // bisection on the same checks; 0 when none within 2^40 of the value does.
@@ -424,8 +431,10 @@ double LeastPassing(const SignalSettings& s, const SignalRunUse& u, const char* 
   SignalSettings t = s;
   double* field = ParamOf(t.Params, edit);
   if (!field || !(*field != 0)) return 0;
-  const double v = *field;
-  const bool rate = edit[2] == 'E';  // edExp…: the pulse lengthens as the rate falls
+  const double v = *field, unit = ShownPerField(edit);
+  // Rates and frequencies go down, lengths up.
+  const bool rate = std::string_view(edit).find("Exp") != std::string_view::npos ||
+                    std::string_view(edit).find("Freq") != std::string_view::npos;
   auto passes = [&](double lambda) {
     *field = rate ? v / lambda : v * lambda;
     return PulseFault(t, u).empty();
@@ -441,14 +450,14 @@ double LeastPassing(const SignalSettings& s, const SignalRunUse& u, const char* 
   }
   // Shown to 3 digits, rounded the safe way, and checked as shown.
   for (int i = 0; i < 8; ++i) {
-    const double x = rate ? v / hi : v * hi;
+    const double x = (rate ? v / hi : v * hi) * unit;
     const double e = std::pow(10.0, std::floor(std::log10(std::fabs(x))) - 2);
     const double shown = (rate ? std::floor(std::fabs(x) / e) : std::ceil(std::fabs(x) / e)) * e * (x < 0 ? -1 : 1);
-    *field = shown;
+    *field = shown / unit;
     if (PulseFault(t, u).empty()) return shown;
     hi *= 1.001;
   }
-  return rate ? v / hi : v * hi;
+  return (rate ? v / hi : v * hi) * unit;
 }
 
 // The refusal of a pulse the steps cannot carry: which edit to change, which way and to
@@ -464,7 +473,7 @@ RunRefusal PulseRefusal(const SignalSettings& s, const SignalRunUse& u, const Pu
     const double least = LeastPassing(s, u, edit);
     if (least == 0) continue;
     SignalSettings t = s;
-    const double value = *ParamOf(t.Params, edit);
+    const double value = *ParamOf(t.Params, edit) * ShownPerField(edit);
     const std::string caption = SignalEditCaption(edit);
     const bool up = std::fabs(least) > std::fabs(value);
     return Refusal("недопустимое значение «" + caption + "»",
@@ -527,11 +536,8 @@ RunRefusal FileRefusal(const SignalSettings& s, const SignalRunUse& u) {
       const double v1 = t1 <= end ? double(f.Values[i]) : v0 + (double(f.Values[i]) - v0) * (end - t0) / (t1 - t0);
       energy += (std::min(t1, end) - t0) * (v0 * v0 + v0 * v1 + v1 * v1) / 3;
     }
-    const EnergyShares e =
-        SampledEnergy([&](double t) { return EvaluateSignal(s, t); }, from, m, u.StepSec, energy);
-    if (e.Unresolved())
-      return Refusal("импульсы файла сигнала короче шага по времени", file, ShortPulse(e, u), where + kOrShorterStep);
     auto v = [&](double t) { return EvaluateSignal(s, t); };
+    const EnergyShares e = SampledEnergy(v, from, m, u.StepSec, energy);
     // Locally: a peak of the file between two steps, far above both, is lost to the run
     // wherever the steps fall (a monotone edge loses nothing).
     auto lostAt = [&](double tk, double dt) {
@@ -547,41 +553,38 @@ RunRefusal FileRefusal(const SignalSettings& s, const SignalRunUse& u) {
     const double lastT = (double(m) + 1) * u.StepSec;
     for (size_t i = first; i < f.Times.size() && f.Times[i] <= lastT; ++i)
       if (const double l = lostAt(f.Times[i], u.StepSec); l > worstLost) worstLost = l, worstAt = f.Times[i];
-    if (worstLost > kLostPeak * peak) {
-      double hi = u.StepSec, lo = hi;
-      for (int i = 0; i < 40 && lostAt(worstAt, lo) > kLostPeak * peak; ++i) hi = lo, lo /= 2;
-      for (int i = 0; i < 20; ++i) {
-        const double mid = std::sqrt(lo * hi);
-        (lostAt(worstAt, mid) > kLostPeak * peak ? hi : lo) = mid;
-      }
-      const double e = std::pow(10.0, std::floor(std::log10(lo)) - 2);
-      return Refusal("импульсы файла сигнала короче шага по времени", file,
-                     "значение " + Num(v(worstAt)) + " в момент " + Ns(worstAt) +
-                         " лежит между шагами по времени " + Ns(u.StepSec) + ", а отсчеты по обе стороны от него меньше на " +
-                         Num(worstLost) + " (больше " + Pct(kLostPeak) +
-                         " % наибольшего значения файла): шаг теряет этот пик",
-                     where + kOrShorterStep + " до " + Ns(std::floor(lo / e) * e) + " или меньше");
-    }
-    // The shape, window by window; the step that carries the worst window's, by bisection.
+    // The shape, window by window.
     double span[2] = {0, 0};
     const Gap g = WindowedGap(v, from, m, u.StepSec, span);
-    if (g.Share() > kSpectrumGap) {
+    const bool lost = worstLost > kLostPeak * peak, shape = g.Share() > kSpectrumGap;
+    if (e.Unresolved() || lost || shape) {
+      // The step that keeps the worst peak and the worst window's shape, by bisection.
       auto passes = [&](double dt) {
+        if (lostAt(worstAt, dt) > kLostPeak * peak) return false;
         const long long a = (long long)std::floor(span[0] / dt), b = (long long)std::ceil(span[1] / dt);
-        return WindowedGap(v, a, b, dt).err <= kSpectrumGap * g.peak;
+        return !shape || WindowedGap(v, a, b, dt).err <= kSpectrumGap * g.peak;
       };
-      double hi = u.StepSec, lo = hi / 2;
-      while (!passes(lo) && (span[1] - span[0]) / lo < 16 * kWindowSteps) hi = lo, lo /= 2;
+      auto few = [&](double dt) { return (span[1] - span[0]) / dt < 16 * kWindowSteps; };
       std::string step = kOrShorterStep;
-      if ((span[1] - span[0]) / lo < 16 * kWindowSteps) {
-        for (int i = 0; i < 16; ++i) {
-          const double mid = std::sqrt(lo * hi);
-          (passes(mid) ? lo : hi) = mid;
+      if (!passes(u.StepSec)) {
+        double hi = u.StepSec, lo = hi / 2;
+        while (!passes(lo) && few(lo)) hi = lo, lo /= 2;
+        if (few(lo)) {
+          for (int i = 0; i < 16; ++i) {
+            const double mid = std::sqrt(lo * hi);
+            (passes(mid) ? lo : hi) = mid;
+          }
+          const double digit = std::pow(10.0, std::floor(std::log10(lo)) - 2);
+          step += " до " + Ns(std::floor(lo / digit) * digit) + " или меньше";
         }
-        const double e = std::pow(10.0, std::floor(std::log10(lo)) - 2);
-        step += " до " + Ns(std::floor(lo / e) * e) + " или меньше";
       }
-      return Refusal("импульсы файла сигнала короче шага по времени", file, GapText(g, u), where + step);
+      const std::string why =
+          e.Unresolved() ? ShortPulse(e, u)
+          : lost ? "значение " + Num(v(worstAt)) + " в момент " + Ns(worstAt) + " лежит между шагами по времени " +
+                       Ns(u.StepSec) + ", а отсчеты по обе стороны от него меньше на " + Num(worstLost) + " (больше " +
+                       Pct(kLostPeak) + " % наибольшего значения файла): шаг теряет этот пик"
+                 : GapText(g, u);
+      return Refusal("импульсы файла сигнала короче шага по времени", file, why, where + step);
     }
   }
   if (!(peak * GainOf(u) <= FLT_MAX))
@@ -658,7 +661,8 @@ RunRefusal SignalValueRefusal(const SignalSettings& s, const SignalRunUse& u) {
   // The pulse shorter than a step is named by the edit that sets its length.
   const std::string why = PulseFault(s, u);
   if (why.empty()) return {};
-  const PulseShape pulse = ShapeOf(s, tEnd);
+  PulseShape pulse = ShapeOf(s, tEnd);
+  if (!pulse.edit && k.freq) pulse.edit = k.freq, pulse.value = k.f;  // a carrier without a pulse
   if (!pulse.edit) return ParamRefusal(s, k.ampl, k.A, why, kOrShorterStep);
   return PulseRefusal(s, u, pulse, why);
 }

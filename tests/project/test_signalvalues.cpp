@@ -205,15 +205,26 @@ TEST(SignalValues, PulsesTheStepCannotResolveAreRefused) {
   // A 5 V spike 0.2 ps wide on a 1 V Gaussian of 20 ps, sampled every 0.1 ps: its energy is
   // a small share of the whole, but one step of 1 ps would carry it. Without the spike the
   // Gaussian is taken; with it, at a step of 0.05 ps (below the advice) it is taken too.
-  auto gaussian = [](bool spike) {
+  // The spike between two steps, or on one.
+  auto gaussian = [](int spike) {
     std::string text;
     for (int i = 1; i <= 1200; ++i) {
       const double t = i * 1e-4, x = (t - 0.06) / 0.02;
-      text += std::to_string(t) + " " + std::to_string(std::exp(-x * x) + (spike && i == 601 ? 5 : 0)) + "\n";
+      text += std::to_string(t) + " " + std::to_string(std::exp(-x * x) + (i == spike ? 5 : 0)) + "\n";
     }
     return text;
   };
-  EXPECT_EQ(file(gaussian(false), PlaneWave()), "");
-  EXPECT_EQ(file(gaussian(true), PlaneWave()), shortPulse);
-  EXPECT_EQ(file(gaussian(true), {0.05e-12, 20000, true, 0, 0}), "");
+  EXPECT_EQ(file(gaussian(0), PlaneWave()), "");
+  EXPECT_EQ(file(gaussian(605), PlaneWave()), shortPulse);
+  EXPECT_EQ(file(gaussian(600), PlaneWave()), shortPulse);
+  // The step the message names carries it.
+  rvtest::WriteBytes(dir / "s.srg", gaussian(605));
+  SignalSettings spiked;
+  spiked.Kind = SigFromFile;
+  const SignalFileResult loaded = LoadSignalFile(spiked.FileName = dir / "s.srg", UnitNs);
+  spiked.FileLoaded = true, spiked.File = loaded.Table;
+  const std::string text = SignalValueRefusal(spiked, PlaneWave()).text, before = "«Геометрия» до ";
+  ASSERT_NE(text.find(before), std::string::npos) << text;
+  const double stepNs = std::stod(text.substr(text.find(before) + before.size()));
+  EXPECT_EQ(file(gaussian(605), {stepNs * 1e-9, 20000, true, 0, 0}), "") << stepNs;
 }
