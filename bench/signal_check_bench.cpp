@@ -31,6 +31,8 @@ int main() {
       {"gauss_radio", SigGaussRadio, [](SignalParams& p, double L) { p.GaussRadioWidth = L, p.GaussRadioFreq = 5e10; }},
       {"derivative", SigBlackmanHarris, [](SignalParams& p, double L) { p.BlackmanT = L; }},
       {"radio_rise", SigSlowSin, [](SignalParams& p, double L) { p.SlowSinTime = L, p.SlowSinLong = 1e-10, p.SlowSinFreq = 5e10; }},
+      {"radio_short", SigSlowSin, [](SignalParams& p, double L) { p.SlowSinTime = L / 4, p.SlowSinLong = L, p.SlowSinFreq = 5e10; }},
+      {"exp_sharp_front", SigExp, [](SignalParams& p, double L) { p.Exp_a = 0.1 / L, p.Exp_b = 1e16; }},
       {"exp", SigExp, [](SignalParams& p, double L) { p.Exp_a = 1 / L, p.Exp_b = 6 / L; }},
       // The carriers: a half period of L.
       {"sine", SigSin, [](SignalParams& p, double L) { p.SinFreq = 0.5 / L; }},
