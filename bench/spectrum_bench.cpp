@@ -2,8 +2,9 @@
 // sums (timed on a slice and scaled to the whole); the spectrum and the impedance of a long
 // curve in a narrow band, of one with a step a thousandth of the others ("tiny"), and of
 // one whose times are shaken off any even grid, so that every sampling step holds a point
-// ("shaken"). An argument names the one case to run ("full", "narrow", "tiny", "shaken");
-// none runs them all.
+// ("shaken"), and of one on the grid a run writes, times i·0.001 ns that binary fractions
+// cannot hold exactly ("grid"). An argument names the one case to run ("full", "narrow",
+// "tiny", "shaken", "grid"); none runs them all.
 #include <chrono>
 #include <cmath>
 #include <complex>
@@ -98,6 +99,16 @@ int main(int argc, char** argv) {
       h.Y[i] = std::exp(-h.X[i] / 3000.0) * std::sin(h.X[i] * 0.37);
     }
     if (BandCase("shaken", h, 1e9) != 0) return 1;
+  }
+  if (runs("grid")) {
+    // 1,000,000 points at i·0.001 ns, as a run's curve files hold them.
+    rv::ChartSeries h;
+    h.Title = "grid";
+    for (long long i = 0; i < 1000000; ++i) {
+      const double t = double(i) * 0.001;
+      h.AddXY(t, std::exp(-t / 300.0) * std::sin(t * 3.7));
+    }
+    if (BandCase("grid", h, 1e9) != 0) return 1;
   }
   if (!runs("full")) return 0;
   const long long n = 1000000;

@@ -1,5 +1,6 @@
 #include "charts/chartaxes.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "charts/curvefile.h"
@@ -7,8 +8,11 @@
 
 namespace rv {
 
-std::string AxisLabelText(double v) {
-  if (v > -1e-15 && v < 1e-15) return "0";
+std::string AxisLabelText(double v, double step) {
+  // Rounding leaves a tick meant as 0 a few units of the step's last digit off it; on an
+  // axis of tiny values (a spectrum of 1e-44 V·s) the ticks themselves are that small.
+  const double zero = step > 0 ? std::min(1e-15, 1e-9 * step) : 1e-15;
+  if (v > -zero && v < zero) return "0";
   return ChartNumber(v, 10, 0);
 }
 

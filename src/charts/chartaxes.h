@@ -5,8 +5,9 @@
 namespace rv {
 
 // Label of a linear axis: the value with at most 10 significant digits (plain decimal from
-// 1e-4 up, exponent unpadded); a value strictly between -1e-15 and 1e-15 reads "0".
-std::string AxisLabelText(double v);
+// 1e-4 up, exponent unpadded); a value strictly between -1e-15 and 1e-15 reads "0", or,
+// given the axis's tick step, one within 1e-9 of a step of 0 when that is less.
+std::string AxisLabelText(double v, double step = 0);
 
 // Label step of the left axis for the range min..max: 0.25 times the power of ten of the
 // range's decimal exponent, doubled while more than n labels would fit, n being the plot

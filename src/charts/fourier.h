@@ -22,6 +22,12 @@ namespace rv {
 bool SampleGraph(const std::vector<double>& X, const std::vector<double>& Y, long long n, double timeFactor,
                  std::vector<float>& s, double& dt, ILongTask* task = nullptr);
 
+// Divides the finite values of Y by the largest of them in magnitude and returns it (1 when
+// none is above 0). The samples are floats: a curve of any finite size, so brought to 1,
+// keeps their relative precision, where 1e-34 V·1e-12 s would be lost below their range.
+// The sums are multiplied back by it.
+double ScaleToPeak(std::vector<double>& Y);
+
 // C − i·S at frequencies k·dF for k = kMin .. kMin+count−1, where C and S are the cosine and
 // sine sums Σ s[i]·cos(2π·k·dF·i·dt) and Σ s[i]·sin(...). The phase k·i·dF·dt is reduced to
 // whole cycles in long double, so large k·i lose nothing. Returns false (out cleared) when

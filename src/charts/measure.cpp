@@ -117,12 +117,14 @@ bool ComputeGraphSpectrum(const std::vector<double>& X, const std::vector<double
   out = {};
   std::vector<double> tx, ty;
   if (!TimeOrdered(X, Y, tx, ty) || tx.size() < 2) return true;  // the plan has refused it
+  const double scale = ScaleToPeak(ty);
   std::vector<float> s;
   double dt = 0;
   if (!SampleGraph(tx, ty, p.N, tu, s, dt, task)) return false;
   const SampleSums bandSums = BandSums(dt, o.dF, p.kMin, p.count, task);
   std::vector<std::complex<double>> sums;
   if (!bandSums(s, sums) || !ExactLinearSums(tx, ty, p.N, s, dt, o.dF, p.kMin, sums, bandSums, task)) return false;
+  for (std::complex<double>& v : sums) v *= scale;
   const double lo = tx.front();
   // The record starts at Tmin, not at 0: each sum turns by exp(−iω·t0).
   const long double t0 = (long double)float(lo) * tu;

@@ -75,9 +75,9 @@ bool BandSampleCount(long long points, double fTop, double T, long long& N) {
 long long FftSampleCount(long long points, double fMax, double T) {
   if (points > kMaxFftSamples) return 0;
   long long r = 0;
-  const long long band = TryRound(T * fMax * 2, r) && r < kMaxFftSamples ? r + 1 : kMaxFftSamples;
+  if (!TryRound(T * fMax * 2, r) || r >= kMaxFftSamples) return 0;
   long long n = 1;
-  while (n < std::max(points, band)) n *= 2;
+  while (n < std::max(points, r + 1)) n *= 2;
   return n;
 }
 
@@ -104,7 +104,10 @@ SpectrumPlan PlanSpectrum(const ChartSeries& g, const SpectrumOptions& o) {
   if (o.type == 1) {
     const long long n = FftSampleCount(points, o.fMax, p.T);
     if (n == 0) {
-      p.error = kTooManySamples;
+      // Where the spectrum would have to stop, so the user sees which field to change.
+      p.error = std::string(kTooManySamples) + "\nБПФ берет не больше " + IntToStr(kMaxFftSamples) +
+                " отсчетов: для этого графика «Верхняя частота, Гц» не больше " +
+                ChartNumber(double(kMaxFftSamples - 1) / (2 * p.T), 4);
       p.endCommand = true;
       return p;
     }
@@ -144,6 +147,7 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
   out.divisor = p.D;
   std::vector<double> tx, ty;
   if (!TimeOrdered(X, Y, tx, ty) || tx.size() < 2) return true;  // the plan has refused it
+  const double scale = ScaleToPeak(ty);
   std::vector<float> s;
   double dt = 0;
   // The FFT's own steps report nothing: sampling is its first half, the transform the rest.
@@ -169,6 +173,7 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
   }
   std::vector<std::complex<double>> z;
   if (!sums(s, z) || !ExactLinearSums(tx, ty, p.N, s, dt, dF, kMin, z, sums, task)) return false;
+  for (std::complex<double>& v : z) v *= scale;
   out.X.resize(z.size());
   out.modulus.resize(z.size());
   out.phase.resize(z.size());
@@ -176,7 +181,7 @@ bool ComputeSpectrum(const std::vector<double>& X, const std::vector<double>& Y,
     const double f = double(kMin + (long long)m) * dF;
     const double C = z[m].real(), S = -z[m].imag();
     out.X[m] = f * p.uf;
-    out.modulus[m] = std::sqrt(S * S + C * C) / p.D;
+    out.modulus[m] = std::abs(z[m]) / p.D;
     out.phase[m] = SpectrumPhase(C, S);
   }
   return true;

@@ -52,8 +52,7 @@ inline constexpr const char* kTooManySamples =
 // for more than kMaxSpectrumSamples (the kTooManySamples refusal).
 bool BandSampleCount(long long points, double fTop, double T, long long& N);
 // The FFT's samples: a power of two not below the curve's points nor below the band's
-// count (that one held at kMaxFftSamples, where the spectrum then ends below fMax). 0 when
-// the points alone are more than kMaxFftSamples.
+// count. 0 when either is more than kMaxFftSamples (the spectrum would end below fMax).
 long long FftSampleCount(long long points, double fMax, double T);
 
 // One curve's transform, worked out before any work. A curve whose X both rise and fall is

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <complex>
 #include <functional>
+#include <string_view>
+#include <vector>
 
+#include "charts/fourier.h"
 #include "project/runstart.h"
 #include "solver/constants.h"
 #include "solver/lumped.h"
@@ -265,7 +269,85 @@ long long LastStep(const SignalRunUse& u, double last, long long from = 0) {
   return (long long)std::min({double(u.StepCount), pulseSteps, double(from + kMaxPulseSamples)});
 }
 
+// ---- the shape a step passes on
+//
+// The run's samples of a signal, read at the steps, have the signal's own spectrum only
+// where what lies above 1/(2·Δt) does not fold back on it. Below 1/(4·Δt), the band a grid
+// carries with some care, the samples' spectrum may differ from the pulse's own by at most
+// kSpectrumGap of the pulse's peak spectrum, wherever the steps fall on the pulse. The
+// pulse's own is taken from its values kFine times finer, the same points and trapezoid
+// weights, so a window cut from a longer signal is cut alike in both.
+constexpr double kSpectrumGap = 0.05;
+constexpr int kFine = 16;
+constexpr long long kWindowSteps = 1024, kMinWindowSteps = 64;
+// The share of a file's peak that may lie between two steps above both: a Gaussian at the
+// width the spectrum refuses loses 37 % at worst.
+constexpr double kLostPeak = 0.5;
+
+struct Gap {
+  double err = 0, peak = 0;  // the largest difference below 1/(4·Δt) and the peak spectrum, V·s
+  double Share() const { return peak > 0 ? err / peak : 0; }
+};
+
+// The gap over the n steps from t0, for shifts of the steps by parts of a step; the peak
+// spectrum is the fine samples' over their whole band.
+Gap SpectrumGap(const std::function<double(double)>& v, double t0, long long n, double dt) {
+  Gap g;
+  const long long nf = n * kFine;
+  const double dF = 0.5 / (double(n) * dt);  // twice as fine as the window resolves
+  const long long K = n / 2 + 1;             // up to 1/(4·Δt)
+  std::vector<double> fine(std::size_t(nf + 1));
+  std::vector<float> sf(fine.size()), sc(std::size_t(n + 1));
+  std::vector<std::complex<double>> P, S;
+  for (const double shift : {0.0, 0.25, 0.5, 0.75}) {
+    double vmax = 0;
+    for (long long m = 0; m <= nf; ++m) {
+      const double y = v(t0 + (shift + double(m) / kFine) * dt);
+      fine[std::size_t(m)] = std::isfinite(y) ? y : 0;
+      vmax = std::max(vmax, std::fabs(fine[std::size_t(m)]));
+    }
+    if (!(vmax > 0)) continue;
+    // Brought to 1 first: a signal of 1e-30 V keeps its shape in floats.
+    for (long long m = 0; m <= nf; ++m)
+      sf[std::size_t(m)] = float((m == 0 || m == nf ? 0.5 : 1) * fine[std::size_t(m)] / vmax);
+    for (long long j = 0; j <= n; ++j) sc[std::size_t(j)] = float((j == 0 || j == n ? 0.5 : 1) * fine[std::size_t(j * kFine)] / vmax);
+    const double scale = vmax * dt;
+    if (shift == 0) {
+      SpectrumSums(sf, dt / kFine, dF, 0, K * 2 * kFine, P);
+      for (const auto& z : P) g.peak = std::max(g.peak, std::abs(z) * scale / kFine);
+    }
+    SpectrumSums(sf, dt / kFine, dF, 0, K, P);
+    SpectrumSums(sc, dt, dF, 0, K, S);
+    for (long long k = 0; k < K; ++k)
+      g.err = std::max(g.err, std::abs(S[std::size_t(k)] - P[std::size_t(k)] / double(kFine)) * scale);
+  }
+  return g;
+}
+
+// The gap of a signal from step `from` to step m, in windows of kWindowSteps steps (fewer
+// at the end, kMinWindowSteps at least); `worst` gets the span of the window that holds the
+// largest difference.
+Gap WindowedGap(const std::function<double(double)>& v, long long from, long long m, double dt, double* worst = nullptr) {
+  Gap all;
+  for (long long a = from; a < std::max(m, from + 1); a += kWindowSteps) {
+    const long long n = std::max(kMinWindowSteps, std::min(kWindowSteps, m - a));
+    const Gap g = SpectrumGap(v, double(a) * dt, n, dt);
+    all.peak = std::max(all.peak, g.peak);
+    if (g.err > all.err) {
+      all.err = g.err;
+      if (worst) worst[0] = double(a) * dt, worst[1] = double(a + n) * dt;
+    }
+  }
+  return all;
+}
+
 std::string Pct(double share) { return FormatGeneral(100 * share, 3); }
+std::string GapText(const Gap& g, const SignalRunUse& u) {
+  return "спектр отсчетов сигнала через шаг по времени " + Ns(u.StepSec) + " ниже 1/(4·Δt) = " +
+         Num(0.25 / u.StepSec) + " Гц отличается от спектра самого импульса на " + Pct(g.Share()) +
+         " % его наибольшего значения (допустимо " + Pct(kSpectrumGap) +
+         " %), смотря по тому, где между шагами приходится импульс: шаг не передает форму импульса";
+}
 std::string ShortPulse(const EnergyShares& e, const SignalRunUse& u) {
   return "импульс короче шага: отсчеты сигнала через шаг по времени " + Ns(u.StepSec) + " несут от " + Pct(e.Lo) +
          " до " + Pct(e.Hi) + " % энергии импульса, смотря по тому, где между шагами приходится импульс (в "
@@ -307,6 +389,101 @@ std::string BeyondMax() {
 std::string BelowMin(double peak) {
   return "сигнал по модулю не больше " + Num(peak) + ", меньше " + FormatGeneral(FLT_MIN, 2) +
          ", наименьшего нормального числа расчета (32 бита): в расчете такой сигнал теряется";
+}
+
+// Why the run's steps cannot carry the kind's pulse: zero at every step, its energy not
+// kept, or its shape not; empty when they can.
+std::string PulseFault(const SignalSettings& s, const SignalRunUse& u) {
+  if (ZeroAtSteps(s, u, 0))
+    return "во все моменты шагов расчета (шаг по времени " + Ns(u.StepSec) + ") сигнал равен нулю: импульс короче шага";
+  const PulseShape pulse = ShapeOf(s, double(u.StepCount) * u.StepSec);
+  long long m = u.StepCount;  // kinds without a pulse: their first window
+  if (pulse.at) {
+    m = LastStep(u, pulse.last);
+    const EnergyShares e = SampledEnergy(pulse.at, 0, m, u.StepSec, pulse.energy((double(m) + 0.5) * u.StepSec));
+    if (e.Unresolved()) return ShortPulse(e, u);
+  }
+  const long long n = std::clamp(m + 1, kMinWindowSteps, kWindowSteps);
+  const Gap g = SpectrumGap([&](double t) { return EvaluateSignal(s, t); }, 0, n, u.StepSec);
+  return g.Share() > kSpectrumGap ? GapText(g, u) : "";
+}
+
+double* ParamOf(SignalParams& p, std::string_view edit) {
+  if (edit == "edGaussWidth") return &p.GaussWidth;
+  if (edit == "edGaussRadioWidth") return &p.GaussRadioWidth;
+  if (edit == "edBlackmanT") return &p.BlackmanT;
+  if (edit == "edSlowSinLong") return &p.SlowSinLong;
+  if (edit == "edSlowSinTime") return &p.SlowSinTime;
+  if (edit == "edExp_a") return &p.Exp_a;
+  if (edit == "edExp_b") return &p.Exp_b;
+  if (edit == "edExpRadio_a") return &p.ExpRadio_a;
+  if (edit == "edExpRadio_b") return &p.ExpRadio_b;
+  if (edit == "edSinFreq") return &p.SinFreq;
+  if (edit == "edSinXdivXFreq") return &p.SinXdivXF;
+  return nullptr;
+}
+// What the edit shows of its field: Sin(X)/X keeps twice its frequency.
+double ShownPerField(std::string_view edit) { return edit == "edSinXdivXFreq" ? 0.5 : 1; }
+
+// The least change of one edit (a length up, a rate down) that the run's steps carry, by
+// bisection on the same checks; 0 when none within 2^40 of the value does.
+double LeastPassing(const SignalSettings& s, const SignalRunUse& u, const char* edit) {
+  SignalSettings t = s;
+  double* field = ParamOf(t.Params, edit);
+  if (!field || !(*field != 0)) return 0;
+  const double v = *field, unit = ShownPerField(edit);
+  // Rates and frequencies go down, lengths up.
+  const bool rate = std::string_view(edit).find("Exp") != std::string_view::npos ||
+                    std::string_view(edit).find("Freq") != std::string_view::npos;
+  auto passes = [&](double lambda) {
+    *field = rate ? v / lambda : v * lambda;
+    return PulseFault(t, u).empty();
+  };
+  double lo = 1, hi = 2;
+  while (!passes(hi)) {
+    lo = hi, hi *= 2;
+    if (hi > 0x1p40) return 0;
+  }
+  for (int i = 0; i < 24; ++i) {
+    const double mid = std::sqrt(lo * hi);
+    (passes(mid) ? hi : lo) = mid;
+  }
+  // Shown to 3 digits, rounded the safe way, and checked as shown.
+  for (int i = 0; i < 8; ++i) {
+    const double x = (rate ? v / hi : v * hi) * unit;
+    const double e = std::pow(10.0, std::floor(std::log10(std::fabs(x))) - 2);
+    const double shown = (rate ? std::floor(std::fabs(x) / e) : std::ceil(std::fabs(x) / e)) * e * (x < 0 ? -1 : 1);
+    *field = shown / unit;
+    if (PulseFault(t, u).empty()) return shown;
+    hi *= 1.001;
+  }
+  return (rate ? v / hi : v * hi) * unit;
+}
+
+// The refusal of a pulse the steps cannot carry: which edit to change, which way and to
+// what (the other of two edits when the named one cannot help), or the step.
+RunRefusal PulseRefusal(const SignalSettings& s, const SignalRunUse& u, const PulseShape& pulse, const std::string& why) {
+  std::vector<const char*> edits{pulse.edit};
+  const std::string named = pulse.edit;
+  if (named == "edSlowSinLong") edits.push_back("edSlowSinTime");
+  if (named == "edExp_a" || named == "edExp_b") edits.push_back(named == "edExp_a" ? "edExp_b" : "edExp_a");
+  if (named == "edExpRadio_a" || named == "edExpRadio_b")
+    edits.push_back(named == "edExpRadio_a" ? "edExpRadio_b" : "edExpRadio_a");
+  for (const char* edit : edits) {
+    const double least = LeastPassing(s, u, edit);
+    if (least == 0) continue;
+    SignalSettings t = s;
+    const double value = *ParamOf(t.Params, edit) * ShownPerField(edit);
+    const std::string caption = SignalEditCaption(edit);
+    const bool up = std::fabs(least) > std::fabs(value);
+    return Refusal("недопустимое значение «" + caption + "»",
+                   "Сигнал «" + std::string(SignalKindNames[size_t(s.Kind)]) + "»: «" + caption + "» = " +
+                       FormatGeneral(value, 15),
+                   why,
+                   std::string(up ? "Увеличьте" : "Уменьшите") + " «" + caption + "» до " + FormatGeneral(least, 3) +
+                       (up ? " или больше" : " или меньше") + kInWindow + kOrShorterStep);
+  }
+  return ParamRefusal(s, pulse.edit, pulse.value, why, kOrShorterStep);
 }
 
 RunRefusal FileRefusal(const SignalSettings& s, const SignalRunUse& u) {
@@ -359,10 +536,56 @@ RunRefusal FileRefusal(const SignalSettings& s, const SignalRunUse& u) {
       const double v1 = t1 <= end ? double(f.Values[i]) : v0 + (double(f.Values[i]) - v0) * (end - t0) / (t1 - t0);
       energy += (std::min(t1, end) - t0) * (v0 * v0 + v0 * v1 + v1 * v1) / 3;
     }
-    const EnergyShares e =
-        SampledEnergy([&](double t) { return EvaluateSignal(s, t); }, from, m, u.StepSec, energy);
-    if (e.Unresolved())
-      return Refusal("импульсы файла сигнала короче шага по времени", file, ShortPulse(e, u), where + kOrShorterStep);
+    auto v = [&](double t) { return EvaluateSignal(s, t); };
+    const EnergyShares e = SampledEnergy(v, from, m, u.StepSec, energy);
+    // Locally: a peak of the file between two steps, far above both, is lost to the run
+    // wherever the steps fall (a monotone edge loses nothing).
+    auto lostAt = [&](double tk, double dt) {
+      double lost = 0;
+      for (const double shift : {0.0, 0.25, 0.5, 0.75}) {
+        const double n = std::floor(tk / dt - shift), a = (n + shift) * dt, b = a + dt;
+        if (a <= 0 || tk == a) continue;
+        lost = std::max(lost, std::fabs(v(tk)) - std::max(std::fabs(v(a)), std::fabs(v(b))));
+      }
+      return lost;
+    };
+    double worstLost = 0, worstAt = 0;
+    const double lastT = (double(m) + 1) * u.StepSec;
+    for (size_t i = first; i < f.Times.size() && f.Times[i] <= lastT; ++i)
+      if (const double l = lostAt(f.Times[i], u.StepSec); l > worstLost) worstLost = l, worstAt = f.Times[i];
+    // The shape, window by window.
+    double span[2] = {0, 0};
+    const Gap g = WindowedGap(v, from, m, u.StepSec, span);
+    const bool lost = worstLost > kLostPeak * peak, shape = g.Share() > kSpectrumGap;
+    if (e.Unresolved() || lost || shape) {
+      // The step that keeps the worst peak and the worst window's shape, by bisection.
+      auto passes = [&](double dt) {
+        if (lostAt(worstAt, dt) > kLostPeak * peak) return false;
+        const long long a = (long long)std::floor(span[0] / dt), b = (long long)std::ceil(span[1] / dt);
+        return !shape || WindowedGap(v, a, b, dt).err <= kSpectrumGap * g.peak;
+      };
+      auto few = [&](double dt) { return (span[1] - span[0]) / dt < 16 * kWindowSteps; };
+      std::string step = kOrShorterStep;
+      if (!passes(u.StepSec)) {
+        double hi = u.StepSec, lo = hi / 2;
+        while (!passes(lo) && few(lo)) hi = lo, lo /= 2;
+        if (few(lo)) {
+          for (int i = 0; i < 16; ++i) {
+            const double mid = std::sqrt(lo * hi);
+            (passes(mid) ? lo : hi) = mid;
+          }
+          const double digit = std::pow(10.0, std::floor(std::log10(lo)) - 2);
+          step += " до " + Ns(std::floor(lo / digit) * digit) + " или меньше";
+        }
+      }
+      const std::string why =
+          e.Unresolved() ? ShortPulse(e, u)
+          : lost ? "значение " + Num(v(worstAt)) + " в момент " + Ns(worstAt) + " лежит между шагами по времени " +
+                       Ns(u.StepSec) + ", а отсчеты по обе стороны от него меньше на " + Num(worstLost) + " (больше " +
+                       Pct(kLostPeak) + " % наибольшего значения файла): шаг теряет этот пик"
+                 : GapText(g, u);
+      return Refusal("импульсы файла сигнала короче шага по времени", file, why, where + step);
+    }
   }
   if (!(peak * GainOf(u) <= FLT_MAX))
     return Refusal("значения файла сигнала вне диапазона чисел расчета", file,
@@ -436,18 +659,12 @@ RunRefusal SignalValueRefusal(const SignalSettings& s, const SignalRunUse& u) {
   }
   if (peak < FLT_MIN) return ParamRefusal(s, k.ampl, k.A, BelowMin(peak));
   // The pulse shorter than a step is named by the edit that sets its length.
-  const PulseShape pulse = ShapeOf(s, tEnd);
-  if (ZeroAtSteps(s, u, 0))
-    return ParamRefusal(s, pulse.edit ? pulse.edit : k.ampl, pulse.edit ? pulse.value : k.A,
-                        "во все моменты шагов расчета (шаг по времени " + Ns(u.StepSec) +
-                            ") сигнал равен нулю: импульс короче шага",
-                        kOrShorterStep);
-  if (pulse.at) {
-    const long long m = LastStep(u, pulse.last);
-    const EnergyShares e = SampledEnergy(pulse.at, 0, m, u.StepSec, pulse.energy((double(m) + 0.5) * u.StepSec));
-    if (e.Unresolved()) return ParamRefusal(s, pulse.edit, pulse.value, ShortPulse(e, u), kOrShorterStep);
-  }
-  return {};
+  const std::string why = PulseFault(s, u);
+  if (why.empty()) return {};
+  PulseShape pulse = ShapeOf(s, tEnd);
+  if (!pulse.edit && k.freq) pulse.edit = k.freq, pulse.value = k.f;  // a carrier without a pulse
+  if (!pulse.edit) return ParamRefusal(s, k.ampl, k.A, why, kOrShorterStep);
+  return PulseRefusal(s, u, pulse, why);
 }
 
 RunRefusal RunSignalRefusal(RunStartHost& host, const SignalRunUse& use) {

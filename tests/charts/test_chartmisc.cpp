@@ -17,6 +17,9 @@ TEST(ChartAxes, LabelsStepAndCaption) {
   for (auto [v, text] : {std::pair{9e-16, "0"}, {-9.99e-16, "0"}, {1e-15, "1E-15"}, {0.25, "0.25"},
                          {1.0 / 3, "0.3333333333"}, {12345678901.0, "1.23456789E10"}, {-2e-5, "-2E-5"}})
     EXPECT_EQ(AxisLabelText(v), text) << v;
+  // On an axis of tiny values the ticks read as themselves; a rounding residue still reads 0.
+  EXPECT_EQ(std::tuple(AxisLabelText(5e-45, 5e-45), AxisLabelText(3e-60, 5e-45), AxisLabelText(9e-16, 0.25)),
+            std::tuple("5E-45", "0", "0"));
 
   const struct { double lo, hi; int px, font; double step; } steps[] = {
       {-2, 10, 300, 12, 2.5},  // range 12 on 300 px with 12 px labels: n = 10

@@ -156,6 +156,33 @@ TEST(Fourier, SpectraAreTheTransformOfTheCurveAsDrawn) {
             std::tuple(UnorderedTimeText(""), UnorderedTimeText("")));
 }
 
+// Values of any finite size keep their spectra: a 1,500-point pulse at 1.8 ps peaking at
+// 1e-30 .. 1e-36 (below the floats' range once times the step) or at 1e30, by the DFT, the
+// FFT and the impedance's sums, against its closed-form transform.
+TEST(Fourier, SpectraOfTinyAndHugeCurves) {
+  for (double peak : {1e-30, 1e-32, 1e-34, 1e-36, 1e30}) {
+    const ChartSeries g = Sampled(0, 1499 * 0.0018, 0.0018, [&](double x) {
+      return peak * std::exp(-(x - 1.3) * (x - 1.3) / 0.02);
+    });
+    for (int type : {0, 1}) {
+      SpectrumOptions o{.type = type, .fMax = 20e9, .dF = 100e6, .absolute = false};
+      const SpectrumPlan p = PlanSpectrum(g, o);
+      const SpectrumCurves c = Spectrum(g, o);
+      ASSERT_FALSE(c.X.empty());
+      const double top = std::abs(DrawnTransform(g, 0, double(float(p.minX)) * 1e-9));
+      double worst = 0;
+      for (std::size_t k = 0; k < c.X.size(); ++k)
+        worst = std::max(worst, std::abs(std::polar(c.modulus[k], c.phase[k]) -
+                                          DrawnTransform(g, c.X[k], double(float(p.minX)) * 1e-9)));
+      EXPECT_LT(worst, 1e-3 * top) << peak << " " << type;
+    }
+    const ImpedanceOptions io{.fMax = 20e9, .dF = 100e6};
+    GraphSpectrum u;
+    ASSERT_TRUE(ComputeGraphSpectrum(g.X, g.Y, PlanGraphSpectrum(g, io), io, u));
+    EXPECT_NEAR(u.modulus[0], std::abs(DrawnTransform(g, 0, 0)), 1e-3 * std::abs(DrawnTransform(g, 0, 0))) << peak;
+  }
+}
+
 // Sizes, band and refusals of the spectrum command.
 TEST(Fourier, SpectrumPlans) {
   const ChartSeries g = Sampled(0, 100, 1, [](double x) { return x; });
@@ -209,6 +236,16 @@ TEST(Fourier, SpectrumPlans) {
   EXPECT_EQ(PlanSpectrum(uneven, o).N, 256);  // the band: 201
   o.type = 0;
   EXPECT_EQ(std::tuple(PlanSpectrum(dense, o).N, PlanSpectrum(uneven, o).N), std::tuple(1001, 201));
+  // An FFT whose band needs more than 2^24 samples is refused as the DFT is, naming the
+  // highest frequency it can reach: 3 points over 10 ms up to 1 GHz.
+  ChartSeries wide;
+  wide.X = {0, 5, 10}, wide.Y = {0, 1, 0};
+  o.type = 1, o.cbTime = 2, o.fMax = 1e9;
+  p = PlanSpectrum(wide, o);
+  EXPECT_TRUE(p.endCommand);
+  EXPECT_NE(p.error.find("«Верхняя частота, Гц» не больше 8.389E8"), std::string::npos) << p.error;
+  o.fMax = 8e8;
+  EXPECT_EQ(PlanSpectrum(wide, o).error, "");
 }
 
 // A curve with content far above fMax: its DFT and FFT up to fMax are its exact transform,

@@ -136,11 +136,32 @@ TEST(SignalValues, PulsesTheStepCannotResolveAreRefused) {
   EXPECT_EQ(r.status, Field + "«Ширина, с:»");
   EXPECT_NE(r.text.find("«Ширина, с:» = 1E-13 — импульс короче шага: отсчеты сигнала через шаг по времени 0.0018 нс"),
             std::string::npos) << r.text;
-  // Sampled at a step dt, a Gaussian of width W keeps its energy within 1 ± 2 exp(-(pi W/dt)^2 / 2)
-  // (the first alias of its spectrum): from W = 0.55 dt every width is taken, up to 0.45 dt
-  // every one refused, wherever its peak at 3W falls between the steps.
-  for (int i = 5; i <= 150; i += i == 45 ? 10 : 1)
-    EXPECT_EQ(bool(gauss(i * 1e-14, PlaneWave())), i <= 45) << "W = " << i * 0.01 << " dt";
+  // Sampled at a step dt, a Gaussian of width W has, below 1/(4 dt), its own spectrum plus
+  // its first alias from 3/(4 dt): exp(-(0.75 pi W/dt)^2) of the peak, 5 % at W = 0.7346 dt.
+  // Every width up to 0.72 dt is refused, every one from 0.75 dt taken, wherever the steps fall.
+  for (int i = 5; i <= 150; i += i == 72 ? 3 : 1)
+    EXPECT_EQ(bool(gauss(i * 1e-14, PlaneWave())), i <= 72) << "W = " << i * 0.01 << " dt";
+  // The derivative Gaussian, a zero-mean doublet, seen as one unipolar sample at 0.3 step:
+  // refused by its shape from 0.26 to 0.345 step, where its energy passed; the message
+  // names the least T that passes, and just below it is refused.
+  auto doublet = [](double T) {
+    SignalSettings s;
+    s.Kind = SigBlackmanHarris;
+    s.Params.BlackmanT = T;
+    return SignalValueRefusal(s, {1.8e-12, 3000, true, 0, 0});
+  };
+  for (double x = 0.26; x <= 0.345; x += 0.005) EXPECT_EQ(doublet(x * 1.8e-12).status, Field + "«T, с:»") << x;
+  const std::string advice = doublet(0.3 * 1.8e-12).text;
+  const size_t at = advice.find("Увеличьте «T, с:» до ");
+  ASSERT_NE(at, std::string::npos) << advice;
+  const double least = std::stod(advice.substr(at + std::string("Увеличьте «T, с:» до ").size()));
+  EXPECT_FALSE(doublet(least)) << least;
+  EXPECT_TRUE(doublet(least * 0.99)) << least;
+  EXPECT_FALSE(doublet(1e-9));
+  // Every kind's defaults are taken at the new project's step and at the dipole's.
+  for (int kind = 0; kind < SignalKindCount; ++kind)
+    for (const double dt : {1.92583e-11, 1.8e-12})
+      if (kind != SigFromFile) EXPECT_FALSE(Check(kind, nullptr, {dt, 3000, true, 0, 0})) << kind << " " << dt;
   // Every kind with a pulse: named by its length, taken when a step or more long.
   using Set = void (*)(SignalParams&);
   const std::tuple<int, Set, Set, const char*> cases[] = {
@@ -151,7 +172,7 @@ TEST(SignalValues, PulsesTheStepCannotResolveAreRefused) {
       {SigSlowSin, [](SignalParams& p) { p.SlowSinLong = 3e-13, p.SlowSinTime = 1e-13; },
        [](SignalParams& p) { p.SlowSinLong = 1e-10, p.SlowSinTime = 1e-11; }, "«Длительность, с:»"},
       {SigSlowSin, [](SignalParams& p) { p.SlowSinLong = 1e-13, p.SlowSinTime = 1e-13; },
-       [](SignalParams& p) { p.SlowSinLong = 1e-12, p.SlowSinTime = 2e-12; }, "«Время нарастания, с:»"},
+       [](SignalParams& p) { p.SlowSinLong = 1e-12, p.SlowSinTime = 2e-11; }, "«Время нарастания, с:»"},
       {SigExp, [](SignalParams& p) { p.Exp_a = 1e14, p.Exp_b = 2e14; },
        [](SignalParams& p) { p.Exp_a = 1e11, p.Exp_b = 1e15; }, "«a, 1/с:»"},  // a step-like rise is taken
       {SigExpRadio, [](SignalParams& p) { p.ExpRadio_a = 3e14, p.ExpRadio_b = 2e14; },
@@ -181,4 +202,29 @@ TEST(SignalValues, PulsesTheStepCannotResolveAreRefused) {
   EXPECT_EQ(file("0.0049 0\n0.00505 1\n0.0052 0\n0.5 0\n", PlaneWave()), shortPulse);
   EXPECT_EQ(file("0.05 0\n0.1 1\n0.15 0\n0.5 0\n", PlaneWave()), "");
   EXPECT_EQ(file("400.0049 0\n400.00505 1\n400.0052 0\n500 0\n", {1e-12, 500000, true, 0, 0}), shortPulse);
+  // A 5 V spike 0.2 ps wide on a 1 V Gaussian of 20 ps, sampled every 0.1 ps: its energy is
+  // a small share of the whole, but one step of 1 ps would carry it. Without the spike the
+  // Gaussian is taken; with it, at a step of 0.05 ps (below the advice) it is taken too.
+  // The spike between two steps, or on one.
+  auto gaussian = [](int spike) {
+    std::string text;
+    for (int i = 1; i <= 1200; ++i) {
+      const double t = i * 1e-4, x = (t - 0.06) / 0.02;
+      text += std::to_string(t) + " " + std::to_string(std::exp(-x * x) + (i == spike ? 5 : 0)) + "\n";
+    }
+    return text;
+  };
+  EXPECT_EQ(file(gaussian(0), PlaneWave()), "");
+  EXPECT_EQ(file(gaussian(605), PlaneWave()), shortPulse);
+  EXPECT_EQ(file(gaussian(600), PlaneWave()), shortPulse);
+  // The step the message names carries it.
+  rvtest::WriteBytes(dir / "s.srg", gaussian(605));
+  SignalSettings spiked;
+  spiked.Kind = SigFromFile;
+  const SignalFileResult loaded = LoadSignalFile(spiked.FileName = dir / "s.srg", UnitNs);
+  spiked.FileLoaded = true, spiked.File = loaded.Table;
+  const std::string text = SignalValueRefusal(spiked, PlaneWave()).text, before = "«Геометрия» до ";
+  ASSERT_NE(text.find(before), std::string::npos) << text;
+  const double stepNs = std::stod(text.substr(text.find(before) + before.size()));
+  EXPECT_EQ(file(gaussian(605), {stepNs * 1e-9, 20000, true, 0, 0}), "") << stepNs;
 }

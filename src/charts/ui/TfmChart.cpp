@@ -49,12 +49,15 @@ public:
 
 protected:
   double getTickStep(const QCPRange& range) override {
-    return fixedStep > 0 ? fixedStep : QCPAxisTicker::getTickStep(range);
+    return step_ = fixedStep > 0 ? fixedStep : QCPAxisTicker::getTickStep(range);
   }
   int getSubTickCount(double) override { return AxisMinorTicks; }
   QString getTickLabel(double tick, const QLocale&, QChar, int) override {
-    return QString::fromStdString(AxisLabelText(tick));
+    return QString::fromStdString(AxisLabelText(tick, step_));
   }
+
+private:
+  double step_ = 0;  // the last step chosen: labels are asked for after it
 };
 
 // The chart's legend: one column of items, filled in one pass. The grid's own addElement
