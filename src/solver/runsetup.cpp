@@ -150,6 +150,10 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
   h.AccumulatePower = [D, K](bool enabled) {
     Check(AccumulatePower(*D, enabled, &K->Fusion), "SAR");
   };
+  if (k.WatchGrowth) {
+    k.Growth.Prepare(d, k.Lumped);
+    h.WatchGrowth = [D, K](int step) { K->Growth.Step(*D, K->Cache, K->Lumped, K->Signal, step); };
+  }
   return h;
 }
 
