@@ -1,9 +1,10 @@
 // The energy watch of a run: what it costs and where it stops.
 //
-//   growth_watch_bench --cost [--sizes 300] [--steps S] [--threads T]
+//   growth_watch_bench [--sizes 300] [--steps S] [--threads T] --cost
 //       the energy sum against a whole step of the vacuum run case (PEC faces) and of the
 //       lossy one with elements and Mur faces: bench: case=cost_<case> N=<n> threads=<t> step_ms=<a> sum_ms=<b> every=<K>
 //       share_pct=<100 b / (K a)> watch_on_to_off=<steps with the watch / without>
+//       same_bits_one_thread=yes|no
 //   growth_watch_bench --cases [--only NAME] [--steps-scale F] [--no-watch] [--trace]
 //       set-ups through the run start and the default run loop: sound ones (long runs near
 //       the step's limit with elements and every face kind, both plane-wave sources, all
@@ -56,6 +57,7 @@ void Cost(int n, int steps, int threads, const RunCase& c) {
   omp_set_num_threads(threads);
   double ms[2] = {0, 0};
   double sumMs = 0;
+  bool sameBits = false;
   for (int on = 0; on < 2; ++on) {
     SolverData d;
     std::string err;
@@ -85,11 +87,18 @@ void Cost(int n, int steps, int threads, const RunCase& c) {
         best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - t1).count());
       }
       sumMs = best;
+      // The same bits on one thread as on all of them.
+      const double all = StoredEnergy(d, k.Cache, k.Lumped, planes);
+      omp_set_num_threads(1);
+      const double one = StoredEnergy(d, k.Cache, k.Lumped, planes);
+      omp_set_num_threads(threads);
+      sameBits = std::memcmp(&all, &one, sizeof all) == 0;
     }
   }
   const int K = GrowthWatch::kEvery;
   std::printf("bench: case=cost_%s N=%d threads=%d step_ms=%.1f sum_ms=%.1f every=%d share_pct=%.2f "
-              "watch_on_to_off=%.3f\n", c.name, n, threads, ms[0], sumMs, K, 100 * sumMs / (K * ms[0]), ms[1] / ms[0]);
+              "watch_on_to_off=%.3f same_bits_one_thread=%s\n", c.name, n, threads, ms[0], sumMs, K,
+              100 * sumMs / (K * ms[0]), ms[1] / ms[0], sameBits ? "yes" : "no");
   std::fflush(stdout);
 }
 
