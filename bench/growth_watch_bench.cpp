@@ -375,6 +375,13 @@ std::vector<Case> Cases(double scale) {
     st.s.rgSources = SourceExternalField;
     return st;
   }});
+  // A source of tiny inner R: its bound is huge, the silence after its pulse is watched.
+  c.push_back({"tiny_r_source_pec_box", false, [=] {
+    Setup st = Cube(24, 1e-3, BorderPEC, steps(60000));
+    Source(st, 12, 12, 12, 1e-3);
+    Element(st.lamped.sgInductor, 8, 12, 12, 1e-9, 'Z');
+    return st;
+  }});
   // The help's examples: the RLC ring on one edge, the patch antenna fed by a pin.
   c.push_back({"help_rlc_ring", false, [=] {
     Setup st = Cube(24, 1e-3, BorderMur, steps(20000));
@@ -411,6 +418,12 @@ std::vector<Case> Cases(double scale) {
       return st;
     }});
   }
+  c.push_back({"tiny_r_source_mur_box_inductor_5E-10", true, [=] {
+    Setup st = Cube(24, 1e-3, BorderMur, steps(20000));
+    Element(st.lamped.sgInductor, 12, 12, 12, 0.5e-9, 'Z');
+    Source(st, 16, 12, 12, 1e-3);
+    return st;
+  }});
   struct Flat { double a; int cells, steps; };
   for (Flat f : {Flat{5e-3, 3, 1000}, Flat{10e-3, 6, 20000}, Flat{2e-3, 2, 2000}, Flat{3e-3, 2, 2000}}) {
     c.push_back({"flat_" + F(f.a * 1e3) + "mm_mur_inductor_" + I(f.cells) + "cells", true, [=] {

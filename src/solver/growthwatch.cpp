@@ -196,7 +196,7 @@ void GrowthWatch::Step(const SolverData& d, const EdgeCoefCache& cache, const Lu
   if (std::isfinite(level)) peak_ = std::max(peak_, level);
   if (level > 1e-6 * peak_) {
     quietSteps_ = 0;
-    quietRef_ = -1;
+    quietLeast_ = -1;
   } else {
     ++quietSteps_;
   }
@@ -223,11 +223,17 @@ void GrowthWatch::Step(const SolverData& d, const EdgeCoefCache& cache, const Lu
     why = "энергия поля " + FormatGeneral(energy, 4) + " Дж в " + FormatGeneral(energy / Bound, 3) +
           " раз больше той, что могли отдать источники (" + FormatGeneral(Bound, 4) + " Дж)";
   } else if (quietSteps_ > 2 * crossSteps_ + kEvery) {
-    if (quietRef_ < 0) quietRef_ = most_;
-    else if (energy > kQuietGrowth * quietRef_ + floor_)
+    // Against the least energy since the silence began; with a dispersive medium or PML
+    // faces against the most of the run (the polarisation and the layer, which the sum
+    // leaves out, may hand energy back to the grid).
+    const bool dispersive = cache.AnyDispersive || d.AnyPML;
+    const double ref = dispersive ? most_ : quietLeast_;
+    const double growth = dispersive ? kQuietGrowthDispersive : kQuietGrowth;
+    if (ref >= 0 && energy > growth * ref + floor_)
       why = "источники затихли, а энергия поля выросла до " + FormatGeneral(energy, 4) + " Дж, в " +
-            FormatGeneral(energy / quietRef_, 3) + " раз больше наибольшей до того (" +
-            FormatGeneral(quietRef_, 4) + " Дж)";
+            FormatGeneral(energy / ref, 3) + (dispersive ? " раз больше наибольшей до того (" : " раз больше наименьшей после того (") +
+            FormatGeneral(ref, 4) + " Дж)";
+    quietLeast_ = quietLeast_ < 0 ? energy : std::min(quietLeast_, energy);
   }
   most_ = std::max(most_, energy);
   if (why.empty()) return;

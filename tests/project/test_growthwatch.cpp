@@ -28,8 +28,9 @@ struct Host : RunStartHost, RunCallbacks {
 // A 16^3 box of 1 mm cells at the step's limit through the run start, a 50 ps Gaussian of
 // 1 V; `across` joins the run's resistors past the start's checks, `init` sets fields.
 struct Box {
+  Box(std::array<int, 6> f, int src = SourceInternalOnly, ElementArrays e = {}) : faces(f), source(src), el(std::move(e)) {}
   std::array<int, 6> faces;
-  int source = SourceInternalOnly;
+  int source;
   ElementArrays el;
   std::vector<tLumpedElement> across;
   bool watch = true;
