@@ -220,8 +220,9 @@ void GrowthWatch::Step(const SolverData& d, const EdgeCoefCache& cache, const Lu
 
   std::string why;
   if (energy > kMargin * Bound + floor_ || !std::isfinite(energy)) {
-    why = "энергия поля " + FormatGeneral(energy, 4) + " Дж в " + FormatGeneral(energy / Bound, 3) +
-          " раз больше той, что могли отдать источники (" + FormatGeneral(Bound, 4) + " Дж)";
+    why = Bound > 0 ? "энергия поля " + FormatGeneral(energy, 4) + " Дж в " + FormatGeneral(energy / Bound, 3) +
+                          " раз больше той, что могли отдать источники (" + FormatGeneral(Bound, 4) + " Дж)"
+                    : "энергия поля " + FormatGeneral(energy, 4) + " Дж, а источники не отдали ничего";
   } else if (quietSteps_ > 2 * crossSteps_ + kEvery) {
     // Against the least energy since the silence began; with a dispersive medium or PML
     // faces against the most of the run (the polarisation and the layer, which the sum
