@@ -151,6 +151,10 @@ StepHooks DefaultStepHooks(SolverData& d, RunKernels& k) {
                           [K](SolverData& s) { return K->Lumped.SettlePower(s); }),
           "SAR");
   };
+  if (k.WatchGrowth) {
+    k.Growth.Prepare(d, k.Lumped);
+    h.WatchGrowth = [D, K](int step) { K->Growth.Step(*D, K->Cache, K->Lumped, K->Signal, step); };
+  }
   return h;
 }
 

@@ -10,6 +10,7 @@
 #include "solver/dissipation.h"
 #include "solver/edgematerial.h"
 #include "solver/elements.h"
+#include "solver/growthwatch.h"
 #include "solver/lumped.h"
 #include "solver/mur.h"
 #include "solver/signal.h"
@@ -30,6 +31,9 @@ struct RunKernels {
   StepFusion Fusion;         // what each step folds into its E pass
   // Cells whose three edges' power sums an output reads (set before PrepareRunKernels).
   std::vector<std::array<int, 3>> PowerReadCells;
+  // The energy watch (growthwatch.h); off only for sweeps that measure growth themselves.
+  bool WatchGrowth = true;
+  GrowthWatch Growth;
 };
 
 // Builds the coefficient cache and the run's lumped elements from d (grid, model, object
@@ -47,7 +51,8 @@ void CheckRunArrays(bool ok, const char* what);
 // Hooks calling the solver's own items on d and k. A kernel that finds the run's arrays
 // not matching the grid throws, so the run ends as failed instead of stepping nothing; an
 // E pass that wrote a field value that is not a finite number, or an element edge whose E
-// is no longer one after the elements' update, throws RunDiverged.
+// is no longer one after the elements' update, throws RunDiverged, and so does the energy
+// watch (prepared here, on d's flags as they stand) when the energy runs away.
 StepHooks DefaultStepHooks(SolverData& d, RunKernels& k);
 
 }  // namespace rv

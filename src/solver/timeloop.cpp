@@ -15,6 +15,8 @@ RunDiverged::RunDiverged(int32_t step)
                          "величины сосредоточенных элементов."),
       Step(step) {}
 
+RunDiverged::RunDiverged(int32_t step, const std::string& what) : std::runtime_error(what), Step(step) {}
+
 double StepMilliseconds(const ProgressInfo& p) {
   if (p.TickSteps <= 0) return 1.0;
   return double(p.TickSum) / double(p.TickSteps);
@@ -120,6 +122,7 @@ void DoStep(SolverData& d, const StepHooks& h, int step) {
   if (step % rate == 0) Call(h.RecordOutputPoints, step / rate);
   if (d.FarFieldOn) Call(h.AccumulateFarField, step);
   if (step >= d.SARDelay) Call(h.AccumulatePower, d.SAROn != 0);
+  Call(h.WatchGrowth, step);
 }
 
 }  // namespace

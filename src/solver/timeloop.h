@@ -7,7 +7,8 @@
 // (Debye when polar dielectrics are on); external field's H part removed; TF-SF correction
 // of E; lumped elements; symmetry planes; Mur; second-order ABC; RT-ABC; Mur planes saved;
 // RT-ABC time levels shifted; PML E; PEC; outputs recorded every OutputRate-th step;
-// far-field accumulation; absorbed power from the SAR delay on; the live view's slices; the
+// far-field accumulation; absorbed power from the SAR delay on; the energy watch; the live
+// view's slices; the
 // progress display; the stop test; then time advances by dt.
 //
 // The loop runs on whatever thread the caller gives it (the program uses one calculation
@@ -52,6 +53,8 @@ struct StepHooks {
   std::function<void(int sample)> RecordOutputPoints;
   std::function<void(int step)> AccumulateFarField;
   std::function<void(bool enabled)> AccumulatePower;
+  // The energy watch, last of every step (0-based step); throws RunDiverged.
+  std::function<void(int step)> WatchGrowth;
   // The live view, after every step: the step number (1-based) and c*t of the step done.
   std::function<void(int progressStep, double curTime)> DrawSlices;
 };
@@ -78,7 +81,7 @@ enum class RunEnd {
   Completed,  // every step was done
   Stopped,    // the stop flag ended the run
   Failed,     // an exception escaped a step, a hook or the progress display
-  Diverged,   // a value the run reads turned INF or NaN (RunDiverged)
+  Diverged,   // a value turned INF or NaN, or the energy ran away (RunDiverged)
 };
 
 struct RunOutcome {
@@ -95,6 +98,8 @@ struct RunOutcome {
 class RunDiverged : public std::runtime_error {
 public:
   explicit RunDiverged(int32_t step);
+  // Found otherwise (the energy watch): `what` says how, naming the step.
+  RunDiverged(int32_t step, const std::string& what);
   int32_t Step;
 };
 

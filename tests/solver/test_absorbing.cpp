@@ -39,6 +39,7 @@ bool RunFaces(SolverData& d, tScatterCentre centre, int steps, const std::functi
               const std::function<void(int)>& probe) {
   if (!Allocate(d)) return false;
   RunKernels k;
+  k.WatchGrowth = false;  // the soft source feeds energy no element or wave accounts for
   k.Centre = centre;
   d.StepCount = steps;
   d.Stopped = 0;
