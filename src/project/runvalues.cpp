@@ -398,7 +398,7 @@ RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const
            " с условием \"" + BorderKindNames()[size_t(kind)] + "\": " +
            (b.FaceCells > 0 ? "между ее ребром и гранью " + CellsNominative(b.FaceCells)
                             : std::string("ее ребро упирается в грань")) +
-           ", а при «" + g.Cells(3, 0) + "» = " + g.Cells(3, ir.row) + " нужно не меньше " + CellsGenitive(b.NeedCells) +
+           ", а нужно не меньше " + CellsGenitive(b.NeedCells) + " при любой «" + g.Cells(3, 0) + "»" +
            ". Такая грань достраивает поле по соседним "
            "плоскостям как волну, уходящую от грани; ближнее поле индуктивности — не такая волна, грань возвращает его "
            "чуть усиленным, и за десятки тысяч шагов поле в расчете вырастает без ограничения. Работа невозможна!\n" +
