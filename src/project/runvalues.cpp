@@ -201,6 +201,14 @@ const char* const kFaceNames[7] = {"", "Y=1", "Y=max", "Z=max", "Z=1", "X=max", 
 // The element of each lumped table, in the order of kLumpedKinds.
 const char* const kElementNames[5] = {"Резистор", "Конденсатор", "Источник напряжения", "Разрядник",
                                       "Индуктивность"};
+constexpr size_t kGapKind = 3, kInductorKind = 4;
+
+// The nearest place across an RT-ABC face an element of that kind may take: one cell in,
+// an inductor kRTABCFaceReach whole cells between its edge and the face.
+int RTABCNearest(size_t kind, bool low, int plane) {
+  const int cells = kind == kInductorKind ? kRTABCFaceReach : 1;
+  return low ? plane + cells : plane - 1 - cells;
+}
 
 // The normal axis (0..2) of a face, and whether it is the face at node 1.
 int FaceNormal(int face) {
@@ -270,8 +278,16 @@ RunRefusal FacePlaneRefusal(size_t kind, const StringGrid& g, const UsedRow& u, 
            " идет вдоль грани, а такие ребра задает сама грань: " + FaceWritesPlane(d, face) +
            (kindOf == BorderDissipation ? "" : ". Элемент там не действует") + kCannotRun +
            "Перенесите элемент внутрь объема: «" + column + "» = " + IntToStr(inner) +
-           (low ? " или больше" : " или меньше") + ". Элемент, который должен касаться грани, ставьте поперек нее: направление " + axis + " при «" + column +
-           "» = " + IntToStr(low ? plane : plane - 1) + ".";
+           (low ? " или больше" : " или меньше") + ". " +
+           (kindOf == BorderRTABC
+                ? "Касаться грани с условием \"" + std::string(BorderKindNames()[BorderRTABC]) +
+                      "\" элементу нельзя и поперек нее: ближе всего — направление " + axis + " при «" + column +
+                      "» = " + IntToStr(RTABCNearest(kind, low, plane)) + "."
+                : "Элемент, который должен касаться грани, ставьте поперек нее: направление " + axis + " при «" +
+                      column + "» = " + IntToStr(low ? plane : plane - 1) + ".");
+  if (kind == kInductorKind && (kindOf == BorderMur || kindOf == BorderDissipation))
+    r.text += " Индуктивности нужно отступить от такой грани дальше (на 4 ячейки при кубических ячейках, на "
+              "больше при ячейках, тонких поперек грани): «Пуск» назовет, на сколько.";
   if (kindOf == BorderSymE || kindOf == BorderSymH)
     r.text += " Зеркало грани симметрии лежит посередине между плоскостями " + PlaneName(normal, plane) + " и " +
               PlaneName(normal, inner) + ": плоскость " + PlaneName(normal, plane) + " — отражение плоскости " +
@@ -281,6 +297,27 @@ RunRefusal FacePlaneRefusal(size_t kind, const StringGrid& g, const UsedRow& u, 
               "зеркалом поперек оси, при условии \"" + BorderKindNames()[BorderSymH] + "\".";
   r.text += "\nИзмените «" + column + "» или «" + g.Cells(4, 0) + "» в строке " + row + " таблицы «" + k.table +
             "» окна «Сосредоточенные элементы» (меню «Окна»).";
+  return r;
+}
+
+// An element on an edge across an RT-ABC face from its plane (RTABCFaceTouchedBy).
+RunRefusal RTABCTouchRefusal(size_t kind, const StringGrid& g, const UsedRow& u, const SolverData& d, int face) {
+  const LumpedKind& k = kLumpedKinds[kind];
+  const bool low = LowFace(face);
+  const int plane = FacePlane(d, face);
+  const std::string row = IntToStr(u.row), column = g.Cells(u.axis, 0);
+  RunRefusal r;
+  r.status = std::string(k.table) + ", строка " + row + ": касается грани " + kFaceNames[face] + " с условием \"" +
+             BorderKindNames()[BorderRTABC] + "\"";
+  r.text = std::string(kElementNames[kind]) + " в строке " + row + " таблицы «" + k.table + "» касается " +
+           FaceWithKind(d, face) + ": ребро " + "XYZ"[u.axis] + " ячейки " + CellText(u.at) +
+           " идет поперек грани от ее плоскости. Грань достраивает свою плоскость по трем крайним плоскостям как "
+           "волну, уходящую от грани со скоростью света; элемент на ребре между ними меняет поле там иначе, грань "
+           "возвращает его усиленным, и за сотни шагов поле в расчете вырастает без ограничения" + kCannotRun +
+           "Перенесите элемент внутрь: «" + column + "» = " + IntToStr(RTABCNearest(kind, low, plane)) +
+           (low ? " или больше" : " или меньше") + ", или задайте грани " + kFaceNames[face] +
+           " другое условие («Граничные условия» на странице «Гранич. услов.»).\nИзмените «" + column +
+           "» в строке " + row + " таблицы «" + k.table + "» окна «Сосредоточенные элементы» (меню «Окна»).";
   return r;
 }
 
@@ -361,13 +398,38 @@ RunRefusal FaceReachRefusal(const InductorRow& ir, const InductorBound& b, const
            " с условием \"" + BorderKindNames()[size_t(kind)] + "\": " +
            (b.FaceCells > 0 ? "между ее ребром и гранью " + CellsNominative(b.FaceCells)
                             : std::string("ее ребро упирается в грань")) +
-           ", а при «" + g.Cells(3, 0) + "» = " + g.Cells(3, ir.row) + " нужно не меньше " + CellsGenitive(b.NeedCells) +
+           ", а нужно не меньше " + CellsGenitive(b.NeedCells) + " при любой «" + g.Cells(3, 0) + "»" +
            ". Такая грань достраивает поле по соседним "
            "плоскостям как волну, уходящую от грани; ближнее поле индуктивности — не такая волна, грань возвращает его "
            "чуть усиленным, и за десятки тысяч шагов поле в расчете вырастает без ограничения. Работа невозможна!\n" +
            "Отодвиньте индуктивность от грани (столбцы «X», «Y», «Z» в строке " + row +
            " таблицы «Индуктивности» окна «Сосредоточенные элементы», меню «Окна») или задайте грани " + face +
            " условие \"" + BorderKindNames()[BorderPML] + "\" («Граничные условия» на странице «Гранич. услов.»).";
+  return r;
+}
+
+// A step right under its limit with Mur's faces (InductorBound::StepShare).
+RunRefusal MurStepRefusal(const InductorRow& ir, const InductorBound& b, const SolverData& grid, double stepSec) {
+  int face = 0;
+  for (int f = 1; f <= 6 && !face; ++f)
+    if (grid.MurFace[size_t(f)]) face = f;
+  const double stepNs = stepSec * 1e9, limitNs = stepNs / b.StepShare;
+  // Four digits, rounded down, so the step typed stays at or below the share.
+  const double e = std::pow(10.0, std::floor(std::log10(limitNs * kMurInductorStepShare)) - 3);
+  const double upTo = std::floor(limitNs * kMurInductorStepShare / e) * e;
+  const std::string row = IntToStr(ir.row);
+  RunRefusal r;
+  const std::string mur = std::string("\"") + BorderKindNames()[BorderMur] + "\"";
+  r.status = "Индуктивности, строка " + row + ": шаг по времени у самого предела при условии " + mur;
+  r.text = "Индуктивность в строке " + row + " таблицы «Индуктивности» стоит в расчете с условием " + mur +
+           " на грани " + kFaceNames[face] + ", а шаг по времени " + FormatGeneral(stepNs, 15) + " нс — " +
+           FormatGeneral(b.StepShare, 6) + " предела устойчивости " + FormatGeneral(limitNs, 9) +
+           " нс. У самого предела сетка держит поле, которое меняет знак каждый шаг и не бежит к граням; грани " + mur +
+           " его не выводят, а индуктивность раскачивает, и поле в расчете растет без ограничения. При шаге не больше " +
+           FormatGeneral(kMurInductorStepShare, 6) + " предела это поле уходит" + kCannotRun +
+           "Уменьшите «Шаг по времени, нс:» на странице «Геометрия» до " + FormatGeneral(upTo, 4) +
+           " нс или меньше, или задайте граням с условием " + mur +
+           " другое условие («Граничные условия» на странице «Гранич. услов.»).";
   return r;
 }
 
@@ -512,6 +574,7 @@ RunRefusal InductorBoundRefusal(const LampedTables& t, const SolverData& grid, d
   for (const InductorRow& r : rows) sites.push_back(r.site);
   const InductorBound b = CheckInductorStability(g, sites);
   if (b.Site < 0) return {};
+  if (b.StepShare > 0) return MurStepRefusal(rows[size_t(b.Site)], b, grid, stepSec);
   if (b.Face) return FaceReachRefusal(rows[size_t(b.Site)], b, grid, t.sgInductor);
   return LowInductanceRefusal(rows, b, t.sgInductor, dx, dy, dz, stepSec);
 }
@@ -519,8 +582,13 @@ RunRefusal InductorBoundRefusal(const LampedTables& t, const SolverData& grid, d
 RunRefusal ElementOnFacePlaneRefusal(const LampedTables& t, const SolverData& d) {
   for (size_t k = 0; k < std::size(kLumpedKinds); ++k) {
     const StringGrid& g = t.*kLumpedKinds[k].grid;
-    for (const UsedRow& u : UsedRows(kLumpedKinds[k], g, d))
+    for (const UsedRow& u : UsedRows(kLumpedKinds[k], g, d)) {
       if (const int f = FaceWritingEdge(d, u.axis, u.at[0], u.at[1], u.at[2])) return FacePlaneRefusal(k, g, u, d, f);
+      // A spark gap there stays bounded: unfired it is vacuum, fired it holds its edge at 0.
+      if (k == kGapKind) continue;
+      if (const int t = RTABCFaceTouchedBy(d, u.axis, u.at[0], u.at[1], u.at[2]))
+        return RTABCTouchRefusal(k, g, u, d, t);
+    }
   }
   return {};
 }

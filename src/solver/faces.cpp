@@ -153,4 +153,13 @@ int FaceWritingEdge(const SolverData& d, int axis, int i, int j, int k) {
   return 0;
 }
 
+int RTABCFaceTouchedBy(const SolverData& d, int axis, int i, int j, int k) {
+  if (axis < 0 || axis > 2) return 0;
+  const int at = axis == 0 ? i : axis == 1 ? j : k, n = axis == 0 ? d.Nx : axis == 1 ? d.Ny : d.Nz;
+  const int low[3] = {FaceX1, FaceY1, FaceZ1}, high[3] = {FaceXMax, FaceYMax, FaceZMax};
+  if (at == 1 && d.RTABCFace[size_t(low[axis])]) return low[axis];
+  if (at == n - 1 && d.RTABCFace[size_t(high[axis])]) return high[axis];
+  return 0;
+}
+
 }  // namespace rv

@@ -35,4 +35,12 @@ bool ApplyPEC(SolverData& d, const StepFusion* fusion = nullptr);
 // 0 when no face writes the edge (an edge along the normal never lies on a face plane).
 int FaceWritingEdge(const SolverData& d, int axis, int i, int j, int k);
 
+// The RT-ABC face (1..6) whose plane the E edge along axis 0..2 at (i, j, k) touches from
+// inside: an edge across the face from its plane (node 1, or N - 1 up to node N). RT-ABC
+// extrapolates its plane from the three outer planes as a wave leaving along the normal at
+// c; an element on such an edge changes how the field crosses those planes, and the face
+// hands back more than it took (a 10 ohm resistor, a source or 10 pF there: INF within a
+// few hundred steps). One cell further in they stay bounded. 0 when there is none.
+int RTABCFaceTouchedBy(const SolverData& d, int axis, int i, int j, int k);
+
 }  // namespace rv

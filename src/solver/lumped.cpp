@@ -373,12 +373,11 @@ double InductorLambda(const InductorGrid& g, int axis, double L) {
   return double(InductorFactor(s[axis], s[(axis + 1) % 3] * s[(axis + 2) % 3], g.TimeStep, L));
 }
 
-int InductorFaceReach(int axis, double dx, double dy, double dz, double q) {
+int InductorFaceReach(int axis, double dx, double dy, double dz) {
   const double s[3] = {dx, dy, dz};
   if (axis < 0 || axis > 2) return 4;
   const double along = std::max(s[(axis + 1) % 3], s[(axis + 2) % 3]) / s[axis];
-  const double share = q > 0 ? std::min(1.0, 0.2 + 0.3 * std::log(q)) : 1.0;
-  const double need = std::max(2.0, std::ceil(share * (2.25 * along + 1.75) - 1e-9));
+  const double need = std::max(2.0, std::ceil(2.25 * along + 1.75 - 1e-9));
   return need < 1e6 ? int(need) : 1000000;
 }
 
@@ -508,14 +507,14 @@ private:
 
 // The first Mur's, 1/R or RT-ABC face the site is too near: the face, the whole cells
 // between the nearer end of its edge and the face's node plane, the cells it needs.
-std::array<int, 3> NearestAbsorbingFace(const InductorGrid& d, const InductorSite& s, double q) {
+std::array<int, 3> NearestAbsorbingFace(const InductorGrid& d, const InductorSite& s) {
   const int n[3] = {d.Nx, d.Ny, d.Nz}, at[3] = {s.X, s.Y, s.Z};
   const int low[3] = {FaceX1, FaceY1, FaceZ1}, high[3] = {FaceXMax, FaceYMax, FaceZMax};
   for (int c = 0; c < 3; ++c) {
     for (const bool top : {false, true}) {
       const size_t f = size_t(top ? high[c] : low[c]);
       if (!d.MurFace[f] && !d.DissipationFace[f] && !d.RTABCFace[f]) continue;
-      const int need = d.RTABCFace[f] ? kRTABCFaceReach : InductorFaceReach(c, d.Dx, d.Dy, d.Dz, q);
+      const int need = d.RTABCFace[f] ? kRTABCFaceReach : InductorFaceReach(c, d.Dx, d.Dy, d.Dz);
       // An edge along the normal reaches from node i to node i + 1.
       const int cells = top ? n[c] - at[c] - (s.Axis == c ? 1 : 0) : at[c] - 1;
       if (cells < need) return {int(f), cells, need};
@@ -650,6 +649,8 @@ InductorBound CheckInductorStability(const InductorGrid& d, const std::vector<In
     sum += s[c];
   }
   if (!std::isfinite(sum)) return r;
+  const bool mur = std::any_of(d.MurFace.begin(), d.MurFace.end(), [](uint8_t f) { return f != 0; });
+  const double share = std::sqrt(sum);
   if (sum > 1)  // a step within the limit, but for its last digits
     for (double& v : s) v /= sum;
   Coupling g(s);
@@ -667,10 +668,15 @@ InductorBound CheckInductorStability(const InductorGrid& d, const std::vector<In
     bool onFace = false;
     for (int c = 0; c < 3; ++c) onFace = onFace || (c != in.Axis && (at[c] == 1 || at[c] == n[c]));
     if (onFace) continue;
+    if (mur && share > kMurInductorStepShare * (1 + 1e-12)) {
+      r.Site = int(i);
+      r.StepShare = share;
+      return r;
+    }
     const double unit = InductorLambda(d, in.Axis, 1) / e;  // lambda * L
     const double alone = g(in.Axis, in.Axis, {0, 0, 0});
     const double aloneMinL = unit * alone / (1 - kBoundReserve);
-    if (const auto [face, cells, need] = NearestAbsorbingFace(d, in, in.L / aloneMinL); face) {
+    if (const auto [face, cells, need] = NearestAbsorbingFace(d, in); face) {
       r.Site = int(i);
       r.Face = face;
       r.FaceCells = cells;

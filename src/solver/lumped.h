@@ -204,25 +204,39 @@ struct InductorSite {
 };
 
 // Whole cells an inductor must keep between its edge and a Mur's or 1/R face normal to axis
-// 0..2 of cells (dx, dy, dz). For any L: as many as make 2.25 times the larger cell size
+// 0..2 of cells (dx, dy, dz), for any L: as many as make 2.25 times the larger cell size
 // along the face plus 1.75 cells across it (4 cubic cells; cells thin across the face need
 // more). Runs of 120,000 steps at the step's limit grow at 3 cubic cells, at 10 cells of
 // 5 x 5 x 1 mm (face Z) or 1 x 1 x 5 mm (face X) and at 1 cell of 1 x 1 x 5 mm (face Z);
-// they stay bounded from 4, 12-13 and 2. An L of q times the least L its edge alone
-// allows oscillates faster, and below q = 14 its near field reaches less far: it needs
-// the share 0.2 + 0.3 ln q of that distance (at least 2 cells). Such runs with the 1 x 1 x 5
-// mm cells stay bounded from 6, 7, 8, 9 and 11 cells at q = 3, 4, 5, 6 and 8. Not covered:
-// an inductor tuned to a mode of a closed box (PEC faces and one Mur face) still feeds it
-// slowly from farther out (4-8 cubic cells in a 17 mm box at 4.2-5.5 nH, 1.6-3 times per
-// 120,000 steps).
-int InductorFaceReach(int axis, double dx, double dy, double dz, double q = INFINITY);
-// The same for an RT-ABC face, whose cells are always cubic: such runs grow at 1 cell and
-// stay bounded from 2.
-inline constexpr int kRTABCFaceReach = 3;
+// they stay bounded from 4, 12-13 and 2. The reach does not shrink for an L near its edge's
+// own bound: such an inductor oscillates faster, but its mode, near the bound's limit, reaches
+// as far, and runs at 1.02-1.05 times the bound grow at 6-7 cells of 5 x 5 x 1 and
+// 10 x 10 x 1 mm (bench/inductor_face_bench.cpp --q). Not covered: an inductor tuned to a
+// mode of a closed box (PEC faces and one Mur face) still feeds it slowly from farther out
+// (4-8 cubic cells in a 17 mm box at 4.2-5.5 nH, 1.6-3 times per 120,000 steps).
+int InductorFaceReach(int axis, double dx, double dy, double dz);
+// The same for an RT-ABC face, whose cells are always cubic: runs of 60,000 steps grow at 1
+// cell for any L, and for an L 1.02-1.5 times its edge's bound also at 3 and 4 cells (x1.5-2
+// at 4 over the run); from 5 they stay bounded.
+inline constexpr int kRTABCFaceReach = 6;
+
+// The largest share of the step's limit at which an inductor may run beside Mur's faces. Right
+// at the limit the grid keeps a field that flips its sign every step and does not travel:
+// Mur's faces do not take it out (a kick in a box of Mur faces keeps a third of itself for
+// 60,000 steps at the limit, and dies away at 0.997 of it), and an inductor, which the
+// bound above lets through only while 4 - K keeps its margin, feeds it: in a 24^3 box of
+// Mur faces the field grows at the limit for every L tried (1.02-40 times the bound, up to
+// x10^0.5 per 1,000 steps), at 0.9999 of it for L 1.02 times the bound, at 0.9995 of it
+// still for 5 x 5 x 1 mm cells; from 0.999 down it stays bounded. A PEC box stays bounded
+// at the limit (bench/inductor_face_bench.cpp --all).
+inline constexpr double kMurInductorStepShare = 0.998;
 
 // What CheckInductorStability found.
 struct InductorBound {
   int Site = -1;          // the first site refused; -1 when none is
+  // Refused for the step: its share of the limit, above kMurInductorStepShare with a Mur
+  // face (0 otherwise).
+  double StepShare = 0;
   // Refused for its place: the face (1..6) it is too near, the whole cells between its
   // edge and that face, and the cells it needs. 0 when refused for its L.
   int Face = 0, FaceCells = 0, NeedCells = 0;

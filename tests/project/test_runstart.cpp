@@ -1209,8 +1209,8 @@ TEST_F(RunStartTest, InductorsBelowTheirUpdatesBoundOrBesideAMurFaceAreRefused) 
   s.ComboBox[5] = BorderMur;  // X=1
   for (auto [c, t] : {std::pair{0, "3"}, {1, "5"}, {2, "5"}, {3, "1"}, {4, "Y"}}) g.SetCell(c, 1, t);
   EXPECT_EQ(Outcome(), std::tuple("Индуктивность в строке 1 таблицы «Индуктивности» слишком близко к грани X=1 с "
-                                  "условием \"Mur's ABC (1st order)\": между ее ребром и гранью 2 ячейки, а при «L, Гн» = 1 "
-                                  "нужно не меньше 4 ячеек. Такая грань достраивает поле по соседним плоскостям как волну, "
+                                  "условием \"Mur's ABC (1st order)\": между ее ребром и гранью 2 ячейки, а нужно не меньше 4 "
+                                  "ячеек при любой «L, Гн». Такая грань достраивает поле по соседним плоскостям как волну, "
                                   "уходящую от грани; ближнее поле индуктивности — не такая волна, грань возвращает его "
                                   "чуть усиленным, и за десятки тысяч шагов поле в расчете вырастает без ограничения. "
                                   "Работа невозможна!\nОтодвиньте "
@@ -1220,12 +1220,31 @@ TEST_F(RunStartTest, InductorsBelowTheirUpdatesBoundOrBesideAMurFaceAreRefused) 
                                   "Индуктивности, строка 1: слишком близко к грани X=1", true));
   const std::string face = std::get<1>(Outcome());
   EXPECT_TRUE(RefusalHolds(face, in, d, features, host));
-  g.SetCell(3, 1, "5e-9");  // twice the bound: a faster oscillation, whose near field reaches less far
-  EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
-  EXPECT_TRUE(Run().started);
+  g.SetCell(3, 1, "2.5e-9");  // near the bound the mode reaches as far: the same distance
+  EXPECT_TRUE(RefusalHolds(face, in, d, features, host));
   g.SetCell(3, 1, "1");
   g.SetCell(0, 1, "5");
   EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
+  EXPECT_TRUE(Run().started);
+
+  // Far from the faces, but with Mur's faces and the step right at its limit; 0.998 of it runs,
+  // and so does a closed box at the limit.
+  s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
+  s.spX = s.spY = s.spZ = 21;
+  for (auto [c, t] : {std::pair{0, "10"}, {1, "10"}, {2, "10"}, {3, "5e-9"}, {4, "z"}}) g.SetCell(c, 1, t);
+  s.eddT = "0.0192583";
+  const auto [limitText, limitStatus, limitRestore] = Outcome();
+  EXPECT_EQ(limitStatus, "Индуктивности, строка 1: шаг по времени у самого предела при условии \"Mur's ABC (1st order)\"");
+  for (const char* part : {"стоит в расчете с условием \"Mur's ABC (1st order)\" на грани Y=1, а шаг по времени "
+                           "0.0192583 нс — 0.999999 предела устойчивости 0.0192583285 нс.",
+                           "Уменьшите «Шаг по времени, нс:» на странице «Геометрия» до 0.01921 нс или меньше"})
+    EXPECT_THAT(limitText, HasSubstr(part));
+  EXPECT_TRUE(RefusalHolds(limitStatus, in, d, features, host));
+  s.eddT = "0.01921";
+  EXPECT_FALSE(RefusalHolds(limitStatus, in, d, features, host));
+  EXPECT_TRUE(Run().started);
+  s.eddT = "0.0192583";
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC};
   EXPECT_TRUE(Run().started);
 }
 
@@ -1257,6 +1276,36 @@ TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
   src.SetCell(4, 1, "X");  // across the face: the edge from node 1 to node 2
   EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
   EXPECT_EQ(Refusal(Run()), "<none>");
+  // RT-ABC hands an element's field across its outer planes back stronger: across it, from
+  // node 1 or N-1, a source, resistor, capacitor or inductor is refused, one cell in runs, a
+  // spark gap may touch it; the advice on its plane names the nearest place that runs.
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderRTABC, BorderRTABC};
+  for (const auto& [x, face, advice] : {std::tuple{"1", "X=1", "«X» = 2 или больше"}, {"9", "X=max", "«X» = 8 или меньше"}}) {
+    src.SetCell(0, 1, x);
+    const auto [rtText, rtStatus, rtRestore] = Outcome();
+    EXPECT_EQ(rtStatus, std::string("Источники, строка 1: касается грани ") + face + " с условием \"RT-ABC\"");
+    EXPECT_THAT(rtText, HasSubstr(std::string("Перенесите элемент внутрь: ") + advice));
+    EXPECT_TRUE(RefusalHolds(rtStatus, in, d, features, host));
+  }
+  src.SetCell(0, 1, "2");
+  EXPECT_EQ(Refusal(Run()), "<none>");
+  src.SetCell(0, 1, "1");
+  src.SetCell(4, 1, "Z");
+  EXPECT_THAT(std::get<0>(Outcome()), HasSubstr("Касаться грани с условием \"RT-ABC\" элементу нельзя и поперек нее: "
+                                                "ближе всего — направление X при «X» = 2."));
+  src.SetCell(0, 1, "2");
+  src.SetCell(4, 1, "X");
+  AddRow(lamped.sgRazraydnic, {"1", "5", "5", "1e3", "X"});
+  AddRow(lamped.sgCapacitors, {"5", "5", "5", "1e-12", "Z"});
+  EXPECT_EQ(Refusal(Run()), "<none>");
+  AddRow(lamped.sgCapacitors, {"9", "4", "4", "1e-12", "X"});
+  EXPECT_EQ(std::get<1>(Outcome()), "Конденсаторы, строка 2: касается грани X=max с условием \"RT-ABC\"");
+  std::atomic<uint8_t> cleared{0};
+  ClearGrid(lamped.sgRazraydnic, cleared);
+  ClearGrid(lamped.sgCapacitors, cleared);
+  src.SetCell(0, 1, "1");
+  src.SetCell(4, 1, "X");
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderSymH};
   // Every kind of element, on the plane Y=1 (edges along X), by its own table.
   std::atomic<uint8_t> mod{0};
   for (const auto& [g, name] : {std::pair{&lamped.sgResistors, "Резисторы"}, {&lamped.sgCapacitors, "Конденсаторы"},
