@@ -79,7 +79,7 @@ bool CutInWriting(bool prevOurs, std::string_view x, std::string_view y) {
 // text: the line as read, raw cp1251 or (utf8) converted already.
 std::string CutLineNote(const std::string& path, std::size_t line, std::string_view text, bool utf8 = false) {
   return "Последняя строка " + IntToStr((long long)line) + " файла " + path + " оборвана («" +
-         (utf8 ? TextPiece(text) : RawPiece(text)) +
+         (utf8 ? TextPiece(Trim(text)) : RawPiece(Trim(text))) +
          "»: нет конца строки, числа короче, чем их пишет программа) и не прочитана: файл, видимо, записан не до "
          "конца (расчет прерван?).";
 }
