@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "solver/textutils.h"
 #include "solver/codepage.h"
 #include "solver/constants.h"
 #include "solver/kernelattrs.h"
@@ -576,15 +577,15 @@ bool CheckFarFieldSettings(const SolverData& d, const FarFieldSettings& settings
       double v = 0;
       if (!TryStrToFloat(t, v) || !std::isfinite(float(v))) {
         message = "Ошибка в задании координат точки дальнего поля в строке " + IntToStr(long(r) + 1) +
-                  ": \"" + t + "\" не является числом";
+                  ": \"" + TextPiece(t) + "\" не является числом";
         return false;
       }
       p[size_t(c)] = float(v);
     }
     if (InBox(b, p[0], p[1], p[2])) {
       const auto& t = settings.PointRows[r];
-      message = "Точка дальнего поля в строке " + IntToStr(long(r) + 1) + " (" + t[0] + "; " + t[1] +
-                "; " + t[2] + ") лежит " + InBoxText;
+      message = "Точка дальнего поля в строке " + IntToStr(long(r) + 1) + " (" + TextPiece(t[0]) + "; " + TextPiece(t[1]) +
+                "; " + TextPiece(t[2]) + ") лежит " + InBoxText;
       return false;
     }
     points.push_back(p);
@@ -592,7 +593,7 @@ bool CheckFarFieldSettings(const SolverData& d, const FarFieldSettings& settings
   const bool anyDiagram = settings.DiagramOn[0] || settings.DiagramOn[1] || settings.DiagramOn[2];
   double radius = 0;
   if (anyDiagram && (!TryStrToFloat(settings.RadiusText, radius) || !std::isfinite(float(radius)))) {
-    message = "Ошибка в задании радиуса диаграммы направленности: \"" + settings.RadiusText +
+    message = "Ошибка в задании радиуса диаграммы направленности: \"" + TextPiece(settings.RadiusText) +
               "\" не является числом";
     return false;
   }
@@ -708,7 +709,7 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
           fp.Y = float(s.CentreY + c / d.Dy);
         }
         if (InBox(b, fp.X, fp.Y, fp.Z)) {
-          message = "Радиус диаграммы направленности \"" + settings.RadiusText +
+          message = "Радиус диаграммы направленности \"" + TextPiece(settings.RadiusText) +
                     "\" слишком мал: ее точки лежат " + InBoxText;
           FreeFarField(s);
           return false;
@@ -737,7 +738,7 @@ bool SetupFarField(FarFieldState& s, const SolverData& d, const FarFieldSettings
         message = "Точка дальнего поля в строке " + IntToStr(r + 1) +
                   " лежит слишком далеко: время прихода волны не определяется";
       else
-        message = "Радиус диаграммы направленности \"" + settings.RadiusText +
+        message = "Радиус диаграммы направленности \"" + TextPiece(settings.RadiusText) +
                   "\" слишком велик: время прихода волны не определяется";
       FreeFarField(s);
       return false;

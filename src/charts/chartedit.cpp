@@ -5,6 +5,7 @@
 #include <random>
 #include <utility>
 
+#include "solver/textutils.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -318,7 +319,7 @@ std::string ListDivisors(const std::vector<std::string>& lines, int seriesCount,
            ". Графики не изменены";
   for (int k = 0; k < seriesCount; ++k)
     if (!TryStrToFloat(lines[std::size_t(k)], d[std::size_t(k)]))
-      return "Строка " + IntToStr(k + 1) + " файла значений не является числом: \"" + lines[std::size_t(k)] +
+      return "Строка " + IntToStr(k + 1) + " файла значений не является числом: \"" + TextPiece(lines[std::size_t(k)]) +
              "\". Графики не изменены";
   return {};
 }

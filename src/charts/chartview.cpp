@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "charts/curvefile.h"
+#include "solver/textutils.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -66,7 +67,7 @@ bool ReadPointRows(const std::vector<std::pair<std::string, std::string>>& rows,
     double a = 0, b = 0;
     const bool okX = ParseCurveNumber(tx, a);
     if (!okX || !ParseCurveNumber(ty, b)) {
-      err = "Строка " + std::to_string(r + 1) + ": '" + (okX ? ty : tx) + "' не является числом";
+      err = "Строка " + std::to_string(r + 1) + ": '" + TextPiece(okX ? ty : tx) + "' не является числом";
       return false;
     }
     x.push_back(a);

@@ -33,12 +33,56 @@ std::string AsciiLower(std::string s) {
 // Texts of curve files may be in cp866 (old DOS tools); the rest of the program is UTF-8.
 std::string LabelText(std::string_view raw) { return Cp1251ToUtf8(DosToWin(raw)); }
 
+// A piece of raw (cp1251) input for a message: only its start is converted.
+std::string RawPiece(std::string_view raw) { return TextPiece(Cp1251ToUtf8(raw.substr(0, 120))); }
+
 std::string NotANumber(const std::string& path, std::size_t line, std::string_view item) {
   return "Ошибка в строке " + IntToStr((long long)line) + " файла " + path + ": \"" +
-         Cp1251ToUtf8(item) + "\" не является числом";
+         RawPiece(item) + "\" не является числом";
 }
 
 std::string OpenError(const std::string& path) { return "Невозможно открыть файл:" + path; }
+
+// A number in the 23-character form the run and the generators write (FormatTextReal):
+// an optional minus, one digit, a point, 14 digits, "E", a sign and 4 digits; or the
+// words that form gives a value that is no finite number.
+bool WrittenRealForm(std::string_view t) {
+  if (!t.empty() && t[0] == '-') t.remove_prefix(1);
+  if (t == "NAN" || t == "INF") return true;
+  if (t.size() != 22 || t[1] != '.' || t[16] != 'E' || (t[17] != '-' && t[17] != '+')) return false;
+  auto digits = [&](std::size_t b, std::size_t n) {
+    for (std::size_t i = b; i < b + n; ++i)
+      if (t[i] < '0' || t[i] > '9') return false;
+    return true;
+  };
+  return digits(0, 1) && digits(2, 14) && digits(18, 4);
+}
+
+// The last line of a text when it has no line end (empty otherwise), and the text before it.
+struct OpenTail {
+  std::string_view before, line;
+};
+OpenTail SplitOpenTail(std::string_view text) {
+  if (text.empty() || text.back() == '\n' || text.back() == '\r') return {text, {}};
+  const std::size_t end = text.find_last_of("\r\n");
+  const std::size_t b = end == std::string_view::npos ? 0 : end + 1;
+  return {text.substr(0, b), text.substr(b)};
+}
+
+// Whether an unfinished last line with the numbers x and y was cut in the writing: the
+// lines before it (prevOurs: the last of them) or its own X are in the written form, and
+// its numbers are not both whole in that form.
+bool CutInWriting(bool prevOurs, std::string_view x, std::string_view y) {
+  return (prevOurs || WrittenRealForm(x)) && !(WrittenRealForm(x) && WrittenRealForm(y));
+}
+
+// text: the line as read, raw cp1251 or (utf8) converted already.
+std::string CutLineNote(const std::string& path, std::size_t line, std::string_view text, bool utf8 = false) {
+  return "Последняя строка " + IntToStr((long long)line) + " файла " + path + " оборвана («" +
+         (utf8 ? TextPiece(Trim(text)) : RawPiece(Trim(text))) +
+         "»: нет конца строки, числа короче, чем их пишет программа) и не прочитана: файл, видимо, записан не до "
+         "конца (расчет прерван?).";
+}
 
 // One curve-file line: X, Y and the text after Y (without the one blank that separates
 // it, so a label survives any number of save and load round trips unchanged).
@@ -111,11 +155,28 @@ CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::str
   ReadCurves read(m, name, 1);
   ChartSeries& s = read.curves[0];
   std::size_t counter = 0;
-  LineReader lines(text);
-  for (std::string_view line; lines.Next(line);) {
-    const std::size_t li = lines.Number() - 1;
-    if (IsBlankLine(line)) continue;
+  const OpenTail tail = SplitOpenTail(text);
+  bool prevOurs = false;
+  LineReader lines(tail.before);
+  std::size_t li = 0;
+  bool inTail = false;
+  for (std::string_view line;;) {
+    if (!inTail && lines.Next(line)) {
+      li = lines.Number() - 1;
+    } else if (!inTail && !tail.line.empty()) {
+      inTail = true;
+      line = tail.line;
+      li = lines.Number();
+    } else {
+      break;
+    }
     const CurveLine cl = SplitCurveLine(line);
+    if (inTail && CutInWriting(prevOurs, cl.x, cl.y)) {
+      r.note = CutLineNote(path, li + 1, line);
+      break;
+    }
+    if (IsBlankLine(line)) continue;
+    prevOurs = WrittenRealForm(cl.x) && WrittenRealForm(cl.y);
     double x = 0, y = 0;
     if (!ParseCurveNumber(cl.x, x)) {
       r.ok = false;
@@ -401,19 +462,27 @@ CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const 
   std::string bottom = m.Texts.BottomAxisTitle, yCaption = m.Texts.YAxisCaption;
   std::vector<std::string> foot;
   long long counter = 1;
-  LineReader lines(text);
-  for (std::string_view raw; lines.Next(raw);) {
+  const std::string shown = displayName.empty() ? fileName : displayName;
+  const OpenTail tail = SplitOpenTail(text);
+  bool prevOurs = false;
+  std::string note;
+  // One line; false when it ends the load (a bad word, or a last line cut in the writing).
+  auto take = [&](std::string_view raw, bool last, std::size_t number) {
     const std::string line = NormalizeBlanks(raw);
     const int words = WordCount(line);
-    if (words < 2) continue;
-    const std::string w1 = GetWord(line, 1), w2 = GetWord(line, 2);
+    const std::string w1 = words >= 1 ? GetWord(line, 1) : std::string(), w2 = words >= 2 ? GetWord(line, 2) : std::string();
+    if (last && CutInWriting(prevOurs, w1, w2)) {
+      note = CutLineNote(shown, number, raw, true);
+      return false;
+    }
+    if (words < 2) return true;
+    prevOurs = WrittenRealForm(w1) && WrittenRealForm(w2);
     double x = 0, y = 0;
     const bool okX = ParseCurveNumber(w1, x);
     if (!okX || !ParseCurveNumber(w2, y)) {
       r.ok = false;
-      r.message = "Ошибка " + (okX ? w2 : w1) + " в строке " + IntToStr(counter) + " в файле " +
-                  (displayName.empty() ? fileName : displayName);
-      return r;
+      r.message = "Ошибка " + TextPiece(okX ? w2 : w1) + " в строке " + IntToStr(counter) + " в файле " + shown;
+      return false;
     }
     pts.AddXY(x, y);
     if (counter <= 5 && words >= 3) {
@@ -429,7 +498,13 @@ CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const 
       }
     }
     ++counter;
-  }
+    return true;
+  };
+  LineReader lines(tail.before);
+  bool going = true;
+  for (std::string_view raw; going && lines.Next(raw);) going = take(raw, false, lines.Number());
+  if (going && !tail.line.empty()) take(tail.line, true, lines.Number() + 1);
+  if (!r.ok) return r;
   if (pts.Count() == 0) {
     r.ok = false;
     r.noPoints = true;
@@ -448,6 +523,7 @@ CurveLoadResult LoadTempGraphImpl(ChartModel& m, const std::string& path, const 
   m.SetAxisTitles(bottom, yCaption);
   m.ActiveGraph = si;
   r.seriesAdded = 1;
+  r.note = std::move(note);
   return r;
 }
 

@@ -28,6 +28,9 @@ struct CurveLoadResult {
   bool noPoints = false;   // a readable file without a single point (nothing added)
   int seriesAdded = 0;      // series the call added (kept also when ok is false)
   bool declined = false;    // the user chose not to add a file of very many channels
+  // For the user even when ok: a last line cut short (no line end, numbers shorter than
+  // this program writes them) that was not read.
+  std::string note;
 };
 
 // More channels than the chart window shows usefully: the legend under the plot, one line
@@ -45,7 +48,10 @@ std::string ManyChannelsQuestion(const std::string& path, int channels);
 // points read before it. Only curves (channels) that got a point are added: a load that
 // yields none leaves the chart as it was and says so. When something was added, the last
 // series is the active graph. An export of more than kManyChannels channels adds them
-// only when `confirm` agrees (no `confirm`: always).
+// only when `confirm` agrees (no `confirm`: always). A curve file whose last line has no
+// line end and whose numbers there are not whole in the 23-character form of the lines
+// before (a run killed while writing) loses that line, with a note; a last line of other
+// numbers is read as it stands.
 CurveLoadResult LoadGraphFile(ChartModel& m, const std::string& path, const ConfirmChannels& confirm = {});
 
 // Loads a temporary generated curve (lines of blank-separated words: X, Y, the labels from

@@ -103,7 +103,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
       if (blankToEnd) break;
     }
     if (!TryStrToInt(codeLine, code)) {
-      err = LineError(at, "ожидался код группы, а не \"" + std::string(codeLine) + "\"");
+      err = LineError(at, "ожидался код группы, а не \"" + TextPiece(codeLine) + "\"");
       return DxfStatus::Refused;
     }
     if (!r.Next(value)) {
@@ -159,7 +159,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
       const size_t i = size_t((code / 10 - 1) * 4 + code % 10);
       if (e.Has[i]) continue;
       if (!TryStrToFloat(value, e.C[i]) || !std::isfinite(e.C[i])) {
-        err = LineError(at + 1, "не число \"" + std::string(value) + "\"");
+        err = LineError(at + 1, "не число \"" + TextPiece(value) + "\"");
         return DxfStatus::Refused;
       }
       e.Has[i] = true;
@@ -185,7 +185,7 @@ DxfStatus ParseDxf(std::string_view text, const DxfGrid& g, const SolverData& d,
     }
     if (mat == 0) {
       if (have + int(plan.NewLayers.size()) >= MaxMaterials) {
-        err = std::string(TooManyLayers) + ": слой \"" + name + "\"";
+        err = std::string(TooManyLayers) + ": слой \"" + TextPiece(name) + "\"";
         return DxfStatus::Refused;
       }
       plan.NewLayers.push_back(name);

@@ -45,7 +45,7 @@ public:
     std::string_view l;
     if (!Take(l, err)) return false;
     if (TryStrToInt64(l, v)) return true;
-    err = LineError(Line(), "не целое число \"" + std::string(l) + "\"");
+    err = LineError(Line(), "не целое число \"" + TextPiece(l) + "\"");
     return false;
   }
   bool Int(int& v, std::string& err) {
@@ -62,7 +62,7 @@ public:
     std::string_view l;
     if (!Take(l, err)) return false;
     if (TryStrToFloat(l, v)) return true;
-    err = LineError(Line(), "не число \"" + std::string(l) + "\"");
+    err = LineError(Line(), "не число \"" + TextPiece(l) + "\"");
     return false;
   }
 
@@ -94,7 +94,7 @@ bool ReadRuns(Cursor& c, const char* endLine, int maxK, const std::vector<uint8_
     if (!c.Next(l) || l == endLine) return true;
     long long k = 0, n = 0;
     if (!TryStrToInt64(l, k)) {
-      err = LineError(c.Line(), "не целое число \"" + std::string(l) + "\"");
+      err = LineError(c.Line(), "не целое число \"" + TextPiece(l) + "\"");
       return false;
     }
     if (k < 0 || k > maxK) {
@@ -103,7 +103,7 @@ bool ReadRuns(Cursor& c, const char* endLine, int maxK, const std::vector<uint8_
     }
     if (!c.Next(l) || l == endLine) return true;
     if (!TryStrToInt64(l, n)) {
-      err = LineError(c.Line(), "не целое число \"" + std::string(l) + "\"");
+      err = LineError(c.Line(), "не целое число \"" + TextPiece(l) + "\"");
       return false;
     }
     if (n < 0) {
@@ -288,7 +288,7 @@ bool Words(Cursor& c, bool normalize, int count, double* v, std::string& err) {
   for (int i = 0; i < count; ++i) {
     const std::string w = GetWord(s, i + 1);
     if (!TryStrToFloat(w, v[i])) {
-      err = LineError(c.Line(), "слово " + IntToStr(i + 1) + " не число \"" + w + "\"");
+      err = LineError(c.Line(), "слово " + IntToStr(i + 1) + " не число \"" + TextPiece(w) + "\"");
       return false;
     }
   }

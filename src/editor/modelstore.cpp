@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "solver/textutils.h"
 #include "solver/numtext.h"
 
 namespace rv {
@@ -293,8 +294,8 @@ std::string LayerCellRefusal(const char* head, const CellError& e, const LayerRo
   const bool blank = text.find_first_not_of(" \t") == std::string::npos;
   const std::string value = blank                                   ? " не задано: нужно число"
                             : TryStrToFloat(text, v) ? " = " + FormatGeneral(v, 15) + " — " + why
-                                                     : " = \"" + text + "\" — " + why;
-  return std::string(head) + "\nМатериал " + number + " \"" + row[ColName] + "\": " + column + value +
+                                                     : " = \"" + TextPiece(text) + "\" — " + why;
+  return std::string(head) + "\nМатериал " + number + " \"" + TextPiece(row[ColName]) + "\": " + column + value +
          ".\nИзмените " + column + " в строке " + number + " (ячейка выделена).";
 }
 

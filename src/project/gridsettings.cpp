@@ -7,6 +7,7 @@
 #include "boundaries/farfield.h"
 #include "boundaries/pml.h"
 #include "project/borderdecode.h"
+#include "solver/textutils.h"
 #include "solver/constants.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
@@ -183,9 +184,9 @@ std::string LimitNote(const std::string& step, const std::string& shown, const s
   std::string pointed = step;
   std::replace(pointed.begin(), pointed.end(), ',', '.');
   if (pointed != step && TryStrToFloat(pointed, ns))
-    return "Шаг по времени" + from + " \"" + step +
+    return "Шаг по времени" + from + " \"" + TextPiece(step) +
            "\" не число: десятичный разделитель — точка. Взят предел устойчивости " + shown + " нс.";
-  return "Шаг по времени" + from + " \"" + step +
+  return "Шаг по времени" + from + " \"" + TextPiece(step) +
          "\" не является положительным числом: взят предел устойчивости " + shown + " нс.";
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "charts/livefeed.h"
+#include "project/runvalues.h"
 #include "project/stringgrid.h"
 #include "solver/codepage.h"
 #include "solver/elements.h"
@@ -62,15 +63,42 @@ struct OutputRun {
     float T, V;
   };
   std::vector<RowSample> Samples;
+  // The outputs of the tables this run does not record, or records without their file:
+  // one line each, naming the table, the row and why. The end of the run names them.
+  std::vector<std::string> NotWritten;
+  // Of those, the rows whose file could not be created (the start asks before it goes on).
+  std::vector<std::string> FilesNotMade;
 
   // How many rows record (probe, current-region, voltage-line rows with Opened set).
   int OpenedCount() const;
 };
 
+// The rows of the output tables («Одиночные точки», «Токовые регионы», «Разности
+// потенциалов») read for d's grid (Nx, Ny, Nz), with SAR on or off and files written or not.
+struct OutputRowsCheck {
+  // The first row, table by table, that no run can use as typed: a «Что» or «Направл» not
+  // among the letters allowed, a coordinate that is no whole number, a current region that
+  // is not flat or has no area or whose corner 1 is not below corner 2 in its plane, a
+  // voltage line from a cell to itself, a file name that would leave the results folder or
+  // that an earlier row writes already. Names the row and what to type.
+  RunRefusal refusal;
+  // Rows a run leaves out as the tables allow (no file name, a cell outside the grid, P
+  // without SAR): one line each, naming the table, the row and why.
+  std::string leftOut;
+};
+OutputRowsCheck CheckOutputRows(const OutPointTables& t, const SolverData& d, bool sarOn, bool writeFiles);
+
+// The question before a run that leaves output rows out (check.leftOut not empty).
+std::string OutputRowsLeftOutQuestion(const OutputRowsCheck& check);
+// The question before a run whose rows' files could not be created (run.FilesNotMade).
+std::string FilesNotMadeQuestion(const OutputRun& run);
+
 // Sets up the run's output files and series (GUI thread, at run start, after the grid, SAROn
-// and ResultDir are set). Every row that fails a check is reported and left out; the run
-// goes on. A results folder that takes no file is reported once, by name, and the rows
-// then record without files. Nothing is written, and no folder created, when files are not
+// and ResultDir are set). A row CheckOutputRows refuses is reported (its refusal) and left
+// out; rows it leaves out are left out without a message (the start asked); both go to
+// run.NotWritten. A row whose file cannot be created records without it and goes to
+// run.FilesNotMade. A results folder that takes no file is reported once, by name, and the
+// rows then record without files. Nothing is written, and no folder created, when files are not
 // written; the series are made all the same. chart and feed may be null when there is no chart window
 // (no series are made then). Any handles of an earlier run in feed are closed first.
 // Returns the messages to show, in order.
@@ -86,8 +114,5 @@ Messages CloseOutputFiles(OutputRun& run);
 // typed, and defaultExt when the name has no extension (no "." in it).
 std::string OutputFilePath(const std::string& folder, const std::string& name,
                            const char* defaultExt);
-
-// The message of a probe row that failed, with the coordinate limits that applied to it.
-std::string ProbeRowMessage(const std::string& fileCell, int maxX, int maxY, int maxZ);
 
 }  // namespace rv

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "project/modelfile.h"
+#include "solver/textutils.h"
 #include "solver/codepage.h"
 #include "solver/inifile.h"
 #include "solver/pendingfile.h"
@@ -62,7 +63,7 @@ public:
     double v = 0;
     if (TryStrToFloat(text, v)) return v;
     if (bad_.empty())
-      bad_ = "в разделе [" + sec + "] значение " + key + " = \"" + text + "\" не является числом";
+      bad_ = "в разделе [" + sec + "] значение " + key + " = \"" + TextPiece(text) + "\" не является числом";
     return TryStrToFloat(defText, v) ? v : 0;
   }
   // A value for a single-precision field: beyond its range it is as bad as no number. The
@@ -294,14 +295,6 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
 
 namespace {
 
-// A piece of a line for a message: at most about 60 bytes, not cut inside a character.
-std::string LinePiece(const std::string& line) {
-  if (line.size() <= 60) return line;
-  size_t n = 60;
-  while (n > 0 && (uint8_t(line[n]) & 0xC0) == 0x80) --n;
-  return line.substr(0, n) + "…";
-}
-
 // The edits kept as typed that the program reads as numbers (an empty time step is the
 // stability limit).
 bool NumberEdit(const std::string& sec, const std::string& key) {
@@ -330,7 +323,7 @@ std::string ValueFault(const std::string& sec, const std::string& key, const std
 }
 
 std::string KeyText(const std::string& sec, const std::string& key, const std::string& text) {
-  return "[" + sec + "] " + key + " = \"" + LinePiece(text) + "\"";
+  return "[" + sec + "] " + key + " = \"" + TextPiece(text) + "\"";
 }
 
 // A project file this program wrote checked against what a save of what was read writes.
@@ -435,7 +428,7 @@ std::string ProjectFileDamage(const std::string& path, const IniFile& ini, const
   std::vector<std::string> faults;
   const std::string& missing = check.missing;
   if (cut)
-    faults.push_back("оборван на середине строки " + IntToStr((long long)lines + 1) + " («" + LinePiece(cutLine) +
+    faults.push_back("оборван на середине строки " + IntToStr((long long)lines + 1) + " («" + TextPiece(cutLine) +
                      "»)" + (missing.empty() ? "" : "; " + missing));
   else if (!missing.empty())
     faults.push_back("кончается строкой " + IntToStr((long long)lines) + ", и в нем " + missing);
@@ -447,7 +440,7 @@ std::string ProjectFileDamage(const std::string& path, const IniFile& ini, const
   ModelFileStamp stamp;
   const std::string stampText = ini.readString("Version", ModelStampKey, "");
   if (ini.valueExists("Version", ModelStampKey) && !ParseStamp(stampText, stamp))
-    faults.push_back(std::string("значение ") + ModelStampKey + " раздела [Version] «" + LinePiece(stampText) +
+    faults.push_back(std::string("значение ") + ModelStampKey + " раздела [Version] «" + TextPiece(stampText) +
                      "» не читается (там должны быть размер файла модели в байтах и 8 шестнадцатеричных "
                      "цифр его контрольной суммы), так что не проверить, с этим ли файлом модели он сохранен");
   if (faults.empty()) return "";

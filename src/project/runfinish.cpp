@@ -66,7 +66,10 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
     if (!Guarded([&] { return in.SaveFarField(err); }, err)) writeFailed(err);
   }
 
+  // Outputs the run left out or recorded without their file, named with the end.
+  const std::vector<std::string> notWritten = outputs.NotWritten;
   for (const std::string& e : CloseOutputFiles(outputs)) writeFailed(e);
+  for (const std::string& l : notWritten) r.MemoLines.push_back("Не записан выход: " + l);
 
   if (!diverged && sarDue) {
     std::string err;
@@ -94,7 +97,8 @@ EndOfRunReport FinishRun(SolverData& d, OutputRun& outputs, const EndOfRunInput&
   // A stop that came after the last step left nothing undone: that run is finished.
   const bool userStop = !diverged && !r.InternalError && in.Outcome.End == RunEnd::Stopped &&
                         in.Outcome.StepsDone < d.StepCount;
-  const std::string noSar = sarMissed ? "; SAR не вычислен" : "";
+  const std::string noSar = std::string(sarMissed ? "; SAR не вычислен" : "") +
+                            (notWritten.empty() ? "" : "; не записано выходов: " + std::to_string(notWritten.size()));
   const std::string stopText =
       "Счет остановлен пользователем на шаге " + std::to_string(in.Outcome.StepsDone);
   if (diverged)

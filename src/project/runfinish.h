@@ -34,7 +34,7 @@ struct EndOfRunReport {
   bool Diverged = false;       // the fields ran away: stopped, no far-field or SAR reports
   bool WriteFailed = false;    // a result file could not be written completely
   bool SarWritten = false;
-  std::string LeftTimeText;    // the "time left" label
+  std::string LeftTimeText;    // the "time left" label; names how many outputs were not written
   // Journal lines, in order, before the window's label lines (time per step, step, time
   // spent), and the closing line after them.
   std::vector<std::string> MemoLines;

@@ -1,5 +1,7 @@
 #include "project/runstart.h"
 
+#include "project/outputfiles.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,8 +9,10 @@
 #include "boundaries/pml.h"
 #include "project/borderdecode.h"
 #include "project/gridsettings.h"
+#include "project/outputfiles.h"
 #include "project/runvalues.h"
 #include "project/signalvalues.h"
+#include "solver/textutils.h"
 #include "solver/constants.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
@@ -230,14 +234,14 @@ RunRefusal PMLReflectionRefusal(const MainSettings& s, bool anyPML, float& R) {
   double refl = 0;
   if (!TryStrToFloat(s.edpmlR, refl)) {
     if (!anyPML) return {};
-    return {"Ошибка в задании коэффициента отражения PML: \"" + s.edpmlR + "\" не является числом" +
+    return {"Ошибка в задании коэффициента отражения PML: \"" + TextPiece(s.edpmlR) + "\" не является числом" +
                 ChangeOn("Гранич. услов.", "Коэффициент отражения:"),
             runmsg::BadPMLReflectionStatus};
   }
   R = float(refl);
   // Outside 0 < R <= 1 the layer's tables turn to NaN or the layer amplifies.
   if (!anyPML || PMLReflectionValid(R)) return {};
-  return {"Коэффициент отражения PML должен быть больше 0 и не больше 1: \"" + s.edpmlR + "\"" +
+  return {"Коэффициент отражения PML должен быть больше 0 и не больше 1: \"" + TextPiece(s.edpmlR) + "\"" +
               ChangeOn("Гранич. услов.", "Коэффициент отражения:"),
           runmsg::BadPMLReflectionStatus};
 }
@@ -255,7 +259,7 @@ RunRefusal AngleRefusal(const MainSettings& s, double& angle) {
   bool number = false;
   if (ReadIncAngle(s, angle, number)) return {};
   if (!number)
-    return {"Ошибка в задании угла падения волны: \"" + s.edIncAngle + "\" не является числом" +
+    return {"Ошибка в задании угла падения волны: \"" + TextPiece(s.edIncAngle) + "\" не является числом" +
                 ChangeOn("Источник", "Угол падения волны, град."),
             runmsg::BadAngleStatus};
   return {runmsg::BadAngle, runmsg::BadAngleStatus};
@@ -402,6 +406,14 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
       return st.Refuse((msg.empty() ? std::string("Обнаружены ошибки в значениях параметров сигналов") : msg) +
                            "\nИсправьте параметры сигнала: кнопка «Выбор формы сигнала» на странице «Источник».",
                        runmsg::BadSignalStatus);
+  }
+  // The output rows before the element records, whose warnings they would repeat: a row
+  // no run can use is refused, rows a run leaves out are asked about.
+  if (in.outputs) {
+    const OutputRowsCheck out = CheckOutputRows(*in.outputs, d, s.cbEnergy, !in.outputs->cbNoWriteFile);
+    if (out.refusal) return st.Refuse(out.refusal);
+    if (!out.leftOut.empty() && !host.ConfirmRowsLeftOut(OutputRowsLeftOutQuestion(out)))
+      return st.Cancel(runmsg::OutputRowsLeftOutStatus);
   }
   for (const std::string& m : host.LoadElementArrays(d, r.run.elements)) st.Warn(m);
   if (in.outputs)
@@ -566,7 +578,11 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (rs.ShowGraphs) host.ClearCharts();
   {
     std::string msg;
-    if (!host.PrepareOutputFiles(d, msg))
+    if (!host.PrepareOutputFiles(d, msg) && msg.empty()) {
+      r.restore = true;
+      return st.Cancel(runmsg::FilesNotMadeStatus);
+    }
+    if (!msg.empty())
       return st.Refuse(msg.empty() ? "Ошибка при подготовке файлов результатов" : msg, runmsg::OutputFilesStatus,
                        true);
     if (d.AnyPML && !f.SetupPML(d, rs, msg))
@@ -608,6 +624,11 @@ bool RefusalHolds(const std::string& status, const RunStartInputs& in, const Sol
       is(CentreRefusal(s)))
     return true;
   if (status == runmsg::BadSignalStatus) return !host.SignalReady();
+  if (in.outputs) {
+    const OutputRowsCheck out = CheckOutputRows(*in.outputs, c, s.cbEnergy, !in.outputs->cbNoWriteFile);
+    if (is(out.refusal)) return true;
+    if (status == runmsg::OutputRowsLeftOutStatus) return !out.leftOut.empty();
+  }
   LumpedRowsCheck rows;
   if (in.lamped) {
     rows = CheckLumpedRows(*in.lamped, c);

@@ -53,7 +53,7 @@ public:
   // "Подготовка к расчету. Распределение памяти." is shown while the arrays are reserved.
   virtual void ShowPreparing() {}
   // The output files are opened and their chart series made. False, with a message,
-  // refuses the run.
+  // refuses the run; false without one: the user chose not to run without some files.
   virtual bool PrepareOutputFiles(SolverData& d, std::string& message) {
     (void)d; (void)message;
     return true;
@@ -151,6 +151,8 @@ inline constexpr const char* ExternalFieldFacesStatus = "Грани не про�
 inline constexpr const char* BadFarFieldStatus = "Ошибка в задании дальнего поля";
 inline constexpr const char* RowsLeftOutStatus = "Пуск отменен: строки элементов не войдут в расчет";
 inline constexpr const char* OutputFilesStatus = "Ошибка при подготовке файлов результатов";
+inline constexpr const char* OutputRowsLeftOutStatus = "Пуск отменен: строки точек вывода не войдут в расчет";
+inline constexpr const char* FilesNotMadeStatus = "Пуск отменен: файлы результатов не созданы";
 inline constexpr const char* NoMemory =
     "Не хватает памяти для нормальной работы!!!\n"
     "Измените «Число ячеек:» на странице «Геометрия».";

@@ -6,6 +6,7 @@
 
 #include "project/mainsettings.h"
 #include "project/materialrange.h"
+#include "solver/textutils.h"
 #include "solver/constants.h"
 #include "solver/faces.h"
 #include "solver/lumped.h"
@@ -69,17 +70,17 @@ RunRefusal ReadRow(const LumpedKind& k, const StringGrid& g, int r, const Solver
   for (int c = 0; c < 3; ++c)
     if (!TryStrToInt(g.Cells(c, r), xyz[c]))
       return CellRefusal(k, g, c, r, k.badCoordinate,
-                         "\"" + g.Cells(c, r) + "\" в столбце «" + g.Cells(c, 0) + "» не целое число");
+                         "\"" + TextPiece(g.Cells(c, r)) + "\" в столбце «" + g.Cells(c, 0) + "» не целое число");
   const std::string& text = g.Cells(3, r);
   double v = 0;
   if (!TryStrToFloat(text, v))
     return CellRefusal(k, g, 3, r, k.badValue,
-                       "\"" + text + "\" в столбце «" + g.Cells(3, 0) + "» не является числом");
+                       "\"" + TextPiece(text) + "\" в столбце «" + g.Cells(3, 0) + "» не является числом");
   if (k.usable && !k.usable(v))
-    return CellRefusal(k, g, 3, r, k.badValue, "«" + g.Cells(3, 0) + "» = " + text + " — " + WhyLumpedValueUnusable(v));
+    return CellRefusal(k, g, 3, r, k.badValue, "«" + g.Cells(3, 0) + "» = " + TextPiece(text) + " — " + WhyLumpedValueUnusable(v));
   const std::string dir = UpperCaseText(g.Cells(4, r));
   if (dir.empty() || (dir[0] != 'X' && dir[0] != 'Y' && dir[0] != 'Z'))
-    leftOut = "направление \"" + g.Cells(4, r) + "\" не X, Y или Z";
+    leftOut = "направление \"" + TextPiece(g.Cells(4, r)) + "\" не X, Y или Z";
   else if (!LumpedCellInside(d, xyz[0], xyz[1], xyz[2]))
     leftOut = "ячейка (" + IntToStr(xyz[0]) + ", " + IntToStr(xyz[1]) + ", " + IntToStr(xyz[2]) +
               ") вне счетного объема";

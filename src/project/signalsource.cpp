@@ -9,6 +9,7 @@
 #include <new>
 
 #include "project/rowexp.h"
+#include "solver/textutils.h"
 #include "solver/codepage.h"
 #include "solver/constants.h"
 #include "solver/kernelattrs.h"
@@ -369,8 +370,8 @@ SignalFileResult ReadSignalFile(const std::string& path, int timeUnit) {
     const double ts = numbers ? TimeScale(timeUnit, t) : 0;
     // Numbers the run's 32-bit values cannot hold are named, with the limit.
     std::string beyond;
-    if (numbers && !FitsFloat(v)) beyond = "значение " + std::string(w2);
-    else if (numbers && !FitsFloat(ts)) beyond = "время " + std::string(w1);
+    if (numbers && !FitsFloat(v)) beyond = "значение " + TextPiece(w2);
+    else if (numbers && !FitsFloat(ts)) beyond = "время " + TextPiece(w1);
     if (!numbers || !beyond.empty()) {
       r.Status = SignalFileStatus::BadLine;
       r.BadLine = int(std::min<size_t>(lines.Number(), size_t(INT_MAX)));
@@ -447,7 +448,7 @@ SignalRefresh RefreshSignal(int kind, const std::array<std::string, SignalParamC
     const char* name = SignalParamEdits[size_t(r.BadParam)];
     const std::string caption = SignalEditCaption(name, &page);
     r.Messages.push_back("Обнаружены ошибки в значениях параметров сигналов\n«" + caption + "» = \"" +
-                         texts[size_t(r.BadParam)] + "\" (вид сигнала «" + SignalKindNames[size_t(std::max(page, 0))] +
+                         TextPiece(texts[size_t(r.BadParam)]) + "\" (вид сигнала «" + SignalKindNames[size_t(std::max(page, 0))] +
                          "») не является числом.");
     r.Proceed = false;
   }

@@ -358,7 +358,8 @@ void TextFileWriter::write(std::string_view utf8) {
     return;
   }
   const std::string bytes = Utf8ToCp1251(utf8);
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size() && ok_) {
+  // A line flushed at its end reports a full disk through the stream's error flag only.
+  if ((std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size() || std::ferror(f_)) && ok_) {
     ok_ = false;
     err_ = "Ошибка записи в файл " + path_;
   }
@@ -369,9 +370,13 @@ void TextFileWriter::writeLine(std::string_view utf8) {
   write("\r\n");
 }
 
+void TextFileWriter::flushEachLine() {
+  if (f_) std::setvbuf(f_, nullptr, _IOLBF, BUFSIZ);
+}
+
 bool TextFileWriter::close() {
   if (!f_) return ok_;
-  const bool flushed = std::fflush(f_) == 0;
+  const bool flushed = std::fflush(f_) == 0 && !std::ferror(f_);
   const bool closed = std::fclose(f_) == 0;
   f_ = nullptr;
   if ((!flushed || !closed) && ok_) {

@@ -76,6 +76,9 @@ public:
   void writeLine(std::string_view utf8);  // adds CR LF
   void write(std::string_view utf8);      // no line ending
   bool close();                            // flushes; false when any write failed
+  // From now on every line goes to the file at its line end (call right after open): a
+  // process killed mid-run leaves whole lines only.
+  void flushEachLine();
   bool isOpen() const { return f_ != nullptr; }
   bool ok() const { return ok_; }
   const std::string& error() const { return err_; }

@@ -34,6 +34,14 @@ std::string NormalizeBlanks(std::string_view s) {
   return out;
 }
 
+std::string TextPiece(std::string_view s) {
+  constexpr std::size_t kMax = 60;
+  if (s.size() <= kMax) return std::string(s);
+  std::size_t n = kMax;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return std::string(s.substr(0, n)) + "…";
+}
+
 std::string CopyText(std::string_view s) { return std::string(s); }
 
 std::string_view TrimBlanks(std::string_view s) {

@@ -17,6 +17,10 @@ std::string GetWord(std::string_view s, int n);
 std::string NormalizeBlanks(std::string_view s);
 // Blanks and tabs dropped at both ends.
 std::string_view TrimBlanks(std::string_view s);
+// A piece of a text for a message: the text itself up to 60 bytes, else its first 60 bytes
+// (fewer, so as not to cut a UTF-8 character) and "…". Readers quote bad input through it,
+// so a huge word neither blocks the window nor fills the memory.
+std::string TextPiece(std::string_view s);
 // Returns its argument unchanged (writers pass the texts they write through it).
 std::string CopyText(std::string_view s);
 

@@ -336,3 +336,33 @@ TEST(DxfImport, AStopLeavesModelMaterialsAndCountAsTheyWere) {
 }
 
 }  // namespace
+
+// A huge bad word (10 MB, one line) in every reader of model files: the refusal quotes only
+// its start, so a message box shows at once; the rest of the word is never copied.
+TEST(ModelFiles, ARefusalQuotesOnlyTheStartOfAHugeWord) {
+  const std::string word = "q" + std::string(10u << 20, '7');
+  auto d = Grid(8);
+  MaterialState m;
+  auto check = [&](const char* what, bool refused, const std::string& err, bool quotes = true) {
+    SCOPED_TRACE(what);
+    EXPECT_TRUE(refused);
+    EXPECT_LT(err.size(), 400u) << err.substr(0, 400);
+    if (!quotes) return;
+    EXPECT_NE(err.find("q7777777"), std::string::npos) << err.substr(0, 400);
+    EXPECT_NE(err.find("…"), std::string::npos) << err.substr(0, 400);
+  };
+  CellPlan plan;
+  std::string err;
+  check(".fid run", !rv::ParseObject(Object(1, 1, 1, 1, {word, "1"}), *d, m, plan, err), err);
+  check(".cel run", !rv::ParseCellFile(Cel(1, 2, 2, {word, "4"}), m, plan, err), err);
+  check(".cel base point", !rv::ParseCellFile(Cel(1, 2, 2, {"1", "4"}, "3 " + word + " 3"), m, plan, err), err);
+  std::vector<rv::PointCell> pts;
+  check(".3d", !rv::ParsePointList("x y z v\n1 2 3 " + word + "\n", pts, err), err, false);
+  const rv::DxfGrid g{0.001, 0.001, 0.001, 8, 8, 8, 1};
+  for (const std::string& text : {Lines({"0", "SECTION", word, "ENTITIES"}), Dxf({"a"}, "a", word, true)}) {
+    rv::DxfPlan dp;
+    std::vector<std::string> report;
+    err.clear();
+    check("dxf", rv::ParseDxf(text, g, *d, m, dp, report, err) == rv::DxfStatus::Refused, err);
+  }
+}

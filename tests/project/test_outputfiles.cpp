@@ -19,10 +19,6 @@ struct HalfVolt : ISignal {
   double GetSignal(double t) const override { return t < 0 ? 0 : 0.5; }
 };
 
-std::string RegionMessage(const std::string& what, const std::string& name) {
-  return "Выходной файл " + what + " с именем" + name + "\n   НЕ был создан из-за ошибки";
-}
-
 }  // namespace
 
 // Every check of a row: failed rows are reported and left out, later rows still get their
@@ -59,13 +55,18 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   const Messages m =
       PrepareOutputFiles(d, t, OutputOptions{true, true, true}, nullptr, &chart, &feed, run);
 
-  auto row = [](const char* n) { return ProbeRowMessage(n, 10, 10, 10); };
-  // j9 names the limits that apply to J.
-  EXPECT_EQ(m, (Messages{row("q.srg"), row("h3"), row("h4"), row("h5"),
-                         "Вывод P (файл p6) игнорируется, так как не установлен флаг вычисления SAR.", row("p6"),
-                         ProbeRowMessage("j9", 9, 9, 9), row("EX1.SRG"), row("../escape"),
-                         RegionMessage("токового региона", "bad"), RegionMessage("токового региона", "bad2"),
-                         RegionMessage("напряжения", "u2")}));
+  // Refused rows say so (the start refuses them first); rows left out go silently; both
+  // are named for the end of the run.
+  const char* refused[] = {"в строке 2 таблицы «Одиночные точки»: «Что» = \"Q\"",
+                           "в строке 3 таблицы «Одиночные точки»: «Направл» = \"w\"",
+                           "в строке 4 таблицы «Одиночные точки»: «X» = \"1.5\"",
+                           "в строке 10 таблицы «Одиночные точки»: файл \"EX1.SRG\" уже пишет строка 1 таблицы «Одиночные точки»",
+                           "в строке 11 таблицы «Одиночные точки»: имя файла \"../escape\"",
+                           "в строке 3 таблицы «Токовые регионы»: «X1» = \"a\""};
+  ASSERT_EQ(m.size(), std::size(refused));
+  for (size_t i = 0; i < m.size(); ++i) EXPECT_NE(m[i].find(refused[i]), std::string::npos) << m[i];
+  EXPECT_EQ(std::tuple(run.NotWritten.size(), run.FilesNotMade.size()), std::tuple(12u, 0u));
+  EXPECT_EQ(run.NotWritten[6], "Одиночные точки, строка 9: ячейка (10, 9, 9) вне пределов 1..9, 1..9, 1..9");
   std::vector<int> opened;
   for (size_t r = 0; r < run.OutPointFiles.size(); ++r)
     if (run.OutPointFiles[r].Opened) opened.push_back(int(r));
@@ -89,18 +90,19 @@ TEST(OutputSetup, RowChecksFilesAndSeriesOrder) {
   fs::remove_all(d.ResultDir);
   chart.DeleteAll();
   AddRow(g, {"E", "", "2", "2", "2", "ex1"});
-  EXPECT_EQ(PrepareOutputFiles(d, t, OutputOptions{false, true, false}, nullptr, &chart, &feed, run).size(), 11u);  // row 10 passes now
+  EXPECT_EQ(PrepareOutputFiles(d, t, OutputOptions{false, true, false}, nullptr, &chart, &feed, run).size(), 5u);  // row 10 passes now
   EXPECT_EQ(std::tuple(fs::exists(d.ResultDir), run.OutPointFiles[13].Opened, bool(run.OutPointFiles[13].F),
                        run.OpenedCount(), chart.SeriesCount()), std::tuple(false, true, false, 7, 7));
 
-  // A results folder that takes no file (a file stands in its place): said once, by name,
-  // before the rows' own faults; the rows record without files.
+  // A results folder that takes no file (a file stands in its place): named once among the
+  // files not made, which the start asks about; the rows record without files.
   WriteBytes((tmp.dir / "blocked").string(), "x");
   d.ResultDir = (tmp.dir / "blocked").string() + "/";
   const Messages b = PrepareOutputFiles(d, t, OutputOptions{true, false, false}, nullptr, nullptr, nullptr, run);
-  ASSERT_EQ(b.size(), 12u);  // the folder, then the same 11 as without files
-  EXPECT_EQ(b[0], "Папка результатов " + d.ResultDir + " недоступна для записи: файлы результатов не будут записаны.");
-  EXPECT_EQ(b[1], ProbeRowMessage("q.srg", 10, 10, 10));
+  EXPECT_EQ(b.size(), 7u);  // row 13 repeats row 1's file again
+  EXPECT_EQ(run.FilesNotMade,
+            std::vector<std::string>{"папка результатов " + d.ResultDir + " недоступна для записи: файлы не создаются"});
+  EXPECT_EQ(run.NotWritten.back(), run.FilesNotMade[0]);
   EXPECT_TRUE(run.OutPointFiles[1].Opened && !run.OutPointFiles[1].F);
 }
 
@@ -120,7 +122,6 @@ TEST(Recording, LinesTextsTimesAndSeries) {
                              {"U", "Z", "uz"}, {"u", "", "u"}, {"P", "", "p"},  {"D", "", "d"}};
   for (auto& p : probes) AddRow(t.sgOutPoint, {p[0], p[1], "5", "6", "7", p[2]});
   AddRow(t.sgCurrent, {"3", "2", "2", "3", "6", "5", "Cur"});
-  AddRow(t.sgCurrent, {"2", "2", "2", "5", "5", "5", "notflat"});
   AddRow(t.sgVoltage, {"2", "2", "2", "6", "4", "3", "Volt"});
   HalfVolt sig;
   ChartModel chart;
@@ -186,17 +187,16 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   ASSERT_EQ(cur.size(), size_t(samples));
   EXPECT_EQ(cur[0], T(0, false) + " " + FormatTextReal(float(RegionCurrent(d, run.CurrentFiles[1].Region))) + " CUR");
   EXPECT_EQ(cur[2].substr(47), "  I");
-  EXPECT_TRUE(ReadLines(d.ResultDir + "notflat.grf").empty());  // flat in no axis
   const auto volt = ReadLines(d.ResultDir + "Volt.grf");
   ASSERT_EQ(volt.size(), size_t(samples));
   EXPECT_EQ(volt[1], T(1, true) + " " + FormatTextReal(float(LineVoltage(d, run.VoltageFiles[1].Region))) + " t, нс");
 
-  ASSERT_EQ(chart.SeriesCount(), 1 + 12 + 2 + 1 + 1);
-  // The old curve, mean power, the region flat in no axis, the source signal.
-  EXPECT_EQ(std::tuple(chart.Series[0].Count(), chart.Series[11].Count(), chart.Series[14].Count(),
-                       chart.Series[16].Title, chart.Series[16].Count()),
-            std::tuple(0u, size_t(samples), 0u, "Исходный сигнал", size_t(samples)));
-  EXPECT_EQ(std::tuple(chart.Series[1].Y[3], chart.Series[16].Y[1]), std::tuple(double(float(d.Hx(x, y, z))), 0.5));
+  ASSERT_EQ(chart.SeriesCount(), 1 + 12 + 1 + 1 + 1);
+  // The old curve, mean power, the source signal.
+  EXPECT_EQ(std::tuple(chart.Series[0].Count(), chart.Series[11].Count(), chart.Series[15].Title,
+                       chart.Series[15].Count()),
+            std::tuple(0u, size_t(samples), "Исходный сигнал", size_t(samples)));
+  EXPECT_EQ(std::tuple(chart.Series[1].Y[3], chart.Series[15].Y[1]), std::tuple(double(float(d.Hx(x, y, z))), 0.5));
 
   // Plotting off, the source signal on: its points still go to its own series.
   chart.DeleteAll();

@@ -1341,3 +1341,73 @@ TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
                              "плоскостью грани X=1 с условием \"Mur's ABC (1st order)\""));
   EXPECT_THAT(mur, Not(HasSubstr("Ez в ячейке")));  // Mur's sets it, not to 0
 }
+
+// Output rows no run can use are refused before anything is reserved, by table, row and
+// what to type; rows a run would leave out are asked about, and a «Нет» cancels. Every table
+// and every way a row fails: the kind, the direction, a garbled cell, a current region flat
+// in no axis or in two, a voltage line from a cell to itself, a name outside the results
+// folder, two rows on one file. The refusal holds until the row is mended.
+TEST_F(RunStartTest, OutputRowsNoRunCanUseAreRefusedByTableAndRow) {
+  std::atomic<uint8_t> mod{0};
+  auto row = [&](StringGrid& g, std::vector<const char*> cells) {
+    ClearGrid(g, mod);
+    AddGridRow(g, mod);
+    for (size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), 1, cells[c]);
+  };
+  auto clearAll = [&] {
+    for (StringGrid* g : {&outputs.sgOutPoint, &outputs.sgCurrent, &outputs.sgVoltage}) ClearGrid(*g, mod);
+  };
+  struct Case {
+    StringGrid OutPointTables::*grid;
+    std::vector<const char*> cells;
+    const char* says;  // in the refusal
+  };
+  const Case cases[] = {
+      {&OutPointTables::sgOutPoint, {"Z", "", "2", "2", "2", "probe"}, "«Что» = \"Z\""},
+      {&OutPointTables::sgOutPoint, {"E", "Q", "2", "2", "2", "probe"}, "«Направл» = \"Q\""},
+      {&OutPointTables::sgOutPoint, {"E", "X", "2", "", "2", "probe"}, "«Y» = \"\""},
+      {&OutPointTables::sgOutPoint, {"E", "X", "2", "2", "2", "a/b"}, "имя файла \"a/b\""},
+      {&OutPointTables::sgCurrent, {"2", "2", "2", "5", "5", "5", "ireg"}, "не ортогонален"},
+      {&OutPointTables::sgCurrent, {"2", "2", "2", "2", "2", "5", "ireg"}, "отрезок или точка"},
+      {&OutPointTables::sgCurrent, {"2", "x", "2", "2", "5", "5", "ireg"}, "«Y1» = \"x\""},
+      {&OutPointTables::sgVoltage, {"3", "3", "3", "3", "3", "3", "u"}, "начало и конец линии совпадают"},
+      {&OutPointTables::sgVoltage, {"3", "3", "3", "4", "3", "3", ".."}, "имя файла \"..\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    clearAll();
+    row(outputs.*c.grid, c.cells);
+    host.calls.clear();
+    const RunStartResult r = Run();
+    ASSERT_NE(r.refusal(), nullptr);
+    EXPECT_THAT(r.refusal()->text, HasSubstr(c.says));
+    EXPECT_THAT(r.refusal()->text, HasSubstr("в строке 1 таблицы «"));
+    EXPECT_THAT(r.refusal()->text, HasSubstr("окна «Точки вывода»"));
+    EXPECT_FALSE(r.restore);  // nothing reserved, no file opened
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "outputs"), 0);
+    EXPECT_TRUE(RefusalHolds(r.status, in, d, features, host));
+    clearAll();
+    EXPECT_FALSE(RefusalHolds(r.status, in, d, features, host));
+  }
+  // Two rows of two tables on one file: the later is refused, naming the earlier; without
+  // files they pass.
+  row(outputs.sgOutPoint, {"E", "X", "2", "2", "2", "same.grf"});
+  row(outputs.sgVoltage, {"3", "3", "3", "4", "3", "3", "SAME"});
+  EXPECT_THAT(std::get<0>(Outcome()), HasSubstr("уже пишет строка 1 таблицы «Одиночные точки»"));
+  outputs.cbNoWriteFile = true;
+  EXPECT_EQ(std::get<0>(Outcome()), "<none>");
+  outputs.cbNoWriteFile = false;
+
+  // Rows a run leaves out: asked, named; «Нет» cancels with its status, «Да» runs.
+  clearAll();
+  row(outputs.sgOutPoint, {"E", "X", "2", "2", "20", "far"});
+  row(outputs.sgCurrent, {"2", "2", "2", "2", "5", "5", ""});
+  host.leaveOut = false;
+  host.questions.clear();
+  EXPECT_EQ(Outcome(), std::tuple(std::string("<none>"), std::string(runmsg::OutputRowsLeftOutStatus), false));
+  ASSERT_EQ(host.questions.size(), 1u);
+  EXPECT_THAT(host.questions[0], HasSubstr("Одиночные точки, строка 1: ячейка (2, 2, 20) вне пределов"));
+  EXPECT_THAT(host.questions[0], HasSubstr("Токовые регионы, строка 1: не задано имя файла"));
+  host.leaveOut = true;
+  EXPECT_TRUE(Run().started);
+}

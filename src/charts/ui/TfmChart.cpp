@@ -747,6 +747,7 @@ CurveLoadResult TfmChart::LoadGraphFile(const QString& fileName) {
       rv::LoadGraphFile(model_, path, [&](int channels) { return ConfirmManyChannels(path, channels); });
   RefreshChart();
   if (!r.ok) prompter_->error(r.message);
+  if (!r.note.empty()) prompter_->warning(r.note);
   return r;
 }
 
@@ -773,10 +774,12 @@ void TfmChart::OpenFiles(const QStringList& files) {
   SaveD->selectFile(first.fileName());
   WriteIniDirOf(first.absoluteFilePath());
   std::string failure;
+  std::vector<std::string> notes;  // said once the chart shows what was read
   for (const QString& f : files) {
     const std::string path = f.toStdString();
     const CurveLoadResult r =
         rv::LoadGraphFile(model_, path, [&](int channels) { return ConfirmManyChannels(path, channels); });
+    if (!r.note.empty()) notes.push_back(r.note);
     if (r.ok) continue;
     // A file that could not be opened or holds no point is skipped; a malformed one ends
     // the command.
@@ -789,6 +792,7 @@ void TfmChart::OpenFiles(const QStringList& files) {
   if (model_.HasSeries()) model_.ActiveGraph = model_.SeriesCount() - 1;
   for (auto& s : model_.Series) s.ShowInLegend = Legend1->isChecked();
   RefreshChart();
+  for (const std::string& n : notes) prompter_->warning(n);
   if (!failure.empty()) prompter_->error(failure);
 }
 
@@ -803,6 +807,7 @@ bool TfmChart::LoadTempGraph(const QString& fileName, const QString& displayName
   const CurveLoadResult r = rv::LoadTempGraph(model_, fileName.toStdString(), displayName.toStdString());
   RefreshChart();
   if (!r.ok) prompter_->error(r.message);
+  if (!r.note.empty()) prompter_->warning(r.note);
   return r.ok;
 }
 

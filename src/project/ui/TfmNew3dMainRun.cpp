@@ -139,14 +139,17 @@ public:
     w_.repaint();
   }
   bool PrepareOutputFiles(SolverData& d, std::string&) override {
-    // A row that fails is reported and left out; the run goes on.
+    // The start has refused or asked about every row already; what is left is files that
+    // could not be made, which the user is asked about.
     const Messages msgs = rv::PrepareOutputFiles(
         d, out_, OutputOptions{!out_.cbNoWriteFile, out_.cbShowGr, out_.cbShowInput}, &runSignal_,
         chart_ ? &chart_->model() : nullptr, chart_ ? &chart_->liveFeed() : nullptr, outputs_);
     filesPrepared = true;
     ShowMessages(prompter_, msgs);
     if (chart_) chart_->RefreshChart();
-    return true;
+    return outputs_.FilesNotMade.empty() ||
+           prompter_.question(FilesNotMadeQuestion(outputs_), PromptButton::Yes | PromptButton::No) ==
+               PromptButton::Yes;
   }
   bool filesPrepared = false;
 
