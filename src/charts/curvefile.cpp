@@ -249,7 +249,8 @@ CurveLoadResult LoadPlainCsv(ChartModel& m, const std::string& path, const std::
     double t = 0, y = 0;
     const std::string_view xs = line.substr(0, c), ys = line.substr(c + 1);
     if (!ParseCurveNumber(xs, t)) { r.ok = false; r.message = NotANumber(path, li + 1, xs); break; }
-    if (!ParseCurveNumber(ys, y)) { r.ok = false; r.message = NotANumber(path, li + 1, ys); break; }
+    // A comma separates the fields here: one more is a third field, not a decimal comma.
+    if (ys.find(',') != std::string_view::npos || !ParseCurveNumber(ys, y)) { r.ok = false; r.message = NotANumber(path, li + 1, ys); break; }
     double x = t * 1e9;
     if (first) t0 = x;
     first = false;

@@ -93,7 +93,7 @@ TEST(CurveFile, MalformedLinesKeepPointsSoFar) {
   const Case cases[] = {
       {"word.grf", "1 2 a\r\n2 3\r\n3 abc\r\n4 5\r\n", 2, "\"abc\""},
       {"single.grf", "1 2\r\n7\r\n3 4\r\n", 1, "строке 2"},
-      {"comma.srg", "1,5 2\r\n", 0, "\"1,5\""},
+      {"semicolon.srg", "1;5 2\r\n", 0, "\"1;5\""},
       {"noComma.csv", "1e-9,1\n2e-9 2\n", 1, "строке 2"},
       {"twoCommas.csv", "1e-9,1\n2e-9,2,3\n", 1, "\"2,3\""},
       {"short.csv", "Record Length,4,,0,1,\r\nSource,CH1\r\n", 1, "не хватает"},
