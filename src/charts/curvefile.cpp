@@ -31,7 +31,9 @@ std::string AsciiLower(std::string s) {
 }
 
 // Texts of curve files may be in cp866 (old DOS tools); the rest of the program is UTF-8.
-std::string LabelText(std::string_view raw) { return Cp1251ToUtf8(DosToWin(raw)); }
+// A file this program wrote as UTF-8 (its texts hold characters cp1251 lacks) is read as
+// UTF-8; any other holds single-byte texts, possibly DOS Cyrillic.
+std::string LabelText(std::string_view raw, bool utf8) { return utf8 ? std::string(raw) : Cp1251ToUtf8(DosToWin(raw)); }
 
 std::string NotANumber(const std::string& path, std::size_t line, std::string_view item) {
   return "Ошибка в строке " + IntToStr((long long)line) + " файла " + path + ": \"" +
@@ -106,7 +108,7 @@ void Commit(ChartModel& m, const std::string& path, const std::string& name, Rea
 }
 
 CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::string& name,
-                          std::string_view text) {
+                          std::string_view text, bool utf8) {
   CurveLoadResult r;
   ReadCurves read(m, name, 1);
   ChartSeries& s = read.curves[0];
@@ -136,12 +138,12 @@ CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::str
     s.AddXY(x, y);
     ++counter;
     switch (counter) {
-      case 1: s.Title = LabelText(cl.text); break;
-      case 2: read.texts.BottomAxisTitle = LabelText(cl.text); break;
-      case 3: read.texts.YAxisCaption = LabelText(cl.text); break;
+      case 1: s.Title = LabelText(cl.text, utf8); break;
+      case 2: read.texts.BottomAxisTitle = LabelText(cl.text, utf8); break;
+      case 3: read.texts.YAxisCaption = LabelText(cl.text, utf8); break;
       case 4:
       case 5:
-        if (!NormalizeBlanks(cl.text).empty()) read.texts.Foot.push_back(LabelText(cl.text));
+        if (!NormalizeBlanks(cl.text).empty()) read.texts.Foot.push_back(LabelText(cl.text, utf8));
         break;
       default: break;
     }
@@ -364,7 +366,8 @@ namespace {
 CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path, const ConfirmChannels& confirm) {
   CurveLoadResult r;
   std::string text, err;
-  if (!ReadRawText(path, text, err)) {
+  bool marked = false;
+  if (!ReadRawText(path, text, err, &marked)) {
     r.ok = false;
     r.fileOpened = false;
     r.message = OpenError(path);
@@ -375,7 +378,11 @@ CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path, const 
   if (ext == ".gpj") return r;
   const bool csv = AsciiLower(ext) == ".csv";
   if (!csv) {
-    r = LoadCurve(m, path, name, text);
+    std::string utf8;
+    if (marked && ReadTextFile(path, utf8, err))
+      r = LoadCurve(m, path, name, utf8, true);
+    else
+      r = LoadCurve(m, path, name, text, false);
   } else {
     name = ChangeFileExt(name, ".grf");
     const std::string_view first = std::string_view(text).substr(0, text.find('\n'));

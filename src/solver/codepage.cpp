@@ -300,10 +300,11 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& err) 
   return true;
 }
 
-bool ReadRawText(const std::string& path, std::string& bytes, std::string& err) {
+bool ReadRawText(const std::string& path, std::string& bytes, std::string& err, bool* utf8Mark) {
   bytes.clear();
   std::string data;
   if (!ReadWholeFile(path, data, err)) return false;
+  if (utf8Mark) *utf8Mark = HasUtf8Bom(data);
   if (HasUtf8Bom(data))
     bytes = Utf8ToCp1251(std::string_view(data).substr(3));
   else if (LooksUtf8(data))

@@ -39,7 +39,8 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& err);
 // As ReadTextFile, but the raw single-byte text without decoding (for readers that must
 // run DosToWin on the bytes first). A UTF-8 file (as ReadTextFile tells it) is converted to
 // cp1251 bytes.
-bool ReadRawText(const std::string& path, std::string& bytes, std::string& err);
+// utf8Mark, when given, tells whether the file began with the UTF-8 mark.
+bool ReadRawText(const std::string& path, std::string& bytes, std::string& err, bool* utf8Mark = nullptr);
 
 // The lines of a text in memory, one at a time. Lines end in CR LF, LF, CR CR LF, a CR alone
 // (old Mac files) or LF CR (some old converters). A final line without an ending is kept; an empty text has no

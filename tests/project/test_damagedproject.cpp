@@ -46,7 +46,7 @@ TEST(DamagedProject, ValuesAndTableKeysASaveWouldNotWriteAskNamingTheFirst) {
   const std::string fdt = tmp / "p.fdt", whole = ReadBytes(Samples + "dipole/dipole.fdt");
   WriteBytes(tmp / "p.bin", ReadBytes(Samples + "dipole/dipole.bin"));
   auto with = [&](const std::string& from, const std::string& to) { return Replace(whole, from, to); };
-  // The voltage line's header swapped with the spark gaps': its cells 5 and 6 do not fit.
+  // The voltage line's header swapped with the spark gaps': out of the save's order.
   const std::string swapped = Replace(with("[sgVoltage]", "[sgTmp]"), "[sgRazraydnic]", "[sgVoltage]");
   // Not a number, not whole, outside its list, a radio button that disagrees with its pair,
   // an edit kept as typed that holds no number, no Single; a count below the one saved, the
@@ -63,7 +63,7 @@ TEST(DamagedProject, ValuesAndTableKeysASaveWouldNotWriteAskNamingTheFirst) {
        "файл, видимо, правили вручную.\n«Да» загрузит проект так, как он записан в файле"},
       {with("Counts=3 2 2", "Counts=3 2 x"), "[Version] Counts = \"3 2 x 1 2 1 2 1 1 3 1\" не читается"},
       {with("Counts=", "Countz="), "[Version] Countz = \"3 2 2 1 2 1 2 1 1 3 1\": такого ключа сохранение не пишет"},
-      {Replace(swapped, "[sgTmp]", "[sgRazraydnic]"), "[sgRazraydnic] Cell5x1 = \"15\": столбцов в таблице 5"},
+      {Replace(swapped, "[sgTmp]", "[sgRazraydnic]"), "раздел [sgRazraydnic] стоит на месте раздела [sgVoltage]"},
   };
   for (const auto& [text, named] : cases) {
     SCOPED_TRACE(named);
@@ -73,7 +73,7 @@ TEST(DamagedProject, ValuesAndTableKeysASaveWouldNotWriteAskNamingTheFirst) {
               std::tuple(ProjectLoadStatus::Refused, 1u, 7, 8, 3));
     EXPECT_THAT(no.asked[0], HasSubstr(named.rfind("изменен", 0) == 0 ? "p.fdt " + named : "p.fdt поврежден: " + named));
     // A file of an older version (no mark, no stamp) asks nothing: only no Single refuses it.
-    WriteBytes(fdt, Replace(Replace(text, std::string(ProjectFileMark) + "\r\n", ""), "ModelFile=", "Kept="));
+    WriteBytes(fdt, Replace(Replace(text, std::string(ProjectFileOrderMark) + "\r\n", ""), "ModelFile=", "Kept="));
     const Load older = LoadAnswering(fdt, false);
     EXPECT_EQ(std::tuple(older.status, older.asked.size()),
               std::tuple(named.rfind("[OpenGL]", 0) ? ProjectLoadStatus::Loaded : ProjectLoadStatus::Refused, 0u));
@@ -126,7 +126,7 @@ TEST(DamagedProject, HarmlessFormsLoadAndAnOlderCutFileIsNamed) {
 
   // A file of an older version cut before [Version]: the question names the project file
   // and what it lacks, not only the model file.
-  const std::string old = Replace(whole, std::string(ProjectFileMark) + "\r\n", "");
+  const std::string old = Replace(whole, std::string(ProjectFileOrderMark) + "\r\n", "");
   WriteBytes(fdt, old.substr(0, old.find("[Version]")));
   const Load cut = LoadAnswering(fdt, false);
   ASSERT_EQ(std::tuple(cut.status, cut.asked.size()), std::tuple(ProjectLoadStatus::Refused, 1u));
@@ -175,4 +175,8 @@ TEST(DamagedProject, TypedTextComesBackAndCountsOrHeadersASaveWouldNotWriteAsk) 
     ASSERT_EQ(std::tuple(no.status, no.asked.size()), std::tuple(ProjectLoadStatus::Refused, 1u)) << named;
     EXPECT_THAT(no.asked[0], HasSubstr("p.fdt поврежден: " + named));
   }
+  // A file saved before the order was kept (the older mark) reads as before.
+  WriteBytes(fdt, Replace(cases[2].first, ProjectFileOrderMark, ProjectFileMark));
+  const Load older = LoadAnswering(fdt, false);
+  EXPECT_EQ(std::tuple(older.status, older.asked.size()), std::tuple(ProjectLoadStatus::Loaded, 0u));
 }
