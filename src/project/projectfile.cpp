@@ -119,7 +119,7 @@ void ReadVizual(const IniFile& ini, VizualSettings& v) {
 // picks up in editors and copies, not a line cut short: no line a save writes begins with
 // a blank.
 void DropBlankTail(std::string& text) {
-  const size_t nl = text.find_last_of('\n');
+  const size_t nl = text.find_last_of("\r\n");
   if (nl != std::string::npos && text.find_first_not_of(" \t\x1A", nl + 1) == std::string::npos)
     text.resize(nl + 1);
 }
@@ -560,7 +560,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   const bool cut = ours && !text.empty() && text.back() != '\n' && text.back() != '\r';
   std::string cutLine;
   if (cut) {
-    const size_t nl = text.rfind('\n');
+    const size_t nl = text.find_last_of("\r\n");
     const size_t start = nl == std::string::npos ? 0 : nl + 1;
     cutLine = text.substr(start);
     text.resize(start);

@@ -116,7 +116,7 @@ TEST(DamagedProject, HarmlessFormsLoadAndAnOlderCutFileIsNamed) {
   const std::string comma = Replace(Replace(whole, "dT=0.0018", "dT=0,0018"), "Eps=1", "Eps=1,0");
   // A tail of blanks, a tab and Ctrl-Z; CR CR LF, CR alone, LF CR; UTF-8 without its mark
   // (the note is Cyrillic).
-  for (const std::string& text : {whole + " \t\x1A", crcrlf, crOnly, lfcr, Cp1251ToUtf8(whole), earlierRow, comma}) {
+  for (const std::string& text : {whole + " \t\x1A", crcrlf, crOnly + " \x1A", lfcr, Cp1251ToUtf8(whole), earlierRow, comma}) {
     WriteBytes(fdt, text);
     const Load l = LoadAnswering(fdt, false);
     ASSERT_EQ(std::tuple(l.status, l.asked.size()), std::tuple(ProjectLoadStatus::Loaded, 0u))
