@@ -31,7 +31,9 @@ std::string AsciiLower(std::string s) {
 }
 
 // Texts of curve files may be in cp866 (old DOS tools); the rest of the program is UTF-8.
-std::string LabelText(std::string_view raw) { return Cp1251ToUtf8(DosToWin(raw)); }
+// A file this program wrote as UTF-8 (its texts hold characters cp1251 lacks) is read as
+// UTF-8; any other holds single-byte texts, possibly DOS Cyrillic.
+std::string LabelText(std::string_view raw, bool utf8) { return utf8 ? std::string(raw) : Cp1251ToUtf8(DosToWin(raw)); }
 
 // A piece of raw (cp1251) input for a message: only its start is converted.
 std::string RawPiece(std::string_view raw) { return TextPiece(Cp1251ToUtf8(raw.substr(0, 120))); }
@@ -150,7 +152,7 @@ void Commit(ChartModel& m, const std::string& path, const std::string& name, Rea
 }
 
 CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::string& name,
-                          std::string_view text) {
+                          std::string_view text, bool utf8) {
   CurveLoadResult r;
   ReadCurves read(m, name, 1);
   ChartSeries& s = read.curves[0];
@@ -197,12 +199,12 @@ CurveLoadResult LoadCurve(ChartModel& m, const std::string& path, const std::str
     s.AddXY(x, y);
     ++counter;
     switch (counter) {
-      case 1: s.Title = LabelText(cl.text); break;
-      case 2: read.texts.BottomAxisTitle = LabelText(cl.text); break;
-      case 3: read.texts.YAxisCaption = LabelText(cl.text); break;
+      case 1: s.Title = LabelText(cl.text, utf8); break;
+      case 2: read.texts.BottomAxisTitle = LabelText(cl.text, utf8); break;
+      case 3: read.texts.YAxisCaption = LabelText(cl.text, utf8); break;
       case 4:
       case 5:
-        if (!NormalizeBlanks(cl.text).empty()) read.texts.Foot.push_back(LabelText(cl.text));
+        if (!NormalizeBlanks(cl.text).empty()) read.texts.Foot.push_back(LabelText(cl.text, utf8));
         break;
       default: break;
     }
@@ -310,7 +312,8 @@ CurveLoadResult LoadPlainCsv(ChartModel& m, const std::string& path, const std::
     double t = 0, y = 0;
     const std::string_view xs = line.substr(0, c), ys = line.substr(c + 1);
     if (!ParseCurveNumber(xs, t)) { r.ok = false; r.message = NotANumber(path, li + 1, xs); break; }
-    if (!ParseCurveNumber(ys, y)) { r.ok = false; r.message = NotANumber(path, li + 1, ys); break; }
+    // A comma separates the fields here: one more is a third field, not a decimal comma.
+    if (ys.find(',') != std::string_view::npos || !ParseCurveNumber(ys, y)) { r.ok = false; r.message = NotANumber(path, li + 1, ys); break; }
     double x = t * 1e9;
     if (first) t0 = x;
     first = false;
@@ -424,7 +427,8 @@ namespace {
 CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path, const ConfirmChannels& confirm) {
   CurveLoadResult r;
   std::string text, err;
-  if (!ReadRawText(path, text, err)) {
+  bool marked = false;
+  if (!ReadRawText(path, text, err, &marked)) {
     r.ok = false;
     r.fileOpened = false;
     r.message = OpenError(path);
@@ -435,7 +439,11 @@ CurveLoadResult LoadGraphFileImpl(ChartModel& m, const std::string& path, const 
   if (ext == ".gpj") return r;
   const bool csv = AsciiLower(ext) == ".csv";
   if (!csv) {
-    r = LoadCurve(m, path, name, text);
+    std::string utf8;
+    if (marked && ReadTextFile(path, utf8, err))
+      r = LoadCurve(m, path, name, utf8, true);
+    else
+      r = LoadCurve(m, path, name, text, false);
   } else {
     name = ChangeFileExt(name, ".grf");
     const std::string_view first = std::string_view(text).substr(0, text.find('\n'));

@@ -142,7 +142,7 @@ Messages LoadElementArrays(const SolverData& d, const OutPointTables& outputs,
     s.Z = rd.Int(2);
     s.R = rd.Real(3);
     s.Dir = FirstLetter(rd.g.Cells(4, rd.r));
-    s.Polarity = FirstLetter(rd.g.Cells(5, rd.r));
+    s.Polarity = FirstLetter(AsciiMinus(rd.g.Cells(5, rd.r)));
   });
   auto lumped = [](RowReader& rd, tLumpedElement& e) {
     e.X = rd.Int(0);

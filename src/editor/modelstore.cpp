@@ -250,13 +250,7 @@ ColumnRule RuleOf(int col) {
 // A permittivity or permeability of 0 or below, or a negative loss, relaxation time or
 // density, makes the run's fields infinite or growing.
 std::string ValueFault(int col, const std::string& text, double& v) {
-  if (!TryStrToFloat(text, v)) {
-    double dotted = 0;
-    std::string t = text;
-    std::replace(t.begin(), t.end(), ',', '.');
-    if (t != text && TryStrToFloat(t, dotted)) return "не число: десятичный разделитель — точка";
-    return "не число";
-  }
+  if (!TryStrToFloat(text, v)) return NotNumberReason(text);
   const ColumnRule r = RuleOf(col);
   return (r.positive ? v > 0 : v >= 0) ? std::string() : r.why;
 }

@@ -103,7 +103,7 @@ const ElementValueRule& RuleOf(ElementKind k) {
       {"Неверно задана емкость", "Емкость, Ф", UsableCapacitance, "число не меньше 0, например 1e-12"},
       {"Неверно задано внутреннее сопротивление", "Внутреннее сопротивление, Ом", UsableResistance,
        "число больше 0, например 50"},
-      {"Неверно задано напряжение пробоя", "Напряжение пробоя, В", nullptr, "число, например 1000"},
+      {"Неверно задано напряжение пробоя", "Напряжение пробоя, В", UsableThreshold, "число, например 1000"},
       {"Неверно задана индуктивность", "Индуктивность, Гн", UsableInductance, "число больше 0, например 1e-9"},
   };
   return rules[size_t(k)];
@@ -120,7 +120,7 @@ std::string ElementValueRefusal(ElementKind k, const std::string& value, const s
   if (!TryStrToFloat(value, v)) return FieldRefusal(r.bad, r.label, value, NotNumberReason(value), r.hint);
   if (r.usable && !r.usable(v)) return FieldRefusal(r.bad, r.label, value, WhyLumpedValueUnusable(v), r.hint);
   field = 2;
-  const std::string sign = TrimBlanks(polarity);
+  const std::string sign = TrimBlanks(AsciiMinus(polarity));
   if (k == ElementKind::Source && sign != "+" && sign != "-")
     return FieldRefusal("Неверно задана полярность", PolarityLabel, polarity, "не «+» и не «-»", "+ или -");
   field = 0;
@@ -133,7 +133,7 @@ bool AddElementAt(LampedTables& t, ElementKind k, const Cell3& c, const std::str
   err = ElementValueRefusal(k, value, polarity, field);
   if (!err.empty()) return false;
   std::vector<std::string> row{IntToStr(c[0]), IntToStr(c[1]), IntToStr(c[2]), value, std::string(1, dir)};
-  if (k == ElementKind::Source) row.push_back(TrimBlanks(polarity));
+  if (k == ElementKind::Source) row.push_back(TrimBlanks(AsciiMinus(polarity)));
   AppendRow(ElementGrid(t, k), row, modified);
   return true;
 }

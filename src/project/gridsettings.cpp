@@ -180,12 +180,6 @@ std::string LimitNote(const std::string& step, const std::string& shown, const s
   if (TryStrToFloat(step, ns) && ns > 0)
     return "Шаг по времени" + from + " " + step + " нс больше предела устойчивости " + shown +
            " нс: вместо него взят предел.";
-  // "0,0194" is a number written with a comma: name the separator rather than call it none.
-  std::string pointed = step;
-  std::replace(pointed.begin(), pointed.end(), ',', '.');
-  if (pointed != step && TryStrToFloat(pointed, ns))
-    return "Шаг по времени" + from + " \"" + TextPiece(step) +
-           "\" не число: десятичный разделитель — точка. Взят предел устойчивости " + shown + " нс.";
   return "Шаг по времени" + from + " \"" + TextPiece(step) +
          "\" не является положительным числом: взят предел устойчивости " + shown + " нс.";
 }

@@ -120,7 +120,7 @@ void ReadVizual(const IniFile& ini, VizualSettings& v) {
 // picks up in editors and copies, not a line cut short: no line a save writes begins with
 // a blank.
 void DropBlankTail(std::string& text) {
-  const size_t nl = text.find_last_of('\n');
+  const size_t nl = text.find_last_of("\r\n");
   if (nl != std::string::npos && text.find_first_not_of(" \t\x1A", nl + 1) == std::string::npos)
     text.resize(nl + 1);
 }
@@ -128,10 +128,58 @@ void DropBlankTail(std::string& text) {
 // True when the text begins with the mark line, or is all a piece of it (a file cut inside
 // its first line).
 bool HasMark(std::string_view text) {
-  const std::string_view mark = ProjectFileMark;
   const size_t end = text.find_first_of("\r\n");
-  if (end == std::string_view::npos) return !text.empty() && mark.substr(0, text.size()) == text;
-  return text.substr(0, end) == mark;
+  for (const std::string_view mark : {ProjectFileMark, ProjectFileOrderMark}) {
+    if (end == std::string_view::npos ? !text.empty() && mark.substr(0, text.size()) == text
+                                      : text.substr(0, end) == mark)
+      return true;
+  }
+  return false;
+}
+
+bool HasOrderMark(std::string_view text) {
+  const std::string_view mark = ProjectFileOrderMark;
+  return text.substr(0, mark.size()) == mark && text.substr(mark.size(), 1).find_first_of("\r\n") == 0;
+}
+
+// Every section and key a save writes for p, in the save's order.
+void WriteAll(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxLayers>& layers);
+
+// The order a save leaves the sections in: those it writes in its own order, then the ones
+// it keeps from an earlier save (materials beyond the count by number, the rest by name).
+std::vector<std::string> SavedSectionOrder(const std::vector<std::string>& present,
+                                           const std::vector<std::string>& written) {
+  std::vector<std::string> order;
+  std::vector<std::string> rest;
+  for (const std::string& w : written)
+    if (std::any_of(present.begin(), present.end(), [&](const std::string& s) { return FoldCase(s) == FoldCase(w); }))
+      order.push_back(w);
+  for (const std::string& s : present)
+    if (std::none_of(written.begin(), written.end(), [&](const std::string& w) { return FoldCase(s) == FoldCase(w); }))
+      rest.push_back(s);
+  auto layerNo = [](const std::string& s) {
+    int n = 0;
+    return FoldCase(s.substr(0, 5)) == "layer" && TryStrToInt(s.substr(5), n) && n >= 0 ? n : -1;
+  };
+  std::stable_sort(rest.begin(), rest.end(), [&](const std::string& a, const std::string& b) {
+    const int x = layerNo(a), y = layerNo(b);
+    if ((x < 0) != (y < 0)) return x >= 0;
+    if (x >= 0) return x < y;
+    return FoldCase(a) < FoldCase(b);
+  });
+  order.insert(order.end(), rest.begin(), rest.end());
+  return order;
+}
+
+// The bytes of a project file: the mark line first (in place of an older one), then the
+// text, in the code page that keeps every character of it.
+std::string ProjectBytes(std::string text) {
+  for (const std::string_view mark : {ProjectFileOrderMark, ProjectFileMark})
+    if (text.rfind(std::string(mark) + "\r\n", 0) == 0) {
+      text.erase(0, mark.size() + 2);
+      break;
+    }
+  return EncodeText(ProjectFileOrderMark + ("\r\n" + text));
 }
 
 // The main window's sections with materials 1..LayerCount taken from `layers`.
@@ -156,9 +204,16 @@ void WriteMainSections(IniFile& ini, const ProjectData& p, const SolverData& d) 
 
 namespace {
 
+void WriteAll(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxLayers>& layers) {
+  SaveSignalSection(ini, p.Signal);
+  SaveOutPointSettings(p.Outputs, ini);
+  SaveLampedSettings(p.Lamped, ini);
+  WriteMain(ini, p, layers);
+}
+
 void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxLayers>& layers) {
   const MainSettings& m = p.Main;
-  ini.writeString("InputSourse", "edIncAngle", m.edIncAngle);
+  ini.writeString("InputSourse", "edIncAngle", NumberText(m.edIncAngle));
   ini.writeInteger("InputSourse", "rgSources", m.rgSources);
   ini.writeInteger("InputSourse", "TrackBar1", m.TrackBar1);
   ini.writeInteger("InputSourse", "TrackBar2", m.TrackBar2);
@@ -169,10 +224,10 @@ void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxL
   ini.writeInteger("Geometry", "NX", m.spX);
   ini.writeInteger("Geometry", "NY", m.spY);
   ini.writeInteger("Geometry", "NZ", m.spZ);
-  ini.writeString("Geometry", "dX", m.edX);
-  ini.writeString("Geometry", "dY", m.edY);
-  ini.writeString("Geometry", "dZ", m.edZ);
-  ini.writeString("Geometry", "dT", m.eddT);
+  ini.writeString("Geometry", "dX", NumberText(m.edX));
+  ini.writeString("Geometry", "dY", NumberText(m.edY));
+  ini.writeString("Geometry", "dZ", NumberText(m.edZ));
+  ini.writeString("Geometry", "dT", NumberText(m.eddT));
   ini.writeInteger("Geometry", "StepCount", m.seStepCount);
 
   ini.writeInteger("MemLines", "Count", (long long)m.memoProjectNote.size());
@@ -184,7 +239,7 @@ void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxL
   ini.writeInteger("Borders", "Y", m.spCenterJ);
   ini.writeInteger("Borders", "Z", m.spCenterK);
   ini.writeInteger("Borders", "sePmlCount", m.sePMLCount);
-  ini.writeString("Borders", "edpmlR", m.edpmlR);
+  ini.writeString("Borders", "edpmlR", NumberText(m.edpmlR));
   ini.writeInteger("Borders", "rgPMLprofile", m.rgPMLprofile);
 
   ini.writeBool("Materals", "cbBioMaterals", m.cbBioMaterals);
@@ -226,7 +281,7 @@ void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxL
   ini.writeBool("FarField", "cbPY", m.cbPY);
   ini.writeBool("FarField", "cbPZ", m.cbPZ);
   ini.writeInteger("FarField", "edFarStep", m.edFarStep);
-  ini.writeString("FarField", "edFarDiagrR", m.edFarDiagrR);
+  ini.writeString("FarField", "edFarDiagrR", NumberText(m.edFarDiagrR));
   ini.writeBool("FarField", "cbCalcFarH", m.cbCalcFarH);
   ini.writeBool("FarField", "cbFarPoints", m.cbFarPoints);
   ini.writeInteger("FarField", "spFarXmin", m.spFarXmin);
@@ -251,10 +306,12 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
     err = "Не удалось прочитать файл проекта " + path + ": " + e;
     return false;
   }
-  SaveSignalSection(ini, p.Signal);
-  SaveOutPointSettings(p.Outputs, ini);
-  SaveLampedSettings(p.Lamped, ini);
-  WriteMainSections(ini, p, d);
+  WriteAll(ini, p, d.Layers);
+  {
+    IniFile fresh;
+    WriteAll(fresh, p, d.Layers);
+    ini.orderSections(SavedSectionOrder(ini.sections(), fresh.sections()));
+  }
   std::string counts;
   for (const char* sec : CountedSections) counts += (counts.empty() ? "" : " ") + ini.readString(sec, "Count", "");
   ini.writeString("Version", CountsKey, counts);
@@ -273,10 +330,7 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
             WriteModel(bin, d.Space, p.Main.spX, p.Main.spY, p.Main.spZ, e, &stamp) && bin.Finish(e);
   if (ok) {
     ini.writeString("Version", ModelStampKey, StampText(stamp));
-    const std::string text = ini.text();
-    fdt.Write(Utf8ToCp1251(text.rfind(std::string(ProjectFileMark) + "\r\n", 0) == 0
-                               ? text
-                               : ProjectFileMark + ("\r\n" + text)));
+    fdt.Write(ProjectBytes(ini.text()));
     ok = fdt.Finish(e);
   }
   if (ok) {
@@ -316,10 +370,13 @@ std::string ValueFault(const std::string& sec, const std::string& key, const std
     return TryStrToFloat(text, x) || (text.empty() && key == "dT") ? "" : "не число";
   if (text == saved) return "";
   if (!TryStrToFloat(saved, y)) return "недопустимое значение";
-  if (!TryStrToFloat(text, x)) return "не число";
+  if (!TryStrToFloat(text, x)) return NotNumberReason(text);
+  // A count is never written "0.0" or "1e-999": such a text reads as no count, and the rows
+  // it stands for are dropped.
+  if (FoldCase(key) == "count" && !TryStrToInt(text, i)) return "не целое число";
   if (x == y) return "";
   if (TryStrToInt(saved, i) && !TryStrToInt(text, i)) return "не целое число";
-  return "вне допустимых пределов";
+  return OutOfRangeReason;
 }
 
 std::string KeyText(const std::string& sec, const std::string& key, const std::string& text) {
@@ -330,6 +387,8 @@ std::string KeyText(const std::string& sec, const std::string& key, const std::s
 struct SaveCheck {
   std::string missing;             // the keys it lacks, or empty
   std::vector<std::string> wrong;  // values, table keys and counts a save would not write
+  // Tables whose count is whole but not the one saved: rows added or taken away by hand.
+  std::vector<std::string> recounted;
 };
 
 // The keys a save writes for what was read (the counts it gives) are run through in the
@@ -338,15 +397,22 @@ struct SaveCheck {
 // section may hold only its count and cells of its columns (rows beyond the count are an
 // earlier save's), and the counts must be those the save recorded.
 SaveCheck CheckAgainstSave(const IniFile& ini, ProjectData n, const std::array<tLayer, MaxLayers>& layers,
-                           size_t noteLines) {
+                           size_t noteLines, bool ordered) {
   n.Main.memoProjectNote.resize(noteLines);  // without the older note key
   IniFile full;
-  SaveSignalSection(full, n.Signal);
-  SaveOutPointSettings(n.Outputs, full);
-  SaveLampedSettings(n.Lamped, full);
-  WriteMain(full, n, layers);
+  WriteAll(full, n, layers);
   full.writeString("Version", ModelStampKey, "");
   SaveCheck c;
+  if (ordered) {
+    const std::vector<std::string> present = ini.sections();
+    const std::vector<std::string> order = SavedSectionOrder(present, full.sections());
+    for (size_t i = 0; i < present.size(); ++i)
+      if (FoldCase(present[i]) != FoldCase(order[i])) {
+        c.wrong.push_back("раздел [" + LinePiece(present[i]) + "] стоит на месте раздела [" + LinePiece(order[i]) +
+                          "]: сохранение пишет разделы в другом порядке (заголовки разделов переставлены?)");
+        break;
+      }
+  }
   long long missing = 0;
   std::string first;
   std::vector<std::string> lacking;  // sections with keys missing
@@ -413,7 +479,8 @@ SaveCheck CheckAgainstSave(const IniFile& ini, ProjectData n, const std::array<t
         const std::string text = ini.readString(CountedSections[k], "Count", "");
         int v = 0;
         if (TryStrToInt(text, v) && v != saved[k])
-          c.wrong.push_back(KeyText(CountedSections[k], "Count", text) + ", а сохранено " + IntToStr(saved[k]));
+          c.recounted.push_back("[" + std::string(CountedSections[k]) + "] Count = " + IntToStr(v) +
+                                ", а сохранено " + IntToStr(saved[k]));
       }
     }
   }
@@ -437,6 +504,11 @@ std::string ProjectFileDamage(const std::string& path, const IniFile& ini, const
                      (check.wrong.size() > 1
                           ? " (поврежденных мест всего: " + IntToStr((long long)check.wrong.size()) + ")"
                           : ""));
+  if (!check.recounted.empty()) {
+    std::string list;
+    for (const std::string& t : check.recounted) list += (list.empty() ? "" : "; ") + t;
+    faults.push_back("число строк не то, что было сохранено (" + list + "): файл, видимо, правили вручную");
+  }
   ModelFileStamp stamp;
   const std::string stampText = ini.readString("Version", ModelStampKey, "");
   if (ini.valueExists("Version", ModelStampKey) && !ParseStamp(stampText, stamp))
@@ -444,7 +516,9 @@ std::string ProjectFileDamage(const std::string& path, const IniFile& ini, const
                      "» не читается (там должны быть размер файла модели в байтах и 8 шестнадцатеричных "
                      "цифр его контрольной суммы), так что не проверить, с этим ли файлом модели он сохранен");
   if (faults.empty()) return "";
-  std::string s = "Файл проекта " + path + " поврежден: ";
+  // A count changed alone is an edit, not damage.
+  const bool edited = !cut && missing.empty() && check.wrong.empty() && !check.recounted.empty() && faults.size() == 1;
+  std::string s = "Файл проекта " + path + (edited ? " изменен после сохранения: " : " поврежден: ");
   for (size_t i = 0; i < faults.size(); ++i) s += (i ? "; " : "") + faults[i];
   return s + ".";
 }
@@ -479,7 +553,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   const bool cut = ours && !text.empty() && text.back() != '\n' && text.back() != '\r';
   std::string cutLine;
   if (cut) {
-    const size_t nl = text.rfind('\n');
+    const size_t nl = text.find_last_of("\r\n");
     const size_t start = nl == std::string::npos ? 0 : nl + 1;
     cutLine = text.substr(start);
     text.resize(start);
@@ -505,7 +579,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   }
 
   MainSettings& m = n.Main;
-  m.edIncAngle = ini.readString("InputSourse", "edIncAngle", "0");
+  m.edIncAngle = NumberText(ini.readString("InputSourse", "edIncAngle", "0"));
   m.rgSources = ReadItem(ini, "InputSourse", "rgSources", 0, 3);
   m.TrackBar1 = ReadSpin(ini, "InputSourse", "TrackBar1", 90, TrackBar1Min, TrackBar1Max);
   m.TrackBar2 = ReadSpin(ini, "InputSourse", "TrackBar2", 90, TrackBar2Min, TrackBar2Max);
@@ -542,10 +616,10 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   m.cbBioMaterals = ini.readBool("Materals", "cbBioMaterals", false);
   m.cbMagneticMaterals = ini.readBool("Materals", "cbMagneticMaterals", false);
 
-  m.edX = ini.readString("Geometry", "dX", "1");
-  m.edY = ini.readString("Geometry", "dY", "1");
-  m.edZ = ini.readString("Geometry", "dZ", "1");
-  m.eddT = ini.readString("Geometry", "dT", "0");
+  m.edX = NumberText(ini.readString("Geometry", "dX", "1"));
+  m.edY = NumberText(ini.readString("Geometry", "dY", "1"));
+  m.edZ = NumberText(ini.readString("Geometry", "dZ", "1"));
+  m.eddT = NumberText(ini.readString("Geometry", "dT", "0"));
   m.seStepCount = ReadSpin(ini, "Geometry", "StepCount", 100, StepCountMin, StepCountMax);
 
   for (int f = 0; f < 6; ++f)
@@ -554,7 +628,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   m.spCenterJ = ReadSpin(ini, "Borders", "Y", 3, 1, CenterMax);
   m.spCenterK = ReadSpin(ini, "Borders", "Z", 3, 1, CenterMax);
   m.sePMLCount = ReadSpin(ini, "Borders", "sePmlCount", 8, PMLCountMin, PMLCountMax);
-  m.edpmlR = ini.readString("Borders", "edpmlR", "0.01");
+  m.edpmlR = NumberText(ini.readString("Borders", "edpmlR", "0.01"));
   m.rgPMLprofile = ReadItem(ini, "Borders", "rgPMLprofile", 0, 2);
 
   ReadVizual(ini, n.Vizual);
@@ -585,7 +659,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   m.cbPY = ini.readBool("FarField", "cbPY", false);
   m.cbPZ = ini.readBool("FarField", "cbPZ", false);
   m.edFarStep = ReadSpin(ini, "FarField", "edFarStep", 36, FarStepMin, FarStepMax);
-  m.edFarDiagrR = ini.readString("FarField", "edFarDiagrR", "1000");
+  m.edFarDiagrR = NumberText(ini.readString("FarField", "edFarDiagrR", "1000"));
   m.cbCalcFarH = ini.readBool("FarField", "cbCalcFarH", false);
   m.cbFarPoints = ini.readBool("FarField", "cbFarPoints", false);
   m.spFarXmin = ReadSpin(ini, "FarField", "spFarXmin", 1, 1, CenterMax);
@@ -643,7 +717,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
     size_t whole = 0;
     LineReader reader(text);
     for (std::string_view line; reader.Next(line);) ++whole;
-    check = CheckAgainstSave(ini, n, layers, size_t(lines));
+    check = CheckAgainstSave(ini, n, layers, size_t(lines), HasOrderMark(text));
     damage = ProjectFileDamage(path, ini, check, cut, cutLine, whole);
   } else if (!mc.Exact()) {
     // An older file without the keys that lay out the model (cut short, say) is named with
@@ -660,7 +734,11 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
     // A damaged project file, or a model file missing, damaged, torn from its project or of
     // another grid: the user decides, before anything changes.
     const std::string ask = !ours || damage.empty() ? ""
-                            : !check.wrong.empty()  ? "Загрузить то, что удалось прочитать, а остальное взять по умолчанию?"
+                            : !check.recounted.empty() && check.wrong.empty() && check.missing.empty() && !cut
+                                ? "«Да» загрузит проект так, как он записан в файле: в каждой такой таблице "
+                                  "столько строк, сколько сказано в ее Count. Загрузить?"
+                            : !check.wrong.empty() || !check.recounted.empty()
+                                ? "Загрузить то, что удалось прочитать, а остальное взять по умолчанию?"
                             : check.missing.empty() ? "Загрузить то, что есть?"
                                                     : "Загрузить то, что есть, а недостающее взять по умолчанию?";
     if (!chooseMismatch || !chooseMismatch(ModelFileQuestion(model, mc, damage, ask))) {

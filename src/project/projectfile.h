@@ -39,6 +39,10 @@ inline constexpr std::array<const char*, 11> CountedSections = {
 // The first line of every project file saved: it tells a file of this program from one of
 // an older version however short the file was cut, since any cut keeps a piece of it.
 inline constexpr const char* ProjectFileMark = "; Ravelin project file";
+// The first line of every project file saved now, in place of ProjectFileMark: its sections
+// stand in the order the save writes them (SavedSectionOrder), so a file in another order
+// had its section headers moved or swapped. Files with the older mark are not checked so.
+inline constexpr const char* ProjectFileOrderMark = "; Ravelin project file, sections in saved order";
 
 // The live field view's settings kept in the project (section "Vizual"), at the window's
 // own defaults.

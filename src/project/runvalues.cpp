@@ -34,9 +34,9 @@ const LumpedKind kLumpedKinds[] = {
      "Неверная координата конденсатора", UsableCapacitance},
     {&LampedTables::sgSourses, "Источники", "Неверное внутреннее сопротивление источника напряжения",
      "Неверная координата источника напряжения", UsableResistance},
-    // A threshold of 0 or below fires the gap at the first step, as a gap does: any number.
+    // A threshold of 0 or below fires the gap at the first step, as a gap does: any 32-bit number.
     {&LampedTables::sgRazraydnic, "Разрядники", "Неверное напряжение пробоя разрядника",
-     "Неверная координата разрядника", nullptr},
+     "Неверная координата разрядника", UsableThreshold},
     {&LampedTables::sgInductor, "Индуктивности", "Неверная индуктивность",
      "Неверная координата индуктивности", UsableInductance},
 };
@@ -75,7 +75,8 @@ RunRefusal ReadRow(const LumpedKind& k, const StringGrid& g, int r, const Solver
   double v = 0;
   if (!TryStrToFloat(text, v))
     return CellRefusal(k, g, 3, r, k.badValue,
-                       "\"" + TextPiece(text) + "\" в столбце «" + g.Cells(3, 0) + "» не является числом");
+                       "\"" + TextPiece(text) + "\" в столбце «" + g.Cells(3, 0) + "» " +
+                           (NotNumberReason(text) == OutOfRangeReason ? OutOfRangeReason : "не является числом"));
   if (k.usable && !k.usable(v))
     return CellRefusal(k, g, 3, r, k.badValue, "«" + g.Cells(3, 0) + "» = " + TextPiece(text) + " — " + WhyLumpedValueUnusable(v));
   const std::string dir = UpperCaseText(g.Cells(4, r));

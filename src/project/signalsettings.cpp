@@ -5,6 +5,7 @@
 
 #include "solver/codepage.h"
 #include "solver/inifile.h"
+#include "solver/numtext.h"
 
 namespace rv {
 
@@ -85,8 +86,11 @@ std::array<std::string, SignalParamCount> SignalPageSettings::ParamTexts() const
 }
 
 void SaveSignalSection(IniFile& ini, const SignalPageSettings& s) {
-  for (int i = 0; i < SignalEditCount; ++i)
-    ini.writeString(Section, SignalSectionEdits[size_t(i)], s.Edits[size_t(i)]);
+  for (int i = 0; i < SignalEditCount; ++i) {
+    const std::string& text = s.Edits[size_t(i)];
+    ini.writeString(Section, SignalSectionEdits[size_t(i)],
+                    std::string_view(SignalSectionEdits[size_t(i)]) == "edFileName" ? text : NumberText(text));
+  }
   ini.writeInteger(Section, "SpinEdit1", s.SpinEdit1);
   ini.writeInteger(Section, "SpinEdit2", s.SpinEdit2);
   ini.writeInteger(Section, "cbTime", s.cbTime);

@@ -263,12 +263,23 @@ std::string FoldCase(std::string_view utf8) {
 
 bool LineReader::Next(std::string_view& line) {
   if (rest_.empty()) return false;
-  std::size_t end = rest_.find('\n');
-  const std::size_t next = end == std::string_view::npos ? rest_.size() : end + 1;
-  if (end == std::string_view::npos) end = rest_.size();
+  std::size_t end = rest_.find_first_of("\r\n");
+  std::size_t next = rest_.size();
+  if (end == std::string_view::npos) {
+    end = rest_.size();
+  } else if (rest_[end] == '\r') {
+    // CR CR LF is what a CR LF file becomes through a copy that adds a CR before every LF;
+    // a CR with no LF after its run ends a line by itself (old Mac files).
+    const std::size_t lf = rest_.find_first_not_of('\r', end);
+    next = lf != std::string_view::npos && rest_[lf] == '\n' ? lf + 1 : end + 1;
+  } else {
+    next = end + 1;
+    // A file whose first line ends in LF CR (some old converters) has that mark at every
+    // line's end: its CR begins no empty line of its own.
+    if (lfcr_ < 0) lfcr_ = next < rest_.size() && rest_[next] == '\r' && (end == 0 || rest_[end - 1] != '\r');
+    if (lfcr_ && next < rest_.size() && rest_[next] == '\r') ++next;
+  }
   line = rest_.substr(0, end);
-  // CR CR LF is what a CR LF file becomes through a copy that adds a CR before every LF.
-  while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   rest_.remove_prefix(next);
   ++number_;
   return true;
@@ -289,10 +300,11 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& err) 
   return true;
 }
 
-bool ReadRawText(const std::string& path, std::string& bytes, std::string& err) {
+bool ReadRawText(const std::string& path, std::string& bytes, std::string& err, bool* utf8Mark) {
   bytes.clear();
   std::string data;
   if (!ReadWholeFile(path, data, err)) return false;
+  if (utf8Mark) *utf8Mark = HasUtf8Bom(data);
   if (HasUtf8Bom(data))
     bytes = Utf8ToCp1251(std::string_view(data).substr(3));
   else if (LooksUtf8(data))
@@ -315,13 +327,21 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std
   return true;
 }
 
+std::string EncodeText(std::string_view utf8) {
+  std::string bytes = Utf8ToCp1251(utf8);
+  // Only a text cp1251 holds whole stays in it (what older versions read); any other is
+  // written as UTF-8 with its mark, which every reader here takes, so nothing typed is lost.
+  if (Cp1251ToUtf8(bytes) == utf8) return bytes;
+  return "\xEF\xBB\xBF" + std::string(utf8);
+}
+
 std::string EncodeLines(const std::vector<std::string>& lines) {
   std::string out;
   for (const auto& line : lines) {
-    out += Utf8ToCp1251(line);
+    out += line;
     out += "\r\n";
   }
-  return out;
+  return EncodeText(out);
 }
 
 bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err) {
@@ -329,7 +349,7 @@ bool WriteTextLines(const std::string& path, const std::vector<std::string>& lin
 }
 
 bool WriteTextFile(const std::string& path, std::string_view text, std::string& err) {
-  return WriteWholeFile(path, Utf8ToCp1251(text), err);
+  return WriteWholeFile(path, EncodeText(text), err);
 }
 
 TextFileWriter::~TextFileWriter() {

@@ -10,7 +10,10 @@ namespace rv {
 
 // cp1251 bytes -> UTF-8. Every byte maps (the one unassigned byte 0x98 becomes U+FFFD).
 std::string Cp1251ToUtf8(std::string_view bytes);
-// UTF-8 lines -> cp1251 bytes with CR LF after every line.
+// The bytes of a text file the program writes: cp1251 when the text has no character cp1251
+// lacks, otherwise UTF-8 after a byte-order mark.
+std::string EncodeText(std::string_view utf8);
+// UTF-8 lines with CR LF after every line, encoded by EncodeText.
 std::string EncodeLines(const std::vector<std::string>& lines);
 // UTF-8 -> cp1251 bytes. Characters cp1251 lacks, and malformed UTF-8, become '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
@@ -36,10 +39,11 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& err);
 // As ReadTextFile, but the raw single-byte text without decoding (for readers that must
 // run DosToWin on the bytes first). A UTF-8 file (as ReadTextFile tells it) is converted to
 // cp1251 bytes.
-bool ReadRawText(const std::string& path, std::string& bytes, std::string& err);
+// utf8Mark, when given, tells whether the file began with the UTF-8 mark.
+bool ReadRawText(const std::string& path, std::string& bytes, std::string& err, bool* utf8Mark = nullptr);
 
-// The lines of a text in memory, one at a time. Lines end in CR LF or LF (the CRs at the
-// end of a line are dropped, so CR CR LF ends a line too). A final line without an ending is kept; an empty text has no
+// The lines of a text in memory, one at a time. Lines end in CR LF, LF, CR CR LF, a CR alone
+// (old Mac files) or LF CR (some old converters). A final line without an ending is kept; an empty text has no
 // lines. The text must outlive the reader.
 class LineReader {
 public:
@@ -50,6 +54,7 @@ public:
 private:
   std::string_view rest_;
   std::size_t number_ = 0;
+  int lfcr_ = -1;  // whether lines end in LF CR; -1 until the first LF is met
 };
 
 // What every reader says when a file needs more memory than is left (std::bad_alloc).
@@ -58,7 +63,7 @@ std::string NoMemoryMessage(const std::string& path);
 // ReadTextFile split into lines (for small files).
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::string& err);
 
-// Writes UTF-8 lines as cp1251 with CR LF after every line, as a whole (WriteWholeFile):
+// Writes UTF-8 lines (EncodeText) with CR LF after every line, as a whole (WriteWholeFile):
 // a failed write leaves the old file intact, and a read-only file is refused.
 bool WriteTextLines(const std::string& path, const std::vector<std::string>& lines, std::string& err);
 // The same for a whole UTF-8 text that already holds its CR LF line ends.

@@ -168,6 +168,23 @@ const IniFile::Section* IniFile::findSection(std::string_view name) const {
   return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
+void IniFile::orderSections(const std::vector<std::string>& names) {
+  std::vector<Section> ordered;
+  ordered.reserve(sections_.size());
+  std::vector<bool> taken(sections_.size(), false);
+  for (const std::string& n : names) {
+    const auto it = sectionIndex_.find(NameKey(n));
+    if (it == sectionIndex_.end() || taken[it->second]) continue;
+    taken[it->second] = true;
+    ordered.push_back(std::move(sections_[it->second]));
+  }
+  for (std::size_t i = 0; i < sections_.size(); ++i)
+    if (!taken[i]) ordered.push_back(std::move(sections_[i]));
+  sections_ = std::move(ordered);
+  sectionIndex_.clear();
+  for (std::size_t i = 0; i < sections_.size(); ++i) sectionIndex_.emplace(NameKey(sections_[i].name), i);
+}
+
 IniFile::Section& IniFile::addSection(std::string_view name) {
   sectionIndex_.emplace(NameKey(name), sections_.size());
   sections_.push_back(Section{});

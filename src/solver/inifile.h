@@ -47,6 +47,8 @@ public:
   void writeBool(std::string_view section, std::string_view key, bool value);
 
   void eraseSection(std::string_view section);
+  // Puts the sections named first, in that order; the others follow in their present order.
+  void orderSections(const std::vector<std::string>& names);
   void deleteKey(std::string_view section, std::string_view key);
 
   // The whole file as UTF-8 text with CR LF line ends (what save() encodes to cp1251).

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <map>
 
 #include "solver/constants.h"
 #include "solver/edgematerial.h"
+#include "solver/numtext.h"
 #include "solver/yee.h"
 
 namespace rv {
@@ -18,14 +20,25 @@ double SourceValue(const ISignal* signal, bool NoSource, double T) {
   return signal->GetSignal(T / double(LightSpeed));
 }
 
-bool UsableResistance(double R) { return std::isfinite(R) && R > 0; }
-bool UsableCapacitance(double C) { return std::isfinite(C) && C >= 0; }
-bool UsableInductance(double L) { return std::isfinite(L) && L > 0; }
+namespace {
+
+// Within the 32-bit numbers of the run's fields and curves: not above the largest float, and
+// not so small (short of 0) that it reads as 0 there.
+bool InFloatRange(double v) { return std::fabs(v) <= double(FLT_MAX) && (v == 0 || std::fabs(v) >= double(FLT_MIN)); }
+
+}  // namespace
+
+bool UsableResistance(double R) { return R > 0 && InFloatRange(R); }
+bool UsableCapacitance(double C) { return C >= 0 && InFloatRange(C); }
+bool UsableInductance(double L) { return L > 0 && InFloatRange(L); }
+bool UsableThreshold(double V) { return std::fabs(V) <= double(FLT_MAX); }
 
 std::string WhyLumpedValueUnusable(double v) {
-  return v == 0 ? "на ноль уравнение элемента делит, и поле заполнится бесконечностями"
-                : "элемент с отрицательным значением отдает энергию, и поле в расчете растет без "
-                  "ограничения";
+  if (!InFloatRange(v))
+    return std::string(OutOfRangeReason) + " 32-битных чисел расчета: по модулю от " + FormatGeneral(FLT_MIN, 7) +
+           " до " + FormatGeneral(FLT_MAX, 7);
+  if (v == 0) return "на ноль уравнение элемента делит, и поле заполнится бесконечностями";
+  return "элемент с отрицательным значением отдает энергию, и поле в расчете растет без ограничения";
 }
 
 bool LumpedCellInside(const SolverData& d, int X, int Y, int Z) {

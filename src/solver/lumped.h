@@ -143,10 +143,13 @@ LumpedClash FindLumpedClash(const SolverData& d, const ElementArrays& el);
 
 // Values the element updates can use. R and L divide, and a negative R, C or L feeds energy
 // into the field, which then grows without bound: R and L must be finite and above 0, C
-// finite and not below 0 (0 leaves the edge a plain vacuum edge).
+// finite and not below 0 (0 leaves the edge a plain vacuum edge). Each must also be a 32-bit
+// number other than 0 (a gap's threshold only not above the largest one), as the run's
+// fields and curves are.
 bool UsableResistance(double R);
 bool UsableCapacitance(double C);
 bool UsableInductance(double L);
+bool UsableThreshold(double V);
 // Why a number those rules refuse cannot be used, for the messages that name it.
 std::string WhyLumpedValueUnusable(double v);
 

@@ -154,7 +154,39 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 enum class Parse { Ok, Syntax, Range };
 
+// The forms a user types or pastes for the plain ASCII ones: the decimal comma for the point,
+// and the typographic minus (U+2212) and the en dash (U+2013) for "-". Only a text holding
+// one of them is copied.
+constexpr std::string_view kMinusSign = "\xE2\x88\x92", kEnDash = "\xE2\x80\x93";
+
+bool NeedsAscii(std::string_view s) {
+  return s.find(',') != std::string_view::npos || s.find('\xE2') != std::string_view::npos;
+}
+
+std::string AsciiForm(std::string_view s, bool comma = true) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const std::string_view rest = s.substr(i);
+    if (rest.substr(0, 3) == kMinusSign || rest.substr(0, 3) == kEnDash) {
+      out.push_back('-');
+      i += 2;
+    } else {
+      out.push_back(comma && s[i] == ',' ? '.' : s[i]);
+    }
+  }
+  return out;
+}
+
+Parse ParseFloatAscii(std::string_view text, double& v);
+
 Parse ParseFloat(std::string_view text, double& v) {
+  if (!NeedsAscii(text)) return ParseFloatAscii(text, v);
+  const std::string a = AsciiForm(text);
+  return ParseFloatAscii(a, v);
+}
+
+Parse ParseFloatAscii(std::string_view text, double& v) {
   const std::string_view s = TrimBlanks(text);
   const std::size_t n = s.size();
   std::size_t i = 0;
@@ -210,7 +242,15 @@ Parse ParseFloat(std::string_view text, double& v) {
   return Parse::Ok;
 }
 
+Parse ParseInt64Ascii(std::string_view text, long long& v);
+
 Parse ParseInt64(std::string_view text, long long& v) {
+  if (text.find('\xE2') == std::string_view::npos) return ParseInt64Ascii(text, v);
+  const std::string a = AsciiForm(text);
+  return a.find(',') == std::string::npos ? ParseInt64Ascii(a, v) : Parse::Syntax;
+}
+
+Parse ParseInt64Ascii(std::string_view text, long long& v) {
   const std::string_view s = TrimBlanks(text);
   std::size_t i = 0;
   bool neg = false;
@@ -238,7 +278,7 @@ Parse ParseInt(std::string_view s, int& v) {
 
 [[noreturn]] void ThrowParse(Parse r, std::string_view s, const char* what) {
   const std::string q = "\"" + std::string(s) + "\"";
-  throw ConvertError(r == Parse::Range ? q + " вне допустимого диапазона" : q + " не является " + what);
+  throw ConvertError(r == Parse::Range ? q + " " + OutOfRangeReason : q + " не является " + what);
 }
 
 [[noreturn]] void ThrowRange(double v) {
@@ -307,14 +347,17 @@ std::string IntToStr(long long v) {
 }
 
 bool TryStrToFloat(std::string_view s, double& v) { return ParseFloat(s, v) == Parse::Ok; }
+std::string AsciiMinus(std::string_view s) { return AsciiForm(s, false); }
+std::string NumberText(std::string_view s) {
+  double v = 0;
+  return NeedsAscii(s) && TryStrToFloat(s, v) ? AsciiForm(s) : std::string(s);
+}
 bool TryStrToInt(std::string_view s, int& v) { return ParseInt(s, v) == Parse::Ok; }
 
 std::string NotNumberReason(const std::string& s) {
   if (s.find_first_not_of(" \t") == std::string::npos) return "пусто";
-  std::string dotted = s;
-  std::replace(dotted.begin(), dotted.end(), ',', '.');
   double v = 0;
-  if (dotted != s && TryStrToFloat(dotted, v)) return "не число: десятичный разделитель — точка";
+  if (ParseFloat(s, v) == Parse::Range) return OutOfRangeReason;
   return "не число";
 }
 

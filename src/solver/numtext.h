@@ -45,13 +45,24 @@ std::string IntToStr(long long v);
 
 // Strict parsing: blanks (spaces, tabs) around are ignored; an optional sign; digits with an
 // optional "." (".5" and "5." are accepted); an optional exponent E/e with optional sign and
-// at least one digit. No hex, no words (inf, nan), no "," as separator, no thousands
-// separators. A value outside the double range fails. Returns false on failure, v untouched.
+// at least one digit. A decimal comma reads as the point, and the typographic minus (U+2212)
+// and the en dash (U+2013) as "-", wherever a number is read. No hex, no words (inf, nan), no
+// thousands separators. A value outside the double range fails; one too small for a double
+// reads as 0. Returns false on failure, v untouched.
+// Readers whose fields are separated by commas split the line first.
+// Whole numbers take the same minus signs, never a comma.
 bool TryStrToFloat(std::string_view s, double& v);
+// The text with every typographic minus or en dash as "-" (for a sign read alone).
+std::string AsciiMinus(std::string_view s);
+// A number text as a save writes it: one that reads with a comma or a typographic minus
+// with the point and "-" instead; any other text unchanged.
+std::string NumberText(std::string_view s);
 // Whole numbers: blanks around, optional sign, decimal digits only, must fit in 32 bits.
 bool TryStrToInt(std::string_view s, int& v);
+// Why a number is refused for being too large, in every message that refuses one.
+inline constexpr const char* OutOfRangeReason = "вне допустимых пределов";
 // Why a text that TryStrToFloat refuses is no number, for a message: "пусто", "не число", or
-// the decimal comma named when the text would read with a point.
+// OutOfRangeReason for a number beyond the double range (1e400).
 std::string NotNumberReason(const std::string& s);
 // The refusal of a dialog's field: what + ": «" + label + "» = \"" + text + "\" — " + reason +
 // ". Введите " + hint + ".".

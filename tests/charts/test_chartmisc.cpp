@@ -77,7 +77,7 @@ TEST(ValueHistory, CapsAtTenAndDropsNonNumbers) {
   h.Load(p);  // missing file: empty, no message
   EXPECT_EQ(std::tuple(h.Items().empty(), h.FirstOrZero()), std::tuple(true, "0"));
   for (int i = 1; i <= 12; ++i) EXPECT_TRUE(h.Add(std::to_string(i) + ".5"));
-  EXPECT_FALSE(h.Add("12.5") || h.Add("1,5"));  // already listed; not a number
+  EXPECT_FALSE(h.Add("12.5") || h.Add("1;5"));  // already listed; not a number
   EXPECT_EQ(h.Items().size(), 12u);
   std::string err;
   ASSERT_TRUE(h.Save(p, err)) << err;

@@ -56,8 +56,8 @@ TEST(ChartView, PointRowsAreCheckedBeforeTheGraphChanges) {
   ChartSeries g;
   g.AddXY(1, 2);
   std::string err;
-  EXPECT_FALSE(ReadPointRows({{"0", "1"}, {"1.5", "2,5"}, {"x", "3"}}, g, err));
-  EXPECT_EQ(err, "Строка 2: '2,5' не является числом");
+  EXPECT_FALSE(ReadPointRows({{"0", "1"}, {"1.5", "2;5"}, {"x", "3"}}, g, err));
+  EXPECT_EQ(err, "Строка 2: '2;5' не является числом");
   EXPECT_EQ(g.X, std::vector<double>{1});
   ASSERT_TRUE(ReadPointRows({{" 0", "1E3"}, {"", " "}, {"NAN", "-2.5"}}, g, err));
   ASSERT_EQ(g.Count(), 2u);

@@ -95,7 +95,7 @@ TEST(CurveFile, MalformedLinesKeepPointsSoFar) {
   const Case cases[] = {
       {"word.grf", "1 2 a\r\n2 3\r\n3 abc\r\n4 5\r\n", 2, "\"abc\""},
       {"single.grf", "1 2\r\n7\r\n3 4\r\n", 1, "строке 2"},
-      {"comma.srg", "1,5 2\r\n", 0, "\"1,5\""},
+      {"semicolon.srg", "1;5 2\r\n", 0, "\"1;5\""},
       {"noComma.csv", "1e-9,1\n2e-9 2\n", 1, "строке 2"},
       {"twoCommas.csv", "1e-9,1\n2e-9,2,3\n", 1, "\"2,3\""},
       {"short.csv", "Record Length,4,,0,1,\r\nSource,CH1\r\n", 1, "не хватает"},
@@ -310,6 +310,12 @@ TEST(CurveFile, SavedTitlesAreTheCurvesOwn) {
   EXPECT_EQ(titles, (std::vector<std::string>{"t, нс|U, В", "f, ГГц|Модуль спектра", "f, ГГц|Фаза спектра, рад",
                                                "f, ГГц|Z, Ом", "t, нс|U, В", "t, нс|", "U, В|t, нс"}));
   EXPECT_EQ(m.Texts.BottomAxisTitle + "|" + m.Texts.YAxisCaption, "f, ГГц|Z, Ом");
+  // Titles with characters cp1251 lacks come back as typed.
+  m.Series[0].Title = "Z, Ω (λ/2) \xF0\x9F\x98\x80";
+  std::string err;
+  ChartModel back;
+  ASSERT_TRUE(SaveGraphFile(m, 0, dir.file("w.grf"), err) && LoadGraphFile(back, dir.file("w.grf")).ok) << err;
+  EXPECT_EQ(back.Series[0].Title, m.Series[0].Title);
   m.Texts.BottomAxisTitle = "Частота, ГГц";
   m.AxisTitlesRenamed("f, ГГц", "Z, Ом");
   EXPECT_EQ(std::tuple(m.XTitleOf(m.Series[0]), m.XTitleOf(m.Series[3])), std::tuple("t, нс", "Частота, ГГц"));

@@ -42,7 +42,7 @@ TEST(PulseMeasure, RiseAndWidthOfKnownShapes) {
   const ChartSeries e = Sampled(0, 200, 0.01, Charge);
   const double rise = 10 * std::log(9.0);
   EXPECT_NEAR(MeasurePulse(e, 0, 200, "10").rise, std::sqrt(rise * rise - 100), 1e-5);
-  for (auto [px, message] : {std::pair{"", ""}, {"-3", ""}, {"30", kSensorTooLarge}, {"1,5", kBadSensorText}}) {
+  for (auto [px, message] : {std::pair{"", ""}, {"-3", ""}, {"30", kSensorTooLarge}, {"1;5", kBadSensorText}}) {
     const PulseMeasurement r = MeasurePulse(e, 0, 200, px);
     EXPECT_EQ(r.message, message) << px;
     EXPECT_NEAR(r.rise, rise, 1e-6) << px;

@@ -41,8 +41,13 @@ TEST(Placing, ElementsAddAndDeleteByTheirCellTexts) {
       {K::Source, "50", "x", "«Полярность, + или -» = \"x\" — не «+» и не «-»."},
       {K::Resistor, "0", "", "«Сопротивление, Ом» = \"0\" — на ноль уравнение элемента делит"},
       {K::Capacitor, "-1e-12", "", "«Емкость, Ф» = \"-1e-12\" — элемент с отрицательным значением отдает энергию"},
-      {K::Inductor, "1,5e-9", "", "«Индуктивность, Гн» = \"1,5e-9\" — не число: десятичный разделитель — точка."},
-      {K::SparkGap, "1e999", "", "«Напряжение пробоя, В» = \"1e999\" — не число."}};
+      {K::Inductor, "1;5e-9", "", "«Индуктивность, Гн» = \"1;5e-9\" — не число."},
+      {K::SparkGap, "1e999", "", "«Напряжение пробоя, В» = \"1e999\" — вне допустимых пределов."},
+      // Beyond the run's 32-bit numbers, or so small it reads as 0 there: the limits named.
+      {K::Resistor, "1e39", "", "= \"1e39\" — вне допустимых пределов 32-битных чисел расчета: по модулю от 1.175494E-38 до 3.402823E38."},
+      {K::Source, "1e-300", "+", "= \"1e-300\" — вне допустимых пределов 32-битных чисел расчета"},
+      {K::Capacitor, "1e-300", "", "вне допустимых пределов 32-битных чисел"},
+      {K::SparkGap, "-4e38", "", "вне допустимых пределов 32-битных чисел"}};
   for (const auto& [kind, value, polarity, why] : refused) {
     EXPECT_FALSE(rv::AddElementAt(t, kind, c, value, 'X', polarity, mod, err)) << value;
     EXPECT_NE(err.find(why), std::string::npos) << err;
@@ -55,6 +60,12 @@ TEST(Placing, ElementsAddAndDeleteByTheirCellTexts) {
   ASSERT_TRUE(rv::AddElementAt(t, K::Capacitor, {9, 9, 9}, "0", 'X', "", mod, err)) << err;
   ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Source, c, "50", 'Z', " - ", mod, err));
   EXPECT_EQ(Row(t.sgSourses, 1), "3|4|5|50|Z|-|");
+  // The help's minus (U+2212) and an en dash are a minus.
+  for (const char* minus : {"\xE2\x88\x92", "\xE2\x80\x93"}) {
+    ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Source, {8, 8, 8}, "50", 'Z', minus, mod, err)) << err;
+    EXPECT_EQ(Row(t.sgSourses, t.sgSourses.RowCount() - 1), "8|8|8|50|Z|-|");
+    rv::DeleteElementsAt(t, {8, 8, 8}, mod);
+  }
   ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Resistor, {9, 9, 9}, "1", 'X', "", mod, err));
   ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Resistor, c, "1000", 'X', "", mod, err));
   ASSERT_TRUE(rv::AddElementAt(t, rv::ElementKind::Resistor, c, "2", 'Y', "", mod, err));

@@ -149,7 +149,7 @@ TEST(ModelStore, TableTransferRefusesUnreadableAndUnphysicalCells) {
   // The refusal names the material and the column, shows the value and says why.
   struct Case { int col; const char* text; bool ok; const char* said = ""; };
   const Case cases[] = {
-      {rv::ColEpsStatic, "1,5", false, "«Диэл.пр.(f=0)» = \"1,5\" — не число: десятичный разделитель — точка"},
+      {rv::ColEpsStatic, "1;5", false, "«Диэл.пр.(f=0)» = \"1;5\" — не число"},
       {rv::ColMu, "0", false, "«Магн. пр.» = 0 — магнитная проницаемость должна быть больше 0"},
       {rv::ColEpsInf, "-1", false, "«Диэл.пр.(f=~)» = -1 — проницаемость на бесконечной частоте должна быть больше 0"},
       {rv::ColSigma, "-1e-3", false, "«Провод-сть(См/м)» = -0.001 — проводимость не может быть отрицательной: такой "

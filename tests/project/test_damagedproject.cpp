@@ -46,7 +46,7 @@ TEST(DamagedProject, ValuesAndTableKeysASaveWouldNotWriteAskNamingTheFirst) {
   const std::string fdt = tmp / "p.fdt", whole = ReadBytes(Samples + "dipole/dipole.fdt");
   WriteBytes(tmp / "p.bin", ReadBytes(Samples + "dipole/dipole.bin"));
   auto with = [&](const std::string& from, const std::string& to) { return Replace(whole, from, to); };
-  // The voltage line's header swapped with the spark gaps': its cells 5 and 6 do not fit.
+  // The voltage line's header swapped with the spark gaps': out of the save's order.
   const std::string swapped = Replace(with("[sgVoltage]", "[sgTmp]"), "[sgRazraydnic]", "[sgVoltage]");
   // Not a number, not whole, outside its list, a radio button that disagrees with its pair,
   // an edit kept as typed that holds no number, no Single; a count below the one saved, the
@@ -58,10 +58,12 @@ TEST(DamagedProject, ValuesAndTableKeysASaveWouldNotWriteAskNamingTheFirst) {
       {with("RadioButton1=0", "RadioButton1=1"), "[Signal] RadioButton1 = \"1\" вне допустимых пределов"},
       {with("dT=0.0018", "dT=0.0<18"), "[Geometry] dT = \"0.0<18\" не число"},
       {with("Xo=63", "Xo=1e40"), "[OpenGL] Xo = \"1e40\" вне допустимых пределов"},
-      {with("[sgOutPoint]\r\nCount=3", "[sgOutPoint]\r\nCount=2"), "[sgOutPoint] Count = \"2\", а сохранено 3"},
+      {with("[sgOutPoint]\r\nCount=3", "[sgOutPoint]\r\nCount=2"),
+       "изменен после сохранения: число строк не то, что было сохранено ([sgOutPoint] Count = 2, а сохранено 3): "
+       "файл, видимо, правили вручную.\n«Да» загрузит проект так, как он записан в файле"},
       {with("Counts=3 2 2", "Counts=3 2 x"), "[Version] Counts = \"3 2 x 1 2 1 2 1 1 3 1\" не читается"},
       {with("Counts=", "Countz="), "[Version] Countz = \"3 2 2 1 2 1 2 1 1 3 1\": такого ключа сохранение не пишет"},
-      {Replace(swapped, "[sgTmp]", "[sgRazraydnic]"), "[sgRazraydnic] Cell5x1 = \"15\": столбцов в таблице 5"},
+      {Replace(swapped, "[sgTmp]", "[sgRazraydnic]"), "раздел [sgRazraydnic] стоит на месте раздела [sgVoltage]"},
   };
   for (const auto& [text, named] : cases) {
     SCOPED_TRACE(named);
@@ -69,9 +71,9 @@ TEST(DamagedProject, ValuesAndTableKeysASaveWouldNotWriteAskNamingTheFirst) {
     const Load no = LoadAnswering(fdt, false);
     ASSERT_EQ(std::tuple(no.status, no.asked.size(), no.p.Main.spX, no.d->Space.len1(), no.d->Space(7, 7, 7)),
               std::tuple(ProjectLoadStatus::Refused, 1u, 7, 8, 3));
-    EXPECT_THAT(no.asked[0], HasSubstr("p.fdt поврежден: " + named));
+    EXPECT_THAT(no.asked[0], HasSubstr(named.rfind("изменен", 0) == 0 ? "p.fdt " + named : "p.fdt поврежден: " + named));
     // A file of an older version (no mark, no stamp) asks nothing: only no Single refuses it.
-    WriteBytes(fdt, Replace(Replace(text, std::string(ProjectFileMark) + "\r\n", ""), "ModelFile=", "Kept="));
+    WriteBytes(fdt, Replace(Replace(text, std::string(ProjectFileOrderMark) + "\r\n", ""), "ModelFile=", "Kept="));
     const Load older = LoadAnswering(fdt, false);
     EXPECT_EQ(std::tuple(older.status, older.asked.size()),
               std::tuple(named.rfind("[OpenGL]", 0) ? ProjectLoadStatus::Loaded : ProjectLoadStatus::Refused, 0u));
@@ -105,8 +107,16 @@ TEST(DamagedProject, HarmlessFormsLoadAndAnOlderCutFileIsNamed) {
   for (const char c : whole) crcrlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   const std::string earlierRow =
       Replace(Replace(whole, "[sgResistors]\r\nCount=2", "[sgResistors]\r\nCount=1"), "Counts=3 2 2 1 2", "Counts=3 2 2 1 1");
-  // A tail of blanks, a tab and Ctrl-Z; CR CR LF; UTF-8 without its mark (the note is Cyrillic).
-  for (const std::string& text : {whole + " \t\x1A", crcrlf, Cp1251ToUtf8(whole), earlierRow}) {
+  std::string crOnly, lfcr;
+  for (const char c : whole) {
+    if (c != '\r') crOnly += c == '\n' ? '\r' : c;
+    if (c != '\r') lfcr += c == '\n' ? std::string("\n\r") : std::string(1, c);
+  }
+  // A one-bit flip of a point to a comma in a number changes nothing.
+  const std::string comma = Replace(Replace(whole, "dT=0.0018", "dT=0,0018"), "Eps=1", "Eps=1,0");
+  // A tail of blanks, a tab and Ctrl-Z; CR CR LF, CR alone, LF CR; UTF-8 without its mark
+  // (the note is Cyrillic).
+  for (const std::string& text : {whole + " \t\x1A", crcrlf, crOnly + " \x1A", lfcr, Cp1251ToUtf8(whole), earlierRow, comma}) {
     WriteBytes(fdt, text);
     const Load l = LoadAnswering(fdt, false);
     ASSERT_EQ(std::tuple(l.status, l.asked.size()), std::tuple(ProjectLoadStatus::Loaded, 0u))
@@ -116,9 +126,57 @@ TEST(DamagedProject, HarmlessFormsLoadAndAnOlderCutFileIsNamed) {
 
   // A file of an older version cut before [Version]: the question names the project file
   // and what it lacks, not only the model file.
-  const std::string old = Replace(whole, std::string(ProjectFileMark) + "\r\n", "");
+  const std::string old = Replace(whole, std::string(ProjectFileOrderMark) + "\r\n", "");
   WriteBytes(fdt, old.substr(0, old.find("[Version]")));
   const Load cut = LoadAnswering(fdt, false);
   ASSERT_EQ(std::tuple(cut.status, cut.asked.size()), std::tuple(ProjectLoadStatus::Refused, 1u));
   EXPECT_THAT(cut.asked[0], HasSubstr(fdt + " нет ключей [Geometry] NX, [Geometry] NY, [Geometry] NZ, [Version] FileFormat"));
+}
+
+// What the user typed comes back as typed (characters cp1251 lacks, a decimal comma saved as
+// the point); a count that is no whole number, and section headers out of the save's order,
+// ask.
+TEST(DamagedProject, TypedTextComesBackAndCountsOrHeadersASaveWouldNotWriteAsk) {
+  TempDir tmp;
+  const std::string fdt = tmp / "p.fdt";
+  WriteBytes(tmp / "p.bin", ReadBytes(Samples + "dipole/dipole.bin"));
+  Load l = LoadAnswering(Samples + "dipole/dipole.fdt", false);
+  ASSERT_EQ(l.status, ProjectLoadStatus::Loaded);
+  const std::string note = "Диполь λ/2, R = 50 Ω, ε = 4.4, tg δ ≈ 0.02 \xF0\x9F\x98\x80";
+  l.p.Main.memoProjectNote = {note, "вторая строка"};
+  l.d->Layers[1].Name = "Подложка ε=4.4";
+  l.p.Main.edX = "0,001";
+  l.p.Main.edpmlR = "0,01";
+  std::string err;
+  ASSERT_TRUE(SaveProject(fdt, l.p, *l.d, err)) << err;
+  const std::string saved = ReadBytes(fdt);
+  ASSERT_EQ(saved.rfind("\xEF\xBB\xBF" + std::string(ProjectFileOrderMark), 0), 0u);
+  const Load back = LoadAnswering(fdt, false);
+  ASSERT_EQ(std::tuple(back.status, back.asked.size()), std::tuple(ProjectLoadStatus::Loaded, 0u));
+  EXPECT_EQ(std::tuple(back.p.Main.memoProjectNote, back.d->Layers[1].Name, back.p.Main.edX, back.p.Main.edpmlR),
+            std::tuple(l.p.Main.memoProjectNote, l.d->Layers[1].Name, std::string("0.001"), std::string("0.01")));
+  // A file cp1251 holds whole stays cp1251, as older versions wrote it.
+  l.p.Main.memoProjectNote = {"Диполь"};
+  l.d->Layers[1].Name = "Медь";
+  ASSERT_TRUE(SaveProject(fdt, l.p, *l.d, err)) << err;
+  const std::string plain = ReadBytes(fdt);
+  ASSERT_EQ(plain.rfind(std::string(ProjectFileOrderMark) + "\r\n", 0), 0u);
+  EXPECT_NE(plain.find(Utf8ToCp1251("St0=Диполь")), std::string::npos);
+
+  const std::pair<std::string, std::string> cases[] = {
+      {Replace(plain, "[MemLines]\r\nCount=1", "[MemLines]\r\nCount=0.0"), "[MemLines] Count = \"0.0\" не целое число"},
+      {Replace(plain, "[MemLines]\r\nCount=1", "[MemLines]\r\nCount=1e-999"), "[MemLines] Count = \"1e-999\" не целое число"},
+      {Replace(Replace(Replace(plain, "[sgCurrent]", "[sgTmp]"), "[sgVoltage]", "[sgCurrent]"), "[sgTmp]", "[sgVoltage]"),
+       "раздел [sgVoltage] стоит на месте раздела [sgCurrent]"},
+  };
+  for (const auto& [text, named] : cases) {
+    WriteBytes(fdt, text);
+    const Load no = LoadAnswering(fdt, false);
+    ASSERT_EQ(std::tuple(no.status, no.asked.size()), std::tuple(ProjectLoadStatus::Refused, 1u)) << named;
+    EXPECT_THAT(no.asked[0], HasSubstr("p.fdt поврежден: " + named));
+  }
+  // A file saved before the order was kept (the older mark) reads as before.
+  WriteBytes(fdt, Replace(cases[2].first, ProjectFileOrderMark, ProjectFileMark));
+  const Load older = LoadAnswering(fdt, false);
+  EXPECT_EQ(std::tuple(older.status, older.asked.size()), std::tuple(ProjectLoadStatus::Loaded, 0u));
 }

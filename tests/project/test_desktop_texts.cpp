@@ -32,7 +32,7 @@ TEST(Wavelength, ConversionsAndMaterial) {
   for (auto bad : {MaterialWavelength("abc", "2.1", "65", "1"),
                    MaterialWavelength("1850e6", "x", "65", "1"),
                    MaterialWavelength("1850e6", "2.1", "", "1"),
-                   MaterialWavelength("1850e6", "2.1", "65", "1,5")})
+                   MaterialWavelength("1850e6", "2.1", "65", "1;5")})
     EXPECT_EQ(std::tuple(bad.wavelength, bad.maxStep), std::tuple("Ошибка в исходных данных", "Ошибка в исходных данных"));
   // A zero frequency is no error: the formatter shows what the division gives.
   EXPECT_NE(MaterialWavelength("0", "2.1", "65", "1").wavelength, "Ошибка в исходных данных");

@@ -205,7 +205,7 @@ TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
   // Written over itself, the file keeps its comment line and every key.
   ASSERT_TRUE(SaveProject(src, p, *d, err)) << err;
   EXPECT_EQ(Keys(src), Keys(dir + "copy.fdt"));
-  EXPECT_EQ(ReadBytes(src).rfind(Utf8ToCp1251(std::string(ProjectFileMark) + "\r\n; Проект, набранный вручную"), 0), 0u);
+  EXPECT_EQ(ReadBytes(src).rfind(Utf8ToCp1251(std::string(ProjectFileOrderMark) + "\r\n; Проект, набранный вручную"), 0), 0u);
 }
 
 TEST(ProjectFile, EarlierLayoutsLoadWithDefaults) {
@@ -313,7 +313,7 @@ TEST(ProjectFile, RefusedFilesLeaveTheProjectAlone) {
       {"[Geometry]", "NX=10", "NY=10", "NZ=2000000000"},             // beyond the window
       {"[Geometry]", "NX=5000", "NY=5000", "NZ=5000"},               // beyond memory
       {"[sgSourses]", "Count=2000000000"},                           // a table too long
-      {"[Layer]", "Count=2", "[Layer2]", "Sig=1,5"},                 // not a number
+      {"[Layer]", "Count=2", "[Layer2]", "Sig=1;5"},                 // not a number
       {"[OpenGL]", "Xo=1e300"},                                      // beyond a Single
       {"[Geometry]", "NX=abc", "NY=10", "NZ=10"},                    // no number
       {},                                                            // empty

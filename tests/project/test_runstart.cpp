@@ -264,7 +264,7 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
     EXPECT_EQ(Outcome(), std::tuple(text, status, true));
     EXPECT_TRUE(d.Hx.empty() && d.Stopped == 1) << "arrays left after: " << text;
   };
-  for (const char* x : {"0,01", "0"}) {  // a comma is no decimal separator
+  for (const char* x : {"0;01", "0"}) {
     in.settings.edX = x;
     expectRestore(runmsg::BadCellSize, runmsg::BadCellSizeStatus);
   }
@@ -824,7 +824,7 @@ TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
        "Конденсаторы, строка 1: неверное значение «С, Ф»"},
       {&LampedTables::sgInductor, "-1e-9", inductor, "Индуктивности, строка 1: неверное значение «L, Гн»"},
       {&LampedTables::sgInductor, "0", inductor, "Индуктивности, строка 1: неверное значение «L, Гн»"},
-      {&LampedTables::sgRazraydnic, "1,5", "Неверное напряжение пробоя разрядника в строке 1 таблицы «Разрядники»",
+      {&LampedTables::sgRazraydnic, "1;5", "Неверное напряжение пробоя разрядника в строке 1 таблицы «Разрядники»",
        "Разрядники, строка 1: неверное значение «U проб., В»"},
   };
   for (const Case& c : refused) {
@@ -857,7 +857,7 @@ TEST_F(RunStartTest, ElementValuesNoRunCanUseAreRefusedByTableRowAndColumn) {
   clear();
   row(lamped.sgCapacitors, {"5", "5", "6", "0", "Z"});
   row(lamped.sgRazraydnic, {"5", "5", "7", "-5", "Z"});
-  row(lamped.sgResistors, {"5", "5", "8", "1e-300", "Z"});
+  row(lamped.sgResistors, {"5", "5", "8", "1e-30", "Z"});
   row(lamped.sgInductor, {"5", "5", "4", "1e-3", "Z"});
   RunStartResult r = Run();
   EXPECT_TRUE(r.started && r.messages.empty() && host.questions.empty()) << Refusal(r);

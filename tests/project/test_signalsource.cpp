@@ -140,7 +140,7 @@ TEST(SignalParamsText, ConversionStopsAtTheFirstBadEdit) {
 
   SignalParams q;
   for (auto& t : texts) t = "5";
-  texts[6] = "1,5";  // edGaussWidth: a comma is no decimal separator
+  texts[6] = "1;5";  // edGaussWidth
   EXPECT_EQ(ReadSignalParams(texts, q), 6);
   EXPECT_STREQ(SignalParamEdits[6], "edGaussWidth");
   // Before the bad edit: new values; the bad edit and later: old values.

@@ -117,7 +117,7 @@ TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
   ini.deleteKey("Version", "ModelFile");
   ASSERT_TRUE(ini.save());
   const std::string marked = ReadBytes(fdt);
-  ASSERT_EQ(marked.rfind(std::string(ProjectFileMark) + "\r\n", 0), 0u);
+  ASSERT_EQ(marked.rfind(std::string(ProjectFileOrderMark) + "\r\n", 0), 0u);
   WriteBytes(fdt, marked.substr(marked.find('\n') + 1));
   const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, no);
   EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, asked.size(), open.d->Space(3, 2, 2), open.d->Space(3, 1, 2)),

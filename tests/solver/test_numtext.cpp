@@ -122,7 +122,7 @@ TEST(NumText, ParseFloatAcceptsAndRejects) {
         double v = 0;
         EXPECT_TRUE(TryStrToFloat(t, v) && std::fabs(v / x - 1) < 1e-15 + std::pow(10.0, 1 - p)) << t;
       }
-  const std::string bad[] = {"", " ", "1,5", "0x10", "inf", "nan", "-NAN", "1e", "e5", "1.2.3", "--1", "+-1",
+  const std::string bad[] = {"", " ", "1,,5", "1,5.0", "0x10", "inf", "nan", "-NAN", "1e", "e5", "1.2.3", "--1", "+-1",
                              "1 2", "1e400", "-1e400", "2.0000001e308", "+", ".", "1e+", "1.5f", "1_000", "\xC2\xA0" "1",
                              "1e99999999999999999999", huge, std::string("1\0", 2)};
   for (const auto& b : bad) {
@@ -155,9 +155,9 @@ TEST(NumText, RaisingAndDefaultVariants) {
     return std::string("no exception");
   };
   ExpectTexts({{message([] { StrToFloat("abc"); }), "\"abc\" не является числом"},
-               {message([] { StrToFloat("1e400"); }), "\"1e400\" вне допустимого диапазона"},
+               {message([] { StrToFloat("1e400"); }), "\"1e400\" вне допустимых пределов"},
                {message([] { StrToInt("1e40"); }), "\"1e40\" не является целым числом"},
-               {message([] { StrToInt("99999999999"); }), "\"99999999999\" вне допустимого диапазона"}});
+               {message([] { StrToInt("99999999999"); }), "\"99999999999\" вне допустимых пределов"}});
   EXPECT_EQ(std::tuple(StrToFloatDef("x", -1.5), StrToFloatDef("3", -1.5), StrToIntDef("3.5", 9), StrToIntDef("-4", 9)),
             std::tuple(-1.5, 3.0, 9, -4));
 }
@@ -239,6 +239,30 @@ TEST(NumText, DecimalCommaLocaleChangesNothing) {
                {FormatTextReal(-2.5e-7), "-2.50000000000000E-0007"}});
   double v = 0;
   EXPECT_TRUE(TryStrToFloat("1.25", v) && v == 1.25);
-  EXPECT_FALSE(TryStrToFloat("1,25", v));
+  EXPECT_TRUE(TryStrToFloat("1,25", v) && v == 1.25);
   EXPECT_TRUE(TryStrToFloat("1e-400", v));  // the underflow path too
+}
+
+// A number reads the same whatever form of the point or the minus a user types or pastes;
+// a number beyond the double range is told apart from no number.
+TEST(NumText, DecimalCommaAndTypographicMinusReadAsTheirAsciiForms) {
+  const std::pair<const char*, double> same[] = {
+      {"0,001", 0.001}, {" -1,5e-3 ", -1.5e-3}, {"\xE2\x88\x92" "2", -2}, {"\xE2\x80\x93" "2,5", -2.5},
+      {"1e\xE2\x88\x92" "3", 1e-3}, {",5", 0.5}, {"5,", 5}};
+  for (const auto& [text, want] : same) {
+    double v = 0;
+    EXPECT_TRUE(TryStrToFloat(text, v) && v == want) << text;
+  }
+  for (const char* bad : {"1,000.5", "1,2,3", "\xE2\x88\x92", "\xE2\x88" "1", "--1", "\xE2\x88\x92-1"}) {
+    double v = 42;
+    EXPECT_FALSE(TryStrToFloat(bad, v) || v != 42) << bad;
+  }
+  int i = 0;
+  EXPECT_TRUE(TryStrToInt("\xE2\x88\x92" "7", i) && i == -7);
+  EXPECT_FALSE(TryStrToInt("1,5", i));
+  EXPECT_EQ(std::tuple(NotNumberReason("1e400"), NotNumberReason("-1e400"), NotNumberReason("1e"), NotNumberReason(" ")),
+            std::tuple(std::string(OutOfRangeReason), std::string(OutOfRangeReason), std::string("не число"), std::string("пусто")));
+  EXPECT_EQ(std::tuple(NumberText("0,001"), NumberText("\xE2\x88\x92" "1"), NumberText("a,b"), NumberText("0.5")),
+            std::tuple(std::string("0.001"), std::string("-1"), std::string("a,b"), std::string("0.5")));
+  EXPECT_EQ(AsciiMinus(" \xE2\x88\x92 "), " - ");
 }

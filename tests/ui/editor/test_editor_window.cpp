@@ -194,7 +194,7 @@ TEST(MaterialsWindow, ShowsTheMaterialsAsTheyAreAndReportsAWrongCellOnce) {
   SetCell(L, 2, rv::ColSigma, "42");
   click(1, rv::ColName);
   EXPECT_EQ(std::tuple(errors(), P.d.Layers[2].Sigma), std::tuple(1, 42.0));
-  SetCell(L, 2, rv::ColSigma, "4,2");
+  SetCell(L, 2, rv::ColSigma, "4;2");
   click(1, rv::ColName);
   EXPECT_EQ(errors(), 2);
   // The caption follows the current material and its name as it is typed.
