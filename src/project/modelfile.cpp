@@ -109,6 +109,17 @@ bool ParseStamp(const std::string& text, ModelFileStamp& s) {
   return true;
 }
 
+bool FileStamp(const std::string& path, ModelFileStamp& s) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!f) return false;
+  StampBuilder sb;
+  std::vector<unsigned char> buf(1 << 16);
+  for (size_t got; (got = std::fread(buf.data(), 1, buf.size(), f.get())) > 0;) sb.Add(buf.data(), got);
+  if (std::ferror(f.get())) return false;
+  s = sb.Stamp();
+  return true;
+}
+
 bool ModelFileFullLayout(const std::string& fileFormat) { return fileFormat.compare("5") >= 0; }
 
 bool WriteModel(PendingFile& f, const tSpace& space, int nx, int ny, int nz, std::string& err,
