@@ -77,7 +77,7 @@ std::string Counts(const ModelFileCheck& c, bool done) {
 std::string Faults(const std::string& path, const ModelFileCheck& c) {
   std::string s = "Файл модели " + path + " ";
   for (size_t i = 0; i < c.Faults.size(); ++i) s += (i ? "; " : "") + c.Faults[i];
-  return s + ".";
+  return s + "." + (c.Copies.empty() ? "" : " " + c.Copies + ".");
 }
 
 std::string CrcText(uint32_t crc) {

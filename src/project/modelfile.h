@@ -50,6 +50,8 @@ struct ModelFileCheck {
   bool Damaged = false;  // damaged in itself: cut, a bad run, stray bytes, a read error
   // What is wrong and where, each to follow "Файл модели <name> ".
   std::vector<std::string> Faults;
+  // A sentence of its own after them: what a killed save left beside the file.
+  std::string Copies;
   bool Exact() const { return Opened && Faults.empty(); }
 };
 

@@ -637,15 +637,17 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   // A file damaged in itself says so; one that is whole but not the file the project was
   // saved with (an interrupted save, a model of another grid put beside it) says that.
   // Either way, the copies a killed save left are named by the file each fits.
+  bool torn = false;
   if (ModelFileStamp saved; mc.Opened && !mc.Damaged &&
                             ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) &&
                             mc.Stamp != saved) {
-    const std::string left = TornSaveNote(path);
-    mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved) + (left.empty() ? "" : "; " + left));
+    mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved));
+    torn = true;
   } else if (!mc.Opened && !std::filesystem::exists(model, ec)) {
-    const std::string left = TornSaveNote(path);
-    mc.Faults.assign(1, left.empty() ? "не найден" : "не найден; " + left);
+    mc.Faults.assign(1, "не найден");
+    torn = true;
   }
+  if (torn) mc.Copies = TornSaveNote(path, true);
   std::string damage;
   SaveCheck check;
   if (ours) {

@@ -66,7 +66,7 @@ std::string Kind(bool kept, const std::string& name) { return (kept ? "преж�
 
 }  // namespace
 
-std::string TornSaveNote(const std::string& projectFile) {
+std::string TornSaveNote(const std::string& projectFile, bool opensSentence) {
   const std::string modelFile = ModelFileName(projectFile);
   std::error_code ec;
   // With a file of the pair missing its save was torn: the copies of both count whatever
@@ -119,8 +119,9 @@ std::string TornSaveNote(const std::string& projectFile) {
       items.push_back(NameOf(models[i].Path) + " — " + Kind(models[i].Kept, bin) +
                       ", ни с одним из этих файлов проекта не сохранен");
 
-  std::string s = items.size() == 1 ? "рядом лежит файл, оставленный прерванным сохранением: "
-                                    : "рядом лежат файлы, оставленные прерванным сохранением: ";
+  std::string s = std::string(opensSentence ? "Рядом" : "рядом") +
+                  (items.size() == 1 ? " лежит файл, оставленный прерванным сохранением: "
+                                     : " лежат файлы, оставленные прерванным сохранением: ");
   for (size_t i = 0; i < items.size(); ++i) s += (i ? "; " : "") + items[i];
   return s;
 }

@@ -9,8 +9,8 @@ namespace rv {
 // For a message about the pair of `projectFile` (a file missing, or a model file the project
 // was not saved with): every copy a killed save left of either file, first those that fit a
 // file present, then copies that fit each other, then the rest, each with what putting it
-// back gives. Empty when there are none.
-std::string TornSaveNote(const std::string& projectFile);
+// back gives; opensSentence: with a capital. Empty when there are none.
+std::string TornSaveNote(const std::string& projectFile, bool opensSentence = false);
 
 // Removes every such copy, but only while both files of the pair are there: a good save
 // replacing the pair leaves nothing of it or of earlier torn saves.
