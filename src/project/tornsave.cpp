@@ -114,10 +114,13 @@ std::string TornSaveNote(const std::string& projectFile, bool opensSentence) {
       items.push_back(NameOf(projects[i].Path) + " — " + Kind(projects[i].Kept, fdt) +
                       (projects[i].Saved ? ", сохраненный с файлом модели, которого здесь нет"
                                          : ", в нем не записано, с каким файлом модели он сохранен"));
+  // A project file of an older version keeps no stamp: a copy may still be its model file.
+  const bool unstamped = !saved && fs::is_regular_file(projectFile, ec);
   for (size_t i = 0; i < models.size(); ++i)
     if (!modelDone[i])
       items.push_back(NameOf(models[i].Path) + " — " + Kind(models[i].Kept, bin) +
-                      ", ни с одним из этих файлов проекта не сохранен");
+                      (unstamped ? " (в имеющемся " + fdt + " не записано, с каким файлом модели он сохранен)"
+                                 : ", ни с одним из этих файлов проекта не сохранен"));
 
   std::string s = std::string(opensSentence ? "Рядом" : "рядом") +
                   (items.size() == 1 ? " лежит файл, оставленный прерванным сохранением: "

@@ -143,6 +143,13 @@ TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
   const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, no);
   EXPECT_EQ(std::tuple(r.Status, r.ModelComplete, asked.size(), open.d->Space(3, 2, 2), open.d->Space(3, 1, 2)),
             std::tuple(ProjectLoadStatus::Loaded, true, 1u, 2, 0));
+  // Its model file gone: a copy is named as one that may be it.
+  fs::rename(bin, tmp / "p.bin.old99999999_3");
+  EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Refused);
+  EXPECT_NE(asked.back().find("не найден. Рядом лежит файл, оставленный прерванным сохранением: p.bin.old99999999_3 — "
+                              "прежний p.bin (в имеющемся p.fdt не записано, с каким файлом модели он сохранен)."),
+            std::string::npos) << asked.back();
+  fs::rename(tmp / "p.bin.old99999999_3", bin);
   // A stamp that is there but can't be read is a damaged one, whatever its text: asked,
   // naming the project file.
   ASSERT_TRUE(ini.load(fdt));
