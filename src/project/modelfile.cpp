@@ -77,7 +77,7 @@ std::string Counts(const ModelFileCheck& c, bool done) {
 std::string Faults(const std::string& path, const ModelFileCheck& c) {
   std::string s = "Файл модели " + path + " ";
   for (size_t i = 0; i < c.Faults.size(); ++i) s += (i ? "; " : "") + c.Faults[i];
-  return s + ".";
+  return s + "." + (c.Copies.empty() ? "" : " " + c.Copies + ".");
 }
 
 std::string CrcText(uint32_t crc) {
@@ -106,6 +106,17 @@ bool ParseStamp(const std::string& text, ModelFileStamp& s) {
     crc = crc << 4 | uint32_t(d);
   }
   s = {uint64_t(size), crc};
+  return true;
+}
+
+bool FileStamp(const std::string& path, ModelFileStamp& s) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!f) return false;
+  StampBuilder sb;
+  std::vector<unsigned char> buf(1 << 16);
+  for (size_t got; (got = std::fread(buf.data(), 1, buf.size(), f.get())) > 0;) sb.Add(buf.data(), got);
+  if (std::ferror(f.get())) return false;
+  s = sb.Stamp();
   return true;
 }
 

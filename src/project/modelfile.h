@@ -22,6 +22,8 @@ struct ModelFileStamp {
 std::string StampText(const ModelFileStamp& s);
 // False (s untouched) when the text is not of that form.
 bool ParseStamp(const std::string& text, ModelFileStamp& s);
+// The stamp of every byte a file holds; false when it cannot be read whole.
+bool FileStamp(const std::string& path, ModelFileStamp& s);
 
 // Writes the cells 1..nx, 1..ny, 1..nz of `space` (cells outside its extents count as
 // empty) into an open pending file; false with err only for a grid below 1 cell (write
@@ -48,6 +50,8 @@ struct ModelFileCheck {
   bool Damaged = false;  // damaged in itself: cut, a bad run, stray bytes, a read error
   // What is wrong and where, each to follow "Файл модели <name> ".
   std::vector<std::string> Faults;
+  // A sentence of its own after them: what a killed save left beside the file.
+  std::string Copies;
   bool Exact() const { return Opened && Faults.empty(); }
 };
 

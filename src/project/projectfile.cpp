@@ -7,6 +7,7 @@
 #include <new>
 
 #include "project/modelfile.h"
+#include "project/tornsave.h"
 #include "solver/textutils.h"
 #include "solver/codepage.h"
 #include "solver/inifile.h"
@@ -187,10 +188,6 @@ void WriteMain(IniFile& ini, const ProjectData& p, const std::array<tLayer, MaxL
 
 }  // namespace
 
-std::string ProjectLeftoversNote(const std::string& projectFile) {
-  return LeftoversNote(projectFile, ModelFileName(projectFile));
-}
-
 std::string ModelFileName(const std::string& projectFile) {
   const size_t slash = projectFile.find_last_of('/');
   const size_t dot = projectFile.find_last_of('.');
@@ -334,10 +331,9 @@ bool SaveProject(const std::string& path, const ProjectData& p, const SolverData
     ok = fdt.Finish(e);
   }
   if (ok) {
-    // What saves of this project killed before their end left beside it, judged while the
-    // old pair is still in place: nothing while a file of the pair is missing, and an old
-    // model file only with the old project file it was saved with.
-    RemoveLeftovers(path, model);
+    // What saves of this project killed before their end left beside it goes with the pair
+    // this save replaces; nothing goes while a file of the pair is missing.
+    RemoveTornSaveLeftovers(path);
     ok = CommitFiles({&bin, &fdt}, e);
   }
   if (!ok) {
@@ -537,7 +533,7 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   if (!std::filesystem::is_regular_file(path, ec)) {
     // A save killed between its renames on a disk without hard links leaves the project
     // file missing and its copies beside it.
-    const std::string left = std::filesystem::exists(path, ec) ? "" : ProjectLeftoversNote(path);
+    const std::string left = std::filesystem::exists(path, ec) ? "" : TornSaveNote(path);
     if (left.empty()) return r;  // NotFound
     return refuse("файла нет, а " + left + ".");
   }
@@ -707,10 +703,18 @@ ProjectLoadResult ReadProject(const std::string& path, ProjectData& p, SolverDat
   ModelFileCheck mc = ReadModelFile(model, n.FileFormat, nx, ny, nz, nz, space, progress);
   // A file damaged in itself says so; one that is whole but not the file the project was
   // saved with (an interrupted save, a model of another grid put beside it) says that.
+  // Either way, the copies a killed save left are named by the file each fits.
+  bool torn = false;
   if (ModelFileStamp saved; mc.Opened && !mc.Damaged &&
                             ParseStamp(ini.readString("Version", ModelStampKey, ""), saved) &&
-                            mc.Stamp != saved)
+                            mc.Stamp != saved) {
     mc.Faults.insert(mc.Faults.begin(), StampFault(mc.Stamp, saved));
+    torn = true;
+  } else if (!mc.Opened && !std::filesystem::exists(model, ec)) {
+    mc.Faults.assign(1, "не найден");
+    torn = true;
+  }
+  if (torn) mc.Copies = TornSaveNote(path, true);
   std::string damage;
   SaveCheck check;
   if (ours) {

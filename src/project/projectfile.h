@@ -83,9 +83,6 @@ struct ProjectData {
 // The model file beside a project file: its extension replaced by ".bin" (added when the
 // name has none).
 std::string ModelFileName(const std::string& projectFile);
-// The copies a torn save left of a missing project file, with the old model file that
-// belongs with its old copy (see LeftoversNote); empty when there are none.
-std::string ProjectLeftoversNote(const std::string& projectFile);
 
 // ---- the main window's own sections, on an open INI file (for tests and the fixtures)
 

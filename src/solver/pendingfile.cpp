@@ -206,58 +206,33 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ec);
 }
 
-// The partner's kept copy that the save which kept `l` made just before it.
-const Leftover* PartnerCopy(const Leftover& l, const std::vector<Leftover>& partner) {
-  const Leftover* best = nullptr;
-  for (const Leftover& p : partner)
-    if (p.Kept && p.Pid == l.Pid && p.Seq < l.Seq && (!best || p.Seq > best->Seq)) best = &p;
-  return best;
-}
-
 std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 }  // namespace
 
-std::vector<Leftover> Leftovers(const std::string& target) { return ScanLeftovers(target, !Exists(target)); }
-
-void RemoveLeftovers(const std::string& target, const std::string& partner) {
-  if (!Exists(target) || (!partner.empty() && !Exists(partner))) return;
-  std::error_code ec;
-  const std::vector<Leftover> mine = Leftovers(target);
-  const std::vector<Leftover> theirs = partner.empty() ? std::vector<Leftover>{} : Leftovers(partner);
-  for (const Leftover& f : mine) std::filesystem::remove(f.Path, ec);
-  for (const Leftover& f : theirs) {
-    const bool withMine = std::any_of(mine.begin(), mine.end(),
-                                      [&](const Leftover& m) { return m.Kept && PartnerCopy(m, theirs) == &f; });
-    if (!f.Kept || withMine) std::filesystem::remove(f.Path, ec);
-  }
+std::vector<Leftover> Leftovers(const std::string& target, bool anyProcess) {
+  return ScanLeftovers(target, anyProcess || !Exists(target));
 }
 
-std::string LeftoversNote(const std::string& target, const std::string& partner) {
+void RemoveLeftovers(std::initializer_list<std::string> targets) {
+  for (const std::string& t : targets)
+    if (!Exists(t)) return;
+  std::error_code ec;
+  for (const std::string& t : targets)
+    for (const Leftover& f : Leftovers(t)) std::filesystem::remove(f.Path, ec);
+}
+
+std::string LeftoversNote(const std::string& target) {
   const std::vector<Leftover> left = Leftovers(target);
   if (left.empty()) return "";
-  // The target is missing: its save was torn, so the partner's copies from it count
-  // whatever their process.
-  const std::vector<Leftover> theirs = partner.empty() ? std::vector<Leftover>{} : ScanLeftovers(partner, true);
-  const std::string name = FileName(target), partnerName = FileName(partner);
+  const std::string name = FileName(target);
   const bool one = left.size() == 1;
   std::string s = one ? "рядом лежит файл, оставленный прерванным сохранением: "
                       : "рядом лежат файлы, оставленные прерванным сохранением: ";
-  std::vector<std::string> pairs;
-  for (size_t i = 0; i < left.size(); ++i) {
+  for (size_t i = 0; i < left.size(); ++i)
     s += (i ? ", " : "") + FileName(left[i].Path) +
          (left[i].Kept ? " — прежний " + name : std::string(" — новый, который это сохранение записывало"));
-    if (const Leftover* p = left[i].Kept ? PartnerCopy(left[i], theirs) : nullptr) {
-      pairs.push_back(FileName(p->Path));
-      s += " (с ним — " + pairs.back() + ", прежний " + partnerName + ")";
-    }
-  }
-  s += std::string("; чтобы вернуть файл, переименуйте ") + (one ? "его" : "нужный") + " в " + name;
-  if (!pairs.empty())
-    s += "; прежний " + name + " возвращайте вместе с " +
-         (pairs.size() == 1 ? pairs[0] : "названным при нем прежним " + partnerName) + ": его переименуйте в " +
-         partnerName;
-  return s;
+  return s + "; чтобы вернуть файл, переименуйте " + (one ? "его" : "нужный") + " в " + name;
 }
 
 bool FolderTakesFiles(const std::string& dir) {

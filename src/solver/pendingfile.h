@@ -60,20 +60,17 @@ struct Leftover {
   long long Pid = 0;  // the process id and number in its name
   unsigned long long Seq = 0;
 };
-std::vector<Leftover> Leftovers(const std::string& target);
+// anyProcess: every one, whatever the target (for a message about a torn pair).
+std::vector<Leftover> Leftovers(const std::string& target, bool anyProcess = false);
 
-// Removes the leftovers of `target`, but only while the target itself is there: where a
-// disk takes no hard links, a write killed between its two renames leaves the target
-// missing, and then its kept copy is the only one. With a `partner` committed together
-// with the target and before it (a project's model file), nothing goes unless both are
-// there, and a kept copy of the partner goes only with the target's kept copy from the
-// same save: without that, the target in place may be the one it was saved with.
-void RemoveLeftovers(const std::string& target, const std::string& partner = "");
+// Removes the leftovers of files written together, but only while every one of them is
+// there: where a disk takes no hard links, a write killed between its two renames leaves
+// a target missing, and then its kept copy is the only one.
+void RemoveLeftovers(std::initializer_list<std::string> targets);
 
 // For a message about a missing `target`: its leftovers by name, what each is and how to
-// put one back; empty when there are none. A kept copy of the target is named with the
-// partner's kept copy from the same save, which belongs with it.
-std::string LeftoversNote(const std::string& target, const std::string& partner = "");
+// put one back; empty when there are none.
+std::string LeftoversNote(const std::string& target);
 
 // True when a new file can be made in the folder (tried with a file of our own, removed
 // at once: permission bits alone do not tell for root or a read-only disk).

@@ -176,6 +176,7 @@ TEST(ProjectFile, HandMadeCp1251FileReadsAndWritesBackTheSameKeys) {
   const std::string dir = tmp / "";
   const std::string src = dir + "handmade.fdt";
   fs::copy_file(FixturePath("handmade.fdt"), src);
+  fs::permissions(src, fs::perms::owner_write, fs::perm_options::add);  // saved over below; the tree may be read-only
   // A dipole of material 1 in a 12 x 10 x 14 grid, present layout.
   WriteInts(dir + "handmade.bin", {0, 100, 1, 20, 0, 1560});
 

@@ -41,6 +41,7 @@
 #include "project/doublevolume.h"
 #include "project/gridsettings.h"
 #include "project/projectfile.h"
+#include "project/tornsave.h"
 #include "project/ui/MainWindowText.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
@@ -653,7 +654,7 @@ void TfmNew3dMain::HistoryItemClick(int index) {
   const std::string name = app_.History[size_t(index)];
   if (!QFileInfo::exists(Q(name))) {
     // What a save killed on a disk without hard links left in its place is named.
-    const std::string left = ProjectLeftoversNote(name);
+    const std::string left = TornSaveNote(name);
     prompter_->message("Файл не найден: " + name + (left.empty() ? "" : "; " + left + "."));
     return;
   }

@@ -23,6 +23,7 @@
 #include "ui_fixture.h"
 
 using namespace rvtest;
+using ::testing::AllOf;
 using ::testing::FieldsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -104,13 +105,15 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   WriteFile(dir + "proj.fdt.old99999999_0", "x");
   w.HistoryItemClick(0);
   EXPECT_NE(p.prompter.messages.back().find("proj.fdt.old99999999_0 — прежний proj.fdt"), std::string::npos);
-  // Named by a process that runs now (an id reused after a restart), with its old model file.
+  // Named by a process that runs now (an id reused after a restart), with what each fits.
   const std::string me = std::to_string(QCoreApplication::applicationPid());
   WriteFile(dir + "proj.fdt.old" + me + "_9", "x");
   WriteFile(dir + "proj.bin.old" + me + "_8", "x");
   w.HistoryItemClick(0);
   EXPECT_THAT(p.prompter.messages.back(),
-              HasSubstr("proj.fdt.old" + me + "_9 — прежний proj.fdt (с ним — proj.bin.old" + me + "_8, прежний proj.bin)"));
+              AllOf(HasSubstr("proj.fdt.old" + me + "_9 — прежний proj.fdt, в нем не записано, с каким файлом модели он "
+                              "сохранен"),
+                    HasSubstr("proj.bin.old" + me + "_8 — прежний proj.bin, ни с одним из этих файлов проекта не сохранен")));
 }
 
 TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {

@@ -40,7 +40,10 @@ std::string OpenSample(Program& prog, const std::string& sample, const std::stri
   const std::string dir = FreshDir("rv_sample_runs", name);
   const fs::path from = fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
                         "examples" / sample;
-  for (const char* ext : {".fdt", ".bin"}) fs::copy_file(from / (sample + ext), dir + sample + ext);
+  for (const char* ext : {".fdt", ".bin"}) {
+    fs::copy_file(from / (sample + ext), dir + sample + ext);
+    fs::permissions(dir + sample + ext, fs::perms::owner_write, fs::perm_options::add);  // the tree may be read-only
+  }
   prog.io.LoadProjectByName(dir + sample + ".fdt");
   return dir;
 }
