@@ -89,6 +89,7 @@ protected:
 
 void TfmOpenGL::buildSection(QWidget* area) {
   auto* lay = new QGridLayout;
+  sectionLayout_ = lay;
   lay->setSpacing(2);
   static_cast<QVBoxLayout*>(area->layout())->addLayout(lay);
   StringGrid1 = new SectionGrid(d_, area);
@@ -253,7 +254,6 @@ void TfmOpenGL::fitSectionZoom(const SectionView& v, int maxWidth, int maxHeight
   constexpr int LargestSide = 16;
   double dx, dy, dz;
   if (!sectionFitPending_ || !cellSizes(dx, dy, dz, true)) return;
-  sectionFitPending_ = false;
   CellSides s{1, 1, true, false};
   for (;;) {
     const CellSides n = ZoomIn(s, axis_, dx, dy, dz);
@@ -280,6 +280,11 @@ void TfmOpenGL::chooseSection(QAction* item, QSpinBox* front, const char* v, con
   Redraw();
   double dx, dy, dz;
   if (!cellSizes(dx, dy, dz)) return;
+  // Another plane shows another layer: unless the user chose the zoom, it is fitted anew.
+  if (sectionFitPending_ && placed_ && isVisible()) {
+    refitSection();
+    return;
+  }
   CellSides s{StringGrid1->DefaultColWidth(), StringGrid1->DefaultRowHeight(), SpeedButton4->isEnabled(),
               SpeedButton5->isEnabled()};
   applySides(RederiveSides(s, axis_, dx, dy, dz));
@@ -295,7 +300,24 @@ void TfmOpenGL::refitSection() {
   if (!placed_ || !isVisible()) return;
   const SectionView v = View();
   StringGrid1->SetView(v);
-  fitSectionZoom(v, StringGrid1->width(), StringGrid1->height());
+  // The grid keeps to the section's size: its room is its cell of the layout.
+  const QRect room = sectionLayout_->cellRect(1, 1);
+  fitSectionZoom(v, room.width(), room.height());
+}
+
+bool TfmOpenGL::eventFilter(QObject* o, QEvent* e) {
+  // The section panel re-sized: its layout places the grid after this event, so the refit
+  // waits for it.
+  if (o == GroupBox1 && e->type() == QEvent::Resize && sectionFitPending_ && placed_ && !roomRefitQueued_) {
+    roomRefitQueued_ = true;
+    QTimer::singleShot(0, this, &TfmOpenGL::followSectionRoom);
+  }
+  return QMainWindow::eventFilter(o, e);
+}
+
+void TfmOpenGL::followSectionRoom() {
+  roomRefitQueued_ = false;
+  if (sectionFitPending_) refitSection();
 }
 
 void TfmOpenGL::SpeedButton7Click() {
