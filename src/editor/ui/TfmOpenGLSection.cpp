@@ -23,6 +23,7 @@
 #include "editor/ui/SectionGrid.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "platform/prompter.h"
+#include "project/gridsettings.h"
 #include "project/stringgrid.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
@@ -230,12 +231,9 @@ bool TfmOpenGL::cellSizes(double& dx, double& dy, double& dz, bool quiet) {
   double* v[3] = {&dx, &dy, &dz};
   // A zero or negative size would make the cell sides' ratio infinite.
   for (int i = 0; i < 3; ++i) {
-    const std::string& text = t[size_t(i)];
-    const bool number = TryStrToFloat(text, *v[i]);
-    if (number && *v[i] > 0) continue;
-    if (!quiet)
-      prompter_.error(number ? "Размер ячейки должен быть больше нуля: \"" + text + "\""
-                             : "Размер ячейки \"" + text + "\" не является числом");
+    const std::string why = CellSizeRefusal(char('X' + i), t[size_t(i)]);
+    if (why.empty() && TryStrToFloat(t[size_t(i)], *v[i])) continue;
+    if (!quiet) prompter_.error("Размер ячейки " + why + ". Измените «Размер ячейки, м:» на странице «Геометрия».");
     return false;
   }
   return true;

@@ -499,14 +499,16 @@ TEST(SectionLimits, ZoomRefusesCellSizesThatAreNoPositiveNumbers) {
   const std::pair<int, int> sides{L.editor.StringGrid1->DefaultColWidth(),
                                   L.editor.StringGrid1->DefaultRowHeight()};
   struct Case { const char* text; const char* message; };
-  for (const Case c : {Case{"abc", "Размер ячейки \"abc\" не является числом"},
-                       Case{"0", "Размер ячейки должен быть больше нуля: \"0\""},
-                       Case{"-1e-3", "Размер ячейки должен быть больше нуля: \"-1e-3\""}}) {
+  // The axis and the text named, and where to change it.
+  const std::string where = ". Измените «Размер ячейки, м:» на странице «Геометрия».";
+  for (const Case c : {Case{"abc", "Размер ячейки по Y = \"abc\" — не число"},
+                       Case{"0", "Размер ячейки по Y = \"0\" — не больше 0"},
+                       Case{"-1e-3", "Размер ячейки по Y = \"-1e-3\" — не больше 0"}}) {
     L.p.errors.clear();
     L.w.edY->setText(QString::fromUtf8(c.text));
     L.editor.SpeedButton7Click();
     L.editor.SpeedButton6Click();
-    EXPECT_EQ(L.p.errors, (std::vector<std::string>{c.message, c.message})) << c.text;
+    EXPECT_EQ(L.p.errors, (std::vector<std::string>{c.message + where, c.message + where})) << c.text;
     EXPECT_EQ(std::pair(L.editor.StringGrid1->DefaultColWidth(), L.editor.StringGrid1->DefaultRowHeight()),
               sides)
         << c.text;
