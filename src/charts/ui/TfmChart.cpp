@@ -596,13 +596,24 @@ void TfmChart::ShowActiveGraph() {
 }
 
 void TfmChart::UpdateMenus() {
+  // The one place that sets what needs a curve: the menus and the bars' buttons together.
+  // On an empty chart only opening a file (or making a new curve) and closing the window act.
   const bool has = model_.HasSeries();
   Edit1->setEnabled(has);
   mnVid->setEnabled(has);
-  Save1->setEnabled(has);
-  Close1->setEnabled(has);
-  DeleteAll1->setEnabled(has);
-  SpeedButton4->setEnabled(has);
+  for (QAction* a : {Save1, Close1, DeleteAll1, SaveaBitmap1, SaveaMetafile1, CopytoClipboardBMP1,
+                     CopytoClipboard1, Print1})
+    a->setEnabled(has);
+  for (QToolBar* bar : {ToolBar1, ToolBar2})
+    for (QAction* a : bar->actions())
+      if (!a->isSeparator() && !bar->widgetForAction(a)->inherits("QLabel") && a->objectName() != "btnOpen" &&
+          a->objectName() != "btnExit" && bar->widgetForAction(a) != cbFixLine && bar->widgetForAction(a) != Edit2)
+        a->setEnabled(has);
+  for (QWidget* w : std::initializer_list<QWidget*>{SpeedButton4, btnEdit}) w->setEnabled(has);
+  // An empty window says how to fill it.
+  const QString hint = "Графиков нет: откройте файл кнопкой «Открыть» или создайте график в меню «Файл» → «Новый».";
+  if (!has) StatusBar1->showMessage(hint);
+  else if (StatusBar1->currentMessage() == hint) StatusBar1->clearMessage();
 }
 
 void TfmChart::ArrangeLegend() {

@@ -207,12 +207,7 @@ void TfmChart::ApplyBackColor() {
 
 // ---------------------------------------------------------------- commands
 
-void TfmChart::File1Click() {
-  const bool has = model_.HasSeries();
-  for (QAction* a : {Save1, Close1, DeleteAll1, SaveaBitmap1, SaveaMetafile1, CopytoClipboardBMP1,
-                     CopytoClipboard1, Print1})
-    a->setEnabled(has);
-}
+void TfmChart::File1Click() { UpdateMenus(); }
 
 void TfmChart::Titles1Click() {
   const std::string oldX = model_.Texts.BottomAxisTitle, oldY = model_.Texts.YAxisCaption;
