@@ -508,7 +508,7 @@ void TfmChart::SyncLegend() {
     // layer is no search.
     Chart->setCurrentLayer("legendbox");
     for (std::size_t i = 0; i < plots_.size(); ++i)
-      if (model_.Series[i].ShowInLegend) items.push_back(new QCPPlottableLegendItem(legend, plots_[i]));
+      if (model_.Series[i].ShowInLegend && model_.OnAxes(int(i))) items.push_back(new QCPPlottableLegendItem(legend, plots_[i]));
     Chart->setCurrentLayer("main");
   }
   legend->SetItems(items);
@@ -542,6 +542,8 @@ void TfmChart::RefreshChart() {
     plots_.push_back(MakePlottable(i));
     // Out of the plot's own child list at once, while it is still near its end.
     plots_.back()->setParent(plotHolder_);
+    // Kept, not drawn, on axes of another kind.
+    plots_.back()->setVisible(model_.OnAxes(i));
   }
   Chart->setCurrentLayer("main");
   SyncLegend();
@@ -560,7 +562,7 @@ void TfmChart::AutoRange() {
     Chart->xAxis->setRange(0, 1);
     Chart->yAxis->setRange(0, 1);
   } else {
-    Chart->rescaleAxes(false);
+    Chart->rescaleAxes(true);
   }
   settingRange_ = false;
 }
@@ -610,10 +612,24 @@ void TfmChart::UpdateMenus() {
           a->objectName() != "btnExit" && bar->widgetForAction(a) != cbFixLine && bar->widgetForAction(a) != Edit2)
         a->setEnabled(has);
   for (QWidget* w : std::initializer_list<QWidget*>{SpeedButton4, btnEdit}) w->setEnabled(has);
-  // An empty window says how to fill it.
-  const QString hint = "Графиков нет: откройте файл кнопкой «Открыть» или создайте график в меню «Файл» → «Новый».";
-  if (!has) StatusBar1->showMessage(hint);
-  else if (StatusBar1->currentMessage() == hint) StatusBar1->clearMessage();
+  const AxisKind shown = model_.ShownKind();
+  const std::pair<QAction*, AxisKind> kinds[] = {
+      {mnKindTime, AxisKind::Time}, {mnKindFrequency, AxisKind::Frequency}, {mnKindImpedance, AxisKind::Impedance}};
+  for (const auto& [a, k] : kinds) {
+    bool any = false;
+    for (const ChartSeries& s : model_.Series) any = any || model_.KindOf(s) == k;
+    a->setEnabled(any);
+    a->setChecked(k == shown);
+  }
+  // An empty window says how to fill it; curves of another kind, where they are.
+  const int off = model_.OffAxesCount();
+  const QString hint =
+      !has ? QString("Графиков нет: откройте файл кнопкой «Открыть» или создайте график в меню «Файл» → «Новый».")
+      : off > 0 ? QString("Графиков других осей: %1 (показать: «Вид» → «Графики»)").arg(off)
+                : QString();
+  if (!hint.isEmpty()) StatusBar1->showMessage(hint);
+  else if (!shownHint_.isEmpty() && StatusBar1->currentMessage() == shownHint_) StatusBar1->clearMessage();
+  shownHint_ = hint;
 }
 
 void TfmChart::ArrangeLegend() {

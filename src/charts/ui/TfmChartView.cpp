@@ -107,6 +107,14 @@ void TfmChart::BuildViewCommands() {
   Fon1 = Named(mnVid->addAction("Цвет фона...", this, &TfmChart::Fon1Click), "Fon1");
   N4 = Named(mnVid->addAction("Текущий график на весь экран", this, &TfmChart::N4Click), "N4");
   N35 = Named(mnVid->addAction("Исходный текст", this, &TfmChart::N35Click), "N35");
+  QMenu* kinds = mnVid->addMenu("Графики");
+  kinds->setObjectName("mnKinds");
+  mnKindTime = Named(kinds->addAction("Сигналы (t)", this, [this] { ShowKindClick(AxisKind::Time); }), "mnKindTime");
+  mnKindFrequency =
+      Named(kinds->addAction("Спектры (f)", this, [this] { ShowKindClick(AxisKind::Frequency); }), "mnKindFrequency");
+  mnKindImpedance = Named(kinds->addAction("Сопротивление (Z, Ом)", this, [this] { ShowKindClick(AxisKind::Impedance); }),
+                          "mnKindImpedance");
+  for (QAction* a : {mnKindTime, mnKindFrequency, mnKindImpedance}) a->setCheckable(true);
 
   QMenu* help = menuBar()->addMenu("?");
   About1 = Named(help->addAction("О программе", this, &TfmChart::About1Click), "About1");
@@ -208,6 +216,12 @@ void TfmChart::ApplyBackColor() {
 // ---------------------------------------------------------------- commands
 
 void TfmChart::File1Click() { UpdateMenus(); }
+
+void TfmChart::ShowKindClick(AxisKind k) {
+  if (LongCommandRunning() || !model_.ShowKind(k)) return;
+  zoomed_ = false;
+  RefreshChart();
+}
 
 void TfmChart::Titles1Click() {
   const std::string oldX = model_.Texts.BottomAxisTitle, oldY = model_.Texts.YAxisCaption;
