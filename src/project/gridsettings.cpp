@@ -165,13 +165,13 @@ GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int f
   v.lbSummary = "Объем: (" + side(s.spX, dx) + " х " + side(s.spY, dy) + " х " + side(s.spZ, dz) + ") м";
 
   v.mem = EstimateMemory(s, farPointRows);
-  v.lbMemory = "Счетный регион: " + FormatFixed(FloatSize / MB * double(v.mem.GridMemory), 15, 3) + " MБ";
-  v.lbBordersMem = "Границы: " + FormatFixed(FloatSize / MB * double(v.mem.BorderMemory), 15, 3) + " MБ";
-  v.lbMemory1 = "Объект:     " + FormatFixed(double(v.mem.ModelMemory) / MB, 15, 3) + " MБ";
-  v.lbFarMem = "Дальнее поле:     " + FormatFixed(FloatSize * double(v.mem.FarMemory) / MB, 15, 3) + " MБ";
+  v.lbMemory = "Счетный регион: " + FormatFixed(FloatSize / MB * double(v.mem.GridMemory), 15, 3) + " МБ";
+  v.lbBordersMem = "Границы: " + FormatFixed(FloatSize / MB * double(v.mem.BorderMemory), 15, 3) + " МБ";
+  v.lbMemory1 = "Объект:     " + FormatFixed(double(v.mem.ModelMemory) / MB, 15, 3) + " МБ";
+  v.lbFarMem = "Дальнее поле:     " + FormatFixed(FloatSize * double(v.mem.FarMemory) / MB, 15, 3) + " МБ";
   v.lbTotal = "Количество ячеек: " +
               WithThousands(int64_t(s.spX) * int64_t(s.spY) * int64_t(s.spZ)) + " шт.";
-  v.lbTop = "Приблизительно нужно: " + IntToStr((long long)std::floor(v.mem.MemoryNeed / MB) + 1) + " MБ";
+  v.lbTop = "Приблизительно нужно: " + IntToStr((long long)std::floor(v.mem.MemoryNeed / MB) + 1) + " МБ";
 
   const double maxD = std::max({dx, dy, dz});
   const double eps = std::max(1.0, epsMax);
@@ -288,9 +288,9 @@ PMLLabels ComputePMLLabels(const MainSettings& s, const RunFeatures& f) {
 
 MemoryLabels FormatMemoryLabels(uint64_t totalPhys, uint64_t availPhys, int memoryLoad) {
   MemoryLabels l;
-  l.lbTotalMem = "Объем ОЗУ: " + IntToStr((long long)(totalPhys >> 20)) + " MБ";
+  l.lbTotalMem = "Объем ОЗУ: " + IntToStr((long long)(totalPhys >> 20)) + " МБ";
   l.lbMemoryLoad = "Занято: " + IntToStr(memoryLoad) + "%";
-  l.lbMemoryFree = "Свободно: " + IntToStr((long long)(availPhys >> 20)) + " MБ";
+  l.lbMemoryFree = "Свободно: " + IntToStr((long long)(availPhys >> 20)) + " МБ";
   return l;
 }
 

@@ -101,7 +101,7 @@ struct PMLLabels {
 };
 PMLLabels ComputePMLLabels(const MainSettings& s, const RunFeatures& f);
 
-// "Объем ОЗУ: ... MБ", "Занято: ...%", "Свободно: ... MБ".
+// "Объем ОЗУ: ... МБ", "Занято: ...%", "Свободно: ... МБ".
 struct MemoryLabels {
   std::string lbTotalMem, lbMemoryLoad, lbMemoryFree;
 };

@@ -195,7 +195,7 @@ RunRefusal MissingFeature(const SolverData& d, const RunFeatures& f) {
   if (d.TFSFSource && !f.SetupTFSF)
     return NotAvailable("Источник \"TF-SF (деление поля на полное-рассеянное)\"", "Источник", "Источник поля");
   if (d.ExternalField && !f.ExternalField)
-    return NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси Х)\"", "Источник",
+    return NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси X)\"", "Источник",
                         "Источник поля");
   if (d.FarFieldOn && !f.SetupFarField)
     return NotAvailable("Расчет дальнего поля", "Дальнее поле", "Диаграммы направленности");

@@ -210,7 +210,7 @@ inline constexpr const char* RTABCTooSmall =
     "Для RT-ABC нужно не менее 3 узлов сетки по каждой оси\n"
     "Измените «Число ячеек:» на странице «Геометрия».";
 inline constexpr const char* RTABCUnequal =
-    "Различие в шагах по X,Y,Z для RT-ABC недопустимо\nВсе шаги приравниваются к шагу по Х";
+    "Различие в шагах по X,Y,Z для RT-ABC недопустимо\nВсе шаги приравниваются к шагу по X";
 }  // namespace runmsg
 
 }  // namespace rv

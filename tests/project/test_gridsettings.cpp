@@ -86,7 +86,7 @@ TEST(GridSettings, SummaryFrequencyAndMemoryLabels) {
 
   const MemoryLabels m = FormatMemoryLabels(16ull << 30, 3ull << 30, 81);
   EXPECT_EQ(std::tuple(m.lbTotalMem, m.lbMemoryLoad, m.lbMemoryFree),
-            std::tuple("Объем ОЗУ: 16384 MБ", "Занято: 81%", "Свободно: 3072 MБ"));
+            std::tuple("Объем ОЗУ: 16384 МБ", "Занято: 81%", "Свободно: 3072 МБ"));
 }
 
 // Every share of the estimate that has arrays today equals the elements those arrays hold

@@ -647,16 +647,16 @@ void TfmInputSource::updateMeasurement() {
   };
   const double a = measure_.Amplitude;
   line(r.lower, a, r.upper, a, Qt::blue, Qt::DotLine);
-  std::string text = "Aмплитуда = " + FormatGeneral(a, 3);
+  std::string text = "Амплитуда = " + FormatGeneral(a, 3);
   if (measure_.HasRise) {
     line(measure_.T10, 0, measure_.T10, 1, Qt::blue, Qt::SolidLine);
     line(measure_.T50, 0, measure_.T50, 1, Qt::red, Qt::SolidLine);
     line(measure_.T90, 0, measure_.T90, 1, Qt::blue, Qt::SolidLine);
-    text += "; Tф = " + FormatGeneral(measure_.Rise, 3);
+    text += "; Тф = " + FormatGeneral(measure_.Rise, 3);
   }
   if (measure_.HasWidth) {
     line(measure_.T50Fall, 0, measure_.T50Fall, 1, Qt::red, Qt::SolidLine);
-    text += "; Tи = " + FormatGeneral(measure_.Width, 3);
+    text += "; Ти = " + FormatGeneral(measure_.Width, 3);
   }
   measureText_ = Q(text);
   auto* t = new QCPItemText(Chart1);

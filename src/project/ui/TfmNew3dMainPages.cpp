@@ -236,7 +236,7 @@ void TfmNew3dMain::buildPages() {
   {
     auto* lay = new QGridLayout(TabSheet2);
     rgSources = RadioGroup(TabSheet2, "rgSources", "Источник поля",
-                           {"Внешнее поле по всему объему (вдоль оси Х)",
+                           {"Внешнее поле по всему объему (вдоль оси X)",
                             "TF-SF (деление поля на полное-рассеянное)",
                             "Только внутренние источники напряжения"},
                            rgSourcesGroup);

@@ -67,7 +67,7 @@ TEST(TfmInputSourceWindow, PresetsAndTheirMeasure) {
 
   // The preset's pulse against the analytic one is the core's test; the window shows it.
   ASSERT_TRUE(w.fm.Measure().Valid && w.fm.Measure().HasRise && w.fm.Measure().HasWidth);
-  EXPECT_EQ(w.fm.MeasureText(), QString::fromUtf8("Aмплитуда = 1; Tф = 0.5; Tи = 3"));
+  EXPECT_EQ(w.fm.MeasureText(), QString::fromUtf8("Амплитуда = 1; Тф = 0.5; Ти = 3"));
 
   // Zoomed in on the rise, the measurement follows what is visible: no falling edge.
   w.fm.Chart1->xAxis->setRange(0, 1);
