@@ -280,6 +280,15 @@ void TfmChart::BuildChart() {
   foot_ = new QCPTextElement(Chart, "", QFont("Arial", 10));
   foot_->setTextColor(Qt::black);
 
+  emptyHint_ = new QCPItemText(Chart);
+  emptyHint_->position->setType(QCPItemPosition::ptAxisRectRatio);
+  emptyHint_->position->setCoords(0.5, 0.5);
+  emptyHint_->setPositionAlignment(Qt::AlignCenter);
+  emptyHint_->setTextAlignment(Qt::AlignCenter);
+  emptyHint_->setColor(Qt::darkGray);
+  emptyHint_->setSelectable(false);
+  emptyHint_->setText("Графиков нет.\nОткройте файл кнопкой «Открыть»\nили создайте график: «Файл» → «Новый».");
+
   yCaption_ = new QCPItemText(Chart);
   yCaption_->setClipToAxisRect(false);
   yCaption_->position->setType(QCPItemPosition::ptAbsolute);
@@ -433,6 +442,9 @@ void TfmChart::BuildStatusBar() {
   StatusBar1->addWidget(paColor);
   StatusBar1->addWidget(Label1);
   StatusBar1->addWidget(lbCoopd, 1);
+  lbHint = new QLabel(this);
+  lbHint->setObjectName("lbHint");
+  StatusBar1->addWidget(lbHint);
   StatusBar1->addPermanentWidget(lbProgress);
   // The stop button stands beside the progress, where a narrow window cannot hide it.
   btnStop = new QToolButton(this);
@@ -621,15 +633,13 @@ void TfmChart::UpdateMenus() {
     a->setEnabled(any);
     a->setChecked(k == shown);
   }
-  // An empty window says how to fill it; curves of another kind, where they are.
+  // An empty plot says how to fill it; the status bar, where curves of other axes are.
+  if (emptyHint_->visible() == has) {
+    emptyHint_->setVisible(!has);
+    Chart->replot(QCustomPlot::rpQueuedReplot);
+  }
   const int off = model_.OffAxesCount();
-  const QString hint =
-      !has ? QString("Графиков нет: откройте файл кнопкой «Открыть» или создайте график в меню «Файл» → «Новый».")
-      : off > 0 ? QString("Графиков других осей: %1 (показать: «Вид» → «Графики»)").arg(off)
-                : QString();
-  if (!hint.isEmpty()) StatusBar1->showMessage(hint);
-  else if (!shownHint_.isEmpty() && StatusBar1->currentMessage() == shownHint_) StatusBar1->clearMessage();
-  shownHint_ = hint;
+  lbHint->setText(off > 0 ? QString("Графиков других осей: %1 («Вид» → «Графики»)").arg(off) : QString());
 }
 
 void TfmChart::ArrangeLegend() {

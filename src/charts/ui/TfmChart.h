@@ -172,6 +172,7 @@ public:
   QLabel* Label1 = nullptr;
   QFrame* paColor = nullptr;
   QLabel* lbCoopd = nullptr;
+  QLabel* lbHint = nullptr;  // how many curves are kept off the axes shown
   QLabel* lbProgress = nullptr;
   QFileDialog* OpenD = nullptr;
   QFileDialog* SaveD = nullptr;
@@ -428,7 +429,7 @@ private:
   double DownX = 0, DownY = 0, CurX = 0, CurY = 0;
   bool ShiftDragActive = false, RubberActive = false, EditDragActive = false;
   QCPItemLine* dragLine_ = nullptr;  // on the overlay layer, replotted alone
-  QString shownHint_;  // the status line's hint UpdateMenus showed last
+  QCPItemText* emptyHint_ = nullptr;  // in the plot while it has no curves
 };
 
 // The stop button's hints: what a long command stops.

@@ -1,6 +1,7 @@
 // The chart window's appearance commands (titles, fonts, legend, lines, colours, zoom), its
 // pictures (BMP, SVG, the clipboard) and printing.
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -114,7 +115,13 @@ void TfmChart::BuildViewCommands() {
       Named(kinds->addAction("Спектры (f)", this, [this] { ShowKindClick(AxisKind::Frequency); }), "mnKindFrequency");
   mnKindImpedance = Named(kinds->addAction("Сопротивление (Z, Ом)", this, [this] { ShowKindClick(AxisKind::Impedance); }),
                           "mnKindImpedance");
-  for (QAction* a : {mnKindTime, mnKindFrequency, mnKindImpedance}) a->setCheckable(true);
+  // One kind at a time, or none while the axes are titled otherwise.
+  auto* kindGroup = new QActionGroup(kinds);
+  kindGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (QAction* a : {mnKindTime, mnKindFrequency, mnKindImpedance}) {
+    a->setCheckable(true);
+    kindGroup->addAction(a);
+  }
 
   QMenu* help = menuBar()->addMenu("?");
   About1 = Named(help->addAction("О программе", this, &TfmChart::About1Click), "About1");

@@ -401,7 +401,7 @@ TEST_F(ChartSpectra, EachKindOfCurveIsDrawnOnAxesOfItsOwn) {
             std::tuple("f, ГГц", "Z, Ом", 5));
   // The axes span the Z curves alone: the times (up to 100 ns) are not on the GHz axis.
   EXPECT_LE(w.Chart->xAxis->range().upper, 0.2 + 1e-9);
-  EXPECT_TRUE(w.StatusBar1->currentMessage().startsWith("Графиков других осей: 2"));
+  EXPECT_EQ(w.lbHint->text().toStdString(), "Графиков других осей: 2 («Вид» → «Графики»)");
 
   AnswerSpectrum({0}, [](TfmSpectr& d) { PulseSpectrum(d, 3, true); });
   w.mnSpectrClick();
