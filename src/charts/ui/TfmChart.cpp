@@ -558,6 +558,13 @@ void TfmChart::RefreshChart() {
     plots_.back()->setVisible(model_.OnAxes(i));
   }
   Chart->setCurrentLayer("main");
+  // The commands on the active graph act on a curve the user sees.
+  if (model_.ActiveGraph >= 0 && !model_.OnAxes(model_.ActiveGraph))
+    for (int i = model_.SeriesCount() - 1; i >= 0; --i)
+      if (model_.OnAxes(i)) {
+        model_.SetActiveGraph(i);
+        break;
+      }
   SyncLegend();
   SyncTexts();
   AutoRange();

@@ -397,8 +397,8 @@ TEST_F(ChartSpectra, EachKindOfCurveIsDrawnOnAxesOfItsOwn) {
   };
   const std::vector<std::string> z{"Действительная часть Z", "Мнимая часть Z", "Модуль Z"};
   EXPECT_EQ(drawn(), z);
-  EXPECT_EQ(std::tuple(w.Chart->xAxis->label().toStdString(), m.Texts.YAxisCaption, m.SeriesCount()),
-            std::tuple("f, ГГц", "Z, Ом", 5));
+  EXPECT_EQ(std::tuple(w.Chart->xAxis->label().toStdString(), m.Texts.YAxisCaption, m.SeriesCount(), m.ActiveGraph),
+            std::tuple("f, ГГц", "Z, Ом", 5, 4));  // the active graph is one the axes show
   // The axes span the Z curves alone: the times (up to 100 ns) are not on the GHz axis.
   EXPECT_LE(w.Chart->xAxis->range().upper, 0.2 + 1e-9);
   EXPECT_EQ(w.lbHint->text().toStdString(), "Графиков других осей: 2 («Вид» → «Графики»)");
