@@ -97,6 +97,34 @@ int ChartModel::AddRunSeries(const std::string& title) {
   return i;
 }
 
+AxisKind AxisKindOf(const std::string& xTitle, const std::string& yTitle) {
+  if (xTitle.starts_with("t, ")) return AxisKind::Time;
+  if (!xTitle.starts_with("f, ")) return AxisKind::Other;
+  return yTitle == "Z, Ом" ? AxisKind::Impedance : AxisKind::Frequency;
+}
+
+bool ChartModel::OnAxes(int index) const {
+  if (index < 0 || index >= SeriesCount()) return false;
+  const AxisKind shown = ShownKind(), own = KindOf(Series[std::size_t(index)]);
+  return shown == AxisKind::Other || own == AxisKind::Other || own == shown;
+}
+
+int ChartModel::OffAxesCount() const {
+  int n = 0;
+  for (int i = 0; i < SeriesCount(); ++i) n += !OnAxes(i);
+  return n;
+}
+
+bool ChartModel::ShowKind(AxisKind k) {
+  for (int i = SeriesCount() - 1; i >= 0; --i) {
+    const ChartSeries& s = Series[std::size_t(i)];
+    if (KindOf(s) != k) continue;
+    SetAxisTitles(XTitleOf(s), YTitleOf(s));
+    return true;
+  }
+  return false;
+}
+
 void ChartModel::SetAxisTitles(const std::string& x, const std::string& y) {
   const bool newX = x != Texts.BottomAxisTitle, newY = y != Texts.YAxisCaption;
   if (!newX && !newY) return;

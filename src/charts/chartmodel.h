@@ -73,6 +73,11 @@ struct ChartTexts {
   int LeftAngle = 90, RightAngle = 270, TopAngle = 0, BottomAngle = 0;
 };
 
+// What an X and Y axis title pair measures: time ("t, …"), frequency ("f, …"), impedance
+// (frequency with "Z, Ом"); Other for any title the program does not make itself.
+enum class AxisKind { Time, Frequency, Impedance, Other };
+AxisKind AxisKindOf(const std::string& xTitle, const std::string& yTitle);
+
 class ChartModel {
 public:
   // Series and their file names are kept side by side, index for index.
@@ -116,6 +121,18 @@ public:
   // The titles a file of the curve carries: its own, else the axes'.
   std::string XTitleOf(const ChartSeries& s) const { return s.XTitle.value_or(Texts.BottomAxisTitle); }
   std::string YTitleOf(const ChartSeries& s) const { return s.YTitle.value_or(Texts.YAxisCaption); }
+
+  // The kind of a series (its own titles, else the axes') and of the axes.
+  AxisKind KindOf(const ChartSeries& s) const { return AxisKindOf(XTitleOf(s), YTitleOf(s)); }
+  AxisKind ShownKind() const { return AxisKindOf(Texts.BottomAxisTitle, Texts.YAxisCaption); }
+  // A series is drawn on axes of its own kind: a time curve is no line on a frequency axis.
+  // A title the program did not make gives no kind, and such a series or axes show all.
+  bool OnAxes(int index) const;
+  // How many series are kept but not drawn on the axes shown.
+  int OffAxesCount() const;
+  // Turns the axes to the kind k, titled as the last series of that kind; false when no
+  // series is of it.
+  bool ShowKind(AxisKind k);
 
   // "Закрыть все": every series and file name gone, no active graph.
   void DeleteAll();

@@ -74,9 +74,9 @@ PulseMeasurement MeasurePulse(const ChartSeries& g, double xMin, double xMax, co
     }
   }
   if (r.found50f) r.width = r.t50f - r.t50r;
-  r.text = "Aмплитуда = " + ChartNumber(r.A, 3, 2);
-  if (r.found90) r.text += "; Tф = " + ChartNumber(r.rise, 3, 2);
-  if (r.found50f) r.text += "; Tи = " + ChartNumber(r.width, 3, 2);
+  r.text = "Амплитуда = " + ChartNumber(r.A, 3, 2);
+  if (r.found90) r.text += "; Тф = " + ChartNumber(r.rise, 3, 2);
+  if (r.found50f) r.text += "; Ти = " + ChartNumber(r.width, 3, 2);
   return r;
 }
 

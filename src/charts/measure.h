@@ -19,7 +19,7 @@ struct PulseMeasurement {
   double rise = 0, width = 0;  // rise corrected for the sensor
   // The two sensor messages; at most one is set.
   std::string message;
-  std::string text;  // "Aмплитуда = ...; Tф = ...; Tи = ..."
+  std::string text;  // "Амплитуда = ...; Тф = ...; Ти = ..."
 };
 
 inline constexpr const char* kBadSensorText = "Ошибка в задании ПХ датчика!";

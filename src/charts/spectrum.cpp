@@ -214,7 +214,10 @@ void AddSpectrumGraphs(ChartModel& m, const std::string& sourceTitle, const Spec
   m.Series[std::size_t(ph)].X = c.X;
   m.Series[std::size_t(ph)].Y = c.phase;
   MarkSpectrum(m.Series[std::size_t(mod)], m.Series[std::size_t(ph)], o.cbFreq);
-  m.SetAxisTitles(FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq), m.Texts.YAxisCaption);
+  // The moduli are no impedance: axes of "Z, Ом" would hide them among the Z curves.
+  const std::string x = FrequencyAxisTitle(o.inverse ? 0 : o.cbFreq);
+  const bool onZ = AxisKindOf(x, m.Texts.YAxisCaption) == AxisKind::Impedance;
+  m.SetAxisTitles(x, onZ ? std::string(kSpectrumModulusTitle) : m.Texts.YAxisCaption);
   if (o.noPhase && !o.inverse) m.CloseGraphs({ph});
 }
 

@@ -40,7 +40,7 @@ std::vector<std::string> CellInfoLines(const SolverData& d, const ElementArrays&
   const double c[3] = {8.84 * eps * dy * dz / dx, 8.84 * eps * dx * dz / dy,
                        8.84 * eps * dx * dy / dz};
   const double r[3] = {dx / (sigma * dy * dz), dy / (sigma * dx * dz), dz / (sigma * dx * dy)};
-  out.push_back("Cопротивление и емкость: ");
+  out.push_back("Сопротивление и емкость: ");
   const char* axis[3] = {"X: ", "Y: ", "Z: "};
   for (int i = 0; i < 3; ++i)
     out.push_back(std::string(axis[i]) +

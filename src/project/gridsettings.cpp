@@ -30,9 +30,32 @@ std::string WithThousands(int64_t v) {
   return v < 0 ? "-" + out : out;
 }
 
-bool ParseSize(const std::string& text, double& v) { return TryStrToFloat(text, v); }
+// A typed text quoted in a message: long ones are cut, never inside a UTF-8 character.
+std::string CutQuote(const std::string& text) {
+  constexpr size_t Longest = 40;
+  if (text.size() <= Longest) return text;
+  size_t n = Longest;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  return text.substr(0, n) + "…";
+}
 
 }  // namespace
+
+std::string CellSizeRefusal(char axis, const std::string& text) {
+  double v = 0;
+  const std::string head = std::string("по ") + axis + " = \"" + CutQuote(text) + "\" — ";
+  if (!TryStrToFloat(text, v)) return head + NotNumberReason(text);
+  if (!(v > 0)) return head + "не больше 0";
+  return "";
+}
+
+std::string TimeStepRefusal(const std::string& text) {
+  double v = 0;
+  const std::string head = "«Шаг по времени, нс:» = \"" + CutQuote(text) + "\" — ";
+  if (!TryStrToFloat(text, v)) return head + NotNumberReason(text);
+  if (!(v > 0)) return head + "не больше 0";
+  return "";
+}
 
 MemoryEstimate EstimateMemory(const MainSettings& s, int farPointRows) {
   MemoryEstimate m;
@@ -106,12 +129,24 @@ bool WithinStabilityLimit(double dtNs, double limitSec) {
 GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int farPointRows) {
   GridSettingsView v;
   double dx = 0, dy = 0, dz = 0;
-  const bool okX = ParseSize(s.edX, dx), okY = ParseSize(s.edY, dy), okZ = ParseSize(s.edZ, dz);
-  if (!okX || !okY || !okZ) {
+  const std::string* texts[3] = {&s.edX, &s.edY, &s.edZ};
+  double* sizes[3] = {&dx, &dy, &dz};
+  for (int i = 0; i < 3; ++i) {
+    v.sizeRefusals[size_t(i)] = CellSizeRefusal(char('X' + i), *texts[i]);
+    TryStrToFloat(*texts[i], *sizes[i]);
+  }
+  // Each size a number, but the cell's volume beyond the number range: the largest is named.
+  if (v.sizeRefusals == std::array<std::string, 3>{} && !std::isfinite(dx * dy * dz)) {
+    const int i = int(std::max_element(sizes, sizes + 3, [](double* a, double* b) { return *a < *b; }) - sizes);
+    v.sizeRefusals[size_t(i)] = std::string("по ") + char('X' + i) + " = \"" + CutQuote(*texts[i]) +
+                                "\" — объем ячейки вне диапазона чисел";
+  }
+  if (v.sizeRefusals != std::array<std::string, 3>{}) {
     std::string axes;
-    for (const auto& [ok, axis] : {std::pair{okX, "Х"}, {okY, "Y"}, {okZ, "Z"}})
-      if (!ok) axes += (axes.empty() ? "" : ", ") + std::string("в размере по ") + axis;
-    v.lbSummary = "Ошибка " + axes;
+    for (int i = 0; i < 3; ++i)
+      if (!v.sizeRefusals[size_t(i)].empty()) axes += std::string(axes.empty() ? "" : ", ") + char('X' + i);
+    v.lbSummary = "Ошибка в размере ячейки по " + axes;
+    v.lbKurant = "Предел устойчивости не вычислен: неверный размер ячейки";
     return v;
   }
   v.sizesOk = true;
@@ -131,13 +166,13 @@ GridSettingsView ComputeGridSettings(const MainSettings& s, double epsMax, int f
   v.lbSummary = "Объем: (" + side(s.spX, dx) + " х " + side(s.spY, dy) + " х " + side(s.spZ, dz) + ") м";
 
   v.mem = EstimateMemory(s, farPointRows);
-  v.lbMemory = "Счетный регион: " + FormatFixed(FloatSize / MB * double(v.mem.GridMemory), 15, 3) + " MБ";
-  v.lbBordersMem = "Границы: " + FormatFixed(FloatSize / MB * double(v.mem.BorderMemory), 15, 3) + " MБ";
-  v.lbMemory1 = "Объект:     " + FormatFixed(double(v.mem.ModelMemory) / MB, 15, 3) + " MБ";
-  v.lbFarMem = "Дальнее поле:     " + FormatFixed(FloatSize * double(v.mem.FarMemory) / MB, 15, 3) + " MБ";
+  v.lbMemory = "Счетный регион: " + FormatFixed(FloatSize / MB * double(v.mem.GridMemory), 15, 3) + " МБ";
+  v.lbBordersMem = "Границы: " + FormatFixed(FloatSize / MB * double(v.mem.BorderMemory), 15, 3) + " МБ";
+  v.lbMemory1 = "Объект:     " + FormatFixed(double(v.mem.ModelMemory) / MB, 15, 3) + " МБ";
+  v.lbFarMem = "Дальнее поле:     " + FormatFixed(FloatSize * double(v.mem.FarMemory) / MB, 15, 3) + " МБ";
   v.lbTotal = "Количество ячеек: " +
               WithThousands(int64_t(s.spX) * int64_t(s.spY) * int64_t(s.spZ)) + " шт.";
-  v.lbTop = "Приблизительно нужно: " + IntToStr((long long)std::floor(v.mem.MemoryNeed / MB) + 1) + " MБ";
+  v.lbTop = "Приблизительно нужно: " + IntToStr((long long)std::floor(v.mem.MemoryNeed / MB) + 1) + " МБ";
 
   const double maxD = std::max({dx, dy, dz});
   const double eps = std::max(1.0, epsMax);
@@ -248,9 +283,9 @@ PMLLabels ComputePMLLabels(const MainSettings& s, const RunFeatures& f) {
 
 MemoryLabels FormatMemoryLabels(uint64_t totalPhys, uint64_t availPhys, int memoryLoad) {
   MemoryLabels l;
-  l.lbTotalMem = "Объем ОЗУ: " + IntToStr((long long)(totalPhys >> 20)) + " MБ";
+  l.lbTotalMem = "Объем ОЗУ: " + IntToStr((long long)(totalPhys >> 20)) + " МБ";
   l.lbMemoryLoad = "Занято: " + IntToStr(memoryLoad) + "%";
-  l.lbMemoryFree = "Свободно: " + IntToStr((long long)(availPhys >> 20)) + " MБ";
+  l.lbMemoryFree = "Свободно: " + IntToStr((long long)(availPhys >> 20)) + " МБ";
   return l;
 }
 

@@ -3,6 +3,7 @@
 // the memory a run needs. The window shows the texts; the run start admits a run by the
 // estimate.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -37,10 +38,19 @@ double StabilityLimit(double dx, double dy, double dz);
 // limit as the page writes it carries 15 digits: a step typed as that text is at the limit.
 bool WithinStabilityLimit(double dtNs, double limitSec);
 
+// Why a cell size's text gives no cell the run can step ("" when it does), naming the axis
+// and the text: "по X = \"abc\" — не число". A positive number is a size on its own; the
+// three together are checked by ComputeGridSettings.
+std::string CellSizeRefusal(char axis, const std::string& text);
+// Why the time step's text (ns) gives no step ("" when it does), naming the text.
+std::string TimeStepRefusal(const std::string& text);
+
 struct GridSettingsView {
-  // False when a cell size is not a number: lbSummary names the axes and nothing else below
-  // was computed (the window leaves those labels as they were).
+  // False when a cell size gives no cell: sizeRefusals say why by axis, lbSummary and
+  // lbKurant say the sizes are wrong, and nothing else below was computed (the window
+  // leaves those labels as they were).
   bool sizesOk = false;
+  std::array<std::string, 3> sizeRefusals;  // X, Y, Z as CellSizeRefusal, "" where right
   double Dx = 0, Dy = 0, Dz = 0;  // metres
   double dtSec = 0;               // the time step written into eddT ("Авто")
   bool rtabc = false;             // eddT disabled: the run uses Dx/2
@@ -91,7 +101,7 @@ struct PMLLabels {
 };
 PMLLabels ComputePMLLabels(const MainSettings& s, const RunFeatures& f);
 
-// "Объем ОЗУ: ... MБ", "Занято: ...%", "Свободно: ... MБ".
+// "Объем ОЗУ: ... МБ", "Занято: ...%", "Свободно: ... МБ".
 struct MemoryLabels {
   std::string lbTotalMem, lbMemoryLoad, lbMemoryFree;
 };

@@ -162,7 +162,7 @@ double LineVoltage(const SolverData& d, const tCurrentRegion& r) {
 }
 
 std::string ProbeTitle(char kind, char dir, int x, int y, int z) {
-  if (kind == 'P') return " Pсредняя(" + Cell(x, y, z) + "), Вт";
+  if (kind == 'P') return " P средняя(" + Cell(x, y, z) + "), Вт";
   if (kind == 'D') return " PML(" + Cell(x, y, z) + ")";
   std::string head = " ";
   if (dir == 'X' || dir == 'Y' || dir == 'Z') {
@@ -178,7 +178,7 @@ std::string ProbeTitle(char kind, char dir, int x, int y, int z) {
 
 std::string ProbeUnit(char kind) {
   switch (kind) {
-    case 'H': return " Н";
+    case 'H': return " H";
     case 'P': return " P, Вт";
     case 'D': return " PML";
     default: return std::string(" ") + kind;

@@ -199,7 +199,7 @@ RunRefusal MissingFeature(const SolverData& d, const RunFeatures& f) {
   if (d.TFSFSource && !f.SetupTFSF)
     return NotAvailable("Источник \"TF-SF (деление поля на полное-рассеянное)\"", "Источник", "Источник поля");
   if (d.ExternalField && !f.ExternalField)
-    return NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси Х)\"", "Источник",
+    return NotAvailable("Источник \"Внешнее поле по всему объему (вдоль оси X)\"", "Источник",
                         "Источник поля");
   if (d.FarFieldOn && !f.SetupFarField)
     return NotAvailable("Расчет дальнего поля", "Дальнее поле", "Диаграммы направленности");
@@ -287,8 +287,14 @@ RunRefusal GridRefusal(const MainSettings& s) {
 // NaN. Under RT-ABC the run's step is Dx/2 on cells of Dx, always below the limit.
 RunRefusal StepRefusal(const MainSettings& s) {
   double dx = 0, dy = 0, dz = 0, dtNs = 0;
-  if (!ReadCellSizes(s, dx, dy, dz)) return {runmsg::BadCellSize, runmsg::BadCellSizeStatus};
-  if (!ReadTimeStep(s, dtNs)) return {runmsg::BadTimeStep, runmsg::BadTimeStepStatus};
+  if (!ReadCellSizes(s, dx, dy, dz)) {
+    // The page's own check names the axis and the text.
+    std::string why;
+    for (const std::string& r : ComputeGridSettings(s, 1, 0).sizeRefusals)
+      if (!r.empty()) why += (why.empty() ? "" : "; ") + r;
+    return {runmsg::BadCellSizeText(why), runmsg::BadCellSizeStatus};
+  }
+  if (!ReadTimeStep(s, dtNs)) return {runmsg::BadTimeStepText(TimeStepRefusal(s.eddT)), runmsg::BadTimeStepStatus};
   if (AnyBorder(s.ComboBox, BorderRTABC)) return {};
   const double limit = StabilityLimit(dx, dy, dz);
   if (WithinStabilityLimit(dtNs, limit)) return {};
@@ -339,6 +345,16 @@ std::string SettingsRefusalStatus(const MainSettings& s) {
   for (const RunRefusal& f : {AngleRefusal(s, angle), GridRefusal(s), StepRefusal(s), CentreRefusal(s)})
     if (f) return f.status;
   return "";
+}
+
+std::string runmsg::BadCellSizeText(const std::string& why) {
+  return "Ошибка в задании шагов по пространству: размер ячейки " + why + ". Работа невозможна!" +
+         ChangeOn("Геометрия", "Размер ячейки, м:");
+}
+
+std::string runmsg::BadTimeStepText(const std::string& why) {
+  return "Ошибка в задании шага по времени: " + why + ". Работа невозможна!" +
+         ChangeOn("Геометрия", "Шаг по времени, нс:");
 }
 
 std::string runmsg::TimeStepAboveLimit(double stepNs, double limitNs) {

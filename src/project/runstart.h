@@ -172,13 +172,10 @@ inline constexpr const char* AllocFailedHint =
     "Ошибка резервирования памяти\nИзмените «Число ячеек:» на странице «Геометрия».";
 // Memory the run could not get: the cause, then where to change the grid.
 std::string AllocRefusal(const std::string& cause);
-inline constexpr const char* BadCellSize =
-    "Ошибка в задании шагов по пространству. Работа невозможна!\n"
-    "Измените «Размер ячейки, м:» на странице «Геометрия».";
+// A cell size or the time step that gives no run, with the page's reason (axis and text).
+std::string BadCellSizeText(const std::string& why);
 inline constexpr const char* BadCellSizeStatus = "Ошибка в задании шагов по пространству.";
-inline constexpr const char* BadTimeStep =
-    "Ошибка в задании шага по времени. Работа невозможна!\n"
-    "Измените «Шаг по времени, нс:» на странице «Геометрия».";
+std::string BadTimeStepText(const std::string& why);
 inline constexpr const char* BadTimeStepStatus = "Ошибка в задании шага по времени.";
 // A time step above the stability limit of the run's cells, both in ns.
 std::string TimeStepAboveLimit(double stepNs, double limitNs);
@@ -215,7 +212,7 @@ inline constexpr const char* RTABCTooSmall =
     "Для RT-ABC нужно не менее 3 узлов сетки по каждой оси\n"
     "Измените «Число ячеек:» на странице «Геометрия».";
 inline constexpr const char* RTABCUnequal =
-    "Различие в шагах по X,Y,Z для RT-ABC недопустимо\nВсе шаги приравниваются к шагу по Х";
+    "Различие в шагах по X,Y,Z для RT-ABC недопустимо\nВсе шаги приравниваются к шагу по X";
 }  // namespace runmsg
 
 }  // namespace rv

@@ -31,13 +31,13 @@ TEST(PulseMeasure, RiseAndWidthOfKnownShapes) {
     EXPECT_NEAR(m.rise, 1.68692, 1e-4);
     EXPECT_NEAR(m.width, 2.35482, 1e-4);
     EXPECT_EQ(std::tuple(m.A, m.text, m.message),
-              std::tuple(sign, sign > 0 ? "Aмплитуда = 1; Tф = 1.69; Tи = 2.35" : "Aмплитуда = -1; Tф = 1.69; Tи = 2.35", ""));
+              std::tuple(sign, sign > 0 ? "Амплитуда = 1; Тф = 1.69; Ти = 2.35" : "Амплитуда = -1; Тф = 1.69; Ти = 2.35", ""));
   }
   // Cut by the visible range's right edge: amplitude and rise, no width.
   const PulseMeasurement cut = MeasurePulse(g, 0, 10, "0.0");
-  EXPECT_EQ(std::tuple(cut.found90, cut.found50f, cut.text.find("Tи")), std::tuple(true, false, std::string::npos));
+  EXPECT_EQ(std::tuple(cut.found90, cut.found50f, cut.text.find("Ти")), std::tuple(true, false, std::string::npos));
 
-  // Exponential charge: rise τ·ln 9; the sensor correction √(Tф² − PX²).
+  // Exponential charge: rise τ·ln 9; the sensor correction √(Тф² − PX²).
   // A sensor value too large or not a number: the message and the uncorrected rise.
   const ChartSeries e = Sampled(0, 200, 0.01, Charge);
   const double rise = 10 * std::log(9.0);
@@ -53,8 +53,8 @@ TEST(PulseMeasure, EdgeCases) {
   // Symmetric wave, all zeros, nothing visible: amplitude 0 alone.
   ChartSeries sine;
   for (int i = 0; i <= 400; ++i) sine.AddXY(i, std::sin(2 * kPi * i / 100));
-  EXPECT_EQ(MeasurePulse(sine, 0, 400, "").text, "Aмплитуда = 0");
-  EXPECT_EQ(MeasurePulse(sine, 1000, 2000, "").text, "Aмплитуда = 0");
+  EXPECT_EQ(MeasurePulse(sine, 0, 400, "").text, "Амплитуда = 0");
+  EXPECT_EQ(MeasurePulse(sine, 1000, 2000, "").text, "Амплитуда = 0");
   // A positive pulse with a smaller undershoot is positive; a sample on a level counts;
   // a flat pair at a crossing gives the later X.
   ChartSeries p;

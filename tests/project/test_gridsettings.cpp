@@ -52,17 +52,18 @@ TEST(GridSettings, StabilityLimitAndTimeStepTexts) {
   EXPECT_DOUBLE_EQ(v.dtSec, 0.005 / double(LightSpeed));
   EXPECT_EQ(v.lbKurant, "Для RT-ABC: = " + v.eddT);
 
-  // A size of 0 gives dt = 0; only X unparsable names X and nothing else is computed.
+  // A size that is no positive number computes nothing and names its axis.
   s = MainSettings{};
   s.edZ = "0";
   v = ComputeGridSettings(s, 1.0, 0);
-  EXPECT_EQ(v.eddT, "0");
+  EXPECT_EQ(std::tuple(v.sizesOk, v.eddT, v.sizeRefusals[2], v.lbSummary),
+            std::tuple(false, "", "по Z = \"0\" — не больше 0", "Ошибка в размере ячейки по Z"));
   s.edZ = "0.01";
-  s.edX = "0;01";
+  s.edX = "x";
   v = ComputeGridSettings(s, 1.0, 0);
-  EXPECT_EQ(std::tuple(v.sizesOk, v.lbSummary, v.eddT), std::tuple(false, "Ошибка в размере по Х", ""));
-  s.edZ = "z";
-  EXPECT_EQ(ComputeGridSettings(s, 1.0, 0).lbSummary, "Ошибка в размере по Х, в размере по Z");
+  EXPECT_EQ(std::tuple(v.sizesOk, v.lbSummary, v.eddT), std::tuple(false, "Ошибка в размере ячейки по X", ""));
+  s.edZ = "-0.01";
+  EXPECT_EQ(ComputeGridSettings(s, 1.0, 0).lbSummary, "Ошибка в размере ячейки по X, Z");
 
   EXPECT_EQ(EndTimeText(100, "0.01"), "Конечное время: 1 нс");
   EXPECT_EQ(EndTimeText(100, "x"), "");
@@ -85,7 +86,7 @@ TEST(GridSettings, SummaryFrequencyAndMemoryLabels) {
 
   const MemoryLabels m = FormatMemoryLabels(16ull << 30, 3ull << 30, 81);
   EXPECT_EQ(std::tuple(m.lbTotalMem, m.lbMemoryLoad, m.lbMemoryFree),
-            std::tuple("Объем ОЗУ: 16384 MБ", "Занято: 81%", "Свободно: 3072 MБ"));
+            std::tuple("Объем ОЗУ: 16384 МБ", "Занято: 81%", "Свободно: 3072 МБ"));
 }
 
 // Every share of the estimate that has arrays today equals the elements those arrays hold

@@ -153,8 +153,8 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   const double ax = 4 * d.Dy * d.Dz, ay = 4 * d.Dx * d.Dz, az = 4 * d.Dx * d.Dy;  // 2 x 2 cells
   struct Want { const char* file; std::string title, unit; bool half; double v; };
   const std::vector<Want> want = {
-      {"hx", " Hx(5,6,7)", " Н", false, d.Hx(x, y, z)},
-      {"h", " |H|(5,6,7)", " Н", false, mag(d.Hx(x, y, z), d.Hy(x, y, z), d.Hz(x, y, z))},
+      {"hx", " Hx(5,6,7)", " H", false, d.Hx(x, y, z)},
+      {"h", " |H|(5,6,7)", " H", false, mag(d.Hx(x, y, z), d.Hy(x, y, z), d.Hz(x, y, z))},
       {"ey", " Ey(5,6,7)", " E", true, d.Ey(x, y, z)},
       {"e", " |E|(5,6,7)", " E", true, mag(d.Ex(x, y, z), d.Ey(x, y, z), d.Ez(x, y, z))},
       {"iz", " Iz(5,6,7)", " I", false, Iz},
@@ -180,7 +180,7 @@ TEST(Recording, LinesTextsTimesAndSeries) {
   const auto p = ReadLines(d.ResultDir + "p.srg");
   const double psum = double(d.PowerX(x, y, z)) + d.PowerY(x, y, z) + d.PowerZ(x, y, z);
   ASSERT_EQ(p.size(), size_t(samples));
-  for (auto [s, v, text] : {std::tuple{0, 0.0, "  Pсредняя(5,6,7), Вт"}, {1, psum, " t, нс"}, {2, psum / 2, "  P, Вт"},
+  for (auto [s, v, text] : {std::tuple{0, 0.0, "  P средняя(5,6,7), Вт"}, {1, psum, " t, нс"}, {2, psum / 2, "  P, Вт"},
                             {4, psum / 4, ""}})
     EXPECT_EQ(p[size_t(s)], T(s, false) + " " + FormatTextReal(float(v)) + text) << s;
   const auto cur = ReadLines(d.ResultDir + "Cur.grf");

@@ -264,13 +264,17 @@ TEST_F(RunStartTest, RefusalsAfterTheRunningStateRestoreAndFreeTheArrays) {
     EXPECT_EQ(Outcome(), std::tuple(text, status, true));
     EXPECT_TRUE(d.Hx.empty() && d.Stopped == 1) << "arrays left after: " << text;
   };
-  for (const char* x : {"0;01", "0"}) {
-    in.settings.edX = x;
-    expectRestore(runmsg::BadCellSize, runmsg::BadCellSizeStatus);
-  }
+  // The message names the axis and the text as typed.
+  in.settings.edX = "abc";
+  expectRestore("Ошибка в задании шагов по пространству: размер ячейки по X = \"abc\" — не число. Работа "
+                "невозможна!\nИзмените «Размер ячейки, м:» на странице «Геометрия».",
+                runmsg::BadCellSizeStatus);
   in.settings.edX = "0.01";
+  in.settings.edZ = "-0.001";
+  expectRestore(runmsg::BadCellSizeText("по Z = \"-0.001\" — не больше 0"), runmsg::BadCellSizeStatus);
+  in.settings.edZ = "0.01";
   in.settings.eddT = "1e-2 нс";
-  expectRestore(runmsg::BadTimeStep, runmsg::BadTimeStepStatus);
+  expectRestore(runmsg::BadTimeStepText("«Шаг по времени, нс:» = \"1e-2 нс\" — не число"), runmsg::BadTimeStepStatus);
   in.settings.eddT = "0.01";
 
   features.Dissipation = true;

@@ -283,6 +283,15 @@ void TfmChart::BuildChart() {
   foot_ = new QCPTextElement(Chart, "", QFont("Arial", 10));
   foot_->setTextColor(Qt::black);
 
+  emptyHint_ = new QCPItemText(Chart);
+  emptyHint_->position->setType(QCPItemPosition::ptAxisRectRatio);
+  emptyHint_->position->setCoords(0.5, 0.5);
+  emptyHint_->setPositionAlignment(Qt::AlignCenter);
+  emptyHint_->setTextAlignment(Qt::AlignCenter);
+  emptyHint_->setColor(Qt::darkGray);
+  emptyHint_->setSelectable(false);
+  emptyHint_->setText("Графиков нет.\nОткройте файл кнопкой «Открыть»\nили создайте график: «Файл» → «Новый».");
+
   yCaption_ = new QCPItemText(Chart);
   yCaption_->setClipToAxisRect(false);
   yCaption_->position->setType(QCPItemPosition::ptAbsolute);
@@ -436,6 +445,9 @@ void TfmChart::BuildStatusBar() {
   StatusBar1->addWidget(paColor);
   StatusBar1->addWidget(Label1);
   StatusBar1->addWidget(lbCoopd, 1);
+  lbHint = new QLabel(this);
+  lbHint->setObjectName("lbHint");
+  StatusBar1->addWidget(lbHint);
   StatusBar1->addPermanentWidget(lbProgress);
   // The stop button stands beside the progress, where a narrow window cannot hide it.
   btnStop = new QToolButton(this);
@@ -511,7 +523,7 @@ void TfmChart::SyncLegend() {
     // layer is no search.
     Chart->setCurrentLayer("legendbox");
     for (std::size_t i = 0; i < plots_.size(); ++i)
-      if (model_.Series[i].ShowInLegend) items.push_back(new QCPPlottableLegendItem(legend, plots_[i]));
+      if (model_.Series[i].ShowInLegend && model_.OnAxes(int(i))) items.push_back(new QCPPlottableLegendItem(legend, plots_[i]));
     Chart->setCurrentLayer("main");
   }
   legend->SetItems(items);
@@ -545,8 +557,17 @@ void TfmChart::RefreshChart() {
     plots_.push_back(MakePlottable(i));
     // Out of the plot's own child list at once, while it is still near its end.
     plots_.back()->setParent(plotHolder_);
+    // Kept, not drawn, on axes of another kind.
+    plots_.back()->setVisible(model_.OnAxes(i));
   }
   Chart->setCurrentLayer("main");
+  // The commands on the active graph act on a curve the user sees.
+  if (model_.ActiveGraph >= 0 && !model_.OnAxes(model_.ActiveGraph))
+    for (int i = model_.SeriesCount() - 1; i >= 0; --i)
+      if (model_.OnAxes(i)) {
+        model_.SetActiveGraph(i);
+        break;
+      }
   SyncLegend();
   SyncTexts();
   AutoRange();
@@ -563,7 +584,7 @@ void TfmChart::AutoRange() {
     Chart->xAxis->setRange(0, 1);
     Chart->yAxis->setRange(0, 1);
   } else {
-    Chart->rescaleAxes(false);
+    Chart->rescaleAxes(true);
   }
   settingRange_ = false;
 }
@@ -599,13 +620,36 @@ void TfmChart::ShowActiveGraph() {
 }
 
 void TfmChart::UpdateMenus() {
+  // The one place that sets what needs a curve: the menus and the bars' buttons together.
+  // On an empty chart only opening a file (or making a new curve) and closing the window act.
   const bool has = model_.HasSeries();
   Edit1->setEnabled(has);
   mnVid->setEnabled(has);
-  Save1->setEnabled(has);
-  Close1->setEnabled(has);
-  DeleteAll1->setEnabled(has);
-  SpeedButton4->setEnabled(has);
+  for (QAction* a : {Save1, Close1, DeleteAll1, SaveaBitmap1, SaveaMetafile1, CopytoClipboardBMP1,
+                     CopytoClipboard1, Print1})
+    a->setEnabled(has);
+  for (QToolBar* bar : {ToolBar1, ToolBar2})
+    for (QAction* a : bar->actions())
+      if (!a->isSeparator() && !bar->widgetForAction(a)->inherits("QLabel") && a->objectName() != "btnOpen" &&
+          a->objectName() != "btnExit" && bar->widgetForAction(a) != cbFixLine && bar->widgetForAction(a) != Edit2)
+        a->setEnabled(has);
+  for (QWidget* w : std::initializer_list<QWidget*>{SpeedButton4, btnEdit}) w->setEnabled(has);
+  const AxisKind shown = model_.ShownKind();
+  const std::pair<QAction*, AxisKind> kinds[] = {
+      {mnKindTime, AxisKind::Time}, {mnKindFrequency, AxisKind::Frequency}, {mnKindImpedance, AxisKind::Impedance}};
+  for (const auto& [a, k] : kinds) {
+    bool any = false;
+    for (const ChartSeries& s : model_.Series) any = any || model_.KindOf(s) == k;
+    a->setEnabled(any);
+    a->setChecked(k == shown);
+  }
+  // An empty plot says how to fill it; the status bar, where curves of other axes are.
+  if (emptyHint_->visible() == has) {
+    emptyHint_->setVisible(!has);
+    Chart->replot(QCustomPlot::rpQueuedReplot);
+  }
+  const int off = model_.OffAxesCount();
+  lbHint->setText(off > 0 ? QString("Графиков других осей: %1 («Вид» → «Графики»)").arg(off) : QString());
 }
 
 void TfmChart::ArrangeLegend() {

@@ -151,6 +151,9 @@ public:
   QAction* Exit1 = nullptr;
   QAction* mnSelectActive = nullptr;
   QAction* N26 = nullptr;
+  // "Вид" → "Графики": the axes of time curves, spectra or impedance; each shows the curves
+  // of its kind and keeps the others.
+  QAction *mnKindTime = nullptr, *mnKindFrequency = nullptr, *mnKindImpedance = nullptr;
   QAction* Legend1 = nullptr;
   QMenu* mnTransform = nullptr;  // "Редактировать" > "Преобразование"
   QAction* mnSpectr = nullptr;
@@ -169,6 +172,7 @@ public:
   QLabel* Label1 = nullptr;
   QFrame* paColor = nullptr;
   QLabel* lbCoopd = nullptr;
+  QLabel* lbHint = nullptr;  // how many curves are kept off the axes shown
   QLabel* lbProgress = nullptr;
   QFileDialog* OpenD = nullptr;
   QFileDialog* SaveD = nullptr;
@@ -288,6 +292,7 @@ public slots:
   // Logarithmic axes.
   void LogX1Click();
   void LogY1Click();
+  void ShowKindClick(AxisKind k);
   // Appearance, zoom, pictures, printing.
   void File1Click();
   void Titles1Click();
@@ -424,6 +429,7 @@ private:
   double DownX = 0, DownY = 0, CurX = 0, CurY = 0;
   bool ShiftDragActive = false, RubberActive = false, EditDragActive = false;
   QCPItemLine* dragLine_ = nullptr;  // on the overlay layer, replotted alone
+  QCPItemText* emptyHint_ = nullptr;  // in the plot while it has no curves
 };
 
 // The stop button's hints: what a long command stops.

@@ -57,7 +57,7 @@ const PointMember kMembers[] = {
      "Задать величину умножения по X", kMulError},
     {PointOp::DivX, "X", "N22", "Разделить..", "ToolButton19", "Разделить", 1, "Выбрать графики для деления по X",
      "Задать величину деления по X", kDivError},
-    {PointOp::InvX, "X", "N36", "X=1/Х", nullptr, nullptr, 1, "Выбрать графики для X=1/X", nullptr, nullptr},
+    {PointOp::InvX, "X", "N36", "X=1/X", nullptr, nullptr, 1, "Выбрать графики для X=1/X", nullptr, nullptr},
     {PointOp::ShiftY, "Y", "SdvigY", "Сдвиг...", "ToolButton1", "Сдвиг по вертикали", 1,
      "Выбрать графики для сдвига по Y", "Задать величину сдвига по Y", kShiftError},
     {PointOp::MulY, "Y", "MulY", "Умножить...", "ToolButton2", "Умножить", 1, "Выбрать графики для умножения по Y",

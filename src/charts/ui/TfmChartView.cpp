@@ -1,6 +1,7 @@
 // The chart window's appearance commands (titles, fonts, legend, lines, colours, zoom), its
 // pictures (BMP, SVG, the clipboard) and printing.
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -107,6 +108,20 @@ void TfmChart::BuildViewCommands() {
   Fon1 = Named(mnVid->addAction("Цвет фона...", this, &TfmChart::Fon1Click), "Fon1");
   N4 = Named(mnVid->addAction("Текущий график на весь экран", this, &TfmChart::N4Click), "N4");
   N35 = Named(mnVid->addAction("Исходный текст", this, &TfmChart::N35Click), "N35");
+  QMenu* kinds = mnVid->addMenu("Графики");
+  kinds->setObjectName("mnKinds");
+  mnKindTime = Named(kinds->addAction("Сигналы (t)", this, [this] { ShowKindClick(AxisKind::Time); }), "mnKindTime");
+  mnKindFrequency =
+      Named(kinds->addAction("Спектры (f)", this, [this] { ShowKindClick(AxisKind::Frequency); }), "mnKindFrequency");
+  mnKindImpedance = Named(kinds->addAction("Сопротивление (Z, Ом)", this, [this] { ShowKindClick(AxisKind::Impedance); }),
+                          "mnKindImpedance");
+  // One kind at a time, or none while the axes are titled otherwise.
+  auto* kindGroup = new QActionGroup(kinds);
+  kindGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (QAction* a : {mnKindTime, mnKindFrequency, mnKindImpedance}) {
+    a->setCheckable(true);
+    kindGroup->addAction(a);
+  }
 
   QMenu* help = menuBar()->addMenu("?");
   About1 = Named(help->addAction("О программе", this, &TfmChart::About1Click), "About1");
@@ -207,11 +222,12 @@ void TfmChart::ApplyBackColor() {
 
 // ---------------------------------------------------------------- commands
 
-void TfmChart::File1Click() {
-  const bool has = model_.HasSeries();
-  for (QAction* a : {Save1, Close1, DeleteAll1, SaveaBitmap1, SaveaMetafile1, CopytoClipboardBMP1,
-                     CopytoClipboard1, Print1})
-    a->setEnabled(has);
+void TfmChart::File1Click() { UpdateMenus(); }
+
+void TfmChart::ShowKindClick(AxisKind k) {
+  if (LongCommandRunning() || !model_.ShowKind(k)) return;
+  zoomed_ = false;
+  RefreshChart();
 }
 
 void TfmChart::Titles1Click() {

@@ -57,7 +57,7 @@ TfmEditComments::TfmEditComments(ChartLook look, QWidget* parent) : QDialog(pare
   MemoFoot->setObjectName("MemoFoot");
   for (QPlainTextEdit* m : {MemoTitle, MemoFoot}) m->setMaximumHeight(60);
   edLeftAxis = Captions(this, "edLeftAxis",
-                        {"U, В", "U, кВ", "I, А", "I, кА", "Е, В/м", "Е, кВ/м", "Н, А/м", "Спектральная плотность"});
+                        {"U, В", "U, кВ", "I, А", "I, кА", "E, В/м", "E, кВ/м", "H, А/м", "Спектральная плотность"});
   edBottomAxis = Captions(this, "edBottomAxis", {"t, нс", "t, мкс", "t, мс", "t, с", "f, ГГц", "f, МГц", "f, кГц", "f, Гц"});
   edRightAxis = new QLineEdit(this);
   edRightAxis->setObjectName("edRightAxis");

@@ -153,8 +153,10 @@ void TfmOpenGL::buildWindow() {
   box->addLayout(pos);
   panel->addWidget(GroupBox1, 1);
   Splitter1->addWidget(Panel4);
+  // A larger window widens both; the section's zoom follows its room.
   Splitter1->setStretchFactor(0, 1);
-  Splitter1->setStretchFactor(1, 0);
+  Splitter1->setStretchFactor(1, 1);
+  GroupBox1->installEventFilter(this);
   setCentralWidget(Splitter1);
 
   StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
@@ -474,7 +476,8 @@ void TfmOpenGL::placeOnScreen() {
   w = std::min(w, avail.width() - FrameGuess / 2);
   h = std::min(h, avail.height() - FrameGuess);
   resize(w, h);
-  Splitter1->setSizes({std::max(200, w - panelW), panelW});
+  // The panel gets its whole width; the 3-D view what the handle leaves.
+  Splitter1->setSizes({std::max(200, w - Splitter1->handleWidth() - panelW), panelW});
   // The frame's top left; the title bar stays below the screen's top edge.
   move(avail.left() + std::max(0, (avail.width() - w) / 2),
        avail.top() + std::max(0, (avail.height() - h - FrameGuess) / 2));

@@ -25,6 +25,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSpinBox;
+class QGridLayout;
 class QSplitter;
 class QStackedLayout;
 class QStatusBar;
@@ -268,6 +269,7 @@ protected:
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
   void buildWindow();
@@ -301,6 +303,8 @@ private:
   void fitSectionZoom(const SectionView& v, int maxWidth, int maxHeight);
   // The section's zoom fitted to the grid's room for a layer just loaded or re-sized.
   void refitSection();
+  // Refits a section whose zoom the user has not chosen to the room the grid has now.
+  void followSectionRoom();
   // The first showing: sized to the model and placed wholly on the screen.
   void placeOnScreen();
   void keepOnScreen();
@@ -320,7 +324,10 @@ private:
   std::array<int, 3> selectionGrid_{0, 0, 0};  // SpaceNx..SpaceNz the section's selection is on
   bool cameraByRule_ = false;                // placed by the rule and not moved since
   bool placed_ = false;
-  bool sectionFitPending_ = true;  // no zoom chosen yet for the layer shown
+  // No zoom chosen by the user for the layer shown: the zoom follows the grid's room.
+  bool sectionFitPending_ = true;
+  bool roomRefitQueued_ = false;
+  QGridLayout* sectionLayout_ = nullptr;  // the grid's cell in it is its room
   std::string shownRegionTables_;  // the current-region rows whose messages were shown
   QString fileFolder_;  // where the file dialogs open
   uint64_t boundsVersion_ = ~uint64_t(0);  // the model's version when the cell window last found the object box

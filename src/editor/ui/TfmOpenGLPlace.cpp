@@ -71,10 +71,10 @@ const ElementDef ElementDefs[5] = {
 void TfmOpenGL::buildPlacing() {
   const std::string J = DensityHint;
   const OutputButtonDef outs[21] = {
-      {"ToolButton1", "Ex", 1, "Вывод поля Е", false},   {"ToolButton2", "Ey", 2, "Вывод поля Е", false},
-      {"ToolButton3", "Ez", 3, "Вывод поля Е", false},   {"ToolButton13", "|E|", 4, "Вывод поля Е", false},
-      {"ToolButton4", "Hx", 11, "Вывод поля Н", false},  {"ToolButton14", "Hy", 12, "Вывод поля Н", false},
-      {"ToolButton6", "Hz", 13, "Вывод поля Н", false},  {"ToolButton7", "|H|", 14, "Вывод поля Н", false},
+      {"ToolButton1", "Ex", 1, "Вывод поля E", false},   {"ToolButton2", "Ey", 2, "Вывод поля E", false},
+      {"ToolButton3", "Ez", 3, "Вывод поля E", false},   {"ToolButton13", "|E|", 4, "Вывод поля E", false},
+      {"ToolButton4", "Hx", 11, "Вывод поля H", false},  {"ToolButton14", "Hy", 12, "Вывод поля H", false},
+      {"ToolButton6", "Hz", 13, "Вывод поля H", false},  {"ToolButton7", "|H|", 14, "Вывод поля H", false},
       {"ToolButton9", "Ix", 21, CurrentHint('X'), false}, {"ToolButton15", "Iy", 22, CurrentHint('Y'), false},
       {"ToolButton10", "Iz", 23, CurrentHint('Z'), false},
       {"ToolButton11", "|I|", 24,

@@ -23,6 +23,7 @@
 #include "editor/ui/SectionGrid.h"
 #include "editor/ui/TfmOpenGL.h"
 #include "platform/prompter.h"
+#include "project/gridsettings.h"
 #include "project/stringgrid.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
@@ -89,6 +90,7 @@ protected:
 
 void TfmOpenGL::buildSection(QWidget* area) {
   auto* lay = new QGridLayout;
+  sectionLayout_ = lay;
   lay->setSpacing(2);
   static_cast<QVBoxLayout*>(area->layout())->addLayout(lay);
   StringGrid1 = new SectionGrid(d_, area);
@@ -229,12 +231,9 @@ bool TfmOpenGL::cellSizes(double& dx, double& dy, double& dz, bool quiet) {
   double* v[3] = {&dx, &dy, &dz};
   // A zero or negative size would make the cell sides' ratio infinite.
   for (int i = 0; i < 3; ++i) {
-    const std::string& text = t[size_t(i)];
-    const bool number = TryStrToFloat(text, *v[i]);
-    if (number && *v[i] > 0) continue;
-    if (!quiet)
-      prompter_.error(number ? "Размер ячейки должен быть больше нуля: \"" + text + "\""
-                             : "Размер ячейки \"" + text + "\" не является числом");
+    const std::string why = CellSizeRefusal(char('X' + i), t[size_t(i)]);
+    if (why.empty() && TryStrToFloat(t[size_t(i)], *v[i])) continue;
+    if (!quiet) prompter_.error("Размер ячейки " + why + ". Измените «Размер ячейки, м:» на странице «Геометрия».");
     return false;
   }
   return true;
@@ -253,7 +252,6 @@ void TfmOpenGL::fitSectionZoom(const SectionView& v, int maxWidth, int maxHeight
   constexpr int LargestSide = 16;
   double dx, dy, dz;
   if (!sectionFitPending_ || !cellSizes(dx, dy, dz, true)) return;
-  sectionFitPending_ = false;
   CellSides s{1, 1, true, false};
   for (;;) {
     const CellSides n = ZoomIn(s, axis_, dx, dy, dz);
@@ -280,6 +278,11 @@ void TfmOpenGL::chooseSection(QAction* item, QSpinBox* front, const char* v, con
   Redraw();
   double dx, dy, dz;
   if (!cellSizes(dx, dy, dz)) return;
+  // Another plane shows another layer: unless the user chose the zoom, it is fitted anew.
+  if (sectionFitPending_ && placed_ && isVisible()) {
+    refitSection();
+    return;
+  }
   CellSides s{StringGrid1->DefaultColWidth(), StringGrid1->DefaultRowHeight(), SpeedButton4->isEnabled(),
               SpeedButton5->isEnabled()};
   applySides(RederiveSides(s, axis_, dx, dy, dz));
@@ -295,7 +298,24 @@ void TfmOpenGL::refitSection() {
   if (!placed_ || !isVisible()) return;
   const SectionView v = View();
   StringGrid1->SetView(v);
-  fitSectionZoom(v, StringGrid1->width(), StringGrid1->height());
+  // The grid keeps to the section's size: its room is its cell of the layout.
+  const QRect room = sectionLayout_->cellRect(1, 1);
+  fitSectionZoom(v, room.width(), room.height());
+}
+
+bool TfmOpenGL::eventFilter(QObject* o, QEvent* e) {
+  // The section panel re-sized: its layout places the grid after this event, so the refit
+  // waits for it.
+  if (o == GroupBox1 && e->type() == QEvent::Resize && sectionFitPending_ && placed_ && !roomRefitQueued_) {
+    roomRefitQueued_ = true;
+    QTimer::singleShot(0, this, &TfmOpenGL::followSectionRoom);
+  }
+  return QMainWindow::eventFilter(o, e);
+}
+
+void TfmOpenGL::followSectionRoom() {
+  roomRefitQueued_ = false;
+  if (sectionFitPending_) refitSection();
 }
 
 void TfmOpenGL::SpeedButton7Click() {

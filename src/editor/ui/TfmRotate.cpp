@@ -29,7 +29,7 @@ TfmRotate::TfmRotate(QWidget* parent) : QDialog(parent) {
   RadioGroup1 = new QGroupBox(Q("Ось вращения"), this);
   RadioGroup1->setObjectName("RadioGroup1");
   auto* al = new QVBoxLayout(RadioGroup1);
-  const char* axes[3] = {"Параллельно оси Х", "Параллельно оси Y", "Параллельно оси Z"};
+  const char* axes[3] = {"Параллельно оси X", "Параллельно оси Y", "Параллельно оси Z"};
   for (int i = 0; i < 3; ++i) {
     AxisItems[i] = new QRadioButton(Q(axes[i]), RadioGroup1);
     al->addWidget(AxisItems[i]);

@@ -36,6 +36,12 @@ namespace rv {
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += (out.empty() ? "" : "\n") + l;
+  return out;
+}
 QString Q(const char* s) { return QString::fromUtf8(s); }
 std::string S(const QString& s) { return s.toStdString(); }
 
@@ -107,7 +113,12 @@ QLineEdit* TfmInputSource::edit(const char* name) {
   auto* e = new QLineEdit(Q(SignalEditDefault(name)));
   e->setObjectName(name);
   edits[name] = e;
-  connect(e, &QLineEdit::textEdited, this, [this] { userChanged(); });
+  connect(e, &QLineEdit::textEdited, this, [this] {
+    userChanged();
+    stale_ = true;
+  });
+  // Enter or leaving the field redraws what the typed text makes of the signal.
+  connect(e, &QLineEdit::editingFinished, this, [this] { refreshPreview(); });
   return e;
 }
 
@@ -173,6 +184,7 @@ QWidget* TfmInputSource::buildPages() {
         if (setting_) return;
         cbTimeChange();
         userChanged();
+        changedPreview();
       });
     }
     Notebook1->addWidget(page);
@@ -242,10 +254,13 @@ QWidget* TfmInputSource::buildPages() {
   connect(CheckBox2, &QCheckBox::clicked, this, [this] {
     CheckBox2Click();
     userChanged();
+    changedPreview();
   });
-  connect(CheckBox3, &QCheckBox::clicked, this, [this] { userChanged(); });
-  connect(RadioButton1, &QRadioButton::clicked, this, [this] { userChanged(); });
-  connect(RadioButton2, &QRadioButton::clicked, this, [this] { userChanged(); });
+  for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{CheckBox3, RadioButton1, RadioButton2})
+    connect(b, &QAbstractButton::clicked, this, [this] {
+      userChanged();
+      changedPreview();
+    });
   connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
   return left;
 }
@@ -438,14 +453,14 @@ bool TfmInputSource::previewInterval(double& T) {
     if (runTime_) runTime_(steps, dT);
     double dt;
     if (!runTime_ || !TryStrToFloat(dT, dt)) {
-      prompter_.message("Ошибка в шаге по времени в главной форма");
+      say("Ошибка в шаге по времени в главной форма");
       return false;
     }
     T = double(steps - 1) * dt / 1e9;
   } else {
     double ns;
     if (!TryStrToFloat(S(edMaxTime->text()), ns)) {
-      prompter_.message("Ошибка в интервале времени показа");
+      say("Ошибка в интервале времени показа");
       return false;
     }
     T = ns / 1e9;
@@ -504,6 +519,7 @@ bool TfmInputSource::SignalReady() {
 }
 
 bool TfmInputSource::ShowSignalClick() {
+  stale_ = false;
   const int kind = cbExpression->currentIndex();
   resolveFileName();
   const SignalPageSettings st = GetSettings();
@@ -517,8 +533,10 @@ bool TfmInputSource::ShowSignalClick() {
     return true;  // the charts are hidden; nothing to draw
   }
   if (!rf.Proceed) {
+    // Told by a box, the reason is the last message; unasked, every message stands here.
     showPreviewRefusal(rf.Messages.empty() ? std::string("Обнаружены ошибки в значениях параметров сигналов")
-                                           : rf.Messages.back());
+                       : quiet_        ? Joined(rf.Messages)
+                                       : rf.Messages.back());
     return false;
   }
   // The run start's own check: what it would refuse is not drawn as if it were a signal.
@@ -529,7 +547,10 @@ bool TfmInputSource::ShowSignalClick() {
   showPreviewRefusal("");
 
   double T = 0;
-  if (!previewInterval(T)) return false;
+  if (!previewInterval(T)) {
+    if (quiet_) showPreviewRefusal(Joined(held_));
+    return false;
+  }
   double fMax = 0;
   const bool fileSpectrum = !CheckBox3->isChecked() && kind == SigFromFile && cur_.FileLoaded &&
                             cur_.File && cur_.File->Times.size() > 2 &&
@@ -567,7 +588,8 @@ void TfmInputSource::ShowSpectrum() {
   autoY2_ = true;
   double fMin = 0, fMax = 0;
   if (!TryStrToFloat(S(edFMin->text()), fMin) || !TryStrToFloat(S(edFMax->text()), fMax)) {
-    prompter_.message("Ошибка в границах спектра");
+    if (quiet_) Label29->setText(Q("Ошибка в границах спектра"));
+    else prompter_.message("Ошибка в границах спектра");
     Chart2->replot();
     return;
   }
@@ -625,16 +647,16 @@ void TfmInputSource::updateMeasurement() {
   };
   const double a = measure_.Amplitude;
   line(r.lower, a, r.upper, a, Qt::blue, Qt::DotLine);
-  std::string text = "Aмплитуда = " + FormatGeneral(a, 3);
+  std::string text = "Амплитуда = " + FormatGeneral(a, 3);
   if (measure_.HasRise) {
     line(measure_.T10, 0, measure_.T10, 1, Qt::blue, Qt::SolidLine);
     line(measure_.T50, 0, measure_.T50, 1, Qt::red, Qt::SolidLine);
     line(measure_.T90, 0, measure_.T90, 1, Qt::blue, Qt::SolidLine);
-    text += "; Tф = " + FormatGeneral(measure_.Rise, 3);
+    text += "; Тф = " + FormatGeneral(measure_.Rise, 3);
   }
   if (measure_.HasWidth) {
     line(measure_.T50Fall, 0, measure_.T50Fall, 1, Qt::red, Qt::SolidLine);
-    text += "; Tи = " + FormatGeneral(measure_.Width, 3);
+    text += "; Ти = " + FormatGeneral(measure_.Width, 3);
   }
   measureText_ = Q(text);
   auto* t = new QCPItemText(Chart1);
@@ -748,8 +770,29 @@ void TfmInputSource::userChanged() {
   if (!setting_ && modified_) *modified_ = 1;
 }
 
+void TfmInputSource::say(const std::string& m) {
+  if (quiet_) held_.push_back(m);
+  else prompter_.message(m);
+}
+
 void TfmInputSource::showMessages(const std::vector<std::string>& m) {
-  for (const std::string& s : m) prompter_.message(s);
+  for (const std::string& s : m) say(s);
+}
+
+void TfmInputSource::changedPreview() {
+  stale_ = true;
+  refreshPreview();
+}
+
+void TfmInputSource::refreshPreview() {
+  if (setting_ || !stale_) return;
+  // Unasked: no box pops up while the user moves between fields; what the signal cannot be
+  // stands in the curve's place.
+  quiet_ = true;
+  held_.clear();
+  ShowSignalClick();
+  quiet_ = false;
+  held_.clear();
 }
 
 void TfmInputSource::closeEvent(QCloseEvent* e) {

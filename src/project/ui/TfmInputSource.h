@@ -153,6 +153,10 @@ private:
   SignalRunUse previewUse();
   void showPreviewRefusal(const std::string& text);
   void showMessages(const std::vector<std::string>& m);
+  void say(const std::string& m);
+  // An edit changed the signal: redraw the preview without message boxes.
+  void changedPreview();
+  void refreshPreview();
 
   SignalSource& source_;
   Prompter& prompter_;
@@ -164,6 +168,9 @@ private:
   std::vector<QCPAbstractItem*> measureItems_;
   bool autoY1_ = true, autoY2_ = true;
   bool setting_ = false;  // controls are being set by the program
+  bool stale_ = false;    // the preview predates a typed edit
+  bool quiet_ = false;    // messages are held, not shown in boxes
+  std::vector<std::string> held_;
   std::function<void(int&, std::string&)> runTime_;
   std::function<SignalRunUse()> runUse_;
   std::string previewRefusal_;

@@ -325,11 +325,16 @@ void TfmNew3dMain::spXChange(bool userEdit) {
   const double eps = MaxStaticPermittivity(d_, GetEditorState().LayerCount);
   GridSettingsView v = ComputeGridSettings(s, eps, outputs_->sgFarPoints.RowCount() - 1);
   if (!running) ApplyGridToSolver(v, s, d_);
+  std::string sizeError;
+  for (const std::string& r : v.sizeRefusals)
+    if (!r.empty()) sizeError += (sizeError.empty() ? "" : "\n") + ("Размер ячейки " + r);
+  showFieldError(lbSizeError, sizeError);
+  lbKurant->setText(Q(v.lbKurant));
   if (!v.sizesOk) {
     lbSummary->setText(Q(v.lbSummary));
+    seStepCountChange(false);
     return;
   }
-  lbKurant->setText(Q(v.lbKurant));
   eddT->setEnabled(!v.rtabc);
   // A cell size half typed ("0." on the way to "0.005") does not touch the step: it is
   // reconciled when the size's editing ends.
@@ -375,6 +380,13 @@ void TfmNew3dMain::seStepCountChange(bool userEdit) {
   d_.StepCount = steps;  // a running loop follows it from its next step
   ProgressBar1->setMaximum(steps);
   Label33->setText(Q(EndTimeText(steps, S(eddT->text()))));
+  // Under RT-ABC the field is not the run's step: nothing to say of it.
+  showFieldError(lbStepError, eddT->isEnabled() ? TimeStepRefusal(S(eddT->text())) : std::string());
+}
+
+void TfmNew3dMain::showFieldError(QLabel* label, const std::string& text) {
+  label->setText(Q(text));
+  label->setVisible(!text.empty());
 }
 
 void TfmNew3dMain::ComboBox1Change() {

@@ -179,6 +179,8 @@ public:
   QSpinBox *spX = nullptr, *spY = nullptr, *spZ = nullptr;
   QLineEdit *edX = nullptr, *edY = nullptr, *edZ = nullptr, *eddT = nullptr;
   QLabel *lbKurant = nullptr, *lbSummary = nullptr, *lbMaxFreq = nullptr;
+  // Beside the cell sizes and the step: why what was typed gives no run ("" hidden).
+  QLabel *lbSizeError = nullptr, *lbStepError = nullptr;
   QLabel *lbMemory = nullptr, *lbBordersMem = nullptr, *lbMemory1 = nullptr, *lbFarMem = nullptr,
          *lbTotal = nullptr, *lbTop = nullptr;
   QCheckBox *cbBioMaterals = nullptr, *cbMagneticMaterals = nullptr, *cbEnergy = nullptr;
@@ -252,6 +254,8 @@ protected:
   void showEvent(QShowEvent* e) override;
 
 private:
+  // Shows a field's refusal beside it; "" hides the line.
+  void showFieldError(QLabel* label, const std::string& text);
   void buildPages();
   void buildPanel();
   void buildMenus();

@@ -64,6 +64,15 @@ QLabel* Label(QWidget* parent, const char* name, const char* text = "") {
   return Named(new QLabel(Q(text), parent), name);
 }
 
+// A field's refusal beside it: red, wrapped, hidden while there is none.
+QLabel* ErrorLabel(QWidget* parent, const char* name) {
+  QLabel* l = Label(parent, name);
+  l->setWordWrap(true);
+  l->setStyleSheet("QLabel { color: #b00000; }");
+  l->hide();
+  return l;
+}
+
 QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
   auto* b = Named(new QPushButton(Q(caption), parent), name);
   b->setAutoDefault(false);
@@ -118,11 +127,15 @@ void TfmNew3dMain::buildPages() {
     fD->addRow("X:", edX);
     fD->addRow("Y:", edY);
     fD->addRow("Z:", edZ);
+    lbSizeError = ErrorLabel(gbD, "lbSizeError");
+    fD->addRow(lbSizeError);
     auto* gbT = new QGroupBox(Q("Шаг по времени, нс:"), TabSheet1);
     auto* vT = new QVBoxLayout(gbT);
     eddT = Edit(gbT, "eddT", "");
     lbKurant = Label(gbT, "lbKurant");
+    lbStepError = ErrorLabel(gbT, "lbStepError");
     vT->addWidget(eddT);
+    vT->addWidget(lbStepError);
     vT->addWidget(lbKurant);
     lbSummary = Label(TabSheet1, "lbSummary");
     auto* maxFreqRow = new QHBoxLayout;
@@ -223,7 +236,7 @@ void TfmNew3dMain::buildPages() {
   {
     auto* lay = new QGridLayout(TabSheet2);
     rgSources = RadioGroup(TabSheet2, "rgSources", "Источник поля",
-                           {"Внешнее поле по всему объему (вдоль оси Х)",
+                           {"Внешнее поле по всему объему (вдоль оси X)",
                             "TF-SF (деление поля на полное-рассеянное)",
                             "Только внутренние источники напряжения"},
                            rgSourcesGroup);

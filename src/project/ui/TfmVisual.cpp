@@ -68,7 +68,7 @@ TfmVisual::TfmVisual(SolverData& d, QWidget* parent)
   imageRGroupBox = Named(new QGroupBox(Q("Величина для визуализации"), this), "imageRGroup");
   auto* grid = new QGridLayout(imageRGroupBox);
   imageRGroup = new QButtonGroup(imageRGroupBox);
-  const char* items[] = {"Ex", "Ey", "Ez", "Hx", "Hy", "Hz", "Iх", "Iy", "Iz", "|E|", "|H|", "SAR", "dT"};
+  const char* items[] = {"Ex", "Ey", "Ez", "Hx", "Hy", "Hz", "Ix", "Iy", "Iz", "|E|", "|H|", "SAR", "dT"};
   for (int i = 0; i < VizualQuantityCount; ++i) {
     auto* rb = new QRadioButton(Q(items[i]), imageRGroupBox);
     rb->setObjectName(QStringLiteral("imageRGroup%1").arg(i));

@@ -44,14 +44,14 @@ TEST_F(ChartMeasure, OverlayAndImpedanceAndGenerators) {
   ASSERT_TRUE(w.SpeedButton4->isEnabled());
   w.SpeedButton4->click();
   w.Chart->replot();
-  EXPECT_EQ(w.MeasureText(), "Aмплитуда = 1; Tф = 1.69; Tи = 2.35");
+  EXPECT_EQ(w.MeasureText(), "Амплитуда = 1; Тф = 1.69; Ти = 2.35");
   // A sensor value larger than the rise: its message once, after the drawing.
   w.SpeedButton4->click();  // up: the edit below must not switch it off first
   w.Edit2->setText("5");
   w.mnIzmerit->trigger();
   w.Chart->replot();
   QApplication::processEvents();
-  EXPECT_EQ(w.MeasureText(), "Aмплитуда = 1; Tф = 1.69; Tи = 2.35");
+  EXPECT_EQ(w.MeasureText(), "Амплитуда = 1; Тф = 1.69; Ти = 2.35");
   EXPECT_EQ(msgs.errors, std::vector<std::string>{"Недопустимое значение ПХ!\nПХ больше чем фронт!"});
   // Editing the sensor value switches measuring off.
   w.Edit2->setText("0.5");

@@ -8,10 +8,14 @@
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QTest>
+#include <QStatusBar>
 #include <QToolButton>
 
 #include <numbers>
 
+#include <qcustomplot.h>
+
+#include "charts/measure.h"
 #include "charts/spectrum.h"
 #include "charts/ui/TfmBackSpectr.h"
 #include "solver/codepage.h"
@@ -366,4 +370,51 @@ TEST_F(ChartSpectra, MixedTimesRefusedByName) {
   rv::test::AnswerSelection({0});
   w.N33Click();
   EXPECT_EQ(std::tuple(msgs.errors, m.SeriesCount()), std::tuple(std::vector<std::string>(3, UnorderedTimeText("mixed.srg")), 3));
+}
+
+// After «Вычислить сопротивление..» the chart shows the Z curves alone on its «f»/«Z, Ом»
+// axes; a later spectrum of the voltage is drawn on axes of its own, and every curve stays
+// in the window for «Вид» → «Графики» to show again.
+TEST_F(ChartSpectra, EachKindOfCurveIsDrawnOnAxesOfItsOwn) {
+  w.model().SetAxisTitles("t, нс", "");
+  AddSine("U_FEED", 0.05);
+  AddCurve("I_FEED", 0, 100, 0.1, [](double x) { return 0.02 * std::sin(2 * std::numbers::pi * 0.05 * x + 0.3); });
+  ImpedanceOptions o;
+  o.fMin = 1e7, o.fMax = 2e8, o.dF = 1e7, o.cbFreq = 3;
+  ChartModel& m = w.model();
+  GraphSpectrum su, si;
+  ASSERT_TRUE(ComputeGraphSpectrum(m.Series[0].X, m.Series[0].Y, PlanGraphSpectrum(m.Series[0], o), o, su) &&
+              ComputeGraphSpectrum(m.Series[1].X, m.Series[1].Y, PlanGraphSpectrum(m.Series[1], o), o, si));
+  AddImpedanceGraphs(m, "U_FEED", su, "I_FEED", si, o);
+  w.RefreshChart();
+  // Drawn and in the legend: what the axes measure.
+  const auto drawn = [&] {
+    std::vector<std::string> t;
+    for (int i = 0; i < w.Chart->plottableCount(); ++i)
+      if (w.Chart->plottable(i)->visible()) t.push_back(m.Series[std::size_t(i)].Title);
+    EXPECT_EQ(int(t.size()), w.Chart->legend->itemCount());
+    return t;
+  };
+  const std::vector<std::string> z{"Действительная часть Z", "Мнимая часть Z", "Модуль Z"};
+  EXPECT_EQ(drawn(), z);
+  EXPECT_EQ(std::tuple(w.Chart->xAxis->label().toStdString(), m.Texts.YAxisCaption, m.SeriesCount(), m.ActiveGraph),
+            std::tuple("f, ГГц", "Z, Ом", 5, 4));  // the active graph is one the axes show
+  // The axes span the Z curves alone: the times (up to 100 ns) are not on the GHz axis.
+  EXPECT_LE(w.Chart->xAxis->range().upper, 0.2 + 1e-9);
+  EXPECT_EQ(w.lbHint->text().toStdString(), "Графиков других осей: 2 («Вид» → «Графики»)");
+
+  AnswerSpectrum({0}, [](TfmSpectr& d) { PulseSpectrum(d, 3, true); });
+  w.mnSpectrClick();
+  EXPECT_TRUE(msgs.shown.empty()) << Joined(msgs.shown);
+  EXPECT_EQ(drawn(), std::vector<std::string>{"Модуль спектра: U_FEED"});
+  EXPECT_EQ(std::tuple(w.Chart->xAxis->label().toStdString(), m.Texts.YAxisCaption), std::tuple("f, ГГц", "Модуль спектра"));
+  EXPECT_NEAR(w.Chart->yAxis->range().upper, LastPeak(m), LastPeak(m) * 0.5);
+
+  // Every kind back on its own axes; nothing was closed.
+  w.mnKindTime->trigger();
+  EXPECT_EQ(drawn(), (std::vector<std::string>{"U_FEED", "I_FEED"}));
+  EXPECT_EQ(std::tuple(w.Chart->xAxis->label().toStdString(), m.SeriesCount()), std::tuple("t, нс", 6));
+  w.mnKindImpedance->trigger();
+  EXPECT_EQ(drawn(), z);
+  EXPECT_TRUE(w.mnKindImpedance->isChecked() && !w.mnKindTime->isChecked());
 }

@@ -26,6 +26,10 @@
 #include "solver/codepage.h"
 #include "chart_window_util.h"
 
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
 using namespace rv;
 using rv::test::AcceptTypedNames;
 using rv::test::Joined;
@@ -46,6 +50,14 @@ std::string CurveText(int n, double scale, const std::string& title) {
     s += "\r\n";
   }
   return s;
+}
+
+// The plot's own text telling how to open a curve, when drawn.
+bool EmptyHintShown(TfmChart& w) {
+  for (int i = 0; i < w.Chart->itemCount(); ++i)
+    if (auto* t = qobject_cast<QCPItemText*>(w.Chart->item(i)); t && t->visible() && t->text().startsWith("Графиков нет"))
+      return true;
+  return false;
 }
 
 }  // namespace
@@ -328,6 +340,40 @@ TEST(ChartDialogs, ValueFieldAndHistory) {
 
 // A generated curve arrives through a temporary file as a new unnamed graph; a click on a
 // legend entry makes that graph active and draws it wider.
+// An empty chart offers only what can act on it: opening, a new curve and closing. The bars'
+// buttons follow their menu items, through a curve added and every curve closed.
+TEST_F(TfmChartWindow, WithoutCurvesOnlyOpeningAndClosingAreOffered) {
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const auto offered = [&] {
+    std::vector<std::string> on;
+    for (QToolBar* bar : {w.ToolBar1, w.ToolBar2})
+      for (QAction* a : bar->actions())
+        if (!a->isSeparator() && a->isEnabled() && bar->widgetForAction(a)->isEnabled())
+          on.push_back(a->text().toStdString());
+    for (QAction* a : {w.Save1, w.Close1, w.DeleteAll1, w.Edit1->menuAction(), w.mnVid->menuAction()})
+      if (a->isEnabled()) on.push_back(a->text().toStdString());
+    return on;
+  };
+  const std::vector<std::string> empty = offered();
+  for (const char* caption : {"Сохранить", "Закрыть график", "X→0", "дБ", "Среднее", "СКЗ", "W", "Спектр", "Σ"})
+    EXPECT_EQ(std::count(empty.begin(), empty.end(), caption), 0) << caption;
+  EXPECT_EQ(std::count(empty.begin(), empty.end(), "Открыть"), 1);
+  EXPECT_EQ(std::count(empty.begin(), empty.end(), "Закрыть"), 1);
+  EXPECT_TRUE(w.findChild<QAction*>("ImpRect")->isEnabled());
+  EXPECT_TRUE(EmptyHintShown(w));
+
+  ASSERT_TRUE(w.LoadGeneratedCurve({0, 1, 2, 3}, {0, 1, 4, 9}, "Парабола", "x", "y"));
+  const std::vector<std::string> full = offered();
+  for (const char* caption : {"Сохранить", "Закрыть график", "X→0", "дБ", "Среднее", "СКЗ", "W", "Спектр",
+                              "Сохранить график..", "Редактировать", "Вид"})
+    EXPECT_EQ(std::count(full.begin(), full.end(), caption), 1) << caption;
+  EXPECT_TRUE(w.btnEdit->isEnabled() && !EmptyHintShown(w));
+
+  w.DeleteAll1Click();
+  EXPECT_EQ(offered(), empty);
+}
+
 TEST_F(TfmChartWindow, GeneratedCurveAndLegendClick) {
   ASSERT_TRUE(w.LoadGeneratedCurve({0, 1, 2, 3}, {0, 1, 4, 9}, "Парабола", "x", "y"));
   ASSERT_TRUE(w.LoadGeneratedCurve({0, 1, 2, 3}, {0, -1, -4, -9}, "Минус", "x", "y"));

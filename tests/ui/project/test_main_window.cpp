@@ -14,6 +14,7 @@
 #include <QToolTip>
 
 #include "project/mainsettings.h"
+#include "project/runstart.h"
 #include "ui_fixture.h"
 
 using namespace rvtest;
@@ -81,6 +82,54 @@ TEST_F(MainWindow, NewProjectDefaultsAndDerivedLabels) {
     p.answers = {b};
     EXPECT_EQ(w.close(), b == PromptButton::No) << int(b);
   }
+}
+
+// A cell size or a step that gives no run is said beside its field as it is typed, naming
+// the axis and the text; the limit line does not keep the old cells' limit, and «Пуск» names
+// the same.
+TEST_F(MainWindow, CellSizeAndStepMistakesAreSaidBesideTheirFields) {
+  w.mnNewProjectClick();
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  const auto type = [](QLineEdit* e, const char* text) {
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClicks(e, text);
+  };
+  const auto shown = [](QLabel* l) { return l->isVisible() ? Text(l) : std::string("-"); };
+  const std::string limit = Text(w.lbKurant);
+  ASSERT_EQ(std::tuple(shown(w.lbSizeError), shown(w.lbStepError), limit.starts_with("По условию устойчивости: <= 0.0192")),
+            std::tuple("-", "-", true));
+  type(w.edX, "abc");
+  EXPECT_EQ(std::tuple(shown(w.lbSizeError), Text(w.lbKurant)),
+            std::tuple("Размер ячейки по X = \"abc\" — не число",
+                       "Предел устойчивости не вычислен: неверный размер ячейки"));
+  type(w.edX, "0.01");
+  type(w.edZ, "-0.001");
+  EXPECT_EQ(shown(w.lbSizeError), "Размер ячейки по Z = \"-0.001\" — не больше 0");
+  type(w.edY, "0");
+  EXPECT_EQ(shown(w.lbSizeError), "Размер ячейки по Y = \"0\" — не больше 0\nРазмер ячейки по Z = \"-0.001\" — не больше 0");
+  // Each a number, the cell's volume beyond the number range: the largest is named.
+  type(w.edY, "1e200");
+  type(w.edZ, "1e150");
+  EXPECT_EQ(shown(w.lbSizeError), "Размер ячейки по Y = \"1e200\" — объем ячейки вне диапазона чисел");
+  p.answers = {PromptButton::Yes};
+  w.btnPuskClick();
+  ASSERT_FALSE(p.warnings.empty());
+  EXPECT_EQ(p.warnings.back(),
+            rv::runmsg::BadCellSizeText("по Y = \"1e200\" — объем ячейки вне диапазона чисел"));
+  type(w.edY, "0.01");
+  type(w.edZ, "0.01");
+  QTest::keyClick(w.edZ, Qt::Key_Return);
+  EXPECT_EQ(std::tuple(shown(w.lbSizeError), Text(w.lbKurant)), std::tuple("-", limit));
+  // The step.
+  w.eddT->selectAll();
+  QTest::keyClick(w.eddT, Qt::Key_Backspace);
+  EXPECT_EQ(shown(w.lbStepError), "«Шаг по времени, нс:» = \"\" — пусто");
+  type(w.eddT, "-1");
+  EXPECT_EQ(shown(w.lbStepError), "«Шаг по времени, нс:» = \"-1\" — не больше 0");
+  type(w.eddT, "0.01");
+  EXPECT_EQ(shown(w.lbStepError), "-");
 }
 
 TEST_F(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {

@@ -319,7 +319,8 @@ TEST(MainWindowProject, ARefusedStartKeepsTheCurvesAndNamesTheRowsLeftOut) {
             "Индуктивности, строка 2: ячейка (30, 8, 9) вне счетного объема\n"
             "Чтобы они вошли в расчет, измените их в окне «Сосредоточенные элементы» (меню «Окна»).\n"
             "Начать расчет без них?");
-  EXPECT_EQ(p.prompter.warnings, std::vector<std::string>{rv::runmsg::BadTimeStep});
+  EXPECT_EQ(p.prompter.warnings,
+            std::vector<std::string>{rv::runmsg::BadTimeStepText("«Шаг по времени, нс:» = \"x\" — не число")});
   // The refusal came after the arrays were reserved: they are freed and the window is idle.
   EXPECT_EQ(std::tuple(w.Running(), w.btnPusk->isEnabled(), w.btnStop->isEnabled(), w.btnPauza->isEnabled(),
                        w.TabSheet1->isEnabled(), w.StaticText1->isVisibleTo(&w), w.lbStep->text().toStdString()),

@@ -67,7 +67,7 @@ TEST(TfmInputSourceWindow, PresetsAndTheirMeasure) {
 
   // The preset's pulse against the analytic one is the core's test; the window shows it.
   ASSERT_TRUE(w.fm.Measure().Valid && w.fm.Measure().HasRise && w.fm.Measure().HasWidth);
-  EXPECT_EQ(w.fm.MeasureText(), QString::fromUtf8("Aмплитуда = 1; Tф = 0.5; Tи = 3"));
+  EXPECT_EQ(w.fm.MeasureText(), QString::fromUtf8("Амплитуда = 1; Тф = 0.5; Ти = 3"));
 
   // Zoomed in on the rise, the measurement follows what is visible: no falling edge.
   w.fm.Chart1->xAxis->setRange(0, 1);
@@ -183,6 +183,44 @@ TEST(TfmInputSourceWindow, PreviewShowsTheRunStartsRefusalInPlaceOfTheCurve) {
   EXPECT_THAT(view(), FieldsAre(true, false, true, true, StartsWith("Сигнал «Из файла»: имя файла не задано")));
   w.kind(SigNone);
   EXPECT_EQ(w.fm.PreviewRefusal(), "");
+}
+
+// What the user types is drawn at Enter or on leaving the field, with no box: the old curve
+// or the old refusal does not stay.
+TEST(TfmInputSourceWindow, TypedEditRedrawsThePreviewAtEnterWithoutABox) {
+  Window w;
+  w.fm.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.fm));
+  const auto type = [&w](const char* edit, const char* text) {
+    QLineEdit* e = w.ed(edit);
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClicks(e, text);
+    QTest::keyClick(e, Qt::Key_Return);
+  };
+  const auto peak = [&w] { return *std::max_element(w.fm.PreviewY().begin(), w.fm.PreviewY().end()); };
+  type("edSinAmpl", "3");
+  EXPECT_NEAR(peak(), 3.0, 1e-6);
+  type("edSinAmpl", "x");
+  EXPECT_THAT(std::tuple(w.fm.lbPreviewRefusal->isVisible(), w.fm.PreviewX().empty(), w.fm.PreviewRefusal()),
+              FieldsAre(true, true, HasSubstr("= \"x\"")));
+  type("edSinAmpl", "2");
+  EXPECT_EQ(std::tuple(w.fm.lbPreviewRefusal->isVisible(), w.fm.PreviewRefusal()), std::tuple(false, ""));
+  EXPECT_NEAR(peak(), 2.0, 1e-6);
+  // The interval: leaving the field is enough.
+  w.ed("edMaxTime")->setFocus();
+  w.ed("edMaxTime")->selectAll();
+  QTest::keyClicks(w.ed("edMaxTime"), "10");
+  w.ed("edSinFreq")->setFocus();
+  EXPECT_NEAR(w.fm.PreviewX().back(), 10.0, 0.01);
+  type("edMaxTime", "abc");
+  EXPECT_THAT(w.fm.PreviewRefusal(), HasSubstr("Ошибка в интервале времени показа"));
+  // The interval "Как время счета в проекте" is taken at its click.
+  w.fm.SetRunTime([](int& steps, std::string& dT) { steps = 1001, dT = "0.01"; });
+  w.fm.RadioButton1->click();
+  EXPECT_EQ(w.fm.PreviewRefusal(), "");
+  EXPECT_NEAR(w.fm.PreviewX().back(), 9.995, 0.005);
+  EXPECT_TRUE(w.prompter.messages.empty());
 }
 
 TEST(TfmInputSourceWindow, SignalFileAndTheSectionSignal) {

@@ -1,0 +1,100 @@
+// The program's texts and its help page keep one alphabet per word: a Latin letter inside a
+// Russian word (or a Cyrillic one inside "Ix") looks the same on screen but defeats every
+// search. Lone Cyrillic look-alikes of the axis and field letters X, E and H count too.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Words that mix on purpose, as "file:word" (none so far).
+const std::set<std::string> Allowed = {};
+
+// Next code point of UTF-8 text at i; a stray byte reads as itself.
+char32_t Next(const std::string& s, size_t& i) {
+  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = b(i);
+  int n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 0;
+  if (i + size_t(n) >= s.size()) n = 0;
+  char32_t cp = n == 0 ? c : n == 1 ? (c & 0x1F) : n == 2 ? (c & 0x0F) : (c & 0x07);
+  for (int k = 1; k <= n; ++k) cp = (cp << 6) | (b(i + size_t(k)) & 0x3F);
+  i += size_t(n) + 1;
+  return cp;
+}
+
+bool Latin(char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool Cyrillic(char32_t c) { return c >= 0x400 && c <= 0x4FF; }
+
+// The words of a file that break the rule, with their line numbers. In C++ the escapes
+// ("\n" before a Russian word) are not letters of the word.
+std::vector<std::string> BadWords(const std::string& text, bool cpp) {
+  std::vector<std::string> bad;
+  std::string word;
+  bool lat = false, cyr = false;
+  int line = 1;
+  const auto end = [&] {
+    // Х, Е, Н standing alone are the Latin letters' doubles: Russian has no such words.
+    const bool lone = word == "Х" || word == "Е" || word == "Н";
+    if ((lat && cyr) || lone) bad.push_back(std::to_string(line) + ": " + word);
+    word.clear();
+    lat = cyr = false;
+  };
+  for (size_t i = 0; i < text.size();) {
+    if (cpp && text[i] == '\\' && i + 1 < text.size()) {
+      end();
+      const char e = text[i + 1];
+      i += 2;
+      if (e == 'x' || e == 'u' || e == 'U')
+        while (i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i]))) ++i;
+      continue;
+    }
+    const size_t at = i;
+    const char32_t c = Next(text, i);
+    if (Latin(c) || Cyrillic(c)) {
+      lat = lat || Latin(c);
+      cyr = cyr || Cyrillic(c);
+      word.append(text, at, i - at);
+      continue;
+    }
+    end();
+    if (c == '\n') ++line;
+  }
+  end();
+  return bad;
+}
+
+}  // namespace
+
+TEST(TextAlphabets, EveryWordOfTheProgramAndTheHelpIsOfOneAlphabet) {
+  // The rule itself: mixed words and lone doubles are found, escapes and pure words are not.
+  EXPECT_EQ(BadWords("\"Cопротивление\\nИзмените Ix Iх 5 MБ\"", true),
+            (std::vector<std::string>{"1: Cопротивление", "1: Iх", "1: MБ"}));
+  EXPECT_EQ(BadWords("оси Х\nполя Е х 10 \\x41Б", true), (std::vector<std::string>{"1: Х", "2: Е"}));
+
+  const fs::path root = RAVELIN_SOURCE_DIR;
+  ASSERT_TRUE(fs::exists(root / "help" / "index.html")) << root;
+  std::vector<std::string> found;
+  int files = 0;
+  for (const char* dir : {"src", "help"})
+    for (const auto& e : fs::recursive_directory_iterator(root / dir)) {
+      const std::string ext = e.path().extension().string();
+      if (!e.is_regular_file() || (ext != ".cpp" && ext != ".h" && ext != ".html")) continue;
+      std::ifstream in(e.path(), std::ios::binary);
+      std::stringstream ss;
+      ss << in.rdbuf();
+      ++files;
+      const std::string name = fs::relative(e.path(), root).generic_string();
+      for (const std::string& w : BadWords(ss.str(), ext != ".html"))
+        if (!Allowed.count(name + ":" + w.substr(w.find(' ') + 1))) found.push_back(name + ":" + w);
+    }
+  EXPECT_GT(files, 100);
+  EXPECT_EQ(found, std::vector<std::string>{});
+}
