@@ -404,7 +404,7 @@ SaveCheck CheckAgainstSave(const IniFile& ini, ProjectData n, const std::array<t
     const std::vector<std::string> order = SavedSectionOrder(present, full.sections());
     for (size_t i = 0; i < present.size(); ++i)
       if (FoldCase(present[i]) != FoldCase(order[i])) {
-        c.wrong.push_back("раздел [" + LinePiece(present[i]) + "] стоит на месте раздела [" + LinePiece(order[i]) +
+        c.wrong.push_back("раздел [" + TextPiece(present[i]) + "] стоит на месте раздела [" + TextPiece(order[i]) +
                           "]: сохранение пишет разделы в другом порядке (заголовки разделов переставлены?)");
         break;
       }
