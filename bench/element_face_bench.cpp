@@ -30,14 +30,13 @@
 #include "solver/solverdata.h"
 #include "solver/timeloop.h"
 
+#include "quiet_run.h"
+
 using namespace rv;
+using rv::bench::Quiet;
 
 namespace {
 
-struct Quiet : RunCallbacks {
-  void ShowProgress(const ProgressInfo&) override {}
-  void FinishCalculation(const RunOutcome&) override {}
-};
 
 // 1 V Gaussian, 30 ps wide, centred at 100 ps.
 struct Pulse : ISignal {

@@ -33,6 +33,7 @@
 #include "project/runstart.h"
 #include "project/signalsettings.h"
 #include "project/signalsource.h"
+#include "quiet_run.h"
 #include "run_cases.h"
 #include "solver/growthwatch.h"
 #include "solver/numtext.h"
@@ -46,10 +47,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Quiet : RunCallbacks {
-  void ShowProgress(const ProgressInfo&) override {}
-  void FinishCalculation(const RunOutcome&) override {}
-};
 
 // ---- cost
 
@@ -67,15 +64,9 @@ void Cost(int n, int steps, int threads, const RunCase& c) {
     k.WatchGrowth = on != 0;
     if (!PrepareRunKernels(d, c.lossy ? SomeElements(n) : ElementArrays{}, &sig, k, &err)) return;
     const StepHooks h = DefaultStepHooks(d, k);
-    Quiet cb;
-    d.StepCount = 2;  // first touch
-    d.Stopped = 0;
-    RunTimeLoop(d, h, cb);
-    d.StepCount = steps;
-    d.Stopped = 0;
-    const auto t0 = Clock::now();
-    const RunOutcome o = RunTimeLoop(d, h, cb);
-    ms[on] = std::chrono::duration<double, std::milli>(Clock::now() - t0).count() / steps;
+    double sec = 0;
+    const RunOutcome o = TimedSteps(d, h, 2, steps, sec);
+    ms[on] = 1e3 * sec / steps;
     if (o.End != RunEnd::Completed) std::printf("bench: case=cost stopped: %s\n", o.Error.c_str());
     if (on) {
       std::vector<double> planes;

@@ -44,14 +44,13 @@
 #include "solver/solverdata.h"
 #include "solver/timeloop.h"
 
+#include "quiet_run.h"
+
 using namespace rv;
+using rv::bench::Quiet;
 
 namespace {
 
-struct Quiet : RunCallbacks {
-  void ShowProgress(const ProgressInfo&) override {}
-  void FinishCalculation(const RunOutcome&) override {}
-};
 
 struct NoSignal : ISignal {
   double GetSignal(double) const override { return 0; }

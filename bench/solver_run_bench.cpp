@@ -32,6 +32,7 @@
 #include "solver/timeloop.h"
 
 #include "bench_common.h"
+#include "quiet_run.h"
 #include "run_cases.h"
 
 using namespace rv;
@@ -39,10 +40,6 @@ using namespace rv::bench;
 
 namespace {
 
-struct Quiet : RunCallbacks {
-  void ShowProgress(const ProgressInfo&) override {}
-  void FinishCalculation(const RunOutcome&) override {}
-};
 
 // Whole steps through the run loop; returns seconds, or -1 with err.
 double TimeCase(int n, int steps, const RunCase& c, std::string& err) {
@@ -52,15 +49,8 @@ double TimeCase(int n, int steps, const RunCase& c, std::string& err) {
   RunKernels k;
   if (!PrepareRunKernels(d, c.lossy ? SomeElements(n) : ElementArrays{}, &sig, k, &err)) return -1;
   const StepHooks h = DefaultStepHooks(d, k);
-  Quiet cb;
-  d.StepCount = 1;  // first touch
-  d.Stopped = 0;
-  RunTimeLoop(d, h, cb);
-  d.StepCount = steps;
-  d.Stopped = 0;
-  const auto t0 = Clock::now();
-  const RunOutcome o = RunTimeLoop(d, h, cb);
-  const double sec = std::chrono::duration<double>(Clock::now() - t0).count();
+  double sec = 0;
+  const RunOutcome o = TimedSteps(d, h, 1, steps, sec);
   if (o.End != RunEnd::Completed) { err = o.Error; return -1; }
   return sec;
 }

@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "solver/textutils.h"
+
 namespace rv {
 
 namespace {
@@ -277,7 +279,7 @@ Parse ParseInt(std::string_view s, int& v) {
 }
 
 [[noreturn]] void ThrowParse(Parse r, std::string_view s, const char* what) {
-  const std::string q = "\"" + std::string(s) + "\"";
+  const std::string q = "\"" + TextPiece(s) + "\"";
   throw ConvertError(r == Parse::Range ? q + " " + OutOfRangeReason : q + " не является " + what);
 }
 

@@ -158,6 +158,8 @@ TEST(NumText, RaisingAndDefaultVariants) {
                {message([] { StrToFloat("1e400"); }), "\"1e400\" вне допустимых пределов"},
                {message([] { StrToInt("1e40"); }), "\"1e40\" не является целым числом"},
                {message([] { StrToInt("99999999999"); }), "\"99999999999\" вне допустимых пределов"}});
+  // A huge word is quoted by its start only.
+  EXPECT_LT(message([] { StrToFloat(std::string(1 << 20, 'x')); }).size(), 200u);
   EXPECT_EQ(std::tuple(StrToFloatDef("x", -1.5), StrToFloatDef("3", -1.5), StrToIntDef("3.5", 9), StrToIntDef("-4", 9)),
             std::tuple(-1.5, 3.0, 9, -4));
 }
