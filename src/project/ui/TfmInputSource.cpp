@@ -28,6 +28,7 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "platform/widgets.h"
+#include "project/ui/ChildSignals.h"
 #include "project/ui/TfmGetExpAmplitude.h"
 #include "solver/numtext.h"
 
@@ -121,6 +122,8 @@ QLineEdit* TfmInputSource::edit(const char* name) {
   connect(e, &QLineEdit::editingFinished, this, [this] { refreshPreview(); });
   return e;
 }
+
+TfmInputSource::~TfmInputSource() { DetachChildSignals(this); }
 
 QWidget* TfmInputSource::buildPages() {
   auto* left = new QWidget(this);

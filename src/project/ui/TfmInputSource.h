@@ -39,6 +39,7 @@ class TfmInputSource : public QWidget {
   Q_OBJECT
 public:
   TfmInputSource(SignalSource& source, Prompter& prompter, QWidget* parent = nullptr);
+  ~TfmInputSource() override;
 
   // The run's duration for "Как время счета в проекте": the main window's step count and
   // time-step text (nanoseconds). Without it that choice reports the time step as wrong.

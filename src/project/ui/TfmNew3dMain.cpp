@@ -42,6 +42,7 @@
 #include "project/gridsettings.h"
 #include "project/projectfile.h"
 #include "project/tornsave.h"
+#include "project/ui/ChildSignals.h"
 #include "project/ui/MainWindowText.h"
 #include "project/ui/TfmInputSource.h"
 #include "project/ui/TfmVisual.h"
@@ -130,7 +131,10 @@ TfmNew3dMain::TfmNew3dMain(SolverData& data, QWidget* parent) : QMainWindow(pare
   d_.Modified = 0;
 }
 
-TfmNew3dMain::~TfmNew3dMain() { waitForThread(); }
+TfmNew3dMain::~TfmNew3dMain() {
+  waitForThread();
+  DetachChildSignals(this);
+}
 
 void TfmNew3dMain::SetLinks(const MainWindowLinks& links) {
   links_ = links;
