@@ -28,9 +28,8 @@ struct Host : RunStartHost, RunCallbacks {
 // A 16^3 box of 1 mm cells at the step's limit through the run start, a 50 ps Gaussian of
 // 1 V; `across` joins the run's resistors past the start's checks, `init` sets fields.
 struct Box {
-  Box(std::array<int, 6> f, int src = SourceInternalOnly, ElementArrays e = {}) : faces(f), source(src), el(std::move(e)) {}
   std::array<int, 6> faces;
-  int source;
+  int source = SourceInternalOnly;
   ElementArrays el;
   std::vector<tLumpedElement> across;
   bool watch = true;
@@ -38,7 +37,6 @@ struct Box {
   RunOutcome o;
   double worst = 0, largest = 0;  // energy / bound at most; the largest |E| at the end
   std::vector<double> energy;     // every 100 steps
-  std::string refusal;
 
   void Run(int steps) {
     auto d = std::make_unique<SolverData>();
@@ -55,10 +53,8 @@ struct Box {
     s.rgSources = source;
     s.spFarXmin = s.spFarYmin = s.spFarZmin = 5;
     s.spFarXmax = s.spFarYmax = s.spFarZmax = 11;
-    s.sePMLCount = 6;
     s.spCenterI = s.spCenterJ = s.spCenterK = 8;
-    s.seStepCount = steps;
-    s.cbMagneticMaterals = true;
+    s.sePMLCount = 6, s.seStepCount = steps, s.cbMagneticMaterals = true;
     s.eddT = ComputeGridSettings(s, 1, 0).eddT;
     std::atomic<uint8_t> mod{0};
     if (!el.VoltageSources.empty()) {  // the row the start looks for; the host lends el
@@ -74,7 +70,7 @@ struct Box {
     host.sig.Params.GaussWidth = 50e-12;
     RunFeatures features = AvailableRunFeatures();
     const RunStartResult r = StartRun(*d, in, host, features);
-    if (!r.started) { refusal = r.refusal() ? r.refusal()->text : r.status; return; }
+    ASSERT_TRUE(r.started) << (r.refusal() ? r.refusal()->text : r.status);
     ElementArrays all = r.run.elements;
     all.Resistors.insert(all.Resistors.end(), across.begin(), across.end());
     SignalSource signal(host.sig);
@@ -125,7 +121,7 @@ TEST(GrowthWatch, RunawayEnergyStopsTheRunAndSoundRunsRunToTheEnd) {
           for (int k = 1; k <= 15; ++k) d.Ez(i, j, k) = float(std::sin(M_PI * (i - 1) / 15) * std::sin(M_PI * (j - 1) / 15));
     };
     b.Run(1000);
-    ASSERT_EQ(b.o.End, RunEnd::Completed) << b.refusal << b.o.Error;
+    ASSERT_EQ(b.o.End, RunEnd::Completed) << b.o.Error;
     // The sum takes E and H half a step apart: it swings by omega dt (0.061) about the
     // conserved value. A wrong eps or mu would swing it by a factor of 2 to 4.
     const double wdt = 2 * M_PI * double(LightSpeed) * std::sqrt(2.0) / (2 * 0.015 * std::sqrt(8.0)) * 1.9258e-12;
@@ -150,9 +146,8 @@ TEST(GrowthWatch, RunawayEnergyStopsTheRunAndSoundRunsRunToTheEnd) {
       SCOPED_TRACE(std::to_string(faces[0]) + " " + std::to_string(source));
       Box b{faces, source, source == SourceInternalOnly ? el : ElementArrays{}};
       b.Run(1200);
-      ASSERT_EQ(b.o.End, RunEnd::Completed) << b.refusal << b.o.Error;
-      EXPECT_GT(b.worst, 1e-3);
-      EXPECT_LT(b.worst, 1);
+      ASSERT_EQ(b.o.End, RunEnd::Completed) << b.o.Error;
+      EXPECT_TRUE(b.worst > 1e-3 && b.worst < 1) << b.worst;
     }
 
   Box grows{All(BorderRTABC)};
@@ -160,12 +155,10 @@ TEST(GrowthWatch, RunawayEnergyStopsTheRunAndSoundRunsRunToTheEnd) {
   grows.across.push_back(tLumpedElement{1, 8, 8, 'X', 10});
   Box unwatched = grows;
   grows.Run(600);
-  ASSERT_EQ(grows.o.End, RunEnd::Diverged) << grows.refusal << grows.o.Error;
-  const int n = grows.o.DivergedStep;
-  EXPECT_LT(n, 300);
-  EXPECT_EQ(grows.o.Error.rfind("Расчет расходится: на шаге " + std::to_string(n) + " энергия поля ", 0), 0u);
+  ASSERT_EQ(grows.o.End, RunEnd::Diverged) << grows.o.Error;
+  EXPECT_TRUE(grows.o.DivergedStep < 300 && grows.largest < 1e5) << grows.o.DivergedStep << " " << grows.largest;
+  EXPECT_EQ(grows.o.Error.rfind("Расчет расходится: на шаге " + std::to_string(grows.o.DivergedStep) + " энергия поля ", 0), 0u);
   EXPECT_NE(grows.o.Error.find("в ячейке ("), std::string::npos) << grows.o.Error;
-  EXPECT_LT(grows.largest, 1e5);
   unwatched.watch = false;
   unwatched.Run(600);
   EXPECT_TRUE(unwatched.o.End == RunEnd::Diverged || unwatched.largest > 1e12) << unwatched.largest;
