@@ -225,19 +225,19 @@ TEST(TornSave, AKillAtEveryStepIsToldByTheCopyThatFitsAndAGoodSaveClearsTheRest)
 
       Project open(5);
       std::string told;
-      const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) {
-        told = q;
-        return false;
-      });
+      const auto no = [&](const std::string& q) { return told = q, false; };
+      const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, no);
       if (F == B) {
         EXPECT_EQ(std::tuple(r.Status, told), std::tuple(ProjectLoadStatus::Loaded, "")) << F;
       } else {
         ++tornStates;
         if (told.empty() && !r.Msgs.empty()) told = r.Msgs[0];
         EXPECT_EQ(r.Status, ProjectLoadStatus::Refused);
-        std::string fits;  // the copy that fits the file present
+        const char fit = F != '-' ? F : B;  // the file present, and the copy that fits it
+        const std::string side = F != '-' ? "p.bin" : "p.fdt";
+        std::string fits;
         for (const std::string& f : copies)
-          if (f.rfind(F != '-' ? "p.bin." : "p.fdt.", 0) == 0 && which(tmp / f) == (F != '-' ? F : B)) fits = f;
+          if (f.rfind(side + ".", 0) == 0 && which(tmp / f) == fit) fits = f;
         ASSERT_FALSE(fits.empty()) << F << B;
         const size_t first = told.find("прерванным сохранением: " + fits + " — ");
         EXPECT_NE(told.find(F != '-' ? ", с которым сохранен имеющийся p.fdt: переименованный в p.bin, он вернет пару"
@@ -248,11 +248,9 @@ TEST(TornSave, AKillAtEveryStepIsToldByTheCopyThatFitsAndAGoodSaveClearsTheRest)
         EXPECT_TRUE(first < orphan && orphan != std::string::npos) << told;
         const fs::path back = tmp.dir.string() + "_back";  // put back as told, in a copy of the folder
         fs::copy(tmp.dir, back);
-        fs::rename(back / fits, back / (F != '-' ? "p.bin" : "p.fdt"));
-        Project again(5);
-        EXPECT_EQ(LoadProject(back / "p.fdt", again.p, *again.d, {}, [](const std::string&) { return false; }).Status,
-                  ProjectLoadStatus::Loaded);
-        EXPECT_EQ(int(again.d->Space(3, 2, 2)), (F != '-' ? F : B) == 'a' ? 1 : 2);
+        fs::rename(back / fits, back / side);
+        EXPECT_EQ(LoadProject(back / "p.fdt", open.p, *open.d, {}, no).Status, ProjectLoadStatus::Loaded);
+        EXPECT_EQ(int(open.d->Space(3, 2, 2)), fit == 'a' ? 1 : 2);
         fs::remove_all(back);
       }
       copies.insert(copies.end(), {"p.bin.old99999999_1", "p.bin", "p.fdt"});
