@@ -139,22 +139,18 @@ TEST(DamagedProject, TypedTextComesBackAndCountsOrHeadersASaveWouldNotWriteAsk) 
   WriteBytes(tmp / "p.bin", ReadBytes(Samples + "dipole/dipole.bin"));
   Load l = LoadAnswering(Samples + "dipole/dipole.fdt", false);
   ASSERT_EQ(l.status, ProjectLoadStatus::Loaded);
-  const std::string note = "Диполь λ/2, R = 50 Ω, ε = 4.4, tg δ ≈ 0.02 \xF0\x9F\x98\x80";
-  l.p.Main.memoProjectNote = {note, "вторая строка"};
+  l.p.Main.memoProjectNote = {"Диполь λ/2, R = 50 Ω, ε = 4.4, tg δ ≈ 0.02 \xF0\x9F\x98\x80", "вторая строка"};
   l.d->Layers[1].Name = "Подложка ε=4.4";
-  l.p.Main.edX = "0,001";
-  l.p.Main.edpmlR = "0,01";
+  l.p.Main.edX = "0,001", l.p.Main.edpmlR = "0,01";
   std::string err;
   ASSERT_TRUE(SaveProject(fdt, l.p, *l.d, err)) << err;
-  const std::string saved = ReadBytes(fdt);
-  ASSERT_EQ(saved.rfind("\xEF\xBB\xBF" + std::string(ProjectFileOrderMark), 0), 0u);
+  ASSERT_EQ(ReadBytes(fdt).rfind("\xEF\xBB\xBF" + std::string(ProjectFileOrderMark), 0), 0u);
   const Load back = LoadAnswering(fdt, false);
   ASSERT_EQ(std::tuple(back.status, back.asked.size()), std::tuple(ProjectLoadStatus::Loaded, 0u));
   EXPECT_EQ(std::tuple(back.p.Main.memoProjectNote, back.d->Layers[1].Name, back.p.Main.edX, back.p.Main.edpmlR),
             std::tuple(l.p.Main.memoProjectNote, l.d->Layers[1].Name, std::string("0.001"), std::string("0.01")));
   // A file cp1251 holds whole stays cp1251, as older versions wrote it.
-  l.p.Main.memoProjectNote = {"Диполь"};
-  l.d->Layers[1].Name = "Медь";
+  l.p.Main.memoProjectNote = {"Диполь"}, l.d->Layers[1].Name = "Медь";
   ASSERT_TRUE(SaveProject(fdt, l.p, *l.d, err)) << err;
   const std::string plain = ReadBytes(fdt);
   ASSERT_EQ(plain.rfind(std::string(ProjectFileOrderMark) + "\r\n", 0), 0u);

@@ -1,6 +1,6 @@
-// The program's texts and its help page keep one alphabet per word: a Latin letter inside a
-// Russian word (or a Cyrillic one inside "Ix") looks the same on screen but defeats every
-// search. Lone Cyrillic look-alikes of the axis and field letters X, E and H count too.
+// The program's texts and its help keep one alphabet per word: a Latin letter in a Russian
+// word (or a Cyrillic one in "Ix") looks the same but defeats every search; so do lone
+// Cyrillic doubles of the axis and field letters X, E and H.
 #include <gtest/gtest.h>
 
 #include <cctype>
