@@ -96,6 +96,22 @@ std::vector<std::string> Files(const TempDir& t) {
   return v;
 }
 
+// Saves p in a child process killed before its n-th file operation; true if it got through.
+bool SaveKilledAt(int n, bool links, const std::string& fdt, Project& p) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    NoLinks = !links;
+    KillBeforeOp = n;
+    std::string err;
+    SaveProject(fdt, p.p, *p.d, err);
+    std::_Exit(0);
+  }
+  int status = 0;
+  EXPECT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) || WTERMSIG(status) == SIGKILL);
+  return WIFEXITED(status);
+}
+
 }  // namespace
 
 TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
@@ -146,8 +162,7 @@ TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
   // Its model file gone: a copy is named as one that may be it.
   fs::rename(bin, tmp / "p.bin.old99999999_3");
   EXPECT_EQ(LoadProject(fdt, open.p, *open.d, {}, no).Status, ProjectLoadStatus::Refused);
-  EXPECT_NE(asked.back().find("не найден. Рядом лежит файл, оставленный прерванным сохранением: p.bin.old99999999_3 — "
-                              "прежний p.bin (в имеющемся p.fdt не записано, с каким файлом модели он сохранен)."),
+  EXPECT_NE(asked.back().find("сохранением: p.bin.old99999999_3 — прежний p.bin (в имеющемся p.fdt не записано, с каким"),
             std::string::npos) << asked.back();
   fs::rename(tmp / "p.bin.old99999999_3", bin);
   // A stamp that is there but can't be read is a damaged one, whatever its text: asked,
@@ -163,25 +178,6 @@ TEST(TornSave, AMixedPairAsksAndAKeylessProjectLoadsAsBefore) {
                                 std::string(bad) + "» не читается", 0), 0u) << asked[0];
   }
 }
-
-namespace {
-
-// What a file of the pair holds: 'a' or 'b' (the model of project a or b, or a project file
-// saved with it), '-' when it is missing, '?' otherwise (a temporary cut short).
-char Which(const std::string& path, const std::string& binA, const std::string& binB, const std::string& stampA,
-           const std::string& stampB) {
-  if (!fs::exists(path)) return '-';
-  if (path.find(".bin") != std::string::npos) {
-    const std::string bytes = ReadBytes(path);
-    return bytes == binA ? 'a' : bytes == binB ? 'b' : '?';
-  }
-  IniFile ini;
-  ini.parse(ReadBytes(path));
-  const std::string stamp = ini.readString("Version", "ModelFile", "");
-  return stamp == stampA ? 'a' : stamp == stampB ? 'b' : '?';
-}
-
-}  // namespace
 
 // A save of project b over project a killed before each of its file operations in turn,
 // with hard links and without. Wherever the pair is torn, the message names first the copy
@@ -202,32 +198,26 @@ TEST(TornSave, AKillAtEveryStepIsToldByTheCopyThatFitsAndAGoodSaveClearsTheRest)
       ASSERT_TRUE(SaveProject(tmp / "older.fdt", older.p, *older.d, err)) << err;
       ASSERT_TRUE(SaveProject(tmp / "b.fdt", b.p, *b.d, err)) << err;
       ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
-      const std::string binA = ReadBytes(bin), binB = ReadBytes(tmp / "b.bin");
-      const std::string stampA = Keys(fdt).at({"Version", "ModelFile"}), stampB = Keys(tmp / "b.fdt").at({"Version", "ModelFile"});
+      const std::string bins[] = {ReadBytes(bin), ReadBytes(tmp / "b.bin")};
+      const std::string stamps[] = {Keys(fdt).at({"Version", "ModelFile"}), Keys(tmp / "b.fdt").at({"Version", "ModelFile"})};
       const std::string olderBin = ReadBytes(tmp / "older.bin");
       fs::rename(tmp / "older.bin", tmp / "p.bin.old99999999_0");  // removed by the save
       for (const char* f : {"older.fdt", "b.fdt", "b.bin"}) fs::remove(tmp / f);
-
-      const pid_t child = ::fork();
-      if (child == 0) {
-        NoLinks = !links;
-        KillBeforeOp = n;
-        SaveProject(fdt, b.p, *b.d, err);
-        std::_Exit(0);
-      }
-      int status = 0;
-      ASSERT_EQ(::waitpid(child, &status, 0), child);
-      done = WIFEXITED(status);
-      ASSERT_TRUE(done || (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL));
-      auto which = [&](const std::string& f) { return Which(f, binA, binB, stampA, stampB); };
+      done = SaveKilledAt(n, links, fdt, b);
+      // 'a' or 'b' for a model or a project file of that save, '-' missing, '?' cut short.
+      auto which = [&](const std::string& f) {
+        if (!fs::exists(f)) return '-';
+        IniFile ini;
+        ini.parse(ReadBytes(f));
+        const std::string got = f.find(".bin") != std::string::npos ? ReadBytes(f) : ini.readString("Version", "ModelFile", "");
+        const auto& of = f.find(".bin") != std::string::npos ? bins : stamps;
+        return got == of[0] ? 'a' : got == of[1] ? 'b' : '?';
+      };
       const char F = which(fdt), B = which(bin);
-      ASSERT_NE(F, '?');
-      ASSERT_NE(B, '?');
-      std::vector<std::string> copies;
-      for (const std::string& f : Files(tmp))
-        if (f != "p.fdt" && f != "p.bin") copies.push_back(f);
+      ASSERT_TRUE(F != '?' && B != '?');
+      std::vector<std::string> copies = Files(tmp);
+      std::erase_if(copies, [](const std::string& f) { return f == "p.fdt" || f == "p.bin"; });
       if (done) {
-        // The save went through: the pair is b's, and nothing else is left.
         EXPECT_EQ(std::tuple(F, B, copies.size()), std::tuple('b', 'b', 0u));
         break;
       }
@@ -235,53 +225,42 @@ TEST(TornSave, AKillAtEveryStepIsToldByTheCopyThatFitsAndAGoodSaveClearsTheRest)
 
       Project open(5);
       std::string told;
-      const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, [&](const std::string& q) {
-        told = q;
-        return false;
-      });
+      const auto no = [&](const std::string& q) { return told = q, false; };
+      const ProjectLoadResult r = LoadProject(fdt, open.p, *open.d, {}, no);
       if (F == B) {
         EXPECT_EQ(std::tuple(r.Status, told), std::tuple(ProjectLoadStatus::Loaded, "")) << F;
       } else {
         ++tornStates;
         if (told.empty() && !r.Msgs.empty()) told = r.Msgs[0];
         EXPECT_EQ(r.Status, ProjectLoadStatus::Refused);
-        // The copy that fits the file present, and what putting it back gives.
-        std::string fits, rename;
+        const char fit = F != '-' ? F : B;  // the file present, and the copy that fits it
+        const std::string side = F != '-' ? "p.bin" : "p.fdt";
+        std::string fits;
         for (const std::string& f : copies)
-          if (F != '-' && f.rfind("p.bin.", 0) == 0 && which(tmp / f) == F) fits = f, rename = "p.bin";
-          else if (F == '-' && f.rfind("p.fdt.", 0) == 0 && which(tmp / f) == B) fits = f, rename = "p.fdt";
+          if (f.rfind(side + ".", 0) == 0 && which(tmp / f) == fit) fits = f;
         ASSERT_FALSE(fits.empty()) << F << B;
-        const std::string first = "прерванным сохранением: " + fits + " — ";
-        EXPECT_NE(told.find(first), std::string::npos) << told;
-        EXPECT_NE(told.find(rename == "p.bin" ? ", с которым сохранен имеющийся p.fdt: переименованный в p.bin, он вернет пару"
-                                              : ", сохраненный с имеющимся p.bin: переименованный в p.fdt, он вернет пару"),
+        const size_t first = told.find("прерванным сохранением: " + fits + " — ");
+        EXPECT_NE(told.find(F != '-' ? ", с которым сохранен имеющийся p.fdt: переименованный в p.bin, он вернет пару"
+                                     : ", сохраненный с имеющимся p.bin: переименованный в p.fdt, он вернет пару"),
                   std::string::npos) << told;
         // The orphan comes after every copy that fits, named as fitting nothing.
         const size_t orphan = told.find("p.bin.old99999999_1 — прежний p.bin, ни с одним из этих файлов проекта не сохранен");
-        EXPECT_NE(orphan, std::string::npos) << told;
-        EXPECT_LT(told.find(first), orphan);
-        const fs::path back = tmp.dir / "back";  // put back as told, in a copy of the folder
-        fs::create_directory(back);
-        for (const std::string& f : Files(tmp))
-          if (f != "back") fs::copy_file(tmp / f, back / f);
-        fs::rename(back / fits, back / rename);
-        Project again(5);
-        EXPECT_EQ(LoadProject(back / "p.fdt", again.p, *again.d, {}, [](const std::string&) { return false; }).Status,
-                  ProjectLoadStatus::Loaded);
-        EXPECT_EQ(int(again.d->Space(3, 2, 2)), (F != '-' ? F : B) == 'a' ? 1 : 2);
+        EXPECT_TRUE(first < orphan && orphan != std::string::npos) << told;
+        const fs::path back = tmp.dir.string() + "_back";  // put back as told, in a copy of the folder
+        fs::copy(tmp.dir, back);
+        fs::rename(back / fits, back / side);
+        EXPECT_EQ(LoadProject(back / "p.fdt", open.p, *open.d, {}, no).Status, ProjectLoadStatus::Loaded);
+        EXPECT_EQ(int(open.d->Space(3, 2, 2)), fit == 'a' ? 1 : 2);
         fs::remove_all(back);
       }
-      copies.push_back("p.bin.old99999999_1");
+      copies.insert(copies.end(), {"p.bin.old99999999_1", "p.bin", "p.fdt"});
       std::sort(copies.begin(), copies.end());
+      // A save while a file of the pair is missing keeps every copy; a good save over both
+      // leaves only its pair.
       if (F == '-' || B == '-') {
-        // A save while a file of the pair is missing keeps every copy.
         ASSERT_TRUE(SaveProject(fdt, c.p, *c.d, err)) << err;
-        std::vector<std::string> after = copies;
-        after.insert(after.end(), {"p.bin", "p.fdt"});
-        std::sort(after.begin(), after.end());
-        EXPECT_EQ(Files(tmp), after);
+        EXPECT_EQ(Files(tmp), copies);
       }
-      // A good save over both files leaves only its pair.
       ASSERT_TRUE(SaveProject(fdt, c.p, *c.d, err)) << err;
       EXPECT_EQ(Files(tmp), (std::vector<std::string>{"p.bin", "p.fdt"}));
     }
@@ -314,16 +293,8 @@ TEST(TornSave, WithoutHardLinksCopiesOfAnyProcessAreNamedByWhatTheyFit) {
   Project a(1), b(2), open(3);
   std::string err;
   ASSERT_TRUE(SaveProject(fdt, a.p, *a.d, err)) << err;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    NoLinks = true;
-    KillBeforeOp = 6;  // link, rename, rename, link, rename p.fdt aside; then its new one
-    SaveProject(fdt, b.p, *b.d, err);
-    std::_Exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFSIGNALED(status));
+  // Link, rename, rename, link, rename p.fdt aside; killed before its new one comes in.
+  ASSERT_FALSE(SaveKilledAt(6, false, fdt, b));
   std::vector<std::string> left = Files(tmp);  // p.bin, p.bin.old…, p.fdt.old…, p.fdt.tmp…
   ASSERT_EQ(left.size(), 4u);
   for (size_t i = 1; i < 4; ++i) {  // as a process that runs now would have named them
