@@ -337,19 +337,15 @@ TEST(DxfImport, AStopLeavesModelMaterialsAndCountAsTheyWere) {
 
 }  // namespace
 
-// A huge bad word (10 MB, one line) in every reader of model files: the refusal quotes only
-// its start, so a message box shows at once; the rest of the word is never copied.
+// A 10 MB bad word in every reader of model files: the refusal quotes only its start.
 TEST(ModelFiles, ARefusalQuotesOnlyTheStartOfAHugeWord) {
   const std::string word = "q" + std::string(10u << 20, '7');
   auto d = Grid(8);
   MaterialState m;
   auto check = [&](const char* what, bool refused, const std::string& err, bool quotes = true) {
-    SCOPED_TRACE(what);
-    EXPECT_TRUE(refused);
-    EXPECT_LT(err.size(), 400u) << err.substr(0, 400);
-    if (!quotes) return;
-    EXPECT_NE(err.find("q7777777"), std::string::npos) << err.substr(0, 400);
-    EXPECT_NE(err.find("…"), std::string::npos) << err.substr(0, 400);
+    EXPECT_TRUE(refused && err.size() < 400u &&
+                (!quotes || (err.find("q7777777") != std::string::npos && err.find("…") != std::string::npos)))
+        << what << ": " << err.substr(0, 400);
   };
   CellPlan plan;
   std::string err;

@@ -84,52 +84,43 @@ TEST_F(MainWindow, NewProjectDefaultsAndDerivedLabels) {
   }
 }
 
-// A cell size or a step that gives no run is said beside its field as it is typed, naming
-// the axis and the text; the limit line does not keep the old cells' limit, and «Пуск» names
-// the same.
+// A cell size or a step that gives no run is said beside its field as it is typed; the
+// limit line does not keep the old cells' limit, and «Пуск» names the same.
 TEST_F(MainWindow, CellSizeAndStepMistakesAreSaidBesideTheirFields) {
   w.mnNewProjectClick();
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  const auto type = [](QLineEdit* e, const char* text) {
+  const auto shown = [](QLabel* l) { return l->isVisible() ? Text(l) : std::string("-"); };
+  // Types the text in place of the field's and gives what the label beside it says.
+  const auto type = [&](QLineEdit* e, const char* text) {
     e->setFocus();
     e->selectAll();
+    QTest::keyClick(e, Qt::Key_Backspace);
     QTest::keyClicks(e, text);
+    return shown(e == w.eddT ? w.lbStepError : w.lbSizeError);
   };
-  const auto shown = [](QLabel* l) { return l->isVisible() ? Text(l) : std::string("-"); };
-  const std::string limit = Text(w.lbKurant);
+  const std::string limit = Text(w.lbKurant), size = "Размер ячейки по ", step = "«Шаг по времени, нс:» = ";
   ASSERT_EQ(std::tuple(shown(w.lbSizeError), shown(w.lbStepError), limit.starts_with("По условию устойчивости: <= 0.0192")),
             std::tuple("-", "-", true));
-  type(w.edX, "abc");
-  EXPECT_EQ(std::tuple(shown(w.lbSizeError), Text(w.lbKurant)),
-            std::tuple("Размер ячейки по X = \"abc\" — не число",
-                       "Предел устойчивости не вычислен: неверный размер ячейки"));
+  EXPECT_EQ(type(w.edX, "abc"), size + "X = \"abc\" — не число");
+  EXPECT_EQ(Text(w.lbKurant), "Предел устойчивости не вычислен: неверный размер ячейки");
   type(w.edX, "0.01");
-  type(w.edZ, "-0.001");
-  EXPECT_EQ(shown(w.lbSizeError), "Размер ячейки по Z = \"-0.001\" — не больше 0");
-  type(w.edY, "0");
-  EXPECT_EQ(shown(w.lbSizeError), "Размер ячейки по Y = \"0\" — не больше 0\nРазмер ячейки по Z = \"-0.001\" — не больше 0");
+  EXPECT_EQ(type(w.edZ, "-0.001"), size + "Z = \"-0.001\" — не больше 0");
+  EXPECT_EQ(type(w.edY, "0"), size + "Y = \"0\" — не больше 0\n" + size + "Z = \"-0.001\" — не больше 0");
   // Each a number, the cell's volume beyond the number range: the largest is named.
   type(w.edY, "1e200");
-  type(w.edZ, "1e150");
-  EXPECT_EQ(shown(w.lbSizeError), "Размер ячейки по Y = \"1e200\" — объем ячейки вне диапазона чисел");
+  EXPECT_EQ(type(w.edZ, "1e150"), size + "Y = \"1e200\" — объем ячейки вне диапазона чисел");
   p.answers = {PromptButton::Yes};
   w.btnPuskClick();
   ASSERT_FALSE(p.warnings.empty());
-  EXPECT_EQ(p.warnings.back(),
-            rv::runmsg::BadCellSizeText("по Y = \"1e200\" — объем ячейки вне диапазона чисел"));
+  EXPECT_EQ(p.warnings.back(), rv::runmsg::BadCellSizeText("по Y = \"1e200\" — объем ячейки вне диапазона чисел"));
   type(w.edY, "0.01");
   type(w.edZ, "0.01");
   QTest::keyClick(w.edZ, Qt::Key_Return);
   EXPECT_EQ(std::tuple(shown(w.lbSizeError), Text(w.lbKurant)), std::tuple("-", limit));
-  // The step.
-  w.eddT->selectAll();
-  QTest::keyClick(w.eddT, Qt::Key_Backspace);
-  EXPECT_EQ(shown(w.lbStepError), "«Шаг по времени, нс:» = \"\" — пусто");
-  type(w.eddT, "-1");
-  EXPECT_EQ(shown(w.lbStepError), "«Шаг по времени, нс:» = \"-1\" — не больше 0");
-  type(w.eddT, "0.01");
-  EXPECT_EQ(shown(w.lbStepError), "-");
+  for (const auto& [typed, said] : {std::pair<const char*, std::string>{"", step + "\"\" — пусто"},
+                                    {"-1", step + "\"-1\" — не больше 0"}, {"0.01", "-"}})
+    EXPECT_EQ(type(w.eddT, typed), said) << typed;
 }
 
 TEST_F(MainWindow, RunPauseResumeStopAndCloseOnlyWhenIdle) {

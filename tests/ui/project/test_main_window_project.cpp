@@ -111,9 +111,8 @@ TEST(MainWindowProject, SaveNewProjectAndLoadByNameBringTheProjectBack) {
   WriteFile(dir + "proj.bin.old" + me + "_8", "x");
   w.HistoryItemClick(0);
   EXPECT_THAT(p.prompter.messages.back(),
-              AllOf(HasSubstr("proj.fdt.old" + me + "_9 — прежний proj.fdt, в нем не записано, с каким файлом модели он "
-                              "сохранен"),
-                    HasSubstr("proj.bin.old" + me + "_8 — прежний proj.bin, ни с одним из этих файлов проекта не сохранен")));
+              AllOf(HasSubstr("proj.fdt.old" + me + "_9 — прежний proj.fdt, в нем не записано, с каким файлом модели"),
+                    HasSubstr("proj.bin.old" + me + "_8 — прежний proj.bin, ни с одним из этих файлов проекта")));
 }
 
 TEST(MainWindowProject, CloseAndNewProjectSaveForReal) {
@@ -374,8 +373,7 @@ TEST(MainWindowProject, TheTimeStepStaysWhileWithinTheLimitAndItsChangeIsSaid) {
   w.mnDoubleVolumClick();
   EXPECT_EQ(step(), std::tuple("0.00045", "Удвоение объема: шаг по времени уменьшен вдвое вместе с ячейкой — 0.00045 нс "
                                           "вместо 0.0009 нс; число шагов 200."));
-  // A new project has its own step, the limit of its cells, whatever the project before
-  // had (cells of 1 mm lowered it to theirs); the change is said.
+  // A new project's step is the limit of its cells, whatever the last one had; said.
   for (QLineEdit* e : {w.edX, w.edY, w.edZ}) e->setText("0.001");
   w.eddT->setText("0.01");
   w.PageControl1->setCurrentWidget(w.TabSheet2);
