@@ -18,6 +18,7 @@
 #include "solver/run_fixture.h"
 
 using namespace rv;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -1231,24 +1232,20 @@ TEST_F(RunStartTest, InductorsBelowTheirUpdatesBoundOrBesideAMurFaceAreRefused) 
   EXPECT_FALSE(RefusalHolds(face, in, d, features, host));
   EXPECT_TRUE(Run().started);
 
-  // Far from the faces, but with Mur's faces and the step right at its limit; 0.998 of it runs,
-  // and so does a closed box at the limit.
+  // Far from the faces, Mur's faces and the step right at its limit: refused; 0.998 of it runs.
   s.ComboBox = {BorderMur, BorderMur, BorderMur, BorderMur, BorderMur, BorderMur};
   s.spX = s.spY = s.spZ = 21;
   for (auto [c, t] : {std::pair{0, "10"}, {1, "10"}, {2, "10"}, {3, "5e-9"}, {4, "z"}}) g.SetCell(c, 1, t);
   s.eddT = "0.0192583";
   const auto [limitText, limitStatus, limitRestore] = Outcome();
   EXPECT_EQ(limitStatus, "Индуктивности, строка 1: шаг по времени у самого предела при условии \"Mur's ABC (1st order)\"");
-  for (const char* part : {"стоит в расчете с условием \"Mur's ABC (1st order)\" на грани Y=1, а шаг по времени "
-                           "0.0192583 нс — 0.999999 предела устойчивости 0.0192583285 нс.",
-                           "Уменьшите «Шаг по времени, нс:» на странице «Геометрия» до 0.01921 нс или меньше"})
-    EXPECT_THAT(limitText, HasSubstr(part));
+  EXPECT_THAT(limitText, HasSubstr("на странице «Геометрия» до 0.01921 нс или меньше"));
   EXPECT_TRUE(RefusalHolds(limitStatus, in, d, features, host));
   s.eddT = "0.01921";
   EXPECT_FALSE(RefusalHolds(limitStatus, in, d, features, host));
   EXPECT_TRUE(Run().started);
   s.eddT = "0.0192583";
-  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC};
+  s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC};  // a closed box at the limit runs
   EXPECT_TRUE(Run().started);
 }
 
@@ -1280,35 +1277,29 @@ TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
   src.SetCell(4, 1, "X");  // across the face: the edge from node 1 to node 2
   EXPECT_FALSE(RefusalHolds(status, in, d, features, host));
   EXPECT_EQ(Refusal(Run()), "<none>");
-  // RT-ABC hands an element's field across its outer planes back stronger: across it, from
-  // node 1 or N-1, a source, resistor, capacitor or inductor is refused, one cell in runs, a
-  // spark gap may touch it; the advice on its plane names the nearest place that runs.
+  // RT-ABC hands an element's field across its outer planes back stronger: from node 1 or
+  // N-1 across it an element is refused, one cell in runs, a spark gap may touch it.
   s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderRTABC, BorderRTABC};
-  for (const auto& [x, face, advice] : {std::tuple{"1", "X=1", "«X» = 2 или больше"}, {"9", "X=max", "«X» = 8 или меньше"}}) {
+  for (const auto& [x, face, advice] : {std::tuple{"1", "X=1", "«X» = 2 или"}, {"9", "X=max", "«X» = 8 или"}}) {
     src.SetCell(0, 1, x);
     const auto [rtText, rtStatus, rtRestore] = Outcome();
     EXPECT_EQ(rtStatus, std::string("Источники, строка 1: касается грани ") + face + " с условием \"RT-ABC\"");
     EXPECT_THAT(rtText, HasSubstr(std::string("Перенесите элемент внутрь: ") + advice));
     EXPECT_TRUE(RefusalHolds(rtStatus, in, d, features, host));
   }
-  src.SetCell(0, 1, "2");
-  EXPECT_EQ(Refusal(Run()), "<none>");
   src.SetCell(0, 1, "1");
-  src.SetCell(4, 1, "Z");
-  EXPECT_THAT(std::get<0>(Outcome()), HasSubstr("Касаться грани с условием \"RT-ABC\" элементу нельзя и поперек нее: "
-                                                "ближе всего — направление X при «X» = 2."));
+  src.SetCell(4, 1, "Z");  // on its plane: the advice names the nearest place that runs
+  EXPECT_THAT(std::get<0>(Outcome()), HasSubstr("ближе всего — направление X при «X» = 2."));
   src.SetCell(0, 1, "2");
   src.SetCell(4, 1, "X");
   AddRow(lamped.sgRazraydnic, {"1", "5", "5", "1e3", "X"});
-  AddRow(lamped.sgCapacitors, {"5", "5", "5", "1e-12", "Z"});
   EXPECT_EQ(Refusal(Run()), "<none>");
   AddRow(lamped.sgCapacitors, {"9", "4", "4", "1e-12", "X"});
-  EXPECT_EQ(std::get<1>(Outcome()), "Конденсаторы, строка 2: касается грани X=max с условием \"RT-ABC\"");
+  EXPECT_EQ(std::get<1>(Outcome()), "Конденсаторы, строка 1: касается грани X=max с условием \"RT-ABC\"");
   std::atomic<uint8_t> cleared{0};
   ClearGrid(lamped.sgRazraydnic, cleared);
   ClearGrid(lamped.sgCapacitors, cleared);
   src.SetCell(0, 1, "1");
-  src.SetCell(4, 1, "X");
   s.ComboBox = {BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderPEC, BorderSymH};
   // Every kind of element, on the plane Y=1 (edges along X), by its own table.
   std::atomic<uint8_t> mod{0};
@@ -1347,23 +1338,15 @@ TEST_F(RunStartTest, ElementsOnAFacesPlaneAreRefusedAndOutputsThereWarned) {
 }
 
 // Output rows no run can use are refused before anything is reserved, by table, row and
-// what to type; rows a run would leave out are asked about, and a «Нет» cancels. Every table
-// and every way a row fails: the kind, the direction, a garbled cell, a current region flat
-// in no axis or in two, a voltage line from a cell to itself, a name outside the results
-// folder, two rows on one file. The refusal holds until the row is mended.
+// what to type, until mended; rows a run would leave out are asked about.
 TEST_F(RunStartTest, OutputRowsNoRunCanUseAreRefusedByTableAndRow) {
   std::atomic<uint8_t> mod{0};
-  auto row = [&](StringGrid& g, std::vector<const char*> cells) {
-    ClearGrid(g, mod);
-    AddGridRow(g, mod);
-    for (size_t c = 0; c < cells.size(); ++c) g.SetCell(int(c), 1, cells[c]);
-  };
   auto clearAll = [&] {
     for (StringGrid* g : {&outputs.sgOutPoint, &outputs.sgCurrent, &outputs.sgVoltage}) ClearGrid(*g, mod);
   };
   struct Case {
     StringGrid OutPointTables::*grid;
-    std::vector<const char*> cells;
+    std::initializer_list<const char*> cells;
     const char* says;  // in the refusal
   };
   const Case cases[] = {
@@ -1379,24 +1362,20 @@ TEST_F(RunStartTest, OutputRowsNoRunCanUseAreRefusedByTableAndRow) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.says);
-    clearAll();
-    row(outputs.*c.grid, c.cells);
+    AddRow(outputs.*c.grid, c.cells);
     host.calls.clear();
     const RunStartResult r = Run();
     ASSERT_NE(r.refusal(), nullptr);
-    EXPECT_THAT(r.refusal()->text, HasSubstr(c.says));
-    EXPECT_THAT(r.refusal()->text, HasSubstr("в строке 1 таблицы «"));
-    EXPECT_THAT(r.refusal()->text, HasSubstr("окна «Точки вывода»"));
-    EXPECT_FALSE(r.restore);  // nothing reserved, no file opened
-    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "outputs"), 0);
+    EXPECT_THAT(r.refusal()->text, AllOf(HasSubstr(c.says), HasSubstr("в строке 1 таблицы «")));
+    // Nothing reserved, no file opened.
+    EXPECT_EQ(std::tuple(r.restore, std::count(host.calls.begin(), host.calls.end(), "outputs")), std::tuple(false, 0));
     EXPECT_TRUE(RefusalHolds(r.status, in, d, features, host));
     clearAll();
     EXPECT_FALSE(RefusalHolds(r.status, in, d, features, host));
   }
-  // Two rows of two tables on one file: the later is refused, naming the earlier; without
-  // files they pass.
-  row(outputs.sgOutPoint, {"E", "X", "2", "2", "2", "same.grf"});
-  row(outputs.sgVoltage, {"3", "3", "3", "4", "3", "3", "SAME"});
+  // Two rows of two tables on one file, refused naming the earlier; without files they pass.
+  AddRow(outputs.sgOutPoint, {"E", "X", "2", "2", "2", "same.grf"});
+  AddRow(outputs.sgVoltage, {"3", "3", "3", "4", "3", "3", "SAME"});
   EXPECT_THAT(std::get<0>(Outcome()), HasSubstr("уже пишет строка 1 таблицы «Одиночные точки»"));
   outputs.cbNoWriteFile = true;
   EXPECT_EQ(std::get<0>(Outcome()), "<none>");
@@ -1404,14 +1383,14 @@ TEST_F(RunStartTest, OutputRowsNoRunCanUseAreRefusedByTableAndRow) {
 
   // Rows a run leaves out: asked, named; «Нет» cancels with its status, «Да» runs.
   clearAll();
-  row(outputs.sgOutPoint, {"E", "X", "2", "2", "20", "far"});
-  row(outputs.sgCurrent, {"2", "2", "2", "2", "5", "5", ""});
+  AddRow(outputs.sgOutPoint, {"E", "X", "2", "2", "20", "far"});
+  AddRow(outputs.sgCurrent, {"2", "2", "2", "2", "5", "5", ""});
   host.leaveOut = false;
   host.questions.clear();
   EXPECT_EQ(Outcome(), std::tuple(std::string("<none>"), std::string(runmsg::OutputRowsLeftOutStatus), false));
   ASSERT_EQ(host.questions.size(), 1u);
-  EXPECT_THAT(host.questions[0], HasSubstr("Одиночные точки, строка 1: ячейка (2, 2, 20) вне пределов"));
-  EXPECT_THAT(host.questions[0], HasSubstr("Токовые регионы, строка 1: не задано имя файла"));
+  EXPECT_THAT(host.questions[0], AllOf(HasSubstr("Одиночные точки, строка 1: ячейка (2, 2, 20) вне пределов"),
+                                       HasSubstr("Токовые регионы, строка 1: не задано имя файла")));
   host.leaveOut = true;
   EXPECT_TRUE(Run().started);
 }
