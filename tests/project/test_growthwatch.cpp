@@ -29,13 +29,13 @@ struct Host : RunStartHost, RunCallbacks {
 struct Box {
   std::array<int, 6> faces;
   int source = SourceInternalOnly;
-  ElementArrays el;
-  std::vector<tLumpedElement> across;
+  ElementArrays el{};
+  std::vector<tLumpedElement> across{};
   bool watch = true;
-  std::function<void(SolverData&)> model, init;
-  RunOutcome o;
+  std::function<void(SolverData&)> model{}, init{};
+  RunOutcome o{};
   double worst = 0, largest = 0;  // energy / bound at most; the largest |E| at the end
-  std::vector<double> energy;     // every 100 steps
+  std::vector<double> energy{};   // every 100 steps
 
   void Run(int steps) {
     auto d = std::make_unique<SolverData>();
