@@ -1,7 +1,5 @@
 #include "project/runstart.h"
 
-#include "project/outputfiles.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -12,10 +10,10 @@
 #include "project/outputfiles.h"
 #include "project/runvalues.h"
 #include "project/signalvalues.h"
-#include "solver/textutils.h"
 #include "solver/constants.h"
 #include "solver/numtext.h"
 #include "solver/resultpaths.h"
+#include "solver/textutils.h"
 #include "solver/yee.h"
 
 namespace rv {
@@ -594,13 +592,13 @@ RunStartResult StartRun(SolverData& d, const RunStartInputs& in, RunStartHost& h
   if (rs.ShowGraphs) host.ClearCharts();
   {
     std::string msg;
-    if (!host.PrepareOutputFiles(d, msg) && msg.empty()) {
-      r.restore = true;
-      return st.Cancel(runmsg::FilesNotMadeStatus);
+    if (!host.PrepareOutputFiles(d, msg)) {
+      if (msg.empty()) {  // the user chose not to run without some files
+        r.restore = true;
+        return st.Cancel(runmsg::FilesNotMadeStatus);
+      }
+      return st.Refuse(msg, runmsg::OutputFilesStatus, true);
     }
-    if (!msg.empty())
-      return st.Refuse(msg.empty() ? "Ошибка при подготовке файлов результатов" : msg, runmsg::OutputFilesStatus,
-                       true);
     if (d.AnyPML && !f.SetupPML(d, rs, msg))
       return st.Refuse((msg.empty() ? std::string(runmsg::AllocFailed) : msg) +
                            ChangeOn("Гранич. услов.", "Число слоев:"),

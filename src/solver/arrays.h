@@ -74,6 +74,8 @@ public:
   int len3() const { return n3_; }
   size_t size() const { return size_t(n1_) * size_t(n2_) * size_t(n3_); }
   bool empty() const { return p_ == nullptr; }
+  // Allocated with exactly these lengths: what a kernel checks before it touches the array.
+  bool hasShape(int n1, int n2, int n3) const { return p_ && n1_ == n1 && n2_ == n2 && n3_ == n3; }
   T* data() { return p_; }
   const T* data() const { return p_; }
   // Element offsets of one step along x and along y.

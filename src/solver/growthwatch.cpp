@@ -7,21 +7,14 @@
 #include "solver/numtext.h"
 #include "solver/timeloop.h"
 #include "solver/workpool.h"
+#include "solver/yee.h"
 
 namespace rv {
 
 namespace {
 
-bool Shaped(const t3DSpaceArray& a, int n1, int n2, int n3) {
-  return !a.empty() && a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
-}
-
 bool FieldsShaped(const SolverData& d) {
-  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-  return nx >= 2 && ny >= 2 && nz >= 2 && Shaped(d.Hx, nx + 1, ny, nz) && Shaped(d.Hy, nx, ny + 1, nz) &&
-         Shaped(d.Hz, nx, ny, nz + 1) && Shaped(d.Ex, nx, ny + 1, nz + 1) && Shaped(d.Ey, nx + 1, ny, nz + 1) &&
-         Shaped(d.Ez, nx + 1, ny + 1, nz) &&
-         (!d.MagneticMaterials || Shaped(d.HCoefCell, nx + 1, ny + 1, nz + 1));
+  return FieldArraysMatch(d) && (!d.MagneticMaterials || d.HCoefCell.hasShape(d.Nx + 1, d.Ny + 1, d.Nz + 1));
 }
 
 const float* Row(const t3DSpaceArray& a, int i, int j) {

@@ -7,14 +7,13 @@
 #include "solver/edgematerial.h"
 #include "solver/kernelattrs.h"
 #include "solver/workpool.h"
+#include "solver/yee.h"
 
 namespace rv {
 
 namespace {
 
-bool Shape(const t3DSpaceArray& a, int n1, int n2, int n3) {
-  return !a.empty() && a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
-}
+bool Shape(const t3DSpaceArray& a, int n1, int n2, int n3) { return a.hasShape(n1, n2, n3); }
 
 bool PowerArraysMatch(const SolverData& d) {
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
@@ -24,10 +23,7 @@ bool PowerArraysMatch(const SolverData& d) {
 
 bool ArraysMatch(const SolverData& d) {
   const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-  if (nx < 2 || ny < 2 || nz < 2) return false;
-  return Shape(d.Hx, nx + 1, ny, nz) && Shape(d.Hy, nx, ny + 1, nz) && Shape(d.Hz, nx, ny, nz + 1) &&
-         Shape(d.Ex, nx, ny + 1, nz + 1) && Shape(d.Ey, nx + 1, ny, nz + 1) &&
-         Shape(d.Ez, nx + 1, ny + 1, nz) && Shape(d.ExPrev, nx, ny + 1, nz + 1) &&
+  return FieldArraysMatch(d) && Shape(d.ExPrev, nx, ny + 1, nz + 1) &&
          Shape(d.EyPrev, nx + 1, ny, nz + 1) && Shape(d.EzPrev, nx + 1, ny + 1, nz) &&
          PowerArraysMatch(d);
 }

@@ -353,17 +353,9 @@ RV_KERNEL void CopyRow(float* RV_RESTRICT dst, const float* RV_RESTRICT src, int
 
 // ---- shape checks
 
-bool Shape(const t3DSpaceArray& a, int n1, int n2, int n3) {
-  return !a.empty() && a.len1() == n1 && a.len2() == n2 && a.len3() == n3;
-}
+bool Shape(const t3DSpaceArray& a, int n1, int n2, int n3) { return a.hasShape(n1, n2, n3); }
 
-bool FieldsMatch(const SolverData& d) {
-  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
-  if (nx < 2 || ny < 2 || nz < 2) return false;
-  return Shape(d.Hx, nx + 1, ny, nz) && Shape(d.Hy, nx, ny + 1, nz) && Shape(d.Hz, nx, ny, nz + 1) &&
-         Shape(d.Ex, nx, ny + 1, nz + 1) && Shape(d.Ey, nx + 1, ny, nz + 1) &&
-         Shape(d.Ez, nx + 1, ny + 1, nz);
-}
+bool FieldsMatch(const SolverData& d) { return FieldArraysMatch(d); }
 
 bool PrevMatch(const SolverData& d) {
   return Shape(d.ExPrev, d.Ex.len1(), d.Ex.len2(), d.Ex.len3()) &&
@@ -663,6 +655,13 @@ bool EPass(SolverData& d, const EdgeCoefCache& cache, const StepFusion* f, bool 
 }
 
 }  // namespace
+
+bool FieldArraysMatch(const SolverData& d) {
+  const int nx = d.Nx, ny = d.Ny, nz = d.Nz;
+  if (nx < 2 || ny < 2 || nz < 2) return false;
+  return d.Hx.hasShape(nx + 1, ny, nz) && d.Hy.hasShape(nx, ny + 1, nz) && d.Hz.hasShape(nx, ny, nz + 1) &&
+         d.Ex.hasShape(nx, ny + 1, nz + 1) && d.Ey.hasShape(nx + 1, ny, nz + 1) && d.Ez.hasShape(nx + 1, ny + 1, nz);
+}
 
 bool UpdateH(SolverData& d) {
   const HPlanes h(d);

@@ -13,6 +13,9 @@
 
 namespace rv {
 
+// The six field arrays have the lengths of d's grid (and the grid at least 2 cells a side).
+bool FieldArraysMatch(const SolverData& d);
+
 // Advances Hx, Hy, Hz by one step; per-cell coefficient HCoefCell when MagneticMaterials,
 // else HCoefUniform.
 bool UpdateH(SolverData& d);
